@@ -1,0 +1,111 @@
+#include "platform/FileNames.h"
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+// Length of the valid UTF-8 sequence starting at p[0], or 0.
+int validSequence(const unsigned char* p, qsizetype left) {
+    const unsigned char c = p[0];
+    int n;
+    char32_t cp;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (left < n) return 0;
+    for (int i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+}  // namespace
+
+QString decodeName(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    bool plain = true;
+    for (qsizetype i = 0; i < n;) {
+        const int len = validSequence(p + i, n - i);
+        if (len == 0) {
+            plain = false;
+            break;
+        }
+        i += len;
+    }
+    if (plain) return QString::fromUtf8(bytes);
+
+    QString out;
+    out.reserve(n);
+    for (qsizetype i = 0; i < n;) {
+        const int len = validSequence(p + i, n - i);
+        if (len == 0) {
+            out.append(QChar(static_cast<char16_t>(0xDC00 + p[i])));
+            ++i;
+        } else {
+            out.append(QString::fromUtf8(reinterpret_cast<const char*>(p + i), len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+QByteArray encodeName(const QString& name) {
+    bool escaped = false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u >= 0xDC80 && u <= 0xDCFF) {
+            escaped = true;
+            break;
+        }
+    }
+    if (!escaped) return name.toUtf8();
+
+    QByteArray out;
+    out.reserve(name.size() * 3);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t u = name.at(i).unicode();
+        if (u >= 0xDC80 && u <= 0xDCFF) {
+            // A lone low surrogate: an escaped byte. A real pair never starts with one.
+            out.append(static_cast<char>(u - 0xDC00));
+        } else if (QChar::isHighSurrogate(u) && i + 1 < name.size() &&
+                   name.at(i + 1).isLowSurrogate()) {
+            out.append(name.mid(i, 2).toUtf8());
+            ++i;
+        } else {
+            out.append(QString(name.at(i)).toUtf8());
+        }
+    }
+    return out;
+}
+
+QString foldName(const QString& name) {
+    auto escaped = [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; };
+    if (std::none_of(name.begin(), name.end(), escaped)) return name.toCaseFolded();
+    QString out;
+    out.reserve(name.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || escaped(name.at(i))) {
+            out.append(name.mid(start, i - start).toCaseFolded());
+            if (i < name.size()) out.append(name.at(i));
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,84 @@
+#include "platform/FolderNameIndex.h"
+
+#include "platform/FileNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <dirent.h>
+
+namespace platform {
+
+namespace {
+QString folderOf(const QString& path, QString* name) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        *name = path;
+        return QStringLiteral(".");
+    }
+    *name = path.mid(slash + 1);
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+}  // namespace
+
+FolderNameIndex& FolderNameIndex::shared() {
+    static FolderNameIndex index;
+    return index;
+}
+
+const FolderNameIndex::Entry* FolderNameIndex::entryFor(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.isDir()) {
+        m_folders.remove(folder);
+        return nullptr;
+    }
+    const QDateTime stamp = info.lastModified();
+    auto it = m_folders.find(folder);
+    // A change within the same clock tick as the listing would leave the modification
+    // time as it was, so a listing is trusted only once it is clearly newer than that time.
+    if (it != m_folders.end() && it->stamp == stamp && it->stamp.msecsTo(it->listedAt) > 2000)
+        return &*it;
+
+    Entry e;
+    e.stamp = stamp;
+    e.listedAt = QDateTime::currentDateTime();
+    // readdir keeps the raw bytes; names that are not valid UTF-8 still round-trip
+    // through decodeName/encodeName.
+    if (DIR* d = ::opendir(encodeName(folder).constData())) {
+        while (const dirent* de = ::readdir(d)) {
+            const QString real = decodeName(QByteArray(de->d_name));
+            if (real == QLatin1String(".") || real == QLatin1String("..")) continue;
+            e.names.insert(foldName(real), real);
+        }
+        ::closedir(d);
+    }
+    it = m_folders.insert(folder, std::move(e));
+    return &*it;
+}
+
+QString FolderNameIndex::resolveName(const QString& folder, const QString& name) {
+    if (name.isEmpty()) return {};
+    const Entry* e = entryFor(folder);
+    if (!e) return {};
+    const auto it = e->names.constFind(foldName(name));
+    if (it != e->names.constEnd()) return *it;
+    return {};
+}
+
+QString FolderNameIndex::resolve(const QString& path) {
+    QString name;
+    const QString folder = folderOf(path, &name);
+    const QString real = resolveName(folder, name);
+    if (real.isEmpty()) return {};
+    if (folder == QLatin1String(".") && !path.startsWith(QLatin1String("./"))) return real;
+    return folder.endsWith(QLatin1Char('/')) ? folder + real : folder + QLatin1Char('/') + real;
+}
+
+void FolderNameIndex::invalidate(const QString& folder) {
+    if (folder.isEmpty())
+        m_folders.clear();
+    else
+        m_folders.remove(folder);
+}
+
+}  // namespace platform

@@ -1,0 +1,152 @@
+#include "checksum/Crc32Kernel.h"
+#include "checksum/clsCRC.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<std::uint8_t>(rng());
+    return v;
+}
+
+TEST(Crc, PublishedCheckValuesAndHexText) {
+    struct Case {
+        int algorithm;
+        std::string_view text;
+        std::uint32_t expected;
+        const char* hex;
+    };
+    const Case cases[] = {
+        {1, "123456789", 0xCBF43926u, "CBF43926"},
+        {1, "abc", 0x352441C2u, "352441C2"},
+        {1, "", 0x00000000u, "0"},
+        {1, "The quick brown fox jumps over the lazy dog", 0x414FA339u, "414FA339"},
+        {0, "123456789", 0x31C3u, "31C3"},
+        {0, "", 0x0000u, "0"},
+        {0, "A", 0x58E5u, "58E5"},
+    };
+    for (const Case& c : cases) {
+        clsCRC crc;
+        crc.setAlgorithm(c.algorithm);
+        const CrcValue v = crc.CalculateString(c.text);
+        EXPECT_EQ(static_cast<std::uint32_t>(v.number()), c.expected) << c.text;
+        EXPECT_EQ(v.hex(), c.hex) << c.text;
+    }
+    clsCRC crc;
+    EXPECT_EQ(crc.CalculateString("123456789").number(), -873187034);
+}
+
+TEST(Crc, AlgorithmLetNormalisesAndClears) {
+    struct Case {
+        std::int32_t set;
+        std::int16_t reads;
+    };
+    for (const Case c : {Case{1, -1}, Case{-1, -1}, Case{2, -1}, Case{65536, -1}, Case{0, 0}}) {
+        clsCRC crc;
+        crc.AddString("dirty");
+        crc.setAlgorithm(c.set);
+        EXPECT_EQ(crc.Algorithm(), c.reads) << c.set;
+        EXPECT_EQ(crc.value().number(), 0) << "cleared after switching to " << c.set;
+    }
+    clsCRC crc;
+    EXPECT_EQ(crc.Algorithm(), -1);
+}
+
+TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
+    const auto data = randomBytes(100000, 7);
+    for (int algorithm : {1, 0}) {
+        clsCRC whole;
+        whole.setAlgorithm(algorithm);
+        const CrcValue expected = whole.CalculateBytes(data);
+        // Split points straddle the folding kernel's 16- and 64-byte steps.
+        for (std::size_t split : {0u, 1u, 15u, 16u, 63u, 64u, 65u, 4097u, 99999u, 100000u}) {
+            clsCRC parts;
+            parts.setAlgorithm(algorithm);
+            parts.AddBytes({data.data(), split});
+            const CrcValue got = parts.AddBytes({data.data() + split, data.size() - split});
+            EXPECT_EQ(got, expected) << "algorithm " << algorithm << " split " << split;
+        }
+    }
+    clsCRC a, b;
+    a.AddString("1234");
+    EXPECT_EQ(a.AddString("56789"), b.CalculateString("123456789"));
+}
+
+TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
+    const auto data = randomBytes(5000, 11);
+    for (std::size_t offset : {0u, 1u, 3u, 8u}) {
+        for (std::size_t len = 0; len + offset <= data.size(); len += (len < 300 ? 1 : 997)) {
+            const std::uint8_t* p = data.data() + offset;
+            const std::uint32_t want = crckernel::crc32UpdateBytewise(0x12345678u, p, len);
+            ASSERT_EQ(crckernel::crc32Update(0x12345678u, p, len), want) << offset << "+" << len;
+            ASSERT_EQ(crckernel::crc32UpdatePortable(0x12345678u, p, len), want)
+                << offset << "+" << len;
+        }
+    }
+}
+
+TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
+    clsCRC crc;
+    crc.setValue(0);
+    EXPECT_EQ(crc.value().number(), -1);  // complement of 0
+    crc.setValue(0xFFFFFFFFLL);           // wraps to the cleared register
+    EXPECT_EQ(crc.AddString("123456789").number(), static_cast<std::int32_t>(0xCBF43926u));
+    crc.setAlgorithm(0);
+    crc.setValue(0x1234);
+    EXPECT_EQ(crc.value().number(), 0x1234);
+    crc.Clear();
+    EXPECT_EQ(crc.value().number(), 0);
+    crc.setAlgorithm(1);
+    crc.Clear();
+    EXPECT_EQ(crc.value().number(), 0);
+}
+
+TEST(Crc, EmptyInputAddsNothing) {
+    clsCRC crc;
+    crc.AddString("abc");
+    const CrcValue before = crc.value();
+    EXPECT_EQ(crc.AddBytes({}), before);
+}
+
+TEST(CrcFile, WholeFileEmptyFileAndFailures) {
+    TempFolder dir;
+    const auto big = randomBytes(clsCRC::kFileBlock * 2 + 12345, 3);  // more than one block
+    const QString bigPath = dir.write(
+        "big.bin",
+        QByteArray(reinterpret_cast<const char*>(big.data()), static_cast<qsizetype>(big.size())));
+    const QString emptyPath = dir.write("empty.bin");
+
+    for (int algorithm : {1, 0}) {
+        clsCRC crc;
+        crc.setAlgorithm(algorithm);
+        const CrcValue expected = crc.CalculateBytes(big);
+        const auto got = crc.CalculateFile(QFile::encodeName(bigPath).toStdString());
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(*got, expected);
+    }
+
+    clsCRC crc;
+    crc.AddString("abc");
+    const CrcValue before = crc.value();
+    const auto empty = crc.CalculateFile(QFile::encodeName(emptyPath).toStdString());
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->isEmpty());
+    EXPECT_EQ(empty->hex(), "");
+    EXPECT_EQ(crc.value(), before) << "an empty file leaves the register untouched";
+
+    EXPECT_FALSE(crc.CalculateFile(QFile::encodeName(dir.file("missing")).toStdString()));
+    EXPECT_FALSE(crc.CalculateFile(QFile::encodeName(dir.path()).toStdString()))
+        << "a folder cannot be read as a file";
+}
+
+}  // namespace

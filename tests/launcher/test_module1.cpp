@@ -1,0 +1,135 @@
+#include "launcher/Module1.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PathHelpers, FoldersNamesAndSeparators) {
+    struct Case {
+        QString path, withSeparator, folder, name;
+    };
+    const Case cases[] = {
+        {"/games", "/games/", "/", "games"},
+        {"/games/roms", "/games/roms/", "/games/", "roms"},
+        {"/games/", "/games/", "/games/", ""},
+        {"/", "/", "/", ""},
+        {"roms", "roms/", "", ""},
+        {"", "/", "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AddBackslash(c.path), c.withSeparator) << c.path.toStdString();
+        EXPECT_EQ(GetFolder(c.path), c.folder) << c.path.toStdString();
+        EXPECT_EQ(GetFileName(c.path), c.name) << c.path.toStdString();
+    }
+}
+
+TEST(PathHelpers, ExtensionsOfOneToFourCharactersAndInnerDots) {
+    struct Case {
+        QString name, extension, changedToBin, stripped;
+    };
+    const Case cases[] = {
+        {"game.zip", ".zip", "game.bin", "game"},
+        {"game.gz", ".gz", "game.bin", "game"},
+        {"game.c", ".c", "game.bin", "game"},
+        {"game.jpeg", ".jpeg", "game.bin", "game"},
+        {"game", "", "game.bin", "game"},
+        {"zsnesw.exe", ".exe", "zsnesw.bin", "zsnesw"},
+        {"Super.Mario.sfc", ".sfc", "Super.Mario.bin", "Super.Mario"},
+        {"v1.2 (E).backup", ".backup", "v1.2 (E).bin", "v1.2 (E)"},
+        {"x..b", "..b", "x.bin", "x"},  // the third character from the end is a dot
+        {"a.b.", ".b.", "a.bin", "a"},  // the third character from the end is a dot
+        {".hidden", ".hidden", ".bin", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GetExtension(c.name), c.extension) << c.name.toStdString();
+        EXPECT_EQ(ChangeExtension(c.name, ".bin"), c.changedToBin) << c.name.toStdString();
+        EXPECT_EQ(ChangeExtension(c.name, ""), c.stripped) << c.name.toStdString();
+    }
+}
+
+TEST(TextHelpers, ReplaceText) {
+    struct Case {
+        QString text, find, replacement;
+        int compare, count;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"Game.ZIP", ".zip", "", 1, -1, "Game"},
+        {"Game.ZIP", ".zip", "", 0, -1, "Game.ZIP"},
+        {"a-b-c-d", "-", "+", 0, 0, "a+b+c+d"},      // same length, every occurrence
+        {"a-b-c-d", "-", "+", 0, 2, "a+b+c-d"},      // at most two
+        {"a-b-c-d", "-", " - ", 0, 1, "a - b-c-d"},  // longer replacement, one
+        {"aaa", "a", "aa", 0, -1, "aaaaaa"},         // the replacement holds the find text
+        {"xAbAb", "ab", "A", 1, -1, "xAA"},
+        {"[b1][B2]", "[b", "", 1, -1, "1]2]"},
+        {"nothing", "zz", "y", 1, -1, "nothing"},
+        {"text", "", "y", 0, -1, "text"},  // an empty find ends at once
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReplaceText(c.text, c.find, c.replacement, c.compare, c.count), c.expected)
+            << c.text.toStdString() << " / " << c.find.toStdString();
+    }
+}
+
+TEST(TextHelpers, StripNull) {
+    EXPECT_EQ(StripNull(QString("abc") + QChar(0) + "def"), "abc");
+    EXPECT_EQ(StripNull("abc"), "abc");
+    EXPECT_EQ(StripNull(QString(QChar(0))), "");
+}
+
+TEST(SizeHelpers, FormatFileSizeAtEachThreshold) {
+    constexpr double MB = 1048576, GB = 1073741824;
+    struct Case {
+        double size;
+        QString expected;
+    };
+    const Case cases[] = {
+        {0, "0 bytes"},        {1, "1 bytes"},          {1023, "1,023 bytes"},
+        {1024, "1,024 bytes"},  // thresholds are strict
+        {1025, "1.0KB"},       {1536, "1.5KB"},         {MB, "1,024.0KB"},
+        {MB + 1, "1.0MB"},     {1.25 * MB, "1.3MB"},    {GB, "1,024.0MB"},
+        {GB + 1, "1.0GB"},     {1.5 * GB, "1.5GB"},     {1.25 * GB, "1.25GB"},
+        {1.999 * GB, "2.0GB"}, {4.0 * GB + 1, "4.0GB"}, {3000.0 * GB, "3,000.0GB"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatFileSize(c.size), c.expected) << qint64(c.size);
+}
+
+TEST(FileHelpers, ExistsAndSizeIgnoreLetterCaseAndSeeBeyondFourGiB) {
+    TempFolder dir;
+    dir.write("Game.ZIP", "12345");
+    dir.write("empty.sms");
+    dir.sparse("huge.iso", 6LL * 1024 * 1024 * 1024 + 7);
+    dir.sparse("three.bin", 3000000000LL);
+    dir.mkdir("folder.zip");
+
+    struct Case {
+        QString name;
+        bool exists;
+        qint64 size;
+    };
+    const Case cases[] = {
+        {"Game.ZIP", true, 5},
+        {"game.zip", true, 5},
+        {"GAME.zip", true, 5},
+        {"empty.sms", true, 0},
+        {"EMPTY.SMS", true, 0},
+        {"huge.iso", true, 6LL * 1024 * 1024 * 1024 + 7},
+        {"three.bin", true, 3000000000LL},
+        {"missing.zip", false, 0},
+        {"folder.zip", false, 0},
+    };
+    for (const Case& c : cases) {
+        const QString p = dir.file(c.name);
+        EXPECT_EQ(FileExists(p), c.exists) << c.name.toStdString();
+        EXPECT_EQ(FileSize(p), c.size) << c.name.toStdString();
+    }
+    // A file created after the folder was indexed is found too.
+    EXPECT_FALSE(FileExists(dir.file("NEW.gg")));
+    dir.write("new.gg", "x");
+    EXPECT_TRUE(FileExists(dir.file("NEW.gg")));
+}
+
+}  // namespace

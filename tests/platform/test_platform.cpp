@@ -1,0 +1,129 @@
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "platform/FolderNameIndex.h"
+#include "platform/PropertyBag.h"
+#include "platform/SettingsStore.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFont>
+
+namespace {
+
+TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
+    TempFolder dir;
+    platform::IniSettingsStore store(dir.path());
+    EXPECT_EQ(store.getSetting("Rombard", "zsnesw.exe", "cmdline", "def"), "def");
+    store.saveSetting("Rombard", "zsnesw.exe", "cmdline", "-fullscreen /x \"a b\"");
+    store.saveSetting("Rombard", "zsnesw.exe", "Maximized", "False");
+    store.saveSetting("Rombard", "ZINC.EXE", "file", "12");
+    store.saveSetting("Rombard", "", "orphan", "x");  // no section: nothing written
+
+    // A second store over the same folder (the next run) sees every value.
+    platform::IniSettingsStore again(dir.path());
+    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "cmdline", ""), "-fullscreen /x \"a b\"");
+    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "Maximized", ""), "False");
+    EXPECT_EQ(again.getSetting("Rombard", "ZINC.EXE", "file", ""), "12");
+    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "file", "none"), "none");
+    EXPECT_EQ(again.getSetting("Rombard", "", "orphan", "none"), "none");
+    EXPECT_TRUE(QFile::exists(dir.file("Rombard/Rombard.conf")));
+}
+
+TEST(PropertyBag, DefaultsAreNotStoredAndDoubledKeysStoreOnce) {
+    struct Case {
+        bool value;
+        bool stored;
+        bool readBack;
+    };
+    // A key written first with default false, then with default true.
+    for (const Case c : {Case{true, true, true}, Case{false, true, false}}) {
+        platform::PropertyBag bag;
+        bag.writeProperty("OneClickActivate", c.value, false);
+        bag.writeProperty("OneClickActivate", c.value, true);
+        EXPECT_EQ(bag.contains("OneClickActivate"), c.stored);
+        EXPECT_EQ(bag.keys().size(), 1);
+        EXPECT_EQ(bag.readProperty("OneClickActivate", false).toBool(), c.readBack);
+        EXPECT_EQ(bag.readProperty("OneClickActivate", true).toBool(), c.readBack);
+    }
+    platform::PropertyBag empty;
+    EXPECT_EQ(empty.readProperty("OneClickActivate", false).toBool(), false);
+    EXPECT_EQ(empty.readProperty("OneClickActivate", true).toBool(), true);
+
+    platform::PropertyBag bag;
+    bag.writeProperty("ViewMode", 1, 1);
+    bag.writeProperty("ScaleMode", qint16(3), 1);
+    bag.writeProperty("Pattern", QString("*.*"), QString("*.*"));
+    EXPECT_EQ(bag.keys(), QStringList{"ScaleMode"});
+    EXPECT_EQ(bag.writeLog(), (QStringList{"ViewMode", "ScaleMode", "Pattern"}));
+}
+
+TEST(PropertyBag, JsonRoundTripKeepsEveryKind) {
+    platform::PropertyBag bag;
+    QFont font(QStringLiteral("Tahoma"), 12);
+    bag.writeProperty("Font", font, QVariant());
+    bag.writeProperty("ForeColor", 0x0051E3F9, 0);
+    bag.writeProperty("MultiSelect", false, true);
+    bag.writeProperty("Path", QStringLiteral("/roms/é"), QString());
+    bag.writeProperty("GIF", QByteArray("GIF89a\0\1", 8), QByteArray());
+    const platform::PropertyBag back = platform::PropertyBag::fromJson(bag.toJson());
+    EXPECT_EQ(back.readProperty("Font", QVariant()).value<QFont>().family(), "Tahoma");
+    EXPECT_EQ(back.readProperty("ForeColor", 0).toLongLong(), 0x0051E3F9);
+    EXPECT_EQ(back.readProperty("MultiSelect", true).toBool(), false);
+    EXPECT_EQ(back.readProperty("Path", QString()).toString(), "/roms/é");
+    EXPECT_EQ(back.readProperty("GIF", QByteArray()).toByteArray(), QByteArray("GIF89a\0\1", 8));
+}
+
+TEST(FileOperations, CaseInsensitiveResolveRenameAndRemove) {
+    TempFolder dir;
+    dir.write("Sonic.SMD", "abc");
+    dir.write("other.smd", "x");
+    platform::LocalFileOperations ops;
+
+    EXPECT_EQ(ops.resolve(dir.file("sonic.smd")), dir.file("Sonic.SMD"));
+    EXPECT_FALSE(ops.resolve(dir.file("nope.smd")).has_value());
+    EXPECT_EQ(ops.fileSize(dir.file("SONIC.smd")), 3);
+
+    // Never over another file; a letter-case-only rename is fine.
+    EXPECT_FALSE(ops.rename(dir.file("sonic.smd"), dir.file("OTHER.smd")));
+    EXPECT_EQ(dir.read("other.smd"), "x");
+    EXPECT_TRUE(ops.rename(dir.file("sonic.smd"), dir.file("sonic.smd")));
+    EXPECT_TRUE(dir.exists("sonic.smd"));
+    EXPECT_FALSE(dir.exists("Sonic.SMD"));
+
+    EXPECT_TRUE(ops.remove(dir.file("OTHER.SMD")));
+    EXPECT_FALSE(dir.exists("other.smd"));
+    EXPECT_FALSE(ops.remove(dir.file("other.smd")));
+}
+
+TEST(FolderNameIndex, SeesChangesAndNonUtf8Names) {
+    TempFolder dir;
+    platform::FolderNameIndex index;
+    EXPECT_TRUE(index.resolveName(dir.path(), "a.gif").isEmpty());
+    dir.write("A.GIF");
+    EXPECT_EQ(index.resolveName(dir.path(), "a.gif"), "A.GIF");
+    QFile::remove(dir.file("A.GIF"));
+    EXPECT_TRUE(index.resolveName(dir.path(), "a.gif").isEmpty());
+
+    // A name that is not valid UTF-8 on disk still resolves, and the file operations
+    // reach the very file through it.
+    const QByteArray raw = QFile::encodeName(dir.path()) + "/caf\xe9.sms";
+    if (FILE* f = std::fopen(raw.constData(), "w")) {
+        std::fputs("abcd", f);
+        std::fclose(f);
+    }
+    const QString name = platform::decodeName(QByteArray("caf\xe9.sms"));
+    EXPECT_EQ(platform::encodeName(name), QByteArray("caf\xe9.sms"));
+    // (QString::toUpper would turn the escaped byte into U+FFFD, so spell it out.)
+    const QString upper = platform::decodeName(QByteArray("CAF\xe9.SMS"));
+    const QString real = index.resolveName(dir.path(), upper);
+    ASSERT_EQ(real, name);
+    platform::LocalFileOperations ops;
+    EXPECT_EQ(ops.fileSize(dir.path() + "/" + upper), 4);
+    EXPECT_TRUE(ops.rename(dir.path() + "/" + real, dir.path() + "/fixed.sms"));
+    EXPECT_EQ(dir.read("fixed.sms"), "abcd");
+}
+
+}  // namespace

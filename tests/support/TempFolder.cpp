@@ -1,0 +1,45 @@
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TempFolder::TempFolder() : m_dir(QDir::tempPath() + QStringLiteral("/rombard-test-XXXXXX")) {}
+
+QString TempFolder::file(const QString& relative) const {
+    return m_dir.path() + QLatin1Char('/') + relative;
+}
+
+QString TempFolder::write(const QString& relative, const QByteArray& content) {
+    const QString full = file(relative);
+    QDir().mkpath(QFileInfo(full).path());
+    QFile f(full);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(content);
+    return full;
+}
+
+QString TempFolder::sparse(const QString& relative, qint64 size) {
+    const QString full = write(relative);
+    QFile f(full);
+    if (f.open(QIODevice::ReadWrite)) f.resize(size);
+    return full;
+}
+
+QString TempFolder::mkdir(const QString& relative) {
+    QDir().mkpath(file(relative));
+    return file(relative);
+}
+
+bool TempFolder::touch(const QString& relative, const QDateTime& when) {
+    QFile f(file(relative));
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+QByteArray TempFolder::read(const QString& relative) const {
+    QFile f(file(relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool TempFolder::exists(const QString& relative) const {
+    return QFileInfo::exists(file(relative));
+}

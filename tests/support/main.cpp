@@ -1,0 +1,16 @@
+// Every test executable starts a QApplication (offscreen in tests) before GoogleTest runs,
+// so widget tests and QImage-based tests share one entry point.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLocale>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    // Number and date texts are checked against English forms.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

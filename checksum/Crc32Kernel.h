@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace crckernel {
 
@@ -16,8 +18,14 @@ std::uint32_t crc32UpdatePortable(std::uint32_t crc, const std::uint8_t* data, s
 // The one-byte-at-a-time definition, for tests.
 std::uint32_t crc32UpdateBytewise(std::uint32_t crc, const std::uint8_t* data, std::size_t len);
 
-// Name of the kernel crc32Update uses ("pclmul" or "slice8").
+// Name of the kernel crc32Update uses ("vpclmul-avx512", "pclmul" or "slice8").
 const char* crc32KernelName();
+
+// Every kernel this processor runs, slowest first, and a run of a named one (tests check
+// that all agree).
+std::vector<std::string> crc32Kernels();
+std::uint32_t crc32UpdateWith(const std::string& kernelName, std::uint32_t crc,
+                              const std::uint8_t* data, std::size_t len);
 
 const std::uint32_t* crc32Table();  // the 256-entry reflected table
 

@@ -11,8 +11,8 @@
 
 namespace {
 
-std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
+std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned start) {
+    std::mt19937 rng(start);
     std::vector<std::uint8_t> v(n);
     for (auto& b : v)
         b = static_cast<std::uint8_t>(rng());

@@ -1,0 +1,25 @@
+#pragma once
+
+// The emulators the launcher knows, each tagged with the game system it emulates, and
+// the question which of them an emulator folder holds.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One entry per line of the catalogue: a system code (decimal text) that applies to every
+// name after it up to the next code, or an executable name (text ending in ".exe").
+const QStringList& EmulatorCatalogue();
+
+struct FoundEmulator {
+    QString name;  // spelled as in the catalogue
+    int code = 0;  // SystemCode
+};
+
+// The catalogue's names present in `emulatorFolder` (ending in "/"), in catalogue order.
+QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder);
+
+// The file that stands for the catalogue name `name` in `emulatorFolder`: "x.exe" itself
+// (a Windows program) or an executable "x" (a native program, a script or a link to
+// one), letter case ignored either way. Empty when the folder holds neither.
+QString EmulatorProgram(const QString& emulatorFolder, const QString& name);

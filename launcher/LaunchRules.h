@@ -1,0 +1,34 @@
+#pragma once
+
+// How the selected game is started: which program, with which arguments, where, and how
+// the same start reads as the classic Windows parameter text.
+
+#include "platform/Shell.h"
+
+#include <QString>
+
+#include <functional>
+
+struct LaunchInput {
+    QString emulatorFolder;   // ends in "/"
+    QString currentEmulator;  // catalogue spelling, e.g. "zinc.exe"
+    QString emulatorProgram;  // the file on disk that stands for it (EmulatorProgram)
+    QString systemName;
+    QString listedFolder;  // the file list's folder
+    QString fileName;      // the selected file, without folder
+    QString commandLine;   // the command line box text
+    QString gameNumber;    // the arcade game number of the selected file, or empty
+    std::function<bool(const QString&)> fileExists;
+};
+
+struct LaunchPlan {
+    int rule = 0;               // 1 to 8, the first rule that applied
+    bool openDocument = false;  // open `fileStarted` with the desktop's handler instead
+    QString fileStarted;        // the file the classic launcher handed to the shell
+    QString parameters;         // the classic parameter text, exactly as it composed it
+    platform::ProgramStart start;
+};
+
+// Nothing is decided here about whether the start may happen (a selected file, a present
+// emulator); callers check that first.
+LaunchPlan ComposeLaunch(const LaunchInput& in);

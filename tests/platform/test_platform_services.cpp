@@ -1,0 +1,177 @@
+#include "platform/DesktopShell.h"
+#include "platform/KeystrokeParser.h"
+#include "platform/LocalSingleInstance.h"
+#include "platform/ProcProcessTable.h"
+#include "platform/StorageVolumes.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::ProcessRecord;
+
+TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
+    struct Case {
+        const char* what;
+        QString wanted;
+        ProcessRecord record;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"native binary", "stella.exe", {1, "/usr/games/stella", "stella", "stella"}, true},
+        {"letter case ignored", "Nestopia.exe", {1, "/usr/games/nestopia", "", ""}, true},
+        {"without .exe", "stella", {1, "/usr/games/stella", "", ""}, true},
+        {"wine keeps the Windows path in argv[0]",
+         "Project64.exe",
+         {1, "/usr/lib/wine/wine64-preloader", "C:\\emu\\Project64.exe", "Project64.exe"},
+         true},
+        {"wrapper script runs under its own name",
+         "stella.exe",
+         {1, "/usr/bin/dash", "/bin/sh", "stella"},
+         true},
+        {"long names are cut to 15 in comm",
+         "VisualBoyAdvance.exe",
+         {1, "", "", "VisualBoyAdvanc"},
+         true},
+        {"a prefix is not the program", "snes9x.exe", {1, "/usr/bin/snes9x-gtk", "", ""}, false},
+        {"another program", "stella.exe", {1, "/usr/bin/z26", "z26", "z26"}, false},
+        {"an unreadable process", "stella.exe", {1, "", "", ""}, false},
+        {"a short comm is not a prefix", "stellax.exe", {1, "", "", "stella"}, false},
+        {"wildcards", "fceu*.exe", {1, "/usr/games/fceux", "", ""}, true},
+        {"wildcards anchored", "ceu?", {1, "/usr/games/fceux", "", ""}, false},
+        {"an empty name matches nothing", "", {1, "/bin/x", "x", "x"}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::ProcessMatches(c.wanted, c.record), c.matches) << c.what;
+}
+
+TEST(ProcProcessTable, ReadsAProcStyleTree) {
+    TempFolder t;
+    t.write("100/cmdline", QByteArray("C:\\emu\\zinc.exe\0-x\0", 19));
+    t.write("100/comm", "zinc.exe\n");
+    t.write("200/cmdline", QByteArray("/bin/sh\0/emu/stella\0", 20));
+    t.write("200/comm", "stella\n");
+    QFile::link("/bin/sh", t.file("200/exe"));
+    t.write("self/comm", "x\n");  // not a process number
+    platform::ProcProcessTable table(t.path());
+    const auto all = table.snapshot();
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_TRUE(table.isRunning("ZINC.EXE"));
+    EXPECT_TRUE(table.isRunning("stella.exe"));
+    EXPECT_FALSE(table.isRunning("mame.exe"));
+}
+
+TEST(ProcProcessTable, FindsThisVeryProcess) {
+    platform::ProcProcessTable table;
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    EXPECT_TRUE(table.isRunning(self));
+    EXPECT_TRUE(table.isRunning(self + ".exe"));
+    EXPECT_FALSE(table.isRunning("no-such-program-here.exe"));
+}
+
+TEST(DesktopShell, WindowsProgramsGoThroughWine) {
+    TempFolder t;
+    const QString windows = t.write("emu/Game Boy.EXE", "MZ\x90\0");
+    const QString native = t.write("emu/stella.exe",
+                                   "\x7f"
+                                   "ELF");
+    platform::ProgramStart s{windows, {"-x", "/r/a b.gb"}, "/emu", 1};
+    const auto wrapped = platform::DesktopShell::resolve(s, "/usr/bin/wine");
+    EXPECT_EQ(wrapped.program, "/usr/bin/wine");
+    EXPECT_EQ(wrapped.arguments, (QStringList{windows, "-x", "/r/a b.gb"}));
+    EXPECT_EQ(wrapped.workingFolder, "/emu");
+    EXPECT_EQ(platform::DesktopShell::resolve(s, QString()).program, windows);
+    s.program = native;
+    EXPECT_EQ(platform::DesktopShell::resolve(s, "/usr/bin/wine").program, native);
+}
+
+// The arguments reach the program one by one, whatever they hold.
+TEST(DesktopShell, ArgumentsArriveIntactWithoutAShell) {
+    TempFolder t;
+    const QString out = t.file("out.txt");
+    const QString script =
+        t.write("emu/show args",
+                "#!/bin/sh\npwd > \"$0.tmp\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\" "
+                ">> \"$0.tmp\"; done\nmv \"$0.tmp\" \"" +
+                    out.toUtf8() + "\"\n");
+    QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
+    const QString inject = t.file("injected");
+    const QStringList args{"-fs",
+                           "/r/Mario \"Bros\" (U) [!].nes",
+                           "--help",
+                           "; touch " + inject,
+                           "$(touch " + inject + ")",
+                           "Zelda ゼルダ é.nes",
+                           "a  b"};
+    platform::DesktopShell shell(QString{});
+    ASSERT_TRUE(shell.start({script, args, t.path(), 1}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(out); }, 10000));
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+    lines.removeLast();
+    EXPECT_EQ(lines.takeFirst(), t.path());
+    EXPECT_EQ(lines, args);
+    EXPECT_FALSE(QFile::exists(inject));
+    EXPECT_FALSE(shell.start({t.file("missing"), {}, {}, 1}));
+    EXPECT_FALSE(shell.start({}));
+}
+
+TEST(KeystrokeParser, ClassicSyntax) {
+    using platform::KeyStroke;
+    const auto none = Qt::KeyboardModifiers();
+    const auto strokes = platform::ParseKeystrokes("a+b^(cd)~{F2}{DOWN 3}{+}%{ENTER}");
+    ASSERT_TRUE(strokes.has_value());
+    const QList<KeyStroke> expected{
+        {Qt::Key_A, none, "a"},
+        {Qt::Key_B, Qt::ShiftModifier, "b"},
+        {Qt::Key_C, Qt::ControlModifier, ""},
+        {Qt::Key_D, Qt::ControlModifier, ""},
+        {Qt::Key_Return, none, "\r"},
+        {Qt::Key_F2, none, ""},
+        {Qt::Key_Down, none, ""},
+        {Qt::Key_Down, none, ""},
+        {Qt::Key_Down, none, ""},
+        {Qt::Key_Plus, none, "+"},
+        {Qt::Key_Return, Qt::AltModifier, "\r"},
+    };
+    EXPECT_EQ(*strokes, expected);
+    EXPECT_EQ(platform::ParseKeystrokes("{}}")->size(), 1);
+    EXPECT_EQ(platform::ParseKeystrokes("{{}")->first().text, "{");
+    EXPECT_EQ(platform::ParseKeystrokes("{~}")->first().text, "~");
+    EXPECT_TRUE(platform::ParseKeystrokes("")->isEmpty());
+    for (const char* bad : {"{F2", "{NOPE}", "(ab", "ab)", "{DOWN x}"})
+        EXPECT_FALSE(platform::ParseKeystrokes(bad).has_value()) << bad;
+}
+
+TEST(LocalSingleInstance, SecondCopyHandsItsCaptionToTheFirst) {
+    const QString name = QStringLiteral("rombard-test-%1").arg(::getpid());
+    platform::LocalSingleInstance first(name);
+    EXPECT_FALSE(first.anotherIsRunning("unused"));
+    QStringList received;
+    first.listen([&](const QString& caption) { received << caption; });
+    platform::LocalSingleInstance second(name);
+    EXPECT_TRUE(second.anotherIsRunning("[zsnes] Super Nintendo ü"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
+    EXPECT_EQ(received, QStringList{"[zsnes] Super Nintendo ü"});
+}
+
+TEST(StorageVolumes, RootsEndInSlashAndHoldTheirPaths) {
+    platform::StorageVolumes volumes;
+    const QStringList roots = volumes.roots();
+    ASSERT_FALSE(roots.isEmpty());
+    for (const QString& r : roots)
+        EXPECT_TRUE(r.endsWith('/')) << r.toStdString();
+    EXPECT_TRUE(roots.contains(volumes.rootOf(QDir::tempPath())));
+}
+
+}  // namespace

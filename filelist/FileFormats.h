@@ -1,0 +1,44 @@
+#pragma once
+
+// Texts of the file list's cells: sizes, type descriptions and dates, and the helpers the
+// listing shares with its callers.
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The pieces of `text` between occurrences of `sep` (compare: 0 exact, 1 letter case
+// ignored). Never empty: "" gives one empty piece, and empty pieces between adjacent
+// separators stay. An empty `sep` gives the whole text as its only piece.
+QStringList Split(const QString& text, const QString& sep, int compare = 0);
+
+// "1,024 bytes", "1.0KB", "4.8MB", "3.00GB" with the default locale's separators.
+QString FormatSize(double Size);
+
+// The file's length in bytes; 0 when it cannot be read. Lengths of 4 GiB and more come
+// back whole (a double holds every length a disk can have exactly).
+double FileLength(const QString& FileName);
+
+// "ZIP Archive", "ISO Image", "Text Document", ".gb File", ".backup File"; empty for a name
+// without a dot.
+QString FileTypeDescription(const QString& name);
+
+// The date column's text "M/D/YYYY H:MM AM/PM" in local time, with the date and time
+// separators and day-half texts of a locale, and the reverse reading used by date sorts.
+class FileDateFormat {
+public:
+    explicit FileDateFormat(const QLocale& locale = QLocale());
+
+    QString format(qint64 secondsSinceEpoch) const;
+    // A number that orders like the date written in `text` (minute precision, local wall
+    // time); nullopt when the text does not read as a date.
+    std::optional<qint64> sortKey(QStringView text) const;
+
+private:
+    QString m_dateSep;
+    QString m_timeSep;
+    QString m_am;
+    QString m_pm;
+};

@@ -1,0 +1,73 @@
+#include "filelist/FolderList.h"
+
+#include "filelist/FileFormats.h"
+#include "filelist/FolderListing.h"
+#include "filelist/ListModel.h"
+
+namespace {
+
+struct DefaultColumn {
+    const char* header;
+    int width;
+    int align;
+};
+constexpr DefaultColumn kColumns[] = {
+    {"Name", 600, 0}, {"Size", 100, 1}, {"Type", 150, 0}, {"Date", 250, 0}, {"", 0, 0},
+};
+
+}  // namespace
+
+void FolderList::setPath(const QString& value) {
+    if (value.isEmpty()) {
+        if (!m_path.isEmpty()) m_model.Clear();
+        m_path.clear();
+        return;
+    }
+    const QString folder = value.endsWith(u'/') ? value : value + u'/';
+    if (folder == m_path) return;
+    m_path = folder;
+    list();
+}
+
+void FolderList::setPattern(const QString& value) {
+    m_pattern = value;
+    list();
+}
+
+int FolderList::attributeMask() const {
+    return (m_archive ? 32 : 0) + (m_readOnly ? 1 : 0) + (m_hidden ? 2 : 0) + (m_system ? 4 : 0);
+}
+
+void FolderList::list() {
+    if (m_path.isEmpty()) return;
+    m_model.Clear();
+    if (m_model.ColumnCount() == 0) {
+        for (int i = 0; i < 5; ++i)
+            m_model.ColumnAdd(i, QString::fromLatin1(kColumns[i].header), kColumns[i].width,
+                              kColumns[i].align);
+    }
+    const int columns = m_model.ColumnCount();
+    if (m_pattern.isEmpty()) return;
+    const QStringList masks = Split(m_pattern, QStringLiteral(";"), 0);
+    if (onBusy) onBusy(true);
+    FolderListingOptions options;
+    options.hidden = m_hidden;
+    m_model.appendFiles(m_path, ListFolder(m_path, masks, options), columns);
+    if (onBusy) onBusy(false);
+}
+
+bool FolderList::SortFilesByColumnClick(int Column) {
+    if (m_path.isEmpty()) return false;
+    switch (Column) {
+        case 0:
+            return m_model.Sort(0, 2, ListModel::kSortTextNoCase);
+        case 1:
+            return m_model.Sort(4, 2, ListModel::kSortNumeric);
+        case 2:
+            return m_model.Sort(2, 2, ListModel::kSortTextNoCase);
+        case 3:
+            return m_model.Sort(3, 2, ListModel::kSortDate);
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// Which files of a folder a file list shows: wildcard masks matched without regard to
+// letter case, and the hidden-file convention of the desktop's file managers.
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// One wildcard mask: "*" any run of characters, "?" any one character. "*.*" matches
+// every name, a name without a dot included, as the masks of the old file dialogs did.
+class WildcardMask {
+public:
+    explicit WildcardMask(const QString& mask);
+    // `foldedName` is the name passed through platform::foldName.
+    bool matches(QStringView foldedName) const;
+
+private:
+    enum class Kind { Everything, Suffix, General };
+    Kind m_kind = Kind::General;
+    QString m_folded;  // the folded mask; for Suffix, the literal after the leading "*"
+};
+
+struct FolderListingOptions {
+    bool hidden = false;  // list names beginning with "." and names in ".hidden" too
+};
+
+// The names of the files (not folders) in `folder` matching `masks`: mask by mask in the
+// given order and, within one mask, in the order the folder yields them. A name matching
+// two masks comes twice. Names that are not valid UTF-8 come back escaped
+// (platform::decodeName). A folder that cannot be read gives no names.
+std::vector<QString> ListFolder(const QString& folder, const QStringList& masks,
+                                const FolderListingOptions& options = {});
+
+// The names listed in the folder's ".hidden" file, one a line.
+QStringList ReadHiddenList(const QString& folder);

@@ -1,0 +1,502 @@
+#include "filelist/ListModel.h"
+
+#include "filelist/FileFormats.h"
+#include "filelist/ListSort.h"
+#include "platform/FileNames.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+ListModel::ListModel() = default;
+
+// ---- columns ---------------------------------------------------------------------------
+
+bool ListModel::ColumnAdd(int Column, const QString& text, int Width, int Align, int Icon) {
+    if (Column < 0) return false;
+    const int pos = std::min(Column, ColumnCount());
+    loadAll();
+    if (m_observer) m_observer->columnsAboutToChange();
+    // Column 0 is always left-aligned, whatever is asked.
+    m_columns.insert(m_columns.begin() + pos,
+                     ColumnInfo{text, std::max(0, Width), pos == 0 ? 0 : std::clamp(Align, 0, 2),
+                                Icon >= 0 ? Icon : -1});
+    // Items keep their cells by column position.
+    if (pos > 0) {
+        for (Row& it : m_items) {
+            if (it.sub.size() >= pos) it.sub.insert(pos - 1, QString());
+        }
+    }
+    if (m_observer) m_observer->columnsChanged();
+    return true;
+}
+
+bool ListModel::ColumnRemove(int Column) {
+    if (!validColumn(Column)) return false;
+    loadAll();
+    if (m_observer) m_observer->columnsAboutToChange();
+    m_columns.erase(m_columns.begin() + Column);
+    if (Column > 0) {
+        for (Row& it : m_items) {
+            if (it.sub.size() >= Column) it.sub.removeAt(Column - 1);
+        }
+    }
+    if (m_observer) m_observer->columnsChanged();
+    return true;
+}
+
+QString ListModel::ColumnText(int Column) const {
+    return validColumn(Column) ? m_columns[Column].text : QString();
+}
+
+bool ListModel::setColumnText(int Column, const QString& text) {
+    if (!validColumn(Column)) return false;
+    m_columns[Column].text = text;
+    if (m_observer) m_observer->headerChanged(Column);
+    return true;
+}
+
+int ListModel::ColumnWidth(int Column) const {
+    return validColumn(Column) ? m_columns[Column].width : 0;
+}
+
+bool ListModel::setColumnWidth(int Column, int Width) {
+    if (!validColumn(Column) || Width < 0) return false;
+    m_columns[Column].width = Width;
+    if (m_observer) m_observer->headerChanged(Column);
+    return true;
+}
+
+int ListModel::ColumnAlign(int Column) const {
+    return validColumn(Column) ? m_columns[Column].align : 0;
+}
+
+bool ListModel::setColumnAlign(int Column, int Align) {
+    if (!validColumn(Column)) return false;
+    m_columns[Column].align = Column == 0 ? 0 : (Align & 3) == 3 ? 0 : (Align & 3);
+    if (m_observer) m_observer->headerChanged(Column);
+    return true;
+}
+
+int ListModel::ColumnIcon(int Column) const {
+    return validColumn(Column) ? m_columns[Column].icon : -1;
+}
+
+bool ListModel::setColumnIcon(int Column, int Icon) {
+    if (!validColumn(Column)) return false;
+    // A negative index leaves the image as it was; there is no "remove" request.
+    if (Icon >= 0 && m_header.exists()) m_columns[Column].icon = Icon;
+    if (m_observer) m_observer->headerChanged(Column);
+    return true;
+}
+
+// ---- items -----------------------------------------------------------------------------
+
+void ListModel::insertAt(int pos, Row item) {
+    if (m_checkBoxes && (item.state & kStateImageMask) == 0) item.state |= 1u << kStateImageShift;
+    if (m_observer) m_observer->aboutToInsert(pos, pos);
+    m_items.insert(m_items.begin() + pos, std::move(item));
+    // The mark stays on its item.
+    if (m_selectionMark >= pos) ++m_selectionMark;
+    m_newIndex = pos;
+    if (m_observer) m_observer->inserted();
+    m_oneItem = count() == 1;
+    if (m_oneItem) changeState(0, kFocused, kFocused);
+}
+
+bool ListModel::ItemAdd(int Item, const QString& text, int Icon, int indent) {
+    if (Item < 0) return false;
+    Row it;
+    it.text = text;
+    it.image = Icon;
+    it.indent = indent;
+    it.data = Item;
+    insertAt(std::min(Item, count()), std::move(it));
+    return true;
+}
+
+void ListModel::appendFiles(const QString& folder, const std::vector<QString>& names, int columns) {
+    if (names.empty()) return;
+    const int source = static_cast<int>(m_fileSources.size());
+    m_fileSources.push_back({folder, columns});
+    const int first = count();
+    const int last = first + static_cast<int>(names.size()) - 1;
+    if (m_observer) m_observer->aboutToInsert(first, last);
+    m_items.reserve(m_items.size() + names.size());
+    for (const QString& name : names) {
+        Row it;
+        it.text = name;
+        it.data = count();
+        it.fileSource = columns > 1 ? source : -1;
+        if (m_checkBoxes) it.state = 1u << kStateImageShift;
+        m_items.push_back(std::move(it));
+    }
+    m_newIndex = last;
+    if (m_observer) m_observer->inserted();
+    // As if added one by one: the first add into an empty list focused item 0, and the
+    // one-item flag tells whether the last add left a single item.
+    m_oneItem = count() == 1;
+    if (first == 0) changeState(0, kFocused, kFocused);
+}
+
+void ListModel::load(int row) const {
+    Row& it = m_items[row];
+    if (it.fileSource < 0) return;
+    const FileSource& src = m_fileSources[it.fileSource];
+    it.fileSource = -1;
+    const int cells = src.columns - 1;
+    it.sub = QStringList();
+    it.sub.reserve(cells);
+    struct stat st {};
+    const QByteArray path = platform::encodeName(src.folder + it.text);
+    const bool readable = ::stat(path.constData(), &st) == 0;
+    // A file that vanished keeps its row; only what the name itself tells is shown.
+    if (cells >= 1)
+        it.sub.append(readable ? FormatSize(static_cast<double>(st.st_size)) : QString());
+    if (cells >= 2) it.sub.append(FileTypeDescription(it.text));
+    if (cells >= 3) {
+        static thread_local const FileDateFormat dates;
+        it.sub.append(readable ? dates.format(st.st_mtim.tv_sec) : QString());
+    }
+    if (cells >= 4) it.sub.append(readable ? QString::number(qint64(st.st_size)) : QString());
+}
+
+void ListModel::loadAll() const {
+    for (int i = 0; i < count(); ++i)
+        load(i);
+}
+
+bool ListModel::ItemRemove(int Item) {
+    if (!validItem(Item)) return false;
+    if (m_observer) m_observer->aboutToRemove(Item);
+    m_items.erase(m_items.begin() + Item);
+    if (m_selectionMark == Item)
+        m_selectionMark = -1;
+    else if (m_selectionMark > Item)
+        --m_selectionMark;
+    if (m_observer) m_observer->removed();
+    return true;
+}
+
+bool ListModel::Clear() {
+    if (m_observer) m_observer->aboutToReset();
+    m_items.clear();
+    m_fileSources.clear();
+    m_newIndex = -1;
+    m_selectionMark = -1;
+    m_oneItem = false;
+    m_sortColumn = -1;
+    m_sortOrder = 0;
+    m_sortType = kSortText;
+    if (m_observer) m_observer->reset();
+    return true;
+}
+
+int ListModel::ItemFindText(const QString& text, int StartItem, int Coincidence) const {
+    const int n = count();
+    if (n == 0) return -1;
+    const bool partial = (Coincidence & 8) != 0;
+    const bool wrap = (Coincidence & 32) != 0;
+    const int start = std::clamp(StartItem + 1, 0, n);
+    auto hit = [&](int i) {
+        const QString& t = m_items[i].text;
+        return partial ? t.startsWith(text, Qt::CaseInsensitive)
+                       : t.compare(text, Qt::CaseInsensitive) == 0;
+    };
+    for (int i = start; i < n; ++i)
+        if (hit(i)) return i;
+    if (wrap)
+        for (int i = 0; i < start && i < n; ++i)
+            if (hit(i)) return i;
+    return -1;
+}
+
+int ListModel::ItemFindState(int StartItem, int State) const {
+    const quint32 want = static_cast<quint32>(State) & (kFocused | kSelected | kCut);
+    for (int i = std::max(StartItem + 1, 0); i < count(); ++i)
+        if ((m_items[i].state & want) == want) return i;
+    return -1;
+}
+
+bool ListModel::SubItemSet(int Item, int SubItem, const QString& text, int Icon) {
+    if (!setSubItemText(Item, SubItem, text)) return false;
+    if (Icon >= 0) setSubItemIcon(Item, SubItem, Icon);
+    return true;
+}
+
+QString ListModel::SubItemText(int Item, int SubItem) const {
+    if (!validItem(Item) || SubItem < 0) return {};
+    if (SubItem == 0) return m_items[Item].text;
+    load(Item);
+    const QStringList& sub = m_items[Item].sub;
+    return SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();
+}
+
+bool ListModel::setSubItemText(int Item, int SubItem, const QString& text) {
+    if (!validItem(Item) || SubItem < 0) return false;
+    // Sub-items exist per column; item text always exists.
+    if (SubItem > 0 && SubItem >= std::max(ColumnCount(), 1)) return false;
+    load(Item);
+    Row& it = m_items[Item];
+    if (SubItem == 0) {
+        it.text = text;
+    } else {
+        while (it.sub.size() < SubItem)
+            it.sub.append(QString());
+        it.sub[SubItem - 1] = text;
+    }
+    if (m_observer) m_observer->cellsChanged(Item, Item);
+    return true;
+}
+
+int ListModel::ItemIcon(int Item) const {
+    return validItem(Item) ? m_items[Item].image : 0;
+}
+
+bool ListModel::setItemIcon(int Item, int Icon) {
+    if (!validItem(Item)) return false;
+    m_items[Item].image = Icon;
+    if (m_observer) m_observer->cellsChanged(Item, Item);
+    return true;
+}
+
+int ListModel::SubItemIcon(int Item, int SubItem) const {
+    if (!validItem(Item) || SubItem < 0) return 0;
+    if (SubItem == 0) return m_items[Item].image;
+    const auto& icons = m_items[Item].subIcons;
+    return SubItem - 1 < static_cast<int>(icons.size()) ? icons[SubItem - 1] : -1;
+}
+
+bool ListModel::setSubItemIcon(int Item, int SubItem, int Icon) {
+    if (!validItem(Item) || SubItem < 0) return false;
+    if (SubItem == 0) return setItemIcon(Item, Icon);
+    if (SubItem >= ColumnCount()) return false;
+    auto& icons = m_items[Item].subIcons;
+    if (static_cast<int>(icons.size()) < SubItem) icons.resize(SubItem, -1);
+    icons[SubItem - 1] = Icon;
+    if (m_observer) m_observer->cellsChanged(Item, Item);
+    return true;
+}
+
+int ListModel::ItemIndent(int Item) const {
+    return validItem(Item) ? m_items[Item].indent : 0;
+}
+
+bool ListModel::setItemIndent(int Item, int indent) {
+    if (!validItem(Item)) return false;
+    m_items[Item].indent = indent;
+    if (m_observer) m_observer->cellsChanged(Item, Item);
+    return true;
+}
+
+int ListModel::ItemData(int Item) const {
+    return validItem(Item) ? m_items[Item].data : 0;
+}
+
+quint32 ListModel::ItemState(int Item) const {
+    return validItem(Item) ? m_items[Item].state : 0;
+}
+
+int ListModel::SelectedCount() const {
+    return static_cast<int>(std::count_if(m_items.begin(), m_items.end(),
+                                          [](const Row& i) { return i.state & kSelected; }));
+}
+
+// ---- states ----------------------------------------------------------------------------
+
+void ListModel::itemChanged(int row, quint32 before, quint32 after) {
+    if (!m_selectionEvents) return;
+    // A check box toggled, or an item that had no state at all became selected: the list
+    // reports both as an item click (the latter not for a list of one item).
+    const bool checkChanged = before != 0 && ((before ^ after) & kStateImageMask) != 0;
+    const bool newlySelected = before == 0 && !m_oneItem && (after & kSelected) != 0;
+    if (checkChanged || newlySelected) raiseItemClick(row);
+}
+
+void ListModel::changeState(int row, quint32 mask, quint32 bits) {
+    if (!validItem(row)) return;
+    Row& it = m_items[row];
+    const quint32 before = it.state;
+    const quint32 after = (before & ~mask) | (bits & mask);
+    if (before == after) return;
+    it.state = after;
+    if (m_observer) m_observer->statesChanged(row, row);
+    itemChanged(row, before, after);
+}
+
+void ListModel::clearFocusExcept(int row) {
+    for (int i = 0; i < count(); ++i)
+        if (i != row && (m_items[i].state & kFocused)) changeState(i, kFocused, 0);
+}
+
+void ListModel::clearSelectionExcept(int row) {
+    for (int i = 0; i < count(); ++i)
+        if (i != row && (m_items[i].state & kSelected)) changeState(i, kSelected, 0);
+}
+
+int ListModel::ItemSelected(int Item) const {
+    return validItem(Item) && (m_items[Item].state & kSelected) ? 2 : 0;
+}
+
+bool ListModel::setItemSelected(int Item, bool Selected) {
+    bool ok = false;
+    if (Item == -1) {
+        // A single-selection list refuses to select every item.
+        if (!Selected || !m_singleSelection) {
+            for (int i = 0; i < count(); ++i)
+                changeState(i, kSelected, Selected ? kSelected : 0);
+            ok = true;
+        }
+    } else if (validItem(Item)) {
+        if (Selected) {
+            if (m_singleSelection) clearSelectionExcept(Item);
+            clearFocusExcept(Item);
+            changeState(Item, kSelected | kFocused, kSelected | kFocused);
+        } else {
+            changeState(Item, kSelected, 0);
+        }
+        ok = true;
+    }
+    raiseItemClick(Item);
+    return ok;
+}
+
+bool ListModel::ItemFocused(int Item) const {
+    return validItem(Item) && (m_items[Item].state & kFocused);
+}
+
+bool ListModel::setItemFocused(int Item, bool Focused) {
+    if (!validItem(Item)) return false;
+    if (Focused) clearFocusExcept(Item);
+    changeState(Item, kFocused, Focused ? kFocused : 0);
+    return true;
+}
+
+bool ListModel::ItemChecked(int Item) const {
+    return validItem(Item) && ((m_items[Item].state & kStateImageMask) >> kStateImageShift) == 2;
+}
+
+bool ListModel::setItemChecked(int Item, bool Checked) {
+    if (!validItem(Item)) return false;
+    changeState(Item, kStateImageMask, (Checked ? 2u : 1u) << kStateImageShift);
+    return true;
+}
+
+bool ListModel::ItemGhosted(int Item) const {
+    return validItem(Item) && (m_items[Item].state & kCut);
+}
+
+bool ListModel::setItemGhosted(int Item, bool Ghosted) {
+    if (!validItem(Item)) return false;
+    changeState(Item, kCut, Ghosted ? kCut : 0);
+    return true;
+}
+
+void ListModel::setListIndex(int index) {
+    if (index >= 0) {
+        // An index past the end selects nothing and keeps the mark, but the host still
+        // hears ItemClick with the index it asked for.
+        if (validItem(index)) {
+            m_selectionMark = index;
+            setItemFocused(index, true);
+        }
+        setItemSelected(index, true);
+        return;
+    }
+    const int current = m_selectionMark;
+    SelectAll(false);
+    if (validItem(current)) changeState(current, kFocused, 0);
+    m_selectionMark = -1;
+}
+
+bool ListModel::SelectAll(bool NewState) {
+    m_selectionEvents = false;
+    if (!NewState || !m_singleSelection) {
+        for (Row& it : m_items)
+            it.state = NewState ? (it.state | kSelected) : (it.state & ~kSelected);
+        if (m_observer && count() > 0) m_observer->statesChanged(0, count() - 1);
+    }
+    m_selectionEvents = true;
+    return NewState ? !m_singleSelection : true;
+}
+
+void ListModel::InvertSelection() {
+    for (int i = 0; i < count(); ++i)
+        setItemSelected(i, !Selected(i));
+}
+
+void ListModel::applyUserState(int row, bool focused, bool selected) {
+    if (!validItem(row)) return;
+    changeState(row, kFocused | kSelected, (focused ? kFocused : 0) | (selected ? kSelected : 0));
+}
+
+void ListModel::setSelectionMarkFromUser(int row) {
+    if (validItem(row)) m_selectionMark = row;
+}
+
+void ListModel::raiseItemClick(int item) {
+    if (m_observer) m_observer->itemClick(item);
+}
+
+void ListModel::setSingleSelection(bool single) {
+    m_singleSelection = single;
+    if (!single) return;
+    // Keep the selection mark's item (or the first selected one) when switching.
+    int keep = ItemSelected(m_selectionMark) ? m_selectionMark : ItemFindState(-1, kSelected);
+    const bool events = m_selectionEvents;
+    m_selectionEvents = false;
+    clearSelectionExcept(keep);
+    m_selectionEvents = events;
+}
+
+void ListModel::setCheckBoxes(bool on) {
+    if (on == m_checkBoxes) return;
+    m_checkBoxes = on;
+    for (Row& it : m_items)
+        it.state = (it.state & ~kStateImageMask) | (on ? 1u << kStateImageShift : 0);
+    if (m_observer && count() > 0) m_observer->statesChanged(0, count() - 1);
+}
+
+// ---- list-box style --------------------------------------------------------------------
+
+bool ListModel::AddItem(const QString& text, int& Index, int Icon, int indent) {
+    if (Index < 0) Index = count();
+    return ItemAdd(Index, text, Icon, indent);
+}
+
+bool ListModel::AddItem(const QString& text) {
+    int index = -1;
+    return AddItem(text, index);
+}
+
+// ---- sorting ---------------------------------------------------------------------------
+
+bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
+    int order = New_SortOrder;
+    if (order == 2) order = (Column == m_sortColumn && m_sortOrder == 1) ? -1 : 1;
+    m_sortColumn = Column;
+    m_sortOrder = order;
+    m_sortType = New_SortType;
+    if (order == 0) return true;
+    if ((order != 1 && order != -1) || New_SortType < 0 || New_SortType > 3) return false;
+    if (count() < 2) return true;
+
+    std::vector<QString> texts;
+    texts.reserve(m_items.size());
+    for (int i = 0; i < count(); ++i)
+        texts.push_back(SubItemText(i, Column));
+    const std::vector<int> rows = SortedRows(texts, order, New_SortType);
+
+    if (m_observer) m_observer->aboutToReset();
+    std::vector<Row> sorted;
+    sorted.reserve(m_items.size());
+    int mark = -1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i] == m_selectionMark) mark = static_cast<int>(i);
+        sorted.push_back(std::move(m_items[rows[i]]));
+    }
+    m_items = std::move(sorted);
+    m_selectionMark = mark;
+    if (m_observer) m_observer->reset();
+    return true;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+// The key codes and shift states the list's key events carry: the old platform's virtual
+// key codes (13 Enter, 46 Delete, 65-90 letters, 112-123 F1-F12, ...) and 1 Shift +
+// 2 Ctrl + 4 Alt, which the host's key handlers are written against.
+
+#include <Qt>
+
+// 0 for a key without a code.
+int VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers);
+int ShiftState(Qt::KeyboardModifiers modifiers);
+// 1 left, 2 right, 4 middle, 0 none; for several, the first of left, right, middle.
+int MouseButtonCode(Qt::MouseButtons buttons);

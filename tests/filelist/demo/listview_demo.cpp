@@ -1,0 +1,31 @@
+// Shows the file list control over a folder: listview_demo [folder] [pattern] [sort column]
+#include "filelist/ucListView.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QStyle>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    ucListView list;
+    list.ReadDesignValues(QStringLiteral("Files"));
+    list.InitializeImageListSmall(16, 16);
+    list.ImageListSmall_AddIcon(app.style()->standardIcon(QStyle::SP_FileIcon));
+    list.setPattern(args.size() > 2 ? args.at(2) : QStringLiteral("*.*"));
+    list.setPath(args.size() > 1 ? args.at(1) : QDir::currentPath());
+    if (args.size() > 3) list.SortFilesByColumnClick(args.at(3).toInt());
+    QObject::connect(&list, &ucListView::ItemClick, [&](int item) {
+        qInfo() << "ItemClick" << item << list.FileName() << list.List(item, 1);
+    });
+    QObject::connect(&list, &ucListView::KeyDown,
+                     [](int key, int shift) { qInfo() << "KeyDown" << key << shift; });
+    QObject::connect(&list, &ucListView::ColumnClick,
+                     [&](int column) { list.SortFilesByColumnClick(column); });
+    list.setWindowTitle(QStringLiteral("%1 files").arg(list.ListCount()));
+    list.resize(1000, 600);
+    list.show();
+    if (list.ListCount() > 1) list.setListIndex(1);
+    return app.exec();
+}

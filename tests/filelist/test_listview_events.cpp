@@ -1,0 +1,240 @@
+// The control's events under real Qt input, in the order its hosts rely on.
+#include "filelist/ucListView.h"
+
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+
+class EventLog {
+public:
+    explicit EventLog(ucListView& w) {
+        auto add = [this](const QString& s) { lines.append(s); };
+        QObject::connect(&w, &ucListView::Click, [add] { add("Click"); });
+        QObject::connect(&w, &ucListView::DblClick, [add] { add("DblClick"); });
+        QObject::connect(&w, &ucListView::ItemClick,
+                         [add](int i) { add(QStringLiteral("ItemClick(%1)").arg(i)); });
+        QObject::connect(&w, &ucListView::ColumnClick,
+                         [add](int c) { add(QStringLiteral("ColumnClick(%1)").arg(c)); });
+        QObject::connect(&w, &ucListView::ColumnRightClick,
+                         [add](int c) { add(QStringLiteral("ColumnRightClick(%1)").arg(c)); });
+        QObject::connect(&w, &ucListView::KeyDown, [add](int k, int s) {
+            add(QStringLiteral("KeyDown(%1,%2)").arg(k).arg(s));
+        });
+        QObject::connect(&w, &ucListView::KeyPress,
+                         [add](int k) { add(QStringLiteral("KeyPress(%1)").arg(k)); });
+        QObject::connect(&w, &ucListView::KeyUp, [add](int k, int s) {
+            add(QStringLiteral("KeyUp(%1,%2)").arg(k).arg(s));
+        });
+        QObject::connect(&w, &ucListView::MouseDown, [add](int b, int s, float, float) {
+            add(QStringLiteral("MouseDown(%1,%2)").arg(b).arg(s));
+        });
+        QObject::connect(&w, &ucListView::MouseUp, [add](int b, int s, float, float) {
+            add(QStringLiteral("MouseUp(%1,%2)").arg(b).arg(s));
+        });
+    }
+    QStringList take() {
+        QStringList out;
+        out.swap(lines);
+        return out;
+    }
+    QStringList lines;
+};
+
+class ListViewEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 10; ++i)
+            dir.write(QStringLiteral("game%1.sms").arg(i), QByteArray(i + 1, 'x'));
+        list.resize(900, 500);
+        list.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        list.setPattern(QStringLiteral("*.sms"));
+        list.setPath(dir.path());
+        ASSERT_EQ(list.ListCount(), 10);
+    }
+    QAbstractItemView* view() { return list.currentView(); }
+    QPoint itemCenter(int row) {
+        return view()->visualRect(view()->model()->index(row, 0)).center();
+    }
+    void click(int row, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}) {
+        QTest::mouseClick(view()->viewport(), b, m, itemCenter(row));
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(view(), k, m); }
+
+    TempFolder dir;
+    ucListView list;
+};
+
+}  // namespace
+
+TEST_F(ListViewEvents, ClicksRaiseTheirEventsInOrder) {
+    list.setMultiSelect(false);
+    EventLog log(list);
+    click(2);
+    // The newly selected item first (as the list reports a selection of an item with no
+    // state), then the button down, then the click.
+    EXPECT_EQ(log.take(), (QStringList{"ItemClick(2)", "MouseDown(1,0)", "ItemClick(2)",
+                                       "MouseUp(1,0)", "ItemClick(2)", "Click"}));
+    EXPECT_EQ(list.ListIndex(), 2);
+    EXPECT_EQ(list.FileName(), list.List(2));
+
+    // Clicking the selected item again: no selection change.
+    click(2);
+    EXPECT_EQ(log.take(), (QStringList{"MouseDown(1,0)", "ItemClick(2)", "MouseUp(1,0)",
+                                       "ItemClick(2)", "Click"}));
+
+    // Empty space below the items deselects everything without an item click.
+    const QPoint below(20, view()->viewport()->height() - 5);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_EQ(log.take(), (QStringList{"MouseDown(1,0)", "MouseUp(1,0)", "Click"}));
+    EXPECT_EQ(list.ListIndex(), -1);
+    EXPECT_EQ(list.SelCount(), 0);
+
+    // A right click with Ctrl held.
+    click(4, Qt::RightButton, Qt::ControlModifier);
+    const QStringList right = log.take();
+    EXPECT_TRUE(right.contains("MouseDown(2,2)")) << right.join(' ').toStdString();
+    EXPECT_EQ(right.mid(right.indexOf("MouseUp(2,2)")),
+              (QStringList{"MouseUp(2,2)", "ItemClick(4)", "Click"}));
+}
+
+TEST_F(ListViewEvents, EmptySpaceCountsAsAClickInAMultiSelectionList) {
+    list.setMultiSelect(true);
+    EventLog log(list);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
+                      QPoint(20, view()->viewport()->height() - 5));
+    EXPECT_EQ(log.take(),
+              (QStringList{"MouseDown(1,0)", "MouseUp(1,0)", "ItemClick(-1)", "Click"}));
+}
+
+TEST_F(ListViewEvents, DoubleClickRaisesDblClick) {
+    EventLog log(list);
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, itemCenter(1));
+    EXPECT_TRUE(log.take().contains("DblClick"));
+}
+
+TEST_F(ListViewEvents, KeysCarryVirtualCodesAndReleaseReportsTheItem) {
+    list.setMultiSelect(false);
+    list.setListIndex(0);
+    view()->setFocus();
+    EventLog log(list);
+    key(Qt::Key_Down);
+    EXPECT_EQ(log.take(),
+              (QStringList{"ItemClick(1)", "KeyDown(40,0)", "KeyUp(40,0)", "ItemClick(1)"}));
+    EXPECT_EQ(list.ListIndex(), 1);
+
+    key(Qt::Key_Space);
+    EXPECT_EQ(log.take(), (QStringList{"KeyDown(32,0)", "KeyPress(32)", "ItemClick(1)",
+                                       "KeyUp(32,0)", "ItemClick(1)"}));
+
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        const char* down;
+    } keys[] = {
+        {Qt::Key_Return, {}, "KeyDown(13,0)"},
+        {Qt::Key_Enter, Qt::KeypadModifier, "KeyDown(13,0)"},
+        {Qt::Key_Delete, Qt::ShiftModifier, "KeyDown(46,1)"},
+        {Qt::Key_F2, {}, "KeyDown(113,0)"},
+        {Qt::Key_F12, Qt::AltModifier, "KeyDown(123,4)"},
+        {Qt::Key_R, Qt::ControlModifier, "KeyDown(82,2)"},
+        {Qt::Key_Escape, {}, "KeyDown(27,0)"},
+    };
+    for (const auto& k : keys) {
+        key(k.key, k.mods);
+        const QStringList got = log.take();
+        ASSERT_FALSE(got.isEmpty());
+        EXPECT_TRUE(got.contains(QString::fromLatin1(k.down))) << got.join(' ').toStdString();
+    }
+}
+
+TEST_F(ListViewEvents, ReleasingAKeyWithNothingSelectedClearsTheChoice) {
+    list.setListIndex(3);
+    list.setItemSelected(3, false);
+    view()->setFocus();
+    EventLog log(list);
+    QTest::keyRelease(view(), Qt::Key_Shift);
+    EXPECT_EQ(log.take(), (QStringList{"KeyUp(16,0)"}));
+    EXPECT_EQ(list.ListIndex(), -1);
+}
+
+TEST_F(ListViewEvents, ListIndexLetSelectsAndReports) {
+    list.setMultiSelect(false);
+    EventLog log(list);
+    list.setListIndex(3);
+    EXPECT_EQ(log.take(), (QStringList{"ItemClick(3)"}));
+    EXPECT_EQ(list.ListIndex(), 3);
+    EXPECT_TRUE(list.Selected(3));
+    EXPECT_TRUE(list.ItemFocused(3));
+    EXPECT_EQ(view()->selectionModel()->currentIndex().row(), 3);
+    EXPECT_TRUE(view()->selectionModel()->isRowSelected(3, {}));
+
+    list.setListIndex(12);
+    EXPECT_EQ(log.take(), (QStringList{"ItemClick(12)"}));
+    EXPECT_EQ(list.ListIndex(), 3);
+    EXPECT_EQ(list.FileName(), list.List(3));
+
+    list.setListIndex(-1);
+    EXPECT_EQ(log.take(), QStringList{});
+    EXPECT_EQ(list.ListIndex(), -1);
+    EXPECT_EQ(list.SelCount(), 0);
+    EXPECT_FALSE(view()->selectionModel()->hasSelection());
+    EXPECT_EQ(list.FileName(), QString());
+}
+
+TEST_F(ListViewEvents, HeaderClicksAndFixedWidths) {
+    auto* tree = qobject_cast<QTreeView*>(view());
+    ASSERT_NE(tree, nullptr);
+    QHeaderView* header = tree->header();
+    EventLog log(list);
+    const QPoint sizeHeader(header->sectionViewportPosition(1) + 30, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeader);
+    QTest::mousePress(header->viewport(), Qt::RightButton, {}, sizeHeader);
+    QTest::mouseRelease(header->viewport(), Qt::RightButton, {}, sizeHeader);
+    EXPECT_EQ(log.take(), (QStringList{"ColumnClick(1)", "ColumnRightClick(1)"}));
+
+    auto dragDivider = [&](int by) {
+        const int edge = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
+        const QPoint from(edge, header->height() / 2), to(edge + by, header->height() / 2);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, to, header->viewport()->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(header->viewport(), &move);
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
+    };
+    list.setHeaderFixedWidth(true);
+    dragDivider(-100);
+    EXPECT_EQ(list.ColumnWidth(0), 600);
+    EXPECT_EQ(header->sectionSize(0), 600);
+    list.setHeaderFixedWidth(false);
+    dragDivider(-100);
+    EXPECT_EQ(list.ColumnWidth(0), header->sectionSize(0));
+    EXPECT_LT(list.ColumnWidth(0), 600);
+}
+
+TEST_F(ListViewEvents, MousePositionsFollowScaleMode) {
+    QList<QPointF> downs;
+    QObject::connect(&list, &ucListView::MouseDown,
+                     [&](int, int, float x, float y) { downs.append(QPointF(x, y)); });
+    list.setScaleMode(3);
+    click(1);
+    list.setScaleMode(1);
+    click(1);
+    ASSERT_EQ(downs.size(), 2);
+    const double twips = 1440.0 / list.screen()->logicalDotsPerInchX();
+    EXPECT_DOUBLE_EQ(downs[1].x(), downs[0].x() * twips);
+    EXPECT_DOUBLE_EQ(downs[1].y(), downs[0].y() * twips);
+    // Positions count from the list's top, its header included.
+    EXPECT_GT(downs[0].y(), itemCenter(1).y());
+    EXPECT_EQ(list.ItemHitTest(float(downs[1].x()), float(downs[1].y())), 1);
+    list.setScaleMode(3);
+    EXPECT_EQ(list.ItemHitTest(float(downs[0].x()), float(downs[0].y())), 1);
+}

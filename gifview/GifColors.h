@@ -1,0 +1,13 @@
+#pragma once
+
+// Colour values as the view stores them: red in the low byte, green in the second, blue in
+// the third; a value with the top bit set names a system colour by its low byte.
+
+#include <QRgb>
+#include <QtGlobal>
+
+// The opaque colour a colour value stands for; system colours come from the palette.
+QRgb ColorToRgb(qint32 value);
+qint32 RgbToColor(QRgb rgb);
+// Nearest integer, halves to the even neighbour.
+int RoundHalfEven(double value);

@@ -1,0 +1,115 @@
+#include "gifview/GifDocument.h"
+
+GifDocument::GifDocument() = default;
+
+GifDocument::~GifDocument() {
+    unload();
+}
+
+std::optional<GifDocument::Candidate> GifDocument::read(const QString& fileName) {
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly)) return std::nullopt;
+    // One buffered read; the walk then touches each byte at most once.
+    const QByteArray bytes = file->readAll();
+    std::optional<GifWalk> walk = WalkGif(bytes);
+    if (!walk) return std::nullopt;
+    QByteArray header = bytes.left(walk->headerLength);
+    return Candidate{std::move(file), std::move(*walk), std::move(header)};
+}
+
+void GifDocument::install(Candidate candidate) {
+    unload();
+    GifWalk& walk = candidate.walk;
+    m_file = std::move(candidate.file);
+    m_hasFrames = true;
+    m_frames = std::move(walk.frames);
+    m_info = GifInfo();
+    m_info.background = walk.background;
+    m_info.logicalWidth = walk.logicalWidth;
+    m_info.logicalHeight = walk.logicalHeight;
+    m_info.loopCount = walk.loopCount;
+    m_info.restorePrevious = walk.restorePrevious;
+    m_info.headerLength = walk.headerLength;
+    m_info.headerEndsWithIntroducer = walk.headerEndsWithIntroducer;
+    m_info.version = walk.version;
+    m_info.fileName = m_file->fileName();
+    m_info.header = std::move(candidate.header);
+    // Room for the largest frame and the trailer, so building a picture reuses it.
+    m_info.header.reserve(walk.headerLength + walk.largestFrame + 2);
+}
+
+bool GifDocument::load(const QString& fileName) {
+    std::optional<Candidate> candidate = read(fileName);
+    if (!candidate) return false;
+    install(std::move(*candidate));
+    return true;
+}
+
+void GifDocument::unload() {
+    if (m_file) {
+        const QString name = m_file->fileName();
+        m_file->close();
+        m_file.reset();
+        if (m_info.temporaryFile) {
+            QFile::remove(name);
+            m_info.temporaryFile = false;
+        }
+    }
+    m_hasFrames = false;
+    m_frames.clear();
+    m_info.header = QByteArray(1, '\0');
+    m_info.fileName.clear();
+    m_cache.clear();
+    m_cacheBytes = 0;
+}
+
+clsGIFframe* GifDocument::Frame(int index) {
+    if (!m_hasFrames || index < 1 || index > frameCount()) return nullptr;
+    return &m_frames[static_cast<std::size_t>(index - 1)];
+}
+
+const clsGIFframe* GifDocument::Frame(int index) const {
+    return const_cast<GifDocument*>(this)->Frame(index);
+}
+
+QByteArray GifDocument::framePicture(int index) const {
+    const clsGIFframe* frame = Frame(index);
+    if (!frame || !m_file) return {};
+    const qint32 start = frame->FramePosition(clsGIFframe::kStart);
+    const qint32 length = frame->FramePosition(clsGIFframe::kEnd) - start;
+    if (length <= 0 || !m_file->seek(start - 1)) return {};
+    const QByteArray bytes = m_file->read(length);
+    if (bytes.size() != length) return {};
+    return BuildFramePicture(m_info.header.left(m_info.headerLength),
+                             m_info.headerEndsWithIntroducer, bytes, *frame);
+}
+
+QImage GifDocument::FrameImage(int index) {
+    const clsGIFframe* frame = Frame(index);
+    if (!frame) return {};
+    const qint32 key = frame->FramePosition(clsGIFframe::kStart);
+    if (auto it = m_cache.constFind(key); it != m_cache.constEnd()) return it.value();
+    QImage image;
+    if (!image.loadFromData(framePicture(index), "GIF")) return {};
+    if (image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32);
+    const qint64 cost = image.sizeInBytes();
+    if (m_cacheBytes + cost <= kCacheBudget) {
+        m_cache.insert(key, image);
+        m_cacheBytes += cost;
+    }
+    return image;
+}
+
+QByteArray GifDocument::fileBytes(bool* ok) const {
+    *ok = false;
+    if (!m_file || !m_file->seek(0)) return {};
+    QByteArray bytes = m_file->readAll();
+    *ok = bytes.size() == m_file->size();
+    return bytes;
+}
+
+void GifDocument::removeFrame(int index) {
+    if (!Frame(index)) return;
+    m_frames.erase(m_frames.begin() + (index - 1));
+}

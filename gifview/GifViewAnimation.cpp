@@ -1,0 +1,181 @@
+// The animation: one timer steps through the frames, disposing of each before the next is
+// drawn, and counts loops. Also the edits of the frame set as a whole.
+
+#include "gifview/GifColors.h"
+#include "gifview/GifViewCore.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+
+void GifViewCore::SetAnimationState(bool stop) {
+    ++m_animationSerial;
+    if (stop) {
+        m_timer.stop();
+        m_currentFrame = 0;
+        m_loopsLeft = 0;
+        if (!m_tag.isEmpty()) {
+            m_tag.clear();
+            if (!m_userMode) {
+                emit propertyChanged(QStringLiteral("Animate"));
+                ShowFrame(1);
+            }
+        }
+        return;
+    }
+    if (!m_doc.hasFrames() || m_doc.frameCount() <= 1) return;
+    const int loops = gifMaxLoops();
+    m_loopsLeft = m_userMode ? (loops >= 1 ? loops : 0) : 10;
+    m_currentFrame = 0;
+    m_timer.setInterval(1);
+    m_tag = QStringLiteral("Animating");
+    m_timer.start();
+}
+
+void GifViewCore::PauseAnimation(bool resume) {
+    if (!Animate()) return;
+    ++m_animationSerial;
+    if (resume) {
+        if (!m_timer.isActive()) m_timer.start();
+        return;
+    }
+    m_timer.stop();
+    // After resuming, the next frame comes after about half of its delay.
+    m_timer.setInterval(RoundHalfEven(m_timer.interval() / 2.0 + 1));
+}
+
+void GifViewCore::DisposeFrame(int index) {
+    const clsGIFframe* f = m_doc.Frame(index);
+    if (!f) return;
+    int disposal = f->FrameDisposal();
+    if (disposal != 2 && disposal != 3 && f->ForceTransparency()) disposal = 2;
+    if (disposal == 2) {
+        RefreshArea(index, false, true);
+    } else if (disposal == 3 && m_workSurface) {
+        const QRect rect = scaledRect(*f);
+        QPainter p(&target());
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(rect.topLeft(), m_saveUnder, QRect(QPoint(0, 0), rect.size()));
+        p.end();
+        RefreshArea(index, false, false);
+    }
+}
+
+void GifViewCore::tmrGIF_Timer() {
+    m_timer.stop();
+    const quint64 serial = m_animationSerial;
+    const int count = gifFrameCount();
+    int next = m_currentFrame + 1;
+    if (m_currentFrame >= 1 && next <= count) DisposeFrame(m_currentFrame);
+    if (m_currentFrame >= 1 && next > count) {
+        next = 1;
+        if (m_loopsLeft > 0) {
+            if (m_loopsLeft == 1) {
+                SetAnimationState(true);
+                emit AnimationLoopExpired();
+                return;
+            }
+            --m_loopsLeft;
+            emit AnimationLoopComplete(m_loopsLeft);
+            // A handler that stopped, paused or restarted the animation has taken over.
+            if (serial != m_animationSerial) return;
+        }
+        RefreshArea(0, false, true);
+    }
+    if (m_currentFrame < 1) RefreshArea(0, false, true);
+    m_currentFrame = next;
+    const clsGIFframe* f = m_doc.Frame(m_currentFrame);
+    if (m_doc.info().restorePrevious && f && !m_saveUnder.isNull()) {
+        const QRect rect = scaledRect(*f);
+        QPainter p(&m_saveUnder);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(QPoint(0, 0), target(), rect);
+    }
+    DrawFrame(m_currentFrame);
+    presentBackBuffer();
+    RefreshArea(m_currentFrame, true, false);
+    const int delay = f ? f->frameDelay() : 0;
+    m_timer.setInterval(std::max(delay, m_minDelay));
+    emit AnimationProgress(m_currentFrame);
+    if (serial == m_animationSerial && Animate()) m_timer.start();
+}
+
+int GifViewCore::setgifMaxLoops(int newMax) {
+    if (newMax < -1) newMax = 1;
+    if (newMax > 32767) return gifMaxLoops();  // does not fit the 16-bit field
+    m_doc.info().loopCount = newMax;
+    m_loopsLeft = newMax;
+    return newMax;
+}
+
+int GifViewCore::setgifMinFrameDelay(int newMin) {
+    if (newMin > 32767) return m_minDelay;  // does not fit the 16-bit field
+    m_minDelay = std::max(newMin, 5);
+    return m_minDelay;
+}
+
+qint32 GifViewCore::gifAnimationTime() const {
+    if (!m_doc.hasFrames()) return 0;
+    qint64 total = 0;
+    for (const clsGIFframe& f : const_cast<GifDocument&>(m_doc).frames())
+        total += std::max(f.frameDelay(), m_minDelay);
+    return static_cast<qint32>(std::min<qint64>(total, 0x7FFFFFFF));
+}
+
+qint32 GifViewCore::gifTransparencyState() const {
+    if (!m_doc.hasFrames()) return 0;
+    bool some = false, notAll = false;
+    for (const clsGIFframe& f : const_cast<GifDocument&>(m_doc).frames())
+        (f.isTransparent() ? some : notAll) = true;
+    if (some && !notAll) return 1;
+    return some ? 2 : 0;
+}
+
+void GifViewCore::RecalcLogicalWindow(bool* resized) {
+    int right = 0, bottom = 0;
+    for (const clsGIFframe& f : m_doc.frames()) {
+        right = std::max(right, f.FrameLeft() + f.FrameWidth());
+        bottom = std::max(bottom, f.FrameTop() + f.FrameHeight());
+    }
+    GifInfo& info = m_doc.info();
+    const bool changed = right != info.logicalWidth || bottom != info.logicalHeight;
+    if (resized) *resized = changed;
+    // An edge past 32767 does not fit the logical size; that side keeps its value.
+    if (right <= 32767) info.logicalWidth = right;
+    if (bottom <= 32767) info.logicalHeight = bottom;
+    if (changed) relayout();
+}
+
+bool GifViewCore::RemoveFrame(int Index, bool* bLogWindowResized) {
+    if (!m_doc.hasFrames() || Index < 1 || Index > m_doc.frameCount() || m_doc.frameCount() < 2)
+        return false;
+    m_doc.removeFrame(Index);
+    RecalcLogicalWindow(bLogWindowResized);
+    return true;
+}
+
+bool GifViewCore::MoveFrame(int Index, int x, int y, bool* bLogWindowResized) {
+    clsGIFframe* f = m_doc.Frame(Index);
+    if (!f) return false;
+    f->setFrameTop(y);
+    f->setFrameLeft(x);
+    RecalcLogicalWindow(bLogWindowResized);
+    return true;
+}
+
+bool GifViewCore::CropGIF(int NewWidth, int NewHeight) {
+    if (!m_doc.hasFrames() || m_doc.frameCount() < 1 || NewWidth < 1 || NewHeight < 1) return false;
+    GifInfo& info = m_doc.info();
+    const qint64 dy = (static_cast<qint64>(NewHeight) - info.logicalHeight) / 2;
+    const qint64 dx = (static_cast<qint64>(NewWidth) - info.logicalWidth) / 2;
+    for (clsGIFframe& f : m_doc.frames()) {
+        const qint64 top = f.FrameTop() + dy, left = f.FrameLeft() + dx;
+        if (top >= INT_MIN && top <= INT_MAX) f.setFrameTop(static_cast<int>(top));
+        if (left >= INT_MIN && left <= INT_MAX) f.setFrameLeft(static_cast<int>(left));
+    }
+    if (NewWidth <= 32767) info.logicalWidth = NewWidth;
+    if (NewHeight <= 32767) info.logicalHeight = NewHeight;
+    relayout();
+    return true;
+}

@@ -1,0 +1,184 @@
+#include "gifview/GifViewCore.h"
+
+#include "gifview/GifColors.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+
+GifViewCore::GifViewCore(GifViewHost& host, QObject* parent)
+    : QObject(parent), m_host(host), m_applicationFolder(QCoreApplication::applicationDirPath()) {
+    m_doc.info().loopCount = 0;  // endless until a GIF says otherwise
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &GifViewCore::tmrGIF_Timer);
+}
+
+GifViewCore::~GifViewCore() {
+    UnloadGIF(true);
+}
+
+bool GifViewCore::LoadGIF(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty() || !info.isFile() || info.size() < 20) return false;
+    if (!fileName.toLower().endsWith(QLatin1String(".gif"))) {
+        if (!LoadStaticPicture(fileName, true)) return false;
+    } else {
+        m_image1 = QImage();
+        m_image1Visible = false;
+        m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
+        std::optional<GifDocument::Candidate> candidate = GifDocument::read(fileName);
+        if (!candidate) return false;
+        SetAnimationState(true);
+        if (m_doc.isOpen() || m_doc.hasFrames()) UnloadGIF(false);
+        m_doc.install(std::move(*candidate));
+        m_doc.info().fileName = fileName;
+        if (m_doc.frameCount() == 1) LoadStaticPicture(fileName, false);
+    }
+    relayout();
+    emit propertyChanged(QStringLiteral("gifFileName"));
+    return true;
+}
+
+bool GifViewCore::LoadStaticPicture(const QString& fileName, bool replacesGif) {
+    QImage picture(fileName);
+    // A picture that cannot be shown must not cost the GIF that is shown.
+    if (replacesGif && picture.isNull()) return false;
+    SetAnimationState(true);
+    // The frames of an earlier GIF would otherwise be saved as this picture's data.
+    if (replacesGif && (m_doc.isOpen() || m_doc.hasFrames())) UnloadGIF(false);
+    GifInfo& info = m_doc.info();
+    info.fileName = fileName;
+    info.background = 0;
+    info.loopCount = -1;
+    info.restorePrevious = false;
+    info.version = QStringLiteral("      ");
+    info.temporaryFile = false;
+    if (!m_surface.isNull()) m_surface.fill(ColorToRgb(m_backColor));
+    m_image1 = picture;
+    m_image1Visible = true;
+    m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
+    return true;
+}
+
+void GifViewCore::UnloadGIF(bool bDeleteDCs) {
+    SetAnimationState(true);
+    m_doc.unload();
+    if (bDeleteDCs) {
+        m_workSurface = false;
+        m_saveUnder = QImage();
+        RemoveCustomBkgDC();
+    }
+    // What was drawn of the GIF goes with it.
+    if (!m_surface.isNull()) m_surface.fill(ColorToRgb(m_backColor));
+    m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), true);
+}
+
+QString GifViewCore::gifFileName() const {
+    const QString& name = m_doc.info().fileName;
+    return name.isEmpty() ? QStringLiteral("{none}") : name;
+}
+
+void GifViewCore::setgifFileName(const QString& name) {
+    if (name.isEmpty())
+        UnloadGIF(false);
+    else
+        LoadGIF(name);
+}
+
+void GifViewCore::setAutoSize(bool value) {
+    if (value == m_autoSize) return;
+    m_autoSize = value;
+    m_stretch = 0;
+    if (m_doc.hasFrames()) relayout();
+}
+
+void GifViewCore::setBackColor(qint32 value) {
+    m_backColor = value;
+    m_surfaceBackColor = value;
+    ShowFrame(1);
+}
+
+void GifViewCore::setStretch(int value) {
+    if (value < 0 || value > 2 || value == m_stretch) return;
+    m_stretch = value;
+    relayout();
+}
+
+void GifViewCore::setStretchMethod(int value) {
+    if (value != 0 && value != 1) return;
+    m_stretchMethod = value;
+    relayout();
+}
+
+void GifViewCore::setBorderStyle(int value) {
+    if (value < 0 || value > 3 || value == m_borderStyle) return;
+    m_borderStyle = value;
+    m_host.applyBorderStyle(value);
+    relayout();
+}
+
+int GifViewCore::BorderWidth() const {
+    return m_host.outerSize().width() - m_host.clientSize().width();
+}
+
+int GifViewCore::BorderHeight() const {
+    return m_host.outerSize().height() - m_host.clientSize().height();
+}
+
+void GifViewCore::fitSurface() {
+    const QSize client = m_host.clientSize().expandedTo(QSize(0, 0));
+    if (m_surface.size() == client) return;
+    // The surface keeps what was drawn on it; new area shows the background colour.
+    QImage grown(client, QImage::Format_RGB32);
+    grown.fill(ColorToRgb(m_surfaceBackColor));
+    if (!m_surface.isNull()) {
+        for (int y = 0; y < std::min(grown.height(), m_surface.height()); ++y)
+            std::memcpy(grown.scanLine(y), m_surface.constScanLine(y),
+                        static_cast<std::size_t>(std::min(grown.width(), m_surface.width())) * 4);
+    }
+    m_surface = grown;
+}
+
+void GifViewCore::relayout() {
+    fitSurface();
+    m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
+    if (!m_doc.hasFrames()) return;
+    if (m_autoSize) {
+        const QSize wanted(gifLogicalWindowCx() + BorderWidth(),
+                           gifLogicalWindowCy() + BorderHeight());
+        if (m_host.outerSize() != wanted) {
+            m_host.setOuterSize(wanted);
+            return;
+        }
+    }
+    UpdateScale();
+    PrepareSurfaces(false, false);
+    ShowFrame(1);
+}
+
+void GifViewCore::UpdateScale() {
+    if (m_autoSize || m_stretch == 0) {
+        m_scaleX = m_scaleY = 1.0f;
+        return;
+    }
+    const int lw = gifLogicalWindowCx(), lh = gifLogicalWindowCy();
+    if (lw == 0 || lh == 0) return;
+    const QSize client = m_host.clientSize();
+    float sx = static_cast<float>(client.width()) / static_cast<float>(lw);
+    float sy = static_cast<float>(client.height()) / static_cast<float>(lh);
+    if (m_stretch == 1) sx = sy = std::min(sx, sy);
+    m_scaleX = sx;
+    m_scaleY = sy;
+}
+
+void GifViewCore::ScaleLogWinToSize(int& width, int& height, bool& flag, qint32& border) const {
+    const int lw = gifLogicalWindowCx(), lh = gifLogicalWindowCy();
+    if (lw == 0 || lh == 0) return;
+    flag = width >= lw && height >= lh;
+    const double r = std::min(static_cast<double>(width) / lw, static_cast<double>(height) / lh);
+    width = RoundHalfEven(r * lw);
+    height = RoundHalfEven(r * lh);
+    border = BorderWidth();
+}

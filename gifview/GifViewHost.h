@@ -1,0 +1,19 @@
+#pragma once
+
+// What the GIF view's logic needs from the window that shows it.
+
+#include <QRect>
+#include <QSize>
+
+class GifViewHost {
+public:
+    virtual ~GifViewHost() = default;
+    virtual QSize clientSize() const = 0;
+    // Client size plus the border.
+    virtual QSize outerSize() const = 0;
+    // May run the re-layout again, as any size change does.
+    virtual void setOuterSize(const QSize& size) = 0;
+    // Shows the control surface again inside rect (client pixels).
+    virtual void invalidate(const QRect& rect, bool erase) = 0;
+    virtual void applyBorderStyle(int style) = 0;
+};

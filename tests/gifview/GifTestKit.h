@@ -1,0 +1,95 @@
+#pragma once
+
+// Builders and a recording host for the GIF view's tests.
+
+#include "gifview/GifBuilder.h"
+#include "gifview/GifViewCore.h"
+#include "gifview/GifViewHost.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QList>
+#include <QRect>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace giftest {
+
+inline const QRgb kRed = qRgb(255, 0, 0);
+inline const QRgb kGreen = qRgb(0, 255, 0);
+inline const QRgb kBlue = qRgb(0, 0, 255);
+inline const QRgb kWhite = qRgb(255, 255, 255);
+inline const QRgb kBlack = qRgb(0, 0, 0);
+
+// Index 0 red, 1 green, 2 blue, 3 white.
+inline std::vector<QRgb> fourColours() {
+    return {kRed, kGreen, kBlue, kWhite};
+}
+
+inline std::vector<std::uint8_t> solid(int w, int h, std::uint8_t index) {
+    return std::vector<std::uint8_t>(static_cast<std::size_t>(w) * h, index);
+}
+
+// The colour value of an opaque QRgb (red in the low byte).
+inline qint32 colourValue(QRgb c) {
+    return qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16);
+}
+
+class FakeGifHost : public GifViewHost {
+public:
+    explicit FakeGifHost(QSize client = QSize(100, 100), QSize border = QSize(0, 0))
+        : m_client(client), m_border(border) {}
+    QSize clientSize() const override { return m_client; }
+    QSize outerSize() const override { return m_client + m_border; }
+    void setOuterSize(const QSize& size) override {
+        m_client = size - m_border;
+        resizes.append(size);
+        if (onResize) onResize();
+    }
+    void invalidate(const QRect& rect, bool erase) override {
+        invalidated.append(rect);
+        erased.append(erase);
+    }
+    void applyBorderStyle(int style) override { borderStyles.append(style); }
+
+    void setClient(QSize s) { m_client = s; }
+    QList<QSize> resizes;
+    QList<QRect> invalidated;
+    QList<bool> erased;
+    QList<int> borderStyles;
+    std::function<void()> onResize;
+
+private:
+    QSize m_client;
+    QSize m_border;
+};
+
+// A view over a fake host with its application folder in a temporary folder.
+struct ViewFixture {
+    explicit ViewFixture(QSize client = QSize(100, 100)) : host(client), view(host) {
+        view.setApplicationFolder(folder.path());
+        host.onResize = [this] { view.relayout(); };
+    }
+    // Loads bytes written to a file of that name; the view then fills a client of the GIF's
+    // size unless AutoSize was turned off.
+    bool load(const QByteArray& bytes, const QString& name = QStringLiteral("a.gif")) {
+        return view.LoadGIF(write(name, bytes));
+    }
+    // Steps the animation n ticks.
+    void tick(int n = 1) {
+        for (int i = 0; i < n; ++i)
+            view.tmrGIF_Timer();
+    }
+    QString write(const QString& name, const QByteArray& bytes) {
+        return folder.write(name, bytes);
+    }
+    QRgb pixel(int x, int y) const { return view.surface().pixel(x, y) | 0xFF000000u; }
+
+    TempFolder folder;
+    FakeGifHost host;
+    GifViewCore view;
+};
+
+}  // namespace giftest

@@ -1,0 +1,219 @@
+#include "GifTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+using namespace giftest;
+
+namespace {
+
+// n frames of 2×2, frame i in palette colour i % 4, each with the given disposal and delay.
+QByteArray frames(int n, int loops = -1, int disposal = 1, int delayHundredths = 10) {
+    GifBuilder b(2, 2, fourColours());
+    if (loops >= 0) b.loops(loops);
+    for (int i = 0; i < n; ++i)
+        b.control(disposal, delayHundredths).image(0, 0, 2, 2, solid(2, 2, i % 4));
+    return b.bytes();
+}
+
+struct Recorder {
+    explicit Recorder(GifViewCore& v) {
+        QObject::connect(&v, &GifViewCore::AnimationProgress,
+                         [this](int i) { events << QStringLiteral("P%1").arg(i); });
+        QObject::connect(&v, &GifViewCore::AnimationLoopComplete,
+                         [this](int i) { events << QStringLiteral("C%1").arg(i); });
+        QObject::connect(&v, &GifViewCore::AnimationLoopExpired,
+                         [this] { events << QStringLiteral("E"); });
+    }
+    QStringList events;
+};
+
+}  // namespace
+
+TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
+    ViewFixture f;
+    ASSERT_TRUE(f.load(frames(2, 3)));
+    Recorder r(f.view);
+    f.view.setAnimate(true);
+    EXPECT_TRUE(f.view.Animate());
+    EXPECT_EQ(f.view.tmrGIF().interval(), 1);
+    f.tick(7);
+    EXPECT_EQ(r.events, QStringList({"P1", "P2", "C2", "P1", "P2", "C1", "P1", "P2", "E"}));
+    EXPECT_FALSE(f.view.Animate());
+    EXPECT_FALSE(f.view.tmrGIF().isActive());
+    // The last frame stays on screen.
+    EXPECT_EQ(f.pixel(0, 0), kGreen);
+}
+
+TEST(GifAnimation, LoopLimitByMode) {
+    struct Case {
+        const char* name;
+        int loopsInFile;
+        bool userMode;
+        int ticksUntilExpired;  // 0: never within 100 ticks
+    };
+    const Case cases[] = {
+        {"endless in the file", 0, true, 0},
+        {"no looping block", -1, true, 0},
+        {"one loop", 1, true, 3},
+        {"design mode stops after ten loops", 0, false, 21},
+    };
+    for (const Case& c : cases) {
+        ViewFixture f;
+        f.view.setUserMode(c.userMode);
+        ASSERT_TRUE(f.load(frames(2, c.loopsInFile)));
+        QSignalSpy expired(&f.view, &GifViewCore::AnimationLoopExpired);
+        f.view.setAnimate(true);
+        int ticks = 0;
+        while (f.view.Animate() && ticks < 100) {
+            f.tick();
+            ++ticks;
+        }
+        EXPECT_EQ(expired.count(), c.ticksUntilExpired ? 1 : 0) << c.name;
+        if (c.ticksUntilExpired) {
+            EXPECT_EQ(ticks, c.ticksUntilExpired) << c.name;
+        }
+    }
+}
+
+TEST(GifAnimation, IntervalsPausesAndClamps) {
+    ViewFixture f;
+    ASSERT_TRUE(f.load(frames(3, 0, 1, 0)));
+    f.view.Frame(2)->setframeDelay(53);
+    f.view.Frame(3)->setframeDelay(700);
+    f.view.setAnimate(true);
+    f.tick();
+    EXPECT_EQ(f.view.tmrGIF().interval(), 50);  // delay 0 waits the minimum
+    f.view.PauseAnimation(false);
+    EXPECT_EQ(f.view.tmrGIF().interval(), 26);
+    EXPECT_FALSE(f.view.tmrGIF().isActive());
+    EXPECT_TRUE(f.view.Animate());
+    f.view.PauseAnimation(true);
+    EXPECT_TRUE(f.view.tmrGIF().isActive());
+    f.tick();
+    EXPECT_EQ(f.view.tmrGIF().interval(), 53);
+    f.view.PauseAnimation(false);
+    EXPECT_EQ(f.view.tmrGIF().interval(), 28);
+    f.tick();
+    EXPECT_EQ(f.view.tmrGIF().interval(), 700);
+
+    EXPECT_EQ(f.view.setgifMaxLoops(-5), 1);
+    EXPECT_EQ(f.view.gifMaxLoops(), 1);
+    EXPECT_EQ(f.view.setgifMaxLoops(-1), -1);
+    EXPECT_EQ(f.view.setgifMinFrameDelay(2), 5);
+    EXPECT_EQ(f.view.gifMinFrameDelay(), 5);
+
+    // Pausing a stopped animation does nothing.
+    f.view.setAnimate(false);
+    f.view.PauseAnimation(true);
+    EXPECT_FALSE(f.view.tmrGIF().isActive());
+}
+
+TEST(GifAnimation, OneFrameOrNoneDoesNotAnimate) {
+    ViewFixture f;
+    f.view.setAnimate(true);
+    EXPECT_FALSE(f.view.Animate());
+    ASSERT_TRUE(f.load(frames(1)));
+    f.view.setAnimate(true);
+    EXPECT_FALSE(f.view.Animate());
+}
+
+TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
+    ViewFixture f;
+    ASSERT_TRUE(f.load(frames(3)));
+    QObject::connect(&f.view, &GifViewCore::AnimationProgress, [&f](int i) {
+        if (i == 2) f.view.setAnimate(false);
+    });
+    f.view.setAnimate(true);
+    f.tick(2);
+    EXPECT_FALSE(f.view.Animate());
+    EXPECT_FALSE(f.view.tmrGIF().isActive());
+}
+
+TEST(GifAnimation, DisposalMethodsOnTheSurface) {
+    // Frame 1 paints the whole 4×4 red; frame 2 paints a green 2×2 at (2,2); frame 3 a blue
+    // pixel at (0,0). What is left of frame 2 after frame 3 depends on frame 2's disposal.
+    struct Case {
+        int disposal2;
+        QRgb at22;
+        QRgb at33;
+    };
+    const QRgb back = kBlack;
+    for (const Case& c : {Case{1, kGreen, kGreen}, Case{2, back, back}, Case{3, kRed, kRed},
+                          Case{0, kGreen, kGreen}}) {
+        ViewFixture f;
+        f.view.setBackColor(0);
+        ASSERT_TRUE(f.load(GifBuilder(4, 4, fourColours())
+                               .control(1, 10)
+                               .image(0, 0, 4, 4, solid(4, 4, 0))
+                               .control(c.disposal2, 10)
+                               .image(2, 2, 2, 2, solid(2, 2, 1))
+                               .control(1, 10)
+                               .image(0, 0, 1, 1, solid(1, 1, 2))
+                               .bytes()));
+        f.view.setAnimate(true);
+        f.tick(2);
+        EXPECT_EQ(f.pixel(2, 2), kGreen);
+        f.tick();
+        EXPECT_EQ(f.pixel(0, 0), kBlue) << c.disposal2;
+        EXPECT_EQ(f.pixel(2, 2), c.at22) << c.disposal2;
+        EXPECT_EQ(f.pixel(3, 3), c.at33) << c.disposal2;
+        EXPECT_EQ(f.pixel(1, 1), kRed) << c.disposal2;
+        // The next loop starts over with frame 1 alone.
+        f.tick();
+        EXPECT_EQ(f.pixel(0, 0), kRed);
+        EXPECT_EQ(f.pixel(3, 3), kRed);
+    }
+}
+
+TEST(GifAnimation, FrameSetEdits) {
+    ViewFixture f;
+    f.view.setAutoSize(false);
+    ASSERT_TRUE(f.load(GifBuilder(120, 80, fourColours())
+                           .control(0, 0)
+                           .image(0, 0, 120, 80, solid(120, 80, 0))
+                           .control(0, 10, 1)
+                           .image(20, 10, 30, 30, solid(30, 30, 0))
+                           .control(0, 3, 1)
+                           .image(0, 0, 10, 10, solid(10, 10, 0))
+                           .bytes()));
+    EXPECT_EQ(f.view.gifAnimationTime(), 50 + 100 + 50);
+    EXPECT_EQ(f.view.gifTransparencyState(), 2);
+
+    ASSERT_TRUE(f.view.CropGIF(100, 80));
+    EXPECT_EQ(f.view.gifLogicalWindowCx(), 100);
+    EXPECT_EQ(f.view.Frame(1)->FrameLeft(), -10);
+    EXPECT_EQ(f.view.Frame(2)->FrameLeft(), 10);
+    EXPECT_EQ(f.view.Frame(2)->FrameTop(), 10);
+    EXPECT_FALSE(f.view.CropGIF(0, 80));
+
+    bool resized = false;
+    EXPECT_TRUE(f.view.MoveFrame(2, 200, 5, &resized));
+    EXPECT_TRUE(resized);
+    EXPECT_EQ(f.view.gifLogicalWindowCx(), 230);
+    EXPECT_EQ(f.view.Frame(2)->ResetFrameAttributes(-8), 20);
+    EXPECT_FALSE(f.view.MoveFrame(4, 0, 0));
+
+    EXPECT_FALSE(f.view.RemoveFrame(0));
+    EXPECT_FALSE(f.view.RemoveFrame(4));
+    EXPECT_TRUE(f.view.RemoveFrame(1, &resized));
+    EXPECT_TRUE(f.view.RemoveFrame(1));
+    EXPECT_EQ(f.view.gifFrameCount(), 1);
+    EXPECT_EQ(f.view.gifTransparencyState(), 1);
+    EXPECT_FALSE(f.view.RemoveFrame(1));  // the last frame stays
+    f.view.Frame(1)->setIsTransparent(false);
+    EXPECT_EQ(f.view.gifTransparencyState(), 0);
+}
+
+TEST(GifAnimation, RemovingFramesUnderARunningAnimationEndsTheLoop) {
+    ViewFixture f;
+    ASSERT_TRUE(f.load(frames(4, 2)));
+    Recorder r(f.view);
+    f.view.setAnimate(true);
+    f.tick(3);
+    ASSERT_TRUE(f.view.RemoveFrame(4));
+    ASSERT_TRUE(f.view.RemoveFrame(3));
+    f.tick();
+    EXPECT_EQ(r.events, QStringList({"P1", "P2", "P3", "C1", "P1"}));
+}

@@ -1,0 +1,61 @@
+#include "GifTestKit.h"
+#include "gifview/ucGIF.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+using namespace giftest;
+
+namespace {
+
+QByteArray twoFrames() {
+    return GifBuilder(6, 4, fourColours())
+        .control(1, 10)
+        .image(0, 0, 6, 4, solid(6, 4, 2))
+        .control(1, 10)
+        .image(0, 0, 3, 2, solid(3, 2, 0))
+        .bytes();
+}
+
+}  // namespace
+
+TEST(ucGIF, BorderStylesAndAutoSizeSizeTheWidget) {
+    struct Case {
+        int style;
+        int border;
+    };
+    TempFolder dir;
+    const QString file = dir.write("a.gif", twoFrames());
+    for (const Case& c : {Case{0, 0}, Case{1, 2}, Case{2, 4}, Case{3, 4}}) {
+        ucGIF w;
+        w.setBorderStyle(c.style);
+        EXPECT_EQ(w.BorderWidth(), c.border) << c.style;
+        EXPECT_EQ(w.BorderHeight(), c.border) << c.style;
+        ASSERT_TRUE(w.LoadGIF(file));
+        EXPECT_EQ(w.size(), QSize(6 + c.border, 4 + c.border)) << c.style;
+    }
+}
+
+TEST(ucGIF, ShowsTheSurfaceInsideItsBorderAndRaisesTheEvents) {
+    TempFolder dir;
+    ucGIF w;
+    w.setBorderStyle(1);
+    w.setAutoSize(false);
+    w.setStretch(2);
+    w.resize(14, 10);
+    w.show();
+    ASSERT_TRUE(w.LoadGIF(dir.write("a.gif", twoFrames())));
+    QSignalSpy progress(&w, &ucGIF::AnimationProgress);
+    w.setAnimate(true);
+    w.view().tmrGIF_Timer();
+    w.view().tmrGIF_Timer();
+    ASSERT_EQ(progress.count(), 2);
+    EXPECT_EQ(progress.at(1).at(0).toInt(), 2);
+    const QImage shot = w.grab().toImage();
+    EXPECT_EQ(shot.pixel(1, 1) | 0xFF000000u, kRed);    // frame 2, scaled 2×
+    EXPECT_EQ(shot.pixel(12, 8) | 0xFF000000u, kBlue);  // frame 1 still there
+    EXPECT_NE(shot.pixel(0, 0) | 0xFF000000u, kRed);    // the border line
+    w.UnloadGIF(true);
+    EXPECT_FALSE(w.Animate());
+}

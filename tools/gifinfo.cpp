@@ -1,0 +1,92 @@
+// gifinfo FILE...: loads each file into a GIF view and prints one JSON line with the result
+// and the loaded state, for comparing the loader with other GIF tools.
+
+#include "gifview/GifViewCore.h"
+#include "gifview/GifViewHost.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+class HeadlessHost : public GifViewHost {
+public:
+    QSize clientSize() const override { return m_size; }
+    QSize outerSize() const override { return m_size; }
+    void setOuterSize(const QSize& size) override { m_size = size; }
+    void invalidate(const QRect&, bool) override {}
+    void applyBorderStyle(int) override {}
+
+private:
+    QSize m_size{1, 1};
+};
+
+QByteArray jsonString(const QString& text) {
+    QByteArray out = "\"";
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '"' || u == '\\') {
+            out += '\\';
+            out += static_cast<char>(u);
+        } else if (u < 0x20) {
+            out += QByteArray("\\u") + QByteArray::number(u, 16).rightJustified(4, '0');
+        } else {
+            out += QString(c).toUtf8();
+        }
+    }
+    return out + '"';
+}
+
+const char* flag(bool value) {
+    return value ? "true" : "false";
+}
+
+QByteArray describe(const QString& file) {
+    HeadlessHost host;
+    GifViewCore view(host);
+    QByteArray line = "{\"file\":" + jsonString(file);
+    if (!view.LoadGIF(file)) return line + ",\"loaded\":false}";
+    const GifInfo& info = view.document().info();
+    line += ",\"loaded\":true,\"version\":" + jsonString(info.version);
+    line += ",\"width\":" + QByteArray::number(info.logicalWidth);
+    line += ",\"height\":" + QByteArray::number(info.logicalHeight);
+    line += ",\"background\":" + QByteArray::number(info.background);
+    line += ",\"loops\":" + QByteArray::number(info.loopCount);
+    line += QByteArray(",\"restorePrevious\":") + flag(info.restorePrevious);
+    line += ",\"headerLength\":" + QByteArray::number(info.headerLength);
+    line += ",\"frames\":[";
+    for (int i = 1; i <= view.gifFrameCount(); ++i) {
+        const clsGIFframe& f = *view.Frame(i);
+        if (i > 1) line += ',';
+        line += "{\"left\":" + QByteArray::number(f.FrameLeft());
+        line += ",\"top\":" + QByteArray::number(f.FrameTop());
+        line += ",\"width\":" + QByteArray::number(f.FrameWidth());
+        line += ",\"height\":" + QByteArray::number(f.FrameHeight());
+        line += ",\"delay\":" + QByteArray::number(f.frameDelay());
+        line += ",\"disposal\":" + QByteArray::number(f.FrameDisposal());
+        line += QByteArray(",\"transparent\":") + flag(f.isTransparent());
+        line += ",\"transparentColor\":" + QByteArray::number(f.FrameTransparentColor());
+        line += ",\"start\":" + QByteArray::number(f.FramePosition(clsGIFframe::kStart));
+        line += ",\"end\":" + QByteArray::number(f.FramePosition(clsGIFframe::kEnd)) + "}";
+    }
+    return line + "]}";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        std::fprintf(stderr, "usage: gifinfo FILE...\n");
+        return 2;
+    }
+    for (const QString& file : args) {
+        const QByteArray line = describe(file);
+        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    return 0;
+}

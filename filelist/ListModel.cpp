@@ -226,7 +226,11 @@ bool ListModel::SubItemSet(int Item, int SubItem, const QString& text, int Icon)
 
 QString ListModel::SubItemText(int Item, int SubItem) const {
     if (!validItem(Item) || SubItem < 0) return {};
-    if (SubItem == 0) return m_items[Item].text;
+    const Row& row = m_items[Item];
+    if (SubItem == 0) return row.text;
+    // The type follows from the name alone; a sort by type need not read every file.
+    if (SubItem == 2 && row.fileSource >= 0 && m_fileSources[row.fileSource].columns > 2)
+        return FileTypeDescription(row.text);
     load(Item);
     const QStringList& sub = m_items[Item].sub;
     return SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();

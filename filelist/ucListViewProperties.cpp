@@ -1,114 +1,109 @@
-// Saving and restoring the control's design values, key by key in a fixed order.
+// Saving and restoring the control's design values, key by key in one fixed order.
 
 #include "filelist/ucListView.h"
 
 #include <QFile>
 
+#include <functional>
+#include <vector>
+
 namespace {
 
-// Hosts store booleans as true/false, numbers as whole numbers.
-bool readBool(const platform::PropertyBag& bag, const char* key, bool def) {
-    return bag.readProperty(QString::fromLatin1(key), def).toBool();
+struct StoredProperty {
+    const char* key;
+    QVariant defaultValue;
+    std::function<QVariant(const ucListView&)> get;
+    std::function<void(ucListView&, const QVariant&)> set;
+};
+
+StoredProperty flag(const char* key, bool def, bool (ucListView::*get)() const,
+                    void (ucListView::*set)(bool)) {
+    return {key, def, [get](const ucListView& c) { return QVariant((c.*get)()); },
+            [set](ucListView& c, const QVariant& v) { (c.*set)(v.toBool()); }};
 }
-int readInt(const platform::PropertyBag& bag, const char* key, int def) {
-    return bag.readProperty(QString::fromLatin1(key), def).toInt();
+
+StoredProperty number(const char* key, int def, int (ucListView::*get)() const,
+                      void (ucListView::*set)(int)) {
+    return {key, def, [get](const ucListView& c) { return QVariant((c.*get)()); },
+            [set](ucListView& c, const QVariant& v) { (c.*set)(v.toInt()); }};
 }
-quint32 readColor(const platform::PropertyBag& bag, const char* key, quint32 def) {
-    return static_cast<quint32>(
-        bag.readProperty(QString::fromLatin1(key), qint64(def)).toLongLong());
+
+StoredProperty colour(const char* key, quint32 def, quint32 (ucListView::*get)() const,
+                      void (ucListView::*set)(quint32)) {
+    return {key, qint64(def), [get](const ucListView& c) { return QVariant(qint64((c.*get)())); },
+            [set](ucListView& c, const QVariant& v) { (c.*set)(quint32(v.toLongLong())); }};
 }
+
+StoredProperty text(const char* key, const char* def, QString (ucListView::*get)() const,
+                    void (ucListView::*set)(const QString&)) {
+    return {key, QString::fromLatin1(def),
+            [get](const ucListView& c) { return QVariant((c.*get)()); },
+            [set](ucListView& c, const QVariant& v) { (c.*set)(v.toString()); }};
+}
+
+// After "Font". "Path" comes before "Pattern", so a stored folder is listed as soon as it
+// is read, and the attribute switches after both, for the next listing. "OneClickActivate"
+// comes twice with two defaults: stored once whatever it is, and true when absent.
+const std::vector<StoredProperty>& storedProperties() {
+    using C = ucListView;
+    static const std::vector<StoredProperty> table = {
+        colour("ForeColor", 0x80000008u, &C::ForeColor, &C::setForeColor),
+        colour("BackColor", 0x80000005u, &C::BackColor, &C::setBackColor),
+        number("ViewMode", 1, &C::ViewMode, &C::setViewMode),
+        flag("MultiSelect", true, &C::MultiSelect, &C::setMultiSelect),
+        flag("SingleRow", false, &C::SingleRow, &C::setSingleRow),
+        flag("SimpleSelect", false, &C::SimpleSelect, &C::setSimpleSelect),
+        flag("HideLabels", false, &C::HideLabels, &C::setHideLabels),
+        flag("SnapIconsToGrid", true, &C::SnapIconsToGrid, &C::setSnapIconsToGrid),
+        flag("LabelEdit", false, &C::LabelEdit, &C::setLabelEdit),
+        flag("GridLines", false, &C::GridLines, &C::setGridLines),
+        flag("FullRowSelect", true, &C::FullRowSelect, &C::setFullRowSelect),
+        text("BackgroundPicture", "", &C::BackgroundPicture, &C::setBackgroundPicture),
+        number("BorderStyle", 1, &C::BorderStyle, &C::setBorderStyle),
+        flag("CheckBoxes", false, &C::CheckBoxes, &C::setCheckBoxes),
+        flag("Enabled", true, &C::Enabled, &C::setEnabled),
+        flag("FlatScrollBar", false, &C::FlatScrollBar, &C::setFlatScrollBar),
+        flag("HeaderFlat", false, &C::HeaderFlat, &C::setHeaderFlat),
+        flag("HeaderDragDrop", true, &C::HeaderDragDrop, &C::setHeaderDragDrop),
+        flag("HideSelection", false, &C::HideSelection, &C::setHideSelection),
+        flag("InfoTips", true, &C::InfoTips, &C::setInfoTips),
+        flag("LabelTips", true, &C::LabelTips, &C::setLabelTips),
+        flag("NoScrollBar", false, &C::NoScrollBar, &C::setNoScrollBar),
+        flag("OneClickActivate", false, &C::OneClickActivate, &C::setOneClickActivate),
+        number("OLEDropMode", 0, &C::OLEDropMode, &C::setOLEDropMode),
+        flag("ItemBorderSelect", false, &C::ItemBorderSelect, &C::setItemBorderSelect),
+        number("ScaleMode", 1, &C::ScaleMode, &C::setScaleMode),
+        flag("DoubleBuffer", true, &C::DoubleBuffer, &C::setDoubleBuffer),
+        flag("NoColumnHeaders", false, &C::NoColumnHeaders, &C::setNoColumnHeaders),
+        flag("TwoClickActivate", false, &C::TwoClickActivate, &C::setTwoClickActivate),
+        flag("OneClickActivate", true, &C::OneClickActivate, &C::setOneClickActivate),
+        flag("UnderlineHot", false, &C::UnderlineHot, &C::setUnderlineHot),
+        flag("TrackSelect", false, &C::TrackSelect, &C::setTrackSelect),
+        text("Path", "", &C::path, &C::setPath),
+        text("Pattern", "*.*", &C::Pattern, &C::setPattern),
+        flag("Archive", true, &C::Archive, &C::setArchive),
+        flag("ReadOnly", true, &C::ReadOnly, &C::setReadOnly),
+        flag("Hidden", false, &C::Hidden, &C::setHidden),
+        flag("System", false, &C::System, &C::setSystem),
+    };
+    return table;
+}
+
+const QString kFontKey = QStringLiteral("Font");
 
 }  // namespace
 
 void ucListView::UserControl_ReadProperties(const platform::PropertyBag& PropBag) {
-    const auto& b = PropBag;
-    setFont(b.readProperty(QStringLiteral("Font"), font()).value<QFont>());
-    setForeColor(readColor(b, "ForeColor", 0x80000008u));
-    setBackColor(readColor(b, "BackColor", 0x80000005u));
-    setViewMode(readInt(b, "ViewMode", 1));
-    setMultiSelect(readBool(b, "MultiSelect", true));
-    setSingleRow(readBool(b, "SingleRow", false));
-    setSimpleSelect(readBool(b, "SimpleSelect", false));
-    setHideLabels(readBool(b, "HideLabels", false));
-    setSnapIconsToGrid(readBool(b, "SnapIconsToGrid", true));
-    setLabelEdit(readBool(b, "LabelEdit", false));
-    setGridLines(readBool(b, "GridLines", false));
-    setFullRowSelect(readBool(b, "FullRowSelect", true));
-    setBackgroundPicture(b.readProperty(QStringLiteral("BackgroundPicture"), QString()).toString());
-    setBorderStyle(readInt(b, "BorderStyle", 1));
-    setCheckBoxes(readBool(b, "CheckBoxes", false));
-    setEnabled(readBool(b, "Enabled", true));
-    setFlatScrollBar(readBool(b, "FlatScrollBar", false));
-    setHeaderFlat(readBool(b, "HeaderFlat", false));
-    setHeaderDragDrop(readBool(b, "HeaderDragDrop", true));
-    setHideSelection(readBool(b, "HideSelection", false));
-    setInfoTips(readBool(b, "InfoTips", true));
-    setLabelTips(readBool(b, "LabelTips", true));
-    setNoScrollBar(readBool(b, "NoScrollBar", false));
-    // Read twice with two defaults: stored once whatever its value, true when absent.
-    setOneClickActivate(readBool(b, "OneClickActivate", false));
-    setOLEDropMode(readInt(b, "OLEDropMode", 0));
-    setItemBorderSelect(readBool(b, "ItemBorderSelect", false));
-    setScaleMode(readInt(b, "ScaleMode", 1));
-    setDoubleBuffer(readBool(b, "DoubleBuffer", true));
-    setNoColumnHeaders(readBool(b, "NoColumnHeaders", false));
-    setTwoClickActivate(readBool(b, "TwoClickActivate", false));
-    setOneClickActivate(readBool(b, "OneClickActivate", true));
-    setUnderlineHot(readBool(b, "UnderlineHot", false));
-    setTrackSelect(readBool(b, "TrackSelect", false));
-    setPath(b.readProperty(QStringLiteral("Path"), QString()).toString());
-    setPattern(b.readProperty(QStringLiteral("Pattern"), QStringLiteral("*.*")).toString());
-    setArchive(readBool(b, "Archive", true));
-    setReadOnly(readBool(b, "ReadOnly", true));
-    setHidden(readBool(b, "Hidden", false));
-    setSystem(readBool(b, "System", false));
+    setFont(PropBag.readProperty(kFontKey, font()).value<QFont>());
+    for (const StoredProperty& p : storedProperties())
+        p.set(*this, PropBag.readProperty(QString::fromLatin1(p.key), p.defaultValue));
 }
 
 void ucListView::UserControl_WriteProperties(platform::PropertyBag& PropBag) const {
-    auto& b = PropBag;
-    auto w = [&b](const char* key, const QVariant& value, const QVariant& def) {
-        b.writeProperty(QString::fromLatin1(key), value, def);
-    };
     // A font is stored whatever it is, as the old hosts did with every object value.
-    w("Font", font(), QVariant());
-    w("ForeColor", qint64(ForeColor()), qint64(0x80000008u));
-    w("BackColor", qint64(BackColor()), qint64(0x80000005u));
-    w("ViewMode", ViewMode(), 1);
-    w("MultiSelect", MultiSelect(), true);
-    w("SingleRow", SingleRow(), false);
-    w("SimpleSelect", SimpleSelect(), false);
-    w("HideLabels", HideLabels(), false);
-    w("SnapIconsToGrid", SnapIconsToGrid(), true);
-    w("LabelEdit", LabelEdit(), false);
-    w("GridLines", GridLines(), false);
-    w("FullRowSelect", FullRowSelect(), true);
-    w("BackgroundPicture", BackgroundPicture(), QString());
-    w("BorderStyle", BorderStyle(), 1);
-    w("CheckBoxes", CheckBoxes(), false);
-    w("Enabled", Enabled(), true);
-    w("FlatScrollBar", FlatScrollBar(), false);
-    w("HeaderFlat", HeaderFlat(), false);
-    w("HeaderDragDrop", HeaderDragDrop(), true);
-    w("HideSelection", HideSelection(), false);
-    w("InfoTips", InfoTips(), true);
-    w("LabelTips", LabelTips(), true);
-    w("NoScrollBar", NoScrollBar(), false);
-    w("OneClickActivate", OneClickActivate(), false);
-    w("OLEDropMode", OLEDropMode(), 0);
-    w("ItemBorderSelect", ItemBorderSelect(), false);
-    w("ScaleMode", ScaleMode(), 1);
-    w("DoubleBuffer", DoubleBuffer(), true);
-    w("NoColumnHeaders", NoColumnHeaders(), false);
-    w("TwoClickActivate", TwoClickActivate(), false);
-    w("OneClickActivate", OneClickActivate(), true);
-    w("UnderlineHot", UnderlineHot(), false);
-    w("TrackSelect", TrackSelect(), false);
-    w("Path", path(), QString());
-    w("Pattern", Pattern(), QStringLiteral("*.*"));
-    w("Archive", Archive(), true);
-    w("ReadOnly", ReadOnly(), true);
-    w("Hidden", Hidden(), false);
-    w("System", System(), false);
+    PropBag.writeProperty(kFontKey, font(), QVariant());
+    for (const StoredProperty& p : storedProperties())
+        PropBag.writeProperty(QString::fromLatin1(p.key), p.get(*this), p.defaultValue);
 }
 
 bool ucListView::ReadDesignValues(const QString& instanceName) {

@@ -17,3 +17,18 @@ public:
     virtual void invalidate(const QRect& rect, bool erase) = 0;
     virtual void applyBorderStyle(int style) = 0;
 };
+
+// A host without a window, for programs that only load or draw off screen: the client is
+// whatever size was last asked for, without a border.
+class HeadlessGifHost : public GifViewHost {
+public:
+    explicit HeadlessGifHost(QSize size = QSize(1, 1)) : m_size(size) {}
+    QSize clientSize() const override { return m_size; }
+    QSize outerSize() const override { return m_size; }
+    void setOuterSize(const QSize& size) override { m_size = size; }
+    void invalidate(const QRect&, bool) override {}
+    void applyBorderStyle(int) override {}
+
+private:
+    QSize m_size;
+};

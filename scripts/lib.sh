@@ -32,3 +32,16 @@ configure_and_build() {
     for t in "$@"; do targets+=(--target "$t"); done
     cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
+
+# run_gif_fuzzer SECONDS: builds the GIF loader's libFuzzer target with clang (ASan, UBSan) in
+# build-fuzz and runs it for SECONDS, seeded with the test GIFs.
+run_gif_fuzzer() {
+    local seconds=$1
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMBARD_FUZZ=ON \
+        -DROMBARD_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif
+    mkdir -p build-fuzz/corpus/gif
+    cp tests/gifview/data/*.gif build-fuzz/corpus/gif/
+    build-fuzz/fuzz/fuzz_gif -max_total_time="$seconds" -max_len=4096 -malloc_limit_mb=64 \
+        -rss_limit_mb=2048 -print_final_stats=1 build-fuzz/corpus/gif
+}

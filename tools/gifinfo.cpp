@@ -10,18 +10,6 @@
 
 namespace {
 
-class HeadlessHost : public GifViewHost {
-public:
-    QSize clientSize() const override { return m_size; }
-    QSize outerSize() const override { return m_size; }
-    void setOuterSize(const QSize& size) override { m_size = size; }
-    void invalidate(const QRect&, bool) override {}
-    void applyBorderStyle(int) override {}
-
-private:
-    QSize m_size{1, 1};
-};
-
 QByteArray jsonString(const QString& text) {
     QByteArray out = "\"";
     for (const QChar c : text) {
@@ -43,7 +31,7 @@ const char* flag(bool value) {
 }
 
 QByteArray describe(const QString& file) {
-    HeadlessHost host;
+    HeadlessGifHost host;
     GifViewCore view(host);
     QByteArray line = "{\"file\":" + jsonString(file);
     if (!view.LoadGIF(file)) return line + ",\"loaded\":false}";

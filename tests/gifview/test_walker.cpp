@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
 using namespace giftest;
 
 namespace {
@@ -288,4 +291,16 @@ TEST(GifDocument, FailedLoadKeepsTheLoadedGif) {
     EXPECT_EQ(doc.frameCount(), 2);
     EXPECT_EQ(doc.info().fileName, dir.file("good.gif"));
     EXPECT_EQ(doc.FrameImage(2).pixel(0, 0), kBlue);
+}
+
+TEST(GifWalk, StoredSampleFilesWalk) {
+    // These files seed the fuzzer; a sample that no longer walks would seed it with noise.
+    const QDir data(QStringLiteral(QT_TESTCASE_SOURCEDIR "/data"));
+    const QStringList files = data.entryList({QStringLiteral("*.gif")}, QDir::Files);
+    ASSERT_GE(files.size(), 5);
+    for (const QString& name : files) {
+        QFile file(data.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(WalkGif(file.readAll())) << name.toStdString();
+    }
 }

@@ -94,7 +94,7 @@ QImage GifDocument::FrameImage(int index) {
     if (image.format() != QImage::Format_ARGB32)
         image = image.convertToFormat(QImage::Format_ARGB32);
     const qint64 cost = image.sizeInBytes();
-    if (m_cacheBytes + cost <= kCacheBudget) {
+    if (m_cacheBytes + cost <= m_cacheBudget) {
         m_cache.insert(key, image);
         m_cacheBytes += cost;
     }
@@ -107,6 +107,14 @@ QByteArray GifDocument::fileBytes(bool* ok) const {
     QByteArray bytes = m_file->readAll();
     *ok = bytes.size() == m_file->size();
     return bytes;
+}
+
+void GifDocument::setCacheBudget(qint64 bytes) {
+    m_cacheBudget = bytes;
+    if (m_cacheBytes > bytes) {
+        m_cache.clear();
+        m_cacheBytes = 0;
+    }
 }
 
 void GifDocument::removeFrame(int index) {

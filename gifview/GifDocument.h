@@ -72,7 +72,9 @@ public:
     QByteArray fileBytes(bool* ok) const;
     void removeFrame(int index);
 
-    static constexpr qint64 kCacheBudget = 48LL * 1024 * 1024;
+    // Bytes of decoded pictures kept; 0 decodes every frame each time it is drawn.
+    void setCacheBudget(qint64 bytes);
+    static constexpr qint64 kDefaultCacheBudget = 48LL * 1024 * 1024;
 
 private:
     std::unique_ptr<QFile> m_file;
@@ -81,4 +83,5 @@ private:
     GifInfo m_info;
     QHash<qint32, QImage> m_cache;  // by start position
     qint64 m_cacheBytes = 0;
+    qint64 m_cacheBudget = kDefaultCacheBudget;
 };

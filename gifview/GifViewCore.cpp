@@ -146,8 +146,10 @@ void GifViewCore::relayout() {
     m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
     if (!m_doc.hasFrames()) return;
     if (m_autoSize) {
-        const QSize wanted(gifLogicalWindowCx() + BorderWidth(),
-                           gifLogicalWindowCy() + BorderHeight());
+        // A file names its own screen size, up to 32767 square; the control grows no further
+        // than any screen shows rather than holding gigabytes of surface for a tiny file.
+        const QSize wanted(std::min(gifLogicalWindowCx(), kMaxAutoSize) + BorderWidth(),
+                           std::min(gifLogicalWindowCy(), kMaxAutoSize) + BorderHeight());
         if (m_host.outerSize() != wanted) {
             m_host.setOuterSize(wanted);
             return;

@@ -19,6 +19,8 @@ class GifViewCore : public QObject {
     Q_OBJECT
 public:
     static constexpr qint32 kButtonFace = static_cast<qint32>(0x8000000F);
+    // The largest client side AutoSize asks for.
+    static constexpr int kMaxAutoSize = 4096;
 
     explicit GifViewCore(GifViewHost& host, QObject* parent = nullptr);
     ~GifViewCore() override;
@@ -36,6 +38,7 @@ public:
     QString gifFileName() const;
     void setgifFileName(const QString& name);
     const GifDocument& document() const { return m_doc; }
+    GifDocument& document() { return m_doc; }
 
     // The image box that shows static pictures over the control surface.
     const QImage& image1Picture() const { return m_image1; }

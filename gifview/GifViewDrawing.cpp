@@ -119,9 +119,12 @@ void GifViewCore::PrepareSurfaces(bool workOnly, bool backBuffer) {
             m_saveUnder = QImage();
             if (m_backBuffer.isNull()) m_workSurface = false;
         } else {
-            m_saveUnder =
-                blank(QSize(RoundHalfEven(gifLogicalWindowCx() * static_cast<double>(m_scaleX)),
-                            RoundHalfEven(gifLogicalWindowCy() * static_cast<double>(m_scaleY))));
+            // Only what lies on the client can be saved from it; a larger copy would hold
+            // nothing but could be made huge by the file's logical size.
+            const QSize logical(
+                RoundHalfEven(gifLogicalWindowCx() * static_cast<double>(m_scaleX)),
+                RoundHalfEven(gifLogicalWindowCy() * static_cast<double>(m_scaleY)));
+            m_saveUnder = blank(logical.boundedTo(m_host.clientSize()));
         }
     }
     if (!m_backBufferContext) return;

@@ -217,3 +217,30 @@ TEST(GifAnimation, RemovingFramesUnderARunningAnimationEndsTheLoop) {
     f.tick();
     EXPECT_EQ(r.events, QStringList({"P1", "P2", "P3", "C1", "P1"}));
 }
+
+TEST(GifAnimation, StoppingInDesignModeNotifiesAndShowsTheFirstFrame) {
+    ViewFixture f;
+    f.view.setUserMode(false);
+    ASSERT_TRUE(f.load(frames(3)));
+    QStringList changed;
+    QObject::connect(&f.view, &GifViewCore::propertyChanged,
+                     [&changed](const QString& name) { changed << name; });
+    f.view.setAnimate(true);
+    f.tick(3);
+    EXPECT_EQ(f.pixel(0, 0), kBlue);
+    f.view.setAnimate(false);
+    EXPECT_EQ(changed, QStringList{"Animate"});
+    EXPECT_EQ(f.pixel(0, 0), kRed);
+}
+
+TEST(GifAnimation, FramesDrawTheSameWithoutTheDecodedFrameCache) {
+    ViewFixture f;
+    ASSERT_TRUE(f.load(frames(3)));
+    f.view.document().setCacheBudget(0);
+    f.view.setAnimate(true);
+    const QRgb want[] = {kRed, kGreen, kBlue, kRed};
+    for (QRgb colour : want) {
+        f.tick();
+        EXPECT_EQ(f.pixel(1, 1), colour);
+    }
+}

@@ -276,3 +276,33 @@ TEST(GifColors, RoundingAndConversion) {
     EXPECT_EQ(ColorToRgb(0xFF0000), kBlue);
     EXPECT_EQ(RgbToColor(kGreen), 0x00FF00);
 }
+
+TEST(GifView, HugeLogicalScreenDoesNotMakeHugeSurfaces) {
+    ViewFixture f(QSize(50, 40));
+    // 40-odd bytes that name a 32767 × 32767 screen and ask for a save-under copy.
+    ASSERT_TRUE(f.load(GifBuilder(32767, 32767, fourColours())
+                           .control(3, 5)
+                           .image(0, 0, 2, 2, solid(2, 2, 0))
+                           .control(0, 5)
+                           .image(0, 0, 2, 2, solid(2, 2, 1))
+                           .bytes()));
+    EXPECT_EQ(f.host.clientSize(), QSize(GifViewCore::kMaxAutoSize, GifViewCore::kMaxAutoSize));
+    EXPECT_TRUE(f.view.hasWorkSurface());
+    EXPECT_LE(f.view.saveUnder().width(), GifViewCore::kMaxAutoSize);
+    EXPECT_LE(f.view.saveUnder().height(), GifViewCore::kMaxAutoSize);
+    EXPECT_EQ(f.pixel(1, 1), kRed);
+}
+
+TEST(GifView, FileNamePropertyLoadsUnloadsAndNotifies) {
+    ViewFixture f;
+    QStringList changed;
+    QObject::connect(&f.view, &GifViewCore::propertyChanged,
+                     [&changed](const QString& name) { changed << name; });
+    const QString file = f.write("p.gif", quad());
+    f.view.setgifFileName(file);
+    EXPECT_EQ(f.view.gifFileName(), file);
+    EXPECT_EQ(changed, QStringList{"gifFileName"});
+    f.view.setgifFileName(QString());
+    EXPECT_EQ(f.view.gifFileName(), "{none}");
+    EXPECT_FALSE(f.view.document().isOpen());
+}

@@ -150,10 +150,14 @@ void GifViewCore::relayout() {
         // than any screen shows rather than holding gigabytes of surface for a tiny file.
         const QSize wanted(std::min(gifLogicalWindowCx(), kMaxAutoSize) + BorderWidth(),
                            std::min(gifLogicalWindowCy(), kMaxAutoSize) + BorderHeight());
-        if (m_host.outerSize() != wanted) {
+        // Asked once; a host that keeps another size (a layout, a window manager) gets the
+        // GIF drawn at that size instead of an endless round of requests.
+        if (m_host.outerSize() != wanted && m_askedOuterSize != wanted) {
+            m_askedOuterSize = wanted;
             m_host.setOuterSize(wanted);
             return;
         }
+        m_askedOuterSize = QSize();
     }
     UpdateScale();
     PrepareSurfaces(false, false);

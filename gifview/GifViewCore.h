@@ -150,6 +150,7 @@ private:
     int m_borderStyle = 0;
     float m_scaleX = 1.0f;
     float m_scaleY = 1.0f;
+    QSize m_askedOuterSize;
 
     QImage m_surface;
     QImage m_image1;

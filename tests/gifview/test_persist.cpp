@@ -111,3 +111,21 @@ TEST(GifPersist, EmbeddedDataThatDoesNotLoadLeavesNoFileBehind) {
     EXPECT_EQ(f.view.gifFrameCount(), 0);
     EXPECT_TRUE(QDir(f.folder.path()).entryList(QDir::Files).isEmpty());
 }
+
+TEST(GifPersist, MainWindowDesignValuesRestoreFromStoredText) {
+    const platform::PropertyBag bag = platform::PropertyBag::fromJson(
+        R"({"autoSize": false, "bkColor": 0, "Stretch": 2, "scaleFactor": 2})");
+    ViewFixture f(QSize(40, 20));
+    f.view.ReadProperties(bag);
+    EXPECT_FALSE(f.view.AutoSize());
+    EXPECT_EQ(f.view.BackColor(), 0);
+    EXPECT_EQ(f.view.Stretch(), 2);
+    EXPECT_EQ(f.view.StretchMethod(), 0);
+    EXPECT_EQ(f.view.gifMaxLoops(), 0);
+    EXPECT_EQ(f.view.gifMinFrameDelay(), 50);
+    EXPECT_FALSE(f.view.Animate());
+    ASSERT_TRUE(f.load(twoFrames()));
+    EXPECT_TRUE(f.host.resizes.isEmpty());
+    EXPECT_FLOAT_EQ(f.view.scaleX(), 40.0f / 3);
+    EXPECT_FLOAT_EQ(f.view.scaleY(), 10.0f);
+}

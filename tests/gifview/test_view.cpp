@@ -306,3 +306,14 @@ TEST(GifView, FileNamePropertyLoadsUnloadsAndNotifies) {
     EXPECT_EQ(f.view.gifFileName(), "{none}");
     EXPECT_FALSE(f.view.document().isOpen());
 }
+
+TEST(GifView, HostThatKeepsItsSizeStillGetsTheFrameDrawn) {
+    ViewFixture f(QSize(30, 30));
+    f.host.onResize = [&f] {
+        f.host.setClient(QSize(30, 30));  // a layout that puts the control back
+        f.view.relayout();
+    };
+    ASSERT_TRUE(f.load(quad()));
+    EXPECT_EQ(f.host.resizes.size(), 1);
+    EXPECT_EQ(f.pixel(1, 1), kWhite);
+}

@@ -49,4 +49,7 @@ void ucListItemDelegate::initStyleOption(QStyleOptionViewItem* option,
                                          const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
     if (m_hideLabels) option->text.clear();
+    if (!m_fullRowSelect && index.column() > 0) option->state &= ~QStyle::State_Selected;
+    if (m_underlineHot && (option->state & QStyle::State_MouseOver))
+        option->font.setUnderline(true);
 }

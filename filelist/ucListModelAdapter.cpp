@@ -40,8 +40,10 @@ QVariant ucListModelAdapter::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-        case Qt::ToolTipRole:
             return m_model.SubItemText(row, col);
+        case Qt::ToolTipRole:
+            // Without tips the control's own tip text shows instead.
+            return m_tips ? QVariant(m_model.SubItemText(row, col)) : QVariant();
         case Qt::DecorationRole: {
             const ImageList& images =
                 m_largeIcons ? m_model.imageListLarge() : m_model.imageListSmall();
@@ -136,16 +138,17 @@ void ucListModelAdapter::commitUserChanges() {
         m_selection->currentIndex().isValid() ? m_selection->currentIndex().row() : -1;
     ++m_mirroring;
     // The item the user moved to and selected is the list's mark before anyone hears of it.
-    if (current >= 0 && m_selection->isRowSelected(current, QModelIndex()))
-        m_model.setSelectionMarkFromUser(current);
+    // A row counts as selected by its first cell: icon views select that cell only.
+    auto selected = [this](int row) { return m_selection->isSelected(index(row, 0)); };
+    if (current >= 0 && selected(current)) m_model.setSelectionMarkFromUser(current);
     // Rows losing their state first, as the list does when it moves a selection.
     for (int pass = 0; pass < 2; ++pass) {
         for (int row : rows) {
             if (row >= m_model.count()) continue;
-            const bool selected = m_selection->isRowSelected(row, QModelIndex());
-            const bool gains = selected || row == current;
+            const bool isSelected = selected(row);
+            const bool gains = isSelected || row == current;
             if ((pass == 0) == gains) continue;
-            m_model.applyUserState(row, row == current, selected);
+            m_model.applyUserState(row, row == current, isSelected);
         }
     }
     --m_mirroring;
@@ -156,6 +159,7 @@ void ucListModelAdapter::commitUserChanges() {
 void ucListModelAdapter::mirrorStates(int firstRow, int lastRow) {
     if (m_mirroring) return;
     ++m_mirroring;
+    if (onMirroring) onMirroring(true);
     QItemSelection select, deselect;
     const int lastCol = columnCount() - 1;
     int runStart = -1;
@@ -186,6 +190,7 @@ void ucListModelAdapter::mirrorStates(int firstRow, int lastRow) {
     } else if (cur.isValid() && cur.row() >= firstRow && cur.row() <= lastRow) {
         m_selection->clearCurrentIndex();
     }
+    if (onMirroring) onMirroring(false);
     --m_mirroring;
 }
 

@@ -32,6 +32,8 @@ public:
     void setSubItemImages(bool on) { m_subItemImages = on; }
     void setLabelEdit(bool on) { m_labelEdit = on; }
     void setLargeIcons(bool on) { m_largeIcons = on; }
+    // Cells offer their text as a tip.
+    void setTips(bool on) { m_tips = on; }
 
     // The view finished a user action (click, key): hand the views' focus and selection to
     // the model, one change per row, so the model raises its events as the list does.
@@ -44,6 +46,9 @@ public:
     // text is taken.
     std::function<bool(int, QString&)> onLabelEdited;
     std::function<void(int)> onItemClick;
+    // Called with true before the model's states are copied into the views and false
+    // after: a focus set by the program does not scroll the list, one set by the user does.
+    std::function<void(bool)> onMirroring;
     // Columns were added or removed (-1) or one column's header changed.
     std::function<void(int)> onColumnsChanged;
 
@@ -75,4 +80,5 @@ private:
     bool m_subItemImages = false;
     bool m_labelEdit = false;
     bool m_largeIcons = false;
+    bool m_tips = true;
 };

@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -46,6 +47,10 @@ ucListView::ucListView(QWidget* parent)
     m_adapter = new ucListModelAdapter(m_model, this);
     m_adapter->onItemClick = [this](int item) { emit ItemClick(item); };
     m_adapter->onColumnsChanged = [this](int) { applyColumns(); };
+    m_adapter->onMirroring = [this](bool mirroring) {
+        if (m_tree) m_tree->setAutoScroll(!mirroring);
+        if (m_icons) m_icons->setAutoScroll(!mirroring);
+    };
     m_adapter->onLabelEdited = [this](int, QString& text) {
         bool cancel = false;
         emit AfterLabelEdit(cancel, text);
@@ -101,6 +106,7 @@ void ucListView::buildViews() {
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setTextElideMode(Qt::ElideRight);
     m_tree->viewport()->setMouseTracking(true);
+    m_tree->viewport()->setAttribute(Qt::WA_Hover);
     m_tree->viewport()->setCursor(Qt::PointingHandCursor);
     QHeaderView* header = m_tree->header();
     header->setStretchLastSection(false);
@@ -335,7 +341,16 @@ bool ucListView::Clear() {
 
 bool ucListView::ItemEnsureVisible(int Item) {
     if (Item < 0 || Item >= m_model.count()) return false;
-    currentView()->scrollTo(m_adapter->index(Item, 0));
+    QAbstractItemView* view = currentView();
+    const QPersistentModelIndex index = m_adapter->index(Item, 0);
+    if (view->isVisible() && view->geometry() == contentsRect()) {
+        view->scrollTo(index);
+    } else {
+        // A view not laid out yet would scroll for its old size; wait until it is.
+        QTimer::singleShot(0, view, [view, index] {
+            if (index.isValid()) view->scrollTo(index);
+        });
+    }
     return true;
 }
 

@@ -163,17 +163,17 @@ public:
     bool FullRowSelect() const { return m_fullRowSelect; }
     void setFullRowSelect(bool value);
     bool OneClickActivate() const { return m_oneClickActivate; }
-    void setOneClickActivate(bool value) { m_oneClickActivate = value; }
+    void setOneClickActivate(bool value);
     bool TwoClickActivate() const { return m_twoClickActivate; }
-    void setTwoClickActivate(bool value) { m_twoClickActivate = value; }
+    void setTwoClickActivate(bool value);
     bool FlatScrollBar() const { return m_flatScrollBar; }
     void setFlatScrollBar(bool value) { m_flatScrollBar = value; }
     bool InfoTips() const { return m_infoTips; }
-    void setInfoTips(bool value) { m_infoTips = value; }
+    void setInfoTips(bool value);
     bool UnderlineHot() const { return m_underlineHot; }
-    void setUnderlineHot(bool value) { m_underlineHot = value; }
+    void setUnderlineHot(bool value);
     bool LabelTips() const { return m_labelTips; }
-    void setLabelTips(bool value) { m_labelTips = value; }
+    void setLabelTips(bool value);
     bool ItemBorderSelect() const { return m_itemBorderSelect; }
     void setItemBorderSelect(bool value) { m_itemBorderSelect = value; }
     bool DoubleBuffer() const { return m_doubleBuffer; }
@@ -258,6 +258,7 @@ private:
     void applyPalette();
     void applySelectionMode();
     void applyEditTriggers();
+    void applyHotTracking();
     void setBusy(bool busy);
     QPointF toScale(QPointF pixels) const;
     QPoint fromScale(float x, float y) const;

@@ -30,7 +30,9 @@ void ucListView::setViewMode(int value) {
         m_icons->setSelectionModel(m_adapter->selectionModel());
         m_icons->setItemDelegate(m_delegate);
         m_icons->setUniformItemSizes(true);
+        m_icons->setSelectionBehavior(QAbstractItemView::SelectRows);
         m_icons->viewport()->setMouseTracking(true);
+        m_icons->viewport()->setAttribute(Qt::WA_Hover);
         m_icons->viewport()->setCursor(Qt::PointingHandCursor);
         m_icons->setEditTriggers(m_tree->editTriggers());
         m_icons->setSelectionMode(m_tree->selectionMode());
@@ -134,8 +136,8 @@ void ucListView::setHeaderDragDrop(bool value) {
 void ucListView::setFullRowSelect(bool value) {
     m_fullRowSelect = value;
     m_tree->setAllColumnsShowFocus(value);
-    m_tree->setSelectionBehavior(value ? QAbstractItemView::SelectRows
-                                       : QAbstractItemView::SelectRows);
+    m_delegate->setFullRowSelect(value);
+    m_tree->viewport()->update();
 }
 
 void ucListView::setHideLabels(bool value) {
@@ -275,4 +277,36 @@ void ucListView::applyPalette() {
     }
     const QFontMetrics fm(font());
     m_delegate->setIndentWidth(m_model.imageListSmall().width());
+}
+
+void ucListView::applyHotTracking() {
+    // The hot item is underlined only where a single or double click activates items.
+    m_delegate->setUnderlineHot(m_underlineHot && (m_oneClickActivate || m_twoClickActivate));
+    m_adapter->setTips(m_infoTips || m_labelTips);
+    currentView()->viewport()->update();
+}
+
+void ucListView::setOneClickActivate(bool value) {
+    m_oneClickActivate = value;
+    applyHotTracking();
+}
+
+void ucListView::setTwoClickActivate(bool value) {
+    m_twoClickActivate = value;
+    applyHotTracking();
+}
+
+void ucListView::setUnderlineHot(bool value) {
+    m_underlineHot = value;
+    applyHotTracking();
+}
+
+void ucListView::setInfoTips(bool value) {
+    m_infoTips = value;
+    applyHotTracking();
+}
+
+void ucListView::setLabelTips(bool value) {
+    m_labelTips = value;
+    applyHotTracking();
 }

@@ -1,0 +1,183 @@
+// Pointer tracking, label edits, check boxes, cell colours and the other view modes.
+#include "filelist/ucListView.h"
+
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QListView>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+
+class ListViewInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        list.ColumnAdd(0, "Name", 200);
+        list.ColumnAdd(1, "Size", 100, 1);
+        for (int i = 0; i < 5; ++i) {
+            list.AddItem(QStringLiteral("item%1").arg(i));
+            list.setSubItemText(i, 1, QString::number(i * 10));
+        }
+        list.resize(600, 300);
+        list.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    }
+    QAbstractItemView* view() { return list.currentView(); }
+    QRect cell(int row, int column = 0) {
+        return view()->visualRect(view()->model()->index(row, column));
+    }
+    void moveTo(const QPoint& p) {
+        QMouseEvent move(QEvent::MouseMove, p, view()->viewport()->mapToGlobal(p), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view()->viewport(), &move);
+    }
+
+    ucListView list;
+    QStringList log;
+};
+
+}  // namespace
+
+TEST_F(ListViewInput, PointerEntersMovesAndLeaves) {
+    QObject::connect(&list, &ucListView::MouseEnter, [&] { log.append("Enter"); });
+    QObject::connect(&list, &ucListView::MouseLeave, [&] { log.append("Leave"); });
+    QObject::connect(&list, &ucListView::MouseMove, [&](int b, int s, float x, float y) {
+        log.append(QStringLiteral("Move(%1,%2,%3,%4)").arg(b).arg(s).arg(x).arg(y));
+    });
+    list.setScaleMode(3);
+    const int header = view()->viewport()->mapTo(view(), QPoint(0, 0)).y();
+    moveTo(QPoint(10, 20));
+    moveTo(QPoint(10, 20));  // the same place again: no second move
+    moveTo(QPoint(11, 20));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(view()->viewport(), &leave);
+    moveTo(QPoint(11, 20));
+    const int x0 = view()->viewport()->mapTo(view(), QPoint(0, 0)).x();
+    const auto move = [&](int x) {
+        return QStringLiteral("Move(0,0,%1,%2)").arg(x + x0).arg(20 + header);
+    };
+    EXPECT_EQ(log, (QStringList{"Enter", move(10), move(11), "Leave", "Enter", move(11)}));
+}
+
+TEST_F(ListViewInput, LabelEditsCanBeRefusedAtEitherEnd) {
+    list.setLabelEdit(true);
+    list.setListIndex(1);
+    view()->setFocus();
+    bool refuseBefore = true, refuseAfter = false;
+    QString offered;
+    QObject::connect(&list, &ucListView::BeforeLabelEdit, [&](bool& Cancel) {
+        log.append("Before");
+        Cancel = refuseBefore;
+    });
+    QObject::connect(&list, &ucListView::AfterLabelEdit, [&](bool& Cancel, QString& NewString) {
+        log.append("After");
+        offered = NewString;
+        Cancel = refuseAfter;
+    });
+    auto editTo = [&](const QString& text) {
+        // Editors closed before are gone only once their deletion ran.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::keyClick(view(), Qt::Key_F2);
+        auto* editor = view()->findChild<QLineEdit*>();
+        if (!editor) return false;
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The editor hands its text over once the key has been handled.
+        QApplication::processEvents();
+        return true;
+    };
+
+    EXPECT_FALSE(editTo("refused"));
+    EXPECT_EQ(log, QStringList{"Before"});
+    EXPECT_EQ(list.ItemText(1), "item1");
+
+    refuseBefore = false;
+    refuseAfter = true;
+    log.clear();
+    EXPECT_TRUE(editTo("kept out"));
+    EXPECT_EQ(log, (QStringList{"Before", "After"}));
+    EXPECT_EQ(offered, "kept out");
+    EXPECT_EQ(list.ItemText(1), "item1");
+
+    refuseAfter = false;
+    EXPECT_TRUE(editTo("renamed"));
+    EXPECT_EQ(list.ItemText(1), "renamed");
+
+    list.setLabelEdit(false);
+    log.clear();
+    QTest::keyClick(view(), Qt::Key_F2);
+    EXPECT_EQ(log, QStringList{});
+}
+
+TEST_F(ListViewInput, CheckBoxClicksReportTheItem) {
+    list.setCheckBoxes(true);
+    list.setMultiSelect(true);
+    QList<int> clicks;
+    QObject::connect(&list, &ucListView::ItemClick, [&](int i) { clicks.append(i); });
+    // The check indicator sits at the left of the first cell.
+    const QRect r = cell(2);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
+                      QPoint(r.left() + 12, r.center().y()));
+    EXPECT_TRUE(list.ItemChecked(2));
+    EXPECT_TRUE(clicks.contains(2));
+    list.setItemChecked(2, false);
+    EXPECT_FALSE(list.ItemChecked(2));
+    EXPECT_EQ(view()->model()->index(2, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+}
+
+TEST_F(ListViewInput, SubItemPrePaintColoursCells) {
+    QList<QPair<int, int>> asked;
+    QObject::connect(&list, &ucListView::OnSubItemPrePaint,
+                     [&](int item, int sub, quint32& back, quint32&, bool& apply) {
+                         asked.append({item, sub});
+                         if (item == 3 && sub == 1) {
+                             back = 0x0000FF;  // red
+                             apply = true;
+                         }
+                     });
+    list.grab();
+    EXPECT_TRUE(asked.isEmpty());
+    list.setRaiseSubItemPrePaint(true);
+    const QImage shot = view()->viewport()->grab().toImage();
+    EXPECT_TRUE(asked.contains(qMakePair(0, 0)));
+    EXPECT_TRUE(asked.contains(qMakePair(4, 1)));
+    const QRect red = cell(3, 1);
+    EXPECT_EQ(shot.pixelColor(red.left() + 2, red.center().y()), QColor(255, 0, 0));
+    const QRect plain = cell(2, 1);
+    EXPECT_NE(shot.pixelColor(plain.left() + 2, plain.center().y()), QColor(255, 0, 0));
+}
+
+TEST_F(ListViewInput, IconAndListModesRaiseTheSameEvents) {
+    for (const int mode : {0, 2, 3}) {
+        list.setViewMode(mode);
+        ASSERT_NE(qobject_cast<QListView*>(view()), nullptr) << mode;
+        QStringList events;
+        auto c1 = QObject::connect(&list, &ucListView::ItemClick, [&](int i) {
+            events.append(QStringLiteral("ItemClick(%1)").arg(i));
+        });
+        auto c2 = QObject::connect(&list, &ucListView::Click, [&] { events.append("Click"); });
+        list.setListIndex(-1);
+        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cell(3).center());
+        EXPECT_EQ(events.mid(events.size() - 2), (QStringList{"ItemClick(3)", "Click"})) << mode;
+        EXPECT_EQ(list.ListIndex(), 3) << mode;
+        QObject::disconnect(c1);
+        QObject::disconnect(c2);
+    }
+    list.setViewMode(1);
+    EXPECT_NE(qobject_cast<QTreeView*>(view()), nullptr);
+    EXPECT_TRUE(view()->selectionModel()->isRowSelected(3, {}));
+}
+
+TEST_F(ListViewInput, ResizeRaisesResize) {
+    int resizes = 0;
+    QObject::connect(&list, &ucListView::Resize, [&] { ++resizes; });
+    list.resize(500, 250);
+    QApplication::processEvents();
+    EXPECT_GE(resizes, 1);
+    EXPECT_EQ(view()->size(), list.size());
+}

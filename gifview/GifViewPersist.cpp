@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 const QVariant kNoDefault;
@@ -63,7 +65,8 @@ void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
     m_autoSize = bag.readProperty(QStringLiteral("autoSize"), true).toBool();
     m_backColor =
         static_cast<qint32>(bag.readProperty(QStringLiteral("bkColor"), kButtonFace).toLongLong());
-    m_minDelay = bag.readProperty(QStringLiteral("minDelay"), 50).toInt();
+    // Below 5 ms a GIF of zero delays would keep the timer firing without pause.
+    m_minDelay = std::max(5, bag.readProperty(QStringLiteral("minDelay"), 50).toInt());
     m_stretch = bag.readProperty(QStringLiteral("scaleFactor"), 0).toInt();
     m_stretchMethod = bag.readProperty(QStringLiteral("scaleMode"), 0).toInt();
     setAnimate(bag.readProperty(QStringLiteral("animate"), false).toBool());

@@ -129,3 +129,13 @@ TEST(GifPersist, MainWindowDesignValuesRestoreFromStoredText) {
     EXPECT_FLOAT_EQ(f.view.scaleX(), 40.0f / 3);
     EXPECT_FLOAT_EQ(f.view.scaleY(), 10.0f);
 }
+
+TEST(GifPersist, StoredMinimumDelayBelowFiveIsRaised) {
+    for (int stored : {-3, 0, 4}) {
+        platform::PropertyBag bag;
+        bag.writeProperty("minDelay", stored, 50);
+        ViewFixture f;
+        f.view.ReadProperties(bag);
+        EXPECT_EQ(f.view.gifMinFrameDelay(), 5) << stored;
+    }
+}

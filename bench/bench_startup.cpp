@@ -1,0 +1,142 @@
+// Start-up time of the launcher window over an emulator folder whose "roms" folder holds
+// 30,000 matching files: from constructing the window, through scanning the emulators
+// and the first selection, to the list filled. The reference is one plain readdir pass
+// over the same folder, so the ratio stays meaningful on a busy machine.
+
+#include "filelist/ucListView.h"
+#include "launcher/formMain.h"
+#include "platform/DesktopShell.h"
+#include "platform/ProcProcessTable.h"
+#include "platform/SettingsStore.h"
+#include "platform/SingleInstance.h"
+#include "platform/StorageVolumes.h"
+#include "platform/ui_FocusKeystrokeSender.h"
+#include "platform/ui_WidgetDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <dirent.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kFiles = 30000;
+constexpr int kRuns = 7;
+
+class NoOtherCopy : public platform::SingleInstance {
+public:
+    bool anotherIsRunning(const QString&) override { return false; }
+    void listen(std::function<void(const QString&)>) override {}
+};
+
+struct Fixture {
+    QTemporaryDir folder;
+    QTemporaryDir config;
+    platform::IniSettingsStore settings{config.path()};
+    platform::DesktopShell shell{QString()};
+    platform::ProcProcessTable processes;
+    platform::WidgetDialogs dialogs;
+    platform::FocusKeystrokeSender keystrokes;
+    platform::StorageVolumes volumes;
+    NoOtherCopy single;
+    MainWindowServices services;
+
+    Fixture() {
+        const QString root = folder.path() + QLatin1Char('/');
+        QFile emulator(root + QStringLiteral("snes9x"));
+        emulator.open(QIODevice::WriteOnly);
+        emulator.write("#!/bin/sh\n");
+        emulator.close();
+        emulator.setPermissions(emulator.permissions() | QFile::ExeOwner);
+        QDir().mkpath(root + QStringLiteral("roms"));
+        for (int i = 0; i < kFiles; ++i) {
+            QFile f(root +
+                    QStringLiteral("roms/Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0')));
+            f.open(QIODevice::WriteOnly);
+        }
+        services = {&settings, &shell,  &processes,    &dialogs, &keystrokes,
+                    &volumes,  &single, folder.path(), 96};
+    }
+
+    int startOnce() {
+        formMain window(services);
+        window.Form_Load();
+        return window.Files->ListCount();
+    }
+
+    int readdirOnce() const {
+        int n = 0;
+        if (DIR* d =
+                ::opendir(QFile::encodeName(folder.path() + QStringLiteral("/roms")).constData())) {
+            while (::readdir(d))
+                ++n;
+            ::closedir(d);
+        }
+        return n;
+    }
+};
+
+Fixture* g_fixture = nullptr;
+
+void BM_Startup(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(g_fixture->startOnce());
+}
+
+void BM_ReaddirReference(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(g_fixture->readdirOnce());
+}
+
+template <typename F>
+double medianMs(F&& run) {
+    std::vector<double> times;
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer t;
+        t.start();
+        run();
+        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+BENCHMARK(BM_Startup)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRuns);
+BENCHMARK(BM_ReaddirReference)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRuns);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Fixture fixture;
+    g_fixture = &fixture;
+    if (fixture.startOnce() != kFiles) {
+        std::fprintf(stderr, "the list did not fill with %d files\n", kFiles);
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const double startup = medianMs([&] { fixture.startOnce(); });
+    const double reference = medianMs([&] { fixture.readdirOnce(); });
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("startup: %.0f ms (median of %d, %d files; goal under 150 ms)\n", startup, kRuns,
+                kFiles);
+    std::printf("reference readdir pass: %.2f ms; startup / reference = %.1f\n", reference,
+                startup / reference);
+    std::printf("peak memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    return 0;
+}

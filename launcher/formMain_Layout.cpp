@@ -1,0 +1,64 @@
+// Where the controls go when the window changes size, and the movable preview frame.
+
+#include "filelist/ucListView.h"
+#include "launcher/EmulatorSettings.h"
+#include "launcher/formMain.h"
+#include "launcher/ucPictureBox.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+void formMain::Form_Resize() {
+    const int W = ScaleWidth(), H = ScaleHeight();
+    const BottomRow row = LayOutBottomRow(W, H, m_design);
+    moveTwips(cmbEmu, row.cmbEmu);
+    moveTwips(lblCredits, row.lblCredits);
+    moveTwips(btnBrowse, row.btnBrowse);
+    moveTwips(txtCommandLine, row.txtCommandLine);
+    const int fallback = DefaultSplit(W);
+    const int x = ReadWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
+                      .value_or(fallback);
+    // The frame placement also lays out the file list and the folder lists beside it.
+    PlaceShotFrame(x, true);
+}
+
+void formMain::PlaceShotFrame(int left, bool force) {
+    if (!ShotFrameMoves(twips(frmShot).left, left, force)) return;
+    const ShotFrameLayout l =
+        LayOutShotFrame(left, ScaleWidth(), ScaleHeight(), twips(txtCommandLine).top, m_design);
+    lblTitle->hide();
+    lblShadow->hide();
+    imgShot->hide();
+    moveTwips(frmShot, l.frmShot);
+    moveTwips(imgShot, l.imgShot);
+    moveTwips(Files, l.files);
+    Files->setBackColor(0);
+    moveTwips(driveList, l.driveList);
+    moveTwips(dirList, l.dirList);
+    driveList->hide();
+    dirList->hide();
+    setTwipsWidth(lblTitle, l.titleWidth);
+    setTwipsWidth(lblShadow, l.titleWidth);
+    imgShot->show();
+    lblShadow->show();
+    lblTitle->show();
+}
+
+void formMain::frmShot_MouseDown(int, int, float x, float) {
+    ShotDragStartX = qRound(x);
+}
+
+void formMain::frmShot_MouseMove(int Button, int, float x, float) {
+    if (Button != 1) return;
+    PlaceShotFrame(qRound(twips(frmShot).left + x - ShotDragStartX), false);
+}
+
+void formMain::frmShot_MouseUp(int, int, float, float) {
+    if (CurrentEmulator.isEmpty()) return;
+    // The text form of the number, e.g. "6291".
+    saveSetting(QStringLiteral("imageleft"), QString::number(twips(frmShot).left));
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+// A launcher window over a real temporary emulator folder and a temporary settings file,
+// with recording fakes for everything that would reach outside the test.
+
+#include "filelist/ucListView.h"
+#include "launcher/formMain.h"
+#include "platform/SettingsStore.h"
+#include "support/Fakes.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Keeps the order of every read and write, so tests can check what happened first.
+class RecordingSettings : public platform::SettingsStore {
+public:
+    explicit RecordingSettings(const QString& folder) : m_ini(folder) {}
+    QString getSetting(const QString& app, const QString& section, const QString& key,
+                       const QString& defaultValue) const override {
+        log.append(QStringLiteral("get %1 %2").arg(section, key));
+        return m_ini.getSetting(app, section, key, defaultValue);
+    }
+    void saveSetting(const QString& app, const QString& section, const QString& key,
+                     const QString& value) override {
+        log.append(QStringLiteral("set %1 %2=%3").arg(section, key, value));
+        m_ini.saveSetting(app, section, key, value);
+    }
+    QString file() const { return m_ini.fileFor(QStringLiteral("Rombard")); }
+    // Stores without leaving a trace in the log.
+    void preset(const QString& section, const QString& key, const QString& value) {
+        m_ini.saveSetting(QStringLiteral("Rombard"), section, key, value);
+    }
+    QStringList writes() const { return log.filter(QStringLiteral("set ")); }
+
+    mutable QStringList log;
+
+private:
+    platform::IniSettingsStore m_ini;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest() : settings(config.path()) {}
+    ~WindowTest() override { window.reset(); }
+
+    QString folder() const { return emu.path() + QLatin1Char('/'); }
+
+    // A native program standing for the catalogue name `name` + ".exe".
+    QString program(const QString& name) {
+        const QString path = emu.write(name, "#!/bin/sh\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        return path;
+    }
+    QString rom(const QString& name) { return emu.write(QStringLiteral("roms/") + name, "x"); }
+
+    formMain& create() {
+        MainWindowServices s;
+        s.settings = &settings;
+        s.shell = &shell;
+        s.processes = &processes;
+        s.dialogs = &dialogs;
+        s.keystrokes = &keystrokes;
+        s.volumes = &volumes;
+        s.singleInstance = &single;
+        s.programFolder = emu.path();
+        s.dpi = 96;  // 15 twips to the pixel
+        window = std::make_unique<formMain>(s);
+        return *window;
+    }
+    formMain& start() {
+        create();
+        EXPECT_TRUE(window->Form_Load());
+        return *window;
+    }
+    void showActive() {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    QStringList items() const {
+        QStringList out;
+        for (int i = 0; i < window->cmbEmu->count(); ++i)
+            out << QStringLiteral("%1:%2").arg(window->cmbEmu->itemText(i),
+                                               window->cmbEmu->itemData(i).toString());
+        return out;
+    }
+    QString stored(const QString& section, const QString& key) const {
+        return settings.getSetting(QStringLiteral("Rombard"), section, key,
+                                   QStringLiteral("<none>"));
+    }
+
+    TempFolder emu;
+    TempFolder config;
+    RecordingSettings settings;
+    fakes::FakeShell shell;
+    fakes::FakeProcessTable processes;
+    fakes::FakeDialogs dialogs;
+    fakes::FakeKeystrokeSender keystrokes;
+    fakes::FakeVolumes volumes;
+    fakes::FakeSingleInstance single;
+    std::unique_ptr<formMain> window;
+};

@@ -1,0 +1,137 @@
+// The window's layout as the widgets receive it, the draggable preview frame and F12.
+
+#include "WindowFixture.h"
+#include "launcher/ucPictureBox.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+
+QRect px(const TwipRect& r) {
+    const int left = TwipsToPixels(r.left, 96), top = TwipsToPixels(r.top, 96);
+    return {left, top, TwipsToPixels(r.left + r.width, 96) - left,
+            TwipsToPixels(r.top + r.height, 96) - top};
+}
+
+void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
+    const QPointF at(x, 10);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
+    program("zsnes");
+    start();
+    window->show();
+    struct Case {
+        QSize size;
+        QRect cmb, txt, btn, credits, frame, files;
+    };
+    const Case cases[] = {
+        {{699, 474},
+         {0, 455, 151, 19},
+         {151, 455, 414, 19},
+         {565, 455, 21, 18},
+         {586, 455, 113, 18},
+         {419, 0, 280, 454},
+         {0, 0, 419, 455}},
+        {{1000, 700},
+         {0, 681, 151, 19},
+         {151, 681, 715, 19},
+         {866, 681, 21, 18},
+         {887, 681, 113, 18},
+         {600, 0, 400, 680},
+         {0, 0, 600, 681}},
+    };
+    for (const Case& c : cases) {
+        window->resize(c.size);
+        EXPECT_EQ(window->cmbEmu->geometry(), c.cmb) << c.size.width();
+        EXPECT_EQ(window->txtCommandLine->geometry(), c.txt) << c.size.width();
+        EXPECT_EQ(window->btnBrowse->geometry(), c.btn) << c.size.width();
+        EXPECT_EQ(window->lblCredits->geometry(), c.credits) << c.size.width();
+        EXPECT_EQ(window->frmShot->geometry(), c.frame) << c.size.width();
+        EXPECT_EQ(window->Files->geometry(), c.files) << c.size.width();
+        EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), c.frame.size()));
+        EXPECT_EQ(window->lblTitle->width(), c.frame.width());
+        EXPECT_EQ(window->lblShadow->width(), c.frame.width());
+        EXPECT_EQ(px(window->twips(window->frmShot)), c.frame);
+        EXPECT_FALSE(window->driveList->isVisible());
+        EXPECT_FALSE(window->dirList->isVisible());
+        EXPECT_EQ(window->dirList->geometry().top(), window->driveList->height());
+        EXPECT_EQ(window->dirList->width(), c.files.width());
+    }
+}
+
+TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndBadOnesAreIgnored) {
+    program("zsnes");
+    settings.preset("zsnes.exe", "imageleft", "3000");
+    start();
+    window->show();
+    window->resize(700, 474);
+    EXPECT_EQ(window->twips(window->frmShot).left, 3000);
+
+    settings.preset("zsnes.exe", "imageleft", "left");
+    window->resize(699, 474);
+    EXPECT_EQ(window->twips(window->frmShot).left, 6291);
+}
+
+TEST_F(WindowTest, TinyWindowSkipsTheMovesThatDoNotFit) {
+    program("zsnes");
+    start();
+    window->show();
+    window->resize(40, 10);
+    // Heights would be negative: the list and the frame keep their last places.
+    EXPECT_GT(window->Files->height(), 0);
+    EXPECT_EQ(window->cmbEmu->y(), 10 - 19);
+}
+
+TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
+    program("zsnes");
+    start();
+    window->show();
+    QFrame* frame = window->frmShot;
+    ASSERT_EQ(window->twips(frame).left, 6291);
+
+    mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    EXPECT_EQ(window->ShotDragStartX, 1500);
+    mouse(frame, QEvent::MouseMove, 90, Qt::LeftButton);  // 6141: same band of 300
+    EXPECT_EQ(window->twips(frame).left, 6291);
+    mouse(frame, QEvent::MouseMove, 75, Qt::LeftButton);  // 5916: the band below
+    EXPECT_EQ(window->twips(frame).left, 5916);
+    EXPECT_EQ(window->Files->width(), 394);
+    mouse(frame, QEvent::MouseMove, 50, Qt::NoButton);  // no button held: no drag
+    EXPECT_EQ(window->twips(frame).left, 5916);
+    EXPECT_EQ(stored("zsnes.exe", "imageleft"), "<none>");
+    mouse(frame, QEvent::MouseButtonRelease, 75, Qt::NoButton);
+    EXPECT_EQ(stored("zsnes.exe", "imageleft"), "5916");
+}
+
+TEST_F(WindowTest, ReleasingWithoutAnEmulatorStoresNothing) {
+    start();
+    window->show();
+    mouse(window->frmShot, QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(window->frmShot, QEvent::MouseMove, 10, Qt::LeftButton);
+    mouse(window->frmShot, QEvent::MouseButtonRelease, 10, Qt::NoButton);
+    EXPECT_TRUE(settings.writes().isEmpty());
+}
+
+TEST_F(WindowTest, F12TwiceReturnsToSixtyPercentNotTheDraggedEdge) {
+    program("zsnes");
+    start();
+    showActive();
+    window->PlaceShotFrame(3000, true);
+    QTest::keyClick(window->Files, Qt::Key_F12);
+    EXPECT_EQ(window->twips(window->frmShot).left, 10485);
+    EXPECT_EQ(window->frmShot->width(), 0);
+    EXPECT_EQ(window->Files->width(), 699);
+    QTest::keyClick(window->txtCommandLine, Qt::Key_F12);
+    EXPECT_EQ(window->twips(window->frmShot).left, 6291);
+}
+
+}  // namespace

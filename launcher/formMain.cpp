@@ -5,6 +5,7 @@
 #include "launcher/EmulatorSettings.h"
 #include "launcher/ucPictureBox.h"
 #include "platform/SettingsStore.h"
+#include "platform/Volumes.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -70,6 +71,7 @@ void formMain::createControls() {
     driveList->setObjectName(QStringLiteral("driveList"));
     dirList = new QListWidget(this);
     dirList->setObjectName(QStringLiteral("dirList"));
+    driveList->addItems(m_services.volumes->roots());
     driveList->hide();
     dirList->hide();
 

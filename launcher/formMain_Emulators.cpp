@@ -50,7 +50,8 @@ void formMain::restorePlacement() {
     const auto top = ReadWholeNumber(setting("Top", QString::number((screenH - h) / 2)));
     const auto width = ReadWholeNumber(setting("Width", QString::number(w)));
     const auto height = ReadWholeNumber(setting("Height", QString::number(h)));
-    if (left && top && width && height && *width >= 0 && *height >= 0) {
+    // A stored size of nothing would leave a window that cannot be seen or grabbed.
+    if (left && top && width && height && *width > 0 && *height > 0) {
         move(toPixels(*left), toPixels(*top));
         resize(toPixels(*width), toPixels(*height));
     }

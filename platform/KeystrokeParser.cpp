@@ -46,7 +46,8 @@ KeyStroke character(QChar c, Qt::KeyboardModifiers mods) {
     s.modifiers = mods;
     const QChar upper = c.toUpper();
     s.key = upper.unicode() < 0x80 ? int(upper.unicode()) : int(Qt::Key_unknown);
-    s.text = QString(c);
+    // Shift with a letter types the capital, as on a keyboard.
+    s.text = QString(mods & Qt::ShiftModifier ? upper : c);
     if (mods & (Qt::ControlModifier | Qt::AltModifier)) s.text.clear();
     return s;
 }

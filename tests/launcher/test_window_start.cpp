@@ -128,6 +128,10 @@ TEST_F(WindowTest, PlacementComesBackAndBadValuesLeaveTheWindowAlone) {
     EXPECT_EQ(window->size(), QSize(699, 474));
     EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
 
+    settings.preset("zsnes.exe", "Width", "0");
+    start();
+    EXPECT_EQ(window->size(), QSize(699, 474));
+
     settings.preset("zsnes.exe", "Width", "12000");
     settings.preset("zsnes.exe", "Maximized", "True");
     start();

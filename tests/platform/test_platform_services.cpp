@@ -3,12 +3,14 @@
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/StorageVolumes.h"
+#include "platform/ui_FocusKeystrokeSender.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 #include <unistd.h>
@@ -133,7 +135,7 @@ TEST(KeystrokeParser, ClassicSyntax) {
     ASSERT_TRUE(strokes.has_value());
     const QList<KeyStroke> expected{
         {Qt::Key_A, none, "a"},
-        {Qt::Key_B, Qt::ShiftModifier, "b"},
+        {Qt::Key_B, Qt::ShiftModifier, "B"},
         {Qt::Key_C, Qt::ControlModifier, ""},
         {Qt::Key_D, Qt::ControlModifier, ""},
         {Qt::Key_Return, none, "\r"},
@@ -172,6 +174,25 @@ TEST(StorageVolumes, RootsEndInSlashAndHoldTheirPaths) {
     for (const QString& r : roots)
         EXPECT_TRUE(r.endsWith('/')) << r.toStdString();
     EXPECT_TRUE(roots.contains(volumes.rootOf(QDir::tempPath())));
+}
+
+// Each stroke goes to the widget that has the focus when it arrives, so a Tab in the
+// macro sends the rest to the next field.
+TEST(FocusKeystrokeSender, TypesIntoWhateverHasTheFocus) {
+    QWidget window;
+    auto* first = new QLineEdit(&window);
+    auto* second = new QLineEdit(&window);
+    second->move(0, 40);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    first->setFocus();
+    platform::FocusKeystrokeSender sender;
+    EXPECT_FALSE(sender.send("{NOPE}"));
+    ASSERT_TRUE(sender.send("ab{TAB}+c{LEFT}d"));
+    QTest::qWait(50);
+    EXPECT_EQ(first->text(), "ab");
+    EXPECT_EQ(second->text(), "dC");
 }
 
 }  // namespace

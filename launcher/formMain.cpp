@@ -29,8 +29,6 @@ constexpr int kPollMs = 2000;
 const QColor kLightGrey(224, 224, 224);
 const QColor kGold(236, 209, 62);
 const QColor kBlueGrey(36, 52, 72);
-// Gold on black as the list's colour values (red in the low byte).
-constexpr quint32 kListForeColor = 0x003ED1EC;
 
 QFont fontOf(const char* family, double points, bool bold = false) {
     QFont f(QString::fromLatin1(family));
@@ -67,6 +65,8 @@ formMain::~formMain() = default;
 void formMain::createControls() {
     Files = new ucListView(this);
     Files->setObjectName(QStringLiteral("Files"));
+    // Its look (font, gold on black) and behaviour are the list's stored design values.
+    Files->ReadDesignValues(QStringLiteral("Files"));
     driveList = new QComboBox(this);
     driveList->setObjectName(QStringLiteral("driveList"));
     dirList = new QListWidget(this);
@@ -129,9 +129,6 @@ void formMain::applyLook() {
     driveList->setFont(fontOf("Verdana", 14.25, true));
     paint(dirList, Qt::black, kGold);
     dirList->setFont(fontOf("Verdana", 14.25));
-    Files->setBackColor(0);
-    Files->setForeColor(kListForeColor);
-    Files->setFont(fontOf("Verdana", 9));
     paint(frmShot, Qt::black, kGold);
     frmShot->setFrameShape(QFrame::NoFrame);
     for (QLabel* label : {lblTitle, lblShadow}) {

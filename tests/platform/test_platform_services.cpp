@@ -4,14 +4,19 @@
 #include "platform/ProcProcessTable.h"
 #include "platform/StorageVolumes.h"
 #include "platform/ui_FocusKeystrokeSender.h"
+#include "platform/ui_WidgetDialogs.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -193,6 +198,55 @@ TEST(FocusKeystrokeSender, TypesIntoWhateverHasTheFocus) {
     QTest::qWait(50);
     EXPECT_EQ(first->text(), "ab");
     EXPECT_EQ(second->text(), "dC");
+}
+
+// Answers the next modal dialog as a user would, once it is up.
+void answerNextDialog(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(0, qApp, [answer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) answer(modal);
+    });
+}
+
+TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
+    platform::WidgetDialogs dialogs;
+    struct Case {
+        int buttons;
+        QMessageBox::StandardButton pressed;
+        int result;
+        QMessageBox::Icon icon;
+    };
+    const Case cases[] = {
+        {33, QMessageBox::Cancel, platform::Dialogs::ResultCancel, QMessageBox::Question},
+        {33, QMessageBox::Ok, platform::Dialogs::ResultOk, QMessageBox::Question},
+        {4, QMessageBox::No, platform::Dialogs::ResultNo, QMessageBox::NoIcon},
+        {3, QMessageBox::Yes, platform::Dialogs::ResultYes, QMessageBox::NoIcon},
+        {0, QMessageBox::Ok, platform::Dialogs::ResultOk, QMessageBox::NoIcon},
+    };
+    for (const Case& c : cases) {
+        QMessageBox::Icon seen = QMessageBox::Critical;
+        answerNextDialog([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box) return;
+            seen = box->icon();
+            box->button(c.pressed)->click();
+        });
+        EXPECT_EQ(dialogs.messageBox("Delete?", c.buttons, "Delete File"), c.result) << c.buttons;
+        EXPECT_EQ(seen, c.icon) << c.buttons;
+    }
+
+    const std::optional<QString> typed[] = {QString("new name"), QString(""), std::nullopt};
+    for (const auto& answer : typed) {
+        answerNextDialog([&](QWidget* w) {
+            auto* input = qobject_cast<QInputDialog*>(w);
+            if (!input) return;
+            EXPECT_EQ(input->textValue(), "old");
+            if (!answer) return input->reject();
+            input->setTextValue(*answer);
+            input->accept();
+        });
+        EXPECT_EQ(dialogs.inputBox("Rename old to:", "Rename", "old"), answer);
+    }
 }
 
 }  // namespace

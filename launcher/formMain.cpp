@@ -184,15 +184,17 @@ bool formMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool formMain::routeKey(QObject* watched, QKeyEvent* key) {
-    int KeyCode = VirtualKeyCode(key->key(), key->modifiers());
+    // Keys without a code of their own (letters beyond ASCII, for one) still type.
+    const int code = VirtualKeyCode(key->key(), key->modifiers());
+    int KeyCode = code;
     int Shift = ShiftState(key->modifiers());
     if (watched == cmbEmu) {
         cmbEmu_KeyDown(KeyCode, Shift);
-        return KeyCode == 0;
+        return code != 0 && KeyCode == 0;
     }
     if (watched != txtCommandLine) return false;
     txtCommandLine_KeyDown(KeyCode, Shift);
-    if (KeyCode == 0) return true;
+    if (code != 0 && KeyCode == 0) return true;
     // Ctrl+Backspace types the DEL character on the old platform.
     int KeyAscii = key->key() == Qt::Key_Backspace && (key->modifiers() & Qt::ControlModifier)
                        ? 127

@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -145,6 +146,12 @@ TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
     QTest::keyClicks(window->txtCommandLine, "io w");
     EXPECT_EQ(window->Files->ListCount(), 1);
     EXPECT_EQ(window->Files->FileName(), "Super Mario World.smc");
+
+    // A letter with no key code of its own still types and narrows.
+    QKeyEvent accented(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ゼ"));
+    QApplication::sendEvent(window->txtCommandLine, &accented);
+    EXPECT_EQ(window->txtCommandLine->text(), "mario wゼ");
+    EXPECT_EQ(window->Files->ListCount(), 0);
 
     window->txtCommandLine->clear();
     EXPECT_EQ(window->Files->Pattern(), window->FileMask);

@@ -97,6 +97,9 @@ void GifViewCore::setAutoSize(bool value) {
 void GifViewCore::setBackColor(qint32 value) {
     m_backColor = value;
     m_surfaceBackColor = value;
+    // A new background colour clears the surface, so an empty control shows it at once.
+    if (!m_surface.isNull()) m_surface.fill(ColorToRgb(value));
+    m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), true);
     ShowFrame(1);
 }
 

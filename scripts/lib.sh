@@ -34,8 +34,8 @@ configure_and_build() {
 }
 
 # run_gif_fuzzer SECONDS: builds the GIF view's libFuzzer targets with clang (ASan, UBSan) in
-# build-fuzz and runs them for SECONDS in all (the block walk, then the whole view), seeded
-# with the test GIFs.
+# build-fuzz and runs them for SECONDS in all (the block walk, then the whole view), starting
+# from the test GIFs.
 run_gif_fuzzer() {
     local seconds=$1
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMBARD_FUZZ=ON \

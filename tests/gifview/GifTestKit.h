@@ -71,6 +71,7 @@ struct ViewFixture {
     explicit ViewFixture(QSize client = QSize(100, 100)) : host(client), view(host) {
         view.setApplicationFolder(folder.path());
         host.onResize = [this] { view.relayout(); };
+        view.relayout();  // as the widget does when it is made
     }
     // Loads bytes written to a file of that name; the view then fills a client of the GIF's
     // size unless AutoSize was turned off.

@@ -317,3 +317,11 @@ TEST(GifView, HostThatKeepsItsSizeStillGetsTheFrameDrawn) {
     EXPECT_EQ(f.host.resizes.size(), 1);
     EXPECT_EQ(f.pixel(1, 1), kWhite);
 }
+
+TEST(GifView, BackColourShowsOnAnEmptyControl) {
+    ViewFixture f(QSize(3, 3));
+    f.view.setBackColor(0x0000FF);
+    EXPECT_EQ(f.pixel(2, 2), kRed);
+    f.view.setBackColor(0x8000000F);
+    EXPECT_EQ(f.pixel(0, 0), QGuiApplication::palette().color(QPalette::Button).rgb());
+}

@@ -294,7 +294,8 @@ TEST(GifDocument, FailedLoadKeepsTheLoadedGif) {
 }
 
 TEST(GifWalk, StoredSampleFilesWalk) {
-    // These files seed the fuzzer; a sample that no longer walks would seed it with noise.
+    // These files start the fuzzer's corpus; a sample that no longer walks would start it off
+    // with noise.
     const QDir data(QStringLiteral(QT_TESTCASE_SOURCEDIR "/data"));
     const QStringList files = data.entryList({QStringLiteral("*.gif")}, QDir::Files);
     ASSERT_GE(files.size(), 5);

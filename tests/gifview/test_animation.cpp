@@ -244,3 +244,22 @@ TEST(GifAnimation, FramesDrawTheSameWithoutTheDecodedFrameCache) {
         EXPECT_EQ(f.pixel(1, 1), colour);
     }
 }
+
+TEST(GifAnimation, ClearedAreasShowTheCustomBackground) {
+    ViewFixture f;
+    ASSERT_TRUE(f.load(GifBuilder(4, 4, fourColours())
+                           .control(2, 10)
+                           .image(0, 0, 2, 2, solid(2, 2, 0))
+                           .control(1, 10)
+                           .image(2, 2, 2, 2, solid(2, 2, 1))
+                           .bytes()));
+    f.view.GetCustomBkgDC()->fill(Qt::yellow);
+    f.view.SetCustomBkgDC();
+    f.view.setAnimate(true);
+    f.tick();
+    EXPECT_EQ(f.pixel(0, 0), kRed);
+    EXPECT_EQ(f.pixel(3, 3), qRgb(255, 255, 0));
+    f.tick();  // frame 1 is disposed of to the background, frame 2 drawn
+    EXPECT_EQ(f.pixel(0, 0), qRgb(255, 255, 0));
+    EXPECT_EQ(f.pixel(3, 3), kGreen);
+}

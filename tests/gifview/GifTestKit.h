@@ -37,6 +37,12 @@ inline qint32 colourValue(QRgb c) {
     return qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16);
 }
 
+// The GIF so far plus a 1×1 second frame, so a test's one image is animated rather than
+// shown as a static picture.
+inline QByteArray withSecondFrame(GifBuilder builder) {
+    return builder.control(0, 5).image(0, 0, 1, 1, {0}).bytes();
+}
+
 class FakeGifHost : public GifViewHost {
 public:
     explicit FakeGifHost(QSize client = QSize(100, 100), QSize border = QSize(0, 0))

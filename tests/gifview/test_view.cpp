@@ -128,12 +128,8 @@ TEST(GifView, PropertyWritesOutsideTheirRangeChangeNothing) {
 
 TEST(GifView, AutoSizeFitsTheControlToTheGifAndDrawsUnscaled) {
     ViewFixture f(QSize(40, 40));
-    ASSERT_TRUE(f.load(GifBuilder(6, 4, fourColours())
-                           .control(0, 5)
-                           .image(0, 0, 6, 4, solid(6, 4, 2))
-                           .control(0, 5)
-                           .image(0, 0, 1, 1, solid(1, 1, 1))
-                           .bytes()));
+    ASSERT_TRUE(f.load(withSecondFrame(
+        GifBuilder(6, 4, fourColours()).control(0, 5).image(0, 0, 6, 4, solid(6, 4, 2)))));
     ASSERT_FALSE(f.host.resizes.isEmpty());
     EXPECT_EQ(f.host.resizes.last(), QSize(6, 4));
     EXPECT_EQ(f.view.surface().size(), QSize(6, 4));
@@ -191,12 +187,9 @@ TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
         f.view.setBackColor(colourValue(green));
         f.view.setStretch(2);
         f.view.setStretchMethod(1);
-        ASSERT_TRUE(f.load(GifBuilder(2, 2, palette)
-                               .control(0, 5, c.transparentIndex)
-                               .image(0, 0, 2, 2, pixels)
-                               .control(0, 5)
-                               .image(0, 0, 1, 1, solid(1, 1, 1))
-                               .bytes()));
+        ASSERT_TRUE(f.load(withSecondFrame(GifBuilder(2, 2, palette)
+                                               .control(0, 5, c.transparentIndex)
+                                               .image(0, 0, 2, 2, pixels))));
         if (c.hostKey == -1) {
             f.view.Frame(1)->setForceTransparency(true);
         } else if (c.hostKey >= 0) {
@@ -211,24 +204,16 @@ TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
 TEST(GifView, OwnTransparencyShowsTheBackColourIncludingSystemColours) {
     ViewFixture f;
     f.view.setBackColor(GifViewCore::kButtonFace);
-    ASSERT_TRUE(f.load(GifBuilder(2, 1, fourColours())
-                           .control(0, 5, 1)
-                           .image(0, 0, 2, 1, {0, 1})
-                           .control(0, 5)
-                           .image(0, 0, 1, 1, {2})
-                           .bytes()));
+    ASSERT_TRUE(f.load(withSecondFrame(
+        GifBuilder(2, 1, fourColours()).control(0, 5, 1).image(0, 0, 2, 1, {0, 1}))));
     EXPECT_EQ(f.pixel(0, 0), kRed);
     EXPECT_EQ(f.pixel(1, 0), QGuiApplication::palette().color(QPalette::Button).rgb());
 }
 
 TEST(GifView, CustomBackgroundFillsClearedAreas) {
     ViewFixture f;
-    ASSERT_TRUE(f.load(GifBuilder(2, 1, fourColours())
-                           .control(0, 5, 1)
-                           .image(0, 0, 2, 1, {0, 1})
-                           .control(0, 5)
-                           .image(0, 0, 1, 1, {2})
-                           .bytes()));
+    ASSERT_TRUE(f.load(withSecondFrame(
+        GifBuilder(2, 1, fourColours()).control(0, 5, 1).image(0, 0, 2, 1, {0, 1}))));
     QImage* dc = f.view.GetCustomBkgDC();
     ASSERT_TRUE(dc);
     dc->fill(Qt::yellow);
@@ -246,12 +231,8 @@ TEST(GifView, CustomBackgroundFillsClearedAreas) {
 TEST(GifView, ScaleLogWinToSizeFitsTheLogicalWindow) {
     ViewFixture f;
     f.view.setAutoSize(false);
-    ASSERT_TRUE(f.load(GifBuilder(100, 50, fourColours())
-                           .control(0, 5)
-                           .image(0, 0, 1, 1, {0})
-                           .control(0, 5)
-                           .image(0, 0, 1, 1, {0})
-                           .bytes()));
+    ASSERT_TRUE(f.load(
+        withSecondFrame(GifBuilder(100, 50, fourColours()).control(0, 5).image(0, 0, 1, 1, {0}))));
     int w = 300, h = 100;
     bool flag = false;
     qint32 border = -1;

@@ -59,3 +59,20 @@ TEST(ucGIF, ShowsTheSurfaceInsideItsBorderAndRaisesTheEvents) {
     w.UnloadGIF(true);
     EXPECT_FALSE(w.Animate());
 }
+
+TEST(ucGIF, StaticPictureFillsTheControlOnlyWhenStretching) {
+    TempFolder dir;
+    const QString file = dir.write(
+        "one.gif", GifBuilder(2, 1, fourColours()).control(0, 5).image(0, 0, 2, 1, {0, 2}).bytes());
+    for (int stretch : {0, 2}) {
+        ucGIF w;
+        w.setAutoSize(false);
+        w.setBackColor(0);
+        w.setStretch(stretch);
+        w.resize(8, 4);
+        ASSERT_TRUE(w.LoadGIF(file));
+        const QImage shot = w.grab().toImage();
+        EXPECT_EQ(shot.pixel(0, 0) | 0xFF000000u, kRed) << stretch;
+        EXPECT_EQ(shot.pixel(7, 3) | 0xFF000000u, stretch ? kBlue : kBlack) << stretch;
+    }
+}

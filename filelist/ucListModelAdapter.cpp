@@ -136,7 +136,8 @@ void ucListModelAdapter::commitUserChanges() {
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     const int current =
         m_selection->currentIndex().isValid() ? m_selection->currentIndex().row() : -1;
-    ++m_mirroring;
+    // Not under the mirroring guard: a handler of the events raised here may change the
+    // list again, and its changes must reach the views.
     // The item the user moved to and selected is the list's mark before anyone hears of it.
     // A row counts as selected by its first cell: icon views select that cell only.
     auto selected = [this](int row) { return m_selection->isSelected(index(row, 0)); };
@@ -151,7 +152,6 @@ void ucListModelAdapter::commitUserChanges() {
             m_model.applyUserState(row, row == current, isSelected);
         }
     }
-    --m_mirroring;
 }
 
 // ---- model -> views --------------------------------------------------------------------

@@ -214,8 +214,8 @@ public:
     // ---- stored design values ----
     void UserControl_ReadProperties(const platform::PropertyBag& PropBag);
     void UserControl_WriteProperties(platform::PropertyBag& PropBag) const;
-    // Reads the design values stored for a named instance (":/design/<name>.json"), as
-    // the host does when it creates that instance. False when none are stored.
+    // Reads the design values stored for a named instance (":/design/<name>.json"), as the
+    // host does when it creates that instance. False when none are stored.
     bool ReadDesignValues(const QString& instanceName);
 
     // The model behind the control, for hosts and tests that want it whole.

@@ -181,3 +181,52 @@ TEST_F(ListViewInput, ResizeRaisesResize) {
     EXPECT_GE(resizes, 1);
     EXPECT_EQ(view()->size(), list.size());
 }
+
+TEST_F(ListViewInput, ImagesShowByIndexAndMaskColoursBecomeClear) {
+    EXPECT_TRUE(list.InitializeImageListSmall(16, 16));
+    QImage red(16, 16, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    red.setPixelColor(0, 0, QColor(255, 0, 255));
+    EXPECT_EQ(list.ImageListSmall_AddBitmap(red, QColor(255, 0, 255)), 0);
+    QPixmap blue(16, 16);
+    blue.fill(Qt::blue);
+    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(blue)), 1);
+
+    const QModelIndex first = view()->model()->index(0, 0);
+    const QImage shown = first.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    EXPECT_EQ(shown.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::red));
+    list.setItemIcon(0, 1);
+    EXPECT_EQ(
+        first.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage().pixelColor(5, 5),
+        QColor(Qt::blue));
+    list.setItemIcon(0, 7);  // no such image: none shown
+    EXPECT_FALSE(first.data(Qt::DecorationRole).isValid());
+    // A fresh list starts empty again.
+    EXPECT_TRUE(list.InitializeImageListSmall());
+    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(blue)), 0);
+}
+
+TEST_F(ListViewInput, CellTipsOnlyWithTipsSwitchedOn) {
+    const QModelIndex cellIndex = view()->model()->index(2, 1);
+    EXPECT_EQ(cellIndex.data(Qt::ToolTipRole).toString(), "20");
+    list.setInfoTips(false);
+    list.setLabelTips(false);
+    // Without cell tips the control's own tip (the host's "N Files") is what shows.
+    EXPECT_FALSE(cellIndex.data(Qt::ToolTipRole).isValid());
+}
+
+TEST_F(ListViewInput, HandlersMayMoveTheChoiceWhileAClickIsReported) {
+    list.setMultiSelect(false);
+    // A host that sends every choice of item 3 back to item 0.
+    QObject::connect(&list, &ucListView::ItemClick, [&](int item) {
+        if (item == 3) list.setListIndex(0);
+    });
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cell(3).center());
+    EXPECT_EQ(list.ListIndex(), 0);
+    EXPECT_TRUE(list.Selected(0));
+    EXPECT_FALSE(list.Selected(3));
+    EXPECT_TRUE(view()->selectionModel()->isSelected(view()->model()->index(0, 0)));
+    EXPECT_FALSE(view()->selectionModel()->isSelected(view()->model()->index(3, 0)));
+    EXPECT_EQ(view()->selectionModel()->currentIndex().row(), 0);
+}

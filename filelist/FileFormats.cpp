@@ -151,6 +151,22 @@ QString FileDateFormat::format(qint64 secondsSinceEpoch) const {
     return out;
 }
 
+namespace {
+
+// Orders like the moments it names, at the precision of the date column.
+qint64 dateKey(int year, int month, int day, int hour, int minute) {
+    return ((((qint64(year) * 100 + month) * 100 + day) * 100 + hour) * 100) + minute;
+}
+
+}  // namespace
+
+qint64 FileDateFormat::sortKeyAt(qint64 secondsSinceEpoch) {
+    const std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return 0;
+    return dateKey(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min);
+}
+
 std::optional<qint64> FileDateFormat::sortKey(QStringView text) const {
     // Month, day, year, hour, minute: runs of digits with anything between them, then the
     // day half. Written by format() above, or typed in the same shape.
@@ -186,5 +202,5 @@ std::optional<qint64> FileDateFormat::sortKey(QStringView text) const {
         hour = hour % 12 + (pm ? 12 : 0);
     }
     if (hour > 23 || minute > 59) return std::nullopt;
-    return ((((qint64(year) * 100 + month) * 100 + day) * 100 + hour) * 100) + minute;
+    return dateKey(year, month, day, hour, minute);
 }

@@ -32,6 +32,8 @@ public:
     explicit FileDateFormat(const QLocale& locale = QLocale());
 
     QString format(qint64 secondsSinceEpoch) const;
+    // The key sortKey() gives for the text format() writes for that moment.
+    static qint64 sortKeyAt(qint64 secondsSinceEpoch);
     // A number that orders like the date written in `text` (minute precision, local wall
     // time); nullopt when the text does not read as a date.
     std::optional<qint64> sortKey(QStringView text) const;

@@ -52,7 +52,7 @@ void FolderList::list() {
     if (onBusy) onBusy(true);
     FolderListingOptions options;
     options.hidden = m_hidden;
-    m_model.appendFiles(m_path, ListFolder(m_path, masks, options), columns);
+    m_model.appendFiles(ListFolder(m_path, masks, options), columns);
     if (onBusy) onBusy(false);
 }
 

@@ -84,9 +84,29 @@ QStringList ReadHiddenList(const QString& folder) {
     return names;
 }
 
-std::vector<QString> ListFolder(const QString& folder, const QStringList& masks,
-                                const FolderListingOptions& options) {
-    std::vector<QString> out;
+namespace {
+
+// The folded name for the masks, into a buffer kept between entries: plain ASCII (nearly
+// every ROM name) is lowered in place without an allocation.
+void foldInto(const QString& name, QString& out) {
+    const qsizetype n = name.size();
+    out.resize(n);
+    QChar* dst = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (c >= 0x80) {
+            out = platform::foldName(name);
+            return;
+        }
+        dst[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+    }
+}
+
+}  // namespace
+
+std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
+                                   const FolderListingOptions& options) {
+    std::vector<ListedFile> out;
     if (masks.isEmpty()) return out;
     struct DirCloser {
         void operator()(DIR* d) const { closedir(d); }
@@ -105,14 +125,16 @@ std::vector<QString> ListFolder(const QString& folder, const QStringList& masks,
     compiled.reserve(masks.size());
     for (const QString& m : masks)
         compiled.emplace_back(m);
+    const size_t maskCount = compiled.size();
 
-    struct Entry {
-        QString name;
-        QString folded;
-        unsigned char type;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(1024);
+    // One pass over the folder: each name is matched against every mask and, when one
+    // wants it, looked at once for its type, length and date. Which masks matched is kept
+    // so the result can come mask by mask.
+    std::vector<ListedFile> files;
+    std::vector<char> matched;  // maskCount flags per file
+    files.reserve(1024);
+    const int fd = dirfd(dir.get());
+    QString folded;
     while (const dirent* e = readdir(dir.get())) {
         const char* raw = e->d_name;
         if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
@@ -120,34 +142,35 @@ std::vector<QString> ListFolder(const QString& folder, const QStringList& masks,
         if (raw[0] == '.' && !options.hidden) continue;
         QString name = platform::decodeName(QByteArray::fromRawData(raw, qstrlen(raw)));
         if (!hiddenNames.isEmpty() && hiddenNames.contains(name)) continue;
-        QString folded = platform::foldName(name);
-        entries.push_back({std::move(name), std::move(folded), e->d_type});
+        foldInto(name, folded);
+        const size_t base = matched.size();
+        bool any = false;
+        for (const WildcardMask& mask : compiled) {
+            const bool hit = mask.matches(folded);
+            matched.push_back(hit);
+            any = any || hit;
+        }
+        ListedFile f;
+        struct stat st {};
+        if (any && fstatat(fd, raw, &st, 0) == 0) {
+            if (S_ISDIR(st.st_mode)) any = false;  // a link to a folder, or an untyped one
+            f.readable = true;
+            f.size = st.st_size;
+            f.modified = st.st_mtim.tv_sec;
+        }
+        // A dangling link or a file gone meanwhile is still a name in the folder.
+        if (!any) {
+            matched.resize(base);
+            continue;
+        }
+        f.name = std::move(name);
+        files.push_back(std::move(f));
     }
 
-    // Entries whose type the folder did not tell (links, some file systems) are looked at
-    // only when a mask wants them; -1 unknown, 0 folder, 1 file.
-    std::vector<signed char> isFile(entries.size(), -1);
-    const int fd = dirfd(dir.get());
-    auto fileAt = [&](size_t i) {
-        if (isFile[i] < 0) {
-            const unsigned char t = entries[i].type;
-            if (t != DT_LNK && t != DT_UNKNOWN) {
-                isFile[i] = 1;
-            } else {
-                struct stat st {};
-                const QByteArray enc = platform::encodeName(entries[i].name);
-                // A dangling link is still a name in the folder; it lists like a file.
-                isFile[i] =
-                    fstatat(fd, enc.constData(), &st, 0) == 0 && S_ISDIR(st.st_mode) ? 0 : 1;
-            }
-        }
-        return isFile[i] == 1;
-    };
-
-    for (const WildcardMask& mask : compiled) {
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (mask.matches(entries[i].folded) && fileAt(i)) out.push_back(entries[i].name);
-        }
+    if (maskCount == 1) return files;
+    for (size_t m = 0; m < maskCount; ++m) {
+        for (size_t i = 0; i < files.size(); ++i)
+            if (matched[i * maskCount + m]) out.push_back(files[i]);
     }
     return out;
 }

@@ -22,16 +22,25 @@ private:
     QString m_folded;  // the folded mask; for Suffix, the literal after the leading "*"
 };
 
+// A file as the listing found it. `readable` is false when its length and date could not
+// be read (it vanished meanwhile, or a link points nowhere).
+struct ListedFile {
+    QString name;
+    qint64 size = 0;
+    qint64 modified = 0;  // seconds since the epoch
+    bool readable = false;
+};
+
 struct FolderListingOptions {
     bool hidden = false;  // list names beginning with "." and names in ".hidden" too
 };
 
-// The names of the files (not folders) in `folder` matching `masks`: mask by mask in the
-// given order and, within one mask, in the order the folder yields them. A name matching
-// two masks comes twice. Names that are not valid UTF-8 come back escaped
-// (platform::decodeName). A folder that cannot be read gives no names.
-std::vector<QString> ListFolder(const QString& folder, const QStringList& masks,
-                                const FolderListingOptions& options = {});
+// The files (not folders) in `folder` matching `masks`: mask by mask in the given order
+// and, within one mask, in the order the folder yields them. A name matching two masks
+// comes twice. Names that are not valid UTF-8 come back escaped (platform::decodeName).
+// A folder that cannot be read gives nothing.
+std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
+                                   const FolderListingOptions& options = {});
 
 // The names listed in the folder's ".hidden" file, one a line.
 QStringList ReadHiddenList(const QString& folder);

@@ -2,9 +2,6 @@
 
 #include "filelist/FileFormats.h"
 #include "filelist/ListSort.h"
-#include "platform/FileNames.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -115,19 +112,20 @@ bool ListModel::ItemAdd(int Item, const QString& text, int Icon, int indent) {
     return true;
 }
 
-void ListModel::appendFiles(const QString& folder, const std::vector<QString>& names, int columns) {
-    if (names.empty()) return;
-    const int source = static_cast<int>(m_fileSources.size());
-    m_fileSources.push_back({folder, columns});
+void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
+    if (files.empty()) return;
     const int first = count();
-    const int last = first + static_cast<int>(names.size()) - 1;
+    const int last = first + static_cast<int>(files.size()) - 1;
     if (m_observer) m_observer->aboutToInsert(first, last);
-    m_items.reserve(m_items.size() + names.size());
-    for (const QString& name : names) {
+    m_items.reserve(m_items.size() + files.size());
+    for (ListedFile& f : files) {
         Row it;
-        it.text = name;
+        it.text = std::move(f.name);
         it.data = count();
-        it.fileSource = columns > 1 ? source : -1;
+        it.fileColumns = columns > 1 ? columns : 0;
+        it.fileReadable = f.readable;
+        it.fileSize = f.size;
+        it.fileModified = f.modified;
         if (m_checkBoxes) it.state = 1u << kStateImageShift;
         m_items.push_back(std::move(it));
     }
@@ -141,24 +139,21 @@ void ListModel::appendFiles(const QString& folder, const std::vector<QString>& n
 
 void ListModel::load(int row) const {
     Row& it = m_items[row];
-    if (it.fileSource < 0) return;
-    const FileSource& src = m_fileSources[it.fileSource];
-    it.fileSource = -1;
-    const int cells = src.columns - 1;
+    if (it.fileColumns == 0) return;
+    const int cells = it.fileColumns - 1;
+    it.fileColumns = 0;
     it.sub = QStringList();
     it.sub.reserve(cells);
-    struct stat st {};
-    const QByteArray path = platform::encodeName(src.folder + it.text);
-    const bool readable = ::stat(path.constData(), &st) == 0;
-    // A file that vanished keeps its row; only what the name itself tells is shown.
-    if (cells >= 1)
-        it.sub.append(readable ? FormatSize(static_cast<double>(st.st_size)) : QString());
+    const bool ok = it.fileReadable;
+    // A file whose length and date could not be read keeps its row; only what the name
+    // itself tells is shown.
+    if (cells >= 1) it.sub.append(ok ? FormatSize(static_cast<double>(it.fileSize)) : QString());
     if (cells >= 2) it.sub.append(FileTypeDescription(it.text));
     if (cells >= 3) {
         static thread_local const FileDateFormat dates;
-        it.sub.append(readable ? dates.format(st.st_mtim.tv_sec) : QString());
+        it.sub.append(ok ? dates.format(it.fileModified) : QString());
     }
-    if (cells >= 4) it.sub.append(readable ? QString::number(qint64(st.st_size)) : QString());
+    if (cells >= 4) it.sub.append(ok ? QString::number(it.fileSize) : QString());
 }
 
 void ListModel::loadAll() const {
@@ -181,7 +176,6 @@ bool ListModel::ItemRemove(int Item) {
 bool ListModel::Clear() {
     if (m_observer) m_observer->aboutToReset();
     m_items.clear();
-    m_fileSources.clear();
     m_newIndex = -1;
     m_selectionMark = -1;
     m_oneItem = false;
@@ -229,8 +223,7 @@ QString ListModel::SubItemText(int Item, int SubItem) const {
     const Row& row = m_items[Item];
     if (SubItem == 0) return row.text;
     // The type follows from the name alone; a sort by type need not read every file.
-    if (SubItem == 2 && row.fileSource >= 0 && m_fileSources[row.fileSource].columns > 2)
-        return FileTypeDescription(row.text);
+    if (SubItem == 2 && row.fileColumns > 2) return FileTypeDescription(row.text);
     load(Item);
     const QStringList& sub = m_items[Item].sub;
     return SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();
@@ -485,11 +478,7 @@ bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
     if ((order != 1 && order != -1) || New_SortType < 0 || New_SortType > 3) return false;
     if (count() < 2) return true;
 
-    std::vector<QString> texts;
-    texts.reserve(m_items.size());
-    for (int i = 0; i < count(); ++i)
-        texts.push_back(SubItemText(i, Column));
-    const std::vector<int> rows = SortedRows(texts, order, New_SortType);
+    const std::vector<int> rows = sortedRows(Column, order, New_SortType);
 
     if (m_observer) m_observer->aboutToReset();
     std::vector<Row> sorted;
@@ -503,4 +492,44 @@ bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
     m_selectionMark = mark;
     if (m_observer) m_observer->reset();
     return true;
+}
+
+std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
+    const int n = count();
+    switch (type) {
+        case kSortTextNoCase: {
+            std::vector<QString> keys(n);
+            for (int i = 0; i < n; ++i)
+                keys[i] = SubItemText(i, column).toLower();
+            return SortedRowsByKeys(keys, order);
+        }
+        case kSortNumeric: {
+            // A listed file's raw size is the number its size cell would read as.
+            std::vector<double> keys(n);
+            for (int i = 0; i < n; ++i) {
+                const Row& r = m_items[i];
+                keys[i] = column == 4 && r.fileColumns > 4
+                              ? (r.fileReadable ? static_cast<double>(r.fileSize) : 0.0)
+                              : SortNumber(SubItemText(i, column));
+            }
+            return SortedRowsByKeys(keys, order);
+        }
+        case kSortDate: {
+            const FileDateFormat dates;
+            std::vector<qint64> keys(n);
+            for (int i = 0; i < n; ++i) {
+                const Row& r = m_items[i];
+                keys[i] = column == 3 && r.fileColumns > 3
+                              ? (r.fileReadable ? FileDateFormat::sortKeyAt(r.fileModified) : 0)
+                              : dates.sortKey(SubItemText(i, column)).value_or(0);
+            }
+            return SortedRowsByKeys(keys, order);
+        }
+        default: {
+            std::vector<QString> keys(n);
+            for (int i = 0; i < n; ++i)
+                keys[i] = SubItemText(i, column);
+            return SortedRowsByKeys(keys, order);
+        }
+    }
 }

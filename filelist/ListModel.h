@@ -4,6 +4,7 @@
 // state bits, the selection mark, sorting and the list-box style members. It holds no
 // widget; the view binds to it through ListModelObserver and mirrors its states.
 
+#include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
 
 #include <QString>
@@ -137,10 +138,11 @@ public:
     const ImageList& imageListLarge() const { return m_large; }
     const ImageList& imageListHeader() const { return m_header; }
 
-    // Appends one item per name whose other cells (size, type, date, raw size) are read
-    // from `folder` the first time any of them is asked for. `columns` is how many columns
-    // the listing fills, as when each item was added and set one by one.
-    void appendFiles(const QString& folder, const std::vector<QString>& names, int columns);
+    // Appends one item per listed file. Its other cells (size, type, date, raw size) are
+    // written from the listed facts the first time any of them is read; sorts by size and
+    // date use the facts themselves. `columns` is how many columns the listing fills, as
+    // when each item was added and set one by one.
+    void appendFiles(std::vector<ListedFile> files, int columns);
 
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
@@ -163,7 +165,12 @@ private:
         int indent = 0;
         int data = 0;
         quint32 state = 0;
-        int fileSource = -1;  // index into m_fileSources while the cells are unread
+        // While the cells of a listed file are not yet written: how many columns to fill
+        // (0 once written or for other items) and the facts to write them from.
+        int fileColumns = 0;
+        bool fileReadable = false;
+        qint64 fileSize = 0;
+        qint64 fileModified = 0;
     };
     struct ColumnInfo {
         QString text;
@@ -171,16 +178,13 @@ private:
         int align = 0;
         int icon = -1;
     };
-    struct FileSource {
-        QString folder;
-        int columns = 0;
-    };
 
     bool validItem(int i) const { return i >= 0 && i < count(); }
     bool validColumn(int c) const { return c >= 0 && c < ColumnCount(); }
     // Reads the file cells of an item listed from a folder; cheap when already read.
     void load(int row) const;
     void loadAll() const;
+    std::vector<int> sortedRows(int column, int order, int type) const;
     void changeState(int row, quint32 mask, quint32 bits);
     void itemChanged(int row, quint32 before, quint32 after);
     void clearFocusExcept(int row);
@@ -189,7 +193,6 @@ private:
 
     mutable std::vector<Row> m_items;
     std::vector<ColumnInfo> m_columns;
-    std::vector<FileSource> m_fileSources;
     ListModelObserver* m_observer = nullptr;
     ImageList m_small{16, 16};
     ImageList m_large{32, 32};

@@ -118,13 +118,14 @@ TEST(FolderList, CellsOfAListedFile) {
     }
 }
 
-TEST(FolderList, AFileThatVanishesKeepsItsRow) {
+TEST(FolderList, AFileThatCannotBeReadKeepsItsRow) {
     TempFolder dir;
     dir.write("here.bin", "1234");
-    dir.write("gone.bin", "1234");
+    dir.write("later.bin", "1234");
+    // A link to nothing stands for a file gone between the folder's names and its facts.
+    QFile::link(dir.file("nowhere"), dir.file("gone.bin"));
     Listing l;
     l.files.setPath(dir.path());
-    QFile::remove(dir.file("gone.bin"));
     const int gone = names(l.model).indexOf("gone.bin");
     ASSERT_GE(gone, 0);
     EXPECT_EQ(l.model.SubItemText(gone, 1), QString());
@@ -134,6 +135,13 @@ TEST(FolderList, AFileThatVanishesKeepsItsRow) {
     // A numeric sort counts the empty size as 0.
     l.files.SortFilesByColumnClick(1);
     EXPECT_EQ(l.model.ItemText(0), "gone.bin");
+
+    // A file deleted after the listing shows what the listing found until the next one.
+    QFile::remove(dir.file("later.bin"));
+    const int later = names(l.model).indexOf("later.bin");
+    EXPECT_EQ(l.model.SubItemText(later, 1), "4 bytes");
+    l.files.Refresh();
+    EXPECT_EQ(names(l.model).indexOf("later.bin"), -1);
 }
 
 TEST(FolderList, ExistingColumnsAreFilledAsFarAsTheyGo) {
@@ -194,4 +202,24 @@ TEST(FolderList, HeaderClicksSortByTheRightKeys) {
 
     FolderList empty(l.model);
     EXPECT_FALSE(empty.SortFilesByColumnClick(0));
+}
+
+TEST(FolderList, CellsSetByTheHostSortByTheirText) {
+    TempFolder dir;
+    for (const char* n : {"a.bin", "b.bin", "c.bin"})
+        dir.write(QString::fromLatin1(n), QByteArray(5, 'x'));
+    dir.touch("a.bin", QDateTime(QDate(2020, 1, 1), QTime(10, 0)));
+    dir.touch("b.bin", QDateTime(QDate(2021, 1, 1), QTime(10, 0)));
+    dir.touch("c.bin", QDateTime(QDate(2022, 1, 1), QTime(10, 0)));
+    Listing l;
+    l.files.setPattern("*.bin");
+    l.files.setPath(dir.path());
+    l.files.SortFilesByColumnClick(0);
+    // The host writes its own texts into two rows; the others keep the listed facts.
+    l.model.setSubItemText(0, 3, "6/1/2021 9:00 PM");
+    l.model.setSubItemText(2, 4, "1");
+    l.files.SortFilesByColumnClick(3);
+    EXPECT_EQ(names(l.model), (QStringList{"b.bin", "a.bin", "c.bin"}));
+    l.files.SortFilesByColumnClick(1);
+    EXPECT_EQ(names(l.model), (QStringList{"c.bin", "b.bin", "a.bin"}));
 }

@@ -33,8 +33,8 @@ QStringList listed(const QString& folder, const QString& pattern, bool hidden = 
     QStringList names;
     FolderListingOptions options;
     options.hidden = hidden;
-    for (const QString& n : ListFolder(folder, pattern.split(u';'), options))
-        names.append(n);
+    for (const ListedFile& f : ListFolder(folder, pattern.split(u';'), options))
+        names.append(f.name);
     return names;
 }
 

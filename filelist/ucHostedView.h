@@ -13,7 +13,7 @@ public:
     virtual ~ucViewInput() = default;
     virtual void beginUserAction() = 0;
     virtual void endUserAction() = 0;
-    virtual void mousePressed(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) = 0;
+    virtual void mousePressed(QAbstractItemView* view, QMouseEvent* e) = 0;
     virtual void mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) = 0;
     virtual void mouseDoubleClicked(QAbstractItemView* view, QMouseEvent* e) = 0;
     virtual void mouseMoved(QAbstractItemView* view, QMouseEvent* e) = 0;
@@ -43,11 +43,10 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {
-        const bool check = onCheckBox(e->position().toPoint());
         m_input.beginUserAction();
         Base::mousePressEvent(e);
         m_input.endUserAction();
-        m_input.mousePressed(this, e, check);
+        m_input.mousePressed(this, e);
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
         const bool check = onCheckBox(e->position().toPoint());

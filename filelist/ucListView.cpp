@@ -6,7 +6,6 @@
 #include "filelist/ucListModelAdapter.h"
 #include "filelist/ucListViewInput.h"
 
-#include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>

@@ -8,7 +8,6 @@
 #include "filelist/ucListView.h"
 #include "filelist/ucListViewInput.h"
 
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QListView>
 #include <QPixmap>
@@ -275,7 +274,6 @@ void ucListView::applyPalette() {
         // The header keeps the ordinary button look.
         if (v == m_tree) m_tree->header()->setPalette(p);
     }
-    const QFontMetrics fm(font());
     m_delegate->setIndentWidth(m_model.imageListSmall().width());
 }
 

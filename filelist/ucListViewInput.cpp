@@ -18,7 +18,7 @@ QPointF ucListViewInput::position(QAbstractItemView* view, QMouseEvent* e) const
     return m_control.toScale(inView);
 }
 
-void ucListViewInput::mousePressed(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) {
+void ucListViewInput::mousePressed(QAbstractItemView* view, QMouseEvent* e) {
     const QPointF p = position(view, e);
     const int shift = ShiftState(e->modifiers());
     emit m_control.MouseDown(MouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
@@ -27,7 +27,6 @@ void ucListViewInput::mousePressed(QAbstractItemView* view, QMouseEvent* e, bool
         m_control.setListIndex(-1);
         return;
     }
-    Q_UNUSED(onCheckBox);
     const int row = index.row();
     if (m_control.m_model.ItemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
         // The user chose this item: it becomes the list's mark, as a click makes it.

@@ -15,7 +15,7 @@ public:
 
     void beginUserAction() override;
     void endUserAction() override;
-    void mousePressed(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) override;
+    void mousePressed(QAbstractItemView* view, QMouseEvent* e) override;
     void mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) override;
     void mouseDoubleClicked(QAbstractItemView* view, QMouseEvent* e) override;
     void mouseMoved(QAbstractItemView* view, QMouseEvent* e) override;

@@ -2,6 +2,7 @@
 #include "filelist/ucListView.h"
 
 #include "support/QtPrinters.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -229,4 +230,23 @@ TEST_F(ListViewInput, HandlersMayMoveTheChoiceWhileAClickIsReported) {
     EXPECT_TRUE(view()->selectionModel()->isSelected(view()->model()->index(0, 0)));
     EXPECT_FALSE(view()->selectionModel()->isSelected(view()->model()->index(3, 0)));
     EXPECT_EQ(view()->selectionModel()->currentIndex().row(), 0);
+}
+
+TEST_F(ListViewInput, AutosizeFitsTheTexts) {
+    list.setItemText(2, QStringLiteral("a rather longer name than the others have"));
+    EXPECT_TRUE(list.ColumnAutosize(0, -1));
+    const int fitted = list.ColumnWidth(0);
+    EXPECT_GT(fitted, QFontMetrics(view()->font()).horizontalAdvance(list.ItemText(2)) - 1);
+    EXPECT_TRUE(list.ColumnAutosize(0, 40));
+    EXPECT_EQ(list.ColumnWidth(0), 40);
+    EXPECT_FALSE(list.ColumnAutosize(9));
+}
+
+TEST_F(ListViewInput, PointerIsTheHandOnceAListingEnds) {
+    TempFolder dir;
+    dir.write("x.bin");
+    list.setPath(dir.path());
+    EXPECT_EQ(view()->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(view()->updatesEnabled());
+    EXPECT_EQ(list.ListCount(), 1);
 }

@@ -2,6 +2,7 @@
 
 #include "filelist/FileFormats.h"
 #include "filelist/ListSort.h"
+#include "platform/FileNames.h"
 
 #include <algorithm>
 
@@ -96,6 +97,7 @@ void ListModel::insertAt(int pos, Row item) {
     // The mark stays on its item.
     if (m_selectionMark >= pos) ++m_selectionMark;
     m_newIndex = pos;
+    m_nameRows.reset();
     if (m_observer) m_observer->inserted();
     m_oneItem = count() == 1;
     if (m_oneItem) changeState(0, kFocused, kFocused);
@@ -130,6 +132,7 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
         m_items.push_back(std::move(it));
     }
     m_newIndex = last;
+    m_nameRows.reset();
     if (m_observer) m_observer->inserted();
     // As if added one by one: the first add into an empty list focused item 0, and the
     // one-item flag tells whether the last add left a single item.
@@ -169,6 +172,7 @@ bool ListModel::ItemRemove(int Item) {
         m_selectionMark = -1;
     else if (m_selectionMark > Item)
         --m_selectionMark;
+    m_nameRows.reset();
     if (m_observer) m_observer->removed();
     return true;
 }
@@ -182,6 +186,7 @@ bool ListModel::Clear() {
     m_sortColumn = -1;
     m_sortOrder = 0;
     m_sortType = kSortText;
+    m_nameRows.reset();
     if (m_observer) m_observer->reset();
     return true;
 }
@@ -192,15 +197,27 @@ int ListModel::ItemFindText(const QString& text, int StartItem, int Coincidence)
     const bool partial = (Coincidence & 8) != 0;
     const bool wrap = (Coincidence & 32) != 0;
     const int start = std::clamp(StartItem + 1, 0, n);
-    auto hit = [&](int i) {
-        const QString& t = m_items[i].text;
-        return partial ? t.startsWith(text, Qt::CaseInsensitive)
-                       : t.compare(text, Qt::CaseInsensitive) == 0;
-    };
+    if (!partial) {
+        // Whole names are looked up, not searched for: a host asking for names one by one
+        // in a big folder would otherwise walk the list for each.
+        if (!m_nameRows) {
+            m_nameRows.emplace();
+            m_nameRows->reserve(n);
+            for (int i = 0; i < n; ++i)
+                (*m_nameRows)[platform::foldName(m_items[i].text)].push_back(i);
+        }
+        const auto it = m_nameRows->constFind(platform::foldName(text));
+        if (it == m_nameRows->constEnd()) return -1;
+        const std::vector<int>& rows = *it;
+        const auto next = std::lower_bound(rows.begin(), rows.end(), start);
+        if (next != rows.end()) return *next;
+        return wrap ? rows.front() : -1;
+    }
+    auto hit = [&](int i) { return m_items[i].text.startsWith(text, Qt::CaseInsensitive); };
     for (int i = start; i < n; ++i)
         if (hit(i)) return i;
     if (wrap)
-        for (int i = 0; i < start && i < n; ++i)
+        for (int i = 0; i < start; ++i)
             if (hit(i)) return i;
     return -1;
 }
@@ -237,6 +254,7 @@ bool ListModel::setSubItemText(int Item, int SubItem, const QString& text) {
     Row& it = m_items[Item];
     if (SubItem == 0) {
         it.text = text;
+        m_nameRows.reset();
     } else {
         while (it.sub.size() < SubItem)
             it.sub.append(QString());
@@ -490,6 +508,7 @@ bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
     }
     m_items = std::move(sorted);
     m_selectionMark = mark;
+    m_nameRows.reset();
     if (m_observer) m_observer->reset();
     return true;
 }

@@ -7,9 +7,11 @@
 #include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class ListModelObserver {
@@ -192,6 +194,9 @@ private:
     void insertAt(int pos, Row item);
 
     mutable std::vector<Row> m_items;
+    // Folded item text -> its rows in order; built by the first whole-name search after a
+    // change.
+    mutable std::optional<QHash<QString, std::vector<int>>> m_nameRows;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
     ImageList m_small{16, 16};

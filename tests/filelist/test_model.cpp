@@ -235,6 +235,21 @@ TEST(ListModel, FindText) {
     for (const auto& c : cases)
         EXPECT_EQ(m.ItemFindText(QString::fromLatin1(c.text), c.start, c.how), c.found)
             << c.text << " " << c.start << " " << c.how;
+
+    // Lookups follow every change of names and places.
+    m.setItemText(4, "Delta");
+    EXPECT_EQ(m.ItemFindText("alpha", 0), -1);
+    EXPECT_EQ(m.ItemFindText("DELTA"), 4);
+    int top = 0;
+    m.AddItem("delta", top);
+    EXPECT_EQ(m.ItemFindText("delta"), 0);
+    EXPECT_EQ(m.ItemFindText("delta", 0), 5);
+    m.ItemRemove(0);
+    EXPECT_EQ(m.ItemFindText("delta"), 4);
+    m.Sort(0, 1, 0);
+    EXPECT_EQ(m.ItemFindText("delta"), 3);  // Alpha alphabet beta Delta Gamma
+    m.Clear();
+    EXPECT_EQ(m.ItemFindText("delta"), -1);
 }
 
 TEST(ListModel, FindState) {

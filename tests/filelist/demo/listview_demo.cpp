@@ -1,4 +1,5 @@
-// Shows the file list control over a folder: listview_demo [folder] [pattern] [sort column]
+// Shows the file list control over a folder:
+//   listview_demo [folder] [pattern] [sort column] [view mode]
 #include "filelist/ucListView.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     list.setPattern(args.size() > 2 ? args.at(2) : QStringLiteral("*.*"));
     list.setPath(args.size() > 1 ? args.at(1) : QDir::currentPath());
     if (args.size() > 3) list.SortFilesByColumnClick(args.at(3).toInt());
+    if (args.size() > 4) list.setViewMode(args.at(4).toInt());
     QObject::connect(&list, &ucListView::ItemClick, [&](int item) {
         qInfo() << "ItemClick" << item << list.FileName() << list.List(item, 1);
     });

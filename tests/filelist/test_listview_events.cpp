@@ -238,3 +238,22 @@ TEST_F(ListViewEvents, MousePositionsFollowScaleMode) {
     list.setScaleMode(3);
     EXPECT_EQ(list.ItemHitTest(float(downs[0].x()), float(downs[0].y())), 1);
 }
+
+TEST_F(ListViewEvents, ColumnWidthsSurviveSortsAndListings) {
+    auto* tree = qobject_cast<QTreeView*>(view());
+    ASSERT_NE(tree, nullptr);
+    list.setColumnWidth(2, 170);
+    const int widths[] = {600, 100, 170, 250, 0};
+    for (int step = 0; step < 3; ++step) {
+        if (step == 1) list.SortFilesByColumnClick(1);
+        if (step == 2) list.Refresh();
+        for (int c = 0; c < 5; ++c) {
+            EXPECT_EQ(tree->header()->sectionSize(c), widths[c]) << step << " " << c;
+            EXPECT_EQ(list.ColumnWidth(c), widths[c]);
+        }
+    }
+    EXPECT_EQ(list.ColumnAlign(1), 1);
+    EXPECT_EQ(tree->model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                  Qt::AlignHorizontal_Mask,
+              Qt::AlignRight);
+}

@@ -118,7 +118,8 @@ void formMain::txtCommandLine_KeyDown(int& KeyCode, int& Shift) {
             if (index() > 0) select(index() - 1);
             break;
         case 40:
-            select(index() + 1);
+            // Past the last item there is nothing to select; the choice stays put.
+            if (index() + 1 < count()) select(index() + 1);
             break;
         case 36:
             select(0);

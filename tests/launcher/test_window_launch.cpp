@@ -181,6 +181,11 @@ TEST_F(WindowTest, CommandLineBoxKeys) {
     EXPECT_EQ(window->Files->ListIndex(), 0);
     QTest::keyClick(box, Qt::Key_Down);
     EXPECT_EQ(window->Files->ListIndex(), 1);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(window->Files->ListIndex(), 3) << "Down on the last item keeps it";
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_Down);
 
     box->setText("-fs -v");
     box->setCursorPosition(2);

@@ -31,26 +31,19 @@ TEST(FormatSize, EachThresholdIsStrictAndLargeSizesStayPositive) {
 }
 
 TEST(FileTypeDescription, ShapesOfNames) {
+    // Extensions of three or four letters are described (known ones by name, others
+    // upper-cased); shorter or longer ones are kept as written, dot included.
     const struct {
         const char* name;
         const char* type;
     } cases[] = {
         {"Game.Zip", "ZIP Archive"},
         {"Disc.ISO", "ISO Image"},
-        {"track.bin", "BIN Image"},
-        {"readme.txt", "Text Document"},
         {"setup.exe", "Application"},
-        {"run.BAT", "Batch File"},
-        {"page.php", "PHP Document"},
-        {"song.mp3", "MP3 Audio File"},
-        {"clip.avi", "AVI Video"},
-        {"ppt.pps", "PowerPoint Presentation"},
-        {"mario.smc", "SMC File"},
-        {"index.html", "HTML Document"},
         {"photo.jpeg", "JPEG Image"},
-        {"scan.TIFF", "TIFF Image"},
-        {"movie.mpeg", "MPEG Video"},
+        {"a.b.zip", "ZIP Archive"},
         {"rom.smsx", "SMSX File"},
+        {"mario.smc", "SMC File"},
         {"rom.gb", ".gb File"},
         {"ROM.GB", ".GB File"},
         {"main.c", ".c File"},
@@ -59,7 +52,6 @@ TEST(FileTypeDescription, ShapesOfNames) {
         {"noext", ""},
         {"", ""},
         {".profile", ".profile File"},
-        {"a.b.zip", "ZIP Archive"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FileTypeDescription(QString::fromUtf8(c.name)), QString::fromUtf8(c.type))

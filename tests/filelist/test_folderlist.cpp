@@ -78,7 +78,6 @@ TEST(FolderList, AfterAListing) {
     EXPECT_EQ(l.model.ListIndex(), -1);
     EXPECT_EQ(l.model.SelCount(), 0);
     EXPECT_TRUE(l.model.ItemFocused(0));
-    EXPECT_EQ(l.model.SortColumn(), -1);
     EXPECT_EQ(l.model.SortOrder(), 0);
     EXPECT_EQ(l.model.NewIndex(), 2);
 

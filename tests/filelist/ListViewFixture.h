@@ -1,6 +1,7 @@
 #pragma once
 
-// A shown control listing a folder of ten files, "game0.sms" to "game9.sms", of 1 to 10 bytes.
+// What both widget suites share: a recorder of the control's events and a shown control.
+
 #include "filelist/ucListView.h"
 
 #include "support/TempFolder.h"
@@ -11,6 +12,46 @@
 #include <QApplication>
 #include <QTest>
 
+#include <type_traits>
+
+// Each event as "Name(arg,...)" with its whole-number arguments; positions have their own test.
+class EventLog {
+public:
+    explicit EventLog(ucListView& w) {
+        record(w, &ucListView::Click, "Click");
+        record(w, &ucListView::DblClick, "DblClick");
+        record(w, &ucListView::ItemClick, "ItemClick");
+        record(w, &ucListView::ColumnClick, "ColumnClick");
+        record(w, &ucListView::ColumnRightClick, "ColumnRightClick");
+        record(w, &ucListView::KeyDown, "KeyDown");
+        record(w, &ucListView::KeyPress, "KeyPress");
+        record(w, &ucListView::KeyUp, "KeyUp");
+        record(w, &ucListView::MouseDown, "MouseDown");
+        record(w, &ucListView::MouseUp, "MouseUp");
+    }
+    QStringList take() {
+        QStringList out;
+        out.swap(lines);
+        return out;
+    }
+    QStringList lines;
+
+private:
+    template <typename... Args>
+    void record(ucListView& w, void (ucListView::*event)(Args...), const char* name) {
+        QObject::connect(&w, event, [this, name](Args... args) {
+            QStringList shown;
+            [[maybe_unused]] auto show = [&](auto a) {
+                if constexpr (std::is_same_v<decltype(a), int>) shown.append(QString::number(a));
+            };
+            (show(args), ...);
+            const QString n = QString::fromLatin1(name);
+            lines.append(shown.isEmpty() ? n : n + u'(' + shown.join(u',') + u')');
+        });
+    }
+};
+
+// A shown control listing a folder of ten files, "game0.sms" to "game9.sms", of 1 to 10 bytes.
 class ListViewFixture : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -6,47 +6,6 @@
 #include <QHeaderView>
 #include <QTreeView>
 
-namespace {
-
-// Each event as "Name(arg,...)" with its whole-number arguments; positions have their own test.
-class EventLog {
-public:
-    explicit EventLog(ucListView& w) {
-        record(w, &ucListView::Click, "Click");
-        record(w, &ucListView::DblClick, "DblClick");
-        record(w, &ucListView::ItemClick, "ItemClick");
-        record(w, &ucListView::ColumnClick, "ColumnClick");
-        record(w, &ucListView::ColumnRightClick, "ColumnRightClick");
-        record(w, &ucListView::KeyDown, "KeyDown");
-        record(w, &ucListView::KeyPress, "KeyPress");
-        record(w, &ucListView::KeyUp, "KeyUp");
-        record(w, &ucListView::MouseDown, "MouseDown");
-        record(w, &ucListView::MouseUp, "MouseUp");
-    }
-    QStringList take() {
-        QStringList out;
-        out.swap(lines);
-        return out;
-    }
-    QStringList lines;
-
-private:
-    template <typename... Args>
-    void record(ucListView& w, void (ucListView::*event)(Args...), const char* name) {
-        QObject::connect(&w, event, [this, name](Args... args) {
-            QStringList shown;
-            [[maybe_unused]] auto show = [&](auto a) {
-                if constexpr (std::is_same_v<decltype(a), int>) shown.append(QString::number(a));
-            };
-            (show(args), ...);
-            const QString n = QString::fromLatin1(name);
-            lines.append(shown.isEmpty() ? n : n + u'(' + shown.join(u',') + u')');
-        });
-    }
-};
-
-}  // namespace
-
 class ListViewEvents : public ListViewFixture {};
 
 TEST_F(ListViewEvents, ClicksRaiseTheirEventsInOrder) {

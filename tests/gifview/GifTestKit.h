@@ -22,6 +22,7 @@ inline const QRgb kGreen = qRgb(0, 255, 0);
 inline const QRgb kBlue = qRgb(0, 0, 255);
 inline const QRgb kWhite = qRgb(255, 255, 255);
 inline const QRgb kBlack = qRgb(0, 0, 0);
+inline const QRgb kYellow = qRgb(255, 255, 0);
 
 // Index 0 red, 1 green, 2 blue, 3 white.
 inline std::vector<QRgb> fourColours() {
@@ -30,6 +31,16 @@ inline std::vector<QRgb> fourColours() {
 
 inline std::vector<std::uint8_t> solid(int w, int h, std::uint8_t index) {
     return std::vector<std::uint8_t>(static_cast<std::size_t>(w) * h, index);
+}
+
+// n frames covering a w×h screen, frame i in palette colour i % 4.
+inline QByteArray frames(int n, int loops = -1, int w = 2, int h = 2, int disposal = 1,
+                         int delayHundredths = 10) {
+    GifBuilder b(w, h, fourColours());
+    if (loops >= 0) b.loops(loops);
+    for (int i = 0; i < n; ++i)
+        b.control(disposal, delayHundredths).image(0, 0, w, h, solid(w, h, i % 4));
+    return b.bytes();
 }
 
 // The colour value of an opaque QRgb (red in the low byte).
@@ -45,31 +56,24 @@ inline QByteArray withSecondFrame(GifBuilder builder) {
 
 class FakeGifHost : public GifViewHost {
 public:
-    explicit FakeGifHost(QSize client = QSize(100, 100), QSize border = QSize(0, 0))
-        : m_client(client), m_border(border) {}
+    explicit FakeGifHost(QSize client) : m_client(client) {}
     QSize clientSize() const override { return m_client; }
-    QSize outerSize() const override { return m_client + m_border; }
+    QSize outerSize() const override { return m_client; }
     void setOuterSize(const QSize& size) override {
-        m_client = size - m_border;
+        m_client = size;
         resizes.append(size);
         if (onResize) onResize();
     }
-    void invalidate(const QRect& rect, bool erase) override {
-        invalidated.append(rect);
-        erased.append(erase);
-    }
+    void invalidate(const QRect&, bool) override {}
     void applyBorderStyle(int style) override { borderStyles.append(style); }
 
     void setClient(QSize s) { m_client = s; }
     QList<QSize> resizes;
-    QList<QRect> invalidated;
-    QList<bool> erased;
     QList<int> borderStyles;
     std::function<void()> onResize;
 
 private:
     QSize m_client;
-    QSize m_border;
 };
 
 // A view over a fake host with its application folder in a temporary folder.
@@ -84,7 +88,6 @@ struct ViewFixture {
     bool load(const QByteArray& bytes, const QString& name = QStringLiteral("a.gif")) {
         return view.LoadGIF(write(name, bytes));
     }
-    // Steps the animation n ticks.
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i)
             view.tmrGIF_Timer();
@@ -93,6 +96,12 @@ struct ViewFixture {
         return folder.write(name, bytes);
     }
     QRgb pixel(int x, int y) const { return view.surface().pixel(x, y) | 0xFF000000u; }
+    // Turns AutoSize off and sets the stretch mode, as a form with a fixed-size control does.
+    void fixed(int stretch, int method = 0) {
+        view.setAutoSize(false);
+        view.setStretch(stretch);
+        view.setStretchMethod(method);
+    }
 
     TempFolder folder;
     FakeGifHost host;

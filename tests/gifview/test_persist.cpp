@@ -8,18 +8,12 @@ using namespace giftest;
 
 namespace {
 
-QByteArray twoFrames() {
-    return GifBuilder(3, 2, fourColours())
-        .loops(4)
-        .control(1, 10)
-        .image(0, 0, 3, 2, solid(3, 2, 0))
-        .control(1, 10)
-        .image(0, 0, 3, 2, solid(3, 2, 1))
-        .bytes();
-}
-
 const QStringList kWriteOrder = {"nrLoops",   "autoSize", "bkColor",     "minDelay", "scaleFactor",
                                  "scaleMode", "animate",  "gifFileName", "Stretch",  "fileLen"};
+
+int fileCount(const TempFolder& folder) {
+    return static_cast<int>(QDir(folder.path()).entryList(QDir::Files).size());
+}
 
 }  // namespace
 
@@ -34,10 +28,9 @@ TEST(GifPersist, DefaultsAreNotStoredAndKeysComeInOrder) {
 
 TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     ViewFixture f;
-    const QByteArray gif = twoFrames();
+    const QByteArray gif = frames(2, 4, 3, 2);
     ASSERT_TRUE(f.load(gif, "shown.gif"));
-    f.view.setAutoSize(false);
-    f.view.setStretch(2);
+    f.fixed(2);
     f.view.setBackColor(0x123456);
     f.view.setgifMinFrameDelay(20);
     f.view.setAnimate(true);
@@ -49,41 +42,32 @@ TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     EXPECT_EQ(bag.readProperty("fileLen", 0).toInt(), gif.size() - 1);
     EXPECT_EQ(bag.readProperty("fileData", QByteArray()).toByteArray(), gif);
 
-    // Through the stored text form, into a control whose folder already holds ~tLV(0).gif.
+    // Through the stored text form, into a control whose folder holds other numbered copies:
+    // the first free number is taken.
     const platform::PropertyBag stored = platform::PropertyBag::fromJson(bag.toJson());
     QFile::remove(f.folder.file("shown.gif"));
     ViewFixture g;
-    g.write("~tLV(0).gif", "someone else's");
+    for (const char* taken : {"~tLV(0).gif", "~tLV(1).gif", "~tLV(3).gif"})
+        g.write(taken, "someone else's");
     g.view.ReadProperties(stored);
-    const QString copy = g.folder.file("~tLV(1).gif");
+    const QString copy = g.folder.file("~tLV(2).gif");
     EXPECT_TRUE(QFileInfo::exists(copy));
     EXPECT_EQ(g.view.gifFileName(), copy);
     EXPECT_TRUE(g.view.Animate());
-    EXPECT_EQ(g.view.Stretch(), 2);
-    EXPECT_FALSE(g.view.AutoSize());
     EXPECT_EQ(g.view.BackColor(), 0x123456);
     EXPECT_EQ(g.view.gifMinFrameDelay(), 20);
     EXPECT_EQ(g.view.gifMaxLoops(), 4);
     g.view.UnloadGIF();
     EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_EQ(fileCount(g.folder), 3);
     EXPECT_EQ(g.folder.read("~tLV(0).gif"), "someone else's");
 }
 
-TEST(GifPersist, TemporaryNamesTakeTheFirstFreeNumber) {
-    ViewFixture f;
-    EXPECT_EQ(f.view.GetTempGifName(), f.folder.file("~tLV(0).gif"));
-    f.write("~tLV(0).gif", "x");
-    f.write("~tLV(1).gif", "x");
-    f.write("~tLV(3).gif", "x");
-    EXPECT_EQ(f.view.GetTempGifName(), f.folder.file("~tLV(2).gif"));
-}
-
 TEST(GifPersist, EmbeddedCopyIsDeletedWhenTheControlGoesAway) {
-    TempFolder other;
     platform::PropertyBag bag;
     {
         ViewFixture f;
-        ASSERT_TRUE(f.load(twoFrames()));
+        ASSERT_TRUE(f.load(frames(2)));
         f.view.WriteProperties(bag);
     }
     QString copy;
@@ -93,11 +77,11 @@ TEST(GifPersist, EmbeddedCopyIsDeletedWhenTheControlGoesAway) {
         copy = g.folder.file("~tLV(0).gif");
         EXPECT_TRUE(QFileInfo::exists(copy));
         // Loading another GIF unloads the copy and deletes it.
-        ASSERT_TRUE(g.load(twoFrames(), "next.gif"));
+        ASSERT_TRUE(g.load(frames(2), "next.gif"));
         EXPECT_FALSE(QFileInfo::exists(copy));
         g.view.ReadProperties(bag);
         EXPECT_TRUE(QFileInfo::exists(copy));
-        EXPECT_EQ(QDir(g.folder.path()).entryList(QDir::Files).size(), 2);
+        EXPECT_EQ(fileCount(g.folder), 2);
     }
     EXPECT_FALSE(QFileInfo::exists(copy));
 }
@@ -109,33 +93,31 @@ TEST(GifPersist, EmbeddedDataThatDoesNotLoadLeavesNoFileBehind) {
     ViewFixture f;
     f.view.ReadProperties(bag);
     EXPECT_EQ(f.view.gifFrameCount(), 0);
-    EXPECT_TRUE(QDir(f.folder.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(fileCount(f.folder), 0);
 }
 
-TEST(GifPersist, MainWindowDesignValuesRestoreFromStoredText) {
-    const platform::PropertyBag bag = platform::PropertyBag::fromJson(
-        R"({"autoSize": false, "bkColor": 0, "Stretch": 2, "scaleFactor": 2})");
-    ViewFixture f(QSize(40, 20));
-    f.view.ReadProperties(bag);
-    EXPECT_FALSE(f.view.AutoSize());
-    EXPECT_EQ(f.view.BackColor(), 0);
-    EXPECT_EQ(f.view.Stretch(), 2);
-    EXPECT_EQ(f.view.StretchMethod(), 0);
-    EXPECT_EQ(f.view.gifMaxLoops(), 0);
-    EXPECT_EQ(f.view.gifMinFrameDelay(), 50);
-    EXPECT_FALSE(f.view.Animate());
-    ASSERT_TRUE(f.load(twoFrames()));
-    EXPECT_TRUE(f.host.resizes.isEmpty());
-    EXPECT_FLOAT_EQ(f.view.scaleX(), 40.0f / 3);
-    EXPECT_FLOAT_EQ(f.view.scaleY(), 10.0f);
-}
-
-TEST(GifPersist, StoredMinimumDelayBelowFiveIsRaised) {
-    for (int stored : {-3, 0, 4}) {
-        platform::PropertyBag bag;
-        bag.writeProperty("minDelay", stored, 50);
-        ViewFixture f;
-        f.view.ReadProperties(bag);
-        EXPECT_EQ(f.view.gifMinFrameDelay(), 5) << stored;
+TEST(GifPersist, StoredTextRestoresWithoutAskingForAResize) {
+    struct Case {
+        const char* json;
+        int stretch, minDelay;
+    };
+    const Case cases[] = {
+        // The main window's design values.
+        {R"({"autoSize": false, "bkColor": 0, "Stretch": 2, "scaleFactor": 2})", 2, 50},
+        // A minimum delay below 5 is raised.
+        {R"({"autoSize": false, "minDelay": -3})", 0, 5},
+        {R"({"autoSize": false, "minDelay": 0})", 0, 5},
+        {R"({"autoSize": false, "minDelay": 4})", 0, 5},
+    };
+    for (const Case& c : cases) {
+        ViewFixture f(QSize(40, 20));
+        f.view.ReadProperties(platform::PropertyBag::fromJson(c.json));
+        EXPECT_FALSE(f.view.AutoSize()) << c.json;
+        EXPECT_EQ(f.view.Stretch(), c.stretch) << c.json;
+        EXPECT_EQ(f.view.gifMinFrameDelay(), c.minDelay) << c.json;
+        ASSERT_TRUE(f.load(frames(2, -1, 3, 2)));
+        EXPECT_TRUE(f.host.resizes.isEmpty()) << c.json;
+        EXPECT_FLOAT_EQ(f.view.scaleX(), c.stretch ? 40.0f / 3 : 1) << c.json;
+        EXPECT_FLOAT_EQ(f.view.scaleY(), c.stretch ? 10.0f : 1) << c.json;
     }
 }

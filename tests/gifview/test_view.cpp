@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <QPainter>
 #include <QPalette>
 
 using namespace giftest;
@@ -13,31 +12,33 @@ namespace {
 
 // Four pixels, one of each colour: red green / blue white.
 QByteArray quad() {
-    return GifBuilder(2, 2, fourColours()).control(0, 10).image(0, 0, 2, 2, {0, 1, 2, 3}).bytes();
+    return withSecondFrame(
+        GifBuilder(2, 2, fourColours()).control(0, 10).image(0, 0, 2, 2, {0, 1, 2, 3}));
+}
+
+QRgb buttonFace() {
+    return QGuiApplication::palette().color(QPalette::Button).rgb();
 }
 
 }  // namespace
 
 TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     ViewFixture f;
-    // Upper-case extension is still walked as a GIF.
-    ASSERT_TRUE(f.load(GifBuilder(3, 3, fourColours())
-                           .control(0, 5)
-                           .image(0, 0, 3, 3, solid(3, 3, 0))
-                           .control(0, 5)
-                           .image(0, 0, 3, 3, solid(3, 3, 1))
-                           .bytes(),
-                       "A.GIF"));
+    f.view.setAnimate(true);  // nothing to animate
+    EXPECT_FALSE(f.view.Animate());
+    ASSERT_TRUE(f.load(frames(2), "A.GIF"));  // an upper-case extension is still walked
     EXPECT_EQ(f.view.gifFrameCount(), 2);
     EXPECT_FALSE(f.view.image1Visible());
     EXPECT_EQ(f.view.gifVersion(), "gif89a");
 
-    ASSERT_TRUE(f.load(quad(), "one.gif"));
+    ASSERT_TRUE(f.load(frames(1), "one.gif"));
     EXPECT_EQ(f.view.gifFrameCount(), 1);
     EXPECT_TRUE(f.view.image1Visible());
     EXPECT_EQ(f.view.gifVersion(), "      ");
     EXPECT_EQ(f.view.gifMaxLoops(), -1);
     EXPECT_EQ(f.view.image1Picture().size(), QSize(2, 2));
+    f.view.setAnimate(true);
+    EXPECT_FALSE(f.view.Animate());
 
     QImage png(5, 4, QImage::Format_RGB32);
     png.fill(Qt::yellow);
@@ -51,15 +52,15 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     EXPECT_FALSE(f.view.document().isOpen());
 }
 
-TEST(GifView, RefusedLoadsKeepTheShownGif) {
+TEST(GifView, RefusedLoadsKeepTheShownGifAndTheFileNameUnloads) {
     ViewFixture f;
-    const QByteArray two = GifBuilder(2, 2, fourColours())
-                               .control(0, 5)
-                               .image(0, 0, 2, 2, solid(2, 2, 0))
-                               .control(0, 5)
-                               .image(0, 0, 2, 2, solid(2, 2, 1))
-                               .bytes();
-    ASSERT_TRUE(f.load(two, "good.gif"));
+    QStringList changed;
+    QObject::connect(&f.view, &GifViewCore::propertyChanged,
+                     [&changed](const QString& name) { changed << name; });
+    const QByteArray two = frames(2);
+    const QString good = f.write("good.gif", two);
+    f.view.setgifFileName(good);
+    EXPECT_EQ(changed, QStringList{"gifFileName"});
     QByteArray cut = two;
     cut.chop(1);
     const QString cases[] = {
@@ -72,45 +73,51 @@ TEST(GifView, RefusedLoadsKeepTheShownGif) {
     for (const QString& name : cases) {
         EXPECT_FALSE(f.view.LoadGIF(name)) << name.toStdString();
         EXPECT_EQ(f.view.gifFrameCount(), 2);
-        EXPECT_EQ(f.view.gifFileName(), f.folder.file("good.gif"));
+        EXPECT_EQ(f.view.gifFileName(), good);
     }
-    f.view.UnloadGIF();
+    EXPECT_EQ(f.view.document().FrameImage(2).pixel(0, 0), kGreen);  // still read from its file
+    f.view.setgifFileName(QString());
     EXPECT_EQ(f.view.gifFileName(), "{none}");
     EXPECT_EQ(f.view.gifFrameCount(), 0);
+    EXPECT_FALSE(f.view.document().isOpen());
 }
 
-TEST(GifView, ScaleFactorsFollowStretch) {
+TEST(GifView, StretchModesScaleAndPlacePixels) {
+    // The 2×2 quad on a client of the given size, then on a 1×12 client.
+    const QRgb magenta = qRgb(255, 0, 255);
+    using Pixels = std::vector<std::pair<QPoint, QRgb>>;
+    // Stretched to 4×6, each source pixel covers 2×3.
+    const Pixels full = {
+        {{0, 0}, kRed}, {{1, 2}, kRed}, {{3, 0}, kGreen}, {{0, 5}, kBlue}, {{2, 3}, kWhite}};
     struct Case {
-        int stretch;
-        float sx, sy;
+        int stretch, method;
+        QSize client;
+        QPointF scale, scaleAfter;
+        Pixels pixels;
     };
-    for (const Case& c : {Case{0, 1, 1}, Case{1, 1, 1}, Case{2, 2, 1}}) {
-        ViewFixture f(QSize(200, 100));
-        f.view.setAutoSize(false);
-        f.view.setStretch(c.stretch);
-        ASSERT_TRUE(f.load(GifBuilder(100, 100, fourColours())
-                               .control(0, 5)
-                               .image(0, 0, 100, 100, solid(100, 100, 0))
-                               .control(0, 5)
-                               .image(0, 0, 10, 10, solid(10, 10, 1))
-                               .bytes()));
-        EXPECT_FLOAT_EQ(f.view.scaleX(), c.sx) << c.stretch;
-        EXPECT_FLOAT_EQ(f.view.scaleY(), c.sy) << c.stretch;
-        f.host.setClient(QSize(50, 300));
+    const Case cases[] = {
+        {0, 0, {8, 4}, {1, 1}, {1, 1}, {{{1, 1}, kWhite}, {{2, 0}, magenta}}},
+        {1, 0, {8, 4}, {2, 2}, {0.5, 0.5}, {{{0, 0}, kRed}, {{3, 3}, kWhite}, {{5, 1}, magenta}}},
+        {2, 0, {4, 6}, {2, 3}, {0.5, 6}, full},
+        {2, 1, {4, 6}, {2, 3}, {0.5, 6}, full},
+    };
+    for (const Case& c : cases) {
+        ViewFixture f(c.client);
+        f.fixed(c.stretch, c.method);
+        f.view.setBackColor(colourValue(magenta));
+        ASSERT_TRUE(f.load(quad()));
+        EXPECT_EQ(QPointF(f.view.scaleX(), f.view.scaleY()), c.scale) << c.stretch;
+        for (const auto& [at, colour] : c.pixels)
+            EXPECT_EQ(f.pixel(at.x(), at.y()), colour) << c.stretch << c.method << at.x() << at.y();
+        f.host.setClient(QSize(1, 12));
         f.view.relayout();
-        if (c.stretch == 1) {
-            EXPECT_FLOAT_EQ(f.view.scaleX(), 0.5f);
-        }
-        if (c.stretch == 2) {
-            EXPECT_FLOAT_EQ(f.view.scaleY(), 3.0f);
-        }
+        EXPECT_EQ(QPointF(f.view.scaleX(), f.view.scaleY()), c.scaleAfter) << c.stretch;
     }
 }
 
 TEST(GifView, PropertyWritesOutsideTheirRangeChangeNothing) {
     ViewFixture f;
-    f.view.setAutoSize(false);
-    f.view.setStretch(2);
+    f.fixed(2);
     f.view.setStretch(3);
     f.view.setStretch(-1);
     EXPECT_EQ(f.view.Stretch(), 2);
@@ -126,136 +133,20 @@ TEST(GifView, PropertyWritesOutsideTheirRangeChangeNothing) {
     EXPECT_EQ(f.view.Stretch(), 0);
 }
 
-TEST(GifView, AutoSizeFitsTheControlToTheGifAndDrawsUnscaled) {
-    ViewFixture f(QSize(40, 40));
-    ASSERT_TRUE(f.load(withSecondFrame(
-        GifBuilder(6, 4, fourColours()).control(0, 5).image(0, 0, 6, 4, solid(6, 4, 2)))));
-    ASSERT_FALSE(f.host.resizes.isEmpty());
-    EXPECT_EQ(f.host.resizes.last(), QSize(6, 4));
-    EXPECT_EQ(f.view.surface().size(), QSize(6, 4));
-    EXPECT_EQ(f.pixel(5, 3), kBlue);
-}
-
-TEST(GifView, StretchedDrawingPlacesScaledPixels) {
-    for (int method : {0, 1}) {
-        ViewFixture f(QSize(4, 6));
-        f.view.setAutoSize(false);
-        f.view.setStretch(2);
-        f.view.setStretchMethod(method);
-        ASSERT_TRUE(f.load(quad(), "q.gif"));
-        // 2×2 onto 4×6: each source pixel covers 2×3.
-        EXPECT_EQ(f.pixel(0, 0), kRed) << method;
-        EXPECT_EQ(f.pixel(1, 2), kRed) << method;
-        EXPECT_EQ(f.pixel(3, 0), kGreen) << method;
-        EXPECT_EQ(f.pixel(0, 5), kBlue) << method;
-        EXPECT_EQ(f.pixel(2, 3), kWhite) << method;
-    }
-}
-
-TEST(GifView, ProportionalStretchKeepsAspectAtTopLeft) {
-    ViewFixture f(QSize(8, 4));
-    f.view.setAutoSize(false);
-    f.view.setBackColor(0x00FF00FF);  // magenta
-    f.view.setStretch(1);
-    ASSERT_TRUE(f.load(quad(), "q.gif"));
-    EXPECT_EQ(f.pixel(0, 0), kRed);
-    EXPECT_EQ(f.pixel(3, 3), kWhite);
-    EXPECT_EQ(f.pixel(5, 1), qRgb(255, 0, 255));
-}
-
-// Table: 0 black (the transparent index), 1 white, 2 red, 3 black again.
-TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
-    const std::vector<QRgb> palette = {kBlack, kWhite, kRed, kBlack};
-    const std::vector<std::uint8_t> pixels = {0, 1, 2, 3};
-    const QRgb green = kGreen;
-    struct Case {
-        const char* name;
-        int transparentIndex;
-        int hostKey;  // -2: none written; else written by the host
-        QRgb want[4];
-    };
-    const Case cases[] = {
-        {"own transparency keyed on black", 0, -2, {green, kWhite, kRed, kBlack}},
-        {"forced, keyed on black", -1, 0, {green, kWhite, kRed, green}},
-        {"forced, key from the top-left pixel", -1, -1, {green, kWhite, kRed, green}},
-        {"forced, keyed on red", -1, 0x0000FF, {kBlack, kWhite, green, kBlack}},
-        {"opaque frame", -1, -2, {kBlack, kWhite, kRed, kBlack}},
-    };
-    for (const Case& c : cases) {
-        ViewFixture f(QSize(4, 2));
-        f.view.setAutoSize(false);
-        f.view.setBackColor(colourValue(green));
-        f.view.setStretch(2);
-        f.view.setStretchMethod(1);
-        ASSERT_TRUE(f.load(withSecondFrame(GifBuilder(2, 2, palette)
-                                               .control(0, 5, c.transparentIndex)
-                                               .image(0, 0, 2, 2, pixels))));
-        if (c.hostKey == -1) {
-            f.view.Frame(1)->setForceTransparency(true);
-        } else if (c.hostKey >= 0) {
-            f.view.Frame(1)->setFrameTransparentColor(c.hostKey);
+TEST(GifView, AutoSizeAsksForTheGifsSizeOnceAndDrawsAtTheSizeKept) {
+    for (bool hostKeepsItsSize : {false, true}) {
+        ViewFixture f(QSize(40, 40));
+        if (hostKeepsItsSize) {
+            f.host.onResize = [&f] {
+                f.host.setClient(QSize(40, 40));  // a layout that puts the control back
+                f.view.relayout();
+            };
         }
-        f.view.ShowFrame(1);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(f.pixel((i % 2) * 2 + 1, i / 2), c.want[i]) << c.name << " pixel " << i;
+        ASSERT_TRUE(f.load(frames(3, -1, 6, 4)));
+        EXPECT_EQ(f.host.resizes, QList<QSize>{QSize(6, 4)}) << hostKeepsItsSize;
+        EXPECT_EQ(f.view.surface().size(), hostKeepsItsSize ? QSize(40, 40) : QSize(6, 4));
+        EXPECT_EQ(f.pixel(5, 3), kRed) << hostKeepsItsSize;
     }
-}
-
-TEST(GifView, OwnTransparencyShowsTheBackColourIncludingSystemColours) {
-    ViewFixture f;
-    f.view.setBackColor(GifViewCore::kButtonFace);
-    ASSERT_TRUE(f.load(withSecondFrame(
-        GifBuilder(2, 1, fourColours()).control(0, 5, 1).image(0, 0, 2, 1, {0, 1}))));
-    EXPECT_EQ(f.pixel(0, 0), kRed);
-    EXPECT_EQ(f.pixel(1, 0), QGuiApplication::palette().color(QPalette::Button).rgb());
-}
-
-TEST(GifView, CustomBackgroundFillsClearedAreas) {
-    ViewFixture f;
-    ASSERT_TRUE(f.load(withSecondFrame(
-        GifBuilder(2, 1, fourColours()).control(0, 5, 1).image(0, 0, 2, 1, {0, 1}))));
-    QImage* dc = f.view.GetCustomBkgDC();
-    ASSERT_TRUE(dc);
-    dc->fill(Qt::yellow);
-    f.view.SetCustomBkgDC();
-    EXPECT_TRUE(f.view.hasBackBuffer());
-    f.view.ShowFrame(1);
-    EXPECT_EQ(f.pixel(0, 0), kRed);
-    EXPECT_EQ(f.pixel(1, 0), qRgb(255, 255, 0));
-    f.view.RemoveCustomBkgDC();
-    EXPECT_FALSE(f.view.hasBackBuffer());
-    f.view.ShowFrame(1);
-    EXPECT_NE(f.pixel(1, 0), qRgb(255, 255, 0));
-}
-
-TEST(GifView, ScaleLogWinToSizeFitsTheLogicalWindow) {
-    ViewFixture f;
-    f.view.setAutoSize(false);
-    ASSERT_TRUE(f.load(
-        withSecondFrame(GifBuilder(100, 50, fourColours()).control(0, 5).image(0, 0, 1, 1, {0}))));
-    int w = 300, h = 100;
-    bool flag = false;
-    qint32 border = -1;
-    f.view.ScaleLogWinToSize(w, h, flag, border);
-    EXPECT_EQ(w, 200);
-    EXPECT_EQ(h, 100);
-    EXPECT_TRUE(flag);
-    EXPECT_EQ(border, 0);
-    w = 25;
-    h = 100;
-    f.view.ScaleLogWinToSize(w, h, flag, border);
-    EXPECT_EQ(w, 25);
-    EXPECT_EQ(h, 12);  // 12.5 rounds to the even neighbour
-    EXPECT_FALSE(flag);
-}
-
-TEST(GifColors, RoundingAndConversion) {
-    EXPECT_EQ(RoundHalfEven(12.5), 12);
-    EXPECT_EQ(RoundHalfEven(13.5), 14);
-    EXPECT_EQ(RoundHalfEven(-0.5), 0);
-    EXPECT_EQ(ColorToRgb(0x0000FF), kRed);
-    EXPECT_EQ(ColorToRgb(0xFF0000), kBlue);
-    EXPECT_EQ(RgbToColor(kGreen), 0x00FF00);
 }
 
 TEST(GifView, HugeLogicalScreenDoesNotMakeHugeSurfaces) {
@@ -274,35 +165,70 @@ TEST(GifView, HugeLogicalScreenDoesNotMakeHugeSurfaces) {
     EXPECT_EQ(f.pixel(1, 1), kRed);
 }
 
-TEST(GifView, FileNamePropertyLoadsUnloadsAndNotifies) {
-    ViewFixture f;
-    QStringList changed;
-    QObject::connect(&f.view, &GifViewCore::propertyChanged,
-                     [&changed](const QString& name) { changed << name; });
-    const QString file = f.write("p.gif", quad());
-    f.view.setgifFileName(file);
-    EXPECT_EQ(f.view.gifFileName(), file);
-    EXPECT_EQ(changed, QStringList{"gifFileName"});
-    f.view.setgifFileName(QString());
-    EXPECT_EQ(f.view.gifFileName(), "{none}");
-    EXPECT_FALSE(f.view.document().isOpen());
-}
-
-TEST(GifView, HostThatKeepsItsSizeStillGetsTheFrameDrawn) {
-    ViewFixture f(QSize(30, 30));
-    f.host.onResize = [&f] {
-        f.host.setClient(QSize(30, 30));  // a layout that puts the control back
-        f.view.relayout();
+// Table: 0 black (the transparent index), 1 white, 2 red, 3 black again.
+TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
+    const std::vector<QRgb> palette = {kBlack, kWhite, kRed, kBlack};
+    const QRgb green = kGreen;
+    struct Case {
+        const char* name;
+        int transparentIndex;
+        int hostKey;  // -2: none written; else written by the host
+        QRgb want[4];
     };
-    ASSERT_TRUE(f.load(quad()));
-    EXPECT_EQ(f.host.resizes.size(), 1);
-    EXPECT_EQ(f.pixel(1, 1), kWhite);
+    const Case cases[] = {
+        {"own transparency keyed on black", 0, -2, {green, kWhite, kRed, kBlack}},
+        {"forced, keyed on black", -1, 0, {green, kWhite, kRed, green}},
+        {"forced, key from the top-left pixel", -1, -1, {green, kWhite, kRed, green}},
+        {"forced, keyed on red", -1, 0x0000FF, {kBlack, kWhite, green, kBlack}},
+        {"opaque frame", -1, -2, {kBlack, kWhite, kRed, kBlack}},
+    };
+    for (const Case& c : cases) {
+        ViewFixture f(QSize(4, 2));
+        f.fixed(2, 1);
+        f.view.setBackColor(colourValue(green));
+        ASSERT_TRUE(f.load(withSecondFrame(GifBuilder(2, 2, palette)
+                                               .control(0, 5, c.transparentIndex)
+                                               .image(0, 0, 2, 2, {0, 1, 2, 3}))));
+        if (c.hostKey == -1) {
+            f.view.Frame(1)->setForceTransparency(true);
+        } else if (c.hostKey >= 0) {
+            f.view.Frame(1)->setFrameTransparentColor(c.hostKey);
+        }
+        f.view.ShowFrame(1);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(f.pixel((i % 2) * 2 + 1, i / 2), c.want[i]) << c.name << " pixel " << i;
+    }
 }
 
-TEST(GifView, BackColourShowsOnAnEmptyControl) {
+TEST(GifView, BackColourFillsTheEmptyControlAndShowsThroughTransparency) {
     ViewFixture f(QSize(3, 3));
     f.view.setBackColor(0x0000FF);
     EXPECT_EQ(f.pixel(2, 2), kRed);
-    f.view.setBackColor(0x8000000F);
-    EXPECT_EQ(f.pixel(0, 0), QGuiApplication::palette().color(QPalette::Button).rgb());
+    f.view.setBackColor(GifViewCore::kButtonFace);
+    EXPECT_EQ(f.pixel(0, 0), buttonFace());
+    ASSERT_TRUE(f.load(withSecondFrame(
+        GifBuilder(2, 1, fourColours()).control(0, 5, 1).image(0, 0, 2, 1, {0, 1}))));
+    EXPECT_EQ(f.pixel(0, 0), kRed);
+    EXPECT_EQ(f.pixel(1, 0), buttonFace());
+}
+
+TEST(GifView, ScaleLogWinToSizeFitsTheLogicalWindow) {
+    ViewFixture f;
+    f.fixed(0);
+    ASSERT_TRUE(f.load(
+        withSecondFrame(GifBuilder(100, 50, fourColours()).control(0, 5).image(0, 0, 1, 1, {0}))));
+    int w = 300, h = 100;
+    bool flag = false;
+    qint32 border = -1;
+    f.view.ScaleLogWinToSize(w, h, flag, border);
+    EXPECT_EQ(QSize(w, h), QSize(200, 100));
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(border, 0);
+    w = 25;
+    h = 100;
+    f.view.ScaleLogWinToSize(w, h, flag, border);
+    EXPECT_EQ(QSize(w, h), QSize(25, 12));  // 12.5 rounds to the even neighbour
+    EXPECT_FALSE(flag);
+    for (const auto& [value, want] : {std::pair{13.5, 14}, {-0.5, 0}})
+        EXPECT_EQ(RoundHalfEven(value), want) << value;
 }

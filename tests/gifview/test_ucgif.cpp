@@ -7,33 +7,14 @@
 
 using namespace giftest;
 
-namespace {
-
-QByteArray twoFrames() {
-    return GifBuilder(6, 4, fourColours())
-        .control(1, 10)
-        .image(0, 0, 6, 4, solid(6, 4, 2))
-        .control(1, 10)
-        .image(0, 0, 3, 2, solid(3, 2, 0))
-        .bytes();
-}
-
-}  // namespace
-
 TEST(ucGIF, BorderStylesAndAutoSizeSizeTheWidget) {
-    struct Case {
-        int style;
-        int border;
-    };
     TempFolder dir;
-    const QString file = dir.write("a.gif", twoFrames());
-    for (const Case& c : {Case{0, 0}, Case{1, 2}, Case{2, 4}, Case{3, 4}}) {
+    const QString file = dir.write("a.gif", frames(2, -1, 6, 4));
+    for (const auto& [style, border] : {std::pair{0, 0}, {1, 2}, {2, 4}, {3, 4}}) {
         ucGIF w;
-        w.setBorderStyle(c.style);
-        EXPECT_EQ(w.BorderWidth(), c.border) << c.style;
-        EXPECT_EQ(w.BorderHeight(), c.border) << c.style;
+        w.setBorderStyle(style);
         ASSERT_TRUE(w.LoadGIF(file));
-        EXPECT_EQ(w.size(), QSize(6 + c.border, 4 + c.border)) << c.style;
+        EXPECT_EQ(w.size(), QSize(6 + border, 4 + border)) << style;
     }
 }
 
@@ -45,7 +26,12 @@ TEST(ucGIF, ShowsTheSurfaceInsideItsBorderAndRaisesTheEvents) {
     w.setStretch(2);
     w.resize(14, 10);
     w.show();
-    ASSERT_TRUE(w.LoadGIF(dir.write("a.gif", twoFrames())));
+    ASSERT_TRUE(w.LoadGIF(dir.write("a.gif", GifBuilder(6, 4, fourColours())
+                                                 .control(1, 10)
+                                                 .image(0, 0, 6, 4, solid(6, 4, 2))
+                                                 .control(1, 10)
+                                                 .image(0, 0, 3, 2, solid(3, 2, 0))
+                                                 .bytes())));
     QSignalSpy progress(&w, &ucGIF::AnimationProgress);
     w.setAnimate(true);
     w.view().tmrGIF_Timer();

@@ -168,7 +168,6 @@ TEST(GifView, HugeLogicalScreenDoesNotMakeHugeSurfaces) {
 // Table: 0 black (the transparent index), 1 white, 2 red, 3 black again.
 TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
     const std::vector<QRgb> palette = {kBlack, kWhite, kRed, kBlack};
-    const QRgb green = kGreen;
     struct Case {
         const char* name;
         int transparentIndex;
@@ -176,24 +175,21 @@ TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
         QRgb want[4];
     };
     const Case cases[] = {
-        {"own transparency keyed on black", 0, -2, {green, kWhite, kRed, kBlack}},
-        {"forced, keyed on black", -1, 0, {green, kWhite, kRed, green}},
-        {"forced, key from the top-left pixel", -1, -1, {green, kWhite, kRed, green}},
-        {"forced, keyed on red", -1, 0x0000FF, {kBlack, kWhite, green, kBlack}},
+        {"own transparency keyed on black", 0, -2, {kGreen, kWhite, kRed, kBlack}},
+        {"forced, keyed on black", -1, 0, {kGreen, kWhite, kRed, kGreen}},
+        {"forced, key from the top-left pixel", -1, -1, {kGreen, kWhite, kRed, kGreen}},
+        {"forced, keyed on red", -1, 0x0000FF, {kBlack, kWhite, kGreen, kBlack}},
         {"opaque frame", -1, -2, {kBlack, kWhite, kRed, kBlack}},
     };
     for (const Case& c : cases) {
         ViewFixture f(QSize(4, 2));
         f.fixed(2, 1);
-        f.view.setBackColor(colourValue(green));
+        f.view.setBackColor(colourValue(kGreen));
         ASSERT_TRUE(f.load(withSecondFrame(GifBuilder(2, 2, palette)
                                                .control(0, 5, c.transparentIndex)
                                                .image(0, 0, 2, 2, {0, 1, 2, 3}))));
-        if (c.hostKey == -1) {
-            f.view.Frame(1)->setForceTransparency(true);
-        } else if (c.hostKey >= 0) {
-            f.view.Frame(1)->setFrameTransparentColor(c.hostKey);
-        }
+        if (c.hostKey == -1) f.view.Frame(1)->setForceTransparency(true);
+        if (c.hostKey >= 0) f.view.Frame(1)->setFrameTransparentColor(c.hostKey);
         f.view.ShowFrame(1);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(f.pixel((i % 2) * 2 + 1, i / 2), c.want[i]) << c.name << " pixel " << i;

@@ -195,6 +195,8 @@ TEST(GifAnimation, FrameSetEdits) {
     EXPECT_TRUE(resized);
     EXPECT_EQ(f.view.gifLogicalWindowCx(), 230);
     EXPECT_EQ(f.view.Frame(2)->ResetFrameAttributes(-8), 20);
+    EXPECT_TRUE(f.view.MoveFrame(2, 32768, -32769));  // beyond 16 bits: the frame stays
+    EXPECT_EQ(QPoint(f.view.Frame(2)->FrameLeft(), f.view.Frame(2)->FrameTop()), QPoint(200, 5));
     EXPECT_FALSE(f.view.MoveFrame(4, 0, 0));
 
     EXPECT_FALSE(f.view.RemoveFrame(0));

@@ -39,21 +39,6 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
     }
 }
 
-TEST(GifFrame, PlacementOutside16BitsIsRefusedAndSizesKeepTheirFirstValue) {
-    clsGIFframe f;
-    EXPECT_TRUE(f.setFrameLeft(32767));
-    EXPECT_FALSE(f.setFrameLeft(32768));
-    EXPECT_FALSE(f.setFrameTop(-32769));
-    EXPECT_FALSE(f.setFrameWidth(40000));
-    EXPECT_EQ(QPoint(f.FrameLeft(), f.FrameTop()), QPoint(32767, 0));
-    EXPECT_TRUE(f.setFrameWidth(10));
-    EXPECT_TRUE(f.setFrameWidth(20));
-    EXPECT_EQ(f.FrameWidth(), 10);
-    f.setFramePosition(clsGIFframe::kStart, 5);
-    f.setFramePosition(clsGIFframe::kStart, 9);
-    EXPECT_EQ(f.FramePosition(clsGIFframe::kStart), 5);
-}
-
 TEST(GifFrame, KeyColourOnOpaqueFrameForcesTransparencyAndResetUndoesIt) {
     clsGIFframe f;
     f.setFrameTransparentColor(-1);  // as loaded

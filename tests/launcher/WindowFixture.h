@@ -52,14 +52,16 @@ protected:
     ~WindowTest() override { window.reset(); }
 
     QString folder() const { return emu.path() + QLatin1Char('/'); }
-
     // A native program standing for the catalogue name `name` + ".exe".
     QString program(const QString& name) {
         const QString path = emu.write(name, "#!/bin/sh\n");
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         return path;
     }
-    QString rom(const QString& name) { return emu.write(QStringLiteral("roms/") + name, "x"); }
+    void roms(const QStringList& names) {
+        for (const QString& name : names)
+            emu.write(QStringLiteral("roms/") + name, "x");
+    }
 
     formMain& create() {
         MainWindowServices s;
@@ -75,15 +77,16 @@ protected:
         window = std::make_unique<formMain>(s);
         return *window;
     }
-    formMain& start() {
+    enum class Shown { No, Yes, Active };
+    formMain& start(Shown shown = Shown::No) {
         create();
         EXPECT_TRUE(window->Form_Load());
+        if (shown != Shown::No) window->show();
+        if (shown == Shown::Active) {
+            QApplication::setActiveWindow(window.get());
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        }
         return *window;
-    }
-    void showActive() {
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     QStringList items() const {
         QStringList out;
@@ -91,10 +94,6 @@ protected:
             out << QStringLiteral("%1:%2").arg(window->cmbEmu->itemText(i),
                                                window->cmbEmu->itemData(i).toString());
         return out;
-    }
-    QString stored(const QString& section, const QString& key) const {
-        return settings.getSetting(QStringLiteral("Rombard"), section, key,
-                                   QStringLiteral("<none>"));
     }
 
     TempFolder emu;

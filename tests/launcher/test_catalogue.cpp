@@ -26,17 +26,12 @@ QStringList names(const QList<FoundEmulator>& found) {
 
 TEST(Catalogue, HoldsEveryNameOnceInItsOrder) {
     const QStringList& c = EmulatorCatalogue();
-    QStringList namesOnly;
-    int codes = 0;
-    for (const QString& e : c) {
-        if (e.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
-            namesOnly << e.toLower();
-        else
-            ++codes;
-    }
-    EXPECT_EQ(codes, 14);
-    EXPECT_EQ(namesOnly.size(), 150);
-    EXPECT_EQ(namesOnly.removeDuplicates(), 0);
+    QStringList programs = c.filter(".exe", Qt::CaseInsensitive);
+    EXPECT_EQ(c.size() - programs.size(), 14);  // the system codes between them
+    EXPECT_EQ(programs.size(), 150);
+    for (QString& p : programs)
+        p = p.toLower();
+    EXPECT_EQ(programs.removeDuplicates(), 0);
     EXPECT_EQ(c.first(), "1");
     EXPECT_EQ(c.at(1), "zsnesw.exe");
     EXPECT_EQ(c.last(), "rombard.exe");
@@ -68,11 +63,6 @@ TEST(Catalogue, NativeProgramsStandForTheirWindowsNames) {
               (QStringList{"z26.exe:8", "stella.exe:8", "rombard.exe:14"}));
     EXPECT_EQ(EmulatorProgram(folderOf(t), "STELLA.exe"), t.file("stella"));
     EXPECT_EQ(EmulatorProgram(folderOf(t), "nestopia.exe"), QString());
-}
-
-TEST(Catalogue, EmptyOrMissingFolderFindsNothing) {
-    TempFolder t;
-    EXPECT_TRUE(ScanCatalogue(folderOf(t)).isEmpty());
     EXPECT_TRUE(ScanCatalogue(t.file("missing/")).isEmpty());
 }
 
@@ -87,7 +77,6 @@ TEST(SystemProfiles, NamesAndMasksPerCode) {
         {5, "Nintendo 64", "*.zip;*.v64;*.z64;*.n64;*.rom;*.usa;*.jap;*.pal;*.eur"},
         {8, "Atari 2600", "*.zip;*.bin;*.z26"},
         {9, "Arcade Emulator", "*.zip"},
-        {10, "Arcade Emulator", "*.zip"},
         {11, "Arcade Emulator", "*.zip"},
         {12, "Java 2 Emulator", "*.jar"},
         {0, "", "*.*"},

@@ -27,64 +27,46 @@ void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
 
 TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
     program("zsnes");
-    start();
-    window->show();
+    start(Shown::Yes);
     struct Case {
-        QSize size;
-        QRect cmb, txt, btn, credits, frame, files;
+        QWidget* control;
+        QRect small, large;  // at 699 x 474 and at 1000 x 700
     };
     const Case cases[] = {
-        {{699, 474},
-         {0, 455, 151, 19},
-         {151, 455, 414, 19},
-         {565, 455, 21, 18},
-         {586, 455, 113, 18},
-         {419, 0, 280, 454},
-         {0, 0, 419, 455}},
-        {{1000, 700},
-         {0, 681, 151, 19},
-         {151, 681, 715, 19},
-         {866, 681, 21, 18},
-         {887, 681, 113, 18},
-         {600, 0, 400, 680},
-         {0, 0, 600, 681}},
+        {window->cmbEmu, {0, 455, 151, 19}, {0, 681, 151, 19}},
+        {window->txtCommandLine, {151, 455, 414, 19}, {151, 681, 715, 19}},
+        {window->btnBrowse, {565, 455, 21, 18}, {866, 681, 21, 18}},
+        {window->lblCredits, {586, 455, 113, 18}, {887, 681, 113, 18}},
+        {window->frmShot, {419, 0, 280, 454}, {600, 0, 400, 680}},
+        {window->Files, {0, 0, 419, 455}, {0, 0, 600, 681}},
     };
-    for (const Case& c : cases) {
-        window->resize(c.size);
-        EXPECT_EQ(window->cmbEmu->geometry(), c.cmb) << c.size.width();
-        EXPECT_EQ(window->txtCommandLine->geometry(), c.txt) << c.size.width();
-        EXPECT_EQ(window->btnBrowse->geometry(), c.btn) << c.size.width();
-        EXPECT_EQ(window->lblCredits->geometry(), c.credits) << c.size.width();
-        EXPECT_EQ(window->frmShot->geometry(), c.frame) << c.size.width();
-        EXPECT_EQ(window->Files->geometry(), c.files) << c.size.width();
-        EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), c.frame.size()));
-        EXPECT_EQ(window->lblTitle->width(), c.frame.width());
-        EXPECT_EQ(window->lblShadow->width(), c.frame.width());
-        EXPECT_EQ(px(window->twips(window->frmShot)), c.frame);
-        EXPECT_FALSE(window->driveList->isVisible());
-        EXPECT_FALSE(window->dirList->isVisible());
+    for (const QSize size : {QSize(699, 474), QSize(1000, 700)}) {
+        SCOPED_TRACE(size.width());
+        window->resize(size);
+        for (const Case& c : cases)
+            EXPECT_EQ(c.control->geometry(), size.width() == 699 ? c.small : c.large)
+                << c.control->metaObject()->className();
+        const QRect frame = window->frmShot->geometry();
+        EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
+        EXPECT_EQ(window->lblTitle->width(), frame.width());
+        EXPECT_EQ(window->lblShadow->width(), frame.width());
+        EXPECT_EQ(px(window->twips(window->frmShot)), frame);
         EXPECT_EQ(window->dirList->geometry().top(), window->driveList->height());
-        EXPECT_EQ(window->dirList->width(), c.files.width());
+        EXPECT_EQ(window->dirList->width(), window->Files->width());
     }
 }
 
-TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndBadOnesAreIgnored) {
+TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndTinyWindowsKeepTheirPlaces) {
     program("zsnes");
     settings.preset("zsnes.exe", "imageleft", "3000");
-    start();
-    window->show();
+    start(Shown::Yes);
     window->resize(700, 474);
     EXPECT_EQ(window->twips(window->frmShot).left, 3000);
 
     settings.preset("zsnes.exe", "imageleft", "left");
     window->resize(699, 474);
     EXPECT_EQ(window->twips(window->frmShot).left, 6291);
-}
 
-TEST_F(WindowTest, TinyWindowSkipsTheMovesThatDoNotFit) {
-    program("zsnes");
-    start();
-    window->show();
     window->resize(40, 10);
     // Heights would be negative: the list and the frame keep their last places.
     EXPECT_GT(window->Files->height(), 0);
@@ -93,8 +75,7 @@ TEST_F(WindowTest, TinyWindowSkipsTheMovesThatDoNotFit) {
 
 TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     program("zsnes");
-    start();
-    window->show();
+    start(Shown::Yes);
     QFrame* frame = window->frmShot;
     ASSERT_EQ(window->twips(frame).left, 6291);
 
@@ -107,14 +88,13 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     EXPECT_EQ(window->Files->width(), 394);
     mouse(frame, QEvent::MouseMove, 50, Qt::NoButton);  // no button held: no drag
     EXPECT_EQ(window->twips(frame).left, 5916);
-    EXPECT_EQ(stored("zsnes.exe", "imageleft"), "<none>");
+    EXPECT_TRUE(settings.writes().isEmpty());
     mouse(frame, QEvent::MouseButtonRelease, 75, Qt::NoButton);
-    EXPECT_EQ(stored("zsnes.exe", "imageleft"), "5916");
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=5916"});
 }
 
 TEST_F(WindowTest, ReleasingWithoutAnEmulatorStoresNothing) {
-    start();
-    window->show();
+    start(Shown::Yes);
     mouse(window->frmShot, QEvent::MouseButtonPress, 100, Qt::LeftButton);
     mouse(window->frmShot, QEvent::MouseMove, 10, Qt::LeftButton);
     mouse(window->frmShot, QEvent::MouseButtonRelease, 10, Qt::NoButton);
@@ -123,8 +103,7 @@ TEST_F(WindowTest, ReleasingWithoutAnEmulatorStoresNothing) {
 
 TEST_F(WindowTest, F12TwiceReturnsToSixtyPercentNotTheDraggedEdge) {
     program("zsnes");
-    start();
-    showActive();
+    start(Shown::Active);
     window->PlaceShotFrame(3000, true);
     QTest::keyClick(window->Files, Qt::Key_F12);
     EXPECT_EQ(window->twips(window->frmShot).left, 10485);

@@ -128,13 +128,17 @@ TEST_F(WindowTest, CommandLineBoxKeys) {
         Qt::Key key;
         int index;
     };
-    // Down on the last item keeps it.
+    // Down on the last item keeps it and reports no item past the end.
+    QList<int> reported;
+    QObject::connect(window->Files, &ucListView::ItemClick,
+                     [&](int item) { reported.append(item); });
     const Move moves[] = {{Qt::Key_End, 3},  {Qt::Key_Up, 2},  {Qt::Key_Home, 0}, {Qt::Key_Up, 0},
                           {Qt::Key_Down, 1}, {Qt::Key_End, 3}, {Qt::Key_Down, 3}};
     for (const Move& m : moves) {
         QTest::keyClick(box, m.key);
         EXPECT_EQ(window->Files->ListIndex(), m.index) << m.key;
     }
+    EXPECT_FALSE(reported.contains(4));
 
     struct Edit {
         QString text;

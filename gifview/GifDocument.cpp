@@ -24,14 +24,7 @@ void GifDocument::install(Candidate candidate) {
     m_hasFrames = true;
     m_frames = std::move(walk.frames);
     m_info = GifInfo();
-    m_info.background = walk.background;
-    m_info.logicalWidth = walk.logicalWidth;
-    m_info.logicalHeight = walk.logicalHeight;
-    m_info.loopCount = walk.loopCount;
-    m_info.restorePrevious = walk.restorePrevious;
-    m_info.headerLength = walk.headerLength;
-    m_info.headerEndsWithIntroducer = walk.headerEndsWithIntroducer;
-    m_info.version = walk.version;
+    static_cast<GifScreen&>(m_info) = walk;
     m_info.fileName = m_file->fileName();
     m_info.header = std::move(candidate.header);
     // Room for the largest frame and the trailer, so building a picture reuses it.

@@ -16,17 +16,9 @@
 #include <optional>
 #include <vector>
 
-struct GifInfo {
-    qint32 background = 0;
-    int logicalWidth = 0;
-    int logicalHeight = 0;
-    int loopCount = -1;
-    bool restorePrevious = false;
-    qint32 headerLength = 0;
-    bool headerEndsWithIntroducer = false;
+struct GifInfo : GifScreen {
     bool temporaryFile = false;
     QByteArray header;
-    QString version;
     QString fileName;
 };
 

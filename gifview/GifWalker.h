@@ -12,7 +12,8 @@
 #include <optional>
 #include <vector>
 
-struct GifWalk {
+// What the walk learns about the whole file; the loaded state keeps it as it is.
+struct GifScreen {
     QString version;  // "gif89a" or "gif87a"
     qint32 background = 0;
     int logicalWidth = 0;
@@ -23,6 +24,9 @@ struct GifWalk {
     qint32 headerLength = 0;
     // The header was fixed by a graphic control extension, so it ends with that block's 0x21.
     bool headerEndsWithIntroducer = false;
+};
+
+struct GifWalk : GifScreen {
     qint32 largestFrame = 0;
     std::vector<clsGIFframe> frames;
 };

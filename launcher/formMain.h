@@ -69,6 +69,9 @@ public:
     void LaunchSelected();
     void Files_DblClick();
     void Files_KeyDown(int& KeyCode, int& Shift);
+    // After a file list command: the focus passes through the command line box and
+    // comes back to the list unless Shift alone is held.
+    void FilesClosingStep(int Shift);
     void lblTitle_DblClick();
     void imgShot_DblClick();
     void txtCommandLine_KeyDown(int& KeyCode, int& Shift);
@@ -76,6 +79,24 @@ public:
     void txtCommandLine_Change();
     void txtCommandLine_GotFocus();
     void tmrTimer_Timer();
+
+    // Preview panel and titles.
+    void Files_ItemClick();
+    QString FindScreenshot(const QString& fileName);
+
+    // Folder navigation.
+    void ToggleFolderLists();
+
+    // File commands of the list's keys; each returns false when the key ends without
+    // the closing step (a cancelled prompt).
+    bool DeleteSelectedFile();
+    bool RenameSelectedFile();
+    bool AskFileMask();
+    bool RunKeyMacro(int& KeyCode, int& Shift);
+    bool HideFilesByPattern();
+    bool AskRemoveDuplicates();
+    bool AskStripText();
+    bool ToggleDumpTag(int Shift);
 
     void PlaceShotFrame(int left, bool force);
     void frmShot_MouseDown(int Button, int Shift, float x, float y);

@@ -47,10 +47,6 @@ void formMain::Files_DblClick() {
     LaunchSelected();
 }
 
-void formMain::Files_KeyDown(int& KeyCode, int& Shift) {
-    if (KeyCode == 13 && Shift != 1) LaunchSelected();
-}
-
 void formMain::lblTitle_DblClick() {
     Files_DblClick();
 }

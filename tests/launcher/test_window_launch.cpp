@@ -149,7 +149,8 @@ TEST_F(WindowTest, CommandLineBoxKeys) {
         bool keepsFocus;  // or hands it to the list
     };
     const Edit edits[] = {
-        {"-fs -v", 2, Qt::Key_Delete, Qt::ControlModifier, "-fs -v", true},  // consumed
+        {"-fs -v", 2, Qt::Key_Delete, Qt::ControlModifier, "-fs -v",
+         false},  // the delete command ends on the list
         {"-fs -v", 2, Qt::Key_Delete, Qt::NoModifier, "-f -v", true},
         {"-fs -v", 2, Qt::Key_Backspace, Qt::ControlModifier, "", true},
         {"-x", 2, Qt::Key_Escape, Qt::NoModifier, "", true},

@@ -1,5 +1,6 @@
 #include "launcher/formMain.h"
 #include "platform/DesktopShell.h"
+#include "platform/FileNames.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
@@ -34,10 +35,7 @@ int main(int argc, char* argv[]) {
     services.singleInstance = &singleInstance;
     // The emulators live beside the launcher, also when it was started through a link
     // placed in their folder.
-    const QString invoked = QString::fromLocal8Bit(argv[0]);
-    services.programFolder = invoked.contains(QLatin1Char('/'))
-                                 ? QFileInfo(invoked).absolutePath()
-                                 : QCoreApplication::applicationDirPath();
+    services.programFolder = platform::programFolderFromArgv0(argv[0]);
 
     formMain window(services);
     dialogs.setOwner(&window);

@@ -1,8 +1,7 @@
 #include "launcher/EmulatorCatalogue.h"
 
+#include "platform/FileOperations.h"
 #include "platform/FolderNameIndex.h"
-
-#include <QFileInfo>
 
 namespace {
 bool isName(const QString& entry) {
@@ -55,12 +54,13 @@ QString EmulatorProgram(const QString& emulatorFolder, const QString& name) {
     if (name.isEmpty()) return {};
     auto& index = platform::FolderNameIndex::shared();
     const QString windows = index.resolve(emulatorFolder + name);
-    if (!windows.isEmpty() && QFileInfo(windows).isFile()) return windows;
+    if (!windows.isEmpty() && platform::isRegularFile(windows)) return windows;
     if (!isName(name)) return {};
     const QString native = index.resolve(emulatorFolder + name.chopped(4));
     if (native.isEmpty()) return {};
-    const QFileInfo info(native);  // follows a link to the program it names
-    return info.isFile() && info.isExecutable() ? native : QString();
+    // Follows a link to the program it names; asked with the path's own bytes, so an
+    // emulator folder whose name is not valid UTF-8 is scanned like any other.
+    return platform::isExecutableFile(native) ? native : QString();
 }
 
 QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder) {

@@ -5,11 +5,13 @@
 #include "launcher/EmulatorSettings.h"
 #include "launcher/Module1.h"
 #include "launcher/SystemProfile.h"
+#include "launcher/WindowPlacement.h"
 #include "launcher/formMain.h"
 #include "launcher/ucPictureBox.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -17,6 +19,18 @@
 namespace {
 constexpr int kFirstCode = 1;
 constexpr int kLastCode = 14;
+
+// The available area of every screen, in pixels.
+DesktopArea desktopArea() {
+    DesktopArea desktop;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (const QScreen* sc : screens) {
+        const QRect r = sc->availableGeometry();
+        desktop.screens.append({r.x(), r.y(), r.width(), r.height()});
+    }
+    desktop.primary = static_cast<int>(screens.indexOf(QGuiApplication::primaryScreen()));
+    return desktop;
+}
 }  // namespace
 
 void formMain::ScanEmulators() {
@@ -35,6 +49,9 @@ void formMain::ScanEmulators() {
         restorePlacement();
     } else {
         CurrentEmulator.clear();
+        // The list stays on the folder searched; never on the list's stored start folder
+        // (the root), whose files have nothing to do with any emulator.
+        Files->setPath(EmulatorFolder);
     }
     cmbEmu->setEnabled(!found.isEmpty());
     Files->setEnabled(!found.isEmpty());
@@ -50,10 +67,14 @@ void formMain::restorePlacement() {
     const auto top = ReadWholeNumber(setting("Top", QString::number((screenH - h) / 2)));
     const auto width = ReadWholeNumber(setting("Width", QString::number(w)));
     const auto height = ReadWholeNumber(setting("Height", QString::number(h)));
-    // A stored size of nothing would leave a window that cannot be seen or grabbed.
-    if (left && top && width && height && *width > 0 && *height > 0) {
-        move(toPixels(*left), toPixels(*top));
-        resize(toPixels(*width), toPixels(*height));
+    if (left && top && width && height) {
+        // The stored values may come from another monitor or a damaged file: the window
+        // must fit the screen and be on one. A size of nothing is not applied at all.
+        const TwipRect pixels{toPixels(*left), toPixels(*top), toPixels(*width), toPixels(*height)};
+        if (const auto shown = PlaceOnDesktop(pixels, desktopArea())) {
+            move(shown->left, shown->top);
+            resize(shown->width, shown->height);
+        }
     }
     if (ReadFlag(setting("Maximized", QStringLiteral("False"))).value_or(false))
         setWindowState(windowState() | Qt::WindowMaximized);

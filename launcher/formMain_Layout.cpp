@@ -2,6 +2,7 @@
 
 #include "filelist/ucListView.h"
 #include "launcher/EmulatorSettings.h"
+#include "launcher/WindowPlacement.h"
 #include "launcher/formMain.h"
 #include "launcher/ucPictureBox.h"
 
@@ -20,8 +21,12 @@ void formMain::Form_Resize() {
     moveTwips(btnBrowse, row.btnBrowse);
     moveTwips(txtCommandLine, row.txtCommandLine);
     const int fallback = DefaultSplit(W);
-    const int x = ReadWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
-                      .value_or(fallback);
+    // A stored split outside the window (a drag past its edge, a hand edit) would hide the
+    // file list or the preview for good.
+    const int x =
+        ClampSplit(ReadWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
+                       .value_or(fallback),
+                   W);
     // The frame placement also lays out the file list and the folder lists beside it.
     PlaceShotFrame(x, true);
 }
@@ -54,11 +59,16 @@ void formMain::frmShot_MouseDown(int, int, float x, float) {
 
 void formMain::frmShot_MouseMove(int Button, int, float x, float) {
     if (Button != 1) return;
-    PlaceShotFrame(qRound(twips(frmShot).left + x - ShotDragStartX), false);
+    PlaceShotFrame(ClampSplit(qRound(twips(frmShot).left + x - ShotDragStartX), ScaleWidth()),
+                   false);
 }
 
 void formMain::frmShot_MouseUp(int, int, float, float) {
+    // The frame may have been placed outside the window before this drag (a smaller window
+    // since): what ends the drag, and what is stored, lies within it.
+    const int left = ClampSplit(twips(frmShot).left, ScaleWidth());
+    if (left != twips(frmShot).left) PlaceShotFrame(left, true);
     if (CurrentEmulator.isEmpty()) return;
     // The text form of the number, e.g. "6291".
-    saveSetting(QStringLiteral("imageleft"), QString::number(twips(frmShot).left));
+    saveSetting(QStringLiteral("imageleft"), QString::number(left));
 }

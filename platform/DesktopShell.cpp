@@ -1,26 +1,43 @@
 #include "platform/DesktopShell.h"
 
+#include "platform/FileNames.h"
+#include "platform/ProcessSpawn.h"
+
 #include <QDesktopServices>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
 namespace {
 bool isWindowsProgram(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    return f.read(2) == "MZ";
+    const int fd = ::open(encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char head[2] = {};
+    const bool mz = ::read(fd, head, 2) == 2 && head[0] == 'M' && head[1] == 'Z';
+    ::close(fd);
+    return mz;
+}
+
+bool isLocalPath(const QString& target) {
+    struct stat st;
+    return ::stat(encodeName(target).constData(), &st) == 0;
 }
 }  // namespace
 
-DesktopShell::DesktopShell(QString wine) : m_wine(std::move(wine)) {}
+DesktopShell::DesktopShell(QString wine, QString opener)
+    : m_wine(std::move(wine)), m_opener(std::move(opener)) {}
 
 QString DesktopShell::findWine() {
     return QStandardPaths::findExecutable(QStringLiteral("wine"));
+}
+
+QString DesktopShell::findOpener() {
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
 }
 
 ProgramStart DesktopShell::resolve(const ProgramStart& start, const QString& wine) {
@@ -38,18 +55,24 @@ bool DesktopShell::start(const ProgramStart& s) {
     if (real.program.isEmpty()) return false;
     // The show hint has no counterpart for a detached process on X11 or Wayland; the
     // program decides how it appears.
-    QProcess process;
-    process.setProgram(real.program);
-    process.setArguments(real.arguments);
-    if (!real.workingFolder.isEmpty()) process.setWorkingDirectory(real.workingFolder);
-    return process.startDetached();
+    QList<QByteArray> arguments;
+    arguments.reserve(real.arguments.size());
+    for (const QString& a : real.arguments)
+        arguments.append(encodeName(a));
+    return spawnDetached(encodeName(real.program), arguments, encodeName(real.workingFolder))
+        .has_value();
 }
 
 bool DesktopShell::open(const QString& target) {
     if (target.isEmpty()) return false;
-    const QUrl url =
-        QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
-    return QDesktopServices::openUrl(url);
+    if (isLocalPath(target)) {
+        // The handler gets the path's own bytes; a file URL built by Qt would spell a name
+        // that is not valid UTF-8 as another name.
+        if (!m_opener.isEmpty())
+            return spawnDetached(encodeName(m_opener), {encodeName(target)}).has_value();
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+    }
+    return QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }
 
 }  // namespace platform

@@ -1,6 +1,10 @@
 #include "platform/FileNames.h"
 
+#include <QDir>
+
+#include <unistd.h>
 #include <algorithm>
+#include <climits>
 
 namespace platform {
 
@@ -106,6 +110,42 @@ QString foldName(const QString& name) {
         }
     }
     return out;
+}
+
+QStringList argumentsFromArgv(int argc, const char* const* argv) {
+    QStringList out;
+    for (int i = 1; i < argc; ++i)
+        out.append(decodeName(QByteArray(argv[i])));
+    return out;
+}
+
+namespace {
+QByteArray currentFolderBytes() {
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? QByteArray(buffer) : QByteArray();
+}
+
+QByteArray runningExecutableBytes() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+}  // namespace
+
+QString programFolderFromArgv0(const char* argv0) {
+    QByteArray path = argv0 ? QByteArray(argv0) : QByteArray();
+    // Without a slash the program was found through PATH: its folder is where it really is.
+    if (!path.contains('/')) path = runningExecutableBytes();
+    if (path.isEmpty()) return {};
+    if (!path.startsWith('/')) {
+        const QByteArray cwd = currentFolderBytes();
+        if (cwd.isEmpty()) return {};
+        path = cwd + '/' + path;
+    }
+    // cleanPath works on the decoded text alone, so escaped bytes pass through untouched.
+    const QString clean = QDir::cleanPath(decodeName(path));
+    const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : clean.left(slash);
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -13,5 +14,12 @@ QByteArray encodeName(const QString& name);
 // The key names are compared by, letter case ignored. Unlike QString::toCaseFolded it
 // keeps escaped bytes as they are (Qt turns a lone surrogate into U+FFFD when it folds).
 QString foldName(const QString& name);
+
+// The program's command-line arguments after argv[0], each decoded as a file name.
+QStringList argumentsFromArgv(int argc, const char* const* argv);
+// The folder of the launcher as it was invoked: the folder of argv[0] when it holds a
+// slash (a link placed in the emulators' folder counts as living there), else the folder
+// of the running executable. Absolute, without a trailing slash; empty when unknown.
+QString programFolderFromArgv0(const char* argv0);
 
 }  // namespace platform

@@ -3,9 +3,6 @@
 #include "platform/FileNames.h"
 #include "platform/FolderNameIndex.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +20,8 @@ QString folderOf(const QString& path) {
     return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
 }  // namespace
+
+LocalFileOperations::LocalFileOperations(TrashPlaces trash) : m_trash(std::move(trash)) {}
 
 std::optional<QString> LocalFileOperations::resolve(const QString& path) {
     // The exact spelling is by far the common case: one stat, no listing.
@@ -73,13 +72,25 @@ bool LocalFileOperations::rename(const QString& from, const QString& to) {
 bool LocalFileOperations::remove(const QString& path) {
     const auto real = resolve(path);
     if (!real) return false;
-    // The desktop trash takes names Qt can spell; a name that is not valid UTF-8 is
-    // deleted directly.
-    bool ok = false;
-    if (encodeName(*real) == QFile::encodeName(*real)) ok = QFile(*real).moveToTrash();
+    // Where no trash on the file's own file system can take it, it is deleted.
+    bool ok = moveToTrash(*real, m_trash);
     if (!ok) ok = ::unlink(encodeName(*real).constData()) == 0;
     FolderNameIndex::shared().invalidate(folderOf(*real));
     return ok;
+}
+
+bool isRegularFile(const QString& path) {
+    struct stat st;
+    return statPath(path, &st) && S_ISREG(st.st_mode);
+}
+
+bool isExecutableFile(const QString& path) {
+    return isRegularFile(path) && ::access(encodeName(path).constData(), X_OK) == 0;
+}
+
+bool isFolder(const QString& path) {
+    struct stat st;
+    return statPath(path, &st) && S_ISDIR(st.st_mode);
 }
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Trash.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -27,11 +29,20 @@ public:
 // handled like any other.
 class LocalFileOperations final : public FileOperations {
 public:
+    explicit LocalFileOperations(TrashPlaces trash = TrashPlaces());
     std::optional<QString> resolve(const QString& path) override;
     std::optional<qint64> fileSize(const QString& path) override;
     std::optional<QDateTime> fileDate(const QString& path) override;
     bool rename(const QString& from, const QString& to) override;
     bool remove(const QString& path) override;
+
+private:
+    TrashPlaces m_trash;
 };
+
+// What a path names, asked of the system with the path's own bytes; links are followed.
+bool isRegularFile(const QString& path);
+bool isExecutableFile(const QString& path);
+bool isFolder(const QString& path);
 
 }  // namespace platform

@@ -2,10 +2,8 @@
 
 #include "platform/FileNames.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <dirent.h>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -27,12 +25,15 @@ FolderNameIndex& FolderNameIndex::shared() {
 }
 
 const FolderNameIndex::Entry* FolderNameIndex::entryFor(const QString& folder) {
-    const QFileInfo info(folder);
-    if (!info.isDir()) {
+    // Asked with the folder's own bytes: a folder whose name is not valid UTF-8 is listed
+    // like any other.
+    struct stat st;
+    if (::stat(encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         m_folders.remove(folder);
         return nullptr;
     }
-    const QDateTime stamp = info.lastModified();
+    const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
+                                                           st.st_mtim.tv_nsec / 1000000);
     auto it = m_folders.find(folder);
     // A change within the same clock tick as the listing would leave the modification
     // time as it was, so a listing is trusted only once it is clearly newer than that time.

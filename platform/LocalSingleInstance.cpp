@@ -1,7 +1,12 @@
 #include "platform/LocalSingleInstance.h"
 
+#include "platform/FileNames.h"
+
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -16,8 +21,28 @@ LocalSingleInstance::LocalSingleInstance(QString serverName) : m_name(std::move(
 
 LocalSingleInstance::~LocalSingleInstance() = default;
 
+QString LocalSingleInstance::serverNameFor(const QString& runtimeFolder, const QString& tempFolder,
+                                           uint uid, const QString& display) {
+    // A display name such as "localhost:10.0" or "wayland-1", reduced to a file name.
+    QString session;
+    for (const QChar c : display)
+        session.append(c.isLetterOrNumber() || c == u'.' || c == u'-' ? c : QChar(u'_'));
+    const QString tail = session.isEmpty() ? QString() : QLatin1Char('-') + session;
+    if (!runtimeFolder.isEmpty()) return runtimeFolder + QStringLiteral("/Rombard") + tail;
+    return tempFolder + QStringLiteral("/Rombard-%1").arg(uid) + tail;
+}
+
 QString LocalSingleInstance::defaultServerName() {
-    return QStringLiteral("Rombard-%1").arg(::getuid());
+    // The runtime folder counts only when it is really there (it is absolute and private
+    // to the user by its definition).
+    QString runtime = decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    struct stat st;
+    if (!runtime.startsWith(QLatin1Char('/')) ||
+        ::stat(encodeName(runtime).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        runtime.clear();
+    QByteArray display = qgetenv("WAYLAND_DISPLAY");
+    if (display.isEmpty()) display = qgetenv("DISPLAY");
+    return serverNameFor(runtime, QDir::tempPath(), ::getuid(), QString::fromLocal8Bit(display));
 }
 
 bool LocalSingleInstance::anotherIsRunning(const QString& caption) {

@@ -10,14 +10,20 @@ class QLocalServer;
 
 namespace platform {
 
-// One running copy per user through a local socket named after the user: a later copy
-// connects, hands over its caption and ends.
+// One running copy per desktop session through a local socket: a later copy connects,
+// hands over its caption and ends. Another session of the same user (another display) has
+// a socket of its own and so a copy of its own.
 class LocalSingleInstance final : public QObject, public SingleInstance {
     Q_OBJECT
 public:
     explicit LocalSingleInstance(QString serverName = defaultServerName());
     ~LocalSingleInstance() override;
     static QString defaultServerName();
+    // The socket's path for a session: in the session's runtime folder when there is one,
+    // else in the temporary folder with the user in the name; either way the display names
+    // the session, since one user's sessions may share both folders.
+    static QString serverNameFor(const QString& runtimeFolder, const QString& tempFolder, uint uid,
+                                 const QString& display);
 
     bool anotherIsRunning(const QString& caption) override;
     void listen(std::function<void(const QString& caption)> handler) override;

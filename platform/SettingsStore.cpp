@@ -1,5 +1,7 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/FileNames.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
@@ -21,7 +23,8 @@ QString IniSettingsStore::getSetting(const QString& app, const QString& section,
     QSettings s(fileFor(app), QSettings::IniFormat);
     s.beginGroup(section);
     const QVariant v = s.value(key);
-    return v.isValid() ? v.toString() : defaultValue;
+    if (!v.isValid()) return defaultValue;
+    return v.typeId() == QMetaType::QByteArray ? decodeName(v.toByteArray()) : v.toString();
 }
 
 void IniSettingsStore::saveSetting(const QString& app, const QString& section, const QString& key,
@@ -29,7 +32,13 @@ void IniSettingsStore::saveSetting(const QString& app, const QString& section, c
     if (section.isEmpty()) return;  // a value without a section would land in [General]
     QSettings s(fileFor(app), QSettings::IniFormat);
     s.beginGroup(section);
-    s.setValue(key, value);
+    // A path holding bytes that are not valid UTF-8 would be written as U+FFFD and come back
+    // as another path; such a value is kept as its bytes.
+    const QByteArray bytes = encodeName(value);
+    if (bytes != value.toUtf8())
+        s.setValue(key, bytes);
+    else
+        s.setValue(key, value);
     s.endGroup();
     s.sync();
 }

@@ -1,0 +1,198 @@
+// Stored geometry kept on the desktop, the split kept inside the window, and odd file names
+// from the emulator folder to the started emulator.
+
+#include "WindowFixture.h"
+#include "launcher/EmulatorCatalogue.h"
+#include "launcher/WindowPlacement.h"
+#include "platform/DesktopShell.h"
+#include "support/RawFiles.h"
+
+#include <QFrame>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace {
+
+using platform::decodeName;
+
+TEST(WindowPlacement, StoredGeometryLandsOnAScreenAndFitsIt) {
+    // A panel at the bottom of the primary screen; a larger screen to its right.
+    const DesktopArea desktop{{{0, 0, 1280, 770}, {1280, 0, 1920, 1080}}, 0};
+    struct Case {
+        const char* what;
+        TwipRect stored;
+        std::optional<TwipRect> shown;
+    };
+    const Case cases[] = {
+        {"fits: kept exactly", {100, 50, 800, 600}, TwipRect{100, 50, 800, 600}},
+        {"partly off its screen: kept", {-100, -20, 800, 600}, TwipRect{-100, -20, 800, 600}},
+        {"on the second screen", {1500, 100, 800, 600}, TwipRect{1500, 100, 800, 600}},
+        {"taller than the available area", {100, 0, 800, 900}, TwipRect{100, 0, 800, 770}},
+        {"huge and centred far away",
+         {-499999000, -499999000, 999999999, 999999999},
+         TwipRect{1280, 0, 1920, 1080}},
+        {"wider than the second screen", {1000, 10, 2500, 500}, TwipRect{1280, 10, 1920, 500}},
+        {"off every screen to the right", {5000, 100, 800, 600}, TwipRect{240, 85, 800, 600}},
+        {"off every screen above", {0, -2000, 800, 600}, TwipRect{240, 85, 800, 600}},
+        {"off every screen and huge",
+         {2147483647 - 10, 0, 2147483647, 10},
+         TwipRect{0, 380, 1280, 10}},
+        {"zero width", {0, 0, 0, 600}, std::nullopt},
+        {"negative height", {0, 0, 800, -1}, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlaceOnDesktop(c.stored, desktop), c.shown) << c.what;
+
+    EXPECT_EQ(PlaceOnDesktop({5, 5, 99999, 99999}, {}), (TwipRect{5, 5, 99999, 99999}));
+    // The primary screen is the one named, not the first.
+    EXPECT_EQ(PlaceOnDesktop({-5000, 0, 100, 100}, {desktop.screens, 1}),
+              (TwipRect{2190, 490, 100, 100}));
+}
+
+TEST(WindowPlacement, SplitStaysWithinTheWindow) {
+    const int cases[][3] = {{-4509, 10485, 0},
+                            {0, 10485, 0},
+                            {6291, 10485, 6291},
+                            {10485, 10485, 10485},
+                            {2000000000, 10485, 10485},
+                            {-2147483647 - 1, 100, 0},
+                            {50, -30, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ClampSplit(c[0], c[1]), c[2]) << c[0] << " in " << c[1];
+}
+
+void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
+    const QPointF at(x, 10);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+QStringList savedGeometry(const RecordingSettings& settings) {
+    QStringList out;
+    for (const QString& w : settings.writes())
+        for (const char* key : {" Left=", " Top=", " Width=", " Height="})
+            if (w.contains(QLatin1String(key))) out << w.section(' ', 2);
+    return out;
+}
+
+TEST_F(WindowTest, StoredGeometryIsBroughtOntoTheScreenAndSavedAsShown) {
+    program("zsnes");
+    const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_LT(a.width(), 1000);  // the test screen: narrower than the "too wide" case
+    struct Case {
+        const char *what, *left, *top, *width, *height;
+        QRect shown;  // in pixels: the window's position and its inner size
+    };
+    const Case cases[] = {
+        {"giant", "-499994000", "-499995500", "999999999", "999999999", a},
+        {"off-screen",
+         "99999",
+         "-99999",
+         "6000",
+         "4500",
+         {a.x() + (a.width() - 400) / 2, a.y() + (a.height() - 300) / 2, 400, 300}},
+        {"negative and too wide", "-3000", "1500", "15000", "3000", {a.x(), 100, a.width(), 200}},
+        {"zero: not applied", "0", "0", "0", "0", {0, 0, 699, 474}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        settings.preset("zsnes.exe", "Left", c.left);
+        settings.preset("zsnes.exe", "Top", c.top);
+        settings.preset("zsnes.exe", "Width", c.width);
+        settings.preset("zsnes.exe", "Height", c.height);
+        start(Shown::Yes);
+        EXPECT_EQ(QRect(window->pos(), window->size()), c.shown);
+        settings.log.clear();
+        window->close();
+        // What comes back next time is the window that was shown, centred.
+        const QRect screen = window->screen()->geometry();
+        const int w = c.shown.width() * 15, h = c.shown.height() * 15;
+        EXPECT_EQ(
+            savedGeometry(settings),
+            (QStringList{QStringLiteral("Left=%1").arg((screen.width() * 15 - w) / 2),
+                         QStringLiteral("Top=%1").arg((screen.height() * 15 - h) / 2),
+                         QStringLiteral("Width=%1").arg(w), QStringLiteral("Height=%1").arg(h)}));
+    }
+}
+
+TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenReadAndWhenADragEnds) {
+    program("zsnes");
+    const std::pair<const char*, int> stored[] = {
+        {"2000000000", 10485}, {"-4509", 0}, {"10485", 10485}, {"0", 0}};
+    for (const auto& [text, left] : stored) {
+        settings.preset("zsnes.exe", "imageleft", text);
+        start(Shown::Yes);
+        window->resize(699, 474);
+        window->Form_Resize();
+        EXPECT_EQ(window->twips(window->frmShot).left, left) << text;
+        EXPECT_GE(window->Files->width(), 0);
+    }
+
+    // Dragged far past the left edge: the frame stops at 0 and 0 is stored.
+    settings.preset("zsnes.exe", "imageleft", "6291");
+    start(Shown::Yes);
+    QFrame* frame = window->frmShot;
+    mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(frame, QEvent::MouseMove, -2000, Qt::LeftButton);
+    EXPECT_EQ(window->twips(frame).left, 0);
+    settings.log.clear();
+    mouse(frame, QEvent::MouseButtonRelease, -2000, Qt::NoButton);
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
+
+    // A frame already outside the window when a drag ends comes back inside it.
+    window->PlaceShotFrame(-4509, true);
+    settings.log.clear();
+    mouse(frame, QEvent::MouseButtonPress, 10, Qt::LeftButton);
+    mouse(frame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
+    EXPECT_EQ(window->twips(frame).left, 0);
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
+}
+
+TEST_F(WindowTest, WithoutAnEmulatorTheListNeverShowsTheRoot) {
+    emu.write("readme.txt");
+    start();
+    EXPECT_EQ(window->Files->path(), folder());
+    EXPECT_FALSE(window->Files->isEnabled());
+    EXPECT_EQ(window->windowTitle(), "Rombard");
+}
+
+// An emulator folder and a game whose names are not valid UTF-8, from the scan to the
+// bytes the started emulator receives.
+TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
+    const QByteArray oddFolder("emus \xe9\xff"), oddGame("bad\xff\xfename.smc");
+    const QString base = emu.path() + QLatin1Char('/') + decodeName(oddFolder);
+    const raw::RemoveTree cleanup(base);
+    ASSERT_TRUE(raw::mkdir(base));
+    ASSERT_TRUE(raw::mkdir(base + QStringLiteral("/roms")));
+    const QString zsnes = base + QStringLiteral("/zsnes");
+    ASSERT_TRUE(raw::link(QStringLiteral(RECORD_ARGV_PROGRAM), zsnes));
+    ASSERT_TRUE(raw::write(base + QStringLiteral("/roms/") + decodeName(oddGame), "rom"));
+    EXPECT_EQ(ScanCatalogue(base + QLatin1Char('/')).size(), 1);
+
+    platform::DesktopShell realShell(QString{}, QString{});
+    MainWindowServices s;
+    s.settings = &settings;
+    s.shell = &realShell;
+    s.processes = &processes;
+    s.dialogs = &dialogs;
+    s.keystrokes = &keystrokes;
+    s.volumes = &volumes;
+    s.singleInstance = &single;
+    s.programFolder = base;
+    s.dpi = 96;
+    window = std::make_unique<formMain>(s);
+    ASSERT_TRUE(window->Form_Load());
+    ASSERT_EQ(items(), QStringList{"zsnes.exe:1"});
+    ASSERT_EQ(window->Files->ListCount(), 1);
+    EXPECT_EQ(raw::bytes(window->Files->FileName()), oddGame);
+
+    window->LaunchSelected();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return raw::exists(zsnes + QStringLiteral(".argv")); }, 10000));
+    const QList<QByteArray> recorded = raw::recorded(zsnes);
+    ASSERT_EQ(recorded.size(), 2);
+    EXPECT_EQ(recorded.at(1), raw::bytes(emu.path()) + '/' + oddFolder + "/roms/" + oddGame);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// Names that are not valid UTF-8 reach other programs and the disk byte for byte: starting
+// a program, opening a document, renaming, trashing, and the settings that keep a folder.
+
+#include "platform/DesktopShell.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "platform/LocalSingleInstance.h"
+#include "platform/ProcessSpawn.h"
+#include "platform/SettingsStore.h"
+#include "platform/Trash.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::decodeName;
+
+// A folder and a game whose names hold bytes that are not UTF-8 (Latin-1, Shift-JIS).
+const QByteArray kOddFolder("emu \xe9\xff");
+const QByteArray kOddGame("bad\xff\xfename.smc");
+
+// The stand-in emulator, linked into `folder` under `name`.
+QString standIn(const QString& folder, const QString& name) {
+    const QString path = folder + QLatin1Char('/') + name;
+    EXPECT_TRUE(raw::link(QStringLiteral(RECORD_ARGV_PROGRAM), path));
+    return path;
+}
+
+bool waitForRecord(const QString& program) {
+    return QTest::qWaitFor([&] { return raw::exists(program + QStringLiteral(".argv")); }, 10000);
+}
+
+TEST(ProgramStart, OddBytesReachTheProgramExactly) {
+    TempFolder t;
+    const raw::RemoveTree cleanup(t.path());
+    const QString folder = t.path() + QLatin1Char('/') + decodeName(kOddFolder);
+    ASSERT_TRUE(raw::mkdir(folder));
+    const QString program = standIn(folder, QStringLiteral("zsnes"));
+    const QString game = folder + QLatin1Char('/') + decodeName(kOddGame);
+    ASSERT_TRUE(raw::write(game, "rom"));
+
+    platform::DesktopShell shell(QString{}, QString{});
+    const QStringList args{QStringLiteral("-fs"), game, QStringLiteral("a  b \"c\""),
+                           QStringLiteral("Zelda ゼルダ é"), QString()};
+    ASSERT_TRUE(shell.start({program, args, folder, 1}));
+    ASSERT_TRUE(waitForRecord(program));
+    const QList<QByteArray> expected{raw::bytes(folder),
+                                     "-fs",
+                                     raw::bytes(t.path()) + '/' + kOddFolder + '/' + kOddGame,
+                                     "a  b \"c\"",
+                                     "Zelda ゼルダ é",
+                                     ""};
+    EXPECT_EQ(raw::recorded(program), expected);
+}
+
+TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {
+    TempFolder t;
+    const QString program = standIn(t.path(), QStringLiteral("emu"));
+    const QString notExecutable = t.write("plain.exe", "not a program");
+    struct Case {
+        const char* what;
+        QByteArray program, folder;
+        bool starts;
+    };
+    const Case cases[] = {
+        {"missing program", raw::bytes(t.file("missing")), {}, false},
+        {"not executable", raw::bytes(notExecutable), {}, false},
+        {"missing working folder", raw::bytes(program), raw::bytes(t.file("gone")), false},
+        {"empty", {}, {}, false},
+        {"found through PATH", "true", {}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::spawnDetached(c.program, {}, c.folder).has_value(), c.starts) << c.what;
+
+    // The process poll reads /proc: an ended emulator left as a zombie would look as if it
+    // still ran, and the launcher would never come back.
+    const auto pid = platform::spawnDetached(raw::bytes(program), {"x"});
+    ASSERT_TRUE(pid.has_value());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(*pid)); }, 10000));
+}
+
+TEST(DesktopShell, OpensALocalDocumentByItsOwnBytes) {
+    TempFolder t;
+    const raw::RemoveTree cleanup(t.path());
+    const QString opener = standIn(t.path(), QStringLiteral("opener"));
+    const QString game = t.path() + QLatin1Char('/') + decodeName(kOddGame);
+    ASSERT_TRUE(raw::write(game, "rom"));
+    platform::DesktopShell shell(QString{}, opener);
+    ASSERT_TRUE(shell.open(game));
+    ASSERT_TRUE(waitForRecord(opener));
+    const QList<QByteArray> recorded = raw::recorded(opener);
+    ASSERT_EQ(recorded.size(), 2);
+    EXPECT_EQ(recorded.at(1), raw::bytes(t.path()) + '/' + kOddGame);
+    EXPECT_FALSE(shell.open(QString()));
+}
+
+TEST(FileOperations, RenamesAndTrashesOddNamesByTheirBytes) {
+    TempFolder t;
+    const raw::RemoveTree cleanup(t.path());
+    const QString odd = t.path() + QLatin1Char('/') + decodeName(kOddGame);
+    const QString trash = t.file("home/Trash");
+    platform::LocalFileOperations ops(platform::TrashPlaces{trash, false});
+
+    // Renamed there and back: the bytes on disk are the ones the name stands for.
+    ASSERT_TRUE(raw::write(odd, "first"));
+    EXPECT_TRUE(ops.rename(odd, t.file("good.smc")));
+    EXPECT_EQ(t.read("good.smc"), "first");
+    EXPECT_TRUE(ops.rename(t.file("good.smc"), odd));
+    EXPECT_EQ(raw::read(odd), "first");
+
+    // Trashed twice under the same name: two entries, each restorable from its info file.
+    EXPECT_TRUE(ops.remove(odd));
+    EXPECT_FALSE(raw::exists(odd));
+    ASSERT_TRUE(raw::write(odd, "second"));
+    EXPECT_TRUE(ops.remove(odd));
+    EXPECT_FALSE(raw::exists(odd));
+    const QString files = trash + QStringLiteral("/files/"),
+                  info = trash + QStringLiteral("/info/");
+    const QString again = decodeName(kOddGame + ".2");
+    EXPECT_EQ(raw::read(files + decodeName(kOddGame)), "first");
+    EXPECT_EQ(raw::read(files + again), "second");
+    const QByteArray path = raw::bytes(t.path()).toPercentEncoding("/") + "/bad%FF%FEname.smc";
+    for (const QString& entry : {decodeName(kOddGame), again}) {
+        const QList<QByteArray> lines = raw::read(info + entry + ".trashinfo").split('\n');
+        ASSERT_EQ(lines.size(), 4) << entry.toStdString();
+        EXPECT_EQ(lines.at(0), "[Trash Info]");
+        EXPECT_EQ(lines.at(1), "Path=" + path);
+        EXPECT_TRUE(
+            QDateTime::fromString(QString::fromLatin1(lines.at(2).mid(13)), Qt::ISODate).isValid())
+            << lines.at(2).toStdString();
+        EXPECT_TRUE(lines.at(2).startsWith("DeletionDate="));
+    }
+
+    // No trash that can take it: deleted instead, and only that file.
+    ASSERT_TRUE(raw::write(odd, "third"));
+    const QString blocked = t.write("not-a-folder", "x") + QStringLiteral("/Trash");
+    EXPECT_FALSE(platform::moveToTrash(odd, {blocked, false}));
+    EXPECT_EQ(raw::read(odd), "third");
+    platform::LocalFileOperations deleting(platform::TrashPlaces{blocked, false});
+    EXPECT_TRUE(deleting.remove(odd));
+    EXPECT_FALSE(raw::exists(odd));
+    EXPECT_EQ(QDir(t.path()).entryList(QDir::Files), QStringList{"not-a-folder"});
+}
+
+TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
+    char cwd[4096];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    const QString here = decodeName(cwd);
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    struct Case {
+        QByteArray argv0;
+        QString folder;
+    };
+    const Case cases[] = {
+        {"/emu/" + kOddFolder + "/rombard", "/emu/" + decodeName(kOddFolder)},
+        {"/emu/./x/../rombard", "/emu"},
+        {"/rombard", "/"},
+        {"sub/rombard", here + "/sub"},
+        {"rombard", QFileInfo(self).path()},  // through PATH: where it really is
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::programFolderFromArgv0(c.argv0.constData()), c.folder)
+            << c.argv0.toStdString();
+
+    const char* argv[] = {"rombard", kOddGame.constData(), "/roms/é"};
+    EXPECT_EQ(platform::argumentsFromArgv(3, argv),
+              (QStringList{decodeName(kOddGame), QStringLiteral("/roms/é")}));
+    EXPECT_EQ(platform::encodeName(platform::argumentsFromArgv(3, argv).at(0)), kOddGame);
+}
+
+TEST(Settings, AFolderWithOddBytesIsStoredAsItsBytes) {
+    TempFolder dir;
+    platform::IniSettingsStore store(dir.path());
+    const QString folder = QStringLiteral("/roms/") + decodeName(kOddFolder);
+    store.saveSetting("Rombard", "zsnes.exe", "roms", folder);
+    store.saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
+    EXPECT_EQ(store.getSetting("Rombard", "zsnes.exe", "roms", ""), folder);
+    EXPECT_EQ(store.getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
+    // What the next run reads is the file: it must not hold the replacement character.
+    const QByteArray text = dir.read("Rombard/Rombard.conf");
+    EXPECT_FALSE(text.contains("\xef\xbf\xbd")) << text.toStdString();
+    EXPECT_TRUE(text.contains("cmdline=-fs \xc3\xa9")) << text.toStdString();
+}
+
+TEST(LocalSingleInstance, OneServerPerDesktopSession) {
+    using platform::LocalSingleInstance;
+    struct Case {
+        QString runtime, display, name;
+    };
+    const Case cases[] = {
+        {"/run/user/1000", ":0", "/run/user/1000/Rombard-_0"},
+        {"/run/user/1000", ":1", "/run/user/1000/Rombard-_1"},
+        {"/run/user/1000", "wayland-0", "/run/user/1000/Rombard-wayland-0"},
+        {"", ":0", "/tmp/Rombard-1000-_0"},
+        {"", "localhost:10.0", "/tmp/Rombard-1000-localhost_10.0"},
+        {"", "", "/tmp/Rombard-1000"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LocalSingleInstance::serverNameFor(c.runtime, "/tmp", 1000, c.display), c.name);
+    // Another user in the shared temporary folder is another copy too.
+    EXPECT_NE(LocalSingleInstance::serverNameFor("", "/tmp", 1001, ":0"),
+              LocalSingleInstance::serverNameFor("", "/tmp", 1000, ":0"));
+
+    // Two sessions side by side: each copy is the first of its own.
+    TempFolder runtime;
+    LocalSingleInstance first(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
+    first.listen([](const QString&) {});
+    LocalSingleInstance sameSession(
+        LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
+    LocalSingleInstance otherSession(
+        LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":1"));
+    EXPECT_TRUE(sameSession.anotherIsRunning("x"));
+    EXPECT_FALSE(otherSession.anotherIsRunning("x"));
+}
+
+}  // namespace

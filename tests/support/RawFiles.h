@@ -1,0 +1,84 @@
+#pragma once
+
+// Files whose names are not valid UTF-8, made and read with their own bytes (QFile would
+// spell such a name as another one).
+
+#include "platform/FileNames.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QString>
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdio>
+
+namespace raw {
+
+inline QByteArray bytes(const QString& path) {
+    return platform::encodeName(path);
+}
+
+// Writes a file at `path` (a decoded name); true when it was written whole.
+inline bool write(const QString& path, const QByteArray& content) {
+    const int fd = ::open(bytes(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = ::write(fd, content.constData(), size_t(content.size())) == content.size();
+    return ::close(fd) == 0 && ok;
+}
+
+inline QByteArray read(const QString& path) {
+    QByteArray out;
+    const int fd = ::open(bytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        out.append(buffer, n);
+    ::close(fd);
+    return out;
+}
+
+inline bool exists(const QString& path) {
+    struct stat st;
+    return ::lstat(bytes(path).constData(), &st) == 0;
+}
+
+inline bool mkdir(const QString& path) {
+    return ::mkdir(bytes(path).constData(), 0755) == 0;
+}
+
+inline bool link(const QString& target, const QString& path) {
+    return ::symlink(bytes(target).constData(), bytes(path).constData()) == 0;
+}
+
+// What the stand-in emulator (tests/programs/record_argv) recorded when started as
+// `program`: its working folder, then each argument.
+inline QList<QByteArray> recorded(const QString& program) {
+    QList<QByteArray> parts = read(program + QStringLiteral(".argv")).split('\0');
+    if (!parts.isEmpty()) parts.removeLast();  // after the last NUL
+    return parts;
+}
+
+// Removes a folder and all it holds by their bytes on destruction. QTemporaryDir cannot
+// remove a name that is not valid UTF-8 and would leave the folder behind.
+class RemoveTree {
+public:
+    explicit RemoveTree(QString folder) : m_folder(std::move(folder)) {}
+    ~RemoveTree() {
+        ::nftw(
+            bytes(m_folder).constData(),
+            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
+            FTW_DEPTH | FTW_PHYS);
+    }
+    RemoveTree(const RemoveTree&) = delete;
+    RemoveTree& operator=(const RemoveTree&) = delete;
+
+private:
+    QString m_folder;
+};
+
+}  // namespace raw

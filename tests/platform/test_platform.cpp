@@ -80,7 +80,7 @@ TEST(FileOperations, CaseInsensitiveResolveRenameAndRemove) {
     TempFolder dir;
     dir.write("Sonic.SMD", "abc");
     dir.write("other.smd", "x");
-    platform::LocalFileOperations ops;
+    platform::LocalFileOperations ops(platform::TrashPlaces{dir.file("Trash"), false});
 
     EXPECT_EQ(ops.resolve(dir.file("sonic.smd")), dir.file("Sonic.SMD"));
     EXPECT_FALSE(ops.resolve(dir.file("nope.smd")).has_value());
@@ -95,6 +95,7 @@ TEST(FileOperations, CaseInsensitiveResolveRenameAndRemove) {
 
     EXPECT_TRUE(ops.remove(dir.file("OTHER.SMD")));
     EXPECT_FALSE(dir.exists("other.smd"));
+    EXPECT_EQ(dir.read("Trash/files/other.smd"), "x");
     EXPECT_FALSE(ops.remove(dir.file("other.smd")));
 }
 

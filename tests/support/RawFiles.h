@@ -22,7 +22,6 @@ inline QByteArray bytes(const QString& path) {
     return platform::encodeName(path);
 }
 
-// Writes a file at `path` (a decoded name); true when it was written whole.
 inline bool write(const QString& path, const QByteArray& content) {
     const int fd = ::open(bytes(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;

@@ -88,9 +88,4 @@ bool isExecutableFile(const QString& path) {
     return isRegularFile(path) && ::access(encodeName(path).constData(), X_OK) == 0;
 }
 
-bool isFolder(const QString& path) {
-    struct stat st;
-    return statPath(path, &st) && S_ISDIR(st.st_mode);
-}
-
 }  // namespace platform

@@ -43,6 +43,5 @@ private:
 // What a path names, asked of the system with the path's own bytes; links are followed.
 bool isRegularFile(const QString& path);
 bool isExecutableFile(const QString& path);
-bool isFolder(const QString& path);
 
 }  // namespace platform

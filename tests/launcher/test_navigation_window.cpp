@@ -9,10 +9,12 @@
 #include <QAbstractItemView>
 #include <QDirIterator>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTreeView>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -292,16 +294,33 @@ TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + other.path() + "/roms/"));
 }
 
-TEST_F(NavigationTest, RightClickOpensTheListedFolderLeftClickDoesNot) {
+TEST_F(NavigationTest, RightClickOpensTheListedFolderAndHeadersSort) {
     program("zsnes");
-    roms({"a.smc"});
+    emu.write("roms/b.smc", "xxx");
+    emu.write("roms/a.smc", "x");
+    emu.write("roms/c.smc", "xx");
     start(Shown::Yes);
-    QWidget* surface = window->Files->currentView()->viewport();
-    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(20, 30));
+    auto* view = qobject_cast<QTreeView*>(window->Files->currentView());
+    ASSERT_NE(view, nullptr);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
     EXPECT_TRUE(shell.opened.isEmpty());
-    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(20, 30));
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(20, 5));
     EXPECT_EQ(shell.opened, QStringList{sub("roms/")});
     EXPECT_TRUE(shell.started.isEmpty());
+
+    const auto names = [&] {
+        QStringList out;
+        for (int i = 0; i < window->Files->ListCount(); ++i)
+            out << window->Files->List(i);
+        return out;
+    };
+    QHeaderView* header = view->header();
+    const QPoint size(header->sectionViewportPosition(1) + header->sectionSize(1) / 2,
+                      header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, size);
+    EXPECT_EQ(names(), QStringList({"a.smc", "c.smc", "b.smc"}));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, size);
+    EXPECT_EQ(names(), QStringList({"b.smc", "c.smc", "a.smc"}));
 }
 
 }  // namespace

@@ -116,25 +116,6 @@ TEST(FolderNavigation, KeysOfTheFolderListInTwoSteps) {
         EXPECT_EQ(FolderListKey(key, c.filesEmpty, c.atRoot), c.move) << c.key;
         EXPECT_EQ(key, c.keyAfter) << c.key;
     }
-    struct Plain {
-        NavigationMove (*handler)(int&);
-        int key;
-        M move;
-    };
-    const Plain plain[] = {
-        {DriveListKey, 37, M::FocusFiles},
-        {DriveListKey, 39, M::FocusFolders},
-        {DriveListKey, 40, M::None},
-        {BrowseButtonKey, 37, M::FocusCommandLine},
-        {BrowseButtonKey, 8, M::FocusCommandLine},
-        {BrowseButtonKey, 39, M::FocusFiles},
-        {BrowseButtonKey, 13, M::None},
-    };
-    for (const Plain& p : plain) {
-        int key = p.key;
-        EXPECT_EQ(p.handler(key), p.move) << p.key;
-        EXPECT_EQ(key, p.move == M::None ? p.key : 0) << p.key;
-    }
 }
 
 // The frame and picture of a 10485 x 7110 window split at 6291, and of a larger one.

@@ -74,24 +74,6 @@ TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
     ::rmdir(latin1.constData());
 }
 
-TEST(FolderNavigation, RowsAreAncestorsThenSubFolders) {
-    TempFolder t;
-    t.mkdir("games/snes");
-    t.mkdir("games/NES");
-    const QString games = t.path() + "/games";
-    const FolderRows listed = RowsOf(games + '/');
-    const QStringList ancestors = AncestorsOf(games);
-    ASSERT_EQ(listed.rows.size(), ancestors.size() + 2);
-    EXPECT_EQ(listed.current, ancestors.size() - 1);
-    EXPECT_EQ(listed.rows.first(), (FolderRow{"/", "/", 0, true}));
-    EXPECT_EQ(listed.rows.at(listed.current), (FolderRow{games, "games", listed.current, true}));
-    const int depth = int(ancestors.size());
-    EXPECT_EQ(listed.rows.at(depth), (FolderRow{games + "/NES", "NES", depth, false}));
-    EXPECT_EQ(listed.rows.at(depth + 1), (FolderRow{games + "/snes", "snes", depth, false}));
-    EXPECT_EQ(RowsOf("/").rows.first().path, "/");
-    EXPECT_EQ(RowsOf("/").current, 0);
-}
-
 TEST(FolderNavigation, KeysOfTheFolderListInTwoSteps) {
     using M = NavigationMove;
     struct Case {

@@ -50,6 +50,10 @@ bool CanEnterFolder(const QString& path) {
            ::access(encoded.constData(), X_OK) == 0;
 }
 
+bool CanListFolder(const QString& path) {
+    return CanEnterFolder(path) && ::access(platform::encodeName(path).constData(), R_OK) == 0;
+}
+
 QStringList SubFolderNames(const QString& folder) {
     struct DirCloser {
         void operator()(DIR* d) const { ::closedir(d); }

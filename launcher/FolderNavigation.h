@@ -24,6 +24,8 @@ QStringList AncestorsOf(const QString& folder);
 // not. Names go to the system as the bytes they came from, so folders whose names are not
 // UTF-8 can be entered too.
 bool CanEnterFolder(const QString& path);
+// ... and its entries can be read.
+bool CanListFolder(const QString& path);
 
 // The folder's sub-folders, sorted by name without regard to letter case. Hidden ones
 // (a leading "." or listed in the folder's ".hidden") are left out, and so are links that

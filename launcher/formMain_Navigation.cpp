@@ -137,7 +137,8 @@ QString formMain::dirListList(int index) const {
 void formMain::driveList_Change() {
     // A volume gone or unreadable since the list was filled leaves the folder list where
     // it was, and the drive list goes back to the volume that folder is on.
-    if (!setDirListPath(AddBackslash(Drive())))
+    const QString root = AddBackslash(Drive());
+    if (!CanListFolder(root) || !setDirListPath(root))
         setDrive(m_services.volumes->rootOf(AddBackslash(m_dirListPath)));
 }
 

@@ -52,7 +52,7 @@ TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
     const QByteArray latin1 = QFile::encodeName(root) + "caf\xe9";
     ASSERT_EQ(::mkdir(latin1.constData(), 0755), 0);
     ASSERT_EQ(::mkdir((latin1 + "/nes").constData(), 0755), 0);
-    ::chmod((root + "locked").toUtf8().constData(), 0);
+    ::chmod((root + "locked").toUtf8().constData(), 0311);  // may be entered, not read
 
     const QString cafe = platform::decodeName("caf\xe9");
     EXPECT_EQ(SubFolderNames(t.path()),
@@ -62,8 +62,10 @@ TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
     EXPECT_EQ(SubFolderNames(root + cafe), QStringList{"nes"});
     // A folder that cannot be read shows nothing (the superuser reads it all the same); one
     // that is gone cannot be entered.
+    EXPECT_TRUE(CanEnterFolder(root + "locked"));
     if (::geteuid() != 0) {
         EXPECT_EQ(SubFolderNames(root + "locked"), QStringList());
+        EXPECT_FALSE(CanListFolder(root + "locked"));
     }
     EXPECT_FALSE(CanEnterFolder(root + "gone"));
     EXPECT_FALSE(CanEnterFolder(root + "notes.txt"));

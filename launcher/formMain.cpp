@@ -71,7 +71,6 @@ void formMain::createControls() {
     driveList->setObjectName(QStringLiteral("driveList"));
     dirList = new QListWidget(this);
     dirList->setObjectName(QStringLiteral("dirList"));
-    driveList->addItems(m_services.volumes->roots());
     driveList->hide();
     dirList->hide();
 
@@ -164,6 +163,7 @@ void formMain::connectEvents() {
     for (QObject* o : std::initializer_list<QObject*>{cmbEmu, txtCommandLine, frmShot, imgShot,
                                                       lblTitle, lblCredits})
         o->installEventFilter(this);
+    connectNavigation();
 }
 
 bool formMain::eventFilter(QObject* watched, QEvent* event) {
@@ -188,6 +188,8 @@ bool formMain::routeKey(QObject* watched, QKeyEvent* key) {
     const int code = VirtualKeyCode(key->key(), key->modifiers());
     int KeyCode = code;
     int Shift = ShiftState(key->modifiers());
+    if (watched == dirList || watched == driveList || watched == btnBrowse)
+        return routeNavigationKey(watched, code, Shift);
     if (watched == cmbEmu) {
         cmbEmu_KeyDown(KeyCode, Shift);
         return code != 0 && KeyCode == 0;

@@ -18,6 +18,7 @@ class QPushButton;
 class QTimer;
 class ucListView;
 class ucPictureBox;
+struct ListsLayout;
 
 namespace platform {
 class Dialogs;
@@ -86,6 +87,25 @@ public:
 
     // Folder navigation.
     void ToggleFolderLists();
+    void driveList_Change();
+    void dirList_Change();
+    void driveList_KeyDown(int& KeyCode, int& Shift);
+    void dirList_KeyDown(int& KeyCode, int& Shift);
+    void btnBrowse_KeyDown(int& KeyCode, int& Shift);
+    void btnBrowse_Click();
+    void Files_ColumnClick(int& Column);
+    void Files_MouseDown(int Button, int Shift, float x, float y);
+    // The drive list's volume root (ends in "/"). Setting it raises no Change.
+    QString Drive() const;
+    void setDrive(const QString& root);
+    // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
+    // again; a folder that cannot be entered leaves everything as it was (false). Change
+    // follows when the folder differs.
+    QString dirListPath() const;
+    bool setDirListPath(const QString& path);
+    void dirListRefresh();
+    // Full path of row `index`; the folder itself for -1.
+    QString dirListList(int index) const;
 
     // File commands of the list's keys; each returns false when the key ends without
     // the closing step (a cancelled prompt).
@@ -157,8 +177,14 @@ private:
     void saveSetting(const QString& key, const QString& value);
     void showFileCount();
     void focusFiles();
+    void connectNavigation();
+    void fillDrives();
+    bool atVolumeRoot() const;
+    bool routeNavigationKey(QObject* watched, int KeyCode, int Shift);
+    void applyListsLayout(const ListsLayout& layout);
 
     MainWindowServices m_services;
     DesignSizes m_design;
     QHash<const QWidget*, TwipRect> m_twips;
+    QString m_dirListPath;
 };

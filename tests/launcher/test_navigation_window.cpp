@@ -1,0 +1,326 @@
+// The drive and folder lists in the window: the browsing layout, the keyboard walk between
+// folders, the folder picker and the file list's right click.
+
+#include "WindowFixture.h"
+#include "launcher/FolderNavigation.h"
+#include "launcher/ucPictureBox.h"
+#include "platform/FileNames.h"
+
+#include <QAbstractItemView>
+#include <QDirIterator>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeView>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class NavigationTest : public WindowTest {
+protected:
+    QWidget* focused() const { return QApplication::focusWidget(); }
+    bool onFiles() const { return window->Files->isAncestorOf(focused()); }
+    void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(w, key, mods);
+    }
+    void escapeOnFiles() {
+        int key = 27, shift = 0;
+        window->Files_KeyDown(key, shift);
+    }
+    // Highlights the row of `path` the way a user does, with Down from the folder itself.
+    void downTo(const QString& path) {
+        for (int i = 0; i < window->dirList->count(); ++i) {
+            if (window->dirListList(window->dirList->currentRow()) == path) return;
+            press(window->dirList, Qt::Key_Down);
+        }
+        FAIL() << "no row " << path.toStdString();
+    }
+    QString sub(const QString& relative) const { return emu.path() + '/' + relative; }
+};
+
+// At 96 dpi 60 twips are 4 pixels: the list sits just right of the frame's left edge.
+TEST_F(NavigationTest, EscapeOpensTheBrowsingLayoutAndClosesItOnTheFolderReached) {
+    program("zsnes");
+    roms({"a.smc"});
+    emu.write("games/b.smc");
+    start(Shown::Yes);
+    for (const QSize size : {QSize(699, 474), QSize(1000, 700)}) {
+        SCOPED_TRACE(size.width());
+        window->resize(size);
+        const QRect frame = window->frmShot->geometry();
+        escapeOnFiles();
+        EXPECT_TRUE(window->dirList->isVisible());
+        EXPECT_TRUE(window->driveList->isVisible());
+        EXPECT_EQ(window->dirListPath(), sub("roms"));
+        EXPECT_EQ(window->Drive(), "/");
+        const QRect files = window->Files->geometry();
+        EXPECT_EQ(files.topLeft(), QPoint(frame.left() + 4, 0));
+        EXPECT_EQ(files.width(), frame.width());
+        // No picture for the game: the list takes 0.6 of the frame.
+        EXPECT_NEAR(files.height(), frame.height() * 0.6, 1);
+        EXPECT_EQ(window->imgShot->geometry(),
+                  QRect(0, files.height(), frame.width(), frame.height() - files.height()));
+        EXPECT_EQ(window->lblTitle->y(), files.height() + 4);
+
+        window->setDirListPath(sub("games"));
+        EXPECT_EQ(window->Files->path(), sub("games/"));  // listed at once, lists still open
+        escapeOnFiles();
+        EXPECT_FALSE(window->dirList->isVisible());
+        EXPECT_EQ(window->Files->path(), sub("games/"));
+        EXPECT_EQ(window->Files->geometry(), QRect(0, 0, window->dirList->width(), frame.height()));
+        EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
+        window->SelectRomFolder(sub("roms"));
+    }
+}
+
+// From the listed folder to another folder of games and back, keys only; the second
+// Escape comes from the folder list itself.
+TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
+    program("zsnes");
+    roms({"a.smc"});
+    emu.write("games/nes/b.nes");
+    emu.write("games/snes/c.smc");
+    emu.write("games/snes/d.smc");
+    start(Shown::Active);
+    window->Files->setFocus();
+    press(focused(), Qt::Key_Escape);
+    ASSERT_TRUE(window->dirList->isVisible());
+    EXPECT_TRUE(onFiles());
+    // Shift alone keeps the focus in the command line box; its Escape hands it on.
+    press(focused(), Qt::Key_Right, Qt::ShiftModifier);
+    ASSERT_EQ(focused(), window->txtCommandLine);
+    press(window->txtCommandLine, Qt::Key_Escape);
+    ASSERT_EQ(focused(), window->dirList);
+
+    press(window->dirList, Qt::Key_Left);  // not a volume root: up one level
+    EXPECT_EQ(window->dirListPath(), emu.path());
+    EXPECT_EQ(window->Files->ListCount(), 0);
+    downTo(sub("games"));
+    press(window->dirList, Qt::Key_Right);  // the file list is empty: opens
+    EXPECT_EQ(window->dirListPath(), sub("games"));
+    downTo(sub("games/snes"));
+    press(window->dirList, Qt::Key_Right);
+    EXPECT_EQ(window->dirListPath(), sub("games/snes"));
+    EXPECT_EQ(window->Files->ListCount(), 2);
+    press(window->dirList, Qt::Key_Right);  // files listed: Right goes to them
+    EXPECT_TRUE(onFiles());
+    press(focused(), Qt::Key_Escape);
+    EXPECT_FALSE(window->dirList->isVisible());
+    EXPECT_EQ(window->Files->path(), sub("games/snes/"));
+    EXPECT_TRUE(onFiles());
+
+    press(focused(), Qt::Key_Escape);
+    EXPECT_EQ(window->dirListPath(), sub("games/snes"));
+    window->dirList->setFocus();
+    press(window->dirList, Qt::Key_Backspace);
+    press(window->dirList, Qt::Key_Left);
+    EXPECT_EQ(window->dirListPath(), emu.path());
+    downTo(sub("roms"));
+    press(window->dirList, Qt::Key_Return);
+    press(window->dirList, Qt::Key_Escape);
+    EXPECT_FALSE(window->dirList->isVisible());
+    EXPECT_EQ(window->Files->path(), sub("roms/"));
+    EXPECT_EQ(window->Files->ListCount(), 1);
+    EXPECT_TRUE(onFiles());
+}
+
+TEST_F(NavigationTest, LeftAtAVolumeRootReachesTheDrivesAndTheirArrowsLeadOn) {
+    program("zsnes");
+    roms({"a.smc"});
+    volumes.rootList = {"/", emu.path() + '/'};
+    start(Shown::Active);
+    escapeOnFiles();
+    window->dirList->setFocus();
+    press(window->dirList, Qt::Key_Left);
+    EXPECT_EQ(window->dirListPath(), emu.path());
+    EXPECT_EQ(focused(), window->dirList);
+    press(window->dirList, Qt::Key_Left);  // a volume root now
+    EXPECT_EQ(window->dirListPath(), emu.path());
+    EXPECT_EQ(focused(), window->driveList);
+    press(window->driveList, Qt::Key_Right);
+    EXPECT_EQ(focused(), window->dirList);
+    window->driveList->setFocus();
+    press(window->driveList, Qt::Key_Left);
+    EXPECT_TRUE(onFiles());
+
+    struct Case {
+        Qt::Key key;
+        QWidget* lands;  // null: the file list
+    };
+    const Case cases[] = {{Qt::Key_Left, window->txtCommandLine},
+                          {Qt::Key_Backspace, window->txtCommandLine},
+                          {Qt::Key_Right, nullptr}};
+    for (const Case& c : cases) {
+        window->btnBrowse->setFocus();
+        press(window->btnBrowse, c.key);
+        if (c.lands)
+            EXPECT_EQ(focused(), c.lands) << c.key;
+        else
+            EXPECT_TRUE(onFiles()) << c.key;
+    }
+}
+
+// A volume listed when the lists opened but gone when picked changes nothing; "/" is
+// always there, and going up from it stays there.
+TEST_F(NavigationTest, DriveChangesAndTheTopOfTheTree) {
+    program("zsnes");
+    roms({"a.smc"});
+    volumes.rootList = {"/", "/no-such-volume-rombard/"};
+    start(Shown::Active);
+    escapeOnFiles();
+    ASSERT_EQ(window->driveList->count(), 2);
+    window->driveList->setCurrentIndex(1);
+    EXPECT_EQ(window->dirListPath(), sub("roms"));
+    EXPECT_EQ(window->Drive(), "/");
+    window->setDrive("/no-such-volume-rombard/");
+    window->driveList->setCurrentIndex(0);
+    EXPECT_EQ(window->dirListPath(), "/");
+    EXPECT_EQ(window->Files->path(), "/");
+    window->dirList->setFocus();
+    press(window->dirList, Qt::Key_Backspace);
+    EXPECT_EQ(window->dirListPath(), "/");
+    press(window->dirList, Qt::Key_Left);
+    EXPECT_EQ(focused(), window->driveList);
+}
+
+// Folders that are many, vanish, loop or have names that are not UTF-8 are shown as far as
+// they can be read; nothing on disk changes. (Twenty thousand sub-folders: bench_navigation.)
+TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
+    program("zsnes");
+    roms({"a.smc"});
+    const QString many = emu.mkdir("many");
+    for (int i = 0; i < 300; ++i)
+        emu.mkdir(QStringLiteral("many/%1Game %2").arg(QChar(i % 2 ? 'g' : 'G')).arg(i));
+    const QByteArray latin1 = QFile::encodeName(sub("")) + "Jeux fran\xe7";
+    ASSERT_EQ(::mkdir(latin1.constData(), 0755), 0);
+    const int fd = ::creat((latin1 + "/x.smc").constData(), 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ASSERT_EQ(::symlink(".", QFile::encodeName(sub("loop")).constData()), 0);
+    emu.mkdir("soon-gone");
+    start(Shown::Active);
+    // Every name with its modification time; links as links.
+    const auto snapshot = [&] {
+        QStringList out;
+        QDirIterator it(emu.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo f = it.nextFileInfo();
+            out << f.filePath() + ' ' +
+                       (f.isSymLink() ? f.symLinkTarget()
+                                      : QString::number(f.lastModified().toMSecsSinceEpoch()));
+        }
+        out.sort();
+        return out;
+    };
+    const QStringList before = snapshot();
+    escapeOnFiles();
+
+    ASSERT_TRUE(window->setDirListPath(many));
+    const int ancestors = int(AncestorsOf(many).size());
+    ASSERT_EQ(window->dirList->count(), ancestors + 300);
+    EXPECT_EQ(window->dirListList(ancestors), many + "/GGame 0");
+    EXPECT_EQ(window->dirListList(ancestors + 1), many + "/gGame 1");
+
+    const QString french = sub(platform::decodeName("Jeux fran\xe7"));
+    ASSERT_TRUE(window->setDirListPath(french));
+    EXPECT_EQ(window->Files->ListCount(), 1);
+
+    ASSERT_TRUE(window->setDirListPath(sub("loop/loop/loop")));
+    EXPECT_EQ(window->dirListPath(), sub("loop/loop/loop"));
+
+    ASSERT_TRUE(window->setDirListPath(sub("soon-gone")));
+    ASSERT_EQ(::rmdir(QFile::encodeName(sub("soon-gone")).constData()), 0);
+    window->dirListRefresh();
+    EXPECT_EQ(window->dirList->count(), AncestorsOf(sub("soon-gone")).size());
+    EXPECT_FALSE(window->setDirListPath(sub("soon-gone")));
+    window->dirList->setFocus();
+    press(window->dirList, Qt::Key_Backspace);
+    EXPECT_EQ(window->dirListPath(), emu.path());
+    press(window->dirList, Qt::Key_Escape);
+    EXPECT_EQ(window->Files->path(), sub("roms/"));  // nothing to list there: the roms
+
+    QStringList expected = before;
+    expected.removeIf([](const QString& line) { return line.contains("/soon-gone "); });
+    EXPECT_EQ(snapshot(), expected);
+    // The temporary folder's own clean-up cannot name what is not UTF-8.
+    ::unlink((latin1 + "/x.smc").constData());
+    ::rmdir(latin1.constData());
+}
+
+TEST_F(NavigationTest, BrowseButtonPointsTheListOrAdoptsAnEmulatorFolder) {
+    program("zsnes");
+    roms({"a.smc"});
+    const QString games = emu.mkdir("games");
+    emu.write("games/b.smc");
+    start(Shown::Yes);
+    program("snes9x");  // arrives later: only a rescan would find it
+
+    const int writes = int(settings.writes().size());
+    window->btnBrowse_Click();  // cancelled
+    ASSERT_EQ(dialogs.folderPicks.size(), 1);
+    // The fake keeps the picker's title as the text and its start folder as the title.
+    EXPECT_EQ(dialogs.folderPicks[0].text, "Select Emulator/ROMs folder:");
+    EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
+    EXPECT_EQ(settings.writes().size(), writes);
+    EXPECT_EQ(window->Files->path(), sub("roms/"));
+
+    dialogs.folderAnswers = {games};
+    QTest::mouseClick(window->btnBrowse, Qt::LeftButton);
+    EXPECT_EQ(window->Files->path(), games + '/');
+    EXPECT_EQ(window->cmbEmu->count(), 1);
+    EXPECT_EQ(window->EmulatorFolder, folder());
+    EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + games + '/'));
+}
+
+TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
+    TempFolder other;
+    const QString zsnes = other.write("zsnes", "#!/bin/sh\n");
+    QFile::setPermissions(zsnes, QFile::permissions(zsnes) | QFile::ExeOwner);
+    other.write("roms/a.smc");
+    start();
+    ASSERT_TRUE(window->CurrentEmulator.isEmpty());
+    dialogs.folderAnswers = {other.path()};
+    window->btnBrowse_Click();
+    EXPECT_EQ(window->EmulatorFolder, other.path() + '/');
+    EXPECT_EQ(window->CurrentEmulator, "zsnes.exe");
+    EXPECT_EQ(window->Files->path(), other.path() + "/roms/");  // no games in the folder itself
+    EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + other.path() + "/roms/"));
+}
+
+TEST_F(NavigationTest, RightClickOpensTheListedFolderAndHeadersSort) {
+    program("zsnes");
+    emu.write("roms/b.smc", "xxx");
+    emu.write("roms/a.smc", "x");
+    emu.write("roms/c.smc", "xx");
+    start(Shown::Yes);
+    auto* view = qobject_cast<QTreeView*>(window->Files->currentView());
+    ASSERT_NE(view, nullptr);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
+    EXPECT_TRUE(shell.opened.isEmpty());
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(20, 5));
+    EXPECT_EQ(shell.opened, QStringList{sub("roms/")});
+    EXPECT_TRUE(shell.started.isEmpty());
+
+    const auto names = [&] {
+        QStringList out;
+        for (int i = 0; i < window->Files->ListCount(); ++i)
+            out << window->Files->List(i);
+        return out;
+    };
+    QHeaderView* header = view->header();
+    const QPoint size(header->sectionViewportPosition(1) + header->sectionSize(1) / 2,
+                      header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, size);
+    EXPECT_EQ(names(), QStringList({"a.smc", "c.smc", "b.smc"}));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, size);
+    EXPECT_EQ(names(), QStringList({"b.smc", "c.smc", "a.smc"}));
+}
+
+}  // namespace

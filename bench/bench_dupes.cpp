@@ -215,27 +215,19 @@ public:
     std::map<std::string, double> seconds;
 };
 
-// Peak resident memory of a child that does `work`, in KiB.
-template <typename F>
-long childPeak(F work) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        work();
-        ::_exit(0);
-    }
-    int status = 0;
-    struct rusage use {};
-    ::wait4(pid, &status, 0, &use);
-    return use.ru_maxrss;
-}
-
-long jdupesPeak(const std::string& folder) {
+// Peak resident memory, in KiB, of a fresh process running `program` with `args`: this
+// program searching a folder, this program doing nothing, or jdupes.
+long peakOf(const char* program, std::vector<std::string> args) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 1);
         ::dup2(null, 2);
-        ::execlp("jdupes", "jdupes", "-r", "-q", folder.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(program)};
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execvp(program, argv.data());
         ::_exit(127);
     }
     int status = 0;
@@ -248,6 +240,12 @@ long jdupesPeak(const std::string& folder) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // "--peak FOLDER" searches one folder and ends, for the memory figure; "--peak -"
+    // only starts and ends.
+    if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) {
+        if (std::strcmp(argv[2], "-") != 0) benchmark::DoNotOptimize(search(argv[2]));
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     if (std::system("jdupes -v >/dev/null 2>&1") != 0) {
         std::fprintf(stderr, "jdupes is not installed (scripts/test installs it)\n");
@@ -278,13 +276,13 @@ int main(int argc, char** argv) {
         const double ours = reporter.seconds["BM_FindDuplicates" + arg];
         const double theirs = reporter.seconds["BM_Jdupes" + arg];
         if (theirs > 0) worst = std::max(worst, ours / theirs);
-        const long base = childPeak([] {});
-        const long peak = childPeak([i] { benchmark::DoNotOptimize(search(g_folders[i])); });
+        const long base = peakOf("/proc/self/exe", {"--peak", "-"});
+        const long peak = peakOf("/proc/self/exe", {"--peak", g_folders[i]});
         std::printf(
             "%s: peak memory of the search %.1f MB above the process's %.1f MB "
             "(jdupes %.1f MB)\n",
             kPlans[i].label, double(peak - base) / 1024.0, double(base) / 1024.0,
-            double(jdupesPeak(g_folders[i])) / 1024.0);
+            double(peakOf("jdupes", {"-r", "-q", g_folders[i]})) / 1024.0);
     }
     std::filesystem::remove_all(g_root);
     if (!ok) {

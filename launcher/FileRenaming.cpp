@@ -36,6 +36,21 @@ bool taken(platform::FileOperations& files, const QString& from, const QString& 
     return real && !samePath(*real, from);
 }
 
+// Whether another listed game shows `shot` too. Only names beginning with the picture's
+// own name can lead to it.
+bool sharedScreenshot(const QString& shot, const QString& game, const QStringList& listed,
+                      const ScreenshotFinder& findScreenshot) {
+    const QString base = platform::foldName(ChangeExtension(GetFileName(shot), QString()));
+    const QString twin = isJar(game) ? ChangeExtension(game, QStringLiteral(".jad")) : QString();
+    for (const QString& other : listed) {
+        if (other == game || (!twin.isEmpty() && other.compare(twin, Qt::CaseInsensitive) == 0))
+            continue;
+        if (!platform::foldName(other).startsWith(base)) continue;
+        if (findScreenshot(other) == shot) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString& jarPath) {
@@ -55,7 +70,8 @@ bool IsPlainFileName(const QString& name) {
 
 std::optional<QString> RenameGameFile(platform::FileOperations& files, const QString& folder,
                                       const QString& oldName, const QString& newName,
-                                      const ScreenshotFinder& findScreenshot) {
+                                      const ScreenshotFinder& findScreenshot,
+                                      const QStringList& listed) {
     if (newName == oldName || !IsPlainFileName(newName)) return std::nullopt;
     const auto from = files.resolve(folder + oldName);
     if (!from || !files.fileSize(*from)) return std::nullopt;
@@ -63,7 +79,8 @@ std::optional<QString> RenameGameFile(platform::FileOperations& files, const QSt
     // Looked up before anything moves: the lookup goes by the game's current name.
     std::vector<Companion> companions;
     const QString shot = findScreenshot ? findScreenshot(oldName) : QString();
-    if (!shot.isEmpty() && !samePath(shot, *from)) {
+    if (!shot.isEmpty() && !samePath(shot, *from) &&
+        !sharedScreenshot(shot, oldName, listed, findScreenshot)) {
         companions.push_back({shot, [shot](const QString& game) {
                                   return GetFolder(shot) +
                                          ChangeExtension(game, GetExtension(shot));

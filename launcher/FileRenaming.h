@@ -31,10 +31,13 @@ bool IsPlainFileName(const QString& name);
 // "(1)", then "(1)(2)" and so on, until the game's name and the new names of its
 // screenshot and descriptor are all free; a change of letter case only renames in place.
 // The screenshot and descriptor follow; when one of them cannot, the game keeps its old
-// name. Returns the name given, or nothing when nothing was renamed.
+// name. A screenshot that another of the `listed` games shows too (pictures are found by
+// the longest prefix of a name, so variants share one) stays where it is. Returns the
+// name given, or nothing when nothing was renamed.
 std::optional<QString> RenameGameFile(platform::FileOperations& files, const QString& folder,
                                       const QString& oldName, const QString& newName,
-                                      const ScreenshotFinder& findScreenshot);
+                                      const ScreenshotFinder& findScreenshot,
+                                      const QStringList& listed = {});
 
 // The name with the dump tag for the modifier state (Ctrl " [b1]", Alt " [b2]", else
 // " [!]") added before the extension, or removed when the name already holds it.

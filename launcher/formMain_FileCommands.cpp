@@ -128,8 +128,13 @@ void formMain::RenameFile(const QString& oldName, QString& newName, QString& fol
     ok = false;
     if (newName == oldName) return;
     if (folder.isEmpty()) folder = AddBackslash(Files->path());
-    const auto given = RenameGameFile(fileOps(), folder, oldName, newName,
-                                      [this](const QString& game) { return FindScreenshot(game); });
+    QStringList listed;
+    listed.reserve(Files->ListCount());
+    for (int i = 0; i < Files->ListCount(); ++i)
+        listed.append(Files->List(i));
+    const auto given = RenameGameFile(
+        fileOps(), folder, oldName, newName,
+        [this](const QString& game) { return FindScreenshot(game); }, listed);
     if (!given) return;
     newName = *given;
     ok = true;

@@ -142,6 +142,33 @@ TEST(RenameGameFile, NamesTwinsAndClashes) {
     }
 }
 
+TEST(RenameGameFile, APictureOtherListedGamesShowStaysWithThem) {
+    struct Case {
+        QStringList listed;
+        QString from, to;
+        QStringList shotsAfter;
+    };
+    const Case cases[] = {
+        {{"Mario (U).smc", "Mario (E).smc"}, "Mario (U).smc", "Luigi.smc", {"Mario.png"}},
+        {{"Mario (U).smc", "Zelda.smc"}, "Mario (U).smc", "Luigi.smc", {"Luigi.png"}},
+        {{"Mario.jar", "Mario.jad"}, "Mario.jar", "Luigi.jar", {"Luigi.png"}},
+    };
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listed.join(' ').toStdString());
+        TempFolder t;
+        for (const QString& r : c.listed)
+            t.write("roms/" + r, r.toUtf8());
+        const QString shot = t.write("shots/Mario.png");
+        // The longest-prefix search finds one picture for every variant.
+        auto finder = [&](const QString& game) {
+            return game.startsWith("Mario") ? shot : QString();
+        };
+        EXPECT_EQ(RenameGameFile(files, t.file("roms/"), c.from, c.to, finder, c.listed), c.to);
+        EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
+    }
+}
+
 TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
     TempFolder t;
     writeRaw(t.path(), "\xff game.smc", "mine");

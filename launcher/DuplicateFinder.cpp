@@ -176,7 +176,7 @@ bool Search::split(int group) {
     }
     const bool small = m_rows[size_t(rows.front())].size <= kFirstBlock;
     using Keyed = std::pair<std::uint32_t, int>;
-    auto byKey = [this](std::vector<Keyed>& keyed, auto&& onRun) {
+    auto byKey = [](std::vector<Keyed>& keyed, auto&& onRun) {
         std::sort(keyed.begin(), keyed.end());
         for (size_t s = 0; s < keyed.size();) {
             size_t e = s + 1;

@@ -118,6 +118,16 @@ public:
     bool AskStripText();
     bool ToggleDumpTag(int Shift);
 
+    // The file operations behind them. RenameFile fills in an empty folder with the
+    // listed one, gives back the name actually used in newName and sets ok only when the
+    // file was renamed.
+    void RenameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
+    // Lists the folder again and selects selectName (letter case ignored) when it is
+    // listed, else the same row number as before.
+    void RefreshFileList(const QString& selectName);
+    void RemoveDuplicates();
+    void RemoveTextFromNames(const QString& text);
+
     void PlaceShotFrame(int left, bool force);
     void frmShot_MouseDown(int Button, int Shift, float x, float y);
     void frmShot_MouseMove(int Button, int Shift, float x, float y);

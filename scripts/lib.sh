@@ -3,7 +3,7 @@
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
                 zlib1g-dev)
-TEST_PACKAGES=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libfuzzer-14-dev
+TEST_PACKAGES=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libfuzzer-14-dev jdupes
                libclang-rt-14-dev)
 RUN_PACKAGES=(xdg-utils)
 

@@ -1,0 +1,239 @@
+// Renaming with the screenshot and descriptor twins, dump tags, stripped names and the
+// hidden list, on real folders: what must move moves, and nothing is ever overwritten.
+
+#include "launcher/FileRenaming.h"
+#include "launcher/HiddenFiles.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList filesIn(const QString& folder) {
+    QStringList out;
+    for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        out << n;
+    return out;
+}
+
+// Writes a file by its raw name, for names that are not valid UTF-8.
+void writeRaw(const QString& folder, const QByteArray& name, const QByteArray& content) {
+    const int fd = ::open((platform::encodeName(folder) + '/' + name).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+}
+
+// The platform's rename, with another program taking the target name just before it.
+class RacingFiles : public platform::FileOperations {
+public:
+    std::optional<QString> resolve(const QString& p) override { return real.resolve(p); }
+    std::optional<qint64> fileSize(const QString& p) override { return real.fileSize(p); }
+    std::optional<QDateTime> fileDate(const QString& p) override { return real.fileDate(p); }
+    bool rename(const QString& from, const QString& to) override {
+        QFile f(to);
+        if (f.open(QIODevice::WriteOnly)) f.write("theirs");
+        f.close();
+        return real.rename(from, to);
+    }
+    bool remove(const QString& p) override { return real.remove(p); }
+    platform::LocalFileOperations real;
+};
+
+TEST(RenameGameFile, NamesTwinsAndClashes) {
+    struct Case {
+        QStringList roms;   // "name=content" in the game folder
+        QStringList shots;  // files of the picture folder
+        QString shotOf;     // the picture the finder reports for the old name
+        QString from, to;
+        std::optional<QString> given;
+        QStringList romsAfter, shotsAfter;
+    };
+    const Case cases[] = {
+        {{"x.smc", "y.smc"}, {}, "", "x.smc", "y.smc", "y(1).smc", {"y(1).smc", "y.smc"}, {}},
+        {{"x.smc", "y.smc", "y(1).smc"},
+         {},
+         "",
+         "x.smc",
+         "y.smc",
+         "y(1)(2).smc",
+         {"y(1)(2).smc", "y(1).smc", "y.smc"},
+         {}},
+        {{"game.smc"}, {}, "", "game.smc", "Game.smc", "Game.smc", {"Game.smc"}, {}},
+        // A name that differs only in letter case from another file still counts as taken.
+        {{"a.smc", "b.smc"}, {}, "", "a.smc", "B.smc", "B(1).smc", {"B(1).smc", "b.smc"}, {}},
+        {{"x.smc"}, {"x.png"}, "x.png", "x.smc", "y.smc", "y.smc", {"y.smc"}, {"y.png"}},
+        // The picture's new name is taken: the game takes the next free name with it.
+        {{"x.smc"},
+         {"x.gif", "y.gif"},
+         "x.gif",
+         "x.smc",
+         "y.smc",
+         "y(1).smc",
+         {"y(1).smc"},
+         {"y(1).gif", "y.gif"}},
+        // A picture that cannot follow keeps the game under its old name.
+        {{"x.smc"}, {}, "gone.png", "x.smc", "y.smc", std::nullopt, {"x.smc"}, {}},
+        {{"a.jar", "a.jad"}, {}, "", "a.jar", "b.jar", "b.jar", {"b.jad", "b.jar"}, {}},
+        {{"a.JAR", "a.Jad", "b.jad"},
+         {},
+         "",
+         "a.JAR",
+         "b.JAR",
+         "b(1).JAR",
+         {"b(1).JAR", "b(1).jad", "b.jad"},
+         {}},
+        // "A.jad" is A.jar's own, not a.jar's.
+        {{"a.jar", "A.jar", "A.jad"},
+         {},
+         "",
+         "a.jar",
+         "c.jar",
+         "c.jar",
+         {"A.jad", "A.jar", "c.jar"},
+         {}},
+        {{"x.smc"}, {}, "", "x.smc", "../x.smc", std::nullopt, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "x.smc", "sub/x.smc", std::nullopt, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "x.smc", "..", std::nullopt, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "gone.smc", "y.smc", std::nullopt, {"x.smc"}, {}},
+        {{"-x \"q\" *?.smc"},
+         {},
+         "",
+         "-x \"q\" *?.smc",
+         "-y [!] é.smc",
+         "-y [!] é.smc",
+         {"-y [!] é.smc"},
+         {}},
+    };
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.from + " -> " + c.to).toStdString());
+        TempFolder t;
+        for (const QString& r : c.roms)
+            t.write("roms/" + r, r.toUtf8());
+        t.mkdir("shots");
+        for (const QString& s : c.shots)
+            t.write("shots/" + s, s.toUtf8());
+        const QString shot = c.shotOf.isEmpty() ? QString() : t.file("shots/" + c.shotOf);
+        const auto given =
+            RenameGameFile(files, t.file("roms/"), c.from, c.to, [&](const QString& game) {
+                EXPECT_EQ(game, c.from);
+                return shot;
+            });
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(filesIn(t.file("roms")), c.romsAfter);
+        EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
+        // Every file that was there before keeps its own content under whatever name.
+        QStringList before = c.roms, after;
+        for (const QString& r : filesIn(t.file("roms")))
+            after << QString::fromUtf8(t.read("roms/" + r));
+        before.sort();
+        after.sort();
+        EXPECT_EQ(after, before);
+    }
+}
+
+TEST(RenameGameFile, APictureOtherListedGamesShowStaysWithThem) {
+    struct Case {
+        QStringList listed;
+        QString from, to;
+        QStringList shotsAfter;
+    };
+    const Case cases[] = {
+        {{"Mario (U).smc", "Mario (E).smc"}, "Mario (U).smc", "Luigi.smc", {"Mario.png"}},
+        {{"Mario (U).smc", "Zelda.smc"}, "Mario (U).smc", "Luigi.smc", {"Luigi.png"}},
+        {{"Mario.jar", "Mario.jad"}, "Mario.jar", "Luigi.jar", {"Luigi.png"}},
+    };
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listed.join(' ').toStdString());
+        TempFolder t;
+        for (const QString& r : c.listed)
+            t.write("roms/" + r, r.toUtf8());
+        const QString shot = t.write("shots/Mario.png");
+        // The longest-prefix search finds one picture for every variant.
+        auto finder = [&](const QString& game) {
+            return game.startsWith("Mario") ? shot : QString();
+        };
+        EXPECT_EQ(RenameGameFile(files, t.file("roms/"), c.from, c.to, finder, c.listed), c.to);
+        EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
+    }
+}
+
+TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
+    TempFolder t;
+    writeRaw(t.path(), "\xff game.smc", "mine");
+    platform::LocalFileOperations files;
+    const QString odd = platform::decodeName("\xff game.smc");
+    const QString odder = platform::decodeName("\xfe.smc");
+    EXPECT_EQ(RenameGameFile(files, t.path() + "/", odd, odder, {}), odder);
+    const QByteArray renamed = platform::encodeName(t.path()) + "/\xfe.smc";
+    EXPECT_EQ(::access(renamed.constData(), F_OK), 0);
+    ::unlink(renamed.constData());  // the temporary folder cannot spell it to clean up
+
+    t.write("a.smc", "mine");
+    RacingFiles racing;
+    EXPECT_EQ(RenameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
+    EXPECT_EQ(t.read("a.smc"), "mine");
+    EXPECT_EQ(t.read("b.smc"), "theirs");
+}
+
+TEST(NameRules, DumpTagsAndStrippedText) {
+    struct Tag {
+        const char* name;
+        int shift;
+        const char* expected;
+    };
+    const Tag tags[] = {
+        {"Game (U).smc", 0, "Game (U) [!].smc"}, {"Game [!].smc", 0, "Game.smc"},
+        {"Game.smc", 2, "Game [b1].smc"},        {"Game [b1].smc", 2, "Game.smc"},
+        {"Game.smc", 4, "Game [b2].smc"},        {"Game [b1].smc", 4, "Game [b1] [b2].smc"},
+        {"Game.smc", 1, "Game [!].smc"},         {"Game", 0, "Game [!]"},
+        {"A [!] B [!].smc", 0, "A B.smc"},
+    };
+    for (const Tag& c : tags)
+        EXPECT_EQ(DumpTagName(c.name, c.shift), QString::fromUtf8(c.expected)) << c.name;
+
+    struct Strip {
+        const char* name;
+        const char* text;
+        const char* expected;
+    };
+    const Strip strips[] = {
+        {"Super_Mario.World_(J).smc", "(J)", "Super Mario World .smc"},
+        {"Mario_Kart.smc", "_", "Mario Kart.smc"},
+        {"a.b.c.smc", ".", "a b c.smc"},
+        {"Game (j) .smc", "(J)", "Game .smc"},
+        {"README", "me", "READ"},
+    };
+    for (const Strip& c : strips)
+        EXPECT_EQ(StrippedName(c.name, c.text), QString::fromUtf8(c.expected)) << c.name;
+}
+
+TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
+    TempFolder t;
+    t.write("a.smc", "A");
+    t.write("b.smc", "B");
+    t.mkdir("sub");
+    t.write(".hidden", "sub\nold.smc");  // no line break at the end
+    ASSERT_TRUE(AddToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
+    EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
+    ASSERT_TRUE(ClearHiddenFiles(t.path()));
+    EXPECT_EQ(t.read(".hidden"), "sub\n");
+    EXPECT_EQ(t.read("a.smc"), "A");
+    EXPECT_EQ(filesIn(t.path()), (QStringList{".hidden", "a.smc", "b.smc"}));
+    TempFolder empty;
+    EXPECT_TRUE(ClearHiddenFiles(empty.path()));
+    EXPECT_FALSE(empty.exists(".hidden"));
+}
+
+}  // namespace

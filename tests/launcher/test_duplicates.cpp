@@ -70,7 +70,8 @@ protected:
 
     TempFolder home;
     TempFolder roms;
-    platform::LocalFileOperations files;
+    // The trash of the test's own, whichever file system the temporary folders are on.
+    platform::LocalFileOperations files{platform::TrashPlaces{home.file("Trash"), false}};
 
 private:
     QByteArray m_oldDataHome;

@@ -4,10 +4,14 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QTemporaryDir>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    // Nothing a test removes may reach the user's own trash or data.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
     QApplication app(argc, argv);
     // Number and date texts are checked against English forms.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

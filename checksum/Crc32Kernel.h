@@ -18,7 +18,8 @@ std::uint32_t crc32UpdatePortable(std::uint32_t crc, const std::uint8_t* data, s
 // The one-byte-at-a-time definition, for tests.
 std::uint32_t crc32UpdateBytewise(std::uint32_t crc, const std::uint8_t* data, std::size_t len);
 
-// Name of the kernel crc32Update uses ("vpclmul-avx512", "pclmul" or "slice8").
+// Name of the kernel crc32Update uses ("vpclmul-avx512", "vpclmul-avx2", "pclmul" or
+// "slice8").
 const char* crc32KernelName();
 
 // Every kernel this processor runs, slowest first, and a run of a named one (tests check

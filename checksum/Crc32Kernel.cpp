@@ -223,16 +223,23 @@ __attribute__((target(ROMBARD_AVX512_TARGET))) std::uint32_t crc32Vclmul(std::ui
 
 enum class Kernel { Portable, Clmul, Vclmul256, Vclmul };
 
+Kernel kernelFor(const CpuFeatures& cpu) {
+    if (!cpu.pclmul || !cpu.sse41) return Kernel::Portable;
+    if (cpu.vpclmulqdq && cpu.avx512) return Kernel::Vclmul;
+    if (cpu.vpclmulqdq && cpu.avx2) return Kernel::Vclmul256;
+    return Kernel::Clmul;
+}
+
 Kernel bestKernel() {
     __builtin_cpu_init();
-    if (!__builtin_cpu_supports("pclmul") || !__builtin_cpu_supports("sse4.1"))
-        return Kernel::Portable;
-    if (__builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx512f") &&
-        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw"))
-        return Kernel::Vclmul;
-    if (__builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx2"))
-        return Kernel::Vclmul256;
-    return Kernel::Clmul;
+    CpuFeatures cpu;
+    cpu.pclmul = __builtin_cpu_supports("pclmul");
+    cpu.sse41 = __builtin_cpu_supports("sse4.1");
+    cpu.vpclmulqdq = __builtin_cpu_supports("vpclmulqdq");
+    cpu.avx2 = __builtin_cpu_supports("avx2");
+    cpu.avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                 __builtin_cpu_supports("avx512bw");
+    return kernelFor(cpu);
 }
 
 Kernel kernel() {
@@ -241,6 +248,9 @@ Kernel kernel() {
 }
 #else
 enum class Kernel { Portable };
+Kernel kernelFor(const CpuFeatures&) {
+    return Kernel::Portable;
+}
 Kernel kernel() {
     return Kernel::Portable;
 }
@@ -326,6 +336,10 @@ std::uint32_t crc32UpdateWith(const std::string& kernelName, std::uint32_t crc,
 
 const char* crc32KernelName() {
     return nameOf(kernel());
+}
+
+const char* crc32KernelFor(const CpuFeatures& cpu) {
+    return nameOf(kernelFor(cpu));
 }
 
 const std::uint32_t* crc32Table() {

@@ -22,6 +22,18 @@ std::uint32_t crc32UpdateBytewise(std::uint32_t crc, const std::uint8_t* data, s
 // "slice8").
 const char* crc32KernelName();
 
+// What the choice depends on (avx512: its F, VL and BW parts together).
+struct CpuFeatures {
+    bool pclmul = false;
+    bool sse41 = false;
+    bool vpclmulqdq = false;
+    bool avx2 = false;
+    bool avx512 = false;
+};
+// The kernel crc32Update would choose on a processor with these features (x86 builds;
+// elsewhere always "slice8").
+const char* crc32KernelFor(const CpuFeatures& cpu);
+
 // Every kernel this processor runs, slowest first, and a run of a named one (tests check
 // that all agree).
 std::vector<std::string> crc32Kernels();

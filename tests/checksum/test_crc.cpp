@@ -103,6 +103,28 @@ TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
     }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+TEST(Crc, KernelChoiceFollowsTheProcessorsFeatures) {
+    struct Case {
+        crckernel::CpuFeatures cpu;  // pclmul, sse4.1, vpclmulqdq, avx2, avx512
+        const char* kernel;
+    };
+    const Case cases[] = {
+        {{false, true, true, true, true}, "slice8"},
+        {{true, false, true, true, true}, "slice8"},
+        {{true, true, false, false, false}, "pclmul"},
+        {{true, true, false, true, true}, "pclmul"},  // AVX-512 without the wide multiply
+        {{true, true, true, false, false}, "pclmul"},
+        {{true, true, true, true, false}, "vpclmul-avx2"},
+        {{true, true, true, true, true}, "vpclmul-avx512"},
+        {{true, true, true, false, true}, "vpclmul-avx512"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(crckernel::crc32KernelFor(c.cpu), c.kernel)
+            << c.cpu.pclmul << c.cpu.sse41 << c.cpu.vpclmulqdq << c.cpu.avx2 << c.cpu.avx512;
+}
+#endif
+
 TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
     clsCRC crc;
     crc.setValue(0);

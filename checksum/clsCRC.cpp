@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -103,18 +102,19 @@ std::optional<CrcValue> clsCRC::CalculateFile(const std::string& name) {
     if (!file) return std::nullopt;
     // Our buffer is the only one: no second copy through stdio's.
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    std::vector<std::uint8_t> block(kFileBlock);
+    // Not zeroed: every byte used is read first.
+    const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(kFileBlock);
     bool first = true;
     for (;;) {
-        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        const std::size_t got = std::fread(block.get(), 1, kFileBlock, file.get());
         if (std::ferror(file.get())) return std::nullopt;
         if (got == 0) break;
         if (first) {
             Clear();
             first = false;
         }
-        AddBytes({block.data(), got});
-        if (got < block.size() && std::feof(file.get())) break;
+        AddBytes({block.get(), got});
+        if (got < kFileBlock && std::feof(file.get())) break;
     }
     if (first) return CrcValue::empty();
     return value();

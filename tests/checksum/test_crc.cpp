@@ -68,8 +68,9 @@ TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
         clsCRC whole;
         whole.setAlgorithm(algorithm);
         const CrcValue expected = whole.CalculateBytes(data);
-        // Split points straddle the folding kernel's 16- and 64-byte steps.
-        for (std::size_t split : {0u, 1u, 15u, 16u, 63u, 64u, 65u, 4097u, 99999u, 100000u}) {
+        // Split points straddle the folding kernels' 16-, 128- and 256-byte steps.
+        for (std::size_t split :
+             {0u, 1u, 15u, 16u, 127u, 128u, 129u, 255u, 256u, 257u, 4097u, 99999u, 100000u}) {
             clsCRC parts;
             parts.setAlgorithm(algorithm);
             parts.AddBytes({data.data(), split});
@@ -86,9 +87,12 @@ TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
     const auto data = randomBytes(5000, 11);
     const auto kernels = crckernel::crc32Kernels();
     ASSERT_FALSE(kernels.empty());
+    // The portable kernel always runs; the one chosen is the fastest, listed last.
+    EXPECT_EQ(kernels.front(), "slice8");
+    EXPECT_EQ(kernels.back(), crckernel::crc32KernelName());
     for (const std::string& kernel : kernels) {
         for (std::size_t offset : {0u, 1u, 3u, 8u}) {
-            // Every length around the 16-, 64- and 256-byte steps, then coarser.
+            // Every length around the 16-, 128- and 256-byte steps, then coarser.
             for (std::size_t len = 0; len + offset <= data.size(); len += (len < 600 ? 1 : 997)) {
                 const std::uint8_t* p = data.data() + offset;
                 const std::uint32_t want = crckernel::crc32UpdateBytewise(0x12345678u, p, len);
@@ -98,6 +102,28 @@ TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
         }
     }
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+TEST(Crc, KernelChoiceFollowsTheProcessorsFeatures) {
+    struct Case {
+        crckernel::CpuFeatures cpu;  // pclmul, sse4.1, vpclmulqdq, avx2, avx512
+        const char* kernel;
+    };
+    const Case cases[] = {
+        {{false, true, true, true, true}, "slice8"},
+        {{true, false, true, true, true}, "slice8"},
+        {{true, true, false, false, false}, "pclmul"},
+        {{true, true, false, true, true}, "pclmul"},  // AVX-512 without the wide multiply
+        {{true, true, true, false, false}, "pclmul"},
+        {{true, true, true, true, false}, "vpclmul-avx2"},
+        {{true, true, true, true, true}, "vpclmul-avx512"},
+        {{true, true, true, false, true}, "vpclmul-avx512"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(crckernel::crc32KernelFor(c.cpu), c.kernel)
+            << c.cpu.pclmul << c.cpu.sse41 << c.cpu.vpclmulqdq << c.cpu.avx2 << c.cpu.avx512;
+}
+#endif
 
 TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
     clsCRC crc;

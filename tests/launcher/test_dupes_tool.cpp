@@ -1,0 +1,205 @@
+// The dupes tool on real folders: what it prints, what it removes and where to, what a dry
+// run leaves alone, and when it refuses.
+
+#include "platform/FileNames.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    QByteArray out;
+};
+
+// Runs the tool with byte arguments (names that are not UTF-8 must reach it unchanged),
+// in `cwd`, with removed files going to the trash under `dataHome`.
+ToolRun runDupes(const QList<QByteArray>& args, const QByteArray& cwd, const QByteArray& dataHome) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {};
+    const QByteArray env = "XDG_DATA_HOME=" + dataHome;
+    std::vector<const char*> argv{DUPES_PROGRAM};
+    for (const QByteArray& a : args)
+        argv.push_back(a.constData());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        if (::chdir(cwd.constData()) != 0) ::_exit(127);
+        ::putenv(const_cast<char*>(env.constData()));
+        ::execv(DUPES_PROGRAM, const_cast<char* const*>(argv.data()));
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    ToolRun run;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        run.out.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+QStringList entries(const QString& folder) {
+    QStringList names;
+    if (DIR* d = ::opendir(raw::bytes(folder).constData())) {
+        while (const dirent* e = ::readdir(d))
+            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+                names.append(platform::decodeName(QByteArray(e->d_name)));
+        ::closedir(d);
+    }
+    names.sort();
+    return names;
+}
+
+class DupesTool : public ::testing::Test {
+protected:
+    DupesTool() {
+        // A name that is not UTF-8 and begins with a dash, given after "--".
+        folderName = platform::decodeName(QByteArray("-r\xe9ms"));
+        folder = QFileInfo(parent.path()).canonicalFilePath() + u'/' + folderName;
+        raw::mkdir(folder);
+        same = QByteArray(5000, 'x');
+        same[100] = 'y';
+        odd = platform::decodeName(QByteArray("Odd\xff name.bin"));
+        for (const QString& name : {QStringLiteral("a.bin"), QStringLiteral("b.bin"), odd})
+            raw::write(folder + u'/' + name, same);
+        QByteArray other = same;
+        other[4999] = 'z';
+        raw::write(folder + QStringLiteral("/other.bin"), other);  // same size, other bytes
+        raw::write(folder + QStringLiteral("/copy.txt"), same);    // outside the mask
+        raw::write(folder + QStringLiteral("/hidden.bin"), same);  // hidden from the list
+        raw::write(folder + QStringLiteral("/.hidden"), "hidden.bin\n");
+    }
+
+    ToolRun dupes(QList<QByteArray> args) {
+        return runDupes(args, raw::bytes(parent.path()), raw::bytes(home.path()));
+    }
+    QString trash() const { return home.file(QStringLiteral("Trash/files")); }
+
+    TempFolder parent;
+    TempFolder home;
+    raw::RemoveTree cleanParent{parent.path()};
+    raw::RemoveTree cleanHome{home.path()};
+    QString folderName, folder, odd;
+    QByteArray same;
+    // The files that stay in every run.
+    const QStringList others{QStringLiteral(".hidden"), QStringLiteral("copy.txt"),
+                             QStringLiteral("hidden.bin"), QStringLiteral("other.bin")};
+};
+
+TEST_F(DupesTool, RemovesTheLaterCopiesToTheTrashAndPrintsTheReport) {
+    QStringList before = others;
+    before << QStringLiteral("a.bin") << QStringLiteral("b.bin") << odd;
+    before.sort();
+    ASSERT_EQ(entries(folder), before);
+
+    const QByteArray name = raw::bytes(folderName);
+    const ToolRun dry = dupes({"--dry-run", "--", name, "*.bin"});
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_EQ(entries(folder), before) << "a dry run removes nothing";
+    EXPECT_TRUE(entries(trash()).isEmpty());
+
+    const ToolRun real = dupes({"--", name, "*.bin"});
+    EXPECT_EQ(real.status, 0);
+
+    // Of a.bin, b.bin and the odd name the one the folder lists first stays; which one that
+    // is depends on the folder, so it is read back from the report.
+    QList<QByteArray> lines = real.out.split('\n');
+    ASSERT_EQ(lines.size(), 4) << real.out.constData();
+    EXPECT_EQ(lines.at(3), "");
+    EXPECT_EQ(lines.at(2), "2 Duplicates Removed.");
+    const QByteArray prefix = raw::bytes(folder) + '/';
+    QStringList removed;
+    QString kept;
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray& line = lines.at(i);
+        ASSERT_TRUE(line.startsWith(prefix)) << line.constData();
+        const qsizetype arrow = line.indexOf(" -> ");
+        ASSERT_GT(arrow, 0);
+        removed.append(platform::decodeName(line.mid(prefix.size(), arrow - prefix.size())));
+        const QString keptHere = platform::decodeName(line.mid(arrow + 4));
+        EXPECT_TRUE(kept.isEmpty() || kept == keptHere);
+        kept = keptHere;
+    }
+    QStringList three{QStringLiteral("a.bin"), QStringLiteral("b.bin"), odd};
+    for (const QString& r : removed)
+        EXPECT_TRUE(three.removeOne(r)) << r.toStdString();
+    ASSERT_EQ(three, QStringList{kept});
+
+    QStringList after = others;
+    after.append(kept);
+    after.sort();
+    EXPECT_EQ(entries(folder), after) << "other bytes, other mask and hidden files stay";
+    removed.sort();
+    EXPECT_EQ(entries(trash()), removed);
+    for (const QString& r : removed)
+        EXPECT_EQ(raw::read(trash() + u'/' + r), same);
+
+    // The dry run named the same copies in the same words.
+    EXPECT_EQ(dry.out, lines.at(0) + '\n' + lines.at(1) + "\n2 duplicates found.\n");
+
+    // Every file without a mask: copy.txt is a copy now, and one of the two goes.
+    const ToolRun again = dupes({"--", name});
+    EXPECT_EQ(again.status, 0);
+    const QByteArray keptBytes = raw::bytes(kept);
+    EXPECT_TRUE(again.out == prefix + "copy.txt -> " + keptBytes + "\n1 Duplicates Removed.\n" ||
+                again.out == prefix + keptBytes + " -> copy.txt\n1 Duplicates Removed.\n")
+        << again.out.constData();
+    EXPECT_EQ(entries(folder).size(), after.size() - 1);
+}
+
+TEST_F(DupesTool, RefusesWhatItCannotReadOrUnderstandAndTouchesNothing) {
+    const QByteArray name = raw::bytes(folderName);
+    const QByteArray file = raw::bytes(folder) + "/a.bin";
+    struct Case {
+        const char* what;
+        QList<QByteArray> args;
+    };
+    const Case cases[] = {
+        {"missing folder", {QByteArray("missing")}},
+        {"missing, dry run", {"--dry-run", "missing"}},
+        {"a file, not a folder", {file}},
+        {"no folder", {}},
+        {"unknown option", {"--force", "--", name}},
+        {"a dash name without --", {name}},
+        {"too many arguments", {"--", name, "*.bin", "*.txt"}},
+    };
+    QStringList before = entries(folder);
+    for (const Case& c : cases) {
+        const ToolRun run = dupes(c.args);
+        EXPECT_EQ(run.status, 2) << c.what;
+        EXPECT_EQ(run.out, "") << c.what;
+        EXPECT_EQ(entries(folder), before) << c.what;
+    }
+    // Permissions do not stop root, so this case needs another user.
+    if (::geteuid() != 0) {
+        ::chmod(raw::bytes(folder).constData(), 0);
+        const ToolRun run = dupes({"--", name});
+        ::chmod(raw::bytes(folder).constData(), 0755);
+        EXPECT_EQ(run.status, 2) << "unreadable folder";
+        EXPECT_EQ(entries(folder), before);
+    }
+    EXPECT_TRUE(entries(trash()).isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// dupes [--dry-run] FOLDER [MASK]: the launcher's duplicate finder on a folder listed as
+// the file list lists it (MASK as in the list's pattern, "*.*" unless given), for scripts
+// and for checking it against other tools. Prints one line per copy removed, in the
+// report's form "<full path> -> <name kept>", and last the count. Copies go to the desktop
+// trash. Exit status 0, or 2 when the folder cannot be read or the arguments are wrong.
+
+#include "filelist/FolderList.h"
+#include "filelist/ListModel.h"
+#include "launcher/DuplicateFinder.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+
+#include <dirent.h>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+namespace {
+
+void print(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+}
+
+// The folder's full path without links, ending in "/", by its own bytes; nothing when it
+// is not a folder this user can list. Resolving it once means the lines name the very
+// files that were compared, whatever the current folder or links along the way.
+std::optional<QString> readableFolder(const QString& folder) {
+    struct FreeDeleter {
+        void operator()(char* p) const { std::free(p); }
+    };
+    const std::unique_ptr<char, FreeDeleter> real(
+        ::realpath(platform::encodeName(folder).constData(), nullptr));
+    if (!real) return std::nullopt;
+    DIR* dir = ::opendir(real.get());
+    if (!dir) return std::nullopt;
+    ::closedir(dir);
+    QString path = platform::decodeName(QByteArray(real.get()));
+    if (!path.endsWith(u'/')) path += u'/';
+    return path;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: dupes [--dry-run] [--] FOLDER [MASK]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList args = platform::argumentsFromArgv(argc, argv);
+    bool dryRun = false;
+    while (!args.isEmpty() && args.first().startsWith(u'-')) {
+        const QString option = args.takeFirst();
+        if (option == QStringLiteral("--")) break;
+        if (option != QStringLiteral("--dry-run")) return usage();
+        dryRun = true;
+    }
+    if (args.isEmpty() || args.size() > 2) return usage();
+
+    const auto folder = readableFolder(args.at(0));
+    if (!folder) {
+        std::fprintf(stderr, "dupes: cannot read the folder %s\n",
+                     platform::encodeName(args.at(0)).constData());
+        return 2;
+    }
+
+    ListModel model;
+    FolderList list(model);
+    list.initPattern(args.size() > 1 ? args.at(1) : QStringLiteral("*.*"));
+    list.setPath(*folder);
+    QStringList names;
+    names.reserve(model.count());
+    for (int i = 0; i < model.count(); ++i)
+        names.append(model.ItemText(i));
+
+    platform::LocalFileOperations files;
+    const DuplicateSearchResult result = FindDuplicates(*folder, names, dryRun ? nullptr : &files);
+    print(platform::encodeName(result.report));
+    const QByteArray count = QByteArray::number(qsizetype(result.copies.size()));
+    print(count + (dryRun ? " duplicates found.\n" : " Duplicates Removed.\n"));
+    return 0;
+}

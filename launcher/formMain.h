@@ -180,6 +180,8 @@ private:
 
     void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
     void previewResized();
+    // Decodes the pictures of the games next to the selection while nothing else is due.
+    void readAhead();
     QSize shownSize() const;
 
     MainWindowServices m_services;

@@ -28,6 +28,7 @@ void formMain::Files_ItemClick() {
     // What a screen reader says of the game: its title, then its date and size.
     lblTitle->setAccessibleName(lblTitle->text());
     lblTitle->setAccessibleDescription(info);
+    if (!PicturePending()) readAhead();
 }
 
 QString formMain::FindScreenshot(const QString& fileName) {
@@ -108,6 +109,19 @@ void formMain::pictureLoaded(const QString& path, const QImage& picture, const Q
     imgShot->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
     imgShot->setAccessibleName(picture.isNull() ? kNoPicture : GetFileName(path));
     m_shownFullSize = full;
+    readAhead();
+}
+
+void formMain::readAhead() {
+    const int at = Files->ListIndex();
+    if (at < 0) return;
+    QStringList paths;
+    for (const int row : {at + 1, at - 1}) {
+        if (row < 0 || row >= Files->ListCount()) continue;
+        const QString shot = FindScreenshot(Files->List(row));
+        if (!shot.isEmpty() && !shot.toLower().endsWith(QLatin1String(".gif"))) paths << shot;
+    }
+    m_pictures->readAhead(paths, shownSize());
 }
 
 void formMain::previewResized() {

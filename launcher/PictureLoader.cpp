@@ -161,6 +161,10 @@ void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
     }
 }
 
+bool PictureLoader::ready(const QString& path, const QSize& box) {
+    return kept(path, box, stampOf(path)) != nullptr;
+}
+
 void PictureLoader::cancel() {
     ++*m_latest;
     m_pending = false;

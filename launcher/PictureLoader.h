@@ -38,6 +38,8 @@ public:
     quint64 request(const QString& path, const QSize& box);
     // Decodes these pictures for later requests, unless a request comes first.
     void readAhead(const QStringList& paths, const QSize& box);
+    // Whether a request for this picture would be answered at once.
+    bool ready(const QString& path, const QSize& box);
     // Drops whatever is under way (its result will not be delivered).
     void cancel();
     // The newest request's number; 0 before the first.

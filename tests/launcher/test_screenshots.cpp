@@ -304,4 +304,31 @@ TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {
     EXPECT_EQ(spy.size(), 1);
 }
 
+TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
+    TempFolder folder;
+    PictureLoader loader;
+    QSignalSpy spy(&loader, &PictureLoader::loaded);
+    const QString path = folder.write("next.png", pngBytes({64, 32}, Qt::blue));
+    folder.touch("next.png", QDateTime::currentDateTime().addSecs(-100));
+    loader.readAhead({path}, {320, 200});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loader.ready(path, {320, 200}); }, 5000));
+    EXPECT_TRUE(spy.isEmpty());
+    // Served from what was read ahead: delivered before request() returns.
+    loader.request(path, {320, 200});
+    EXPECT_FALSE(loader.pending());
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy.last().at(2).value<QImage>().size(), QSize(64, 32));
+    // Another box is another picture.
+    loader.request(path, {32, 32});
+    EXPECT_TRUE(loader.pending());
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(spy.last().at(2).value<QImage>().size(), QSize(32, 16));
+    // A picture replaced on disk is read again, not served from memory.
+    folder.write("next.png", pngBytes({40, 40}, Qt::red));
+    loader.request(path, {320, 200});
+    EXPECT_TRUE(loader.pending());
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(spy.last().at(2).value<QImage>().size(), QSize(40, 40));
+}
+
 }  // namespace

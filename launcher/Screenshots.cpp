@@ -15,6 +15,7 @@ const QLatin1String kCovers("covers_retro/");
 // A listing taken within this long of the folder's last change may have missed a change
 // made in the same clock tick, so it is taken again at the next search.
 constexpr qint64 kSettleNs = 2'000'000'000;
+constexpr qsizetype kMaxFolders = 64;
 
 constexpr quint64 kHashSeed = 0xcbf29ce484222325ULL;
 inline quint64 hashStep(quint64 h, QChar c) {
@@ -128,6 +129,9 @@ const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
         QString& slot = f.pictures[*at].real[type - std::begin(kExtensions)];
         if (slot.isEmpty()) slot = entry;
     }
+    // A long session visits many folders; the few searched on every selection are
+    // listed again at once.
+    if (m_folders.size() >= kMaxFolders) m_folders.clear();
     it = m_folders.insert(real, std::move(f));
     return &*it;
 }

@@ -34,7 +34,7 @@ constexpr int kPollMs = 2000;
 const QColor kLightGrey(224, 224, 224);
 const QColor kGold(236, 209, 62);
 const QColor kBlueGrey(36, 52, 72);
-// The GIF view's design: the picture stretched to the panel, keeping its shape, on black.
+// The GIF view's design: the animation stretched to fill the panel, on black.
 constexpr char kAniGifDesign[] =
     R"({"autoSize": false, "bkColor": 0, "Stretch": 2, "scaleFactor": 2})";
 

@@ -2,8 +2,13 @@
 
 #include "filelist/VirtualKeys.h"
 #include "filelist/ucListView.h"
+#include "gifview/ucGIF.h"
 #include "launcher/EmulatorSettings.h"
+#include "launcher/GameTitle.h"
+#include "launcher/PictureLoader.h"
+#include "launcher/Screenshots.h"
 #include "launcher/ucPictureBox.h"
+#include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
 
@@ -29,6 +34,9 @@ constexpr int kPollMs = 2000;
 const QColor kLightGrey(224, 224, 224);
 const QColor kGold(236, 209, 62);
 const QColor kBlueGrey(36, 52, 72);
+// The GIF view's design: the animation stretched to fill the panel, on black.
+constexpr char kAniGifDesign[] =
+    R"({"autoSize": false, "bkColor": 0, "Stretch": 2, "scaleFactor": 2})";
 
 QFont fontOf(const char* family, double points, bool bold = false) {
     QFont f(QString::fromLatin1(family));
@@ -51,7 +59,10 @@ void paint(QWidget* w, const QColor& back, const QColor& fore) {
 }  // namespace
 
 formMain::formMain(const MainWindowServices& services, QWidget* parent)
-    : QWidget(parent), m_services(services) {
+    : QWidget(parent),
+      m_services(services),
+      m_screenshots(std::make_unique<ScreenshotSearch>()),
+      m_titles(std::make_unique<GameTitles>()) {
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Rombard"));
     createControls();
@@ -78,6 +89,13 @@ void formMain::createControls() {
     frmShot->setObjectName(QStringLiteral("frmShot"));
     imgShot = new ucPictureBox(frmShot);
     imgShot->setObjectName(QStringLiteral("imgShot"));
+    imgShot->setAccessibleName(QStringLiteral("No picture"));
+    // Over the picture box, under the title.
+    AniGIF = new ucGIF(frmShot);
+    AniGIF->setObjectName(QStringLiteral("AniGIF"));
+    AniGIF->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
+    AniGIF->hide();
+    m_pictures = new PictureLoader(this);
     lblShadow = new QLabel(frmShot);
     lblShadow->setObjectName(QStringLiteral("lblShadow"));
     lblTitle = new QLabel(frmShot);
@@ -151,6 +169,11 @@ void formMain::connectEvents() {
     });
     connect(txtCommandLine, &QLineEdit::textChanged, this, [this] { txtCommandLine_Change(); });
     connect(Files, &ucListView::DblClick, this, [this] { Files_DblClick(); });
+    connect(Files, &ucListView::ItemClick, this, [this](int) { Files_ItemClick(); });
+    connect(m_pictures, &PictureLoader::loaded, this,
+            [this](quint64, const QString& path, const QImage& picture, const QSize& full) {
+                pictureLoaded(path, picture, full);
+            });
     connect(Files, &ucListView::KeyDown, this,
             [this](int KeyCode, int Shift) { Files_KeyDown(KeyCode, Shift); });
     connect(tmrTimer, &QTimer::timeout, this, [this] { tmrTimer_Timer(); });
@@ -161,7 +184,7 @@ void formMain::connectEvents() {
         Form_KeyDown(KeyCode, Shift);
     });
     for (QObject* o : std::initializer_list<QObject*>{cmbEmu, txtCommandLine, frmShot, imgShot,
-                                                      lblTitle, lblCredits})
+                                                      AniGIF, lblTitle, lblCredits})
         o->installEventFilter(this);
     connectNavigation();
 }
@@ -178,6 +201,9 @@ bool formMain::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonDblClick:
         case QEvent::MouseMove:
             return routeMouse(watched, static_cast<QMouseEvent*>(event));
+        case QEvent::Resize:
+            if (watched == imgShot) previewResized();
+            return false;
         default:
             return QWidget::eventFilter(watched, event);
     }
@@ -209,7 +235,7 @@ bool formMain::routeKey(QObject* watched, QKeyEvent* key) {
 bool formMain::routeMouse(QObject* watched, QMouseEvent* mouse) {
     const QEvent::Type type = mouse->type();
     if (type == QEvent::MouseButtonDblClick) {
-        if (watched == imgShot) {
+        if (watched == imgShot || watched == AniGIF) {
             imgShot_DblClick();
             return true;
         }

@@ -6,8 +6,11 @@
 #include "launcher/WindowLayout.h"
 
 #include <QHash>
+#include <QImage>
 #include <QString>
 #include <QWidget>
+
+#include <memory>
 
 class QComboBox;
 class QFrame;
@@ -16,6 +19,10 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTimer;
+class GameTitles;
+class PictureLoader;
+class ScreenshotSearch;
+class ucGIF;
 class ucListView;
 class ucPictureBox;
 struct ListsLayout;
@@ -83,7 +90,19 @@ public:
 
     // Preview panel and titles.
     void Files_ItemClick();
+    // The real path of the file's picture, or empty.
     QString FindScreenshot(const QString& fileName);
+    // An empty file name stands for the selected file.
+    QString FindPictureFile(const QString& folder, const QString& fileName = QString());
+    // Also leaves zinc's game number in lblTitle's "Tag" when it finds one.
+    QString GameTitle(const QString& fileName);
+    // A GIF animated, any other picture decoded at the size shown, nothing: the default
+    // picture (unless it is shown already).
+    void ShowPicture(const QString& shot);
+    // Back to the default picture, whatever is shown.
+    void ResetPreview();
+    // Whether the shown picture is still being decoded.
+    bool PicturePending() const;
 
     // Folder navigation.
     void ToggleFolderLists();
@@ -166,6 +185,7 @@ public:
     QLabel* lblShadow = nullptr;
     QLabel* lblTitle = nullptr;  // its "Tag" property holds the arcade game number
     ucPictureBox* imgDefault = nullptr;
+    ucGIF* AniGIF = nullptr;  // over imgShot's rectangle
     QTimer* tmrTimer = nullptr;
 
 protected:
@@ -193,7 +213,18 @@ private:
     bool routeNavigationKey(QObject* watched, int KeyCode, int Shift);
     void applyListsLayout(const ListsLayout& layout);
 
+    void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
+    void previewResized();
+    // Decodes the pictures of the games next to the selection while nothing else is due.
+    void readAhead();
+    QSize shownSize() const;
+
     MainWindowServices m_services;
+    std::unique_ptr<ScreenshotSearch> m_screenshots;
+    std::unique_ptr<GameTitles> m_titles;
+    PictureLoader* m_pictures = nullptr;
+    QString m_shownPicture;  // the picture file shown or being decoded; empty for none
+    QSize m_shownFullSize;   // that picture's own size, once decoded
     DesignSizes m_design;
     QHash<const QWidget*, TwipRect> m_twips;
     QString m_dirListPath;

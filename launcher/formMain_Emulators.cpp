@@ -43,7 +43,7 @@ void formMain::ScanEmulators() {
             cmbEmu->addItem(f.name, f.code);
         cmbEmu->setCurrentIndex(-1);
     }
-    imgShot->setPicture(imgDefault->Picture());
+    ResetPreview();
     if (!found.isEmpty()) {
         cmbEmu->setCurrentIndex(0);  // runs cmbEmu_Click
         restorePlacement();

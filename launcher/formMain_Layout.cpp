@@ -1,6 +1,7 @@
 // Where the controls go when the window changes size, and the movable preview frame.
 
 #include "filelist/ucListView.h"
+#include "gifview/ucGIF.h"
 #include "launcher/EmulatorSettings.h"
 #include "launcher/WindowPlacement.h"
 #include "launcher/formMain.h"
@@ -40,6 +41,7 @@ void formMain::PlaceShotFrame(int left, bool force) {
     imgShot->hide();
     moveTwips(frmShot, l.frmShot);
     moveTwips(imgShot, l.imgShot);
+    moveTwips(AniGIF, l.imgShot);
     moveTwips(Files, l.files);
     Files->setBackColor(0);
     moveTwips(driveList, l.driveList);

@@ -1,0 +1,334 @@
+// The preview's two costs on every selection. The screenshot search over an emulator
+// folder whose seven picture folders each hold 10,000 pictures, against the same search
+// done with one stat call per candidate path, measured in the same run. And selection to
+// picture in a window over 2,000 games with 1920 x 1080 PNG screenshots: one selection
+// waited for, and Down held at the keyboard's repeat rate.
+
+#include "filelist/ucListView.h"
+#include "launcher/Module1.h"
+#include "launcher/Screenshots.h"
+#include "launcher/formMain.h"
+#include "launcher/ucPictureBox.h"
+#include "platform/DesktopShell.h"
+#include "platform/FileNames.h"
+#include "platform/ProcProcessTable.h"
+#include "platform/SettingsStore.h"
+#include "platform/SingleInstance.h"
+#include "platform/StorageVolumes.h"
+#include "platform/ui_FocusKeystrokeSender.h"
+#include "platform/ui_WidgetDialogs.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kPictures = 10000;
+constexpr int kGames = 2000;
+const char* const kSubfolders[] = {
+    "pics", "shots", "snapshots", "snap", "screenshots", "roms/snes", "roms/covers_retro/snes"};
+// 40 characters, with no picture under any of its prefixes.
+const QString kMissing = QStringLiteral("Zyx Quest of the Forgotten Realm [!].smc");
+// Its picture is in "shots/" under its full name.
+const QString kPresent = QStringLiteral("Game Title 04321 (Europe) (En,Fr).smc");
+
+void touchOld(const QString& path) {
+    // Listings of a folder changed in the last seconds are taken again; these are old.
+    const timespec times[2] = {{1500000000, 0}, {1500000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
+void emptyFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
+    if (fd >= 0) ::close(fd);
+}
+
+const QString& pictureRoot() {
+    static const QString root = [] {
+        const QString p = QDir::tempPath() + QStringLiteral("/rombard-bench-preview/");
+        const QString marker = p + QStringLiteral("complete");
+        if (QFile::exists(marker)) return p;
+        QDir(p).removeRecursively();
+        const char* types[] = {"png", "jpg", "gif", "bmp", "PNG"};
+        for (const char* sub : kSubfolders) {
+            const QString folder = p + QLatin1String(sub) + QLatin1Char('/');
+            QDir().mkpath(folder);
+            for (int i = 0; i < kPictures; ++i)
+                emptyFile(folder + QStringLiteral("Game Title %1 (Europe) (En,Fr).%2")
+                                       .arg(i, 5, 10, QLatin1Char('0'))
+                                       .arg(QLatin1String(types[i % 5])));
+        }
+        // Nothing else to find, in the listed folder at least.
+        emptyFile(p + QStringLiteral("shots/") + ChangeExtension(kPresent, ".png"));
+        for (const char* sub : kSubfolders)
+            touchOld(p + QLatin1String(sub));
+        touchOld(p + QStringLiteral("roms/covers_retro"));
+        touchOld(p + QStringLiteral("roms"));
+        emptyFile(marker);
+        touchOld(p);
+        return p;
+    }();
+    return root;
+}
+
+QStringList searchFolders() {
+    const QString root = pictureRoot();
+    return ScreenshotFolders(root + QStringLiteral("pics"), root,
+                             root + QStringLiteral("roms/snes"));
+}
+
+void BM_FindScreenshotWorst(benchmark::State& state) {
+    ScreenshotSearch search;
+    const QStringList folders = searchFolders();
+    search.FindScreenshot(folders, kMissing);  // the first search lists the folders
+    for (auto _ : state)
+        benchmark::DoNotOptimize(search.FindScreenshot(folders, kMissing));
+}
+
+void BM_FindScreenshotTypical(benchmark::State& state) {
+    ScreenshotSearch search;
+    const QStringList folders = searchFolders();
+    if (search.FindScreenshot(folders, kPresent).isEmpty()) state.SkipWithError("not found");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(search.FindScreenshot(folders, kPresent));
+}
+
+// The reference: the same walk with a stat call for each candidate path.
+QString probeWithStat(const QStringList& folders, const QString& name) {
+    for (const QString& folder : folders) {
+        for (qsizetype k = name.size(); k >= 1; --k) {
+            if (name.at(k - 1) == kPathSeparator) break;
+            for (const char* type : {".png", ".jpg", ".gif", ".bmp"}) {
+                const QString candidate =
+                    folder + ChangeExtension(name.left(k), QLatin1String(type));
+                struct stat st;
+                if (::stat(platform::encodeName(candidate).constData(), &st) == 0) return candidate;
+            }
+        }
+    }
+    return {};
+}
+
+void BM_StatProbesWorst(benchmark::State& state) {
+    const QStringList folders = searchFolders();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(probeWithStat(folders, kMissing));
+}
+
+BENCHMARK(BM_FindScreenshotWorst)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+BENCHMARK(BM_FindScreenshotTypical)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+BENCHMARK(BM_StatProbesWorst)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+
+class TimeReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration) us[r.benchmark_name()] = r.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> us;
+};
+
+class NoOtherCopy : public platform::SingleInstance {
+public:
+    bool anotherIsRunning(const QString&) override { return false; }
+    void listen(std::function<void(const QString&)>) override {}
+};
+
+// A screenshot-like picture: flat areas, gradients and a noisy region, so that the PNG
+// costs what a real one costs to decode.
+QByteArray screenshotPng() {
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    QRandomGenerator random(1);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const bool noisy = (x / 240 + y / 270) % 3 == 0;
+            line[x] = noisy ? qRgb(random.bounded(256), random.bounded(256), (x ^ y) & 255)
+                            : qRgb(x / 8, y / 5, ((x / 64) * 40) & 255);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+struct WindowBench {
+    QTemporaryDir folder;
+    QTemporaryDir config;
+    platform::IniSettingsStore settings{config.path()};
+    platform::DesktopShell shell{QString()};
+    platform::ProcProcessTable processes;
+    platform::WidgetDialogs dialogs;
+    platform::FocusKeystrokeSender keystrokes;
+    platform::StorageVolumes volumes;
+    NoOtherCopy single;
+    std::unique_ptr<formMain> window;
+    qint64 pngBytes = 0;
+    QString firstPicture() const { return folder.path() + QStringLiteral("/shots/first.png"); }
+
+    WindowBench() {
+        const QString root = folder.path() + QLatin1Char('/');
+        QFile emulator(root + QStringLiteral("snes9x"));
+        emulator.open(QIODevice::WriteOnly);
+        emulator.write("#!/bin/sh\n");
+        emulator.close();
+        emulator.setPermissions(emulator.permissions() | QFile::ExeOwner);
+        QDir().mkpath(root + QStringLiteral("roms"));
+        QDir().mkpath(root + QStringLiteral("shots"));
+        const QString first = root + QStringLiteral("shots/first.png");
+        QFile png(first);
+        png.open(QIODevice::WriteOnly);
+        pngBytes = png.write(screenshotPng());
+        png.close();
+        for (int i = 0; i < kGames; ++i) {
+            const QString game = QStringLiteral("Game %1 (U) [!]").arg(i, 4, 10, QLatin1Char('0'));
+            emptyFile(root + QStringLiteral("roms/") + game + QStringLiteral(".smc"));
+            // Links: 2,000 pictures of the same content without 2,000 times the disk.
+            ::link(QFile::encodeName(first).constData(),
+                   QFile::encodeName(root + QStringLiteral("shots/") + game + ".png").constData());
+        }
+        // As a user's folders are: not changed in the last seconds.
+        for (const char* sub : {"", "/roms", "/shots"})
+            touchOld(folder.path() + QLatin1String(sub));
+        MainWindowServices services{&settings, &shell,  &processes,    &dialogs, &keystrokes,
+                                    &volumes,  &single, folder.path(), 96};
+        window = std::make_unique<formMain>(services);
+        window->Form_Load();
+        window->resize(1280, 800);
+        window->show();
+        QApplication::processEvents();
+    }
+
+    void waitForPicture() {
+        while (window->PicturePending())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QApplication::processEvents();
+    }
+
+    double selectionToPicture(int row) {
+        QElapsedTimer t;
+        t.start();
+        window->Files->setListIndex(row);
+        waitForPicture();
+        return static_cast<double>(t.nsecsElapsed()) / 1e6;
+    }
+
+    struct Held {
+        int keys = 0;
+        double longestGapMs = 0;
+        double longestKeyMs = 0;
+        bool rightPicture = false;
+    };
+    // Down held for `keys` repeats at 30 per second, then let go.
+    Held holdDown(int keys) {
+        QWidget* list = window->Files->focusProxy() ? window->Files->focusProxy() : window->Files;
+        list->setFocus();
+        Held held;
+        QTimer repeat;
+        repeat.setInterval(33);
+        QElapsedTimer since;
+        QObject::connect(&repeat, &QTimer::timeout, [&] {
+            if (since.isValid())
+                held.longestGapMs =
+                    std::max(held.longestGapMs, static_cast<double>(since.nsecsElapsed()) / 1e6);
+            since.restart();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+            QElapsedTimer handling;
+            handling.start();
+            QApplication::sendEvent(list, &press);
+            held.longestKeyMs =
+                std::max(held.longestKeyMs, static_cast<double>(handling.nsecsElapsed()) / 1e6);
+            if (++held.keys == keys) repeat.stop();
+        });
+        repeat.start();
+        while (repeat.isActive())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(list, &release);
+        waitForPicture();
+        const QString expected = GetFileName(window->FindScreenshot(window->Files->FileName()));
+        held.rightPicture = !expected.isEmpty() && window->imgShot->accessibleName() == expected &&
+                            !window->imgShot->Picture().isNull();
+        return held;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    pictureRoot();
+    benchmark::Initialize(&argc, argv);
+    TimeReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    WindowBench bench;
+    std::vector<double> times, next;
+    for (int i = 1; i <= 15; ++i) {
+        times.push_back(bench.selectionToPicture(i * 97));
+        // A moment on that game, as a user looks at it, then the next one.
+        QElapsedTimer pause;
+        pause.start();
+        while (pause.elapsed() < 400)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        next.push_back(bench.selectionToPicture(i * 97 + 1));
+    }
+    std::sort(times.begin(), times.end());
+    std::sort(next.begin(), next.end());
+    std::vector<double> plain;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QImageReader reader(bench.firstPicture());
+        benchmark::DoNotOptimize(reader.read());
+        plain.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(plain.begin(), plain.end());
+    const WindowBench::Held held = bench.holdDown(150);
+
+    auto& t = reporter.us;
+    const double worst = t["BM_FindScreenshotWorst/min_time:0.500"];
+    const double typical = t["BM_FindScreenshotTypical/min_time:0.500"];
+    const double probes = t["BM_StatProbesWorst/min_time:0.500"];
+    std::printf("stat probes, worst case: %.1f us\n", probes);
+    std::printf(
+        "holding Down: %d keys at 30 per second, longest wait between repeats %.0f ms "
+        "(longest key handling %.1f ms), picture at release %s\n",
+        held.keys, held.longestGapMs, held.longestKeyMs, held.rightPicture ? "right" : "WRONG");
+    std::printf(
+        "selection to picture: %.1f ms (median of %zu: a game far from the last one, "
+        "1920 x 1080 PNG of %lld KiB; reading that PNG whole on this thread: %.1f ms)\n",
+        times[times.size() / 2], times.size(), static_cast<long long>(bench.pngBytes / 1024),
+        plain[plain.size() / 2]);
+    std::printf("selection to picture, the next game after a moment on one: %.1f ms\n",
+                next[next.size() / 2]);
+    std::printf("preview lookup: %.1f us worst, %.1f us typical, ratio vs stat probes: %.2f\n",
+                worst, typical, probes > 0 ? worst / probes : 0.0);
+    return 0;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// The title shown for a game file: its name without extension and dump tags, or for the
+// arcade emulators the proper title from the zinc game lists or the emulator's own
+// "gamelist.txt", with the game number that zinc expects on its command line.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct TitleContext {
+    QString currentEmulator;
+    QString emulatorFolder;  // ends in "/"
+    QString systemName;
+};
+
+struct GameTitleResult {
+    QString title;
+    QString gameNumber;  // zinc's number in decimal, or empty
+};
+
+// Underscores to blanks, the usual dump tags removed, blanks trimmed.
+QString CleanTitle(QString base);
+// The shape of a game line of "gamelist.txt": "|" first and last, seven "|" at least.
+bool IsGameListLine(const QString& line);
+// The game lines of a "gamelist.txt", at most `maxLines`; nothing when it cannot be read.
+// Lines are UTF-8 where they are valid UTF-8, else Latin-1; lines longer than any game
+// line could be are skipped unread.
+std::optional<QStringList> ReadGameList(const QString& path, int maxLines = 10000);
+// "File Date: <local short date and time>  Size: <size>"; empty when the file's date or
+// size cannot be read.
+QString FileInfoText(const QString& path);
+
+// The lists are read once per run, on first use, and kept.
+class GameTitles {
+public:
+    GameTitleResult GameTitle(const QString& name, const TitleContext& context);
+    int ZincGameCount() const { return static_cast<int>(m_zinc.size()); }
+    int ArcadeGameCount() const { return static_cast<int>(m_arcade.size()); }
+
+private:
+    QStringList m_zinc;
+    QStringList m_arcade;
+    bool m_arcadeRead = false;
+};

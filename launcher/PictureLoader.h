@@ -1,0 +1,73 @@
+#pragma once
+
+// Reading screenshots and covers: decoded at the size they are shown (a huge picture never
+// costs more than the panel needs), transparent parts on white, and off the window's
+// thread, so that scrolling through a list never waits for a picture.
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The picture at `path` fitted into `box` (keeping its shape; never enlarged); a null
+// image when the file cannot be read or is not a picture. An empty box decodes at full
+// size. `fullSize`, when given, receives the picture's own size. Reading stops (a null
+// image) as soon as `wanted`, when given, answers false.
+QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize = nullptr,
+                       const std::function<bool()>& wanted = {});
+
+// Decodes one picture at a time for one viewer: a request replaces every request before
+// it, and only the newest one's result is ever delivered. While the viewer is idle it may
+// read ahead the pictures it expects next; a request for one of those, or for one shown
+// lately, is answered at once.
+class PictureLoader : public QObject {
+    Q_OBJECT
+public:
+    explicit PictureLoader(QObject* parent = nullptr);
+    ~PictureLoader() override;
+
+    // Starts decoding; returns the request's number. A picture read already is delivered
+    // before this returns.
+    quint64 request(const QString& path, const QSize& box);
+    // Decodes these pictures for later requests, unless a request comes first.
+    void readAhead(const QStringList& paths, const QSize& box);
+    // Whether a request for this picture would be answered at once.
+    bool ready(const QString& path, const QSize& box);
+    // Drops whatever is under way (its result will not be delivered).
+    void cancel();
+    // The newest request's number; 0 before the first.
+    quint64 latest() const { return m_latest->load(); }
+    // Whether the newest request's result is still to come.
+    bool pending() const { return m_pending; }
+
+signals:
+    // The newest request's picture (null when it could not be decoded) and its own size.
+    void loaded(quint64 serial, const QString& path, const QImage& picture, const QSize& full);
+
+private:
+    struct Decoded {
+        QString path;
+        QSize box;
+        QString stamp;  // the file's size and date when it was read
+        QImage picture;
+        QSize full;
+    };
+    void deliver(quint64 serial, const QString& path, const QImage& picture, const QSize& full);
+    void keep(Decoded decoded);
+    const Decoded* kept(const QString& path, const QSize& box, const QString& stamp);
+
+    // Shared with the decoding tasks, which may outlive a request but not the loader.
+    std::shared_ptr<std::atomic<quint64>> m_latest;
+    std::shared_ptr<std::atomic<quint64>> m_ahead;  // the read-ahead's generation
+    std::shared_ptr<std::atomic<bool>> m_busy;      // a request is being decoded
+    bool m_pending = false;
+    std::vector<Decoded> m_kept;  // newest first
+    QThreadPool m_pool;
+};

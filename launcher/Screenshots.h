@@ -1,0 +1,62 @@
+#pragma once
+
+// Finding a game's screenshot or cover by name: the longest prefix of the game's file name
+// that names a picture, in a fixed series of folders, letter case ignored everywhere.
+
+#include <QHash>
+#include <QMultiHash>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The folders searched, in order: the emulator's own screenshot folder (when the setting
+// names one), "shots/", "snapshots/", "snap/" and "screenshots/" under the emulator
+// folder, the listed folder, and the listed folder's covers folder.
+QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
+                              const QString& listedFolder);
+// "covers_retro/" inserted after every "/roms/" (letter case ignored, the matched text
+// kept as spelled); the folder unchanged when it has no "/roms/".
+QString CoversFolder(const QString& listedFolder);
+
+// Keeps one listing per folder, checked against the folder's modification time once per
+// search, so that a search asks the file system nothing per candidate name.
+class ScreenshotSearch {
+public:
+    // The first picture found in `folders`, as its real path; empty when none.
+    QString FindScreenshot(const QStringList& folders, const QString& name);
+    // Prefixes of `name` from the longest down, each with ".png", ".jpg", ".gif", ".bmp"
+    // in place of its extension; the real path of the first that exists, or empty.
+    QString FindPictureFile(const QString& folder, const QString& name);
+    // The folder as spelled on disk, each missing component matched without regard to
+    // letter case; empty when there is no such folder.
+    QString resolveFolder(const QString& folder);
+    void clear() { m_folders.clear(); }
+
+private:
+    struct Picture {
+        QString foldedStem;
+        QString real[4];  // by extension: png, jpg, gif, bmp
+    };
+    struct Folder {
+        qint64 stamp = 0;
+        qint64 listedAt = 0;
+        QHash<QString, QString> names;         // folded name -> real name
+        QMultiHash<quint64, qsizetype> stems;  // stem hash -> index into pictures
+        std::vector<Picture> pictures;
+    };
+    // The stem lengths of a name to try, longest first, with the hash of each folded stem.
+    struct Probe {
+        QString folded;
+        QString name;
+        bool sameLength = true;
+        std::vector<std::pair<qsizetype, quint64>> stems;
+    };
+    static Probe probeFor(const QString& name);
+    // The folder's listing, fresh; nullptr when `real` is not a folder.
+    const Folder* listing(const QString& real);
+    QString search(const QString& realFolder, const Probe& probe);
+    QString existingFolder(const QString& folder);
+
+    QHash<QString, Folder> m_folders;
+};

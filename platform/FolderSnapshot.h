@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace platform {
+
+// For searches that ask many names of a few folders at once: the caller keeps the names
+// and checks only the folder's stamp before trusting them again.
+
+// The folder's modification time in nanoseconds since the epoch; nothing when the path
+// is not a folder.
+std::optional<qint64> folderStamp(const QString& folder);
+// The current time on the same clock as folderStamp.
+qint64 stampNow();
+// Every entry's name (decoded losslessly, platform/FileNames.h); nothing when the
+// folder cannot be read.
+std::optional<QStringList> folderEntries(const QString& folder);
+
+}  // namespace platform

@@ -1,0 +1,185 @@
+// Game titles: the zinc builds' numbering, the arcade game list and the cleaning of names.
+
+#include "launcher/GameTitle.h"
+#include "launcher/Module1.h"
+#include "launcher/ZincTables.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime kThreshold(QDate(2004, 10, 24), QTime(7, 19, 0));
+
+TEST(ZincTables, TheBuildIsToldApartBySizeAndDate) {
+    struct Case {
+        std::optional<qint64> size;
+        QDateTime date;
+        ZincVariant expected;
+    };
+    const Case cases[] = {
+        {647168, kThreshold.addSecs(1), ZincVariant::A1},
+        {647168, kThreshold, ZincVariant::A2},
+        {647168, kThreshold.addMSecs(900), ZincVariant::A2},  // file times count in seconds
+        {647168, kThreshold.addSecs(-1), ZincVariant::A2},
+        {647168, QDateTime(), ZincVariant::A2},
+        {647169, kThreshold.addSecs(-1), ZincVariant::B1},
+        {647169, kThreshold, ZincVariant::B2},
+        {647167, kThreshold.addYears(3), ZincVariant::B2},
+        {std::nullopt, kThreshold.addSecs(1), ZincVariant::B2},
+        {std::nullopt, QDateTime(), ZincVariant::B1},
+        // The comparison is in local time, whatever zone the date came in.
+        {647168, kThreshold.addSecs(1).toUTC(), ZincVariant::A1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.date.toString(Qt::ISODate).toStdString());
+        EXPECT_EQ(ChooseZincVariant(c.size, c.date), c.expected);
+    }
+}
+
+// A zinc program of the given size and date in a temporary emulator folder.
+struct ZincFolder {
+    TempFolder emu;
+    TitleContext context;
+    ZincFolder(qint64 size, const QDateTime& date) {
+        emu.sparse("zinc.exe", size);
+        emu.touch("zinc.exe", date);
+        context = {"zinc.exe", emu.path() + '/', "Arcade Emulator"};
+    }
+};
+
+TEST(GameTitles, ZincGivesTheFirstEntryHoldingTheShortName) {
+    struct Case {
+        qint64 size;
+        QDateTime date;
+        QString file, title, number;
+    };
+    const Case cases[] = {
+        {647168, kThreshold.addDays(1), "sfex.zip", "Street Fighter EX (US)", "2"},
+        // The key sfexj holds sfex.
+        {647168, kThreshold.addDays(-1), "sfex.zip", "Street Fighter EX (JP)", "2"},
+        // tekkenb comes before tekken.
+        {647168, kThreshold.addDays(1), "tekken.zip", "Tekken (JP) Ver. B", "42"},
+        {647168, kThreshold.addDays(1), "TEKKEN2.ZIP", "Tekken 2 (JP) Ver. B", "45"},
+        // Each build words some titles its own way.
+        {647168, kThreshold.addDays(-1), "hvnsgate.zip", "Heaven 's Gate", "70"},
+        {1000, kThreshold.addDays(1), "sfexpu1.zip", "Street Fighter EX Plus (US 970311)", "6"},
+        // A title can hold the name too.
+        {1000, kThreshold.addDays(-1), "Angel.zip", "Kosodate Quiz My Angel 3 (JP) Ver. A", "26"},
+        {1000, kThreshold.addDays(1), "unknown_game.zip", "unknown game", ""},
+        {1000, kThreshold.addDays(1), "", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        ZincFolder zinc(c.size, c.date);
+        GameTitles titles;
+        const GameTitleResult r = titles.GameTitle(c.file, zinc.context);
+        EXPECT_EQ(r.title, c.title);
+        EXPECT_EQ(r.gameNumber, c.number);
+    }
+}
+
+TEST(GameTitles, TheZincBuildIsChosenOnceAndKept) {
+    ZincFolder zinc(647168, kThreshold.addDays(1));
+    GameTitles titles;
+    EXPECT_EQ(titles.GameTitle("ehrgeiz.zip", zinc.context).title, "Ehrgeiz (US) Ver. A");
+    EXPECT_EQ(titles.ZincGameCount(), 69);
+    zinc.emu.touch("zinc.exe", kThreshold.addDays(-1));
+    EXPECT_EQ(titles.GameTitle("ehrgeiz.zip", zinc.context).gameNumber, "59");
+    EXPECT_EQ(titles.ZincGameCount(), 69);
+}
+
+// A game line: the title in characters 2 to 35, the short name behind "| " at `at`.
+QString gameLine(const QString& title, const QString& key, int at = 41) {
+    QString line = '|' + title.leftJustified(34, ' ', true) + '|';
+    line += QString(at - 1 - line.size(), 'x') + '|';
+    return line + ' ' + key + " |a|b|c|";
+}
+
+TEST(GameTitles, ArcadeTitlesComeFromTheEmulatorsGameList) {
+    ASSERT_EQ(gameLine("T", "k").indexOf("| k"), 40);
+    struct Case {
+        const char* what;
+        QByteArray list;
+        QString file, title;
+    };
+    const QByteArray list =
+        (gameLine("Street Fighter Alpha (Euro 950727)", "sfa") + "\r\n" +
+         gameLine("  Galaga (Namco rev. B)  ", "galaga") + "\n" +
+         gameLine("Galaxian (J)", "galaxian") + "\r" + gameLine("Early column", "early", 38) +
+         "\n" + gameLine("Too early", "tooearly", 37) + "\n" + "| not a game line | galaga2 |\n")
+            .toUtf8();
+    const Case cases[] = {
+        {"title trimmed, case ignored", list, "GALAGA.zip", "Galaga (Namco rev. B)"},
+        {"the first line holding the name", list, "sfa.zip", "Street Fighter Alpha (Euro 950727)"},
+        {"cleaned afterwards", list, "galaxian.zip", "Galaxian"},
+        {"short name at character 38", list, "early.zip", "Early column"},
+        {"short name before character 38", list, "tooearly.zip", "tooearly"},
+        {"lines of another shape", list, "galaga2.zip", "galaga2"},
+        {"latin-1 titles", gameLine(QString::fromLatin1("Pok\xe9mon"), "pkmn").toLatin1(),
+         "pkmn.zip", "Pok\u00e9mon"},
+        {"binary bytes",
+         QByteArray("\0\xff\xfe|||||||\n\x01\x02\n", 14) + gameLine("Q", "q").toUtf8(), "q.zip",
+         "Q"},
+        {"one long line", QByteArray(3 << 20, '|') + "\n" + gameLine("Long", "long").toUtf8(),
+         "long.zip", "Long"},
+        {"no game lines", QByteArray(100000 * 10, 'a').replace(8, 1, "\n"), "x_y.zip", "x y"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        emu.write("GameList.txt", c.list);
+        GameTitles titles;
+        const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
+        const GameTitleResult r = titles.GameTitle(c.file, context);
+        EXPECT_EQ(r.title, c.title);
+        EXPECT_EQ(r.gameNumber, QString());
+    }
+}
+
+TEST(GameTitles, TheGameListIsReadOnceAtMostTenThousandLines) {
+    TempFolder emu;
+    const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
+    GameTitles titles;
+    // Not there yet: looked for again at the next title.
+    EXPECT_EQ(titles.GameTitle("a.zip", context).title, "a");
+    QByteArray list;
+    for (int i = 0; i < 10001; ++i)
+        list += gameLine(QStringLiteral("Game %1").arg(i), QStringLiteral("g%1x").arg(i)).toUtf8() +
+                '\n';
+    emu.write("gamelist.txt", list);
+    EXPECT_EQ(titles.GameTitle("g9999x.zip", context).title, "Game 9999");
+    EXPECT_EQ(titles.ArcadeGameCount(), 10000);
+    EXPECT_EQ(titles.GameTitle("g10000x.zip", context).title, "g10000x");
+    // Kept for the rest of the run.
+    emu.write("gamelist.txt", gameLine("Other", "g1x").toUtf8());
+    EXPECT_EQ(titles.GameTitle("g1x.zip", context).title, "Game 1");
+    // Another system does not look at it.
+    const TitleContext other{"mame.exe", emu.path() + '/', "Nintendo SNES"};
+    EXPECT_EQ(titles.GameTitle("g1x.zip", other).title, "g1x");
+}
+
+TEST(GameTitles, NamesAreCleanedInOrder) {
+    struct Case {
+        QString file, title;
+    };
+    const Case cases[] = {
+        {"Super Mario World (U) [!].smc", "Super Mario World"},
+        {"Game (J).zip", "Game"},
+        {"Street Fighter EX (JP).zip", "Street Fighter EX (JP)"},
+        {"Game_(u)_[B1].zip", "Game"},
+        // "[!]" goes before the other tags, so it can reveal one.
+        {"Game [[!]b1].zip", "Game"},
+        {"Game [c] [h4] [T4] [o1] [f1] [b2] [b3] [b4] [h1] (e).gen", "Game"},
+        {"Game (Unl).zip", "Game (Unl)"},
+        {"Game.tar.gz", "Game.tar"},
+        {"  spaced  .zip", "spaced"},
+    };
+    GameTitles titles;
+    const TitleContext snes{"snes9x.exe", "/nowhere/", "Nintendo SNES"};
+    for (const Case& c : cases)
+        EXPECT_EQ(titles.GameTitle(c.file, snes).title, c.title) << c.file.toStdString();
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include "launcher/StartFolder.h"
 #include "launcher/formMain.h"
 #include "platform/DesktopShell.h"
+#include "platform/FileNames.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
@@ -55,14 +56,16 @@ std::optional<int> answerOnTerminal(int argc, char* argv[]) {
 }
 
 void tellTerminal(const QString& text) {
-    std::fprintf(stderr, "rombard: %s\n", text.toLocal8Bit().constData());
+    // The folder names in it back to the bytes they were given as.
+    std::fprintf(stderr, "rombard: %s\n", platform::encodeName(text).constData());
 }
 
 // The emulator folder, from what is left of the command line after Qt's options; nothing
 // when the line holds a mistake (already reported).
-std::optional<QString> chooseEmulatorFolder(int argc, char* argv[], const QString& programFolder,
-                                            platform::SettingsStore& settings,
-                                            platform::Dialogs& dialogs) {
+std::optional<StartFolderChoice> chooseEmulatorFolder(int argc, char* argv[],
+                                                      const QString& programFolder,
+                                                      platform::SettingsStore& settings,
+                                                      platform::Dialogs& dialogs) {
     const CommandLineRequest r = ParseCommandLine(argumentsOf(argc, argv));
     if (r.action == CommandLineRequest::Action::Error) {
         tellTerminal(r.error);
@@ -75,7 +78,7 @@ std::optional<QString> chooseEmulatorFolder(int argc, char* argv[], const QStrin
     facts.systemBinFolders = {QStringLiteral(ROMBARD_INSTALL_BINDIR), QStringLiteral("/usr/bin"),
                               QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/games")};
     facts.pickerStart = QDir::homePath();
-    return ChooseStartFolder(facts, settings, dialogs, tellTerminal).folder;
+    return ChooseStartFolder(facts, settings, dialogs, tellTerminal);
 }
 
 }  // namespace
@@ -104,9 +107,9 @@ int main(int argc, char* argv[]) {
     const QString programFolder = invoked.contains(QLatin1Char('/'))
                                       ? QFileInfo(invoked).absolutePath()
                                       : QCoreApplication::applicationDirPath();
-    const std::optional<QString> emulatorFolder =
+    const std::optional<StartFolderChoice> start =
         chooseEmulatorFolder(argc, argv, programFolder, settings, dialogs);
-    if (!emulatorFolder) return 2;
+    if (!start) return 2;
 
     MainWindowServices services;
     services.settings = &settings;
@@ -116,11 +119,12 @@ int main(int argc, char* argv[]) {
     services.keystrokes = &keystrokes;
     services.volumes = &volumes;
     services.singleInstance = &singleInstance;
-    services.programFolder = *emulatorFolder;
+    services.programFolder = start->folder;
 
     formMain window(services);
     dialogs.setOwner(&window);
     if (!window.Form_Load()) return 0;  // the copy already running has been told
+    RememberStartFolder(*start, settings);
     window.show();
     return app.exec();
 }

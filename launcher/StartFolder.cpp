@@ -62,8 +62,10 @@ QString absolute(const QString& folder) {
     return AddBackslash(QFileInfo(folder).absoluteFilePath());
 }
 
-bool sameFolder(const QString& a, const QString& b) {
-    return !a.isEmpty() && !b.isEmpty() && absolute(a) == absolute(b);
+bool isSystemBinFolder(const QString& folder, const QStringList& systemBinFolders) {
+    for (const QString& bin : systemBinFolders)
+        if (!bin.isEmpty() && absolute(bin) == absolute(folder)) return true;
+    return false;
 }
 
 bool holdsEmulators(const QString& folder) {
@@ -80,21 +82,19 @@ bool holdsEmulators(const QString& folder) {
 }  // namespace
 
 StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
-                                    platform::SettingsStore& settings, platform::Dialogs& dialogs,
+                                    const platform::SettingsStore& settings,
+                                    platform::Dialogs& dialogs,
                                     const std::function<void(const QString&)>& tellTerminal) {
     const QString app = QStringLiteral("Rombard");
-    auto chosen = [&](const QString& folder, StartFolderSource source) {
-        StartFolderChoice c{absolute(folder), source};
-        if (source != StartFolderSource::LastFolder && source != StartFolderSource::NoChoice)
-            settings.saveSetting(app, kLauncherSection, kLastFolderKey, c.folder);
-        return c;
+    auto chosen = [](const QString& folder, StartFolderSource source) {
+        return StartFolderChoice{absolute(folder), source};
     };
 
     if (!facts.argument.isEmpty()) {
         const QString problem = FolderProblem(facts.argument);
         if (problem.isEmpty()) return chosen(facts.argument, StartFolderSource::Argument);
         tellTerminal(problem);
-    } else if (!sameFolder(facts.programFolder, facts.installedBinFolder) &&
+    } else if (!isSystemBinFolder(facts.programFolder, facts.systemBinFolders) &&
                holdsEmulators(facts.programFolder)) {
         return chosen(facts.programFolder, StartFolderSource::ProgramFolder);
     } else {
@@ -114,4 +114,12 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
         tellTerminal(problem);
     }
     return chosen(facts.programFolder, StartFolderSource::NoChoice);
+}
+
+void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings) {
+    if (choice.source == StartFolderSource::LastFolder ||
+        choice.source == StartFolderSource::NoChoice)
+        return;
+    settings.saveSetting(QStringLiteral("Rombard"), kLauncherSection, kLastFolderKey,
+                         choice.folder);
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -34,9 +35,9 @@ inline const QString kPickerTitle = QStringLiteral("Select Emulator/ROMs folder:
 struct StartFolderFacts {
     QString argument;       // FOLDER from the command line; empty without one
     QString programFolder;  // the folder holding the launcher's own program
-    // Where an installed copy lives (/usr/bin): the emulators a distribution installs there
+    // Where installed copies live (/usr/bin): the emulators a distribution installs there
     // do not make it anybody's emulator folder.
-    QString installedBinFolder;
+    QStringList systemBinFolders;
     QString pickerStart;  // where the picker opens (the home folder)
 };
 
@@ -54,7 +55,12 @@ QString FolderProblem(const QString& folder);
 // holds an emulator of the catalogue (other than the launcher) or a "roms" folder; else the
 // folder used last, when it is still there; else the one the user picks. A cancelled
 // picker leaves the launcher's own folder, as before any of this existed. Every problem
-// goes to `tellTerminal`; a folder chosen anew is stored as the one used last.
+// goes to `tellTerminal`. Nothing is stored: see RememberStartFolder.
 StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
-                                    platform::SettingsStore& settings, platform::Dialogs& dialogs,
+                                    const platform::SettingsStore& settings,
+                                    platform::Dialogs& dialogs,
                                     const std::function<void(const QString&)>& tellTerminal);
+
+// Stores a folder chosen anew (given, own or picked) as the one used last. Called once the
+// launcher knows it is the only running copy, since a second copy stores nothing.
+void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings);

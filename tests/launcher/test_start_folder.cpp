@@ -114,7 +114,8 @@ TEST(StartFolder, ChoiceOrder) {
 
         StartFolderFacts facts;
         facts.programFolder = base + "own";
-        facts.installedBinFolder = c.own == Own::InstalledWithEmulator ? base + "own/" : "/usr/bin";
+        facts.systemBinFolders = {"/usr/bin"};
+        if (c.own == Own::InstalledWithEmulator) facts.systemBinFolders << base + "own/";
         facts.pickerStart = base;
         const char* args[] = {"", "arg", "nothing here", "file.txt"};
         if (c.arg != Arg::None) facts.argument = base + args[static_cast<int>(c.arg)];
@@ -132,6 +133,8 @@ TEST(StartFolder, ChoiceOrder) {
         QStringList told;
         const StartFolderChoice got =
             ChooseStartFolder(facts, settings, dialogs, [&](const QString& t) { told << t; });
+        EXPECT_TRUE(settings.writes.isEmpty());
+        RememberStartFolder(got, settings);
         EXPECT_EQ(got.source, c.source);
         EXPECT_EQ(got.folder, base + c.folder);
         EXPECT_EQ(dialogs.folderPicks.size(), c.picks);

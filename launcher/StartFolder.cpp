@@ -58,6 +58,8 @@ QString FolderProblem(const QString& folder) {
 
 namespace {
 
+const QString kApplication = QStringLiteral("Rombard");
+
 QString absolute(const QString& folder) {
     return AddBackslash(QFileInfo(folder).absoluteFilePath());
 }
@@ -85,7 +87,6 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
                                     const platform::SettingsStore& settings,
                                     platform::Dialogs& dialogs,
                                     const std::function<void(const QString&)>& tellTerminal) {
-    const QString app = QStringLiteral("Rombard");
     auto chosen = [](const QString& folder, StartFolderSource source) {
         return StartFolderChoice{absolute(folder), source};
     };
@@ -98,7 +99,8 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
                holdsEmulators(facts.programFolder)) {
         return chosen(facts.programFolder, StartFolderSource::ProgramFolder);
     } else {
-        const QString last = settings.getSetting(app, kLauncherSection, kLastFolderKey, {});
+        const QString last =
+            settings.getSetting(kApplication, kLauncherSection, kLastFolderKey, {});
         if (!last.isEmpty()) {
             const QString problem = FolderProblem(last);
             if (problem.isEmpty()) return chosen(last, StartFolderSource::LastFolder);
@@ -120,6 +122,5 @@ void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStor
     if (choice.source == StartFolderSource::LastFolder ||
         choice.source == StartFolderSource::NoChoice)
         return;
-    settings.saveSetting(QStringLiteral("Rombard"), kLauncherSection, kLastFolderKey,
-                         choice.folder);
+    settings.saveSetting(kApplication, kLauncherSection, kLastFolderKey, choice.folder);
 }

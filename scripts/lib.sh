@@ -97,7 +97,7 @@ check_desktop_files() {
     appstreamcli validate --no-net resources/linux/*.metainfo.xml
     (cd "$build" && cpack -G DEB >/dev/null)
     local deb
-    deb=$(ls "$build"/rombard_*.deb)
+    deb=$(ls -t "$build"/rombard_*.deb | head -1)  # the one just made
     local expected="./usr/bin/rombard
 ./usr/share/applications/rombard.desktop
 ./usr/share/icons/hicolor/128x128/apps/rombard.png

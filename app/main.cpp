@@ -1,3 +1,4 @@
+#include "launcher/StartFolder.h"
 #include "launcher/formMain.h"
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
@@ -9,13 +10,87 @@
 #include "platform/ui_WidgetDialogs.h"
 
 #include <QApplication>
-#include <QFileInfo>
+#include <QDir>
 #include <QIcon>
 
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+QList<QByteArray> argumentsOf(int argc, char* argv[]) {
+    QList<QByteArray> args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QByteArray(argv[i]));
+    return args;
+}
+
+void printUsage(FILE* to) {
+    std::fputs(
+        "Usage: rombard [FOLDER]\n"
+        "A launcher for console and arcade emulators: lists the games of an emulator folder's\n"
+        "\"roms\" folder and starts them in the emulator chosen.\n"
+        "\n"
+        "FOLDER is the emulator folder. Without it the launcher uses its own folder when that\n"
+        "holds emulators or a \"roms\" folder, else the folder used last, else it asks.\n"
+        "\n"
+        "  -h, --help     show this help and exit\n"
+        "  -V, --version  show the version and exit\n",
+        to);
+}
+
+// --help and --version answer before any window system is touched, so they work on a
+// plain terminal. Other mistakes wait until Qt has taken its own options (-platform ...).
+std::optional<int> answerOnTerminal(int argc, char* argv[]) {
+    const CommandLineRequest r = ParseCommandLine(argumentsOf(argc, argv));
+    if (r.action == CommandLineRequest::Action::Help) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (r.action == CommandLineRequest::Action::Version) {
+        std::printf("rombard %s\n", ROMBARD_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+void tellTerminal(const QString& text) {
+    // The folder names in it back to the bytes they were given as.
+    std::fprintf(stderr, "rombard: %s\n", platform::encodeName(text).constData());
+}
+
+// The emulator folder, from what is left of the command line after Qt's options; nothing
+// when the line holds a mistake (already reported).
+std::optional<StartFolderChoice> chooseEmulatorFolder(int argc, char* argv[],
+                                                      const QString& programFolder,
+                                                      platform::SettingsStore& settings,
+                                                      platform::Dialogs& dialogs) {
+    const CommandLineRequest r = ParseCommandLine(argumentsOf(argc, argv));
+    if (r.action == CommandLineRequest::Action::Error) {
+        tellTerminal(r.error);
+        std::fputs("Try 'rombard --help'.\n", stderr);
+        return std::nullopt;
+    }
+    StartFolderFacts facts;
+    facts.argument = r.folder;
+    facts.programFolder = programFolder;
+    facts.systemBinFolders = {QStringLiteral(ROMBARD_INSTALL_BINDIR), QStringLiteral("/usr/bin"),
+                              QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/games")};
+    facts.pickerStart = QDir::homePath();
+    return ChooseStartFolder(facts, settings, dialogs, tellTerminal);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> answered = answerOnTerminal(argc, argv)) return *answered;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rombard"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/rombard.png")));
+    QApplication::setApplicationVersion(QStringLiteral(ROMBARD_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("rombard"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("rombard"), QIcon(QStringLiteral(":/rombard.png"))));
 
     platform::IniSettingsStore settings(platform::IniSettingsStore::defaultFolder());
     platform::DesktopShell shell;
@@ -25,6 +100,13 @@ int main(int argc, char* argv[]) {
     platform::StorageVolumes volumes;
     platform::LocalSingleInstance singleInstance;
 
+    // The emulators live beside the launcher, also when it was started through a link
+    // placed in their folder.
+    const QString programFolder = platform::programFolderFromArgv0(argv[0]);
+    const std::optional<StartFolderChoice> start =
+        chooseEmulatorFolder(argc, argv, programFolder, settings, dialogs);
+    if (!start) return 2;
+
     MainWindowServices services;
     services.settings = &settings;
     services.shell = &shell;
@@ -33,13 +115,12 @@ int main(int argc, char* argv[]) {
     services.keystrokes = &keystrokes;
     services.volumes = &volumes;
     services.singleInstance = &singleInstance;
-    // The emulators live beside the launcher, also when it was started through a link
-    // placed in their folder.
-    services.programFolder = platform::programFolderFromArgv0(argv[0]);
+    services.programFolder = start->folder;
 
     formMain window(services);
     dialogs.setOwner(&window);
     if (!window.Form_Load()) return 0;  // the copy already running has been told
+    RememberStartFolder(*start, settings);
     window.show();
     return app.exec();
 }

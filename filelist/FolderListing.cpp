@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -104,6 +106,26 @@ void foldInto(const QString& name, QString& out) {
 
 }  // namespace
 
+int CompareNamesIgnoringCase(QStringView a, QStringView b) {
+    // Unit by unit through the upper case, as the file system the ROM sets come from keeps
+    // its folders: "_" after the letters, accented capitals after "Z", escaped bytes (lone
+    // surrogates) by their value. No allocation, since this runs n log n times per listing.
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = a[i].unicode();
+        char16_t y = b[i].unicode();
+        if (x == y) continue;
+        x = x < 0x80 ? (x >= u'a' && x <= u'z' ? char16_t(x - 32) : x)
+                     : (QChar::isSurrogate(x) ? x : char16_t(QChar::toUpper(char32_t(x))));
+        y = y < 0x80 ? (y >= u'a' && y <= u'z' ? char16_t(y - 32) : y)
+                     : (QChar::isSurrogate(y) ? y : char16_t(QChar::toUpper(char32_t(y))));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    // Names that differ only in letter case can both exist here; keep their order fixed.
+    return a.compare(b);
+}
+
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options) {
     std::vector<ListedFile> out;
@@ -167,9 +189,20 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         files.push_back(std::move(f));
     }
 
-    if (maskCount == 1) return files;
+    std::vector<uint32_t> order(files.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&files](uint32_t a, uint32_t b) {
+        return CompareNamesIgnoringCase(files[a].name, files[b].name) < 0;
+    });
+    out.reserve(files.size());
+    if (maskCount == 1) {
+        for (uint32_t i : order)
+            out.push_back(std::move(files[i]));
+        return out;
+    }
     for (size_t m = 0; m < maskCount; ++m) {
-        for (size_t i = 0; i < files.size(); ++i)
+        for (uint32_t i : order)
             if (matched[i * maskCount + m]) out.push_back(files[i]);
     }
     return out;

@@ -35,8 +35,13 @@ struct FolderListingOptions {
     bool hidden = false;  // list names beginning with "." and names in ".hidden" too
 };
 
+// Name order without regard to letter case, unit by unit through the upper case (so "_"
+// and accented letters come after "Z"); names equal but for case by their exact units.
+// Negative, zero or positive like QString::compare.
+int CompareNamesIgnoringCase(QStringView a, QStringView b);
+
 // The files (not folders) in `folder` matching `masks`: mask by mask in the given order
-// and, within one mask, in the order the folder yields them. A name matching two masks
+// and, within one mask, in name order (CompareNamesIgnoringCase). A name matching two masks
 // comes twice. Names that are not valid UTF-8 come back escaped (platform::decodeName).
 // A folder that cannot be read gives nothing.
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,

@@ -46,7 +46,7 @@ struct MainWindowServices {
     platform::KeystrokeSender* keystrokes = nullptr;
     platform::Volumes* volumes = nullptr;
     platform::SingleInstance* singleInstance = nullptr;
-    QString programFolder;  // the folder holding the launcher's own program
+    QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
 };
 

@@ -1,11 +1,15 @@
 # Shared by scripts/run and scripts/test: installs the Debian packages that are missing.
 # shellcheck shell=bash
 
+# xa65 assembles the sample game.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev)
-TEST_PACKAGES=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libfuzzer-14-dev jdupes
-               libclang-rt-14-dev)
-RUN_PACKAGES=(xdg-utils)
+                zlib1g-dev xa65)
+# desktop-file-utils and appstream check the desktop files; file and dpkg-dev let CPack work
+# out the package's dependencies.
+TEST_PACKAGES=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libfuzzer-14-dev
+               libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev jdupes)
+# Stella runs the sample game.
+RUN_PACKAGES=(xdg-utils stella)
 
 ensure_packages() {
     local missing=()
@@ -53,4 +57,63 @@ run_gif_fuzzer() {
             -max_len=4096 -malloc_limit_mb="$limit" -rss_limit_mb=2048 -print_final_stats=1 \
             -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$target"
     done
+}
+
+# The sample game's names in the ready-made emulator folder.
+SAMPLE_GAME="Rainbow Drift (Rombard)"
+
+# make_sample_folder BUILD_DIR FOLDER: a copy of the launcher built in BUILD_DIR, links to the
+# emulators of its catalogue installed here, the sample game with its screenshot and small
+# stand-ins for games of the other systems.
+make_sample_folder() {
+    local build=$1 folder=$2
+    mkdir -p "$folder/roms" "$folder/shots"
+    # A copy, not a link: the launcher takes the folder it runs from as the emulator folder.
+    cp -f "$build/app/rombard" "$folder/rombard"
+    # Every catalogue name "x.exe" stands for a native program "x" in the folder.
+    grep -o '"[^"]*\.[eE][xX][eE]"' launcher/EmulatorCatalogue.cpp | tr -d '"' |
+        sed 's/\.[eE][xX][eE]$//' | tr '[:upper:]' '[:lower:]' | sort -u |
+        while read -r name; do
+            if [ "$name" = rombard ]; then continue; fi
+            program=$(PATH="$PATH:/usr/games:/usr/local/games" command -v "$name" || true)
+            if [ -n "$program" ]; then ln -sfn "$program" "$folder/$name"; fi
+        done
+    cp -f "$build/sample-game/rainbow.bin" "$folder/roms/$SAMPLE_GAME.bin"
+    cp -f resources/game/rainbow.png "$folder/shots/$SAMPLE_GAME.png"
+    # Small stand-ins for games of the other systems; an emulator shows an empty cartridge.
+    local game
+    for game in "Super Mario World (U) [!].smc" "Zelda no Densetsu ゼルダ (J).nes" \
+                "It's a \"quoted\" -game.nes" "--not-an-option.nes" "Sonic (W).sms" \
+                "Super Mario 64 (U).z64" "Pac-Man.zip" "Tetris (W).gb" "Pokemon Pinball.gba"; do
+        [ -e "$folder/roms/$game" ] || head -c 4096 /dev/zero >"$folder/roms/$game"
+    done
+}
+
+# check_desktop_files BUILD_DIR: the desktop entry and the software-centre data pass their
+# validators, and the Debian package CPack makes holds exactly the files it should.
+check_desktop_files() {
+    local build=$1
+    desktop-file-validate resources/linux/rombard.desktop
+    appstreamcli validate --no-net resources/linux/*.metainfo.xml
+    (cd "$build" && cpack -G DEB >/dev/null)
+    local deb
+    deb=$(ls -t "$build"/rombard_*.deb | head -1)  # the one just made
+    local expected="./usr/bin/rombard
+./usr/share/applications/rombard.desktop
+./usr/share/icons/hicolor/128x128/apps/rombard.png
+./usr/share/icons/hicolor/256x256/apps/rombard.png
+./usr/share/icons/hicolor/48x48/apps/rombard.png
+./usr/share/icons/hicolor/scalable/apps/rombard.svg
+./usr/share/man/man6/rombard.6
+./usr/share/metainfo/org.example.rombard.metainfo.xml"
+    local listed
+    listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+    if [ "$listed" != "$expected" ]; then
+        echo "The package's files differ from the expected list:" >&2
+        diff <(echo "$expected") <(echo "$listed") >&2 || true
+        return 1
+    fi
+    dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 ||
+        { echo "The package does not depend on Qt's widgets" >&2; return 1; }
+    echo "Package $(basename "$deb"): $(echo "$listed" | wc -l) files as expected"
 }

@@ -11,23 +11,9 @@
 #include <QDir>
 #include <QFile>
 
-#include <dirent.h>
 #include <unistd.h>
 
 namespace {
-
-// The names of a folder in the order the folder yields them.
-QStringList folderOrder(const QString& folder) {
-    QStringList names;
-    DIR* d = opendir(platform::encodeName(folder).constData());
-    if (!d) return names;
-    while (const dirent* e = readdir(d)) {
-        const QString n = platform::decodeName(QByteArray(e->d_name));
-        if (n != u"." && n != u"..") names.append(n);
-    }
-    closedir(d);
-    return names;
-}
 
 QStringList listed(const QString& folder, const QString& pattern, bool hidden = false) {
     QStringList names;
@@ -38,44 +24,91 @@ QStringList listed(const QString& folder, const QString& pattern, bool hidden = 
     return names;
 }
 
-// The folder's own order restricted to `wanted`.
-QStringList inFolderOrder(const QString& folder, const QStringList& wanted) {
-    QStringList out;
-    for (const QString& n : folderOrder(folder))
-        if (wanted.contains(n)) out.append(n);
-    return out;
-}
-
 }  // namespace
 
-TEST(ListFolder, MasksInOrderEachInTheFoldersOrder) {
+TEST(ListFolder, MasksInOrderEachInNameOrder) {
     TempFolder dir;
-    const QStringList zips = {"b.zip", "a.ZIP", "c.Zip", "z.zip"};
-    const QStringList smcs = {"m.smc", "k.SMC"};
-    for (const QString& n : zips + smcs + QStringList{"other.txt", "zip", "x.zipx"})
-        dir.write(n);
+    // Created out of order, so the folder's own order cannot pass for name order.
+    for (const char* n :
+         {"z.zip", "c.Zip", "b.zip", "a.ZIP", "m.smc", "k.SMC", "other.txt", "zip", "x.zipx"})
+        dir.write(QString::fromLatin1(n));
     dir.mkdir(QStringLiteral("folder.zip"));
 
-    const QStringList zipOrder = inFolderOrder(dir.path(), zips);
-    const QStringList smcOrder = inFolderOrder(dir.path(), smcs);
+    const QStringList zips = {"a.ZIP", "b.zip", "c.Zip", "z.zip"};
+    const QStringList smcs = {"k.SMC", "m.smc"};
     const struct {
         const char* pattern;
         QStringList expected;
     } cases[] = {
-        {"*.zip;*.smc", zipOrder + smcOrder},
-        {"*.smc;*.zip", smcOrder + zipOrder},
-        {"*.zip;*.ZIP", zipOrder + zipOrder},
-        {"*.zip; *.smc", zipOrder},  // the blank is part of the second mask
-        {"*.zip;", zipOrder},
-        {"?.smc", smcOrder},
+        {"*.zip;*.smc", zips + smcs},
+        {"*.smc;*.zip", smcs + zips},
+        {"*.zip;*.ZIP", zips + zips},
+        {"*.zip; *.smc", zips},  // the blank is part of the second mask
+        {"*.zip;", zips},
+        {"?.smc", smcs},
         {"*.7z", {}},
         {"", {}},
-        {"Z*", inFolderOrder(dir.path(), {"z.zip", "zip"})},
-        {"*.*", inFolderOrder(dir.path(), zips + smcs + QStringList{"other.txt", "zip", "x.zipx"})},
+        {"Z*", {"z.zip", "zip"}},
+        {"*.*",
+         {"a.ZIP", "b.zip", "c.Zip", "k.SMC", "m.smc", "other.txt", "x.zipx", "z.zip", "zip"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(listed(dir.path(), QString::fromLatin1(c.pattern)), c.expected) << c.pattern;
     EXPECT_TRUE(listed(dir.file("no such folder"), "*.*").isEmpty());
+}
+
+TEST(ListFolder, NameOrderIgnoresLetterCase) {
+    const struct {
+        const char* a;  // UTF-8
+        const char* b;
+        int sign;
+    } cases[] = {
+        {"pitfall!.bin", "River Raid.bin", -1},
+        {"ABC", "abd", -1},
+        {"abc", "ABC", 0},          // only the exact units tell them apart...
+        {"Game 10", "Game 9", -1},  // digits by character, not by number
+        {"Game", "Game 1", -1},     // a prefix first
+        {"1942.zip", "a.zip", -1},
+        {"Zelda", "_menu", -1},  // "_" comes after the capitals
+        {"Zelda",
+         "\xc3\x89"
+         "clair",
+         -1},  // so do accented capitals...
+        {"\xc3\xa9"
+         "clair",
+         "\xc3\x89"
+         "CLAIS",
+         -1},  // ...equal to their small letters
+        {"caf\xc3\xa9", "CAF\xc3\x89", 0},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf8(c.a), b = QString::fromUtf8(c.b);
+        const int ab = CompareNamesIgnoringCase(a, b), ba = CompareNamesIgnoringCase(b, a);
+        if (c.sign == 0) {
+            EXPECT_NE(ab, 0) << c.a;  // ...so no two names ever tie
+            EXPECT_EQ(ab<0, ba> 0) << c.a;
+        } else {
+            EXPECT_EQ(ab < 0 ? -1 : 1, c.sign) << c.a << " " << c.b;
+            EXPECT_EQ(ba < 0 ? -1 : 1, -c.sign) << c.a << " " << c.b;
+        }
+    }
+}
+
+TEST(ListFolder, EscapedNamesSortAfterLettersAndStayApart) {
+    TempFolder dir;
+    for (const QByteArray& raw : {QByteArray("b\xff.bin"), QByteArray("b\xfe.bin"),
+                                  QByteArray("B.bin"), QByteArray("a.bin")}) {
+        FILE* out = fopen((QFile::encodeName(dir.path()) + '/' + raw).constData(), "wb");
+        ASSERT_NE(out, nullptr);
+        fclose(out);
+    }
+    const QStringList names = listed(dir.path(), "*.bin");
+    ASSERT_EQ(names.size(), 4);
+    EXPECT_EQ(names.mid(0, 2), (QStringList{"a.bin", "B.bin"}));
+    EXPECT_EQ(platform::encodeName(names[2]), QByteArray("b\xfe.bin"));
+    EXPECT_EQ(platform::encodeName(names[3]), QByteArray("b\xff.bin"));
+    for (const QString& n : names)
+        ::unlink(platform::encodeName(dir.path() + u'/' + n).constData());
 }
 
 TEST(ListFolder, HiddenNamesOnlyWhenAskedFor) {
@@ -83,9 +116,9 @@ TEST(ListFolder, HiddenNamesOnlyWhenAskedFor) {
     for (const char* n : {"seen.sms", ".dot.sms", "listed.sms", "Listed2.sms"})
         dir.write(QString::fromLatin1(n));
     dir.write(QStringLiteral(".hidden"), "listed.sms\r\nlisted2.sms\n\n");
-    EXPECT_EQ(listed(dir.path(), "*.sms"), inFolderOrder(dir.path(), {"seen.sms", "Listed2.sms"}));
+    EXPECT_EQ(listed(dir.path(), "*.sms"), QStringList({"Listed2.sms", "seen.sms"}));
     EXPECT_EQ(listed(dir.path(), "*.sms", true),
-              inFolderOrder(dir.path(), {"seen.sms", ".dot.sms", "listed.sms", "Listed2.sms"}));
+              QStringList({".dot.sms", "listed.sms", "Listed2.sms", "seen.sms"}));
     EXPECT_EQ(listed(dir.path(), "*", true).count(QStringLiteral(".hidden")), 1);
 }
 
@@ -116,6 +149,5 @@ TEST(ListFolder, LinksToFilesListAndLinksToFoldersDoNot) {
     QFile::link(dir.file(QStringLiteral("real.bin")), dir.file(QStringLiteral("link.bin")));
     QFile::link(dir.file(QStringLiteral("sub")), dir.file(QStringLiteral("dirlink.bin")));
     QFile::link(dir.file(QStringLiteral("gone")), dir.file(QStringLiteral("dangling.bin")));
-    EXPECT_EQ(listed(dir.path(), "*.bin"),
-              inFolderOrder(dir.path(), {"real.bin", "link.bin", "dangling.bin"}));
+    EXPECT_EQ(listed(dir.path(), "*.bin"), QStringList({"dangling.bin", "link.bin", "real.bin"}));
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+// How the launcher is asked to start (its command line) and which emulator folder it
+// starts on.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace platform {
+class Dialogs;
+class SettingsStore;
+}  // namespace platform
+
+// What the command line asks for: `rombard [--help | --version] [FOLDER]`. "--" ends the
+// options, so a folder whose name begins with "-" can still be given.
+struct CommandLineRequest {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    QString folder;  // FOLDER as the file system spells it (platform::decodeName)
+    QString error;   // for Error: one line saying what was wrong
+};
+// `arguments` without the program's own name.
+CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments);
+
+// The last emulator folder lives in a section of the launcher's own: every emulator's
+// section is named after its executable, which always ends in ".exe".
+inline const QString kLauncherSection = QStringLiteral("Rombard");
+inline const QString kLastFolderKey = QStringLiteral("EmulatorFolder");
+inline const QString kPickerTitle = QStringLiteral("Select Emulator/ROMs folder:");
+
+struct StartFolderFacts {
+    QString argument;       // FOLDER from the command line; empty without one
+    QString programFolder;  // the folder holding the launcher's own program
+    // Where installed copies live (/usr/bin): the emulators a distribution installs there
+    // do not make it anybody's emulator folder.
+    QStringList systemBinFolders;
+    QString pickerStart;  // where the picker opens (the home folder)
+};
+
+enum class StartFolderSource { Argument, ProgramFolder, LastFolder, Picker, NoChoice };
+
+struct StartFolderChoice {
+    QString folder;  // ends in "/"
+    StartFolderSource source = StartFolderSource::NoChoice;
+};
+
+// Empty when `folder` can serve as an emulator folder, else what is wrong with it.
+QString FolderProblem(const QString& folder);
+
+// The emulator folder: FOLDER when given and usable; else the launcher's own folder when it
+// holds an emulator of the catalogue (other than the launcher) or a "roms" folder; else the
+// folder used last, when it is still there; else the one the user picks. A cancelled
+// picker leaves the launcher's own folder, as before any of this existed. Every problem
+// goes to `tellTerminal`. Nothing is stored: see RememberStartFolder.
+StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
+                                    const platform::SettingsStore& settings,
+                                    platform::Dialogs& dialogs,
+                                    const std::function<void(const QString&)>& tellTerminal);
+
+// Stores a folder chosen anew (given, own or picked) as the one used last. Called once the
+// launcher knows it is the only running copy, since a second copy stores nothing.
+void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings);

@@ -50,7 +50,8 @@ void formMain::PlaceShotFrame(int left, bool force) {
     dirList->hide();
     setTwipsWidth(lblTitle, l.titleWidth);
     setTwipsWidth(lblShadow, l.titleWidth);
-    imgShot->show();
+    // A GIF on show covers the box; the box would show an earlier picture through it.
+    imgShot->setVisible(AniGIF->isHidden());
     lblShadow->show();
     lblTitle->show();
 }

@@ -1,6 +1,7 @@
 // The drive and folder lists, the folder picker and the browsing layout.
 
 #include "filelist/ucListView.h"
+#include "gifview/ucGIF.h"
 #include "launcher/FolderNavigation.h"
 #include "launcher/Module1.h"
 #include "launcher/formMain.h"
@@ -208,6 +209,7 @@ void formMain::Files_MouseDown(int Button, int, float, float) {
 void formMain::applyListsLayout(const ListsLayout& l) {
     moveTwips(Files, l.files);
     moveTwips(imgShot, l.imgShot);
+    moveTwips(AniGIF, l.imgShot);
     TwipRect title = twips(lblTitle);
     title.top = l.titleTop;
     moveTwips(lblTitle, title);

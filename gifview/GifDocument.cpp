@@ -1,5 +1,7 @@
 #include "gifview/GifDocument.h"
 
+#include "platform/FileNames.h"
+
 GifDocument::GifDocument() = default;
 
 GifDocument::~GifDocument() {
@@ -7,25 +9,27 @@ GifDocument::~GifDocument() {
 }
 
 std::optional<GifDocument::Candidate> GifDocument::read(const QString& fileName) {
-    auto file = std::make_unique<QFile>(fileName);
-    if (!file->open(QIODevice::ReadOnly)) return std::nullopt;
+    auto file = std::make_unique<QFile>();
+    // By the name's bytes: a name that is not valid UTF-8 opens too.
+    if (!platform::openForReading(*file, fileName)) return std::nullopt;
     // One buffered read; the walk then touches each byte at most once.
     const QByteArray bytes = file->readAll();
     std::optional<GifWalk> walk = WalkGif(bytes);
     if (!walk) return std::nullopt;
     QByteArray header = bytes.left(walk->headerLength);
-    return Candidate{std::move(file), std::move(*walk), std::move(header)};
+    return Candidate{std::move(file), std::move(*walk), std::move(header), fileName};
 }
 
 void GifDocument::install(Candidate candidate) {
     unload();
     GifWalk& walk = candidate.walk;
     m_file = std::move(candidate.file);
+    m_fileName = std::move(candidate.fileName);
     m_hasFrames = true;
     m_frames = std::move(walk.frames);
     m_info = GifInfo();
     static_cast<GifScreen&>(m_info) = walk;
-    m_info.fileName = m_file->fileName();
+    m_info.fileName = m_fileName;
     m_info.header = std::move(candidate.header);
     // Room for the largest frame and the trailer, so building a picture reuses it.
     m_info.header.reserve(walk.headerLength + walk.largestFrame + 2);
@@ -40,13 +44,13 @@ bool GifDocument::load(const QString& fileName) {
 
 void GifDocument::unload() {
     if (m_file) {
-        const QString name = m_file->fileName();
         m_file->close();
         m_file.reset();
         if (m_info.temporaryFile) {
-            QFile::remove(name);
+            QFile::remove(m_fileName);
             m_info.temporaryFile = false;
         }
+        m_fileName.clear();
     }
     m_hasFrames = false;
     m_frames.clear();

@@ -32,6 +32,7 @@ public:
         std::unique_ptr<QFile> file;
         GifWalk walk;
         QByteArray header;
+        QString fileName;  // as given; the open file does not know it
     };
     // Opens and walks the file; nothing when it is not a GIF this view can show.
     static std::optional<Candidate> read(const QString& fileName);
@@ -70,6 +71,7 @@ public:
 
 private:
     std::unique_ptr<QFile> m_file;
+    QString m_fileName;  // of the open file
     bool m_hasFrames = false;
     std::vector<clsGIFframe> m_frames;
     GifInfo m_info;

@@ -1,9 +1,11 @@
 #include "gifview/GifViewCore.h"
 
 #include "gifview/GifColors.h"
+#include "platform/FileNames.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFile>
+#include <QImageReader>
 
 #include <algorithm>
 #include <cstring>
@@ -20,8 +22,8 @@ GifViewCore::~GifViewCore() {
 }
 
 bool GifViewCore::LoadGIF(const QString& fileName) {
-    const QFileInfo info(fileName);
-    if (fileName.isEmpty() || !info.isFile() || info.size() < 20) return false;
+    const std::optional<qint64> size = platform::regularFileSize(fileName);
+    if (!size || *size < 20) return false;
     if (!fileName.toLower().endsWith(QLatin1String(".gif"))) {
         if (!LoadStaticPicture(fileName, true)) return false;
     } else {
@@ -42,7 +44,9 @@ bool GifViewCore::LoadGIF(const QString& fileName) {
 }
 
 bool GifViewCore::LoadStaticPicture(const QString& fileName, bool replacesGif) {
-    QImage picture(fileName);
+    QImage picture;
+    QFile file;
+    if (platform::openForReading(file, fileName)) picture = QImageReader(&file).read();
     // A picture that cannot be shown must not cost the GIF that is shown.
     if (replacesGif && picture.isNull()) return false;
     SetAnimationState(true);

@@ -8,9 +8,6 @@
 #include <QImageReader>
 #include <QPainter>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 // A picture that would fill more than this is refused before decoding: no screen needs
 // it, and reading it row by row would still take seconds.
@@ -39,13 +36,8 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
                        const std::function<bool()>& wanted) {
     if (fullSize) *fullSize = QSize();
     // Opened by its bytes: a name that is not valid UTF-8 still reads.
-    const int fd = ::open(platform::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
     StoppableFile file(wanted);
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
+    if (!platform::openForReading(file, path)) return {};
     QImageReader reader(&file);
     // Turns 90° pictures as cameras meant them to be seen.
     reader.setAutoTransform(true);

@@ -1,6 +1,10 @@
 #include "platform/FileNames.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 #include <algorithm>
@@ -146,6 +150,21 @@ QString programFolderFromArgv0(const char* argv0) {
     const QString clean = QDir::cleanPath(decodeName(path));
     const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
     return slash <= 0 ? QStringLiteral("/") : clean.left(slash);
+}
+
+bool openForReading(QFile& file, const QString& name) {
+    const int fd = ::open(encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+    ::close(fd);
+    return false;
+}
+
+std::optional<qint64> regularFileSize(const QString& name) {
+    struct stat st {};
+    if (name.isEmpty() || ::stat(encodeName(name).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return qint64(st.st_size);
 }
 
 }  // namespace platform

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
+class QFile;
+
 namespace platform {
 
 // File names on disk are bytes; most are UTF-8 but not all. Bytes that are not valid UTF-8
@@ -21,5 +25,13 @@ QStringList argumentsFromArgv(int argc, const char* const* argv);
 // slash (a link placed in the emulators' folder counts as living there), else the folder
 // of the running executable. Absolute, without a trailing slash; empty when unknown.
 QString programFolderFromArgv0(const char* argv0);
+
+// Opens `file` for reading by the name's own bytes, so a name that is not valid UTF-8
+// opens too (QFile alone would look for its UTF-8 spelling). The file's fileName() stays
+// empty.
+bool openForReading(QFile& file, const QString& name);
+// The size of a regular file (links followed), by the name's own bytes; nothing for a
+// folder, a device or a name that is not there.
+std::optional<qint64> regularFileSize(const QString& name);
 
 }  // namespace platform

@@ -1,8 +1,10 @@
 #include "GifTestKit.h"
 #include "gifview/GifColors.h"
+#include "support/RawFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -50,6 +52,41 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     // The GIF shown before is gone with its file, so it cannot be saved as this picture.
     EXPECT_EQ(f.view.gifFrameCount(), 0);
     EXPECT_FALSE(f.view.document().isOpen());
+}
+
+TEST(GifView, NamesThatAreNotUtf8LoadLikeAnyOther) {
+    QImage png(3, 2, QImage::Format_RGB32);
+    png.fill(Qt::green);
+    QByteArray pngBytes;
+    QBuffer buffer(&pngBytes);
+    buffer.open(QIODevice::WriteOnly);
+    png.save(&buffer, "PNG");
+    struct Case {
+        QByteArray name;  // the bytes on disk
+        QByteArray content;
+        int frames;
+        bool image1;
+    };
+    const Case cases[] = {
+        {"\xe9t\xe9.gif", frames(2), 2, false},
+        {"\xff.GIF", frames(1), 1, true},
+        {"caf\xe9.png", pngBytes, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toHex().toStdString());
+        ViewFixture f;
+        const QString path = f.folder.path() + "/" + platform::decodeName(c.name);
+        ASSERT_TRUE(raw::write(path, c.content));
+        ASSERT_TRUE(f.view.LoadGIF(path));
+        EXPECT_EQ(f.view.gifFrameCount(), c.frames);
+        EXPECT_EQ(f.view.image1Visible(), c.image1);
+        EXPECT_EQ(f.view.gifFileName(), path);
+        if (c.frames > 1) {
+            // Frames are read from the open file as they are drawn.
+            f.tick(3);
+            EXPECT_TRUE(f.view.document().isOpen());
+        }
+    }
 }
 
 TEST(GifView, RefusedLoadsKeepTheShownGifAndTheFileNameUnloads) {

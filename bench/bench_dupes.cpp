@@ -53,8 +53,8 @@ std::uint64_t next(std::uint64_t& s) {
     return s;
 }
 
-void fill(std::vector<char>& b, size_t from, size_t to, std::uint64_t seed) {
-    std::uint64_t s = seed * 0x9E3779B97F4A7C15ull + 1;
+void fill(std::vector<char>& b, size_t from, size_t to, std::uint64_t salt) {
+    std::uint64_t s = salt * 0x9E3779B97F4A7C15ull + 1;
     for (size_t i = from; i + 8 <= to; i += 8) {
         const std::uint64_t x = next(s);
         std::memcpy(b.data() + i, &x, 8);
@@ -84,7 +84,7 @@ bool generate(const FolderPlan& plan, const std::string& folder) {
     struct Made {
         std::string name;
         size_t size;
-        std::uint64_t seed;
+        std::uint64_t salt;
         bool shared;
     };
     std::vector<Made> made;
@@ -99,12 +99,12 @@ bool generate(const FolderPlan& plan, const std::string& folder) {
         if (i % 20 == 19 && !made.empty()) {
             const Made& src = made[rng() % made.size()];
             m.size = src.size;
-            m.seed = src.seed;
+            m.salt = src.salt;
             m.shared = src.shared;
         } else {
             const int shift = plan.shifts[rng() % plan.shifts.size()];
             m.size = (size_t{1} << shift) + ((rng() & 1) ? 512 : 0);
-            m.seed = rng();
+            m.salt = rng();
             m.shared = rng() & 1;
         }
         if (m.shared) {
@@ -114,9 +114,9 @@ bool generate(const FolderPlan& plan, const std::string& folder) {
                 fill(base, 0, m.size, m.size);
             }
             std::memcpy(b.data(), base.data(), m.size - 1024);
-            fill(b, m.size - 1024, m.size, m.seed);
+            fill(b, m.size - 1024, m.size, m.salt);
         } else {
-            fill(b, 0, m.size, m.seed);
+            fill(b, 0, m.size, m.salt);
         }
         if (!writeFile(folder + "/" + m.name, b, m.size)) return false;
         made.push_back(m);

@@ -16,10 +16,10 @@
 
 namespace {
 
-QByteArray bytes(int size, char seed) {
+QByteArray bytes(int size, char salt) {
     QByteArray b(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        b[i] = char(seed * 31 + i * 7 + (i >> 8));
+        b[i] = char(salt * 31 + i * 7 + (i >> 8));
     return b;
 }
 
@@ -102,8 +102,8 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
         QDir(roms.path()).removeRecursively();
         QDir().mkpath(roms.path());
         QStringList names;
-        for (const QString& spec : c.names) {
-            const QString name = spec.section('=', 0, 0), key = spec.section('=', 1);
+        for (const QString& entry : c.names) {
+            const QString name = entry.section('=', 0, 0), key = entry.section('=', 1);
             QByteArray content = key == "s" ? same : key == "t" ? twin : QByteArray();
             if (key == "o") content = bytes(10000, 2);
             if (key == "e" || key == "s2") content = same, content[content.size() - 1] = 'x';

@@ -4,19 +4,12 @@
 // picture in a window over 2,000 games with 1920 x 1080 PNG screenshots: one selection
 // waited for, and Down held at the keyboard's repeat rate.
 
+#include "BenchWindow.h"
 #include "filelist/ucListView.h"
 #include "launcher/Module1.h"
 #include "launcher/Screenshots.h"
-#include "launcher/formMain.h"
 #include "launcher/ucPictureBox.h"
-#include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
-#include "platform/ProcProcessTable.h"
-#include "platform/SettingsStore.h"
-#include "platform/SingleInstance.h"
-#include "platform/StorageVolumes.h"
-#include "platform/ui_FocusKeystrokeSender.h"
-#include "platform/ui_WidgetDialogs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -151,12 +144,6 @@ public:
     std::map<std::string, double> us;
 };
 
-class NoOtherCopy : public platform::SingleInstance {
-public:
-    bool anotherIsRunning(const QString&) override { return false; }
-    void listen(std::function<void(const QString&)>) override {}
-};
-
 // A screenshot-like picture: flat areas, gradients and a noisy region, so that the PNG
 // costs what a real one costs to decode.
 QByteArray screenshotPng() {
@@ -177,28 +164,13 @@ QByteArray screenshotPng() {
     return bytes;
 }
 
-struct WindowBench {
-    QTemporaryDir folder;
-    QTemporaryDir config;
-    platform::IniSettingsStore settings{config.path()};
-    platform::DesktopShell shell{QString()};
-    platform::ProcProcessTable processes;
-    platform::WidgetDialogs dialogs;
-    platform::FocusKeystrokeSender keystrokes;
-    platform::StorageVolumes volumes;
-    NoOtherCopy single;
+struct WindowBench : bench::WindowServices {
     std::unique_ptr<formMain> window;
     qint64 pngBytes = 0;
     QString firstPicture() const { return folder.path() + QStringLiteral("/shots/first.png"); }
 
     WindowBench() {
         const QString root = folder.path() + QLatin1Char('/');
-        QFile emulator(root + QStringLiteral("snes9x"));
-        emulator.open(QIODevice::WriteOnly);
-        emulator.write("#!/bin/sh\n");
-        emulator.close();
-        emulator.setPermissions(emulator.permissions() | QFile::ExeOwner);
-        QDir().mkpath(root + QStringLiteral("roms"));
         QDir().mkpath(root + QStringLiteral("shots"));
         const QString first = root + QStringLiteral("shots/first.png");
         QFile png(first);
@@ -215,9 +187,7 @@ struct WindowBench {
         // As a user's folders are: not changed in the last seconds.
         for (const char* sub : {"", "/roms", "/shots"})
             touchOld(folder.path() + QLatin1String(sub));
-        MainWindowServices services{&settings, &shell,  &processes,    &dialogs, &keystrokes,
-                                    &volumes,  &single, folder.path(), 96};
-        window = std::make_unique<formMain>(services);
+        window = std::make_unique<formMain>(services());
         window->Form_Load();
         window->resize(1280, 800);
         window->show();

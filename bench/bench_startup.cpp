@@ -3,15 +3,8 @@
 // and the first selection, to the list filled. The reference is one plain readdir pass
 // over the same folder, so the ratio stays meaningful on a busy machine.
 
+#include "BenchWindow.h"
 #include "filelist/ucListView.h"
-#include "launcher/formMain.h"
-#include "platform/DesktopShell.h"
-#include "platform/ProcProcessTable.h"
-#include "platform/SettingsStore.h"
-#include "platform/SingleInstance.h"
-#include "platform/StorageVolumes.h"
-#include "platform/ui_FocusKeystrokeSender.h"
-#include "platform/ui_WidgetDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,43 +26,17 @@ namespace {
 constexpr int kFiles = 30000;
 constexpr int kRuns = 7;
 
-class NoOtherCopy : public platform::SingleInstance {
-public:
-    bool anotherIsRunning(const QString&) override { return false; }
-    void listen(std::function<void(const QString&)>) override {}
-};
-
-struct Fixture {
-    QTemporaryDir folder;
-    QTemporaryDir config;
-    platform::IniSettingsStore settings{config.path()};
-    platform::DesktopShell shell{QString()};
-    platform::ProcProcessTable processes;
-    platform::WidgetDialogs dialogs;
-    platform::FocusKeystrokeSender keystrokes;
-    platform::StorageVolumes volumes;
-    NoOtherCopy single;
-    MainWindowServices services;
-
+struct Fixture : bench::WindowServices {
     Fixture() {
-        const QString root = folder.path() + QLatin1Char('/');
-        QFile emulator(root + QStringLiteral("snes9x"));
-        emulator.open(QIODevice::WriteOnly);
-        emulator.write("#!/bin/sh\n");
-        emulator.close();
-        emulator.setPermissions(emulator.permissions() | QFile::ExeOwner);
-        QDir().mkpath(root + QStringLiteral("roms"));
         for (int i = 0; i < kFiles; ++i) {
-            QFile f(root +
-                    QStringLiteral("roms/Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0')));
+            QFile f(folder.path() +
+                    QStringLiteral("/roms/Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0')));
             f.open(QIODevice::WriteOnly);
         }
-        services = {&settings, &shell,  &processes,    &dialogs, &keystrokes,
-                    &volumes,  &single, folder.path(), 96};
     }
 
     int startOnce() {
-        formMain window(services);
+        formMain window(services());
         window.Form_Load();
         return window.Files->ListCount();
     }

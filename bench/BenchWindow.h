@@ -1,0 +1,53 @@
+#pragma once
+
+// The real platform services a benchmarked window runs on, over an emulator folder of its
+// own with settings kept in a temporary folder, so a run never touches the user's.
+
+#include "launcher/formMain.h"
+#include "platform/DesktopShell.h"
+#include "platform/ProcProcessTable.h"
+#include "platform/SettingsStore.h"
+#include "platform/SingleInstance.h"
+#include "platform/StorageVolumes.h"
+#include "platform/ui_FocusKeystrokeSender.h"
+#include "platform/ui_WidgetDialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace bench {
+
+class NoOtherCopy : public platform::SingleInstance {
+public:
+    bool anotherIsRunning(const QString&) override { return false; }
+    void listen(std::function<void(const QString&)>) override {}
+};
+
+struct WindowServices {
+    QTemporaryDir folder;  // the emulator folder: an executable "snes9x" and "roms/"
+    QTemporaryDir config;
+    platform::IniSettingsStore settings{config.path()};
+    platform::DesktopShell shell{QString()};
+    platform::ProcProcessTable processes;
+    platform::WidgetDialogs dialogs;
+    platform::FocusKeystrokeSender keystrokes;
+    platform::StorageVolumes volumes;
+    NoOtherCopy single;
+
+    WindowServices() {
+        const QString root = folder.path() + QLatin1Char('/');
+        QFile emulator(root + QStringLiteral("snes9x"));
+        emulator.open(QIODevice::WriteOnly);
+        emulator.write("#!/bin/sh\n");
+        emulator.close();
+        emulator.setPermissions(emulator.permissions() | QFile::ExeOwner);
+        QDir().mkpath(root + QStringLiteral("roms"));
+    }
+    MainWindowServices services() {
+        return {&settings, &shell,  &processes,    &dialogs, &keystrokes,
+                &volumes,  &single, folder.path(), 96};
+    }
+};
+
+}  // namespace bench

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 
 #include <unistd.h>
 
@@ -82,6 +83,11 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
     const QByteArray twin = collisionOf(same);
     ASSERT_NE(twin, same);
     ASSERT_EQ(crcOf(twin), crcOf(same));
+    QByteArray lastByte = same, middleByte = same;
+    lastByte[9999] = 'x';
+    middleByte[9000] = 'y';
+    const QMap<QString, QByteArray> contents{
+        {"s", same}, {"t", twin}, {"o", bytes(10000, 2)}, {"e", lastByte}, {"s2", middleByte}};
     struct Case {
         QStringList names;  // "name=content key"
         QStringList removed;
@@ -103,12 +109,8 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
         QDir().mkpath(roms.path());
         QStringList names;
         for (const QString& entry : c.names) {
-            const QString name = entry.section('=', 0, 0), key = entry.section('=', 1);
-            QByteArray content = key == "s" ? same : key == "t" ? twin : QByteArray();
-            if (key == "o") content = bytes(10000, 2);
-            if (key == "e" || key == "s2") content = same, content[content.size() - 1] = 'x';
-            if (key == "s2") content = same, content[9000] = 'y';
-            if (!roms.exists(name)) roms.write(name, content);
+            const QString name = entry.section('=', 0, 0);
+            if (!roms.exists(name)) roms.write(name, contents.value(entry.section('=', 1)));
             names << name;
         }
         const auto result = FindDuplicates(folder(), names, &files);

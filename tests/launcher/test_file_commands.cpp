@@ -6,31 +6,17 @@
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 QStringList filesIn(const QString& folder) {
-    QStringList out;
-    for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name))
-        out << n;
-    return out;
-}
-
-// Writes a file by its raw name, for names that are not valid UTF-8.
-void writeRaw(const QString& folder, const QByteArray& name, const QByteArray& content) {
-    const int fd = ::open((platform::encodeName(folder) + '/' + name).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
-    ::close(fd);
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 // The platform's rename, with another program taking the target name just before it.
@@ -40,9 +26,7 @@ public:
     std::optional<qint64> fileSize(const QString& p) override { return real.fileSize(p); }
     std::optional<QDateTime> fileDate(const QString& p) override { return real.fileDate(p); }
     bool rename(const QString& from, const QString& to) override {
-        QFile f(to);
-        if (f.open(QIODevice::WriteOnly)) f.write("theirs");
-        f.close();
+        raw::write(to, "theirs");
         return real.rename(from, to);
     }
     bool remove(const QString& p) override { return real.remove(p); }
@@ -51,69 +35,43 @@ public:
 
 TEST(RenameGameFile, NamesTwinsAndClashes) {
     struct Case {
-        QStringList roms;   // "name=content" in the game folder
+        QStringList roms;   // each file's content is its first name
         QStringList shots;  // files of the picture folder
         QString shotOf;     // the picture the finder reports for the old name
         QString from, to;
         std::optional<QString> given;
         QStringList romsAfter, shotsAfter;
     };
+    const auto none = std::nullopt;
+    // clang-format off
     const Case cases[] = {
         {{"x.smc", "y.smc"}, {}, "", "x.smc", "y.smc", "y(1).smc", {"y(1).smc", "y.smc"}, {}},
-        {{"x.smc", "y.smc", "y(1).smc"},
-         {},
-         "",
-         "x.smc",
-         "y.smc",
-         "y(1)(2).smc",
-         {"y(1)(2).smc", "y(1).smc", "y.smc"},
-         {}},
+        {{"x.smc", "y.smc", "y(1).smc"}, {}, "", "x.smc", "y.smc", "y(1)(2).smc",
+         {"y(1)(2).smc", "y(1).smc", "y.smc"}, {}},
         {{"game.smc"}, {}, "", "game.smc", "Game.smc", "Game.smc", {"Game.smc"}, {}},
         // A name that differs only in letter case from another file still counts as taken.
         {{"a.smc", "b.smc"}, {}, "", "a.smc", "B.smc", "B(1).smc", {"B(1).smc", "b.smc"}, {}},
         {{"x.smc"}, {"x.png"}, "x.png", "x.smc", "y.smc", "y.smc", {"y.smc"}, {"y.png"}},
         // The picture's new name is taken: the game takes the next free name with it.
-        {{"x.smc"},
-         {"x.gif", "y.gif"},
-         "x.gif",
-         "x.smc",
-         "y.smc",
-         "y(1).smc",
-         {"y(1).smc"},
+        {{"x.smc"}, {"x.gif", "y.gif"}, "x.gif", "x.smc", "y.smc", "y(1).smc", {"y(1).smc"},
          {"y(1).gif", "y.gif"}},
         // A picture that cannot follow keeps the game under its old name.
-        {{"x.smc"}, {}, "gone.png", "x.smc", "y.smc", std::nullopt, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "gone.png", "x.smc", "y.smc", none, {"x.smc"}, {}},
         {{"a.jar", "a.jad"}, {}, "", "a.jar", "b.jar", "b.jar", {"b.jad", "b.jar"}, {}},
-        {{"a.JAR", "a.Jad", "b.jad"},
-         {},
-         "",
-         "a.JAR",
-         "b.JAR",
-         "b(1).JAR",
-         {"b(1).JAR", "b(1).jad", "b.jad"},
-         {}},
+        {{"a.JAR", "a.Jad", "b.jad"}, {}, "", "a.JAR", "b.JAR", "b(1).JAR",
+         {"b(1).JAR", "b(1).jad", "b.jad"}, {}},
         // "A.jad" is A.jar's own, not a.jar's.
-        {{"a.jar", "A.jar", "A.jad"},
-         {},
-         "",
-         "a.jar",
-         "c.jar",
-         "c.jar",
-         {"A.jad", "A.jar", "c.jar"},
-         {}},
-        {{"x.smc"}, {}, "", "x.smc", "../x.smc", std::nullopt, {"x.smc"}, {}},
-        {{"x.smc"}, {}, "", "x.smc", "sub/x.smc", std::nullopt, {"x.smc"}, {}},
-        {{"x.smc"}, {}, "", "x.smc", "..", std::nullopt, {"x.smc"}, {}},
-        {{"x.smc"}, {}, "", "gone.smc", "y.smc", std::nullopt, {"x.smc"}, {}},
-        {{"-x \"q\" *?.smc"},
-         {},
-         "",
-         "-x \"q\" *?.smc",
-         "-y [!] é.smc",
-         "-y [!] é.smc",
-         {"-y [!] é.smc"},
-         {}},
+        {{"a.jar", "A.jar", "A.jad"}, {}, "", "a.jar", "c.jar", "c.jar",
+         {"A.jad", "A.jar", "c.jar"}, {}},
+        // Typed names that would move the file elsewhere, and a file gone meanwhile.
+        {{"x.smc"}, {}, "", "x.smc", "../x.smc", none, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "x.smc", "sub/x.smc", none, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "x.smc", "..", none, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "gone.smc", "y.smc", none, {"x.smc"}, {}},
+        {{"-x \"q\" *?.smc"}, {}, "", "-x \"q\" *?.smc", "-y [!] é.smc", "-y [!] é.smc",
+         {"-y [!] é.smc"}, {}},
     };
+    // clang-format on
     platform::LocalFileOperations files;
     for (const Case& c : cases) {
         SCOPED_TRACE((c.from + " -> " + c.to).toStdString());
@@ -145,13 +103,12 @@ TEST(RenameGameFile, NamesTwinsAndClashes) {
 TEST(RenameGameFile, APictureOtherListedGamesShowStaysWithThem) {
     struct Case {
         QStringList listed;
-        QString from, to;
-        QStringList shotsAfter;
+        QString from, to, shotAfter;
     };
     const Case cases[] = {
-        {{"Mario (U).smc", "Mario (E).smc"}, "Mario (U).smc", "Luigi.smc", {"Mario.png"}},
-        {{"Mario (U).smc", "Zelda.smc"}, "Mario (U).smc", "Luigi.smc", {"Luigi.png"}},
-        {{"Mario.jar", "Mario.jad"}, "Mario.jar", "Luigi.jar", {"Luigi.png"}},
+        {{"Mario (U).smc", "Mario (E).smc"}, "Mario (U).smc", "Luigi.smc", "Mario.png"},
+        {{"Mario (U).smc", "Zelda.smc"}, "Mario (U).smc", "Luigi.smc", "Luigi.png"},
+        {{"Mario.jar", "Mario.jad"}, "Mario.jar", "Luigi.jar", "Luigi.png"},
     };
     platform::LocalFileOperations files;
     for (const Case& c : cases) {
@@ -165,20 +122,19 @@ TEST(RenameGameFile, APictureOtherListedGamesShowStaysWithThem) {
             return game.startsWith("Mario") ? shot : QString();
         };
         EXPECT_EQ(RenameGameFile(files, t.file("roms/"), c.from, c.to, finder, c.listed), c.to);
-        EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
+        EXPECT_EQ(filesIn(t.file("shots")), QStringList{c.shotAfter});
     }
 }
 
 TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
     TempFolder t;
-    writeRaw(t.path(), "\xff game.smc", "mine");
-    platform::LocalFileOperations files;
+    raw::RemoveTree clean{t.path()};
     const QString odd = platform::decodeName("\xff game.smc");
     const QString odder = platform::decodeName("\xfe.smc");
+    ASSERT_TRUE(raw::write(t.file(odd), "mine"));
+    platform::LocalFileOperations files;
     EXPECT_EQ(RenameGameFile(files, t.path() + "/", odd, odder, {}), odder);
-    const QByteArray renamed = platform::encodeName(t.path()) + "/\xfe.smc";
-    EXPECT_EQ(::access(renamed.constData(), F_OK), 0);
-    ::unlink(renamed.constData());  // the temporary folder cannot spell it to clean up
+    EXPECT_EQ(raw::read(t.file(odder)), "mine");
 
     t.write("a.smc", "mine");
     RacingFiles racing;
@@ -188,35 +144,29 @@ TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
 }
 
 TEST(NameRules, DumpTagsAndStrippedText) {
-    struct Tag {
+    struct Case {
         const char* name;
-        int shift;
-        const char* expected;
-    };
-    const Tag tags[] = {
-        {"Game (U).smc", 0, "Game (U) [!].smc"}, {"Game [!].smc", 0, "Game.smc"},
-        {"Game.smc", 2, "Game [b1].smc"},        {"Game [b1].smc", 2, "Game.smc"},
-        {"Game.smc", 4, "Game [b2].smc"},        {"Game [b1].smc", 4, "Game [b1] [b2].smc"},
-        {"Game.smc", 1, "Game [!].smc"},         {"Game", 0, "Game [!]"},
-        {"A [!] B [!].smc", 0, "A B.smc"},
-    };
-    for (const Tag& c : tags)
-        EXPECT_EQ(DumpTagName(c.name, c.shift), QString::fromUtf8(c.expected)) << c.name;
-
-    struct Strip {
-        const char* name;
+        int shift;  // -1: strip "text" instead
         const char* text;
         const char* expected;
     };
-    const Strip strips[] = {
-        {"Super_Mario.World_(J).smc", "(J)", "Super Mario World .smc"},
-        {"Mario_Kart.smc", "_", "Mario Kart.smc"},
-        {"a.b.c.smc", ".", "a b c.smc"},
-        {"Game (j) .smc", "(J)", "Game .smc"},
-        {"README", "me", "READ"},
+    // clang-format off
+    const Case cases[] = {
+        {"Game (U).smc", 0, "", "Game (U) [!].smc"}, {"Game [!].smc", 0, "", "Game.smc"},
+        {"Game.smc", 2, "", "Game [b1].smc"},        {"Game [b1].smc", 2, "", "Game.smc"},
+        {"Game.smc", 4, "", "Game [b2].smc"},        {"Game [b1].smc", 4, "", "Game [b1] [b2].smc"},
+        {"Game.smc", 1, "", "Game [!].smc"},         {"Game", 0, "", "Game [!]"},
+        {"A [!] B [!].smc", 0, "", "A B.smc"},
+        {"Super_Mario.World_(J).smc", -1, "(J)", "Super Mario World .smc"},
+        {"Mario_Kart.smc", -1, "_", "Mario Kart.smc"}, {"a.b.c.smc", -1, ".", "a b c.smc"},
+        {"Game (j) .smc", -1, "(J)", "Game .smc"},     {"README", -1, "me", "READ"},
     };
-    for (const Strip& c : strips)
-        EXPECT_EQ(StrippedName(c.name, c.text), QString::fromUtf8(c.expected)) << c.name;
+    // clang-format on
+    for (const Case& c : cases) {
+        const QString got =
+            c.shift < 0 ? StrippedName(c.name, c.text) : DumpTagName(c.name, c.shift);
+        EXPECT_EQ(got, QString::fromUtf8(c.expected)) << c.name << " " << c.shift;
+    }
 }
 
 TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {

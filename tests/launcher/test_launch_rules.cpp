@@ -1,3 +1,5 @@
+// How each launch rule builds the emulator's command, and how the command line box is read.
+
 #include "launcher/CommandLineText.h"
 #include "launcher/LaunchRules.h"
 #include "support/QtPrinters.h"
@@ -95,19 +97,16 @@ TEST(CommandLineText, SwitchesSplitLikeShellWords) {
         QString text;
         std::optional<QStringList> words;
     };
+    using L = QStringList;
+    // clang-format off
     const Case cases[] = {
-        {"", QStringList{}},
-        {"  -a   -b ", QStringList{"-a", "-b"}},
-        {"-c \"my file\" x", QStringList{"-c", "my file", "x"}},
-        {"-c 'a \"b\" c'", QStringList{"-c", "a \"b\" c"}},
-        {"-c \"a \\\"b\\\" c\"", QStringList{"-c", "a \"b\" c"}},
-        {"a\\ b", QStringList{"a b"}},
-        {"-x=\"\"", QStringList{"-x="}},
-        {"\"\"", QStringList{""}},
-        {"$HOME `id` ;rm", QStringList{"$HOME", "`id`", ";rm"}},
-        {"-c \"open", std::nullopt},
-        {"-c 'open", std::nullopt},
+        {"", L{}}, {"  -a   -b ", L{"-a", "-b"}}, {"-c \"my file\" x", L{"-c", "my file", "x"}},
+        {"-c 'a \"b\" c'", L{"-c", "a \"b\" c"}}, {"-c \"a \\\"b\\\" c\"", L{"-c", "a \"b\" c"}},
+        {"a\\ b", L{"a b"}}, {"-x=\"\"", L{"-x="}}, {"\"\"", L{""}},
+        {"$HOME `id` ;rm", L{"$HOME", "`id`", ";rm"}},
+        {"-c \"open", std::nullopt}, {"-c 'open", std::nullopt},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(SplitSwitches(c.text), c.words) << c.text.toStdString();
 }

@@ -6,10 +6,10 @@
 #include "launcher/Screenshots.h"
 #include "platform/FileNames.h"
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
@@ -17,9 +17,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -104,20 +101,17 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     const char* types[] = {".png", ".jpg", ".gif", ".bmp", ".txt"};
     for (int i = 0; i < 300; ++i)
         folder.write(randomText(1 + random.bounded(6)) + QLatin1String(types[random.bounded(5)]));
+    auto probe = [&](const QString& name) {
+        for (qsizetype k = name.size(); k >= 1; --k)
+            for (const char* type : {".png", ".jpg", ".gif", ".bmp"})
+                if (QFileInfo(root + ChangeExtension(name.left(k), type)).isFile())
+                    return root + ChangeExtension(name.left(k), type);
+        return QString();
+    };
     ScreenshotSearch search;
     for (int i = 0; i < 2000; ++i) {
         const QString name = randomText(random.bounded(12));
-        QString expected;
-        for (qsizetype k = name.size(); k >= 1 && expected.isEmpty(); --k) {
-            for (const char* type : {".png", ".jpg", ".gif", ".bmp"}) {
-                const QString candidate = root + ChangeExtension(name.left(k), QLatin1String(type));
-                if (QFileInfo(candidate).isFile()) {
-                    expected = candidate;
-                    break;
-                }
-            }
-        }
-        ASSERT_EQ(search.FindPictureFile(root, name), expected) << name.toStdString();
+        ASSERT_EQ(search.FindPictureFile(root, name), probe(name)) << name.toStdString();
     }
 }
 
@@ -142,23 +136,18 @@ TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
 
 TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
     TempFolder emu;
+    raw::RemoveTree clean{emu.path()};
     const QString shots = emu.mkdir("shots") + QLatin1Char('/');
-    const QByteArray raw = QFile::encodeName(shots) + "Caf\xe9 (U).png";
-    const QByteArray png = pngBytes({8, 4}, Qt::red);
-    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, png.constData(), png.size()), png.size());
-    ::close(fd);
-
+    const QString picture = shots + platform::decodeName("Caf\xe9 (U).png");
+    ASSERT_TRUE(raw::write(picture, pngBytes({8, 4}, Qt::red)));
     ScreenshotSearch search;
     // "É" in Latin-1 is another byte than "é": not the same name in any letter case.
     EXPECT_EQ(search.FindPictureFile(shots, platform::decodeName("CAF\xc9 (U) [!].zip")),
               QString());
     const QString exact =
         search.FindPictureFile(shots, platform::decodeName("caf\xe9 (u) [!].zip"));
-    ASSERT_EQ(platform::encodeName(exact), raw);
+    ASSERT_EQ(raw::bytes(exact), raw::bytes(picture));
     EXPECT_EQ(LoadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
-    ::unlink(raw.constData());  // the temporary folder's clean-up skips names it cannot spell
 }
 
 TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
@@ -169,11 +158,9 @@ TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
         QSize box;
         QSize expected;  // invalid: no picture
     };
+    // clang-format off
     const Case cases[] = {
-        {"shrunk to the box keeping its shape",
-         pngBytes({400, 200}, Qt::blue),
-         {100, 100},
-         {100, 50}},
+        {"shrunk, keeping its shape", pngBytes({400, 200}, Qt::blue), {100, 100}, {100, 50}},
         {"never enlarged", pngBytes({40, 20}, Qt::blue), {100, 100}, {40, 20}},
         {"no box: its own size", pngBytes({40, 20}, Qt::blue), {}, {40, 20}},
         {"jpeg", pngBytes({300, 300}, Qt::green, "JPG"), {90, 60}, {60, 60}},
@@ -181,16 +168,16 @@ TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
         {"empty", "", {100, 100}, {}},
         {"truncated", pngBytes({400, 200}, Qt::blue).left(60), {100, 100}, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString path = folder.write("picture", c.bytes);
         QSize full;
         const QImage image = LoadPictureFile(path, c.box, &full);
         EXPECT_EQ(image.size(), c.expected.isValid() ? c.expected : QSize(0, 0));
-        if (!c.expected.isValid()) {
-            EXPECT_FALSE(full.isValid());
-        }
+        EXPECT_EQ(full.isValid(), c.expected.isValid());
     }
+    // A clear picture shows on white; a missing one is no picture.
     const QString clear = folder.write("clear.png", pngBytes({10, 10}, QColor(255, 0, 0, 0)));
     EXPECT_EQ(LoadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
     EXPECT_TRUE(LoadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
@@ -224,6 +211,7 @@ TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
     TempFolder folder;
     PictureLoader loader;
     QSignalSpy spy(&loader, &PictureLoader::loaded);
+    auto lastSize = [&] { return spy.last().at(2).value<QImage>().size(); };
     const QString path = folder.write("next.png", pngBytes({64, 32}, Qt::blue));
     folder.touch("next.png", QDateTime::currentDateTime().addSecs(-100));
     loader.readAhead({path}, {320, 200});
@@ -233,18 +221,18 @@ TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
     loader.request(path, {320, 200});
     EXPECT_FALSE(loader.pending());
     ASSERT_EQ(spy.size(), 1);
-    EXPECT_EQ(spy.last().at(2).value<QImage>().size(), QSize(64, 32));
+    EXPECT_EQ(lastSize(), QSize(64, 32));
     // Another box is another picture.
     loader.request(path, {32, 32});
     EXPECT_TRUE(loader.pending());
     ASSERT_TRUE(spy.wait(5000));
-    EXPECT_EQ(spy.last().at(2).value<QImage>().size(), QSize(32, 16));
+    EXPECT_EQ(lastSize(), QSize(32, 16));
     // A picture replaced on disk is read again, not served from memory.
     folder.write("next.png", pngBytes({40, 40}, Qt::red));
     loader.request(path, {320, 200});
     EXPECT_TRUE(loader.pending());
     ASSERT_TRUE(spy.wait(5000));
-    EXPECT_EQ(spy.last().at(2).value<QImage>().size(), QSize(40, 40));
+    EXPECT_EQ(lastSize(), QSize(40, 40));
 }
 
 }  // namespace

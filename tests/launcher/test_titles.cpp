@@ -18,20 +18,19 @@ TEST(ZincTables, TheBuildIsToldApartBySizeAndDate) {
         QDateTime date;
         ZincVariant expected;
     };
+    using V = ZincVariant;
+    // clang-format off
     const Case cases[] = {
-        {647168, kThreshold.addSecs(1), ZincVariant::A1},
-        {647168, kThreshold, ZincVariant::A2},
-        {647168, kThreshold.addMSecs(900), ZincVariant::A2},  // file times count in seconds
-        {647168, kThreshold.addSecs(-1), ZincVariant::A2},
-        {647168, QDateTime(), ZincVariant::A2},
-        {647169, kThreshold.addSecs(-1), ZincVariant::B1},
-        {647169, kThreshold, ZincVariant::B2},
-        {647167, kThreshold.addYears(3), ZincVariant::B2},
-        {std::nullopt, kThreshold.addSecs(1), ZincVariant::B2},
-        {std::nullopt, QDateTime(), ZincVariant::B1},
+        {647168, kThreshold.addSecs(1), V::A1}, {647168, kThreshold, V::A2},
+        {647168, kThreshold.addMSecs(900), V::A2},  // file times count in seconds
+        {647168, kThreshold.addSecs(-1), V::A2}, {647168, QDateTime(), V::A2},
+        {647169, kThreshold.addSecs(-1), V::B1}, {647169, kThreshold, V::B2},
+        {647167, kThreshold.addYears(3), V::B2},
+        {std::nullopt, kThreshold.addSecs(1), V::B2}, {std::nullopt, QDateTime(), V::B1},
         // The comparison is in local time, whatever zone the date came in.
-        {647168, kThreshold.addSecs(1).toUTC(), ZincVariant::A1},
+        {647168, kThreshold.addSecs(1).toUTC(), V::A1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.date.toString(Qt::ISODate).toStdString());
         EXPECT_EQ(ChooseZincVariant(c.size, c.date), c.expected);
@@ -164,18 +163,16 @@ TEST(GameTitles, NamesAreCleanedInOrder) {
     struct Case {
         QString file, title;
     };
+    // clang-format off
     const Case cases[] = {
-        {"Super Mario World (U) [!].smc", "Super Mario World"},
-        {"Game (J).zip", "Game"},
-        {"Street Fighter EX (JP).zip", "Street Fighter EX (JP)"},
-        {"Game_(u)_[B1].zip", "Game"},
+        {"Super Mario World (U) [!].smc", "Super Mario World"}, {"Game (J).zip", "Game"},
+        {"Street Fighter EX (JP).zip", "Street Fighter EX (JP)"}, {"Game_(u)_[B1].zip", "Game"},
         // "[!]" goes before the other tags, so it can reveal one.
         {"Game [[!]b1].zip", "Game"},
         {"Game [c] [h4] [T4] [o1] [f1] [b2] [b3] [b4] [h1] (e).gen", "Game"},
-        {"Game (Unl).zip", "Game (Unl)"},
-        {"Game.tar.gz", "Game.tar"},
-        {"  spaced  .zip", "spaced"},
+        {"Game (Unl).zip", "Game (Unl)"}, {"Game.tar.gz", "Game.tar"}, {"  spaced  .zip", "spaced"},
     };
+    // clang-format on
     GameTitles titles;
     const TitleContext snes{"snes9x.exe", "/nowhere/", "Nintendo SNES"};
     for (const Case& c : cases)

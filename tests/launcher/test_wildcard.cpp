@@ -13,31 +13,21 @@ TEST(LikeMatch, Table) {
         const char* pattern;
         std::optional<bool> expected;
     };
+    // clang-format off
     const Case cases[] = {
-        {"game.smc", "*.smc", true},
-        {"game.smc", "*.sm", false},
-        {"", "*", true},
-        {"", "?", false},
-        {"abc", "a?c", true},
-        {"ac", "a?c", false},
-        {"a7c", "a#c", true},
-        {"abc", "a#c", false},
-        {"b", "[a-c]", true},
-        {"d", "[a-c]", false},
-        {"d", "[!a-c]", true},
-        {"b", "[!a-c]", false},
+        {"game.smc", "*.smc", true}, {"game.smc", "*.sm", false}, {"", "*", true}, {"", "?", false},
+        {"abc", "a?c", true}, {"ac", "a?c", false}, {"a7c", "a#c", true}, {"abc", "a#c", false},
+        {"b", "[a-c]", true}, {"d", "[a-c]", false}, {"d", "[!a-c]", true}, {"b", "[!a-c]", false},
         {"-", "[a-]", true},  // a dash at the end is itself
-        {"*", "[*]", true},
-        {"x", "[*]", false},
+        {"*", "[*]", true}, {"x", "[*]", false},
         {"a]", "a]", true},    // a "]" outside brackets is itself
         {"ab", "a[]b", true},  // an empty class stands for nothing
         {"a", "[!]", true},    // nothing excluded: any one character
         {"mario [b1].smc", "*[[]b?[]]*", true},
         {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},  // no blow-up
-        {"abc", "[a-c", std::nullopt},
-        {"abc", "[c-a]", std::nullopt},
-        {"abc", "abc[", std::nullopt},
+        {"abc", "[a-c", std::nullopt}, {"abc", "[c-a]", std::nullopt}, {"abc", "abc[", std::nullopt},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.pattern);
         EXPECT_EQ(LikeMatch(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern)), c.expected);

@@ -42,8 +42,7 @@ TEST(Crc, PublishedCheckValuesAndHexText) {
         EXPECT_EQ(static_cast<std::uint32_t>(v.number()), c.expected) << c.text;
         EXPECT_EQ(v.hex(), c.hex) << c.text;
     }
-    clsCRC crc;
-    EXPECT_EQ(crc.CalculateString("123456789").number(), -873187034);
+    EXPECT_EQ(clsCRC().CalculateString("123456789").number(), -873187034);  // CRC-32 by default
 }
 
 TEST(Crc, AlgorithmLetNormalisesAndClears) {
@@ -58,8 +57,6 @@ TEST(Crc, AlgorithmLetNormalisesAndClears) {
         EXPECT_EQ(crc.Algorithm(), c.reads) << c.set;
         EXPECT_EQ(crc.value().number(), 0) << "cleared after switching to " << c.set;
     }
-    clsCRC crc;
-    EXPECT_EQ(crc.Algorithm(), -1);
 }
 
 TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
@@ -68,7 +65,8 @@ TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
         clsCRC whole;
         whole.setAlgorithm(algorithm);
         const CrcValue expected = whole.CalculateBytes(data);
-        // Split points straddle the folding kernels' 16-, 128- and 256-byte steps.
+        // Split 0 and the full length add nothing on one side. Split points straddle the folding
+        // kernels' 16-, 128- and 256-byte steps.
         for (std::size_t split :
              {0u, 1u, 15u, 16u, 127u, 128u, 129u, 255u, 256u, 257u, 4097u, 99999u, 100000u}) {
             clsCRC parts;
@@ -78,9 +76,6 @@ TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
             EXPECT_EQ(got, expected) << "algorithm " << algorithm << " split " << split;
         }
     }
-    clsCRC a, b;
-    a.AddString("1234");
-    EXPECT_EQ(a.AddString("56789"), b.CalculateString("123456789"));
 }
 
 TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
@@ -136,16 +131,6 @@ TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
     EXPECT_EQ(crc.value().number(), 0x1234);
     crc.Clear();
     EXPECT_EQ(crc.value().number(), 0);
-    crc.setAlgorithm(1);
-    crc.Clear();
-    EXPECT_EQ(crc.value().number(), 0);
-}
-
-TEST(Crc, EmptyInputAddsNothing) {
-    clsCRC crc;
-    crc.AddString("abc");
-    const CrcValue before = crc.value();
-    EXPECT_EQ(crc.AddBytes({}), before);
 }
 
 TEST(CrcFile, WholeFileEmptyFileAndFailures) {
@@ -170,7 +155,6 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
     const CrcValue before = crc.value();
     const auto empty = crc.CalculateFile(QFile::encodeName(emptyPath).toStdString());
     ASSERT_TRUE(empty.has_value());
-    EXPECT_TRUE(empty->isEmpty());
     EXPECT_EQ(empty->hex(), "");
     EXPECT_EQ(crc.value(), before) << "an empty file leaves the register untouched";
 

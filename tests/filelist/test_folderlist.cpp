@@ -105,9 +105,6 @@ TEST(FolderList, CellsOfAListedFile) {
         EXPECT_EQ(l.model.SubItemText(game, c), expectedGame[c]) << c;
     EXPECT_EQ(l.model.SubItemText(disc, 1), "5.00GB");
     EXPECT_EQ(l.model.SubItemText(disc, 4), "5368709120");
-    const QStringList headers = {"Name", "Size", "Type", "Date", ""};
-    for (int c = 0; c < 5; ++c)
-        EXPECT_EQ(l.model.ColumnText(c), headers[c]);
 }
 
 TEST(FolderList, AFileThatCannotBeReadKeepsItsRow) {
@@ -198,11 +195,11 @@ TEST(FolderList, HeaderClicksSortByTheRightKeys) {
 
 TEST(FolderList, CellsSetByTheHostSortByTheirText) {
     TempFolder dir;
-    for (const char* n : {"a.bin", "b.bin", "c.bin"})
-        dir.write(QString::fromLatin1(n), QByteArray(5, 'x'));
-    dir.touch("a.bin", QDateTime(QDate(2020, 1, 1), QTime(10, 0)));
-    dir.touch("b.bin", QDateTime(QDate(2021, 1, 1), QTime(10, 0)));
-    dir.touch("c.bin", QDateTime(QDate(2022, 1, 1), QTime(10, 0)));
+    for (const int year : {2020, 2021, 2022}) {
+        const QString name = QString(QChar(u'a' + year - 2020)) + ".bin";
+        dir.write(name, QByteArray(5, 'x'));
+        dir.touch(name, QDateTime(QDate(year, 1, 1), QTime(10, 0)));
+    }
     Listing l;
     l.files.setPattern("*.bin");
     l.files.setPath(dir.path());

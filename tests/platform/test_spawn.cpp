@@ -47,13 +47,26 @@ TEST(ProgramStart, OddBytesReachTheProgramExactly) {
     const QString game = folder + QLatin1Char('/') + decodeName(kOddGame);
     ASSERT_TRUE(raw::write(game, "rom"));
 
+    // No shell between: quotes, blanks and command syntax arrive as written, one by one.
+    const QString inject = t.file("injected");
+    const QStringList args{game,
+                           QString(),
+                           "ゼルダ é",
+                           "/r/Mario \"Bros\" (U) [!].nes",
+                           "; touch " + inject,
+                           "$(touch " + inject + ")",
+                           "a  b"};
     platform::DesktopShell shell(QString{}, QString{});
-    ASSERT_TRUE(shell.start({program, {game, QString(), QStringLiteral("ゼルダ é")}, folder, 1}));
+    ASSERT_TRUE(shell.start({program, args, folder, 1}));
     ASSERT_TRUE(waitForRecord(program));
-    const QList<QByteArray> expected{raw::bytes(folder),
-                                     raw::bytes(t.path()) + '/' + kOddFolder + '/' + kOddGame, "",
-                                     "ゼルダ é"};
+    QList<QByteArray> expected{raw::bytes(folder),
+                               raw::bytes(t.path()) + '/' + kOddFolder + '/' + kOddGame};
+    for (const QString& a : args.mid(1))
+        expected << a.toUtf8();
     EXPECT_EQ(raw::recorded(program), expected);
+    EXPECT_FALSE(raw::exists(inject));
+    EXPECT_FALSE(shell.start({t.file("missing"), {}, {}, 1}));
+    EXPECT_FALSE(shell.start({}));
 }
 
 TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {

@@ -1,6 +1,5 @@
 #include "platform/DesktopShell.h"
 #include "platform/KeystrokeParser.h"
-#include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/StorageVolumes.h"
 #include "platform/ui_FocusKeystrokeSender.h"
@@ -17,8 +16,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -120,18 +117,6 @@ TEST(KeystrokeParser, ClassicSyntax) {
     EXPECT_TRUE(platform::ParseKeystrokes("")->isEmpty());
     for (const char* bad : {"{F2", "{NOPE}", "(ab", "ab)", "{DOWN x}"})
         EXPECT_FALSE(platform::ParseKeystrokes(bad).has_value()) << bad;
-}
-
-TEST(LocalSingleInstance, SecondCopyHandsItsCaptionToTheFirst) {
-    const QString name = QStringLiteral("rombard-test-%1").arg(::getpid());
-    platform::LocalSingleInstance first(name);
-    EXPECT_FALSE(first.anotherIsRunning("unused"));
-    QStringList received;
-    first.listen([&](const QString& caption) { received << caption; });
-    platform::LocalSingleInstance second(name);
-    EXPECT_TRUE(second.anotherIsRunning("[zsnes] Super Nintendo ü"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
-    EXPECT_EQ(received, QStringList{"[zsnes] Super Nintendo ü"});
 }
 
 TEST(StorageVolumes, RootsEndInSlashAndHoldTheirPaths) {

@@ -6,7 +6,6 @@
 #include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcessSpawn.h"
-#include "platform/SettingsStore.h"
 #include "platform/Trash.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
@@ -185,20 +184,6 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
     EXPECT_EQ(platform::encodeName(platform::argumentsFromArgv(3, argv).at(0)), kOddGame);
 }
 
-TEST(Settings, AFolderWithOddBytesIsStoredAsItsBytes) {
-    TempFolder dir;
-    platform::IniSettingsStore store(dir.path());
-    const QString folder = QStringLiteral("/roms/") + decodeName(kOddFolder);
-    store.saveSetting("Rombard", "zsnes.exe", "roms", folder);
-    store.saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
-    EXPECT_EQ(store.getSetting("Rombard", "zsnes.exe", "roms", ""), folder);
-    EXPECT_EQ(store.getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
-    // What the next run reads is the file: it must not hold the replacement character.
-    const QByteArray text = dir.read("Rombard/Rombard.conf");
-    EXPECT_FALSE(text.contains("\xef\xbf\xbd")) << text.toStdString();
-    EXPECT_TRUE(text.contains("cmdline=-fs \xc3\xa9")) << text.toStdString();
-}
-
 TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     using platform::LocalSingleInstance;
     struct Case {
@@ -216,15 +201,20 @@ TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     EXPECT_NE(LocalSingleInstance::serverNameFor("", "/tmp", 1001, ":0"),
               LocalSingleInstance::serverNameFor("", "/tmp", 1000, ":0"));
 
-    // Two sessions side by side: each copy is the first of its own.
+    // Two sessions side by side: each copy is the first of its own; a second copy in the
+    // same session hands its caption to the first.
     TempFolder runtime;
     LocalSingleInstance first(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
-    first.listen([](const QString&) {});
+    EXPECT_FALSE(first.anotherIsRunning("unused"));
+    QStringList received;
+    first.listen([&](const QString& caption) { received << caption; });
     LocalSingleInstance sameSession(
         LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
     LocalSingleInstance otherSession(
         LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":1"));
-    EXPECT_TRUE(sameSession.anotherIsRunning("x"));
+    EXPECT_TRUE(sameSession.anotherIsRunning("[zsnes] Super Nintendo ü"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
+    EXPECT_EQ(received, QStringList{"[zsnes] Super Nintendo ü"});
     EXPECT_FALSE(otherSession.anotherIsRunning("x"));
 }
 

@@ -140,12 +140,13 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
         "big.bin",
         QByteArray(reinterpret_cast<const char*>(big.data()), static_cast<qsizetype>(big.size())));
     const QString emptyPath = dir.write("empty.bin");
+    const auto bytes = [](const QString& path) { return QFile::encodeName(path).toStdString(); };
 
     for (int algorithm : {1, 0}) {
         clsCRC crc;
         crc.setAlgorithm(algorithm);
         const CrcValue expected = crc.CalculateBytes(big);
-        const auto got = crc.CalculateFile(QFile::encodeName(bigPath).toStdString());
+        const auto got = crc.CalculateFile(bytes(bigPath));
         ASSERT_TRUE(got.has_value());
         EXPECT_EQ(*got, expected);
     }
@@ -153,14 +154,13 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
     clsCRC crc;
     crc.AddString("abc");
     const CrcValue before = crc.value();
-    const auto empty = crc.CalculateFile(QFile::encodeName(emptyPath).toStdString());
+    const auto empty = crc.CalculateFile(bytes(emptyPath));
     ASSERT_TRUE(empty.has_value());
     EXPECT_EQ(empty->hex(), "");
     EXPECT_EQ(crc.value(), before) << "an empty file leaves the register untouched";
 
-    EXPECT_FALSE(crc.CalculateFile(QFile::encodeName(dir.file("missing")).toStdString()));
-    EXPECT_FALSE(crc.CalculateFile(QFile::encodeName(dir.path()).toStdString()))
-        << "a folder cannot be read as a file";
+    EXPECT_FALSE(crc.CalculateFile(bytes(dir.file("missing"))));
+    EXPECT_FALSE(crc.CalculateFile(bytes(dir.path()))) << "a folder cannot be read as a file";
 }
 
 }  // namespace

@@ -45,7 +45,6 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     EXPECT_EQ(f.view.gifFrameCount(), 1);
     EXPECT_TRUE(f.view.image1Visible());
     EXPECT_EQ(f.view.gifVersion(), "      ");
-    EXPECT_EQ(f.view.gifMaxLoops(), -1);
     EXPECT_EQ(f.view.image1Picture().size(), QSize(2, 2));
     f.view.setAnimate(true);
     EXPECT_FALSE(f.view.Animate());

@@ -1,5 +1,5 @@
 // Names that are not valid UTF-8 reach other programs and the disk byte for byte: starting
-// a program, opening a document, renaming, trashing, and the settings that keep a folder.
+// a program, opening a document, renaming and trashing.
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"

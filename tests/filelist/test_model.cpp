@@ -149,7 +149,7 @@ TEST(ListModel, ListIndexLet) {
     EXPECT_EQ(f.model.ItemFindState(-1, ListModel::kFocused), -1);
 }
 
-TEST(ListModel, SelectionMarkFollowsItsItem) {
+TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
     Fixture f(5);
     f.model.setListIndex(2);
     int at = 0;
@@ -159,6 +159,17 @@ TEST(ListModel, SelectionMarkFollowsItsItem) {
     EXPECT_EQ(f.model.ListIndex(), 2);
     f.model.ItemRemove(2);
     EXPECT_EQ(f.model.ListIndex(), -1);
+
+    // Through a sort: "d c b a" with "c" marked and "d" checked.
+    for (int i = 0; i < 4; ++i)
+        f.model.setItemText(i, QString(QChar(u'd' - i)));
+    f.model.setListIndex(1);
+    f.model.setItemChecked(0, true);
+    f.model.Sort(0, 1, 0);
+    EXPECT_EQ(f.model.ListIndex(), 2);
+    EXPECT_EQ(f.model.text(), "c");
+    EXPECT_TRUE(f.model.Selected(2));
+    EXPECT_TRUE(f.model.ItemChecked(3));
 }
 
 TEST(ListModel, ColumnsKeepTheirCellsAndAlignment) {
@@ -279,17 +290,4 @@ TEST(ListModel, SortOrdersToggleAndFailures) {
         EXPECT_EQ(m.SortOrder(), s.stateOrder);
         EXPECT_EQ(m.SortType(), s.type);
     }
-}
-
-TEST(ListModel, SortKeepsStatesAndTheMarkWithTheirItems) {
-    Fixture f(4);
-    for (int i = 0; i < 4; ++i)
-        f.model.setItemText(i, QString(QChar(u'd' - i)));
-    f.model.setListIndex(1);
-    f.model.setItemChecked(0, true);
-    f.model.Sort(0, 1, 0);
-    EXPECT_EQ(f.model.ListIndex(), 2);
-    EXPECT_EQ(f.model.text(), "c");
-    EXPECT_TRUE(f.model.Selected(2));
-    EXPECT_TRUE(f.model.ItemChecked(3));
 }

@@ -92,7 +92,6 @@ TEST(GifPersist, StoredTextRestoresWithoutAskingForAResize) {
         {R"({"autoSize": false, "bkColor": 0, "Stretch": 2, "scaleFactor": 2})", 2, 50},
         // A minimum delay below 5 is raised.
         {R"({"autoSize": false, "minDelay": -3})", 0, 5},
-        {R"({"autoSize": false, "minDelay": 0})", 0, 5},
         {R"({"autoSize": false, "minDelay": 4})", 0, 5},
     };
     for (const Case& c : cases) {

@@ -42,8 +42,7 @@ TEST(Crc, PublishedCheckValuesAndHexText) {
         EXPECT_EQ(static_cast<std::uint32_t>(v.number()), c.expected) << c.text;
         EXPECT_EQ(v.hex(), c.hex) << c.text;
     }
-    clsCRC crc;
-    EXPECT_EQ(crc.CalculateString("123456789").number(), -873187034);
+    EXPECT_EQ(clsCRC().CalculateString("123456789").number(), -873187034);  // CRC-32 by default
 }
 
 TEST(Crc, AlgorithmLetNormalisesAndClears) {
@@ -58,8 +57,6 @@ TEST(Crc, AlgorithmLetNormalisesAndClears) {
         EXPECT_EQ(crc.Algorithm(), c.reads) << c.set;
         EXPECT_EQ(crc.value().number(), 0) << "cleared after switching to " << c.set;
     }
-    clsCRC crc;
-    EXPECT_EQ(crc.Algorithm(), -1);
 }
 
 TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
@@ -68,7 +65,8 @@ TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
         clsCRC whole;
         whole.setAlgorithm(algorithm);
         const CrcValue expected = whole.CalculateBytes(data);
-        // Split points straddle the folding kernels' 16-, 128- and 256-byte steps.
+        // Split 0 and the full length add nothing on one side. Split points straddle the folding
+        // kernels' 16-, 128- and 256-byte steps.
         for (std::size_t split :
              {0u, 1u, 15u, 16u, 127u, 128u, 129u, 255u, 256u, 257u, 4097u, 99999u, 100000u}) {
             clsCRC parts;
@@ -78,9 +76,6 @@ TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
             EXPECT_EQ(got, expected) << "algorithm " << algorithm << " split " << split;
         }
     }
-    clsCRC a, b;
-    a.AddString("1234");
-    EXPECT_EQ(a.AddString("56789"), b.CalculateString("123456789"));
 }
 
 TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
@@ -136,16 +131,6 @@ TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
     EXPECT_EQ(crc.value().number(), 0x1234);
     crc.Clear();
     EXPECT_EQ(crc.value().number(), 0);
-    crc.setAlgorithm(1);
-    crc.Clear();
-    EXPECT_EQ(crc.value().number(), 0);
-}
-
-TEST(Crc, EmptyInputAddsNothing) {
-    clsCRC crc;
-    crc.AddString("abc");
-    const CrcValue before = crc.value();
-    EXPECT_EQ(crc.AddBytes({}), before);
 }
 
 TEST(CrcFile, WholeFileEmptyFileAndFailures) {
@@ -155,12 +140,13 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
         "big.bin",
         QByteArray(reinterpret_cast<const char*>(big.data()), static_cast<qsizetype>(big.size())));
     const QString emptyPath = dir.write("empty.bin");
+    const auto bytes = [](const QString& path) { return QFile::encodeName(path).toStdString(); };
 
     for (int algorithm : {1, 0}) {
         clsCRC crc;
         crc.setAlgorithm(algorithm);
         const CrcValue expected = crc.CalculateBytes(big);
-        const auto got = crc.CalculateFile(QFile::encodeName(bigPath).toStdString());
+        const auto got = crc.CalculateFile(bytes(bigPath));
         ASSERT_TRUE(got.has_value());
         EXPECT_EQ(*got, expected);
     }
@@ -168,15 +154,13 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
     clsCRC crc;
     crc.AddString("abc");
     const CrcValue before = crc.value();
-    const auto empty = crc.CalculateFile(QFile::encodeName(emptyPath).toStdString());
+    const auto empty = crc.CalculateFile(bytes(emptyPath));
     ASSERT_TRUE(empty.has_value());
-    EXPECT_TRUE(empty->isEmpty());
     EXPECT_EQ(empty->hex(), "");
     EXPECT_EQ(crc.value(), before) << "an empty file leaves the register untouched";
 
-    EXPECT_FALSE(crc.CalculateFile(QFile::encodeName(dir.file("missing")).toStdString()));
-    EXPECT_FALSE(crc.CalculateFile(QFile::encodeName(dir.path()).toStdString()))
-        << "a folder cannot be read as a file";
+    EXPECT_FALSE(crc.CalculateFile(bytes(dir.file("missing"))));
+    EXPECT_FALSE(crc.CalculateFile(bytes(dir.path()))) << "a folder cannot be read as a file";
 }
 
 }  // namespace

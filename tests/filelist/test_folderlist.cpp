@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 
 namespace {
@@ -19,10 +18,14 @@ QStringList names(const ListModel& m) {
     return out;
 }
 
-struct Listing {
-    Listing() {
+// A folder list over a temporary folder.
+class FolderListTest : public ::testing::Test {
+protected:
+    FolderListTest() {
         files.onBusy = [this](bool busy) { busyCalls.append(busy); };
     }
+    QStringList names() const { return ::names(model); }
+    TempFolder dir;
     ListModel model;
     FolderList files{model};
     QList<bool> busyCalls;
@@ -30,144 +33,129 @@ struct Listing {
 
 }  // namespace
 
-TEST(FolderList, PathLetListsOnlyWhenTheFolderChanges) {
-    TempFolder dir;
+TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     dir.write("a.zip", "1");
     dir.write("b.zip", "22");
     const QString bare = dir.path();
-    Listing l;
-    l.files.setPattern("*.zip");  // no folder yet: nothing listed
-    EXPECT_EQ(l.model.ColumnCount(), 0);
+    files.setPattern("*.zip");  // no folder yet: nothing listed
+    EXPECT_EQ(model.ColumnCount(), 0);
 
-    l.files.setPath(bare);
-    EXPECT_EQ(l.files.path(), bare + "/");
-    EXPECT_EQ(l.model.count(), 2);
-    EXPECT_EQ(l.busyCalls, (QList<bool>{true, false}));
+    files.setPath(bare);
+    EXPECT_EQ(files.path(), bare + "/");
+    EXPECT_EQ(model.count(), 2);
+    EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
 
     // Listed again only when the text differs, letter case included.
-    l.files.SortFilesByColumnClick(0);
-    l.files.setPath(bare + "/");
-    EXPECT_EQ(l.model.SortColumn(), 0);
-    l.files.setPath(bare.toUpper() + "/");
-    EXPECT_EQ(l.files.path(), bare.toUpper() + "/");
-    EXPECT_EQ(l.model.SortColumn(), -1);
-    EXPECT_EQ(l.model.count(), 0);  // that spelling names no folder here
+    files.SortFilesByColumnClick(0);
+    files.setPath(bare + "/");
+    EXPECT_EQ(model.SortColumn(), 0);
+    files.setPath(bare.toUpper() + "/");
+    EXPECT_EQ(files.path(), bare.toUpper() + "/");
+    EXPECT_EQ(model.SortColumn(), -1);
+    EXPECT_EQ(model.count(), 0);  // that spelling names no folder here
 
-    l.files.setPath(bare);
-    EXPECT_EQ(l.model.count(), 2);
-    l.files.setPath(QString());
-    EXPECT_EQ(l.files.path(), QString());
-    EXPECT_EQ(l.model.count(), 0);
-    EXPECT_EQ(l.model.ColumnCount(), 5);
+    files.setPath(bare);
+    EXPECT_EQ(model.count(), 2);
+    files.setPath(QString());
+    EXPECT_EQ(files.path(), QString());
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.ColumnCount(), 5);
     dir.write("c.zip");
-    l.files.Refresh();
-    EXPECT_EQ(l.model.count(), 0);
+    files.Refresh();
+    EXPECT_EQ(model.count(), 0);
 }
 
-TEST(FolderList, AfterAListing) {
-    TempFolder dir;
+TEST_F(FolderListTest, AfterAListing) {
     for (const char* n : {"x.sms", "y.sms", "z.gg"})
         dir.write(QString::fromLatin1(n));
-    Listing l;
-    l.files.setPath(dir.path());
-    l.model.setListIndex(1);
-    l.files.SortFilesByColumnClick(1);
-    l.files.setPattern("*.sms;*.gg");
-    EXPECT_EQ(l.model.count(), 3);
-    EXPECT_EQ(names(l.model).last(), "z.gg");
-    EXPECT_EQ(l.model.ListIndex(), -1);
-    EXPECT_EQ(l.model.SelCount(), 0);
-    EXPECT_TRUE(l.model.ItemFocused(0));
-    EXPECT_EQ(l.model.SortOrder(), 0);
-    EXPECT_EQ(l.model.NewIndex(), 2);
+    files.setPath(dir.path());
+    model.setListIndex(1);
+    files.SortFilesByColumnClick(1);
+    files.setPattern("*.sms;*.gg");
+    EXPECT_EQ(model.count(), 3);
+    EXPECT_EQ(names().last(), "z.gg");
+    EXPECT_EQ(model.ListIndex(), -1);
+    EXPECT_EQ(model.SelCount(), 0);
+    EXPECT_TRUE(model.ItemFocused(0));
+    EXPECT_EQ(model.SortOrder(), 0);
+    EXPECT_EQ(model.NewIndex(), 2);
 
     // An empty pattern: no files, the columns stay.
-    l.files.setPattern(QString());
-    EXPECT_EQ(l.model.count(), 0);
-    EXPECT_EQ(l.model.ColumnCount(), 5);
+    files.setPattern(QString());
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.ColumnCount(), 5);
 }
 
-TEST(FolderList, CellsOfAListedFile) {
-    TempFolder dir;
+TEST_F(FolderListTest, CellsOfAListedFile) {
     dir.write("Game.Zip", QByteArray(1536, 'x'));
     dir.sparse("disc.iso", 5LL * 1024 * 1024 * 1024);
     const QDateTime when(QDate(2023, 3, 9), QTime(15, 4));
     dir.touch("Game.Zip", when);
-    Listing l;
-    l.files.setPath(dir.path());
-    const int game = names(l.model).indexOf("Game.Zip");
-    const int disc = names(l.model).indexOf("disc.iso");
+    files.setPath(dir.path());
+    const int game = names().indexOf("Game.Zip");
+    const int disc = names().indexOf("disc.iso");
     ASSERT_GE(game, 0);
     ASSERT_GE(disc, 0);
     const QStringList expectedGame = {"Game.Zip", "1.5KB", "ZIP Archive", "3/9/2023 3:04 PM",
                                       "1536"};
     for (int c = 0; c < 5; ++c)
-        EXPECT_EQ(l.model.SubItemText(game, c), expectedGame[c]) << c;
-    EXPECT_EQ(l.model.SubItemText(disc, 1), "5.00GB");
-    EXPECT_EQ(l.model.SubItemText(disc, 4), "5368709120");
-    const QStringList headers = {"Name", "Size", "Type", "Date", ""};
-    for (int c = 0; c < 5; ++c)
-        EXPECT_EQ(l.model.ColumnText(c), headers[c]);
+        EXPECT_EQ(model.SubItemText(game, c), expectedGame[c]) << c;
+    EXPECT_EQ(model.SubItemText(disc, 1), "5.00GB");
+    EXPECT_EQ(model.SubItemText(disc, 4), "5368709120");
 }
 
-TEST(FolderList, AFileThatCannotBeReadKeepsItsRow) {
-    TempFolder dir;
+TEST_F(FolderListTest, AFileThatCannotBeReadKeepsItsRow) {
     dir.write("here.bin", "1234");
     dir.write("later.bin", "1234");
     // A link to nothing stands for a file gone between the folder's names and its facts.
     QFile::link(dir.file("nowhere"), dir.file("gone.bin"));
-    Listing l;
-    l.files.setPath(dir.path());
-    const int gone = names(l.model).indexOf("gone.bin");
+    files.setPath(dir.path());
+    const int gone = names().indexOf("gone.bin");
     ASSERT_GE(gone, 0);
-    EXPECT_EQ(l.model.SubItemText(gone, 1), QString());
-    EXPECT_EQ(l.model.SubItemText(gone, 2), "BIN Image");
-    EXPECT_EQ(l.model.SubItemText(gone, 3), QString());
-    EXPECT_EQ(l.model.SubItemText(gone, 4), QString());
+    EXPECT_EQ(model.SubItemText(gone, 1), QString());
+    EXPECT_EQ(model.SubItemText(gone, 2), "BIN Image");
+    EXPECT_EQ(model.SubItemText(gone, 3), QString());
+    EXPECT_EQ(model.SubItemText(gone, 4), QString());
     // A numeric sort counts the empty size as 0.
-    l.files.SortFilesByColumnClick(1);
-    EXPECT_EQ(l.model.ItemText(0), "gone.bin");
+    files.SortFilesByColumnClick(1);
+    EXPECT_EQ(model.ItemText(0), "gone.bin");
 
     // A file deleted after the listing shows what the listing found until the next one.
     QFile::remove(dir.file("later.bin"));
-    const int later = names(l.model).indexOf("later.bin");
-    EXPECT_EQ(l.model.SubItemText(later, 1), "4 bytes");
-    l.files.Refresh();
-    EXPECT_EQ(names(l.model).indexOf("later.bin"), -1);
+    const int later = names().indexOf("later.bin");
+    EXPECT_EQ(model.SubItemText(later, 1), "4 bytes");
+    files.Refresh();
+    EXPECT_EQ(names().indexOf("later.bin"), -1);
 }
 
-TEST(FolderList, ExistingColumnsAreFilledAsFarAsTheyGo) {
-    TempFolder dir;
+TEST_F(FolderListTest, ExistingColumnsAreFilledAsFarAsTheyGo) {
     dir.write("a.sms", "12");
-    Listing l;
-    l.model.ColumnAdd(0, "Game", 300);
-    l.model.ColumnAdd(1, "Bytes", 80);
-    l.files.setPath(dir.path());
-    EXPECT_EQ(l.model.ColumnCount(), 2);
-    EXPECT_EQ(l.model.SubItemText(0, 1), "2 bytes");
-    EXPECT_EQ(l.model.SubItemText(0, 2), QString());
-    EXPECT_EQ(l.model.ColumnText(0), "Game");
+    model.ColumnAdd(0, "Game", 300);
+    model.ColumnAdd(1, "Bytes", 80);
+    files.setPath(dir.path());
+    EXPECT_EQ(model.ColumnCount(), 2);
+    EXPECT_EQ(model.SubItemText(0, 1), "2 bytes");
+    EXPECT_EQ(model.SubItemText(0, 2), QString());
+    EXPECT_EQ(model.ColumnText(0), "Game");
 }
 
-TEST(FolderList, HeaderClicksSortByTheRightKeys) {
-    TempFolder dir;
+TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
     const struct {
         const char* name;
         int size;
         int minutesAgo;
-    } files[] = {
+    } made[] = {
         {"b.zip", 10, 5},
         {"A.sms", 9, 50},
         {"c.gg", 1000, 1},
         {"d.bin", 100, 500},
     };
-    for (const auto& f : files) {
+    for (const auto& f : made) {
         dir.write(QString::fromLatin1(f.name), QByteArray(f.size, 'x'));
         dir.touch(QString::fromLatin1(f.name),
                   QDateTime::currentDateTime().addSecs(-60 * f.minutesAgo));
     }
-    Listing l;
-    l.files.setPath(dir.path());
+    files.setPath(dir.path());
     const struct {
         int column;
         bool sorted;
@@ -184,34 +172,32 @@ TEST(FolderList, HeaderClicksSortByTheRightKeys) {
         {-1, false, {"c.gg", "b.zip", "A.sms", "d.bin"}},
     };
     for (const auto& c : clicks) {
-        EXPECT_EQ(l.files.SortFilesByColumnClick(c.column), c.sorted) << c.column;
-        EXPECT_EQ(names(l.model), c.order) << c.column;
+        EXPECT_EQ(files.SortFilesByColumnClick(c.column), c.sorted) << c.column;
+        EXPECT_EQ(names(), c.order) << c.column;
     }
     // A new listing forgets the sort: the next click sorts ascending again.
-    l.files.Refresh();
-    l.files.SortFilesByColumnClick(3);
-    EXPECT_EQ(names(l.model), (QStringList{"d.bin", "A.sms", "b.zip", "c.gg"}));
+    files.Refresh();
+    files.SortFilesByColumnClick(3);
+    EXPECT_EQ(names(), (QStringList{"d.bin", "A.sms", "b.zip", "c.gg"}));
 
-    FolderList empty(l.model);
+    FolderList empty(model);
     EXPECT_FALSE(empty.SortFilesByColumnClick(0));
 }
 
-TEST(FolderList, CellsSetByTheHostSortByTheirText) {
-    TempFolder dir;
-    for (const char* n : {"a.bin", "b.bin", "c.bin"})
-        dir.write(QString::fromLatin1(n), QByteArray(5, 'x'));
-    dir.touch("a.bin", QDateTime(QDate(2020, 1, 1), QTime(10, 0)));
-    dir.touch("b.bin", QDateTime(QDate(2021, 1, 1), QTime(10, 0)));
-    dir.touch("c.bin", QDateTime(QDate(2022, 1, 1), QTime(10, 0)));
-    Listing l;
-    l.files.setPattern("*.bin");
-    l.files.setPath(dir.path());
-    l.files.SortFilesByColumnClick(0);
+TEST_F(FolderListTest, CellsSetByTheHostSortByTheirText) {
+    for (const int year : {2020, 2021, 2022}) {
+        const QString name = QString(QChar(u'a' + year - 2020)) + ".bin";
+        dir.write(name, QByteArray(5, 'x'));
+        dir.touch(name, QDateTime(QDate(year, 1, 1), QTime(10, 0)));
+    }
+    files.setPattern("*.bin");
+    files.setPath(dir.path());
+    files.SortFilesByColumnClick(0);
     // The host writes its own texts into two rows; the others keep the listed facts.
-    l.model.setSubItemText(0, 3, "6/1/2021 9:00 PM");
-    l.model.setSubItemText(2, 4, "1");
-    l.files.SortFilesByColumnClick(3);
-    EXPECT_EQ(names(l.model), (QStringList{"b.bin", "a.bin", "c.bin"}));
-    l.files.SortFilesByColumnClick(1);
-    EXPECT_EQ(names(l.model), (QStringList{"c.bin", "b.bin", "a.bin"}));
+    model.setSubItemText(0, 3, "6/1/2021 9:00 PM");
+    model.setSubItemText(2, 4, "1");
+    files.SortFilesByColumnClick(3);
+    EXPECT_EQ(names(), (QStringList{"b.bin", "a.bin", "c.bin"}));
+    files.SortFilesByColumnClick(1);
+    EXPECT_EQ(names(), (QStringList{"c.bin", "b.bin", "a.bin"}));
 }

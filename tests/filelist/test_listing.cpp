@@ -4,14 +4,12 @@
 #include "platform/FileNames.h"
 
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
-
-#include <unistd.h>
 
 namespace {
 
@@ -96,19 +94,14 @@ TEST(ListFolder, NameOrderIgnoresLetterCase) {
 
 TEST(ListFolder, EscapedNamesSortAfterLettersAndStayApart) {
     TempFolder dir;
-    for (const QByteArray& raw : {QByteArray("b\xff.bin"), QByteArray("b\xfe.bin"),
-                                  QByteArray("B.bin"), QByteArray("a.bin")}) {
-        FILE* out = fopen((QFile::encodeName(dir.path()) + '/' + raw).constData(), "wb");
-        ASSERT_NE(out, nullptr);
-        fclose(out);
-    }
+    const raw::RemoveTree cleanup(dir.path());
+    for (const char* name : {"b\xff.bin", "b\xfe.bin", "B.bin", "a.bin"})
+        ASSERT_TRUE(raw::write(dir.path() + u'/' + platform::decodeName(name), {}));
     const QStringList names = listed(dir.path(), "*.bin");
     ASSERT_EQ(names.size(), 4);
     EXPECT_EQ(names.mid(0, 2), (QStringList{"a.bin", "B.bin"}));
     EXPECT_EQ(platform::encodeName(names[2]), QByteArray("b\xfe.bin"));
     EXPECT_EQ(platform::encodeName(names[3]), QByteArray("b\xff.bin"));
-    for (const QString& n : names)
-        ::unlink(platform::encodeName(dir.path() + u'/' + n).constData());
 }
 
 TEST(ListFolder, HiddenNamesOnlyWhenAskedFor) {
@@ -124,22 +117,18 @@ TEST(ListFolder, HiddenNamesOnlyWhenAskedFor) {
 
 TEST(ListFolder, NamesThatAreNotUtf8AreListedAndUsable) {
     TempFolder dir;
-    const QByteArray raw = QFile::encodeName(dir.path()) + "/caf\xe9.sms";
-    FILE* out = fopen(raw.constData(), "wb");
-    ASSERT_NE(out, nullptr);
-    fwrite("12345", 1, 5, out);
-    fclose(out);
+    const raw::RemoveTree cleanup(dir.path());
+    const QByteArray onDisk = QFile::encodeName(dir.path()) + "/caf\xe9.sms";
+    ASSERT_TRUE(raw::write(platform::decodeName(onDisk), "12345"));
     const QStringList names = listed(dir.path(), "*.SMS");
     ASSERT_EQ(names.size(), 1);
-    EXPECT_EQ(platform::encodeName(dir.path() + u'/' + names.first()), raw);
+    EXPECT_EQ(platform::encodeName(dir.path() + u'/' + names.first()), onDisk);
 
     ListModel model;
     FolderList files(model);
     files.setPath(dir.path());
     ASSERT_EQ(model.count(), 1);
     EXPECT_EQ(model.SubItemText(0, 4), "5");
-    // Qt's own removal cannot name this file.
-    ::unlink(raw.constData());
 }
 
 TEST(ListFolder, LinksToFilesListAndLinksToFoldersDoNot) {

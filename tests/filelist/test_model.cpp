@@ -40,20 +40,20 @@ QList<int> selectedRows(const ListModel& m) {
 
 }  // namespace
 
-TEST(ListModel, InsertionIndexesAndNewIndex) {
+TEST(ListModel, InsertionIndexesFocusAndNewIndex) {
     Fixture f(5);
+    EXPECT_TRUE(f.model.ItemFocused(0));  // the first item added takes the focus
     int index = -1;
     EXPECT_TRUE(f.model.AddItem("appended", index));
     EXPECT_EQ(index, 5);
     EXPECT_EQ(f.model.NewIndex(), 5);
-    EXPECT_EQ(f.model.ItemText(5), "appended");
 
-    index = 2;
-    EXPECT_TRUE(f.model.AddItem("middle", index));
-    EXPECT_EQ(f.model.NewIndex(), 2);
-    EXPECT_EQ(f.model.ItemText(2), "middle");
-    EXPECT_EQ(f.model.ItemData(2), 2);
-    EXPECT_EQ(f.model.ItemText(3), "item2");
+    index = 0;
+    EXPECT_TRUE(f.model.AddItem("top", index));
+    EXPECT_EQ(f.model.NewIndex(), 0);
+    EXPECT_EQ(f.model.ItemData(0), 0);
+    EXPECT_EQ(f.model.ItemText(1), "item0");
+    EXPECT_TRUE(f.model.ItemFocused(1));  // moved down and kept its focus
 
     // Past the end appends; a negative position is refused by ItemAdd itself.
     EXPECT_TRUE(f.model.ItemAdd(100, "far"));
@@ -64,20 +64,7 @@ TEST(ListModel, InsertionIndexesAndNewIndex) {
 
     EXPECT_TRUE(f.model.Clear());
     EXPECT_EQ(f.model.NewIndex(), -1);
-    EXPECT_EQ(f.model.SortColumn(), -1);
-    EXPECT_EQ(f.model.SortOrder(), 0);
-    EXPECT_EQ(f.model.SortType(), 1);
     EXPECT_EQ(f.model.ColumnCount(), 2);
-}
-
-TEST(ListModel, FirstItemTakesTheFocus) {
-    ListModel m;
-    m.AddItem("a");
-    EXPECT_TRUE(m.ItemFocused(0));
-    int zero = 0;
-    m.AddItem("c", zero);
-    EXPECT_TRUE(m.ItemFocused(1));  // "a" moved down and kept its focus
-    EXPECT_FALSE(m.ItemFocused(0));
 }
 
 TEST(ListModel, OutOfRangeIndexesChangeNothing) {
@@ -91,10 +78,7 @@ TEST(ListModel, OutOfRangeIndexesChangeNothing) {
         EXPECT_FALSE(f.model.ItemFocused(bad));
         EXPECT_EQ(f.model.ItemSelected(bad), 0);
     }
-    // A sub-item beyond the columns does not exist.
-    EXPECT_FALSE(f.model.setSubItemText(0, 2, "x"));
-    EXPECT_TRUE(f.model.setSubItemText(0, 1, "10"));
-    EXPECT_EQ(f.model.SubItemText(0, 1), "10");
+    EXPECT_FALSE(f.model.setSubItemText(0, 2, "x"));  // beyond the columns
     EXPECT_EQ(f.model.count(), 3);
 }
 
@@ -165,7 +149,7 @@ TEST(ListModel, ListIndexLet) {
     EXPECT_EQ(f.model.ItemFindState(-1, ListModel::kFocused), -1);
 }
 
-TEST(ListModel, SelectionMarkFollowsItsItem) {
+TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
     Fixture f(5);
     f.model.setListIndex(2);
     int at = 0;
@@ -175,6 +159,17 @@ TEST(ListModel, SelectionMarkFollowsItsItem) {
     EXPECT_EQ(f.model.ListIndex(), 2);
     f.model.ItemRemove(2);
     EXPECT_EQ(f.model.ListIndex(), -1);
+
+    // Through a sort: "d c b a" with "c" marked and "d" checked.
+    for (int i = 0; i < 4; ++i)
+        f.model.setItemText(i, QString(QChar(u'd' - i)));
+    f.model.setListIndex(1);
+    f.model.setItemChecked(0, true);
+    f.model.Sort(0, 1, 0);
+    EXPECT_EQ(f.model.ListIndex(), 2);
+    EXPECT_EQ(f.model.text(), "c");
+    EXPECT_TRUE(f.model.Selected(2));
+    EXPECT_TRUE(f.model.ItemChecked(3));
 }
 
 TEST(ListModel, ColumnsKeepTheirCellsAndAlignment) {
@@ -198,13 +193,12 @@ TEST(ListModel, ColumnsKeepTheirCellsAndAlignment) {
 TEST(ListModel, CheckBoxesAreStateImages) {
     Fixture f(2);
     f.model.setCheckBoxes(true);
-    EXPECT_FALSE(f.model.ItemChecked(0));
     EXPECT_EQ(f.model.ItemState(1) & ListModel::kStateImageMask, 1u << 12);
-    f.model.setItemChecked(1, true);
-    EXPECT_EQ(f.model.ItemState(1) & ListModel::kStateImageMask, 2u << 12);
-    EXPECT_TRUE(f.model.ItemChecked(1));
-    f.model.setItemChecked(1, false);
-    EXPECT_EQ(f.model.ItemState(1) & ListModel::kStateImageMask, 1u << 12);
+    for (const bool checked : {true, false}) {
+        f.model.setItemChecked(1, checked);
+        EXPECT_EQ(f.model.ItemChecked(1), checked);
+        EXPECT_EQ(f.model.ItemState(1) & ListModel::kStateImageMask, (checked ? 2u : 1u) << 12);
+    }
     // A check change reports the item.
     EXPECT_EQ(f.log.take(), (QList<int>{1, 1}));
 }
@@ -296,17 +290,4 @@ TEST(ListModel, SortOrdersToggleAndFailures) {
         EXPECT_EQ(m.SortOrder(), s.stateOrder);
         EXPECT_EQ(m.SortType(), s.type);
     }
-}
-
-TEST(ListModel, SortKeepsStatesAndTheMarkWithTheirItems) {
-    Fixture f(4);
-    for (int i = 0; i < 4; ++i)
-        f.model.setItemText(i, QString(QChar(u'd' - i)));
-    f.model.setListIndex(1);
-    f.model.setItemChecked(0, true);
-    f.model.Sort(0, 1, 0);
-    EXPECT_EQ(f.model.ListIndex(), 2);
-    EXPECT_EQ(f.model.text(), "c");
-    EXPECT_TRUE(f.model.Selected(2));
-    EXPECT_TRUE(f.model.ItemChecked(3));
 }

@@ -4,6 +4,7 @@
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,9 @@ TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
     store.saveSetting("Rombard", "zsnesw.exe", "Maximized", "False");
     store.saveSetting("Rombard", "ZINC.EXE", "file", "12");
     store.saveSetting("Rombard", "", "orphan", "x");  // no section: nothing written
+    const QString oddFolder = "/roms/" + platform::decodeName("emu \xe9\xff");
+    store.saveSetting("Rombard", "zsnes.exe", "roms", oddFolder);
+    store.saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
 
     // A second store over the same folder (the next run) sees every value.
     platform::IniSettingsStore again(dir.path());
@@ -29,7 +33,12 @@ TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
     EXPECT_EQ(again.getSetting("Rombard", "ZINC.EXE", "file", ""), "12");
     EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "file", "none"), "none");
     EXPECT_EQ(again.getSetting("Rombard", "", "orphan", "none"), "none");
-    EXPECT_TRUE(QFile::exists(dir.file("Rombard/Rombard.conf")));
+    EXPECT_EQ(again.getSetting("Rombard", "zsnes.exe", "roms", ""), oddFolder);
+    EXPECT_EQ(again.getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
+    // A folder whose name is not UTF-8 is stored as its bytes, not as U+FFFD.
+    const QByteArray text = dir.read("Rombard/Rombard.conf");
+    EXPECT_FALSE(text.contains("\xef\xbf\xbd")) << text.toStdString();
+    EXPECT_TRUE(text.contains("cmdline=-fs \xc3\xa9")) << text.toStdString();
 }
 
 TEST(PropertyBag, DefaultsAreNotStoredAndDoubledKeysStoreOnce) {
@@ -110,13 +119,8 @@ TEST(FolderNameIndex, SeesChangesAndNonUtf8Names) {
 
     // A name that is not valid UTF-8 on disk still resolves, and the file operations
     // reach the very file through it.
-    const QByteArray raw = QFile::encodeName(dir.path()) + "/caf\xe9.sms";
-    if (FILE* f = std::fopen(raw.constData(), "w")) {
-        std::fputs("abcd", f);
-        std::fclose(f);
-    }
     const QString name = platform::decodeName(QByteArray("caf\xe9.sms"));
-    EXPECT_EQ(platform::encodeName(name), QByteArray("caf\xe9.sms"));
+    ASSERT_TRUE(raw::write(dir.path() + "/" + name, "abcd"));
     // (QString::toUpper would turn the escaped byte into U+FFFD, so spell it out.)
     const QString upper = platform::decodeName(QByteArray("CAF\xe9.SMS"));
     const QString real = index.resolveName(dir.path(), upper);

@@ -1,12 +1,11 @@
 // Names that are not valid UTF-8 reach other programs and the disk byte for byte: starting
-// a program, opening a document, renaming, trashing, and the settings that keep a folder.
+// a program, opening a document, renaming and trashing.
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcessSpawn.h"
-#include "platform/SettingsStore.h"
 #include "platform/Trash.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
@@ -47,13 +46,26 @@ TEST(ProgramStart, OddBytesReachTheProgramExactly) {
     const QString game = folder + QLatin1Char('/') + decodeName(kOddGame);
     ASSERT_TRUE(raw::write(game, "rom"));
 
+    // No shell between: quotes, blanks and command syntax arrive as written, one by one.
+    const QString inject = t.file("injected");
+    const QStringList args{game,
+                           QString(),
+                           "ゼルダ é",
+                           "/r/Mario \"Bros\" (U) [!].nes",
+                           "; touch " + inject,
+                           "$(touch " + inject + ")",
+                           "a  b"};
     platform::DesktopShell shell(QString{}, QString{});
-    ASSERT_TRUE(shell.start({program, {game, QString(), QStringLiteral("ゼルダ é")}, folder, 1}));
+    ASSERT_TRUE(shell.start({program, args, folder, 1}));
     ASSERT_TRUE(waitForRecord(program));
-    const QList<QByteArray> expected{raw::bytes(folder),
-                                     raw::bytes(t.path()) + '/' + kOddFolder + '/' + kOddGame, "",
-                                     "ゼルダ é"};
+    QList<QByteArray> expected{raw::bytes(folder),
+                               raw::bytes(t.path()) + '/' + kOddFolder + '/' + kOddGame};
+    for (const QString& a : args.mid(1))
+        expected << a.toUtf8();
     EXPECT_EQ(raw::recorded(program), expected);
+    EXPECT_FALSE(raw::exists(inject));
+    EXPECT_FALSE(shell.start({t.file("missing"), {}, {}, 1}));
+    EXPECT_FALSE(shell.start({}));
 }
 
 TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {
@@ -172,20 +184,6 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
     EXPECT_EQ(platform::encodeName(platform::argumentsFromArgv(3, argv).at(0)), kOddGame);
 }
 
-TEST(Settings, AFolderWithOddBytesIsStoredAsItsBytes) {
-    TempFolder dir;
-    platform::IniSettingsStore store(dir.path());
-    const QString folder = QStringLiteral("/roms/") + decodeName(kOddFolder);
-    store.saveSetting("Rombard", "zsnes.exe", "roms", folder);
-    store.saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
-    EXPECT_EQ(store.getSetting("Rombard", "zsnes.exe", "roms", ""), folder);
-    EXPECT_EQ(store.getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
-    // What the next run reads is the file: it must not hold the replacement character.
-    const QByteArray text = dir.read("Rombard/Rombard.conf");
-    EXPECT_FALSE(text.contains("\xef\xbf\xbd")) << text.toStdString();
-    EXPECT_TRUE(text.contains("cmdline=-fs \xc3\xa9")) << text.toStdString();
-}
-
 TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     using platform::LocalSingleInstance;
     struct Case {
@@ -203,15 +201,20 @@ TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     EXPECT_NE(LocalSingleInstance::serverNameFor("", "/tmp", 1001, ":0"),
               LocalSingleInstance::serverNameFor("", "/tmp", 1000, ":0"));
 
-    // Two sessions side by side: each copy is the first of its own.
+    // Two sessions side by side: each copy is the first of its own; a second copy in the
+    // same session hands its caption to the first.
     TempFolder runtime;
     LocalSingleInstance first(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
-    first.listen([](const QString&) {});
+    EXPECT_FALSE(first.anotherIsRunning("unused"));
+    QStringList received;
+    first.listen([&](const QString& caption) { received << caption; });
     LocalSingleInstance sameSession(
         LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
     LocalSingleInstance otherSession(
         LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":1"));
-    EXPECT_TRUE(sameSession.anotherIsRunning("x"));
+    EXPECT_TRUE(sameSession.anotherIsRunning("[zsnes] Super Nintendo ü"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
+    EXPECT_EQ(received, QStringList{"[zsnes] Super Nintendo ü"});
     EXPECT_FALSE(otherSession.anotherIsRunning("x"));
 }
 

@@ -8,7 +8,6 @@
 #include "support/RawFiles.h"
 
 #include <QFrame>
-#include <QMouseEvent>
 #include <QScreen>
 
 namespace {
@@ -47,13 +46,6 @@ TEST(WindowPlacement, StoredGeometryLandsOnAScreenAndFitsIt) {
               (TwipRect{2190, 490, 100, 100}));
 }
 
-void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
-    const QPointF at(x, 10);
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
 QStringList savedGeometry(const RecordingSettings& settings) {
     QStringList out;
     for (const QString& w : settings.writes())
@@ -72,12 +64,6 @@ TEST_F(WindowTest, StoredGeometryIsBroughtOntoTheScreenAndSavedAsShown) {
     };
     const Case cases[] = {
         {"giant", "-499994000", "-499995500", "999999999", "999999999", a},
-        {"off-screen",
-         "99999",
-         "-99999",
-         "6000",
-         "4500",
-         {a.x() + (a.width() - 400) / 2, a.y() + (a.height() - 300) / 2, 400, 300}},
         {"negative and too wide", "-3000", "1500", "15000", "3000", {a.x(), 100, a.width(), 200}},
         {"zero: not applied", "0", "0", "0", "0", {0, 0, 699, 474}},
     };
@@ -135,14 +121,6 @@ TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenReadAndWhenADragEnds) {
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
 }
 
-TEST_F(WindowTest, WithoutAnEmulatorTheListNeverShowsTheRoot) {
-    emu.write("readme.txt");
-    start();
-    EXPECT_EQ(window->Files->path(), folder());
-    EXPECT_FALSE(window->Files->isEnabled());
-    EXPECT_EQ(window->windowTitle(), "Rombard");
-}
-
 // An emulator folder and a game whose names are not valid UTF-8, from the scan to the
 // bytes the started emulator receives.
 TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
@@ -157,17 +135,7 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
     EXPECT_EQ(ScanCatalogue(base + QLatin1Char('/')).size(), 1);
 
     platform::DesktopShell realShell(QString{}, QString{});
-    MainWindowServices s;
-    s.settings = &settings;
-    s.shell = &realShell;
-    s.processes = &processes;
-    s.dialogs = &dialogs;
-    s.keystrokes = &keystrokes;
-    s.volumes = &volumes;
-    s.singleInstance = &single;
-    s.programFolder = base;
-    s.dpi = 96;
-    window = std::make_unique<formMain>(s);
+    create(&realShell, base);
     ASSERT_TRUE(window->Form_Load());
     ASSERT_EQ(items(), QStringList{"zsnes.exe:1"});
     ASSERT_EQ(window->Files->ListCount(), 1);

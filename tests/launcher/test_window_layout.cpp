@@ -21,12 +21,6 @@ TEST(WindowLayout, DragMovesOnlyIntoAnotherBand) {
             << c.current << "->" << c.wanted;
 }
 
-TEST(WindowLayout, TwipsAndPixels) {
-    EXPECT_EQ(DefaultSplit(10485), 6291);
-    EXPECT_EQ(TwipsToPixels(1440, 120), 120);
-    EXPECT_EQ(PixelsToTwips(1, 144), 10);
-}
-
 TEST(EmulatorSettings, KeysTextsAndOrder) {
     EmulatorSettingsState s;
     s.commandLine = "-fs";

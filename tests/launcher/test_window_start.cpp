@@ -24,15 +24,18 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     EXPECT_EQ(window->Files->toolTip(), "1 Files");
     EXPECT_TRUE(window->txtCommandLine->isEnabled());
     EXPECT_TRUE(settings.writes().isEmpty()) << settings.writes().join('\n').toStdString();
-    // The placement comes from the first emulator's section.
+    // The placement comes from the first emulator's section; the scan shows the default.
     EXPECT_TRUE(settings.log.contains("get zsnes.exe Maximized"));
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe Maximized"));
-    // The scan shows the default picture.
     EXPECT_EQ(window->imgShot->Picture().cacheKey(), window->imgDefault->Picture().cacheKey());
 }
 
+// Without an emulator the list shows the folder itself, never the root, and closing stores
+// nothing.
 TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
+    emu.write("readme.txt");
     start();
+    EXPECT_EQ(window->Files->path(), folder());
     EXPECT_FALSE(window->cmbEmu->isEnabled());
     EXPECT_FALSE(window->Files->isEnabled());
     EXPECT_FALSE(window->txtCommandLine->isEnabled());
@@ -123,7 +126,9 @@ TEST_F(WindowTest, ShutdownWritesTheExactKeysAndTexts) {
     EXPECT_EQ(QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts), expected);
 }
 
-TEST_F(WindowTest, SecondCopyHandsOverAndEndsWithoutSaving) {
+// A second copy hands its caption to the first and ends without saving; the first comes
+// forward only for its own caption.
+TEST_F(WindowTest, SecondCopyHandsOverAndTheFirstAnswersItsOwnCaption) {
     program("zsnes");
     roms({"a.smc"});
     single.otherRunning = true;
@@ -133,13 +138,10 @@ TEST_F(WindowTest, SecondCopyHandsOverAndEndsWithoutSaving) {
     EXPECT_FALSE(static_cast<bool>(single.handler));
     window.reset();
     EXPECT_TRUE(settings.writes().isEmpty());
-}
 
-TEST_F(WindowTest, FirstCopyComesForwardOnlyForItsOwnCaption) {
-    program("zsnes");
+    single.otherRunning = false;
     start();
     ASSERT_TRUE(static_cast<bool>(single.handler));
-    window->hide();
     single.handler("[other] caption");
     EXPECT_FALSE(window->isVisible());
     single.handler(window->windowTitle());

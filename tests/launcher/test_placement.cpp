@@ -1,13 +1,11 @@
-// Stored geometry kept on the desktop, the split kept inside the window, and odd file names
-// from the emulator folder to the started emulator.
+// Stored geometry kept on the desktop, and odd file names from the emulator folder to the
+// started emulator.
 
 #include "WindowFixture.h"
-#include "launcher/EmulatorCatalogue.h"
 #include "launcher/WindowPlacement.h"
 #include "platform/DesktopShell.h"
 #include "support/RawFiles.h"
 
-#include <QFrame>
 #include <QScreen>
 
 namespace {
@@ -88,39 +86,6 @@ TEST_F(WindowTest, StoredGeometryIsBroughtOntoTheScreenAndSavedAsShown) {
     }
 }
 
-TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenReadAndWhenADragEnds) {
-    program("zsnes");
-    const std::pair<const char*, int> stored[] = {
-        {"2000000000", 10485}, {"-4509", 0}, {"10485", 10485}, {"0", 0}};
-    for (const auto& [text, left] : stored) {
-        settings.preset("zsnes.exe", "imageleft", text);
-        start(Shown::Yes);
-        window->resize(699, 474);
-        window->Form_Resize();
-        EXPECT_EQ(window->twips(window->frmShot).left, left) << text;
-        EXPECT_GE(window->Files->width(), 0);
-    }
-
-    // Dragged far past the left edge: the frame stops at 0 and 0 is stored.
-    settings.preset("zsnes.exe", "imageleft", "6291");
-    start(Shown::Yes);
-    QFrame* frame = window->frmShot;
-    mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    mouse(frame, QEvent::MouseMove, -2000, Qt::LeftButton);
-    EXPECT_EQ(window->twips(frame).left, 0);
-    settings.log.clear();
-    mouse(frame, QEvent::MouseButtonRelease, -2000, Qt::NoButton);
-    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
-
-    // A frame already outside the window when a drag ends comes back inside it.
-    window->PlaceShotFrame(-4509, true);
-    settings.log.clear();
-    mouse(frame, QEvent::MouseButtonPress, 10, Qt::LeftButton);
-    mouse(frame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
-    EXPECT_EQ(window->twips(frame).left, 0);
-    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
-}
-
 // An emulator folder and a game whose names are not valid UTF-8, from the scan to the
 // bytes the started emulator receives.
 TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
@@ -132,7 +97,6 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
     const QString zsnes = base + QStringLiteral("/zsnes");
     ASSERT_TRUE(raw::link(QStringLiteral(RECORD_ARGV_PROGRAM), zsnes));
     ASSERT_TRUE(raw::write(base + QStringLiteral("/roms/") + decodeName(oddGame), "rom"));
-    EXPECT_EQ(ScanCatalogue(base + QLatin1Char('/')).size(), 1);
 
     platform::DesktopShell realShell(QString{}, QString{});
     create(&realShell, base);

@@ -49,6 +49,21 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
     }
 }
 
+// A stored split outside the window is brought inside it when read.
+TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenRead) {
+    program("zsnes");
+    const std::pair<const char*, int> stored[] = {
+        {"2000000000", 10485}, {"-4509", 0}, {"10485", 10485}, {"0", 0}};
+    for (const auto& [text, left] : stored) {
+        settings.preset("zsnes.exe", "imageleft", text);
+        start(Shown::Yes);
+        window->resize(699, 474);
+        window->Form_Resize();
+        EXPECT_EQ(window->twips(window->frmShot).left, left) << text;
+        EXPECT_GE(window->Files->width(), 0);
+    }
+}
+
 TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndTinyWindowsKeepTheirPlaces) {
     program("zsnes");
     settings.preset("zsnes.exe", "imageleft", "3000");
@@ -82,6 +97,22 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     EXPECT_TRUE(settings.writes().isEmpty());
     mouse(frame, QEvent::MouseButtonRelease, 75, Qt::NoButton);
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=5916"});
+
+    // Dragged far past the left edge: the frame stops at 0 and 0 is stored.
+    mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(frame, QEvent::MouseMove, -2000, Qt::LeftButton);
+    EXPECT_EQ(window->twips(frame).left, 0);
+    settings.log.clear();
+    mouse(frame, QEvent::MouseButtonRelease, -2000, Qt::NoButton);
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
+
+    // A frame already outside the window when a drag ends comes back inside it.
+    window->PlaceShotFrame(-4509, true);
+    settings.log.clear();
+    mouse(frame, QEvent::MouseButtonPress, 10, Qt::LeftButton);
+    mouse(frame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
+    EXPECT_EQ(window->twips(frame).left, 0);
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
 }
 
 TEST_F(WindowTest, ReleasingWithoutAnEmulatorStoresNothing) {

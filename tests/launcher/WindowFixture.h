@@ -53,9 +53,10 @@ protected:
     ~WindowTest() override { window.reset(); }
 
     QString folder() const { return emu.path() + QLatin1Char('/'); }
-    // A native program standing for the catalogue name `name` + ".exe".
-    QString program(const QString& name) {
-        const QString path = emu.write(name, "#!/bin/sh\n");
+    // A native program standing for the catalogue name `name` + ".exe", in `in` or the
+    // emulator folder.
+    QString program(const QString& name, TempFolder* in = nullptr) {
+        const QString path = (in ? *in : emu).write(name, "#!/bin/sh\n");
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         return path;
     }

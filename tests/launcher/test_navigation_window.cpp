@@ -52,11 +52,9 @@ TEST_F(NavigationTest, EscapeOpensTheBrowsingLayoutAndClosesItOnTheFolderReached
     EXPECT_TRUE(window->dirList->isVisible());
     EXPECT_TRUE(window->driveList->isVisible());
     EXPECT_EQ(window->dirListPath(), sub("roms"));
-    EXPECT_EQ(window->Drive(), "/");
     const QRect files = window->Files->geometry();
     EXPECT_EQ(files.topLeft(), QPoint(frame.left() + 4, 0));  // 60 twips right of the frame
     EXPECT_NEAR(files.height(), frame.height() * 0.6, 1);     // no picture: 0.6 of the frame
-    EXPECT_EQ(window->imgShot->geometry().top(), files.height());
 
     window->setDirListPath(sub("games"));
     EXPECT_EQ(window->Files->path(), sub("games/"));  // listed at once, lists still open
@@ -237,8 +235,7 @@ TEST_F(NavigationTest, BrowseButtonPointsTheListOrAdoptsAnEmulatorFolder) {
 // With no emulator selected the picked folder is scanned for emulators first.
 TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
     TempFolder other;
-    const QString zsnes = other.write("zsnes", "#!/bin/sh\n");
-    QFile::setPermissions(zsnes, QFile::permissions(zsnes) | QFile::ExeOwner);
+    program("zsnes", &other);
     other.write("roms/a.smc");
     start();
     dialogs.folderAnswers = {other.path()};

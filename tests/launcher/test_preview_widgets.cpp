@@ -61,11 +61,13 @@ protected:
     int row(const QString& name) const { return int(listed().indexOf(name)); }
 };
 
-TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureAndDefault) {
+TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     program("snes9x");
-    roms({"anim.smc", "still.smc", "none.smc", "none2.smc"});
+    roms({"anim.smc", "still.smc", "none.smc", "none2.smc", "cut.smc", "badgif.smc"});
     emu.write("shots/anim.gif", animatedGif());
     emu.write("snap/still.png", pictureBytes(Qt::red));
+    emu.write("shots/cut.png", pictureBytes(Qt::red).left(100));
+    emu.write("shots/badgif.gif", "GIF89a, but no more");
     start(Shown::Yes);
     ucGIF* gif = window->AniGIF;
     EXPECT_EQ(gif->geometry(), window->imgShot->geometry());
@@ -99,6 +101,16 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureAndDefault) {
     select(row("none2.smc"));
     EXPECT_TRUE(showsDefault());
 
+    // A cut picture leaves an empty box, not the last picture; a broken GIF the default.
+    select(row("still.smc"));
+    select(row("cut.smc"));
+    EXPECT_FALSE(window->imgShot->isHidden());
+    EXPECT_TRUE(window->imgShot->Picture().isNull());
+    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
+    EXPECT_EQ(window->lblTitle->text(), "cut");
+    select(row("badgif.smc"));
+    EXPECT_TRUE(showsDefault());
+
     // From a GIF straight to no picture: the default, the GIF gone.
     select(row("anim.smc"));
     select(row("none.smc"));
@@ -112,23 +124,6 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureAndDefault) {
     window->ScanEmulators();
     EXPECT_TRUE(showsDefault());
     EXPECT_EQ(gif->gifFrameCount(), 0);
-}
-
-TEST_F(PreviewTest, BadPicturesLeaveAnEmptyBoxAndBadGifsTheDefault) {
-    program("snes9x");
-    roms({"cut.smc", "badgif.smc", "good.smc"});
-    emu.write("shots/cut.png", pictureBytes(Qt::red).left(100));
-    emu.write("shots/badgif.gif", "GIF89a, but no more");
-    emu.write("shots/good.png", pictureBytes(Qt::green));
-    start(Shown::Yes);
-    select(row("good.smc"));
-    select(row("cut.smc"));
-    EXPECT_FALSE(window->imgShot->isHidden());
-    EXPECT_TRUE(window->imgShot->Picture().isNull());
-    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
-    EXPECT_EQ(window->lblTitle->text(), "cut");
-    select(row("badgif.smc"));
-    EXPECT_TRUE(showsDefault());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 

@@ -115,14 +115,6 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
 }
 
-TEST_F(WindowTest, ReleasingWithoutAnEmulatorStoresNothing) {
-    start(Shown::Yes);
-    mouse(window->frmShot, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    mouse(window->frmShot, QEvent::MouseMove, 10, Qt::LeftButton);
-    mouse(window->frmShot, QEvent::MouseButtonRelease, 10, Qt::NoButton);
-    EXPECT_TRUE(settings.writes().isEmpty());
-}
-
 TEST_F(WindowTest, F12TwiceReturnsToSixtyPercentNotTheDraggedEdge) {
     program("zsnes");
     start(Shown::Active);

@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 #include "launcher/ucPictureBox.h"
 
+#include <QFrame>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
@@ -30,8 +31,8 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     EXPECT_EQ(window->imgShot->Picture().cacheKey(), window->imgDefault->Picture().cacheKey());
 }
 
-// Without an emulator the list shows the folder itself, never the root, and closing stores
-// nothing.
+// Without an emulator the list shows the folder itself, never the root, and neither a drag
+// of the preview frame nor closing stores anything.
 TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
     emu.write("readme.txt");
     start();
@@ -41,6 +42,9 @@ TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
     EXPECT_FALSE(window->txtCommandLine->isEnabled());
     EXPECT_EQ(window->windowTitle(), "Rombard");
     window->show();
+    mouse(window->frmShot, QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(window->frmShot, QEvent::MouseMove, 10, Qt::LeftButton);
+    mouse(window->frmShot, QEvent::MouseButtonRelease, 10, Qt::NoButton);
     window->close();
     EXPECT_FALSE(QFile::exists(settings.file()));
 }

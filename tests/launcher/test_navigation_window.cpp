@@ -39,32 +39,6 @@ protected:
     QString sub(const QString& relative) const { return emu.path() + '/' + relative; }
 };
 
-// The browsing layout's arithmetic is FolderNavigation's; here, that Escape applies it and
-// that the folder reached is the one listed once the lists close.
-TEST_F(NavigationTest, EscapeOpensTheBrowsingLayoutAndClosesItOnTheFolderReached) {
-    program("zsnes");
-    roms({"a.smc"});
-    emu.write("games/b.smc");
-    start(Shown::Yes);
-    window->resize(1000, 700);
-    const QRect frame = window->frmShot->geometry();
-    escapeOnFiles();
-    EXPECT_TRUE(window->dirList->isVisible());
-    EXPECT_TRUE(window->driveList->isVisible());
-    EXPECT_EQ(window->dirListPath(), sub("roms"));
-    const QRect files = window->Files->geometry();
-    EXPECT_EQ(files.topLeft(), QPoint(frame.left() + 4, 0));  // 60 twips right of the frame
-    EXPECT_NEAR(files.height(), frame.height() * 0.6, 1);     // no picture: 0.6 of the frame
-
-    window->setDirListPath(sub("games"));
-    EXPECT_EQ(window->Files->path(), sub("games/"));  // listed at once, lists still open
-    escapeOnFiles();
-    EXPECT_FALSE(window->dirList->isVisible());
-    EXPECT_EQ(window->Files->path(), sub("games/"));
-    EXPECT_EQ(window->Files->geometry(), QRect(0, 0, window->dirList->width(), frame.height()));
-    EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
-}
-
 // Each folder-list key reaches FolderListKey once; the rules themselves are checked there.
 TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     program("zsnes");
@@ -72,10 +46,16 @@ TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     emu.write("games/c.smc");
     emu.write("games/snes/d.smc");
     start(Shown::Active);
+    const QRect frame = window->frmShot->geometry();
     window->Files->setFocus();
     press(focused(), Qt::Key_Escape);
     ASSERT_TRUE(window->dirList->isVisible());
+    EXPECT_TRUE(window->driveList->isVisible());
+    EXPECT_EQ(window->dirListPath(), sub("roms"));
     EXPECT_TRUE(onFiles());
+    // The browsing layout (its arithmetic is FolderNavigation's) is applied.
+    EXPECT_EQ(window->Files->geometry().topLeft(), QPoint(frame.left() + 4, 0));
+    EXPECT_NEAR(window->Files->height(), frame.height() * 0.6, 1);  // no picture: 0.6
     // Shift alone keeps the focus in the command line box; its Escape hands it on.
     press(focused(), Qt::Key_Right, Qt::ShiftModifier);
     ASSERT_EQ(focused(), window->txtCommandLine);
@@ -88,12 +68,14 @@ TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     downTo(sub("games"));
     press(window->dirList, Qt::Key_Right);  // the file list is empty: opens
     EXPECT_EQ(window->dirListPath(), sub("games"));
-    EXPECT_EQ(window->Files->ListCount(), 1);
-    press(window->dirList, Qt::Key_Right);  // files listed: Right goes to them
+    EXPECT_EQ(window->Files->ListCount(), 1);  // listed at once, the lists still open
+    press(window->dirList, Qt::Key_Right);     // files listed: Right goes to them
     EXPECT_TRUE(onFiles());
-    press(focused(), Qt::Key_Escape);
+    press(focused(), Qt::Key_Escape);  // closes on the folder reached, in the standard layout
     EXPECT_FALSE(window->dirList->isVisible());
     EXPECT_EQ(window->Files->path(), sub("games/"));
+    EXPECT_EQ(window->Files->geometry(), QRect(0, 0, window->dirList->width(), frame.height()));
+    EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
 
     press(focused(), Qt::Key_Escape);  // open again, then Escape from the folder list itself
     window->dirList->setFocus();

@@ -55,14 +55,12 @@ QStringList savedGeometry(const RecordingSettings& settings) {
 TEST_F(WindowTest, StoredGeometryIsBroughtOntoTheScreenAndSavedAsShown) {
     program("zsnes");
     const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
-    ASSERT_LT(a.width(), 1000);  // the test screen: narrower than the "too wide" case
     struct Case {
         const char *what, *left, *top, *width, *height;
         QRect shown;  // in pixels: the window's position and its inner size
     };
     const Case cases[] = {
         {"giant", "-499994000", "-499995500", "999999999", "999999999", a},
-        {"negative and too wide", "-3000", "1500", "15000", "3000", {a.x(), 100, a.width(), 200}},
         {"zero: not applied", "0", "0", "0", "0", {0, 0, 699, 474}},
     };
     for (const Case& c : cases) {

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -52,9 +53,10 @@ protected:
     ~WindowTest() override { window.reset(); }
 
     QString folder() const { return emu.path() + QLatin1Char('/'); }
-    // A native program standing for the catalogue name `name` + ".exe".
-    QString program(const QString& name) {
-        const QString path = emu.write(name, "#!/bin/sh\n");
+    // A native program standing for the catalogue name `name` + ".exe", in `in` or the
+    // emulator folder.
+    QString program(const QString& name, TempFolder* in = nullptr) {
+        const QString path = (in ? *in : emu).write(name, "#!/bin/sh\n");
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         return path;
     }
@@ -63,16 +65,17 @@ protected:
             emu.write(QStringLiteral("roms/") + name, "x");
     }
 
-    formMain& create() {
+    // `shell` and `programFolder` replace the fake shell and the temporary emulator folder.
+    formMain& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
         MainWindowServices s;
         s.settings = &settings;
-        s.shell = &shell;
+        s.shell = realShell ? realShell : &shell;
         s.processes = &processes;
         s.dialogs = &dialogs;
         s.keystrokes = &keystrokes;
         s.volumes = &volumes;
         s.singleInstance = &single;
-        s.programFolder = emu.path();
+        s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.dpi = 96;  // 15 twips to the pixel
         window = std::make_unique<formMain>(s);
         return *window;
@@ -94,6 +97,21 @@ protected:
             out << QStringLiteral("%1:%2").arg(window->cmbEmu->itemText(i),
                                                window->cmbEmu->itemData(i).toString());
         return out;
+    }
+
+    // The names in the file list, in its order.
+    QStringList listed() const {
+        QStringList out;
+        for (int i = 0; i < window->Files->ListCount(); ++i)
+            out << window->Files->List(i);
+        return out;
+    }
+    // A mouse event at (x, 10) of `w`; presses and releases are of the left button.
+    static void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
+        const QPointF at(x, 10);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
     }
 
     TempFolder emu;

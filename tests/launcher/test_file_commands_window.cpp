@@ -41,12 +41,6 @@ protected:
         QApplication::processEvents();
         return window->focusWidget() != window->cmbEmu;
     }
-    QStringList listed() const {
-        QStringList out;
-        for (int i = 0; i < window->Files->ListCount(); ++i)
-            out << window->Files->List(i);
-        return out;
-    }
     QStringList onDisk() const {
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
@@ -91,11 +85,9 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
     EXPECT_EQ(window->Files->FileName(), "y(1).smc");
 
     select("Game.smc");
-    for (const char* name : {"Game [b1].smc", "Game.smc"}) {
-        press(F9, 2);
-        EXPECT_EQ(window->Files->FileName(), name);
-    }
-    EXPECT_EQ(emu.read("roms/Game.smc"), "Game.smc");
+    press(F9, 2);
+    EXPECT_EQ(window->Files->FileName(), "Game [b1].smc");
+    EXPECT_EQ(emu.read("roms/Game [b1].smc"), "Game.smc");
 }
 
 TEST_F(FileCommands, MaskHideAndCancel) {

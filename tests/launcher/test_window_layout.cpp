@@ -21,43 +21,28 @@ TEST(WindowLayout, DragMovesOnlyIntoAnotherBand) {
             << c.current << "->" << c.wanted;
 }
 
-TEST(WindowLayout, TwipsAndPixels) {
-    EXPECT_EQ(DefaultSplit(10485), 6291);
-    EXPECT_EQ(TwipsToPixels(1440, 120), 120);
-    EXPECT_EQ(PixelsToTwips(1, 144), 10);
+// The pairs as "key=text" joined by "|", in the order they are written.
+QString written(const EmulatorSettingsState& s) {
+    QStringList out;
+    for (const auto& [key, text] : EmulatorSettingsToSave(s))
+        out << key + '=' + text;
+    return out.join('|');
 }
 
 TEST(EmulatorSettings, KeysTextsAndOrder) {
-    EmulatorSettingsState s;
-    s.commandLine = "-fs";
-    s.listIndex = 7;
-    s.romsFolder = "/emu/roms/";
-    s.windowVisible = true;
-    s.shotLeft = 6291;
-    s.screenWidth = 19200;
-    s.screenHeight = 16201;
-    s.windowWidth = 10485;
-    s.windowHeight = 7110;
-    using Pairs = QList<QPair<QString, QString>>;
-    EXPECT_EQ(EmulatorSettingsToSave(s), (Pairs{{"cmdline", "-fs"},
-                                                {"file", "7"},
-                                                {"roms", "/emu/roms/"},
-                                                {"imageleft", "6291"},
-                                                {"Left", "4357"},
-                                                {"Top", "4545"},
-                                                {"Width", "10485"},
-                                                {"Height", "7110"},
-                                                {"Maximized", "False"}}));
+    EmulatorSettingsState s{"-fs", 7, "/emu/roms/", true, 6291, 19200, 16201, 10485, 7110, false};
+    EXPECT_EQ(written(s),
+              "cmdline=-fs|file=7|roms=/emu/roms/|imageleft=6291|Left=4357|Top=4545|"
+              "Width=10485|Height=7110|Maximized=False");
     s.commandLine = "mario";  // a search text is not a command line worth keeping
     s.maximized = true;
     s.screenWidth = 800;  // a window wider than the screen: halved toward zero
-    const Pairs second = EmulatorSettingsToSave(s);
-    EXPECT_EQ(second.first().first, "file");
-    EXPECT_EQ(second.at(3), (QPair<QString, QString>{"Left", "-4842"}));
-    EXPECT_EQ(second.last().second, "True");
+    EXPECT_EQ(written(s),
+              "file=7|roms=/emu/roms/|imageleft=6291|Left=-4842|Top=4545|"
+              "Width=10485|Height=7110|Maximized=True");
     s.commandLine.clear();
     s.windowVisible = false;
-    EXPECT_EQ(EmulatorSettingsToSave(s), (Pairs{{"file", "7"}, {"roms", "/emu/roms/"}}));
+    EXPECT_EQ(written(s), "file=7|roms=/emu/roms/");
 }
 
 TEST(EmulatorSettings, StoredTextsReadBack) {

@@ -1,4 +1,5 @@
-// The window's layout as the widgets receive it, the draggable preview frame and F12.
+// The window's layout as the widgets receive it (the only check of LayOutBottomRow and
+// LayOutShotFrame), the draggable preview frame and F12.
 
 #include "WindowFixture.h"
 #include "launcher/ucPictureBox.h"
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPushButton>
 
 namespace {
@@ -16,13 +16,6 @@ QRect px(const TwipRect& r) {
     const int left = TwipsToPixels(r.left, 96), top = TwipsToPixels(r.top, 96);
     return {left, top, TwipsToPixels(r.left + r.width, 96) - left,
             TwipsToPixels(r.top + r.height, 96) - top};
-}
-
-void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
-    const QPointF at(x, 10);
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
 }
 
 TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
@@ -56,6 +49,21 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
     }
 }
 
+// A stored split outside the window is brought inside it when read.
+TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenRead) {
+    program("zsnes");
+    const std::pair<const char*, int> stored[] = {
+        {"2000000000", 10485}, {"-4509", 0}, {"10485", 10485}, {"0", 0}};
+    for (const auto& [text, left] : stored) {
+        settings.preset("zsnes.exe", "imageleft", text);
+        start(Shown::Yes);
+        window->resize(699, 474);
+        window->Form_Resize();
+        EXPECT_EQ(window->twips(window->frmShot).left, left) << text;
+        EXPECT_GE(window->Files->width(), 0);
+    }
+}
+
 TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndTinyWindowsKeepTheirPlaces) {
     program("zsnes");
     settings.preset("zsnes.exe", "imageleft", "3000");
@@ -81,8 +89,6 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
 
     mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
     EXPECT_EQ(window->ShotDragStartX, 1500);
-    mouse(frame, QEvent::MouseMove, 90, Qt::LeftButton);  // 6141: same band of 300
-    EXPECT_EQ(window->twips(frame).left, 6291);
     mouse(frame, QEvent::MouseMove, 75, Qt::LeftButton);  // 5916: the band below
     EXPECT_EQ(window->twips(frame).left, 5916);
     EXPECT_EQ(window->Files->width(), 394);
@@ -91,14 +97,22 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     EXPECT_TRUE(settings.writes().isEmpty());
     mouse(frame, QEvent::MouseButtonRelease, 75, Qt::NoButton);
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=5916"});
-}
 
-TEST_F(WindowTest, ReleasingWithoutAnEmulatorStoresNothing) {
-    start(Shown::Yes);
-    mouse(window->frmShot, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    mouse(window->frmShot, QEvent::MouseMove, 10, Qt::LeftButton);
-    mouse(window->frmShot, QEvent::MouseButtonRelease, 10, Qt::NoButton);
-    EXPECT_TRUE(settings.writes().isEmpty());
+    // Dragged far past the left edge: the frame stops at 0 and 0 is stored.
+    mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(frame, QEvent::MouseMove, -2000, Qt::LeftButton);
+    EXPECT_EQ(window->twips(frame).left, 0);
+    settings.log.clear();
+    mouse(frame, QEvent::MouseButtonRelease, -2000, Qt::NoButton);
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
+
+    // A frame already outside the window when a drag ends comes back inside it.
+    window->PlaceShotFrame(-4509, true);
+    settings.log.clear();
+    mouse(frame, QEvent::MouseButtonPress, 10, Qt::LeftButton);
+    mouse(frame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
+    EXPECT_EQ(window->twips(frame).left, 0);
+    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
 }
 
 TEST_F(WindowTest, F12TwiceReturnsToSixtyPercentNotTheDraggedEdge) {

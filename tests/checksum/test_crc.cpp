@@ -135,20 +135,29 @@ TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
 
 TEST(CrcFile, WholeFileEmptyFileAndFailures) {
     TempFolder dir;
-    const auto big = randomBytes(clsCRC::kFileBlock * 2 + 12345, 3);  // more than one block
-    const QString bigPath = dir.write(
-        "big.bin",
-        QByteArray(reinterpret_cast<const char*>(big.data()), static_cast<qsizetype>(big.size())));
     const QString emptyPath = dir.write("empty.bin");
     const auto bytes = [](const QString& path) { return QFile::encodeName(path).toStdString(); };
 
-    for (int algorithm : {1, 0}) {
-        clsCRC crc;
-        crc.setAlgorithm(algorithm);
-        const CrcValue expected = crc.CalculateBytes(big);
-        const auto got = crc.CalculateFile(bytes(bigPath));
-        ASSERT_TRUE(got.has_value());
-        EXPECT_EQ(*got, expected);
+    // Around the first block, which is read alone, and around the read-ahead ring filling
+    // up and wrapping (its blocks are 1 MiB).
+    const std::size_t block = clsCRC::kFileBlock, mib = std::size_t{1} << 20;
+    const std::size_t sizes[] = {1,         block - 1,       block,
+                                 block + 1, block + 4 * mib, block + 6 * mib + 3};
+    const auto all = randomBytes(sizes[std::size(sizes) - 1], 3);
+    QFile whole(dir.file("big.bin"));
+    for (std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(whole.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        whole.write(reinterpret_cast<const char*>(all.data()), static_cast<qint64>(size));
+        whole.close();
+        for (int algorithm : {1, 0}) {
+            clsCRC crc;
+            crc.setAlgorithm(algorithm);
+            const CrcValue expected = crc.CalculateBytes({all.data(), size});
+            const auto got = crc.CalculateFile(bytes(whole.fileName()));
+            ASSERT_TRUE(got.has_value());
+            EXPECT_EQ(*got, expected);
+        }
     }
 
     clsCRC crc;

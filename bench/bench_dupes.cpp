@@ -5,6 +5,7 @@
 // and runs on a warm cache. Prints last "dupes ratio vs jdupes: X.XX" (ours divided by
 // jdupes, the worse folder) after the peak memory of each.
 
+#include "TimeReporter.h"
 #include "filelist/FolderListing.h"
 #include "launcher/DuplicateFinder.h"
 
@@ -205,16 +206,6 @@ void BM_Jdupes(benchmark::State& state) {
 BENCHMARK(BM_FindDuplicates)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Jdupes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            seconds[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> seconds;
-};
-
 // Peak resident memory, in KiB, of a fresh process running `program` with `args`: this
 // program searching a folder, this program doing nothing, or jdupes.
 long peakOf(const char* program, std::vector<std::string> args) {
@@ -268,13 +259,13 @@ int main(int argc, char** argv) {
                     ours.size(), theirs.size(), ours == theirs ? "yes" : "NO");
         same = same && ours == theirs;
     }
-    TimeReporter reporter;
+    bench::TimeReporter reporter;
     if (ok) benchmark::RunSpecifiedBenchmarks(&reporter);
     double worst = 0;
     for (int i = 0; i < 2 && ok; ++i) {
         const std::string arg = "/" + std::to_string(i) + "/iterations:3";
-        const double ours = reporter.seconds["BM_FindDuplicates" + arg];
-        const double theirs = reporter.seconds["BM_Jdupes" + arg];
+        const double ours = reporter.time["BM_FindDuplicates" + arg];
+        const double theirs = reporter.time["BM_Jdupes" + arg];
         if (theirs > 0) worst = std::max(worst, ours / theirs);
         const long base = peakOf("/proc/self/exe", {"--peak", "-"});
         const long peak = peakOf("/proc/self/exe", {"--peak", g_folders[i]});

@@ -1,5 +1,6 @@
 // Listing a ROM folder of 30,000 files against one plain readdir pass that stats every
 // entry, measured in the same run; and sorting the listed rows by each header.
+#include "TimeReporter.h"
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
 
@@ -132,16 +133,6 @@ BENCHMARK(BM_ListingEveryCell)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_SortByHeader)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_FirstSortByHeader)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) ms[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> ms;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,9 +141,9 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     benchmark::Initialize(&argc, argv);
     folder();
-    TimeReporter reporter;
+    bench::TimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& t = reporter.ms;
+    auto& t = reporter.time;
     const char* headers[] = {"name", "size", "type", "date"};
     for (int c = 0; c < 4; ++c) {
         const std::string warm = "BM_SortByHeader/" + std::to_string(c) + "/min_time:0.500";

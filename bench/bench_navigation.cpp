@@ -2,6 +2,7 @@
 // hidden ones dropped, sorted without regard to case) and the window's list filled, against
 // one plain readdir pass over the same folder measured in the same run.
 
+#include "TimeReporter.h"
 #include "launcher/FolderNavigation.h"
 #include "launcher/formMain.h"
 #include "platform/Volumes.h"
@@ -83,16 +84,6 @@ BENCHMARK(BM_Readdir)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_FolderRows)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_WindowFolderList)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) ms[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> ms;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,9 +91,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     folder();
-    TimeReporter reporter;
+    bench::TimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& t = reporter.ms;
+    auto& t = reporter.time;
     const double ref = t["BM_Readdir/min_time:1.000"];
     auto ratio = [&](const char* name) { return ref > 0 ? t[name] / ref : 0.0; };
     std::printf("readdir pass over %d sub-folders: %.2f ms\n", kFolders, ref);

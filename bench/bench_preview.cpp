@@ -5,6 +5,7 @@
 // waited for, and Down held at the keyboard's repeat rate.
 
 #include "BenchWindow.h"
+#include "TimeReporter.h"
 #include "filelist/ucListView.h"
 #include "launcher/Module1.h"
 #include "launcher/Screenshots.h"
@@ -134,16 +135,6 @@ BENCHMARK(BM_FindScreenshotWorst)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 BENCHMARK(BM_FindScreenshotTypical)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 BENCHMARK(BM_StatProbesWorst)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) us[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> us;
-};
-
 // A screenshot-like picture: flat areas, gradients and a noisy region, so that the PNG
 // costs what a real one costs to decode.
 QByteArray screenshotPng() {
@@ -255,7 +246,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     pictureRoot();
     benchmark::Initialize(&argc, argv);
-    TimeReporter reporter;
+    bench::TimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     WindowBench bench;
@@ -282,7 +273,7 @@ int main(int argc, char** argv) {
     std::sort(plain.begin(), plain.end());
     const WindowBench::Held held = bench.holdDown(150);
 
-    auto& t = reporter.us;
+    auto& t = reporter.time;
     const double worst = t["BM_FindScreenshotWorst/min_time:0.500"];
     const double typical = t["BM_FindScreenshotTypical/min_time:0.500"];
     const double probes = t["BM_StatProbesWorst/min_time:0.500"];

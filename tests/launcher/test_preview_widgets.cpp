@@ -5,6 +5,7 @@
 #include "gifview/GifBuilder.h"
 #include "gifview/ucGIF.h"
 #include "launcher/ucPictureBox.h"
+#include "support/Pictures.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -12,17 +13,6 @@
 #include <QLocale>
 
 namespace {
-
-QByteArray pictureBytes(const QColor& color, const char* format = "PNG",
-                        const QSize& size = {640, 360}) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
 
 QByteArray animatedGif() {
     GifBuilder gif(4, 4, {qRgb(255, 0, 0), qRgb(0, 0, 255)});
@@ -65,8 +55,8 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     program("snes9x");
     roms({"anim.smc", "still.smc", "none.smc", "none2.smc", "cut.smc", "badgif.smc"});
     emu.write("shots/anim.gif", animatedGif());
-    emu.write("snap/still.png", pictureBytes(Qt::red));
-    emu.write("shots/cut.png", pictureBytes(Qt::red).left(100));
+    emu.write("snap/still.png", encodedPicture({640, 360}, Qt::red));
+    emu.write("shots/cut.png", encodedPicture({640, 360}, Qt::red).left(100));
     emu.write("shots/badgif.gif", "GIF89a, but no more");
     start(Shown::Yes);
     ucGIF* gif = window->AniGIF;
@@ -130,8 +120,8 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
 TEST_F(PreviewTest, ANewerSelectionWinsOverADecodeUnderWay) {
     program("snes9x");
     roms({"a.smc", "b.smc", "c.smc"});
-    emu.write("shots/a.png", pictureBytes(Qt::red, "PNG", {1920, 1080}));
-    emu.write("shots/b.png", pictureBytes(Qt::blue, "PNG", {1920, 1080}));
+    emu.write("shots/a.png", encodedPicture({1920, 1080}, Qt::red));
+    emu.write("shots/b.png", encodedPicture({1920, 1080}, Qt::blue));
     start(Shown::Yes);
     select(row("c.smc"));
     // Straight on, without waiting: neither a's picture nor b's may land on c.

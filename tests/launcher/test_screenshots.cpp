@@ -5,6 +5,7 @@
 #include "launcher/PictureLoader.h"
 #include "launcher/Screenshots.h"
 #include "platform/FileNames.h"
+#include "support/Pictures.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
@@ -19,16 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray pngBytes(const QSize& size, const QColor& color, const char* format = "PNG") {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
 
 TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
     struct Case {
@@ -139,7 +130,7 @@ TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
     raw::RemoveTree clean{emu.path()};
     const QString shots = emu.mkdir("shots") + QLatin1Char('/');
     const QString picture = shots + platform::decodeName("Caf\xe9 (U).png");
-    ASSERT_TRUE(raw::write(picture, pngBytes({8, 4}, Qt::red)));
+    ASSERT_TRUE(raw::write(picture, encodedPicture({8, 4}, Qt::red)));
     ScreenshotSearch search;
     // "É" in Latin-1 is another byte than "é": not the same name in any letter case.
     EXPECT_EQ(search.FindPictureFile(shots, platform::decodeName("CAF\xc9 (U) [!].zip")),
@@ -160,13 +151,13 @@ TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
     };
     // clang-format off
     const Case cases[] = {
-        {"shrunk, keeping its shape", pngBytes({400, 200}, Qt::blue), {100, 100}, {100, 50}},
-        {"never enlarged", pngBytes({40, 20}, Qt::blue), {100, 100}, {40, 20}},
-        {"no box: its own size", pngBytes({40, 20}, Qt::blue), {}, {40, 20}},
-        {"jpeg", pngBytes({300, 300}, Qt::green, "JPG"), {90, 60}, {60, 60}},
+        {"shrunk, keeping its shape", encodedPicture({400, 200}, Qt::blue), {100, 100}, {100, 50}},
+        {"never enlarged", encodedPicture({40, 20}, Qt::blue), {100, 100}, {40, 20}},
+        {"no box: its own size", encodedPicture({40, 20}, Qt::blue), {}, {40, 20}},
+        {"jpeg", encodedPicture({300, 300}, Qt::green, "JPG"), {90, 60}, {60, 60}},
         {"not a picture", "hello, this is text", {100, 100}, {}},
         {"empty", "", {100, 100}, {}},
-        {"truncated", pngBytes({400, 200}, Qt::blue).left(60), {100, 100}, {}},
+        {"truncated", encodedPicture({400, 200}, Qt::blue).left(60), {100, 100}, {}},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -178,7 +169,7 @@ TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
         EXPECT_EQ(full.isValid(), c.expected.isValid());
     }
     // A clear picture shows on white; a missing one is no picture.
-    const QString clear = folder.write("clear.png", pngBytes({10, 10}, QColor(255, 0, 0, 0)));
+    const QString clear = folder.write("clear.png", encodedPicture({10, 10}, QColor(255, 0, 0, 0)));
     EXPECT_EQ(LoadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
     EXPECT_TRUE(LoadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
 }
@@ -187,8 +178,8 @@ TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {
     TempFolder folder;
     PictureLoader loader;
     QSignalSpy spy(&loader, &PictureLoader::loaded);
-    const QString first = folder.write("a.png", pngBytes({1920, 1080}, Qt::red));
-    const QString second = folder.write("b.png", pngBytes({64, 32}, Qt::blue));
+    const QString first = folder.write("a.png", encodedPicture({1920, 1080}, Qt::red));
+    const QString second = folder.write("b.png", encodedPicture({64, 32}, Qt::blue));
     loader.request(first, {320, 200});
     const quint64 last = loader.request(second, {320, 200});
     EXPECT_TRUE(loader.pending());
@@ -212,7 +203,7 @@ TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
     PictureLoader loader;
     QSignalSpy spy(&loader, &PictureLoader::loaded);
     auto lastSize = [&] { return spy.last().at(2).value<QImage>().size(); };
-    const QString path = folder.write("next.png", pngBytes({64, 32}, Qt::blue));
+    const QString path = folder.write("next.png", encodedPicture({64, 32}, Qt::blue));
     folder.touch("next.png", QDateTime::currentDateTime().addSecs(-100));
     loader.readAhead({path}, {320, 200});
     ASSERT_TRUE(QTest::qWaitFor([&] { return loader.ready(path, {320, 200}); }, 5000));
@@ -228,7 +219,7 @@ TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
     ASSERT_TRUE(spy.wait(5000));
     EXPECT_EQ(lastSize(), QSize(32, 16));
     // A picture replaced on disk is read again, not served from memory.
-    folder.write("next.png", pngBytes({40, 40}, Qt::red));
+    folder.write("next.png", encodedPicture({40, 40}, Qt::red));
     loader.request(path, {320, 200});
     EXPECT_TRUE(loader.pending());
     ASSERT_TRUE(spy.wait(5000));

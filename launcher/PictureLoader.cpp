@@ -12,6 +12,8 @@ namespace {
 // A picture that would fill more than this is refused before decoding: no screen needs
 // it, and reading it row by row would still take seconds.
 constexpr qint64 kMaxSourcePixels = 40000LL * 40000LL;
+// Up to 4K pictures (32 MiB decoded) are decoded whole before scaling.
+constexpr qint64 kScaleAfterPixels = 3840LL * 2160LL;
 }  // namespace
 
 namespace {
@@ -48,7 +50,13 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
     if (box.isValid() && !box.isEmpty() &&
         (full.width() > box.width() || full.height() > box.height()))
         target = full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    if (target != full) {
+    // A PNG of screen size decodes whole and then scales in about half the time the PNG
+    // reader takes to scale row by row; larger ones are scaled while they are read, so
+    // their full size never sits in memory. Other formats (JPEG above all) scale cheaply
+    // while decoding.
+    const bool scaleAfter = target != full && reader.format() == "png" &&
+                            qint64(full.width()) * full.height() <= kScaleAfterPixels;
+    if (target != full && !scaleAfter) {
         QSize scaled = target;
         // The reader scales before it turns the picture.
         if (reader.transformation() & QImageIOHandler::TransformationRotate90) scaled.transpose();
@@ -56,6 +64,7 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
     }
     QImage image = reader.read();
     if (image.isNull()) return {};
+    if (scaleAfter) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (fullSize) *fullSize = full;
     if (!image.hasAlphaChannel()) return image;
     QImage opaque(image.size(), QImage::Format_RGB32);

@@ -22,8 +22,8 @@ GifViewCore::~GifViewCore() {
 }
 
 bool GifViewCore::LoadGIF(const QString& fileName) {
-    const std::optional<qint64> size = platform::regularFileSize(fileName);
-    if (!size || *size < 20) return false;
+    const std::optional<platform::RegularFile> file = platform::regularFile(fileName);
+    if (!file || file->size < 20) return false;
     if (!fileName.toLower().endsWith(QLatin1String(".gif"))) {
         if (!LoadStaticPicture(fileName, true)) return false;
     } else {

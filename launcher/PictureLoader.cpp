@@ -1,9 +1,7 @@
 #include "launcher/PictureLoader.h"
 
 #include "platform/FileNames.h"
-#include "platform/FileOperations.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
@@ -79,12 +77,11 @@ namespace {
 // A few screens' worth of decoded pictures: the games around the selection.
 constexpr std::size_t kKept = 8;
 
+// What tells a kept picture from a file replaced under the same name.
 QString stampOf(const QString& path) {
-    platform::LocalFileOperations files;
-    const std::optional<qint64> size = files.fileSize(path);
-    const std::optional<QDateTime> date = files.fileDate(path);
-    if (!size || !date) return {};
-    return QString::number(*size) + QLatin1Char('@') + QString::number(date->toMSecsSinceEpoch());
+    const std::optional<platform::RegularFile> file = platform::regularFile(path);
+    if (!file) return {};
+    return QString::number(file->size) + QLatin1Char('@') + QString::number(file->modifiedNs);
 }
 }  // namespace
 

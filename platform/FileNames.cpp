@@ -160,11 +160,12 @@ bool openForReading(QFile& file, const QString& name) {
     return false;
 }
 
-std::optional<qint64> regularFileSize(const QString& name) {
+std::optional<RegularFile> regularFile(const QString& name) {
     struct stat st {};
     if (name.isEmpty() || ::stat(encodeName(name).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return qint64(st.st_size);
+    return RegularFile{qint64(st.st_size),
+                       qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 }  // namespace platform

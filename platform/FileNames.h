@@ -30,8 +30,12 @@ QString programFolderFromArgv0(const char* argv0);
 // opens too (QFile alone would look for its UTF-8 spelling). The file's fileName() stays
 // empty.
 bool openForReading(QFile& file, const QString& name);
-// The size of a regular file (links followed), by the name's own bytes; nothing for a
-// folder, a device or a name that is not there.
-std::optional<qint64> regularFileSize(const QString& name);
+// A regular file's size and modification time (links followed), from one look by the
+// name's own bytes; nothing for a folder, a device or a name that is not there.
+struct RegularFile {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;  // since the epoch
+};
+std::optional<RegularFile> regularFile(const QString& name);
 
 }  // namespace platform

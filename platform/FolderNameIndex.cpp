@@ -1,13 +1,13 @@
 #include "platform/FolderNameIndex.h"
 
 #include "platform/FileNames.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
+#include "platform/FolderSnapshot.h"
 
 namespace platform {
 
 namespace {
+constexpr qint64 kSettleNs = 2'000'000'000;
+
 QString folderOf(const QString& path, QString* name) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0) {
@@ -25,34 +25,24 @@ FolderNameIndex& FolderNameIndex::shared() {
 }
 
 const FolderNameIndex::Entry* FolderNameIndex::entryFor(const QString& folder) {
-    // Asked with the folder's own bytes: a folder whose name is not valid UTF-8 is listed
-    // like any other.
-    struct stat st;
-    if (::stat(encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    const std::optional<qint64> stamp = folderStamp(folder);
+    if (!stamp) {
         m_folders.remove(folder);
         return nullptr;
     }
-    const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
-                                                           st.st_mtim.tv_nsec / 1000000);
     auto it = m_folders.find(folder);
     // A change within the same clock tick as the listing would leave the modification
     // time as it was, so a listing is trusted only once it is clearly newer than that time.
-    if (it != m_folders.end() && it->stamp == stamp && it->stamp.msecsTo(it->listedAt) > 2000)
+    if (it != m_folders.end() && it->stamp == *stamp && it->listedAt - *stamp > kSettleNs)
         return &*it;
 
     Entry e;
-    e.stamp = stamp;
-    e.listedAt = QDateTime::currentDateTime();
-    // readdir keeps the raw bytes; names that are not valid UTF-8 still round-trip
-    // through decodeName/encodeName.
-    if (DIR* d = ::opendir(encodeName(folder).constData())) {
-        while (const dirent* de = ::readdir(d)) {
-            const QString real = decodeName(QByteArray(de->d_name));
-            if (real == QLatin1String(".") || real == QLatin1String("..")) continue;
+    e.stamp = *stamp;
+    e.listedAt = stampNow();
+    // Names that are not valid UTF-8 still round-trip through decodeName/encodeName.
+    if (const std::optional<QStringList> names = folderEntries(folder))
+        for (const QString& real : *names)
             e.names.insert(foldName(real), real);
-        }
-        ::closedir(d);
-    }
     it = m_folders.insert(folder, std::move(e));
     return &*it;
 }

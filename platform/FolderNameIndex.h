@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -25,8 +24,8 @@ public:
 
 private:
     struct Entry {
-        QDateTime stamp;                // the folder's modification time when listed
-        QDateTime listedAt;             // when the listing was taken
+        qint64 stamp = 0;               // the folder's modification time when listed (ns)
+        qint64 listedAt = 0;            // when the listing was taken (ns)
         QHash<QString, QString> names;  // case-folded name -> real name
     };
     const Entry* entryFor(const QString& folder);

@@ -23,6 +23,9 @@ public:
     virtual bool rename(const QString& from, const QString& to) = 0;
     // Moves to the desktop trash where there is one, else deletes.
     virtual bool remove(const QString& path) = 0;
+    // Why the last rename or remove that failed did so, in words for the user; empty
+    // when the reason is not known.
+    virtual QString lastError() const { return {}; }
 };
 
 // Works on raw byte names (platform/FileNames.h), so names that are not valid UTF-8 are

@@ -4,8 +4,6 @@
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 namespace {
@@ -16,24 +14,18 @@ bool isJar(const QString& name) {
     return name.endsWith(QLatin1String(".jar"), Qt::CaseInsensitive);
 }
 
-bool samePath(const QString& a, const QString& b) {
-    struct stat sa, sb;
-    return ::stat(platform::encodeName(a).constData(), &sa) == 0 &&
-           ::stat(platform::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 // One file that moves in the rename: where it is and the name it gets for a game name.
 struct Companion {
     QString from;
     std::function<QString(const QString& gameName)> target;
 };
 
-// Whether `target` is taken by something other than `from` itself (a change of letter
-// case only keeps the same file).
+// Whether `target` is taken by an entry other than `from` itself, letter case ignored. A
+// change of letter case only keeps the same entry; a link to `from`, or a hard link of it,
+// is another entry and must not be replaced.
 bool taken(platform::FileOperations& files, const QString& from, const QString& target) {
     const auto real = files.resolve(target);
-    return real && !samePath(*real, from);
+    return real && !platform::sameEntry(*real, from);
 }
 
 // Whether another listed game shows `shot` too. Only names beginning with the picture's
@@ -59,7 +51,7 @@ std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString&
     if (!jad) return std::nullopt;
     // "A.jad" found for "a.jar" is A.jar's when the folder holds that one too.
     const auto owner = files.resolve(ChangeExtension(*jad, QStringLiteral(".jar")));
-    if (owner && !samePath(*owner, jarPath)) return std::nullopt;
+    if (owner && !platform::sameEntry(*owner, jarPath)) return std::nullopt;
     return jad;
 }
 
@@ -73,49 +65,52 @@ std::optional<QString> RenameGameFile(platform::FileOperations& files, const QSt
                                       const ScreenshotFinder& findScreenshot,
                                       const QStringList& listed) {
     if (newName == oldName || !IsPlainFileName(newName)) return std::nullopt;
-    const auto from = files.resolve(folder + oldName);
-    if (!from || !files.fileSize(*from)) return std::nullopt;
+    // Only the entry listed under this very name: a file of another spelling that took
+    // its place is not the one the user chose.
+    const QString from = folder + oldName;
+    if (!platform::hasEntry(from) || !files.fileSize(from)) return std::nullopt;
 
     // Looked up before anything moves: the lookup goes by the game's current name.
     std::vector<Companion> companions;
     const QString shot = findScreenshot ? findScreenshot(oldName) : QString();
-    if (!shot.isEmpty() && !samePath(shot, *from) &&
+    if (!shot.isEmpty() && !platform::sameEntry(shot, from) &&
         !sharedScreenshot(shot, oldName, listed, findScreenshot)) {
         companions.push_back({shot, [shot](const QString& game) {
                                   return GetFolder(shot) +
                                          ChangeExtension(game, GetExtension(shot));
                               }});
     }
-    if (const auto jad = JadTwinOf(files, *from)) {
+    if (const auto jad = JadTwinOf(files, from)) {
         companions.push_back({*jad, [folder](const QString& game) {
                                   return folder + ChangeExtension(game, QStringLiteral(".jad"));
                               }});
     }
 
+    // A change of letter case only finds the game itself and keeps its name; a link, a
+    // hard link or another file under that spelling is a clash like any other.
+    auto clash = [&](const QString& candidate) {
+        if (taken(files, from, folder + candidate)) return true;
+        for (const Companion& c : companions)
+            if (taken(files, c.from, c.target(candidate))) return true;
+        return false;
+    };
     QString name = newName;
-    if (name.compare(oldName, Qt::CaseInsensitive) != 0) {
-        auto clash = [&](const QString& candidate) {
-            if (files.resolve(folder + candidate)) return true;
-            for (const Companion& c : companions)
-                if (taken(files, c.from, c.target(candidate))) return true;
-            return false;
-        };
-        int n = 0;
-        while (clash(name)) {
-            ++n;
-            name = ChangeExtension(name, QString()) + QLatin1Char('(') + QString::number(n) +
-                   QLatin1Char(')') + GetExtension(name);
-            if (platform::encodeName(name).size() > kNameMax) return std::nullopt;
-        }
+    int n = 0;
+    while (clash(name)) {
+        ++n;
+        name = ChangeExtension(name, QString()) + QLatin1Char('(') + QString::number(n) +
+               QLatin1Char(')') + GetExtension(name);
+        if (platform::encodeName(name).size() > kNameMax) return std::nullopt;
     }
 
     // The platform's rename refuses to replace anything, so a name taken since the check
     // above only makes the rename fail.
     const QString to = folder + name;
-    if (!files.rename(*from, to)) return std::nullopt;
-    std::vector<std::pair<QString, QString>> moved{{*from, to}};
+    if (!files.rename(from, to)) return std::nullopt;
+    std::vector<std::pair<QString, QString>> moved{{from, to}};
     for (const Companion& c : companions) {
         const QString target = c.target(name);
+        if (target == c.from) continue;  // a picture already spelled as the new name
         if (files.rename(c.from, target)) {
             moved.emplace_back(c.from, target);
             continue;

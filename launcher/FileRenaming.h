@@ -27,9 +27,11 @@ std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString&
 // or "..", no NUL. Typed names that fail would move the file elsewhere.
 bool IsPlainFileName(const QString& name);
 
-// Renames `oldName` in `folder` (ending in "/") to `newName`. A name that is taken gets
+// Renames the entry spelled exactly `oldName` in `folder` (ending in "/") to `newName`;
+// nothing when there is no such entry. A name that is taken (letter case ignored) gets
 // "(1)", then "(1)(2)" and so on, until the game's name and the new names of its
 // screenshot and descriptor are all free; a change of letter case only renames in place.
+// Taken means by another entry: a link to the file, or a hard link of it, is one.
 // The screenshot and descriptor follow; when one of them cannot, the game keeps its old
 // name. A screenshot that another of the `listed` games shows too (pictures are found by
 // the longest prefix of a name, so variants share one) stays where it is. Returns the

@@ -15,23 +15,52 @@
 #include <QCoreApplication>
 
 namespace {
-platform::FileOperations& fileOps() {
-    static platform::LocalFileOperations ops;
-    return ops;
+// Made for each command, so that the trash is looked for where the environment says now.
+platform::LocalFileOperations fileOps() {
+    return platform::LocalFileOperations();
+}
+
+// The list is a picture of the folder taken earlier: the listed entry may have gone since,
+// and another spelling of its name may have come. Then the user is told, and nothing else
+// is touched.
+bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QString& name,
+                    const QString& title) {
+    if (platform::hasEntry(folder + name)) return false;
+    dialogs.messageBox(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."),
+                       48, title);
+    return true;
 }
 }  // namespace
 
 bool formMain::DeleteSelectedFile() {
     if (Files->ListIndex() == -1) return true;
     const QString name = Files->FileName();
+    const QString folder = AddBackslash(Files->path());
+    const QString title = QStringLiteral("Delete File");
+    if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
+        RefreshFileList(QString());
+        return true;
+    }
     const int answer = m_services.dialogs->messageBox(
         QStringLiteral("Delete '") + name + QStringLiteral("'?\nFrom Path: ") + Files->path(), 33,
-        QStringLiteral("Delete File"));
+        title);
     if (answer == platform::Dialogs::ResultOk) {
-        const QString path = AddBackslash(Files->path()) + name;
+        const QString path = folder + name;
+        auto ops = fileOps();
         // Looked up first: the descriptor is known by its game, which is about to go.
-        const auto jad = JadTwinOf(fileOps(), path);
-        if (fileOps().remove(path) && jad) fileOps().remove(*jad);
+        const auto jad = JadTwinOf(ops, path);
+        bool removed = ops.remove(path);
+        const bool gone = !removed && goneFromFolder(*m_services.dialogs, folder, name, title);
+        if (removed && jad) removed = ops.remove(*jad);
+        // Any other failure is said with its reason: the file is still there.
+        if (!removed && !gone) {
+            const QString why = ops.lastError();
+            m_services.dialogs->messageBox(
+                why.isEmpty()
+                    ? QStringLiteral("Could not move '") + name + QStringLiteral("' to the trash.")
+                    : why,
+                48, title);
+        }
         RefreshFileList(QString());
     }
     return true;
@@ -40,12 +69,20 @@ bool formMain::DeleteSelectedFile() {
 bool formMain::RenameSelectedFile() {
     if (Files->ListIndex() < 0) return true;
     const QString name = Files->FileName();
+    const QString folder = AddBackslash(Files->path());
+    const QString title = QStringLiteral("Rename");
+    if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
+        RefreshFileList(QString());
+        return true;
+    }
     const auto answer = m_services.dialogs->inputBox(
-        QStringLiteral("Rename ") + name + QStringLiteral(" to:"), QStringLiteral("Rename"), name);
+        QStringLiteral("Rename ") + name + QStringLiteral(" to:"), title, name);
     if (answer && !answer->isEmpty()) {
-        QString newName = *answer, folder;
+        QString newName = *answer, where = folder;
         bool ok = false;
-        RenameFile(name, newName, folder, ok);
+        RenameFile(name, newName, where, ok);
+        // Gone while the question was open: said, and the list shows the folder as it is.
+        if (!ok && goneFromFolder(*m_services.dialogs, folder, name, title)) newName.clear();
         RefreshFileList(newName);
     }
     return true;
@@ -116,6 +153,10 @@ bool formMain::AskStripText() {
 bool formMain::ToggleDumpTag(int Shift) {
     if (Files->ListIndex() < 0) return true;
     const QString name = Files->FileName();
+    if (goneFromFolder(*m_services.dialogs, AddBackslash(Files->path()), name, kAppName)) {
+        RefreshFileList(QString());
+        return true;
+    }
     QString newName = DumpTagName(name, Shift), folder;
     bool ok = false;
     RenameFile(name, newName, folder, ok);
@@ -132,9 +173,10 @@ void formMain::RenameFile(const QString& oldName, QString& newName, QString& fol
     listed.reserve(Files->ListCount());
     for (int i = 0; i < Files->ListCount(); ++i)
         listed.append(Files->List(i));
+    auto ops = fileOps();
     const auto given = RenameGameFile(
-        fileOps(), folder, oldName, newName,
-        [this](const QString& game) { return FindScreenshot(game); }, listed);
+        ops, folder, oldName, newName, [this](const QString& game) { return FindScreenshot(game); },
+        listed);
     if (!given) return;
     newName = *given;
     ok = true;

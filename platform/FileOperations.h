@@ -10,7 +10,8 @@
 namespace platform {
 
 // What the launcher asks of the file system beyond listing: facts about one file and the
-// two changes it makes (rename, delete). Names match without regard to letter case.
+// two changes it makes (rename, delete). Lookups match names without regard to letter
+// case; the changes act only on the entry spelled exactly as given.
 class FileOperations {
 public:
     virtual ~FileOperations() = default;
@@ -19,12 +20,14 @@ public:
     // Size in bytes of a regular file (64-bit), or nothing.
     virtual std::optional<qint64> fileSize(const QString& path) = 0;
     virtual std::optional<QDateTime> fileDate(const QString& path) = 0;
-    // Renames within or across folders; never replaces an existing file.
+    // Renames the entry `from` (a link as the link) within or across folders; never
+    // replaces an existing entry. A change of letter case only renames in place.
     virtual bool rename(const QString& from, const QString& to) = 0;
-    // Moves to the desktop trash where there is one, else deletes.
+    // Moves the entry `path` to the desktop trash. Never deletes: when no trash can take
+    // it, nothing changes and the call fails.
     virtual bool remove(const QString& path) = 0;
-    // Why the last rename or remove that failed did so, in words for the user; empty
-    // when the reason is not known.
+    // Why the last rename or remove that failed did so, as a sentence for the user;
+    // empty when the reason is not known.
     virtual QString lastError() const { return {}; }
 };
 
@@ -38,13 +41,23 @@ public:
     std::optional<QDateTime> fileDate(const QString& path) override;
     bool rename(const QString& from, const QString& to) override;
     bool remove(const QString& path) override;
+    QString lastError() const override { return m_error; }
 
 private:
     TrashPlaces m_trash;
+    QString m_error;
 };
 
 // What a path names, asked of the system with the path's own bytes; links are followed.
 bool isRegularFile(const QString& path);
 bool isExecutableFile(const QString& path);
+
+// Whether the folder holds an entry spelled exactly as the last component of `path` (byte
+// for byte, also where the file system matches names without regard to case). A link
+// counts as itself, even when its target is gone.
+bool hasEntry(const QString& path);
+// Whether `a` and `b` name one directory entry. Links are not followed (a link and its
+// target are two entries), and two hard links of one file are two entries.
+bool sameEntry(const QString& a, const QString& b);
 
 }  // namespace platform

@@ -10,8 +10,11 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +144,98 @@ TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
     EXPECT_EQ(RenameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
     EXPECT_EQ(t.read("a.smc"), "mine");
     EXPECT_EQ(t.read("b.smc"), "theirs");
+}
+
+// Each entry of a folder: a file as "name: content", a link as "name -> target".
+QStringList entriesIn(const QString& folder) {
+    QStringList out;
+    for (const QString& name :
+         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        const QString path = folder + '/' + name;
+        const QString link = QFileInfo(path).symLinkTarget();
+        out << (QFileInfo(path).isSymLink() ? name + " -> " + QFileInfo(link).fileName()
+                                            : name + ": " + QString::fromUtf8(raw::read(path)));
+    }
+    return out;
+}
+
+// Makes "name" (its content is its name), "name -> target" (a link) or "name = other" (a
+// hard link of other) in `folder`.
+void make(const QString& folder, const QString& spec) {
+    const QStringList link = spec.split(" -> "), hard = spec.split(" = ");
+    if (link.size() == 2)
+        ASSERT_TRUE(raw::link(link[1], folder + '/' + link[0]));
+    else if (hard.size() == 2)
+        ASSERT_EQ(::link(raw::bytes(folder + '/' + hard[1]), raw::bytes(folder + '/' + hard[0])),
+                  0);
+    else
+        ASSERT_TRUE(raw::write(folder + '/' + spec, spec.toUtf8()));
+}
+
+// A link and its target, or two hard links of one file, are two entries: a rename from
+// one to the other's name never replaces it, and what is reported is what happened.
+TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
+    struct Case {
+        const char* what;
+        QStringList roms, shots;
+        QString shotOf;  // the picture the finder reports for the old name
+        QString from, to;
+        std::optional<QString> given;
+        QStringList romsAfter, shotsAfter;
+    };
+    const auto none = std::nullopt;
+    // clang-format off
+    const Case cases[] = {
+        {"a link renamed onto its target", {"GAME.smc", "game.smc -> GAME.smc"}, {}, "",
+         "game.smc", "GAME.smc", "GAME(1).smc",
+         {"GAME(1).smc -> GAME.smc", "GAME.smc: GAME.smc"}, {}},
+        {"the picture's new name is the link's target", {"x.smc"},
+         {"y.png", "x.png -> y.png"}, "x.png", "x.smc", "y.smc", "y(1).smc",
+         {"y(1).smc: x.smc"}, {"y(1).png -> y.png", "y.png: y.png"}},
+        {"letter case only; the finder reports the link", {"mario.smc"},
+         {"MARIO.png", "mario.png -> MARIO.png"}, "mario.png", "mario.smc", "MARIO.smc",
+         "MARIO(1).smc", {"MARIO(1).smc: mario.smc"},
+         {"MARIO(1).png -> MARIO.png", "MARIO.png: MARIO.png"}},
+        {"letter case only; the finder reports the picture", {"mario.smc"},
+         {"MARIO.png", "mario.png -> MARIO.png"}, "MARIO.png", "mario.smc", "MARIO.smc",
+         "MARIO.smc", {"MARIO.smc: mario.smc"},
+         {"MARIO.png: MARIO.png", "mario.png -> MARIO.png"}},
+        {"hard links, letter case only", {"game.smc", "GAME.smc = game.smc"}, {}, "",
+         "game.smc", "GAME.smc", "GAME(1).smc",
+         {"GAME(1).smc: game.smc", "GAME.smc: game.smc"}, {}},
+        {"a game that is a link moves as the link", {"real.smc", "a.smc -> real.smc"}, {}, "",
+         "a.smc", "b.smc", "b.smc", {"b.smc -> real.smc", "real.smc: real.smc"}, {}},
+        {"the listed spelling is gone, another came", {"GAME.smc"}, {}, "", "game.smc",
+         "x.smc", none, {"GAME.smc: GAME.smc"}, {}},
+    };
+    // clang-format on
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        const QString roms = t.mkdir("roms"), shots = t.mkdir("shots");
+        for (const QString& r : c.roms)
+            make(roms, r);
+        for (const QString& s : c.shots)
+            make(shots, s);
+        const QString shot = c.shotOf.isEmpty() ? QString() : shots + '/' + c.shotOf;
+        const auto given =
+            RenameGameFile(files, roms + '/', c.from, c.to, [&](const QString&) { return shot; });
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(entriesIn(roms), c.romsAfter);
+        EXPECT_EQ(entriesIn(shots), c.shotsAfter);
+    }
+}
+
+// Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
+// included, the good-dump tag.
+TEST(NameRules, DumpTagForEachModifierState) {
+    const char* const tags[8] = {" [!]", " [!]", " [b1]", " [!]", " [b2]", " [!]", " [!]", " [!]"};
+    for (int shift = 0; shift < 8; ++shift) {
+        const QString tagged = "Game (U)" + QString(tags[shift]) + ".smc";
+        EXPECT_EQ(DumpTagName("Game (U).smc", shift), tagged) << shift;
+        EXPECT_EQ(DumpTagName(tagged, shift), "Game (U).smc") << shift;
+    }
 }
 
 TEST(NameRules, DumpTagsAndStrippedText) {

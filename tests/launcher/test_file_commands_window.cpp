@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -45,6 +46,14 @@ protected:
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
     void select(const QString& name) { window->Files->setListIndex(listed().indexOf(name)); }
+    // A real key press on the file list, the way a user gives it.
+    void type(Qt::Key key) {
+        window->Files->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QApplication::processEvents();
+    }
+    QStringList trashed() const { return QDir(trash->file("Trash/files")).entryList(QDir::Files); }
 
     std::unique_ptr<TempFolder> trash;
 
@@ -169,6 +178,71 @@ TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
     EXPECT_EQ(dialogs.messages.last().text, "0 Duplicates Removed.\n");
     EXPECT_EQ(onDisk().size(), 3);
     EXPECT_EQ(window->windowTitle(), caption);
+}
+
+// The list was taken before game.smc went and GAME.smc came: the command says so, asks
+// nothing, touches neither file, and lists the folder as it is.
+TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
+    struct Case {
+        Qt::Key key;
+        QString title;
+    };
+    const Case cases[] = {{Qt::Key_Delete, "Delete File"}, {Qt::Key_F2, "Rename"}};
+    open({"b.smc", "game.smc"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title.toStdString());
+        emu.write("roms/game.smc", "mine");
+        window->Files->Refresh();
+        select("game.smc");
+        QFile::remove(emu.file("roms/game.smc"));
+        emu.write("roms/GAME.smc", "theirs");
+        dialogs.messages.clear();
+        dialogs.inputs.clear();
+        dialogs.inputAnswers = {QString("x.smc")};
+        type(c.key);
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_EQ(dialogs.messages[0].text, "'game.smc' is no longer in this folder.");
+        EXPECT_EQ(dialogs.messages[0].title, c.title);
+        EXPECT_TRUE(dialogs.inputs.isEmpty());
+        EXPECT_EQ(onDisk(), (QStringList{"GAME.smc", "b.smc"}));
+        EXPECT_EQ(emu.read("roms/GAME.smc"), "theirs");
+        EXPECT_EQ(listed(), (QStringList{"b.smc", "GAME.smc"}));
+        EXPECT_TRUE(trashed().isEmpty());
+        QFile::remove(emu.file("roms/GAME.smc"));
+    }
+}
+
+// F2 on a link, answered with its target's name: the game's bytes stay, the link stays a
+// link under a free name.
+TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
+    emu.write("roms/GAME.smc", "REAL GAME DATA\n");
+    ASSERT_TRUE(QFile::link("GAME.smc", emu.file("roms/game.smc")));
+    open({});
+    select("game.smc");
+    dialogs.inputAnswers = {QString("GAME.smc")};
+    type(Qt::Key_F2);
+    EXPECT_EQ(onDisk(), (QStringList{"GAME(1).smc", "GAME.smc"}));
+    EXPECT_FALSE(QFileInfo(emu.file("roms/GAME.smc")).isSymLink());
+    EXPECT_EQ(emu.read("roms/GAME.smc"), "REAL GAME DATA\n");
+    EXPECT_EQ(QFileInfo(emu.file("roms/GAME(1).smc")).symLinkTarget(), emu.file("roms/GAME.smc"));
+    EXPECT_EQ(window->Files->FileName(), "GAME(1).smc");
+}
+
+// A trash that cannot take the file: the file stays listed and on disk, and the message
+// says why.
+TEST_F(FileCommands, DeleteThatTheTrashCannotTakeKeepsTheFileAndSaysWhy) {
+    trash->write("Trash/info", "not a folder");
+    open({"a.nes", "b.nes"});
+    select("a.nes");
+    type(Qt::Key_Delete);
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[0].text, "Delete 'a.nes'?\nFrom Path: " + folder() + "roms/");
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith("Could not move 'a.nes' to the trash: "))
+        << dialogs.messages[1].text.toStdString();
+    EXPECT_EQ(dialogs.messages[1].title, "Delete File");
+    EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes"}));
+    EXPECT_EQ(emu.read("roms/a.nes"), "a.nes");
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
 }
 
 }  // namespace

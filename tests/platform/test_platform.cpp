@@ -85,7 +85,7 @@ TEST(PropertyBag, JsonRoundTripKeepsEveryKind) {
     EXPECT_EQ(back.readProperty("GIF", QByteArray()).toByteArray(), QByteArray("GIF89a\0\1", 8));
 }
 
-TEST(FileOperations, CaseInsensitiveResolveRenameAndRemove) {
+TEST(FileOperations, LookupsIgnoreCaseChangesTakeTheExactEntry) {
     TempFolder dir;
     dir.write("Sonic.SMD", "abc");
     dir.write("other.smd", "x");
@@ -95,14 +95,23 @@ TEST(FileOperations, CaseInsensitiveResolveRenameAndRemove) {
     EXPECT_FALSE(ops.resolve(dir.file("nope.smd")).has_value());
     EXPECT_EQ(ops.fileSize(dir.file("SONIC.smd")), 3);
 
-    // Never over another file; a letter-case-only rename is fine.
-    EXPECT_FALSE(ops.rename(dir.file("sonic.smd"), dir.file("OTHER.smd")));
+    // Another spelling is not the entry: nothing moves, and the reason is given.
+    EXPECT_FALSE(ops.rename(dir.file("sonic.smd"), dir.file("x.smd")));
+    EXPECT_FALSE(ops.lastError().isEmpty());
+    EXPECT_FALSE(ops.remove(dir.file("OTHER.SMD")));
+    EXPECT_EQ(ops.lastError(), "Could not move 'OTHER.SMD' to the trash: it is no longer there.");
+    EXPECT_EQ(dir.read("Sonic.SMD"), "abc");
     EXPECT_EQ(dir.read("other.smd"), "x");
-    EXPECT_TRUE(ops.rename(dir.file("sonic.smd"), dir.file("sonic.smd")));
-    EXPECT_TRUE(dir.exists("sonic.smd"));
+
+    // Never over another file; a letter-case-only rename is fine.
+    EXPECT_FALSE(ops.rename(dir.file("Sonic.SMD"), dir.file("other.smd")));
+    EXPECT_EQ(dir.read("other.smd"), "x");
+    EXPECT_TRUE(ops.rename(dir.file("Sonic.SMD"), dir.file("sonic.smd")));
+    EXPECT_TRUE(ops.lastError().isEmpty());
+    EXPECT_EQ(dir.read("sonic.smd"), "abc");
     EXPECT_FALSE(dir.exists("Sonic.SMD"));
 
-    EXPECT_TRUE(ops.remove(dir.file("OTHER.SMD")));
+    EXPECT_TRUE(ops.remove(dir.file("other.smd")));
     EXPECT_FALSE(dir.exists("other.smd"));
     EXPECT_EQ(dir.read("Trash/files/other.smd"), "x");
     EXPECT_FALSE(ops.remove(dir.file("other.smd")));

@@ -1,0 +1,354 @@
+// The trash and the exact-entry rules of the file operations, on real folders: a link is
+// its own entry, a hard link is another entry, a long name still reaches the trash, and a
+// file no trash can take stays where it is, with the reason said.
+
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "platform/Trash.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using platform::LocalFileOperations;
+using platform::TrashPlaces;
+
+QString readLink(const QString& path) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(raw::bytes(path).constData(), buffer, sizeof buffer);
+    return n < 0 ? QString() : platform::decodeName(QByteArray(buffer, n));
+}
+
+// Every entry of a folder and its folders: a file as "name: content", a link as
+// "name -> target", a folder as "name/" followed by what it holds.
+QStringList entries(const QString& folder, const QString& prefix = QString()) {
+    QStringList out;
+    const QStringList names = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = folder + '/' + name;
+        const QString link = readLink(path);
+        struct stat st;
+        if (!link.isEmpty()) {
+            out << prefix + name + " -> " + link;
+        } else if (::lstat(raw::bytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            out << prefix + name + '/';
+            out << entries(path, prefix + name + '/');
+        } else {
+            out << prefix + name + ": " + QString::fromUtf8(raw::read(path));
+        }
+    }
+    return out;
+}
+
+// A small file system of its own (a tmpfs mounted in a temporary folder), for the trash of
+// another file system and a full disk. Only root may mount; elsewhere such tests skip.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const char* size = "size=64k") {
+        if (::mount("tmpfs", raw::bytes(m_dir.path()).constData(), "tmpfs", 0, size) == 0)
+            m_mounted = true;
+    }
+    ~SmallFileSystem() {
+        if (m_mounted) ::umount2(raw::bytes(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+TEST(ExactEntries, LinksAndHardLinksAreEntriesOfTheirOwn) {
+    TempFolder t;
+    t.write("GAME.smc", "REAL GAME DATA\n");
+    ASSERT_TRUE(raw::link("GAME.smc", t.file("game.smc")));
+    t.write("y.png", "picture");
+    ASSERT_TRUE(raw::link("y.png", t.file("x.png")));
+    t.write("hard.smc", "hard");
+    ASSERT_EQ(::link(raw::bytes(t.file("hard.smc")), raw::bytes(t.file("HARD.smc"))), 0);
+    ASSERT_TRUE(raw::link("nowhere", t.file("dangling.png")));
+
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Case cases[] = {
+        {"GAME.smc", "GAME.smc", true},
+        {"game.smc", "GAME.smc", false},
+        {"x.png", "y.png", false},
+        {"hard.smc", "HARD.smc", false},
+        {"dangling.png", "dangling.png", true},
+        {"GAME.smc", "Game.smc", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::sameEntry(t.file(c.a), t.file(c.b)), c.same) << c.a << " " << c.b;
+
+    // Present means spelled exactly so; a dangling link is present too.
+    for (const char* name : {"GAME.smc", "game.smc", "dangling.png", "HARD.smc"})
+        EXPECT_TRUE(platform::hasEntry(t.file(name))) << name;
+    for (const char* name : {"Game.smc", "GAME.SMC", "nope"})
+        EXPECT_FALSE(platform::hasEntry(t.file(name))) << name;
+}
+
+TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
+    struct Case {
+        const char* what;
+        const char* from;
+        const char* to;
+        bool renamed;
+        QStringList after;
+    };
+    // The folder holds: GAME.smc (a file), game.smc -> GAME.smc, x.png -> y.png, y.png,
+    // hard.smc and HARD.smc (one file, two names).
+    const QStringList before{"GAME.smc: REAL GAME DATA\n",
+                             "HARD.smc: hard",
+                             "game.smc -> GAME.smc",
+                             "hard.smc: hard",
+                             "x.png -> y.png",
+                             "y.png: picture"};
+    auto replaced = [&](const QString& from, const QString& to) {
+        QStringList out = before;
+        for (QString& e : out)
+            if (e.startsWith(from + ':') || e.startsWith(from + " ->")) e = to + e.mid(from.size());
+        out.sort();
+        return out;
+    };
+    const Case cases[] = {
+        {"a link onto its target, letter case only", "game.smc", "GAME.smc", false, before},
+        {"a target onto its link", "GAME.smc", "game.smc", false, before},
+        {"a link onto another file", "x.png", "y.png", false, before},
+        {"a hard link onto the other name", "hard.smc", "HARD.smc", false, before},
+        {"a link moves as the link", "game.smc", "other.smc", true,
+         replaced("game.smc", "other.smc")},
+        {"letter case only, one entry", "GAME.smc", "Game.smc", true,
+         replaced("GAME.smc", "Game.smc")},
+        {"a name no longer there", "Game.smc", "z.smc", false, before},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        t.write("GAME.smc", "REAL GAME DATA\n");
+        ASSERT_TRUE(raw::link("GAME.smc", t.file("game.smc")));
+        t.write("y.png", "picture");
+        ASSERT_TRUE(raw::link("y.png", t.file("x.png")));
+        t.write("hard.smc", "hard");
+        ASSERT_EQ(::link(raw::bytes(t.file("hard.smc")), raw::bytes(t.file("HARD.smc"))), 0);
+        LocalFileOperations ops(TrashPlaces{t.file("Trash"), false});
+        EXPECT_EQ(ops.rename(t.file(c.from), t.file(c.to)), c.renamed);
+        EXPECT_EQ(ops.lastError().isEmpty(), c.renamed) << ops.lastError().toStdString();
+        EXPECT_EQ(entries(t.path()), c.after);
+    }
+}
+
+TEST(Trash, ALinkGoesToTheTrashAsTheLink) {
+    TempFolder t;
+    t.write("roms/GAME.smc", "REAL GAME DATA\n");
+    ASSERT_TRUE(raw::link("GAME.smc", t.file("roms/game.smc")));
+    LocalFileOperations ops(TrashPlaces{t.file("Trash"), false});
+    EXPECT_TRUE(ops.remove(t.file("roms/game.smc")));
+    EXPECT_EQ(entries(t.file("roms")), QStringList{"GAME.smc: REAL GAME DATA\n"});
+    EXPECT_EQ(readLink(t.file("Trash/files/game.smc")), "GAME.smc");
+}
+
+TEST(Trash, LongNamesLandShortenedWithTheirFullPathInTheInfoFile) {
+    const QByteArray e = "\xc3\xa9";  // two bytes: a cut must not split it
+    struct Case {
+        QByteArray name;
+        QByteArray extension;  // the entry keeps it
+    };
+    const Case cases[] = {
+        {QByteArray(246, 'a') + ".smc", ".smc"},
+        {QByteArray(250, 'b') + ".smc", ".smc"},
+        {"x" + e.repeated(125) + ".smc", ".smc"},
+        {QByteArray(255, 'c'), ""},
+        {QByteArray(235, 'd') + '.' + QByteArray(19, 'e'), ""},  // too long to count as one
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.size());
+        TempFolder t;
+        const raw::RemoveTree cleanup(t.path());
+        const QString path = t.path() + '/' + platform::decodeName(c.name);
+        const QString trash = t.file("Trash");
+        LocalFileOperations ops(TrashPlaces{trash, false});
+        // Twice the same name: two entries, neither over the other.
+        for (const char* content : {"first", "second"}) {
+            ASSERT_TRUE(raw::write(path, content));
+            ASSERT_TRUE(ops.remove(path)) << ops.lastError().toStdString();
+            EXPECT_FALSE(raw::exists(path));
+        }
+        QStringList stored = QDir(trash + "/files").entryList(QDir::Files);
+        ASSERT_EQ(stored.size(), 2);
+        QByteArrayList contents;
+        for (const QString& entry : stored) {
+            const QByteArray bytes = raw::bytes(entry);
+            EXPECT_LE(bytes.size() + 10, 255);
+            EXPECT_TRUE(bytes.endsWith(c.extension));
+            EXPECT_TRUE(QString::fromUtf8(bytes).toUtf8() == bytes) << "cut inside a character";
+            contents << raw::read(trash + "/files/" + entry);
+            const QList<QByteArray> lines =
+                raw::read(trash + "/info/" + entry + ".trashinfo").split('\n');
+            ASSERT_EQ(lines.size(), 4);
+            EXPECT_EQ(lines.at(0), "[Trash Info]");
+            EXPECT_EQ(QByteArray::fromPercentEncoding(lines.at(1).mid(5)), raw::bytes(path));
+            EXPECT_TRUE(lines.at(2).startsWith("DeletionDate="));
+        }
+        std::sort(contents.begin(), contents.end());
+        EXPECT_EQ(contents, (QByteArrayList{"first", "second"}));
+    }
+}
+
+TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
+    const QByteArray rootTrash = "/.Trash-" + QByteArray::number(::getuid());
+    const bool rootTrashBefore = raw::exists(QString::fromUtf8(rootTrash));
+    TempFolder shm;  // another file system, where /dev/shm is one
+    std::unique_ptr<QTemporaryDir> other;
+    struct stat a, b;
+    if (::stat("/dev/shm", &a) == 0 && ::stat(raw::bytes(shm.path()).constData(), &b) == 0 &&
+        a.st_dev != b.st_dev && ::access("/dev/shm", W_OK) == 0)
+        other = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/rombard-test-XXXXXX"));
+
+    struct Case {
+        const char* what;
+        std::function<QString(TempFolder&)> setUp;  // the home trash; the game is t/x.smc
+        QString reason;
+    };
+    const Case cases[] = {
+        {"info is not a folder",
+         [](TempFolder& t) {
+             t.write("Trash/info", "not a folder");
+             return t.file("Trash");
+         },
+         "the trash folder %1 cannot be used (not a directory)"},
+        {"the trash is a file", [](TempFolder& t) { return t.write("Trash", "not a folder"); },
+         "the trash folder %1 cannot be used (not a directory)"},
+        {"the trash lies inside a file",
+         [](TempFolder& t) { return t.write("data", "x") + "/Trash"; },
+         "the trash folder %1 cannot be used (not a directory)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        t.write("x.smc", "game");
+        const QString trash = c.setUp(t);
+        const QStringList before = entries(t.path());
+        // Whether or not the file systems' own trash may be used: the home trash's file
+        // system has no other.
+        for (const bool mountTrash : {false, true}) {
+            LocalFileOperations ops(TrashPlaces{trash, mountTrash});
+            EXPECT_FALSE(ops.remove(t.file("x.smc")));
+            EXPECT_EQ(ops.lastError(),
+                      "Could not move 'x.smc' to the trash: " + QString(c.reason).arg(trash) + '.');
+            EXPECT_EQ(entries(t.path()), before);
+        }
+    }
+    EXPECT_EQ(raw::exists(QString::fromUtf8(rootTrash)), rootTrashBefore);
+
+    if (!other || !other->isValid()) GTEST_SKIP() << "no second file system to try";
+    const QString game = other->path() + "/x.smc";
+    ASSERT_TRUE(raw::write(game, "game"));
+    TempFolder home;
+    LocalFileOperations ops(TrashPlaces{home.file("Trash"), false});
+    EXPECT_FALSE(ops.remove(game));
+    EXPECT_EQ(ops.lastError(),
+              "Could not move 'x.smc' to the trash: there is no trash on the disk that holds it.");
+    EXPECT_EQ(raw::read(game), "game");
+    EXPECT_EQ(entries(other->path()), QStringList{"x.smc: game"});
+    EXPECT_FALSE(home.exists("Trash"));
+}
+
+TEST(Trash, OtherFileSystemsUseTheirOwnTrashOrNone) {
+    const QString uid = QString::number(::getuid());
+    struct Case {
+        const char* what;
+        std::function<void(const QString& top)> setUp;
+        QString trash;  // where the game lands, from the top; empty: it stays
+        QStringList topAfter;
+    };
+    const Case cases[] = {
+        {"a trash of its own is made",
+         [](const QString&) {},
+         ".Trash-" + uid,
+         {".Trash-" + uid, "roms"}},
+        {"an administrator's shared trash",
+         [](const QString& top) {
+             ::mkdir(raw::bytes(top + "/.Trash").constData(), 01777);
+             ::chmod(raw::bytes(top + "/.Trash").constData(), 01777);
+         },
+         ".Trash/" + uid,
+         {".Trash", "roms"}},
+        {"a shared trash without its sticky bit is not used",
+         [](const QString& top) { ::mkdir(raw::bytes(top + "/.Trash").constData(), 0777); },
+         ".Trash-" + uid,
+         {".Trash", ".Trash-" + uid, "roms"}},
+        {"a file in the way of the trash: nothing is made",
+         [&](const QString& top) { raw::write(top + "/.Trash-" + uid, "mine"); },
+         "",
+         {".Trash-" + uid, "roms"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SmallFileSystem fs;
+        if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
+        const QString top = fs.path();
+        ASSERT_TRUE(raw::mkdir(top + "/roms"));
+        ASSERT_TRUE(raw::write(top + "/roms/x.smc", "game"));
+        c.setUp(top);
+        TempFolder home;
+        LocalFileOperations ops(TrashPlaces{home.file("Trash"), true});
+        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !c.trash.isEmpty());
+        EXPECT_EQ(
+            QDir(top).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+            c.topAfter);
+        EXPECT_FALSE(home.exists("Trash"));
+        if (c.trash.isEmpty()) {
+            EXPECT_EQ(raw::read(top + "/roms/x.smc"), "game");
+            EXPECT_FALSE(ops.lastError().isEmpty());
+            EXPECT_EQ(raw::read(top + "/.Trash-" + uid), "mine");
+            continue;
+        }
+        const QString trash = top + '/' + c.trash;
+        EXPECT_EQ(raw::read(trash + "/files/x.smc"), "game");
+        // Restorable: the path is kept from the file system's top.
+        EXPECT_TRUE(raw::read(trash + "/info/x.smc.trashinfo").contains("\nPath=roms/x.smc\n"));
+    }
+}
+
+TEST(Trash, AFullDiskKeepsTheFileAndSaysSo) {
+    SmallFileSystem fs;
+    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
+    const QString top = fs.path();
+    ASSERT_TRUE(raw::write(top + "/x.smc", "game"));
+    // Filled to the last block.
+    {
+        QFile filler(top + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1024, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    const QStringList before = entries(top);
+    LocalFileOperations ops(TrashPlaces{top + "/Trash", false});
+    EXPECT_FALSE(ops.remove(top + "/x.smc"));
+    EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: the disk is full.");
+    EXPECT_EQ(entries(top), before);
+    EXPECT_EQ(raw::read(top + "/x.smc"), "game");
+}
+
+}  // namespace

@@ -1,10 +1,21 @@
 #pragma once
 
-// Finding and removing byte-for-byte copies among the files of a list. Of two equal files
-// the one earlier in the list stays. Only files that share their size with another are
-// read; a first block and then a CRC-32 narrow the candidates, and a file is removed only
-// after a full comparison with the kept one, never when it is the kept file itself (a hard
-// link, or a symbolic link either way).
+// Finding and removing byte-for-byte copies among the files of a list. Only files that
+// share their size with another are read; a first block and then a CRC-32 narrow the
+// candidates, and a file is removed only after a full comparison with the one that stays.
+//
+// Which copy stays, among byte-equal ones: the one with a screenshot of its own, then the
+// one tagged " [!]" (a known good dump), then the one earlier in the list. What never goes:
+// - the kept file, any name of the same file (a hard link), any symbolic link (a link
+//   costs no space, and a real file is never given up for one) and the file a listed link
+//   shows;
+// - a copy with a screenshot of its own, which would leave the picture without its game;
+// - a ".jar" game and its ".jad" descriptor apart: the descriptor goes only with its game,
+//   and a game whose descriptor must stay (it is kept, or is the kept game's, or shares
+//   its file with one of those) stays too;
+// - a file changed since it was compared: before each removal the entry must still be the
+//   file that was read (same device and inode of the entry itself), with the size and
+//   modification time it had, and the kept file likewise.
 
 #include <QString>
 #include <QStringList>
@@ -23,27 +34,55 @@ struct DuplicateSearchHooks {
     std::function<void()> comparing;
     // Before the copies of `row` are looked for. False stops the run.
     std::function<bool(int row)> examining;
-    // After each file read while comparing (which may take a while). False stops the run.
+    // After each file read while comparing (which may take a while), so also between the
+    // comparing of a row's copies and their removal, and after each removal. False stops
+    // the run.
     std::function<bool()> keepGoing;
-    // `row` was removed (or found, in a dry run) as a copy of `keptRow`; `found` so far.
+    // `row` was removed (or found, in a dry run) as a copy of `keptRow`; `found` files
+    // (descriptors that went along included) so far.
     std::function<void(int row, int keptRow, int found)> found;
 };
 
+// Whether a listed name has a screenshot of its own; names only, never a path.
+using HasScreenshot = std::function<bool(const QString& name)>;
+
 struct DuplicateSearchResult {
+    // Why the kept copy was kept rather than the removed one.
+    enum class Rule { ListOrder, Screenshot, GoodDump };
     struct Copy {
         int row;
         int keptRow;
+        Rule rule = Rule::ListOrder;
+        QString path;  // the removed copy's full path
+        QString twin;  // the ".jad" that went with it, full path; empty when none did
+    };
+    struct Failure {
+        QString path;
+        QString reason;  // empty when the file operations could not say
     };
     std::vector<Copy> copies;  // in the order they were removed
-    // One line per copy: "<full path> -> <kept name>", each ending in a line break.
+    // One line per file removed: "<full path> -> <kept name>", followed by " (has a
+    // screenshot)" or " (good dump [!])" when that is why the other one stayed, and for a
+    // descriptor " (.jad of <game name>)"; each ends in a line break.
     QString report;
+    std::vector<Failure> failures;  // copies that stayed because removing them failed
     bool stopped = false;
+
+    // Copies and the descriptors that went with them.
+    int filesRemoved() const;
+    // "N Duplicates Removed." and the report, then a line per failure with its reason.
+    QString message() const;
 };
 
 // Looks for copies among `names` of `folder` (ending in "/"), rows in list order. With
-// `remover` each copy goes through it (to the trash) and, for a ".jar", its ".jad" goes
-// too; a copy that cannot be removed stays out of the result. Without it nothing changes
-// on disk (a dry run).
+// `remover` each copy goes through it (to the trash); a copy that cannot be removed stays
+// and is listed among the failures. Without it nothing changes on disk (a dry run).
 DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& names,
                                      platform::FileOperations* remover,
-                                     const DuplicateSearchHooks& hooks = {});
+                                     const DuplicateSearchHooks& hooks = {},
+                                     const HasScreenshot& hasScreenshot = {});
+
+// Whether the picture at `shotPath` is named after `gameName` itself (letter case
+// ignored), not only after the beginning of it: "Game.png" is the own screenshot of
+// "Game.bin", while "Game copy.bin" merely shows it too.
+bool IsOwnScreenshot(const QString& shotPath, const QString& gameName);

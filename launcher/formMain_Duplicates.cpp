@@ -5,6 +5,7 @@
 #include "launcher/DuplicateFinder.h"
 #include "launcher/EmulatorSettings.h"
 #include "launcher/Module1.h"
+#include "launcher/Screenshots.h"
 #include "launcher/formMain.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOperations.h"
@@ -75,13 +76,20 @@ void formMain::RemoveDuplicates() {
         letEventsRun(true);
     };
 
+    // A picture named after one copy only (not one the others merely show too, by the
+    // beginning of their names) decides which copy stays. The folders are those of the
+    // searched folder, whatever the list shows by the time a copy is weighed.
+    const QStringList shotFolders = ScreenshotFolders(
+        setting(QStringLiteral("screenshots"), QString()), EmulatorFolder, folder);
+    const HasScreenshot hasScreenshot = [&](const QString& name) {
+        return IsOwnScreenshot(m_screenshots->FindScreenshot(shotFolders, name), name);
+    };
     platform::LocalFileOperations files;
-    const DuplicateSearchResult result = FindDuplicates(folder, names, &files, hooks);
+    const DuplicateSearchResult result =
+        FindDuplicates(folder, names, &files, hooks, hasScreenshot);
 
     Busy = false;
     setWindowTitle(caption);
     if (!result.copies.empty() && AddBackslash(Files->path()) == folder) RefreshFileList(QString());
-    m_services.dialogs->messageBox(QString::number(result.copies.size()) +
-                                       QStringLiteral(" Duplicates Removed.\n") + result.report,
-                                   64, kAppName);
+    m_services.dialogs->messageBox(result.message(), 64, kAppName);
 }

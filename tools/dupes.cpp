@@ -1,12 +1,18 @@
 // dupes [--dry-run] FOLDER [MASK]: the launcher's duplicate finder on a folder listed as
 // the file list lists it (MASK as in the list's pattern, "*.*" unless given), for scripts
-// and for checking it against other tools. Prints one line per copy removed, in the
-// report's form "<full path> -> <name kept>", and last the count. Copies go to the desktop
-// trash. Exit status 0, or 2 when the folder cannot be read or the arguments are wrong.
+// and for checking it against other tools. Prints one line per file removed, in the
+// report's form "<full path> -> <name kept>" (with the window's words after it when a
+// screenshot or a " [!]" tag chose the copy kept, or for a ".jad" that went with its game),
+// and last the count. Copies go to the desktop trash. A copy's screenshot is looked for
+// where the window would find it without an emulator: in FOLDER itself and in the "shots"
+// folder beside it. Exit status 0; 1 when some copy could not be removed (each named on
+// standard error with the reason); 2 when the folder cannot be read or the arguments are
+// wrong.
 
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
 #include "launcher/DuplicateFinder.h"
+#include "launcher/Screenshots.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 
@@ -74,10 +80,20 @@ int main(int argc, char** argv) {
     for (int i = 0; i < model.count(); ++i)
         names.append(model.ItemText(i));
 
+    ScreenshotSearch shots;
+    const QStringList shotFolders{*folder, *folder + QStringLiteral("../shots/")};
+    const HasScreenshot hasScreenshot = [&](const QString& name) {
+        return IsOwnScreenshot(shots.FindScreenshot(shotFolders, name), name);
+    };
     platform::LocalFileOperations files;
-    const DuplicateSearchResult result = FindDuplicates(*folder, names, dryRun ? nullptr : &files);
+    const DuplicateSearchResult result =
+        FindDuplicates(*folder, names, dryRun ? nullptr : &files, {}, hasScreenshot);
     print(platform::encodeName(result.report));
-    const QByteArray count = QByteArray::number(qsizetype(result.copies.size()));
+    const QByteArray count = QByteArray::number(result.filesRemoved());
     print(count + (dryRun ? " duplicates found.\n" : " Duplicates Removed.\n"));
-    return 0;
+    for (const auto& f : result.failures)
+        std::fprintf(stderr, "dupes: could not remove %s: %s\n",
+                     platform::encodeName(f.path).constData(),
+                     f.reason.isEmpty() ? "reason not known" : f.reason.toLocal8Bit().constData());
+    return result.failures.empty() ? 0 : 1;
 }

@@ -72,7 +72,7 @@ protected:
         s.shell = realShell ? realShell : &shell;
         s.processes = &processes;
         s.dialogs = &dialogs;
-        s.keystrokes = &keystrokes;
+        s.keystrokes = keystrokeSender;
         s.volumes = &volumes;
         s.singleInstance = &single;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
@@ -121,6 +121,8 @@ protected:
     fakes::FakeProcessTable processes;
     fakes::FakeDialogs dialogs;
     fakes::FakeKeystrokeSender keystrokes;
+    // Another sender (a real one delivers a macro's keys) when set before create().
+    platform::KeystrokeSender* keystrokeSender = &keystrokes;
     fakes::FakeVolumes volumes;
     fakes::FakeSingleInstance single;
     std::unique_ptr<formMain> window;

@@ -2,11 +2,9 @@
 
 #include "platform/FileNames.h"
 
-#include <QFile>
 #include <QSet>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,17 +67,16 @@ bool WildcardMask::matches(QStringView foldedName) const {
 QStringList ReadHiddenList(const QString& folder) {
     QString path = folder;
     if (!path.endsWith(u'/')) path += u'/';
-    // Opened by its bytes, so a folder whose name is not UTF-8 still has its list read.
-    const QByteArray encoded = platform::encodeName(path + QStringLiteral(".hidden"));
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    QFile f;
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
+    // Opened by its bytes, so a folder whose name is not UTF-8 still has its list read; only
+    // a regular file, and only its first part (a list never grows near that by hiding).
+    bool cut = false;
+    std::optional<QByteArray> bytes =
+        platform::readRegularFile(path + QStringLiteral(".hidden"), kHiddenListMaxBytes, &cut);
+    if (!bytes) return {};
+    // What lies past the limit counts as absent, the line it cuts through included.
+    if (cut) bytes->truncate(bytes->lastIndexOf('\n') + 1);
     QStringList names;
-    for (QByteArray line : f.readAll().split('\n')) {
+    for (QByteArray line : bytes->split('\n')) {
         if (line.endsWith('\r')) line.chop(1);
         if (!line.isEmpty()) names.append(platform::decodeName(line));
     }

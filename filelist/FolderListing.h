@@ -47,5 +47,8 @@ int CompareNamesIgnoringCase(QStringView a, QStringView b);
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options = {});
 
-// The names listed in the folder's ".hidden" file, one a line.
+// The names listed in the folder's ".hidden" file, one a line. Read only when it is a
+// regular file (or a link to one), and only its first kHiddenListMaxBytes: the names past
+// that count as not listed.
 QStringList ReadHiddenList(const QString& folder);
+inline constexpr qint64 kHiddenListMaxBytes = 4 * 1024 * 1024;

@@ -10,14 +10,17 @@
 #include <QLocale>
 #include <QStringDecoder>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 // A game line holds a title of 34 characters and a few short columns; anything far longer
-// is not one, and reading it whole could take any amount of memory.
-constexpr qsizetype kLongestLine = 64 * 1024;
+// is not one and is skipped unkept.
+constexpr qsizetype kLongestLine = 4 * 1024;
 constexpr qint64 kBlock = 64 * 1024;
+// Ten thousand game lines take about a megabyte; a list that goes on far beyond that is
+// not read further (a link to an endless device, a stray disk image), so the window that
+// asked waits a bounded time at most.
+constexpr qint64 kMostBytes = 16 * 1024 * 1024;
 
 QString trimBlanks(const QString& text) {
     qsizetype from = 0, to = text.size();
@@ -50,7 +53,8 @@ bool IsGameListLine(const QString& line) {
 }
 
 std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
-    const int fd = ::open(platform::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file: a FIFO would never answer, a device never end.
+    const int fd = platform::openRegular(path);
     if (fd < 0) return std::nullopt;
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -61,7 +65,7 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
     QByteArray line;
     bool tooLong = false;
     auto endLine = [&] {
-        if (!tooLong && !line.isEmpty()) {
+        if (!tooLong && !line.isEmpty() && line.size() <= kLongestLine) {
             QString text = decodeLine(line);
             if (IsGameListLine(text)) lines << text;
         }
@@ -69,8 +73,10 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
         tooLong = false;
     };
     QByteArray block;
-    while (lines.size() < maxLines) {
-        block = file.read(kBlock);
+    qint64 total = 0;
+    while (lines.size() < maxLines && total < kMostBytes) {
+        block = file.read(std::min(kBlock, kMostBytes - total));
+        total += block.size();
         if (block.isEmpty()) break;
         qsizetype start = 0;
         for (qsizetype i = 0; i < block.size() && lines.size() < maxLines; ++i) {
@@ -86,7 +92,8 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
             line.clear();
         }
     }
-    if (lines.size() < maxLines) endLine();
+    // A list cut at the byte limit ends in part of a line, which is not taken.
+    if (lines.size() < maxLines && total < kMostBytes) endLine();
     return lines;
 }
 
@@ -105,14 +112,14 @@ GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& c
     // An empty name is found in every entry; it stands for no game at all.
     if (!base.isEmpty() && context.currentEmulator.toLower() == QLatin1String("zinc.exe")) {
         if (m_zinc.isEmpty()) {
-            platform::LocalFileOperations files;
             const QString program =
                 EmulatorProgram(context.emulatorFolder, context.currentEmulator);
+            // Size and date from one look, and only of a regular file.
             std::optional<qint64> size;
             QDateTime date;
-            if (!program.isEmpty()) {
-                size = files.fileSize(program);
-                date = files.fileDate(program).value_or(QDateTime());
+            if (const std::optional<platform::RegularFile> file = platform::regularFile(program)) {
+                size = file->size;
+                date = QDateTime::fromMSecsSinceEpoch(file->modifiedNs / 1000000);
             }
             m_zinc = ZincGameTable(ChooseZincVariant(size, date));
         }

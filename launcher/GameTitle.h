@@ -24,9 +24,10 @@ struct GameTitleResult {
 QString CleanTitle(QString base);
 // The shape of a game line of "gamelist.txt": "|" first and last, seven "|" at least.
 bool IsGameListLine(const QString& line);
-// The game lines of a "gamelist.txt", at most `maxLines`; nothing when it cannot be read.
-// Lines are UTF-8 where they are valid UTF-8, else Latin-1; lines longer than any game
-// line could be are skipped unread.
+// The game lines of a "gamelist.txt", at most `maxLines`; nothing when it cannot be read
+// or is not a regular file (a FIFO, a device, a folder). Lines are UTF-8 where they are
+// valid UTF-8, else Latin-1; lines longer than any game line could be (4 KiB) are skipped
+// unkept, and reading stops after 16 MiB, so a first title never waits long for it.
 std::optional<QStringList> ReadGameList(const QString& path, int maxLines = 10000);
 // "File Date: <local short date and time>  Size: <size>"; empty when the file's date or
 // size cannot be read.

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -28,14 +29,27 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
-bool endsWithoutLineBreak(const QByteArray& list) {
-    const int fd = ::open(list.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+// The list opened for adding to, only when it is a regular file of its own: never through a
+// link (that would write into whatever file it names), never a FIFO (which would wait for a
+// reader for good). Created when missing. -1 when it cannot be changed.
+int openListForAppending(const QByteArray& list) {
+    const int fd = ::open(list.constData(),
+                          O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool endsWithoutLineBreak(int fd) {
     char last = '\n';
     const off_t end = ::lseek(fd, 0, SEEK_END);
-    const bool read = end > 0 && ::pread(fd, &last, 1, end - 1) == 1;
-    ::close(fd);
-    return read && last != '\n';
+    return end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n';
 }
 
 }  // namespace
@@ -78,10 +92,9 @@ bool AddToHiddenList(const QString& folder, const QStringList& names) {
         lines += platform::encodeName(name) + '\n';
     }
     if (lines.isEmpty()) return true;
-    const QByteArray list = hiddenListPath(folder);
-    if (endsWithoutLineBreak(list)) lines.prepend('\n');
-    const int fd = ::open(list.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = openListForAppending(hiddenListPath(folder));
     if (fd < 0) return false;
+    if (endsWithoutLineBreak(fd)) lines.prepend('\n');
     const bool ok = writeAll(fd, lines);
     return ::close(fd) == 0 && ok;
 }
@@ -89,7 +102,10 @@ bool AddToHiddenList(const QString& folder, const QStringList& names) {
 bool ClearHiddenFiles(const QString& folder) {
     const QByteArray list = hiddenListPath(folder);
     struct stat st;
-    if (::stat(list.constData(), &st) != 0) return true;
+    if (::lstat(list.constData(), &st) != 0) return errno == ENOENT;
+    // Moving a new list over a link would replace the link, and its target would keep the
+    // names: a list that is not a plain file of its own is left as it is.
+    if (!S_ISREG(st.st_mode)) return false;
     QByteArray kept;
     const QString base = AddBackslash(folder);
     for (const QString& name : ReadHiddenList(folder)) {
@@ -99,9 +115,11 @@ bool ClearHiddenFiles(const QString& folder) {
             kept += platform::encodeName(name) + '\n';
     }
     // Written beside and moved over the list, so a failure half way leaves the old list.
+    // A leftover of an interrupted clear is removed, never written through.
     const QByteArray temp = list + ".rombard-new";
-    const int fd =
-        ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+    ::unlink(temp.constData());
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          st.st_mode & 0777);
     if (fd < 0) return false;
     const bool written = writeAll(fd, kept);
     if (::close(fd) != 0 || !written || ::rename(temp.constData(), list.constData()) != 0) {

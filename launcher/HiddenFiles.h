@@ -15,6 +15,10 @@ QString HideMatchPattern(const QString& answer);
 // regard to letter case. A malformed pattern matches nothing.
 QStringList NamesMatchingHidePattern(const QStringList& names, const QString& pattern);
 
+// A ".hidden" that is not a plain file of its own (a link, even to a file, a FIFO, a
+// folder) is read like any list but never changed: the two commands below leave it and
+// whatever it points to exactly as they are, and answer false.
+
 // Adds the names not yet in `folder`'s ".hidden" list. Names that the list cannot hold
 // (a line break in them) are left visible. False when the list could not be written.
 bool AddToHiddenList(const QString& folder, const QStringList& names);

@@ -6,6 +6,13 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 namespace {
 // A picture that would fill more than this is refused before decoding: no screen needs
 // it, and reading it row by row would still take seconds.
@@ -37,7 +44,8 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
     if (fullSize) *fullSize = QSize();
     // Opened by its bytes: a name that is not valid UTF-8 still reads.
     StoppableFile file(wanted);
-    if (!platform::openForReading(file, path)) return {};
+    // Only a regular file: a FIFO named like a picture would hold the decode for good.
+    if (!platform::openRegularForReading(file, path)) return {};
     QImageReader reader(&file);
     // Turns 90° pictures as cameras meant them to be seen.
     reader.setAutoTransform(true);
@@ -85,77 +93,149 @@ QString stampOf(const QString& path) {
 }
 }  // namespace
 
-PictureLoader::PictureLoader(QObject* parent)
-    : QObject(parent),
-      m_latest(std::make_shared<std::atomic<quint64>>(0)),
-      m_ahead(std::make_shared<std::atomic<quint64>>(0)),
-      m_busy(std::make_shared<std::atomic<bool>>(false)) {
-    // One decode for the newest selection while a slow one (a huge picture) finishes.
-    m_pool.setMaxThreadCount(2);
+// The decodes run on at most two threads of the loader's own (one for the newest selection
+// while a slow one, a huge picture, finishes). The threads hold this state, not the loader:
+// a loader that goes drops its queue and its results, and its threads end on their own.
+struct PictureLoader::Shared {
+    std::atomic<quint64> latest{0};
+    std::atomic<quint64> ahead{0};  // the read-ahead's generation
+    std::atomic<bool> busy{false};  // a request is being decoded
+    PictureDecoder decode;
+
+    std::mutex lock;  // guards what follows
+    std::condition_variable idle;
+    std::deque<std::function<void()>> queue;
+    int threads = 0;
+    PictureLoader* owner = nullptr;  // null once the loader is gone
+
+    static constexpr int kThreads = 2;
+
+    void start(std::function<void()> task, const std::shared_ptr<Shared>& self) {
+        std::lock_guard<std::mutex> hold(lock);
+        queue.push_back(std::move(task));
+        if (threads >= kThreads) return;
+        ++threads;
+        try {
+            std::thread(run, self).detach();
+        } catch (const std::system_error&) {
+            // No thread to be had: the task waits for one already running, if any.
+            --threads;
+        }
+    }
+    // Tasks still waiting for a thread; they are out of date.
+    void drop() {
+        std::deque<std::function<void()>> old;
+        std::lock_guard<std::mutex> hold(lock);
+        old.swap(queue);
+    }
+    // Runs `then` on the loader's thread, unless the loader is gone by now. Posting under
+    // the lock that the loader's end takes first means a posted call is always one that
+    // the loader's end then removes with the rest of its events.
+    void post(std::function<void(PictureLoader*)> then) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!owner) return;
+        PictureLoader* loader = owner;
+        QMetaObject::invokeMethod(
+            loader, [loader, then = std::move(then)] { then(loader); }, Qt::QueuedConnection);
+    }
+    static void run(std::shared_ptr<Shared> self) {
+        std::unique_lock<std::mutex> hold(self->lock);
+        while (!self->queue.empty()) {
+            std::function<void()> task = std::move(self->queue.front());
+            self->queue.pop_front();
+            hold.unlock();
+            task();
+            task = nullptr;
+            hold.lock();
+        }
+        --self->threads;
+        self->idle.notify_all();
+    }
+};
+
+namespace {
+// How long the loader's end lets a decode under way notice that it is no longer wanted (it
+// stops at its next read), so that the threads are done before the program ends. A decode
+// stuck in one read is left behind rather than waited for.
+constexpr auto kGraceAtEnd = std::chrono::milliseconds(500);
+}  // namespace
+
+PictureLoader::PictureLoader(QObject* parent, PictureDecoder decoder)
+    : QObject(parent), m_shared(std::make_shared<Shared>()) {
+    m_shared->decode = decoder ? std::move(decoder) : PictureDecoder(LoadPictureFile);
+    m_shared->owner = this;
 }
 
 PictureLoader::~PictureLoader() {
     cancel();
-    ++*m_ahead;
-    m_pool.clear();
-    m_pool.waitForDone();
+    ++m_shared->ahead;
+    m_shared->drop();
+    std::unique_lock<std::mutex> hold(m_shared->lock);
+    m_shared->owner = nullptr;
+    m_shared->idle.wait_for(hold, kGraceAtEnd, [this] { return m_shared->threads == 0; });
+}
+
+quint64 PictureLoader::latest() const {
+    return m_shared->latest.load();
 }
 
 quint64 PictureLoader::request(const QString& path, const QSize& box) {
-    const quint64 serial = ++*m_latest;
+    const quint64 serial = ++m_shared->latest;
     // Requests still waiting for a thread are out of date, and so is reading ahead.
-    m_pool.clear();
+    m_shared->drop();
     const QString stamp = stampOf(path);
     if (const Decoded* d = kept(path, box, stamp)) {
         m_pending = false;
-        m_busy->store(false);
+        m_shared->busy.store(false);
         const Decoded hit = *d;
         emit loaded(serial, hit.path, hit.picture, hit.full);
         return serial;
     }
     m_pending = true;
-    m_busy->store(true);
-    std::shared_ptr<std::atomic<quint64>> latest = m_latest;
-    // The loader waits for its tasks before it goes, so `this` outlives every task; a
-    // result queued just before that is dropped with the loader.
-    m_pool.start([this, latest, serial, path, box, stamp] {
-        if (latest->load() != serial) return;
-        QSize full;
-        QImage picture =
-            LoadPictureFile(path, box, &full, [&] { return latest->load() == serial; });
-        if (latest->load() != serial) return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial, path, box, stamp, picture = std::move(picture), full] {
-                if (!stamp.isEmpty()) keep({path, box, stamp, picture, full});
-                deliver(serial, path, picture, full);
-            },
-            Qt::QueuedConnection);
-    });
+    m_shared->busy.store(true);
+    std::weak_ptr<Shared> weak = m_shared;
+    m_shared->start(
+        [weak, serial, path, box, stamp] {
+            const std::shared_ptr<Shared> shared = weak.lock();
+            if (!shared || shared->latest.load() != serial) return;
+            QSize full;
+            QImage picture =
+                shared->decode(path, box, &full, [&] { return shared->latest.load() == serial; });
+            if (shared->latest.load() != serial) return;
+            shared->post([serial, path, box, stamp, picture = std::move(picture),
+                          full](PictureLoader* loader) {
+                if (!stamp.isEmpty()) loader->keep({path, box, stamp, picture, full});
+                loader->deliver(serial, path, picture, full);
+            });
+        },
+        m_shared);
     return serial;
 }
 
 void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
-    const quint64 generation = ++*m_ahead;
+    const quint64 generation = ++m_shared->ahead;
     for (const QString& path : paths) {
         const QString stamp = stampOf(path);
         if (stamp.isEmpty() || kept(path, box, stamp)) continue;
-        std::shared_ptr<std::atomic<quint64>> ahead = m_ahead;
-        std::shared_ptr<std::atomic<bool>> busy = m_busy;
-        m_pool.start([this, ahead, busy, generation, path, box, stamp] {
-            // The selection's own picture always goes first.
-            auto wanted = [&] { return ahead->load() == generation && !busy->load(); };
-            if (!wanted()) return;
-            QSize full;
-            QImage picture = LoadPictureFile(path, box, &full, wanted);
-            if (!wanted()) return;  // stopped half way: nothing to keep
-            QMetaObject::invokeMethod(
-                this,
-                [this, path, box, stamp, picture = std::move(picture), full] {
-                    keep({path, box, stamp, picture, full});
-                },
-                Qt::QueuedConnection);
-        });
+        std::weak_ptr<Shared> weak = m_shared;
+        m_shared->start(
+            [weak, generation, path, box, stamp] {
+                const std::shared_ptr<Shared> shared = weak.lock();
+                if (!shared) return;
+                // The selection's own picture always goes first.
+                auto wanted = [&] {
+                    return shared->ahead.load() == generation && !shared->busy.load();
+                };
+                if (!wanted()) return;
+                QSize full;
+                QImage picture = shared->decode(path, box, &full, wanted);
+                if (!wanted()) return;  // stopped half way: nothing to keep
+                shared->post(
+                    [path, box, stamp, picture = std::move(picture), full](PictureLoader* loader) {
+                        loader->keep({path, box, stamp, picture, full});
+                    });
+            },
+            m_shared);
     }
 }
 
@@ -164,16 +244,16 @@ bool PictureLoader::ready(const QString& path, const QSize& box) {
 }
 
 void PictureLoader::cancel() {
-    ++*m_latest;
+    ++m_shared->latest;
     m_pending = false;
-    m_busy->store(false);
+    m_shared->busy.store(false);
 }
 
 void PictureLoader::deliver(quint64 serial, const QString& path, const QImage& picture,
                             const QSize& full) {
-    if (serial != m_latest->load()) return;
+    if (serial != m_shared->latest.load()) return;
     m_pending = false;
-    m_busy->store(false);
+    m_shared->busy.store(false);
     emit loaded(serial, path, picture, full);
 }
 

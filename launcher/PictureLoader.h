@@ -9,7 +9,6 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 
 #include <atomic>
 #include <functional>
@@ -23,14 +22,19 @@
 QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize = nullptr,
                        const std::function<bool()>& wanted = {});
 
+// How a loader decodes one picture; LoadPictureFile unless a test stands in for it.
+using PictureDecoder = std::function<QImage(const QString& path, const QSize& box, QSize* fullSize,
+                                            const std::function<bool()>& wanted)>;
+
 // Decodes one picture at a time for one viewer: a request replaces every request before
 // it, and only the newest one's result is ever delivered. While the viewer is idle it may
 // read ahead the pictures it expects next; a request for one of those, or for one shown
-// lately, is answered at once.
+// lately, is answered at once. Its decodes never hold up its end: they run on threads of
+// their own that may finish after the loader is gone, their results then dropped.
 class PictureLoader : public QObject {
     Q_OBJECT
 public:
-    explicit PictureLoader(QObject* parent = nullptr);
+    explicit PictureLoader(QObject* parent = nullptr, PictureDecoder decoder = {});
     ~PictureLoader() override;
 
     // Starts decoding; returns the request's number. A picture read already is delivered
@@ -43,7 +47,7 @@ public:
     // Drops whatever is under way (its result will not be delivered).
     void cancel();
     // The newest request's number; 0 before the first.
-    quint64 latest() const { return m_latest->load(); }
+    quint64 latest() const;
     // Whether the newest request's result is still to come.
     bool pending() const { return m_pending; }
 
@@ -59,15 +63,13 @@ private:
         QImage picture;
         QSize full;
     };
+    // What the decoding threads share with the loader; they hold it, not the loader.
+    struct Shared;
     void deliver(quint64 serial, const QString& path, const QImage& picture, const QSize& full);
     void keep(Decoded decoded);
     const Decoded* kept(const QString& path, const QSize& box, const QString& stamp);
 
-    // Shared with the decoding tasks, which may outlive a request but not the loader.
-    std::shared_ptr<std::atomic<quint64>> m_latest;
-    std::shared_ptr<std::atomic<quint64>> m_ahead;  // the read-ahead's generation
-    std::shared_ptr<std::atomic<bool>> m_busy;      // a request is being decoded
+    std::shared_ptr<Shared> m_shared;
     bool m_pending = false;
     std::vector<Decoded> m_kept;  // newest first
-    QThreadPool m_pool;
 };

@@ -106,16 +106,17 @@ const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
     if (it != m_folders.end() && it->stamp == *stamp && it->listedAt - it->stamp > kSettleNs)
         return &*it;
 
-    const std::optional<QStringList> entries = platform::folderEntries(real);
+    const std::optional<std::vector<platform::FolderEntry>> entries =
+        platform::folderEntryKinds(real);
     if (!entries) return nullptr;
     Folder f;
     f.stamp = *stamp;
     f.listedAt = platform::stampNow();
     QHash<QString, qsizetype> byStem;
-    for (const QString& entry : *entries) {
+    for (const auto& [entry, kind] : *entries) {
         const QString folded = platform::foldName(entry);
         f.names.insert(folded, entry);
-        if (folded.size() < 4) continue;
+        if (kind == platform::EntryKind::Other || folded.size() < 4) continue;
         const QStringView tail = QStringView(folded).right(4);
         const auto type = std::find(std::begin(kExtensions), std::end(kExtensions), tail);
         if (type == std::end(kExtensions)) continue;
@@ -126,8 +127,14 @@ const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
             f.pictures.push_back(Picture{stem, {}});
             f.stems.insert(hashOf(stem), *at);
         }
-        QString& slot = f.pictures[*at].real[type - std::begin(kExtensions)];
-        if (slot.isEmpty()) slot = entry;
+        Picture& picture = f.pictures[*at];
+        const auto t = type - std::begin(kExtensions);
+        // Of two spellings, a plain file goes before one that still needs a look.
+        const bool look = kind != platform::EntryKind::File;
+        if (picture.real[t].isEmpty() || (picture.look[t] && !look)) {
+            picture.real[t] = entry;
+            picture.look[t] = look;
+        }
     }
     // A long session visits many folders; the few searched on every selection are
     // listed again at once.
@@ -174,8 +181,11 @@ QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
                     ? QStringView(probe.folded).left(length) == picture.foldedStem
                     : platform::foldName(probe.name.left(length)) == picture.foldedStem;
             if (!same) continue;
-            for (const QString& name : picture.real)
-                if (!name.isEmpty()) return joined(base, name);
+            for (int t = 0; t < 4; ++t) {
+                if (picture.real[t].isEmpty()) continue;
+                const QString path = joined(base, picture.real[t]);
+                if (!picture.look[t] || platform::regularFile(path)) return path;
+            }
         }
     }
     return {};

@@ -20,7 +20,9 @@ QStringList ScreenshotFolders(const QString& settingFolder, const QString& emula
 QString CoversFolder(const QString& listedFolder);
 
 // Keeps one listing per folder, checked against the folder's modification time once per
-// search, so that a search asks the file system nothing per candidate name.
+// search, so that a search asks the file system nothing per candidate name. Only regular
+// files (or links to them) count as pictures: a folder, a FIFO or a dangling link named
+// like one is passed over and the search goes on.
 class ScreenshotSearch {
 public:
     // The first picture found in `folders`, as its real path; empty when none.
@@ -37,6 +39,9 @@ private:
     struct Picture {
         QString foldedStem;
         QString real[4];  // by extension: png, jpg, gif, bmp
+        // A link (or an entry the file system does not type) is looked at when found: what
+        // it points to can change without its folder changing.
+        bool look[4] = {false, false, false, false};
     };
     struct Folder {
         qint64 stamp = 0;

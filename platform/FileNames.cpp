@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 
 namespace platform {
@@ -166,6 +167,66 @@ std::optional<RegularFile> regularFile(const QString& name) {
         return std::nullopt;
     return RegularFile{qint64(st.st_size),
                        qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+int openRegular(const QString& name) {
+    if (name.isEmpty()) return -1;
+    // O_NONBLOCK keeps the open itself from waiting for a FIFO's writer; the type is then
+    // asked of what was opened, so nothing can be swapped in between.
+    const int fd = ::open(encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool openRegularForReading(QFile& file, const QString& name) {
+    const int fd = openRegular(name);
+    if (fd < 0) return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+    ::close(fd);
+    return false;
+}
+
+std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes, bool* cut) {
+    if (cut) *cut = false;
+    const int fd = openRegular(name);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    ::fstat(fd, &st);
+    constexpr qint64 kStep = 64 * 1024;
+    maxBytes = std::max<qint64>(maxBytes, 0);
+    QByteArray bytes;
+    // The stated size is only a hint (files of the kernel's own say 0); the cap holds.
+    bytes.reserve(qsizetype(std::min<qint64>(std::max<qint64>(st.st_size, 0), maxBytes)));
+    qint64 done = 0;
+    bool failed = false;
+    while (done < maxBytes) {
+        const qint64 want = std::min(kStep, maxBytes - done);
+        bytes.resize(qsizetype(done + want));
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(want));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failed = true;
+        if (n <= 0) break;
+        done += n;
+    }
+    bytes.resize(qsizetype(done));
+    if (!failed && done == maxBytes && cut) {
+        char more;
+        ssize_t n;
+        do {
+            n = ::read(fd, &more, 1);
+        } while (n < 0 && errno == EINTR);
+        *cut = n > 0;
+    }
+    ::close(fd);
+    if (failed) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace platform

@@ -38,4 +38,16 @@ struct RegularFile {
 };
 std::optional<RegularFile> regularFile(const QString& name);
 
+// Files named like data can be anything on disk: a FIFO would block the reader for good, a
+// device such as /dev/zero never ends. These open a name (its own bytes, links followed)
+// only when the opened file is a regular file, without ever waiting on a FIFO.
+// A descriptor for reading (close-on-exec, blocking reads), or -1.
+int openRegular(const QString& name);
+// Like openForReading, for regular files only.
+bool openRegularForReading(QFile& file, const QString& name);
+// At most `maxBytes` of a regular file; nothing when it is not one or cannot be read.
+// `cut`, when given, tells whether the file held more than that.
+std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes,
+                                          bool* cut = nullptr);
+
 }  // namespace platform

@@ -22,17 +22,42 @@ qint64 stampNow() {
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-std::optional<QStringList> folderEntries(const QString& folder) {
+namespace {
+template <typename Each>
+bool eachEntry(const QString& folder, Each each) {
     DIR* d = ::opendir(encodeName(folder).constData());
-    if (!d) return std::nullopt;
-    QStringList names;
+    if (!d) return false;
     while (const dirent* de = ::readdir(d)) {
         const char* n = de->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-        names.append(decodeName(QByteArray(n)));
+        each(decodeName(QByteArray(n)), de->d_type);
     }
     ::closedir(d);
+    return true;
+}
+}  // namespace
+
+std::optional<QStringList> folderEntries(const QString& folder) {
+    QStringList names;
+    if (!eachEntry(folder, [&](QString name, unsigned char) { names.append(std::move(name)); }))
+        return std::nullopt;
     return names;
+}
+
+std::optional<std::vector<FolderEntry>> folderEntryKinds(const QString& folder) {
+    std::vector<FolderEntry> entries;
+    const bool read = eachEntry(folder, [&](QString name, unsigned char type) {
+        EntryKind kind = EntryKind::Other;
+        if (type == DT_REG)
+            kind = EntryKind::File;
+        else if (type == DT_LNK)
+            kind = EntryKind::Link;
+        else if (type == DT_UNKNOWN)
+            kind = EntryKind::Unknown;
+        entries.push_back({std::move(name), kind});
+    });
+    if (!read) return std::nullopt;
+    return entries;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -18,5 +19,19 @@ qint64 stampNow();
 // Every entry's name (decoded losslessly, platform/FileNames.h); nothing when the
 // folder cannot be read.
 std::optional<QStringList> folderEntries(const QString& folder);
+
+// What an entry is, as far as the folder's listing itself says (no look at the entry).
+enum class EntryKind {
+    File,     // a regular file
+    Link,     // a symbolic link: what it points to takes a look (it may point nowhere)
+    Unknown,  // the file system does not say: takes a look
+    Other,    // a folder, FIFO, socket or device
+};
+struct FolderEntry {
+    QString name;
+    EntryKind kind = EntryKind::Unknown;
+};
+// Every entry with its kind; nothing when the folder cannot be read.
+std::optional<std::vector<FolderEntry>> folderEntryKinds(const QString& folder);
 
 }  // namespace platform

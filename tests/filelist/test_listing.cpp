@@ -11,6 +11,9 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QStringList listed(const QString& folder, const QString& pattern, bool hidden = false) {
@@ -140,3 +143,55 @@ TEST(ListFolder, LinksToFilesListAndLinksToFoldersDoNot) {
     QFile::link(dir.file(QStringLiteral("gone")), dir.file(QStringLiteral("dangling.bin")));
     EXPECT_EQ(listed(dir.path(), "*.bin"), QStringList({"dangling.bin", "link.bin", "real.bin"}));
 }
+
+namespace {
+
+// A ".hidden" that is no text file is never waited on and never read without end; one
+// that is too long counts only up to its limit. A hang fails the run by its time limit.
+TEST(HiddenList, SpecialFilesHideNothingAndNeverHang) {
+    enum Kind { Fifo, LinkToZero, Folder, Dangling };
+    for (const Kind kind : {Fifo, LinkToZero, Folder, Dangling}) {
+        SCOPED_TRACE(int(kind));
+        TempFolder dir;
+        dir.write(QStringLiteral("a.sms"));
+        dir.write(QStringLiteral("b.sms"));
+        const QByteArray list = platform::encodeName(dir.file(QStringLiteral(".hidden")));
+        if (kind == Fifo) {
+            ASSERT_EQ(::mkfifo(list.constData(), 0644), 0);
+        }
+        if (kind == LinkToZero) {
+            ASSERT_EQ(::symlink("/dev/zero", list.constData()), 0);
+        }
+        if (kind == Folder) dir.mkdir(QStringLiteral(".hidden"));
+        if (kind == Dangling) {
+            ASSERT_EQ(::symlink("gone", list.constData()), 0);
+        }
+        EXPECT_EQ(ReadHiddenList(dir.path()), QStringList());
+        EXPECT_EQ(listed(dir.path(), "*.sms"), QStringList({"a.sms", "b.sms"}));
+    }
+}
+
+TEST(HiddenList, ALinkToAListIsReadAndAnOversizeListOnlyInPart) {
+    TempFolder dir;
+    for (const char* n : {"a.sms", "b.sms", "c.sms", "d.sms"})
+        dir.write(QString::fromLatin1(n));
+    dir.write(QStringLiteral("elsewhere"), "a.sms\n");
+    ASSERT_TRUE(raw::link(dir.file(QStringLiteral("elsewhere")), dir.file(".hidden")));
+    EXPECT_EQ(listed(dir.path(), "*.sms"), QStringList({"b.sms", "c.sms", "d.sms"}));
+    QFile::remove(dir.file(".hidden"));
+
+    // "b.sms" within the limit; "c.sms" cut through by it ("c.s" would be another name);
+    // "d.sms" beyond it.
+    const qint64 limit = kHiddenListMaxBytes;
+    QByteArray big = "b.sms\n" + QByteArray(limit - 6 - 4, 'x') + "\nc.sms\nd.sms\n";
+    ASSERT_EQ(big.indexOf("c.sms"), limit - 3);
+    dir.write(QStringLiteral("c.s"));
+    dir.write(QStringLiteral(".hidden"), big);
+    EXPECT_EQ(ReadHiddenList(dir.path()).size(), 2);
+    EXPECT_EQ(listed(dir.path(), "*.s*"), QStringList({"a.sms", "c.s", "c.sms", "d.sms"}));
+    // A list far over the limit costs the limit alone; its one line, cut, counts for nothing.
+    dir.sparse(QStringLiteral(".hidden"), qint64(1) << 32);
+    EXPECT_EQ(ReadHiddenList(dir.path()), QStringList());
+}
+
+}  // namespace

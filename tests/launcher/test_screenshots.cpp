@@ -1,5 +1,7 @@
 // The screenshot search (folders, prefixes, picture types, letter case, names that are not
-// UTF-8) and reading pictures at the size they are shown.
+// UTF-8, entries named like pictures that are none) and reading pictures at the size they
+// are shown. A FIFO named like a picture must never hang a search, a decode or the
+// loader's end: the test run's time limit catches one that does.
 
 #include "launcher/Module1.h"
 #include "launcher/PictureLoader.h"
@@ -10,6 +12,7 @@
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -18,6 +21,15 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <future>
+#include <memory>
 
 namespace {
 
@@ -224,6 +236,149 @@ TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
     EXPECT_TRUE(loader.pending());
     ASSERT_TRUE(spy.wait(5000));
     EXPECT_EQ(lastSize(), QSize(40, 40));
+}
+
+// Something named like a picture that is none, at `path`.
+enum class NotAPicture { DanglingLink, Folder, Fifo, Socket, LinkToFolder };
+
+void makeNotAPicture(const QString& path, NotAPicture kind) {
+    const QByteArray p = platform::encodeName(path);
+    switch (kind) {
+        case NotAPicture::DanglingLink:
+            ASSERT_EQ(::symlink("nowhere.png", p.constData()), 0);
+            break;
+        case NotAPicture::Folder:
+            ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
+            break;
+        case NotAPicture::Fifo:
+            ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
+            break;
+        case NotAPicture::Socket: {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            ASSERT_LT(size_t(p.size()), sizeof address.sun_path);
+            std::memcpy(address.sun_path, p.constData(), size_t(p.size()));
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            ASSERT_GE(fd, 0);
+            EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ::close(fd);
+            break;
+        }
+        case NotAPicture::LinkToFolder:
+            ASSERT_EQ(::symlink(".", p.constData()), 0);
+            break;
+    }
+}
+
+TEST(ScreenshotSearch, OnlyFilesCountAsPictures) {
+    using N = NotAPicture;
+    struct Case {
+        N kind;
+        const char* fake;  // where the entry that is no picture lies
+        const char* real;  // the real picture; both relative to the emulator folder
+        const char* game;
+        const char* expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // Each kind in the first folder: the search goes on to the next.
+        {N::DanglingLink, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::Folder, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::Fifo, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::Socket, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::LinkToFolder, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        // Or to the next type, the next prefix, the last folder.
+        {N::Fifo, "shots/Game.png", "shots/Game.jpg", "Game.zip", "shots/Game.jpg"},
+        {N::Folder, "shots/Game (U).png", "shots/Game.bmp", "Game (U).zip", "shots/Game.bmp"},
+        {N::Fifo, "shots/Game.png", "roms/Game.png", "Game.zip", "roms/Game.png"},
+        {N::DanglingLink, "shots/Game.png", "shots/Other.png", "Game.zip", ""},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fake) + " " + std::to_string(int(c.kind)) + " " + c.real);
+        TempFolder emu;
+        const QString root = emu.path() + QLatin1Char('/');
+        emu.mkdir("shots");
+        emu.mkdir("roms");
+        makeNotAPicture(emu.file(c.fake), c.kind);
+        emu.write(c.real, "x");
+        ScreenshotSearch search;
+        EXPECT_EQ(search.FindScreenshot(ScreenshotFolders({}, root, root + "roms"), c.game),
+                  *c.expected ? root + c.expected : QString());
+    }
+}
+
+TEST(ScreenshotSearch, ALinkCountsWhenItsTargetIsAPicture) {
+    TempFolder emu;
+    const QString root = emu.path() + QLatin1Char('/');
+    const QStringList folders = ScreenshotFolders({}, root, root + "roms");
+    emu.mkdir("shots");
+    emu.mkdir("pictures");
+    emu.write("snap/Game.png", "x");
+    ASSERT_TRUE(raw::link(emu.file("pictures/Game.png"), emu.file("shots/Game.png")));
+    ScreenshotSearch search;
+    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "snap/Game.png");
+    // The target comes about without a change to the link's own folder.
+    emu.write("pictures/Game.png", "x");
+    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "shots/Game.png");
+    QFile::remove(emu.file("pictures/Game.png"));
+    emu.mkdir("pictures/Game.png");
+    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "snap/Game.png");
+}
+
+TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
+    TempFolder folder;
+    const QString fifo = folder.file("Game.png");
+    makeNotAPicture(fifo, NotAPicture::Fifo);
+    QSize full(1, 1);
+    EXPECT_TRUE(LoadPictureFile(fifo, {100, 100}, &full).isNull());
+    EXPECT_FALSE(full.isValid());
+
+    auto loader = std::make_unique<PictureLoader>();
+    QSignalSpy spy(loader.get(), &PictureLoader::loaded);
+    const quint64 serial = loader->request(fifo, {100, 100});
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(spy.last().at(0).toULongLong(), serial);
+    EXPECT_TRUE(spy.last().at(2).value<QImage>().isNull());
+    // Read ahead and asked for again while the loader goes.
+    loader->readAhead({fifo, fifo}, {100, 100});
+    loader->request(fifo, {50, 50});
+    loader.reset();
+}
+
+// The loader's end never waits on a decode that does not stop: its threads hold what
+// they need, finish on their own, and their result goes nowhere.
+TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
+    struct Gates {
+        std::promise<void> started, release;
+    };
+    auto gates = std::make_shared<Gates>();
+    std::shared_future<void> released = gates->release.get_future().share();
+    std::future<void> started = gates->started.get_future();
+    // Held by the decoder alone: it expires once the loader's threads have let go of all.
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> held = token;
+    auto stuck = [gates, released, token](const QString&, const QSize&, QSize* full,
+                                          const std::function<bool()>&) {
+        gates->started.set_value();
+        released.wait();  // deaf to being unwanted, like a read that never returns
+        if (full) *full = QSize(4, 4);
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        return image;
+    };
+    token.reset();
+    QObject owner;
+    auto* loader = new PictureLoader(&owner, std::move(stuck));
+    int delivered = 0;
+    QObject::connect(loader, &PictureLoader::loaded, &owner, [&] { ++delivered; });
+    loader->request(QStringLiteral("/nowhere/stuck.png"), {10, 10});
+    started.wait();
+    delete loader;  // returns although the decode is still under way
+    gates->release.set_value();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return held.expired(); }, 10000));
+    QApplication::processEvents();
+    EXPECT_EQ(delivered, 0);
 }
 
 }  // namespace

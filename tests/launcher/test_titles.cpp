@@ -1,4 +1,6 @@
 // Game titles: the zinc builds' numbering, the arcade game list and the cleaning of names.
+// A game list or zinc program that is no regular file (a FIFO, a device) must never hang
+// the run; the test run's time limit catches one that does.
 
 #include "launcher/GameTitle.h"
 #include "launcher/Module1.h"
@@ -6,7 +8,13 @@
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -157,6 +165,100 @@ TEST(GameTitles, TheGameListIsReadOnceAtMostTenThousandLines) {
     // Another system does not look at it.
     const TitleContext other{"mame.exe", emu.path() + '/', "Nintendo SNES"};
     EXPECT_EQ(titles.GameTitle("g1x.zip", other).title, "g1x");
+}
+
+TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
+    struct Case {
+        const char* line;
+        bool game;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"|||||||", true}, {"||||||", false},
+        {"|t|a|b|c|d|e|", true}, {"|t|a|b|c|d|", false},  // seven bars, six bars
+        {"|t|a|b|c|d|e|f|g|", true},
+        {" |t|a|b|c|d|e|", false}, {"|t|a|b|c|d|e| ", false}, {"x|t|a|b|c|d|e|", false},
+        {"|t|a|b|c|d|ex", false}, {"", false},
+    };
+    // clang-format on
+    for (const Case& c : cases)
+        EXPECT_EQ(IsGameListLine(QString::fromLatin1(c.line)), c.game) << c.line;
+}
+
+// The list where it should be, made as something else than a text file.
+enum class ListKind { Fifo, LinkToZero, Folder };
+
+TEST(GameTitles, AGameListThatIsNoFileIsNotReadAndLookedForAgain) {
+    for (const ListKind kind : {ListKind::Fifo, ListKind::LinkToZero, ListKind::Folder}) {
+        SCOPED_TRACE(int(kind));
+        TempFolder emu;
+        const QString list = emu.file("gamelist.txt");
+        if (kind == ListKind::Fifo) {
+            ASSERT_EQ(::mkfifo(list.toUtf8().constData(), 0644), 0);
+        } else if (kind == ListKind::LinkToZero) {
+            ASSERT_EQ(::symlink("/dev/zero", list.toUtf8().constData()), 0);
+        } else {
+            emu.mkdir("gamelist.txt");
+        }
+        EXPECT_EQ(ReadGameList(list), std::nullopt);
+        const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
+        GameTitles titles;
+        EXPECT_EQ(titles.GameTitle("galaga.zip", context).title, "galaga");
+        // A real list in its place is read at the next title.
+        QFile::remove(list);
+        QDir(list).removeRecursively();
+        emu.write("gamelist.txt", gameLine("Galaga", "galaga").toUtf8());
+        EXPECT_EQ(titles.GameTitle("galaga.zip", context).title, "Galaga");
+    }
+}
+
+TEST(GameTitles, OverlongLinesAreSkippedAndAHugeListIsReadOnlyInPart) {
+    const QByteArray game = gameLine("Galaga", "galaga").toUtf8() + '\n';
+    // A line of game shape, too long to be one: its bars are all there.
+    const QByteArray longGame = gameLine("Long", QString(5000, 'l')).toUtf8() + '\n';
+    ASSERT_GT(longGame.size(), 4096);
+    const QByteArray filler = QByteArray(1023, 'x') + '\n';
+    struct Case {
+        const char* what;
+        QByteArray list;
+        qsizetype lines;
+    };
+    const Case cases[] = {
+        {"a game line a little too long", longGame + game, 1},
+        {"a line of a gigabyte's kind", QByteArray(20 << 20, 'y') + '\n' + game, 0},
+        {"games within the first 16 MiB", filler.repeated(16 * 1024 - 2) + game + game, 2},
+        {"games after the first 16 MiB", filler.repeated(16 * 1024) + game, 0},
+        // Its first part alone would pass for a game line.
+        {"a line cut at 16 MiB",
+         filler.repeated(16 * 1024 - 1) + QByteArray(1008, 'z') + '\n' + "|a|b|c|d|e|f|g|" + "h|\n",
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        const QString list = emu.write("gamelist.txt", c.list);
+        const std::optional<QStringList> lines = ReadGameList(list);
+        ASSERT_TRUE(lines);
+        EXPECT_EQ(lines->size(), c.lines);
+        for (const QString& line : *lines)
+            EXPECT_EQ(line + '\n', QString::fromUtf8(game));
+    }
+}
+
+TEST(GameTitles, AZincProgramThatIsNoFileCountsAsMissing) {
+    ZincFolder file(647168, kThreshold.addDays(1));
+    TempFolder emu;
+    ASSERT_EQ(::mkfifo(emu.file("zinc.exe").toUtf8().constData(), 0644), 0);
+    const TitleContext fifo{"zinc.exe", emu.path() + '/', "Arcade Emulator"};
+    TempFolder none;
+    const TitleContext missing{"zinc.exe", none.path() + '/', "Arcade Emulator"};
+    GameTitles a, b, c;
+    EXPECT_EQ(a.GameTitle("sfex.zip", fifo).gameNumber,
+              b.GameTitle("sfex.zip", missing).gameNumber);
+    EXPECT_EQ(a.ZincGameCount(), b.ZincGameCount());
+    // The plain program of a known build picks another table.
+    EXPECT_NE(c.GameTitle("ehrgeiz.zip", file.context).gameNumber,
+              a.GameTitle("ehrgeiz.zip", fifo).gameNumber);
 }
 
 TEST(GameTitles, NamesAreCleanedInOrder) {

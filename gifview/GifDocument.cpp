@@ -11,7 +11,7 @@ GifDocument::~GifDocument() {
 std::optional<GifDocument::Candidate> GifDocument::read(const QString& fileName) {
     auto file = std::make_unique<QFile>();
     // By the name's bytes: a name that is not valid UTF-8 opens too.
-    if (!platform::openForReading(*file, fileName)) return std::nullopt;
+    if (!platform::openRegularForReading(*file, fileName)) return std::nullopt;
     // One buffered read; the walk then touches each byte at most once.
     const QByteArray bytes = file->readAll();
     std::optional<GifWalk> walk = WalkGif(bytes);

@@ -46,7 +46,7 @@ bool GifViewCore::LoadGIF(const QString& fileName) {
 bool GifViewCore::LoadStaticPicture(const QString& fileName, bool replacesGif) {
     QImage picture;
     QFile file;
-    if (platform::openForReading(file, fileName)) picture = QImageReader(&file).read();
+    if (platform::openRegularForReading(file, fileName)) picture = QImageReader(&file).read();
     // A picture that cannot be shown must not cost the GIF that is shown.
     if (replacesGif && picture.isNull()) return false;
     SetAnimationState(true);

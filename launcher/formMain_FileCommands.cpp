@@ -121,16 +121,25 @@ bool formMain::HideFilesByPattern() {
                        "files."),
         QStringLiteral("Hide Files"), HidePattern);
     if (!answer) return false;
+    bool changed = true;
     if (answer->trimmed().isEmpty()) {
-        ClearHiddenFiles(folder);
+        changed = ClearHiddenFiles(folder);
     } else {
         HidePattern = answer->toLower();
         QStringList names;
         for (int i = 0; i < Files->ListCount(); ++i)
             names.append(Files->List(i));
-        AddToHiddenList(folder, NamesMatchingHidePattern(names, HideMatchPattern(*answer)));
+        changed =
+            AddToHiddenList(folder, NamesMatchingHidePattern(names, HideMatchPattern(*answer)));
     }
     RefreshFileList(QString());
+    // A list that is a link, a FIFO or unwritable is left alone; the user must know why
+    // nothing was hidden or shown again.
+    if (!changed)
+        m_services.dialogs->messageBox(
+            QStringLiteral("The list of hidden files of this folder could not be changed: its "
+                           "'.hidden' file is not a plain file or cannot be written."),
+            48, QStringLiteral("Hide Files"));
     return true;
 }
 

@@ -182,6 +182,7 @@ TEST_F(HideCommand, ThePatternIsKeptInSmallLetters) {
     EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].nes");
     EXPECT_EQ(window->HidePattern, "x.*");
     EXPECT_EQ(listed(), QStringList{"Game.nes"});
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(HideCommand, HidingAndClearingThroughALinkLeaveItAndItsTarget) {
@@ -193,6 +194,10 @@ TEST_F(HideCommand, HidingAndClearingThroughALinkLeaveItAndItsTarget) {
     pressF4();
     pressF4();
     EXPECT_EQ(dialogs.inputs.size(), 2);
+    // Each refusal is told, not passed over in silence.
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    for (const auto& m : dialogs.messages)
+        EXPECT_TRUE(m.text.contains("'.hidden' file is not a plain file")) << m.text.toStdString();
     EXPECT_EQ(what(emu.file("roms/.hidden")), before);
     EXPECT_EQ(what(notes), "file:x.smc\nkeep me");
     // The link is still read: what it lists stays hidden.

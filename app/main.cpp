@@ -1,13 +1,13 @@
-#include "launcher/StartFolder.h"
-#include "launcher/formMain.h"
+#include "launcher/window/StartFolder.h"
+#include "launcher/ui/formMain.h"
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
 #include "platform/StorageVolumes.h"
-#include "platform/ui_FocusKeystrokeSender.h"
-#include "platform/ui_WidgetDialogs.h"
+#include "platform/ui/ui_FocusKeystrokeSender.h"
+#include "platform/ui/ui_WidgetDialogs.h"
 
 #include <QApplication>
 #include <QDir>

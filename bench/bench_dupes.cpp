@@ -7,7 +7,7 @@
 
 #include "TimeReporter.h"
 #include "filelist/FolderListing.h"
-#include "launcher/DuplicateFinder.h"
+#include "launcher/maintenance/DuplicateFinder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 // one plain readdir pass over the same folder measured in the same run.
 
 #include "TimeReporter.h"
-#include "launcher/FolderNavigation.h"
-#include "launcher/formMain.h"
+#include "launcher/window/FolderNavigation.h"
+#include "launcher/ui/formMain.h"
 #include "platform/Volumes.h"
 
 #include <QApplication>

@@ -6,10 +6,10 @@
 
 #include "BenchWindow.h"
 #include "TimeReporter.h"
-#include "filelist/ucListView.h"
+#include "filelist/ui/ucListView.h"
 #include "launcher/Module1.h"
-#include "launcher/Screenshots.h"
-#include "launcher/ucPictureBox.h"
+#include "launcher/games/Screenshots.h"
+#include "launcher/ui/ucPictureBox.h"
 #include "platform/FileNames.h"
 
 #include <benchmark/benchmark.h>

@@ -4,7 +4,7 @@
 // over the same folder, so the ratio stays meaningful on a busy machine.
 
 #include "BenchWindow.h"
-#include "filelist/ucListView.h"
+#include "filelist/ui/ucListView.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,50 +1,37 @@
-# Each layer's sources are the .cpp/.h files of its folder. Widget code lives in
-# files named uc*.cpp / form*.cpp (or platform/ui_*.cpp) and goes to the layer's
-# *_widgets library, so the logic library never links QtWidgets.
+# One layer: its logic library `name` (never linked to Qt Widgets) and, when the layer has a
+# ui/ folder, `name`_widgets with the controls. The folder says what links Widgets: every
+# WIDGET_SOURCES file lives under ui/.
 function(rombard_layer name)
-  cmake_parse_arguments(L "" "" "LOGIC_LIBS;WIDGET_LIBS;WIDGET_GLOBS" ${ARGN})
-  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  set(widget_sources "")
-  foreach(g IN LISTS L_WIDGET_GLOBS)
-    file(GLOB w CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${g})
-    list(APPEND widget_sources ${w})
+  cmake_parse_arguments(L "" "" "SOURCES;WIDGET_SOURCES;LOGIC_LIBS;WIDGET_LIBS" ${ARGN})
+  foreach(src IN LISTS L_WIDGET_SOURCES)
+    if(NOT src MATCHES "^ui/")
+      message(FATAL_ERROR "${name}: widget source ${src} is not under ui/")
+    endif()
   endforeach()
-  set(logic_sources ${all})
-  if(widget_sources)
-    list(REMOVE_ITEM logic_sources ${widget_sources})
-  endif()
-  list(FILTER logic_sources INCLUDE REGEX "\\.cpp$|\\.h$|\\.qrc$")
-  set(has_cpp ${logic_sources})
-  list(FILTER has_cpp INCLUDE REGEX "\\.cpp$")
-  if(has_cpp)
-    add_library(${name} STATIC ${logic_sources})
-    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${L_LOGIC_LIBS})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${L_LOGIC_LIBS})
-  endif()
-  if(widget_sources)
-    add_library(${name}_widgets STATIC ${widget_sources})
+  foreach(src IN LISTS L_SOURCES)
+    if(src MATCHES "^ui/")
+      message(FATAL_ERROR "${name}: logic source ${src} is under ui/")
+    endif()
+  endforeach()
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${L_LOGIC_LIBS})
+  if(L_WIDGET_SOURCES)
+    add_library(${name}_widgets STATIC ${L_WIDGET_SOURCES})
     target_include_directories(${name}_widgets PUBLIC ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name}_widgets PUBLIC ${name} Qt6::Widgets ${L_WIDGET_LIBS})
+    target_link_libraries(${name}_widgets PUBLIC ${name} Qt6::Widgets ${L_WIDGET_LIBS}
+                                         )
   else()
-    # Keeps dependants' link lines uniform before a layer has any widget.
+    # Keeps dependants' link lines uniform for a layer without widgets.
     add_library(${name}_widgets INTERFACE)
     target_link_libraries(${name}_widgets INTERFACE ${name})
   endif()
 endfunction()
 
-# One GoogleTest executable per layer folder under tests/.
+# One GoogleTest executable per layer; its sources mirror the layer's folders.
 function(rombard_tests name)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  if(NOT sources)
-    return()
-  endif()
-  add_executable(${name} ${sources})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)

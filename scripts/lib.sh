@@ -71,7 +71,7 @@ make_sample_folder() {
     # A copy, not a link: the launcher takes the folder it runs from as the emulator folder.
     cp -f "$build/app/rombard" "$folder/rombard"
     # Every catalogue name "x.exe" stands for a native program "x" in the folder.
-    grep -o '"[^"]*\.[eE][xX][eE]"' launcher/EmulatorCatalogue.cpp | tr -d '"' |
+    grep -o '"[^"]*\.[eE][xX][eE]"' launcher/emulators/EmulatorCatalogue.cpp | tr -d '"' |
         sed 's/\.[eE][xX][eE]$//' | tr '[:upper:]' '[:lower:]' | sort -u |
         while read -r name; do
             if [ "$name" = rombard ]; then continue; fi

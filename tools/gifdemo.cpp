@@ -3,7 +3,7 @@
 // Without a file it makes a small animation of its own.
 
 #include "gifview/GifBuilder.h"
-#include "gifview/ucGIF.h"
+#include "gifview/ui/ucGIF.h"
 
 #include <QApplication>
 #include <QDir>

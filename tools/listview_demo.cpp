@@ -1,6 +1,6 @@
 // Shows the file list control over a folder:
 //   listview_demo [folder] [pattern] [sort column] [view mode]
-#include "filelist/ucListView.h"
+#include "filelist/ui/ucListView.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "GifTestKit.h"
+#include "gifview/GifTestKit.h"
 
 #include <gtest/gtest.h>
 

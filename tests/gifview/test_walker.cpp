@@ -1,4 +1,4 @@
-#include "GifTestKit.h"
+#include "gifview/GifTestKit.h"
 #include "gifview/GifDocument.h"
 #include "gifview/GifWalker.h"
 

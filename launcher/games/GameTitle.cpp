@@ -1,0 +1,157 @@
+#include "launcher/games/GameTitle.h"
+
+#include "launcher/emulators/EmulatorCatalogue.h"
+#include "launcher/Module1.h"
+#include "launcher/emulators/ZincTables.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QStringDecoder>
+
+#include <unistd.h>
+
+namespace {
+// A game line holds a title of 34 characters and a few short columns; anything far longer
+// is not one and is skipped unkept.
+constexpr qsizetype kLongestLine = 4 * 1024;
+constexpr qint64 kBlock = 64 * 1024;
+// Ten thousand game lines take about a megabyte; a list that goes on far beyond that is
+// not read further (a link to an endless device, a stray disk image), so the window that
+// asked waits a bounded time at most.
+constexpr qint64 kMostBytes = 16 * 1024 * 1024;
+
+QString trimBlanks(const QString& text) {
+    qsizetype from = 0, to = text.size();
+    while (from < to && text.at(from) == QLatin1Char(' '))
+        ++from;
+    while (to > from && text.at(to - 1) == QLatin1Char(' '))
+        --to;
+    return text.mid(from, to - from);
+}
+
+QString decodeLine(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+}  // namespace
+
+QString CleanTitle(QString base) {
+    base = ReplaceText(base, QStringLiteral("_"), QStringLiteral(" "), 0, -1);
+    base = ReplaceText(base, QStringLiteral("[!]"), QString(), 0, -1);
+    for (const char* tag : {"[b1]", "[b2]", "[b3]", "[b4]", "[o1]", "[h1]", "[h4]", "[f1]", "[t4]",
+                            "[C]", "(U)", "(E)", "(J)"})
+        base = ReplaceText(base, QLatin1String(tag), QString(), 1, -1);
+    return trimBlanks(base);
+}
+
+bool IsGameListLine(const QString& line) {
+    return line.size() >= 7 && line.front() == QLatin1Char('|') &&
+           line.back() == QLatin1Char('|') && line.count(QLatin1Char('|')) >= 7;
+}
+
+std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
+    // Only a regular file: a FIFO would never answer, a device never end.
+    const int fd = platform::openRegular(path);
+    if (fd < 0) return std::nullopt;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QStringList lines;
+    QByteArray line;
+    bool tooLong = false;
+    auto endLine = [&] {
+        if (!tooLong && !line.isEmpty() && line.size() <= kLongestLine) {
+            QString text = decodeLine(line);
+            if (IsGameListLine(text)) lines << text;
+        }
+        line.clear();
+        tooLong = false;
+    };
+    QByteArray block;
+    qint64 total = 0;
+    while (lines.size() < maxLines && total < kMostBytes) {
+        block = file.read(std::min(kBlock, kMostBytes - total));
+        total += block.size();
+        if (block.isEmpty()) break;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < block.size() && lines.size() < maxLines; ++i) {
+            const char c = block.at(i);
+            if (c != '\n' && c != '\r') continue;
+            if (!tooLong) line.append(block.constData() + start, i - start);
+            endLine();
+            start = i + 1;
+        }
+        if (!tooLong) line.append(block.constData() + start, block.size() - start);
+        if (line.size() > kLongestLine) {
+            tooLong = true;
+            line.clear();
+        }
+    }
+    // A list cut at the byte limit ends in part of a line, which is not taken.
+    if (lines.size() < maxLines && total < kMostBytes) endLine();
+    return lines;
+}
+
+QString FileInfoText(const QString& path) {
+    platform::LocalFileOperations files;
+    const std::optional<QDateTime> date = files.fileDate(path);
+    const std::optional<qint64> size = files.fileSize(path);
+    if (!date || !size) return {};
+    return QStringLiteral("File Date: ") + QLocale().toString(*date, QLocale::ShortFormat) +
+           QStringLiteral("  Size: ") + FormatFileSize(static_cast<double>(*size));
+}
+
+GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& context) {
+    GameTitleResult result;
+    QString base = name.left(name.size() - GetExtension(name).size());
+    // An empty name is found in every entry; it stands for no game at all.
+    if (!base.isEmpty() && context.currentEmulator.toLower() == QLatin1String("zinc.exe")) {
+        if (m_zinc.isEmpty()) {
+            const QString program =
+                EmulatorProgram(context.emulatorFolder, context.currentEmulator);
+            // Size and date from one look, and only of a regular file.
+            std::optional<qint64> size;
+            QDateTime date;
+            if (const std::optional<platform::RegularFile> file = platform::regularFile(program)) {
+                size = file->size;
+                date = QDateTime::fromMSecsSinceEpoch(file->modifiedNs / 1000000);
+            }
+            m_zinc = ZincGameTable(ChooseZincVariant(size, date));
+        }
+        for (qsizetype n = 0; n < m_zinc.size(); ++n) {
+            const QString& entry = m_zinc.at(n);
+            if (!entry.contains(base, Qt::CaseInsensitive)) continue;
+            const qsizetype blank = entry.indexOf(QLatin1Char(' '));
+            const qsizetype bar = entry.indexOf(QLatin1Char('|'));
+            base = entry.mid(blank + 1, bar - blank - 1);
+            result.gameNumber = QString::number(n + 1);
+            break;
+        }
+    } else if (!base.isEmpty() && context.systemName == QLatin1String("Arcade Emulator")) {
+        if (!m_arcadeRead) {
+            // A missing list is looked for again next time; a list that was read is kept,
+            // even when none of its lines is a game line.
+            platform::LocalFileOperations files;
+            const std::optional<QString> path =
+                files.resolve(context.emulatorFolder + QStringLiteral("gamelist.txt"));
+            if (std::optional<QStringList> lines = path ? ReadGameList(*path) : std::nullopt) {
+                m_arcade = std::move(*lines);
+                m_arcadeRead = true;
+            }
+        }
+        const QString key = QStringLiteral("| ") + base;
+        for (const QString& entry : std::as_const(m_arcade)) {
+            // The short name column starts at character 38 at the earliest.
+            if (entry.indexOf(key, 37, Qt::CaseInsensitive) < 0) continue;
+            base = trimBlanks(entry.mid(1, 34));
+            break;
+        }
+    }
+    result.title = CleanTitle(base);
+    return result;
+}

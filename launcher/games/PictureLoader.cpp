@@ -1,0 +1,273 @@
+#include "launcher/games/PictureLoader.h"
+
+#include "platform/FileNames.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QPainter>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace {
+// A picture that would fill more than this is refused before decoding: no screen needs
+// it, and reading it row by row would still take seconds.
+constexpr qint64 kMaxSourcePixels = 40000LL * 40000LL;
+// Up to 4K pictures (32 MiB decoded) are decoded whole before scaling.
+constexpr qint64 kScaleAfterPixels = 3840LL * 2160LL;
+}  // namespace
+
+namespace {
+// A file whose reads fail once its decode is no longer wanted, so that a decoder stops
+// at its next read instead of finishing a picture nobody will see.
+class StoppableFile : public QFile {
+public:
+    explicit StoppableFile(const std::function<bool()>& wanted) : m_wanted(wanted) {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        if (m_wanted && !m_wanted()) return -1;
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    std::function<bool()> m_wanted;
+};
+}  // namespace
+
+QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
+                       const std::function<bool()>& wanted) {
+    if (fullSize) *fullSize = QSize();
+    // Opened by its bytes: a name that is not valid UTF-8 still reads.
+    StoppableFile file(wanted);
+    // Only a regular file: a FIFO named like a picture would hold the decode for good.
+    if (!platform::openRegularForReading(file, path)) return {};
+    QImageReader reader(&file);
+    // Turns 90° pictures as cameras meant them to be seen.
+    reader.setAutoTransform(true);
+    QSize full = reader.size();
+    if (!full.isValid() || qint64(full.width()) * full.height() > kMaxSourcePixels) return {};
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90) full.transpose();
+    QSize target = full;
+    if (box.isValid() && !box.isEmpty() &&
+        (full.width() > box.width() || full.height() > box.height()))
+        target = full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    // A PNG of screen size decodes whole and then scales in about half the time the PNG
+    // reader takes to scale row by row; larger ones are scaled while they are read, so
+    // their full size never sits in memory. Other formats (JPEG above all) scale cheaply
+    // while decoding.
+    const bool scaleAfter = target != full && reader.format() == "png" &&
+                            qint64(full.width()) * full.height() <= kScaleAfterPixels;
+    if (target != full && !scaleAfter) {
+        QSize scaled = target;
+        // The reader scales before it turns the picture.
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90) scaled.transpose();
+        reader.setScaledSize(scaled);
+    }
+    QImage image = reader.read();
+    if (image.isNull()) return {};
+    if (scaleAfter) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (fullSize) *fullSize = full;
+    if (!image.hasAlphaChannel()) return image;
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return opaque;
+}
+
+namespace {
+// A few screens' worth of decoded pictures: the games around the selection.
+constexpr std::size_t kKept = 8;
+
+// What tells a kept picture from a file replaced under the same name.
+QString stampOf(const QString& path) {
+    const std::optional<platform::RegularFile> file = platform::regularFile(path);
+    if (!file) return {};
+    return QString::number(file->size) + QLatin1Char('@') + QString::number(file->modifiedNs);
+}
+}  // namespace
+
+// The decodes run on at most two threads of the loader's own (one for the newest selection
+// while a slow one, a huge picture, finishes). The threads hold this state, not the loader:
+// a loader that goes drops its queue and its results, and its threads end on their own.
+struct PictureLoader::Shared {
+    std::atomic<quint64> latest{0};
+    std::atomic<quint64> ahead{0};  // the read-ahead's generation
+    std::atomic<bool> busy{false};  // a request is being decoded
+    PictureDecoder decode;
+
+    std::mutex lock;  // guards what follows
+    std::condition_variable idle;
+    std::deque<std::function<void()>> queue;
+    int threads = 0;
+    PictureLoader* owner = nullptr;  // null once the loader is gone
+
+    static constexpr int kThreads = 2;
+
+    void start(std::function<void()> task, const std::shared_ptr<Shared>& self) {
+        std::lock_guard<std::mutex> hold(lock);
+        queue.push_back(std::move(task));
+        if (threads >= kThreads) return;
+        ++threads;
+        try {
+            std::thread(run, self).detach();
+        } catch (const std::system_error&) {
+            // No thread to be had: the task waits for one already running, if any.
+            --threads;
+        }
+    }
+    // Tasks still waiting for a thread; they are out of date.
+    void drop() {
+        std::deque<std::function<void()>> old;
+        std::lock_guard<std::mutex> hold(lock);
+        old.swap(queue);
+    }
+    // Runs `then` on the loader's thread, unless the loader is gone by now. Posting under
+    // the lock that the loader's end takes first means a posted call is always one that
+    // the loader's end then removes with the rest of its events.
+    void post(std::function<void(PictureLoader*)> then) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!owner) return;
+        PictureLoader* loader = owner;
+        QMetaObject::invokeMethod(
+            loader, [loader, then = std::move(then)] { then(loader); }, Qt::QueuedConnection);
+    }
+    static void run(std::shared_ptr<Shared> self) {
+        std::unique_lock<std::mutex> hold(self->lock);
+        while (!self->queue.empty()) {
+            std::function<void()> task = std::move(self->queue.front());
+            self->queue.pop_front();
+            hold.unlock();
+            task();
+            task = nullptr;
+            hold.lock();
+        }
+        --self->threads;
+        self->idle.notify_all();
+    }
+};
+
+namespace {
+// How long the loader's end lets a decode under way notice that it is no longer wanted (it
+// stops at its next read), so that the threads are done before the program ends. A decode
+// stuck in one read is left behind rather than waited for.
+constexpr auto kGraceAtEnd = std::chrono::milliseconds(500);
+}  // namespace
+
+PictureLoader::PictureLoader(QObject* parent, PictureDecoder decoder)
+    : QObject(parent), m_shared(std::make_shared<Shared>()) {
+    m_shared->decode = decoder ? std::move(decoder) : PictureDecoder(LoadPictureFile);
+    m_shared->owner = this;
+}
+
+PictureLoader::~PictureLoader() {
+    cancel();
+    ++m_shared->ahead;
+    m_shared->drop();
+    std::unique_lock<std::mutex> hold(m_shared->lock);
+    m_shared->owner = nullptr;
+    m_shared->idle.wait_for(hold, kGraceAtEnd, [this] { return m_shared->threads == 0; });
+}
+
+quint64 PictureLoader::latest() const {
+    return m_shared->latest.load();
+}
+
+quint64 PictureLoader::request(const QString& path, const QSize& box) {
+    const quint64 serial = ++m_shared->latest;
+    // Requests still waiting for a thread are out of date, and so is reading ahead.
+    m_shared->drop();
+    const QString stamp = stampOf(path);
+    if (const Decoded* d = kept(path, box, stamp)) {
+        m_pending = false;
+        m_shared->busy.store(false);
+        const Decoded hit = *d;
+        emit loaded(serial, hit.path, hit.picture, hit.full);
+        return serial;
+    }
+    m_pending = true;
+    m_shared->busy.store(true);
+    std::weak_ptr<Shared> weak = m_shared;
+    m_shared->start(
+        [weak, serial, path, box, stamp] {
+            const std::shared_ptr<Shared> shared = weak.lock();
+            if (!shared || shared->latest.load() != serial) return;
+            QSize full;
+            QImage picture =
+                shared->decode(path, box, &full, [&] { return shared->latest.load() == serial; });
+            if (shared->latest.load() != serial) return;
+            shared->post([serial, path, box, stamp, picture = std::move(picture),
+                          full](PictureLoader* loader) {
+                if (!stamp.isEmpty()) loader->keep({path, box, stamp, picture, full});
+                loader->deliver(serial, path, picture, full);
+            });
+        },
+        m_shared);
+    return serial;
+}
+
+void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
+    const quint64 generation = ++m_shared->ahead;
+    for (const QString& path : paths) {
+        const QString stamp = stampOf(path);
+        if (stamp.isEmpty() || kept(path, box, stamp)) continue;
+        std::weak_ptr<Shared> weak = m_shared;
+        m_shared->start(
+            [weak, generation, path, box, stamp] {
+                const std::shared_ptr<Shared> shared = weak.lock();
+                if (!shared) return;
+                // The selection's own picture always goes first.
+                auto wanted = [&] {
+                    return shared->ahead.load() == generation && !shared->busy.load();
+                };
+                if (!wanted()) return;
+                QSize full;
+                QImage picture = shared->decode(path, box, &full, wanted);
+                if (!wanted()) return;  // stopped half way: nothing to keep
+                shared->post(
+                    [path, box, stamp, picture = std::move(picture), full](PictureLoader* loader) {
+                        loader->keep({path, box, stamp, picture, full});
+                    });
+            },
+            m_shared);
+    }
+}
+
+bool PictureLoader::ready(const QString& path, const QSize& box) {
+    return kept(path, box, stampOf(path)) != nullptr;
+}
+
+void PictureLoader::cancel() {
+    ++m_shared->latest;
+    m_pending = false;
+    m_shared->busy.store(false);
+}
+
+void PictureLoader::deliver(quint64 serial, const QString& path, const QImage& picture,
+                            const QSize& full) {
+    if (serial != m_shared->latest.load()) return;
+    m_pending = false;
+    m_shared->busy.store(false);
+    emit loaded(serial, path, picture, full);
+}
+
+void PictureLoader::keep(Decoded decoded) {
+    std::erase_if(m_kept,
+                  [&](const Decoded& d) { return d.path == decoded.path && d.box == decoded.box; });
+    m_kept.insert(m_kept.begin(), std::move(decoded));
+    if (m_kept.size() > kKept) m_kept.pop_back();
+}
+
+const PictureLoader::Decoded* PictureLoader::kept(const QString& path, const QSize& box,
+                                                  const QString& stamp) {
+    if (stamp.isEmpty()) return nullptr;
+    for (const Decoded& d : m_kept)
+        if (d.path == path && d.box == box && d.stamp == stamp) return &d;
+    return nullptr;
+}

@@ -1,0 +1,205 @@
+#include "launcher/games/Screenshots.h"
+
+#include "launcher/Module1.h"
+#include "platform/FileNames.h"
+#include "platform/FolderSnapshot.h"
+
+#include <algorithm>
+
+namespace {
+// The picture types searched, in the order they are preferred.
+const QLatin1String kExtensions[4] = {QLatin1String(".png"), QLatin1String(".jpg"),
+                                      QLatin1String(".gif"), QLatin1String(".bmp")};
+const QLatin1String kRoms("/roms/");
+const QLatin1String kCovers("covers_retro/");
+// A listing taken within this long of the folder's last change may have missed a change
+// made in the same clock tick, so it is taken again at the next search.
+constexpr qint64 kSettleNs = 2'000'000'000;
+constexpr qsizetype kMaxFolders = 64;
+
+constexpr quint64 kHashSeed = 0xcbf29ce484222325ULL;
+inline quint64 hashStep(quint64 h, QChar c) {
+    return (h ^ c.unicode()) * 0x100000001b3ULL;
+}
+quint64 hashOf(QStringView text) {
+    quint64 h = kHashSeed;
+    for (const QChar c : text)
+        h = hashStep(h, c);
+    return h;
+}
+
+// Length of GetExtension's answer for the first k characters of name.
+qsizetype extensionLength(const QString& name, qsizetype k) {
+    for (qsizetype back = 4; back >= 2; --back)
+        if (k >= back && name.at(k - back) == QLatin1Char('.')) return back;
+    const qsizetype dot = QStringView(name).left(k).lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? 0 : k - dot;
+}
+
+QString withoutTrailingSeparator(const QString& folder) {
+    if (folder.size() > 1 && folder.endsWith(kPathSeparator)) return folder.chopped(1);
+    return folder;
+}
+
+QString joined(const QString& folder, const QString& name) {
+    return folder.endsWith(kPathSeparator) ? folder + name : folder + kPathSeparator + name;
+}
+}  // namespace
+
+QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
+                              const QString& listedFolder) {
+    QStringList folders;
+    if (!settingFolder.isEmpty()) folders << AddBackslash(settingFolder);
+    for (const char* sub : {"shots", "snapshots", "snap", "screenshots"})
+        folders << emulatorFolder + QLatin1String(sub) + kPathSeparator;
+    const QString listed = AddBackslash(listedFolder);
+    folders << listed << CoversFolder(listed);
+    return folders;
+}
+
+QString CoversFolder(const QString& listedFolder) {
+    QString text = listedFolder;
+    qsizetype pos = text.indexOf(kRoms, 0, Qt::CaseInsensitive);
+    while (pos >= 0) {
+        // The matched "roms" keeps its spelling: on a case-sensitive disk it is the real one.
+        text.insert(pos + kRoms.size(), kCovers);
+        pos = text.indexOf(kRoms, pos + kRoms.size() + kCovers.size(), Qt::CaseInsensitive);
+    }
+    return text;
+}
+
+ScreenshotSearch::Probe ScreenshotSearch::probeFor(const QString& name) {
+    Probe p;
+    p.name = name;
+    p.folded = platform::foldName(name);
+    // Folding keeps the length of almost every text; then a stem's folded form is a
+    // prefix of the folded name and its hash comes from one pass.
+    p.sameLength = p.folded.size() == name.size();
+    std::vector<quint64> prefixHash;
+    if (p.sameLength) {
+        prefixHash.resize(name.size() + 1);
+        prefixHash[0] = kHashSeed;
+        for (qsizetype i = 0; i < name.size(); ++i)
+            prefixHash[i + 1] = hashStep(prefixHash[i], p.folded.at(i));
+    }
+    for (qsizetype k = name.size(); k >= 1; --k) {
+        if (name.at(k - 1) == kPathSeparator) break;
+        const qsizetype s = k - extensionLength(name, k);
+        // Shorter prefixes often keep the same stem ("Game.zi", "Game.z", "Game."); a stem
+        // already tried has no picture.
+        if (std::any_of(p.stems.begin(), p.stems.end(),
+                        [s](const auto& e) { return e.first == s; }))
+            continue;
+        const quint64 h = p.sameLength ? prefixHash[s] : hashOf(platform::foldName(name.left(s)));
+        p.stems.emplace_back(s, h);
+    }
+    return p;
+}
+
+const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
+    const std::optional<qint64> stamp = platform::folderStamp(real);
+    if (!stamp) {
+        m_folders.remove(real);
+        return nullptr;
+    }
+    auto it = m_folders.find(real);
+    if (it != m_folders.end() && it->stamp == *stamp && it->listedAt - it->stamp > kSettleNs)
+        return &*it;
+
+    const std::optional<std::vector<platform::FolderEntry>> entries =
+        platform::folderEntryKinds(real);
+    if (!entries) return nullptr;
+    Folder f;
+    f.stamp = *stamp;
+    f.listedAt = platform::stampNow();
+    QHash<QString, qsizetype> byStem;
+    for (const auto& [entry, kind] : *entries) {
+        const QString folded = platform::foldName(entry);
+        f.names.insert(folded, entry);
+        if (kind == platform::EntryKind::Other || folded.size() < 4) continue;
+        const QStringView tail = QStringView(folded).right(4);
+        const auto type = std::find(std::begin(kExtensions), std::end(kExtensions), tail);
+        if (type == std::end(kExtensions)) continue;
+        const QString stem = folded.chopped(4);
+        auto at = byStem.find(stem);
+        if (at == byStem.end()) {
+            at = byStem.insert(stem, static_cast<qsizetype>(f.pictures.size()));
+            f.pictures.push_back(Picture{stem, {}});
+            f.stems.insert(hashOf(stem), *at);
+        }
+        Picture& picture = f.pictures[*at];
+        const auto t = type - std::begin(kExtensions);
+        // Of two spellings, a plain file goes before one that still needs a look.
+        const bool look = kind != platform::EntryKind::File;
+        if (picture.real[t].isEmpty() || (picture.look[t] && !look)) {
+            picture.real[t] = entry;
+            picture.look[t] = look;
+        }
+    }
+    // A long session visits many folders; the few searched on every selection are
+    // listed again at once.
+    if (m_folders.size() >= kMaxFolders) m_folders.clear();
+    it = m_folders.insert(real, std::move(f));
+    return &*it;
+}
+
+QString ScreenshotSearch::resolveFolder(const QString& folder) {
+    const QString path = withoutTrailingSeparator(folder);
+    if (path.isEmpty()) return {};
+    if (platform::folderStamp(path)) return path;
+    const qsizetype slash = path.lastIndexOf(kPathSeparator);
+    if (slash < 0) return {};
+    const QString name = path.mid(slash + 1);
+    const QString parent = resolveFolder(slash == 0 ? QString(kPathSeparator) : path.left(slash));
+    if (parent.isEmpty() || name.isEmpty()) return {};
+    const Folder* f = listing(parent);
+    if (!f) return {};
+    const auto it = f->names.constFind(platform::foldName(name));
+    if (it == f->names.constEnd()) return {};
+    const QString real = joined(parent, *it);
+    return platform::folderStamp(real) ? real : QString();
+}
+
+QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
+    if (probe.stems.empty()) return {};
+    QString real = withoutTrailingSeparator(folder);
+    const Folder* f = listing(real);
+    if (!f) {
+        // Not spelled as on disk (or not there at all): the slow path, once per search.
+        real = resolveFolder(real);
+        if (real.isEmpty()) return {};
+        f = listing(real);
+        if (!f) return {};
+    }
+    const QString& base = real == withoutTrailingSeparator(folder) ? folder : real;
+    for (const auto& [length, hash] : probe.stems) {
+        for (auto it = f->stems.constFind(hash); it != f->stems.constEnd() && it.key() == hash;
+             ++it) {
+            const Picture& picture = f->pictures[*it];
+            const bool same =
+                probe.sameLength
+                    ? QStringView(probe.folded).left(length) == picture.foldedStem
+                    : platform::foldName(probe.name.left(length)) == picture.foldedStem;
+            if (!same) continue;
+            for (int t = 0; t < 4; ++t) {
+                if (picture.real[t].isEmpty()) continue;
+                const QString path = joined(base, picture.real[t]);
+                if (!picture.look[t] || platform::regularFile(path)) return path;
+            }
+        }
+    }
+    return {};
+}
+
+QString ScreenshotSearch::FindPictureFile(const QString& folder, const QString& name) {
+    return search(folder, probeFor(name));
+}
+
+QString ScreenshotSearch::FindScreenshot(const QStringList& folders, const QString& name) {
+    const Probe probe = probeFor(name);
+    for (const QString& folder : folders) {
+        QString found = search(folder, probe);
+        if (!found.isEmpty()) return found;
+    }
+    return {};
+}

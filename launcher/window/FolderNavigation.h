@@ -1,0 +1,81 @@
+#pragma once
+
+// The drive and folder lists' rules: which folders the folder list shows, where its keys
+// lead, and where the browsing layout puts the file list and the picture. The window only
+// applies what these return.
+
+#include "launcher/window/WindowLayout.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A folder path as the folder list keeps it: cleaned, no trailing "/" except on "/".
+QString FolderPathOf(const QString& path);
+
+// Backspace's step up: the path cut after its last "/", which stays ("/games/roms" gives
+// "/games/", "/games" gives "/"). A path ending in "/" is returned unchanged.
+QString UpOneLevel(const QString& path);
+
+// "/games/roms" gives "/", "/games", "/games/roms".
+QStringList AncestorsOf(const QString& folder);
+
+// True when `path` names a folder one may enter now (a link to one counts), readable or
+// not. Names go to the system as the bytes they came from, so folders whose names are not
+// UTF-8 can be entered too.
+bool CanEnterFolder(const QString& path);
+// ... and its entries can be read.
+bool CanListFolder(const QString& path);
+
+// The folder's sub-folders, sorted by name without regard to letter case. Hidden ones
+// (a leading "." or listed in the folder's ".hidden") are left out, and so are links that
+// lead nowhere or round in a circle. A folder that cannot be read has none.
+QStringList SubFolderNames(const QString& folder);
+
+// One row of the folder list: the folder's ancestors down to itself, then its sub-folders.
+struct FolderRow {
+    QString path;  // full path, in FolderPathOf's form
+    QString name;  // what the row shows
+    int depth = 0;
+    bool open = false;  // an ancestor or the folder itself
+    bool operator==(const FolderRow&) const = default;
+};
+struct FolderRows {
+    QList<FolderRow> rows;
+    int current = -1;  // the row of the folder itself
+};
+FolderRows RowsOf(const QString& folder);
+
+// What a key on one of the navigation controls does. The window carries it out.
+enum class NavigationMove {
+    None,  // the control keeps the key's normal meaning
+    FocusFiles,
+    FocusDrives,
+    FocusFolders,
+    FocusCommandLine,
+    OpenHighlighted,  // the folder list moves to its highlighted row
+    UpOneLevel,       // the folder list moves to UpOneLevel of its folder
+    ToggleLists,      // as Escape on the file list
+};
+
+// The folder list's keys, in two steps: Right on an empty file list becomes Enter, Left
+// anywhere but a volume root becomes Backspace; then the key as it stands acts. KeyCode
+// is left as the first step made it, or 0 when the key only moved the focus.
+NavigationMove FolderListKey(int& KeyCode, bool filesEmpty, bool atVolumeRoot);
+NavigationMove DriveListKey(int& KeyCode);
+NavigationMove BrowseButtonKey(int& KeyCode);
+
+// Where the file list, the picture and the title labels go when the folder lists are shown
+// (browsing) and when they are hidden again. Rectangles in twips; the picture's and the
+// labels' are inside the preview frame.
+struct ListsLayout {
+    TwipRect files;
+    TwipRect imgShot;
+    int titleTop = 0;
+    int shadowTop = 0;
+};
+// The file list lies over the top of the preview frame, 0.3 of its height when the
+// selected game has a picture to show below it, else 0.6.
+ListsLayout LayOutBrowsing(const TwipRect& frmShot, const TwipRect& imgShot, bool hasScreenshot);
+// The file list takes the folder lists' column again; the picture the whole frame.
+ListsLayout LayOutListing(const TwipRect& frmShot, const TwipRect& imgShot, int dirListWidth);

@@ -1,0 +1,126 @@
+#include "launcher/window/StartFolder.h"
+
+#include "launcher/emulators/EmulatorCatalogue.h"
+#include "launcher/Module1.h"
+#include "platform/Dialogs.h"
+#include "platform/FileNames.h"
+#include "platform/SettingsStore.h"
+
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments) {
+    CommandLineRequest r;
+    bool optionsEnded = false, version = false;
+    for (const QByteArray& a : arguments) {
+        if (!optionsEnded) {
+            if (a == "--") {
+                optionsEnded = true;
+                continue;
+            }
+            // Whoever asks for help gets it, whatever else the line holds.
+            if (a == "--help" || a == "-h") return {CommandLineRequest::Action::Help, {}, {}};
+            if (a == "--version" || a == "-V") {
+                version = true;
+                continue;
+            }
+            if (a.startsWith('-') && a.size() > 1) {
+                r.error = QStringLiteral("unknown option %1").arg(platform::decodeName(a));
+                continue;
+            }
+        }
+        if (a.isEmpty())
+            r.error = QStringLiteral("the folder name is empty");
+        else if (!r.folder.isEmpty())
+            r.error = QStringLiteral("only one folder can be given");
+        else
+            r.folder = platform::decodeName(a);
+    }
+    if (!r.error.isEmpty())
+        r.action = CommandLineRequest::Action::Error;
+    else if (version)
+        r.action = CommandLineRequest::Action::Version;
+    return r;
+}
+
+QString FolderProblem(const QString& folder) {
+    // By its bytes, so a name that is not UTF-8 is judged as the file system spells it.
+    const QByteArray path = platform::encodeName(folder);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0) return QStringLiteral("%1: no such folder").arg(folder);
+    if (!S_ISDIR(st.st_mode)) return QStringLiteral("%1: not a folder").arg(folder);
+    if (::access(path.constData(), R_OK | X_OK) != 0)
+        return QStringLiteral("%1: the folder cannot be read").arg(folder);
+    return {};
+}
+
+namespace {
+
+const QString kApplication = QStringLiteral("Rombard");
+
+QString absolute(const QString& folder) {
+    return AddBackslash(QFileInfo(folder).absoluteFilePath());
+}
+
+bool isSystemBinFolder(const QString& folder, const QStringList& systemBinFolders) {
+    for (const QString& bin : systemBinFolders)
+        if (!bin.isEmpty() && absolute(bin) == absolute(folder)) return true;
+    return false;
+}
+
+bool holdsEmulators(const QString& folder) {
+    const QString f = AddBackslash(folder);
+    struct stat st {};
+    if (::stat(platform::encodeName(f + QStringLiteral("roms")).constData(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        return true;
+    for (const FoundEmulator& e : ScanCatalogue(f))
+        if (e.name.compare(u"rombard.exe", Qt::CaseInsensitive) != 0) return true;
+    return false;
+}
+
+}  // namespace
+
+StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
+                                    const platform::SettingsStore& settings,
+                                    platform::Dialogs& dialogs,
+                                    const std::function<void(const QString&)>& tellTerminal) {
+    auto chosen = [](const QString& folder, StartFolderSource source) {
+        return StartFolderChoice{absolute(folder), source};
+    };
+
+    if (!facts.argument.isEmpty()) {
+        const QString problem = FolderProblem(facts.argument);
+        if (problem.isEmpty()) return chosen(facts.argument, StartFolderSource::Argument);
+        tellTerminal(problem);
+    } else if (!isSystemBinFolder(facts.programFolder, facts.systemBinFolders) &&
+               holdsEmulators(facts.programFolder)) {
+        return chosen(facts.programFolder, StartFolderSource::ProgramFolder);
+    } else {
+        const QString last =
+            settings.getSetting(kApplication, kLauncherSection, kLastFolderKey, {});
+        if (!last.isEmpty()) {
+            const QString problem = FolderProblem(last);
+            if (problem.isEmpty()) return chosen(last, StartFolderSource::LastFolder);
+            tellTerminal(QStringLiteral("the emulator folder used last is gone (%1)").arg(problem));
+        }
+    }
+
+    // Asked again until the user picks a folder that can be used or gives up.
+    while (const std::optional<QString> picked =
+               dialogs.pickFolder(kPickerTitle, facts.pickerStart)) {
+        const QString problem = FolderProblem(*picked);
+        if (problem.isEmpty()) return chosen(*picked, StartFolderSource::Picker);
+        tellTerminal(problem);
+    }
+    return chosen(facts.programFolder, StartFolderSource::NoChoice);
+}
+
+void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings) {
+    if (choice.source == StartFolderSource::LastFolder ||
+        choice.source == StartFolderSource::NoChoice)
+        return;
+    settings.saveSetting(kApplication, kLauncherSection, kLastFolderKey, choice.folder);
+}

@@ -1,0 +1,384 @@
+// The screenshot search (folders, prefixes, picture types, letter case, names that are not
+// UTF-8, entries named like pictures that are none) and reading pictures at the size they
+// are shown. A FIFO named like a picture must never hang a search, a decode or the
+// loader's end: the test run's time limit catches one that does.
+
+#include "launcher/Module1.h"
+#include "launcher/games/PictureLoader.h"
+#include "launcher/games/Screenshots.h"
+#include "platform/FileNames.h"
+#include "support/Pictures.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <future>
+#include <memory>
+
+namespace {
+
+TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
+    struct Case {
+        const char* files;  // ";"-separated, relative to the emulator folder
+        const char* listed;
+        const char* setting;  // "" for none, else relative to the emulator folder
+        const char* name;
+        const char* expected;  // "" for none
+    };
+    // clang-format off
+    const Case cases[] = {
+        // shots/ beats snap/; .png beats .jpg; .gif beats .bmp
+        {"snap/Game.png;shots/Game.png", "roms", "", "Game.zip", "shots/Game.png"},
+        {"shots/Game.jpg;shots/Game.png", "roms", "", "Game.zip", "shots/Game.png"},
+        {"shots/Game.bmp;shots/Game.gif", "roms", "", "Game.zip", "shots/Game.gif"},
+        {"snap/Game.png;snapshots/Game.png", "roms", "", "Game.zip", "snapshots/Game.png"},
+        // the longest prefix, but the folder order first
+        {"shots/Super Mario World.png;shots/Super Mario World (U).png", "roms", "",
+         "Super Mario World (U) [!].smc", "shots/Super Mario World (U).png"},
+        {"shots/Super.png;snap/Super Mario World (U) [!].png", "roms", "",
+         "Super Mario World (U) [!].smc", "shots/Super.png"},
+        // a dotted prefix stands for the text before its dot
+        {"shots/Dr. Mario.png", "roms", "", "Dr. Mario (U).nes", ""},
+        {"shots/Dr.png", "roms", "", "Dr. Mario (U).nes", "shots/Dr.png"},
+        {"shots/Game.jpeg;shots/Game.tif", "roms", "", "Game.zip", ""},
+        // the listed folder after the emulator's, its covers folder last
+        {"roms/snes/Game.png;screenshots/G.png", "roms/snes", "", "Game.zip", "screenshots/G.png"},
+        {"roms/snes/Game.png", "roms/snes", "", "Game.zip", "roms/snes/Game.png"},
+        {"roms/covers_retro/snes/Game.png", "roms/snes", "", "Game.zip",
+         "roms/covers_retro/snes/Game.png"},
+        // letter case ignored, the real spelling returned
+        {"ROMS/Covers_Retro/SNES/game.PNG", "ROMS/snes", "", "Game.zip",
+         "ROMS/Covers_Retro/SNES/game.PNG"},
+        {"shots/GAME (U).Png", "roms", "", "game (u).zip", "shots/GAME (U).Png"},
+        {"Shots/Game.png", "roms", "", "Game.zip", "Shots/Game.png"},
+        // the setting's folder first, with or without its separator
+        {"shots/Game.png;pics/Game.png", "roms", "pics", "Game.zip", "pics/Game.png"},
+        {"shots/Game.png;pics/Game.png", "roms", "pics/", "Game.zip", "pics/Game.png"},
+        {"shots/Game.png", "roms", "nowhere", "Game.zip", "shots/Game.png"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files);
+        TempFolder emu;
+        emu.mkdir(c.listed);
+        for (const QString& f : QString(c.files).split(';'))
+            emu.write(f, "x");
+        const QString root = emu.path() + QLatin1Char('/');
+        ScreenshotSearch search;
+        const QString setting = *c.setting ? root + c.setting : QString();
+        const QString found =
+            search.FindScreenshot(ScreenshotFolders(setting, root, root + c.listed), c.name);
+        EXPECT_EQ(found, *c.expected ? root + c.expected : QString());
+    }
+}
+
+// The search answers from listings; the answer must be the one that probing every
+// candidate name with ChangeExtension gives.
+TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
+    TempFolder folder;
+    const QString root = folder.path() + QLatin1Char('/');
+    QRandomGenerator random(7);
+    const QString alphabet = QStringLiteral("ab. (");
+    auto randomText = [&](int length) {
+        QString s;
+        for (int i = 0; i < length; ++i)
+            s += alphabet.at(random.bounded(alphabet.size()));
+        return s;
+    };
+    const char* types[] = {".png", ".jpg", ".gif", ".bmp", ".txt"};
+    for (int i = 0; i < 300; ++i)
+        folder.write(randomText(1 + random.bounded(6)) + QLatin1String(types[random.bounded(5)]));
+    auto probe = [&](const QString& name) {
+        for (qsizetype k = name.size(); k >= 1; --k)
+            for (const char* type : {".png", ".jpg", ".gif", ".bmp"})
+                if (QFileInfo(root + ChangeExtension(name.left(k), type)).isFile())
+                    return root + ChangeExtension(name.left(k), type);
+        return QString();
+    };
+    ScreenshotSearch search;
+    for (int i = 0; i < 2000; ++i) {
+        const QString name = randomText(random.bounded(12));
+        ASSERT_EQ(search.FindPictureFile(root, name), probe(name)) << name.toStdString();
+    }
+}
+
+TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
+    TempFolder emu;
+    const QString shots = emu.mkdir("shots") + QLatin1Char('/');
+    ScreenshotSearch search;
+    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), QString());
+    const QString added = emu.write("shots/Game.png", "x");
+    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), added);
+    QFile::remove(added);
+    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), QString());
+    // A listing trusted for good (the folder unchanged for long) still notices a change.
+    emu.write("shots/Game.jpg", "x");
+    emu.touch("shots", QDateTime::currentDateTime().addSecs(-60));
+    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), shots + "Game.jpg");
+    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), shots + "Game.jpg");
+    emu.write("shots/Game.png", "x");
+    emu.touch("shots", QDateTime::currentDateTime().addSecs(-30));
+    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), shots + "Game.png");
+}
+
+TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
+    TempFolder emu;
+    raw::RemoveTree clean{emu.path()};
+    const QString shots = emu.mkdir("shots") + QLatin1Char('/');
+    const QString picture = shots + platform::decodeName("Caf\xe9 (U).png");
+    ASSERT_TRUE(raw::write(picture, encodedPicture({8, 4}, Qt::red)));
+    ScreenshotSearch search;
+    // "É" in Latin-1 is another byte than "é": not the same name in any letter case.
+    EXPECT_EQ(search.FindPictureFile(shots, platform::decodeName("CAF\xc9 (U) [!].zip")),
+              QString());
+    const QString exact =
+        search.FindPictureFile(shots, platform::decodeName("caf\xe9 (u) [!].zip"));
+    ASSERT_EQ(raw::bytes(exact), raw::bytes(picture));
+    EXPECT_EQ(LoadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
+}
+
+TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
+    TempFolder folder;
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QSize box;
+        QSize expected;  // invalid: no picture
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"shrunk, keeping its shape", encodedPicture({400, 200}, Qt::blue), {100, 100}, {100, 50}},
+        {"never enlarged", encodedPicture({40, 20}, Qt::blue), {100, 100}, {40, 20}},
+        {"no box: its own size", encodedPicture({40, 20}, Qt::blue), {}, {40, 20}},
+        {"jpeg", encodedPicture({300, 300}, Qt::green, "JPG"), {90, 60}, {60, 60}},
+        {"not a picture", "hello, this is text", {100, 100}, {}},
+        {"empty", "", {100, 100}, {}},
+        {"truncated", encodedPicture({400, 200}, Qt::blue).left(60), {100, 100}, {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = folder.write("picture", c.bytes);
+        QSize full;
+        const QImage image = LoadPictureFile(path, c.box, &full);
+        EXPECT_EQ(image.size(), c.expected.isValid() ? c.expected : QSize(0, 0));
+        EXPECT_EQ(full.isValid(), c.expected.isValid());
+    }
+    // A clear picture shows on white; a missing one is no picture.
+    const QString clear = folder.write("clear.png", encodedPicture({10, 10}, QColor(255, 0, 0, 0)));
+    EXPECT_EQ(LoadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_TRUE(LoadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
+}
+
+TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {
+    TempFolder folder;
+    PictureLoader loader;
+    QSignalSpy spy(&loader, &PictureLoader::loaded);
+    const QString first = folder.write("a.png", encodedPicture({1920, 1080}, Qt::red));
+    const QString second = folder.write("b.png", encodedPicture({64, 32}, Qt::blue));
+    loader.request(first, {320, 200});
+    const quint64 last = loader.request(second, {320, 200});
+    EXPECT_TRUE(loader.pending());
+    ASSERT_TRUE(spy.wait(5000));
+    QTest::qWait(200);  // the first decode, had it not been dropped, would be in by now
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toULongLong(), last);
+    EXPECT_EQ(spy.at(0).at(1).toString(), second);
+    EXPECT_EQ(spy.at(0).at(2).value<QImage>().size(), QSize(64, 32));
+    EXPECT_FALSE(loader.pending());
+
+    // Cancelled: nothing arrives.
+    loader.request(first, {320, 200});
+    loader.cancel();
+    EXPECT_FALSE(spy.wait(300));
+    EXPECT_EQ(spy.size(), 1);
+}
+
+TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
+    TempFolder folder;
+    PictureLoader loader;
+    QSignalSpy spy(&loader, &PictureLoader::loaded);
+    auto lastSize = [&] { return spy.last().at(2).value<QImage>().size(); };
+    const QString path = folder.write("next.png", encodedPicture({64, 32}, Qt::blue));
+    folder.touch("next.png", QDateTime::currentDateTime().addSecs(-100));
+    loader.readAhead({path}, {320, 200});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loader.ready(path, {320, 200}); }, 5000));
+    EXPECT_TRUE(spy.isEmpty());
+    // Served from what was read ahead: delivered before request() returns.
+    loader.request(path, {320, 200});
+    EXPECT_FALSE(loader.pending());
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(lastSize(), QSize(64, 32));
+    // Another box is another picture.
+    loader.request(path, {32, 32});
+    EXPECT_TRUE(loader.pending());
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(lastSize(), QSize(32, 16));
+    // A picture replaced on disk is read again, not served from memory.
+    folder.write("next.png", encodedPicture({40, 40}, Qt::red));
+    loader.request(path, {320, 200});
+    EXPECT_TRUE(loader.pending());
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(lastSize(), QSize(40, 40));
+}
+
+// Something named like a picture that is none, at `path`.
+enum class NotAPicture { DanglingLink, Folder, Fifo, Socket, LinkToFolder };
+
+void makeNotAPicture(const QString& path, NotAPicture kind) {
+    const QByteArray p = platform::encodeName(path);
+    switch (kind) {
+        case NotAPicture::DanglingLink:
+            ASSERT_EQ(::symlink("nowhere.png", p.constData()), 0);
+            break;
+        case NotAPicture::Folder:
+            ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
+            break;
+        case NotAPicture::Fifo:
+            ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
+            break;
+        case NotAPicture::Socket: {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            ASSERT_LT(size_t(p.size()), sizeof address.sun_path);
+            std::memcpy(address.sun_path, p.constData(), size_t(p.size()));
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            ASSERT_GE(fd, 0);
+            EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ::close(fd);
+            break;
+        }
+        case NotAPicture::LinkToFolder:
+            ASSERT_EQ(::symlink(".", p.constData()), 0);
+            break;
+    }
+}
+
+TEST(ScreenshotSearch, OnlyFilesCountAsPictures) {
+    using N = NotAPicture;
+    struct Case {
+        N kind;
+        const char* fake;  // where the entry that is no picture lies
+        const char* real;  // the real picture; both relative to the emulator folder
+        const char* game;
+        const char* expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // Each kind in the first folder: the search goes on to the next.
+        {N::DanglingLink, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::Folder, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::Fifo, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::Socket, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        {N::LinkToFolder, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
+        // Or to the next type, the next prefix, the last folder.
+        {N::Fifo, "shots/Game.png", "shots/Game.jpg", "Game.zip", "shots/Game.jpg"},
+        {N::Folder, "shots/Game (U).png", "shots/Game.bmp", "Game (U).zip", "shots/Game.bmp"},
+        {N::Fifo, "shots/Game.png", "roms/Game.png", "Game.zip", "roms/Game.png"},
+        {N::DanglingLink, "shots/Game.png", "shots/Other.png", "Game.zip", ""},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fake) + " " + std::to_string(int(c.kind)) + " " + c.real);
+        TempFolder emu;
+        const QString root = emu.path() + QLatin1Char('/');
+        emu.mkdir("shots");
+        emu.mkdir("roms");
+        makeNotAPicture(emu.file(c.fake), c.kind);
+        emu.write(c.real, "x");
+        ScreenshotSearch search;
+        EXPECT_EQ(search.FindScreenshot(ScreenshotFolders({}, root, root + "roms"), c.game),
+                  *c.expected ? root + c.expected : QString());
+    }
+}
+
+TEST(ScreenshotSearch, ALinkCountsWhenItsTargetIsAPicture) {
+    TempFolder emu;
+    const QString root = emu.path() + QLatin1Char('/');
+    const QStringList folders = ScreenshotFolders({}, root, root + "roms");
+    emu.mkdir("shots");
+    emu.mkdir("pictures");
+    emu.write("snap/Game.png", "x");
+    ASSERT_TRUE(raw::link(emu.file("pictures/Game.png"), emu.file("shots/Game.png")));
+    ScreenshotSearch search;
+    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "snap/Game.png");
+    // The target comes about without a change to the link's own folder.
+    emu.write("pictures/Game.png", "x");
+    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "shots/Game.png");
+    QFile::remove(emu.file("pictures/Game.png"));
+    emu.mkdir("pictures/Game.png");
+    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "snap/Game.png");
+}
+
+TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
+    TempFolder folder;
+    const QString fifo = folder.file("Game.png");
+    makeNotAPicture(fifo, NotAPicture::Fifo);
+    QSize full(1, 1);
+    EXPECT_TRUE(LoadPictureFile(fifo, {100, 100}, &full).isNull());
+    EXPECT_FALSE(full.isValid());
+
+    auto loader = std::make_unique<PictureLoader>();
+    QSignalSpy spy(loader.get(), &PictureLoader::loaded);
+    const quint64 serial = loader->request(fifo, {100, 100});
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(spy.last().at(0).toULongLong(), serial);
+    EXPECT_TRUE(spy.last().at(2).value<QImage>().isNull());
+    // Read ahead and asked for again while the loader goes.
+    loader->readAhead({fifo, fifo}, {100, 100});
+    loader->request(fifo, {50, 50});
+    loader.reset();
+}
+
+// The loader's end never waits on a decode that does not stop: its threads hold what
+// they need, finish on their own, and their result goes nowhere.
+TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
+    struct Gates {
+        std::promise<void> started, release;
+    };
+    auto gates = std::make_shared<Gates>();
+    std::shared_future<void> released = gates->release.get_future().share();
+    std::future<void> started = gates->started.get_future();
+    // Held by the decoder alone: it expires once the loader's threads have let go of all.
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> held = token;
+    auto stuck = [gates, released, token](const QString&, const QSize&, QSize* full,
+                                          const std::function<bool()>&) {
+        gates->started.set_value();
+        released.wait();  // deaf to being unwanted, like a read that never returns
+        if (full) *full = QSize(4, 4);
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        return image;
+    };
+    token.reset();
+    QObject owner;
+    auto* loader = new PictureLoader(&owner, std::move(stuck));
+    int delivered = 0;
+    QObject::connect(loader, &PictureLoader::loaded, &owner, [&] { ++delivered; });
+    loader->request(QStringLiteral("/nowhere/stuck.png"), {10, 10});
+    started.wait();
+    delete loader;  // returns although the decode is still under way
+    gates->release.set_value();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return held.expired(); }, 10000));
+    QApplication::processEvents();
+    EXPECT_EQ(delivered, 0);
+}
+
+}  // namespace

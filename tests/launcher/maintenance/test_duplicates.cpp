@@ -1,0 +1,490 @@
+// The duplicate finder on real folders: which copy stays, what is never removed, that
+// only the bytes compared go, that the report names exactly what left the folder, and
+// where removed files go.
+
+#include "checksum/clsCRC.h"
+#include "launcher/maintenance/DuplicateFinder.h"
+#include "platform/FileOperations.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSet>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray bytes(int size, char salt) {
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char(salt * 31 + i * 7 + (i >> 8));
+    return b;
+}
+
+// The CRC-32 register without its start value and final inversion.
+quint32 rawCrc(const QByteArray& data) {
+    quint32 r = 0;
+    for (char c : data) {
+        r ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            r = (r >> 1) ^ ((r & 1) ? 0xEDB88320u : 0);
+    }
+    return r;
+}
+
+// Another text of the same length and the same CRC-32: the difference ends in its own
+// CRC, so it adds nothing to the checksum.
+QByteArray collisionOf(const QByteArray& data) {
+    QByteArray diff("rombard");
+    const quint32 r = rawCrc(diff);
+    for (int k = 0; k < 4; ++k)
+        diff += char((r >> (8 * k)) & 0xFF);
+    QByteArray out = data;
+    for (int i = 0; i < diff.size(); ++i)
+        out[out.size() - diff.size() + i] = char(out[out.size() - diff.size() + i] ^ diff[i]);
+    return out;
+}
+
+quint32 crcOf(const QByteArray& b) {
+    clsCRC crc;
+    return quint32(
+        crc.CalculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
+            .number());
+}
+
+class Duplicates : public ::testing::Test {
+protected:
+    Duplicates() {
+        // Removed files go to a trash of the test's own.
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    }
+    ~Duplicates() override { qputenv("XDG_DATA_HOME", m_oldDataHome); }
+    QString folder() const { return roms.path() + "/"; }
+    QStringList left() const { return QDir(roms.path()).entryList(QDir::Files, QDir::Name); }
+    QStringList trashed() const {
+        return QDir(home.file("Trash/files")).entryList(QDir::Files, QDir::Name);
+    }
+
+    // Every entry of the folder, links (also dangling ones) included.
+    QStringList onDisk() const {
+        return QDir(roms.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    }
+    // A fresh folder from "name=content", "name==other" (another name of that file) and
+    // "name->target" (a symbolic link; "<out>" is a folder outside) entries, and an empty
+    // trash.
+    void build(const QStringList& entries) {
+        QDir(roms.path()).removeRecursively();
+        QDir(home.file("Trash")).removeRecursively();
+        QDir().mkpath(roms.path());
+        for (const QString& e : entries) {
+            if (e.contains("==")) {
+                ASSERT_EQ(::link(QFile::encodeName(roms.file(e.section("==", 1))),
+                                 QFile::encodeName(roms.file(e.section("==", 0, 0)))),
+                          0)
+                    << e.toStdString();
+            } else if (e.contains("->")) {
+                const QString target = e.section("->", 1).replace("<out>", outside.path());
+                ASSERT_TRUE(QFile::link(target, roms.file(e.section("->", 0, 0))));
+            } else {
+                roms.write(e.section('=', 0, 0), e.section('=', 1).toUtf8());
+            }
+        }
+    }
+    // Each report line names one file that left the folder, and each file that left is in
+    // the trash and named once.
+    void expectReportIsWhatWent(const QStringList& before, const DuplicateSearchResult& result) {
+        QStringList went = before;
+        for (const QString& n : onDisk())
+            went.removeAll(n);
+        QStringList named;
+        for (const QString& line : result.report.split('\n', Qt::SkipEmptyParts)) {
+            const QString path = line.section(" -> ", 0, 0);
+            EXPECT_TRUE(path.startsWith(folder())) << line.toStdString();
+            named << path.mid(folder().size());
+        }
+        named.sort();
+        EXPECT_EQ(named, went);
+        EXPECT_EQ(trashed(), went);
+        EXPECT_EQ(result.filesRemoved(), went.size());
+        EXPECT_TRUE(result.message().startsWith(QString::number(went.size()) +
+                                                " Duplicates Removed.\n" + result.report));
+    }
+
+    TempFolder home;
+    TempFolder roms;
+    TempFolder outside;
+    // The trash of the test's own, whichever file system the temporary folders are on.
+    platform::LocalFileOperations files{platform::TrashPlaces{home.file("Trash"), false}};
+
+private:
+    QByteArray m_oldDataHome;
+};
+
+TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
+    const QByteArray same = bytes(10000, 1);
+    const QByteArray twin = collisionOf(same);
+    ASSERT_NE(twin, same);
+    ASSERT_EQ(crcOf(twin), crcOf(same));
+    QByteArray lastByte = same, middleByte = same;
+    lastByte[9999] = 'x';
+    middleByte[9000] = 'y';
+    const QMap<QString, QByteArray> contents{
+        {"s", same}, {"t", twin}, {"o", bytes(10000, 2)}, {"e", lastByte}, {"s2", middleByte}};
+    struct Case {
+        QStringList names;  // "name=content key"
+        QStringList removed;
+        QString report;  // with "<>" for the folder
+    };
+    const Case cases[] = {
+        {{"c=s", "a=s", "b=s"}, {"a", "b"}, "<>b -> c\n<>a -> c\n"},
+        // Equal sizes with other bytes, a first block alike, or a CRC-32 alike: all stay.
+        {{"a=s", "b=o", "c=e"}, {}, ""},
+        {{"a=s", "b=t", "c=s2", "d=e"}, {}, ""},
+        {{"a=s", "b=t"}, {}, ""},
+        {{"a=s", "b=t", "c=s"}, {"c"}, "<>c -> a\n"},
+        {{"a=", "b="}, {"b"}, "<>b -> a\n"},
+        {{"a=s", "a=s"}, {}, ""},  // one name listed twice is one file
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.names.join(' ').toStdString());
+        QDir(roms.path()).removeRecursively();
+        QDir().mkpath(roms.path());
+        QStringList names;
+        for (const QString& entry : c.names) {
+            const QString name = entry.section('=', 0, 0);
+            if (!roms.exists(name)) roms.write(name, contents.value(entry.section('=', 1)));
+            names << name;
+        }
+        const auto result = FindDuplicates(folder(), names, &files);
+        QStringList expected = names;
+        expected.removeDuplicates();
+        for (const QString& r : c.removed)
+            expected.removeAll(r);
+        expected.sort();
+        EXPECT_EQ(left(), expected);
+        EXPECT_EQ(result.report, QString(c.report).replace("<>", folder()));
+    }
+    EXPECT_EQ(trashed().size(), 4);
+}
+
+TEST_F(Duplicates, LinksToTheKeptFileStayAndJadTwinsGo) {
+    const QByteArray game = bytes(5000, 3);
+    roms.write("a.jar", game);
+    roms.write("a.jad", "mine");
+    roms.write("b.jar", game);
+    roms.write("b.jad", "b's");
+    ASSERT_EQ(::link(QFile::encodeName(roms.file("a.jar")), QFile::encodeName(roms.file("hard"))),
+              0);
+    ASSERT_TRUE(QFile::link(roms.file("a.jar"), roms.file("soft")));
+    ASSERT_TRUE(QFile::link(roms.file("z"), roms.file("first")));  // the kept one is a link
+    roms.write("z", game);
+    auto result = FindDuplicates(folder(), {"a.jar", "hard", "soft", "b.jar"}, &files);
+    EXPECT_EQ(result.report,
+              folder() + "b.jar -> a.jar\n" + folder() + "b.jad -> a.jar (.jad of b.jar)\n");
+    EXPECT_EQ(left(), (QStringList{"a.jad", "a.jar", "first", "hard", "soft", "z"}));
+    // The kept file is a link to a later one.
+    result = FindDuplicates(folder(), {"first", "z"}, &files);
+    EXPECT_TRUE(result.copies.empty());
+    EXPECT_EQ(left(), (QStringList{"a.jad", "a.jar", "first", "hard", "soft", "z"}));
+    EXPECT_EQ(trashed(), (QStringList{"b.jad", "b.jar"}));
+}
+
+TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
+    const QByteArray game = bytes(7000, 4);
+    for (const char* n : {"a", "b", "c", "d"})
+        roms.write(n, game);
+    DuplicateSearchHooks hooks;
+    hooks.examining = [&](int row) {
+        if (row == 0) QFile::remove(roms.file("d"));  // another program takes it away
+        return true;
+    };
+    auto result = FindDuplicates(folder(), {"a", "b", "c", "d"}, &files, hooks);
+    EXPECT_EQ(left(), QStringList{"a"});
+    EXPECT_EQ(result.report, folder() + "c -> a\n" + folder() + "b -> a\n");
+
+    roms.write("b", game);
+    roms.write("c", game);
+    int found = 0;
+    hooks.examining = {};
+    hooks.found = [&](int, int, int n) { found = n; };
+    hooks.keepGoing = [&] { return found == 0; };  // the window closes after the first copy
+    result = FindDuplicates(folder(), {"a", "b", "c"}, &files, hooks);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(left(), (QStringList{"a", "b"}));
+    EXPECT_EQ(result.copies.size(), 1u);
+
+    // A dry run changes nothing.
+    result = FindDuplicates(folder(), {"a", "b"}, nullptr);
+    EXPECT_EQ(result.copies.size(), 1u);
+    EXPECT_EQ(left(), (QStringList{"a", "b"}));
+}
+
+TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
+    struct Case {
+        const char* what;
+        QStringList entries;  // as build() takes them
+        QStringList listed;
+        QStringList gone = {};
+        QString report = {};  // with "<>" for the folder
+    };
+    const Case cases[] = {
+        {"an empty descriptor kept, its empty game", {"x.jad=", "x.jar="}, {"x.jad", "x.jar"}},
+        {"an empty game kept, its empty descriptor", {"x.jad=", "x.jar="}, {"x.jar", "x.jad"}},
+        {"a third empty file goes, the pair stays",
+         {"x.jad=", "x.jar=", "y.bin="},
+         {"x.jad", "x.jar", "y.bin"},
+         {"y.bin"},
+         "<>y.bin -> x.jad\n"},
+        {"descriptors listed first: b.jad stays and so does its game",
+         {"b.jad=d", "c.jad=d", "a.jar=g", "b.jar=g"},
+         {"b.jad", "c.jad", "a.jar", "b.jar"},
+         {"c.jad"},
+         "<>c.jad -> b.jad\n"},
+        {"games listed first: b.jad goes with b.jar, and c.jad, left alone, stays",
+         {"b.jad=d", "c.jad=d", "a.jar=g", "b.jar=g"},
+         {"a.jar", "b.jad", "b.jar", "c.jad"},
+         {"b.jad", "b.jar"},
+         "<>b.jar -> a.jar\n<>b.jad -> a.jar (.jad of b.jar)\n"},
+        {"the copy's descriptor is another name of the kept game's",
+         {"a.jar=g", "a.jad=d", "b.jar=g", "b.jad==a.jad"},
+         {"a.jar", "b.jar"}},
+        {"the kept game's descriptor is never a copy to remove",
+         {"a.jar=g", "a.jad=d", "z.jad=d"},
+         {"z.jad", "a.jar", "a.jad"}},
+        {"a lone descriptor equal to the kept game's goes",
+         {"a.jar=g", "a.jad=d", "z.jad=d"},
+         {"a.jar", "a.jad", "z.jad"},
+         {"z.jad"},
+         "<>z.jad -> a.jad\n"},
+        {"equal descriptors of two games both stay",
+         {"a.jad=d", "b.jad=d", "a.jar=g1", "b.jar=g2"},
+         {"a.jad", "b.jad", "a.jar", "b.jar"}},
+        {"the first row a link to a file outside", {"first-><out>/z", "real=g"}, {"first", "real"}},
+        {"the first row a link to a later copy", {"first->b", "a=g", "b=g"}, {"first", "a", "b"}},
+        {"a link's target stays, other copies go",
+         {"link->b", "a=g", "b=g", "c=g"},
+         {"link", "a", "b", "c"},
+         {"c"},
+         "<>c -> a\n"},
+        {"other names of the kept file stay",
+         {"a=g", "hard==a", "b=g"},
+         {"hard", "a", "b"},
+         {"b"},
+         "<>b -> hard\n"},
+    };
+    outside.write("z", "g");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        build(c.entries);
+        const QStringList before = onDisk();
+        const auto result = FindDuplicates(folder(), c.listed, &files);
+        QStringList expected = before;
+        for (const QString& g : c.gone)
+            expected.removeAll(g);
+        EXPECT_EQ(onDisk(), expected);
+        EXPECT_EQ(result.report, QString(c.report).replace("<>", folder()));
+        expectReportIsWhatWent(before, result);
+        EXPECT_EQ(outside.read("z"), "g");
+    }
+}
+
+TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
+    struct Case {
+        QStringList listed;  // all alike
+        QStringList shots;   // names with a screenshot of their own
+        QString report;      // with "<>" for the folder; what it names went
+    };
+    const Case cases[] = {
+        {{"Rainbow Drift copy.bin", "Rainbow Drift.bin"},
+         {"Rainbow Drift.bin"},
+         "<>Rainbow Drift copy.bin -> Rainbow Drift.bin (has a screenshot)\n"},
+        {{"Game 0007 copy.bin", "Game 0007 [!].bin"},
+         {},
+         "<>Game 0007 copy.bin -> Game 0007 [!].bin (good dump [!])\n"},
+        {{"a [!].bin", "b.bin"}, {"b.bin"}, "<>a [!].bin -> b.bin (has a screenshot)\n"},
+        {{"a.bin", "b [!].bin", "c.bin"},
+         {"c.bin"},
+         "<>b [!].bin -> c.bin (has a screenshot)\n<>a.bin -> c.bin (has a screenshot)\n"},
+        {{"a.bin", "b [!].bin", "c [!].bin"},
+         {},
+         "<>c [!].bin -> b [!].bin\n<>a.bin -> b [!].bin (good dump [!])\n"},
+        {{"a.bin", "b.bin", "c.bin"}, {}, "<>c.bin -> a.bin\n<>b.bin -> a.bin\n"},
+        {{"a [!].bin", "b [!].bin"},
+         {"b [!].bin"},
+         "<>a [!].bin -> b [!].bin (has a screenshot)\n"},
+        // c has a picture of its own too: it stays, or the picture would lose its game.
+        {{"a.bin", "b [!].bin", "c.bin"},
+         {"a.bin", "c.bin"},
+         "<>b [!].bin -> a.bin (has a screenshot)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listed.join(" | ").toStdString());
+        QStringList entries;
+        for (const QString& n : c.listed)
+            entries << n + "=same";
+        build(entries);
+        const QStringList before = onDisk();
+        QStringList asked;
+        const auto result = FindDuplicates(folder(), c.listed, &files, {}, [&](const QString& n) {
+            asked << n;
+            return c.shots.contains(n);
+        });
+        EXPECT_EQ(result.report, QString(c.report).replace("<>", folder()));
+        expectReportIsWhatWent(before, result);
+        for (const QString& n : asked)
+            EXPECT_TRUE(c.listed.contains(n)) << "asked by name, not by path";
+        // A dry run names the same copies in the same words.
+        build(entries);
+        EXPECT_EQ(FindDuplicates(folder(), c.listed, nullptr, {},
+                                 [&](const QString& n) { return c.shots.contains(n); })
+                      .report,
+                  result.report);
+        EXPECT_EQ(onDisk(), before);
+    }
+}
+
+TEST(OwnScreenshot, OnlyAPictureNamedAfterTheWholeNameIsItsOwn) {
+    EXPECT_TRUE(IsOwnScreenshot("/shots/Rainbow Drift.png", "Rainbow Drift.bin"));
+    EXPECT_TRUE(IsOwnScreenshot("/shots/rainbow drift.PNG", "Rainbow Drift.bin"));
+    EXPECT_TRUE(IsOwnScreenshot("/roms/Game [!].jpg", "Game [!].zip"));
+    EXPECT_FALSE(IsOwnScreenshot("/shots/Rainbow Drift.png", "Rainbow Drift copy.bin"));
+    EXPECT_FALSE(IsOwnScreenshot("/shots/Rainbow.png", "Rainbow Drift.bin"));
+    EXPECT_FALSE(IsOwnScreenshot("", "Rainbow Drift.bin"));
+}
+
+// Sets a file's modification time to the very nanosecond.
+bool setModified(const QString& path, const timespec& when) {
+    const timespec times[2] = {{0, UTIME_OMIT}, when};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
+    const QByteArray game = bytes(6000, 5);
+    QByteArray other = game;
+    other[3000] = 'q';
+    const timespec long_ago{1000000000, 123456789};
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        bool copyGoes;
+    };
+    const Case cases[] = {
+        {"nothing changed", [] {}, true},
+        {"another file of the same size and time put in the copy's place",
+         [&] {
+             roms.write("b.new", other);
+             setModified(roms.file("b.new"), long_ago);
+             ::rename(QFile::encodeName(roms.file("b.new")), QFile::encodeName(roms.file("b")));
+         },
+         false},
+        {"a link to the kept file put in the copy's place",
+         [&] {
+             QFile::remove(roms.file("b"));
+             QFile::link(roms.file("a"), roms.file("b"));
+         },
+         false},
+        {"the copy written to in place", [&] { roms.write("b", other); }, false},
+        {"the copy grown", [&] { roms.write("b", game + "x"); }, false},
+        {"the kept file written to in place", [&] { roms.write("a", other); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        build({});
+        roms.write("a", game);
+        roms.write("b", game);
+        // Long ago, so that any write now gives another time.
+        for (const char* n : {"a", "b"})
+            ASSERT_TRUE(setModified(roms.file(n), long_ago));
+        bool changed = false;
+        DuplicateSearchHooks hooks;
+        // A pair is compared without checksums: the first check comes right after the
+        // comparison, before anything goes.
+        hooks.keepGoing = [&] {
+            if (!std::exchange(changed, true)) c.change();
+            return true;
+        };
+        const QStringList before = onDisk();
+        const auto result = FindDuplicates(folder(), {"a", "b"}, &files, hooks);
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(roms.exists("b"), !c.copyGoes);
+        EXPECT_EQ(result.copies.size(), c.copyGoes ? 1u : 0u);
+        EXPECT_TRUE(result.failures.empty());
+        expectReportIsWhatWent(before, result);
+    }
+}
+
+// The test's trash, refusing the names it is told to with the reason it is told.
+class RefusingRemover : public platform::FileOperations {
+public:
+    RefusingRemover(platform::FileOperations& files, QStringList refused, QString reason)
+        : m_files(files), m_refused(std::move(refused)), m_reason(std::move(reason)) {}
+    std::optional<QString> resolve(const QString& p) override { return m_files.resolve(p); }
+    std::optional<qint64> fileSize(const QString& p) override { return m_files.fileSize(p); }
+    std::optional<QDateTime> fileDate(const QString& p) override { return m_files.fileDate(p); }
+    bool rename(const QString& from, const QString& to) override {
+        return m_files.rename(from, to);
+    }
+    bool remove(const QString& path) override {
+        if (m_refused.contains(path.section('/', -1))) return false;
+        return m_files.remove(path);
+    }
+    QString lastError() const override { return m_reason; }
+
+private:
+    platform::FileOperations& m_files;
+    QStringList m_refused;
+    QString m_reason;
+};
+
+TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
+    struct Case {
+        QStringList entries;
+        QStringList listed;
+        QStringList refused;
+        QString reason;
+        QString message;  // with "<>" for the folder
+    };
+    const Case cases[] = {
+        {{"a=g", "b=g", "c=g"},
+         {"a", "b", "c"},
+         {"b"},
+         "the trash is full",
+         "1 Duplicates Removed.\n<>c -> a\n<>b was not removed: the trash is full\n"},
+        {{"a=g", "b=g"},
+         {"a", "b"},
+         {"b"},
+         "",
+         "0 Duplicates Removed.\n<>b was not removed: the reason is not known\n"},
+        // The game is gone by then; its descriptor stays, and is said to.
+        {{"a.jar=g", "b.jar=g", "b.jad=d"},
+         {"a.jar", "b.jar"},
+         {"b.jad"},
+         "no trash on this disk",
+         "1 Duplicates Removed.\n<>b.jar -> a.jar\n<>b.jad was not removed: no trash on this "
+         "disk\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        build(c.entries);
+        const QStringList before = onDisk();
+        RefusingRemover remover(files, c.refused, c.reason);
+        const auto result = FindDuplicates(folder(), c.listed, &remover);
+        EXPECT_EQ(result.message(), QString(c.message).replace("<>", folder()));
+        for (const QString& r : c.refused)
+            EXPECT_TRUE(roms.exists(r));
+        expectReportIsWhatWent(before, result);
+    }
+}
+
+}  // namespace

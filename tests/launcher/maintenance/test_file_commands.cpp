@@ -1,0 +1,284 @@
+// Renaming with the screenshot and descriptor twins, dump tags, stripped names and the
+// hidden list, on real folders: what must move moves, and nothing is ever overwritten.
+
+#include "launcher/maintenance/FileRenaming.h"
+#include "launcher/maintenance/HiddenFiles.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The platform's rename, with another program taking the target name just before it.
+class RacingFiles : public platform::FileOperations {
+public:
+    std::optional<QString> resolve(const QString& p) override { return real.resolve(p); }
+    std::optional<qint64> fileSize(const QString& p) override { return real.fileSize(p); }
+    std::optional<QDateTime> fileDate(const QString& p) override { return real.fileDate(p); }
+    bool rename(const QString& from, const QString& to) override {
+        raw::write(to, "theirs");
+        return real.rename(from, to);
+    }
+    bool remove(const QString& p) override { return real.remove(p); }
+    platform::LocalFileOperations real;
+};
+
+TEST(RenameGameFile, NamesTwinsAndClashes) {
+    struct Case {
+        QStringList roms;   // each file's content is its first name
+        QStringList shots;  // files of the picture folder
+        QString shotOf;     // the picture the finder reports for the old name
+        QString from, to;
+        std::optional<QString> given;
+        QStringList romsAfter, shotsAfter;
+    };
+    const auto none = std::nullopt;
+    // clang-format off
+    const Case cases[] = {
+        {{"x.smc", "y.smc"}, {}, "", "x.smc", "y.smc", "y(1).smc", {"y(1).smc", "y.smc"}, {}},
+        {{"x.smc", "y.smc", "y(1).smc"}, {}, "", "x.smc", "y.smc", "y(1)(2).smc",
+         {"y(1)(2).smc", "y(1).smc", "y.smc"}, {}},
+        {{"game.smc"}, {}, "", "game.smc", "Game.smc", "Game.smc", {"Game.smc"}, {}},
+        // A name that differs only in letter case from another file still counts as taken.
+        {{"a.smc", "b.smc"}, {}, "", "a.smc", "B.smc", "B(1).smc", {"B(1).smc", "b.smc"}, {}},
+        {{"x.smc"}, {"x.png"}, "x.png", "x.smc", "y.smc", "y.smc", {"y.smc"}, {"y.png"}},
+        // The picture's new name is taken: the game takes the next free name with it.
+        {{"x.smc"}, {"x.gif", "y.gif"}, "x.gif", "x.smc", "y.smc", "y(1).smc", {"y(1).smc"},
+         {"y(1).gif", "y.gif"}},
+        // A picture that cannot follow keeps the game under its old name.
+        {{"x.smc"}, {}, "gone.png", "x.smc", "y.smc", none, {"x.smc"}, {}},
+        {{"a.jar", "a.jad"}, {}, "", "a.jar", "b.jar", "b.jar", {"b.jad", "b.jar"}, {}},
+        {{"a.JAR", "a.Jad", "b.jad"}, {}, "", "a.JAR", "b.JAR", "b(1).JAR",
+         {"b(1).JAR", "b(1).jad", "b.jad"}, {}},
+        // "A.jad" is A.jar's own, not a.jar's.
+        {{"a.jar", "A.jar", "A.jad"}, {}, "", "a.jar", "c.jar", "c.jar",
+         {"A.jad", "A.jar", "c.jar"}, {}},
+        // Typed names that would move the file elsewhere, and a file gone meanwhile.
+        {{"x.smc"}, {}, "", "x.smc", "../x.smc", none, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "x.smc", "sub/x.smc", none, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "x.smc", "..", none, {"x.smc"}, {}},
+        {{"x.smc"}, {}, "", "gone.smc", "y.smc", none, {"x.smc"}, {}},
+        {{"-x \"q\" *?.smc"}, {}, "", "-x \"q\" *?.smc", "-y [!] é.smc", "-y [!] é.smc",
+         {"-y [!] é.smc"}, {}},
+    };
+    // clang-format on
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.from + " -> " + c.to).toStdString());
+        TempFolder t;
+        for (const QString& r : c.roms)
+            t.write("roms/" + r, r.toUtf8());
+        t.mkdir("shots");
+        for (const QString& s : c.shots)
+            t.write("shots/" + s, s.toUtf8());
+        const QString shot = c.shotOf.isEmpty() ? QString() : t.file("shots/" + c.shotOf);
+        const auto given =
+            RenameGameFile(files, t.file("roms/"), c.from, c.to, [&](const QString& game) {
+                EXPECT_EQ(game, c.from);
+                return shot;
+            });
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(filesIn(t.file("roms")), c.romsAfter);
+        EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
+        // Every file that was there before keeps its own content under whatever name.
+        QStringList before = c.roms, after;
+        for (const QString& r : filesIn(t.file("roms")))
+            after << QString::fromUtf8(t.read("roms/" + r));
+        before.sort();
+        after.sort();
+        EXPECT_EQ(after, before);
+    }
+}
+
+TEST(RenameGameFile, APictureOtherListedGamesShowStaysWithThem) {
+    struct Case {
+        QStringList listed;
+        QString from, to, shotAfter;
+    };
+    const Case cases[] = {
+        {{"Mario (U).smc", "Mario (E).smc"}, "Mario (U).smc", "Luigi.smc", "Mario.png"},
+        {{"Mario (U).smc", "Zelda.smc"}, "Mario (U).smc", "Luigi.smc", "Luigi.png"},
+        {{"Mario.jar", "Mario.jad"}, "Mario.jar", "Luigi.jar", "Luigi.png"},
+    };
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listed.join(' ').toStdString());
+        TempFolder t;
+        for (const QString& r : c.listed)
+            t.write("roms/" + r, r.toUtf8());
+        const QString shot = t.write("shots/Mario.png");
+        // The longest-prefix search finds one picture for every variant.
+        auto finder = [&](const QString& game) {
+            return game.startsWith("Mario") ? shot : QString();
+        };
+        EXPECT_EQ(RenameGameFile(files, t.file("roms/"), c.from, c.to, finder, c.listed), c.to);
+        EXPECT_EQ(filesIn(t.file("shots")), QStringList{c.shotAfter});
+    }
+}
+
+TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
+    TempFolder t;
+    raw::RemoveTree clean{t.path()};
+    const QString odd = platform::decodeName("\xff game.smc");
+    const QString odder = platform::decodeName("\xfe.smc");
+    ASSERT_TRUE(raw::write(t.file(odd), "mine"));
+    platform::LocalFileOperations files;
+    EXPECT_EQ(RenameGameFile(files, t.path() + "/", odd, odder, {}), odder);
+    EXPECT_EQ(raw::read(t.file(odder)), "mine");
+
+    t.write("a.smc", "mine");
+    RacingFiles racing;
+    EXPECT_EQ(RenameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
+    EXPECT_EQ(t.read("a.smc"), "mine");
+    EXPECT_EQ(t.read("b.smc"), "theirs");
+}
+
+// Each entry of a folder: a file as "name: content", a link as "name -> target".
+QStringList entriesIn(const QString& folder) {
+    QStringList out;
+    for (const QString& name :
+         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        const QString path = folder + '/' + name;
+        const QString link = QFileInfo(path).symLinkTarget();
+        out << (QFileInfo(path).isSymLink() ? name + " -> " + QFileInfo(link).fileName()
+                                            : name + ": " + QString::fromUtf8(raw::read(path)));
+    }
+    return out;
+}
+
+// Makes "name" (its content is its name), "name -> target" (a link) or "name = other" (a
+// hard link of other) in `folder`.
+void make(const QString& folder, const QString& spec) {
+    const QStringList link = spec.split(" -> "), hard = spec.split(" = ");
+    if (link.size() == 2)
+        ASSERT_TRUE(raw::link(link[1], folder + '/' + link[0]));
+    else if (hard.size() == 2)
+        ASSERT_EQ(::link(raw::bytes(folder + '/' + hard[1]), raw::bytes(folder + '/' + hard[0])),
+                  0);
+    else
+        ASSERT_TRUE(raw::write(folder + '/' + spec, spec.toUtf8()));
+}
+
+// A link and its target, or two hard links of one file, are two entries: a rename from
+// one to the other's name never replaces it, and what is reported is what happened.
+TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
+    struct Case {
+        const char* what;
+        QStringList roms, shots;
+        QString shotOf;  // the picture the finder reports for the old name
+        QString from, to;
+        std::optional<QString> given;
+        QStringList romsAfter, shotsAfter;
+    };
+    const auto none = std::nullopt;
+    // clang-format off
+    const Case cases[] = {
+        {"a link renamed onto its target", {"GAME.smc", "game.smc -> GAME.smc"}, {}, "",
+         "game.smc", "GAME.smc", "GAME(1).smc",
+         {"GAME(1).smc -> GAME.smc", "GAME.smc: GAME.smc"}, {}},
+        {"the picture's new name is the link's target", {"x.smc"},
+         {"y.png", "x.png -> y.png"}, "x.png", "x.smc", "y.smc", "y(1).smc",
+         {"y(1).smc: x.smc"}, {"y(1).png -> y.png", "y.png: y.png"}},
+        {"letter case only; the finder reports the link", {"mario.smc"},
+         {"MARIO.png", "mario.png -> MARIO.png"}, "mario.png", "mario.smc", "MARIO.smc",
+         "MARIO(1).smc", {"MARIO(1).smc: mario.smc"},
+         {"MARIO(1).png -> MARIO.png", "MARIO.png: MARIO.png"}},
+        {"letter case only; the finder reports the picture", {"mario.smc"},
+         {"MARIO.png", "mario.png -> MARIO.png"}, "MARIO.png", "mario.smc", "MARIO.smc",
+         "MARIO.smc", {"MARIO.smc: mario.smc"},
+         {"MARIO.png: MARIO.png", "mario.png -> MARIO.png"}},
+        {"hard links, letter case only", {"game.smc", "GAME.smc = game.smc"}, {}, "",
+         "game.smc", "GAME.smc", "GAME(1).smc",
+         {"GAME(1).smc: game.smc", "GAME.smc: game.smc"}, {}},
+        {"a game that is a link moves as the link", {"real.smc", "a.smc -> real.smc"}, {}, "",
+         "a.smc", "b.smc", "b.smc", {"b.smc -> real.smc", "real.smc: real.smc"}, {}},
+        {"the listed spelling is gone, another came", {"GAME.smc"}, {}, "", "game.smc",
+         "x.smc", none, {"GAME.smc: GAME.smc"}, {}},
+    };
+    // clang-format on
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        const QString roms = t.mkdir("roms"), shots = t.mkdir("shots");
+        for (const QString& r : c.roms)
+            make(roms, r);
+        for (const QString& s : c.shots)
+            make(shots, s);
+        const QString shot = c.shotOf.isEmpty() ? QString() : shots + '/' + c.shotOf;
+        const auto given =
+            RenameGameFile(files, roms + '/', c.from, c.to, [&](const QString&) { return shot; });
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(entriesIn(roms), c.romsAfter);
+        EXPECT_EQ(entriesIn(shots), c.shotsAfter);
+    }
+}
+
+// Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
+// included, the good-dump tag.
+TEST(NameRules, DumpTagForEachModifierState) {
+    const char* const tags[8] = {" [!]", " [!]", " [b1]", " [!]", " [b2]", " [!]", " [!]", " [!]"};
+    for (int shift = 0; shift < 8; ++shift) {
+        const QString tagged = "Game (U)" + QString(tags[shift]) + ".smc";
+        EXPECT_EQ(DumpTagName("Game (U).smc", shift), tagged) << shift;
+        EXPECT_EQ(DumpTagName(tagged, shift), "Game (U).smc") << shift;
+    }
+}
+
+TEST(NameRules, DumpTagsAndStrippedText) {
+    struct Case {
+        const char* name;
+        int shift;  // -1: strip "text" instead
+        const char* text;
+        const char* expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"Game (U).smc", 0, "", "Game (U) [!].smc"}, {"Game [!].smc", 0, "", "Game.smc"},
+        {"Game.smc", 2, "", "Game [b1].smc"},        {"Game [b1].smc", 2, "", "Game.smc"},
+        {"Game.smc", 4, "", "Game [b2].smc"},        {"Game [b1].smc", 4, "", "Game [b1] [b2].smc"},
+        {"Game.smc", 1, "", "Game [!].smc"},         {"Game", 0, "", "Game [!]"},
+        {"A [!] B [!].smc", 0, "", "A B.smc"},
+        {"Super_Mario.World_(J).smc", -1, "(J)", "Super Mario World .smc"},
+        {"Mario_Kart.smc", -1, "_", "Mario Kart.smc"}, {"a.b.c.smc", -1, ".", "a b c.smc"},
+        {"Game (j) .smc", -1, "(J)", "Game .smc"},     {"README", -1, "me", "READ"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const QString got =
+            c.shift < 0 ? StrippedName(c.name, c.text) : DumpTagName(c.name, c.shift);
+        EXPECT_EQ(got, QString::fromUtf8(c.expected)) << c.name << " " << c.shift;
+    }
+}
+
+TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
+    TempFolder t;
+    t.write("a.smc", "A");
+    t.write("b.smc", "B");
+    t.mkdir("sub");
+    t.write(".hidden", "sub\nold.smc");  // no line break at the end
+    ASSERT_TRUE(AddToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
+    EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
+    ASSERT_TRUE(ClearHiddenFiles(t.path()));
+    EXPECT_EQ(t.read(".hidden"), "sub\n");
+    EXPECT_EQ(t.read("a.smc"), "A");
+    EXPECT_EQ(filesIn(t.path()), (QStringList{".hidden", "a.smc", "b.smc"}));
+    TempFolder empty;
+    EXPECT_TRUE(ClearHiddenFiles(empty.path()));
+    EXPECT_FALSE(empty.exists(".hidden"));
+}
+
+}  // namespace

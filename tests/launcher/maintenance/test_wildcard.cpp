@@ -1,0 +1,207 @@
+// The hide command's pattern language, how typed answers become patterns, and the
+// ".hidden" list it writes: never through a link, never into a FIFO.
+
+#include "launcher/ui/WindowFixture.h"
+#include "filelist/FolderListing.h"
+#include "launcher/maintenance/HiddenFiles.h"
+#include "launcher/maintenance/WildcardMatch.h"
+#include "support/RawFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(LikeMatch, Table) {
+    struct Case {
+        const char* text;
+        const char* pattern;
+        std::optional<bool> expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"game.smc", "*.smc", true}, {"game.smc", "*.sm", false}, {"", "*", true}, {"", "?", false},
+        {"abc", "a?c", true}, {"ac", "a?c", false}, {"a7c", "a#c", true}, {"abc", "a#c", false},
+        // "#" is one digit, 0 to 9, and nothing next to them ("/" and ":" border them)
+        {"0", "#", true}, {"9", "#", true}, {"x", "#", false}, {"/", "#", false},
+        {":", "#", false}, {"", "#", false}, {"10", "#", false}, {"10", "##", true},
+        {"b", "[a-c]", true}, {"d", "[a-c]", false}, {"d", "[!a-c]", true}, {"b", "[!a-c]", false},
+        {"-", "[a-]", true},  // a dash at the end is itself
+        {"*", "[*]", true}, {"x", "[*]", false},
+        {"a]", "a]", true},    // a "]" outside brackets is itself
+        {"ab", "a[]b", true},  // an empty class stands for nothing
+        {"a", "[!]", true},    // nothing excluded: any one character
+        {"mario [b1].smc", "*[[]b?[]]*", true},
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},  // no blow-up
+        {"abc", "[a-c", std::nullopt}, {"abc", "[c-a]", std::nullopt}, {"abc", "abc[", std::nullopt},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " / " + c.pattern);
+        EXPECT_EQ(LikeMatch(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern)), c.expected);
+    }
+}
+
+TEST(HidePattern, TypedAnswersHideTheNamesTheyDescribe) {
+    const QStringList names{"Game [!].smc", "Game [b1].smc", "Game (U).smc", "Mario 2.smc",
+                            "Zelda.smc",    "Zelda.SMC",     "x[y].smc",     "Game [!].smc"};
+    struct Case {
+        const char* answer;
+        QStringList hidden;
+    };
+    const Case cases[] = {
+        {"*[!]*", {"Game [!].smc"}},  // brackets typed match themselves; each name once
+        {"*{0-9}*", {"Game [b1].smc", "Mario 2.smc"}},  // braces are the class brackets
+        {"*[B?].*", {"Game [b1].smc"}},                 // capitals as small letters
+        {"*[b?].*", {"Game [b1].smc"}},
+        {"zelda.smc", {"Zelda.smc", "Zelda.SMC"}},
+        {"*{!a-z}.smc",
+         {"Game [!].smc", "Game [b1].smc", "Game (U).smc", "Mario 2.smc", "x[y].smc"}},
+        {"*]*", {"Game [!].smc", "Game [b1].smc", "x[y].smc"}},
+        {"*{*", {}},  // not a valid pattern: hides nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        EXPECT_EQ(NamesMatchingHidePattern(names, HideMatchPattern(QString::fromUtf8(c.answer))),
+                  c.hidden);
+    }
+}
+
+// What a path is now: "link:<target>", "file:<bytes>", "fifo", "folder" or "none".
+QString what(const QString& path) {
+    struct stat st {};
+    const QByteArray p = raw::bytes(path);
+    if (::lstat(p.constData(), &st) != 0) return QStringLiteral("none");
+    if (S_ISLNK(st.st_mode)) {
+        char target[4096];
+        const ssize_t n = ::readlink(p.constData(), target, sizeof target);
+        return QStringLiteral("link:") + QString::fromUtf8(target, n < 0 ? 0 : n);
+    }
+    if (S_ISFIFO(st.st_mode)) return QStringLiteral("fifo");
+    if (S_ISDIR(st.st_mode)) return QStringLiteral("folder");
+    return QStringLiteral("file:") + QString::fromUtf8(raw::read(path));
+}
+
+// Hiding and clearing change a ".hidden" only when it is a plain file of its own: a link
+// (even to the user's own text) and its target stay byte for byte as they were.
+TEST(HiddenList, OnlyAPlainListIsEverChanged) {
+    enum Kind { LinkToFile, LinkToList, Dangling, Fifo, Folder };
+    struct Case {
+        const char* what;
+        Kind kind;
+    };
+    const Case cases[] = {
+        {"a link to the user's file", LinkToFile},
+        {"a link to another list", LinkToList},
+        {"a dangling link", Dangling},
+        {"a FIFO", Fifo},
+        {"a folder", Folder},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        t.write("a.smc", "A");
+        t.write("b.smc", "B");
+        t.mkdir("sub");
+        const QString list = t.file(".hidden");
+        const QString target = t.file("notes.txt");
+        if (c.kind == LinkToFile) t.write("notes.txt", "my notes\nno line break");
+        if (c.kind == LinkToList) t.write("notes.txt", "sub\nb.smc\n");
+        if (c.kind <= Dangling) {
+            ASSERT_TRUE(raw::link(target, list));
+        }
+        if (c.kind == Fifo) {
+            ASSERT_EQ(::mkfifo(raw::bytes(list).constData(), 0644), 0);
+        }
+        if (c.kind == Folder) t.mkdir(".hidden");
+        const QString listBefore = what(list), targetBefore = what(target);
+
+        EXPECT_FALSE(AddToHiddenList(t.path(), {"a.smc"}));
+        EXPECT_EQ(what(list), listBefore);
+        EXPECT_EQ(what(target), targetBefore);
+        EXPECT_FALSE(ClearHiddenFiles(t.path()));
+        EXPECT_EQ(what(list), listBefore);
+        EXPECT_EQ(what(target), targetBefore);
+        EXPECT_FALSE(t.exists(".hidden.rombard-new"));
+        // Read all the same, as the file managers read it.
+        const QStringList read = ReadHiddenList(t.path());
+        if (c.kind == LinkToFile) {
+            EXPECT_EQ(read, (QStringList{"my notes", "no line break"}));
+        } else if (c.kind == LinkToList) {
+            EXPECT_EQ(read, (QStringList{"sub", "b.smc"}));
+        } else {
+            EXPECT_EQ(read, QStringList());
+        }
+        // Names listed already need no change, so there is nothing to refuse.
+        if (c.kind == LinkToList) {
+            EXPECT_TRUE(AddToHiddenList(t.path(), {"b.smc"}));
+        }
+    }
+}
+
+TEST(HiddenList, ALeftoverOfAnInterruptedClearIsNeverWrittenThrough) {
+    TempFolder t;
+    t.write("a.smc", "A");
+    t.write(".hidden", "a.smc\n");
+    t.write("notes.txt", "mine");
+    ASSERT_TRUE(raw::link(t.file("notes.txt"), t.file(".hidden.rombard-new")));
+    ASSERT_TRUE(ClearHiddenFiles(t.path()));
+    EXPECT_EQ(what(t.file(".hidden")), "file:");
+    EXPECT_EQ(what(t.file("notes.txt")), "file:mine");
+    EXPECT_FALSE(t.exists(".hidden.rombard-new"));
+}
+
+class HideCommand : public WindowTest {
+protected:
+    void open() {
+        program("Nestopia");
+        for (const char* n : {"Game [b1].nes", "Game.nes", "x.smc"})
+            emu.write(QStringLiteral("roms/") + n, n);
+        start(Shown::Active);
+        window->Files->setPattern("*.*");
+        window->Files->setPath(emu.file("roms"));
+        window->Files->Refresh();
+        window->Files->setListIndex(0);
+    }
+    void pressF4() {
+        window->Files->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(HideCommand, ThePatternIsKeptInSmallLetters) {
+    open();
+    dialogs.inputAnswers = {QString("*[B?].NES"), QString("X.*")};
+    pressF4();
+    EXPECT_EQ(window->HidePattern, "*[b?].nes");
+    EXPECT_EQ(listed(), (QStringList{"Game.nes", "x.smc"}));
+    pressF4();
+    EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].nes");
+    EXPECT_EQ(window->HidePattern, "x.*");
+    EXPECT_EQ(listed(), QStringList{"Game.nes"});
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(HideCommand, HidingAndClearingThroughALinkLeaveItAndItsTarget) {
+    open();
+    const QString notes = emu.write("notes.txt", "x.smc\nkeep me");
+    ASSERT_TRUE(raw::link(notes, emu.file("roms/.hidden")));
+    const QString before = what(emu.file("roms/.hidden"));
+    dialogs.inputAnswers = {QString("*[b?]*"), QString(" ")};
+    pressF4();
+    pressF4();
+    EXPECT_EQ(dialogs.inputs.size(), 2);
+    // Each refusal is told, not passed over in silence.
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    for (const auto& m : dialogs.messages)
+        EXPECT_TRUE(m.text.contains("'.hidden' file is not a plain file")) << m.text.toStdString();
+    EXPECT_EQ(what(emu.file("roms/.hidden")), before);
+    EXPECT_EQ(what(notes), "file:x.smc\nkeep me");
+    // The link is still read: what it lists stays hidden.
+    EXPECT_EQ(listed(), (QStringList{"Game [b1].nes", "Game.nes"}));
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#pragma once
+
+// A launcher window over a real temporary emulator folder and a temporary settings file,
+// with recording fakes for everything that would reach outside the test.
+
+#include "filelist/ui/ucListView.h"
+#include "launcher/ui/formMain.h"
+#include "platform/SettingsStore.h"
+#include "support/Fakes.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Keeps the order of every read and write, so tests can check what happened first.
+class RecordingSettings : public platform::SettingsStore {
+public:
+    explicit RecordingSettings(const QString& folder) : m_ini(folder) {}
+    QString getSetting(const QString& app, const QString& section, const QString& key,
+                       const QString& defaultValue) const override {
+        log.append(QStringLiteral("get %1 %2").arg(section, key));
+        return m_ini.getSetting(app, section, key, defaultValue);
+    }
+    void saveSetting(const QString& app, const QString& section, const QString& key,
+                     const QString& value) override {
+        log.append(QStringLiteral("set %1 %2=%3").arg(section, key, value));
+        m_ini.saveSetting(app, section, key, value);
+    }
+    QString file() const { return m_ini.fileFor(QStringLiteral("Rombard")); }
+    // Stores without leaving a trace in the log.
+    void preset(const QString& section, const QString& key, const QString& value) {
+        m_ini.saveSetting(QStringLiteral("Rombard"), section, key, value);
+    }
+    QStringList writes() const { return log.filter(QStringLiteral("set ")); }
+
+    mutable QStringList log;
+
+private:
+    platform::IniSettingsStore m_ini;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest() : settings(config.path()) {}
+    ~WindowTest() override { window.reset(); }
+
+    QString folder() const { return emu.path() + QLatin1Char('/'); }
+    // A native program standing for the catalogue name `name` + ".exe", in `in` or the
+    // emulator folder.
+    QString program(const QString& name, TempFolder* in = nullptr) {
+        const QString path = (in ? *in : emu).write(name, "#!/bin/sh\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        return path;
+    }
+    void roms(const QStringList& names) {
+        for (const QString& name : names)
+            emu.write(QStringLiteral("roms/") + name, "x");
+    }
+
+    // `shell` and `programFolder` replace the fake shell and the temporary emulator folder.
+    formMain& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
+        MainWindowServices s;
+        s.settings = &settings;
+        s.shell = realShell ? realShell : &shell;
+        s.processes = &processes;
+        s.dialogs = &dialogs;
+        s.keystrokes = keystrokeSender;
+        s.volumes = &volumes;
+        s.singleInstance = &single;
+        s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
+        s.dpi = 96;  // 15 twips to the pixel
+        window = std::make_unique<formMain>(s);
+        return *window;
+    }
+    enum class Shown { No, Yes, Active };
+    formMain& start(Shown shown = Shown::No) {
+        create();
+        EXPECT_TRUE(window->Form_Load());
+        if (shown != Shown::No) window->show();
+        if (shown == Shown::Active) {
+            QApplication::setActiveWindow(window.get());
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        }
+        return *window;
+    }
+    QStringList items() const {
+        QStringList out;
+        for (int i = 0; i < window->cmbEmu->count(); ++i)
+            out << QStringLiteral("%1:%2").arg(window->cmbEmu->itemText(i),
+                                               window->cmbEmu->itemData(i).toString());
+        return out;
+    }
+
+    // The names in the file list, in its order.
+    QStringList listed() const {
+        QStringList out;
+        for (int i = 0; i < window->Files->ListCount(); ++i)
+            out << window->Files->List(i);
+        return out;
+    }
+    // A mouse event at (x, 10) of `w`; presses and releases are of the left button.
+    static void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
+        const QPointF at(x, 10);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+
+    TempFolder emu;
+    TempFolder config;
+    RecordingSettings settings;
+    fakes::FakeShell shell;
+    fakes::FakeProcessTable processes;
+    fakes::FakeDialogs dialogs;
+    fakes::FakeKeystrokeSender keystrokes;
+    // Another sender (a real one delivers a macro's keys) when set before create().
+    platform::KeystrokeSender* keystrokeSender = &keystrokes;
+    fakes::FakeVolumes volumes;
+    fakes::FakeSingleInstance single;
+    std::unique_ptr<formMain> window;
+};

@@ -1,0 +1,248 @@
+// The file commands from the list's keys: prompts, answers, Cancel against an empty
+// answer, the closing step, and what ends up on disk.
+
+#include "launcher/ui/WindowFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+enum Key { Delete = 46, F2 = 113, F3 = 114, F4 = 115, F6 = 117, F7 = 118, F8 = 119, F9 = 120 };
+
+class FileCommands : public WindowTest {
+protected:
+    void SetUp() override {
+        trash.reset(new TempFolder);
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", trash->path().toUtf8());
+    }
+    void TearDown() override { qputenv("XDG_DATA_HOME", m_oldDataHome); }
+
+    // The window over roms holding `names` (each file's content is its name), all listed.
+    void open(const QStringList& names) {
+        program("Nestopia");
+        for (const QString& n : names)
+            emu.write("roms/" + n, n.toUtf8());
+        start(Shown::Active);
+        window->Files->setPattern("*.*");
+        window->Files->setPath(emu.file("roms"));
+        window->Files->Refresh();
+        window->Files->setListIndex(0);
+    }
+    // Presses the key with the list's modifier state; true when the closing step ran
+    // (the focus comes back to the list from wherever it was).
+    bool press(int key, int shift = 0) {
+        window->cmbEmu->setFocus();
+        QApplication::processEvents();
+        int code = key, s = shift;
+        window->Files_KeyDown(code, s);
+        QApplication::processEvents();
+        return window->focusWidget() != window->cmbEmu;
+    }
+    QStringList onDisk() const {
+        return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    void select(const QString& name) { window->Files->setListIndex(listed().indexOf(name)); }
+    // A real key press on the file list, the way a user gives it.
+    void type(Qt::Key key) {
+        window->Files->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QApplication::processEvents();
+    }
+    QStringList trashed() const { return QDir(trash->file("Trash/files")).entryList(QDir::Files); }
+
+    std::unique_ptr<TempFolder> trash;
+
+private:
+    QByteArray m_oldDataHome;
+};
+
+TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
+    open({"a.jar", "a.jad", "b.nes", "c.nes"});
+    select("a.jar");
+    const int row = window->Files->ListIndex();
+    dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
+    EXPECT_TRUE(press(Delete));
+    EXPECT_EQ(onDisk().size(), 4);
+    EXPECT_TRUE(press(Delete));
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[1].text, "Delete 'a.jar'?\nFrom Path: " + folder() + "roms/");
+    EXPECT_EQ(dialogs.messages[1].buttons, 33);
+    EXPECT_EQ(dialogs.messages[1].title, "Delete File");
+    EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
+    EXPECT_EQ(window->Files->ListIndex(), std::min(row, window->Files->ListCount() - 1));
+    EXPECT_EQ(QDir(trash->file("Trash/files")).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
+    open({"Game.smc", "b.smc", "y.smc"});
+    select("b.smc");
+    dialogs.inputAnswers = {std::nullopt, QString(), QString("y.smc")};
+    press(F2);
+    press(F2);
+    EXPECT_EQ(onDisk(), (QStringList{"Game.smc", "b.smc", "y.smc"}));
+    press(F2);
+    ASSERT_EQ(dialogs.inputs.size(), 3);
+    EXPECT_EQ(dialogs.inputs[2].text, "Rename b.smc to:");
+    EXPECT_EQ(dialogs.inputs[2].title, "Rename");
+    EXPECT_EQ(dialogs.inputDefaults[2], "b.smc");
+    EXPECT_EQ(onDisk(), (QStringList{"Game.smc", "y(1).smc", "y.smc"}));
+    EXPECT_EQ(window->Files->FileName(), "y(1).smc");
+
+    select("Game.smc");
+    press(F9, 2);
+    EXPECT_EQ(window->Files->FileName(), "Game [b1].smc");
+    EXPECT_EQ(emu.read("roms/Game [b1].smc"), "Game.smc");
+}
+
+TEST_F(FileCommands, MaskHideAndCancel) {
+    open({"a.nes", "Game [!].nes", "Game [b1].nes", "Mario 2.nes", "x.smc"});
+    dialogs.inputAnswers = {QString("*.smc"), std::nullopt};
+    press(F3);
+    EXPECT_EQ(listed(), QStringList{"x.smc"});
+    press(F3);  // Cancel, like an empty answer, brings the system's mask back
+    EXPECT_EQ(window->Files->Pattern(), window->FileMask);
+    window->Files->setPattern("*.*");
+
+    dialogs.inputAnswers = {std::nullopt, QString("*{0-9}*"), QString(" ")};
+    EXPECT_FALSE(press(F4));
+    EXPECT_EQ(dialogs.inputs.last().text,
+              "Enter pattern to hide files:\nEnter blank pattern to remove all hidden files.");
+    EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].*");
+    EXPECT_TRUE(press(F4));
+    EXPECT_EQ(listed().size(), 3);
+    EXPECT_EQ(window->HidePattern, "*{0-9}*");
+    EXPECT_EQ(onDisk().size(), 6);  // the files and ".hidden", all as they were
+    EXPECT_EQ(emu.read("roms/Mario 2.nes"), "Mario 2.nes");
+    press(F4);
+    EXPECT_EQ(listed().size(), 5);
+    // With a modifier only the closing step, which leaves the focus in the command line
+    // box when Shift alone is held.
+    EXPECT_TRUE(press(F4, 1));
+    EXPECT_EQ(window->focusWidget(), window->txtCommandLine);
+    EXPECT_EQ(dialogs.inputs.size(), 5);
+}
+
+TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
+    open({"Super_Mario.World_(J).smc", "Zelda.smc"});
+    dialogs.inputAnswers = {QString(), QString("{DOWN}"), QString("{UP}")};
+    EXPECT_FALSE(press(F6));  // nothing stored: asks; an empty answer ends there
+    EXPECT_TRUE(keystrokes.sent.isEmpty());
+    EXPECT_TRUE(press(F6));
+    EXPECT_TRUE(press(F6));  // stored and no modifier: no question
+    EXPECT_TRUE(press(F6, 2));
+    EXPECT_EQ(keystrokes.sent, (QStringList{"{DOWN}", "{DOWN}", "{UP}"}));
+    EXPECT_EQ(dialogs.inputs.size(), 3);
+    EXPECT_EQ(dialogs.inputDefaults.last(), "{DOWN}");
+
+    dialogs.inputAnswers = {std::nullopt, QString("(J)")};
+    press(F8);
+    press(F8);
+    EXPECT_EQ(dialogs.inputs.last().text, "Enter text to remove in file names:");
+    EXPECT_EQ(onDisk(), (QStringList{"Super Mario World .smc", "Zelda.smc"}));
+    EXPECT_EQ(dialogs.messages.last().text, "1 Files Renamed");
+    EXPECT_EQ(dialogs.messages.last().buttons, 64);
+}
+
+TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
+    open({"a.nes", "b.nes", "c.nes", "d.nes"});
+    for (const char* n : {"b.nes", "c.nes"})
+        emu.write(QString("roms/") + n, "a.nes");
+    window->Files->Refresh();
+    const QString caption = window->windowTitle();
+    dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
+    press(F7);
+    EXPECT_EQ(onDisk().size(), 4);
+    QStringList copies = listed();
+    copies.removeAll("d.nes");
+    press(F7);
+    EXPECT_EQ(dialogs.messages[1].text, "Do you want to remove duplicate files in this folder?");
+    EXPECT_EQ(dialogs.messages[1].buttons, 33);
+    // The copy earlier in the list's order stays; the others go from the end back.
+    const QString roms = folder() + "roms/";
+    EXPECT_EQ(dialogs.messages[2].text, "2 Duplicates Removed.\n" + roms + copies[2] + " -> " +
+                                            copies[0] + "\n" + roms + copies[1] + " -> " +
+                                            copies[0] + "\n");
+    EXPECT_EQ(onDisk(), (QStringList{copies[0], "d.nes"}));
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_FALSE(window->Busy);
+
+    emu.write("roms/e.nes", "a.nes");
+    window->Files->Refresh();
+    QTimer::singleShot(0, window.get(), [this] { window->close(); });
+    window->RemoveDuplicates();
+    EXPECT_EQ(dialogs.messages.last().text, "0 Duplicates Removed.\n");
+    EXPECT_EQ(onDisk().size(), 3);
+    EXPECT_EQ(window->windowTitle(), caption);
+}
+
+// The list was taken before game.smc went and GAME.smc came: the command says so, asks
+// nothing, touches neither file, and lists the folder as it is.
+TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
+    struct Case {
+        Qt::Key key;
+        QString title;
+    };
+    const Case cases[] = {{Qt::Key_Delete, "Delete File"}, {Qt::Key_F2, "Rename"}};
+    open({"b.smc", "game.smc"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title.toStdString());
+        emu.write("roms/game.smc", "mine");
+        window->Files->Refresh();
+        select("game.smc");
+        QFile::remove(emu.file("roms/game.smc"));
+        emu.write("roms/GAME.smc", "theirs");
+        dialogs.messages.clear();
+        dialogs.inputs.clear();
+        dialogs.inputAnswers = {QString("x.smc")};
+        type(c.key);
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_EQ(dialogs.messages[0].text, "'game.smc' is no longer in this folder.");
+        EXPECT_EQ(dialogs.messages[0].title, c.title);
+        EXPECT_TRUE(dialogs.inputs.isEmpty());
+        EXPECT_EQ(onDisk(), (QStringList{"GAME.smc", "b.smc"}));
+        EXPECT_EQ(emu.read("roms/GAME.smc"), "theirs");
+        EXPECT_EQ(listed(), (QStringList{"b.smc", "GAME.smc"}));
+        EXPECT_TRUE(trashed().isEmpty());
+        QFile::remove(emu.file("roms/GAME.smc"));
+    }
+}
+
+// F2 on a link, answered with its target's name: the game's bytes stay, the link stays a
+// link under a free name.
+TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
+    emu.write("roms/GAME.smc", "REAL GAME DATA\n");
+    ASSERT_TRUE(QFile::link("GAME.smc", emu.file("roms/game.smc")));
+    open({});
+    select("game.smc");
+    dialogs.inputAnswers = {QString("GAME.smc")};
+    type(Qt::Key_F2);
+    EXPECT_EQ(onDisk(), (QStringList{"GAME(1).smc", "GAME.smc"}));
+    EXPECT_FALSE(QFileInfo(emu.file("roms/GAME.smc")).isSymLink());
+    EXPECT_EQ(emu.read("roms/GAME.smc"), "REAL GAME DATA\n");
+    EXPECT_EQ(QFileInfo(emu.file("roms/GAME(1).smc")).symLinkTarget(), emu.file("roms/GAME.smc"));
+    EXPECT_EQ(window->Files->FileName(), "GAME(1).smc");
+}
+
+// A trash that cannot take the file: the file stays listed and on disk, and the message
+// says why.
+TEST_F(FileCommands, DeleteThatTheTrashCannotTakeKeepsTheFileAndSaysWhy) {
+    trash->write("Trash/info", "not a folder");
+    open({"a.nes", "b.nes"});
+    select("a.nes");
+    type(Qt::Key_Delete);
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[0].text, "Delete 'a.nes'?\nFrom Path: " + folder() + "roms/");
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith("Could not move 'a.nes' to the trash: "))
+        << dialogs.messages[1].text.toStdString();
+    EXPECT_EQ(dialogs.messages[1].title, "Delete File");
+    EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes"}));
+    EXPECT_EQ(emu.read("roms/a.nes"), "a.nes");
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
+}
+
+}  // namespace

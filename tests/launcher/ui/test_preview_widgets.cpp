@@ -1,0 +1,175 @@
+// The preview panel: which of the picture box, the GIF view and the default picture shows as
+// games are selected (the search itself is ScreenshotSearch's), the title and its tip.
+
+#include "launcher/ui/WindowFixture.h"
+#include "gifview/GifBuilder.h"
+#include "gifview/ui/ucGIF.h"
+#include "launcher/ui/ucPictureBox.h"
+#include "support/Pictures.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QLabel>
+#include <QLocale>
+
+namespace {
+
+QByteArray animatedGif() {
+    GifBuilder gif(4, 4, {qRgb(255, 0, 0), qRgb(0, 0, 255)});
+    gif.loops(0).control(0, 10).image(0, 0, 4, 4, std::vector<std::uint8_t>(16, 0));
+    gif.control(0, 10).image(0, 0, 4, 4, std::vector<std::uint8_t>(16, 1));
+    return gif.bytes();
+}
+
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
+class PreviewTest : public WindowTest {
+protected:
+    // Selects the game at `row` as the list does, and waits for its picture.
+    void select(int row) {
+        window->Files->setListIndex(row);
+        settle();
+    }
+    void settle() {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->PicturePending(); }, 5000));
+        QCoreApplication::processEvents();
+    }
+    bool showsDefault() const {
+        return !window->imgShot->isHidden() && window->AniGIF->isHidden() &&
+               window->imgShot->Picture().cacheKey() == window->imgDefault->Picture().cacheKey();
+    }
+    QColor shownColour() const {
+        const QImage shown = window->imgShot->Picture().toImage();
+        return shown.isNull() ? QColor() : shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    }
+    int row(const QString& name) const { return int(listed().indexOf(name)); }
+};
+
+TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
+    program("snes9x");
+    roms({"anim.smc", "still.smc", "none.smc", "none2.smc", "cut.smc", "badgif.smc"});
+    emu.write("shots/anim.gif", animatedGif());
+    emu.write("snap/still.png", encodedPicture({640, 360}, Qt::red));
+    emu.write("shots/cut.png", encodedPicture({640, 360}, Qt::red).left(100));
+    emu.write("shots/badgif.gif", "GIF89a, but no more");
+    start(Shown::Yes);
+    ucGIF* gif = window->AniGIF;
+    EXPECT_EQ(gif->geometry(), window->imgShot->geometry());
+
+    select(row("anim.smc"));
+    EXPECT_FALSE(gif->isHidden());
+    EXPECT_TRUE(window->imgShot->isHidden());
+    EXPECT_TRUE(gif->Animate());
+    EXPECT_EQ(gif->gifFrameCount(), 2);
+    EXPECT_EQ(gif->accessibleName(), "anim.gif");
+
+    select(row("still.smc"));
+    EXPECT_TRUE(gif->isHidden());
+    EXPECT_EQ(gif->gifFrameCount(), 0);  // unloaded, not only hidden
+    EXPECT_FALSE(window->imgShot->isHidden());
+    EXPECT_EQ(shownColour(), QColor(Qt::red));
+    EXPECT_EQ(window->imgShot->accessibleName(), "still.png");
+
+    select(row("none.smc"));
+    EXPECT_TRUE(showsDefault());
+    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
+
+    // No picture again leaves the panel as it is: no flicker.
+    PaintCounter counter;
+    QTest::qWait(50);
+    window->imgShot->installEventFilter(&counter);
+    window->ShowPicture(QString());
+    QTest::qWait(50);
+    window->imgShot->removeEventFilter(&counter);
+    EXPECT_EQ(counter.paints, 0);
+    select(row("none2.smc"));
+    EXPECT_TRUE(showsDefault());
+
+    // A cut picture leaves an empty box, not the last picture; a broken GIF the default.
+    select(row("still.smc"));
+    select(row("cut.smc"));
+    EXPECT_FALSE(window->imgShot->isHidden());
+    EXPECT_TRUE(window->imgShot->Picture().isNull());
+    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
+    EXPECT_EQ(window->lblTitle->text(), "cut");
+    select(row("badgif.smc"));
+    EXPECT_TRUE(showsDefault());
+
+    // From a GIF straight to no picture: the default, the GIF gone.
+    select(row("anim.smc"));
+    select(row("none.smc"));
+    EXPECT_TRUE(showsDefault());
+    EXPECT_EQ(gif->gifFrameCount(), 0);
+
+    // A rescan that finds nothing to select still shows the default picture.
+    select(row("anim.smc"));
+    TempFolder nothing;
+    window->EmulatorFolder = nothing.path() + '/';
+    window->ScanEmulators();
+    EXPECT_TRUE(showsDefault());
+    EXPECT_EQ(gif->gifFrameCount(), 0);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(PreviewTest, ANewerSelectionWinsOverADecodeUnderWay) {
+    program("snes9x");
+    roms({"a.smc", "b.smc", "c.smc"});
+    emu.write("shots/a.png", encodedPicture({1920, 1080}, Qt::red));
+    emu.write("shots/b.png", encodedPicture({1920, 1080}, Qt::blue));
+    start(Shown::Yes);
+    select(row("c.smc"));
+    // Straight on, without waiting: neither a's picture nor b's may land on c.
+    window->Files->setListIndex(row("a.smc"));
+    window->Files->setListIndex(row("b.smc"));
+    window->Files->setListIndex(row("c.smc"));
+    QTest::qWait(300);
+    settle();
+    EXPECT_TRUE(showsDefault());
+    window->Files->setListIndex(row("a.smc"));
+    window->Files->setListIndex(row("b.smc"));
+    settle();
+    EXPECT_EQ(shownColour(), QColor(Qt::blue));
+    // The picture is decoded for the box, not at its own size.
+    EXPECT_LE(window->imgShot->Picture().width(), window->imgShot->width() + 1);
+}
+
+TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    program("zinc");
+    emu.touch("zinc", QDateTime(QDate(2003, 1, 1), QTime(12, 0)));
+    roms({"tekken.zip", "Mystery_Game (J).zip"});
+    const QDateTime when(QDate(2021, 3, 4), QTime(5, 6, 7));
+    emu.touch("roms/tekken.zip", when);
+    start(Shown::Yes);
+    QLabel* title = window->lblTitle;
+
+    select(row("tekken.zip"));
+    // The oldest build's list: not 647168 bytes, and older than October 2004.
+    EXPECT_EQ(title->text(), "Tekken (JP) Ver. A");
+    EXPECT_EQ(title->property("Tag").toString(), "21");
+    EXPECT_EQ(window->lblShadow->text(), title->text());
+    const QString tip =
+        "File Date: " + QLocale().toString(when, QLocale::ShortFormat) + "  Size: 1 bytes";
+    EXPECT_EQ(title->toolTip(), tip);
+    EXPECT_EQ(title->accessibleName(), title->text());
+    EXPECT_EQ(title->accessibleDescription(), tip);
+
+    // The number of the game before does not stay behind.
+    select(row("Mystery_Game (J).zip"));
+    EXPECT_EQ(title->text(), "Mystery Game");
+    EXPECT_EQ(title->property("Tag").toString(), QString());
+
+    // A file that went away since it was listed: no tip at all.
+    QFile::remove(emu.file("roms/tekken.zip"));
+    select(row("tekken.zip"));
+    EXPECT_EQ(title->toolTip(), QString());
+    QLocale::setDefault(QLocale::system());
+}
+
+}  // namespace

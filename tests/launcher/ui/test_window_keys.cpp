@@ -1,0 +1,191 @@
+// The file list's keys pressed for real on the focused list: where the focus ends for each
+// set of modifiers, Enter's launch against open, F5's rescan, the selection after a delete
+// and a key macro's own movement against the refresh's reselection.
+
+#include "launcher/ui/WindowFixture.h"
+#include "platform/ui/ui_FocusKeystrokeSender.h"
+
+#include <QDir>
+#include <QLineEdit>
+
+namespace {
+
+class WindowKeys : public WindowTest {
+protected:
+    void SetUp() override {
+        // Delete moves files to the trash; it must be a temporary one.
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", trash.path().toUtf8());
+    }
+    void TearDown() override { qputenv("XDG_DATA_HOME", m_oldDataHome); }
+
+    // The active window over roms holding `names`, the focus on the list and its first
+    // row selected.
+    void open(const QStringList& names) {
+        program("Nestopia");
+        for (const QString& n : names)
+            emu.write("roms/" + n, n.toUtf8());
+        start(Shown::Active);
+        window->Files->setPattern("*.*");
+        window->Files->setPath(emu.file("roms"));
+        window->Files->Refresh();
+        window->Files->setListIndex(0);
+        focusList();
+    }
+    void focusList() {
+        window->Files->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(onFiles());
+    }
+    static QWidget* focused() { return QApplication::focusWidget(); }
+    bool onFiles() const { return window->Files->isAncestorOf(focused()); }
+    // A key pressed and released on whatever has the focus, as a user's keyboard does.
+    static void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* target = focused();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, key, mods);
+    }
+    void select(const QString& name) { window->Files->setListIndex(listed().indexOf(name)); }
+    QStringList onDisk() const {
+        return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    TempFolder trash;
+
+private:
+    QByteArray m_oldDataHome;
+};
+
+constexpr auto None = Qt::NoModifier;
+constexpr auto Shift = Qt::ShiftModifier;
+constexpr auto Ctrl = Qt::ControlModifier;
+constexpr auto Alt = Qt::AltModifier;
+
+// Every key ends with the focus back on the list, unless Shift alone is held: then it stays
+// in the command line box, ready for a switch to be typed.
+TEST_F(WindowKeys, ClosingStepKeepsTheCommandLineOnlyForShiftAlone) {
+    open({"a.nes", "b.nes", "c.nes"});
+    struct Case {
+        Qt::KeyboardModifiers mods;
+        bool staysInCommandLine;
+    };
+    const Case cases[] = {
+        {None, false}, {Shift, true},        {Ctrl, false},       {Shift | Ctrl, false},
+        {Alt, false},  {Shift | Alt, false}, {Ctrl | Alt, false}, {Shift | Ctrl | Alt, false},
+    };
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_End}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(QString("key %1 modifiers %2").arg(key).arg(int(c.mods)).toStdString());
+            focusList();
+            press(key, c.mods);
+            EXPECT_EQ(focused() == window->txtCommandLine, c.staysInCommandLine);
+            EXPECT_EQ(onFiles(), !c.staysInCommandLine);
+        }
+    }
+}
+
+// Only Shift+Enter hands the file to the desktop; Enter with any other modifiers launches.
+TEST_F(WindowKeys, OnlyShiftEnterOpensTheFileEveryOtherEnterLaunches) {
+    open({"a.nes"});
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        bool opens;
+    };
+    const Case cases[] = {
+        {Qt::Key_Return, None, false},
+        {Qt::Key_Return, Shift, true},
+        {Qt::Key_Return, Ctrl, false},
+        {Qt::Key_Return, Alt, false},
+        {Qt::Key_Return, Shift | Ctrl, false},
+        {Qt::Key_Return, Shift | Alt, false},
+        {Qt::Key_Enter, Qt::KeypadModifier, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString("key %1 modifiers %2").arg(c.key).arg(int(c.mods)).toStdString());
+        shell.started.clear();
+        shell.opened.clear();
+        focusList();
+        press(c.key, c.mods);
+        EXPECT_EQ(shell.started.size(), c.opens ? 0 : 1);
+        EXPECT_EQ(shell.opened, c.opens ? QStringList{folder() + "roms/a.nes"} : QStringList{});
+        // The launch minimised the window; the poll finds the emulator gone and restores it.
+        window->tmrTimer_Timer();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+}
+
+// F5 looks at the emulator folder again: a program added since start-up appears then.
+TEST_F(WindowKeys, F5RescansTheEmulatorFolder) {
+    open({"a.nes"});
+    program("zsnes");
+    const auto names = [this] {
+        QStringList out;
+        for (int i = 0; i < window->cmbEmu->count(); ++i)
+            out << window->cmbEmu->itemText(i);
+        return out;
+    };
+    press(Qt::Key_Down);  // any other key looks at nothing
+    EXPECT_EQ(names(), QStringList{"Nestopia.exe"});
+    press(Qt::Key_F5);
+    EXPECT_EQ(names(), (QStringList{"zsnes.exe", "Nestopia.exe"}));
+    EXPECT_TRUE(onFiles());
+}
+
+// After a delete the same row number stays selected, which is the next file; deleting the
+// last row selects the one before it, and an emptied list selects nothing.
+TEST_F(WindowKeys, DeleteKeepsTheRowNumberWithinTheList) {
+    struct Case {
+        QStringList files;
+        QString deleted;
+        QString selectedAfter;  // empty: nothing
+    };
+    const Case cases[] = {
+        {{"a.nes", "b.nes", "c.nes"}, "b.nes", "c.nes"},
+        {{"a.nes", "b.nes", "c.nes"}, "c.nes", "b.nes"},
+        {{"a.nes", "b.nes"}, "a.nes", "b.nes"},
+        {{"a.nes"}, "a.nes", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deleted.toStdString() + " of " + c.files.join(' ').toStdString());
+        window.reset();
+        QDir(emu.file("roms")).removeRecursively();
+        open(c.files);
+        select(c.deleted);
+        press(Qt::Key_Delete);
+        QStringList left = c.files;
+        left.removeAll(c.deleted);
+        EXPECT_EQ(onDisk(), left);
+        EXPECT_EQ(listed(), left);
+        if (c.selectedAfter.isEmpty()) {
+            EXPECT_EQ(window->Files->ListIndex(), -1);
+        } else {
+            EXPECT_EQ(window->Files->ListIndex(), left.indexOf(c.selectedAfter));
+            EXPECT_EQ(window->Files->FileName(), c.selectedAfter);
+        }
+        EXPECT_TRUE(onFiles());
+    }
+}
+
+// A macro's keys arrive while it runs; a command among them that refreshes the list must not
+// pull the selection after a renamed file, or the macro's next movement starts from the
+// wrong row.
+TEST_F(WindowKeys, MacroMovesFromTheRowNotFromTheRenamedFile) {
+    platform::FocusKeystrokeSender sender;
+    keystrokeSender = &sender;
+    // The tag moves the renamed file to the top: "Game [!]" sorts before "Game-A".
+    open({"Game-A.smc", "Game-B.smc", "Game.smc", "Zelda.smc"});
+    ASSERT_EQ(listed(), (QStringList{"Game-A.smc", "Game-B.smc", "Game.smc", "Zelda.smc"}));
+    select("Game.smc");
+    dialogs.inputAnswers = {QString("{F9}{DOWN}")};
+    press(Qt::Key_F6);
+    QApplication::processEvents();
+    EXPECT_EQ(listed(), (QStringList{"Game [!].smc", "Game-A.smc", "Game-B.smc", "Zelda.smc"}));
+    EXPECT_EQ(window->Files->FileName(), "Zelda.smc");
+    EXPECT_EQ(window->Files->ListIndex(), 3);
+    EXPECT_FALSE(window->MacroRunning);
+    EXPECT_TRUE(onFiles());
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// The folder lists' rules without a window: paths, sub-folders, keys and the browsing
+// layout.
+
+#include "launcher/window/FolderNavigation.h"
+#include "platform/FileNames.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Backspace keeps the "/" it cuts at; the folder list then shows that folder.
+TEST(FolderNavigation, UpOneLevelStopsAtTheRoot) {
+    struct Case {
+        QString from, cut, shown;
+    };
+    const Case cases[] = {
+        {"/games/roms", "/games/", "/games"}, {"/games", "/", "/"}, {"/", "/", "/"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(UpOneLevel(c.from), c.cut) << c.from.toStdString();
+        EXPECT_EQ(FolderPathOf(UpOneLevel(c.from)), c.shown) << c.from.toStdString();
+    }
+    EXPECT_EQ(FolderPathOf("//games//roms/"), "/games/roms");
+    EXPECT_EQ(AncestorsOf("/games/roms/"), QStringList({"/", "/games", "/games/roms"}));
+    EXPECT_EQ(AncestorsOf("/"), QStringList{"/"});
+}
+
+// What a user keeps in a games folder, and what a file manager would not show.
+TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
+    TempFolder t;
+    raw::RemoveTree clean{t.path()};
+    for (const char* d : {"beta", "Alpha", "gamma", "BETA2", ".cache", "secret", "locked"})
+        t.mkdir(d);
+    t.mkdir("locked/inside");
+    t.write(".hidden", "secret\n");
+    t.write("notes.txt");
+    const QString root = t.path() + '/';
+    for (const char* link :
+         {"gamma>to-gamma", "missing>dangling", "loop-b>loop-a", "loop-a>loop-b", ".>self"}) {
+        const QStringList parts = QString(link).split('>');
+        ASSERT_TRUE(raw::link(parts[0], root + parts[1]));
+    }
+    const QString cafe = platform::decodeName("caf\xe9");
+    ASSERT_TRUE(raw::mkdir(root + cafe) && raw::mkdir(root + cafe + "/nes"));
+    ::chmod((root + "locked").toUtf8().constData(), 0311);  // may be entered, not read
+
+    EXPECT_EQ(SubFolderNames(t.path()),
+              QStringList({"Alpha", "beta", "BETA2", cafe, "gamma", "locked", "self", "to-gamma"}));
+    // A folder named in bytes that are not UTF-8 is entered and listed through its name.
+    EXPECT_TRUE(CanEnterFolder(root + cafe));
+    EXPECT_EQ(SubFolderNames(root + cafe), QStringList{"nes"});
+    // A folder that cannot be read shows nothing (the superuser reads it all the same); one
+    // that is gone cannot be entered.
+    EXPECT_TRUE(CanEnterFolder(root + "locked"));
+    if (::geteuid() != 0) {
+        EXPECT_EQ(SubFolderNames(root + "locked"), QStringList());
+        EXPECT_FALSE(CanListFolder(root + "locked"));
+    }
+    EXPECT_FALSE(CanEnterFolder(root + "gone"));
+    EXPECT_FALSE(CanEnterFolder(root + "notes.txt"));
+    EXPECT_FALSE(CanEnterFolder(root + "loop-a"));
+    ::chmod((root + "locked").toUtf8().constData(), 0755);
+}
+
+TEST(FolderNavigation, KeysOfTheFolderListInTwoSteps) {
+    using M = NavigationMove;
+    struct Case {
+        int key;
+        bool filesEmpty, atRoot;
+        M move;
+        int keyAfter;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {39, true, false, M::OpenHighlighted, 13},  // Right on an empty list opens
+        {39, false, false, M::FocusFiles, 0},
+        {39, false, true, M::FocusFiles, 0},
+        {37, false, true, M::FocusDrives, 0},  // Left at a volume root
+        {37, true, false, M::UpOneLevel, 8},   // Left deeper goes up
+        {13, false, false, M::OpenHighlighted, 13},
+        {8, false, true, M::UpOneLevel, 8},  // Backspace is no Left: a root stays put
+        {27, false, false, M::ToggleLists, 27},
+        {40, true, true, M::None, 40},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        int key = c.key;
+        EXPECT_EQ(FolderListKey(key, c.filesEmpty, c.atRoot), c.move) << c.key;
+        EXPECT_EQ(key, c.keyAfter) << c.key;
+    }
+}
+
+// The frame and picture of a 10485 x 7110 window split at 6291, and of a larger one.
+TEST(FolderNavigation, BrowsingLayoutAtTwoSizes) {
+    struct Case {
+        TwipRect frame;
+        bool picture;
+        TwipRect files, image;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{6291, 0, 4194, 6810}, true, {6351, 0, 4194, 2043}, {0, 2043, 4194, 4767}},
+        {{6291, 0, 4194, 6810}, false, {6351, 0, 4194, 4086}, {0, 4086, 4194, 2724}},
+        {{9000, 0, 6000, 10185}, true, {9060, 0, 6000, 3056}, {0, 3056, 6000, 7129}},
+        {{9000, 0, 6000, 10185}, false, {9060, 0, 6000, 6111}, {0, 6111, 6000, 4074}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const TwipRect image{0, 0, c.frame.width, c.frame.height};
+        const ListsLayout l = LayOutBrowsing(c.frame, image, c.picture);
+        EXPECT_EQ(l.files, c.files) << c.frame.width << c.picture;
+        EXPECT_EQ(l.imgShot, c.image) << c.frame.width << c.picture;
+        EXPECT_EQ(l.titleTop, c.image.top + 60);
+        EXPECT_EQ(l.shadowTop, c.image.top + 120);
+        // Back to the standard layout: the list in the left column, the picture whole.
+        const ListsLayout back = LayOutListing(c.frame, l.imgShot, c.frame.left);
+        EXPECT_EQ(back.files, (TwipRect{0, 0, c.frame.left, c.frame.height}));
+        EXPECT_EQ(back.imgShot, image);
+        EXPECT_EQ(back.titleTop, 60);
+    }
+}
+
+}  // namespace

@@ -1,13 +1,13 @@
+#include "launcher/ui/MainWindow.h"
 #include "launcher/window/StartFolder.h"
-#include "launcher/ui/formMain.h"
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
 #include "platform/StorageVolumes.h"
-#include "platform/ui/ui_FocusKeystrokeSender.h"
-#include "platform/ui/ui_WidgetDialogs.h"
+#include "platform/ui/FocusKeystrokeSender.h"
+#include "platform/ui/WidgetDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
     services.singleInstance = &singleInstance;
     services.programFolder = start->folder;
 
-    formMain window(services);
+    MainWindow window(services);
     dialogs.setOwner(&window);
     if (!window.Form_Load()) return 0;  // the copy already running has been told
     RememberStartFolder(*start, settings);

@@ -3,14 +3,14 @@
 // The real platform services a benchmarked window runs on, over an emulator folder of its
 // own with settings kept in a temporary folder, so a run never touches the user's.
 
-#include "launcher/ui/formMain.h"
+#include "launcher/ui/MainWindow.h"
 #include "platform/DesktopShell.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "platform/StorageVolumes.h"
-#include "platform/ui/ui_FocusKeystrokeSender.h"
-#include "platform/ui/ui_WidgetDialogs.h"
+#include "platform/ui/FocusKeystrokeSender.h"
+#include "platform/ui/WidgetDialogs.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // Absolute speeds drift on shared machines, so the figures that count are the ratios
 // printed at the end.
 
+#include "checksum/Crc32.h"
 #include "checksum/Crc32Kernel.h"
-#include "checksum/clsCRC.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -37,7 +37,7 @@ const std::vector<std::uint8_t>& buffer() {
 
 void BM_CalculateBytes(benchmark::State& state) {
     const auto& data = buffer();
-    clsCRC crc;
+    Crc32 crc;
     for (auto _ : state)
         benchmark::DoNotOptimize(crc.CalculateBytes(data));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
@@ -93,7 +93,7 @@ std::string warmFile() {
             written += n;
         }
         std::fclose(f);
-        clsCRC warm;  // one pass brings it into the page cache
+        Crc32 warm;  // one pass brings it into the page cache
         warm.CalculateFile(p);
         return p;
     }();
@@ -111,7 +111,7 @@ std::int64_t fileSize(const std::string& p) {
 
 void BM_CalculateFile(benchmark::State& state) {
     const std::string p = warmFile();
-    clsCRC crc;
+    Crc32 crc;
     for (auto _ : state)
         benchmark::DoNotOptimize(crc.CalculateFile(p));
     state.SetBytesProcessed(state.iterations() * fileSize(p));
@@ -119,7 +119,7 @@ void BM_CalculateFile(benchmark::State& state) {
 
 void BM_ReadFileZlib(benchmark::State& state) {
     const std::string p = warmFile();
-    std::vector<std::uint8_t> block(clsCRC::kFileBlock);
+    std::vector<std::uint8_t> block(Crc32::kFileBlock);
     for (auto _ : state) {
         const int fd = ::open(p.c_str(), O_RDONLY);
         uLong crc = crc32(0, nullptr, 0);
@@ -165,7 +165,7 @@ BENCHMARK(BM_ReadPass)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_CalculateFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReadFileZlib)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReadFile)
-    ->Arg(clsCRC::kFileBlock >> 10)
+    ->Arg(Crc32::kFileBlock >> 10)
     ->Arg(4096)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
@@ -206,12 +206,12 @@ int main(int argc, char** argv) {
     std::printf("share of read bandwidth: %.2f\n", ratio("BM_CalculateBytes", "BM_ReadPass"));
     std::printf("CalculateFile ratio vs read + zlib: %.2f\n",
                 ratio("BM_CalculateFile", "BM_ReadFileZlib"));
-    const std::string smallRead = "BM_ReadFile/" + std::to_string(clsCRC::kFileBlock >> 10);
+    const std::string smallRead = "BM_ReadFile/" + std::to_string(Crc32::kFileBlock >> 10);
     const std::string plainRead = reporter.speed[smallRead] >= reporter.speed["BM_ReadFile/4096"]
                                       ? smallRead
                                       : "BM_ReadFile/4096";
     std::printf("plain read of the file, %zu KiB blocks %.2f GB/s, 4 MiB blocks %.2f GB/s\n",
-                clsCRC::kFileBlock >> 10, gbs(smallRead.c_str()), gbs("BM_ReadFile/4096"));
+                Crc32::kFileBlock >> 10, gbs(smallRead.c_str()), gbs("BM_ReadFile/4096"));
     std::printf("CalculateFile share of a plain read of the file: %.2f\n",
                 ratio("BM_CalculateFile", plainRead.c_str()));
     // Every carry-less multiply kernel must keep up with memory; the table kernel is only

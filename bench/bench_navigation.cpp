@@ -3,8 +3,8 @@
 // one plain readdir pass over the same folder measured in the same run.
 
 #include "TimeReporter.h"
+#include "launcher/ui/MainWindow.h"
 #include "launcher/window/FolderNavigation.h"
-#include "launcher/ui/formMain.h"
 #include "platform/Volumes.h"
 
 #include <QApplication>
@@ -72,7 +72,7 @@ void BM_WindowFolderList(benchmark::State& state) {
     } volumes;
     MainWindowServices services;
     services.volumes = &volumes;
-    formMain window(services);
+    MainWindow window(services);
     window.setDirListPath(folder());
     for (auto _ : state) {
         window.dirListRefresh();

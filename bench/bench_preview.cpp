@@ -6,10 +6,10 @@
 
 #include "BenchWindow.h"
 #include "TimeReporter.h"
-#include "filelist/ui/ucListView.h"
-#include "launcher/Module1.h"
+#include "filelist/ui/FileListView.h"
+#include "launcher/PathHelpers.h"
 #include "launcher/games/Screenshots.h"
-#include "launcher/ui/ucPictureBox.h"
+#include "launcher/ui/PictureBox.h"
 #include "platform/FileNames.h"
 
 #include <benchmark/benchmark.h>
@@ -75,7 +75,7 @@ const QString& pictureRoot() {
                                        .arg(QLatin1String(types[i % 5])));
         }
         // Nothing else to find, in the listed folder at least.
-        emptyFile(p + QStringLiteral("shots/") + ChangeExtension(kPresent, ".png"));
+        emptyFile(p + QStringLiteral("shots/") + withExtension(kPresent, ".png"));
         for (const char* sub : kSubfolders)
             touchOld(p + QLatin1String(sub));
         touchOld(p + QStringLiteral("roms/covers_retro"));
@@ -115,8 +115,7 @@ QString probeWithStat(const QStringList& folders, const QString& name) {
         for (qsizetype k = name.size(); k >= 1; --k) {
             if (name.at(k - 1) == kPathSeparator) break;
             for (const char* type : {".png", ".jpg", ".gif", ".bmp"}) {
-                const QString candidate =
-                    folder + ChangeExtension(name.left(k), QLatin1String(type));
+                const QString candidate = folder + withExtension(name.left(k), QLatin1String(type));
                 struct stat st;
                 if (::stat(platform::encodeName(candidate).constData(), &st) == 0) return candidate;
             }
@@ -156,7 +155,7 @@ QByteArray screenshotPng() {
 }
 
 struct WindowBench : bench::WindowServices {
-    std::unique_ptr<formMain> window;
+    std::unique_ptr<MainWindow> window;
     qint64 pngBytes = 0;
     QString firstPicture() const { return folder.path() + QStringLiteral("/shots/first.png"); }
 
@@ -178,7 +177,7 @@ struct WindowBench : bench::WindowServices {
         // As a user's folders are: not changed in the last seconds.
         for (const char* sub : {"", "/roms", "/shots"})
             touchOld(folder.path() + QLatin1String(sub));
-        window = std::make_unique<formMain>(services());
+        window = std::make_unique<MainWindow>(services());
         window->Form_Load();
         window->resize(1280, 800);
         window->show();
@@ -232,7 +231,7 @@ struct WindowBench : bench::WindowServices {
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(list, &release);
         waitForPicture();
-        const QString expected = GetFileName(window->FindScreenshot(window->Files->FileName()));
+        const QString expected = fileNameOf(window->FindScreenshot(window->Files->FileName()));
         held.rightPicture = !expected.isEmpty() && window->imgShot->accessibleName() == expected &&
                             !window->imgShot->Picture().isNull();
         return held;

@@ -4,7 +4,7 @@
 // over the same folder, so the ratio stays meaningful on a busy machine.
 
 #include "BenchWindow.h"
-#include "filelist/ui/ucListView.h"
+#include "filelist/ui/FileListView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,7 +36,7 @@ struct Fixture : bench::WindowServices {
     }
 
     int startOnce() {
-        formMain window(services());
+        MainWindow window(services());
         window.Form_Load();
         return window.Files->ListCount();
     }

@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(walk->largestFrame >= 0 && walk->largestFrame <= fileSize);
     check(walk->frames.size() <= static_cast<std::size_t>(fileSize));
     const QByteArray header = bytes.left(walk->headerLength);
-    for (const clsGIFframe& frame : walk->frames) {
-        const qint32 start = frame.FramePosition(clsGIFframe::kStart);
-        const qint32 end = frame.FramePosition(clsGIFframe::kEnd);
+    for (const GifFrame& frame : walk->frames) {
+        const qint32 start = frame.FramePosition(GifFrame::kStart);
+        const qint32 end = frame.FramePosition(GifFrame::kEnd);
         check(start >= 1 && start < end && end <= fileSize + 1);
         check(frame.FrameWidth() <= walk->logicalWidth &&
               frame.FrameHeight() <= walk->logicalHeight);

@@ -60,20 +60,20 @@ void GifDocument::unload() {
     m_cacheBytes = 0;
 }
 
-clsGIFframe* GifDocument::Frame(int index) {
+GifFrame* GifDocument::Frame(int index) {
     if (!m_hasFrames || index < 1 || index > frameCount()) return nullptr;
     return &m_frames[static_cast<std::size_t>(index - 1)];
 }
 
-const clsGIFframe* GifDocument::Frame(int index) const {
+const GifFrame* GifDocument::Frame(int index) const {
     return const_cast<GifDocument*>(this)->Frame(index);
 }
 
 QByteArray GifDocument::framePicture(int index) const {
-    const clsGIFframe* frame = Frame(index);
+    const GifFrame* frame = Frame(index);
     if (!frame || !m_file) return {};
-    const qint32 start = frame->FramePosition(clsGIFframe::kStart);
-    const qint32 length = frame->FramePosition(clsGIFframe::kEnd) - start;
+    const qint32 start = frame->FramePosition(GifFrame::kStart);
+    const qint32 length = frame->FramePosition(GifFrame::kEnd) - start;
     if (length <= 0 || !m_file->seek(start - 1)) return {};
     const QByteArray bytes = m_file->read(length);
     if (bytes.size() != length) return {};
@@ -82,9 +82,9 @@ QByteArray GifDocument::framePicture(int index) const {
 }
 
 QImage GifDocument::FrameImage(int index) {
-    const clsGIFframe* frame = Frame(index);
+    const GifFrame* frame = Frame(index);
     if (!frame) return {};
-    const qint32 key = frame->FramePosition(clsGIFframe::kStart);
+    const qint32 key = frame->FramePosition(GifFrame::kStart);
     if (auto it = m_cache.constFind(key); it != m_cache.constEnd()) return it.value();
     QImage image;
     if (!image.loadFromData(framePicture(index), "GIF")) return {};

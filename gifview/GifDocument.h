@@ -3,8 +3,8 @@
 // A loaded GIF: the walked frame records, the header that goes in front of every frame's
 // bytes, and the open file the frames are read from whenever a frame is drawn.
 
+#include "gifview/GifFrame.h"
 #include "gifview/GifWalker.h"
-#include "gifview/clsGIFframe.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -48,9 +48,9 @@ public:
     bool hasFrames() const { return m_hasFrames; }
     int frameCount() const { return static_cast<int>(m_frames.size()); }
     // 1-based; nullptr outside 1..frameCount.
-    clsGIFframe* Frame(int index);
-    const clsGIFframe* Frame(int index) const;
-    std::vector<clsGIFframe>& frames() { return m_frames; }
+    GifFrame* Frame(int index);
+    const GifFrame* Frame(int index) const;
+    std::vector<GifFrame>& frames() { return m_frames; }
 
     GifInfo& info() { return m_info; }
     const GifInfo& info() const { return m_info; }
@@ -73,7 +73,7 @@ private:
     std::unique_ptr<QFile> m_file;
     QString m_fileName;  // of the open file
     bool m_hasFrames = false;
-    std::vector<clsGIFframe> m_frames;
+    std::vector<GifFrame> m_frames;
     GifInfo m_info;
     QHash<qint32, QImage> m_cache;  // by start position
     qint64 m_cacheBytes = 0;

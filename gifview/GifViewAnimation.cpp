@@ -46,7 +46,7 @@ void GifViewCore::PauseAnimation(bool resume) {
 }
 
 void GifViewCore::DisposeFrame(int index) {
-    const clsGIFframe* f = m_doc.Frame(index);
+    const GifFrame* f = m_doc.Frame(index);
     if (!f) return;
     int disposal = f->FrameDisposal();
     if (disposal != 2 && disposal != 3 && f->ForceTransparency()) disposal = 2;
@@ -85,7 +85,7 @@ void GifViewCore::tmrGIF_Timer() {
     }
     if (m_currentFrame < 1) RefreshArea(0, false, true);
     m_currentFrame = next;
-    const clsGIFframe* f = m_doc.Frame(m_currentFrame);
+    const GifFrame* f = m_doc.Frame(m_currentFrame);
     if (m_doc.info().restorePrevious && f && !m_saveUnder.isNull()) {
         const QRect rect = scaledRect(*f);
         QPainter p(&m_saveUnder);
@@ -118,7 +118,7 @@ int GifViewCore::setgifMinFrameDelay(int newMin) {
 qint32 GifViewCore::gifAnimationTime() const {
     if (!m_doc.hasFrames()) return 0;
     qint64 total = 0;
-    for (const clsGIFframe& f : const_cast<GifDocument&>(m_doc).frames())
+    for (const GifFrame& f : const_cast<GifDocument&>(m_doc).frames())
         total += std::max(f.frameDelay(), m_minDelay);
     return static_cast<qint32>(std::min<qint64>(total, 0x7FFFFFFF));
 }
@@ -126,7 +126,7 @@ qint32 GifViewCore::gifAnimationTime() const {
 qint32 GifViewCore::gifTransparencyState() const {
     if (!m_doc.hasFrames()) return 0;
     bool some = false, notAll = false;
-    for (const clsGIFframe& f : const_cast<GifDocument&>(m_doc).frames())
+    for (const GifFrame& f : const_cast<GifDocument&>(m_doc).frames())
         (f.isTransparent() ? some : notAll) = true;
     if (some && !notAll) return 1;
     return some ? 2 : 0;
@@ -134,7 +134,7 @@ qint32 GifViewCore::gifTransparencyState() const {
 
 void GifViewCore::RecalcLogicalWindow(bool* resized) {
     int right = 0, bottom = 0;
-    for (const clsGIFframe& f : m_doc.frames()) {
+    for (const GifFrame& f : m_doc.frames()) {
         right = std::max(right, f.FrameLeft() + f.FrameWidth());
         bottom = std::max(bottom, f.FrameTop() + f.FrameHeight());
     }
@@ -156,7 +156,7 @@ bool GifViewCore::RemoveFrame(int Index, bool* bLogWindowResized) {
 }
 
 bool GifViewCore::MoveFrame(int Index, int x, int y, bool* bLogWindowResized) {
-    clsGIFframe* f = m_doc.Frame(Index);
+    GifFrame* f = m_doc.Frame(Index);
     if (!f) return false;
     f->setFrameTop(y);
     f->setFrameLeft(x);
@@ -169,7 +169,7 @@ bool GifViewCore::CropGIF(int NewWidth, int NewHeight) {
     GifInfo& info = m_doc.info();
     const qint64 dy = (static_cast<qint64>(NewHeight) - info.logicalHeight) / 2;
     const qint64 dx = (static_cast<qint64>(NewWidth) - info.logicalWidth) / 2;
-    for (clsGIFframe& f : m_doc.frames()) {
+    for (GifFrame& f : m_doc.frames()) {
         const qint64 top = f.FrameTop() + dy, left = f.FrameLeft() + dx;
         if (top >= INT_MIN && top <= INT_MAX) f.setFrameTop(static_cast<int>(top));
         if (left >= INT_MIN && left <= INT_MAX) f.setFrameLeft(static_cast<int>(left));

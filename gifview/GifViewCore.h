@@ -28,7 +28,7 @@ public:
     // ---- loading
     bool LoadGIF(const QString& fileName);
     void UnloadGIF(bool bDeleteDCs = false);
-    clsGIFframe* Frame(int Index) { return m_doc.Frame(Index); }
+    GifFrame* Frame(int Index) { return m_doc.Frame(Index); }
     QImage FrameImage(int Index) { return m_doc.FrameImage(Index); }
     int gifFrameCount() const { return m_doc.hasFrames() ? m_doc.frameCount() : 0; }
     QString gifVersion() const { return m_doc.info().version; }
@@ -128,7 +128,7 @@ private:
     void fitSurface();
     QImage& target() { return m_backBuffer.isNull() ? m_surface : m_backBuffer; }
     // The frame's rectangle in client pixels, each edge rounded.
-    QRect scaledRect(const clsGIFframe& frame) const;
+    QRect scaledRect(const GifFrame& frame) const;
 
     GifViewHost& m_host;
     GifDocument m_doc;

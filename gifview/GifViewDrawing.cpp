@@ -24,7 +24,7 @@ QImage blank(const QSize& size) {
 
 }  // namespace
 
-QRect GifViewCore::scaledRect(const clsGIFframe& f) const {
+QRect GifViewCore::scaledRect(const GifFrame& f) const {
     return QRect(RoundHalfEven(f.FrameLeft() * static_cast<double>(m_scaleX)),
                  RoundHalfEven(f.FrameTop() * static_cast<double>(m_scaleY)),
                  RoundHalfEven(f.FrameWidth() * static_cast<double>(m_scaleX)),
@@ -34,7 +34,7 @@ QRect GifViewCore::scaledRect(const clsGIFframe& f) const {
 void GifViewCore::RefreshArea(int index, bool erase, bool clear) {
     QRect rect(QPoint(0, 0), m_host.clientSize());
     if (index != 0) {
-        const clsGIFframe* f = m_doc.Frame(index);
+        const GifFrame* f = m_doc.Frame(index);
         if (!f) return;
         if (m_stretch == 0 || m_autoSize) {
             rect = QRect(f->FrameLeft(), f->FrameTop(), f->FrameWidth(), f->FrameHeight());
@@ -64,7 +64,7 @@ void GifViewCore::presentBackBuffer() {
 
 void GifViewCore::ShowFrame(int Index) {
     if (!m_doc.hasFrames() || Animate()) return;
-    const clsGIFframe* f = m_doc.Frame(Index);
+    const GifFrame* f = m_doc.Frame(Index);
     m_surfaceBackColor = f && f->isTransparent() ? m_backColor : gifWindowBkgColor();
     RefreshArea(0, false, true);
     DrawFrame(Index);
@@ -73,7 +73,7 @@ void GifViewCore::ShowFrame(int Index) {
 }
 
 void GifViewCore::DrawFrame(int Index) {
-    const clsGIFframe* f = m_doc.Frame(Index);
+    const GifFrame* f = m_doc.Frame(Index);
     if (!f) return;
     const QImage picture = m_doc.FrameImage(Index);
     if (picture.isNull()) return;

@@ -32,7 +32,7 @@ private:
     bool m_hasGlobalTable = false;
     int m_globalBits = 0;
     qint32 m_transparentIndex = -1;
-    std::optional<clsGIFframe> m_pending;
+    std::optional<GifFrame> m_pending;
 };
 
 bool Walker::readScreen() {
@@ -85,8 +85,8 @@ bool Walker::readGraphicControl() {
         m_walk.headerLength = static_cast<qint32>(labelPosition - 1);
         m_walk.headerEndsWithIntroducer = true;
     }
-    clsGIFframe frame;
-    frame.setFramePosition(clsGIFframe::kStart, static_cast<qint32>(labelPosition));
+    GifFrame frame;
+    frame.setFramePosition(GifFrame::kStart, static_cast<qint32>(labelPosition));
     m_reader.seek(labelPosition + 2);
     std::uint32_t packed = 0, delay = 0;
     if (!m_reader.readNumber(1, packed) || !m_reader.readNumber(2, delay)) return false;
@@ -110,13 +110,13 @@ bool Walker::readGraphicControl() {
 bool Walker::readImage() {
     const qint64 separator = m_reader.position() - 1;
     if (m_walk.headerLength == 0) {
-        m_pending = clsGIFframe();
-        m_pending->setFramePosition(clsGIFframe::kStart, static_cast<qint32>(separator));
+        m_pending = GifFrame();
+        m_pending->setFramePosition(GifFrame::kStart, static_cast<qint32>(separator));
         m_walk.headerLength = static_cast<qint32>(separator - 1);
     }
     if (!m_pending) return false;
-    clsGIFframe& frame = *m_pending;
-    frame.setFramePosition(clsGIFframe::kImage, static_cast<qint32>(separator));
+    GifFrame& frame = *m_pending;
+    frame.setFramePosition(GifFrame::kImage, static_cast<qint32>(separator));
     int left = 0, top = 0, width = 0, height = 0;
     std::uint32_t packed = 0;
     if (!read16(left) || !read16(top) || !read16(width) || !read16(height) ||
@@ -146,7 +146,7 @@ bool Walker::readImage() {
         frame.setFrameTransparentColor(-1);
     }
     if (!m_reader.skipSubBlocks()) return false;
-    frame.setFramePosition(clsGIFframe::kEnd, static_cast<qint32>(m_reader.position()));
+    frame.setFramePosition(GifFrame::kEnd, static_cast<qint32>(m_reader.position()));
     m_walk.frames.push_back(frame);
     m_pending.reset();
     m_transparentIndex = -1;
@@ -190,9 +190,8 @@ std::optional<GifWalk> Walker::run() {
         if (!ok) return std::nullopt;
         if (block == 0x3B) break;
     }
-    for (const clsGIFframe& f : m_walk.frames) {
-        const qint32 length =
-            f.FramePosition(clsGIFframe::kEnd) - f.FramePosition(clsGIFframe::kStart);
+    for (const GifFrame& f : m_walk.frames) {
+        const qint32 length = f.FramePosition(GifFrame::kEnd) - f.FramePosition(GifFrame::kStart);
         if (length > m_walk.largestFrame) m_walk.largestFrame = length;
         if (f.FrameWidth() > m_walk.logicalWidth) m_walk.logicalWidth = f.FrameWidth();
         if (f.FrameHeight() > m_walk.logicalHeight) m_walk.logicalHeight = f.FrameHeight();
@@ -208,7 +207,7 @@ std::optional<GifWalk> WalkGif(const QByteArray& bytes) {
 }
 
 QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntroducer,
-                             const QByteArray& frameBytes, const clsGIFframe& frame) {
+                             const QByteArray& frameBytes, const GifFrame& frame) {
     QByteArray picture;
     picture.reserve(header.size() + frameBytes.size() + 2);
     picture.append(header);
@@ -217,8 +216,8 @@ QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntrod
     if (!headerEndsWithIntroducer && !frameBytes.isEmpty() &&
         static_cast<unsigned char>(frameBytes.at(0)) == 0xF9)
         picture.append('\x21');
-    const qsizetype image = picture.size() + frame.FramePosition(clsGIFframe::kImage) -
-                            frame.FramePosition(clsGIFframe::kStart);
+    const qsizetype image = picture.size() + frame.FramePosition(GifFrame::kImage) -
+                            frame.FramePosition(GifFrame::kStart);
     picture.append(frameBytes);
     picture.append('\x3B');
     // The decoder paints onto a canvas of the logical screen and clips to it; a screen the

@@ -4,7 +4,7 @@
 // read far enough to know where each frame's bytes lie and how it is timed and placed.
 // Pixels are not decoded here.
 
-#include "gifview/clsGIFframe.h"
+#include "gifview/GifFrame.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,7 +28,7 @@ struct GifScreen {
 
 struct GifWalk : GifScreen {
     qint32 largestFrame = 0;
-    std::vector<clsGIFframe> frames;
+    std::vector<GifFrame> frames;
 };
 
 // Nothing when the bytes are not a GIF this view can show: wrong signature, a read past the
@@ -37,4 +37,4 @@ std::optional<GifWalk> WalkGif(const QByteArray& bytes);
 
 // The single-image GIF that shows one frame: header, frame bytes, trailer.
 QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntroducer,
-                             const QByteArray& frameBytes, const clsGIFframe& frame);
+                             const QByteArray& frameBytes, const GifFrame& frame);

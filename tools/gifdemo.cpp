@@ -3,7 +3,7 @@
 // Without a file it makes a small animation of its own.
 
 #include "gifview/GifBuilder.h"
-#include "gifview/ui/ucGIF.h"
+#include "gifview/ui/GifView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     const char* names[] = {"Stretch 0", "Stretch 1 (proportional)", "Stretch 2 (fill)"};
     for (int method = 0; method < 2; ++method) {
         for (int stretch = 0; stretch < 3; ++stretch) {
-            auto* view = new ucGIF(&window);
+            auto* view = new GifView(&window);
             view->setAutoSize(false);
             view->setBorderStyle(3);
             view->setBackColor(0x303030);

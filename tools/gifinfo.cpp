@@ -45,7 +45,7 @@ QByteArray describe(const QString& file) {
     line += ",\"headerLength\":" + QByteArray::number(info.headerLength);
     line += ",\"frames\":[";
     for (int i = 1; i <= view.gifFrameCount(); ++i) {
-        const clsGIFframe& f = *view.Frame(i);
+        const GifFrame& f = *view.Frame(i);
         if (i > 1) line += ',';
         line += "{\"left\":" + QByteArray::number(f.FrameLeft());
         line += ",\"top\":" + QByteArray::number(f.FrameTop());
@@ -55,8 +55,8 @@ QByteArray describe(const QString& file) {
         line += ",\"disposal\":" + QByteArray::number(f.FrameDisposal());
         line += QByteArray(",\"transparent\":") + flag(f.isTransparent());
         line += ",\"transparentColor\":" + QByteArray::number(f.FrameTransparentColor());
-        line += ",\"start\":" + QByteArray::number(f.FramePosition(clsGIFframe::kStart));
-        line += ",\"end\":" + QByteArray::number(f.FramePosition(clsGIFframe::kEnd)) + "}";
+        line += ",\"start\":" + QByteArray::number(f.FramePosition(GifFrame::kStart));
+        line += ",\"end\":" + QByteArray::number(f.FramePosition(GifFrame::kEnd)) + "}";
     }
     return line + "]}";
 }

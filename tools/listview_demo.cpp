@@ -1,6 +1,6 @@
 // Shows the file list control over a folder:
 //   listview_demo [folder] [pattern] [sort column] [view mode]
-#include "filelist/ui/ucListView.h"
+#include "filelist/ui/FileListView.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    ucListView list;
+    FileListView list;
     list.ReadDesignValues(QStringLiteral("Files"));
     list.InitializeImageListSmall(16, 16);
     list.ImageListSmall_AddIcon(app.style()->standardIcon(QStyle::SP_FileIcon));
@@ -18,12 +18,12 @@ int main(int argc, char** argv) {
     list.setPath(args.size() > 1 ? args.at(1) : QDir::currentPath());
     if (args.size() > 3) list.SortFilesByColumnClick(args.at(3).toInt());
     if (args.size() > 4) list.setViewMode(args.at(4).toInt());
-    QObject::connect(&list, &ucListView::ItemClick, [&](int item) {
+    QObject::connect(&list, &FileListView::ItemClick, [&](int item) {
         qInfo() << "ItemClick" << item << list.FileName() << list.List(item, 1);
     });
-    QObject::connect(&list, &ucListView::KeyDown,
+    QObject::connect(&list, &FileListView::KeyDown,
                      [](int key, int shift) { qInfo() << "KeyDown" << key << shift; });
-    QObject::connect(&list, &ucListView::ColumnClick,
+    QObject::connect(&list, &FileListView::ColumnClick,
                      [&](int column) { list.SortFilesByColumnClick(column); });
     list.setWindowTitle(QStringLiteral("%1 files").arg(list.ListCount()));
     list.resize(1000, 600);

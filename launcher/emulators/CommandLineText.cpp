@@ -1,6 +1,6 @@
 #include "launcher/emulators/CommandLineText.h"
 
-#include "launcher/Module1.h"
+#include "launcher/PathHelpers.h"
 
 bool IsSwitchText(const QString& text) {
     return text.trimmed().startsWith(QLatin1Char('-')) || text.contains(QLatin1Char('/'));
@@ -8,7 +8,7 @@ bool IsSwitchText(const QString& text) {
 
 QString PatternForBoxText(const QString& fileMask, const QString& text) {
     if (text.isEmpty() || IsSwitchText(text)) return fileMask;
-    return ReplaceText(fileMask, QStringLiteral("*"), QLatin1Char('*') + text + QLatin1Char('*'), 1,
+    return replaceText(fileMask, QStringLiteral("*"), QLatin1Char('*') + text + QLatin1Char('*'), 1,
                        -1);
 }
 

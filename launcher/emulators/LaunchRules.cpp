@@ -1,7 +1,7 @@
 #include "launcher/emulators/LaunchRules.h"
 
+#include "launcher/PathHelpers.h"
 #include "launcher/emulators/CommandLineText.h"
-#include "launcher/Module1.h"
 
 namespace {
 QString quoted(const QString& text) {
@@ -14,7 +14,7 @@ bool occursIn(const QString& name, const char* list) {
 }  // namespace
 
 LaunchPlan ComposeLaunch(const LaunchInput& in) {
-    const QString path = AddBackslash(in.listedFolder);
+    const QString path = withTrailingSeparator(in.listedFolder);
     const QString full = path + in.fileName;
     const QString emulator = in.currentEmulator.toLower();
 
@@ -48,7 +48,7 @@ LaunchPlan ComposeLaunch(const LaunchInput& in) {
         args << full;
     } else if (in.systemName == QLatin1String("Java 2 Emulator")) {
         plan.rule = 5;
-        const QString jad = ChangeExtension(full, QStringLiteral(".jad"));
+        const QString jad = withExtension(full, QStringLiteral(".jad"));
         if (in.fileExists && in.fileExists(jad)) {
             plan.parameters = QStringLiteral("-jad ") + quoted(jad) + QStringLiteral(" ");
             args << QStringLiteral("-jad") << jad;
@@ -58,7 +58,7 @@ LaunchPlan ComposeLaunch(const LaunchInput& in) {
         plan.start.show = 0;
     } else if (occursIn(in.currentEmulator, "callus.exe")) {
         plan.rule = 6;
-        plan.parameters = ReplaceText(in.fileName, QStringLiteral(".zip"), QString(), 1, -1);
+        plan.parameters = replaceText(in.fileName, QStringLiteral(".zip"), QString(), 1, -1);
         args << plan.parameters;
     } else if (occursIn(in.currentEmulator, "no$gba.exe")) {
         plan.rule = 7;

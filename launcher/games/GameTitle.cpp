@@ -1,7 +1,7 @@
 #include "launcher/games/GameTitle.h"
 
+#include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorCatalogue.h"
-#include "launcher/Module1.h"
 #include "launcher/emulators/ZincTables.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
@@ -39,11 +39,11 @@ QString decodeLine(const QByteArray& bytes) {
 }  // namespace
 
 QString CleanTitle(QString base) {
-    base = ReplaceText(base, QStringLiteral("_"), QStringLiteral(" "), 0, -1);
-    base = ReplaceText(base, QStringLiteral("[!]"), QString(), 0, -1);
+    base = replaceText(base, QStringLiteral("_"), QStringLiteral(" "), 0, -1);
+    base = replaceText(base, QStringLiteral("[!]"), QString(), 0, -1);
     for (const char* tag : {"[b1]", "[b2]", "[b3]", "[b4]", "[o1]", "[h1]", "[h4]", "[f1]", "[t4]",
                             "[C]", "(U)", "(E)", "(J)"})
-        base = ReplaceText(base, QLatin1String(tag), QString(), 1, -1);
+        base = replaceText(base, QLatin1String(tag), QString(), 1, -1);
     return trimBlanks(base);
 }
 
@@ -103,12 +103,12 @@ QString FileInfoText(const QString& path) {
     const std::optional<qint64> size = files.fileSize(path);
     if (!date || !size) return {};
     return QStringLiteral("File Date: ") + QLocale().toString(*date, QLocale::ShortFormat) +
-           QStringLiteral("  Size: ") + FormatFileSize(static_cast<double>(*size));
+           QStringLiteral("  Size: ") + formatFileSize(static_cast<double>(*size));
 }
 
 GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& context) {
     GameTitleResult result;
-    QString base = name.left(name.size() - GetExtension(name).size());
+    QString base = name.left(name.size() - extensionOf(name).size());
     // An empty name is found in every entry; it stands for no game at all.
     if (!base.isEmpty() && context.currentEmulator.toLower() == QLatin1String("zinc.exe")) {
         if (m_zinc.isEmpty()) {

@@ -1,6 +1,6 @@
 #include "launcher/games/Screenshots.h"
 
-#include "launcher/Module1.h"
+#include "launcher/PathHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/FolderSnapshot.h"
 
@@ -28,7 +28,7 @@ quint64 hashOf(QStringView text) {
     return h;
 }
 
-// Length of GetExtension's answer for the first k characters of name.
+// Length of extensionOf's answer for the first k characters of name.
 qsizetype extensionLength(const QString& name, qsizetype k) {
     for (qsizetype back = 4; back >= 2; --back)
         if (k >= back && name.at(k - back) == QLatin1Char('.')) return back;
@@ -49,10 +49,10 @@ QString joined(const QString& folder, const QString& name) {
 QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
                               const QString& listedFolder) {
     QStringList folders;
-    if (!settingFolder.isEmpty()) folders << AddBackslash(settingFolder);
+    if (!settingFolder.isEmpty()) folders << withTrailingSeparator(settingFolder);
     for (const char* sub : {"shots", "snapshots", "snap", "screenshots"})
         folders << emulatorFolder + QLatin1String(sub) + kPathSeparator;
-    const QString listed = AddBackslash(listedFolder);
+    const QString listed = withTrailingSeparator(listedFolder);
     folders << listed << CoversFolder(listed);
     return folders;
 }

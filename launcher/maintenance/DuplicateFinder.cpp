@@ -1,8 +1,8 @@
 #include "launcher/maintenance/DuplicateFinder.h"
 
-#include "checksum/clsCRC.h"
+#include "checksum/Crc32.h"
+#include "launcher/PathHelpers.h"
 #include "launcher/maintenance/FileRenaming.h"
-#include "launcher/Module1.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 
@@ -151,7 +151,7 @@ private:
     std::set<FileId> m_pinned;  // files that must stay: kept ones and their descriptors
     std::set<FileId> m_gone;    // entries removed (or that would be, in a dry run)
     std::unique_ptr<std::uint8_t[]> m_buffers[2];
-    clsCRC m_crc;
+    Crc32 m_crc;
     DuplicateSearchResult m_result;
 };
 
@@ -363,7 +363,7 @@ Rule Search::ruleFor(int kept, int copy) {
 
 // Whether the ".jad" at `jadPath` is the descriptor of a game in the folder.
 bool Search::belongsToJar(const QString& jadPath) {
-    const auto jar = m_lookups.resolve(ChangeExtension(jadPath, QStringLiteral(".jar")));
+    const auto jar = m_lookups.resolve(withExtension(jadPath, QStringLiteral(".jar")));
     if (!jar) return false;
     const auto jad = JadTwinOf(m_lookups, *jar);
     const auto a = entry(jadPath);
@@ -536,6 +536,6 @@ DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& n
 
 bool IsOwnScreenshot(const QString& shotPath, const QString& gameName) {
     if (shotPath.isEmpty()) return false;
-    return platform::foldName(ChangeExtension(GetFileName(shotPath), QString())) ==
-           platform::foldName(ChangeExtension(gameName, QString()));
+    return platform::foldName(withExtension(fileNameOf(shotPath), QString())) ==
+           platform::foldName(withExtension(gameName, QString()));
 }

@@ -1,6 +1,6 @@
 #include "launcher/maintenance/FileRenaming.h"
 
-#include "launcher/Module1.h"
+#include "launcher/PathHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 
@@ -32,8 +32,8 @@ bool taken(platform::FileOperations& files, const QString& from, const QString& 
 // own name can lead to it.
 bool sharedScreenshot(const QString& shot, const QString& game, const QStringList& listed,
                       const ScreenshotFinder& findScreenshot) {
-    const QString base = platform::foldName(ChangeExtension(GetFileName(shot), QString()));
-    const QString twin = isJar(game) ? ChangeExtension(game, QStringLiteral(".jad")) : QString();
+    const QString base = platform::foldName(withExtension(fileNameOf(shot), QString()));
+    const QString twin = isJar(game) ? withExtension(game, QStringLiteral(".jad")) : QString();
     for (const QString& other : listed) {
         if (other == game || (!twin.isEmpty() && other.compare(twin, Qt::CaseInsensitive) == 0))
             continue;
@@ -47,10 +47,10 @@ bool sharedScreenshot(const QString& shot, const QString& game, const QStringLis
 
 std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString& jarPath) {
     if (!isJar(jarPath)) return std::nullopt;
-    const auto jad = files.resolve(ChangeExtension(jarPath, QStringLiteral(".jad")));
+    const auto jad = files.resolve(withExtension(jarPath, QStringLiteral(".jad")));
     if (!jad) return std::nullopt;
     // "A.jad" found for "a.jar" is A.jar's when the folder holds that one too.
-    const auto owner = files.resolve(ChangeExtension(*jad, QStringLiteral(".jar")));
+    const auto owner = files.resolve(withExtension(*jad, QStringLiteral(".jar")));
     if (owner && !platform::sameEntry(*owner, jarPath)) return std::nullopt;
     return jad;
 }
@@ -76,13 +76,13 @@ std::optional<QString> RenameGameFile(platform::FileOperations& files, const QSt
     if (!shot.isEmpty() && !platform::sameEntry(shot, from) &&
         !sharedScreenshot(shot, oldName, listed, findScreenshot)) {
         companions.push_back({shot, [shot](const QString& game) {
-                                  return GetFolder(shot) +
-                                         ChangeExtension(game, GetExtension(shot));
+                                  return parentFolderOf(shot) +
+                                         withExtension(game, extensionOf(shot));
                               }});
     }
     if (const auto jad = JadTwinOf(files, from)) {
         companions.push_back({*jad, [folder](const QString& game) {
-                                  return folder + ChangeExtension(game, QStringLiteral(".jad"));
+                                  return folder + withExtension(game, QStringLiteral(".jad"));
                               }});
     }
 
@@ -98,8 +98,8 @@ std::optional<QString> RenameGameFile(platform::FileOperations& files, const QSt
     int n = 0;
     while (clash(name)) {
         ++n;
-        name = ChangeExtension(name, QString()) + QLatin1Char('(') + QString::number(n) +
-               QLatin1Char(')') + GetExtension(name);
+        name = withExtension(name, QString()) + QLatin1Char('(') + QString::number(n) +
+               QLatin1Char(')') + extensionOf(name);
         if (platform::encodeName(name).size() > kNameMax) return std::nullopt;
     }
 
@@ -127,17 +127,17 @@ QString DumpTagName(const QString& name, int Shift) {
     const QString tag = Shift == 2   ? QStringLiteral(" [b1]")
                         : Shift == 4 ? QStringLiteral(" [b2]")
                                      : QStringLiteral(" [!]");
-    if (name.contains(tag)) return ReplaceText(name, tag, QString(), 1, -1);
-    return ChangeExtension(name, QString()) + tag + GetExtension(name);
+    if (name.contains(tag)) return replaceText(name, tag, QString(), 1, -1);
+    return withExtension(name, QString()) + tag + extensionOf(name);
 }
 
 QString StrippedName(const QString& name, const QString& text) {
-    QString out = ReplaceText(name, QStringLiteral("_"), QStringLiteral(" "), 1, -1);
-    out = ReplaceText(out, QStringLiteral(" ."), QStringLiteral("."), 1, -1);
-    out = ReplaceText(out, QStringLiteral("."), QStringLiteral(" "), 1, -1);
+    QString out = replaceText(name, QStringLiteral("_"), QStringLiteral(" "), 1, -1);
+    out = replaceText(out, QStringLiteral(" ."), QStringLiteral("."), 1, -1);
+    out = replaceText(out, QStringLiteral("."), QStringLiteral(" "), 1, -1);
     // Every dot is a blank now; the extension's comes back at its place from the end.
-    const qsizetype extension = GetExtension(name).size();
+    const qsizetype extension = extensionOf(name).size();
     if (extension > 0 && out.size() >= extension) out[out.size() - extension] = QLatin1Char('.');
-    if (text != QLatin1String(".")) out = ReplaceText(out, text, QString(), 1, -1);
+    if (text != QLatin1String(".")) out = replaceText(out, text, QString(), 1, -1);
     return out;
 }

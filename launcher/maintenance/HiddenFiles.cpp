@@ -1,7 +1,7 @@
 #include "launcher/maintenance/HiddenFiles.h"
 
 #include "filelist/FolderListing.h"
-#include "launcher/Module1.h"
+#include "launcher/PathHelpers.h"
 #include "launcher/maintenance/WildcardMatch.h"
 #include "platform/FileNames.h"
 
@@ -16,7 +16,7 @@
 namespace {
 
 QByteArray hiddenListPath(const QString& folder) {
-    return platform::encodeName(AddBackslash(folder) + QStringLiteral(".hidden"));
+    return platform::encodeName(withTrailingSeparator(folder) + QStringLiteral(".hidden"));
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -56,11 +56,11 @@ bool endsWithoutLineBreak(int fd) {
 
 QString HideMatchPattern(const QString& answer) {
     QString p = answer.toLower();
-    p = ReplaceText(p, QStringLiteral("]"), QStringLiteral("^}^"), 1, -1);
-    p = ReplaceText(p, QStringLiteral("["), QStringLiteral("[[]"), 1, -1);
-    p = ReplaceText(p, QStringLiteral("^}^"), QStringLiteral("[]]"), 1, -1);
-    p = ReplaceText(p, QStringLiteral("{"), QStringLiteral("["), 1, -1);
-    p = ReplaceText(p, QStringLiteral("}"), QStringLiteral("]"), 1, -1);
+    p = replaceText(p, QStringLiteral("]"), QStringLiteral("^}^"), 1, -1);
+    p = replaceText(p, QStringLiteral("["), QStringLiteral("[[]"), 1, -1);
+    p = replaceText(p, QStringLiteral("^}^"), QStringLiteral("[]]"), 1, -1);
+    p = replaceText(p, QStringLiteral("{"), QStringLiteral("["), 1, -1);
+    p = replaceText(p, QStringLiteral("}"), QStringLiteral("]"), 1, -1);
     return p;
 }
 
@@ -107,7 +107,7 @@ bool ClearHiddenFiles(const QString& folder) {
     // names: a list that is not a plain file of its own is left as it is.
     if (!S_ISREG(st.st_mode)) return false;
     QByteArray kept;
-    const QString base = AddBackslash(folder);
+    const QString base = withTrailingSeparator(folder);
     for (const QString& name : ReadHiddenList(folder)) {
         struct stat entry;
         if (::stat(platform::encodeName(base + name).constData(), &entry) == 0 &&

@@ -1,7 +1,7 @@
 #include "launcher/window/StartFolder.h"
 
+#include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorCatalogue.h"
-#include "launcher/Module1.h"
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
 #include "platform/SettingsStore.h"
@@ -61,7 +61,7 @@ namespace {
 const QString kApplication = QStringLiteral("Rombard");
 
 QString absolute(const QString& folder) {
-    return AddBackslash(QFileInfo(folder).absoluteFilePath());
+    return withTrailingSeparator(QFileInfo(folder).absoluteFilePath());
 }
 
 bool isSystemBinFolder(const QString& folder, const QStringList& systemBinFolders) {
@@ -71,7 +71,7 @@ bool isSystemBinFolder(const QString& folder, const QStringList& systemBinFolder
 }
 
 bool holdsEmulators(const QString& folder) {
-    const QString f = AddBackslash(folder);
+    const QString f = withTrailingSeparator(folder);
     struct stat st {};
     if (::stat(platform::encodeName(f + QStringLiteral("roms")).constData(), &st) == 0 &&
         S_ISDIR(st.st_mode))

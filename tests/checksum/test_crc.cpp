@@ -1,5 +1,5 @@
+#include "checksum/Crc32.h"
 #include "checksum/Crc32Kernel.h"
-#include "checksum/clsCRC.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -36,13 +36,13 @@ TEST(Crc, PublishedCheckValuesAndHexText) {
         {0, "A", 0x58E5u, "58E5"},
     };
     for (const Case& c : cases) {
-        clsCRC crc;
+        Crc32 crc;
         crc.setAlgorithm(c.algorithm);
         const CrcValue v = crc.CalculateString(c.text);
         EXPECT_EQ(static_cast<std::uint32_t>(v.number()), c.expected) << c.text;
         EXPECT_EQ(v.hex(), c.hex) << c.text;
     }
-    EXPECT_EQ(clsCRC().CalculateString("123456789").number(), -873187034);  // CRC-32 by default
+    EXPECT_EQ(Crc32().CalculateString("123456789").number(), -873187034);  // CRC-32 by default
 }
 
 TEST(Crc, AlgorithmLetNormalisesAndClears) {
@@ -51,7 +51,7 @@ TEST(Crc, AlgorithmLetNormalisesAndClears) {
         std::int16_t reads;
     };
     for (const Case c : {Case{1, -1}, Case{-1, -1}, Case{2, -1}, Case{65536, -1}, Case{0, 0}}) {
-        clsCRC crc;
+        Crc32 crc;
         crc.AddString("dirty");
         crc.setAlgorithm(c.set);
         EXPECT_EQ(crc.Algorithm(), c.reads) << c.set;
@@ -62,14 +62,14 @@ TEST(Crc, AlgorithmLetNormalisesAndClears) {
 TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
     const auto data = randomBytes(100000, 7);
     for (int algorithm : {1, 0}) {
-        clsCRC whole;
+        Crc32 whole;
         whole.setAlgorithm(algorithm);
         const CrcValue expected = whole.CalculateBytes(data);
         // Split 0 and the full length add nothing on one side. Split points straddle the folding
         // kernels' 16-, 128- and 256-byte steps.
         for (std::size_t split :
              {0u, 1u, 15u, 16u, 127u, 128u, 129u, 255u, 256u, 257u, 4097u, 99999u, 100000u}) {
-            clsCRC parts;
+            Crc32 parts;
             parts.setAlgorithm(algorithm);
             parts.AddBytes({data.data(), split});
             const CrcValue got = parts.AddBytes({data.data() + split, data.size() - split});
@@ -121,7 +121,7 @@ TEST(Crc, KernelChoiceFollowsTheProcessorsFeatures) {
 #endif
 
 TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
-    clsCRC crc;
+    Crc32 crc;
     crc.setValue(0);
     EXPECT_EQ(crc.value().number(), -1);  // complement of 0
     crc.setValue(0xFFFFFFFFLL);           // wraps to the cleared register
@@ -140,7 +140,7 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
 
     // Around the first block, which is read alone, and around the read-ahead ring filling
     // up and wrapping (its blocks are 1 MiB).
-    const std::size_t block = clsCRC::kFileBlock, mib = std::size_t{1} << 20;
+    const std::size_t block = Crc32::kFileBlock, mib = std::size_t{1} << 20;
     const std::size_t sizes[] = {1,         block - 1,       block,
                                  block + 1, block + 4 * mib, block + 6 * mib + 3};
     const auto all = randomBytes(sizes[std::size(sizes) - 1], 3);
@@ -151,7 +151,7 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
         whole.write(reinterpret_cast<const char*>(all.data()), static_cast<qint64>(size));
         whole.close();
         for (int algorithm : {1, 0}) {
-            clsCRC crc;
+            Crc32 crc;
             crc.setAlgorithm(algorithm);
             const CrcValue expected = crc.CalculateBytes({all.data(), size});
             const auto got = crc.CalculateFile(bytes(whole.fileName()));
@@ -160,7 +160,7 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
         }
     }
 
-    clsCRC crc;
+    Crc32 crc;
     crc.AddString("abc");
     const CrcValue before = crc.value();
     const auto empty = crc.CalculateFile(bytes(emptyPath));

@@ -1,4 +1,4 @@
-#include "gifview/clsGIFframe.h"
+#include "gifview/GifFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
         int delay, storedDelay;
     };
     for (const Case& c : {Case{0, 0}, Case{655350, 60000}, Case{-5, 0}, Case{60000, 60000}}) {
-        clsGIFframe f;
+        GifFrame f;
         f.setframeDelay(c.delay);
         f.setFrameTransparentColor(7);
         f.setFrameDisposal(2);
@@ -20,14 +20,14 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
         f.setFrameDisposal(3);
         f.setFrameLeft(30);
         f.setFrameTop(40);
-        EXPECT_EQ(f.ResetFrameAttributes(-clsGIFframe::kDelay), c.storedDelay) << c.delay;
+        EXPECT_EQ(f.ResetFrameAttributes(-GifFrame::kDelay), c.storedDelay) << c.delay;
         EXPECT_EQ(f.ResetFrameAttributes(-8), 3);
         EXPECT_EQ(f.ResetFrameAttributes(-16), 4);
         EXPECT_EQ(f.ResetFrameAttributes(-4), 2);
         EXPECT_EQ(f.ResetFrameAttributes(-64), 0);
 
-        clsGIFframe only = f;
-        only.ResetFrameAttributes(clsGIFframe::kLeft);
+        GifFrame only = f;
+        only.ResetFrameAttributes(GifFrame::kLeft);
         EXPECT_EQ(QPoint(only.FrameLeft(), only.FrameTop()), QPoint(3, 40));
         EXPECT_EQ(only.frameDelay(), 500);
 
@@ -40,7 +40,7 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
 }
 
 TEST(GifFrame, KeyColourOnOpaqueFrameForcesTransparencyAndResetUndoesIt) {
-    clsGIFframe f;
+    GifFrame f;
     f.setFrameTransparentColor(-1);  // as loaded
     EXPECT_FALSE(f.ForceTransparency());
     f.setFrameTransparentColor(0x00FF00);
@@ -48,12 +48,12 @@ TEST(GifFrame, KeyColourOnOpaqueFrameForcesTransparencyAndResetUndoesIt) {
     f.setForceTransparency(false);
     EXPECT_EQ(f.FrameTransparentColor(), -1);
     f.setFrameTransparentColor(0x0000FF);
-    f.ResetFrameAttributes(clsGIFframe::kTransparency);
+    f.ResetFrameAttributes(GifFrame::kTransparency);
     EXPECT_FALSE(f.ForceTransparency());
     EXPECT_EQ(f.FrameTransparentColor(), -1);
 
     // A transparent frame given another key stays unforced.
-    clsGIFframe t;
+    GifFrame t;
     t.setIsTransparent(true);
     t.setFrameTransparentColor(0x123456);
     t.setFrameTransparentColor(0x654321);

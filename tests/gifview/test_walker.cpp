@@ -1,5 +1,5 @@
-#include "gifview/GifTestKit.h"
 #include "gifview/GifDocument.h"
+#include "gifview/GifTestKit.h"
 #include "gifview/GifWalker.h"
 
 #include <gtest/gtest.h>
@@ -79,10 +79,10 @@ TEST(GifWalk, PositionsAroundAComment) {
     EXPECT_TRUE(walk->headerEndsWithIntroducer);
     EXPECT_TRUE(walk->restorePrevious);
     ASSERT_EQ(walk->frames.size(), 2u);
-    EXPECT_EQ(walk->frames[0].FramePosition(clsGIFframe::kStart), firstIntroducer + 1);
-    EXPECT_EQ(walk->frames[0].FramePosition(clsGIFframe::kEnd), firstEnd);
+    EXPECT_EQ(walk->frames[0].FramePosition(GifFrame::kStart), firstIntroducer + 1);
+    EXPECT_EQ(walk->frames[0].FramePosition(GifFrame::kEnd), firstEnd);
     EXPECT_EQ(walk->frames[0].frameDelay(), 60000);
-    EXPECT_EQ(walk->frames[1].FramePosition(clsGIFframe::kStart), secondStart);
+    EXPECT_EQ(walk->frames[1].FramePosition(GifFrame::kStart), secondStart);
 }
 
 TEST(GifWalk, StructuralCases) {
@@ -190,7 +190,7 @@ TEST(GifDocument, LaterFramesDecodeWhenTheFirstImageHasNoControlExtension) {
     GifDocument doc;
     ASSERT_TRUE(doc.load(dir.write("bare.gif", b.bytes())));
     EXPECT_EQ(doc.info().headerLength, separator - 1);
-    EXPECT_EQ(doc.Frame(1)->FramePosition(clsGIFframe::kStart), separator);
+    EXPECT_EQ(doc.Frame(1)->FramePosition(GifFrame::kStart), separator);
     ASSERT_EQ(doc.frameCount(), 2);
     EXPECT_EQ(doc.FrameImage(1).pixel(0, 0), kRed);
     EXPECT_EQ(doc.FrameImage(2).pixel(1, 1), kBlue);

@@ -2,8 +2,8 @@
 #include "platform/KeystrokeParser.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/StorageVolumes.h"
-#include "platform/ui/ui_FocusKeystrokeSender.h"
-#include "platform/ui/ui_WidgetDialogs.h"
+#include "platform/ui/FocusKeystrokeSender.h"
+#include "platform/ui/WidgetDialogs.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 

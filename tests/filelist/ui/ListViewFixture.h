@@ -2,7 +2,7 @@
 
 // What both widget suites share: a recorder of the control's events and a shown control.
 
-#include "filelist/ui/ucListView.h"
+#include "filelist/ui/FileListView.h"
 
 #include "support/TempFolder.h"
 
@@ -17,17 +17,17 @@
 // Each event as "Name(arg,...)" with its whole-number arguments; positions have their own test.
 class EventLog {
 public:
-    explicit EventLog(ucListView& w) {
-        record(w, &ucListView::Click, "Click");
-        record(w, &ucListView::DblClick, "DblClick");
-        record(w, &ucListView::ItemClick, "ItemClick");
-        record(w, &ucListView::ColumnClick, "ColumnClick");
-        record(w, &ucListView::ColumnRightClick, "ColumnRightClick");
-        record(w, &ucListView::KeyDown, "KeyDown");
-        record(w, &ucListView::KeyPress, "KeyPress");
-        record(w, &ucListView::KeyUp, "KeyUp");
-        record(w, &ucListView::MouseDown, "MouseDown");
-        record(w, &ucListView::MouseUp, "MouseUp");
+    explicit EventLog(FileListView& w) {
+        record(w, &FileListView::Click, "Click");
+        record(w, &FileListView::DblClick, "DblClick");
+        record(w, &FileListView::ItemClick, "ItemClick");
+        record(w, &FileListView::ColumnClick, "ColumnClick");
+        record(w, &FileListView::ColumnRightClick, "ColumnRightClick");
+        record(w, &FileListView::KeyDown, "KeyDown");
+        record(w, &FileListView::KeyPress, "KeyPress");
+        record(w, &FileListView::KeyUp, "KeyUp");
+        record(w, &FileListView::MouseDown, "MouseDown");
+        record(w, &FileListView::MouseUp, "MouseUp");
     }
     QStringList take() {
         QStringList out;
@@ -38,7 +38,7 @@ public:
 
 private:
     template <typename... Args>
-    void record(ucListView& w, void (ucListView::*event)(Args...), const char* name) {
+    void record(FileListView& w, void (FileListView::*event)(Args...), const char* name) {
         QObject::connect(&w, event, [this, name](Args... args) {
             QStringList shown;
             [[maybe_unused]] auto show = [&](auto a) {
@@ -80,5 +80,5 @@ protected:
     }
 
     TempFolder dir;
-    ucListView list;
+    FileListView list;
 };

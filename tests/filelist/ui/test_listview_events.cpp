@@ -137,7 +137,7 @@ TEST_F(ListViewEvents, HeaderClicksAndFixedWidths) {
 
 TEST_F(ListViewEvents, MousePositionsFollowScaleMode) {
     QList<QPointF> downs;
-    QObject::connect(&list, &ucListView::MouseDown,
+    QObject::connect(&list, &FileListView::MouseDown,
                      [&](int, int, float x, float y) { downs.append(QPointF(x, y)); });
     list.setScaleMode(3);
     click(1);

@@ -13,9 +13,9 @@ protected:
 };
 
 TEST_F(ListViewInput, PointerEntersMovesAndLeaves) {
-    QObject::connect(&list, &ucListView::MouseEnter, [&] { log.append("Enter"); });
-    QObject::connect(&list, &ucListView::MouseLeave, [&] { log.append("Leave"); });
-    QObject::connect(&list, &ucListView::MouseMove, [&](int b, int s, float x, float y) {
+    QObject::connect(&list, &FileListView::MouseEnter, [&] { log.append("Enter"); });
+    QObject::connect(&list, &FileListView::MouseLeave, [&] { log.append("Leave"); });
+    QObject::connect(&list, &FileListView::MouseMove, [&](int b, int s, float x, float y) {
         log.append(QStringLiteral("Move(%1,%2,%3,%4)").arg(b).arg(s).arg(x).arg(y));
     });
     list.setScaleMode(3);
@@ -38,11 +38,11 @@ TEST_F(ListViewInput, LabelEditsCanBeRefusedAtEitherEnd) {
     list.setListIndex(1);
     view()->setFocus();
     bool refuseBefore = true, refuseAfter = false;
-    QObject::connect(&list, &ucListView::BeforeLabelEdit, [&](bool& Cancel) {
+    QObject::connect(&list, &FileListView::BeforeLabelEdit, [&](bool& Cancel) {
         log.append("Before");
         Cancel = refuseBefore;
     });
-    QObject::connect(&list, &ucListView::AfterLabelEdit, [&](bool& Cancel, QString& NewString) {
+    QObject::connect(&list, &FileListView::AfterLabelEdit, [&](bool& Cancel, QString& NewString) {
         log.append("After " + NewString);
         Cancel = refuseAfter;
     });
@@ -77,7 +77,7 @@ TEST_F(ListViewInput, CheckBoxClicksReportTheItem) {
     list.setCheckBoxes(true);
     list.setMultiSelect(true);
     QList<int> clicks;
-    QObject::connect(&list, &ucListView::ItemClick, [&](int i) { clicks.append(i); });
+    QObject::connect(&list, &FileListView::ItemClick, [&](int i) { clicks.append(i); });
     // The check indicator sits at the left of the first cell.
     const QRect r = cell(2);
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
@@ -90,7 +90,7 @@ TEST_F(ListViewInput, CheckBoxClicksReportTheItem) {
 
 TEST_F(ListViewInput, SubItemPrePaintColoursCells) {
     QList<QPair<int, int>> asked;
-    QObject::connect(&list, &ucListView::OnSubItemPrePaint,
+    QObject::connect(&list, &FileListView::OnSubItemPrePaint,
                      [&](int item, int sub, quint32& back, quint32&, bool& apply) {
                          asked.append({item, sub});
                          if (item == 3 && sub == 1) {
@@ -129,7 +129,7 @@ TEST_F(ListViewInput, IconAndListModesRaiseTheSameEvents) {
 
 TEST_F(ListViewInput, ResizeRaisesResize) {
     int resizes = 0;
-    QObject::connect(&list, &ucListView::Resize, [&] { ++resizes; });
+    QObject::connect(&list, &FileListView::Resize, [&] { ++resizes; });
     list.resize(500, 250);
     QApplication::processEvents();
     EXPECT_GE(resizes, 1);
@@ -169,7 +169,7 @@ TEST_F(ListViewInput, CellTipsOnlyWithTipsSwitchedOn) {
 TEST_F(ListViewInput, HandlersMayMoveTheChoiceWhileAClickIsReported) {
     list.setMultiSelect(false);
     // A host that sends every choice of item 3 back to item 0.
-    QObject::connect(&list, &ucListView::ItemClick, [&](int item) {
+    QObject::connect(&list, &FileListView::ItemClick, [&](int item) {
         if (item == 3) list.setListIndex(0);
     });
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cell(3).center());

@@ -1,5 +1,5 @@
 // Saving and restoring the control's design values.
-#include "filelist/ui/ucListView.h"
+#include "filelist/ui/FileListView.h"
 
 #include "support/QtPrinters.h"
 
@@ -23,7 +23,7 @@ const QStringList kOrder =
 }  // namespace
 
 TEST(ListViewProperties, NewControlStoresOnlyWhatDiffersFromDefaults) {
-    ucListView list;
+    FileListView list;
     platform::PropertyBag bag;
     list.UserControl_WriteProperties(bag);
     EXPECT_EQ(bag.writeLog(), kOrder);
@@ -33,7 +33,7 @@ TEST(ListViewProperties, NewControlStoresOnlyWhatDiffersFromDefaults) {
 }
 
 TEST(ListViewProperties, RoundTripThroughJson) {
-    ucListView list;
+    FileListView list;
     list.setForeColor(0x0051E3F9);
     list.setBackColor(0);
     list.setMultiSelect(false);
@@ -52,7 +52,7 @@ TEST(ListViewProperties, RoundTripThroughJson) {
     platform::PropertyBag bag;
     list.UserControl_WriteProperties(bag);
     const platform::PropertyBag stored = platform::PropertyBag::fromJson(bag.toJson());
-    ucListView back;
+    FileListView back;
     back.UserControl_ReadProperties(stored);
     // What the restored control writes again is what was stored, value for value.
     platform::PropertyBag again;
@@ -68,7 +68,7 @@ TEST(ListViewProperties, RoundTripThroughJson) {
 }
 
 TEST(ListViewProperties, FilesDesignValues) {
-    ucListView list;
+    FileListView list;
     ASSERT_TRUE(list.ReadDesignValues(QStringLiteral("Files")));
     EXPECT_EQ(list.Font().family(), "Tahoma");
     EXPECT_EQ(list.ForeColor(), 0x0051E3F9u);

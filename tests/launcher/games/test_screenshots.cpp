@@ -3,7 +3,7 @@
 // are shown. A FIFO named like a picture must never hang a search, a decode or the
 // loader's end: the test run's time limit catches one that does.
 
-#include "launcher/Module1.h"
+#include "launcher/PathHelpers.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
 #include "platform/FileNames.h"
@@ -89,7 +89,7 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
 }
 
 // The search answers from listings; the answer must be the one that probing every
-// candidate name with ChangeExtension gives.
+// candidate name with withExtension gives.
 TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     TempFolder folder;
     const QString root = folder.path() + QLatin1Char('/');
@@ -107,8 +107,8 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     auto probe = [&](const QString& name) {
         for (qsizetype k = name.size(); k >= 1; --k)
             for (const char* type : {".png", ".jpg", ".gif", ".bmp"})
-                if (QFileInfo(root + ChangeExtension(name.left(k), type)).isFile())
-                    return root + ChangeExtension(name.left(k), type);
+                if (QFileInfo(root + withExtension(name.left(k), type)).isFile())
+                    return root + withExtension(name.left(k), type);
         return QString();
     };
     ScreenshotSearch search;

@@ -2,9 +2,9 @@
 // A game list or zinc program that is no regular file (a FIFO, a device) must never hang
 // the run; the test run's time limit catches one that does.
 
-#include "launcher/games/GameTitle.h"
-#include "launcher/Module1.h"
+#include "launcher/PathHelpers.h"
 #include "launcher/emulators/ZincTables.h"
+#include "launcher/games/GameTitle.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 

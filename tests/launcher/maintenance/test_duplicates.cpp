@@ -2,7 +2,7 @@
 // only the bytes compared go, that the report names exactly what left the folder, and
 // where removed files go.
 
-#include "checksum/clsCRC.h"
+#include "checksum/Crc32.h"
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "platform/FileOperations.h"
 #include "support/QtPrinters.h"
@@ -56,7 +56,7 @@ QByteArray collisionOf(const QByteArray& data) {
 }
 
 quint32 crcOf(const QByteArray& b) {
-    clsCRC crc;
+    Crc32 crc;
     return quint32(
         crc.CalculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
             .number());

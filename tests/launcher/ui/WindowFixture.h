@@ -3,8 +3,8 @@
 // A launcher window over a real temporary emulator folder and a temporary settings file,
 // with recording fakes for everything that would reach outside the test.
 
-#include "filelist/ui/ucListView.h"
-#include "launcher/ui/formMain.h"
+#include "filelist/ui/FileListView.h"
+#include "launcher/ui/MainWindow.h"
 #include "platform/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
@@ -66,7 +66,7 @@ protected:
     }
 
     // `shell` and `programFolder` replace the fake shell and the temporary emulator folder.
-    formMain& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
+    MainWindow& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
         MainWindowServices s;
         s.settings = &settings;
         s.shell = realShell ? realShell : &shell;
@@ -77,11 +77,11 @@ protected:
         s.singleInstance = &single;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.dpi = 96;  // 15 twips to the pixel
-        window = std::make_unique<formMain>(s);
+        window = std::make_unique<MainWindow>(s);
         return *window;
     }
     enum class Shown { No, Yes, Active };
-    formMain& start(Shown shown = Shown::No) {
+    MainWindow& start(Shown shown = Shown::No) {
         create();
         EXPECT_TRUE(window->Form_Load());
         if (shown != Shown::No) window->show();
@@ -125,5 +125,5 @@ protected:
     platform::KeystrokeSender* keystrokeSender = &keystrokes;
     fakes::FakeVolumes volumes;
     fakes::FakeSingleInstance single;
-    std::unique_ptr<formMain> window;
+    std::unique_ptr<MainWindow> window;
 };

@@ -1,9 +1,9 @@
 // The drive and folder lists in the window: the browsing layout, the keyboard walk between
 // folders, the folder picker and the file list's right click.
 
+#include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
 #include "launcher/window/FolderNavigation.h"
-#include "launcher/ui/ucPictureBox.h"
 #include "platform/FileNames.h"
 #include "support/RawFiles.h"
 

@@ -1,10 +1,10 @@
 // The preview panel: which of the picture box, the GIF view and the default picture shows as
 // games are selected (the search itself is ScreenshotSearch's), the title and its tip.
 
-#include "launcher/ui/WindowFixture.h"
 #include "gifview/GifBuilder.h"
-#include "gifview/ui/ucGIF.h"
-#include "launcher/ui/ucPictureBox.h"
+#include "gifview/ui/GifView.h"
+#include "launcher/ui/PictureBox.h"
+#include "launcher/ui/WindowFixture.h"
 #include "support/Pictures.h"
 
 #include <QBuffer>
@@ -59,7 +59,7 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     emu.write("shots/cut.png", encodedPicture({640, 360}, Qt::red).left(100));
     emu.write("shots/badgif.gif", "GIF89a, but no more");
     start(Shown::Yes);
-    ucGIF* gif = window->AniGIF;
+    GifView* gif = window->AniGIF;
     EXPECT_EQ(gif->geometry(), window->imgShot->geometry());
 
     select(row("anim.smc"));

@@ -3,7 +3,7 @@
 // and a key macro's own movement against the refresh's reselection.
 
 #include "launcher/ui/WindowFixture.h"
-#include "platform/ui/ui_FocusKeystrokeSender.h"
+#include "platform/ui/FocusKeystrokeSender.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -119,7 +119,7 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     };
     // Down on the last item keeps it and reports no item past the end.
     QList<int> reported;
-    QObject::connect(window->Files, &ucListView::ItemClick,
+    QObject::connect(window->Files, &FileListView::ItemClick,
                      [&](int item) { reported.append(item); });
     const Move moves[] = {{Qt::Key_End, 3}, {Qt::Key_Up, 2},  {Qt::Key_Home, 0},
                           {Qt::Key_Up, 0},  {Qt::Key_End, 3}, {Qt::Key_Down, 3}};

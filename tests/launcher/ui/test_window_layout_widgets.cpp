@@ -1,8 +1,8 @@
 // The window's layout as the widgets receive it (the only check of LayOutBottomRow and
 // LayOutShotFrame), the draggable preview frame and F12.
 
+#include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
-#include "launcher/ui/ucPictureBox.h"
 
 #include <QFrame>
 #include <QLabel>

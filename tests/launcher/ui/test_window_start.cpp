@@ -1,7 +1,7 @@
 // Start-up, emulator selection, the stored settings and the one running copy.
 
+#include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
-#include "launcher/ui/ucPictureBox.h"
 
 #include <QFrame>
 #include <QLineEdit>

@@ -1,0 +1,55 @@
+#include "filelist/ui/FileListItemDelegate.h"
+
+#include "filelist/ListModel.h"
+
+#include <QPainter>
+
+FileListItemDelegate::FileListItemDelegate(const ListModel& model, QObject* parent)
+    : QStyledItemDelegate(parent), m_model(model) {}
+
+void FileListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    const int row = index.row(), col = index.column();
+    if (col == 0) {
+        const int indent = m_model.ItemIndent(row);
+        if (indent > 0) opt.rect.adjust(indent * m_indentWidth, 0, 0, 0);
+    }
+    if (m_model.ItemGhosted(row)) {
+        QColor c = opt.palette.color(QPalette::Text);
+        c.setAlpha(128);
+        opt.palette.setColor(QPalette::Text, c);
+    }
+    if (cellColors) {
+        QColor back = opt.palette.color(QPalette::Base);
+        QColor fore = opt.palette.color(QPalette::Text);
+        if (cellColors(row, col, back, fore)) {
+            painter->fillRect(option.rect, back);
+            opt.palette.setColor(QPalette::Text, fore);
+            opt.backgroundBrush = back;
+        }
+    }
+    QStyledItemDelegate::paint(painter, opt, index);
+    if (m_gridLines) {
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->restore();
+    }
+}
+
+QWidget* FileListItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                            const QModelIndex& index) const {
+    if (mayEdit && !mayEdit()) return nullptr;
+    return QStyledItemDelegate::createEditor(parent, option, index);
+}
+
+void FileListItemDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                           const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (m_hideLabels) option->text.clear();
+    if (!m_fullRowSelect && index.column() > 0) option->state &= ~QStyle::State_Selected;
+    if (m_underlineHot && (option->state & QStyle::State_MouseOver))
+        option->font.setUnderline(true);
+}

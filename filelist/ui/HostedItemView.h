@@ -1,0 +1,91 @@
+#pragma once
+
+// A Qt item view whose input the list view control sees after the view has handled it,
+// the way the control hears of a list's messages after the list processed them.
+
+#include <QAbstractItemView>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+class ItemViewInput {
+public:
+    virtual ~ItemViewInput() = default;
+    virtual void beginUserAction() = 0;
+    virtual void endUserAction() = 0;
+    virtual void mousePressed(QAbstractItemView* view, QMouseEvent* e) = 0;
+    virtual void mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) = 0;
+    virtual void mouseDoubleClicked(QAbstractItemView* view, QMouseEvent* e) = 0;
+    virtual void mouseMoved(QAbstractItemView* view, QMouseEvent* e) = 0;
+    virtual void mouseLeft() = 0;
+    virtual void keyPressed(QKeyEvent* e) = 0;
+    virtual void keyReleased(QKeyEvent* e) = 0;
+};
+
+template <class Base>
+class HostedItemView : public Base {
+public:
+    HostedItemView(ItemViewInput& input, QWidget* parent) : Base(parent), m_input(input) {}
+
+    // Whether a point of the viewport lies on an item's check box.
+    bool onCheckBox(const QPoint& pos) const {
+        const QModelIndex index = this->indexAt(pos);
+        if (!index.isValid() || !(index.flags() & Qt::ItemIsUserCheckable)) return false;
+        QStyleOptionViewItem opt;
+        const_cast<HostedItemView*>(this)->initViewItemOption(&opt);
+        opt.rect = this->visualRect(index);
+        opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QWidget* w = this;
+        const QRect box =
+            this->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, w);
+        return box.contains(pos);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        m_input.beginUserAction();
+        Base::mousePressEvent(e);
+        m_input.endUserAction();
+        m_input.mousePressed(this, e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        const bool check = onCheckBox(e->position().toPoint());
+        m_input.beginUserAction();
+        Base::mouseReleaseEvent(e);
+        m_input.endUserAction();
+        m_input.mouseReleased(this, e, check);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        m_input.beginUserAction();
+        Base::mouseDoubleClickEvent(e);
+        m_input.endUserAction();
+        m_input.mouseDoubleClicked(this, e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        m_input.beginUserAction();
+        Base::mouseMoveEvent(e);
+        m_input.endUserAction();
+        m_input.mouseMoved(this, e);
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        m_input.beginUserAction();
+        Base::keyPressEvent(e);
+        m_input.endUserAction();
+        // The list keeps its keys; the host hears them through the control's events.
+        e->accept();
+        m_input.keyPressed(e);
+    }
+    void keyReleaseEvent(QKeyEvent* e) override {
+        Base::keyReleaseEvent(e);
+        e->accept();
+        m_input.keyReleased(e);
+    }
+    bool viewportEvent(QEvent* e) override {
+        const bool handled = Base::viewportEvent(e);
+        if (e->type() == QEvent::Leave) m_input.mouseLeft();
+        return handled;
+    }
+
+private:
+    ItemViewInput& m_input;
+};

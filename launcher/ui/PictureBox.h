@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+// A picture box: shows its picture whole, as large as fits, centred on black. Mouse
+// presses fall through to the widget below, so the frame around it can be dragged.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+    const QPixmap& Picture() const { return m_picture; }
+    void setPicture(const QPixmap& picture);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap m_picture;
+};

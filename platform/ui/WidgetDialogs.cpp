@@ -1,0 +1,122 @@
+#include "platform/ui/WidgetDialogs.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace platform {
+
+namespace {
+// The low bits choose the buttons; a question icon travels in the 32 bit, as callers
+// pass 33 for OK/Cancel with a question.
+QMessageBox::StandardButtons buttonsFor(int buttons) {
+    switch (buttons & 7) {
+        case Dialogs::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case Dialogs::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case Dialogs::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        default:
+            return QMessageBox::Ok;
+    }
+}
+
+QMessageBox::Icon iconFor(int buttons) {
+    switch (buttons & 0x70) {
+        case 0x10:
+            return QMessageBox::Critical;
+        case 0x20:
+            return QMessageBox::Question;
+        case 0x30:
+            return QMessageBox::Warning;
+        case 0x40:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+// A message box grows with its text; past this many lines it would reach beyond the
+// screen, so such texts are shown in a scrolling box instead.
+constexpr int kMaxBoxLines = 25;
+
+int resultOf(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Cancel:
+            return Dialogs::ResultCancel;
+        case QMessageBox::Yes:
+            return Dialogs::ResultYes;
+        case QMessageBox::No:
+            return Dialogs::ResultNo;
+        default:
+            return Dialogs::ResultOk;
+    }
+}
+
+int scrollingBox(QWidget* owner, const QString& text, int buttons, const QString& title) {
+    QDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* row = new QHBoxLayout;
+    QMessageBox probe(iconFor(buttons), QString(), QString());
+    if (!probe.iconPixmap().isNull()) {
+        auto* icon = new QLabel(&dialog);
+        icon->setPixmap(probe.iconPixmap());
+        icon->setAlignment(Qt::AlignTop);
+        row->addWidget(icon);
+    }
+    auto* view = new QPlainTextEdit(text, &dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    row->addWidget(view, 1);
+    layout->addLayout(row, 1);
+    auto* box =
+        new QDialogButtonBox(QDialogButtonBox::StandardButtons(int(buttonsFor(buttons))), &dialog);
+    layout->addWidget(box);
+    QMessageBox::StandardButton pressed = QMessageBox::Cancel;
+    QObject::connect(box, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* b) {
+        pressed = QMessageBox::StandardButton(int(box->standardButton(b)));
+        dialog.accept();
+    });
+    const QScreen* screen = owner ? owner->screen() : nullptr;
+    const QSize room = screen ? screen->availableSize() : QSize(1024, 768);
+    dialog.resize(room.width() * 2 / 3, room.height() * 2 / 3);
+    // Closing the box by its frame answers as its escape button would.
+    if (dialog.exec() != QDialog::Accepted)
+        return box->button(QDialogButtonBox::Cancel) ? Dialogs::ResultCancel : Dialogs::ResultOk;
+    return resultOf(pressed);
+}
+}  // namespace
+
+int WidgetDialogs::messageBox(const QString& text, int buttons, const QString& title) {
+    if (text.count(QLatin1Char('\n')) > kMaxBoxLines)
+        return scrollingBox(m_owner, text, buttons, title);
+    QMessageBox box(iconFor(buttons), title, text, buttonsFor(buttons), m_owner);
+    return resultOf(QMessageBox::StandardButton(box.exec()));
+}
+
+std::optional<QString> WidgetDialogs::inputBox(const QString& prompt, const QString& title,
+                                               const QString& defaultText) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(m_owner, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok) return std::nullopt;
+    return text;
+}
+
+std::optional<QString> WidgetDialogs::pickFolder(const QString& title, const QString& start) {
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, title, start);
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
+}
+
+}  // namespace platform

@@ -37,8 +37,8 @@ struct Route {
     Effect effect = Effect::None;
 };
 
-const char* const kControls[] = {"Files",     "txtCommandLine", "cmbEmu",
-                                 "dirList",   "driveList",      "btnBrowse"};
+const char* const kControls[] = {"Files",   "txtCommandLine", "cmbEmu",
+                                 "dirList", "driveList",      "btnBrowse"};
 
 class KeyboardPaths : public WindowTest {
 protected:
@@ -166,7 +166,10 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         {Brw, "dirList", {}, {Qt::Key_Right}, "Files"},
         {Brw, "dirList", {}, {Qt::Key_Left}, "dirList", Effect::FolderUp},
         {Brw, "dirList", {{Qt::Key_Left}}, {Qt::Key_Left}, "driveList", Effect::FolderUp},
-        {Brw, "dirList", {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Return}}, {Qt::Key_Right},
+        {Brw,
+         "dirList",
+         {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Return}},
+         {Qt::Key_Right},
          "dirList"},
         {Brw, "dirList", {}, {Qt::Key_Escape}, "Files", Effect::ListsHidden},
         {Brw, "driveList", {}, {Qt::Key_Right}, "dirList"},

@@ -4,6 +4,7 @@
 
 #include "launcher/ui/WindowFixture.h"
 
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -20,7 +21,8 @@ enum class Effect {
     FolderRowDown,  // the folder list's highlight moved one row down
     ListsShown,
     ListsHidden,
-    FolderUp,  // the folder list, and so the file list, went up to the emulator folder
+    FolderUp,      // the folder list, and so the file list, went up to the emulator folder
+    OpenedDeeper,  // the folder list, and so the file list, went into roms/nogames/deeper
 };
 
 struct Key {
@@ -42,11 +44,11 @@ const char* const kControls[] = {"Files",   "txtCommandLine", "cmbEmu",
 
 class KeyboardPaths : public WindowTest {
 protected:
-    // zsnes over roms with two games and two sub-folders: one with games, one without.
+    // zsnes over roms with two games and two sub-folders: one with games, one with only a
+    // sub-folder of its own.
     void open() {
         program("zsnes");
-        roms({"a.smc", "b.smc", "more/c.smc", "more/d.smc"});
-        emu.write("roms/none/readme.txt");
+        roms({"a.smc", "b.smc", "more/c.smc", "more/d.smc", "nogames/deeper/e.smc"});
         // The emulator folder is a volume of its own, so Left can reach the drive list.
         volumes.rootList = {"/", folder()};
         start(Shown::Active);
@@ -168,9 +170,10 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         {Brw, "dirList", {{Qt::Key_Left}}, {Qt::Key_Left}, "driveList", Effect::FolderUp},
         {Brw,
          "dirList",
-         {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Return}},
+         {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Return}, {Qt::Key_Down}},
          {Qt::Key_Right},
-         "dirList"},
+         "dirList",
+         Effect::OpenedDeeper},
         {Brw, "dirList", {}, {Qt::Key_Escape}, "Files", Effect::ListsHidden},
         {Brw, "driveList", {}, {Qt::Key_Right}, "dirList"},
         {Brw, "driveList", {}, {Qt::Key_Left}, "Files"},
@@ -186,10 +189,9 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         {Brw, "btnBrowse", {}, {Qt::Key_Left}, "txtCommandLine"},
     };
     for (const Route& r : routes) {
-        SCOPED_TRACE(QStringLiteral("%1 layout, from %2, key %3 modifiers %4")
-                         .arg(r.layout == Std ? "standard" : "browsing", r.from)
-                         .arg(r.key.key, 0, 16)
-                         .arg(int(r.key.mods), 0, 16)
+        SCOPED_TRACE(QStringLiteral("%1 layout, %3 on %2")
+                         .arg(r.layout == Std ? "standard" : "browsing", r.from,
+                              QKeySequence(r.key.key | r.key.mods).toString())
                          .toStdString());
         window.reset();
         open();
@@ -225,6 +227,10 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
                 break;
             case Effect::FolderUp:
                 EXPECT_EQ(files()->path(), folder());
+                break;
+            case Effect::OpenedDeeper:
+                EXPECT_EQ(files()->path(), folder() + "roms/nogames/deeper/");
+                EXPECT_EQ(files()->ListCount(), 1);
                 break;
         }
     }

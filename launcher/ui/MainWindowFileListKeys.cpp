@@ -10,6 +10,10 @@
 #include <QListWidget>
 
 void MainWindow::Files_KeyDown(int& KeyCode, int& Shift) {
+    // Shift, Ctrl or Alt going down is only the start of a chord. Its closing step would
+    // carry the focus off the list before the chord's own key arrives, and that key (the
+    // Right of Shift+Right) would then act wherever the focus had gone.
+    if (KeyCode == 16 || KeyCode == 17 || KeyCode == 18) return;
     bool closing = true;
     switch (KeyCode) {
         case 39:  // Right

@@ -76,9 +76,7 @@ bool FileListItemModel::setData(const QModelIndex& index, const QVariant& value,
         return m_model.setItemChecked(index.row(), value.toInt() == Qt::Checked);
     }
     if (role == Qt::EditRole && index.column() == 0) {
-        QString text = value.toString();
-        if (onLabelEdited && !onLabelEdited(index.row(), text)) return false;
-        return m_model.setItemText(index.row(), text);
+        return m_model.setItemText(index.row(), value.toString());
     }
     return false;
 }

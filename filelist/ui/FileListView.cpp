@@ -27,8 +27,8 @@ FileListView::FileListView(QWidget* parent)
     m_folder.onBusy = [this](bool busy) { setBusy(busy); };
     buildViews();
 
-    // The list starts as the control's own start-up makes it: a single-selection report
-    // view with full-row selection and draggable headers; the stored values follow.
+    // The list starts as a single-selection report view with full-row selection and
+    // draggable headers; the stored values follow.
     m_model.setSingleSelection(true);
     m_multiSelect = false;
     applySelectionMode();
@@ -39,7 +39,7 @@ FileListView::FileListView(QWidget* parent)
     setUnderlineHot(true);
     setFullRowSelect(true);
     m_folder.initPattern(QStringLiteral("*.*"));
-    // A control with nothing stored reads every key at its default.
+    // A list with nothing stored reads every key at its default.
     readProperties(platform::PropertyBag());
 }
 
@@ -197,7 +197,7 @@ int FileListView::ImageListSmall_AddIcon(const QIcon& icon) {
     return index;
 }
 
-// ---- hosting -----------------------------------------------------------------------------
+// ---- focus and font ----------------------------------------------------------------------
 
 void FileListView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);

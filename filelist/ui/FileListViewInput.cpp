@@ -5,33 +5,33 @@
 #include "filelist/ui/FileListView.h"
 
 void FileListViewInput::beginUserAction() {
-    m_control.m_adapter->beginUserAction();
+    m_list.m_adapter->beginUserAction();
 }
 
 void FileListViewInput::endUserAction() {
-    m_control.m_adapter->endUserAction();
+    m_list.m_adapter->endUserAction();
 }
 
 QPointF FileListViewInput::position(QAbstractItemView* view, QMouseEvent* e) const {
     // Positions count from the list's own top left, its header included.
     const QPointF inView = QPointF(view->viewport()->mapTo(view, QPoint(0, 0))) + e->position();
-    return m_control.toScale(inView);
+    return m_list.toScale(inView);
 }
 
 void FileListViewInput::mousePressed(QAbstractItemView* view, QMouseEvent* e) {
     const QPointF p = position(view, e);
     const int shift = ShiftState(e->modifiers());
-    emit m_control.MouseDown(MouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
+    emit m_list.MouseDown(MouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
     const QModelIndex index = view->indexAt(e->position().toPoint());
     if (!index.isValid()) {
-        m_control.setListIndex(-1);
+        m_list.setListIndex(-1);
         return;
     }
     const int row = index.row();
-    if (m_control.m_model.ItemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
+    if (m_list.m_model.ItemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
         // The user chose this item: it becomes the list's mark, as a click makes it.
-        m_control.m_model.setSelectionMarkFromUser(row);
-        emit m_control.ItemClick(row);
+        m_list.m_model.setSelectionMarkFromUser(row);
+        emit m_list.ItemClick(row);
     }
 }
 
@@ -41,13 +41,13 @@ void FileListViewInput::mouseReleased(QAbstractItemView* view, QMouseEvent* e, b
         // A click counts anywhere but on a check box in a multi-selection list, and only
         // on an item in a single-selection one.
         const QModelIndex index = view->indexAt(e->position().toPoint());
-        const bool counts = m_control.m_multiSelect ? !onCheckBox : index.isValid();
-        if (counts) emit m_control.ItemClick(index.isValid() ? index.row() : -1);
+        const bool counts = m_list.m_multiSelect ? !onCheckBox : index.isValid();
+        if (counts) emit m_list.ItemClick(index.isValid() ? index.row() : -1);
     }
 }
 
 void FileListViewInput::mouseDoubleClicked() {
-    emit m_control.DblClick();
+    emit m_list.DblClick();
 }
 
 namespace {
@@ -76,8 +76,7 @@ Qt::KeyboardModifiers stateAfterPress(const QKeyEvent* e) {
 }  // namespace
 
 void FileListViewInput::keyPressed(QKeyEvent* e) {
-    emit m_control.KeyDown(VirtualKeyCode(e->key(), e->modifiers()),
-                           ShiftState(stateAfterPress(e)));
+    emit m_list.KeyDown(VirtualKeyCode(e->key(), e->modifiers()), ShiftState(stateAfterPress(e)));
     // Space may change the selection; the item it leaves chosen is reported at once.
     if (e->text() == QStringLiteral(" ")) itemStep();
 }
@@ -89,12 +88,11 @@ void FileListViewInput::keyReleased(QKeyEvent* e) {
 }
 
 void FileListViewInput::itemStep() {
-    const int item =
-        m_control.m_model.ItemFindState(-1, ListModel::kFocused | ListModel::kSelected);
+    const int item = m_list.m_model.ItemFindState(-1, ListModel::kFocused | ListModel::kSelected);
     if (item < 0) {
-        m_control.setListIndex(-1);
+        m_list.setListIndex(-1);
         return;
     }
-    m_control.m_model.setSelectionMarkFromUser(item);
-    emit m_control.ItemClick(item);
+    m_list.m_model.setSelectionMarkFromUser(item);
+    emit m_list.ItemClick(item);
 }

@@ -12,7 +12,7 @@ class FileListView;
 
 class FileListViewInput : public ItemViewInput {
 public:
-    explicit FileListViewInput(FileListView& control) : m_control(control) {}
+    explicit FileListViewInput(FileListView& list) : m_list(list) {}
 
     void beginUserAction() override;
     void endUserAction() override;
@@ -27,5 +27,5 @@ private:
     void itemStep();
     QPointF position(QAbstractItemView* view, QMouseEvent* e) const;
 
-    FileListView& m_control;
+    FileListView& m_list;
 };

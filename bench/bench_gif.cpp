@@ -86,7 +86,7 @@ void tick(benchmark::State& state, qint64 budget) {
     QImage window(kWidth, kHeight, QImage::Format_RGB32);
     l.view.setAnimate(true);
     for (auto _ : state) {
-        l.view.tmrGIF_Timer();
+        l.view.advanceAnimation();
         // Present: what the widget's paint does with the control surface.
         QPainter p(&window);
         p.drawImage(0, 0, l.view.surface());

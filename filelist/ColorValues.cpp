@@ -2,7 +2,8 @@
 
 namespace {
 
-// The old platform's system colour numbers and the palette roles that play their part.
+// System colour numbers (stored in design values with the top bit set) and the palette
+// roles that play their part, so stored colours follow the desktop's theme.
 QColor systemColor(int index, const QPalette& p) {
     switch (index) {
         case 1:   // desktop

@@ -34,10 +34,6 @@ void FolderList::setPattern(const QString& value) {
     list();
 }
 
-int FolderList::attributeMask() const {
-    return (m_archive ? 32 : 0) + (m_readOnly ? 1 : 0) + (m_hidden ? 2 : 0) + (m_system ? 4 : 0);
-}
-
 void FolderList::list() {
     if (m_path.isEmpty()) return;
     m_model.Clear();
@@ -51,7 +47,7 @@ void FolderList::list() {
     const QStringList masks = Split(m_pattern, QStringLiteral(";"), 0);
     if (onBusy) onBusy(true);
     FolderListingOptions options;
-    options.hidden = m_hidden;
+    options.hidden = m_showsHiddenFiles;
     m_model.appendFiles(ListFolder(m_path, masks, options), columns);
     if (onBusy) onBusy(false);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The file-list mode of the list: a folder, masks and attribute switches, listed into a
+// The file list's folder: a folder, masks and the hidden-files switch, listed into a
 // ListModel with the name, size, type, date and raw-size columns.
 
 #include <QString>
@@ -20,18 +20,9 @@ public:
     QString Pattern() const { return m_pattern; }
     // Stores and lists, changed or not.
     void setPattern(const QString& value);
-    // The switches take effect at the next listing. On Linux only Hidden leaves anything
-    // out; the others are kept for their stored values.
-    bool Archive() const { return m_archive; }
-    void setArchive(bool v) { m_archive = v; }
-    bool ReadOnly() const { return m_readOnly; }
-    void setReadOnly(bool v) { m_readOnly = v; }
-    bool Hidden() const { return m_hidden; }
-    void setHidden(bool v) { m_hidden = v; }
-    bool System() const { return m_system; }
-    void setSystem(bool v) { m_system = v; }
-    // 32 Archive + 1 ReadOnly + 2 Hidden + 4 System.
-    int attributeMask() const;
+    // Whether dot files are listed too; takes effect at the next listing.
+    bool showsHiddenFiles() const { return m_showsHiddenFiles; }
+    void setShowsHiddenFiles(bool v) { m_showsHiddenFiles = v; }
 
     void Refresh() { list(); }
     // Stores the pattern without listing (the control's start-up does so).
@@ -50,8 +41,5 @@ private:
     ListModel& m_model;
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
-    bool m_archive = true;
-    bool m_readOnly = true;
-    bool m_hidden = false;
-    bool m_system = false;
+    bool m_showsHiddenFiles = false;
 };

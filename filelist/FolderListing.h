@@ -9,7 +9,7 @@
 #include <vector>
 
 // One wildcard mask: "*" any run of characters, "?" any one character. "*.*" matches
-// every name, a name without a dot included, as the masks of the old file dialogs did.
+// every name, a name without a dot included, as users type it to mean "all files".
 class WildcardMask {
 public:
     explicit WildcardMask(const QString& mask);

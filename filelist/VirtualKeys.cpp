@@ -8,7 +8,7 @@ struct KeyPair {
 };
 
 // Keys outside the letters, digits and function keys. Shifted symbols map to the key
-// that types them on a US keyboard, as the old platform reports the key, not the text.
+// that types them on a US keyboard: the code names the key pressed, not the text typed.
 constexpr KeyPair kKeys[] = {
     {Qt::Key_Backspace, 8},    {Qt::Key_Tab, 9},
     {Qt::Key_Backtab, 9},      {Qt::Key_Clear, 12},

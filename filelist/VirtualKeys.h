@@ -1,8 +1,9 @@
 #pragma once
 
-// The key codes and shift states the list's key events carry: the old platform's virtual
-// key codes (13 Enter, 46 Delete, 65-90 letters, 112-123 F1-F12, ...) and 1 Shift +
-// 2 Ctrl + 4 Alt, which the host's key handlers are written against.
+// The key codes and shift states the list's key events carry: one number per physical
+// key (13 Enter, 46 Delete, 65-90 letters, 112-123 F1-F12, ...) whatever the keyboard
+// layout types, and 1 Shift + 2 Ctrl + 4 Alt, which the window's key handlers are written
+// against.
 
 #include <Qt>
 

@@ -51,18 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.setStretch((settings >> 1) % 3);
     view.setStretchMethod((settings >> 3) & 1);
     if (settings & 0x10) {
-        view.GetCustomBkgDC()->fill(Qt::yellow);
-        view.SetCustomBkgDC();
+        view.beginCustomBackground()->fill(Qt::yellow);
+        view.commitCustomBackground();
     }
     if (!view.LoadGIF(scratchFile())) return 0;
     if (settings & 0x20 && view.gifFrameCount() >= 1) view.Frame(1)->setForceTransparency(true);
     view.ShowFrame(1);
     view.setAnimate(true);
     for (int i = 0; i < 2 * view.gifFrameCount() + 1 && i < 12; ++i)
-        view.tmrGIF_Timer();
+        view.advanceAnimation();
     if (settings & 0x40) view.CropGIF(17, 9);
     if (settings & 0x80) view.RemoveFrame(1);
-    view.tmrGIF_Timer();
+    view.advanceAnimation();
     view.UnloadGIF(true);
     return 0;
 }

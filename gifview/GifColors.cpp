@@ -7,8 +7,8 @@
 
 namespace {
 
-// System colour numbers of the old platform, mapped to the palette roles that play the
-// same part today.
+// System colour numbers (stored with the top bit set), mapped to the palette roles that
+// play their part, so stored colours follow the desktop's theme.
 QRgb systemColor(int number) {
     const QPalette palette = QGuiApplication::palette();
     QPalette::ColorRole role = QPalette::Button;

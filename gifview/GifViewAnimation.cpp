@@ -62,7 +62,7 @@ void GifViewCore::DisposeFrame(int index) {
     }
 }
 
-void GifViewCore::tmrGIF_Timer() {
+void GifViewCore::advanceAnimation() {
     m_timer.stop();
     const quint64 serial = m_animationSerial;
     const int count = gifFrameCount();
@@ -132,7 +132,7 @@ qint32 GifViewCore::gifTransparencyState() const {
     return some ? 2 : 0;
 }
 
-void GifViewCore::RecalcLogicalWindow(bool* resized) {
+void GifViewCore::recalcLogicalScreen(bool* resized) {
     int right = 0, bottom = 0;
     for (const GifFrame& f : m_doc.frames()) {
         right = std::max(right, f.FrameLeft() + f.FrameWidth());
@@ -147,20 +147,20 @@ void GifViewCore::RecalcLogicalWindow(bool* resized) {
     if (changed) relayout();
 }
 
-bool GifViewCore::RemoveFrame(int Index, bool* bLogWindowResized) {
+bool GifViewCore::RemoveFrame(int Index, bool* logicalScreenResized) {
     if (!m_doc.hasFrames() || Index < 1 || Index > m_doc.frameCount() || m_doc.frameCount() < 2)
         return false;
     m_doc.removeFrame(Index);
-    RecalcLogicalWindow(bLogWindowResized);
+    recalcLogicalScreen(logicalScreenResized);
     return true;
 }
 
-bool GifViewCore::MoveFrame(int Index, int x, int y, bool* bLogWindowResized) {
+bool GifViewCore::MoveFrame(int Index, int x, int y, bool* logicalScreenResized) {
     GifFrame* f = m_doc.Frame(Index);
     if (!f) return false;
     f->setFrameTop(y);
     f->setFrameLeft(x);
-    RecalcLogicalWindow(bLogWindowResized);
+    recalcLogicalScreen(logicalScreenResized);
     return true;
 }
 

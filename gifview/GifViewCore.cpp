@@ -14,7 +14,7 @@ GifViewCore::GifViewCore(GifViewHost& host, QObject* parent)
     : QObject(parent), m_host(host), m_applicationFolder(QCoreApplication::applicationDirPath()) {
     m_doc.info().loopCount = 0;  // endless until a GIF says otherwise
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &GifViewCore::tmrGIF_Timer);
+    connect(&m_timer, &QTimer::timeout, this, &GifViewCore::advanceAnimation);
 }
 
 GifViewCore::~GifViewCore() {
@@ -27,8 +27,8 @@ bool GifViewCore::LoadGIF(const QString& fileName) {
     if (!fileName.toLower().endsWith(QLatin1String(".gif"))) {
         if (!LoadStaticPicture(fileName, true)) return false;
     } else {
-        m_image1 = QImage();
-        m_image1Visible = false;
+        m_staticPicture = QImage();
+        m_staticPictureVisible = false;
         m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
         std::optional<GifDocument::Candidate> candidate = GifDocument::read(fileName);
         if (!candidate) return false;
@@ -60,19 +60,19 @@ bool GifViewCore::LoadStaticPicture(const QString& fileName, bool replacesGif) {
     info.version = QStringLiteral("      ");
     info.temporaryFile = false;
     if (!m_surface.isNull()) m_surface.fill(ColorToRgb(m_backColor));
-    m_image1 = picture;
-    m_image1Visible = true;
+    m_staticPicture = picture;
+    m_staticPictureVisible = true;
     m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
     return true;
 }
 
-void GifViewCore::UnloadGIF(bool bDeleteDCs) {
+void GifViewCore::UnloadGIF(bool releaseSurfaces) {
     SetAnimationState(true);
     m_doc.unload();
-    if (bDeleteDCs) {
+    if (releaseSurfaces) {
         m_workSurface = false;
         m_saveUnder = QImage();
-        RemoveCustomBkgDC();
+        removeCustomBackground();
     }
     // What was drawn of the GIF goes with it.
     if (!m_surface.isNull()) m_surface.fill(ColorToRgb(m_backColor));
@@ -186,7 +186,7 @@ void GifViewCore::UpdateScale() {
     m_scaleY = sy;
 }
 
-void GifViewCore::ScaleLogWinToSize(int& width, int& height, bool& flag, qint32& border) const {
+void GifViewCore::fitLogicalScreen(int& width, int& height, bool& flag, qint32& border) const {
     const int lw = gifLogicalWindowCx(), lh = gifLogicalWindowCy();
     if (lw == 0 || lh == 0) return;
     flag = width >= lw && height >= lh;

@@ -27,12 +27,12 @@ public:
 
     // ---- loading
     bool LoadGIF(const QString& fileName);
-    void UnloadGIF(bool bDeleteDCs = false);
+    void UnloadGIF(bool releaseSurfaces = false);
     GifFrame* Frame(int Index) { return m_doc.Frame(Index); }
     QImage FrameImage(int Index) { return m_doc.FrameImage(Index); }
     int gifFrameCount() const { return m_doc.hasFrames() ? m_doc.frameCount() : 0; }
     QString gifVersion() const { return m_doc.info().version; }
-    qint32 gifWindowBkgColor() const { return m_doc.info().background; }
+    qint32 gifBackgroundColor() const { return m_doc.info().background; }
     int gifLogicalWindowCx() const { return m_doc.info().logicalWidth; }
     int gifLogicalWindowCy() const { return m_doc.info().logicalHeight; }
     QString gifFileName() const;
@@ -41,9 +41,9 @@ public:
     GifDocument& document() { return m_doc; }
 
     // The image box that shows static pictures over the control surface.
-    const QImage& image1Picture() const { return m_image1; }
-    bool image1Visible() const { return m_image1Visible; }
-    bool image1Stretch() const { return m_stretch != 0; }
+    const QImage& staticPicture() const { return m_staticPicture; }
+    bool staticPictureVisible() const { return m_staticPictureVisible; }
+    bool staticPictureStretched() const { return m_stretch != 0; }
 
     // ---- appearance
     bool AutoSize() const { return m_autoSize; }
@@ -64,11 +64,11 @@ public:
     qint32 surfaceBackColor() const { return m_surfaceBackColor; }
 
     void ShowFrame(int Index);
-    void ScaleLogWinToSize(int& width, int& height, bool& flag, qint32& border) const;
+    void fitLogicalScreen(int& width, int& height, bool& flag, qint32& border) const;
     // The host paints a background on the returned picture, then hands it over.
-    QImage* GetCustomBkgDC();
-    void SetCustomBkgDC();
-    void RemoveCustomBkgDC();
+    QImage* beginCustomBackground();
+    void commitCustomBackground();
+    void removeCustomBackground();
     // The resize handling; also run after layout-changing property writes and loads.
     void relayout();
 
@@ -81,7 +81,7 @@ public:
     // ---- saving
     void WriteProperties(platform::PropertyBag& bag);
     void ReadProperties(const platform::PropertyBag& bag);
-    QString GetTempGifName() const;
+    QString temporaryGifName() const;
     // Where embedded GIFs are restored; the program's folder unless set.
     void setApplicationFolder(const QString& folder) { m_applicationFolder = folder; }
     QString applicationFolder() const { return m_applicationFolder; }
@@ -97,12 +97,12 @@ public:
     int setgifMinFrameDelay(int newMin);
     qint32 gifAnimationTime() const;
     qint32 gifTransparencyState() const;
-    bool RemoveFrame(int Index, bool* bLogWindowResized = nullptr);
-    bool MoveFrame(int Index, int x, int y, bool* bLogWindowResized = nullptr);
+    bool RemoveFrame(int Index, bool* logicalScreenResized = nullptr);
+    bool MoveFrame(int Index, int x, int y, bool* logicalScreenResized = nullptr);
     bool CropGIF(int NewWidth, int NewHeight);
     // The timer tick; public so a test can step the animation without waiting.
-    void tmrGIF_Timer();
-    const QTimer& tmrGIF() const { return m_timer; }
+    void advanceAnimation();
+    const QTimer& animationTimer() const { return m_timer; }
     int currentFrame() const { return m_currentFrame; }
     int loopsLeft() const { return m_loopsLeft; }
     // The host's design mode limits animations to 10 loops and shows frame 1 when stopped.
@@ -123,7 +123,7 @@ private:
     void RefreshArea(int index, bool erase, bool clear);
     void DrawFrame(int Index);
     void DisposeFrame(int index);
-    void RecalcLogicalWindow(bool* resized);
+    void recalcLogicalScreen(bool* resized);
     void presentBackBuffer();
     void fitSurface();
     QImage& target() { return m_backBuffer.isNull() ? m_surface : m_backBuffer; }
@@ -153,8 +153,8 @@ private:
     QSize m_askedOuterSize;
 
     QImage m_surface;
-    QImage m_image1;
-    bool m_image1Visible = false;
+    QImage m_staticPicture;
+    bool m_staticPictureVisible = false;
     bool m_workSurface = false;
     QImage m_saveUnder;
     bool m_backBufferContext = false;

@@ -65,7 +65,7 @@ void GifViewCore::presentBackBuffer() {
 void GifViewCore::ShowFrame(int Index) {
     if (!m_doc.hasFrames() || Animate()) return;
     const GifFrame* f = m_doc.Frame(Index);
-    m_surfaceBackColor = f && f->isTransparent() ? m_backColor : gifWindowBkgColor();
+    m_surfaceBackColor = f && f->isTransparent() ? m_backColor : gifBackgroundColor();
     RefreshArea(0, false, true);
     DrawFrame(Index);
     presentBackBuffer();
@@ -142,7 +142,7 @@ void GifViewCore::PrepareSurfaces(bool workOnly, bool backBuffer) {
     if (pause) PauseAnimation(true);
 }
 
-QImage* GifViewCore::GetCustomBkgDC() {
+QImage* GifViewCore::beginCustomBackground() {
     if (!m_hostContext) {
         m_hostContext = blank(m_host.clientSize());
         if (!m_customBackground.isNull())
@@ -151,7 +151,7 @@ QImage* GifViewCore::GetCustomBkgDC() {
     return &*m_hostContext;
 }
 
-void GifViewCore::SetCustomBkgDC() {
+void GifViewCore::commitCustomBackground() {
     if (!m_hostContext) return;
     bool paused = false;
     if (m_backBufferContext) {
@@ -166,7 +166,7 @@ void GifViewCore::SetCustomBkgDC() {
     if (paused) PauseAnimation(true);
 }
 
-void GifViewCore::RemoveCustomBkgDC() {
+void GifViewCore::removeCustomBackground() {
     if (!m_backBufferContext) return;
     m_customBackground = QImage();
     m_backBuffer = QImage();

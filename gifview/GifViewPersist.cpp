@@ -50,7 +50,7 @@ void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
         const QByteArray data = bag.readProperty(QStringLiteral("fileData"), QByteArray())
                                     .toByteArray()
                                     .left(fileLen + 1);
-        const QString name = GetTempGifName();
+        const QString name = temporaryGifName();
         QFile file(name);
         bool written = !data.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         written = written && file.write(data) == data.size();
@@ -72,7 +72,7 @@ void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
     setAnimate(bag.readProperty(QStringLiteral("animate"), false).toBool());
 }
 
-QString GifViewCore::GetTempGifName() const {
+QString GifViewCore::temporaryGifName() const {
     QString folder = m_applicationFolder;
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     QString name = folder + QStringLiteral("~tLV(0).gif");

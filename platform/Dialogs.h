@@ -6,9 +6,9 @@
 
 namespace platform {
 
-// Modal questions to the user. Buttons and results use the old platform's numbers so
-// the callers' rules stay readable: buttons 0 OK, 1 OK/Cancel, 3 Yes/No/Cancel, 4 Yes/No;
-// results 1 OK, 2 Cancel, 6 Yes, 7 No.
+// Modal questions to the user. The button sets and results are fixed numbers (buttons
+// 0 OK, 1 OK/Cancel, 3 Yes/No/Cancel, 4 Yes/No; results 1 OK, 2 Cancel, 6 Yes, 7 No) so a
+// fake in the tests can answer by number.
 class Dialogs {
 public:
     enum Buttons { Ok = 0, OkCancel = 1, YesNoCancel = 3, YesNo = 4 };

@@ -26,7 +26,6 @@ QVariant PropertyBag::readProperty(const QString& key, const QVariant& defaultVa
 
 void PropertyBag::writeProperty(const QString& key, const QVariant& value,
                                 const QVariant& defaultValue) {
-    m_writeLog.append(key);
     if (sameValue(value, defaultValue)) return;
     for (auto& [k, v] : m_values) {
         if (k.compare(key, Qt::CaseInsensitive) == 0) {
@@ -52,7 +51,6 @@ QStringList PropertyBag::keys() const {
 
 void PropertyBag::clear() {
     m_values.clear();
-    m_writeLog.clear();
 }
 
 QByteArray PropertyBag::toJson() const {

@@ -19,8 +19,6 @@ public:
 
     bool contains(const QString& key) const;
     QStringList keys() const;
-    // Every writeProperty call in order, stored or not, for callers that check the order.
-    const QStringList& writeLog() const { return m_writeLog; }
     void clear();
 
     // A JSON object: strings, numbers, booleans; fonts as their QFont::toString text under
@@ -30,7 +28,6 @@ public:
 
 private:
     QList<QPair<QString, QVariant>> m_values;
-    QStringList m_writeLog;
 };
 
 }  // namespace platform

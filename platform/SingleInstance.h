@@ -8,7 +8,8 @@ namespace platform {
 
 // One running copy per user. The first copy listens; a later copy hands it the caption of
 // the window it built and ends. The first copy comes forward only when its own caption is
-// exactly that caption (as the old platform found windows by caption).
+// exactly that caption, so a copy started for another emulator's window does not pull
+// this one forward.
 class SingleInstance {
 public:
     virtual ~SingleInstance() = default;

@@ -1,4 +1,4 @@
-// Shows the file list control over a folder:
+// Shows the file list over a folder:
 //   listview_demo [folder] [pattern] [sort column] [view mode]
 #include "filelist/ui/FileListView.h"
 

@@ -10,8 +10,8 @@ FileListItemDelegate::FileListItemDelegate(const ListModel& model, QObject* pare
 void FileListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
-    const int row = index.row(), col = index.column();
-    if (col == 0) {
+    const int row = index.row();
+    if (index.column() == 0) {
         const int indent = m_model.ItemIndent(row);
         if (indent > 0) opt.rect.adjust(indent * m_indentWidth, 0, 0, 0);
     }
@@ -19,15 +19,6 @@ void FileListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         QColor c = opt.palette.color(QPalette::Text);
         c.setAlpha(128);
         opt.palette.setColor(QPalette::Text, c);
-    }
-    if (cellColors) {
-        QColor back = opt.palette.color(QPalette::Base);
-        QColor fore = opt.palette.color(QPalette::Text);
-        if (cellColors(row, col, back, fore)) {
-            painter->fillRect(option.rect, back);
-            opt.palette.setColor(QPalette::Text, fore);
-            opt.backgroundBrush = back;
-        }
     }
     QStyledItemDelegate::paint(painter, opt, index);
     if (m_gridLines) {
@@ -37,12 +28,6 @@ void FileListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
         painter->restore();
     }
-}
-
-QWidget* FileListItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                                            const QModelIndex& index) const {
-    if (mayEdit && !mayEdit()) return nullptr;
-    return QStyledItemDelegate::createEditor(parent, option, index);
 }
 
 void FileListItemDelegate::initStyleOption(QStyleOptionViewItem* option,

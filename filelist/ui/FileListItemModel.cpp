@@ -42,7 +42,7 @@ QVariant FileListItemModel::data(const QModelIndex& index, int role) const {
         case Qt::EditRole:
             return m_model.SubItemText(row, col);
         case Qt::ToolTipRole:
-            // Without tips the control's own tip text shows instead.
+            // Without tips the list widget's own tip text (the window's file count) shows instead.
             return m_tips ? QVariant(m_model.SubItemText(row, col)) : QVariant();
         case Qt::DecorationRole: {
             const ImageList& images =
@@ -76,9 +76,7 @@ bool FileListItemModel::setData(const QModelIndex& index, const QVariant& value,
         return m_model.setItemChecked(index.row(), value.toInt() == Qt::Checked);
     }
     if (role == Qt::EditRole && index.column() == 0) {
-        QString text = value.toString();
-        if (onLabelEdited && !onLabelEdited(index.row(), text)) return false;
-        return m_model.setItemText(index.row(), text);
+        return m_model.setItemText(index.row(), value.toString());
     }
     return false;
 }

@@ -42,9 +42,6 @@ public:
     void beginUserAction() { ++m_userAction; }
     void endUserAction();
 
-    // Called with the row and the new text when a label edit ends; returns whether the
-    // text is taken.
-    std::function<bool(int, QString&)> onLabelEdited;
     std::function<void(int)> onItemClick;
     // Called with true before the model's states are copied into the views and false
     // after: a focus set by the program does not scroll the list, one set by the user does.

@@ -1,5 +1,4 @@
-// The control's appearance properties, applied to the Qt views where Qt has a like
-// setting and stored either way.
+// The looks the stored design values choose, applied to the Qt views.
 
 #include "filelist/ColorValues.h"
 #include "filelist/ui/FileListItemDelegate.h"
@@ -78,27 +77,20 @@ void FileListView::setHideSelection(bool value) {
     applyPalette();
 }
 
-void FileListView::applyEditTriggers() {
+void FileListView::setLabelEdit(bool value) {
+    m_adapter->setLabelEdit(value);
     const auto triggers =
-        m_labelEdit ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
-                    : QAbstractItemView::NoEditTriggers;
+        value ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
+              : QAbstractItemView::NoEditTriggers;
     m_tree->setEditTriggers(triggers);
     if (m_icons) m_icons->setEditTriggers(triggers);
 }
 
-void FileListView::setLabelEdit(bool value) {
-    m_labelEdit = value;
-    m_adapter->setLabelEdit(value);
-    applyEditTriggers();
-}
-
 void FileListView::setNoColumnHeaders(bool value) {
-    m_noColumnHeaders = value;
     m_tree->header()->setVisible(!value);
 }
 
 void FileListView::setNoScrollBar(bool value) {
-    m_noScrollBar = value;
     const auto policy = value ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     for (QAbstractItemView* v :
          {static_cast<QAbstractItemView*>(m_tree), static_cast<QAbstractItemView*>(m_icons)}) {
@@ -109,38 +101,27 @@ void FileListView::setNoScrollBar(bool value) {
 }
 
 void FileListView::setGridLines(bool value) {
-    m_gridLines = value;
     m_delegate->setGridLines(value);
     currentView()->viewport()->update();
 }
 
-void FileListView::setSubItemImages(bool value) {
-    m_subItemImages = value;
-    m_adapter->setSubItemImages(value);
-    currentView()->viewport()->update();
-}
-
 void FileListView::setCheckBoxes(bool value) {
-    m_checkBoxes = value;
     m_adapter->setCheckBoxes(value);
     m_model.setCheckBoxes(value);
     currentView()->viewport()->update();
 }
 
 void FileListView::setHeaderDragDrop(bool value) {
-    m_headerDragDrop = value;
     m_tree->header()->setSectionsMovable(value);
 }
 
 void FileListView::setFullRowSelect(bool value) {
-    m_fullRowSelect = value;
     m_tree->setAllColumnsShowFocus(value);
     m_delegate->setFullRowSelect(value);
     m_tree->viewport()->update();
 }
 
 void FileListView::setHideLabels(bool value) {
-    m_hideLabels = value;
     m_delegate->setHideLabels(value);
     currentView()->viewport()->update();
 }
@@ -152,37 +133,11 @@ void FileListView::setSnapIconsToGrid(bool value) {
 }
 
 void FileListView::setHeaderFlat(bool value) {
-    m_headerFlat = value;
     // Flat headers are not buttons: they do not press in when clicked.
     m_tree->header()->setHighlightSections(!value);
 }
 
-void FileListView::setHeaderFixedWidth(bool value) {
-    m_headerFixedWidth = value;
-    applyColumns();
-}
-
-void FileListView::setRaiseSubItemPrePaint(bool value) {
-    m_raiseSubItemPrePaint = value;
-    if (!value) {
-        m_delegate->cellColors = nullptr;
-    } else {
-        m_delegate->cellColors = [this](int item, int sub, QColor& back, QColor& fore) {
-            quint32 backValue = ColorValue(back), foreValue = ColorValue(fore);
-            bool apply = false;
-            emit OnSubItemPrePaint(item, sub, backValue, foreValue, apply);
-            if (apply) {
-                back = TranslateColor(backValue, palette());
-                fore = TranslateColor(foreValue, palette());
-            }
-            return apply;
-        };
-    }
-    currentView()->viewport()->update();
-}
-
 void FileListView::setBorderStyle(int value) {
-    m_borderStyle = value;
     QFrame::Shape shape = QFrame::StyledPanel;
     QFrame::Shadow shadow = QFrame::Plain;
     switch (value) {
@@ -209,20 +164,11 @@ void FileListView::setBorderStyle(int value) {
         v->setFrameShape(shape);
         v->setFrameShadow(shadow);
     }
-    emit Resize();
-}
-
-quint32 FileListView::BackColor() const {
-    return ColorValue(TranslateColor(m_backColor, palette()));
 }
 
 void FileListView::setBackColor(quint32 value) {
     m_backColor = value;
     applyPalette();
-}
-
-quint32 FileListView::ForeColor() const {
-    return ColorValue(TranslateColor(m_foreColor, palette()));
 }
 
 void FileListView::setForeColor(quint32 value) {

@@ -5,78 +5,56 @@
 #include "filelist/ui/FileListView.h"
 
 void FileListViewInput::beginUserAction() {
-    m_control.m_adapter->beginUserAction();
+    m_list.m_adapter->beginUserAction();
 }
 
 void FileListViewInput::endUserAction() {
-    m_control.m_adapter->endUserAction();
+    m_list.m_adapter->endUserAction();
 }
 
 QPointF FileListViewInput::position(QAbstractItemView* view, QMouseEvent* e) const {
     // Positions count from the list's own top left, its header included.
     const QPointF inView = QPointF(view->viewport()->mapTo(view, QPoint(0, 0))) + e->position();
-    return m_control.toScale(inView);
+    return m_list.toScale(inView);
 }
 
 void FileListViewInput::mousePressed(QAbstractItemView* view, QMouseEvent* e) {
     const QPointF p = position(view, e);
     const int shift = ShiftState(e->modifiers());
-    emit m_control.MouseDown(MouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
+    emit m_list.MouseDown(MouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
     const QModelIndex index = view->indexAt(e->position().toPoint());
     if (!index.isValid()) {
-        m_control.setListIndex(-1);
+        m_list.setListIndex(-1);
         return;
     }
     const int row = index.row();
-    if (m_control.m_model.ItemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
+    if (m_list.m_model.ItemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
         // The user chose this item: it becomes the list's mark, as a click makes it.
-        m_control.m_model.setSelectionMarkFromUser(row);
-        emit m_control.ItemClick(row);
+        m_list.m_model.setSelectionMarkFromUser(row);
+        emit m_list.ItemClick(row);
     }
 }
 
 void FileListViewInput::mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) {
-    const QPointF p = position(view, e);
     const int button = MouseButtonCode(e->button());
-    emit m_control.MouseUp(button, ShiftState(e->modifiers()), float(p.x()), float(p.y()));
     if (button == 1 || button == 2) {
         // A click counts anywhere but on a check box in a multi-selection list, and only
         // on an item in a single-selection one.
         const QModelIndex index = view->indexAt(e->position().toPoint());
-        const bool counts = m_control.m_multiSelect ? !onCheckBox : index.isValid();
-        if (counts) emit m_control.ItemClick(index.isValid() ? index.row() : -1);
+        const bool counts = m_list.m_multiSelect ? !onCheckBox : index.isValid();
+        if (counts) emit m_list.ItemClick(index.isValid() ? index.row() : -1);
     }
-    emit m_control.Click();
 }
 
-void FileListViewInput::mouseDoubleClicked(QAbstractItemView*, QMouseEvent*) {
-    emit m_control.DblClick();
-}
-
-void FileListViewInput::mouseMoved(QAbstractItemView* view, QMouseEvent* e) {
-    if (!m_inside) {
-        m_inside = true;
-        emit m_control.MouseEnter();
-    }
-    const QPointF p = position(view, e);
-    if (p == m_last) return;
-    m_last = p;
-    emit m_control.MouseMove(MouseButtonCode(e->buttons()), ShiftState(e->modifiers()),
-                             float(p.x()), float(p.y()));
-}
-
-void FileListViewInput::mouseLeft() {
-    if (!m_inside) return;
-    m_inside = false;
-    m_last = QPointF(-1, -1);
-    emit m_control.MouseLeave();
+void FileListViewInput::mouseDoubleClicked() {
+    emit m_list.DblClick();
 }
 
 namespace {
 
-// The shift state as the keyboard is once the key went down or up: a shift, control or
-// alt key counts itself when pressed and no longer once released.
-Qt::KeyboardModifiers stateAfter(const QKeyEvent* e, bool down) {
+// The shift state as the keyboard is once the key went down: a shift, control or alt key
+// counts itself.
+Qt::KeyboardModifiers stateAfterPress(const QKeyEvent* e) {
     Qt::KeyboardModifiers mods = e->modifiers();
     Qt::KeyboardModifier own = Qt::NoModifier;
     switch (e->key()) {
@@ -92,42 +70,29 @@ Qt::KeyboardModifiers stateAfter(const QKeyEvent* e, bool down) {
         default:
             return mods;
     }
-    return down ? (mods | own) : (mods & ~own);
+    return mods | own;
 }
 
 }  // namespace
 
 void FileListViewInput::keyPressed(QKeyEvent* e) {
-    emit m_control.KeyDown(VirtualKeyCode(e->key(), e->modifiers()),
-                           ShiftState(stateAfter(e, true)));
-    const QString typed = e->text();
-    if (typed.size() == 1) {
-        const int ascii = typed.at(0).unicode();
-        emit m_control.KeyPress(ascii);
-        if (ascii == 32) itemStep();
-    }
+    emit m_list.KeyDown(VirtualKeyCode(e->key(), e->modifiers()), ShiftState(stateAfterPress(e)));
+    // Space may change the selection; the item it leaves chosen is reported at once.
+    if (e->text() == QStringLiteral(" ")) itemStep();
 }
 
 void FileListViewInput::keyReleased(QKeyEvent* e) {
     // A held key repeats its press only; the release comes once.
     if (e->isAutoRepeat()) return;
-    emit m_control.KeyUp(VirtualKeyCode(e->key(), e->modifiers()),
-                         ShiftState(stateAfter(e, false)));
     itemStep();
 }
 
 void FileListViewInput::itemStep() {
-    const int item =
-        m_control.m_model.ItemFindState(-1, ListModel::kFocused | ListModel::kSelected);
+    const int item = m_list.m_model.ItemFindState(-1, ListModel::kFocused | ListModel::kSelected);
     if (item < 0) {
-        m_control.setListIndex(-1);
+        m_list.setListIndex(-1);
         return;
     }
-    m_control.m_model.setSelectionMarkFromUser(item);
-    emit m_control.ItemClick(item);
-}
-
-void FileListViewInput::headerPressed(int column, Qt::MouseButton button) {
-    if (button == Qt::LeftButton) emit m_control.ColumnClick(column);
-    if (button == Qt::RightButton) emit m_control.ColumnRightClick(column);
+    m_list.m_model.setSelectionMarkFromUser(item);
+    emit m_list.ItemClick(item);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// A Qt item view whose input the list view control sees after the view has handled it,
-// the way the control hears of a list's messages after the list processed them.
+// A Qt item view that lets the file list see each click and key after the view has
+// acted on it, so the events the window hears describe the selection as it now is.
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -15,9 +15,7 @@ public:
     virtual void endUserAction() = 0;
     virtual void mousePressed(QAbstractItemView* view, QMouseEvent* e) = 0;
     virtual void mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) = 0;
-    virtual void mouseDoubleClicked(QAbstractItemView* view, QMouseEvent* e) = 0;
-    virtual void mouseMoved(QAbstractItemView* view, QMouseEvent* e) = 0;
-    virtual void mouseLeft() = 0;
+    virtual void mouseDoubleClicked() = 0;
     virtual void keyPressed(QKeyEvent* e) = 0;
     virtual void keyReleased(QKeyEvent* e) = 0;
 };
@@ -59,19 +57,18 @@ protected:
         m_input.beginUserAction();
         Base::mouseDoubleClickEvent(e);
         m_input.endUserAction();
-        m_input.mouseDoubleClicked(this, e);
+        m_input.mouseDoubleClicked();
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         m_input.beginUserAction();
         Base::mouseMoveEvent(e);
         m_input.endUserAction();
-        m_input.mouseMoved(this, e);
     }
     void keyPressEvent(QKeyEvent* e) override {
         m_input.beginUserAction();
         Base::keyPressEvent(e);
         m_input.endUserAction();
-        // The list keeps its keys; the host hears them through the control's events.
+        // The list keeps its keys; the window hears them through KeyDown.
         e->accept();
         m_input.keyPressed(e);
     }
@@ -79,11 +76,6 @@ protected:
         Base::keyReleaseEvent(e);
         e->accept();
         m_input.keyReleased(e);
-    }
-    bool viewportEvent(QEvent* e) override {
-        const bool handled = Base::viewportEvent(e);
-        if (e->type() == QEvent::Leave) m_input.mouseLeft();
-        return handled;
     }
 
 private:

@@ -64,11 +64,11 @@ void GifView::paintEvent(QPaintEvent* event) {
     const QRect client = contentsRect();
     p.fillRect(event->rect(), QColor::fromRgb(ColorToRgb(m_view->surfaceBackColor())));
     p.drawImage(client.topLeft(), m_view->surface());
-    if (m_view->image1Visible() && !m_view->image1Picture().isNull()) {
-        if (m_view->image1Stretch())
-            p.drawImage(client, m_view->image1Picture());
+    if (m_view->staticPictureVisible() && !m_view->staticPicture().isNull()) {
+        if (m_view->staticPictureStretched())
+            p.drawImage(client, m_view->staticPicture());
         else
-            p.drawImage(client.topLeft(), m_view->image1Picture());
+            p.drawImage(client.topLeft(), m_view->staticPicture());
     }
     p.end();
     QFrame::paintEvent(event);

@@ -20,12 +20,12 @@ public:
     GifViewCore& view() { return *m_view; }
 
     bool LoadGIF(const QString& fileName) { return m_view->LoadGIF(fileName); }
-    void UnloadGIF(bool bDeleteDCs = false) { m_view->UnloadGIF(bDeleteDCs); }
+    void UnloadGIF(bool releaseSurfaces = false) { m_view->UnloadGIF(releaseSurfaces); }
     GifFrame* Frame(int Index) { return m_view->Frame(Index); }
     QImage FrameImage(int Index) { return m_view->FrameImage(Index); }
     int gifFrameCount() const { return m_view->gifFrameCount(); }
     QString gifVersion() const { return m_view->gifVersion(); }
-    qint32 gifWindowBkgColor() const { return m_view->gifWindowBkgColor(); }
+    qint32 gifBackgroundColor() const { return m_view->gifBackgroundColor(); }
     int gifLogicalWindowCx() const { return m_view->gifLogicalWindowCx(); }
     int gifLogicalWindowCy() const { return m_view->gifLogicalWindowCy(); }
     QString gifFileName() const { return m_view->gifFileName(); }
@@ -43,7 +43,6 @@ public:
     void setBorderStyle(int value) { m_view->setBorderStyle(value); }
     int BorderWidth() const { return m_view->BorderWidth(); }
     int BorderHeight() const { return m_view->BorderHeight(); }
-    WId hwnd() { return winId(); }
     void ShowFrame(int Index) { m_view->ShowFrame(Index); }
 
     bool Animate() const { return m_view->Animate(); }
@@ -55,11 +54,11 @@ public:
     int setgifMinFrameDelay(int newMin) { return m_view->setgifMinFrameDelay(newMin); }
     qint32 gifAnimationTime() const { return m_view->gifAnimationTime(); }
     qint32 gifTransparencyState() const { return m_view->gifTransparencyState(); }
-    bool RemoveFrame(int Index, bool* bLogWindowResized = nullptr) {
-        return m_view->RemoveFrame(Index, bLogWindowResized);
+    bool RemoveFrame(int Index, bool* logicalScreenResized = nullptr) {
+        return m_view->RemoveFrame(Index, logicalScreenResized);
     }
-    bool MoveFrame(int Index, int x, int y, bool* bLogWindowResized = nullptr) {
-        return m_view->MoveFrame(Index, x, y, bLogWindowResized);
+    bool MoveFrame(int Index, int x, int y, bool* logicalScreenResized = nullptr) {
+        return m_view->MoveFrame(Index, x, y, logicalScreenResized);
     }
     bool CropGIF(int NewWidth, int NewHeight) { return m_view->CropGIF(NewWidth, NewHeight); }
 

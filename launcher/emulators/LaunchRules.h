@@ -1,7 +1,7 @@
 #pragma once
 
 // How the selected game is started: which program, with which arguments, where, and how
-// the same start reads as the classic Windows parameter text.
+// the same start reads as one line of parameters, quoted as a user would type them.
 
 #include "platform/Shell.h"
 
@@ -24,8 +24,8 @@ struct LaunchInput {
 struct LaunchPlan {
     int rule = 0;               // 1 to 8, the first rule that applied
     bool openDocument = false;  // open `fileStarted` with the desktop's handler instead
-    QString fileStarted;        // the file the classic launcher handed to the shell
-    QString parameters;         // the classic parameter text, exactly as it composed it
+    QString fileStarted;        // the file handed to the desktop (emulator, or document)
+    QString parameters;         // the arguments as one line, quoted as typed
     platform::ProgramStart start;
 };
 

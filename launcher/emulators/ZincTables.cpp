@@ -133,7 +133,8 @@ QString entry(int number, const char* title, const char* key) {
 
 ZincVariant ChooseZincVariant(std::optional<qint64> size, const QDateTime& localModified) {
     const QDateTime threshold(QDate(2004, 10, 24), QTime(7, 19, 0));
-    // The old platform kept file times to the second.
+    // Dates count to the whole second, as the threshold does: the fractions some file
+    // systems keep must not tip a file across it.
     QDateTime date = localModified.isValid() ? localModified.toLocalTime() : QDateTime();
     if (date.isValid())
         date.setTime(QTime(date.time().hour(), date.time().minute(), date.time().second()));

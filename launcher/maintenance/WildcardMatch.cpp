@@ -52,8 +52,8 @@ std::optional<std::vector<Token>> compile(QStringView p) {
                 t.negated = true;
                 ++j;
             }
-            // A "]" right after "[" closes it, as the old language had it: "[]" matches
-            // the empty text, and a literal "]" is written outside brackets.
+            // A "]" right after "[" closes it, so "[]" matches the empty text, and a
+            // literal "]" is written outside brackets.
             bool closed = false;
             while (j < p.size()) {
                 const char16_t lo = p[j].unicode();

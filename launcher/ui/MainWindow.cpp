@@ -223,7 +223,8 @@ bool MainWindow::routeKey(QObject* watched, QKeyEvent* key) {
     if (watched != txtCommandLine) return false;
     txtCommandLine_KeyDown(KeyCode, Shift);
     if (code != 0 && KeyCode == 0) return true;
-    // Ctrl+Backspace types the DEL character on the old platform.
+    // Ctrl+Backspace reaches the command line box's rules as the DEL character (127),
+    // which empties the box.
     int KeyAscii = key->key() == Qt::Key_Backspace && (key->modifiers() & Qt::ControlModifier)
                        ? 127
                        : (key->text().isEmpty() ? 0 : key->text().at(0).unicode());

@@ -90,7 +90,7 @@ struct ViewFixture {
     }
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i)
-            view.tmrGIF_Timer();
+            view.advanceAnimation();
     }
     QString write(const QString& name, const QByteArray& bytes) {
         return folder.write(name, bytes);

@@ -42,7 +42,7 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         f.view.setUserMode(c.userMode);
         ASSERT_TRUE(f.load(frames(2, c.loopsInFile)));
         f.view.setAnimate(true);
-        EXPECT_EQ(f.view.tmrGIF().interval(), 1);
+        EXPECT_EQ(f.view.animationTimer().interval(), 1);
         Recorder r(f.view);
         int ticks = 0;
         for (; f.view.Animate() && ticks < 100; ++ticks)
@@ -50,7 +50,7 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         EXPECT_EQ(r.events.count("E"), c.ticksUntilExpired ? 1 : 0) << c.name;
         if (c.ticksUntilExpired) {
             EXPECT_EQ(ticks, c.ticksUntilExpired) << c.name;
-            EXPECT_FALSE(f.view.tmrGIF().isActive()) << c.name;
+            EXPECT_FALSE(f.view.animationTimer().isActive()) << c.name;
             // The last frame stays on screen; design mode goes back to the first.
             EXPECT_EQ(f.pixel(0, 0), c.userMode ? kGreen : kRed) << c.name;
         }
@@ -67,19 +67,19 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
     f.view.Frame(3)->setframeDelay(700);
     f.view.setAnimate(true);
     f.tick();
-    EXPECT_EQ(f.view.tmrGIF().interval(), 50);  // delay 0 waits the minimum
+    EXPECT_EQ(f.view.animationTimer().interval(), 50);  // delay 0 waits the minimum
     f.view.PauseAnimation(false);
-    EXPECT_EQ(f.view.tmrGIF().interval(), 26);
-    EXPECT_FALSE(f.view.tmrGIF().isActive());
+    EXPECT_EQ(f.view.animationTimer().interval(), 26);
+    EXPECT_FALSE(f.view.animationTimer().isActive());
     EXPECT_TRUE(f.view.Animate());
     f.view.PauseAnimation(true);
-    EXPECT_TRUE(f.view.tmrGIF().isActive());
+    EXPECT_TRUE(f.view.animationTimer().isActive());
     f.tick();
-    EXPECT_EQ(f.view.tmrGIF().interval(), 53);
+    EXPECT_EQ(f.view.animationTimer().interval(), 53);
     f.view.PauseAnimation(false);
-    EXPECT_EQ(f.view.tmrGIF().interval(), 28);
+    EXPECT_EQ(f.view.animationTimer().interval(), 28);
     f.tick();
-    EXPECT_EQ(f.view.tmrGIF().interval(), 700);
+    EXPECT_EQ(f.view.animationTimer().interval(), 700);
 
     EXPECT_EQ(f.view.setgifMaxLoops(-5), 1);
     EXPECT_EQ(f.view.setgifMaxLoops(-1), -1);
@@ -88,7 +88,7 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
     // Pausing a stopped animation does nothing.
     f.view.setAnimate(false);
     f.view.PauseAnimation(true);
-    EXPECT_FALSE(f.view.tmrGIF().isActive());
+    EXPECT_FALSE(f.view.animationTimer().isActive());
 }
 
 TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
@@ -104,7 +104,7 @@ TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
     f.tick(2);
     EXPECT_EQ(r.events, QStringList({"P1", "P2", "Animate"}));
     EXPECT_FALSE(f.view.Animate());
-    EXPECT_FALSE(f.view.tmrGIF().isActive());
+    EXPECT_FALSE(f.view.animationTimer().isActive());
     EXPECT_EQ(f.pixel(0, 0), kRed);
 }
 
@@ -152,8 +152,8 @@ TEST(GifAnimation, ClearedAreasShowTheCustomBackgroundUntilItIsRemoved) {
                            .control(1, 10)
                            .image(2, 2, 2, 2, solid(2, 2, 1))
                            .bytes()));
-    f.view.GetCustomBkgDC()->fill(Qt::yellow);
-    f.view.SetCustomBkgDC();
+    f.view.beginCustomBackground()->fill(Qt::yellow);
+    f.view.commitCustomBackground();
     EXPECT_TRUE(f.view.hasBackBuffer());
     f.view.setAnimate(true);
     f.tick();
@@ -162,7 +162,7 @@ TEST(GifAnimation, ClearedAreasShowTheCustomBackgroundUntilItIsRemoved) {
     f.tick();  // frame 1 is disposed of to the background, frame 2 drawn
     EXPECT_EQ(f.pixel(0, 0), kYellow);
     EXPECT_EQ(f.pixel(3, 3), kGreen);
-    f.view.RemoveCustomBkgDC();
+    f.view.removeCustomBackground();
     EXPECT_FALSE(f.view.hasBackBuffer());
     f.view.ShowFrame(1);
     EXPECT_NE(f.pixel(3, 3), kYellow);

@@ -8,9 +8,6 @@ using namespace giftest;
 
 namespace {
 
-const QStringList kWriteOrder = {"nrLoops",   "autoSize", "bkColor",     "minDelay", "scaleFactor",
-                                 "scaleMode", "animate",  "gifFileName", "Stretch",  "fileLen"};
-
 int fileCount(const TempFolder& folder) {
     return static_cast<int>(QDir(folder.path()).entryList(QDir::Files).size());
 }
@@ -21,7 +18,6 @@ TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     ViewFixture f;
     platform::PropertyBag empty;  // defaults are not stored
     f.view.WriteProperties(empty);
-    EXPECT_EQ(empty.writeLog(), kWriteOrder);
     EXPECT_EQ(empty.keys(), QStringList{"fileLen"});
     EXPECT_EQ(empty.readProperty("fileLen", -1).toInt(), 0);
     const QByteArray gif = frames(2, 4, 3, 2);
@@ -32,7 +28,6 @@ TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     f.view.setAnimate(true);
     platform::PropertyBag bag;
     f.view.WriteProperties(bag);
-    EXPECT_EQ(bag.writeLog(), kWriteOrder + QStringList{"fileData"});
     EXPECT_EQ(bag.readProperty("animate", 0).toInt(), 9);
     EXPECT_EQ(bag.readProperty("nrLoops", 0).toInt(), 4);
     EXPECT_EQ(bag.readProperty("fileLen", 0).toInt(), gif.size() - 1);

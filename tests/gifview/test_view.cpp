@@ -1,5 +1,5 @@
-#include "gifview/GifTestKit.h"
 #include "gifview/GifColors.h"
+#include "gifview/GifTestKit.h"
 #include "support/RawFiles.h"
 
 #include <gtest/gtest.h>
@@ -38,20 +38,20 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     ViewFixture f;
     ASSERT_TRUE(f.load(frames(2), "A.GIF"));  // an upper-case extension is still walked
     EXPECT_EQ(f.view.gifFrameCount(), 2);
-    EXPECT_FALSE(f.view.image1Visible());
+    EXPECT_FALSE(f.view.staticPictureVisible());
     EXPECT_EQ(f.view.gifVersion(), "gif89a");
 
     ASSERT_TRUE(f.load(frames(1), "one.gif"));
     EXPECT_EQ(f.view.gifFrameCount(), 1);
-    EXPECT_TRUE(f.view.image1Visible());
+    EXPECT_TRUE(f.view.staticPictureVisible());
     EXPECT_EQ(f.view.gifVersion(), "      ");
-    EXPECT_EQ(f.view.image1Picture().size(), QSize(2, 2));
+    EXPECT_EQ(f.view.staticPicture().size(), QSize(2, 2));
     f.view.setAnimate(true);
     EXPECT_FALSE(f.view.Animate());
 
     const QString pngFile = f.write("shot.png", png(5, 4, Qt::yellow));
     ASSERT_TRUE(f.view.LoadGIF(pngFile));
-    EXPECT_EQ(f.view.image1Picture().size(), QSize(5, 4));
+    EXPECT_EQ(f.view.staticPicture().size(), QSize(5, 4));
     EXPECT_EQ(f.view.gifFileName(), pngFile);
     // The GIF shown before is gone with its file, so it cannot be saved as this picture.
     EXPECT_EQ(f.view.gifFrameCount(), 0);
@@ -63,7 +63,7 @@ TEST(GifView, NamesThatAreNotUtf8LoadLikeAnyOther) {
         QByteArray name;  // the bytes on disk
         QByteArray content;
         int frames;
-        bool image1;
+        bool staticPicture;
     };
     const Case cases[] = {
         {"\xe9t\xe9.gif", frames(2), 2, false},
@@ -77,7 +77,7 @@ TEST(GifView, NamesThatAreNotUtf8LoadLikeAnyOther) {
         ASSERT_TRUE(raw::write(path, c.content));
         ASSERT_TRUE(f.view.LoadGIF(path));
         EXPECT_EQ(f.view.gifFrameCount(), c.frames);
-        EXPECT_EQ(f.view.image1Visible(), c.image1);
+        EXPECT_EQ(f.view.staticPictureVisible(), c.staticPicture);
         EXPECT_EQ(f.view.gifFileName(), path);
         if (c.frames > 1) {
             // Frames are read from the open file as they are drawn.
@@ -243,7 +243,7 @@ TEST(GifView, BackColourFillsTheEmptyControlAndShowsThroughTransparency) {
     EXPECT_EQ(f.pixel(1, 0), buttonFace());
 }
 
-TEST(GifView, ScaleLogWinToSizeFitsTheLogicalWindow) {
+TEST(GifView, FittingTheLogicalScreenKeepsItsShape) {
     ViewFixture f;
     f.fixed(0);
     ASSERT_TRUE(f.load(
@@ -251,13 +251,13 @@ TEST(GifView, ScaleLogWinToSizeFitsTheLogicalWindow) {
     int w = 300, h = 100;
     bool flag = false;
     qint32 border = -1;
-    f.view.ScaleLogWinToSize(w, h, flag, border);
+    f.view.fitLogicalScreen(w, h, flag, border);
     EXPECT_EQ(QSize(w, h), QSize(200, 100));
     EXPECT_TRUE(flag);
     EXPECT_EQ(border, 0);
     w = 25;
     h = 100;
-    f.view.ScaleLogWinToSize(w, h, flag, border);
+    f.view.fitLogicalScreen(w, h, flag, border);
     EXPECT_EQ(QSize(w, h), QSize(25, 12));  // 12.5 rounds to the even neighbour
     EXPECT_FALSE(flag);
     for (const auto& [value, want] : {std::pair{13.5, 14}, {-0.5, 0}})

@@ -1,6 +1,7 @@
 #pragma once
 
-// What both widget suites share: a recorder of the control's events and a shown control.
+// What the list's widget suites share: a recorder of the list's events and a shown list set
+// up from the window's stored design values.
 
 #include "filelist/ui/FileListView.h"
 
@@ -10,6 +11,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 
 #include <type_traits>
@@ -18,16 +20,11 @@
 class EventLog {
 public:
     explicit EventLog(FileListView& w) {
-        record(w, &FileListView::Click, "Click");
         record(w, &FileListView::DblClick, "DblClick");
         record(w, &FileListView::ItemClick, "ItemClick");
         record(w, &FileListView::ColumnClick, "ColumnClick");
-        record(w, &FileListView::ColumnRightClick, "ColumnRightClick");
         record(w, &FileListView::KeyDown, "KeyDown");
-        record(w, &FileListView::KeyPress, "KeyPress");
-        record(w, &FileListView::KeyUp, "KeyUp");
         record(w, &FileListView::MouseDown, "MouseDown");
-        record(w, &FileListView::MouseUp, "MouseUp");
     }
     QStringList take() {
         QStringList out;
@@ -51,7 +48,9 @@ private:
     }
 };
 
-// A shown control listing a folder of ten files, "game0.sms" to "game9.sms", of 1 to 10 bytes.
+// A shown list with the window's design values ("Files": single selection, positions in
+// pixels, no cell tips), listing a folder of ten files, "game0.sms" to "game9.sms", of 1
+// to 10 bytes.
 class ListViewFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,6 +59,16 @@ protected:
         list.resize(900, 500);
         list.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        design({});
+    }
+    // Reads the window's design values with some changed, then lists the folder again.
+    void design(const QVariantMap& changes) {
+        QFile stored(QStringLiteral(":/design/Files.json"));
+        ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+        platform::PropertyBag bag = platform::PropertyBag::fromJson(stored.readAll());
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            bag.writeProperty(it.key(), it.value(), QVariant());
+        list.readProperties(bag);
         list.setPattern(QStringLiteral("*.sms"));
         list.setPath(dir.path());
         ASSERT_EQ(list.ListCount(), 10);
@@ -73,11 +82,6 @@ protected:
         QTest::mouseClick(view()->viewport(), b, m, itemCenter(row));
     }
     void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(view(), k, m); }
-    void moveTo(const QPoint& p) {
-        QMouseEvent move(QEvent::MouseMove, p, view()->viewport()->mapToGlobal(p), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view()->viewport(), &move);
-    }
 
     TempFolder dir;
     FileListView list;

@@ -34,8 +34,8 @@ TEST(GifView, ShowsTheSurfaceInsideItsBorderAndRaisesTheEvents) {
                                                  .bytes())));
     QSignalSpy progress(&w, &GifView::AnimationProgress);
     w.setAnimate(true);
-    w.view().tmrGIF_Timer();
-    w.view().tmrGIF_Timer();
+    w.view().advanceAnimation();
+    w.view().advanceAnimation();
     ASSERT_EQ(progress.count(), 2);
     EXPECT_EQ(progress.at(1).at(0).toInt(), 2);
     const QImage shot = w.grab().toImage();

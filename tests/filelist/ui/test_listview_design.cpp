@@ -1,0 +1,51 @@
+// How the window's list looks once its stored design values are read.
+#include "filelist/ui/ListViewFixture.h"
+
+#include "support/QtPrinters.h"
+
+TEST_F(ListViewFixture, WindowsDesignValuesShape) {
+    EXPECT_EQ(list.font().family(), "Tahoma");
+    const QPalette p = view()->palette();
+    EXPECT_EQ(p.color(QPalette::Text), QColor(0xF9, 0xE3, 0x51));  // stored as 0x0051E3F9
+    EXPECT_EQ(p.color(QPalette::Base), QColor(Qt::black));
+    EXPECT_EQ(view()->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(view()->model()->columnCount(), 5);
+    EXPECT_EQ(view()->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(view()->updatesEnabled());  // a listing that ended repaints again
+
+    FileListView fresh;
+    ASSERT_TRUE(fresh.ReadDesignValues(QStringLiteral("Files")));
+    EXPECT_EQ(fresh.path(), "/");  // the stored drive is the root here
+    EXPECT_FALSE(fresh.ReadDesignValues(QStringLiteral("NoSuchControl")));
+}
+
+// Without cell tips the window's own tip on the list ("N Files") is what shows.
+TEST_F(ListViewFixture, CellTipsOnlyWithTipsSwitchedOn) {
+    const struct {
+        bool infoTips, labelTips, shown;
+    } cases[] = {{false, false, false}, {true, false, true}, {false, true, true}};
+    for (const auto& c : cases) {
+        design(
+            {{QStringLiteral("InfoTips"), c.infoTips}, {QStringLiteral("LabelTips"), c.labelTips}});
+        const QModelIndex size = view()->model()->index(2, 1);
+        EXPECT_EQ(size.data(Qt::ToolTipRole).isValid(), c.shown) << c.infoTips << c.labelTips;
+        if (c.shown) {
+            EXPECT_EQ(size.data(Qt::ToolTipRole).toString(), list.List(2, 1));
+        }
+    }
+}
+
+TEST_F(ListViewFixture, EveryItemShowsTheFirstSmallIcon) {
+    EXPECT_TRUE(list.InitializeImageListSmall(16, 16));
+    QPixmap red(16, 16), blue(16, 16);
+    red.fill(Qt::red);
+    blue.fill(Qt::blue);
+    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(red)), 0);
+    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(blue)), 1);
+    const QModelIndex first = view()->model()->index(5, 0);
+    const QImage shown = first.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::red));
+    // A fresh list of icons starts empty again.
+    EXPECT_TRUE(list.InitializeImageListSmall());
+    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(blue)), 0);
+}

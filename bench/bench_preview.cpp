@@ -178,14 +178,14 @@ struct WindowBench : bench::WindowServices {
         for (const char* sub : {"", "/roms", "/shots"})
             touchOld(folder.path() + QLatin1String(sub));
         window = std::make_unique<MainWindow>(services());
-        window->Form_Load();
+        window->start();
         window->resize(1280, 800);
         window->show();
         QApplication::processEvents();
     }
 
     void waitForPicture() {
-        while (window->PicturePending())
+        while (window->picturePending())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         QApplication::processEvents();
     }
@@ -193,7 +193,7 @@ struct WindowBench : bench::WindowServices {
     double selectionToPicture(int row) {
         QElapsedTimer t;
         t.start();
-        window->Files->setListIndex(row);
+        window->m_fileList->setListIndex(row);
         waitForPicture();
         return static_cast<double>(t.nsecsElapsed()) / 1e6;
     }
@@ -206,7 +206,8 @@ struct WindowBench : bench::WindowServices {
     };
     // Down held for `keys` repeats at 30 per second, then let go.
     Held holdDown(int keys) {
-        QWidget* list = window->Files->focusProxy() ? window->Files->focusProxy() : window->Files;
+        QWidget* list = window->m_fileList->focusProxy() ? window->m_fileList->focusProxy()
+                                                         : window->m_fileList;
         list->setFocus();
         Held held;
         QTimer repeat;
@@ -231,9 +232,10 @@ struct WindowBench : bench::WindowServices {
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(list, &release);
         waitForPicture();
-        const QString expected = fileNameOf(window->FindScreenshot(window->Files->FileName()));
-        held.rightPicture = !expected.isEmpty() && window->imgShot->accessibleName() == expected &&
-                            !window->imgShot->Picture().isNull();
+        const QString expected = fileNameOf(window->findScreenshot(window->m_fileList->FileName()));
+        held.rightPicture = !expected.isEmpty() &&
+                            window->m_picture->accessibleName() == expected &&
+                            !window->m_picture->Picture().isNull();
         return held;
     }
 };

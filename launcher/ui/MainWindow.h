@@ -62,131 +62,126 @@ public:
 
     // Start-up. False when another copy already runs: this one must end at once,
     // without saving anything.
-    bool Form_Load();
-    void Form_Unload(bool& Cancel);
-    void Form_KeyDown(int& KeyCode, int& Shift);
-    void Form_Resize();
-    void SaveEmulatorSettings();
-    void lblCredits_Click();
+    bool start();
+    void prepareToClose(bool& Cancel);
+    void handleWindowKey(int& KeyCode, int& Shift);
+    void layOutControls();
+    void saveEmulatorSettings();
+    void openCreditsLink();
 
-    void ScanEmulators();
-    void cmbEmu_Click();
-    void SelectRomFolder(const QString& folder);
-    void cmbEmu_KeyDown(int& KeyCode, int& Shift);
+    void scanEmulators();
+    void selectEmulator();
+    void selectRomFolder(const QString& folder);
+    void handleEmulatorBoxKey(int& KeyCode, int& Shift);
 
-    void LaunchSelected();
-    void Files_DblClick();
-    void Files_KeyDown(int& KeyCode, int& Shift);
+    void launchSelectedGame();
+    void handleFileListKey(int& KeyCode, int& Shift);
     // After a file list command: the focus passes through the command line box and
     // comes back to the list unless Shift alone is held.
-    void FilesClosingStep(int Shift);
-    void lblTitle_DblClick();
-    void imgShot_DblClick();
-    void txtCommandLine_KeyDown(int& KeyCode, int& Shift);
-    void txtCommandLine_KeyPress(int& KeyAscii);
-    void txtCommandLine_Change();
-    void txtCommandLine_GotFocus();
-    void tmrTimer_Timer();
+    void finishFileListKey(int Shift);
+    void handleCommandLineKey(int& KeyCode, int& Shift);
+    void handleCommandLineCharacter(int& KeyAscii);
+    void filterByCommandLine();
+    void flashCommandLine();
+    void restoreWhenEmulatorEnds();
 
     // Preview panel and titles.
-    void Files_ItemClick();
+    void showSelectedGame();
     // The real path of the file's picture, or empty.
-    QString FindScreenshot(const QString& fileName);
-    // An empty file name stands for the selected file.
-    QString FindPictureFile(const QString& folder, const QString& fileName = QString());
-    // Also leaves zinc's game number in lblTitle's "Tag" when it finds one.
-    QString GameTitle(const QString& fileName);
+    QString findScreenshot(const QString& fileName);
+    // Also leaves zinc's game number in m_title's "Tag" when it finds one.
+    QString gameTitle(const QString& fileName);
     // A GIF animated, any other picture decoded at the size shown, nothing: the default
     // picture (unless it is shown already).
-    void ShowPicture(const QString& shot);
+    void showPicture(const QString& shot);
     // Back to the default picture, whatever is shown.
-    void ResetPreview();
+    void resetPreview();
     // Whether the shown picture is still being decoded.
-    bool PicturePending() const;
+    bool picturePending() const;
 
     // Folder navigation.
-    void ToggleFolderLists();
-    void driveList_Change();
-    void dirList_Change();
-    void driveList_KeyDown(int& KeyCode, int& Shift);
-    void dirList_KeyDown(int& KeyCode, int& Shift);
-    void btnBrowse_KeyDown(int& KeyCode, int& Shift);
-    void btnBrowse_Click();
-    void Files_ColumnClick(int& Column);
-    void Files_MouseDown(int Button, int Shift, float x, float y);
+    void toggleFolderLists();
+    void openSelectedDrive();
+    void listFilesOfFolderList();
+    void handleDriveListKey(int& KeyCode, int& Shift);
+    void handleFolderListKey(int& KeyCode, int& Shift);
+    void handleBrowseButtonKey(int& KeyCode, int& Shift);
+    void browseForFolder();
+    void sortByColumn(int& Column);
+    void openFolderOnRightClick(int Button, int Shift, float x, float y);
     // The drive list's volume root (ends in "/"). Setting it raises no Change.
-    QString Drive() const;
-    void setDrive(const QString& root);
+    QString selectedDrive() const;
+    void selectDrive(const QString& root);
     // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
     // again; a folder that cannot be entered leaves everything as it was (false). Change
     // follows when the folder differs.
-    QString dirListPath() const;
-    bool setDirListPath(const QString& path);
-    void dirListRefresh();
+    QString folderListPath() const;
+    bool setFolderListPath(const QString& path);
+    void refreshFolderList();
     // Full path of row `index`; the folder itself for -1.
-    QString dirListList(int index) const;
+    QString folderAtRow(int index) const;
 
     // File commands of the list's keys; each returns false when the key ends without
     // the closing step (a cancelled prompt).
-    bool DeleteSelectedFile();
-    bool RenameSelectedFile();
-    bool AskFileMask();
-    bool RunKeyMacro(int& KeyCode, int& Shift);
-    bool HideFilesByPattern();
-    bool AskRemoveDuplicates();
-    bool AskStripText();
-    bool ToggleDumpTag(int Shift);
+    bool deleteSelectedFile();
+    bool renameSelectedFile();
+    bool askFileMask();
+    bool runKeyMacro(int& KeyCode, int& Shift);
+    bool hideFilesByPattern();
+    bool askRemoveDuplicates();
+    bool askStripText();
+    bool toggleDumpTag(int Shift);
 
-    // The file operations behind them. RenameFile fills in an empty folder with the
+    // The file operations behind them. renameFile fills in an empty folder with the
     // listed one, gives back the name actually used in newName and sets ok only when the
     // file was renamed.
-    void RenameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
+    void renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
     // Lists the folder again and selects selectName (letter case ignored) when it is
     // listed, else the same row number as before.
-    void RefreshFileList(const QString& selectName);
-    void RemoveDuplicates();
-    void RemoveTextFromNames(const QString& text);
+    void refreshFileList(const QString& selectName);
+    void removeDuplicates();
+    void removeTextFromNames(const QString& text);
 
-    void PlaceShotFrame(int left, bool force);
-    void frmShot_MouseDown(int Button, int Shift, float x, float y);
-    void frmShot_MouseMove(int Button, int Shift, float x, float y);
-    void frmShot_MouseUp(int Button, int Shift, float x, float y);
+    void placePreviewFrame(int left, bool force);
+    void startPreviewDrag(int Button, int Shift, float x, float y);
+    void dragPreview(int Button, int Shift, float x, float y);
+    void endPreviewDrag(int Button, int Shift, float x, float y);
 
     // The window's inner size in twips.
-    int ScaleWidth() const;
-    int ScaleHeight() const;
+    int innerWidth() const;
+    int innerHeight() const;
     // Where the layout last put a control, in twips.
     TwipRect twips(const QWidget* control) const;
     int toPixels(int twips) const;
     int toTwips(int pixels) const;
 
     // Shared state of the window.
-    QString EmulatorFolder;   // always ends in "/"
-    QString CurrentEmulator;  // catalogue spelling; also the settings section
-    QString SystemName;
-    QString FileMask;
-    Qt::WindowStates SavedWindowState;
-    bool Busy = false;
-    QString HidePattern;
-    QString KeyMacro;
-    bool MacroRunning = false;
-    int ShotDragStartX = 0;
+    QString m_emulatorFolder;   // always ends in "/"
+    QString m_currentEmulator;  // catalogue spelling; also the settings section
+    QString m_systemName;
+    QString m_fileMask;
+    Qt::WindowStates m_stateBeforeLaunch;
+    bool m_busy = false;
+    QString m_hidePattern;
+    QString m_keyMacro;
+    bool m_macroRunning = false;
+    int m_previewDragStartX = 0;
 
     // Controls, owned by the window.
-    QComboBox* cmbEmu = nullptr;
-    QLineEdit* txtCommandLine = nullptr;
-    QPushButton* btnBrowse = nullptr;
-    QLabel* lblCredits = nullptr;
-    QComboBox* driveList = nullptr;
-    QListWidget* dirList = nullptr;
-    FileListView* Files = nullptr;
-    QFrame* frmShot = nullptr;
-    PictureBox* imgShot = nullptr;
-    QLabel* lblShadow = nullptr;
-    QLabel* lblTitle = nullptr;  // its "Tag" property holds the arcade game number
-    PictureBox* imgDefault = nullptr;
-    GifView* AniGIF = nullptr;  // over imgShot's rectangle
-    QTimer* tmrTimer = nullptr;
+    QComboBox* m_emulatorBox = nullptr;
+    QLineEdit* m_commandLine = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QLabel* m_credits = nullptr;
+    QComboBox* m_driveList = nullptr;
+    QListWidget* m_folderList = nullptr;
+    FileListView* m_fileList = nullptr;
+    QFrame* m_previewFrame = nullptr;
+    PictureBox* m_picture = nullptr;
+    QLabel* m_titleShadow = nullptr;
+    QLabel* m_title = nullptr;  // its "Tag" property holds the arcade game number
+    PictureBox* m_defaultPicture = nullptr;
+    GifView* m_animation = nullptr;  // over m_picture's rectangle
+    QTimer* m_emulatorPoll = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -9,68 +9,69 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-void MainWindow::Files_KeyDown(int& KeyCode, int& Shift) {
+void MainWindow::handleFileListKey(int& KeyCode, int& Shift) {
     bool closing = true;
     switch (KeyCode) {
         case 39:  // Right
             KeyCode = 0;
-            txtCommandLine->setFocus();
+            m_commandLine->setFocus();
             break;
         case 37:  // Left
         case 8:   // Backspace
             KeyCode = 0;
-            if (dirList->isVisible())
-                dirList->setFocus();
+            if (m_folderList->isVisible())
+                m_folderList->setFocus();
             else
-                txtCommandLine->setFocus();
+                m_commandLine->setFocus();
             break;
         case 27:
-            ToggleFolderLists();
+            toggleFolderLists();
             break;
         case 13:
             if (Shift != 1)
-                LaunchSelected();
-            else if (Files->ListIndex() >= 0)
-                m_services.shell->open(withTrailingSeparator(Files->path()) + Files->FileName());
+                launchSelectedGame();
+            else if (m_fileList->ListIndex() >= 0)
+                m_services.shell->open(withTrailingSeparator(m_fileList->path()) +
+                                       m_fileList->FileName());
             break;
         case 46:
-            closing = DeleteSelectedFile();
+            closing = deleteSelectedFile();
             break;
         case 113:
-            closing = RenameSelectedFile();
+            closing = renameSelectedFile();
             break;
         case 114:
-            closing = AskFileMask();
+            closing = askFileMask();
             break;
         case 117:
-            closing = RunKeyMacro(KeyCode, Shift);
+            closing = runKeyMacro(KeyCode, Shift);
             break;
         case 115:
-            if (Shift == 0) closing = HideFilesByPattern();
+            if (Shift == 0) closing = hideFilesByPattern();
             break;
         case 116:
-            ScanEmulators();
+            scanEmulators();
             break;
         case 118:
-            closing = AskRemoveDuplicates();
+            closing = askRemoveDuplicates();
             break;
         case 119:
-            closing = AskStripText();
+            closing = askStripText();
             break;
         case 120:
-            closing = ToggleDumpTag(Shift);
+            closing = toggleDumpTag(Shift);
             break;
         case 32:
-            txtCommandLine->setFocus();
+            m_commandLine->setFocus();
             break;
         default:
             break;
     }
-    if (closing) FilesClosingStep(Shift);
+    if (closing) finishFileListKey(Shift);
 }
 
-void MainWindow::FilesClosingStep(int Shift) {
-    txtCommandLine->setFocus();
+void MainWindow::finishFileListKey(int Shift) {
+    m_commandLine->setFocus();
     if (Shift == 1) return;
     QCoreApplication::processEvents();
     focusFiles();

@@ -83,7 +83,7 @@ protected:
     enum class Shown { No, Yes, Active };
     MainWindow& start(Shown shown = Shown::No) {
         create();
-        EXPECT_TRUE(window->Form_Load());
+        EXPECT_TRUE(window->start());
         if (shown != Shown::No) window->show();
         if (shown == Shown::Active) {
             QApplication::setActiveWindow(window.get());
@@ -93,17 +93,17 @@ protected:
     }
     QStringList items() const {
         QStringList out;
-        for (int i = 0; i < window->cmbEmu->count(); ++i)
-            out << QStringLiteral("%1:%2").arg(window->cmbEmu->itemText(i),
-                                               window->cmbEmu->itemData(i).toString());
+        for (int i = 0; i < window->m_emulatorBox->count(); ++i)
+            out << QStringLiteral("%1:%2").arg(window->m_emulatorBox->itemText(i),
+                                               window->m_emulatorBox->itemData(i).toString());
         return out;
     }
 
     // The names in the file list, in its order.
     QStringList listed() const {
         QStringList out;
-        for (int i = 0; i < window->Files->ListCount(); ++i)
-            out << window->Files->List(i);
+        for (int i = 0; i < window->m_fileList->ListCount(); ++i)
+            out << window->m_fileList->List(i);
         return out;
     }
     // A mouse event at (x, 10) of `w`; presses and releases are of the left button.

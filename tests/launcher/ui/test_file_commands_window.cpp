@@ -27,28 +27,28 @@ protected:
         for (const QString& n : names)
             emu.write("roms/" + n, n.toUtf8());
         start(Shown::Active);
-        window->Files->setPattern("*.*");
-        window->Files->setPath(emu.file("roms"));
-        window->Files->Refresh();
-        window->Files->setListIndex(0);
+        window->m_fileList->setPattern("*.*");
+        window->m_fileList->setPath(emu.file("roms"));
+        window->m_fileList->Refresh();
+        window->m_fileList->setListIndex(0);
     }
     // Presses the key with the list's modifier state; true when the closing step ran
     // (the focus comes back to the list from wherever it was).
     bool press(int key, int shift = 0) {
-        window->cmbEmu->setFocus();
+        window->m_emulatorBox->setFocus();
         QApplication::processEvents();
         int code = key, s = shift;
-        window->Files_KeyDown(code, s);
+        window->handleFileListKey(code, s);
         QApplication::processEvents();
-        return window->focusWidget() != window->cmbEmu;
+        return window->focusWidget() != window->m_emulatorBox;
     }
     QStringList onDisk() const {
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-    void select(const QString& name) { window->Files->setListIndex(listed().indexOf(name)); }
+    void select(const QString& name) { window->m_fileList->setListIndex(listed().indexOf(name)); }
     // A real key press on the file list, the way a user gives it.
     void type(Qt::Key key) {
-        window->Files->setFocus();
+        window->m_fileList->setFocus();
         QApplication::processEvents();
         QTest::keyClick(QApplication::focusWidget(), key);
         QApplication::processEvents();
@@ -64,7 +64,7 @@ private:
 TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     open({"a.jar", "a.jad", "b.nes", "c.nes"});
     select("a.jar");
-    const int row = window->Files->ListIndex();
+    const int row = window->m_fileList->ListIndex();
     dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
     EXPECT_TRUE(press(Delete));
     EXPECT_EQ(onDisk().size(), 4);
@@ -74,7 +74,7 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     EXPECT_EQ(dialogs.messages[1].buttons, 33);
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
-    EXPECT_EQ(window->Files->ListIndex(), std::min(row, window->Files->ListCount() - 1));
+    EXPECT_EQ(window->m_fileList->ListIndex(), std::min(row, window->m_fileList->ListCount() - 1));
     EXPECT_EQ(QDir(trash->file("Trash/files")).entryList(QDir::Files).size(), 2);
 }
 
@@ -91,11 +91,11 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
     EXPECT_EQ(dialogs.inputs[2].title, "Rename");
     EXPECT_EQ(dialogs.inputDefaults[2], "b.smc");
     EXPECT_EQ(onDisk(), (QStringList{"Game.smc", "y(1).smc", "y.smc"}));
-    EXPECT_EQ(window->Files->FileName(), "y(1).smc");
+    EXPECT_EQ(window->m_fileList->FileName(), "y(1).smc");
 
     select("Game.smc");
     press(F9, 2);
-    EXPECT_EQ(window->Files->FileName(), "Game [b1].smc");
+    EXPECT_EQ(window->m_fileList->FileName(), "Game [b1].smc");
     EXPECT_EQ(emu.read("roms/Game [b1].smc"), "Game.smc");
 }
 
@@ -105,8 +105,8 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     press(F3);
     EXPECT_EQ(listed(), QStringList{"x.smc"});
     press(F3);  // Cancel, like an empty answer, brings the system's mask back
-    EXPECT_EQ(window->Files->Pattern(), window->FileMask);
-    window->Files->setPattern("*.*");
+    EXPECT_EQ(window->m_fileList->Pattern(), window->m_fileMask);
+    window->m_fileList->setPattern("*.*");
 
     dialogs.inputAnswers = {std::nullopt, QString("*{0-9}*"), QString(" ")};
     EXPECT_FALSE(press(F4));
@@ -115,7 +115,7 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].*");
     EXPECT_TRUE(press(F4));
     EXPECT_EQ(listed().size(), 3);
-    EXPECT_EQ(window->HidePattern, "*{0-9}*");
+    EXPECT_EQ(window->m_hidePattern, "*{0-9}*");
     EXPECT_EQ(onDisk().size(), 6);  // the files and ".hidden", all as they were
     EXPECT_EQ(emu.read("roms/Mario 2.nes"), "Mario 2.nes");
     press(F4);
@@ -123,7 +123,7 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     // With a modifier only the closing step, which leaves the focus in the command line
     // box when Shift alone is held.
     EXPECT_TRUE(press(F4, 1));
-    EXPECT_EQ(window->focusWidget(), window->txtCommandLine);
+    EXPECT_EQ(window->focusWidget(), window->m_commandLine);
     EXPECT_EQ(dialogs.inputs.size(), 5);
 }
 
@@ -152,7 +152,7 @@ TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
     open({"a.nes", "b.nes", "c.nes", "d.nes"});
     for (const char* n : {"b.nes", "c.nes"})
         emu.write(QString("roms/") + n, "a.nes");
-    window->Files->Refresh();
+    window->m_fileList->Refresh();
     const QString caption = window->windowTitle();
     dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
     press(F7);
@@ -169,12 +169,12 @@ TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
                                             copies[0] + "\n");
     EXPECT_EQ(onDisk(), (QStringList{copies[0], "d.nes"}));
     EXPECT_EQ(window->windowTitle(), caption);
-    EXPECT_FALSE(window->Busy);
+    EXPECT_FALSE(window->m_busy);
 
     emu.write("roms/e.nes", "a.nes");
-    window->Files->Refresh();
+    window->m_fileList->Refresh();
     QTimer::singleShot(0, window.get(), [this] { window->close(); });
-    window->RemoveDuplicates();
+    window->removeDuplicates();
     EXPECT_EQ(dialogs.messages.last().text, "0 Duplicates Removed.\n");
     EXPECT_EQ(onDisk().size(), 3);
     EXPECT_EQ(window->windowTitle(), caption);
@@ -192,7 +192,7 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         emu.write("roms/game.smc", "mine");
-        window->Files->Refresh();
+        window->m_fileList->Refresh();
         select("game.smc");
         QFile::remove(emu.file("roms/game.smc"));
         emu.write("roms/GAME.smc", "theirs");
@@ -225,7 +225,7 @@ TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
     EXPECT_FALSE(QFileInfo(emu.file("roms/GAME.smc")).isSymLink());
     EXPECT_EQ(emu.read("roms/GAME.smc"), "REAL GAME DATA\n");
     EXPECT_EQ(QFileInfo(emu.file("roms/GAME(1).smc")).symLinkTarget(), emu.file("roms/GAME.smc"));
-    EXPECT_EQ(window->Files->FileName(), "GAME(1).smc");
+    EXPECT_EQ(window->m_fileList->FileName(), "GAME(1).smc");
 }
 
 // A trash that cannot take the file: the file stays listed and on disk, and the message

@@ -20,19 +20,19 @@ namespace {
 class NavigationTest : public WindowTest {
 protected:
     QWidget* focused() const { return QApplication::focusWidget(); }
-    bool onFiles() const { return window->Files->isAncestorOf(focused()); }
+    bool onFiles() const { return window->m_fileList->isAncestorOf(focused()); }
     void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(w, key, mods);
     }
     void escapeOnFiles() {
         int key = 27, shift = 0;
-        window->Files_KeyDown(key, shift);
+        window->handleFileListKey(key, shift);
     }
     // Highlights the row of `path` the way a user does, with Down from the folder itself.
     void downTo(const QString& path) {
-        for (int i = 0; i < window->dirList->count(); ++i) {
-            if (window->dirListList(window->dirList->currentRow()) == path) return;
-            press(window->dirList, Qt::Key_Down);
+        for (int i = 0; i < window->m_folderList->count(); ++i) {
+            if (window->folderAtRow(window->m_folderList->currentRow()) == path) return;
+            press(window->m_folderList, Qt::Key_Down);
         }
         FAIL() << "no row " << path.toStdString();
     }
@@ -46,44 +46,45 @@ TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     emu.write("games/c.smc");
     emu.write("games/snes/d.smc");
     start(Shown::Active);
-    const QRect frame = window->frmShot->geometry();
-    window->Files->setFocus();
+    const QRect frame = window->m_previewFrame->geometry();
+    window->m_fileList->setFocus();
     press(focused(), Qt::Key_Escape);
-    ASSERT_TRUE(window->dirList->isVisible());
-    EXPECT_TRUE(window->driveList->isVisible());
-    EXPECT_EQ(window->dirListPath(), sub("roms"));
+    ASSERT_TRUE(window->m_folderList->isVisible());
+    EXPECT_TRUE(window->m_driveList->isVisible());
+    EXPECT_EQ(window->folderListPath(), sub("roms"));
     EXPECT_TRUE(onFiles());
     // The browsing layout (its arithmetic is FolderNavigation's) is applied.
-    EXPECT_EQ(window->Files->geometry().topLeft(), QPoint(frame.left() + 4, 0));
-    EXPECT_NEAR(window->Files->height(), frame.height() * 0.6, 1);  // no picture: 0.6
+    EXPECT_EQ(window->m_fileList->geometry().topLeft(), QPoint(frame.left() + 4, 0));
+    EXPECT_NEAR(window->m_fileList->height(), frame.height() * 0.6, 1);  // no picture: 0.6
     // Shift alone keeps the focus in the command line box; its Escape hands it on.
     press(focused(), Qt::Key_Right, Qt::ShiftModifier);
-    ASSERT_EQ(focused(), window->txtCommandLine);
-    press(window->txtCommandLine, Qt::Key_Escape);
-    ASSERT_EQ(focused(), window->dirList);
+    ASSERT_EQ(focused(), window->m_commandLine);
+    press(window->m_commandLine, Qt::Key_Escape);
+    ASSERT_EQ(focused(), window->m_folderList);
 
-    press(window->dirList, Qt::Key_Left);
-    EXPECT_EQ(window->dirListPath(), emu.path());
-    EXPECT_EQ(window->Files->ListCount(), 0);
+    press(window->m_folderList, Qt::Key_Left);
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    EXPECT_EQ(window->m_fileList->ListCount(), 0);
     downTo(sub("games"));
-    press(window->dirList, Qt::Key_Right);  // the file list is empty: opens
-    EXPECT_EQ(window->dirListPath(), sub("games"));
-    EXPECT_EQ(window->Files->ListCount(), 1);  // listed at once, the lists still open
-    press(window->dirList, Qt::Key_Right);     // files listed: Right goes to them
+    press(window->m_folderList, Qt::Key_Right);  // the file list is empty: opens
+    EXPECT_EQ(window->folderListPath(), sub("games"));
+    EXPECT_EQ(window->m_fileList->ListCount(), 1);  // listed at once, the lists still open
+    press(window->m_folderList, Qt::Key_Right);     // files listed: Right goes to them
     EXPECT_TRUE(onFiles());
     press(focused(), Qt::Key_Escape);  // closes on the folder reached, in the standard layout
-    EXPECT_FALSE(window->dirList->isVisible());
-    EXPECT_EQ(window->Files->path(), sub("games/"));
-    EXPECT_EQ(window->Files->geometry(), QRect(0, 0, window->dirList->width(), frame.height()));
-    EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
+    EXPECT_FALSE(window->m_folderList->isVisible());
+    EXPECT_EQ(window->m_fileList->path(), sub("games/"));
+    EXPECT_EQ(window->m_fileList->geometry(),
+              QRect(0, 0, window->m_folderList->width(), frame.height()));
+    EXPECT_EQ(window->m_picture->geometry(), QRect(QPoint(0, 0), frame.size()));
 
     press(focused(), Qt::Key_Escape);  // open again, then Escape from the folder list itself
-    window->dirList->setFocus();
+    window->m_folderList->setFocus();
     downTo(sub("games/snes"));
-    press(window->dirList, Qt::Key_Return);
-    press(window->dirList, Qt::Key_Escape);
-    EXPECT_FALSE(window->dirList->isVisible());
-    EXPECT_EQ(window->Files->path(), sub("games/snes/"));
+    press(window->m_folderList, Qt::Key_Return);
+    press(window->m_folderList, Qt::Key_Escape);
+    EXPECT_FALSE(window->m_folderList->isVisible());
+    EXPECT_EQ(window->m_fileList->path(), sub("games/snes/"));
     EXPECT_TRUE(onFiles());
 }
 
@@ -95,36 +96,36 @@ TEST_F(NavigationTest, VolumeRootsAndTheDriveList) {
     volumes.rootList = {"/", emu.path() + '/', "/no-such-volume-rombard/"};
     start(Shown::Active);
     escapeOnFiles();
-    ASSERT_EQ(window->driveList->count(), 3);
-    window->driveList->setCurrentIndex(2);
-    EXPECT_EQ(window->dirListPath(), sub("roms"));
-    EXPECT_EQ(window->Drive(), emu.path() + '/');
-    window->dirList->setFocus();
-    press(window->dirList, Qt::Key_Left);
-    EXPECT_EQ(focused(), window->dirList);
-    press(window->dirList, Qt::Key_Left);  // a volume root now
-    EXPECT_EQ(window->dirListPath(), emu.path());
-    EXPECT_EQ(focused(), window->driveList);
-    press(window->driveList, Qt::Key_Right);
-    EXPECT_EQ(focused(), window->dirList);
-    window->driveList->setFocus();
-    press(window->driveList, Qt::Key_Left);
+    ASSERT_EQ(window->m_driveList->count(), 3);
+    window->m_driveList->setCurrentIndex(2);
+    EXPECT_EQ(window->folderListPath(), sub("roms"));
+    EXPECT_EQ(window->selectedDrive(), emu.path() + '/');
+    window->m_folderList->setFocus();
+    press(window->m_folderList, Qt::Key_Left);
+    EXPECT_EQ(focused(), window->m_folderList);
+    press(window->m_folderList, Qt::Key_Left);  // a volume root now
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    EXPECT_EQ(focused(), window->m_driveList);
+    press(window->m_driveList, Qt::Key_Right);
+    EXPECT_EQ(focused(), window->m_folderList);
+    window->m_driveList->setFocus();
+    press(window->m_driveList, Qt::Key_Left);
     EXPECT_TRUE(onFiles());
 
-    window->driveList->setCurrentIndex(0);
-    EXPECT_EQ(window->dirListPath(), "/");
-    EXPECT_EQ(window->Files->path(), "/");
-    window->dirList->setFocus();
-    press(window->dirList, Qt::Key_Backspace);
-    EXPECT_EQ(window->dirListPath(), "/");
-    press(window->dirList, Qt::Key_Left);
-    EXPECT_EQ(focused(), window->driveList);
+    window->m_driveList->setCurrentIndex(0);
+    EXPECT_EQ(window->folderListPath(), "/");
+    EXPECT_EQ(window->m_fileList->path(), "/");
+    window->m_folderList->setFocus();
+    press(window->m_folderList, Qt::Key_Backspace);
+    EXPECT_EQ(window->folderListPath(), "/");
+    press(window->m_folderList, Qt::Key_Left);
+    EXPECT_EQ(focused(), window->m_driveList);
 
     // The browse button's arrows: Left and Backspace to the command line box, Right to the list.
     for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Backspace, Qt::Key_Right}) {
-        window->btnBrowse->setFocus();
-        press(window->btnBrowse, key);
-        EXPECT_EQ(key == Qt::Key_Right ? onFiles() : focused() == window->txtCommandLine, true)
+        window->m_browseButton->setFocus();
+        press(window->m_browseButton, key);
+        EXPECT_EQ(key == Qt::Key_Right ? onFiles() : focused() == window->m_commandLine, true)
             << key;
     }
 }
@@ -161,28 +162,28 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
     const QStringList before = snapshot();
     escapeOnFiles();
 
-    ASSERT_TRUE(window->setDirListPath(many));
+    ASSERT_TRUE(window->setFolderListPath(many));
     const int ancestors = int(AncestorsOf(many).size());
-    ASSERT_EQ(window->dirList->count(), ancestors + 300);
-    EXPECT_EQ(window->dirListList(ancestors), many + "/GGame 0");
-    EXPECT_EQ(window->dirListList(ancestors + 1), many + "/gGame 1");
+    ASSERT_EQ(window->m_folderList->count(), ancestors + 300);
+    EXPECT_EQ(window->folderAtRow(ancestors), many + "/GGame 0");
+    EXPECT_EQ(window->folderAtRow(ancestors + 1), many + "/gGame 1");
 
-    ASSERT_TRUE(window->setDirListPath(french));
-    EXPECT_EQ(window->Files->ListCount(), 1);
+    ASSERT_TRUE(window->setFolderListPath(french));
+    EXPECT_EQ(window->m_fileList->ListCount(), 1);
 
-    ASSERT_TRUE(window->setDirListPath(sub("loop/loop/loop")));
-    EXPECT_EQ(window->dirListPath(), sub("loop/loop/loop"));
+    ASSERT_TRUE(window->setFolderListPath(sub("loop/loop/loop")));
+    EXPECT_EQ(window->folderListPath(), sub("loop/loop/loop"));
 
-    ASSERT_TRUE(window->setDirListPath(sub("soon-gone")));
+    ASSERT_TRUE(window->setFolderListPath(sub("soon-gone")));
     ASSERT_TRUE(QDir(emu.path()).rmdir("soon-gone"));
-    window->dirListRefresh();
-    EXPECT_EQ(window->dirList->count(), AncestorsOf(sub("soon-gone")).size());
-    EXPECT_FALSE(window->setDirListPath(sub("soon-gone")));
-    window->dirList->setFocus();
-    press(window->dirList, Qt::Key_Backspace);
-    EXPECT_EQ(window->dirListPath(), emu.path());
-    press(window->dirList, Qt::Key_Escape);
-    EXPECT_EQ(window->Files->path(), sub("roms/"));  // nothing to list there: the roms
+    window->refreshFolderList();
+    EXPECT_EQ(window->m_folderList->count(), AncestorsOf(sub("soon-gone")).size());
+    EXPECT_FALSE(window->setFolderListPath(sub("soon-gone")));
+    window->m_folderList->setFocus();
+    press(window->m_folderList, Qt::Key_Backspace);
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    press(window->m_folderList, Qt::Key_Escape);
+    EXPECT_EQ(window->m_fileList->path(), sub("roms/"));  // nothing to list there: the roms
 
     QStringList expected = before;
     expected.removeIf([](const QString& line) { return line.contains("/soon-gone "); });
@@ -198,19 +199,19 @@ TEST_F(NavigationTest, BrowseButtonPointsTheListOrAdoptsAnEmulatorFolder) {
     program("snes9x");  // arrives later: only a rescan would find it
 
     const int writes = int(settings.writes().size());
-    window->btnBrowse_Click();  // cancelled
+    window->browseForFolder();  // cancelled
     ASSERT_EQ(dialogs.folderPicks.size(), 1);
     // The fake records the picker's title as text and its start folder as title.
     EXPECT_EQ(dialogs.folderPicks[0].text, "Select Emulator/ROMs folder:");
     EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
     EXPECT_EQ(settings.writes().size(), writes);
-    EXPECT_EQ(window->Files->path(), sub("roms/"));
+    EXPECT_EQ(window->m_fileList->path(), sub("roms/"));
 
     dialogs.folderAnswers = {games};
-    QTest::mouseClick(window->btnBrowse, Qt::LeftButton);
-    EXPECT_EQ(window->Files->path(), games + '/');
-    EXPECT_EQ(window->cmbEmu->count(), 1);
-    EXPECT_EQ(window->EmulatorFolder, folder());
+    QTest::mouseClick(window->m_browseButton, Qt::LeftButton);
+    EXPECT_EQ(window->m_fileList->path(), games + '/');
+    EXPECT_EQ(window->m_emulatorBox->count(), 1);
+    EXPECT_EQ(window->m_emulatorFolder, folder());
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + games + '/'));
 }
 
@@ -221,10 +222,11 @@ TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
     other.write("roms/a.smc");
     start();
     dialogs.folderAnswers = {other.path()};
-    window->btnBrowse_Click();
-    EXPECT_EQ(window->EmulatorFolder, other.path() + '/');
-    EXPECT_EQ(window->CurrentEmulator, "zsnes.exe");
-    EXPECT_EQ(window->Files->path(), other.path() + "/roms/");  // no games in the folder itself
+    window->browseForFolder();
+    EXPECT_EQ(window->m_emulatorFolder, other.path() + '/');
+    EXPECT_EQ(window->m_currentEmulator, "zsnes.exe");
+    EXPECT_EQ(window->m_fileList->path(),
+              other.path() + "/roms/");  // no games in the folder itself
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + other.path() + "/roms/"));
 }
 
@@ -236,7 +238,7 @@ TEST_F(NavigationTest, RightClickOpensTheListedFolderAndHeadersSort) {
     emu.write("roms/a.smc", "x");
     emu.write("roms/c.smc", "xx");
     start(Shown::Yes);
-    auto* view = qobject_cast<QTreeView*>(window->Files->currentView());
+    auto* view = qobject_cast<QTreeView*>(window->m_fileList->currentView());
     ASSERT_NE(view, nullptr);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
     EXPECT_TRUE(shell.opened.isEmpty());

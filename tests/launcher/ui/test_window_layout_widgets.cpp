@@ -26,12 +26,12 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
         QRect small, large;  // at 699 x 474 and at 1000 x 700
     };
     const Case cases[] = {
-        {window->cmbEmu, {0, 455, 151, 19}, {0, 681, 151, 19}},
-        {window->txtCommandLine, {151, 455, 414, 19}, {151, 681, 715, 19}},
-        {window->btnBrowse, {565, 455, 21, 18}, {866, 681, 21, 18}},
-        {window->lblCredits, {586, 455, 113, 18}, {887, 681, 113, 18}},
-        {window->frmShot, {419, 0, 280, 454}, {600, 0, 400, 680}},
-        {window->Files, {0, 0, 419, 455}, {0, 0, 600, 681}},
+        {window->m_emulatorBox, {0, 455, 151, 19}, {0, 681, 151, 19}},
+        {window->m_commandLine, {151, 455, 414, 19}, {151, 681, 715, 19}},
+        {window->m_browseButton, {565, 455, 21, 18}, {866, 681, 21, 18}},
+        {window->m_credits, {586, 455, 113, 18}, {887, 681, 113, 18}},
+        {window->m_previewFrame, {419, 0, 280, 454}, {600, 0, 400, 680}},
+        {window->m_fileList, {0, 0, 419, 455}, {0, 0, 600, 681}},
     };
     for (const QSize size : {QSize(699, 474), QSize(1000, 700)}) {
         SCOPED_TRACE(size.width());
@@ -39,13 +39,13 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
         for (const Case& c : cases)
             EXPECT_EQ(c.control->geometry(), size.width() == 699 ? c.small : c.large)
                 << c.control->metaObject()->className();
-        const QRect frame = window->frmShot->geometry();
-        EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
-        EXPECT_EQ(window->lblTitle->width(), frame.width());
-        EXPECT_EQ(window->lblShadow->width(), frame.width());
-        EXPECT_EQ(px(window->twips(window->frmShot)), frame);
-        EXPECT_EQ(window->dirList->geometry().top(), window->driveList->height());
-        EXPECT_EQ(window->dirList->width(), window->Files->width());
+        const QRect frame = window->m_previewFrame->geometry();
+        EXPECT_EQ(window->m_picture->geometry(), QRect(QPoint(0, 0), frame.size()));
+        EXPECT_EQ(window->m_title->width(), frame.width());
+        EXPECT_EQ(window->m_titleShadow->width(), frame.width());
+        EXPECT_EQ(px(window->twips(window->m_previewFrame)), frame);
+        EXPECT_EQ(window->m_folderList->geometry().top(), window->m_driveList->height());
+        EXPECT_EQ(window->m_folderList->width(), window->m_fileList->width());
     }
 }
 
@@ -58,9 +58,9 @@ TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenRead) {
         settings.preset("zsnes.exe", "imageleft", text);
         start(Shown::Yes);
         window->resize(699, 474);
-        window->Form_Resize();
-        EXPECT_EQ(window->twips(window->frmShot).left, left) << text;
-        EXPECT_GE(window->Files->width(), 0);
+        window->layOutControls();
+        EXPECT_EQ(window->twips(window->m_previewFrame).left, left) << text;
+        EXPECT_GE(window->m_fileList->width(), 0);
     }
 }
 
@@ -69,29 +69,29 @@ TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndTinyWindowsKeepTheirPla
     settings.preset("zsnes.exe", "imageleft", "3000");
     start(Shown::Yes);
     window->resize(700, 474);
-    EXPECT_EQ(window->twips(window->frmShot).left, 3000);
+    EXPECT_EQ(window->twips(window->m_previewFrame).left, 3000);
 
     settings.preset("zsnes.exe", "imageleft", "left");
     window->resize(699, 474);
-    EXPECT_EQ(window->twips(window->frmShot).left, 6291);
+    EXPECT_EQ(window->twips(window->m_previewFrame).left, 6291);
 
     window->resize(40, 10);
     // Heights would be negative: the list and the frame keep their last places.
-    EXPECT_GT(window->Files->height(), 0);
-    EXPECT_EQ(window->cmbEmu->y(), 10 - 19);
+    EXPECT_GT(window->m_fileList->height(), 0);
+    EXPECT_EQ(window->m_emulatorBox->y(), 10 - 19);
 }
 
 TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     program("zsnes");
     start(Shown::Yes);
-    QFrame* frame = window->frmShot;
+    QFrame* frame = window->m_previewFrame;
     ASSERT_EQ(window->twips(frame).left, 6291);
 
     mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    EXPECT_EQ(window->ShotDragStartX, 1500);
+    EXPECT_EQ(window->m_previewDragStartX, 1500);
     mouse(frame, QEvent::MouseMove, 75, Qt::LeftButton);  // 5916: the band below
     EXPECT_EQ(window->twips(frame).left, 5916);
-    EXPECT_EQ(window->Files->width(), 394);
+    EXPECT_EQ(window->m_fileList->width(), 394);
     mouse(frame, QEvent::MouseMove, 50, Qt::NoButton);  // no button held: no drag
     EXPECT_EQ(window->twips(frame).left, 5916);
     EXPECT_TRUE(settings.writes().isEmpty());
@@ -107,7 +107,7 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
 
     // A frame already outside the window when a drag ends comes back inside it.
-    window->PlaceShotFrame(-4509, true);
+    window->placePreviewFrame(-4509, true);
     settings.log.clear();
     mouse(frame, QEvent::MouseButtonPress, 10, Qt::LeftButton);
     mouse(frame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
@@ -118,13 +118,13 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
 TEST_F(WindowTest, F12TwiceReturnsToSixtyPercentNotTheDraggedEdge) {
     program("zsnes");
     start(Shown::Active);
-    window->PlaceShotFrame(3000, true);
-    QTest::keyClick(window->Files, Qt::Key_F12);
-    EXPECT_EQ(window->twips(window->frmShot).left, 10485);
-    EXPECT_EQ(window->frmShot->width(), 0);
-    EXPECT_EQ(window->Files->width(), 699);
-    QTest::keyClick(window->txtCommandLine, Qt::Key_F12);
-    EXPECT_EQ(window->twips(window->frmShot).left, 6291);
+    window->placePreviewFrame(3000, true);
+    QTest::keyClick(window->m_fileList, Qt::Key_F12);
+    EXPECT_EQ(window->twips(window->m_previewFrame).left, 10485);
+    EXPECT_EQ(window->m_previewFrame->width(), 0);
+    EXPECT_EQ(window->m_fileList->width(), 699);
+    QTest::keyClick(window->m_commandLine, Qt::Key_F12);
+    EXPECT_EQ(window->twips(window->m_previewFrame).left, 6291);
 }
 
 }  // namespace

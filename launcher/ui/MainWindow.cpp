@@ -1,6 +1,5 @@
 #include "launcher/ui/MainWindow.h"
 
-#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/emulators/EmulatorSettings.h"
@@ -8,6 +7,7 @@
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
@@ -174,15 +174,13 @@ void MainWindow::connectEvents() {
             [this](quint64, const QString& path, const QImage& picture, const QSize& full) {
                 pictureLoaded(path, picture, full);
             });
-    connect(m_fileList, &FileListView::KeyDown, this,
-            [this](int KeyCode, int Shift) { handleFileListKey(KeyCode, Shift); });
+    connect(m_fileList, &FileListView::KeyDown, this, [this](int keyCode, int shiftState) {
+        handleFileListKey(keyOfListCode(keyCode, shiftState));
+    });
     connect(m_emulatorPoll, &QTimer::timeout, this, [this] { restoreWhenEmulatorEnds(); });
     // F12 works wherever the focus is in the window.
     auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
-    connect(f12, &QShortcut::activated, this, [this] {
-        int KeyCode = 123, Shift = 0;
-        handleWindowKey(KeyCode, Shift);
-    });
+    connect(f12, &QShortcut::activated, this, [this] { togglePreviewPanel(); });
     for (QObject* o : std::initializer_list<QObject*>{m_emulatorBox, m_commandLine, m_previewFrame,
                                                       m_picture, m_animation, m_title, m_credits})
         o->installEventFilter(this);
@@ -209,37 +207,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-bool MainWindow::routeKey(QObject* watched, QKeyEvent* key) {
-    // Keys without a code of their own (letters beyond ASCII, for one) still type.
-    const int code = VirtualKeyCode(key->key(), key->modifiers());
-    int KeyCode = code;
-    int Shift = ShiftState(key->modifiers());
+bool MainWindow::routeKey(QObject* watched, QKeyEvent* event) {
+    const QKeyCombination key = event->keyCombination();
     if (watched == m_folderList || watched == m_driveList || watched == m_browseButton)
-        return routeNavigationKey(watched, code, Shift);
+        return handleNavigationKey(watched, key);
     if (watched == m_emulatorBox) {
-        handleEmulatorBoxKey(KeyCode, Shift);
-        return code != 0 && KeyCode == 0;
+        handleEmulatorBoxKey(key);
+        return false;
     }
-    if (watched != m_commandLine) return false;
-    handleCommandLineKey(KeyCode, Shift);
-    if (code != 0 && KeyCode == 0) return true;
-    // Ctrl+Backspace types the DEL character on the old platform.
-    int KeyAscii = key->key() == Qt::Key_Backspace && (key->modifiers() & Qt::ControlModifier)
-                       ? 127
-                       : (key->text().isEmpty() ? 0 : key->text().at(0).unicode());
-    if (KeyAscii == 0) return false;
-    handleCommandLineCharacter(KeyAscii);
-    return KeyAscii == 0;
+    return watched == m_commandLine && handleCommandLineKey(key);
 }
 
 bool MainWindow::routeMouse(QObject* watched, QMouseEvent* mouse) {
     const QEvent::Type type = mouse->type();
     if (type == QEvent::MouseButtonDblClick) {
-        if (watched == m_picture || watched == m_animation) {
-            launchSelectedGame();
-            return true;
-        }
-        if (watched == m_title) {
+        if (watched == m_picture || watched == m_animation || watched == m_title) {
             launchSelectedGame();
             return true;
         }
@@ -250,21 +232,17 @@ bool MainWindow::routeMouse(QObject* watched, QMouseEvent* mouse) {
         return true;
     }
     if (watched != m_previewFrame) return false;
-    const int Button = type == QEvent::MouseMove ? MouseButtonCode(mouse->buttons())
-                                                 : MouseButtonCode(mouse->button());
-    const int Shift = ShiftState(mouse->modifiers());
-    const float x = static_cast<float>(toTwips(qRound(mouse->position().x())));
-    const float y = static_cast<float>(toTwips(qRound(mouse->position().y())));
+    const int x = toTwips(qRound(mouse->position().x()));
     if (type == QEvent::MouseButtonPress) {
         // The frame hides and shows the picture under the mouse while it moves, which
         // would end an implicit grab half way through a drag.
         m_previewFrame->grabMouse();
-        startPreviewDrag(Button, Shift, x, y);
+        startPreviewDrag(x);
     }
-    if (type == QEvent::MouseMove) dragPreview(Button, Shift, x, y);
+    if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) dragPreview(x);
     if (type == QEvent::MouseButtonRelease) {
         if (mouse->buttons() == Qt::NoButton) m_previewFrame->releaseMouse();
-        endPreviewDrag(Button, Shift, x, y);
+        endPreviewDrag();
     }
     return true;
 }
@@ -275,12 +253,8 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    bool Cancel = false;
-    prepareToClose(Cancel);
-    if (Cancel)
-        event->ignore();
-    else
-        event->accept();
+    prepareToClose();
+    event->accept();
 }
 
 int MainWindow::toPixels(int twips) const {

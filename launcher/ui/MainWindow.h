@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QKeyCombination>
 #include <QString>
 #include <QWidget>
 
@@ -63,24 +64,41 @@ public:
     // Start-up. False when another copy already runs: this one must end at once,
     // without saving anything.
     bool start();
-    void prepareToClose(bool& Cancel);
-    void handleWindowKey(int& KeyCode, int& Shift);
+    // Whether the shown picture is still being decoded.
+    bool picturePending() const;
+    // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
+    // again; a folder that cannot be entered leaves everything as it was (false). The file
+    // list follows when the folder differs.
+    QString folderListPath() const;
+    bool setFolderListPath(const QString& path);
+    void refreshFolderList();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+public:  // the rest is private once the tests drive the window through its controls
+    void prepareToClose();
     void layOutControls();
     void saveEmulatorSettings();
     void openCreditsLink();
+    // F12: the preview frame to the window's right edge, or back to the default split.
+    void togglePreviewPanel();
 
     void scanEmulators();
     void selectEmulator();
     void selectRomFolder(const QString& folder);
-    void handleEmulatorBoxKey(int& KeyCode, int& Shift);
+    void handleEmulatorBoxKey(QKeyCombination key);
 
     void launchSelectedGame();
-    void handleFileListKey(int& KeyCode, int& Shift);
+    void handleFileListKey(QKeyCombination key);
     // After a file list command: the focus passes through the command line box and
     // comes back to the list unless Shift alone is held.
-    void finishFileListKey(int Shift);
-    void handleCommandLineKey(int& KeyCode, int& Shift);
-    void handleCommandLineCharacter(int& KeyAscii);
+    void finishFileListKey(Qt::KeyboardModifiers held);
+    // True when the key is used up.
+    bool handleCommandLineKey(QKeyCombination key);
+    bool handleNavigationKey(QObject* watched, QKeyCombination key);
     void filterByCommandLine();
     void flashCommandLine();
     void restoreWhenEmulatorEnds();
@@ -96,28 +114,15 @@ public:
     void showPicture(const QString& shot);
     // Back to the default picture, whatever is shown.
     void resetPreview();
-    // Whether the shown picture is still being decoded.
-    bool picturePending() const;
 
     // Folder navigation.
     void toggleFolderLists();
     void openSelectedDrive();
     void listFilesOfFolderList();
-    void handleDriveListKey(int& KeyCode, int& Shift);
-    void handleFolderListKey(int& KeyCode, int& Shift);
-    void handleBrowseButtonKey(int& KeyCode, int& Shift);
     void browseForFolder();
-    void sortByColumn(int& Column);
-    void openFolderOnRightClick(int Button, int Shift, float x, float y);
-    // The drive list's volume root (ends in "/"). Setting it raises no Change.
+    // The drive list's volume root (ends in "/"). Selecting one lists nothing.
     QString selectedDrive() const;
     void selectDrive(const QString& root);
-    // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
-    // again; a folder that cannot be entered leaves everything as it was (false). Change
-    // follows when the folder differs.
-    QString folderListPath() const;
-    bool setFolderListPath(const QString& path);
-    void refreshFolderList();
     // Full path of row `index`; the folder itself for -1.
     QString folderAtRow(int index) const;
 
@@ -126,11 +131,12 @@ public:
     bool deleteSelectedFile();
     bool renameSelectedFile();
     bool askFileMask();
-    bool runKeyMacro(int& KeyCode, int& Shift);
+    // Clears `held` once the macro ran, so the closing step returns to the list.
+    bool runKeyMacro(Qt::KeyboardModifiers& held);
     bool hideFilesByPattern();
     bool askRemoveDuplicates();
     bool askStripText();
-    bool toggleDumpTag(int Shift);
+    bool toggleDumpTag(int shiftState);
 
     // The file operations behind them. renameFile fills in an empty folder with the
     // listed one, gives back the name actually used in newName and sets ok only when the
@@ -143,9 +149,10 @@ public:
     void removeTextFromNames(const QString& text);
 
     void placePreviewFrame(int left, bool force);
-    void startPreviewDrag(int Button, int Shift, float x, float y);
-    void dragPreview(int Button, int Shift, float x, float y);
-    void endPreviewDrag(int Button, int Shift, float x, float y);
+    // The preview frame dragged by its edge; x in twips within the frame.
+    void startPreviewDrag(int x);
+    void dragPreview(int x);
+    void endPreviewDrag();
 
     // The window's inner size in twips.
     int innerWidth() const;
@@ -155,44 +162,10 @@ public:
     int toPixels(int twips) const;
     int toTwips(int pixels) const;
 
-    // Shared state of the window.
-    QString m_emulatorFolder;   // always ends in "/"
-    QString m_currentEmulator;  // catalogue spelling; also the settings section
-    QString m_systemName;
-    QString m_fileMask;
-    Qt::WindowStates m_stateBeforeLaunch;
-    bool m_busy = false;
-    QString m_hidePattern;
-    QString m_keyMacro;
-    bool m_macroRunning = false;
-    int m_previewDragStartX = 0;
-
-    // Controls, owned by the window.
-    QComboBox* m_emulatorBox = nullptr;
-    QLineEdit* m_commandLine = nullptr;
-    QPushButton* m_browseButton = nullptr;
-    QLabel* m_credits = nullptr;
-    QComboBox* m_driveList = nullptr;
-    QListWidget* m_folderList = nullptr;
-    FileListView* m_fileList = nullptr;
-    QFrame* m_previewFrame = nullptr;
-    PictureBox* m_picture = nullptr;
-    QLabel* m_titleShadow = nullptr;
-    QLabel* m_title = nullptr;  // its "Tag" property holds the arcade game number
-    PictureBox* m_defaultPicture = nullptr;
-    GifView* m_animation = nullptr;  // over m_picture's rectangle
-    QTimer* m_emulatorPoll = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void createControls();
     void applyLook();
     void connectEvents();
-    bool routeKey(QObject* watched, QKeyEvent* key);
+    bool routeKey(QObject* watched, QKeyEvent* event);
     bool routeMouse(QObject* watched, QMouseEvent* mouse);
     void moveTwips(QWidget* control, const TwipRect& rect);
     void setTwipsWidth(QWidget* control, int width);
@@ -205,7 +178,6 @@ private:
     void connectNavigation();
     void fillDrives();
     bool atVolumeRoot() const;
-    bool routeNavigationKey(QObject* watched, int KeyCode, int Shift);
     void applyListsLayout(const ListsLayout& layout);
 
     void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
@@ -222,5 +194,32 @@ private:
     QSize m_shownFullSize;   // that picture's own size, once decoded
     DesignSizes m_design;
     QHash<const QWidget*, TwipRect> m_twips;
-    QString m_dirListPath;
+    QString m_folderListPath;
+
+    QString m_emulatorFolder;   // always ends in "/"
+    QString m_currentEmulator;  // catalogue spelling; also the settings section
+    QString m_systemName;
+    QString m_fileMask;
+    Qt::WindowStates m_stateBeforeLaunch;
+    bool m_busy = false;
+    QString m_hidePattern;
+    QString m_keyMacro;
+    bool m_macroRunning = false;
+    int m_previewDragStartX = 0;
+
+    // Controls, owned by the window; their object names are those of the design.
+    QComboBox* m_emulatorBox = nullptr;     // "cmbEmu"
+    QLineEdit* m_commandLine = nullptr;     // "txtCommandLine"
+    QPushButton* m_browseButton = nullptr;  // "btnBrowse"
+    QLabel* m_credits = nullptr;            // "lblCredits"
+    QComboBox* m_driveList = nullptr;       // "driveList"
+    QListWidget* m_folderList = nullptr;    // "dirList"
+    FileListView* m_fileList = nullptr;     // "Files"
+    QFrame* m_previewFrame = nullptr;       // "frmShot"
+    PictureBox* m_picture = nullptr;        // "imgShot"
+    QLabel* m_titleShadow = nullptr;        // "lblShadow"
+    QLabel* m_title = nullptr;  // "lblTitle"; its "Tag" property holds the arcade game number
+    PictureBox* m_defaultPicture = nullptr;  // "imgDefault"
+    GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle
+    QTimer* m_emulatorPoll = nullptr;
 };

@@ -92,5 +92,6 @@ void MainWindow::removeDuplicates() {
     setWindowTitle(caption);
     if (!result.copies.empty() && withTrailingSeparator(m_fileList->path()) == folder)
         refreshFileList(QString());
-    m_services.dialogs->messageBox(result.message(), 64, kAppName);
+    m_services.dialogs->messageBox(result.message(), platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Information, kAppName);
 }

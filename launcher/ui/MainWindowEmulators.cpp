@@ -7,6 +7,7 @@
 #include "launcher/emulators/SystemProfile.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/KeyCommands.h"
 #include "launcher/window/WindowPlacement.h"
 
 #include <QComboBox>
@@ -127,15 +128,16 @@ void MainWindow::selectRomFolder(const QString& folder) {
     showFileCount();
 }
 
-void MainWindow::handleEmulatorBoxKey(int& KeyCode, int&) {
-    switch (KeyCode) {
-        case 13:
+void MainWindow::handleEmulatorBoxKey(QKeyCombination key) {
+    // The box keeps every key for itself too: Right and Left also step through it.
+    switch (commandFor(emulatorBoxKeys(), key)) {
+        case KeyCommand::Launch:
             launchSelectedGame();
             break;
-        case 39:
+        case KeyCommand::FocusCommandLine:
             m_commandLine->setFocus();
             break;
-        case 37:
+        case KeyCommand::FocusFiles:
             focusFiles();
             break;
         default:

@@ -1,6 +1,7 @@
 // Delete, rename, mask, hide, macro, strip text and dump tags: the window's side of the
 // file commands. The rules live in FileRenaming and HiddenFiles.
 
+#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
@@ -27,7 +28,7 @@ bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QSt
                     const QString& title) {
     if (platform::hasEntry(folder + name)) return false;
     dialogs.messageBox(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."),
-                       48, title);
+                       platform::MessageButtons::Ok, platform::MessageIcon::Warning, title);
     return true;
 }
 }  // namespace
@@ -41,10 +42,10 @@ bool MainWindow::deleteSelectedFile() {
         refreshFileList(QString());
         return true;
     }
-    const int answer = m_services.dialogs->messageBox(
+    const platform::MessageAnswer answer = m_services.dialogs->messageBox(
         QStringLiteral("Delete '") + name + QStringLiteral("'?\nFrom Path: ") + m_fileList->path(),
-        33, title);
-    if (answer == platform::Dialogs::ResultOk) {
+        platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
+    if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
         auto ops = fileOps();
         // Looked up first: the descriptor is known by its game, which is about to go.
@@ -59,7 +60,7 @@ bool MainWindow::deleteSelectedFile() {
                 why.isEmpty()
                     ? QStringLiteral("Could not move '") + name + QStringLiteral("' to the trash.")
                     : why,
-                48, title);
+                platform::MessageButtons::Ok, platform::MessageIcon::Warning, title);
         }
         refreshFileList(QString());
     }
@@ -96,10 +97,10 @@ bool MainWindow::askFileMask() {
     return true;
 }
 
-bool MainWindow::runKeyMacro(int& KeyCode, int& Shift) {
+bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
     // A macro that presses F6 would start itself again without end.
     if (m_macroRunning) return true;
-    if (m_keyMacro.isEmpty() || Shift != 0) {
+    if (m_keyMacro.isEmpty() || ShiftState(held) != 0) {
         const auto answer =
             m_services.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, m_keyMacro);
         if (!answer || answer->isEmpty()) return false;
@@ -109,8 +110,8 @@ bool MainWindow::runKeyMacro(int& KeyCode, int& Shift) {
     m_services.keystrokes->send(m_keyMacro);
     QCoreApplication::processEvents();
     m_macroRunning = false;
-    KeyCode = 0;
-    Shift = 0;
+    // The macro's keys are over: the closing step takes the focus back to the list.
+    held = Qt::NoModifier;
     return true;
 }
 
@@ -139,15 +140,17 @@ bool MainWindow::hideFilesByPattern() {
         m_services.dialogs->messageBox(
             QStringLiteral("The list of hidden files of this folder could not be changed: its "
                            "'.hidden' file is not a plain file or cannot be written."),
-            48, QStringLiteral("Hide Files"));
+            platform::MessageButtons::Ok, platform::MessageIcon::Warning,
+            QStringLiteral("Hide Files"));
     return true;
 }
 
 bool MainWindow::askRemoveDuplicates() {
     if (m_busy) return true;
     if (m_services.dialogs->messageBox(
-            QStringLiteral("Do you want to remove duplicate files in this folder?"), 33,
-            kAppName) == platform::Dialogs::ResultOk)
+            QStringLiteral("Do you want to remove duplicate files in this folder?"),
+            platform::MessageButtons::OkCancel, platform::MessageIcon::Question,
+            kAppName) == platform::MessageAnswer::Ok)
         removeDuplicates();
     return true;
 }
@@ -159,7 +162,7 @@ bool MainWindow::askStripText() {
     return true;
 }
 
-bool MainWindow::toggleDumpTag(int Shift) {
+bool MainWindow::toggleDumpTag(int shiftState) {
     if (m_fileList->ListIndex() < 0) return true;
     const QString name = m_fileList->FileName();
     if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(m_fileList->path()), name,
@@ -167,7 +170,7 @@ bool MainWindow::toggleDumpTag(int Shift) {
         refreshFileList(QString());
         return true;
     }
-    QString newName = DumpTagName(name, Shift), folder;
+    QString newName = DumpTagName(name, shiftState), folder;
     bool ok = false;
     renameFile(name, newName, folder, ok);
     // The tag changes where the name sorts; the selection follows the file.
@@ -224,6 +227,7 @@ void MainWindow::removeTextFromNames(const QString& text) {
         if (ok) ++done;
     }
     refreshFileList(QString());
-    m_services.dialogs->messageBox(QString::number(done) + QStringLiteral(" Files Renamed"), 64,
+    m_services.dialogs->messageBox(QString::number(done) + QStringLiteral(" Files Renamed"),
+                                   platform::MessageButtons::Ok, platform::MessageIcon::Information,
                                    kAppName);
 }

@@ -1,78 +1,76 @@
-// The file list's keys: one table, first match acts, then the closing step.
+// The file list's keys: the command the key stands for (KeyCommands), then the closing step.
 
+#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 
-void MainWindow::handleFileListKey(int& KeyCode, int& Shift) {
+void MainWindow::handleFileListKey(QKeyCombination key) {
+    Qt::KeyboardModifiers held = key.keyboardModifiers();
     bool closing = true;
-    switch (KeyCode) {
-        case 39:  // Right
-            KeyCode = 0;
+    switch (commandFor(fileListKeys(), key)) {
+        case KeyCommand::FocusCommandLine:
             m_commandLine->setFocus();
             break;
-        case 37:  // Left
-        case 8:   // Backspace
-            KeyCode = 0;
+        case KeyCommand::FocusFoldersOrCommandLine:
             if (m_folderList->isVisible())
                 m_folderList->setFocus();
             else
                 m_commandLine->setFocus();
             break;
-        case 27:
+        case KeyCommand::ToggleFolderLists:
             toggleFolderLists();
             break;
-        case 13:
-            if (Shift != 1)
-                launchSelectedGame();
-            else if (m_fileList->ListIndex() >= 0)
+        case KeyCommand::Launch:
+            launchSelectedGame();
+            break;
+        case KeyCommand::OpenWithDesktop:
+            if (m_fileList->ListIndex() >= 0)
                 m_services.shell->open(withTrailingSeparator(m_fileList->path()) +
                                        m_fileList->FileName());
             break;
-        case 46:
+        case KeyCommand::DeleteFile:
             closing = deleteSelectedFile();
             break;
-        case 113:
+        case KeyCommand::RenameFile:
             closing = renameSelectedFile();
             break;
-        case 114:
+        case KeyCommand::SetFileMask:
             closing = askFileMask();
             break;
-        case 117:
-            closing = runKeyMacro(KeyCode, Shift);
+        case KeyCommand::RunKeyMacro:
+            closing = runKeyMacro(held);
             break;
-        case 115:
-            if (Shift == 0) closing = hideFilesByPattern();
+        case KeyCommand::HideFiles:
+            closing = hideFilesByPattern();
             break;
-        case 116:
+        case KeyCommand::RescanEmulators:
             scanEmulators();
             break;
-        case 118:
+        case KeyCommand::RemoveDuplicates:
             closing = askRemoveDuplicates();
             break;
-        case 119:
+        case KeyCommand::StripText:
             closing = askStripText();
             break;
-        case 120:
-            closing = toggleDumpTag(Shift);
-            break;
-        case 32:
-            m_commandLine->setFocus();
+        case KeyCommand::ToggleDumpTag:
+            closing = toggleDumpTag(ShiftState(held));
             break;
         default:
             break;
     }
-    if (closing) finishFileListKey(Shift);
+    if (closing) finishFileListKey(held);
 }
 
-void MainWindow::finishFileListKey(int Shift) {
+void MainWindow::finishFileListKey(Qt::KeyboardModifiers held) {
     m_commandLine->setFocus();
-    if (Shift == 1) return;
+    if (staysInCommandLine(held)) return;
     QCoreApplication::processEvents();
     focusFiles();
 }

@@ -6,6 +6,7 @@
 #include "launcher/emulators/EmulatorCatalogue.h"
 #include "launcher/emulators/LaunchRules.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/ProcessTable.h"
 #include "platform/Shell.h"
 
@@ -71,13 +72,7 @@ void MainWindow::flashCommandLine() {
     m_commandLine->setPalette(normal);
 }
 
-void MainWindow::handleCommandLineCharacter(int& KeyAscii) {
-    if (KeyAscii != 127) return;
-    m_commandLine->clear();
-    KeyAscii = 0;
-}
-
-void MainWindow::handleCommandLineKey(int& KeyCode, int& Shift) {
+bool MainWindow::handleCommandLineKey(QKeyCombination key) {
     // The folder list takes the list keys while it is shown.
     const bool folders = m_folderList->isVisible();
     const auto index = [&] {
@@ -96,48 +91,49 @@ void MainWindow::handleCommandLineKey(int& KeyCode, int& Shift) {
         else
             focusFiles();
     };
-    switch (KeyCode) {
-        case 13:
+    switch (commandFor(commandLineKeys(), key)) {
+        case KeyCommand::Launch:
             launchSelectedGame();
             break;
-        case 38:
+        case KeyCommand::SelectPrevious:
             if (index() > 0) select(index() - 1);
             break;
-        case 40:
+        case KeyCommand::SelectNext:
             // Past the last item there is nothing to select; the choice stays put.
             if (index() + 1 < count()) select(index() + 1);
             break;
-        case 36:
+        case KeyCommand::SelectFirst:
             select(0);
             break;
-        case 35:
+        case KeyCommand::SelectLast:
             select(count() - 1);
             break;
-        case 27:
+        case KeyCommand::ClearOrFocusTargetList:
             if (!m_commandLine->text().isEmpty())
                 m_commandLine->clear();
             else
                 focusTarget();
             break;
-        case 33:
-        case 34:
+        case KeyCommand::FocusTargetList:
             focusTarget();
             break;
-        case 46:
-            if (Shift == 2) {
-                int key = 46, shift = 0;
-                handleFileListKey(key, shift);
-                KeyCode = 0;
-            }
-            break;
-        case 37:
+        case KeyCommand::ForwardToFileList:
+            handleFileListKey(key);
+            return true;
+        case KeyCommand::DeleteSelectedFile:
+            handleFileListKey(QKeyCombination(Qt::NoModifier, Qt::Key_Delete));
+            return true;
+        case KeyCommand::FocusFilesAtStart:
             if (m_commandLine->cursorPosition() == 0) focusFiles();
             break;
-        case 39:
+        case KeyCommand::FocusFilesAtEnd:
             if (m_commandLine->cursorPosition() >= m_commandLine->text().size()) focusFiles();
             break;
+        case KeyCommand::ClearText:
+            m_commandLine->clear();
+            return true;
         default:
-            if (KeyCode >= 112 && KeyCode <= 123) handleFileListKey(KeyCode, Shift);
             break;
     }
+    return false;
 }

@@ -56,18 +56,16 @@ void MainWindow::placePreviewFrame(int left, bool force) {
     m_title->show();
 }
 
-void MainWindow::startPreviewDrag(int, int, float x, float) {
-    m_previewDragStartX = qRound(x);
+void MainWindow::startPreviewDrag(int x) {
+    m_previewDragStartX = x;
 }
 
-void MainWindow::dragPreview(int Button, int, float x, float) {
-    if (Button != 1) return;
+void MainWindow::dragPreview(int x) {
     placePreviewFrame(
-        ClampSplit(qRound(twips(m_previewFrame).left + x - m_previewDragStartX), innerWidth()),
-        false);
+        ClampSplit(twips(m_previewFrame).left + x - m_previewDragStartX, innerWidth()), false);
 }
 
-void MainWindow::endPreviewDrag(int, int, float, float) {
+void MainWindow::endPreviewDrag() {
     // The frame may have been placed outside the window before this drag (a smaller window
     // since): what ends the drag, and what is stored, lies within it.
     const int left = ClampSplit(twips(m_previewFrame).left, innerWidth());

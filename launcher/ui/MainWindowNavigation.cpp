@@ -1,11 +1,13 @@
 // The drive and folder lists, the folder picker and the browsing layout.
 
+#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/FolderNavigation.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/Volumes.h"
@@ -54,24 +56,48 @@ void MainWindow::connectNavigation() {
             [this](QListWidgetItem* item) { setFolderListPath(item->data(kPathRole).toString()); });
     connect(m_browseButton, &QPushButton::clicked, this, [this] { browseForFolder(); });
     connect(m_fileList, &FileListView::ColumnClick, this,
-            [this](int Column) { sortByColumn(Column); });
-    connect(m_fileList, &FileListView::MouseDown, this,
-            [this](int Button, int Shift, float x, float y) {
-                openFolderOnRightClick(Button, Shift, x, y);
-            });
+            [this](int column) { m_fileList->SortFilesByColumnClick(column); });
+    // A right click on the list opens its folder on the desktop.
+    connect(m_fileList, &FileListView::MouseDown, this, [this](int button, int, float, float) {
+        if (button == MouseButtonCode(Qt::RightButton) && !m_fileList->path().isEmpty())
+            m_services.shell->open(m_fileList->path());
+    });
     for (QObject* o : std::initializer_list<QObject*>{m_driveList, m_folderList, m_browseButton})
         o->installEventFilter(this);
 }
 
-bool MainWindow::routeNavigationKey(QObject* watched, int KeyCode, int Shift) {
-    const int code = KeyCode;
-    if (watched == m_folderList)
-        handleFolderListKey(KeyCode, Shift);
-    else if (watched == m_driveList)
-        handleDriveListKey(KeyCode, Shift);
-    else
-        handleBrowseButtonKey(KeyCode, Shift);
-    return code != 0 && KeyCode == 0;
+bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
+    const KeyContext context{m_fileList->ListCount() > 0, atVolumeRoot()};
+    const KeyCommand command = watched == m_folderList  ? commandFor(folderListKeys(), key, context)
+                               : watched == m_driveList ? commandFor(driveListKeys(), key)
+                                                        : commandFor(browseButtonKeys(), key);
+    switch (command) {
+        case KeyCommand::FocusFiles:
+            focusFiles();
+            break;
+        case KeyCommand::FocusFolders:
+            m_folderList->setFocus();
+            break;
+        case KeyCommand::FocusDrives:
+            m_driveList->setFocus();
+            break;
+        case KeyCommand::FocusCommandLine:
+            m_commandLine->setFocus();
+            break;
+        case KeyCommand::OpenHighlightedFolder:
+            setFolderListPath(folderAtRow(m_folderList->currentRow()));
+            break;
+        case KeyCommand::UpOneLevel:
+            setFolderListPath(UpOneLevel(m_folderListPath));
+            break;
+        case KeyCommand::ToggleFolderLists:
+            // As Escape on the file list, with its closing step.
+            handleFileListKey(key);
+            break;
+        default:
+            return false;
+    }
+    return true;
 }
 
 void MainWindow::fillDrives() {
@@ -98,25 +124,25 @@ void MainWindow::selectDrive(const QString& root) {
 }
 
 bool MainWindow::atVolumeRoot() const {
-    return m_driveList->findData(withTrailingSeparator(m_dirListPath)) >= 0;
+    return m_driveList->findData(withTrailingSeparator(m_folderListPath)) >= 0;
 }
 
 QString MainWindow::folderListPath() const {
-    return m_dirListPath;
+    return m_folderListPath;
 }
 
 bool MainWindow::setFolderListPath(const QString& path) {
     const QString folder = FolderPathOf(path);
     if (!CanEnterFolder(folder)) return false;
-    const bool changed = folder != m_dirListPath;
-    m_dirListPath = folder;
+    const bool changed = folder != m_folderListPath;
+    m_folderListPath = folder;
     refreshFolderList();
     if (changed) listFilesOfFolderList();
     return true;
 }
 
 void MainWindow::refreshFolderList() {
-    const FolderRows listed = RowsOf(m_dirListPath);
+    const FolderRows listed = RowsOf(m_folderListPath);
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     m_folderList->setUpdatesEnabled(false);
@@ -133,7 +159,7 @@ void MainWindow::refreshFolderList() {
 
 QString MainWindow::folderAtRow(int index) const {
     const QListWidgetItem* item = m_folderList->item(index);
-    return item ? item->data(kPathRole).toString() : m_dirListPath;
+    return item ? item->data(kPathRole).toString() : m_folderListPath;
 }
 
 void MainWindow::openSelectedDrive() {
@@ -141,49 +167,12 @@ void MainWindow::openSelectedDrive() {
     // it was, and the drive list goes back to the volume that folder is on.
     const QString root = withTrailingSeparator(selectedDrive());
     if (!CanListFolder(root) || !setFolderListPath(root))
-        selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_dirListPath)));
+        selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folderListPath)));
 }
 
 void MainWindow::listFilesOfFolderList() {
-    m_fileList->setPath(m_dirListPath);
+    m_fileList->setPath(m_folderListPath);
     showFileCount();
-}
-
-void MainWindow::handleFolderListKey(int& KeyCode, int& Shift) {
-    switch (FolderListKey(KeyCode, m_fileList->ListCount() == 0, atVolumeRoot())) {
-        case NavigationMove::FocusFiles:
-            focusFiles();
-            break;
-        case NavigationMove::FocusDrives:
-            m_driveList->setFocus();
-            break;
-        case NavigationMove::OpenHighlighted:
-            setFolderListPath(folderAtRow(m_folderList->currentRow()));
-            KeyCode = 0;
-            break;
-        case NavigationMove::UpOneLevel:
-            setFolderListPath(UpOneLevel(m_dirListPath));
-            KeyCode = 0;
-            break;
-        case NavigationMove::ToggleLists:
-            handleFileListKey(KeyCode, Shift);
-            KeyCode = 0;
-            break;
-        default:
-            break;
-    }
-}
-
-void MainWindow::handleDriveListKey(int& KeyCode, int&) {
-    const NavigationMove move = DriveListKey(KeyCode);
-    if (move == NavigationMove::FocusFiles) focusFiles();
-    if (move == NavigationMove::FocusFolders) m_folderList->setFocus();
-}
-
-void MainWindow::handleBrowseButtonKey(int& KeyCode, int&) {
-    const NavigationMove move = BrowseButtonKey(KeyCode);
-    if (move == NavigationMove::FocusCommandLine) m_commandLine->setFocus();
-    if (move == NavigationMove::FocusFiles) focusFiles();
 }
 
 void MainWindow::browseForFolder() {
@@ -196,15 +185,6 @@ void MainWindow::browseForFolder() {
     }
     selectRomFolder(*chosen);
     saveEmulatorSettings();
-}
-
-void MainWindow::sortByColumn(int& Column) {
-    m_fileList->SortFilesByColumnClick(Column);
-}
-
-void MainWindow::openFolderOnRightClick(int Button, int, float, float) {
-    if (Button != 2 || m_fileList->path().isEmpty()) return;
-    m_services.shell->open(m_fileList->path());
 }
 
 void MainWindow::applyListsLayout(const ListsLayout& l) {
@@ -227,7 +207,7 @@ void MainWindow::toggleFolderLists() {
     if (!show) {
         applyListsLayout(
             LayOutListing(twips(m_previewFrame), twips(m_picture), twips(m_folderList).width));
-        selectRomFolder(m_dirListPath.isEmpty() ? m_fileList->path() : m_dirListPath);
+        selectRomFolder(m_folderListPath.isEmpty() ? m_fileList->path() : m_folderListPath);
         focusFiles();
         return;
     }

@@ -32,8 +32,7 @@ bool MainWindow::start() {
     return true;
 }
 
-void MainWindow::prepareToClose(bool& Cancel) {
-    Cancel = false;
+void MainWindow::prepareToClose() {
     m_busy = false;
     saveEmulatorSettings();
 }
@@ -57,8 +56,7 @@ void MainWindow::saveEmulatorSettings() {
         saveSetting(key, value);
 }
 
-void MainWindow::handleWindowKey(int& KeyCode, int&) {
-    if (KeyCode != 123) return;
+void MainWindow::togglePreviewPanel() {
     const int W = innerWidth();
     placePreviewFrame(twips(m_previewFrame).left != W ? W : DefaultSplit(W), true);
 }

@@ -44,7 +44,7 @@ TEST(LikeMatch, Table) {
     }
 }
 
-TEST(m_hidePattern, TypedAnswersHideTheNamesTheyDescribe) {
+TEST(HidePattern, TypedAnswersHideTheNamesTheyDescribe) {
     const QStringList names{"Game [!].smc", "Game [b1].smc", "Game (U).smc", "Mario 2.smc",
                             "Zelda.smc",    "Zelda.SMC",     "x[y].smc",     "Game [!].smc"};
     struct Case {

@@ -2,6 +2,7 @@
 // answer, the closing step, and what ends up on disk.
 
 #include "launcher/ui/WindowFixture.h"
+#include "launcher/window/KeyCommands.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,8 +38,7 @@ protected:
     bool press(int key, int shift = 0) {
         window->m_emulatorBox->setFocus();
         QApplication::processEvents();
-        int code = key, s = shift;
-        window->handleFileListKey(code, s);
+        window->handleFileListKey(keyOfListCode(key, shift));
         QApplication::processEvents();
         return window->focusWidget() != window->m_emulatorBox;
     }
@@ -65,13 +65,13 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     open({"a.jar", "a.jad", "b.nes", "c.nes"});
     select("a.jar");
     const int row = window->m_fileList->ListIndex();
-    dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
+    dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
     EXPECT_TRUE(press(Delete));
     EXPECT_EQ(onDisk().size(), 4);
     EXPECT_TRUE(press(Delete));
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages[1].text, "Delete 'a.jar'?\nFrom Path: " + folder() + "roms/");
-    EXPECT_EQ(dialogs.messages[1].buttons, 33);
+    EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
     EXPECT_EQ(window->m_fileList->ListIndex(), std::min(row, window->m_fileList->ListCount() - 1));
@@ -145,7 +145,7 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     EXPECT_EQ(dialogs.inputs.last().text, "Enter text to remove in file names:");
     EXPECT_EQ(onDisk(), (QStringList{"Super Mario World .smc", "Zelda.smc"}));
     EXPECT_EQ(dialogs.messages.last().text, "1 Files Renamed");
-    EXPECT_EQ(dialogs.messages.last().buttons, 64);
+    EXPECT_EQ(dialogs.messages.last().icon, platform::MessageIcon::Information);
 }
 
 TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
@@ -154,14 +154,14 @@ TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
         emu.write(QString("roms/") + n, "a.nes");
     window->m_fileList->Refresh();
     const QString caption = window->windowTitle();
-    dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
+    dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
     press(F7);
     EXPECT_EQ(onDisk().size(), 4);
     QStringList copies = listed();
     copies.removeAll("d.nes");
     press(F7);
     EXPECT_EQ(dialogs.messages[1].text, "Do you want to remove duplicate files in this folder?");
-    EXPECT_EQ(dialogs.messages[1].buttons, 33);
+    EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
     // The copy earlier in the list's order stays; the others go from the end back.
     const QString roms = folder() + "roms/";
     EXPECT_EQ(dialogs.messages[2].text, "2 Duplicates Removed.\n" + roms + copies[2] + " -> " +

@@ -24,10 +24,7 @@ protected:
     void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(w, key, mods);
     }
-    void escapeOnFiles() {
-        int key = 27, shift = 0;
-        window->handleFileListKey(key, shift);
-    }
+    void escapeOnFiles() { window->handleFileListKey(QKeyCombination(Qt::Key_Escape)); }
     // Highlights the row of `path` the way a user does, with Down from the folder itself.
     void downTo(const QString& path) {
         for (int i = 0; i < window->m_folderList->count(); ++i) {

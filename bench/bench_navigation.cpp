@@ -76,7 +76,8 @@ void BM_WindowFolderList(benchmark::State& state) {
     window.setFolderListPath(folder());
     for (auto _ : state) {
         window.refreshFolderList();
-        benchmark::DoNotOptimize(window.m_folderList->count());
+        benchmark::DoNotOptimize(
+            window.findChild<QListWidget*>(QStringLiteral("dirList"))->count());
     }
 }
 

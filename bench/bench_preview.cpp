@@ -157,6 +157,9 @@ QByteArray screenshotPng() {
 struct WindowBench : bench::WindowServices {
     std::unique_ptr<MainWindow> window;
     qint64 pngBytes = 0;
+    FileListView* fileList() const {
+        return window->findChild<FileListView*>(QStringLiteral("Files"));
+    }
     QString firstPicture() const { return folder.path() + QStringLiteral("/shots/first.png"); }
 
     WindowBench() {
@@ -193,7 +196,7 @@ struct WindowBench : bench::WindowServices {
     double selectionToPicture(int row) {
         QElapsedTimer t;
         t.start();
-        window->m_fileList->setListIndex(row);
+        fileList()->setListIndex(row);
         waitForPicture();
         return static_cast<double>(t.nsecsElapsed()) / 1e6;
     }
@@ -206,8 +209,7 @@ struct WindowBench : bench::WindowServices {
     };
     // Down held for `keys` repeats at 30 per second, then let go.
     Held holdDown(int keys) {
-        QWidget* list = window->m_fileList->focusProxy() ? window->m_fileList->focusProxy()
-                                                         : window->m_fileList;
+        QWidget* list = fileList()->focusProxy() ? fileList()->focusProxy() : fileList();
         list->setFocus();
         Held held;
         QTimer repeat;
@@ -232,10 +234,11 @@ struct WindowBench : bench::WindowServices {
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(list, &release);
         waitForPicture();
-        const QString expected = fileNameOf(window->findScreenshot(window->m_fileList->FileName()));
-        held.rightPicture = !expected.isEmpty() &&
-                            window->m_picture->accessibleName() == expected &&
-                            !window->m_picture->Picture().isNull();
+        // Every game's picture is "shots/" + its name + ".png".
+        const QString expected = withExtension(fileList()->FileName(), QStringLiteral(".png"));
+        const auto* picture = window->findChild<PictureBox*>(QStringLiteral("imgShot"));
+        held.rightPicture = !fileList()->FileName().isEmpty() &&
+                            picture->accessibleName() == expected && !picture->Picture().isNull();
         return held;
     }
 };

@@ -38,7 +38,7 @@ struct Fixture : bench::WindowServices {
     int startOnce() {
         MainWindow window(services());
         window.start();
-        return window.m_fileList->ListCount();
+        return window.findChild<FileListView*>(QStringLiteral("Files"))->ListCount();
     }
 
     int readdirOnce() const {

@@ -119,6 +119,7 @@ void MainWindow::createControls() {
     m_credits->setCursor(Qt::PointingHandCursor);
 
     m_emulatorPoll = new QTimer(this);
+    m_emulatorPoll->setObjectName(QStringLiteral("emulatorPoll"));
     m_emulatorPoll->setInterval(kPollMs);
 
     // Design places of the labels inside the frame; the layout sets only their width.

@@ -78,7 +78,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-public:  // the rest is private once the tests drive the window through its controls
+private:
     void prepareToClose();
     void layOutControls();
     void saveEmulatorSettings();

@@ -20,68 +20,70 @@ namespace {
 class NavigationTest : public WindowTest {
 protected:
     QWidget* focused() const { return QApplication::focusWidget(); }
-    bool onFiles() const { return window->m_fileList->isAncestorOf(focused()); }
+    bool onFiles() const { return files()->isAncestorOf(focused()); }
     void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(w, key, mods);
     }
-    void escapeOnFiles() { window->handleFileListKey(QKeyCombination(Qt::Key_Escape)); }
-    // Highlights the row of `path` the way a user does, with Down from the folder itself.
-    void downTo(const QString& path) {
-        for (int i = 0; i < window->m_folderList->count(); ++i) {
-            if (window->folderAtRow(window->m_folderList->currentRow()) == path) return;
-            press(window->m_folderList, Qt::Key_Down);
+    void escapeOnFiles() {
+        files()->setFocus();
+        press(focused(), Qt::Key_Escape);
+    }
+    // Highlights the row named `name` the way a user does, with Down from the folder itself.
+    void downTo(const QString& name) {
+        for (int i = 0; i < folderList()->count(); ++i) {
+            if (folderList()->currentItem()->text() == name) return;
+            press(folderList(), Qt::Key_Down);
         }
-        FAIL() << "no row " << path.toStdString();
+        FAIL() << "no row " << name.toStdString();
     }
     QString sub(const QString& relative) const { return emu.path() + '/' + relative; }
 };
 
-// Each folder-list key reaches FolderListKey once; the rules themselves are checked there.
+// The keyboard walk through the folders, every key pressed on the focused control.
 TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     program("zsnes");
     roms({"a.smc"});
     emu.write("games/c.smc");
     emu.write("games/snes/d.smc");
     start(Shown::Active);
-    const QRect frame = window->m_previewFrame->geometry();
-    window->m_fileList->setFocus();
+    const QRect frame = previewFrame()->geometry();
+    files()->setFocus();
     press(focused(), Qt::Key_Escape);
-    ASSERT_TRUE(window->m_folderList->isVisible());
-    EXPECT_TRUE(window->m_driveList->isVisible());
+    ASSERT_TRUE(folderList()->isVisible());
+    EXPECT_TRUE(driveList()->isVisible());
     EXPECT_EQ(window->folderListPath(), sub("roms"));
     EXPECT_TRUE(onFiles());
     // The browsing layout (its arithmetic is FolderNavigation's) is applied.
-    EXPECT_EQ(window->m_fileList->geometry().topLeft(), QPoint(frame.left() + 4, 0));
-    EXPECT_NEAR(window->m_fileList->height(), frame.height() * 0.6, 1);  // no picture: 0.6
+    EXPECT_EQ(files()->geometry().topLeft(), QPoint(frame.left() + 4, 0));
+    EXPECT_NEAR(files()->height(), frame.height() * 0.6, 1);  // no picture: 0.6
     // Shift alone keeps the focus in the command line box; its Escape hands it on.
     press(focused(), Qt::Key_Right, Qt::ShiftModifier);
-    ASSERT_EQ(focused(), window->m_commandLine);
-    press(window->m_commandLine, Qt::Key_Escape);
-    ASSERT_EQ(focused(), window->m_folderList);
+    ASSERT_EQ(focused(), commandLine());
+    press(commandLine(), Qt::Key_Escape);
+    ASSERT_EQ(focused(), folderList());
 
-    press(window->m_folderList, Qt::Key_Left);
+    press(folderList(), Qt::Key_Left);
     EXPECT_EQ(window->folderListPath(), emu.path());
-    EXPECT_EQ(window->m_fileList->ListCount(), 0);
-    downTo(sub("games"));
-    press(window->m_folderList, Qt::Key_Right);  // the file list is empty: opens
+    EXPECT_EQ(files()->ListCount(), 0);
+    downTo("games");
+    press(folderList(), Qt::Key_Right);  // the file list is empty: opens
     EXPECT_EQ(window->folderListPath(), sub("games"));
-    EXPECT_EQ(window->m_fileList->ListCount(), 1);  // listed at once, the lists still open
-    press(window->m_folderList, Qt::Key_Right);     // files listed: Right goes to them
+    EXPECT_EQ(files()->ListCount(), 1);  // listed at once, the lists still open
+    press(folderList(), Qt::Key_Right);  // files listed: Right goes to them
     EXPECT_TRUE(onFiles());
     press(focused(), Qt::Key_Escape);  // closes on the folder reached, in the standard layout
-    EXPECT_FALSE(window->m_folderList->isVisible());
-    EXPECT_EQ(window->m_fileList->path(), sub("games/"));
-    EXPECT_EQ(window->m_fileList->geometry(),
-              QRect(0, 0, window->m_folderList->width(), frame.height()));
-    EXPECT_EQ(window->m_picture->geometry(), QRect(QPoint(0, 0), frame.size()));
+    EXPECT_FALSE(folderList()->isVisible());
+    EXPECT_EQ(files()->path(), sub("games/"));
+    EXPECT_EQ(files()->geometry(), QRect(0, 0, folderList()->width(), frame.height()));
+    EXPECT_EQ(picture()->geometry(), QRect(QPoint(0, 0), frame.size()));
 
     press(focused(), Qt::Key_Escape);  // open again, then Escape from the folder list itself
-    window->m_folderList->setFocus();
-    downTo(sub("games/snes"));
-    press(window->m_folderList, Qt::Key_Return);
-    press(window->m_folderList, Qt::Key_Escape);
-    EXPECT_FALSE(window->m_folderList->isVisible());
-    EXPECT_EQ(window->m_fileList->path(), sub("games/snes/"));
+    folderList()->setFocus();
+    downTo("snes");
+    press(folderList(), Qt::Key_Return);
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_FALSE(folderList()->isVisible());
+    EXPECT_EQ(files()->path(), sub("games/snes/"));
     EXPECT_TRUE(onFiles());
 }
 
@@ -93,37 +95,36 @@ TEST_F(NavigationTest, VolumeRootsAndTheDriveList) {
     volumes.rootList = {"/", emu.path() + '/', "/no-such-volume-rombard/"};
     start(Shown::Active);
     escapeOnFiles();
-    ASSERT_EQ(window->m_driveList->count(), 3);
-    window->m_driveList->setCurrentIndex(2);
+    ASSERT_EQ(driveList()->count(), 3);
+    driveList()->setCurrentIndex(2);
     EXPECT_EQ(window->folderListPath(), sub("roms"));
-    EXPECT_EQ(window->selectedDrive(), emu.path() + '/');
-    window->m_folderList->setFocus();
-    press(window->m_folderList, Qt::Key_Left);
-    EXPECT_EQ(focused(), window->m_folderList);
-    press(window->m_folderList, Qt::Key_Left);  // a volume root now
+    EXPECT_EQ(driveList()->currentData().toString(), emu.path() + '/');
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Left);
+    EXPECT_EQ(focused(), folderList());
+    press(folderList(), Qt::Key_Left);  // a volume root now
     EXPECT_EQ(window->folderListPath(), emu.path());
-    EXPECT_EQ(focused(), window->m_driveList);
-    press(window->m_driveList, Qt::Key_Right);
-    EXPECT_EQ(focused(), window->m_folderList);
-    window->m_driveList->setFocus();
-    press(window->m_driveList, Qt::Key_Left);
+    EXPECT_EQ(focused(), driveList());
+    press(driveList(), Qt::Key_Right);
+    EXPECT_EQ(focused(), folderList());
+    driveList()->setFocus();
+    press(driveList(), Qt::Key_Left);
     EXPECT_TRUE(onFiles());
 
-    window->m_driveList->setCurrentIndex(0);
+    driveList()->setCurrentIndex(0);
     EXPECT_EQ(window->folderListPath(), "/");
-    EXPECT_EQ(window->m_fileList->path(), "/");
-    window->m_folderList->setFocus();
-    press(window->m_folderList, Qt::Key_Backspace);
+    EXPECT_EQ(files()->path(), "/");
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Backspace);
     EXPECT_EQ(window->folderListPath(), "/");
-    press(window->m_folderList, Qt::Key_Left);
-    EXPECT_EQ(focused(), window->m_driveList);
+    press(folderList(), Qt::Key_Left);
+    EXPECT_EQ(focused(), driveList());
 
     // The browse button's arrows: Left and Backspace to the command line box, Right to the list.
     for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Backspace, Qt::Key_Right}) {
-        window->m_browseButton->setFocus();
-        press(window->m_browseButton, key);
-        EXPECT_EQ(key == Qt::Key_Right ? onFiles() : focused() == window->m_commandLine, true)
-            << key;
+        browseButton()->setFocus();
+        press(browseButton(), key);
+        EXPECT_EQ(key == Qt::Key_Right ? onFiles() : focused() == commandLine(), true) << key;
     }
 }
 
@@ -161,12 +162,12 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
 
     ASSERT_TRUE(window->setFolderListPath(many));
     const int ancestors = int(AncestorsOf(many).size());
-    ASSERT_EQ(window->m_folderList->count(), ancestors + 300);
-    EXPECT_EQ(window->folderAtRow(ancestors), many + "/GGame 0");
-    EXPECT_EQ(window->folderAtRow(ancestors + 1), many + "/gGame 1");
+    ASSERT_EQ(folderList()->count(), ancestors + 300);
+    EXPECT_EQ(folderList()->item(ancestors)->text(), "GGame 0");
+    EXPECT_EQ(folderList()->item(ancestors + 1)->text(), "gGame 1");
 
     ASSERT_TRUE(window->setFolderListPath(french));
-    EXPECT_EQ(window->m_fileList->ListCount(), 1);
+    EXPECT_EQ(files()->ListCount(), 1);
 
     ASSERT_TRUE(window->setFolderListPath(sub("loop/loop/loop")));
     EXPECT_EQ(window->folderListPath(), sub("loop/loop/loop"));
@@ -174,13 +175,13 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
     ASSERT_TRUE(window->setFolderListPath(sub("soon-gone")));
     ASSERT_TRUE(QDir(emu.path()).rmdir("soon-gone"));
     window->refreshFolderList();
-    EXPECT_EQ(window->m_folderList->count(), AncestorsOf(sub("soon-gone")).size());
+    EXPECT_EQ(folderList()->count(), AncestorsOf(sub("soon-gone")).size());
     EXPECT_FALSE(window->setFolderListPath(sub("soon-gone")));
-    window->m_folderList->setFocus();
-    press(window->m_folderList, Qt::Key_Backspace);
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Backspace);
     EXPECT_EQ(window->folderListPath(), emu.path());
-    press(window->m_folderList, Qt::Key_Escape);
-    EXPECT_EQ(window->m_fileList->path(), sub("roms/"));  // nothing to list there: the roms
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_EQ(files()->path(), sub("roms/"));  // nothing to list there: the roms
 
     QStringList expected = before;
     expected.removeIf([](const QString& line) { return line.contains("/soon-gone "); });
@@ -196,19 +197,18 @@ TEST_F(NavigationTest, BrowseButtonPointsTheListOrAdoptsAnEmulatorFolder) {
     program("snes9x");  // arrives later: only a rescan would find it
 
     const int writes = int(settings.writes().size());
-    window->browseForFolder();  // cancelled
+    QTest::mouseClick(browseButton(), Qt::LeftButton);  // cancelled
     ASSERT_EQ(dialogs.folderPicks.size(), 1);
     // The fake records the picker's title as text and its start folder as title.
     EXPECT_EQ(dialogs.folderPicks[0].text, "Select Emulator/ROMs folder:");
     EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
     EXPECT_EQ(settings.writes().size(), writes);
-    EXPECT_EQ(window->m_fileList->path(), sub("roms/"));
+    EXPECT_EQ(files()->path(), sub("roms/"));
 
     dialogs.folderAnswers = {games};
-    QTest::mouseClick(window->m_browseButton, Qt::LeftButton);
-    EXPECT_EQ(window->m_fileList->path(), games + '/');
-    EXPECT_EQ(window->m_emulatorBox->count(), 1);
-    EXPECT_EQ(window->m_emulatorFolder, folder());
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(files()->path(), games + '/');
+    EXPECT_EQ(emulatorBox()->count(), 1);  // not scanned again
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + games + '/'));
 }
 
@@ -219,10 +219,9 @@ TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
     other.write("roms/a.smc");
     start();
     dialogs.folderAnswers = {other.path()};
-    window->browseForFolder();
-    EXPECT_EQ(window->m_emulatorFolder, other.path() + '/');
-    EXPECT_EQ(window->m_currentEmulator, "zsnes.exe");
-    EXPECT_EQ(window->m_fileList->path(),
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
+    EXPECT_EQ(files()->path(),
               other.path() + "/roms/");  // no games in the folder itself
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + other.path() + "/roms/"));
 }
@@ -235,7 +234,7 @@ TEST_F(NavigationTest, RightClickOpensTheListedFolderAndHeadersSort) {
     emu.write("roms/a.smc", "x");
     emu.write("roms/c.smc", "xx");
     start(Shown::Yes);
-    auto* view = qobject_cast<QTreeView*>(window->m_fileList->currentView());
+    auto* view = qobject_cast<QTreeView*>(files()->currentView());
     ASSERT_NE(view, nullptr);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
     EXPECT_TRUE(shell.opened.isEmpty());

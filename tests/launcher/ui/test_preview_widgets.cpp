@@ -33,7 +33,7 @@ class PreviewTest : public WindowTest {
 protected:
     // Selects the game at `row` as the list does, and waits for its picture.
     void select(int row) {
-        window->m_fileList->setListIndex(row);
+        files()->setListIndex(row);
         settle();
     }
     void settle() {
@@ -41,12 +41,12 @@ protected:
         QCoreApplication::processEvents();
     }
     bool showsDefault() const {
-        return !window->m_picture->isHidden() && window->m_animation->isHidden() &&
-               window->m_picture->Picture().cacheKey() ==
-                   window->m_defaultPicture->Picture().cacheKey();
+        return !picture()->isHidden() && control<GifView>("AniGIF")->isHidden() &&
+               picture()->Picture().cacheKey() ==
+                   control<PictureBox>("imgDefault")->Picture().cacheKey();
     }
     QColor shownColour() const {
-        const QImage shown = window->m_picture->Picture().toImage();
+        const QImage shown = picture()->Picture().toImage();
         return shown.isNull() ? QColor() : shown.pixelColor(shown.width() / 2, shown.height() / 2);
     }
     int row(const QString& name) const { return int(listed().indexOf(name)); }
@@ -60,12 +60,12 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     emu.write("shots/cut.png", encodedPicture({640, 360}, Qt::red).left(100));
     emu.write("shots/badgif.gif", "GIF89a, but no more");
     start(Shown::Yes);
-    GifView* gif = window->m_animation;
-    EXPECT_EQ(gif->geometry(), window->m_picture->geometry());
+    GifView* gif = control<GifView>("AniGIF");
+    EXPECT_EQ(gif->geometry(), picture()->geometry());
 
     select(row("anim.smc"));
     EXPECT_FALSE(gif->isHidden());
-    EXPECT_TRUE(window->m_picture->isHidden());
+    EXPECT_TRUE(picture()->isHidden());
     EXPECT_TRUE(gif->Animate());
     EXPECT_EQ(gif->gifFrameCount(), 2);
     EXPECT_EQ(gif->accessibleName(), "anim.gif");
@@ -73,21 +73,22 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     select(row("still.smc"));
     EXPECT_TRUE(gif->isHidden());
     EXPECT_EQ(gif->gifFrameCount(), 0);  // unloaded, not only hidden
-    EXPECT_FALSE(window->m_picture->isHidden());
+    EXPECT_FALSE(picture()->isHidden());
     EXPECT_EQ(shownColour(), QColor(Qt::red));
-    EXPECT_EQ(window->m_picture->accessibleName(), "still.png");
+    EXPECT_EQ(picture()->accessibleName(), "still.png");
 
     select(row("none.smc"));
     EXPECT_TRUE(showsDefault());
-    EXPECT_EQ(window->m_picture->accessibleName(), "No picture");
+    EXPECT_EQ(picture()->accessibleName(), "No picture");
 
-    // No picture again leaves the panel as it is: no flicker.
+    // No picture again (the list repeats its item event when a key is let go) leaves the
+    // panel as it is: no flicker.
     PaintCounter counter;
     QTest::qWait(50);
-    window->m_picture->installEventFilter(&counter);
-    window->showPicture(QString());
+    picture()->installEventFilter(&counter);
+    QTest::keyRelease(files()->currentView(), Qt::Key_Down);
     QTest::qWait(50);
-    window->m_picture->removeEventFilter(&counter);
+    picture()->removeEventFilter(&counter);
     EXPECT_EQ(counter.paints, 0);
     select(row("none2.smc"));
     EXPECT_TRUE(showsDefault());
@@ -95,10 +96,10 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     // A cut picture leaves an empty box, not the last picture; a broken GIF the default.
     select(row("still.smc"));
     select(row("cut.smc"));
-    EXPECT_FALSE(window->m_picture->isHidden());
-    EXPECT_TRUE(window->m_picture->Picture().isNull());
-    EXPECT_EQ(window->m_picture->accessibleName(), "No picture");
-    EXPECT_EQ(window->m_title->text(), "cut");
+    EXPECT_FALSE(picture()->isHidden());
+    EXPECT_TRUE(picture()->Picture().isNull());
+    EXPECT_EQ(picture()->accessibleName(), "No picture");
+    EXPECT_EQ(title()->text(), "cut");
     select(row("badgif.smc"));
     EXPECT_TRUE(showsDefault());
 
@@ -108,11 +109,10 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     EXPECT_TRUE(showsDefault());
     EXPECT_EQ(gif->gifFrameCount(), 0);
 
-    // A rescan that finds nothing to select still shows the default picture.
+    // A rescan (F5) that finds nothing to select still shows the default picture.
     select(row("anim.smc"));
-    TempFolder nothing;
-    window->m_emulatorFolder = nothing.path() + '/';
-    window->scanEmulators();
+    QFile::remove(emu.file("snes9x"));
+    QTest::keyClick(files()->currentView(), Qt::Key_F5);
     EXPECT_TRUE(showsDefault());
     EXPECT_EQ(gif->gifFrameCount(), 0);
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -126,18 +126,18 @@ TEST_F(PreviewTest, ANewerSelectionWinsOverADecodeUnderWay) {
     start(Shown::Yes);
     select(row("c.smc"));
     // Straight on, without waiting: neither a's picture nor b's may land on c.
-    window->m_fileList->setListIndex(row("a.smc"));
-    window->m_fileList->setListIndex(row("b.smc"));
-    window->m_fileList->setListIndex(row("c.smc"));
+    files()->setListIndex(row("a.smc"));
+    files()->setListIndex(row("b.smc"));
+    files()->setListIndex(row("c.smc"));
     QTest::qWait(300);
     settle();
     EXPECT_TRUE(showsDefault());
-    window->m_fileList->setListIndex(row("a.smc"));
-    window->m_fileList->setListIndex(row("b.smc"));
+    files()->setListIndex(row("a.smc"));
+    files()->setListIndex(row("b.smc"));
     settle();
     EXPECT_EQ(shownColour(), QColor(Qt::blue));
     // The picture is decoded for the box, not at its own size.
-    EXPECT_LE(window->m_picture->Picture().width(), window->m_picture->width() + 1);
+    EXPECT_LE(picture()->Picture().width(), picture()->width() + 1);
 }
 
 TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
@@ -148,13 +148,13 @@ TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
     const QDateTime when(QDate(2021, 3, 4), QTime(5, 6, 7));
     emu.touch("roms/tekken.zip", when);
     start(Shown::Yes);
-    QLabel* title = window->m_title;
+    QLabel* title = WindowTest::title();
 
     select(row("tekken.zip"));
     // The oldest build's list: not 647168 bytes, and older than October 2004.
     EXPECT_EQ(title->text(), "Tekken (JP) Ver. A");
     EXPECT_EQ(title->property("Tag").toString(), "21");
-    EXPECT_EQ(window->m_titleShadow->text(), title->text());
+    EXPECT_EQ(control<QLabel>("lblShadow")->text(), title->text());
     const QString tip =
         "File Date: " + QLocale().toString(when, QLocale::ShortFormat) + "  Size: 1 bytes";
     EXPECT_EQ(title->toolTip(), tip);

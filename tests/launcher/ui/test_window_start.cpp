@@ -17,19 +17,19 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     roms({"a.smc", "b.nes"});
     start();
     EXPECT_EQ(items(), (QStringList{"zsnes.exe:1", "Nestopia.exe:4", "NO$NES.EXE:4"}));
-    EXPECT_EQ(window->m_currentEmulator, "zsnes.exe");
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
     EXPECT_EQ(window->windowTitle(), "[zsnes] Super Nintendo" + kCaptionSuffix);
-    EXPECT_EQ(window->m_fileList->path(), folder() + "roms/");
-    EXPECT_EQ(window->m_fileList->ListCount(), 1);
-    EXPECT_EQ(window->m_fileList->ListIndex(), 0);
-    EXPECT_EQ(window->m_fileList->toolTip(), "1 Files");
-    EXPECT_TRUE(window->m_commandLine->isEnabled());
+    EXPECT_EQ(files()->path(), folder() + "roms/");
+    EXPECT_EQ(files()->ListCount(), 1);
+    EXPECT_EQ(files()->ListIndex(), 0);
+    EXPECT_EQ(files()->toolTip(), "1 Files");
+    EXPECT_TRUE(commandLine()->isEnabled());
     EXPECT_TRUE(settings.writes().isEmpty()) << settings.writes().join('\n').toStdString();
     // The placement comes from the first emulator's section; the scan shows the default.
     EXPECT_TRUE(settings.log.contains("get zsnes.exe Maximized"));
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe Maximized"));
-    EXPECT_EQ(window->m_picture->Picture().cacheKey(),
-              window->m_defaultPicture->Picture().cacheKey());
+    EXPECT_EQ(picture()->Picture().cacheKey(),
+              control<PictureBox>("imgDefault")->Picture().cacheKey());
 }
 
 // Without an emulator the list shows the folder itself, never the root, and neither a drag
@@ -37,15 +37,15 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
 TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
     emu.write("readme.txt");
     start();
-    EXPECT_EQ(window->m_fileList->path(), folder());
-    EXPECT_FALSE(window->m_emulatorBox->isEnabled());
-    EXPECT_FALSE(window->m_fileList->isEnabled());
-    EXPECT_FALSE(window->m_commandLine->isEnabled());
+    EXPECT_EQ(files()->path(), folder());
+    EXPECT_FALSE(emulatorBox()->isEnabled());
+    EXPECT_FALSE(files()->isEnabled());
+    EXPECT_FALSE(commandLine()->isEnabled());
     EXPECT_EQ(window->windowTitle(), "Rombard");
     window->show();
-    mouse(window->m_previewFrame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    mouse(window->m_previewFrame, QEvent::MouseMove, 10, Qt::LeftButton);
-    mouse(window->m_previewFrame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
+    mouse(previewFrame(), QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(previewFrame(), QEvent::MouseMove, 10, Qt::LeftButton);
+    mouse(previewFrame(), QEvent::MouseButtonRelease, 10, Qt::NoButton);
     window->close();
     EXPECT_FALSE(QFile::exists(settings.file()));
 }
@@ -57,10 +57,10 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
     settings.preset("Nestopia.exe", "cmdline", "-fullscreen");
     settings.preset("Nestopia.exe", "file", "0");
     start();
-    window->m_commandLine->setText("-fs");
-    window->m_fileList->setListIndex(1);
+    commandLine()->setText("-fs");
+    files()->setListIndex(1);
     settings.log.clear();
-    window->m_emulatorBox->setCurrentIndex(1);
+    emulatorBox()->setCurrentIndex(1);
 
     const int firstRead = settings.log.indexOf(QRegularExpression("^get Nestopia.exe .*"));
     ASSERT_GE(firstRead, 0);
@@ -68,8 +68,8 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
               (QStringList{"set zsnes.exe cmdline=-fs", "set zsnes.exe file=1",
                            "set zsnes.exe roms=" + folder() + "roms/"}));
     EXPECT_EQ(window->windowTitle(), "[Nestopia] Nintendo" + kCaptionSuffix);
-    EXPECT_EQ(window->m_commandLine->text(), "-fullscreen");
-    EXPECT_EQ(window->m_fileList->FileName(), "c.nes");
+    EXPECT_EQ(commandLine()->text(), "-fullscreen");
+    EXPECT_EQ(files()->FileName(), "c.nes");
     // Selecting does not lay the window out again.
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe imageleft"));
 }
@@ -95,7 +95,7 @@ TEST_F(WindowTest, StoredValuesComeBackAndBadOnesAreIgnored) {
         settings.preset("zsnes.exe", "Width", c.width);
         settings.preset("zsnes.exe", "Maximized", c.maximized);
         start();
-        EXPECT_EQ(window->m_fileList->ListIndex(), c.index);
+        EXPECT_EQ(files()->ListIndex(), c.index);
         EXPECT_EQ(bool(window->windowState() & Qt::WindowMaximized), c.size.isEmpty());
         if (!c.size.isEmpty()) {
             EXPECT_EQ(window->size(), c.size);
@@ -107,8 +107,8 @@ TEST_F(WindowTest, ShutdownWritesTheExactKeysAndTexts) {
     program("zsnes");
     roms({"a.smc", "b.smc"});
     start(Shown::Yes);
-    window->m_commandLine->setText("-fs -v");
-    window->m_fileList->setListIndex(1);
+    commandLine()->setText("-fs -v");
+    files()->setListIndex(1);
     window->close();
 
     const QRect screen = window->screen()->geometry();
@@ -150,13 +150,13 @@ TEST_F(WindowTest, RomFolderFallsBackToTheStoredThenTheEmulatorFolder) {
     other.write("x.smc");
     settings.preset("zsnes.exe", "roms", other.path());
     start();
-    EXPECT_EQ(window->m_fileList->path(), other.path() + "/");
+    EXPECT_EQ(files()->path(), other.path() + "/");
 
     settings.preset("zsnes.exe", "roms", other.file("missing"));
     emu.write("game.zip");
     start();
-    EXPECT_EQ(window->m_fileList->path(), folder());
-    EXPECT_EQ(window->m_fileList->FileName(), "game.zip");
+    EXPECT_EQ(files()->path(), folder());
+    EXPECT_EQ(files()->FileName(), "game.zip");
 }
 
 TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
@@ -164,13 +164,13 @@ TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
     TempFolder other;
     program("zsnes", &other);
     other.write("roms/x.smc");
-    window->selectRomFolder(other.file("roms"));
-    EXPECT_EQ(window->m_emulatorFolder, other.path() + "/roms/");
-    EXPECT_EQ(window->m_emulatorBox->count(), 0);  // the games folder holds no emulator itself
-    window->selectRomFolder(other.path());
-    EXPECT_EQ(window->m_emulatorFolder, other.path() + "/");
+    dialogs.folderAnswers = {other.file("roms"), other.path()};
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(listed(), QStringList{"x.smc"});
+    EXPECT_EQ(emulatorBox()->count(), 0);  // the games folder holds no emulator itself
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
     EXPECT_EQ(items(), QStringList{"zsnes.exe:1"});
-    EXPECT_EQ(window->m_fileList->FileName(), "x.smc");
+    EXPECT_EQ(listed(), QStringList{"x.smc"});
 }
 
 }  // namespace

@@ -100,10 +100,10 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
     create(&realShell, base);
     ASSERT_TRUE(window->start());
     ASSERT_EQ(items(), QStringList{"zsnes.exe:1"});
-    ASSERT_EQ(window->m_fileList->ListCount(), 1);
-    EXPECT_EQ(raw::bytes(window->m_fileList->FileName()), oddGame);
+    ASSERT_EQ(files()->ListCount(), 1);
+    EXPECT_EQ(raw::bytes(files()->FileName()), oddGame);
 
-    window->launchSelectedGame();
+    QTest::keyClick(files()->currentView(), Qt::Key_Return);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return raw::exists(zsnes + QStringLiteral(".argv")); }, 10000));
     const QList<QByteArray> recorded = raw::recorded(zsnes);

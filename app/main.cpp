@@ -119,7 +119,7 @@ int main(int argc, char* argv[]) {
 
     MainWindow window(services);
     dialogs.setOwner(&window);
-    if (!window.Form_Load()) return 0;  // the copy already running has been told
+    if (!window.start()) return 0;  // the copy already running has been told
     RememberStartFolder(*start, settings);
     window.show();
     return app.exec();

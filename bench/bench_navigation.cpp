@@ -73,10 +73,11 @@ void BM_WindowFolderList(benchmark::State& state) {
     MainWindowServices services;
     services.volumes = &volumes;
     MainWindow window(services);
-    window.setDirListPath(folder());
+    window.setFolderListPath(folder());
     for (auto _ : state) {
-        window.dirListRefresh();
-        benchmark::DoNotOptimize(window.dirList->count());
+        window.refreshFolderList();
+        benchmark::DoNotOptimize(
+            window.findChild<QListWidget*>(QStringLiteral("dirList"))->count());
     }
 }
 

@@ -157,6 +157,9 @@ QByteArray screenshotPng() {
 struct WindowBench : bench::WindowServices {
     std::unique_ptr<MainWindow> window;
     qint64 pngBytes = 0;
+    FileListView* fileList() const {
+        return window->findChild<FileListView*>(QStringLiteral("Files"));
+    }
     QString firstPicture() const { return folder.path() + QStringLiteral("/shots/first.png"); }
 
     WindowBench() {
@@ -178,14 +181,14 @@ struct WindowBench : bench::WindowServices {
         for (const char* sub : {"", "/roms", "/shots"})
             touchOld(folder.path() + QLatin1String(sub));
         window = std::make_unique<MainWindow>(services());
-        window->Form_Load();
+        window->start();
         window->resize(1280, 800);
         window->show();
         QApplication::processEvents();
     }
 
     void waitForPicture() {
-        while (window->PicturePending())
+        while (window->picturePending())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         QApplication::processEvents();
     }
@@ -193,7 +196,7 @@ struct WindowBench : bench::WindowServices {
     double selectionToPicture(int row) {
         QElapsedTimer t;
         t.start();
-        window->Files->setListIndex(row);
+        fileList()->setListIndex(row);
         waitForPicture();
         return static_cast<double>(t.nsecsElapsed()) / 1e6;
     }
@@ -206,7 +209,7 @@ struct WindowBench : bench::WindowServices {
     };
     // Down held for `keys` repeats at 30 per second, then let go.
     Held holdDown(int keys) {
-        QWidget* list = window->Files->focusProxy() ? window->Files->focusProxy() : window->Files;
+        QWidget* list = fileList()->focusProxy() ? fileList()->focusProxy() : fileList();
         list->setFocus();
         Held held;
         QTimer repeat;
@@ -231,9 +234,11 @@ struct WindowBench : bench::WindowServices {
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(list, &release);
         waitForPicture();
-        const QString expected = fileNameOf(window->FindScreenshot(window->Files->FileName()));
-        held.rightPicture = !expected.isEmpty() && window->imgShot->accessibleName() == expected &&
-                            !window->imgShot->Picture().isNull();
+        // Every game's picture is "shots/" + its name + ".png".
+        const QString expected = withExtension(fileList()->FileName(), QStringLiteral(".png"));
+        const auto* picture = window->findChild<PictureBox*>(QStringLiteral("imgShot"));
+        held.rightPicture = !fileList()->FileName().isEmpty() &&
+                            picture->accessibleName() == expected && !picture->Picture().isNull();
         return held;
     }
 };

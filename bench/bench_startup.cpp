@@ -37,8 +37,8 @@ struct Fixture : bench::WindowServices {
 
     int startOnce() {
         MainWindow window(services());
-        window.Form_Load();
-        return window.Files->ListCount();
+        window.start();
+        return window.findChild<FileListView*>(QStringLiteral("Files"))->ListCount();
     }
 
     int readdirOnce() const {

@@ -1,6 +1,5 @@
 #include "launcher/ui/MainWindow.h"
 
-#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/emulators/EmulatorSettings.h"
@@ -8,6 +7,7 @@
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
@@ -74,117 +74,116 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::createControls() {
-    Files = new FileListView(this);
-    Files->setObjectName(QStringLiteral("Files"));
+    m_fileList = new FileListView(this);
+    m_fileList->setObjectName(QStringLiteral("Files"));
     // Its look (font, gold on black) and behaviour are the list's stored design values.
-    Files->ReadDesignValues(QStringLiteral("Files"));
-    driveList = new QComboBox(this);
-    driveList->setObjectName(QStringLiteral("driveList"));
-    dirList = new QListWidget(this);
-    dirList->setObjectName(QStringLiteral("dirList"));
-    driveList->hide();
-    dirList->hide();
+    m_fileList->ReadDesignValues(QStringLiteral("Files"));
+    m_driveList = new QComboBox(this);
+    m_driveList->setObjectName(QStringLiteral("driveList"));
+    m_folderList = new QListWidget(this);
+    m_folderList->setObjectName(QStringLiteral("dirList"));
+    m_driveList->hide();
+    m_folderList->hide();
 
-    frmShot = new QFrame(this);
-    frmShot->setObjectName(QStringLiteral("frmShot"));
-    imgShot = new PictureBox(frmShot);
-    imgShot->setObjectName(QStringLiteral("imgShot"));
-    imgShot->setAccessibleName(QStringLiteral("No picture"));
+    m_previewFrame = new QFrame(this);
+    m_previewFrame->setObjectName(QStringLiteral("frmShot"));
+    m_picture = new PictureBox(m_previewFrame);
+    m_picture->setObjectName(QStringLiteral("imgShot"));
+    m_picture->setAccessibleName(QStringLiteral("No picture"));
     // Over the picture box, under the title.
-    AniGIF = new GifView(frmShot);
-    AniGIF->setObjectName(QStringLiteral("AniGIF"));
-    AniGIF->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
-    AniGIF->hide();
+    m_animation = new GifView(m_previewFrame);
+    m_animation->setObjectName(QStringLiteral("AniGIF"));
+    m_animation->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
+    m_animation->hide();
     m_pictures = new PictureLoader(this);
-    lblShadow = new QLabel(frmShot);
-    lblShadow->setObjectName(QStringLiteral("lblShadow"));
-    lblTitle = new QLabel(frmShot);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    imgDefault = new PictureBox(this);
-    imgDefault->setObjectName(QStringLiteral("imgDefault"));
-    imgDefault->hide();
-    imgDefault->setPicture(QPixmap(QStringLiteral(":/default.png")));
-    imgShot->setPicture(imgDefault->Picture());
+    m_titleShadow = new QLabel(m_previewFrame);
+    m_titleShadow->setObjectName(QStringLiteral("lblShadow"));
+    m_title = new QLabel(m_previewFrame);
+    m_title->setObjectName(QStringLiteral("lblTitle"));
+    m_defaultPicture = new PictureBox(this);
+    m_defaultPicture->setObjectName(QStringLiteral("imgDefault"));
+    m_defaultPicture->hide();
+    m_defaultPicture->setPicture(QPixmap(QStringLiteral(":/default.png")));
+    m_picture->setPicture(m_defaultPicture->Picture());
 
-    cmbEmu = new QComboBox(this);
-    cmbEmu->setObjectName(QStringLiteral("cmbEmu"));
-    txtCommandLine = new QLineEdit(this);
-    txtCommandLine->setObjectName(QStringLiteral("txtCommandLine"));
-    btnBrowse = new QPushButton(QStringLiteral("..."), this);
-    btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
-    btnBrowse->setToolTip(QStringLiteral("Browse Directory"));
-    lblCredits = new QLabel(QStringLiteral("Rombard team"), this);
-    lblCredits->setObjectName(QStringLiteral("lblCredits"));
-    lblCredits->setToolTip(QStringLiteral("https://rombard.example.org"));
-    lblCredits->setCursor(Qt::PointingHandCursor);
+    m_emulatorBox = new QComboBox(this);
+    m_emulatorBox->setObjectName(QStringLiteral("cmbEmu"));
+    m_commandLine = new QLineEdit(this);
+    m_commandLine->setObjectName(QStringLiteral("txtCommandLine"));
+    m_browseButton = new QPushButton(QStringLiteral("..."), this);
+    m_browseButton->setObjectName(QStringLiteral("btnBrowse"));
+    m_browseButton->setToolTip(QStringLiteral("Browse Directory"));
+    m_credits = new QLabel(QStringLiteral("Rombard team"), this);
+    m_credits->setObjectName(QStringLiteral("lblCredits"));
+    m_credits->setToolTip(QStringLiteral("https://rombard.example.org"));
+    m_credits->setCursor(Qt::PointingHandCursor);
 
-    tmrTimer = new QTimer(this);
-    tmrTimer->setInterval(kPollMs);
+    m_emulatorPoll = new QTimer(this);
+    m_emulatorPoll->setObjectName(QStringLiteral("emulatorPoll"));
+    m_emulatorPoll->setInterval(kPollMs);
 
     // Design places of the labels inside the frame; the layout sets only their width.
-    m_twips.insert(lblTitle, {0, 60, 0, 975});
-    m_twips.insert(lblShadow, {30, 120, 0, 975});
+    m_twips.insert(m_title, {0, 60, 0, 975});
+    m_twips.insert(m_titleShadow, {30, 120, 0, 975});
     // The rest of the design sizes the layout keeps.
-    m_twips.insert(driveList, {0, 0, 0, m_design.driveListHeight});
+    m_twips.insert(m_driveList, {0, 0, 0, m_design.driveListHeight});
 }
 
 void MainWindow::applyLook() {
     // Styles paint a closed combo box with their own button face; only a style sheet
     // gets it black.
-    cmbEmu->setStyleSheet(
+    m_emulatorBox->setStyleSheet(
         QStringLiteral("QComboBox, QComboBox QAbstractItemView { background-color: black; color: "
                        "rgb(224,224,224); }"));
-    cmbEmu->setFont(fontOf("Verdana", 8.25));
-    paint(txtCommandLine, Qt::black, kLightGrey);
-    txtCommandLine->setFont(fontOf("Verdana", 9));
-    lblCredits->setFont(fontOf("MS Sans Serif", 8.25));
-    QPalette credits = lblCredits->palette();
+    m_emulatorBox->setFont(fontOf("Verdana", 8.25));
+    paint(m_commandLine, Qt::black, kLightGrey);
+    m_commandLine->setFont(fontOf("Verdana", 9));
+    m_credits->setFont(fontOf("MS Sans Serif", 8.25));
+    QPalette credits = m_credits->palette();
     credits.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    lblCredits->setPalette(credits);
-    lblCredits->setAlignment(Qt::AlignCenter);
-    paint(driveList, kBlueGrey, kGold);
-    driveList->setFont(fontOf("Verdana", 14.25, true));
-    paint(dirList, Qt::black, kGold);
-    dirList->setFont(fontOf("Verdana", 14.25));
-    paint(frmShot, Qt::black, kGold);
-    frmShot->setFrameShape(QFrame::NoFrame);
-    for (QLabel* label : {lblTitle, lblShadow}) {
+    m_credits->setPalette(credits);
+    m_credits->setAlignment(Qt::AlignCenter);
+    paint(m_driveList, kBlueGrey, kGold);
+    m_driveList->setFont(fontOf("Verdana", 14.25, true));
+    paint(m_folderList, Qt::black, kGold);
+    m_folderList->setFont(fontOf("Verdana", 14.25));
+    paint(m_previewFrame, Qt::black, kGold);
+    m_previewFrame->setFrameShape(QFrame::NoFrame);
+    for (QLabel* label : {m_title, m_titleShadow}) {
         label->setFont(fontOf("Verdana", 20.25));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setWordWrap(true);
     }
-    QPalette title = lblTitle->palette();
+    QPalette title = m_title->palette();
     title.setColor(QPalette::WindowText, kGold);
-    lblTitle->setPalette(title);
-    QPalette shadow = lblShadow->palette();
+    m_title->setPalette(title);
+    QPalette shadow = m_titleShadow->palette();
     shadow.setColor(QPalette::WindowText, Qt::black);
-    lblShadow->setPalette(shadow);
+    m_titleShadow->setPalette(shadow);
     // The shadow only draws; clicks go to the title or the picture.
-    lblShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_titleShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void MainWindow::connectEvents() {
-    connect(cmbEmu, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0) cmbEmu_Click();
+    connect(m_emulatorBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) selectEmulator();
     });
-    connect(txtCommandLine, &QLineEdit::textChanged, this, [this] { txtCommandLine_Change(); });
-    connect(Files, &FileListView::DblClick, this, [this] { Files_DblClick(); });
-    connect(Files, &FileListView::ItemClick, this, [this](int) { Files_ItemClick(); });
+    connect(m_commandLine, &QLineEdit::textChanged, this, [this] { filterByCommandLine(); });
+    connect(m_fileList, &FileListView::DblClick, this, [this] { launchSelectedGame(); });
+    connect(m_fileList, &FileListView::ItemClick, this, [this](int) { showSelectedGame(); });
     connect(m_pictures, &PictureLoader::loaded, this,
             [this](quint64, const QString& path, const QImage& picture, const QSize& full) {
                 pictureLoaded(path, picture, full);
             });
-    connect(Files, &FileListView::KeyDown, this,
-            [this](int KeyCode, int Shift) { Files_KeyDown(KeyCode, Shift); });
-    connect(tmrTimer, &QTimer::timeout, this, [this] { tmrTimer_Timer(); });
+    connect(m_fileList, &FileListView::KeyDown, this, [this](int keyCode, int shiftState) {
+        handleFileListKey(keyOfListCode(keyCode, shiftState));
+    });
+    connect(m_emulatorPoll, &QTimer::timeout, this, [this] { restoreWhenEmulatorEnds(); });
     // F12 works wherever the focus is in the window.
     auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
-    connect(f12, &QShortcut::activated, this, [this] {
-        int KeyCode = 123, Shift = 0;
-        Form_KeyDown(KeyCode, Shift);
-    });
-    for (QObject* o : std::initializer_list<QObject*>{cmbEmu, txtCommandLine, frmShot, imgShot,
-                                                      AniGIF, lblTitle, lblCredits})
+    connect(f12, &QShortcut::activated, this, [this] { togglePreviewPanel(); });
+    for (QObject* o : std::initializer_list<QObject*>{m_emulatorBox, m_commandLine, m_previewFrame,
+                                                      m_picture, m_animation, m_title, m_credits})
         o->installEventFilter(this);
     connectNavigation();
 }
@@ -194,7 +193,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress:
             return routeKey(watched, static_cast<QKeyEvent*>(event));
         case QEvent::FocusIn:
-            if (watched == txtCommandLine) txtCommandLine_GotFocus();
+            if (watched == m_commandLine) flashCommandLine();
             return false;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -202,86 +201,61 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseMove:
             return routeMouse(watched, static_cast<QMouseEvent*>(event));
         case QEvent::Resize:
-            if (watched == imgShot) previewResized();
+            if (watched == m_picture) previewResized();
             return false;
         default:
             return QWidget::eventFilter(watched, event);
     }
 }
 
-bool MainWindow::routeKey(QObject* watched, QKeyEvent* key) {
-    // Keys without a code of their own (letters beyond ASCII, for one) still type.
-    const int code = VirtualKeyCode(key->key(), key->modifiers());
-    int KeyCode = code;
-    int Shift = ShiftState(key->modifiers());
-    if (watched == dirList || watched == driveList || watched == btnBrowse)
-        return routeNavigationKey(watched, code, Shift);
-    if (watched == cmbEmu) {
-        cmbEmu_KeyDown(KeyCode, Shift);
-        return code != 0 && KeyCode == 0;
+bool MainWindow::routeKey(QObject* watched, QKeyEvent* event) {
+    const QKeyCombination key = event->keyCombination();
+    if (watched == m_folderList || watched == m_driveList || watched == m_browseButton)
+        return handleNavigationKey(watched, key);
+    if (watched == m_emulatorBox) {
+        handleEmulatorBoxKey(key);
+        return false;
     }
-    if (watched != txtCommandLine) return false;
-    txtCommandLine_KeyDown(KeyCode, Shift);
-    if (code != 0 && KeyCode == 0) return true;
-    // Ctrl+Backspace reaches the command line box's rules as the DEL character (127),
-    // which empties the box.
-    int KeyAscii = key->key() == Qt::Key_Backspace && (key->modifiers() & Qt::ControlModifier)
-                       ? 127
-                       : (key->text().isEmpty() ? 0 : key->text().at(0).unicode());
-    if (KeyAscii == 0) return false;
-    txtCommandLine_KeyPress(KeyAscii);
-    return KeyAscii == 0;
+    return watched == m_commandLine && handleCommandLineKey(key);
 }
 
 bool MainWindow::routeMouse(QObject* watched, QMouseEvent* mouse) {
     const QEvent::Type type = mouse->type();
     if (type == QEvent::MouseButtonDblClick) {
-        if (watched == imgShot || watched == AniGIF) {
-            imgShot_DblClick();
-            return true;
-        }
-        if (watched == lblTitle) {
-            lblTitle_DblClick();
+        if (watched == m_picture || watched == m_animation || watched == m_title) {
+            launchSelectedGame();
             return true;
         }
     }
-    if (watched == lblCredits && type == QEvent::MouseButtonRelease &&
+    if (watched == m_credits && type == QEvent::MouseButtonRelease &&
         mouse->button() == Qt::LeftButton) {
-        lblCredits_Click();
+        openCreditsLink();
         return true;
     }
-    if (watched != frmShot) return false;
-    const int Button = type == QEvent::MouseMove ? MouseButtonCode(mouse->buttons())
-                                                 : MouseButtonCode(mouse->button());
-    const int Shift = ShiftState(mouse->modifiers());
-    const float x = static_cast<float>(toTwips(qRound(mouse->position().x())));
-    const float y = static_cast<float>(toTwips(qRound(mouse->position().y())));
+    if (watched != m_previewFrame) return false;
+    const int x = toTwips(qRound(mouse->position().x()));
     if (type == QEvent::MouseButtonPress) {
         // The frame hides and shows the picture under the mouse while it moves, which
         // would end an implicit grab half way through a drag.
-        frmShot->grabMouse();
-        frmShot_MouseDown(Button, Shift, x, y);
+        m_previewFrame->grabMouse();
+        startPreviewDrag(x);
     }
-    if (type == QEvent::MouseMove) frmShot_MouseMove(Button, Shift, x, y);
+    if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) dragPreview(x);
     if (type == QEvent::MouseButtonRelease) {
-        if (mouse->buttons() == Qt::NoButton) frmShot->releaseMouse();
-        frmShot_MouseUp(Button, Shift, x, y);
+        if (mouse->buttons() == Qt::NoButton) m_previewFrame->releaseMouse();
+        endPreviewDrag();
     }
     return true;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    Form_Resize();
+    layOutControls();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    bool Cancel = false;
-    Form_Unload(Cancel);
-    if (Cancel)
-        event->ignore();
-    else
-        event->accept();
+    prepareToClose();
+    event->accept();
 }
 
 int MainWindow::toPixels(int twips) const {
@@ -294,11 +268,11 @@ int MainWindow::toTwips(int pixels) const {
     return PixelsToTwips(pixels, dpi);
 }
 
-int MainWindow::ScaleWidth() const {
+int MainWindow::innerWidth() const {
     return toTwips(width());
 }
 
-int MainWindow::ScaleHeight() const {
+int MainWindow::innerHeight() const {
     return toTwips(height());
 }
 
@@ -322,18 +296,18 @@ void MainWindow::setTwipsWidth(QWidget* control, int width) {
 }
 
 QString MainWindow::setting(const QString& key, const QString& defaultValue) const {
-    if (CurrentEmulator.isEmpty()) return defaultValue;
-    return m_services.settings->getSetting(kAppName, CurrentEmulator, key, defaultValue);
+    if (m_currentEmulator.isEmpty()) return defaultValue;
+    return m_services.settings->getSetting(kAppName, m_currentEmulator, key, defaultValue);
 }
 
 void MainWindow::saveSetting(const QString& key, const QString& value) {
-    m_services.settings->saveSetting(kAppName, CurrentEmulator, key, value);
+    m_services.settings->saveSetting(kAppName, m_currentEmulator, key, value);
 }
 
 void MainWindow::showFileCount() {
-    Files->setToolTip(QString::number(Files->ListCount()) + QStringLiteral(" Files"));
+    m_fileList->setToolTip(QString::number(m_fileList->ListCount()) + QStringLiteral(" Files"));
 }
 
 void MainWindow::focusFiles() {
-    Files->setFocus();
+    m_fileList->setFocus();
 }

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QKeyCombination>
 #include <QString>
 #include <QWidget>
 
@@ -62,131 +63,15 @@ public:
 
     // Start-up. False when another copy already runs: this one must end at once,
     // without saving anything.
-    bool Form_Load();
-    void Form_Unload(bool& Cancel);
-    void Form_KeyDown(int& KeyCode, int& Shift);
-    void Form_Resize();
-    void SaveEmulatorSettings();
-    void lblCredits_Click();
-
-    void ScanEmulators();
-    void cmbEmu_Click();
-    void SelectRomFolder(const QString& folder);
-    void cmbEmu_KeyDown(int& KeyCode, int& Shift);
-
-    void LaunchSelected();
-    void Files_DblClick();
-    void Files_KeyDown(int& KeyCode, int& Shift);
-    // After a file list command: the focus passes through the command line box and
-    // comes back to the list unless Shift alone is held.
-    void FilesClosingStep(int Shift);
-    void lblTitle_DblClick();
-    void imgShot_DblClick();
-    void txtCommandLine_KeyDown(int& KeyCode, int& Shift);
-    void txtCommandLine_KeyPress(int& KeyAscii);
-    void txtCommandLine_Change();
-    void txtCommandLine_GotFocus();
-    void tmrTimer_Timer();
-
-    // Preview panel and titles.
-    void Files_ItemClick();
-    // The real path of the file's picture, or empty.
-    QString FindScreenshot(const QString& fileName);
-    // An empty file name stands for the selected file.
-    QString FindPictureFile(const QString& folder, const QString& fileName = QString());
-    // Also leaves zinc's game number in lblTitle's "Tag" when it finds one.
-    QString GameTitle(const QString& fileName);
-    // A GIF animated, any other picture decoded at the size shown, nothing: the default
-    // picture (unless it is shown already).
-    void ShowPicture(const QString& shot);
-    // Back to the default picture, whatever is shown.
-    void ResetPreview();
+    bool start();
     // Whether the shown picture is still being decoded.
-    bool PicturePending() const;
-
-    // Folder navigation.
-    void ToggleFolderLists();
-    void driveList_Change();
-    void dirList_Change();
-    void driveList_KeyDown(int& KeyCode, int& Shift);
-    void dirList_KeyDown(int& KeyCode, int& Shift);
-    void btnBrowse_KeyDown(int& KeyCode, int& Shift);
-    void btnBrowse_Click();
-    void Files_ColumnClick(int& Column);
-    void Files_MouseDown(int Button, int Shift, float x, float y);
-    // The drive list's volume root (ends in "/"). Setting it raises no Change.
-    QString Drive() const;
-    void setDrive(const QString& root);
+    bool picturePending() const;
     // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
-    // again; a folder that cannot be entered leaves everything as it was (false). Change
-    // follows when the folder differs.
-    QString dirListPath() const;
-    bool setDirListPath(const QString& path);
-    void dirListRefresh();
-    // Full path of row `index`; the folder itself for -1.
-    QString dirListList(int index) const;
-
-    // File commands of the list's keys; each returns false when the key ends without
-    // the closing step (a cancelled prompt).
-    bool DeleteSelectedFile();
-    bool RenameSelectedFile();
-    bool AskFileMask();
-    bool RunKeyMacro(int& KeyCode, int& Shift);
-    bool HideFilesByPattern();
-    bool AskRemoveDuplicates();
-    bool AskStripText();
-    bool ToggleDumpTag(int Shift);
-
-    // The file operations behind them. RenameFile fills in an empty folder with the
-    // listed one, gives back the name actually used in newName and sets ok only when the
-    // file was renamed.
-    void RenameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
-    // Lists the folder again and selects selectName (letter case ignored) when it is
-    // listed, else the same row number as before.
-    void RefreshFileList(const QString& selectName);
-    void RemoveDuplicates();
-    void RemoveTextFromNames(const QString& text);
-
-    void PlaceShotFrame(int left, bool force);
-    void frmShot_MouseDown(int Button, int Shift, float x, float y);
-    void frmShot_MouseMove(int Button, int Shift, float x, float y);
-    void frmShot_MouseUp(int Button, int Shift, float x, float y);
-
-    // The window's inner size in twips.
-    int ScaleWidth() const;
-    int ScaleHeight() const;
-    // Where the layout last put a control, in twips.
-    TwipRect twips(const QWidget* control) const;
-    int toPixels(int twips) const;
-    int toTwips(int pixels) const;
-
-    // Shared state of the window.
-    QString EmulatorFolder;   // always ends in "/"
-    QString CurrentEmulator;  // catalogue spelling; also the settings section
-    QString SystemName;
-    QString FileMask;
-    Qt::WindowStates SavedWindowState;
-    bool Busy = false;
-    QString HidePattern;
-    QString KeyMacro;
-    bool MacroRunning = false;
-    int ShotDragStartX = 0;
-
-    // Controls, owned by the window.
-    QComboBox* cmbEmu = nullptr;
-    QLineEdit* txtCommandLine = nullptr;
-    QPushButton* btnBrowse = nullptr;
-    QLabel* lblCredits = nullptr;
-    QComboBox* driveList = nullptr;
-    QListWidget* dirList = nullptr;
-    FileListView* Files = nullptr;
-    QFrame* frmShot = nullptr;
-    PictureBox* imgShot = nullptr;
-    QLabel* lblShadow = nullptr;
-    QLabel* lblTitle = nullptr;  // its "Tag" property holds the arcade game number
-    PictureBox* imgDefault = nullptr;
-    GifView* AniGIF = nullptr;  // over imgShot's rectangle
-    QTimer* tmrTimer = nullptr;
+    // again; a folder that cannot be entered leaves everything as it was (false). The file
+    // list follows when the folder differs.
+    QString folderListPath() const;
+    bool setFolderListPath(const QString& path);
+    void refreshFolderList();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -194,10 +79,93 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void prepareToClose();
+    void layOutControls();
+    void saveEmulatorSettings();
+    void openCreditsLink();
+    // F12: the preview frame to the window's right edge, or back to the default split.
+    void togglePreviewPanel();
+
+    void scanEmulators();
+    void selectEmulator();
+    void selectRomFolder(const QString& folder);
+    void handleEmulatorBoxKey(QKeyCombination key);
+
+    void launchSelectedGame();
+    void handleFileListKey(QKeyCombination key);
+    // After a file list command: the focus passes through the command line box and
+    // comes back to the list unless Shift alone is held.
+    void finishFileListKey(Qt::KeyboardModifiers held);
+    // True when the key is used up.
+    bool handleCommandLineKey(QKeyCombination key);
+    bool handleNavigationKey(QObject* watched, QKeyCombination key);
+    void filterByCommandLine();
+    void flashCommandLine();
+    void restoreWhenEmulatorEnds();
+
+    // Preview panel and titles.
+    void showSelectedGame();
+    // The real path of the file's picture, or empty.
+    QString findScreenshot(const QString& fileName);
+    // Also leaves zinc's game number in m_title's "Tag" when it finds one.
+    QString gameTitle(const QString& fileName);
+    // A GIF animated, any other picture decoded at the size shown, nothing: the default
+    // picture (unless it is shown already).
+    void showPicture(const QString& shot);
+    // Back to the default picture, whatever is shown.
+    void resetPreview();
+
+    // Folder navigation.
+    void toggleFolderLists();
+    void openSelectedDrive();
+    void listFilesOfFolderList();
+    void browseForFolder();
+    // The drive list's volume root (ends in "/"). Selecting one lists nothing.
+    QString selectedDrive() const;
+    void selectDrive(const QString& root);
+    // Full path of row `index`; the folder itself for -1.
+    QString folderAtRow(int index) const;
+
+    // File commands of the list's keys; each returns false when the key ends without
+    // the closing step (a cancelled prompt).
+    bool deleteSelectedFile();
+    bool renameSelectedFile();
+    bool askFileMask();
+    // Clears `held` once the macro ran, so the closing step returns to the list.
+    bool runKeyMacro(Qt::KeyboardModifiers& held);
+    bool hideFilesByPattern();
+    bool askRemoveDuplicates();
+    bool askStripText();
+    bool toggleDumpTag(int shiftState);
+
+    // The file operations behind them. renameFile fills in an empty folder with the
+    // listed one, gives back the name actually used in newName and sets ok only when the
+    // file was renamed.
+    void renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
+    // Lists the folder again and selects selectName (letter case ignored) when it is
+    // listed, else the same row number as before.
+    void refreshFileList(const QString& selectName);
+    void removeDuplicates();
+    void removeTextFromNames(const QString& text);
+
+    void placePreviewFrame(int left, bool force);
+    // The preview frame dragged by its edge; x in twips within the frame.
+    void startPreviewDrag(int x);
+    void dragPreview(int x);
+    void endPreviewDrag();
+
+    // The window's inner size in twips.
+    int innerWidth() const;
+    int innerHeight() const;
+    // Where the layout last put a control, in twips.
+    TwipRect twips(const QWidget* control) const;
+    int toPixels(int twips) const;
+    int toTwips(int pixels) const;
+
     void createControls();
     void applyLook();
     void connectEvents();
-    bool routeKey(QObject* watched, QKeyEvent* key);
+    bool routeKey(QObject* watched, QKeyEvent* event);
     bool routeMouse(QObject* watched, QMouseEvent* mouse);
     void moveTwips(QWidget* control, const TwipRect& rect);
     void setTwipsWidth(QWidget* control, int width);
@@ -210,7 +178,6 @@ private:
     void connectNavigation();
     void fillDrives();
     bool atVolumeRoot() const;
-    bool routeNavigationKey(QObject* watched, int KeyCode, int Shift);
     void applyListsLayout(const ListsLayout& layout);
 
     void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
@@ -227,5 +194,32 @@ private:
     QSize m_shownFullSize;   // that picture's own size, once decoded
     DesignSizes m_design;
     QHash<const QWidget*, TwipRect> m_twips;
-    QString m_dirListPath;
+    QString m_folderListPath;
+
+    QString m_emulatorFolder;   // always ends in "/"
+    QString m_currentEmulator;  // catalogue spelling; also the settings section
+    QString m_systemName;
+    QString m_fileMask;
+    Qt::WindowStates m_stateBeforeLaunch;
+    bool m_busy = false;
+    QString m_hidePattern;
+    QString m_keyMacro;
+    bool m_macroRunning = false;
+    int m_previewDragStartX = 0;
+
+    // Controls, owned by the window; their object names are those of the design.
+    QComboBox* m_emulatorBox = nullptr;     // "cmbEmu"
+    QLineEdit* m_commandLine = nullptr;     // "txtCommandLine"
+    QPushButton* m_browseButton = nullptr;  // "btnBrowse"
+    QLabel* m_credits = nullptr;            // "lblCredits"
+    QComboBox* m_driveList = nullptr;       // "driveList"
+    QListWidget* m_folderList = nullptr;    // "dirList"
+    FileListView* m_fileList = nullptr;     // "Files"
+    QFrame* m_previewFrame = nullptr;       // "frmShot"
+    PictureBox* m_picture = nullptr;        // "imgShot"
+    QLabel* m_titleShadow = nullptr;        // "lblShadow"
+    QLabel* m_title = nullptr;  // "lblTitle"; its "Tag" property holds the arcade game number
+    PictureBox* m_defaultPicture = nullptr;  // "imgDefault"
+    GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle
+    QTimer* m_emulatorPoll = nullptr;
 };

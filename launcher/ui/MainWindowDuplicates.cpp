@@ -21,15 +21,15 @@ namespace {
 constexpr qint64 kEventsEveryMs = 30;
 }  // namespace
 
-void MainWindow::RemoveDuplicates() {
-    if (Busy) return;
-    Busy = true;
+void MainWindow::removeDuplicates() {
+    if (m_busy) return;
+    m_busy = true;
     const QString caption = windowTitle();
-    const QString folder = withTrailingSeparator(Files->path());
+    const QString folder = withTrailingSeparator(m_fileList->path());
     QStringList names;
-    names.reserve(Files->ListCount());
-    for (int i = 0; i < Files->ListCount(); ++i)
-        names.append(Files->List(i));
+    names.reserve(m_fileList->ListCount());
+    for (int i = 0; i < m_fileList->ListCount(); ++i)
+        names.append(m_fileList->List(i));
 
     QElapsedTimer sinceEvents;
     auto letEventsRun = [&](bool now) {
@@ -37,7 +37,7 @@ void MainWindow::RemoveDuplicates() {
             QCoreApplication::processEvents();
             sinceEvents.restart();
         }
-        return Busy;
+        return m_busy;
     };
     // Removed copies leave the list as they go, so a row of the search sits higher in the
     // list by the number of removed rows above it. The user may re-sort or change folders
@@ -46,15 +46,15 @@ void MainWindow::RemoveDuplicates() {
     auto listRow = [&](int row) {
         const int above = int(std::lower_bound(gone.begin(), gone.end(), row) - gone.begin());
         const int live = row - above;
-        if (withTrailingSeparator(Files->path()) != folder || live >= Files->ListCount() ||
-            Files->List(live) != names.at(row))
+        if (withTrailingSeparator(m_fileList->path()) != folder ||
+            live >= m_fileList->ListCount() || m_fileList->List(live) != names.at(row))
             return -1;
         return live;
     };
 
     DuplicateSearchHooks hooks;
     hooks.sized = [&](int done, int count) {
-        if (!Busy) return false;
+        if (!m_busy) return false;
         if (done == count || !sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsEveryMs)
             setWindowTitle(QStringLiteral("Calculating file size... ") + QString::number(done) +
                            QLatin1Char('/') + QString::number(count));
@@ -63,7 +63,7 @@ void MainWindow::RemoveDuplicates() {
     hooks.comparing = [&] { setWindowTitle(QStringLiteral("Removing duplicate files... ")); };
     hooks.examining = [&](int row) {
         const int live = listRow(row);
-        if (live >= 0) Files->setListIndex(live);
+        if (live >= 0) m_fileList->setListIndex(live);
         return letEventsRun(false);
     };
     hooks.keepGoing = [&] { return letEventsRun(false); };
@@ -71,7 +71,7 @@ void MainWindow::RemoveDuplicates() {
         setWindowTitle(QStringLiteral("Removing duplicate files... ") + QString::number(found) +
                        QStringLiteral(" files found"));
         const int live = listRow(row);
-        if (live >= 0) Files->RemoveItem(live);
+        if (live >= 0) m_fileList->RemoveItem(live);
         gone.insert(std::lower_bound(gone.begin(), gone.end(), row), row);
         letEventsRun(true);
     };
@@ -80,7 +80,7 @@ void MainWindow::RemoveDuplicates() {
     // beginning of their names) decides which copy stays. The folders are those of the
     // searched folder, whatever the list shows by the time a copy is weighed.
     const QStringList shotFolders = ScreenshotFolders(
-        setting(QStringLiteral("screenshots"), QString()), EmulatorFolder, folder);
+        setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, folder);
     const HasScreenshot hasScreenshot = [&](const QString& name) {
         return IsOwnScreenshot(m_screenshots->FindScreenshot(shotFolders, name), name);
     };
@@ -88,9 +88,10 @@ void MainWindow::RemoveDuplicates() {
     const DuplicateSearchResult result =
         FindDuplicates(folder, names, &files, hooks, hasScreenshot);
 
-    Busy = false;
+    m_busy = false;
     setWindowTitle(caption);
-    if (!result.copies.empty() && withTrailingSeparator(Files->path()) == folder)
-        RefreshFileList(QString());
-    m_services.dialogs->messageBox(result.message(), 64, kAppName);
+    if (!result.copies.empty() && withTrailingSeparator(m_fileList->path()) == folder)
+        refreshFileList(QString());
+    m_services.dialogs->messageBox(result.message(), platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Information, kAppName);
 }

@@ -7,6 +7,7 @@
 #include "launcher/emulators/SystemProfile.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/KeyCommands.h"
 #include "launcher/window/WindowPlacement.h"
 
 #include <QComboBox>
@@ -33,29 +34,29 @@ DesktopArea desktopArea() {
 }
 }  // namespace
 
-void MainWindow::ScanEmulators() {
-    const QList<FoundEmulator> found = ScanCatalogue(EmulatorFolder);
+void MainWindow::scanEmulators() {
+    const QList<FoundEmulator> found = ScanCatalogue(m_emulatorFolder);
     {
         // Filling the box must not select anything on the way.
-        const QSignalBlocker quiet(cmbEmu);
-        cmbEmu->clear();
+        const QSignalBlocker quiet(m_emulatorBox);
+        m_emulatorBox->clear();
         for (const FoundEmulator& f : found)
-            cmbEmu->addItem(f.name, f.code);
-        cmbEmu->setCurrentIndex(-1);
+            m_emulatorBox->addItem(f.name, f.code);
+        m_emulatorBox->setCurrentIndex(-1);
     }
-    ResetPreview();
+    resetPreview();
     if (!found.isEmpty()) {
-        cmbEmu->setCurrentIndex(0);  // runs cmbEmu_Click
+        m_emulatorBox->setCurrentIndex(0);  // runs selectEmulator
         restorePlacement();
     } else {
-        CurrentEmulator.clear();
+        m_currentEmulator.clear();
         // The list stays on the folder searched; never on the list's stored start folder
         // (the root), whose files have nothing to do with any emulator.
-        Files->setPath(EmulatorFolder);
+        m_fileList->setPath(m_emulatorFolder);
     }
-    cmbEmu->setEnabled(!found.isEmpty());
-    Files->setEnabled(!found.isEmpty());
-    txtCommandLine->setEnabled(!found.isEmpty());
+    m_emulatorBox->setEnabled(!found.isEmpty());
+    m_fileList->setEnabled(!found.isEmpty());
+    m_commandLine->setEnabled(!found.isEmpty());
 }
 
 void MainWindow::restorePlacement() {
@@ -80,60 +81,63 @@ void MainWindow::restorePlacement() {
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-void MainWindow::cmbEmu_Click() {
-    if (!CurrentEmulator.isEmpty()) SaveEmulatorSettings();
-    CurrentEmulator = cmbEmu->currentText();
-    SystemName.clear();
-    FileMask = QStringLiteral("*.zip");
+void MainWindow::selectEmulator() {
+    if (!m_currentEmulator.isEmpty()) saveEmulatorSettings();
+    m_currentEmulator = m_emulatorBox->currentText();
+    m_systemName.clear();
+    m_fileMask = QStringLiteral("*.zip");
     bool ok = false;
-    int code = cmbEmu->currentData().toInt(&ok);
+    int code = m_emulatorBox->currentData().toInt(&ok);
     if (!ok) code = 0;
     const SystemProfile profile = ProfileOf(code);
-    SystemName = profile.name;
-    FileMask = profile.mask;
+    m_systemName = profile.name;
+    m_fileMask = profile.mask;
     if (code < kFirstCode || code > kLastCode) {
         // An entry of no known system stands for a generic emulator program.
-        if (!EmulatorProgram(EmulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
-            CurrentEmulator = QStringLiteral("emulator.exe");
+        if (!EmulatorProgram(m_emulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
+            m_currentEmulator = QStringLiteral("emulator.exe");
         } else {
             const QStringList programs =
                 QDir::current().entryList({QStringLiteral("*.exe")}, QDir::Files);
-            CurrentEmulator = programs.isEmpty() ? QString() : programs.first();
+            m_currentEmulator = programs.isEmpty() ? QString() : programs.first();
         }
     }
-    setWindowTitle(QLatin1Char('[') + withExtension(CurrentEmulator, QString()) +
-                   QStringLiteral("] ") + SystemName + kCaptionSuffix);
-    txtCommandLine->setText(setting(QStringLiteral("cmdline"), QString()));
-    Files->setPattern(FileMask);
-    SelectRomFolder(EmulatorFolder + QStringLiteral("roms"));
-    if (Files->ListIndex() < 0) Files->setListIndex(0);
-    Files->setListIndex(
-        LeadingWholeNumber(setting(QStringLiteral("file"), QString::number(Files->ListIndex()))));
+    setWindowTitle(QLatin1Char('[') + withExtension(m_currentEmulator, QString()) +
+                   QStringLiteral("] ") + m_systemName + kCaptionSuffix);
+    m_commandLine->setText(setting(QStringLiteral("cmdline"), QString()));
+    m_fileList->setPattern(m_fileMask);
+    selectRomFolder(m_emulatorFolder + QStringLiteral("roms"));
+    if (m_fileList->ListIndex() < 0) m_fileList->setListIndex(0);
+    m_fileList->setListIndex(LeadingWholeNumber(
+        setting(QStringLiteral("file"), QString::number(m_fileList->ListIndex()))));
 }
 
-void MainWindow::SelectRomFolder(const QString& folder) {
-    Files->setPath(folder);
-    if (Files->ListCount() == 0)
-        Files->setPath(setting(QStringLiteral("roms"), EmulatorFolder + QStringLiteral("roms")));
-    if (Files->ListCount() == 0) Files->setPath(EmulatorFolder + QStringLiteral("roms"));
-    if (Files->ListCount() == 0) Files->setPath(EmulatorFolder);
-    if (cmbEmu->count() == 0 && Files->ListCount() >= 1) {
+void MainWindow::selectRomFolder(const QString& folder) {
+    m_fileList->setPath(folder);
+    if (m_fileList->ListCount() == 0)
+        m_fileList->setPath(
+            setting(QStringLiteral("roms"), m_emulatorFolder + QStringLiteral("roms")));
+    if (m_fileList->ListCount() == 0)
+        m_fileList->setPath(m_emulatorFolder + QStringLiteral("roms"));
+    if (m_fileList->ListCount() == 0) m_fileList->setPath(m_emulatorFolder);
+    if (m_emulatorBox->count() == 0 && m_fileList->ListCount() >= 1) {
         // Game files where no emulator is known: that folder becomes the emulator folder.
-        EmulatorFolder = parentFolderOf(Files->path());
-        ScanEmulators();
+        m_emulatorFolder = parentFolderOf(m_fileList->path());
+        scanEmulators();
     }
     showFileCount();
 }
 
-void MainWindow::cmbEmu_KeyDown(int& KeyCode, int&) {
-    switch (KeyCode) {
-        case 13:
-            LaunchSelected();
+void MainWindow::handleEmulatorBoxKey(QKeyCombination key) {
+    // The box keeps every key for itself too: Right and Left also step through it.
+    switch (commandFor(emulatorBoxKeys(), key)) {
+        case KeyCommand::Launch:
+            launchSelectedGame();
             break;
-        case 39:
-            txtCommandLine->setFocus();
+        case KeyCommand::FocusCommandLine:
+            m_commandLine->setFocus();
             break;
-        case 37:
+        case KeyCommand::FocusFiles:
             focusFiles();
             break;
         default:

@@ -1,6 +1,7 @@
 // Delete, rename, mask, hide, macro, strip text and dump tags: the window's side of the
 // file commands. The rules live in FileRenaming and HiddenFiles.
 
+#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
@@ -27,24 +28,24 @@ bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QSt
                     const QString& title) {
     if (platform::hasEntry(folder + name)) return false;
     dialogs.messageBox(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."),
-                       48, title);
+                       platform::MessageButtons::Ok, platform::MessageIcon::Warning, title);
     return true;
 }
 }  // namespace
 
-bool MainWindow::DeleteSelectedFile() {
-    if (Files->ListIndex() == -1) return true;
-    const QString name = Files->FileName();
-    const QString folder = withTrailingSeparator(Files->path());
+bool MainWindow::deleteSelectedFile() {
+    if (m_fileList->ListIndex() == -1) return true;
+    const QString name = m_fileList->FileName();
+    const QString folder = withTrailingSeparator(m_fileList->path());
     const QString title = QStringLiteral("Delete File");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
-        RefreshFileList(QString());
+        refreshFileList(QString());
         return true;
     }
-    const int answer = m_services.dialogs->messageBox(
-        QStringLiteral("Delete '") + name + QStringLiteral("'?\nFrom Path: ") + Files->path(), 33,
-        title);
-    if (answer == platform::Dialogs::ResultOk) {
+    const platform::MessageAnswer answer = m_services.dialogs->messageBox(
+        QStringLiteral("Delete '") + name + QStringLiteral("'?\nFrom Path: ") + m_fileList->path(),
+        platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
+    if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
         auto ops = fileOps();
         // Looked up first: the descriptor is known by its game, which is about to go.
@@ -59,20 +60,20 @@ bool MainWindow::DeleteSelectedFile() {
                 why.isEmpty()
                     ? QStringLiteral("Could not move '") + name + QStringLiteral("' to the trash.")
                     : why,
-                48, title);
+                platform::MessageButtons::Ok, platform::MessageIcon::Warning, title);
         }
-        RefreshFileList(QString());
+        refreshFileList(QString());
     }
     return true;
 }
 
-bool MainWindow::RenameSelectedFile() {
-    if (Files->ListIndex() < 0) return true;
-    const QString name = Files->FileName();
-    const QString folder = withTrailingSeparator(Files->path());
+bool MainWindow::renameSelectedFile() {
+    if (m_fileList->ListIndex() < 0) return true;
+    const QString name = m_fileList->FileName();
+    const QString folder = withTrailingSeparator(m_fileList->path());
     const QString title = QStringLiteral("Rename");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
-        RefreshFileList(QString());
+        refreshFileList(QString());
         return true;
     }
     const auto answer = m_services.dialogs->inputBox(
@@ -80,127 +81,130 @@ bool MainWindow::RenameSelectedFile() {
     if (answer && !answer->isEmpty()) {
         QString newName = *answer, where = folder;
         bool ok = false;
-        RenameFile(name, newName, where, ok);
+        renameFile(name, newName, where, ok);
         // Gone while the question was open: said, and the list shows the folder as it is.
         if (!ok && goneFromFolder(*m_services.dialogs, folder, name, title)) newName.clear();
-        RefreshFileList(newName);
+        refreshFileList(newName);
     }
     return true;
 }
 
-bool MainWindow::AskFileMask() {
+bool MainWindow::askFileMask() {
     const auto answer = m_services.dialogs->inputBox(
-        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), Files->Pattern());
-    Files->setPattern(answer && !answer->isEmpty() ? *answer : FileMask);
+        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->Pattern());
+    m_fileList->setPattern(answer && !answer->isEmpty() ? *answer : m_fileMask);
     showFileCount();
     return true;
 }
 
-bool MainWindow::RunKeyMacro(int& KeyCode, int& Shift) {
+bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
     // A macro that presses F6 would start itself again without end.
-    if (MacroRunning) return true;
-    if (KeyMacro.isEmpty() || Shift != 0) {
+    if (m_macroRunning) return true;
+    if (m_keyMacro.isEmpty() || ShiftState(held) != 0) {
         const auto answer =
-            m_services.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, KeyMacro);
+            m_services.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, m_keyMacro);
         if (!answer || answer->isEmpty()) return false;
-        KeyMacro = *answer;
+        m_keyMacro = *answer;
     }
-    MacroRunning = true;
-    m_services.keystrokes->send(KeyMacro);
+    m_macroRunning = true;
+    m_services.keystrokes->send(m_keyMacro);
     QCoreApplication::processEvents();
-    MacroRunning = false;
-    KeyCode = 0;
-    Shift = 0;
+    m_macroRunning = false;
+    // The macro's keys are over: the closing step takes the focus back to the list.
+    held = Qt::NoModifier;
     return true;
 }
 
-bool MainWindow::HideFilesByPattern() {
-    const QString folder = withTrailingSeparator(Files->path());
+bool MainWindow::hideFilesByPattern() {
+    const QString folder = withTrailingSeparator(m_fileList->path());
     const auto answer = m_services.dialogs->inputBox(
         QStringLiteral("Enter pattern to hide files:\nEnter blank pattern to remove all hidden "
                        "files."),
-        QStringLiteral("Hide Files"), HidePattern);
+        QStringLiteral("Hide Files"), m_hidePattern);
     if (!answer) return false;
     bool changed = true;
     if (answer->trimmed().isEmpty()) {
         changed = ClearHiddenFiles(folder);
     } else {
-        HidePattern = answer->toLower();
+        m_hidePattern = answer->toLower();
         QStringList names;
-        for (int i = 0; i < Files->ListCount(); ++i)
-            names.append(Files->List(i));
+        for (int i = 0; i < m_fileList->ListCount(); ++i)
+            names.append(m_fileList->List(i));
         changed =
             AddToHiddenList(folder, NamesMatchingHidePattern(names, HideMatchPattern(*answer)));
     }
-    RefreshFileList(QString());
+    refreshFileList(QString());
     // A list that is a link, a FIFO or unwritable is left alone; the user must know why
     // nothing was hidden or shown again.
     if (!changed)
         m_services.dialogs->messageBox(
             QStringLiteral("The list of hidden files of this folder could not be changed: its "
                            "'.hidden' file is not a plain file or cannot be written."),
-            48, QStringLiteral("Hide Files"));
+            platform::MessageButtons::Ok, platform::MessageIcon::Warning,
+            QStringLiteral("Hide Files"));
     return true;
 }
 
-bool MainWindow::AskRemoveDuplicates() {
-    if (Busy) return true;
+bool MainWindow::askRemoveDuplicates() {
+    if (m_busy) return true;
     if (m_services.dialogs->messageBox(
-            QStringLiteral("Do you want to remove duplicate files in this folder?"), 33,
-            kAppName) == platform::Dialogs::ResultOk)
-        RemoveDuplicates();
+            QStringLiteral("Do you want to remove duplicate files in this folder?"),
+            platform::MessageButtons::OkCancel, platform::MessageIcon::Question,
+            kAppName) == platform::MessageAnswer::Ok)
+        removeDuplicates();
     return true;
 }
 
-bool MainWindow::AskStripText() {
+bool MainWindow::askStripText() {
     const auto answer = m_services.dialogs->inputBox(
         QStringLiteral("Enter text to remove in file names:"), kAppName, QString());
-    if (answer && !answer->isEmpty()) RemoveTextFromNames(*answer);
+    if (answer && !answer->isEmpty()) removeTextFromNames(*answer);
     return true;
 }
 
-bool MainWindow::ToggleDumpTag(int Shift) {
-    if (Files->ListIndex() < 0) return true;
-    const QString name = Files->FileName();
-    if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(Files->path()), name, kAppName)) {
-        RefreshFileList(QString());
+bool MainWindow::toggleDumpTag(int shiftState) {
+    if (m_fileList->ListIndex() < 0) return true;
+    const QString name = m_fileList->FileName();
+    if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(m_fileList->path()), name,
+                       kAppName)) {
+        refreshFileList(QString());
         return true;
     }
-    QString newName = DumpTagName(name, Shift), folder;
+    QString newName = DumpTagName(name, shiftState), folder;
     bool ok = false;
-    RenameFile(name, newName, folder, ok);
+    renameFile(name, newName, folder, ok);
     // The tag changes where the name sorts; the selection follows the file.
-    RefreshFileList(ok ? newName : QString());
+    refreshFileList(ok ? newName : QString());
     return true;
 }
 
-void MainWindow::RenameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
+void MainWindow::renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
     ok = false;
     if (newName == oldName) return;
-    if (folder.isEmpty()) folder = withTrailingSeparator(Files->path());
+    if (folder.isEmpty()) folder = withTrailingSeparator(m_fileList->path());
     QStringList listed;
-    listed.reserve(Files->ListCount());
-    for (int i = 0; i < Files->ListCount(); ++i)
-        listed.append(Files->List(i));
+    listed.reserve(m_fileList->ListCount());
+    for (int i = 0; i < m_fileList->ListCount(); ++i)
+        listed.append(m_fileList->List(i));
     auto ops = fileOps();
     const auto given = RenameGameFile(
-        ops, folder, oldName, newName, [this](const QString& game) { return FindScreenshot(game); },
+        ops, folder, oldName, newName, [this](const QString& game) { return findScreenshot(game); },
         listed);
     if (!given) return;
     newName = *given;
     ok = true;
 }
 
-void MainWindow::RefreshFileList(const QString& selectName) {
-    int index = Files->ListIndex();
-    Files->Refresh();
+void MainWindow::refreshFileList(const QString& selectName) {
+    int index = m_fileList->ListIndex();
+    m_fileList->Refresh();
     showFileCount();
     QCoreApplication::processEvents();
-    const int count = Files->ListCount();
-    if (!MacroRunning && !selectName.isEmpty()) {
+    const int count = m_fileList->ListCount();
+    if (!m_macroRunning && !selectName.isEmpty()) {
         const QString wanted = platform::foldName(selectName);
         for (int i = 0; i < count; ++i) {
-            if (platform::foldName(Files->List(i)) == wanted) {
+            if (platform::foldName(m_fileList->List(i)) == wanted) {
                 index = i;
                 break;
             }
@@ -208,21 +212,22 @@ void MainWindow::RefreshFileList(const QString& selectName) {
     }
     // After the last row was deleted the row before it takes its place.
     if (index >= count) index = count - 1;
-    Files->setListIndex(index);
+    m_fileList->setListIndex(index);
 }
 
-void MainWindow::RemoveTextFromNames(const QString& text) {
-    const QString folder = withTrailingSeparator(Files->path());
+void MainWindow::removeTextFromNames(const QString& text) {
+    const QString folder = withTrailingSeparator(m_fileList->path());
     int done = 0;
-    for (int i = Files->ListCount() - 1; i >= 0; --i) {
-        const QString name = Files->List(i);
+    for (int i = m_fileList->ListCount() - 1; i >= 0; --i) {
+        const QString name = m_fileList->List(i);
         if (!name.contains(text, Qt::CaseInsensitive)) continue;
         QString newName = StrippedName(name, text), where = folder;
         bool ok = false;
-        RenameFile(name, newName, where, ok);
+        renameFile(name, newName, where, ok);
         if (ok) ++done;
     }
-    RefreshFileList(QString());
-    m_services.dialogs->messageBox(QString::number(done) + QStringLiteral(" Files Renamed"), 64,
+    refreshFileList(QString());
+    m_services.dialogs->messageBox(QString::number(done) + QStringLiteral(" Files Renamed"),
+                                   platform::MessageButtons::Ok, platform::MessageIcon::Information,
                                    kAppName);
 }

@@ -1,81 +1,81 @@
-// The file list's keys: one table, first match acts, then the closing step.
+// The file list's keys: the command the key stands for (KeyCommands), then the closing step.
 
+#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 
-void MainWindow::Files_KeyDown(int& KeyCode, int& Shift) {
+void MainWindow::handleFileListKey(QKeyCombination key) {
     // Shift, Ctrl or Alt going down is only the start of a chord. Its closing step would
     // carry the focus off the list before the chord's own key arrives, and that key (the
     // Right of Shift+Right) would then act wherever the focus had gone.
-    if (KeyCode == 16 || KeyCode == 17 || KeyCode == 18) return;
+    if (key.key() == Qt::Key_Shift || key.key() == Qt::Key_Control || key.key() == Qt::Key_Alt)
+        return;
+    Qt::KeyboardModifiers held = key.keyboardModifiers();
     bool closing = true;
-    switch (KeyCode) {
-        case 39:  // Right
-            KeyCode = 0;
-            txtCommandLine->setFocus();
+    switch (commandFor(fileListKeys(), key)) {
+        case KeyCommand::FocusCommandLine:
+            m_commandLine->setFocus();
             break;
-        case 37:  // Left
-        case 8:   // Backspace
-            KeyCode = 0;
-            if (dirList->isVisible())
-                dirList->setFocus();
+        case KeyCommand::FocusFoldersOrCommandLine:
+            if (m_folderList->isVisible())
+                m_folderList->setFocus();
             else
-                txtCommandLine->setFocus();
+                m_commandLine->setFocus();
             break;
-        case 27:
-            ToggleFolderLists();
+        case KeyCommand::ToggleFolderLists:
+            toggleFolderLists();
             break;
-        case 13:
-            if (Shift != 1)
-                LaunchSelected();
-            else if (Files->ListIndex() >= 0)
-                m_services.shell->open(withTrailingSeparator(Files->path()) + Files->FileName());
+        case KeyCommand::Launch:
+            launchSelectedGame();
             break;
-        case 46:
-            closing = DeleteSelectedFile();
+        case KeyCommand::OpenWithDesktop:
+            if (m_fileList->ListIndex() >= 0)
+                m_services.shell->open(withTrailingSeparator(m_fileList->path()) +
+                                       m_fileList->FileName());
             break;
-        case 113:
-            closing = RenameSelectedFile();
+        case KeyCommand::DeleteFile:
+            closing = deleteSelectedFile();
             break;
-        case 114:
-            closing = AskFileMask();
+        case KeyCommand::RenameFile:
+            closing = renameSelectedFile();
             break;
-        case 117:
-            closing = RunKeyMacro(KeyCode, Shift);
+        case KeyCommand::SetFileMask:
+            closing = askFileMask();
             break;
-        case 115:
-            if (Shift == 0) closing = HideFilesByPattern();
+        case KeyCommand::RunKeyMacro:
+            closing = runKeyMacro(held);
             break;
-        case 116:
-            ScanEmulators();
+        case KeyCommand::HideFiles:
+            closing = hideFilesByPattern();
             break;
-        case 118:
-            closing = AskRemoveDuplicates();
+        case KeyCommand::RescanEmulators:
+            scanEmulators();
             break;
-        case 119:
-            closing = AskStripText();
+        case KeyCommand::RemoveDuplicates:
+            closing = askRemoveDuplicates();
             break;
-        case 120:
-            closing = ToggleDumpTag(Shift);
+        case KeyCommand::StripText:
+            closing = askStripText();
             break;
-        case 32:
-            txtCommandLine->setFocus();
+        case KeyCommand::ToggleDumpTag:
+            closing = toggleDumpTag(ShiftState(held));
             break;
         default:
             break;
     }
-    if (closing) FilesClosingStep(Shift);
+    if (closing) finishFileListKey(held);
 }
 
-void MainWindow::FilesClosingStep(int Shift) {
-    txtCommandLine->setFocus();
-    if (Shift == 1) return;
+void MainWindow::finishFileListKey(Qt::KeyboardModifiers held) {
+    m_commandLine->setFocus();
+    if (staysInCommandLine(held)) return;
     QCoreApplication::processEvents();
     focusFiles();
 }

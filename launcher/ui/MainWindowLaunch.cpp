@@ -6,6 +6,7 @@
 #include "launcher/emulators/EmulatorCatalogue.h"
 #include "launcher/emulators/LaunchRules.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/ProcessTable.h"
 #include "platform/Shell.h"
 
@@ -15,20 +16,20 @@
 #include <QListWidget>
 #include <QTimer>
 
-void MainWindow::LaunchSelected() {
-    if (Files->ListIndex() == -1) return;
-    const QString program = EmulatorProgram(EmulatorFolder, CurrentEmulator);
+void MainWindow::launchSelectedGame() {
+    if (m_fileList->ListIndex() == -1) return;
+    const QString program = EmulatorProgram(m_emulatorFolder, m_currentEmulator);
     if (program.isEmpty()) return;
 
     LaunchInput in;
-    in.emulatorFolder = EmulatorFolder;
-    in.currentEmulator = CurrentEmulator;
+    in.emulatorFolder = m_emulatorFolder;
+    in.currentEmulator = m_currentEmulator;
     in.emulatorProgram = program;
-    in.systemName = SystemName;
-    in.listedFolder = Files->path();
-    in.fileName = Files->FileName();
-    in.commandLine = txtCommandLine->text();
-    in.gameNumber = lblTitle->property("Tag").toString();
+    in.systemName = m_systemName;
+    in.listedFolder = m_fileList->path();
+    in.fileName = m_fileList->FileName();
+    in.commandLine = m_commandLine->text();
+    in.gameNumber = m_title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
     const LaunchPlan plan = ComposeLaunch(in);
     // Whether it started is not looked at: a program that failed to start is simply not
@@ -38,116 +39,101 @@ void MainWindow::LaunchSelected() {
     else
         m_services.shell->start(plan.start);
 
-    SavedWindowState = windowState();
+    m_stateBeforeLaunch = windowState();
     setWindowState(windowState() | Qt::WindowMinimized);
-    tmrTimer->start();
+    m_emulatorPoll->start();
 }
 
-void MainWindow::Files_DblClick() {
-    LaunchSelected();
-}
-
-void MainWindow::lblTitle_DblClick() {
-    Files_DblClick();
-}
-
-void MainWindow::imgShot_DblClick() {
-    Files_DblClick();
-}
-
-void MainWindow::tmrTimer_Timer() {
-    if (m_services.processes->isRunning(CurrentEmulator)) return;
-    tmrTimer->stop();
-    setWindowState(SavedWindowState);
+void MainWindow::restoreWhenEmulatorEnds() {
+    if (m_services.processes->isRunning(m_currentEmulator)) return;
+    m_emulatorPoll->stop();
+    setWindowState(m_stateBeforeLaunch);
     QCoreApplication::processEvents();
     bringToFront();
 }
 
-void MainWindow::txtCommandLine_Change() {
-    Files->setPattern(PatternForBoxText(FileMask, txtCommandLine->text()));
-    Files->setListIndex(0);
+void MainWindow::filterByCommandLine() {
+    m_fileList->setPattern(PatternForBoxText(m_fileMask, m_commandLine->text()));
+    m_fileList->setListIndex(0);
     showFileCount();
 }
 
-void MainWindow::txtCommandLine_GotFocus() {
-    txtCommandLine->selectAll();
-    const QPalette normal = txtCommandLine->palette();
+void MainWindow::flashCommandLine() {
+    m_commandLine->selectAll();
+    const QPalette normal = m_commandLine->palette();
     QPalette flash = normal;
     flash.setColor(QPalette::Base, normal.color(QPalette::Highlight));
-    txtCommandLine->setPalette(flash);
+    m_commandLine->setPalette(flash);
     QCoreApplication::processEvents();
-    txtCommandLine->setPalette(normal);
+    m_commandLine->setPalette(normal);
     QCoreApplication::processEvents();
-    txtCommandLine->setPalette(flash);
+    m_commandLine->setPalette(flash);
     QCoreApplication::processEvents();
-    txtCommandLine->setPalette(normal);
+    m_commandLine->setPalette(normal);
 }
 
-void MainWindow::txtCommandLine_KeyPress(int& KeyAscii) {
-    if (KeyAscii != 127) return;
-    txtCommandLine->clear();
-    KeyAscii = 0;
-}
-
-void MainWindow::txtCommandLine_KeyDown(int& KeyCode, int& Shift) {
+bool MainWindow::handleCommandLineKey(QKeyCombination key) {
     // The folder list takes the list keys while it is shown.
-    const bool folders = dirList->isVisible();
-    const auto index = [&] { return folders ? dirList->currentRow() : Files->ListIndex(); };
-    const auto count = [&] { return folders ? dirList->count() : Files->ListCount(); };
+    const bool folders = m_folderList->isVisible();
+    const auto index = [&] {
+        return folders ? m_folderList->currentRow() : m_fileList->ListIndex();
+    };
+    const auto count = [&] { return folders ? m_folderList->count() : m_fileList->ListCount(); };
     const auto select = [&](int i) {
         if (folders)
-            dirList->setCurrentRow(i);
+            m_folderList->setCurrentRow(i);
         else
-            Files->setListIndex(i);
+            m_fileList->setListIndex(i);
     };
     const auto focusTarget = [&] {
         if (folders)
-            dirList->setFocus();
+            m_folderList->setFocus();
         else
             focusFiles();
     };
-    switch (KeyCode) {
-        case 13:
-            LaunchSelected();
+    switch (commandFor(commandLineKeys(), key)) {
+        case KeyCommand::Launch:
+            launchSelectedGame();
             break;
-        case 38:
+        case KeyCommand::SelectPrevious:
             if (index() > 0) select(index() - 1);
             break;
-        case 40:
+        case KeyCommand::SelectNext:
             // Past the last item there is nothing to select; the choice stays put.
             if (index() + 1 < count()) select(index() + 1);
             break;
-        case 36:
+        case KeyCommand::SelectFirst:
             select(0);
             break;
-        case 35:
+        case KeyCommand::SelectLast:
             select(count() - 1);
             break;
-        case 27:
-            if (!txtCommandLine->text().isEmpty())
-                txtCommandLine->clear();
+        case KeyCommand::ClearOrFocusTargetList:
+            if (!m_commandLine->text().isEmpty())
+                m_commandLine->clear();
             else
                 focusTarget();
             break;
-        case 33:
-        case 34:
+        case KeyCommand::FocusTargetList:
             focusTarget();
             break;
-        case 46:
-            if (Shift == 2) {
-                int key = 46, shift = 0;
-                Files_KeyDown(key, shift);
-                KeyCode = 0;
-            }
+        case KeyCommand::ForwardToFileList:
+            handleFileListKey(key);
+            return true;
+        case KeyCommand::DeleteSelectedFile:
+            handleFileListKey(QKeyCombination(Qt::NoModifier, Qt::Key_Delete));
+            return true;
+        case KeyCommand::FocusFilesAtStart:
+            if (m_commandLine->cursorPosition() == 0) focusFiles();
             break;
-        case 37:
-            if (txtCommandLine->cursorPosition() == 0) focusFiles();
+        case KeyCommand::FocusFilesAtEnd:
+            if (m_commandLine->cursorPosition() >= m_commandLine->text().size()) focusFiles();
             break;
-        case 39:
-            if (txtCommandLine->cursorPosition() >= txtCommandLine->text().size()) focusFiles();
-            break;
+        case KeyCommand::ClearText:
+            m_commandLine->clear();
+            return true;
         default:
-            if (KeyCode >= 112 && KeyCode <= 123) Files_KeyDown(KeyCode, Shift);
             break;
     }
+    return false;
 }

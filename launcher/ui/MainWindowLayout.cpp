@@ -14,13 +14,13 @@
 #include <QListWidget>
 #include <QPushButton>
 
-void MainWindow::Form_Resize() {
-    const int W = ScaleWidth(), H = ScaleHeight();
+void MainWindow::layOutControls() {
+    const int W = innerWidth(), H = innerHeight();
     const BottomRow row = LayOutBottomRow(W, H, m_design);
-    moveTwips(cmbEmu, row.cmbEmu);
-    moveTwips(lblCredits, row.lblCredits);
-    moveTwips(btnBrowse, row.btnBrowse);
-    moveTwips(txtCommandLine, row.txtCommandLine);
+    moveTwips(m_emulatorBox, row.cmbEmu);
+    moveTwips(m_credits, row.lblCredits);
+    moveTwips(m_browseButton, row.btnBrowse);
+    moveTwips(m_commandLine, row.txtCommandLine);
     const int fallback = DefaultSplit(W);
     // A stored split outside the window (a drag past its edge, a hand edit) would hide the
     // file list or the preview for good.
@@ -29,49 +29,48 @@ void MainWindow::Form_Resize() {
                        .value_or(fallback),
                    W);
     // The frame placement also lays out the file list and the folder lists beside it.
-    PlaceShotFrame(x, true);
+    placePreviewFrame(x, true);
 }
 
-void MainWindow::PlaceShotFrame(int left, bool force) {
-    if (!ShotFrameMoves(twips(frmShot).left, left, force)) return;
+void MainWindow::placePreviewFrame(int left, bool force) {
+    if (!ShotFrameMoves(twips(m_previewFrame).left, left, force)) return;
     const ShotFrameLayout l =
-        LayOutShotFrame(left, ScaleWidth(), ScaleHeight(), twips(txtCommandLine).top, m_design);
-    lblTitle->hide();
-    lblShadow->hide();
-    imgShot->hide();
-    moveTwips(frmShot, l.frmShot);
-    moveTwips(imgShot, l.imgShot);
-    moveTwips(AniGIF, l.imgShot);
-    moveTwips(Files, l.files);
-    Files->setBackColor(0);
-    moveTwips(driveList, l.driveList);
-    moveTwips(dirList, l.dirList);
-    driveList->hide();
-    dirList->hide();
-    setTwipsWidth(lblTitle, l.titleWidth);
-    setTwipsWidth(lblShadow, l.titleWidth);
+        LayOutShotFrame(left, innerWidth(), innerHeight(), twips(m_commandLine).top, m_design);
+    m_title->hide();
+    m_titleShadow->hide();
+    m_picture->hide();
+    moveTwips(m_previewFrame, l.frmShot);
+    moveTwips(m_picture, l.imgShot);
+    moveTwips(m_animation, l.imgShot);
+    moveTwips(m_fileList, l.files);
+    m_fileList->setBackColor(0);
+    moveTwips(m_driveList, l.driveList);
+    moveTwips(m_folderList, l.dirList);
+    m_driveList->hide();
+    m_folderList->hide();
+    setTwipsWidth(m_title, l.titleWidth);
+    setTwipsWidth(m_titleShadow, l.titleWidth);
     // A GIF on show covers the box; the box would show an earlier picture through it.
-    imgShot->setVisible(AniGIF->isHidden());
-    lblShadow->show();
-    lblTitle->show();
+    m_picture->setVisible(m_animation->isHidden());
+    m_titleShadow->show();
+    m_title->show();
 }
 
-void MainWindow::frmShot_MouseDown(int, int, float x, float) {
-    ShotDragStartX = qRound(x);
+void MainWindow::startPreviewDrag(int x) {
+    m_previewDragStartX = x;
 }
 
-void MainWindow::frmShot_MouseMove(int Button, int, float x, float) {
-    if (Button != 1) return;
-    PlaceShotFrame(ClampSplit(qRound(twips(frmShot).left + x - ShotDragStartX), ScaleWidth()),
-                   false);
+void MainWindow::dragPreview(int x) {
+    placePreviewFrame(
+        ClampSplit(twips(m_previewFrame).left + x - m_previewDragStartX, innerWidth()), false);
 }
 
-void MainWindow::frmShot_MouseUp(int, int, float, float) {
+void MainWindow::endPreviewDrag() {
     // The frame may have been placed outside the window before this drag (a smaller window
     // since): what ends the drag, and what is stored, lies within it.
-    const int left = ClampSplit(twips(frmShot).left, ScaleWidth());
-    if (left != twips(frmShot).left) PlaceShotFrame(left, true);
-    if (CurrentEmulator.isEmpty()) return;
+    const int left = ClampSplit(twips(m_previewFrame).left, innerWidth());
+    if (left != twips(m_previewFrame).left) placePreviewFrame(left, true);
+    if (m_currentEmulator.isEmpty()) return;
     // The text form of the number, e.g. "6291".
     saveSetting(QStringLiteral("imageleft"), QString::number(left));
 }

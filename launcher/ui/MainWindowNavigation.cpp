@@ -1,11 +1,13 @@
 // The drive and folder lists, the folder picker and the browsing layout.
 
+#include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/FolderNavigation.h"
+#include "launcher/window/KeyCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/Volumes.h"
@@ -44,195 +46,175 @@ protected:
 }  // namespace
 
 void MainWindow::connectNavigation() {
-    dirList->setItemDelegate(new FolderRowDelegate(dirList));
-    dirList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_folderList->setItemDelegate(new FolderRowDelegate(m_folderList));
+    m_folderList->setSelectionMode(QAbstractItemView::SingleSelection);
     fillDrives();
-    connect(driveList, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0) driveList_Change();
+    connect(m_driveList, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) openSelectedDrive();
     });
-    connect(dirList, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { setDirListPath(item->data(kPathRole).toString()); });
-    connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowse_Click(); });
-    connect(Files, &FileListView::ColumnClick, this,
-            [this](int Column) { Files_ColumnClick(Column); });
-    connect(Files, &FileListView::MouseDown, this, [this](int Button, int Shift, float x, float y) {
-        Files_MouseDown(Button, Shift, x, y);
+    connect(m_folderList, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { setFolderListPath(item->data(kPathRole).toString()); });
+    connect(m_browseButton, &QPushButton::clicked, this, [this] { browseForFolder(); });
+    connect(m_fileList, &FileListView::ColumnClick, this,
+            [this](int column) { m_fileList->SortFilesByColumnClick(column); });
+    // A right click on the list opens its folder on the desktop.
+    connect(m_fileList, &FileListView::MouseDown, this, [this](int button, int, float, float) {
+        if (button == MouseButtonCode(Qt::RightButton) && !m_fileList->path().isEmpty())
+            m_services.shell->open(m_fileList->path());
     });
-    for (QObject* o : std::initializer_list<QObject*>{driveList, dirList, btnBrowse})
+    for (QObject* o : std::initializer_list<QObject*>{m_driveList, m_folderList, m_browseButton})
         o->installEventFilter(this);
 }
 
-bool MainWindow::routeNavigationKey(QObject* watched, int KeyCode, int Shift) {
-    const int code = KeyCode;
-    if (watched == dirList)
-        dirList_KeyDown(KeyCode, Shift);
-    else if (watched == driveList)
-        driveList_KeyDown(KeyCode, Shift);
-    else
-        btnBrowse_KeyDown(KeyCode, Shift);
-    return code != 0 && KeyCode == 0;
-}
-
-void MainWindow::fillDrives() {
-    const QSignalBlocker quiet(driveList);
-    const QString current = Drive();
-    driveList->clear();
-    for (const platform::Drive& d : m_services.volumes->drives()) {
-        const QString shown =
-            d.name.isEmpty() ? d.root : d.root + QStringLiteral("  (") + d.name + QLatin1Char(')');
-        driveList->addItem(shown, d.root);
+bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
+    const KeyContext context{m_fileList->ListCount() > 0, atVolumeRoot()};
+    const KeyCommand command = watched == m_folderList  ? commandFor(folderListKeys(), key, context)
+                               : watched == m_driveList ? commandFor(driveListKeys(), key)
+                                                        : commandFor(browseButtonKeys(), key);
+    switch (command) {
+        case KeyCommand::FocusFiles:
+            focusFiles();
+            break;
+        case KeyCommand::FocusFolders:
+            m_folderList->setFocus();
+            break;
+        case KeyCommand::FocusDrives:
+            m_driveList->setFocus();
+            break;
+        case KeyCommand::FocusCommandLine:
+            m_commandLine->setFocus();
+            break;
+        case KeyCommand::OpenHighlightedFolder:
+            setFolderListPath(folderAtRow(m_folderList->currentRow()));
+            break;
+        case KeyCommand::UpOneLevel:
+            setFolderListPath(UpOneLevel(m_folderListPath));
+            break;
+        case KeyCommand::ToggleFolderLists:
+            // As Escape on the file list, with its closing step.
+            handleFileListKey(key);
+            break;
+        default:
+            return false;
     }
-    setDrive(current);
-}
-
-QString MainWindow::Drive() const {
-    return driveList->currentData().toString();
-}
-
-void MainWindow::setDrive(const QString& root) {
-    const int index = driveList->findData(withTrailingSeparator(root));
-    if (index < 0) return;
-    const QSignalBlocker quiet(driveList);
-    driveList->setCurrentIndex(index);
-}
-
-bool MainWindow::atVolumeRoot() const {
-    return driveList->findData(withTrailingSeparator(m_dirListPath)) >= 0;
-}
-
-QString MainWindow::dirListPath() const {
-    return m_dirListPath;
-}
-
-bool MainWindow::setDirListPath(const QString& path) {
-    const QString folder = FolderPathOf(path);
-    if (!CanEnterFolder(folder)) return false;
-    const bool changed = folder != m_dirListPath;
-    m_dirListPath = folder;
-    dirListRefresh();
-    if (changed) dirList_Change();
     return true;
 }
 
-void MainWindow::dirListRefresh() {
-    const FolderRows listed = RowsOf(m_dirListPath);
+void MainWindow::fillDrives() {
+    const QSignalBlocker quiet(m_driveList);
+    const QString current = selectedDrive();
+    m_driveList->clear();
+    for (const platform::Drive& d : m_services.volumes->drives()) {
+        const QString shown =
+            d.name.isEmpty() ? d.root : d.root + QStringLiteral("  (") + d.name + QLatin1Char(')');
+        m_driveList->addItem(shown, d.root);
+    }
+    selectDrive(current);
+}
+
+QString MainWindow::selectedDrive() const {
+    return m_driveList->currentData().toString();
+}
+
+void MainWindow::selectDrive(const QString& root) {
+    const int index = m_driveList->findData(withTrailingSeparator(root));
+    if (index < 0) return;
+    const QSignalBlocker quiet(m_driveList);
+    m_driveList->setCurrentIndex(index);
+}
+
+bool MainWindow::atVolumeRoot() const {
+    return m_driveList->findData(withTrailingSeparator(m_folderListPath)) >= 0;
+}
+
+QString MainWindow::folderListPath() const {
+    return m_folderListPath;
+}
+
+bool MainWindow::setFolderListPath(const QString& path) {
+    const QString folder = FolderPathOf(path);
+    if (!CanEnterFolder(folder)) return false;
+    const bool changed = folder != m_folderListPath;
+    m_folderListPath = folder;
+    refreshFolderList();
+    if (changed) listFilesOfFolderList();
+    return true;
+}
+
+void MainWindow::refreshFolderList() {
+    const FolderRows listed = RowsOf(m_folderListPath);
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    dirList->setUpdatesEnabled(false);
-    dirList->clear();
+    m_folderList->setUpdatesEnabled(false);
+    m_folderList->clear();
     for (const FolderRow& row : listed.rows) {
         auto* item = new QListWidgetItem(row.open ? open : closed, row.name);
         item->setData(kPathRole, row.path);
         item->setData(kDepthRole, row.depth);
-        dirList->addItem(item);
+        m_folderList->addItem(item);
     }
-    dirList->setCurrentRow(listed.current);
-    dirList->setUpdatesEnabled(true);
+    m_folderList->setCurrentRow(listed.current);
+    m_folderList->setUpdatesEnabled(true);
 }
 
-QString MainWindow::dirListList(int index) const {
-    const QListWidgetItem* item = dirList->item(index);
-    return item ? item->data(kPathRole).toString() : m_dirListPath;
+QString MainWindow::folderAtRow(int index) const {
+    const QListWidgetItem* item = m_folderList->item(index);
+    return item ? item->data(kPathRole).toString() : m_folderListPath;
 }
 
-void MainWindow::driveList_Change() {
+void MainWindow::openSelectedDrive() {
     // A volume gone or unreadable since the list was filled leaves the folder list where
     // it was, and the drive list goes back to the volume that folder is on.
-    const QString root = withTrailingSeparator(Drive());
-    if (!CanListFolder(root) || !setDirListPath(root))
-        setDrive(m_services.volumes->rootOf(withTrailingSeparator(m_dirListPath)));
+    const QString root = withTrailingSeparator(selectedDrive());
+    if (!CanListFolder(root) || !setFolderListPath(root))
+        selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folderListPath)));
 }
 
-void MainWindow::dirList_Change() {
-    Files->setPath(m_dirListPath);
+void MainWindow::listFilesOfFolderList() {
+    m_fileList->setPath(m_folderListPath);
     showFileCount();
 }
 
-void MainWindow::dirList_KeyDown(int& KeyCode, int& Shift) {
-    switch (FolderListKey(KeyCode, Files->ListCount() == 0, atVolumeRoot())) {
-        case NavigationMove::FocusFiles:
-            focusFiles();
-            break;
-        case NavigationMove::FocusDrives:
-            driveList->setFocus();
-            break;
-        case NavigationMove::OpenHighlighted:
-            setDirListPath(dirListList(dirList->currentRow()));
-            KeyCode = 0;
-            break;
-        case NavigationMove::UpOneLevel:
-            setDirListPath(UpOneLevel(m_dirListPath));
-            KeyCode = 0;
-            break;
-        case NavigationMove::ToggleLists:
-            Files_KeyDown(KeyCode, Shift);
-            KeyCode = 0;
-            break;
-        default:
-            break;
-    }
-}
-
-void MainWindow::driveList_KeyDown(int& KeyCode, int&) {
-    const NavigationMove move = DriveListKey(KeyCode);
-    if (move == NavigationMove::FocusFiles) focusFiles();
-    if (move == NavigationMove::FocusFolders) dirList->setFocus();
-}
-
-void MainWindow::btnBrowse_KeyDown(int& KeyCode, int&) {
-    const NavigationMove move = BrowseButtonKey(KeyCode);
-    if (move == NavigationMove::FocusCommandLine) txtCommandLine->setFocus();
-    if (move == NavigationMove::FocusFiles) focusFiles();
-}
-
-void MainWindow::btnBrowse_Click() {
+void MainWindow::browseForFolder() {
     const std::optional<QString> chosen = m_services.dialogs->pickFolder(
-        QStringLiteral("Select Emulator/ROMs folder:"), Files->path());
+        QStringLiteral("Select Emulator/ROMs folder:"), m_fileList->path());
     if (!chosen || chosen->isEmpty()) return;
-    if (CurrentEmulator.isEmpty()) {
-        EmulatorFolder = withTrailingSeparator(*chosen);
-        ScanEmulators();
+    if (m_currentEmulator.isEmpty()) {
+        m_emulatorFolder = withTrailingSeparator(*chosen);
+        scanEmulators();
     }
-    SelectRomFolder(*chosen);
-    SaveEmulatorSettings();
-}
-
-void MainWindow::Files_ColumnClick(int& Column) {
-    Files->SortFilesByColumnClick(Column);
-}
-
-void MainWindow::Files_MouseDown(int Button, int, float, float) {
-    if (Button != 2 || Files->path().isEmpty()) return;
-    m_services.shell->open(Files->path());
+    selectRomFolder(*chosen);
+    saveEmulatorSettings();
 }
 
 void MainWindow::applyListsLayout(const ListsLayout& l) {
-    moveTwips(Files, l.files);
-    moveTwips(imgShot, l.imgShot);
-    moveTwips(AniGIF, l.imgShot);
-    TwipRect title = twips(lblTitle);
+    moveTwips(m_fileList, l.files);
+    moveTwips(m_picture, l.imgShot);
+    moveTwips(m_animation, l.imgShot);
+    TwipRect title = twips(m_title);
     title.top = l.titleTop;
-    moveTwips(lblTitle, title);
-    TwipRect shadow = twips(lblShadow);
+    moveTwips(m_title, title);
+    TwipRect shadow = twips(m_titleShadow);
     shadow.top = l.shadowTop;
-    moveTwips(lblShadow, shadow);
-    Files->raise();
+    moveTwips(m_titleShadow, shadow);
+    m_fileList->raise();
 }
 
-void MainWindow::ToggleFolderLists() {
-    const bool show = dirList->isHidden();
-    dirList->setVisible(show);
-    driveList->setVisible(show);
+void MainWindow::toggleFolderLists() {
+    const bool show = m_folderList->isHidden();
+    m_folderList->setVisible(show);
+    m_driveList->setVisible(show);
     if (!show) {
-        applyListsLayout(LayOutListing(twips(frmShot), twips(imgShot), twips(dirList).width));
-        SelectRomFolder(m_dirListPath.isEmpty() ? Files->path() : m_dirListPath);
+        applyListsLayout(
+            LayOutListing(twips(m_previewFrame), twips(m_picture), twips(m_folderList).width));
+        selectRomFolder(m_folderListPath.isEmpty() ? m_fileList->path() : m_folderListPath);
         focusFiles();
         return;
     }
-    const bool picture = !FindScreenshot(Files->FileName()).isEmpty();
-    applyListsLayout(LayOutBrowsing(twips(frmShot), twips(imgShot), picture));
+    const bool picture = !findScreenshot(m_fileList->FileName()).isEmpty();
+    applyListsLayout(LayOutBrowsing(twips(m_previewFrame), twips(m_picture), picture));
     // Volumes come and go while the lists are hidden.
     fillDrives();
-    setDrive(m_services.volumes->rootOf(Files->path()));
-    if (!setDirListPath(Files->path())) setDirListPath(Drive());
+    selectDrive(m_services.volumes->rootOf(m_fileList->path()));
+    if (!setFolderListPath(m_fileList->path())) setFolderListPath(selectedDrive());
 }

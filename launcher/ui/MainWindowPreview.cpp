@@ -17,45 +17,41 @@ namespace {
 const QString kNoPicture = QStringLiteral("No picture");
 }  // namespace
 
-void MainWindow::Files_ItemClick() {
-    const QString name = Files->FileName();
-    ShowPicture(FindScreenshot(name));
-    const QString info = FileInfoText(withTrailingSeparator(Files->path()) + name);
-    lblTitle->setProperty("Tag", QString());
-    lblTitle->setText(GameTitle(name));
-    lblTitle->setToolTip(info);
-    lblShadow->setText(lblTitle->text());
+void MainWindow::showSelectedGame() {
+    const QString name = m_fileList->FileName();
+    showPicture(findScreenshot(name));
+    const QString info = FileInfoText(withTrailingSeparator(m_fileList->path()) + name);
+    m_title->setProperty("Tag", QString());
+    m_title->setText(gameTitle(name));
+    m_title->setToolTip(info);
+    m_titleShadow->setText(m_title->text());
     // What a screen reader says of the game: its title, then its date and size.
-    lblTitle->setAccessibleName(lblTitle->text());
-    lblTitle->setAccessibleDescription(info);
-    if (!PicturePending()) readAhead();
+    m_title->setAccessibleName(m_title->text());
+    m_title->setAccessibleDescription(info);
+    if (!picturePending()) readAhead();
 }
 
-QString MainWindow::FindScreenshot(const QString& fileName) {
+QString MainWindow::findScreenshot(const QString& fileName) {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    return m_screenshots->FindScreenshot(ScreenshotFolders(own, EmulatorFolder, Files->path()),
-                                         fileName);
+    return m_screenshots->FindScreenshot(
+        ScreenshotFolders(own, m_emulatorFolder, m_fileList->path()), fileName);
 }
 
-QString MainWindow::FindPictureFile(const QString& folder, const QString& fileName) {
-    return m_screenshots->FindPictureFile(folder,
-                                          fileName.isEmpty() ? Files->FileName() : fileName);
-}
-
-QString MainWindow::GameTitle(const QString& fileName) {
+QString MainWindow::gameTitle(const QString& fileName) {
     const GameTitleResult found =
-        m_titles->GameTitle(fileName, {CurrentEmulator, EmulatorFolder, SystemName});
-    if (!found.gameNumber.isEmpty()) lblTitle->setProperty("Tag", found.gameNumber);
+        m_titles->GameTitle(fileName, {m_currentEmulator, m_emulatorFolder, m_systemName});
+    if (!found.gameNumber.isEmpty()) m_title->setProperty("Tag", found.gameNumber);
     return found.title;
 }
 
-void MainWindow::ShowPicture(const QString& shot) {
+void MainWindow::showPicture(const QString& shot) {
     if (shot.isEmpty()) {
         // A decode under way belongs to an earlier selection.
         m_pictures->cancel();
-        const bool showsDefault = imgShot->Picture().cacheKey() == imgDefault->Picture().cacheKey();
+        const bool showsDefault =
+            m_picture->Picture().cacheKey() == m_defaultPicture->Picture().cacheKey();
         // Browsing through games without pictures leaves the panel alone.
-        if (!showsDefault || !AniGIF->isHidden()) ResetPreview();
+        if (!showsDefault || !m_animation->isHidden()) resetPreview();
         m_shownPicture.clear();
         return;
     }
@@ -65,60 +61,60 @@ void MainWindow::ShowPicture(const QString& shot) {
 
     if (shot.toLower().endsWith(QLatin1String(".gif"))) {
         m_pictures->cancel();
-        if (!AniGIF->LoadGIF(shot)) {
+        if (!m_animation->LoadGIF(shot)) {
             // A GIF the view cannot read shows as no picture, not as an empty box.
-            ResetPreview();
+            resetPreview();
             return;
         }
-        imgShot->hide();
-        AniGIF->show();
-        AniGIF->setAnimate(true);
-        AniGIF->setAccessibleName(fileNameOf(shot));
+        m_picture->hide();
+        m_animation->show();
+        m_animation->setAnimate(true);
+        m_animation->setAccessibleName(fileNameOf(shot));
         m_shownPicture = shot;
         return;
     }
 
-    const bool fromGif = !AniGIF->isHidden();
-    AniGIF->UnloadGIF(true);
-    AniGIF->hide();
+    const bool fromGif = !m_animation->isHidden();
+    m_animation->UnloadGIF(true);
+    m_animation->hide();
     // The box's own picture belongs to whatever was shown before the GIF.
-    if (fromGif) imgShot->setPicture(QPixmap());
+    if (fromGif) m_picture->setPicture(QPixmap());
     m_shownPicture = shot;
     m_shownFullSize = QSize();
     m_pictures->request(shot, shownSize());
-    imgShot->show();
+    m_picture->show();
 }
 
-void MainWindow::ResetPreview() {
+void MainWindow::resetPreview() {
     m_pictures->cancel();
-    AniGIF->UnloadGIF(true);
-    AniGIF->hide();
-    AniGIF->setAccessibleName(QString());
-    imgShot->setPicture(imgDefault->Picture());
-    imgShot->setAccessibleName(kNoPicture);
-    imgShot->show();
+    m_animation->UnloadGIF(true);
+    m_animation->hide();
+    m_animation->setAccessibleName(QString());
+    m_picture->setPicture(m_defaultPicture->Picture());
+    m_picture->setAccessibleName(kNoPicture);
+    m_picture->show();
     m_shownPicture.clear();
 }
 
-bool MainWindow::PicturePending() const {
+bool MainWindow::picturePending() const {
     return m_pictures->pending();
 }
 
 void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const QSize& full) {
     // A picture that does not decode leaves the box visible and empty.
-    imgShot->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
-    imgShot->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
+    m_picture->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+    m_picture->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
     m_shownFullSize = full;
     readAhead();
 }
 
 void MainWindow::readAhead() {
-    const int at = Files->ListIndex();
+    const int at = m_fileList->ListIndex();
     if (at < 0) return;
     QStringList paths;
     for (const int row : {at + 1, at - 1}) {
-        if (row < 0 || row >= Files->ListCount()) continue;
-        const QString shot = FindScreenshot(Files->List(row));
+        if (row < 0 || row >= m_fileList->ListCount()) continue;
+        const QString shot = findScreenshot(m_fileList->List(row));
         if (!shot.isEmpty() && !shot.toLower().endsWith(QLatin1String(".gif"))) paths << shot;
     }
     m_pictures->readAhead(paths, shownSize());
@@ -127,8 +123,8 @@ void MainWindow::readAhead() {
 void MainWindow::previewResized() {
     // A picture decoded for a smaller panel would show blurred: decode it again when the
     // panel now has room for more of its pixels.
-    if (m_shownPicture.isEmpty() || !AniGIF->isHidden() || !m_shownFullSize.isValid()) return;
-    const QSize now = imgShot->Picture().size();
+    if (m_shownPicture.isEmpty() || !m_animation->isHidden() || !m_shownFullSize.isValid()) return;
+    const QSize now = m_picture->Picture().size();
     const QSize wanted =
         m_shownFullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_shownFullSize);
     if (wanted.width() > now.width() + 1 || wanted.height() > now.height() + 1)
@@ -136,7 +132,7 @@ void MainWindow::previewResized() {
 }
 
 QSize MainWindow::shownSize() const {
-    QSize box = imgShot->size() * imgShot->devicePixelRatioF();
+    QSize box = m_picture->size() * m_picture->devicePixelRatioF();
     if (box.isEmpty()) {
         // Not laid out yet: no more than the screen could show.
         const QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen();

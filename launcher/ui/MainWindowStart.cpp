@@ -12,13 +12,13 @@
 #include <QLineEdit>
 #include <QScreen>
 
-bool MainWindow::Form_Load() {
-    EmulatorFolder = withTrailingSeparator(m_services.programFolder);
-    Form_Resize();
-    Files->InitializeImageListSmall();
-    Files->ImageListSmall_AddIcon(windowIcon());
-    ScanEmulators();
-    HidePattern = QStringLiteral("*[b?].*");
+bool MainWindow::start() {
+    m_emulatorFolder = withTrailingSeparator(m_services.programFolder);
+    layOutControls();
+    m_fileList->InitializeImageListSmall();
+    m_fileList->ImageListSmall_AddIcon(windowIcon());
+    scanEmulators();
+    m_hidePattern = QStringLiteral("*[b?].*");
 
     const QString caption = windowTitle();
     if (m_services.singleInstance->anotherIsRunning(caption)) {
@@ -32,20 +32,19 @@ bool MainWindow::Form_Load() {
     return true;
 }
 
-void MainWindow::Form_Unload(bool& Cancel) {
-    Cancel = false;
-    Busy = false;
-    SaveEmulatorSettings();
+void MainWindow::prepareToClose() {
+    m_busy = false;
+    saveEmulatorSettings();
 }
 
-void MainWindow::SaveEmulatorSettings() {
-    if (CurrentEmulator.isEmpty()) return;
+void MainWindow::saveEmulatorSettings() {
+    if (m_currentEmulator.isEmpty()) return;
     EmulatorSettingsState s;
-    s.commandLine = txtCommandLine->text();
-    s.listIndex = Files->ListIndex();
-    s.romsFolder = Files->path();
+    s.commandLine = m_commandLine->text();
+    s.listIndex = m_fileList->ListIndex();
+    s.romsFolder = m_fileList->path();
     s.windowVisible = isVisible();
-    s.shotLeft = twips(frmShot).left;
+    s.shotLeft = twips(m_previewFrame).left;
     if (const QScreen* sc = screen()) {
         s.screenWidth = toTwips(sc->geometry().width());
         s.screenHeight = toTwips(sc->geometry().height());
@@ -57,14 +56,13 @@ void MainWindow::SaveEmulatorSettings() {
         saveSetting(key, value);
 }
 
-void MainWindow::Form_KeyDown(int& KeyCode, int&) {
-    if (KeyCode != 123) return;
-    const int W = ScaleWidth();
-    PlaceShotFrame(twips(frmShot).left != W ? W : DefaultSplit(W), true);
+void MainWindow::togglePreviewPanel() {
+    const int W = innerWidth();
+    placePreviewFrame(twips(m_previewFrame).left != W ? W : DefaultSplit(W), true);
 }
 
-void MainWindow::lblCredits_Click() {
-    m_services.shell->open(lblCredits->toolTip());
+void MainWindow::openCreditsLink() {
+    m_services.shell->open(m_credits->toolTip());
 }
 
 void MainWindow::bringToFront() {

@@ -115,59 +115,6 @@ FolderRows RowsOf(const QString& folder) {
     return out;
 }
 
-NavigationMove FolderListKey(int& KeyCode, bool filesEmpty, bool atVolumeRoot) {
-    if (KeyCode == 39) {
-        if (!filesEmpty) {
-            KeyCode = 0;
-            return NavigationMove::FocusFiles;
-        }
-        KeyCode = 13;
-    } else if (KeyCode == 37) {
-        if (atVolumeRoot) {
-            KeyCode = 0;
-            return NavigationMove::FocusDrives;
-        }
-        KeyCode = 8;
-    }
-    switch (KeyCode) {
-        case 13:
-            return NavigationMove::OpenHighlighted;
-        case 8:
-            return NavigationMove::UpOneLevel;
-        case 27:
-            return NavigationMove::ToggleLists;
-        default:
-            return NavigationMove::None;
-    }
-}
-
-NavigationMove DriveListKey(int& KeyCode) {
-    switch (KeyCode) {
-        case 37:
-            KeyCode = 0;
-            return NavigationMove::FocusFiles;
-        case 39:
-            KeyCode = 0;
-            return NavigationMove::FocusFolders;
-        default:
-            return NavigationMove::None;
-    }
-}
-
-NavigationMove BrowseButtonKey(int& KeyCode) {
-    switch (KeyCode) {
-        case 37:
-        case 8:
-            KeyCode = 0;
-            return NavigationMove::FocusCommandLine;
-        case 39:
-            KeyCode = 0;
-            return NavigationMove::FocusFiles;
-        default:
-            return NavigationMove::None;
-    }
-}
-
 namespace {
 ListsLayout withTitles(ListsLayout l) {
     l.titleTop = l.imgShot.top + 60;

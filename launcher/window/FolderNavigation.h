@@ -1,8 +1,8 @@
 #pragma once
 
-// The drive and folder lists' rules: which folders the folder list shows, where its keys
-// lead, and where the browsing layout puts the file list and the picture. The window only
-// applies what these return.
+// The drive and folder lists' rules: which folders the folder list shows, and where the
+// browsing layout puts the file list and the picture. The window only applies what these
+// return.
 
 #include "launcher/window/WindowLayout.h"
 
@@ -45,25 +45,6 @@ struct FolderRows {
     int current = -1;  // the row of the folder itself
 };
 FolderRows RowsOf(const QString& folder);
-
-// What a key on one of the navigation controls does. The window carries it out.
-enum class NavigationMove {
-    None,  // the control keeps the key's normal meaning
-    FocusFiles,
-    FocusDrives,
-    FocusFolders,
-    FocusCommandLine,
-    OpenHighlighted,  // the folder list moves to its highlighted row
-    UpOneLevel,       // the folder list moves to UpOneLevel of its folder
-    ToggleLists,      // as Escape on the file list
-};
-
-// The folder list's keys, in two steps: Right on an empty file list becomes Enter, Left
-// anywhere but a volume root becomes Backspace; then the key as it stands acts. KeyCode
-// is left as the first step made it, or 0 when the key only moved the focus.
-NavigationMove FolderListKey(int& KeyCode, bool filesEmpty, bool atVolumeRoot);
-NavigationMove DriveListKey(int& KeyCode);
-NavigationMove BrowseButtonKey(int& KeyCode);
 
 // Where the file list, the picture and the title labels go when the folder lists are shown
 // (browsing) and when they are hidden again. Rectangles in twips; the picture's and the

@@ -16,58 +16,59 @@
 namespace platform {
 
 namespace {
-// The low bits choose the buttons; a question icon travels in the 32 bit, as callers
-// pass 33 for OK/Cancel with a question.
-QMessageBox::StandardButtons buttonsFor(int buttons) {
-    switch (buttons & 7) {
-        case Dialogs::OkCancel:
+QMessageBox::StandardButtons buttonsFor(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::OkCancel:
             return QMessageBox::Ok | QMessageBox::Cancel;
-        case Dialogs::YesNoCancel:
+        case MessageButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        case Dialogs::YesNo:
+        case MessageButtons::YesNo:
             return QMessageBox::Yes | QMessageBox::No;
-        default:
-            return QMessageBox::Ok;
+        case MessageButtons::Ok:
+            break;
     }
+    return QMessageBox::Ok;
 }
 
-QMessageBox::Icon iconFor(int buttons) {
-    switch (buttons & 0x70) {
-        case 0x10:
+QMessageBox::Icon iconFor(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Critical:
             return QMessageBox::Critical;
-        case 0x20:
+        case MessageIcon::Question:
             return QMessageBox::Question;
-        case 0x30:
+        case MessageIcon::Warning:
             return QMessageBox::Warning;
-        case 0x40:
+        case MessageIcon::Information:
             return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
+        case MessageIcon::None:
+            break;
     }
+    return QMessageBox::NoIcon;
 }
 // A message box grows with its text; past this many lines it would reach beyond the
 // screen, so such texts are shown in a scrolling box instead.
 constexpr int kMaxBoxLines = 25;
 
-int resultOf(QMessageBox::StandardButton button) {
+MessageAnswer answerOf(QMessageBox::StandardButton button) {
     switch (button) {
         case QMessageBox::Cancel:
-            return Dialogs::ResultCancel;
+            return MessageAnswer::Cancel;
         case QMessageBox::Yes:
-            return Dialogs::ResultYes;
+            return MessageAnswer::Yes;
         case QMessageBox::No:
-            return Dialogs::ResultNo;
+            return MessageAnswer::No;
         default:
-            return Dialogs::ResultOk;
+            return MessageAnswer::Ok;
     }
 }
 
-int scrollingBox(QWidget* owner, const QString& text, int buttons, const QString& title) {
+MessageAnswer scrollingBox(QWidget* owner, const QString& text, MessageButtons buttons,
+                           MessageIcon icon, const QString& title) {
     QDialog dialog(owner);
     dialog.setWindowTitle(title);
     auto* layout = new QVBoxLayout(&dialog);
     auto* row = new QHBoxLayout;
-    QMessageBox probe(iconFor(buttons), QString(), QString());
+    QMessageBox probe(iconFor(icon), QString(), QString());
     if (!probe.iconPixmap().isNull()) {
         auto* icon = new QLabel(&dialog);
         icon->setPixmap(probe.iconPixmap());
@@ -92,16 +93,17 @@ int scrollingBox(QWidget* owner, const QString& text, int buttons, const QString
     dialog.resize(room.width() * 2 / 3, room.height() * 2 / 3);
     // Closing the box by its frame answers as its escape button would.
     if (dialog.exec() != QDialog::Accepted)
-        return box->button(QDialogButtonBox::Cancel) ? Dialogs::ResultCancel : Dialogs::ResultOk;
-    return resultOf(pressed);
+        return box->button(QDialogButtonBox::Cancel) ? MessageAnswer::Cancel : MessageAnswer::Ok;
+    return answerOf(pressed);
 }
 }  // namespace
 
-int WidgetDialogs::messageBox(const QString& text, int buttons, const QString& title) {
+MessageAnswer WidgetDialogs::messageBox(const QString& text, MessageButtons buttons,
+                                        MessageIcon icon, const QString& title) {
     if (text.count(QLatin1Char('\n')) > kMaxBoxLines)
-        return scrollingBox(m_owner, text, buttons, title);
-    QMessageBox box(iconFor(buttons), title, text, buttonsFor(buttons), m_owner);
-    return resultOf(QMessageBox::StandardButton(box.exec()));
+        return scrollingBox(m_owner, text, buttons, icon, title);
+    QMessageBox box(iconFor(icon), title, text, buttonsFor(buttons), m_owner);
+    return answerOf(QMessageBox::StandardButton(box.exec()));
 }
 
 std::optional<QString> WidgetDialogs::inputBox(const QString& prompt, const QString& title,

@@ -13,7 +13,8 @@ public:
     explicit WidgetDialogs(QWidget* owner = nullptr) : m_owner(owner) {}
     void setOwner(QWidget* owner) { m_owner = owner; }
 
-    int messageBox(const QString& text, int buttons, const QString& title) override;
+    MessageAnswer messageBox(const QString& text, MessageButtons buttons, MessageIcon icon,
+                             const QString& title) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     std::optional<QString> pickFolder(const QString& title, const QString& start) override;

@@ -157,18 +157,27 @@ void answerNextDialog(std::function<void(QWidget*)> answer) {
 
 TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     platform::WidgetDialogs dialogs;
+    using platform::MessageAnswer;
+    using platform::MessageButtons;
+    using platform::MessageIcon;
     struct Case {
-        int buttons;
+        MessageButtons buttons;
+        MessageIcon icon;
         QMessageBox::StandardButton pressed;
-        int result;
-        QMessageBox::Icon icon;
+        MessageAnswer answer;
+        QMessageBox::Icon shown;
     };
     const Case cases[] = {
-        {33, QMessageBox::Cancel, platform::Dialogs::ResultCancel, QMessageBox::Question},
-        {33, QMessageBox::Ok, platform::Dialogs::ResultOk, QMessageBox::Question},
-        {4, QMessageBox::No, platform::Dialogs::ResultNo, QMessageBox::NoIcon},
-        {3, QMessageBox::Yes, platform::Dialogs::ResultYes, QMessageBox::NoIcon},
-        {0, QMessageBox::Ok, platform::Dialogs::ResultOk, QMessageBox::NoIcon},
+        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Cancel,
+         MessageAnswer::Cancel, QMessageBox::Question},
+        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Ok, MessageAnswer::Ok,
+         QMessageBox::Question},
+        {MessageButtons::YesNo, MessageIcon::None, QMessageBox::No, MessageAnswer::No,
+         QMessageBox::NoIcon},
+        {MessageButtons::YesNoCancel, MessageIcon::Warning, QMessageBox::Yes, MessageAnswer::Yes,
+         QMessageBox::Warning},
+        {MessageButtons::Ok, MessageIcon::Information, QMessageBox::Ok, MessageAnswer::Ok,
+         QMessageBox::Information},
     };
     for (const Case& c : cases) {
         QMessageBox::Icon seen = QMessageBox::Critical;
@@ -178,8 +187,8 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
             seen = box->icon();
             box->button(c.pressed)->click();
         });
-        EXPECT_EQ(dialogs.messageBox("Delete?", c.buttons, "Delete File"), c.result) << c.buttons;
-        EXPECT_EQ(seen, c.icon) << c.buttons;
+        EXPECT_EQ(dialogs.messageBox("Delete?", c.buttons, c.icon, "Delete File"), c.answer);
+        EXPECT_EQ(seen, c.shown);
     }
 
     const std::optional<QString> typed[] = {QString("new name"), QString(""), std::nullopt};

@@ -51,26 +51,28 @@ class FakeDialogs : public platform::Dialogs {
 public:
     struct Message {
         QString text;
-        int buttons;
         QString title;
+        platform::MessageButtons buttons = platform::MessageButtons::Ok;
+        platform::MessageIcon icon = platform::MessageIcon::None;
     };
-    int messageBox(const QString& text, int buttons, const QString& title) override {
-        messages.append({text, buttons, title});
-        return messageAnswers.isEmpty() ? ResultOk : messageAnswers.takeFirst();
+    platform::MessageAnswer messageBox(const QString& text, platform::MessageButtons buttons,
+                                       platform::MessageIcon icon, const QString& title) override {
+        messages.append({text, title, buttons, icon});
+        return messageAnswers.isEmpty() ? platform::MessageAnswer::Ok : messageAnswers.takeFirst();
     }
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override {
-        inputs.append({prompt, 0, title});
+        inputs.append({prompt, title});
         inputDefaults.append(defaultText);
         return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.takeFirst();
     }
     std::optional<QString> pickFolder(const QString& title, const QString& start) override {
-        folderPicks.append({title, 0, start});
+        folderPicks.append({title, start});
         return folderAnswers.isEmpty() ? std::nullopt : folderAnswers.takeFirst();
     }
     QList<Message> messages, inputs, folderPicks;
     QStringList inputDefaults;
-    QList<int> messageAnswers;
+    QList<platform::MessageAnswer> messageAnswers;
     QList<std::optional<QString>> inputAnswers, folderAnswers;
 };
 

@@ -5,6 +5,7 @@
 
 #include "filelist/ui/FileListView.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/ui/PictureBox.h"
 #include "platform/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
@@ -13,8 +14,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -83,7 +90,7 @@ protected:
     enum class Shown { No, Yes, Active };
     MainWindow& start(Shown shown = Shown::No) {
         create();
-        EXPECT_TRUE(window->Form_Load());
+        EXPECT_TRUE(window->start());
         if (shown != Shown::No) window->show();
         if (shown == Shown::Active) {
             QApplication::setActiveWindow(window.get());
@@ -91,19 +98,48 @@ protected:
         }
         return *window;
     }
+    // The window's controls, found by their object names as a user's tools would.
+    template <class T>
+    T* control(const char* name) const {
+        T* found = window->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    FileListView* files() const { return control<FileListView>("Files"); }
+    QLineEdit* commandLine() const { return control<QLineEdit>("txtCommandLine"); }
+    QComboBox* emulatorBox() const { return control<QComboBox>("cmbEmu"); }
+    QComboBox* driveList() const { return control<QComboBox>("driveList"); }
+    QListWidget* folderList() const { return control<QListWidget>("dirList"); }
+    QPushButton* browseButton() const { return control<QPushButton>("btnBrowse"); }
+    QFrame* previewFrame() const { return control<QFrame>("frmShot"); }
+    PictureBox* picture() const { return control<PictureBox>("imgShot"); }
+    QLabel* title() const { return control<QLabel>("lblTitle"); }
+
+    // Enter on the file list, as a user launches the selected game.
+    void launch() { QTest::keyClick(files()->currentView(), Qt::Key_Return); }
+    // Lets the poll for a launched emulator run once, without waiting its interval.
+    QTimer* emulatorPoll() const { return control<QTimer>("emulatorPoll"); }
+    void pollOnce() {
+        ASSERT_TRUE(emulatorPoll()->isActive());
+        emulatorPoll()->setInterval(1);
+        const qsizetype before = processes.queries.size();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return processes.queries.size() > before; }));
+        QApplication::processEvents();
+    }
+
     QStringList items() const {
         QStringList out;
-        for (int i = 0; i < window->cmbEmu->count(); ++i)
-            out << QStringLiteral("%1:%2").arg(window->cmbEmu->itemText(i),
-                                               window->cmbEmu->itemData(i).toString());
+        for (int i = 0; i < emulatorBox()->count(); ++i)
+            out << QStringLiteral("%1:%2").arg(emulatorBox()->itemText(i),
+                                               emulatorBox()->itemData(i).toString());
         return out;
     }
 
     // The names in the file list, in its order.
     QStringList listed() const {
         QStringList out;
-        for (int i = 0; i < window->Files->ListCount(); ++i)
-            out << window->Files->List(i);
+        for (int i = 0; i < files()->ListCount(); ++i)
+            out << files()->List(i);
         return out;
     }
     // A mouse event at (x, 10) of `w`; presses and releases are of the left button.

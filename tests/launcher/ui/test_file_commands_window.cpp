@@ -10,7 +10,20 @@
 
 namespace {
 
-enum Key { Delete = 46, F2 = 113, F3 = 114, F4 = 115, F6 = 117, F7 = 118, F8 = 119, F9 = 120 };
+constexpr auto Delete = Qt::Key_Delete, F2 = Qt::Key_F2, F3 = Qt::Key_F3, F4 = Qt::Key_F4,
+               F6 = Qt::Key_F6, F7 = Qt::Key_F7, F8 = Qt::Key_F8, F9 = Qt::Key_F9;
+
+// Counts the times a widget takes the focus.
+class FocusCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) ++count;
+        return false;
+    }
+};
 
 class FileCommands : public WindowTest {
 protected:
@@ -27,28 +40,30 @@ protected:
         for (const QString& n : names)
             emu.write("roms/" + n, n.toUtf8());
         start(Shown::Active);
-        window->Files->setPattern("*.*");
-        window->Files->setPath(emu.file("roms"));
-        window->Files->Refresh();
-        window->Files->setListIndex(0);
+        files()->setPattern("*.*");
+        files()->setPath(emu.file("roms"));
+        files()->Refresh();
+        files()->setListIndex(0);
     }
-    // Presses the key with the list's modifier state; true when the closing step ran
-    // (the focus comes back to the list from wherever it was).
-    bool press(int key, int shift = 0) {
-        window->cmbEmu->setFocus();
+    // Presses the key on the focused list; true when the closing step ran (the focus
+    // passed through the command line box, which flashes for the user).
+    bool press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
+        files()->setFocus();
         QApplication::processEvents();
-        int code = key, s = shift;
-        window->Files_KeyDown(code, s);
+        FocusCounter counter;
+        commandLine()->installEventFilter(&counter);
+        QTest::keyClick(QApplication::focusWidget(), key, held);
         QApplication::processEvents();
-        return window->focusWidget() != window->cmbEmu;
+        commandLine()->removeEventFilter(&counter);
+        return counter.count > 0;
     }
     QStringList onDisk() const {
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-    void select(const QString& name) { window->Files->setListIndex(listed().indexOf(name)); }
+    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     // A real key press on the file list, the way a user gives it.
     void type(Qt::Key key) {
-        window->Files->setFocus();
+        files()->setFocus();
         QApplication::processEvents();
         QTest::keyClick(QApplication::focusWidget(), key);
         QApplication::processEvents();
@@ -64,17 +79,17 @@ private:
 TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     open({"a.jar", "a.jad", "b.nes", "c.nes"});
     select("a.jar");
-    const int row = window->Files->ListIndex();
-    dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
+    const int row = files()->ListIndex();
+    dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
     EXPECT_TRUE(press(Delete));
     EXPECT_EQ(onDisk().size(), 4);
     EXPECT_TRUE(press(Delete));
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages[1].text, "Delete 'a.jar'?\nFrom Path: " + folder() + "roms/");
-    EXPECT_EQ(dialogs.messages[1].buttons, 33);
+    EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
-    EXPECT_EQ(window->Files->ListIndex(), std::min(row, window->Files->ListCount() - 1));
+    EXPECT_EQ(files()->ListIndex(), std::min(row, files()->ListCount() - 1));
     EXPECT_EQ(QDir(trash->file("Trash/files")).entryList(QDir::Files).size(), 2);
 }
 
@@ -91,11 +106,11 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
     EXPECT_EQ(dialogs.inputs[2].title, "Rename");
     EXPECT_EQ(dialogs.inputDefaults[2], "b.smc");
     EXPECT_EQ(onDisk(), (QStringList{"Game.smc", "y(1).smc", "y.smc"}));
-    EXPECT_EQ(window->Files->FileName(), "y(1).smc");
+    EXPECT_EQ(files()->FileName(), "y(1).smc");
 
     select("Game.smc");
-    press(F9, 2);
-    EXPECT_EQ(window->Files->FileName(), "Game [b1].smc");
+    press(F9, Qt::ControlModifier);
+    EXPECT_EQ(files()->FileName(), "Game [b1].smc");
     EXPECT_EQ(emu.read("roms/Game [b1].smc"), "Game.smc");
 }
 
@@ -105,8 +120,8 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     press(F3);
     EXPECT_EQ(listed(), QStringList{"x.smc"});
     press(F3);  // Cancel, like an empty answer, brings the system's mask back
-    EXPECT_EQ(window->Files->Pattern(), window->FileMask);
-    window->Files->setPattern("*.*");
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "Game [!].nes", "Game [b1].nes", "Mario 2.nes"}));
+    files()->setPattern("*.*");
 
     dialogs.inputAnswers = {std::nullopt, QString("*{0-9}*"), QString(" ")};
     EXPECT_FALSE(press(F4));
@@ -115,15 +130,15 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].*");
     EXPECT_TRUE(press(F4));
     EXPECT_EQ(listed().size(), 3);
-    EXPECT_EQ(window->HidePattern, "*{0-9}*");
     EXPECT_EQ(onDisk().size(), 6);  // the files and ".hidden", all as they were
     EXPECT_EQ(emu.read("roms/Mario 2.nes"), "Mario 2.nes");
     press(F4);
+    EXPECT_EQ(dialogs.inputDefaults.last(), "*{0-9}*");  // the last pattern is offered again
     EXPECT_EQ(listed().size(), 5);
     // With a modifier only the closing step, which leaves the focus in the command line
     // box when Shift alone is held.
-    EXPECT_TRUE(press(F4, 1));
-    EXPECT_EQ(window->focusWidget(), window->txtCommandLine);
+    EXPECT_TRUE(press(F4, Qt::ShiftModifier));
+    EXPECT_EQ(window->focusWidget(), commandLine());
     EXPECT_EQ(dialogs.inputs.size(), 5);
 }
 
@@ -134,7 +149,7 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     EXPECT_TRUE(keystrokes.sent.isEmpty());
     EXPECT_TRUE(press(F6));
     EXPECT_TRUE(press(F6));  // stored and no modifier: no question
-    EXPECT_TRUE(press(F6, 2));
+    EXPECT_TRUE(press(F6, Qt::ControlModifier));
     EXPECT_EQ(keystrokes.sent, (QStringList{"{DOWN}", "{DOWN}", "{UP}"}));
     EXPECT_EQ(dialogs.inputs.size(), 3);
     EXPECT_EQ(dialogs.inputDefaults.last(), "{DOWN}");
@@ -145,23 +160,23 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     EXPECT_EQ(dialogs.inputs.last().text, "Enter text to remove in file names:");
     EXPECT_EQ(onDisk(), (QStringList{"Super Mario World .smc", "Zelda.smc"}));
     EXPECT_EQ(dialogs.messages.last().text, "1 Files Renamed");
-    EXPECT_EQ(dialogs.messages.last().buttons, 64);
+    EXPECT_EQ(dialogs.messages.last().icon, platform::MessageIcon::Information);
 }
 
 TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
     open({"a.nes", "b.nes", "c.nes", "d.nes"});
     for (const char* n : {"b.nes", "c.nes"})
         emu.write(QString("roms/") + n, "a.nes");
-    window->Files->Refresh();
+    files()->Refresh();
     const QString caption = window->windowTitle();
-    dialogs.messageAnswers = {platform::Dialogs::ResultCancel};
+    dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
     press(F7);
     EXPECT_EQ(onDisk().size(), 4);
     QStringList copies = listed();
     copies.removeAll("d.nes");
     press(F7);
     EXPECT_EQ(dialogs.messages[1].text, "Do you want to remove duplicate files in this folder?");
-    EXPECT_EQ(dialogs.messages[1].buttons, 33);
+    EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
     // The copy earlier in the list's order stays; the others go from the end back.
     const QString roms = folder() + "roms/";
     EXPECT_EQ(dialogs.messages[2].text, "2 Duplicates Removed.\n" + roms + copies[2] + " -> " +
@@ -169,12 +184,13 @@ TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
                                             copies[0] + "\n");
     EXPECT_EQ(onDisk(), (QStringList{copies[0], "d.nes"}));
     EXPECT_EQ(window->windowTitle(), caption);
-    EXPECT_FALSE(window->Busy);
 
     emu.write("roms/e.nes", "a.nes");
-    window->Files->Refresh();
+    files()->Refresh();
+    files()->setFocus();
+    QApplication::processEvents();
     QTimer::singleShot(0, window.get(), [this] { window->close(); });
-    window->RemoveDuplicates();
+    QTest::keyClick(QApplication::focusWidget(), F7);
     EXPECT_EQ(dialogs.messages.last().text, "0 Duplicates Removed.\n");
     EXPECT_EQ(onDisk().size(), 3);
     EXPECT_EQ(window->windowTitle(), caption);
@@ -192,7 +208,7 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         emu.write("roms/game.smc", "mine");
-        window->Files->Refresh();
+        files()->Refresh();
         select("game.smc");
         QFile::remove(emu.file("roms/game.smc"));
         emu.write("roms/GAME.smc", "theirs");
@@ -225,7 +241,7 @@ TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
     EXPECT_FALSE(QFileInfo(emu.file("roms/GAME.smc")).isSymLink());
     EXPECT_EQ(emu.read("roms/GAME.smc"), "REAL GAME DATA\n");
     EXPECT_EQ(QFileInfo(emu.file("roms/GAME(1).smc")).symLinkTarget(), emu.file("roms/GAME.smc"));
-    EXPECT_EQ(window->Files->FileName(), "GAME(1).smc");
+    EXPECT_EQ(files()->FileName(), "GAME(1).smc");
 }
 
 // A trash that cannot take the file: the file stays listed and on disk, and the message

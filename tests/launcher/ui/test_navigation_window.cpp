@@ -20,70 +20,70 @@ namespace {
 class NavigationTest : public WindowTest {
 protected:
     QWidget* focused() const { return QApplication::focusWidget(); }
-    bool onFiles() const { return window->Files->isAncestorOf(focused()); }
+    bool onFiles() const { return files()->isAncestorOf(focused()); }
     void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(w, key, mods);
     }
     void escapeOnFiles() {
-        int key = 27, shift = 0;
-        window->Files_KeyDown(key, shift);
+        files()->setFocus();
+        press(focused(), Qt::Key_Escape);
     }
-    // Highlights the row of `path` the way a user does, with Down from the folder itself.
-    void downTo(const QString& path) {
-        for (int i = 0; i < window->dirList->count(); ++i) {
-            if (window->dirListList(window->dirList->currentRow()) == path) return;
-            press(window->dirList, Qt::Key_Down);
+    // Highlights the row named `name` the way a user does, with Down from the folder itself.
+    void downTo(const QString& name) {
+        for (int i = 0; i < folderList()->count(); ++i) {
+            if (folderList()->currentItem()->text() == name) return;
+            press(folderList(), Qt::Key_Down);
         }
-        FAIL() << "no row " << path.toStdString();
+        FAIL() << "no row " << name.toStdString();
     }
     QString sub(const QString& relative) const { return emu.path() + '/' + relative; }
 };
 
-// Each folder-list key reaches FolderListKey once; the rules themselves are checked there.
+// The keyboard walk through the folders, every key pressed on the focused control.
 TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     program("zsnes");
     roms({"a.smc"});
     emu.write("games/c.smc");
     emu.write("games/snes/d.smc");
     start(Shown::Active);
-    const QRect frame = window->frmShot->geometry();
-    window->Files->setFocus();
+    const QRect frame = previewFrame()->geometry();
+    files()->setFocus();
     press(focused(), Qt::Key_Escape);
-    ASSERT_TRUE(window->dirList->isVisible());
-    EXPECT_TRUE(window->driveList->isVisible());
-    EXPECT_EQ(window->dirListPath(), sub("roms"));
+    ASSERT_TRUE(folderList()->isVisible());
+    EXPECT_TRUE(driveList()->isVisible());
+    EXPECT_EQ(window->folderListPath(), sub("roms"));
     EXPECT_TRUE(onFiles());
     // The browsing layout (its arithmetic is FolderNavigation's) is applied.
-    EXPECT_EQ(window->Files->geometry().topLeft(), QPoint(frame.left() + 4, 0));
-    EXPECT_NEAR(window->Files->height(), frame.height() * 0.6, 1);  // no picture: 0.6
+    EXPECT_EQ(files()->geometry().topLeft(), QPoint(frame.left() + 4, 0));
+    EXPECT_NEAR(files()->height(), frame.height() * 0.6, 1);  // no picture: 0.6
     // Shift alone keeps the focus in the command line box; its Escape hands it on.
     press(focused(), Qt::Key_Right, Qt::ShiftModifier);
-    ASSERT_EQ(focused(), window->txtCommandLine);
-    press(window->txtCommandLine, Qt::Key_Escape);
-    ASSERT_EQ(focused(), window->dirList);
+    ASSERT_EQ(focused(), commandLine());
+    press(commandLine(), Qt::Key_Escape);
+    ASSERT_EQ(focused(), folderList());
 
-    press(window->dirList, Qt::Key_Left);
-    EXPECT_EQ(window->dirListPath(), emu.path());
-    EXPECT_EQ(window->Files->ListCount(), 0);
-    downTo(sub("games"));
-    press(window->dirList, Qt::Key_Right);  // the file list is empty: opens
-    EXPECT_EQ(window->dirListPath(), sub("games"));
-    EXPECT_EQ(window->Files->ListCount(), 1);  // listed at once, the lists still open
-    press(window->dirList, Qt::Key_Right);     // files listed: Right goes to them
+    press(folderList(), Qt::Key_Left);
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    EXPECT_EQ(files()->ListCount(), 0);
+    downTo("games");
+    press(folderList(), Qt::Key_Right);  // the file list is empty: opens
+    EXPECT_EQ(window->folderListPath(), sub("games"));
+    EXPECT_EQ(files()->ListCount(), 1);  // listed at once, the lists still open
+    press(folderList(), Qt::Key_Right);  // files listed: Right goes to them
     EXPECT_TRUE(onFiles());
     press(focused(), Qt::Key_Escape);  // closes on the folder reached, in the standard layout
-    EXPECT_FALSE(window->dirList->isVisible());
-    EXPECT_EQ(window->Files->path(), sub("games/"));
-    EXPECT_EQ(window->Files->geometry(), QRect(0, 0, window->dirList->width(), frame.height()));
-    EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
+    EXPECT_FALSE(folderList()->isVisible());
+    EXPECT_EQ(files()->path(), sub("games/"));
+    EXPECT_EQ(files()->geometry(), QRect(0, 0, folderList()->width(), frame.height()));
+    EXPECT_EQ(picture()->geometry(), QRect(QPoint(0, 0), frame.size()));
 
     press(focused(), Qt::Key_Escape);  // open again, then Escape from the folder list itself
-    window->dirList->setFocus();
-    downTo(sub("games/snes"));
-    press(window->dirList, Qt::Key_Return);
-    press(window->dirList, Qt::Key_Escape);
-    EXPECT_FALSE(window->dirList->isVisible());
-    EXPECT_EQ(window->Files->path(), sub("games/snes/"));
+    folderList()->setFocus();
+    downTo("snes");
+    press(folderList(), Qt::Key_Return);
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_FALSE(folderList()->isVisible());
+    EXPECT_EQ(files()->path(), sub("games/snes/"));
     EXPECT_TRUE(onFiles());
 }
 
@@ -95,37 +95,36 @@ TEST_F(NavigationTest, VolumeRootsAndTheDriveList) {
     volumes.rootList = {"/", emu.path() + '/', "/no-such-volume-rombard/"};
     start(Shown::Active);
     escapeOnFiles();
-    ASSERT_EQ(window->driveList->count(), 3);
-    window->driveList->setCurrentIndex(2);
-    EXPECT_EQ(window->dirListPath(), sub("roms"));
-    EXPECT_EQ(window->Drive(), emu.path() + '/');
-    window->dirList->setFocus();
-    press(window->dirList, Qt::Key_Left);
-    EXPECT_EQ(focused(), window->dirList);
-    press(window->dirList, Qt::Key_Left);  // a volume root now
-    EXPECT_EQ(window->dirListPath(), emu.path());
-    EXPECT_EQ(focused(), window->driveList);
-    press(window->driveList, Qt::Key_Right);
-    EXPECT_EQ(focused(), window->dirList);
-    window->driveList->setFocus();
-    press(window->driveList, Qt::Key_Left);
+    ASSERT_EQ(driveList()->count(), 3);
+    driveList()->setCurrentIndex(2);
+    EXPECT_EQ(window->folderListPath(), sub("roms"));
+    EXPECT_EQ(driveList()->currentData().toString(), emu.path() + '/');
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Left);
+    EXPECT_EQ(focused(), folderList());
+    press(folderList(), Qt::Key_Left);  // a volume root now
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    EXPECT_EQ(focused(), driveList());
+    press(driveList(), Qt::Key_Right);
+    EXPECT_EQ(focused(), folderList());
+    driveList()->setFocus();
+    press(driveList(), Qt::Key_Left);
     EXPECT_TRUE(onFiles());
 
-    window->driveList->setCurrentIndex(0);
-    EXPECT_EQ(window->dirListPath(), "/");
-    EXPECT_EQ(window->Files->path(), "/");
-    window->dirList->setFocus();
-    press(window->dirList, Qt::Key_Backspace);
-    EXPECT_EQ(window->dirListPath(), "/");
-    press(window->dirList, Qt::Key_Left);
-    EXPECT_EQ(focused(), window->driveList);
+    driveList()->setCurrentIndex(0);
+    EXPECT_EQ(window->folderListPath(), "/");
+    EXPECT_EQ(files()->path(), "/");
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Backspace);
+    EXPECT_EQ(window->folderListPath(), "/");
+    press(folderList(), Qt::Key_Left);
+    EXPECT_EQ(focused(), driveList());
 
     // The browse button's arrows: Left and Backspace to the command line box, Right to the list.
     for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Backspace, Qt::Key_Right}) {
-        window->btnBrowse->setFocus();
-        press(window->btnBrowse, key);
-        EXPECT_EQ(key == Qt::Key_Right ? onFiles() : focused() == window->txtCommandLine, true)
-            << key;
+        browseButton()->setFocus();
+        press(browseButton(), key);
+        EXPECT_EQ(key == Qt::Key_Right ? onFiles() : focused() == commandLine(), true) << key;
     }
 }
 
@@ -161,28 +160,28 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
     const QStringList before = snapshot();
     escapeOnFiles();
 
-    ASSERT_TRUE(window->setDirListPath(many));
+    ASSERT_TRUE(window->setFolderListPath(many));
     const int ancestors = int(AncestorsOf(many).size());
-    ASSERT_EQ(window->dirList->count(), ancestors + 300);
-    EXPECT_EQ(window->dirListList(ancestors), many + "/GGame 0");
-    EXPECT_EQ(window->dirListList(ancestors + 1), many + "/gGame 1");
+    ASSERT_EQ(folderList()->count(), ancestors + 300);
+    EXPECT_EQ(folderList()->item(ancestors)->text(), "GGame 0");
+    EXPECT_EQ(folderList()->item(ancestors + 1)->text(), "gGame 1");
 
-    ASSERT_TRUE(window->setDirListPath(french));
-    EXPECT_EQ(window->Files->ListCount(), 1);
+    ASSERT_TRUE(window->setFolderListPath(french));
+    EXPECT_EQ(files()->ListCount(), 1);
 
-    ASSERT_TRUE(window->setDirListPath(sub("loop/loop/loop")));
-    EXPECT_EQ(window->dirListPath(), sub("loop/loop/loop"));
+    ASSERT_TRUE(window->setFolderListPath(sub("loop/loop/loop")));
+    EXPECT_EQ(window->folderListPath(), sub("loop/loop/loop"));
 
-    ASSERT_TRUE(window->setDirListPath(sub("soon-gone")));
+    ASSERT_TRUE(window->setFolderListPath(sub("soon-gone")));
     ASSERT_TRUE(QDir(emu.path()).rmdir("soon-gone"));
-    window->dirListRefresh();
-    EXPECT_EQ(window->dirList->count(), AncestorsOf(sub("soon-gone")).size());
-    EXPECT_FALSE(window->setDirListPath(sub("soon-gone")));
-    window->dirList->setFocus();
-    press(window->dirList, Qt::Key_Backspace);
-    EXPECT_EQ(window->dirListPath(), emu.path());
-    press(window->dirList, Qt::Key_Escape);
-    EXPECT_EQ(window->Files->path(), sub("roms/"));  // nothing to list there: the roms
+    window->refreshFolderList();
+    EXPECT_EQ(folderList()->count(), AncestorsOf(sub("soon-gone")).size());
+    EXPECT_FALSE(window->setFolderListPath(sub("soon-gone")));
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Backspace);
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_EQ(files()->path(), sub("roms/"));  // nothing to list there: the roms
 
     QStringList expected = before;
     expected.removeIf([](const QString& line) { return line.contains("/soon-gone "); });
@@ -198,19 +197,18 @@ TEST_F(NavigationTest, BrowseButtonPointsTheListOrAdoptsAnEmulatorFolder) {
     program("snes9x");  // arrives later: only a rescan would find it
 
     const int writes = int(settings.writes().size());
-    window->btnBrowse_Click();  // cancelled
+    QTest::mouseClick(browseButton(), Qt::LeftButton);  // cancelled
     ASSERT_EQ(dialogs.folderPicks.size(), 1);
     // The fake records the picker's title as text and its start folder as title.
     EXPECT_EQ(dialogs.folderPicks[0].text, "Select Emulator/ROMs folder:");
     EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
     EXPECT_EQ(settings.writes().size(), writes);
-    EXPECT_EQ(window->Files->path(), sub("roms/"));
+    EXPECT_EQ(files()->path(), sub("roms/"));
 
     dialogs.folderAnswers = {games};
-    QTest::mouseClick(window->btnBrowse, Qt::LeftButton);
-    EXPECT_EQ(window->Files->path(), games + '/');
-    EXPECT_EQ(window->cmbEmu->count(), 1);
-    EXPECT_EQ(window->EmulatorFolder, folder());
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(files()->path(), games + '/');
+    EXPECT_EQ(emulatorBox()->count(), 1);  // not scanned again
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + games + '/'));
 }
 
@@ -221,10 +219,10 @@ TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
     other.write("roms/a.smc");
     start();
     dialogs.folderAnswers = {other.path()};
-    window->btnBrowse_Click();
-    EXPECT_EQ(window->EmulatorFolder, other.path() + '/');
-    EXPECT_EQ(window->CurrentEmulator, "zsnes.exe");
-    EXPECT_EQ(window->Files->path(), other.path() + "/roms/");  // no games in the folder itself
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
+    EXPECT_EQ(files()->path(),
+              other.path() + "/roms/");  // no games in the folder itself
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + other.path() + "/roms/"));
 }
 
@@ -236,7 +234,7 @@ TEST_F(NavigationTest, RightClickOpensTheListedFolderAndHeadersSort) {
     emu.write("roms/a.smc", "x");
     emu.write("roms/c.smc", "xx");
     start(Shown::Yes);
-    auto* view = qobject_cast<QTreeView*>(window->Files->currentView());
+    auto* view = qobject_cast<QTreeView*>(files()->currentView());
     ASSERT_NE(view, nullptr);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
     EXPECT_TRUE(shell.opened.isEmpty());

@@ -33,19 +33,20 @@ class PreviewTest : public WindowTest {
 protected:
     // Selects the game at `row` as the list does, and waits for its picture.
     void select(int row) {
-        window->Files->setListIndex(row);
+        files()->setListIndex(row);
         settle();
     }
     void settle() {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->PicturePending(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->picturePending(); }, 5000));
         QCoreApplication::processEvents();
     }
     bool showsDefault() const {
-        return !window->imgShot->isHidden() && window->AniGIF->isHidden() &&
-               window->imgShot->Picture().cacheKey() == window->imgDefault->Picture().cacheKey();
+        return !picture()->isHidden() && control<GifView>("AniGIF")->isHidden() &&
+               picture()->Picture().cacheKey() ==
+                   control<PictureBox>("imgDefault")->Picture().cacheKey();
     }
     QColor shownColour() const {
-        const QImage shown = window->imgShot->Picture().toImage();
+        const QImage shown = picture()->Picture().toImage();
         return shown.isNull() ? QColor() : shown.pixelColor(shown.width() / 2, shown.height() / 2);
     }
     int row(const QString& name) const { return int(listed().indexOf(name)); }
@@ -59,12 +60,12 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     emu.write("shots/cut.png", encodedPicture({640, 360}, Qt::red).left(100));
     emu.write("shots/badgif.gif", "GIF89a, but no more");
     start(Shown::Yes);
-    GifView* gif = window->AniGIF;
-    EXPECT_EQ(gif->geometry(), window->imgShot->geometry());
+    GifView* gif = control<GifView>("AniGIF");
+    EXPECT_EQ(gif->geometry(), picture()->geometry());
 
     select(row("anim.smc"));
     EXPECT_FALSE(gif->isHidden());
-    EXPECT_TRUE(window->imgShot->isHidden());
+    EXPECT_TRUE(picture()->isHidden());
     EXPECT_TRUE(gif->Animate());
     EXPECT_EQ(gif->gifFrameCount(), 2);
     EXPECT_EQ(gif->accessibleName(), "anim.gif");
@@ -72,21 +73,22 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     select(row("still.smc"));
     EXPECT_TRUE(gif->isHidden());
     EXPECT_EQ(gif->gifFrameCount(), 0);  // unloaded, not only hidden
-    EXPECT_FALSE(window->imgShot->isHidden());
+    EXPECT_FALSE(picture()->isHidden());
     EXPECT_EQ(shownColour(), QColor(Qt::red));
-    EXPECT_EQ(window->imgShot->accessibleName(), "still.png");
+    EXPECT_EQ(picture()->accessibleName(), "still.png");
 
     select(row("none.smc"));
     EXPECT_TRUE(showsDefault());
-    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
+    EXPECT_EQ(picture()->accessibleName(), "No picture");
 
-    // No picture again leaves the panel as it is: no flicker.
+    // No picture again (the list repeats its item event when a key is let go) leaves the
+    // panel as it is: no flicker.
     PaintCounter counter;
     QTest::qWait(50);
-    window->imgShot->installEventFilter(&counter);
-    window->ShowPicture(QString());
+    picture()->installEventFilter(&counter);
+    QTest::keyRelease(files()->currentView(), Qt::Key_Down);
     QTest::qWait(50);
-    window->imgShot->removeEventFilter(&counter);
+    picture()->removeEventFilter(&counter);
     EXPECT_EQ(counter.paints, 0);
     select(row("none2.smc"));
     EXPECT_TRUE(showsDefault());
@@ -94,10 +96,10 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     // A cut picture leaves an empty box, not the last picture; a broken GIF the default.
     select(row("still.smc"));
     select(row("cut.smc"));
-    EXPECT_FALSE(window->imgShot->isHidden());
-    EXPECT_TRUE(window->imgShot->Picture().isNull());
-    EXPECT_EQ(window->imgShot->accessibleName(), "No picture");
-    EXPECT_EQ(window->lblTitle->text(), "cut");
+    EXPECT_FALSE(picture()->isHidden());
+    EXPECT_TRUE(picture()->Picture().isNull());
+    EXPECT_EQ(picture()->accessibleName(), "No picture");
+    EXPECT_EQ(title()->text(), "cut");
     select(row("badgif.smc"));
     EXPECT_TRUE(showsDefault());
 
@@ -107,11 +109,10 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     EXPECT_TRUE(showsDefault());
     EXPECT_EQ(gif->gifFrameCount(), 0);
 
-    // A rescan that finds nothing to select still shows the default picture.
+    // A rescan (F5) that finds nothing to select still shows the default picture.
     select(row("anim.smc"));
-    TempFolder nothing;
-    window->EmulatorFolder = nothing.path() + '/';
-    window->ScanEmulators();
+    QFile::remove(emu.file("snes9x"));
+    QTest::keyClick(files()->currentView(), Qt::Key_F5);
     EXPECT_TRUE(showsDefault());
     EXPECT_EQ(gif->gifFrameCount(), 0);
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -125,18 +126,18 @@ TEST_F(PreviewTest, ANewerSelectionWinsOverADecodeUnderWay) {
     start(Shown::Yes);
     select(row("c.smc"));
     // Straight on, without waiting: neither a's picture nor b's may land on c.
-    window->Files->setListIndex(row("a.smc"));
-    window->Files->setListIndex(row("b.smc"));
-    window->Files->setListIndex(row("c.smc"));
+    files()->setListIndex(row("a.smc"));
+    files()->setListIndex(row("b.smc"));
+    files()->setListIndex(row("c.smc"));
     QTest::qWait(300);
     settle();
     EXPECT_TRUE(showsDefault());
-    window->Files->setListIndex(row("a.smc"));
-    window->Files->setListIndex(row("b.smc"));
+    files()->setListIndex(row("a.smc"));
+    files()->setListIndex(row("b.smc"));
     settle();
     EXPECT_EQ(shownColour(), QColor(Qt::blue));
     // The picture is decoded for the box, not at its own size.
-    EXPECT_LE(window->imgShot->Picture().width(), window->imgShot->width() + 1);
+    EXPECT_LE(picture()->Picture().width(), picture()->width() + 1);
 }
 
 TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
@@ -147,13 +148,13 @@ TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
     const QDateTime when(QDate(2021, 3, 4), QTime(5, 6, 7));
     emu.touch("roms/tekken.zip", when);
     start(Shown::Yes);
-    QLabel* title = window->lblTitle;
+    QLabel* title = WindowTest::title();
 
     select(row("tekken.zip"));
     // The oldest build's list: not 647168 bytes, and older than October 2004.
     EXPECT_EQ(title->text(), "Tekken (JP) Ver. A");
     EXPECT_EQ(title->property("Tag").toString(), "21");
-    EXPECT_EQ(window->lblShadow->text(), title->text());
+    EXPECT_EQ(control<QLabel>("lblShadow")->text(), title->text());
     const QString tip =
         "File Date: " + QLocale().toString(when, QLocale::ShortFormat) + "  Size: 1 bytes";
     EXPECT_EQ(title->toolTip(), tip);

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QTimer>
 
 namespace {
 
@@ -26,26 +27,26 @@ protected:
         for (const QString& n : names)
             emu.write("roms/" + n, n.toUtf8());
         start(Shown::Active);
-        window->Files->setPattern("*.*");
-        window->Files->setPath(emu.file("roms"));
-        window->Files->Refresh();
-        window->Files->setListIndex(0);
+        files()->setPattern("*.*");
+        files()->setPath(emu.file("roms"));
+        files()->Refresh();
+        files()->setListIndex(0);
         focusList();
     }
     void focusList() {
-        window->Files->setFocus();
+        files()->setFocus();
         QApplication::processEvents();
         ASSERT_TRUE(onFiles());
     }
     static QWidget* focused() { return QApplication::focusWidget(); }
-    bool onFiles() const { return window->Files->isAncestorOf(focused()); }
+    bool onFiles() const { return files()->isAncestorOf(focused()); }
     // A key pressed and released on whatever has the focus, as a user's keyboard does.
     static void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QWidget* target = focused();
         ASSERT_NE(target, nullptr);
         QTest::keyClick(target, key, mods);
     }
-    void select(const QString& name) { window->Files->setListIndex(listed().indexOf(name)); }
+    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     QStringList onDisk() const {
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
@@ -78,7 +79,7 @@ TEST_F(WindowKeys, ClosingStepKeepsTheCommandLineOnlyForShiftAlone) {
             SCOPED_TRACE(QString("key %1 modifiers %2").arg(key).arg(int(c.mods)).toStdString());
             focusList();
             press(key, c.mods);
-            EXPECT_EQ(focused() == window->txtCommandLine, c.staysInCommandLine);
+            EXPECT_EQ(focused() == commandLine(), c.staysInCommandLine);
             EXPECT_EQ(onFiles(), !c.staysInCommandLine);
         }
     }
@@ -110,7 +111,8 @@ TEST_F(WindowKeys, OnlyShiftEnterOpensTheFileEveryOtherEnterLaunches) {
         EXPECT_EQ(shell.started.size(), c.opens ? 0 : 1);
         EXPECT_EQ(shell.opened, c.opens ? QStringList{folder() + "roms/a.nes"} : QStringList{});
         // The launch minimised the window; the poll finds the emulator gone and restores it.
-        window->tmrTimer_Timer();
+        emulatorPoll()->setInterval(1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !emulatorPoll()->isActive(); }));
         QApplication::setActiveWindow(window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
@@ -122,8 +124,8 @@ TEST_F(WindowKeys, F5RescansTheEmulatorFolder) {
     program("zsnes");
     const auto names = [this] {
         QStringList out;
-        for (int i = 0; i < window->cmbEmu->count(); ++i)
-            out << window->cmbEmu->itemText(i);
+        for (int i = 0; i < emulatorBox()->count(); ++i)
+            out << emulatorBox()->itemText(i);
         return out;
     };
     press(Qt::Key_Down);  // any other key looks at nothing
@@ -159,10 +161,10 @@ TEST_F(WindowKeys, DeleteKeepsTheRowNumberWithinTheList) {
         EXPECT_EQ(onDisk(), left);
         EXPECT_EQ(listed(), left);
         if (c.selectedAfter.isEmpty()) {
-            EXPECT_EQ(window->Files->ListIndex(), -1);
+            EXPECT_EQ(files()->ListIndex(), -1);
         } else {
-            EXPECT_EQ(window->Files->ListIndex(), left.indexOf(c.selectedAfter));
-            EXPECT_EQ(window->Files->FileName(), c.selectedAfter);
+            EXPECT_EQ(files()->ListIndex(), left.indexOf(c.selectedAfter));
+            EXPECT_EQ(files()->FileName(), c.selectedAfter);
         }
         EXPECT_TRUE(onFiles());
     }
@@ -182,9 +184,8 @@ TEST_F(WindowKeys, MacroMovesFromTheRowNotFromTheRenamedFile) {
     press(Qt::Key_F6);
     QApplication::processEvents();
     EXPECT_EQ(listed(), (QStringList{"Game [!].smc", "Game-A.smc", "Game-B.smc", "Zelda.smc"}));
-    EXPECT_EQ(window->Files->FileName(), "Zelda.smc");
-    EXPECT_EQ(window->Files->ListIndex(), 3);
-    EXPECT_FALSE(window->MacroRunning);
+    EXPECT_EQ(files()->FileName(), "Zelda.smc");
+    EXPECT_EQ(files()->ListIndex(), 3);
     EXPECT_TRUE(onFiles());
 }
 

@@ -30,26 +30,26 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
         roms({c.rom});
         start(Shown::Yes);
         window->setWindowState(Qt::WindowMaximized);
-        window->txtCommandLine->setText(c.box);
-        window->lblTitle->setProperty("Tag", c.tag);
+        commandLine()->setText(c.box);
+        title()->setProperty("Tag", c.tag);
         shell.started.clear();
         processes.running = {c.emulator.toLower() + ".exe"};
-        window->LaunchSelected();
+        launch();
         ASSERT_EQ(shell.started.size(), 1);
         EXPECT_EQ(shell.started.first().program, exe);
         QStringList expected = c.arguments;
         expected.replaceInStrings("<roms>", folder() + "roms/").replaceInStrings("<emu>", folder());
         EXPECT_EQ(shell.started.first().arguments, expected);
         EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
-        EXPECT_TRUE(window->tmrTimer->isActive());
+        EXPECT_TRUE(emulatorPoll()->isActive());
 
-        window->tmrTimer_Timer();  // still running
+        pollOnce();  // still running
         EXPECT_EQ(processes.queries.last(), c.emulator + ".exe");
-        EXPECT_TRUE(window->tmrTimer->isActive());
+        EXPECT_TRUE(emulatorPoll()->isActive());
         EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
         processes.running.clear();
-        window->tmrTimer_Timer();
-        EXPECT_FALSE(window->tmrTimer->isActive());
+        pollOnce();
+        EXPECT_FALSE(emulatorPoll()->isActive());
         EXPECT_EQ(window->windowState(), Qt::WindowMaximized);
         EXPECT_TRUE(window->isVisible());
     }
@@ -60,25 +60,25 @@ TEST_F(WindowTest, OpenerModeListsMediaOpensTheFileAndWatchesItself) {
     emu.write("roms/manual.pdf");
     start(Shown::Yes);
     EXPECT_EQ(window->windowTitle(), "[rombard] " + kCaptionSuffix);
-    window->LaunchSelected();
+    launch();
     EXPECT_TRUE(shell.started.isEmpty());
     EXPECT_EQ(shell.opened, QStringList{folder() + "roms/manual.pdf"});
     processes.running.insert("rombard.exe");
-    window->tmrTimer_Timer();
-    EXPECT_TRUE(window->tmrTimer->isActive());
+    pollOnce();
+    EXPECT_TRUE(emulatorPoll()->isActive());
 }
 
 TEST_F(WindowTest, NothingStartsWithoutAFileOrAnEmulator) {
     const QString exe = program("Nestopia");
     roms({"a.nes"});
     start(Shown::Yes);
-    window->Files->setListIndex(-1);
-    window->LaunchSelected();
-    window->Files->setListIndex(0);
+    files()->setListIndex(-1);
+    launch();
+    files()->setListIndex(0);
     QFile::remove(exe);
-    window->LaunchSelected();
+    launch();
     EXPECT_TRUE(shell.started.isEmpty());
-    EXPECT_FALSE(window->tmrTimer->isActive());
+    EXPECT_FALSE(emulatorPoll()->isActive());
     EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
 }
 
@@ -86,31 +86,32 @@ TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
     program("zsnes");
     roms({"Super Mario World.smc", "Mario Kart.sfc", "Zelda.smc", "mario.txt"});
     start(Shown::Active);
-    window->txtCommandLine->setFocus();
-    QTest::keyClicks(window->txtCommandLine, "mar");
-    EXPECT_EQ(window->Files->ListCount(), 2);
-    EXPECT_EQ(window->Files->toolTip(), "2 Files");
-    QTest::keyClicks(window->txtCommandLine, "io w");
-    EXPECT_EQ(window->Files->FileName(), "Super Mario World.smc");
+    const QString mask = files()->Pattern();
+    commandLine()->setFocus();
+    QTest::keyClicks(commandLine(), "mar");
+    EXPECT_EQ(files()->ListCount(), 2);
+    EXPECT_EQ(files()->toolTip(), "2 Files");
+    QTest::keyClicks(commandLine(), "io w");
+    EXPECT_EQ(files()->FileName(), "Super Mario World.smc");
 
     // A letter with no key code of its own still types and narrows.
     QKeyEvent accented(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ゼ"));
-    QApplication::sendEvent(window->txtCommandLine, &accented);
-    EXPECT_EQ(window->txtCommandLine->text(), "mario wゼ");
-    EXPECT_EQ(window->Files->ListCount(), 0);
+    QApplication::sendEvent(commandLine(), &accented);
+    EXPECT_EQ(commandLine()->text(), "mario wゼ");
+    EXPECT_EQ(files()->ListCount(), 0);
 
-    window->txtCommandLine->clear();
-    QTest::keyClicks(window->txtCommandLine, "-mar");  // switches: the whole mask again
-    EXPECT_EQ(window->Files->Pattern(), window->FileMask);
-    EXPECT_EQ(window->Files->ListCount(), 3);
-    EXPECT_EQ(window->Files->ListIndex(), 0);
+    commandLine()->clear();
+    QTest::keyClicks(commandLine(), "-mar");  // switches: the whole mask again
+    EXPECT_EQ(files()->Pattern(), mask);
+    EXPECT_EQ(files()->ListCount(), 3);
+    EXPECT_EQ(files()->ListIndex(), 0);
 }
 
 TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     program("zsnes");
     roms({"a.smc", "b.smc", "c.smc", "d.smc"});
     start(Shown::Active);
-    QLineEdit* box = window->txtCommandLine;
+    QLineEdit* box = commandLine();
     box->setFocus();
 
     struct Move {
@@ -119,13 +120,12 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     };
     // Down on the last item keeps it and reports no item past the end.
     QList<int> reported;
-    QObject::connect(window->Files, &FileListView::ItemClick,
-                     [&](int item) { reported.append(item); });
+    QObject::connect(files(), &FileListView::ItemClick, [&](int item) { reported.append(item); });
     const Move moves[] = {{Qt::Key_End, 3}, {Qt::Key_Up, 2},  {Qt::Key_Home, 0},
                           {Qt::Key_Up, 0},  {Qt::Key_End, 3}, {Qt::Key_Down, 3}};
     for (const Move& m : moves) {
         QTest::keyClick(box, m.key);
-        EXPECT_EQ(window->Files->ListIndex(), m.index) << m.key;
+        EXPECT_EQ(files()->ListIndex(), m.index) << m.key;
     }
     EXPECT_FALSE(reported.contains(4));
 
@@ -155,16 +155,16 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
         QTest::keyClick(box, e.key, e.modifiers);
         EXPECT_EQ(box->text(), e.after);
         EXPECT_EQ(box->hasFocus(), e.keepsFocus);
-        EXPECT_EQ(window->Files->isAncestorOf(QApplication::focusWidget()), !e.keepsFocus);
+        EXPECT_EQ(files()->isAncestorOf(QApplication::focusWidget()), !e.keepsFocus);
     }
 
     // The emulator box's arrows: Right to the command line box, Left to the list.
-    window->cmbEmu->setFocus();
-    QTest::keyClick(window->cmbEmu, Qt::Key_Right);
+    emulatorBox()->setFocus();
+    QTest::keyClick(emulatorBox(), Qt::Key_Right);
     EXPECT_TRUE(box->hasFocus());
-    window->cmbEmu->setFocus();
-    QTest::keyClick(window->cmbEmu, Qt::Key_Left);
-    EXPECT_TRUE(window->Files->isAncestorOf(QApplication::focusWidget()));
+    emulatorBox()->setFocus();
+    QTest::keyClick(emulatorBox(), Qt::Key_Left);
+    EXPECT_TRUE(files()->isAncestorOf(QApplication::focusWidget()));
 
     // Focus selects the whole box and flashes it back to black; Return launches, as do Return
     // in the emulator box and double clicks on the title and the picture.
@@ -175,9 +175,9 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     QTest::keyClick(box, Qt::Key_Return);
     ASSERT_EQ(shell.started.size(), 1);
     EXPECT_EQ(shell.started.first().arguments.first(), "-fs");
-    QTest::keyClick(window->cmbEmu, Qt::Key_Return);
-    QTest::mouseDClick(window->lblTitle, Qt::LeftButton);
-    window->imgShot_DblClick();
+    QTest::keyClick(emulatorBox(), Qt::Key_Return);
+    QTest::mouseDClick(title(), Qt::LeftButton);
+    QTest::mouseDClick(picture(), Qt::LeftButton);
     EXPECT_EQ(shell.started.size(), 4);
 }
 

@@ -12,10 +12,9 @@
 
 namespace {
 
-QRect px(const TwipRect& r) {
-    const int left = TwipsToPixels(r.left, 96), top = TwipsToPixels(r.top, 96);
-    return {left, top, TwipsToPixels(r.left + r.width, 96) - left,
-            TwipsToPixels(r.top + r.height, 96) - top};
+// Where the preview frame's left edge lies, in twips as the settings store it.
+int px(int twips) {
+    return TwipsToPixels(twips, 96);
 }
 
 TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
@@ -26,12 +25,12 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
         QRect small, large;  // at 699 x 474 and at 1000 x 700
     };
     const Case cases[] = {
-        {window->cmbEmu, {0, 455, 151, 19}, {0, 681, 151, 19}},
-        {window->txtCommandLine, {151, 455, 414, 19}, {151, 681, 715, 19}},
-        {window->btnBrowse, {565, 455, 21, 18}, {866, 681, 21, 18}},
-        {window->lblCredits, {586, 455, 113, 18}, {887, 681, 113, 18}},
-        {window->frmShot, {419, 0, 280, 454}, {600, 0, 400, 680}},
-        {window->Files, {0, 0, 419, 455}, {0, 0, 600, 681}},
+        {emulatorBox(), {0, 455, 151, 19}, {0, 681, 151, 19}},
+        {commandLine(), {151, 455, 414, 19}, {151, 681, 715, 19}},
+        {browseButton(), {565, 455, 21, 18}, {866, 681, 21, 18}},
+        {control<QLabel>("lblCredits"), {586, 455, 113, 18}, {887, 681, 113, 18}},
+        {previewFrame(), {419, 0, 280, 454}, {600, 0, 400, 680}},
+        {files(), {0, 0, 419, 455}, {0, 0, 600, 681}},
     };
     for (const QSize size : {QSize(699, 474), QSize(1000, 700)}) {
         SCOPED_TRACE(size.width());
@@ -39,13 +38,12 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
         for (const Case& c : cases)
             EXPECT_EQ(c.control->geometry(), size.width() == 699 ? c.small : c.large)
                 << c.control->metaObject()->className();
-        const QRect frame = window->frmShot->geometry();
-        EXPECT_EQ(window->imgShot->geometry(), QRect(QPoint(0, 0), frame.size()));
-        EXPECT_EQ(window->lblTitle->width(), frame.width());
-        EXPECT_EQ(window->lblShadow->width(), frame.width());
-        EXPECT_EQ(px(window->twips(window->frmShot)), frame);
-        EXPECT_EQ(window->dirList->geometry().top(), window->driveList->height());
-        EXPECT_EQ(window->dirList->width(), window->Files->width());
+        const QRect frame = previewFrame()->geometry();
+        EXPECT_EQ(picture()->geometry(), QRect(QPoint(0, 0), frame.size()));
+        EXPECT_EQ(title()->width(), frame.width());
+        EXPECT_EQ(control<QLabel>("lblShadow")->width(), frame.width());
+        EXPECT_EQ(folderList()->geometry().top(), driveList()->height());
+        EXPECT_EQ(folderList()->width(), files()->width());
     }
 }
 
@@ -57,10 +55,10 @@ TEST_F(WindowTest, StoredSplitIsKeptWithinTheWindowWhenRead) {
     for (const auto& [text, left] : stored) {
         settings.preset("zsnes.exe", "imageleft", text);
         start(Shown::Yes);
+        window->resize(700, 474);  // the stored split is read at the next layout
         window->resize(699, 474);
-        window->Form_Resize();
-        EXPECT_EQ(window->twips(window->frmShot).left, left) << text;
-        EXPECT_GE(window->Files->width(), 0);
+        EXPECT_EQ(previewFrame()->x(), px(left)) << text;
+        EXPECT_GE(files()->width(), 0);
     }
 }
 
@@ -69,31 +67,30 @@ TEST_F(WindowTest, StoredSplitAppliesFromTheNextLayoutAndTinyWindowsKeepTheirPla
     settings.preset("zsnes.exe", "imageleft", "3000");
     start(Shown::Yes);
     window->resize(700, 474);
-    EXPECT_EQ(window->twips(window->frmShot).left, 3000);
+    EXPECT_EQ(previewFrame()->x(), px(3000));
 
     settings.preset("zsnes.exe", "imageleft", "left");
     window->resize(699, 474);
-    EXPECT_EQ(window->twips(window->frmShot).left, 6291);
+    EXPECT_EQ(previewFrame()->x(), px(6291));
 
     window->resize(40, 10);
     // Heights would be negative: the list and the frame keep their last places.
-    EXPECT_GT(window->Files->height(), 0);
-    EXPECT_EQ(window->cmbEmu->y(), 10 - 19);
+    EXPECT_GT(files()->height(), 0);
+    EXPECT_EQ(emulatorBox()->y(), 10 - 19);
 }
 
 TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     program("zsnes");
     start(Shown::Yes);
-    QFrame* frame = window->frmShot;
-    ASSERT_EQ(window->twips(frame).left, 6291);
+    QFrame* frame = previewFrame();
+    ASSERT_EQ(frame->x(), px(6291));
 
     mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    EXPECT_EQ(window->ShotDragStartX, 1500);
     mouse(frame, QEvent::MouseMove, 75, Qt::LeftButton);  // 5916: the band below
-    EXPECT_EQ(window->twips(frame).left, 5916);
-    EXPECT_EQ(window->Files->width(), 394);
+    EXPECT_EQ(frame->x(), px(5916));
+    EXPECT_EQ(files()->width(), 394);
     mouse(frame, QEvent::MouseMove, 50, Qt::NoButton);  // no button held: no drag
-    EXPECT_EQ(window->twips(frame).left, 5916);
+    EXPECT_EQ(frame->x(), px(5916));
     EXPECT_TRUE(settings.writes().isEmpty());
     mouse(frame, QEvent::MouseButtonRelease, 75, Qt::NoButton);
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=5916"});
@@ -101,30 +98,25 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     // Dragged far past the left edge: the frame stops at 0 and 0 is stored.
     mouse(frame, QEvent::MouseButtonPress, 100, Qt::LeftButton);
     mouse(frame, QEvent::MouseMove, -2000, Qt::LeftButton);
-    EXPECT_EQ(window->twips(frame).left, 0);
+    EXPECT_EQ(frame->x(), 0);
     settings.log.clear();
     mouse(frame, QEvent::MouseButtonRelease, -2000, Qt::NoButton);
-    EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
-
-    // A frame already outside the window when a drag ends comes back inside it.
-    window->PlaceShotFrame(-4509, true);
-    settings.log.clear();
-    mouse(frame, QEvent::MouseButtonPress, 10, Qt::LeftButton);
-    mouse(frame, QEvent::MouseButtonRelease, 10, Qt::NoButton);
-    EXPECT_EQ(window->twips(frame).left, 0);
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
 }
 
 TEST_F(WindowTest, F12TwiceReturnsToSixtyPercentNotTheDraggedEdge) {
     program("zsnes");
+    settings.preset("zsnes.exe", "imageleft", "3000");
     start(Shown::Active);
-    window->PlaceShotFrame(3000, true);
-    QTest::keyClick(window->Files, Qt::Key_F12);
-    EXPECT_EQ(window->twips(window->frmShot).left, 10485);
-    EXPECT_EQ(window->frmShot->width(), 0);
-    EXPECT_EQ(window->Files->width(), 699);
-    QTest::keyClick(window->txtCommandLine, Qt::Key_F12);
-    EXPECT_EQ(window->twips(window->frmShot).left, 6291);
+    window->resize(700, 474);
+    window->resize(699, 474);
+    ASSERT_EQ(previewFrame()->x(), px(3000));
+    QTest::keyClick(files(), Qt::Key_F12);
+    EXPECT_EQ(previewFrame()->x(), 699);
+    EXPECT_EQ(previewFrame()->width(), 0);
+    EXPECT_EQ(files()->width(), 699);
+    QTest::keyClick(commandLine(), Qt::Key_F12);
+    EXPECT_EQ(previewFrame()->x(), px(6291));
 }
 
 }  // namespace

@@ -17,18 +17,19 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     roms({"a.smc", "b.nes"});
     start();
     EXPECT_EQ(items(), (QStringList{"zsnes.exe:1", "Nestopia.exe:4", "NO$NES.EXE:4"}));
-    EXPECT_EQ(window->CurrentEmulator, "zsnes.exe");
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
     EXPECT_EQ(window->windowTitle(), "[zsnes] Super Nintendo" + kCaptionSuffix);
-    EXPECT_EQ(window->Files->path(), folder() + "roms/");
-    EXPECT_EQ(window->Files->ListCount(), 1);
-    EXPECT_EQ(window->Files->ListIndex(), 0);
-    EXPECT_EQ(window->Files->toolTip(), "1 Files");
-    EXPECT_TRUE(window->txtCommandLine->isEnabled());
+    EXPECT_EQ(files()->path(), folder() + "roms/");
+    EXPECT_EQ(files()->ListCount(), 1);
+    EXPECT_EQ(files()->ListIndex(), 0);
+    EXPECT_EQ(files()->toolTip(), "1 Files");
+    EXPECT_TRUE(commandLine()->isEnabled());
     EXPECT_TRUE(settings.writes().isEmpty()) << settings.writes().join('\n').toStdString();
     // The placement comes from the first emulator's section; the scan shows the default.
     EXPECT_TRUE(settings.log.contains("get zsnes.exe Maximized"));
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe Maximized"));
-    EXPECT_EQ(window->imgShot->Picture().cacheKey(), window->imgDefault->Picture().cacheKey());
+    EXPECT_EQ(picture()->Picture().cacheKey(),
+              control<PictureBox>("imgDefault")->Picture().cacheKey());
 }
 
 // Without an emulator the list shows the folder itself, never the root, and neither a drag
@@ -36,15 +37,15 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
 TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
     emu.write("readme.txt");
     start();
-    EXPECT_EQ(window->Files->path(), folder());
-    EXPECT_FALSE(window->cmbEmu->isEnabled());
-    EXPECT_FALSE(window->Files->isEnabled());
-    EXPECT_FALSE(window->txtCommandLine->isEnabled());
+    EXPECT_EQ(files()->path(), folder());
+    EXPECT_FALSE(emulatorBox()->isEnabled());
+    EXPECT_FALSE(files()->isEnabled());
+    EXPECT_FALSE(commandLine()->isEnabled());
     EXPECT_EQ(window->windowTitle(), "Rombard");
     window->show();
-    mouse(window->frmShot, QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    mouse(window->frmShot, QEvent::MouseMove, 10, Qt::LeftButton);
-    mouse(window->frmShot, QEvent::MouseButtonRelease, 10, Qt::NoButton);
+    mouse(previewFrame(), QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    mouse(previewFrame(), QEvent::MouseMove, 10, Qt::LeftButton);
+    mouse(previewFrame(), QEvent::MouseButtonRelease, 10, Qt::NoButton);
     window->close();
     EXPECT_FALSE(QFile::exists(settings.file()));
 }
@@ -56,10 +57,10 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
     settings.preset("Nestopia.exe", "cmdline", "-fullscreen");
     settings.preset("Nestopia.exe", "file", "0");
     start();
-    window->txtCommandLine->setText("-fs");
-    window->Files->setListIndex(1);
+    commandLine()->setText("-fs");
+    files()->setListIndex(1);
     settings.log.clear();
-    window->cmbEmu->setCurrentIndex(1);
+    emulatorBox()->setCurrentIndex(1);
 
     const int firstRead = settings.log.indexOf(QRegularExpression("^get Nestopia.exe .*"));
     ASSERT_GE(firstRead, 0);
@@ -67,8 +68,8 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
               (QStringList{"set zsnes.exe cmdline=-fs", "set zsnes.exe file=1",
                            "set zsnes.exe roms=" + folder() + "roms/"}));
     EXPECT_EQ(window->windowTitle(), "[Nestopia] Nintendo" + kCaptionSuffix);
-    EXPECT_EQ(window->txtCommandLine->text(), "-fullscreen");
-    EXPECT_EQ(window->Files->FileName(), "c.nes");
+    EXPECT_EQ(commandLine()->text(), "-fullscreen");
+    EXPECT_EQ(files()->FileName(), "c.nes");
     // Selecting does not lay the window out again.
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe imageleft"));
 }
@@ -94,7 +95,7 @@ TEST_F(WindowTest, StoredValuesComeBackAndBadOnesAreIgnored) {
         settings.preset("zsnes.exe", "Width", c.width);
         settings.preset("zsnes.exe", "Maximized", c.maximized);
         start();
-        EXPECT_EQ(window->Files->ListIndex(), c.index);
+        EXPECT_EQ(files()->ListIndex(), c.index);
         EXPECT_EQ(bool(window->windowState() & Qt::WindowMaximized), c.size.isEmpty());
         if (!c.size.isEmpty()) {
             EXPECT_EQ(window->size(), c.size);
@@ -106,8 +107,8 @@ TEST_F(WindowTest, ShutdownWritesTheExactKeysAndTexts) {
     program("zsnes");
     roms({"a.smc", "b.smc"});
     start(Shown::Yes);
-    window->txtCommandLine->setText("-fs -v");
-    window->Files->setListIndex(1);
+    commandLine()->setText("-fs -v");
+    files()->setListIndex(1);
     window->close();
 
     const QRect screen = window->screen()->geometry();
@@ -128,7 +129,7 @@ TEST_F(WindowTest, SecondCopyHandsOverAndTheFirstAnswersItsOwnCaption) {
     roms({"a.smc"});
     single.otherRunning = true;
     create();
-    EXPECT_FALSE(window->Form_Load());
+    EXPECT_FALSE(window->start());
     EXPECT_EQ(single.askedWith, QStringList{"[zsnes] Super Nintendo" + kCaptionSuffix});
     EXPECT_FALSE(static_cast<bool>(single.handler));
     window.reset();
@@ -149,13 +150,13 @@ TEST_F(WindowTest, RomFolderFallsBackToTheStoredThenTheEmulatorFolder) {
     other.write("x.smc");
     settings.preset("zsnes.exe", "roms", other.path());
     start();
-    EXPECT_EQ(window->Files->path(), other.path() + "/");
+    EXPECT_EQ(files()->path(), other.path() + "/");
 
     settings.preset("zsnes.exe", "roms", other.file("missing"));
     emu.write("game.zip");
     start();
-    EXPECT_EQ(window->Files->path(), folder());
-    EXPECT_EQ(window->Files->FileName(), "game.zip");
+    EXPECT_EQ(files()->path(), folder());
+    EXPECT_EQ(files()->FileName(), "game.zip");
 }
 
 TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
@@ -163,13 +164,13 @@ TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
     TempFolder other;
     program("zsnes", &other);
     other.write("roms/x.smc");
-    window->SelectRomFolder(other.file("roms"));
-    EXPECT_EQ(window->EmulatorFolder, other.path() + "/roms/");
-    EXPECT_EQ(window->cmbEmu->count(), 0);  // the games folder holds no emulator itself
-    window->SelectRomFolder(other.path());
-    EXPECT_EQ(window->EmulatorFolder, other.path() + "/");
+    dialogs.folderAnswers = {other.file("roms"), other.path()};
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(listed(), QStringList{"x.smc"});
+    EXPECT_EQ(emulatorBox()->count(), 0);  // the games folder holds no emulator itself
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
     EXPECT_EQ(items(), QStringList{"zsnes.exe:1"});
-    EXPECT_EQ(window->Files->FileName(), "x.smc");
+    EXPECT_EQ(listed(), QStringList{"x.smc"});
 }
 
 }  // namespace

@@ -64,34 +64,6 @@ TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
     ::chmod((root + "locked").toUtf8().constData(), 0755);
 }
 
-TEST(FolderNavigation, KeysOfTheFolderListInTwoSteps) {
-    using M = NavigationMove;
-    struct Case {
-        int key;
-        bool filesEmpty, atRoot;
-        M move;
-        int keyAfter;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {39, true, false, M::OpenHighlighted, 13},  // Right on an empty list opens
-        {39, false, false, M::FocusFiles, 0},
-        {39, false, true, M::FocusFiles, 0},
-        {37, false, true, M::FocusDrives, 0},  // Left at a volume root
-        {37, true, false, M::UpOneLevel, 8},   // Left deeper goes up
-        {13, false, false, M::OpenHighlighted, 13},
-        {8, false, true, M::UpOneLevel, 8},  // Backspace is no Left: a root stays put
-        {27, false, false, M::ToggleLists, 27},
-        {40, true, true, M::None, 40},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        int key = c.key;
-        EXPECT_EQ(FolderListKey(key, c.filesEmpty, c.atRoot), c.move) << c.key;
-        EXPECT_EQ(key, c.keyAfter) << c.key;
-    }
-}
-
 // The frame and picture of a 10485 x 7110 window split at 6291, and of a larger one.
 TEST(FolderNavigation, BrowsingLayoutAtTwoSizes) {
     struct Case {

@@ -98,12 +98,12 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
 
     platform::DesktopShell realShell(QString{}, QString{});
     create(&realShell, base);
-    ASSERT_TRUE(window->Form_Load());
+    ASSERT_TRUE(window->start());
     ASSERT_EQ(items(), QStringList{"zsnes.exe:1"});
-    ASSERT_EQ(window->Files->ListCount(), 1);
-    EXPECT_EQ(raw::bytes(window->Files->FileName()), oddGame);
+    ASSERT_EQ(files()->ListCount(), 1);
+    EXPECT_EQ(raw::bytes(files()->FileName()), oddGame);
 
-    window->LaunchSelected();
+    QTest::keyClick(files()->currentView(), Qt::Key_Return);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return raw::exists(zsnes + QStringLiteral(".argv")); }, 10000));
     const QList<QByteArray> recorded = raw::recorded(zsnes);

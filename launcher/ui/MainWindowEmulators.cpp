@@ -10,7 +10,6 @@
 #include "launcher/window/WindowPlacement.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -96,9 +95,7 @@ void MainWindow::cmbEmu_Click() {
         if (!EmulatorProgram(EmulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
             CurrentEmulator = QStringLiteral("emulator.exe");
         } else {
-            const QStringList programs =
-                QDir::current().entryList({QStringLiteral("*.exe")}, QDir::Files);
-            CurrentEmulator = programs.isEmpty() ? QString() : programs.first();
+            CurrentEmulator = FirstWindowsProgram(EmulatorFolder);
         }
     }
     setWindowTitle(QLatin1Char('[') + withExtension(CurrentEmulator, QString()) +

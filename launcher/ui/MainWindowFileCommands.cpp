@@ -15,11 +15,6 @@
 #include <QCoreApplication>
 
 namespace {
-// Made for each command, so that the trash is looked for where the environment says now.
-platform::LocalFileOperations fileOps() {
-    return platform::LocalFileOperations();
-}
-
 // The list is a picture of the folder taken earlier: the listed entry may have gone since,
 // and another spelling of its name may have come. Then the user is told, and nothing else
 // is touched.
@@ -46,7 +41,7 @@ bool MainWindow::DeleteSelectedFile() {
         title);
     if (answer == platform::Dialogs::ResultOk) {
         const QString path = folder + name;
-        auto ops = fileOps();
+        platform::FileOperations& ops = *m_services.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
         const auto jad = JadTwinOf(ops, path);
         bool removed = ops.remove(path);
@@ -182,10 +177,9 @@ void MainWindow::RenameFile(const QString& oldName, QString& newName, QString& f
     listed.reserve(Files->ListCount());
     for (int i = 0; i < Files->ListCount(); ++i)
         listed.append(Files->List(i));
-    auto ops = fileOps();
     const auto given = RenameGameFile(
-        ops, folder, oldName, newName, [this](const QString& game) { return FindScreenshot(game); },
-        listed);
+        *m_services.files, folder, oldName, newName,
+        [this](const QString& game) { return FindScreenshot(game); }, listed);
     if (!given) return;
     newName = *given;
     ok = true;

@@ -34,7 +34,8 @@ bool MainWindow::Form_Load() {
 
 void MainWindow::Form_Unload(bool& Cancel) {
     Cancel = false;
-    Busy = false;
+    // A duplicate search ends with the window, after the file operation under way.
+    stopDuplicateRun();
     SaveEmulatorSettings();
 }
 

@@ -5,6 +5,7 @@
 
 #include "filelist/ui/FileListView.h"
 #include "launcher/ui/MainWindow.h"
+#include "platform/FileOperations.h"
 #include "platform/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
@@ -75,6 +76,7 @@ protected:
         s.keystrokes = keystrokeSender;
         s.volumes = &volumes;
         s.singleInstance = &single;
+        s.files = fileOperations;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.dpi = 96;  // 15 twips to the pixel
         window = std::make_unique<MainWindow>(s);
@@ -125,5 +127,9 @@ protected:
     platform::KeystrokeSender* keystrokeSender = &keystrokes;
     fakes::FakeVolumes volumes;
     fakes::FakeSingleInstance single;
+    TempFolder trashHome;  // the window's trash is its "Trash" folder, never the user's
+    platform::LocalFileOperations files{platform::TrashPlaces{trashHome.file("Trash"), false}};
+    // What the window changes files through, when set to another before create().
+    platform::FileOperations* fileOperations = &files;
     std::unique_ptr<MainWindow> window;
 };

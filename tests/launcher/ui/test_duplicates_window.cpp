@@ -58,6 +58,11 @@ public:
 class DuplicatesWindow : public WindowTest {
 protected:
     DuplicatesWindow() { fileOperations = &gated; }
+    // A test that failed half way leaves no search waiting at the gate for good.
+    ~DuplicatesWindow() override {
+        gated.gate.release(1000);
+        window.reset();
+    }
 
     // The window over roms holding "name=content" files, listed by the emulator's mask.
     void open(const QStringList& entries) {
@@ -144,6 +149,8 @@ TEST_F(DuplicatesWindow, ClosingTheWindowEndsTheSearchAfterTheRemovalUnderWay) {
     press(Qt::Key_F7);
     ASSERT_EQ(dialogs.messages.size(), 1);
     gated.entered.acquire();  // inside the removal of d.nes, the first from the end
+    QApplication::processEvents();
+    ASSERT_EQ(window->windowTitle(), "Removing duplicate files... ");
     log.onCaption = [&](const QString& shown) {
         if (shown == caption) gated.gate.release();
     };

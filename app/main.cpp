@@ -2,6 +2,7 @@
 #include "launcher/window/StartFolder.h"
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
+#include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
@@ -99,6 +100,7 @@ int main(int argc, char* argv[]) {
     platform::FocusKeystrokeSender keystrokes;
     platform::StorageVolumes volumes;
     platform::LocalSingleInstance singleInstance;
+    platform::LocalFileOperations files;
 
     // The emulators live beside the launcher, also when it was started through a link
     // placed in their folder.
@@ -115,6 +117,7 @@ int main(int argc, char* argv[]) {
     services.keystrokes = &keystrokes;
     services.volumes = &volumes;
     services.singleInstance = &singleInstance;
+    services.files = &files;
     services.programFolder = start->folder;
 
     MainWindow window(services);

@@ -5,6 +5,7 @@
 
 #include "launcher/ui/MainWindow.h"
 #include "platform/DesktopShell.h"
+#include "platform/FileOperations.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
@@ -34,6 +35,9 @@ struct WindowServices {
     platform::FocusKeystrokeSender keystrokes;
     platform::StorageVolumes volumes;
     NoOtherCopy single;
+    QTemporaryDir trash;
+    platform::LocalFileOperations files{
+        platform::TrashPlaces{trash.path() + QStringLiteral("/Trash"), false}};
 
     WindowServices() {
         const QString root = folder.path() + QLatin1Char('/');
@@ -45,8 +49,8 @@ struct WindowServices {
         QDir().mkpath(root + QStringLiteral("roms"));
     }
     MainWindowServices services() {
-        return {&settings, &shell,  &processes,    &dialogs, &keystrokes,
-                &volumes,  &single, folder.path(), 96};
+        return {&settings, &shell,  &processes, &dialogs,      &keystrokes,
+                &volumes,  &single, &files,     folder.path(), 96};
     }
 };
 

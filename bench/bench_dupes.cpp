@@ -8,6 +8,7 @@
 #include "TimeReporter.h"
 #include "filelist/FolderListing.h"
 #include "launcher/maintenance/DuplicateFinder.h"
+#include "platform/FileOperations.h"
 
 #include <benchmark/benchmark.h>
 
@@ -133,7 +134,9 @@ QStringList listed(const std::string& folder) {
 }
 
 DuplicateSearchResult search(const std::string& folder) {
-    return FindDuplicates(QString::fromStdString(folder + "/"), listed(folder), nullptr);
+    platform::LocalFileOperations files;
+    return FindDuplicates(QString::fromStdString(folder + "/"), listed(folder), files,
+                          DuplicateMode::DryRun);
 }
 
 std::string jdupes(const std::string& folder) {
@@ -153,8 +156,9 @@ using Groups = std::set<std::set<std::string>>;
 
 Groups ourGroups(const std::string& folder) {
     const QStringList names = listed(folder);
+    platform::LocalFileOperations files;
     const DuplicateSearchResult r =
-        FindDuplicates(QString::fromStdString(folder + "/"), names, nullptr);
+        FindDuplicates(QString::fromStdString(folder + "/"), names, files, DuplicateMode::DryRun);
     std::map<int, std::set<std::string>> byKept;
     for (const auto& c : r.copies) {
         byKept[c.keptRow].insert(folder + "/" + names.at(c.keptRow).toStdString());

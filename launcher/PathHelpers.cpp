@@ -7,11 +7,6 @@
 #include <cmath>
 
 namespace {
-platform::LocalFileOperations& fileOps() {
-    static platform::LocalFileOperations ops;
-    return ops;
-}
-
 // A number with a fixed count of decimals and thousands separators, then an optional
 // second decimal dropped when it is zero ("#,##0.0#").
 QString formatNumber(double value, int decimals, bool optionalLast) {
@@ -67,11 +62,11 @@ QString replaceText(QString text, const QString& find, const QString& replacemen
 }
 
 bool pathExists(const QString& path) {
-    return fileOps().fileSize(path).has_value();
+    return platform::regularFileSize(path).has_value();
 }
 
 qint64 fileSizeOf(const QString& path) {
-    return fileOps().fileSize(path).value_or(0);
+    return platform::regularFileSize(path).value_or(0);
 }
 
 QString formatFileSize(double size) {

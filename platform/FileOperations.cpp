@@ -3,6 +3,8 @@
 #include "platform/FileNames.h"
 #include "platform/FolderNameIndex.h"
 
+#include <QThread>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -122,16 +124,14 @@ bool sameEntry(const QString& a, const QString& b) {
     return !(listedExactly(ab) && listedExactly(bb));
 }
 
-LocalFileOperations::LocalFileOperations(TrashPlaces trash) : m_trash(std::move(trash)) {}
-
-std::optional<QString> LocalFileOperations::resolve(const QString& path) {
+std::optional<QString> realSpelling(const QString& path) {
     if (hasEntry(path)) return path;
     QString real = FolderNameIndex::shared().resolve(path);
     if (real.isEmpty()) return std::nullopt;
     return real;
 }
 
-std::optional<qint64> LocalFileOperations::fileSize(const QString& path) {
+std::optional<qint64> regularFileSize(const QString& path) {
     // The exact spelling is by far the common case: one look, no listing.
     struct stat st;
     if (!statPath(path, &st)) {
@@ -142,7 +142,7 @@ std::optional<qint64> LocalFileOperations::fileSize(const QString& path) {
     return static_cast<qint64>(st.st_size);
 }
 
-std::optional<QDateTime> LocalFileOperations::fileDate(const QString& path) {
+std::optional<QDateTime> modificationTime(const QString& path) {
     struct stat st;
     if (!statPath(path, &st)) {
         const QString real = FolderNameIndex::shared().resolve(path);
@@ -152,12 +152,36 @@ std::optional<QDateTime> LocalFileOperations::fileDate(const QString& path) {
                                           st.st_mtim.tv_nsec / 1000000);
 }
 
+LocalFileOperations::LocalFileOperations(TrashPlaces trash) : m_trash(std::move(trash)) {}
+
+std::optional<QString> LocalFileOperations::resolve(const QString& path) {
+    return realSpelling(path);
+}
+
+std::optional<qint64> LocalFileOperations::fileSize(const QString& path) {
+    return regularFileSize(path);
+}
+
+std::optional<QDateTime> LocalFileOperations::fileDate(const QString& path) {
+    return modificationTime(path);
+}
+
+QString LocalFileOperations::lastError() const {
+    const QMutexLocker lock(&m_lock);
+    return m_errors.value(QThread::currentThreadId());
+}
+
+void LocalFileOperations::setError(const QString& error) {
+    const QMutexLocker lock(&m_lock);
+    m_errors.insert(QThread::currentThreadId(), error);
+}
+
 bool LocalFileOperations::rename(const QString& from, const QString& to) {
-    m_error.clear();
+    setError({});
     const QString failed = QStringLiteral("Could not rename ") + quoted(from) +
                            QStringLiteral(" to ") + quoted(to) + QStringLiteral(": ");
     if (!hasEntry(from)) {
-        m_error = failed + fileErrorText(ENOENT) + QLatin1Char('.');
+        setError(failed + fileErrorText(ENOENT) + QLatin1Char('.'));
         return false;
     }
     const QByteArray src = encodeName(from), dst = encodeName(to);
@@ -173,22 +197,22 @@ bool LocalFileOperations::rename(const QString& from, const QString& to) {
     const int why = errno;
     FolderNameIndex::shared().invalidate(folderOf(from));
     FolderNameIndex::shared().invalidate(folderOf(to));
-    if (!ok) m_error = failed + fileErrorText(why) + QLatin1Char('.');
+    if (!ok) setError(failed + fileErrorText(why) + QLatin1Char('.'));
     return ok;
 }
 
 bool LocalFileOperations::remove(const QString& path) {
-    m_error.clear();
+    setError({});
     const QString failed =
         QStringLiteral("Could not move ") + quoted(path) + QStringLiteral(" to the trash: ");
     if (!hasEntry(path)) {
-        m_error = failed + fileErrorText(ENOENT) + QLatin1Char('.');
+        setError(failed + fileErrorText(ENOENT) + QLatin1Char('.'));
         return false;
     }
     QString why;
     const bool ok = moveToTrash(path, m_trash, &why);
     FolderNameIndex::shared().invalidate(folderOf(path));
-    if (!ok) m_error = failed + why + QLatin1Char('.');
+    if (!ok) setError(failed + why + QLatin1Char('.'));
     return ok;
 }
 

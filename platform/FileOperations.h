@@ -3,6 +3,8 @@
 #include "platform/Trash.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QMutex>
 #include <QString>
 
 #include <optional>
@@ -41,12 +43,24 @@ public:
     std::optional<QDateTime> fileDate(const QString& path) override;
     bool rename(const QString& from, const QString& to) override;
     bool remove(const QString& path) override;
-    QString lastError() const override { return m_error; }
+    QString lastError() const override;
 
 private:
+    void setError(const QString& error);
+
     TrashPlaces m_trash;
-    QString m_error;
+    // One per thread, so a search on a thread of its own and the window can share the
+    // object and each still learns why its own change failed.
+    mutable QMutex m_lock;
+    QHash<Qt::HANDLE, QString> m_errors;
 };
+
+// The look-ups of LocalFileOperations, for code that needs a fact about one file and
+// changes nothing: the real spelling of a path's last component (letter case ignored),
+// the size of a regular file, a file's modification time.
+std::optional<QString> realSpelling(const QString& path);
+std::optional<qint64> regularFileSize(const QString& path);
+std::optional<QDateTime> modificationTime(const QString& path);
 
 // What a path names, asked of the system with the path's own bytes; links are followed.
 bool isRegularFile(const QString& path);

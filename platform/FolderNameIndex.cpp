@@ -49,6 +49,7 @@ const FolderNameIndex::Entry* FolderNameIndex::entryFor(const QString& folder) {
 
 QString FolderNameIndex::resolveName(const QString& folder, const QString& name) {
     if (name.isEmpty()) return {};
+    const QMutexLocker lock(&m_lock);
     const Entry* e = entryFor(folder);
     if (!e) return {};
     const auto it = e->names.constFind(foldName(name));
@@ -66,6 +67,7 @@ QString FolderNameIndex::resolve(const QString& path) {
 }
 
 void FolderNameIndex::invalidate(const QString& folder) {
+    const QMutexLocker lock(&m_lock);
     if (folder.isEmpty())
         m_folders.clear();
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QMutex>
 #include <QString>
 
 namespace platform {
@@ -19,7 +20,8 @@ public:
     // modification-time tick).
     void invalidate(const QString& folder = QString());
 
-    // The process-wide index: the path helpers and the screenshot search share it.
+    // The process-wide index: the path helpers and the emulator scan share it, from the
+    // window's thread and the duplicate search's alike.
     static FolderNameIndex& shared();
 
 private:
@@ -28,8 +30,9 @@ private:
         qint64 listedAt = 0;            // when the listing was taken (ns)
         QHash<QString, QString> names;  // case-folded name -> real name
     };
-    const Entry* entryFor(const QString& folder);
+    const Entry* entryFor(const QString& folder);  // with m_lock held
 
+    QMutex m_lock;
     QHash<QString, Entry> m_folders;
 };
 

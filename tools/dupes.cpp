@@ -11,8 +11,8 @@
 
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
-#include "launcher/maintenance/DuplicateFinder.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/DuplicateFinder.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 
@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
     };
     platform::LocalFileOperations files;
     const DuplicateSearchResult result =
-        FindDuplicates(*folder, names, dryRun ? nullptr : &files, {}, hasScreenshot);
+        FindDuplicates(*folder, names, files,
+                       dryRun ? DuplicateMode::DryRun : DuplicateMode::Remove, {}, hasScreenshot);
     print(platform::encodeName(result.report));
     const QByteArray count = QByteArray::number(result.filesRemoved());
     print(count + (dryRun ? " duplicates found.\n" : " Duplicates Removed.\n"));

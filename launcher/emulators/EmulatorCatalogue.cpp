@@ -2,6 +2,9 @@
 
 #include "platform/FileOperations.h"
 #include "platform/FolderNameIndex.h"
+#include "platform/FolderSnapshot.h"
+
+#include <algorithm>
 
 namespace {
 bool isName(const QString& entry) {
@@ -74,4 +77,17 @@ QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder) {
         if (!EmulatorProgram(emulatorFolder, entry).isEmpty()) found.append({entry, code});
     }
     return found;
+}
+
+QString FirstWindowsProgram(const QString& emulatorFolder) {
+    QStringList programs;
+    if (const std::optional<QStringList> names = platform::folderEntries(emulatorFolder))
+        for (const QString& name : *names)
+            if (isName(name) && platform::isRegularFile(emulatorFolder + name)) programs << name;
+    if (programs.isEmpty()) return {};
+    return *std::min_element(programs.begin(), programs.end(),
+                             [](const QString& a, const QString& b) {
+                                 const int folded = a.compare(b, Qt::CaseInsensitive);
+                                 return folded != 0 ? folded < 0 : a < b;
+                             });
 }

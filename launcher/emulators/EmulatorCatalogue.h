@@ -23,3 +23,9 @@ QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder);
 // (a Windows program) or an executable "x" (a native program, a script or a link to
 // one), letter case ignored either way. Empty when the folder holds neither.
 QString EmulatorProgram(const QString& emulatorFolder, const QString& name);
+
+// The program an entry of no known system stands for, when the folder has no
+// "emulator.exe": the first "*.exe" file of `emulatorFolder` (ending in "/") by name,
+// letter case ignored; empty when it holds none. Only ever the emulator folder: the
+// launcher's working folder has nothing to do with the emulators.
+QString FirstWindowsProgram(const QString& emulatorFolder);

@@ -98,9 +98,8 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
 }
 
 QString FileInfoText(const QString& path) {
-    platform::LocalFileOperations files;
-    const std::optional<QDateTime> date = files.fileDate(path);
-    const std::optional<qint64> size = files.fileSize(path);
+    const std::optional<QDateTime> date = platform::modificationTime(path);
+    const std::optional<qint64> size = platform::regularFileSize(path);
     if (!date || !size) return {};
     return QStringLiteral("File Date: ") + QLocale().toString(*date, QLocale::ShortFormat) +
            QStringLiteral("  Size: ") + formatFileSize(static_cast<double>(*size));
@@ -136,9 +135,8 @@ GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& c
         if (!m_arcadeRead) {
             // A missing list is looked for again next time; a list that was read is kept,
             // even when none of its lines is a game line.
-            platform::LocalFileOperations files;
             const std::optional<QString> path =
-                files.resolve(context.emulatorFolder + QStringLiteral("gamelist.txt"));
+                platform::realSpelling(context.emulatorFolder + QStringLiteral("gamelist.txt"));
             if (std::optional<QStringList> lines = path ? ReadGameList(*path) : std::nullopt) {
                 m_arcade = std::move(*lines);
                 m_arcadeRead = true;

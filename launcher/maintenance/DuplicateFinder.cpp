@@ -100,11 +100,13 @@ using Rule = DuplicateSearchResult::Rule;
 
 class Search {
 public:
-    Search(const QString& folder, const QStringList& names, platform::FileOperations* remover,
-           const DuplicateSearchHooks& hooks, const HasScreenshot& hasScreenshot)
+    Search(const QString& folder, const QStringList& names, platform::FileOperations& files,
+           DuplicateMode mode, const DuplicateSearchHooks& hooks,
+           const HasScreenshot& hasScreenshot)
         : m_folder(folder),
           m_names(names),
-          m_remover(remover),
+          m_files(files),
+          m_remover(mode == DuplicateMode::Remove ? &files : nullptr),
           m_hooks(hooks),
           m_hasScreenshot(hasScreenshot),
           m_dir(::open(platform::encodeName(folder).constData(),
@@ -119,7 +121,8 @@ private:
     bool unchanged(int row, int fd);
     bool confirm(int row) const;
     std::optional<struct stat> entry(const QString& path) const;
-    bool keepGoing() { return !m_hooks.keepGoing || m_hooks.keepGoing(); }
+    bool stopped() const { return m_hooks.stop && m_hooks.stop->load(); }
+    bool keepGoing() { return !stopped() && (!m_hooks.keepGoing || m_hooks.keepGoing()); }
     void sizes();
     void groupBySize();
     bool split(int group);
@@ -138,11 +141,10 @@ private:
 
     QString m_folder;
     const QStringList& m_names;
-    platform::FileOperations* m_remover;
+    platform::FileOperations& m_files;
+    platform::FileOperations* m_remover;  // null in a dry run
     const DuplicateSearchHooks& m_hooks;
     const HasScreenshot& m_hasScreenshot;
-    // Only asked where things are (the descriptor of a game); never changes anything.
-    platform::LocalFileOperations m_lookups;
     Fd m_dir;
     std::vector<Row> m_rows;
     std::vector<std::vector<int>> m_groups;
@@ -163,6 +165,7 @@ std::uint8_t* Search::buffer(int which) {
 // Opens the row's file only while it is still what was sized; a row found changed leaves
 // the run, as what was learnt of it no longer holds.
 int Search::openRow(int row) {
+    if (stopped()) return -1;
     Fd fd(::openat(m_dir.get(), raw(row).constData(),
                    O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.valid() || !unchanged(row, fd.get())) return -1;
@@ -206,7 +209,7 @@ void Search::sizes() {
                 m_pinned.insert(idOf(st));
             }
         }
-        if (m_hooks.sized && !m_hooks.sized(i + 1, count)) {
+        if (stopped() || (m_hooks.sized && !m_hooks.sized(i + 1, count))) {
             m_result.stopped = true;
             return;
         }
@@ -313,6 +316,7 @@ std::optional<std::uint32_t> Search::fileCrc(int row) {
         if (got == 0) break;
         m_crc.AddBytes({b, size_t(got)});
         if (size_t(got) < kBlock) break;
+        if (stopped()) return std::nullopt;
     }
     return std::uint32_t(m_crc.value().number());
 }
@@ -331,6 +335,7 @@ bool Search::sameBytes(int kept, int copy) {
         if (gx < 0 || gy < 0 || gx != gy) return false;
         if (gx > 0 && std::memcmp(x, y, size_t(gx)) != 0) return false;
         if (size_t(gx) < kBlock) break;
+        if (stopped()) return false;
     }
     // Written to while being read: what was compared is not what is there.
     return unchanged(kept, a.get()) && unchanged(copy, b.get());
@@ -363,9 +368,9 @@ Rule Search::ruleFor(int kept, int copy) {
 
 // Whether the ".jad" at `jadPath` is the descriptor of a game in the folder.
 bool Search::belongsToJar(const QString& jadPath) {
-    const auto jar = m_lookups.resolve(withExtension(jadPath, QStringLiteral(".jar")));
+    const auto jar = m_files.resolve(withExtension(jadPath, QStringLiteral(".jar")));
     if (!jar) return false;
-    const auto jad = JadTwinOf(m_lookups, *jar);
+    const auto jad = JadTwinOf(m_files, *jar);
     const auto a = entry(jadPath);
     const auto b = jad ? entry(*jad) : std::nullopt;
     return a && b && idOf(*a) == idOf(*b);
@@ -375,7 +380,7 @@ bool Search::belongsToJar(const QString& jadPath) {
 void Search::keep(int kept) {
     m_pinned.insert(m_rows[size_t(kept)].stamp.id);
     if (!isJar(m_names.at(kept))) return;
-    if (const auto jad = JadTwinOf(m_lookups, path(kept)))
+    if (const auto jad = JadTwinOf(m_files, path(kept)))
         if (const auto st = entry(*jad)) m_pinned.insert(idOf(*st));
 }
 
@@ -391,7 +396,7 @@ bool Search::removeCopy(int kept, int copy) {
     std::optional<QString> jad;
     FileId jadId;
     if (isJar(copyPath)) {
-        jad = JadTwinOf(m_lookups, copyPath);
+        jad = JadTwinOf(m_files, copyPath);
         if (jad) {
             const auto st = entry(*jad);
             if (!st) {
@@ -407,7 +412,7 @@ bool Search::removeCopy(int kept, int copy) {
     DuplicateSearchResult::Copy done{copy, kept, ruleFor(kept, copy), copyPath, {}};
     if (m_remover) {
         // Only the very bytes compared go, and only while the kept copy still holds them.
-        if (!confirm(copy) || !confirm(kept)) return false;
+        if (!confirm(copy) || !confirm(kept) || stopped()) return false;
         if (!m_remover->remove(copyPath)) {
             m_result.failures.push_back({copyPath, m_remover->lastError()});
             return false;
@@ -462,7 +467,7 @@ DuplicateSearchResult Search::run() {
         const std::vector<int>& members = m_classes[size_t(cls)];
         const auto after = std::upper_bound(members.begin(), members.end(), i);
         if (std::none_of(after, members.end(), [&](int j) { return live(j); })) continue;
-        if (m_hooks.examining && !m_hooks.examining(i)) {
+        if (stopped() || (m_hooks.examining && !m_hooks.examining(i))) {
             m_result.stopped = true;
             break;
         }
@@ -496,6 +501,10 @@ DuplicateSearchResult Search::run() {
         std::vector<int> order(equal.begin() + 1, equal.end());
         order.push_back(i);
         for (int j : order) {
+            if (stopped()) {
+                m_result.stopped = true;
+                return std::move(m_result);
+            }
             if (j == kept || !removeCopy(kept, j)) continue;
             // The window may close after a removal.
             if (!keepGoing()) {
@@ -527,10 +536,10 @@ QString DuplicateSearchResult::message() const {
 }
 
 DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& names,
-                                     platform::FileOperations* remover,
+                                     platform::FileOperations& files, DuplicateMode mode,
                                      const DuplicateSearchHooks& hooks,
                                      const HasScreenshot& hasScreenshot) {
-    Search search(folder, names, remover, hooks, hasScreenshot);
+    Search search(folder, names, files, mode, hooks, hasScreenshot);
     return search.run();
 }
 

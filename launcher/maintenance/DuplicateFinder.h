@@ -20,6 +20,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -27,7 +28,12 @@ namespace platform {
 class FileOperations;
 }
 
+// The search may run on a thread of its own: the hooks are called on that thread.
 struct DuplicateSearchHooks {
+    // Once true, nothing more is read or removed: the search ends at its next file
+    // operation, or within the file it is reading. A game and the descriptor that goes
+    // with it are one removal, never parted by a stop.
+    const std::atomic<bool>* stop = nullptr;
     // After each file's size: `done` of `count`. False stops the run.
     std::function<bool(int done, int count)> sized;
     // Once, when the sizes are known and the comparing begins.
@@ -74,11 +80,15 @@ struct DuplicateSearchResult {
     QString message() const;
 };
 
-// Looks for copies among `names` of `folder` (ending in "/"), rows in list order. With
-// `remover` each copy goes through it (to the trash); a copy that cannot be removed stays
-// and is listed among the failures. Without it nothing changes on disk (a dry run).
+enum class DuplicateMode {
+    Remove,  // each copy goes to the trash; a copy that cannot go stays, among the failures
+    DryRun,  // nothing changes on disk
+};
+
+// Looks for copies among `names` of `folder` (ending in "/"), rows in list order. Every
+// look-up and removal goes through `files`.
 DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& names,
-                                     platform::FileOperations* remover,
+                                     platform::FileOperations& files, DuplicateMode mode,
                                      const DuplicateSearchHooks& hooks = {},
                                      const HasScreenshot& hasScreenshot = {});
 

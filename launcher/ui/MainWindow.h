@@ -26,10 +26,12 @@ class ScreenshotSearch;
 class GifView;
 class FileListView;
 class PictureBox;
+class DuplicateRun;
 struct ListsLayout;
 
 namespace platform {
 class Dialogs;
+class FileOperations;
 class KeystrokeSender;
 class ProcessTable;
 class SettingsStore;
@@ -47,6 +49,8 @@ struct MainWindowServices {
     platform::KeystrokeSender* keystrokes = nullptr;
     platform::Volumes* volumes = nullptr;
     platform::SingleInstance* singleInstance = nullptr;
+    // Renames and the trash; also used by the duplicate search's own thread.
+    platform::FileOperations* files = nullptr;
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
 };
@@ -186,6 +190,12 @@ private:
     void readAhead();
     QSize shownSize() const;
 
+    // The duplicate search of F7 runs on a thread of its own (MainWindowDuplicates.cpp).
+    void finishDuplicateRun();
+    // Stops a running search after the file operation under way and reports what it did;
+    // nothing when none runs.
+    void stopDuplicateRun();
+
     MainWindowServices m_services;
     std::unique_ptr<ScreenshotSearch> m_screenshots;
     std::unique_ptr<GameTitles> m_titles;
@@ -222,4 +232,5 @@ private:
     PictureBox* m_defaultPicture = nullptr;  // "imgDefault"
     GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle
     QTimer* m_emulatorPoll = nullptr;
+    DuplicateRun* m_duplicateRun = nullptr;  // a child of the window while a search runs
 };

@@ -1,5 +1,8 @@
-// Removing duplicate files from the window: progress in the caption, the examined row
-// selected, the window usable throughout, and closing it stops the run.
+// Removing duplicate files from the window. The search runs on a thread of its own, so the
+// window stays usable however many files it reads; what the search has to show comes back
+// to the window's thread as queued calls: progress in the caption, the examined row
+// selected, removed copies leaving the list. Closing the window stops the search after the
+// file operation under way.
 
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
@@ -14,79 +17,141 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// One search, from F7 to its message. A child of the window: a window destroyed while the
+// search runs takes it along, and this waits for the thread first, so the thread never
+// outlives what it posts to.
+class DuplicateRun : public QObject {
+public:
+    explicit DuplicateRun(QObject* window) : QObject(window) {}
+    ~DuplicateRun() override { stopAndWait(); }
+
+    // Waits only for the file operation under way: the search checks `stop` before each.
+    void stopAndWait() {
+        stop = true;
+        if (worker.joinable()) worker.join();
+    }
+    // Calls `f` on the window's thread, unless this run is over by then.
+    template <typename F>
+    void post(F&& f) {
+        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+    }
+
+    std::atomic<bool> stop = false;
+    std::thread worker;
+    DuplicateSearchResult result;  // the worker's; read once it has been joined
+
+    // The rest belongs to the window's thread.
+    QString caption;  // the window's, given back at the end
+    QString folder;   // ends in "/"
+    QStringList names;
+    std::vector<int> gone;  // rows of `names` removed from the list, in order
+};
 
 namespace {
-// Letting events run for every one of tens of thousands of files would cost more than
-// the search; the window answers within this many milliseconds either way.
-constexpr qint64 kEventsEveryMs = 30;
+// A caption for every one of tens of thousands of files would cost more than the sizing.
+constexpr qint64 kCaptionEveryMs = 30;
+
+// Removed copies leave the list as they go, so a row of the search sits higher in the list
+// by the number of removed rows above it. The user may re-sort or change folders
+// meanwhile: the list is touched only where it still shows the expected name.
+int listedRow(const FileListView& list, const DuplicateRun& run, int row) {
+    const int above =
+        int(std::lower_bound(run.gone.begin(), run.gone.end(), row) - run.gone.begin());
+    const int live = row - above;
+    if (withTrailingSeparator(list.path()) != run.folder || live >= list.ListCount() ||
+        list.List(live) != run.names.at(row))
+        return -1;
+    return live;
+}
 }  // namespace
 
 void MainWindow::removeDuplicates() {
     if (m_busy) return;
     m_busy = true;
-    const QString caption = windowTitle();
-    const QString folder = withTrailingSeparator(m_fileList->path());
-    QStringList names;
-    names.reserve(m_fileList->ListCount());
+    auto* run = new DuplicateRun(this);
+    m_duplicateRun = run;
+    run->caption = windowTitle();
+    run->folder = withTrailingSeparator(m_fileList->path());
+    run->names.reserve(m_fileList->ListCount());
     for (int i = 0; i < m_fileList->ListCount(); ++i)
-        names.append(m_fileList->List(i));
+        run->names.append(m_fileList->List(i));
 
-    QElapsedTimer sinceEvents;
-    auto letEventsRun = [&](bool now) {
-        if (now || !sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsEveryMs) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
-        return m_busy;
-    };
-    // Removed copies leave the list as they go, so a row of the search sits higher in the
-    // list by the number of removed rows above it. The user may re-sort or change folders
-    // meanwhile: the list is touched only where it still shows the expected name.
-    std::vector<int> gone;
-    auto listRow = [&](int row) {
-        const int above = int(std::lower_bound(gone.begin(), gone.end(), row) - gone.begin());
-        const int live = row - above;
-        if (withTrailingSeparator(m_fileList->path()) != folder ||
-            live >= m_fileList->ListCount() || m_fileList->List(live) != names.at(row))
-            return -1;
-        return live;
-    };
-
+    // Called on the search's thread; each only posts to the window's.
     DuplicateSearchHooks hooks;
-    hooks.sized = [&](int done, int count) {
-        if (!m_busy) return false;
-        if (done == count || !sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsEveryMs)
-            setWindowTitle(QStringLiteral("Calculating file size... ") + QString::number(done) +
-                           QLatin1Char('/') + QString::number(count));
-        return letEventsRun(false);
+    hooks.stop = &run->stop;
+    hooks.sized = [this, run, shown = QElapsedTimer()](int done, int count) mutable {
+        if (done == count || !shown.isValid() || shown.elapsed() >= kCaptionEveryMs) {
+            shown.restart();
+            run->post([this, done, count] {
+                setWindowTitle(QStringLiteral("Calculating file size... ") + QString::number(done) +
+                               QLatin1Char('/') + QString::number(count));
+            });
+        }
+        return true;
     };
-    hooks.comparing = [&] { setWindowTitle(QStringLiteral("Removing duplicate files... ")); };
-    hooks.examining = [&](int row) {
-        const int live = listRow(row);
-        if (live >= 0) m_fileList->setListIndex(live);
-        return letEventsRun(false);
+    hooks.comparing = [this, run] {
+        run->post([this] { setWindowTitle(QStringLiteral("Removing duplicate files... ")); });
     };
-    hooks.keepGoing = [&] { return letEventsRun(false); };
-    hooks.found = [&](int row, int, int found) {
-        setWindowTitle(QStringLiteral("Removing duplicate files... ") + QString::number(found) +
-                       QStringLiteral(" files found"));
-        const int live = listRow(row);
-        if (live >= 0) m_fileList->RemoveItem(live);
-        gone.insert(std::lower_bound(gone.begin(), gone.end(), row), row);
-        letEventsRun(true);
+    hooks.examining = [this, run](int row) {
+        run->post([this, run, row] {
+            const int live = listedRow(*m_fileList, *run, row);
+            if (live >= 0) m_fileList->setListIndex(live);
+        });
+        return true;
+    };
+    hooks.found = [this, run](int row, int, int found) {
+        run->post([this, run, row, found] {
+            setWindowTitle(QStringLiteral("Removing duplicate files... ") + QString::number(found) +
+                           QStringLiteral(" files found"));
+            const int live = listedRow(*m_fileList, *run, row);
+            if (live >= 0) m_fileList->RemoveItem(live);
+            run->gone.insert(std::lower_bound(run->gone.begin(), run->gone.end(), row), row);
+        });
     };
 
     // A picture named after one copy only (not one the others merely show too, by the
     // beginning of their names) decides which copy stays. The folders are those of the
     // searched folder, whatever the list shows by the time a copy is weighed.
     const QStringList shotFolders = ScreenshotFolders(
-        setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, folder);
-    const HasScreenshot hasScreenshot = [&](const QString& name) {
-        return IsOwnScreenshot(m_screenshots->FindScreenshot(shotFolders, name), name);
-    };
-    platform::LocalFileOperations files;
-    const DuplicateSearchResult result =
-        FindDuplicates(folder, names, &files, hooks, hasScreenshot);
+        setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, run->folder);
+    platform::FileOperations* files = m_services.files;
+    run->worker = std::thread([this, run, hooks = std::move(hooks), files, shotFolders,
+                               folder = run->folder, names = run->names] {
+        // Its own search of pictures: the window's serves the preview meanwhile.
+        ScreenshotSearch shots;
+        const HasScreenshot hasScreenshot = [&](const QString& name) {
+            return IsOwnScreenshot(shots.FindScreenshot(shotFolders, name), name);
+        };
+        run->result =
+            FindDuplicates(folder, names, *files, DuplicateMode::Remove, hooks, hasScreenshot);
+        run->post([this] { finishDuplicateRun(); });
+    });
+}
+
+void MainWindow::stopDuplicateRun() {
+    if (!m_duplicateRun) return;
+    m_duplicateRun->stop = true;
+    // The caption comes back at once; the message follows the file operation under way.
+    setWindowTitle(m_duplicateRun->caption);
+    finishDuplicateRun();
+}
+
+void MainWindow::finishDuplicateRun() {
+    DuplicateRun* run = std::exchange(m_duplicateRun, nullptr);
+    if (!run) return;
+    run->stopAndWait();
+    // What the search posted and the window has not shown yet is dropped: the list is
+    // listed again below.
+    QCoreApplication::removePostedEvents(run);
+    const QString caption = run->caption;
+    const QString folder = run->folder;
+    const DuplicateSearchResult result = std::move(run->result);
+    run->deleteLater();
 
     m_busy = false;
     setWindowTitle(caption);

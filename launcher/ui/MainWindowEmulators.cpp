@@ -11,7 +11,6 @@
 #include "launcher/window/WindowPlacement.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -97,9 +96,7 @@ void MainWindow::selectEmulator() {
         if (!EmulatorProgram(m_emulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
             m_currentEmulator = QStringLiteral("emulator.exe");
         } else {
-            const QStringList programs =
-                QDir::current().entryList({QStringLiteral("*.exe")}, QDir::Files);
-            m_currentEmulator = programs.isEmpty() ? QString() : programs.first();
+            m_currentEmulator = FirstWindowsProgram(m_emulatorFolder);
         }
     }
     setWindowTitle(QLatin1Char('[') + withExtension(m_currentEmulator, QString()) +

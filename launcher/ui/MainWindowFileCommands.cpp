@@ -16,11 +16,6 @@
 #include <QCoreApplication>
 
 namespace {
-// Made for each command, so that the trash is looked for where the environment says now.
-platform::LocalFileOperations fileOps() {
-    return platform::LocalFileOperations();
-}
-
 // The list is a picture of the folder taken earlier: the listed entry may have gone since,
 // and another spelling of its name may have come. Then the user is told, and nothing else
 // is touched.
@@ -47,7 +42,7 @@ bool MainWindow::deleteSelectedFile() {
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
     if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
-        auto ops = fileOps();
+        platform::FileOperations& ops = *m_services.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
         const auto jad = JadTwinOf(ops, path);
         bool removed = ops.remove(path);
@@ -186,10 +181,9 @@ void MainWindow::renameFile(const QString& oldName, QString& newName, QString& f
     listed.reserve(m_fileList->ListCount());
     for (int i = 0; i < m_fileList->ListCount(); ++i)
         listed.append(m_fileList->List(i));
-    auto ops = fileOps();
     const auto given = RenameGameFile(
-        ops, folder, oldName, newName, [this](const QString& game) { return findScreenshot(game); },
-        listed);
+        *m_services.files, folder, oldName, newName,
+        [this](const QString& game) { return findScreenshot(game); }, listed);
     if (!given) return;
     newName = *given;
     ok = true;

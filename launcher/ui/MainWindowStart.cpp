@@ -33,7 +33,8 @@ bool MainWindow::start() {
 }
 
 void MainWindow::prepareToClose() {
-    m_busy = false;
+    // A duplicate search ends with the window, after the file operation under way.
+    stopDuplicateRun();
     saveEmulatorSettings();
 }
 

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <utility>
 
@@ -166,7 +167,7 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
             if (!roms.exists(name)) roms.write(name, contents.value(entry.section('=', 1)));
             names << name;
         }
-        const auto result = FindDuplicates(folder(), names, &files);
+        const auto result = FindDuplicates(folder(), names, files, DuplicateMode::Remove);
         QStringList expected = names;
         expected.removeDuplicates();
         for (const QString& r : c.removed)
@@ -189,12 +190,13 @@ TEST_F(Duplicates, LinksToTheKeptFileStayAndJadTwinsGo) {
     ASSERT_TRUE(QFile::link(roms.file("a.jar"), roms.file("soft")));
     ASSERT_TRUE(QFile::link(roms.file("z"), roms.file("first")));  // the kept one is a link
     roms.write("z", game);
-    auto result = FindDuplicates(folder(), {"a.jar", "hard", "soft", "b.jar"}, &files);
+    auto result =
+        FindDuplicates(folder(), {"a.jar", "hard", "soft", "b.jar"}, files, DuplicateMode::Remove);
     EXPECT_EQ(result.report,
               folder() + "b.jar -> a.jar\n" + folder() + "b.jad -> a.jar (.jad of b.jar)\n");
     EXPECT_EQ(left(), (QStringList{"a.jad", "a.jar", "first", "hard", "soft", "z"}));
     // The kept file is a link to a later one.
-    result = FindDuplicates(folder(), {"first", "z"}, &files);
+    result = FindDuplicates(folder(), {"first", "z"}, files, DuplicateMode::Remove);
     EXPECT_TRUE(result.copies.empty());
     EXPECT_EQ(left(), (QStringList{"a.jad", "a.jar", "first", "hard", "soft", "z"}));
     EXPECT_EQ(trashed(), (QStringList{"b.jad", "b.jar"}));
@@ -209,7 +211,8 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
         if (row == 0) QFile::remove(roms.file("d"));  // another program takes it away
         return true;
     };
-    auto result = FindDuplicates(folder(), {"a", "b", "c", "d"}, &files, hooks);
+    auto result =
+        FindDuplicates(folder(), {"a", "b", "c", "d"}, files, DuplicateMode::Remove, hooks);
     EXPECT_EQ(left(), QStringList{"a"});
     EXPECT_EQ(result.report, folder() + "c -> a\n" + folder() + "b -> a\n");
 
@@ -219,13 +222,13 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
     hooks.examining = {};
     hooks.found = [&](int, int, int n) { found = n; };
     hooks.keepGoing = [&] { return found == 0; };  // the window closes after the first copy
-    result = FindDuplicates(folder(), {"a", "b", "c"}, &files, hooks);
+    result = FindDuplicates(folder(), {"a", "b", "c"}, files, DuplicateMode::Remove, hooks);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(left(), (QStringList{"a", "b"}));
     EXPECT_EQ(result.copies.size(), 1u);
 
     // A dry run changes nothing.
-    result = FindDuplicates(folder(), {"a", "b"}, nullptr);
+    result = FindDuplicates(folder(), {"a", "b"}, files, DuplicateMode::DryRun);
     EXPECT_EQ(result.copies.size(), 1u);
     EXPECT_EQ(left(), (QStringList{"a", "b"}));
 }
@@ -288,7 +291,7 @@ TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
         SCOPED_TRACE(c.what);
         build(c.entries);
         const QStringList before = onDisk();
-        const auto result = FindDuplicates(folder(), c.listed, &files);
+        const auto result = FindDuplicates(folder(), c.listed, files, DuplicateMode::Remove);
         QStringList expected = before;
         for (const QString& g : c.gone)
             expected.removeAll(g);
@@ -336,17 +339,18 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
         build(entries);
         const QStringList before = onDisk();
         QStringList asked;
-        const auto result = FindDuplicates(folder(), c.listed, &files, {}, [&](const QString& n) {
-            asked << n;
-            return c.shots.contains(n);
-        });
+        const auto result = FindDuplicates(folder(), c.listed, files, DuplicateMode::Remove, {},
+                                           [&](const QString& n) {
+                                               asked << n;
+                                               return c.shots.contains(n);
+                                           });
         EXPECT_EQ(result.report, QString(c.report).replace("<>", folder()));
         expectReportIsWhatWent(before, result);
         for (const QString& n : asked)
             EXPECT_TRUE(c.listed.contains(n)) << "asked by name, not by path";
         // A dry run names the same copies in the same words.
         build(entries);
-        EXPECT_EQ(FindDuplicates(folder(), c.listed, nullptr, {},
+        EXPECT_EQ(FindDuplicates(folder(), c.listed, files, DuplicateMode::DryRun, {},
                                  [&](const QString& n) { return c.shots.contains(n); })
                       .report,
                   result.report);
@@ -415,7 +419,8 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
             return true;
         };
         const QStringList before = onDisk();
-        const auto result = FindDuplicates(folder(), {"a", "b"}, &files, hooks);
+        const auto result =
+            FindDuplicates(folder(), {"a", "b"}, files, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(changed);
         EXPECT_EQ(roms.exists("b"), !c.copyGoes);
         EXPECT_EQ(result.copies.size(), c.copyGoes ? 1u : 0u);
@@ -479,10 +484,98 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
         build(c.entries);
         const QStringList before = onDisk();
         RefusingRemover remover(files, c.refused, c.reason);
-        const auto result = FindDuplicates(folder(), c.listed, &remover);
+        const auto result = FindDuplicates(folder(), c.listed, remover, DuplicateMode::Remove);
         EXPECT_EQ(result.message(), QString(c.message).replace("<>", folder()));
         for (const QString& r : c.refused)
             EXPECT_TRUE(roms.exists(r));
+        expectReportIsWhatWent(before, result);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The test's trash, where a stop arrives while the `at`-th removal is under way (0: never;
+// -1: when b.jar's descriptor is looked for, right before b.jar would go).
+class StoppingRemover : public RefusingRemover {
+public:
+    StoppingRemover(platform::FileOperations& files, std::atomic<bool>& stop, int at)
+        : RefusingRemover(files, {}, {}), m_stop(stop), m_at(at) {}
+    bool remove(const QString& path) override {
+        const bool removed = RefusingRemover::remove(path);
+        if (++m_removals == m_at) m_stop = true;
+        return removed;
+    }
+    // The last look-up before a game goes: where its descriptor is.
+    std::optional<QString> resolve(const QString& path) override {
+        if (m_at < 0 && path.endsWith("b.jad")) m_stop = true;
+        return RefusingRemover::resolve(path);
+    }
+
+private:
+    std::atomic<bool>& m_stop;
+    int m_at;
+    int m_removals = 0;
+};
+
+// Whenever the stop comes, the search ends at its next file operation: the removal under
+// way finishes (a game with its descriptor), and nothing after it is read or removed.
+TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
+    enum class When { Sizing, Comparing, Examining, LastLookUp, FirstRemoval };
+    struct Case {
+        const char* what;
+        QStringList entries;
+        QStringList listed;
+        When when;
+        QStringList went;
+    };
+    const Case cases[] = {
+        {"while sizing", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::Sizing, {}},
+        {"before the first read", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::Comparing, {}},
+        {"before the first row's copies are compared",
+         {"a=g", "b=g", "c=g"},
+         {"a", "b", "c"},
+         When::Examining,
+         {}},
+        {"right before a removal",
+         {"a.jar=g", "b.jar=g"},
+         {"a.jar", "b.jar"},
+         When::LastLookUp,
+         {}},
+        {"during a removal", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::FirstRemoval, {"c"}},
+        {"during a game's removal, its descriptor following",
+         {"a.jar=g", "b.jar=g", "b.jad=d", "c.jar=g", "c.jad=d"},
+         {"a.jar", "b.jar", "c.jar"},
+         When::FirstRemoval,
+         {"c.jad", "c.jar"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        build(c.entries);
+        const QStringList before = onDisk();
+        std::atomic<bool> stop = false;
+        DuplicateSearchHooks hooks;
+        hooks.stop = &stop;
+        hooks.sized = [&](int done, int) {
+            if (c.when == When::Sizing && done == 1) stop = true;
+            return true;
+        };
+        hooks.comparing = [&] {
+            if (c.when == When::Comparing) stop = true;
+        };
+        hooks.examining = [&](int) {
+            if (c.when == When::Examining) stop = true;
+            return true;
+        };
+        StoppingRemover remover(files, stop,
+                                c.when == When::FirstRemoval ? 1
+                                : c.when == When::LastLookUp ? -1
+                                                             : 0);
+        const auto result =
+            FindDuplicates(folder(), c.listed, remover, DuplicateMode::Remove, hooks);
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(trashed(), c.went);
         expectReportIsWhatWent(before, result);
     }
 }

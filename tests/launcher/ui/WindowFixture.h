@@ -6,6 +6,7 @@
 #include "filelist/ui/FileListView.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
+#include "platform/FileOperations.h"
 #include "platform/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
@@ -82,6 +83,7 @@ protected:
         s.keystrokes = keystrokeSender;
         s.volumes = &volumes;
         s.singleInstance = &single;
+        s.files = fileOperations;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.dpi = 96;  // 15 twips to the pixel
         window = std::make_unique<MainWindow>(s);
@@ -161,5 +163,9 @@ protected:
     platform::KeystrokeSender* keystrokeSender = &keystrokes;
     fakes::FakeVolumes volumes;
     fakes::FakeSingleInstance single;
+    TempFolder trashHome;  // the window's trash is its "Trash" folder, never the user's
+    platform::LocalFileOperations localFiles{platform::TrashPlaces{trashHome.file("Trash"), false}};
+    // What the window changes files through, when set to another before create().
+    platform::FileOperations* fileOperations = &localFiles;
     std::unique_ptr<MainWindow> window;
 };

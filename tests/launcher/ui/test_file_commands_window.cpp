@@ -27,13 +27,6 @@ protected:
 
 class FileCommands : public WindowTest {
 protected:
-    void SetUp() override {
-        trash.reset(new TempFolder);
-        m_oldDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", trash->path().toUtf8());
-    }
-    void TearDown() override { qputenv("XDG_DATA_HOME", m_oldDataHome); }
-
     // The window over roms holding `names` (each file's content is its name), all listed.
     void open(const QStringList& names) {
         program("Nestopia");
@@ -68,12 +61,9 @@ protected:
         QTest::keyClick(QApplication::focusWidget(), key);
         QApplication::processEvents();
     }
-    QStringList trashed() const { return QDir(trash->file("Trash/files")).entryList(QDir::Files); }
-
-    std::unique_ptr<TempFolder> trash;
-
-private:
-    QByteArray m_oldDataHome;
+    QStringList trashed() const {
+        return QDir(trashHome.file("Trash/files")).entryList(QDir::Files);
+    }
 };
 
 TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
@@ -90,7 +80,7 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
     EXPECT_EQ(files()->ListIndex(), std::min(row, files()->ListCount() - 1));
-    EXPECT_EQ(QDir(trash->file("Trash/files")).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(trashed().size(), 2);
 }
 
 TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
@@ -163,39 +153,6 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     EXPECT_EQ(dialogs.messages.last().icon, platform::MessageIcon::Information);
 }
 
-TEST_F(FileCommands, DuplicatesReportAndCloseStopsTheRun) {
-    open({"a.nes", "b.nes", "c.nes", "d.nes"});
-    for (const char* n : {"b.nes", "c.nes"})
-        emu.write(QString("roms/") + n, "a.nes");
-    files()->Refresh();
-    const QString caption = window->windowTitle();
-    dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
-    press(F7);
-    EXPECT_EQ(onDisk().size(), 4);
-    QStringList copies = listed();
-    copies.removeAll("d.nes");
-    press(F7);
-    EXPECT_EQ(dialogs.messages[1].text, "Do you want to remove duplicate files in this folder?");
-    EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
-    // The copy earlier in the list's order stays; the others go from the end back.
-    const QString roms = folder() + "roms/";
-    EXPECT_EQ(dialogs.messages[2].text, "2 Duplicates Removed.\n" + roms + copies[2] + " -> " +
-                                            copies[0] + "\n" + roms + copies[1] + " -> " +
-                                            copies[0] + "\n");
-    EXPECT_EQ(onDisk(), (QStringList{copies[0], "d.nes"}));
-    EXPECT_EQ(window->windowTitle(), caption);
-
-    emu.write("roms/e.nes", "a.nes");
-    files()->Refresh();
-    files()->setFocus();
-    QApplication::processEvents();
-    QTimer::singleShot(0, window.get(), [this] { window->close(); });
-    QTest::keyClick(QApplication::focusWidget(), F7);
-    EXPECT_EQ(dialogs.messages.last().text, "0 Duplicates Removed.\n");
-    EXPECT_EQ(onDisk().size(), 3);
-    EXPECT_EQ(window->windowTitle(), caption);
-}
-
 // The list was taken before game.smc went and GAME.smc came: the command says so, asks
 // nothing, touches neither file, and lists the folder as it is.
 TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
@@ -247,7 +204,7 @@ TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
 // A trash that cannot take the file: the file stays listed and on disk, and the message
 // says why.
 TEST_F(FileCommands, DeleteThatTheTrashCannotTakeKeepsTheFileAndSaysWhy) {
-    trash->write("Trash/info", "not a folder");
+    trashHome.write("Trash/info", "not a folder");
     open({"a.nes", "b.nes"});
     select("a.nes");
     type(Qt::Key_Delete);

@@ -2,7 +2,6 @@
 
 #include "filelist/FileFormats.h"
 #include "filelist/ListSort.h"
-#include "platform/FileNames.h"
 
 #include <algorithm>
 
@@ -29,29 +28,8 @@ bool ListModel::ColumnAdd(int Column, const QString& text, int Width, int Align,
     return true;
 }
 
-bool ListModel::ColumnRemove(int Column) {
-    if (!validColumn(Column)) return false;
-    loadAll();
-    if (m_observer) m_observer->columnsAboutToChange();
-    m_columns.erase(m_columns.begin() + Column);
-    if (Column > 0) {
-        for (Row& it : m_items) {
-            if (it.sub.size() >= Column) it.sub.removeAt(Column - 1);
-        }
-    }
-    if (m_observer) m_observer->columnsChanged();
-    return true;
-}
-
 QString ListModel::ColumnText(int Column) const {
     return validColumn(Column) ? m_columns[Column].text : QString();
-}
-
-bool ListModel::setColumnText(int Column, const QString& text) {
-    if (!validColumn(Column)) return false;
-    m_columns[Column].text = text;
-    if (m_observer) m_observer->headerChanged(Column);
-    return true;
 }
 
 int ListModel::ColumnWidth(int Column) const {
@@ -69,50 +47,11 @@ int ListModel::ColumnAlign(int Column) const {
     return validColumn(Column) ? m_columns[Column].align : 0;
 }
 
-bool ListModel::setColumnAlign(int Column, int Align) {
-    if (!validColumn(Column)) return false;
-    m_columns[Column].align = Column == 0 ? 0 : (Align & 3) == 3 ? 0 : (Align & 3);
-    if (m_observer) m_observer->headerChanged(Column);
-    return true;
-}
-
 int ListModel::ColumnIcon(int Column) const {
     return validColumn(Column) ? m_columns[Column].icon : -1;
 }
 
-bool ListModel::setColumnIcon(int Column, int Icon) {
-    if (!validColumn(Column)) return false;
-    // A negative index leaves the image as it was; there is no "remove" request.
-    if (Icon >= 0 && m_header.exists()) m_columns[Column].icon = Icon;
-    if (m_observer) m_observer->headerChanged(Column);
-    return true;
-}
-
 // ---- items -----------------------------------------------------------------------------
-
-void ListModel::insertAt(int pos, Row item) {
-    if (m_checkBoxes && (item.state & kStateImageMask) == 0) item.state |= 1u << kStateImageShift;
-    if (m_observer) m_observer->aboutToInsert(pos, pos);
-    m_items.insert(m_items.begin() + pos, std::move(item));
-    // The mark stays on its item.
-    if (m_selectionMark >= pos) ++m_selectionMark;
-    m_newIndex = pos;
-    m_nameRows.reset();
-    if (m_observer) m_observer->inserted();
-    m_oneItem = count() == 1;
-    if (m_oneItem) changeState(0, kFocused, kFocused);
-}
-
-bool ListModel::ItemAdd(int Item, const QString& text, int Icon, int indent) {
-    if (Item < 0) return false;
-    Row it;
-    it.text = text;
-    it.image = Icon;
-    it.indent = indent;
-    it.data = Item;
-    insertAt(std::min(Item, count()), std::move(it));
-    return true;
-}
 
 void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
     if (files.empty()) return;
@@ -123,7 +62,6 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
     for (ListedFile& f : files) {
         Row it;
         it.text = std::move(f.name);
-        it.data = count();
         it.fileColumns = columns > 1 ? columns : 0;
         it.fileReadable = f.readable;
         it.fileSize = f.size;
@@ -131,8 +69,6 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
         if (m_checkBoxes) it.state = 1u << kStateImageShift;
         m_items.push_back(std::move(it));
     }
-    m_newIndex = last;
-    m_nameRows.reset();
     if (m_observer) m_observer->inserted();
     // As if added one by one: the first add into an empty list focused item 0, and the
     // one-item flag tells whether the last add left a single item.
@@ -164,7 +100,7 @@ void ListModel::loadAll() const {
         load(i);
 }
 
-bool ListModel::ItemRemove(int Item) {
+bool ListModel::RemoveItem(int Item) {
     if (!validItem(Item)) return false;
     if (m_observer) m_observer->aboutToRemove(Item);
     m_items.erase(m_items.begin() + Item);
@@ -172,7 +108,6 @@ bool ListModel::ItemRemove(int Item) {
         m_selectionMark = -1;
     else if (m_selectionMark > Item)
         --m_selectionMark;
-    m_nameRows.reset();
     if (m_observer) m_observer->removed();
     return true;
 }
@@ -180,46 +115,12 @@ bool ListModel::ItemRemove(int Item) {
 bool ListModel::Clear() {
     if (m_observer) m_observer->aboutToReset();
     m_items.clear();
-    m_newIndex = -1;
     m_selectionMark = -1;
     m_oneItem = false;
     m_sortColumn = -1;
     m_sortOrder = 0;
-    m_sortType = kSortText;
-    m_nameRows.reset();
     if (m_observer) m_observer->reset();
     return true;
-}
-
-int ListModel::ItemFindText(const QString& text, int StartItem, int Coincidence) const {
-    const int n = count();
-    if (n == 0) return -1;
-    const bool partial = (Coincidence & 8) != 0;
-    const bool wrap = (Coincidence & 32) != 0;
-    const int start = std::clamp(StartItem + 1, 0, n);
-    if (!partial) {
-        // Whole names are looked up, not searched for: a host asking for names one by one
-        // in a big folder would otherwise walk the list for each.
-        if (!m_nameRows) {
-            m_nameRows.emplace();
-            m_nameRows->reserve(n);
-            for (int i = 0; i < n; ++i)
-                (*m_nameRows)[platform::foldName(m_items[i].text)].push_back(i);
-        }
-        const auto it = m_nameRows->constFind(platform::foldName(text));
-        if (it == m_nameRows->constEnd()) return -1;
-        const std::vector<int>& rows = *it;
-        const auto next = std::lower_bound(rows.begin(), rows.end(), start);
-        if (next != rows.end()) return *next;
-        return wrap ? rows.front() : -1;
-    }
-    auto hit = [&](int i) { return m_items[i].text.startsWith(text, Qt::CaseInsensitive); };
-    for (int i = start; i < n; ++i)
-        if (hit(i)) return i;
-    if (wrap)
-        for (int i = 0; i < start; ++i)
-            if (hit(i)) return i;
-    return -1;
 }
 
 int ListModel::ItemFindState(int StartItem, int State) const {
@@ -227,12 +128,6 @@ int ListModel::ItemFindState(int StartItem, int State) const {
     for (int i = std::max(StartItem + 1, 0); i < count(); ++i)
         if ((m_items[i].state & want) == want) return i;
     return -1;
-}
-
-bool ListModel::SubItemSet(int Item, int SubItem, const QString& text, int Icon) {
-    if (!setSubItemText(Item, SubItem, text)) return false;
-    if (Icon >= 0) setSubItemIcon(Item, SubItem, Icon);
-    return true;
 }
 
 QString ListModel::SubItemText(int Item, int SubItem) const {
@@ -246,33 +141,17 @@ QString ListModel::SubItemText(int Item, int SubItem) const {
     return SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();
 }
 
-bool ListModel::setSubItemText(int Item, int SubItem, const QString& text) {
-    if (!validItem(Item) || SubItem < 0) return false;
-    // Sub-items exist per column; item text always exists.
-    if (SubItem > 0 && SubItem >= std::max(ColumnCount(), 1)) return false;
+bool ListModel::setItemText(int Item, const QString& text) {
+    if (!validItem(Item)) return false;
+    // The listed cells are written first: the type shown stays the one the listing found.
     load(Item);
-    Row& it = m_items[Item];
-    if (SubItem == 0) {
-        it.text = text;
-        m_nameRows.reset();
-    } else {
-        while (it.sub.size() < SubItem)
-            it.sub.append(QString());
-        it.sub[SubItem - 1] = text;
-    }
+    m_items[Item].text = text;
     if (m_observer) m_observer->cellsChanged(Item, Item);
     return true;
 }
 
 int ListModel::ItemIcon(int Item) const {
     return validItem(Item) ? m_items[Item].image : 0;
-}
-
-bool ListModel::setItemIcon(int Item, int Icon) {
-    if (!validItem(Item)) return false;
-    m_items[Item].image = Icon;
-    if (m_observer) m_observer->cellsChanged(Item, Item);
-    return true;
 }
 
 int ListModel::SubItemIcon(int Item, int SubItem) const {
@@ -282,39 +161,12 @@ int ListModel::SubItemIcon(int Item, int SubItem) const {
     return SubItem - 1 < static_cast<int>(icons.size()) ? icons[SubItem - 1] : -1;
 }
 
-bool ListModel::setSubItemIcon(int Item, int SubItem, int Icon) {
-    if (!validItem(Item) || SubItem < 0) return false;
-    if (SubItem == 0) return setItemIcon(Item, Icon);
-    if (SubItem >= ColumnCount()) return false;
-    auto& icons = m_items[Item].subIcons;
-    if (static_cast<int>(icons.size()) < SubItem) icons.resize(SubItem, -1);
-    icons[SubItem - 1] = Icon;
-    if (m_observer) m_observer->cellsChanged(Item, Item);
-    return true;
-}
-
 int ListModel::ItemIndent(int Item) const {
     return validItem(Item) ? m_items[Item].indent : 0;
 }
 
-bool ListModel::setItemIndent(int Item, int indent) {
-    if (!validItem(Item)) return false;
-    m_items[Item].indent = indent;
-    if (m_observer) m_observer->cellsChanged(Item, Item);
-    return true;
-}
-
-int ListModel::ItemData(int Item) const {
-    return validItem(Item) ? m_items[Item].data : 0;
-}
-
 quint32 ListModel::ItemState(int Item) const {
     return validItem(Item) ? m_items[Item].state : 0;
-}
-
-int ListModel::SelectedCount() const {
-    return static_cast<int>(std::count_if(m_items.begin(), m_items.end(),
-                                          [](const Row& i) { return i.state & kSelected; }));
 }
 
 // ---- states ----------------------------------------------------------------------------
@@ -349,10 +201,6 @@ void ListModel::clearSelectionExcept(int row) {
         if (i != row && (m_items[i].state & kSelected)) changeState(i, kSelected, 0);
 }
 
-int ListModel::ItemSelected(int Item) const {
-    return validItem(Item) && (m_items[Item].state & kSelected) ? 2 : 0;
-}
-
 bool ListModel::setItemSelected(int Item, bool Selected) {
     bool ok = false;
     if (Item == -1) {
@@ -376,10 +224,6 @@ bool ListModel::setItemSelected(int Item, bool Selected) {
     return ok;
 }
 
-bool ListModel::ItemFocused(int Item) const {
-    return validItem(Item) && (m_items[Item].state & kFocused);
-}
-
 bool ListModel::setItemFocused(int Item, bool Focused) {
     if (!validItem(Item)) return false;
     if (Focused) clearFocusExcept(Item);
@@ -401,12 +245,6 @@ bool ListModel::ItemGhosted(int Item) const {
     return validItem(Item) && (m_items[Item].state & kCut);
 }
 
-bool ListModel::setItemGhosted(int Item, bool Ghosted) {
-    if (!validItem(Item)) return false;
-    changeState(Item, kCut, Ghosted ? kCut : 0);
-    return true;
-}
-
 void ListModel::setListIndex(int index) {
     if (index >= 0) {
         // An index past the end selects nothing and keeps the mark, but the host still
@@ -419,12 +257,12 @@ void ListModel::setListIndex(int index) {
         return;
     }
     const int current = m_selectionMark;
-    SelectAll(false);
+    selectAll(false);
     if (validItem(current)) changeState(current, kFocused, 0);
     m_selectionMark = -1;
 }
 
-bool ListModel::SelectAll(bool NewState) {
+void ListModel::selectAll(bool NewState) {
     m_selectionEvents = false;
     if (!NewState || !m_singleSelection) {
         for (Row& it : m_items)
@@ -432,12 +270,6 @@ bool ListModel::SelectAll(bool NewState) {
         if (m_observer && count() > 0) m_observer->statesChanged(0, count() - 1);
     }
     m_selectionEvents = true;
-    return NewState ? !m_singleSelection : true;
-}
-
-void ListModel::InvertSelection() {
-    for (int i = 0; i < count(); ++i)
-        setItemSelected(i, !Selected(i));
 }
 
 void ListModel::applyUserState(int row, bool focused, bool selected) {
@@ -457,7 +289,7 @@ void ListModel::setSingleSelection(bool single) {
     m_singleSelection = single;
     if (!single) return;
     // Keep the selection mark's item (or the first selected one) when switching.
-    int keep = ItemSelected(m_selectionMark) ? m_selectionMark : ItemFindState(-1, kSelected);
+    int keep = isSelected(m_selectionMark) ? m_selectionMark : ItemFindState(-1, kSelected);
     const bool events = m_selectionEvents;
     m_selectionEvents = false;
     clearSelectionExcept(keep);
@@ -472,18 +304,6 @@ void ListModel::setCheckBoxes(bool on) {
     if (m_observer && count() > 0) m_observer->statesChanged(0, count() - 1);
 }
 
-// ---- list-box style --------------------------------------------------------------------
-
-bool ListModel::AddItem(const QString& text, int& Index, int Icon, int indent) {
-    if (Index < 0) Index = count();
-    return ItemAdd(Index, text, Icon, indent);
-}
-
-bool ListModel::AddItem(const QString& text) {
-    int index = -1;
-    return AddItem(text, index);
-}
-
 // ---- sorting ---------------------------------------------------------------------------
 
 bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
@@ -491,7 +311,6 @@ bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
     if (order == 2) order = (Column == m_sortColumn && m_sortOrder == 1) ? -1 : 1;
     m_sortColumn = Column;
     m_sortOrder = order;
-    m_sortType = New_SortType;
     if (order == 0) return true;
     if ((order != 1 && order != -1) || New_SortType < 0 || New_SortType > 3) return false;
     if (count() < 2) return true;
@@ -508,7 +327,6 @@ bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
     }
     m_items = std::move(sorted);
     m_selectionMark = mark;
-    m_nameRows.reset();
     if (m_observer) m_observer->reset();
     return true;
 }

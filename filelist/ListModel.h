@@ -7,11 +7,9 @@
 #include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 #include <vector>
 
 class ListModelObserver {
@@ -54,83 +52,40 @@ public:
 
     // Columns.
     bool ColumnAdd(int Column, const QString& text, int Width, int Align = 0, int Icon = -1);
-    bool ColumnRemove(int Column);
     QString ColumnText(int Column) const;
-    bool setColumnText(int Column, const QString& text);
     int ColumnWidth(int Column) const;
     bool setColumnWidth(int Column, int Width);
     int ColumnAlign(int Column) const;
-    bool setColumnAlign(int Column, int Align);
     int ColumnIcon(int Column) const;
-    bool setColumnIcon(int Column, int Icon);
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
 
     // Items.
-    bool ItemAdd(int Item, const QString& text, int Icon = 0, int indent = 0);
-    bool ItemRemove(int Item);
     bool Clear();
-    // Coincidence: 2 whole text, 8 beginning of the text, plus 32 to wrap round; letters
-    // compared without regard to case. The search starts after StartItem.
-    int ItemFindText(const QString& text, int StartItem = -1, int Coincidence = 2) const;
     // The next item after StartItem having every bit of State (0: any item).
     int ItemFindState(int StartItem = -1, int State = 0) const;
-    bool SubItemSet(int Item, int SubItem, const QString& text, int Icon = -1);
     QString ItemText(int Item) const { return SubItemText(Item, 0); }
-    bool setItemText(int Item, const QString& text) { return setSubItemText(Item, 0, text); }
+    bool setItemText(int Item, const QString& text);
     QString SubItemText(int Item, int SubItem) const;
-    bool setSubItemText(int Item, int SubItem, const QString& text);
     int ItemIcon(int Item) const;
-    bool setItemIcon(int Item, int Icon);
     int SubItemIcon(int Item, int SubItem) const;
-    bool setSubItemIcon(int Item, int SubItem, int Icon);
     int ItemIndent(int Item) const;
-    bool setItemIndent(int Item, int indent);
-    // The position given when the item was inserted.
-    int ItemData(int Item) const;
-    // 2 when selected, else 0.
-    int ItemSelected(int Item) const;
-    // Raises ItemClick(Item) afterwards whatever changed; Item -1 means every item.
-    bool setItemSelected(int Item, bool Selected);
-    bool ItemFocused(int Item) const;
-    bool setItemFocused(int Item, bool Focused);
     bool ItemChecked(int Item) const;
     bool setItemChecked(int Item, bool Checked);
     bool ItemGhosted(int Item) const;
-    bool setItemGhosted(int Item, bool Ghosted);
     quint32 ItemState(int Item) const;
     int count() const { return static_cast<int>(m_items.size()); }
-    int SelectedCount() const;
-    int NewIndex() const { return m_newIndex; }
 
     // List-box style members.
     int ListCount() const { return count(); }
-    // A negative Index becomes count() (and the caller's variable receives it).
-    bool AddItem(const QString& text, int& Index, int Icon = 0, int indent = 0);
-    bool AddItem(const QString& text);
-    bool RemoveItem(int Index) { return ItemRemove(Index); }
+    bool RemoveItem(int Index);
     QString List(int Index, int SubItem = 0) const { return SubItemText(Index, SubItem); }
-    bool setList(int Index, const QString& text) { return setSubItemText(Index, 0, text); }
-    bool setList(int Index, int SubItem, const QString& text) {
-        return setSubItemText(Index, SubItem, text);
-    }
     int ListIndex() const { return m_selectionMark; }
+    // Chooses the item (focus and selection; the host hears ItemClick); a negative index
+    // clears the selection and the mark.
     void setListIndex(int index);
-    bool Selected(int Item) const { return ItemSelected(Item) != 0; }
-    bool setSelected(int Item, bool value) { return setItemSelected(Item, value); }
-    int SelCount() const { return SelectedCount(); }
-    QString text(int SubItem = 0) const { return List(m_selectionMark, SubItem); }
-    bool setText(int SubItem, const QString& value) {
-        return setList(m_selectionMark, SubItem, value);
-    }
-    // Sets or clears the selection of every item at once, without any event.
-    bool SelectAll(bool NewState = true);
-    void InvertSelection();
 
     // Sorting. Order: 1 ascending, -1 descending, 0 none, 2 toggle. Type: 0-3 as above.
     bool Sort(int Column = 0, int New_SortOrder = 2, int New_SortType = kSortTextNoCase);
-    int SortColumn() const { return m_sortColumn; }
-    int SortOrder() const { return m_sortOrder; }
-    int SortType() const { return m_sortType; }
 
     // Image lists: small, large and header.
     ImageList& imageListSmall() { return m_small; }
@@ -148,15 +103,11 @@ public:
 
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
-    bool singleSelection() const { return m_singleSelection; }
     void setCheckBoxes(bool on);
-    // The selection-change ItemClick; SelectAll switches it off while it runs.
-    bool selectionChangeEvents() const { return m_selectionEvents; }
     // The user changed focus and selection in the view: applies the new focused and
     // selected bits of `row` as one change, as the list does for a click or a key.
     void applyUserState(int row, bool focused, bool selected);
     void setSelectionMarkFromUser(int row);
-    void raiseItemClick(int item);
 
 private:
     struct Row {
@@ -165,7 +116,6 @@ private:
         std::vector<int> subIcons;  // sub-items 1..n, -1 none; empty until one is set
         int image = 0;
         int indent = 0;
-        int data = 0;
         quint32 state = 0;
         // While the cells of a listed file are not yet written: how many columns to fill
         // (0 once written or for other items) and the facts to write them from.
@@ -191,22 +141,23 @@ private:
     void itemChanged(int row, quint32 before, quint32 after);
     void clearFocusExcept(int row);
     void clearSelectionExcept(int row);
-    void insertAt(int pos, Row item);
+    bool isSelected(int row) const { return validItem(row) && (m_items[row].state & kSelected); }
+    // Raises ItemClick(Item) afterwards whatever changed; Item -1 means every item.
+    bool setItemSelected(int Item, bool Selected);
+    bool setItemFocused(int Item, bool Focused);
+    // Sets or clears the selection of every item at once, without any event.
+    void selectAll(bool NewState);
+    void raiseItemClick(int item);
 
     mutable std::vector<Row> m_items;
-    // Folded item text -> its rows in order; built by the first whole-name search after a
-    // change.
-    mutable std::optional<QHash<QString, std::vector<int>>> m_nameRows;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
     ImageList m_small{16, 16};
     ImageList m_large{32, 32};
     ImageList m_header{16, 16};
-    int m_newIndex = -1;
     int m_selectionMark = -1;
     int m_sortColumn = -1;
     int m_sortOrder = 0;
-    int m_sortType = kSortText;
     bool m_selectionEvents = true;
     bool m_oneItem = false;
     bool m_singleSelection = false;

@@ -11,8 +11,8 @@
 
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
-#include "launcher/maintenance/DuplicateFinder.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/DuplicateFinder.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 

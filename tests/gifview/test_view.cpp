@@ -1,5 +1,5 @@
-#include "gifview/GifTestKit.h"
 #include "gifview/GifColors.h"
+#include "gifview/GifTestKit.h"
 #include "support/RawFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The hide command's pattern language, how typed answers become patterns, and the
 // ".hidden" list it writes: never through a link, never into a FIFO.
 
-#include "launcher/ui/WindowFixture.h"
 #include "filelist/FolderListing.h"
 #include "launcher/maintenance/HiddenFiles.h"
 #include "launcher/maintenance/WildcardMatch.h"
+#include "launcher/ui/WindowFixture.h"
 #include "support/RawFiles.h"
 
 #include <gtest/gtest.h>

@@ -69,10 +69,14 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
         reader.setScaledSize(scaled);
     }
     QImage image = reader.read();
-    if (image.isNull()) return {};
+    // A decode nobody wants any more goes no further than the read: the loader's end waits
+    // only a moment for it, and scaling or painting while the program ends brings it down.
+    const auto unwanted = [&] { return wanted && !wanted(); };
+    if (image.isNull() || unwanted()) return {};
     if (scaleAfter) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (fullSize) *fullSize = full;
     if (!image.hasAlphaChannel()) return image;
+    if (unwanted()) return {};
     QImage opaque(image.size(), QImage::Format_RGB32);
     opaque.fill(Qt::white);
     QPainter painter(&opaque);

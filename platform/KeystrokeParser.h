@@ -1,6 +1,6 @@
 #pragma once
 
-// The classic keystroke-string syntax of key macros, turned into key strokes:
+// The keystroke-string syntax of key macros, turned into key strokes:
 // plain characters; {ENTER}, {F2}, {DOWN 3} (a key repeated); {+} and the like for the
 // special characters themselves; + ^ % for Shift, Ctrl and Alt on the next key or on a
 // (group); ~ for Enter.

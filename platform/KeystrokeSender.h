@@ -4,7 +4,7 @@
 
 namespace platform {
 
-// Sends a key macro in the classic keystroke syntax ({ENTER}, {F2}, {DOWN 3}, + ^ % for
+// Sends a key macro in the keystroke-string syntax ({ENTER}, {F2}, {DOWN 3}, + ^ % for
 // Shift, Ctrl and Alt, ~ for Enter, parentheses to group) to the focused widget.
 class KeystrokeSender {
 public:

@@ -161,15 +161,15 @@ QStringList entriesIn(const QString& folder) {
 
 // Makes "name" (its content is its name), "name -> target" (a link) or "name = other" (a
 // hard link of other) in `folder`.
-void make(const QString& folder, const QString& spec) {
-    const QStringList link = spec.split(" -> "), hard = spec.split(" = ");
+void make(const QString& folder, const QString& entry) {
+    const QStringList link = entry.split(" -> "), hard = entry.split(" = ");
     if (link.size() == 2)
         ASSERT_TRUE(raw::link(link[1], folder + '/' + link[0]));
     else if (hard.size() == 2)
         ASSERT_EQ(::link(raw::bytes(folder + '/' + hard[1]), raw::bytes(folder + '/' + hard[0])),
                   0);
     else
-        ASSERT_TRUE(raw::write(folder + '/' + spec, spec.toUtf8()));
+        ASSERT_TRUE(raw::write(folder + '/' + entry, entry.toUtf8()));
 }
 
 // A link and its target, or two hard links of one file, are two entries: a rename from

@@ -5,6 +5,7 @@
 #include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
+#include "platform/SdlGamepads.h"
 #include "platform/SettingsStore.h"
 #include "platform/StorageVolumes.h"
 #include "platform/ui/FocusKeystrokeSender.h"
@@ -101,6 +102,7 @@ int main(int argc, char* argv[]) {
     platform::StorageVolumes volumes;
     platform::LocalSingleInstance singleInstance;
     platform::LocalFileOperations files;
+    platform::SdlGamepads gamepads(platform::SdlGamepads::defaultMappingsFile());
 
     // The emulators live beside the launcher, also when it was started through a link
     // placed in their folder.
@@ -118,6 +120,7 @@ int main(int argc, char* argv[]) {
     services.volumes = &volumes;
     services.singleInstance = &singleInstance;
     services.files = &files;
+    services.gamepads = &gamepads;
     services.programFolder = start->folder;
 
     MainWindow window(services);

@@ -186,6 +186,7 @@ void MainWindow::connectEvents() {
                                                       m_picture, m_animation, m_title, m_credits})
         o->installEventFilter(this);
     connectNavigation();
+    connectGamepads();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 // command line box, with start-up, settings, emulator selection, launching and layout.
 
 #include "launcher/window/WindowLayout.h"
+#include "platform/GamepadKeys.h"
 
 #include <QHash>
 #include <QImage>
@@ -32,6 +33,7 @@ struct ListsLayout;
 namespace platform {
 class Dialogs;
 class FileOperations;
+class Gamepads;
 class KeystrokeSender;
 class ProcessTable;
 class SettingsStore;
@@ -51,6 +53,7 @@ struct MainWindowServices {
     platform::SingleInstance* singleInstance = nullptr;
     // Renames and the trash; also used by the duplicate search's own thread.
     platform::FileOperations* files = nullptr;
+    platform::Gamepads* gamepads = nullptr;  // none: the window takes no pad input
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
 };
@@ -184,6 +187,13 @@ private:
     bool atVolumeRoot() const;
     void applyListsLayout(const ListsLayout& layout);
 
+    // Pads type the keyboard's keys into the focused control (MainWindowGamepad.cpp).
+    void connectGamepads();
+    void handlePadEvent(const platform::PadEvent& event);
+    void sendPadKeys(const QStringList& keys);
+    bool takesPadInput() const;
+    void showPadTip(const QString& text);
+
     void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
     void previewResized();
     // Decodes the pictures of the games next to the selection while nothing else is due.
@@ -233,4 +243,7 @@ private:
     GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle
     QTimer* m_emulatorPoll = nullptr;
     DuplicateRun* m_duplicateRun = nullptr;  // a child of the window while a search runs
+    platform::GamepadKeys m_padKeys;
+    QTimer* m_padRepeat = nullptr;  // "gamepadRepeat"
+    QTimer* m_padTip = nullptr;     // "gamepadTip": puts the list's own tip back
 };

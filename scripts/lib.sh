@@ -1,9 +1,9 @@
 # Shared by scripts/run and scripts/test: installs the Debian packages that are missing.
 # shellcheck shell=bash
 
-# xa65 assembles the sample game.
+# xa65 assembles the sample game; SDL reads the game pads.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev xa65)
+                zlib1g-dev xa65 libsdl2-dev)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies.
 TEST_PACKAGES=(clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev clang
@@ -63,10 +63,10 @@ check_formatting() {
 }
 
 # The tests whose code runs on threads of its own (the CRC read-ahead, the picture loader,
-# the duplicate search, the wait for a started program), as a CTest name pattern, and the
-# test programs that hold them. ThreadSanitizer runs only these: Qt is not instrumented, so
-# elsewhere it would report Qt's own locking rather than ours.
-THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart)\.'
+# the duplicate search, the wait for a started program, the pads' own thread), as a CTest
+# name pattern, and the test programs that hold them. ThreadSanitizer runs only these: Qt is
+# not instrumented, so elsewhere it would report Qt's own locking rather than ours.
+THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest)\.'
 THREADED_TEST_PROGRAMS=(checksum_tests platform_tests launcher_tests)
 
 # run_sanitized_tests DIR SANITIZERS [PATTERN TARGET...]: builds the test programs in DIR
@@ -177,5 +177,7 @@ check_desktop_files() {
     fi
     dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 ||
         { echo "The package does not depend on Qt's widgets" >&2; return 1; }
+    dpkg-deb -f "$deb" Depends | grep -q libsdl2 ||
+        { echo "The package does not depend on SDL (the game pads)" >&2; return 1; }
     echo "Package $(basename "$deb"): $(echo "$listed" | wc -l) files as expected"
 }

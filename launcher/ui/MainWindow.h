@@ -53,9 +53,10 @@ struct MainWindowServices {
     platform::SingleInstance* singleInstance = nullptr;
     // Renames and the trash; also used by the duplicate search's own thread.
     platform::FileOperations* files = nullptr;
-    platform::Gamepads* gamepads = nullptr;  // none: the window takes no pad input
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
+    // Last, so that lists of the services above stay as they are.
+    platform::Gamepads* gamepads = nullptr;  // none: the window takes no pad input
 };
 
 // The caption's tail after the emulator and system; begins with a space.

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -380,7 +381,7 @@ UserEmulators ParseUserEmulators(const QString& text, const QString& fileName,
 }
 
 UserEmulators ReadUserEmulators(const QString& path, const QStringList& pathFolders) {
-    if (path.isEmpty() || !pathExists(path)) return {};
+    if (path.isEmpty() || !QFileInfo::exists(path)) return {};
     QFile file(path);
     // A configuration file is small; a larger one is not what it claims to be.
     constexpr qint64 kLimit = 1 << 20;

@@ -107,7 +107,7 @@ void MainWindow::showNoEmulatorHint(bool show) {
                 "<p>The folder <a href=\"open\">%1</a> holds no emulator that Rombard knows, and "
                 "none is installed. To add one:</p><ul>"
                 "<li>put an emulator, or a link to one, into that folder (for example a link "
-                "named <tt>stella</tt> to <tt>/usr/games/stella</tt>) and press F5;</li>"
+                "named <tt>stella</tt> to <tt>/usr/bin/stella</tt>) and press F5;</li>"
                 "<li>install one that Rombard finds by itself: %2;</li>"
                 "<li>describe your own in <tt>%3</tt> (see the README).</li></ul>")
                 .arg(m_emulatorFolder.toHtmlEscaped(),

@@ -1,3 +1,4 @@
+#include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/StartFolder.h"
 #include "platform/DesktopShell.h"
@@ -37,14 +38,24 @@ void printUsage(FILE* to) {
         "holds emulators or a \"roms\" folder, else the folder used last, else it asks.\n"
         "\n"
         "  -h, --help     show this help and exit\n"
-        "  -V, --version  show the version and exit\n",
+        "  -V, --version  show the version and exit\n"
+        "\n"
+        "Besides the emulators of the folder, the emulators installed on the system are\n"
+        "offered, and those described in $XDG_CONFIG_HOME/Rombard/emulators.conf (see the\n"
+        "README). A second copy given a FOLDER hands it to the copy already running.\n",
         to);
+    // The window's keys come here, as the key reference's table, once it can be had as text.
 }
 
-// --help and --version answer before any window system is touched, so they work on a
-// plain terminal. Other mistakes wait until Qt has taken its own options (-platform ...).
+// --help, --version and mistakes answer before any window system is touched, so they work
+// on a plain terminal; Qt's own options (-platform ...) are left for Qt.
 std::optional<int> answerOnTerminal(int argc, char* argv[]) {
-    const CommandLineRequest r = ParseCommandLine(argumentsOf(argc, argv));
+    const CommandLineRequest r = ParseCommandLine(WithoutQtOptions(argumentsOf(argc, argv)));
+    if (r.action == CommandLineRequest::Action::Error) {
+        std::fprintf(stderr, "rombard: %s\n", platform::encodeName(r.error).constData());
+        printUsage(stderr);
+        return 2;
+    }
     if (r.action == CommandLineRequest::Action::Help) {
         printUsage(stdout);
         return 0;
@@ -110,6 +121,11 @@ int main(int argc, char* argv[]) {
     const std::optional<StartFolderChoice> start =
         chooseEmulatorFolder(argc, argv, programFolder, settings, dialogs);
     if (!start) return 2;
+    if (start->folder.isEmpty()) return 1;  // the folder given was not there, nor another picked
+    // A copy already running takes the folder given over and shows it.
+    if (start->source == StartFolderSource::Argument &&
+        singleInstance.anotherIsRunning(FolderHandoff(start->folder)))
+        return 0;
 
     MainWindowServices services;
     services.settings = &settings;
@@ -122,6 +138,7 @@ int main(int argc, char* argv[]) {
     services.files = &files;
     services.gamepads = &gamepads;
     services.programFolder = start->folder;
+    services.installed = SystemInstalledSearch();
 
     MainWindow window(services);
     dialogs.setOwner(&window);

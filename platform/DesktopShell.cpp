@@ -59,7 +59,8 @@ bool DesktopShell::start(const ProgramStart& s) {
     arguments.reserve(real.arguments.size());
     for (const QString& a : real.arguments)
         arguments.append(encodeName(a));
-    return spawnDetached(encodeName(real.program), arguments, encodeName(real.workingFolder))
+    return spawnDetached(encodeName(real.program), arguments, encodeName(real.workingFolder),
+                         real.outputFd)
         .has_value();
 }
 

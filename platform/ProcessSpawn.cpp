@@ -2,6 +2,7 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <thread>
@@ -33,7 +34,7 @@ void reapWhenDone(pid_t pid) {
 }  // namespace
 
 std::optional<pid_t> spawnDetached(const QByteArray& program, const QList<QByteArray>& arguments,
-                                   const QByteArray& workingFolder) {
+                                   const QByteArray& workingFolder, int outputFd) {
     if (program.isEmpty() || program.contains('\0')) return std::nullopt;
 
     SpawnSetup s;
@@ -54,6 +55,10 @@ std::optional<pid_t> spawnDetached(const QByteArray& program, const QList<QByteA
     s.actionsReady = true;
     if (!workingFolder.isEmpty() &&
         posix_spawn_file_actions_addchdir_np(&s.actions, workingFolder.constData()) != 0)
+        return std::nullopt;
+    if (outputFd >= 0 &&
+        (posix_spawn_file_actions_adddup2(&s.actions, outputFd, STDOUT_FILENO) != 0 ||
+         posix_spawn_file_actions_adddup2(&s.actions, outputFd, STDERR_FILENO) != 0))
         return std::nullopt;
 
     std::vector<char*> argv;

@@ -17,9 +17,12 @@ namespace platform {
 // `workingFolder`, or in the launcher's folder when that is empty. A program without a
 // slash is looked up in PATH. The child is reaped when it ends, so it never lingers in the
 // process table as a zombie that a poll would take for a running emulator.
+// `outputFd`, when not -1, becomes the program's standard output and error (a pipe the
+// launcher reads, so it can say what an emulator wrote before it gave up).
 // Returns the process id, or nothing when the program could not be started (missing, not
 // executable, working folder unusable).
 std::optional<pid_t> spawnDetached(const QByteArray& program, const QList<QByteArray>& arguments,
-                                   const QByteArray& workingFolder = QByteArray());
+                                   const QByteArray& workingFolder = QByteArray(),
+                                   int outputFd = -1);
 
 }  // namespace platform

@@ -11,6 +11,7 @@ struct ProgramStart {
     QStringList arguments;  // each goes to the process as one argument
     QString workingFolder;  // empty: the launcher's own
     int show = 1;           // 0 hidden, 1 normal, 2 minimised, 3 maximised (a hint)
+    int outputFd = -1;      // where its standard output and error go; -1: the launcher's own
 };
 
 // Starting programs and opening documents, folders and web addresses.

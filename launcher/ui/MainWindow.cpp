@@ -6,6 +6,7 @@
 #include "launcher/games/GameTitle.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/ui/EmulatorWatch.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/KeyCommands.h"
 #include "platform/PropertyBag.h"

@@ -3,6 +3,7 @@
 // The launcher's one window: the emulator box, the file list, the preview frame and the
 // command line box, with start-up, settings, emulator selection, launching and layout.
 
+#include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/window/WindowLayout.h"
 #include "platform/GamepadKeys.h"
 
@@ -28,6 +29,8 @@ class GifView;
 class FileListView;
 class PictureBox;
 class DuplicateRun;
+struct EmulatorWatch;
+struct LaunchPlan;
 struct ListsLayout;
 
 namespace platform {
@@ -55,6 +58,8 @@ struct MainWindowServices {
     platform::FileOperations* files = nullptr;
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
+    // Where the installed emulators and emulators.conf are looked for; the default finds none.
+    InstalledSearch installed;
     // Last, so that lists of the services above stay as they are.
     platform::Gamepads* gamepads = nullptr;  // none: the window takes no pad input
 };
@@ -206,6 +211,31 @@ private:
     // Stops a running search after the file operation under way and reports what it did;
     // nothing when none runs.
     void stopDuplicateRun();
+
+    // The installed and user-described emulators, the hint of a folder without any, the
+    // emulator chosen last per folder, a folder handed over by a later copy, and what the
+    // emulator started last wrote (MainWindowInstalled.cpp).
+    // The problems of emulators.conf, for the message once this copy is the only one.
+    QStringList findInstalledEmulators();
+    void reportUserEmulatorProblems(const QStringList& problems);
+    void addInstalledEmulators();
+    // The installed emulator the box has selected; null for one of the folder's own.
+    const InstalledEmulator* selectedInstalled() const;
+    void showNoEmulatorHint(bool show);
+    int storedEmulatorRow() const;
+    void rememberEmulatorOfFolder();
+    void switchEmulatorFolder(const QString& folder);
+    // The name the poll looks for while the emulator runs.
+    QString watchedProcess() const;
+    // Around the start: the output pipe handed to the program, then whether it started.
+    void watchEmulatorOutput(LaunchPlan& plan);
+    void emulatorStarted(const LaunchPlan& plan, bool started);
+    // Where the window comes back: a message when the emulator gave up at once.
+    void reportEarlyEnd();
+
+    QList<InstalledEmulator> m_installed;
+    std::unique_ptr<EmulatorWatch> m_watch;
+    QLabel* m_noEmulatorHint = nullptr;  // "lblNoEmulator"
 
     MainWindowServices m_services;
     std::unique_ptr<ScreenshotSearch> m_screenshots;

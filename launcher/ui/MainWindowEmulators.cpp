@@ -41,11 +41,13 @@ void MainWindow::scanEmulators() {
         m_emulatorBox->clear();
         for (const FoundEmulator& f : found)
             m_emulatorBox->addItem(f.name, f.code);
+        addInstalledEmulators();
         m_emulatorBox->setCurrentIndex(-1);
     }
     resetPreview();
-    if (!found.isEmpty()) {
-        m_emulatorBox->setCurrentIndex(0);  // runs selectEmulator
+    const bool any = m_emulatorBox->count() > 0;
+    if (any) {
+        m_emulatorBox->setCurrentIndex(storedEmulatorRow());  // runs selectEmulator
         restorePlacement();
     } else {
         m_currentEmulator.clear();
@@ -53,9 +55,10 @@ void MainWindow::scanEmulators() {
         // (the root), whose files have nothing to do with any emulator.
         m_fileList->setPath(m_emulatorFolder);
     }
-    m_emulatorBox->setEnabled(!found.isEmpty());
-    m_fileList->setEnabled(!found.isEmpty());
-    m_commandLine->setEnabled(!found.isEmpty());
+    m_emulatorBox->setEnabled(any);
+    m_fileList->setEnabled(any);
+    m_commandLine->setEnabled(any);
+    showNoEmulatorHint(!any);
 }
 
 void MainWindow::restorePlacement() {
@@ -81,7 +84,9 @@ void MainWindow::restorePlacement() {
 }
 
 void MainWindow::selectEmulator() {
-    if (!m_currentEmulator.isEmpty()) saveEmulatorSettings();
+    // A choice in the box, not the start's own.
+    const bool chosen = !m_currentEmulator.isEmpty();
+    if (chosen) saveEmulatorSettings();
     m_currentEmulator = m_emulatorBox->currentText();
     m_systemName.clear();
     m_fileMask = QStringLiteral("*.zip");
@@ -91,7 +96,10 @@ void MainWindow::selectEmulator() {
     const SystemProfile profile = ProfileOf(code);
     m_systemName = profile.name;
     m_fileMask = profile.mask;
-    if (code < kFirstCode || code > kLastCode) {
+    if (const InstalledEmulator* installed = selectedInstalled()) {
+        m_systemName = installed->systemName;
+        m_fileMask = installed->mask;
+    } else if (code < kFirstCode || code > kLastCode) {
         // An entry of no known system stands for a generic emulator program.
         if (!EmulatorProgram(m_emulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
             m_currentEmulator = QStringLiteral("emulator.exe");
@@ -107,6 +115,7 @@ void MainWindow::selectEmulator() {
     if (m_fileList->ListIndex() < 0) m_fileList->setListIndex(0);
     m_fileList->setListIndex(LeadingWholeNumber(
         setting(QStringLiteral("file"), QString::number(m_fileList->ListIndex()))));
+    if (chosen) rememberEmulatorOfFolder();
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {

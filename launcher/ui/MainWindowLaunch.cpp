@@ -18,7 +18,9 @@
 
 void MainWindow::launchSelectedGame() {
     if (m_fileList->ListIndex() == -1) return;
-    const QString program = EmulatorProgram(m_emulatorFolder, m_currentEmulator);
+    const InstalledEmulator* installed = selectedInstalled();
+    const QString program =
+        installed ? installed->program : EmulatorProgram(m_emulatorFolder, m_currentEmulator);
     if (program.isEmpty()) return;
 
     LaunchInput in;
@@ -31,13 +33,13 @@ void MainWindow::launchSelectedGame() {
     in.commandLine = m_commandLine->text();
     in.gameNumber = m_title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
-    const LaunchPlan plan = ComposeLaunch(in);
-    // Whether it started is not looked at: a program that failed to start is simply not
-    // running at the next poll, which brings the window back.
-    if (plan.openDocument)
-        m_services.shell->open(plan.fileStarted);
-    else
-        m_services.shell->start(plan.start);
+    LaunchPlan plan = installed ? InstalledLaunch(*installed, in) : ComposeLaunch(in);
+    // A program that failed to start is simply not running at the next poll, which brings
+    // the window back; the message waits until then.
+    watchEmulatorOutput(plan);
+    const bool started = plan.openDocument ? m_services.shell->open(plan.fileStarted)
+                                           : m_services.shell->start(plan.start);
+    emulatorStarted(plan, started);
 
     m_stateBeforeLaunch = windowState();
     setWindowState(windowState() | Qt::WindowMinimized);
@@ -45,11 +47,12 @@ void MainWindow::launchSelectedGame() {
 }
 
 void MainWindow::restoreWhenEmulatorEnds() {
-    if (m_services.processes->isRunning(m_currentEmulator)) return;
+    if (m_services.processes->isRunning(watchedProcess())) return;
     m_emulatorPoll->stop();
     setWindowState(m_stateBeforeLaunch);
     QCoreApplication::processEvents();
     bringToFront();
+    reportEarlyEnd();
 }
 
 void MainWindow::filterByCommandLine() {

@@ -4,6 +4,7 @@
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/window/StartFolder.h"
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
 
@@ -17,6 +18,7 @@ bool MainWindow::start() {
     layOutControls();
     m_fileList->InitializeImageListSmall();
     m_fileList->ImageListSmall_AddIcon(windowIcon());
+    const QStringList problems = findInstalledEmulators();
     scanEmulators();
     m_hidePattern = QStringLiteral("*[b?].*");
 
@@ -27,8 +29,13 @@ bool MainWindow::start() {
     }
     // A later copy comes to this one only when it built the very same caption.
     m_services.singleInstance->listen([this](const QString& theirs) {
-        if (theirs == windowTitle()) bringToFront();
+        // A copy given a folder hands it over; this window takes it up.
+        if (const std::optional<QString> folder = HandedFolder(theirs))
+            switchEmulatorFolder(*folder);
+        else if (theirs == windowTitle())
+            bringToFront();
     });
+    reportUserEmulatorProblems(problems);
     return true;
 }
 
@@ -36,6 +43,7 @@ void MainWindow::prepareToClose() {
     // A duplicate search ends with the window, after the file operation under way.
     stopDuplicateRun();
     saveEmulatorSettings();
+    rememberEmulatorOfFolder();
 }
 
 void MainWindow::saveEmulatorSettings() {

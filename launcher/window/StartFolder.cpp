@@ -45,6 +45,63 @@ CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments) {
     return r;
 }
 
+QList<QByteArray> WithoutQtOptions(const QList<QByteArray>& arguments) {
+    // QGuiApplication's and QApplication's own options; those in the first list take a value,
+    // as the next word or after "=".
+    static const QList<QByteArray> valued = {"platform",
+                                             "platformpluginpath",
+                                             "platformtheme",
+                                             "plugin",
+                                             "qwindowgeometry",
+                                             "qwindowicon",
+                                             "qwindowtitle",
+                                             "display",
+                                             "geometry",
+                                             "style",
+                                             "stylesheet",
+                                             "session",
+                                             "name",
+                                             "title",
+                                             "qmljsdebugger"};
+    static const QList<QByteArray> flags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    QList<QByteArray> out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QByteArray& a = arguments[i];
+        if (a == "--") {
+            out << arguments.mid(i);
+            break;
+        }
+        if (!a.startsWith('-') || a.size() < 2) {
+            out << a;
+            continue;
+        }
+        QByteArray word = a.mid(a.startsWith("--") ? 2 : 1);
+        const qsizetype equals = word.indexOf('=');
+        if (equals >= 0) word.truncate(equals);
+        if (flags.contains(word) && equals < 0) continue;
+        if (valued.contains(word)) {
+            if (equals < 0) ++i;  // the value is the next word
+            continue;
+        }
+        out << a;
+    }
+    return out;
+}
+
+QString FolderHandoff(const QString& folder) {
+    return QStringLiteral("folder ") +
+           QString::fromLatin1(platform::encodeName(folder).toPercentEncoding());
+}
+
+std::optional<QString> HandedFolder(const QString& message) {
+    const QString head = QStringLiteral("folder ");
+    if (!message.startsWith(head)) return std::nullopt;
+    const QString folder =
+        platform::decodeName(QByteArray::fromPercentEncoding(message.mid(head.size()).toLatin1()));
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
+}
+
 QString FolderProblem(const QString& folder) {
     // By its bytes, so a name that is not UTF-8 is judged as the file system spells it.
     const QByteArray path = platform::encodeName(folder);
@@ -91,10 +148,17 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
         return StartFolderChoice{absolute(folder), source};
     };
 
+    bool given = false;
     if (!facts.argument.isEmpty()) {
         const QString problem = FolderProblem(facts.argument);
         if (problem.isEmpty()) return chosen(facts.argument, StartFolderSource::Argument);
         tellTerminal(problem);
+        dialogs.messageBox(
+            QStringLiteral("The folder given on the command line cannot be used:\n%1\n\n"
+                           "Choose the emulator folder instead, or cancel to quit.")
+                .arg(problem),
+            platform::MessageButtons::Ok, platform::MessageIcon::Warning, kApplication);
+        given = true;
     } else if (!isSystemBinFolder(facts.programFolder, facts.systemBinFolders) &&
                holdsEmulators(facts.programFolder)) {
         return chosen(facts.programFolder, StartFolderSource::ProgramFolder);
@@ -115,6 +179,8 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
         if (problem.isEmpty()) return chosen(*picked, StartFolderSource::Picker);
         tellTerminal(problem);
     }
+    // Whoever named a folder meant that one; an unrelated folder would only puzzle them.
+    if (given) return {};
     return chosen(facts.programFolder, StartFolderSource::NoChoice);
 }
 

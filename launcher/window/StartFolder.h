@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace platform {
 class Dialogs;
@@ -25,6 +26,15 @@ struct CommandLineRequest {
 };
 // `arguments` without the program's own name.
 CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments);
+
+// The arguments without the options Qt takes for itself (-platform xcb, -style=fusion,
+// -reverse...), so the command line can be judged before any window system is touched.
+QList<QByteArray> WithoutQtOptions(const QList<QByteArray>& arguments);
+
+// What a later copy given FOLDER hands to the running one, and the folder read back from
+// it (nothing for any other message, such as a caption). The folder travels as its bytes.
+QString FolderHandoff(const QString& folder);
+std::optional<QString> HandedFolder(const QString& message);
 
 // The last emulator folder lives in a section of the launcher's own: every emulator's
 // section is named after its executable, which always ends in ".exe".
@@ -53,7 +63,9 @@ QString FolderProblem(const QString& folder);
 
 // The emulator folder: FOLDER when given and usable; else the launcher's own folder when it
 // holds an emulator of the catalogue (other than the launcher) or a "roms" folder; else the
-// folder used last, when it is still there; else the one the user picks. A cancelled
+// folder used last, when it is still there; else the one the user picks. A FOLDER that
+// cannot be used is also named in a message box before the picker opens, and cancelling
+// that picker gives NoChoice with no folder: the launcher ends. Otherwise a cancelled
 // picker leaves the launcher's own folder, as before any of this existed. Every problem
 // goes to `tellTerminal`. Nothing is stored: see RememberStartFolder.
 StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,

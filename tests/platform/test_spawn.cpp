@@ -5,6 +5,7 @@
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
+#include "platform/OutputCapture.h"
 #include "platform/ProcessSpawn.h"
 #include "platform/Trash.h"
 #include "support/QtPrinters.h"
@@ -93,6 +94,33 @@ TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {
     ASSERT_TRUE(pid.has_value());
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(*pid)); }, 10000));
+}
+
+// What a program writes on both of its outputs arrives in order; only the tail is kept,
+// and the end is seen once the program (and all it started) has let go of the pipe.
+TEST(OutputCapture, KeepsTheTailOfBothOutputsUntilTheEnd) {
+    const struct {
+        const char* script;
+        QByteArray tail;
+        bool truncated;
+    } cases[] = {
+        {"echo one; echo two >&2; echo three", "one\ntwo\nthree\n", false},
+        {"head -c 100000 /dev/zero | tr '\\0' x; echo; echo last >&2",
+         QByteArray(4096 - 6, 'x') + "\nlast\n", true},
+        {"", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        platform::OutputCapture capture(4096);
+        ASSERT_TRUE(capture.isOpen());
+        platform::ProgramStart start{"/bin/sh", {"-c", c.script}, {}, 1, capture.writeEnd()};
+        ASSERT_TRUE(platform::DesktopShell(QString(), QString()).start(start));
+        capture.closeWriteEnd();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return capture.ended(); }, 10000));
+        EXPECT_EQ(capture.tail(), c.tail);
+        EXPECT_EQ(capture.truncated(), c.truncated);
+        EXPECT_GE(capture.msecsToEnd(), 0);
+    }
 }
 
 TEST(DesktopShell, OpensALocalDocumentByItsOwnBytes) {

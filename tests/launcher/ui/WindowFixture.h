@@ -86,6 +86,7 @@ protected:
         s.files = fileOperations;
         s.gamepads = gamepads;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
+        s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
         window = std::make_unique<MainWindow>(s);
         return *window;
@@ -164,6 +165,8 @@ protected:
     platform::KeystrokeSender* keystrokeSender = &keystrokes;
     fakes::FakeVolumes volumes;
     fakes::FakeSingleInstance single;
+    // Where installed emulators and emulators.conf are looked for: nowhere unless set.
+    InstalledSearch installedSearch;
     TempFolder trashHome;  // the window's trash is its "Trash" folder, never the user's
     platform::LocalFileOperations localFiles{platform::TrashPlaces{trashHome.file("Trash"), false}};
     // What the window changes files through, when set to another before create().

@@ -82,7 +82,8 @@ TEST(StartFolder, ChoiceOrder) {
         // clang-format off
         {Arg::Good, Own::Emulator, Last::Good, Pick::Good, S::Argument, "arg/", 0, 0},
         {Arg::Missing, Own::Emulator, Last::Good, Pick::Good, S::Picker, "picked/", 1, 1},
-        {Arg::File, Own::Emulator, Last::None, Pick::Cancel, S::NoChoice, "own/", 1, 1},
+        // A folder given and not there: cancelling the picker ends the launcher (no folder).
+        {Arg::File, Own::Emulator, Last::None, Pick::Cancel, S::NoChoice, nullptr, 1, 1},
         {Arg::None, Own::Emulator, Last::Good, Pick::Good, S::ProgramFolder, "own/", 0, 0},
         {Arg::None, Own::Roms, Last::Good, Pick::Good, S::ProgramFolder, "own/", 0, 0},
         {Arg::None, Own::OnlyItself, Last::Good, Pick::Good, S::LastFolder, "last/", 0, 0},
@@ -130,7 +131,11 @@ TEST(StartFolder, ChoiceOrder) {
         EXPECT_TRUE(settings.writes.isEmpty());
         RememberStartFolder(got, settings);
         EXPECT_EQ(got.source, c.source);
-        EXPECT_EQ(got.folder, base + c.folder);
+        EXPECT_EQ(got.folder, c.folder ? base + c.folder : QString());
+        // A given folder that cannot be used is named in a message, before the picker.
+        const bool bad = c.arg == Arg::Missing || c.arg == Arg::File;
+        ASSERT_EQ(dialogs.messages.size(), bad ? 1 : 0);
+        if (bad) EXPECT_TRUE(dialogs.messages.first().text.contains(facts.argument));
         EXPECT_EQ(dialogs.folderPicks.size(), c.picks);
         EXPECT_EQ(told.size(), c.told) << told.join('\n').toStdString();
         if (c.picks > 0) {  // the fake keeps the title as the text, the start as the title
@@ -158,6 +163,39 @@ TEST(StartFolder, ProblemsOfAGivenFolder) {
     }
     QFile::setPermissions(root.file("locked"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Qt's own options are left for Qt; everything else is judged as the launcher's.
+TEST(CommandLine, QtOptionsAreSetAside) {
+    const struct {
+        QList<QByteArray> args, left;
+    } cases[] = {
+        {{"-platform", "offscreen", "roms"}, {"roms"}},
+        {{"--platform=xcb", "-reverse", "-style", "fusion"}, {}},
+        {{"-bogus", "-display", ":1"}, {"-bogus"}},
+        {{"--bogus"}, {"--bogus"}},
+        {{"-reverse=1"}, {"-reverse=1"}},                      // a flag takes no value
+        {{"--", "-platform", "x"}, {"--", "-platform", "x"}},  // folders named like options
+        {{"-platform"}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').constData());
+        EXPECT_EQ(WithoutQtOptions(c.args), c.left);
+    }
+    EXPECT_EQ(ParseCommandLine(WithoutQtOptions({"--bogus"})).action, Action::Error);
+    EXPECT_EQ(ParseCommandLine(WithoutQtOptions({"-platform", "offscreen"})).action, Action::Run);
+}
+
+// A later copy's folder comes through byte for byte; a caption is no folder.
+TEST(StartFolder, FolderHandoffRoundTrip) {
+    const QString odd = platform::decodeName(QByteArray("/tmp/a b\n%20\xff/"));
+    for (const QString& folder : {QStringLiteral("/home/me/emus/"), odd}) {
+        const QString message = FolderHandoff(folder);
+        EXPECT_FALSE(message.contains('\n'));
+        EXPECT_EQ(HandedFolder(message), std::optional<QString>(folder));
+    }
+    EXPECT_EQ(HandedFolder("[zsnes] Super Nintendo - Emulator Launcher"), std::nullopt);
+    EXPECT_EQ(HandedFolder("folder "), std::nullopt);
 }
 
 }  // namespace

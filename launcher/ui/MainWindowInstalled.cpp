@@ -1,0 +1,181 @@
+// The emulators installed on the system and those of emulators.conf, the hint shown when a
+// folder offers none, the emulator chosen last in each folder, a folder handed over by a
+// later copy, and the message about an emulator that gave up at once.
+
+#include "filelist/ui/FileListView.h"
+#include "launcher/PathHelpers.h"
+#include "launcher/emulators/EmulatorOutput.h"
+#include "launcher/emulators/LaunchRules.h"
+#include "launcher/ui/EmulatorWatch.h"
+#include "launcher/ui/MainWindow.h"
+#include "launcher/window/StartFolder.h"
+#include "platform/Dialogs.h"
+#include "platform/ProcessTable.h"
+#include "platform/SettingsStore.h"
+#include "platform/Shell.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QUrl>
+
+namespace {
+// The box's role that holds an installed emulator's index in m_installed.
+constexpr int kInstalledRole = Qt::UserRole + 1;
+const QString kApplication = QStringLiteral("Rombard");
+// How long the pipe of an emulator that is no longer running may take to close.
+constexpr int kEndGraceMs = 300;
+
+QString folderKey(const QString& folder) {
+    // Whole paths as keys: the settings file would take their "/" for groups.
+    return QStringLiteral("EmulatorOf_") + QString::fromLatin1(QUrl::toPercentEncoding(folder));
+}
+
+// Keeps the hint over the file list wherever the layout puts the list.
+class FollowGeometry final : public QObject {
+public:
+    FollowGeometry(QWidget* follower, QWidget* followed) : QObject(follower), m_follower(follower) {
+        followed->installEventFilter(this);
+        m_follower->setGeometry(followed->geometry());
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
+            m_follower->setGeometry(static_cast<QWidget*>(watched)->geometry());
+        return false;
+    }
+
+private:
+    QWidget* m_follower;
+};
+}  // namespace
+
+QStringList MainWindow::findInstalledEmulators() {
+    const InstalledSearch& where = m_services.installed;
+    const UserEmulators user = ReadUserEmulators(where.userFile, where.pathFolders);
+    // The user's own come first: whoever wrote one meant it.
+    m_installed = user.emulators + FindInstalledEmulators(where);
+    return user.problems;
+}
+
+void MainWindow::reportUserEmulatorProblems(const QStringList& problems) {
+    if (problems.isEmpty()) return;
+    m_services.dialogs->messageBox(
+        QStringLiteral("Some emulators of emulators.conf are left out:\n\n") +
+            problems.join(QLatin1Char('\n')),
+        platform::MessageButtons::Ok, platform::MessageIcon::Warning, kApplication);
+}
+
+void MainWindow::addInstalledEmulators() {
+    for (int i = 0; i < m_installed.size(); ++i) {
+        m_emulatorBox->addItem(m_installed[i].name);
+        m_emulatorBox->setItemData(m_emulatorBox->count() - 1, i, kInstalledRole);
+        m_emulatorBox->setItemData(m_emulatorBox->count() - 1, m_installed[i].program,
+                                   Qt::ToolTipRole);
+    }
+}
+
+const InstalledEmulator* MainWindow::selectedInstalled() const {
+    bool ok = false;
+    const int i = m_emulatorBox->currentData(kInstalledRole).toInt(&ok);
+    if (!ok || i < 0 || i >= m_installed.size()) return nullptr;
+    return &m_installed[i];
+}
+
+void MainWindow::showNoEmulatorHint(bool show) {
+    if (!m_noEmulatorHint) {
+        // Over the disabled list, as a sibling: a child of it would be disabled too and its
+        // link could not be followed.
+        m_noEmulatorHint = new QLabel(this);
+        m_noEmulatorHint->setObjectName(QStringLiteral("lblNoEmulator"));
+        m_noEmulatorHint->setWordWrap(true);
+        m_noEmulatorHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_noEmulatorHint->setMargin(8);
+        m_noEmulatorHint->setAutoFillBackground(true);
+        m_noEmulatorHint->setTextFormat(Qt::RichText);
+        m_noEmulatorHint->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        new FollowGeometry(m_noEmulatorHint, m_fileList);
+        connect(m_noEmulatorHint, &QLabel::linkActivated, this,
+                [this] { m_services.shell->open(m_emulatorFolder); });
+    }
+    if (show) {
+        const QString conf = m_services.installed.userFile.isEmpty()
+                                 ? QStringLiteral("~/.config/Rombard/emulators.conf")
+                                 : m_services.installed.userFile;
+        m_noEmulatorHint->setText(
+            QStringLiteral(
+                "<p><b>No emulator here.</b></p>"
+                "<p>The folder <a href=\"open\">%1</a> holds no emulator that Rombard knows, and "
+                "none is installed. To add one:</p><ul>"
+                "<li>put an emulator, or a link to one, into that folder (for example a link "
+                "named <tt>stella</tt> to <tt>/usr/bin/stella</tt>) and press F5;</li>"
+                "<li>install one that Rombard finds by itself: %2;</li>"
+                "<li>describe your own in <tt>%3</tt> (see the README).</li></ul>")
+                .arg(m_emulatorFolder.toHtmlEscaped(),
+                     LinuxEmulatorNames().join(QStringLiteral(", ")), conf.toHtmlEscaped()));
+        m_noEmulatorHint->raise();
+    }
+    m_noEmulatorHint->setVisible(show);
+}
+
+int MainWindow::storedEmulatorRow() const {
+    const QString name = m_services.settings->getSetting(kApplication, kLauncherSection,
+                                                         folderKey(m_emulatorFolder), QString());
+    if (name.isEmpty()) return 0;
+    const int row = m_emulatorBox->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    return row < 0 ? 0 : row;
+}
+
+void MainWindow::rememberEmulatorOfFolder() {
+    if (m_emulatorBox->currentIndex() < 0) return;
+    const QString name = m_emulatorBox->currentText();
+    const QString key = folderKey(m_emulatorFolder);
+    if (m_services.settings->getSetting(kApplication, kLauncherSection, key, QString()) != name)
+        m_services.settings->saveSetting(kApplication, kLauncherSection, key, name);
+}
+
+void MainWindow::switchEmulatorFolder(const QString& folder) {
+    // As a new start on that folder, after the one left has kept its settings.
+    saveEmulatorSettings();
+    rememberEmulatorOfFolder();
+    m_currentEmulator.clear();
+    m_emulatorFolder = withTrailingSeparator(folder);
+    RememberStartFolder({m_emulatorFolder, StartFolderSource::Argument}, *m_services.settings);
+    scanEmulators();
+    bringToFront();
+}
+
+QString MainWindow::watchedProcess() const {
+    if (const InstalledEmulator* e = selectedInstalled()) return e->processName;
+    return m_currentEmulator;
+}
+
+void MainWindow::watchEmulatorOutput(LaunchPlan& plan) {
+    m_watch = std::make_unique<EmulatorWatch>();
+    m_watch->emulator = m_emulatorBox->currentText();
+    // A document goes to the desktop's handler, whose own end says nothing about it.
+    if (plan.openDocument) return;
+    m_watch->output = std::make_unique<platform::OutputCapture>();
+    if (m_watch->output->isOpen()) plan.start.outputFd = m_watch->output->writeEnd();
+}
+
+void MainWindow::emulatorStarted(const LaunchPlan& plan, bool started) {
+    if (!m_watch) return;
+    m_watch->started = started || plan.openDocument;
+    if (m_watch->output) m_watch->output->closeWriteEnd();
+    rememberEmulatorOfFolder();
+}
+
+void MainWindow::reportEarlyEnd() {
+    const std::unique_ptr<EmulatorWatch> watch = std::move(m_watch);
+    if (!watch || !watch->output) return;
+    platform::OutputCapture& output = *watch->output;
+    // The emulator is gone; its pipe closes with it, unless something it started keeps
+    // it open, and then the game was not refused at once.
+    output.waitForEnd(kEndGraceMs);
+    const qint64 elapsed = output.ended() ? output.msecsToEnd() : kEarlyEndMs;
+    const std::optional<QString> message = EarlyEndMessage(watch->emulator, elapsed, watch->started,
+                                                           output.tail(), output.truncated());
+    if (message)
+        m_services.dialogs->messageBox(*message, platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning, kApplication);
+}

@@ -135,7 +135,9 @@ TEST(StartFolder, ChoiceOrder) {
         // A given folder that cannot be used is named in a message, before the picker.
         const bool bad = c.arg == Arg::Missing || c.arg == Arg::File;
         ASSERT_EQ(dialogs.messages.size(), bad ? 1 : 0);
-        if (bad) EXPECT_TRUE(dialogs.messages.first().text.contains(facts.argument));
+        if (bad) {
+            EXPECT_TRUE(dialogs.messages.first().text.contains(facts.argument));
+        }
         EXPECT_EQ(dialogs.folderPicks.size(), c.picks);
         EXPECT_EQ(told.size(), c.told) << told.join('\n').toStdString();
         if (c.picks > 0) {  // the fake keeps the title as the text, the start as the title

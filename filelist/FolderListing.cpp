@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -101,27 +102,91 @@ void foldInto(const QString& name, QString& out) {
     }
 }
 
+// The unit CompareNamesIgnoringCase compares a name's unit `x` as.
+char16_t upperUnit(char16_t x) {
+    if (x < 0x80) return x >= u'a' && x <= u'z' ? char16_t(x - 32) : x;
+    return QChar::isSurrogate(x) ? x : char16_t(QChar::toUpper(char32_t(x)));
+}
+
 }  // namespace
 
 int CompareNamesIgnoringCase(QStringView a, QStringView b) {
     // Unit by unit through the upper case, as the file system the ROM sets come from keeps
     // its folders: "_" after the letters, accented capitals after "Z", escaped bytes (lone
-    // surrogates) by their value. No allocation, since this runs n log n times per listing.
+    // surrogates) by their value. The listing sorts by keys that give this same order.
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
         char16_t x = a[i].unicode();
         char16_t y = b[i].unicode();
         if (x == y) continue;
-        x = x < 0x80 ? (x >= u'a' && x <= u'z' ? char16_t(x - 32) : x)
-                     : (QChar::isSurrogate(x) ? x : char16_t(QChar::toUpper(char32_t(x))));
-        y = y < 0x80 ? (y >= u'a' && y <= u'z' ? char16_t(y - 32) : y)
-                     : (QChar::isSurrogate(y) ? y : char16_t(QChar::toUpper(char32_t(y))));
+        x = upperUnit(x);
+        y = upperUnit(y);
         if (x != y) return x < y ? -1 : 1;
     }
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     // Names that differ only in letter case can both exist here; keep their order fixed.
     return a.compare(b);
 }
+
+namespace {
+
+// The listed names in CompareNamesIgnoringCase's order. Each name's compared units are
+// written once into one shared buffer as bytes whose plain memcmp order is that order (an
+// ASCII unit as itself, any other as three bytes from 0x80 up, so no code is a prefix of
+// another), with their first eight bytes kept beside the index: most comparisons end there,
+// without walking the names through their case mapping n log n times.
+std::vector<uint32_t> NameOrder(const std::vector<ListedFile>& files) {
+    struct Key {
+        quint64 head;  // the first eight bytes, big-endian, zero-padded
+        uint32_t offset;
+        uint32_t length;
+        uint32_t index;
+    };
+    std::vector<unsigned char> bytes;
+    size_t units = 0;
+    for (const ListedFile& f : files)
+        units += static_cast<size_t>(f.name.size());
+    bytes.reserve(units + units / 8);
+    std::vector<Key> keys(files.size());
+    for (uint32_t i = 0; i < keys.size(); ++i) {
+        const size_t offset = bytes.size();
+        for (const QChar c : files[i].name) {
+            const char16_t u = upperUnit(c.unicode());
+            if (u < 0x80) {
+                bytes.push_back(static_cast<unsigned char>(u));
+            } else {
+                bytes.push_back(static_cast<unsigned char>(0x80 | (u >> 12)));
+                bytes.push_back(static_cast<unsigned char>((u >> 6) & 0x3F));
+                bytes.push_back(static_cast<unsigned char>(u & 0x3F));
+            }
+        }
+        keys[i].offset = static_cast<uint32_t>(offset);
+        keys[i].length = static_cast<uint32_t>(bytes.size() - offset);
+        keys[i].index = i;
+    }
+    for (Key& k : keys) {
+        quint64 head = 0;
+        for (uint32_t b = 0; b < 8; ++b)
+            head = (head << 8) | (b < k.length ? bytes[k.offset + b] : 0);
+        k.head = head;
+    }
+    const unsigned char* data = bytes.data();
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.head != b.head) return a.head < b.head;
+        const uint32_t n = std::min(a.length, b.length);
+        if (const int c = n > 8 ? std::memcmp(data + a.offset + 8, data + b.offset + 8, n - 8) : 0)
+            return c < 0;
+        if (a.length != b.length) return a.length < b.length;
+        // Names equal but for letter case, by their exact units.
+        return files[a.index].name.compare(files[b.index].name) < 0;
+    });
+    std::vector<uint32_t> order(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        order[i] = keys[i].index;
+    return order;
+}
+
+}  // namespace
 
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options) {
@@ -186,12 +251,7 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         files.push_back(std::move(f));
     }
 
-    std::vector<uint32_t> order(files.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&files](uint32_t a, uint32_t b) {
-        return CompareNamesIgnoringCase(files[a].name, files[b].name) < 0;
-    });
+    const std::vector<uint32_t> order = NameOrder(files);
     out.reserve(files.size());
     if (maskCount == 1) {
         for (uint32_t i : order)

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -130,24 +129,67 @@ int CompareNamesIgnoringCase(QStringView a, QStringView b) {
 
 namespace {
 
-// The listed names in CompareNamesIgnoringCase's order. Each name's compared units are
-// written once into one shared buffer as bytes whose plain memcmp order is that order (an
-// ASCII unit as itself, any other as three bytes from 0x80 up, so no code is a prefix of
-// another), with their first eight bytes kept beside the index: most comparisons end there,
-// without walking the names through their case mapping n log n times.
+// A name's compared units as bytes whose plain byte order is CompareNamesIgnoringCase's
+// order: an ASCII unit as itself, any other as three bytes from 0x80 up, so no unit's bytes
+// begin another's and a name that is a prefix of another still comes first.
+struct NameKey {
+    quint64 chunk;  // eight key bytes from the depth being sorted, big-endian, zero-padded
+    uint32_t offset;
+    uint32_t length;
+    uint32_t index;
+};
+
+void loadChunks(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterator end,
+                const unsigned char* bytes, uint32_t depth) {
+    for (auto k = begin; k != end; ++k) {
+        quint64 chunk = 0;
+        for (uint32_t b = depth; b < depth + 8; ++b)
+            chunk = (chunk << 8) | (b < k->length ? bytes[k->offset + b] : 0);
+        k->chunk = chunk;
+    }
+}
+
+// Sorts keys whose first `depth` bytes are equal by their next eight, then each run of equal
+// chunks by the eight after: names sharing a long beginning ("Game 00001", "Game 00002"...)
+// cost a few integer sorts instead of n log n walks through that beginning. A name has no
+// zero unit and every unit's bytes start non-zero, so the zeros after a key's end sort it
+// before the keys it begins, and equal chunks past every key's end mean equal keys, which
+// only the exact units order.
+void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterator end,
+              const unsigned char* bytes, uint32_t depth, const std::vector<ListedFile>& files) {
+    loadChunks(begin, end, bytes, depth);
+    std::sort(begin, end, [](const NameKey& a, const NameKey& b) { return a.chunk < b.chunk; });
+    for (auto run = begin; run != end;) {
+        auto runEnd = run + 1;
+        while (runEnd != end && runEnd->chunk == run->chunk)
+            ++runEnd;
+        if (runEnd - run > 1) {
+            // A key ending right at this chunk's end reads as all zeros at the next depth,
+            // before any longer key.
+            const bool longer = std::any_of(
+                run, runEnd, [depth](const NameKey& k) { return k.length > depth + 8; });
+            if (longer) {
+                sortKeys(run, runEnd, bytes, depth + 8, files);
+            } else {
+                // Names equal but for letter case, by their exact units.
+                std::sort(run, runEnd, [&files](const NameKey& a, const NameKey& b) {
+                    return files[a.index].name.compare(files[b.index].name) < 0;
+                });
+            }
+        }
+        run = runEnd;
+    }
+}
+
+// The listed names in CompareNamesIgnoringCase's order, from keys written once into one
+// shared buffer: no case mapping n log n times, no allocation per name.
 std::vector<uint32_t> NameOrder(const std::vector<ListedFile>& files) {
-    struct Key {
-        quint64 head;  // the first eight bytes, big-endian, zero-padded
-        uint32_t offset;
-        uint32_t length;
-        uint32_t index;
-    };
     std::vector<unsigned char> bytes;
     size_t units = 0;
     for (const ListedFile& f : files)
         units += static_cast<size_t>(f.name.size());
     bytes.reserve(units + units / 8);
-    std::vector<Key> keys(files.size());
+    std::vector<NameKey> keys(files.size());
     for (uint32_t i = 0; i < keys.size(); ++i) {
         const size_t offset = bytes.size();
         for (const QChar c : files[i].name) {
@@ -160,26 +202,10 @@ std::vector<uint32_t> NameOrder(const std::vector<ListedFile>& files) {
                 bytes.push_back(static_cast<unsigned char>(u & 0x3F));
             }
         }
-        keys[i].offset = static_cast<uint32_t>(offset);
-        keys[i].length = static_cast<uint32_t>(bytes.size() - offset);
-        keys[i].index = i;
+        keys[i] = NameKey{0, static_cast<uint32_t>(offset),
+                          static_cast<uint32_t>(bytes.size() - offset), i};
     }
-    for (Key& k : keys) {
-        quint64 head = 0;
-        for (uint32_t b = 0; b < 8; ++b)
-            head = (head << 8) | (b < k.length ? bytes[k.offset + b] : 0);
-        k.head = head;
-    }
-    const unsigned char* data = bytes.data();
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        if (a.head != b.head) return a.head < b.head;
-        const uint32_t n = std::min(a.length, b.length);
-        if (const int c = n > 8 ? std::memcmp(data + a.offset + 8, data + b.offset + 8, n - 8) : 0)
-            return c < 0;
-        if (a.length != b.length) return a.length < b.length;
-        // Names equal but for letter case, by their exact units.
-        return files[a.index].name.compare(files[b.index].name) < 0;
-    });
+    sortKeys(keys.begin(), keys.end(), bytes.data(), 0, files);
     std::vector<uint32_t> order(keys.size());
     for (size_t i = 0; i < keys.size(); ++i)
         order[i] = keys[i].index;

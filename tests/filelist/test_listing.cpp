@@ -158,6 +158,15 @@ TEST(ListFolder, ListedOrderIsTheNameComparisonsOrder) {
         "\xc3\xa0\xc3\xa0\xc3\xa0\xc3\xa0.smc",
         "aaaaaaaa",
         "aaaaaaaa.smc",
+        "abcdefgh",
+        "ABCDEFGH",
+        "abcdefgh.",
+        "abcdefghijklmnop",
+        "ABCDEFGHIJKLMNOP.smc",
+        "ABCDEFGHIJKLMNOP",
+        "Game 000",
+        "game 000",
+        "GAME 0001",
         "AAAAAAAA.smc",
     };
     QStringList expected;

@@ -262,7 +262,9 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         }
         ListedFile f;
         struct stat st {};
-        if (any && fstatat(fd, raw, &st, 0) == 0) {
+        if (any && !options.details && e->d_type == DT_REG) {
+            f.looked = false;
+        } else if (any && fstatat(fd, raw, &st, 0) == 0) {
             if (S_ISDIR(st.st_mode)) any = false;  // a link to a folder, or an untyped one
             f.readable = true;
             f.size = st.st_size;

@@ -48,7 +48,8 @@ void FolderList::list() {
     if (onBusy) onBusy(true);
     FolderListingOptions options;
     options.hidden = m_showsHiddenFiles;
-    m_model.appendFiles(ListFolder(m_path, masks, options), columns);
+    options.details = false;
+    m_model.appendFiles(ListFolder(m_path, masks, options), columns, m_path);
     if (onBusy) onBusy(false);
 }
 

@@ -101,27 +101,118 @@ void foldInto(const QString& name, QString& out) {
     }
 }
 
+// The unit CompareNamesIgnoringCase compares a name's unit `x` as.
+char16_t upperUnit(char16_t x) {
+    if (x < 0x80) return x >= u'a' && x <= u'z' ? char16_t(x - 32) : x;
+    return QChar::isSurrogate(x) ? x : char16_t(QChar::toUpper(char32_t(x)));
+}
+
 }  // namespace
 
 int CompareNamesIgnoringCase(QStringView a, QStringView b) {
     // Unit by unit through the upper case, as the file system the ROM sets come from keeps
     // its folders: "_" after the letters, accented capitals after "Z", escaped bytes (lone
-    // surrogates) by their value. No allocation, since this runs n log n times per listing.
+    // surrogates) by their value. The listing sorts by keys that give this same order.
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
         char16_t x = a[i].unicode();
         char16_t y = b[i].unicode();
         if (x == y) continue;
-        x = x < 0x80 ? (x >= u'a' && x <= u'z' ? char16_t(x - 32) : x)
-                     : (QChar::isSurrogate(x) ? x : char16_t(QChar::toUpper(char32_t(x))));
-        y = y < 0x80 ? (y >= u'a' && y <= u'z' ? char16_t(y - 32) : y)
-                     : (QChar::isSurrogate(y) ? y : char16_t(QChar::toUpper(char32_t(y))));
+        x = upperUnit(x);
+        y = upperUnit(y);
         if (x != y) return x < y ? -1 : 1;
     }
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     // Names that differ only in letter case can both exist here; keep their order fixed.
     return a.compare(b);
 }
+
+namespace {
+
+// A name's compared units as bytes whose plain byte order is CompareNamesIgnoringCase's
+// order: an ASCII unit as itself, any other as three bytes from 0x80 up, so no unit's bytes
+// begin another's and a name that is a prefix of another still comes first.
+struct NameKey {
+    quint64 chunk;  // eight key bytes from the depth being sorted, big-endian, zero-padded
+    uint32_t offset;
+    uint32_t length;
+    uint32_t index;
+};
+
+void loadChunks(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterator end,
+                const unsigned char* bytes, uint32_t depth) {
+    for (auto k = begin; k != end; ++k) {
+        quint64 chunk = 0;
+        for (uint32_t b = depth; b < depth + 8; ++b)
+            chunk = (chunk << 8) | (b < k->length ? bytes[k->offset + b] : 0);
+        k->chunk = chunk;
+    }
+}
+
+// Sorts keys whose first `depth` bytes are equal by their next eight, then each run of equal
+// chunks by the eight after: names sharing a long beginning ("Game 00001", "Game 00002"...)
+// cost a few integer sorts instead of n log n walks through that beginning. A name has no
+// zero unit and every unit's bytes start non-zero, so the zeros after a key's end sort it
+// before the keys it begins, and equal chunks past every key's end mean equal keys, which
+// only the exact units order.
+void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterator end,
+              const unsigned char* bytes, uint32_t depth, const std::vector<ListedFile>& files) {
+    loadChunks(begin, end, bytes, depth);
+    std::sort(begin, end, [](const NameKey& a, const NameKey& b) { return a.chunk < b.chunk; });
+    for (auto run = begin; run != end;) {
+        auto runEnd = run + 1;
+        while (runEnd != end && runEnd->chunk == run->chunk)
+            ++runEnd;
+        if (runEnd - run > 1) {
+            // A key ending right at this chunk's end reads as all zeros at the next depth,
+            // before any longer key.
+            const bool longer = std::any_of(
+                run, runEnd, [depth](const NameKey& k) { return k.length > depth + 8; });
+            if (longer) {
+                sortKeys(run, runEnd, bytes, depth + 8, files);
+            } else {
+                // Names equal but for letter case, by their exact units.
+                std::sort(run, runEnd, [&files](const NameKey& a, const NameKey& b) {
+                    return files[a.index].name.compare(files[b.index].name) < 0;
+                });
+            }
+        }
+        run = runEnd;
+    }
+}
+
+// The listed names in CompareNamesIgnoringCase's order, from keys written once into one
+// shared buffer: no case mapping n log n times, no allocation per name.
+std::vector<uint32_t> NameOrder(const std::vector<ListedFile>& files) {
+    std::vector<unsigned char> bytes;
+    size_t units = 0;
+    for (const ListedFile& f : files)
+        units += static_cast<size_t>(f.name.size());
+    bytes.reserve(units + units / 8);
+    std::vector<NameKey> keys(files.size());
+    for (uint32_t i = 0; i < keys.size(); ++i) {
+        const size_t offset = bytes.size();
+        for (const QChar c : files[i].name) {
+            const char16_t u = upperUnit(c.unicode());
+            if (u < 0x80) {
+                bytes.push_back(static_cast<unsigned char>(u));
+            } else {
+                bytes.push_back(static_cast<unsigned char>(0x80 | (u >> 12)));
+                bytes.push_back(static_cast<unsigned char>((u >> 6) & 0x3F));
+                bytes.push_back(static_cast<unsigned char>(u & 0x3F));
+            }
+        }
+        keys[i] = NameKey{0, static_cast<uint32_t>(offset),
+                          static_cast<uint32_t>(bytes.size() - offset), i};
+    }
+    sortKeys(keys.begin(), keys.end(), bytes.data(), 0, files);
+    std::vector<uint32_t> order(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        order[i] = keys[i].index;
+    return order;
+}
+
+}  // namespace
 
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options) {
@@ -171,7 +262,9 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         }
         ListedFile f;
         struct stat st {};
-        if (any && fstatat(fd, raw, &st, 0) == 0) {
+        if (any && !options.details && e->d_type == DT_REG) {
+            f.looked = false;
+        } else if (any && fstatat(fd, raw, &st, 0) == 0) {
             if (S_ISDIR(st.st_mode)) any = false;  // a link to a folder, or an untyped one
             f.readable = true;
             f.size = st.st_size;
@@ -186,12 +279,7 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         files.push_back(std::move(f));
     }
 
-    std::vector<uint32_t> order(files.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&files](uint32_t a, uint32_t b) {
-        return CompareNamesIgnoringCase(files[a].name, files[b].name) < 0;
-    });
+    const std::vector<uint32_t> order = NameOrder(files);
     out.reserve(files.size());
     if (maskCount == 1) {
         for (uint32_t i : order)

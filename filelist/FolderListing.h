@@ -23,16 +23,22 @@ private:
 };
 
 // A file as the listing found it. `readable` is false when its length and date could not
-// be read (it vanished meanwhile, or a link points nowhere).
+// be read (it vanished meanwhile, or a link points nowhere); `looked` is false when they
+// were not asked for (FolderListingOptions::details) and are still to be read.
 struct ListedFile {
     QString name;
     qint64 size = 0;
     qint64 modified = 0;  // seconds since the epoch
     bool readable = false;
+    bool looked = true;
 };
 
 struct FolderListingOptions {
     bool hidden = false;  // list names beginning with "." and names in ".hidden" too
+    // Read every file's length and date. Without it only entries whose type the folder does
+    // not tell (links, some file systems) are looked at, to leave folders out: a list of
+    // 30,000 games reads the lengths of the few rows it shows, not of all.
+    bool details = true;
 };
 
 // Name order without regard to letter case, unit by unit through the upper case (so "_"

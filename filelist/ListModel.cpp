@@ -2,6 +2,9 @@
 
 #include "filelist/FileFormats.h"
 #include "filelist/ListSort.h"
+#include "platform/FileNames.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -53,8 +56,15 @@ int ListModel::ColumnIcon(int Column) const {
 
 // ---- items -----------------------------------------------------------------------------
 
-void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
+void ListModel::appendFiles(std::vector<ListedFile> files, int columns, const QString& folder) {
     if (files.empty()) return;
+    const QByteArray lookFolder = platform::encodeName(folder);
+    if (lookFolder != m_lookFolder) {
+        // Rows from another folder are looked at where they were listed.
+        for (Row& it : m_items)
+            look(it);
+        m_lookFolder = lookFolder;
+    }
     const int first = count();
     const int last = first + static_cast<int>(files.size()) - 1;
     if (m_observer) m_observer->aboutToInsert(first, last);
@@ -64,6 +74,7 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
         it.text = std::move(f.name);
         it.fileColumns = columns > 1 ? columns : 0;
         it.fileReadable = f.readable;
+        it.fileLooked = f.looked;
         it.fileSize = f.size;
         it.fileModified = f.modified;
         if (m_checkBoxes) it.state = 1u << kStateImageShift;
@@ -76,9 +87,21 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns) {
     if (first == 0) changeState(0, kFocused, kFocused);
 }
 
+void ListModel::look(Row& row) const {
+    if (row.fileLooked) return;
+    row.fileLooked = true;
+    struct stat st {};
+    row.fileReadable =
+        ::stat((m_lookFolder + platform::encodeName(row.text)).constData(), &st) == 0;
+    if (!row.fileReadable) return;
+    row.fileSize = st.st_size;
+    row.fileModified = st.st_mtim.tv_sec;
+}
+
 void ListModel::load(int row) const {
     Row& it = m_items[row];
     if (it.fileColumns == 0) return;
+    look(it);
     const int cells = it.fileColumns - 1;
     it.fileColumns = 0;
     it.sub = QStringList();
@@ -344,7 +367,8 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
             // A listed file's raw size is the number its size cell would read as.
             std::vector<double> keys(n);
             for (int i = 0; i < n; ++i) {
-                const Row& r = m_items[i];
+                Row& r = m_items[i];
+                if (column == 4 && r.fileColumns > 4) look(r);
                 keys[i] = column == 4 && r.fileColumns > 4
                               ? (r.fileReadable ? static_cast<double>(r.fileSize) : 0.0)
                               : SortNumber(SubItemText(i, column));
@@ -355,7 +379,8 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
             const FileDateFormat dates;
             std::vector<qint64> keys(n);
             for (int i = 0; i < n; ++i) {
-                const Row& r = m_items[i];
+                Row& r = m_items[i];
+                if (column == 3 && r.fileColumns > 3) look(r);
                 keys[i] = column == 3 && r.fileColumns > 3
                               ? (r.fileReadable ? FileDateFormat::sortKeyAt(r.fileModified) : 0)
                               : dates.sortKey(SubItemText(i, column)).value_or(0);

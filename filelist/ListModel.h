@@ -98,8 +98,9 @@ public:
     // Appends one item per listed file. Its other cells (size, type, date, raw size) are
     // written from the listed facts the first time any of them is read; sorts by size and
     // date use the facts themselves. `columns` is how many columns the listing fills, as
-    // when each item was added and set one by one.
-    void appendFiles(std::vector<ListedFile> files, int columns);
+    // when each item was added and set one by one. Files not yet looked at are looked at
+    // in `folder` (ending in "/") when their cells are first read or a sort needs them.
+    void appendFiles(std::vector<ListedFile> files, int columns, const QString& folder = {});
 
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
@@ -121,6 +122,7 @@ private:
         // (0 once written or for other items) and the facts to write them from.
         int fileColumns = 0;
         bool fileReadable = false;
+        bool fileLooked = true;
         qint64 fileSize = 0;
         qint64 fileModified = 0;
     };
@@ -135,6 +137,8 @@ private:
     bool validColumn(int c) const { return c >= 0 && c < ColumnCount(); }
     // Reads the file cells of an item listed from a folder; cheap when already read.
     void load(int row) const;
+    // Reads the length and date of a listed file not yet looked at.
+    void look(Row& row) const;
     void loadAll() const;
     std::vector<int> sortedRows(int column, int order, int type) const;
     void changeState(int row, quint32 mask, quint32 bits);
@@ -152,6 +156,7 @@ private:
     mutable std::vector<Row> m_items;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
+    QByteArray m_lookFolder;  // where listed files not yet looked at are, encoded
     ImageList m_small{16, 16};
     ImageList m_large{32, 32};
     ImageList m_header{16, 16};

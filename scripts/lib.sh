@@ -5,10 +5,11 @@
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
                 zlib1g-dev xa65 libsdl2-dev)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
-# files; file and dpkg-dev let CPack work out the package's dependencies.
+# files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
+# xvfb let bench_window_shown watch the real window appear.
 TEST_PACKAGES=(clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev clang
                libfuzzer-14-dev libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-               jdupes)
+               jdupes libxcb1-dev xvfb)
 # Stella runs the sample game.
 RUN_PACKAGES=(xdg-utils stella)
 

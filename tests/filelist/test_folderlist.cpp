@@ -1,4 +1,5 @@
 #include "filelist/FolderList.h"
+#include "filelist/FolderListing.h"
 #include "filelist/ListModel.h"
 
 #include "support/QtPrinters.h"
@@ -122,12 +123,56 @@ TEST_F(FolderListTest, AFileThatCannotBeReadKeepsItsRow) {
     files.SortFilesByColumnClick(1);
     EXPECT_EQ(model.ItemText(0), "gone.bin");
 
-    // A file deleted after the listing shows what the listing found until the next one.
+    // A file deleted after its row was shown keeps what the row showed until the next
+    // listing.
+    EXPECT_EQ(model.SubItemText(names().indexOf("later.bin"), 1), "4 bytes");
     QFile::remove(dir.file("later.bin"));
     const int later = names().indexOf("later.bin");
     EXPECT_EQ(model.SubItemText(later, 1), "4 bytes");
     files.Refresh();
     EXPECT_EQ(names().indexOf("later.bin"), -1);
+}
+
+// Lengths and dates are read when a row is first shown or sorted, not at the listing: the
+// texts must be those a listing that read every file gives, for every kind of entry.
+TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
+    dir.write("Game.Zip", QByteArray(1536, 'x'));
+    dir.sparse("disc.iso", 5LL * 1024 * 1024 * 1024);
+    dir.write("empty.bin");
+    dir.touch("Game.Zip", QDateTime(QDate(2023, 3, 9), QTime(15, 4)));
+    dir.mkdir("folder.bin");
+    QFile::link(dir.file("Game.Zip"), dir.file("link.zip"));
+    QFile::link(dir.file("nowhere"), dir.file("dangling.zip"));
+    QFile::link(dir.file("folder.bin"), dir.file("folderlink.bin"));
+    files.setPath(dir.path());
+    ListModel eager;
+    eager.appendFiles(ListFolder(dir.path(), {"*.*"}), 5);
+    ASSERT_EQ(names(), ::names(eager));
+    EXPECT_EQ(names(),
+              QStringList({"dangling.zip", "disc.iso", "empty.bin", "Game.Zip", "link.zip"}));
+    for (int row = 0; row < model.count(); ++row)
+        for (int c = 1; c < 5; ++c)
+            EXPECT_EQ(model.SubItemText(row, c), eager.SubItemText(row, c)) << row << " " << c;
+
+    // Sorts by length and by date read what they need themselves, before any row is shown.
+    ListModel bySize, byDate;
+    FolderList sizes(bySize), dates(byDate);
+    sizes.setPath(dir.path());
+    dates.setPath(dir.path());
+    sizes.SortFilesByColumnClick(1);
+    dates.SortFilesByColumnClick(3);
+    EXPECT_EQ(::names(bySize),
+              QStringList({"dangling.zip", "empty.bin", "Game.Zip", "link.zip", "disc.iso"}));
+    EXPECT_EQ(::names(byDate).mid(0, 3), QStringList({"dangling.zip", "Game.Zip", "link.zip"}));
+
+    // A file gone before its row was ever shown reads as one that cannot be read.
+    ListModel late;
+    FolderList lateFiles(late);
+    lateFiles.setPath(dir.path());
+    QFile::remove(dir.file("empty.bin"));
+    const int gone = ::names(late).indexOf("empty.bin");
+    EXPECT_EQ(late.SubItemText(gone, 1), QString());
+    EXPECT_EQ(late.SubItemText(gone, 2), "BIN Image");
 }
 
 TEST_F(FolderListTest, ExistingColumnsAreFilledAsFarAsTheyGo) {

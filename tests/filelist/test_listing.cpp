@@ -11,6 +11,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +95,109 @@ TEST(ListFolder, NameOrderIgnoresLetterCase) {
             EXPECT_EQ(ba < 0 ? -1 : 1, -c.sign) << c.a << " " << c.b;
         }
     }
+}
+
+// The listing sorts by keys built once per name; their order must be the comparison's
+// exactly, for names that share long beginnings, differ only in case or length, mix
+// scripts, need two units (emoji) or are not UTF-8 at all.
+TEST(ListFolder, ListedOrderIsTheNameComparisonsOrder) {
+    TempFolder dir;
+    const raw::RemoveTree cleanup(dir.path());
+    const char* const names[] = {
+        "Game 00001 (U) [!].smc",
+        "game 00001 (U) [!].smc",
+        "GAME 00001 (u) [!].smc",
+        "Game 0001 (U).smc",
+        "Game 00010 (U) [!].smc",
+        "Game 9.smc",
+        "Game 10.smc",
+        "Game.smc",
+        "Game",
+        "Gam",
+        "Gamez.smc",
+        "Game_.smc",
+        "Game[.smc",
+        "Game`.smc",
+        "Game{.smc",
+        "1942.smc",
+        " leading blank.smc",
+        "~tilde.smc",
+        "_menu.smc",
+        "Zelda.smc",
+        "\xc3\x89"
+        "clair.smc",
+        "\xc3\xa9"
+        "clair.smc",
+        "\xc3\xa9"
+        "clairs.smc",
+        "caf\xc3\xa9.smc",
+        "CAF\xc3\x89.smc",
+        "cafe.smc",
+        "Stra\xc3\x9f"
+        "e.smc",
+        "STRASSE.smc",
+        "\xc3\xbf"
+        "y.smc",
+        "\xc5\xb8"
+        "y.smc",
+        "\xce\xa3\xcf\x83\xcf\x82.smc",
+        "Zelda no Densetsu \xe3\x82\xbc\xe3\x83\xab\xe3\x83\x80 (J).smc",
+        "Zelda no Densetsu \xe3\x82\xbc (J).smc",
+        "Zelda no Densetsu (J).smc",
+        "\xf0\x9f\x98\x80 smile.smc",
+        "\xef\xbf\xbd.smc",
+        "\xee\x80\x80 private.smc",
+        "b\xff.smc",
+        "b\xfe.smc",
+        "B\xff.smc",
+        "b\xc3.smc",
+        "\xff\xfe\xfd.smc",
+        "x\x01y.smc",
+        "\xc3\x80\xc3\x80\xc3\x80\xc3\x80.smc",
+        "\xc3\x80\xc3\x80\xc3\x80\xc3\xa0.smc",
+        "\xc3\xa0\xc3\xa0\xc3\xa0\xc3\xa0.smc",
+        "aaaaaaaa",
+        "aaaaaaaa.smc",
+        "abcdefgh",
+        "ABCDEFGH",
+        "abcdefgh.",
+        "abcdefghijklmnop",
+        "ABCDEFGHIJKLMNOP.smc",
+        "ABCDEFGHIJKLMNOP",
+        "Game 000",
+        "game 000",
+        "GAME 0001",
+        "AAAAAAAA.smc",
+    };
+    QStringList expected;
+    for (const char* name : names) {
+        const QString decoded = platform::decodeName(QByteArray(name));
+        ASSERT_TRUE(raw::write(dir.path() + u'/' + decoded, {})) << name;
+        expected.append(decoded);
+    }
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return CompareNamesIgnoringCase(a, b) < 0;
+    });
+    EXPECT_EQ(listed(dir.path(), "*"), expected);
+    // A few fixed points of that order, as users see it.
+    const QStringList list = listed(dir.path(), "*");
+    auto before = [&](const char* a, const char* b) {
+        return list.indexOf(platform::decodeName(QByteArray(a))) <
+               list.indexOf(platform::decodeName(QByteArray(b)));
+    };
+    EXPECT_TRUE(before("GAME 00001 (u) [!].smc", "Game 00001 (U) [!].smc"));
+    EXPECT_TRUE(before("Game 00001 (U) [!].smc", "game 00001 (U) [!].smc"));
+    EXPECT_TRUE(before("Game 10.smc", "Game 9.smc"));
+    EXPECT_TRUE(before("Gam", "Game"));
+    EXPECT_TRUE(before("Game", "Game.smc"));
+    EXPECT_TRUE(before("Gamez.smc", "Game_.smc"));
+    EXPECT_TRUE(before("Zelda.smc",
+                       "\xc3\xa9"
+                       "clair.smc"));
+    EXPECT_TRUE(before("b\xfe.smc", "b\xff.smc"));
+    // Units, not characters: an emoji's first unit, then escaped bytes, then private use.
+    EXPECT_TRUE(before("\xf0\x9f\x98\x80 smile.smc", "\xff\xfe\xfd.smc"));
+    EXPECT_TRUE(before("\xff\xfe\xfd.smc", "\xee\x80\x80 private.smc"));
 }
 
 TEST(ListFolder, EscapedNamesSortAfterLettersAndStayApart) {

@@ -139,4 +139,35 @@ TEST(FolderNameIndex, SeesChangesAndNonUtf8Names) {
     EXPECT_EQ(dir.read("fixed.sms"), "abcd");
 }
 
+// Plain ASCII names take shortcuts through decoding and folding; they must give what the
+// general way gives, and the general way must still apply to every other name.
+TEST(FileNames, AsciiShortcutsGiveTheGeneralResults) {
+    QByteArray everyAscii;
+    for (int c = 1; c < 0x80; ++c)
+        everyAscii.append(char(c));
+    const QByteArray names[] = {
+        "",
+        "game.smc",
+        "GAME 00001 (U) [!].SMC",
+        "Zelda_[b1]~.zip",
+        everyAscii,
+        "caf\xc3\xa9.sms",  // UTF-8: folded by the Unicode tables
+        "CAF\xc3\x89.SMS",  // likewise, capitals before and after the accent
+        "STRASSE\xc3\x9f",  // a letter that folds to two
+        "Caf\xe9.sms",      // not UTF-8: the byte stays escaped through folding
+        "\xff"
+        "ABC",
+    };
+    for (const QByteArray& bytes : names) {
+        const QString name = platform::decodeName(bytes);
+        EXPECT_EQ(platform::encodeName(name), bytes) << bytes.constData();
+        QString expected;  // folded around the escaped bytes only
+        for (const QChar c : name)
+            expected += c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF ? QString(c)
+                                                                       : QString(c).toCaseFolded();
+        EXPECT_EQ(platform::foldName(name), expected) << bytes.constData();
+    }
+    EXPECT_EQ(platform::decodeName(QByteArray("a\0b", 3)).size(), 3);
+}
+
 }  // namespace

@@ -97,6 +97,11 @@ ScreenshotSearch::Probe ScreenshotSearch::probeFor(const QString& name) {
 }
 
 const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
+    // In a batch, a folder looked at once is not asked about again.
+    if (m_held && m_trusted.contains(real)) {
+        const auto held = m_folders.constFind(real);
+        if (held != m_folders.constEnd()) return &*held;
+    }
     const std::optional<qint64> stamp = platform::folderStamp(real);
     if (!stamp) {
         m_folders.remove(real);
@@ -167,6 +172,7 @@ void ScreenshotSearch::holdListings() {
     m_held = true;
     m_trusted.clear();
     m_changed.clear();
+    m_spelled.clear();
 }
 
 void ScreenshotSearch::releaseListings() {
@@ -175,14 +181,17 @@ void ScreenshotSearch::releaseListings() {
         m_folders.remove(folder);
     m_changed.clear();
     m_trusted.clear();
+    m_spelled.clear();
 }
 
 void ScreenshotSearch::moved(const QString& fromPath, const QString& toPath) {
     const QString fromFolder = withoutTrailingSeparator(parentFolderOf(fromPath));
-    const QString toFolder = withoutTrailingSeparator(parentFolderOf(toPath));
+    const QString toFolder =
+        toPath.isEmpty() ? QString() : withoutTrailingSeparator(parentFolderOf(toPath));
     // A listing not looked at since the batch began may be out of date anyway: it is
     // listed again at the next search.
     for (const QString& folder : {fromFolder, toFolder}) {
+        if (folder.isEmpty()) continue;
         if (!m_held || !m_trusted.contains(folder)) m_folders.remove(folder);
         if (m_held) m_changed.insert(folder);
     }
@@ -232,10 +241,18 @@ QString ScreenshotSearch::resolveFolder(const QString& folder) {
 QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
     if (probe.stems.empty()) return {};
     QString real = withoutTrailingSeparator(folder);
+    // A folder a batch found missing, or spelled otherwise on disk, stays so for the batch.
+    const auto known = m_held ? m_spelled.constFind(real) : m_spelled.constEnd();
+    if (known != m_spelled.constEnd()) {
+        if (known->isEmpty()) return {};
+        real = *known;
+    }
     const Folder* f = listing(real);
     if (!f) {
         // Not spelled as on disk (or not there at all): the slow path, once per search.
+        const QString given = real;
         real = resolveFolder(real);
+        if (m_held) m_spelled.insert(given, real);
         if (real.isEmpty()) return {};
         f = listing(real);
         if (!f) return {};

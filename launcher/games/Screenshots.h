@@ -43,6 +43,8 @@ public:
     // folders it changed are listed again at the next search.
     void holdListings();
     void moved(const QString& fromPath, const QString& toPath);
+    // An entry the batch moved out of every searched folder (to the trash).
+    void removed(const QString& path) { moved(path, QString()); }
     void releaseListings();
 
 private:
@@ -81,6 +83,8 @@ private:
     bool m_held = false;
     QSet<QString> m_trusted;  // folders listed or checked since the batch began
     QSet<QString> m_changed;  // folders the batch changed
+    // Folders as given -> as spelled on disk (empty: missing), found while held.
+    QHash<QString, QString> m_spelled;
 
     QHash<QString, Folder> m_folders;
 };

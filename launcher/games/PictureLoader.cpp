@@ -351,14 +351,14 @@ void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
                 };
                 if (!wanted()) return;
                 QSize full;
-                std::function<void()> write;
-                QImage picture = shared->load(path, box, &full, wanted, &write);
+                // Only a picture the user stops at leaves a thumbnail: writing one for every
+                // neighbour would take the processor from the next selection.
+                QImage picture = shared->load(path, box, &full, wanted, nullptr);
                 if (!wanted()) return;  // stopped half way: nothing to keep
                 shared->post(
                     [path, box, stamp, picture = std::move(picture), full](PictureLoader* loader) {
                         loader->keep({path, box, stamp, picture, full});
                     });
-                if (write && wanted()) write();
             },
             m_shared);
     }

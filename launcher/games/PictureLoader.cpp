@@ -1,8 +1,13 @@
 #include "launcher/games/PictureLoader.h"
 
+#include "launcher/games/PngDecoder.h"
+#include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
@@ -39,23 +44,48 @@ private:
 };
 }  // namespace
 
-QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
-                       const std::function<bool()>& wanted) {
-    if (fullSize) *fullSize = QSize();
-    // Opened by its bytes: a name that is not valid UTF-8 still reads.
-    StoppableFile file(wanted);
-    // Only a regular file: a FIFO named like a picture would hold the decode for good.
-    if (!platform::openRegularForReading(file, path)) return {};
-    QImageReader reader(&file);
+namespace {
+// A PNG is read whole into memory for libspng; one larger than this is no screenshot, and
+// Qt's reader takes it row by row.
+constexpr qint64 kMaxPngBytes = 64LL * 1024 * 1024;
+
+QSize fittedSize(const QSize& full, const QSize& box) {
+    if (box.isValid() && !box.isEmpty() &&
+        (full.width() > box.width() || full.height() > box.height()))
+        return full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return full;
+}
+
+// The decoded picture made ready to show at `target`: scaled, and transparent parts on
+// white. Opaque pictures leave in the screen's own format, so that the window's thread
+// converts nothing.
+QImage readyToShow(QImage image, const QSize& target, const std::function<bool()>& wanted) {
+    const auto unwanted = [&] { return wanted && !wanted(); };
+    if (image.size() != target)
+        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (unwanted()) return {};
+    if (!image.hasAlphaChannel()) {
+        if (image.format() != QImage::Format_RGB32) image.convertTo(QImage::Format_RGB32);
+        return image;
+    }
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return opaque;
+}
+
+// Qt's reader, for every format but the PNGs libspng decodes.
+QImage decodeWithQt(QIODevice* device, const QSize& box, QSize* fullSize,
+                    const std::function<bool()>& wanted, QImage* whole) {
+    QImageReader reader(device);
     // Turns 90° pictures as cameras meant them to be seen.
     reader.setAutoTransform(true);
     QSize full = reader.size();
     if (!full.isValid() || qint64(full.width()) * full.height() > kMaxSourcePixels) return {};
     if (reader.transformation() & QImageIOHandler::TransformationRotate90) full.transpose();
-    QSize target = full;
-    if (box.isValid() && !box.isEmpty() &&
-        (full.width() > box.width() || full.height() > box.height()))
-        target = full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    const QSize target = fittedSize(full, box);
     // A PNG of screen size decodes whole and then scales in about half the time the PNG
     // reader takes to scale row by row; larger ones are scaled while they are read, so
     // their full size never sits in memory. Other formats (JPEG above all) scale cheaply
@@ -71,18 +101,93 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
     QImage image = reader.read();
     // A decode nobody wants any more goes no further than the read: the loader's end waits
     // only a moment for it, and scaling or painting while the program ends brings it down.
-    const auto unwanted = [&] { return wanted && !wanted(); };
-    if (image.isNull() || unwanted()) return {};
-    if (scaleAfter) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (fullSize) *fullSize = full;
-    if (!image.hasAlphaChannel()) return image;
-    if (unwanted()) return {};
-    QImage opaque(image.size(), QImage::Format_RGB32);
-    opaque.fill(Qt::white);
-    QPainter painter(&opaque);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    return opaque;
+    if (image.isNull() || (wanted && !wanted())) return {};
+    if (whole && image.size() == full) *whole = image;
+    image = readyToShow(std::move(image), target, wanted);
+    if (!image.isNull() && fullSize) *fullSize = full;
+    return image;
+}
+
+QImage decodePicture(const QString& path, const QSize& box, QSize* fullSize,
+                     const std::function<bool()>& wanted, QImage* whole) {
+    if (fullSize) *fullSize = QSize();
+    // Opened by its bytes: a name that is not valid UTF-8 still reads.
+    StoppableFile file(wanted);
+    // Only a regular file: a FIFO named like a picture would hold the decode for good.
+    if (!platform::openRegularForReading(file, path)) return {};
+    if (!IsPngData(file.peek(8)) || file.size() > kMaxPngBytes)
+        return decodeWithQt(&file, box, fullSize, wanted, whole);
+    QByteArray bytes = file.readAll();
+    if (wanted && !wanted()) return {};
+    QImage image = DecodePng(bytes, kMaxSourcePixels, wanted);
+    if (wanted && !wanted()) return {};
+    if (image.isNull()) {
+        // What libspng refuses, Qt's reader may still show (or turn as the file says).
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        return decodeWithQt(&buffer, box, fullSize, wanted, whole);
+    }
+    const QSize full = image.size();
+    if (whole) *whole = image;
+    image = readyToShow(std::move(image), fittedSize(full, box), wanted);
+    if (!image.isNull() && fullSize) *fullSize = full;
+    return image;
+}
+
+// The picture's own size as shown (turned as the file says), from its header alone.
+QSize pictureSize(const QString& path) {
+    QFile file;
+    if (!platform::openRegularForReading(file, path)) return {};
+    QImageReader reader(&file);
+    reader.setAutoTransform(true);
+    QSize full = reader.size();
+    if (full.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+        full.transpose();
+    return full;
+}
+}  // namespace
+
+QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
+                       const std::function<bool()>& wanted) {
+    return decodePicture(path, box, fullSize, wanted, nullptr);
+}
+
+QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
+                         QSize* fullSize, const std::function<bool()>& wanted,
+                         std::function<void()>* write) {
+    if (fullSize) *fullSize = QSize();
+    if (write) *write = nullptr;
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const std::optional<platform::RegularFile> file = platform::regularFile(path);
+    if (!file || !box.isValid() || box.isEmpty() || cache.holds(absolute))
+        return LoadPictureFile(path, box, fullSize, wanted);
+    // Whole seconds, as the cache records them (rounded down, also before 1970).
+    constexpr qint64 kNsPerSecond = 1'000'000'000;
+    const qint64 seconds =
+        file->modifiedNs / kNsPerSecond - (file->modifiedNs % kNsPerSecond < 0 ? 1 : 0);
+    const QSize full = pictureSize(path);
+    const QSize shown = full.isValid() ? fittedSize(full, box) : QSize();
+    int edge = 0;
+    if (shown.isValid() && shown != full) {
+        QImage thumbnail = cache.find(absolute, seconds, shown);
+        if (!thumbnail.isNull()) {
+            thumbnail = readyToShow(std::move(thumbnail), shown, wanted);
+            if (!thumbnail.isNull() && fullSize) *fullSize = full;
+            return thumbnail;
+        }
+        edge = ThumbnailCache::edgeFor(full, shown);
+    }
+    QImage whole;
+    QImage picture = decodePicture(path, box, fullSize, wanted, edge ? &whole : nullptr);
+    if (edge && write && !picture.isNull()) {
+        *write = [cache, path, absolute, seconds, whole, full, edge] {
+            // Formats that scale while decoding were never decoded whole: read again at
+            // the thumbnail's size.
+            const QImage source = whole.isNull() ? LoadPictureFile(path, QSize(edge, edge)) : whole;
+            cache.store(absolute, seconds, source, full, edge);
+        };
+    }
+    return picture;
 }
 
 namespace {
@@ -105,6 +210,14 @@ struct PictureLoader::Shared {
     std::atomic<quint64> ahead{0};  // the read-ahead's generation
     std::atomic<bool> busy{false};  // a request is being decoded
     PictureDecoder decode;
+    std::optional<ThumbnailCache> thumbnails;  // when no decoder was given
+
+    // The picture, and in `write` what is left to do once it is delivered.
+    QImage load(const QString& path, const QSize& box, QSize* full,
+                const std::function<bool()>& wanted, std::function<void()>* write) {
+        if (thumbnails) return LoadPictureCached(*thumbnails, path, box, full, wanted, write);
+        return decode(path, box, full, wanted);
+    }
 
     std::mutex lock;  // guards what follows
     std::condition_variable idle;
@@ -166,7 +279,10 @@ constexpr auto kGraceAtEnd = std::chrono::milliseconds(500);
 
 PictureLoader::PictureLoader(QObject* parent, PictureDecoder decoder)
     : QObject(parent), m_shared(std::make_shared<Shared>()) {
-    m_shared->decode = decoder ? std::move(decoder) : PictureDecoder(LoadPictureFile);
+    if (decoder)
+        m_shared->decode = std::move(decoder);
+    else
+        m_shared->thumbnails.emplace();
     m_shared->owner = this;
 }
 
@@ -203,14 +319,17 @@ quint64 PictureLoader::request(const QString& path, const QSize& box) {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (!shared || shared->latest.load() != serial) return;
             QSize full;
-            QImage picture =
-                shared->decode(path, box, &full, [&] { return shared->latest.load() == serial; });
-            if (shared->latest.load() != serial) return;
+            std::function<void()> write;
+            const auto wanted = [&] { return shared->latest.load() == serial; };
+            QImage picture = shared->load(path, box, &full, wanted, &write);
+            if (!wanted()) return;
             shared->post([serial, path, box, stamp, picture = std::move(picture),
                           full](PictureLoader* loader) {
                 if (!stamp.isEmpty()) loader->keep({path, box, stamp, picture, full});
                 loader->deliver(serial, path, picture, full);
             });
+            // The thumbnail for next time, unless the user has moved on already.
+            if (write && wanted()) write();
         },
         m_shared);
     return serial;
@@ -232,7 +351,9 @@ void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
                 };
                 if (!wanted()) return;
                 QSize full;
-                QImage picture = shared->decode(path, box, &full, wanted);
+                // Only a picture the user stops at leaves a thumbnail: writing one for every
+                // neighbour would take the processor from the next selection.
+                QImage picture = shared->load(path, box, &full, wanted, nullptr);
                 if (!wanted()) return;  // stopped half way: nothing to keep
                 shared->post(
                     [path, box, stamp, picture = std::move(picture), full](PictureLoader* loader) {

@@ -22,6 +22,17 @@
 QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize = nullptr,
                        const std::function<bool()>& wanted = {});
 
+class ThumbnailCache;
+
+// LoadPictureFile by way of the shared thumbnail cache: a picture shown smaller than its
+// own size comes from its smallest fresh thumbnail that is large enough, when there is one.
+// When there is none and a thumbnail would serve the next time, `write` (when given)
+// receives the work of writing it, to be done once the picture is on its way, off the
+// window's thread; its failure goes unsaid, as the picture shows all the same.
+QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
+                         QSize* fullSize, const std::function<bool()>& wanted,
+                         std::function<void()>* write);
+
 // How a loader decodes one picture; LoadPictureFile unless a test stands in for it.
 using PictureDecoder = std::function<QImage(const QString& path, const QSize& box, QSize* fullSize,
                                             const std::function<bool()>& wanted)>;
@@ -34,6 +45,7 @@ using PictureDecoder = std::function<QImage(const QString& path, const QSize& bo
 class PictureLoader : public QObject {
     Q_OBJECT
 public:
+    // Without a decoder of its own, the loader reads and writes the shared thumbnail cache.
     explicit PictureLoader(QObject* parent = nullptr, PictureDecoder decoder = {});
     ~PictureLoader() override;
 

@@ -97,14 +97,22 @@ ScreenshotSearch::Probe ScreenshotSearch::probeFor(const QString& name) {
 }
 
 const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
+    // In a batch, a folder looked at once is not asked about again.
+    if (m_held && m_trusted.contains(real)) {
+        const auto held = m_folders.constFind(real);
+        if (held != m_folders.constEnd()) return &*held;
+    }
     const std::optional<qint64> stamp = platform::folderStamp(real);
     if (!stamp) {
         m_folders.remove(real);
         return nullptr;
     }
     auto it = m_folders.find(real);
-    if (it != m_folders.end() && it->stamp == *stamp && it->listedAt - it->stamp > kSettleNs)
+    if (it != m_folders.end() && ((m_held && m_trusted.contains(real)) ||
+                                  (it->stamp == *stamp && it->listedAt - it->stamp > kSettleNs))) {
+        if (m_held) m_trusted.insert(real);
         return &*it;
+    }
 
     const std::optional<std::vector<platform::FolderEntry>> entries =
         platform::folderEntryKinds(real);
@@ -112,35 +120,105 @@ const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
     Folder f;
     f.stamp = *stamp;
     f.listedAt = platform::stampNow();
-    QHash<QString, qsizetype> byStem;
     for (const auto& [entry, kind] : *entries) {
         const QString folded = platform::foldName(entry);
+        if (f.names.contains(folded)) f.twins.insert(folded);
         f.names.insert(folded, entry);
-        if (kind == platform::EntryKind::Other || folded.size() < 4) continue;
-        const QStringView tail = QStringView(folded).right(4);
-        const auto type = std::find(std::begin(kExtensions), std::end(kExtensions), tail);
-        if (type == std::end(kExtensions)) continue;
-        const QString stem = folded.chopped(4);
-        auto at = byStem.find(stem);
-        if (at == byStem.end()) {
-            at = byStem.insert(stem, static_cast<qsizetype>(f.pictures.size()));
-            f.pictures.push_back(Picture{stem, {}});
-            f.stems.insert(hashOf(stem), *at);
-        }
-        Picture& picture = f.pictures[*at];
-        const auto t = type - std::begin(kExtensions);
+        if (kind == platform::EntryKind::Other) continue;
         // Of two spellings, a plain file goes before one that still needs a look.
-        const bool look = kind != platform::EntryKind::File;
-        if (picture.real[t].isEmpty() || (picture.look[t] && !look)) {
-            picture.real[t] = entry;
-            picture.look[t] = look;
-        }
+        addEntry(f, entry, folded, kind != platform::EntryKind::File);
     }
     // A long session visits many folders; the few searched on every selection are
     // listed again at once.
     if (m_folders.size() >= kMaxFolders) m_folders.clear();
     it = m_folders.insert(real, std::move(f));
+    if (m_held) m_trusted.insert(real);
     return &*it;
+}
+
+void ScreenshotSearch::addEntry(Folder& f, const QString& entry, const QString& folded, bool look) {
+    if (folded.size() < 4) return;
+    const QStringView tail = QStringView(folded).right(4);
+    const auto type = std::find(std::begin(kExtensions), std::end(kExtensions), tail);
+    if (type == std::end(kExtensions)) return;
+    const QString stem = folded.chopped(4);
+    const quint64 hash = hashOf(stem);
+    qsizetype at = -1;
+    for (auto it = f.stems.constFind(hash); it != f.stems.constEnd() && it.key() == hash; ++it)
+        if (f.pictures[*it].foldedStem == stem) at = *it;
+    if (at < 0) {
+        at = static_cast<qsizetype>(f.pictures.size());
+        f.pictures.push_back(Picture{stem, {}});
+        f.stems.insert(hash, at);
+    }
+    Picture& picture = f.pictures[at];
+    const auto t = type - std::begin(kExtensions);
+    if (picture.real[t].isEmpty() || (picture.look[t] && !look)) {
+        picture.real[t] = entry;
+        picture.look[t] = look;
+    }
+}
+
+ScreenshotSearch::Picture* ScreenshotSearch::pictureOf(Folder& f, const QString& folded) {
+    if (folded.size() < 4) return nullptr;
+    const QString stem = folded.chopped(4);
+    const quint64 hash = hashOf(stem);
+    for (auto it = f.stems.constFind(hash); it != f.stems.constEnd() && it.key() == hash; ++it)
+        if (f.pictures[*it].foldedStem == stem) return &f.pictures[*it];
+    return nullptr;
+}
+
+void ScreenshotSearch::holdListings() {
+    m_held = true;
+    m_trusted.clear();
+    m_changed.clear();
+    m_spelled.clear();
+}
+
+void ScreenshotSearch::releaseListings() {
+    m_held = false;
+    for (const QString& folder : std::as_const(m_changed))
+        m_folders.remove(folder);
+    m_changed.clear();
+    m_trusted.clear();
+    m_spelled.clear();
+}
+
+void ScreenshotSearch::moved(const QString& fromPath, const QString& toPath) {
+    const QString fromFolder = withoutTrailingSeparator(parentFolderOf(fromPath));
+    const QString toFolder =
+        toPath.isEmpty() ? QString() : withoutTrailingSeparator(parentFolderOf(toPath));
+    // A listing not looked at since the batch began may be out of date anyway: it is
+    // listed again at the next search.
+    for (const QString& folder : {fromFolder, toFolder}) {
+        if (folder.isEmpty()) continue;
+        if (!m_held || !m_trusted.contains(folder)) m_folders.remove(folder);
+        if (m_held) m_changed.insert(folder);
+    }
+    if (!m_held) return;
+    auto from = m_folders.find(fromFolder);
+    if (from != m_folders.end()) {
+        const QString name = fileNameOf(fromPath);
+        const QString folded = platform::foldName(name);
+        if (from->twins.contains(folded)) {
+            // Which spelling is left is not known here: the folder is listed again.
+            m_folders.erase(from);
+        } else {
+            from->names.remove(folded);
+            if (Picture* picture = pictureOf(*from, folded))
+                for (QString& real : picture->real)
+                    if (real == name) real.clear();
+        }
+    }
+    auto to = m_folders.find(toFolder);
+    if (to != m_folders.end()) {
+        const QString name = fileNameOf(toPath);
+        const QString folded = platform::foldName(name);
+        if (to->names.contains(folded)) to->twins.insert(folded);
+        to->names.insert(folded, name);
+        // What the entry is has not been looked at: the search looks when it finds it.
+        addEntry(*to, name, folded, true);
+    }
 }
 
 QString ScreenshotSearch::resolveFolder(const QString& folder) {
@@ -163,10 +241,18 @@ QString ScreenshotSearch::resolveFolder(const QString& folder) {
 QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
     if (probe.stems.empty()) return {};
     QString real = withoutTrailingSeparator(folder);
+    // A folder a batch found missing, or spelled otherwise on disk, stays so for the batch.
+    const auto known = m_held ? m_spelled.constFind(real) : m_spelled.constEnd();
+    if (known != m_spelled.constEnd()) {
+        if (known->isEmpty()) return {};
+        real = *known;
+    }
     const Folder* f = listing(real);
     if (!f) {
         // Not spelled as on disk (or not there at all): the slow path, once per search.
+        const QString given = real;
         real = resolveFolder(real);
+        if (m_held) m_spelled.insert(given, real);
         if (real.isEmpty()) return {};
         f = listing(real);
         if (!f) return {};

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QMultiHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,17 @@ public:
     QString resolveFolder(const QString& folder);
     void clear() { m_folders.clear(); }
 
+    // A batch of renames by this program: until `releaseListings`, a listing once taken is
+    // trusted without looking at its folder again, and `moved` keeps it in step with each
+    // entry the batch moves (full paths), so that a thousand renames cost no thousand
+    // listings. Changes by other programs meanwhile are seen once the batch is over: the
+    // folders it changed are listed again at the next search.
+    void holdListings();
+    void moved(const QString& fromPath, const QString& toPath);
+    // An entry the batch moved out of every searched folder (to the trash).
+    void removed(const QString& path) { moved(path, QString()); }
+    void releaseListings();
+
 private:
     struct Picture {
         QString foldedStem;
@@ -49,6 +61,9 @@ private:
         QHash<QString, QString> names;         // folded name -> real name
         QMultiHash<quint64, qsizetype> stems;  // stem hash -> index into pictures
         std::vector<Picture> pictures;
+        // Folded names listed more than once (spellings that differ in letter case only):
+        // taking one of them out cannot tell what the other leaves.
+        QSet<QString> twins;
     };
     // The stem lengths of a name to try, longest first, with the hash of each folded stem.
     struct Probe {
@@ -62,6 +77,14 @@ private:
     const Folder* listing(const QString& real);
     QString search(const QString& realFolder, const Probe& probe);
     QString existingFolder(const QString& folder);
+    static Picture* pictureOf(Folder& f, const QString& folded);
+    static void addEntry(Folder& f, const QString& entry, const QString& folded, bool look);
+
+    bool m_held = false;
+    QSet<QString> m_trusted;  // folders listed or checked since the batch began
+    QSet<QString> m_changed;  // folders the batch changed
+    // Folders as given -> as spelled on disk (empty: missing), found while held.
+    QHash<QString, QString> m_spelled;
 
     QHash<QString, Folder> m_folders;
 };

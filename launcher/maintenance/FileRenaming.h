@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace platform {
 class FileOperations;
@@ -41,10 +42,38 @@ std::optional<QString> RenameGameFile(platform::FileOperations& files, const QSt
                                       const ScreenshotFinder& findScreenshot,
                                       const QStringList& listed = {});
 
+// One game of a batch: its listed name and the name wanted (or, in the answer, given).
+struct GameRename {
+    QString oldName;
+    QString newName;
+    friend bool operator==(const GameRename&, const GameRename&) = default;
+};
+
+// What a batch tells its caller while it runs, on the caller's thread.
+struct RenameBatchHooks {
+    // Each entry moved (a game, its screenshot, its descriptor, or one put back), as full
+    // paths, right after it moved: a picture search kept for the batch stays in step.
+    std::function<void(const QString& from, const QString& to)> moved;
+    // After each game: how many of `total` are done. False ends the batch there.
+    std::function<bool(int done, int total)> progress;
+};
+
+// RenameGameFile for many games of one folder, in the given order, with the same rules for
+// each. The folders are listed once for the whole batch (names taken are known from that
+// listing and the batch's own moves), so that the cost grows with the number of games, not
+// with its square. Returns the games renamed, each with the name it was given.
+std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const QString& folder,
+                                        const std::vector<GameRename>& wanted,
+                                        const ScreenshotFinder& findScreenshot,
+                                        const QStringList& listed = {},
+                                        const RenameBatchHooks& hooks = {});
+
 // The name with the dump tag for the modifier state (Ctrl " [b1]", Alt " [b2]", else
 // " [!]") added before the extension, or removed when the name already holds it.
 QString DumpTagName(const QString& name, int Shift);
 
 // The tidied name for removing `text`: underscores and dots become blanks (the
-// extension's dot stays), then every `text` goes, letters compared without regard to case.
+// extension's dot stays), then every `text` goes, letters compared without regard to case;
+// the blanks it leaves are closed up (none doubled, none at either end of the name before
+// the extension). A name that would keep nothing but its extension is returned unchanged.
 QString StrippedName(const QString& name, const QString& text);

@@ -32,6 +32,7 @@ class DuplicateRun;
 struct EmulatorWatch;
 struct LaunchPlan;
 struct ListsLayout;
+struct GameRename;
 
 namespace platform {
 class Dialogs;
@@ -159,7 +160,8 @@ private:
     // listed, else the same row number as before.
     void refreshFileList(const QString& selectName);
     void removeDuplicates();
-    void removeTextFromNames(const QString& text);
+    // The games renamed, old name to new, for whatever follows a game by its name.
+    std::vector<GameRename> removeTextFromNames(const QString& text);
 
     void placePreviewFrame(int left, bool force);
     // The preview frame dragged by its edge; x in twips within the frame.

@@ -50,9 +50,41 @@ public:
     QString folder;   // ends in "/"
     QStringList names;
     std::vector<int> gone;  // rows of `names` removed from the list, in order
+
+    // The newest row examined, and whether a call to select it is on its way: the search
+    // examines rows faster than the window can show each one, so the window is sent at
+    // most one at a time and selects whichever is newest by then.
+    std::atomic<int> examined = -1;
+    std::atomic<bool> selectPending = false;
 };
 
 namespace {
+// The search's file operations, telling its picture search what went to the trash: the
+// search keeps its listings for the run instead of listing the folder after each removal.
+class TellingFiles final : public platform::FileOperations {
+public:
+    TellingFiles(platform::FileOperations& files, ScreenshotSearch& shots)
+        : m_files(files), m_shots(shots) {}
+    std::optional<QString> resolve(const QString& p) override { return m_files.resolve(p); }
+    std::optional<qint64> fileSize(const QString& p) override { return m_files.fileSize(p); }
+    std::optional<QDateTime> fileDate(const QString& p) override { return m_files.fileDate(p); }
+    bool rename(const QString& from, const QString& to) override {
+        if (!m_files.rename(from, to)) return false;
+        m_shots.moved(from, to);
+        return true;
+    }
+    bool remove(const QString& p) override {
+        if (!m_files.remove(p)) return false;
+        m_shots.removed(p);
+        return true;
+    }
+    QString lastError() const override { return m_files.lastError(); }
+
+private:
+    platform::FileOperations& m_files;
+    ScreenshotSearch& m_shots;
+};
+
 // A caption for every one of tens of thousands of files would cost more than the sizing.
 constexpr qint64 kCaptionEveryMs = 30;
 
@@ -98,10 +130,14 @@ void MainWindow::removeDuplicates() {
         run->post([this] { setWindowTitle(QStringLiteral("Removing duplicate files... ")); });
     };
     hooks.examining = [this, run](int row) {
-        run->post([this, run, row] {
-            const int live = listedRow(*m_fileList, *run, row);
-            if (live >= 0) m_fileList->setListIndex(live);
-        });
+        run->examined = row;
+        if (!run->selectPending.exchange(true)) {
+            run->post([this, run] {
+                run->selectPending = false;
+                const int live = listedRow(*m_fileList, *run, run->examined);
+                if (live >= 0) m_fileList->setListIndex(live);
+            });
+        }
         return true;
     };
     hooks.found = [this, run](int row, int, int found) {
@@ -110,6 +146,7 @@ void MainWindow::removeDuplicates() {
                            QStringLiteral(" files found"));
             const int live = listedRow(*m_fileList, *run, row);
             if (live >= 0) m_fileList->RemoveItem(live);
+            m_screenshots->removed(run->folder + run->names.at(row));
             run->gone.insert(std::lower_bound(run->gone.begin(), run->gone.end(), row), row);
         });
     };
@@ -120,15 +157,20 @@ void MainWindow::removeDuplicates() {
     const QStringList shotFolders = ScreenshotFolders(
         setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, run->folder);
     platform::FileOperations* files = m_services.files;
+    // The preview follows the examined rows; its listings follow the removals (below)
+    // rather than being taken again after each.
+    m_screenshots->holdListings();
     run->worker = std::thread([this, run, hooks = std::move(hooks), files, shotFolders,
                                folder = run->folder, names = run->names] {
         // Its own search of pictures: the window's serves the preview meanwhile.
         ScreenshotSearch shots;
+        shots.holdListings();
+        TellingFiles telling(*files, shots);
         const HasScreenshot hasScreenshot = [&](const QString& name) {
             return IsOwnScreenshot(shots.FindScreenshot(shotFolders, name), name);
         };
         run->result =
-            FindDuplicates(folder, names, *files, DuplicateMode::Remove, hooks, hasScreenshot);
+            FindDuplicates(folder, names, telling, DuplicateMode::Remove, hooks, hasScreenshot);
         run->post([this] { finishDuplicateRun(); });
     });
 }
@@ -154,6 +196,7 @@ void MainWindow::finishDuplicateRun() {
     run->deleteLater();
 
     m_busy = false;
+    m_screenshots->releaseListings();
     setWindowTitle(caption);
     if (!result.copies.empty() && withTrailingSeparator(m_fileList->path()) == folder)
         refreshFileList(QString());

@@ -13,7 +13,10 @@
 #include "platform/FileOperations.h"
 #include "platform/KeystrokeSender.h"
 
+#include "launcher/games/Screenshots.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace {
 // The list is a picture of the folder taken earlier: the listed entry may have gone since,
@@ -209,19 +212,54 @@ void MainWindow::refreshFileList(const QString& selectName) {
     m_fileList->setListIndex(index);
 }
 
-void MainWindow::removeTextFromNames(const QString& text) {
+namespace {
+// A batch that runs longer than this says how far it is in the caption, and the window
+// paints again, as often.
+constexpr qint64 kBatchProgressEveryMs = 100;
+}  // namespace
+
+std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     const QString folder = withTrailingSeparator(m_fileList->path());
-    int done = 0;
-    for (int i = m_fileList->ListCount() - 1; i >= 0; --i) {
-        const QString name = m_fileList->List(i);
-        if (!name.contains(text, Qt::CaseInsensitive)) continue;
-        QString newName = StrippedName(name, text), where = folder;
-        bool ok = false;
-        renameFile(name, newName, where, ok);
-        if (ok) ++done;
+    QStringList listed;
+    listed.reserve(m_fileList->ListCount());
+    for (int i = 0; i < m_fileList->ListCount(); ++i)
+        listed.append(m_fileList->List(i));
+    // From the last row up, as the names are listed now.
+    std::vector<GameRename> wanted;
+    for (qsizetype i = listed.size() - 1; i >= 0; --i) {
+        const QString& name = listed.at(i);
+        if (name.contains(text, Qt::CaseInsensitive))
+            wanted.push_back({name, StrippedName(name, text)});
     }
+
+    // The pictures' listings are kept for the batch and follow its moves, so that each
+    // game's screenshot is found as the renames before it left it.
+    const QString caption = windowTitle();
+    QElapsedTimer since;
+    since.start();
+    RenameBatchHooks hooks;
+    hooks.moved = [this](const QString& from, const QString& to) {
+        m_screenshots->moved(from, to);
+    };
+    hooks.progress = [&](int done, int total) {
+        if (since.elapsed() < kBatchProgressEveryMs) return true;
+        since.restart();
+        setWindowTitle(QStringLiteral("Renaming files... ") + QString::number(done) +
+                       QLatin1Char('/') + QString::number(total));
+        // Painted, but no key or click starts another command on a half-renamed list.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
+    };
+    m_screenshots->holdListings();
+    const std::vector<GameRename> renamed = RenameGameFiles(
+        *m_services.files, folder, wanted,
+        [this](const QString& game) { return findScreenshot(game); }, listed, hooks);
+    m_screenshots->releaseListings();
+    setWindowTitle(caption);
+
     refreshFileList(QString());
-    m_services.dialogs->messageBox(QString::number(done) + QStringLiteral(" Files Renamed"),
-                                   platform::MessageButtons::Ok, platform::MessageIcon::Information,
-                                   kAppName);
+    m_services.dialogs->messageBox(
+        QString::number(renamed.size()) + QStringLiteral(" Files Renamed"),
+        platform::MessageButtons::Ok, platform::MessageIcon::Information, kAppName);
+    return renamed;
 }

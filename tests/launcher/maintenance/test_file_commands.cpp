@@ -1,6 +1,7 @@
 // Renaming with the screenshot and descriptor twins, dump tags, stripped names and the
 // hidden list, on real folders: what must move moves, and nothing is ever overwritten.
 
+#include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "launcher/maintenance/HiddenFiles.h"
 #include "platform/FileNames.h"
@@ -229,6 +230,129 @@ TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
 
 // Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
 // included, the good-dump tag.
+// A batch keeps every rule of renaming one game after another, with the folders listed once:
+// the names its own renames took or freed count as they would on disk.
+TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
+    struct Case {
+        QStringList roms, shots;
+        std::vector<GameRename> wanted;
+        std::vector<GameRename> given;
+        QStringList romsAfter, shotsAfter;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // Three games become one name: the first takes it, the others the next free ones;
+        // a name the batch took a moment ago is taken.
+        {{"Combat.bin", "Combat_Atari.bin", "Combat_ATARI.bin"}, {},
+         {{"Combat_Atari.bin", "Combat.bin"}, {"Combat_ATARI.bin", "Combat.bin"}},
+         {{"Combat_Atari.bin", "Combat(1).bin"}, {"Combat_ATARI.bin", "Combat(1)(2).bin"}},
+         {"Combat(1)(2).bin", "Combat(1).bin", "Combat.bin"}, {}},
+        // Screenshots go with their games, each in its own type.
+        {{"x_A.smc", "y_A.smc"}, {"x_A.png", "y_A.jpg"},
+         {{"y_A.smc", "y.smc"}, {"x_A.smc", "x.smc"}},
+         {{"y_A.smc", "y.smc"}, {"x_A.smc", "x.smc"}},
+         {"x.smc", "y.smc"}, {"x.png", "y.jpg"}},
+        // A name the batch freed is free for the next game.
+        {{"a.smc", "b.smc"}, {"b.png"},
+         {{"b.smc", "c.smc"}, {"a.smc", "b.smc"}},
+         {{"b.smc", "c.smc"}, {"a.smc", "b.smc"}},
+         {"b.smc", "c.smc"}, {"c.png"}},
+        // A game given another game's name takes the next free one, its picture with it,
+        // and the other game then renames as usual.
+        {{"Pac.smc", "Pac_A.smc"}, {"Pac_A.png"},
+         {{"Pac_A.smc", "Pac.smc"}, {"Pac.smc", "Man.smc"}},
+         {{"Pac_A.smc", "Pac(1).smc"}, {"Pac.smc", "Man.smc"}},
+         {"Man.smc", "Pac(1).smc"}, {"Pac(1).png"}},
+        // Two spellings of one name: the other one still counts as taken.
+        {{"a.smc", "A.smc", "q.smc"}, {},
+         {{"a.smc", "z.smc"}, {"q.smc", "a.smc"}},
+         {{"a.smc", "z.smc"}, {"q.smc", "a(1).smc"}},
+         {"A.smc", "a(1).smc", "z.smc"}, {}},
+        // A picture other listed games show too stays where it is.
+        {{"Game (U)_A.smc", "Game (E)_A.smc"}, {"Game.png"},
+         {{"Game (U)_A.smc", "Game (U).smc"}, {"Game (E)_A.smc", "Game (E).smc"}},
+         {{"Game (U)_A.smc", "Game (U).smc"}, {"Game (E)_A.smc", "Game (E).smc"}},
+         {"Game (E).smc", "Game (U).smc"}, {"Game.png"}},
+    };
+    // clang-format on
+    platform::LocalFileOperations files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.roms.join(" | ").toStdString());
+        TempFolder batch, single;
+        for (TempFolder* t : {&batch, &single}) {
+            for (const QString& r : c.roms)
+                t->write("roms/" + r, r.toUtf8());
+            t->mkdir("shots");
+            for (const QString& s : c.shots)
+                t->write("shots/" + s, s.toUtf8());
+        }
+        const auto foldersOf = [](const TempFolder& t) {
+            return QStringList{t.file("shots/"), t.file("roms/")};
+        };
+
+        ScreenshotSearch batchShots;
+        RenameBatchHooks hooks;
+        hooks.moved = [&](const QString& from, const QString& to) { batchShots.moved(from, to); };
+        batchShots.holdListings();
+        const auto given = RenameGameFiles(
+            files, batch.file("roms/"), c.wanted,
+            [&](const QString& game) { return batchShots.FindScreenshot(foldersOf(batch), game); },
+            c.roms, hooks);
+        batchShots.releaseListings();
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(filesIn(batch.file("roms")), c.romsAfter);
+        EXPECT_EQ(filesIn(batch.file("shots")), c.shotsAfter);
+
+        // The same renames one at a time, each looking at the folders afresh.
+        ScreenshotSearch singleShots;
+        std::vector<GameRename> one;
+        for (const GameRename& w : c.wanted) {
+            const auto name = RenameGameFile(
+                files, single.file("roms/"), w.oldName, w.newName,
+                [&](const QString& game) {
+                    return singleShots.FindScreenshot(foldersOf(single), game);
+                },
+                c.roms);
+            if (name) one.push_back({w.oldName, *name});
+        }
+        EXPECT_EQ(given, one);
+        EXPECT_EQ(filesIn(single.file("roms")), c.romsAfter);
+        EXPECT_EQ(filesIn(single.file("shots")), c.shotsAfter);
+
+        // No file lost its content, and every screenshot still names its own game.
+        for (const QString& r : filesIn(batch.file("roms"))) {
+            const QString was = QString::fromUtf8(batch.read("roms/" + r));
+            EXPECT_TRUE(c.roms.contains(was)) << r.toStdString();
+        }
+        QStringList shotContents;
+        for (const QString& s : filesIn(batch.file("shots")))
+            shotContents << QString::fromUtf8(batch.read("shots/" + s));
+        shotContents.sort();
+        QStringList shotsBefore = c.shots;
+        shotsBefore.sort();
+        EXPECT_EQ(shotContents, shotsBefore);
+    }
+}
+
+TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
+    TempFolder t;
+    for (const char* r : {"a_X.smc", "b_X.smc", "c_X.smc"})
+        t.write(QString("roms/") + r, r);
+    platform::LocalFileOperations files;
+    std::vector<std::pair<int, int>> seen;
+    RenameBatchHooks hooks;
+    hooks.progress = [&](int done, int total) {
+        seen.emplace_back(done, total);
+        return done < 2;
+    };
+    const auto given = RenameGameFiles(
+        files, t.file("roms/"), {{"c_X.smc", "c.smc"}, {"gone.smc", "g.smc"}, {"a_X.smc", "a.smc"}},
+        {}, {}, hooks);
+    EXPECT_EQ(given, (std::vector<GameRename>{{"c_X.smc", "c.smc"}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
+    EXPECT_EQ(filesIn(t.file("roms")), (QStringList{"a_X.smc", "b_X.smc", "c.smc"}));
+}
+
 TEST(NameRules, DumpTagForEachModifierState) {
     const char* const tags[8] = {" [!]", " [!]", " [b1]", " [!]", " [b2]", " [!]", " [!]", " [!]"};
     for (int shift = 0; shift < 8; ++shift) {
@@ -252,9 +376,19 @@ TEST(NameRules, DumpTagsAndStrippedText) {
         {"Game.smc", 4, "", "Game [b2].smc"},        {"Game [b1].smc", 4, "", "Game [b1] [b2].smc"},
         {"Game.smc", 1, "", "Game [!].smc"},         {"Game", 0, "", "Game [!]"},
         {"A [!] B [!].smc", 0, "", "A B.smc"},
-        {"Super_Mario.World_(J).smc", -1, "(J)", "Super Mario World .smc"},
+        {"Super_Mario.World_(J).smc", -1, "(J)", "Super Mario World.smc"},
         {"Mario_Kart.smc", -1, "_", "Mario Kart.smc"}, {"a.b.c.smc", -1, ".", "a b c.smc"},
-        {"Game (j) .smc", -1, "(J)", "Game .smc"},     {"README", -1, "me", "READ"},
+        {"Game (j) .smc", -1, "(J)", "Game.smc"},      {"README", -1, "me", "READ"},
+        // What the removed text leaves: no blank before the extension, none doubled, none
+        // leading; a name with nothing left before its extension stays as it is.
+        {"Combat_(1977)_Atari.bin", -1, "Atari", "Combat (1977).bin"},
+        {"Combat_Atari_(1977).bin", -1, "Atari", "Combat (1977).bin"},
+        {"Atari_Combat.bin", -1, "atari", "Combat.bin"},
+        {"Combat  Atari   1977.bin", -1, "Atari", "Combat 1977.bin"},
+        {"Combat_Atari", -1, "Atari", "Combat"},
+        {"Atari.bin", -1, "Atari", "Atari.bin"},
+        {"_Atari_.bin", -1, "Atari", "_Atari_.bin"},
+        {"Pitfall!_(1982)_(Activision).a26", -1, "(Activision)", "Pitfall! (1982).a26"},
     };
     // clang-format on
     for (const Case& c : cases) {

@@ -3,9 +3,11 @@
 
 #include "launcher/ui/WindowFixture.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -148,9 +150,53 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     press(F8);
     press(F8);
     EXPECT_EQ(dialogs.inputs.last().text, "Enter text to remove in file names:");
-    EXPECT_EQ(onDisk(), (QStringList{"Super Mario World .smc", "Zelda.smc"}));
+    EXPECT_EQ(onDisk(), (QStringList{"Super Mario World.smc", "Zelda.smc"}));
     EXPECT_EQ(dialogs.messages.last().text, "1 Files Renamed");
     EXPECT_EQ(dialogs.messages.last().icon, platform::MessageIcon::Information);
+}
+
+// F8 over many games renames them all with their screenshots, lists the folder once at the
+// end and keeps the selected row, as one rename at a time did.
+TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
+    QStringList names;
+    for (int i = 0; i < 300; ++i)
+        names << QString("Game_%1_Atari.a26").arg(i, 3, 10, QLatin1Char('0'));
+    names << "Game 007.a26";  // takes "Game 007.a26" first: its twin gets "(1)"
+    for (int i = 0; i < 300; i += 50)
+        emu.write(QString("shots/Game_%1_Atari.png").arg(i, 3, 10, QLatin1Char('0')));
+    open(names);
+    files()->setListIndex(5);
+    const QString selectedBefore = files()->FileName();
+    const QString caption = window->windowTitle();
+    int resets = 0;
+    QSet<QAbstractItemModel*> models;
+    for (QAbstractItemView* view : files()->findChildren<QAbstractItemView*>())
+        if (view->model() && !models.contains(view->model())) {
+            models.insert(view->model());
+            QObject::connect(view->model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+        }
+    ASSERT_FALSE(models.isEmpty());
+
+    dialogs.inputAnswers = {QString("atari")};
+    EXPECT_TRUE(press(F8));
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(dialogs.messages.last().text, "300 Files Renamed");
+    QStringList expected;
+    for (int i = 0; i < 300; ++i)
+        expected << QString("Game %1.a26").arg(i, 3, 10, QLatin1Char('0'));
+    expected << "Game 007(1).a26";
+    expected.sort();
+    QStringList disk = onDisk();
+    disk.sort();
+    EXPECT_EQ(disk, expected);
+    QStringList shots;
+    for (int i = 0; i < 300; i += 50)
+        shots << QString("Game %1.png").arg(i, 3, 10, QLatin1Char('0'));
+    EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files, QDir::Name), shots);
+    // The same row stays selected; its game has a new name now.
+    EXPECT_EQ(files()->ListIndex(), 5);
+    EXPECT_NE(files()->FileName(), selectedBefore);
+    EXPECT_EQ(window->windowTitle(), caption);
 }
 
 // The list was taken before game.smc went and GAME.smc came: the command says so, asks

@@ -1,0 +1,195 @@
+#include "launcher/games/Thumbnails.h"
+
+#include "launcher/games/PngDecoder.h"
+#include "platform/FileNames.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+// A thumbnail never needs more pixels than this: the largest size's edge squared.
+constexpr qint64 kMaxThumbnailPixels = 1024LL * 1024LL;
+// A file in a thumbnail folder larger than this is not one of ours or the desktop's.
+constexpr qint64 kMaxThumbnailBytes = 16LL * 1024 * 1024;
+// zlib's fastest level: a thumbnail is written once and read often, and reading does not
+// depend on the level.
+constexpr int kWriteQuality = 80;
+
+const QByteArray kUriKey = QByteArrayLiteral("Thumb::URI");
+const QByteArray kMTimeKey = QByteArrayLiteral("Thumb::MTime");
+
+// The characters a URI's path holds as they are: letters, digits, the marks and the few
+// signs a path segment allows; everything else is escaped.
+bool keptInUri(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    for (const char k :
+         {'-', '_', '.', '!', '~', '*', '\'', '(', ')', '/', ':', '@', '&', '=', '+', '$', ','})
+        if (c == static_cast<unsigned char>(k)) return true;
+    return false;
+}
+
+QByteArray textOf(const PngTexts& texts, const QByteArray& key) {
+    for (const auto& [k, v] : texts)
+        if (k == key) return v;
+    return {};
+}
+
+bool makeFolder(const QByteArray& path) {
+    if (::mkdir(path.constData(), 0700) == 0) return true;
+    if (errno != EEXIST) return false;
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+QByteArray ThumbnailUri(const QString& absolutePath) {
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray uri = QByteArrayLiteral("file://");
+    for (const char ch : platform::encodeName(absolutePath)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (keptInUri(c)) {
+            uri.append(ch);
+        } else {
+            uri.append('%');
+            uri.append(hex[c >> 4]);
+            uri.append(hex[c & 15]);
+        }
+    }
+    return uri;
+}
+
+QString ThumbnailFileName(const QString& absolutePath) {
+    return QString::fromLatin1(
+               QCryptographicHash::hash(ThumbnailUri(absolutePath), QCryptographicHash::Md5)
+                   .toHex()) +
+           QStringLiteral(".png");
+}
+
+QString DefaultThumbnailRoot() {
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    return QDir::cleanPath(cache + QStringLiteral("/thumbnails"));
+}
+
+ThumbnailCache::ThumbnailCache(QString root) : m_root(QDir::cleanPath(root)) {}
+
+bool ThumbnailCache::holds(const QString& absolutePath) const {
+    return absolutePath == m_root || absolutePath.startsWith(m_root + QLatin1Char('/'));
+}
+
+int ThumbnailCache::edgeFor(const QSize& full, const QSize& shown) {
+    const int longest = std::max(shown.width(), shown.height());
+    for (const ThumbnailSize& size : kThumbnailSizes) {
+        if (size.edge < longest) continue;
+        // A thumbnail as large as the picture saves nothing.
+        return std::max(full.width(), full.height()) > size.edge ? size.edge : 0;
+    }
+    return 0;
+}
+
+QImage ThumbnailCache::find(const QString& absolutePath, qint64 modifiedSeconds,
+                            const QSize& shown) const {
+    if (holds(absolutePath)) return {};
+    const QByteArray uri = ThumbnailUri(absolutePath);
+    const QString name = ThumbnailFileName(absolutePath);
+    const QByteArray mtime = QByteArray::number(modifiedSeconds);
+    const int longest = std::max(shown.width(), shown.height());
+    for (const ThumbnailSize& size : kThumbnailSizes) {
+        // A smaller size's thumbnails cannot hold the shown picture.
+        if (size.edge < longest) continue;
+        QFile file;
+        const QString path =
+            m_root + QLatin1Char('/') + QLatin1String(size.folder) + QLatin1Char('/') + name;
+        if (!platform::openRegularForReading(file, path) || file.size() > kMaxThumbnailBytes)
+            continue;
+        const QByteArray bytes = file.readAll();
+        PngTexts texts;
+        const std::optional<QSize> header = PngHeader(bytes, &texts);
+        if (!header || header->width() < shown.width() || header->height() < shown.height())
+            continue;
+        // Written by a program that keeps its text after the image data: decoded to see it.
+        const bool early = !textOf(texts, kUriKey).isEmpty();
+        if (early && (textOf(texts, kUriKey) != uri || textOf(texts, kMTimeKey) != mtime)) continue;
+        QImage image = DecodePng(bytes, kMaxThumbnailPixels, {}, early ? nullptr : &texts);
+        if (image.isNull()) continue;
+        if (!early && (textOf(texts, kUriKey) != uri || textOf(texts, kMTimeKey) != mtime))
+            continue;
+        return image;
+    }
+    return {};
+}
+
+bool ThumbnailCache::store(const QString& absolutePath, qint64 modifiedSeconds,
+                           const QImage& picture, const QSize& full, int edge) const {
+    if (holds(absolutePath) || picture.isNull()) return false;
+    const ThumbnailSize* size = nullptr;
+    for (const ThumbnailSize& s : kThumbnailSizes)
+        if (s.edge == edge) size = &s;
+    if (!size) return false;
+
+    QImage thumbnail = picture;
+    if (picture.width() > edge || picture.height() > edge)
+        thumbnail = picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (thumbnail.isNull()) return false;
+    thumbnail.setText(QString::fromLatin1(kUriKey),
+                      QString::fromLatin1(ThumbnailUri(absolutePath)));
+    thumbnail.setText(QString::fromLatin1(kMTimeKey), QString::number(modifiedSeconds));
+    thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(full.width()));
+    thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(full.height()));
+    thumbnail.setText(QStringLiteral("Software"), QStringLiteral("Rombard"));
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        writer.setQuality(kWriteQuality);
+        if (!writer.write(thumbnail)) return false;
+    }
+
+    // The cache's folders are the user's alone: a thumbnail shows what the picture shows.
+    const QByteArray root = platform::encodeName(m_root);
+    const QByteArray parent = platform::encodeName(QFileInfo(m_root).path());
+    if (!makeFolder(parent) || !makeFolder(root)) return false;
+    const QByteArray folder = root + '/' + size->folder;
+    if (!makeFolder(folder)) return false;
+    const QByteArray target = folder + '/' + platform::encodeName(ThumbnailFileName(absolutePath));
+    // Readers never see half a file: written aside under a name no one else picks, then
+    // renamed over the old thumbnail in one step. mkstemp makes it 0600.
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return false;
+    const bool written = writeAll(fd, bytes);
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
+}

@@ -2,7 +2,7 @@
 
 #include "launcher/window/KeyReference.h"
 
-#include <QKeyEvent>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -18,14 +18,13 @@ KeyReferenceDialog::KeyReferenceDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(text);
+    // The table scrolls by keys from the start.
+    text->setFocus();
     resize(720, 640);
-}
-
-void KeyReferenceDialog::keyPressEvent(QKeyEvent* event) {
-    // F1 opened it, so F1 closes it too; QDialog already closes on Escape.
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        reject();
-        return;
+    // F1 opened it, so F1 closes it too, as Escape does; shortcuts, so that the text view
+    // cannot keep either key for itself.
+    for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Escape}) {
+        auto* close = new QShortcut(QKeySequence(key), this);
+        connect(close, &QShortcut::activated, this, &QDialog::reject);
     }
-    QDialog::keyPressEvent(event);
 }

@@ -5,10 +5,6 @@
 #include <QDialog>
 
 class KeyReferenceDialog : public QDialog {
-    Q_OBJECT
 public:
     explicit KeyReferenceDialog(QWidget* parent = nullptr);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 };

@@ -18,6 +18,7 @@
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -51,11 +52,13 @@ QFont fontOf(const char* family, double points, bool bold = false) {
 
 // One reference window at a time; F1 again while it is open brings it forward.
 void showKeyReference(QWidget* window) {
-    auto* shown = window->findChild<KeyReferenceDialog*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* shown =
+        window->findChild<QDialog*>(QStringLiteral("keyReference"), Qt::FindDirectChildrenOnly);
     if (!shown) shown = new KeyReferenceDialog(window);
     shown->show();
     shown->raise();
     shown->activateWindow();
+    if (QWidget* inside = shown->focusWidget()) inside->setFocus();
 }
 
 void paint(QWidget* w, const QColor& back, const QColor& fore) {
@@ -106,7 +109,6 @@ void MainWindow::createControls() {
 
     m_previewFrame = new QFrame(this);
     m_previewFrame->setObjectName(QStringLiteral("frmShot"));
-    m_previewFrame->setAccessibleName(QStringLiteral("Selected game"));
     m_picture = new PictureBox(m_previewFrame);
     m_picture->setObjectName(QStringLiteral("imgShot"));
     m_picture->setAccessibleName(QStringLiteral("No picture"));
@@ -120,6 +122,8 @@ void MainWindow::createControls() {
     m_titleShadow->setObjectName(QStringLiteral("lblShadow"));
     // It only draws the title again, a little offset; read once is enough.
     hideFromAccessibility(m_titleShadow);
+    // Named only now: naming makes its accessible interface, which must know the shadow.
+    m_previewFrame->setAccessibleName(QStringLiteral("Selected game"));
     m_title = new QLabel(m_previewFrame);
     m_title->setObjectName(QStringLiteral("lblTitle"));
     m_defaultPicture = new PictureBox(this);

@@ -178,8 +178,8 @@ TEST_F(HelpAndAccess, MacroRunsOnItsFirstF6AndMovesAfterTheTag) {
     platform::FocusKeystrokeSender sender;
     DeactivatingDialogs realistic;
     program("Nestopia");
-    for (const QString& n : {"Game-A.nes", "Game-B.nes", "Game.nes", "Zelda.nes"})
-        emu.write("roms/" + n, "x");
+    for (const char* n : {"Game-A.nes", "Game-B.nes", "Game.nes", "Zelda.nes"})
+        emu.write(QString("roms/") + n, "x");
     MainWindowServices s;
     s.settings = &settings;
     s.shell = &shell;

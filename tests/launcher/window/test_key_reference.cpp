@@ -52,10 +52,11 @@ TEST(KeyReference, FormatsEscapeWhatWouldBreakThem) {
     const QString roff = RenderKeyReference(KeyTableFormat::Roff);
     for (const QString& line : roff.split(QLatin1Char('\n'))) {
         // A text line starting with a dot would be read as a request.
-        if (line.startsWith(QLatin1Char('.')))
+        if (line.startsWith(QLatin1Char('.'))) {
             EXPECT_TRUE(line.startsWith(QLatin1String(".SS ")) || line == QLatin1String(".TP") ||
                         line.startsWith(QLatin1String(".B ")))
                 << line.toStdString();
+        }
         // A plain hyphen may be set as a typographic one, which a reader cannot type.
         QString unescaped = line;
         unescaped.remove(QLatin1String("\\-"));
@@ -84,8 +85,9 @@ TEST(KeyReference, ReplacesOnlyBetweenTheMarkers) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(WithKeyReference(c.document, KeyTableFormat::Markdown), c.expected);
-        if (c.expected)
+        if (c.expected) {
             EXPECT_EQ(WithKeyReference(*c.expected, KeyTableFormat::Markdown), c.expected);
+        }
     }
 }
 

@@ -14,6 +14,7 @@ struct DefaultColumn {
 constexpr DefaultColumn kColumns[] = {
     {"Name", 600, 0}, {"Size", 100, 1}, {"Type", 150, 0}, {"Date", 250, 0}, {"", 0, 0},
 };
+constexpr int kRawSizeColumn = 4;
 
 }  // namespace
 
@@ -41,6 +42,8 @@ void FolderList::list() {
         for (int i = 0; i < 5; ++i)
             m_model.ColumnAdd(i, QString::fromLatin1(kColumns[i].header), kColumns[i].width,
                               kColumns[i].align);
+        // The raw size is the size column's sort key, not something to read.
+        m_model.setColumnShown(kRawSizeColumn, false);
     }
     const int columns = m_model.ColumnCount();
     if (m_pattern.isEmpty()) return;

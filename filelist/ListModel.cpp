@@ -20,7 +20,7 @@ bool ListModel::ColumnAdd(int Column, const QString& text, int Width, int Align,
     // Column 0 is always left-aligned, whatever is asked.
     m_columns.insert(m_columns.begin() + pos,
                      ColumnInfo{text, std::max(0, Width), pos == 0 ? 0 : std::clamp(Align, 0, 2),
-                                Icon >= 0 ? Icon : -1});
+                                Icon >= 0 ? Icon : -1, true});
     // Items keep their cells by column position.
     if (pos > 0) {
         for (Row& it : m_items) {
@@ -37,6 +37,19 @@ QString ListModel::ColumnText(int Column) const {
 
 int ListModel::ColumnWidth(int Column) const {
     return validColumn(Column) ? m_columns[Column].width : 0;
+}
+
+bool ListModel::ColumnShown(int Column) const {
+    return validColumn(Column) && m_columns[Column].shown;
+}
+
+bool ListModel::setColumnShown(int Column, bool shown) {
+    if (!validColumn(Column)) return false;
+    if (m_columns[Column].shown == shown) return true;
+    if (m_observer) m_observer->columnsAboutToChange();
+    m_columns[Column].shown = shown;
+    if (m_observer) m_observer->columnsChanged();
+    return true;
 }
 
 bool ListModel::setColumnWidth(int Column, int Width) {

@@ -57,6 +57,10 @@ public:
     bool setColumnWidth(int Column, int Width);
     int ColumnAlign(int Column) const;
     int ColumnIcon(int Column) const;
+    // A column that is not shown keeps data for the program (a sort key) and is left out
+    // of every view, the accessibility tree's among them.
+    bool ColumnShown(int Column) const;
+    bool setColumnShown(int Column, bool shown);
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
 
     // Items.
@@ -131,6 +135,7 @@ private:
         int width = 0;
         int align = 0;
         int icon = -1;
+        bool shown = true;
     };
 
     bool validItem(int i) const { return i >= 0 && i < count(); }

@@ -31,12 +31,33 @@ int FileListItemModel::rowCount(const QModelIndex& parent) const {
 
 int FileListItemModel::columnCount(const QModelIndex& parent) const {
     // Items show at least their text, also in a list that has no columns.
-    return parent.isValid() ? 0 : std::max(1, m_model.ColumnCount());
+    if (parent.isValid()) return 0;
+    int shown = 0;
+    for (int c = 0; c < m_model.ColumnCount(); ++c)
+        if (m_model.ColumnShown(c)) ++shown;
+    return std::max(1, shown);
+}
+
+int FileListItemModel::modelColumn(int viewColumn) const {
+    int seen = -1;
+    for (int c = 0; c < m_model.ColumnCount(); ++c)
+        if (m_model.ColumnShown(c) && ++seen == viewColumn) return c;
+    // A list without columns still shows its items' text.
+    return viewColumn == 0 ? 0 : -1;
+}
+
+int FileListItemModel::viewColumn(int modelColumn) const {
+    if (!m_model.ColumnShown(modelColumn)) return modelColumn == 0 ? 0 : -1;
+    int view = 0;
+    for (int c = 0; c < modelColumn; ++c)
+        if (m_model.ColumnShown(c)) ++view;
+    return view;
 }
 
 QVariant FileListItemModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
-    const int row = index.row(), col = index.column();
+    const int row = index.row(), col = modelColumn(index.column());
+    if (col < 0) return {};
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
@@ -81,8 +102,11 @@ bool FileListItemModel::setData(const QModelIndex& index, const QVariant& value,
     return false;
 }
 
-QVariant FileListItemModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant FileListItemModel::headerData(int viewSection, Qt::Orientation orientation,
+                                       int role) const {
     if (orientation != Qt::Horizontal) return {};
+    const int section = modelColumn(viewSection);
+    if (section < 0) return {};
     switch (role) {
         case Qt::DisplayRole:
             return m_model.ColumnText(section);
@@ -233,7 +257,9 @@ void FileListItemModel::columnsChanged() {
     if (onColumnsChanged) onColumnsChanged(-1);
 }
 
-void FileListItemModel::headerChanged(int column) {
+void FileListItemModel::headerChanged(int modelColumnChanged) {
+    const int column = viewColumn(modelColumnChanged);
+    if (column < 0) return;
     emit headerDataChanged(Qt::Horizontal, column, column);
     if (onColumnsChanged) onColumnsChanged(column);
 }

@@ -76,9 +76,9 @@ void FileListView::buildViews() {
     header->setSectionsClickable(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(header, &QHeaderView::sectionClicked, this,
-            [this](int column) { emit ColumnClick(column); });
+            [this](int column) { emit ColumnClick(m_adapter->modelColumn(column)); });
     connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
-        if (!m_applyingColumns) m_model.setColumnWidth(column, size);
+        if (!m_applyingColumns) m_model.setColumnWidth(m_adapter->modelColumn(column), size);
     });
     layout->addWidget(m_tree);
     setFocusProxy(m_tree);
@@ -93,8 +93,10 @@ void FileListView::applyColumns() {
     m_applyingColumns = true;
     QHeaderView* header = m_tree->header();
     for (int c = 0; c < m_model.ColumnCount(); ++c) {
-        header->resizeSection(c, m_model.ColumnWidth(c));
-        header->setSectionResizeMode(c, QHeaderView::Interactive);
+        const int shown = m_adapter->viewColumn(c);
+        if (shown < 0) continue;
+        header->resizeSection(shown, m_model.ColumnWidth(c));
+        header->setSectionResizeMode(shown, QHeaderView::Interactive);
     }
     m_applyingColumns = false;
 }

@@ -17,7 +17,10 @@ std::optional<int> toWhole(double value) {
 
 QList<QPair<QString, QString>> EmulatorSettingsToSave(const EmulatorSettingsState& s) {
     QList<QPair<QString, QString>> out;
-    if (IsSwitchText(s.commandLine)) out.append({QStringLiteral("cmdline"), s.commandLine});
+    // A search text is not kept, but an emptied box is: else switches once saved could
+    // never be removed.
+    if (s.commandLine.isEmpty() || IsSwitchText(s.commandLine))
+        out.append({QStringLiteral("cmdline"), s.commandLine});
     out.append({QStringLiteral("file"), QString::number(s.listIndex)});
     out.append({QStringLiteral("roms"), s.romsFolder});
     // A hidden or minimised-away window has no placement worth keeping.

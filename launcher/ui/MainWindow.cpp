@@ -2,19 +2,24 @@
 
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
+#include "launcher/emulators/CommandLineText.h"
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/games/GameTitle.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/EmulatorWatch.h"
+#include "launcher/ui/AccessibleTree.h"
+#include "launcher/ui/KeyReferenceDialog.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/KeyCommands.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -44,6 +49,17 @@ QFont fontOf(const char* family, double points, bool bold = false) {
     f.setPointSizeF(points);
     f.setBold(bold);
     return f;
+}
+
+// One reference window at a time; F1 again while it is open brings it forward.
+void showKeyReference(QWidget* window) {
+    auto* shown =
+        window->findChild<QDialog*>(QStringLiteral("keyReference"), Qt::FindDirectChildrenOnly);
+    if (!shown) shown = new KeyReferenceDialog(window);
+    shown->show();
+    shown->raise();
+    shown->activateWindow();
+    if (QWidget* inside = shown->focusWidget()) inside->setFocus();
 }
 
 void paint(QWidget* w, const QColor& back, const QColor& fore) {
@@ -79,10 +95,16 @@ void MainWindow::createControls() {
     m_fileList->setObjectName(QStringLiteral("Files"));
     // Its look (font, gold on black) and behaviour are the list's stored design values.
     m_fileList->ReadDesignValues(QStringLiteral("Files"));
+    // The focus is on the list's inner view, which is what a screen reader names.
+    m_fileList->setAccessibleName(QStringLiteral("Games"));
+    for (QAbstractItemView* view : m_fileList->findChildren<QAbstractItemView*>())
+        view->setAccessibleName(m_fileList->accessibleName());
     m_driveList = new QComboBox(this);
     m_driveList->setObjectName(QStringLiteral("driveList"));
+    m_driveList->setAccessibleName(QStringLiteral("Drives"));
     m_folderList = new QListWidget(this);
     m_folderList->setObjectName(QStringLiteral("dirList"));
+    m_folderList->setAccessibleName(QStringLiteral("Folders"));
     m_driveList->hide();
     m_folderList->hide();
 
@@ -99,25 +121,34 @@ void MainWindow::createControls() {
     m_pictures = new PictureLoader(this);
     m_titleShadow = new QLabel(m_previewFrame);
     m_titleShadow->setObjectName(QStringLiteral("lblShadow"));
+    // It only draws the title again, a little offset; read once is enough.
+    hideFromAccessibility(m_titleShadow);
+    // Named only now: naming makes its accessible interface, which must know the shadow.
+    m_previewFrame->setAccessibleName(QStringLiteral("Selected game"));
     m_title = new QLabel(m_previewFrame);
     m_title->setObjectName(QStringLiteral("lblTitle"));
     m_defaultPicture = new PictureBox(this);
     m_defaultPicture->setObjectName(QStringLiteral("imgDefault"));
+    m_defaultPicture->setAccessibleName(QStringLiteral("Default picture"));
     m_defaultPicture->hide();
     m_defaultPicture->setPicture(QPixmap(QStringLiteral(":/default.png")));
     m_picture->setPicture(m_defaultPicture->Picture());
 
     m_emulatorBox = new QComboBox(this);
     m_emulatorBox->setObjectName(QStringLiteral("cmbEmu"));
+    m_emulatorBox->setAccessibleName(QStringLiteral("Emulator"));
     m_commandLine = new QLineEdit(this);
     m_commandLine->setObjectName(QStringLiteral("txtCommandLine"));
+    m_commandLine->setAccessibleName(QStringLiteral("Command line switches or search"));
     m_browseButton = new QPushButton(QStringLiteral("..."), this);
     m_browseButton->setObjectName(QStringLiteral("btnBrowse"));
     m_browseButton->setToolTip(QStringLiteral("Browse Directory"));
+    m_browseButton->setAccessibleName(QStringLiteral("Browse folders"));
     m_credits = new QLabel(QStringLiteral("Rombard team"), this);
     m_credits->setObjectName(QStringLiteral("lblCredits"));
     m_credits->setToolTip(QStringLiteral("https://rombard.example.org"));
     m_credits->setCursor(Qt::PointingHandCursor);
+    m_credits->setAccessibleDescription(m_credits->toolTip());
 
     m_emulatorPoll = new QTimer(this);
     m_emulatorPoll->setObjectName(QStringLiteral("emulatorPoll"));
@@ -169,7 +200,12 @@ void MainWindow::connectEvents() {
     connect(m_emulatorBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) selectEmulator();
     });
-    connect(m_commandLine, &QLineEdit::textChanged, this, [this] { filterByCommandLine(); });
+    connect(m_commandLine, &QLineEdit::textChanged, this, [this] {
+        // Switches leave the list's pattern as it is: listing the folder again would lose
+        // the selected game, and Enter would start another.
+        if (PatternForBoxText(m_fileMask, m_commandLine->text()) != m_fileList->Pattern())
+            filterByCommandLine();
+    });
     connect(m_fileList, &FileListView::DblClick, this, [this] { launchSelectedGame(); });
     connect(m_fileList, &FileListView::ItemClick, this, [this](int) { showSelectedGame(); });
     connect(m_pictures, &PictureLoader::loaded, this,
@@ -180,9 +216,25 @@ void MainWindow::connectEvents() {
         handleFileListKey(keyOfListCode(keyCode, shiftState));
     });
     connect(m_emulatorPoll, &QTimer::timeout, this, [this] { restoreWhenEmulatorEnds(); });
-    // F12 works wherever the focus is in the window.
-    auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
-    connect(f12, &QShortcut::activated, this, [this] { togglePreviewPanel(); });
+    // These keys work wherever the focus is in the window.
+    for (const KeyRule& rule : windowKeys()) {
+        for (int k = rule.first; k <= int(rule.last); ++k) {
+            const QKeyCombination key(rule.modifiers, Qt::Key(k));
+            auto* shortcut = new QShortcut(QKeySequence(key), this);
+            connect(shortcut, &QShortcut::activated, this, [this, key] {
+                switch (commandFor(windowKeys(), key)) {
+                    case KeyCommand::ShowKeyReference:
+                        showKeyReference(this);
+                        break;
+                    case KeyCommand::TogglePreviewPanel:
+                        togglePreviewPanel();
+                        break;
+                    default:
+                        break;
+                }
+            });
+        }
+    }
     for (QObject* o : std::initializer_list<QObject*>{m_emulatorBox, m_commandLine, m_previewFrame,
                                                       m_picture, m_animation, m_title, m_credits})
         o->installEventFilter(this);

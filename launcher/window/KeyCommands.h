@@ -44,6 +44,9 @@ enum class KeyCommand {
     // The folder list.
     OpenHighlightedFolder,
     UpOneLevel,
+    // Anywhere in the window.
+    ShowKeyReference,
+    TogglePreviewPanel,
 };
 
 // How a rule looks at Shift, Ctrl and Alt (other modifiers, the keypad's among them, are
@@ -69,6 +72,8 @@ struct KeyRule {
     Held held = Held::Any;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     When when = When::Always;
+    // What the key does, in a few words for the key reference (F1, README, the manual page).
+    const char* what = "";
 };
 
 // Each control's rules, in the order they are tried; the first that matches acts.
@@ -78,6 +83,8 @@ std::span<const KeyRule> folderListKeys();
 std::span<const KeyRule> driveListKeys();
 std::span<const KeyRule> browseButtonKeys();
 std::span<const KeyRule> emulatorBoxKeys();
+// Keys that act wherever the focus is in the window.
+std::span<const KeyRule> windowKeys();
 
 // The first rule's command for the key, or None. The number pad's Enter is Return.
 KeyCommand commandFor(std::span<const KeyRule> rules, QKeyCombination key,

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -145,6 +148,65 @@ TEST(FocusKeystrokeSender, TypesIntoWhateverHasTheFocus) {
     QTest::qWait(50);
     EXPECT_EQ(first->text(), "ab");
     EXPECT_EQ(second->text(), "dC");
+}
+
+// A widget that records the keys it gets; F9 lets pending events run in its middle, as the
+// window's file commands do.
+class KeyLog : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    QStringList log;
+    std::function<void()> onF2;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_F9) {
+            log << "F9 begins";
+            QApplication::processEvents();
+            log << "F9 ends";
+            return;
+        }
+        if (e->key() == Qt::Key_F2 && onF2) {
+            onF2();
+            return;
+        }
+        if (e->key() == Qt::Key_Down) log << "Down";
+        QLineEdit::keyPressEvent(e);
+    }
+};
+
+// Faults of a macro's delivery: a key that came in the middle of the command before it,
+// keys dropped while no window was active (just after the macro's own input box closed),
+// and the keys after one that opens a dialog, which belong to the dialog.
+TEST(FocusKeystrokeSender, EachKeyAfterTheLastOnesHandling) {
+    QWidget window;
+    auto* list = new KeyLog(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus();
+    platform::FocusKeystrokeSender sender;
+    ASSERT_TRUE(sender.send("{F9}{DOWN}"));
+    EXPECT_EQ(list->log, (QStringList{"F9 begins", "F9 ends", "Down"}));
+
+    // No active window: the keys go where the focus returns, not nowhere.
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), nullptr);
+    list->log.clear();
+    list->clear();
+    ASSERT_TRUE(sender.send("ab{DOWN}"));
+    EXPECT_EQ(list->text(), "ab");
+    EXPECT_EQ(list->log, (QStringList{"Down"}));
+
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus();
+    list->clear();
+    QString answered;
+    list->onF2 = [&] { answered = QInputDialog::getText(list, "Rename", "to:"); };
+    ASSERT_TRUE(sender.send("{F2}new~z"));
+    EXPECT_EQ(answered, "new");
+    EXPECT_EQ(list->text(), "z");
 }
 
 // Answers the next modal dialog as a user would, once it is up.

@@ -40,9 +40,9 @@ TEST(EmulatorSettings, KeysTextsAndOrder) {
     EXPECT_EQ(written(s),
               "file=7|roms=/emu/roms/|imageleft=6291|Left=-4842|Top=4545|"
               "Width=10485|Height=7110|Maximized=True");
-    s.commandLine.clear();
+    s.commandLine.clear();  // emptied: the switches stored before must go
     s.windowVisible = false;
-    EXPECT_EQ(written(s), "file=7|roms=/emu/roms/");
+    EXPECT_EQ(written(s), "cmdline=|file=7|roms=/emu/roms/");
 }
 
 TEST(EmulatorSettings, StoredTextsReadBack) {

@@ -1,9 +1,9 @@
 # Shared by scripts/run and scripts/test: installs the Debian packages that are missing.
 # shellcheck shell=bash
 
-# xa65 assembles the sample game.
+# xa65 assembles the sample game; libsqlite3-dev holds the library database.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev xa65)
+                zlib1g-dev xa65 libsqlite3-dev)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies.
 TEST_PACKAGES=(clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev clang

@@ -6,6 +6,7 @@
 
 #include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
+#include "filelist/PlayFacts.h"
 
 #include <QString>
 #include <QStringList>
@@ -101,6 +102,14 @@ public:
     // when each item was added and set one by one.
     void appendFiles(std::vector<ListedFile> files, int columns);
 
+    // The play history's columns (kPlayedColumn and the two after it) and favourite marks,
+    // by item name; their cells read from it, and a sort by them uses the raw values.
+    static constexpr int kPlayedColumn = 5;
+    static constexpr int kPlayTimeColumn = 6;
+    static constexpr int kLastPlayedColumn = 7;
+    void setPlayFacts(PlayFactsByName facts);
+    PlayFacts playFacts(const QString& name) const { return m_playFacts.value(name); }
+
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
     void setCheckBoxes(bool on);
@@ -150,6 +159,7 @@ private:
     void raiseItemClick(int item);
 
     mutable std::vector<Row> m_items;
+    PlayFactsByName m_playFacts;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
     ImageList m_small{16, 16};

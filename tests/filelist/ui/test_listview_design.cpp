@@ -9,7 +9,7 @@ TEST_F(ListViewFixture, WindowsDesignValuesShape) {
     EXPECT_EQ(p.color(QPalette::Text), QColor(0xF9, 0xE3, 0x51));  // stored as 0x0051E3F9
     EXPECT_EQ(p.color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(view()->selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_EQ(view()->model()->columnCount(), 5);
+    EXPECT_EQ(view()->model()->columnCount(), 8);  // with played, time and last played
     EXPECT_EQ(view()->viewport()->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(view()->updatesEnabled());  // a listing that ended repaints again
 

@@ -68,6 +68,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     createControls();
     applyLook();
     connectEvents();
+    connectHistory();
     resize(toPixels(kDesignWidth), toPixels(kDesignHeight));
 }
 
@@ -305,7 +306,7 @@ void MainWindow::saveSetting(const QString& key, const QString& value) {
 }
 
 void MainWindow::showFileCount() {
-    m_fileList->setToolTip(QString::number(m_fileList->ListCount()) + QStringLiteral(" Files"));
+    m_fileList->setToolTip(fileCountTip());
 }
 
 void MainWindow::focusFiles() {

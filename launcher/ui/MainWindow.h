@@ -27,6 +27,7 @@ class GifView;
 class FileListView;
 class PictureBox;
 class DuplicateRun;
+class PlayHistory;
 struct ListsLayout;
 
 namespace platform {
@@ -53,6 +54,8 @@ struct MainWindowServices {
     platform::FileOperations* files = nullptr;
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
+    // The play history and favourites; none: no history columns, Ctrl+D does nothing.
+    PlayHistory* history = nullptr;
 };
 
 // The caption's tail after the emulator and system; begins with a space.
@@ -151,6 +154,15 @@ private:
     void refreshFileList(const QString& selectName);
     void removeDuplicates();
     void removeTextFromNames(const QString& text);
+
+    // The play history (MainWindowHistory.cpp).
+    void connectHistory();
+    void refreshPlayColumns();
+    bool toggleFavourite();
+    bool toggleFavouritesOnly();
+    // The list's tip: how many files (or favourites) are listed, and once the history's
+    // notice.
+    QString fileCountTip();
 
     void placePreviewFrame(int left, bool force);
     // The preview frame dragged by its edge; x in twips within the frame.

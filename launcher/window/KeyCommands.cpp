@@ -38,6 +38,10 @@ constexpr KeyRule kFileList[] = {
     key(Qt::Key_F7, RemoveDuplicates),
     key(Qt::Key_F8, StripText),
     key(Qt::Key_F9, ToggleDumpTag),
+    key(Qt::Key_D, ToggleFavourite, Held::Exactly,
+        Qt::ControlModifier),  // mark or unmark a favourite
+    key(Qt::Key_F, ToggleFavouritesOnly, Held::Exactly,
+        Qt::ControlModifier),  // favourites only, or all
     key(Qt::Key_Space, FocusCommandLine),
 };
 

@@ -1,7 +1,10 @@
+#include "library/HistoryReport.h"
 #include "library/LibraryDb.h"
 #include "support/TempFolder.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QTimeZone>
 
 #include <sqlite3.h>
 
@@ -303,4 +306,22 @@ TEST(LibraryDb, TwoConnectionsUpdatingAtOnceLoseNothing) {
     // An even number of toggles in all: a lost one would leave the mark set.
     EXPECT_FALSE(h.favourite);
     EXPECT_TRUE(db.integrityOk());
+}
+
+// The --history line: tabs between fields, the path last and as its own bytes.
+TEST(HistoryReport, OneLinePerGameWithThePathLast) {
+    const QDateTime noon(QDate(2026, 3, 4), QTime(12, 5, 6), QTimeZone::UTC);
+    const std::vector<library::HistoryLine> lines = {
+        {"/g/played.nes", {2, 754, noon.toSecsSinceEpoch(), false}},
+        {"/g/tab\there \xff.nes", {0, 0, 0, true}},
+    };
+    const QByteArray report = library::HistoryReport(lines);
+    const QList<QByteArray> rows = report.split('\n');
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[2], QByteArray());
+    // The local time of the play, whatever zone the machine is in.
+    EXPECT_EQ(rows[0], QByteArray("2\t754\t") +
+                           noon.toLocalTime().toString("yyyy-MM-ddTHH:mm:ss").toLatin1() +
+                           "\t0\t/g/played.nes");
+    EXPECT_EQ(rows[1], QByteArray("0\t0\t-\t1\t/g/tab\there \xff.nes"));
 }

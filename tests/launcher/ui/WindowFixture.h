@@ -84,6 +84,7 @@ protected:
         s.volumes = &volumes;
         s.singleInstance = &single;
         s.files = fileOperations;
+        s.history = history;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.dpi = 96;  // 15 twips to the pixel
         window = std::make_unique<MainWindow>(s);
@@ -167,5 +168,7 @@ protected:
     platform::LocalFileOperations localFiles{platform::TrashPlaces{trashHome.file("Trash"), false}};
     // What the window changes files through, when set to another before create().
     platform::FileOperations* fileOperations = &localFiles;
+    // The play history, when set before create(); none by default.
+    PlayHistory* history = nullptr;
     std::unique_ptr<MainWindow> window;
 };

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QTimeZone>
 
 #include <sqlite3.h>
 
@@ -310,7 +309,7 @@ TEST(LibraryDb, TwoConnectionsUpdatingAtOnceLoseNothing) {
 
 // The --history line: tabs between fields, the path last and as its own bytes.
 TEST(HistoryReport, OneLinePerGameWithThePathLast) {
-    const QDateTime noon(QDate(2026, 3, 4), QTime(12, 5, 6), QTimeZone::UTC);
+    const QDateTime noon(QDate(2026, 3, 4), QTime(12, 5, 6), Qt::UTC);
     const std::vector<library::HistoryLine> lines = {
         {"/g/played.nes", {2, 754, noon.toSecsSinceEpoch(), false}},
         {"/g/tab\there \xff.nes", {0, 0, 0, true}},

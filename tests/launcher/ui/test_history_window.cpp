@@ -162,3 +162,25 @@ TEST_F(HistoryWindow, TheNoticeIsSaidOnceInTheTip) {
     press(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(files()->toolTip(), "2 Files");
 }
+
+// F7: a removed copy's plays and mark go to the copy kept (the first in the list).
+TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
+    program("Nestopia");
+    emu.write("roms/a.nes", "same bytes");
+    emu.write("roms/b.nes", "same bytes");
+    start(Shown::Active);
+    files()->setPattern("*.*");
+    files()->setPath(emu.file("roms"));
+    files()->Refresh();
+    play("b.nes", 25);
+    select("b.nes");
+    press(Qt::Key_D, Qt::ControlModifier);
+    dialogs.messageAnswers = {platform::MessageAnswer::Ok};
+    press(Qt::Key_F7);
+    while (dialogs.messages.size() < 2)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_EQ(listed(), QStringList{"a.nes"});
+    EXPECT_EQ(cell("a.nes", 5), "1");
+    EXPECT_TRUE(db.isFavourite(romBytes("a.nes")));
+    EXPECT_FALSE(db.summaries().contains(romBytes("b.nes")));
+}

@@ -36,6 +36,10 @@ constexpr const char* kMigrations[] = {
     "CREATE INDEX sessions_by_path ON sessions(path);",
     // 1 -> 2: favourite marks.
     "CREATE TABLE favourites(path BLOB PRIMARY KEY) WITHOUT ROWID;",
+    // 2 -> 3: the summaries read the log in path order from an index that holds all they
+    // need, with no sorting and no table lookups.
+    "CREATE INDEX sessions_summary ON sessions(path, duration, started);"
+    "DROP INDEX sessions_by_path;",
 };
 static_assert(std::size(kMigrations) == LibraryDb::kSchemaVersion);
 
@@ -46,6 +50,8 @@ enum Slot {
     kAddFavourite,
     kRemoveFavourite,
     kSummaries,
+    kFavourites,
+    kDataVersion,
     kMoveSessions,
     kSlotCount
 };
@@ -196,6 +202,13 @@ LibraryDb::Integrity LibraryDb::integrity() {
     if (result != Integrity::Ok) noteError();
     sqlite3_finalize(s);
     return result;
+}
+
+qint64 LibraryDb::dataVersion() {
+    sqlite3_stmt* s = prepare(kDataVersion, "PRAGMA data_version");
+    if (!s) return -1;
+    Reset r{s};
+    return sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
 }
 
 int LibraryDb::schemaVersion() {
@@ -366,13 +379,10 @@ bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
 QHash<QByteArray, GameHistory> LibraryDb::summaries() {
     QHash<QByteArray, GameHistory> out;
     sqlite3_stmt* s = prepare(kSummaries,
-                              "SELECT path, SUM(plays), SUM(secs), MAX(last), MAX(fav) FROM ("
-                              " SELECT path, duration >= ?1 AS plays,"
-                              "  CASE WHEN duration >= ?1 THEN duration ELSE 0 END AS secs,"
-                              "  CASE WHEN duration >= ?1 THEN started ELSE 0 END AS last,"
-                              "  0 AS fav FROM sessions"
-                              " UNION ALL SELECT path, 0, 0, 0, 1 FROM favourites)"
-                              " GROUP BY path");
+                              "SELECT path, SUM(duration >= ?1),"
+                              " SUM(CASE WHEN duration >= ?1 THEN duration ELSE 0 END),"
+                              " MAX(CASE WHEN duration >= ?1 THEN started ELSE 0 END)"
+                              " FROM sessions GROUP BY path");
     if (!s) return out;
     Reset r{s};
     sqlite3_bind_int(s, 1, kCountedSeconds);
@@ -384,9 +394,16 @@ QHash<QByteArray, GameHistory> LibraryDb::summaries() {
         h.plays = sqlite3_column_int(s, 1);
         h.seconds = sqlite3_column_int64(s, 2);
         h.lastPlayed = sqlite3_column_int64(s, 3);
-        h.favourite = sqlite3_column_int(s, 4) != 0;
         out.insert(path, h);
     }
+    if (rc != SQLITE_DONE) noteError();
+    sqlite3_stmt* marks = prepare(kFavourites, "SELECT path FROM favourites");
+    if (!marks) return out;
+    Reset m{marks};
+    while ((rc = sqlite3_step(marks)) == SQLITE_ROW)
+        out[QByteArray(static_cast<const char*>(sqlite3_column_blob(marks, 0)),
+                       sqlite3_column_bytes(marks, 0))]
+            .favourite = true;
     if (rc != SQLITE_DONE) noteError();
     return out;
 }

@@ -38,7 +38,7 @@ public:
     // to start, or was left at once, is not "recently played".
     static constexpr int kCountedSeconds = 10;
     // The schema this build writes; older files are brought up to it on opening.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     struct Opened {
         bool ok = false;
@@ -83,6 +83,9 @@ public:
     // The game's sessions and mark now belong to `to` (a rename, or a removed copy's
     // history going to the copy kept); a mark on either stays.
     bool carryOver(const QByteArray& from, const QByteArray& to);
+
+    // Changes whenever another connection (another launcher) has committed a change.
+    qint64 dataVersion();
 
     // `PRAGMA integrity_check` says "ok".
     bool integrityOk();

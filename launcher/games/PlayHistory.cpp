@@ -48,6 +48,7 @@ void PlayHistory::poll() {
         return;
     }
     m_session->end();
+    m_summariesVersion = -1;
     m_poll->stop();
     if (changed) changed();
 }
@@ -59,6 +60,7 @@ bool PlayHistory::sessionRunning() const {
 std::optional<bool> PlayHistory::toggleFavourite(const QString& path) {
     if (!available()) return std::nullopt;
     const std::optional<bool> on = m_db.toggleFavourite(platform::encodeName(path));
+    m_summariesVersion = -1;
     if (on && changed) changed();
     return on;
 }
@@ -66,13 +68,19 @@ std::optional<bool> PlayHistory::toggleFavourite(const QString& path) {
 void PlayHistory::renamed(const QString& from, const QString& to) {
     if (!available()) return;
     m_db.carryOver(platform::encodeName(from), platform::encodeName(to));
+    m_summariesVersion = -1;
 }
 
 PlayFactsByName PlayHistory::factsForFolder(const QString& folder) {
     PlayFactsByName out;
     if (!available() || folder.isEmpty()) return out;
     const QByteArray prefix = platform::encodeName(folder);
-    const QHash<QByteArray, library::GameHistory> all = m_db.summaries();
+    const qint64 version = m_db.dataVersion();
+    if (version < 0 || version != m_summariesVersion) {
+        m_summaries = m_db.summaries();
+        m_summariesVersion = version;
+    }
+    const QHash<QByteArray, library::GameHistory>& all = m_summaries;
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
         const QByteArray& path = it.key();
         if (!path.startsWith(prefix) || path.indexOf('/', prefix.size()) >= 0) continue;

@@ -5,6 +5,7 @@
 // and the play facts of the folder listed.
 
 #include "filelist/PlayFacts.h"
+#include "library/LibraryDb.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +17,6 @@
 class QTimer;
 
 namespace library {
-class LibraryDb;
 class PlayClock;
 class PlaySession;
 }  // namespace library
@@ -66,4 +66,8 @@ private:
     std::unique_ptr<library::PlaySession> m_session;
     QTimer* m_poll;
     QString m_notice;
+    // The log's summaries as last read, while neither this launcher nor another has
+    // written since: a start-up lists the folder more than once.
+    QHash<QByteArray, library::GameHistory> m_summaries;
+    qint64 m_summariesVersion = -1;
 };

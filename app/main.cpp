@@ -1,6 +1,12 @@
 #include "launcher/emulators/InstalledEmulators.h"
+#include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/window/KeyReference.h"
 #include "launcher/window/StartFolder.h"
+#include "library/HistoryReport.h"
+#include "library/LibraryDb.h"
+#include "library/PlaySession.h"
+#include "platform/Descendants.h"
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
@@ -17,6 +23,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -28,7 +35,8 @@ QList<QByteArray> argumentsOf(int argc, char* argv[]) {
     return args;
 }
 
-void printUsage(FILE* to) {
+// --help adds the window's keys; a mistake gets only the usage, to keep the error in sight.
+void printUsage(FILE* to, bool withKeys = false) {
     std::fputs(
         "Usage: rombard [FOLDER]\n"
         "A launcher for console and arcade emulators: lists the games of an emulator folder's\n"
@@ -37,6 +45,8 @@ void printUsage(FILE* to) {
         "FOLDER is the emulator folder. Without it the launcher uses its own folder when that\n"
         "holds emulators or a \"roms\" folder, else the folder used last, else it asks.\n"
         "\n"
+        "  --history      print the play history (plays, seconds, last played, favourite,\n"
+        "                 path; tab-separated, latest first) and exit\n"
         "  -h, --help     show this help and exit\n"
         "  -V, --version  show the version and exit\n"
         "\n"
@@ -44,7 +54,10 @@ void printUsage(FILE* to) {
         "offered, and those described in $XDG_CONFIG_HOME/Rombard/emulators.conf (see the\n"
         "README). A second copy given a FOLDER hands it to the copy already running.\n",
         to);
-    // The window's keys come here, as the key reference's table, once it can be had as text.
+    if (withKeys) {
+        std::fputs("\nKeys in the window:\n\n", to);
+        std::fputs(keyReferenceText().toUtf8().constData(), to);
+    }
 }
 
 // --help, --version and mistakes answer before any window system is touched, so they work
@@ -57,7 +70,7 @@ std::optional<int> answerOnTerminal(int argc, char* argv[]) {
         return 2;
     }
     if (r.action == CommandLineRequest::Action::Help) {
-        printUsage(stdout);
+        printUsage(stdout, true);
         return 0;
     }
     if (r.action == CommandLineRequest::Action::Version) {
@@ -93,9 +106,30 @@ std::optional<StartFolderChoice> chooseEmulatorFolder(int argc, char* argv[],
     return ChooseStartFolder(facts, settings, dialogs, tellTerminal);
 }
 
+// --history: the play history on standard output, without any display.
+std::optional<int> printHistory(int argc, char* argv[]) {
+    if (argc != 2 || std::strcmp(argv[1], "--history") != 0) return std::nullopt;
+    library::LibraryDb db;
+    const library::LibraryDb::Opened opened = db.open(library::LibraryDb::defaultFile());
+    if (!opened.movedAsideTo.isEmpty())
+        tellTerminal(QStringLiteral("the play history was damaged and has been moved to ") +
+                     opened.movedAsideTo);
+    if (!opened.ok) {
+        tellTerminal(QStringLiteral("the play history cannot be read: ") + opened.error);
+        return 1;
+    }
+    const QByteArray report = library::HistoryReport(db.historyLines());
+    std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> history = printHistory(argc, argv)) return *history;
+    // Everything the launcher starts stays its descendant, so a play lasts until the
+    // emulator's last process ends, also when the emulator forks and exits at once.
+    platform::becomeChildSubreaper();
     if (const std::optional<int> answered = answerOnTerminal(argc, argv)) return *answered;
 
     QApplication app(argc, argv);
@@ -114,6 +148,18 @@ int main(int argc, char* argv[]) {
     platform::LocalSingleInstance singleInstance;
     platform::LocalFileOperations files;
     platform::SdlGamepads gamepads(platform::SdlGamepads::defaultMappingsFile());
+
+    library::LibraryDb libraryDb;
+    const library::LibraryDb::Opened opened = libraryDb.open(library::LibraryDb::defaultFile());
+    library::SystemPlayClock playClock;
+    platform::ProcDescendants descendants;
+    PlayHistory history(libraryDb, playClock, descendants);
+    if (!opened.movedAsideTo.isEmpty())
+        history.setNotice(
+            QStringLiteral("The play history was damaged: it was moved aside "
+                           "and starts empty."));
+    else if (!opened.ok)
+        history.setNotice(QStringLiteral("The play history cannot be opened: ") + opened.error);
 
     // The emulators live beside the launcher, also when it was started through a link
     // placed in their folder.
@@ -137,6 +183,7 @@ int main(int argc, char* argv[]) {
     services.singleInstance = &singleInstance;
     services.files = &files;
     services.gamepads = &gamepads;
+    services.history = &history;
     services.programFolder = start->folder;
     services.installed = SystemInstalledSearch();
 

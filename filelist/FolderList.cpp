@@ -4,6 +4,8 @@
 #include "filelist/FolderListing.h"
 #include "filelist/ListModel.h"
 
+#include <iterator>
+
 namespace {
 
 struct DefaultColumn {
@@ -12,7 +14,8 @@ struct DefaultColumn {
     int align;
 };
 constexpr DefaultColumn kColumns[] = {
-    {"Name", 600, 0}, {"Size", 100, 1}, {"Type", 150, 0}, {"Date", 250, 0}, {"", 0, 0},
+    {"Name", 600, 0}, {"Size", 100, 1},  {"Type", 150, 0}, {"Date", 250, 0},
+    {"", 0, 0},       {"Played", 70, 1}, {"Time", 70, 1},  {"Last played", 120, 0},
 };
 constexpr int kRawSizeColumn = 4;
 
@@ -39,7 +42,7 @@ void FolderList::list() {
     if (m_path.isEmpty()) return;
     m_model.Clear();
     if (m_model.ColumnCount() == 0) {
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
             m_model.ColumnAdd(i, QString::fromLatin1(kColumns[i].header), kColumns[i].width,
                               kColumns[i].align);
         // The raw size is the size column's sort key, not something to read.
@@ -52,7 +55,12 @@ void FolderList::list() {
     FolderListingOptions options;
     options.hidden = m_showsHiddenFiles;
     options.details = false;
-    m_model.appendFiles(ListFolder(m_path, masks, options), columns, m_path);
+    if (beforeListing) beforeListing(m_path);
+    std::vector<ListedFile> files = ListFolder(m_path, masks, options);
+    if (m_favouritesOnly)
+        std::erase_if(files,
+                      [&](const ListedFile& f) { return !m_model.playFacts(f.name).favourite; });
+    m_model.appendFiles(std::move(files), columns, m_path);
     if (onBusy) onBusy(false);
 }
 
@@ -67,6 +75,10 @@ bool FolderList::SortFilesByColumnClick(int Column) {
             return m_model.Sort(2, 2, ListModel::kSortTextNoCase);
         case 3:
             return m_model.Sort(3, 2, ListModel::kSortDate);
+        case ListModel::kPlayedColumn:
+        case ListModel::kPlayTimeColumn:
+        case ListModel::kLastPlayedColumn:
+            return m_model.Sort(Column, 2, ListModel::kSortNumeric);
         default:
             return false;
     }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The file list's folder: a folder, masks and the hidden-files switch, listed into a
-// ListModel with the name, size, type, date and raw-size columns.
+// ListModel with the name, size, type, date and raw-size columns, then the play history's
+// played, time and last-played columns.
 
 #include <QString>
 
@@ -27,9 +28,16 @@ public:
     void Refresh() { list(); }
     // Stores the pattern without listing (the control's start-up does so).
     void initPattern(const QString& value) { m_pattern = value; }
-    // Sort by a clicked header: name, size (by the raw-size column), type, date. False when
-    // nothing was sorted.
+    // Sort by a clicked header: name, size (by the raw-size column), type, date, and the
+    // play columns by their raw values. False when nothing was sorted.
     bool SortFilesByColumnClick(int Column);
+
+    // Only the items marked favourite in the model's play facts; takes effect at the next
+    // listing.
+    bool favouritesOnly() const { return m_favouritesOnly; }
+    void setFavouritesOnly(bool on) { m_favouritesOnly = on; }
+    // Called with the folder before it is read, so the play facts can be filled in first.
+    std::function<void(const QString& folder)> beforeListing;
 
     // Called with true before the folder is read and false after, so a view can show the
     // busy pointer and stop repainting meanwhile.
@@ -42,4 +50,5 @@ private:
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     bool m_showsHiddenFiles = false;
+    bool m_favouritesOnly = false;
 };

@@ -170,6 +170,16 @@ QString ListModel::SubItemText(int Item, int SubItem) const {
     if (!validItem(Item) || SubItem < 0) return {};
     const Row& row = m_items[Item];
     if (SubItem == 0) return row.text;
+    switch (SubItem) {
+        case kPlayedColumn:
+            return PlayedCell(m_playFacts.value(row.text));
+        case kPlayTimeColumn:
+            return PlayTimeCell(m_playFacts.value(row.text));
+        case kLastPlayedColumn:
+            return LastPlayedCell(m_playFacts.value(row.text));
+        default:
+            break;
+    }
     // The type follows from the name alone; a sort by type need not read every file.
     if (SubItem == 2 && row.fileColumns > 2) return FileTypeDescription(row.text);
     load(Item);
@@ -367,8 +377,25 @@ bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
     return true;
 }
 
+void ListModel::setPlayFacts(PlayFactsByName facts) {
+    m_playFacts = std::move(facts);
+    if (m_observer && count() > 0) m_observer->cellsChanged(0, count() - 1);
+}
+
 std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
     const int n = count();
+    if (column >= kPlayedColumn && column <= kLastPlayedColumn) {
+        // Games never played sort as nothing at all, below every played one.
+        std::vector<qint64> keys(n);
+        for (int i = 0; i < n; ++i) {
+            const PlayFacts f = m_playFacts.value(m_items[i].text);
+            keys[i] = f.plays <= 0                ? -1
+                      : column == kPlayedColumn   ? f.plays
+                      : column == kPlayTimeColumn ? f.seconds
+                                                  : f.lastPlayed;
+        }
+        return SortedRowsByKeys(keys, order);
+    }
     switch (type) {
         case kSortTextNoCase: {
             std::vector<QString> keys(n);

@@ -6,6 +6,7 @@
 
 #include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
+#include "filelist/PlayFacts.h"
 
 #include <QString>
 #include <QStringList>
@@ -106,6 +107,14 @@ public:
     // in `folder` (ending in "/") when their cells are first read or a sort needs them.
     void appendFiles(std::vector<ListedFile> files, int columns, const QString& folder = {});
 
+    // The play history's columns (kPlayedColumn and the two after it) and favourite marks,
+    // by item name; their cells read from it, and a sort by them uses the raw values.
+    static constexpr int kPlayedColumn = 5;
+    static constexpr int kPlayTimeColumn = 6;
+    static constexpr int kLastPlayedColumn = 7;
+    void setPlayFacts(PlayFactsByName facts);
+    PlayFacts playFacts(const QString& name) const { return m_playFacts.value(name); }
+
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
     void setCheckBoxes(bool on);
@@ -159,6 +168,7 @@ private:
     void raiseItemClick(int item);
 
     mutable std::vector<Row> m_items;
+    PlayFactsByName m_playFacts;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
     QByteArray m_lookFolder;  // where listed files not yet looked at are, encoded

@@ -1,6 +1,11 @@
 #include "filelist/ui/FileListItemModel.h"
 
 #include <QItemSelectionModel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
+
+#include <cmath>
 
 FileListItemModel::FileListItemModel(ListModel& model, QObject* parent)
     : QAbstractTableModel(parent),
@@ -54,6 +59,29 @@ int FileListItemModel::viewColumn(int modelColumn) const {
     return view;
 }
 
+namespace {
+// Drawn once, so it looks the same whatever icon theme the desktop has.
+QIcon favouriteStar() {
+    static const QIcon star = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPolygonF points;
+        for (int i = 0; i < 10; ++i) {
+            const double radius = i % 2 ? 3.2 : 7.5;
+            const double angle = -M_PI / 2 + i * M_PI / 5;
+            points << QPointF(8 + radius * std::cos(angle), 8.5 + radius * std::sin(angle));
+        }
+        painter.setPen(QColor(0x9a, 0x6b, 0x00));
+        painter.setBrush(QColor(0xff, 0xc8, 0x1e));
+        painter.drawPolygon(points);
+        return QIcon(pixmap);
+    }();
+    return star;
+}
+}  // namespace
+
 QVariant FileListItemModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const int row = index.row(), col = modelColumn(index.column());
@@ -69,6 +97,8 @@ QVariant FileListItemModel::data(const QModelIndex& index, int role) const {
             const ImageList& images =
                 m_largeIcons ? m_model.imageListLarge() : m_model.imageListSmall();
             if (col == 0) {
+                // A favourite shows a star in place of its icon.
+                if (m_model.playFacts(m_model.ItemText(row)).favourite) return favouriteStar();
                 const QIcon icon = images.icon(m_model.ItemIcon(row));
                 return icon.isNull() ? QVariant() : QVariant(icon);
             }

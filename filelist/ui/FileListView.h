@@ -41,6 +41,10 @@ public:
     // Sorts by a clicked header (0 name, 1 size, 2 type, 3 date); false when nothing ran.
     bool SortFilesByColumnClick(int column);
 
+    // The model and the folder, for the play history's columns and filter.
+    ListModel& model() { return m_model; }
+    FolderList& folderList() { return m_folder; }
+
     // ---- the items ----
     int ListIndex() const;
     // Chooses the item and scrolls it into sight; -1 chooses none.

@@ -85,6 +85,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     createControls();
     applyLook();
     connectEvents();
+    connectHistory();
     resize(toPixels(kDesignWidth), toPixels(kDesignHeight));
 }
 
@@ -359,7 +360,7 @@ void MainWindow::saveSetting(const QString& key, const QString& value) {
 }
 
 void MainWindow::showFileCount() {
-    m_fileList->setToolTip(QString::number(m_fileList->ListCount()) + QStringLiteral(" Files"));
+    m_fileList->setToolTip(fileCountTip());
 }
 
 void MainWindow::focusFiles() {

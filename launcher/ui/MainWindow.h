@@ -31,6 +31,7 @@ class PictureBox;
 class DuplicateRun;
 struct EmulatorWatch;
 struct LaunchPlan;
+class PlayHistory;
 struct ListsLayout;
 struct GameRename;
 
@@ -63,6 +64,8 @@ struct MainWindowServices {
     InstalledSearch installed;
     // Last, so that lists of the services above stay as they are.
     platform::Gamepads* gamepads = nullptr;  // none: the window takes no pad input
+    // The play history and favourites; none: no history columns, Ctrl+D does nothing.
+    PlayHistory* history = nullptr;
 };
 
 // The caption's tail after the emulator and system; begins with a space.
@@ -162,6 +165,15 @@ private:
     void removeDuplicates();
     // The games renamed, old name to new, for whatever follows a game by its name.
     std::vector<GameRename> removeTextFromNames(const QString& text);
+
+    // The play history (MainWindowHistory.cpp).
+    void connectHistory();
+    void refreshPlayColumns();
+    bool toggleFavourite();
+    bool toggleFavouritesOnly();
+    // The list's tip: how many files (or favourites) are listed, and once the history's
+    // notice.
+    QString fileCountTip();
 
     void placePreviewFrame(int left, bool force);
     // The preview frame dragged by its edge; x in twips within the frame.

@@ -7,6 +7,7 @@
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
+#include "launcher/games/PlayHistory.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "launcher/ui/MainWindow.h"
@@ -193,6 +194,10 @@ void MainWindow::finishDuplicateRun() {
     const QString caption = run->caption;
     const QString folder = run->folder;
     const DuplicateSearchResult result = std::move(run->result);
+    // A removed copy's plays and mark now belong to the copy kept.
+    if (m_services.history)
+        for (const DuplicateSearchResult::Copy& copy : result.copies)
+            m_services.history->renamed(copy.path, folder + run->names.at(copy.keptRow));
     run->deleteLater();
 
     m_busy = false;

@@ -5,6 +5,7 @@
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
+#include "launcher/games/PlayHistory.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "launcher/maintenance/HiddenFiles.h"
 #include "launcher/ui/MainWindow.h"
@@ -188,6 +189,8 @@ void MainWindow::renameFile(const QString& oldName, QString& newName, QString& f
         *m_services.files, folder, oldName, newName,
         [this](const QString& game) { return findScreenshot(game); }, listed);
     if (!given) return;
+    // The game's play history and favourite mark follow it to its new name.
+    if (m_services.history) m_services.history->renamed(folder + oldName, folder + *given);
     newName = *given;
     ok = true;
 }
@@ -256,6 +259,10 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
         [this](const QString& game) { return findScreenshot(game); }, listed, hooks);
     m_screenshots->releaseListings();
     setWindowTitle(caption);
+    // Each game's play history and favourite mark follow it to its new name.
+    if (m_services.history)
+        for (const GameRename& r : renamed)
+            m_services.history->renamed(folder + r.oldName, folder + r.newName);
 
     refreshFileList(QString());
     m_services.dialogs->messageBox(

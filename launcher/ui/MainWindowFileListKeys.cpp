@@ -67,6 +67,12 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
         case KeyCommand::ToggleDumpTag:
             closing = toggleDumpTag(ShiftState(held));
             break;
+        case KeyCommand::ToggleFavourite:
+            closing = toggleFavourite();
+            break;
+        case KeyCommand::ToggleFavouritesOnly:
+            closing = toggleFavouritesOnly();
+            break;
         default:
             break;
     }

@@ -5,6 +5,7 @@
 #include "launcher/emulators/CommandLineText.h"
 #include "launcher/emulators/EmulatorCatalogue.h"
 #include "launcher/emulators/LaunchRules.h"
+#include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyCommands.h"
 #include "platform/ProcessTable.h"
@@ -40,6 +41,9 @@ void MainWindow::launchSelectedGame() {
     const bool started = plan.openDocument ? m_services.shell->open(plan.fileStarted)
                                            : m_services.shell->start(plan.start);
     emulatorStarted(plan, started);
+    if (started && m_services.history)
+        m_services.history->gameStarted(withTrailingSeparator(in.listedFolder) + in.fileName,
+                                        m_currentEmulator);
 
     m_stateBeforeLaunch = windowState();
     setWindowState(windowState() | Qt::WindowMinimized);

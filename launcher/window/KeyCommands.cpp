@@ -49,6 +49,10 @@ constexpr KeyRule kFileList[] = {
     key(Qt::Key_F8, StripText, "Remove a text from every file name"),
     key(Qt::Key_F9, ToggleDumpTag,
         "Tag the selected file [!] (Ctrl: [b1], Alt: [b2]), or remove the tag"),
+    key(Qt::Key_D, ToggleFavourite, "Mark the selected game as a favourite, or unmark it",
+        Held::Exactly, Qt::ControlModifier),
+    key(Qt::Key_F, ToggleFavouritesOnly, "Show only the favourites, or all files again",
+        Held::Exactly, Qt::ControlModifier),
     key(Qt::Key_Space, FocusCommandLine, "To the command line box (hold Shift to stay there)"),
 };
 

@@ -32,6 +32,8 @@ enum class KeyCommand {
     StripText,
     ToggleDumpTag,
     ToggleFolderLists,
+    ToggleFavourite,
+    ToggleFavouritesOnly,
     // The command line box steps through the target list (see FocusTargetList) for the user.
     SelectPrevious,
     SelectNext,

@@ -10,6 +10,8 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
+
 namespace {
 
 QStringList names(const ListModel& m) {
@@ -60,7 +62,7 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     files.setPath(QString());
     EXPECT_EQ(files.path(), QString());
     EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.ColumnCount(), 5);
+    EXPECT_EQ(model.ColumnCount(), 8);
     dir.write("c.zip");
     files.Refresh();
     EXPECT_EQ(model.count(), 0);
@@ -86,7 +88,7 @@ TEST_F(FolderListTest, AfterAListing) {
     // An empty pattern: no files, the columns stay.
     files.setPattern(QString());
     EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.ColumnCount(), 5);
+    EXPECT_EQ(model.ColumnCount(), 8);
 }
 
 TEST_F(FolderListTest, CellsOfAListedFile) {
@@ -229,4 +231,73 @@ TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
 
     FolderList empty(model);
     EXPECT_FALSE(empty.SortFilesByColumnClick(0));
+}
+
+// The play columns read the facts by name: empty for a game never played, sorted by raw
+// values (never by their texts: "10:05" would sort before "9:59").
+TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
+    for (const char* name : {"a.nes", "b.nes", "c.nes", "d.nes"})
+        dir.write(name, "x");
+    const qint64 day = 24 * 3600;
+    PlayFactsByName facts;
+    facts.insert("a.nes", {3, 10 * 3600 + 5 * 60, 20 * day, false});
+    facts.insert("b.nes", {12, 9 * 3600 + 59 * 60 + 59, 30 * day, true});
+    facts.insert("d.nes", {0, 0, 0, true});  // a mark alone: nothing in the columns
+    files.beforeListing = [&](const QString& folder) {
+        EXPECT_EQ(folder, dir.path() + "/");
+        model.setPlayFacts(facts);
+    };
+    files.setPattern("*.nes");
+    files.setPath(dir.path());
+    ASSERT_EQ(names(), (QStringList{"a.nes", "b.nes", "c.nes", "d.nes"}));
+    EXPECT_EQ(model.ColumnText(ListModel::kPlayedColumn), "Played");
+    EXPECT_EQ(model.ColumnText(ListModel::kPlayTimeColumn), "Time");
+    EXPECT_EQ(model.ColumnText(ListModel::kLastPlayedColumn), "Last played");
+    EXPECT_EQ(model.SubItemText(0, ListModel::kPlayedColumn), "3");
+    EXPECT_EQ(model.SubItemText(0, ListModel::kPlayTimeColumn), "10:05");
+    EXPECT_EQ(model.SubItemText(1, ListModel::kPlayTimeColumn), "9:59");
+    EXPECT_FALSE(model.SubItemText(1, ListModel::kLastPlayedColumn).isEmpty());
+    for (int column = ListModel::kPlayedColumn; column <= ListModel::kLastPlayedColumn; ++column) {
+        EXPECT_EQ(model.SubItemText(2, column), QString()) << column;
+        EXPECT_EQ(model.SubItemText(3, column), QString()) << column;
+    }
+    // The first click sorts ascending, the second descending; never played comes first
+    // ascending.
+    struct Case {
+        int column;
+        QStringList ascending;
+    };
+    for (const Case& c :
+         std::vector<Case>{{ListModel::kPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}},
+                           {ListModel::kPlayTimeColumn, {"c.nes", "d.nes", "b.nes", "a.nes"}},
+                           {ListModel::kLastPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}}}) {
+        SCOPED_TRACE(c.column);
+        files.Refresh();
+        ASSERT_TRUE(files.SortFilesByColumnClick(c.column));
+        EXPECT_EQ(names(), c.ascending);
+        ASSERT_TRUE(files.SortFilesByColumnClick(c.column));
+        QStringList descending = c.ascending;
+        std::reverse(descending.begin(), descending.end());
+        // A stable sort keeps the two never played in their order.
+        std::swap(descending[2], descending[3]);
+        EXPECT_EQ(names(), descending);
+    }
+}
+
+TEST_F(FolderListTest, FavouritesOnlyListsMarkedGames) {
+    for (const char* name : {"a.nes", "b.nes", "c.nes"})
+        dir.write(name, "x");
+    files.beforeListing = [&](const QString&) {
+        PlayFactsByName facts;
+        facts.insert("b.nes", {0, 0, 0, true});
+        facts.insert("c.nes", {5, 600, 1, false});
+        model.setPlayFacts(facts);
+    };
+    files.setPattern("*.nes");
+    files.setFavouritesOnly(true);
+    files.setPath(dir.path());
+    EXPECT_EQ(names(), (QStringList{"b.nes"}));
+    files.setFavouritesOnly(false);
+    files.Refresh();
+    EXPECT_EQ(names(), (QStringList{"a.nes", "b.nes", "c.nes"}));
 }

@@ -9,8 +9,9 @@ TEST_F(ListViewFixture, WindowsDesignValuesShape) {
     EXPECT_EQ(p.color(QPalette::Text), QColor(0xF9, 0xE3, 0x51));  // stored as 0x0051E3F9
     EXPECT_EQ(p.color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(view()->selectionMode(), QAbstractItemView::SingleSelection);
-    // Name, size, type, date; the raw size is only the size column's sort key, never shown.
-    EXPECT_EQ(view()->model()->columnCount(), 4);
+    // Name, size, type, date, played, time, last played; the raw size is only the size
+    // column's sort key, never shown.
+    EXPECT_EQ(view()->model()->columnCount(), 7);
     EXPECT_EQ(view()->viewport()->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(view()->updatesEnabled());  // a listing that ended repaints again
 

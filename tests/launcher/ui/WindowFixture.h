@@ -85,6 +85,7 @@ protected:
         s.singleInstance = &single;
         s.files = fileOperations;
         s.gamepads = gamepads;
+        s.history = history;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
@@ -173,5 +174,7 @@ protected:
     platform::FileOperations* fileOperations = &localFiles;
     // Pads, when set before create().
     platform::Gamepads* gamepads = nullptr;
+    // The play history, when set before create(); none by default.
+    PlayHistory* history = nullptr;
     std::unique_ptr<MainWindow> window;
 };

@@ -50,6 +50,11 @@ TEST(KeyCommands, FileListModifiers) {
                                        {Qt::Key_F1, None_, None},
                                        {Qt::Key_F12, None_, None},
                                        {Qt::Key_A, None_, None},
+                                       {Qt::Key_D, Ctrl, ToggleFavourite},
+                                       {Qt::Key_D, None_, None},
+                                       {Qt::Key_D, Ctrl | Shift, None},
+                                       {Qt::Key_F, Ctrl, ToggleFavouritesOnly},
+                                       {Qt::Key_F, Ctrl | Alt, None},
                                    });
 }
 

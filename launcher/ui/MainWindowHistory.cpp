@@ -1,0 +1,54 @@
+// The play history's side of the window: the list's play columns, Ctrl+D and Ctrl+F.
+
+#include "filelist/ui/FileListView.h"
+#include "launcher/PathHelpers.h"
+#include "launcher/games/PlayHistory.h"
+#include "launcher/ui/MainWindow.h"
+
+void MainWindow::connectHistory() {
+    // Filled in before each listing, so the favourites-only listing and the columns read
+    // the history as it is when the folder is read.
+    m_fileList->folderList().beforeListing = [this](const QString& folder) {
+        m_fileList->model().setPlayFacts(
+            m_services.history ? m_services.history->factsForFolder(folder) : PlayFactsByName());
+    };
+    if (m_services.history) m_services.history->changed = [this] { refreshPlayColumns(); };
+}
+
+void MainWindow::refreshPlayColumns() {
+    if (!m_services.history || m_fileList->path().isEmpty()) return;
+    m_fileList->model().setPlayFacts(
+        m_services.history->factsForFolder(withTrailingSeparator(m_fileList->path())));
+}
+
+bool MainWindow::toggleFavourite() {
+    if (!m_services.history || m_fileList->ListIndex() < 0) return true;
+    const QString name = m_fileList->FileName();
+    if (!m_services.history->toggleFavourite(withTrailingSeparator(m_fileList->path()) + name))
+        return true;
+    // Unmarked while only favourites show: the game leaves the list.
+    if (m_fileList->folderList().favouritesOnly()) refreshFileList(name);
+    return true;
+}
+
+bool MainWindow::toggleFavouritesOnly() {
+    FolderList& folder = m_fileList->folderList();
+    folder.setFavouritesOnly(!folder.favouritesOnly());
+    refreshFileList(m_fileList->ListIndex() >= 0 ? m_fileList->FileName() : QString());
+    return true;
+}
+
+QString MainWindow::fileCountTip() {
+    const int count = m_fileList->ListCount();
+    QString tip =
+        m_fileList->folderList().favouritesOnly()
+            ? QString::number(count) +
+                  (count == 1 ? QStringLiteral(" Favourite") : QStringLiteral(" Favourites")) +
+                  QStringLiteral(" (Ctrl+F shows all files)")
+            : QString::number(count) + QStringLiteral(" Files");
+    if (m_services.history) {
+        const QString notice = m_services.history->takeNotice();
+        if (!notice.isEmpty()) tip += QStringLiteral(" - ") + notice;
+    }
+    return tip;
+}

@@ -1,0 +1,424 @@
+#include "library/LibraryDb.h"
+
+#include "platform/FileNames.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace library {
+
+namespace {
+
+// Two launchers in two desktop sessions write the same file; one waits for the other's
+// transaction this long before giving up.
+constexpr int kBusyMilliseconds = 5000;
+
+// Each step brings the schema from its index to the next version; never edit one that
+// has shipped, add a step.
+constexpr const char* kMigrations[] = {
+    // 0 -> 1: the session log.
+    "CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
+    " emulator TEXT NOT NULL DEFAULT '', started INTEGER NOT NULL,"
+    " duration INTEGER NOT NULL DEFAULT 0);"
+    "CREATE INDEX sessions_by_path ON sessions(path);",
+    // 1 -> 2: favourite marks.
+    "CREATE TABLE favourites(path BLOB PRIMARY KEY) WITHOUT ROWID;",
+    // 2 -> 3: the summaries read the log in path order from an index that holds all they
+    // need, with no sorting and no table lookups.
+    "CREATE INDEX sessions_summary ON sessions(path, duration, started);"
+    "DROP INDEX sessions_by_path;",
+};
+static_assert(std::size(kMigrations) == LibraryDb::kSchemaVersion);
+
+enum Slot {
+    kBegin,
+    kSetSeconds,
+    kIsFavourite,
+    kAddFavourite,
+    kRemoveFavourite,
+    kSummaries,
+    kFavourites,
+    kDataVersion,
+    kMoveSessions,
+    kSlotCount
+};
+
+// Resets a prepared statement when the call that used it returns, whatever the path.
+struct Reset {
+    sqlite3_stmt* s;
+    ~Reset() {
+        if (s) {
+            sqlite3_reset(s);
+            sqlite3_clear_bindings(s);
+        }
+    }
+};
+
+void bindPath(sqlite3_stmt* s, int index, const QByteArray& path) {
+    sqlite3_bind_blob(s, index, path.constData(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
+}
+
+bool brokenCode(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT || primary == SQLITE_CANTOPEN;
+}
+
+bool exists(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+// Renames without ever replacing what is there.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
+    return ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0;
+}
+
+// An empty or missing file becomes a new database; anything else must begin with SQLite's
+// header.
+bool looksLikeDatabase(const QByteArray& name) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT;
+    struct stat st;
+    char head[16] = {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && st.st_size > 0)
+        ok = ::read(fd, head, sizeof head) == sizeof head &&
+             std::memcmp(head, "SQLite format 3", 16) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+LibraryDb::~LibraryDb() {
+    close();
+}
+
+QString LibraryDb::defaultFile() {
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/Rombard/library.sqlite3");
+}
+
+void LibraryDb::close() {
+    for (sqlite3_stmt* s : m_statements)
+        sqlite3_finalize(s);
+    m_statements.clear();
+    if (m_db) sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+void LibraryDb::noteError() {
+    m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("not open");
+}
+
+bool LibraryDb::exec(const char* sql) {
+    if (!m_db) return false;
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        m_error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+sqlite3_stmt* LibraryDb::prepare(int slot, const char* sql) {
+    if (!m_db) return nullptr;
+    if (m_statements.empty()) m_statements.assign(kSlotCount, nullptr);
+    sqlite3_stmt*& s = m_statements[slot];
+    if (!s &&
+        sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK)
+        noteError();
+    return s;
+}
+
+// Only a file that is not a database or is damaged counts as broken: a busy or locked one
+// belongs to another launcher and is left alone.
+bool LibraryDb::openFile(const QString& file) {
+    const QByteArray name = platform::encodeName(file);
+    // Not a database at all: SQLite is never let near it, since closing a connection may
+    // remove a -wal file beside it that is someone's only copy of something.
+    if (!looksLikeDatabase(name)) return false;
+    int rc =
+        sqlite3_open_v2(name.constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        noteError();
+        close();
+        return !brokenCode(rc);
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, kBusyMilliseconds);
+    return true;
+}
+
+bool LibraryDb::useWal() {
+    // WAL lets a reader and a writer (two launchers) work at once, and a launcher killed
+    // mid-write leaves a file that passes its integrity check; NORMAL is durable against
+    // a killed process, which is what we must survive.
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "PRAGMA journal_mode=WAL", -1, &s, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_step(s);
+    sqlite3_finalize(s);
+    if (rc != SQLITE_ROW) {
+        noteError();
+        return false;
+    }
+    return exec("PRAGMA synchronous=NORMAL");
+}
+
+bool LibraryDb::integrityOk() {
+    return integrity() == Integrity::Ok;
+}
+
+LibraryDb::Integrity LibraryDb::integrity() {
+    if (!m_db) return Integrity::Unknown;
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "PRAGMA integrity_check", -1, &s, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_step(s);
+    Integrity result = Integrity::Broken;
+    if (rc == SQLITE_ROW)
+        result = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))) == "ok"
+                     ? Integrity::Ok
+                     : Integrity::Broken;
+    else if (!brokenCode(rc))
+        result = Integrity::Unknown;  // busy or locked by another launcher: not its fault
+    if (result != Integrity::Ok) noteError();
+    sqlite3_finalize(s);
+    return result;
+}
+
+qint64 LibraryDb::dataVersion() {
+    sqlite3_stmt* s = prepare(kDataVersion, "PRAGMA data_version");
+    if (!s) return -1;
+    Reset r{s};
+    return sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
+}
+
+int LibraryDb::schemaVersion() {
+    if (!m_db) return -1;
+    sqlite3_stmt* s = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        version = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    return version;
+}
+
+bool LibraryDb::migrate() {
+    // Two launchers starting at once: the second waits and then finds the work done.
+    if (!exec("BEGIN IMMEDIATE")) return false;
+    const int from = schemaVersion();
+    bool ok = from >= 0;
+    // A newer launcher's file is used as it is: its steps only ever add.
+    for (int v = std::max(from, 0); ok && v < kSchemaVersion; ++v)
+        ok = exec(kMigrations[v]);
+    if (ok && from < kSchemaVersion)
+        ok = exec(
+            QByteArray("PRAGMA user_version=" + QByteArray::number(kSchemaVersion)).constData());
+    if (!ok) {
+        exec("ROLLBACK");
+        return false;
+    }
+    return exec("COMMIT");
+}
+
+LibraryDb::Opened LibraryDb::open(const QString& file) {
+    close();
+    Opened result;
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    bool broken = !openFile(file);
+    if (!isOpen() && !broken) {
+        result.error = m_error;
+        return result;
+    }
+    // Checked before anything is written, so a damaged file is moved aside as it was found.
+    const Integrity checked = broken ? Integrity::Broken : integrity();
+    if (checked == Integrity::Unknown) {
+        result.error = m_error;
+        close();
+        return result;
+    }
+    broken = checked == Integrity::Broken;
+    if (!broken && !useWal()) {
+        result.error = m_error;
+        close();
+        return result;
+    }
+    if (broken) {
+        close();
+        const QByteArray name = platform::encodeName(file);
+        const QByteArray stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
+        QByteArray aside = name + ".broken-" + stamp;
+        for (int n = 2; exists(aside) || exists(aside + "-wal") || exists(aside + "-shm"); ++n)
+            aside = name + ".broken-" + stamp + '-' + QByteArray::number(n);
+        if (!renameNoReplace(name, aside)) {
+            result.error = QStringLiteral("The broken library could not be moved aside.");
+            return result;
+        }
+        // The journal belongs to the broken file: left beside a new one, it would be
+        // replayed into it.
+        for (const char* companion : {"-wal", "-shm"})
+            if (exists(name + companion)) renameNoReplace(name + companion, aside + companion);
+        result.movedAsideTo = platform::decodeName(aside);
+        if (!openFile(file) || !isOpen() || !useWal()) {
+            result.error = m_error;
+            close();
+            return result;
+        }
+    }
+    if (!migrate()) {
+        result.error = m_error;
+        close();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+std::optional<qint64> LibraryDb::beginSession(const QByteArray& path, const QString& emulator,
+                                              qint64 startedUnix) {
+    sqlite3_stmt* s = prepare(
+        kBegin, "INSERT INTO sessions(path, emulator, started, duration) VALUES(?, ?, ?, 0)");
+    if (!s) return std::nullopt;
+    Reset r{s};
+    bindPath(s, 1, path);
+    const QByteArray e = emulator.toUtf8();
+    sqlite3_bind_text(s, 2, e.constData(), static_cast<int>(e.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(s, 3, startedUnix);
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        noteError();
+        return std::nullopt;
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool LibraryDb::setSessionSeconds(qint64 session, qint64 seconds) {
+    sqlite3_stmt* s = prepare(kSetSeconds, "UPDATE sessions SET duration = ? WHERE id = ?");
+    if (!s) return false;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, std::max<qint64>(seconds, 0));
+    sqlite3_bind_int64(s, 2, session);
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        noteError();
+        return false;
+    }
+    return sqlite3_changes(m_db) == 1;
+}
+
+bool LibraryDb::isFavourite(const QByteArray& path) {
+    sqlite3_stmt* s = prepare(kIsFavourite, "SELECT 1 FROM favourites WHERE path = ?");
+    if (!s) return false;
+    Reset r{s};
+    bindPath(s, 1, path);
+    return sqlite3_step(s) == SQLITE_ROW;
+}
+
+bool LibraryDb::setFavourite(const QByteArray& path, bool on) {
+    sqlite3_stmt* s =
+        on ? prepare(kAddFavourite, "INSERT OR IGNORE INTO favourites(path) VALUES(?)")
+           : prepare(kRemoveFavourite, "DELETE FROM favourites WHERE path = ?");
+    if (!s) return false;
+    Reset r{s};
+    bindPath(s, 1, path);
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        noteError();
+        return false;
+    }
+    return true;
+}
+
+std::optional<bool> LibraryDb::toggleFavourite(const QByteArray& path) {
+    // IMMEDIATE takes the write lock before reading, so the state read is the one flipped.
+    if (!exec("BEGIN IMMEDIATE")) return std::nullopt;
+    const bool on = !isFavourite(path);
+    if (!setFavourite(path, on) || !exec("COMMIT")) {
+        exec("ROLLBACK");
+        return std::nullopt;
+    }
+    return on;
+}
+
+bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
+    if (from == to) return true;
+    if (!exec("BEGIN IMMEDIATE")) return false;
+    bool ok = false;
+    if (sqlite3_stmt* s = prepare(kMoveSessions, "UPDATE sessions SET path = ? WHERE path = ?")) {
+        Reset r{s};
+        bindPath(s, 1, to);
+        bindPath(s, 2, from);
+        ok = sqlite3_step(s) == SQLITE_DONE;
+    }
+    if (ok && isFavourite(from)) ok = setFavourite(to, true) && setFavourite(from, false);
+    if (!ok || !exec("COMMIT")) {
+        noteError();
+        exec("ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+QHash<QByteArray, GameHistory> LibraryDb::summaries() {
+    QHash<QByteArray, GameHistory> out;
+    sqlite3_stmt* s = prepare(kSummaries,
+                              "SELECT path, SUM(duration >= ?1),"
+                              " SUM(CASE WHEN duration >= ?1 THEN duration ELSE 0 END),"
+                              " MAX(CASE WHEN duration >= ?1 THEN started ELSE 0 END)"
+                              " FROM sessions GROUP BY path");
+    if (!s) return out;
+    Reset r{s};
+    sqlite3_bind_int(s, 1, kCountedSeconds);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        const QByteArray path(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                              sqlite3_column_bytes(s, 0));
+        GameHistory h;
+        h.plays = sqlite3_column_int(s, 1);
+        h.seconds = sqlite3_column_int64(s, 2);
+        h.lastPlayed = sqlite3_column_int64(s, 3);
+        out.insert(path, h);
+    }
+    if (rc != SQLITE_DONE) noteError();
+    sqlite3_stmt* marks = prepare(kFavourites, "SELECT path FROM favourites");
+    if (!marks) return out;
+    Reset m{marks};
+    while ((rc = sqlite3_step(marks)) == SQLITE_ROW)
+        out[QByteArray(static_cast<const char*>(sqlite3_column_blob(marks, 0)),
+                       sqlite3_column_bytes(marks, 0))]
+            .favourite = true;
+    if (rc != SQLITE_DONE) noteError();
+    return out;
+}
+
+std::vector<HistoryLine> LibraryDb::historyLines() {
+    std::vector<HistoryLine> lines;
+    const QHash<QByteArray, GameHistory> all = summaries();
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        if (it->plays > 0 || it->favourite) lines.push_back({it.key(), *it});
+    std::sort(lines.begin(), lines.end(), [](const HistoryLine& a, const HistoryLine& b) {
+        if (a.history.lastPlayed != b.history.lastPlayed)
+            return a.history.lastPlayed > b.history.lastPlayed;
+        return a.path < b.path;
+    });
+    return lines;
+}
+
+}  // namespace library

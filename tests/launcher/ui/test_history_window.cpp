@@ -1,0 +1,186 @@
+// The play history in the window: a launch's session, the play columns, Ctrl+D and Ctrl+F
+// pressed on the list, renames that keep the history, and the tip's notice.
+
+#include "launcher/games/PlayHistory.h"
+#include "launcher/ui/WindowFixture.h"
+#include "library/LibraryDb.h"
+#include "library/PlaySession.h"
+#include "platform/Descendants.h"
+
+namespace {
+
+class StepClock final : public library::PlayClock {
+public:
+    qint64 monotonicMs() const override { return mono; }
+    qint64 wallSeconds() const override { return wall; }
+    qint64 mono = 1'000'000;
+    qint64 wall = 1'750'000'000;
+};
+
+class FakeFollower final : public platform::ProcessFollower {
+public:
+    bool anyRunning() override { return running; }
+    bool running = true;
+};
+
+class HistoryWindow : public WindowTest {
+protected:
+    HistoryWindow() {
+        EXPECT_TRUE(db.open(data.file(QStringLiteral("library.sqlite3"))).ok);
+        history = &plays;
+    }
+    void open(const QStringList& names) {
+        program("Nestopia");
+        for (const QString& n : names)
+            emu.write("roms/" + n, n.toUtf8());
+        start(Shown::Active);
+        files()->setPattern("*.*");
+        files()->setPath(emu.file("roms"));
+        files()->Refresh();
+        files()->setListIndex(0);
+    }
+    QString rom(const QString& name) const { return emu.file("roms/" + name); }
+    QByteArray romBytes(const QString& name) const { return rom(name).toUtf8(); }
+    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
+    void press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
+        files()->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), key, held);
+        QApplication::processEvents();
+    }
+    QString cell(const QString& name, int column) const {
+        return files()->List(listed().indexOf(name), column);
+    }
+    // Plays `name` for `seconds` through a real Enter; the emulator's processes end then.
+    void play(const QString& name, qint64 seconds) {
+        select(name);
+        follower.running = true;
+        launch();
+        EXPECT_TRUE(plays.sessionRunning());
+        clock.mono += seconds * 1000;
+        follower.running = false;
+        plays.poll();
+        EXPECT_FALSE(plays.sessionRunning());
+    }
+
+    TempFolder data;
+    library::LibraryDb db;
+    StepClock clock;
+    FakeFollower follower;
+    PlayHistory plays{db, clock, follower};
+};
+
+}  // namespace
+
+// The row is there from the launch; the columns fill in once the last process has ended,
+// and a session under ten seconds leaves them empty.
+TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheColumnsShowIt) {
+    open({"a.nes", "b.nes"});
+    select("a.nes");
+    launch();
+    ASSERT_EQ(shell.started.size(), 1);
+    EXPECT_TRUE(db.summaries().contains(romBytes("a.nes")));  // written at launch
+    clock.mono += 40'000;
+    plays.poll();  // still running: the length so far is stored
+    EXPECT_EQ(db.summaries().value(romBytes("a.nes")).seconds, 30 + 10);
+    EXPECT_TRUE(plays.sessionRunning());
+    clock.mono += 45'000;
+    follower.running = false;
+    plays.poll();
+    EXPECT_EQ(cell("a.nes", 5), "1");
+    EXPECT_EQ(cell("a.nes", 6), "0:01");
+    EXPECT_FALSE(cell("a.nes", 7).isEmpty());
+
+    play("b.nes", 3);
+    for (int column = 5; column <= 7; ++column)
+        EXPECT_EQ(cell("b.nes", column), QString()) << column;
+    EXPECT_EQ(db.summaries().value(romBytes("b.nes")).plays, 0);
+}
+
+TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
+    open({"a.nes", "b.nes", "c.nes"});
+    select("b.nes");
+    press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(db.isFavourite(romBytes("b.nes")));
+    EXPECT_TRUE(files()->model().playFacts("b.nes").favourite);  // the star on its row
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+    EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
+
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(listed(), (QStringList{"b.nes"}));
+    EXPECT_TRUE(files()->toolTip().contains("1 Favourite")) << files()->toolTip().toStdString();
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+    EXPECT_EQ(files()->toolTip(), "3 Files");
+
+    // Unmarked while only favourites show, the game leaves the list.
+    press(Qt::Key_F, Qt::ControlModifier);
+    files()->setListIndex(0);
+    press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(db.isFavourite(romBytes("b.nes")));
+    EXPECT_EQ(listed(), QStringList());
+    EXPECT_TRUE(files()->toolTip().startsWith("0 Favourites"));
+}
+
+// F2 and F9 rename through the same path: the history and the mark go with the game.
+TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
+    open({"a.nes", "b.nes"});
+    play("a.nes", 20);
+    select("a.nes");
+    press(Qt::Key_D, Qt::ControlModifier);
+    dialogs.inputAnswers = {QString("z.nes")};
+    select("a.nes");
+    press(Qt::Key_F2);
+    ASSERT_EQ(listed(), (QStringList{"b.nes", "z.nes"}));
+    EXPECT_EQ(cell("z.nes", 5), "1");
+    EXPECT_TRUE(files()->model().playFacts("z.nes").favourite);
+    EXPECT_FALSE(db.summaries().contains(romBytes("a.nes")));
+
+    select("z.nes");
+    press(Qt::Key_F9);  // tags the name as a good dump
+    const QString tagged = listed().filter("z").value(0);
+    ASSERT_NE(tagged, "z.nes");
+    EXPECT_EQ(cell(tagged, 5), "1");
+    EXPECT_TRUE(db.isFavourite(rom(tagged).toUtf8()));
+}
+
+// Deleting to the trash keeps the history: a game brought back has it again.
+TEST_F(HistoryWindow, DeletingKeepsTheHistory) {
+    open({"a.nes"});
+    play("a.nes", 30);
+    dialogs.messageAnswers = {platform::MessageAnswer::Ok};
+    press(Qt::Key_Delete);
+    ASSERT_EQ(listed(), QStringList());
+    EXPECT_EQ(db.summaries().value(romBytes("a.nes")).plays, 1);
+}
+
+TEST_F(HistoryWindow, TheNoticeIsSaidOnceInTheTip) {
+    plays.setNotice("The play history was damaged");
+    open({"a.nes", "b.nes"});
+    EXPECT_TRUE(files()->toolTip().contains("The play history was damaged"));
+    press(Qt::Key_F, Qt::ControlModifier);
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(files()->toolTip(), "2 Files");
+}
+
+// F7: a removed copy's plays and mark go to the copy kept (the first in the list).
+TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
+    program("Nestopia");
+    emu.write("roms/a.nes", "same bytes");
+    emu.write("roms/b.nes", "same bytes");
+    start(Shown::Active);
+    files()->setPattern("*.*");
+    files()->setPath(emu.file("roms"));
+    files()->Refresh();
+    play("b.nes", 25);
+    select("b.nes");
+    press(Qt::Key_D, Qt::ControlModifier);
+    dialogs.messageAnswers = {platform::MessageAnswer::Ok};
+    press(Qt::Key_F7);
+    while (dialogs.messages.size() < 2)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_EQ(listed(), QStringList{"a.nes"});
+    EXPECT_EQ(cell("a.nes", 5), "1");
+    EXPECT_TRUE(db.isFavourite(romBytes("a.nes")));
+    EXPECT_FALSE(db.summaries().contains(romBytes("b.nes")));
+}

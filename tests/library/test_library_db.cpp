@@ -1,0 +1,326 @@
+#include "library/HistoryReport.h"
+#include "library/LibraryDb.h"
+#include "support/TempFolder.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using library::GameHistory;
+using library::LibraryDb;
+
+namespace {
+
+QString dbFile(const TempFolder& t) {
+    return t.file(QStringLiteral("data/library.sqlite3"));
+}
+
+// Runs SQL on the file with a connection of its own, as another program would.
+void rawSql(const QString& file, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << error;
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+struct Session {
+    const char* path;
+    qint64 started;
+    qint64 seconds;
+};
+
+}  // namespace
+
+// Plays, time and last play as the log's sessions make them: short ones are kept but
+// count for nothing.
+TEST(LibraryDb, SummariesCountOnlySessionsOfTenSecondsOrMore) {
+    struct Case {
+        const char* name;
+        std::vector<Session> sessions;
+        std::vector<const char*> favourites;
+        GameHistory expected;  // for "/g/a.nes"
+        bool listed;           // whether --history shows it
+    };
+    const std::vector<Case> cases = {
+        {"one long play", {{"/g/a.nes", 1000, 12}}, {}, {1, 12, 1000, false}, true},
+        {"exactly ten seconds counts", {{"/g/a.nes", 1000, 10}}, {}, {1, 10, 1000, false}, true},
+        {"nine seconds does not", {{"/g/a.nes", 1000, 9}}, {}, {0, 0, 0, false}, false},
+        {"a short later session is not the last play",
+         {{"/g/a.nes", 1000, 60}, {"/g/a.nes", 5000, 1}},
+         {},
+         {1, 60, 1000, false},
+         true},
+        {"plays add up",
+         {{"/g/a.nes", 1000, 60}, {"/g/a.nes", 3000, 30}, {"/g/b.nes", 9000, 99}},
+         {},
+         {2, 90, 3000, false},
+         true},
+        {"a mark alone is listed", {}, {"/g/a.nes"}, {0, 0, 0, true}, true},
+        {"a mark and a short session",
+         {{"/g/a.nes", 1000, 3}},
+         {"/g/a.nes"},
+         {0, 0, 0, true},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        LibraryDb db;
+        ASSERT_TRUE(db.open(dbFile(t)).ok);
+        for (const Session& s : c.sessions) {
+            const auto id = db.beginSession(s.path, QStringLiteral("stella"), s.started);
+            ASSERT_TRUE(id);
+            ASSERT_TRUE(db.setSessionSeconds(*id, s.seconds));
+        }
+        for (const char* f : c.favourites)
+            ASSERT_TRUE(db.setFavourite(f, true));
+        const GameHistory h = db.summaries().value("/g/a.nes");
+        EXPECT_EQ(h.plays, c.expected.plays);
+        EXPECT_EQ(h.seconds, c.expected.seconds);
+        EXPECT_EQ(h.lastPlayed, c.expected.lastPlayed);
+        EXPECT_EQ(h.favourite, c.expected.favourite);
+        bool listed = false;
+        for (const auto& line : db.historyLines())
+            listed = listed || line.path == "/g/a.nes";
+        EXPECT_EQ(listed, c.listed);
+    }
+}
+
+TEST(LibraryDb, HistoryLinesLatestPlayFirstAndMarkedOnesLast) {
+    TempFolder t;
+    LibraryDb db;
+    ASSERT_TRUE(db.open(dbFile(t)).ok);
+    for (const Session& s : std::vector<Session>{
+             {"/g/old.nes", 100, 20}, {"/g/new.nes", 900, 20}, {"/g/mid.nes", 500, 20}}) {
+        const auto id = db.beginSession(s.path, QString(), s.started);
+        ASSERT_TRUE(id && db.setSessionSeconds(*id, s.seconds));
+    }
+    ASSERT_TRUE(db.setFavourite("/g/z-marked.nes", true));
+    ASSERT_TRUE(db.setFavourite("/g/a-marked.nes", true));
+    QList<QByteArray> order;
+    for (const auto& line : db.historyLines())
+        order.append(line.path);
+    EXPECT_EQ(order, (QList<QByteArray>{"/g/new.nes", "/g/mid.nes", "/g/old.nes", "/g/a-marked.nes",
+                                        "/g/z-marked.nes"}));
+}
+
+// A name that is not valid UTF-8 is its own game, not another spelled alike.
+TEST(LibraryDb, PathsAreKeptAsBytes) {
+    TempFolder t;
+    LibraryDb db;
+    ASSERT_TRUE(db.open(dbFile(t)).ok);
+    const QByteArray latin1("/g/caf\xe9.nes");
+    const QByteArray utf8("/g/caf\xc3\xa9.nes");
+    ASSERT_TRUE(db.setFavourite(latin1, true));
+    EXPECT_TRUE(db.isFavourite(latin1));
+    EXPECT_FALSE(db.isFavourite(utf8));
+    EXPECT_TRUE(db.summaries().contains(latin1));
+}
+
+TEST(LibraryDb, FavouriteTogglesAndSurvivesReopening) {
+    TempFolder t;
+    {
+        LibraryDb db;
+        ASSERT_TRUE(db.open(dbFile(t)).ok);
+        EXPECT_EQ(db.toggleFavourite("/g/a.nes"), true);
+        EXPECT_EQ(db.toggleFavourite("/g/b.nes"), true);
+        EXPECT_EQ(db.toggleFavourite("/g/b.nes"), false);
+    }
+    LibraryDb again;
+    ASSERT_TRUE(again.open(dbFile(t)).ok);
+    EXPECT_TRUE(again.isFavourite("/g/a.nes"));
+    EXPECT_FALSE(again.isFavourite("/g/b.nes"));
+}
+
+TEST(LibraryDb, CarryOverMovesSessionsAndMark) {
+    struct Case {
+        const char* name;
+        bool fromMarked, toMarked;
+        bool expectMarked;
+    };
+    for (const Case& c : std::vector<Case>{{"marked game renamed", true, false, true},
+                                           {"unmarked onto unmarked", false, false, false},
+                                           {"unmarked copy into a marked one", false, true, true},
+                                           {"both marked", true, true, true}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        LibraryDb db;
+        ASSERT_TRUE(db.open(dbFile(t)).ok);
+        for (const char* p : {"/g/old.nes", "/g/new.nes"}) {
+            const auto id = db.beginSession(p, QString(), 100);
+            ASSERT_TRUE(id && db.setSessionSeconds(*id, 30));
+        }
+        if (c.fromMarked) db.setFavourite("/g/old.nes", true);
+        if (c.toMarked) db.setFavourite("/g/new.nes", true);
+        ASSERT_TRUE(db.carryOver("/g/old.nes", "/g/new.nes"));
+        const auto all = db.summaries();
+        EXPECT_FALSE(all.contains("/g/old.nes"));
+        EXPECT_EQ(all.value("/g/new.nes").plays, 2);
+        EXPECT_EQ(all.value("/g/new.nes").seconds, 60);
+        EXPECT_EQ(all.value("/g/new.nes").favourite, c.expectMarked);
+    }
+}
+
+// Older files are brought up to date step by step and keep what they hold.
+TEST(LibraryDb, MigratesFromEveryOlderVersion) {
+    struct Case {
+        const char* name;
+        const char* prepare;  // SQL run on the file before the launcher opens it
+        int sessionsKept;
+    };
+    const std::vector<Case> cases = {
+        {"no file at all", nullptr, 0},
+        {"an empty database (version 0)", "CREATE TABLE unrelated(x); PRAGMA user_version=0;", 0},
+        {"version 1, with a session",
+         "CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
+         " emulator TEXT NOT NULL DEFAULT '', started INTEGER NOT NULL,"
+         " duration INTEGER NOT NULL DEFAULT 0);"
+         "CREATE INDEX sessions_by_path ON sessions(path);"
+         "INSERT INTO sessions(path, started, duration) VALUES(x'2f672f612e6e6573', 100, 40);"
+         "PRAGMA user_version=1;",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        QDir().mkpath(t.file(QStringLiteral("data")));
+        if (c.prepare) rawSql(dbFile(t), c.prepare);
+        LibraryDb db;
+        const LibraryDb::Opened opened = db.open(dbFile(t));
+        ASSERT_TRUE(opened.ok) << opened.error.toStdString();
+        EXPECT_TRUE(opened.movedAsideTo.isEmpty());
+        EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
+        EXPECT_EQ(db.summaries().value("/g/a.nes").plays, c.sessionsKept);
+        // Every table of the current schema is there.
+        EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
+        EXPECT_TRUE(db.beginSession("/g/b.nes", QString(), 1).has_value());
+    }
+}
+
+// An unusable file is renamed, never deleted, with its journal; the launcher goes on with
+// an empty history.
+TEST(LibraryDb, BrokenFileIsMovedAsideWithItsCompanions) {
+    struct Case {
+        const char* name;
+        QByteArray content;
+        bool withWal;
+    };
+    QByteArray damaged;
+    {
+        // A real database whose pages are then overwritten in the middle.
+        TempFolder t;
+        QDir().mkpath(t.file(QStringLiteral("data")));
+        rawSql(dbFile(t),
+               "PRAGMA page_size=1024; CREATE TABLE x(a, b); CREATE INDEX xa ON x(a);"
+               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<2000)"
+               " INSERT INTO x SELECT i, randomblob(50) FROM n;");
+        damaged = t.read(QStringLiteral("data/library.sqlite3"));
+        for (int i = 3 * 1024; i < 6 * 1024; ++i)
+            damaged[i] = static_cast<char>(0x5a);
+    }
+    const std::vector<Case> cases = {
+        {"not a database", QByteArray("this is not a database, just text\n").repeated(100), true},
+        {"damaged pages", damaged, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        t.write(QStringLiteral("data/library.sqlite3"), c.content);
+        if (c.withWal) t.write(QStringLiteral("data/library.sqlite3-wal"), "journal bytes");
+        LibraryDb db;
+        const LibraryDb::Opened opened = db.open(dbFile(t));
+        ASSERT_TRUE(opened.ok) << opened.error.toStdString();
+        ASSERT_FALSE(opened.movedAsideTo.isEmpty());
+        EXPECT_TRUE(opened.movedAsideTo.startsWith(dbFile(t) + QStringLiteral(".broken-")));
+        QFile aside(opened.movedAsideTo);
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), c.content);
+        if (c.withWal) {
+            QFile wal(opened.movedAsideTo + QStringLiteral("-wal"));
+            ASSERT_TRUE(wal.open(QIODevice::ReadOnly));
+            EXPECT_EQ(wal.readAll(), QByteArray("journal bytes"));
+        }
+        EXPECT_TRUE(db.summaries().isEmpty());
+        EXPECT_TRUE(db.integrityOk());
+        EXPECT_TRUE(db.beginSession("/g/a.nes", QString(), 1).has_value());
+    }
+}
+
+// A second broken file the same second does not replace the first one moved aside.
+TEST(LibraryDb, MovingAsideNeverReplacesAnEarlierBrokenFile) {
+    TempFolder t;
+    QStringList aside;
+    for (int round = 0; round < 2; ++round) {
+        t.write(QStringLiteral("data/library.sqlite3"),
+                QByteArray("garbage ") + QByteArray::number(round) + QByteArray(600, 'x'));
+        LibraryDb db;
+        const LibraryDb::Opened opened = db.open(dbFile(t));
+        ASSERT_TRUE(opened.ok);
+        aside.append(opened.movedAsideTo);
+    }
+    // Both may fall in the same second; each keeps its own bytes.
+    ASSERT_NE(aside[0], aside[1]);
+    for (int round = 0; round < 2; ++round) {
+        QFile f(aside[round]);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll().startsWith(QByteArray("garbage ") + QByteArray::number(round)));
+    }
+}
+
+// Two launchers writing at once: every session and every toggle lands.
+TEST(LibraryDb, TwoConnectionsUpdatingAtOnceLoseNothing) {
+    TempFolder t;
+    {
+        LibraryDb first;
+        ASSERT_TRUE(first.open(dbFile(t)).ok);
+    }
+    constexpr int kRounds = 150;
+    const auto work = [&](const char* emulator, bool* ok) {
+        LibraryDb db;
+        *ok = db.open(dbFile(t)).ok;
+        for (int i = 0; i < kRounds && *ok; ++i) {
+            const auto id = db.beginSession("/g/shared.nes", QString::fromLatin1(emulator), i);
+            *ok = id && db.setSessionSeconds(*id, 10) &&
+                  db.toggleFavourite("/g/shared.nes").has_value();
+        }
+    };
+    bool okA = false, okB = false;
+    std::thread a(work, "a", &okA), b(work, "b", &okB);
+    a.join();
+    b.join();
+    EXPECT_TRUE(okA);
+    EXPECT_TRUE(okB);
+    LibraryDb db;
+    ASSERT_TRUE(db.open(dbFile(t)).ok);
+    const GameHistory h = db.summaries().value("/g/shared.nes");
+    EXPECT_EQ(h.plays, 2 * kRounds);
+    EXPECT_EQ(h.seconds, 2 * kRounds * 10);
+    // An even number of toggles in all: a lost one would leave the mark set.
+    EXPECT_FALSE(h.favourite);
+    EXPECT_TRUE(db.integrityOk());
+}
+
+// The --history line: tabs between fields, the path last and as its own bytes.
+TEST(HistoryReport, OneLinePerGameWithThePathLast) {
+    const QDateTime noon(QDate(2026, 3, 4), QTime(12, 5, 6), Qt::UTC);
+    const std::vector<library::HistoryLine> lines = {
+        {"/g/played.nes", {2, 754, noon.toSecsSinceEpoch(), false}},
+        {"/g/tab\there \xff.nes", {0, 0, 0, true}},
+    };
+    const QByteArray report = library::HistoryReport(lines);
+    const QList<QByteArray> rows = report.split('\n');
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[2], QByteArray());
+    // The local time of the play, whatever zone the machine is in.
+    EXPECT_EQ(rows[0], QByteArray("2\t754\t") +
+                           noon.toLocalTime().toString("yyyy-MM-ddTHH:mm:ss").toLatin1() +
+                           "\t0\t/g/played.nes");
+    EXPECT_EQ(rows[1], QByteArray("0\t0\t-\t1\t/g/tab\there \xff.nes"));
+}

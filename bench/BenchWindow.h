@@ -49,8 +49,19 @@ struct WindowServices {
         QDir().mkpath(root + QStringLiteral("roms"));
     }
     MainWindowServices services() {
-        return {&settings, &shell,  &processes, &dialogs,      &keystrokes,
-                &volumes,  &single, &files,     folder.path(), 96};
+        // Named, so that a service added later starts empty here instead of breaking the build.
+        MainWindowServices s;
+        s.settings = &settings;
+        s.shell = &shell;
+        s.processes = &processes;
+        s.dialogs = &dialogs;
+        s.keystrokes = &keystrokes;
+        s.volumes = &volumes;
+        s.singleInstance = &single;
+        s.files = &files;
+        s.programFolder = folder.path();
+        s.dpi = 96;
+        return s;
     }
 };
 

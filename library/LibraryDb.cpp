@@ -26,6 +26,21 @@ namespace {
 // transaction this long before giving up.
 constexpr int kBusyMilliseconds = 5000;
 
+// What the log says about the games `where` picks, grouped by path. The threshold is
+// written into the triggers of step 3 -> 4: changing kCountedSeconds needs a new step that
+// recreates them and refills the table.
+#define SUMMARY_OF_SESSIONS(where)                             \
+    "SELECT path, SUM(duration >= 10),"                        \
+    " SUM(CASE WHEN duration >= 10 THEN duration ELSE 0 END)," \
+    " MAX(CASE WHEN duration >= 10 THEN started ELSE 0 END)"   \
+    " FROM sessions WHERE " where " GROUP BY path"
+// Rebuilds one path's row: none is left when the path has no session.
+#define RECOMPUTE_SUMMARY(p)                     \
+    "DELETE FROM game_summaries WHERE path = " p \
+    ";"                                          \
+    "INSERT INTO game_summaries " SUMMARY_OF_SESSIONS("path = " p) ";"
+static_assert(LibraryDb::kCountedSeconds == 10);
+
 // Each step brings the schema from its index to the next version; never edit one that
 // has shipped, add a step.
 constexpr const char* kMigrations[] = {
@@ -40,7 +55,27 @@ constexpr const char* kMigrations[] = {
     // need, with no sorting and no table lookups.
     "CREATE INDEX sessions_summary ON sessions(path, duration, started);"
     "DROP INDEX sessions_by_path;",
+    // 3 -> 4: each game's totals in a small table, so a start-up reads one row per game
+    // instead of grouping years of log. Triggers keep it exact whoever writes the log (a
+    // second launcher, an older build), and recompute the path's row from the index
+    // rather than adding deltas, so no sequence of writes can make it drift. A path keeps
+    // its row, with zero plays, while it has any session at all, as the grouped log did.
+    "CREATE TABLE game_summaries(path BLOB PRIMARY KEY, plays INTEGER NOT NULL,"
+    " seconds INTEGER NOT NULL, last_started INTEGER NOT NULL) WITHOUT ROWID;"
+    "INSERT INTO game_summaries " SUMMARY_OF_SESSIONS(" 1 ") ";"
+    "CREATE TRIGGER game_summary_insert AFTER INSERT ON sessions BEGIN "
+    RECOMPUTE_SUMMARY("NEW.path") " END;"
+    "CREATE TRIGGER game_summary_update AFTER UPDATE OF path, started, duration ON sessions"
+    " BEGIN " RECOMPUTE_SUMMARY("NEW.path") " END;"
+    // A rename moves sessions one row at a time; the path they leave is recomputed too.
+    "CREATE TRIGGER game_summary_move AFTER UPDATE OF path ON sessions"
+    " WHEN OLD.path IS NOT NEW.path BEGIN " RECOMPUTE_SUMMARY("OLD.path") " END;"
+    "CREATE TRIGGER game_summary_delete AFTER DELETE ON sessions BEGIN "
+    RECOMPUTE_SUMMARY("OLD.path") " END;",
 };
+
+#undef RECOMPUTE_SUMMARY
+#undef SUMMARY_OF_SESSIONS
 static_assert(std::size(kMigrations) == LibraryDb::kSchemaVersion);
 
 enum Slot {
@@ -378,14 +413,10 @@ bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
 
 QHash<QByteArray, GameHistory> LibraryDb::summaries() {
     QHash<QByteArray, GameHistory> out;
-    sqlite3_stmt* s = prepare(kSummaries,
-                              "SELECT path, SUM(duration >= ?1),"
-                              " SUM(CASE WHEN duration >= ?1 THEN duration ELSE 0 END),"
-                              " MAX(CASE WHEN duration >= ?1 THEN started ELSE 0 END)"
-                              " FROM sessions GROUP BY path");
+    sqlite3_stmt* s =
+        prepare(kSummaries, "SELECT path, plays, seconds, last_started FROM game_summaries");
     if (!s) return out;
     Reset r{s};
-    sqlite3_bind_int(s, 1, kCountedSeconds);
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         const QByteArray path(static_cast<const char*>(sqlite3_column_blob(s, 0)),

@@ -2,7 +2,8 @@
 
 // The library database: an append-only log of play sessions and the favourite marks, in
 // one SQLite file shared by every running launcher of the user. Counts, totals and the
-// last play are worked out from the log when asked, never stored.
+// last play are kept per game beside the log by the database itself (triggers), so they
+// stay exact whichever launcher writes, and a start-up reads them without grouping the log.
 //
 // Game paths are the bytes of the local file name (platform::encodeName), so a name that
 // is not valid UTF-8 keeps its history.
@@ -38,7 +39,7 @@ public:
     // to start, or was left at once, is not "recently played".
     static constexpr int kCountedSeconds = 10;
     // The schema this build writes; older files are brought up to it on opening.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     struct Opened {
         bool ok = false;

@@ -1,0 +1,291 @@
+// The per-game totals the database keeps beside the log must always equal what grouping
+// the log gives, whoever writes it and in whatever order.
+
+#include "library/LibraryDb.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <thread>
+
+using library::GameHistory;
+using library::LibraryDb;
+
+namespace {
+
+QString dbFile(const TempFolder& t) {
+    return t.file(QStringLiteral("data/library.sqlite3"));
+}
+
+// A connection of its own on the file, as another program (or an older build that knows
+// nothing of the totals) would have.
+class Raw {
+public:
+    explicit Raw(const QString& file) {
+        sqlite3_open(file.toUtf8().constData(), &m_db);
+        sqlite3_busy_timeout(m_db, 5000);
+    }
+    ~Raw() { sqlite3_close(m_db); }
+    bool exec(const QByteArray& sql) {
+        char* error = nullptr;
+        const bool ok = sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, &error) == SQLITE_OK;
+        if (!ok) ADD_FAILURE() << error << " in " << sql.constData();
+        sqlite3_free(error);
+        return ok;
+    }
+    // What the launcher used to work out at every start: the log grouped by path, plus
+    // the marks.
+    QHash<QByteArray, GameHistory> grouped() {
+        QHash<QByteArray, GameHistory> out;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(m_db,
+                           "SELECT path, SUM(duration >= 10),"
+                           " SUM(CASE WHEN duration >= 10 THEN duration ELSE 0 END),"
+                           " MAX(CASE WHEN duration >= 10 THEN started ELSE 0 END)"
+                           " FROM sessions GROUP BY path",
+                           -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            GameHistory& h = out[blob(s)];
+            h.plays = sqlite3_column_int(s, 1);
+            h.seconds = sqlite3_column_int64(s, 2);
+            h.lastPlayed = sqlite3_column_int64(s, 3);
+        }
+        sqlite3_finalize(s);
+        sqlite3_prepare_v2(m_db, "SELECT path FROM favourites", -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            out[blob(s)].favourite = true;
+        sqlite3_finalize(s);
+        return out;
+    }
+    std::vector<qint64> sessionIds() {
+        std::vector<qint64> ids;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(m_db, "SELECT id FROM sessions ORDER BY id", -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            ids.push_back(sqlite3_column_int64(s, 0));
+        sqlite3_finalize(s);
+        return ids;
+    }
+
+private:
+    static QByteArray blob(sqlite3_stmt* s) {
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                          sqlite3_column_bytes(s, 0));
+    }
+    sqlite3* m_db = nullptr;
+};
+
+std::string describe(const QHash<QByteArray, GameHistory>& all) {
+    QList<QByteArray> paths = all.keys();
+    std::sort(paths.begin(), paths.end());
+    std::string out;
+    for (const QByteArray& p : paths) {
+        const GameHistory& h = all[p];
+        out += p.toStdString() + ": " + std::to_string(h.plays) + " plays, " +
+               std::to_string(h.seconds) + " s, last " + std::to_string(h.lastPlayed) +
+               (h.favourite ? ", marked" : "") + "\n";
+    }
+    return out;
+}
+
+// Compared as text, so a difference shows which game and which field.
+void expectSame(const QHash<QByteArray, GameHistory>& kept,
+                const QHash<QByteArray, GameHistory>& grouped, const std::string& after) {
+    EXPECT_EQ(describe(kept), describe(grouped)) << "after " << after;
+}
+
+const QByteArray kGames[] = {"/g/a.nes", "/g/b.nes", "/g/c\xff.nes", "/g/d.nes", "/g/e.nes"};
+
+QByteArray someGame(std::mt19937& random, int games) {
+    return kGames[std::uniform_int_distribution<int>(0, games - 1)(random)];
+}
+
+// Lengths on both sides of the ten-second line, and on it.
+qint64 someLength(std::mt19937& random) {
+    static const qint64 lengths[] = {0, 3, 9, 10, 11, 30, 95, 4000};
+    return lengths[std::uniform_int_distribution<int>(
+        0, static_cast<int>(std::size(lengths)) - 1)(random)];
+}
+
+}  // namespace
+
+// Sessions begin and grow across the threshold (and a refresh may even store less), games
+// are renamed onto new or played names, marks flip, and another program inserts and
+// deletes rows behind the launcher's back.
+TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
+    struct Case {
+        const char* name;
+        unsigned seed;
+        int games;  // fewer games: more renames onto a game with history
+    };
+    const std::vector<Case> cases = {
+        {"two games, renames back and forth", 7, 2},
+        {"three games", 11, 3},
+        {"five games", 23, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        LibraryDb db;
+        ASSERT_TRUE(db.open(dbFile(t)).ok);
+        Raw other(dbFile(t));
+        std::mt19937 random(c.seed);
+        std::vector<qint64> sessions;
+        qint64 clock = 1'700'000'000;
+        for (int step = 0; step < 300; ++step) {
+            std::string what;
+            switch (std::uniform_int_distribution<int>(0, 9)(random)) {
+                case 0:
+                case 1: {
+                    const QByteArray game = someGame(random, c.games);
+                    const auto id = db.beginSession(game, QStringLiteral("fceux"), clock += 60);
+                    ASSERT_TRUE(id);
+                    sessions.push_back(*id);
+                    what = "a session of " + game.toStdString() + " began";
+                    break;
+                }
+                case 2:
+                case 3:
+                case 4: {
+                    if (sessions.empty()) continue;
+                    const qint64 id = sessions[random() % sessions.size()];
+                    const qint64 seconds = someLength(random);
+                    db.setSessionSeconds(id, seconds);
+                    what =
+                        "session " + std::to_string(id) + " now " + std::to_string(seconds) + " s";
+                    break;
+                }
+                case 5:
+                case 6: {
+                    const QByteArray from = someGame(random, c.games),
+                                     to = someGame(random, c.games);
+                    ASSERT_TRUE(db.carryOver(from, to));
+                    what = from.toStdString() + " renamed to " + to.toStdString();
+                    break;
+                }
+                case 7: {
+                    const QByteArray game = someGame(random, c.games);
+                    ASSERT_TRUE(db.toggleFavourite(game).has_value());
+                    what = game.toStdString() + "'s mark flipped";
+                    break;
+                }
+                case 8: {
+                    if (sessions.empty()) continue;
+                    const std::size_t i = random() % sessions.size();
+                    ASSERT_TRUE(other.exec("DELETE FROM sessions WHERE id = " +
+                                           QByteArray::number(sessions[i])));
+                    what = "session " + std::to_string(sessions[i]) + " deleted by another program";
+                    sessions.erase(sessions.begin() + static_cast<std::ptrdiff_t>(i));
+                    break;
+                }
+                case 9: {
+                    const QByteArray game = someGame(random, c.games);
+                    ASSERT_TRUE(
+                        other.exec("INSERT INTO sessions(path, started, duration) VALUES(x'" +
+                                   game.toHex() + "', " + QByteArray::number(clock += 60) + ", " +
+                                   QByteArray::number(someLength(random)) + ")"));
+                    what = "another program logged a session of " + game.toStdString();
+                    sessions = other.sessionIds();
+                    break;
+                }
+            }
+            expectSame(db.summaries(), other.grouped(), what);
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+
+// A file written by the previous build, with years of log, opens with the same totals the
+// grouped log gave, and the totals follow writes from then on.
+TEST(GameSummaries, AVersion3FileMigratesToTheSameTotals) {
+    struct Case {
+        const char* name;
+        const char* rows;  // SQL run after the version-3 schema
+    };
+    const std::vector<Case> cases = {
+        {"no sessions, a mark", "INSERT INTO favourites VALUES(x'2f672f612e6e6573');"},
+        {"short sessions only: listed with no plays",
+         "INSERT INTO sessions(path, started, duration) VALUES(x'2f672f612e6e6573', 100, 9),"
+         " (x'2f672f612e6e6573', 200, 0);"},
+        {"a mix over three games",
+         "INSERT INTO sessions(path, emulator, started, duration) VALUES"
+         " (x'2f672f612e6e6573', 'fceux', 100, 10), (x'2f672f612e6e6573', 'fceux', 900, 9),"
+         " (x'2f672f612e6e6573', 'fceux', 500, 3600), (x'2f672f62ff2e6e6573', '', 50, 40),"
+         " (x'2f672f632e6e6573', '', 70, 2);"
+         "INSERT INTO favourites VALUES(x'2f672f632e6e6573'), (x'2f672f7a2e6e6573');"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        QDir().mkpath(t.file(QStringLiteral("data")));
+        QHash<QByteArray, GameHistory> before;
+        {
+            Raw old(dbFile(t));
+            ASSERT_TRUE(
+                old.exec("CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
+                         " emulator TEXT NOT NULL DEFAULT '', started INTEGER NOT NULL,"
+                         " duration INTEGER NOT NULL DEFAULT 0);"
+                         "CREATE TABLE favourites(path BLOB PRIMARY KEY) WITHOUT ROWID;"
+                         "CREATE INDEX sessions_summary ON sessions(path, duration, started);"
+                         "PRAGMA user_version=3;"));
+            ASSERT_TRUE(old.exec(c.rows));
+            before = old.grouped();
+        }
+        LibraryDb db;
+        const LibraryDb::Opened opened = db.open(dbFile(t));
+        ASSERT_TRUE(opened.ok) << opened.error.toStdString();
+        EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
+        expectSame(db.summaries(), before, "migrating");
+
+        const auto id = db.beginSession("/g/a.nes", QString(), 5000);
+        ASSERT_TRUE(id && db.setSessionSeconds(*id, 12));
+        ASSERT_TRUE(db.carryOver("/g/a.nes", "/g/new.nes"));
+        expectSame(db.summaries(), Raw(dbFile(t)).grouped(), "playing and renaming after it");
+    }
+}
+
+// Two launchers on one file, both playing, refreshing lengths, renaming and marking the
+// same games: the totals either of them reads equal the log.
+TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
+    TempFolder t;
+    {
+        LibraryDb first;
+        ASSERT_TRUE(first.open(dbFile(t)).ok);
+    }
+    const auto work = [&](unsigned seed, bool* ok) {
+        LibraryDb db;
+        *ok = db.open(dbFile(t)).ok;
+        std::mt19937 random(seed);
+        for (int i = 0; i < 120 && *ok; ++i) {
+            const QByteArray game = someGame(random, 3);
+            const auto id = db.beginSession(game, QString::number(seed), 1000 + i);
+            *ok = id.has_value();
+            // The 30-second refreshes of a session as it grows past the line.
+            for (const qint64 seconds : {5, 9, 10, 40})
+                *ok = *ok && db.setSessionSeconds(*id, seconds + i % 3);
+            if (i % 4 == 0) *ok = *ok && db.carryOver(game, someGame(random, 3));
+            if (i % 5 == 0) *ok = *ok && db.toggleFavourite(someGame(random, 3)).has_value();
+        }
+    };
+    bool okA = false, okB = false;
+    std::thread a(work, 1u, &okA), b(work, 2u, &okB);
+    a.join();
+    b.join();
+    EXPECT_TRUE(okA);
+    EXPECT_TRUE(okB);
+    LibraryDb db;
+    ASSERT_TRUE(db.open(dbFile(t)).ok);
+    const auto kept = db.summaries();
+    int plays = 0;
+    for (const GameHistory& h : kept)
+        plays += h.plays;
+    EXPECT_EQ(plays, 2 * 120);  // every session ended past the line
+    expectSame(kept, Raw(dbFile(t)).grouped(), "both launchers finished");
+    EXPECT_TRUE(db.integrityOk());
+}

@@ -118,6 +118,20 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     }
 }
 
+// The listed folder is searched for pictures first; a folder inside it, spelled in another
+// letter case, must still be found by name from that same listing.
+TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
+    TempFolder emu;
+    emu.write("roms/Game.zip", "x");
+    emu.write("roms/Other.PNG", "x");
+    const QString shot = emu.write("roms/snes/Game.png", "x");
+    const QString root = emu.path() + QLatin1Char('/');
+    ScreenshotSearch search;
+    EXPECT_EQ(search.FindPictureFile(root + "roms/", "Game.zip"), QString());
+    EXPECT_EQ(search.FindPictureFile(root + "roms/", "Other.zip"), root + "roms/Other.PNG");
+    EXPECT_EQ(search.FindPictureFile(root + "ROMS/SNES/", "Game.zip"), shot);
+}
+
 TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
     TempFolder emu;
     const QString shots = emu.mkdir("shots") + QLatin1Char('/');

@@ -161,6 +161,32 @@ const QHash<QString, QString>& ScreenshotSearch::namesOf(Folder& f) {
     return f.names;
 }
 
+QString ScreenshotSearch::realName(Folder& f, const QString& folded) {
+    if (f.named) return f.names.value(folded);
+    if (const auto known = f.looked.constFind(folded); known != f.looked.constEnd()) return *known;
+    // The covers folder under the roms is looked up at every selection and is mostly missing:
+    // one pass over ASCII names, which fold to their lower case, beats folding them all.
+    QString found;
+    for (const QString& entry : std::as_const(f.entries)) {
+        if (entry.size() != folded.size()) {
+            if (std::any_of(entry.begin(), entry.end(),
+                            [](QChar c) { return c.unicode() >= 0x80; }))
+                return namesOf(f).value(folded);
+            continue;
+        }
+        bool same = true;
+        for (qsizetype i = 0; i < entry.size() && same; ++i) {
+            char16_t c = entry.at(i).unicode();
+            if (c >= 0x80) return namesOf(f).value(folded);
+            if (c >= u'A' && c <= u'Z') c += 32;
+            same = folded.at(i).unicode() == c;
+        }
+        if (same) found = entry;
+    }
+    f.looked.insert(folded, found);
+    return found;
+}
+
 void ScreenshotSearch::addEntry(Folder& f, const QString& entry, const QString& folded, bool look) {
     if (folded.size() < 4) return;
     const QStringView tail = QStringView(folded).right(4);
@@ -259,10 +285,9 @@ QString ScreenshotSearch::resolveFolder(const QString& folder) {
     if (parent.isEmpty() || name.isEmpty()) return {};
     Folder* f = listing(parent);
     if (!f) return {};
-    const QHash<QString, QString>& names = namesOf(*f);
-    const auto it = names.constFind(platform::foldName(name));
-    if (it == names.constEnd()) return {};
-    const QString real = joined(parent, *it);
+    const QString spelled = realName(*f, platform::foldName(name));
+    if (spelled.isEmpty()) return {};
+    const QString real = joined(parent, spelled);
     return platform::folderStamp(real) ? real : QString();
 }
 

@@ -63,6 +63,7 @@ private:
         QStringList entries;
         bool named = false;
         QHash<QString, QString> names;         // folded name -> real name, once named
+        QHash<QString, QString> looked;        // before: names looked up (empty: none)
         QMultiHash<quint64, qsizetype> stems;  // stem hash -> index into pictures
         std::vector<Picture> pictures;
         // Folded names listed more than once (spellings that differ in letter case only):
@@ -81,6 +82,8 @@ private:
     Folder* listing(const QString& real);
     // The folded names (and twins) of the listing, made on first need.
     static const QHash<QString, QString>& namesOf(Folder& f);
+    // The real spelling of a folded name in the listing (the last listed), empty when none.
+    static QString realName(Folder& f, const QString& folded);
     QString search(const QString& realFolder, const Probe& probe);
     QString existingFolder(const QString& folder);
     static Picture* pictureOf(Folder& f, const QString& folded);

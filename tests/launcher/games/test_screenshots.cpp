@@ -130,6 +130,12 @@ TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
     EXPECT_EQ(search.FindPictureFile(root + "roms/", "Game.zip"), QString());
     EXPECT_EQ(search.FindPictureFile(root + "roms/", "Other.zip"), root + "roms/Other.PNG");
     EXPECT_EQ(search.FindPictureFile(root + "ROMS/SNES/", "Game.zip"), shot);
+    // A folder not spelled in ASCII is folded by the Unicode tables.
+    const QString other = emu.write(QString::fromUtf8("roms/\u00c4rger/Game.png"), "x");
+    emu.write(QString::fromUtf8("roms/Stra\u00dfe.zip"), "x");
+    EXPECT_EQ(search.FindPictureFile(root + QString::fromUtf8("roms/\u00e4RGER/"), "Game.zip"),
+              other);
+    EXPECT_EQ(search.FindPictureFile(root + "roms/Missing/", "Game.zip"), QString());
 }
 
 TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {

@@ -36,6 +36,18 @@ qsizetype extensionLength(const QString& name, qsizetype k) {
     return dot < 0 ? 0 : k - dot;
 }
 
+// Whether the name may end in a picture type once folded. An ASCII ending folds to its
+// lower case alone, so only such endings are ruled out without folding the name.
+bool mayBePicture(const QString& entry) {
+    if (entry.size() < 4) return false;
+    const QStringView tail = QStringView(entry).right(4);
+    for (const QChar c : tail)
+        if (c.unicode() >= 0x80) return true;
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions), [tail](QLatin1String e) {
+        return tail.compare(e, Qt::CaseInsensitive) == 0;
+    });
+}
+
 QString withoutTrailingSeparator(const QString& folder) {
     if (folder.size() > 1 && folder.endsWith(kPathSeparator)) return folder.chopped(1);
     return folder;
@@ -96,11 +108,11 @@ ScreenshotSearch::Probe ScreenshotSearch::probeFor(const QString& name) {
     return p;
 }
 
-const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
+ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
     // In a batch, a folder looked at once is not asked about again.
     if (m_held && m_trusted.contains(real)) {
-        const auto held = m_folders.constFind(real);
-        if (held != m_folders.constEnd()) return &*held;
+        const auto held = m_folders.find(real);
+        if (held != m_folders.end()) return &*held;
     }
     const std::optional<qint64> stamp = platform::folderStamp(real);
     if (!stamp) {
@@ -120,13 +132,12 @@ const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
     Folder f;
     f.stamp = *stamp;
     f.listedAt = platform::stampNow();
+    f.entries.reserve(static_cast<qsizetype>(entries->size()));
     for (const auto& [entry, kind] : *entries) {
-        const QString folded = platform::foldName(entry);
-        if (f.names.contains(folded)) f.twins.insert(folded);
-        f.names.insert(folded, entry);
-        if (kind == platform::EntryKind::Other) continue;
+        f.entries.append(entry);
+        if (kind == platform::EntryKind::Other || !mayBePicture(entry)) continue;
         // Of two spellings, a plain file goes before one that still needs a look.
-        addEntry(f, entry, folded, kind != platform::EntryKind::File);
+        addEntry(f, entry, platform::foldName(entry), kind != platform::EntryKind::File);
     }
     // A long session visits many folders; the few searched on every selection are
     // listed again at once.
@@ -134,6 +145,46 @@ const ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
     it = m_folders.insert(real, std::move(f));
     if (m_held) m_trusted.insert(real);
     return &*it;
+}
+
+const QHash<QString, QString>& ScreenshotSearch::namesOf(Folder& f) {
+    if (!f.named) {
+        f.names.reserve(f.entries.size());
+        for (const QString& entry : std::as_const(f.entries)) {
+            const QString folded = platform::foldName(entry);
+            if (f.names.contains(folded)) f.twins.insert(folded);
+            f.names.insert(folded, entry);
+        }
+        f.entries.clear();
+        f.named = true;
+    }
+    return f.names;
+}
+
+QString ScreenshotSearch::realName(Folder& f, const QString& folded) {
+    if (f.named) return f.names.value(folded);
+    if (const auto known = f.looked.constFind(folded); known != f.looked.constEnd()) return *known;
+    // The covers folder under the roms is looked up at every selection and is mostly missing:
+    // one pass over ASCII names, which fold to their lower case, beats folding them all.
+    QString found;
+    for (const QString& entry : std::as_const(f.entries)) {
+        if (entry.size() != folded.size()) {
+            if (std::any_of(entry.begin(), entry.end(),
+                            [](QChar c) { return c.unicode() >= 0x80; }))
+                return namesOf(f).value(folded);
+            continue;
+        }
+        bool same = true;
+        for (qsizetype i = 0; i < entry.size() && same; ++i) {
+            char16_t c = entry.at(i).unicode();
+            if (c >= 0x80) return namesOf(f).value(folded);
+            if (c >= u'A' && c <= u'Z') c += 32;
+            same = folded.at(i).unicode() == c;
+        }
+        if (same) found = entry;
+    }
+    f.looked.insert(folded, found);
+    return found;
 }
 
 void ScreenshotSearch::addEntry(Folder& f, const QString& entry, const QString& folded, bool look) {
@@ -200,6 +251,7 @@ void ScreenshotSearch::moved(const QString& fromPath, const QString& toPath) {
     if (from != m_folders.end()) {
         const QString name = fileNameOf(fromPath);
         const QString folded = platform::foldName(name);
+        namesOf(*from);
         if (from->twins.contains(folded)) {
             // Which spelling is left is not known here: the folder is listed again.
             m_folders.erase(from);
@@ -214,6 +266,7 @@ void ScreenshotSearch::moved(const QString& fromPath, const QString& toPath) {
     if (to != m_folders.end()) {
         const QString name = fileNameOf(toPath);
         const QString folded = platform::foldName(name);
+        namesOf(*to);
         if (to->names.contains(folded)) to->twins.insert(folded);
         to->names.insert(folded, name);
         // What the entry is has not been looked at: the search looks when it finds it.
@@ -230,11 +283,11 @@ QString ScreenshotSearch::resolveFolder(const QString& folder) {
     const QString name = path.mid(slash + 1);
     const QString parent = resolveFolder(slash == 0 ? QString(kPathSeparator) : path.left(slash));
     if (parent.isEmpty() || name.isEmpty()) return {};
-    const Folder* f = listing(parent);
+    Folder* f = listing(parent);
     if (!f) return {};
-    const auto it = f->names.constFind(platform::foldName(name));
-    if (it == f->names.constEnd()) return {};
-    const QString real = joined(parent, *it);
+    const QString spelled = realName(*f, platform::foldName(name));
+    if (spelled.isEmpty()) return {};
+    const QString real = joined(parent, spelled);
     return platform::folderStamp(real) ? real : QString();
 }
 

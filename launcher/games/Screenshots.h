@@ -58,7 +58,12 @@ private:
     struct Folder {
         qint64 stamp = 0;
         qint64 listedAt = 0;
-        QHash<QString, QString> names;         // folded name -> real name
+        // The listing as read. Most searches need only the pictures; a folder of thirty
+        // thousand games folds every name only when a name is looked up (`namesOf`).
+        QStringList entries;
+        bool named = false;
+        QHash<QString, QString> names;         // folded name -> real name, once named
+        QHash<QString, QString> looked;        // before: names looked up (empty: none)
         QMultiHash<quint64, qsizetype> stems;  // stem hash -> index into pictures
         std::vector<Picture> pictures;
         // Folded names listed more than once (spellings that differ in letter case only):
@@ -74,7 +79,11 @@ private:
     };
     static Probe probeFor(const QString& name);
     // The folder's listing, fresh; nullptr when `real` is not a folder.
-    const Folder* listing(const QString& real);
+    Folder* listing(const QString& real);
+    // The folded names (and twins) of the listing, made on first need.
+    static const QHash<QString, QString>& namesOf(Folder& f);
+    // The real spelling of a folded name in the listing (the last listed), empty when none.
+    static QString realName(Folder& f, const QString& folded);
     QString search(const QString& realFolder, const Probe& probe);
     QString existingFolder(const QString& folder);
     static Picture* pictureOf(Folder& f, const QString& folded);

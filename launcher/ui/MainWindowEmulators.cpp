@@ -112,9 +112,15 @@ void MainWindow::selectEmulator() {
     m_commandLine->setText(setting(QStringLiteral("cmdline"), QString()));
     m_fileList->setPattern(m_fileMask);
     selectRomFolder(m_emulatorFolder + QStringLiteral("roms"));
-    if (m_fileList->ListIndex() < 0) m_fileList->setListIndex(0);
-    m_fileList->setListIndex(LeadingWholeNumber(
-        setting(QStringLiteral("file"), QString::number(m_fileList->ListIndex()))));
+    // The stored game is selected straight away: selecting the first one on the way would
+    // show it (title, screenshot, preview) only to replace it. A stored row the list does
+    // not have still leaves the first game selected, as it always did.
+    const int marked = m_fileList->ListIndex();
+    const int stored = LeadingWholeNumber(
+        setting(QStringLiteral("file"), QString::number(marked < 0 ? 0 : marked)));
+    if (marked < 0 && (stored < 0 || stored >= m_fileList->ListCount()))
+        m_fileList->setListIndex(0);
+    m_fileList->setListIndex(stored);
     if (chosen) rememberEmulatorOfFolder();
 }
 

@@ -118,6 +118,26 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     }
 }
 
+// The listed folder is searched for pictures first; a folder inside it, spelled in another
+// letter case, must still be found by name from that same listing.
+TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
+    TempFolder emu;
+    emu.write("roms/Game.zip", "x");
+    emu.write("roms/Other.PNG", "x");
+    const QString shot = emu.write("roms/snes/Game.png", "x");
+    const QString root = emu.path() + QLatin1Char('/');
+    ScreenshotSearch search;
+    EXPECT_EQ(search.FindPictureFile(root + "roms/", "Game.zip"), QString());
+    EXPECT_EQ(search.FindPictureFile(root + "roms/", "Other.zip"), root + "roms/Other.PNG");
+    EXPECT_EQ(search.FindPictureFile(root + "ROMS/SNES/", "Game.zip"), shot);
+    // A folder not spelled in ASCII is folded by the Unicode tables.
+    const QString other = emu.write(QString::fromUtf8("roms/\u00c4rger/Game.png"), "x");
+    emu.write(QString::fromUtf8("roms/Stra\u00dfe.zip"), "x");
+    EXPECT_EQ(search.FindPictureFile(root + QString::fromUtf8("roms/\u00e4RGER/"), "Game.zip"),
+              other);
+    EXPECT_EQ(search.FindPictureFile(root + "roms/Missing/", "Game.zip"), QString());
+}
+
 TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
     TempFolder emu;
     const QString shots = emu.mkdir("shots") + QLatin1Char('/');

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
 
 namespace {
 
@@ -100,6 +101,40 @@ TEST_F(WindowTest, StoredValuesComeBackAndBadOnesAreIgnored) {
         if (!c.size.isEmpty()) {
             EXPECT_EQ(window->size(), c.size);
         }
+    }
+}
+
+// The start selects the stored game once: each ItemClick shows a game (its title, its
+// screenshot search, its preview), and a large folder pays for every one of them.
+TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
+    program("zsnes");
+    roms({"a.smc", "b.smc", "c.smc"});
+    struct Case {
+        const char* file;  // nullptr: nothing stored
+        QList<int> clicks;
+        int index;
+    };
+    const Case cases[] = {
+        {"2", {2}, 2},
+        {"0", {0}, 0},
+        {nullptr, {0}, 0},
+        // A row past the end is still asked for; the first game stays selected.
+        {"7", {0, 7}, 0},
+        {"-1", {0}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "none");
+        window.reset();
+        QFile::remove(settings.file());
+        if (c.file) settings.preset("zsnes.exe", "file", c.file);
+        create();
+        QSignalSpy clicks(files(), &FileListView::ItemClick);
+        ASSERT_TRUE(window->start());
+        QList<int> heard;
+        for (const QList<QVariant>& args : std::as_const(clicks))
+            heard << args.at(0).toInt();
+        EXPECT_EQ(heard, c.clicks);
+        EXPECT_EQ(files()->ListIndex(), c.index);
     }
 }
 

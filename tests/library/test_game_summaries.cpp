@@ -121,7 +121,7 @@ qint64 someLength(std::mt19937& random) {
 TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
     struct Case {
         const char* name;
-        unsigned seed;
+        unsigned randomStart;
         int games;  // fewer games: more renames onto a game with history
     };
     const std::vector<Case> cases = {
@@ -135,7 +135,7 @@ TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
         LibraryDb db;
         ASSERT_TRUE(db.open(dbFile(t)).ok);
         Raw other(dbFile(t));
-        std::mt19937 random(c.seed);
+        std::mt19937 random(c.randomStart);
         std::vector<qint64> sessions;
         qint64 clock = 1'700'000'000;
         for (int step = 0; step < 300; ++step) {
@@ -258,13 +258,13 @@ TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
         LibraryDb first;
         ASSERT_TRUE(first.open(dbFile(t)).ok);
     }
-    const auto work = [&](unsigned seed, bool* ok) {
+    const auto work = [&](unsigned launcher, bool* ok) {
         LibraryDb db;
         *ok = db.open(dbFile(t)).ok;
-        std::mt19937 random(seed);
+        std::mt19937 random(launcher);
         for (int i = 0; i < 120 && *ok; ++i) {
             const QByteArray game = someGame(random, 3);
-            const auto id = db.beginSession(game, QString::number(seed), 1000 + i);
+            const auto id = db.beginSession(game, QString::number(launcher), 1000 + i);
             *ok = id.has_value();
             // The 30-second refreshes of a session as it grows past the line.
             for (const qint64 seconds : {5, 9, 10, 40})

@@ -5,6 +5,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,5 +23,20 @@ public:
     }
     std::map<std::string, double> time;
 };
+
+// The median wall time of `runs` calls, in milliseconds: steadier than the mean on a
+// shared machine, where one run in a few is slowed by something else.
+template <typename F>
+double medianMs(int runs, F&& run) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        run();
+        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
 
 }  // namespace bench

@@ -4,6 +4,7 @@
 // 5 ms each). Both sides of the ratio are measured in the same run.
 
 #include "BenchWindow.h"
+#include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/games/PlayHistory.h"
 #include "library/LibraryDb.h"
@@ -72,19 +73,6 @@ void fillLog(const QString& file, const QString& roms) {
     sqlite3_close(db);
 }
 
-template <typename F>
-double medianMs(F&& run) {
-    std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        run();
-        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,8 +112,8 @@ int main(int argc, char** argv) {
     // median of each side counts.
     std::vector<double> without, with;
     for (int round = 0; round < 3; ++round) {
-        without.push_back(medianMs([&] { startOnce(nullptr); }));
-        with.push_back(medianMs([&] { startOnce(&history); }));
+        without.push_back(bench::medianMs(kRuns, [&] { startOnce(nullptr); }));
+        with.push_back(bench::medianMs(kRuns, [&] { startOnce(&history); }));
     }
     const double plain = *std::min_element(without.begin(), without.end());
     const double withHistory = *std::min_element(with.begin(), with.end());
@@ -133,9 +121,9 @@ int main(int argc, char** argv) {
     const QByteArray game = (roms + gameName(42)).toUtf8();
     qint64 seconds = 0;
     const auto session = db.beginSession(game, QStringLiteral("snes9x"), 1'700'000'000);
-    const double end = medianMs([&] { db.setSessionSeconds(*session, ++seconds); });
-    const double toggle = medianMs([&] { db.toggleFavourite(game); });
-    const double lookup = medianMs([&] {
+    const double end = bench::medianMs(kRuns, [&] { db.setSessionSeconds(*session, ++seconds); });
+    const double toggle = bench::medianMs(kRuns, [&] { db.toggleFavourite(game); });
+    const double lookup = bench::medianMs(kRuns, [&] {
         PlayHistory once(db, clock, nothing);
         once.factsForFolder(roms);
     });

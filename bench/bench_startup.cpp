@@ -4,6 +4,7 @@
 // over the same folder, so the ratio stays meaningful on a busy machine.
 
 #include "BenchWindow.h"
+#include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 
 #include <QApplication>
@@ -65,19 +66,6 @@ void BM_ReaddirReference(benchmark::State& state) {
         benchmark::DoNotOptimize(g_fixture->readdirOnce());
 }
 
-template <typename F>
-double medianMs(F&& run) {
-    std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        run();
-        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 }  // namespace
 
 BENCHMARK(BM_Startup)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRuns);
@@ -96,8 +84,8 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    const double startup = medianMs([&] { fixture.startOnce(); });
-    const double reference = medianMs([&] { fixture.readdirOnce(); });
+    const double startup = bench::medianMs(kRuns, [&] { fixture.startOnce(); });
+    const double reference = bench::medianMs(kRuns, [&] { fixture.readdirOnce(); });
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("startup: %.0f ms (median of %d, %d files; goal under 80 ms)\n", startup, kRuns,

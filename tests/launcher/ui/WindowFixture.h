@@ -103,6 +103,19 @@ protected:
         }
         return *window;
     }
+    // The active window with Nestopia over roms holding `names` (each file's content is its
+    // name), all listed and the first row selected.
+    MainWindow& openRoms(const QStringList& names) {
+        program(QStringLiteral("Nestopia"));
+        for (const QString& n : names)
+            emu.write("roms/" + n, n.toUtf8());
+        start(Shown::Active);
+        files()->setPattern(QStringLiteral("*.*"));
+        files()->setPath(emu.file("roms"));
+        files()->Refresh();
+        files()->setListIndex(0);
+        return *window;
+    }
     // The window's controls, found by their object names as a user's tools would.
     template <class T>
     T* control(const char* name) const {

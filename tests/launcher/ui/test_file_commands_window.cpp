@@ -30,16 +30,7 @@ protected:
 class FileCommands : public WindowTest {
 protected:
     // The window over roms holding `names` (each file's content is its name), all listed.
-    void open(const QStringList& names) {
-        program("Nestopia");
-        for (const QString& n : names)
-            emu.write("roms/" + n, n.toUtf8());
-        start(Shown::Active);
-        files()->setPattern("*.*");
-        files()->setPath(emu.file("roms"));
-        files()->Refresh();
-        files()->setListIndex(0);
-    }
+    void open(const QStringList& names) { openRoms(names); }
     // Presses the key on the focused list; true when the closing step ran (the focus
     // passed through the command line box, which flashes for the user).
     bool press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {

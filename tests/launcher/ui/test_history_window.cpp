@@ -29,16 +29,7 @@ protected:
         EXPECT_TRUE(db.open(data.file(QStringLiteral("library.sqlite3"))).ok);
         history = &plays;
     }
-    void open(const QStringList& names) {
-        program("Nestopia");
-        for (const QString& n : names)
-            emu.write("roms/" + n, n.toUtf8());
-        start(Shown::Active);
-        files()->setPattern("*.*");
-        files()->setPath(emu.file("roms"));
-        files()->Refresh();
-        files()->setListIndex(0);
-    }
+    void open(const QStringList& names) { openRoms(names); }
     QString rom(const QString& name) const { return emu.file("roms/" + name); }
     QByteArray romBytes(const QString& name) const { return rom(name).toUtf8(); }
     void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }

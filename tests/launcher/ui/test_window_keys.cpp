@@ -23,14 +23,7 @@ protected:
     // The active window over roms holding `names`, the focus on the list and its first
     // row selected.
     void open(const QStringList& names) {
-        program("Nestopia");
-        for (const QString& n : names)
-            emu.write("roms/" + n, n.toUtf8());
-        start(Shown::Active);
-        files()->setPattern("*.*");
-        files()->setPath(emu.file("roms"));
-        files()->Refresh();
-        files()->setListIndex(0);
+        openRoms(names);
         focusList();
     }
     void focusList() {

@@ -1,5 +1,6 @@
 #include "library/LibraryDb.h"
 #include "library/PlaySession.h"
+#include "support/StepClock.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,6 @@ using library::LibraryDb;
 using library::PlaySession;
 
 namespace {
-class StepClock final : public library::PlayClock {
-public:
-    qint64 monotonicMs() const override { return mono; }
-    qint64 wallSeconds() const override { return wall; }
-    qint64 mono = 5'000'000;
-    qint64 wall = 1'700'000'000;
-};
-
 // What the log holds for the game right now, as a second launcher would read it.
 qint64 storedSeconds(const QString& file) {
     LibraryDb reader;
@@ -32,7 +25,7 @@ TEST(PlaySession, LengthIsWrittenEveryThirtySecondsAndAtTheEnd) {
     const QString file = t.file(QStringLiteral("library.sqlite3"));
     LibraryDb db;
     ASSERT_TRUE(db.open(file).ok);
-    StepClock clock;
+    StepClock clock{5'000'000, 1'700'000'000};
     PlaySession session(db, clock);
     ASSERT_TRUE(session.begin("/g/a.nes", QStringLiteral("stella")));
     struct Step {
@@ -68,7 +61,7 @@ TEST(PlaySession, WallClockJumpsDoNotChangeTheLength) {
     TempFolder t;
     LibraryDb db;
     ASSERT_TRUE(db.open(t.file(QStringLiteral("library.sqlite3"))).ok);
-    StepClock clock;
+    StepClock clock{5'000'000, 1'700'000'000};
     PlaySession session(db, clock);
     ASSERT_TRUE(session.begin("/g/a.nes", QString()));
     clock.wall += 8 * 3600;  // the night the machine slept
@@ -84,7 +77,7 @@ TEST(PlaySession, BeginningAnotherEndsThePrevious) {
     TempFolder t;
     LibraryDb db;
     ASSERT_TRUE(db.open(t.file(QStringLiteral("library.sqlite3"))).ok);
-    StepClock clock;
+    StepClock clock{5'000'000, 1'700'000'000};
     PlaySession session(db, clock);
     ASSERT_TRUE(session.begin("/g/a.nes", QString()));
     clock.mono += 15'000;

@@ -6,16 +6,9 @@
 #include "library/LibraryDb.h"
 #include "library/PlaySession.h"
 #include "platform/Descendants.h"
+#include "support/StepClock.h"
 
 namespace {
-
-class StepClock final : public library::PlayClock {
-public:
-    qint64 monotonicMs() const override { return mono; }
-    qint64 wallSeconds() const override { return wall; }
-    qint64 mono = 1'000'000;
-    qint64 wall = 1'750'000'000;
-};
 
 class FakeFollower final : public platform::ProcessFollower {
 public:
@@ -56,7 +49,7 @@ protected:
 
     TempFolder data;
     library::LibraryDb db;
-    StepClock clock;
+    StepClock clock{1'000'000, 1'750'000'000};
     FakeFollower follower;
     PlayHistory plays{db, clock, follower};
 };

@@ -92,6 +92,9 @@ public:
     bool integrityOk();
     int schemaVersion();
     QString lastError() const { return m_error; }
+    // The connection, for the tables kept beside the history (the checksum index and the
+    // identification cache); null when closed. Owned by this object.
+    sqlite3* handle() const { return m_db; }
 
 private:
     enum class Integrity { Ok, Broken, Unknown };

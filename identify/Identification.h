@@ -1,0 +1,89 @@
+#pragma once
+
+// What a game file is, by its checksum: the entries of the software lists and DAT files
+// that match it by size and CRC-32, and how far the match goes.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace identify {
+
+enum class DumpStatus { Good, BadDump, NoDump };
+
+// One <rom> of a software list or a DAT file, with what its software entry says.
+struct RomEntry {
+    qint64 id = 0;        // the index's row; stable until its source is read again
+    QString source;       // the list's name ("a2600") or the DAT's <header><name>
+    QString software;     // <software name>, <game name> or <machine name>
+    QString description;  // may be empty
+    QString year;
+    QString publisher;  // a software list's <publisher>, a DAT's <manufacturer>
+    QString romName;    // the ROM's own file name in the entry ("pitfall.bin")
+    qint64 size = 0;
+    quint32 crc = 0;
+    QByteArray sha1;  // 20 raw bytes; empty when the source gives none
+    DumpStatus status = DumpStatus::Good;
+};
+
+enum class Verdict {
+    Unknown,   // nothing matches by size and CRC
+    Verified,  // size and CRC match, and the SHA-1 where the entry has one
+    CrcOnly,   // size and CRC match but the SHA-1 differs: another dump, or a collision
+    BadDump,   // the matching entry is marked as a bad dump
+};
+
+// "verified", "crc only", "bad dump", "unknown": the words the tool prints.
+QString verdictText(Verdict verdict);
+
+struct Identification {
+    Verdict verdict = Verdict::Unknown;
+    // Every entry that matches by size and CRC; the one that decided the verdict comes first.
+    std::vector<RomEntry> matches;
+    QString member;   // for a zip, the member that was identified; empty otherwise
+    QString problem;  // why the file could not be read (the verdict is then Unknown)
+};
+
+// Where the checksum sources are: folders (each *.xml and *.dat directly inside) and
+// single files. A source's format comes from its content, not its name.
+struct Sources {
+    QStringList paths;
+
+    // The software lists of $XDG_DATA_DIRS/games/mame/hash, the user's DATs in
+    // $XDG_DATA_HOME/Rombard/dats and the emulator folder's own dats/ folder.
+    static Sources standard(const QString& emulatorFolder);
+};
+
+// Entries by size and CRC: the index in the library database, or a fake in tests.
+class ChecksumLookup {
+public:
+    virtual ~ChecksumLookup() = default;
+    virtual std::vector<RomEntry> entries(qint64 size, quint32 crc) = 0;
+    // Changes whenever any entry changes, so an answer kept from before holds while it stays.
+    virtual qint64 generation() = 0;
+};
+
+// What the window and the command-line tool use. One per thread: it holds its own
+// connection to the library database.
+class FolderIdentifier {
+public:
+    virtual ~FolderIdentifier() = default;
+
+    // Reads again every source whose size or modification time changed since it was last
+    // read and drops the entries of sources gone. `progress(done, total)` after each
+    // source; returning false stops between two sources. One message per source skipped,
+    // naming the file and why.
+    virtual QStringList refreshSources(
+        const std::function<bool(int done, int total)>& progress) = 0;
+
+    // Identifies each path, handing every answer to `each` with the path's index as soon
+    // as it is known: files answered from the cache may come before files that have to be
+    // read. `each` returning false stops.
+    virtual void identify(const QStringList& paths,
+                          const std::function<bool(int index, const Identification&)>& each) = 0;
+};
+
+}  // namespace identify

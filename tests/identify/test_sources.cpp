@@ -1,0 +1,66 @@
+#include "identify/Identification.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<QByteArray> value)
+        : m_name(name),
+          m_old(qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                : std::nullopt) {
+        set(value);
+    }
+    ~ScopedEnv() { set(m_old); }
+
+private:
+    void set(const std::optional<QByteArray>& value) {
+        if (value)
+            qputenv(m_name, *value);
+        else
+            qunsetenv(m_name);
+    }
+    const char* m_name;
+    std::optional<QByteArray> m_old;
+};
+
+TEST(StandardSources, FollowTheDataFoldersAndTheEmulatorFolder) {
+    struct Case {
+        std::optional<QByteArray> dataDirs;
+        std::optional<QByteArray> dataHome;
+        QString emulatorFolder;
+        QStringList expected;
+    };
+    const QString home = QDir::homePath();
+    const Case cases[] = {
+        {QByteArray("/a:/b/:/a"),
+         QByteArray("/h"),
+         "/emu",
+         {"/a/games/mame/hash", "/b/games/mame/hash", "/h/Rombard/dats", "/emu/dats"}},
+        // Unset or empty: the freedesktop defaults.
+        {std::nullopt,
+         std::nullopt,
+         "",
+         {"/usr/local/share/games/mame/hash", "/usr/share/games/mame/hash",
+          home + "/.local/share/Rombard/dats"}},
+        {QByteArray(""),
+         QByteArray(""),
+         "/e",
+         {"/usr/local/share/games/mame/hash", "/usr/share/games/mame/hash",
+          home + "/.local/share/Rombard/dats", "/e/dats"}},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs);
+        ScopedEnv dataHome("XDG_DATA_HOME", c.dataHome);
+        EXPECT_EQ(identify::Sources::standard(c.emulatorFolder).paths, c.expected)
+            << c.emulatorFolder.toStdString();
+    }
+}
+
+}  // namespace

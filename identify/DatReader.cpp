@@ -110,15 +110,22 @@ private:
 
     int line() const { return m_ctxt ? xmlSAX2GetLineNumber(m_ctxt) : 0; }
 
-    // The first problem is the one told; the reading stops there.
+    // The first problem is the one told. The reading stops at the next element or the next
+    // read of input: libxml2 can be halted safely only from an element's callback (halting
+    // frees the input, which an error or a read may be in the middle of using).
     void fail(const QString& problem) {
         if (m_summary.problem.isEmpty() && !m_summary.stopped)
             m_summary.problem = QStringLiteral("line %1: %2").arg(line()).arg(problem);
-        if (m_ctxt) xmlStopParser(m_ctxt);
+    }
+    bool halted() {
+        if (m_summary.problem.isEmpty() && !m_summary.stopped) return false;
+        xmlStopParser(m_ctxt);
+        return true;
     }
 
     static int readInput(void* ctx, char* buffer, int len) {
         SaxReader* r = self(ctx);
+        if (!r->m_summary.problem.isEmpty() || r->m_summary.stopped) return -1;
         if (r->m_sinceTag > DatReader::kMaxTokenBytes) {
             r->fail(QStringLiteral("more than %1 MiB without a tag (a name, text, comment or "
                                    "declaration too long)")
@@ -171,12 +178,16 @@ private:
                              const xmlChar** attributes) {
         SaxReader* r = self(ctx);
         r->m_sinceTag = 0;
+        if (r->halted()) return;
         r->start(view(localname), attributeCount, attributes);
+        r->halted();
     }
     static void endElement(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
         SaxReader* r = self(ctx);
         r->m_sinceTag = 0;
+        if (r->halted()) return;
         r->end();
+        r->halted();
     }
 
     // SAX2 attributes come as (localname, prefix, URI, value, end) quintuples.
@@ -311,7 +322,6 @@ private:
             ++m_summary.roms;
             if (!m_each(entry)) {
                 m_summary.stopped = true;
-                if (m_ctxt) xmlStopParser(m_ctxt);
                 break;
             }
         }

@@ -291,6 +291,7 @@ struct ChecksumIndex::Impl {
                                     "UPDATE checksum_sources SET size = ?2, mtime = ?3, "
                                     "name = ?4, problem = ?5, position = ?6 WHERE id = ?1") &&
                dropRoms.prepare(db, "DELETE FROM checksum_roms WHERE id BETWEEN ?1 AND ?2") &&
+               dropSource.prepare(db, "DELETE FROM checksum_sources WHERE id = ?1") &&
                insertRom.prepare(db,
                                  "INSERT INTO checksum_roms(id, software, description, "
                                  "year, publisher, name, size, crc, sha1, status) "

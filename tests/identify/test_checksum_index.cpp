@@ -1,0 +1,251 @@
+#include "identify/ChecksumIndex.h"
+
+#include "library/LibraryDb.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <optional>
+
+namespace {
+
+using identify::ChecksumIndex;
+using identify::RomEntry;
+using identify::Sources;
+
+// A software list named `name` with one entry per (rom name, size, crc).
+QByteArray list(const QString& name, const QList<std::tuple<QString, int, quint32>>& roms) {
+    QByteArray doc = "<softwarelist name=\"" + name.toUtf8() + "\">\n";
+    for (const auto& [rom, size, crc] : roms)
+        doc += "<software name=\"" + rom.toUtf8() + "\"><description>" + rom.toUtf8() +
+               " game</description><part><dataarea><rom name=\"" + rom.toUtf8() + ".bin\" size=\"" +
+               QByteArray::number(size) + "\" crc=\"" +
+               QByteArray::number(crc, 16).rightJustified(8, '0') +
+               "\"/></dataarea></part></software>\n";
+    return doc + "</softwarelist>\n";
+}
+
+class ChecksumIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(db.open(data.file("library.sqlite3")).ok);
+        index.emplace(db.handle());
+        ASSERT_TRUE(index->ok());
+    }
+
+    QStringList refresh(const QStringList& paths) { return index->refresh({paths}, {}); }
+    // Software names of the entries that match, in the order given.
+    QStringList names(qint64 size, quint32 crc) {
+        QStringList out;
+        for (const RomEntry& e : index->entries(size, crc))
+            out.append(e.source + "/" + e.software);
+        return out;
+    }
+    // Moves a file's time to a fixed point, so a rewrite can keep or change it at will.
+    void setTime(const QString& relative, int second) {
+        ASSERT_TRUE(dats.touch(relative, QDateTime::fromSecsSinceEpoch(1'600'000'000 + second)));
+    }
+
+    TempFolder data;
+    TempFolder dats;
+    library::LibraryDb db;
+    std::optional<ChecksumIndex> index;
+};
+
+TEST_F(ChecksumIndexTest, FindsEveryMatchInSourceThenDocumentOrder) {
+    dats.write("b.xml", list("b", {{"b1", 16, 0xabcd}, {"b2", 16, 0xabcd}, {"b3", 32, 0xabcd}}));
+    dats.write("a.dat", list("a", {{"a1", 16, 0xabcd}}));
+    dats.write("c.XML", list("c", {{"c1", 16, 0xabcd}}));
+    // Not sources: another extension, a hidden file, a file in a subfolder.
+    dats.write("d.txt", list("d", {{"d1", 16, 0xabcd}}));
+    dats.write(".e.xml", list("e", {{"e1", 16, 0xabcd}}));
+    dats.write("sub/f.xml", list("f", {{"f1", 16, 0xabcd}}));
+    const QString single = data.write("single.txt", list("s", {{"s1", 16, 0xabcd}}));
+
+    EXPECT_EQ(refresh({single, dats.path(), data.file("missing")}), QStringList());
+    EXPECT_EQ(names(16, 0xabcd), (QStringList{"s/s1", "a/a1", "b/b1", "b/b2", "c/c1"}));
+    EXPECT_EQ(names(32, 0xabcd), QStringList{"b/b3"});
+    EXPECT_TRUE(names(16, 0xabce).isEmpty());
+    EXPECT_TRUE(names(17, 0xabcd).isEmpty());
+
+    // Another order of the sources is another order of the matches, and a new generation.
+    const qint64 before = index->generation();
+    EXPECT_EQ(refresh({dats.path(), single}), QStringList());
+    EXPECT_EQ(names(16, 0xabcd), (QStringList{"a/a1", "b/b1", "b/b2", "c/c1", "s/s1"}));
+    EXPECT_GT(index->generation(), before);
+
+    const std::vector<RomEntry> b2 = index->entries(16, 0xabcd);
+    ASSERT_EQ(b2.size(), 5u);
+    EXPECT_EQ(b2[2].romName, QStringLiteral("b2.bin"));
+    EXPECT_EQ(b2[2].description, QStringLiteral("b2 game"));
+    EXPECT_EQ(b2[2].size, 16);
+    EXPECT_EQ(b2[2].crc, 0xabcdu);
+}
+
+TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
+    const QString folder = dats.path();
+    dats.write("l.xml", list("l", {{"old", 16, 1}}));
+    setTime("l.xml", 0);
+    ASSERT_EQ(refresh({folder}), QStringList());
+    const qint64 first = index->generation();
+
+    struct Step {
+        const char* what;
+        QByteArray content;  // empty: left as it is
+        int second;
+        QStringList expected;  // the entries of (16, 1) and (16, 2) afterwards
+        bool newGeneration;
+    };
+    const Step steps[] = {
+        {"nothing changed", {}, 0, {"l/old"}, false},
+        // Same size, same time: taken for the same file, so the new entry stays unseen.
+        {"rewritten, size and time kept", list("l", {{"new", 16, 2}}), 0, {"l/old"}, false},
+        {"only the time changed", {}, 5, {"l/new"}, true},
+        {"size changed, time kept", list("l", {{"newer", 16, 2}}), 5, {"l/newer"}, true},
+    };
+    qint64 generation = first;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (!s.content.isEmpty()) dats.write("l.xml", s.content);
+        setTime("l.xml", s.second);
+        EXPECT_EQ(refresh({folder}), QStringList());
+        EXPECT_EQ(names(16, 1) + names(16, 2), s.expected);
+        if (s.newGeneration)
+            EXPECT_GT(index->generation(), generation);
+        else
+            EXPECT_EQ(index->generation(), generation);
+        generation = index->generation();
+    }
+}
+
+TEST_F(ChecksumIndexTest, ASourceGoneTakesItsEntriesWithIt) {
+    dats.write("a.xml", list("a", {{"a1", 16, 1}}));
+    dats.write("b.xml", list("b", {{"b1", 16, 1}}));
+    ASSERT_EQ(refresh({dats.path()}), QStringList());
+    const qint64 before = index->generation();
+    ASSERT_TRUE(QFile::remove(dats.file("a.xml")));
+    EXPECT_EQ(refresh({dats.path()}), QStringList());
+    EXPECT_EQ(names(16, 1), QStringList{"b/b1"});
+    EXPECT_GT(index->generation(), before);
+    // A folder no longer among the sources counts as gone too.
+    EXPECT_EQ(refresh({}), QStringList());
+    EXPECT_TRUE(names(16, 1).isEmpty());
+}
+
+TEST_F(ChecksumIndexTest, AMalformedSourceKeepsNoneAndIsToldUntilItChanges) {
+    dats.write("good.xml", list("g", {{"g1", 16, 1}}));
+    dats.write("bad.xml", list("bad", {{"x1", 16, 1}}));
+    setTime("bad.xml", 0);
+    ASSERT_EQ(refresh({dats.path()}), QStringList());
+    ASSERT_EQ(names(16, 1), (QStringList{"bad/x1", "g/g1"}));
+
+    // Broken after its first ROM: none of its entries stay, the good source's do.
+    QByteArray broken = list("bad", {{"x2", 16, 1}, {"x3", 16, 1}});
+    broken.chop(40);
+    dats.write("bad.xml", broken);
+    setTime("bad.xml", 1);
+    const QStringList told = refresh({dats.path()});
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(dats.file("bad.xml") + ": line ")) << told[0].toStdString();
+    EXPECT_EQ(names(16, 1), QStringList{"g/g1"});
+    const qint64 generation = index->generation();
+
+    // Not read again while unchanged (a repair keeping size and time goes unseen), but told
+    // again each time: the message says the state of the source, not an event.
+    const QByteArray repaired = list("bad", {{"x2", 16, 1}, {"x3", 16, 1}}).left(broken.size());
+    dats.write("bad.xml", QByteArray(repaired).replace("x3", "y3"));
+    setTime("bad.xml", 1);
+    EXPECT_EQ(refresh({dats.path()}), told);
+    EXPECT_EQ(index->generation(), generation);
+    EXPECT_EQ(names(16, 1), QStringList{"g/g1"});
+
+    dats.write("bad.xml", list("bad", {{"x4", 16, 1}}));
+    EXPECT_EQ(refresh({dats.path()}), QStringList());
+    EXPECT_EQ(names(16, 1), (QStringList{"bad/x4", "g/g1"}));
+}
+
+TEST_F(ChecksumIndexTest, NeverOpensSpecialFilesAndCountsAFileOnce) {
+    // A FIFO named like a DAT would block a reader for good.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dats.file("pipe.dat")).constData(), 0600), 0);
+    dats.write("l.xml", list("l", {{"l1", 16, 1}}));
+    int calls = 0;
+    int lastTotal = 0;
+    const QStringList told = index->refresh(
+        {{dats.path(), dats.file("l.xml"), dats.file("pipe.dat")}}, [&](int done, int total) {
+            ++calls;
+            EXPECT_EQ(done, calls);
+            lastTotal = total;
+            return true;
+        });
+    EXPECT_EQ(told, QStringList());
+    EXPECT_EQ(names(16, 1), QStringList{"l/l1"});
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(lastTotal, 1);
+}
+
+TEST_F(ChecksumIndexTest, StoppingKeepsWhatWasReadAndDropsNothing) {
+    dats.write("a.xml", list("a", {{"a1", 16, 1}}));
+    dats.write("b.xml", list("b", {{"b1", 16, 1}}));
+    const QString other = data.write("other.xml", list("o", {{"o1", 16, 1}}));
+    ASSERT_EQ(refresh({other}), QStringList());
+    // Stops after the first of three: a.xml is in, b.xml not yet, other.xml (not among the
+    // sources this time) is not dropped by a walk that did not end.
+    EXPECT_EQ(index->refresh({{dats.path()}}, [](int, int) { return false; }), QStringList());
+    QStringList found = names(16, 1);
+    found.sort();  // the two share a place: one from each walk
+    EXPECT_EQ(found, (QStringList{"a/a1", "o/o1"}));
+    EXPECT_EQ(refresh({dats.path()}), QStringList());
+    EXPECT_EQ(names(16, 1), (QStringList{"a/a1", "b/b1"}));
+}
+
+TEST_F(ChecksumIndexTest, ANewLayoutMakesTheTablesAgainWithANewGeneration) {
+    dats.write("l.xml", list("l", {{"l1", 16, 1}}));
+    ASSERT_EQ(refresh({dats.path()}), QStringList());
+    const qint64 before = index->generation();
+    index.reset();
+    ASSERT_EQ(sqlite3_exec(db.handle(), "UPDATE checksum_format SET version = 0", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    index.emplace(db.handle());
+    ASSERT_TRUE(index->ok());
+    EXPECT_TRUE(names(16, 1).isEmpty());
+    EXPECT_GT(index->generation(), before);
+    EXPECT_EQ(refresh({dats.path()}), QStringList());
+    EXPECT_EQ(names(16, 1), QStringList{"l/l1"});
+
+    // Another connection to the same file sees the same index and generation.
+    library::LibraryDb second;
+    ASSERT_TRUE(second.open(data.file("library.sqlite3")).ok);
+    ChecksumIndex other(second.handle());
+    EXPECT_EQ(other.generation(), index->generation());
+    EXPECT_EQ(other.entries(16, 1).size(), 1u);
+}
+
+TEST(ChecksumIndexSoftwareLists, FindsAnAtari2600EntryBySizeAndCrc) {
+    const QString a2600 = QStringLiteral("/usr/share/games/mame/hash/a2600.xml");
+    if (!QFileInfo::exists(a2600)) GTEST_SKIP() << "no " << a2600.toStdString() << " (mame-data)";
+    TempFolder data;
+    library::LibraryDb db;
+    ASSERT_TRUE(db.open(data.file("library.sqlite3")).ok);
+    ChecksumIndex index(db.handle());
+    EXPECT_EQ(index.refresh({{a2600}}, {}), QStringList());
+    const std::vector<RomEntry> found = index.entries(4096, 0x0a25900b);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].source, QStringLiteral("a2600"));
+    EXPECT_EQ(found[0].software, QStringLiteral("adventp"));
+    EXPECT_EQ(found[0].description, QStringLiteral("Adventure +"));
+    EXPECT_EQ(found[0].year, QStringLiteral("2003"));
+    EXPECT_EQ(found[0].publisher, QStringLiteral("Homebrew"));
+    EXPECT_EQ(found[0].romName, QStringLiteral("Adventure Plus.a26"));
+    EXPECT_EQ(found[0].sha1.toHex(), QByteArray("cf0efc58ffc8ae2ac49d96177cc8b3e299e95160"));
+    EXPECT_EQ(found[0].status, identify::DumpStatus::Good);
+}
+
+}  // namespace

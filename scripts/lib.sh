@@ -2,15 +2,16 @@
 # shellcheck shell=bash
 
 # xa65 assembles the sample game; SDL reads the game pads; libspng decodes PNG screenshots;
-# libsqlite3-dev holds the library database.
+# libsqlite3-dev holds the library database; libxml2-dev reads software lists and DATs.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev xa65 libsdl2-dev libspng-dev libsqlite3-dev)
+                zlib1g-dev xa65 libsdl2-dev libspng-dev libsqlite3-dev libxml2-dev)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
-# xvfb let bench_window_shown watch the real window appear.
+# xvfb let bench_window_shown watch the real window appear; mame-data's software lists
+# are real checksum sources, and libxml2-utils' xmllint the reference for indexing them.
 TEST_PACKAGES=(clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev clang
                libfuzzer-14-dev libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-               jdupes libxcb1-dev xvfb)
+               jdupes libxcb1-dev xvfb mame-data libxml2-utils)
 # Stella runs the sample game.
 RUN_PACKAGES=(xdg-utils stella)
 
@@ -68,8 +69,8 @@ check_formatting() {
 # the duplicate search, the wait for a started program, the pads' own thread), as a CTest
 # name pattern, and the test programs that hold them. ThreadSanitizer runs only these: Qt is
 # not instrumented, so elsewhere it would report Qt's own locking rather than ours.
-THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest)\.'
-THREADED_TEST_PROGRAMS=(checksum_tests platform_tests launcher_tests)
+THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest|ChecksumIndexTest)\.'
+THREADED_TEST_PROGRAMS=(checksum_tests platform_tests launcher_tests identify_tests)
 
 # run_sanitized_tests DIR SANITIZERS [PATTERN TARGET...]: builds the test programs in DIR
 # with -fsanitize=SANITIZERS and runs their tests; with a PATTERN, builds only the TARGETs
@@ -101,23 +102,26 @@ run_sanitized_tests() {
         QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" "${pattern[@]}")
 }
 
-# run_gif_fuzzer SECONDS: builds the GIF view's libFuzzer targets with clang (ASan, UBSan) in
-# build-fuzz and runs them for SECONDS in all (the block walk, then the whole view), starting
-# from the test GIFs.
+# run_gif_fuzzer SECONDS: builds the libFuzzer targets with clang (ASan, UBSan) in build-fuzz
+# and runs them for SECONDS in all (the GIF block walk, the whole GIF view, the DAT reader),
+# starting from the test files.
 run_gif_fuzzer() {
     local seconds=$1
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMBARD_FUZZ=ON \
         -DROMBARD_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview
+    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview fuzz_dat
     # The walk may allocate no more than a small file's worth; the view draws into surfaces.
-    local target limit
-    for target in fuzz_gif:64 fuzz_gifview:512; do
-        limit=${target#*:}
-        target=${target%:*}
+    local targets=(fuzz_gif:64:gif fuzz_gifview:512:gif fuzz_dat:128:xml) target limit corpus
+    for target in "${targets[@]}"; do
+        IFS=: read -r target limit corpus <<<"$target"
         mkdir -p "build-fuzz/corpus/$target"
-        cp tests/gifview/data/*.gif "build-fuzz/corpus/$target/"
+        case $corpus in
+            gif) cp tests/gifview/data/*.gif "build-fuzz/corpus/$target/" ;;
+            xml) cp tests/identify/data/*.xml "build-fuzz/corpus/$target/" ;;
+        esac
         # Qt keeps some allocations until exit; leaks are not what this run looks for.
-        ASAN_OPTIONS=detect_leaks=0 "build-fuzz/fuzz/$target" -max_total_time=$((seconds / 2)) \
+        ASAN_OPTIONS=detect_leaks=0 "build-fuzz/fuzz/$target" \
+            -max_total_time=$((seconds / ${#targets[@]})) \
             -max_len=4096 -malloc_limit_mb="$limit" -rss_limit_mb=2048 -print_final_stats=1 \
             -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$target"
     done

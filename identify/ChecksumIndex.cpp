@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -151,8 +152,23 @@ QString columnText(sqlite3_stmt* s, int i) {
 
 // The sources are read on a thread of their own and stored on the caller's, the two
 // working at once: reading alone takes about as long as writing alone.
+// An entry's texts in UTF-8, made once for all its ROMs on the reading thread.
+struct EntryTexts {
+    QByteArray software, description, year, publisher;
+};
+
+// A ROM as it goes into its row.
+struct Row {
+    std::shared_ptr<const EntryTexts> entry;
+    QByteArray name;
+    qint64 size = 0;
+    quint32 crc = 0;
+    QByteArray sha1;
+    DumpStatus status = DumpStatus::Good;
+};
+
 struct Piece {
-    std::vector<RomEntry> roms;
+    std::vector<Row> roms;
     bool last = false;   // the source's last piece, with its summary
     bool opened = true;  // false: the source could not be opened
     DatSummary summary;
@@ -209,16 +225,25 @@ void readSources(const std::vector<const SourceFile*>& files, Pipe& pipe) {
         }
         bool cancelled = false;
         piece.roms.reserve(Pipe::kPieceRoms);
-        piece.summary = DatReader::read(device, QFileInfo(file->path).completeBaseName(),
-                                        [&](const RomEntry& rom) {
-                                            piece.roms.push_back(rom);
-                                            if (piece.roms.size() < Pipe::kPieceRoms) return true;
-                                            Piece full;
-                                            full.roms.swap(piece.roms);
-                                            piece.roms.reserve(Pipe::kPieceRoms);
-                                            cancelled = !pipe.push(std::move(full));
-                                            return !cancelled;
-                                        });
+        qint64 entry = -1;
+        std::shared_ptr<const EntryTexts> texts;
+        piece.summary = DatReader::read(
+            device, QFileInfo(file->path).completeBaseName(), [&](const RomEntry& rom) {
+                if (rom.id != entry) {
+                    entry = rom.id;
+                    texts = std::make_shared<const EntryTexts>(
+                        EntryTexts{rom.software.toUtf8(), rom.description.toUtf8(),
+                                   rom.year.toUtf8(), rom.publisher.toUtf8()});
+                }
+                piece.roms.push_back(
+                    {texts, rom.romName.toUtf8(), rom.size, rom.crc, rom.sha1, rom.status});
+                if (piece.roms.size() < Pipe::kPieceRoms) return true;
+                Piece full;
+                full.roms.swap(piece.roms);
+                piece.roms.reserve(Pipe::kPieceRoms);
+                cancelled = !pipe.push(std::move(full));
+                return !cancelled;
+            });
         if (cancelled) return;
         piece.last = true;
         if (!pipe.push(std::move(piece))) return;
@@ -412,28 +437,15 @@ struct ChecksumIndex::Impl {
     }
 
     // The entry's texts, in UTF-8 once for all its ROMs.
-    struct EntryTexts {
-        qint64 entry = -1;
-        QByteArray software, description, year, publisher;
-    };
-
-    bool storeRom(const RomEntry& rom, qint64 base, qint64* rows, EntryTexts* texts) {
+    bool storeRom(const Row& rom, qint64 base, qint64* rows) {
         if (*rows >= kMaxRowsPerSource) return false;
-        if (rom.id != texts->entry) {
-            texts->entry = rom.id;
-            texts->software = rom.software.toUtf8();
-            texts->description = rom.description.toUtf8();
-            texts->year = rom.year.toUtf8();
-            texts->publisher = rom.publisher.toUtf8();
-        }
         sqlite3_stmt* s = insertRom.fresh();
-        const QByteArray romName = rom.romName.toUtf8();
         sqlite3_bind_int64(s, 1, base | ++*rows);
-        bindText(s, 2, texts->software);
-        bindText(s, 3, texts->description);
-        bindText(s, 4, texts->year);
-        bindText(s, 5, texts->publisher);
-        bindText(s, 6, romName);
+        bindText(s, 2, rom.entry->software);
+        bindText(s, 3, rom.entry->description);
+        bindText(s, 4, rom.entry->year);
+        bindText(s, 5, rom.entry->publisher);
+        bindText(s, 6, rom.name);
         sqlite3_bind_int64(s, 7, rom.size);
         sqlite3_bind_int64(s, 8, rom.crc);
         if (!rom.sha1.isEmpty())
@@ -466,12 +478,11 @@ struct ChecksumIndex::Impl {
         ok = ok && exec("SAVEPOINT checksum_rows");
         const qint64 base = id << kRowBits;
         qint64 rows = 0;
-        EntryTexts texts;
         Piece piece;
         do {
             piece = pipe.pop();
-            for (const RomEntry& rom : piece.roms)
-                if (ok) ok = storeRom(rom, base, &rows, &texts);
+            for (const Row& rom : piece.roms)
+                if (ok) ok = storeRom(rom, base, &rows);
         } while (!piece.last);
         if (!ok) {
             const QString problem = failed + QStringLiteral("could not be stored: ") + lastError();

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,8 +33,8 @@
 //   checksum_roms      one row per <rom> with its entry's texts, and the index on (size, crc)
 //
 // The entry's texts stay in the ROM's row: a table of entries of their own took a second
-// insert for most ROMs (1.7 ROMs an entry in the software lists) and cost more than the
-// repeated texts.
+// insert for most ROMs (1.7 ROMs an entry in the software lists), was no quicker to fill
+// and made every lookup a join.
 
 namespace identify {
 
@@ -48,6 +47,9 @@ constexpr qint64 kMaxRowsPerSource = (qint64(1) << kRowBits) - 1;
 // About a tenth of a second of writing: short enough for another launcher writing its
 // play history to wait for, long enough to keep the index's page writes few.
 constexpr qint64 kBatchRows = 20000;
+// An empty index fills in larger batches, a second or two each: all the software lists go
+// in one, and a large collection of DATs still lets other writers in between.
+constexpr qint64 kFillRows = 250000;
 
 const char* const kCreate = R"(
 CREATE TABLE checksum_sources(
@@ -399,15 +401,16 @@ struct ChecksumIndex::Impl {
         batchRows += rows + 1;
         return batchRows < batchLimit || commit();
     }
+    void endFilling() {
+        if (!filling) return;
+        filling = false;
+        batchLimit = kBatchRows;
+        if (cacheSizeBefore)
+            exec(("PRAGMA cache_size=" + QByteArray::number(*cacheSizeBefore)).constData());
+    }
     bool commit() {
         if (!inBatch) return true;
         inBatch = false;
-        if (filling) {
-            filling = false;
-            batchLimit = kBatchRows;
-            if (cacheSizeBefore)
-                exec(("PRAGMA cache_size=" + QByteArray::number(*cacheSizeBefore)).constData());
-        }
         if ((batchChanged && !bumpGeneration()) || !exec("COMMIT")) {
             exec("ROLLBACK");
             return false;
@@ -426,7 +429,7 @@ struct ChecksumIndex::Impl {
         batchChanged = false;
         batchRows = 0;
         filling = true;
-        batchLimit = std::numeric_limits<qint64>::max();
+        batchLimit = kFillRows;
         // Room for the whole of a first indexing of the software lists (32 MB): with the
         // connection's usual 2 MB, pages went out to the log and came back many times over.
         Statement size;
@@ -516,8 +519,8 @@ struct ChecksumIndex::Impl {
             return failed + QStringLiteral("could not be stored");
         return problem.isEmpty() ? QString() : failed + problem;
     }
-    // An empty index is filled in one transaction with room for all its pages: each page of
-    // the (size, crc) index is then written once, not once per batch.
+    // An empty index is filled in large batches with room for all their pages: each page of
+    // the (size, crc) index is then written once, not once per small batch.
     bool filling = false;
     std::optional<qint64> cacheSizeBefore;
     qint64 batchLimit = kBatchRows;
@@ -589,6 +592,7 @@ QStringList ChecksumIndex::refresh(const Sources& sources,
         if (!m_impl->commit())
             messages.append(QStringLiteral("The checksum index could not be updated: ") +
                             m_impl->lastError());
+        m_impl->endFilling();
         return messages;
     };
     for (int i = 0; i < total; ++i) {

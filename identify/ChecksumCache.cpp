@@ -1,11 +1,10 @@
 #include "identify/ChecksumCache.h"
 
-#include <QSet>
-
 #include <sqlite3.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -98,8 +97,8 @@ void bindBlob(sqlite3_stmt* s, int index, const QByteArray& b) {
 std::optional<FileStamp> stampOf(const QByteArray& path) {
     struct stat st {};
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return FileStamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 +
-                                             st.st_mtim.tv_nsec,
+    return FileStamp{qint64(st.st_size),
+                     qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
                      quint64(st.st_ino)};
 }
 
@@ -118,16 +117,16 @@ bool ChecksumCache::prepareTables() {
     bool ok = exec(m_db, kCreate);
     sqlite3_stmt* s = nullptr;
     std::optional<int> format;
-    if (ok && sqlite3_prepare_v2(m_db, "SELECT format FROM file_checksums_format", -1, &s,
-                                 nullptr) == SQLITE_OK &&
+    if (ok &&
+        sqlite3_prepare_v2(m_db, "SELECT format FROM file_checksums_format", -1, &s, nullptr) ==
+            SQLITE_OK &&
         sqlite3_step(s) == SQLITE_ROW)
         format = sqlite3_column_int(s, 0);
     sqlite3_finalize(s);
     if (ok && format != kFormat) {
         // Another build's layout, or a new table: start from nothing.
         const QByteArray reset = "DROP TABLE file_checksums; DELETE FROM file_checksums_format;" +
-                                 QByteArray(kCreate) +
-                                 "INSERT INTO file_checksums_format VALUES(" +
+                                 QByteArray(kCreate) + "INSERT INTO file_checksums_format VALUES(" +
                                  QByteArray::number(kFormat) + ");";
         ok = exec(m_db, reset.constData());
     }
@@ -144,16 +143,25 @@ bool ChecksumCache::prepareTables() {
                               -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) == SQLITE_OK;
 }
 
-QHash<QByteArray, CachedFile> ChecksumCache::load(const QList<QByteArray>& paths) {
-    QHash<QByteArray, CachedFile> found;
+std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArray>& paths) {
+    std::vector<std::optional<CachedFile>> found(size_t(paths.size()));
     if (!m_ok) return found;
-    const QSet<QByteArray> wanted(paths.begin(), paths.end());
-    QSet<QByteArray> folders;
-    for (const QByteArray& path : paths) {
+    // The paths in the table's own order (bytes compared as memcmp does), so each row is
+    // found by a binary search with no copy of its path.
+    std::vector<int> order(size_t(paths.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return paths[a] < paths[b]; });
+    QList<QByteArray> folders;
+    for (const int i : order) {
+        const QByteArray& path = paths[i];
         const qsizetype slash = path.lastIndexOf('/');
-        if (slash >= 0) folders.insert(path.left(slash + 1));
+        if (slash < 0) continue;
+        const QByteArrayView folder(path.constData(), slash + 1);
+        if (folders.isEmpty() || folders.back() != folder) folders.append(folder.toByteArray());
     }
-    found.reserve(paths.size());
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
     for (const QByteArray& folder : folders) {
         // Everything under the folder sorts between "folder/" and "folder0".
         QByteArray after = folder;
@@ -161,8 +169,11 @@ QHash<QByteArray, CachedFile> ChecksumCache::load(const QList<QByteArray>& paths
         bindBlob(m_select, 1, folder);
         bindBlob(m_select, 2, after);
         while (sqlite3_step(m_select) == SQLITE_ROW) {
-            QByteArray path = columnBlob(m_select, 0);
-            if (!wanted.contains(path)) continue;
+            const QByteArrayView path(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
+                                      sqlite3_column_bytes(m_select, 0));
+            const auto at = std::lower_bound(order.begin(), order.end(), path,
+                                             [&](int i, QByteArrayView p) { return paths[i] < p; });
+            if (at == order.end() || paths[*at] != path) continue;
             CachedFile file;
             file.stamp = {sqlite3_column_int64(m_select, 1), sqlite3_column_int64(m_select, 2),
                           quint64(sqlite3_column_int64(m_select, 3))};
@@ -177,8 +188,7 @@ QHash<QByteArray, CachedFile> ChecksumCache::load(const QList<QByteArray>& paths
                 if (!members) continue;
                 file.sums.members = std::move(*members);
             }
-            if (const auto* text =
-                    reinterpret_cast<const char*>(sqlite3_column_text(m_select, 8)))
+            if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_select, 8)))
                 file.sums.problem = QString::fromUtf8(text);
             file.generation = sqlite3_column_int64(m_select, 9);
             if (file.generation >= 0) {
@@ -188,7 +198,10 @@ QHash<QByteArray, CachedFile> ChecksumCache::load(const QList<QByteArray>& paths
                 else
                     file.generation = -1;
             }
-            found.insert(std::move(path), std::move(file));
+            // The same path twice in the list: each of its places gets the row.
+            for (auto it = at + 1; it != order.end() && paths[*it] == path; ++it)
+                found[size_t(*it)] = file;
+            found[size_t(*at)] = std::move(file);
         }
         sqlite3_reset(m_select);
     }
@@ -209,8 +222,7 @@ bool ChecksumCache::store(const QByteArray& path, const CachedFile& file) {
         bindBlob(m_insert, 8, encodeMembers(file.sums.members));
     if (!file.sums.problem.isEmpty()) {
         const QByteArray problem = file.sums.problem.toUtf8();
-        sqlite3_bind_text(m_insert, 9, problem.constData(), int(problem.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_insert, 9, problem.constData(), int(problem.size()), SQLITE_TRANSIENT);
     }
     sqlite3_bind_int64(m_insert, 10, file.generation);
     if (file.generation >= 0) bindBlob(m_insert, 11, encodeAnswer(file.answer));
@@ -272,10 +284,10 @@ std::optional<Identification> ChecksumCache::decodeAnswer(const QByteArray& byte
     answer.matches.resize(count);
     for (RomEntry& e : answer.matches) {
         quint8 status = 0;
-        if (!r.number(e.id) || !r.text(e.source) || !r.text(e.software) ||
-            !r.text(e.description) || !r.text(e.year) || !r.text(e.publisher) ||
-            !r.text(e.romName) || !r.number(e.size) || !r.number(e.crc) || !r.bytes(e.sha1) ||
-            !r.number(status) || status > quint8(DumpStatus::NoDump))
+        if (!r.number(e.id) || !r.text(e.source) || !r.text(e.software) || !r.text(e.description) ||
+            !r.text(e.year) || !r.text(e.publisher) || !r.text(e.romName) || !r.number(e.size) ||
+            !r.number(e.crc) || !r.bytes(e.sha1) || !r.number(status) ||
+            status > quint8(DumpStatus::NoDump))
             return std::nullopt;
         e.status = DumpStatus(status);
     }

@@ -12,7 +12,6 @@
 #include "identify/Identification.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -44,10 +43,10 @@ struct MemberSums {
 struct FileSums {
     enum class Kind { Plain, Zip, Refused };
     Kind kind = Kind::Plain;
-    quint32 crc = 0;                 // Plain
-    QByteArray sha1;                 // Plain; empty until a lookup needed it
+    quint32 crc = 0;                  // Plain
+    QByteArray sha1;                  // Plain; empty until a lookup needed it
     std::vector<MemberSums> members;  // Zip: every member that is not a folder
-    QString problem;                 // Refused: a damaged or hostile zip, and why
+    QString problem;                  // Refused: a damaged or hostile zip, and why
 };
 
 struct CachedFile {
@@ -71,9 +70,10 @@ public:
     // False when the tables could not be made or were of an unreadable format.
     bool ok() const { return m_ok; }
 
-    // Everything kept for these paths, in one query per folder they live in (a list is
-    // normally one folder). Rows that cannot be decoded are left out, as if never kept.
-    QHash<QByteArray, CachedFile> load(const QList<QByteArray>& paths);
+    // Everything kept for these paths, by their index, in one query per folder they live
+    // in (a list is normally one folder). Rows that cannot be decoded are left out, as if
+    // never kept.
+    std::vector<std::optional<CachedFile>> load(const QList<QByteArray>& paths);
 
     // Replaces what is kept for the path.
     bool store(const QByteArray& path, const CachedFile& file);

@@ -13,11 +13,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <string>
+#include <thread>
 
 namespace identify {
 
 namespace {
+
+// Below this a second thread costs more than it saves.
+constexpr size_t kSplitStats = 2000;
 
 int rank(Verdict v) {
     switch (v) {
@@ -62,6 +65,56 @@ std::optional<FileStamp> stampOfDescriptor(int fd) {
     return stampOfStat(st);
 }
 
+// The stamps of the files kept in the cache (the others are read anyway). A stat is most of
+// what a second look at a folder costs, and it is mostly the system's time: each is asked
+// relative to its folder, opened once, so the folder's own path is not walked every time,
+// and a long list is split over two threads.
+std::vector<std::optional<FileStamp>> stampsOf(const QList<QByteArray>& names,
+                                               const std::vector<std::optional<CachedFile>>& kept) {
+    std::vector<std::optional<FileStamp>> stamps(size_t(names.size()));
+    const auto run = [&](size_t from, size_t to) {
+        QByteArray folder;
+        int folderFd = -1;
+        for (size_t i = from; i < to; ++i) {
+            if (!kept[i]) continue;
+            const QByteArray& name = names[qsizetype(i)];
+            const qsizetype slash = name.lastIndexOf('/');
+            if (slash <= 0) {
+                stamps[i] = stampOf(name);
+                continue;
+            }
+            if (folderFd < 0 || QByteArrayView(name.constData(), slash) != folder) {
+                if (folderFd >= 0) ::close(folderFd);
+                folder = name.left(slash);
+                folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            struct stat st {};
+            if (folderFd >= 0 && ::fstatat(folderFd, name.constData() + slash + 1, &st, 0) == 0 &&
+                S_ISREG(st.st_mode))
+                stamps[i] = stampOfStat(st);
+        }
+        if (folderFd >= 0) ::close(folderFd);
+    };
+    const size_t half = stamps.size() / 2;
+    if (stamps.size() < kSplitStats || std::thread::hardware_concurrency() < 2) {
+        run(0, stamps.size());
+    } else {
+        std::thread other(run, half, stamps.size());
+        run(0, half);
+        other.join();
+    }
+    return stamps;
+}
+
+// One block of a file, or 0 at its end, or -1.
+qint64 readBlock(int fd, char* block) {
+    for (;;) {
+        const ssize_t n = ::read(fd, block, Crc32::kFileBlock);
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
 QString changedWhileRead() {
     return QStringLiteral("the file changed while it was read");
 }
@@ -80,6 +133,11 @@ Identification GameIdentifier::decide(std::vector<RomEntry> entries, const QByte
     id.verdict = entryVerdict(entries.front(), sha1);
     id.matches = std::move(entries);
     return id;
+}
+
+char* GameIdentifier::buffer() {
+    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(Crc32::kFileBlock);
+    return m_buffer.get();
 }
 
 int GameIdentifier::openForReading(const QByteArray& path, FileStamp& stamp, QString& problem) {
@@ -102,8 +160,8 @@ int GameIdentifier::openForReading(const QByteArray& path, FileStamp& stamp, QSt
     return fd;
 }
 
-bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expected,
-                                QByteArray& sha1, QString& problem) {
+bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expected, QByteArray& sha1,
+                                QString& problem) {
     FileStamp stamp;
     Descriptor file{openForReading(path, stamp, problem)};
     if (file.fd < 0) return false;
@@ -112,16 +170,13 @@ bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expecte
         return false;
     }
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    const auto buffer = std::make_unique_for_overwrite<char[]>(Crc32::kFileBlock);
-    for (;;) {
-        const ssize_t n = ::read(file.fd, buffer.get(), Crc32::kFileBlock);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
-            return false;
-        }
-        if (n == 0) break;
-        hash.addData(QByteArrayView(buffer.get(), n));
+    char* const block = buffer();
+    qint64 n;
+    while ((n = readBlock(file.fd, block)) > 0)
+        hash.addData(QByteArrayView(block, n));
+    if (n < 0) {
+        problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
+        return false;
     }
     if (stampOfDescriptor(file.fd) != expected) {
         problem = changedWhileRead();
@@ -142,11 +197,10 @@ bool GameIdentifier::sha1OfMember(const QByteArray& path, const FileStamp& expec
     }
     FileZipSource source(file.fd, stamp.size);
     const ZipDirectory directory = readZipDirectory(source);
-    const auto it = std::find_if(directory.members.begin(), directory.members.end(),
-                                 [&](const ZipMember& m) {
-                                     return m.name == member.name && m.size == member.size &&
-                                            m.crc == member.crc;
-                                 });
+    const auto it =
+        std::find_if(directory.members.begin(), directory.members.end(), [&](const ZipMember& m) {
+            return m.name == member.name && m.size == member.size && m.crc == member.crc;
+        });
     if (it == directory.members.end()) {
         problem = changedWhileRead();
         return false;
@@ -160,10 +214,8 @@ bool GameIdentifier::sha1OfMember(const QByteArray& path, const FileStamp& expec
     return true;
 }
 
-std::optional<Identification> GameIdentifier::answerFromSums(FileSums& sums,
-                                                             const FileStamp& stamp,
-                                                             bool mayRead,
-                                                             const QByteArray& path) {
+std::optional<Identification> GameIdentifier::answerFromSums(FileSums& sums, const FileStamp& stamp,
+                                                             bool mayRead, const QByteArray& path) {
     switch (sums.kind) {
         case FileSums::Kind::Refused: {
             Identification id;
@@ -212,9 +264,10 @@ Identification GameIdentifier::readAndAnswer(const QByteArray& path, const Cache
         Identification failed;
         Descriptor fd{openForReading(path, file.stamp, failed.problem)};
         if (fd.fd < 0) return failed;
-        char head[4];
-        const ssize_t got = ::pread(fd.fd, head, sizeof head, 0);
-        if (got == sizeof head && looksLikeZip(QByteArrayView(head, sizeof head))) {
+        // The first block tells a zip from a plain file and is the start of its CRC.
+        char* const block = buffer();
+        qint64 got = readBlock(fd.fd, block);
+        if (got >= 4 && looksLikeZip(QByteArrayView(block, 4))) {
             FileZipSource source(fd.fd, file.stamp.size);
             const ZipDirectory directory = readZipDirectory(source);
             file.sums.kind = FileSums::Kind::Zip;
@@ -225,25 +278,27 @@ Identification GameIdentifier::readAndAnswer(const QByteArray& path, const Cache
             for (const ZipMember& m : directory.members) {
                 if (unsafeMemberName(m.name)) {
                     file.sums.kind = FileSums::Kind::Refused;
-                    file.sums.problem =
-                        QStringLiteral("the zip names a member outside itself: %1")
-                            .arg(platform::decodeName(m.name));
+                    file.sums.problem = QStringLiteral("the zip names a member outside itself: %1")
+                                            .arg(platform::decodeName(m.name));
                     file.sums.members.clear();
                     break;
                 }
                 if (!m.isFolder()) file.sums.members.push_back({m.name, m.size, m.crc, {}});
             }
         } else {
-            // Through the engine's own reader, which reads ahead of the checksum on a second
-            // thread; it opens the very file already opened, whatever the name now holds.
+            // Block by block through one buffer that stays in the core's cache: a folder of
+            // ROMs is mostly files of a few hundred KiB, too small for a read-ahead thread
+            // to pay for itself.
             Crc32 crc;
-            const std::optional<CrcValue> value =
-                crc.CalculateFile("/proc/self/fd/" + std::to_string(fd.fd));
-            if (!value) {
-                failed.problem = QStringLiteral("cannot be read");
+            while (got > 0) {
+                crc.AddBytes({reinterpret_cast<const std::uint8_t*>(block), size_t(got)});
+                got = readBlock(fd.fd, block);
+            }
+            if (got < 0) {
+                failed.problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
                 return failed;
             }
-            file.sums.crc = value->isEmpty() ? 0 : quint32(value->number());
+            file.sums.crc = quint32(crc.value().number());
         }
         if (stampOfDescriptor(fd.fd) != file.stamp) {
             failed.problem = changedWhileRead();
@@ -264,7 +319,9 @@ void GameIdentifier::identify(const QStringList& paths,
     names.reserve(paths.size());
     for (const QString& p : paths)
         names.append(platform::encodeName(p));
-    const QHash<QByteArray, CachedFile> cached = m_cache ? m_cache->load(names) : decltype(cached)();
+    const std::vector<std::optional<CachedFile>> cached =
+        m_cache ? m_cache->load(names) : std::vector<std::optional<CachedFile>>(names.size());
+    const std::vector<std::optional<FileStamp>> stamps = stampsOf(names, cached);
     if (m_cache) m_cache->beginBatch();
 
     // First everything that needs no reading: an unchanged file answered against this very
@@ -272,9 +329,8 @@ void GameIdentifier::identify(const QStringList& paths,
     std::vector<std::pair<int, const CachedFile*>> later;
     bool go = true;
     for (int i = 0; i < names.size() && go; ++i) {
-        const CachedFile* unchanged = nullptr;
-        const auto it = cached.constFind(names[i]);
-        if (it != cached.constEnd() && stampOf(names[i]) == it->stamp) unchanged = &*it;
+        const std::optional<CachedFile>& kept = cached[size_t(i)];
+        const CachedFile* unchanged = kept && stamps[size_t(i)] == kept->stamp ? &*kept : nullptr;
         if (unchanged && unchanged->generation == m_generation) {
             go = each(i, unchanged->answer);
             continue;

@@ -22,6 +22,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace identify {
@@ -56,11 +57,13 @@ private:
     bool sha1OfMember(const QByteArray& path, const FileStamp& expected, MemberSums& member,
                       QString& problem);
     int openForReading(const QByteArray& path, FileStamp& stamp, QString& problem);
+    char* buffer();
 
     ChecksumLookup& m_lookup;
     ChecksumCache* m_cache;
     qint64 m_generation = -1;
     int m_filesRead = 0;
+    std::unique_ptr<char[]> m_buffer;  // one block, for every file read
 };
 
 }  // namespace identify

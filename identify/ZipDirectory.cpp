@@ -210,8 +210,7 @@ ZipDirectory readZipDirectory(ZipSource& source) {
     };
     EndRecord end;
     bool zip64 = false;
-    if (QString error = findEndRecord(source, end, zip64); !error.isEmpty())
-        return fail(error);
+    if (QString error = findEndRecord(source, end, zip64); !error.isEmpty()) return fail(error);
     if (zip64)
         if (QString error = readZip64EndRecord(source, end); !error.isEmpty()) return fail(error);
 
@@ -239,8 +238,7 @@ ZipDirectory readZipDirectory(ZipSource& source) {
         if (pos + kCentralHeaderSize > directorySize)
             return fail(QStringLiteral("the zip directory is cut short"));
         const char* p = directory.constData() + pos;
-        if (u32(p) != kCentralHeader)
-            return fail(QStringLiteral("the zip directory is damaged"));
+        if (u32(p) != kCentralHeader) return fail(QStringLiteral("the zip directory is damaged"));
         const qint64 nameLength = u16(p + 28), extraLength = u16(p + 30),
                      commentLength = u16(p + 32);
         const qint64 recordLength = kCentralHeaderSize + nameLength + extraLength + commentLength;
@@ -259,8 +257,8 @@ ZipDirectory readZipDirectory(ZipSource& source) {
         if (size == 0xFFFFFFFF || compressed == 0xFFFFFFFF || offset == 0xFFFFFFFF ||
             disk == 0xFFFF) {
             if (!applyZip64Extra(p + kCentralHeaderSize + nameLength, extraLength, m,
-                                 size == 0xFFFFFFFF, compressed == 0xFFFFFFFF,
-                                 offset == 0xFFFFFFFF, disk == 0xFFFF, disk))
+                                 size == 0xFFFFFFFF, compressed == 0xFFFFFFFF, offset == 0xFFFFFFFF,
+                                 disk == 0xFFFF, disk))
                 return fail(QStringLiteral("a member's ZIP64 sizes are missing or damaged"));
         }
         if (disk != 0) return fail(QStringLiteral("a zip split over several disks"));

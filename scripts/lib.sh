@@ -101,23 +101,28 @@ run_sanitized_tests() {
         QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" "${pattern[@]}")
 }
 
-# run_gif_fuzzer SECONDS: builds the GIF view's libFuzzer targets with clang (ASan, UBSan) in
-# build-fuzz and runs them for SECONDS in all (the block walk, then the whole view), starting
-# from the test GIFs.
+# run_gif_fuzzer SECONDS: builds the GIF view's and the zip reader's libFuzzer targets with
+# clang (ASan, UBSan) in build-fuzz and runs them for SECONDS in all (the block walk, the whole
+# view, the zip directory and unpacking), starting from the test GIFs and zips.
 run_gif_fuzzer() {
     local seconds=$1
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMBARD_FUZZ=ON \
         -DROMBARD_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview
-    # The walk may allocate no more than a small file's worth; the view draws into surfaces.
-    local target limit
-    for target in fuzz_gif:64 fuzz_gifview:512; do
+    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview fuzz_zip
+    # The walk and the zip reader may allocate no more than a small file's worth; the view
+    # draws into surfaces.
+    local target limit targets=(fuzz_gif:64 fuzz_gifview:512 fuzz_zip:64)
+    for target in "${targets[@]}"; do
         limit=${target#*:}
         target=${target%:*}
         mkdir -p "build-fuzz/corpus/$target"
-        cp tests/gifview/data/*.gif "build-fuzz/corpus/$target/"
+        case $target in
+            fuzz_zip) cp tests/identify/data/zip/*.zip "build-fuzz/corpus/$target/" ;;
+            *) cp tests/gifview/data/*.gif "build-fuzz/corpus/$target/" ;;
+        esac
         # Qt keeps some allocations until exit; leaks are not what this run looks for.
-        ASAN_OPTIONS=detect_leaks=0 "build-fuzz/fuzz/$target" -max_total_time=$((seconds / 2)) \
+        ASAN_OPTIONS=detect_leaks=0 "build-fuzz/fuzz/$target" \
+            -max_total_time=$((seconds / ${#targets[@]})) \
             -max_len=4096 -malloc_limit_mb="$limit" -rss_limit_mb=2048 -print_final_stats=1 \
             -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$target"
     done

@@ -168,8 +168,9 @@ TEST(ChecksumCache, AChangedFileIsReadAgain) {
 
 TEST(ChecksumCache, ANewIndexIsAnsweredFromTheKeptChecksums) {
     TempFolder folder;
-    const QStringList paths = {folder.write("roms/a.a26", kGame),
-                               folder.write("roms/z.zip", zipbuild::build({{"z.a26", kOther}}).bytes)};
+    const QStringList paths = {
+        folder.write("roms/a.a26", kGame),
+        folder.write("roms/z.zip", zipbuild::build({{"z.a26", kOther}}).bytes)};
     FakeLookup lookup;
     Library library(folder.file("library.sqlite3"));
     struct Step {

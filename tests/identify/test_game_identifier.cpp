@@ -42,25 +42,43 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFile) {
     const Case cases[] = {
         {"nothing matches", [](FakeLookup&) {}, Verdict::Unknown, {}, 1},
         {"size and CRC, the entry has no SHA-1",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); }, Verdict::Verified, {"pitfall"}, 1},
-        {"size, CRC and SHA-1", [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
-         Verdict::Verified, {"pitfall"}, 2},
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); },
+         Verdict::Verified,
+         {"pitfall"},
+         1},
+        {"size, CRC and SHA-1",
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
+         Verdict::Verified,
+         {"pitfall"},
+         2},
         {"forged to size and CRC, another SHA-1",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong); }, Verdict::CrcOnly, {"pitfall"}, 2},
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong); },
+         Verdict::CrcOnly,
+         {"pitfall"},
+         2},
         {"bad dump without SHA-1",
          [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::BadDump); },
-         Verdict::BadDump, {"pitfall"}, 1},
+         Verdict::BadDump,
+         {"pitfall"},
+         1},
         {"bad dump whose SHA-1 is another file's",
          [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong, DumpStatus::BadDump); },
-         Verdict::CrcOnly, {"pitfall"}, 2},
-        {"no dump", [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::NoDump); },
-         Verdict::BadDump, {"pitfall"}, 1},
+         Verdict::CrcOnly,
+         {"pitfall"},
+         2},
+        {"no dump",
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::NoDump); },
+         Verdict::BadDump,
+         {"pitfall"},
+         1},
         {"crc only, then verified: verified decides",
          [&](FakeLookup& f) {
              f.add(kGame, "clone", wrong);
              f.add(kGame, "parent", right);
          },
-         Verdict::Verified, {"parent", "clone"}, 2},
+         Verdict::Verified,
+         {"parent", "clone"},
+         2},
         {"verified over bad dump over crc only, order kept within each",
          [&](FakeLookup& f) {
              f.add(kGame, "c1", wrong);
@@ -69,15 +87,22 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFile) {
              f.add(kGame, "v1", {});
              f.add(kGame, "b2", right, DumpStatus::BadDump);
          },
-         Verdict::Verified, {"v1", "b1", "b2", "c1", "c2"}, 2},
+         Verdict::Verified,
+         {"v1", "b1", "b2", "c1", "c2"},
+         2},
         {"bad dump over crc only",
          [&](FakeLookup& f) {
              f.add(kGame, "c1", wrong);
              f.add(kGame, "b1", {}, DumpStatus::BadDump);
          },
-         Verdict::BadDump, {"b1", "c1"}, 2},
+         Verdict::BadDump,
+         {"b1", "c1"},
+         2},
         {"an entry of another size with the same CRC does not match",
-         [&](FakeLookup& f) { f.add(kGame + "x", "longer", {}); }, Verdict::Unknown, {}, 1},
+         [&](FakeLookup& f) { f.add(kGame + "x", "longer", {}); },
+         Verdict::Unknown,
+         {},
+         1},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -106,20 +131,35 @@ TEST(Verdicts, AZipIsKnownByItsMembers) {
         QStringList matches;
     };
     const Case cases[] = {
-        {"one member, unknown", {{"game.a26", kGame, true}}, [](FakeLookup&) {},
-         Verdict::Unknown, "game.a26", {}},
-        {"one member, verified by SHA-1", {{"game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); }, Verdict::Verified, "game.a26",
+        {"one member, unknown",
+         {{"game.a26", kGame, true}},
+         [](FakeLookup&) {},
+         Verdict::Unknown,
+         "game.a26",
+         {}},
+        {"one member, verified by SHA-1",
+         {{"game.a26", kGame, true}},
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
+         Verdict::Verified,
+         "game.a26",
          {"pitfall"}},
-        {"one stored member, forged to size and CRC", {{"game.a26", kGame, false}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong); }, Verdict::CrcOnly, "game.a26",
+        {"one stored member, forged to size and CRC",
+         {{"game.a26", kGame, false}},
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong); },
+         Verdict::CrcOnly,
+         "game.a26",
          {"pitfall"}},
-        {"one member, bad dump", {{"game.a26", kGame, true}},
+        {"one member, bad dump",
+         {{"game.a26", kGame, true}},
          [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::BadDump); },
-         Verdict::BadDump, "game.a26", {"pitfall"}},
+         Verdict::BadDump,
+         "game.a26",
+         {"pitfall"}},
         {"a game and its readme: the game decides",
          {{"readme.txt", kReadme, true}, {"game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); }, Verdict::Verified, "game.a26",
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
+         Verdict::Verified,
+         "game.a26",
          {"pitfall"}},
         {"two known members: the better verdict",
          {{"clone.a26", kOther, true}, {"game.a26", kGame, true}},
@@ -127,21 +167,36 @@ TEST(Verdicts, AZipIsKnownByItsMembers) {
              f.add(kOther, "clone", right);  // the game's SHA-1: this member's differs
              f.add(kGame, "pitfall", {}, DumpStatus::BadDump);
          },
-         Verdict::BadDump, "game.a26", {"pitfall"}},
-        {"two members alike: the larger", {{"small", kOther, true}, {"large", kGame, true}},
+         Verdict::BadDump,
+         "game.a26",
+         {"pitfall"}},
+        {"two members alike: the larger",
+         {{"small", kOther, true}, {"large", kGame, true}},
          [&](FakeLookup& f) {
              f.add(kOther, "small", {});
              f.add(kGame, "large", {});
          },
-         Verdict::Verified, "large", {"large"}},
-        {"several members, none known", {{"a", kOther, true}, {"b", kGame, true}},
-         [](FakeLookup&) {}, Verdict::Unknown, "", {}},
-        {"a folder entry is not a member", {{"dir/", {}, false}, {"dir/game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); }, Verdict::Verified, "dir/game.a26",
+         Verdict::Verified,
+         "large",
+         {"large"}},
+        {"several members, none known",
+         {{"a", kOther, true}, {"b", kGame, true}},
+         [](FakeLookup&) {},
+         Verdict::Unknown,
+         "",
+         {}},
+        {"a folder entry is not a member",
+         {{"dir/", {}, false}, {"dir/game.a26", kGame, true}},
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); },
+         Verdict::Verified,
+         "dir/game.a26",
          {"pitfall"}},
-        {"a name that is not UTF-8 is kept", {{"\xff.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); }, Verdict::Verified,
-         platform::decodeName("\xff.a26"), {"pitfall"}},
+        {"a name that is not UTF-8 is kept",
+         {{"\xff.a26", kGame, true}},
+         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); },
+         Verdict::Verified,
+         platform::decodeName("\xff.a26"),
+         {"pitfall"}},
         {"an empty archive", {}, [](FakeLookup&) {}, Verdict::Unknown, "", {}},
     };
     for (const Case& c : cases) {
@@ -173,8 +228,7 @@ TEST(Verdicts, AZipIsUnpackedOnlyToConfirmASha1) {
         return x;
     }();
     const Case cases[] = {
-        {"no SHA-1 in the entry: the directory is taken at its word", {}, Verdict::Verified,
-         false},
+        {"no SHA-1 in the entry: the directory is taken at its word", {}, Verdict::Verified, false},
         {"a SHA-1 in the entry: unpacking shows the lie", sha1Of(kGame), Verdict::Unknown, true},
     };
     for (const Case& c : cases) {
@@ -229,7 +283,10 @@ TEST(Verdicts, UnreadableAndHostileFilesAreUnknownWithAReason) {
             << c.what << ": " << id.problem.toStdString();
     }
     // Nothing was written beside the files looked at.
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 6);
+    EXPECT_EQ(QDir(folder.path())
+                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                  .size(),
+              6);
 }
 
 }  // namespace

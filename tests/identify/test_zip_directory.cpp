@@ -133,15 +133,13 @@ TEST(ZipDirectory, RefusesEveryDamagedOrHostileDirectory) {
         {"name running past the directory", false,
          [](auto& l) { set16(l.bytes, l.central[1] + 28, 0xFFFF); }, "cut short"},
         {"local header inside the directory", false,
-         [](auto& l) { set32(l.bytes, l.central[1] + 42, quint32(l.directory + 4)); },
-         "overlap"},
+         [](auto& l) { set32(l.bytes, l.central[1] + 42, quint32(l.directory + 4)); }, "overlap"},
         {"local header past the file", false,
          [](auto& l) { set32(l.bytes, l.central[0] + 42, 0xFFFFFFF0); }, "overlap"},
         {"two members sharing their data", false,
          [](auto& l) { set32(l.bytes, l.central[1] + 42, quint32(l.local[0])); }, "overlap"},
         {"a member running into the next", false,
-         [](auto& l) { set32(l.bytes, l.central[0] + 20, quint32(kGame.size() + 10)); },
-         "overlap"},
+         [](auto& l) { set32(l.bytes, l.central[0] + 20, quint32(kGame.size() + 10)); }, "overlap"},
         {"a record pointing back before the first", true,
          [](auto& l) { set64(l.bytes, l.central[1] + 46 + 15 + 4 + 16, 2); }, "overlap"},
     };
@@ -151,8 +149,8 @@ TEST(ZipDirectory, RefusesEveryDamagedOrHostileDirectory) {
         const ZipDirectory d = readBytes(l.bytes);
         EXPECT_FALSE(d.ok()) << c.what;
         EXPECT_TRUE(d.members.empty()) << c.what;
-        EXPECT_TRUE(d.error.contains(QLatin1String(c.error))) << c.what << ": "
-                                                              << d.error.toStdString();
+        EXPECT_TRUE(d.error.contains(QLatin1String(c.error)))
+            << c.what << ": " << d.error.toStdString();
     }
 }
 
@@ -178,18 +176,26 @@ TEST(ZipDirectory, MemberNamesLeadingOutsideAreUnsafe) {
         bool unsafe;
     };
     const Case cases[] = {
-        {"game.bin", false},          {"dir/game.bin", false},    {"a..b.bin", false},
-        {"\xff\xfe.bin", false},      {"../game.bin", true},      {"dir/../../x", true},
-        {"dir/..", true},             {"/etc/passwd", true},      {"dir\\..\\x", true},
-        {QByteArray("a\0b", 3), true}, {"", true},
+        {"game.bin", false},
+        {"dir/game.bin", false},
+        {"a..b.bin", false},
+        {"\xff\xfe.bin", false},
+        {"../game.bin", true},
+        {"dir/../../x", true},
+        {"dir/..", true},
+        {"/etc/passwd", true},
+        {"dir\\..\\x", true},
+        {QByteArray("a\0b", 3), true},
+        {"", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(identify::unsafeMemberName(c.name), c.unsafe) << c.name.toStdString();
 }
 
 // Digests the only member of a one-member archive after `damage`.
-identify::MemberDigest digestAfter(const zipbuild::Entry& entry,
-                                   const std::function<void(zipbuild::Layout&, ZipMember&)>& damage) {
+identify::MemberDigest digestAfter(
+    const zipbuild::Entry& entry,
+    const std::function<void(zipbuild::Layout&, ZipMember&)>& damage) {
     zipbuild::Layout l = zipbuild::build({entry});
     ZipDirectory d = readBytes(l.bytes);
     if (!d.ok() || d.members.size() != 1) return {{}, QStringLiteral("unreadable: ") + d.error};
@@ -201,11 +207,10 @@ identify::MemberDigest digestAfter(const zipbuild::Entry& entry,
 
 TEST(ZipMemberDigest, UnpacksExactlyWhatTheDirectorySays) {
     const QByteArray zeros(3 << 20, '\0');  // large and very compressible: many output rounds
-    for (const zipbuild::Entry& e : {zipbuild::Entry{"a", kGame, false},
-                                     zipbuild::Entry{"b", kGame, true},
-                                     zipbuild::Entry{"c", zeros, true},
-                                     zipbuild::Entry{"d", QByteArray(), true},
-                                     zipbuild::Entry{"e", QByteArray(), false}}) {
+    for (const zipbuild::Entry& e :
+         {zipbuild::Entry{"a", kGame, false}, zipbuild::Entry{"b", kGame, true},
+          zipbuild::Entry{"c", zeros, true}, zipbuild::Entry{"d", QByteArray(), true},
+          zipbuild::Entry{"e", QByteArray(), false}}) {
         const identify::MemberDigest digest = digestAfter(e, [](auto&, auto&) {});
         ASSERT_TRUE(digest.ok()) << e.name.toStdString() << ": " << digest.error.toStdString();
         EXPECT_EQ(digest.sha1, QCryptographicHash::hash(e.data, QCryptographicHash::Sha1));
@@ -224,39 +229,56 @@ TEST(ZipMemberDigest, RefusesMembersThatDoNotMatchTheirDirectory) {
     };
     const Case cases[] = {
         // 8 MiB of zeros claiming to be 1000 bytes: stops at the claim, not at the end.
-        {"a bomb", {"z", zeros, true}, [](auto&, ZipMember& m) { m.size = 1000; },
+        {"a bomb", {"z", zeros, true}, [](auto&, ZipMember& m) { m.size = 1000; }, "more than"},
+        {"longer than stated",
+         {"g", kGame, true},
+         [](auto&, ZipMember& m) { m.size -= 1; },
          "more than"},
-        {"longer than stated", {"g", kGame, true}, [](auto&, ZipMember& m) { m.size -= 1; },
-         "more than"},
-        {"shorter than stated", {"g", kGame, true}, [](auto&, ZipMember& m) { m.size += 1; },
+        {"shorter than stated",
+         {"g", kGame, true},
+         [](auto&, ZipMember& m) { m.size += 1; },
          "less than"},
-        {"stored sizes differ", {"g", kGame, false}, [](auto&, ZipMember& m) { m.size += 1; },
+        {"stored sizes differ",
+         {"g", kGame, false},
+         [](auto&, ZipMember& m) { m.size += 1; },
          "stored size"},
         {"wrong CRC", {"g", kGame, true}, [](auto&, ZipMember& m) { m.crc ^= 1; }, "CRC-32"},
-        {"stored, wrong CRC", {"g", kGame, false}, [](auto&, ZipMember& m) { m.crc ^= 1; },
+        {"stored, wrong CRC",
+         {"g", kGame, false},
+         [](auto&, ZipMember& m) { m.crc ^= 1; },
          "CRC-32"},
-        {"no local header", {"g", kGame, true},
-         [](zipbuild::Layout& l, auto&) { set32(l.bytes, l.local[0], 0); }, "header"},
-        {"local name running past the file", {"g", kGame, true},
+        {"no local header",
+         {"g", kGame, true},
+         [](zipbuild::Layout& l, auto&) { set32(l.bytes, l.local[0], 0); },
+         "header"},
+        {"local name running past the file",
+         {"g", kGame, true},
          [](zipbuild::Layout& l, auto&) { set16(l.bytes, l.local[0] + 28, 0xFFFF); },
          "outside"},
-        {"data cut short", {"g", kGame, true},
+        {"data cut short",
+         {"g", kGame, true},
          [](zipbuild::Layout& l, auto&) { l.bytes.truncate(l.local[0] + 30 + 1 + 100); },
          "outside"},
-        {"deflate stream ends early", {"g", kGame, true},
-         [](auto&, ZipMember& m) { m.compressedSize /= 2; }, "ends early"},
-        {"damaged deflate data", {"t", kText, true},
+        {"deflate stream ends early",
+         {"g", kGame, true},
+         [](auto&, ZipMember& m) { m.compressedSize /= 2; },
+         "ends early"},
+        {"damaged deflate data",
+         {"t", kText, true},
          [](zipbuild::Layout& l, auto&) {
              for (int i = 0; i < 8; ++i)
                  l.bytes[l.local[0] + 30 + 1 + i] = char(0xFF);
          },
          "damaged"},
-        {"unsupported method", {"g", kGame, true}, [](auto&, ZipMember& m) { m.method = 12; },
+        {"unsupported method",
+         {"g", kGame, true},
+         [](auto&, ZipMember& m) { m.method = 12; },
          "not supported"},
-        {"encrypted", {"g", kGame, true}, [](auto&, ZipMember& m) { m.flags |= 1; },
-         "encrypted"},
-        {"negative offset", {"g", kGame, true},
-         [](auto&, ZipMember& m) { m.localHeaderOffset = -5; }, "header"},
+        {"encrypted", {"g", kGame, true}, [](auto&, ZipMember& m) { m.flags |= 1; }, "encrypted"},
+        {"negative offset",
+         {"g", kGame, true},
+         [](auto&, ZipMember& m) { m.localHeaderOffset = -5; },
+         "header"},
     };
     for (const Case& c : cases) {
         const identify::MemberDigest digest = digestAfter(c.entry, c.damage);

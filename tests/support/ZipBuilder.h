@@ -30,8 +30,7 @@ struct Layout {
 };
 
 inline quint32 crcOf(const QByteArray& data) {
-    return quint32(
-        crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
+    return quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
 }
 
 inline QByteArray rawDeflate(const QByteArray& data) {

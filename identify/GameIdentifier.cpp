@@ -141,16 +141,15 @@ char* GameIdentifier::buffer() {
 }
 
 int GameIdentifier::openForReading(const QByteArray& path, FileStamp& stamp, QString& problem) {
-    // Never waits for a FIFO's writer, and reads only what turned out to be a regular file.
+    // Never waits for a FIFO's writer, and reads only what turned out to be a regular file
+    // (where O_NONBLOCK changes nothing, so it stays).
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
         return -1;
     }
     struct stat st {};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         problem = QStringLiteral("not a regular file");
         return -1;

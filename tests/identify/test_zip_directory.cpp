@@ -3,6 +3,8 @@
 #include "support/ZipBuilder.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,28 @@ TEST(ZipDirectory, ListsMembersWithoutUnpacking) {
         EXPECT_EQ(d.members[1].size, kText.size());
         EXPECT_LT(d.members[1].compressedSize, kText.size());
         EXPECT_EQ(d.members[1].localHeaderOffset, l.local[1]);
+    }
+}
+
+// Archives written by another archiver (the fuzzer starts from them too): stored, deflated,
+// a folder entry, an empty archive, a comment holding a false end record, ZIP64 records.
+TEST(ZipDirectory, ReadsArchivesOfAnotherWriter) {
+    const QDir data(QStringLiteral(QT_TESTCASE_SOURCEDIR "/data/zip"));
+    const QStringList names = data.entryList({QStringLiteral("*.zip")}, QDir::Files);
+    ASSERT_GE(names.size(), 6);
+    for (const QString& name : names) {
+        QFile file(data.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        MemoryZipSource source(bytes);
+        const ZipDirectory d = identify::readZipDirectory(source);
+        ASSERT_TRUE(d.ok()) << name.toStdString() << ": " << d.error.toStdString();
+        EXPECT_EQ(d.members.empty(), name == QLatin1String("empty.zip")) << name.toStdString();
+        for (const ZipMember& m : d.members) {
+            const identify::MemberDigest digest = identify::digestMember(source, m);
+            EXPECT_TRUE(digest.ok()) << name.toStdString() << "/" << m.name.toStdString() << ": "
+                                     << digest.error.toStdString();
+        }
     }
 }
 

@@ -212,6 +212,33 @@ TEST(ChecksumCache, ANewIndexIsAnsweredFromTheKeptChecksums) {
     }
 }
 
+// A long list has its stamps taken on two threads; each file must still get its own.
+TEST(ChecksumCache, ALongListKeepsEachFileToItsOwnAnswer) {
+    TempFolder folder;
+    FakeLookup lookup;
+    QStringList paths;
+    for (int i = 0; i < 2500; ++i) {
+        const QByteArray content = QByteArray::number(i);
+        paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
+        if (i % 7 == 0) lookup.add(content, QString::number(i), {});
+    }
+    Library library(folder.file("library.sqlite3"));
+    EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 2500);
+    // Every third file changes: only those are read again.
+    for (int i = 0; i < 2500; i += 3)
+        folder.touch(QStringLiteral("roms/%1.a26").arg(i),
+                     QDateTime::currentDateTime().addDays(-1));
+    const Pass again = identifyAll(lookup, *library.cache, paths);
+    EXPECT_EQ(again.reads, 834);
+    for (int i = 0; i < 2500; ++i) {
+        const Identification& id = again.answers[size_t(i)];
+        EXPECT_EQ(id.verdict, i % 7 == 0 ? Verdict::Verified : Verdict::Unknown) << i;
+        if (i % 7 == 0 && !id.matches.empty()) {
+            EXPECT_EQ(id.matches[0].software, QString::number(i));
+        }
+    }
+}
+
 TEST(ChecksumCache, KeptAnswersComeFirstAndAStopIsHonoured) {
     TempFolder folder;
     const QString old = folder.write("roms/old.a26", kGame);

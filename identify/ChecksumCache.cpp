@@ -230,9 +230,8 @@ bool ChecksumCache::store(const QByteArray& path, const CachedFile& file) {
     sqlite3_reset(m_insert);
     sqlite3_clear_bindings(m_insert);
     if (m_inBatch && ++m_batchWrites >= kBatchWrites) {
-        exec(m_db, "COMMIT");
-        m_inBatch = exec(m_db, "BEGIN");
-        m_batchWrites = 0;
+        endBatch();
+        beginBatch();
     }
     return ok;
 }

@@ -69,7 +69,7 @@ check_formatting() {
 # the duplicate search, the wait for a started program, the pads' own thread), as a CTest
 # name pattern, and the test programs that hold them. ThreadSanitizer runs only these: Qt is
 # not instrumented, so elsewhere it would report Qt's own locking rather than ours.
-THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest|ChecksumIndexTest)\.'
+THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest|ChecksumIndexTest|ChecksumCache)\.'
 THREADED_TEST_PROGRAMS=(checksum_tests platform_tests launcher_tests identify_tests)
 
 # run_sanitized_tests DIR SANITIZERS [PATTERN TARGET...]: builds the test programs in DIR
@@ -103,21 +103,24 @@ run_sanitized_tests() {
 }
 
 # run_gif_fuzzer SECONDS: builds the libFuzzer targets with clang (ASan, UBSan) in build-fuzz
-# and runs them for SECONDS in all (the GIF block walk, the whole GIF view, the DAT reader),
-# starting from the test files.
+# and runs them for SECONDS in all (the GIF block walk, the whole GIF view, the DAT reader,
+# the zip directory and unpacking), starting from the test files.
 run_gif_fuzzer() {
     local seconds=$1
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMBARD_FUZZ=ON \
         -DROMBARD_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview fuzz_dat
-    # The walk may allocate no more than a small file's worth; the view draws into surfaces.
-    local targets=(fuzz_gif:64:gif fuzz_gifview:512:gif fuzz_dat:128:xml) target limit corpus
+    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview fuzz_dat fuzz_zip
+    # The walk and the readers may allocate no more than a small file's worth; the view
+    # draws into surfaces.
+    local targets=(fuzz_gif:64:gif fuzz_gifview:512:gif fuzz_dat:128:xml fuzz_zip:64:zip)
+    local target limit corpus
     for target in "${targets[@]}"; do
         IFS=: read -r target limit corpus <<<"$target"
         mkdir -p "build-fuzz/corpus/$target"
         case $corpus in
             gif) cp tests/gifview/data/*.gif "build-fuzz/corpus/$target/" ;;
             xml) cp tests/identify/data/*.xml "build-fuzz/corpus/$target/" ;;
+            zip) cp tests/identify/data/zip/*.zip "build-fuzz/corpus/$target/" ;;
         esac
         # Qt keeps some allocations until exit; leaks are not what this run looks for.
         ASAN_OPTIONS=detect_leaks=0 "build-fuzz/fuzz/$target" \

@@ -1,0 +1,321 @@
+#include "identify/ChecksumCache.h"
+
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+namespace identify {
+
+namespace {
+
+// The whole table goes when the format changes, so every column may change with it.
+constexpr const char* kCreate =
+    "CREATE TABLE IF NOT EXISTS file_checksums_format(format INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS file_checksums(path BLOB PRIMARY KEY,"
+    " size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    " kind INTEGER NOT NULL, crc INTEGER NOT NULL, sha1 BLOB, members BLOB, problem TEXT,"
+    " generation INTEGER NOT NULL, answer BLOB) WITHOUT ROWID;";
+
+// A long batch holds the database's write lock; another launcher waits for it.
+constexpr int kBatchWrites = 256;
+
+bool exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Little writer and checked reader for the blobs: the table can be damaged like any file,
+// so a blob that does not add up is treated as no blob.
+class Writer {
+public:
+    template <typename T>
+    void number(T v) {
+        static_assert(std::is_trivially_copyable_v<T>);
+        out.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    void bytes(const QByteArray& b) {
+        number(quint32(b.size()));
+        out.append(b);
+    }
+    void text(const QString& s) {
+        number(quint32(s.size()));
+        out.append(reinterpret_cast<const char*>(s.constData()), s.size() * 2);
+    }
+    QByteArray out;
+};
+
+class Reader {
+public:
+    explicit Reader(const QByteArray& b) : m_data(b) {}
+    template <typename T>
+    bool number(T& v) {
+        if (m_data.size() - m_pos < qsizetype(sizeof v)) return false;
+        std::memcpy(&v, m_data.constData() + m_pos, sizeof v);
+        m_pos += sizeof v;
+        return true;
+    }
+    bool bytes(QByteArray& b) {
+        quint32 n = 0;
+        if (!number(n) || m_data.size() - m_pos < qsizetype(n)) return false;
+        b = m_data.mid(m_pos, n);
+        m_pos += n;
+        return true;
+    }
+    bool text(QString& s) {
+        quint32 n = 0;
+        if (!number(n) || (m_data.size() - m_pos) / 2 < qsizetype(n)) return false;
+        s = QString(reinterpret_cast<const QChar*>(m_data.constData() + m_pos), n);
+        m_pos += qsizetype(n) * 2;
+        return true;
+    }
+    // Counts are checked against what is left, so a damaged count cannot ask for memory.
+    bool count(quint32& n, qsizetype smallestItem) {
+        return number(n) && qsizetype(n) <= (m_data.size() - m_pos) / smallestItem;
+    }
+    bool atEnd() const { return m_pos == m_data.size(); }
+
+private:
+    const QByteArray& m_data;
+    qsizetype m_pos = 0;
+};
+
+QByteArray columnBlob(sqlite3_stmt* s, int column) {
+    const int n = sqlite3_column_bytes(s, column);
+    const void* p = sqlite3_column_blob(s, column);
+    return p ? QByteArray(static_cast<const char*>(p), n) : QByteArray();
+}
+
+void bindBlob(sqlite3_stmt* s, int index, const QByteArray& b) {
+    sqlite3_bind_blob(s, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+std::optional<FileStamp> stampOf(const QByteArray& path) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileStamp{qint64(st.st_size),
+                     qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                     quint64(st.st_ino)};
+}
+
+ChecksumCache::ChecksumCache(sqlite3* db) : m_db(db) {
+    m_ok = m_db && prepareTables();
+}
+
+ChecksumCache::~ChecksumCache() {
+    endBatch();
+    sqlite3_finalize(m_select);
+    sqlite3_finalize(m_insert);
+}
+
+bool ChecksumCache::prepareTables() {
+    if (!exec(m_db, "BEGIN IMMEDIATE")) return false;
+    bool ok = exec(m_db, kCreate);
+    sqlite3_stmt* s = nullptr;
+    std::optional<int> format;
+    if (ok &&
+        sqlite3_prepare_v2(m_db, "SELECT format FROM file_checksums_format", -1, &s, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        format = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    if (ok && format != kFormat) {
+        // Another build's layout, or a new table: start from nothing.
+        const QByteArray reset = "DROP TABLE file_checksums; DELETE FROM file_checksums_format;" +
+                                 QByteArray(kCreate) + "INSERT INTO file_checksums_format VALUES(" +
+                                 QByteArray::number(kFormat) + ");";
+        ok = exec(m_db, reset.constData());
+    }
+    if (!exec(m_db, ok ? "COMMIT" : "ROLLBACK")) ok = false;
+    if (!ok) return false;
+    return sqlite3_prepare_v3(m_db,
+                              "SELECT path, size, modified_ns, inode, kind, crc, sha1, members,"
+                              " problem, generation, answer FROM file_checksums"
+                              " WHERE path >= ?1 AND path < ?2",
+                              -1, SQLITE_PREPARE_PERSISTENT, &m_select, nullptr) == SQLITE_OK &&
+           sqlite3_prepare_v3(m_db,
+                              "INSERT OR REPLACE INTO file_checksums VALUES"
+                              "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)",
+                              -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) == SQLITE_OK;
+}
+
+std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArray>& paths) {
+    std::vector<std::optional<CachedFile>> found(size_t(paths.size()));
+    if (!m_ok) return found;
+    // The paths in the table's own order (bytes compared as memcmp does), so each row is
+    // found by a binary search with no copy of its path.
+    std::vector<int> order(size_t(paths.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return paths[a] < paths[b]; });
+    QList<QByteArray> folders;
+    for (const int i : order) {
+        const QByteArray& path = paths[i];
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash < 0) continue;
+        const QByteArrayView folder(path.constData(), slash + 1);
+        if (folders.isEmpty() || folders.back() != folder) folders.append(folder.toByteArray());
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const QByteArray& folder : folders) {
+        // Everything under the folder sorts between "folder/" and "folder0".
+        QByteArray after = folder;
+        after.back() = char('/' + 1);
+        bindBlob(m_select, 1, folder);
+        bindBlob(m_select, 2, after);
+        while (sqlite3_step(m_select) == SQLITE_ROW) {
+            const QByteArrayView path(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
+                                      sqlite3_column_bytes(m_select, 0));
+            const auto at = std::lower_bound(order.begin(), order.end(), path,
+                                             [&](int i, QByteArrayView p) { return paths[i] < p; });
+            if (at == order.end() || paths[*at] != path) continue;
+            CachedFile file;
+            file.stamp = {sqlite3_column_int64(m_select, 1), sqlite3_column_int64(m_select, 2),
+                          quint64(sqlite3_column_int64(m_select, 3))};
+            const int kind = sqlite3_column_int(m_select, 4);
+            if (kind < 0 || kind > int(FileSums::Kind::Refused)) continue;
+            file.sums.kind = FileSums::Kind(kind);
+            file.sums.crc = quint32(sqlite3_column_int64(m_select, 5));
+            file.sums.sha1 = columnBlob(m_select, 6);
+            if (file.sums.kind == FileSums::Kind::Zip) {
+                std::optional<std::vector<MemberSums>> members =
+                    decodeMembers(columnBlob(m_select, 7));
+                if (!members) continue;
+                file.sums.members = std::move(*members);
+            }
+            if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_select, 8)))
+                file.sums.problem = QString::fromUtf8(text);
+            file.generation = sqlite3_column_int64(m_select, 9);
+            if (file.generation >= 0) {
+                std::optional<Identification> answer = decodeAnswer(columnBlob(m_select, 10));
+                if (answer)
+                    file.answer = std::move(*answer);
+                else
+                    file.generation = -1;
+            }
+            // The same path twice in the list: each of its places gets the row.
+            for (auto it = at + 1; it != order.end() && paths[*it] == path; ++it)
+                found[size_t(*it)] = file;
+            found[size_t(*at)] = std::move(file);
+        }
+        sqlite3_reset(m_select);
+    }
+    sqlite3_clear_bindings(m_select);
+    return found;
+}
+
+bool ChecksumCache::store(const QByteArray& path, const CachedFile& file) {
+    if (!m_ok) return false;
+    bindBlob(m_insert, 1, path);
+    sqlite3_bind_int64(m_insert, 2, file.stamp.size);
+    sqlite3_bind_int64(m_insert, 3, file.stamp.modifiedNs);
+    sqlite3_bind_int64(m_insert, 4, qint64(file.stamp.inode));
+    sqlite3_bind_int(m_insert, 5, int(file.sums.kind));
+    sqlite3_bind_int64(m_insert, 6, file.sums.crc);
+    if (!file.sums.sha1.isEmpty()) bindBlob(m_insert, 7, file.sums.sha1);
+    if (file.sums.kind == FileSums::Kind::Zip)
+        bindBlob(m_insert, 8, encodeMembers(file.sums.members));
+    if (!file.sums.problem.isEmpty()) {
+        const QByteArray problem = file.sums.problem.toUtf8();
+        sqlite3_bind_text(m_insert, 9, problem.constData(), int(problem.size()), SQLITE_TRANSIENT);
+    }
+    sqlite3_bind_int64(m_insert, 10, file.generation);
+    if (file.generation >= 0) bindBlob(m_insert, 11, encodeAnswer(file.answer));
+    const bool ok = sqlite3_step(m_insert) == SQLITE_DONE;
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    if (m_inBatch && ++m_batchWrites >= kBatchWrites) {
+        endBatch();
+        beginBatch();
+    }
+    return ok;
+}
+
+void ChecksumCache::beginBatch() {
+    if (!m_ok || m_inBatch) return;
+    m_inBatch = exec(m_db, "BEGIN");
+    m_batchWrites = 0;
+}
+
+void ChecksumCache::endBatch() {
+    if (!m_inBatch) return;
+    // A commit that fails (another launcher holds the lock too long) loses only cache rows.
+    if (!exec(m_db, "COMMIT")) exec(m_db, "ROLLBACK");
+    m_inBatch = false;
+}
+
+QByteArray ChecksumCache::encodeAnswer(const Identification& answer) {
+    Writer w;
+    w.number(quint8(answer.verdict));
+    w.text(answer.member);
+    w.text(answer.problem);
+    w.number(quint32(answer.matches.size()));
+    for (const RomEntry& e : answer.matches) {
+        w.number(e.id);
+        w.text(e.source);
+        w.text(e.software);
+        w.text(e.description);
+        w.text(e.year);
+        w.text(e.publisher);
+        w.text(e.romName);
+        w.number(e.size);
+        w.number(e.crc);
+        w.bytes(e.sha1);
+        w.number(quint8(e.status));
+    }
+    return w.out;
+}
+
+std::optional<Identification> ChecksumCache::decodeAnswer(const QByteArray& bytes) {
+    Reader r(bytes);
+    Identification answer;
+    quint8 verdict = 0;
+    quint32 count = 0;
+    if (!r.number(verdict) || verdict > quint8(Verdict::BadDump) || !r.text(answer.member) ||
+        !r.text(answer.problem) || !r.count(count, 8 + 6 * 4 + 8 + 4 + 4 + 1))
+        return std::nullopt;
+    answer.verdict = Verdict(verdict);
+    answer.matches.resize(count);
+    for (RomEntry& e : answer.matches) {
+        quint8 status = 0;
+        if (!r.number(e.id) || !r.text(e.source) || !r.text(e.software) || !r.text(e.description) ||
+            !r.text(e.year) || !r.text(e.publisher) || !r.text(e.romName) || !r.number(e.size) ||
+            !r.number(e.crc) || !r.bytes(e.sha1) || !r.number(status) ||
+            status > quint8(DumpStatus::NoDump))
+            return std::nullopt;
+        e.status = DumpStatus(status);
+    }
+    if (!r.atEnd()) return std::nullopt;
+    return answer;
+}
+
+QByteArray ChecksumCache::encodeMembers(const std::vector<MemberSums>& members) {
+    Writer w;
+    w.number(quint32(members.size()));
+    for (const MemberSums& m : members) {
+        w.bytes(m.name);
+        w.number(m.size);
+        w.number(m.crc);
+        w.bytes(m.sha1);
+    }
+    return w.out;
+}
+
+std::optional<std::vector<MemberSums>> ChecksumCache::decodeMembers(const QByteArray& bytes) {
+    Reader r(bytes);
+    quint32 count = 0;
+    if (!r.count(count, 4 + 8 + 4 + 4)) return std::nullopt;
+    std::vector<MemberSums> members(count);
+    for (MemberSums& m : members)
+        if (!r.bytes(m.name) || !r.number(m.size) || !r.number(m.crc) || !r.bytes(m.sha1))
+            return std::nullopt;
+    if (!r.atEnd()) return std::nullopt;
+    return members;
+}
+
+}  // namespace identify

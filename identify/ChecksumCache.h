@@ -1,0 +1,102 @@
+#pragma once
+
+// What reading a game file told us, kept in the library database by the file's path so
+// that an unchanged file is never read twice: a plain file's CRC-32, a zip's members (size
+// and CRC-32 from its directory), any SHA-1 computed, and the last identification with the
+// generation of the index it was made against. A file counts as unchanged while its size,
+// modification time (ns) and inode stay the same.
+//
+// The tables are a cache with a format number of their own: a build that finds another
+// format drops them and starts again, nothing is lost but time.
+
+#include "identify/Identification.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace identify {
+
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// A regular file's stamp by its path bytes (links followed); nothing for anything else.
+std::optional<FileStamp> stampOf(const QByteArray& path);
+
+struct MemberSums {
+    QByteArray name;  // as the zip gives it
+    qint64 size = 0;
+    quint32 crc = 0;
+    QByteArray sha1;  // empty until a lookup needed it
+};
+
+struct FileSums {
+    enum class Kind { Plain, Zip, Refused };
+    Kind kind = Kind::Plain;
+    quint32 crc = 0;                  // Plain
+    QByteArray sha1;                  // Plain; empty until a lookup needed it
+    std::vector<MemberSums> members;  // Zip: every member that is not a folder
+    QString problem;                  // Refused: a damaged or hostile zip, and why
+};
+
+struct CachedFile {
+    FileStamp stamp;
+    FileSums sums;
+    // The last answer and the index generation it holds for; -1 when there is none.
+    qint64 generation = -1;
+    Identification answer;
+};
+
+class ChecksumCache {
+public:
+    static constexpr int kFormat = 1;
+
+    // The connection stays the caller's and must outlive this. The tables are made here.
+    explicit ChecksumCache(sqlite3* db);
+    ~ChecksumCache();
+    ChecksumCache(const ChecksumCache&) = delete;
+    ChecksumCache& operator=(const ChecksumCache&) = delete;
+
+    // False when the tables could not be made or were of an unreadable format.
+    bool ok() const { return m_ok; }
+
+    // Everything kept for these paths, by their index, in one query per folder they live
+    // in (a list is normally one folder). Rows that cannot be decoded are left out, as if
+    // never kept.
+    std::vector<std::optional<CachedFile>> load(const QList<QByteArray>& paths);
+
+    // Replaces what is kept for the path.
+    bool store(const QByteArray& path, const CachedFile& file);
+
+    // Writes go in one transaction between these, so that a folder's worth costs one
+    // commit; a batch is committed when it gets long so another launcher is not kept waiting.
+    void beginBatch();
+    void endBatch();
+
+    // The answer's bytes as kept in the table, and back; exposed for the tests.
+    static QByteArray encodeAnswer(const Identification& answer);
+    static std::optional<Identification> decodeAnswer(const QByteArray& bytes);
+    static QByteArray encodeMembers(const std::vector<MemberSums>& members);
+    static std::optional<std::vector<MemberSums>> decodeMembers(const QByteArray& bytes);
+
+private:
+    bool prepareTables();
+    sqlite3* m_db;
+    sqlite3_stmt* m_select = nullptr;
+    sqlite3_stmt* m_insert = nullptr;
+    bool m_ok = false;
+    bool m_inBatch = false;
+    int m_batchWrites = 0;
+};
+
+}  // namespace identify

@@ -1,0 +1,366 @@
+#include "identify/GameIdentifier.h"
+
+#include "checksum/Crc32.h"
+#include "identify/ZipDirectory.h"
+#include "platform/FileNames.h"
+
+#include <QCryptographicHash>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <thread>
+
+namespace identify {
+
+namespace {
+
+// Below this a second thread costs more than it saves.
+constexpr size_t kSplitStats = 2000;
+
+int rank(Verdict v) {
+    switch (v) {
+        case Verdict::Verified:
+            return 3;
+        case Verdict::BadDump:
+            return 2;
+        case Verdict::CrcOnly:
+            return 1;
+        case Verdict::Unknown:
+            break;
+    }
+    return 0;
+}
+
+Verdict entryVerdict(const RomEntry& e, const QByteArray& sha1) {
+    if (!e.sha1.isEmpty() && e.sha1 != sha1) return Verdict::CrcOnly;
+    if (e.status != DumpStatus::Good) return Verdict::BadDump;
+    return Verdict::Verified;
+}
+
+bool anySha1(const std::vector<RomEntry>& entries) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const RomEntry& e) { return !e.sha1.isEmpty(); });
+}
+
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+FileStamp stampOfStat(const struct stat& st) {
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+            quint64(st.st_ino)};
+}
+
+std::optional<FileStamp> stampOfDescriptor(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::nullopt;
+    return stampOfStat(st);
+}
+
+// The stamps of the files kept in the cache (the others are read anyway). A stat is most of
+// what a second look at a folder costs, and it is mostly the system's time: each is asked
+// relative to its folder, opened once, so the folder's own path is not walked every time,
+// and a long list is split over two threads.
+std::vector<std::optional<FileStamp>> stampsOf(const QList<QByteArray>& names,
+                                               const std::vector<std::optional<CachedFile>>& kept) {
+    std::vector<std::optional<FileStamp>> stamps(size_t(names.size()));
+    const auto run = [&](size_t from, size_t to) {
+        QByteArray folder;
+        int folderFd = -1;
+        for (size_t i = from; i < to; ++i) {
+            if (!kept[i]) continue;
+            const QByteArray& name = names[qsizetype(i)];
+            const qsizetype slash = name.lastIndexOf('/');
+            if (slash <= 0) {
+                stamps[i] = stampOf(name);
+                continue;
+            }
+            if (folderFd < 0 || QByteArrayView(name.constData(), slash) != folder) {
+                if (folderFd >= 0) ::close(folderFd);
+                folder = name.left(slash);
+                folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            struct stat st {};
+            if (folderFd >= 0 && ::fstatat(folderFd, name.constData() + slash + 1, &st, 0) == 0 &&
+                S_ISREG(st.st_mode))
+                stamps[i] = stampOfStat(st);
+        }
+        if (folderFd >= 0) ::close(folderFd);
+    };
+    const size_t half = stamps.size() / 2;
+    if (stamps.size() < kSplitStats || std::thread::hardware_concurrency() < 2) {
+        run(0, stamps.size());
+    } else {
+        std::thread other(run, half, stamps.size());
+        run(0, half);
+        other.join();
+    }
+    return stamps;
+}
+
+// One block of a file, or 0 at its end, or -1.
+qint64 readBlock(int fd, char* block) {
+    for (;;) {
+        const ssize_t n = ::read(fd, block, Crc32::kFileBlock);
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
+QString changedWhileRead() {
+    return QStringLiteral("the file changed while it was read");
+}
+
+}  // namespace
+
+GameIdentifier::GameIdentifier(ChecksumLookup& lookup, ChecksumCache* cache)
+    : m_lookup(lookup), m_cache(cache && cache->ok() ? cache : nullptr) {}
+
+Identification GameIdentifier::decide(std::vector<RomEntry> entries, const QByteArray& sha1) {
+    Identification id;
+    if (entries.empty()) return id;
+    std::stable_sort(entries.begin(), entries.end(), [&](const RomEntry& a, const RomEntry& b) {
+        return rank(entryVerdict(a, sha1)) > rank(entryVerdict(b, sha1));
+    });
+    id.verdict = entryVerdict(entries.front(), sha1);
+    id.matches = std::move(entries);
+    return id;
+}
+
+char* GameIdentifier::buffer() {
+    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(Crc32::kFileBlock);
+    return m_buffer.get();
+}
+
+int GameIdentifier::openForReading(const QByteArray& path, FileStamp& stamp, QString& problem) {
+    // Never waits for a FIFO's writer, and reads only what turned out to be a regular file
+    // (where O_NONBLOCK changes nothing, so it stays).
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        problem = QStringLiteral("not a regular file");
+        return -1;
+    }
+    stamp = stampOfStat(st);
+    ++m_filesRead;
+    return fd;
+}
+
+bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expected, QByteArray& sha1,
+                                QString& problem) {
+    FileStamp stamp;
+    Descriptor file{openForReading(path, stamp, problem)};
+    if (file.fd < 0) return false;
+    if (stamp != expected) {
+        problem = changedWhileRead();
+        return false;
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    char* const block = buffer();
+    qint64 n;
+    while ((n = readBlock(file.fd, block)) > 0)
+        hash.addData(QByteArrayView(block, n));
+    if (n < 0) {
+        problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
+        return false;
+    }
+    if (stampOfDescriptor(file.fd) != expected) {
+        problem = changedWhileRead();
+        return false;
+    }
+    sha1 = hash.result();
+    return true;
+}
+
+bool GameIdentifier::sha1OfMember(const QByteArray& path, const FileStamp& expected,
+                                  MemberSums& member, QString& problem) {
+    FileStamp stamp;
+    Descriptor file{openForReading(path, stamp, problem)};
+    if (file.fd < 0) return false;
+    if (stamp != expected) {
+        problem = changedWhileRead();
+        return false;
+    }
+    FileZipSource source(file.fd, stamp.size);
+    const ZipDirectory directory = readZipDirectory(source);
+    const auto it =
+        std::find_if(directory.members.begin(), directory.members.end(), [&](const ZipMember& m) {
+            return m.name == member.name && m.size == member.size && m.crc == member.crc;
+        });
+    if (it == directory.members.end()) {
+        problem = changedWhileRead();
+        return false;
+    }
+    const MemberDigest digest = digestMember(source, *it);
+    if (!digest.ok()) {
+        problem = QStringLiteral("%1: %2").arg(platform::decodeName(member.name), digest.error);
+        return false;
+    }
+    member.sha1 = digest.sha1;
+    return true;
+}
+
+std::optional<Identification> GameIdentifier::answerFromSums(FileSums& sums, const FileStamp& stamp,
+                                                             bool mayRead, const QByteArray& path) {
+    switch (sums.kind) {
+        case FileSums::Kind::Refused: {
+            Identification id;
+            id.problem = sums.problem;
+            return id;
+        }
+        case FileSums::Kind::Plain: {
+            std::vector<RomEntry> entries = m_lookup.entries(stamp.size, sums.crc);
+            if (anySha1(entries) && sums.sha1.isEmpty()) {
+                if (!mayRead) return std::nullopt;
+                Identification id;
+                if (!sha1OfFile(path, stamp, sums.sha1, id.problem)) return id;
+            }
+            return decide(std::move(entries), sums.sha1);
+        }
+        case FileSums::Kind::Zip:
+            break;
+    }
+    Identification best;
+    qint64 bestSize = -1;
+    if (sums.members.size() == 1) best.member = platform::decodeName(sums.members.front().name);
+    for (MemberSums& m : sums.members) {
+        std::vector<RomEntry> entries = m_lookup.entries(m.size, m.crc);
+        if (entries.empty()) continue;
+        Identification mine;
+        if (anySha1(entries) && m.sha1.isEmpty()) {
+            if (!mayRead) return std::nullopt;
+            sha1OfMember(path, stamp, m, mine.problem);
+        }
+        if (mine.problem.isEmpty()) mine = decide(std::move(entries), m.sha1);
+        mine.member = platform::decodeName(m.name);
+        if (bestSize < 0 || rank(mine.verdict) > rank(best.verdict) ||
+            (rank(mine.verdict) == rank(best.verdict) && m.size > bestSize)) {
+            best = std::move(mine);
+            bestSize = m.size;
+        }
+    }
+    return best;
+}
+
+Identification GameIdentifier::readAndAnswer(const QByteArray& path, const CachedFile* unchanged) {
+    CachedFile file;
+    if (unchanged) {
+        file = *unchanged;
+    } else {
+        Identification failed;
+        Descriptor fd{openForReading(path, file.stamp, failed.problem)};
+        if (fd.fd < 0) return failed;
+        // The first block tells a zip from a plain file and is the start of its CRC.
+        char* const block = buffer();
+        qint64 got = readBlock(fd.fd, block);
+        if (got >= 4 && looksLikeZip(QByteArrayView(block, 4))) {
+            FileZipSource source(fd.fd, file.stamp.size);
+            const ZipDirectory directory = readZipDirectory(source);
+            file.sums.kind = FileSums::Kind::Zip;
+            if (!directory.ok()) {
+                file.sums.kind = FileSums::Kind::Refused;
+                file.sums.problem = directory.error;
+            }
+            for (const ZipMember& m : directory.members) {
+                if (unsafeMemberName(m.name)) {
+                    file.sums.kind = FileSums::Kind::Refused;
+                    file.sums.problem = QStringLiteral("the zip names a member outside itself: %1")
+                                            .arg(platform::decodeName(m.name));
+                    file.sums.members.clear();
+                    break;
+                }
+                if (!m.isFolder()) file.sums.members.push_back({m.name, m.size, m.crc, {}});
+            }
+        } else {
+            // Block by block through one buffer that stays in the core's cache: a folder of
+            // ROMs is mostly files of a few hundred KiB, too small for a read-ahead thread
+            // to pay for itself.
+            Crc32 crc;
+            while (got > 0) {
+                crc.AddBytes({reinterpret_cast<const std::uint8_t*>(block), size_t(got)});
+                got = readBlock(fd.fd, block);
+            }
+            if (got < 0) {
+                failed.problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
+                return failed;
+            }
+            file.sums.crc = quint32(crc.value().number());
+        }
+        if (stampOfDescriptor(fd.fd) != file.stamp) {
+            failed.problem = changedWhileRead();
+            return failed;
+        }
+    }
+    file.answer = *answerFromSums(file.sums, file.stamp, true, path);
+    file.generation = m_generation;
+    // A file that changed under a later read is answered but not kept: its next look reads it.
+    if (file.answer.problem != changedWhileRead() && m_cache) m_cache->store(path, file);
+    return file.answer;
+}
+
+void GameIdentifier::identify(const QStringList& paths,
+                              const std::function<bool(int, const Identification&)>& each) {
+    m_generation = m_lookup.generation();
+    QList<QByteArray> names;
+    names.reserve(paths.size());
+    for (const QString& p : paths)
+        names.append(platform::encodeName(p));
+    const std::vector<std::optional<CachedFile>> cached =
+        m_cache ? m_cache->load(names) : std::vector<std::optional<CachedFile>>(names.size());
+    const std::vector<std::optional<FileStamp>> stamps = stampsOf(names, cached);
+    if (m_cache) m_cache->beginBatch();
+
+    // First everything that needs no reading: an unchanged file answered against this very
+    // index, or whose checksums answer against a new one.
+    std::vector<std::pair<int, const CachedFile*>> later;
+    bool go = true;
+    for (int i = 0; i < names.size() && go; ++i) {
+        const std::optional<CachedFile>& kept = cached[size_t(i)];
+        const CachedFile* unchanged = kept && stamps[size_t(i)] == kept->stamp ? &*kept : nullptr;
+        if (unchanged && unchanged->generation == m_generation) {
+            go = each(i, unchanged->answer);
+            continue;
+        }
+        if (unchanged) {
+            CachedFile file = *unchanged;
+            if (std::optional<Identification> answer =
+                    answerFromSums(file.sums, file.stamp, false, names[i])) {
+                file.answer = std::move(*answer);
+                file.generation = m_generation;
+                if (m_cache) m_cache->store(names[i], file);
+                go = each(i, file.answer);
+                continue;
+            }
+        }
+        later.emplace_back(i, unchanged);
+    }
+    for (const auto& [i, unchanged] : later) {
+        if (!go) break;
+        go = each(i, readAndAnswer(names[i], unchanged));
+    }
+    if (m_cache) m_cache->endBatch();
+}
+
+Identification GameIdentifier::identify(const QString& path) {
+    Identification answer;
+    identify(QStringList{path}, [&](int, const Identification& a) {
+        answer = a;
+        return true;
+    });
+    return answer;
+}
+
+}  // namespace identify

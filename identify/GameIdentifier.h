@@ -1,0 +1,69 @@
+#pragma once
+
+// The rules that make a verdict of a game file, and the reading they need.
+//
+// A plain file: its CRC-32 and size are looked up; its SHA-1 is computed only when some
+// matching entry has one. Each matching entry gives its own verdict: "crc only" when it has
+// a SHA-1 the file's differs from, else "bad dump" when it is marked as a bad (or missing)
+// dump, else "verified". The file takes the best of them, verified over bad dump over crc
+// only: one list that knows the file as a good dump outweighs another that has a different
+// dump under the same CRC. Every matching entry is kept, the deciding one first.
+//
+// A zip (known by its content): its members' sizes and CRC-32s come from its directory
+// without unpacking; a member is unpacked (bounded) only to confirm a SHA-1. A zip of one
+// member is identified by that member. A zip of several takes the answer of its best
+// member, ties going to the larger member, so a game zipped with a readme or a sticker scan
+// is still known by the game. Folder entries are not members. A zip that is damaged, or
+// names a member outside itself, is unknown with the reason as its problem.
+
+#include "identify/ChecksumCache.h"
+#include "identify/Identification.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace identify {
+
+class GameIdentifier {
+public:
+    // `cache` may be null: then every file is read every time.
+    GameIdentifier(ChecksumLookup& lookup, ChecksumCache* cache);
+
+    // As FolderIdentifier::identify: first every path the cache answers (a stat each, one
+    // query for all), then the rest, read in order; each answer is handed on at once.
+    void identify(const QStringList& paths,
+                  const std::function<bool(int index, const Identification&)>& each);
+    Identification identify(const QString& path);
+
+    // The verdict of a file (or member) whose size and CRC-32 matched `entries`; `sha1` is
+    // its SHA-1, or empty when none was computed (only allowed when no entry has one).
+    static Identification decide(std::vector<RomEntry> entries, const QByteArray& sha1);
+
+    // How many times a file was opened to read its contents: an unchanged file must never
+    // add to it.
+    int filesRead() const { return m_filesRead; }
+
+private:
+    // The answer from checksums alone; nothing when a SHA-1 has to be read first and
+    // `mayRead` is false. A SHA-1 read on the way is added to `sums`.
+    std::optional<Identification> answerFromSums(FileSums& sums, const FileStamp& stamp,
+                                                 bool mayRead, const QByteArray& path);
+    Identification readAndAnswer(const QByteArray& path, const CachedFile* unchanged);
+    bool sha1OfFile(const QByteArray& path, const FileStamp& expected, QByteArray& sha1,
+                    QString& problem);
+    bool sha1OfMember(const QByteArray& path, const FileStamp& expected, MemberSums& member,
+                      QString& problem);
+    int openForReading(const QByteArray& path, FileStamp& stamp, QString& problem);
+    char* buffer();
+
+    ChecksumLookup& m_lookup;
+    ChecksumCache* m_cache;
+    qint64 m_generation = -1;
+    int m_filesRead = 0;
+    std::unique_ptr<char[]> m_buffer;  // one block, for every file read
+};
+
+}  // namespace identify

@@ -1,0 +1,97 @@
+#pragma once
+
+// A zip archive's central directory, read without unpacking anything: the members' names,
+// sizes and CRC-32s are all the identification needs, and only a member that has to be
+// confirmed by its SHA-1 is ever unpacked. Every offset and count in an archive is treated
+// as a claim to check against the file's real size: a damaged or hostile archive gives an
+// error, never a read outside the file or memory out of proportion to it.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+namespace identify {
+
+// The bytes a zip is read from: a file by its descriptor, or bytes in memory.
+class ZipSource {
+public:
+    virtual ~ZipSource() = default;
+    virtual qint64 size() const = 0;
+    // Reads up to `length` bytes at `offset` into `out`; the count read, or -1 on an error.
+    virtual qint64 readAt(qint64 offset, char* out, qint64 length) = 0;
+};
+
+class MemoryZipSource final : public ZipSource {
+public:
+    explicit MemoryZipSource(QByteArrayView bytes) : m_bytes(bytes) {}
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 readAt(qint64 offset, char* out, qint64 length) override;
+
+private:
+    QByteArrayView m_bytes;
+};
+
+// Reads through a descriptor the caller keeps open (pread, so the position is left alone).
+class FileZipSource final : public ZipSource {
+public:
+    FileZipSource(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    qint64 size() const override { return m_size; }
+    qint64 readAt(qint64 offset, char* out, qint64 length) override;
+
+private:
+    int m_fd;
+    qint64 m_size;
+};
+
+struct ZipMember {
+    QByteArray name;  // the bytes the archive gives, in no particular encoding
+    qint64 compressedSize = 0;
+    qint64 size = 0;
+    quint32 crc = 0;
+    int method = 0;  // 0 stored, 8 deflate; others are listed but cannot be unpacked
+    quint16 flags = 0;
+    qint64 localHeaderOffset = 0;
+
+    // A folder entry ("dir/") holds no data of its own.
+    bool isFolder() const { return name.endsWith('/'); }
+    bool encrypted() const { return (flags & 1) != 0; }
+};
+
+// Whether a member's name would lead outside the archive's own folder if it were ever
+// unpacked (absolute, a ".." step, a backslash or a NUL): such an archive is refused.
+bool unsafeMemberName(const QByteArray& name);
+
+// Whether the first bytes of a file are a zip's: a local file header, or the end record of
+// an empty archive. Archives with something before their first member (self-extracting
+// ones) are not taken for zips: a cartridge image may hold anything at its end.
+bool looksLikeZip(QByteArrayView head);
+
+struct ZipDirectory {
+    std::vector<ZipMember> members;  // in the directory's order
+    QString error;                   // why the directory could not be read; members empty
+    bool ok() const { return error.isEmpty(); }
+};
+
+// The directory is at most this large (a few hundred thousand members): beyond that the
+// archive is not a set of game files.
+constexpr qint64 kMaxZipDirectory = qint64{16} << 20;
+
+// Reads the end of central directory record (searched for only in the file's last
+// 64 KiB + 22 bytes), ZIP64 where the record says so, and every central directory record.
+// Members must lie one after the other before the directory, none overlapping another.
+ZipDirectory readZipDirectory(ZipSource& source);
+
+struct MemberDigest {
+    QByteArray sha1;  // 20 bytes when the member unpacked to exactly what the directory says
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Unpacks one member (stored or deflate) in small pieces into a SHA-1, checking the
+// local header, the size and the CRC-32 the directory gives. Stops as soon as the output
+// passes the declared size, so a member claiming to be small cannot unpack into gigabytes.
+MemberDigest digestMember(ZipSource& source, const ZipMember& member);
+
+}  // namespace identify

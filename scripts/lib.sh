@@ -170,6 +170,7 @@ check_desktop_files() {
     local deb
     deb=$(ls -t "$build"/rombard_*.deb | head -1)  # the one just made
     local expected="./usr/bin/rombard
+./usr/bin/rombard-romcheck
 ./usr/share/applications/rombard.desktop
 ./usr/share/icons/hicolor/128x128/apps/rombard.png
 ./usr/share/icons/hicolor/256x256/apps/rombard.png

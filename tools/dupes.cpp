@@ -15,36 +15,13 @@
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
+#include "tools/ToolFolder.h"
 
-#include <dirent.h>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <optional>
 
 namespace {
 
-void print(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-}
-
-// The folder's full path without links, ending in "/", by its own bytes; nothing when it
-// is not a folder this user can list. Resolving it once means the lines name the very
-// files that were compared, whatever the current folder or links along the way.
-std::optional<QString> readableFolder(const QString& folder) {
-    struct FreeDeleter {
-        void operator()(char* p) const { std::free(p); }
-    };
-    const std::unique_ptr<char, FreeDeleter> real(
-        ::realpath(platform::encodeName(folder).constData(), nullptr));
-    if (!real) return std::nullopt;
-    DIR* dir = ::opendir(real.get());
-    if (!dir) return std::nullopt;
-    ::closedir(dir);
-    QString path = platform::decodeName(QByteArray(real.get()));
-    if (!path.endsWith(u'/')) path += u'/';
-    return path;
-}
+using tools::print;
 
 int usage() {
     std::fprintf(stderr, "usage: dupes [--dry-run] [--] FOLDER [MASK]\n");
@@ -64,7 +41,7 @@ int main(int argc, char** argv) {
     }
     if (args.isEmpty() || args.size() > 2) return usage();
 
-    const auto folder = readableFolder(args.at(0));
+    const auto folder = tools::readableFolder(args.at(0));
     if (!folder) {
         std::fprintf(stderr, "dupes: cannot read the folder %s\n",
                      platform::encodeName(args.at(0)).constData());

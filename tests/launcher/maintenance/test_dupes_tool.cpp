@@ -4,6 +4,7 @@
 #include "platform/FileNames.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -20,43 +21,11 @@
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    QByteArray out;
-};
+using ToolRun = support::ProgramRun;
 
-// Runs the tool with byte arguments (names that are not UTF-8 must reach it unchanged),
-// in `cwd`, with removed files going to the trash under `dataHome`.
+// Removed files go to the trash under `dataHome`.
 ToolRun runDupes(const QList<QByteArray>& args, const QByteArray& cwd, const QByteArray& dataHome) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {};
-    const QByteArray env = "XDG_DATA_HOME=" + dataHome;
-    std::vector<const char*> argv{DUPES_PROGRAM};
-    for (const QByteArray& a : args)
-        argv.push_back(a.constData());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipeFds[1], 1);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        ::dup2(::open("/dev/null", O_WRONLY), 2);
-        if (::chdir(cwd.constData()) != 0) ::_exit(127);
-        ::putenv(const_cast<char*>(env.constData()));
-        ::execv(DUPES_PROGRAM, const_cast<char* const*>(argv.data()));
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    ToolRun run;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        run.out.append(buffer, n);
-    ::close(pipeFds[0]);
-    int status = -1;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return support::runProgram(DUPES_PROGRAM, args, cwd, {"XDG_DATA_HOME=" + dataHome});
 }
 
 QStringList entries(const QString& folder) {

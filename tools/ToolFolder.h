@@ -1,0 +1,40 @@
+#pragma once
+
+// What the command-line tools share: the folder argument and printing a file's bytes.
+
+#include "platform/FileNames.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <dirent.h>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+namespace tools {
+
+inline void print(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+}
+
+// The folder's full path without links, ending in "/", by its own bytes; nothing when it
+// is not a folder this user can list. Resolving it once means the lines name the very
+// files that were read, whatever the current folder or links along the way.
+inline std::optional<QString> readableFolder(const QString& folder) {
+    struct FreeDeleter {
+        void operator()(char* p) const { std::free(p); }
+    };
+    const std::unique_ptr<char, FreeDeleter> real(
+        ::realpath(platform::encodeName(folder).constData(), nullptr));
+    if (!real) return std::nullopt;
+    DIR* dir = ::opendir(real.get());
+    if (!dir) return std::nullopt;
+    ::closedir(dir);
+    QString path = platform::decodeName(QByteArray(real.get()));
+    if (!path.endsWith(u'/')) path += u'/';
+    return path;
+}
+
+}  // namespace tools

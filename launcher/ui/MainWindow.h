@@ -315,8 +315,9 @@ private:
     QString m_identifiedFolder;
     bool m_identifyAllowed = false;  // from the first show on: start-up never waits
     bool m_identifyQueued = false;
-    bool m_identifyAsked = false;  // the run was Ctrl+I's: its problems are all said
-    QStringList m_sourcesTold;     // skipped sources said already
+    bool m_identifyAsked = false;      // the run was Ctrl+I's: its problems are all said
+    bool m_identifierMissing = false;  // the identifier could not be made
+    QStringList m_sourcesTold;         // skipped sources said already
     QString m_countTip;
     QString m_identifyProgress;
     platform::GamepadKeys m_padKeys;

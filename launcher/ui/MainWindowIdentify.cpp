@@ -71,12 +71,20 @@ void MainWindow::connectIdentification() {
         m_sourcesTold << news;
         m_sourcesTold.removeDuplicates();
         if (news.isEmpty()) return;
-        m_services.dialogs->messageBox(QStringLiteral("These checksum sources were skipped:\n\n") +
-                                           news.join(QLatin1Char('\n')),
-                                       platform::MessageButtons::Ok, platform::MessageIcon::Warning,
-                                       kIdentifyTitle);
+        // Said from the event loop, not from within the delivery of the answers: a real
+        // message box runs the loop meanwhile, and more answers come.
+        QMetaObject::invokeMethod(
+            this,
+            [this, news] {
+                m_services.dialogs->messageBox(
+                    QStringLiteral("These checksum sources were skipped:\n\n") +
+                        news.join(QLatin1Char('\n')),
+                    platform::MessageButtons::Ok, platform::MessageIcon::Warning, kIdentifyTitle);
+            },
+            Qt::QueuedConnection);
     };
     m_identification->unavailable = [this] {
+        m_identifierMissing = true;
         m_fileList->folderList().setShowsVerified(false);
         if (std::exchange(m_identifyAsked, false))
             m_services.dialogs->messageBox(kUnavailable, platform::MessageButtons::Ok,
@@ -142,6 +150,10 @@ bool MainWindow::renameToCanonicalName() {
                            "has an entry's name to take."));
         return true;
     }
+    if (m_identifierMissing) {
+        tell(kUnavailable);
+        return true;
+    }
     if (m_fileList->ListIndex() < 0) return true;
     const QString name = m_fileList->FileName();
     const QString folder = withTrailingSeparator(m_fileList->path());
@@ -152,12 +164,14 @@ bool MainWindow::renameToCanonicalName() {
                                           : QStringLiteral(". Ctrl+I identifies the folder.")));
         return true;
     }
-    const CanonicalName target = CanonicalNameFor(name, *found);
+    // A copy: more answers may come while the question is open.
+    const identify::Identification identification = *found;
+    const CanonicalName target = CanonicalNameFor(name, identification);
     if (!target.ok()) {
         tell(target.whyNot);
         return true;
     }
-    const identify::RomEntry& entry = found->matches.front();
+    const identify::RomEntry& entry = identification.matches.front();
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
         QStringLiteral("Rename '") + name + QStringLiteral("'\nto '") + target.name +
             QStringLiteral("'?\n\nThe name of ") + entry.source + QLatin1Char('/') +

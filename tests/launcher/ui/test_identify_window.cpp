@@ -94,18 +94,33 @@ TEST_F(IdentifyWindow, TheColumnFillsAndTheTipNamesTheEntry) {
     EXPECT_TRUE(title()->toolTip().contains("Unknown")) << (title()->toolTip()).toStdString();
 }
 
+// No identifier handed in, or none that could open the database: no column, and the
+// keys say why nothing happens.
 TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
-    identifier = nullptr;
-    open({"a.nes"});
-    QApplication::processEvents();
-    EXPECT_FALSE(files()->model().ColumnShown(ListModel::kVerifiedColumn));
-    press(Qt::Key_I, Qt::ControlModifier);
-    press(Qt::Key_N, Qt::ControlModifier);
-    ASSERT_EQ(dialogs.messages.size(), 2);
-    for (const auto& m : dialogs.messages)
-        EXPECT_TRUE(m.text.contains("cannot be identified")) << (m.text).toStdString();
-    EXPECT_EQ(romFiles(), QStringList{"a.nes"});
-    EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
+    struct Case {
+        const char* what;
+        bool factory;
+        QString saying;
+    };
+    for (const Case& c : {Case{"no identifier", false, "cannot be identified"},
+                          Case{"database closed", true, "could not be opened"}}) {
+        SCOPED_TRACE(c.what);
+        window.reset();
+        dialogs.messages.clear();
+        state->opens = false;
+        identifier = c.factory ? fakes::identifierFactory(state) : nullptr;
+        open({"a.nes"});
+        // The worker has said it has no identifier by the time Ctrl+I's answer comes.
+        press(Qt::Key_I, Qt::ControlModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
+        press(Qt::Key_N, Qt::ControlModifier);
+        ASSERT_EQ(dialogs.messages.size(), 2);
+        for (const auto& m : dialogs.messages)
+            EXPECT_TRUE(m.text.contains(c.saying)) << m.text.toStdString();
+        EXPECT_FALSE(files()->model().ColumnShown(ListModel::kVerifiedColumn));
+        EXPECT_EQ(romFiles(), QStringList{"a.nes"});
+        EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
+    }
 }
 
 // Ctrl+N asks with both names; the game and its screenshot move only on OK.

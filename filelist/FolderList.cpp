@@ -15,7 +15,7 @@ struct DefaultColumn {
 };
 constexpr DefaultColumn kColumns[] = {
     {"Name", 600, 0},  {"Size", 100, 1}, {"Type", 150, 0},        {"Date", 250, 0},    {"", 0, 0},
-    {"Played", 70, 1}, {"Time", 70, 1},  {"Last played", 120, 0}, {"Verified", 60, 2},
+    {"Played", 70, 1}, {"Time", 70, 1},  {"Last played", 120, 0}, {"Verified", 75, 2},
 };
 constexpr int kRawSizeColumn = 4;
 

@@ -1,3 +1,4 @@
+#include "identify/LibraryIdentifier.h"
 #include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
@@ -186,6 +187,15 @@ int main(int argc, char* argv[]) {
     services.history = &history;
     services.programFolder = start->folder;
     services.installed = SystemInstalledSearch();
+    // Opened on the identification's own thread, once the window is up: the index may take
+    // a while to read the first time, and the window never waits for it.
+    services.identifier = [folder = start->folder]() {
+        QString error;
+        std::unique_ptr<identify::FolderIdentifier> identifier = identify::openLibraryIdentifier(
+            library::LibraryDb::defaultFile(), identify::Sources::standard(folder), &error);
+        if (!identifier) tellTerminal(QStringLiteral("games cannot be identified: ") + error);
+        return identifier;
+    };
 
     MainWindow window(services);
     dialogs.setOwner(&window);

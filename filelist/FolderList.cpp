@@ -14,8 +14,8 @@ struct DefaultColumn {
     int align;
 };
 constexpr DefaultColumn kColumns[] = {
-    {"Name", 600, 0}, {"Size", 100, 1},  {"Type", 150, 0}, {"Date", 250, 0},
-    {"", 0, 0},       {"Played", 70, 1}, {"Time", 70, 1},  {"Last played", 120, 0},
+    {"Name", 600, 0},  {"Size", 100, 1}, {"Type", 150, 0},        {"Date", 250, 0},    {"", 0, 0},
+    {"Played", 70, 1}, {"Time", 70, 1},  {"Last played", 120, 0}, {"Verified", 75, 2},
 };
 constexpr int kRawSizeColumn = 4;
 
@@ -47,6 +47,7 @@ void FolderList::list() {
                               kColumns[i].align);
         // The raw size is the size column's sort key, not something to read.
         m_model.setColumnShown(kRawSizeColumn, false);
+        m_model.setColumnShown(ListModel::kVerifiedColumn, m_showsVerified);
     }
     const int columns = m_model.ColumnCount();
     if (m_pattern.isEmpty()) return;
@@ -64,6 +65,12 @@ void FolderList::list() {
     if (onBusy) onBusy(false);
 }
 
+void FolderList::setShowsVerified(bool on) {
+    m_showsVerified = on;
+    if (m_model.ColumnCount() > ListModel::kVerifiedColumn)
+        m_model.setColumnShown(ListModel::kVerifiedColumn, on);
+}
+
 bool FolderList::SortFilesByColumnClick(int Column) {
     if (m_path.isEmpty()) return false;
     switch (Column) {
@@ -78,6 +85,7 @@ bool FolderList::SortFilesByColumnClick(int Column) {
         case ListModel::kPlayedColumn:
         case ListModel::kPlayTimeColumn:
         case ListModel::kLastPlayedColumn:
+        case ListModel::kVerifiedColumn:
             return m_model.Sort(Column, 2, ListModel::kSortNumeric);
         default:
             return false;

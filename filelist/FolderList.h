@@ -2,7 +2,7 @@
 
 // The file list's folder: a folder, masks and the hidden-files switch, listed into a
 // ListModel with the name, size, type, date and raw-size columns, then the play history's
-// played, time and last-played columns.
+// played, time and last-played columns and the identification's verified column.
 
 #include <QString>
 
@@ -29,13 +29,17 @@ public:
     // Stores the pattern without listing (the control's start-up does so).
     void initPattern(const QString& value) { m_pattern = value; }
     // Sort by a clicked header: name, size (by the raw-size column), type, date, and the
-    // play columns by their raw values. False when nothing was sorted.
+    // play and verified columns by their raw values. False when nothing was sorted.
     bool SortFilesByColumnClick(int Column);
 
     // Only the items marked favourite in the model's play facts; takes effect at the next
     // listing.
     bool favouritesOnly() const { return m_favouritesOnly; }
     void setFavouritesOnly(bool on) { m_favouritesOnly = on; }
+    // The "Verified" column is left out of the views until games can be identified.
+    bool showsVerified() const { return m_showsVerified; }
+    void setShowsVerified(bool on);
+
     // Called with the folder before it is read, so the play facts can be filled in first.
     std::function<void(const QString& folder)> beforeListing;
 
@@ -51,4 +55,5 @@ private:
     QString m_pattern = QStringLiteral("*.*");
     bool m_showsHiddenFiles = false;
     bool m_favouritesOnly = false;
+    bool m_showsVerified = false;
 };

@@ -177,6 +177,8 @@ QString ListModel::SubItemText(int Item, int SubItem) const {
             return PlayTimeCell(m_playFacts.value(row.text));
         case kLastPlayedColumn:
             return LastPlayedCell(m_playFacts.value(row.text));
+        case kVerifiedColumn:
+            return VerifiedCell(verifiedMark(row.text));
         default:
             break;
     }
@@ -382,8 +384,36 @@ void ListModel::setPlayFacts(PlayFactsByName facts) {
     if (m_observer && count() > 0) m_observer->cellsChanged(0, count() - 1);
 }
 
+void ListModel::setVerifiedMarks(const VerifiedMarksByName& marks) {
+    if (marks.isEmpty()) return;
+    for (auto it = marks.begin(); it != marks.end(); ++it)
+        m_verifiedMarks.insert(it.key(), it.value());
+    if (!m_observer || count() == 0) return;
+    // One repaint over the rows between the first and the last name marked: a batch of
+    // answers mostly lands on neighbouring rows.
+    int first = -1, last = -1;
+    for (int i = 0; i < count(); ++i) {
+        if (!marks.contains(m_items[i].text)) continue;
+        if (first < 0) first = i;
+        last = i;
+    }
+    if (first >= 0) m_observer->cellsChanged(first, last);
+}
+
+void ListModel::clearVerifiedMarks() {
+    if (m_verifiedMarks.isEmpty()) return;
+    m_verifiedMarks.clear();
+    if (m_observer && count() > 0) m_observer->cellsChanged(0, count() - 1);
+}
+
 std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
     const int n = count();
+    if (column == kVerifiedColumn) {
+        std::vector<int> keys(n);
+        for (int i = 0; i < n; ++i)
+            keys[i] = static_cast<int>(verifiedMark(m_items[i].text));
+        return SortedRowsByKeys(keys, order);
+    }
     if (column >= kPlayedColumn && column <= kLastPlayedColumn) {
         // Games never played sort as nothing at all, below every played one.
         std::vector<qint64> keys(n);

@@ -7,6 +7,7 @@
 #include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
 #include "filelist/PlayFacts.h"
+#include "filelist/VerifiedMarks.h"
 
 #include <QString>
 #include <QStringList>
@@ -115,6 +116,16 @@ public:
     void setPlayFacts(PlayFactsByName facts);
     PlayFacts playFacts(const QString& name) const { return m_playFacts.value(name); }
 
+    // The identification's column, by item name: its cells read from the marks, and a sort
+    // by it goes from not identified up to verified. Marks come a few at a time while the
+    // files are read; only the rows of the names given are told to repaint.
+    static constexpr int kVerifiedColumn = 8;
+    void setVerifiedMarks(const VerifiedMarksByName& marks);
+    void clearVerifiedMarks();
+    VerifiedMark verifiedMark(const QString& name) const {
+        return m_verifiedMarks.value(name, VerifiedMark::NotYet);
+    }
+
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
     void setCheckBoxes(bool on);
@@ -169,6 +180,7 @@ private:
 
     mutable std::vector<Row> m_items;
     PlayFactsByName m_playFacts;
+    VerifiedMarksByName m_verifiedMarks;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
     QByteArray m_lookFolder;  // where listed files not yet looked at are, encoded

@@ -86,6 +86,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     applyLook();
     connectEvents();
     connectHistory();
+    connectIdentification();
     resize(toPixels(kDesignWidth), toPixels(kDesignHeight));
 }
 
@@ -360,7 +361,14 @@ void MainWindow::saveSetting(const QString& key, const QString& value) {
 }
 
 void MainWindow::showFileCount() {
-    m_fileList->setToolTip(fileCountTip());
+    m_countTip = fileCountTip();
+    showListTip();
+}
+
+void MainWindow::showListTip() {
+    m_fileList->setToolTip(m_identifyProgress.isEmpty()
+                               ? m_countTip
+                               : m_countTip + QStringLiteral(" - ") + m_identifyProgress);
 }
 
 void MainWindow::focusFiles() {

@@ -3,6 +3,7 @@
 // The launcher's one window: the emulator box, the file list, the preview frame and the
 // command line box, with start-up, settings, emulator selection, launching and layout.
 
+#include "identify/Identification.h"
 #include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/window/WindowLayout.h"
 #include "platform/GamepadKeys.h"
@@ -13,6 +14,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -32,6 +34,7 @@ class DuplicateRun;
 struct EmulatorWatch;
 struct LaunchPlan;
 class PlayHistory;
+class GameIdentification;
 struct ListsLayout;
 struct GameRename;
 
@@ -66,6 +69,9 @@ struct MainWindowServices {
     platform::Gamepads* gamepads = nullptr;  // none: the window takes no pad input
     // The play history and favourites; none: no history columns, Ctrl+D does nothing.
     PlayHistory* history = nullptr;
+    // Makes the identifier of games by checksum; called on the identification's own thread.
+    // None: no "Verified" column, and Ctrl+I and Ctrl+N say that games cannot be identified.
+    std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;
 };
 
 // The caption's tail after the emulator and system; begins with a space.
@@ -93,6 +99,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -175,6 +182,18 @@ private:
     // notice.
     QString fileCountTip();
 
+    // Identification by checksum (MainWindowIdentify.cpp): the "Verified" column, the
+    // game's tip, Ctrl+I and Ctrl+N.
+    void connectIdentification();
+    // Identifies the listed folder once the events under way are done, so the listings of
+    // one command (start-up lists more than once) start one run.
+    void queueIdentification();
+    void identifyListedFolder();
+    bool identifyAgain();
+    bool renameToCanonicalName();
+    // What the game's tip says: its date and size, then what identification knows of it.
+    QString gameInfoText(const QString& fileName) const;
+
     void placePreviewFrame(int left, bool force);
     // The preview frame dragged by its edge; x in twips within the frame.
     void startPreviewDrag(int x);
@@ -200,7 +219,9 @@ private:
     void restorePlacement();
     QString setting(const QString& key, const QString& defaultValue) const;
     void saveSetting(const QString& key, const QString& value);
+    // The list's tip: the file count, then the identification's progress while it runs.
     void showFileCount();
+    void showListTip();
     void focusFiles();
     void connectNavigation();
     void fillDrives();
@@ -288,6 +309,17 @@ private:
     GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle
     QTimer* m_emulatorPoll = nullptr;
     DuplicateRun* m_duplicateRun = nullptr;  // a child of the window while a search runs
+    GameIdentification* m_identification = nullptr;
+    // The listed folder's answers by name; only for m_identifiedFolder.
+    QHash<QString, identify::Identification> m_identified;
+    QString m_identifiedFolder;
+    bool m_identifyAllowed = false;  // from the first show on: start-up never waits
+    bool m_identifyQueued = false;
+    bool m_identifyAsked = false;      // the run was Ctrl+I's: its problems are all said
+    bool m_identifierMissing = false;  // the identifier could not be made
+    QStringList m_sourcesTold;         // skipped sources said already
+    QString m_countTip;
+    QString m_identifyProgress;
     platform::GamepadKeys m_padKeys;
     QTimer* m_padRepeat = nullptr;  // "gamepadRepeat"
     QTimer* m_padTip = nullptr;     // "gamepadTip": puts the list's own tip back

@@ -73,6 +73,12 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
         case KeyCommand::ToggleFavouritesOnly:
             closing = toggleFavouritesOnly();
             break;
+        case KeyCommand::IdentifyGames:
+            closing = identifyAgain();
+            break;
+        case KeyCommand::RenameToCanonicalName:
+            closing = renameToCanonicalName();
+            break;
         default:
             break;
     }

@@ -20,7 +20,7 @@ const QString kNoPicture = QStringLiteral("No picture");
 void MainWindow::showSelectedGame() {
     const QString name = m_fileList->FileName();
     showPicture(findScreenshot(name));
-    const QString info = FileInfoText(withTrailingSeparator(m_fileList->path()) + name);
+    const QString info = gameInfoText(name);
     m_title->setProperty("Tag", QString());
     m_title->setText(gameTitle(name));
     m_title->setToolTip(info);

@@ -53,6 +53,12 @@ constexpr KeyRule kFileList[] = {
         Held::Exactly, Qt::ControlModifier),
     key(Qt::Key_F, ToggleFavouritesOnly, "Show only the favourites, or all files again",
         Held::Exactly, Qt::ControlModifier),
+    key(Qt::Key_I, IdentifyGames,
+        "Identify the listed games by checksum again (changed software lists and DATs re-read)",
+        Held::Exactly, Qt::ControlModifier),
+    key(Qt::Key_N, RenameToCanonicalName,
+        "Rename the verified game to its entry's ROM name (asks first); its screenshot follows",
+        Held::Exactly, Qt::ControlModifier),
     key(Qt::Key_Space, FocusCommandLine, "To the command line box (hold Shift to stay there)"),
 };
 

@@ -34,6 +34,8 @@ enum class KeyCommand {
     ToggleFolderLists,
     ToggleFavourite,
     ToggleFavouritesOnly,
+    IdentifyGames,
+    RenameToCanonicalName,
     // The command line box steps through the target list (see FocusTargetList) for the user.
     SelectPrevious,
     SelectNext,

@@ -62,7 +62,7 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     files.setPath(QString());
     EXPECT_EQ(files.path(), QString());
     EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.ColumnCount(), 8);
+    EXPECT_EQ(model.ColumnCount(), 9);
     dir.write("c.zip");
     files.Refresh();
     EXPECT_EQ(model.count(), 0);
@@ -88,7 +88,7 @@ TEST_F(FolderListTest, AfterAListing) {
     // An empty pattern: no files, the columns stay.
     files.setPattern(QString());
     EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.ColumnCount(), 8);
+    EXPECT_EQ(model.ColumnCount(), 9);
 }
 
 TEST_F(FolderListTest, CellsOfAListedFile) {
@@ -300,4 +300,33 @@ TEST_F(FolderListTest, FavouritesOnlyListsMarkedGames) {
     files.setFavouritesOnly(false);
     files.Refresh();
     EXPECT_EQ(names(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+}
+
+// The verified column is out of sight until identification is on; its cells and its sort
+// read the marks by name, from not identified up to verified.
+TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
+    for (const char* name : {"a.nes", "b.nes", "c.nes", "d.nes", "e.nes"})
+        dir.write(name, "x");
+    files.setPattern("*.nes");
+    files.setPath(dir.path());
+    EXPECT_EQ(model.ColumnText(ListModel::kVerifiedColumn), "Verified");
+    EXPECT_FALSE(model.ColumnShown(ListModel::kVerifiedColumn));
+    files.setShowsVerified(true);
+    EXPECT_TRUE(model.ColumnShown(ListModel::kVerifiedColumn));
+
+    // Marks come in batches; a later batch adds to the earlier ones.
+    model.setVerifiedMarks({{"a.nes", VerifiedMark::CrcOnly}, {"b.nes", VerifiedMark::Verified}});
+    model.setVerifiedMarks({{"c.nes", VerifiedMark::Unknown}, {"e.nes", VerifiedMark::BadDump}});
+    const QStringList cells{QString(u'\u2248'), QString(u'\u2714'), "", "", QString(u'\u2718')};
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(model.SubItemText(row, ListModel::kVerifiedColumn), cells[row]) << row;
+
+    ASSERT_TRUE(files.SortFilesByColumnClick(ListModel::kVerifiedColumn));
+    EXPECT_EQ(names(), (QStringList{"d.nes", "c.nes", "e.nes", "a.nes", "b.nes"}));
+    ASSERT_TRUE(files.SortFilesByColumnClick(ListModel::kVerifiedColumn));
+    EXPECT_EQ(names(), (QStringList{"b.nes", "a.nes", "e.nes", "c.nes", "d.nes"}));
+
+    model.clearVerifiedMarks();
+    EXPECT_EQ(model.verifiedMark("b.nes"), VerifiedMark::NotYet);
+    EXPECT_EQ(model.SubItemText(0, ListModel::kVerifiedColumn), QString());
 }

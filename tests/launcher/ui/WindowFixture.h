@@ -86,6 +86,7 @@ protected:
         s.files = fileOperations;
         s.gamepads = gamepads;
         s.history = history;
+        s.identifier = identifier;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
@@ -189,5 +190,7 @@ protected:
     platform::Gamepads* gamepads = nullptr;
     // The play history, when set before create(); none by default.
     PlayHistory* history = nullptr;
+    // What identifies games by checksum, when set before create(); none by default.
+    std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,0 +1,214 @@
+#include "launcher/games/GameIdentification.h"
+
+#include <QMetaObject>
+
+#include <utility>
+
+namespace {
+QString progressText(const char* what, int done, int total) {
+    return QString::fromLatin1(what) + QString::number(done) + QLatin1Char('/') +
+           QString::number(total);
+}
+}  // namespace
+
+VerifiedMark MarkOf(identify::Verdict verdict) {
+    switch (verdict) {
+        case identify::Verdict::Verified:
+            return VerifiedMark::Verified;
+        case identify::Verdict::CrcOnly:
+            return VerifiedMark::CrcOnly;
+        case identify::Verdict::BadDump:
+            return VerifiedMark::BadDump;
+        case identify::Verdict::Unknown:
+            break;
+    }
+    return VerifiedMark::Unknown;
+}
+
+QString IdentificationText(const identify::Identification& found) {
+    if (found.verdict == identify::Verdict::Unknown) {
+        return found.problem.isEmpty() ? QStringLiteral("Unknown: in no software list or DAT file")
+                                       : QStringLiteral("Not identified: ") + found.problem;
+    }
+    QStringList lines;
+    lines << (found.verdict == identify::Verdict::Verified ? QStringLiteral("Verified")
+              : found.verdict == identify::Verdict::BadDump
+                  ? QStringLiteral("Bad dump")
+                  : QStringLiteral("CRC only (the SHA-1 differs: another dump, or a collision)"));
+    if (!found.matches.empty()) {
+        const identify::RomEntry& entry = found.matches.front();
+        if (!entry.description.isEmpty()) lines << entry.description;
+        QStringList made;
+        for (const QString& part : {entry.year, entry.publisher})
+            if (!part.isEmpty()) made << part;
+        if (!made.isEmpty()) lines << made.join(QStringLiteral(", "));
+        QString from = QStringLiteral("List: ") + entry.source;
+        if (!entry.software.isEmpty()) from += QStringLiteral(", ") + entry.software;
+        if (!found.member.isEmpty()) from += QStringLiteral(" (in the zip: ") + found.member + u')';
+        lines << from;
+        const std::size_t more = found.matches.size() - 1;
+        if (more == 1) lines << QStringLiteral("and 1 more entry");
+        if (more > 1) lines << QStringLiteral("and %1 more entries").arg(more);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+GameIdentification::GameIdentification(Factory factory, QObject* parent)
+    : QObject(parent), m_factory(std::move(factory)) {}
+
+GameIdentification::~GameIdentification() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_pending.reset();
+    }
+    m_wanted = 0;
+    m_wake.notify_all();
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void GameIdentification::request(const QString& folder, const QStringList& names,
+                                 bool rereadSources) {
+    const quint64 id = ++m_lastId;
+    m_wanted = id;
+    m_running = true;
+    {
+        std::lock_guard lock(m_mutex);
+        // A request replaced before it began still asked for the sources to be read.
+        const bool reread = rereadSources || (m_pending && m_pending->reread);
+        m_pending = Job{id, folder, names, reread};
+    }
+    // Started at the first request, so that a window that never asks costs no thread.
+    if (!m_worker.joinable()) m_worker = std::thread([this] { work(); });
+    m_wake.notify_one();
+}
+
+void GameIdentification::cancel() {
+    m_wanted = ++m_lastId;
+    m_running = false;
+    std::lock_guard lock(m_mutex);
+    if (m_pending && m_pending->reread) {
+        // The sources are still to be read at the next request.
+        m_pending->id = 0;
+        m_pending->names.clear();
+        return;
+    }
+    m_pending.reset();
+}
+
+template <typename F>
+void GameIdentification::post(quint64 id, F&& f) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, id, f = std::forward<F>(f)]() mutable {
+            if (m_wanted.load() == id) f();
+        },
+        Qt::QueuedConnection);
+}
+
+void GameIdentification::work() {
+    std::unique_ptr<identify::FolderIdentifier> identifier;
+    bool made = false;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || m_pending; });
+        if (m_stop) break;
+        Job job = std::move(*m_pending);
+        m_pending.reset();
+        lock.unlock();
+        if (!made) {
+            if (m_factory) identifier = m_factory();
+            made = true;
+        }
+        if (identifier) {
+            run(job, *identifier);
+        } else if (job.id != 0) {
+            post(job.id, [this] {
+                m_running = false;
+                if (unavailable) unavailable();
+            });
+        }
+        lock.lock();
+    }
+    lock.unlock();
+    // Closed on the thread that opened it.
+    identifier.reset();
+}
+
+void GameIdentification::deliver(quint64 id, std::optional<Answer> answer, const QString& text,
+                                 const QStringList& problems) {
+    bool wake = false;
+    {
+        std::lock_guard lock(m_inboxMutex);
+        m_problems << problems;
+        if (answer) m_inbox.push_back({id, std::move(*answer)});
+        m_progressId = id;
+        m_progressText = text;
+        wake = !std::exchange(m_drainPosted, true);
+    }
+    if (wake)
+        QMetaObject::invokeMethod(
+            this, [this] { drain(); }, Qt::QueuedConnection);
+}
+
+void GameIdentification::drain() {
+    std::vector<Delivered> inbox;
+    quint64 progressId = 0;
+    QString text;
+    QStringList problems;
+    {
+        std::lock_guard lock(m_inboxMutex);
+        inbox.swap(m_inbox);
+        problems.swap(m_problems);
+        progressId = m_progressId;
+        text = m_progressText;
+        m_drainPosted = false;
+    }
+    if (!problems.isEmpty() && sourcesSkipped) sourcesSkipped(problems);
+    const quint64 wanted = m_wanted.load();
+    std::vector<Answer> answers;
+    answers.reserve(inbox.size());
+    for (Delivered& d : inbox)
+        if (d.id == wanted) answers.push_back(std::move(d.answer));
+    if (!answers.empty() && identified) identified(answers);
+    if (progressId == wanted && m_running && progress) progress(text);
+}
+
+void GameIdentification::run(const Job& job, identify::FolderIdentifier& identifier) {
+    const auto wanted = [this, &job] { return !m_stop && m_wanted.load() == job.id; };
+
+    if (!m_sourcesRead || job.reread) {
+        const QStringList problems = identifier.refreshSources([&](int done, int total) {
+            if (job.id != 0)
+                deliver(job.id, std::nullopt,
+                        progressText("Reading software lists... ", done, total));
+            // A cancelled request of its own (id 0) only reads the sources; one replaced
+            // by a newer request hands the reading on to it.
+            return !m_stop && (job.id == 0 || wanted());
+        });
+        if (m_stop) return;
+        // Stopped half way, the next request reads on.
+        if (job.id == 0 || wanted()) m_sourcesRead = true;
+        if (!problems.isEmpty()) deliver(job.id, std::nullopt, QString(), problems);
+    }
+    if (job.id == 0 || !wanted()) return;
+
+    const int total = static_cast<int>(job.names.size());
+    QStringList paths;
+    paths.reserve(total);
+    for (const QString& name : job.names)
+        paths.append(job.folder + name);
+    int answered = 0;
+    identifier.identify(paths, [&](int index, const identify::Identification& found) {
+        if (!wanted()) return false;
+        if (index < 0 || index >= total) return true;
+        deliver(job.id, Answer{paths.at(index), found},
+                progressText("Identifying games... ", ++answered, total));
+        return true;
+    });
+    post(job.id, [this] {
+        m_running = false;
+        if (progress) progress(QString());
+        if (finished) finished();
+    });
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+// Knowing the listed games by their checksums, off the window's thread: the checksum
+// sources read again where they changed, then each file identified, the answers handed
+// back a batch at a time while the files are read. Only the newest request is ever
+// answered: a folder listed again, or another folder, makes every answer still on its way
+// for the one before worthless, and a row must never show another file's verdict.
+
+#include "filelist/VerifiedMarks.h"
+#include "identify/Identification.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// The list's mark for a verdict.
+VerifiedMark MarkOf(identify::Verdict verdict);
+
+// What the game's tip adds about it: the verdict, then the first entry's description, year
+// and publisher, and the list and software it comes from (with the zip's member).
+QString IdentificationText(const identify::Identification& found);
+
+class GameIdentification : public QObject {
+    Q_OBJECT
+public:
+    // Makes the identifier; called on the worker thread, once, as the identifier holds a
+    // database connection that must stay on the thread that uses it.
+    using Factory = std::function<std::unique_ptr<identify::FolderIdentifier>()>;
+
+    // An empty factory identifies nothing: every request is answered as unavailable.
+    explicit GameIdentification(Factory factory, QObject* parent = nullptr);
+    // Stops after the file being read and waits for the thread.
+    ~GameIdentification() override;
+
+    bool available() const { return static_cast<bool>(m_factory); }
+
+    // Identifies `names`, files of `folder` (ending in "/"). The sources are read first
+    // when they never were completely, or when `rereadSources` asks for it (only those
+    // that changed are read). Replaces the request under way: nothing more of it is told.
+    void request(const QString& folder, const QStringList& names, bool rereadSources = false);
+    // Drops the request under way; nothing more of it is told.
+    void cancel();
+    // Whether the newest request is still being worked on.
+    bool running() const { return m_running; }
+
+    struct Answer {
+        QString path;
+        identify::Identification identification;
+    };
+
+    // What a request tells, on this object's thread, in this order: progress while the
+    // sources are read, the sources skipped (when any, once they are read; also when the
+    // request that read them was replaced since), batches of answers with progress, then
+    // an empty progress text and `finished`.
+    std::function<void(const QString& text)> progress;
+    std::function<void(const QStringList& problems)> sourcesSkipped;
+    std::function<void(const std::vector<Answer>& answers)> identified;
+    // No identifier could be made (no factory, or the database could not be opened); the
+    // request ends there.
+    std::function<void()> unavailable;
+    std::function<void()> finished;
+
+private:
+    struct Job {
+        quint64 id = 0;
+        QString folder;
+        QStringList names;
+        bool reread = false;
+    };
+    void work();
+    void run(const Job& job, identify::FolderIdentifier& identifier);
+    // Calls `f` on this object's thread if `id` is still the newest request by then.
+    template <typename F>
+    void post(quint64 id, F&& f);
+    // From the worker: an answer, or the progress text, into the inbox; the window's
+    // thread is woken once for whatever gathers there meanwhile.
+    void deliver(quint64 id, std::optional<Answer> answer, const QString& text,
+                 const QStringList& problems = {});
+    // On this object's thread: the sources skipped (whichever request read them: they
+    // are about the sources, not the rows), the inbox's answers of the newest request,
+    // then its progress.
+    void drain();
+
+    const Factory m_factory;
+    std::atomic<quint64> m_wanted{0};  // the newest request's number; 0 none
+    quint64 m_lastId = 0;              // this object's thread only
+    bool m_running = false;            // this object's thread only
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<Job> m_pending;  // under m_mutex
+    std::atomic<bool> m_stop{false};
+    std::thread m_worker;
+
+    struct Delivered {
+        quint64 id;
+        Answer answer;
+    };
+    std::mutex m_inboxMutex;
+    std::vector<Delivered> m_inbox;  // under m_inboxMutex, as the three below
+    quint64 m_progressId = 0;
+    QString m_progressText;
+    QStringList m_problems;
+    bool m_drainPosted = false;
+
+    // The worker's own.
+    bool m_sourcesRead = false;
+};

@@ -1,0 +1,104 @@
+#include "launcher/maintenance/CanonicalName.h"
+
+#include "launcher/PathHelpers.h"
+#include "platform/FileNames.h"
+
+namespace {
+
+constexpr qsizetype kNameMax = 255;  // bytes of one name on the file systems we meet
+
+QString quoted(const QString& name) {
+    return QLatin1Char('\'') + name + QLatin1Char('\'');
+}
+
+// "a2600/pitfall": where the name comes from.
+QString entryOf(const identify::RomEntry& entry) {
+    return entry.source + QLatin1Char('/') + entry.software;
+}
+
+// A ROM name without its extension: a final dot followed by one to five letters or digits.
+// "Super Mario Bros. (World)" has none; the dot belongs to the title.
+QString stemOf(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) return name;
+    const qsizetype length = name.size() - dot - 1;
+    if (length < 1 || length > 5) return name;
+    for (qsizetype i = dot + 1; i < name.size(); ++i)
+        if (!name.at(i).isLetterOrNumber()) return name;
+    return name.left(dot);
+}
+
+// Why `name` cannot be a game's name in its folder; empty when it can.
+QString unusable(const QString& name) {
+    if (name.isEmpty()) return QStringLiteral("it is empty");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("it names a folder");
+    // DAT files made on Windows write "folder\\file": a path, not a name.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return QStringLiteral("it holds a folder separator");
+    if (name.startsWith(QLatin1Char('.'))) return QStringLiteral("it would hide the game");
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("it holds control characters");
+    if (!name.isValidUtf16()) return QStringLiteral("it is not valid text");
+    if (platform::encodeName(name).size() > kNameMax) return QStringLiteral("it is too long");
+    return {};
+}
+
+}  // namespace
+
+CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identification& found) {
+    const QString game = quoted(fileName);
+    const identify::RomEntry* first = found.matches.empty() ? nullptr : &found.matches.front();
+    switch (found.verdict) {
+        case identify::Verdict::Verified:
+            break;
+        case identify::Verdict::CrcOnly:
+            return {{},
+                    game + QStringLiteral(" matches ") + (first ? entryOf(*first) : QString()) +
+                        QStringLiteral(" by size and CRC only; its SHA-1 differs, so it may be "
+                                       "another dump. It keeps its name.")};
+        case identify::Verdict::BadDump:
+            return {{},
+                    game + QStringLiteral(" is a bad dump") +
+                        (first ? QStringLiteral(" of ") + entryOf(*first) : QString()) +
+                        QStringLiteral(". Only verified games take their entry's name.")};
+        case identify::Verdict::Unknown:
+            if (!found.problem.isEmpty())
+                return {{}, game + QStringLiteral(" could not be read: ") + found.problem};
+            return {{},
+                    game + QStringLiteral(" matches no entry of the software lists and DAT "
+                                          "files, so it has no name to take.")};
+    }
+    if (!first) return {{}, game + QStringLiteral(" has no entry to take a name from.")};
+    QString name = first->romName;
+    if (!found.member.isEmpty()) {
+        const QString stem = stemOf(name);
+        name = stem.isEmpty() ? QString() : stem + QStringLiteral(".zip");
+    }
+    if (const QString why = unusable(name); !why.isEmpty())
+        return {{},
+                QStringLiteral("The name ") + entryOf(*first) + QStringLiteral(" gives, ") +
+                    quoted(first->romName) + QStringLiteral(", cannot be used: ") + why +
+                    QLatin1Char('.')};
+    if (name == fileName) return {{}, game + QStringLiteral(" already has the name of its entry.")};
+    return {name, {}};
+}
+
+CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
+                                      const identify::Identification& found,
+                                      const ScreenshotFinder& findScreenshot,
+                                      const QStringList& listed) {
+    const QString oldName = fileNameOf(gamePath);
+    const CanonicalName target = CanonicalNameFor(oldName, found);
+    if (!target.ok()) return {{}, std::nullopt, target.whyNot};
+    CanonicalRename out;
+    out.wanted = target.name;
+    out.given = RenameGameFile(files, parentFolderOf(gamePath), oldName, target.name,
+                               findScreenshot, listed);
+    if (!out.given)
+        out.whyNot = quoted(oldName) + QStringLiteral(" was not renamed to ") +
+                     quoted(target.name) +
+                     QStringLiteral(": it, its screenshot or its descriptor could not be moved.");
+    return out;
+}

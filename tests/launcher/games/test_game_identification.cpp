@@ -1,0 +1,182 @@
+// The identification's worker with a fake identifier: what reaches the window's thread, in
+// which order, and what never does (answers of a request replaced or cancelled).
+
+#include "launcher/games/GameIdentification.h"
+#include "support/FakeFolderIdentifier.h"
+#include "support/QtPrinters.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using identify::Verdict;
+
+// Everything a worker tells, in order, as short lines.
+struct Told {
+    QStringList events;
+    QStringList paths;  // every answer's path
+    int finished = 0;
+    void attach(GameIdentification& worker) {
+        worker.progress = [this](const QString& text) {
+            // Only the first of each kind: how often it comes is the worker's business.
+            // Reading the sources may be over before its progress is shown at all.
+            const QString kind = text.isEmpty() ? QStringLiteral("done") : text.section(u'.', 0, 0);
+            if (!events.contains(kind) && !kind.startsWith("Reading")) events << kind;
+        };
+        worker.sourcesSkipped = [this](const QStringList& p) {
+            events << QStringLiteral("skipped ") + p.join(u',');
+        };
+        worker.identified = [this](const std::vector<GameIdentification::Answer>& answers) {
+            if (!events.contains("answers")) events << "answers";
+            for (const auto& a : answers)
+                paths << a.path + u'=' + identify::verdictText(a.identification.verdict);
+        };
+        worker.unavailable = [this] { events << "unavailable"; };
+        worker.finished = [this] {
+            events << "finished";
+            ++finished;
+        };
+    }
+    bool waitFinished(int count = 1) {
+        return QTest::qWaitFor([&] { return finished >= count; }, 20000);
+    }
+};
+
+class GameIdentificationTest : public ::testing::Test {
+protected:
+    GameIdentificationTest() {
+        state->answers.insert("a.nes", fakes::identification(Verdict::Verified, "A.nes"));
+        state->answers.insert("b.nes", fakes::identification(Verdict::CrcOnly, "B.nes"));
+    }
+    std::shared_ptr<fakes::IdentifierState> state = std::make_shared<fakes::IdentifierState>();
+};
+
+TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEnd) {
+    state->problems = {"broken.dat: not a DAT file"};
+    GameIdentification worker(fakes::identifierFactory(state));
+    Told told;
+    told.attach(worker);
+    ASSERT_TRUE(worker.available());
+    worker.request("/games/", {"a.nes", "b.nes", "c.nes"});
+    EXPECT_TRUE(worker.running());
+    ASSERT_TRUE(told.waitFinished());
+    EXPECT_FALSE(worker.running());
+    EXPECT_EQ(told.events, (QStringList{"skipped broken.dat: not a DAT file", "answers",
+                                        "Identifying games", "done", "finished"}));
+    EXPECT_EQ(told.paths, (QStringList{"/games/a.nes=verified", "/games/b.nes=crc only",
+                                       "/games/c.nes=unknown"}));
+
+    // The sources are read once; again only when asked (Ctrl+I). One identifier all along.
+    struct Case {
+        bool reread;
+        int refreshes;
+    };
+    for (const Case c : {Case{false, 1}, Case{true, 2}, Case{false, 2}}) {
+        worker.request("/games/", {"a.nes"}, c.reread);
+        ASSERT_TRUE(told.waitFinished(told.finished + 1));
+        std::lock_guard lock(state->mutex);
+        EXPECT_EQ(state->refreshes, c.refreshes) << c.reread;
+        EXPECT_EQ(state->made, 1);
+    }
+}
+
+// A folder listed anew while answers for the old listing are on their way: none of them
+// may land, though one was already posted before the new request came.
+TEST_F(GameIdentificationTest, AnswersOfAReplacedRequestAreDropped) {
+    state->holdAfter = 1;  // a.nes answered (and posted at once? not necessarily), then held
+    GameIdentification worker(fakes::identifierFactory(state));
+    Told told;
+    told.attach(worker);
+    worker.request("/old/", {"a.nes", "b.nes"});
+    ASSERT_TRUE(state->waitHolding());
+    {
+        std::lock_guard lock(state->mutex);
+        state->holdAfter = -1;
+    }
+    worker.request("/new/", {"b.nes"});
+    state->release();
+    ASSERT_TRUE(told.waitFinished());
+    EXPECT_EQ(told.paths, (QStringList{"/new/b.nes=crc only"}));
+    EXPECT_EQ(told.finished, 1);
+    std::lock_guard lock(state->mutex);
+    // The old run was told to stop at its next answer, not read to its end.
+    EXPECT_EQ(state->refused, 1);
+    ASSERT_EQ(state->asked.size(), 2);
+    EXPECT_EQ(state->asked.at(1), (QStringList{"/new/b.nes"}));
+}
+
+TEST_F(GameIdentificationTest, CancelledRequestTellsNothingMore) {
+    state->holdAfter = 1;
+    GameIdentification worker(fakes::identifierFactory(state));
+    Told told;
+    told.attach(worker);
+    worker.request("/games/", {"a.nes", "b.nes"});
+    ASSERT_TRUE(state->waitHolding());
+    worker.cancel();
+    EXPECT_FALSE(worker.running());
+    state->release();
+    // The worker is free again once it has given up: a new request is answered in full.
+    {
+        std::lock_guard lock(state->mutex);
+        state->holdAfter = -1;
+    }
+    worker.request("/other/", {"a.nes"});
+    ASSERT_TRUE(told.waitFinished());
+    EXPECT_EQ(told.paths, (QStringList{"/other/a.nes=verified"}));
+    std::lock_guard lock(state->mutex);
+    EXPECT_EQ(state->refused, 1);
+}
+
+TEST_F(GameIdentificationTest, NoIdentifierIsSaidForEachRequest) {
+    struct Case {
+        const char* what;
+        bool factory;
+        bool opens;
+    };
+    for (const Case c : {Case{"no factory", false, true}, Case{"database closed", true, false}}) {
+        SCOPED_TRACE(c.what);
+        state->opens = c.opens;
+        GameIdentification worker(c.factory ? fakes::identifierFactory(state)
+                                            : GameIdentification::Factory());
+        EXPECT_EQ(worker.available(), c.factory);
+        Told told;
+        told.attach(worker);
+        for (int i = 1; i <= 2; ++i) {
+            worker.request("/games/", {"a.nes"});
+            ASSERT_TRUE(QTest::qWaitFor([&] { return told.events.size() == i; }, 20000));
+        }
+        EXPECT_EQ(told.events, (QStringList{"unavailable", "unavailable"}));
+        EXPECT_FALSE(worker.running());
+    }
+}
+
+TEST(IdentificationText, NamesWhatTheEntrySays) {
+    using fakes::identification;
+    identify::Identification zipped = identification(Verdict::Verified, "smb.nes", "smb.nes");
+    zipped.matches.push_back(zipped.matches.front());
+    identify::Identification unreadable;
+    unreadable.problem = "Permission denied";
+    struct Case {
+        identify::Identification found;
+        QString text;
+    };
+    const Case cases[] = {
+        {identification(Verdict::Verified, "smb.nes"),
+         "Verified\nSuper Mario Bros.\n1985, Nintendo\nList: nes, smb"},
+        {zipped,
+         "Verified\nSuper Mario Bros.\n1985, Nintendo\nList: nes, smb (in the zip: smb.nes)\n"
+         "and 1 more entry"},
+        {identification(Verdict::CrcOnly, "smb.nes"),
+         "CRC only (the SHA-1 differs: another dump, or a collision)\nSuper Mario Bros.\n1985, "
+         "Nintendo\nList: nes, smb"},
+        {identify::Identification(), "Unknown: in no software list or DAT file"},
+        {unreadable, "Not identified: Permission denied"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IdentificationText(c.found), c.text);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Renaming a game to its entry's name, on real folders: only verified games, only names a
+// file can have, the zip's own extension, never over another file, and the screenshot
+// moving with the game or nothing moving.
+
+#include "launcher/maintenance/CanonicalName.h"
+#include "platform/FileOperations.h"
+#include "support/FakeFolderIdentifier.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using fakes::identification;
+using identify::Verdict;
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The platform's rename, refusing to move pictures.
+class PicturesStuck : public platform::FileOperations {
+public:
+    std::optional<QString> resolve(const QString& p) override { return real.resolve(p); }
+    std::optional<qint64> fileSize(const QString& p) override { return real.fileSize(p); }
+    std::optional<QDateTime> fileDate(const QString& p) override { return real.fileDate(p); }
+    bool rename(const QString& from, const QString& to) override {
+        return !from.endsWith(".png") && real.rename(from, to);
+    }
+    bool remove(const QString& p) override { return real.remove(p); }
+    platform::LocalFileOperations real;
+};
+
+TEST(CanonicalNameFor, OnlyVerifiedGamesWithUsableNames) {
+    struct Case {
+        const char* what;
+        identify::Identification found;
+        QString name;    // empty: refused
+        QString saying;  // a part of the reason
+    };
+    identify::Identification noEntry;
+    noEntry.verdict = Verdict::Verified;
+    identify::Identification unreadable;
+    unreadable.problem = "Permission denied";
+    const Case cases[] = {
+        {"verified", identification(Verdict::Verified, "Mario (World).nes"), "Mario (World).nes",
+         ""},
+        {"name as it stands", identification(Verdict::Verified, "mario.NES"), "mario.NES", ""},
+        {"zip: stem + .zip", identification(Verdict::Verified, "Mario (World).nes", "x.nes"),
+         "Mario (World).zip", ""},
+        {"zip, dot in the title", identification(Verdict::Verified, "Mario Bros. (World)", "x"),
+         "Mario Bros. (World).zip", ""},
+        {"crc only", identification(Verdict::CrcOnly, "m.nes"), "", "SHA-1 differs"},
+        {"bad dump", identification(Verdict::BadDump, "m.nes"), "", "bad dump of nes/smb"},
+        {"unknown", identify::Identification(), "", "matches no entry"},
+        {"unreadable", unreadable, "", "Permission denied"},
+        {"no entry", noEntry, "", "no entry"},
+        {"own name", identification(Verdict::Verified, "game.nes"), "", "already has"},
+        {"empty", identification(Verdict::Verified, ""), "", "empty"},
+        {"slash", identification(Verdict::Verified, "roms/m.nes"), "", "separator"},
+        {"backslash", identification(Verdict::Verified, "roms\\m.nes"), "", "separator"},
+        {"dot", identification(Verdict::Verified, "."), "", "folder"},
+        {"dot dot", identification(Verdict::Verified, ".."), "", "folder"},
+        {"hidden", identification(Verdict::Verified, ".m.nes"), "", "hide"},
+        {"zip of a dot name", identification(Verdict::Verified, ".nes", "x"), "", "empty"},
+        {"control", identification(Verdict::Verified, "m\tx.nes"), "", "control"},
+        {"newline", identification(Verdict::Verified, "m\n.nes"), "", "control"},
+        {"too long", identification(Verdict::Verified, QString(252, u'\u00e9') + ".nes"), "",
+         "too long"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CanonicalName got = CanonicalNameFor("game.nes", c.found);
+        EXPECT_EQ(got.name, c.name);
+        EXPECT_EQ(got.ok(), !c.name.isEmpty());
+        if (!c.saying.isEmpty()) {
+            EXPECT_TRUE(got.whyNot.contains(c.saying)) << got.whyNot.toStdString();
+        }
+    }
+}
+
+TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
+    struct Case {
+        const char* what;
+        QStringList roms;  // each file's content is its name
+        QString romName;
+        QString member;
+        bool picturesStuck = false;
+        std::optional<QString> given;
+        QStringList romsAfter, shotsAfter;
+    };
+    const Case cases[] = {
+        {"plain", {"game.nes"}, "Mario.nes", "", false, "Mario.nes", {"Mario.nes"}, {"Mario.png"}},
+        {"zip",
+         {"game.nes"},
+         "Mario.nes",
+         "m.nes",
+         false,
+         "Mario.zip",
+         {"Mario.zip"},
+         {"Mario.png"}},
+        // The name is taken: the game takes the next free one, as with F2.
+        {"taken",
+         {"game.nes", "Mario.nes"},
+         "Mario.nes",
+         "",
+         false,
+         "Mario(1).nes",
+         {"Mario(1).nes", "Mario.nes"},
+         {"Mario(1).png"}},
+        {"taken in another case",
+         {"game.nes", "MARIO.nes"},
+         "Mario.nes",
+         "",
+         false,
+         "Mario(1).nes",
+         {"MARIO.nes", "Mario(1).nes"},
+         {"Mario(1).png"}},
+        // The screenshot cannot follow: the game keeps its name.
+        {"picture stuck",
+         {"game.nes"},
+         "Mario.nes",
+         "",
+         true,
+         std::nullopt,
+         {"game.nes"},
+         {"game.png"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        for (const QString& n : c.roms)
+            emu.write("roms/" + n, n.toUtf8());
+        emu.write("shots/game.png", "picture");
+        const QString roms = emu.file("roms/"), shots = emu.file("shots/");
+        const ScreenshotFinder finder = [&](const QString& game) {
+            const QString shot = shots + QString(game).section(u'.', 0, 0) + ".png";
+            return QFile::exists(shot) ? shot : QString();
+        };
+        PicturesStuck stuck;
+        platform::LocalFileOperations local;
+        platform::FileOperations& files =
+            c.picturesStuck ? static_cast<platform::FileOperations&>(stuck) : local;
+        const CanonicalRename done = RenameToCanonicalName(
+            files, roms + "game.nes", identification(Verdict::Verified, c.romName, c.member),
+            finder, c.roms);
+        EXPECT_EQ(done.given, c.given);
+        EXPECT_EQ(done.whyNot.isEmpty(), c.given.has_value()) << (done.whyNot).toStdString();
+        EXPECT_EQ(filesIn(roms), c.romsAfter);
+        EXPECT_EQ(filesIn(shots), c.shotsAfter);
+        // Every file keeps its content: the game moved, nothing was written over.
+        for (const QString& n : c.roms)
+            if (n != "game.nes") EXPECT_EQ(emu.read("roms/" + n), n.toUtf8()) << n.toStdString();
+        if (c.given) EXPECT_EQ(emu.read("roms/" + *c.given), QByteArray("game.nes"));
+        EXPECT_EQ(emu.read("shots/" + c.shotsAfter.value(0)), QByteArray("picture"));
+    }
+}
+
+TEST(RenameToCanonicalName, RefusedGamesStayWhereTheyAre) {
+    TempFolder emu;
+    emu.write("roms/game.nes", "x");
+    emu.write("shots/game.png", "picture");
+    platform::LocalFileOperations files;
+    for (const auto& found :
+         {identification(Verdict::CrcOnly, "Mario.nes"),
+          identification(Verdict::BadDump, "Mario.nes"),
+          identification(Verdict::Verified, "../Mario.nes"), identify::Identification()}) {
+        const CanonicalRename done =
+            RenameToCanonicalName(files, emu.file("roms/game.nes"), found,
+                                  [&](const QString&) { return emu.file("shots/game.png"); });
+        EXPECT_FALSE(done.given);
+        EXPECT_FALSE(done.whyNot.isEmpty());
+    }
+    EXPECT_EQ(filesIn(emu.file("roms")), QStringList{"game.nes"});
+    EXPECT_EQ(filesIn(emu.file("shots")), QStringList{"game.png"});
+    EXPECT_EQ(filesIn(emu.path()), QStringList());
+}
+
+}  // namespace

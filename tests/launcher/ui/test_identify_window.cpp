@@ -1,0 +1,226 @@
+// Identification in the window with a fake identifier: the "Verified" column and the
+// game's tip, Ctrl+I and Ctrl+N pressed on the list, answers that must not land on the
+// rows of another listing.
+
+#include "launcher/ui/WindowFixture.h"
+#include "support/FakeFolderIdentifier.h"
+
+#include <QDir>
+
+namespace {
+
+using fakes::identification;
+using identify::Verdict;
+
+class IdentifyWindow : public WindowTest {
+protected:
+    IdentifyWindow() {
+        state->answers.insert("a.nes",
+                              identification(Verdict::Verified, "Super Mario Bros. (World).nes"));
+        state->answers.insert("b.nes", identification(Verdict::CrcOnly, "B.nes"));
+        state->answers.insert("c.nes", identification(Verdict::BadDump, "C.nes"));
+        identifier = fakes::identifierFactory(state);
+    }
+    ~IdentifyWindow() override { state->release(); }
+
+    // The active window over roms holding `names`, listed before it is first shown, so
+    // that one identification runs, for the listing as it stands.
+    void open(const QStringList& names) {
+        program(QStringLiteral("Nestopia"));
+        for (const QString& n : names)
+            emu.write("roms/" + n, n.toUtf8());
+        start();
+        files()->setPattern(QStringLiteral("*.*"));
+        files()->setPath(emu.file("roms"));
+        files()->Refresh();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        files()->setListIndex(0);
+    }
+    void press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
+        files()->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), key, held);
+        QApplication::processEvents();
+    }
+    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
+    QString cell(const QString& name) const {
+        return files()->List(listed().indexOf(name), ListModel::kVerifiedColumn);
+    }
+    // Until every listed game has its answer.
+    bool answered() {
+        return QTest::qWaitFor(
+            [&] {
+                for (const QString& name : listed())
+                    if (files()->model().verifiedMark(name) == VerifiedMark::NotYet) return false;
+                return true;
+            },
+            20000);
+    }
+    static QStringList filesIn(const QString& folder) {
+        QStringList names = QDir(folder).entryList(QDir::Files);
+        names.sort();
+        return names;
+    }
+    QStringList shots() const { return filesIn(emu.file("shots")); }
+    QStringList romFiles() const { return filesIn(emu.file("roms")); }
+
+    std::shared_ptr<fakes::IdentifierState> state = std::make_shared<fakes::IdentifierState>();
+};
+
+}  // namespace
+
+TEST_F(IdentifyWindow, TheColumnFillsAndTheTipNamesTheEntry) {
+    open({"a.nes", "b.nes", "c.nes", "d.nes"});
+    ASSERT_TRUE(answered());
+    EXPECT_TRUE(files()->model().ColumnShown(ListModel::kVerifiedColumn));
+    EXPECT_EQ(files()->model().ColumnText(ListModel::kVerifiedColumn), "Verified");
+    EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
+    EXPECT_EQ(cell("b.nes"), QString(u'\u2248'));
+    EXPECT_EQ(cell("c.nes"), QString(u'\u2718'));
+    EXPECT_EQ(cell("d.nes"), QString());
+    // The listing asked once, for the listed files, and the progress left the tip.
+    ASSERT_EQ(state->asked.size(), 1);
+    EXPECT_EQ(state->asked.first().size(), 4);
+    EXPECT_FALSE(files()->toolTip().contains("Identifying")) << (files()->toolTip()).toStdString();
+    select("b.nes");
+    select("a.nes");
+    const QString tip = title()->toolTip();
+    EXPECT_TRUE(tip.startsWith("File Date: ")) << (tip).toStdString();
+    EXPECT_TRUE(tip.contains("\nVerified\nSuper Mario Bros.\n1985, Nintendo\nList: nes, smb"))
+        << (tip).toStdString();
+    select("d.nes");
+    EXPECT_TRUE(title()->toolTip().contains("Unknown")) << (title()->toolTip()).toStdString();
+}
+
+// No identifier handed in, or none that could open the database: no column, and the
+// keys say why nothing happens.
+TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
+    struct Case {
+        const char* what;
+        bool factory;
+        QString saying;
+    };
+    for (const Case& c : {Case{"no identifier", false, "cannot be identified"},
+                          Case{"database closed", true, "could not be opened"}}) {
+        SCOPED_TRACE(c.what);
+        window.reset();
+        dialogs.messages.clear();
+        state->opens = false;
+        identifier = c.factory ? fakes::identifierFactory(state) : nullptr;
+        open({"a.nes"});
+        // The worker has said it has no identifier by the time Ctrl+I's answer comes.
+        press(Qt::Key_I, Qt::ControlModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
+        press(Qt::Key_N, Qt::ControlModifier);
+        ASSERT_EQ(dialogs.messages.size(), 2);
+        for (const auto& m : dialogs.messages)
+            EXPECT_TRUE(m.text.contains(c.saying)) << m.text.toStdString();
+        EXPECT_FALSE(files()->model().ColumnShown(ListModel::kVerifiedColumn));
+        EXPECT_EQ(romFiles(), QStringList{"a.nes"});
+        EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
+    }
+}
+
+// Ctrl+N asks with both names; the game and its screenshot move only on OK.
+TEST_F(IdentifyWindow, CtrlNRenamesTheVerifiedGameAfterTheConfirmation) {
+    for (const platform::MessageAnswer answer :
+         {platform::MessageAnswer::Cancel, platform::MessageAnswer::Ok}) {
+        SCOPED_TRACE(answer == platform::MessageAnswer::Ok ? "ok" : "cancel");
+        window.reset();
+        dialogs.messages.clear();
+        emu.write("shots/a.png", "picture");
+        if (!QFile::exists(emu.file("roms/a.nes"))) emu.write("roms/a.nes", "a.nes");
+        open({"a.nes", "b.nes"});
+        ASSERT_TRUE(answered());
+        select("a.nes");
+        dialogs.messageAnswers = {answer};
+        press(Qt::Key_N, Qt::ControlModifier);
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        const auto& asked = dialogs.messages.first();
+        EXPECT_EQ(asked.buttons, platform::MessageButtons::OkCancel);
+        EXPECT_TRUE(asked.text.contains("'a.nes'")) << (asked.text).toStdString();
+        EXPECT_TRUE(asked.text.contains("'Super Mario Bros. (World).nes'"))
+            << (asked.text).toStdString();
+        if (answer == platform::MessageAnswer::Ok) {
+            EXPECT_EQ(romFiles(), (QStringList{"Super Mario Bros. (World).nes", "b.nes"}));
+            EXPECT_EQ(shots(), QStringList{"Super Mario Bros. (World).png"});
+            EXPECT_EQ(files()->FileName(), "Super Mario Bros. (World).nes");
+            EXPECT_EQ(emu.read("roms/Super Mario Bros. (World).nes"), QByteArray("a.nes"));
+        } else {
+            EXPECT_EQ(romFiles(), (QStringList{"a.nes", "b.nes"}));
+            EXPECT_EQ(shots(), QStringList{"a.png"});
+        }
+    }
+}
+
+TEST_F(IdentifyWindow, CtrlNSaysWhyAGameKeepsItsName) {
+    state->holdAfter = 2;  // c.nes stays unanswered until the end
+    open({"a.nes", "b.nes", "c.nes"});
+    ASSERT_TRUE(state->waitHolding());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !cell("b.nes").isEmpty(); }, 20000));
+    struct Case {
+        const char* name;
+        const char* saying;
+    };
+    for (const Case c :
+         {Case{"b.nes", "SHA-1 differs"}, Case{"c.nes", "not been identified yet"}}) {
+        dialogs.messages.clear();
+        select(c.name);
+        press(Qt::Key_N, Qt::ControlModifier);
+        ASSERT_EQ(dialogs.messages.size(), 1) << c.name;
+        EXPECT_EQ(dialogs.messages.first().buttons, platform::MessageButtons::Ok);
+        EXPECT_TRUE(dialogs.messages.first().text.contains(c.saying))
+            << dialogs.messages.first().text.toStdString();
+    }
+    state->release();
+    EXPECT_EQ(romFiles(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+}
+
+// Ctrl+I reads the sources again and answers anew; a broken source is said at the first
+// run and at Ctrl+I, not at every listing.
+TEST_F(IdentifyWindow, CtrlIIdentifiesAgain) {
+    state->problems = {"broken.dat: not a DAT file"};
+    open({"a.nes", "b.nes"});
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
+    EXPECT_TRUE(dialogs.messages.first().text.contains("broken.dat: not a DAT file"));
+    EXPECT_EQ(state->refreshes, 1);
+
+    files()->Refresh();  // a listing: answers again, sources as they were, nothing said
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(state->refreshes, 1);
+
+    {
+        std::lock_guard lock(state->mutex);
+        state->answers.insert("b.nes", identification(Verdict::Verified, "B.nes"));
+    }
+    press(Qt::Key_I, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cell("b.nes") == QString(u'\u2714'); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 2; }, 20000));
+    EXPECT_EQ(state->refreshes, 2);
+    EXPECT_EQ(QApplication::focusWidget(), files()->currentView());
+}
+
+// Another folder listed while the first is read: the rows show only its own answers.
+TEST_F(IdentifyWindow, AnswersForTheFolderLeftNeverLand) {
+    emu.write("other/b.nes", "other");
+    state->answers.insert(emu.file("roms/b.nes"), identification(Verdict::Verified, "B.nes"));
+    state->holdAfter = 1;
+    open({"a.nes", "b.nes"});
+    ASSERT_TRUE(state->waitHolding());
+    {
+        std::lock_guard lock(state->mutex);
+        state->holdAfter = -1;
+    }
+    files()->setPath(emu.file("other"));
+    QApplication::processEvents();
+    state->release();
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(listed(), QStringList{"b.nes"});
+    EXPECT_EQ(files()->model().verifiedMark("b.nes"), VerifiedMark::CrcOnly);
+    EXPECT_EQ(files()->model().verifiedMark("a.nes"), VerifiedMark::NotYet);
+    select("b.nes");
+    EXPECT_FALSE(title()->toolTip().contains("Verified")) << (title()->toolTip()).toStdString();
+}

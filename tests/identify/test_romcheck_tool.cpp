@@ -43,16 +43,17 @@ std::optional<ListedRom> firstListedRom() {
     QHash<QPair<qint64, quint32>, int> seen;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-        if (xml.name() == u"software") software = xml.attributes().value(u"name").toString();
+        if (xml.name() == u"software")
+            software = xml.attributes().value(QLatin1String("name")).toString();
         if (xml.name() != u"rom") continue;
         const auto a = xml.attributes();
         bool sizeOk = false, crcOk = false;
-        const ListedRom rom{software, a.value(u"size").toLongLong(&sizeOk),
-                            a.value(u"crc").toUInt(&crcOk, 16)};
+        const ListedRom rom{software, a.value(QLatin1String("size")).toLongLong(&sizeOk),
+                            a.value(QLatin1String("crc")).toUInt(&crcOk, 16)};
         if (!sizeOk || !crcOk) continue;
         ++seen[{rom.size, rom.crc}];
-        roms.emplace_back(rom,
-                          !a.hasAttribute(u"status") && a.hasAttribute(u"sha1") && rom.size >= 16);
+        roms.emplace_back(rom, !a.hasAttribute(QLatin1String("status")) &&
+                                   a.hasAttribute(QLatin1String("sha1")) && rom.size >= 16);
     }
     for (const auto& [rom, candidate] : roms)
         if (candidate && seen.value({rom.size, rom.crc}) == 1) return rom;

@@ -16,6 +16,7 @@
 #include "identify/Identification.h"
 #include "identify/LibraryIdentifier.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/CanonicalName.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "library/LibraryDb.h"
 #include "platform/FileNames.h"
@@ -48,6 +49,37 @@ QString oneField(QString text) {
     for (QChar& c : text)
         if (c == u'\t' || c == u'\n' || c == u'\r') c = u' ';
     return text;
+}
+
+// Each verified game takes its entry's ROM name in one batch (the folders listed once), by
+// F2's rules: nothing overwritten, the screenshot going with it or the game staying.
+void renameVerified(const QString& folder, const QStringList& names,
+                    const std::vector<identify::Identification>& answers) {
+    std::vector<GameRename> wanted;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const identify::Identification& answer = answers[static_cast<std::size_t>(i)];
+        if (answer.verdict != identify::Verdict::Verified) continue;
+        const CanonicalName canonical = CanonicalNameFor(names.at(i), answer);
+        if (canonical.ok())
+            wanted.push_back({names.at(i), canonical.name});
+        else if (!canonical.alreadyNamed)
+            complain(canonical.whyNot);
+    }
+    ScreenshotSearch shots;
+    const QStringList shotFolders{folder, folder + QStringLiteral("../shots/")};
+    const ScreenshotFinder findScreenshot = [&](const QString& name) {
+        return shots.FindScreenshot(shotFolders, name);
+    };
+    platform::LocalFileOperations files;
+    const std::vector<GameRename> given =
+        RenameGameFiles(files, folder, wanted, findScreenshot, names);
+    for (const GameRename& done : given)
+        tools::print(platform::encodeName(folder + done.oldName + QStringLiteral(" -> ") +
+                                          done.newName + u'\n'));
+    if (given.size() < wanted.size())
+        complain(QString::number(wanted.size() - given.size()) +
+                 QStringLiteral(" verified games kept their names: a screenshot could not follow "
+                                "or the name could not be taken."));
 }
 
 }  // namespace
@@ -128,6 +160,6 @@ int main(int argc, char** argv) {
         QByteArray::number(counts[static_cast<int>(identify::Verdict::CrcOnly)]) + " crc only, " +
         QByteArray::number(counts[static_cast<int>(identify::Verdict::BadDump)]) + " bad dumps, " +
         QByteArray::number(counts[static_cast<int>(identify::Verdict::Unknown)]) + " unknown.\n");
-    (void)rename;
+    if (rename) renameVerified(*folder, names, answers);
     return 0;
 }

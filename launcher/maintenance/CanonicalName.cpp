@@ -81,7 +81,8 @@ CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identifi
                 QStringLiteral("The name ") + entryOf(*first) + QStringLiteral(" gives, ") +
                     quoted(first->romName) + QStringLiteral(", cannot be used: ") + why +
                     QLatin1Char('.')};
-    if (name == fileName) return {{}, game + QStringLiteral(" already has the name of its entry.")};
+    if (name == fileName)
+        return {{}, game + QStringLiteral(" already has the name of its entry."), true};
     return {name, {}};
 }
 

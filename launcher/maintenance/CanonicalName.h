@@ -19,8 +19,9 @@ class FileOperations;
 }
 
 struct CanonicalName {
-    QString name;    // the name to take; empty when there is none
-    QString whyNot;  // when there is none, why, in words for the user
+    QString name;               // the name to take; empty when there is none
+    QString whyNot;             // when there is none, why, in words for the user
+    bool alreadyNamed = false;  // refused because the game has that name already
     bool ok() const { return whyNot.isEmpty(); }
 };
 

@@ -152,9 +152,14 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
         EXPECT_EQ(filesIn(roms), c.romsAfter);
         EXPECT_EQ(filesIn(shots), c.shotsAfter);
         // Every file keeps its content: the game moved, nothing was written over.
-        for (const QString& n : c.roms)
-            if (n != "game.nes") EXPECT_EQ(emu.read("roms/" + n), n.toUtf8()) << n.toStdString();
-        if (c.given) EXPECT_EQ(emu.read("roms/" + *c.given), QByteArray("game.nes"));
+        for (const QString& n : c.roms) {
+            if (n != "game.nes") {
+                EXPECT_EQ(emu.read("roms/" + n), n.toUtf8()) << n.toStdString();
+            }
+        }
+        if (c.given) {
+            EXPECT_EQ(emu.read("roms/" + *c.given), QByteArray("game.nes"));
+        }
         EXPECT_EQ(emu.read("shots/" + c.shotsAfter.value(0)), QByteArray("picture"));
     }
 }

@@ -22,6 +22,8 @@
 #include <QDir>
 #include <QIcon>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -126,6 +128,14 @@ std::optional<int> printHistory(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // glibc otherwise moves its mmap threshold up to each large block freed and hands
+    // memory back whenever the heap's top grows free: the list's multi-megabyte arrays
+    // (30,000 rows) are then mapped, unmapped and faulted in again page by page, more or
+    // less of them depending on what was freed before. Fixed thresholds keep blocks up to
+    // 4 MiB in the heap and reuse their pages; decoded pictures, larger, are still mapped
+    // and given back when they go.
+    ::mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+    ::mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
     if (const std::optional<int> history = printHistory(argc, argv)) return *history;
     // Everything the launcher starts stays its descendant, so a play lasts until the
     // emulator's last process ends, also when the emulator forks and exits at once.

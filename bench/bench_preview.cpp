@@ -5,14 +5,11 @@
 // waited for (a picture seen for the first time, then the same pictures in a new window,
 // from the thumbnails the first left), and Down held at the keyboard's repeat rate, each
 // far jump against a plain decode of the same PNG on the window's thread right after it.
-// The PNG decoders side by side on that screenshot, in processor time (the wall clock on a
-// shared machine says more about the other programs than about the decoders).
 
 #include "BenchWindow.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
-#include "launcher/games/PngDecoder.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/PictureBox.h"
 #include "platform/FileNames.h"
@@ -34,7 +31,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -257,6 +253,7 @@ struct WindowBench : bench::WindowServices {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bench::allocateAsTheProgram();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The thumbnails the run writes stay out of the user's cache.
     QTemporaryDir cacheHome;
@@ -291,26 +288,6 @@ int main(int argc, char** argv) {
     std::sort(times.begin(), times.end());
     std::sort(next.begin(), next.end());
     std::sort(plain.begin(), plain.end());
-    // The two PNG decoders on the same bytes, from memory, one after the other.
-    QFile shot(bench.firstPicture());
-    shot.open(QIODevice::ReadOnly);
-    const QByteArray pngBytes = shot.readAll();
-    const auto threadMs = [] {
-        timespec now{};
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-    };
-    std::vector<double> spng, qt;
-    for (int i = 0; i < 9; ++i) {
-        double start = threadMs();
-        benchmark::DoNotOptimize(DecodePng(pngBytes, 1LL << 40));
-        spng.push_back(threadMs() - start);
-        start = threadMs();
-        benchmark::DoNotOptimize(QImage::fromData(pngBytes, "PNG"));
-        qt.push_back(threadMs() - start);
-    }
-    std::sort(spng.begin(), spng.end());
-    std::sort(qt.begin(), qt.end());
     const WindowBench::Held held = bench.holdDown(150);
 
     // A new session over the same games: their pictures come from the thumbnails written
@@ -348,11 +325,6 @@ int main(int argc, char** argv) {
         "selection to picture from a fresh thumbnail (a new window, the same far "
         "jumps): %.1f ms (median of %zu; %d thumbnails in the cache)\n",
         thumbed[thumbed.size() / 2], thumbed.size(), thumbnails);
-    std::printf(
-        "decoding that PNG from memory, processor time: libspng %.1f ms, Qt's reader %.1f ms "
-        "(medians of %zu), ratio %.2f\n",
-        spng[spng.size() / 2], qt[qt.size() / 2], spng.size(),
-        spng[spng.size() / 2] / qt[qt.size() / 2]);
     std::printf("preview lookup: %.1f us worst, %.1f us typical, ratio vs stat probes: %.2f\n",
                 worst, typical, probes > 0 ? worst / probes : 0.0);
     return 0;

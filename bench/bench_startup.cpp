@@ -17,7 +17,6 @@
 #include <benchmark/benchmark.h>
 
 #include <dirent.h>
-#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -74,10 +73,7 @@ BENCHMARK(BM_Startup)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions
 BENCHMARK(BM_ReaddirReference)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRuns);
 
 int main(int argc, char** argv) {
-    // As the program sets them (app/main.cpp): fixed thresholds keep the list's arrays in
-    // the heap between starts instead of unmapping and faulting them in again.
-    ::mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
-    ::mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
+    bench::allocateAsTheProgram();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Fixture fixture;

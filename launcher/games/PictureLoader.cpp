@@ -1,10 +1,8 @@
 #include "launcher/games/PictureLoader.h"
 
-#include "launcher/games/PngDecoder.h"
 #include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,10 +43,6 @@ private:
 }  // namespace
 
 namespace {
-// A PNG is read whole into memory for libspng; one larger than this is no screenshot, and
-// Qt's reader takes it row by row.
-constexpr qint64 kMaxPngBytes = 64LL * 1024 * 1024;
-
 QSize fittedSize(const QSize& full, const QSize& box) {
     if (box.isValid() && !box.isEmpty() &&
         (full.width() > box.width() || full.height() > box.height()))
@@ -76,9 +70,8 @@ QImage readyToShow(QImage image, const QSize& target, const std::function<bool()
     return opaque;
 }
 
-// Qt's reader, for every format but the PNGs libspng decodes.
-QImage decodeWithQt(QIODevice* device, const QSize& box, QSize* fullSize,
-                    const std::function<bool()>& wanted, QImage* whole) {
+QImage decodeFrom(QIODevice* device, const QSize& box, QSize* fullSize,
+                  const std::function<bool()>& wanted, QImage* whole) {
     QImageReader reader(device);
     // Turns 90° pictures as cameras meant them to be seen.
     reader.setAutoTransform(true);
@@ -115,24 +108,7 @@ QImage decodePicture(const QString& path, const QSize& box, QSize* fullSize,
     StoppableFile file(wanted);
     // Only a regular file: a FIFO named like a picture would hold the decode for good.
     if (!platform::openRegularForReading(file, path)) return {};
-    // libspng takes about 55% of the processor time Qt's reader takes on a screenshot.
-    if (!IsPngData(file.peek(8)) || file.size() > kMaxPngBytes)
-        return decodeWithQt(&file, box, fullSize, wanted, whole);
-    QByteArray bytes = file.readAll();
-    if (wanted && !wanted()) return {};
-    QImage image = DecodePng(bytes, kMaxSourcePixels, wanted);
-    if (wanted && !wanted()) return {};
-    if (image.isNull()) {
-        // What libspng refuses, Qt's reader may still show (or turn as the file says).
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        return decodeWithQt(&buffer, box, fullSize, wanted, whole);
-    }
-    const QSize full = image.size();
-    if (whole) *whole = image;
-    image = readyToShow(std::move(image), fittedSize(full, box), wanted);
-    if (!image.isNull() && fullSize) *fullSize = full;
-    return image;
+    return decodeFrom(&file, box, fullSize, wanted, whole);
 }
 
 // The picture's own size as shown (turned as the file says), from its header alone.

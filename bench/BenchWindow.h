@@ -17,7 +17,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <malloc.h>
+
 namespace bench {
+
+// The allocator's thresholds as the program sets them at start (app/main.cpp): large
+// blocks stay in the heap and their pages are reused instead of faulted in again.
+inline void allocateAsTheProgram() {
+    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+}
 
 class NoOtherCopy : public platform::SingleInstance {
 public:

@@ -85,7 +85,8 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns, const QS
     for (ListedFile& f : files) {
         Row it;
         it.text = std::move(f.name);
-        it.fileColumns = columns > 1 ? columns : 0;
+        // Only the first five columns come from the listing.
+        it.fileColumns = static_cast<quint8>(columns > 1 ? std::min(columns, 255) : 0);
         it.fileReadable = f.readable;
         it.fileLooked = f.looked;
         it.fileSize = f.size;
@@ -204,13 +205,11 @@ int ListModel::ItemIcon(int Item) const {
 
 int ListModel::SubItemIcon(int Item, int SubItem) const {
     if (!validItem(Item) || SubItem < 0) return 0;
-    if (SubItem == 0) return m_items[Item].image;
-    const auto& icons = m_items[Item].subIcons;
-    return SubItem - 1 < static_cast<int>(icons.size()) ? icons[SubItem - 1] : -1;
+    return SubItem == 0 ? m_items[Item].image : -1;
 }
 
-int ListModel::ItemIndent(int Item) const {
-    return validItem(Item) ? m_items[Item].indent : 0;
+int ListModel::ItemIndent(int /*Item*/) const {
+    return 0;
 }
 
 quint32 ListModel::ItemState(int Item) const {

@@ -135,21 +135,22 @@ public:
     void setSelectionMarkFromUser(int row);
 
 private:
+    // One per item, 80 bytes: a list of 30,000 games holds as many. Sub-item icons and
+    // indents are never set by this program, so they are not kept (none and 0).
     struct Row {
         QString text;
-        QStringList sub;            // sub-items 1..n
-        std::vector<int> subIcons;  // sub-items 1..n, -1 none; empty until one is set
-        int image = 0;
-        int indent = 0;
-        quint32 state = 0;
-        // While the cells of a listed file are not yet written: how many columns to fill
-        // (0 once written or for other items) and the facts to write them from.
-        int fileColumns = 0;
-        bool fileReadable = false;
-        bool fileLooked = true;
+        QStringList sub;  // sub-items 1..n
         qint64 fileSize = 0;
         qint64 fileModified = 0;
+        quint32 state = 0;
+        int image = 0;
+        // While the cells of a listed file are not yet written: how many columns to fill
+        // (0 once written or for other items) and the facts to write them from.
+        quint8 fileColumns = 0;
+        bool fileReadable = false;
+        bool fileLooked = true;
     };
+    static_assert(sizeof(void*) != 8 || sizeof(Row) <= 80, "a row grew: 30,000 of them are kept");
     struct ColumnInfo {
         QString text;
         int width = 0;

@@ -1,10 +1,10 @@
 # Shared by scripts/run and scripts/test: installs the Debian packages that are missing.
 # shellcheck shell=bash
 
-# xa65 assembles the sample game; SDL reads the game pads; libspng decodes PNG screenshots;
-# libsqlite3-dev holds the library database; libxml2-dev reads software lists and DATs.
+# xa65 assembles the sample game; SDL reads the game pads; libsqlite3-dev holds the library
+# database; libxml2-dev reads software lists and DATs.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev xa65 libsdl2-dev libspng-dev libsqlite3-dev libxml2-dev)
+                zlib1g-dev xa65 libsdl2-dev libsqlite3-dev libxml2-dev)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
 # xvfb let bench_window_shown watch the real window appear; mame-data's software lists

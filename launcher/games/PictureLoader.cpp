@@ -1,10 +1,8 @@
 #include "launcher/games/PictureLoader.h"
 
-#include "launcher/games/PngDecoder.h"
 #include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,10 +43,6 @@ private:
 }  // namespace
 
 namespace {
-// A PNG is read whole into memory for libspng; one larger than this is no screenshot, and
-// Qt's reader takes it row by row.
-constexpr qint64 kMaxPngBytes = 64LL * 1024 * 1024;
-
 QSize fittedSize(const QSize& full, const QSize& box) {
     if (box.isValid() && !box.isEmpty() &&
         (full.width() > box.width() || full.height() > box.height()))
@@ -76,9 +70,8 @@ QImage readyToShow(QImage image, const QSize& target, const std::function<bool()
     return opaque;
 }
 
-// Qt's reader, for every format but the PNGs libspng decodes.
-QImage decodeWithQt(QIODevice* device, const QSize& box, QSize* fullSize,
-                    const std::function<bool()>& wanted, QImage* whole) {
+QImage decodeFrom(QIODevice* device, const QSize& box, QSize* fullSize,
+                  const std::function<bool()>& wanted, QImage* whole) {
     QImageReader reader(device);
     // Turns 90° pictures as cameras meant them to be seen.
     reader.setAutoTransform(true);
@@ -115,23 +108,7 @@ QImage decodePicture(const QString& path, const QSize& box, QSize* fullSize,
     StoppableFile file(wanted);
     // Only a regular file: a FIFO named like a picture would hold the decode for good.
     if (!platform::openRegularForReading(file, path)) return {};
-    if (!IsPngData(file.peek(8)) || file.size() > kMaxPngBytes)
-        return decodeWithQt(&file, box, fullSize, wanted, whole);
-    QByteArray bytes = file.readAll();
-    if (wanted && !wanted()) return {};
-    QImage image = DecodePng(bytes, kMaxSourcePixels, wanted);
-    if (wanted && !wanted()) return {};
-    if (image.isNull()) {
-        // What libspng refuses, Qt's reader may still show (or turn as the file says).
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        return decodeWithQt(&buffer, box, fullSize, wanted, whole);
-    }
-    const QSize full = image.size();
-    if (whole) *whole = image;
-    image = readyToShow(std::move(image), fittedSize(full, box), wanted);
-    if (!image.isNull() && fullSize) *fullSize = full;
-    return image;
+    return decodeFrom(&file, box, fullSize, wanted, whole);
 }
 
 // The picture's own size as shown (turned as the file says), from its header alone.
@@ -154,7 +131,7 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
 
 QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
                          QSize* fullSize, const std::function<bool()>& wanted,
-                         std::function<void()>* write) {
+                         ThumbnailWrite* write) {
     if (fullSize) *fullSize = QSize();
     if (write) *write = nullptr;
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -180,11 +157,14 @@ QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const
     QImage whole;
     QImage picture = decodePicture(path, box, fullSize, wanted, edge ? &whole : nullptr);
     if (edge && write && !picture.isNull()) {
-        *write = [cache, path, absolute, seconds, whole, full, edge] {
+        *write = [cache, path, absolute, seconds, whole, full,
+                  edge](const std::function<bool()>& stillWanted) {
             // Formats that scale while decoding were never decoded whole: read again at
             // the thumbnail's size.
-            const QImage source = whole.isNull() ? LoadPictureFile(path, QSize(edge, edge)) : whole;
-            cache.store(absolute, seconds, source, full, edge);
+            const QImage source =
+                whole.isNull() ? LoadPictureFile(path, QSize(edge, edge), nullptr, stillWanted)
+                               : whole;
+            if (!source.isNull()) cache.store(absolute, seconds, source, full, edge, stillWanted);
         };
     }
     return picture;
@@ -202,9 +182,12 @@ QString stampOf(const QString& path) {
 }
 }  // namespace
 
-// The decodes run on at most two threads of the loader's own (one for the newest selection
-// while a slow one, a huge picture, finishes). The threads hold this state, not the loader:
-// a loader that goes drops its queue and its results, and its threads end on their own.
+// A request's decode runs on a thread of its own (at most two: the newest selection's, while
+// a slow one, a huge picture, notices it is no longer wanted), never queued behind work done
+// for later: reading ahead and writing thumbnails take one background thread, one task at a
+// time, and give way as soon as a request comes. The threads hold this state, not the
+// loader: a loader that goes drops its queues and its results, and its threads end on their
+// own.
 struct PictureLoader::Shared {
     std::atomic<quint64> latest{0};
     std::atomic<quint64> ahead{0};  // the read-ahead's generation
@@ -212,39 +195,46 @@ struct PictureLoader::Shared {
     PictureDecoder decode;
     std::optional<ThumbnailCache> thumbnails;  // when no decoder was given
 
-    // The picture, and in `write` what is left to do once it is delivered.
+    // The picture, and in `write` the thumbnail to write once it is delivered.
     QImage load(const QString& path, const QSize& box, QSize* full,
-                const std::function<bool()>& wanted, std::function<void()>* write) {
+                const std::function<bool()>& wanted, ThumbnailWrite* write) {
         if (thumbnails) return LoadPictureCached(*thumbnails, path, box, full, wanted, write);
         return decode(path, box, full, wanted);
     }
 
     std::mutex lock;  // guards what follows
     std::condition_variable idle;
-    std::deque<std::function<void()>> queue;
-    int threads = 0;
+    std::function<void()> request;            // the newest request, until a thread takes it
+    std::deque<std::function<void()>> later;  // read-ahead and thumbnails, in order
+    int requestThreads = 0;
+    bool laterThread = false;
     PictureLoader* owner = nullptr;  // null once the loader is gone
 
-    static constexpr int kThreads = 2;
+    static constexpr int kRequestThreads = 2;
 
-    void start(std::function<void()> task, const std::shared_ptr<Shared>& self) {
+    void startRequest(std::function<void()> task, const std::shared_ptr<Shared>& self) {
         std::lock_guard<std::mutex> hold(lock);
-        queue.push_back(std::move(task));
-        if (threads >= kThreads) return;
-        ++threads;
-        try {
-            std::thread(run, self).detach();
-        } catch (const std::system_error&) {
-            // No thread to be had: the task waits for one already running, if any.
-            --threads;
-        }
+        request = std::move(task);
+        if (requestThreads >= kRequestThreads) return;  // the next one free takes it
+        ++requestThreads;
+        if (!spawn(runRequests, self)) --requestThreads;
     }
-    // Tasks still waiting for a thread; they are out of date.
+    void startLater(std::function<void()> task, const std::shared_ptr<Shared>& self) {
+        std::lock_guard<std::mutex> hold(lock);
+        later.push_back(std::move(task));
+        if (laterThread) return;
+        laterThread = true;
+        if (!spawn(runLater, self)) laterThread = false;
+    }
+    // Work still waiting for a thread; it is out of date.
     void drop() {
-        std::deque<std::function<void()>> old;
+        std::function<void()> oldRequest;
+        std::deque<std::function<void()>> oldLater;
         std::lock_guard<std::mutex> hold(lock);
-        old.swap(queue);
+        oldRequest.swap(request);
+        oldLater.swap(later);
     }
+    bool running() const { return requestThreads > 0 || laterThread; }
     // Runs `then` on the loader's thread, unless the loader is gone by now. Posting under
     // the lock that the loader's end takes first means a posted call is always one that
     // the loader's end then removes with the rest of its events.
@@ -255,17 +245,41 @@ struct PictureLoader::Shared {
         QMetaObject::invokeMethod(
             loader, [loader, then = std::move(then)] { then(loader); }, Qt::QueuedConnection);
     }
-    static void run(std::shared_ptr<Shared> self) {
+
+private:
+    static bool spawn(void (*body)(std::shared_ptr<Shared>), const std::shared_ptr<Shared>& self) {
+        try {
+            std::thread(body, self).detach();
+            return true;
+        } catch (const std::system_error&) {
+            // No thread to be had: the work waits for one already running, if any.
+            return false;
+        }
+    }
+    static void runRequests(std::shared_ptr<Shared> self) {
         std::unique_lock<std::mutex> hold(self->lock);
-        while (!self->queue.empty()) {
-            std::function<void()> task = std::move(self->queue.front());
-            self->queue.pop_front();
+        while (self->request) {
+            std::function<void()> task = std::move(self->request);
+            self->request = nullptr;
             hold.unlock();
             task();
             task = nullptr;
             hold.lock();
         }
-        --self->threads;
+        --self->requestThreads;
+        self->idle.notify_all();
+    }
+    static void runLater(std::shared_ptr<Shared> self) {
+        std::unique_lock<std::mutex> hold(self->lock);
+        while (!self->later.empty()) {
+            std::function<void()> task = std::move(self->later.front());
+            self->later.pop_front();
+            hold.unlock();
+            task();
+            task = nullptr;
+            hold.lock();
+        }
+        self->laterThread = false;
         self->idle.notify_all();
     }
 };
@@ -292,7 +306,7 @@ PictureLoader::~PictureLoader() {
     m_shared->drop();
     std::unique_lock<std::mutex> hold(m_shared->lock);
     m_shared->owner = nullptr;
-    m_shared->idle.wait_for(hold, kGraceAtEnd, [this] { return m_shared->threads == 0; });
+    m_shared->idle.wait_for(hold, kGraceAtEnd, [this] { return !m_shared->running(); });
 }
 
 quint64 PictureLoader::latest() const {
@@ -301,7 +315,8 @@ quint64 PictureLoader::latest() const {
 
 quint64 PictureLoader::request(const QString& path, const QSize& box) {
     const quint64 serial = ++m_shared->latest;
-    // Requests still waiting for a thread are out of date, and so is reading ahead.
+    // Work still waiting for a thread is out of date: earlier requests, reading ahead, and
+    // the thumbnails of pictures the user has left.
     m_shared->drop();
     const QString stamp = stampOf(path);
     if (const Decoded* d = kept(path, box, stamp)) {
@@ -312,14 +327,15 @@ quint64 PictureLoader::request(const QString& path, const QSize& box) {
         return serial;
     }
     m_pending = true;
+    // Reading ahead and thumbnail writes under way stop at their next read or write.
     m_shared->busy.store(true);
     std::weak_ptr<Shared> weak = m_shared;
-    m_shared->start(
+    m_shared->startRequest(
         [weak, serial, path, box, stamp] {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (!shared || shared->latest.load() != serial) return;
             QSize full;
-            std::function<void()> write;
+            ThumbnailWrite write;
             const auto wanted = [&] { return shared->latest.load() == serial; };
             QImage picture = shared->load(path, box, &full, wanted, &write);
             if (!wanted()) return;
@@ -328,8 +344,17 @@ quint64 PictureLoader::request(const QString& path, const QSize& box) {
                 if (!stamp.isEmpty()) loader->keep({path, box, stamp, picture, full});
                 loader->deliver(serial, path, picture, full);
             });
-            // The thumbnail for next time, unless the user has moved on already.
-            if (write && wanted()) write();
+            if (!write) return;
+            // The thumbnail for next time, once the picture is shown and while the user
+            // stays with it: the next request stops it.
+            shared->startLater(
+                [weak, serial, write = std::move(write)] {
+                    const std::shared_ptr<Shared> shared = weak.lock();
+                    if (!shared) return;
+                    const auto stays = [&] { return shared->latest.load() == serial; };
+                    if (stays()) write(stays);
+                },
+                shared);
         },
         m_shared);
     return serial;
@@ -341,7 +366,7 @@ void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
         const QString stamp = stampOf(path);
         if (stamp.isEmpty() || kept(path, box, stamp)) continue;
         std::weak_ptr<Shared> weak = m_shared;
-        m_shared->start(
+        m_shared->startLater(
             [weak, generation, path, box, stamp] {
                 const std::shared_ptr<Shared> shared = weak.lock();
                 if (!shared) return;

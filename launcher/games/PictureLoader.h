@@ -24,6 +24,10 @@ QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize = 
 
 class ThumbnailCache;
 
+// Writes one picture's thumbnail; it stops, leaving nothing behind, as soon as `wanted`
+// (when given) answers false.
+using ThumbnailWrite = std::function<void(const std::function<bool()>& wanted)>;
+
 // LoadPictureFile by way of the shared thumbnail cache: a picture shown smaller than its
 // own size comes from its smallest fresh thumbnail that is large enough, when there is one.
 // When there is none and a thumbnail would serve the next time, `write` (when given)
@@ -31,7 +35,7 @@ class ThumbnailCache;
 // window's thread; its failure goes unsaid, as the picture shows all the same.
 QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
                          QSize* fullSize, const std::function<bool()>& wanted,
-                         std::function<void()>* write);
+                         ThumbnailWrite* write);
 
 // How a loader decodes one picture; LoadPictureFile unless a test stands in for it.
 using PictureDecoder = std::function<QImage(const QString& path, const QSize& box, QSize* fullSize,
@@ -40,8 +44,9 @@ using PictureDecoder = std::function<QImage(const QString& path, const QSize& bo
 // Decodes one picture at a time for one viewer: a request replaces every request before
 // it, and only the newest one's result is ever delivered. While the viewer is idle it may
 // read ahead the pictures it expects next; a request for one of those, or for one shown
-// lately, is answered at once. Its decodes never hold up its end: they run on threads of
-// their own that may finish after the loader is gone, their results then dropped.
+// lately, is answered at once. A request never waits for reading ahead or for a thumbnail
+// being written: those stop when it comes. Its decodes never hold up its end: they run on
+// threads of their own that may finish after the loader is gone, their results then dropped.
 class PictureLoader : public QObject {
     Q_OBJECT
 public:

@@ -7,6 +7,20 @@
 #include <algorithm>
 
 namespace {
+// What ends each name in a folder's listing.
+constexpr char16_t kEntryEnd = u'/';
+
+// Calls `visit` with each name of a listing until it answers false.
+template <typename Visit>
+void eachEntry(const QString& entries, Visit&& visit) {
+    qsizetype from = 0;
+    while (from < entries.size()) {
+        const qsizetype end = entries.indexOf(QChar(kEntryEnd), from);
+        if (end < 0 || !visit(QStringView(entries).sliced(from, end - from))) return;
+        from = end + 1;
+    }
+}
+
 // The picture types searched, in the order they are preferred.
 const QLatin1String kExtensions[4] = {QLatin1String(".png"), QLatin1String(".jpg"),
                                       QLatin1String(".gif"), QLatin1String(".bmp")};
@@ -132,9 +146,13 @@ ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
     Folder f;
     f.stamp = *stamp;
     f.listedAt = platform::stampNow();
-    f.entries.reserve(static_cast<qsizetype>(entries->size()));
+    qsizetype length = 0;
+    for (const auto& [entry, kind] : *entries)
+        length += entry.size() + 1;
+    f.entries.reserve(length);
     for (const auto& [entry, kind] : *entries) {
         f.entries.append(entry);
+        f.entries.append(kEntryEnd);
         if (kind == platform::EntryKind::Other || !mayBePicture(entry)) continue;
         // Of two spellings, a plain file goes before one that still needs a look.
         addEntry(f, entry, platform::foldName(entry), kind != platform::EntryKind::File);
@@ -149,13 +167,15 @@ ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
 
 const QHash<QString, QString>& ScreenshotSearch::namesOf(Folder& f) {
     if (!f.named) {
-        f.names.reserve(f.entries.size());
-        for (const QString& entry : std::as_const(f.entries)) {
+        f.names.reserve(f.entries.count(kEntryEnd));
+        eachEntry(f.entries, [&](QStringView view) {
+            const QString entry = view.toString();
             const QString folded = platform::foldName(entry);
             if (f.names.contains(folded)) f.twins.insert(folded);
             f.names.insert(folded, entry);
-        }
-        f.entries.clear();
+            return true;
+        });
+        f.entries = QString();
         f.named = true;
     }
     return f.names;
@@ -167,22 +187,27 @@ QString ScreenshotSearch::realName(Folder& f, const QString& folded) {
     // The covers folder under the roms is looked up at every selection and is mostly missing:
     // one pass over ASCII names, which fold to their lower case, beats folding them all.
     QString found;
-    for (const QString& entry : std::as_const(f.entries)) {
+    bool folding = false;  // a name outside ASCII: only folding tells
+    eachEntry(f.entries, [&](QStringView entry) {
         if (entry.size() != folded.size()) {
-            if (std::any_of(entry.begin(), entry.end(),
-                            [](QChar c) { return c.unicode() >= 0x80; }))
-                return namesOf(f).value(folded);
-            continue;
+            folding = std::any_of(entry.begin(), entry.end(),
+                                  [](QChar c) { return c.unicode() >= 0x80; });
+            return !folding;
         }
         bool same = true;
         for (qsizetype i = 0; i < entry.size() && same; ++i) {
             char16_t c = entry.at(i).unicode();
-            if (c >= 0x80) return namesOf(f).value(folded);
+            if (c >= 0x80) {
+                folding = true;
+                return false;
+            }
             if (c >= u'A' && c <= u'Z') c += 32;
             same = folded.at(i).unicode() == c;
         }
-        if (same) found = entry;
-    }
+        if (same) found = entry.toString();
+        return true;
+    });
+    if (folding) return namesOf(f).value(folded);
     f.looked.insert(folded, found);
     return found;
 }

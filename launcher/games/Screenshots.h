@@ -58,9 +58,11 @@ private:
     struct Folder {
         qint64 stamp = 0;
         qint64 listedAt = 0;
-        // The listing as read. Most searches need only the pictures; a folder of thirty
-        // thousand games folds every name only when a name is looked up (`namesOf`).
-        QStringList entries;
+        // The listing as read, every name followed by a '/' (which no name holds): one
+        // block instead of one string per entry. Most searches need only the pictures; a
+        // folder of thirty thousand games folds every name only when a name is looked up
+        // (`namesOf`).
+        QString entries;
         bool named = false;
         QHash<QString, QString> names;         // folded name -> real name, once named
         QHash<QString, QString> looked;        // before: names looked up (empty: none)

@@ -1,6 +1,5 @@
 #include "launcher/games/Thumbnails.h"
 
-#include "launcher/games/PngDecoder.h"
 #include "platform/FileNames.h"
 
 #include <QBuffer>
@@ -8,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include <fcntl.h>
@@ -28,8 +28,8 @@ constexpr qint64 kMaxThumbnailBytes = 16LL * 1024 * 1024;
 // depend on the level.
 constexpr int kWriteQuality = 80;
 
-const QByteArray kUriKey = QByteArrayLiteral("Thumb::URI");
-const QByteArray kMTimeKey = QByteArrayLiteral("Thumb::MTime");
+const QString kUri = QStringLiteral("Thumb::URI");
+const QString kMTime = QStringLiteral("Thumb::MTime");
 
 // The characters a URI's path holds as they are: letters, digits, the marks and the few
 // signs a path segment allows; everything else is escaped.
@@ -41,11 +41,22 @@ bool keptInUri(unsigned char c) {
     return false;
 }
 
-QByteArray textOf(const PngTexts& texts, const QByteArray& key) {
-    for (const auto& [k, v] : texts)
-        if (k == key) return v;
-    return {};
-}
+// A buffer whose writes fail once the thumbnail is no longer wanted, so that the PNG
+// writer stops at its next chunk.
+class StoppableBuffer : public QBuffer {
+public:
+    StoppableBuffer(QByteArray* bytes, const std::function<bool()>& wanted)
+        : QBuffer(bytes), m_wanted(wanted) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 size) override {
+        if (m_wanted && !m_wanted()) return -1;
+        return QBuffer::writeData(data, size);
+    }
+
+private:
+    const std::function<bool()>& m_wanted;
+};
 
 bool makeFolder(const QByteArray& path) {
     if (::mkdir(path.constData(), 0700) == 0) return true;
@@ -129,17 +140,21 @@ QImage ThumbnailCache::find(const QString& absolutePath, qint64 modifiedSeconds,
             m_root + QLatin1Char('/') + QLatin1String(size.folder) + QLatin1Char('/') + name;
         if (!platform::openRegularForReading(file, path) || file.size() > kMaxThumbnailBytes)
             continue;
-        const QByteArray bytes = file.readAll();
-        PngTexts texts;
-        const std::optional<QSize> header = PngHeader(bytes, &texts);
-        if (!header || header->width() < shown.width() || header->height() < shown.height())
+        QImageReader reader(&file, "png");
+        const QSize header = reader.size();
+        if (!header.isValid() || qint64(header.width()) * header.height() > kMaxThumbnailPixels ||
+            header.width() < shown.width() || header.height() < shown.height())
             continue;
-        // Written by a program that keeps its text after the image data: decoded to see it.
-        const bool early = !textOf(texts, kUriKey).isEmpty();
-        if (early && (textOf(texts, kUriKey) != uri || textOf(texts, kMTimeKey) != mtime)) continue;
-        QImage image = DecodePng(bytes, kMaxThumbnailPixels, {}, early ? nullptr : &texts);
+        // The text before the image data is known from the header; some programs keep it
+        // (or part of it) after the image data, where only the decode finds it.
+        const bool early = !reader.text(kUri).isEmpty() && !reader.text(kMTime).isEmpty();
+        if (early &&
+            (reader.text(kUri).toLatin1() != uri || reader.text(kMTime).toLatin1() != mtime))
+            continue;
+        QImage image = reader.read();
         if (image.isNull()) continue;
-        if (!early && (textOf(texts, kUriKey) != uri || textOf(texts, kMTimeKey) != mtime))
+        if (!early &&
+            (image.text(kUri).toLatin1() != uri || image.text(kMTime).toLatin1() != mtime))
             continue;
         return image;
     }
@@ -147,8 +162,10 @@ QImage ThumbnailCache::find(const QString& absolutePath, qint64 modifiedSeconds,
 }
 
 bool ThumbnailCache::store(const QString& absolutePath, qint64 modifiedSeconds,
-                           const QImage& picture, const QSize& full, int edge) const {
-    if (holds(absolutePath) || picture.isNull()) return false;
+                           const QImage& picture, const QSize& full, int edge,
+                           const std::function<bool()>& wanted) const {
+    const auto unwanted = [&] { return wanted && !wanted(); };
+    if (holds(absolutePath) || picture.isNull() || unwanted()) return false;
     const ThumbnailSize* size = nullptr;
     for (const ThumbnailSize& s : kThumbnailSizes)
         if (s.edge == edge) size = &s;
@@ -157,20 +174,19 @@ bool ThumbnailCache::store(const QString& absolutePath, qint64 modifiedSeconds,
     QImage thumbnail = picture;
     if (picture.width() > edge || picture.height() > edge)
         thumbnail = picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (thumbnail.isNull()) return false;
-    thumbnail.setText(QString::fromLatin1(kUriKey),
-                      QString::fromLatin1(ThumbnailUri(absolutePath)));
-    thumbnail.setText(QString::fromLatin1(kMTimeKey), QString::number(modifiedSeconds));
+    if (thumbnail.isNull() || unwanted()) return false;
+    thumbnail.setText(kUri, QString::fromLatin1(ThumbnailUri(absolutePath)));
+    thumbnail.setText(kMTime, QString::number(modifiedSeconds));
     thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(full.width()));
     thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(full.height()));
     thumbnail.setText(QStringLiteral("Software"), QStringLiteral("Rombard"));
     QByteArray bytes;
     {
-        QBuffer buffer(&bytes);
+        StoppableBuffer buffer(&bytes, wanted);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         writer.setQuality(kWriteQuality);
-        if (!writer.write(thumbnail)) return false;
+        if (!writer.write(thumbnail) || unwanted()) return false;
     }
 
     // The cache's folders are the user's alone: a thumbnail shows what the picture shows.

@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // The cache's sizes: the folder and the longest edge of its thumbnails.
 struct ThumbnailSize {
     const char* folder;
@@ -43,9 +45,10 @@ public:
     static int edgeFor(const QSize& full, const QSize& shown);
     // Writes the thumbnail of `picture` (any size not below the thumbnail's) in the folder
     // for `edge`: a temporary file in that folder renamed into place, readable by the user
-    // alone, in folders only the user may enter. False when it could not be written.
+    // alone, in folders only the user may enter. False when it could not be written, or
+    // when `wanted` (when given) answered false before the thumbnail was complete.
     bool store(const QString& absolutePath, qint64 modifiedSeconds, const QImage& picture,
-               const QSize& full, int edge) const;
+               const QSize& full, int edge, const std::function<bool()>& wanted = {}) const;
 
 private:
     QString m_root;

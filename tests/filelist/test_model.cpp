@@ -253,3 +253,49 @@ TEST(ListModel, LargeListingSortsAndKeepsEachRowsFacts) {
     }
     EXPECT_EQ(m.SubItemText(kFiles - 1, 2), m.SubItemText(0, 2));  // type from the name
 }
+
+// Rows are packed tight (30,000 of them are kept); every fact still reads back whole:
+// sizes past 4 GiB, dates before 1970 and far ahead, unreadable files, check boxes.
+TEST(ListModel, ARowsFactsReadBackWhole) {
+    struct Case {
+        const char* name;
+        qint64 size;
+        qint64 modified;
+        bool readable;
+    };
+    const Case cases[] = {
+        {"tiny", 1, 0, true},
+        {"dvd image", 5'000'000'000LL, 1'700'000'000LL, true},
+        {"huge", 1LL << 50, 4'102'444'800LL, true},  // 2100
+        {"old", 1234, -86400LL * 365 * 20, true},    // 1950
+        {"unreadable", 77, 1'600'000'000LL, false},
+    };
+    std::vector<ListedFile> files;
+    for (const Case& c : cases)
+        files.push_back(ListedFile{c.name, c.size, c.modified, c.readable});
+    ListModel m;
+    m.setCheckBoxes(true);
+    m.ColumnAdd(0, "Name", 10);
+    m.appendFiles(files, 5);
+    ASSERT_EQ(m.count(), int(std::size(cases)));
+    for (int i = 0; i < m.count(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(m.ItemText(i), c.name);
+        EXPECT_EQ(m.SubItemText(i, 4), c.readable ? QString::number(c.size) : QString());
+        EXPECT_EQ(m.SubItemText(i, 3).isEmpty(), !c.readable);
+        EXPECT_EQ(m.ItemIcon(i), 0);
+        EXPECT_EQ(m.SubItemIcon(i, 2), -1);
+        EXPECT_EQ(m.ItemIndent(i), 0);
+        EXPECT_FALSE(m.ItemChecked(i));
+        EXPECT_TRUE(m.setItemChecked(i, true));
+        EXPECT_TRUE(m.ItemChecked(i));
+    }
+    // The sorts read the same facts: sizes and dates in full.
+    m.Sort(4, 1, ListModel::kSortNumeric);
+    EXPECT_EQ(names(m), (QStringList{"unreadable", "tiny", "old", "dvd image", "huge"}));
+    m.Sort(3, 1, ListModel::kSortDate);
+    QStringList dated = names(m);
+    dated.removeAll("unreadable");
+    EXPECT_EQ(dated, (QStringList{"old", "tiny", "dvd image", "huge"}));
+}

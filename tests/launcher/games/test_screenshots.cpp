@@ -27,6 +27,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -399,6 +400,50 @@ TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return held.expired(); }, 10000));
     QApplication::processEvents();
     EXPECT_EQ(delivered, 0);
+}
+
+// The picture the user waits for never queues behind the pictures read ahead for later,
+// even when those are slow to notice that they are no longer wanted.
+TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
+    struct Shared {
+        std::promise<void> started, release;
+        std::atomic<int> deaf{0};
+    };
+    auto shared = std::make_shared<Shared>();
+    std::shared_future<void> released = shared->release.get_future().share();
+    std::future<void> started = shared->started.get_future();
+    auto decoder = [shared, released](const QString& path, const QSize&, QSize* full,
+                                      const std::function<bool()>&) {
+        if (path.startsWith(QLatin1String("/ahead/"))) {
+            if (shared->deaf++ == 0) shared->started.set_value();
+            released.wait();  // deaf to being unwanted
+        }
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::green);
+        if (full) *full = image.size();
+        return image;
+    };
+    TempFolder folder;
+    // Read ahead only what exists, with a size and a date.
+    const QString one = folder.write("one.png", "x"), two = folder.write("two.png", "x");
+    QObject owner;
+    auto* loader =
+        new PictureLoader(&owner, [decoder, one, two](const QString& path, const QSize& box,
+                                                      QSize* full, const std::function<bool()>& w) {
+            const QString as = path == one ? "/ahead/one" : path == two ? "/ahead/two" : path;
+            return decoder(as, box, full, w);
+        });
+    QSignalSpy spy(loader, &PictureLoader::loaded);
+    loader->readAhead({one, two}, {10, 10});
+    started.wait();
+    const quint64 serial = loader->request(QStringLiteral("/now/shown.png"), {10, 10});
+    EXPECT_TRUE(spy.wait(5000));
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy.last().at(0).toULongLong(), serial);
+    // The second picture read ahead was dropped while waiting, never started.
+    EXPECT_EQ(shared->deaf.load(), 1);
+    shared->release.set_value();
+    delete loader;
 }
 
 }  // namespace

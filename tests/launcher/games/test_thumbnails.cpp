@@ -1,9 +1,8 @@
-// The shared thumbnail cache as file managers keep it (names, freshness, safe writing) and
-// the PNG decoder against Qt's own reader, pixel for pixel.
+// The shared thumbnail cache as file managers keep it: names, freshness, safe writing, and
+// writes that stop when the user has moved on.
 
 #include "checksum/Crc32Kernel.h"
 #include "launcher/games/PictureLoader.h"
-#include "launcher/games/PngDecoder.h"
 #include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 #include "support/Pictures.h"
@@ -19,21 +18,17 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <functional>
 
 namespace {
 
-constexpr qint64 kAnySize = 1LL << 40;
-
-// A PNG written chunk by chunk, for what Qt's writer never makes: interlaced pictures,
-// palettes with transparency, 16-bit samples with tRNS.
+// A PNG written chunk by chunk, for what Qt's writer never makes: its text after the image
+// data, as some file managers write their thumbnails.
 struct RawPng {
-    int width = 0, height = 0, bitDepth = 8, colorType = 2;
-    bool interlaced = false;
-    QByteArray palette, transparency;
-    // The sample bytes of pixel (x, y), `bytesPerPixel` of them.
-    std::function<QByteArray(int x, int y)> pixel;
+    int width = 0, height = 0;
+    QRgb color = 0;
+    // tEXt chunks ("key\0text") before and after the image data.
+    QByteArrayList textBefore, textAfter;
 
     static QByteArray chunk(const char* type, const QByteArray& data) {
         QByteArray out;
@@ -50,124 +45,33 @@ struct RawPng {
              0xffffffffu);
         return out;
     }
-    QByteArray rows(int x0, int y0, int dx, int dy) const {
-        QByteArray raw;
-        for (int y = y0; y < height; y += dy) {
-            if (x0 >= width) break;
-            raw.append('\0');  // no filter
-            for (int x = x0; x < width; x += dx)
-                raw.append(pixel(x, y));
-        }
-        return raw;
-    }
     QByteArray bytes() const {
         QByteArray ihdr;
         for (int v : {width, height})
             for (int s = 24; s >= 0; s -= 8)
                 ihdr.append(char((v >> s) & 0xff));
-        ihdr.append(char(bitDepth)).append(char(colorType)).append('\0').append('\0');
-        ihdr.append(char(interlaced ? 1 : 0));
+        ihdr.append(char(8)).append(char(2)).append('\0').append('\0').append('\0');
         QByteArray raw;
-        if (!interlaced) {
-            raw = rows(0, 0, 1, 1);
-        } else {
-            const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                      {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-            for (const auto& p : passes)
-                raw.append(rows(p[0], p[1], p[2], p[3]));
+        for (int y = 0; y < height; ++y) {
+            raw.append('\0');  // no filter
+            for (int x = 0; x < width; ++x)
+                raw.append(char(qRed(color)))
+                    .append(char(qGreen(color)))
+                    .append(char(qBlue(color)));
         }
         // qCompress gives a zlib stream after four bytes of length.
         const QByteArray packed = qCompress(raw).mid(4);
         QByteArray png("\x89PNG\r\n\x1a\n", 8);
         png.append(chunk("IHDR", ihdr));
-        if (!palette.isEmpty()) png.append(chunk("PLTE", palette));
-        if (!transparency.isEmpty()) png.append(chunk("tRNS", transparency));
+        for (const QByteArray& text : textBefore)
+            png.append(chunk("tEXt", text));
         png.append(chunk("IDAT", packed));
+        for (const QByteArray& text : textAfter)
+            png.append(chunk("tEXt", text));
         png.append(chunk("IEND", {}));
         return png;
     }
 };
-
-QByteArray be16(int v) {
-    return QByteArray(1, char((v >> 8) & 0xff)) + QByteArray(1, char(v & 0xff));
-}
-
-TEST(PngDecoder, SamePixelsAsQtsReader) {
-    struct Case {
-        const char* what;
-        RawPng png;
-    };
-    const auto rgb = [](int x, int y) {
-        return QByteArray(1, char(x * 7)) + char(y * 13) + char((x ^ y) * 3);
-    };
-    const auto rgba = [](int x, int y) {
-        return QByteArray(1, char(x * 7)) + char(y * 13) + char(x + y) + char((x * y) & 0xff);
-    };
-    const auto rgba16 = [](int x, int y) {
-        return be16(x * 4001) + be16(y * 3001) + be16((x ^ y) * 999) + be16(65535 - x * y * 17);
-    };
-    const auto index = [](int x, int y) { return QByteArray(1, char((x + y) % 4)); };
-    const auto grayAlpha = [](int x, int y) { return QByteArray(1, char(x * 9)) + char(y * 11); };
-    const QByteArray palette("\xff\x00\x00\x00\xff\x00\x00\x00\xff\x80\x80\x80", 12);
-    // clang-format off
-    Case cases[] = {
-        {"truecolour", {33, 17, 8, 2, false, {}, {}, rgb}},
-        {"alpha", {33, 17, 8, 6, false, {}, {}, rgba}},
-        {"16-bit with alpha", {21, 19, 16, 6, false, {}, {}, rgba16}},
-        {"palette with transparency", {30, 9, 8, 3, false, palette, QByteArray("\x00\x80\xff", 3), index}},
-        {"grey with alpha", {12, 12, 8, 4, false, {}, {}, grayAlpha}},
-        {"truecolour with a transparent colour", {16, 16, 8, 2, false, {}, be16(0) + be16(0) + be16(0), rgb}},
-        {"interlaced", {37, 23, 8, 2, true, {}, {}, rgb}},
-        {"interlaced with alpha", {9, 5, 8, 6, true, {}, {}, rgba}},
-        {"interlaced 16-bit", {11, 13, 16, 6, true, {}, {}, rgba16}},
-        {"interlaced palette", {8, 8, 8, 3, true, palette, {}, index}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QByteArray bytes = c.png.bytes();
-        const QImage qt = QImage::fromData(bytes, "PNG");
-        ASSERT_FALSE(qt.isNull());
-        PngTexts texts;
-        const QImage spng = DecodePng(bytes, kAnySize, {}, &texts);
-        ASSERT_EQ(spng.size(), qt.size());
-        const QImage::Format common =
-            c.png.bitDepth == 16 ? QImage::Format_RGBA64 : QImage::Format_ARGB32;
-        const QImage a = qt.convertToFormat(common), b = spng.convertToFormat(common);
-        int differing = 0;
-        for (int y = 0; y < a.height(); ++y)
-            differing += std::memcmp(a.constScanLine(y), b.constScanLine(y),
-                                     size_t(a.width()) * (c.png.bitDepth == 16 ? 8 : 4)) != 0;
-        EXPECT_EQ(differing, 0);
-        EXPECT_EQ(spng.hasAlphaChannel(), qt.hasAlphaChannel());
-    }
-}
-
-TEST(PngDecoder, WhatItCannotDecodeItLeavesToQt) {
-    TempFolder folder;
-    const QByteArray good = encodedPicture({40, 20}, Qt::blue);
-    QByteArray badCrc = good;
-    badCrc[29] = char(badCrc[29] ^ 0x55);  // the IHDR's checksum
-    struct Case {
-        const char* what;
-        QByteArray bytes;
-        qint64 limit;
-        bool decodes;
-    };
-    const Case cases[] = {
-        {"a plain PNG", good, kAnySize, true},
-        {"larger than allowed", good, 799, false},
-        {"cut short", good.left(good.size() - 20), kAnySize, false},
-        {"damaged header", badCrc, kAnySize, false},
-        {"not a PNG", encodedPicture({4, 4}, Qt::red, "BMP"), kAnySize, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(!DecodePng(c.bytes, c.limit).isNull(), c.decodes);
-    }
-    // A decode that is no longer wanted stops with nothing.
-    EXPECT_TRUE(DecodePng(good, kAnySize, [] { return false; }).isNull());
-}
 
 // ---- the thumbnail cache ----
 
@@ -266,6 +170,35 @@ TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
     }
 }
 
+TEST_F(ThumbnailCacheTest, ItsTextCountsBeforeOrAfterTheImageData) {
+    const QByteArray uri = "Thumb::URI" + QByteArray(1, '\0') + ThumbnailUri(picture);
+    const QByteArray fresh = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime);
+    const QByteArray stale = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime - 1);
+    const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
+    struct Case {
+        const char* what;
+        QByteArrayList before, after;
+        bool used;
+    };
+    const Case cases[] = {
+        {"both before", {uri, fresh}, {}, true},
+        {"both after", {}, {uri, fresh}, true},
+        {"split around the image data", {uri}, {fresh}, true},
+        {"stale, after", {}, {uri, stale}, false},
+        {"another picture's, after", {}, {other, fresh}, false},
+        {"no text at all", {}, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put("x-large", RawPng{512, 288, qRgb(0, 200, 0), c.before, c.after}.bytes());
+        const QImage found = cache.find(picture, mtime, {400, 225});
+        EXPECT_EQ(!found.isNull(), c.used);
+        if (c.used) {
+            EXPECT_EQ(found.pixelColor(5, 5), QColor(0, 200, 0));
+        }
+    }
+}
+
 TEST_F(ThumbnailCacheTest, TheSmallestFreshOneIsTakenAndBrokenOnesArePassedOver) {
     const QByteArray uri = ThumbnailUri(picture);
     put("large", thumbnailPng({256, 144}, Qt::red, uri, mtime));
@@ -307,6 +240,40 @@ TEST_F(ThumbnailCacheTest, WrittenForTheUserAloneAndReadBack) {
     EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
 }
 
+// The user moving on stops a thumbnail wherever it is: before it starts, while it is being
+// encoded, or while it is decoded again; nothing is left in the cache, not even a temporary.
+TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
+    const QImage full = QImage::fromData(encodedPicture({1600, 900}, Qt::blue));
+    struct Case {
+        const char* what;
+        int answers;  // how many times `wanted` says yes before it says no
+        bool written;
+    };
+    const Case cases[] = {
+        {"left before it started", 0, false},
+        {"left after the scaling", 2, false},
+        {"left during the encoding", 4, false},
+        {"stayed", 1 << 30, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(root).removeRecursively();
+        int asked = 0;
+        const std::function<bool()> wanted = [&] { return asked++ < c.answers; };
+        EXPECT_EQ(cache.store(picture, mtime, full, {1600, 900}, 512, wanted), c.written);
+        const QStringList left = QDir(root + "/x-large").entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(left, c.written ? QStringList{ThumbnailFileName(picture)} : QStringList());
+    }
+    // By way of the picture's own load: the write it hands over obeys the same.
+    QDir(root).removeRecursively();
+    ThumbnailWrite write;
+    LoadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write);
+    ASSERT_TRUE(write);
+    write([] { return false; });
+    EXPECT_FALSE(QDir(root + "/x-large").exists() &&
+                 !QDir(root + "/x-large").isEmpty(QDir::Files | QDir::Hidden));
+}
+
 TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
     const QString own = home.write("cache/thumbnails/xx-large/" + ThumbnailFileName(picture),
                                    encodedPicture({1024, 576}, Qt::red));
@@ -314,7 +281,7 @@ TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
     EXPECT_TRUE(cache.holds(own));
     EXPECT_FALSE(cache.holds(home.file("cache/thumbnails-other/x.png")));
     EXPECT_FALSE(cache.store(own, mtime, image, image.size(), 256));
-    std::function<void()> write;
+    ThumbnailWrite write;
     EXPECT_EQ(LoadPictureCached(cache, own, {200, 200}, nullptr, {}, &write).size(),
               QSize(1024, 576).scaled(200, 200, Qt::KeepAspectRatio));
     EXPECT_FALSE(write);
@@ -330,17 +297,17 @@ TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
     EXPECT_EQ(shown.size(), QSize(400, 225));
     EXPECT_EQ(fullSize, QSize(1600, 900));
     ASSERT_TRUE(write);
-    write();
+    write({});
     EXPECT_TRUE(QFileInfo(blocked).isFile());
 }
 
 TEST_F(ThumbnailCacheTest, APictureSeenBeforeOpensFromItsThumbnailWhileItIsFresh) {
-    std::function<void()> write;
+    ThumbnailWrite write;
     QSize fullSize;
     EXPECT_EQ(LoadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write).pixelColor(9, 9),
               QColor(Qt::blue));
     ASSERT_TRUE(write);
-    write();
+    write({});
     EXPECT_TRUE(QFile::exists(root + "/x-large/" + ThumbnailFileName(picture)));
 
     // New pixels under the old date: the thumbnail is what shows, at the shown size.

@@ -2,10 +2,13 @@
 
 // What the command-line tools share: the folder argument and printing a file's bytes.
 
+#include "filelist/FolderList.h"
+#include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <dirent.h>
 #include <cstdio>
@@ -35,6 +38,20 @@ inline std::optional<QString> readableFolder(const QString& folder) {
     QString path = platform::decodeName(QByteArray(real.get()));
     if (!path.endsWith(u'/')) path += u'/';
     return path;
+}
+
+// The games of `folder` (as readableFolder gives it) as the file list lists them: MASK as
+// in the list's pattern, "*.*" when empty; hidden files left out.
+inline QStringList listedGames(const QString& folder, const QString& mask) {
+    ListModel model;
+    FolderList list(model);
+    list.initPattern(mask.isEmpty() ? QStringLiteral("*.*") : mask);
+    list.setPath(folder);
+    QStringList names;
+    names.reserve(model.count());
+    for (int i = 0; i < model.count(); ++i)
+        names.append(model.ItemText(i));
+    return names;
 }
 
 }  // namespace tools

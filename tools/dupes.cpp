@@ -9,8 +9,6 @@
 // standard error with the reason); 2 when the folder cannot be read or the arguments are
 // wrong.
 
-#include "filelist/FolderList.h"
-#include "filelist/ListModel.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "platform/FileNames.h"
@@ -48,14 +46,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    ListModel model;
-    FolderList list(model);
-    list.initPattern(args.size() > 1 ? args.at(1) : QStringLiteral("*.*"));
-    list.setPath(*folder);
-    QStringList names;
-    names.reserve(model.count());
-    for (int i = 0; i < model.count(); ++i)
-        names.append(model.ItemText(i));
+    const QStringList names = tools::listedGames(*folder, args.value(1));
 
     ScreenshotSearch shots;
     const QStringList shotFolders{*folder, *folder + QStringLiteral("../shots/")};

@@ -11,8 +11,6 @@
 // screenshot going with it), and prints "<old path> -> <new name>" for each.
 // Exit status 0; 2 when the folder cannot be read or the arguments are wrong.
 
-#include "filelist/FolderList.h"
-#include "filelist/ListModel.h"
 #include "identify/Identification.h"
 #include "identify/LibraryIdentifier.h"
 #include "launcher/games/Screenshots.h"
@@ -108,18 +106,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    ListModel model;
-    FolderList list(model);
-    list.initPattern(args.size() > 1 ? args.at(1) : QStringLiteral("*.*"));
-    list.setPath(*folder);
-    QStringList names;
+    const QStringList names = tools::listedGames(*folder, args.value(1));
     QStringList paths;
-    names.reserve(model.count());
-    paths.reserve(model.count());
-    for (int i = 0; i < model.count(); ++i) {
-        names.append(model.ItemText(i));
-        paths.append(*folder + names.last());
-    }
+    paths.reserve(names.size());
+    for (const QString& name : names)
+        paths.append(*folder + name);
 
     identify::Sources sources = identify::Sources::standard(QString());
     sources.paths += dats;

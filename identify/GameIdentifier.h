@@ -78,7 +78,7 @@ private:
     qint64 m_generation = -1;
     std::atomic<int> m_filesRead = 0;  // the reading threads count too
     std::function<void(const QByteArray&)> m_afterReading;
-    std::unique_ptr<char[]> m_buffer;  // one block, for every file read
+    std::unique_ptr<char[]> m_buffer;  // one block, for the SHA-1s read on this thread
 };
 
 }  // namespace identify

@@ -11,8 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace identify {
@@ -118,6 +122,92 @@ qint64 readBlock(int fd, char* block) {
 QString changedWhileRead() {
     return QStringLiteral("the file changed while it was read");
 }
+
+// Reads and sums files on two threads (one on a single core), a few ahead of the thread that
+// takes their checksums. The CRC costs about half of what copying out of the page cache does,
+// so one thread alone would spend a third of a first look on it; two whole files at a time
+// use both cores, and the taker's lookups and cache writes fit in between.
+// At most kInFlight files are being read or waiting to be taken, so memory stays at a few
+// blocks and a stop wastes little.
+class ReadAhead {
+public:
+    static constexpr size_t kInFlight = 4;
+    struct Done {
+        int index = -1;
+        bool ok = false;
+        CachedFile file;
+        QString problem;
+    };
+    using Read = std::function<bool(int index, char* block, const std::atomic<bool>& stop,
+                                    CachedFile& file, QString& problem)>;
+
+    ReadAhead(std::vector<int> jobs, Read read) : m_jobs(std::move(jobs)), m_read(std::move(read)) {
+        const size_t threads =
+            std::min<size_t>({2, std::max(1u, std::thread::hardware_concurrency()), m_jobs.size()});
+        for (size_t t = 0; t < threads; ++t)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_room.notify_all();
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next file read, in the order they finish. Without `wait`, nothing when none is
+    // ready yet; with it, nothing only once every file has been handed out.
+    std::optional<Done> next(bool wait) {
+        std::unique_lock lock(m_mutex);
+        const auto ready = [&] { return !m_done.empty() || m_handed == m_jobs.size(); };
+        if (wait) m_ready.wait(lock, ready);
+        if (m_done.empty()) return std::nullopt;
+        Done done = std::move(m_done.front());
+        m_done.pop_front();
+        ++m_handed;
+        lock.unlock();
+        m_room.notify_one();
+        return done;
+    }
+
+private:
+    void work() {
+        const auto block = std::make_unique_for_overwrite<char[]>(Crc32::kFileBlock);
+        for (;;) {
+            Done done;
+            {
+                std::unique_lock lock(m_mutex);
+                m_room.wait(lock, [&] {
+                    return m_stop || m_taken == m_jobs.size() || m_taken - m_handed < kInFlight;
+                });
+                if (m_stop || m_taken == m_jobs.size()) return;
+                done.index = m_jobs[m_taken++];
+            }
+            done.ok = m_read(done.index, block.get(), m_stop, done.file, done.problem);
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_stop) return;
+                m_done.push_back(std::move(done));
+            }
+            m_ready.notify_one();
+        }
+    }
+
+    const std::vector<int> m_jobs;
+    const Read m_read;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;  // a file was read
+    std::condition_variable m_room;   // a file was taken, or stop
+    std::deque<Done> m_done;
+    size_t m_taken = 0;   // files given to a reading thread
+    size_t m_handed = 0;  // files handed on by next()
+    std::atomic<bool> m_stop = false;
+    std::vector<std::thread> m_threads;
+};
 
 }  // namespace
 
@@ -255,55 +345,57 @@ std::optional<Identification> GameIdentifier::answerFromSums(FileSums& sums, con
     return best;
 }
 
-Identification GameIdentifier::readAndAnswer(const QByteArray& path, const CachedFile* unchanged) {
-    CachedFile file;
-    if (unchanged) {
-        file = *unchanged;
-    } else {
-        Identification failed;
-        Descriptor fd{openForReading(path, file.stamp, failed.problem)};
-        if (fd.fd < 0) return failed;
-        // The first block tells a zip from a plain file and is the start of its CRC.
-        char* const block = buffer();
-        qint64 got = readBlock(fd.fd, block);
-        if (got >= 4 && looksLikeZip(QByteArrayView(block, 4))) {
-            FileZipSource source(fd.fd, file.stamp.size);
-            const ZipDirectory directory = readZipDirectory(source);
-            file.sums.kind = FileSums::Kind::Zip;
-            if (!directory.ok()) {
+bool GameIdentifier::readSums(const QByteArray& path, char* block, const std::atomic<bool>& stop,
+                              CachedFile& file, QString& problem) {
+    Descriptor fd{openForReading(path, file.stamp, problem)};
+    if (fd.fd < 0) return false;
+    // The first block tells a zip from a plain file and is the start of its CRC.
+    qint64 got = readBlock(fd.fd, block);
+    if (got >= 4 && looksLikeZip(QByteArrayView(block, 4))) {
+        FileZipSource source(fd.fd, file.stamp.size);
+        const ZipDirectory directory = readZipDirectory(source);
+        file.sums.kind = FileSums::Kind::Zip;
+        if (!directory.ok()) {
+            file.sums.kind = FileSums::Kind::Refused;
+            file.sums.problem = directory.error;
+        }
+        for (const ZipMember& m : directory.members) {
+            if (unsafeMemberName(m.name)) {
                 file.sums.kind = FileSums::Kind::Refused;
-                file.sums.problem = directory.error;
+                file.sums.problem = QStringLiteral("the zip names a member outside itself: %1")
+                                        .arg(platform::decodeName(m.name));
+                file.sums.members.clear();
+                break;
             }
-            for (const ZipMember& m : directory.members) {
-                if (unsafeMemberName(m.name)) {
-                    file.sums.kind = FileSums::Kind::Refused;
-                    file.sums.problem = QStringLiteral("the zip names a member outside itself: %1")
-                                            .arg(platform::decodeName(m.name));
-                    file.sums.members.clear();
-                    break;
-                }
-                if (!m.isFolder()) file.sums.members.push_back({m.name, m.size, m.crc, {}});
-            }
-        } else {
-            // Block by block through one buffer that stays in the core's cache: a folder of
-            // ROMs is mostly files of a few hundred KiB, too small for a read-ahead thread
-            // to pay for itself.
-            Crc32 crc;
-            while (got > 0) {
-                crc.AddBytes({reinterpret_cast<const std::uint8_t*>(block), size_t(got)});
-                got = readBlock(fd.fd, block);
-            }
-            if (got < 0) {
-                failed.problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
-                return failed;
-            }
-            file.sums.crc = quint32(crc.value().number());
+            if (!m.isFolder()) file.sums.members.push_back({m.name, m.size, m.crc, {}});
         }
-        if (stampOfDescriptor(fd.fd) != file.stamp) {
-            failed.problem = changedWhileRead();
-            return failed;
+    } else {
+        // Block by block through one buffer per thread that stays in its core's cache. A stop
+        // is looked at between blocks: a big file must not hold up the end of a look.
+        Crc32 crc;
+        while (got > 0) {
+            if (stop.load(std::memory_order_relaxed)) {
+                problem = QStringLiteral("stopped");
+                return false;
+            }
+            crc.AddBytes({reinterpret_cast<const std::uint8_t*>(block), size_t(got)});
+            got = readBlock(fd.fd, block);
         }
+        if (got < 0) {
+            problem = QStringLiteral("cannot be read: %1").arg(qt_error_string(errno));
+            return false;
+        }
+        file.sums.crc = quint32(crc.value().number());
     }
+    if (m_afterReading) m_afterReading(path);
+    if (stampOfDescriptor(fd.fd) != file.stamp) {
+        problem = changedWhileRead();
+        return false;
+    }
+    return true;
+}
+
+Identification GameIdentifier::answerRead(const QByteArray& path, CachedFile& file) {
     file.answer = *answerFromSums(file.sums, file.stamp, true, path);
     file.generation = m_generation;
     // A file that changed under a later read is answered but not kept: its next look reads it.
@@ -347,9 +439,42 @@ void GameIdentifier::identify(const QStringList& paths,
         }
         later.emplace_back(i, unchanged);
     }
+    // Then the rest: files never read are read and summed ahead on the reading threads,
+    // while this thread answers what they hand back and, in the gaps, the kept files whose
+    // new answer needs a SHA-1 (read here: this thread is mostly idle).
+    std::vector<int> toRead;
+    std::vector<std::pair<int, const CachedFile*>> needSha1;
     for (const auto& [i, unchanged] : later) {
-        if (!go) break;
-        go = each(i, readAndAnswer(names[i], unchanged));
+        if (unchanged)
+            needSha1.emplace_back(i, unchanged);
+        else
+            toRead.push_back(i);
+    }
+    if (go) {
+        ReadAhead readers(std::move(toRead), [&](int i, char* block, const std::atomic<bool>& stop,
+                                                 CachedFile& file, QString& problem) {
+            return readSums(names[i], block, stop, file, problem);
+        });
+        size_t nextSha1 = 0;
+        while (go) {
+            std::optional<ReadAhead::Done> done = readers.next(nextSha1 == needSha1.size());
+            if (done) {
+                if (!done->ok) {
+                    Identification failed;
+                    failed.problem = std::move(done->problem);
+                    go = each(done->index, failed);
+                } else {
+                    go = each(done->index, answerRead(names[done->index], done->file));
+                }
+            } else if (nextSha1 < needSha1.size()) {
+                const auto& [i, unchanged] = needSha1[nextSha1++];
+                CachedFile file = *unchanged;
+                go = each(i, answerRead(names[i], file));
+            } else {
+                break;
+            }
+        }
+        // Leaving the scope stops and joins the readers before the batch is committed.
     }
     if (m_cache) m_cache->endBatch();
 }

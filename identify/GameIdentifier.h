@@ -21,6 +21,7 @@
 
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,7 +34,10 @@ public:
     GameIdentifier(ChecksumLookup& lookup, ChecksumCache* cache);
 
     // As FolderIdentifier::identify: first every path the cache answers (a stat each, one
-    // query for all), then the rest, read in order; each answer is handed on at once.
+    // query for all), then the rest. Those are read and summed on two threads a few files
+    // ahead while this one looks them up, confirms SHA-1s and keeps the results, so answers
+    // come in the order files finish; each is handed on at once. Once `each` says stop,
+    // nothing more is handed on or kept, and no reading thread outlives the call.
     void identify(const QStringList& paths,
                   const std::function<bool(int index, const Identification&)>& each);
     Identification identify(const QString& path);
@@ -44,14 +48,24 @@ public:
 
     // How many times a file was opened to read its contents: an unchanged file must never
     // add to it.
-    int filesRead() const { return m_filesRead; }
+    int filesRead() const { return m_filesRead.load(); }
+
+    // For the tests: called on the reading thread once a file's contents have been read,
+    // before its stamp is taken again to see that it did not change meanwhile.
+    void setAfterReading(std::function<void(const QByteArray& path)> hook) {
+        m_afterReading = std::move(hook);
+    }
 
 private:
     // The answer from checksums alone; nothing when a SHA-1 has to be read first and
     // `mayRead` is false. A SHA-1 read on the way is added to `sums`.
     std::optional<Identification> answerFromSums(FileSums& sums, const FileStamp& stamp,
                                                  bool mayRead, const QByteArray& path);
-    Identification readAndAnswer(const QByteArray& path, const CachedFile* unchanged);
+    // The checksums of a file not kept, read through `block`; false with the reason when it
+    // cannot be read, changed meanwhile, or `stop` was raised. Runs on a reading thread.
+    bool readSums(const QByteArray& path, char* block, const std::atomic<bool>& stop,
+                  CachedFile& file, QString& problem);
+    Identification answerRead(const QByteArray& path, CachedFile& file);
     bool sha1OfFile(const QByteArray& path, const FileStamp& expected, QByteArray& sha1,
                     QString& problem);
     bool sha1OfMember(const QByteArray& path, const FileStamp& expected, MemberSums& member,
@@ -62,8 +76,9 @@ private:
     ChecksumLookup& m_lookup;
     ChecksumCache* m_cache;
     qint64 m_generation = -1;
-    int m_filesRead = 0;
-    std::unique_ptr<char[]> m_buffer;  // one block, for every file read
+    std::atomic<int> m_filesRead = 0;  // the reading threads count too
+    std::function<void(const QByteArray&)> m_afterReading;
+    std::unique_ptr<char[]> m_buffer;  // one block, for the SHA-1s read on this thread
 };
 
 }  // namespace identify

@@ -13,8 +13,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QDir>
+
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 using identify::ChecksumCache;
 using identify::GameIdentifier;
@@ -37,6 +42,17 @@ public:
         cache = std::make_unique<ChecksumCache>(m_db);
     }
     void exec(const char* sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
+    // The paths kept, as written in the table.
+    QStringList keptPaths() {
+        QStringList paths;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(m_db, "SELECT path FROM file_checksums ORDER BY path", -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            paths << QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                                       sqlite3_column_bytes(s, 0));
+        sqlite3_finalize(s);
+        return paths;
+    }
     std::unique_ptr<ChecksumCache> cache;
 
 private:
@@ -254,6 +270,187 @@ TEST(ChecksumCache, KeptAnswersComeFirstAndAStopIsHonoured) {
     identifier.identify(paths, [&](int, const Identification&) { return ++calls < 2; });
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(identifier.filesRead(), 0);  // new1 had been read by the look above
+}
+
+// The threads of this process.
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// Whether the process is back to `before` threads. A joined thread can stay listed for a
+// moment while the kernel finishes tearing it down, so a few looks are allowed; one still
+// waiting for work would be listed for ever.
+bool backTo(int before) {
+    for (int look = 0; look < 1000; ++look) {
+        if (threadCount() == before) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// Files are read ahead on other threads and answered in the order they finish; whatever the
+// order, each index must be answered once, with its own file's answer, whether it was never
+// read, kept but needing a SHA-1 for a new index, a zip, or unreadable.
+TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
+    TempFolder folder;
+    FakeLookup lookup;
+    Library library(folder.file("library.sqlite3"));
+    QStringList paths, keptBefore;
+    std::vector<Verdict> expected;
+    std::vector<QByteArray> contents;
+    for (int i = 0; i < 48; ++i) {
+        const QByteArray content = kGame + QByteArray::number(i);
+        contents.push_back(content);
+        switch (i % 4) {
+            case 0:
+                paths << folder.write(QStringLiteral("roms/%1.zip").arg(i),
+                                      zipbuild::build({{"g.a26", content, true}}).bytes);
+                break;
+            case 3:
+                paths << folder.file(QStringLiteral("roms/missing%1.a26").arg(i));
+                break;
+            default:
+                paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
+                break;
+        }
+        if (i % 6 == 1) keptBefore << paths.back();
+    }
+    paths << paths[5];  // the same file twice answers twice
+    // Kept while nothing was known: their new answer needs a SHA-1 read on the calling thread.
+    identifyAll(lookup, *library.cache, keptBefore);
+    for (int i = 0; i < 48; ++i) {
+        Verdict v = Verdict::Unknown;
+        if (i % 4 != 3 && i % 3 == 0) {
+            lookup.add(contents[size_t(i)], QString::number(i), sha1Of(contents[size_t(i)]));
+            v = Verdict::Verified;
+        } else if (i % 4 != 3 && i % 3 == 1) {
+            lookup.add(contents[size_t(i)], QString::number(i), sha1Of(kOther));
+            v = Verdict::CrcOnly;
+        }
+        expected.push_back(v);
+    }
+    expected.push_back(expected[5]);
+
+    for (const bool again : {false, true}) {
+        const char* look = again ? "again" : "first";
+        std::vector<int> times(size_t(paths.size()));
+        std::vector<Identification> answers(size_t(paths.size()));
+        GameIdentifier identifier(lookup, library.cache.get());
+        identifier.identify(paths, [&](int i, const Identification& id) {
+            ++times.at(size_t(i));
+            answers[size_t(i)] = id;
+            return true;
+        });
+        for (int i = 0; i < paths.size(); ++i) {
+            const Identification& id = answers[size_t(i)];
+            EXPECT_EQ(times[size_t(i)], 1) << look << " " << i;
+            EXPECT_EQ(id.verdict, expected[size_t(i)]) << look << " " << i;
+            EXPECT_EQ(id.problem.isEmpty(), i % 4 != 3) << look << " " << i;
+            if (!id.matches.empty()) {
+                EXPECT_EQ(id.matches[0].software, QString::number(i == 48 ? 5 : i)) << look;
+            }
+        }
+        if (again) {
+            EXPECT_EQ(identifier.filesRead(), 0);
+        }
+    }
+}
+
+// A stop anywhere: nothing more is handed on, nothing read after it is kept (the next look
+// reads exactly the files not answered), and no reading thread is left.
+TEST(FirstRead, AStopHandsOnNothingMoreAndKeepsNothingMore) {
+    for (const int stopAfter : {1, 2, 3, 7, 19}) {
+        TempFolder folder;
+        FakeLookup lookup;
+        Library library(folder.file("library.sqlite3"));
+        QStringList paths, kept;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray content = kOther + QByteArray::number(i);
+            paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
+            if (i % 5 == 0) kept << paths.back();
+        }
+        identifyAll(lookup, *library.cache, kept);
+        // A new index: the kept files need their SHA-1, the others are read.
+        for (int i = 0; i < 20; i += 5)
+            lookup.add(kOther + QByteArray::number(i), QString::number(i),
+                       sha1Of(kOther + QByteArray::number(i)));
+        const QStringList keptBefore = library.keptPaths();
+
+        const int threadsBefore = threadCount();
+        GameIdentifier identifier(lookup, library.cache.get());
+        int calls = 0;
+        QStringList answered;
+        identifier.identify(paths, [&](int i, const Identification&) {
+            ++calls;
+            answered << paths[i];
+            return calls < stopAfter;
+        });
+        EXPECT_EQ(calls, stopAfter);
+        EXPECT_TRUE(backTo(threadsBefore)) << stopAfter;
+        // Only what was answered joined the kept files.
+        QStringList expectedKept = keptBefore + answered;
+        expectedKept.removeDuplicates();
+        expectedKept.sort();
+        EXPECT_EQ(library.keptPaths().join('\n').toStdString(),
+                  expectedKept.join('\n').toStdString())
+            << stopAfter;
+
+        library.reopen();
+        const Pass next = identifyAll(lookup, *library.cache, paths);
+        EXPECT_EQ(next.reads, 20 - stopAfter) << stopAfter;
+    }
+}
+
+// A file that changes between its reading and the check after is answered with the reason
+// but not kept, so its next look reads it again; the files read beside it are kept.
+TEST(FirstRead, AFileThatChangedWhileReadIsNotKept) {
+    struct Case {
+        const char* what;
+        QByteArray content;
+        std::function<void(TempFolder&, const QString&)> change;
+    };
+    const Case cases[] = {
+        {"a plain file grew", kGame,
+         [](TempFolder&, const QString& p) { raw::write(p, kGame + "more"); }},
+        {"a plain file's time moved", kGame,
+         [](TempFolder& f, const QString&) {
+             f.touch("roms/b", QDateTime::currentDateTime().addDays(-2));
+         }},
+        {"a zip's time moved", zipbuild::build({{"b.a26", kGame, true}}).bytes,
+         [](TempFolder& f, const QString&) {
+             f.touch("roms/b", QDateTime::currentDateTime().addDays(-2));
+         }},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const QStringList paths = {folder.write("roms/a.a26", kOther),
+                                   folder.write("roms/b", c.content),
+                                   folder.write("roms/c.a26", kOther + "c")};
+        FakeLookup lookup;
+        lookup.add(kGame, "pitfall", {});
+        Library library(folder.file("library.sqlite3"));
+        GameIdentifier identifier(lookup, library.cache.get());
+        const QByteArray changing = raw::bytes(paths[1]);
+        std::atomic<bool> changed = false;
+        identifier.setAfterReading([&](const QByteArray& path) {
+            if (path == changing && !changed.exchange(true)) c.change(folder, paths[1]);
+        });
+        std::vector<Identification> answers(3);
+        identifier.identify(paths, [&](int i, const Identification& id) {
+            answers[size_t(i)] = id;
+            return true;
+        });
+        EXPECT_FALSE(answers[1].problem.isEmpty()) << c.what;
+        EXPECT_EQ(answers[1].verdict, Verdict::Unknown) << c.what;
+        EXPECT_TRUE(answers[0].problem.isEmpty()) << c.what;
+
+        const Pass again = identifyAll(lookup, *library.cache, paths);
+        EXPECT_EQ(again.reads, 1) << c.what;
+        EXPECT_TRUE(again.answers[1].problem.isEmpty()) << c.what;
+        EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 0) << c.what;
+    }
 }
 
 TEST(ChecksumCache, AnotherFormatStartsAgainFromNothing) {

@@ -491,7 +491,6 @@ struct ChecksumIndex::Impl {
         return true;
     }
 
-    // The entry's texts, in UTF-8 once for all its ROMs.
     // Every value is bound again for each ROM, so the statement's bindings need no clearing.
     bool storeRom(const Block& block, const Block::Rom& rom, qint64 base, qint64* rows) {
         if (*rows >= kMaxRowsPerSource) return false;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -47,9 +48,11 @@ constexpr qint64 kMaxRowsPerSource = (qint64(1) << kRowBits) - 1;
 // About a tenth of a second of writing: short enough for another launcher writing its
 // play history to wait for, long enough to keep the index's page writes few.
 constexpr qint64 kBatchRows = 20000;
-// An empty index fills in larger batches, a second or two each: all the software lists go
-// in one, and a large collection of DATs still lets other writers in between.
-constexpr qint64 kFillRows = 250000;
+// An empty index fills in larger batches, a second or two each: all the software lists
+// (about 275,000 ROMs) go in one, since each commit of a filling writes most of the (size,
+// crc) index's pages again and copies them into the database; a large collection of DATs
+// still lets other writers in between.
+constexpr qint64 kFillRows = 500000;
 
 const char* const kCreate = R"(
 CREATE TABLE checksum_sources(
@@ -143,8 +146,9 @@ private:
     sqlite3_stmt* m_s = nullptr;
 };
 
-void bindText(sqlite3_stmt* s, int i, const QByteArray& utf8) {
-    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+void bindText(sqlite3_stmt* s, int i, QByteArrayView utf8) {
+    // Never a null pointer: SQLite would store NULL for it, not an empty text.
+    sqlite3_bind_text(s, i, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_STATIC);
 }
 
 QString columnText(sqlite3_stmt* s, int i) {
@@ -154,50 +158,91 @@ QString columnText(sqlite3_stmt* s, int i) {
 
 // The sources are read on a thread of their own and stored on the caller's, the two
 // working at once: reading alone takes about as long as writing alone.
-// An entry's texts in UTF-8, made once for all its ROMs on the reading thread.
-struct EntryTexts {
-    QByteArray software, description, year, publisher;
-};
-
-// A ROM as it goes into its row.
-struct Row {
-    std::shared_ptr<const EntryTexts> entry;
-    QByteArray name;
-    qint64 size = 0;
-    quint32 crc = 0;
-    QByteArray sha1;
-    DumpStatus status = DumpStatus::Good;
-};
-
-struct Piece {
-    std::vector<Row> roms;
-    bool last = false;   // the source's last piece, with its summary
+//
+// ROMs cross in blocks that go back and forth: a block's buffers keep their room, so once
+// the first few are made nothing is allocated per ROM, and nothing made on one thread is
+// freed on the other (which took the allocator's lock on every ROM).
+struct Block {
+    // A place in `bytes`: the UTF-8 texts, each as the reader handed it over.
+    struct Text {
+        quint32 at = 0;
+        quint32 size = 0;
+    };
+    struct Rom {
+        Text software, description, year, publisher, name, sha1;  // sha1: empty or 20 bytes
+        qint64 size = 0;
+        quint32 crc = 0;
+        DumpStatus status = DumpStatus::Good;
+    };
+    std::string bytes;
+    std::vector<Rom> roms;
+    bool last = false;   // the source's last block, with its summary
     bool opened = true;  // false: the source could not be opened
     DatSummary summary;
+
+    Text add(QByteArrayView text) {
+        const Text t{quint32(bytes.size()), quint32(text.size())};
+        bytes.append(text.data(), size_t(text.size()));
+        return t;
+    }
+    QByteArrayView view(Text t) const {
+        return QByteArrayView(bytes.data() + t.at, qsizetype(t.size));
+    }
+    void clear() {
+        bytes.clear();
+        roms.clear();
+        last = false;
+        opened = true;
+        summary = DatSummary();
+    }
 };
 
 class Pipe {
 public:
-    // Bounds what waits between the threads to a few thousand entries.
-    static constexpr size_t kPieceRoms = 2048;
-    static constexpr size_t kMaxPieces = 8;
+    // A block goes once it holds kBlockRoms ROMs or kBlockBytes of text (a field is at most
+    // a few KiB, so one ROM never takes it far beyond). At most kMaxBlocks wait.
+    static constexpr size_t kBlockRoms = 4096;
+    static constexpr size_t kBlockBytes = size_t(1) << 20;
+    static constexpr size_t kMaxBlocks = 6;
 
     // False once cancelled: the reading then stops.
-    bool push(Piece&& piece) {
+    bool push(Block&& block) {
         std::unique_lock lock(m_mutex);
-        m_notFull.wait(lock, [&] { return m_cancelled || m_pieces.size() < kMaxPieces; });
+        m_notFull.wait(lock, [&] { return m_cancelled || m_full.size() < kMaxBlocks; });
         if (m_cancelled) return false;
-        m_pieces.push_back(std::move(piece));
+        m_full.push_back(std::move(block));
         m_notEmpty.notify_one();
         return true;
     }
-    Piece pop() {
+    Block pop() {
         std::unique_lock lock(m_mutex);
-        m_notEmpty.wait(lock, [&] { return !m_pieces.empty(); });
-        Piece piece = std::move(m_pieces.front());
-        m_pieces.pop_front();
+        m_notEmpty.wait(lock, [&] { return !m_full.empty(); });
+        Block block = std::move(m_full.front());
+        m_full.pop_front();
         m_notFull.notify_one();
-        return piece;
+        return block;
+    }
+    // A block stored, back for the reader to fill again.
+    void giveBack(Block&& block) {
+        std::lock_guard lock(m_mutex);
+        m_empty.push_back(std::move(block));
+    }
+    // An empty block, with the room of one given back if there is one.
+    Block take() {
+        Block block;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_empty.empty()) {
+                block = std::move(m_empty.back());
+                m_empty.pop_back();
+            }
+        }
+        block.clear();
+        if (block.roms.capacity() < kBlockRoms) {
+            block.roms.reserve(kBlockRoms);
+            block.bytes.reserve(kBlockBytes + (size_t(1) << 16));
+        }
+        return block;
     }
     void cancel() {
         std::lock_guard lock(m_mutex);
@@ -209,46 +254,53 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_notFull;
     std::condition_variable m_notEmpty;
-    std::deque<Piece> m_pieces;
+    std::deque<Block> m_full;
+    std::vector<Block> m_empty;
     bool m_cancelled = false;
 };
 
 void readSources(const std::vector<const SourceFile*>& files, Pipe& pipe) {
     for (const SourceFile* file : files) {
-        Piece piece;
+        Block block = pipe.take();
         QFile device;
         const int fd = platform::openRegular(file->path);
         if (fd < 0 || !device.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
             if (fd >= 0) ::close(fd);
-            piece.last = true;
-            piece.opened = false;
-            if (!pipe.push(std::move(piece))) return;
+            block.last = true;
+            block.opened = false;
+            if (!pipe.push(std::move(block))) return;
             continue;
         }
         bool cancelled = false;
-        piece.roms.reserve(Pipe::kPieceRoms);
+        // The entry's texts go into a block once for all its ROMs there.
         qint64 entry = -1;
-        std::shared_ptr<const EntryTexts> texts;
-        piece.summary = DatReader::read(
-            device, QFileInfo(file->path).completeBaseName(), [&](const RomEntry& rom) {
+        Block::Rom texts;
+        DatSummary summary = DatReader::readViews(
+            device, QFileInfo(file->path).completeBaseName(), [&](const RomView& rom) {
                 if (rom.id != entry) {
                     entry = rom.id;
-                    texts = std::make_shared<const EntryTexts>(
-                        EntryTexts{rom.software.toUtf8(), rom.description.toUtf8(),
-                                   rom.year.toUtf8(), rom.publisher.toUtf8()});
+                    texts.software = block.add(rom.software);
+                    texts.description = block.add(rom.description);
+                    texts.year = block.add(rom.year);
+                    texts.publisher = block.add(rom.publisher);
                 }
-                piece.roms.push_back(
-                    {texts, rom.romName.toUtf8(), rom.size, rom.crc, rom.sha1, rom.status});
-                if (piece.roms.size() < Pipe::kPieceRoms) return true;
-                Piece full;
-                full.roms.swap(piece.roms);
-                piece.roms.reserve(Pipe::kPieceRoms);
-                cancelled = !pipe.push(std::move(full));
+                Block::Rom& row = block.roms.emplace_back(texts);
+                row.name = block.add(rom.romName);
+                row.sha1 = block.add(rom.sha1);
+                row.size = rom.size;
+                row.crc = rom.crc;
+                row.status = rom.status;
+                if (block.roms.size() < Pipe::kBlockRoms && block.bytes.size() < Pipe::kBlockBytes)
+                    return true;
+                cancelled = !pipe.push(std::move(block));
+                block = pipe.take();
+                entry = -1;
                 return !cancelled;
             });
         if (cancelled) return;
-        piece.last = true;
-        if (!pipe.push(std::move(piece))) return;
+        block.summary = std::move(summary);
+        block.last = true;
+        if (!pipe.push(std::move(block))) return;
     }
 }
 
@@ -439,20 +491,24 @@ struct ChecksumIndex::Impl {
         return true;
     }
 
-    // The entry's texts, in UTF-8 once for all its ROMs.
-    bool storeRom(const Row& rom, qint64 base, qint64* rows) {
+    // Every value is bound again for each ROM, so the statement's bindings need no clearing.
+    bool storeRom(const Block& block, const Block::Rom& rom, qint64 base, qint64* rows) {
         if (*rows >= kMaxRowsPerSource) return false;
-        sqlite3_stmt* s = insertRom.fresh();
+        sqlite3_stmt* s = *insertRom;
+        sqlite3_reset(s);
         sqlite3_bind_int64(s, 1, base | ++*rows);
-        bindText(s, 2, rom.entry->software);
-        bindText(s, 3, rom.entry->description);
-        bindText(s, 4, rom.entry->year);
-        bindText(s, 5, rom.entry->publisher);
-        bindText(s, 6, rom.name);
+        bindText(s, 2, block.view(rom.software));
+        bindText(s, 3, block.view(rom.description));
+        bindText(s, 4, block.view(rom.year));
+        bindText(s, 5, block.view(rom.publisher));
+        bindText(s, 6, block.view(rom.name));
         sqlite3_bind_int64(s, 7, rom.size);
         sqlite3_bind_int64(s, 8, rom.crc);
-        if (!rom.sha1.isEmpty())
-            sqlite3_bind_blob(s, 9, rom.sha1.constData(), int(rom.sha1.size()), SQLITE_STATIC);
+        if (rom.sha1.size > 0)
+            sqlite3_bind_blob(s, 9, block.bytes.data() + rom.sha1.at, int(rom.sha1.size),
+                              SQLITE_STATIC);
+        else
+            sqlite3_bind_null(s, 9);
         sqlite3_bind_int(s, 10, int(rom.status));
         return sqlite3_step(s) == SQLITE_DONE;
     }
@@ -481,12 +537,17 @@ struct ChecksumIndex::Impl {
         ok = ok && exec("SAVEPOINT checksum_rows");
         const qint64 base = id << kRowBits;
         qint64 rows = 0;
-        Piece piece;
-        do {
+        Block piece;
+        for (;;) {
             piece = pipe.pop();
-            for (const Row& rom : piece.roms)
-                if (ok) ok = storeRom(rom, base, &rows);
-        } while (!piece.last);
+            for (const Block::Rom& rom : piece.roms)
+                if (ok) ok = storeRom(piece, rom, base, &rows);
+            if (piece.last) break;
+            pipe.giveBack(std::move(piece));
+        }
+        const bool opened = piece.opened;
+        const DatSummary summary = std::move(piece.summary);
+        pipe.giveBack(std::move(piece));
         if (!ok) {
             const QString problem = failed + QStringLiteral("could not be stored: ") + lastError();
             if (began) abandonSource();
@@ -495,22 +556,22 @@ struct ChecksumIndex::Impl {
 
         QString problem;
         qint64 size = file.stat.size;
-        if (!piece.opened) {
+        if (!opened) {
             // Not remembered as read: a file that cannot be opened now may be tomorrow,
             // without a change of its size or time.
             problem = QStringLiteral("could not be opened");
             size = -1;
-        } else if (!piece.summary.ok) {
+        } else if (!summary.ok) {
             // A refused source keeps none of its entries but is remembered with its size
             // and time, so it is not read again until it changes.
-            problem = piece.summary.problem;
+            problem = summary.problem;
         }
         if (!problem.isEmpty()) {
             rows = 0;
             if (!exec("ROLLBACK TO checksum_rows")) ok = false;
         }
         if (!ok || !exec("RELEASE checksum_rows") ||
-            !updateRow(id, size, file.stat.modifiedNs, piece.summary.name, problem, position)) {
+            !updateRow(id, size, file.stat.modifiedNs, summary.name, problem, position)) {
             const QString why = failed + QStringLiteral("could not be stored: ") + lastError();
             abandonSource();
             return why;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // libxml2's SAX interface rather than its text reader or Qt's stream reader: over the 692
@@ -40,16 +41,57 @@ QByteArrayView view(const xmlChar* text) {
     return text ? QByteArrayView(reinterpret_cast<const char*>(text)) : QByteArrayView();
 }
 
-QString fromUtf8(QByteArrayView bytes) {
-    return QString::fromUtf8(
-        bytes.first(std::min<qsizetype>(bytes.size(), DatReader::kMaxFieldBytes)));
+// Cut to at most kMaxFieldBytes, never inside a character.
+QByteArrayView cut(QByteArrayView bytes) {
+    if (bytes.size() <= DatReader::kMaxFieldBytes) return bytes;
+    qsizetype n = DatReader::kMaxFieldBytes;
+    while (n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80)
+        --n;
+    return bytes.first(n);
 }
 
+QString fromUtf8(QByteArrayView bytes) {
+    return QString::fromUtf8(cut(bytes));
+}
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// As QString::trimmed() would leave it. Texts that start or end with a byte beyond ASCII
+// (a no-break space, say) go the long way, through `scratch`.
+QByteArrayView trimmed(QByteArrayView bytes, QByteArray& scratch) {
+    while (!bytes.isEmpty() && isAsciiSpace(bytes.front()))
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && isAsciiSpace(bytes.back()))
+        bytes.chop(1);
+    if (bytes.isEmpty() || (static_cast<unsigned char>(bytes.front()) < 0x80 &&
+                            static_cast<unsigned char>(bytes.back()) < 0x80))
+        return bytes;
+    scratch = QString::fromUtf8(bytes).trimmed().toUtf8();
+    return scratch;
+}
+
+// Forty hexadecimal digits into 20 bytes at `out`.
+bool sha1Into(QByteArrayView text, char* out) {
+    if (text.size() != 40) return false;
+    for (int i = 0; i < 20; ++i) {
+        const int hi = hexDigit(text[2 * i]);
+        const int lo = hexDigit(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out[i] = char(hi << 4 | lo);
+    }
+    return true;
+}
+
+// Kept as places in the entry's buffer of names: an entry's ROMs cost no allocation.
 struct PendingRom {
-    QString name;
+    size_t nameAt = 0;
+    size_t nameSize = 0;
     qint64 size = 0;
     quint32 crc = 0;
-    QByteArray sha1;
+    bool hasSha1 = false;
+    std::array<char, 20> sha1{};
     DumpStatus status = DumpStatus::Good;
 };
 
@@ -59,7 +101,7 @@ enum class Place { Root, Header, HeaderName, Entry, EntryText, Elsewhere };
 class SaxReader {
 public:
     SaxReader(QIODevice& device, const QString& fallbackName,
-              const std::function<bool(const RomEntry&)>& each)
+              const std::function<bool(const RomView&)>& each)
         : m_device(device), m_each(each) {
         m_summary.name = fallbackName;
     }
@@ -165,12 +207,15 @@ private:
         self(ctx)->m_sinceTag = 0;
     }
 
+    // Up to one byte beyond kMaxFieldBytes is kept, so the cut can tell whether the last
+    // character kept is whole.
     static void characters(void* ctx, const xmlChar* text, int len) {
         SaxReader* r = self(ctx);
         if (!r->m_text || len <= 0) return;
-        const qsizetype room = DatReader::kMaxFieldBytes - r->m_text->size();
+        const qsizetype room = DatReader::kMaxFieldBytes + 1 - qsizetype(r->m_text->size());
         if (room > 0)
-            r->m_text->append(reinterpret_cast<const char*>(text), std::min<qsizetype>(room, len));
+            r->m_text->append(reinterpret_cast<const char*>(text),
+                              size_t(std::min<qsizetype>(room, len)));
     }
 
     static void startElement(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar*,
@@ -223,11 +268,13 @@ private:
             const bool list = m_summary.format == DatFormat::SoftwareList;
             if (list ? name == "software" : (name == "game" || name == "machine")) {
                 place = Place::Entry;
-                m_software = fromUtf8(attribute(count, attributes, "name"));
+                const QByteArrayView software = cut(attribute(count, attributes, "name"));
+                m_software.assign(software.data(), size_t(software.size()));
                 m_description.clear();
                 m_year.clear();
                 m_publisher.clear();
                 m_pending.clear();
+                m_romNames.clear();
             } else if (!list && name == "header") {
                 place = Place::Header;
             }
@@ -237,7 +284,7 @@ private:
             m_text = &m_headerName;
         } else if (parent == Place::Entry) {
             const bool list = m_summary.format == DatFormat::SoftwareList;
-            QByteArray* field = nullptr;
+            std::string* field = nullptr;
             if (name == "description")
                 field = &m_description;
             else if (name == "year")
@@ -264,8 +311,10 @@ private:
         m_places.pop_back();
         if (m_entryDepth > 0) --m_entryDepth;
         if (place == Place::HeaderName || place == Place::EntryText) m_text = nullptr;
-        if (place == Place::HeaderName && !m_headerName.trimmed().isEmpty())
-            m_summary.name = QString::fromUtf8(m_headerName).trimmed();
+        if (place == Place::HeaderName) {
+            const QString name = fromUtf8(m_headerName).trimmed();
+            if (!name.isEmpty()) m_summary.name = name;
+        }
         if (place == Place::Entry) handOver();
     }
 
@@ -285,42 +334,47 @@ private:
             ++m_summary.noDump;
             return;
         }
-        bool hasSha1 = false;
-        const QByteArrayView sha1Text = attribute(count, attributes, "sha1", &hasSha1);
+        PendingRom pending;
+        const QByteArrayView sha1Text = attribute(count, attributes, "sha1", &pending.hasSha1);
         const std::optional<qint64> size = parseRomSize(attribute(count, attributes, "size"));
         const std::optional<quint32> crc = parseCrc(attribute(count, attributes, "crc"));
-        const std::optional<QByteArray> sha1 = hasSha1 ? parseSha1(sha1Text) : QByteArray();
+        const bool sha1 = !pending.hasSha1 || sha1Into(sha1Text, pending.sha1.data());
         if (!size || !crc || !sha1 || name.isEmpty() || name.size() > DatReader::kMaxFieldBytes) {
             ++m_summary.malformed;
             return;
         }
         if (m_pending.size() >= size_t(DatReader::kMaxRomsPerEntry)) {
             fail(QStringLiteral("the entry \"%1\" holds more than %2 ROMs")
-                     .arg(m_software)
+                     .arg(QString::fromStdString(m_software))
                      .arg(DatReader::kMaxRomsPerEntry));
             return;
         }
-        m_pending.push_back({QString::fromUtf8(name), *size, *crc, *sha1,
-                             status == "baddump" ? DumpStatus::BadDump : DumpStatus::Good});
+        pending.nameAt = m_romNames.size();
+        pending.nameSize = size_t(name.size());
+        m_romNames.append(name.data(), size_t(name.size()));
+        pending.size = *size;
+        pending.crc = *crc;
+        pending.status = status == "baddump" ? DumpStatus::BadDump : DumpStatus::Good;
+        m_pending.push_back(pending);
     }
 
     // The entry's texts may follow its ROMs, so the ROMs wait for the entry's end.
     void handOver() {
-        RomEntry entry;
-        entry.id = ++m_entries;
-        entry.source = m_summary.name;
-        entry.software = m_software;
-        entry.description = QString::fromUtf8(m_description).trimmed();
-        entry.year = QString::fromUtf8(m_year).trimmed();
-        entry.publisher = QString::fromUtf8(m_publisher).trimmed();
-        for (PendingRom& p : m_pending) {
-            entry.romName = std::move(p.name);
-            entry.size = p.size;
-            entry.crc = p.crc;
-            entry.sha1 = std::move(p.sha1);
-            entry.status = p.status;
+        RomView rom;
+        rom.id = ++m_entries;
+        rom.source = &m_summary.name;
+        rom.software = m_software;
+        rom.description = trimmed(cut(m_description), m_scratch[0]);
+        rom.year = trimmed(cut(m_year), m_scratch[1]);
+        rom.publisher = trimmed(cut(m_publisher), m_scratch[2]);
+        for (const PendingRom& p : m_pending) {
+            rom.romName = QByteArrayView(m_romNames.data() + p.nameAt, qsizetype(p.nameSize));
+            rom.size = p.size;
+            rom.crc = p.crc;
+            rom.sha1 = p.hasSha1 ? QByteArrayView(p.sha1.data(), 20) : QByteArrayView();
+            rom.status = p.status;
             ++m_summary.roms;
-            if (!m_each(entry)) {
+            if (!m_each(rom)) {
                 m_summary.stopped = true;
                 break;
             }
@@ -329,20 +383,23 @@ private:
     }
 
     QIODevice& m_device;
-    const std::function<bool(const RomEntry&)>& m_each;
+    const std::function<bool(const RomView&)>& m_each;
     xmlParserCtxtPtr m_ctxt = nullptr;
     DatSummary m_summary;
     qint64 m_sinceTag = 0;
     std::vector<Place> m_places;
     qint64 m_entries = 0;
-    int m_entryDepth = 0;          // elements open inside the current entry, itself included
-    QByteArray* m_text = nullptr;  // the text being collected, if any
-    QByteArray m_headerName;
-    QString m_software;
-    QByteArray m_description;
-    QByteArray m_year;
-    QByteArray m_publisher;
+    int m_entryDepth = 0;           // elements open inside the current entry, itself included
+    std::string* m_text = nullptr;  // the text being collected, if any
+    // Kept from entry to entry, so their room is made once per document.
+    std::string m_headerName;
+    std::string m_software;
+    std::string m_description;
+    std::string m_year;
+    std::string m_publisher;
+    std::string m_romNames;
     std::vector<PendingRom> m_pending;
+    std::array<QByteArray, 3> m_scratch;
 };
 
 }  // namespace
@@ -354,6 +411,29 @@ void DatReader::initialise() {
 
 DatSummary DatReader::read(QIODevice& device, const QString& fallbackName,
                            const std::function<bool(const RomEntry&)>& each) {
+    qint64 entryId = -1;
+    RomEntry entry;
+    return readViews(device, fallbackName, [&](const RomView& rom) {
+        if (rom.id != entryId) {
+            entryId = rom.id;
+            entry.id = rom.id;
+            entry.source = *rom.source;
+            entry.software = QString::fromUtf8(rom.software);
+            entry.description = QString::fromUtf8(rom.description);
+            entry.year = QString::fromUtf8(rom.year);
+            entry.publisher = QString::fromUtf8(rom.publisher);
+        }
+        entry.romName = QString::fromUtf8(rom.romName);
+        entry.size = rom.size;
+        entry.crc = rom.crc;
+        entry.sha1 = rom.sha1.toByteArray();
+        entry.status = rom.status;
+        return each(entry);
+    });
+}
+
+DatSummary DatReader::readViews(QIODevice& device, const QString& fallbackName,
+                                const std::function<bool(const RomView&)>& each) {
     if (!device.isOpen() && !device.open(QIODevice::ReadOnly)) {
         DatSummary summary;
         summary.name = fallbackName;
@@ -396,14 +476,8 @@ std::optional<quint32> parseCrc(QByteArrayView text) {
 }
 
 std::optional<QByteArray> parseSha1(QByteArrayView text) {
-    if (text.size() != 40) return std::nullopt;
     QByteArray bytes(20, Qt::Uninitialized);
-    for (int i = 0; i < 20; ++i) {
-        const int hi = hexDigit(text[2 * i]);
-        const int lo = hexDigit(text[2 * i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        bytes[i] = char(hi << 4 | lo);
-    }
+    if (!sha1Into(text, bytes.data())) return std::nullopt;
     return bytes;
 }
 

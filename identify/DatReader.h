@@ -37,6 +37,19 @@ struct DatSummary {
     bool stopped = false;  // `each` asked to stop (ok stays false)
 };
 
+// A ROM as read, before any string is made of it: its texts are the document's UTF-8
+// (trimmed, cut as a RomEntry's are) and live only during the call. The index stores them
+// as they come; converting each to UTF-16 and back cost as much as parsing them.
+struct RomView {
+    qint64 id = 0;                    // the entry's number in the document, from 1
+    const QString* source = nullptr;  // the list's or DAT's name, as RomEntry::source
+    QByteArrayView software, description, year, publisher, romName;
+    qint64 size = 0;
+    quint32 crc = 0;
+    QByteArrayView sha1;  // 20 raw bytes; empty when the entry gives none
+    DumpStatus status = DumpStatus::Good;
+};
+
 class DatReader {
 public:
     // Bytes of input that may pass between two tags: a longer attribute, text, comment,
@@ -56,6 +69,9 @@ public:
     // entries that look alike stay apart; returning false stops.
     static DatSummary read(QIODevice& device, const QString& fallbackName,
                            const std::function<bool(const RomEntry&)>& each);
+    // The same reading, handing over views instead of entries.
+    static DatSummary readViews(QIODevice& device, const QString& fallbackName,
+                                const std::function<bool(const RomView&)>& each);
 };
 
 // "0x20000" or "131072"; nothing for anything else, a negative or an overflowing value.

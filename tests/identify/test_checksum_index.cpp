@@ -205,6 +205,44 @@ TEST_F(ChecksumIndexTest, StoppingKeepsWhatWasReadAndDropsNothing) {
     EXPECT_EQ(names(16, 1), (QStringList{"a/a1", "b/b1"}));
 }
 
+// The ROMs of one source cross to the writer in several pieces once there are thousands of
+// them or megabytes of text: an entry split between two pieces, and the source after, must
+// keep their own texts.
+TEST_F(ChecksumIndexTest, KeepsEveryRomsTextsAcrossALargeSource) {
+    constexpr int kRoms = 9000;
+    QByteArray doc =
+        "<softwarelist name=\"big\"><software name=\"huge\">"
+        "<description>Huge game</description><year>1982</year><part>";
+    for (int i = 1; i <= kRoms; ++i)
+        doc += "<rom name=\"r" + QByteArray::number(i) + ".bin\" size=\"" + QByteArray::number(i) +
+               "\" crc=\"00000007\"/>";
+    doc += "</part></software>";
+    const QByteArray longText(1500, 'x');
+    for (int i = 1; i <= 1000; ++i)
+        doc += "<software name=\"long" + QByteArray::number(i) + "\"><description>" + longText +
+               QByteArray::number(i) + "</description><rom name=\"l.bin\" size=\"1\" crc=\"" +
+               QByteArray::number(0x1000 + i, 16).rightJustified(8, '0') + "\"/></software>";
+    dats.write("a.xml", doc + "</softwarelist>");
+    dats.write("b.xml", list("b", {{"b1", 3, 7}}));
+    ASSERT_EQ(refresh({dats.path()}), QStringList());
+
+    for (const int size : {1, 4096, 4097, kRoms}) {
+        const std::vector<RomEntry> found = index->entries(size, 7);
+        ASSERT_FALSE(found.empty()) << size;
+        EXPECT_EQ(found[0].software, "huge") << size;
+        EXPECT_EQ(found[0].description, "Huge game") << size;
+        EXPECT_EQ(found[0].year, "1982") << size;
+        EXPECT_EQ(found[0].romName, "r" + QString::number(size) + ".bin");
+    }
+    EXPECT_EQ(names(3, 7), (QStringList{"big/huge", "b/b1"}));
+    for (const int i : {1, 500, 1000}) {
+        const std::vector<RomEntry> found = index->entries(1, quint32(0x1000 + i));
+        ASSERT_EQ(found.size(), 1u) << i;
+        EXPECT_EQ(found[0].software, "long" + QString::number(i));
+        EXPECT_EQ(found[0].description, QString::fromLatin1(longText) + QString::number(i));
+    }
+}
+
 TEST_F(ChecksumIndexTest, ANewLayoutMakesTheTablesAgainWithANewGeneration) {
     dats.write("l.xml", list("l", {{"l1", 16, 1}}));
     ASSERT_EQ(refresh({dats.path()}), QStringList());

@@ -341,6 +341,34 @@ TEST(DatReader, CutsLongTextsAndRefusesLongRomNames) {
     EXPECT_EQ(r.summary.malformed, 1);
 }
 
+// Texts pass as UTF-8 bytes: a cut never splits a character, and the ends are trimmed of
+// every space a QString would trim, not only ASCII ones.
+TEST(DatReader, CutsAndTrimsTextsByCharacters) {
+    const QString e = QStringLiteral("\u00e9");  // two bytes
+    const QString longName = QStringLiteral("a") + e.repeated(DatReader::kMaxFieldBytes);
+    struct Case {
+        QString description, expected;
+    };
+    const Case cases[] = {
+        {e.repeated(DatReader::kMaxFieldBytes), e.repeated(DatReader::kMaxFieldBytes / 2)},
+        // The limit falls inside a character: it goes whole.
+        {longName, longName.left(DatReader::kMaxFieldBytes / 2)},
+        {QStringLiteral("\u00a0 Title \u3000\n"), QStringLiteral("Title")},
+        {QStringLiteral("\u2003\u00e9t\u00e9\u00a0"), QStringLiteral("\u00e9t\u00e9")},
+        {QStringLiteral(" \t"), QString()},
+    };
+    for (const Case& c : cases) {
+        const Read r = readText("<softwarelist name=\"x\"><software name=\"" + longName.toUtf8() +
+                                "\"><description>" + c.description.toUtf8() +
+                                "</description><rom name=\"r\" size=\"1\" crc=\"00000001\"/>"
+                                "</software></softwarelist>");
+        ASSERT_TRUE(r.summary.ok) << r.summary.problem.toStdString();
+        ASSERT_EQ(r.entries.size(), 1u);
+        EXPECT_EQ(r.entries[0].description, c.expected) << c.description.size();
+        EXPECT_EQ(r.entries[0].software, longName.left(DatReader::kMaxFieldBytes / 2));
+    }
+}
+
 TEST(DatReader, ParsesSizesCrcsAndSha1s) {
     EXPECT_EQ(identify::parseRomSize("0"), 0);
     EXPECT_EQ(identify::parseRomSize("0X1f"), 31);

@@ -1,23 +1,18 @@
 #include "identify/ChecksumIndex.h"
 
 #include "identify/DatReader.h"
+#include "identify/SourceReading.h"
 #include "platform/FileNames.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
-#include <dirent.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -91,39 +86,6 @@ struct Stored {
     qint64 position = 0;
 };
 
-struct SourceFile {
-    QString path;
-    platform::RegularFile stat;
-};
-
-bool isSourceName(const QString& name) {
-    return !name.startsWith(QLatin1Char('.')) &&
-           (name.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive) ||
-            name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive));
-}
-
-// Every *.xml and *.dat directly inside a folder, by name; a file as itself; nothing for
-// a name that is not there. Special files are never read.
-void collect(const QString& path, std::vector<SourceFile>& files) {
-    if (const std::optional<platform::RegularFile> file = platform::regularFile(path)) {
-        files.push_back({path, *file});
-        return;
-    }
-    DIR* dir = ::opendir(platform::encodeName(path).constData());
-    if (!dir) return;
-    QStringList names;
-    while (const dirent* e = ::readdir(dir)) {
-        const QString name = platform::decodeName(QByteArray(e->d_name));
-        if (isSourceName(name)) names.append(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    for (const QString& name : names)
-        if (const std::optional<platform::RegularFile> file = platform::regularFile(prefix + name))
-            files.push_back({prefix + name, *file});
-}
-
 class Statement {
 public:
     Statement() = default;
@@ -154,154 +116,6 @@ void bindText(sqlite3_stmt* s, int i, QByteArrayView utf8) {
 QString columnText(sqlite3_stmt* s, int i) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
                              sqlite3_column_bytes(s, i));
-}
-
-// The sources are read on a thread of their own and stored on the caller's, the two
-// working at once: reading alone takes about as long as writing alone.
-//
-// ROMs cross in blocks that go back and forth: a block's buffers keep their room, so once
-// the first few are made nothing is allocated per ROM, and nothing made on one thread is
-// freed on the other (which took the allocator's lock on every ROM).
-struct Block {
-    // A place in `bytes`: the UTF-8 texts, each as the reader handed it over.
-    struct Text {
-        quint32 at = 0;
-        quint32 size = 0;
-    };
-    struct Rom {
-        Text software, description, year, publisher, name, sha1;  // sha1: empty or 20 bytes
-        qint64 size = 0;
-        quint32 crc = 0;
-        DumpStatus status = DumpStatus::Good;
-    };
-    std::string bytes;
-    std::vector<Rom> roms;
-    bool last = false;   // the source's last block, with its summary
-    bool opened = true;  // false: the source could not be opened
-    DatSummary summary;
-
-    Text add(QByteArrayView text) {
-        const Text t{quint32(bytes.size()), quint32(text.size())};
-        bytes.append(text.data(), size_t(text.size()));
-        return t;
-    }
-    QByteArrayView view(Text t) const {
-        return QByteArrayView(bytes.data() + t.at, qsizetype(t.size));
-    }
-    void clear() {
-        bytes.clear();
-        roms.clear();
-        last = false;
-        opened = true;
-        summary = DatSummary();
-    }
-};
-
-class Pipe {
-public:
-    // A block goes once it holds kBlockRoms ROMs or kBlockBytes of text (a field is at most
-    // a few KiB, so one ROM never takes it far beyond). At most kMaxBlocks wait.
-    static constexpr size_t kBlockRoms = 4096;
-    static constexpr size_t kBlockBytes = size_t(1) << 20;
-    static constexpr size_t kMaxBlocks = 6;
-
-    // False once cancelled: the reading then stops.
-    bool push(Block&& block) {
-        std::unique_lock lock(m_mutex);
-        m_notFull.wait(lock, [&] { return m_cancelled || m_full.size() < kMaxBlocks; });
-        if (m_cancelled) return false;
-        m_full.push_back(std::move(block));
-        m_notEmpty.notify_one();
-        return true;
-    }
-    Block pop() {
-        std::unique_lock lock(m_mutex);
-        m_notEmpty.wait(lock, [&] { return !m_full.empty(); });
-        Block block = std::move(m_full.front());
-        m_full.pop_front();
-        m_notFull.notify_one();
-        return block;
-    }
-    // A block stored, back for the reader to fill again.
-    void giveBack(Block&& block) {
-        std::lock_guard lock(m_mutex);
-        m_empty.push_back(std::move(block));
-    }
-    // An empty block, with the room of one given back if there is one.
-    Block take() {
-        Block block;
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_empty.empty()) {
-                block = std::move(m_empty.back());
-                m_empty.pop_back();
-            }
-        }
-        block.clear();
-        if (block.roms.capacity() < kBlockRoms) {
-            block.roms.reserve(kBlockRoms);
-            block.bytes.reserve(kBlockBytes + (size_t(1) << 16));
-        }
-        return block;
-    }
-    void cancel() {
-        std::lock_guard lock(m_mutex);
-        m_cancelled = true;
-        m_notFull.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_notFull;
-    std::condition_variable m_notEmpty;
-    std::deque<Block> m_full;
-    std::vector<Block> m_empty;
-    bool m_cancelled = false;
-};
-
-void readSources(const std::vector<const SourceFile*>& files, Pipe& pipe) {
-    for (const SourceFile* file : files) {
-        Block block = pipe.take();
-        QFile device;
-        const int fd = platform::openRegular(file->path);
-        if (fd < 0 || !device.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            if (fd >= 0) ::close(fd);
-            block.last = true;
-            block.opened = false;
-            if (!pipe.push(std::move(block))) return;
-            continue;
-        }
-        bool cancelled = false;
-        // The entry's texts go into a block once for all its ROMs there.
-        qint64 entry = -1;
-        Block::Rom texts;
-        DatSummary summary = DatReader::readViews(
-            device, QFileInfo(file->path).completeBaseName(), [&](const RomView& rom) {
-                if (rom.id != entry) {
-                    entry = rom.id;
-                    texts.software = block.add(rom.software);
-                    texts.description = block.add(rom.description);
-                    texts.year = block.add(rom.year);
-                    texts.publisher = block.add(rom.publisher);
-                }
-                Block::Rom& row = block.roms.emplace_back(texts);
-                row.name = block.add(rom.romName);
-                row.sha1 = block.add(rom.sha1);
-                row.size = rom.size;
-                row.crc = rom.crc;
-                row.status = rom.status;
-                if (block.roms.size() < Pipe::kBlockRoms && block.bytes.size() < Pipe::kBlockBytes)
-                    return true;
-                cancelled = !pipe.push(std::move(block));
-                block = pipe.take();
-                entry = -1;
-                return !cancelled;
-            });
-        if (cancelled) return;
-        block.summary = std::move(summary);
-        block.last = true;
-        if (!pipe.push(std::move(block))) return;
-    }
 }
 
 }  // namespace

@@ -17,8 +17,8 @@ using identify::ZipMember;
 
 namespace {
 
-QByteArray pseudoRandom(int size, unsigned seed) {
-    std::mt19937 rng(seed);
+QByteArray pseudoRandom(int size, unsigned stream) {
+    std::mt19937 rng(stream);
     QByteArray b(size, '\0');
     for (char& c : b)
         c = char(rng());

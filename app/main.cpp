@@ -1,3 +1,4 @@
+#include "filelist/FolderPrefetch.h"
 #include "identify/LibraryIdentifier.h"
 #include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/games/PlayHistory.h"
@@ -13,6 +14,7 @@
 #include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/ProcProcessTable.h"
+#include "platform/ProcessMemory.h"
 #include "platform/SdlGamepads.h"
 #include "platform/SettingsStore.h"
 #include "platform/StorageVolumes.h"
@@ -22,8 +24,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
-
-#include <malloc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -129,20 +129,17 @@ std::optional<int> printHistory(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // glibc otherwise moves its mmap threshold up to each large block freed and hands
-    // memory back whenever the heap's top grows free: the list's multi-megabyte arrays
-    // (30,000 rows) and every decoded picture (8 MiB at 1920 x 1080) are then mapped,
-    // unmapped and faulted in again page by page, more or less of them depending on what
-    // was freed before. Faulting in one decoded screenshot costs about what decoding it
-    // does. Fixed thresholds keep blocks up to 32 MiB (a 4K picture) in the heap, where the
-    // next picture reuses their pages; up to 64 MiB of freed memory stays for that.
-    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    platform::setUpHeap();
     if (const std::optional<int> history = printHistory(argc, argv)) return *history;
     // Everything the launcher starts stays its descendant, so a play lasts until the
     // emulator's last process ends, also when the emulator forks and exits at once.
     platform::becomeChildSubreaper();
     if (const std::optional<int> answered = answerOnTerminal(argc, argv)) return *answered;
+    // A folder named on the command line has its games read on the other core from here
+    // on, while the window system and the window are being set up.
+    std::optional<FolderPrefetch> readAhead;
+    const QString named = ParseCommandLine(WithoutQtOptions(argumentsOf(argc, argv))).folder;
+    if (!named.isEmpty()) readAhead.emplace(named + QStringLiteral("/roms"));
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rombard"));
@@ -184,6 +181,12 @@ int main(int argc, char* argv[]) {
     if (start->source == StartFolderSource::Argument &&
         singleInstance.anotherIsRunning(FolderHandoff(start->folder)))
         return 0;
+    // Another folder chosen: its games are read while the window is made.
+    const QString games = start->folder + QStringLiteral("/roms");
+    std::optional<FolderPrefetch> chosenReadAhead;
+    if (readAhead && !readAhead->reads(games)) readAhead->release();
+    FolderPrefetch& gamesReadAhead =
+        readAhead && readAhead->reads(games) ? *readAhead : chosenReadAhead.emplace(games);
 
     MainWindowServices services;
     services.settings = &settings;
@@ -198,6 +201,7 @@ int main(int argc, char* argv[]) {
     services.history = &history;
     services.programFolder = start->folder;
     services.installed = SystemInstalledSearch();
+    services.readAhead = &gamesReadAhead;
     // Opened on the identification's own thread, once the window is up: the index may take
     // a while to read the first time, and the window never waits for it.
     services.identifier = [folder = start->folder]() {

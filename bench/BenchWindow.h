@@ -7,6 +7,7 @@
 #include "platform/DesktopShell.h"
 #include "platform/FileOperations.h"
 #include "platform/ProcProcessTable.h"
+#include "platform/ProcessMemory.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "platform/StorageVolumes.h"
@@ -21,11 +22,9 @@
 
 namespace bench {
 
-// The allocator's thresholds as the program sets them at start (app/main.cpp): large
-// blocks stay in the heap and their pages are reused instead of faulted in again.
+// The heap as the program sets it up at start (app/main.cpp).
 inline void allocateAsTheProgram() {
-    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    platform::setUpHeap();
 }
 
 class NoOtherCopy : public platform::SingleInstance {

@@ -20,6 +20,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,7 +51,13 @@ bool makeEmulatorFolder(const QString& root, int games) {
         if (fd < 0) return false;
         ::close(fd);
     }
-    return true;
+    // Made an hour ago, as a folder of games kept for years, not one still being written.
+    timespec made[2];
+    ::clock_gettime(CLOCK_REALTIME, &made[0]);
+    made[0].tv_sec -= 3600;
+    made[1] = made[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(root + QStringLiteral("/roms")).constData(),
+                       made, 0) == 0;
 }
 
 // A bare X server on a display number it picks itself (-displayfd), stopped on destruction.

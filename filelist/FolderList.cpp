@@ -2,6 +2,7 @@
 
 #include "filelist/FileFormats.h"
 #include "filelist/FolderListing.h"
+#include "filelist/FolderPrefetch.h"
 #include "filelist/ListModel.h"
 
 #include <iterator>
@@ -56,6 +57,7 @@ void FolderList::list() {
     FolderListingOptions options;
     options.hidden = m_showsHiddenFiles;
     options.details = false;
+    if (m_readAhead) options.prelisted = m_readAhead->takeFiles(m_path);
     if (beforeListing) beforeListing(m_path);
     std::vector<ListedFile> files = ListFolder(m_path, masks, options);
     if (m_favouritesOnly)

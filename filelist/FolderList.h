@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class FolderPrefetch;
 class ListModel;
 
 class FolderList {
@@ -40,6 +41,10 @@ public:
     bool showsVerified() const { return m_showsVerified; }
     void setShowsVerified(bool on);
 
+    // Entries read ahead, taken instead of reading their folder while they hold; nullptr
+    // (the default) reads every folder.
+    void readAheadFrom(FolderPrefetch* prefetch) { m_readAhead = prefetch; }
+
     // Called with the folder before it is read, so the play facts can be filled in first.
     std::function<void(const QString& folder)> beforeListing;
 
@@ -56,4 +61,5 @@ private:
     bool m_showsHiddenFiles = false;
     bool m_favouritesOnly = false;
     bool m_showsVerified = false;
+    FolderPrefetch* m_readAhead = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,30 @@ bool WildcardMask::matches(QStringView foldedName) const {
             break;
     }
     return globMatch(m_folded, foldedName);
+}
+
+std::optional<bool> WildcardMask::matchesTail(const NameTail& tail) const {
+    if (m_kind == Kind::Everything) return true;
+    if (m_kind != Kind::Suffix || !tail.plain || m_folded.size() > NameTail::kUnits)
+        return std::nullopt;
+    // The tail holds the whole of a name shorter than the suffix.
+    if (m_folded.size() > tail.count) return false;
+    const char16_t* end = tail.units + NameTail::kUnits;
+    return std::equal(m_folded.utf16(), m_folded.utf16() + m_folded.size(), end - m_folded.size());
+}
+
+NameTail TailOf(QStringView name) {
+    NameTail tail;
+    tail.dot = name.startsWith(u'.');
+    tail.plain = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!tail.plain) return tail;
+    const qsizetype count = std::min<qsizetype>(name.size(), NameTail::kUnits);
+    tail.count = static_cast<quint8>(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t c = name[name.size() - count + i].unicode();
+        tail.units[NameTail::kUnits - count + i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    }
+    return tail;
 }
 
 QStringList ReadHiddenList(const QString& folder) {
@@ -155,8 +180,9 @@ void loadChunks(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iter
 // zero unit and every unit's bytes start non-zero, so the zeros after a key's end sort it
 // before the keys it begins, and equal chunks past every key's end mean equal keys, which
 // only the exact units order.
+template <typename NameOf>
 void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterator end,
-              const unsigned char* bytes, uint32_t depth, const std::vector<ListedFile>& files) {
+              const unsigned char* bytes, uint32_t depth, const NameOf& nameOf) {
     loadChunks(begin, end, bytes, depth);
     std::sort(begin, end, [](const NameKey& a, const NameKey& b) { return a.chunk < b.chunk; });
     for (auto run = begin; run != end;) {
@@ -169,11 +195,11 @@ void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterat
             const bool longer = std::any_of(
                 run, runEnd, [depth](const NameKey& k) { return k.length > depth + 8; });
             if (longer) {
-                sortKeys(run, runEnd, bytes, depth + 8, files);
+                sortKeys(run, runEnd, bytes, depth + 8, nameOf);
             } else {
                 // Names equal but for letter case, by their exact units.
-                std::sort(run, runEnd, [&files](const NameKey& a, const NameKey& b) {
-                    return files[a.index].name.compare(files[b.index].name) < 0;
+                std::sort(run, runEnd, [&nameOf](const NameKey& a, const NameKey& b) {
+                    return nameOf(a.index).compare(nameOf(b.index)) < 0;
                 });
             }
         }
@@ -183,16 +209,17 @@ void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterat
 
 // The listed names in CompareNamesIgnoringCase's order, from keys written once into one
 // shared buffer: no case mapping n log n times, no allocation per name.
-std::vector<uint32_t> NameOrder(const std::vector<ListedFile>& files) {
+template <typename NameOf>
+std::vector<uint32_t> NameOrder(size_t count, const NameOf& nameOf) {
     std::vector<unsigned char> bytes;
     size_t units = 0;
-    for (const ListedFile& f : files)
-        units += static_cast<size_t>(f.name.size());
+    for (size_t i = 0; i < count; ++i)
+        units += static_cast<size_t>(nameOf(i).size());
     bytes.reserve(units + units / 8);
-    std::vector<NameKey> keys(files.size());
+    std::vector<NameKey> keys(count);
     for (uint32_t i = 0; i < keys.size(); ++i) {
         const size_t offset = bytes.size();
-        for (const QChar c : files[i].name) {
+        for (const QChar c : nameOf(i)) {
             const char16_t u = upperUnit(c.unicode());
             if (u < 0x80) {
                 bytes.push_back(static_cast<unsigned char>(u));
@@ -205,14 +232,100 @@ std::vector<uint32_t> NameOrder(const std::vector<ListedFile>& files) {
         keys[i] = NameKey{0, static_cast<uint32_t>(offset),
                           static_cast<uint32_t>(bytes.size() - offset), i};
     }
-    sortKeys(keys.begin(), keys.end(), bytes.data(), 0, files);
+    sortKeys(keys.begin(), keys.end(), bytes.data(), 0, nameOf);
     std::vector<uint32_t> order(keys.size());
     for (size_t i = 0; i < keys.size(); ++i)
         order[i] = keys[i].index;
     return order;
 }
 
+// The files read ahead that `masks` take, mask by mask, each mask's in name order; the
+// names are moved out as they are taken.
+std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
+                                      const std::vector<WildcardMask>& masks,
+                                      const QSet<QString>& hiddenNames, bool withDotNames) {
+    const size_t n = std::min(prelisted.files.size(), prelisted.tails.size());
+    const size_t maskCount = masks.size();
+    // Most names are matched by their tails; a mask or name the tail cannot answer for
+    // reads the name.
+    std::vector<char> matched(n * maskCount);
+    size_t taken = 0;
+    QString folded;
+    for (size_t i = 0; i < n; ++i) {
+        const NameTail& tail = prelisted.tails[i];
+        if (tail.dot && !withDotNames) continue;
+        const QString& name = prelisted.files[i].name;
+        if (!hiddenNames.isEmpty() && hiddenNames.contains(name)) continue;
+        bool isFolded = false;
+        for (size_t m = 0; m < maskCount; ++m) {
+            std::optional<bool> hit = masks[m].matchesTail(tail);
+            if (!hit) {
+                if (!isFolded) foldInto(name, folded);
+                isFolded = true;
+                hit = masks[m].matches(folded);
+            }
+            matched[i * maskCount + m] = *hit;
+            taken += *hit ? 1 : 0;
+        }
+    }
+    std::vector<ListedFile> out;
+    out.reserve(taken);
+    for (size_t m = 0; m < maskCount; ++m) {
+        for (size_t i = 0; i < n; ++i) {
+            const char* hits = &matched[i * maskCount];
+            if (!hits[m]) continue;
+            // The last mask to take a file takes it whole.
+            if (std::any_of(hits + m + 1, hits + maskCount, [](char h) { return h != 0; }))
+                out.push_back(prelisted.files[i]);
+            else
+                out.push_back(std::move(prelisted.files[i]));
+        }
+    }
+    prelisted = PrelistedFiles();
+    return out;
+}
+
 }  // namespace
+
+PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries) {
+    PrelistedFiles prelisted;
+    const QByteArray encodedFolder = platform::encodeName(folder);
+    const int fd = ::open(encodedFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return prelisted;
+    prelisted.files.reserve(entries.size());
+    prelisted.tails.reserve(entries.size());
+    for (const platform::FolderEntry& e : entries) {
+        ListedFile f;
+        f.name = e.name;
+        if (e.kind == platform::EntryKind::File) {
+            f.looked = false;
+        } else {
+            // Links, untyped entries and the rest: what they are takes a look, and a folder
+            // (or a link to one) is left out. A dangling link is still a name in the folder.
+            struct stat st {};
+            if (fstatat(fd, platform::encodeName(e.name).constData(), &st, 0) == 0) {
+                if (S_ISDIR(st.st_mode)) continue;
+                f.readable = true;
+                f.size = st.st_size;
+                f.modified = st.st_mtim.tv_sec;
+            }
+        }
+        prelisted.tails.push_back(TailOf(f.name));
+        prelisted.files.push_back(std::move(f));
+    }
+    ::close(fd);
+    return prelisted;
+}
+
+void SortByName(std::vector<platform::FolderEntry>& entries) {
+    const std::vector<uint32_t> order =
+        NameOrder(entries.size(), [&](size_t i) -> const QString& { return entries[i].name; });
+    std::vector<platform::FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (uint32_t i : order)
+        sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
+}
 
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options) {
@@ -236,6 +349,8 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
     for (const QString& m : masks)
         compiled.emplace_back(m);
     const size_t maskCount = compiled.size();
+    if (options.prelisted && !options.details)
+        return fromPrelisted(*options.prelisted, compiled, hiddenNames, options.hidden);
 
     // One pass over the folder: each name is matched against every mask and, when one
     // wants it, looked at once for its type, length and date. Which masks matched is kept
@@ -279,7 +394,8 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         files.push_back(std::move(f));
     }
 
-    const std::vector<uint32_t> order = NameOrder(files);
+    const std::vector<uint32_t> order =
+        NameOrder(files.size(), [&](size_t i) -> const QString& { return files[i].name; });
     out.reserve(files.size());
     if (maskCount == 1) {
         for (uint32_t i : order)

@@ -3,10 +3,15 @@
 // Which files of a folder a file list shows: wildcard masks matched without regard to
 // letter case, and the hidden-file convention of the desktop's file managers.
 
+#include "platform/FolderSnapshot.h"
+
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
+
+struct NameTail;
 
 // One wildcard mask: "*" any run of characters, "?" any one character. "*.*" matches
 // every name, a name without a dot included, as users type it to mean "all files".
@@ -15,6 +20,8 @@ public:
     explicit WildcardMask(const QString& mask);
     // `foldedName` is the name passed through platform::foldName.
     bool matches(QStringView foldedName) const;
+    // The answer from the name's tail alone; nothing when the tail cannot tell.
+    std::optional<bool> matchesTail(const NameTail& tail) const;
 
 private:
     enum class Kind { Everything, Suffix, General };
@@ -33,18 +40,44 @@ struct ListedFile {
     bool looked = true;
 };
 
+// The end of a name as masks like "*.zip" look at it, kept beside a folder read ahead so
+// that matching does not go back to every name.
+struct NameTail {
+    static constexpr int kUnits = 8;
+    char16_t units[kUnits] = {};  // the name's last `count` units lowered, at the end
+    quint8 count = 0;
+    bool plain = false;  // ASCII only: folding is lowering, so the tail is the folded name's
+    bool dot = false;    // the name begins with "."
+};
+NameTail TailOf(QStringView name);
+
+// A folder's files read ahead (FolderPrefetch): every entry but folders, in name order,
+// looked at as a listing without details looks (links and untyped entries only).
+struct PrelistedFiles {
+    std::vector<ListedFile> files;
+    std::vector<NameTail> tails;  // one per file
+};
+// From the folder's entries in name order.
+PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries);
+
 struct FolderListingOptions {
     bool hidden = false;  // list names beginning with "." and names in ".hidden" too
     // Read every file's length and date. Without it only entries whose type the folder does
     // not tell (links, some file systems) are looked at, to leave folders out: a list of
     // 30,000 games reads the lengths of the few rows it shows, not of all.
     bool details = true;
+    // Without details: the folder's files read ahead, taken (their names moved out) instead
+    // of reading the folder.
+    PrelistedFiles* prelisted = nullptr;
 };
 
 // Name order without regard to letter case, unit by unit through the upper case (so "_"
 // and accented letters come after "Z"); names equal but for case by their exact units.
 // Negative, zero or positive like QString::compare.
 int CompareNamesIgnoringCase(QStringView a, QStringView b);
+
+// Puts `entries` in CompareNamesIgnoringCase's order of their names.
+void SortByName(std::vector<platform::FolderEntry>& entries);
 
 // The files (not folders) in `folder` matching `masks`: mask by mask in the given order
 // and, within one mask, in name order (CompareNamesIgnoringCase). A name matching two masks

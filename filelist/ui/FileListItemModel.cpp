@@ -43,6 +43,15 @@ int FileListItemModel::columnCount(const QModelIndex& parent) const {
     return std::max(1, shown);
 }
 
+QModelIndex FileListItemModel::index(int row, int column, const QModelIndex& parent) const {
+    // The tree view asks for every row's first cell each time it lays out the list: that
+    // one needs no count of the shown columns (there is always one).
+    if (parent.isValid() || row < 0 || row >= m_model.count() || column < 0 ||
+        (column > 0 && column >= columnCount()))
+        return {};
+    return createIndex(row, column);
+}
+
 int FileListItemModel::modelColumn(int viewColumn) const {
     int seen = -1;
     for (int c = 0; c < m_model.ColumnCount(); ++c)

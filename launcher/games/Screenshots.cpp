@@ -1,5 +1,6 @@
 #include "launcher/games/Screenshots.h"
 
+#include "filelist/FolderPrefetch.h"
 #include "launcher/PathHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/FolderSnapshot.h"
@@ -8,6 +9,7 @@
 
 namespace {
 // What ends each name in a folder's listing.
+// FolderPrefetch::joinedNames ends every name with the same character.
 constexpr char16_t kEntryEnd = u'/';
 
 // Calls `visit` with each name of a listing until it answers false.
@@ -140,19 +142,31 @@ ScreenshotSearch::Folder* ScreenshotSearch::listing(const QString& real) {
         return &*it;
     }
 
-    const std::optional<std::vector<platform::FolderEntry>> entries =
-        platform::folderEntryKinds(real);
-    if (!entries) return nullptr;
+    std::optional<std::vector<platform::FolderEntry>> read;
+    const std::vector<platform::FolderEntry>* entries =
+        m_readAhead ? m_readAhead->entriesFor(real) : nullptr;
+    const qint64 listedAt = entries ? m_readAhead->listedAt() : 0;
+    if (!entries) {
+        read = platform::folderEntryKinds(real);
+        if (!read) return nullptr;
+        entries = &*read;
+    }
     Folder f;
     f.stamp = *stamp;
-    f.listedAt = platform::stampNow();
-    qsizetype length = 0;
-    for (const auto& [entry, kind] : *entries)
-        length += entry.size() + 1;
-    f.entries.reserve(length);
+    f.listedAt = listedAt ? listedAt : platform::stampNow();
+    if (listedAt) {
+        f.entries = m_readAhead->joinedNames();
+    } else {
+        qsizetype length = 0;
+        for (const auto& [entry, kind] : *entries)
+            length += entry.size() + 1;
+        f.entries.reserve(length);
+        for (const auto& [entry, kind] : *entries) {
+            f.entries.append(entry);
+            f.entries.append(kEntryEnd);
+        }
+    }
     for (const auto& [entry, kind] : *entries) {
-        f.entries.append(entry);
-        f.entries.append(kEntryEnd);
         if (kind == platform::EntryKind::Other || !mayBePicture(entry)) continue;
         // Of two spellings, a plain file goes before one that still needs a look.
         addEntry(f, entry, platform::foldName(entry), kind != platform::EntryKind::File);

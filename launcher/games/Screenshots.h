@@ -11,6 +11,8 @@
 
 #include <vector>
 
+class FolderPrefetch;
+
 // The folders searched, in order: the emulator's own screenshot folder (when the setting
 // names one), "shots/", "snapshots/", "snap/" and "screenshots/" under the emulator
 // folder, the listed folder, and the listed folder's covers folder.
@@ -35,6 +37,9 @@ public:
     // letter case; empty when there is no such folder.
     QString resolveFolder(const QString& folder);
     void clear() { m_folders.clear(); }
+    // Entries read ahead, taken instead of listing their folder while they hold; nullptr
+    // (the default) lists every folder.
+    void readAheadFrom(FolderPrefetch* prefetch) { m_readAhead = prefetch; }
 
     // A batch of renames by this program: until `releaseListings`, a listing once taken is
     // trusted without looking at its folder again, and `moved` keeps it in step with each
@@ -92,6 +97,7 @@ private:
     static void addEntry(Folder& f, const QString& entry, const QString& folded, bool look);
 
     bool m_held = false;
+    FolderPrefetch* m_readAhead = nullptr;
     QSet<QString> m_trusted;  // folders listed or checked since the batch began
     QSet<QString> m_changed;  // folders the batch changed
     // Folders as given -> as spelled on disk (empty: missing), found while held.

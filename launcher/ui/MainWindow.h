@@ -24,6 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTimer;
+class FolderPrefetch;
 class GameTitles;
 class PictureLoader;
 class ScreenshotSearch;
@@ -72,6 +73,9 @@ struct MainWindowServices {
     // Makes the identifier of games by checksum; called on the identification's own thread.
     // None: no "Verified" column, and Ctrl+I and Ctrl+N say that games cannot be identified.
     std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;
+    // The emulator folder's games folder, read ahead while the window is made; start()
+    // lists and searches it from these entries when they still hold, then lets them go.
+    FolderPrefetch* readAhead = nullptr;
 };
 
 // The caption's tail after the emulator and system; begins with a space.

@@ -1,8 +1,10 @@
 // Start-up, one running copy, the stored settings of an emulator, and shutdown.
 
+#include "filelist/FolderPrefetch.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
+#include "launcher/games/Screenshots.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/StartFolder.h"
 #include "platform/Shell.h"
@@ -19,7 +21,16 @@ bool MainWindow::start() {
     m_fileList->InitializeImageListSmall();
     m_fileList->ImageListSmall_AddIcon(windowIcon());
     const QStringList problems = findInstalledEmulators();
-    scanEmulators();
+    if (FolderPrefetch* readAhead = std::exchange(m_services.readAhead, nullptr)) {
+        m_fileList->folderList().readAheadFrom(readAhead);
+        m_screenshots->readAheadFrom(readAhead);
+        scanEmulators();
+        m_fileList->folderList().readAheadFrom(nullptr);
+        m_screenshots->readAheadFrom(nullptr);
+        readAhead->release();
+    } else {
+        scanEmulators();
+    }
     m_hidePattern = QStringLiteral("*[b?].*");
 
     const QString caption = windowTitle();

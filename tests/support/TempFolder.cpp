@@ -1,5 +1,9 @@
 #include "support/TempFolder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,6 +37,15 @@ QString TempFolder::mkdir(const QString& relative) {
 bool TempFolder::touch(const QString& relative, const QDateTime& when) {
     QFile f(file(relative));
     return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+bool TempFolder::settle(const QString& relative) {
+    timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= 3600;
+    times[1] = times[0];
+    const QString path = relative.isEmpty() ? m_dir.path() : file(relative);
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 QByteArray TempFolder::read(const QString& relative) const {

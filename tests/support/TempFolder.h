@@ -22,6 +22,9 @@ public:
     QString mkdir(const QString& relative);
     // Sets the file's modification time.
     bool touch(const QString& relative, const QDateTime& when);
+    // Sets the modification time of a folder (the whole one by default) or file an hour
+    // back, as a folder of games kept for long has it.
+    bool settle(const QString& relative = QString());
     QByteArray read(const QString& relative) const;
     bool exists(const QString& relative) const;
 

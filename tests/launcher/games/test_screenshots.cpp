@@ -3,6 +3,7 @@
 // are shown. A FIFO named like a picture must never hang a search, a decode or the
 // loader's end: the test run's time limit catches one that does.
 
+#include "filelist/FolderPrefetch.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
@@ -117,6 +118,41 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
         const QString name = randomText(random.bounded(12));
         ASSERT_EQ(search.FindPictureFile(root, name), probe(name)) << name.toStdString();
     }
+}
+
+// Names taken from a folder read ahead find what the folder itself would give; and once
+// the folder changes, the search reads it again.
+TEST(ScreenshotSearch, FolderReadAheadFindsWhatTheFolderGives) {
+    TempFolder folder;
+    const QString root = folder.path() + QLatin1Char('/');
+    QRandomGenerator random(11);
+    const QString alphabet = QStringLiteral("aB. (");
+    auto randomText = [&](int length) {
+        QString s;
+        for (int i = 0; i < length; ++i)
+            s += alphabet.at(random.bounded(alphabet.size()));
+        return s;
+    };
+    const char* types[] = {".png", ".JPG", ".gif", ".bmp", ".txt"};
+    for (int i = 0; i < 300; ++i)
+        folder.write(randomText(1 + random.bounded(6)) + QLatin1String(types[random.bounded(5)]));
+    folder.mkdir(QStringLiteral("Folder.png"));
+    QFile::link(root + QStringLiteral("nowhere"), root + QStringLiteral("Dangling.png"));
+    ASSERT_TRUE(folder.settle());
+    FolderPrefetch ahead(folder.path());
+    ASSERT_NE(ahead.entriesFor(folder.path()), nullptr);
+    ScreenshotSearch fromDisk;
+    ScreenshotSearch readAhead;
+    readAhead.readAheadFrom(&ahead);
+    for (int i = 0; i < 1000; ++i) {
+        const QString name = randomText(random.bounded(12));
+        ASSERT_EQ(readAhead.FindPictureFile(root, name), fromDisk.FindPictureFile(root, name))
+            << name.toStdString();
+    }
+    EXPECT_EQ(readAhead.FindPictureFile(root, QStringLiteral("Folder.zip")), QString());
+    EXPECT_EQ(readAhead.FindPictureFile(root, QStringLiteral("Dangling.zip")), QString());
+    const QString added = folder.write(QStringLiteral("Brand new.png"));
+    EXPECT_EQ(readAhead.FindPictureFile(root, QStringLiteral("Brand new.zip")), added);
 }
 
 // The listed folder is searched for pictures first; a folder inside it, spelled in another

@@ -87,6 +87,7 @@ protected:
         s.gamepads = gamepads;
         s.history = history;
         s.identifier = identifier;
+        s.readAhead = readAhead;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
@@ -192,5 +193,7 @@ protected:
     PlayHistory* history = nullptr;
     // What identifies games by checksum, when set before create(); none by default.
     std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;
+    // The games folder read ahead, when set before create().
+    FolderPrefetch* readAhead = nullptr;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,6 +1,7 @@
 // The preview panel: which of the picture box, the GIF view and the default picture shows as
 // games are selected (the search itself is ScreenshotSearch's), the title and its tip.
 
+#include "filelist/FolderPrefetch.h"
 #include "gifview/GifBuilder.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/ui/PictureBox.h"
@@ -174,3 +175,33 @@ TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
 }
 
 }  // namespace
+
+// The games folder read ahead at start gives the list and the stored game's picture beside
+// it as the folder itself does, also when the folder changed after it was read; and the
+// start lets it go.
+TEST_F(PreviewTest, AGamesFolderReadAheadAtStartShowsWhatTheFolderHolds) {
+    program("snes9x");
+    roms({"a.smc", "b.smc", "c.smc"});
+    emu.write("roms/b.png", encodedPicture({64, 36}, Qt::red));
+    settings.preset("snes9x.exe", "file", "1");
+    for (const bool changedSince : {false, true}) {
+        SCOPED_TRACE(changedSince ? "changed since" : "as read");
+        window.reset();
+        QFile::remove(emu.file("roms/d.smc"));
+        ASSERT_TRUE(emu.settle("roms"));
+        FolderPrefetch ahead(emu.file("roms"));
+        ASSERT_NE(ahead.entriesFor(emu.file("roms")), nullptr);
+        if (changedSince) emu.write("roms/d.smc", "x");
+        readAhead = &ahead;
+        start(Shown::Yes);
+        settle();
+        QStringList expected = {"a.smc", "b.smc", "c.smc"};
+        if (changedSince) expected << "d.smc";
+        EXPECT_EQ(listed(), expected);
+        EXPECT_EQ(files()->ListIndex(), 1);
+        EXPECT_EQ(shownColour(), QColor(Qt::red));
+        EXPECT_EQ(ahead.entriesFor(emu.file("roms")), nullptr);
+        readAhead = nullptr;
+        window.reset();
+    }
+}

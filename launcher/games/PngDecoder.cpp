@@ -1,0 +1,386 @@
+#include "launcher/games/PngDecoder.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr unsigned char kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+// Four 4K screens: beyond that the loader scales while reading rather than hold it whole.
+constexpr qint64 kMaxPixels = 3840LL * 2160LL * 4;
+// The reference decoder's own default limit on either side; wider files are refused there,
+// so they must not turn into pictures here.
+constexpr quint32 kMaxSide = 1000000;
+// Deflate never expands one byte into more than 1032: a larger promise is a lie, found out
+// before a buffer of that size is asked for.
+constexpr qint64 kMaxInflateRatio = 1032;
+
+constexpr quint32 tag(const char (&name)[5]) {
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 |
+           quint32(uchar(name[2])) << 8 | quint32(uchar(name[3]));
+}
+
+quint32 be32(const uchar* p) {
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+}
+
+// The chunk's stored CRC covers its type and data.
+bool crcMatches(const uchar* type, quint32 length) {
+    return libdeflate_crc32(0, type, std::size_t(length) + 4) == be32(type + 4 + length);
+}
+
+struct Header {
+    quint32 width = 0;
+    quint32 height = 0;
+    int colourType = 0;
+    int channels = 0;  // bytes per pixel, at 8 bits a sample
+};
+
+std::optional<Header> readHeader(QByteArrayView bytes) {
+    if (bytes.size() < 33) return std::nullopt;
+    const auto* p = reinterpret_cast<const uchar*>(bytes.data());
+    if (std::memcmp(p, kSignature, sizeof kSignature) != 0) return std::nullopt;
+    if (be32(p + 8) != 13 || be32(p + 12) != tag("IHDR") || !crcMatches(p + 12, 13))
+        return std::nullopt;
+    Header h;
+    h.width = be32(p + 16);
+    h.height = be32(p + 20);
+    const int depth = p[24];
+    h.colourType = p[25];
+    const int compression = p[26], filtering = p[27], interlace = p[28];
+    if (h.width < 1 || h.height < 1 || h.width > kMaxSide || h.height > kMaxSide ||
+        qint64(h.width) * h.height > kMaxPixels)
+        return std::nullopt;
+    if (depth != 8 || compression != 0 || filtering != 0 || interlace != 0) return std::nullopt;
+    switch (h.colourType) {
+        case 0: h.channels = 1; break;  // grey
+        case 2: h.channels = 3; break;  // RGB
+        case 3: h.channels = 1; break;  // palette
+        case 4: h.channels = 2; break;  // grey and alpha
+        case 6: h.channels = 4; break;  // RGBA
+        default: return std::nullopt;
+    }
+    return h;
+}
+
+// Where the image data lies, and the palette with its alpha.
+struct Chunks {
+    std::vector<QByteArrayView> data;
+    qint64 dataBytes = 0;
+    const uchar* palette = nullptr;
+    int paletteSize = 0;
+    const uchar* alpha = nullptr;
+    int alphaSize = 0;
+};
+
+bool isLetter(uchar c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Every chunk from the header to the end marker, to the letter of the format: whatever the
+// reference decoder would read differently (or refuse) is reported as not ours.
+std::optional<Chunks> walkChunks(QByteArrayView bytes, const Header& header) {
+    const auto* p = reinterpret_cast<const uchar*>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype pos = 33;
+    Chunks c;
+    bool inData = false, dataDone = false;
+    for (;;) {
+        if (size - pos < 12) return std::nullopt;  // no end marker
+        const quint32 length = be32(p + pos);
+        if (length > 0x7fffffffu || qint64(length) > size - pos - 12) return std::nullopt;
+        const uchar* type = p + pos + 4;
+        const uchar* data = type + 4;
+        if (!isLetter(type[0]) || !isLetter(type[1]) || !isLetter(type[2]) || !isLetter(type[3]))
+            return std::nullopt;
+        const quint32 name = be32(type);
+        if (inData && name != tag("IDAT")) dataDone = true;
+        switch (name) {
+            case tag("IDAT"):
+                if (dataDone || !crcMatches(type, length)) return std::nullopt;
+                if (header.colourType == 3 && !c.palette) return std::nullopt;
+                inData = true;
+                c.data.emplace_back(reinterpret_cast<const char*>(data), qsizetype(length));
+                c.dataBytes += length;
+                break;
+            case tag("IEND"):
+                if (!inData || length != 0 || !crcMatches(type, length)) return std::nullopt;
+                return c;
+            case tag("PLTE"):
+                if (inData || c.palette || c.alpha || header.colourType == 0 ||
+                    header.colourType == 4 || length == 0 || length % 3 != 0 || length > 768 ||
+                    !crcMatches(type, length))
+                    return std::nullopt;
+                c.palette = data;
+                c.paletteSize = int(length / 3);
+                break;
+            case tag("tRNS"):
+                // On grey or RGB it names one colour as clear; the reference decoder's way
+                // with that is left to it.
+                if (header.colourType != 3 || inData || !c.palette || c.alpha || length == 0 ||
+                    qint64(length) > c.paletteSize || !crcMatches(type, length))
+                    return std::nullopt;
+                c.alpha = data;
+                c.alphaSize = int(length);
+                break;
+            // A picture that says how it is to be turned, or that brings its own colour
+            // profile, goes the whole way through the reference decoder.
+            case tag("eXIf"):
+            case tag("iCCP"):
+                return std::nullopt;
+            default:
+                // Bit 5 of the first letter: lower case marks a chunk a decoder may skip.
+                if (!(type[0] & 0x20)) return std::nullopt;
+                break;
+        }
+        pos += 12 + qsizetype(length);
+    }
+}
+
+uchar paeth(int a, int b, int c) {
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    return uchar(pa <= pb && pa <= pc ? a : (pb <= pc ? b : c));
+}
+
+void paethRowPlain(uchar* cur, const uchar* prev, qsizetype n, int bpp) {
+    for (qsizetype i = 0; i < bpp; ++i)
+        cur[i] = uchar(cur[i] + prev[i]);  // no left pixel: Paeth picks the one above
+    for (qsizetype i = bpp; i < n; ++i)
+        cur[i] = uchar(cur[i] + paeth(cur[i - bpp], prev[i], prev[i - bpp]));
+}
+
+#if defined(__SSE2__)
+// One pixel's samples in 16-bit lanes, the whole pixel at once: Paeth's chain runs from
+// each pixel to the next, so the samples of one pixel are all there is to do side by side.
+template <int Bpp>
+__m128i loadPixel(const uchar* p) {
+    quint32 v = 0;
+    if constexpr (Bpp == 4)
+        std::memcpy(&v, p, 4);
+    else
+        v = quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16;
+    return _mm_cvtsi32_si128(int(v));
+}
+
+template <int Bpp>
+void storePixel(uchar* p, __m128i pixel) {
+    const auto v = quint32(_mm_cvtsi128_si32(pixel));
+    if constexpr (Bpp == 4) {
+        std::memcpy(p, &v, 4);
+    } else {
+        p[0] = uchar(v);
+        p[1] = uchar(v >> 8);
+        p[2] = uchar(v >> 16);
+    }
+}
+
+__m128i abs16(__m128i x) {
+    return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x));
+}
+
+template <int Bpp>
+void paethRowSse2(uchar* cur, const uchar* prev, qsizetype n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero, c = zero;  // left and upper left, 16 bits a sample
+    for (qsizetype i = 0; i < n; i += Bpp) {
+        const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i), zero);
+        const __m128i bc = _mm_sub_epi16(b, c);
+        const __m128i ac = _mm_sub_epi16(a, c);
+        const __m128i pa = abs16(bc);
+        const __m128i pb = abs16(ac);
+        const __m128i pc = abs16(_mm_add_epi16(bc, ac));
+        const __m128i least = _mm_min_epi16(_mm_min_epi16(pa, pb), pc);
+        const __m128i useA = _mm_cmpeq_epi16(least, pa);
+        const __m128i useB = _mm_cmpeq_epi16(least, pb);
+        const __m128i bOrC = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
+        const __m128i pred = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, bOrC));
+        const __m128i pixel = _mm_add_epi8(_mm_packus_epi16(pred, pred), loadPixel<Bpp>(cur + i));
+        storePixel<Bpp>(cur + i, pixel);
+        a = _mm_unpacklo_epi8(pixel, zero);
+        c = b;
+    }
+}
+#endif
+
+void paethRow(uchar* cur, const uchar* prev, qsizetype n, int bpp) {
+#if defined(__SSE2__)
+    if (bpp == 4) return paethRowSse2<4>(cur, prev, n);
+    if (bpp == 3) return paethRowSse2<3>(cur, prev, n);
+#endif
+    paethRowPlain(cur, prev, n, bpp);
+}
+
+// Undoes one row's filter in place; `prev` is the row above, already undone (zeros above
+// the first).
+bool unfilter(uchar filter, uchar* cur, const uchar* prev, qsizetype n, int bpp) {
+    switch (filter) {
+        case 0:
+            return true;
+        case 1:
+            for (qsizetype i = bpp; i < n; ++i)
+                cur[i] = uchar(cur[i] + cur[i - bpp]);
+            return true;
+        case 2:
+            for (qsizetype i = 0; i < n; ++i)
+                cur[i] = uchar(cur[i] + prev[i]);
+            return true;
+        case 3:
+            for (qsizetype i = 0; i < bpp; ++i)
+                cur[i] = uchar(cur[i] + (prev[i] >> 1));
+            for (qsizetype i = bpp; i < n; ++i)
+                cur[i] = uchar(cur[i] + ((cur[i - bpp] + prev[i]) >> 1));
+            return true;
+        case 4:
+            paethRow(cur, prev, n, bpp);
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct Decompressor {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Decompressor() { libdeflate_free_decompressor(d); }
+};
+
+// The colour of each palette entry as the picture shows it; entries past the palette are
+// no colour at all, and a pixel that names one makes the file not ours.
+struct Palette {
+    quint32 colour[256] = {};
+    int size = 0;
+    bool clear = false;  // some entry is not opaque
+};
+
+Palette paletteOf(const Chunks& c) {
+    Palette palette;
+    palette.size = c.paletteSize;
+    for (int i = 0; i < c.paletteSize; ++i) {
+        const quint32 alpha = i < c.alphaSize ? c.alpha[i] : 255u;
+        if (alpha != 255) palette.clear = true;
+        palette.colour[i] = alpha << 24 | quint32(c.palette[3 * i]) << 16 |
+                            quint32(c.palette[3 * i + 1]) << 8 | c.palette[3 * i + 2];
+    }
+    return palette;
+}
+
+// One unfiltered row into the picture's scan line.
+bool expandRow(const uchar* in, uchar* line, qsizetype width, int colourType,
+               const Palette& palette) {
+    auto* out = reinterpret_cast<quint32*>(line);
+    switch (colourType) {
+        case 0:
+            std::memcpy(line, in, std::size_t(width));
+            return true;
+        case 2:
+            for (qsizetype x = 0; x < width; ++x, in += 3)
+                out[x] = 0xff000000u | quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+            return true;
+        case 3: {
+            uchar highest = 0;
+            for (qsizetype x = 0; x < width; ++x)
+                highest = std::max(highest, in[x]);
+            if (highest >= palette.size) return false;
+            for (qsizetype x = 0; x < width; ++x)
+                out[x] = palette.colour[in[x]];
+            return true;
+        }
+        case 4:
+            for (qsizetype x = 0; x < width; ++x, in += 2)
+                out[x] = quint32(in[1]) << 24 | quint32(in[0]) * 0x010101u;
+            return true;
+        case 6:
+            for (qsizetype x = 0; x < width; ++x, in += 4)
+                out[x] = quint32(in[3]) << 24 | quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+            return true;
+        default:
+            return false;
+    }
+}
+
+QImage::Format formatOf(int colourType, const Palette& palette) {
+    switch (colourType) {
+        case 0: return QImage::Format_Grayscale8;
+        case 3: return palette.clear ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+        case 4:
+        case 6: return QImage::Format_ARGB32;
+        default: return QImage::Format_RGB32;
+    }
+}
+
+// How many rows go by between two looks at whether the picture is still wanted.
+constexpr quint32 kRowsBetweenChecks = 64;
+
+}  // namespace
+
+std::optional<QSize> FastPngSize(QByteArrayView head) {
+    const std::optional<Header> h = readHeader(head);
+    if (!h) return std::nullopt;
+    return QSize(int(h->width), int(h->height));
+}
+
+std::optional<QImage> DecodePngFast(QByteArrayView bytes, const std::function<bool()>& wanted) {
+    const auto unwanted = [&] { return wanted && !wanted(); };
+    if (unwanted()) return std::nullopt;
+    const std::optional<Header> header = readHeader(bytes);
+    if (!header) return std::nullopt;
+    const std::optional<Chunks> chunks = walkChunks(bytes, *header);
+    if (!chunks) return std::nullopt;
+
+    const qsizetype width = header->width;
+    const qsizetype rowBytes = width * header->channels;
+    const qsizetype stride = rowBytes + 1;  // each row starts with its filter
+    const qint64 total = qint64(stride) * header->height;
+    if (total > (chunks->dataBytes + 8) * kMaxInflateRatio) return std::nullopt;
+
+    // The image data as one stream: joined when it comes in several chunks.
+    const uchar* stream = reinterpret_cast<const uchar*>(chunks->data.front().data());
+    std::unique_ptr<uchar[]> joined;
+    if (chunks->data.size() > 1) {
+        joined.reset(new (std::nothrow) uchar[std::size_t(chunks->dataBytes)]);
+        if (!joined) return std::nullopt;
+        uchar* to = joined.get();
+        for (const QByteArrayView part : chunks->data) {
+            std::memcpy(to, part.data(), std::size_t(part.size()));
+            to += part.size();
+        }
+        stream = joined.get();
+    }
+    std::unique_ptr<uchar[]> rows(new (std::nothrow) uchar[std::size_t(total)]);
+    Decompressor inflater;
+    if (!rows || !inflater.d) return std::nullopt;
+    std::size_t used = 0;
+    // Exactly the rows the header promises, and nothing after the stream.
+    if (libdeflate_zlib_decompress_ex(inflater.d, stream, std::size_t(chunks->dataBytes),
+                                      rows.get(), std::size_t(total), &used,
+                                      nullptr) != LIBDEFLATE_SUCCESS ||
+        used != std::size_t(chunks->dataBytes))
+        return std::nullopt;
+    joined.reset();
+    if (unwanted()) return std::nullopt;
+
+    const Palette palette = paletteOf(*chunks);
+    QImage image(int(header->width), int(header->height), formatOf(header->colourType, palette));
+    std::unique_ptr<uchar[]> zeros(new (std::nothrow) uchar[std::size_t(rowBytes)]());
+    if (image.isNull() || !zeros) return std::nullopt;
+    for (quint32 y = 0; y < header->height; ++y) {
+        if (y % kRowsBetweenChecks == 0 && y > 0 && unwanted()) return std::nullopt;
+        uchar* row = rows.get() + qint64(stride) * y;
+        uchar* cur = row + 1;
+        const uchar* prev = y == 0 ? zeros.get() : cur - stride;
+        if (!unfilter(row[0], cur, prev, rowBytes, header->channels) ||
+            !expandRow(cur, image.scanLine(int(y)), width, header->colourType, palette))
+            return std::nullopt;
+    }
+    return image;
+}

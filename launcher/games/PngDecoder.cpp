@@ -64,12 +64,23 @@ std::optional<Header> readHeader(QByteArrayView bytes) {
         return std::nullopt;
     if (depth != 8 || compression != 0 || filtering != 0 || interlace != 0) return std::nullopt;
     switch (h.colourType) {
-        case 0: h.channels = 1; break;  // grey
-        case 2: h.channels = 3; break;  // RGB
-        case 3: h.channels = 1; break;  // palette
-        case 4: h.channels = 2; break;  // grey and alpha
-        case 6: h.channels = 4; break;  // RGBA
-        default: return std::nullopt;
+        case 0:
+            h.channels = 1;
+            break;  // grey
+        case 2:
+            h.channels = 3;
+            break;  // RGB
+        case 3:
+            h.channels = 1;
+            break;  // palette
+        case 4:
+            h.channels = 2;
+            break;  // grey and alpha
+        case 6:
+            h.channels = 4;
+            break;  // RGBA
+        default:
+            return std::nullopt;
     }
     return h;
 }
@@ -310,11 +321,15 @@ bool expandRow(const uchar* in, uchar* line, qsizetype width, int colourType,
 
 QImage::Format formatOf(int colourType, const Palette& palette) {
     switch (colourType) {
-        case 0: return QImage::Format_Grayscale8;
-        case 3: return palette.clear ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+        case 0:
+            return QImage::Format_Grayscale8;
+        case 3:
+            return palette.clear ? QImage::Format_ARGB32 : QImage::Format_RGB32;
         case 4:
-        case 6: return QImage::Format_ARGB32;
-        default: return QImage::Format_RGB32;
+        case 6:
+            return QImage::Format_ARGB32;
+        default:
+            return QImage::Format_RGB32;
     }
 }
 

@@ -58,14 +58,18 @@ inline QByteArray deflated(const QByteArray& raw) {
 
 inline int predictor(int filter, int a, int b, int c) {
     switch (filter) {
-        case 1: return a;
-        case 2: return b;
-        case 3: return (a + b) / 2;
+        case 1:
+            return a;
+        case 2:
+            return b;
+        case 3:
+            return (a + b) / 2;
         case 4: {
             const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
             return pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -82,8 +86,8 @@ inline QByteArray filtered(const QByteArray& pixels, int rowBytes, int bpp,
         const int f = filters[std::size_t(y) % filters.size()];
         out.append(char(f));
         for (int i = 0; i < rowBytes; ++i)
-            out.append(char(at(y, i) - predictor(f, at(y, i - bpp), at(y - 1, i),
-                                                 at(y - 1, i - bpp))));
+            out.append(
+                char(at(y, i) - predictor(f, at(y, i - bpp), at(y - 1, i), at(y - 1, i - bpp))));
     }
     return out;
 }

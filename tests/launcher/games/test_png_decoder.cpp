@@ -66,10 +66,14 @@ constexpr int kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6;
 
 int channelsOf(int colourType) {
     switch (colourType) {
-        case kRgb: return 3;
-        case kGreyAlpha: return 2;
-        case kRgba: return 4;
-        default: return 1;
+        case kRgb:
+            return 3;
+        case kGreyAlpha:
+            return 2;
+        case kRgba:
+            return 4;
+        default:
+            return 1;
     }
 }
 
@@ -152,10 +156,10 @@ TEST(PngDecoder, PicturesQtWritesReadAsQtReadsThem) {
     } cases[] = {
         {"opaque screenshot", screenshotLike(331, 97, QImage::Format_RGB32, 1)},
         {"with alpha", screenshotLike(129, 65, QImage::Format_ARGB32, 2)},
-        {"grey", screenshotLike(77, 40, QImage::Format_RGB32, 3).convertToFormat(
-                     QImage::Format_Grayscale8)},
-        {"palette", screenshotLike(64, 30, QImage::Format_RGB32, 4).convertToFormat(
-                        QImage::Format_Indexed8, Qt::ThresholdDither)},
+        {"grey", screenshotLike(77, 40, QImage::Format_RGB32, 3)
+                     .convertToFormat(QImage::Format_Grayscale8)},
+        {"palette", screenshotLike(64, 30, QImage::Format_RGB32, 4)
+                        .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)},
         {"one pixel", screenshotLike(1, 1, QImage::Format_RGB32, 5)},
     };
     for (const auto& c : cases) {
@@ -258,11 +262,12 @@ TEST(PngDecoder, HugeDimensionsInATinyFileAreRefusedBeforeAnyBuffer) {
     const QByteArray stream = png::deflated(QByteArray(64, '\0'));
     const struct {
         quint32 width, height;
-    } sizes[] = {{7680, 4320}, {1000000, 33}, {33, 1000000}, {3840, 8640}, {0x7fffffff, 1},
-                 {65536, 65536}, {1000001, 1}};
+    } sizes[] = {{7680, 4320},    {1000000, 33},  {33, 1000000}, {3840, 8640},
+                 {0x7fffffff, 1}, {65536, 65536}, {1000001, 1}};
     for (const auto& s : sizes)
         for (int colourType : {kGrey, kRgb, kRgba}) {
-            SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " type " << colourType);
+            SCOPED_TRACE(testing::Message()
+                         << s.width << "x" << s.height << " type " << colourType);
             EXPECT_FALSE(
                 DecodePngFast(png::file(png::header(s.width, s.height, colourType), stream)));
         }
@@ -332,10 +337,8 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
         QByteArray bytes;
         QSize box;
     } cases[] = {
-        {"fast, shrunk", fastPng, {100, 100}},
-        {"fast, whole", fastPng, {}},
-        {"16 bits, shrunk", deepPng, {100, 100}},
-        {"16 bits, whole", deepPng, {}},
+        {"fast, shrunk", fastPng, {100, 100}},    {"fast, whole", fastPng, {}},
+        {"16 bits, shrunk", deepPng, {100, 100}}, {"16 bits, whole", deepPng, {}},
         {"damaged", damaged, {100, 100}},
     };
     for (const auto& c : cases) {

@@ -200,26 +200,53 @@ __m128i abs16(__m128i x) {
     return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x));
 }
 
+// One pixel from its left (a), upper (b) and upper left (c) neighbours, 16 bits a sample,
+// and its filtered bytes; the pixel comes back as bytes.
+inline __m128i paethPixel(__m128i a, __m128i b, __m128i c, __m128i filtered) {
+    const __m128i bc = _mm_sub_epi16(b, c);
+    const __m128i ac = _mm_sub_epi16(a, c);
+    const __m128i pa = abs16(bc);
+    const __m128i pb = abs16(ac);
+    const __m128i pc = abs16(_mm_add_epi16(bc, ac));
+    const __m128i least = _mm_min_epi16(_mm_min_epi16(pa, pb), pc);
+    const __m128i useA = _mm_cmpeq_epi16(least, pa);
+    const __m128i useB = _mm_cmpeq_epi16(least, pb);
+    const __m128i bOrC = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
+    const __m128i pred = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, bOrC));
+    return _mm_add_epi8(_mm_packus_epi16(pred, pred), filtered);
+}
+
 template <int Bpp>
 void paethRowSse2(uchar* cur, const uchar* prev, qsizetype n) {
     const __m128i zero = _mm_setzero_si128();
-    __m128i a = zero, c = zero;  // left and upper left, 16 bits a sample
+    __m128i a = zero, c = zero;
     for (qsizetype i = 0; i < n; i += Bpp) {
         const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i), zero);
-        const __m128i bc = _mm_sub_epi16(b, c);
-        const __m128i ac = _mm_sub_epi16(a, c);
-        const __m128i pa = abs16(bc);
-        const __m128i pb = abs16(ac);
-        const __m128i pc = abs16(_mm_add_epi16(bc, ac));
-        const __m128i least = _mm_min_epi16(_mm_min_epi16(pa, pb), pc);
-        const __m128i useA = _mm_cmpeq_epi16(least, pa);
-        const __m128i useB = _mm_cmpeq_epi16(least, pb);
-        const __m128i bOrC = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
-        const __m128i pred = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, bOrC));
-        const __m128i pixel = _mm_add_epi8(_mm_packus_epi16(pred, pred), loadPixel<Bpp>(cur + i));
+        const __m128i pixel = paethPixel(a, b, c, loadPixel<Bpp>(cur + i));
         storePixel<Bpp>(cur + i, pixel);
         a = _mm_unpacklo_epi8(pixel, zero);
         c = b;
+    }
+}
+
+// Two Paeth rows, one under the other, side by side: each pixel waits for the one on its
+// left, so one row alone leaves the processor idle most of the time; the second row's
+// chain fills it, a pixel behind the first's.
+template <int Bpp>
+void paethPairSse2(uchar* first, const uchar* prev, uchar* second, qsizetype n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a0 = zero, c0 = zero, a1 = zero, c1 = zero;
+    for (qsizetype i = 0; i < n; i += Bpp) {
+        const __m128i b0 = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i), zero);
+        const __m128i upper = paethPixel(a0, b0, c0, loadPixel<Bpp>(first + i));
+        storePixel<Bpp>(first + i, upper);
+        const __m128i b1 = _mm_unpacklo_epi8(upper, zero);
+        const __m128i lower = paethPixel(a1, b1, c1, loadPixel<Bpp>(second + i));
+        storePixel<Bpp>(second + i, lower);
+        a0 = b1;
+        c0 = b0;
+        a1 = _mm_unpacklo_epi8(lower, zero);
+        c1 = b1;
     }
 }
 #endif
@@ -230,6 +257,16 @@ void paethRow(uchar* cur, const uchar* prev, qsizetype n, int bpp) {
     if (bpp == 3) return paethRowSse2<3>(cur, prev, n);
 #endif
     paethRowPlain(cur, prev, n, bpp);
+}
+
+// Both rows at once when there is a way to do it faster than one after the other.
+bool paethPair(uchar* first, const uchar* prev, uchar* second, qsizetype n, int bpp) {
+#if defined(__SSE2__)
+    if (bpp == 4) return paethPairSse2<4>(first, prev, second, n), true;
+    if (bpp == 3) return paethPairSse2<3>(first, prev, second, n), true;
+#endif
+    (void)first, (void)prev, (void)second, (void)n, (void)bpp;
+    return false;
 }
 
 // Undoes one row's filter in place; `prev` is the row above, already undone (zeros above
@@ -334,7 +371,7 @@ QImage::Format formatOf(int colourType, const Palette& palette) {
 }
 
 // How many rows go by between two looks at whether the picture is still wanted.
-constexpr quint32 kRowsBetweenChecks = 64;
+constexpr qsizetype kRowsBetweenChecks = 64;
 
 }  // namespace
 
@@ -388,14 +425,26 @@ std::optional<QImage> DecodePngFast(QByteArrayView bytes, const std::function<bo
     QImage image(int(header->width), int(header->height), formatOf(header->colourType, palette));
     std::unique_ptr<uchar[]> zeros(new (std::nothrow) uchar[std::size_t(rowBytes)]());
     if (image.isNull() || !zeros) return std::nullopt;
-    for (quint32 y = 0; y < header->height; ++y) {
-        if (y % kRowsBetweenChecks == 0 && y > 0 && unwanted()) return std::nullopt;
-        uchar* row = rows.get() + qint64(stride) * y;
+    const qsizetype height = header->height;
+    for (qsizetype y = 0, nextCheck = kRowsBetweenChecks; y < height;) {
+        if (y >= nextCheck) {
+            if (unwanted()) return std::nullopt;
+            nextCheck += kRowsBetweenChecks;
+        }
+        uchar* row = rows.get() + stride * y;
         uchar* cur = row + 1;
         const uchar* prev = y == 0 ? zeros.get() : cur - stride;
-        if (!unfilter(row[0], cur, prev, rowBytes, header->channels) ||
-            !expandRow(cur, image.scanLine(int(y)), width, header->colourType, palette))
+        qsizetype done = 1;
+        if (row[0] == 4 && y + 1 < height && row[stride] == 4 &&
+            paethPair(cur, prev, cur + stride, rowBytes, header->channels))
+            done = 2;
+        else if (!unfilter(row[0], cur, prev, rowBytes, header->channels))
             return std::nullopt;
+        for (qsizetype k = 0; k < done; ++k)
+            if (!expandRow(cur + k * stride, image.scanLine(int(y + k)), width, header->colourType,
+                           palette))
+                return std::nullopt;
+        y += done;
     }
     return image;
 }

@@ -133,7 +133,7 @@ TEST(PngDecoder, HandBuiltPicturesReadAsQtReadsThem) {
             for (int width : widths) {
                 SCOPED_TRACE(testing::Message() << k.what << ", filter " << filters.front()
                                                 << " first, width " << width);
-                const Built b = built(width, 6, k.colourType, filters, k.paletteEntries, k.clear,
+                const Built b = built(width, 7, k.colourType, filters, k.paletteEntries, k.clear,
                                       quint32(width * 31 + filters.front()));
                 const std::optional<QImage> fast = DecodePngFast(b.bytes);
                 ASSERT_TRUE(fast.has_value());

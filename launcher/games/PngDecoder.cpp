@@ -2,6 +2,8 @@
 
 #include <libdeflate.h>
 
+#include <QColorSpace>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -96,7 +98,18 @@ struct Chunks {
     int paletteSize = 0;
     const uchar* alpha = nullptr;
     int alphaSize = 0;
+    // Colour space chunks: only sRGB, alone or with the gamma and chromaticities it implies,
+    // is ours (Qt then tags the picture as sRGB); any other gamma or primaries are Qt's.
+    bool srgb = false;
+    bool gamma = false;
+    bool chromaticities = false;
 };
+
+// What a writer that marks a picture as sRGB puts in gAMA and cHRM beside it.
+constexpr uchar kSrgbGamma[4] = {0, 0, 0xb1, 0x8f};  // 45455: 1 / 2.2
+constexpr uchar kSrgbChromaticities[32] = {0, 0, 0x7a, 0x26, 0, 0, 0x80, 0x84, 0, 0, 0xfa, 0x00,
+                                           0, 0, 0x80, 0xe8, 0, 0, 0x75, 0x30, 0, 0, 0xea, 0x60,
+                                           0, 0, 0x3a, 0x98, 0, 0, 0x17, 0x70};
 
 bool isLetter(uchar c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -130,6 +143,7 @@ std::optional<Chunks> walkChunks(QByteArrayView bytes, const Header& header) {
                 break;
             case tag("IEND"):
                 if (!inData || length != 0 || !crcMatches(type, length)) return std::nullopt;
+                if ((c.gamma || c.chromaticities) && !c.srgb) return std::nullopt;
                 return c;
             case tag("PLTE"):
                 if (inData || c.palette || c.alpha || header.colourType == 0 ||
@@ -147,6 +161,27 @@ std::optional<Chunks> walkChunks(QByteArrayView bytes, const Header& header) {
                     return std::nullopt;
                 c.alpha = data;
                 c.alphaSize = int(length);
+                break;
+            case tag("sRGB"):
+                if (c.srgb || inData || c.palette || length != 1 || data[0] > 3 ||
+                    !crcMatches(type, length))
+                    return std::nullopt;
+                c.srgb = true;
+                break;
+            case tag("gAMA"):
+                if (c.gamma || inData || c.palette || length != sizeof kSrgbGamma ||
+                    std::memcmp(data, kSrgbGamma, sizeof kSrgbGamma) != 0 ||
+                    !crcMatches(type, length))
+                    return std::nullopt;
+                c.gamma = true;
+                break;
+            case tag("cHRM"):
+                if (c.chromaticities || inData || c.palette ||
+                    length != sizeof kSrgbChromaticities ||
+                    std::memcmp(data, kSrgbChromaticities, sizeof kSrgbChromaticities) != 0 ||
+                    !crcMatches(type, length))
+                    return std::nullopt;
+                c.chromaticities = true;
                 break;
             // A picture that says how it is to be turned, or that brings its own colour
             // profile, goes the whole way through the reference decoder.
@@ -521,6 +556,7 @@ std::optional<QImage> DecodePngFast(QByteArrayView bytes, const std::function<bo
     QImage image(int(header->width), int(header->height), formatOf(header->colourType, palette));
     std::unique_ptr<uchar[]> zeros(new (std::nothrow) uchar[std::size_t(rowBytes)]());
     if (image.isNull() || !zeros) return std::nullopt;
+    if (chunks->srgb) image.setColorSpace(QColorSpace::SRgb);
     const qsizetype height = header->height;
     for (qsizetype y = 0, nextCheck = kRowsBetweenChecks; y < height;) {
         if (y >= nextCheck) {

@@ -257,6 +257,44 @@ TEST(PngDecoder, FilesItDoesNotTakeAreLeftToQt) {
     EXPECT_TRUE(DecodePngFast(png::file(ihdr, png::deflated(rows))).has_value());
 }
 
+TEST(PngDecoder, ColourSpaceAsQtTagsIt) {
+    const Built rgb = built(9, 5, kRgb, {4, 1});
+    const QByteArray ihdr = png::header(9, 5, kRgb);
+    const QByteArray srgb = png::chunk("sRGB", QByteArray(1, '\0'));
+    const QByteArray gamma = png::chunk("gAMA", QByteArray::fromHex("0000b18f"));
+    const QByteArray otherGamma = png::chunk("gAMA", QByteArray::fromHex("0000c350"));
+    const QByteArray chromaticities = png::chunk("cHRM", QByteArray::fromHex("00007a2600008084"
+                                                                             "0000fa00000080e8"
+                                                                             "000075300000ea60"
+                                                                             "00003a9800001770"));
+    const struct {
+        const char* what;
+        QByteArray before;
+        bool fast;
+    } cases[] = {
+        {"none", {}, true},
+        {"sRGB", srgb, true},
+        {"sRGB with its own gamma and primaries", srgb + gamma + chromaticities, true},
+        {"gamma and primaries before sRGB", gamma + chromaticities + srgb, true},
+        {"gamma alone", gamma, false},
+        {"primaries alone", chromaticities, false},
+        {"sRGB with another gamma", srgb + otherGamma, false},
+        {"sRGB twice", srgb + srgb, false},
+        {"sRGB of no known intent", png::chunk("sRGB", QByteArray(1, '\4')), false},
+        {"sRGB after the palette", png::chunk("PLTE", QByteArray(3, '\1')) + srgb, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray bytes = png::file(ihdr, rgb.stream, c.before);
+        const std::optional<QImage> fast = DecodePngFast(bytes);
+        ASSERT_EQ(fast.has_value(), c.fast);
+        // Equal images have the same colour space too.
+        if (fast) {
+            EXPECT_EQ(*fast, qtDecode(bytes));
+        }
+    }
+}
+
 TEST(PngDecoder, HugeDimensionsInATinyFileAreRefusedBeforeAnyBuffer) {
     // A few bytes of stream cannot hold gigabytes of rows: refused before they are asked for.
     const QByteArray stream = png::deflated(QByteArray(64, '\0'));

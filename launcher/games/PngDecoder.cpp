@@ -22,9 +22,9 @@
 namespace {
 
 constexpr unsigned char kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-// Four 4K screens: beyond that the loader scales while reading rather than hold it whole.
+// Four 4K screens: anything larger is no screenshot, and Qt reads it row by row.
 constexpr qint64 kMaxPixels = 3840LL * 2160LL * 4;
-// The reference decoder's own default limit on either side; wider files are refused there,
+// The PNG library's own default limit on either side; wider files are refused there,
 // so they must not turn into pictures here.
 constexpr quint32 kMaxSide = 1000000;
 // Deflate never expands one byte into more than 1032: a larger promise is a lie, found out
@@ -115,8 +115,8 @@ bool isLetter(uchar c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// Every chunk from the header to the end marker, to the letter of the format: whatever the
-// reference decoder would read differently (or refuse) is reported as not ours.
+// Every chunk from the header to the end marker, to the letter of the format: whatever Qt's
+// reader might read differently (or refuse) is reported as not ours.
 std::optional<Chunks> walkChunks(QByteArrayView bytes, const Header& header) {
     const auto* p = reinterpret_cast<const uchar*>(bytes.data());
     const qsizetype size = bytes.size();
@@ -154,8 +154,7 @@ std::optional<Chunks> walkChunks(QByteArrayView bytes, const Header& header) {
                 c.paletteSize = int(length / 3);
                 break;
             case tag("tRNS"):
-                // On grey or RGB it names one colour as clear; the reference decoder's way
-                // with that is left to it.
+                // On grey or RGB it names one colour as clear: left to Qt's reader.
                 if (header.colourType != 3 || inData || !c.palette || c.alpha || length == 0 ||
                     qint64(length) > c.paletteSize || !crcMatches(type, length))
                     return std::nullopt;
@@ -184,7 +183,7 @@ std::optional<Chunks> walkChunks(QByteArrayView bytes, const Header& header) {
                 c.chromaticities = true;
                 break;
             // A picture that says how it is to be turned, or that brings its own colour
-            // profile, goes the whole way through the reference decoder.
+            // profile, goes the whole way through Qt's reader.
             case tag("eXIf"):
             case tag("iCCP"):
                 return std::nullopt;

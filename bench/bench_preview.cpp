@@ -10,6 +10,7 @@
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
+#include "launcher/games/PngDecoder.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/PictureBox.h"
 #include "platform/FileNames.h"
@@ -36,6 +37,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -155,6 +157,33 @@ QByteArray screenshotPng() {
     image.save(&buffer, "PNG");
     return bytes;
 }
+
+const QByteArray& screenshotPngBytes() {
+    static const QByteArray bytes = screenshotPng();
+    return bytes;
+}
+
+// The same screenshot's decode alone: the fast decoder against Qt's reader.
+void BM_PngDecodeFast(benchmark::State& state) {
+    const QByteArray& bytes = screenshotPngBytes();
+    for (auto _ : state) {
+        std::optional<QImage> image = DecodePngFast(bytes);
+        if (!image) state.SkipWithError("not decoded");
+        benchmark::DoNotOptimize(image);
+    }
+}
+
+void BM_PngDecodeQt(benchmark::State& state) {
+    const QByteArray& bytes = screenshotPngBytes();
+    for (auto _ : state) {
+        QImage image;
+        if (!image.loadFromData(bytes, "PNG")) state.SkipWithError("not decoded");
+        benchmark::DoNotOptimize(image);
+    }
+}
+
+BENCHMARK(BM_PngDecodeFast)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_PngDecodeQt)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 struct WindowBench : bench::WindowServices {
     std::unique_ptr<MainWindow> window;
@@ -309,6 +338,11 @@ int main(int argc, char** argv) {
     const double typical = t["BM_FindScreenshotTypical/min_time:0.500"];
     const double probes = t["BM_StatProbesWorst/min_time:0.500"];
     std::printf("stat probes, worst case: %.1f us\n", probes);
+    const double fastPng = t["BM_PngDecodeFast/min_time:1.000"];
+    const double qtPng = t["BM_PngDecodeQt/min_time:1.000"];
+    if (fastPng > 0 && qtPng > 0)
+        std::printf("1920 x 1080 PNG decode alone: %.1f ms fast, %.1f ms Qt's reader, ratio %.2f\n",
+                    fastPng, qtPng, fastPng / qtPng);
     std::printf(
         "holding Down: %d keys at 30 per second, longest wait between repeats %.0f ms "
         "(longest key handling %.1f ms), picture at release %s\n",

@@ -1,5 +1,6 @@
 #include "launcher/games/PictureLoader.h"
 
+#include "launcher/games/PngDecoder.h"
 #include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 
@@ -13,6 +14,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -22,6 +24,8 @@ namespace {
 constexpr qint64 kMaxSourcePixels = 40000LL * 40000LL;
 // Up to 4K pictures (32 MiB decoded) are decoded whole before scaling.
 constexpr qint64 kScaleAfterPixels = 3840LL * 2160LL;
+// A PNG read whole into memory for the fast decoder; a bigger one is not a screenshot.
+constexpr qint64 kMaxFastPngBytes = 64LL * 1024 * 1024;
 }  // namespace
 
 namespace {
@@ -70,6 +74,19 @@ QImage readyToShow(QImage image, const QSize& target, const std::function<bool()
     return opaque;
 }
 
+// The decoded picture at `full` size handed over: kept whole for the thumbnail when asked,
+// and made ready to show at `target`.
+QImage finish(QImage image, const QSize& full, const QSize& target, QSize* fullSize,
+              const std::function<bool()>& wanted, QImage* whole) {
+    // A decode nobody wants any more goes no further than the read: the loader's end waits
+    // only a moment for it, and scaling or painting while the program ends brings it down.
+    if (image.isNull() || (wanted && !wanted())) return {};
+    if (whole && image.size() == full) *whole = image;
+    image = readyToShow(std::move(image), target, wanted);
+    if (!image.isNull() && fullSize) *fullSize = full;
+    return image;
+}
+
 QImage decodeFrom(QIODevice* device, const QSize& box, QSize* fullSize,
                   const std::function<bool()>& wanted, QImage* whole) {
     QImageReader reader(device);
@@ -91,14 +108,23 @@ QImage decodeFrom(QIODevice* device, const QSize& box, QSize* fullSize,
         if (reader.transformation() & QImageIOHandler::TransformationRotate90) scaled.transpose();
         reader.setScaledSize(scaled);
     }
-    QImage image = reader.read();
-    // A decode nobody wants any more goes no further than the read: the loader's end waits
-    // only a moment for it, and scaling or painting while the program ends brings it down.
-    if (image.isNull() || (wanted && !wanted())) return {};
-    if (whole && image.size() == full) *whole = image;
-    image = readyToShow(std::move(image), target, wanted);
-    if (!image.isNull() && fullSize) *fullSize = full;
-    return image;
+    return finish(reader.read(), full, target, fullSize, wanted, whole);
+}
+
+// A screenshot-like PNG through the fast decoder, read whole; nothing when the file is not
+// one it takes (the device is then anywhere: seek back before reading it again).
+std::optional<QImage> decodePngFast(QIODevice* device, const QSize& box, QSize* fullSize,
+                                    const std::function<bool()>& wanted, QImage* whole) {
+    const std::optional<QSize> full = FastPngSize(device->read(33));
+    if (!full || device->size() > kMaxFastPngBytes) return std::nullopt;
+    const QSize target = fittedSize(*full, box);
+    // Larger pictures are scaled while they are read, never whole in memory.
+    if (target != *full && qint64(full->width()) * full->height() > kScaleAfterPixels)
+        return std::nullopt;
+    if (!device->seek(0)) return std::nullopt;
+    std::optional<QImage> image = DecodePngFast(device->readAll(), wanted);
+    if (!image) return std::nullopt;
+    return finish(std::move(*image), *full, target, fullSize, wanted, whole);
 }
 
 QImage decodePicture(const QString& path, const QSize& box, QSize* fullSize,
@@ -108,6 +134,10 @@ QImage decodePicture(const QString& path, const QSize& box, QSize* fullSize,
     StoppableFile file(wanted);
     // Only a regular file: a FIFO named like a picture would hold the decode for good.
     if (!platform::openRegularForReading(file, path)) return {};
+    if (std::optional<QImage> fast = decodePngFast(&file, box, fullSize, wanted, whole))
+        return *fast;
+    // Stopped half way, or a file the fast decoder leaves to Qt's reader, from its start.
+    if ((wanted && !wanted()) || !file.seek(0)) return {};
     return decodeFrom(&file, box, fullSize, wanted, whole);
 }
 

@@ -1,0 +1,405 @@
+// The fast PNG path against Qt's own reader: every picture it reads is the one Qt reads,
+// pixel for pixel, and every file it is not sure of (damaged, cut short, of a kind it does
+// not take) it leaves to Qt.
+
+#include "launcher/games/PictureLoader.h"
+#include "launcher/games/PngDecoder.h"
+#include "support/PngBuilder.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace {
+
+QImage qtDecode(const QByteArray& bytes) {
+    QImage image;
+    image.loadFromData(bytes, "PNG");
+    return image;
+}
+
+QImage comparable(const QImage& image) {
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+QByteArray qtEncoded(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Noise over a gradient: flat runs and jumps, so that each Paeth choice comes up.
+QImage screenshotLike(int width, int height, QImage::Format format, quint32 seed) {
+    QImage image(width, height, format);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool noisy = (x / 16 + y / 8) % 3 == 0;
+            const QColor c = noisy ? QColor(int(random.bounded(256)), int(random.bounded(256)),
+                                            int(random.bounded(256)), int(random.bounded(256)))
+                                   : QColor(x * 7 % 256, y * 5 % 256, (x + y) % 256, 200);
+            image.setPixelColor(x, y, c);
+        }
+    return image;
+}
+
+// The fast decode agrees with Qt's: either nothing, or the same pixels.
+void expectAgrees(const QByteArray& bytes) {
+    const std::optional<QImage> fast = DecodePngFast(bytes);
+    if (!fast) return;
+    const QImage qt = qtDecode(bytes);
+    ASSERT_FALSE(qt.isNull()) << "read a file Qt refuses";
+    EXPECT_EQ(comparable(*fast), comparable(qt));
+}
+
+constexpr int kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6;
+
+int channelsOf(int colourType) {
+    switch (colourType) {
+        case kRgb:
+            return 3;
+        case kGreyAlpha:
+            return 2;
+        case kRgba:
+            return 4;
+        default:
+            return 1;
+    }
+}
+
+// A palette of `entries` colours, with alpha for the first `clear` of them.
+QByteArray paletteChunks(int entries, int clear) {
+    QByteArray plte, trns;
+    for (int i = 0; i < entries; ++i) {
+        plte.append(char(i * 37)).append(char(255 - i)).append(char(i * 11));
+        if (i < clear) trns.append(char(i * 53 % 256));
+    }
+    return png::chunk("PLTE", plte) + (clear ? png::chunk("tRNS", trns) : QByteArray());
+}
+
+// A hand-built picture of random samples, every filter on every row position.
+struct Built {
+    QByteArray bytes;
+    QByteArray stream;  // the image data, deflated
+};
+
+Built built(int width, int height, int colourType, const std::vector<int>& filters,
+            int paletteEntries = 256, int clear = 0, quint32 seed = 7) {
+    const int channels = channelsOf(colourType);
+    QByteArray pixels = png::randomBytes(qsizetype(width) * height * channels, seed);
+    if (colourType == kPalette)
+        for (char& c : pixels)
+            c = char(uchar(c) % paletteEntries);
+    const QByteArray stream =
+        png::deflated(png::filtered(pixels, width * channels, channels, filters));
+    const QByteArray before =
+        colourType == kPalette ? paletteChunks(paletteEntries, clear) : QByteArray();
+    return {png::file(png::header(quint32(width), quint32(height), colourType), stream, before),
+            stream};
+}
+
+}  // namespace
+
+TEST(PngDecoder, HandBuiltPicturesReadAsQtReadsThem) {
+    struct Kind {
+        const char* what;
+        int colourType;
+        int paletteEntries;
+        int clear;
+    };
+    const Kind kinds[] = {
+        {"grey", kGrey, 0, 0},
+        {"RGB", kRgb, 0, 0},
+        {"palette", kPalette, 200, 0},
+        {"palette with alpha for some entries", kPalette, 256, 100},
+        {"grey and alpha", kGreyAlpha, 0, 0},
+        {"RGBA", kRgba, 0, 0},
+    };
+    // One filter throughout (the first row too, with nothing above), then all mixed.
+    const std::vector<std::vector<int>> filterRuns = {{0}, {1}, {2}, {3}, {4}, {4, 3, 2, 1, 0}};
+    const int widths[] = {1, 2, 3, 7, 33};
+    for (const Kind& k : kinds)
+        for (const std::vector<int>& filters : filterRuns)
+            for (int width : widths) {
+                SCOPED_TRACE(testing::Message() << k.what << ", filter " << filters.front()
+                                                << " first, width " << width);
+                const Built b = built(width, 7, k.colourType, filters, k.paletteEntries, k.clear,
+                                      quint32(width * 31 + filters.front()));
+                const std::optional<QImage> fast = DecodePngFast(b.bytes);
+                ASSERT_TRUE(fast.has_value());
+                const QImage qt = qtDecode(b.bytes);
+                ASSERT_FALSE(qt.isNull());
+                EXPECT_EQ(fast->size(), qt.size());
+                EXPECT_EQ(fast->hasAlphaChannel(), qt.hasAlphaChannel());
+                // Scaled and shown the same way as Qt's (its palette pictures come indexed).
+                if (k.colourType != kPalette) {
+                    EXPECT_EQ(fast->format(), qt.format());
+                }
+                EXPECT_EQ(comparable(*fast), comparable(qt));
+            }
+}
+
+TEST(PngDecoder, PicturesQtWritesReadAsQtReadsThem) {
+    const struct {
+        const char* what;
+        QImage image;
+    } cases[] = {
+        {"opaque screenshot", screenshotLike(331, 97, QImage::Format_RGB32, 1)},
+        {"with alpha", screenshotLike(129, 65, QImage::Format_ARGB32, 2)},
+        {"grey", screenshotLike(77, 40, QImage::Format_RGB32, 3)
+                     .convertToFormat(QImage::Format_Grayscale8)},
+        {"palette", screenshotLike(64, 30, QImage::Format_RGB32, 4)
+                        .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)},
+        {"one pixel", screenshotLike(1, 1, QImage::Format_RGB32, 5)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray bytes = qtEncoded(c.image);
+        const std::optional<QImage> fast = DecodePngFast(bytes);
+        ASSERT_TRUE(fast.has_value());
+        const QImage qt = qtDecode(bytes);
+        EXPECT_EQ(fast->hasAlphaChannel(), qt.hasAlphaChannel());
+        EXPECT_EQ(comparable(*fast), comparable(qt));
+    }
+}
+
+TEST(PngDecoder, ImageDataSplitOverManyChunks) {
+    const Built b = built(50, 40, kRgb, {4, 1, 2, 3, 0});
+    for (qsizetype split : {1, 2, 7, 100, 4096}) {
+        SCOPED_TRACE(split);
+        const QByteArray bytes = png::file(png::header(50, 40, kRgb), b.stream, {}, split);
+        const std::optional<QImage> fast = DecodePngFast(bytes);
+        ASSERT_TRUE(fast.has_value());
+        EXPECT_EQ(comparable(*fast), comparable(qtDecode(b.bytes)));
+    }
+}
+
+TEST(PngDecoder, FilesItDoesNotTakeAreLeftToQt) {
+    const Built rgb = built(9, 5, kRgb, {4, 2});
+    const QByteArray ihdr = png::header(9, 5, kRgb);
+    const QByteArray ancillary = png::chunk("tEXt", QByteArray("Comment\0hi", 10));
+    QByteArray badIdatCrc = rgb.bytes;
+    badIdatCrc[badIdatCrc.size() - 13] = char(badIdatCrc[badIdatCrc.size() - 13] ^ 1);
+    QByteArray badHeaderCrc = rgb.bytes;
+    badHeaderCrc[32] = char(badHeaderCrc[32] ^ 0x40);
+    QByteArray badFilter = png::filtered(png::randomBytes(9 * 5 * 3, 1), 27, 3, {1});
+    badFilter[28 * 2] = 5;
+    const QByteArray pixels = png::randomBytes(9 * 5 * 3, 2);
+    const QByteArray rows = png::filtered(pixels, 27, 3, {0});
+    const Built paletteOf4 = built(8, 8, kPalette, {0}, 4);
+    QByteArray outOfPalette = png::filtered(png::randomBytes(64, 3), 8, 1, {0});
+    for (qsizetype i = 0; i < outOfPalette.size(); ++i)
+        if (i % 9 != 0) outOfPalette[i] = char(uchar(outOfPalette[i]) % 4);
+    outOfPalette[20] = 4;  // one past the last entry
+    const QByteArray zlibTail = png::deflated(rows) + QByteArray("\0\0", 2);
+
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"16 bits a sample", png::file(png::header(9, 5, kRgb, 16), png::deflated(rows + rows))},
+        {"interlaced", png::file(png::header(9, 5, kRgb, 8, 1), rgb.stream)},
+        {"4-bit palette", png::file(png::header(9, 5, kPalette, 4), rgb.stream,
+                                    paletteChunks(16, 0))},
+        {"one colour of RGB clear", png::file(ihdr, rgb.stream,
+                                              png::chunk("tRNS", QByteArray(6, '\1')))},
+        {"colour profile", png::file(ihdr, rgb.stream, png::chunk("iCCP", QByteArray("x\0\0", 3)))},
+        {"turned by its Exif", png::file(ihdr, rgb.stream, png::chunk("eXIf", "MM\0*"))},
+        {"unknown critical chunk", png::file(ihdr, rgb.stream, png::chunk("ABCD", "x"))},
+        {"header chunk twice", png::file(ihdr, rgb.stream, ihdr.mid(0))},
+        {"palette picture without a palette", png::file(png::header(8, 8, kPalette),
+                                                        paletteOf4.stream)},
+        {"palette on grey", png::file(png::header(9, 5, kGrey), rgb.stream,
+                                      paletteChunks(4, 0))},
+        {"pixel past the palette's end",
+         png::file(png::header(8, 8, kPalette), png::deflated(outOfPalette),
+                   paletteChunks(4, 0))},
+        {"wrong CRC on the image data", badIdatCrc},
+        {"wrong CRC on the header", badHeaderCrc},
+        {"wrong CRC on the palette",
+         [&] {
+             QByteArray b = paletteOf4.bytes;
+             b[33 + 8] = char(b[33 + 8] ^ 1);  // the palette's first byte
+             return b;
+         }()},
+        {"image data interrupted", png::file(ihdr, rgb.stream.left(10), {}, 0,
+                                             ancillary + png::chunk("IDAT", rgb.stream.mid(10)))},
+        {"filter 5", png::file(ihdr, png::deflated(badFilter))},
+        {"stream a row short", png::file(ihdr, png::deflated(rows.left(rows.size() - 28)))},
+        {"stream a byte short", png::file(ihdr, png::deflated(rows.left(rows.size() - 1)))},
+        {"stream a byte long", png::file(ihdr, png::deflated(rows + QByteArray(1, '\0')))},
+        {"bytes after the stream", png::file(ihdr, zlibTail)},
+        {"no end marker", rgb.bytes.left(rgb.bytes.size() - 12)},
+        {"end marker with data", png::file(ihdr, rgb.stream).left(rgb.bytes.size() - 12) +
+                                     png::chunk("IEND", "x")},
+        {"no image data", png::signature() + ihdr + png::chunk("IEND", {})},
+        {"not a PNG", QByteArray("GIF89a") + rgb.bytes.mid(6)},
+        {"width 0", png::file(png::header(0, 5, kRgb), rgb.stream)},
+        {"empty", QByteArray()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(DecodePngFast(c.bytes).has_value());
+    }
+    // Sanity: the same pieces, whole, are read.
+    EXPECT_TRUE(DecodePngFast(rgb.bytes).has_value());
+    EXPECT_TRUE(DecodePngFast(png::file(ihdr, rgb.stream, ancillary, 0, ancillary)).has_value());
+    EXPECT_TRUE(DecodePngFast(png::file(ihdr, png::deflated(rows))).has_value());
+}
+
+TEST(PngDecoder, ColourSpaceAsQtTagsIt) {
+    const Built rgb = built(9, 5, kRgb, {4, 1});
+    const QByteArray ihdr = png::header(9, 5, kRgb);
+    const QByteArray srgb = png::chunk("sRGB", QByteArray(1, '\0'));
+    const QByteArray gamma = png::chunk("gAMA", QByteArray::fromHex("0000b18f"));
+    const QByteArray otherGamma = png::chunk("gAMA", QByteArray::fromHex("0000c350"));
+    const QByteArray chromaticities = png::chunk("cHRM", QByteArray::fromHex("00007a2600008084"
+                                                                             "0000fa00000080e8"
+                                                                             "000075300000ea60"
+                                                                             "00003a9800001770"));
+    const struct {
+        const char* what;
+        QByteArray before;
+        bool fast;
+    } cases[] = {
+        {"none", {}, true},
+        {"sRGB", srgb, true},
+        {"sRGB with its own gamma and primaries", srgb + gamma + chromaticities, true},
+        {"gamma and primaries before sRGB", gamma + chromaticities + srgb, true},
+        {"gamma alone", gamma, false},
+        {"primaries alone", chromaticities, false},
+        {"sRGB with another gamma", srgb + otherGamma, false},
+        {"sRGB twice", srgb + srgb, false},
+        {"sRGB of no known intent", png::chunk("sRGB", QByteArray(1, '\4')), false},
+        {"sRGB after the palette", png::chunk("PLTE", QByteArray(3, '\1')) + srgb, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray bytes = png::file(ihdr, rgb.stream, c.before);
+        const std::optional<QImage> fast = DecodePngFast(bytes);
+        ASSERT_EQ(fast.has_value(), c.fast);
+        // Equal images have the same colour space too.
+        if (fast) {
+            EXPECT_EQ(*fast, qtDecode(bytes));
+        }
+    }
+}
+
+TEST(PngDecoder, HugeDimensionsInATinyFileAreRefusedBeforeAnyBuffer) {
+    // A few bytes of stream cannot hold gigabytes of rows: refused before they are asked for.
+    const QByteArray stream = png::deflated(QByteArray(64, '\0'));
+    const struct {
+        quint32 width, height;
+    } sizes[] = {{7680, 4320},    {1000000, 33},  {33, 1000000}, {3840, 8640},
+                 {0x7fffffff, 1}, {65536, 65536}, {1000001, 1}};
+    for (const auto& s : sizes)
+        for (int colourType : {kGrey, kRgb, kRgba}) {
+            SCOPED_TRACE(testing::Message()
+                         << s.width << "x" << s.height << " type " << colourType);
+            EXPECT_FALSE(
+                DecodePngFast(png::file(png::header(s.width, s.height, colourType), stream)));
+        }
+    EXPECT_EQ(FastPngSize(png::file(png::header(7680, 4320, kRgb), stream)), QSize(7680, 4320));
+    EXPECT_EQ(FastPngSize(png::file(png::header(7681, 4320, kRgb), stream)), std::nullopt);
+    EXPECT_EQ(FastPngSize(png::file(png::header(8, 8, kRgb, 16), stream)), std::nullopt);
+}
+
+TEST(PngDecoder, CutShortOrDamagedAnywhereItAgreesWithQtOrLeavesIt) {
+    // Qt's writer: image data in several chunks, so that cuts fall inside and between them.
+    const QByteArray whole = qtEncoded(screenshotLike(120, 90, QImage::Format_RGB32, 9));
+    ASSERT_GE(whole.count("IDAT"), 2);
+    for (qsizetype length = 0; length < whole.size(); length += length < 100 ? 1 : 97) {
+        SCOPED_TRACE(length);
+        const QByteArray cut = whole.left(length);
+        expectAgrees(cut);
+        if (HasFailure()) return;
+    }
+    // Every byte of a small file flipped in turn.
+    const Built small = built(5, 4, kPalette, {4, 3, 1}, 16, 3);
+    const QByteArray withText =
+        png::file(png::header(5, 4, kPalette), small.stream,
+                  paletteChunks(16, 3) + png::chunk("tEXt", QByteArray("Title\0x", 7)));
+    for (qsizetype i = 0; i < withText.size(); ++i)
+        for (uchar bit : {0x01, 0x80}) {
+            SCOPED_TRACE(testing::Message() << "byte " << i << " bit " << int(bit));
+            QByteArray damaged = withText;
+            damaged[i] = char(damaged[i] ^ bit);
+            expectAgrees(damaged);
+            if (HasFailure()) return;
+        }
+}
+
+TEST(PngDecoder, StopsAtEveryStageWhenNoLongerWanted) {
+    // Tall enough to be asked between rows as well.
+    const Built b = built(3, 700, kRgb, {4, 1});
+    int asked = 0;
+    ASSERT_TRUE(DecodePngFast(b.bytes, [&] {
+        ++asked;
+        return true;
+    }));
+    // Before reading, after inflating and between rows.
+    ASSERT_GE(asked, 4);
+    for (int allowed = 0; allowed < asked; ++allowed) {
+        SCOPED_TRACE(allowed);
+        int calls = 0;
+        EXPECT_FALSE(DecodePngFast(b.bytes, [&] { return calls++ < allowed; }));
+        EXPECT_EQ(calls, allowed + 1);  // not asked again once it said no
+    }
+}
+
+TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
+    TempFolder folder;
+    const QImage source = screenshotLike(400, 200, QImage::Format_ARGB32, 11);
+    const QByteArray fastPng = qtEncoded(source);
+    ASSERT_TRUE(DecodePngFast(fastPng));
+    // Qt writes 16 bits a sample for 64-bit formats: not the fast decoder's.
+    const QByteArray deepPng = qtEncoded(source.convertToFormat(QImage::Format_RGBA64));
+    ASSERT_FALSE(DecodePngFast(deepPng));
+    // Damaged image data: Qt makes of it what it does.
+    QByteArray damaged = fastPng;
+    damaged[damaged.size() - 20] = char(damaged[damaged.size() - 20] ^ 0xff);
+    ASSERT_FALSE(DecodePngFast(damaged));
+
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QSize box;
+    } cases[] = {
+        {"fast, shrunk", fastPng, {100, 100}},    {"fast, whole", fastPng, {}},
+        {"16 bits, shrunk", deepPng, {100, 100}}, {"16 bits, whole", deepPng, {}},
+        {"damaged", damaged, {100, 100}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = folder.write(QStringLiteral("picture.png"), c.bytes);
+        QSize full;
+        const QImage loaded = LoadPictureFile(path, c.box, &full);
+        // What the loader always did: Qt's reading, scaled, on white.
+        QImage expected = qtDecode(c.bytes);
+        EXPECT_EQ(full, expected.isNull() ? QSize() : expected.size());
+        if (expected.isNull()) {
+            EXPECT_TRUE(loaded.isNull());
+            continue;
+        }
+        if (c.box.isValid())
+            expected = expected.scaled(c.box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QImage onWhite(expected.size(), QImage::Format_RGB32);
+        onWhite.fill(Qt::white);
+        QPainter(&onWhite).drawImage(0, 0, expected);
+        EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
+        EXPECT_EQ(loaded, onWhite);
+    }
+    // Stopped before it starts: nothing, fast path or not.
+    const QString path = folder.write(QStringLiteral("stopped.png"), fastPng);
+    EXPECT_TRUE(LoadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
+}

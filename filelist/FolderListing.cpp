@@ -287,14 +287,16 @@ std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
 
 }  // namespace
 
-PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries) {
+PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries,
+                       const std::vector<uint32_t>& order) {
     PrelistedFiles prelisted;
     const QByteArray encodedFolder = platform::encodeName(folder);
     const int fd = ::open(encodedFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return prelisted;
-    prelisted.files.reserve(entries.size());
-    prelisted.tails.reserve(entries.size());
-    for (const platform::FolderEntry& e : entries) {
+    prelisted.files.reserve(order.size());
+    prelisted.tails.reserve(order.size());
+    for (const uint32_t i : order) {
+        const platform::FolderEntry& e = entries[i];
         ListedFile f;
         f.name = e.name;
         if (e.kind == platform::EntryKind::File) {
@@ -317,14 +319,8 @@ PrelistedFiles Prelist(const QString& folder, const std::vector<platform::Folder
     return prelisted;
 }
 
-void SortByName(std::vector<platform::FolderEntry>& entries) {
-    const std::vector<uint32_t> order =
-        NameOrder(entries.size(), [&](size_t i) -> const QString& { return entries[i].name; });
-    std::vector<platform::FolderEntry> sorted;
-    sorted.reserve(entries.size());
-    for (uint32_t i : order)
-        sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
+std::vector<uint32_t> NameOrderOf(const std::vector<platform::FolderEntry>& entries) {
+    return NameOrder(entries.size(), [&](size_t i) -> const QString& { return entries[i].name; });
 }
 
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -57,8 +58,9 @@ struct PrelistedFiles {
     std::vector<ListedFile> files;
     std::vector<NameTail> tails;  // one per file
 };
-// From the folder's entries in name order.
-PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries);
+// From the folder's entries, taken in `order`.
+PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries,
+                       const std::vector<uint32_t>& order);
 
 struct FolderListingOptions {
     bool hidden = false;  // list names beginning with "." and names in ".hidden" too
@@ -76,8 +78,8 @@ struct FolderListingOptions {
 // Negative, zero or positive like QString::compare.
 int CompareNamesIgnoringCase(QStringView a, QStringView b);
 
-// Puts `entries` in CompareNamesIgnoringCase's order of their names.
-void SortByName(std::vector<platform::FolderEntry>& entries);
+// The indexes of `entries` in CompareNamesIgnoringCase's order of their names.
+std::vector<uint32_t> NameOrderOf(const std::vector<platform::FolderEntry>& entries);
 
 // The files (not folders) in `folder` matching `masks`: mask by mask in the given order
 // and, within one mask, in name order (CompareNamesIgnoringCase). A name matching two masks

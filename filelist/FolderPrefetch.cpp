@@ -15,7 +15,6 @@ FolderPrefetch::FolderPrefetch(const QString& folder) : m_folder(QDir::cleanPath
         QString joined;
         PrelistedFiles files;
         if (entries) {
-            SortByName(*entries);
             qsizetype length = 0;
             for (const platform::FolderEntry& e : *entries)
                 length += e.name.size() + 1;
@@ -24,7 +23,7 @@ FolderPrefetch::FolderPrefetch(const QString& folder) : m_folder(QDir::cleanPath
                 joined.append(e.name);
                 joined.append(u'/');
             }
-            files = Prelist(m_folder, *entries);
+            files = Prelist(m_folder, *entries, NameOrderOf(*entries));
         }
         const std::lock_guard<std::mutex> hold(m_lock);
         if (m_released) return;

@@ -25,8 +25,8 @@ public:
 
     // Whether `folder` is the folder read ("/" at the end or not).
     bool reads(const QString& folder) const;
-    // The entries of `folder` (every kind, "." and ".." left out) in CompareNamesIgnoringCase's
-    // name order, when it is the folder read ("/" at the end or not) and the read still
+    // The entries of `folder` (every kind, "." and ".." left out) in the folder's own order,
+    // when it is the folder read ("/" at the end or not) and the read still
     // holds: the folder's modification time is what it was before the read, and that time
     // lies more than kSettleNs before the read, so that a change made in the same clock tick
     // as the read, which leaves the time alone, cannot hide. Nothing otherwise: the caller

@@ -92,20 +92,34 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
 
 // The search answers from listings; the answer must be the one that probing every
 // candidate name with withExtension gives.
+// Short names from a few letters, so that prefixes of one name often name another file.
+class RandomNames {
+public:
+    RandomNames(quint32 stream, const QString& alphabet) : m_random(stream), m_alphabet(alphabet) {}
+    QString text(int length) {
+        QString s;
+        for (int i = 0; i < length; ++i)
+            s += m_alphabet.at(m_random.bounded(m_alphabet.size()));
+        return s;
+    }
+    int bounded(int n) { return m_random.bounded(n); }
+    // 300 files named like pictures of the four types, and like text files.
+    void fill(TempFolder& folder, const char* pictureType) {
+        const char* types[] = {".png", pictureType, ".gif", ".bmp", ".txt"};
+        for (int i = 0; i < 300; ++i)
+            folder.write(text(1 + bounded(6)) + QLatin1String(types[bounded(5)]));
+    }
+
+private:
+    QRandomGenerator m_random;
+    QString m_alphabet;
+};
+
 TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     TempFolder folder;
     const QString root = folder.path() + QLatin1Char('/');
-    QRandomGenerator random(7);
-    const QString alphabet = QStringLiteral("ab. (");
-    auto randomText = [&](int length) {
-        QString s;
-        for (int i = 0; i < length; ++i)
-            s += alphabet.at(random.bounded(alphabet.size()));
-        return s;
-    };
-    const char* types[] = {".png", ".jpg", ".gif", ".bmp", ".txt"};
-    for (int i = 0; i < 300; ++i)
-        folder.write(randomText(1 + random.bounded(6)) + QLatin1String(types[random.bounded(5)]));
+    RandomNames names(7, QStringLiteral("ab. ("));
+    names.fill(folder, ".jpg");
     auto probe = [&](const QString& name) {
         for (qsizetype k = name.size(); k >= 1; --k)
             for (const char* type : {".png", ".jpg", ".gif", ".bmp"})
@@ -115,7 +129,7 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     };
     ScreenshotSearch search;
     for (int i = 0; i < 2000; ++i) {
-        const QString name = randomText(random.bounded(12));
+        const QString name = names.text(names.bounded(12));
         ASSERT_EQ(search.FindPictureFile(root, name), probe(name)) << name.toStdString();
     }
 }
@@ -125,17 +139,8 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
 TEST(ScreenshotSearch, FolderReadAheadFindsWhatTheFolderGives) {
     TempFolder folder;
     const QString root = folder.path() + QLatin1Char('/');
-    QRandomGenerator random(11);
-    const QString alphabet = QStringLiteral("aB. (");
-    auto randomText = [&](int length) {
-        QString s;
-        for (int i = 0; i < length; ++i)
-            s += alphabet.at(random.bounded(alphabet.size()));
-        return s;
-    };
-    const char* types[] = {".png", ".JPG", ".gif", ".bmp", ".txt"};
-    for (int i = 0; i < 300; ++i)
-        folder.write(randomText(1 + random.bounded(6)) + QLatin1String(types[random.bounded(5)]));
+    RandomNames names(11, QStringLiteral("aB. ("));
+    names.fill(folder, ".JPG");
     folder.mkdir(QStringLiteral("Folder.png"));
     QFile::link(root + QStringLiteral("nowhere"), root + QStringLiteral("Dangling.png"));
     ASSERT_TRUE(folder.settle());
@@ -145,7 +150,7 @@ TEST(ScreenshotSearch, FolderReadAheadFindsWhatTheFolderGives) {
     ScreenshotSearch readAhead;
     readAhead.readAheadFrom(&ahead);
     for (int i = 0; i < 1000; ++i) {
-        const QString name = randomText(random.bounded(12));
+        const QString name = names.text(names.bounded(12));
         ASSERT_EQ(readAhead.FindPictureFile(root, name), fromDisk.FindPictureFile(root, name))
             << name.toStdString();
     }

@@ -92,8 +92,8 @@ inline QByteArray filtered(const QByteArray& pixels, int rowBytes, int bpp,
     return out;
 }
 
-inline QByteArray randomBytes(qsizetype n, quint32 seed) {
-    QRandomGenerator random(seed);
+inline QByteArray randomBytes(qsizetype n, quint32 stream) {
+    QRandomGenerator random(stream);
     QByteArray out(n, '\0');
     for (char& c : out)
         c = char(random.bounded(256));

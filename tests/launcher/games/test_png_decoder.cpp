@@ -39,9 +39,9 @@ QByteArray qtEncoded(const QImage& image) {
 }
 
 // Noise over a gradient: flat runs and jumps, so that each Paeth choice comes up.
-QImage screenshotLike(int width, int height, QImage::Format format, quint32 seed) {
+QImage screenshotLike(int width, int height, QImage::Format format, quint32 stream) {
     QImage image(width, height, format);
-    QRandomGenerator random(seed);
+    QRandomGenerator random(stream);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const bool noisy = (x / 16 + y / 8) % 3 == 0;
@@ -94,9 +94,9 @@ struct Built {
 };
 
 Built built(int width, int height, int colourType, const std::vector<int>& filters,
-            int paletteEntries = 256, int clear = 0, quint32 seed = 7) {
+            int paletteEntries = 256, int clear = 0, quint32 randomStream = 7) {
     const int channels = channelsOf(colourType);
-    QByteArray pixels = png::randomBytes(qsizetype(width) * height * channels, seed);
+    QByteArray pixels = png::randomBytes(qsizetype(width) * height * channels, randomStream);
     if (colourType == kPalette)
         for (char& c : pixels)
             c = char(uchar(c) % paletteEntries);

@@ -357,7 +357,8 @@ quint64 PictureLoader::request(const QString& path, const QSize& box) {
         return serial;
     }
     m_pending = true;
-    // Reading ahead and thumbnail writes under way stop at their next read or write.
+    // Reading ahead under way stops at its next read; a thumbnail being encoded is dropped
+    // once encoded.
     m_shared->busy.store(true);
     std::weak_ptr<Shared> weak = m_shared;
     m_shared->startRequest(

@@ -41,23 +41,6 @@ bool keptInUri(unsigned char c) {
     return false;
 }
 
-// A buffer whose writes fail once the thumbnail is no longer wanted, so that the PNG
-// writer stops at its next chunk.
-class StoppableBuffer : public QBuffer {
-public:
-    StoppableBuffer(QByteArray* bytes, const std::function<bool()>& wanted)
-        : QBuffer(bytes), m_wanted(wanted) {}
-
-protected:
-    qint64 writeData(const char* data, qint64 size) override {
-        if (m_wanted && !m_wanted()) return -1;
-        return QBuffer::writeData(data, size);
-    }
-
-private:
-    const std::function<bool()>& m_wanted;
-};
-
 bool makeFolder(const QByteArray& path) {
     if (::mkdir(path.constData(), 0700) == 0) return true;
     if (errno != EEXIST) return false;
@@ -180,9 +163,11 @@ bool ThumbnailCache::store(const QString& absolutePath, qint64 modifiedSeconds,
     thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(full.width()));
     thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(full.height()));
     thumbnail.setText(QStringLiteral("Software"), QStringLiteral("Rombard"));
+    // Encoded to its end once begun: Qt's PNG writer loses its table of rows when a write
+    // fails midway, so a thumbnail left behind is dropped after encoding, before any file.
     QByteArray bytes;
     {
-        StoppableBuffer buffer(&bytes, wanted);
+        QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         writer.setQuality(kWriteQuality);

@@ -240,8 +240,9 @@ TEST_F(ThumbnailCacheTest, WrittenForTheUserAloneAndReadBack) {
     EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
 }
 
-// The user moving on stops a thumbnail wherever it is: before it starts, while it is being
-// encoded, or while it is decoded again; nothing is left in the cache, not even a temporary.
+// The user moving on stops a thumbnail wherever it is: before it starts, while it is scaled
+// or encoded (dropped once encoded: the PNG writer is not stopped midway), or while it is
+// decoded again; nothing is left in the cache, not even a temporary.
 TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
     const QImage full = QImage::fromData(encodedPicture({1600, 900}, Qt::blue));
     struct Case {
@@ -251,8 +252,8 @@ TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
     };
     const Case cases[] = {
         {"left before it started", 0, false},
-        {"left after the scaling", 2, false},
-        {"left during the encoding", 4, false},
+        {"left while it was scaled", 1, false},
+        {"left while it was encoded", 2, false},
         {"stayed", 1 << 30, true},
     };
     for (const Case& c : cases) {

@@ -238,7 +238,8 @@ struct PictureLoader::Shared {
     std::deque<std::function<void()>> later;  // read-ahead and thumbnails, in order
     int requestThreads = 0;
     bool laterThread = false;
-    PictureLoader* owner = nullptr;  // null once the loader is gone
+    PictureLoader* owner = nullptr;                          // null once the loader is gone
+    std::deque<std::function<void(PictureLoader*)>> posted;  // for the loader's thread
 
     static constexpr int kRequestThreads = 2;
 
@@ -267,13 +268,20 @@ struct PictureLoader::Shared {
     bool running() const { return requestThreads > 0 || laterThread; }
     // Runs `then` on the loader's thread, unless the loader is gone by now. Posting under
     // the lock that the loader's end takes first means a posted call is always one that
-    // the loader's end then removes with the rest of its events.
+    // the loader's end then removes with the rest of its events. The calls wait in
+    // `posted`, and the event only says there are some: what crosses between the threads
+    // does so under this lock, where the thread checker sees it (not inside Qt's queue).
     void post(std::function<void(PictureLoader*)> then) {
         std::lock_guard<std::mutex> hold(lock);
         if (!owner) return;
-        PictureLoader* loader = owner;
-        QMetaObject::invokeMethod(
-            loader, [loader, then = std::move(then)] { then(loader); }, Qt::QueuedConnection);
+        posted.push_back(std::move(then));
+        if (posted.size() == 1) QMetaObject::invokeMethod(owner, "runPosted", Qt::QueuedConnection);
+    }
+    std::deque<std::function<void(PictureLoader*)>> takePosted() {
+        std::deque<std::function<void(PictureLoader*)>> calls;
+        std::lock_guard<std::mutex> hold(lock);
+        calls.swap(posted);
+        return calls;
     }
 
 private:
@@ -337,6 +345,11 @@ PictureLoader::~PictureLoader() {
     std::unique_lock<std::mutex> hold(m_shared->lock);
     m_shared->owner = nullptr;
     m_shared->idle.wait_for(hold, kGraceAtEnd, [this] { return !m_shared->running(); });
+}
+
+void PictureLoader::runPosted() {
+    for (const std::function<void(PictureLoader*)>& then : m_shared->takePosted())
+        then(this);
 }
 
 quint64 PictureLoader::latest() const {

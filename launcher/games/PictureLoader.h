@@ -72,6 +72,10 @@ signals:
     // The newest request's picture (null when it could not be decoded) and its own size.
     void loaded(quint64 serial, const QString& path, const QImage& picture, const QSize& full);
 
+private slots:
+    // The calls the threads posted, in order.
+    void runPosted();
+
 private:
     struct Decoded {
         QString path;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace identify {
 
@@ -249,15 +250,21 @@ int GameIdentifier::openForReading(const QByteArray& path, FileStamp& stamp, QSt
     return fd;
 }
 
-bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expected, QByteArray& sha1,
-                                QString& problem) {
+int GameIdentifier::openUnchanged(const QByteArray& path, const FileStamp& expected,
+                                  QString& problem) {
     FileStamp stamp;
     Descriptor file{openForReading(path, stamp, problem)};
-    if (file.fd < 0) return false;
-    if (stamp != expected) {
+    if (file.fd >= 0 && stamp != expected) {
         problem = changedWhileRead();
-        return false;
+        return -1;
     }
+    return std::exchange(file.fd, -1);
+}
+
+bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expected, QByteArray& sha1,
+                                QString& problem) {
+    Descriptor file{openUnchanged(path, expected, problem)};
+    if (file.fd < 0) return false;
     QCryptographicHash hash(QCryptographicHash::Sha1);
     char* const block = buffer();
     qint64 n;
@@ -277,14 +284,9 @@ bool GameIdentifier::sha1OfFile(const QByteArray& path, const FileStamp& expecte
 
 bool GameIdentifier::sha1OfMember(const QByteArray& path, const FileStamp& expected,
                                   MemberSums& member, QString& problem) {
-    FileStamp stamp;
-    Descriptor file{openForReading(path, stamp, problem)};
+    Descriptor file{openUnchanged(path, expected, problem)};
     if (file.fd < 0) return false;
-    if (stamp != expected) {
-        problem = changedWhileRead();
-        return false;
-    }
-    FileZipSource source(file.fd, stamp.size);
+    FileZipSource source(file.fd, expected.size);
     const ZipDirectory directory = readZipDirectory(source);
     const auto it =
         std::find_if(directory.members.begin(), directory.members.end(), [&](const ZipMember& m) {

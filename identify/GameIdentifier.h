@@ -71,6 +71,8 @@ private:
     bool sha1OfMember(const QByteArray& path, const FileStamp& expected, MemberSums& member,
                       QString& problem);
     int openForReading(const QByteArray& path, FileStamp& stamp, QString& problem);
+    // Opened only when it is still the file `expected` describes; -1 with the problem else.
+    int openUnchanged(const QByteArray& path, const FileStamp& expected, QString& problem);
     char* buffer();
 
     ChecksumLookup& m_lookup;

@@ -243,9 +243,7 @@ void SdlGamepads::run() {
             if (!out.empty()) {
                 const bool wake = m_pending.empty();
                 m_pending.insert(m_pending.end(), out.begin(), out.end());
-                if (wake)
-                    QMetaObject::invokeMethod(
-                        &m_relay, [this] { deliver(); }, Qt::QueuedConnection);
+                if (wake) m_relay.post([this] { deliver(); });
             }
             m_wake.wait_for(lock, poll, [this] { return m_stop; });
         }

@@ -5,6 +5,7 @@
 // on the caller's thread.
 
 #include "platform/Gamepad.h"
+#include "platform/QueuedCalls.h"
 
 #include <QObject>
 #include <QPointer>
@@ -49,7 +50,7 @@ private:
     std::vector<PadEvent> m_pending;  // from the pad thread, not yet delivered
 
     // On the constructing thread; queued deliveries end with it.
-    QObject m_relay;
+    QueuedCalls m_relay;
     std::vector<PadEvent> m_connected;  // the Added of every pad delivered and still in
     QPointer<QObject> m_context;
     std::function<void(const PadEvent&)> m_receive;

@@ -98,12 +98,9 @@ void GameIdentification::cancel() {
 
 template <typename F>
 void GameIdentification::post(quint64 id, F&& f) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, id, f = std::forward<F>(f)]() mutable {
-            if (m_wanted.load() == id) f();
-        },
-        Qt::QueuedConnection);
+    m_calls.post([this, id, f = std::forward<F>(f)]() mutable {
+        if (m_wanted.load() == id) f();
+    });
 }
 
 void GameIdentification::work() {
@@ -146,9 +143,7 @@ void GameIdentification::deliver(quint64 id, std::optional<Answer> answer, const
         m_progressText = text;
         wake = !std::exchange(m_drainPosted, true);
     }
-    if (wake)
-        QMetaObject::invokeMethod(
-            this, [this] { drain(); }, Qt::QueuedConnection);
+    if (wake) m_calls.post([this] { drain(); });
 }
 
 void GameIdentification::drain() {

@@ -8,6 +8,7 @@
 
 #include "filelist/VerifiedMarks.h"
 #include "identify/Identification.h"
+#include "platform/QueuedCalls.h"
 
 #include <QObject>
 #include <QString>
@@ -111,6 +112,7 @@ private:
     QString m_progressText;
     QStringList m_problems;
     bool m_drainPosted = false;
+    platform::QueuedCalls m_calls;  // from the worker to this object's thread
 
     // The worker's own.
     bool m_sourcesRead = false;

@@ -238,8 +238,7 @@ struct PictureLoader::Shared {
     std::deque<std::function<void()>> later;  // read-ahead and thumbnails, in order
     int requestThreads = 0;
     bool laterThread = false;
-    PictureLoader* owner = nullptr;                          // null once the loader is gone
-    std::deque<std::function<void(PictureLoader*)>> posted;  // for the loader's thread
+    PictureLoader* owner = nullptr;  // null once the loader is gone
 
     static constexpr int kRequestThreads = 2;
 
@@ -268,20 +267,12 @@ struct PictureLoader::Shared {
     bool running() const { return requestThreads > 0 || laterThread; }
     // Runs `then` on the loader's thread, unless the loader is gone by now. Posting under
     // the lock that the loader's end takes first means a posted call is always one that
-    // the loader's end then removes with the rest of its events. The calls wait in
-    // `posted`, and the event only says there are some: what crosses between the threads
-    // does so under this lock, where the thread checker sees it (not inside Qt's queue).
+    // the loader's end then drops with the rest.
     void post(std::function<void(PictureLoader*)> then) {
         std::lock_guard<std::mutex> hold(lock);
         if (!owner) return;
-        posted.push_back(std::move(then));
-        if (posted.size() == 1) QMetaObject::invokeMethod(owner, "runPosted", Qt::QueuedConnection);
-    }
-    std::deque<std::function<void(PictureLoader*)>> takePosted() {
-        std::deque<std::function<void(PictureLoader*)>> calls;
-        std::lock_guard<std::mutex> hold(lock);
-        calls.swap(posted);
-        return calls;
+        PictureLoader* loader = owner;
+        loader->m_calls.post([loader, then = std::move(then)] { then(loader); });
     }
 
 private:
@@ -345,11 +336,6 @@ PictureLoader::~PictureLoader() {
     std::unique_lock<std::mutex> hold(m_shared->lock);
     m_shared->owner = nullptr;
     m_shared->idle.wait_for(hold, kGraceAtEnd, [this] { return !m_shared->running(); });
-}
-
-void PictureLoader::runPosted() {
-    for (const std::function<void(PictureLoader*)>& then : m_shared->takePosted())
-        then(this);
 }
 
 quint64 PictureLoader::latest() const {

@@ -4,6 +4,8 @@
 // costs more than the panel needs), transparent parts on white, and off the window's
 // thread, so that scrolling through a list never waits for a picture.
 
+#include "platform/QueuedCalls.h"
+
 #include <QImage>
 #include <QObject>
 #include <QSize>
@@ -72,10 +74,6 @@ signals:
     // The newest request's picture (null when it could not be decoded) and its own size.
     void loaded(quint64 serial, const QString& path, const QImage& picture, const QSize& full);
 
-private slots:
-    // The calls the threads posted, in order.
-    void runPosted();
-
 private:
     struct Decoded {
         QString path;
@@ -91,6 +89,7 @@ private:
     const Decoded* kept(const QString& path, const QSize& box, const QString& stamp);
 
     std::shared_ptr<Shared> m_shared;
+    platform::QueuedCalls m_calls;  // from the threads, through Shared::post
     bool m_pending = false;
     std::vector<Decoded> m_kept;  // newest first
 };

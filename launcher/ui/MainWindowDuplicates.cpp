@@ -13,8 +13,8 @@
 #include "launcher/ui/MainWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOperations.h"
+#include "platform/QueuedCalls.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -39,9 +39,10 @@ public:
     // Calls `f` on the window's thread, unless this run is over by then.
     template <typename F>
     void post(F&& f) {
-        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+        calls.post(std::forward<F>(f));
     }
 
+    platform::QueuedCalls calls;
     std::atomic<bool> stop = false;
     std::thread worker;
     DuplicateSearchResult result;  // the worker's; read once it has been joined
@@ -190,7 +191,7 @@ void MainWindow::finishDuplicateRun() {
     run->stopAndWait();
     // What the search posted and the window has not shown yet is dropped: the list is
     // listed again below.
-    QCoreApplication::removePostedEvents(run);
+    run->calls.dropWaiting();
     const QString caption = run->caption;
     const QString folder = run->folder;
     const DuplicateSearchResult result = std::move(run->result);

@@ -11,6 +11,8 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -105,6 +108,161 @@ TEST(TrashAgainstOtherUsers, SwappingTheUserFolderNeverSendsFilesToTheSwapper) {
     }
     landed += int(namesIn(top + "/.Trash-" + QString::number(victim) + "/files").size());
     EXPECT_EQ(landed + stayed, kFiles) << "every file is in the victim's trash or where it was";
+}
+
+// Every entry of a folder and its folders, as "name: content", "name -> target" or "name/".
+QStringList tree(const QString& folder, const QString& prefix = QString()) {
+    QStringList out;
+    for (const QString& name : namesIn(folder)) {
+        const QString path = folder + '/' + name;
+        char target[4096];
+        const ssize_t n = ::readlink(raw::bytes(path).constData(), target, sizeof target);
+        struct stat st;
+        if (n >= 0) {
+            out << prefix + name + " -> " + QString::fromUtf8(target, n);
+        } else if (::lstat(raw::bytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            out << prefix + name + '/' << tree(path, prefix + name + '/');
+        } else {
+            out << prefix + name + ": " + QString::fromUtf8(raw::read(path));
+        }
+    }
+    return out;
+}
+
+bool backdate(const QString& path) {
+    const timespec hourAgo{::time(nullptr) - 3600, 0};
+    const timespec times[2] = {hourAgo, hourAgo};
+    return ::utimensat(AT_FDCWD, raw::bytes(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A disk's trash folders count only when they are the user's own, private and not links;
+// the shared one falls back to the user's own, a bad own one is refused and the file stays.
+TEST(DiskTrash, OnlyFoldersOfTheUsersOwnAreUsed) {
+    const QString uid = QString::number(::getuid());
+    const QString shared = ".Trash/" + uid, own = ".Trash-" + uid;
+    const bool root = support::canActAsOtherUsers();
+    const uid_t other = support::kAttackerUid;
+    struct Case {
+        const char* what;
+        std::function<bool(TempFolder&)> setUp;
+        QString landsIn;  // from the top; empty: refused
+        bool needsRoot = false;
+    };
+    const Case cases[] = {
+        {"a shared trash: the user's folder is made",
+         [](TempFolder& t) { return makeFolder(t.file(".Trash"), 01777, ::getuid()); }, shared},
+        {"the user's folder there belongs to another user",
+         [&](TempFolder& t) {
+             return makeFolder(t.file(".Trash"), 01777, ::getuid()) &&
+                    makeFolder(t.file(shared), 0700, other);
+         },
+         own, true},
+        {"the user's folder there is open to others",
+         [&](TempFolder& t) {
+             return makeFolder(t.file(".Trash"), 01777, ::getuid()) &&
+                    makeFolder(t.file(shared), 0755, ::getuid());
+         },
+         own},
+        {"the user's folder there is a link",
+         [&](TempFolder& t) {
+             return makeFolder(t.file(".Trash"), 01777, ::getuid()) &&
+                    makeFolder(t.file("elsewhere"), 0700, ::getuid()) &&
+                    raw::link(t.file("elsewhere"), t.file(shared));
+         },
+         own},
+        {"the shared trash is a link to a sticky folder",
+         [](TempFolder& t) {
+             return makeFolder(t.file("elsewhere"), 01777, ::getuid()) &&
+                    raw::link(t.file("elsewhere"), t.file(".Trash"));
+         },
+         own},
+        {"the user's own trash",
+         [&](TempFolder& t) { return makeFolder(t.file(own), 0700, ::getuid()); }, own},
+        {"the user's own trash is open to others",
+         [&](TempFolder& t) { return makeFolder(t.file(own), 0755, ::getuid()); }, ""},
+        {"the user's own trash belongs to another user",
+         [&](TempFolder& t) { return makeFolder(t.file(own), 0700, other); }, "", true},
+        {"the user's own trash is a link to a folder of theirs",
+         [&](TempFolder& t) {
+             return makeFolder(t.file("elsewhere"), 0700, ::getuid()) &&
+                    raw::link(t.file("elsewhere"), t.file(own));
+         },
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && !root) continue;
+        TempFolder t;
+        const raw::RemoveTree cleanup(t.path());
+        t.write("roms/x.smc", "game");
+        ASSERT_TRUE(c.setUp(t));
+        const QStringList before = tree(t.path());
+        QString why;
+        EXPECT_EQ(platform::moveToDiskTrash(t.file("roms/x.smc"), t.path(), &why),
+                  !c.landsIn.isEmpty());
+        if (c.landsIn.isEmpty()) {
+            EXPECT_EQ(why, t.file(own) + " is not a trash folder of yours");
+            EXPECT_EQ(tree(t.path()), before) << "nothing moved, nothing made";
+            continue;
+        }
+        EXPECT_EQ(t.read(c.landsIn + "/files/x.smc"), "game");
+        EXPECT_TRUE(t.read(c.landsIn + "/info/x.smc.trashinfo").contains("\nPath=roms/x.smc\n"));
+        EXPECT_FALSE(t.exists("roms/x.smc"));
+        // A folder that was not the user's own got nothing.
+        if (t.exists("elsewhere")) {
+            EXPECT_TRUE(namesIn(t.file("elsewhere")).isEmpty());
+        }
+        if (c.landsIn == own && t.exists(shared) && !QFileInfo(t.file(shared)).isSymLink()) {
+            EXPECT_TRUE(namesIn(t.file(shared)).isEmpty());
+        }
+    }
+}
+
+// A move takes a name nothing has in the trash, never replacing an entry even when its
+// info is missing, and removes the info it wrote for a move that failed. Info files whose
+// entry is gone (a move cut short by a kill) are cleared on the next use once they are old
+// enough not to be another program's move in progress; nothing else is touched.
+TEST(TrashLeftovers, NothingIsReplacedAndInfoWithoutItsEntryIsCleared) {
+    TempFolder t;
+    t.write("roms/x.smc", "new");
+    t.write("roms/y.smc", "second");
+    t.write("Trash/files/x.smc", "old");  // its info is missing
+    t.write("Trash/files/kept.smc", "kept");
+    t.write("Trash/info/kept.smc.trashinfo", "kept info");
+    t.write("Trash/info/gone.smc.trashinfo", "cut short");
+    t.write("Trash/info/fresh.smc.trashinfo", "in progress");
+    t.write("Trash/info/notes.txt", "not info");
+    t.mkdir("Trash/info/folder.trashinfo");
+    for (const char* old : {"gone.smc.trashinfo", "notes.txt", "folder.trashinfo"})
+        ASSERT_TRUE(backdate(t.file(QStringLiteral("Trash/info/") + old)));
+    const TrashPlaces places{t.file("Trash"), false};
+
+    ASSERT_TRUE(platform::moveToTrash(t.file("roms/x.smc"), places));
+    QStringList trash = tree(t.file("Trash"));
+    QStringList expected{"files/",
+                         "files/kept.smc: kept",
+                         "files/x.smc: old",
+                         "files/x.smc.2: new",
+                         "info/",
+                         "info/folder.trashinfo/",
+                         "info/fresh.smc.trashinfo: in progress",
+                         "info/kept.smc.trashinfo: kept info",
+                         "info/notes.txt: not info"};
+    ASSERT_EQ(trash.size(), expected.size() + 1) << trash.join('\n').toStdString();
+    const qsizetype info = trash.indexOf(QRegularExpression(
+        "^info/x\\.smc\\.2\\.trashinfo: .*", QRegularExpression::DotMatchesEverythingOption));
+    ASSERT_GE(info, 0) << "the info file of the entry made";
+    EXPECT_TRUE(trash.takeAt(info).contains("Path=" + t.file("roms/x.smc")));
+    EXPECT_EQ(trash, expected);
+
+    // Left over since: cleared at the next move, the info just made staying.
+    t.write("Trash/info/later.smc.trashinfo", "cut short too");
+    ASSERT_TRUE(backdate(t.file("Trash/info/later.smc.trashinfo")));
+    ASSERT_TRUE(platform::moveToTrash(t.file("roms/y.smc"), places));
+    EXPECT_FALSE(t.exists("Trash/info/later.smc.trashinfo"));
+    EXPECT_TRUE(t.exists("Trash/info/x.smc.2.trashinfo"));
+    EXPECT_TRUE(t.exists("Trash/info/y.smc.trashinfo"));
+    EXPECT_EQ(t.read("Trash/files/y.smc"), "second");
 }
 
 }  // namespace

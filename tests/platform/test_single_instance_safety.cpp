@@ -130,6 +130,12 @@ TEST(SingleInstanceAgainstOtherUsers, ASquattedNameGetsNothingAndWeStartAsTheFir
     EXPECT_EQ(ownerOf(name), support::kAttackerUid) << "their socket stays theirs";
     EXPECT_EQ(ownerOf(folder), support::kAttackerUid);
     EXPECT_EQ(squatter.received(), 0);
+    // Another session's name in that folder, free: still not ours to listen on.
+    const QString free = LocalSingleInstance::serverNameFor("", temp.path(), ::getuid(), ":1");
+    LocalSingleInstance other(free);
+    EXPECT_FALSE(other.anotherIsRunning("x"));
+    other.listen([](const QString&) {});
+    EXPECT_FALSE(raw::exists(free)) << "nothing of ours in their folder";
 }
 
 // The socket file looks like ours, in a folder of ours, but another user listens on it:

@@ -12,7 +12,10 @@ namespace platform {
 
 // One running copy per desktop session through a local socket: a later copy connects,
 // hands over its caption and ends. Another session of the same user (another display) has
-// a socket of its own and so a copy of its own.
+// a socket of its own and so a copy of its own. Only this user's own copies meet: the
+// socket lives in a folder of the user's that nobody else can write to, and the listener's
+// credentials are checked before anything is handed over (and the caller's before anything
+// is taken). Where no such folder can be had, each copy simply runs as a first one.
 class LocalSingleInstance final : public QObject, public SingleInstance {
     Q_OBJECT
 public:
@@ -21,7 +24,8 @@ public:
     static QString defaultServerName();
     // The socket's path for a session: in the session's runtime folder when there is one,
     // else in the temporary folder with the user in the name; either way the display names
-    // the session, since one user's sessions may share both folders.
+    // the session, since one user's sessions may share both folders. In the temporary
+    // folder the socket goes in a folder named after the user.
     static QString serverNameFor(const QString& runtimeFolder, const QString& tempFolder, uint uid,
                                  const QString& display);
 

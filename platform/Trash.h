@@ -19,11 +19,19 @@ struct TrashPlaces {
 // name's own bytes, so a name that is not valid UTF-8 is trashed like any other; a name
 // too long for its .trashinfo is stored shortened. Only a trash on the same file system
 // is used (nothing is copied): the home trash for files on its file system, the file
-// system's own trash for the others. False when none can take it; then nothing has
+// system's own trash for the others. A file system's trash folders are used only when they
+// are the user's own (owner, mode 0700, not a link), and are held open from the check to
+// the move, so that whoever owns a shared $topdir/.Trash cannot swap another folder in
+// between. Nothing in the trash is ever replaced; info files whose entry never arrived (a
+// move cut short) are cleared away. False when none can take it; then nothing has
 // changed, no trash folder is left behind, and `why` (when given) says why in words for
 // the user.
 bool moveToTrash(const QString& path, const TrashPlaces& places = TrashPlaces(),
                  QString* why = nullptr);
+
+// moveToTrash's part for a file on a disk other than the home trash's: into the trash of
+// the disk whose top folder is `top` (a folder above `path`, without a trailing slash).
+bool moveToDiskTrash(const QString& path, const QString& top, QString* why = nullptr);
 
 // A failed file system call's error number in words for the user, to follow a colon.
 QString fileErrorText(int error);

@@ -9,7 +9,9 @@
 // --dat adds a Logiqx DAT (or a software list) to the standard places. --rename renames
 // each verified game to its entry's ROM name, as Ctrl+N does (never over another file, the
 // screenshot going with it), and prints "<old path> -> <new name>" for each.
-// Exit status 0; 2 when the folder cannot be read or the arguments are wrong.
+// Paths and names are printed with control characters, backslashes and bytes that are not
+// UTF-8 escaped (\t, \n, \\, \xNN), so a crafted file name cannot break a column or forge
+// a line. Exit status 0; 2 when the folder cannot be read or the arguments are wrong.
 
 #include "identify/Identification.h"
 #include "identify/LibraryIdentifier.h"
@@ -19,6 +21,7 @@
 #include "library/LibraryDb.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
+#include "platform/PrintedNames.h"
 #include "tools/ToolFolder.h"
 
 #include <QFileInfo>
@@ -29,9 +32,28 @@
 
 namespace {
 
+constexpr char kUsage[] = "usage: romcheck [--dat FILE]... [--rename] [--] FOLDER [MASK]\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: romcheck [--dat FILE]... [--rename] [--] FOLDER [MASK]\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+int help() {
+    std::fputs(kUsage, stdout);
+    std::fputs(
+        "Checks every game of FOLDER (MASK as the file list's pattern, *.* when not given)\n"
+        "against the software lists and DAT files by its size and CRC-32. One line per game,\n"
+        "tab-separated: verdict, full path, list/software (or -), description (or -); then\n"
+        "the counts.\n"
+        "  --dat FILE  also identify by this DAT file or software list\n"
+        "  --rename    rename each verified game to its entry's ROM name, with its\n"
+        "              screenshot, never over another file; prints \"<old path> -> <new name>\"\n"
+        "  --help      show this help and exit\n"
+        "In paths and names a tab prints as \\t, a line feed as \\n, a backslash as \\\\, and\n"
+        "other control characters and bytes that are not UTF-8 as \\xNN, one per byte.\n",
+        stdout);
+    return 0;
 }
 
 void complain(const QString& text) {
@@ -72,8 +94,8 @@ void renameVerified(const QString& folder, const QStringList& names,
     const std::vector<GameRename> given =
         RenameGameFiles(files, folder, wanted, findScreenshot, names);
     for (const GameRename& done : given)
-        tools::print(platform::encodeName(folder + done.oldName + QStringLiteral(" -> ") +
-                                          done.newName + u'\n'));
+        tools::print(platform::printedName(folder + done.oldName) + " -> " +
+                     platform::printedName(done.newName) + '\n');
     if (given.size() < wanted.size())
         complain(QString::number(wanted.size() - given.size()) +
                  QStringLiteral(" verified games kept their names: a screenshot could not follow "
@@ -89,6 +111,7 @@ int main(int argc, char** argv) {
     while (!args.isEmpty() && args.first().startsWith(u'-')) {
         const QString option = args.takeFirst();
         if (option == QStringLiteral("--")) break;
+        if (option == QStringLiteral("--help")) return help();
         if (option == QStringLiteral("--rename")) {
             rename = true;
         } else if (option == QStringLiteral("--dat") && !args.isEmpty()) {
@@ -142,8 +165,9 @@ int main(int argc, char** argv) {
             entry = first.source + u'/' + first.software;
             description = first.description;
         }
-        tools::print(platform::encodeName(identify::verdictText(answer.verdict) + u'\t' +
-                                          paths.at(i) + u'\t' + orDash(oneField(entry)) + u'\t' +
+        tools::print(platform::encodeName(identify::verdictText(answer.verdict)) + '\t' +
+                     platform::printedName(paths.at(i)) + '\t' +
+                     platform::encodeName(orDash(oneField(entry)) + u'\t' +
                                           orDash(oneField(description)) + u'\n'));
     }
     tools::print(

@@ -435,6 +435,14 @@ LaunchPlan InstalledLaunch(const InstalledEmulator& emulator, const LaunchInput&
     LaunchPlan plan;
     plan.start = InstalledStart(emulator, game, switches);
     plan.fileStarted = emulator.program;
+    // An argument that begins with a dash only because the game's name put one there
+    // ("{name}" first in its word) would be read as an option.
+    for (qsizetype i = 0; i < emulator.arguments.size(); ++i) {
+        const QString& made = plan.start.arguments.at(switches.size() + i);
+        if (made.startsWith(QLatin1Char('-')) &&
+            !emulator.arguments.at(i).startsWith(QLatin1Char('-')))
+            plan.refusal = OptionLikeNameRefusal(in.fileName);
+    }
     QStringList shown;
     for (const QString& a : plan.start.arguments)
         shown << (a.contains(QLatin1Char(' ')) || a.isEmpty()

@@ -13,6 +13,13 @@ bool occursIn(const QString& name, const char* list) {
 }
 }  // namespace
 
+QString OptionLikeNameRefusal(const QString& fileName) {
+    return QStringLiteral(
+               "'%1' was not started: its name begins with \"-\", so the emulator "
+               "would take it for one of its options. Rename the game to start it.")
+        .arg(fileName);
+}
+
 LaunchPlan ComposeLaunch(const LaunchInput& in) {
     const QString path = withTrailingSeparator(in.listedFolder);
     const QString full = path + in.fileName;
@@ -59,7 +66,11 @@ LaunchPlan ComposeLaunch(const LaunchInput& in) {
     } else if (occursIn(in.currentEmulator, "callus.exe")) {
         plan.rule = 6;
         plan.parameters = replaceText(in.fileName, QStringLiteral(".zip"), QString(), 1, -1);
-        args << plan.parameters;
+        // The one rule that passes the name bare, with no folder in front of it.
+        if (plan.parameters.startsWith(QLatin1Char('-')))
+            plan.refusal = OptionLikeNameRefusal(in.fileName);
+        else
+            args << plan.parameters;
     } else if (occursIn(in.currentEmulator, "no$gba.exe")) {
         plan.rule = 7;
         plan.parameters = quoted(QStringLiteral("roms/") + in.fileName);

@@ -27,7 +27,14 @@ struct LaunchPlan {
     QString fileStarted;        // the file handed to the desktop (emulator, or document)
     QString parameters;         // the arguments as one line, quoted as typed
     platform::ProgramStart start;
+    // Not empty when the game must not be started this way, saying why to the user: a
+    // game's name handed over bare (no folder before it) that begins with "-" would reach
+    // the emulator as one of its options.
+    QString refusal;
 };
+
+// The refusal for a game whose bare name `name` would be read as an option.
+QString OptionLikeNameRefusal(const QString& fileName);
 
 // Nothing is decided here about whether the start may happen (a selected file, a present
 // emulator); callers check that first.

@@ -432,14 +432,7 @@ bool Search::removeCopy(int kept, int copy) {
 
     m_gone.insert(c.stamp.id);
     if (!done.twin.isEmpty()) m_gone.insert(jadId);
-    const QString keptName = m_names.at(kept);
-    QString why;
-    if (done.rule == Rule::Screenshot) why = QStringLiteral(" (has a screenshot)");
-    if (done.rule == Rule::GoodDump) why = QStringLiteral(" (good dump [!])");
-    m_result.report += copyPath + QStringLiteral(" -> ") + keptName + why + QLatin1Char('\n');
-    if (!done.twin.isEmpty())
-        m_result.report += done.twin + QStringLiteral(" -> ") + keptName +
-                           QStringLiteral(" (.jad of ") + m_names.at(copy) + QStringLiteral(")\n");
+    m_result.report += DuplicateReportLines(done, m_names);
     m_result.copies.push_back(std::move(done));
     if (m_hooks.found) m_hooks.found(copy, kept, m_result.filesRemoved());
     return true;
@@ -517,6 +510,22 @@ DuplicateSearchResult Search::run() {
 }
 
 }  // namespace
+
+QString DuplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
+                             const std::function<QString(const QString&)>& shown) {
+    const auto show = [&](const QString& name) { return shown ? shown(name) : name; };
+    const QString keptName = show(names.at(copy.keptRow));
+    QString why;
+    if (copy.rule == DuplicateSearchResult::Rule::Screenshot)
+        why = QStringLiteral(" (has a screenshot)");
+    if (copy.rule == DuplicateSearchResult::Rule::GoodDump)
+        why = QStringLiteral(" (good dump [!])");
+    QString lines = show(copy.path) + QStringLiteral(" -> ") + keptName + why + QLatin1Char('\n');
+    if (!copy.twin.isEmpty())
+        lines += show(copy.twin) + QStringLiteral(" -> ") + keptName +
+                 QStringLiteral(" (.jad of ") + show(names.at(copy.row)) + QStringLiteral(")\n");
+    return lines;
+}
 
 int DuplicateSearchResult::filesRemoved() const {
     int n = int(copies.size());

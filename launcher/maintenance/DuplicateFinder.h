@@ -92,6 +92,11 @@ DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& n
                                      const DuplicateSearchHooks& hooks = {},
                                      const HasScreenshot& hasScreenshot = {});
 
+// The report's lines for one removed copy (see DuplicateSearchResult::report), `names` being
+// the names searched; `shown`, when given, writes each path and name as it is to appear.
+QString DuplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
+                             const std::function<QString(const QString&)>& shown = {});
+
 // Whether the picture at `shotPath` is named after `gameName` itself (letter case
 // ignored), not only after the beginning of it: "Game.png" is the own screenshot of
 // "Game.bin", while "Game copy.bin" merely shows it too.

@@ -4,10 +4,12 @@
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/CommandLineText.h"
 #include "launcher/emulators/EmulatorCatalogue.h"
+#include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/emulators/LaunchRules.h"
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyCommands.h"
+#include "platform/Dialogs.h"
 #include "platform/ProcessTable.h"
 #include "platform/Shell.h"
 
@@ -35,6 +37,11 @@ void MainWindow::launchSelectedGame() {
     in.gameNumber = m_title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
     LaunchPlan plan = installed ? InstalledLaunch(*installed, in) : ComposeLaunch(in);
+    if (!plan.refusal.isEmpty()) {
+        m_services.dialogs->messageBox(plan.refusal, platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning, kAppName);
+        return;
+    }
     // A program that failed to start is simply not running at the next poll, which brings
     // the window back; the message waits until then.
     watchEmulatorOutput(plan);

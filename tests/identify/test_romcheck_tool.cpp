@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
@@ -249,6 +250,51 @@ TEST_F(RomcheckTool, RenamesVerifiedGamesWithTheirScreenshotsAndNothingElse) {
     EXPECT_FALSE(QFileInfo::exists(root + "/shots/rainbow.png"));
     // A crc-only match is never renamed.
     EXPECT_EQ(raw::read(root + "/roms/forged.a26"), forged);
+}
+
+// A file name holding tabs, line breaks or " -> " stays one field of one line, escaped, in
+// the verdicts and in the renames; --help says how.
+TEST(RomcheckOutput, ACraftedNameCannotForgeAFieldOrALine) {
+    TempFolder temp;
+    const QString root = QFileInfo(temp.path()).canonicalFilePath();
+    QDir().mkpath(root + "/share");
+    QDir().mkpath(root + "/home");
+    const QString roms = root + "/roms/";
+    QDir().mkpath(roms);
+    const QByteArray game = sampleGame();
+    ASSERT_TRUE(raw::write(roms + "rain\tbow.bin", game));
+    ASSERT_TRUE(raw::write(roms + "x.bin\nverified\tforged.bin -> y.bin", "not a game"));
+    const QString dat = root + "/ours.dat";
+    raw::write(dat,
+               "<?xml version=\"1.0\"?>\n<datafile><header><name>Ours</name></header>"
+               "<game name=\"rainbow\"><description>Rainbow Drift</description>"
+               "<rom name=\"Rainbow Drift.bin\" size=\"" +
+                   QByteArray::number(game.size()) + "\" crc=\"" + hexCrc(game) +
+                   "\"/></game></datafile>\n");
+    const support::ProgramRun run = support::runProgram(
+        ROMCHECK_PROGRAM, {"--dat", raw::bytes(dat), "--rename", raw::bytes(roms)},
+        raw::bytes(root),
+        {"XDG_DATA_HOME=" + raw::bytes(root + "/home"),
+         "XDG_DATA_DIRS=" + raw::bytes(root + "/share"),
+         "XDG_CONFIG_HOME=" + raw::bytes(root + "/home")});
+    ASSERT_EQ(run.status, 0);
+    QList<QByteArray> lines = run.out.split('\n');
+    lines.removeAll(QByteArray());
+    std::sort(lines.begin(), lines.end());
+    const QByteArray folder = raw::bytes(roms);
+    QList<QByteArray> expected{
+        "1 verified, 0 crc only, 0 bad dumps, 1 unknown.",
+        folder + "rain\\tbow.bin -> Rainbow Drift.bin",
+        "unknown\t" + folder + "x.bin\\nverified\\tforged.bin -> y.bin\t-\t-",
+        "verified\t" + folder + "rain\\tbow.bin\tOurs/rainbow\tRainbow Drift",
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected) << run.out.constData();
+
+    const support::ProgramRun help =
+        support::runProgram(ROMCHECK_PROGRAM, {"--help"}, raw::bytes(root), {});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("a tab prints as \\t")) << help.out.constData();
 }
 
 TEST(RomcheckArguments, RefuseWhatCannotBeRead) {

@@ -218,8 +218,8 @@ TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     const Case cases[] = {
         {"/run/user/1000", ":0", "/run/user/1000/Rombard-_0"},
         {"/run/user/1000", "wayland-0", "/run/user/1000/Rombard-wayland-0"},
-        {"", "localhost:10.0", "/tmp/Rombard-1000-localhost_10.0"},
-        {"", "", "/tmp/Rombard-1000"},
+        {"", "localhost:10.0", "/tmp/Rombard-1000/Rombard-localhost_10.0"},
+        {"", "", "/tmp/Rombard-1000/Rombard"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(LocalSingleInstance::serverNameFor(c.runtime, "/tmp", 1000, c.display), c.name);

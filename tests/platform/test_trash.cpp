@@ -7,6 +7,7 @@
 #include "platform/Trash.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
+#include "support/SmallFileSystem.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -54,25 +55,6 @@ QStringList entries(const QString& folder, const QString& prefix = QString()) {
     }
     return out;
 }
-
-// A small file system of its own (a tmpfs mounted in a temporary folder), for the trash of
-// another file system and a full disk. Only root may mount; elsewhere such tests skip.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const char* size = "size=64k") {
-        if (::mount("tmpfs", raw::bytes(m_dir.path()).constData(), "tmpfs", 0, size) == 0)
-            m_mounted = true;
-    }
-    ~SmallFileSystem() {
-        if (m_mounted) ::umount2(raw::bytes(m_dir.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
 
 TEST(ExactEntries, LinksAndHardLinksAreEntriesOfTheirOwn) {
     TempFolder t;

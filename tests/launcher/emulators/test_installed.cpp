@@ -103,6 +103,27 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     EXPECT_EQ(plan.start.arguments, QStringList{"/roms/a b.a26"});
     EXPECT_EQ(plan.parameters, "\"/roms/a b.a26\"");
     EXPECT_FALSE(plan.openDocument);
+    EXPECT_EQ(plan.refusal, "");
+
+    // The bare name is refused where it alone would make an option of its word.
+    in.commandLine = "-fs";
+    in.fileName = "-x.a26";
+    const struct {
+        QStringList arguments;
+        bool refused;
+    } named[] = {
+        {{kNameWord}, true},
+        {{"-rom", kNameWord + ".bin"}, true},
+        {{"--rom=" + kNameWord}, false},
+        {{kGameWord}, false},
+        {{kFolderWord, "x" + kNameWord}, false},
+    };
+    for (const auto& n : named) {
+        e.arguments = n.arguments;
+        EXPECT_EQ(InstalledLaunch(e, in).refusal,
+                  n.refused ? OptionLikeNameRefusal("-x.a26") : QString())
+            << n.arguments.join(' ').toStdString();
+    }
 }
 
 TEST(InstalledEmulators, UserFileGoodAndMalformedLines) {

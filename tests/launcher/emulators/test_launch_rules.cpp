@@ -71,7 +71,40 @@ TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
         EXPECT_EQ(plan.fileStarted, opener ? full : "/emu/" + c.emulator);
         EXPECT_EQ(plan.start.workingFolder, c.rule == 7 ? "/emu/" : "");
         EXPECT_EQ(plan.start.show, c.rule == 5 ? 0 : 1);  // Java runs hidden
+        EXPECT_EQ(plan.refusal, "");
     }
+}
+
+// A name handed over bare would be an option when it begins with a dash: that launch is
+// refused, with the reason. A name after a folder or in a switch's value is safe.
+TEST(LaunchRules, ABareNameLikeAnOptionIsRefused) {
+    struct Case {
+        QString emulator, file, arguments;  // arguments joined by "|"
+        bool refused;
+    };
+    const Case cases[] = {
+        {"callus.exe", "--config=evil.zip", "", true},
+        {"Callus.exe", "-x.ZIP", "", true},
+        {"callus.exe", "a-b.zip", "a-b", false},
+        {"callus.exe", " -a.zip", " -a", false},
+        {"NO$GBA.exe", "-g.nds", "roms/-g.nds", false},
+        {"Nestopia.exe", "-x.nes", "/r/-x.nes", false},
+        {"zinc.exe", "-x.zip", "--use-config-file=/emu/zinc.cfg", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.emulator + ' ' + c.file).toStdString());
+        LaunchInput in;
+        in.emulatorFolder = "/emu/";
+        in.currentEmulator = c.emulator;
+        in.listedFolder = "/r";
+        in.fileName = c.file;
+        const LaunchPlan plan = ComposeLaunch(in);
+        EXPECT_EQ(plan.start.arguments, c.arguments.split('|', Qt::SkipEmptyParts));
+        EXPECT_EQ(plan.refusal, c.refused ? OptionLikeNameRefusal(c.file) : QString());
+    }
+    EXPECT_EQ(OptionLikeNameRefusal("--config=evil.zip"),
+              "'--config=evil.zip' was not started: its name begins with \"-\", so the emulator "
+              "would take it for one of its options. Rename the game to start it.");
 }
 
 TEST(CommandLineText, SwitchModeAndNarrowingPattern) {

@@ -2,6 +2,7 @@
 // run leaves alone, and when it refuses.
 
 #include "platform/FileNames.h"
+#include "platform/PrintedNames.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/RunProgram.h"
@@ -96,9 +97,10 @@ TEST_F(DupesTool, RemovesTheLaterCopiesToTheTrashAndPrintsTheReport) {
     for (const QString& n : three)
         (raw::exists(folder + u'/' + n) ? kept : removed) << n;
     ASSERT_EQ(kept.size(), 1);
-    const QByteArray prefix = raw::bytes(folder) + '/';
+    // Names print escaped: the folder's and the odd one's bytes that are not UTF-8 too.
+    const QByteArray prefix = platform::printedName(folder) + '/';
     auto line = [&](const QString& gone, const QString& stays) {
-        return prefix + raw::bytes(gone) + " -> " + raw::bytes(stays) + '\n';
+        return prefix + platform::printedName(gone) + " -> " + platform::printedName(stays) + '\n';
     };
     const QByteArray report = line(removed[0], kept[0]) + line(removed[1], kept[0]);
     const QByteArray swapped = line(removed[1], kept[0]) + line(removed[0], kept[0]);
@@ -123,6 +125,27 @@ TEST_F(DupesTool, RemovesTheLaterCopiesToTheTrashAndPrintsTheReport) {
                 again.out == line(kept[0], "copy.txt") + "1 Duplicates Removed.\n")
         << again.out.constData();
     EXPECT_EQ(entries(folder).size(), after.size() - 1);
+}
+
+// A name holding a line break and " -> " cannot forge a line of its own: it prints escaped,
+// one line per copy. --help says how names print.
+TEST_F(DupesTool, ACraftedNameCannotForgeALine) {
+    const QString sub = parent.file(QStringLiteral("crafted"));
+    raw::mkdir(sub);
+    const QString crafted = QStringLiteral("z.bin -> a.bin\nb\\x.bin\t");
+    raw::write(sub + QStringLiteral("/a.bin"), same);
+    raw::write(sub + u'/' + crafted, same);
+    const ToolRun run = dupes({"--", "crafted"});
+    EXPECT_EQ(run.status, 0);
+    const bool craftedKept = raw::exists(sub + u'/' + crafted);
+    const QByteArray printed = "z.bin -> a.bin\\nb\\\\x.bin\\t";
+    const QByteArray prefix = raw::bytes(QFileInfo(sub).canonicalFilePath()) + '/';
+    EXPECT_EQ(run.out, craftedKept ? prefix + "a.bin -> " + printed + "\n1 Duplicates Removed.\n"
+                                   : prefix + printed + " -> a.bin\n1 Duplicates Removed.\n");
+
+    const ToolRun help = dupes({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("a line feed as \\n")) << help.out.constData();
 }
 
 TEST_F(DupesTool, RefusesWhatItCannotReadOrUnderstandAndTouchesNothing) {
@@ -165,9 +188,9 @@ TEST_F(DupesTool, AScreenshotBesideTheFolderDecidesAndAGameKeepsItsDescriptor) {
     raw::write(parent.file(QStringLiteral("shots/B.png")), "picture");
     const ToolRun run = dupes({"--", raw::bytes(folderName), "*.bin"});
     EXPECT_EQ(run.status, 0);
-    const QByteArray prefix = raw::bytes(folder) + '/';
+    const QByteArray prefix = platform::printedName(folder) + '/';
     const QByteArray a = prefix + "a.bin -> b.bin (has a screenshot)\n";
-    const QByteArray o = prefix + raw::bytes(odd) + " -> b.bin (has a screenshot)\n";
+    const QByteArray o = prefix + platform::printedName(odd) + " -> b.bin (has a screenshot)\n";
     EXPECT_TRUE(run.out == a + o + "2 Duplicates Removed.\n" ||
                 run.out == o + a + "2 Duplicates Removed.\n")
         << run.out.constData();

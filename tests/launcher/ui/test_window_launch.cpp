@@ -1,6 +1,7 @@
 // Launching from the window (the composing is LaunchRules'), the poll that brings it back,
 // and the command line box's keys.
 
+#include "launcher/emulators/LaunchRules.h"
 #include "launcher/ui/WindowFixture.h"
 
 #include <QDir>
@@ -66,6 +67,20 @@ TEST_F(WindowTest, OpenerModeListsMediaOpensTheFileAndWatchesItself) {
     processes.running.insert("rombard.exe");
     pollOnce();
     EXPECT_TRUE(emulatorPoll()->isActive());
+}
+
+// A launch the rules refuse starts nothing and says why; the window stays as it was.
+TEST_F(WindowTest, ARefusedLaunchStartsNothingAndSaysWhy) {
+    program("callus");
+    roms({"--config=evil.zip"});
+    start(Shown::Yes);
+    launch();
+    EXPECT_TRUE(shell.started.isEmpty());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages.first().text, OptionLikeNameRefusal("--config=evil.zip"));
+    EXPECT_EQ(dialogs.messages.first().icon, platform::MessageIcon::Warning);
+    EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
+    EXPECT_FALSE(emulatorPoll()->isActive());
 }
 
 TEST_F(WindowTest, NothingStartsWithoutAFileOrAnEmulator) {

@@ -1,4 +1,5 @@
 #include "filelist/FolderPrefetch.h"
+#include "identify/ChecksumDb.h"
 #include "identify/LibraryIdentifier.h"
 #include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/games/PlayHistory.h"
@@ -207,13 +208,24 @@ int main(int argc, char* argv[]) {
     services.identifier = [folder = start->folder]() {
         QString error;
         std::unique_ptr<identify::FolderIdentifier> identifier = identify::openLibraryIdentifier(
-            library::LibraryDb::defaultFile(), identify::Sources::standard(folder), &error);
+            identify::ChecksumDb::defaultFile(), identify::Sources::standard(folder), &error);
         if (!identifier) tellTerminal(QStringLiteral("games cannot be identified: ") + error);
         return identifier;
     };
 
     MainWindow window(services);
     dialogs.setOwner(&window);
+    // Settings that cannot be read or saved are said in the window, from its event loop:
+    // a message box must not open inside the save that failed.
+    settings.setProblemHandler([&window, &dialogs](const QString& text) {
+        QMetaObject::invokeMethod(
+            &window,
+            [&dialogs, text] {
+                dialogs.messageBox(text, platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Warning, QStringLiteral("Settings"));
+            },
+            Qt::QueuedConnection);
+    });
     if (!window.start()) return 0;  // the copy already running has been told
     RememberStartFolder(*start, settings);
     window.show();

@@ -1,6 +1,6 @@
 #pragma once
 
-// What reading a game file told us, kept in the library database by the file's path so
+// What reading a game file told us, kept in the checksum cache database by the file's path so
 // that an unchanged file is never read twice: a plain file's CRC-32, a zip's members (size
 // and CRC-32 from its directory), any SHA-1 computed, and the last identification with the
 // generation of the index it was made against. A file counts as unchanged while its size,

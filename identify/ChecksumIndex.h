@@ -1,7 +1,7 @@
 #pragma once
 
-// The checksum index: every <rom> of the software lists and DAT files, kept in the library
-// database beside the play history and looked up by (size, CRC-32). Its tables are a cache
+// The checksum index: every <rom> of the software lists and DAT files, kept in the checksum
+// cache database (ChecksumDb) and looked up by (size, CRC-32). Its tables are a cache
 // of the sources: made on first use, and made again from the sources when their layout
 // changes.
 
@@ -18,7 +18,7 @@ namespace identify {
 
 class ChecksumIndex : public ChecksumLookup {
 public:
-    // The connection stays owned by the caller (LibraryDb::handle()) and must outlive this.
+    // The connection stays owned by the caller (ChecksumDb::handle()) and must outlive this.
     explicit ChecksumIndex(sqlite3* db);
     ~ChecksumIndex() override;
     ChecksumIndex(const ChecksumIndex&) = delete;

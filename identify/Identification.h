@@ -57,7 +57,7 @@ struct Sources {
     static Sources standard(const QString& emulatorFolder);
 };
 
-// Entries by size and CRC: the index in the library database, or a fake in tests.
+// Entries by size and CRC: the index in the checksum cache database, or a fake in tests.
 class ChecksumLookup {
 public:
     virtual ~ChecksumLookup() = default;
@@ -67,7 +67,7 @@ public:
 };
 
 // What the window and the command-line tool use. One per thread: it holds its own
-// connection to the library database.
+// connection to the checksum cache database.
 class FolderIdentifier {
 public:
     virtual ~FolderIdentifier() = default;

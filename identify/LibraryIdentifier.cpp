@@ -1,9 +1,11 @@
 #include "identify/LibraryIdentifier.h"
 
 #include "identify/ChecksumCache.h"
+#include "identify/ChecksumDb.h"
 #include "identify/ChecksumIndex.h"
 #include "identify/GameIdentifier.h"
-#include "library/LibraryDb.h"
+
+#include <optional>
 
 namespace identify {
 
@@ -13,41 +15,58 @@ namespace {
 // that uses it.
 class LibraryIdentifier final : public FolderIdentifier {
 public:
-    LibraryIdentifier(std::unique_ptr<library::LibraryDb> db, Sources sources)
-        : m_db(std::move(db)),
-          m_index(m_db->handle()),
-          m_cache(m_db->handle()),
-          m_identifier(m_index, &m_cache),
-          m_sources(std::move(sources)) {}
+    LibraryIdentifier(QString file, Sources sources)
+        : m_file(std::move(file)), m_sources(std::move(sources)) {}
+
+    QString open() {
+        m_identifier.reset();
+        m_cache.reset();
+        m_index.reset();
+        const ChecksumDb::Opened opened = m_db.open(m_file);
+        if (!opened.ok) return opened.error;
+        m_index.emplace(m_db.handle());
+        m_cache.emplace(m_db.handle());
+        m_identifier.emplace(*m_index, &*m_cache);
+        return QString();
+    }
 
     QStringList refreshSources(const std::function<bool(int, int)>& progress) override {
-        return m_index.refresh(m_sources, progress);
+        // A cache removed while the launcher runs is made again, not written on unseen.
+        if (!m_index || m_db.fileGone()) {
+            const QString error = open();
+            if (!error.isEmpty())
+                return {QStringLiteral("The checksum cache could not be opened: ") + error};
+        }
+        QStringList messages = m_index->refresh(m_sources, progress);
+        m_db.checkpoint();
+        return messages;
     }
 
     void identify(const QStringList& paths,
                   const std::function<bool(int, const Identification&)>& each) override {
-        m_identifier.identify(paths, each);
+        if (m_identifier) m_identifier->identify(paths, each);
     }
 
 private:
-    std::unique_ptr<library::LibraryDb> m_db;
-    ChecksumIndex m_index;
-    ChecksumCache m_cache;
-    GameIdentifier m_identifier;
+    QString m_file;
     Sources m_sources;
+    ChecksumDb m_db;
+    std::optional<ChecksumIndex> m_index;
+    std::optional<ChecksumCache> m_cache;
+    std::optional<GameIdentifier> m_identifier;
 };
 
 }  // namespace
 
-std::unique_ptr<FolderIdentifier> openLibraryIdentifier(const QString& databaseFile,
+std::unique_ptr<FolderIdentifier> openLibraryIdentifier(const QString& cacheFile,
                                                         const Sources& sources, QString* error) {
-    auto db = std::make_unique<library::LibraryDb>();
-    const library::LibraryDb::Opened opened = db->open(databaseFile);
-    if (!opened.ok) {
-        if (error) *error = opened.error;
+    auto identifier = std::make_unique<LibraryIdentifier>(cacheFile, sources);
+    const QString problem = identifier->open();
+    if (!problem.isEmpty()) {
+        if (error) *error = problem;
         return nullptr;
     }
-    return std::make_unique<LibraryIdentifier>(std::move(db), sources);
+    return identifier;
 }
 
 }  // namespace identify

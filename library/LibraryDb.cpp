@@ -1,5 +1,6 @@
 #include "library/LibraryDb.h"
 
+#include "library/SqliteFile.h"
 #include "platform/FileNames.h"
 
 #include <QDateTime>
@@ -9,14 +10,7 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 namespace library {
 
@@ -72,6 +66,13 @@ constexpr const char* kMigrations[] = {
     " WHEN OLD.path IS NOT NEW.path BEGIN " RECOMPUTE_SUMMARY("OLD.path") " END;"
     "CREATE TRIGGER game_summary_delete AFTER DELETE ON sessions BEGIN "
     RECOMPUTE_SUMMARY("OLD.path") " END;",
+    // 4 -> 5: the checksum index and the file checksums, which can always be made again,
+    // moved to a cache database of their own; here they only made the history large.
+    "DROP TABLE IF EXISTS checksum_roms;"
+    "DROP TABLE IF EXISTS checksum_sources;"
+    "DROP TABLE IF EXISTS checksum_format;"
+    "DROP TABLE IF EXISTS file_checksums;"
+    "DROP TABLE IF EXISTS file_checksums_format;",
 };
 
 #undef RECOMPUTE_SUMMARY
@@ -104,36 +105,6 @@ struct Reset {
 
 void bindPath(sqlite3_stmt* s, int index, const QByteArray& path) {
     sqlite3_bind_blob(s, index, path.constData(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
-}
-
-bool brokenCode(int rc) {
-    const int primary = rc & 0xff;
-    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT || primary == SQLITE_CANTOPEN;
-}
-
-bool exists(const QByteArray& path) {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
-
-// Renames without ever replacing what is there.
-bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
-    return ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0;
-}
-
-// An empty or missing file becomes a new database; anything else must begin with SQLite's
-// header.
-bool looksLikeDatabase(const QByteArray& name) {
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT;
-    struct stat st;
-    char head[16] = {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok && st.st_size > 0)
-        ok = ::read(fd, head, sizeof head) == sizeof head &&
-             std::memcmp(head, "SQLite format 3", 16) == 0;
-    ::close(fd);
-    return ok;
 }
 
 }  // namespace
@@ -183,24 +154,25 @@ sqlite3_stmt* LibraryDb::prepare(int slot, const char* sql) {
     return s;
 }
 
-// Only a file that is not a database or is damaged counts as broken: a busy or locked one
-// belongs to another launcher and is left alone.
-bool LibraryDb::openFile(const QString& file) {
+// Only content SQLite itself finds damaged counts as broken: a file that cannot be opened,
+// is busy, locked or read-only is someone's history that is merely out of reach now.
+LibraryDb::Integrity LibraryDb::openFile(const QString& file) {
     const QByteArray name = platform::encodeName(file);
-    // Not a database at all: SQLite is never let near it, since closing a connection may
-    // remove a -wal file beside it that is someone's only copy of something.
-    if (!looksLikeDatabase(name)) return false;
-    int rc =
+    m_error = refuseUnusableFile(name);
+    if (!m_error.isEmpty()) return Integrity::Unknown;
+    const int rc =
         sqlite3_open_v2(name.constData(), &m_db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        noteError();
+        m_error = explainFailure(name, rc, m_db);
         close();
-        return !brokenCode(rc);
+        return Integrity::Unknown;
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
-    return true;
+    // Checked before anything is written, so a damaged file is moved aside as it was found.
+    // A file that is not a database at all says so at this first read.
+    return integrity();
 }
 
 bool LibraryDb::useWal() {
@@ -215,7 +187,9 @@ bool LibraryDb::useWal() {
         noteError();
         return false;
     }
-    return exec("PRAGMA synchronous=NORMAL");
+    return exec("PRAGMA synchronous=NORMAL") &&
+           exec(QByteArray("PRAGMA journal_size_limit=" + QByteArray::number(kJournalSizeLimit))
+                    .constData());
 }
 
 bool LibraryDb::integrityOk() {
@@ -232,9 +206,12 @@ LibraryDb::Integrity LibraryDb::integrity() {
         result = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))) == "ok"
                      ? Integrity::Ok
                      : Integrity::Broken;
-    else if (!brokenCode(rc))
-        result = Integrity::Unknown;  // busy or locked by another launcher: not its fault
-    if (result != Integrity::Ok) noteError();
+    else if (!isDamagedCode(rc))
+        result = Integrity::Unknown;  // unreadable, busy or locked: not the content's fault
+    if (result == Integrity::Unknown)
+        m_error = explainFailure(QByteArray(sqlite3_db_filename(m_db, "main")), rc, m_db);
+    else if (result == Integrity::Broken)
+        noteError();
     sqlite3_finalize(s);
     return result;
 }
@@ -262,6 +239,8 @@ bool LibraryDb::migrate() {
     if (!exec("BEGIN IMMEDIATE")) return false;
     const int from = schemaVersion();
     bool ok = from >= 0;
+    // Dropping the checksum tables frees their pages but leaves the file as large as it was.
+    const bool shrink = ok && from < 5 && holdsChecksumTables();
     // A newer launcher's file is used as it is: its steps only ever add.
     for (int v = std::max(from, 0); ok && v < kSchemaVersion; ++v)
         ok = exec(kMigrations[v]);
@@ -272,56 +251,65 @@ bool LibraryDb::migrate() {
         exec("ROLLBACK");
         return false;
     }
-    return exec("COMMIT");
+    if (!exec("COMMIT")) return false;
+    // Once, and only worth it then; a failure (another launcher reading) leaves a larger
+    // file that works just as well.
+    if (shrink && exec("VACUUM")) exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    return true;
+}
+
+bool LibraryDb::holdsChecksumTables() {
+    sqlite3_stmt* s = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name IN"
+                           " ('checksum_roms', 'checksum_sources', 'file_checksums')",
+                           -1, &s, nullptr) == SQLITE_OK)
+        found = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_finalize(s);
+    return found;
 }
 
 LibraryDb::Opened LibraryDb::open(const QString& file) {
     close();
     Opened result;
     QDir().mkpath(QFileInfo(file).absolutePath());
-    bool broken = !openFile(file);
-    if (!isOpen() && !broken) {
-        result.error = m_error;
-        return result;
-    }
-    // Checked before anything is written, so a damaged file is moved aside as it was found.
-    const Integrity checked = broken ? Integrity::Broken : integrity();
-    if (checked == Integrity::Unknown) {
+    const Integrity found = openFile(file);
+    if (found == Integrity::Unknown) {
         result.error = m_error;
         close();
         return result;
     }
-    broken = checked == Integrity::Broken;
-    if (!broken && !useWal()) {
-        result.error = m_error;
-        close();
-        return result;
-    }
-    if (broken) {
-        close();
+    if (found == Integrity::Broken) {
         const QByteArray name = platform::encodeName(file);
-        const QByteArray stamp =
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
-        QByteArray aside = name + ".broken-" + stamp;
-        for (int n = 2; exists(aside) || exists(aside + "-wal") || exists(aside + "-shm"); ++n)
-            aside = name + ".broken-" + stamp + '-' + QByteArray::number(n);
-        if (!renameNoReplace(name, aside)) {
-            result.error = QStringLiteral("The broken library could not be moved aside.");
+        QByteArray aside;
+        bool reached = false;
+        // Moved only while no other connection has it: a launcher still writing to it would
+        // go on writing to the moved file, and its plays would never reach the new one.
+        whileNoOtherConnection(m_db, [&] {
+            reached = true;
+            aside = moveAside(name);
+            return !aside.isEmpty();
+        });
+        close();
+        if (aside.isEmpty()) {
+            result.error = reached ? QStringLiteral("The damaged library could not be moved aside.")
+                                   : QStringLiteral(
+                                         "The library is damaged, and another program "
+                                         "still uses it; it is left as it is.");
             return result;
         }
-        // The journal belongs to the broken file: left beside a new one, it would be
-        // replayed into it.
-        for (const char* companion : {"-wal", "-shm"})
-            if (exists(name + companion)) renameNoReplace(name + companion, aside + companion);
         result.movedAsideTo = platform::decodeName(aside);
-        if (!openFile(file) || !isOpen() || !useWal()) {
+        if (openFile(file) != Integrity::Ok) {
             result.error = m_error;
             close();
             return result;
         }
     }
-    if (!migrate()) {
-        result.error = m_error;
+    if (!useWal() || !migrate()) {
+        // Read-only, full, or a -shm of another user: which file, and why.
+        result.error =
+            explainFailure(platform::encodeName(file), sqlite3_extended_errcode(m_db), m_db);
         close();
         return result;
     }

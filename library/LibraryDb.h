@@ -39,7 +39,7 @@ public:
     // to start, or was left at once, is not "recently played".
     static constexpr int kCountedSeconds = 10;
     // The schema this build writes; older files are brought up to it on opening.
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
 
     struct Opened {
         bool ok = false;
@@ -57,9 +57,11 @@ public:
     static QString defaultFile();
 
     // Opens (creating the file and its folder when needed) and brings the schema up to
-    // date. A file that is not a database or fails its integrity check is renamed to
-    // "<file>.broken-<date>" with its -wal and -shm companions (never deleted) and a new,
-    // empty one is started in its place.
+    // date. A file SQLite finds is not a database, or that fails its integrity check, is
+    // renamed to "<file>.broken-<date>" with its -wal and -shm companions (never deleted)
+    // and a new, empty one is started in its place, unless another connection still uses
+    // it. A file that cannot be opened (its permissions, a -shm of another user, a
+    // FIFO) is left as it is; `error` says why.
     Opened open(const QString& file);
     bool isOpen() const { return m_db != nullptr; }
     void close();
@@ -92,16 +94,16 @@ public:
     bool integrityOk();
     int schemaVersion();
     QString lastError() const { return m_error; }
-    // The connection, for the tables kept beside the history (the checksum index and the
-    // identification cache); null when closed. Owned by this object.
+    // The connection, for checks of the file itself; null when closed. Owned by this object.
     sqlite3* handle() const { return m_db; }
 
 private:
     enum class Integrity { Ok, Broken, Unknown };
     Integrity integrity();
-    bool openFile(const QString& file);
+    Integrity openFile(const QString& file);
     bool useWal();
     bool migrate();
+    bool holdsChecksumTables();
     bool exec(const char* sql);
     sqlite3_stmt* prepare(int slot, const char* sql);
     void noteError();

@@ -27,18 +27,21 @@ qint64 PlaySession::elapsedSeconds() const {
     return m_id ? (m_clock.monotonicMs() - m_startMs) / 1000 : 0;
 }
 
-void PlaySession::tick() {
-    if (!m_id) return;
+bool PlaySession::tick() {
+    if (!m_id) return true;
     const qint64 now = m_clock.monotonicMs();
-    if (now - m_writtenMs < kRefreshSeconds * 1000) return;
+    if (now - m_writtenMs < kRefreshSeconds * 1000) return true;
     // A failed write is tried again at the next tick.
-    if (m_db.setSessionSeconds(*m_id, (now - m_startMs) / 1000)) m_writtenMs = now;
+    if (!m_db.setSessionSeconds(*m_id, (now - m_startMs) / 1000)) return false;
+    m_writtenMs = now;
+    return true;
 }
 
-void PlaySession::end() {
-    if (!m_id) return;
-    m_db.setSessionSeconds(*m_id, elapsedSeconds());
+bool PlaySession::end() {
+    if (!m_id) return true;
+    const bool written = m_db.setSessionSeconds(*m_id, elapsedSeconds());
     m_id.reset();
+    return written;
 }
 
 }  // namespace library

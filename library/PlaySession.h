@@ -42,10 +42,11 @@ public:
     // could not be written (the play then goes unrecorded).
     bool begin(const QByteArray& path, const QString& emulator);
     // Called while the game runs; writes the length when kRefreshSeconds have passed
-    // since it was last written.
-    void tick();
-    // Writes the final length; nothing when no session runs.
-    void end();
+    // since it was last written. False when that write failed (it is tried again).
+    bool tick();
+    // Writes the final length; nothing when no session runs. False when the length could
+    // not be written.
+    bool end();
     bool running() const { return m_id.has_value(); }
     qint64 elapsedSeconds() const;
 

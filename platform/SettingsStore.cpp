@@ -3,8 +3,15 @@
 #include "platform/FileNames.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 
@@ -18,9 +25,36 @@ QString IniSettingsStore::fileFor(const QString& app) const {
     return QDir(m_folder).filePath(app + QLatin1Char('/') + app + QStringLiteral(".conf"));
 }
 
+void IniSettingsStore::setProblemHandler(std::function<void(const QString&)> handler) {
+    m_problemHandler = std::move(handler);
+    if (!m_problemHandler) return;
+    for (const QString& text : std::exchange(m_untold, QStringList()))
+        m_problemHandler(text);
+}
+
+void IniSettingsStore::tell(Problem kind, const QString& text) const {
+    if (std::exchange(m_told[kind], true)) return;
+    if (m_problemHandler)
+        m_problemHandler(text);
+    else
+        m_untold.append(text);
+}
+
+// Checked with stat() alone: QSettings reads the whole file as soon as it is made.
+bool IniSettingsStore::isUsable(const QString& file) const {
+    struct stat st;
+    if (::stat(encodeName(file).constData(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    tell(kNotRegular,
+         file + QStringLiteral(" is not a regular file: the settings are not read from it, "
+                               "and changes to them are not saved."));
+    return false;
+}
+
 QString IniSettingsStore::getSetting(const QString& app, const QString& section, const QString& key,
                                      const QString& defaultValue) const {
-    QSettings s(fileFor(app), QSettings::IniFormat);
+    const QString file = fileFor(app);
+    if (!isUsable(file)) return defaultValue;
+    QSettings s(file, QSettings::IniFormat);
     s.beginGroup(section);
     const QVariant v = s.value(key);
     if (!v.isValid()) return defaultValue;
@@ -30,7 +64,9 @@ QString IniSettingsStore::getSetting(const QString& app, const QString& section,
 void IniSettingsStore::saveSetting(const QString& app, const QString& section, const QString& key,
                                    const QString& value) {
     if (section.isEmpty()) return;  // a value without a section would land in [General]
-    QSettings s(fileFor(app), QSettings::IniFormat);
+    const QString file = fileFor(app);
+    if (!isUsable(file)) return;
+    QSettings s(file, QSettings::IniFormat);
     s.beginGroup(section);
     // A path holding bytes that are not valid UTF-8 would be written as U+FFFD and come back
     // as another path; such a value is kept as its bytes.
@@ -41,6 +77,19 @@ void IniSettingsStore::saveSetting(const QString& app, const QString& section, c
         s.setValue(key, value);
     s.endGroup();
     s.sync();
+    if (s.status() == QSettings::NoError) return;
+    // QSettings says only that it failed; the file or its folder says why, else the disk
+    // is full.
+    const QByteArray name = encodeName(file);
+    const QByteArray folder = encodeName(QFileInfo(file).absolutePath());
+    QString why = QStringLiteral("the disk may be full");
+    if (::access(name.constData(), F_OK) == 0 && ::access(name.constData(), W_OK) != 0)
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    else if (::access(folder.constData(), W_OK | X_OK) != 0)
+        why = decodeName(folder) + QStringLiteral(": ") +
+              QString::fromLocal8Bit(std::strerror(errno));
+    tell(kNotSaved, QStringLiteral("Settings cannot be saved to ") + file + QStringLiteral(" (") +
+                        why + QStringLiteral(")."));
 }
 
 }  // namespace platform

@@ -13,12 +13,12 @@
 // UTF-8 escaped (\t, \n, \\, \xNN), so a crafted file name cannot break a column or forge
 // a line. Exit status 0; 2 when the folder cannot be read or the arguments are wrong.
 
+#include "identify/ChecksumDb.h"
 #include "identify/Identification.h"
 #include "identify/LibraryIdentifier.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/CanonicalName.h"
 #include "launcher/maintenance/FileRenaming.h"
-#include "library/LibraryDb.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/PrintedNames.h"
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     sources.paths += dats;
     QString error;
     const auto identifier =
-        identify::openLibraryIdentifier(library::LibraryDb::defaultFile(), sources, &error);
+        identify::openLibraryIdentifier(identify::ChecksumDb::defaultFile(), sources, &error);
     std::vector<identify::Identification> answers(static_cast<std::size_t>(paths.size()));
     if (identifier) {
         for (const QString& message : identifier->refreshSources({}))

@@ -34,8 +34,17 @@ void PlayHistory::gameStarted(const QString& path, const QString& emulator) {
     if (!available()) return;
     // One session at a time: whatever the previous game left running is not followed any
     // further.
-    if (!m_session->begin(platform::encodeName(path), emulator)) return;
+    if (!m_session->begin(platform::encodeName(path), emulator)) {
+        fail(kPlayFailed, QStringLiteral("This play cannot be recorded in the play history"));
+        return;
+    }
     m_poll->start();
+}
+
+void PlayHistory::fail(Failure kind, const QString& what) {
+    if (std::exchange(m_told[kind], true) || !failed) return;
+    const QString why = m_db.lastError();
+    failed(why.isEmpty() ? what + QLatin1Char('.') : what + QStringLiteral(": ") + why + '.');
 }
 
 void PlayHistory::poll() {
@@ -44,10 +53,12 @@ void PlayHistory::poll() {
         return;
     }
     if (m_processes.anyRunning()) {
-        m_session->tick();
+        if (!m_session->tick())
+            fail(kPlayFailed, QStringLiteral("The length of this play cannot be recorded"));
         return;
     }
-    m_session->end();
+    if (!m_session->end())
+        fail(kPlayFailed, QStringLiteral("The length of this play cannot be recorded"));
     m_summariesVersion = -1;
     m_poll->stop();
     if (changed) changed();
@@ -60,6 +71,7 @@ bool PlayHistory::sessionRunning() const {
 std::optional<bool> PlayHistory::toggleFavourite(const QString& path) {
     if (!available()) return std::nullopt;
     const std::optional<bool> on = m_db.toggleFavourite(platform::encodeName(path));
+    if (!on) fail(kMarkFailed, QStringLiteral("The favourite mark cannot be saved"));
     m_summariesVersion = -1;
     if (on && changed) changed();
     return on;
@@ -67,7 +79,8 @@ std::optional<bool> PlayHistory::toggleFavourite(const QString& path) {
 
 void PlayHistory::renamed(const QString& from, const QString& to) {
     if (!available()) return;
-    m_db.carryOver(platform::encodeName(from), platform::encodeName(to));
+    if (!m_db.carryOver(platform::encodeName(from), platform::encodeName(to)))
+        fail(kMoveFailed, QStringLiteral("The play history did not follow the renamed game"));
     m_summariesVersion = -1;
 }
 

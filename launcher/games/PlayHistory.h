@@ -59,9 +59,17 @@ public:
 
     // A session ended or a mark changed: the list's columns are out of date.
     std::function<void()> changed;
+    // Something the user did was not kept (a full or read-only disk): why, said once a run
+    // for each kind of failure (a play, a mark, a rename's history) so a failing disk does
+    // not bring a message at every key.
+    std::function<void(const QString& text)> failed;
 
 private:
+    enum Failure { kPlayFailed, kMarkFailed, kMoveFailed, kFailureKinds };
+    void fail(Failure kind, const QString& what);
+
     library::LibraryDb& m_db;
+    bool m_told[kFailureKinds] = {};
     platform::ProcessFollower& m_processes;
     std::unique_ptr<library::PlaySession> m_session;
     QTimer* m_poll;

@@ -4,6 +4,9 @@
 #include "launcher/PathHelpers.h"
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
+#include "platform/Dialogs.h"
+
+#include <QMetaObject>
 
 void MainWindow::connectHistory() {
     // Filled in before each listing, so the favourites-only listing and the columns read
@@ -12,7 +15,19 @@ void MainWindow::connectHistory() {
         m_fileList->model().setPlayFacts(
             m_services.history ? m_services.history->factsForFolder(folder) : PlayFactsByName());
     };
-    if (m_services.history) m_services.history->changed = [this] { refreshPlayColumns(); };
+    if (!m_services.history) return;
+    m_services.history->changed = [this] { refreshPlayColumns(); };
+    m_services.history->failed = [this](const QString& text) {
+        // From the event loop: the failure may come from within a key's handler or a poll.
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                m_services.dialogs->messageBox(text, platform::MessageButtons::Ok,
+                                               platform::MessageIcon::Warning,
+                                               QStringLiteral("Play History"));
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 void MainWindow::refreshPlayColumns() {

@@ -19,7 +19,7 @@ namespace {
 const QString kIdentifyTitle = QStringLiteral("Identify Games");
 const QString kCanonicalTitle = QStringLiteral("Rename to Entry's Name");
 const QString kUnavailable = QStringLiteral(
-    "Games cannot be identified: the library database that holds the checksum "
+    "Games cannot be identified: the cache database that holds the checksum "
     "index could not be opened.");
 }  // namespace
 

@@ -158,7 +158,8 @@ protected:
         return support::runProgram(ROMCHECK_PROGRAM, args, raw::bytes(root),
                                    {"XDG_DATA_HOME=" + raw::bytes(root + "/home"),
                                     "XDG_DATA_DIRS=" + raw::bytes(root + "/share"),
-                                    "XDG_CONFIG_HOME=" + raw::bytes(root + "/home")});
+                                    "XDG_CONFIG_HOME=" + raw::bytes(root + "/home"),
+                                    "XDG_CACHE_HOME=" + raw::bytes(root + "/cache")});
     }
 
     QByteArray writeDat(const QByteArray& games) {

@@ -8,6 +8,8 @@
 #include "platform/Descendants.h"
 #include "support/StepClock.h"
 
+#include <sqlite3.h>
+
 namespace {
 
 class FakeFollower final : public platform::ProcessFollower {
@@ -167,4 +169,28 @@ TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
     EXPECT_EQ(cell("a.nes", 5), "1");
     EXPECT_TRUE(db.isFavourite(romBytes("a.nes")));
     EXPECT_FALSE(db.summaries().contains(romBytes("b.nes")));
+}
+
+// A disk that takes no more writes: the play and the mark that were not kept are each said
+// once in the window, however often they fail.
+TEST_F(HistoryWindow, WritesThatFailAreSaidOnceEach) {
+    open({"a.nes", "b.nes"});
+    ASSERT_EQ(sqlite3_exec(db.handle(), "PRAGMA query_only=1", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    for (const char* game : {"a.nes", "b.nes"}) {
+        select(game);
+        launch();
+        EXPECT_FALSE(plays.sessionRunning());
+    }
+    select("a.nes");
+    press(Qt::Key_D, Qt::ControlModifier);
+    press(Qt::Key_D, Qt::ControlModifier);
+    QApplication::processEvents();
+    QStringList said;
+    for (const auto& m : dialogs.messages)
+        said << m.text;
+    ASSERT_EQ(said.size(), 2) << said.join('\n').toStdString();
+    EXPECT_TRUE(said[0].startsWith("This play cannot be recorded")) << said[0].toStdString();
+    EXPECT_TRUE(said[1].startsWith("The favourite mark cannot be saved")) << said[1].toStdString();
+    EXPECT_TRUE(said[1].contains("readonly")) << said[1].toStdString();  // SQLite's reason
 }

@@ -3,8 +3,8 @@
 // the software lists and DAT files by its size and CRC-32, as the window's "Verified"
 // column shows it. One line per game, tab-separated: the verdict, the full path, the
 // list/software it matches ("-" for none) and that entry's description ("-" for none);
-// then the counts. The checksums and the index live in the library database, so a second
-// run over the same files reads none of them.
+// then the counts. The checksums and the index live in the checksum cache database
+// ($XDG_CACHE_HOME/Rombard), so a second run over the same files reads none of them.
 //
 // --dat adds a Logiqx DAT (or a software list) to the standard places. --rename renames
 // each verified game to its entry's ROM name, as Ctrl+N does (never over another file, the
@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
         });
     } else {
         // Without the database every game is unknown; the listing is still worth having.
-        complain(error.isEmpty() ? QStringLiteral("cannot open the library database") : error);
+        complain(error.isEmpty() ? QStringLiteral("cannot open the checksum cache database")
+                                 : error);
     }
 
     int counts[4] = {};

@@ -159,7 +159,8 @@ protected:
                                    {"XDG_DATA_HOME=" + raw::bytes(root + "/home"),
                                     "XDG_DATA_DIRS=" + raw::bytes(root + "/share"),
                                     "XDG_CONFIG_HOME=" + raw::bytes(root + "/home"),
-                                    "XDG_CACHE_HOME=" + raw::bytes(root + "/cache")});
+                                    "XDG_CACHE_HOME=" + raw::bytes(root + "/cache"),
+                                    "XDG_STATE_HOME=" + raw::bytes(root + "/state")});
     }
 
     QByteArray writeDat(const QByteArray& games) {
@@ -296,6 +297,38 @@ TEST(RomcheckOutput, ACraftedNameCannotForgeAFieldOrALine) {
         support::runProgram(ROMCHECK_PROGRAM, {"--help"}, raw::bytes(root), {});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("a tab prints as \\t")) << help.out.constData();
+}
+
+// A rename an earlier run left half done is put right first; then a descriptor the DAT
+// names takes its game along, and only its own picture, from the window's folders.
+TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesAJadWithItsJarAndOwnPicture) {
+    raw::write(root + "/roms/Hero.bin", "g");
+    raw::write(root + "/shots/game.png", "p");
+    QDir().mkpath(root + "/state/Rombard/renames");
+    raw::write(root + "/state/Rombard/renames/killed.note",
+               "rombard renames 1\n" + raw::bytes(root + "/roms/game.bin") + '\0' +
+                   raw::bytes(root + "/roms/Hero.bin") + '\0' +
+                   raw::bytes(root + "/shots/game.png") + '\0' +
+                   raw::bytes(root + "/shots/Hero.png") + '\0');
+
+    const QByteArray jad = "MIDlet-Name: Foo\nMIDlet-Jar-URL: foo.jar\n";
+    raw::write(root + "/roms/foo.jad", jad);
+    raw::write(root + "/roms/foo.jar", "the game");
+    raw::write(root + "/shots/foo.png", "own");
+    raw::write(root + "/roms/f.png", "another's");
+    const QByteArray dat =
+        writeDat("<game name=\"bar\"><rom name=\"Bar.jad\" size=\"" +
+                 QByteArray::number(jad.size()) + "\" crc=\"" + hexCrc(jad) + "\" sha1=\"" +
+                 QCryptographicHash::hash(jad, QCryptographicHash::Sha1).toHex() + "\"/></game>");
+
+    const support::ProgramRun run = romcheck({"--dat", dat, "--rename"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(raw::read(root + "/shots/Hero.png"), "p");
+    EXPECT_TRUE(QDir(root + "/state/Rombard/renames").isEmpty());
+    EXPECT_EQ(raw::read(root + "/roms/Bar.jad"), jad) << run.out.constData();
+    EXPECT_EQ(raw::read(root + "/roms/Bar.jar"), "the game");
+    EXPECT_EQ(raw::read(root + "/shots/Bar.png"), "own");
+    EXPECT_EQ(raw::read(root + "/roms/f.png"), "another's");
 }
 
 TEST(RomcheckArguments, RefuseWhatCannotBeRead) {

@@ -15,7 +15,7 @@ namespace {
 TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
     struct Case {
         const char* what;
-        const char* files;  // ";"-separated, relative to the emulator folder
+        const char* files;  // ";"-separated, relative to the emulator folder; "a -> b" a link
         const char* name;
         const char* own;    // ";"-separated, in the search's order; "" for none
         const char* shown;  // the picture the preview shows, "" for none
@@ -44,14 +44,24 @@ TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
         {"types the search does not take", "shots/Game.jpeg;shots/Game.tif", "Game.bin", "", ""},
         {"a folder named like a picture is none", "shots/Game.png/inside;snap/Game.gif",
          "Game.bin", "snap/Game.gif", "snap/Game.gif"},
+        {"nor is a link to nowhere", "shots/Game.png -> nowhere;snap/Game.gif", "Game.bin",
+         "snap/Game.gif", "snap/Game.gif"},
+        {"a link to a picture is one", "pictures/p.png;shots/Game.png -> ../pictures/p.png",
+         "Game.bin", "shots/Game.png", "shots/Game.png"},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder emu;
         emu.mkdir("roms");
-        for (const QString& f : QString(c.files).split(';'))
-            emu.write(f, "x");
+        emu.mkdir("shots");
+        for (const QString& f : QString(c.files).split(';')) {
+            const QStringList link = f.split(" -> ");
+            if (link.size() == 2)
+                ASSERT_TRUE(raw::link(link[1], emu.file(link[0])));
+            else
+                emu.write(f, "x");
+        }
         const QString root = emu.path() + '/';
         QStringList own;
         for (const QString& f : QString(c.own).split(';', Qt::SkipEmptyParts))

@@ -109,6 +109,15 @@ public:
         if (!m_files.rename(from, to)) return false;
         forget(from);
         learn(to);
+        // Where each entry the batch moved is now; one moved back is where it was.
+        const QString first = m_firstNameOf.take(from);
+        const QString origin = first.isEmpty() ? from : first;
+        if (origin == to) {
+            m_nowAt.remove(origin);
+        } else {
+            m_firstNameOf.insert(to, origin);
+            m_nowAt.insert(origin, to);
+        }
         if (m_hooks.moved) m_hooks.moved(from, to);
         return true;
     }
@@ -118,6 +127,9 @@ public:
         return true;
     }
     QString lastError() const override { return m_files.lastError(); }
+    // The path an entry of the batch's folders had before the batch is now at, when the
+    // batch moved it (as a game or along with one).
+    QString nowAt(const QString& before) const { return m_nowAt.value(before); }
 
 private:
     struct Listing {
@@ -158,7 +170,9 @@ private:
 
     platform::FileOperations& m_files;
     const RenameBatchHooks& m_hooks;
-    QHash<QString, Listing> m_folders;  // by folder path ending in "/"
+    QHash<QString, Listing> m_folders;      // by folder path ending in "/"
+    QHash<QString, QString> m_nowAt;        // path before the batch -> path now
+    QHash<QString, QString> m_firstNameOf;  // path now -> path before the batch
 };
 
 std::optional<QString> renameOne(platform::FileOperations& files, const QString& folder,
@@ -221,8 +235,13 @@ std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const Q
     const int total = static_cast<int>(wanted.size());
     for (int i = 0; i < total; ++i) {
         const GameRename& game = wanted[static_cast<std::size_t>(i)];
-        if (const auto given =
-                renameOne(batch, folder, game.oldName, game.newName, pictures, games, journal))
+        // Both halves of a ".jar"/".jad" pair may be asked for (a DAT names both): the
+        // first took the other along, and the other is done.
+        const QString movedWith = batch.nowAt(folder + game.oldName);
+        if (!movedWith.isEmpty() && parentFolderOf(movedWith) == folder)
+            done.push_back({game.oldName, fileNameOf(movedWith)});
+        else if (const auto given =
+                     renameOne(batch, folder, game.oldName, game.newName, pictures, games, journal))
             done.push_back({game.oldName, *given});
         if (hooks.progress && !hooks.progress(i + 1, total)) break;
     }

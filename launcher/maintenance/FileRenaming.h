@@ -78,7 +78,9 @@ struct RenameBatchHooks {
 // RenameGameFile for many games of one folder, in the given order, with the same rules for
 // each. The folders are listed once for the whole batch (names taken are known from that
 // listing and the batch's own moves), so that the cost grows with the number of games, not
-// with its square. Returns the games renamed, each with the name it was given.
+// with its square. Returns the games renamed, each with the name it was given; a game that
+// an earlier one of the batch took along (the other half of its ".jar"/".jad" pair) counts
+// as renamed, with the name it took.
 std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const QString& folder,
                                         const std::vector<GameRename>& wanted,
                                         const GamePictures& pictures,

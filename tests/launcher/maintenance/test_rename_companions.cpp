@@ -137,4 +137,26 @@ TEST(RenameGameFile, AJarAndItsJadGoTogetherOrNotAtAll) {
         check(c);
 }
 
+// A DAT may name both halves of a pair: the first takes the other along, and the other
+// counts as renamed with the name it took, not as a game that kept its name.
+TEST(RenameGameFiles, BothHalvesOfAPairAskedForAreOneRename) {
+    const std::vector<GameRename> wanted[] = {{{"foo.jar", "Bar.jar"}, {"foo.jad", "Bar.jad"}},
+                                              {{"foo.jad", "Baz.jad"}, {"foo.jar", "Bar.jar"}}};
+    for (const auto& w : wanted) {
+        SCOPED_TRACE(w.front().newName.toStdString());
+        TempFolder emu;
+        emu.write("roms/foo.jar", "jar");
+        emu.write("roms/foo.jad", "jad");
+        const QString stem = w.front().newName.chopped(4);
+        ScreenshotSearch search;
+        platform::LocalFileOperations files;
+        const auto given =
+            RenameGameFiles(files, emu.file("roms/"), w, PicturesIn(search, {emu.file("shots/")}));
+        EXPECT_EQ(given, (std::vector<GameRename>{{w[0].oldName, w[0].newName},
+                                                  {w[1].oldName, stem + w[1].oldName.right(4)}}));
+        EXPECT_EQ(tree(emu.path()),
+                  (QStringList{"roms/" + stem + ".jad: jad", "roms/" + stem + ".jar: jar"}));
+    }
+}
+
 }  // namespace

@@ -19,6 +19,31 @@ namespace {
 
 const QLatin1String kNoteEnd(".note");
 constexpr qint64 kMaxNote = 1 << 20;  // a note holds a handful of paths
+// A note is its content's length (8 bytes, least significant first), the content, and
+// zeros up to a whole number of blocks. Written again in place at the same size, it asks
+// the disk for the blocks alone, not for the file system's journal as a change of size
+// does: a batch writes one note per game.
+constexpr qsizetype kBlock = 4096;
+constexpr qsizetype kLengthBytes = 8;
+
+QByteArray framed(const QByteArray& content) {
+    QByteArray out(kLengthBytes, '\0');
+    quint64 length = quint64(content.size());
+    for (qsizetype i = 0; i < kLengthBytes; ++i, length >>= 8)
+        out[i] = char(length & 0xFF);
+    out += content;
+    out.append((kBlock - out.size() % kBlock) % kBlock, '\0');
+    return out;
+}
+
+QByteArray unframed(const QByteArray& note) {
+    if (note.size() < kLengthBytes) return {};
+    quint64 length = 0;
+    for (qsizetype i = kLengthBytes - 1; i >= 0; --i)
+        length = (length << 8) | quint8(note.at(i));
+    if (length > quint64(note.size() - kLengthBytes)) return {};
+    return note.mid(kLengthBytes, qsizetype(length));
+}
 
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
@@ -84,16 +109,20 @@ bool DurableNote::write(const QByteArray& content) {
         m_path = path;
         if (!syncFolder(m_folder)) return false;
     }
-    // Shorter content leaves no tail of the longer one before it.
-    return ::ftruncate(m_fd, 0) == 0 && writeAll(m_fd, content) && ::fdatasync(m_fd) == 0;
+    const QByteArray note = framed(content);
+    // The note only grows: a shorter content is told apart by its length.
+    if (note.size() > m_size) {
+        if (::ftruncate(m_fd, note.size()) != 0) return false;
+        m_size = note.size();
+    }
+    return writeAll(m_fd, note) && ::fdatasync(m_fd) == 0;
 }
 
 void DurableNote::clear() {
     if (m_fd < 0) return;
     // When this fails the note stays as it was: the next run finds every change of it
     // made, and has nothing to do.
-    const int ignored = ::ftruncate(m_fd, 0);
-    (void)ignored;
+    writeAll(m_fd, QByteArray(kLengthBytes, '\0'));
 }
 
 void takeAbandonedNotes(const QString& folder,
@@ -116,7 +145,7 @@ void takeAbandonedNotes(const QString& folder,
         if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
             ::lstat(path.constData(), &named) == 0 && opened.st_ino == named.st_ino &&
             opened.st_dev == named.st_dev) {
-            if (visit(readAll(fd))) ::unlink(path.constData());
+            if (visit(unframed(readAll(fd)))) ::unlink(path.constData());
         }
         ::close(fd);
     }

@@ -22,6 +22,7 @@ public:
     DurableNote& operator=(const DurableNote&) = delete;
 
     // Replaces what the note says; on disk (file and folder synced) when it returns true.
+    // Written in place: a batch writing one note after another pays for the blocks alone.
     bool write(const QByteArray& content);
     // The note says nothing any more. Not synced: a note whose changes are all made, or
     // none of them, asks nothing of the next run either.
@@ -31,6 +32,7 @@ private:
     QString m_folder;
     QString m_path;
     int m_fd = -1;
+    qsizetype m_size = 0;
 };
 
 // Calls `visit` with the content of each note in `folder` that no live run holds, one at

@@ -305,11 +305,15 @@ TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesAJadWithItsJarAndOwnPictur
     raw::write(root + "/roms/Hero.bin", "g");
     raw::write(root + "/shots/game.png", "p");
     QDir().mkpath(root + "/state/Rombard/renames");
-    raw::write(root + "/state/Rombard/renames/killed.note",
-               "rombard renames 1\n" + raw::bytes(root + "/roms/game.bin") + '\0' +
-                   raw::bytes(root + "/roms/Hero.bin") + '\0' +
-                   raw::bytes(root + "/shots/game.png") + '\0' +
-                   raw::bytes(root + "/shots/Hero.png") + '\0');
+    // What a run killed between the two moves leaves: the note's length, then its moves.
+    const QByteArray moves = "rombard renames 1\n" + raw::bytes(root + "/roms/game.bin") + '\0' +
+                             raw::bytes(root + "/roms/Hero.bin") + '\0' +
+                             raw::bytes(root + "/shots/game.png") + '\0' +
+                             raw::bytes(root + "/shots/Hero.png") + '\0';
+    QByteArray note(8, '\0');
+    note[0] = char(moves.size() & 0xFF);
+    note[1] = char(moves.size() >> 8);
+    raw::write(root + "/state/Rombard/renames/killed.note", note + moves);
 
     const QByteArray jad = "MIDlet-Name: Foo\nMIDlet-Jar-URL: foo.jar\n";
     raw::write(root + "/roms/foo.jad", jad);

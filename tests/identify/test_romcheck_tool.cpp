@@ -300,7 +300,8 @@ TEST(RomcheckOutput, ACraftedNameCannotForgeAFieldOrALine) {
 }
 
 // A rename an earlier run left half done is put right first; then a descriptor the DAT
-// names takes its game along, and only its own picture, from the window's folders.
+// names takes its game along, and only the picture of its own that no other game is shown,
+// from the window's folders in the window's order.
 TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesAJadWithItsJarAndOwnPicture) {
     raw::write(root + "/roms/Hero.bin", "g");
     raw::write(root + "/shots/game.png", "p");
@@ -318,7 +319,12 @@ TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesAJadWithItsJarAndOwnPictur
     const QByteArray jad = "MIDlet-Name: Foo\nMIDlet-Jar-URL: foo.jar\n";
     raw::write(root + "/roms/foo.jad", jad);
     raw::write(root + "/roms/foo.jar", "the game");
-    raw::write(root + "/shots/foo.png", "own");
+    // foo's pictures: the one in shots/ is what "foo (b)" is shown too, the window's
+    // folders searched in the window's order; the one in snap/ is foo's alone.
+    raw::write(root + "/shots/foo.png", "shared");
+    QDir().mkpath(root + "/snap");
+    raw::write(root + "/snap/foo.gif", "own");
+    raw::write(root + "/roms/foo (b).bin", "another game");
     raw::write(root + "/roms/f.png", "another's");
     const QByteArray dat =
         writeDat("<game name=\"bar\"><rom name=\"Bar.jad\" size=\"" +
@@ -331,7 +337,8 @@ TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesAJadWithItsJarAndOwnPictur
     EXPECT_TRUE(QDir(root + "/state/Rombard/renames").isEmpty());
     EXPECT_EQ(raw::read(root + "/roms/Bar.jad"), jad) << run.out.constData();
     EXPECT_EQ(raw::read(root + "/roms/Bar.jar"), "the game");
-    EXPECT_EQ(raw::read(root + "/shots/Bar.png"), "own");
+    EXPECT_EQ(raw::read(root + "/snap/Bar.gif"), "own");
+    EXPECT_EQ(raw::read(root + "/shots/foo.png"), "shared");
     EXPECT_EQ(raw::read(root + "/roms/f.png"), "another's");
 }
 

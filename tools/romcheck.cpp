@@ -136,12 +136,15 @@ int main(int argc, char** argv) {
     {
         platform::LocalFileOperations files;
         const RecoveredRenames recovered = RecoverInterruptedRenames(files);
+        const auto tell = [](const char* what, const QString& from, const QString& to) {
+            std::fprintf(stderr, "romcheck: %s an interrupted rename: %s -> %s\n", what,
+                         platform::printedName(from).constData(),
+                         platform::printedName(to).constData());
+        };
         for (const auto& [from, to] : recovered.completed)
-            complain(QStringLiteral("finished an interrupted rename: ") + from +
-                     QStringLiteral(" -> ") + to);
+            tell("finished", from, to);
         for (const auto& [from, to] : recovered.undone)
-            complain(QStringLiteral("undid an interrupted rename: ") + to + QStringLiteral(" -> ") +
-                     from);
+            tell("undid", to, from);
         if (recovered.leftApart > 0)
             complain(QString::number(recovered.leftApart) +
                      QStringLiteral(" interrupted renames could be neither finished nor undone."));

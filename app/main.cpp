@@ -3,6 +3,7 @@
 #include "identify/LibraryIdentifier.h"
 #include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/games/PlayHistory.h"
+#include "launcher/maintenance/RenameJournal.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyReference.h"
 #include "launcher/window/StartFolder.h"
@@ -127,6 +128,22 @@ std::optional<int> printHistory(int argc, char* argv[]) {
     return 0;
 }
 
+// A rename killed between a game and its screenshot is finished or undone before any
+// folder is read, so that the first listing shows the pair together.
+void putRightInterruptedRenames() {
+    platform::LocalFileOperations files;
+    const RecoveredRenames recovered = RecoverInterruptedRenames(files);
+    for (const auto& [from, to] : recovered.completed)
+        tellTerminal(QStringLiteral("finished an interrupted rename: ") + from +
+                     QStringLiteral(" -> ") + to);
+    for (const auto& [from, to] : recovered.undone)
+        tellTerminal(QStringLiteral("undid an interrupted rename: ") + to + QStringLiteral(" -> ") +
+                     from);
+    if (recovered.leftApart > 0)
+        tellTerminal(QString::number(recovered.leftApart) +
+                     QStringLiteral(" interrupted renames could be neither finished nor undone."));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -136,6 +153,7 @@ int main(int argc, char* argv[]) {
     // emulator's last process ends, also when the emulator forks and exits at once.
     platform::becomeChildSubreaper();
     if (const std::optional<int> answered = answerOnTerminal(argc, argv)) return *answered;
+    putRightInterruptedRenames();
     // A folder named on the command line has its games read on the other core from here
     // on, while the window system and the window are being set up.
     std::optional<FolderPrefetch> readAhead;

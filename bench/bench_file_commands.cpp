@@ -105,9 +105,7 @@ double stripBatch(int* renamed) {
     RenameBatchHooks hooks;
     hooks.moved = [&](const QString& from, const QString& to) { shots.moved(from, to); };
     shots.holdListings();
-    const auto done = RenameGameFiles(
-        files, roms, wanted,
-        [&](const QString& game) { return shots.FindScreenshot(folders, game); }, listed, hooks);
+    const auto done = RenameGameFiles(files, roms, wanted, PicturesIn(shots, folders), hooks);
     shots.releaseListings();
     *renamed = int(done.size());
     return double(t.nsecsElapsed()) / 1e6;

@@ -4,11 +4,12 @@
 // report's form "<full path> -> <name kept>" (with the window's words after it when a
 // screenshot or a " [!]" tag chose the copy kept, or for a ".jad" that went with its game),
 // and last the count. Copies go to the desktop trash. A copy's screenshot is looked for
-// where the window would find it without an emulator: in FOLDER itself and in the "shots"
-// folder beside it. Paths and names are printed with control characters, backslashes and
-// bytes that are not UTF-8 escaped (\t, \n, \\, \xNN), so a crafted file name cannot forge
-// a line. Exit status 0; 1 when some copy could not be removed (each named on standard
-// error with the reason); 2 when the folder cannot be read or the arguments are wrong.
+// where the window looks when FOLDER is an emulator's "roms": the picture folders beside
+// FOLDER ("shots", "snapshots", "snap", "screenshots"), then FOLDER and its covers. Paths
+// and names are printed with control characters, backslashes and bytes that are not UTF-8
+// escaped (\t, \n, \\, \xNN), so a crafted file name cannot forge a line. Exit status 0; 1
+// when some copy could not be removed (each named on standard error with the reason); 2
+// when the folder cannot be read or the arguments are wrong.
 
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/DuplicateFinder.h"
@@ -73,9 +74,9 @@ int main(int argc, char** argv) {
     const QStringList names = tools::listedGames(*folder, args.value(1));
 
     ScreenshotSearch shots;
-    const QStringList shotFolders{*folder, *folder + QStringLiteral("../shots/")};
+    const QStringList shotFolders = ScreenshotFoldersBeside(*folder);
     const HasScreenshot hasScreenshot = [&](const QString& name) {
-        return IsOwnScreenshot(shots.FindScreenshot(shotFolders, name), name);
+        return shots.HasOwnScreenshot(shotFolders, name);
     };
     platform::LocalFileOperations files;
     const DuplicateSearchResult result =

@@ -19,6 +19,7 @@
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/CanonicalName.h"
 #include "launcher/maintenance/FileRenaming.h"
+#include "launcher/maintenance/RenameJournal.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/PrintedNames.h"
@@ -85,14 +86,16 @@ void renameVerified(const QString& folder, const QStringList& names,
         else if (!canonical.alreadyNamed)
             complain(canonical.whyNot);
     }
+    // The window's picture folders for a "roms" folder, in its order, listed once for the
+    // batch and kept in step with its moves.
     ScreenshotSearch shots;
-    const QStringList shotFolders{folder, folder + QStringLiteral("../shots/")};
-    const ScreenshotFinder findScreenshot = [&](const QString& name) {
-        return shots.FindScreenshot(shotFolders, name);
-    };
+    RenameBatchHooks hooks;
+    hooks.moved = [&](const QString& from, const QString& to) { shots.moved(from, to); };
     platform::LocalFileOperations files;
-    const std::vector<GameRename> given =
-        RenameGameFiles(files, folder, wanted, findScreenshot, names);
+    shots.holdListings();
+    const std::vector<GameRename> given = RenameGameFiles(
+        files, folder, wanted, PicturesIn(shots, ScreenshotFoldersBeside(folder)), hooks);
+    shots.releaseListings();
     for (const GameRename& done : given)
         tools::print(platform::printedName(folder + done.oldName) + " -> " +
                      platform::printedName(done.newName) + '\n');
@@ -127,6 +130,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "romcheck: cannot read the folder %s\n",
                      platform::encodeName(args.at(0)).constData());
         return 2;
+    }
+
+    // A run killed between a game's rename and its screenshot's is put right first.
+    {
+        platform::LocalFileOperations files;
+        const RecoveredRenames recovered = RecoverInterruptedRenames(files);
+        const auto tell = [](const char* what, const QString& from, const QString& to) {
+            std::fprintf(stderr, "romcheck: %s an interrupted rename: %s -> %s\n", what,
+                         platform::printedName(from).constData(),
+                         platform::printedName(to).constData());
+        };
+        for (const auto& [from, to] : recovered.completed)
+            tell("finished", from, to);
+        for (const auto& [from, to] : recovered.undone)
+            tell("undid", to, from);
+        if (recovered.leftApart > 0)
+            complain(QString::number(recovered.leftApart) +
+                     QStringLiteral(" interrupted renames could be neither finished nor undone."));
     }
 
     const QStringList names = tools::listedGames(*folder, args.value(1));

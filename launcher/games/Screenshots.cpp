@@ -85,6 +85,19 @@ QStringList ScreenshotFolders(const QString& settingFolder, const QString& emula
     return folders;
 }
 
+QStringList ScreenshotFoldersBeside(const QString& gamesFolder) {
+    const QString games = withoutTrailingSeparator(gamesFolder);
+    const qsizetype slash = games.lastIndexOf(kPathSeparator);
+    const QString above = slash < 0 ? QString() : games.left(slash + 1);
+    return ScreenshotFolders(QString(), above, games);
+}
+
+bool IsPictureName(const QString& name) {
+    const QString folded = platform::foldName(name);
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                       [&](QLatin1String e) { return folded.endsWith(e); });
+}
+
 QString CoversFolder(const QString& listedFolder) {
     QString text = listedFolder;
     qsizetype pos = text.indexOf(kRoms, 0, Qt::CaseInsensitive);
@@ -330,13 +343,12 @@ QString ScreenshotSearch::resolveFolder(const QString& folder) {
     return platform::folderStamp(real) ? real : QString();
 }
 
-QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
-    if (probe.stems.empty()) return {};
+const ScreenshotSearch::Folder* ScreenshotSearch::searched(const QString& folder, QString& base) {
     QString real = withoutTrailingSeparator(folder);
     // A folder a batch found missing, or spelled otherwise on disk, stays so for the batch.
     const auto known = m_held ? m_spelled.constFind(real) : m_spelled.constEnd();
     if (known != m_spelled.constEnd()) {
-        if (known->isEmpty()) return {};
+        if (known->isEmpty()) return nullptr;
         real = *known;
     }
     const Folder* f = listing(real);
@@ -345,11 +357,19 @@ QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
         const QString given = real;
         real = resolveFolder(real);
         if (m_held) m_spelled.insert(given, real);
-        if (real.isEmpty()) return {};
+        if (real.isEmpty()) return nullptr;
         f = listing(real);
-        if (!f) return {};
+        if (!f) return nullptr;
     }
-    const QString& base = real == withoutTrailingSeparator(folder) ? folder : real;
+    base = real == withoutTrailingSeparator(folder) ? folder : real;
+    return f;
+}
+
+QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
+    if (probe.stems.empty()) return {};
+    QString base;
+    const Folder* f = searched(folder, base);
+    if (!f) return {};
     for (const auto& [length, hash] : probe.stems) {
         for (auto it = f->stems.constFind(hash); it != f->stems.constEnd() && it.key() == hash;
              ++it) {
@@ -369,6 +389,30 @@ QString ScreenshotSearch::search(const QString& folder, const Probe& probe) {
     return {};
 }
 
+void ScreenshotSearch::searchOwn(const QString& folder, const Probe& probe, bool one,
+                                 QStringList& found) {
+    // The longest stem is the whole name without its extension; a name that is all
+    // extension (".bin") has none of its own.
+    if (probe.stems.empty() || probe.stems.front().first == 0) return;
+    const auto [length, hash] = probe.stems.front();
+    const QString stem =
+        probe.sameLength ? probe.folded.left(length) : platform::foldName(probe.name.left(length));
+    QString base;
+    const Folder* f = searched(folder, base);
+    if (!f) return;
+    for (auto it = f->stems.constFind(hash); it != f->stems.constEnd() && it.key() == hash; ++it) {
+        const Picture& picture = f->pictures[*it];
+        if (picture.foldedStem != stem) continue;
+        for (int t = 0; t < 4; ++t) {
+            if (picture.real[t].isEmpty()) continue;
+            const QString path = joined(base, picture.real[t]);
+            if (picture.look[t] && !platform::regularFile(path)) continue;
+            found.append(path);
+            if (one) return;
+        }
+    }
+}
+
 QString ScreenshotSearch::FindPictureFile(const QString& folder, const QString& name) {
     return search(folder, probeFor(name));
 }
@@ -380,4 +424,24 @@ QString ScreenshotSearch::FindScreenshot(const QStringList& folders, const QStri
         if (!found.isEmpty()) return found;
     }
     return {};
+}
+
+QStringList ScreenshotSearch::FindOwnScreenshots(const QStringList& folders, const QString& name) {
+    const Probe probe = probeFor(name);
+    QStringList found;
+    // A folder named twice in the series (the setting naming "shots/") is one folder.
+    for (const QString& folder : folders)
+        searchOwn(folder, probe, false, found);
+    found.removeDuplicates();
+    return found;
+}
+
+bool ScreenshotSearch::HasOwnScreenshot(const QStringList& folders, const QString& name) {
+    const Probe probe = probeFor(name);
+    QStringList found;
+    for (const QString& folder : folders) {
+        searchOwn(folder, probe, true, found);
+        if (!found.isEmpty()) return true;
+    }
+    return false;
 }

@@ -18,6 +18,12 @@ class FolderPrefetch;
 // folder, the listed folder, and the listed folder's covers folder.
 QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
                               const QString& listedFolder);
+// The same series for a games folder whose emulator folder is the one above it, with no
+// folder of its own set: what the command-line tools search, so that they and the window
+// find the same picture for a game.
+QStringList ScreenshotFoldersBeside(const QString& gamesFolder);
+// Whether the name ends in one of the picture types the search takes (letter case ignored).
+bool IsPictureName(const QString& name);
 // "covers_retro/" inserted after every "/roms/" (letter case ignored, the matched text
 // kept as spelled); the folder unchanged when it has no "/roms/".
 QString CoversFolder(const QString& listedFolder);
@@ -28,8 +34,15 @@ QString CoversFolder(const QString& listedFolder);
 // like one is passed over and the search goes on.
 class ScreenshotSearch {
 public:
-    // The first picture found in `folders`, as its real path; empty when none.
+    // The first picture found in `folders`, as its real path; empty when none. This is the
+    // picture shown for the game, which may be named after a shorter name of another game.
     QString FindScreenshot(const QStringList& folders, const QString& name);
+    // The pictures named after the game itself: its name without the extension, letter
+    // case ignored, with any of the picture types, in every one of `folders` (not only the
+    // first that holds a picture), in the search's order. These are what belong to the
+    // game: what moves with it, and what makes a copy of it worth keeping.
+    QStringList FindOwnScreenshots(const QStringList& folders, const QString& name);
+    bool HasOwnScreenshot(const QStringList& folders, const QString& name);
     // Prefixes of `name` from the longest down, each with ".png", ".jpg", ".gif", ".bmp"
     // in place of its extension; the real path of the first that exists, or empty.
     QString FindPictureFile(const QString& folder, const QString& name);
@@ -91,7 +104,13 @@ private:
     static const QHash<QString, QString>& namesOf(Folder& f);
     // The real spelling of a folded name in the listing (the last listed), empty when none.
     static QString realName(Folder& f, const QString& folded);
+    // The folder's listing for a search, and the path its pictures are found under;
+    // nullptr when there is no such folder.
+    const Folder* searched(const QString& folder, QString& base);
     QString search(const QString& realFolder, const Probe& probe);
+    // Every picture of `folder` with the probe's full-length stem, appended to `found`;
+    // stops after the first when `one`.
+    void searchOwn(const QString& folder, const Probe& probe, bool one, QStringList& found);
     QString existingFolder(const QString& folder);
     static Picture* pictureOf(Folder& f, const QString& folded);
     static void addEntry(Folder& f, const QString& entry, const QString& folded, bool look);

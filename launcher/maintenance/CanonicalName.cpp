@@ -88,15 +88,13 @@ CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identifi
 
 CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
                                       const identify::Identification& found,
-                                      const ScreenshotFinder& findScreenshot,
-                                      const QStringList& listed) {
+                                      const GamePictures& pictures) {
     const QString oldName = fileNameOf(gamePath);
     const CanonicalName target = CanonicalNameFor(oldName, found);
     if (!target.ok()) return {{}, std::nullopt, target.whyNot};
     CanonicalRename out;
     out.wanted = target.name;
-    out.given = RenameGameFile(files, parentFolderOf(gamePath), oldName, target.name,
-                               findScreenshot, listed);
+    out.given = RenameGameFile(files, parentFolderOf(gamePath), oldName, target.name, pictures);
     if (!out.given)
         out.whyNot = quoted(oldName) + QStringLiteral(" was not renamed to ") +
                      quoted(target.name) +

@@ -40,10 +40,8 @@ struct CanonicalRename {
     QString whyNot;                // refused or failed, in words for the user
 };
 
-// Renames the game at `gamePath` to its canonical name with RenameGameFile, its screenshot
-// (found by `findScreenshot`) and ".jad" following; `listed` are the folder's games, whose
-// shared pictures stay where they are.
+// Renames the game at `gamePath` to its canonical name with RenameGameFile, its own
+// screenshots (found in `pictures`) and ".jar"/".jad" twin following.
 CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
                                       const identify::Identification& found,
-                                      const ScreenshotFinder& findScreenshot,
-                                      const QStringList& listed = {});
+                                      const GamePictures& pictures);

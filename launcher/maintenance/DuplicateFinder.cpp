@@ -551,9 +551,3 @@ DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& n
     Search search(folder, names, files, mode, hooks, hasScreenshot);
     return search.run();
 }
-
-bool IsOwnScreenshot(const QString& shotPath, const QString& gameName) {
-    if (shotPath.isEmpty()) return false;
-    return platform::foldName(withExtension(fileNameOf(shotPath), QString())) ==
-           platform::foldName(withExtension(gameName, QString()));
-}

@@ -49,7 +49,9 @@ struct DuplicateSearchHooks {
     std::function<void(int row, int keptRow, int found)> found;
 };
 
-// Whether a listed name has a screenshot of its own; names only, never a path.
+// Whether a listed name has a screenshot of its own (ScreenshotSearch::HasOwnScreenshot):
+// one named after it, not one it is merely shown by the beginning of its name. Names
+// only, never a path.
 using HasScreenshot = std::function<bool(const QString& name)>;
 
 struct DuplicateSearchResult {
@@ -96,8 +98,3 @@ DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& n
 // the names searched; `shown`, when given, writes each path and name as it is to appear.
 QString DuplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
                              const std::function<QString(const QString&)>& shown = {});
-
-// Whether the picture at `shotPath` is named after `gameName` itself (letter case
-// ignored), not only after the beginning of it: "Game.png" is the own screenshot of
-// "Game.bin", while "Game copy.bin" merely shows it too.
-bool IsOwnScreenshot(const QString& shotPath, const QString& gameName);

@@ -1,6 +1,8 @@
 #include "launcher/maintenance/FileRenaming.h"
 
 #include "launcher/PathHelpers.h"
+#include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/RenameJournal.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/FolderSnapshot.h"
@@ -9,14 +11,21 @@
 #include <QSet>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace {
 
 constexpr qsizetype kNameMax = 255;  // bytes of one name on the file systems we meet
 
+const QLatin1String kJar(".jar");
+const QLatin1String kJad(".jad");
+
 bool isJar(const QString& name) {
-    return name.endsWith(QLatin1String(".jar"), Qt::CaseInsensitive);
+    return name.endsWith(kJar, Qt::CaseInsensitive);
+}
+bool isJad(const QString& name) {
+    return name.endsWith(kJad, Qt::CaseInsensitive);
 }
 
 // One file that moves in the rename: where it is and the name it gets for a game name.
@@ -33,40 +42,45 @@ bool taken(platform::FileOperations& files, const QString& from, const QString& 
     return real && !platform::sameEntry(*real, from);
 }
 
-// The listed games by their folded names, sorted: the names that begin with a picture's
-// name are one run of them, found without folding the whole list for every game.
-class ListedNames {
+// Every entry of the games folder by its folded name, sorted, kept in step with the
+// renames: the names that begin with a picture's name are one run of them. Not only the
+// listed games: one the mask or the hidden list keeps out of the list is still a game
+// that is shown its picture. Pictures lying among the games are no games of their own.
+class FolderGames {
 public:
-    explicit ListedNames(const QStringList& listed) {
-        m_names.reserve(listed.size());
-        for (const QString& name : listed)
-            m_names.emplace_back(platform::foldName(name), name);
-        std::sort(m_names.begin(), m_names.end());
+    explicit FolderGames(const QString& folder) {
+        for (const QString& name : platform::folderEntries(folder).value_or(QStringList()))
+            add(name);
     }
-    // Whether `test` holds for a listed name whose folded form begins with `foldedBase`.
+    void moved(const QString& fromName, const QString& toName) {
+        m_names.erase({platform::foldName(fromName), fromName});
+        add(toName);
+    }
+    // Whether `test` holds for an entry whose folded name begins with `foldedBase`.
     bool anyBeginningWith(const QString& foldedBase,
                           const std::function<bool(const QString&)>& test) const {
-        auto it =
-            std::lower_bound(m_names.begin(), m_names.end(), std::make_pair(foldedBase, QString()));
-        for (; it != m_names.end() && it->first.startsWith(foldedBase); ++it)
+        for (auto it = m_names.lower_bound({foldedBase, QString()});
+             it != m_names.end() && it->first.startsWith(foldedBase); ++it)
             if (test(it->second)) return true;
         return false;
     }
 
 private:
-    std::vector<std::pair<QString, QString>> m_names;
+    void add(const QString& name) {
+        if (!IsPictureName(name)) m_names.emplace(platform::foldName(name), name);
+    }
+    std::set<std::pair<QString, QString>> m_names;
 };
 
-// Whether another listed game shows `shot` too. Only names beginning with the picture's
-// own name can lead to it.
-bool sharedScreenshot(const QString& shot, const QString& game, const ListedNames& listed,
-                      const ScreenshotFinder& findScreenshot) {
+// Whether another game of the folder is shown `shot`, one of `game`'s own pictures: then
+// it stays for that game. Only names beginning with the picture's own name can lead to it.
+bool shownToAnother(const QString& shot, const QString& game, const QString& twin,
+                    const FolderGames& games, const GamePictures& pictures) {
+    if (!pictures.shown) return false;
     const QString base = platform::foldName(withExtension(fileNameOf(shot), QString()));
-    const QString twin = isJar(game) ? withExtension(game, QStringLiteral(".jad")) : QString();
-    return listed.anyBeginningWith(base, [&](const QString& other) {
-        if (other == game || (!twin.isEmpty() && other.compare(twin, Qt::CaseInsensitive) == 0))
-            return false;
-        return findScreenshot(other) == shot;
+    return games.anyBeginningWith(base, [&](const QString& other) {
+        if (other == game || other == twin) return false;
+        return pictures.shown(other) == shot;
     });
 }
 
@@ -95,6 +109,15 @@ public:
         if (!m_files.rename(from, to)) return false;
         forget(from);
         learn(to);
+        // Where each entry the batch moved is now; one moved back is where it was.
+        const QString first = m_firstNameOf.take(from);
+        const QString origin = first.isEmpty() ? from : first;
+        if (origin == to) {
+            m_nowAt.remove(origin);
+        } else {
+            m_firstNameOf.insert(to, origin);
+            m_nowAt.insert(origin, to);
+        }
         if (m_hooks.moved) m_hooks.moved(from, to);
         return true;
     }
@@ -104,6 +127,9 @@ public:
         return true;
     }
     QString lastError() const override { return m_files.lastError(); }
+    // The path an entry of the batch's folders had before the batch is now at, when the
+    // batch moved it (as a game or along with one).
+    QString nowAt(const QString& before) const { return m_nowAt.value(before); }
 
 private:
     struct Listing {
@@ -144,14 +170,25 @@ private:
 
     platform::FileOperations& m_files;
     const RenameBatchHooks& m_hooks;
-    QHash<QString, Listing> m_folders;  // by folder path ending in "/"
+    QHash<QString, Listing> m_folders;      // by folder path ending in "/"
+    QHash<QString, QString> m_nowAt;        // path before the batch -> path now
+    QHash<QString, QString> m_firstNameOf;  // path now -> path before the batch
 };
 
 std::optional<QString> renameOne(platform::FileOperations& files, const QString& folder,
                                  const QString& oldName, const QString& newName,
-                                 const ScreenshotFinder& findScreenshot, const ListedNames& listed);
+                                 const GamePictures& pictures, FolderGames& games,
+                                 RenameJournal& journal);
 
 }  // namespace
+
+GamePictures PicturesIn(ScreenshotSearch& search, const QStringList& folders) {
+    return {
+        [&search, folders](const QString& name) { return search.FindScreenshot(folders, name); },
+        [&search, folders](const QString& name) {
+            return search.FindOwnScreenshots(folders, name);
+        }};
+}
 
 std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString& jarPath) {
     if (!isJar(jarPath)) return std::nullopt;
@@ -163,6 +200,16 @@ std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString&
     return jad;
 }
 
+std::optional<QString> JarTwinOf(platform::FileOperations& files, const QString& jadPath) {
+    if (!isJad(jadPath)) return std::nullopt;
+    const auto jar = files.resolve(withExtension(jadPath, QStringLiteral(".jar")));
+    if (!jar) return std::nullopt;
+    // Its descriptor is the one JadTwinOf finds for it: "A.jad" and "a.jad" are not both.
+    const auto jad = JadTwinOf(files, *jar);
+    if (!jad || !platform::sameEntry(*jad, jadPath)) return std::nullopt;
+    return jar;
+}
+
 bool IsPlainFileName(const QString& name) {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
            !name.contains(kPathSeparator) && !name.contains(QChar(0));
@@ -170,23 +217,31 @@ bool IsPlainFileName(const QString& name) {
 
 std::optional<QString> RenameGameFile(platform::FileOperations& files, const QString& folder,
                                       const QString& oldName, const QString& newName,
-                                      const ScreenshotFinder& findScreenshot,
-                                      const QStringList& listed) {
-    return renameOne(files, folder, oldName, newName, findScreenshot, ListedNames(listed));
+                                      const GamePictures& pictures) {
+    FolderGames games(folder);
+    RenameJournal journal;
+    return renameOne(files, folder, oldName, newName, pictures, games, journal);
 }
 
 std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const QString& folder,
                                         const std::vector<GameRename>& wanted,
-                                        const ScreenshotFinder& findScreenshot,
-                                        const QStringList& listed, const RenameBatchHooks& hooks) {
+                                        const GamePictures& pictures,
+                                        const RenameBatchHooks& hooks) {
     BatchFiles batch(files, hooks);
-    const ListedNames names(listed);
+    FolderGames games(folder);
+    // One note for the batch, rewritten for each game.
+    RenameJournal journal;
     std::vector<GameRename> done;
     const int total = static_cast<int>(wanted.size());
     for (int i = 0; i < total; ++i) {
         const GameRename& game = wanted[static_cast<std::size_t>(i)];
-        if (const auto given =
-                renameOne(batch, folder, game.oldName, game.newName, findScreenshot, names))
+        // Both halves of a ".jar"/".jad" pair may be asked for (a DAT names both): the
+        // first took the other along, and the other is done.
+        const QString movedWith = batch.nowAt(folder + game.oldName);
+        if (!movedWith.isEmpty() && parentFolderOf(movedWith) == folder)
+            done.push_back({game.oldName, fileNameOf(movedWith)});
+        else if (const auto given =
+                     renameOne(batch, folder, game.oldName, game.newName, pictures, games, journal))
             done.push_back({game.oldName, *given});
         if (hooks.progress && !hooks.progress(i + 1, total)) break;
     }
@@ -196,27 +251,42 @@ std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const Q
 namespace {
 std::optional<QString> renameOne(platform::FileOperations& files, const QString& folder,
                                  const QString& oldName, const QString& newName,
-                                 const ScreenshotFinder& findScreenshot,
-                                 const ListedNames& listed) {
+                                 const GamePictures& pictures, FolderGames& games,
+                                 RenameJournal& journal) {
     if (newName == oldName || !IsPlainFileName(newName)) return std::nullopt;
     // Only the entry listed under this very name: a file of another spelling that took
     // its place is not the one the user chose.
     const QString from = folder + oldName;
     if (!platform::hasEntry(from) || !files.fileSize(from)) return std::nullopt;
 
-    // Looked up before anything moves: the lookup goes by the game's current name.
+    // The other half of a ".jar"/".jad" pair goes with it, from either side; a pair whose
+    // halves no longer end in ".jar" and ".jad" is no pair, so the type must stay.
+    std::optional<QString> twin = JadTwinOf(files, from);
+    QLatin1String twinType = kJad;
+    if (!twin) {
+        twin = JarTwinOf(files, from);
+        twinType = kJar;
+    }
+    if (twin && extensionOf(newName).compare(extensionOf(oldName), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QString twinName = twin ? fileNameOf(*twin) : QString();
+
+    // Looked up before anything moves: the lookup goes by the game's current name. Only
+    // pictures named after the game itself are its own; one it is merely shown (by the
+    // beginning of its name) is another game's.
     std::vector<Companion> companions;
-    const QString shot = findScreenshot ? findScreenshot(oldName) : QString();
-    if (!shot.isEmpty() && !platform::sameEntry(shot, from) &&
-        !sharedScreenshot(shot, oldName, listed, findScreenshot)) {
+    for (const QString& shot : pictures.own ? pictures.own(oldName) : QStringList()) {
+        if (platform::sameEntry(shot, from) ||
+            shownToAnother(shot, oldName, twinName, games, pictures))
+            continue;
         companions.push_back({shot, [shot](const QString& game) {
                                   return parentFolderOf(shot) +
                                          withExtension(game, extensionOf(shot));
                               }});
     }
-    if (const auto jad = JadTwinOf(files, from)) {
-        companions.push_back({*jad, [folder](const QString& game) {
-                                  return folder + withExtension(game, QStringLiteral(".jad"));
+    if (twin) {
+        companions.push_back({*twin, [folder, twinType](const QString& game) {
+                                  return folder + withExtension(game, twinType);
                               }});
     }
 
@@ -237,23 +307,36 @@ std::optional<QString> renameOne(platform::FileOperations& files, const QString&
         if (platform::encodeName(name).size() > kNameMax) return std::nullopt;
     }
 
-    // The platform's rename refuses to replace anything, so a name taken since the check
-    // above only makes the rename fail.
     const QString to = folder + name;
-    if (!files.rename(from, to)) return std::nullopt;
-    std::vector<std::pair<QString, QString>> moved{{from, to}};
+    PlannedMoves plan{{from, to}};
     for (const Companion& c : companions) {
         const QString target = c.target(name);
-        if (target == c.from) continue;  // a picture already spelled as the new name
-        if (files.rename(c.from, target)) {
-            moved.emplace_back(c.from, target);
+        if (target != c.from) plan.emplace_back(c.from, target);  // already spelled so
+    }
+    // A game with something to take along is written down first: a kill between its
+    // moves is put right at the next start.
+    const bool noted = plan.size() > 1 && journal.begin(plan);
+
+    // The platform's rename refuses to replace anything, so a name taken since the check
+    // above only makes the rename fail.
+    PlannedMoves moved;
+    bool complete = true;
+    for (const auto& move : plan) {
+        if (files.rename(move.first, move.second)) {
+            moved.push_back(move);
             continue;
         }
         // A game must not lose its picture or descriptor: undo, newest first.
         for (auto it = moved.rbegin(); it != moved.rend(); ++it)
             files.rename(it->second, it->first);
-        return std::nullopt;
+        complete = false;
+        break;
     }
+    if (noted) journal.end();
+    if (!complete) return std::nullopt;
+    for (const auto& [movedFrom, movedTo] : moved)
+        if (parentFolderOf(movedFrom) == folder && parentFolderOf(movedTo) == folder)
+            games.moved(fileNameOf(movedFrom), fileNameOf(movedTo));
     return name;
 }
 }  // namespace

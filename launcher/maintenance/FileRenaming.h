@@ -1,8 +1,10 @@
 #pragma once
 
-// Renaming game files so that what belongs to a game goes with it: its screenshot (in
-// whichever picture folder it lives, keeping its own extension) and, for a Java game
-// (".jar"), its ".jad" descriptor. Nothing is ever overwritten.
+// Renaming game files so that what belongs to a game goes with it: its screenshots (the
+// pictures named after it, in whichever picture folders they live, each keeping its own
+// extension) and, for a Java game, the other half of its ".jar"/".jad" pair. Nothing is
+// ever overwritten, and a run killed half-way is put right at the next start
+// (RenameJournal).
 
 #include <QString>
 #include <QStringList>
@@ -11,18 +13,31 @@
 #include <optional>
 #include <vector>
 
+class ScreenshotSearch;
+
 namespace platform {
 class FileOperations;
 }
 
-// The full path of a game's picture, with its real spelling, or empty.
-using ScreenshotFinder = std::function<QString(const QString& gameName)>;
+// Where the pictures of a game are, as full paths with their real spelling.
+struct GamePictures {
+    // The picture shown for a name (the longest prefix of it that names a picture), or
+    // empty. Another game may be shown a picture that is named after this one.
+    std::function<QString(const QString& name)> shown;
+    // The pictures named after the name itself, in every picture folder.
+    std::function<QStringList(const QString& name)> own;
+};
+// Both questions asked of `search` over `folders`.
+GamePictures PicturesIn(ScreenshotSearch& search, const QStringList& folders);
 
 // The ".jad" descriptor that belongs to the ".jar" game at `jarPath`, with its real
 // spelling; nothing when `jarPath` is not a ".jar" name or it has no descriptor. Names
 // match without regard to letter case, but a descriptor that is the exact twin of another
 // ".jar" of the folder belongs to that one.
 std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString& jarPath);
+// The ".jar" game whose descriptor is the ".jad" at `jadPath` (JadTwinOf from the other
+// side); nothing when there is none.
+std::optional<QString> JarTwinOf(platform::FileOperations& files, const QString& jadPath);
 
 // Whether `name` can be a file name in a folder: not empty, no folder separator, not "."
 // or "..", no NUL. Typed names that fail would move the file elsewhere.
@@ -33,14 +48,16 @@ bool IsPlainFileName(const QString& name);
 // "(1)", then "(1)(2)" and so on, until the game's name and the new names of its
 // screenshot and descriptor are all free; a change of letter case only renames in place.
 // Taken means by another entry: a link to the file, or a hard link of it, is one.
-// The screenshot and descriptor follow; when one of them cannot, the game keeps its old
-// name. A screenshot that another of the `listed` games shows too (pictures are found by
-// the longest prefix of a name, so variants share one) stays where it is. Returns the
-// name given, or nothing when nothing was renamed.
+// The game's own screenshots and its ".jar"/".jad" twin follow; when one of them cannot,
+// the game keeps its old name. A pair keeps its types: a ".jar" or ".jad" with a twin is
+// renamed only to a name of its own type. A screenshot that another entry of `folder`
+// is shown too (pictures are found by the longest prefix of a name, so variants share
+// one) stays where it is, whether that entry is listed or not: the list's mask and
+// hidden names do not make it any less a game. Returns the name given, or nothing when
+// nothing was renamed.
 std::optional<QString> RenameGameFile(platform::FileOperations& files, const QString& folder,
                                       const QString& oldName, const QString& newName,
-                                      const ScreenshotFinder& findScreenshot,
-                                      const QStringList& listed = {});
+                                      const GamePictures& pictures);
 
 // One game of a batch: its listed name and the name wanted (or, in the answer, given).
 struct GameRename {
@@ -61,11 +78,12 @@ struct RenameBatchHooks {
 // RenameGameFile for many games of one folder, in the given order, with the same rules for
 // each. The folders are listed once for the whole batch (names taken are known from that
 // listing and the batch's own moves), so that the cost grows with the number of games, not
-// with its square. Returns the games renamed, each with the name it was given.
+// with its square. Returns the games renamed, each with the name it was given; a game that
+// an earlier one of the batch took along (the other half of its ".jar"/".jad" pair) counts
+// as renamed, with the name it took.
 std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const QString& folder,
                                         const std::vector<GameRename>& wanted,
-                                        const ScreenshotFinder& findScreenshot,
-                                        const QStringList& listed = {},
+                                        const GamePictures& pictures,
                                         const RenameBatchHooks& hooks = {});
 
 // The name with the dump tag for the modifier state (Ctrl " [b1]", Alt " [b2]", else

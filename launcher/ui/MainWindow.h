@@ -38,6 +38,7 @@ class PlayHistory;
 class GameIdentification;
 struct ListsLayout;
 struct GameRename;
+struct GamePictures;
 
 namespace platform {
 class Dialogs;
@@ -135,6 +136,8 @@ private:
     void showSelectedGame();
     // The real path of the file's picture, or empty.
     QString findScreenshot(const QString& fileName);
+    // The pictures of the games of `folder`, in the folders the preview searches.
+    GamePictures picturesOf(const QString& folder);
     // Also leaves zinc's game number in m_title's "Tag" when it finds one.
     QString gameTitle(const QString& fileName);
     // A GIF animated, any other picture decoded at the size shown, nothing: the default

@@ -153,9 +153,10 @@ void MainWindow::removeDuplicates() {
         });
     };
 
-    // A picture named after one copy only (not one the others merely show too, by the
-    // beginning of their names) decides which copy stays. The folders are those of the
-    // searched folder, whatever the list shows by the time a copy is weighed.
+    // A picture named after one copy only, in any of the picture folders (not one the
+    // others merely show too, by the beginning of their names), decides which copy stays.
+    // The folders are those of the searched folder, whatever the list shows by the time a
+    // copy is weighed.
     const QStringList shotFolders = ScreenshotFolders(
         setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, run->folder);
     platform::FileOperations* files = m_services.files;
@@ -169,7 +170,7 @@ void MainWindow::removeDuplicates() {
         shots.holdListings();
         TellingFiles telling(*files, shots);
         const HasScreenshot hasScreenshot = [&](const QString& name) {
-            return IsOwnScreenshot(shots.FindScreenshot(shotFolders, name), name);
+            return shots.HasOwnScreenshot(shotFolders, name);
         };
         run->result =
             FindDuplicates(folder, names, telling, DuplicateMode::Remove, hooks, hasScreenshot);

@@ -181,18 +181,19 @@ void MainWindow::renameFile(const QString& oldName, QString& newName, QString& f
     ok = false;
     if (newName == oldName) return;
     if (folder.isEmpty()) folder = withTrailingSeparator(m_fileList->path());
-    QStringList listed;
-    listed.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        listed.append(m_fileList->List(i));
-    const auto given = RenameGameFile(
-        *m_services.files, folder, oldName, newName,
-        [this](const QString& game) { return findScreenshot(game); }, listed);
+    const auto given =
+        RenameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
     if (m_services.history) m_services.history->renamed(folder + oldName, folder + *given);
     newName = *given;
     ok = true;
+}
+
+GamePictures MainWindow::picturesOf(const QString& folder) {
+    return PicturesIn(*m_screenshots,
+                      ScreenshotFolders(setting(QStringLiteral("screenshots"), QString()),
+                                        m_emulatorFolder, folder));
 }
 
 void MainWindow::refreshFileList(const QString& selectName) {
@@ -254,9 +255,8 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
         return true;
     };
     m_screenshots->holdListings();
-    const std::vector<GameRename> renamed = RenameGameFiles(
-        *m_services.files, folder, wanted,
-        [this](const QString& game) { return findScreenshot(game); }, listed, hooks);
+    const std::vector<GameRename> renamed =
+        RenameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
     m_screenshots->releaseListings();
     setWindowTitle(caption);
     // Each game's play history and favourite mark follow it to its new name.

@@ -159,7 +159,8 @@ protected:
                                    {"XDG_DATA_HOME=" + raw::bytes(root + "/home"),
                                     "XDG_DATA_DIRS=" + raw::bytes(root + "/share"),
                                     "XDG_CONFIG_HOME=" + raw::bytes(root + "/home"),
-                                    "XDG_CACHE_HOME=" + raw::bytes(root + "/cache")});
+                                    "XDG_CACHE_HOME=" + raw::bytes(root + "/cache"),
+                                    "XDG_STATE_HOME=" + raw::bytes(root + "/state")});
     }
 
     QByteArray writeDat(const QByteArray& games) {
@@ -296,6 +297,49 @@ TEST(RomcheckOutput, ACraftedNameCannotForgeAFieldOrALine) {
         support::runProgram(ROMCHECK_PROGRAM, {"--help"}, raw::bytes(root), {});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("a tab prints as \\t")) << help.out.constData();
+}
+
+// A rename an earlier run left half done is put right first; then a descriptor the DAT
+// names takes its game along, and only the picture of its own that no other game is shown,
+// from the window's folders in the window's order.
+TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesAJadWithItsJarAndOwnPicture) {
+    raw::write(root + "/roms/Hero.bin", "g");
+    raw::write(root + "/shots/game.png", "p");
+    QDir().mkpath(root + "/state/Rombard/renames");
+    // What a run killed between the two moves leaves: the note's length, then its moves.
+    const QByteArray moves = "rombard renames 1\n" + raw::bytes(root + "/roms/game.bin") + '\0' +
+                             raw::bytes(root + "/roms/Hero.bin") + '\0' +
+                             raw::bytes(root + "/shots/game.png") + '\0' +
+                             raw::bytes(root + "/shots/Hero.png") + '\0';
+    QByteArray note(8, '\0');
+    note[0] = char(moves.size() & 0xFF);
+    note[1] = char(moves.size() >> 8);
+    raw::write(root + "/state/Rombard/renames/killed.note", note + moves);
+
+    const QByteArray jad = "MIDlet-Name: Foo\nMIDlet-Jar-URL: foo.jar\n";
+    raw::write(root + "/roms/foo.jad", jad);
+    raw::write(root + "/roms/foo.jar", "the game");
+    // foo's pictures: the one in shots/ is what "foo (b)" is shown too, the window's
+    // folders searched in the window's order; the one in snap/ is foo's alone.
+    raw::write(root + "/shots/foo.png", "shared");
+    QDir().mkpath(root + "/snap");
+    raw::write(root + "/snap/foo.gif", "own");
+    raw::write(root + "/roms/foo (b).bin", "another game");
+    raw::write(root + "/roms/f.png", "another's");
+    const QByteArray dat =
+        writeDat("<game name=\"bar\"><rom name=\"Bar.jad\" size=\"" +
+                 QByteArray::number(jad.size()) + "\" crc=\"" + hexCrc(jad) + "\" sha1=\"" +
+                 QCryptographicHash::hash(jad, QCryptographicHash::Sha1).toHex() + "\"/></game>");
+
+    const support::ProgramRun run = romcheck({"--dat", dat, "--rename"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(raw::read(root + "/shots/Hero.png"), "p");
+    EXPECT_TRUE(QDir(root + "/state/Rombard/renames").isEmpty());
+    EXPECT_EQ(raw::read(root + "/roms/Bar.jad"), jad) << run.out.constData();
+    EXPECT_EQ(raw::read(root + "/roms/Bar.jar"), "the game");
+    EXPECT_EQ(raw::read(root + "/snap/Bar.gif"), "own");
+    EXPECT_EQ(raw::read(root + "/shots/foo.png"), "shared");
+    EXPECT_EQ(raw::read(root + "/roms/f.png"), "another's");
 }
 
 TEST(RomcheckArguments, RefuseWhatCannotBeRead) {

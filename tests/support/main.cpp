@@ -12,6 +12,9 @@ int main(int argc, char** argv) {
     // Nothing a test removes may reach the user's own trash or data.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    // Nor the notes of renames under way.
+    QTemporaryDir stateHome;
+    qputenv("XDG_STATE_HOME", stateHome.path().toUtf8());
     // Nor the user's thumbnails: pictures a test shows leave theirs here.
     QTemporaryDir cacheHome;
     qputenv("XDG_CACHE_HOME", cacheHome.path().toUtf8());

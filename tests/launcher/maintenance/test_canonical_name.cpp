@@ -2,6 +2,7 @@
 // file can have, the zip's own extension, never over another file, and the screenshot
 // moving with the game or nothing moving.
 
+#include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/CanonicalName.h"
 #include "platform/FileOperations.h"
 #include "support/FakeFolderIdentifier.h"
@@ -136,17 +137,14 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
             emu.write("roms/" + n, n.toUtf8());
         emu.write("shots/game.png", "picture");
         const QString roms = emu.file("roms/"), shots = emu.file("shots/");
-        const ScreenshotFinder finder = [&](const QString& game) {
-            const QString shot = shots + QString(game).section(u'.', 0, 0) + ".png";
-            return QFile::exists(shot) ? shot : QString();
-        };
+        ScreenshotSearch search;
         PicturesStuck stuck;
         platform::LocalFileOperations local;
         platform::FileOperations& files =
             c.picturesStuck ? static_cast<platform::FileOperations&>(stuck) : local;
         const CanonicalRename done = RenameToCanonicalName(
             files, roms + "game.nes", identification(Verdict::Verified, c.romName, c.member),
-            finder, c.roms);
+            PicturesIn(search, {shots}));
         EXPECT_EQ(done.given, c.given);
         EXPECT_EQ(done.whyNot.isEmpty(), c.given.has_value()) << (done.whyNot).toStdString();
         EXPECT_EQ(filesIn(roms), c.romsAfter);
@@ -169,13 +167,13 @@ TEST(RenameToCanonicalName, RefusedGamesStayWhereTheyAre) {
     emu.write("roms/game.nes", "x");
     emu.write("shots/game.png", "picture");
     platform::LocalFileOperations files;
+    ScreenshotSearch search;
     for (const auto& found :
          {identification(Verdict::CrcOnly, "Mario.nes"),
           identification(Verdict::BadDump, "Mario.nes"),
           identification(Verdict::Verified, "../Mario.nes"), identify::Identification()}) {
-        const CanonicalRename done =
-            RenameToCanonicalName(files, emu.file("roms/game.nes"), found,
-                                  [&](const QString&) { return emu.file("shots/game.png"); });
+        const CanonicalRename done = RenameToCanonicalName(
+            files, emu.file("roms/game.nes"), found, PicturesIn(search, {emu.file("shots/")}));
         EXPECT_FALSE(done.given);
         EXPECT_FALSE(done.whyNot.isEmpty());
     }

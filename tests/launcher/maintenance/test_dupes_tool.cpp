@@ -245,4 +245,21 @@ TEST_F(DupesTool, AScreenshotBesideTheFolderDecidesAndAGameKeepsItsDescriptor) {
               (QStringList{"x.jad", "x.jar"}));
 }
 
+// A copy's own screenshot decides also when it lies in a later picture folder than one
+// that another name merely begins with: the window's folders, in the window's order.
+TEST(DupesToolPictures, AnOwnScreenshotInALaterFolderKeepsItsCopy) {
+    TempFolder emu;
+    emu.write("roms/Game (USA).bin", "same");
+    emu.write("roms/Copy.bin", "same");
+    emu.write("shots/Game.png", "shown");
+    emu.write("screenshots/Game (USA).png", "own");
+    const ToolRun run = runDupes({"--", raw::bytes(emu.file("roms"))}, raw::bytes(emu.path()),
+                                 raw::bytes(emu.file("home")));
+    EXPECT_EQ(run.status, 0);
+    const QString roms = QFileInfo(emu.file("roms")).canonicalFilePath();
+    EXPECT_EQ(run.out, raw::bytes(roms) + "/Copy.bin -> Game (USA).bin (has a screenshot)\n" +
+                           "1 Duplicates Removed.\n");
+    EXPECT_EQ(entries(emu.file("roms")), QStringList{"Game (USA).bin"});
+}
+
 }  // namespace

@@ -358,15 +358,6 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
     }
 }
 
-TEST(OwnScreenshot, OnlyAPictureNamedAfterTheWholeNameIsItsOwn) {
-    EXPECT_TRUE(IsOwnScreenshot("/shots/Rainbow Drift.png", "Rainbow Drift.bin"));
-    EXPECT_TRUE(IsOwnScreenshot("/shots/rainbow drift.PNG", "Rainbow Drift.bin"));
-    EXPECT_TRUE(IsOwnScreenshot("/roms/Game [!].jpg", "Game [!].zip"));
-    EXPECT_FALSE(IsOwnScreenshot("/shots/Rainbow Drift.png", "Rainbow Drift copy.bin"));
-    EXPECT_FALSE(IsOwnScreenshot("/shots/Rainbow.png", "Rainbow Drift.bin"));
-    EXPECT_FALSE(IsOwnScreenshot("", "Rainbow Drift.bin"));
-}
-
 // Sets a file's modification time to the very nanosecond.
 bool setModified(const QString& path, const timespec& when) {
     const timespec times[2] = {{0, UTIME_OMIT}, when};

@@ -23,6 +23,14 @@ QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// A fixed answer for one game: `shot` is the picture named after it and the one it is shown.
+GamePictures onlyPicture(const QString& game, const QString& shot) {
+    return {[=](const QString& name) { return name == game ? shot : QString(); },
+            [=](const QString& name) {
+                return name == game && !shot.isEmpty() ? QStringList{shot} : QStringList();
+            }};
+}
+
 // The platform's rename, with another program taking the target name just before it.
 class RacingFiles : public platform::FileOperations {
 public:
@@ -87,10 +95,7 @@ TEST(RenameGameFile, NamesTwinsAndClashes) {
             t.write("shots/" + s, s.toUtf8());
         const QString shot = c.shotOf.isEmpty() ? QString() : t.file("shots/" + c.shotOf);
         const auto given =
-            RenameGameFile(files, t.file("roms/"), c.from, c.to, [&](const QString& game) {
-                EXPECT_EQ(game, c.from);
-                return shot;
-            });
+            RenameGameFile(files, t.file("roms/"), c.from, c.to, onlyPicture(c.from, shot));
         EXPECT_EQ(given, c.given);
         EXPECT_EQ(filesIn(t.file("roms")), c.romsAfter);
         EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
@@ -101,32 +106,6 @@ TEST(RenameGameFile, NamesTwinsAndClashes) {
         before.sort();
         after.sort();
         EXPECT_EQ(after, before);
-    }
-}
-
-TEST(RenameGameFile, APictureOtherListedGamesShowStaysWithThem) {
-    struct Case {
-        QStringList listed;
-        QString from, to, shotAfter;
-    };
-    const Case cases[] = {
-        {{"Mario (U).smc", "Mario (E).smc"}, "Mario (U).smc", "Luigi.smc", "Mario.png"},
-        {{"Mario (U).smc", "Zelda.smc"}, "Mario (U).smc", "Luigi.smc", "Luigi.png"},
-        {{"Mario.jar", "Mario.jad"}, "Mario.jar", "Luigi.jar", "Luigi.png"},
-    };
-    platform::LocalFileOperations files;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.listed.join(' ').toStdString());
-        TempFolder t;
-        for (const QString& r : c.listed)
-            t.write("roms/" + r, r.toUtf8());
-        const QString shot = t.write("shots/Mario.png");
-        // The longest-prefix search finds one picture for every variant.
-        auto finder = [&](const QString& game) {
-            return game.startsWith("Mario") ? shot : QString();
-        };
-        EXPECT_EQ(RenameGameFile(files, t.file("roms/"), c.from, c.to, finder, c.listed), c.to);
-        EXPECT_EQ(filesIn(t.file("shots")), QStringList{c.shotAfter});
     }
 }
 
@@ -221,7 +200,7 @@ TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
             make(shots, s);
         const QString shot = c.shotOf.isEmpty() ? QString() : shots + '/' + c.shotOf;
         const auto given =
-            RenameGameFile(files, roms + '/', c.from, c.to, [&](const QString&) { return shot; });
+            RenameGameFile(files, roms + '/', c.from, c.to, onlyPicture(c.from, shot));
         EXPECT_EQ(given, c.given);
         EXPECT_EQ(entriesIn(roms), c.romsAfter);
         EXPECT_EQ(entriesIn(shots), c.shotsAfter);
@@ -294,10 +273,8 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
         RenameBatchHooks hooks;
         hooks.moved = [&](const QString& from, const QString& to) { batchShots.moved(from, to); };
         batchShots.holdListings();
-        const auto given = RenameGameFiles(
-            files, batch.file("roms/"), c.wanted,
-            [&](const QString& game) { return batchShots.FindScreenshot(foldersOf(batch), game); },
-            c.roms, hooks);
+        const auto given = RenameGameFiles(files, batch.file("roms/"), c.wanted,
+                                           PicturesIn(batchShots, foldersOf(batch)), hooks);
         batchShots.releaseListings();
         EXPECT_EQ(given, c.given);
         EXPECT_EQ(filesIn(batch.file("roms")), c.romsAfter);
@@ -307,12 +284,8 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
         ScreenshotSearch singleShots;
         std::vector<GameRename> one;
         for (const GameRename& w : c.wanted) {
-            const auto name = RenameGameFile(
-                files, single.file("roms/"), w.oldName, w.newName,
-                [&](const QString& game) {
-                    return singleShots.FindScreenshot(foldersOf(single), game);
-                },
-                c.roms);
+            const auto name = RenameGameFile(files, single.file("roms/"), w.oldName, w.newName,
+                                             PicturesIn(singleShots, foldersOf(single)));
             if (name) one.push_back({w.oldName, *name});
         }
         EXPECT_EQ(given, one);
@@ -347,7 +320,7 @@ TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
     };
     const auto given = RenameGameFiles(
         files, t.file("roms/"), {{"c_X.smc", "c.smc"}, {"gone.smc", "g.smc"}, {"a_X.smc", "a.smc"}},
-        {}, {}, hooks);
+        {}, hooks);
     EXPECT_EQ(given, (std::vector<GameRename>{{"c_X.smc", "c.smc"}}));
     EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
     EXPECT_EQ(filesIn(t.file("roms")), (QStringList{"a_X.smc", "b_X.smc", "c.smc"}));

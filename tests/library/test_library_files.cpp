@@ -4,6 +4,7 @@
 #include "library/LibraryDb.h"
 #include "library/SqliteFile.h"
 #include "support/Forked.h"
+#include "support/OtherUser.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -74,7 +75,7 @@ TEST(LibraryFiles, AFileThatCannotBeOpenedIsNeverMovedAside) {
                     mode_t(c.shmMode));
 
         const support::Forked run = support::runForked([&](int out) {
-            if (root && !support::becomeNobody()) return 9;
+            if (root && !support::becomeUser(support::kNobodyUid)) return 9;
             LibraryDb db;
             const LibraryDb::Opened opened = db.open(file);
             support::writeAll(out, opened.error.toUtf8());

@@ -3,6 +3,7 @@
 
 #include "platform/SettingsStore.h"
 #include "support/Forked.h"
+#include "support/OtherUser.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -81,7 +82,7 @@ TEST(SettingsFiles, ASaveThatFailsIsReportedOnce) {
 
     const support::Forked run = support::runForked([&](int out) {
         // root writes wherever it likes; the user nobody cannot.
-        if (::geteuid() == 0 && !support::becomeNobody()) return 9;
+        if (::geteuid() == 0 && !support::becomeUser(support::kNobodyUid)) return 9;
         platform::IniSettingsStore store(t.file(QStringLiteral("config")));
         QStringList told;
         store.setProblemHandler([&](const QString& text) { told << text; });

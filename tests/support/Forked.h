@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 
-#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,12 +40,6 @@ inline Forked runForked(const std::function<int(int out)>& body) {
     if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
         result.status = WEXITSTATUS(status);
     return result;
-}
-
-// In a child: becomes the user nobody (65534) for good. False when that is refused.
-inline bool becomeNobody() {
-    return ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
-           ::setresuid(65534, 65534, 65534) == 0;
 }
 
 inline void writeAll(int fd, const QByteArray& bytes) {

@@ -14,21 +14,26 @@
 
 namespace support {
 
-// Users no real account is expected to have.
+// Users no real account is expected to have (65534 is nobody).
+constexpr uid_t kNobodyUid = 65534;
 constexpr uid_t kVictimUid = 65533;
-constexpr uid_t kAttackerUid = 65534;
+constexpr uid_t kAttackerUid = kNobodyUid;
 
 inline bool canActAsOtherUsers() {
     return ::geteuid() == 0;
+}
+
+// In a child: becomes `uid` (its group the same number) for good. False when refused.
+inline bool becomeUser(uid_t uid) {
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(uid, uid, uid) == 0 &&
+           ::setresuid(uid, uid, uid) == 0;
 }
 
 // The child's pid, or -1. The child ends with status 100 when it cannot become `uid`.
 inline pid_t startAs(uid_t uid, const std::function<int()>& body) {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 ||
-        ::setresuid(uid, uid, uid) != 0)
-        ::_exit(100);
+    if (!becomeUser(uid)) ::_exit(100);
     ::_exit(body());
 }
 

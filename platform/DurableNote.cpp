@@ -115,7 +115,12 @@ bool DurableNote::write(const QByteArray& content) {
         if (::ftruncate(m_fd, note.size()) != 0) return false;
         m_size = note.size();
     }
-    return writeAll(m_fd, note) && ::fdatasync(m_fd) == 0;
+    // Not synced: what the note guards against is a run killed between two renames, and a
+    // write that has returned is in the kernel's hands by then, whatever becomes of the
+    // process. A flush for each game would make a batch of thousands several times slower
+    // for the sake of a power cut, after which the renames themselves may not be on disk
+    // either; the next run only ever acts on what it finds there.
+    return writeAll(m_fd, note);
 }
 
 void DurableNote::clear() {

@@ -1,6 +1,6 @@
 #pragma once
 
-// A small file in which a run writes down what it is about to change, on disk before the
+// A small file in which a run writes down what it is about to change, before the
 // change begins, so that the next run can finish or undo what a killed one left half
 // done. While its run lives the note is locked; a note nobody holds belongs to a run that
 // is gone.
@@ -21,8 +21,9 @@ public:
     DurableNote(const DurableNote&) = delete;
     DurableNote& operator=(const DurableNote&) = delete;
 
-    // Replaces what the note says; on disk (file and folder synced) when it returns true.
-    // Written in place: a batch writing one note after another pays for the blocks alone.
+    // Replaces what the note says; a run killed after it returned true leaves the note
+    // saying it (the note's name is synced into its folder when first made). Written in
+    // place: a batch writing one note after another pays for the write calls alone.
     bool write(const QByteArray& content);
     // The note says nothing any more. Not synced: a note whose changes are all made, or
     // none of them, asks nothing of the next run either.

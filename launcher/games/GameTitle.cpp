@@ -153,3 +153,58 @@ GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& c
     result.title = CleanTitle(base);
     return result;
 }
+
+namespace {
+// The length of the longest beginning of `text` that fits `width` (at least one character:
+// a line always takes something).
+qsizetype longestFitting(const QString& text, int width,
+                         const std::function<int(const QString&)>& widthOf) {
+    qsizetype low = 1, high = text.size();
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (widthOf(text.left(mid)) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return low;
+}
+
+QString elided(const QString& text, int width, const std::function<int(const QString&)>& widthOf) {
+    const QString ellipsis(QChar(0x2026));
+    qsizetype low = 0, high = text.size();
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (widthOf(text.left(mid).trimmed() + ellipsis) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return text.left(low).trimmed() + ellipsis;
+}
+}  // namespace
+
+QString FittedTitle(const QString& title, int width, int maxLines,
+                    const std::function<int(const QString&)>& widthOf) {
+    QString rest = title.simplified();
+    if (width <= 0 || maxLines < 1 || widthOf(rest) <= width) return rest;
+    QStringList lines;
+    while (!rest.isEmpty()) {
+        if (widthOf(rest) <= width) {
+            lines << rest;
+            break;
+        }
+        if (lines.size() + 1 >= maxLines) {
+            lines << elided(rest, width, widthOf);
+            break;
+        }
+        const qsizetype fits = longestFitting(rest, width, widthOf);
+        // The line ends at the last blank it holds (or the one right after it); a single
+        // word wider than the line is cut where the line is full.
+        const qsizetype blank = rest.left(fits + 1).lastIndexOf(QLatin1Char(' '));
+        const qsizetype cut = blank > 0 ? blank : fits;
+        lines << rest.left(cut).trimmed();
+        rest = rest.mid(cut).trimmed();
+    }
+    return lines.join(QLatin1Char('\n'));
+}

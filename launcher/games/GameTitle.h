@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 struct TitleContext {
@@ -32,6 +33,13 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines = 1000
 // "File Date: <local short date and time>  Size: <size>"; empty when the file's date or
 // size cannot be read.
 QString FileInfoText(const QString& path);
+
+// The title as it fits a panel `width` wide with room for `maxLines` lines, `widthOf`
+// measuring a line: words go to the next line where they no longer fit, a word wider than
+// a line is cut, and the last line, when the rest is wider, ends in an ellipsis. Lines
+// are joined by "\n"; blanks are simplified. A title that fits is returned as it is.
+QString FittedTitle(const QString& title, int width, int maxLines,
+                    const std::function<int(const QString&)>& widthOf);
 
 // The lists are read once per run, on first use, and kept.
 class GameTitles {

@@ -101,3 +101,17 @@ CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QSt
                      QStringLiteral(": it, its screenshot or its descriptor could not be moved.");
     return out;
 }
+
+QString EntryNameText(const identify::RomEntry& entry, const QString& target) {
+    const QString title = stemOf(target);
+    const auto repeats = [&](const QString& text) {
+        return text.compare(title, Qt::CaseInsensitive) == 0;
+    };
+    QString text = entry.source;
+    if (!entry.software.isEmpty() && !repeats(entry.software))
+        text += QLatin1Char('/') + entry.software;
+    if (!entry.description.isEmpty() && !repeats(entry.description) &&
+        entry.description.compare(entry.software, Qt::CaseInsensitive) != 0)
+        text += QStringLiteral(" (") + entry.description + QLatin1Char(')');
+    return text;
+}

@@ -40,6 +40,12 @@ struct CanonicalRename {
     QString whyNot;                // refused or failed, in words for the user
 };
 
+// The entry the canonical name `target` comes from, as the user is shown it beside that
+// name: "source/software (description)", where the software name and the description are
+// left out when they only repeat the title already shown (a DAT names its game, its
+// description and its ROM alike).
+QString EntryNameText(const identify::RomEntry& entry, const QString& target);
+
 // Renames the game at `gamePath` to its canonical name with RenameGameFile, its own
 // screenshots (found in `pictures`) and ".jar"/".jad" twin following.
 CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QString& gamePath,

@@ -535,8 +535,11 @@ int DuplicateSearchResult::filesRemoved() const {
 }
 
 QString DuplicateSearchResult::message() const {
-    QString text =
-        QString::number(filesRemoved()) + QStringLiteral(" Duplicates Removed.\n") + report;
+    const int removed = filesRemoved();
+    QString text = QString::number(removed) +
+                   (removed == 1 ? QStringLiteral(" Duplicate Removed.\n")
+                                 : QStringLiteral(" Duplicates Removed.\n")) +
+                   report;
     for (const Failure& f : failures)
         text += f.path + QStringLiteral(" was not removed: ") +
                 (f.reason.isEmpty() ? QStringLiteral("the reason is not known") : f.reason) +

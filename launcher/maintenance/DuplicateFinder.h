@@ -78,7 +78,8 @@ struct DuplicateSearchResult {
 
     // Copies and the descriptors that went with them.
     int filesRemoved() const;
-    // "N Duplicates Removed." and the report, then a line per failure with its reason.
+    // "N Duplicates Removed." ("1 Duplicate Removed.") and the report, then a line per
+    // failure with its reason.
     QString message() const;
 };
 

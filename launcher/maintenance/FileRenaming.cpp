@@ -341,6 +341,35 @@ std::optional<QString> renameOne(platform::FileOperations& files, const QString&
 }
 }  // namespace
 
+QString NameGivenText(const QString& oldName, const QString& wanted, const QString& given) {
+    return QLatin1Char('\'') + wanted +
+           QStringLiteral("' is taken, and nothing is ever overwritten: '") + oldName +
+           QStringLiteral("' is now '") + given + QStringLiteral("'.");
+}
+
+QString RenamedCountText(const std::vector<GameRename>& wanted,
+                         const std::vector<GameRename>& renamed) {
+    // Enough to see what happened without a box taller than the screen.
+    constexpr int kLinesShown = 10;
+    QHash<QString, QString> wantedFor;
+    for (const GameRename& w : wanted)
+        wantedFor.insert(w.oldName, w.newName);
+    QString text =
+        QString::number(renamed.size()) +
+        (renamed.size() == 1 ? QStringLiteral(" File Renamed") : QStringLiteral(" Files Renamed"));
+    int numbered = 0;
+    for (const GameRename& r : renamed) {
+        const auto it = wantedFor.constFind(r.oldName);
+        if (it == wantedFor.constEnd() || *it == r.newName) continue;
+        if (++numbered <= kLinesShown)
+            text += QLatin1Char('\n') + NameGivenText(r.oldName, *it, r.newName);
+    }
+    if (numbered > kLinesShown)
+        text += QStringLiteral("\n... and ") + QString::number(numbered - kLinesShown) +
+                QStringLiteral(" more were given another name.");
+    return text;
+}
+
 QString DumpTagName(const QString& name, int Shift) {
     const QString tag = Shift == 2   ? QStringLiteral(" [b1]")
                         : Shift == 4 ? QStringLiteral(" [b2]")
@@ -349,14 +378,43 @@ QString DumpTagName(const QString& name, int Shift) {
     return withExtension(name, QString()) + tag + extensionOf(name);
 }
 
-QString StrippedName(const QString& name, const QString& text) {
-    QString out = replaceText(name, QStringLiteral("_"), QStringLiteral(" "), 1, -1);
+namespace {
+// Underscores and dots become blanks, the way F8 tidies a name before it removes the text.
+QString tidied(const QString& text) {
+    QString out = replaceText(text, QStringLiteral("_"), QStringLiteral(" "), 1, -1);
     out = replaceText(out, QStringLiteral(" ."), QStringLiteral("."), 1, -1);
-    out = replaceText(out, QStringLiteral("."), QStringLiteral(" "), 1, -1);
+    return replaceText(out, QStringLiteral("."), QStringLiteral(" "), 1, -1);
+}
+
+// The name tidied; its extension keeps its dot.
+QString tidiedName(const QString& name) {
+    QString out = tidied(name);
     // Every dot is a blank now; the extension's comes back at its place from the end.
     const qsizetype extension = extensionOf(name).size();
     if (extension > 0 && out.size() >= extension) out[out.size() - extension] = QLatin1Char('.');
-    if (text != QLatin1String(".")) out = replaceText(out, text, QString(), 1, -1);
+    return out;
+}
+
+// The text as it is looked for in a tidied name: "[www.site.example]" is
+// "[www site example]" there. Empty when it tidies to blanks alone ("_", "."): the tidying
+// has removed it already, and removing blanks would join the words of every name.
+QString tidiedText(const QString& text) {
+    const QString out = tidied(text);
+    return out.trimmed().isEmpty() ? QString() : out;
+}
+}  // namespace
+
+bool NameHoldsText(const QString& name, const QString& text) {
+    if (text.isEmpty()) return false;
+    if (name.contains(text, Qt::CaseInsensitive)) return true;
+    const QString wanted = tidiedText(text);
+    return !wanted.isEmpty() && tidiedName(name).contains(wanted, Qt::CaseInsensitive);
+}
+
+QString StrippedName(const QString& name, const QString& text) {
+    QString out = tidiedName(name);
+    const QString wanted = tidiedText(text);
+    if (!wanted.isEmpty()) out = replaceText(out, wanted, QString(), 1, -1);
     // Only the extension's dot is left, so what follows it is the extension.
     const QString tail = extensionOf(out);
     QString stem;

@@ -86,12 +86,26 @@ std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const Q
                                         const GamePictures& pictures,
                                         const RenameBatchHooks& hooks = {});
 
+// What the user is told when renaming `oldName` gave `given` because `wanted` was taken.
+QString NameGivenText(const QString& oldName, const QString& wanted, const QString& given);
+
+// The closing words of a batch: "1 File Renamed" or "N Files Renamed", then a line (as
+// NameGivenText) for each game of `renamed` that was given another name than `wanted`
+// asked for it, the first few of them and how many more.
+QString RenamedCountText(const std::vector<GameRename>& wanted,
+                         const std::vector<GameRename>& renamed);
+
 // The name with the dump tag for the modifier state (Ctrl " [b1]", Alt " [b2]", else
 // " [!]") added before the extension, or removed when the name already holds it.
 QString DumpTagName(const QString& name, int Shift);
 
 // The tidied name for removing `text`: underscores and dots become blanks (the
-// extension's dot stays), then every `text` goes, letters compared without regard to case;
+// extension's dot stays), then every `text`, tidied the same way, goes, letters compared
+// without regard to case;
 // the blanks it leaves are closed up (none doubled, none at either end of the name before
 // the extension). A name that would keep nothing but its extension is returned unchanged.
 QString StrippedName(const QString& name, const QString& text);
+
+// Whether F8 takes `name` for removing `text`: the name holds the text as it was typed, or
+// its tidied form holds the tidied text (a dot typed in the text is a blank in a tidied name).
+bool NameHoldsText(const QString& name, const QString& text);

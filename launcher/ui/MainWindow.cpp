@@ -148,8 +148,7 @@ void MainWindow::createControls() {
     m_browseButton->setAccessibleName(QStringLiteral("Browse folders"));
     m_credits = new QLabel(QStringLiteral("Rombard team"), this);
     m_credits->setObjectName(QStringLiteral("lblCredits"));
-    m_credits->setToolTip(QStringLiteral("https://rombard.example.org"));
-    m_credits->setCursor(Qt::PointingHandCursor);
+    m_credits->setToolTip(QStringLiteral("Emulator Launcher by the Rombard team"));
     m_credits->setAccessibleDescription(m_credits->toolTip());
 
     m_emulatorPoll = new QTimer(this);
@@ -200,12 +199,15 @@ void MainWindow::applyLook() {
 
 void MainWindow::connectEvents() {
     connect(m_emulatorBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0) selectEmulator();
+        if (index < 0) return;
+        // Another system lists other files: a mask chosen for this one does not carry over.
+        m_chosenMask.clear();
+        selectEmulator();
     });
     connect(m_commandLine, &QLineEdit::textChanged, this, [this] {
         // Switches leave the list's pattern as it is: listing the folder again would lose
         // the selected game, and Enter would start another.
-        if (PatternForBoxText(m_fileMask, m_commandLine->text()) != m_fileList->Pattern())
+        if (PatternForBoxText(listMask(), m_commandLine->text()) != m_fileList->Pattern())
             filterByCommandLine();
     });
     connect(m_fileList, &FileListView::DblClick, this, [this] { launchSelectedGame(); });
@@ -258,6 +260,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return routeMouse(watched, static_cast<QMouseEvent*>(event));
         case QEvent::Resize:
             if (watched == m_picture) previewResized();
+            if (watched == m_title) fitTitle();
             return false;
         default:
             return QWidget::eventFilter(watched, event);
@@ -282,11 +285,6 @@ bool MainWindow::routeMouse(QObject* watched, QMouseEvent* mouse) {
             launchSelectedGame();
             return true;
         }
-    }
-    if (watched == m_credits && type == QEvent::MouseButtonRelease &&
-        mouse->button() == Qt::LeftButton) {
-        openCreditsLink();
-        return true;
     }
     if (watched != m_previewFrame) return false;
     const int x = toTwips(qRound(mouse->position().x()));

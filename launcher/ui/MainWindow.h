@@ -32,6 +32,7 @@ class GifView;
 class FileListView;
 class PictureBox;
 class DuplicateRun;
+enum class DuplicateMode;
 struct EmulatorWatch;
 struct LaunchPlan;
 class PlayHistory;
@@ -79,9 +80,9 @@ struct MainWindowServices {
     FolderPrefetch* readAhead = nullptr;
 };
 
-// The caption's tail after the emulator and system; begins with a space.
-inline const QString kCaptionSuffix =
-    QStringLiteral(" - Emulator Launcher by the Rombard team - https://rombard.example.org");
+// The caption's tail after the emulator and system; begins with a space. The project has
+// no web address of its own: none is shown, and none is offered to open.
+inline const QString kCaptionSuffix = QStringLiteral(" - Emulator Launcher by the Rombard team");
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -111,7 +112,6 @@ private:
     void prepareToClose();
     void layOutControls();
     void saveEmulatorSettings();
-    void openCreditsLink();
     // F12: the preview frame to the window's right edge, or back to the default split.
     void togglePreviewPanel();
 
@@ -129,6 +129,9 @@ private:
     bool handleCommandLineKey(QKeyCombination key);
     bool handleNavigationKey(QObject* watched, QKeyCombination key);
     void filterByCommandLine();
+    // The mask the command line box's filter builds on: F3's while it holds, else the
+    // system's.
+    QString listMask() const;
     void flashCommandLine();
     void restoreWhenEmulatorEnds();
 
@@ -173,10 +176,15 @@ private:
     // listed one, gives back the name actually used in newName and sets ok only when the
     // file was renamed.
     void renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
+    // Says so when the rename of `oldName` gave another name than `wanted` (it was taken);
+    // `given` is empty when nothing was renamed.
+    void tellNameGiven(const QString& oldName, const QString& wanted, const QString& given,
+                       const QString& title);
     // Lists the folder again and selects selectName (letter case ignored) when it is
     // listed, else the same row number as before.
     void refreshFileList(const QString& selectName);
-    void removeDuplicates();
+    // Counts the copies first (DryRun): F7 asks with their number, then removes them.
+    void removeDuplicates(DuplicateMode mode);
     // The games renamed, old name to new, for whatever follows a game by its name.
     std::vector<GameRename> removeTextFromNames(const QString& text);
 
@@ -244,12 +252,17 @@ private:
 
     void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
     void previewResized();
+    // Shows the game's title as it fits the title's panel (m_titleText whole), and keeps
+    // the default picture's lettering clear of it.
+    void fitTitle();
     // Decodes the pictures of the games next to the selection while nothing else is due.
     void readAhead();
     QSize shownSize() const;
 
     // The duplicate search of F7 runs on a thread of its own (MainWindowDuplicates.cpp).
     void finishDuplicateRun();
+    // F7's question, once the copies of `folder` are counted: removing starts on OK.
+    void askRemoveCountedDuplicates(int count, const QString& folder);
     // Stops a running search after the file operation under way and reports what it did;
     // nothing when none runs.
     void stopDuplicateRun();
@@ -293,6 +306,7 @@ private:
     QString m_currentEmulator;  // catalogue spelling; also the settings section
     QString m_systemName;
     QString m_fileMask;
+    QString m_chosenMask;  // set with F3 for this emulator; empty: the system's mask
     Qt::WindowStates m_stateBeforeLaunch;
     bool m_busy = false;
     QString m_hidePattern;
@@ -311,6 +325,7 @@ private:
     QFrame* m_previewFrame = nullptr;       // "frmShot"
     PictureBox* m_picture = nullptr;        // "imgShot"
     QLabel* m_titleShadow = nullptr;        // "lblShadow"
+    QString m_titleText;        // the game's title, before fitTitle shortened it to its panel
     QLabel* m_title = nullptr;  // "lblTitle"; its "Tag" property holds the arcade game number
     PictureBox* m_defaultPicture = nullptr;  // "imgDefault"
     GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle

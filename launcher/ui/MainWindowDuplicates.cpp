@@ -28,7 +28,7 @@
 // outlives what it posts to.
 class DuplicateRun : public QObject {
 public:
-    explicit DuplicateRun(QObject* window) : QObject(window) {}
+    DuplicateRun(QObject* window, DuplicateMode mode) : QObject(window), mode(mode) {}
     ~DuplicateRun() override { stopAndWait(); }
 
     // Waits only for the file operation under way: the search checks `stop` before each.
@@ -42,6 +42,7 @@ public:
         calls.post(std::forward<F>(f));
     }
 
+    const DuplicateMode mode;  // DryRun: the count F7 asks with; nothing leaves the list
     platform::QueuedCalls calls;
     std::atomic<bool> stop = false;
     std::thread worker;
@@ -104,10 +105,11 @@ int listedRow(const FileListView& list, const DuplicateRun& run, int row) {
 }
 }  // namespace
 
-void MainWindow::removeDuplicates() {
+void MainWindow::removeDuplicates(DuplicateMode mode) {
     if (m_busy) return;
     m_busy = true;
-    auto* run = new DuplicateRun(this);
+    auto* run = new DuplicateRun(this, mode);
+    const bool removing = mode == DuplicateMode::Remove;
     m_duplicateRun = run;
     run->caption = windowTitle();
     run->folder = withTrailingSeparator(m_fileList->path());
@@ -128,8 +130,10 @@ void MainWindow::removeDuplicates() {
         }
         return true;
     };
-    hooks.comparing = [this, run] {
-        run->post([this] { setWindowTitle(QStringLiteral("Removing duplicate files... ")); });
+    const QString comparing = removing ? QStringLiteral("Removing duplicate files... ")
+                                       : QStringLiteral("Counting duplicate files... ");
+    hooks.comparing = [this, run, comparing] {
+        run->post([this, comparing] { setWindowTitle(comparing); });
     };
     hooks.examining = [this, run](int row) {
         run->examined = row;
@@ -142,10 +146,13 @@ void MainWindow::removeDuplicates() {
         }
         return true;
     };
-    hooks.found = [this, run](int row, int, int found) {
-        run->post([this, run, row, found] {
-            setWindowTitle(QStringLiteral("Removing duplicate files... ") + QString::number(found) +
-                           QStringLiteral(" files found"));
+    hooks.found = [this, run, comparing, removing](int row, int, int found) {
+        run->post([this, run, row, found, comparing, removing] {
+            setWindowTitle(
+                comparing + QString::number(found) +
+                (found == 1 ? QStringLiteral(" file found") : QStringLiteral(" files found")));
+            // Counted copies stay where they are.
+            if (!removing) return;
             const int live = listedRow(*m_fileList, *run, row);
             if (live >= 0) m_fileList->RemoveItem(live);
             m_screenshots->removed(run->folder + run->names.at(row));
@@ -163,7 +170,7 @@ void MainWindow::removeDuplicates() {
     // The preview follows the examined rows; its listings follow the removals (below)
     // rather than being taken again after each.
     m_screenshots->holdListings();
-    run->worker = std::thread([this, run, hooks = std::move(hooks), files, shotFolders,
+    run->worker = std::thread([this, run, hooks = std::move(hooks), files, shotFolders, mode,
                                folder = run->folder, names = run->names] {
         // Its own search of pictures: the window's serves the preview meanwhile.
         ScreenshotSearch shots;
@@ -172,8 +179,7 @@ void MainWindow::removeDuplicates() {
         const HasScreenshot hasScreenshot = [&](const QString& name) {
             return shots.HasOwnScreenshot(shotFolders, name);
         };
-        run->result =
-            FindDuplicates(folder, names, telling, DuplicateMode::Remove, hooks, hasScreenshot);
+        run->result = FindDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
         run->post([this] { finishDuplicateRun(); });
     });
 }
@@ -189,15 +195,18 @@ void MainWindow::stopDuplicateRun() {
 void MainWindow::finishDuplicateRun() {
     DuplicateRun* run = std::exchange(m_duplicateRun, nullptr);
     if (!run) return;
+    // Stopped before its end: the window is closing, and no question or message is wanted.
+    const bool stopped = run->stop;
     run->stopAndWait();
     // What the search posted and the window has not shown yet is dropped: the list is
     // listed again below.
     run->calls.dropWaiting();
     const QString caption = run->caption;
     const QString folder = run->folder;
+    const bool counted = run->mode == DuplicateMode::DryRun;
     const DuplicateSearchResult result = std::move(run->result);
-    // A removed copy's plays and mark now belong to the copy kept.
-    if (m_services.history)
+    // A removed copy's plays and mark now belong to the copy kept; a counted one keeps them.
+    if (m_services.history && !counted)
         for (const DuplicateSearchResult::Copy& copy : result.copies)
             m_services.history->renamed(copy.path, folder + run->names.at(copy.keptRow));
     run->deleteLater();
@@ -205,8 +214,36 @@ void MainWindow::finishDuplicateRun() {
     m_busy = false;
     m_screenshots->releaseListings();
     setWindowTitle(caption);
+    if (counted) {
+        if (!stopped) askRemoveCountedDuplicates(result.filesRemoved(), folder);
+        return;
+    }
     if (!result.copies.empty() && withTrailingSeparator(m_fileList->path()) == folder)
         refreshFileList(QString());
     m_services.dialogs->messageBox(result.message(), platform::MessageButtons::Ok,
                                    platform::MessageIcon::Information, kAppName);
+}
+
+void MainWindow::askRemoveCountedDuplicates(int count, const QString& folder) {
+    if (count == 0) {
+        m_services.dialogs->messageBox(
+            QStringLiteral("No duplicate files were found in this folder."),
+            platform::MessageButtons::Ok, platform::MessageIcon::Information, kAppName);
+        return;
+    }
+    const QString question =
+        count == 1
+            ? QStringLiteral(
+                  "1 duplicate file in this folder would go to the trash. "
+                  "Remove it?")
+            : QString::number(count) + QStringLiteral(
+                                           " duplicate files in this folder would go to the trash. "
+                                           "Remove them?");
+    if (m_services.dialogs->messageBox(question, platform::MessageButtons::OkCancel,
+                                       platform::MessageIcon::Question,
+                                       kAppName) != platform::MessageAnswer::Ok)
+        return;
+    // The count was for that folder; another one listed meanwhile was not asked about.
+    if (withTrailingSeparator(m_fileList->path()) == folder)
+        removeDuplicates(DuplicateMode::Remove);
 }

@@ -6,6 +6,7 @@
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/games/PlayHistory.h"
+#include "launcher/maintenance/DuplicateFinder.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "launcher/maintenance/HiddenFiles.h"
 #include "launcher/ui/MainWindow.h"
@@ -42,7 +43,8 @@ bool MainWindow::deleteSelectedFile() {
         return true;
     }
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
-        QStringLiteral("Delete '") + name + QStringLiteral("'?\nFrom Path: ") + m_fileList->path(),
+        QStringLiteral("Move '") + name + QStringLiteral("' to the trash?\nFrom Path: ") +
+            m_fileList->path(),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
     if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
@@ -80,10 +82,12 @@ bool MainWindow::renameSelectedFile() {
     if (answer && !answer->isEmpty()) {
         QString newName = *answer, where = folder;
         bool ok = false;
+        const QString wanted = newName;
         renameFile(name, newName, where, ok);
         // Gone while the question was open: said, and the list shows the folder as it is.
         if (!ok && goneFromFolder(*m_services.dialogs, folder, name, title)) newName.clear();
         refreshFileList(newName);
+        tellNameGiven(name, wanted, ok ? newName : QString(), title);
     }
     return true;
 }
@@ -91,9 +95,15 @@ bool MainWindow::renameSelectedFile() {
 bool MainWindow::askFileMask() {
     const auto answer = m_services.dialogs->inputBox(
         QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->Pattern());
-    m_fileList->setPattern(answer && !answer->isEmpty() ? *answer : m_fileMask);
+    // The mask chosen stays when a filter typed in the command line box is cleared.
+    m_chosenMask = answer ? *answer : QString();
+    m_fileList->setPattern(listMask());
     showFileCount();
     return true;
+}
+
+QString MainWindow::listMask() const {
+    return m_chosenMask.isEmpty() ? m_fileMask : m_chosenMask;
 }
 
 bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
@@ -145,12 +155,9 @@ bool MainWindow::hideFilesByPattern() {
 }
 
 bool MainWindow::askRemoveDuplicates() {
-    if (m_busy) return true;
-    if (m_services.dialogs->messageBox(
-            QStringLiteral("Do you want to remove duplicate files in this folder?"),
-            platform::MessageButtons::OkCancel, platform::MessageIcon::Question,
-            kAppName) == platform::MessageAnswer::Ok)
-        removeDuplicates();
+    // The question says how many files would go: they are counted first, on the search's
+    // thread, without removing any (askRemoveCountedDuplicates asks).
+    if (!m_busy) removeDuplicates(DuplicateMode::DryRun);
     return true;
 }
 
@@ -170,10 +177,12 @@ bool MainWindow::toggleDumpTag(int shiftState) {
         return true;
     }
     QString newName = DumpTagName(name, shiftState), folder;
+    const QString wanted = newName;
     bool ok = false;
     renameFile(name, newName, folder, ok);
     // The tag changes where the name sorts; the selection follows the file.
     refreshFileList(ok ? newName : QString());
+    tellNameGiven(name, wanted, ok ? newName : QString(), kAppName);
     return true;
 }
 
@@ -188,6 +197,16 @@ void MainWindow::renameFile(const QString& oldName, QString& newName, QString& f
     if (m_services.history) m_services.history->renamed(folder + oldName, folder + *given);
     newName = *given;
     ok = true;
+}
+
+void MainWindow::tellNameGiven(const QString& oldName, const QString& wanted, const QString& given,
+                               const QString& title) {
+    // A numbered name is never given silently: the user looks for the game under the name
+    // typed.
+    if (given.isEmpty() || given == wanted) return;
+    m_services.dialogs->messageBox(NameGivenText(oldName, wanted, given),
+                                   platform::MessageButtons::Ok, platform::MessageIcon::Information,
+                                   title);
 }
 
 GamePictures MainWindow::picturesOf(const QString& folder) {
@@ -232,8 +251,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     std::vector<GameRename> wanted;
     for (qsizetype i = listed.size() - 1; i >= 0; --i) {
         const QString& name = listed.at(i);
-        if (name.contains(text, Qt::CaseInsensitive))
-            wanted.push_back({name, StrippedName(name, text)});
+        if (NameHoldsText(name, text)) wanted.push_back({name, StrippedName(name, text)});
     }
 
     // The pictures' listings are kept for the batch and follow its moves, so that each
@@ -265,8 +283,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
             m_services.history->renamed(folder + r.oldName, folder + r.newName);
 
     refreshFileList(QString());
-    m_services.dialogs->messageBox(
-        QString::number(renamed.size()) + QStringLiteral(" Files Renamed"),
-        platform::MessageButtons::Ok, platform::MessageIcon::Information, kAppName);
+    m_services.dialogs->messageBox(RenamedCountText(wanted, renamed), platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Information, kAppName);
     return renamed;
 }

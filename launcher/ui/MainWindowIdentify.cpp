@@ -174,11 +174,7 @@ bool MainWindow::renameToCanonicalName() {
     const identify::RomEntry& entry = identification.matches.front();
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
         QStringLiteral("Rename '") + name + QStringLiteral("'\nto '") + target.name +
-            QStringLiteral("'?\n\nThe name of ") + entry.source + QLatin1Char('/') +
-            entry.software +
-            (entry.description.isEmpty()
-                 ? QString()
-                 : QStringLiteral(" (") + entry.description + QLatin1Char(')')) +
+            QStringLiteral("'?\n\nThe name in ") + EntryNameText(entry, target.name) +
             QStringLiteral("; the screenshot follows."),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, kCanonicalTitle);
     if (answer != platform::MessageAnswer::Ok) return true;
@@ -197,10 +193,7 @@ bool MainWindow::renameToCanonicalName() {
              QStringLiteral("' was not renamed: it, its screenshot or "
                             "its descriptor could not be moved."));
     else if (newName != target.name)
-        tell(QLatin1Char('\'') + target.name +
-             QStringLiteral("' is taken, and nothing is ever "
-                            "overwritten: the game is now '") +
-             newName + QStringLiteral("'."));
+        tell(NameGivenText(name, target.name, newName));
     return true;
 }
 

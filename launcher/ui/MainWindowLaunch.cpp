@@ -67,7 +67,7 @@ void MainWindow::restoreWhenEmulatorEnds() {
 }
 
 void MainWindow::filterByCommandLine() {
-    m_fileList->setPattern(PatternForBoxText(m_fileMask, m_commandLine->text()));
+    m_fileList->setPattern(PatternForBoxText(listMask(), m_commandLine->text()));
     m_fileList->setListIndex(0);
     showFileCount();
 }

@@ -9,9 +9,12 @@
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace {
 const QString kNoPicture = QStringLiteral("No picture");
@@ -22,11 +25,11 @@ void MainWindow::showSelectedGame() {
     showPicture(findScreenshot(name));
     const QString info = gameInfoText(name);
     m_title->setProperty("Tag", QString());
-    m_title->setText(gameTitle(name));
+    m_titleText = gameTitle(name);
+    fitTitle();
     m_title->setToolTip(info);
-    m_titleShadow->setText(m_title->text());
-    // What a screen reader says of the game: its title, then its date and size.
-    m_title->setAccessibleName(m_title->text());
+    // What a screen reader says of the game: its whole title, then its date and size.
+    m_title->setAccessibleName(m_titleText);
     m_title->setAccessibleDescription(info);
     if (!picturePending()) readAhead();
 }
@@ -85,12 +88,28 @@ void MainWindow::showPicture(const QString& shot) {
     m_picture->show();
 }
 
+void MainWindow::fitTitle() {
+    const QFontMetrics metrics = m_title->fontMetrics();
+    // As many lines as the title's box holds whole: a line cut at the bottom reads as
+    // another word.
+    const int lines = std::max(1, m_title->height() / std::max(1, metrics.lineSpacing()));
+    const QString fitted =
+        FittedTitle(m_titleText, m_title->contentsRect().width(), lines,
+                    [&metrics](const QString& line) { return metrics.horizontalAdvance(line); });
+    m_title->setText(fitted);
+    m_titleShadow->setText(fitted);
+    const bool showsDefault =
+        m_picture->Picture().cacheKey() == m_defaultPicture->Picture().cacheKey();
+    m_picture->setTopMargin(showsDefault ? m_title->y() + m_title->height() : 0);
+}
+
 void MainWindow::resetPreview() {
     m_pictures->cancel();
     m_animation->UnloadGIF(true);
     m_animation->hide();
     m_animation->setAccessibleName(QString());
     m_picture->setPicture(m_defaultPicture->Picture());
+    m_picture->setTopMargin(m_title->y() + m_title->height());
     m_picture->setAccessibleName(kNoPicture);
     m_picture->show();
     m_shownPicture.clear();
@@ -103,6 +122,7 @@ bool MainWindow::picturePending() const {
 void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const QSize& full) {
     // A picture that does not decode leaves the box visible and empty.
     m_picture->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+    m_picture->setTopMargin(0);
     m_picture->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
     m_shownFullSize = full;
     readAhead();

@@ -81,10 +81,6 @@ void MainWindow::togglePreviewPanel() {
     placePreviewFrame(twips(m_previewFrame).left != W ? W : DefaultSplit(W), true);
 }
 
-void MainWindow::openCreditsLink() {
-    m_services.shell->open(m_credits->toolTip());
-}
-
 void MainWindow::bringToFront() {
     show();
     raise();

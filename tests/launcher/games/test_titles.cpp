@@ -282,3 +282,42 @@ TEST(GameTitles, NamesAreCleanedInOrder) {
 }
 
 }  // namespace
+
+// A title fits its panel: no line wider than the panel, no more lines than it has room
+// for, and what does not fit ends in an ellipsis rather than being cut off unseen.
+TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
+    const auto tenPerChar = [](const QString& line) { return int(line.size()) * 10; };
+    struct Case {
+        const char* title;
+        int width;
+        int maxLines;
+        const char* fitted;
+    };
+    const Case cases[] = {
+        {"Zelda", 100, 2, "Zelda"},
+        {"  Pac   Man ", 100, 1, "Pac Man"},
+        {"Super Mario Bros 3", 120, 2, "Super Mario\nBros 3"},
+        {"Super Mario Bros 3", 100, 2, "Super\nMario Bro\u2026"},
+        {"Super Mario Bros 3", 100, 1, "Super Mar\u2026"},
+        {"Supercalifragilistic", 100, 3, "Supercalif\nragilistic"},
+        {"Supercalifragilistic", 100, 1, "Supercali\u2026"},
+        {"Game", 0, 2, "Game"},  // not laid out yet: nothing to fit
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FittedTitle(c.title, c.width, c.maxLines, tenPerChar),
+                  QString::fromUtf8(c.fitted))
+            << c.title << " " << c.width << " " << c.maxLines;
+
+    for (const char* title : {"The Legend of Zelda: A Link to the Past (USA, Europe) [!]",
+                              "Mega Man X3 (Japan) (Rev 1) (Translated En)", "Q*bert"}) {
+        for (int width : {30, 70, 150}) {
+            for (int maxLines : {1, 2, 3}) {
+                const QStringList lines =
+                    FittedTitle(title, width, maxLines, tenPerChar).split(QLatin1Char('\n'));
+                EXPECT_LE(lines.size(), maxLines) << title;
+                for (const QString& line : lines)
+                    EXPECT_LE(tenPerChar(line), width) << title << " " << width;
+            }
+        }
+    }
+}

@@ -83,6 +83,31 @@ TEST(CanonicalNameFor, OnlyVerifiedGamesWithUsableNames) {
     }
 }
 
+// Ctrl+N's question names the entry beside the new name; nothing of it repeats the title.
+TEST(CanonicalNameFor, TheEntryIsNamedWithoutRepeatingTheTitle) {
+    struct Case {
+        const char* software;
+        const char* description;
+        const char* target;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"smb", "Super Mario Bros.", "Super Mario Bros. (World).nes",
+         "nes/smb (Super Mario Bros.)"},
+        {"Pitfall! (USA)", "Pitfall! (USA)", "Pitfall! (USA).a26", "nes"},
+        {"pitfall", "Pitfall! (USA)", "Pitfall! (USA).zip", "nes/pitfall"},
+        {"Pitfall (USA)", "pitfall (usa)", "Other.a26", "nes/Pitfall (USA)"},
+        {"pitfall", "", "Pitfall! (USA).a26", "nes/pitfall"},
+    };
+    for (const Case& c : cases) {
+        identify::RomEntry entry;
+        entry.source = "nes";
+        entry.software = c.software;
+        entry.description = c.description;
+        EXPECT_EQ(EntryNameText(entry, c.target), c.shown) << c.target;
+    }
+}
+
 TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
     struct Case {
         const char* what;

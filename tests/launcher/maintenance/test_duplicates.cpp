@@ -118,8 +118,10 @@ protected:
         EXPECT_EQ(named, went);
         EXPECT_EQ(trashed(), went);
         EXPECT_EQ(result.filesRemoved(), went.size());
-        EXPECT_TRUE(result.message().startsWith(QString::number(went.size()) +
-                                                " Duplicates Removed.\n" + result.report));
+        EXPECT_TRUE(result.message().startsWith(
+            QString::number(went.size()) +
+            (went.size() == 1 ? " Duplicate Removed.\n" : " Duplicates Removed.\n") +
+            result.report));
     }
 
     TempFolder home;
@@ -456,7 +458,7 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
          {"a", "b", "c"},
          {"b"},
          "the trash is full",
-         "1 Duplicates Removed.\n<>c -> a\n<>b was not removed: the trash is full\n"},
+         "1 Duplicate Removed.\n<>c -> a\n<>b was not removed: the trash is full\n"},
         {{"a=g", "b=g"},
          {"a", "b"},
          {"b"},
@@ -467,7 +469,7 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
          {"a.jar", "b.jar"},
          {"b.jad"},
          "no trash on this disk",
-         "1 Duplicates Removed.\n<>b.jar -> a.jar\n<>b.jad was not removed: no trash on this "
+         "1 Duplicate Removed.\n<>b.jar -> a.jar\n<>b.jad was not removed: no trash on this "
          "disk\n"},
     };
     for (const Case& c : cases) {

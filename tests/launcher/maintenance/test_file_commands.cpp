@@ -362,6 +362,12 @@ TEST(NameRules, DumpTagsAndStrippedText) {
         {"Atari.bin", -1, "Atari", "Atari.bin"},
         {"_Atari_.bin", -1, "Atari", "_Atari_.bin"},
         {"Pitfall!_(1982)_(Activision).a26", -1, "(Activision)", "Pitfall! (1982).a26"},
+        // The text is tidied as the name is: its dots and underscores are blanks there.
+        {"River Raid [www.site.example].a26", -1, "[www.site.example]", "River Raid.a26"},
+        {"River_Raid_[www_site_example].a26", -1, "[WWW.site.example]", "River Raid.a26"},
+        {"Game (v1.1).a26", -1, "(v1.1)", "Game.a26"},
+        // A text that tidies to blanks alone only tidies: it must not join the words.
+        {"Super Mario World.smc", -1, "._", "Super Mario World.smc"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -369,6 +375,48 @@ TEST(NameRules, DumpTagsAndStrippedText) {
             c.shift < 0 ? StrippedName(c.name, c.text) : DumpTagName(c.name, c.shift);
         EXPECT_EQ(got, QString::fromUtf8(c.expected)) << c.name << " " << c.shift;
     }
+}
+
+TEST(NameRules, StripTextTakesTheNamesHoldingTheTextAsTypedOrTidied) {
+    struct Case {
+        const char* name;
+        const char* text;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"Game [www.site.example].a26", "[www.site.example]", true},
+        {"Game_[www_site_example].a26", "[www.site.example]", true},
+        {"Game_(J).smc", "_(j)", true},
+        {"Game (J).smc", "_(J)", true},
+        {"Game.a26", "e.a", true},  // as typed: the name is tidied, the text not found
+        {"Game.a26", "(J)", false},
+        {"Super Mario.smc", "_", false},
+        {"Super Mario.smc", "", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NameHoldsText(c.name, c.text), c.holds) << c.name << " " << c.text;
+}
+
+// A batch's closing words: the count in the right number, and every game that was given
+// another name than it asked for, so that no numbered name is given silently.
+TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
+    const std::vector<GameRename> asked{{"a_x.bin", "a.bin"}, {"b_x.bin", "b.bin"}};
+    EXPECT_EQ(RenamedCountText(asked, {}), "0 Files Renamed");
+    EXPECT_EQ(RenamedCountText(asked, {{"a_x.bin", "a.bin"}}), "1 File Renamed");
+    EXPECT_EQ(RenamedCountText(asked, {{"a_x.bin", "a.bin"}, {"b_x.bin", "b(1).bin"}}),
+              "2 Files Renamed\n'b.bin' is taken, and nothing is ever overwritten: 'b_x.bin' is "
+              "now 'b(1).bin'.");
+
+    std::vector<GameRename> many, given;
+    for (int i = 0; i < 12; ++i) {
+        const QString n = QString::number(i);
+        many.push_back({n + "_x.bin", "g.bin"});
+        given.push_back({n + "_x.bin", "g(" + n + ").bin"});
+    }
+    const QStringList lines = RenamedCountText(many, given).split('\n');
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines.first(), "12 Files Renamed");
+    EXPECT_EQ(lines.last(), "... and 2 more were given another name.");
 }
 
 TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {

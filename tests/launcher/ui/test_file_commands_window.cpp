@@ -68,7 +68,8 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     EXPECT_EQ(onDisk().size(), 4);
     EXPECT_TRUE(press(Delete));
     ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_EQ(dialogs.messages[1].text, "Delete 'a.jar'?\nFrom Path: " + folder() + "roms/");
+    EXPECT_EQ(dialogs.messages[1].text,
+              "Move 'a.jar' to the trash?\nFrom Path: " + folder() + "roms/");
     EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
@@ -95,6 +96,64 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
     press(F9, Qt::ControlModifier);
     EXPECT_EQ(files()->FileName(), "Game [b1].smc");
     EXPECT_EQ(emu.read("roms/Game [b1].smc"), "Game.smc");
+}
+
+// A name that is taken gives a numbered one, said to the user; the game's screenshot takes
+// the same numbered name, whichever key renamed it.
+TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
+    emu.write("shots/Rainbow Drift.png", "picture");
+    open({"Rainbow Drift.bin", "River Raid.bin", "Game.smc", "Game [!].smc"});
+    select("Rainbow Drift.bin");
+    dialogs.inputAnswers = {QString("River Raid.bin")};
+    press(F2);
+    EXPECT_EQ(onDisk(),
+              (QStringList{"Game [!].smc", "Game.smc", "River Raid(1).bin", "River Raid.bin"}));
+    EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files), QStringList{"River Raid(1).png"});
+    EXPECT_EQ(files()->FileName(), "River Raid(1).bin");
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "'River Raid.bin' is taken, and nothing is ever overwritten: 'Rainbow Drift.bin' "
+              "is now 'River Raid(1).bin'.");
+    EXPECT_EQ(dialogs.messages[0].title, "Rename");
+
+    select("Game.smc");
+    press(F9);
+    EXPECT_EQ(files()->FileName(), "Game [!](1).smc");
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].text.endsWith("'Game.smc' is now 'Game [!](1).smc'."))
+        << dialogs.messages[1].text.toStdString();
+
+    select("River Raid(1).bin");  // a free name is given silently
+    dialogs.inputAnswers = {QString("Rainbow Drift.bin")};
+    press(F2);
+    EXPECT_EQ(files()->FileName(), "Rainbow Drift.bin");
+    EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files), QStringList{"Rainbow Drift.png"});
+    EXPECT_EQ(dialogs.messages.size(), 2);
+}
+
+// F3's mask is what the command line box filters within, and what comes back when the
+// box is emptied with Escape.
+TEST_F(FileCommands, TheMaskSetWithF3OutlivesAFilterTypedInTheBox) {
+    open({"a.nes", "x.smc", "y.smc"});
+    dialogs.inputAnswers = {QString("*.smc")};
+    press(F3);
+    ASSERT_EQ(listed(), (QStringList{"x.smc", "y.smc"}));
+    commandLine()->setFocus();
+    QApplication::processEvents();
+    QTest::keyClicks(QApplication::focusWidget(), "x");
+    EXPECT_EQ(listed(), QStringList{"x.smc"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(commandLine()->text().isEmpty());
+    EXPECT_EQ(listed(), (QStringList{"x.smc", "y.smc"}));
+}
+
+// F8 finds the text typed with its dots although the names were tidied (dots to blanks).
+TEST_F(FileCommands, StripTextWithDotsFindsItInTheTidiedNames) {
+    open({"Pitfall [www.site.example].a26", "River_Raid_[www.site.example].a26", "Zelda.smc"});
+    dialogs.inputAnswers = {QString("[www.site.example]")};
+    press(F8);
+    EXPECT_EQ(onDisk(), (QStringList{"Pitfall.a26", "River Raid.a26", "Zelda.smc"}));
+    EXPECT_EQ(dialogs.messages.last().text, "2 Files Renamed");
 }
 
 TEST_F(FileCommands, MaskHideAndCancel) {
@@ -142,7 +201,7 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     press(F8);
     EXPECT_EQ(dialogs.inputs.last().text, "Enter text to remove in file names:");
     EXPECT_EQ(onDisk(), (QStringList{"Super Mario World.smc", "Zelda.smc"}));
-    EXPECT_EQ(dialogs.messages.last().text, "1 Files Renamed");
+    EXPECT_EQ(dialogs.messages.last().text, "1 File Renamed");
     EXPECT_EQ(dialogs.messages.last().icon, platform::MessageIcon::Information);
 }
 
@@ -171,7 +230,9 @@ TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
     dialogs.inputAnswers = {QString("atari")};
     EXPECT_TRUE(press(F8));
     EXPECT_EQ(resets, 1);
-    EXPECT_EQ(dialogs.messages.last().text, "300 Files Renamed");
+    EXPECT_EQ(dialogs.messages.last().text,
+              "300 Files Renamed\n'Game 007.a26' is taken, and nothing is ever overwritten: "
+              "'Game_007_Atari.a26' is now 'Game 007(1).a26'.");
     QStringList expected;
     for (int i = 0; i < 300; ++i)
         expected << QString("Game %1.a26").arg(i, 3, 10, QLatin1Char('0'));
@@ -246,7 +307,8 @@ TEST_F(FileCommands, DeleteThatTheTrashCannotTakeKeepsTheFileAndSaysWhy) {
     select("a.nes");
     type(Qt::Key_Delete);
     ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_EQ(dialogs.messages[0].text, "Delete 'a.nes'?\nFrom Path: " + folder() + "roms/");
+    EXPECT_EQ(dialogs.messages[0].text,
+              "Move 'a.nes' to the trash?\nFrom Path: " + folder() + "roms/");
     EXPECT_TRUE(dialogs.messages[1].text.startsWith("Could not move 'a.nes' to the trash: "))
         << dialogs.messages[1].text.toStdString();
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");

@@ -161,9 +161,17 @@ TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
     play("b.nes", 25);
     select("b.nes");
     press(Qt::Key_D, Qt::ControlModifier);
-    dialogs.messageAnswers = {platform::MessageAnswer::Ok};
+    // Counted and not removed: the copy keeps its own plays.
+    dialogs.messageAnswers = {platform::MessageAnswer::Cancel, platform::MessageAnswer::Ok};
     press(Qt::Key_F7);
-    while (dialogs.messages.size() < 2)
+    while (dialogs.messages.size() < 1)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
+    EXPECT_TRUE(db.summaries().contains(romBytes("b.nes")));
+    EXPECT_TRUE(db.isFavourite(romBytes("b.nes")));
+    EXPECT_FALSE(db.isFavourite(romBytes("a.nes")));
+    press(Qt::Key_F7);
+    while (dialogs.messages.size() < 3)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     ASSERT_EQ(listed(), QStringList{"a.nes"});
     EXPECT_EQ(cell("a.nes", 5), "1");

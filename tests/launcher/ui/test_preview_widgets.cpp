@@ -205,3 +205,63 @@ TEST_F(PreviewTest, AGamesFolderReadAheadAtStartShowsWhatTheFolderHolds) {
         window.reset();
     }
 }
+
+namespace {
+
+// A title longer than its panel: every line within the panel's width, no more lines than
+// its box holds whole, the rest elided; the default picture's lettering below the title.
+TEST_F(PreviewTest, ALongTitleFitsItsPanelAndKeepsClearOfTheDefaultPicture) {
+    program("snes9x");
+    const QString whole =
+        "The Legend of Zelda - A Link to the Past and Four Swords Adventures Collection";
+    roms({QString(whole).replace(' ', '_') + ".smc", "Zelda.smc"});
+    start(Shown::Yes);
+    QLabel* title = WindowTest::title();
+    for (const int width : {0, 200}) {
+        SCOPED_TRACE(width);
+        if (width) window->resize(window->width() - width, window->height());
+        select(row("Zelda.smc"));
+        select(row(QString(whole).replace(' ', '_') + ".smc"));
+        ASSERT_TRUE(showsDefault());
+        const QFontMetrics metrics = title->fontMetrics();
+        const QStringList lines = title->text().split('\n');
+        EXPECT_LE(lines.size() * metrics.lineSpacing(), title->height());
+        for (const QString& line : lines)
+            EXPECT_LE(metrics.horizontalAdvance(line), title->contentsRect().width())
+                << line.toStdString();
+        EXPECT_TRUE(title->text().endsWith(QChar(0x2026))) << title->text().toStdString();
+        EXPECT_EQ(title->accessibleName(), whole);
+        EXPECT_EQ(control<QLabel>("lblShadow")->text(), title->text());
+
+        // Nothing of the picture is painted where the title is.
+        const int below = title->y() + title->height();
+        ASSERT_GE(picture()->topMargin(), below);
+        const QImage painted = picture()->grab().toImage();
+        bool clear = true, drawn = false;
+        for (int y = 0; y < painted.height(); ++y)
+            for (int x = 0; x < painted.width(); ++x) {
+                const bool black = painted.pixelColor(x, y) == QColor(Qt::black);
+                if (y < below) clear = clear && black;
+                drawn = drawn || !black;
+            }
+        EXPECT_TRUE(clear);
+        EXPECT_TRUE(drawn);
+    }
+}
+
+// The project has no web address: the caption and the credits name none, and a click on
+// the credits opens nothing.
+TEST_F(PreviewTest, TheCaptionAndCreditsOfferNoWebAddress) {
+    program("snes9x");
+    start(Shown::Yes);
+    QLabel* credits = control<QLabel>("lblCredits");
+    EXPECT_TRUE(window->windowTitle().endsWith(" - Emulator Launcher by the Rombard team"))
+        << window->windowTitle().toStdString();
+    for (const QString& text : {window->windowTitle(), credits->toolTip(), credits->text(),
+                                credits->accessibleDescription()})
+        EXPECT_FALSE(text.contains("://") || text.contains(".org")) << text.toStdString();
+    QTest::mouseClick(credits, Qt::LeftButton);
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+}  // namespace

@@ -51,12 +51,14 @@ void FolderList::list() {
         m_model.setColumnShown(ListModel::kVerifiedColumn, m_showsVerified);
     }
     const int columns = m_model.ColumnCount();
+    m_hiddenByList = 0;
     if (m_pattern.isEmpty()) return;
     const QStringList masks = Split(m_pattern, QStringLiteral(";"), 0);
     if (onBusy) onBusy(true);
     FolderListingOptions options;
     options.hidden = m_showsHiddenFiles;
     options.details = false;
+    options.hiddenByList = &m_hiddenByList;
     if (m_readAhead) options.prelisted = m_readAhead->takeFiles(m_path);
     if (beforeListing) beforeListing(m_path);
     std::vector<ListedFile> files = ListFolder(m_path, masks, options);

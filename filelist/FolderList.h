@@ -37,6 +37,8 @@ public:
     // listing.
     bool favouritesOnly() const { return m_favouritesOnly; }
     void setFavouritesOnly(bool on) { m_favouritesOnly = on; }
+    // How many files of the last listing the masks took but the folder's ".hidden" left out.
+    int hiddenByList() const { return m_hiddenByList; }
     // The "Verified" column is left out of the views until games can be identified.
     bool showsVerified() const { return m_showsVerified; }
     void setShowsVerified(bool on);
@@ -60,6 +62,7 @@ private:
     QString m_pattern = QStringLiteral("*.*");
     bool m_showsHiddenFiles = false;
     bool m_favouritesOnly = false;
+    int m_hiddenByList = 0;
     bool m_showsVerified = false;
     FolderPrefetch* m_readAhead = nullptr;
 };

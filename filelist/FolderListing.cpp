@@ -243,7 +243,8 @@ std::vector<uint32_t> NameOrder(size_t count, const NameOf& nameOf) {
 // names are moved out as they are taken.
 std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
                                       const std::vector<WildcardMask>& masks,
-                                      const QSet<QString>& hiddenNames, bool withDotNames) {
+                                      const QSet<QString>& hiddenNames, bool withDotNames,
+                                      int* hiddenByList) {
     const size_t n = std::min(prelisted.files.size(), prelisted.tails.size());
     const size_t maskCount = masks.size();
     // Most names are matched by their tails; a mask or name the tail cannot answer for
@@ -255,8 +256,8 @@ std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
         const NameTail& tail = prelisted.tails[i];
         if (tail.dot && !withDotNames) continue;
         const QString& name = prelisted.files[i].name;
-        if (!hiddenNames.isEmpty() && hiddenNames.contains(name)) continue;
-        bool isFolded = false;
+        const bool hidden = !hiddenNames.isEmpty() && hiddenNames.contains(name);
+        bool isFolded = false, any = false;
         for (size_t m = 0; m < maskCount; ++m) {
             std::optional<bool> hit = masks[m].matchesTail(tail);
             if (!hit) {
@@ -264,9 +265,12 @@ std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
                 isFolded = true;
                 hit = masks[m].matches(folded);
             }
+            any = any || *hit;
+            if (hidden) continue;
             matched[i * maskCount + m] = *hit;
             taken += *hit ? 1 : 0;
         }
+        if (hidden && any && hiddenByList) ++*hiddenByList;
     }
     std::vector<ListedFile> out;
     out.reserve(taken);
@@ -326,6 +330,7 @@ std::vector<uint32_t> NameOrderOf(const std::vector<platform::FolderEntry>& entr
 std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options) {
     std::vector<ListedFile> out;
+    if (options.hiddenByList) *options.hiddenByList = 0;
     if (masks.isEmpty()) return out;
     struct DirCloser {
         void operator()(DIR* d) const { closedir(d); }
@@ -346,7 +351,8 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         compiled.emplace_back(m);
     const size_t maskCount = compiled.size();
     if (options.prelisted && !options.details)
-        return fromPrelisted(*options.prelisted, compiled, hiddenNames, options.hidden);
+        return fromPrelisted(*options.prelisted, compiled, hiddenNames, options.hidden,
+                             options.hiddenByList);
 
     // One pass over the folder: each name is matched against every mask and, when one
     // wants it, looked at once for its type, length and date. Which masks matched is kept
@@ -362,8 +368,16 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
         if (e->d_type == DT_DIR) continue;
         if (raw[0] == '.' && !options.hidden) continue;
         QString name = platform::decodeName(QByteArray::fromRawData(raw, qstrlen(raw)));
-        if (!hiddenNames.isEmpty() && hiddenNames.contains(name)) continue;
+        const bool hidden = !hiddenNames.isEmpty() && hiddenNames.contains(name);
         foldInto(name, folded);
+        if (hidden) {
+            // Counted by name alone, never looked at: it is not listed.
+            if (options.hiddenByList &&
+                std::any_of(compiled.begin(), compiled.end(),
+                            [&](const WildcardMask& mask) { return mask.matches(folded); }))
+                ++*options.hiddenByList;
+            continue;
+        }
         const size_t base = matched.size();
         bool any = false;
         for (const WildcardMask& mask : compiled) {

@@ -71,6 +71,9 @@ struct FolderListingOptions {
     // Without details: the folder's files read ahead, taken (their names moved out) instead
     // of reading the folder.
     PrelistedFiles* prelisted = nullptr;
+    // When given: set to the number of files the masks take that ".hidden" leaves out, so
+    // the user can be told that the list is not the whole folder.
+    int* hiddenByList = nullptr;
 };
 
 // Name order without regard to letter case, unit by unit through the upper case (so "_"

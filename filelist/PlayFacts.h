@@ -18,5 +18,5 @@ using PlayFactsByName = QHash<QString, PlayFacts>;
 
 // The columns' texts; empty for a game never played.
 QString PlayedCell(const PlayFacts& facts);
-QString PlayTimeCell(const PlayFacts& facts);  // h:mm
+QString PlayTimeCell(const PlayFacts& facts);  // m:ss below an hour, else h:mm:ss
 QString LastPlayedCell(const PlayFacts& facts);

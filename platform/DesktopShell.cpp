@@ -23,14 +23,21 @@ bool isWindowsProgram(const QString& path) {
     return mz;
 }
 
+bool isFolder(const QString& target) {
+    struct stat st;
+    return ::stat(encodeName(target).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool isLocalPath(const QString& target) {
     struct stat st;
     return ::stat(encodeName(target).constData(), &st) == 0;
 }
 }  // namespace
 
-DesktopShell::DesktopShell(QString wine, QString opener)
-    : m_wine(std::move(wine)), m_opener(std::move(opener)) {}
+DesktopShell::DesktopShell(QString wine, QString opener, AssociationFolders associations)
+    : m_wine(std::move(wine)),
+      m_opener(std::move(opener)),
+      m_associations(std::move(associations)) {}
 
 QString DesktopShell::findWine() {
     return QStandardPaths::findExecutable(QStringLiteral("wine"));
@@ -69,6 +76,11 @@ bool DesktopShell::open(const QString& target) {
     if (isLocalPath(target)) {
         // The handler gets the path's own bytes; a file URL built by Qt would spell a name
         // that is not valid UTF-8 as another name.
+        // The opener would only say on its error output that nothing opens the file; the
+        // caller tells the user instead. When the associations cannot tell, it is tried.
+        if (!isFolder(target) &&
+            DesktopHandlerFor(TypesOfFileName(target), m_associations) == HandlerAnswer::None)
+            return false;
         if (!m_opener.isEmpty())
             return spawnDetached(encodeName(m_opener), {encodeName(target)}).has_value();
         return QDesktopServices::openUrl(QUrl::fromLocalFile(target));

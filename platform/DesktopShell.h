@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DesktopHandlers.h"
 #include "platform/Shell.h"
 
 namespace platform {
@@ -12,7 +13,10 @@ class DesktopShell final : public Shell {
 public:
     // wine: the wine program to use; empty when there is none. opener: the program that
     // opens a local file with the desktop's handler; empty leaves it to Qt.
-    explicit DesktopShell(QString wine = findWine(), QString opener = findOpener());
+    // associations: where the desktop's file associations are read; a local file whose type
+    // they give no program for is not handed to the opener (open() is false).
+    explicit DesktopShell(QString wine = findWine(), QString opener = findOpener(),
+                          AssociationFolders associations = AssociationFolders::current());
     static QString findWine();
     static QString findOpener();
 
@@ -25,6 +29,7 @@ public:
 private:
     QString m_wine;
     QString m_opener;
+    AssociationFolders m_associations;
 };
 
 }  // namespace platform

@@ -180,10 +180,11 @@ check_desktop_files() {
 ./usr/share/icons/hicolor/256x256/apps/rombard.png
 ./usr/share/icons/hicolor/48x48/apps/rombard.png
 ./usr/share/icons/hicolor/scalable/apps/rombard.svg
+./usr/share/man/man6/rombard-romcheck.6
 ./usr/share/man/man6/rombard.6
 ./usr/share/metainfo/org.example.rombard.metainfo.xml"
     local listed
-    listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+    listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort)
     if [ "$listed" != "$expected" ]; then
         echo "The package's files differ from the expected list:" >&2
         diff <(echo "$expected") <(echo "$listed") >&2 || true

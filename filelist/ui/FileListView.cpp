@@ -1,6 +1,7 @@
 #include "filelist/ui/FileListView.h"
 
 #include "filelist/ColorValues.h"
+#include "filelist/ColumnFit.h"
 #include "filelist/ui/FileListItemDelegate.h"
 #include "filelist/ui/FileListItemModel.h"
 #include "filelist/ui/FileListViewInput.h"
@@ -11,8 +12,29 @@
 #include <QListView>
 #include <QScreen>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+
+#include <algorithm>
+
+namespace {
+// Calls back when the watched widget changes size.
+class ResizeWatch final : public QObject {
+public:
+    ResizeWatch(QWidget* watched, std::function<void()> resized)
+        : QObject(watched), m_resized(std::move(resized)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) m_resized();
+        return false;
+    }
+
+private:
+    std::function<void()> m_resized;
+};
+}  // namespace
 
 FileListView::FileListView(QWidget* parent)
     : QWidget(parent), m_input(std::make_unique<FileListViewInput>(*this)) {
@@ -78,10 +100,15 @@ void FileListView::buildViews() {
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { emit ColumnClick(m_adapter->modelColumn(column)); });
     connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
-        if (!m_applyingColumns) m_model.setColumnWidth(m_adapter->modelColumn(column), size);
+        if (m_applyingColumns) return;
+        m_model.setColumnWidth(m_adapter->modelColumn(column), size);
+        // The user's widths stay, through sorts, listings and resizes alike.
+        m_userSizedColumns = true;
     });
     layout->addWidget(m_tree);
     setFocusProxy(m_tree);
+    // The viewport narrows when the vertical scroll bar comes, and then the name gives way.
+    new ResizeWatch(m_tree->viewport(), [this] { fitColumns(); });
 }
 
 QAbstractItemView* FileListView::currentView() const {
@@ -98,6 +125,50 @@ void FileListView::applyColumns() {
         header->resizeSection(shown, m_model.ColumnWidth(c));
         header->setSectionResizeMode(shown, QHeaderView::Interactive);
     }
+    m_applyingColumns = false;
+    // A width the user dragged stays through sorts and listings; a column shown or hidden
+    // shares the width out again.
+    int shown = 0;
+    for (int c = 0; c < m_model.ColumnCount(); ++c)
+        shown += m_adapter->viewColumn(c) >= 0 ? 1 : 0;
+    if (shown != m_fittedColumns) fitColumns();
+}
+
+void FileListView::fitColumns() {
+    if (m_userSizedColumns) return;
+    QHeaderView* header = m_tree->header();
+    const QFontMetrics cells(m_tree->font());
+    // A cell's text has the delegate's margins on either side.
+    const QStyle* style = m_tree->style();
+    const int cellMargins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin) + 4);
+    // A header's text has its margins (the sort arrow of the one sorted by may cut it).
+    const int headerMargins = 3 * style->pixelMetric(QStyle::PM_HeaderMargin);
+    std::vector<int> wanted, sections;
+    int nameIndex = -1;
+    for (int c = 0; c < m_model.ColumnCount(); ++c) {
+        const int shown = m_adapter->viewColumn(c);
+        if (shown < 0) continue;
+        if (c == 0) nameIndex = static_cast<int>(wanted.size());
+        const QString sample = ColumnSample(c);
+        const int width =
+            c == 0 ? 0
+            : sample.isEmpty()
+                ? m_model.ColumnWidth(c)
+                : std::max(header->fontMetrics().horizontalAdvance(m_model.ColumnText(c)) +
+                               headerMargins,
+                           cells.horizontalAdvance(sample) + cellMargins);
+        wanted.push_back(width);
+        sections.push_back(shown);
+    }
+    m_fittedColumns = static_cast<int>(sections.size());
+    const int viewWidth = m_tree->viewport()->width();
+    if (nameIndex < 0) return;
+    const std::vector<int> widths = FitColumns(
+        viewWidth, wanted, nameIndex, std::max(viewWidth / 3, 12 * cells.averageCharWidth()));
+    m_applyingColumns = true;
+    for (size_t i = 0; i < sections.size(); ++i)
+        if (header->sectionSize(sections[i]) != widths[i])
+            header->resizeSection(sections[i], widths[i]);
     m_applyingColumns = false;
 }
 

@@ -95,6 +95,8 @@ private:
 
     void buildViews();
     void applyColumns();
+    // Each column but the name as wide as what it holds, the name the rest (ColumnFit).
+    void fitColumns();
     void applyPalette();
     void applySelectionMode();
     void applyHotTracking();
@@ -135,6 +137,8 @@ private:
     QTreeView* m_tree = nullptr;
     QListView* m_icons = nullptr;  // made on the first switch to an icon or list mode
     bool m_applyingColumns = false;
+    int m_fittedColumns = -1;  // how many columns showed at the last fit
+    bool m_userSizedColumns = false;
 
     int m_viewMode = 1;
     bool m_multiSelect = true;

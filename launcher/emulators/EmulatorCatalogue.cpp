@@ -1,14 +1,43 @@
 #include "launcher/emulators/EmulatorCatalogue.h"
 
+#include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/FolderNameIndex.h"
 #include "platform/FolderSnapshot.h"
 
+#include <QByteArray>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <climits>
 
 namespace {
+constexpr int kOpenerCode = 14;
+
 bool isName(const QString& entry) {
     return entry.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
+}
+
+// `program` is the launcher's own binary: the same file (a link is followed) or a copy of
+// it, byte for byte. The bytes are read only when the lengths agree.
+bool isLauncher(const QString& program, const QString& own) {
+    if (program.isEmpty() || own.isEmpty()) return false;
+    struct stat sa = {}, sb = {};
+    if (::stat(platform::encodeName(program).constData(), &sa) != 0 ||
+        ::stat(platform::encodeName(own).constData(), &sb) != 0)
+        return false;
+    if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) return true;
+    if (!S_ISREG(sa.st_mode) || sa.st_size != sb.st_size) return false;
+    bool cutA = false, cutB = false;
+    const auto a = platform::readRegularFile(program, sa.st_size + 1, &cutA);
+    const auto b = platform::readRegularFile(own, sb.st_size + 1, &cutB);
+    return a && b && !cutA && !cutB && *a == *b;
+}
+
+QString fileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
 }
 }  // namespace
 
@@ -66,7 +95,7 @@ QString EmulatorProgram(const QString& emulatorFolder, const QString& name) {
     return platform::isExecutableFile(native) ? native : QString();
 }
 
-QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder) {
+QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder, const QString& ownProgram) {
     QList<FoundEmulator> found;
     int code = 0;
     for (const QString& entry : EmulatorCatalogue()) {
@@ -74,9 +103,21 @@ QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder) {
             code = entry.toInt();
             continue;
         }
-        if (!EmulatorProgram(emulatorFolder, entry).isEmpty()) found.append({entry, code});
+        const QString program = EmulatorProgram(emulatorFolder, entry);
+        if (program.isEmpty()) continue;
+        const QString file = fileNameOf(program);
+        const bool native = !isName(file);
+        // The launcher offering itself would only start another launcher.
+        if (code == kOpenerCode && isLauncher(program, ownProgram)) continue;
+        found.append({entry, code, native ? file : entry});
     }
     return found;
+}
+
+QString RunningProgram() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    return n > 0 ? platform::decodeName(QByteArray(buffer, int(n))) : QString();
 }
 
 QString FirstWindowsProgram(const QString& emulatorFolder) {

@@ -12,12 +12,19 @@
 const QStringList& EmulatorCatalogue();
 
 struct FoundEmulator {
-    QString name;  // spelled as in the catalogue
-    int code = 0;  // SystemCode
+    QString name;       // spelled as in the catalogue: the settings section and launch rules
+    int code = 0;       // SystemCode
+    QString shownName;  // what the user sees: a native program's own file name, else `name`
 };
 
 // The catalogue's names present in `emulatorFolder` (ending in "/"), in catalogue order.
-QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder);
+// The opener entry is left out when it is the launcher itself: the file `ownProgram` (the
+// running program), a link to it or a copy of it.
+QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder,
+                                   const QString& ownProgram = QString());
+
+// The running program's own file, as the system reports it; empty when it cannot tell.
+QString RunningProgram();
 
 // The file that stands for the catalogue name `name` in `emulatorFolder`: "x.exe" itself
 // (a Windows program) or an executable "x" (a native program, a script or a link to

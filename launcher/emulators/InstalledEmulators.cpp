@@ -2,6 +2,7 @@
 
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/CommandLineText.h"
+#include "launcher/emulators/SystemProfile.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/FolderSnapshot.h"
@@ -16,35 +17,26 @@
 
 namespace {
 
-struct System {
-    const char* name;
-    const char* mask;
-};
-
-// The masks of the systems the Linux emulators play; zip files where the emulator reads them.
-constexpr System kSnes{"Super Nintendo", "*.zip;*.sfc;*.smc;*.fig;*.swc"};
-constexpr System kGba{"GameBoy Advance", "*.zip;*.gba;*.gbc;*.gb"};
-constexpr System kGameBoy{"GameBoy", "*.zip;*.gb;*.gbc"};
-constexpr System kSega{"SEGA", "*.zip;*.md;*.gen;*.smd;*.bin;*.sms;*.gg;*.sg;*.32x;*.cue;*.iso"};
-constexpr System kNes{"Nintendo", "*.zip;*.nes;*.fds;*.unf;*.unif"};
-constexpr System kN64{"Nintendo 64", "*.zip;*.z64;*.n64;*.v64"};
-constexpr System kAtari2600{"Atari 2600", "*.zip;*.a26;*.bin"};
-constexpr System kPce{"PC Engine", "*.zip;*.pce;*.sgx;*.cue"};
-constexpr System kNgp{"NeoGeo Pocket", "*.zip;*.ngp;*.ngc"};
-constexpr System kDs{"Nintendo DS", "*.zip;*.nds"};
-constexpr System kArcade{"Arcade Emulator", "*.zip;*.7z"};
-constexpr System kDos{"DOS", "*.exe;*.com;*.bat;*.zip"};
-constexpr System kAtariSt{"Atari ST", "*.st;*.msa;*.stx;*.dim;*.ipf;*.zip"};
-constexpr System kGameCube{"GameCube and Wii",
-                           "*.iso;*.gcm;*.gcz;*.ciso;*.wbfs;*.rvz;*.wad;*.dol;*.elf"};
-constexpr System kAmiga{"Amiga", "*.adf;*.adz;*.dms;*.ipf;*.hdf;*.fs-uae;*.zip"};
-constexpr System kMsx{"MSX", "*.rom;*.mx1;*.mx2;*.dsk;*.cas;*.zip"};
-constexpr System kSaturn{"Sega Saturn", "*.cue;*.iso;*.mds;*.ccd"};
-constexpr System kScummVm{"ScummVM", "*.*"};
-constexpr System kMednafen{
-    "Multi-system",
-    "*.zip;*.nes;*.fds;*.unf;*.sfc;*.smc;*.gb;*.gbc;*.gba;*.pce;*.sgx;*.sms;"
-    "*.gg;*.md;*.gen;*.smd;*.bin;*.ngp;*.ngc;*.ws;*.wsc;*.lnx;*.vb;*.cue;*.m3u"};
+using System = GameSystem;
+constexpr System kSnes = GameSystem::Snes;
+constexpr System kGba = GameSystem::Gba;
+constexpr System kGameBoy = GameSystem::GameBoy;
+constexpr System kSega = GameSystem::Sega;
+constexpr System kNes = GameSystem::Nes;
+constexpr System kN64 = GameSystem::N64;
+constexpr System kAtari2600 = GameSystem::Atari2600;
+constexpr System kPce = GameSystem::PcEngine;
+constexpr System kNgp = GameSystem::NeoGeoPocket;
+constexpr System kDs = GameSystem::Ds;
+constexpr System kArcade = GameSystem::Arcade;
+constexpr System kDos = GameSystem::Dos;
+constexpr System kAtariSt = GameSystem::AtariSt;
+constexpr System kGameCube = GameSystem::GameCube;
+constexpr System kAmiga = GameSystem::Amiga;
+constexpr System kMsx = GameSystem::Msx;
+constexpr System kSaturn = GameSystem::Saturn;
+constexpr System kScummVm = GameSystem::ScummVm;
+constexpr System kMednafen = GameSystem::MultiSystem;
 
 struct LinuxEmulator {
     const char* name;
@@ -176,7 +168,7 @@ QList<QPair<QString, QString>> installedCores(const QStringList& folders) {
 System coreSystem(const QString& core) {
     for (const Core& c : knownCores())
         if (core == QLatin1String(c.name)) return c.system;
-    return {"", "*.*"};
+    return GameSystem::Unknown;
 }
 
 InstalledEmulator emulatorOf(const QString& name, const QString& program, const System& system,
@@ -185,8 +177,9 @@ InstalledEmulator emulatorOf(const QString& name, const QString& program, const 
     e.name = name;
     e.program = program;
     e.arguments = arguments;
-    e.systemName = QString::fromUtf8(system.name);
-    e.mask = QString::fromUtf8(system.mask);
+    const SystemProfile profile = ProfileOf(system);
+    e.systemName = profile.name;
+    e.mask = profile.mask;
     e.processName = processName;
     return e;
 }

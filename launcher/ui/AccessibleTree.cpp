@@ -1,6 +1,7 @@
 #include "launcher/ui/AccessibleTree.h"
 
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QFrame>
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr char kHidden[] = "rombardAccessibleHidden";
+constexpr char kNamedBox[] = "rombardAccessibleNamedBox";
 
 bool isHidden(const QObject* o) {
     return o->property(kHidden).toBool();
@@ -52,7 +54,44 @@ QAccessibleInterface* filteredContainers(const QString& className, QObject* obje
         w, className == QLatin1String("QFrame") ? QAccessible::Border : QAccessible::Client);
 }
 
+// A combo box named by its accessible name; its value is the entry chosen.
+class NamedComboBox : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override {
+        const auto* box = static_cast<const QComboBox*>(widget());
+        switch (t) {
+            case QAccessible::Name:
+                return box->accessibleName().isEmpty() ? box->currentText() : box->accessibleName();
+            case QAccessible::Value:
+                return box->currentText();
+            default:
+                return QAccessibleWidget::text(t);
+        }
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::ValueInterface) return nullptr;
+        return QAccessibleWidget::interface_cast(t);
+    }
+};
+
+QAccessibleInterface* namedComboBoxes(const QString&, QObject* object) {
+    auto* box = qobject_cast<QComboBox*>(object);
+    if (!box || !box->property(kNamedBox).toBool()) return nullptr;
+    return new NamedComboBox(box);
+}
+
 }  // namespace
+
+void nameComboBox(QComboBox* box) {
+    static const bool installed = [] {
+        QAccessible::installFactory(namedComboBoxes);
+        return true;
+    }();
+    (void)installed;
+    box->setProperty(kNamedBox, true);
+}
 
 void hideFromAccessibility(QWidget* widget) {
     static const bool installed = [] {

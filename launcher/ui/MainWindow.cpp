@@ -103,7 +103,9 @@ void MainWindow::createControls() {
         view->setAccessibleName(m_fileList->accessibleName());
     m_driveList = new QComboBox(this);
     m_driveList->setObjectName(QStringLiteral("driveList"));
-    m_driveList->setAccessibleName(QStringLiteral("Drives"));
+    // Before its name: naming makes the accessible interface, which must be ours.
+    nameComboBox(m_driveList);
+    m_driveList->setAccessibleName(QStringLiteral("Drive"));
     m_folderList = new QListWidget(this);
     m_folderList->setObjectName(QStringLiteral("dirList"));
     m_folderList->setAccessibleName(QStringLiteral("Folders"));
@@ -138,6 +140,7 @@ void MainWindow::createControls() {
 
     m_emulatorBox = new QComboBox(this);
     m_emulatorBox->setObjectName(QStringLiteral("cmbEmu"));
+    nameComboBox(m_emulatorBox);
     m_emulatorBox->setAccessibleName(QStringLiteral("Emulator"));
     m_commandLine = new QLineEdit(this);
     m_commandLine->setObjectName(QStringLiteral("txtCommandLine"));
@@ -361,6 +364,7 @@ void MainWindow::saveSetting(const QString& key, const QString& value) {
 void MainWindow::showFileCount() {
     m_countTip = fileCountTip();
     showListTip();
+    showActiveFilters();
 }
 
 void MainWindow::showListTip() {

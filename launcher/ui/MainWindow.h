@@ -134,6 +134,8 @@ private:
     QString listMask() const;
     void flashCommandLine();
     void restoreWhenEmulatorEnds();
+    // Shift+Enter: the selected file to the desktop's program, or why it has none.
+    void openWithDesktop();
 
     // Preview panel and titles.
     void showSelectedGame();
@@ -196,6 +198,12 @@ private:
     // The list's tip: how many files (or favourites) are listed, and once the history's
     // notice.
     QString fileCountTip();
+    // The line under the list that says what keeps files out of it (favourites only, files
+    // hidden by F4); hidden while nothing does.
+    QString activeFiltersText() const;
+    void showActiveFilters();
+    // The list in its place, with the filter line under it while that shows.
+    void placeFilesAndFilters();
 
     // Identification by checksum (MainWindowIdentify.cpp): the "Verified" column, the
     // game's tip, Ctrl+I and Ctrl+N.
@@ -278,6 +286,11 @@ private:
     const InstalledEmulator* selectedInstalled() const;
     void showNoEmulatorHint(bool show);
     int storedEmulatorRow() const;
+    // The box's role that holds a folder emulator's catalogue name, the key of its settings
+    // and launch rules; the box shows the program's own name. Installed ones have none.
+    static constexpr int kCatalogueNameRole = Qt::UserRole + 2;
+    QString emulatorKeyAt(int row) const;
+    int emulatorRowOf(const QString& key) const;
     void rememberEmulatorOfFolder();
     void switchEmulatorFolder(const QString& folder);
     // The name the poll looks for while the emulator runs.
@@ -291,6 +304,8 @@ private:
     QList<InstalledEmulator> m_installed;
     std::unique_ptr<EmulatorWatch> m_watch;
     QLabel* m_noEmulatorHint = nullptr;  // "lblNoEmulator"
+    QLabel* m_filtersLine = nullptr;     // "lblFilters"
+    QRect m_filesArea;                   // the list's place, the filter line included
 
     MainWindowServices m_services;
     std::unique_ptr<ScreenshotSearch> m_screenshots;

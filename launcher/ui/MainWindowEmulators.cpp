@@ -34,13 +34,15 @@ DesktopArea desktopArea() {
 }  // namespace
 
 void MainWindow::scanEmulators() {
-    const QList<FoundEmulator> found = ScanCatalogue(m_emulatorFolder);
+    const QList<FoundEmulator> found = ScanCatalogue(m_emulatorFolder, RunningProgram());
     {
         // Filling the box must not select anything on the way.
         const QSignalBlocker quiet(m_emulatorBox);
         m_emulatorBox->clear();
-        for (const FoundEmulator& f : found)
-            m_emulatorBox->addItem(f.name, f.code);
+        for (const FoundEmulator& f : found) {
+            m_emulatorBox->addItem(f.shownName, f.code);
+            m_emulatorBox->setItemData(m_emulatorBox->count() - 1, f.name, kCatalogueNameRole);
+        }
         addInstalledEmulators();
         m_emulatorBox->setCurrentIndex(-1);
     }
@@ -87,7 +89,7 @@ void MainWindow::selectEmulator() {
     // A choice in the box, not the start's own.
     const bool chosen = !m_currentEmulator.isEmpty();
     if (chosen) saveEmulatorSettings();
-    m_currentEmulator = m_emulatorBox->currentText();
+    m_currentEmulator = emulatorKeyAt(m_emulatorBox->currentIndex());
     m_systemName.clear();
     m_fileMask = QStringLiteral("*.zip");
     bool ok = false;
@@ -107,8 +109,12 @@ void MainWindow::selectEmulator() {
             m_currentEmulator = FirstWindowsProgram(m_emulatorFolder);
         }
     }
-    setWindowTitle(QLatin1Char('[') + withExtension(m_currentEmulator, QString()) +
-                   QStringLiteral("] ") + m_systemName + kCaptionSuffix);
+    // The generic program's own name when the entry stands for one, else what the box shows.
+    const QString shown = m_currentEmulator == emulatorKeyAt(m_emulatorBox->currentIndex())
+                              ? m_emulatorBox->currentText()
+                              : m_currentEmulator;
+    setWindowTitle(QLatin1Char('[') + withExtension(shown, QString()) + QStringLiteral("] ") +
+                   m_systemName + kCaptionSuffix);
     m_commandLine->setText(setting(QStringLiteral("cmdline"), QString()));
     m_fileList->setPattern(m_fileMask);
     selectRomFolder(m_emulatorFolder + QStringLiteral("roms"));
@@ -122,6 +128,17 @@ void MainWindow::selectEmulator() {
         m_fileList->setListIndex(0);
     m_fileList->setListIndex(stored);
     if (chosen) rememberEmulatorOfFolder();
+}
+
+QString MainWindow::emulatorKeyAt(int row) const {
+    const QVariant name = m_emulatorBox->itemData(row, kCatalogueNameRole);
+    return name.isValid() ? name.toString() : m_emulatorBox->itemText(row);
+}
+
+int MainWindow::emulatorRowOf(const QString& key) const {
+    for (int row = 0; row < m_emulatorBox->count(); ++row)
+        if (emulatorKeyAt(row) == key) return row;
+    return -1;
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {

@@ -36,9 +36,7 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
             launchSelectedGame();
             break;
         case KeyCommand::OpenWithDesktop:
-            if (m_fileList->ListIndex() >= 0)
-                m_services.shell->open(withTrailingSeparator(m_fileList->path()) +
-                                       m_fileList->FileName());
+            openWithDesktop();
             break;
         case KeyCommand::DeleteFile:
             closing = deleteSelectedFile();

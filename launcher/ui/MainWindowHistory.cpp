@@ -1,4 +1,5 @@
-// The play history's side of the window: the list's play columns, Ctrl+D and Ctrl+F.
+// The play history's side of the window: the list's play columns, Ctrl+D and Ctrl+F, and
+// the line that says what keeps files out of the list.
 
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
@@ -6,6 +7,8 @@
 #include "launcher/ui/MainWindow.h"
 #include "platform/Dialogs.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QMetaObject>
 
 void MainWindow::connectHistory() {
@@ -66,4 +69,37 @@ QString MainWindow::fileCountTip() {
         if (!notice.isEmpty()) tip += QStringLiteral(" - ") + notice;
     }
     return tip;
+}
+
+QString MainWindow::activeFiltersText() const {
+    QStringList parts;
+    if (m_fileList->folderList().favouritesOnly())
+        parts << QStringLiteral("Favourites only (Ctrl+F shows all files)");
+    if (const int hidden = m_fileList->folderList().hiddenByList(); hidden > 0)
+        parts << (hidden == 1 ? QStringLiteral("1 file hidden")
+                              : QStringLiteral("%1 files hidden").arg(hidden)) +
+                     QStringLiteral(" (F4 with an empty pattern shows them)");
+    return parts.join(QStringLiteral(" - "));
+}
+
+void MainWindow::showActiveFilters() {
+    const QString text = activeFiltersText();
+    if (!m_filtersLine) {
+        if (text.isEmpty()) return;
+        m_filtersLine = new QLabel(this);
+        m_filtersLine->setObjectName(QStringLiteral("lblFilters"));
+        m_filtersLine->setAccessibleName(QStringLiteral("List filters"));
+        m_filtersLine->setAutoFillBackground(true);
+        m_filtersLine->setMargin(2);
+        m_filtersLine->setFont(m_commandLine->font());
+        QPalette look = m_filtersLine->palette();
+        look.setColor(QPalette::Window, QColor(36, 52, 72));
+        look.setColor(QPalette::WindowText, QColor(236, 209, 62));
+        m_filtersLine->setPalette(look);
+    }
+    const bool changed =
+        m_filtersLine->text() != text || m_filtersLine->isHidden() != text.isEmpty();
+    m_filtersLine->setText(text);
+    m_filtersLine->setToolTip(text);
+    if (changed) placeFilesAndFilters();
 }

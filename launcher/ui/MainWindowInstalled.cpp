@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
+#include <QTextDocumentFragment>
 #include <QUrl>
 
 namespace {
@@ -87,6 +88,8 @@ void MainWindow::showNoEmulatorHint(bool show) {
         // link could not be followed.
         m_noEmulatorHint = new QLabel(this);
         m_noEmulatorHint->setObjectName(QStringLiteral("lblNoEmulator"));
+        // Its link takes the focus, so it is read by a name of its own, not its whole text.
+        m_noEmulatorHint->setAccessibleName(QStringLiteral("No emulator here"));
         m_noEmulatorHint->setWordWrap(true);
         m_noEmulatorHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         m_noEmulatorHint->setMargin(8);
@@ -112,6 +115,8 @@ void MainWindow::showNoEmulatorHint(bool show) {
                 "<li>describe your own in <tt>%3</tt> (see the README).</li></ul>")
                 .arg(m_emulatorFolder.toHtmlEscaped(),
                      LinuxEmulatorNames().join(QStringLiteral(", ")), conf.toHtmlEscaped()));
+        m_noEmulatorHint->setAccessibleDescription(
+            QTextDocumentFragment::fromHtml(m_noEmulatorHint->text()).toPlainText());
         m_noEmulatorHint->raise();
     }
     m_noEmulatorHint->setVisible(show);
@@ -121,13 +126,13 @@ int MainWindow::storedEmulatorRow() const {
     const QString name = m_services.settings->getSetting(kApplication, kLauncherSection,
                                                          folderKey(m_emulatorFolder), QString());
     if (name.isEmpty()) return 0;
-    const int row = m_emulatorBox->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    const int row = emulatorRowOf(name);
     return row < 0 ? 0 : row;
 }
 
 void MainWindow::rememberEmulatorOfFolder() {
     if (m_emulatorBox->currentIndex() < 0) return;
-    const QString name = m_emulatorBox->currentText();
+    const QString name = emulatorKeyAt(m_emulatorBox->currentIndex());
     const QString key = folderKey(m_emulatorFolder);
     if (m_services.settings->getSetting(kApplication, kLauncherSection, key, QString()) != name)
         m_services.settings->saveSetting(kApplication, kLauncherSection, key, name);

@@ -57,6 +57,19 @@ void MainWindow::launchSelectedGame() {
     m_emulatorPoll->start();
 }
 
+void MainWindow::openWithDesktop() {
+    if (m_fileList->ListIndex() < 0) return;
+    const QString name = m_fileList->FileName();
+    if (m_services.shell->open(withTrailingSeparator(m_fileList->path()) + name)) return;
+    // Otherwise the desktop's opener says so on a terminal nobody looks at.
+    m_services.dialogs->messageBox(
+        QStringLiteral("No program is set to open \"%1\".\n\nChoose one for files of its "
+                       "type with the file manager's \"Open With\", then press Shift+Enter "
+                       "again.")
+            .arg(name),
+        platform::MessageButtons::Ok, platform::MessageIcon::Information, kAppName);
+}
+
 void MainWindow::restoreWhenEmulatorEnds() {
     if (m_services.processes->isRunning(watchedProcess())) return;
     m_emulatorPoll->stop();

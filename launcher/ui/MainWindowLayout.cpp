@@ -14,6 +14,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <algorithm>
+
 void MainWindow::layOutControls() {
     const int W = innerWidth(), H = innerHeight();
     const BottomRow row = LayOutBottomRow(W, H, m_design);
@@ -43,6 +45,8 @@ void MainWindow::placePreviewFrame(int left, bool force) {
     moveTwips(m_picture, l.imgShot);
     moveTwips(m_animation, l.imgShot);
     moveTwips(m_fileList, l.files);
+    m_filesArea = m_fileList->geometry();
+    placeFilesAndFilters();
     m_fileList->setBackColor(0);
     moveTwips(m_driveList, l.driveList);
     moveTwips(m_folderList, l.dirList);
@@ -73,4 +77,21 @@ void MainWindow::endPreviewDrag() {
     if (m_currentEmulator.isEmpty()) return;
     // The text form of the number, e.g. "6291".
     saveSetting(QStringLiteral("imageleft"), QString::number(left));
+}
+
+void MainWindow::placeFilesAndFilters() {
+    if (m_filesArea.isNull()) return;
+    const bool shown = m_filtersLine && !m_filtersLine->text().isEmpty();
+    if (!shown) {
+        if (m_filtersLine) m_filtersLine->hide();
+        m_fileList->setGeometry(m_filesArea);
+        return;
+    }
+    // Under the list rather than over it: the last row stays in sight.
+    const int h = std::min(m_filtersLine->sizeHint().height(), m_filesArea.height() / 2);
+    m_fileList->setGeometry(m_filesArea.adjusted(0, 0, 0, -h));
+    m_filtersLine->setGeometry(m_filesArea.left(), m_filesArea.bottom() + 1 - h,
+                               m_filesArea.width(), h);
+    m_filtersLine->show();
+    m_filtersLine->raise();
 }

@@ -189,6 +189,8 @@ void MainWindow::browseForFolder() {
 
 void MainWindow::applyListsLayout(const ListsLayout& l) {
     moveTwips(m_fileList, l.files);
+    m_filesArea = m_fileList->geometry();
+    placeFilesAndFilters();
     moveTwips(m_picture, l.imgShot);
     moveTwips(m_animation, l.imgShot);
     TwipRect title = twips(m_title);

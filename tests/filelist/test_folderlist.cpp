@@ -1,6 +1,9 @@
+#include "filelist/ColumnFit.h"
+#include "filelist/FileFormats.h"
 #include "filelist/FolderList.h"
 #include "filelist/FolderListing.h"
 #include "filelist/ListModel.h"
+#include "filelist/PlayFacts.h"
 
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
@@ -254,8 +257,8 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
     EXPECT_EQ(model.ColumnText(ListModel::kPlayTimeColumn), "Time");
     EXPECT_EQ(model.ColumnText(ListModel::kLastPlayedColumn), "Last played");
     EXPECT_EQ(model.SubItemText(0, ListModel::kPlayedColumn), "3");
-    EXPECT_EQ(model.SubItemText(0, ListModel::kPlayTimeColumn), "10:05");
-    EXPECT_EQ(model.SubItemText(1, ListModel::kPlayTimeColumn), "9:59");
+    EXPECT_EQ(model.SubItemText(0, ListModel::kPlayTimeColumn), "10:05:00");
+    EXPECT_EQ(model.SubItemText(1, ListModel::kPlayTimeColumn), "9:59:59");
     EXPECT_FALSE(model.SubItemText(1, ListModel::kLastPlayedColumn).isEmpty());
     for (int column = ListModel::kPlayedColumn; column <= ListModel::kLastPlayedColumn; ++column) {
         EXPECT_EQ(model.SubItemText(2, column), QString()) << column;
@@ -282,6 +285,65 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
         std::swap(descending[2], descending[3]);
         EXPECT_EQ(names(), descending);
     }
+}
+
+// Minutes and seconds below an hour, so a short play never reads "0:00"; hours from one.
+TEST(PlayTimeCell, SecondsShowBelowAnHourAndHoursFromOne) {
+    const struct {
+        int plays;
+        qint64 seconds;
+        const char* shown;
+    } cases[] = {
+        {0, 40, ""},
+        {1, 0, "0:00"},
+        {1, 13, "0:13"},
+        {2, 30, "0:30"},
+        {1, 59, "0:59"},
+        {1, 60, "1:00"},
+        {1, 725, "12:05"},
+        {1, 3599, "59:59"},
+        {1, 3600, "1:00:00"},
+        {1, 3723, "1:02:03"},
+        {1, 36000 + 59, "10:00:59"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlayTimeCell({c.plays, c.seconds, 0, false}), c.shown) << c.seconds;
+}
+
+// The name takes what the other columns leave, down to its minimum; the others keep theirs.
+TEST(ColumnFit, TheNameTakesWhatIsLeft) {
+    const struct {
+        int view;
+        std::vector<int> wanted;
+        int name;
+        int minimum;
+        std::vector<int> fitted;
+    } cases[] = {
+        {700, {0, 80, 100}, 0, 50, {520, 80, 100}},
+        {700, {80, 999, 100}, 1, 50, {80, 520, 100}},  // the name's own width does not count
+        {230, {0, 80, 100}, 0, 50, {50, 80, 100}},     // just enough
+        // Too narrow: the name keeps its minimum, the widest columns are cut to one width.
+        {200, {0, 40, 100, 300}, 0, 50, {50, 40, 55, 55}},
+        {200, {0, 100, 100}, 0, 50, {50, 75, 75}},
+        {201, {0, 100, 100}, 0, 50, {51, 75, 75}},  // what rounding leaves goes to the name
+        {40, {0, 80, 100}, 0, 50, {40, 0, 0}},      // narrower than the name's minimum
+        {700, {0, -5, 100}, 0, 0, {600, 0, 100}},   // a width below nothing takes no room
+        {700, {10, 20}, 2, 0, {10, 20}},            // no name column: nothing to fit
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitColumns(c.view, c.wanted, c.name, c.minimum), c.fitted) << c.view;
+}
+
+// Each column but the name is sized by the widest text it usually holds.
+TEST(ColumnFit, SamplesAreTheWidestTextsOfTheirColumns) {
+    EXPECT_EQ(ColumnSample(0), QString());
+    EXPECT_EQ(ColumnSample(4), QString());  // the raw size, never shown
+    EXPECT_EQ(ColumnSample(ListModel::kPlayTimeColumn), "99:59:59");
+    for (int column : {1, 2, 3, ListModel::kPlayedColumn, ListModel::kLastPlayedColumn,
+                       ListModel::kVerifiedColumn})
+        EXPECT_FALSE(ColumnSample(column).isEmpty()) << column;
+    const qint64 shortDate = QDateTime(QDate(2024, 1, 5), QTime(0, 7)).toSecsSinceEpoch();
+    EXPECT_GT(ColumnSample(3).size(), FileDateFormat().format(shortDate).size());
 }
 
 TEST_F(FolderListTest, FavouritesOnlyListsMarkedGames) {

@@ -223,6 +223,32 @@ TEST(ListFolder, HiddenNamesOnlyWhenAskedFor) {
     EXPECT_EQ(listed(dir.path(), "*", true).count(QStringLiteral(".hidden")), 1);
 }
 
+// The files ".hidden" leaves out are counted when the masks take them, so the window can
+// say the list is not the whole folder; dot files are not the user's doing and not counted.
+TEST(ListFolder, CountsTheFilesTheHiddenListLeavesOut) {
+    TempFolder dir;
+    for (const char* n : {"seen.sms", ".dot.sms", "a.sms", "b.sms", "c.nes"})
+        dir.write(QString::fromLatin1(n));
+    dir.write(QStringLiteral(".hidden"), "a.sms\nb.sms\nc.nes\ngone.sms\n");
+    const struct {
+        const char* masks;
+        bool hidden;
+        int counted;
+    } cases[] = {{"*.sms", false, 2},
+                 {"*.nes", false, 1},
+                 {"*.sms;*.nes", false, 3},
+                 {"*.gb", false, 0},
+                 {"*.sms", true, 0}};
+    for (const auto& c : cases) {
+        int counted = -1;
+        FolderListingOptions options;
+        options.hidden = c.hidden;
+        options.hiddenByList = &counted;
+        ListFolder(dir.path(), QString::fromLatin1(c.masks).split(u';'), options);
+        EXPECT_EQ(counted, c.counted) << c.masks << (c.hidden ? " shown" : "");
+    }
+}
+
 TEST(ListFolder, NamesThatAreNotUtf8AreListedAndUsable) {
     TempFolder dir;
     const raw::RemoveTree cleanup(dir.path());

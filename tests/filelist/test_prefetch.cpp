@@ -61,12 +61,16 @@ TEST(ReadAhead, ListsAsTheFolderItself) {
             options.details = false;
             options.hidden = hidden;
             const QStringList masks = QString::fromLatin1(pattern).split(u';');
+            int hiddenRead = -1, hiddenAhead = -1;
+            options.hiddenByList = &hiddenRead;
             const std::vector<ListedFile> read = ListFolder(dir.path(), masks, options);
             FolderPrefetch ahead(dir.path());
             options.prelisted = ahead.takeFiles(dir.path() + u'/');
+            options.hiddenByList = &hiddenAhead;
             ASSERT_NE(options.prelisted, nullptr) << pattern;
             EXPECT_EQ(describe(ListFolder(dir.path(), masks, options)), describe(read))
                 << pattern << (hidden ? " with hidden files" : "");
+            EXPECT_EQ(hiddenAhead, hiddenRead) << pattern;
         }
     }
 }

@@ -129,13 +129,31 @@ TEST(DesktopShell, OpensALocalDocumentByItsOwnBytes) {
     const QString opener = standIn(t.path(), QStringLiteral("opener"));
     const QString game = t.path() + QLatin1Char('/') + decodeName(kOddGame);
     ASSERT_TRUE(raw::write(game, "rom"));
-    platform::DesktopShell shell(QString{}, opener);
+    // No association database: whether a program opens it is the opener's to find out.
+    platform::DesktopShell shell(QString{}, opener, platform::AssociationFolders{});
     ASSERT_TRUE(shell.open(game));
     ASSERT_TRUE(waitForRecord(opener));
     const QList<QByteArray> recorded = raw::recorded(opener);
     ASSERT_EQ(recorded.size(), 2);
     EXPECT_EQ(recorded.at(1), raw::bytes(t.path()) + '/' + kOddGame);
     EXPECT_FALSE(shell.open(QString()));
+}
+
+// A file of a type no program declares is not handed to the opener, whose complaint would
+// go to a terminal nobody reads: open() says so to the caller instead. A folder always goes.
+TEST(DesktopShell, AFileNoProgramOpensIsNotHandedOver) {
+    TempFolder t;
+    const QString opener = standIn(t.path(), QStringLiteral("opener"));
+    t.write("data/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n");
+    platform::AssociationFolders where;
+    where.data = {t.file("data")};
+    platform::DesktopShell shell(QString{}, opener, where);
+    EXPECT_FALSE(shell.open(t.write("game.nes", "rom")));
+    EXPECT_TRUE(shell.open(t.write("notes.txt", "text")));
+    ASSERT_TRUE(waitForRecord(opener));
+    const QList<QByteArray> recorded = raw::recorded(opener);
+    ASSERT_EQ(recorded.size(), 2);
+    EXPECT_EQ(recorded.at(1), raw::bytes(t.file("notes.txt")));
 }
 
 TEST(FileOperations, RenamesAndTrashesOddNamesByTheirBytes) {

@@ -126,7 +126,8 @@ TEST_F(ListViewEvents, HeaderClicksAndDraggedWidthsSurviveSortsAndListings) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeader);
     EXPECT_EQ(log.take(), QStringList{"ColumnClick(1)"});
 
-    ASSERT_EQ(header->sectionSize(0), 600);
+    const int fitted = header->sectionSize(0);  // the name takes what the others leave
+    ASSERT_GT(fitted, 100);
     const int edge = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
     const QPoint from(edge, header->height() / 2), to(edge - 100, header->height() / 2);
     QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
@@ -135,7 +136,7 @@ TEST_F(ListViewEvents, HeaderClicksAndDraggedWidthsSurviveSortsAndListings) {
     QApplication::sendEvent(header->viewport(), &move);
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
     const int dragged = header->sectionSize(0);
-    EXPECT_LT(dragged, 600);
+    EXPECT_LT(dragged, fitted);
 
     list.SortFilesByColumnClick(1);
     EXPECT_EQ(header->sectionSize(0), dragged);

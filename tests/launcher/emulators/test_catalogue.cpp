@@ -53,6 +53,48 @@ TEST(Catalogue, NativeProgramsStandForTheirWindowsNames) {
     EXPECT_TRUE(ScanCatalogue(t.file("missing/")).isEmpty());
 }
 
+// The box shows a native program under its own file name (a link under the link's); the
+// catalogue name stays the key. The opener is the launcher itself when it is native or the
+// running program's file, however reached.
+TEST(Catalogue, ShownNamesAndTheLauncherItself) {
+    const struct {
+        const char* what;
+        QStringList files;  // "name" a native program, "name.exe" a Windows one, "a->b" a link
+        QString own;        // the running program, within the folder; empty: none there
+        QStringList found;  // catalogue name=shown name
+    } cases[] = {
+        {"native under its own name",
+         {"stella", "Z26->stella"},
+         "",
+         {"z26.exe=Z26", "stella.exe=stella"}},
+        {"Windows under the catalogue's", {"STELLA.EXE"}, "", {"stella.exe=stella.exe"}},
+        {"a Windows opener is offered", {"rombard.exe"}, "", {"rombard.exe=rombard.exe"}},
+        {"unless it is the running program", {"rombard.exe"}, "rombard.exe", {}},
+        {"a link to the running one", {"me.bin", "rombard.exe->me.bin"}, "me.bin", {}},
+        {"a native copy of the launcher", {"me", "rombard", "stella"}, "me", {"stella.exe=stella"}},
+        {"a native opener that is not the launcher", {"rombard"}, "", {"rombard.exe=rombard"}},
+        {"the launcher differs", {"me.differs", "rombard"}, "me.differs", {"rombard.exe=rombard"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        for (const QString& f : c.files) {
+            if (f.contains("->")) {
+                ASSERT_TRUE(QFile::link(t.file(f.section("->", 1)), t.file(f.section("->", 0, 0))));
+                continue;
+            }
+            const QString path = t.write(f, f.endsWith("differs") ? "other" : "#!/bin/sh\n");
+            QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        }
+        QStringList found;
+        for (const FoundEmulator& e :
+             ScanCatalogue(t.path() + u'/', c.own.isEmpty() ? QString() : t.file(c.own)))
+            found << e.name + '=' + e.shownName;
+        EXPECT_EQ(found, c.found);
+    }
+    EXPECT_TRUE(RunningProgram().endsWith("/launcher_tests")) << RunningProgram().toStdString();
+}
+
 // A code outside the systems plays every file; the opener has no system and plays documents.
 TEST(SystemProfiles, CodesWithoutASystem) {
     for (const int code : {0, 15, -1}) {
@@ -61,6 +103,41 @@ TEST(SystemProfiles, CodesWithoutASystem) {
     }
     EXPECT_TRUE(ProfileOf(14).name.isEmpty());
     EXPECT_TRUE(ProfileOf(14).mask.startsWith("*.mp3;*.mid;"));
+}
+
+// Each system keeps every pattern its folder emulators ever listed (stored settings and
+// users' folders rely on them), and plays what the installed emulators of it play.
+TEST(SystemProfiles, MasksKeepWhatTheyHadAndAgreeAcrossEmulators) {
+    const struct {
+        int code;
+        GameSystem system;
+        const char* had;
+        const char* installedHad;
+        const char* added;
+    } cases[] = {
+        {1, GameSystem::Snes, "*.zip;*.fig;*.smc;*.swc;*.sfc", "*.sfc", ""},
+        {2, GameSystem::Gba, "*.zip;*.gba;*.gbc;*.gb", "*.gba", ""},
+        {3, GameSystem::Sega, "*.zip;*.sms;*.sg;*.sc;*.gg;*.bin;*.smd;*.32x;*.cue;*.iso",
+         "*.md;*.gen", "*.md;*.gen"},
+        {4, GameSystem::Nes, "*.zip;*.nes;*.nsf;*.fds;*.unf;*.gz", "*.unif", "*.unif"},
+        {5, GameSystem::N64, "*.zip;*.v64;*.z64;*.n64;*.rom;*.usa;*.jap;*.pal;*.eur", "*.z64", ""},
+        {6, GameSystem::NeoGeoPocket, "*.zip;*.ngp", "*.ngc", "*.ngc"},
+        {7, GameSystem::PcEngine, "*.zip;*.pce;*.iso;*.isq;*.bin", "*.sgx;*.cue", "*.sgx"},
+        {8, GameSystem::Atari2600, "*.zip;*.bin;*.z26", "*.a26", "*.a26"},
+        {9, GameSystem::Arcade, "*.zip", "*.7z", "*.7z"},
+        {11, GameSystem::Arcade, "*.zip", "*.7z", ""},
+        {13, GameSystem::Ds, "*.zip;*.nds;*.bin;*.pme;*.rom;*.elf;*.gba;*.agb;*.mb", "*.nds", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        QStringList mask = ProfileOf(c.code).mask.split(u';');
+        EXPECT_EQ(ProfileOf(c.code).mask, ProfileOf(c.system).mask);
+        EXPECT_EQ(ProfileOf(c.code).name, ProfileOf(c.system).name);
+        for (const char* list : {c.had, c.installedHad, c.added})
+            for (const QString& pattern : QString(list).split(';', Qt::SkipEmptyParts))
+                EXPECT_TRUE(mask.contains(pattern)) << pattern.toStdString();
+        EXPECT_EQ(mask.removeDuplicates(), 0);
+    }
 }
 
 }  // namespace

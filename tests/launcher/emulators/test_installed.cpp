@@ -3,6 +3,7 @@
 
 #include "launcher/emulators/EmulatorOutput.h"
 #include "launcher/emulators/InstalledEmulators.h"
+#include "launcher/emulators/SystemProfile.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -229,6 +230,29 @@ TEST(EmulatorOutput, TheFiveSecondRuleAndTheLastLines) {
         EXPECT_EQ(EarlyEndMessage("stella", c.elapsed, c.started, c.output, c.truncated),
                   c.message);
     }
+}
+
+// An installed emulator lists the same files as a folder emulator of its system.
+TEST(InstalledEmulators, ShareTheFolderEmulatorsSystemTable) {
+    TempFolder a, cores;
+    executable(a, "stella");
+    executable(a, "fceux");
+    cores.write("genesis_plus_gx_libretro.so");
+    executable(a, "retroarch");
+    InstalledSearch where;
+    where.pathFolders = {a.path()};
+    where.coreFolders = {cores.path()};
+    QMap<QString, int> codeOf{{"stella", 8}, {"fceux", 4}};
+    int checked = 0;
+    for (const InstalledEmulator& e : FindInstalledEmulators(where)) {
+        const int code = e.name.contains("genesis") ? 3 : codeOf.value(e.name);
+        ASSERT_NE(code, 0) << e.name.toStdString();
+        EXPECT_EQ(e.mask, ProfileOf(code).mask) << e.name.toStdString();
+        EXPECT_EQ(e.systemName, ProfileOf(code).name) << e.name.toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, 3);
+    EXPECT_TRUE(ProfileOf(8).mask.split(';').contains("*.a26"));
 }
 
 }  // namespace

@@ -118,6 +118,39 @@ TEST_F(HelpAndAccess, EveryControlIsNamedAndNothingIsReadTwice) {
     }
 }
 
+// What a screen reader says of each box: what it is for, then the entry chosen.
+TEST_F(HelpAndAccess, BoxesAreReadByTheirNamesWithTheChoiceAsValue) {
+    open({"Pac-Man.nes"});
+    press(Qt::Key_Escape);  // the folder lists, with the drive box
+    ASSERT_TRUE(driveList()->isVisible());
+    ASSERT_GT(driveList()->count(), 0);
+    const struct {
+        QComboBox* box;
+        const char* name;
+    } boxes[] = {{emulatorBox(), "Emulator"}, {driveList(), "Drive"}};
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(b.name);
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(b.box);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->role(), QAccessible::ComboBox);
+        EXPECT_EQ(node->text(QAccessible::Name), b.name);
+        EXPECT_EQ(node->text(QAccessible::Value), b.box->currentText());
+        EXPECT_FALSE(b.box->currentText().isEmpty());
+    }
+}
+
+// The hint of a folder without emulators takes the focus for its link: it has a name.
+TEST_F(WindowTest, TheNoEmulatorHintIsNamed) {
+    start(Shown::Active);
+    auto* hint = control<QLabel>("lblNoEmulator");
+    ASSERT_TRUE(hint && hint->isVisible());
+    ASSERT_NE(hint->focusPolicy(), Qt::NoFocus);
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(hint);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->text(QAccessible::Name), "No emulator here");
+    EXPECT_TRUE(node->text(QAccessible::Description).contains("emulators.conf"));
+}
+
 // Typing switches must not move the selection: Enter then starts the game chosen, not the
 // first. A search text still narrows the list.
 TEST_F(HelpAndAccess, SwitchesTypedKeepTheSelectedGame) {

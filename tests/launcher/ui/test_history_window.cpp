@@ -1,12 +1,16 @@
 // The play history in the window: a launch's session, the play columns, Ctrl+D and Ctrl+F
 // pressed on the list, renames that keep the history, and the tip's notice.
 
+#include "filelist/ListModel.h"
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/WindowFixture.h"
 #include "library/LibraryDb.h"
 #include "library/PlaySession.h"
 #include "platform/Descendants.h"
 #include "support/StepClock.h"
+
+#include <QAbstractItemView>
+#include <QPaintEvent>
 
 #include <sqlite3.h>
 
@@ -74,13 +78,51 @@ TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheColumnsShowIt) {
     follower.running = false;
     plays.poll();
     EXPECT_EQ(cell("a.nes", 5), "1");
-    EXPECT_EQ(cell("a.nes", 6), "0:01");
+    EXPECT_EQ(cell("a.nes", 6), "1:25");
     EXPECT_FALSE(cell("a.nes", 7).isEmpty());
 
     play("b.nes", 3);
     for (int column = 5; column <= 7; ++column)
         EXPECT_EQ(cell("b.nes", column), QString()) << column;
     EXPECT_EQ(db.summaries().value(romBytes("b.nes")).plays, 0);
+}
+
+// The columns are drawn again when a play ends, wherever the window is by then: back on
+// the screen or still out of the way. Nothing but the session's end may be needed.
+TEST_F(HistoryWindow, TheRowIsDrawnAgainWhenThePlayEnds) {
+    open({"a.nes", "b.nes"});
+    auto* view = qobject_cast<QAbstractItemView*>(files()->currentView());
+    ASSERT_TRUE(view);
+    struct PaintLog final : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
+            return false;
+        }
+    } log;
+    view->viewport()->installEventFilter(&log);
+    for (const bool backFirst : {true, false}) {
+        SCOPED_TRACE(backFirst ? "window back first" : "play ends first");
+        select(backFirst ? "a.nes" : "b.nes");
+        const QString name = files()->FileName();
+        follower.running = true;
+        launch();
+        ASSERT_TRUE(plays.sessionRunning());
+        clock.mono += 15'000;
+        if (backFirst) pollOnce();  // the emulator is gone: the window comes back
+        QApplication::processEvents();
+        log.painted = QRegion();
+        follower.running = false;
+        plays.poll();  // the last process has ended
+        emulatorPoll()->setInterval(1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !emulatorPoll()->isActive(); }));
+        // The raw size (model column 4) is not shown: the played column is the view's 4th.
+        const QModelIndex played =
+            view->model()->index(files()->ListIndex(), ListModel::kPlayedColumn - 1);
+        ASSERT_EQ(view->model()->data(played).toString(), "1") << name.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return log.painted.contains(view->visualRect(played)); }))
+            << name.toStdString();
+    }
 }
 
 TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
@@ -106,6 +148,43 @@ TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
     EXPECT_FALSE(db.isFavourite(romBytes("b.nes")));
     EXPECT_EQ(listed(), QStringList());
     EXPECT_TRUE(files()->toolTip().startsWith("0 Favourites"));
+}
+
+// A line under the list says what keeps files out of it while anything does: favourites
+// only, and files F4 hid. It leaves no row of the list behind it.
+TEST_F(HistoryWindow, ALineSaysWhatKeepsFilesOutOfTheList) {
+    open({"a.nes", "b.nes", "c.nes"});
+    const auto line = [&]() -> QString {
+        auto* label = window->findChild<QLabel*>(QStringLiteral("lblFilters"));
+        return label && label->isVisible() ? label->text() : QString();
+    };
+    const QRect area = files()->geometry();
+    EXPECT_EQ(line(), QString());
+    select("b.nes");
+    press(Qt::Key_D, Qt::ControlModifier);
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(line().startsWith("Favourites only")) << line().toStdString();
+    auto* label = window->findChild<QLabel*>(QStringLiteral("lblFilters"));
+    ASSERT_TRUE(label);
+    EXPECT_FALSE(files()->geometry().intersects(label->geometry()));
+    EXPECT_EQ(files()->geometry().united(label->geometry()), area);
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(line(), QString());
+    EXPECT_EQ(files()->geometry(), area);
+
+    dialogs.inputAnswers = {QString("a*"), QString("c*"), QString("")};
+    press(Qt::Key_F4);
+    EXPECT_EQ(listed(), (QStringList{"b.nes", "c.nes"}));
+    EXPECT_TRUE(line().startsWith("1 file hidden")) << line().toStdString();
+    press(Qt::Key_F4);
+    EXPECT_TRUE(line().startsWith("2 files hidden")) << line().toStdString();
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(line().contains("Favourites only") && line().contains("2 files hidden"))
+        << line().toStdString();
+    press(Qt::Key_F, Qt::ControlModifier);
+    press(Qt::Key_F4);  // an empty pattern shows them all again
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+    EXPECT_EQ(line(), QString());
 }
 
 // F2 and F9 rename through the same path: the history and the mark go with the game.

@@ -34,8 +34,8 @@ TEST_F(InstalledWindow, OfferedAfterTheFolderOwnAndStartedWithTheGameWhole) {
         "emulators.conf", "[Mine]\nprogram = stella\nmasks = *.mine\narguments = -m {game}\n");
     roms({"a.smc", "a b.a26", "c.mine"});
     start(Shown::Active);
-    EXPECT_EQ(items(), (QStringList{"zsnes.exe:1", "Mine:", "mednafen:", "stella:"}));
-    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
+    EXPECT_EQ(items(), (QStringList{"zsnes:1", "Mine:", "mednafen:", "stella:"}));
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
     emulatorBox()->setFocus();
@@ -93,11 +93,11 @@ TEST_F(InstalledWindow, TheEmulatorUsedLastInAFolderIsSelectedAtStart) {
         QString selected;  // at start
     };
     const Step steps[] = {
-        {"", 2, "zsnes.exe"},             // nothing stored: the first
-        {"", -1, "stella"},               // the one chosen before closing
-        {other.path(), -1, "zsnes.exe"},  // another folder keeps its own
+        {"", 2, "zsnes"},             // nothing stored: the first
+        {"", -1, "stella"},           // the one chosen before closing
+        {other.path(), -1, "zsnes"},  // another folder keeps its own
         {"", 1, "stella"},
-        {"", -1, "Nestopia.exe"},
+        {"", -1, "Nestopia"},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.folder.toStdString() + " " + s.selected.toStdString());
@@ -112,7 +112,7 @@ TEST_F(InstalledWindow, TheEmulatorUsedLastInAFolderIsSelectedAtStart) {
     QFile::remove(bin.file("stella"));
     QFile::remove(folder() + "Nestopia");
     start();
-    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
 }
 
 TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
@@ -180,10 +180,10 @@ TEST_F(InstalledWindow, AFolderHandedOverIsTakenUp) {
     start(Shown::Yes);
     ASSERT_TRUE(single.handler);
     single.handler("[Nestopia] Nintendo" + kCaptionSuffix);  // a caption changes nothing
-    EXPECT_EQ(items(), QStringList{"zsnes.exe:1"});
+    EXPECT_EQ(items(), QStringList{"zsnes:1"});
 
     single.handler(FolderHandoff(other.path()));
-    EXPECT_EQ(items(), QStringList{"Nestopia.exe:4"});
+    EXPECT_EQ(items(), QStringList{"Nestopia:4"});
     EXPECT_EQ(window->windowTitle(), "[Nestopia] Nintendo" + kCaptionSuffix);
     EXPECT_EQ(listed(), QStringList{"mario.nes"});
     EXPECT_EQ(settings.getSetting("Rombard", kLauncherSection, kLastFolderKey, {}),

@@ -220,7 +220,7 @@ TEST_F(NavigationTest, BrowsingWithoutAnEmulatorRescansTheChosenFolder) {
     start();
     dialogs.folderAnswers = {other.path()};
     QTest::mouseClick(browseButton(), Qt::LeftButton);
-    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
     EXPECT_EQ(files()->path(),
               other.path() + "/roms/");  // no games in the folder itself
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + other.path() + "/roms/"));

@@ -111,6 +111,22 @@ TEST_F(WindowKeys, OnlyShiftEnterOpensTheFileEveryOtherEnterLaunches) {
     }
 }
 
+// Shift+Enter on a file the desktop has no program for says so, in the window.
+TEST_F(WindowKeys, ShiftEnterWithNoProgramForTheFileSaysSo) {
+    open({"a.nes"});
+    shell.openResult = false;
+    focusList();
+    press(Qt::Key_Return, Shift);
+    ASSERT_EQ(shell.opened, QStringList{folder() + "roms/a.nes"});
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().text.contains("\"a.nes\"") &&
+                dialogs.messages.first().text.contains("No program"))
+        << dialogs.messages.first().text.toStdString();
+    shell.openResult = true;
+    press(Qt::Key_Return, Shift);
+    EXPECT_EQ(dialogs.messages.size(), 1);  // opened: nothing to say
+}
+
 // F5 looks at the emulator folder again: a program added since start-up appears then.
 TEST_F(WindowKeys, F5RescansTheEmulatorFolder) {
     open({"a.nes"});
@@ -122,9 +138,9 @@ TEST_F(WindowKeys, F5RescansTheEmulatorFolder) {
         return out;
     };
     press(Qt::Key_Down);  // any other key looks at nothing
-    EXPECT_EQ(names(), QStringList{"Nestopia.exe"});
+    EXPECT_EQ(names(), QStringList{"Nestopia"});
     press(Qt::Key_F5);
-    EXPECT_EQ(names(), (QStringList{"zsnes.exe", "Nestopia.exe"}));
+    EXPECT_EQ(names(), (QStringList{"zsnes", "Nestopia"}));
     EXPECT_TRUE(onFiles());
 }
 

@@ -1,14 +1,19 @@
 // The window's layout as the widgets receive it (the only check of LayOutBottomRow and
 // LayOutShotFrame), the draggable preview frame and F12.
 
+#include "filelist/ColumnFit.h"
+#include "filelist/ListModel.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
 
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTreeView>
 
 namespace {
 
@@ -45,6 +50,38 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
         EXPECT_EQ(folderList()->geometry().top(), driveList()->height());
         EXPECT_EQ(folderList()->width(), files()->width());
     }
+}
+
+// At 1,250 pixels every column shows without sideways scrolling: the name keeps a third of
+// the list and the widest others are cut short. A wide window gives each column all its
+// usual text, and the name the rest.
+TEST_F(WindowTest, EveryColumnShowsAndTheNameTakesTheRest) {
+    program("Nestopia");
+    roms({"Pac-Man.nes", "Super Mario Bros. 3 (USA) (Rev 1).nes"});
+    start(Shown::Active);
+    auto* view = qobject_cast<QTreeView*>(files()->currentView());
+    ASSERT_TRUE(view);
+    files()->model().setColumnShown(ListModel::kVerifiedColumn, true);
+    QHeaderView* header = view->header();
+    for (const int width : {1250, 2400}) {
+        SCOPED_TRACE(width);
+        window->resize(width, 700);
+        QApplication::processEvents();
+        ASSERT_EQ(header->count(), 8);  // all but the raw size
+        int right = 0;
+        for (int i = 0; i < header->count(); ++i) {
+            EXPECT_GT(header->sectionSize(i), 20) << i;
+            right = std::max(right, header->sectionViewportPosition(i) + header->sectionSize(i));
+        }
+        EXPECT_EQ(right, view->viewport()->width());
+        EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+        EXPECT_GE(header->sectionSize(0), view->viewport()->width() / 3);
+    }
+    // (The raw size, model column 4, is not shown: the columns after it shift left.)
+    const QFontMetrics fm(view->font());
+    for (int c : {3, ListModel::kPlayTimeColumn, ListModel::kLastPlayedColumn})
+        EXPECT_GE(header->sectionSize(c > 4 ? c - 1 : c), fm.horizontalAdvance(ColumnSample(c)))
+            << c;
 }
 
 // A stored split outside the window is brought inside it when read.

@@ -17,8 +17,9 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     program("zsnes");
     roms({"a.smc", "b.nes"});
     start();
-    EXPECT_EQ(items(), (QStringList{"zsnes.exe:1", "Nestopia.exe:4", "NO$NES.EXE:4"}));
-    EXPECT_EQ(emulatorBox()->currentText(), "zsnes.exe");
+    // Native programs under their own names; a Windows one under the catalogue's.
+    EXPECT_EQ(items(), (QStringList{"zsnes:1", "Nestopia:4", "NO$NES.EXE:4"}));
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
     EXPECT_EQ(window->windowTitle(), "[zsnes] Super Nintendo" + kCaptionSuffix);
     EXPECT_EQ(files()->path(), folder() + "roms/");
     EXPECT_EQ(files()->ListCount(), 1);
@@ -208,7 +209,7 @@ TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
     EXPECT_EQ(listed(), QStringList{"x.smc"});
     EXPECT_EQ(emulatorBox()->count(), 0);  // the games folder holds no emulator itself
     QTest::mouseClick(browseButton(), Qt::LeftButton);
-    EXPECT_EQ(items(), QStringList{"zsnes.exe:1"});
+    EXPECT_EQ(items(), QStringList{"zsnes:1"});
     EXPECT_EQ(listed(), QStringList{"x.smc"});
 }
 

@@ -99,7 +99,7 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
     platform::DesktopShell realShell(QString{}, QString{});
     create(&realShell, base);
     ASSERT_TRUE(window->start());
-    ASSERT_EQ(items(), QStringList{"zsnes.exe:1"});
+    ASSERT_EQ(items(), QStringList{"zsnes:1"});
     ASSERT_EQ(files()->ListCount(), 1);
     EXPECT_EQ(raw::bytes(files()->FileName()), oddGame);
 

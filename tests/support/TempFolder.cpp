@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -55,4 +56,17 @@ QByteArray TempFolder::read(const QString& relative) const {
 
 bool TempFolder::exists(const QString& relative) const {
     return QFileInfo::exists(file(relative));
+}
+
+QStringList filesUnder(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        out << path.mid(root.size() + 1) + QStringLiteral(": ") + QString::fromUtf8(file.readAll());
+    }
+    out.sort();
+    return out;
 }

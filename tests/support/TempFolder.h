@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 class TempFolder {
@@ -31,3 +32,7 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Every file under `root`, hidden ones too, as "relative path: content", sorted: a whole
+// tree compared in one expectation.
+QStringList filesUnder(const QString& root);

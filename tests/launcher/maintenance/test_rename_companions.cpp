@@ -9,25 +9,10 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
-#include <QDirIterator>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// Every file under `root` as "relative path: content", sorted.
-QStringList tree(const QString& root) {
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        out << path.mid(root.size() + 1) + ": " + QString::fromUtf8(file.readAll());
-    }
-    out.sort();
-    return out;
-}
 
 struct Case {
     const char* what;
@@ -51,7 +36,7 @@ void check(const Case& c) {
         RenameGameFile(files, root + "roms/", c.from, c.to,
                        PicturesIn(search, ScreenshotFolders({}, root, root + "roms")));
     EXPECT_EQ(given, c.given);
-    EXPECT_EQ(tree(emu.path()), c.after);
+    EXPECT_EQ(filesUnder(emu.path()), c.after);
 }
 
 TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndNoneAnotherGameIsShown) {
@@ -154,7 +139,7 @@ TEST(RenameGameFiles, BothHalvesOfAPairAskedForAreOneRename) {
             RenameGameFiles(files, emu.file("roms/"), w, PicturesIn(search, {emu.file("shots/")}));
         EXPECT_EQ(given, (std::vector<GameRename>{{w[0].oldName, w[0].newName},
                                                   {w[1].oldName, stem + w[1].oldName.right(4)}}));
-        EXPECT_EQ(tree(emu.path()),
+        EXPECT_EQ(filesUnder(emu.path()),
                   (QStringList{"roms/" + stem + ".jad: jad", "roms/" + stem + ".jar: jar"}));
     }
 }

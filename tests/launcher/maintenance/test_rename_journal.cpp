@@ -9,7 +9,6 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
-#include <QDirIterator>
 
 #include <gtest/gtest.h>
 
@@ -18,20 +17,6 @@
 #include <csignal>
 
 namespace {
-
-// Every file under `root` as "relative path: content", sorted.
-QStringList tree(const QString& root) {
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        out << path.mid(root.size() + 1) + ": " + QString::fromUtf8(file.readAll());
-    }
-    out.sort();
-    return out;
-}
 
 QStringList notes() {
     return QDir(RenameJournal::defaultFolder()).entryList(QDir::Files | QDir::Hidden);
@@ -91,7 +76,7 @@ TEST(RenameJournal, AKilledBatchIsPutRightAtTheNextStart) {
                             PicturesIn(search, ScreenshotFolders({}, root, root + "roms")), hooks);
         });
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-        EXPECT_EQ(tree(emu.path()), c.before);
+        EXPECT_EQ(filesUnder(emu.path()), c.before);
         ASSERT_EQ(notes().size(), 1);
 
         platform::LocalFileOperations files;
@@ -103,7 +88,7 @@ TEST(RenameJournal, AKilledBatchIsPutRightAtTheNextStart) {
             expected.replaceInStrings("shots/b.png", "shots/b_X.png");
             expected.sort();
         }
-        EXPECT_EQ(tree(emu.path()), expected);
+        EXPECT_EQ(filesUnder(emu.path()), expected);
         EXPECT_EQ(notes(), QStringList());
     }
 }
@@ -147,7 +132,7 @@ TEST(RenameJournal, FinishesOrUndoesEachHalfDoneRenameAndNeverOverwrites) {
 
         platform::LocalFileOperations files;
         const RecoveredRenames done = RecoverInterruptedRenames(files);
-        EXPECT_EQ(tree(emu.path()), c.after);
+        EXPECT_EQ(filesUnder(emu.path()), c.after);
         EXPECT_EQ(int(done.completed.size()), c.completed);
         EXPECT_EQ(int(done.undone.size()), c.undone);
         EXPECT_EQ(done.leftApart, c.leftApart);
@@ -167,7 +152,7 @@ TEST(RenameJournal, ALiveRunsNoteIsNotTouched) {
         platform::LocalFileOperations files;
         const RecoveredRenames done = RecoverInterruptedRenames(files);
         EXPECT_TRUE(done.completed.empty());
-        EXPECT_EQ(tree(emu.path()), (QStringList{"roms/Hero.bin: g", "shots/game.png: p"}));
+        EXPECT_EQ(filesUnder(emu.path()), (QStringList{"roms/Hero.bin: g", "shots/game.png: p"}));
         EXPECT_EQ(notes().size(), 1);
     }
     EXPECT_EQ(notes(), QStringList());

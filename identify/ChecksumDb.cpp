@@ -31,10 +31,8 @@ ChecksumDb::~ChecksumDb() {
 }
 
 QString ChecksumDb::defaultFile() {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
-        cache = QDir::homePath() + QStringLiteral("/.cache");
-    return cache + QStringLiteral("/Rombard/checksums.sqlite3");
+    return platform::userBaseFolder("XDG_CACHE_HOME", QStringLiteral(".cache")) +
+           QStringLiteral("/Rombard/checksums.sqlite3");
 }
 
 void ChecksumDb::close() {

@@ -114,10 +114,8 @@ LibraryDb::~LibraryDb() {
 }
 
 QString LibraryDb::defaultFile() {
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || !QDir::isAbsolutePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/Rombard/library.sqlite3");
+    return platform::userBaseFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) +
+           QStringLiteral("/Rombard/library.sqlite3");
 }
 
 void LibraryDb::close() {

@@ -254,4 +254,9 @@ std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes, 
     return bytes;
 }
 
+QString userBaseFolder(const char* variable, const QString& underHome) {
+    const QString set = qEnvironmentVariable(variable);
+    return QDir::isAbsolutePath(set) ? set : QDir::homePath() + QLatin1Char('/') + underHome;
+}
+
 }  // namespace platform

@@ -26,6 +26,11 @@ QStringList argumentsFromArgv(int argc, const char* const* argv);
 // of the running executable. Absolute, without a trailing slash; empty when unknown.
 QString programFolderFromArgv0(const char* argv0);
 
+// A user's base folder of the freedesktop base directory rules: the environment
+// `variable` when it holds an absolute path, else `underHome` (".cache", ".local/share")
+// in the home folder.
+QString userBaseFolder(const char* variable, const QString& underHome);
+
 // Opens `file` for reading by the name's own bytes, so a name that is not valid UTF-8
 // opens too (QFile alone would look for its UTF-8 spelling). The file's fileName() stays
 // empty.

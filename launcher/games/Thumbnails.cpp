@@ -86,10 +86,8 @@ QString ThumbnailFileName(const QString& absolutePath) {
 }
 
 QString DefaultThumbnailRoot() {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
-        cache = QDir::homePath() + QStringLiteral("/.cache");
-    return QDir::cleanPath(cache + QStringLiteral("/thumbnails"));
+    return QDir::cleanPath(platform::userBaseFolder("XDG_CACHE_HOME", QStringLiteral(".cache")) +
+                           QStringLiteral("/thumbnails"));
 }
 
 ThumbnailCache::ThumbnailCache(QString root) : m_root(QDir::cleanPath(root)) {}

@@ -71,10 +71,8 @@ void putRight(platform::FileOperations& files, const PlannedMoves& moves, Recove
 }  // namespace
 
 QString RenameJournal::defaultFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || !QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/Rombard/renames");
+    return platform::userBaseFolder("XDG_STATE_HOME", QStringLiteral(".local/state")) +
+           QStringLiteral("/Rombard/renames");
 }
 
 RenameJournal::RenameJournal(QString folder)

@@ -1,7 +1,9 @@
 #pragma once
 
 // Prints the usual table and keeps each benchmark's real time per iteration (in the unit
-// it was registered with), so a program can print its ratios last.
+// it was registered with), so a program can print its ratios last. Times are kept under
+// the function's name and its arguments ("BM_Sort/2"), whatever time or iteration count
+// it ran with.
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +21,11 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) time[r.benchmark_name()] = r.GetAdjustedRealTime();
+            if (r.run_type == Run::RT_Iteration) {
+                const std::string& args = r.run_name.args;
+                time[r.run_name.function_name + (args.empty() ? "" : "/" + args)] =
+                    r.GetAdjustedRealTime();
+            }
     }
     std::map<std::string, double> time;
 };

@@ -2,6 +2,7 @@
 // Absolute speeds drift on shared machines, so the figures that count are the ratios
 // printed at the end.
 
+#include "Quick.h"
 #include "checksum/Crc32.h"
 #include "checksum/Crc32Kernel.h"
 
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr std::size_t kBufferSize = std::size_t{256} << 20;
+const std::size_t kBufferSize = bench::sized(std::size_t{256} << 20, std::size_t{1} << 20);
 
 const std::vector<std::uint8_t>& buffer() {
     static const std::vector<std::uint8_t> data = [] {
@@ -82,7 +83,7 @@ void BM_ReadPass(benchmark::State& state) {
 std::string warmFile() {
     static const std::string path = [] {
         const char* size = std::getenv("BENCH_CRC_FILE_MIB");
-        const std::size_t mib = size ? std::strtoul(size, nullptr, 10) : 1024;
+        const std::size_t mib = size ? std::strtoul(size, nullptr, 10) : bench::sized(1024, 4);
         std::string p = "/tmp/rombard-bench-crc.bin";
         std::FILE* f = std::fopen(p.c_str(), "wb");
         if (!f) return std::string();
@@ -158,17 +159,17 @@ void BM_ReadFile(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * fileSize(p));
 }
 
-BENCHMARK(BM_CalculateBytes)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_ZlibCrc32)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_SlicingBy8)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_ReadPass)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_CalculateFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ReadFileZlib)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CalculateBytes)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_ZlibCrc32)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_SlicingBy8)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_ReadPass)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_CalculateFile)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(2.0));
+BENCHMARK(BM_ReadFileZlib)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(2.0));
 BENCHMARK(BM_ReadFile)
     ->Arg(Crc32::kFileBlock >> 10)
     ->Arg(4096)
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
+    ->MinTime(bench::minTime(2.0));
 
 // Keeps each benchmark's throughput so the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -192,7 +193,7 @@ int main(int argc, char** argv) {
     for (const std::string& k : crckernel::crc32Kernels())
         benchmark::RegisterBenchmark(("BM_Kernel/" + k).c_str(), runKernel, k)
             ->Unit(benchmark::kMillisecond)
-            ->MinTime(1.0);
+            ->MinTime(bench::minTime(1.0));
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto gbs = [&](const char* name) { return reporter.speed[name] / 1e9; };

@@ -5,6 +5,7 @@
 // and runs on a warm cache. Prints last "dupes ratio vs jdupes: X.XX" (ours divided by
 // jdupes, the worse folder) after the peak memory of each.
 
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/FolderListing.h"
 #include "launcher/maintenance/DuplicateFinder.h"
@@ -41,8 +42,8 @@ struct FolderPlan {
     std::vector<int> shifts;  // sizes are 2^shift bytes, the shift drawn from these
 };
 const FolderPlan kPlans[] = {
-    {"2000 files, 1.7 GiB", 2000, {17, 18, 18, 19, 19, 20, 20, 20, 21, 21}},
-    {"30000 files, 4-64 KiB", 30000, {12, 13, 14, 15, 16}},
+    {"2000 files, 1.7 GiB", bench::sized(2000, 20), {17, 18, 18, 19, 19, 20, 20, 20, 21, 21}},
+    {"30000 files, 4-64 KiB", bench::sized(30000, 100), {12, 13, 14, 15, 16}},
 };
 
 std::string g_root;
@@ -207,8 +208,12 @@ void BM_Jdupes(benchmark::State& state) {
     state.SetLabel(kPlans[state.range(0)].label);
 }
 
-BENCHMARK(BM_FindDuplicates)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Jdupes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FindDuplicates)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench::sized(3, 1));
+BENCHMARK(BM_Jdupes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(bench::sized(3, 1));
 
 // Peak resident memory, in KiB, of a fresh process running `program` with `args`: this
 // program searching a folder, this program doing nothing, or jdupes.
@@ -271,7 +276,6 @@ int main(int argc, char** argv) {
         // for an overlapping copy (-Wrestrict, a known false positive).
         std::string arg = "/";
         arg += std::to_string(i);
-        arg += "/iterations:3";
         const double ours = reporter.time["BM_FindDuplicates" + arg];
         const double theirs = reporter.time["BM_Jdupes" + arg];
         if (theirs > 0) worst = std::max(worst, ours / theirs);

@@ -4,6 +4,7 @@
 // of files, measured in the same run. F8's batch is also timed alone, without the window.
 
 #include "BenchWindow.h"
+#include "Quick.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/FileRenaming.h"
@@ -28,8 +29,8 @@
 
 namespace {
 
-constexpr int kGames = 5000;
-constexpr int kRuns = 3;
+const int kGames = bench::sized<int>(5000, 200);
+const int kRuns = bench::sized<int>(3, 1);
 // Every fifth game has a screenshot; every hundredth has a byte-equal copy.
 constexpr int kShotEvery = 5;
 constexpr int kCopyEvery = 100;

@@ -4,6 +4,7 @@
 // 5 ms each). Both sides of the ratio are measured in the same run.
 
 #include "BenchWindow.h"
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/games/PlayHistory.h"
@@ -24,10 +25,10 @@
 
 namespace {
 
-constexpr int kFiles = 30000;
-constexpr int kPlayed = 10000;
-constexpr int kSessions = 100000;
-constexpr int kRuns = 5;
+const int kFiles = bench::sized<int>(30000, 300);
+const int kPlayed = bench::sized<int>(10000, 100);
+const int kSessions = bench::sized<int>(100000, 1000);
+const int kRuns = bench::sized<int>(5, 1);
 
 QString gameName(int i) {
     return QStringLiteral("Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0'));

@@ -5,6 +5,7 @@
 //   against reading them once with a plain read loop (goal: at most 1.2x).
 // Both sides of the ratio are measured in the same run, alternated.
 
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "identify/ChecksumCache.h"
 #include "identify/GameIdentifier.h"
@@ -32,10 +33,10 @@
 
 namespace {
 
-constexpr int kCachedFiles = 30000;
-constexpr int kBigFiles = 2000;
-constexpr qint64 kBigTotal = qint64(1741) << 20;  // 1.7 GiB
-constexpr int kRuns = 5;
+const int kCachedFiles = bench::sized<int>(30000, 300);
+const int kBigFiles = bench::sized<int>(2000, 20);
+const qint64 kBigTotal = bench::sized(qint64(1741) << 20, qint64(20) << 20);  // 1.7 GiB
+const int kRuns = bench::sized<int>(5, 1);
 
 // Knows every tenth file of a run by its size and CRC (no SHA-1: the sources mostly give one,
 // but a forged or unknown file costs no SHA-1, and that is the common case in a folder).

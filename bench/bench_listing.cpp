@@ -1,5 +1,6 @@
 // Listing a ROM folder of 30,000 files against one plain readdir pass that stats every
 // entry, measured in the same run; and sorting the listed rows by each header.
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr int kFiles = 30000;
+const int kFiles = bench::sized<int>(30000, 300);
 const char* const kPattern = "*.zip;*.sms;*.sg;*.sc;*.gg;*.bin;*.smd;*.32x;*.cue;*.iso";
 
 const QString& folder() {
@@ -127,11 +128,17 @@ void BM_FirstSortByHeader(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_ReaddirStat)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_Listing)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_ListingEveryCell)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_SortByHeader)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(0.5);
-BENCHMARK(BM_FirstSortByHeader)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(BM_ReaddirStat)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_Listing)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_ListingEveryCell)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_SortByHeader)
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(bench::minTime(0.5));
+BENCHMARK(BM_FirstSortByHeader)
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(bench::minTime(0.5));
 
 }  // namespace
 
@@ -146,16 +153,16 @@ int main(int argc, char** argv) {
     auto& t = reporter.time;
     const char* headers[] = {"name", "size", "type", "date"};
     for (int c = 0; c < 4; ++c) {
-        const std::string warm = "BM_SortByHeader/" + std::to_string(c) + "/min_time:0.500";
-        const std::string cold = "BM_FirstSortByHeader/" + std::to_string(c) + "/min_time:0.500";
+        const std::string warm = "BM_SortByHeader/" + std::to_string(c) + "";
+        const std::string cold = "BM_FirstSortByHeader/" + std::to_string(c) + "";
         std::printf("sort by %s: %.2f ms (first sort after a listing: %.2f ms)\n", headers[c],
                     t[warm], t[cold]);
     }
-    const double ref = t["BM_ReaddirStat/min_time:1.000"];
+    const double ref = t["BM_ReaddirStat"];
     auto ratio = [&](const char* name) { return ref > 0 ? t[name] / ref : 0.0; };
     std::printf("readdir + stat pass: %.2f ms\n", ref);
     std::printf("listing with every cell read, ratio vs readdir: %.2f\n",
-                ratio("BM_ListingEveryCell/min_time:1.000"));
-    std::printf("listing ratio vs readdir: %.2f\n", ratio("BM_Listing/min_time:1.000"));
+                ratio("BM_ListingEveryCell"));
+    std::printf("listing ratio vs readdir: %.2f\n", ratio("BM_Listing"));
     return 0;
 }

@@ -7,6 +7,7 @@
 // far jump against a plain decode of the same PNG on the window's thread right after it.
 
 #include "BenchWindow.h"
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
@@ -43,8 +44,8 @@
 
 namespace {
 
-constexpr int kPictures = 10000;
-constexpr int kGames = 2000;
+const int kPictures = bench::sized<int>(10000, 100);
+const int kGames = bench::sized<int>(2000, 20);
 const char* const kSubfolders[] = {
     "pics", "shots", "snapshots", "snap", "screenshots", "roms/snes", "roms/covers_retro/snes"};
 // 40 characters, with no picture under any of its prefixes.
@@ -134,9 +135,9 @@ void BM_StatProbesWorst(benchmark::State& state) {
         benchmark::DoNotOptimize(probeWithStat(folders, kMissing));
 }
 
-BENCHMARK(BM_FindScreenshotWorst)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
-BENCHMARK(BM_FindScreenshotTypical)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
-BENCHMARK(BM_StatProbesWorst)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+BENCHMARK(BM_FindScreenshotWorst)->Unit(benchmark::kMicrosecond)->MinTime(bench::minTime(0.5));
+BENCHMARK(BM_FindScreenshotTypical)->Unit(benchmark::kMicrosecond)->MinTime(bench::minTime(0.5));
+BENCHMARK(BM_StatProbesWorst)->Unit(benchmark::kMicrosecond)->MinTime(bench::minTime(0.5));
 
 // A screenshot-like picture: flat areas, gradients and a noisy region, so that the PNG
 // costs what a real one costs to decode.
@@ -182,8 +183,8 @@ void BM_PngDecodeQt(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_PngDecodeFast)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_PngDecodeQt)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_PngDecodeFast)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
+BENCHMARK(BM_PngDecodeQt)->Unit(benchmark::kMillisecond)->MinTime(bench::minTime(1.0));
 
 struct WindowBench : bench::WindowServices {
     std::unique_ptr<MainWindow> window;
@@ -334,12 +335,12 @@ int main(int argc, char** argv) {
                     .size());
 
     auto& t = reporter.time;
-    const double worst = t["BM_FindScreenshotWorst/min_time:0.500"];
-    const double typical = t["BM_FindScreenshotTypical/min_time:0.500"];
-    const double probes = t["BM_StatProbesWorst/min_time:0.500"];
+    const double worst = t["BM_FindScreenshotWorst"];
+    const double typical = t["BM_FindScreenshotTypical"];
+    const double probes = t["BM_StatProbesWorst"];
     std::printf("stat probes, worst case: %.1f us\n", probes);
-    const double fastPng = t["BM_PngDecodeFast/min_time:1.000"];
-    const double qtPng = t["BM_PngDecodeQt/min_time:1.000"];
+    const double fastPng = t["BM_PngDecodeFast"];
+    const double qtPng = t["BM_PngDecodeQt"];
     if (fastPng > 0 && qtPng > 0)
         std::printf("1920 x 1080 PNG decode alone: %.1f ms fast, %.1f ms Qt's reader, ratio %.2f\n",
                     fastPng, qtPng, fastPng / qtPng);

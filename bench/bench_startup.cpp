@@ -5,6 +5,7 @@
 // printed with its processor time and the pages it had faulted in.
 
 #include "BenchWindow.h"
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 
@@ -25,8 +26,8 @@
 
 namespace {
 
-constexpr int kFiles = 30000;
-constexpr int kRuns = 7;
+const int kFiles = bench::sized<int>(30000, 300);
+const int kRuns = bench::sized<int>(7, 1);
 
 struct Fixture : bench::WindowServices {
     Fixture() {
@@ -69,8 +70,14 @@ void BM_ReaddirReference(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Startup)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRuns);
-BENCHMARK(BM_ReaddirReference)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRuns);
+BENCHMARK(BM_Startup)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench::sized(1, 1))
+    ->Repetitions(kRuns);
+BENCHMARK(BM_ReaddirReference)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench::sized(1, 1))
+    ->Repetitions(kRuns);
 
 int main(int argc, char** argv) {
     bench::allocateAsTheProgram();

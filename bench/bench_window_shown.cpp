@@ -6,6 +6,8 @@
 // Without a DISPLAY the benchmark starts a bare Xvfb of its own (no window manager: the
 // window is mapped as soon as the program asks) and stops it at the end.
 
+#include "Quick.h"
+
 #include <xcb/xcb.h>
 
 #include <QByteArray>
@@ -32,8 +34,8 @@
 
 namespace {
 
-constexpr int kGames = 30000;
-constexpr int kRuns = 7;
+const int kGames = bench::sized(30000, 300);
+const int kRuns = bench::sized(7, 1);
 constexpr int kWaitMs = 20000;
 
 // An emulator folder as users keep one: the emulator program beside a "roms" folder.

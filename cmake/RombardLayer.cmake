@@ -31,12 +31,33 @@ function(rombard_layer name)
 endfunction()
 
 # One GoogleTest executable per layer; its sources mirror the layer's folders.
+# The layer's test files that start threads of their own (THREADED) make a second program,
+# `name`_threaded, whose tests carry the label "threaded": ThreadSanitizer runs that label.
+# The file decides, so a renamed test cannot leave the run unseen. Sets `name`_TARGETS to
+# the programs made, for the settings the layer's tests add to both.
 function(rombard_tests name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gmock)
-  target_link_libraries(${name} PRIVATE rombard_warnings)
-  add_dependencies(test_programs ${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  cmake_parse_arguments(T "" "" "SOURCES;THREADED;LIBS" ${ARGN})
+  set(programs)
+  if(T_SOURCES)
+    list(APPEND programs ${name})
+    add_executable(${name} ${T_SOURCES})
+  endif()
+  if(T_THREADED)
+    list(APPEND programs ${name}_threaded)
+    add_executable(${name}_threaded ${T_THREADED})
+    add_dependencies(threaded_test_programs ${name}_threaded)
+  endif()
+  foreach(program IN LISTS programs)
+    target_link_libraries(${program} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gmock)
+    target_link_libraries(${program} PRIVATE rombard_warnings)
+    add_dependencies(test_programs ${program})
+    set(labels unthreaded)
+    if(program STREQUAL "${name}_threaded")
+      set(labels threaded)
+    endif()
+    gtest_discover_tests(${program} DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300
+                                    LABELS ${labels})
+  endforeach()
+  set(${name}_TARGETS ${programs} PARENT_SCOPE)
 endfunction()

@@ -66,29 +66,42 @@ check_formatting() {
     echo "Formatting: ${#files[@]} files as clang-format leaves them"
 }
 
-# The tests whose code runs on threads of its own (the CRC read-ahead, the picture loader,
-# the duplicate search, the wait for a started program, the pads' own thread), as a CTest
-# name pattern, and the test programs that hold them. ThreadSanitizer runs only these: Qt is
-# not instrumented, so elsewhere it would report Qt's own locking rather than ours.
-THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest|ChecksumIndexTest|ChecksumCache|FirstRead|Verdicts|GameIdentificationTest|IdentifyWindow|ReadAhead|QueuedCalls)\.'
-THREADED_TEST_PROGRAMS=(checksum_tests platform_tests launcher_tests identify_tests filelist_tests)
+# run_tests DIR [CTEST OPTION...]: runs DIR's tests. A test that skips fails the run, since
+# scripts/test installs everything the tests need and runs them as root: a skip means a
+# test proved nothing. ROMBARD_ALLOW_SKIPS=1 lets a developer without root run them anyway.
+run_tests() {
+    local dir=$1
+    shift
+    local -
+    set -o pipefail
+    local log
+    log=$(mktemp)
+    local status=0
+    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error \
+        -j"$(nproc)" "$@") 2>&1 | tee "$log" || status=$?
+    if [ "$status" -eq 0 ] && grep -q '(Skipped)$' "$log" && [ "${ROMBARD_ALLOW_SKIPS:-0}" != 1 ]; then
+        echo "Tests were skipped (above); install what they need or run as root." >&2
+        status=1
+    fi
+    rm -f "$log"
+    return "$status"
+}
 
-# run_sanitized_tests DIR SANITIZERS [PATTERN TARGET...]: builds the test programs in DIR
-# with -fsanitize=SANITIZERS and runs their tests; with a PATTERN, builds only the TARGETs
-# and runs only the tests whose names match it. Warnings are the normal build's business:
+# run_sanitized_tests DIR SANITIZERS [LABEL TARGET]: builds the test programs in DIR with
+# -fsanitize=SANITIZERS and runs their tests; with a LABEL, builds only TARGET and runs
+# only the tests that carry the label. Warnings are the normal build's business:
 # the instrumented code makes GCC warn about paths that cannot happen. -O1 with line
 # tables only compiles in two thirds of the time -O2 -g takes, and the reports still name
 # files and lines.
 run_sanitized_tests() {
     local dir=$1 sanitizers=$2
     shift 2
-    local pattern=() targets=(test_programs)
+    local label=() targets=(test_programs)
     if [ $# -gt 0 ]; then
-        pattern=(-R "$1")
-        shift
-        targets=("$@")
+        label=(-L "^$1\$")
+        targets=("$2")
     fi
-    configure_and_build -DROMBARD_SANITIZE="$sanitizers" -DROMBARD_BENCH=OFF \
+    configure_and_build -DROMBARD_SANITIZE="$sanitizers" -DROMBARD_TESTS=ON -DROMBARD_BENCH=OFF \
         -DROMBARD_WERROR=OFF "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
         "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1" "$dir" "${targets[@]}"
     # The first fault fails its test rather than scrolling by. LeakSanitizer stays on: the
@@ -96,16 +109,33 @@ run_sanitized_tests() {
     # so TSan cannot see the ordering Qt's own locks and atomics give (Qt's image code hands
     # work to a thread pool of its own, for one) and would report races inside Qt; with
     # ignore_noninstrumented_modules it judges only what our instrumented code touches.
-    (cd "$dir" &&
-        ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         TSAN_OPTIONS=ignore_noninstrumented_modules=1:halt_on_error=1:second_deadlock_stack=1 \
-        QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j"$(nproc)" \
-            "${pattern[@]}")
+        run_tests "$dir" "${label[@]}"
+}
+
+# run_benchmarks_once BUILD_DIR: runs every benchmark in BUILD_DIR once on small sizes
+# (bench/Quick.h), so that none stops building or working unseen; the window's own
+# benchmark gets an X server of its own.
+run_benchmarks_once() {
+    local build=$1 bench status=0
+    for bench in "$build"/bench/bench_*; do
+        [ -f "$bench" ] && [ -x "$bench" ] || continue
+        local run=("$bench")
+        [ "$(basename "$bench")" = bench_window_shown ] && run=(xvfb-run -a "$bench")
+        if ! ROMBARD_BENCH_QUICK=1 QT_QPA_PLATFORM=offscreen "${run[@]}" >"$bench.quick.log" 2>&1; then
+            echo "$(basename "$bench") failed on small sizes:" >&2
+            tail -20 "$bench.quick.log" >&2
+            status=1
+        fi
+    done
+    [ "$status" -eq 0 ] && echo "Benchmarks: each ran once on small sizes"
+    return "$status"
 }
 
 # run_gif_fuzzer SECONDS: builds the libFuzzer targets with clang (ASan, UBSan) in build-fuzz
-# and runs them for SECONDS in all (the GIF block walk, the whole GIF view, the DAT reader,
+# and runs each of them for SECONDS (the GIF block walk, the whole GIF view, the DAT reader,
 # the zip directory and unpacking, the fast PNG decoder), starting from the test files.
 run_gif_fuzzer() {
     local seconds=$1
@@ -128,7 +158,7 @@ run_gif_fuzzer() {
         esac
         # Qt keeps some allocations until exit; leaks are not what this run looks for.
         ASAN_OPTIONS=detect_leaks=0 "build-fuzz/fuzz/$target" \
-            -max_total_time=$((seconds / ${#targets[@]})) \
+            -max_total_time="$seconds" \
             -max_len=4096 -malloc_limit_mb="$limit" -rss_limit_mb=2048 -print_final_stats=1 \
             -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$target"
     done

@@ -94,12 +94,15 @@ void bindBlob(sqlite3_stmt* s, int index, const QByteArray& b) {
 
 }  // namespace
 
+FileStamp stampOfStat(const struct stat& st) {
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+            quint64(st.st_ino)};
+}
+
 std::optional<FileStamp> stampOf(const QByteArray& path) {
     struct stat st {};
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return FileStamp{qint64(st.st_size),
-                     qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-                     quint64(st.st_ino)};
+    return stampOfStat(st);
 }
 
 ChecksumCache::ChecksumCache(sqlite3* db) : m_db(db) {

@@ -20,6 +20,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct stat;
 
 namespace identify {
 
@@ -30,6 +31,9 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+// What stat said of a file, its time to the nanosecond: a rewrite within the same second
+// still changes the stamp where the file system keeps nanoseconds.
+FileStamp stampOfStat(const struct stat& st);
 // A regular file's stamp by its path bytes (links followed); nothing for anything else.
 std::optional<FileStamp> stampOf(const QByteArray& path);
 

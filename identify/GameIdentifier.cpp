@@ -59,11 +59,6 @@ struct Descriptor {
     }
 };
 
-FileStamp stampOfStat(const struct stat& st) {
-    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-            quint64(st.st_ino)};
-}
-
 std::optional<FileStamp> stampOfDescriptor(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return std::nullopt;

@@ -148,6 +148,13 @@ TEST(ChecksumCache, AChangedFileIsReadAgain) {
              f.touch("roms/a.a26", QDateTime::currentDateTime().addSecs(-3600));
          },
          1, Verdict::Verified},
+        {"only the nanoseconds of the time changed",
+         [](TempFolder&, const QString& p) {
+             struct stat changed = statOf(p);
+             changed.st_mtim.tv_nsec = (changed.st_mtim.tv_nsec + 1) % 1'000'000'000;
+             restoreTime(p, changed);
+         },
+         1, Verdict::Verified},
         {"the size changed, the time put back",
          [](TempFolder&, const QString& p) {
              const struct stat before = statOf(p);

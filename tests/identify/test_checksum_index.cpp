@@ -1,6 +1,7 @@
 #include "identify/ChecksumIndex.h"
 
 #include "library/LibraryDb.h"
+#include "support/OtherUser.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -9,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <optional>
 
@@ -48,9 +53,13 @@ protected:
             out.append(e.source + "/" + e.software);
         return out;
     }
-    // Moves a file's time to a fixed point, so a rewrite can keep or change it at will.
-    void setTime(const QString& relative, int second) {
-        ASSERT_TRUE(dats.touch(relative, QDateTime::fromSecsSinceEpoch(1'600'000'000 + second)));
+    // Moves a file's time to a fixed point, to the nanosecond, so a rewrite can keep or
+    // change it at will.
+    void setTime(const QString& relative, int second, long nanoseconds = 0) {
+        const struct timespec times[2] = {{1'600'000'000 + second, 0},
+                                          {1'600'000'000 + second, nanoseconds}};
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, QFile::encodeName(dats.file(relative)).constData(), times, 0), 0);
     }
 
     TempFolder data;
@@ -100,21 +109,28 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
         const char* what;
         QByteArray content;  // empty: left as it is
         int second;
+        long nanoseconds;
         QStringList expected;  // the entries of (16, 1) and (16, 2) afterwards
         bool newGeneration;
     };
     const Step steps[] = {
-        {"nothing changed", {}, 0, {"l/old"}, false},
+        {"nothing changed", {}, 0, 0, {"l/old"}, false},
         // Same size, same time: taken for the same file, so the new entry stays unseen.
-        {"rewritten, size and time kept", list("l", {{"new", 16, 2}}), 0, {"l/old"}, false},
-        {"only the time changed", {}, 5, {"l/new"}, true},
-        {"size changed, time kept", list("l", {{"newer", 16, 2}}), 5, {"l/newer"}, true},
+        {"rewritten, size and time kept", list("l", {{"new", 16, 2}}), 0, 0, {"l/old"}, false},
+        {"only the time changed", {}, 5, 0, {"l/new"}, true},
+        {"size changed, time kept", list("l", {{"newer", 16, 2}}), 5, 0, {"l/newer"}, true},
+        {"rewritten, only the nanoseconds changed",
+         list("l", {{"nower", 16, 2}}),
+         5,
+         1,
+         {"l/nower"},
+         true},
     };
     qint64 generation = first;
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         if (!s.content.isEmpty()) dats.write("l.xml", s.content);
-        setTime("l.xml", s.second);
+        setTime("l.xml", s.second, s.nanoseconds);
         EXPECT_EQ(refresh({folder}), QStringList());
         EXPECT_EQ(names(16, 1) + names(16, 2), s.expected);
         if (s.newGeneration)
@@ -123,6 +139,41 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
             EXPECT_EQ(index->generation(), generation);
         generation = index->generation();
     }
+}
+
+// A source that cannot be opened is said, and read once it can be, its size and time the
+// same. Root opens every file, so as root the test runs as another user.
+TEST(ChecksumIndexUnreadable, ASourceIsReadOnceItCanBeOpened) {
+    const auto body = [] {
+        char pattern[] = "/tmp/rombard-unreadable-XXXXXX";
+        if (!::mkdtemp(pattern)) return 1;
+        const QString folder = QFile::decodeName(pattern);
+        const QString dat = folder + "/l.xml";
+        int status = 0;
+        {
+            library::LibraryDb db;
+            QFile file(dat);
+            if (!db.open(folder + "/library.sqlite3").ok || !file.open(QIODevice::WriteOnly) ||
+                file.write(list("l", {{"game", 16, 1}})) < 0)
+                status = 2;
+            file.close();
+            ChecksumIndex index(db.handle());
+            ::chmod(QFile::encodeName(dat).constData(), 0);
+            const QStringList refused = index.refresh({{dat}}, {});
+            if (status == 0 && (refused.size() != 1 || !refused[0].contains("could not be opened")))
+                status = 3;
+            ::chmod(QFile::encodeName(dat).constData(), 0644);
+            if (status == 0 &&
+                (!index.refresh({{dat}}, {}).isEmpty() || index.entries(16, 1).size() != 1))
+                status = 4;
+        }
+        const QByteArray remove = "rm -rf '" + QByteArray(pattern) + "'";
+        return std::system(remove.constData()) == 0 ? status : 5;
+    };
+    const int status = support::canActAsOtherUsers()
+                           ? support::waitFor(support::startAs(support::kNobodyUid, body))
+                           : body();
+    EXPECT_EQ(status, 0) << "1: no folder, 2: not written, 3: not said, 4: not read again";
 }
 
 TEST_F(ChecksumIndexTest, ASourceGoneTakesItsEntriesWithIt) {

@@ -202,6 +202,17 @@ TEST(LibraryDb, MigratesFromEveryOlderVersion) {
         EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
         EXPECT_TRUE(db.beginSession("/g/b.nes", QString(), 1).has_value());
     }
+    // A newer launcher's file keeps its number: written down, that launcher would run its
+    // own steps again over tables it already has.
+    TempFolder t;
+    QDir().mkpath(t.file(QStringLiteral("data")));
+    ASSERT_TRUE(LibraryDb().open(dbFile(t)).ok);
+    const QByteArray newer = QByteArray::number(LibraryDb::kSchemaVersion + 1);
+    rawSql(dbFile(t), ("PRAGMA user_version=" + newer).constData());
+    LibraryDb db;
+    ASSERT_TRUE(db.open(dbFile(t)).ok);
+    EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion + 1);
+    EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
 }
 
 // An unusable file is renamed, never deleted, with its journal; the launcher goes on with

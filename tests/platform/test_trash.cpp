@@ -158,7 +158,9 @@ TEST(Trash, LongNamesLandShortenedWithTheirFullPathInTheInfoFile) {
     const Case cases[] = {
         {QByteArray(246, 'a') + ".smc", ".smc"},
         {QByteArray(250, 'b') + ".smc", ".smc"},
+        // The cut lands inside a character with one byte before the first, or with none.
         {"x" + e.repeated(125) + ".smc", ".smc"},
+        {e.repeated(125) + ".smc", ".smc"},
         {QByteArray(255, 'c'), ""},
         {QByteArray(235, 'd') + '.' + QByteArray(19, 'e'), ""},  // too long to count as one
     };
@@ -175,11 +177,12 @@ TEST(Trash, LongNamesLandShortenedWithTheirFullPathInTheInfoFile) {
             ASSERT_TRUE(ops.remove(path)) << ops.lastError().toStdString();
             EXPECT_FALSE(raw::exists(path));
         }
-        QStringList stored = QDir(trash + "/files").entryList(QDir::Files);
+        // Read as bytes: a listing through QString would mend a broken character.
+        const QList<QByteArray> stored = raw::names(trash + "/files");
         ASSERT_EQ(stored.size(), 2);
         QByteArrayList contents;
-        for (const QString& entry : stored) {
-            const QByteArray bytes = raw::bytes(entry);
+        for (const QByteArray& bytes : stored) {
+            const QString entry = platform::decodeName(bytes);
             EXPECT_LE(bytes.size() + 10, 255);
             EXPECT_TRUE(bytes.endsWith(c.extension));
             EXPECT_TRUE(QString::fromUtf8(bytes).toUtf8() == bytes) << "cut inside a character";

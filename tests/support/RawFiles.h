@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -44,6 +45,17 @@ inline QByteArray read(const QString& path) {
 inline bool exists(const QString& path) {
     struct stat st;
     return ::lstat(bytes(path).constData(), &st) == 0;
+}
+
+// The names in `folder` as their own bytes ("." and ".." left out), in readdir's order.
+inline QList<QByteArray> names(const QString& folder) {
+    QList<QByteArray> out;
+    DIR* dir = ::opendir(bytes(folder).constData());
+    if (!dir) return out;
+    while (const dirent* e = ::readdir(dir))
+        if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0) out << e->d_name;
+    ::closedir(dir);
+    return out;
 }
 
 inline bool mkdir(const QString& path) {

@@ -91,6 +91,11 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
                            "--x=/home/me/my games/{name} pac.man.zip",
                            "/home/me/my games/{name} pac.man.zip{name} pac.man"}));
 
+    // A name that is all extension, or starts with a dot, keeps the dot.
+    e.arguments = {kNameWord};
+    EXPECT_EQ(InstalledStart(e, "/r/.zip", {}).arguments, QStringList{".zip"});
+    EXPECT_EQ(InstalledStart(e, "/r/.x.zip", {}).arguments, QStringList{".x"});
+
     // From the window's input: switches first, a search text is no switch.
     LaunchInput in;
     in.listedFolder = "/roms";
@@ -149,6 +154,11 @@ TEST(InstalledEmulators, UserFileGoodAndMalformedLines) {
         {"a template without the game gets it last",
          "[A]\nPROGRAM = my-emu\narguments = -f\n",
          {"A|<bin>/my-emu|-f,{game}||*.*|"},
+         {}},
+        {"a template naming the folder or the name alone gets nothing added",
+         "[A]\nprogram = my-emu\narguments = --path {folder}\n"
+         "[B]\nprogram = my-emu\narguments = {name}.cue\n",
+         {"A|<bin>/my-emu|--path,{folder}||*.*|", "B|<bin>/my-emu|{name}.cue||*.*|"},
          {}},
         {"an open quote",
          "[A]\nprogram = my-emu\narguments = -x \"{game}\n[B]\nprogram = my-emu\n",

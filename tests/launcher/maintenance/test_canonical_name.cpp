@@ -69,8 +69,11 @@ TEST(CanonicalNameFor, OnlyVerifiedGamesWithUsableNames) {
         {"zip of a dot name", identification(Verdict::Verified, ".nes", "x"), "", "empty"},
         {"control", identification(Verdict::Verified, "m\tx.nes"), "", "control"},
         {"newline", identification(Verdict::Verified, "m\n.nes"), "", "control"},
-        {"too long", identification(Verdict::Verified, QString(252, u'\u00e9') + ".nes"), "",
+        // Counted in bytes: 134 characters, 264 bytes; then 254 bytes.
+        {"too long", identification(Verdict::Verified, QString(130, u'\u00e9') + ".nes"), "",
          "too long"},
+        {"long enough", identification(Verdict::Verified, QString(125, u'\u00e9') + ".nes"),
+         QString(125, u'\u00e9') + ".nes", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 using library::GameHistory;
 using library::LibraryDb;
 
@@ -283,39 +281,6 @@ TEST(LibraryDb, MovingAsideNeverReplacesAnEarlierBrokenFile) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_TRUE(f.readAll().startsWith(QByteArray("garbage ") + QByteArray::number(round)));
     }
-}
-
-// Two launchers writing at once: every session and every toggle lands.
-TEST(LibraryDb, TwoConnectionsUpdatingAtOnceLoseNothing) {
-    TempFolder t;
-    {
-        LibraryDb first;
-        ASSERT_TRUE(first.open(dbFile(t)).ok);
-    }
-    constexpr int kRounds = 150;
-    const auto work = [&](const char* emulator, bool* ok) {
-        LibraryDb db;
-        *ok = db.open(dbFile(t)).ok;
-        for (int i = 0; i < kRounds && *ok; ++i) {
-            const auto id = db.beginSession("/g/shared.nes", QString::fromLatin1(emulator), i);
-            *ok = id && db.setSessionSeconds(*id, 10) &&
-                  db.toggleFavourite("/g/shared.nes").has_value();
-        }
-    };
-    bool okA = false, okB = false;
-    std::thread a(work, "a", &okA), b(work, "b", &okB);
-    a.join();
-    b.join();
-    EXPECT_TRUE(okA);
-    EXPECT_TRUE(okB);
-    LibraryDb db;
-    ASSERT_TRUE(db.open(dbFile(t)).ok);
-    const GameHistory h = db.summaries().value("/g/shared.nes");
-    EXPECT_EQ(h.plays, 2 * kRounds);
-    EXPECT_EQ(h.seconds, 2 * kRounds * 10);
-    // An even number of toggles in all: a lost one would leave the mark set.
-    EXPECT_FALSE(h.favourite);
-    EXPECT_TRUE(db.integrityOk());
 }
 
 // The --history line: tabs between fields, the path last and as its own bytes.

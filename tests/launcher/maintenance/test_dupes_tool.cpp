@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -182,7 +181,7 @@ TEST_F(DupesTool, RefusesWhatItCannotReadOrUnderstandAndTouchesNothing) {
     EXPECT_TRUE(entries(trash()).isEmpty());
 }
 
-TEST_F(DupesTool, AScreenshotBesideTheFolderDecidesAndAGameKeepsItsDescriptor) {
+TEST_F(DupesTool, AScreenshotBesideTheFolderDecides) {
     // The "shots" folder beside the listed one, as an emulator's folder holds both.
     raw::mkdir(parent.file(QStringLiteral("shots")));
     raw::write(parent.file(QStringLiteral("shots/B.png")), "picture");
@@ -195,54 +194,6 @@ TEST_F(DupesTool, AScreenshotBesideTheFolderDecidesAndAGameKeepsItsDescriptor) {
                 run.out == o + a + "2 Duplicates Removed.\n")
         << run.out.constData();
     EXPECT_TRUE(raw::exists(folder + QStringLiteral("/b.bin")));
-
-    struct Case {
-        const char* what;
-        QList<std::pair<const char*, QByteArray>> files;
-        QByteArray mask;
-    };
-    const Case cases[] = {
-        {"an empty game and its empty descriptor", {{"x.jad", ""}, {"x.jar", ""}}, "*.*"},
-        {"equal descriptors, equal games",
-         {{"b.jad", "d"}, {"c.jad", "d"}, {"a.jar", "g"}, {"b.jar", "g"}},
-         "*.jad;*.jar"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QString sub = parent.file(QString::fromLatin1(c.what));
-        raw::mkdir(sub);
-        for (const auto& [name, content] : c.files)
-            raw::write(sub + u'/' + QLatin1String(name), content);
-        const QStringList before = entries(sub);
-        const ToolRun r = dupes({"--", raw::bytes(QString::fromLatin1(c.what)), c.mask});
-        EXPECT_EQ(r.status, 0);
-        // Every line names a file that went, and every file that went is named.
-        QStringList went = before, named;
-        for (const QString& n : entries(sub))
-            went.removeAll(n);
-        QList<QByteArray> lines = r.out.split('\n');
-        lines.removeAll(QByteArray());
-        ASSERT_FALSE(lines.isEmpty());
-        EXPECT_EQ(lines.takeLast(), QByteArray::number(went.size()) + " Duplicates Removed.");
-        for (const QByteArray& line : lines)
-            named << platform::decodeName(line.left(line.indexOf(" -> "))).section(u'/', -1);
-        named.sort();
-        EXPECT_EQ(named, went);
-        // Of each content a file is left, and no game is left without its descriptor.
-        QSet<QByteArray> left;
-        for (const QString& n : entries(sub))
-            left.insert(raw::read(sub + u'/' + n));
-        for (const auto& [name, content] : c.files)
-            EXPECT_TRUE(left.contains(content)) << name;
-        for (const QString& n : entries(sub)) {
-            const QString jad = n.chopped(4) + ".jad";
-            if (n.endsWith(QLatin1String(".jar")) && before.contains(jad)) {
-                EXPECT_TRUE(entries(sub).contains(jad)) << n.toStdString();
-            }
-        }
-    }
-    EXPECT_EQ(entries(parent.file(QStringLiteral("an empty game and its empty descriptor"))),
-              (QStringList{"x.jad", "x.jar"}));
 }
 
 // A copy's own screenshot decides also when it lies in a later picture folder than one

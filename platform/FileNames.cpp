@@ -196,9 +196,13 @@ std::optional<RegularFile> regularFile(const QString& name) {
 
 int openRegular(const QString& name) {
     if (name.isEmpty()) return -1;
+    return openRegularBytes(encodeName(name), O_RDONLY);
+}
+
+int openRegularBytes(const QByteArray& path, int openFlags, unsigned mode) {
     // O_NONBLOCK keeps the open itself from waiting for a FIFO's writer; the type is then
     // asked of what was opened, so nothing can be swapped in between.
-    const int fd = ::open(encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.constData(), openFlags | O_NONBLOCK | O_CLOEXEC, mode_t(mode));
     if (fd < 0) return -1;
     struct stat st {};
     const int flags = ::fcntl(fd, F_GETFL);

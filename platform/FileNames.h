@@ -48,6 +48,9 @@ std::optional<RegularFile> regularFile(const QString& name);
 // only when the opened file is a regular file, without ever waiting on a FIFO.
 // A descriptor for reading (close-on-exec, blocking reads), or -1.
 int openRegular(const QString& name);
+// The same for a path's own bytes, opened with `flags` (O_RDWR | O_APPEND | O_CREAT |
+// O_NOFOLLOW, say) and, when made, `mode`; blocking, close-on-exec.
+int openRegularBytes(const QByteArray& path, int flags, unsigned mode = 0);
 // Like openForReading, for regular files only.
 bool openRegularForReading(QFile& file, const QString& name);
 // At most `maxBytes` of a regular file; nothing when it is not one or cannot be read.

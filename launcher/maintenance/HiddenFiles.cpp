@@ -33,17 +33,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 // link (that would write into whatever file it names), never a FIFO (which would wait for a
 // reader for good). Created when missing. -1 when it cannot be changed.
 int openListForAppending(const QByteArray& list) {
-    const int fd = ::open(list.constData(),
-                          O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
-    struct stat st {};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return platform::openRegularBytes(list, O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW, 0644);
 }
 
 bool endsWithoutLineBreak(int fd) {

@@ -116,6 +116,7 @@ enum Slot {
     kSetMarkChange,
     kMoveMarkChange,
     kAddRename,
+    kMarkSays,
     kSlotCount
 };
 
@@ -437,6 +438,14 @@ bool LibraryDb::noteMarkChange(const QByteArray& path, bool on) {
     return true;
 }
 
+bool LibraryDb::markChangeSays(const QByteArray& path, bool on) {
+    sqlite3_stmt* s = prepare(kMarkSays, "SELECT marked FROM mark_changes WHERE path = ?");
+    if (!s) return false;
+    Reset r{s};
+    bindPath(s, 1, path);
+    return sqlite3_step(s) == SQLITE_ROW && (sqlite3_column_int(s, 0) != 0) == on;
+}
+
 bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
     if (from == to) return true;
     if (!exec("BEGIN IMMEDIATE")) return false;
@@ -457,6 +466,8 @@ bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
             bindPath(s, 2, from);
             ok = sqlite3_step(s) == SQLITE_DONE;
         }
+    // A mark either name had stays; its change is recorded, so other computers keep it too.
+    if (ok && isFavourite(to) && !markChangeSays(to, true)) ok = noteMarkChange(to, true);
     // Written down for the games folder's journal, so other computers move it too.
     if (ok)
         if (sqlite3_stmt* s =

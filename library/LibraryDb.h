@@ -114,6 +114,7 @@ private:
     sqlite3_stmt* prepare(int slot, const char* sql);
     void noteError();
     bool noteMarkChange(const QByteArray& path, bool on);
+    bool markChangeSays(const QByteArray& path, bool on);
 
     sqlite3* m_db = nullptr;
     QByteArray m_installation;

@@ -20,13 +20,11 @@ constexpr int kMaxRenameChain = 64;
 // one listing, so the window's own writes (a mark, a play's end) never wait long for them.
 constexpr qint64 kReadStep = qint64(1) << 20;
 
-// A statement for one call; finalized however the call returns.
+// A statement of the cache for one call; reset however the call returns.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) {
-        if (db) sqlite3_prepare_v2(db, sql, -1, &m_s, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(m_s); }
+    explicit Statement(sqlite3_stmt* s) : m_s(s) {}
+    ~Statement() { reset(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     explicit operator bool() const { return m_s != nullptr; }
@@ -43,7 +41,13 @@ public:
         sqlite3_bind_text(m_s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
         return *this;
     }
-    bool row() { return m_s && sqlite3_step(m_s) == SQLITE_ROW; }
+    // False at the end, the statement reset then: it holds no read open while the caller
+    // goes on to write.
+    bool row() {
+        if (m_s && sqlite3_step(m_s) == SQLITE_ROW) return true;
+        if (m_s) sqlite3_reset(m_s);
+        return false;
+    }
     bool run() {
         if (!m_s) return false;
         const bool ok = sqlite3_step(m_s) == SQLITE_DONE;
@@ -51,6 +55,7 @@ public:
         return ok;
     }
     void reset() {
+        if (!m_s) return;
         sqlite3_reset(m_s);
         sqlite3_clear_bindings(m_s);
     }
@@ -88,6 +93,19 @@ bool later(qint64 changed, const QByteArray& installation, qint64 otherChanged,
 
 }  // namespace
 
+JournalSync::~JournalSync() {
+    for (sqlite3_stmt* s : std::as_const(m_statements))
+        sqlite3_finalize(s);
+}
+
+// Each statement is prepared once: a first reading folds a hundred thousand records.
+sqlite3_stmt* JournalSync::prepared(const char* sql) {
+    sqlite3_stmt*& s = m_statements[sql];
+    if (!s && m_db.handle())
+        sqlite3_prepare_v3(m_db.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
+    return s;
+}
+
 bool JournalSync::exec(const char* sql) {
     return m_db.handle() &&
            sqlite3_exec(m_db.handle(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -95,9 +113,9 @@ bool JournalSync::exec(const char* sql) {
 
 // Where a game known as `path` at time `since` lives now, after the renames known since.
 QByteArray JournalSync::resolve(QByteArray path, qint64 since) {
-    Statement next(m_db.handle(),
-                   "SELECT to_path, at FROM renames WHERE from_path = ? AND at > ?"
-                   " ORDER BY at LIMIT 1");
+    Statement next(
+        prepared("SELECT to_path, at FROM renames WHERE from_path = ? AND at > ?"
+                 " ORDER BY at LIMIT 1"));
     for (int i = 0; i < kMaxRenameChain; ++i) {
         next.bind(1, path).bind(2, since);
         if (!next.row()) break;
@@ -109,27 +127,25 @@ QByteArray JournalSync::resolve(QByteArray path, qint64 since) {
 }
 
 bool JournalSync::foldPlay(const QByteArray& folder, const Play& play) {
-    sqlite3* db = m_db.handle();
-    Statement known(db, "SELECT duration FROM sessions WHERE uid = ?");
+    Statement known(prepared("SELECT duration FROM sessions WHERE uid = ?"));
     known.bind(1, play.id);
     if (known.row()) {
         // The same play recorded again as it went on: the longest record holds.
         if (known.integer(0) >= play.seconds) return true;
-        return Statement(db, "UPDATE sessions SET duration = ? WHERE uid = ?")
+        return Statement(prepared("UPDATE sessions SET duration = ? WHERE uid = ?"))
             .bind(1, play.seconds)
             .bind(2, play.id)
             .run();
     }
-    Statement add(db,
-                  "INSERT INTO sessions(path, emulator, started, duration, uid, shared)"
-                  " VALUES(?, ?, ?, ?, ?, 1)");
+    Statement add(
+        prepared("INSERT INTO sessions(path, emulator, started, duration, uid, shared)"
+                 " VALUES(?, ?, ?, ?, ?, 1)"));
     add.bind(1, resolve(folder + play.path, play.started)).bind(2, play.emulator);
     return add.bind(3, play.started).bind(4, play.seconds).bind(5, play.id).run();
 }
 
 bool JournalSync::foldMark(const QByteArray& path, const Mark& mark) {
-    sqlite3* db = m_db.handle();
-    Statement stored(db, "SELECT changed, installation FROM mark_changes WHERE path = ?");
+    Statement stored(prepared("SELECT changed, installation FROM mark_changes WHERE path = ?"));
     stored.bind(1, path);
     if (stored.row()) {
         // A change of this computer's not yet published is stamped with no installation.
@@ -137,28 +153,29 @@ bool JournalSync::foldMark(const QByteArray& path, const Mark& mark) {
         if (by.isEmpty()) by = m_installation;
         if (!later(mark.changed, mark.installation, stored.integer(0), by)) return true;
     }
-    Statement set(db,
-                  "INSERT OR REPLACE INTO mark_changes(path, marked, changed, installation,"
-                  " shared) VALUES(?, ?, ?, ?, 1)");
+    Statement set(
+        prepared("INSERT OR REPLACE INTO mark_changes(path, marked, changed, installation,"
+                 " shared) VALUES(?, ?, ?, ?, 1)"));
     if (!set.bind(1, path)
              .bind(2, mark.on ? 1 : 0)
              .bind(3, mark.changed)
              .bind(4, mark.installation)
              .run())
         return false;
-    return mark.on ? Statement(db, "INSERT OR IGNORE INTO favourites(path) VALUES(?)")
-                         .bind(1, path)
-                         .run()
-                   : Statement(db, "DELETE FROM favourites WHERE path = ?").bind(1, path).run();
+    return mark.on
+               ? Statement(prepared("INSERT OR IGNORE INTO favourites(path) VALUES(?)"))
+                     .bind(1, path)
+                     .run()
+               : Statement(prepared("DELETE FROM favourites WHERE path = ?")).bind(1, path).run();
 }
 
 bool JournalSync::foldRename(const QByteArray& folder, const Rename& rename) {
-    sqlite3* db = m_db.handle();
-    Statement known(db, "SELECT 1 FROM renames WHERE uid = ?");
+    Statement known(prepared("SELECT 1 FROM renames WHERE uid = ?"));
     if (known.bind(1, rename.id).row()) return true;
     const QByteArray from = folder + rename.from;
-    if (!Statement(db,
-                   "INSERT INTO renames(uid, from_path, to_path, at, shared) VALUES(?, ?, ?, ?, 1)")
+    if (!Statement(
+             prepared(
+                 "INSERT INTO renames(uid, from_path, to_path, at, shared) VALUES(?, ?, ?, ?, 1)"))
              .bind(1, rename.id)
              .bind(2, from)
              .bind(3, folder + rename.to)
@@ -168,22 +185,22 @@ bool JournalSync::foldRename(const QByteArray& folder, const Rename& rename) {
     // What was recorded under the old name before the rename goes where that game is now.
     const QByteArray to = resolve(from, rename.at - 1);
     if (to == from) return true;
-    if (!Statement(db, "UPDATE sessions SET path = ? WHERE path = ? AND started < ?")
+    if (!Statement(prepared("UPDATE sessions SET path = ? WHERE path = ? AND started < ?"))
              .bind(1, to)
              .bind(2, from)
              .bind(3, rename.at)
              .run())
         return false;
-    Statement mark(db,
-                   "SELECT marked, changed, installation FROM mark_changes"
-                   " WHERE path = ? AND changed < ?");
+    Statement mark(
+        prepared("SELECT marked, changed, installation FROM mark_changes"
+                 " WHERE path = ? AND changed < ?"));
     if (!mark.bind(1, from).bind(2, rename.at).row()) return true;
     QByteArray by = mark.bytes(2);
     if (by.isEmpty()) by = m_installation;
     const Mark moved{to, mark.integer(0) != 0, mark.integer(1), by};
     return foldMark(to, moved) &&
-           Statement(db, "DELETE FROM mark_changes WHERE path = ?").bind(1, from).run() &&
-           Statement(db, "DELETE FROM favourites WHERE path = ?").bind(1, from).run();
+           Statement(prepared("DELETE FROM mark_changes WHERE path = ?")).bind(1, from).run() &&
+           Statement(prepared("DELETE FROM favourites WHERE path = ?")).bind(1, from).run();
 }
 
 bool JournalSync::fold(const QString& folder, const std::vector<Record>& records) {
@@ -208,19 +225,22 @@ JournalSync::Result JournalSync::readFolder(const QString& folder) {
     const QByteArray base = platform::encodeName(folder);
     const QString games = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
     for (const JournalFile& file : listJournals(games)) {
-        Statement where(db,
-                        "SELECT device, inode, size, offset FROM journal_reads"
-                        " WHERE folder = ? AND file = ?");
         qint64 offset = 0;
-        if (where.bind(1, base).bind(2, file.name).row() && where.integer(0) == file.device &&
-            where.integer(1) == file.inode && file.size >= where.integer(2)) {
-            // The same file, grown or not: read on from where it was left. A file that
-            // shrank or was replaced (compacted, copied over by a sync tool) is read again
-            // from its start, and what was read already is recognised by its ids.
-            offset = where.integer(3);
-            if (offset < 0 && file.size == where.integer(2)) continue;  // not a journal
-            if (offset < 0) offset = 0;
-            if (offset >= file.size) continue;
+        {
+            Statement where(
+                prepared("SELECT device, inode, size, offset FROM journal_reads"
+                         " WHERE folder = ? AND file = ?"));
+            if (where.bind(1, base).bind(2, file.name).row() && where.integer(0) == file.device &&
+                where.integer(1) == file.inode && file.size >= where.integer(2)) {
+                // The same file, grown or not: read on from where it was left. A file that
+                // shrank or was replaced (compacted, copied over by a sync tool) is read
+                // again from its start, and what was read already is recognised by its ids.
+                offset = where.integer(3);
+                // A file that is not a journal is looked at again only once it changes.
+                if (offset < 0 && file.size == where.integer(2)) continue;
+                if (offset < 0) offset = 0;
+                if (offset >= file.size) continue;
+            }
         }
         qint64 end = offset;
         bool journal = true;
@@ -235,17 +255,17 @@ JournalSync::Result JournalSync::readFolder(const QString& folder) {
             result.newer += parsed->newer;
             const int before = sqlite3_total_changes(db);
             if (!exec("BEGIN IMMEDIATE")) break;
-            const bool ok = fold(folder, parsed->records) &&
-                            Statement(db,
-                                      "INSERT OR REPLACE INTO journal_reads(folder, file, device,"
-                                      " inode, size, offset) VALUES(?, ?, ?, ?, ?, ?)")
-                                .bind(1, base)
-                                .bind(2, file.name)
-                                .bind(3, file.device)
-                                .bind(4, file.inode)
-                                .bind(5, file.size)
-                                .bind(6, end + parsed->consumed)
-                                .run();
+            const bool ok =
+                fold(folder, parsed->records) &&
+                Statement(prepared("INSERT OR REPLACE INTO journal_reads(folder, file, device,"
+                                   " inode, size, offset) VALUES(?, ?, ?, ?, ?, ?)"))
+                    .bind(1, base)
+                    .bind(2, file.name)
+                    .bind(3, file.device)
+                    .bind(4, file.inode)
+                    .bind(5, file.size)
+                    .bind(6, end + parsed->consumed)
+                    .run();
             if (!ok || !exec("COMMIT")) {
                 exec("ROLLBACK");
                 break;
@@ -256,9 +276,9 @@ JournalSync::Result JournalSync::readFolder(const QString& folder) {
             end += parsed->consumed;
         }
         if (!journal)
-            Statement(db,
-                      "INSERT OR REPLACE INTO journal_reads(folder, file, device, inode, size,"
-                      " offset) VALUES(?, ?, ?, ?, ?, -1)")
+            Statement(
+                prepared("INSERT OR REPLACE INTO journal_reads(folder, file, device, inode, size,"
+                         " offset) VALUES(?, ?, ?, ?, ?, -1)"))
                 .bind(1, base)
                 .bind(2, file.name)
                 .bind(3, file.device)
@@ -275,12 +295,14 @@ JournalSync::Result JournalSync::publishFolder(const QString& folder, qint64 run
     if (!db || m_installation.isEmpty() || !folder.endsWith(QLatin1Char('/'))) return result;
     const QByteArray base = platform::encodeName(folder);
     // An older launcher writing this file leaves its plays without an id.
-    exec("UPDATE sessions SET uid = CAST(lower(hex(randomblob(16))) AS BLOB) WHERE uid IS NULL");
+    if (Statement(prepared("SELECT 1 FROM sessions WHERE uid IS NULL LIMIT 1")).row())
+        exec(
+            "UPDATE sessions SET uid = CAST(lower(hex(randomblob(16))) AS BLOB) WHERE uid IS NULL");
     QByteArray lines;
     std::vector<qint64> plays;
-    Statement sessions(db,
-                       "SELECT id, uid, path, started, duration, emulator FROM sessions"
-                       " WHERE shared = 0 AND path >= ? AND path < ?");
+    Statement sessions(
+        prepared("SELECT id, uid, path, started, duration, emulator FROM sessions"
+                 " WHERE shared = 0 AND path >= ? AND path < ?"));
     sessions.bind(1, base).bind(2, pastFolder(base));
     while (sessions.row()) {
         const QByteArray name = relativeTo(base, sessions.bytes(2));
@@ -290,9 +312,9 @@ JournalSync::Result JournalSync::publishFolder(const QString& folder, qint64 run
                                  QString::fromUtf8(sessions.bytes(5))});
     }
     std::vector<std::pair<QByteArray, qint64>> marks;
-    Statement changes(db,
-                      "SELECT path, marked, changed, installation FROM mark_changes"
-                      " WHERE shared = 0 AND path >= ? AND path < ?");
+    Statement changes(
+        prepared("SELECT path, marked, changed, installation FROM mark_changes"
+                 " WHERE shared = 0 AND path >= ? AND path < ?"));
     changes.bind(1, base).bind(2, pastFolder(base));
     while (changes.row()) {
         const QByteArray name = relativeTo(base, changes.bytes(0));
@@ -303,7 +325,7 @@ JournalSync::Result JournalSync::publishFolder(const QString& folder, qint64 run
         lines += recordLine(Mark{name, changes.integer(1) != 0, changes.integer(2), by});
     }
     std::vector<QByteArray> renames;
-    Statement moves(db, "SELECT uid, from_path, to_path, at FROM renames WHERE shared = 0");
+    Statement moves(prepared("SELECT uid, from_path, to_path, at FROM renames WHERE shared = 0"));
     while (moves.row()) {
         const QByteArray from = relativeTo(base, moves.bytes(1)),
                          to = relativeTo(base, moves.bytes(2));
@@ -321,18 +343,17 @@ JournalSync::Result JournalSync::publishFolder(const QString& folder, qint64 run
     }
     exec("BEGIN IMMEDIATE");
     for (const qint64 id : plays)
-        Statement(db, "UPDATE sessions SET shared = 1 WHERE id = ?").bind(1, id).run();
+        Statement(prepared("UPDATE sessions SET shared = 1 WHERE id = ?")).bind(1, id).run();
     // A mark changed again meanwhile waits for the next publishing.
     for (const auto& [path, changed] : marks)
-        Statement(db,
-                  "UPDATE mark_changes SET shared = 1, installation = ?"
-                  " WHERE path = ? AND changed = ?")
+        Statement(prepared("UPDATE mark_changes SET shared = 1, installation = ?"
+                           " WHERE path = ? AND changed = ?"))
             .bind(1, m_installation)
             .bind(2, path)
             .bind(3, changed)
             .run();
     for (const QByteArray& uid : renames)
-        Statement(db, "UPDATE renames SET shared = 1 WHERE uid = ?").bind(1, uid).run();
+        Statement(prepared("UPDATE renames SET shared = 1 WHERE uid = ?")).bind(1, uid).run();
     exec("COMMIT");
     const std::optional<platform::RegularFile> own = platform::regularFile(
         games + QLatin1Char('/') + QLatin1String(kFolderName) + QLatin1Char('/') +

@@ -12,10 +12,13 @@
 #include "library/JournalFormat.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
 #include <vector>
+
+struct sqlite3_stmt;
 
 namespace library {
 
@@ -28,6 +31,9 @@ public:
 
     JournalSync(LibraryDb& db, QByteArray installation)
         : m_db(db), m_installation(std::move(installation)) {}
+    ~JournalSync();
+    JournalSync(const JournalSync&) = delete;
+    JournalSync& operator=(const JournalSync&) = delete;
 
     struct Result {
         bool changed = false;     // the database changed: the list's columns are out of date
@@ -52,10 +58,13 @@ private:
     bool foldMark(const QByteArray& path, const journal::Mark& mark);
     bool foldRename(const QByteArray& folder, const journal::Rename& rename);
     bool exec(const char* sql);
+    sqlite3_stmt* prepared(const char* sql);
 
     LibraryDb& m_db;
     QByteArray m_installation;
     QSet<QString> m_compacted;
+    // By the SQL text's address: each is a literal of this class.
+    QHash<const char*, sqlite3_stmt*> m_statements;
 };
 
 }  // namespace library

@@ -4,6 +4,8 @@
 #include "library/LibraryDb.h"
 #include "platform/FileNames.h"
 
+#include <QDateTime>
+
 #include <sqlite3.h>
 
 #include <tuple>
@@ -298,6 +300,16 @@ JournalSync::Result JournalSync::publishFolder(const QString& folder, qint64 run
     if (Statement(prepared("SELECT 1 FROM sessions WHERE uid IS NULL LIMIT 1")).row())
         exec(
             "UPDATE sessions SET uid = CAST(lower(hex(randomblob(16))) AS BLOB) WHERE uid IS NULL");
+    // Marks an older launcher set, with no change recorded: recorded now, so they are
+    // published like any other.
+    Statement(prepared("INSERT OR IGNORE INTO mark_changes(path, marked, changed, installation,"
+                       " shared) SELECT path, 1, ?, ?, 0 FROM favourites WHERE path >= ?"
+                       " AND path < ? AND path NOT IN (SELECT path FROM mark_changes)"))
+        .bind(1, QDateTime::currentSecsSinceEpoch())
+        .bind(2, m_installation)
+        .bind(3, base)
+        .bind(4, pastFolder(base))
+        .run();
     QByteArray lines;
     std::vector<qint64> plays;
     Statement sessions(

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -354,8 +356,18 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     t.mkdir(QStringLiteral("roms"));
     t.write(QStringLiteral("ro/.rombard"), "a file where the folder would go");
     Computer a(t.file(QStringLiteral("roms")), kA);
-    a.play("Gamma.sfc", 1000, 12);
-    ASSERT_EQ(a.db.toggleFavourite(a.path("Alpha.sfc")), true);
+    // Written as a launcher from before the journals did: a play without an id, a mark
+    // without a recorded change.
+    const QByteArray gamma = a.path("Gamma.sfc"), alpha = a.path("Alpha.sfc");
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(a.db.handle(),
+                       "INSERT INTO sessions(path, emulator, started, duration)"
+                       " VALUES(?, 'snes9x', 1000, 12)",
+                       -1, &s, nullptr);
+    sqlite3_bind_blob(s, 1, gamma.constData(), int(gamma.size()), SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
+    sqlite3_finalize(s);
+    ASSERT_TRUE(a.db.setFavourite(alpha, true));
     Computer blocked(t.file(QStringLiteral("ro")), kA);
     blocked.play("Gamma.sfc", 1000, 12);
     const JournalSync::Result r = blocked.list();

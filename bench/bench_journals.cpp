@@ -5,6 +5,7 @@
 // the ratio are measured in the same run.
 
 #include "BenchWindow.h"
+#include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/games/PlayHistory.h"
@@ -25,11 +26,11 @@
 
 namespace {
 
-constexpr int kFiles = 30000;
-constexpr int kPlayed = 10000;
-constexpr int kSessions = 100000;
+const int kFiles = bench::sized<int>(30000, 300);
+const int kPlayed = bench::sized<int>(10000, 100);
+const int kSessions = bench::sized<int>(100000, 1000);
 constexpr int kComputers = 3;
-constexpr int kRuns = 5;
+const int kRuns = bench::sized<int>(5, 1);
 
 QString gameName(int i) {
     return QStringLiteral("Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0'));
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
         sync.publishFolder(roms);
     });
     std::vector<double> without, databaseOnly, with;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < bench::sized(3, 1); ++round) {
         without.push_back(bench::medianMs(kRuns, [&] { startOnce(kWithout); }));
         databaseOnly.push_back(bench::medianMs(kRuns, [&] { startOnce(kDatabaseOnly); }));
         with.push_back(bench::medianMs(kRuns, [&] { startOnce(kWithJournals); }));

@@ -27,6 +27,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -138,6 +139,10 @@ std::optional<int> printHistory(int argc, char* argv[]) {
         // As given, links and all: the history is kept under the path this computer uses.
         QString games = QDir::cleanPath(
             QDir::current().absoluteFilePath(platform::decodeName(QByteArray(argv[2]))));
+        if (!QFileInfo(games).isDir()) {
+            tellTerminal(games + QStringLiteral(" is not a folder"));
+            return 1;
+        }
         if (!games.endsWith(QLatin1Char('/'))) games += QLatin1Char('/');
         const library::journal::InstallationId id =
             library::journal::loadInstallationId(installationFolder());

@@ -8,6 +8,8 @@
 #include "launcher/window/KeyReference.h"
 #include "launcher/window/StartFolder.h"
 #include "library/HistoryReport.h"
+#include "library/JournalFiles.h"
+#include "library/JournalSync.h"
 #include "library/LibraryDb.h"
 #include "library/PlaySession.h"
 #include "platform/Descendants.h"
@@ -25,6 +27,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -50,8 +53,10 @@ void printUsage(FILE* to, bool withKeys = false) {
         "FOLDER is the emulator folder. Without it the launcher uses its own folder when that\n"
         "holds emulators or a \"roms\" folder, else the folder used last, else it asks.\n"
         "\n"
-        "  --history      print the play history (plays, seconds, last played, favourite,\n"
-        "                 path; tab-separated, latest first) and exit\n"
+        "  --history [GAMES]\n"
+        "                 print the play history (plays, seconds, last played, favourite,\n"
+        "                 path; tab-separated, latest first) and exit; with a games\n"
+        "                 folder, read its journals first and print only its games\n"
         "  -h, --help     show this help and exit\n"
         "  -V, --version  show the version and exit\n"
         "\n"
@@ -111,9 +116,15 @@ std::optional<StartFolderChoice> chooseEmulatorFolder(int argc, char* argv[],
     return ChooseStartFolder(facts, settings, dialogs, tellTerminal);
 }
 
-// --history: the play history on standard output, without any display.
+QString installationFolder() {
+    return platform::userBaseFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) +
+           QStringLiteral("/Rombard");
+}
+
+// --history [FOLDER]: the play history on standard output, without any display. With a
+// games folder, its journals are read in first and only its games are printed.
 std::optional<int> printHistory(int argc, char* argv[]) {
-    if (argc != 2 || std::strcmp(argv[1], "--history") != 0) return std::nullopt;
+    if (argc < 2 || argc > 3 || std::strcmp(argv[1], "--history") != 0) return std::nullopt;
     library::LibraryDb db;
     const library::LibraryDb::Opened opened = db.open(library::LibraryDb::defaultFile());
     if (!opened.movedAsideTo.isEmpty())
@@ -123,7 +134,30 @@ std::optional<int> printHistory(int argc, char* argv[]) {
         tellTerminal(QStringLiteral("the play history cannot be read: ") + opened.error);
         return 1;
     }
-    const QByteArray report = library::HistoryReport(db.historyLines());
+    QByteArray folder;
+    if (argc == 3) {
+        // As given, links and all: the history is kept under the path this computer uses.
+        QString games = QDir::cleanPath(
+            QDir::current().absoluteFilePath(platform::decodeName(QByteArray(argv[2]))));
+        if (!QFileInfo(games).isDir()) {
+            tellTerminal(games + QStringLiteral(" is not a folder"));
+            return 1;
+        }
+        if (!games.endsWith(QLatin1Char('/'))) games += QLatin1Char('/');
+        const library::journal::InstallationId id =
+            library::journal::loadInstallationId(installationFolder());
+        if (!id.notice.isEmpty()) tellTerminal(id.notice);
+        db.setInstallation(id.id);
+        const library::JournalSync::Result read = library::JournalSync(db, id.id).readFolder(games);
+        if (read.newer > 0)
+            tellTerminal(QString::number(read.newer) +
+                         QStringLiteral(" records written by a newer Rombard were skipped."));
+        if (read.damaged > 0)
+            tellTerminal(QString::number(read.damaged) +
+                         QStringLiteral(" damaged journal lines were skipped."));
+        folder = platform::encodeName(games);
+    }
+    const QByteArray report = library::HistoryReport(db.historyLines(folder));
     std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stdout);
     return 0;
 }
@@ -188,6 +222,15 @@ int main(int argc, char* argv[]) {
                            "and starts empty."));
     else if (!opened.ok)
         history.setNotice(QStringLiteral("The play history cannot be opened: ") + opened.error);
+    if (opened.ok) {
+        const library::journal::InstallationId id =
+            library::journal::loadInstallationId(installationFolder());
+        if (!id.notice.isEmpty()) {
+            tellTerminal(id.notice);
+            history.setNotice(id.notice);
+        }
+        history.shareThroughJournals(id.id);
+    }
 
     // The emulators live beside the launcher, also when it was started through a link
     // placed in their folder.

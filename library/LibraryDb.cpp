@@ -73,6 +73,29 @@ constexpr const char* kMigrations[] = {
     "DROP TABLE IF EXISTS checksum_format;"
     "DROP TABLE IF EXISTS file_checksums;"
     "DROP TABLE IF EXISTS file_checksums_format;",
+    // 5 -> 6: what the games folders' journals share with the other computers that play
+    // them. A session's random id makes it the same play wherever it is read; `shared`
+    // says it is in a journal already. A mark keeps its latest change, which decides
+    // against changes read from other computers. `journal_reads` says how far each
+    // journal has been read, so nothing is read twice. Ids are blobs, as the journals
+    // hand them in.
+    "ALTER TABLE sessions ADD COLUMN uid BLOB;"
+    "ALTER TABLE sessions ADD COLUMN shared INTEGER NOT NULL DEFAULT 0;"
+    "UPDATE sessions SET uid = CAST(lower(hex(randomblob(16))) AS BLOB);"
+    "CREATE UNIQUE INDEX sessions_by_uid ON sessions(uid);"
+    "CREATE INDEX sessions_unshared ON sessions(path) WHERE shared = 0;"
+    "CREATE TABLE mark_changes(path BLOB PRIMARY KEY, marked INTEGER NOT NULL,"
+    " changed INTEGER NOT NULL, installation BLOB NOT NULL,"
+    " shared INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID;"
+    "INSERT INTO mark_changes SELECT path, 1, CAST(strftime('%s', 'now') AS INTEGER), '', 0"
+    " FROM favourites;"
+    "CREATE INDEX mark_changes_unshared ON mark_changes(path) WHERE shared = 0;"
+    "CREATE TABLE renames(uid BLOB PRIMARY KEY, from_path BLOB NOT NULL, to_path BLOB NOT NULL,"
+    " at INTEGER NOT NULL, shared INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID;"
+    "CREATE INDEX renames_by_from ON renames(from_path, at);"
+    "CREATE TABLE journal_reads(folder BLOB NOT NULL, file BLOB NOT NULL,"
+    " device INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
+    " offset INTEGER NOT NULL, PRIMARY KEY(folder, file)) WITHOUT ROWID;",
 };
 
 #undef RECOMPUTE_SUMMARY
@@ -89,6 +112,11 @@ enum Slot {
     kFavourites,
     kDataVersion,
     kMoveSessions,
+    kMarkChange,
+    kSetMarkChange,
+    kMoveMarkChange,
+    kAddRename,
+    kMarkSays,
     kSlotCount
 };
 
@@ -116,6 +144,10 @@ LibraryDb::~LibraryDb() {
 QString LibraryDb::defaultFile() {
     return platform::userBaseFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) +
            QStringLiteral("/Rombard/library.sqlite3");
+}
+
+QString LibraryDb::file() const {
+    return m_db ? platform::decodeName(QByteArray(sqlite3_db_filename(m_db, "main"))) : QString();
 }
 
 void LibraryDb::close() {
@@ -317,8 +349,9 @@ LibraryDb::Opened LibraryDb::open(const QString& file) {
 
 std::optional<qint64> LibraryDb::beginSession(const QByteArray& path, const QString& emulator,
                                               qint64 startedUnix) {
-    sqlite3_stmt* s = prepare(
-        kBegin, "INSERT INTO sessions(path, emulator, started, duration) VALUES(?, ?, ?, 0)");
+    sqlite3_stmt* s = prepare(kBegin,
+                              "INSERT INTO sessions(path, emulator, started, duration, uid)"
+                              " VALUES(?, ?, ?, 0, CAST(lower(hex(randomblob(16))) AS BLOB))");
     if (!s) return std::nullopt;
     Reset r{s};
     bindPath(s, 1, path);
@@ -371,11 +404,46 @@ std::optional<bool> LibraryDb::toggleFavourite(const QByteArray& path) {
     // IMMEDIATE takes the write lock before reading, so the state read is the one flipped.
     if (!exec("BEGIN IMMEDIATE")) return std::nullopt;
     const bool on = !isFavourite(path);
-    if (!setFavourite(path, on) || !exec("COMMIT")) {
+    if (!setFavourite(path, on) || !noteMarkChange(path, on) || !exec("COMMIT")) {
         exec("ROLLBACK");
         return std::nullopt;
     }
     return on;
+}
+
+// The change is stamped later than the one it replaces even when this computer's clock is
+// behind the one that made that: what the user just did is what every computer must end
+// up with.
+bool LibraryDb::noteMarkChange(const QByteArray& path, bool on) {
+    qint64 changed = QDateTime::currentSecsSinceEpoch();
+    if (sqlite3_stmt* s = prepare(kMarkChange, "SELECT changed FROM mark_changes WHERE path = ?")) {
+        Reset r{s};
+        bindPath(s, 1, path);
+        if (sqlite3_step(s) == SQLITE_ROW)
+            changed = std::max(changed, sqlite3_column_int64(s, 0) + 1);
+    }
+    sqlite3_stmt* s = prepare(kSetMarkChange,
+                              "INSERT OR REPLACE INTO mark_changes(path, marked, changed,"
+                              " installation, shared) VALUES(?, ?, ?, ?, 0)");
+    if (!s) return false;
+    Reset r{s};
+    bindPath(s, 1, path);
+    sqlite3_bind_int(s, 2, on ? 1 : 0);
+    sqlite3_bind_int64(s, 3, changed);
+    bindPath(s, 4, m_installation);
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        noteError();
+        return false;
+    }
+    return true;
+}
+
+bool LibraryDb::markChangeSays(const QByteArray& path, bool on) {
+    sqlite3_stmt* s = prepare(kMarkSays, "SELECT marked FROM mark_changes WHERE path = ?");
+    if (!s) return false;
+    Reset r{s};
+    bindPath(s, 1, path);
+    return sqlite3_step(s) == SQLITE_ROW && (sqlite3_column_int(s, 0) != 0) == on;
 }
 
 bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
@@ -389,6 +457,29 @@ bool LibraryDb::carryOver(const QByteArray& from, const QByteArray& to) {
         ok = sqlite3_step(s) == SQLITE_DONE;
     }
     if (ok && isFavourite(from)) ok = setFavourite(to, true) && setFavourite(from, false);
+    // The latest change of the mark goes with the game; one the new name had is replaced.
+    if (ok)
+        if (sqlite3_stmt* s = prepare(
+                kMoveMarkChange, "UPDATE OR REPLACE mark_changes SET path = ? WHERE path = ?")) {
+            Reset r{s};
+            bindPath(s, 1, to);
+            bindPath(s, 2, from);
+            ok = sqlite3_step(s) == SQLITE_DONE;
+        }
+    // A mark either name had stays; its change is recorded, so other computers keep it too.
+    if (ok && isFavourite(to) && !markChangeSays(to, true)) ok = noteMarkChange(to, true);
+    // Written down for the games folder's journal, so other computers move it too.
+    if (ok)
+        if (sqlite3_stmt* s =
+                prepare(kAddRename,
+                        "INSERT INTO renames(uid, from_path, to_path, at, shared)"
+                        " VALUES(CAST(lower(hex(randomblob(16))) AS BLOB), ?, ?, ?, 0)")) {
+            Reset r{s};
+            bindPath(s, 1, from);
+            bindPath(s, 2, to);
+            sqlite3_bind_int64(s, 3, QDateTime::currentSecsSinceEpoch());
+            ok = sqlite3_step(s) == SQLITE_DONE;
+        }
     if (!ok || !exec("COMMIT")) {
         noteError();
         exec("ROLLBACK");
@@ -425,11 +516,14 @@ QHash<QByteArray, GameHistory> LibraryDb::summaries() {
     return out;
 }
 
-std::vector<HistoryLine> LibraryDb::historyLines() {
+std::vector<HistoryLine> LibraryDb::historyLines(const QByteArray& folder) {
     std::vector<HistoryLine> lines;
     const QHash<QByteArray, GameHistory> all = summaries();
     for (auto it = all.cbegin(); it != all.cend(); ++it)
-        if (it->plays > 0 || it->favourite) lines.push_back({it.key(), *it});
+        if ((it->plays > 0 || it->favourite) &&
+            (folder.isEmpty() ||
+             (it.key().startsWith(folder) && it.key().indexOf('/', folder.size()) < 0)))
+            lines.push_back({it.key(), *it});
     std::sort(lines.begin(), lines.end(), [](const HistoryLine& a, const HistoryLine& b) {
         if (a.history.lastPlayed != b.history.lastPlayed)
             return a.history.lastPlayed > b.history.lastPlayed;

@@ -39,7 +39,7 @@ public:
     // to start, or was left at once, is not "recently played".
     static constexpr int kCountedSeconds = 10;
     // The schema this build writes; older files are brought up to it on opening.
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
 
     struct Opened {
         bool ok = false;
@@ -64,6 +64,11 @@ public:
     // FIFO) is left as it is; `error` says why.
     Opened open(const QString& file);
     bool isOpen() const { return m_db != nullptr; }
+    // The open file's name; empty when closed.
+    QString file() const;
+    // This installation's id, with which its mark changes are stamped.
+    void setInstallation(const QByteArray& id) { m_installation = id; }
+    QByteArray installation() const { return m_installation; }
     void close();
 
     // The session's row, written when the game starts; its id, or nothing.
@@ -80,11 +85,12 @@ public:
     // Every game with a session or a mark, in one query.
     QHash<QByteArray, GameHistory> summaries();
     // The games with a play or a mark, the latest play first; marked games never played
-    // come last, by path.
-    std::vector<HistoryLine> historyLines();
+    // come last, by path. With a `folder` (ending in "/"), only the games directly in it.
+    std::vector<HistoryLine> historyLines(const QByteArray& folder = QByteArray());
 
     // The game's sessions and mark now belong to `to` (a rename, or a removed copy's
-    // history going to the copy kept); a mark on either stays.
+    // history going to the copy kept); a mark on either stays. The move is noted for the
+    // games folder's journal.
     bool carryOver(const QByteArray& from, const QByteArray& to);
 
     // Changes whenever another connection (another launcher) has committed a change.
@@ -107,8 +113,11 @@ private:
     bool exec(const char* sql);
     sqlite3_stmt* prepare(int slot, const char* sql);
     void noteError();
+    bool noteMarkChange(const QByteArray& path, bool on);
+    bool markChangeSays(const QByteArray& path, bool on);
 
     sqlite3* m_db = nullptr;
+    QByteArray m_installation;
     std::vector<sqlite3_stmt*> m_statements;
     QString m_error;
 };

@@ -48,6 +48,8 @@ public:
     // not be written.
     bool end();
     bool running() const { return m_id.has_value(); }
+    // The running session's row; -1 when none runs.
+    qint64 id() const { return m_id.value_or(-1); }
     qint64 elapsedSeconds() const;
 
 private:

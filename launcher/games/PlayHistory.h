@@ -5,15 +5,18 @@
 // and the play facts of the folder listed.
 
 #include "filelist/PlayFacts.h"
+#include "library/JournalSync.h"
 #include "library/LibraryDb.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
+class HistoryJournals;
 class QTimer;
 
 namespace library {
@@ -57,6 +60,14 @@ public:
     // query however many games the folder holds.
     PlayFactsByName factsForFolder(const QString& folder);
 
+    // From here on the history of each games folder is also kept in the folder's own
+    // journals (its `.rombard`), under this installation's id, and read from the journals
+    // other computers keep there. Without it the history stays in the database alone.
+    void shareThroughJournals(const QByteArray& installation);
+    // The folder (ends in "/") has been listed: its journals are read in, off this thread,
+    // and its changes followed while it is the folder shown.
+    void folderListed(const QString& folder);
+
     // A session ended or a mark changed: the list's columns are out of date.
     std::function<void()> changed;
     // Something the user did was not kept (a full or read-only disk): why, said once a run
@@ -67,6 +78,10 @@ public:
 private:
     enum Failure { kPlayFailed, kMarkFailed, kMoveFailed, kFailureKinds };
     void fail(Failure kind, const QString& what);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void publish(const QString& path);
+    qint64 runningSession() const;
+    void journalsDone(const QString& folder, const library::JournalSync::Result& result);
 
     library::LibraryDb& m_db;
     bool m_told[kFailureKinds] = {};
@@ -78,4 +93,9 @@ private:
     // written since: a start-up lists the folder more than once.
     QHash<QByteArray, library::GameHistory> m_summaries;
     qint64 m_summariesVersion = -1;
+    HistoryJournals* m_journals = nullptr;
+    QString m_listedFolder;
+    QString m_sessionPath;
+    // Folders whose journal problems the list's tip has said already.
+    QSet<QString> m_toldFolders;
 };

@@ -17,9 +17,14 @@ void MainWindow::connectHistory() {
     m_fileList->folderList().beforeListing = [this](const QString& folder) {
         m_fileList->model().setPlayFacts(
             m_services.history ? m_services.history->factsForFolder(folder) : PlayFactsByName());
+        // The folder's journals are read in behind the listing; `changed` brings the news.
+        if (m_services.history) m_services.history->folderListed(folder);
     };
     if (!m_services.history) return;
-    m_services.history->changed = [this] { refreshPlayColumns(); };
+    m_services.history->changed = [this] {
+        refreshPlayColumns();
+        showFileCount();  // a journal that cannot be written is said in the tip
+    };
     m_services.history->failed = [this](const QString& text) {
         // From the event loop: the failure may come from within a key's handler or a poll.
         QMetaObject::invokeMethod(

@@ -188,6 +188,12 @@ TEST(LibraryFiles, TheOldChecksumTablesLeaveTheLibrary) {
                                " WHERE i < 20000) INSERT INTO checksum_roms(size, crc, name)"
                                " SELECT i, i * 7, hex(randomblob(60)) FROM n;"
                                "INSERT INTO file_checksums VALUES(x'2f67', 1);"
+                               // Back to a version-4 file: without what step 5 -> 6 adds.
+                               "DROP TABLE mark_changes; DROP TABLE renames;"
+                               "DROP TABLE journal_reads; DROP INDEX sessions_by_uid;"
+                               "DROP INDEX sessions_unshared;"
+                               "ALTER TABLE sessions DROP COLUMN uid;"
+                               "ALTER TABLE sessions DROP COLUMN shared;"
                                "PRAGMA user_version=4;",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);

@@ -1,0 +1,395 @@
+// The games folder's journals: what survives in a line, what a reader skips, and the
+// history two computers reach through one collection seen at two paths or kept in step
+// by copying files.
+
+#include "library/JournalFiles.h"
+#include "library/JournalFormat.h"
+#include "library/JournalSync.h"
+#include "library/LibraryDb.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace library;
+using namespace library::journal;
+
+namespace {
+
+// One computer: its own data folder, database and id, and its own path to the games.
+struct Computer {
+    Computer(const QString& gamesPath, const QByteArray& installation)
+        : id(installation), games(gamesPath + QLatin1Char('/')) {
+        EXPECT_TRUE(db.open(data.file(QStringLiteral("library.sqlite3"))).ok);
+        db.setInstallation(id);
+    }
+    QByteArray path(const char* name) const { return games.toUtf8() + name; }
+    void play(const char* name, qint64 started, qint64 seconds) {
+        const std::optional<qint64> s =
+            db.beginSession(path(name), QStringLiteral("snes9x"), started);
+        ASSERT_TRUE(s && db.setSessionSeconds(*s, seconds));
+    }
+    JournalSync::Result list() {
+        JournalSync::Result r = sync.readFolder(games);
+        const JournalSync::Result w = sync.publishFolder(games);
+        r.unwritable = w.unwritable;
+        return r;
+    }
+    // "name plays seconds [*]" per game of the folder, by name.
+    QStringList history() {
+        QStringList out;
+        for (const HistoryLine& l : db.historyLines(games.toUtf8()))
+            out << QString::fromUtf8(l.path.mid(games.toUtf8().size())) + QLatin1Char(' ') +
+                       QString::number(l.history.plays) + QLatin1Char(' ') +
+                       QString::number(l.history.seconds) +
+                       (l.history.favourite ? QStringLiteral(" *") : QString());
+        out.sort();
+        return out;
+    }
+    TempFolder data;
+    LibraryDb db;
+    QByteArray id;
+    QString games;
+    JournalSync sync{db, id};
+};
+
+const QByteArray kA = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
+const QByteArray kB = "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
+
+// The same games folder at a second path, as another computer mounts it.
+QString secondPath(const TempFolder& t) {
+    QFile::link(t.path() + QStringLiteral("/roms"), t.path() + QStringLiteral("/mnt"));
+    return t.path() + QStringLiteral("/mnt");
+}
+
+// Copies every file of `from`'s .rombard over `to`'s when it is newer there, keeping its
+// modification time, as a sync tool does file by file.
+void syncNewerOver(const QString& from, const QString& to) {
+    const QString src = from + QStringLiteral("/.rombard"), dst = to + QStringLiteral("/.rombard");
+    QDir().mkpath(dst);
+    for (const QFileInfo& f : QDir(src).entryInfoList(QDir::Files)) {
+        const QString target = dst + QLatin1Char('/') + f.fileName();
+        if (QFileInfo::exists(target) && QFileInfo(target).lastModified() >= f.lastModified())
+            continue;
+        const QString temp = dst + QStringLiteral("/.sync-tmp");
+        QFile::remove(temp);
+        ASSERT_TRUE(QFile::copy(f.filePath(), temp));
+        struct stat st {};
+        ::stat(QFile::encodeName(f.filePath()).constData(), &st);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(AT_FDCWD, QFile::encodeName(temp).constData(), times, 0);
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()),
+            0);
+    }
+}
+
+}  // namespace
+
+// Every byte of a path comes back; a line's damage, a newer format and a line cut short
+// are each skipped alone.
+TEST(JournalFormat, ReadsWhatCanBeReadAndSkipsTheRest) {
+    QByteArray anyByte;
+    for (int c = 1; c < 256; ++c)
+        anyByte += char(c);
+    const Play play{"s1", anyByte, 1'700'000'000, 12, QStringLiteral("mame \u00e9")};
+    const Mark mark{"a%b\tc\n.sfc", true, 5, kA};
+    const Rename rename{"r1", "Old name.sfc", "New\xff.sfc", 9};
+    const QByteArray good = recordLine(play) + recordLine(mark) + recordLine(rename);
+    QByteArray bad = recordLine(play);
+    bad[bad.indexOf("s1") + 1] = '2';  // the checksum no longer matches
+    // A later version's record, with fields this one does not know.
+    const QByteArray newer = sealedLine("2\tmark\tg.sfc\t1\t5\t" + kA + "\tcolour=gold");
+    const QByteArray header = headerLine(kA);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        size_t records;
+        int damaged, newer;
+        qint64 consumed;
+    };
+    const std::vector<Case> cases = {
+        {"all kinds", header + good, 3, 0, 0, header.size() + good.size()},
+        {"a damaged line among good ones", header + bad + good, 3, 1, 0,
+         header.size() + bad.size() + good.size()},
+        {"a newer format", header + newer + good, 3, 0, 1,
+         header.size() + newer.size() + good.size()},
+        {"a torn last line waits", header + good + recordLine(play).left(20), 3, 0, 0,
+         header.size() + good.size()},
+        {"a torn header waits", header.left(5), 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Parsed p = parseLines(c.bytes, true);
+        EXPECT_TRUE(p.isJournal);
+        ASSERT_EQ(p.records.size(), c.records);
+        EXPECT_EQ(p.damaged, c.damaged);
+        EXPECT_EQ(p.newer, c.newer);
+        EXPECT_EQ(p.consumed, c.consumed);
+        if (c.records == 3) {
+            EXPECT_EQ(std::get<Play>(p.records[0]), play);
+            EXPECT_EQ(std::get<Mark>(p.records[1]), mark);
+            EXPECT_EQ(std::get<Rename>(p.records[2]), rename);
+        }
+    }
+    EXPECT_FALSE(parseLines("desktop.ini\n" + good, true).isJournal);
+}
+
+TEST(JournalFiles, InstallationIdIsMadeOnceAndADamagedOneReplaced) {
+    TempFolder t;
+    const QString folder = t.path() + QStringLiteral("/Rombard");
+    const InstallationId first = loadInstallationId(folder);
+    ASSERT_EQ(first.id.size(), 32);
+    EXPECT_TRUE(first.notice.isEmpty());
+    struct stat st {};
+    ASSERT_EQ(
+        ::stat(QFile::encodeName(folder + QStringLiteral("/installation-id")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(loadInstallationId(folder).id, first.id);
+    t.write(QStringLiteral("Rombard/installation-id"), "not an id\n");
+    const InstallationId replaced = loadInstallationId(folder);
+    EXPECT_EQ(replaced.id.size(), 32);
+    EXPECT_NE(replaced.id, first.id);
+    EXPECT_FALSE(replaced.notice.isEmpty());
+    EXPECT_EQ(loadInstallationId(folder).id, replaced.id);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("installation-id")});
+}
+
+// Two launchers of one installation appending at once: no line is lost or torn.
+TEST(JournalFiles, ConcurrentAppendsKeepEveryRecord) {
+    TempFolder t;
+    t.mkdir(QStringLiteral("roms"));
+    const QString games = t.file(QStringLiteral("roms"));
+    constexpr int kEach = 300;
+    const auto writer = [&](const char* prefix) {
+        return [&, prefix](int) {
+            for (int i = 0; i < kEach; ++i) {
+                const QByteArray id = prefix + QByteArray::number(i);
+                if (!appendOwn(games, kA, recordLine(Play{id, "g.sfc", 1, 12, {}})).ok) return 1;
+            }
+            return 0;
+        };
+    };
+    // Both children run at once; each ends with _exit, so the test's state is not torn down.
+    std::vector<pid_t> children;
+    for (const char* prefix : {"x", "y"}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(writer(prefix)(0));
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::vector<JournalFile> files = listJournals(games);
+    ASSERT_EQ(files.size(), 1u);
+    const std::optional<Parsed> read = readJournal(files[0], 0, files[0].size);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->records.size(), size_t(2 * kEach));
+    EXPECT_EQ(read->damaged, 0);
+}
+
+// Two computers, one games folder at two paths: each sees the other's plays, marks and
+// renames under its own path, and a favourite ends as its latest change left it.
+TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
+    TempFolder t;
+    t.mkdir(QStringLiteral("roms"));
+    Computer a(t.file(QStringLiteral("roms")), kA);
+    Computer b(secondPath(t), kB);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    a.play("Gamma.sfc", now - 100, 12);
+    a.play("Short.sfc", now - 90, 3);
+    ASSERT_EQ(a.db.toggleFavourite(a.path("Alpha.sfc")), true);
+    a.list();
+    b.list();
+    EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12"}));
+    b.play("Beta.sfc", now - 50, 30);
+    ASSERT_EQ(b.db.toggleFavourite(b.path("Alpha.sfc")), false);
+    EXPECT_TRUE(b.list().changed == false);  // nothing new to read, only its own to write
+    EXPECT_TRUE(a.list().changed);
+    EXPECT_EQ(a.history(), QStringList({"Beta.sfc 1 30", "Gamma.sfc 1 12"}));
+    // A rename on B carries A's plays and B's new mark.
+    ASSERT_EQ(b.db.toggleFavourite(b.path("Gamma.sfc")), true);
+    ASSERT_TRUE(b.db.carryOver(b.path("Gamma.sfc"), b.path("Gamma (E).sfc")));
+    b.list();
+    a.list();
+    EXPECT_EQ(a.history(), QStringList({"Beta.sfc 1 30", "Gamma (E).sfc 1 12 *"}));
+    EXPECT_EQ(a.history(), b.history());
+    // Reading again finds nothing new, and writes nothing again.
+    const QByteArray journalA = t.read(QStringLiteral("roms/.rombard/") + kA + ".journal");
+    EXPECT_FALSE(a.list().changed);
+    EXPECT_FALSE(b.list().changed);
+    EXPECT_EQ(t.read(QStringLiteral("roms/.rombard/") + kA + ".journal"), journalA);
+    // A compacts its journal: B reads the new file from its start and counts nothing
+    // twice; B's own file is never touched.
+    ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), true);
+    a.list();
+    ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), false);
+    a.list();
+    const QString journalB = QStringLiteral("roms/.rombard/") + kB + ".journal";
+    const QByteArray longer = t.read(QStringLiteral("roms/.rombard/") + kA + ".journal"),
+                     ofB = t.read(journalB);
+    ASSERT_TRUE(compactOwn(t.file(QStringLiteral("roms")), kA));
+    EXPECT_LT(t.read(QStringLiteral("roms/.rombard/") + kA + ".journal").size(), longer.size());
+    b.list();
+    EXPECT_EQ(b.history(), a.history());
+    EXPECT_EQ(t.read(journalB), ofB);
+    EXPECT_EQ(QDir(t.file(QStringLiteral("roms")))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral(".rombard")});
+}
+
+// The later change of a mark wins by (time, installation), whichever journal is read first
+// and however far apart the computers' clocks are.
+TEST(JournalSync, TheLatestMarkChangeWinsInAnyOrder) {
+    struct Case {
+        const char* name;
+        Mark first, second;
+        bool marked;
+    };
+    const std::vector<Case> cases = {
+        {"later time wins", {"g.sfc", true, 100, kB}, {"g.sfc", false, 200, kA}, false},
+        {"a clock hours behind loses",
+         {"g.sfc", true, 100'000, kA},
+         {"g.sfc", false, 90'000, kB},
+         true},
+        {"same second: the larger id", {"g.sfc", false, 100, kB}, {"g.sfc", true, 100, kA}, false},
+        {"same second, the other way", {"g.sfc", true, 100, kB}, {"g.sfc", false, 100, kA}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        Computer one(t.path(), "c1"), other(t.path(), "c2");
+        ASSERT_TRUE(one.sync.fold(one.games, {c.first, c.second}));
+        ASSERT_TRUE(other.sync.fold(other.games, {c.second}));
+        ASSERT_TRUE(other.sync.fold(other.games, {c.first}));
+        EXPECT_EQ(one.db.isFavourite(one.path("g.sfc")), c.marked);
+        EXPECT_EQ(other.db.isFavourite(other.path("g.sfc")), c.marked);
+    }
+    // A mark changed here after a change stamped by a clock running ahead still wins.
+    TempFolder t;
+    Computer here(t.path(), kA);
+    const qint64 ahead = QDateTime::currentSecsSinceEpoch() + 86'400;
+    ASSERT_TRUE(here.sync.fold(here.games, {Mark{"g.sfc", true, ahead, kB}}));
+    ASSERT_EQ(here.db.toggleFavourite(here.path("g.sfc")), false);
+    Computer there(t.path(), "c3");
+    ASSERT_TRUE(there.sync.fold(there.games, {Mark{"g.sfc", true, ahead, kB}}));
+    here.list();
+    there.list();
+    EXPECT_FALSE(there.db.isFavourite(there.path("g.sfc")));
+}
+
+// Copies kept in step file by file, the newer file winning: nothing is lost, nothing
+// counted twice, and a sync tool's conflict copy is read too.
+TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
+    TempFolder t;
+    t.mkdir(QStringLiteral("copy1"));
+    t.mkdir(QStringLiteral("copy2"));
+    Computer a(t.file(QStringLiteral("copy1")), kA), b(t.file(QStringLiteral("copy2")), kB);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    a.play("Gamma.sfc", now - 100, 20);
+    b.play("Beta.sfc", now - 50, 40);
+    a.list();
+    b.list();
+    syncNewerOver(t.file(QStringLiteral("copy1")), t.file(QStringLiteral("copy2")));
+    syncNewerOver(t.file(QStringLiteral("copy2")), t.file(QStringLiteral("copy1")));
+    a.list();
+    b.list();
+    const QStringList both{QStringLiteral("Beta.sfc 1 40"), QStringLiteral("Gamma.sfc 1 20")};
+    EXPECT_EQ(a.history(), both);
+    EXPECT_EQ(b.history(), both);
+    // A's journal arrives again as a new file, and as a conflict copy with one more play.
+    a.play("Delta.sfc", now - 20, 15);
+    a.list();
+    const QString own =
+        QStringLiteral("/.rombard/") + QString::fromLatin1(kA) + QStringLiteral(".journal");
+    QFile::remove(t.file(QStringLiteral("copy2") + own));
+    ASSERT_TRUE(QFile::copy(
+        t.file(QStringLiteral("copy1") + own),
+        t.file(QStringLiteral("copy2") + own + QStringLiteral(".sync-conflict-20261207-1"))));
+    ASSERT_TRUE(
+        QFile::copy(t.file(QStringLiteral("copy1") + own), t.file(QStringLiteral("copy2") + own)));
+    b.list();
+    EXPECT_EQ(b.history(), QStringList({"Beta.sfc 1 40", "Delta.sfc 1 15", "Gamma.sfc 1 20"}));
+}
+
+// A torn last line and a record of a newer format: the rest is read, nothing is rewritten,
+// and the torn line is read once its end arrives.
+TEST(JournalSync, TornAndNewerLinesLeaveTheRestReadable) {
+    TempFolder t;
+    t.mkdir(QStringLiteral("roms/.rombard"));
+    const QByteArray newer = sealedLine("7\tplay\tn1\tFuture.sfc\t1000\t60\t-\tcontroller=pad");
+    const QByteArray torn = recordLine(Play{"t1", "Torn.sfc", 3000, 30, {}});
+    const QByteArray content = headerLine(kB) + recordLine(Play{"p1", "Gamma.sfc", 2000, 12, {}}) +
+                               newer + torn.left(torn.size() / 2);
+    t.write(QStringLiteral("roms/.rombard/") + kB + ".journal", content);
+    Computer a(t.file(QStringLiteral("roms")), kA);
+    const JournalSync::Result r = a.list();
+    EXPECT_EQ(r.newer, 1);
+    EXPECT_EQ(a.history(), QStringList{QStringLiteral("Gamma.sfc 1 12")});
+    EXPECT_EQ(t.read(QStringLiteral("roms/.rombard/") + kB + ".journal"), content);
+    QFile f(t.file(QStringLiteral("roms/.rombard/") + kB + ".journal"));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write(torn.mid(torn.size() / 2));
+    f.close();
+    a.list();
+    EXPECT_EQ(a.history(), QStringList({"Gamma.sfc 1 12", "Torn.sfc 1 30"}));
+}
+
+// History from before the journals is written once; a folder whose .rombard cannot be
+// written keeps it here and says so, and a journal already read is not read again.
+TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
+    TempFolder t;
+    t.mkdir(QStringLiteral("roms"));
+    t.write(QStringLiteral("ro/.rombard"), "a file where the folder would go");
+    Computer a(t.file(QStringLiteral("roms")), kA);
+    // Written as a launcher from before the journals did: a play without an id, a mark
+    // without a recorded change.
+    const QByteArray gamma = a.path("Gamma.sfc"), alpha = a.path("Alpha.sfc");
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(a.db.handle(),
+                       "INSERT INTO sessions(path, emulator, started, duration)"
+                       " VALUES(?, 'snes9x', 1000, 12)",
+                       -1, &s, nullptr);
+    sqlite3_bind_blob(s, 1, gamma.constData(), int(gamma.size()), SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
+    sqlite3_finalize(s);
+    ASSERT_TRUE(a.db.setFavourite(alpha, true));
+    Computer blocked(t.file(QStringLiteral("ro")), kA);
+    blocked.play("Gamma.sfc", 1000, 12);
+    const JournalSync::Result r = blocked.list();
+    EXPECT_TRUE(r.unwritable);
+    EXPECT_EQ(blocked.history(), QStringList{QStringLiteral("Gamma.sfc 1 12")});
+    EXPECT_EQ(filesUnder(t.file(QStringLiteral("ro"))),
+              QStringList{QStringLiteral(".rombard: a file where the folder would go")});
+    a.list();
+    const QString file = t.file(QStringLiteral("roms/.rombard/") + kA + ".journal");
+    const QByteArray written = t.read(QStringLiteral("roms/.rombard/") + kA + ".journal");
+    EXPECT_EQ(parseLines(written, true).records.size(), 2u);
+    a.list();
+    EXPECT_EQ(t.read(QStringLiteral("roms/.rombard/") + kA + ".journal"), written);
+    // B reads it, then the bytes it read are spoilt in place: a second read must not see
+    // them, or it read again what it had.
+    Computer b(t.file(QStringLiteral("roms")), kB);
+    b.list();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(written.size() / 2);
+    f.write("XXXX");
+    f.close();
+    EXPECT_EQ(b.sync.readFolder(b.games).damaged, 0);
+    EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12"}));
+}

@@ -9,11 +9,13 @@
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyCommands.h"
+#include "launcher/window/WindowPlacement.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessTable.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -53,7 +55,10 @@ void MainWindow::launchSelectedGame() {
                                         m_currentEmulator);
 
     m_stateBeforeLaunch = windowState();
-    setWindowState(windowState() | Qt::WindowMinimized);
+    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
+        hide();
+    else
+        setWindowState(windowState() | Qt::WindowMinimized);
     m_emulatorPoll->start();
 }
 

@@ -47,6 +47,7 @@ void MainWindow::launchSelectedGame() {
     // A program that failed to start is simply not running at the next poll, which brings
     // the window back; the message waits until then.
     watchEmulatorOutput(plan);
+    if (m_services.history) m_services.history->aboutToLaunch();
     const bool started = plan.openDocument ? m_services.shell->open(plan.fileStarted)
                                            : m_services.shell->start(plan.start);
     emulatorStarted(plan, started);

@@ -50,8 +50,10 @@ void printUsage(FILE* to, bool withKeys = false) {
         "A launcher for console and arcade emulators: lists the games of an emulator folder's\n"
         "\"roms\" folder and starts them in the emulator chosen.\n"
         "\n"
-        "FOLDER is the emulator folder. Without it the launcher uses its own folder when that\n"
-        "holds emulators or a \"roms\" folder, else the folder used last, else it asks.\n"
+        "FOLDER is the emulator folder when it holds an emulator or a \"roms\" folder; any\n"
+        "other FOLDER is a folder of games, listed with the emulator chosen there last or an\n"
+        "installed one. Without it the launcher uses its own folder when that holds emulators\n"
+        "or a \"roms\" folder, else the folder used last, else it asks.\n"
         "\n"
         "  --history [GAMES]\n"
         "                 print the play history (plays, seconds, last played, favourite,\n"
@@ -244,7 +246,8 @@ int main(int argc, char* argv[]) {
         singleInstance.anotherIsRunning(FolderHandoff(start->folder)))
         return 0;
     // Another folder chosen: its games are read while the window is made.
-    const QString games = start->folder + QStringLiteral("/roms");
+    const QString games =
+        HoldsEmulators(start->folder) ? start->folder + QStringLiteral("/roms") : start->folder;
     std::optional<FolderPrefetch> chosenReadAhead;
     if (readAhead && !readAhead->reads(games)) readAhead->release();
     FolderPrefetch& gamesReadAhead =

@@ -43,6 +43,18 @@ ProcDescendants::ProcDescendants(QString procRoot, pid_t self)
     : m_root(std::move(procRoot)), m_self(self ? self : ::getpid()) {}
 
 bool ProcDescendants::anyRunning() {
+    return !liveDescendants().isEmpty();
+}
+
+void ProcDescendants::setAsideRunning() {
+    // Those set aside before and ended since are no longer needed; their numbers may
+    // come back for the game's own processes.
+    m_setAside.clear();
+    for (const pid_t pid : liveDescendants())
+        m_setAside.insert(pid);
+}
+
+QList<pid_t> ProcDescendants::liveDescendants() {
     QHash<pid_t, QList<pid_t>> children;
     QHash<pid_t, bool> zombie;
     const QStringList entries = QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -55,7 +67,7 @@ bool ProcDescendants::anyRunning() {
         children[st.parent].append(pid);
         zombie.insert(pid, st.zombie);
     }
-    bool running = false;
+    QList<pid_t> live;
     QList<pid_t> pending = children.value(m_self);
     // Our own ended children are reaped here; the one a start waits for itself may be
     // reaped by either, whichever comes first.
@@ -63,10 +75,12 @@ bool ProcDescendants::anyRunning() {
         if (zombie.value(child)) ::waitpid(child, nullptr, WNOHANG);
     while (!pending.isEmpty()) {
         const pid_t pid = pending.takeLast();
-        if (!zombie.value(pid)) running = true;
+        // What was set aside goes on unwatched, together with whatever it starts.
+        if (m_setAside.contains(pid)) continue;
+        if (!zombie.value(pid)) live.append(pid);
         pending.append(children.value(pid));
     }
-    return running;
+    return live;
 }
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <algorithm>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -16,6 +18,15 @@ namespace platform {
 namespace {
 // Long enough for a busy first copy to accept, short enough not to delay a start.
 constexpr int kConnectMs = 1000;
+// The line that carries a later copy's activation token. A first copy of an older version
+// reads it as a caption that is not its own, and so does nothing with it.
+const QByteArray kTokenHead = "activation-token ";
+constexpr qsizetype kMaxTokenBytes = 512;
+
+bool isPlainToken(const QByteArray& token) {
+    return !token.isEmpty() && token.size() <= kMaxTokenBytes &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 127; });
+}
 
 QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
@@ -96,10 +107,17 @@ bool LocalSingleInstance::anotherIsRunning(const QString& caption) {
         socket.abort();
         return false;
     }
-    socket.write(caption.toUtf8() + '\n');
+    socket.write(messageFor(caption, qgetenv("XDG_ACTIVATION_TOKEN")));
     socket.waitForBytesWritten(kConnectMs);
     socket.disconnectFromServer();
     return true;
+}
+
+QByteArray LocalSingleInstance::messageFor(const QString& caption,
+                                           const QByteArray& activationToken) {
+    QByteArray message;
+    if (isPlainToken(activationToken)) message = kTokenHead + activationToken + '\n';
+    return message + caption.toUtf8() + '\n';
 }
 
 void LocalSingleInstance::listen(std::function<void(const QString&)> handler) {
@@ -122,9 +140,17 @@ void LocalSingleInstance::listen(std::function<void(const QString&)> handler) {
             }
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine()) return;
-                const QString caption = QString::fromUtf8(socket->readLine()).chopped(1);
-                if (m_handler) m_handler(caption);
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine().chopped(1);
+                    if (line.startsWith(kTokenHead) && isPlainToken(line.mid(kTokenHead.size()))) {
+                        socket->setProperty("activationToken",
+                                            QString::fromLatin1(line.mid(kTokenHead.size())));
+                        continue;
+                    }
+                    m_handedToken = socket->property("activationToken").toString();
+                    if (m_handler) m_handler(QString::fromUtf8(line));
+                    m_handedToken.clear();
+                }
             });
         }
     });

@@ -31,9 +31,16 @@ public:
 
     bool anotherIsRunning(const QString& caption) override;
     void listen(std::function<void(const QString& caption)> handler) override;
+    QString handedActivationToken() const override { return m_handedToken; }
+
+    // What a later copy sends: its activation token (XDG_ACTIVATION_TOKEN), when it has one,
+    // on a line of its own before the caption. A token is plain printable ASCII; anything
+    // else is not sent.
+    static QByteArray messageFor(const QString& caption, const QByteArray& activationToken);
 
 private:
     QString m_name;
+    QString m_handedToken;
     std::unique_ptr<QLocalServer> m_server;
     std::function<void(const QString&)> m_handler;
 };

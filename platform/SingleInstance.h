@@ -17,6 +17,10 @@ public:
     virtual bool anotherIsRunning(const QString& caption) = 0;
     // Starts listening (first copy); `handler` gets each later copy's caption.
     virtual void listen(std::function<void(const QString& caption)> handler) = 0;
+    // While `handler` runs: the activation token the later copy was started with, if any.
+    // On Wayland a window may come forward only with such a token, which the desktop
+    // gives the program the user just started.
+    virtual QString handedActivationToken() const { return {}; }
 };
 
 }  // namespace platform

@@ -10,9 +10,10 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-
 # files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
 # xvfb let bench_window_shown watch the real window appear; mame-data's software lists
 # are real checksum sources, and libxml2-utils' xmllint the reference for indexing them.
+# weston (headless) and qt6-wayland put the window on a real Wayland compositor.
 TEST_PACKAGES=(clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev clang
                libfuzzer-14-dev libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-               jdupes libxcb1-dev xvfb mame-data libxml2-utils)
+               jdupes libxcb1-dev xvfb mame-data libxml2-utils weston qt6-wayland)
 # Stella runs the sample game.
 RUN_PACKAGES=(xdg-utils stella)
 

@@ -10,6 +10,7 @@
 #include "platform/PropertyBag.h"
 
 #include <QIcon>
+#include <QList>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -69,6 +70,10 @@ public:
     // Reads the design values stored for a named instance (":/design/<name>.json"), as the
     // window does when it creates that instance. False when none are stored.
     bool ReadDesignValues(const QString& instanceName);
+
+    // Keys the view leaves alone whatever the modifiers (no sideways scroll, no type-ahead):
+    // they reach the owner through KeyDown only.
+    void setKeysKeptFromView(QList<Qt::Key> keys) { m_keysKeptFromView = std::move(keys); }
 
     // The Qt view showing the items in the current mode.
     QAbstractItemView* currentView() const;
@@ -136,6 +141,7 @@ private:
     FileListItemDelegate* m_delegate = nullptr;
     QTreeView* m_tree = nullptr;
     QListView* m_icons = nullptr;  // made on the first switch to an icon or list mode
+    QList<Qt::Key> m_keysKeptFromView;
     bool m_applyingColumns = false;
     int m_fittedColumns = -1;  // how many columns showed at the last fit
     bool m_userSizedColumns = false;

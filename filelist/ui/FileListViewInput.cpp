@@ -81,6 +81,10 @@ void FileListViewInput::keyPressed(QKeyEvent* e) {
     if (e->text() == QStringLiteral(" ")) itemStep();
 }
 
+bool FileListViewInput::keptFromView(const QKeyEvent* e) const {
+    return m_list.m_keysKeptFromView.contains(Qt::Key(e->key()));
+}
+
 void FileListViewInput::keyReleased(QKeyEvent* e) {
     // A held key repeats its press only; the release comes once.
     if (e->isAutoRepeat()) return;

@@ -21,6 +21,7 @@ public:
     void mouseDoubleClicked() override;
     void keyPressed(QKeyEvent* e) override;
     void keyReleased(QKeyEvent* e) override;
+    bool keptFromView(const QKeyEvent* e) const override;
 
 private:
     // The first item both focused and selected hears ItemClick; none clears the choice.

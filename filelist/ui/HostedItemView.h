@@ -17,6 +17,9 @@ public:
     virtual void mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) = 0;
     virtual void mouseDoubleClicked() = 0;
     virtual void keyPressed(QKeyEvent* e) = 0;
+    // Keys the view must not act on itself (no scrolling, no type-ahead): its owner has
+    // a meaning of its own for them.
+    virtual bool keptFromView(const QKeyEvent* e) const = 0;
     virtual void keyReleased(QKeyEvent* e) = 0;
 };
 
@@ -65,9 +68,11 @@ protected:
         m_input.endUserAction();
     }
     void keyPressEvent(QKeyEvent* e) override {
-        m_input.beginUserAction();
-        Base::keyPressEvent(e);
-        m_input.endUserAction();
+        if (!m_input.keptFromView(e)) {
+            m_input.beginUserAction();
+            Base::keyPressEvent(e);
+            m_input.endUserAction();
+        }
         // The list keeps its keys; the window hears them through KeyDown.
         e->accept();
         m_input.keyPressed(e);

@@ -33,6 +33,10 @@ QString PlayHistory::takeNotice() {
     return std::exchange(m_notice, QString());
 }
 
+void PlayHistory::aboutToLaunch() {
+    m_processes.setAsideRunning();
+}
+
 void PlayHistory::gameStarted(const QString& path, const QString& emulator) {
     if (!available()) return;
     // One session at a time: whatever the previous game left running is not followed any

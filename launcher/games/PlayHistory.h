@@ -44,6 +44,8 @@ public:
     QString takeNotice();
     void setNotice(const QString& notice) { m_notice = notice; }
 
+    // A game is about to be launched: what runs now is not part of its play.
+    void aboutToLaunch();
     // A game was launched: ends a session still running and begins one for `path`.
     void gameStarted(const QString& path, const QString& emulator);
     // Ends the session once no process the launcher started runs any more, else keeps its

@@ -72,17 +72,37 @@ QString withoutTrailingSeparator(const QString& folder) {
 QString joined(const QString& folder, const QString& name) {
     return folder.endsWith(kPathSeparator) ? folder + name : folder + kPathSeparator + name;
 }
+// The picture folders under an emulator folder or a folder of games, in the order tried.
+constexpr const char* kShotFolders[] = {"shots", "snapshots", "snap", "screenshots"};
 }  // namespace
 
 QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
                               const QString& listedFolder) {
     QStringList folders;
-    if (!settingFolder.isEmpty()) folders << withTrailingSeparator(settingFolder);
-    for (const char* sub : {"shots", "snapshots", "snap", "screenshots"})
-        folders << emulatorFolder + QLatin1String(sub) + kPathSeparator;
+    auto add = [&folders](const QString& folder) {
+        if (!folders.contains(folder)) folders << folder;
+    };
+    if (!settingFolder.isEmpty()) add(withTrailingSeparator(settingFolder));
     const QString listed = withTrailingSeparator(listedFolder);
-    folders << listed << CoversFolder(listed);
+    // A folder of games kept away from any emulator carries its pictures along, in the
+    // same sub-folders; the emulator's own come first, as they always did.
+    for (const QString& base : {withTrailingSeparator(emulatorFolder), listed})
+        for (const char* sub : kShotFolders)
+            add(base + QLatin1String(sub) + kPathSeparator);
+    add(listed);
+    add(CoversFolder(listed));
     return folders;
+}
+
+QString NoPictureHint(const QStringList& folders, const QString& home) {
+    QString hint = QStringLiteral("No picture. Looked in:");
+    const QString homeFolder = withTrailingSeparator(home);
+    for (QString folder : folders) {
+        if (!home.isEmpty() && folder.startsWith(homeFolder))
+            folder = QStringLiteral("~/") + folder.mid(homeFolder.size());
+        hint += QLatin1Char('\n') + folder;
+    }
+    return hint;
 }
 
 QStringList ScreenshotFoldersBeside(const QString& gamesFolder) {

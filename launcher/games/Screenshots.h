@@ -15,9 +15,13 @@ class FolderPrefetch;
 
 // The folders searched, in order: the emulator's own screenshot folder (when the setting
 // names one), "shots/", "snapshots/", "snap/" and "screenshots/" under the emulator
-// folder, the listed folder, and the listed folder's covers folder.
+// folder, the same four under the listed folder, the listed folder, and the listed
+// folder's covers folder. A folder comes once, at its first place.
 QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
                               const QString& listedFolder);
+// What the picture panel says when a game has no picture: where it was looked for, one
+// folder a line, the home folder written "~".
+QString NoPictureHint(const QStringList& folders, const QString& home);
 // The same series for a games folder whose emulator folder is the one above it, with no
 // folder of its own set: what the command-line tools search, so that they and the window
 // find the same picture for a game.

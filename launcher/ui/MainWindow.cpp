@@ -9,6 +9,7 @@
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/AccessibleTree.h"
 #include "launcher/ui/EmulatorWatch.h"
+#include "launcher/ui/FocusRing.h"
 #include "launcher/ui/KeyReferenceDialog.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/KeyCommands.h"
@@ -97,6 +98,7 @@ void MainWindow::createControls() {
     m_fileList->setObjectName(QStringLiteral("Files"));
     // Its look (font, gold on black) and behaviour are the list's stored design values.
     m_fileList->ReadDesignValues(QStringLiteral("Files"));
+    m_fileList->setKeysKeptFromView(fileListKeysKeptFromView());
     // The focus is on the list's inner view, which is what a screen reader names.
     m_fileList->setAccessibleName(QStringLiteral("Games"));
     for (QAbstractItemView* view : m_fileList->findChildren<QAbstractItemView*>())
@@ -111,6 +113,9 @@ void MainWindow::createControls() {
     m_folderList->setAccessibleName(QStringLiteral("Folders"));
     m_driveList->hide();
     m_folderList->hide();
+    auto* ring = new FocusRing(this);
+    ring->watch(m_driveList);
+    ring->watch(m_folderList);
 
     m_previewFrame = new QFrame(this);
     m_previewFrame->setObjectName(QStringLiteral("frmShot"));

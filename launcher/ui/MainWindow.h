@@ -141,6 +141,8 @@ private:
     void showSelectedGame();
     // The real path of the file's picture, or empty.
     QString findScreenshot(const QString& fileName);
+    // Where the pictures of the listed games are looked for, in order.
+    QStringList screenshotFolders() const;
     // The pictures of the games of `folder`, in the folders the preview searches.
     GamePictures picturesOf(const QString& folder);
     // Also leaves zinc's game number in m_title's "Tag" when it finds one.
@@ -155,6 +157,9 @@ private:
     void toggleFolderLists();
     void openSelectedDrive();
     void listFilesOfFolderList();
+    // Once another folder is listed: the game chosen there last (the stored one for the
+    // folder the settings keep), else the first, is selected and shown.
+    void selectGameOfFolder();
     void browseForFolder();
     // The drive list's volume root (ends in "/"). Selecting one lists nothing.
     QString selectedDrive() const;
@@ -238,7 +243,9 @@ private:
     bool routeMouse(QObject* watched, QMouseEvent* mouse);
     void moveTwips(QWidget* control, const TwipRect& rect);
     void setTwipsWidth(QWidget* control, int width);
-    void bringToFront();
+    // Shows the window and asks for it to come forward; on Wayland with the token a later
+    // copy handed over, if any.
+    void bringToFront(const QString& activationToken = {});
     void restorePlacement();
     QString setting(const QString& key, const QString& defaultValue) const;
     void saveSetting(const QString& key, const QString& value);
@@ -292,7 +299,7 @@ private:
     QString emulatorKeyAt(int row) const;
     int emulatorRowOf(const QString& key) const;
     void rememberEmulatorOfFolder();
-    void switchEmulatorFolder(const QString& folder);
+    void switchEmulatorFolder(const QString& folder, const QString& activationToken = {});
     // The name the poll looks for while the emulator runs.
     QString watchedProcess() const;
     // Around the start: the output pipe handed to the program, then whether it started.
@@ -312,7 +319,11 @@ private:
     std::unique_ptr<GameTitles> m_titles;
     PictureLoader* m_pictures = nullptr;
     QString m_shownPicture;  // the picture file shown or being decoded; empty for none
-    QSize m_shownFullSize;   // that picture's own size, once decoded
+    QHash<QString, QString> m_chosenInFolder;
+    // The emulator folder when it holds no emulator of its own: a folder of games, always
+    // the one listed (HoldsEmulators).
+    QString m_gamesFolder;  // folder -> the game chosen there last
+    QSize m_shownFullSize;  // that picture's own size, once decoded
     DesignSizes m_design;
     QHash<const QWidget*, TwipRect> m_twips;
     QString m_folderListPath;

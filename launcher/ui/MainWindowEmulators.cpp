@@ -8,6 +8,7 @@
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/KeyCommands.h"
+#include "launcher/window/StartFolder.h"
 #include "launcher/window/WindowPlacement.h"
 
 #include <QComboBox>
@@ -34,6 +35,7 @@ DesktopArea desktopArea() {
 }  // namespace
 
 void MainWindow::scanEmulators() {
+    m_gamesFolder = HoldsEmulators(m_emulatorFolder) ? QString() : m_emulatorFolder;
     const QList<FoundEmulator> found = ScanCatalogue(m_emulatorFolder, RunningProgram());
     {
         // Filling the box must not select anything on the way.
@@ -142,13 +144,11 @@ int MainWindow::emulatorRowOf(const QString& key) const {
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {
-    m_fileList->setPath(folder);
-    if (m_fileList->ListCount() == 0)
-        m_fileList->setPath(
-            setting(QStringLiteral("roms"), m_emulatorFolder + QStringLiteral("roms")));
-    if (m_fileList->ListCount() == 0)
-        m_fileList->setPath(m_emulatorFolder + QStringLiteral("roms"));
-    if (m_fileList->ListCount() == 0) m_fileList->setPath(m_emulatorFolder);
+    for (const QString& games : GamesFolderCandidates(
+             folder, m_gamesFolder, setting(QStringLiteral("roms"), QString()), m_emulatorFolder)) {
+        m_fileList->setPath(games);
+        if (m_fileList->ListCount() > 0) break;
+    }
     if (m_emulatorBox->count() == 0 && m_fileList->ListCount() >= 1) {
         // Game files where no emulator is known: that folder becomes the emulator folder.
         m_emulatorFolder = parentFolderOf(m_fileList->path());

@@ -138,7 +138,7 @@ void MainWindow::rememberEmulatorOfFolder() {
         m_services.settings->saveSetting(kApplication, kLauncherSection, key, name);
 }
 
-void MainWindow::switchEmulatorFolder(const QString& folder) {
+void MainWindow::switchEmulatorFolder(const QString& folder, const QString& activationToken) {
     // As a new start on that folder, after the one left has kept its settings.
     saveEmulatorSettings();
     rememberEmulatorOfFolder();
@@ -146,7 +146,7 @@ void MainWindow::switchEmulatorFolder(const QString& folder) {
     m_emulatorFolder = withTrailingSeparator(folder);
     RememberStartFolder({m_emulatorFolder, StartFolderSource::Argument}, *m_services.settings);
     scanEmulators();
-    bringToFront();
+    bringToFront(activationToken);
 }
 
 QString MainWindow::watchedProcess() const {

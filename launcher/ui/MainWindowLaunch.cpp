@@ -9,11 +9,13 @@
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyCommands.h"
+#include "launcher/window/WindowPlacement.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessTable.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,6 +47,7 @@ void MainWindow::launchSelectedGame() {
     // A program that failed to start is simply not running at the next poll, which brings
     // the window back; the message waits until then.
     watchEmulatorOutput(plan);
+    if (m_services.history) m_services.history->aboutToLaunch();
     const bool started = plan.openDocument ? m_services.shell->open(plan.fileStarted)
                                            : m_services.shell->start(plan.start);
     emulatorStarted(plan, started);
@@ -53,7 +56,10 @@ void MainWindow::launchSelectedGame() {
                                         m_currentEmulator);
 
     m_stateBeforeLaunch = windowState();
-    setWindowState(windowState() | Qt::WindowMinimized);
+    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
+        hide();
+    else
+        setWindowState(windowState() | Qt::WindowMinimized);
     m_emulatorPoll->start();
 }
 

@@ -4,10 +4,12 @@
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/PathHelpers.h"
+#include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/FolderNavigation.h"
 #include "launcher/window/KeyCommands.h"
+#include "launcher/window/StartFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/Volumes.h"
@@ -173,17 +175,46 @@ void MainWindow::openSelectedDrive() {
 void MainWindow::listFilesOfFolderList() {
     m_fileList->setPath(m_folderListPath);
     showFileCount();
+    selectGameOfFolder();
+}
+
+void MainWindow::selectGameOfFolder() {
+    const int count = m_fileList->ListCount();
+    const QString folder = m_fileList->path();
+    int row = -1;
+    if (const QString chosen = m_chosenInFolder.value(folder); !chosen.isEmpty()) {
+        for (int i = 0; i < count && row < 0; ++i)
+            if (m_fileList->List(i) == chosen) row = i;
+    }
+    if (row < 0 && !m_currentEmulator.isEmpty() && folder == setting(QStringLiteral("roms"), {}))
+        row = LeadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
+    if (row < 0 || row >= count) row = count > 0 ? 0 : -1;
+    m_fileList->setListIndex(row);
+    if (row >= 0) {
+        showSelectedGame();
+        return;
+    }
+    // A folder without games must not go on showing the last folder's game either.
+    resetPreview();
+    m_titleText.clear();
+    fitTitle();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_title, m_picture}) {
+        w->setToolTip(QString());
+        w->setAccessibleDescription(QString());
+    }
+    m_title->setAccessibleName(QString());
 }
 
 void MainWindow::browseForFolder() {
-    const std::optional<QString> chosen = m_services.dialogs->pickFolder(
-        QStringLiteral("Select Emulator/ROMs folder:"), m_fileList->path());
+    const std::optional<QString> chosen =
+        m_services.dialogs->pickFolder(kPickerTitle, m_fileList->path());
     if (!chosen || chosen->isEmpty()) return;
     if (m_currentEmulator.isEmpty()) {
         m_emulatorFolder = withTrailingSeparator(*chosen);
         scanEmulators();
     }
     selectRomFolder(*chosen);
+    selectGameOfFolder();
     saveEmulatorSettings();
 }
 
@@ -210,6 +241,7 @@ void MainWindow::toggleFolderLists() {
         applyListsLayout(
             LayOutListing(twips(m_previewFrame), twips(m_picture), twips(m_folderList).width));
         selectRomFolder(m_folderListPath.isEmpty() ? m_fileList->path() : m_folderListPath);
+        selectGameOfFolder();
         focusFiles();
         return;
     }

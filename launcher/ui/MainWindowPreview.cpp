@@ -9,6 +9,7 @@
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 
+#include <QDir>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,7 +23,15 @@ const QString kNoPicture = QStringLiteral("No picture");
 
 void MainWindow::showSelectedGame() {
     const QString name = m_fileList->FileName();
-    showPicture(findScreenshot(name));
+    if (!name.isEmpty()) m_chosenInFolder.insert(m_fileList->path(), name);
+    const QString shot = findScreenshot(name);
+    showPicture(shot);
+    // Where to put a picture for the game is the first thing one wants to know.
+    const QString hint = shot.isEmpty() && !name.isEmpty()
+                             ? NoPictureHint(screenshotFolders(), QDir::homePath())
+                             : QString();
+    m_picture->setToolTip(hint);
+    m_picture->setAccessibleDescription(hint);
     const QString info = gameInfoText(name);
     m_title->setProperty("Tag", QString());
     m_titleText = gameTitle(name);
@@ -34,10 +43,13 @@ void MainWindow::showSelectedGame() {
     if (!picturePending()) readAhead();
 }
 
-QString MainWindow::findScreenshot(const QString& fileName) {
+QStringList MainWindow::screenshotFolders() const {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    return m_screenshots->FindScreenshot(
-        ScreenshotFolders(own, m_emulatorFolder, m_fileList->path()), fileName);
+    return ScreenshotFolders(own, m_emulatorFolder, m_fileList->path());
+}
+
+QString MainWindow::findScreenshot(const QString& fileName) {
+    return m_screenshots->FindScreenshot(screenshotFolders(), fileName);
 }
 
 QString MainWindow::gameTitle(const QString& fileName) {

@@ -7,10 +7,12 @@
 #include "launcher/games/Screenshots.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/StartFolder.h"
+#include "launcher/window/WindowPlacement.h"
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
 
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -40,11 +42,12 @@ bool MainWindow::start() {
     }
     // A later copy comes to this one only when it built the very same caption.
     m_services.singleInstance->listen([this](const QString& theirs) {
+        const QString token = m_services.singleInstance->handedActivationToken();
         // A copy given a folder hands it over; this window takes it up.
         if (const std::optional<QString> folder = HandedFolder(theirs))
-            switchEmulatorFolder(*folder);
+            switchEmulatorFolder(*folder, token);
         else if (theirs == windowTitle())
-            bringToFront();
+            bringToFront(token);
     });
     reportUserEmulatorProblems(problems);
     return true;
@@ -81,8 +84,21 @@ void MainWindow::togglePreviewPanel() {
     placePreviewFrame(twips(m_previewFrame).left != W ? W : DefaultSplit(W), true);
 }
 
-void MainWindow::bringToFront() {
+void MainWindow::bringToFront(const QString& activationToken) {
+    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Minimise) {
+        show();
+        raise();
+        activateWindow();
+        return;
+    }
+    // Wayland: a compositor brings a window forward only with a token of the user's last
+    // action. Without one, a window shown anew is put in front, as every new window is.
+    if (activationToken.isEmpty() && isVisible() && !isActiveWindow()) hide();
     show();
     raise();
+    // Qt's Wayland plugin hands this variable's token to the compositor when asked to
+    // activate; it must not stay behind for the emulators started later.
+    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toLatin1());
     activateWindow();
+    qunsetenv("XDG_ACTIVATION_TOKEN");
 }

@@ -24,14 +24,19 @@ constexpr KeyRule keys(Qt::Key first, Qt::Key last, KeyCommand command, const ch
     return {first, last, command, Held::Any, Qt::NoModifier, When::Always, what};
 }
 
-// Every key here has acted on the list already (it moved the selection, typed into the
-// type-ahead): the command comes on top, and the closing step after it.
+// The keys that only move the focus: the closing step brings it back to the list at once
+// unless Shift alone is held, so on their own they do nothing one can see.
+constexpr const char* kToCommandLine =
+    "With Shift: to the command line box, to type there (alone: nothing; the list never "
+    "scrolls sideways)";
+
+// Every other key here has acted on the list already (it moved the selection, typed into
+// the type-ahead): the command comes on top, and the closing step after it. The focus
+// moves above never reach the list's own handling (fileListKeysKeptFromView).
 constexpr KeyRule kFileList[] = {
-    key(Qt::Key_Right, FocusCommandLine, "To the command line box (hold Shift to stay there)"),
-    key(Qt::Key_Left, FocusFoldersOrCommandLine,
-        "To the command line box (hold Shift to stay there)"),
-    key(Qt::Key_Backspace, FocusFoldersOrCommandLine,
-        "To the command line box (hold Shift to stay there)"),
+    key(Qt::Key_Right, FocusCommandLine, kToCommandLine),
+    key(Qt::Key_Left, FocusFoldersOrCommandLine, kToCommandLine),
+    key(Qt::Key_Backspace, FocusFoldersOrCommandLine, kToCommandLine),
     key(Qt::Key_Escape, ToggleFolderLists, "Show or hide the drive and folder lists"),
     key(Qt::Key_Return, OpenWithDesktop, "Open the selected file with the desktop's program",
         Held::Exactly, Qt::ShiftModifier),
@@ -59,7 +64,7 @@ constexpr KeyRule kFileList[] = {
     key(Qt::Key_N, RenameToCanonicalName,
         "Rename the verified game to its entry's ROM name (asks first); its screenshot follows",
         Held::Exactly, Qt::ControlModifier),
-    key(Qt::Key_Space, FocusCommandLine, "To the command line box (hold Shift to stay there)"),
+    key(Qt::Key_Space, FocusCommandLine, kToCommandLine),
 };
 
 // The box is where switches are typed, so only keys a text box has no use for (and Delete
@@ -71,8 +76,8 @@ constexpr KeyRule kCommandLine[] = {
     key(Qt::Key_Home, SelectFirst, "Select the first game (or folder)"),
     key(Qt::Key_End, SelectLast, "Select the last game (or folder)"),
     key(Qt::Key_Escape, ClearOrFocusTargetList, "Empty the box; an empty box: to the list"),
-    key(Qt::Key_PageDown, FocusTargetList, "To the list"),
-    key(Qt::Key_PageUp, FocusTargetList, "To the list"),
+    key(Qt::Key_PageDown, FocusTargetList, "To the list: the folder list while it shows"),
+    key(Qt::Key_PageUp, FocusTargetList, "To the list: the folder list while it shows"),
     keys(Qt::Key_F1, Qt::Key_F12, ForwardToFileList, "The file list's command of the same key"),
     key(Qt::Key_Delete, DeleteSelectedFile, "Move the selected file to the trash (asks first)",
         Held::Exactly, Qt::ControlModifier),
@@ -179,6 +184,15 @@ KeyCommand commandFor(std::span<const KeyRule> rules, QKeyCombination key,
         if (modifiersMatch(rule, held) && contextMatches(rule.when, context)) return rule.command;
     }
     return None;
+}
+
+QList<Qt::Key> fileListKeysKeptFromView() {
+    QList<Qt::Key> keys;
+    for (const KeyRule& rule : kFileList)
+        if (rule.command == FocusCommandLine || rule.command == FocusFoldersOrCommandLine)
+            for (int k = rule.first; k <= rule.last; ++k)
+                keys.append(Qt::Key(k));
+    return keys;
 }
 
 bool staysInCommandLine(Qt::KeyboardModifiers modifiers) {

@@ -5,6 +5,7 @@
 // or where Right leads from the folder list, is read here and nowhere else.
 
 #include <QKeyCombination>
+#include <QList>
 
 #include <span>
 
@@ -93,6 +94,11 @@ std::span<const KeyRule> windowKeys();
 // The first rule's command for the key, or None. The number pad's Enter is Return.
 KeyCommand commandFor(std::span<const KeyRule> rules, QKeyCombination key,
                       const KeyContext& context = {});
+
+// The file list's keys that its view must never act on itself: a list wider than its view
+// would scroll sideways on Right and Left, and Backspace and Space would feed its
+// type-ahead, before the window saw them.
+QList<Qt::Key> fileListKeysKeptFromView();
 
 // After every file list command the focus passes through the command line box; it stays
 // there only when Shift alone is held, ready for a switch to be typed.

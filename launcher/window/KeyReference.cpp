@@ -166,7 +166,9 @@ QList<KeyReferenceSection> KeyReference() {
         sectionOf(QStringLiteral("Anywhere in the window"), windowKeys()),
         sectionOf(QStringLiteral("File list"), fileListKeys(),
                   QStringLiteral("After each key the focus is back on the list, unless Shift "
-                                 "alone is held: then it stays in the command line box.")),
+                                 "alone is held: then it stays in the command line box. "
+                                 "Escape shows the folder lists; Shift+Right, then Page Down "
+                                 "goes to them.")),
         sectionOf(QStringLiteral("Command line box"), commandLineKeys(),
                   QStringLiteral("Text beginning with - (or holding /) goes to the emulator as "
                                  "switches; other text narrows the list. Other keys edit the "

@@ -127,7 +127,9 @@ bool isSystemBinFolder(const QString& folder, const QStringList& systemBinFolder
     return false;
 }
 
-bool holdsEmulators(const QString& folder) {
+}  // namespace
+
+bool HoldsEmulators(const QString& folder) {
     const QString f = withTrailingSeparator(folder);
     struct stat st {};
     if (::stat(platform::encodeName(f + QStringLiteral("roms")).constData(), &st) == 0 &&
@@ -138,7 +140,21 @@ bool holdsEmulators(const QString& folder) {
     return false;
 }
 
-}  // namespace
+QStringList GamesFolderCandidates(const QString& wanted, const QString& gamesFolder,
+                                  const QString& remembered, const QString& emulatorFolder) {
+    QStringList series{wanted};
+    if (!gamesFolder.isEmpty()) {
+        series << gamesFolder;
+    } else {
+        const QString emulators = withTrailingSeparator(emulatorFolder);
+        series << remembered << emulators + QStringLiteral("roms") << emulators;
+    }
+    QStringList out;
+    for (const QString& folder : series)
+        if (!folder.isEmpty() && !out.contains(withTrailingSeparator(folder)))
+            out << withTrailingSeparator(folder);
+    return out;
+}
 
 StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
                                     const platform::SettingsStore& settings,
@@ -160,7 +176,7 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
             platform::MessageButtons::Ok, platform::MessageIcon::Warning, kApplication);
         given = true;
     } else if (!isSystemBinFolder(facts.programFolder, facts.systemBinFolders) &&
-               holdsEmulators(facts.programFolder)) {
+               HoldsEmulators(facts.programFolder)) {
         return chosen(facts.programFolder, StartFolderSource::ProgramFolder);
     } else {
         const QString last =

@@ -40,7 +40,8 @@ std::optional<QString> HandedFolder(const QString& message);
 // section is named after its executable, which always ends in ".exe".
 inline const QString kLauncherSection = QStringLiteral("Rombard");
 inline const QString kLastFolderKey = QStringLiteral("EmulatorFolder");
-inline const QString kPickerTitle = QStringLiteral("Select Emulator/ROMs folder:");
+inline const QString kPickerTitle =
+    QStringLiteral("Select the emulator folder, or a folder of games:");
 
 struct StartFolderFacts {
     QString argument;       // FOLDER from the command line; empty without one
@@ -76,3 +77,17 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
 // Stores a folder chosen anew (given, own or picked) as the one used last. Called once the
 // launcher knows it is the only running copy, since a second copy stores nothing.
 void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings);
+
+// Whether `folder` is an emulator folder: it holds an emulator of the catalogue (other than
+// the launcher) or a "roms" folder. Any other folder given is a folder of games.
+bool HoldsEmulators(const QString& folder);
+
+// The folders tried in turn for the games once an emulator is chosen; the first that lists
+// a game stays listed, else the last. `wanted` comes first. When the emulator folder is a
+// folder of games (`gamesFolder`, else empty) it follows and ends the series: the folder
+// named is what the user asked to see, even when the emulator's masks find nothing there,
+// and a games folder the settings remember from another start must never replace it.
+// Otherwise the remembered games folder, the emulator folder's "roms" and the emulator
+// folder itself follow. A folder comes once.
+QStringList GamesFolderCandidates(const QString& wanted, const QString& gamesFolder,
+                                  const QString& remembered, const QString& emulatorFolder);

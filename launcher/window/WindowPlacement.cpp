@@ -52,3 +52,9 @@ std::optional<TwipRect> PlaceOnDesktop(const TwipRect& stored, const DesktopArea
 int ClampSplit(int left, int innerWidth) {
     return std::clamp(left, 0, std::max(0, innerWidth));
 }
+
+LeaveMode LeaveModeFor(const QString& platformName) {
+    // "wayland", "wayland-egl", "wayland-xcomposite-glx": every flavour of the plugin.
+    return platformName.startsWith(QLatin1String("wayland")) ? LeaveMode::Hide
+                                                             : LeaveMode::Minimise;
+}

@@ -1,6 +1,8 @@
 #include "platform/Descendants.h"
 #include "support/TempFolder.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -58,6 +60,29 @@ TEST(Descendants, AnyLiveProcessBelowTheLauncherCounts) {
         platform::ProcDescendants follower(fakeProc(t, c.table), 100);
         EXPECT_EQ(follower.anyRunning(), c.running);
     }
+}
+
+// What runs when a game starts (a picture viewer, a file manager, and theirs) never keeps
+// that game's play going; a process started after it does.
+TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
+    TempFolder t;
+    const QString proc = fakeProc(t, {{100, 1, 'S'}, {150, 100, 'S'}, {151, 150, 'S'}});
+    platform::ProcDescendants follower(proc, 100);
+    ASSERT_TRUE(follower.anyRunning());
+    follower.setAsideRunning();
+    EXPECT_FALSE(follower.anyRunning());
+    fakeProc(t, {{101, 100, 'S'}, {152, 151, 'S'}});  // the game; the viewer's new child
+    EXPECT_TRUE(follower.anyRunning());
+    fakeProc(t, {{101, 100, 'Z'}});  // the game ends, the viewer stays open
+    EXPECT_FALSE(follower.anyRunning());
+    // The next game's start sets aside only what runs then: a number set aside and ended
+    // may be the new game's.
+    QFile::remove(t.file("proc/150/stat"));
+    QFile::remove(t.file("proc/151/stat"));
+    QFile::remove(t.file("proc/152/stat"));
+    follower.setAsideRunning();
+    fakeProc(t, {{150, 100, 'S'}});
+    EXPECT_TRUE(follower.anyRunning());
 }
 
 // A real child: running while it waits, and once it has ended it is reaped, not left a

@@ -262,4 +262,31 @@ TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     EXPECT_FALSE(otherSession.anotherIsRunning("x"));
 }
 
+// A later copy started with an activation token hands it over with its caption, and the
+// first copy knows it while it handles that caption only; a token that is not plain text
+// never travels.
+TEST(SingleInstance, TheLaterCopysActivationTokenTravelsWithItsCaption) {
+    const struct {
+        const char* token;
+        const char* received;
+    } cases[] = {{"abc-123_X.y", "abc-123_X.y"}, {"", ""}, {"two words", ""}, {"a\nb", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.token);
+        TempFolder runtime;
+        const QString name = runtime.file("socket");
+        platform::LocalSingleInstance first(name), later(name);
+        QStringList received;
+        first.listen([&](const QString& caption) {
+            received << caption + '|' + first.handedActivationToken();
+        });
+        const QByteArray before = qgetenv("XDG_ACTIVATION_TOKEN");
+        qputenv("XDG_ACTIVATION_TOKEN", c.token);
+        EXPECT_TRUE(later.anotherIsRunning("caption"));
+        qputenv("XDG_ACTIVATION_TOKEN", before);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
+        EXPECT_EQ(received, QStringList{QStringLiteral("caption|") + c.received});
+        EXPECT_TRUE(first.handedActivationToken().isEmpty());
+    }
+}
+
 }  // namespace

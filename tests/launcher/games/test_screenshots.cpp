@@ -59,6 +59,10 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
         {"shots/Dr. Mario.png", "roms", "", "Dr. Mario (U).nes", ""},
         {"shots/Dr.png", "roms", "", "Dr. Mario (U).nes", "shots/Dr.png"},
         {"shots/Game.jpeg;shots/Game.tif", "roms", "", "Game.zip", ""},
+        // the listed folder's picture folders after the emulator's, before the folder itself
+        {"roms/shots/Game.png;snap/Game.png", "roms", "", "Game.zip", "snap/Game.png"},
+        {"roms/Game.png;roms/snap/Game.png", "roms", "", "Game.zip", "roms/snap/Game.png"},
+        {"roms/screenshots/Game.png", "roms", "", "Game.zip", "roms/screenshots/Game.png"},
         // the listed folder after the emulator's, its covers folder last
         {"roms/snes/Game.png;screenshots/G.png", "roms/snes", "", "Game.zip", "screenshots/G.png"},
         {"roms/snes/Game.png", "roms/snes", "", "Game.zip", "roms/snes/Game.png"},
@@ -368,6 +372,15 @@ TEST(ScreenshotSearch, OnlyFilesCountAsPictures) {
         EXPECT_EQ(search.FindScreenshot(ScreenshotFolders({}, root, root + "roms"), c.game),
                   *c.expected ? root + c.expected : QString());
     }
+}
+
+// Where a missing picture was looked for: each folder once, in order, the home as "~".
+TEST(ScreenshotSearch, NoPictureHintNamesTheFoldersSearched) {
+    EXPECT_EQ(ScreenshotFolders({}, "/h/emu/", "/h/emu/"),
+              (QStringList{"/h/emu/shots/", "/h/emu/snapshots/", "/h/emu/snap/",
+                           "/h/emu/screenshots/", "/h/emu/"}));
+    EXPECT_EQ(NoPictureHint({"/h/emu/shots/", "/home2/x/", "/h/"}, "/h"),
+              "No picture. Looked in:\n~/emu/shots/\n/home2/x/\n~/");
 }
 
 TEST(ScreenshotSearch, ALinkCountsWhenItsTargetIsAPicture) {

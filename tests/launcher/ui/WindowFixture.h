@@ -78,7 +78,7 @@ protected:
         MainWindowServices s;
         s.settings = &settings;
         s.shell = realShell ? realShell : &shell;
-        s.processes = &processes;
+        s.processes = processTable ? processTable : &processes;
         s.dialogs = &dialogs;
         s.keystrokes = keystrokeSender;
         s.volumes = &volumes;
@@ -175,6 +175,8 @@ protected:
     RecordingSettings settings;
     fakes::FakeShell shell;
     fakes::FakeProcessTable processes;
+    // The real table (or another) instead of the fake, when set before create().
+    platform::ProcessTable* processTable = nullptr;
     fakes::FakeDialogs dialogs;
     fakes::FakeKeystrokeSender keystrokes;
     // Another sender (a real one delivers a macro's keys) when set before create().

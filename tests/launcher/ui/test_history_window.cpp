@@ -19,7 +19,11 @@ namespace {
 class FakeFollower final : public platform::ProcessFollower {
 public:
     bool anyRunning() override { return running; }
+    void setAsideRunning() override {
+        if (setAside) setAside();
+    }
     bool running = true;
+    std::function<void()> setAside;
 };
 
 class HistoryWindow : public WindowTest {
@@ -67,8 +71,12 @@ protected:
 TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheColumnsShowIt) {
     open({"a.nes", "b.nes"});
     select("a.nes");
+    // What runs already (a picture opened with Shift+Enter) is set aside before the start.
+    qsizetype startedWhenSetAside = -1;
+    follower.setAside = [&] { startedWhenSetAside = shell.started.size(); };
     launch();
     ASSERT_EQ(shell.started.size(), 1);
+    EXPECT_EQ(startedWhenSetAside, 0);
     EXPECT_TRUE(db.summaries().contains(romBytes("a.nes")));  // written at launch
     clock.mono += 40'000;
     plays.poll();  // still running: the length so far is stored

@@ -191,6 +191,29 @@ TEST_F(InstalledWindow, AFolderHandedOverIsTakenUp) {
     EXPECT_EQ(settings.writes().filter("set zsnes.exe roms=").size(), 1);  // the left one kept
 }
 
+// A folder of games (no emulator, no "roms") named as the emulator folder is the one listed,
+// with an installed emulator, whatever games folder the settings remember from another
+// start; a game with no picture says where one was looked for.
+TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
+    installed("stella");
+    TempFolder nes, psx;
+    nes.write("a.a26");
+    psx.write("b.a26");
+    create(nullptr, nes.path());
+    ASSERT_TRUE(window->start());
+    EXPECT_EQ(listed(), QStringList{"a.a26"});
+    window->close();  // stella's games folder is remembered: nes
+    window.reset();
+
+    create(nullptr, psx.path());
+    ASSERT_TRUE(window->start());
+    EXPECT_EQ(listed(), QStringList{"b.a26"});
+    EXPECT_TRUE(picture()->toolTip().contains(psx.path() + "/snap/"))
+        << picture()->toolTip().toStdString();
+    single.handler(FolderHandoff(nes.path()));
+    EXPECT_EQ(listed(), QStringList{"a.a26"});
+}
+
 // The message travels through the real socket from a later copy to the first.
 TEST(SingleInstance, AFolderReachesTheFirstCopy) {
     TempFolder run;

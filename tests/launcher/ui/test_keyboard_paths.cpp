@@ -4,9 +4,12 @@
 
 #include "launcher/ui/WindowFixture.h"
 
+#include <QHeaderView>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
+#include <QTreeView>
 
 #include <vector>
 
@@ -148,6 +151,8 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         {Brw, "Files", {}, {Qt::Key_Left, Shift}, "txtCommandLine"},
         {Brw, "Files", {}, {Qt::Key_Down, Shift}, "txtCommandLine"},
         {Brw, "Files", {}, {Qt::Key_Escape}, "Files", Effect::ListsHidden},
+        // The route from the games to the folder list the key reference gives.
+        {Brw, "Files", {{Qt::Key_Left, Shift}}, {Qt::Key_PageDown}, "dirList"},
         // The command line box hands the focus to the list its arrows move: the file list,
         // or the folder list while it is shown.
         {Std, "txtCommandLine", {}, {Qt::Key_PageDown}, "Files"},
@@ -266,6 +271,32 @@ TEST_F(KeyboardPaths, WalkFromTheGamesIntoASubFolder) {
     for (int i = 0; i < files()->ListCount(); ++i)
         games << files()->List(i);
     EXPECT_EQ(games, (QStringList{"c.smc", "d.smc"}));
+}
+
+// A list wider than its view (many columns, a narrow window): the keys that move the focus
+// never scroll it sideways, and after Shift+Right what is typed lands in the command line box.
+TEST_F(KeyboardPaths, FocusKeysLeaveAWideListWhereItIs) {
+    open();
+    focus("Files");
+    auto* view = qobject_cast<QTreeView*>(files()->currentView());
+    ASSERT_NE(view, nullptr);
+    // Wider than its view, as a user's widths (or a small window) make it.
+    view->header()->resizeSection(0, view->viewport()->width() * 3);
+    QApplication::processEvents();
+    QScrollBar* bar = view->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    for (const Qt::Key k : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Backspace, Qt::Key_Space}) {
+        SCOPED_TRACE(QKeySequence(k).toString().toStdString());
+        bar->setValue(bar->maximum() / 2);  // room to scroll either way
+        press(Key{k});
+        EXPECT_EQ(bar->value(), bar->maximum() / 2);
+        EXPECT_EQ(focusedControl(), "Files");
+        EXPECT_EQ(files()->ListIndex(), 0);
+    }
+    press(Key{Qt::Key_Right, Shift});
+    press(std::vector<Key>{{Qt::Key_A}, {Qt::Key_B}});
+    EXPECT_EQ(focusedControl(), "txtCommandLine");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(control("txtCommandLine"))->text(), "ab");
 }
 
 }  // namespace

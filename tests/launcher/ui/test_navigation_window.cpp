@@ -4,6 +4,7 @@
 #include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
 #include "launcher/window/FolderNavigation.h"
+#include "launcher/window/StartFolder.h"
 #include "platform/FileNames.h"
 #include "support/RawFiles.h"
 
@@ -85,6 +86,49 @@ TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
     EXPECT_FALSE(folderList()->isVisible());
     EXPECT_EQ(files()->path(), sub("games/snes/"));
     EXPECT_TRUE(onFiles());
+}
+
+// Every change of the listed folder leaves a game selected and shown: the one chosen there
+// before, else the first; a folder without games shows none. Escape keeps the selection,
+// and the drive and folder lists show where the focus is.
+TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
+    program("zsnes");
+    roms({"a.smc", "b.smc"});
+    emu.write("games/c.smc");
+    emu.write("games/d.smc");
+    start(Shown::Active);
+    files()->setFocus();
+    press(focused(), Qt::Key_Down);
+    ASSERT_EQ(files()->FileName(), "b.smc");
+    press(focused(), Qt::Key_Escape);
+    folderList()->setFocus();
+    auto* ring = control<QWidget>("focusRing");
+    EXPECT_TRUE(ring->isVisible());
+    EXPECT_TRUE(ring->geometry().contains(folderList()->geometry()));
+
+    press(folderList(), Qt::Key_Left);  // the emulator folder: no games
+    EXPECT_EQ(files()->ListIndex(), -1);
+    EXPECT_EQ(title()->text(), "");
+    EXPECT_EQ(title()->toolTip(), "");
+    downTo("games");
+    press(folderList(), Qt::Key_Right);  // opens: the first game, shown
+    EXPECT_EQ(files()->FileName(), "c.smc");
+    EXPECT_EQ(title()->text(), "c");
+    EXPECT_TRUE(title()->toolTip().contains("Size")) << title()->toolTip().toStdString();
+    press(folderList(), Qt::Key_Left);
+    downTo("roms");
+    press(folderList(), Qt::Key_Right);  // the game chosen there before
+    EXPECT_EQ(files()->FileName(), "b.smc");
+    EXPECT_EQ(title()->text(), "b");
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_FALSE(ring->isVisible());
+    EXPECT_TRUE(onFiles());
+    EXPECT_EQ(files()->FileName(), "b.smc");
+
+    dialogs.folderAnswers = {sub("games")};
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(files()->FileName(), "c.smc");
+    EXPECT_EQ(title()->text(), "c");
 }
 
 // Left at a volume root reaches the drive list; a volume gone since it was listed changes
@@ -200,7 +244,7 @@ TEST_F(NavigationTest, BrowseButtonPointsTheListOrAdoptsAnEmulatorFolder) {
     QTest::mouseClick(browseButton(), Qt::LeftButton);  // cancelled
     ASSERT_EQ(dialogs.folderPicks.size(), 1);
     // The fake records the picker's title as text and its start folder as title.
-    EXPECT_EQ(dialogs.folderPicks[0].text, "Select Emulator/ROMs folder:");
+    EXPECT_EQ(dialogs.folderPicks[0].text, kPickerTitle);
     EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
     EXPECT_EQ(settings.writes().size(), writes);
     EXPECT_EQ(files()->path(), sub("roms/"));

@@ -141,13 +141,36 @@ TEST(StartFolder, ChoiceOrder) {
         EXPECT_EQ(dialogs.folderPicks.size(), c.picks);
         EXPECT_EQ(told.size(), c.told) << told.join('\n').toStdString();
         if (c.picks > 0) {  // the fake keeps the title as the text, the start as the title
-            EXPECT_EQ(dialogs.folderPicks.first().text, "Select Emulator/ROMs folder:");
+            EXPECT_EQ(dialogs.folderPicks.first().text, kPickerTitle);
             EXPECT_EQ(dialogs.folderPicks.first().title, base);
         }
         // A folder chosen anew is the one used last; a stored one or no choice writes nothing.
         const bool fresh = c.source != S::LastFolder && c.source != S::NoChoice;
         EXPECT_EQ(settings.writes,
                   fresh ? QStringList{lastKey + u'=' + got.folder} : QStringList{});
+    }
+}
+
+// Which folder the games are listed from once an emulator is chosen: a folder of games
+// named as the emulator folder ends the series, so no remembered folder ever replaces it.
+TEST(StartFolder, GamesFolderCandidates) {
+    const struct {
+        const char* wanted;
+        const char* games;
+        const char* remembered;
+        QStringList expected;
+    } cases[] = {
+        // clang-format off
+        {"/e/roms", "", "/nes/", {"/e/roms/", "/nes/", "/e/"}},
+        {"/e/roms", "", "", {"/e/roms/", "/e/"}},
+        {"/picked", "", "/e/roms/", {"/picked/", "/e/roms/", "/e/"}},
+        {"/e/roms", "/e/", "/nes/", {"/e/roms/", "/e/"}},
+        {"/picked/", "/e/", "/nes/", {"/picked/", "/e/"}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(GamesFolderCandidates(c.wanted, c.games, c.remembered, "/e/"), c.expected);
     }
 }
 

@@ -1,0 +1,90 @@
+// The window on a real Wayland compositor: weston's headless backend, started before the
+// application, since the window system is chosen once per process. Without weston
+// installed every test skips; listing the tests needs no compositor.
+
+#include "wayland/WaylandSession.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <optional>
+
+namespace {
+
+constexpr int kStartMs = 20000;
+
+// weston in a runtime folder of its own (0700, as the protocol asks), on a socket no other
+// session uses; ended with the program.
+class Weston {
+public:
+    bool start(const QString& program) {
+        if (!m_runtime.isValid()) return false;
+        QFile::setPermissions(m_runtime.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString socket =
+            QStringLiteral("rombard-test-%1").arg(QCoreApplication::applicationPid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(program,
+                        {QStringLiteral("--backend=headless-backend.so"),
+                         QStringLiteral("--socket=") + socket, QStringLiteral("--idle-time=0")});
+        if (!m_process.waitForStarted(kStartMs)) return false;
+        const QString path = m_runtime.filePath(socket);
+        for (int waited = 0; !QFile::exists(path); waited += 50) {
+            if (waited > kStartMs || m_process.state() != QProcess::Running) return false;
+            QThread::msleep(50);
+        }
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+        qputenv("WAYLAND_DISPLAY", socket.toUtf8());
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        return true;
+    }
+    ~Weston() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QTemporaryDir m_runtime;
+    QProcess m_process;
+};
+
+}  // namespace
+
+WaylandSession::State WaylandSession::state = WaylandSession::State::NoWeston;
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    // Nothing a test removes may reach the user's own trash, data or thumbnails.
+    QTemporaryDir dataHome, stateHome, cacheHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    qputenv("XDG_STATE_HOME", stateHome.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", cacheHome.path().toUtf8());
+    std::optional<Weston> weston;
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("weston"));
+    if (!program.isEmpty()) {
+        weston.emplace();
+        WaylandSession::state =
+            weston->start(program) ? WaylandSession::State::Running : WaylandSession::State::Failed;
+    }
+    // The tests skip (or fail) on their own; the application still needs a platform.
+    if (WaylandSession::state != WaylandSession::State::Running)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    return RUN_ALL_TESTS();
+}

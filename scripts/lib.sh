@@ -2,10 +2,11 @@
 # shellcheck shell=bash
 
 # xa65 assembles the sample game; SDL reads the game pads; libsqlite3-dev holds the library
-# database; libxml2-dev reads software lists and DATs; libdeflate-dev inflates screenshots;
-# ccache makes every build after the first quick.
+# database; libxml2-dev reads software lists and DATs; libarchive-dev unpacks 7z archives;
+# libdeflate-dev inflates screenshots; ccache makes every build after the first quick.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev xa65 libsdl2-dev libsqlite3-dev libxml2-dev libdeflate-dev ccache)
+                zlib1g-dev xa65 libsdl2-dev libsqlite3-dev libxml2-dev libarchive-dev libdeflate-dev
+                ccache)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
 # xvfb let bench_window_shown watch the real window appear; mame-data's software lists
@@ -106,16 +107,18 @@ run_sanitized_tests() {
 
 # run_gif_fuzzer SECONDS: builds the libFuzzer targets with clang (ASan, UBSan) in build-fuzz
 # and runs them for SECONDS in all (the GIF block walk, the whole GIF view, the DAT reader,
-# the zip directory and unpacking, the fast PNG decoder), starting from the test files.
+# the zip directory and unpacking, 7z reading, the fast PNG decoder), starting from the
+# test files.
 run_gif_fuzzer() {
     local seconds=$1
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMBARD_FUZZ=ON \
         -DROMBARD_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview fuzz_dat fuzz_zip fuzz_png
+    cmake --build build-fuzz -j"$(nproc)" --target fuzz_gif fuzz_gifview fuzz_dat fuzz_zip fuzz_7z \
+        fuzz_png
     # The walk and the readers may allocate no more than a small file's worth; the view
     # draws into surfaces, and a PNG's picture may be 1032 times its bytes.
     local targets=(fuzz_gif:64:gif fuzz_gifview:512:gif fuzz_dat:128:xml fuzz_zip:64:zip
-                   fuzz_png:256:png)
+                   fuzz_7z:128:7z fuzz_png:256:png)
     local target limit corpus
     for target in "${targets[@]}"; do
         IFS=: read -r target limit corpus <<<"$target"
@@ -124,6 +127,7 @@ run_gif_fuzzer() {
             gif) cp tests/gifview/data/*.gif "build-fuzz/corpus/$target/" ;;
             xml) cp tests/identify/data/*.xml "build-fuzz/corpus/$target/" ;;
             zip) cp tests/identify/data/zip/*.zip "build-fuzz/corpus/$target/" ;;
+            7z) cp tests/identify/data/7z/*.7z "build-fuzz/corpus/$target/" ;;
             png) cp tests/launcher/data/png/* "build-fuzz/corpus/$target/" ;;
         esac
         # Qt keeps some allocations until exit; leaks are not what this run looks for.

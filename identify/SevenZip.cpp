@@ -31,6 +31,29 @@ Archive new7zReader() {
     return a;
 }
 
+quint64 littleEndian(QByteArrayView bytes, int at, int count) {
+    quint64 value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// The start header (the first 32 bytes) says where the archive's own header lies and how
+// long it is; checked here, a damaged or forged one is refused before the unpacking
+// library sizes anything by it.
+QString startHeaderProblem(QByteArrayView head, qint64 size) {
+    if (head.size() < 32 || size < 32) return QStringLiteral("the 7z is cut short");
+    const std::uint32_t crc = ~crckernel::crc32Update(
+        0xFFFFFFFFu, reinterpret_cast<const std::uint8_t*>(head.data()) + 12, 20);
+    if (crc != littleEndian(head, 8, 4)) return QStringLiteral("the 7z's start header is damaged");
+    const quint64 offset = littleEndian(head, 12, 8);
+    const quint64 length = littleEndian(head, 20, 8);
+    const quint64 room = quint64(size) - 32;
+    if (offset > room || length > room - offset)
+        return QStringLiteral("the 7z is cut short or damaged (its header lies past its end)");
+    return {};
+}
+
 QString libarchiveError(archive* a) {
     const char* text = archive_error_string(a);
     return QStringLiteral("the 7z cannot be read: ") +
@@ -109,6 +132,10 @@ bool looksLike7z(QByteArrayView head) {
 SevenZipContents read7z(int fd, qint64 size, const std::function<bool()>& stopped,
                         const SevenZipLimits& limits) {
     SevenZipContents out;
+    char head[32];
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    out.error = startHeaderProblem(QByteArrayView(head, got > 0 ? got : 0), size);
+    if (!out.ok()) return out;
     Archive a = new7zReader();
     if (!a || ::lseek(fd, 0, SEEK_SET) != 0 ||
         archive_read_open_fd(a.get(), fd, kBlock) != ARCHIVE_OK) {
@@ -121,6 +148,9 @@ SevenZipContents read7z(int fd, qint64 size, const std::function<bool()>& stoppe
 SevenZipContents read7zMemory(QByteArrayView bytes, const std::function<bool()>& stopped,
                               const SevenZipLimits& limits) {
     SevenZipContents out;
+    out.error =
+        startHeaderProblem(bytes.first(std::min<qsizetype>(32, bytes.size())), bytes.size());
+    if (!out.ok()) return out;
     Archive a = new7zReader();
     if (!a || archive_read_open_memory(a.get(), bytes.data(), size_t(bytes.size())) != ARCHIVE_OK) {
         out.error = a ? libarchiveError(a.get()) : QStringLiteral("the 7z reader could not start");

@@ -197,6 +197,7 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
     for (const QString& name : job.names)
         paths.append(job.folder + name);
     int answered = 0;
+    // A 7z is unpacked whole: a look no longer wanted stops inside it, not after it.
     identifier.setStopCheck([&] { return !wanted(); });
     identifier.identify(paths, [&](int index, const identify::Identification& found) {
         if (!wanted()) return false;
@@ -205,6 +206,7 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
                 progressText("Identifying games... ", ++answered, total));
         return true;
     });
+    identifier.setStopCheck({});
     post(job.id, [this] {
         m_running = false;
         if (progress) progress(QString());

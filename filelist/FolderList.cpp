@@ -1,5 +1,6 @@
 #include "filelist/FolderList.h"
 
+#include "filelist/DiscSets.h"
 #include "filelist/FileFormats.h"
 #include "filelist/FolderListing.h"
 #include "filelist/FolderPrefetch.h"
@@ -62,6 +63,10 @@ void FolderList::list() {
     if (m_readAhead) options.prelisted = m_readAhead->takeFiles(m_path);
     if (beforeListing) beforeListing(m_path);
     std::vector<ListedFile> files = ListFolder(m_path, masks, options);
+    // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
+    const DiscSets sets = DiscSetsIn(m_path);
+    DropSetMembers(files, sets);
+    m_model.setIncompleteSets(IncompleteSetsOf(sets));
     if (m_favouritesOnly)
         std::erase_if(files,
                       [&](const ListedFile& f) { return !m_model.playFacts(f.name).favourite; });

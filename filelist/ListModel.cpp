@@ -184,10 +184,12 @@ QString ListModel::SubItemText(int Item, int SubItem) const {
             break;
     }
     // The type follows from the name alone; a sort by type need not read every file.
-    if (SubItem == 2 && row.fileColumns > 2) return FileTypeDescription(row.text);
+    if (SubItem == 2 && row.fileColumns > 2)
+        return typeCell(row.text, FileTypeDescription(row.text));
     load(Item);
     const QStringList& sub = m_items[Item].sub;
-    return SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();
+    const QString text = SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();
+    return SubItem == 2 ? typeCell(m_items[Item].text, text) : text;
 }
 
 bool ListModel::setItemText(int Item, const QString& text) {

@@ -9,6 +9,7 @@
 #include "filelist/PlayFacts.h"
 #include "filelist/VerifiedMarks.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -126,6 +127,13 @@ public:
         return m_verifiedMarks.value(name, VerifiedMark::NotYet);
     }
 
+    // Disc sets with files missing, by their top file's name: the type cell says so, and
+    // the text ("Missing: ...") is the game's tip.
+    void setIncompleteSets(QHash<QString, QString> missingByName) {
+        m_incompleteSets = std::move(missingByName);
+    }
+    QString incompleteSetText(const QString& name) const { return m_incompleteSets.value(name); }
+
     // What the view needs beyond the operations above.
     void setSingleSelection(bool single);
     void setCheckBoxes(bool on);
@@ -160,6 +168,10 @@ private:
     };
 
     bool validItem(int i) const { return i >= 0 && i < count(); }
+    // The type as listed, marked when the item is a disc set with files missing.
+    QString typeCell(const QString& name, const QString& type) const {
+        return m_incompleteSets.contains(name) ? type + QStringLiteral(" (files missing)") : type;
+    }
     bool validColumn(int c) const { return c >= 0 && c < ColumnCount(); }
     // Reads the file cells of an item listed from a folder; cheap when already read.
     void load(int row) const;
@@ -182,6 +194,7 @@ private:
     mutable std::vector<Row> m_items;
     PlayFactsByName m_playFacts;
     VerifiedMarksByName m_verifiedMarks;
+    QHash<QString, QString> m_incompleteSets;
     std::vector<ColumnInfo> m_columns;
     ListModelObserver* m_observer = nullptr;
     QByteArray m_lookFolder;  // where listed files not yet looked at are, encoded

@@ -181,7 +181,7 @@ std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArra
             file.stamp = {sqlite3_column_int64(m_select, 1), sqlite3_column_int64(m_select, 2),
                           quint64(sqlite3_column_int64(m_select, 3))};
             const int kind = sqlite3_column_int(m_select, 4);
-            if (kind < 0 || kind > int(FileSums::Kind::Refused)) continue;
+            if (kind < 0 || kind > int(FileSums::Kind::Disk)) continue;
             file.sums.kind = FileSums::Kind(kind);
             file.sums.crc = quint32(sqlite3_column_int64(m_select, 5));
             file.sums.sha1 = columnBlob(m_select, 6);
@@ -279,7 +279,7 @@ std::optional<Identification> ChecksumCache::decodeAnswer(const QByteArray& byte
     Identification answer;
     quint8 verdict = 0;
     quint32 count = 0;
-    if (!r.number(verdict) || verdict > quint8(Verdict::BadDump) || !r.text(answer.member) ||
+    if (!r.number(verdict) || verdict > quint8(Verdict::VerifiedHeader) || !r.text(answer.member) ||
         !r.text(answer.problem) || !r.count(count, 8 + 6 * 4 + 8 + 4 + 4 + 1))
         return std::nullopt;
     answer.verdict = Verdict(verdict);

@@ -45,10 +45,12 @@ struct MemberSums {
 };
 
 struct FileSums {
-    enum class Kind { Plain, Zip, Refused };
+    // Zip stands for any archive known by its members (a 7z's come with their SHA-1s); Disk
+    // is a CHD image, known by the SHA-1 of its header.
+    enum class Kind { Plain, Zip, Refused, Disk };
     Kind kind = Kind::Plain;
     quint32 crc = 0;                  // Plain
-    QByteArray sha1;                  // Plain; empty until a lookup needed it
+    QByteArray sha1;                  // Plain, empty until a lookup needed it; Disk
     std::vector<MemberSums> members;  // Zip: every member that is not a folder
     QString problem;                  // Refused: a damaged or hostile zip, and why
 };
@@ -63,7 +65,7 @@ struct CachedFile {
 
 class ChecksumCache {
 public:
-    static constexpr int kFormat = 1;
+    static constexpr int kFormat = 2;
 
     // The connection stays the caller's and must outlive this. The tables are made here.
     explicit ChecksumCache(sqlite3* db);

@@ -298,6 +298,7 @@ private:
             }
         }
         if (name == "rom" && m_entryDepth > 0) rom(count, attributes);
+        if (name == "disk" && m_entryDepth > 0) disk(count, attributes);
         if (place == Place::Entry)
             m_entryDepth = 1;
         else if (m_entryDepth > 0)
@@ -343,6 +344,36 @@ private:
             ++m_summary.malformed;
             return;
         }
+        pending.size = *size;
+        pending.crc = *crc;
+        pending.status = status == "baddump" ? DumpStatus::BadDump : DumpStatus::Good;
+        add(pending, name);
+    }
+
+    // A <disk> (a CHD image) is known by its SHA-1 alone; it is kept as a ROM of size
+    // kDiskSize whose CRC is the SHA-1's first bytes, so lookups need no table of their own.
+    void disk(int count, const xmlChar** attributes) {
+        bool named = false;
+        const QByteArrayView name = attribute(count, attributes, "name", &named);
+        const QByteArrayView status = attribute(count, attributes, "status");
+        if (status == "nodump") {
+            ++m_summary.noDump;
+            return;
+        }
+        PendingRom pending;
+        const QByteArrayView sha1Text = attribute(count, attributes, "sha1", &pending.hasSha1);
+        if (!named || name.isEmpty() || name.size() > DatReader::kMaxFieldBytes ||
+            !pending.hasSha1 || !sha1Into(sha1Text, pending.sha1.data())) {
+            ++m_summary.malformed;
+            return;
+        }
+        pending.size = kDiskSize;
+        pending.crc = diskKeyOf(QByteArray(pending.sha1.data(), 20));
+        pending.status = status == "baddump" ? DumpStatus::BadDump : DumpStatus::Good;
+        add(pending, name);
+    }
+
+    void add(PendingRom& pending, QByteArrayView name) {
         if (m_pending.size() >= size_t(DatReader::kMaxRomsPerEntry)) {
             fail(QStringLiteral("the entry \"%1\" holds more than %2 ROMs")
                      .arg(QString::fromStdString(m_software))
@@ -352,9 +383,6 @@ private:
         pending.nameAt = m_romNames.size();
         pending.nameSize = size_t(name.size());
         m_romNames.append(name.data(), size_t(name.size()));
-        pending.size = *size;
-        pending.crc = *crc;
-        pending.status = status == "baddump" ? DumpStatus::BadDump : DumpStatus::Good;
         m_pending.push_back(pending);
     }
 

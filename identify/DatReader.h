@@ -1,8 +1,9 @@
 #pragma once
 
 // Software lists (<softwarelist>) and Logiqx DAT files (<datafile>), read as a stream: each
-// usable <rom> is handed over as it is read, nothing of the document is kept but the entry
-// being read. The format comes from the root element, never from the file's name.
+// usable <rom> and <disk> (as a ROM of size kDiskSize) is handed over as it is read, nothing of the
+// document is kept but the entry being read. The format comes from the root element, never from the
+// file's name.
 //
 // The documents come from anywhere, so what one may cost is bounded: entities are never
 // declared, expanded or fetched (a document declaring one is refused), no DTD or other file

@@ -1,6 +1,8 @@
 #include "identify/GameIdentifier.h"
 
 #include "checksum/Crc32.h"
+#include "identify/ChdHeader.h"
+#include "identify/SevenZip.h"
 #include "identify/ZipDirectory.h"
 #include "platform/FileNames.h"
 
@@ -30,6 +32,7 @@ constexpr size_t kSplitStats = 2000;
 int rank(Verdict v) {
     switch (v) {
         case Verdict::Verified:
+        case Verdict::VerifiedHeader:
             return 3;
         case Verdict::BadDump:
             return 2;
@@ -317,6 +320,11 @@ std::optional<Identification> GameIdentifier::answerFromSums(FileSums& sums, con
             }
             return decide(std::move(entries), sums.sha1);
         }
+        case FileSums::Kind::Disk: {
+            Identification id = decide(m_lookup.disks(sums.sha1), sums.sha1);
+            if (id.verdict == Verdict::Verified) id.verdict = Verdict::VerifiedHeader;
+            return id;
+        }
         case FileSums::Kind::Zip:
             break;
     }
@@ -346,6 +354,34 @@ bool GameIdentifier::readSums(const QByteArray& path, char* block, const std::at
                               CachedFile& file, QString& problem) {
     Descriptor fd{openForReading(path, file.stamp, problem)};
     if (fd.fd < 0) return false;
+    // A CHD is known by its header alone: one small read, and the image is never unpacked.
+    char head[kChdHeaderRead];
+    const ssize_t headBytes = ::pread(fd.fd, head, sizeof head, 0);
+    if (headBytes > 0 && looksLikeChd(QByteArrayView(head, headBytes))) {
+        const ChdHeader chd = readChdHeader(QByteArrayView(head, headBytes), file.stamp.size);
+        file.sums.kind = chd.ok() ? FileSums::Kind::Disk : FileSums::Kind::Refused;
+        file.sums.sha1 = chd.sha1;
+        file.sums.problem = chd.problem;
+        return true;
+    }
+    if (headBytes > 0 && looksLike7z(QByteArrayView(head, headBytes))) {
+        SevenZipContents contents = read7z(fd.fd, file.stamp.size, [&] {
+            return stop.load(std::memory_order_relaxed) || (m_stopCheck && m_stopCheck());
+        });
+        if (contents.stopped) {
+            problem = QStringLiteral("stopped");
+            return false;
+        }
+        file.sums.kind = contents.ok() ? FileSums::Kind::Zip : FileSums::Kind::Refused;
+        file.sums.members = std::move(contents.members);
+        file.sums.problem = contents.error;
+        if (m_afterReading) m_afterReading(path);
+        if (stampOfDescriptor(fd.fd) != file.stamp) {
+            problem = changedWhileRead();
+            return false;
+        }
+        return true;
+    }
     // The first block tells a zip from a plain file and is the start of its CRC.
     qint64 got = readBlock(fd.fd, block);
     if (got >= 4 && looksLikeZip(QByteArrayView(block, 4))) {

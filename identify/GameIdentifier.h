@@ -50,6 +50,9 @@ public:
     // add to it.
     int filesRead() const { return m_filesRead.load(); }
 
+    // Asked between blocks of a long read (a 7z), on the reading threads: true stops it.
+    void setStopCheck(std::function<bool()> stopped) { m_stopCheck = std::move(stopped); }
+
     // For the tests: called on the reading thread once a file's contents have been read,
     // before its stamp is taken again to see that it did not change meanwhile.
     void setAfterReading(std::function<void(const QByteArray& path)> hook) {
@@ -80,6 +83,7 @@ private:
     qint64 m_generation = -1;
     std::atomic<int> m_filesRead = 0;  // the reading threads count too
     std::function<void(const QByteArray&)> m_afterReading;
+    std::function<bool()> m_stopCheck;
     std::unique_ptr<char[]> m_buffer;  // one block, for the SHA-1s read on this thread
 };
 

@@ -14,6 +14,12 @@ namespace identify {
 
 enum class DumpStatus { Good, BadDump, NoDump };
 
+// A <disk> of a list (a CHD image) has no size or CRC-32 of its own, only a SHA-1. It is
+// kept beside the ROMs under this size, which no file has, with the SHA-1's first four
+// bytes as its CRC, so the one (size, CRC) lookup serves both.
+constexpr qint64 kDiskSize = -1;
+quint32 diskKeyOf(const QByteArray& sha1);
+
 // One <rom> of a software list or a DAT file, with what its software entry says.
 struct RomEntry {
     qint64 id = 0;        // the index's row; stable until its source is read again
@@ -34,9 +40,13 @@ enum class Verdict {
     Verified,  // size and CRC match, and the SHA-1 where the entry has one
     CrcOnly,   // size and CRC match but the SHA-1 differs: another dump, or a collision
     BadDump,   // the matching entry is marked as a bad dump
+    // A CHD image whose header carries the SHA-1 of a list's <disk>: the header is trusted,
+    // the image is not unpacked to check it.
+    VerifiedHeader,
 };
 
-// "verified", "crc only", "bad dump", "unknown": the words the tool prints.
+// "verified", "verified (header)", "crc only", "bad dump", "unknown": the words the tool
+// prints.
 QString verdictText(Verdict verdict);
 
 struct Identification {
@@ -62,6 +72,8 @@ class ChecksumLookup {
 public:
     virtual ~ChecksumLookup() = default;
     virtual std::vector<RomEntry> entries(qint64 size, quint32 crc) = 0;
+    // The <disk> entries with this SHA-1.
+    std::vector<RomEntry> disks(const QByteArray& sha1);
     // Changes whenever any entry changes, so an answer kept from before holds while it stays.
     virtual qint64 generation() = 0;
 };
@@ -84,6 +96,10 @@ public:
     // read. `each` returning false stops.
     virtual void identify(const QStringList& paths,
                           const std::function<bool(int index, const Identification&)>& each) = 0;
+
+    // Asked, from the reading threads too, during a long read (a 7z is unpacked whole):
+    // true stops it, so a look at a folder the user has left does not run on to its end.
+    virtual void setStopCheck(std::function<bool()> /*stopped*/) {}
 };
 
 }  // namespace identify

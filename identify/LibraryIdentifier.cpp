@@ -27,6 +27,7 @@ public:
         m_index.emplace(m_db.handle());
         m_cache.emplace(m_db.handle());
         m_identifier.emplace(*m_index, &*m_cache);
+        m_identifier->setStopCheck(m_stopCheck);
         return QString();
     }
 
@@ -46,6 +47,10 @@ public:
                   const std::function<bool(int, const Identification&)>& each) override {
         if (m_identifier) m_identifier->identify(paths, each);
     }
+    void setStopCheck(std::function<bool()> stopped) override {
+        m_stopCheck = std::move(stopped);
+        if (m_identifier) m_identifier->setStopCheck(m_stopCheck);
+    }
 
 private:
     QString m_file;
@@ -54,6 +59,7 @@ private:
     std::optional<ChecksumIndex> m_index;
     std::optional<ChecksumCache> m_cache;
     std::optional<GameIdentifier> m_identifier;
+    std::function<bool()> m_stopCheck;
 };
 
 }  // namespace

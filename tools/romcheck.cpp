@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
                                  : error);
     }
 
-    int counts[4] = {};
+    int counts[5] = {};
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const identify::Identification& answer = answers[static_cast<std::size_t>(i)];
         ++counts[static_cast<int>(answer.verdict)];
@@ -193,10 +193,13 @@ int main(int argc, char** argv) {
                                           orDash(oneField(description)) + u'\n'));
     }
     tools::print(
-        QByteArray::number(counts[static_cast<int>(identify::Verdict::Verified)]) + " verified, " +
-        QByteArray::number(counts[static_cast<int>(identify::Verdict::CrcOnly)]) + " crc only, " +
-        QByteArray::number(counts[static_cast<int>(identify::Verdict::BadDump)]) + " bad dumps, " +
-        QByteArray::number(counts[static_cast<int>(identify::Verdict::Unknown)]) + " unknown.\n");
+        // A disc known by its header counts as verified; its line says how.
+        QByteArray::number(counts[static_cast<int>(identify::Verdict::Verified)] +
+                           counts[static_cast<int>(identify::Verdict::VerifiedHeader)]) +
+        " verified, " + QByteArray::number(counts[static_cast<int>(identify::Verdict::CrcOnly)]) +
+        " crc only, " + QByteArray::number(counts[static_cast<int>(identify::Verdict::BadDump)]) +
+        " bad dumps, " + QByteArray::number(counts[static_cast<int>(identify::Verdict::Unknown)]) +
+        " unknown.\n");
     if (rename) renameVerified(*folder, names, answers);
     return 0;
 }

@@ -7,11 +7,13 @@ SystemProfile ProfileOf(GameSystem system) {
         case GameSystem::Snes:
             return {"Super Nintendo", "*.zip;*.fig;*.smc;*.swc;*.sfc"};
         case GameSystem::Gba:
-            return {"GameBoy Advance", "*.zip;*.gba;*.gbc;*.gb"};
+            return {"GameBoy Advance", "*.zip;*.gba;*.gbc;*.gb;*.7z"};
         case GameSystem::GameBoy:
             return {"GameBoy", "*.zip;*.gb;*.gbc"};
         case GameSystem::Sega:
-            return {"SEGA", "*.zip;*.sms;*.sg;*.sc;*.gg;*.bin;*.smd;*.md;*.gen;*.32x;*.cue;*.iso"};
+            return {"SEGA",
+                    "*.zip;*.sms;*.sg;*.sc;*.gg;*.bin;*.smd;*.md;*.gen;*.32x;*.cue;*.iso;"
+                    "*.7z"};
         case GameSystem::Nes:
             return {"Nintendo", "*.zip;*.nes;*.nsf;*.fds;*.unf;*.unif;*.gz"};
         case GameSystem::N64:

@@ -14,6 +14,7 @@ QString progressText(const char* what, int done, int total) {
 VerifiedMark MarkOf(identify::Verdict verdict) {
     switch (verdict) {
         case identify::Verdict::Verified:
+        case identify::Verdict::VerifiedHeader:
             return VerifiedMark::Verified;
         case identify::Verdict::CrcOnly:
             return VerifiedMark::CrcOnly;
@@ -32,6 +33,8 @@ QString IdentificationText(const identify::Identification& found) {
     }
     QStringList lines;
     lines << (found.verdict == identify::Verdict::Verified ? QStringLiteral("Verified")
+              : found.verdict == identify::Verdict::VerifiedHeader
+                  ? QStringLiteral("Verified (header): the image's own SHA-1 matches")
               : found.verdict == identify::Verdict::BadDump
                   ? QStringLiteral("Bad dump")
                   : QStringLiteral("CRC only (the SHA-1 differs: another dump, or a collision)"));
@@ -194,6 +197,8 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
     for (const QString& name : job.names)
         paths.append(job.folder + name);
     int answered = 0;
+    // A 7z is unpacked whole: a look no longer wanted stops inside it, not after it.
+    identifier.setStopCheck([&] { return !wanted(); });
     identifier.identify(paths, [&](int index, const identify::Identification& found) {
         if (!wanted()) return false;
         if (index < 0 || index >= total) return true;
@@ -201,6 +206,7 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
                 progressText("Identifying games... ", ++answered, total));
         return true;
     });
+    identifier.setStopCheck({});
     post(job.id, [this] {
         m_running = false;
         if (progress) progress(QString());

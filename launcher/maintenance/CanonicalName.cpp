@@ -53,6 +53,13 @@ CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identifi
     switch (found.verdict) {
         case identify::Verdict::Verified:
             break;
+        case identify::Verdict::VerifiedHeader:
+            // A disc image is often named by its set's .cue or .m3u; renaming it alone
+            // would leave the set pointing at nothing.
+            return {{},
+                    game + QStringLiteral(" is ") + (first ? entryOf(*first) : QString()) +
+                        QStringLiteral(" by its header; a disc image keeps its name, since "
+                                       "its set's lists name it.")};
         case identify::Verdict::CrcOnly:
             return {{},
                     game + QStringLiteral(" matches ") + (first ? entryOf(*first) : QString()) +

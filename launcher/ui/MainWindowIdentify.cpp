@@ -198,7 +198,9 @@ bool MainWindow::renameToCanonicalName() {
 }
 
 QString MainWindow::gameInfoText(const QString& fileName) const {
-    const QString info = FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName);
+    QString info = FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName);
+    if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
+        info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
     const auto found = m_identified.constFind(fileName);
     if (found == m_identified.constEnd() ||
         m_identifiedFolder != withTrailingSeparator(m_fileList->path()))

@@ -1,6 +1,7 @@
 // rombard-romcheck over a real folder: a file forged to a software list entry's size and
 // CRC-32 but not its SHA-1, the same bytes inside a zip, a random file, the sample game
-// named by a DAT with its real checksums, and a DAT's bad dump; then --rename on it.
+// named by a DAT with its real checksums, a DAT's bad dump and a disc known by its CHD
+// header; then --rename on it.
 
 #include "checksum/Crc32.h"
 #include "support/RawFiles.h"
@@ -135,6 +136,16 @@ QByteArray storedZip(const QByteArray& name, const QByteArray& content) {
     return zip;
 }
 
+// A version 5 CHD header carrying `sha1`, and a little of a body for its map.
+QByteArray chdImage(const QByteArray& sha1) {
+    QByteArray chd = QByteArray("MComprHD") + QByteArray::fromHex("0000007c00000005");
+    chd += QByteArray(16, '\0') + QByteArray::fromHex("0000000000100000") +  // compressors, size
+           QByteArray::fromHex("000000000000007c") + QByteArray(8, '\0') +   // map, metadata
+           QByteArray::fromHex("0000100000000930") + QByteArray(20, '\1') +  // hunk, unit, raw
+           sha1 + QByteArray(20, '\0') + QByteArray(64, 'm');
+    return chd;
+}
+
 QByteArray hexCrc(const QByteArray& bytes) {
     return QByteArray::number(crcOf(bytes), 16).rightJustified(8, '0');
 }
@@ -194,6 +205,8 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
     raw::write(root + "/roms/rainbow.bin", game);
     const QByteArray bad(2048, '\x11');
     raw::write(root + "/roms/bad.bin", bad);
+    const QByteArray discSha1 = QByteArray::fromHex("00112233445566778899aabbccddeeff00112233");
+    raw::write(root + "/roms/disc.chd", chdImage(discSha1));
 
     const QByteArray dat = writeDat(
         "<game name=\"rainbow\"><description>Rainbow Drift</description>"
@@ -203,14 +216,17 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
         "\"/></game>"
         "<game name=\"badone\"><description>Bad One</description>"
         "<rom name=\"Bad One.bin\" size=\"2048\" crc=\"" +
-        hexCrc(bad).toUpper() + "\" status=\"baddump\"/></game>");
+        hexCrc(bad).toUpper() +
+        "\" status=\"baddump\"/></game>"
+        "<game name=\"disc\"><description>A Disc</description><disk name=\"disc\" sha1=\"" +
+        discSha1.toHex() + "\"/></game>");
 
     const support::ProgramRun run = romcheck({"--dat", dat});
     ASSERT_EQ(run.status, 0);
     const QString roms = root + "/roms/";
     const QString list = "a2600/" + rom->software;
     const QStringList lines = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 6) << run.out.constData();
+    ASSERT_EQ(lines.size(), 7) << run.out.constData();
     const auto line = [&](const QString& name) -> QStringList {
         for (const QString& l : lines)
             if (l.section(u'\t', 1, 1) == roms + name) return l.split(u'\t');
@@ -223,7 +239,9 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
               (QStringList{"verified", roms + "rainbow.bin", "Ours/rainbow", "Rainbow Drift"}));
     EXPECT_EQ(line("bad.bin"),
               (QStringList{"bad dump", roms + "bad.bin", "Ours/badone", "Bad One"}));
-    EXPECT_EQ(lines.last(), "1 verified, 2 crc only, 1 bad dumps, 1 unknown.");
+    EXPECT_EQ(line("disc.chd"),
+              (QStringList{"verified (header)", roms + "disc.chd", "Ours/disc", "A Disc"}));
+    EXPECT_EQ(lines.last(), "2 verified, 2 crc only, 1 bad dumps, 1 unknown.");
 
     // Again, with nothing changed: the same answers from the cache.
     EXPECT_EQ(romcheck({"--dat", dat}).out, run.out);

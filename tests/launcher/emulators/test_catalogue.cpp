@@ -116,9 +116,10 @@ TEST(SystemProfiles, MasksKeepWhatTheyHadAndAgreeAcrossEmulators) {
         const char* added;
     } cases[] = {
         {1, GameSystem::Snes, "*.zip;*.fig;*.smc;*.swc;*.sfc", "*.sfc", ""},
-        {2, GameSystem::Gba, "*.zip;*.gba;*.gbc;*.gb", "*.gba", ""},
+        // mGBA, the retroarch cores and the Windows emulators of these unpack a 7z.
+        {2, GameSystem::Gba, "*.zip;*.gba;*.gbc;*.gb", "*.gba", "*.7z"},
         {3, GameSystem::Sega, "*.zip;*.sms;*.sg;*.sc;*.gg;*.bin;*.smd;*.32x;*.cue;*.iso",
-         "*.md;*.gen", "*.md;*.gen"},
+         "*.md;*.gen", "*.md;*.gen;*.7z"},
         {4, GameSystem::Nes, "*.zip;*.nes;*.nsf;*.fds;*.unf;*.gz", "*.unif", "*.unif"},
         {5, GameSystem::N64, "*.zip;*.v64;*.z64;*.n64;*.rom;*.usa;*.jap;*.pal;*.eur", "*.z64", ""},
         {6, GameSystem::NeoGeoPocket, "*.zip;*.ngp", "*.ngc", "*.ngc"},

@@ -1,0 +1,74 @@
+#pragma once
+
+// Disc games come as sets of files: a .cue or .gdi naming its track files, an .m3u naming
+// the discs (.cue or .chd) of a game of several. A set is one game: its top file (the .m3u,
+// else the .cue or .gdi) is its row, and the files it names have none of their own, so a
+// track .bin is never offered as a game of its own (nor, to an emulator that takes .bin
+// files, as a cartridge). Files no set names still show as files.
+//
+// The grouping works on the names of a folder and the bytes of its few set files, so it is
+// tested without a folder; DiscSetsIn reads them from one.
+
+#include "filelist/FolderListing.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The files a set file names, in its order, as written (a "\" taken for "/", a leading
+// "./" dropped). A .cue: its FILE lines, the name quoted or not, before the file type.
+// A .gdi: the file of each track line, the name quoted or not. An .m3u: one path per line,
+// "#" lines are comments. Blank lines, CR-LF ends and a UTF-8 byte order mark are allowed;
+// names that are not UTF-8 come back escaped as the listing escapes them.
+QStringList CueFiles(QByteArrayView text);
+QStringList GdiFiles(QByteArrayView text);
+QStringList M3uFiles(QByteArrayView text);
+
+struct DiscSet {
+    QString top;          // the file that is the set's row, as the folder spells it
+    QStringList members;  // every file of the set present in the folder, top excluded
+    QStringList missing;  // named by the set but not found, as the set file writes them
+};
+
+struct DiscSets {
+    std::vector<DiscSet> sets;
+    // The folder's files that belong to a set and have no row; folded (platform::foldName).
+    QSet<QString> members;
+    // The set each top file heads, by its name as the folder spells it.
+    QHash<QString, int> setOfTop;
+
+    const DiscSet* setOf(const QString& top) const {
+        const auto it = setOfTop.constFind(top);
+        return it == setOfTop.constEnd() ? nullptr : &sets[size_t(*it)];
+    }
+    bool isMember(const QString& name) const;
+};
+
+// Set files are small: past this they are not read (and name nothing).
+inline constexpr qint64 kSetFileMaxBytes = 256 * 1024;
+
+// The sets of a folder whose files are `names` (every file, whatever the list shows).
+// `read` gives a set file's bytes by its name (nothing when it cannot be read); `exists`
+// answers for a path into a sub-folder, which `names` cannot.
+DiscSets GroupDiscSets(const QStringList& names,
+                       const std::function<std::optional<QByteArray>(const QString&)>& read,
+                       const std::function<bool(const QString&)>& exists);
+
+// The same for a folder on disk ("/" at its end or not): its file names are read once, and
+// only its .cue, .gdi and .m3u files (regular files, at most kSetFileMaxBytes) are opened.
+DiscSets DiscSetsIn(const QString& folder);
+
+// Leaves out of a listing the files that are members of a set.
+void DropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets);
+
+// "Missing: a.bin, b.bin" for a set with missing members; empty otherwise.
+QString MissingMembersText(const DiscSet& set);
+// That text for every set that has missing members, by its top file's name.
+QHash<QString, QString> IncompleteSetsOf(const DiscSets& sets);

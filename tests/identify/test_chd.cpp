@@ -1,0 +1,121 @@
+#include "identify/ChdHeader.h"
+#include "identify/ChecksumCache.h"
+#include "identify/ChecksumIndex.h"
+#include "identify/GameIdentifier.h"
+
+#include "library/LibraryDb.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using identify::Verdict;
+
+namespace {
+
+const QString kPsxList = QStringLiteral("/usr/share/games/mame/hash/psx.xml");
+
+void putBig(QByteArray& bytes, int at, quint64 value, int count) {
+    for (int i = count - 1; i >= 0; --i, value >>= 8)
+        bytes[at + i] = char(value & 0xFF);
+}
+
+// A CHD of `version` whose header carries `sha1`, followed by a body for its map and
+// metadata offsets to point into.
+QByteArray chd(int version, const QByteArray& sha1, int bodyBytes = 256) {
+    const int length = version == 3 ? 120 : version == 4 ? 108 : 124;
+    const int sha1At = version == 3 ? 80 : version == 4 ? 48 : 84;
+    QByteArray bytes(length + bodyBytes, '\x5A');
+    bytes.replace(0, 8, "MComprHD");
+    putBig(bytes, 8, quint64(length), 4);
+    putBig(bytes, 12, quint64(version), 4);
+    if (version == 5) {
+        putBig(bytes, 40, quint64(length), 8);       // the map, right after the header
+        putBig(bytes, 48, quint64(length + 16), 8);  // the metadata
+    } else {
+        putBig(bytes, 36, quint64(length + 16), 8);
+    }
+    bytes.replace(sha1At, 20, sha1);
+    return bytes;
+}
+
+// The first <disk> of the real PlayStation list: its software name and SHA-1.
+std::optional<std::pair<QString, QByteArray>> firstPsxDisk() {
+    QFile file(kPsxList);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QString text = QString::fromUtf8(file.readAll());
+    static const QRegularExpression software(
+        QStringLiteral(R"re(<software name="([^"]+)"(?:(?!</software>)[\s\S])*?<disk )re"
+                       R"re(name="[^"]*" sha1="([0-9a-f]{40})")re"));
+    const QRegularExpressionMatch m = software.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    return std::pair{m.captured(1), QByteArray::fromHex(m.captured(2).toLatin1())};
+}
+
+TEST(ChdImages, AreKnownByTheSha1InTheirHeader) {
+    const auto disk = firstPsxDisk();
+    if (!disk)
+        GTEST_SKIP() << "mame-data's PlayStation list (" << kPsxList.toStdString()
+                     << ") is not installed; it is in the test packages";
+    const auto& [software, sha1] = *disk;
+    QByteArray otherSha1 = sha1;
+    otherSha1[19] = char(otherSha1[19] ^ 1);
+    QByteArray badLength = chd(5, sha1);
+    putBig(badLength, 8, 120, 4);
+    QByteArray pastEnd = chd(5, sha1);
+    putBig(pastEnd, 40, quint64(1) << 40, 8);
+    QByteArray version2 = chd(5, sha1);
+    putBig(version2, 12, 2, 4);
+
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        Verdict verdict;
+        bool matched;
+        const char* problem;  // a part of it; empty when there must be none
+    };
+    const Case cases[] = {
+        {"version 3", chd(3, sha1), Verdict::VerifiedHeader, true, ""},
+        {"version 4", chd(4, sha1), Verdict::VerifiedHeader, true, ""},
+        {"version 5", chd(5, sha1), Verdict::VerifiedHeader, true, ""},
+        {"one byte of the SHA-1 changed", chd(5, otherSha1), Verdict::Unknown, false, ""},
+        {"cut inside the header", chd(5, sha1).left(100), Verdict::Unknown, false, "cut short"},
+        {"cut after the header", chd(5, sha1, 0), Verdict::Unknown, false, "past its end"},
+        {"a header length not its version's", badLength, Verdict::Unknown, false, "damaged"},
+        {"a map past the end", pastEnd, Verdict::Unknown, false, "past its end"},
+        {"a version not read", version2, Verdict::Unknown, false, "version 2"},
+    };
+
+    TempFolder data;
+    library::LibraryDb db;
+    ASSERT_TRUE(db.open(data.file("cache.sqlite3")).ok);
+    identify::ChecksumIndex index(db.handle());
+    ASSERT_TRUE(index.refresh({{kPsxList}}, {}).isEmpty());
+    identify::ChecksumCache cache(db.handle());
+    identify::GameIdentifier identifier(index, &cache);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = data.write(QStringLiteral("disc.chd"), c.bytes);
+        const identify::Identification found = identifier.identify(path);
+        EXPECT_EQ(found.verdict, c.verdict);
+        ASSERT_EQ(!found.matches.empty(), c.matched);
+        if (c.matched) {
+            EXPECT_EQ(found.matches.front().source, "psx");
+            EXPECT_EQ(found.matches.front().software, software);
+            EXPECT_EQ(identify::verdictText(found.verdict), "verified (header)");
+        }
+        if (*c.problem) {
+            EXPECT_TRUE(found.problem.contains(QLatin1String(c.problem)))
+                << found.problem.toStdString();
+        } else {
+            EXPECT_TRUE(found.problem.isEmpty()) << found.problem.toStdString();
+        }
+        ASSERT_TRUE(QFile::remove(path));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+#include "identify/ChecksumCache.h"
+#include "identify/GameIdentifier.h"
+#include "identify/SevenZip.h"
+
+#include "FakeLookup.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sqlite3.h>
+
+#include <vector>
+
+using identify::GameIdentifier;
+using identify::Identification;
+using identify::Verdict;
+
+namespace {
+
+const QByteArray kGame = QByteArray("a disc track ").repeated(4000);
+const QByteArray kReadme = QByteArray("readme");
+
+struct Member {
+    QByteArray name;
+    QByteArray data;
+};
+
+// A 7z made by libarchive; `compression` as its 7zip writer takes it ("copy", "lzma2"...).
+// Several members in one archive are packed as one solid stream.
+QByteArray sevenZip(const std::vector<Member>& members, const char* compression = "lzma2") {
+    archive* a = archive_write_new();
+    archive_write_set_format_7zip(a);
+    archive_write_set_format_option(a, "7zip", "compression", compression);
+    std::vector<char> buffer(size_t(16) << 20);
+    size_t used = 0;
+    archive_write_open_memory(a, buffer.data(), buffer.size(), &used);
+    for (const Member& m : members) {
+        archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, m.name.constData());
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, m.data.size());
+        archive_write_header(a, e);
+        archive_write_data(a, m.data.constData(), size_t(m.data.size()));
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    return QByteArray(buffer.data(), qsizetype(used));
+}
+
+TEST(SevenZipArchives, AreKnownByTheirMembers) {
+    struct Case {
+        const char* what;
+        QByteArray archive;
+        Verdict verdict;
+        const char* member;
+        const char* problem;  // a part of it; empty for none
+    };
+    const Case cases[] = {
+        {"one member", sevenZip({{"game.bin", kGame}}), Verdict::Verified, "game.bin", ""},
+        {"solid, the game beside a readme",
+         sevenZip({{"readme.txt", kReadme}, {"dir/game.bin", kGame}}), Verdict::Verified,
+         "dir/game.bin", ""},
+        {"stored, not packed", sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}, "copy"),
+         Verdict::Verified, "game.bin", ""},
+        {"a member whose bytes differ from the entry's SHA-1",
+         sevenZip({{"game.bin", QByteArray(kGame).replace(0, 1, "A")}}), Verdict::Unknown, "", ""},
+        {"a member named outside the archive", sevenZip({{"../game.bin", kGame}}), Verdict::Unknown,
+         "", "outside itself"},
+        {"cut short", sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}).chopped(40),
+         Verdict::Unknown, "", "7z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        // Named like anything: the signature decides.
+        const QString path = folder.write("roms/game.pce", c.archive);
+        FakeLookup lookup;
+        lookup.add(kGame, "game", sha1Of(kGame));
+        GameIdentifier identifier(lookup, nullptr);
+        const Identification id = identifier.identify(path);
+        EXPECT_EQ(id.verdict, c.verdict);
+        if (*c.member) {
+            EXPECT_EQ(id.member, c.member);
+        }
+        if (*c.problem) {
+            EXPECT_TRUE(id.problem.contains(QLatin1String(c.problem))) << id.problem.toStdString();
+        } else {
+            EXPECT_TRUE(id.problem.isEmpty()) << id.problem.toStdString();
+        }
+    }
+}
+
+TEST(SevenZipArchives, HostileOnesAreBounded) {
+    identify::SevenZipLimits tight;
+    tight.maxMembers = 3;
+    tight.maxRatio = 10;
+    tight.ratioAllowance = 0;
+    const QByteArray zeros(qsizetype(4) << 20, '\0');
+    struct Case {
+        const char* what;
+        QByteArray archive;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"more members than allowed", sevenZip({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}),
+         "more than 3 members"},
+        {"a bomb: far more unpacked than packed", sevenZip({{"zeros.bin", zeros}}),
+         "too much for its size"},
+        {"not a 7z at all", QByteArray("7z\xBC\xAF\x27\x1C", 6) + QByteArray(100, 'x'), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const identify::SevenZipContents contents = identify::read7zMemory(c.archive, {}, tight);
+        EXPECT_FALSE(contents.ok());
+        EXPECT_TRUE(contents.members.empty());
+        EXPECT_TRUE(contents.error.contains(QLatin1String(c.error)))
+            << contents.error.toStdString();
+    }
+    // Within the bounds the same reading takes every member.
+    const identify::SevenZipContents fine =
+        identify::read7zMemory(sevenZip({{"a", "1"}, {"b", "2"}}), {}, tight);
+    EXPECT_TRUE(fine.ok()) << fine.error.toStdString();
+    EXPECT_EQ(fine.members.size(), 2u);
+}
+
+// Unpacking is the costly part: it happens once per version of the file, and a look that
+// is no longer wanted stops it without keeping anything.
+TEST(SevenZipArchives, AreUnpackedOncePerVersionAndStopWhenNoLongerWanted) {
+    TempFolder folder;
+    const QString path = folder.write("roms/game.7z", sevenZip({{"game.bin", kGame}}));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("cache.sqlite3").toUtf8().constData(), &db), SQLITE_OK);
+    {
+        identify::ChecksumCache cache(db);
+        FakeLookup lookup;
+        lookup.add(kGame, "game", sha1Of(kGame));
+
+        GameIdentifier stopped(lookup, &cache);
+        stopped.setStopCheck([] { return true; });
+        EXPECT_EQ(stopped.identify(path).problem, "stopped");
+
+        GameIdentifier first(lookup, &cache);
+        EXPECT_EQ(first.identify(path).verdict, Verdict::Verified);
+        EXPECT_EQ(first.filesRead(), 1) << "the stopped look kept nothing";
+
+        // A new index generation: the answer is made again from the kept checksums.
+        lookup.add(kReadme, "readme", {});
+        GameIdentifier second(lookup, &cache);
+        EXPECT_EQ(second.identify(path).verdict, Verdict::Verified);
+        EXPECT_EQ(second.filesRead(), 0);
+    }
+    sqlite3_close(db);
+}
+
+}  // namespace

@@ -71,7 +71,7 @@ check_formatting() {
 # the duplicate search, the wait for a started program, the pads' own thread), as a CTest
 # name pattern, and the test programs that hold them. ThreadSanitizer runs only these: Qt is
 # not instrumented, so elsewhere it would report Qt's own locking rather than ours.
-THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest|ChecksumIndexTest|ChecksumCache|FirstRead|Verdicts|GameIdentificationTest|IdentifyWindow|ReadAhead|QueuedCalls)\.'
+THREADED_TESTS='^(Crc|CrcFile|PictureFiles|PreviewTest|Duplicates|DuplicatesWindow|ProgramStart|SdlGamepads|GamepadWindowTest|ChecksumIndexTest|ChecksumCache|FirstRead|Verdicts|GameIdentificationTest|IdentifyWindow|ReadAhead|QueuedCalls|BackgroundListing|ShareWindowTest)\.'
 THREADED_TEST_PROGRAMS=(checksum_tests platform_tests launcher_tests identify_tests filelist_tests)
 
 # run_sanitized_tests DIR SANITIZERS [PATTERN TARGET...]: builds the test programs in DIR

@@ -124,6 +124,7 @@ void MainWindow::selectEmulator() {
     const int marked = m_fileList->ListIndex();
     const int stored = LeadingWholeNumber(
         setting(QStringLiteral("file"), QString::number(marked < 0 ? 0 : marked)));
+    m_wantedListIndex = stored;
     if (marked < 0 && (stored < 0 || stored >= m_fileList->ListCount()))
         m_fileList->setListIndex(0);
     m_fileList->setListIndex(stored);
@@ -142,18 +143,42 @@ int MainWindow::emulatorRowOf(const QString& key) const {
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {
-    m_fileList->setPath(folder);
-    if (m_fileList->ListCount() == 0)
-        m_fileList->setPath(
-            setting(QStringLiteral("roms"), m_emulatorFolder + QStringLiteral("roms")));
-    if (m_fileList->ListCount() == 0)
-        m_fileList->setPath(m_emulatorFolder + QStringLiteral("roms"));
-    if (m_fileList->ListCount() == 0) m_fileList->setPath(m_emulatorFolder);
+    m_romFolderChoices = {
+        folder, setting(QStringLiteral("roms"), m_emulatorFolder + QStringLiteral("roms")),
+        m_emulatorFolder + QStringLiteral("roms"), m_emulatorFolder};
+    tryNextRomFolder();
+}
+
+void MainWindow::tryNextRomFolder() {
+    m_romFolderPending = false;
+    while (!m_romFolderChoices.isEmpty()) {
+        m_fileList->setPath(m_romFolderChoices.takeFirst());
+        if (m_fileList->ListCount() > 0) break;
+        // Read in the background: whether it holds games is known when its names come.
+        if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown()) {
+            m_romFolderPending = true;
+            showFileCount();
+            return;
+        }
+    }
+    m_romFolderChoices.clear();
     if (m_emulatorBox->count() == 0 && m_fileList->ListCount() >= 1) {
         // Game files where no emulator is known: that folder becomes the emulator folder.
         m_emulatorFolder = parentFolderOf(m_fileList->path());
         scanEmulators();
     }
+    showFileCount();
+}
+
+void MainWindow::romFolderListed() {
+    if (m_romFolderPending) {
+        if (m_fileList->ListCount() > 0) m_romFolderChoices.clear();
+        tryNextRomFolder();
+    }
+    // The stored game, when its folder was not known before it was read.
+    const int wanted = std::exchange(m_wantedListIndex, -1);
+    if (wanted >= 0 && m_fileList->ListIndex() < 0 && m_fileList->ListCount() > 0)
+        m_fileList->setListIndex(wanted < m_fileList->ListCount() ? wanted : 0);
     showFileCount();
 }
 

@@ -44,6 +44,14 @@ void makeGames(const QString& folder, int count) {
     }
 }
 
+long peakResidentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return std::atol(line.mid(6).trimmed().constData());
+    return 0;
+}
+
 double msSince(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
@@ -124,6 +132,7 @@ int main(int argc, char** argv) {
     startWindow(empty, 0, false);
     const Timings none = startWindow(empty, 0, false);
     std::printf("empty start: window shown %.1f ms\n", none.shown);
+    const long emptyPeak = peakResidentKiB();
 
     // The share: a local folder of games served through slow_fs at the emulator's "roms".
     QTemporaryDir source;
@@ -161,6 +170,10 @@ int main(int argc, char** argv) {
             "local folder of %d games: window %.1f ms (%.2f of the empty start), names %.1f "
             "ms, all %.1f ms\n",
             local, t.shown, t.shown / none.shown, t.names, t.all);
+        if (local == 100000)
+            std::printf(
+                "  peak memory of the whole process: %.0f bytes a game (goal at most 500)\n",
+                (peakResidentKiB() - emptyPeak) * 1024.0 / local);
     }
     return 0;
 }

@@ -326,6 +326,7 @@ private:
     QStringList m_romFolderChoices;   // the games folders still to try, in order
     bool m_romFolderPending = false;  // the folder tried is being read
     int m_wantedListIndex = -1;       // the stored game, chosen once its folder is read
+    QString m_selectWhenListed;       // the game chosen again once a command's refresh is read
 
     QString m_emulatorFolder;   // always ends in "/"
     QString m_currentEmulator;  // catalogue spelling; also the settings section

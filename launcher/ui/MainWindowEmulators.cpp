@@ -9,6 +9,7 @@
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/KeyCommands.h"
 #include "launcher/window/WindowPlacement.h"
+#include "platform/FileNames.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -174,6 +175,15 @@ void MainWindow::romFolderListed() {
     if (m_romFolderPending) {
         if (m_fileList->ListCount() > 0) m_romFolderChoices.clear();
         tryNextRomFolder();
+    }
+    // The game chosen before a command read the folder again, by name.
+    if (const QString name = std::exchange(m_selectWhenListed, QString()); !name.isEmpty()) {
+        const QString folded = platform::foldName(name);
+        for (int i = 0; i < m_fileList->ListCount(); ++i)
+            if (platform::foldName(m_fileList->List(i)) == folded) {
+                m_fileList->setListIndex(i);
+                break;
+            }
     }
     // The stored game, when its folder was not known before it was read.
     const int wanted = std::exchange(m_wantedListIndex, -1);

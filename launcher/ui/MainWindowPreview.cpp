@@ -36,8 +36,13 @@ void MainWindow::showSelectedGame() {
 
 QString MainWindow::findScreenshot(const QString& fileName) {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    return m_screenshots->FindScreenshot(
-        ScreenshotFolders(own, m_emulatorFolder, m_fileList->path()), fileName);
+    // A games folder that has not answered its listing yet may be a share that hangs: its
+    // own pictures are looked for once it has.
+    const FolderList& listed = m_fileList->folderList();
+    const bool answered = !listed.reading() || listed.namesKnown();
+    QStringList folders = ScreenshotFolders(own, m_emulatorFolder, m_fileList->path());
+    if (!answered) folders.remove(folders.size() - 2, 2);  // the games folder and its covers
+    return m_screenshots->FindScreenshot(folders, fileName);
 }
 
 QString MainWindow::gameTitle(const QString& fileName) {

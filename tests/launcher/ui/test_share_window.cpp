@@ -61,12 +61,22 @@ TEST_F(ShareWindowTest, WindowShowsAndAnswersKeysWhileTheFolderIsRead) {
 TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
     const auto share = mountGames(10, 0);
     if (!share->mounted()) GTEST_SKIP() << "FUSE cannot be mounted here (needs root)";
+    // Read once while it answers, so the next start has the folder's index.
+    start(Shown::Active);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
+    window.reset();
+
     share->hang();
     start(Shown::Active);
+    // What was known is shown, and the list says the share does not answer.
+    EXPECT_EQ(files()->ListCount(), 10);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return files()->toolTip() == emu.file("roms") + " does not answer"; },
                         FileListView::kNoAnswerMs + 5000))
         << files()->toolTip().toStdString();
+    files()->setFocus();
+    QTest::keyClick(files()->currentView(), Qt::Key_Down);
+    EXPECT_EQ(files()->ListIndex(), 1);
     QTest::keyClicks(commandLine(), "x");
     EXPECT_EQ(commandLine()->text(), "x");
 

@@ -112,7 +112,8 @@ void FolderReader::run() {
         }
     }
     if (fd >= 0) ::close(fd);
-    if (!m_request.indexFile.isEmpty() && readable) {
+    // A folder the user has left is not worth a write.
+    if (!m_request.indexFile.isEmpty() && readable && !m_stop.load()) {
         FolderIndex index;
         index.folder = folder;
         index.pattern = m_request.pattern;

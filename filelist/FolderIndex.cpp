@@ -157,20 +157,34 @@ std::optional<FolderIndex> LoadFolderIndex(const QString& file, const QString& f
 ReconcilePlan PlanReconcile(const std::vector<ListedFile>& shown,
                             const std::vector<ListedFile>& read) {
     // An entry is its name and which of its name's occurrences it is: with several masks a
-    // name comes once per mask that takes it, in the same order in both lists.
-    QHash<QString, std::vector<int>> readAt;
-    readAt.reserve(static_cast<qsizetype>(read.size()));
-    for (int i = 0; i < static_cast<int>(read.size()); ++i)
-        readAt[read[i].name].push_back(i);
+    // name comes once per mask that takes it, in the same order in both lists. One hash entry
+    // a name and two integers an entry: a list of 100,000 games is planned in a few MB.
+    const int n = static_cast<int>(read.size());
+    QHash<QString, int> firstAt;
+    firstAt.reserve(n);
+    std::vector<int> nextSame(read.size(), -1);
+    std::vector<int> lastOf(read.size(), -1);  // by first occurrence: the last one so far
+    for (int j = 0; j < n; ++j) {
+        const auto known = firstAt.constFind(read[j].name);
+        const int first = known == firstAt.constEnd() ? j : known.value();
+        if (first == j)
+            firstAt.insert(read[j].name, j);
+        else
+            nextSame[lastOf[first]] = j;
+        lastOf[first] = j;
+    }
+    std::vector<int>& takenUpTo = lastOf;  // by first occurrence: the last one matched
+    std::fill(takenUpTo.begin(), takenUpTo.end(), -1);
     std::vector<int> matchOfShown(shown.size(), -1);
     std::vector<char> readMatched(read.size(), 0);
-    QHash<QString, int> seen;
     for (int i = 0; i < static_cast<int>(shown.size()); ++i) {
-        const int occurrence = seen[shown[i].name]++;
-        const auto it = readAt.constFind(shown[i].name);
-        if (it == readAt.constEnd() || occurrence >= static_cast<int>(it->size())) continue;
-        matchOfShown[i] = (*it)[occurrence];
-        readMatched[(*it)[occurrence]] = 1;
+        const int first = firstAt.value(shown[i].name, -1);
+        if (first < 0) continue;
+        const int j = takenUpTo[first] < 0 ? first : nextSame[takenUpTo[first]];
+        if (j < 0) continue;
+        takenUpTo[first] = j;
+        matchOfShown[i] = j;
+        readMatched[j] = 1;
     }
     ReconcilePlan plan;
     for (int i = static_cast<int>(shown.size()) - 1; i >= 0; --i)

@@ -1,4 +1,3 @@
-#include "filelist/FolderPrefetch.h"
 #include "identify/ChecksumDb.h"
 #include "identify/LibraryIdentifier.h"
 #include "launcher/emulators/InstalledEmulators.h"
@@ -190,12 +189,6 @@ int main(int argc, char* argv[]) {
     platform::becomeChildSubreaper();
     if (const std::optional<int> answered = answerOnTerminal(argc, argv)) return *answered;
     putRightInterruptedRenames();
-    // A folder named on the command line has its games read on the other core from here
-    // on, while the window system and the window are being set up.
-    std::optional<FolderPrefetch> readAhead;
-    const QString named = ParseCommandLine(WithoutQtOptions(argumentsOf(argc, argv))).folder;
-    if (!named.isEmpty()) readAhead.emplace(named + QStringLiteral("/roms"));
-
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rombard"));
     QApplication::setApplicationVersion(QStringLiteral(ROMBARD_VERSION));
@@ -245,14 +238,6 @@ int main(int argc, char* argv[]) {
     if (start->source == StartFolderSource::Argument &&
         singleInstance.anotherIsRunning(FolderHandoff(start->folder)))
         return 0;
-    // Another folder chosen: its games are read while the window is made.
-    const QString games =
-        HoldsEmulators(start->folder) ? start->folder + QStringLiteral("/roms") : start->folder;
-    std::optional<FolderPrefetch> chosenReadAhead;
-    if (readAhead && !readAhead->reads(games)) readAhead->release();
-    FolderPrefetch& gamesReadAhead =
-        readAhead && readAhead->reads(games) ? *readAhead : chosenReadAhead.emplace(games);
-
     MainWindowServices services;
     services.settings = &settings;
     services.shell = &shell;
@@ -266,7 +251,10 @@ int main(int argc, char* argv[]) {
     services.history = &history;
     services.programFolder = start->folder;
     services.installed = SystemInstalledSearch();
-    services.readAhead = &gamesReadAhead;
+    // The games folder may be on a share that answers slowly or not at all: it is read on a
+    // thread of its own (which is never waited for, at the end either), and the window
+    // shows what was known of it at the last start meanwhile.
+    services.readsFoldersInBackground = true;
     // Opened on the identification's own thread, once the window is up: the index may take
     // a while to read the first time, and the window never waits for it.
     services.identifier = [folder = start->folder]() {

@@ -2,9 +2,14 @@
 
 #include "filelist/DiscSets.h"
 #include "filelist/FileFormats.h"
+#include "filelist/FolderIndex.h"
 #include "filelist/FolderListing.h"
 #include "filelist/FolderPrefetch.h"
+#include "filelist/FolderReader.h"
 #include "filelist/ListModel.h"
+
+#include <QHash>
+#include <QTime>
 
 #include <iterator>
 
@@ -23,8 +28,16 @@ constexpr int kRawSizeColumn = 4;
 
 }  // namespace
 
+FolderList::~FolderList() {
+    // The owner is going too: it hears nothing more.
+    onStatus = nullptr;
+    onListed = nullptr;
+    cancelReading();
+}
+
 void FolderList::setPath(const QString& value) {
     if (value.isEmpty()) {
+        cancelReading();
         if (!m_path.isEmpty()) m_model.Clear();
         m_path.clear();
         return;
@@ -42,6 +55,7 @@ void FolderList::setPattern(const QString& value) {
 
 void FolderList::list() {
     if (m_path.isEmpty()) return;
+    cancelReading();
     m_model.Clear();
     if (m_model.ColumnCount() == 0) {
         for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
@@ -55,6 +69,10 @@ void FolderList::list() {
     m_hiddenByList = 0;
     if (m_pattern.isEmpty()) return;
     const QStringList masks = Split(m_pattern, QStringLiteral(";"), 0);
+    if (m_post) {
+        listInBackground(masks, columns);
+        return;
+    }
     if (onBusy) onBusy(true);
     FolderListingOptions options;
     options.hidden = m_showsHiddenFiles;
@@ -99,4 +117,153 @@ bool FolderList::SortFilesByColumnClick(int Column) {
         default:
             return false;
     }
+}
+
+// ---- reading in the background -----------------------------------------------------------
+
+void FolderList::readInBackground(std::function<void(std::function<void()>)> post) {
+    m_post = std::move(post);
+    m_model.setLooksAtFiles(!m_post);
+}
+
+void FolderList::cancelReading() {
+    if (m_reader) m_reader->cancel();
+    m_reader.reset();
+    ++m_reading;
+    m_namesKnown = false;
+    m_shown.clear();
+    m_readNames.clear();
+    m_readRows.clear();
+    if (!m_status.isEmpty()) setStatus(QString());
+}
+
+QString FolderList::shownFolder() const {
+    return m_path.size() > 1 && m_path.endsWith(u'/') ? m_path.chopped(1) : m_path;
+}
+
+void FolderList::setStatus(const QString& status) {
+    m_status = status;
+    if (onStatus) onStatus();
+}
+
+void FolderList::listInBackground(const QStringList& masks, int columns) {
+    m_columns = columns;
+    if (beforeListing) beforeListing(m_path);
+    // The index is on the local disk: read here, it shows the list before the share answers.
+    const QString indexFile = FolderIndexFile(m_path, m_pattern, m_showsHiddenFiles);
+    std::optional<FolderIndex> index =
+        LoadFolderIndex(indexFile, m_path, m_pattern, m_showsHiddenFiles);
+    m_fromIndex = index.has_value();
+    if (index) {
+        m_hiddenByList = index->hiddenByList;
+        if (m_favouritesOnly)
+            std::erase_if(index->files, [&](const ListedFile& f) {
+                return !m_model.playFacts(f.name).favourite;
+            });
+        m_shown = std::move(index->files);
+        m_model.appendFiles(m_shown, columns, m_path);
+    }
+    const quint64 reading = m_reading;
+    const auto post = m_post;
+    FolderReader::Callbacks callbacks;
+    callbacks.names = [this, post, reading](std::vector<ListedFile> files, int hidden, bool ok) {
+        post([this, reading, files = std::move(files), hidden, ok]() mutable {
+            if (reading == m_reading) namesRead(std::move(files), hidden, ok);
+        });
+    };
+    callbacks.facts = [this, post, reading](std::vector<std::pair<int, ListedFile>> facts) {
+        post([this, reading, facts = std::move(facts)] {
+            if (reading == m_reading) factsRead(facts);
+        });
+    };
+    callbacks.finished = [this, post, reading] {
+        post([this, reading] {
+            if (reading == m_reading) readingFinished();
+        });
+    };
+    FolderReadRequest request;
+    request.folder = m_path;
+    request.masks = masks;
+    request.hidden = m_showsHiddenFiles;
+    request.pattern = m_pattern;
+    request.indexFile = indexFile;
+    m_reader = FolderReader::start(std::move(request), std::move(callbacks));
+    setStatus(QStringLiteral("Reading ") + shownFolder() + QStringLiteral("..."));
+}
+
+void FolderList::noAnswerYet() {
+    if (m_reader && !m_namesKnown) setStatus(shownFolder() + QStringLiteral(" does not answer"));
+}
+
+void FolderList::lookFirstAt(int row) {
+    if (!m_reader || row < 0) return;
+    if (m_readRows.empty()) {
+        m_reader->lookFirstAt(row);
+        return;
+    }
+    const auto it = std::find(m_readRows.begin(), m_readRows.end(), row);
+    if (it != m_readRows.end()) m_reader->lookFirstAt(static_cast<int>(it - m_readRows.begin()));
+}
+
+void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool readable) {
+    m_namesKnown = true;
+    m_hiddenByList = hiddenByList;
+    m_readNames.reserve(files.size());
+    for (const ListedFile& f : files)
+        m_readNames.push_back(f.name);
+    if (m_favouritesOnly) {
+        std::vector<ListedFile> kept;
+        m_readRows.assign(files.size(), -1);
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (!m_model.playFacts(files[i].name).favourite) continue;
+            m_readRows[i] = static_cast<int>(kept.size());
+            kept.push_back(std::move(files[i]));
+        }
+        files = std::move(kept);
+    }
+    bool changed = true;
+    if (m_fromIndex) {
+        const ReconcilePlan plan = PlanReconcile(m_shown, files);
+        changed = !plan.removeRows.empty() || !plan.insertRows.empty();
+        m_model.reconcileFiles(plan, std::move(files), m_columns);
+    } else {
+        m_model.appendFiles(std::move(files), m_columns, m_path);
+    }
+    m_shown = std::vector<ListedFile>();
+    if (changed && beforeListing) beforeListing(m_path);
+    setStatus(readable ? QStringLiteral("Reading ") + shownFolder() + QStringLiteral("... ") +
+                             QString::number(m_model.count()) + QStringLiteral(" files")
+                       : shownFolder() + QStringLiteral(" cannot be read"));
+    if (onListed) onListed();
+}
+
+void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts) {
+    std::vector<std::pair<int, ListedFile>> byRow;
+    byRow.reserve(facts.size());
+    QHash<QString, int> rowOfName;  // made once a batch, when a row has moved
+    for (const auto& [index, f] : facts) {
+        if (index < 0 || static_cast<size_t>(index) >= m_readNames.size()) continue;
+        int row = m_readRows.empty() ? index : m_readRows[index];
+        if (row < 0) continue;
+        const QString& name = m_readNames[index];
+        if (m_model.ItemText(row) != name) {
+            // Moved by a sort or a removal: found by its name, or gone.
+            if (rowOfName.isEmpty())
+                for (int r = m_model.count() - 1; r >= 0; --r)
+                    rowOfName.insert(m_model.ItemText(r), r);
+            row = rowOfName.value(name, -1);
+            if (row < 0) continue;
+        }
+        byRow.emplace_back(row, f);
+    }
+    m_model.setFileFacts(byRow);
+}
+
+void FolderList::readingFinished() {
+    m_reader.reset();
+    m_readNames = std::vector<QString>();
+    m_readRows = std::vector<int>();
+    setStatus(m_fromIndex ? shownFolder() + QStringLiteral(" read again at ") +
+                                QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))
+                          : QString());
 }

@@ -4,16 +4,25 @@
 // ListModel with the name, size, type, date and raw-size columns, then the play history's
 // played, time and last-played columns and the identification's verified column.
 
+#include "filelist/FolderListing.h"
+
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class FolderPrefetch;
+class FolderReader;
 class ListModel;
 
 class FolderList {
 public:
     explicit FolderList(ListModel& model) : m_model(model) {}
+    // A read still under way is let go, never waited for.
+    ~FolderList();
+    FolderList(const FolderList&) = delete;
+    FolderList& operator=(const FolderList&) = delete;
 
     QString path() const { return m_path; }
     // Ensures the trailing "/", lists when the folder differs (letter case counts); an
@@ -47,7 +56,33 @@ public:
     // (the default) reads every folder.
     void readAheadFrom(FolderPrefetch* prefetch) { m_readAhead = prefetch; }
 
+    // From now on every folder is read on a thread of its own (FolderReader): the list
+    // shows the folder's index from the last reading at once, when there is one, then the
+    // names read, then the lengths and dates as they come; and keeps the new reading as the
+    // index. `post` runs a function on this list's thread later; the reader's thread calls
+    // it.
+    void readInBackground(std::function<void(std::function<void()>)> post);
+    // A folder is being read in the background.
+    bool reading() const { return m_reader != nullptr; }
+    // Whether the names of the folder being read are known (the list is whole).
+    bool namesKnown() const { return m_namesKnown; }
+    // What the list says of the folder it reads: "Reading <folder>...", "Reading
+    // <folder>... N files", "<folder> does not answer", "<folder> read again at <time>"
+    // once a list shown from the index has been read again; empty otherwise.
+    QString readingStatus() const { return m_status; }
+    // The owner's clock says the folder has kept the reader waiting too long.
+    void noAnswerYet();
+    // The rows from `row` on are the ones to read next (they are in sight).
+    void lookFirstAt(int row);
+    // The status changed.
+    std::function<void()> onStatus;
+    // The folder's names are known: the list holds what the folder holds (lengths and dates
+    // may still be on their way).
+    std::function<void()> onListed;
+
     // Called with the folder before it is read, so the play facts can be filled in first.
+    // In the background it is called again once the names are known, when they differ
+    // from what was shown.
     std::function<void(const QString& folder)> beforeListing;
 
     // Called with true before the folder is read and false after, so a view can show the
@@ -56,6 +91,13 @@ public:
 
 private:
     void list();
+    void listInBackground(const QStringList& masks, int columns);
+    void cancelReading();
+    void namesRead(std::vector<ListedFile> files, int hiddenByList, bool readable);
+    void factsRead(const std::vector<std::pair<int, ListedFile>>& facts);
+    void readingFinished();
+    void setStatus(const QString& status);
+    QString shownFolder() const;
 
     ListModel& m_model;
     QString m_path;
@@ -65,4 +107,18 @@ private:
     int m_hiddenByList = 0;
     bool m_showsVerified = false;
     FolderPrefetch* m_readAhead = nullptr;
+
+    std::function<void(std::function<void()>)> m_post;
+    std::shared_ptr<FolderReader> m_reader;
+    quint64 m_reading = 0;  // which reading the reader's answers belong to
+    int m_columns = 0;
+    bool m_fromIndex = false;
+    bool m_namesKnown = false;
+    QString m_status;
+    std::vector<ListedFile> m_shown;  // the index's files shown, until the names come
+    // The names read, by their index in the reader's list, and the row each was given (none
+    // when every file got the row of its index); a row is checked against its name before
+    // its length and date are written, since commands and sorts move rows meanwhile.
+    std::vector<QString> m_readNames;
+    std::vector<int> m_readRows;
 };

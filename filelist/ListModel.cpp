@@ -82,18 +82,8 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns, const QS
     const int last = first + static_cast<int>(files.size()) - 1;
     if (m_observer) m_observer->aboutToInsert(first, last);
     m_items.reserve(m_items.size() + files.size());
-    for (ListedFile& f : files) {
-        Row it;
-        it.text = std::move(f.name);
-        // Only the first five columns come from the listing.
-        it.fileColumns = static_cast<quint8>(columns > 1 ? std::min(columns, 255) : 0);
-        it.fileReadable = f.readable;
-        it.fileLooked = f.looked;
-        it.fileSize = f.size;
-        it.fileModified = f.modified;
-        if (m_checkBoxes) it.state = 1u << kStateImageShift;
-        m_items.push_back(std::move(it));
-    }
+    for (ListedFile& f : files)
+        m_items.push_back(rowOf(std::move(f), columns));
     if (m_observer) m_observer->inserted();
     // As if added one by one: the first add into an empty list focused item 0, and the
     // one-item flag tells whether the last add left a single item.
@@ -101,8 +91,70 @@ void ListModel::appendFiles(std::vector<ListedFile> files, int columns, const QS
     if (first == 0) changeState(0, kFocused, kFocused);
 }
 
+ListModel::Row ListModel::rowOf(ListedFile&& f, int columns) const {
+    Row it;
+    it.text = std::move(f.name);
+    // Only the first five columns come from the listing.
+    it.fileColumns = static_cast<quint8>(columns > 1 ? std::min(columns, 255) : 0);
+    it.fileReadable = f.readable;
+    it.fileLooked = f.looked;
+    it.fileSize = f.size;
+    it.fileModified = f.modified;
+    if (m_checkBoxes) it.state = 1u << kStateImageShift;
+    return it;
+}
+
+void ListModel::setFileFacts(const std::vector<std::pair<int, ListedFile>>& facts) {
+    int first = count(), last = -1;
+    for (const auto& [row, f] : facts) {
+        if (!validItem(row)) continue;
+        Row& it = m_items[row];
+        // Cells already written are written again from the new facts.
+        if (it.fileColumns == 0 && !it.sub.isEmpty())
+            it.fileColumns = static_cast<quint8>(std::min<qsizetype>(it.sub.size() + 1, 255));
+        it.fileLooked = true;
+        it.fileReadable = f.readable;
+        it.fileSize = f.size;
+        it.fileModified = f.modified;
+        first = std::min(first, row);
+        last = std::max(last, row);
+    }
+    if (m_observer && last >= first) m_observer->cellsChanged(first, last);
+}
+
+void ListModel::reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read,
+                               int columns) {
+    for (const int row : plan.removeRows)
+        RemoveItem(row);
+    // Runs of neighbouring new rows go in together.
+    for (size_t k = 0; k < plan.insertRows.size();) {
+        size_t end = k + 1;
+        while (end < plan.insertRows.size() && plan.insertRows[end] == plan.insertRows[end - 1] + 1)
+            ++end;
+        const int first = plan.insertRows[k];
+        const int last = plan.insertRows[end - 1];
+        if (first > count()) break;  // the plan is not for these rows
+        if (m_observer) m_observer->aboutToInsert(first, last);
+        std::vector<Row> rows;
+        rows.reserve(end - k);
+        for (size_t i = k; i < end; ++i)
+            rows.push_back(rowOf(std::move(read[plan.insertRows[i]]), columns));
+        m_items.insert(m_items.begin() + first, std::make_move_iterator(rows.begin()),
+                       std::make_move_iterator(rows.end()));
+        if (m_selectionMark >= first) m_selectionMark += last - first + 1;
+        if (m_observer) m_observer->inserted();
+        k = end;
+    }
+    std::vector<std::pair<int, ListedFile>> changed;
+    changed.reserve(plan.changedRows.size());
+    for (const int row : plan.changedRows)
+        if (static_cast<size_t>(row) < read.size()) changed.emplace_back(row, read[row]);
+    setFileFacts(changed);
+    m_oneItem = count() == 1;
+}
+
 void ListModel::look(Row& row) const {
-    if (row.fileLooked) return;
+    if (row.fileLooked || !m_looksAtFiles) return;
     row.fileLooked = true;
     struct stat st {};
     row.fileReadable =
@@ -115,6 +167,8 @@ void ListModel::look(Row& row) const {
 void ListModel::load(int row) const {
     Row& it = m_items[row];
     if (it.fileColumns == 0) return;
+    // Not looked at when the folder is read elsewhere: the cells stay blank until
+    // setFileFacts writes them again.
     look(it);
     const int cells = it.fileColumns - 1;
     it.fileColumns = 0;

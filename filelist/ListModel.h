@@ -4,6 +4,7 @@
 // state bits, the selection mark, sorting and the list-box style members. It holds no
 // widget; the view binds to it through ListModelObserver and mirrors its states.
 
+#include "filelist/FolderIndex.h"
 #include "filelist/FolderListing.h"
 #include "filelist/ImageList.h"
 #include "filelist/PlayFacts.h"
@@ -108,6 +109,16 @@ public:
     // when each item was added and set one by one. Files not yet looked at are looked at
     // in `folder` (ending in "/") when their cells are first read or a sort needs them.
     void appendFiles(std::vector<ListedFile> files, int columns, const QString& folder = {});
+    // Off while the folder is read on a thread of its own: rows not yet looked at show their
+    // name and type only, and nothing reads the disk on the caller's thread; their length
+    // and date come with setFileFacts.
+    void setLooksAtFiles(bool on) { m_looksAtFiles = on; }
+    // The length and date of listed rows, read elsewhere (the row, then the facts); repaints
+    // those rows.
+    void setFileFacts(const std::vector<std::pair<int, ListedFile>>& facts);
+    // Turns the listed rows into `read` by `plan` (PlanReconcile): the rows that stay keep
+    // their place among the others, their state and the selection mark.
+    void reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read, int columns);
 
     // The play history's columns (kPlayedColumn and the two after it) and favourite marks,
     // by item name; their cells read from it, and a sort by them uses the raw values.
@@ -175,6 +186,7 @@ private:
     bool validColumn(int c) const { return c >= 0 && c < ColumnCount(); }
     // Reads the file cells of an item listed from a folder; cheap when already read.
     void load(int row) const;
+    Row rowOf(ListedFile&& f, int columns) const;
     // Reads the length and date of a listed file not yet looked at.
     void look(Row& row) const;
     void loadAll() const;
@@ -208,4 +220,5 @@ private:
     bool m_oneItem = false;
     bool m_singleSelection = false;
     bool m_checkBoxes = false;
+    bool m_looksAtFiles = true;
 };

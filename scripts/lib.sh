@@ -10,11 +10,13 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
 # xvfb let bench_window_shown watch the real window appear; mame-data's software lists
-# are real checksum sources, and libxml2-utils' xmllint the reference for indexing them.
-# weston (headless) and qt6-wayland put the window on a real Wayland compositor.
+# are real checksum sources, and libxml2-utils' xmllint the reference for indexing them;
+# weston (headless) and qt6-wayland put the window on a real Wayland compositor; fuse3
+# makes a slow or hung network share for the tests of a games folder on one.
 TEST_PACKAGES=(clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev clang
                libfuzzer-14-dev libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-               jdupes libxcb1-dev xvfb mame-data libxml2-utils weston qt6-wayland)
+               jdupes libxcb1-dev xvfb mame-data libxml2-utils weston qt6-wayland fuse3
+               libfuse3-dev)
 # Stella runs the sample game.
 RUN_PACKAGES=(xdg-utils stella)
 

@@ -11,6 +11,7 @@
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QStyle>
 #include <QTimer>
@@ -203,6 +204,34 @@ void FileListView::setPattern(const QString& value) {
 
 void FileListView::setShowsHiddenFiles(bool value) {
     m_folder.setShowsHiddenFiles(value);
+}
+
+void FileListView::readFoldersInBackground() {
+    m_folder.readInBackground([this](std::function<void()> work) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    });
+    m_noAnswer = new QTimer(this);
+    m_noAnswer->setSingleShot(true);
+    m_noAnswer->setInterval(kNoAnswerMs);
+    connect(m_noAnswer, &QTimer::timeout, this, [this] { m_folder.noAnswerYet(); });
+    m_folder.onStatus = [this] {
+        if (m_folder.reading() && !m_folder.namesKnown()) {
+            if (!m_noAnswer->isActive() && !m_folder.readingStatus().endsWith(u"answer"))
+                m_noAnswer->start();
+        } else {
+            m_noAnswer->stop();
+        }
+        emit readingStatusChanged();
+    };
+    m_folder.onListed = [this] { emit folderListed(); };
+    // The rows in sight are read first, wherever the user scrolls.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_tree), currentView()}) {
+        if (!view) continue;
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, view] {
+            const QModelIndex top = view->indexAt(QPoint(1, 1));
+            if (top.isValid()) m_folder.lookFirstAt(top.row());
+        });
+    }
 }
 
 void FileListView::Refresh() {

@@ -19,6 +19,7 @@
 #include <vector>
 
 class QAbstractItemView;
+class QTimer;
 class QListView;
 class QTreeView;
 class FileListItemModel;
@@ -37,6 +38,11 @@ public:
     QString Pattern() const;
     void setPattern(const QString& value);
     void Refresh();
+    // Reads every folder on a thread of its own from now on (FolderList::readInBackground):
+    // the rows in sight get their lengths and dates first, and a folder whose names have not
+    // come after kNoAnswerMs is said not to answer.
+    void readFoldersInBackground();
+    static constexpr int kNoAnswerMs = 3000;
     // Column `column` of the chosen item; empty when none is chosen.
     QString FileName(int column = 0) const;
     // Sorts by a clicked header (0 name, 1 size, 2 type, 3 date); false when nothing ran.
@@ -79,6 +85,10 @@ public:
     QAbstractItemView* currentView() const;
 
 signals:
+    // Reading in the background: what the list says of its folder changed
+    // (FolderList::readingStatus), and the folder's names are all in the list.
+    void readingStatusChanged();
+    void folderListed();
     void DblClick();
     // The item the user chose (-1: a click on no item in a multi-selection list).
     void ItemClick(int item);
@@ -161,4 +171,5 @@ private:
     // 1: positions in 1/1440 inch; 3: in pixels.
     int m_scaleMode = 1;
     QString m_backgroundPicture;
+    QTimer* m_noAnswer = nullptr;
 };

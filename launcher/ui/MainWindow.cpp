@@ -88,6 +88,11 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     connectEvents();
     connectHistory();
     connectIdentification();
+    if (m_services.readsFoldersInBackground) {
+        m_fileList->readFoldersInBackground();
+        connect(m_fileList, &FileListView::readingStatusChanged, this, &MainWindow::showFileCount);
+        connect(m_fileList, &FileListView::folderListed, this, &MainWindow::romFolderListed);
+    }
     resize(toPixels(kDesignWidth), toPixels(kDesignHeight));
 }
 

@@ -78,6 +78,9 @@ struct MainWindowServices {
     // The emulator folder's games folder, read ahead while the window is made; start()
     // lists and searches it from these entries when they still hold, then lets them go.
     FolderPrefetch* readAhead = nullptr;
+    // Games folders are read on a thread of its own and the window never waits for one
+    // (a folder on a share may answer slowly, or not at all); off, each is read at once.
+    bool readsFoldersInBackground = false;
 };
 
 // The caption's tail after the emulator and system; begins with a space. The project has
@@ -118,6 +121,10 @@ private:
     void scanEmulators();
     void selectEmulator();
     void selectRomFolder(const QString& folder);
+    // The next games folder to try, while the ones tried hold no games (selectRomFolder);
+    // one still being read is waited for (romFolderListed).
+    void tryNextRomFolder();
+    void romFolderListed();
     void handleEmulatorBoxKey(QKeyCombination key);
 
     void launchSelectedGame();
@@ -327,6 +334,10 @@ private:
     DesignSizes m_design;
     QHash<const QWidget*, TwipRect> m_twips;
     QString m_folderListPath;
+    QStringList m_romFolderChoices;   // the games folders still to try, in order
+    bool m_romFolderPending = false;  // the folder tried is being read
+    int m_wantedListIndex = -1;       // the stored game, chosen once its folder is read
+    QString m_selectWhenListed;       // the game chosen again once a command's refresh is read
 
     QString m_emulatorFolder;   // always ends in "/"
     QString m_currentEmulator;  // catalogue spelling; also the settings section

@@ -10,6 +10,7 @@
 #include "launcher/window/KeyCommands.h"
 #include "launcher/window/StartFolder.h"
 #include "launcher/window/WindowPlacement.h"
+#include "platform/FileNames.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -126,6 +127,7 @@ void MainWindow::selectEmulator() {
     const int marked = m_fileList->ListIndex();
     const int stored = LeadingWholeNumber(
         setting(QStringLiteral("file"), QString::number(marked < 0 ? 0 : marked)));
+    m_wantedListIndex = stored;
     if (marked < 0 && (stored < 0 || stored >= m_fileList->ListCount()))
         m_fileList->setListIndex(0);
     m_fileList->setListIndex(stored);
@@ -144,16 +146,50 @@ int MainWindow::emulatorRowOf(const QString& key) const {
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {
-    for (const QString& games : GamesFolderCandidates(
-             folder, m_gamesFolder, setting(QStringLiteral("roms"), QString()), m_emulatorFolder)) {
-        m_fileList->setPath(games);
+    m_romFolderChoices = GamesFolderCandidates(
+        folder, m_gamesFolder, setting(QStringLiteral("roms"), QString()), m_emulatorFolder);
+    tryNextRomFolder();
+}
+
+void MainWindow::tryNextRomFolder() {
+    m_romFolderPending = false;
+    while (!m_romFolderChoices.isEmpty()) {
+        m_fileList->setPath(m_romFolderChoices.takeFirst());
         if (m_fileList->ListCount() > 0) break;
+        // Read in the background: whether it holds games is known when its names come.
+        if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown()) {
+            m_romFolderPending = true;
+            showFileCount();
+            return;
+        }
     }
+    m_romFolderChoices.clear();
     if (m_emulatorBox->count() == 0 && m_fileList->ListCount() >= 1) {
         // Game files where no emulator is known: that folder becomes the emulator folder.
         m_emulatorFolder = parentFolderOf(m_fileList->path());
         scanEmulators();
     }
+    showFileCount();
+}
+
+void MainWindow::romFolderListed() {
+    if (m_romFolderPending) {
+        if (m_fileList->ListCount() > 0) m_romFolderChoices.clear();
+        tryNextRomFolder();
+    }
+    // The game chosen before a command read the folder again, by name.
+    if (const QString name = std::exchange(m_selectWhenListed, QString()); !name.isEmpty()) {
+        const QString folded = platform::foldName(name);
+        for (int i = 0; i < m_fileList->ListCount(); ++i)
+            if (platform::foldName(m_fileList->List(i)) == folded) {
+                m_fileList->setListIndex(i);
+                break;
+            }
+    }
+    // The stored game, when its folder was not known before it was read.
+    const int wanted = std::exchange(m_wantedListIndex, -1);
+    if (wanted >= 0 && m_fileList->ListIndex() < 0 && m_fileList->ListCount() > 0)
+        m_fileList->setListIndex(wanted < m_fileList->ListCount() ? wanted : 0);
     showFileCount();
 }
 

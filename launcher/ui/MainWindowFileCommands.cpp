@@ -217,7 +217,12 @@ GamePictures MainWindow::picturesOf(const QString& folder) {
 
 void MainWindow::refreshFileList(const QString& selectName) {
     int index = m_fileList->ListIndex();
+    const QString selected = index >= 0 ? m_fileList->FileName() : QString();
     m_fileList->Refresh();
+    // Read in the background: the list shows the folder's last reading until the names
+    // come, and the game is chosen again then.
+    if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown())
+        m_selectWhenListed = selectName.isEmpty() ? selected : selectName;
     showFileCount();
     QCoreApplication::processEvents();
     const int count = m_fileList->ListCount();

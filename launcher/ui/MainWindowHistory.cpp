@@ -62,6 +62,9 @@ bool MainWindow::toggleFavouritesOnly() {
 }
 
 QString MainWindow::fileCountTip() {
+    // While a folder is read in the background, what the list knows of it.
+    const FolderList& folder = m_fileList->folderList();
+    if (folder.reading() && !folder.readingStatus().isEmpty()) return folder.readingStatus();
     const int count = m_fileList->ListCount();
     QString tip =
         m_fileList->folderList().favouritesOnly()
@@ -69,6 +72,7 @@ QString MainWindow::fileCountTip() {
                   (count == 1 ? QStringLiteral(" Favourite") : QStringLiteral(" Favourites")) +
                   QStringLiteral(" (Ctrl+F shows all files)")
             : QString::number(count) + QStringLiteral(" Files");
+    if (!folder.readingStatus().isEmpty()) tip += QStringLiteral(" - ") + folder.readingStatus();
     if (m_services.history) {
         const QString notice = m_services.history->takeNotice();
         if (!notice.isEmpty()) tip += QStringLiteral(" - ") + notice;

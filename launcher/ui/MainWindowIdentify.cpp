@@ -198,9 +198,15 @@ bool MainWindow::renameToCanonicalName() {
 }
 
 QString MainWindow::gameInfoText(const QString& fileName) const {
-    QString info = FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName);
+    // Not asked of a games folder that has not answered its listing yet (a share that may
+    // hang); the list's own columns show the length and date meanwhile.
+    const FolderList& listed = m_fileList->folderList();
+    QString info = !listed.reading() || listed.namesKnown()
+                       ? FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName)
+                       : QString();
     if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
-        info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
+        info = info.isEmpty() ? missing : info + QLatin1Char('
+') + missing;
     const auto found = m_identified.constFind(fileName);
     if (found == m_identified.constEnd() ||
         m_identifiedFolder != withTrailingSeparator(m_fileList->path()))

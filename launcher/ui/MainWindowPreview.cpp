@@ -45,7 +45,16 @@ void MainWindow::showSelectedGame() {
 
 QStringList MainWindow::screenshotFolders() const {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    return ScreenshotFolders(own, m_emulatorFolder, m_fileList->path());
+    QStringList folders = ScreenshotFolders(own, m_emulatorFolder, m_fileList->path());
+    // A games folder that has not answered its listing yet may be a share that hangs: its
+    // own pictures are looked for once it has.
+    const FolderList& listed = m_fileList->folderList();
+    if (listed.reading() && !listed.namesKnown()) {
+        const QString games = withTrailingSeparator(m_fileList->path());
+        folders.removeIf(
+            [&](const QString& f) { return f.startsWith(games) || f == CoversFolder(games); });
+    }
+    return folders;
 }
 
 QString MainWindow::findScreenshot(const QString& fileName) {

@@ -88,6 +88,7 @@ protected:
         s.history = history;
         s.identifier = identifier;
         s.readAhead = readAhead;
+        s.readsFoldersInBackground = readsFoldersInBackground;
         s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
@@ -197,5 +198,7 @@ protected:
     std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;
     // The games folder read ahead, when set before create().
     FolderPrefetch* readAhead = nullptr;
+    // Games folders read in the background, when set before create().
+    bool readsFoldersInBackground = false;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,0 +1,126 @@
+#include "filelist/FolderReader.h"
+
+#include "filelist/FolderIndex.h"
+#include "platform/FileNames.h"
+#include "platform/FolderSnapshot.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+FolderReader::FolderReader(FolderReadRequest request, Callbacks callbacks)
+    : m_request(std::move(request)), m_callbacks(std::move(callbacks)) {}
+
+std::shared_ptr<FolderReader> FolderReader::start(FolderReadRequest request, Callbacks callbacks) {
+    std::shared_ptr<FolderReader> reader(
+        new FolderReader(std::move(request), std::move(callbacks)));
+    // The thread holds the reader: it outlives its owner when the share keeps it waiting.
+    std::thread([reader] { reader->run(); }).detach();
+    return reader;
+}
+
+void FolderReader::cancel() {
+    m_stop.store(true);
+    const std::lock_guard<std::mutex> hold(m_lock);
+    m_cancelled = true;
+    // What the owner handed in (and may have captured) goes with the owner.
+    m_callbacks = Callbacks();
+}
+
+template <typename Call>
+bool FolderReader::callBack(Call&& call) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    if (m_cancelled) return false;
+    call();
+    return true;
+}
+
+void FolderReader::run() {
+    // The names: readdir takes a few calls for thousands of entries; links and entries of
+    // no given type are looked at to leave folders out.
+    const QString& folder = m_request.folder;
+    std::optional<std::vector<platform::FolderEntry>> entries = platform::folderEntryKinds(folder);
+    if (m_stop.load()) return;
+    std::vector<ListedFile> files;
+    int hiddenByList = 0;
+    const bool readable = entries.has_value();
+    if (entries) {
+        PrelistedFiles prelisted = Prelist(folder, *entries, NameOrderOf(*entries));
+        entries.reset();
+        FolderListingOptions options;
+        options.hidden = m_request.hidden;
+        options.details = false;
+        options.prelisted = &prelisted;
+        options.hiddenByList = &hiddenByList;
+        files = ListFolder(folder, m_request.masks, options);
+    }
+    if (!callBack([&] { m_callbacks.names(files, hiddenByList, readable); })) return;
+
+    // The lengths and dates, one call a file: from the file asked for on, in batches, so that
+    // the rows in sight fill first and the window hears of them in few calls.
+    const int fd =
+        ::open(platform::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int n = static_cast<int>(files.size());
+    std::vector<char> done(files.size(), 0);
+    for (int i = 0; i < n; ++i)
+        done[i] = files[i].looked;
+    int next = 0;
+    int left = static_cast<int>(std::count(done.begin(), done.end(), 0));
+    std::vector<std::pair<int, ListedFile>> batch;
+    auto lastSent = std::chrono::steady_clock::now();
+    while (left > 0 && fd >= 0) {
+        if (m_stop.load()) {
+            ::close(fd);
+            return;
+        }
+        const int hint = m_hint.exchange(-1);
+        if (hint >= 0 && hint < n) next = hint;
+        while (next < n && done[next])
+            ++next;
+        if (next >= n)
+            next = static_cast<int>(std::find(done.begin(), done.end(), 0) - done.begin());
+        ListedFile& f = files[next];
+        struct stat st {};
+        f.looked = true;
+        f.readable = ::fstatat(fd, platform::encodeName(f.name).constData(), &st, 0) == 0;
+        if (f.readable) {
+            f.size = st.st_size;
+            f.modified = st.st_mtim.tv_sec;
+        }
+        done[next] = 1;
+        --left;
+        ListedFile facts;
+        facts.looked = true;
+        facts.readable = f.readable;
+        facts.size = f.size;
+        facts.modified = f.modified;
+        batch.emplace_back(next, std::move(facts));
+        ++next;
+        const auto now = std::chrono::steady_clock::now();
+        if (left == 0 || static_cast<int>(batch.size()) >= kFactsBatch ||
+            now - lastSent > std::chrono::milliseconds(100)) {
+            if (!callBack([&] { m_callbacks.facts(std::move(batch)); })) {
+                ::close(fd);
+                return;
+            }
+            batch.clear();
+            lastSent = now;
+        }
+    }
+    if (fd >= 0) ::close(fd);
+    // A folder the user has left is not worth a write.
+    if (!m_request.indexFile.isEmpty() && readable && !m_stop.load()) {
+        FolderIndex index;
+        index.folder = folder;
+        index.pattern = m_request.pattern;
+        index.hidden = m_request.hidden;
+        index.hiddenByList = hiddenByList;
+        index.files = std::move(files);
+        SaveFolderIndex(m_request.indexFile, index);
+    }
+    callBack([&] { m_callbacks.finished(); });
+}

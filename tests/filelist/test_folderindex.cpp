@@ -1,0 +1,261 @@
+#include "filelist/FolderIndex.h"
+#include "filelist/FolderList.h"
+#include "filelist/ListModel.h"
+#include "platform/FileNames.h"
+
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTest>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+ListedFile file(const char* name, qint64 size = 0, qint64 modified = 0, bool looked = true) {
+    ListedFile f;
+    f.name = QString::fromUtf8(name);
+    f.size = size;
+    f.modified = modified;
+    f.readable = looked;
+    f.looked = looked;
+    return f;
+}
+
+QString describe(const std::vector<ListedFile>& files) {
+    QString text;
+    for (const ListedFile& f : files)
+        text += f.name + QStringLiteral(" %1 %2 %3%4;")
+                             .arg(f.size)
+                             .arg(f.modified)
+                             .arg(f.readable ? "r" : "-")
+                             .arg(f.looked ? "l" : "-");
+    return text;
+}
+
+QStringList rows(const ListModel& m) {
+    QStringList out;
+    for (int i = 0; i < m.count(); ++i)
+        out.append(m.ItemText(i));
+    return out;
+}
+
+}  // namespace
+
+TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
+    TempFolder dir;
+    FolderIndex index;
+    index.folder = platform::decodeName("/share/r\xffoms/");  // not UTF-8
+    index.pattern = "*.zip;*.7z";
+    index.hidden = true;
+    index.hiddenByList = 3;
+    index.files = {file("a.zip", 5'000'000'000, 1'700'000'000),
+                   file("\xc3\x84rger.7z", 1, -5),  // before the epoch
+                   file("new.zip", 0, 0, false)};
+    index.files.push_back(file("x"));
+    index.files.back().name = platform::decodeName("b\xfe.zip");
+    const QString path = dir.file("index");
+    ASSERT_TRUE(SaveFolderIndex(path, index));
+
+    const std::optional<FolderIndex> back =
+        LoadFolderIndex(path, index.folder, index.pattern, true);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(describe(back->files), describe(index.files));
+    EXPECT_EQ(platform::encodeName(back->files[3].name), QByteArray("b\xfe.zip"));
+    EXPECT_EQ(back->hiddenByList, 3);
+    // Saved again, the old file is replaced whole.
+    index.files.resize(1);
+    ASSERT_TRUE(SaveFolderIndex(path, index));
+    EXPECT_EQ(LoadFolderIndex(path, index.folder, index.pattern, true)->files.size(), 1u);
+    // Indexes of different listings live in different files.
+    EXPECT_NE(FolderIndexFile("/a/", "*.zip", false), FolderIndexFile("/a/", "*.zip", true));
+    EXPECT_NE(FolderIndexFile("/a/", "*.zip", false), FolderIndexFile("/b/", "*.zip", false));
+}
+
+TEST(FolderIndexFile, DamagedOrForeignIndexIsIgnored) {
+    TempFolder dir;
+    FolderIndex index;
+    index.folder = "/games/";
+    index.pattern = "*.zip";
+    index.files = {file("a.zip", 10, 20), file("b.zip", 30, 40)};
+    const QString path = dir.file("index");
+    ASSERT_TRUE(SaveFolderIndex(path, index));
+    const QByteArray good = dir.read("index");
+
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QString folder = "/games/", pattern = "*.zip";
+        bool hidden = false;
+    };
+    QByteArray flipped = good;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x40);
+    const Case cases[] = {
+        {"empty", QByteArray()},
+        {"cut short", good.left(good.size() - 3)},
+        {"one byte changed", flipped},
+        {"another program's file", QByteArray("PNG\r\n\x1a\n") + good.mid(8)},
+        {"other folder", good, "/other/"},
+        {"other masks", good, "/games/", "*.7z"},
+        {"hidden files shown", good, "/games/", "*.zip", true},
+    };
+    for (const Case& c : cases) {
+        dir.write("index", c.bytes);
+        EXPECT_FALSE(LoadFolderIndex(path, c.folder, c.pattern, c.hidden)) << c.what;
+    }
+    EXPECT_FALSE(LoadFolderIndex(dir.file("missing"), "/games/", "*.zip", false));
+    dir.write("index", good);
+    EXPECT_TRUE(LoadFolderIndex(path, "/games/", "*.zip", false));
+}
+
+// How a list shown from the index turns into the folder as read, row by row.
+TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
+    struct Case {
+        const char* what;
+        std::vector<ListedFile> shown, read;
+        std::vector<int> removed, inserted, changed;
+    };
+    const Case cases[] = {
+        {"same",
+         {file("a", 1, 1), file("b", 2, 2)},
+         {file("a", 1, 1), file("b", 2, 2)},
+         {},
+         {},
+         {}},
+        {"not yet looked at is no change", {file("a", 1, 1)}, {file("a", 0, 0, false)}, {}, {}, {}},
+        {"added between and at the end",
+         {file("a"), file("c")},
+         {file("a"), file("b"), file("c"), file("d")},
+         {},
+         {1, 3},
+         {}},
+        {"removed, from the last up",
+         {file("a"), file("b"), file("c"), file("d")},
+         {file("b"), file("d")},
+         {2, 0},
+         {},
+         {}},
+        {"size or date changed",
+         {file("a", 1, 1), file("b", 2, 2), file("c", 3, 3)},
+         {file("a", 1, 1), file("b", 9, 2), file("c", 3, 7)},
+         {},
+         {},
+         {1, 2}},
+        {"name under two masks, one gone",
+         {file("a.zip"), file("b"), file("a.zip")},
+         {file("a.zip"), file("b")},
+         {2},
+         {},
+         {}},
+        {"name under two masks, both stay",
+         {file("a.zip"), file("x"), file("a.zip")},
+         {file("a.zip"), file("a.zip")},
+         {1},
+         {},
+         {}},
+        {"letter case differs: another file", {file("A")}, {file("a")}, {0}, {0}, {}},
+        {"everything new", {file("a"), file("b")}, {file("c")}, {1, 0}, {0}, {}},
+    };
+    for (const Case& c : cases) {
+        const ReconcilePlan plan = PlanReconcile(c.shown, c.read);
+        EXPECT_EQ(plan.removeRows, c.removed) << c.what;
+        EXPECT_EQ(plan.insertRows, c.inserted) << c.what;
+        EXPECT_EQ(plan.changedRows, c.changed) << c.what;
+
+        // Applied to a list, it leaves the list as read.
+        ListModel model;
+        model.ColumnAdd(0, "Name", 100);
+        model.appendFiles(c.shown, 1);
+        model.reconcileFiles(plan, c.read, 1);
+        QStringList want;
+        for (const ListedFile& f : c.read)
+            want << f.name;
+        EXPECT_EQ(rows(model), want) << c.what;
+    }
+}
+
+TEST(FolderReconcile, SelectedGameStaysSelectedAsRowsComeAndGo) {
+    ListModel model;
+    model.ColumnAdd(0, "Name", 100);
+    model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
+    model.setListIndex(2);  // "c"
+    const std::vector<ListedFile> read = {file("0"), file("b"), file("bb"), file("c"), file("e")};
+    model.reconcileFiles(PlanReconcile({file("a"), file("b"), file("c"), file("d")}, read), read,
+                         1);
+    ASSERT_EQ(model.ListIndex(), 3);
+    EXPECT_EQ(model.ItemText(model.ListIndex()), "c");
+    EXPECT_EQ(model.ItemFindState(-1, ListModel::kSelected), 3);
+}
+
+// Read on the reader's thread, answered through the event loop as the window gets them.
+class BackgroundListing : public ::testing::Test {
+protected:
+    void listInBackground(FolderList& list) {
+        list.readInBackground([this](std::function<void()> work) {
+            QMetaObject::invokeMethod(&context, std::move(work), Qt::QueuedConnection);
+        });
+    }
+    bool waitUntilRead(FolderList& list) {
+        return QTest::qWaitFor([&] { return !list.reading(); }, 10000);
+    }
+    QObject context;
+    TempFolder dir;
+};
+
+TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
+    for (const char* n : {"a.zip", "b.zip", "c.zip", "d.zip", "notes.txt"})
+        dir.write(n, "12");
+    {
+        ListModel model;
+        FolderList first(model);
+        listInBackground(first);
+        first.setPattern("*.zip");
+        first.setPath(dir.path());
+        // Nothing known yet: the list is empty and says it is reading.
+        EXPECT_EQ(model.count(), 0);
+        EXPECT_EQ(first.readingStatus(), "Reading " + dir.path() + "...");
+        ASSERT_TRUE(waitUntilRead(first));
+        EXPECT_EQ(rows(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
+        EXPECT_EQ(model.SubItemText(0, 4), "2");  // lengths came from the reader
+    }
+    // Meanwhile the folder changes.
+    QFile::remove(dir.file("a.zip"));
+    dir.write("bb.zip", "1");
+    dir.write("c.zip", "12345");
+
+    ListModel model;
+    FolderList second(model);
+    listInBackground(second);
+    second.setPattern("*.zip");
+    second.setPath(dir.path());
+    // At once, before any answer: the last reading, where the stored game can be chosen.
+    ASSERT_EQ(rows(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
+    model.setListIndex(2);
+    ASSERT_TRUE(waitUntilRead(second));
+    EXPECT_EQ(rows(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
+    EXPECT_EQ(model.ItemText(model.ListIndex()), "c.zip");
+    EXPECT_EQ(model.SubItemText(2, 4), "5");
+    EXPECT_TRUE(second.readingStatus().startsWith(dir.path() + " read again at "));
+}
+
+TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
+    TempFolder other;
+    dir.write("a.zip");
+    other.write("x.zip");
+    ListModel model;
+    FolderList list(model);
+    listInBackground(list);
+    list.setPattern("*.zip");
+    list.setPath(dir.path());
+    // Its answer is on its way (posted, not yet taken) when the user leaves it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    list.setPath(other.path());
+    ASSERT_TRUE(waitUntilRead(list));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rows(model), QStringList{"x.zip"});
+}

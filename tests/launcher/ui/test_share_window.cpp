@@ -1,0 +1,92 @@
+// A games folder on a share that answers slowly, or not at all: the window shows and
+// answers keys while the folder is read, and closes while a call to the share hangs.
+
+#include "launcher/ui/WindowFixture.h"
+#include "support/SlowShare.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+#ifdef SLOW_FS_PROGRAM
+constexpr const char* kSlowFs = SLOW_FS_PROGRAM;
+#else
+constexpr const char* kSlowFs = nullptr;
+#endif
+
+class ShareWindowTest : public WindowTest {
+protected:
+    // Nestopia's games folder served from `games` through the slow share.
+    std::unique_ptr<support::SlowShare> mountGames(int count, int delayUs) {
+        program(QStringLiteral("Nestopia"));
+        for (int i = 0; i < count; ++i)
+            games.write(QStringLiteral("game %1.nes").arg(i, 5, 10, QLatin1Char('0')), "x");
+        emu.mkdir(QStringLiteral("roms"));
+        auto share =
+            std::make_unique<support::SlowShare>(kSlowFs, games.path(), emu.file("roms"), delayUs);
+        readsFoldersInBackground = true;
+        return share;
+    }
+    TempFolder games;
+};
+
+TEST_F(ShareWindowTest, WindowShowsAndAnswersKeysWhileTheFolderIsRead) {
+    const auto share = mountGames(1000, 1000);
+    if (!share->mounted()) GTEST_SKIP() << "FUSE cannot be mounted here (needs root)";
+    start(Shown::Active);
+    // Shown before the lengths and dates of a thousand games could have come.
+    EXPECT_TRUE(files()->folderList().reading());
+    EXPECT_TRUE(files()->toolTip().startsWith("Reading " + emu.file("roms")))
+        << files()->toolTip().toStdString();
+    QTest::keyClicks(commandLine(), "-fullscreen");
+    EXPECT_EQ(commandLine()->text(), "-fullscreen");
+
+    // The names come first: the first game is chosen, and Enter starts it while the
+    // lengths and dates are still being read.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files()->folderList().namesKnown(); }, 20000));
+    ASSERT_EQ(files()->ListCount(), 1000);
+    EXPECT_EQ(files()->ListIndex(), 0);
+    files()->setFocus();
+    QTest::keyClick(files()->currentView(), Qt::Key_Down);
+    EXPECT_EQ(files()->ListIndex(), 1);
+    launch();
+    ASSERT_EQ(shell.started.size(), 1);
+    EXPECT_TRUE(shell.started[0].arguments.join(' ').contains("game 00001.nes"));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 60000));
+    EXPECT_EQ(files()->model().SubItemText(999, 4), "1");
+    EXPECT_EQ(files()->toolTip(), "1000 Files");
+}
+
+TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
+    const auto share = mountGames(10, 0);
+    if (!share->mounted()) GTEST_SKIP() << "FUSE cannot be mounted here (needs root)";
+    // Read once while it answers, so the next start has the folder's index.
+    start(Shown::Active);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
+    window.reset();
+
+    share->hang();
+    start(Shown::Active);
+    // What was known is shown, and the list says the share does not answer.
+    EXPECT_EQ(files()->ListCount(), 10);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return files()->toolTip() == emu.file("roms") + " does not answer"; },
+                        FileListView::kNoAnswerMs + 5000))
+        << files()->toolTip().toStdString();
+    files()->setFocus();
+    QTest::keyClick(files()->currentView(), Qt::Key_Down);
+    EXPECT_EQ(files()->ListIndex(), 1);
+    QTest::keyClicks(commandLine(), "x");
+    EXPECT_EQ(commandLine()->text(), "x");
+
+    // The reader stays stuck in the share; the window neither waits for it nor leaves it
+    // anything that goes with the window.
+    QElapsedTimer clock;
+    clock.start();
+    window->close();
+    window.reset();
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#pragma once
+
+// A folder served as a slow network share (tests/programs/slow_fs, FUSE): every call waits
+// a fixed time, and hang() makes every call wait until letGo(). Mounting needs /dev/fuse
+// and root, as in CI; where either is missing, mounted() is false and the test skips.
+
+#include <QByteArray>
+#include <QString>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+extern char** environ;
+
+namespace support {
+
+class SlowShare {
+public:
+    SlowShare(const char* program, const QString& source, const QString& mountPoint, int delayUs)
+        : m_mountPoint(mountPoint.toUtf8()) {
+        if (!program || ::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) return;
+        const QByteArray from = source.toUtf8();
+        const QByteArray delay = QByteArray::number(delayUs);
+        char* const argv[] = {const_cast<char*>(program), const_cast<char*>(from.constData()),
+                              const_cast<char*>(m_mountPoint.constData()),
+                              const_cast<char*>(delay.constData()), nullptr};
+        if (::posix_spawn(&m_pid, program, nullptr, nullptr, argv, environ) != 0) {
+            m_pid = -1;
+            return;
+        }
+        // Mounted once the mount point lies on another device than its folder.
+        const QByteArray parent = m_mountPoint + "/..";
+        for (int i = 0; i < 500 && !m_mounted; ++i) {
+            struct stat a {
+            }, b{};
+            m_mounted = ::stat(m_mountPoint.constData(), &a) == 0 &&
+                        ::stat(parent.constData(), &b) == 0 && a.st_dev != b.st_dev;
+            if (!m_mounted) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~SlowShare() {
+        if (m_pid <= 0) return;
+        letGo();
+        ::kill(m_pid, SIGTERM);
+        for (int i = 0; i < 300; ++i) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // Still busy: the mount is cut off; calls still waiting on it fail.
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        const QByteArray lazy = "umount -l '" + m_mountPoint + "' 2>/dev/null";
+        if (std::system(lazy.constData()) != 0) return;
+    }
+    SlowShare(const SlowShare&) = delete;
+    SlowShare& operator=(const SlowShare&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    void hang() {
+        if (m_pid > 0) ::kill(m_pid, SIGUSR1);
+    }
+    void letGo() {
+        if (m_pid > 0) ::kill(m_pid, SIGUSR2);
+    }
+
+private:
+    QByteArray m_mountPoint;
+    pid_t m_pid = -1;
+    bool m_mounted = false;
+};
+
+}  // namespace support

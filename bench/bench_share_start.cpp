@@ -8,6 +8,7 @@
 //   bench_share_start [GAMES]      (root: the share is a FUSE mount)
 
 #include "BenchWindow.h"
+#include "Quick.h"
 #include "filelist/ui/FileListView.h"
 #include "support/SlowShare.h"
 
@@ -125,7 +126,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     bench::allocateAsTheProgram();
     QApplication app(argc, argv);
-    const int games = argc > 1 ? std::atoi(argv[1]) : 30000;
+    const int games = argc > 1 ? std::atoi(argv[1]) : bench::sized(30000, 300);
 
     // The empty start, twice: the first brings the libraries in.
     bench::WindowServices empty;
@@ -162,7 +163,7 @@ int main(int argc, char** argv) {
     std::printf("  window / empty start: %.2f (goal at most 1.5)\n", second.shown / none.shown);
     std::printf("  names / empty start: %.2f (goal at most 2)\n", second.names / none.shown);
 
-    for (const int local : {100000, 300000}) {
+    for (const int local : {bench::sized(100000, 500), bench::sized(300000, 1000)}) {
         bench::WindowServices folder;
         makeGames(folder.folder.path() + QStringLiteral("/roms"), local);
         const Timings t = startWindow(folder, local, false);
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
             "local folder of %d games: window %.1f ms (%.2f of the empty start), names %.1f "
             "ms, all %.1f ms\n",
             local, t.shown, t.shown / none.shown, t.names, t.all);
-        if (local == 100000)
+        if (local == bench::sized(100000, 500))
             std::printf(
                 "  peak memory of the whole process: %.0f bytes a game (goal at most 500)\n",
                 (peakResidentKiB() - emptyPeak) * 1024.0 / local);

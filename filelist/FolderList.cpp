@@ -171,6 +171,11 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
             if (reading == m_reading) namesRead(std::move(files), hidden, ok);
         });
     };
+    callbacks.incompleteSets = [this, post, reading](QHash<QString, QString> missing) {
+        post([this, reading, missing = std::move(missing)]() mutable {
+            if (reading == m_reading) m_model.setIncompleteSets(std::move(missing));
+        });
+    };
     callbacks.facts = [this, post, reading](std::vector<std::pair<int, ListedFile>> facts) {
         post([this, reading, facts = std::move(facts)] {
             if (reading == m_reading) factsRead(facts);

@@ -1,5 +1,7 @@
 #include "filelist/FolderReader.h"
 
+#include "filelist/DiscSets.h"
+
 #include "filelist/FolderIndex.h"
 #include "platform/FileNames.h"
 #include "platform/FolderSnapshot.h"
@@ -57,6 +59,14 @@ void FolderReader::run() {
         options.prelisted = &prelisted;
         options.hiddenByList = &hiddenByList;
         files = ListFolder(folder, m_request.masks, options);
+        // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
+        const DiscSets sets = DiscSetsIn(folder);
+        DropSetMembers(files, sets);
+        QHash<QString, QString> incomplete = IncompleteSetsOf(sets);
+        if (!callBack([&] {
+                if (m_callbacks.incompleteSets) m_callbacks.incompleteSets(std::move(incomplete));
+            }))
+            return;
     }
     if (!callBack([&] { m_callbacks.names(files, hiddenByList, readable); })) return;
 

@@ -11,6 +11,7 @@
 
 #include "filelist/FolderListing.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,8 @@ public:
         // read (ListedFile::looked false) unless the name alone could not say it is a file.
         // `readable` is false when the folder could not be read.
         std::function<void(std::vector<ListedFile> files, int hiddenByList, bool readable)> names;
+        // Before the names: the disc sets with missing members, their texts by top file.
+        std::function<void(QHash<QString, QString> missingByName)> incompleteSets;
         // Lengths and dates by the file's index in the names' list.
         std::function<void(std::vector<std::pair<int, ListedFile>> facts)> facts;
         // Everything was read (and kept in the index).

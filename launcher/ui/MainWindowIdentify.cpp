@@ -205,8 +205,7 @@ QString MainWindow::gameInfoText(const QString& fileName) const {
                        ? FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName)
                        : QString();
     if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
-        info = info.isEmpty() ? missing : info + QLatin1Char('
-') + missing;
+        info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
     const auto found = m_identified.constFind(fileName);
     if (found == m_identified.constEnd() ||
         m_identifiedFolder != withTrailingSeparator(m_fileList->path()))

@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,12 +131,30 @@ bool isSystemBinFolder(const QString& folder, const QStringList& systemBinFolder
 
 }  // namespace
 
+// Whether `folder` has an entry "roms" that is a folder or a link (to one, as a link to a
+// share usually is). Asked of the folder's own entries: a "roms" that is a network share's
+// mount point is never asked anything itself, so a share that does not answer cannot hold
+// up the window.
+static bool holdsRomsFolder(const QString& folder) {
+    DIR* dir = ::opendir(platform::encodeName(folder).constData());
+    if (!dir) return false;
+    bool found = false;
+    while (const dirent* e = ::readdir(dir)) {
+        if (qstrcmp(e->d_name, "roms") != 0) continue;
+        struct stat st {};
+        found = e->d_type == DT_DIR || e->d_type == DT_LNK ||
+                (e->d_type == DT_UNKNOWN &&
+                 ::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)));
+        break;
+    }
+    ::closedir(dir);
+    return found;
+}
+
 bool HoldsEmulators(const QString& folder) {
     const QString f = withTrailingSeparator(folder);
-    struct stat st {};
-    if (::stat(platform::encodeName(f + QStringLiteral("roms")).constData(), &st) == 0 &&
-        S_ISDIR(st.st_mode))
-        return true;
+    if (holdsRomsFolder(f)) return true;
     for (const FoundEmulator& e : ScanCatalogue(f))
         if (e.name.compare(u"rombard.exe", Qt::CaseInsensitive) != 0) return true;
     return false;

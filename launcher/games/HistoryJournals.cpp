@@ -3,6 +3,7 @@
 #include "library/JournalFiles.h"
 #include "library/LibraryDb.h"
 
+#include <QDeadlineTimer>
 #include <QFileSystemWatcher>
 #include <QMetaObject>
 #include <QThread>
@@ -86,7 +87,10 @@ HistoryJournals::HistoryJournals(const QString& databaseFile, const QByteArray& 
     auto* worker = new JournalWorker(databaseFile, installation);
     // The thread ends before this object does (the destructor waits), and a call still
     // queued for this object when it goes is dropped with it.
-    worker->report = [this](const QString& folder, const library::JournalSync::Result& result) {
+    worker->report = [this, listener = m_listener](const QString& folder,
+                                                   const library::JournalSync::Result& result) {
+        const std::lock_guard<std::mutex> hold(listener->lock);
+        if (!listener->alive) return;
         QMetaObject::invokeMethod(
             this,
             [this, folder, result] {
@@ -102,8 +106,17 @@ HistoryJournals::HistoryJournals(const QString& databaseFile, const QByteArray& 
 }
 
 HistoryJournals::~HistoryJournals() {
+    {
+        const std::lock_guard<std::mutex> hold(m_listener->lock);
+        m_listener->alive = false;
+    }
     m_thread->quit();
-    m_thread->wait();
+    // A games folder on a share that stopped answering can hold the thread in the kernel
+    // for good: the window closes all the same, and the thread (with its worker and its
+    // own database connection) is left to the end of the process, never destroyed while
+    // it runs.
+    constexpr int kWaitMs = 500;
+    if (!m_thread->wait(QDeadlineTimer(kWaitMs))) m_thread->setParent(nullptr);
 }
 
 void HistoryJournals::merge(const QString& folder, qint64 running, bool watch) {

@@ -12,6 +12,8 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -21,7 +23,8 @@ public:
     // `databaseFile` is the library database the window's connection uses.
     HistoryJournals(const QString& databaseFile, const QByteArray& installation,
                     QObject* parent = nullptr);
-    // Waits for the journal thread to finish what it is doing.
+    // Waits a moment for the journal thread to finish what it is doing; a thread held by a
+    // share that does not answer is left behind, and what it finds is dropped.
     ~HistoryJournals() override;
 
     // Reads the folder's journals in, then writes this installation's history of its games
@@ -36,6 +39,12 @@ public:
     std::function<void(const QString& folder, const library::JournalSync::Result& result)> done;
 
 private:
+    // Whether this object is there to hear of a result; the lock spans a result's posting.
+    struct Listener {
+        std::mutex lock;
+        bool alive = true;
+    };
+    std::shared_ptr<Listener> m_listener = std::make_shared<Listener>();
     QThread* m_thread;
     QObject* m_worker;
 };

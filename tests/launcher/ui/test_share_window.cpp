@@ -1,8 +1,12 @@
 // A games folder on a share that answers slowly, or not at all: the window shows and
 // answers keys while the folder is read, and closes while a call to the share hangs.
 
+#include "launcher/games/PlayHistory.h"
 #include "launcher/ui/WindowFixture.h"
+#include "library/LibraryDb.h"
+#include "platform/Descendants.h"
 #include "support/SlowShare.h"
+#include "support/StepClock.h"
 
 #include <QElapsedTimer>
 
@@ -87,6 +91,35 @@ TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
     window->close();
     window.reset();
     EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// The history's journal thread, held by the hung share's ".rombard", keeps neither the
+// window nor the history from closing.
+TEST_F(ShareWindowTest, AJournalThreadHeldByTheShareIsLeftBehind) {
+    class NothingRuns final : public platform::ProcessFollower {
+    public:
+        bool anyRunning() override { return false; }
+    } nothing;
+    TempFolder data;
+    library::LibraryDb db;
+    ASSERT_TRUE(db.open(data.file(QStringLiteral("library.sqlite3"))).ok);
+    StepClock clock{1'000'000, 1'750'000'000};
+    auto plays = std::make_unique<PlayHistory>(db, clock, nothing);
+    plays->shareThroughJournals(QByteArray(32, 'a'));
+    history = plays.get();
+
+    const auto share = mountGames(10, 0);
+    if (!share->mounted()) GTEST_SKIP() << "FUSE cannot be mounted here (needs root)";
+    share->hang();
+    start(Shown::Active);
+    QTest::qWait(300);  // the journal thread is in the share by now
+
+    QElapsedTimer clock2;
+    clock2.start();
+    window->close();
+    window.reset();
+    plays.reset();
+    EXPECT_LT(clock2.elapsed(), 1000);
 }
 
 }  // namespace

@@ -56,6 +56,16 @@ struct WindowServices {
         emulator.setPermissions(emulator.permissions() | QFile::ExeOwner);
         QDir().mkpath(root + QStringLiteral("roms"));
     }
+    // Empty games named name(0) to name(count - 1) in "roms/"; that folder's path with "/".
+    template <typename Name>
+    QString fillRoms(int count, Name&& name) {
+        const QString roms = folder.path() + QStringLiteral("/roms/");
+        for (int i = 0; i < count; ++i) {
+            QFile f(roms + name(i));
+            f.open(QIODevice::WriteOnly);
+        }
+        return roms;
+    }
     MainWindowServices services() {
         // Named, so that a service added later starts empty here instead of breaking the build.
         MainWindowServices s;

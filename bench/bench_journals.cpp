@@ -67,11 +67,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     bench::WindowServices fixture;
-    const QString roms = fixture.folder.path() + QStringLiteral("/roms/");
-    for (int i = 0; i < kFiles; ++i) {
-        QFile f(roms + gameName(i));
-        f.open(QIODevice::WriteOnly);
-    }
+    const QString roms = fixture.fillRoms(kFiles, gameName);
     writeJournals(roms);
     QTemporaryDir data;
     const QString file = data.path() + QStringLiteral("/library.sqlite3");

@@ -21,13 +21,6 @@ QString verdictText(Verdict verdict) {
     return QStringLiteral("unknown");
 }
 
-quint32 diskKeyOf(const QByteArray& sha1) {
-    quint32 key = 0;
-    for (int i = 0; i < 4 && i < sha1.size(); ++i)
-        key = key << 8 | static_cast<unsigned char>(sha1[i]);
-    return key;
-}
-
 std::vector<RomEntry> ChecksumLookup::disks(const QByteArray& sha1) {
     std::vector<RomEntry> found = entries(kDiskSize, diskKeyOf(sha1));
     std::erase_if(found, [&](const RomEntry& e) { return e.sha1 != sha1; });

@@ -18,7 +18,12 @@ enum class DumpStatus { Good, BadDump, NoDump };
 // kept beside the ROMs under this size, which no file has, with the SHA-1's first four
 // bytes as its CRC, so the one (size, CRC) lookup serves both.
 constexpr qint64 kDiskSize = -1;
-quint32 diskKeyOf(const QByteArray& sha1);
+inline quint32 diskKeyOf(const QByteArray& sha1) {
+    quint32 key = 0;
+    for (int i = 0; i < 4 && i < sha1.size(); ++i)
+        key = key << 8 | static_cast<unsigned char>(sha1[i]);
+    return key;
+}
 
 // One <rom> of a software list or a DAT file, with what its software entry says.
 struct RomEntry {

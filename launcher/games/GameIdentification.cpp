@@ -142,8 +142,12 @@ void GameIdentification::deliver(quint64 id, std::optional<Answer> answer, const
         std::lock_guard lock(m_inboxMutex);
         m_problems << problems;
         if (answer) m_inbox.push_back({id, std::move(*answer)});
-        m_progressId = id;
-        m_progressText = text;
+        // Skipped sources come without a progress of their own: the last one stands, and
+        // an empty text, which says the look is over, never comes from here.
+        if (!text.isEmpty()) {
+            m_progressId = id;
+            m_progressText = text;
+        }
         wake = !std::exchange(m_drainPosted, true);
     }
     if (wake) m_calls.post([this] { drain(); });

@@ -4,6 +4,7 @@
 // 5 ms each). Both sides of the ratio are measured in the same run.
 
 #include "BenchWindow.h"
+#include "HistoryBench.h"
 #include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
@@ -25,19 +26,12 @@
 
 namespace {
 
-const int kFiles = bench::sized<int>(30000, 300);
-const int kPlayed = bench::sized<int>(10000, 100);
-const int kSessions = bench::sized<int>(100000, 1000);
-const int kRuns = bench::sized<int>(5, 1);
-
-QString gameName(int i) {
-    return QStringLiteral("Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0'));
-}
-
-class NothingRuns final : public platform::ProcessFollower {
-public:
-    bool anyRunning() override { return false; }
-};
+const int kFiles = bench::kHistoryFiles;
+const int kPlayed = bench::kHistoryPlayed;
+const int kSessions = bench::kHistorySessions;
+const int kRuns = bench::kHistoryRuns;
+const auto gameName = bench::historyGameName;
+using bench::NothingRuns;
 
 // Fills the log the way years of use would: kSessions sessions over the first kPlayed
 // games, a tenth of them marked.

@@ -5,6 +5,7 @@
 // the ratio are measured in the same run.
 
 #include "BenchWindow.h"
+#include "HistoryBench.h"
 #include "Quick.h"
 #include "TimeReporter.h"
 #include "filelist/ui/FileListView.h"
@@ -26,20 +27,13 @@
 
 namespace {
 
-const int kFiles = bench::sized<int>(30000, 300);
-const int kPlayed = bench::sized<int>(10000, 100);
-const int kSessions = bench::sized<int>(100000, 1000);
+const int kFiles = bench::kHistoryFiles;
+const int kPlayed = bench::kHistoryPlayed;
+const int kSessions = bench::kHistorySessions;
 constexpr int kComputers = 3;
-const int kRuns = bench::sized<int>(5, 1);
-
-QString gameName(int i) {
-    return QStringLiteral("Game %1 (U) [!].smc").arg(i, 5, 10, QLatin1Char('0'));
-}
-
-class NothingRuns final : public platform::ProcessFollower {
-public:
-    bool anyRunning() override { return false; }
-};
+const int kRuns = bench::kHistoryRuns;
+const auto gameName = bench::historyGameName;
+using bench::NothingRuns;
 
 // Years of plays on three computers, a tenth of the played games marked.
 void writeJournals(const QString& roms) {

@@ -6,6 +6,7 @@
 #include "filelist/ui/FileListView.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
+#include "platform/Descendants.h"
 #include "platform/FileOperations.h"
 #include "platform/SettingsStore.h"
 #include "support/Fakes.h"
@@ -53,6 +54,12 @@ public:
 
 private:
     platform::IniSettingsStore m_ini;
+};
+
+// A play history's process table in which nothing runs.
+class NothingRuns final : public platform::ProcessFollower {
+public:
+    bool anyRunning() override { return false; }
 };
 
 class WindowTest : public ::testing::Test {

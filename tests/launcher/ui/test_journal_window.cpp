@@ -11,11 +11,6 @@
 
 namespace {
 
-class NothingRuns final : public platform::ProcessFollower {
-public:
-    bool anyRunning() override { return false; }
-};
-
 class JournalWindow : public WindowTest {
 protected:
     JournalWindow() {

@@ -96,10 +96,7 @@ TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
 // The history's journal thread, held by the hung share's ".rombard", keeps neither the
 // window nor the history from closing.
 TEST_F(ShareWindowTest, AJournalThreadHeldByTheShareIsLeftBehind) {
-    class NothingRuns final : public platform::ProcessFollower {
-    public:
-        bool anyRunning() override { return false; }
-    } nothing;
+    NothingRuns nothing;
     TempFolder data;
     library::LibraryDb db;
     ASSERT_TRUE(db.open(data.file(QStringLiteral("library.sqlite3"))).ok);

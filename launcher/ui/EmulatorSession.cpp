@@ -74,14 +74,12 @@ void EmulatorSession::launch(LaunchPlan plan, const Game& game) {
 void EmulatorSession::poll() {
     if (m_host.processes->isRunning(m_process)) return;
     m_poll->stop();
+    // The window system takes the state, the showing and the activation in the order they
+    // are asked: nothing needs to be waited for in between.
     m_host.window->setWindowState(m_stateBefore);
-    // Brought forward once the window system has taken the state back (the event loop
-    // runs first); what the emulator wrote is said over the window that is back.
-    std::shared_ptr<Watch> watch = std::move(m_watch);
-    QTimer::singleShot(0, this, [this, watch] {
-        if (m_host.bringBack) m_host.bringBack();
-        if (watch) reportEarlyEnd(*watch);
-    });
+    if (m_host.bringBack) m_host.bringBack();
+    // What the emulator wrote is said over the window that is back.
+    if (const std::unique_ptr<Watch> watch = std::move(m_watch)) reportEarlyEnd(*watch);
 }
 
 void EmulatorSession::reportEarlyEnd(Watch& watch) {

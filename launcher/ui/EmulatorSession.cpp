@@ -64,7 +64,7 @@ void EmulatorSession::launch(LaunchPlan plan, const Game& game) {
     m_process = game.process;
     QWidget* window = m_host.window;
     m_stateBefore = window->windowState();
-    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
+    if (leaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
         window->hide();
     else
         window->setWindowState(window->windowState() | Qt::WindowMinimized);
@@ -90,7 +90,7 @@ void EmulatorSession::reportEarlyEnd(Watch& watch) {
     output.waitForEnd(kEndGraceMs);
     const qint64 elapsed = output.ended() ? output.msecsToEnd() : kEarlyEndMs;
     const std::optional<QString> message =
-        EarlyEndMessage(watch.emulator, elapsed, watch.started, output.tail(), output.truncated());
+        earlyEndMessage(watch.emulator, elapsed, watch.started, output.tail(), output.truncated());
     if (message)
         m_host.dialogs->messageBox(*message, platform::MessageButtons::Ok,
                                    platform::MessageIcon::Warning, QStringLiteral("Rombard"));

@@ -31,8 +31,8 @@ bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QSt
 }  // namespace
 
 bool FileCommands::deleteSelected() {
-    if (m_host.list->ListIndex() == -1) return true;
-    const QString name = m_host.list->FileName();
+    if (m_host.list->listIndex() == -1) return true;
+    const QString name = m_host.list->fileName();
     const QString folder = withTrailingSeparator(m_host.list->path());
     const QString title = QStringLiteral("Delete File");
     if (goneFromFolder(*m_host.dialogs, folder, name, title)) {
@@ -47,7 +47,7 @@ bool FileCommands::deleteSelected() {
         const QString path = folder + name;
         platform::FileOperations& ops = *m_host.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
-        const auto jad = JadTwinOf(ops, path);
+        const auto jad = jadTwinOf(ops, path);
         bool removed = ops.remove(path);
         const bool gone = !removed && goneFromFolder(*m_host.dialogs, folder, name, title);
         if (removed && jad) removed = ops.remove(*jad);
@@ -66,8 +66,8 @@ bool FileCommands::deleteSelected() {
 }
 
 bool FileCommands::renameSelected() {
-    if (m_host.list->ListIndex() < 0) return true;
-    const QString name = m_host.list->FileName();
+    if (m_host.list->listIndex() < 0) return true;
+    const QString name = m_host.list->fileName();
     const QString folder = withTrailingSeparator(m_host.list->path());
     const QString title = QStringLiteral("Rename");
     if (goneFromFolder(*m_host.dialogs, folder, name, title)) {
@@ -91,7 +91,7 @@ bool FileCommands::renameSelected() {
 
 bool FileCommands::askMask() {
     const auto answer = m_host.dialogs->inputBox(
-        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_host.list->Pattern());
+        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_host.list->pattern());
     // The mask chosen stays when a filter typed in the command line box is cleared.
     m_chosenMask = answer ? *answer : QString();
     m_host.patternChanged();
@@ -109,7 +109,7 @@ void FileCommands::forgetChosenMask() {
 bool FileCommands::runMacro(Qt::KeyboardModifiers& held) {
     // A macro that presses F6 would start itself again without end.
     if (m_macroRunning) return true;
-    if (m_keyMacro.isEmpty() || ShiftState(held) != 0) {
+    if (m_keyMacro.isEmpty() || shiftStateOf(held) != 0) {
         const auto answer =
             m_host.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, m_keyMacro);
         if (!answer || answer->isEmpty()) return false;
@@ -133,11 +133,11 @@ bool FileCommands::hideByPattern() {
     if (!answer) return false;
     bool changed = true;
     if (answer->trimmed().isEmpty()) {
-        changed = ClearHiddenFiles(folder);
+        changed = clearHiddenFiles(folder);
     } else {
         m_hidePattern = answer->toLower();
-        changed = AddToHiddenList(
-            folder, NamesMatchingHidePattern(listedNames(), HideMatchPattern(*answer)));
+        changed = addToHiddenList(
+            folder, namesMatchingHidePattern(listedNames(), hideMatchPattern(*answer)));
     }
     m_host.refresh(QString());
     // A list that is a link, a FIFO or unwritable is left alone; the user must know why
@@ -166,14 +166,14 @@ bool FileCommands::askStripText() {
 }
 
 bool FileCommands::toggleDumpTag(int shiftState) {
-    if (m_host.list->ListIndex() < 0) return true;
-    const QString name = m_host.list->FileName();
+    if (m_host.list->listIndex() < 0) return true;
+    const QString name = m_host.list->fileName();
     if (goneFromFolder(*m_host.dialogs, withTrailingSeparator(m_host.list->path()), name,
                        kAppName)) {
         m_host.refresh(QString());
         return true;
     }
-    QString newName = DumpTagName(name, shiftState), folder;
+    QString newName = dumpTagName(name, shiftState), folder;
     const QString wanted = newName;
     bool ok = false;
     renameFile(name, newName, folder, ok);
@@ -187,7 +187,7 @@ void FileCommands::renameFile(const QString& oldName, QString& newName, QString&
     ok = false;
     if (newName == oldName) return;
     if (folder.isEmpty()) folder = withTrailingSeparator(m_host.list->path());
-    const auto given = RenameGameFile(*m_host.files, folder, oldName, newName, picturesOf(folder));
+    const auto given = renameGameFile(*m_host.files, folder, oldName, newName, picturesOf(folder));
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
     if (m_host.history) m_host.history->renamed(folder + oldName, folder + *given);
@@ -200,18 +200,18 @@ void FileCommands::tellNameGiven(const QString& oldName, const QString& wanted,
     // A numbered name is never given silently: the user looks for the game under the name
     // typed.
     if (given.isEmpty() || given == wanted) return;
-    m_host.dialogs->messageBox(NameGivenText(oldName, wanted, given), platform::MessageButtons::Ok,
+    m_host.dialogs->messageBox(nameGivenText(oldName, wanted, given), platform::MessageButtons::Ok,
                                platform::MessageIcon::Information, title);
 }
 
 GamePictures FileCommands::picturesOf(const QString& folder) {
-    return PicturesIn(*m_host.screenshots, m_host.pictureFolders(folder));
+    return picturesIn(*m_host.screenshots, m_host.pictureFolders(folder));
 }
 
 QStringList FileCommands::listedNames() const {
     QStringList names;
-    names.reserve(m_host.list->ListCount());
-    for (int i = 0; i < m_host.list->ListCount(); ++i)
-        names.append(m_host.list->List(i));
+    names.reserve(m_host.list->listCount());
+    for (int i = 0; i < m_host.list->listCount(); ++i)
+        names.append(m_host.list->list(i));
     return names;
 }

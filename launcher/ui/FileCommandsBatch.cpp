@@ -63,8 +63,8 @@ int listedRow(const FileListView& list, const CommandRun& run, int row) {
     const int above =
         int(std::lower_bound(run.gone.begin(), run.gone.end(), row) - run.gone.begin());
     const int live = row - above;
-    if (withTrailingSeparator(list.path()) != run.folder || live >= list.ListCount() ||
-        list.List(live) != run.names.at(row))
+    if (withTrailingSeparator(list.path()) != run.folder || live >= list.listCount() ||
+        list.list(live) != run.names.at(row))
         return -1;
     return live;
 }
@@ -161,7 +161,7 @@ void FileCommands::removeDuplicates(DuplicateMode mode) {
             // Counted copies stay where they are.
             if (!removing) return;
             const int live = listedRow(*m_host.list, *run, row);
-            if (live >= 0) m_host.list->RemoveItem(live);
+            if (live >= 0) m_host.list->removeItem(live);
             m_host.screenshots->removed(run->folder + run->names.at(row));
             run->gone.insert(std::lower_bound(run->gone.begin(), run->gone.end(), row), row);
         });
@@ -183,9 +183,9 @@ void FileCommands::removeDuplicates(DuplicateMode mode) {
         shots.holdListings();
         TellingFiles telling(*files, shots);
         const HasScreenshot hasScreenshot = [&](const QString& name) {
-            return shots.HasOwnScreenshot(shotFolders, name);
+            return shots.hasOwnScreenshot(shotFolders, name);
         };
-        run->result = FindDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
+        run->result = findDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
         run->post([this] { finishDuplicateRun(); });
     });
 }
@@ -266,7 +266,7 @@ void FileCommands::removeTextFromNames(const QString& text) {
     // From the last row up, as the names are listed now.
     for (qsizetype i = run->names.size() - 1; i >= 0; --i) {
         const QString& name = run->names.at(i);
-        if (NameHoldsText(name, text)) run->wanted.push_back({name, StrippedName(name, text)});
+        if (nameHoldsText(name, text)) run->wanted.push_back({name, strippedName(name, text)});
     }
     const int total = int(run->wanted.size());
     setProgress(QStringLiteral("Renaming... ") + ofText(0, total) + kStops);
@@ -301,8 +301,8 @@ void FileCommands::removeTextFromNames(const QString& text) {
         ScreenshotSearch shots;
         shots.holdListings();
         TellingFiles telling(*files, shots);
-        run->renamed = RenameGameFiles(telling, run->folder, run->wanted,
-                                       PicturesIn(shots, shotFolders), hooks);
+        run->renamed = renameGameFiles(telling, run->folder, run->wanted,
+                                       picturesIn(shots, shotFolders), hooks);
         run->post([this] { finishStripRun(); });
     });
 }
@@ -329,7 +329,7 @@ void FileCommands::finishStripRun() {
                                           ofText(run->processed, total) +
                                           QStringLiteral(" names.\n")
                                     : QString();
-    m_host.dialogs->messageBox(stoppedText + RenamedCountText(run->wanted, run->renamed),
+    m_host.dialogs->messageBox(stoppedText + renamedCountText(run->wanted, run->renamed),
                                platform::MessageButtons::Ok, platform::MessageIcon::Information,
                                kAppName);
     run->deleteLater();

@@ -46,14 +46,14 @@ void IdentificationView::connectAnswers() {
     m_identification->identified = [this](const std::vector<GameIdentification::Answer>& answers) {
         VerifiedMarksByName marks;
         const QString selected =
-            m_host.list->ListIndex() >= 0 ? m_host.list->FileName() : QString();
+            m_host.list->listIndex() >= 0 ? m_host.list->fileName() : QString();
         bool selectedAnswered = false;
         for (const GameIdentification::Answer& a : answers) {
             // Keyed by path: an answer for another folder has no row here.
             if (parentFolderOf(a.path) != m_identifiedFolder) continue;
             const QString name = fileNameOf(a.path);
             m_identified.insert(name, a.identification);
-            marks.insert(name, MarkOf(a.identification.verdict));
+            marks.insert(name, markOf(a.identification.verdict));
             if (name == selected) selectedAnswered = true;
         }
         m_host.list->model().setVerifiedMarks(marks);
@@ -111,9 +111,9 @@ void IdentificationView::identifyListedFolder() {
     if (!m_identification->available() || m_host.list->path().isEmpty()) return;
     m_identifiedFolder = withTrailingSeparator(m_host.list->path());
     QStringList names;
-    names.reserve(m_host.list->ListCount());
-    for (int i = 0; i < m_host.list->ListCount(); ++i)
-        names.append(m_host.list->List(i));
+    names.reserve(m_host.list->listCount());
+    for (int i = 0; i < m_host.list->listCount(); ++i)
+        names.append(m_host.list->list(i));
     m_identification->request(m_identifiedFolder, names, m_asked);
 }
 
@@ -149,8 +149,8 @@ bool IdentificationView::renameToCanonicalName() {
         tell(kUnavailable);
         return true;
     }
-    if (m_host.list->ListIndex() < 0) return true;
-    const QString name = m_host.list->FileName();
+    if (m_host.list->listIndex() < 0) return true;
+    const QString name = m_host.list->fileName();
     const QString folder = withTrailingSeparator(m_host.list->path());
     const auto found = m_identified.constFind(name);
     if (found == m_identified.constEnd()) {
@@ -161,7 +161,7 @@ bool IdentificationView::renameToCanonicalName() {
     }
     // A copy: more answers may come while the question is open.
     const identify::Identification identification = *found;
-    const CanonicalName target = CanonicalNameFor(name, identification);
+    const CanonicalName target = canonicalNameFor(name, identification);
     if (!target.ok()) {
         tell(target.whyNot);
         return true;
@@ -169,7 +169,7 @@ bool IdentificationView::renameToCanonicalName() {
     const identify::RomEntry& entry = identification.matches.front();
     const platform::MessageAnswer answer = m_host.dialogs->messageBox(
         QStringLiteral("Rename '") + name + QStringLiteral("'\nto '") + target.name +
-            QStringLiteral("'?\n\nThe name in ") + EntryNameText(entry, target.name) +
+            QStringLiteral("'?\n\nThe name in ") + entryNameText(entry, target.name) +
             QStringLiteral("; the screenshot follows."),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, kCanonicalTitle);
     if (answer != platform::MessageAnswer::Ok) return true;
@@ -187,7 +187,7 @@ bool IdentificationView::renameToCanonicalName() {
              QStringLiteral("' was not renamed: it, its screenshot or "
                             "its descriptor could not be moved."));
     else if (newName != target.name)
-        tell(NameGivenText(name, target.name, newName));
+        tell(nameGivenText(name, target.name, newName));
     return true;
 }
 
@@ -196,5 +196,5 @@ QString IdentificationView::describe(const QString& name) const {
     if (found == m_identified.constEnd() ||
         m_identifiedFolder != withTrailingSeparator(m_host.list->path()))
         return QString();
-    return IdentificationText(*found);
+    return identificationText(*found);
 }

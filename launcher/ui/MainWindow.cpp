@@ -105,7 +105,7 @@ void MainWindow::createControls() {
     m_ui.fileList = new FileListView(this);
     m_ui.fileList->setObjectName(QStringLiteral("Files"));
     // Its look (font, gold on black) and behaviour are the list's stored design values.
-    m_ui.fileList->ReadDesignValues(QStringLiteral("Files"));
+    m_ui.fileList->readDesignValues(QStringLiteral("Files"));
     m_ui.fileList->setKeysKeptFromView(fileListKeysKeptFromView());
     // The focus is on the list's inner view, which is what a screen reader names.
     m_ui.fileList->setAccessibleName(QStringLiteral("Games"));
@@ -133,7 +133,7 @@ void MainWindow::createControls() {
     // Over the picture box, under the title.
     m_ui.animation = new GifView(m_ui.previewFrame);
     m_ui.animation->setObjectName(QStringLiteral("AniGIF"));
-    m_ui.animation->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
+    m_ui.animation->readProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
     m_ui.animation->hide();
     m_preview.pictures = new PictureLoader(this);
     m_ui.titleShadow = new QLabel(m_ui.previewFrame);
@@ -219,16 +219,16 @@ void MainWindow::connectEvents() {
     connect(m_ui.commandLine, &QLineEdit::textChanged, this, [this] {
         // Switches leave the list's pattern as it is: listing the folder again would lose
         // the selected game, and Enter would start another.
-        if (PatternForBoxText(listMask(), m_ui.commandLine->text()) != m_ui.fileList->Pattern())
+        if (patternForBoxText(listMask(), m_ui.commandLine->text()) != m_ui.fileList->pattern())
             filterByCommandLine();
     });
-    connect(m_ui.fileList, &FileListView::DblClick, this, [this] { launchSelectedGame(); });
-    connect(m_ui.fileList, &FileListView::ItemClick, this, [this](int) { showSelectedGame(); });
+    connect(m_ui.fileList, &FileListView::dblClick, this, [this] { launchSelectedGame(); });
+    connect(m_ui.fileList, &FileListView::itemClick, this, [this](int) { showSelectedGame(); });
     connect(m_preview.pictures, &PictureLoader::loaded, this,
             [this](quint64, const QString& path, const QImage& picture, const QSize& full) {
                 pictureLoaded(path, picture, full);
             });
-    connect(m_ui.fileList, &FileListView::KeyDown, this, [this](int keyCode, int shiftState) {
+    connect(m_ui.fileList, &FileListView::keyDown, this, [this](int keyCode, int shiftState) {
         handleFileListKey(keyOfListCode(keyCode, shiftState));
     });
     // These keys work wherever the focus is in the window.
@@ -325,12 +325,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 int MainWindow::toPixels(int twips) const {
     const double dpi = m_services.dpi > 0 ? m_services.dpi : logicalDpiX();
-    return TwipsToPixels(twips, dpi);
+    return twipsToPixels(twips, dpi);
 }
 
 int MainWindow::toTwips(int pixels) const {
     const double dpi = m_services.dpi > 0 ? m_services.dpi : logicalDpiX();
-    return PixelsToTwips(pixels, dpi);
+    return pixelsToTwips(pixels, dpi);
 }
 
 int MainWindow::innerWidth() const {

@@ -26,8 +26,8 @@ void MainWindow::createCollaborators() {
     files.keystrokes = m_services.keystrokes;
     files.history = m_services.history;
     files.pictureFolders = [this](const QString& folder) {
-        return ScreenshotFolders(setting(QStringLiteral("screenshots"), QString()), m_emu.folder,
-                                 folder);
+        return screenshotFoldersOf(setting(QStringLiteral("screenshots"), QString()), m_emu.folder,
+                                   folder);
     };
     files.refresh = [this](const QString& name) { refreshFileList(name); };
     files.patternChanged = [this] {
@@ -87,19 +87,19 @@ QString MainWindow::listMask() const {
 }
 
 void MainWindow::refreshFileList(const QString& selectName) {
-    int index = m_ui.fileList->ListIndex();
-    const QString selected = index >= 0 ? m_ui.fileList->FileName() : QString();
-    m_ui.fileList->Refresh();
+    int index = m_ui.fileList->listIndex();
+    const QString selected = index >= 0 ? m_ui.fileList->fileName() : QString();
+    m_ui.fileList->refresh();
     // Read in the background: the list shows the folder's last reading until the names
     // come, and the game is chosen again then.
     if (m_ui.fileList->folderList().reading() && !m_ui.fileList->folderList().namesKnown())
         m_folders.selectWhenListed = selectName.isEmpty() ? selected : selectName;
     showFileCount();
-    const int count = m_ui.fileList->ListCount();
+    const int count = m_ui.fileList->listCount();
     if (!m_commands->macroRunning() && !selectName.isEmpty()) {
         const QString wanted = platform::foldName(selectName);
         for (int i = 0; i < count; ++i) {
-            if (platform::foldName(m_ui.fileList->List(i)) == wanted) {
+            if (platform::foldName(m_ui.fileList->list(i)) == wanted) {
                 index = i;
                 break;
             }
@@ -115,7 +115,7 @@ QString MainWindow::gameInfoText(const QString& fileName) const {
     // hang); the list's own columns show the length and date meanwhile.
     const FolderList& listed = m_ui.fileList->folderList();
     QString info = !listed.reading() || listed.namesKnown()
-                       ? FileInfoText(withTrailingSeparator(m_ui.fileList->path()) + fileName)
+                       ? fileInfoText(withTrailingSeparator(m_ui.fileList->path()) + fileName)
                        : QString();
     if (const QString missing = m_ui.fileList->model().incompleteSetText(fileName);
         !missing.isEmpty())

@@ -36,8 +36,8 @@ DesktopArea desktopArea() {
 }  // namespace
 
 void MainWindow::scanEmulators() {
-    m_emu.gamesFolder = HoldsEmulators(m_emu.folder) ? QString() : m_emu.folder;
-    const QList<FoundEmulator> found = ScanCatalogue(m_emu.folder, RunningProgram());
+    m_emu.gamesFolder = holdsEmulators(m_emu.folder) ? QString() : m_emu.folder;
+    const QList<FoundEmulator> found = scanCatalogue(m_emu.folder, runningProgram());
     {
         // Filling the box must not select anything on the way.
         const QSignalBlocker quiet(m_ui.emulatorBox);
@@ -72,20 +72,20 @@ void MainWindow::restorePlacement() {
     const int screenW = sc ? toTwips(sc->geometry().width()) : 0;
     const int screenH = sc ? toTwips(sc->geometry().height()) : 0;
     const int w = toTwips(width()), h = toTwips(height());
-    const auto left = ReadWholeNumber(setting("Left", QString::number((screenW - w) / 2)));
-    const auto top = ReadWholeNumber(setting("Top", QString::number((screenH - h) / 2)));
-    const auto width = ReadWholeNumber(setting("Width", QString::number(w)));
-    const auto height = ReadWholeNumber(setting("Height", QString::number(h)));
+    const auto left = readWholeNumber(setting("Left", QString::number((screenW - w) / 2)));
+    const auto top = readWholeNumber(setting("Top", QString::number((screenH - h) / 2)));
+    const auto width = readWholeNumber(setting("Width", QString::number(w)));
+    const auto height = readWholeNumber(setting("Height", QString::number(h)));
     if (left && top && width && height) {
         // The stored values may come from another monitor or a damaged file: the window
         // must fit the screen and be on one. A size of nothing is not applied at all.
         const TwipRect pixels{toPixels(*left), toPixels(*top), toPixels(*width), toPixels(*height)};
-        if (const auto shown = PlaceOnDesktop(pixels, desktopArea())) {
+        if (const auto shown = placeOnDesktop(pixels, desktopArea())) {
             move(shown->left, shown->top);
             resize(shown->width, shown->height);
         }
     }
-    if (ReadFlag(setting("Maximized", QStringLiteral("False"))).value_or(false))
+    if (readFlag(setting("Maximized", QStringLiteral("False"))).value_or(false))
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
@@ -99,7 +99,7 @@ void MainWindow::selectEmulator() {
     bool ok = false;
     int code = m_ui.emulatorBox->currentData().toInt(&ok);
     if (!ok) code = 0;
-    const SystemProfile profile = ProfileOf(code);
+    const SystemProfile profile = profileOf(code);
     m_emu.systemName = profile.name;
     m_emu.fileMask = profile.mask;
     if (const InstalledEmulator* installed = selectedInstalled()) {
@@ -107,10 +107,10 @@ void MainWindow::selectEmulator() {
         m_emu.fileMask = installed->mask;
     } else if (code < kFirstCode || code > kLastCode) {
         // An entry of no known system stands for a generic emulator program.
-        if (!EmulatorProgram(m_emu.folder, QStringLiteral("emulator.exe")).isEmpty()) {
+        if (!emulatorProgramPath(m_emu.folder, QStringLiteral("emulator.exe")).isEmpty()) {
             m_emu.current = QStringLiteral("emulator.exe");
         } else {
-            m_emu.current = FirstWindowsProgram(m_emu.folder);
+            m_emu.current = firstWindowsProgram(m_emu.folder);
         }
     }
     // The generic program's own name when the entry stands for one, else what the box shows.
@@ -125,11 +125,11 @@ void MainWindow::selectEmulator() {
     // The stored game is selected straight away: selecting the first one on the way would
     // show it (title, screenshot, preview) only to replace it. A stored row the list does
     // not have still leaves the first game selected, as it always did.
-    const int marked = m_ui.fileList->ListIndex();
-    const int stored = LeadingWholeNumber(
+    const int marked = m_ui.fileList->listIndex();
+    const int stored = leadingWholeNumber(
         setting(QStringLiteral("file"), QString::number(marked < 0 ? 0 : marked)));
     m_folders.wantedIndex = stored;
-    if (marked < 0 && (stored < 0 || stored >= m_ui.fileList->ListCount()))
+    if (marked < 0 && (stored < 0 || stored >= m_ui.fileList->listCount()))
         m_ui.fileList->setListIndex(0);
     m_ui.fileList->setListIndex(stored);
     if (chosen) rememberEmulatorOfFolder();
@@ -147,7 +147,7 @@ int MainWindow::emulatorRowOf(const QString& key) const {
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {
-    m_folders.romChoices = GamesFolderCandidates(
+    m_folders.romChoices = gamesFolderCandidates(
         folder, m_emu.gamesFolder, setting(QStringLiteral("roms"), QString()), m_emu.folder);
     tryNextRomFolder();
 }
@@ -156,7 +156,7 @@ void MainWindow::tryNextRomFolder() {
     m_folders.romPending = false;
     while (!m_folders.romChoices.isEmpty()) {
         m_ui.fileList->setPath(m_folders.romChoices.takeFirst());
-        if (m_ui.fileList->ListCount() > 0) break;
+        if (m_ui.fileList->listCount() > 0) break;
         // Read in the background: whether it holds games is known when its names come.
         if (m_ui.fileList->folderList().reading() && !m_ui.fileList->folderList().namesKnown()) {
             m_folders.romPending = true;
@@ -165,7 +165,7 @@ void MainWindow::tryNextRomFolder() {
         }
     }
     m_folders.romChoices.clear();
-    if (m_ui.emulatorBox->count() == 0 && m_ui.fileList->ListCount() >= 1) {
+    if (m_ui.emulatorBox->count() == 0 && m_ui.fileList->listCount() >= 1) {
         // Game files where no emulator is known: that folder becomes the emulator folder.
         m_emu.folder = parentFolderOf(m_ui.fileList->path());
         scanEmulators();
@@ -175,23 +175,23 @@ void MainWindow::tryNextRomFolder() {
 
 void MainWindow::romFolderListed() {
     if (m_folders.romPending) {
-        if (m_ui.fileList->ListCount() > 0) m_folders.romChoices.clear();
+        if (m_ui.fileList->listCount() > 0) m_folders.romChoices.clear();
         tryNextRomFolder();
     }
     // The game chosen before a command read the folder again, by name.
     if (const QString name = std::exchange(m_folders.selectWhenListed, QString());
         !name.isEmpty()) {
         const QString folded = platform::foldName(name);
-        for (int i = 0; i < m_ui.fileList->ListCount(); ++i)
-            if (platform::foldName(m_ui.fileList->List(i)) == folded) {
+        for (int i = 0; i < m_ui.fileList->listCount(); ++i)
+            if (platform::foldName(m_ui.fileList->list(i)) == folded) {
                 m_ui.fileList->setListIndex(i);
                 break;
             }
     }
     // The stored game, when its folder was not known before it was read.
     const int wanted = std::exchange(m_folders.wantedIndex, -1);
-    if (wanted >= 0 && m_ui.fileList->ListIndex() < 0 && m_ui.fileList->ListCount() > 0)
-        m_ui.fileList->setListIndex(wanted < m_ui.fileList->ListCount() ? wanted : 0);
+    if (wanted >= 0 && m_ui.fileList->listIndex() < 0 && m_ui.fileList->listCount() > 0)
+        m_ui.fileList->setListIndex(wanted < m_ui.fileList->listCount() ? wanted : 0);
     showFileCount();
 }
 

@@ -77,7 +77,7 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
             closing = m_commands->askStripText();
             break;
         case KeyCommand::ToggleDumpTag:
-            closing = m_commands->toggleDumpTag(ShiftState(held));
+            closing = m_commands->toggleDumpTag(shiftStateOf(held));
             break;
         case KeyCommand::ToggleFavourite:
             closing = toggleFavourite();

@@ -48,9 +48,9 @@ private:
 
 QStringList MainWindow::findInstalledEmulators() {
     const InstalledSearch& where = m_services.installed;
-    const UserEmulators user = ReadUserEmulators(where.userFile, where.pathFolders);
+    const UserEmulators user = readUserEmulators(where.userFile, where.pathFolders);
     // The user's own come first: whoever wrote one meant it.
-    m_emu.installed = user.emulators + FindInstalledEmulators(where);
+    m_emu.installed = user.emulators + scanInstalledEmulators(where);
     return user.problems;
 }
 
@@ -109,7 +109,7 @@ void MainWindow::showNoEmulatorHint(bool show) {
                 "named <tt>stella</tt> to <tt>/usr/bin/stella</tt>) and press F5;</li>"
                 "<li>install one that Rombard finds by itself: %2;</li>"
                 "<li>describe your own in <tt>%3</tt> (see the README).</li></ul>")
-                .arg(m_emu.folder.toHtmlEscaped(), LinuxEmulatorNames().join(QStringLiteral(", ")),
+                .arg(m_emu.folder.toHtmlEscaped(), linuxEmulatorNames().join(QStringLiteral(", ")),
                      conf.toHtmlEscaped()));
         m_ui.noEmulatorHint->setAccessibleDescription(
             QTextDocumentFragment::fromHtml(m_ui.noEmulatorHint->text()).toPlainText());
@@ -140,7 +140,7 @@ void MainWindow::switchEmulatorFolder(const QString& folder, const QString& acti
     rememberEmulatorOfFolder();
     m_emu.current.clear();
     m_emu.folder = withTrailingSeparator(folder);
-    RememberStartFolder({m_emu.folder, StartFolderSource::Argument}, *m_services.settings);
+    rememberStartFolder({m_emu.folder, StartFolderSource::Argument}, *m_services.settings);
     scanEmulators();
     bringToFront(activationToken);
 }

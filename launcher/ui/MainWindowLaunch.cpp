@@ -27,10 +27,10 @@ constexpr char kFlashing[] = "flashing";
 }  // namespace
 
 void MainWindow::launchSelectedGame() {
-    if (m_ui.fileList->ListIndex() == -1) return;
+    if (m_ui.fileList->listIndex() == -1) return;
     const InstalledEmulator* installed = selectedInstalled();
     const QString program =
-        installed ? installed->program : EmulatorProgram(m_emu.folder, m_emu.current);
+        installed ? installed->program : emulatorProgramPath(m_emu.folder, m_emu.current);
     if (program.isEmpty()) return;
 
     LaunchInput in;
@@ -39,11 +39,11 @@ void MainWindow::launchSelectedGame() {
     in.emulatorProgram = program;
     in.systemName = m_emu.systemName;
     in.listedFolder = m_ui.fileList->path();
-    in.fileName = m_ui.fileList->FileName();
+    in.fileName = m_ui.fileList->fileName();
     in.commandLine = m_ui.commandLine->text();
     in.gameNumber = m_ui.title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
-    LaunchPlan plan = installed ? InstalledLaunch(*installed, in) : ComposeLaunch(in);
+    LaunchPlan plan = installed ? installedLaunch(*installed, in) : composeLaunch(in);
     if (!plan.refusal.isEmpty()) {
         m_services.dialogs->messageBox(plan.refusal, platform::MessageButtons::Ok,
                                        platform::MessageIcon::Warning, kAppName);
@@ -58,8 +58,8 @@ void MainWindow::launchSelectedGame() {
 }
 
 void MainWindow::openWithDesktop() {
-    if (m_ui.fileList->ListIndex() < 0) return;
-    const QString name = m_ui.fileList->FileName();
+    if (m_ui.fileList->listIndex() < 0) return;
+    const QString name = m_ui.fileList->fileName();
     if (m_services.shell->open(withTrailingSeparator(m_ui.fileList->path()) + name)) return;
     // Otherwise the desktop's opener says so on a terminal nobody looks at.
     m_services.dialogs->messageBox(
@@ -71,7 +71,7 @@ void MainWindow::openWithDesktop() {
 }
 
 void MainWindow::filterByCommandLine() {
-    m_ui.fileList->setPattern(PatternForBoxText(listMask(), m_ui.commandLine->text()));
+    m_ui.fileList->setPattern(patternForBoxText(listMask(), m_ui.commandLine->text()));
     m_ui.fileList->setListIndex(0);
     showFileCount();
 }
@@ -99,10 +99,10 @@ bool MainWindow::handleCommandLineKey(QKeyCombination key) {
     // The folder list takes the list keys while it is shown.
     const bool folders = m_ui.folderList->isVisible();
     const auto index = [&] {
-        return folders ? m_ui.folderList->currentRow() : m_ui.fileList->ListIndex();
+        return folders ? m_ui.folderList->currentRow() : m_ui.fileList->listIndex();
     };
     const auto count = [&] {
-        return folders ? m_ui.folderList->count() : m_ui.fileList->ListCount();
+        return folders ? m_ui.folderList->count() : m_ui.fileList->listCount();
     };
     const auto select = [&](int i) {
         if (folders)

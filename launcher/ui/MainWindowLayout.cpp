@@ -18,16 +18,16 @@
 
 void MainWindow::layOutControls() {
     const int W = innerWidth(), H = innerHeight();
-    const BottomRow row = LayOutBottomRow(W, H, m_layout.design);
+    const BottomRow row = layOutBottomRow(W, H, m_layout.design);
     moveTwips(m_ui.emulatorBox, row.cmbEmu);
     moveTwips(m_ui.credits, row.lblCredits);
     moveTwips(m_ui.browseButton, row.btnBrowse);
     moveTwips(m_ui.commandLine, row.txtCommandLine);
-    const int fallback = DefaultSplit(W);
+    const int fallback = defaultSplit(W);
     // A stored split outside the window (a drag past its edge, a hand edit) would hide the
     // file list or the preview for good.
     const int x =
-        ClampSplit(ReadWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
+        clampSplit(readWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
                        .value_or(fallback),
                    W);
     // The frame placement also lays out the file list and the folder lists beside it.
@@ -35,8 +35,8 @@ void MainWindow::layOutControls() {
 }
 
 void MainWindow::placePreviewFrame(int left, bool force) {
-    if (!ShotFrameMoves(twips(m_ui.previewFrame).left, left, force)) return;
-    const ShotFrameLayout l = LayOutShotFrame(left, innerWidth(), innerHeight(),
+    if (!shotFrameMoves(twips(m_ui.previewFrame).left, left, force)) return;
+    const ShotFrameLayout l = layOutShotFrame(left, innerWidth(), innerHeight(),
                                               twips(m_ui.commandLine).top, m_layout.design);
     m_ui.title->hide();
     m_ui.titleShadow->hide();
@@ -66,13 +66,13 @@ void MainWindow::startPreviewDrag(int x) {
 
 void MainWindow::dragPreview(int x) {
     placePreviewFrame(
-        ClampSplit(twips(m_ui.previewFrame).left + x - m_layout.dragStartX, innerWidth()), false);
+        clampSplit(twips(m_ui.previewFrame).left + x - m_layout.dragStartX, innerWidth()), false);
 }
 
 void MainWindow::endPreviewDrag() {
     // The frame may have been placed outside the window before this drag (a smaller window
     // since): what ends the drag, and what is stored, lies within it.
-    const int left = ClampSplit(twips(m_ui.previewFrame).left, innerWidth());
+    const int left = clampSplit(twips(m_ui.previewFrame).left, innerWidth());
     if (left != twips(m_ui.previewFrame).left) placePreviewFrame(left, true);
     if (m_emu.current.isEmpty()) return;
     // The text form of the number, e.g. "6291".

@@ -57,11 +57,11 @@ void MainWindow::connectNavigation() {
     connect(m_ui.folderList, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { setFolderListPath(item->data(kPathRole).toString()); });
     connect(m_ui.browseButton, &QPushButton::clicked, this, [this] { browseForFolder(); });
-    connect(m_ui.fileList, &FileListView::ColumnClick, this,
-            [this](int column) { m_ui.fileList->SortFilesByColumnClick(column); });
+    connect(m_ui.fileList, &FileListView::columnClick, this,
+            [this](int column) { m_ui.fileList->sortFilesByColumnClick(column); });
     // A right click on the list opens its folder on the desktop.
-    connect(m_ui.fileList, &FileListView::MouseDown, this, [this](int button, int, float, float) {
-        if (button == MouseButtonCode(Qt::RightButton) && !m_ui.fileList->path().isEmpty())
+    connect(m_ui.fileList, &FileListView::mouseDown, this, [this](int button, int, float, float) {
+        if (button == mouseButtonCode(Qt::RightButton) && !m_ui.fileList->path().isEmpty())
             m_services.shell->open(m_ui.fileList->path());
     });
     for (QObject* o :
@@ -70,7 +70,7 @@ void MainWindow::connectNavigation() {
 }
 
 bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
-    const KeyContext context{m_ui.fileList->ListCount() > 0, atVolumeRoot()};
+    const KeyContext context{m_ui.fileList->listCount() > 0, atVolumeRoot()};
     const KeyCommand command = watched == m_ui.folderList
                                    ? commandFor(folderListKeys(), key, context)
                                : watched == m_ui.driveList ? commandFor(driveListKeys(), key)
@@ -92,7 +92,7 @@ bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
             setFolderListPath(folderAtRow(m_ui.folderList->currentRow()));
             break;
         case KeyCommand::UpOneLevel:
-            setFolderListPath(UpOneLevel(m_folders.listPath));
+            setFolderListPath(upOneLevel(m_folders.listPath));
             break;
         case KeyCommand::ToggleFolderLists:
             // As Escape on the file list, with its closing step.
@@ -136,8 +136,8 @@ QString MainWindow::folderListPath() const {
 }
 
 bool MainWindow::setFolderListPath(const QString& path) {
-    const QString folder = FolderPathOf(path);
-    if (!CanEnterFolder(folder)) return false;
+    const QString folder = folderPathOf(path);
+    if (!canEnterFolder(folder)) return false;
     const bool changed = folder != m_folders.listPath;
     m_folders.listPath = folder;
     refreshFolderList();
@@ -146,7 +146,7 @@ bool MainWindow::setFolderListPath(const QString& path) {
 }
 
 void MainWindow::refreshFolderList() {
-    const FolderRows listed = RowsOf(m_folders.listPath);
+    const FolderRows listed = rowsOf(m_folders.listPath);
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     m_ui.folderList->setUpdatesEnabled(false);
@@ -170,7 +170,7 @@ void MainWindow::openSelectedDrive() {
     // A volume gone or unreadable since the list was filled leaves the folder list where
     // it was, and the drive list goes back to the volume that folder is on.
     const QString root = withTrailingSeparator(selectedDrive());
-    if (!CanListFolder(root) || !setFolderListPath(root))
+    if (!canListFolder(root) || !setFolderListPath(root))
         selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folders.listPath)));
 }
 
@@ -181,15 +181,15 @@ void MainWindow::listFilesOfFolderList() {
 }
 
 void MainWindow::selectGameOfFolder() {
-    const int count = m_ui.fileList->ListCount();
+    const int count = m_ui.fileList->listCount();
     const QString folder = m_ui.fileList->path();
     int row = -1;
     if (const QString chosen = m_folders.chosenIn.value(folder); !chosen.isEmpty()) {
         for (int i = 0; i < count && row < 0; ++i)
-            if (m_ui.fileList->List(i) == chosen) row = i;
+            if (m_ui.fileList->list(i) == chosen) row = i;
     }
     if (row < 0 && !m_emu.current.isEmpty() && folder == setting(QStringLiteral("roms"), {}))
-        row = LeadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
+        row = leadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
     if (row < 0 || row >= count) row = count > 0 ? 0 : -1;
     m_ui.fileList->setListIndex(row);
     if (row >= 0) {
@@ -240,15 +240,15 @@ void MainWindow::toggleFolderLists() {
     m_ui.folderList->setVisible(show);
     m_ui.driveList->setVisible(show);
     if (!show) {
-        applyListsLayout(LayOutListing(twips(m_ui.previewFrame), twips(m_ui.picture),
+        applyListsLayout(layOutListing(twips(m_ui.previewFrame), twips(m_ui.picture),
                                        twips(m_ui.folderList).width));
         selectRomFolder(m_folders.listPath.isEmpty() ? m_ui.fileList->path() : m_folders.listPath);
         selectGameOfFolder();
         focusFiles();
         return;
     }
-    const bool picture = !findScreenshot(m_ui.fileList->FileName()).isEmpty();
-    applyListsLayout(LayOutBrowsing(twips(m_ui.previewFrame), twips(m_ui.picture), picture));
+    const bool picture = !findScreenshot(m_ui.fileList->fileName()).isEmpty();
+    applyListsLayout(layOutBrowsing(twips(m_ui.previewFrame), twips(m_ui.picture), picture));
     // Volumes come and go while the lists are hidden.
     fillDrives();
     selectDrive(m_services.volumes->rootOf(m_ui.fileList->path()));

@@ -5,10 +5,9 @@
 
 #include "identify/Identification.h"
 #include "launcher/emulators/InstalledEmulators.h"
+#include "launcher/ui/WindowState.h"
 #include "launcher/window/WindowLayout.h"
-#include "platform/GamepadKeys.h"
 
-#include <QHash>
 #include <QImage>
 #include <QKeyCombination>
 #include <QString>
@@ -17,29 +16,13 @@
 #include <functional>
 #include <memory>
 
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPushButton;
-class QTimer;
 class FolderPrefetch;
-class GameTitles;
-class PictureLoader;
-class ScreenshotSearch;
-class GifView;
-class FileListView;
-class PictureBox;
-class DuplicateRun;
-enum class DuplicateMode;
-struct EmulatorWatch;
-struct LaunchPlan;
 class PlayHistory;
-class GameIdentification;
+class EmulatorSession;
+class FileCommands;
+class IdentificationView;
+class PadInput;
 struct ListsLayout;
-struct GameRename;
-struct GamePictures;
 
 namespace platform {
 class Dialogs;
@@ -140,7 +123,6 @@ private:
     // system's.
     QString listMask() const;
     void flashCommandLine();
-    void restoreWhenEmulatorEnds();
     // Shift+Enter: the selected file to the desktop's program, or why it has none.
     void openWithDesktop();
 
@@ -150,9 +132,7 @@ private:
     QString findScreenshot(const QString& fileName);
     // Where the pictures of the listed games are looked for, in order.
     QStringList screenshotFolders() const;
-    // The pictures of the games of `folder`, in the folders the preview searches.
-    GamePictures picturesOf(const QString& folder);
-    // Also leaves zinc's game number in m_title's "Tag" when it finds one.
+    // Also leaves zinc's game number in the title's "Tag" when it finds one.
     QString gameTitle(const QString& fileName);
     // A GIF animated, any other picture decoded at the size shown, nothing: the default
     // picture (unless it is shown already).
@@ -174,33 +154,11 @@ private:
     // Full path of row `index`; the folder itself for -1.
     QString folderAtRow(int index) const;
 
-    // File commands of the list's keys; each returns false when the key ends without
-    // the closing step (a cancelled prompt).
-    bool deleteSelectedFile();
-    bool renameSelectedFile();
-    bool askFileMask();
-    // Clears `held` once the macro ran, so the closing step returns to the list.
-    bool runKeyMacro(Qt::KeyboardModifiers& held);
-    bool hideFilesByPattern();
-    bool askRemoveDuplicates();
-    bool askStripText();
-    bool toggleDumpTag(int shiftState);
-
-    // The file operations behind them. renameFile fills in an empty folder with the
-    // listed one, gives back the name actually used in newName and sets ok only when the
-    // file was renamed.
-    void renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
-    // Says so when the rename of `oldName` gave another name than `wanted` (it was taken);
-    // `given` is empty when nothing was renamed.
-    void tellNameGiven(const QString& oldName, const QString& wanted, const QString& given,
-                       const QString& title);
     // Lists the folder again and selects selectName (letter case ignored) when it is
     // listed, else the same row number as before.
     void refreshFileList(const QString& selectName);
-    // Counts the copies first (DryRun): F7 asks with their number, then removes them.
-    void removeDuplicates(DuplicateMode mode);
-    // The games renamed, old name to new, for whatever follows a game by its name.
-    std::vector<GameRename> removeTextFromNames(const QString& text);
+    // The window's collaborators, made once the controls are.
+    void createCollaborators();
 
     // The play history (MainWindowHistory.cpp).
     void connectHistory();
@@ -217,15 +175,6 @@ private:
     // The list in its place, with the filter line under it while that shows.
     void placeFilesAndFilters();
 
-    // Identification by checksum (MainWindowIdentify.cpp): the "Verified" column, the
-    // game's tip, Ctrl+I and Ctrl+N.
-    void connectIdentification();
-    // Identifies the listed folder once the events under way are done, so the listings of
-    // one command (start-up lists more than once) start one run.
-    void queueIdentification();
-    void identifyListedFolder();
-    bool identifyAgain();
-    bool renameToCanonicalName();
     // What the game's tip says: its date and size, then what identification knows of it.
     QString gameInfoText(const QString& fileName) const;
 
@@ -256,7 +205,8 @@ private:
     void restorePlacement();
     QString setting(const QString& key, const QString& defaultValue) const;
     void saveSetting(const QString& key, const QString& value);
-    // The list's tip: the file count, then the identification's progress while it runs.
+    // The list's tip: the file count, then the progress of the identification and of a
+    // file command while they run.
     void showFileCount();
     void showListTip();
     void focusFiles();
@@ -265,33 +215,18 @@ private:
     bool atVolumeRoot() const;
     void applyListsLayout(const ListsLayout& layout);
 
-    // Pads type the keyboard's keys into the focused control (MainWindowGamepad.cpp).
-    void connectGamepads();
-    void handlePadEvent(const platform::PadEvent& event);
-    void sendPadKeys(const QStringList& keys);
-    bool takesPadInput() const;
-    void showPadTip(const QString& text);
-
     void pictureLoaded(const QString& path, const QImage& picture, const QSize& full);
     void previewResized();
-    // Shows the game's title as it fits the title's panel (m_titleText whole), and keeps
+    // Shows the game's title as it fits the title's panel (its whole text), and keeps
     // the default picture's lettering clear of it.
     void fitTitle();
     // Decodes the pictures of the games next to the selection while nothing else is due.
     void readAhead();
     QSize shownSize() const;
 
-    // The duplicate search of F7 runs on a thread of its own (MainWindowDuplicates.cpp).
-    void finishDuplicateRun();
-    // F7's question, once the copies of `folder` are counted: removing starts on OK.
-    void askRemoveCountedDuplicates(int count, const QString& folder);
-    // Stops a running search after the file operation under way and reports what it did;
-    // nothing when none runs.
-    void stopDuplicateRun();
-
     // The installed and user-described emulators, the hint of a folder without any, the
-    // emulator chosen last per folder, a folder handed over by a later copy, and what the
-    // emulator started last wrote (MainWindowInstalled.cpp).
+    // emulator chosen last per folder and a folder handed over by a later copy
+    // (MainWindowInstalled.cpp).
     // The problems of emulators.conf, for the message once this copy is the only one.
     QStringList findInstalledEmulators();
     void reportUserEmulatorProblems(const QStringList& problems);
@@ -309,77 +244,18 @@ private:
     void switchEmulatorFolder(const QString& folder, const QString& activationToken = {});
     // The name the poll looks for while the emulator runs.
     QString watchedProcess() const;
-    // Around the start: the output pipe handed to the program, then whether it started.
-    void watchEmulatorOutput(LaunchPlan& plan);
-    void emulatorStarted(const LaunchPlan& plan, bool started);
-    // Where the window comes back: a message when the emulator gave up at once.
-    void reportEarlyEnd();
-
-    QList<InstalledEmulator> m_installed;
-    std::unique_ptr<EmulatorWatch> m_watch;
-    QLabel* m_noEmulatorHint = nullptr;  // "lblNoEmulator"
-    QLabel* m_filtersLine = nullptr;     // "lblFilters"
-    QRect m_filesArea;                   // the list's place, the filter line included
 
     MainWindowServices m_services;
-    std::unique_ptr<ScreenshotSearch> m_screenshots;
-    std::unique_ptr<GameTitles> m_titles;
-    PictureLoader* m_pictures = nullptr;
-    QString m_shownPicture;  // the picture file shown or being decoded; empty for none
-    QHash<QString, QString> m_chosenInFolder;
-    // The emulator folder when it holds no emulator of its own: a folder of games, always
-    // the one listed (HoldsEmulators).
-    QString m_gamesFolder;  // folder -> the game chosen there last
-    QSize m_shownFullSize;  // that picture's own size, once decoded
-    DesignSizes m_design;
-    QHash<const QWidget*, TwipRect> m_twips;
-    QString m_folderListPath;
-    QStringList m_romFolderChoices;   // the games folders still to try, in order
-    bool m_romFolderPending = false;  // the folder tried is being read
-    int m_wantedListIndex = -1;       // the stored game, chosen once its folder is read
-    QString m_selectWhenListed;       // the game chosen again once a command's refresh is read
+    WindowControls m_ui;
+    EmulatorState m_emu;
+    FolderState m_folders;
+    PreviewState m_preview;
+    LayoutState m_layout;
+    QString m_countTip;  // the list's tip before what the collaborators add
 
-    QString m_emulatorFolder;   // always ends in "/"
-    QString m_currentEmulator;  // catalogue spelling; also the settings section
-    QString m_systemName;
-    QString m_fileMask;
-    QString m_chosenMask;  // set with F3 for this emulator; empty: the system's mask
-    Qt::WindowStates m_stateBeforeLaunch;
-    bool m_busy = false;
-    QString m_hidePattern;
-    QString m_keyMacro;
-    bool m_macroRunning = false;
-    int m_previewDragStartX = 0;
-
-    // Controls, owned by the window; their object names are those of the design.
-    QComboBox* m_emulatorBox = nullptr;     // "cmbEmu"
-    QLineEdit* m_commandLine = nullptr;     // "txtCommandLine"
-    QPushButton* m_browseButton = nullptr;  // "btnBrowse"
-    QLabel* m_credits = nullptr;            // "lblCredits"
-    QComboBox* m_driveList = nullptr;       // "driveList"
-    QListWidget* m_folderList = nullptr;    // "dirList"
-    FileListView* m_fileList = nullptr;     // "Files"
-    QFrame* m_previewFrame = nullptr;       // "frmShot"
-    PictureBox* m_picture = nullptr;        // "imgShot"
-    QLabel* m_titleShadow = nullptr;        // "lblShadow"
-    QString m_titleText;        // the game's title, before fitTitle shortened it to its panel
-    QLabel* m_title = nullptr;  // "lblTitle"; its "Tag" property holds the arcade game number
-    PictureBox* m_defaultPicture = nullptr;  // "imgDefault"
-    GifView* m_animation = nullptr;          // "AniGIF", over m_picture's rectangle
-    QTimer* m_emulatorPoll = nullptr;
-    DuplicateRun* m_duplicateRun = nullptr;  // a child of the window while a search runs
-    GameIdentification* m_identification = nullptr;
-    // The listed folder's answers by name; only for m_identifiedFolder.
-    QHash<QString, identify::Identification> m_identified;
-    QString m_identifiedFolder;
-    bool m_identifyAllowed = false;  // from the first show on: start-up never waits
-    bool m_identifyQueued = false;
-    bool m_identifyAsked = false;      // the run was Ctrl+I's: its problems are all said
-    bool m_identifierMissing = false;  // the identifier could not be made
-    QStringList m_sourcesTold;         // skipped sources said already
-    QString m_countTip;
-    QString m_identifyProgress;
-    platform::GamepadKeys m_padKeys;
-    QTimer* m_padRepeat = nullptr;  // "gamepadRepeat"
-    QTimer* m_padTip = nullptr;     // "gamepadTip": puts the list's own tip back
+    // Children of the window, made after the controls and gone before them.
+    std::unique_ptr<FileCommands> m_commands;
+    std::unique_ptr<EmulatorSession> m_session;
+    std::unique_ptr<IdentificationView> m_identify;
+    std::unique_ptr<PadInput> m_pad;  // none without pads
 };

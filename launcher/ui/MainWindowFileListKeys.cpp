@@ -3,11 +3,12 @@
 #include "filelist/VirtualKeys.h"
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
+#include "launcher/ui/FileCommands.h"
+#include "launcher/ui/IdentificationView.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyCommands.h"
 #include "platform/Shell.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -18,16 +19,29 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
     if (key.key() == Qt::Key_Shift || key.key() == Qt::Key_Control || key.key() == Qt::Key_Alt)
         return;
     Qt::KeyboardModifiers held = key.keyboardModifiers();
+    const KeyCommand command = commandFor(fileListKeys(), key);
+    // While F7 or F8 runs, Escape stops it, and another file command is refused: it would
+    // act on files the first is about to read or rename.
+    if (m_commands->busy()) {
+        if (key == QKeyCombination(Qt::NoModifier, Qt::Key_Escape)) {
+            m_commands->stop();
+            return;
+        }
+        if (changesFiles(command)) {
+            m_commands->refuseWhileBusy();
+            return;
+        }
+    }
     bool closing = true;
-    switch (commandFor(fileListKeys(), key)) {
+    switch (command) {
         case KeyCommand::FocusCommandLine:
-            m_commandLine->setFocus();
+            m_ui.commandLine->setFocus();
             break;
         case KeyCommand::FocusFoldersOrCommandLine:
-            if (m_folderList->isVisible())
-                m_folderList->setFocus();
+            if (m_ui.folderList->isVisible())
+                m_ui.folderList->setFocus();
             else
-                m_commandLine->setFocus();
+                m_ui.commandLine->setFocus();
             break;
         case KeyCommand::ToggleFolderLists:
             toggleFolderLists();
@@ -39,31 +53,31 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
             openWithDesktop();
             break;
         case KeyCommand::DeleteFile:
-            closing = deleteSelectedFile();
+            closing = m_commands->deleteSelected();
             break;
         case KeyCommand::RenameFile:
-            closing = renameSelectedFile();
+            closing = m_commands->renameSelected();
             break;
         case KeyCommand::SetFileMask:
-            closing = askFileMask();
+            closing = m_commands->askMask();
             break;
         case KeyCommand::RunKeyMacro:
-            closing = runKeyMacro(held);
+            closing = m_commands->runMacro(held);
             break;
         case KeyCommand::HideFiles:
-            closing = hideFilesByPattern();
+            closing = m_commands->hideByPattern();
             break;
         case KeyCommand::RescanEmulators:
             scanEmulators();
             break;
         case KeyCommand::RemoveDuplicates:
-            closing = askRemoveDuplicates();
+            closing = m_commands->askRemoveDuplicates();
             break;
         case KeyCommand::StripText:
-            closing = askStripText();
+            closing = m_commands->askStripText();
             break;
         case KeyCommand::ToggleDumpTag:
-            closing = toggleDumpTag(shiftStateOf(held));
+            closing = m_commands->toggleDumpTag(shiftStateOf(held));
             break;
         case KeyCommand::ToggleFavourite:
             closing = toggleFavourite();
@@ -72,10 +86,10 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
             closing = toggleFavouritesOnly();
             break;
         case KeyCommand::IdentifyGames:
-            closing = identifyAgain();
+            closing = m_identify->identifyAgain();
             break;
         case KeyCommand::RenameToCanonicalName:
-            closing = renameToCanonicalName();
+            closing = m_identify->renameToCanonicalName();
             break;
         default:
             break;
@@ -84,8 +98,8 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
 }
 
 void MainWindow::finishFileListKey(Qt::KeyboardModifiers held) {
-    m_commandLine->setFocus();
+    // The box flashes as the focus passes (flashCommandLine); the flash runs on its own.
+    m_ui.commandLine->setFocus();
     if (staysInCommandLine(held)) return;
-    QCoreApplication::processEvents();
     focusFiles();
 }

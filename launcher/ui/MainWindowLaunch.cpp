@@ -7,6 +7,7 @@
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/emulators/LaunchRules.h"
 #include "launcher/games/PlayHistory.h"
+#include "launcher/ui/EmulatorSession.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/KeyCommands.h"
 #include "launcher/window/WindowPlacement.h"
@@ -14,29 +15,33 @@
 #include "platform/ProcessTable.h"
 #include "platform/Shell.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
 
+namespace {
+constexpr int kFlashStepMs = 60;
+constexpr char kFlashing[] = "flashing";
+}  // namespace
+
 void MainWindow::launchSelectedGame() {
-    if (m_fileList->listIndex() == -1) return;
+    if (m_ui.fileList->listIndex() == -1) return;
     const InstalledEmulator* installed = selectedInstalled();
     const QString program =
-        installed ? installed->program : emulatorProgramPath(m_emulatorFolder, m_currentEmulator);
+        installed ? installed->program : emulatorProgramPath(m_emu.folder, m_emu.current);
     if (program.isEmpty()) return;
 
     LaunchInput in;
-    in.emulatorFolder = m_emulatorFolder;
-    in.currentEmulator = m_currentEmulator;
+    in.emulatorFolder = m_emu.folder;
+    in.currentEmulator = m_emu.current;
     in.emulatorProgram = program;
-    in.systemName = m_systemName;
-    in.listedFolder = m_fileList->path();
-    in.fileName = m_fileList->fileName();
-    in.commandLine = m_commandLine->text();
-    in.gameNumber = m_title->property("Tag").toString();
+    in.systemName = m_emu.systemName;
+    in.listedFolder = m_ui.fileList->path();
+    in.fileName = m_ui.fileList->fileName();
+    in.commandLine = m_ui.commandLine->text();
+    in.gameNumber = m_ui.title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
     LaunchPlan plan = installed ? installedLaunch(*installed, in) : composeLaunch(in);
     if (!plan.refusal.isEmpty()) {
@@ -44,29 +49,18 @@ void MainWindow::launchSelectedGame() {
                                        platform::MessageIcon::Warning, kAppName);
         return;
     }
-    // A program that failed to start is simply not running at the next poll, which brings
-    // the window back; the message waits until then.
-    watchEmulatorOutput(plan);
-    if (m_services.history) m_services.history->aboutToLaunch();
-    const bool started = plan.openDocument ? m_services.shell->open(plan.fileStarted)
-                                           : m_services.shell->start(plan.start);
-    emulatorStarted(plan, started);
-    if (started && m_services.history)
-        m_services.history->gameStarted(withTrailingSeparator(in.listedFolder) + in.fileName,
-                                        m_currentEmulator);
-
-    m_stateBeforeLaunch = windowState();
-    if (leaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
-        hide();
-    else
-        setWindowState(windowState() | Qt::WindowMinimized);
-    m_emulatorPoll->start();
+    EmulatorSession::Game game;
+    game.emulator = m_ui.emulatorBox->currentText();
+    game.process = watchedProcess();
+    game.path = withTrailingSeparator(in.listedFolder) + in.fileName;
+    game.historyEmulator = m_emu.current;
+    m_session->launch(std::move(plan), game);
 }
 
 void MainWindow::openWithDesktop() {
-    if (m_fileList->listIndex() < 0) return;
-    const QString name = m_fileList->fileName();
-    if (m_services.shell->open(withTrailingSeparator(m_fileList->path()) + name)) return;
+    if (m_ui.fileList->listIndex() < 0) return;
+    const QString name = m_ui.fileList->fileName();
+    if (m_services.shell->open(withTrailingSeparator(m_ui.fileList->path()) + name)) return;
     // Otherwise the desktop's opener says so on a terminal nobody looks at.
     m_services.dialogs->messageBox(
         QStringLiteral("No program is set to open \"%1\".\n\nChoose one for files of its "
@@ -76,51 +70,49 @@ void MainWindow::openWithDesktop() {
         platform::MessageButtons::Ok, platform::MessageIcon::Information, kAppName);
 }
 
-void MainWindow::restoreWhenEmulatorEnds() {
-    if (m_services.processes->isRunning(watchedProcess())) return;
-    m_emulatorPoll->stop();
-    setWindowState(m_stateBeforeLaunch);
-    QCoreApplication::processEvents();
-    bringToFront();
-    reportEarlyEnd();
-}
-
 void MainWindow::filterByCommandLine() {
-    m_fileList->setPattern(patternForBoxText(listMask(), m_commandLine->text()));
-    m_fileList->setListIndex(0);
+    m_ui.fileList->setPattern(patternForBoxText(listMask(), m_ui.commandLine->text()));
+    m_ui.fileList->setListIndex(0);
     showFileCount();
 }
 
 void MainWindow::flashCommandLine() {
-    m_commandLine->selectAll();
-    const QPalette normal = m_commandLine->palette();
+    QLineEdit* box = m_ui.commandLine;
+    box->selectAll();
+    // A focus that comes back while the box flashes would take the flash for its colours.
+    if (box->property(kFlashing).toBool()) return;
+    box->setProperty(kFlashing, true);
+    const QPalette normal = box->palette();
     QPalette flash = normal;
     flash.setColor(QPalette::Base, normal.color(QPalette::Highlight));
-    m_commandLine->setPalette(flash);
-    QCoreApplication::processEvents();
-    m_commandLine->setPalette(normal);
-    QCoreApplication::processEvents();
-    m_commandLine->setPalette(flash);
-    QCoreApplication::processEvents();
-    m_commandLine->setPalette(normal);
+    box->setPalette(flash);
+    // Normal, flash, normal: steps of the event loop, which paints between them, so the
+    // window goes on answering while the box flashes.
+    for (int step = 1; step <= 3; ++step)
+        QTimer::singleShot(step * kFlashStepMs, box, [box, normal, flash, step] {
+            box->setPalette(step == 2 ? flash : normal);
+            if (step == 3) box->setProperty(kFlashing, false);
+        });
 }
 
 bool MainWindow::handleCommandLineKey(QKeyCombination key) {
     // The folder list takes the list keys while it is shown.
-    const bool folders = m_folderList->isVisible();
+    const bool folders = m_ui.folderList->isVisible();
     const auto index = [&] {
-        return folders ? m_folderList->currentRow() : m_fileList->listIndex();
+        return folders ? m_ui.folderList->currentRow() : m_ui.fileList->listIndex();
     };
-    const auto count = [&] { return folders ? m_folderList->count() : m_fileList->listCount(); };
+    const auto count = [&] {
+        return folders ? m_ui.folderList->count() : m_ui.fileList->listCount();
+    };
     const auto select = [&](int i) {
         if (folders)
-            m_folderList->setCurrentRow(i);
+            m_ui.folderList->setCurrentRow(i);
         else
-            m_fileList->setListIndex(i);
+            m_ui.fileList->setListIndex(i);
     };
     const auto focusTarget = [&] {
         if (folders)
-            m_folderList->setFocus();
+            m_ui.folderList->setFocus();
         else
             focusFiles();
     };
@@ -142,8 +134,8 @@ bool MainWindow::handleCommandLineKey(QKeyCombination key) {
             select(count() - 1);
             break;
         case KeyCommand::ClearOrFocusTargetList:
-            if (!m_commandLine->text().isEmpty())
-                m_commandLine->clear();
+            if (!m_ui.commandLine->text().isEmpty())
+                m_ui.commandLine->clear();
             else
                 focusTarget();
             break;
@@ -157,13 +149,13 @@ bool MainWindow::handleCommandLineKey(QKeyCombination key) {
             handleFileListKey(QKeyCombination(Qt::NoModifier, Qt::Key_Delete));
             return true;
         case KeyCommand::FocusFilesAtStart:
-            if (m_commandLine->cursorPosition() == 0) focusFiles();
+            if (m_ui.commandLine->cursorPosition() == 0) focusFiles();
             break;
         case KeyCommand::FocusFilesAtEnd:
-            if (m_commandLine->cursorPosition() >= m_commandLine->text().size()) focusFiles();
+            if (m_ui.commandLine->cursorPosition() >= m_ui.commandLine->text().size()) focusFiles();
             break;
         case KeyCommand::ClearText:
-            m_commandLine->clear();
+            m_ui.commandLine->clear();
             return true;
         default:
             break;

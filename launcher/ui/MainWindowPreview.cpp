@@ -22,35 +22,35 @@ const QString kNoPicture = QStringLiteral("No picture");
 }  // namespace
 
 void MainWindow::showSelectedGame() {
-    const QString name = m_fileList->fileName();
-    if (!name.isEmpty()) m_chosenInFolder.insert(m_fileList->path(), name);
+    const QString name = m_ui.fileList->fileName();
+    if (!name.isEmpty()) m_folders.chosenIn.insert(m_ui.fileList->path(), name);
     const QString shot = findScreenshot(name);
     showPicture(shot);
     // Where to put a picture for the game is the first thing one wants to know.
     const QString hint = shot.isEmpty() && !name.isEmpty()
                              ? noPictureHint(screenshotFolders(), QDir::homePath())
                              : QString();
-    m_picture->setToolTip(hint);
-    m_picture->setAccessibleDescription(hint);
+    m_ui.picture->setToolTip(hint);
+    m_ui.picture->setAccessibleDescription(hint);
     const QString info = gameInfoText(name);
-    m_title->setProperty("Tag", QString());
-    m_titleText = gameTitle(name);
+    m_ui.title->setProperty("Tag", QString());
+    m_preview.titleText = gameTitle(name);
     fitTitle();
-    m_title->setToolTip(info);
+    m_ui.title->setToolTip(info);
     // What a screen reader says of the game: its whole title, then its date and size.
-    m_title->setAccessibleName(m_titleText);
-    m_title->setAccessibleDescription(info);
+    m_ui.title->setAccessibleName(m_preview.titleText);
+    m_ui.title->setAccessibleDescription(info);
     if (!picturePending()) readAhead();
 }
 
 QStringList MainWindow::screenshotFolders() const {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    QStringList folders = screenshotFoldersOf(own, m_emulatorFolder, m_fileList->path());
+    QStringList folders = screenshotFoldersOf(own, m_emu.folder, m_ui.fileList->path());
     // A games folder that has not answered its listing yet may be a share that hangs: its
     // own pictures are looked for once it has.
-    const FolderList& listed = m_fileList->folderList();
+    const FolderList& listed = m_ui.fileList->folderList();
     if (listed.reading() && !listed.namesKnown()) {
-        const QString games = withTrailingSeparator(m_fileList->path());
+        const QString games = withTrailingSeparator(m_ui.fileList->path());
         folders.removeIf(
             [&](const QString& f) { return f.startsWith(games) || f == coversFolder(games); });
     }
@@ -58,122 +58,123 @@ QStringList MainWindow::screenshotFolders() const {
 }
 
 QString MainWindow::findScreenshot(const QString& fileName) {
-    return m_screenshots->screenshotOf(screenshotFolders(), fileName);
+    return m_preview.screenshots->screenshotOf(screenshotFolders(), fileName);
 }
 
 QString MainWindow::gameTitle(const QString& fileName) {
     const GameTitleResult found =
-        m_titles->titleOfGame(fileName, {m_currentEmulator, m_emulatorFolder, m_systemName});
-    if (!found.gameNumber.isEmpty()) m_title->setProperty("Tag", found.gameNumber);
+        m_preview.titles->titleOfGame(fileName, {m_emu.current, m_emu.folder, m_emu.systemName});
+    if (!found.gameNumber.isEmpty()) m_ui.title->setProperty("Tag", found.gameNumber);
     return found.title;
 }
 
 void MainWindow::showPicture(const QString& shot) {
     if (shot.isEmpty()) {
         // A decode under way belongs to an earlier selection.
-        m_pictures->cancel();
+        m_preview.pictures->cancel();
         const bool showsDefault =
-            m_picture->Picture().cacheKey() == m_defaultPicture->Picture().cacheKey();
+            m_ui.picture->Picture().cacheKey() == m_ui.defaultPicture->Picture().cacheKey();
         // Browsing through games without pictures leaves the panel alone.
-        if (!showsDefault || !m_animation->isHidden()) resetPreview();
-        m_shownPicture.clear();
+        if (!showsDefault || !m_ui.animation->isHidden()) resetPreview();
+        m_preview.shown.clear();
         return;
     }
     // The list raises its item event again when a held key is let go: the picture shown
     // (or on its way) is the right one already, and a GIF would restart.
-    if (shot == m_shownPicture) return;
+    if (shot == m_preview.shown) return;
 
     if (shot.toLower().endsWith(QLatin1String(".gif"))) {
-        m_pictures->cancel();
-        if (!m_animation->loadGif(shot)) {
+        m_preview.pictures->cancel();
+        if (!m_ui.animation->loadGif(shot)) {
             // A GIF the view cannot read shows as no picture, not as an empty box.
             resetPreview();
             return;
         }
-        m_picture->hide();
-        m_animation->show();
-        m_animation->setAnimate(true);
-        m_animation->setAccessibleName(fileNameOf(shot));
-        m_shownPicture = shot;
+        m_ui.picture->hide();
+        m_ui.animation->show();
+        m_ui.animation->setAnimate(true);
+        m_ui.animation->setAccessibleName(fileNameOf(shot));
+        m_preview.shown = shot;
         return;
     }
 
-    const bool fromGif = !m_animation->isHidden();
-    m_animation->unloadGif(true);
-    m_animation->hide();
+    const bool fromGif = !m_ui.animation->isHidden();
+    m_ui.animation->unloadGif(true);
+    m_ui.animation->hide();
     // The box's own picture belongs to whatever was shown before the GIF.
-    if (fromGif) m_picture->setPicture(QPixmap());
-    m_shownPicture = shot;
-    m_shownFullSize = QSize();
-    m_pictures->request(shot, shownSize());
-    m_picture->show();
+    if (fromGif) m_ui.picture->setPicture(QPixmap());
+    m_preview.shown = shot;
+    m_preview.fullSize = QSize();
+    m_preview.pictures->request(shot, shownSize());
+    m_ui.picture->show();
 }
 
 void MainWindow::fitTitle() {
-    const QFontMetrics metrics = m_title->fontMetrics();
+    const QFontMetrics metrics = m_ui.title->fontMetrics();
     // As many lines as the title's box holds whole: a line cut at the bottom reads as
     // another word.
-    const int lines = std::max(1, m_title->height() / std::max(1, metrics.lineSpacing()));
+    const int lines = std::max(1, m_ui.title->height() / std::max(1, metrics.lineSpacing()));
     const QString fitted =
-        fittedTitle(m_titleText, m_title->contentsRect().width(), lines,
+        fittedTitle(m_preview.titleText, m_ui.title->contentsRect().width(), lines,
                     [&metrics](const QString& line) { return metrics.horizontalAdvance(line); });
-    m_title->setText(fitted);
-    m_titleShadow->setText(fitted);
+    m_ui.title->setText(fitted);
+    m_ui.titleShadow->setText(fitted);
     const bool showsDefault =
-        m_picture->Picture().cacheKey() == m_defaultPicture->Picture().cacheKey();
-    m_picture->setTopMargin(showsDefault ? m_title->y() + m_title->height() : 0);
+        m_ui.picture->Picture().cacheKey() == m_ui.defaultPicture->Picture().cacheKey();
+    m_ui.picture->setTopMargin(showsDefault ? m_ui.title->y() + m_ui.title->height() : 0);
 }
 
 void MainWindow::resetPreview() {
-    m_pictures->cancel();
-    m_animation->unloadGif(true);
-    m_animation->hide();
-    m_animation->setAccessibleName(QString());
-    m_picture->setPicture(m_defaultPicture->Picture());
-    m_picture->setTopMargin(m_title->y() + m_title->height());
-    m_picture->setAccessibleName(kNoPicture);
-    m_picture->show();
-    m_shownPicture.clear();
+    m_preview.pictures->cancel();
+    m_ui.animation->unloadGif(true);
+    m_ui.animation->hide();
+    m_ui.animation->setAccessibleName(QString());
+    m_ui.picture->setPicture(m_ui.defaultPicture->Picture());
+    m_ui.picture->setTopMargin(m_ui.title->y() + m_ui.title->height());
+    m_ui.picture->setAccessibleName(kNoPicture);
+    m_ui.picture->show();
+    m_preview.shown.clear();
 }
 
 bool MainWindow::picturePending() const {
-    return m_pictures->pending();
+    return m_preview.pictures->pending();
 }
 
 void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const QSize& full) {
     // A picture that does not decode leaves the box visible and empty.
-    m_picture->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
-    m_picture->setTopMargin(0);
-    m_picture->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
-    m_shownFullSize = full;
+    m_ui.picture->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+    m_ui.picture->setTopMargin(0);
+    m_ui.picture->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
+    m_preview.fullSize = full;
     readAhead();
 }
 
 void MainWindow::readAhead() {
-    const int at = m_fileList->listIndex();
+    const int at = m_ui.fileList->listIndex();
     if (at < 0) return;
     QStringList paths;
     for (const int row : {at + 1, at - 1}) {
-        if (row < 0 || row >= m_fileList->listCount()) continue;
-        const QString shot = findScreenshot(m_fileList->list(row));
+        if (row < 0 || row >= m_ui.fileList->listCount()) continue;
+        const QString shot = findScreenshot(m_ui.fileList->list(row));
         if (!shot.isEmpty() && !shot.toLower().endsWith(QLatin1String(".gif"))) paths << shot;
     }
-    m_pictures->readAhead(paths, shownSize());
+    m_preview.pictures->readAhead(paths, shownSize());
 }
 
 void MainWindow::previewResized() {
     // A picture decoded for a smaller panel would show blurred: decode it again when the
     // panel now has room for more of its pixels.
-    if (m_shownPicture.isEmpty() || !m_animation->isHidden() || !m_shownFullSize.isValid()) return;
-    const QSize now = m_picture->Picture().size();
+    if (m_preview.shown.isEmpty() || !m_ui.animation->isHidden() || !m_preview.fullSize.isValid())
+        return;
+    const QSize now = m_ui.picture->Picture().size();
     const QSize wanted =
-        m_shownFullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_shownFullSize);
+        m_preview.fullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_preview.fullSize);
     if (wanted.width() > now.width() + 1 || wanted.height() > now.height() + 1)
-        m_pictures->request(m_shownPicture, shownSize());
+        m_preview.pictures->request(m_preview.shown, shownSize());
 }
 
 QSize MainWindow::shownSize() const {
-    QSize box = m_picture->size() * m_picture->devicePixelRatioF();
+    QSize box = m_ui.picture->size() * m_ui.picture->devicePixelRatioF();
     if (box.isEmpty()) {
         // Not laid out yet: no more than the screen could show.
         const QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen();

@@ -5,6 +5,7 @@
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/ui/FileCommands.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/StartFolder.h"
 #include "launcher/window/WindowPlacement.h"
@@ -18,22 +19,21 @@
 #include <QScreen>
 
 bool MainWindow::start() {
-    m_emulatorFolder = withTrailingSeparator(m_services.programFolder);
+    m_emu.folder = withTrailingSeparator(m_services.programFolder);
     layOutControls();
-    m_fileList->initializeSmallIcons();
-    m_fileList->addSmallIcon(windowIcon());
+    m_ui.fileList->initializeSmallIcons();
+    m_ui.fileList->addSmallIcon(windowIcon());
     const QStringList problems = findInstalledEmulators();
     if (FolderPrefetch* readAhead = std::exchange(m_services.readAhead, nullptr)) {
-        m_fileList->folderList().readAheadFrom(readAhead);
-        m_screenshots->readAheadFrom(readAhead);
+        m_ui.fileList->folderList().readAheadFrom(readAhead);
+        m_preview.screenshots->readAheadFrom(readAhead);
         scanEmulators();
-        m_fileList->folderList().readAheadFrom(nullptr);
-        m_screenshots->readAheadFrom(nullptr);
+        m_ui.fileList->folderList().readAheadFrom(nullptr);
+        m_preview.screenshots->readAheadFrom(nullptr);
         readAhead->release();
     } else {
         scanEmulators();
     }
-    m_hidePattern = QStringLiteral("*[b?].*");
 
     const QString caption = windowTitle();
     if (m_services.singleInstance->anotherIsRunning(caption)) {
@@ -54,20 +54,20 @@ bool MainWindow::start() {
 }
 
 void MainWindow::prepareToClose() {
-    // A duplicate search ends with the window, after the file operation under way.
-    stopDuplicateRun();
+    // F7 or F8 ends with the window, after the file operation under way.
+    m_commands->stopAndWait();
     saveEmulatorSettings();
     rememberEmulatorOfFolder();
 }
 
 void MainWindow::saveEmulatorSettings() {
-    if (m_currentEmulator.isEmpty()) return;
+    if (m_emu.current.isEmpty()) return;
     EmulatorSettingsState s;
-    s.commandLine = m_commandLine->text();
-    s.listIndex = m_fileList->listIndex();
-    s.romsFolder = m_fileList->path();
+    s.commandLine = m_ui.commandLine->text();
+    s.listIndex = m_ui.fileList->listIndex();
+    s.romsFolder = m_ui.fileList->path();
     s.windowVisible = isVisible();
-    s.shotLeft = twips(m_previewFrame).left;
+    s.shotLeft = twips(m_ui.previewFrame).left;
     if (const QScreen* sc = screen()) {
         s.screenWidth = toTwips(sc->geometry().width());
         s.screenHeight = toTwips(sc->geometry().height());
@@ -81,7 +81,7 @@ void MainWindow::saveEmulatorSettings() {
 
 void MainWindow::togglePreviewPanel() {
     const int W = innerWidth();
-    placePreviewFrame(twips(m_previewFrame).left != W ? W : defaultSplit(W), true);
+    placePreviewFrame(twips(m_ui.previewFrame).left != W ? W : defaultSplit(W), true);
 }
 
 void MainWindow::bringToFront(const QString& activationToken) {

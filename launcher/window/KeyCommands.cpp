@@ -218,3 +218,19 @@ QKeyCombination keyOfListCode(int keyCode, int shiftState) {
                     return QKeyCombination(modifiers, Qt::Key(k));
     return QKeyCombination(modifiers, Qt::Key_unknown);
 }
+
+bool changesFiles(KeyCommand command) {
+    switch (command) {
+        case KeyCommand::DeleteFile:
+        case KeyCommand::RenameFile:
+        case KeyCommand::RunKeyMacro:
+        case KeyCommand::HideFiles:
+        case KeyCommand::RemoveDuplicates:
+        case KeyCommand::StripText:
+        case KeyCommand::ToggleDumpTag:
+        case KeyCommand::RenameToCanonicalName:
+            return true;
+        default:
+            return false;
+    }
+}

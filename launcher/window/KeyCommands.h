@@ -54,6 +54,10 @@ enum class KeyCommand {
     TogglePreviewPanel,
 };
 
+// Whether the command changes the listed folder's files (or reads them all): one of these
+// is refused while a long one (F7, F8) runs, since both would act on the same files.
+bool changesFiles(KeyCommand command);
+
 // How a rule looks at Shift, Ctrl and Alt (other modifiers, the keypad's among them, are
 // never looked at).
 enum class Held {

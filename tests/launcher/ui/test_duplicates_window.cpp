@@ -1,6 +1,6 @@
-// F7 from the file list: the search runs on a thread of its own while the window answers
-// keys, its progress reaches the caption, and closing the window ends it after the removal
-// under way, with nothing removed after that.
+// F7 and F8 from the file list: each runs on a thread of its own while the window answers
+// keys, its progress reaches the caption and the list's tip, and Escape or closing the
+// window ends it after the file operation under way, with nothing done after that.
 
 #include "launcher/ui/WindowFixture.h"
 
@@ -12,8 +12,9 @@
 
 namespace {
 
-// The test's trash, where the first removal waits, once it has begun, until the test
-// opens the gate: the search is then held at a point the test knows.
+// The test's trash, where the first removal (or, gating renames, the first rename) waits,
+// once it has begun, until the test opens the gate: the command is then held at a point
+// the test knows.
 class GatedFiles : public platform::FileOperations {
 public:
     explicit GatedFiles(platform::FileOperations& files) : m_files(files) {}
@@ -21,23 +22,28 @@ public:
     std::optional<qint64> fileSize(const QString& p) override { return m_files.fileSize(p); }
     std::optional<QDateTime> fileDate(const QString& p) override { return m_files.fileDate(p); }
     bool rename(const QString& from, const QString& to) override {
+        if (gatesRenames) hold();
         return m_files.rename(from, to);
     }
     bool remove(const QString& path) override {
-        if (m_removals++ == 0) {
-            entered.release();
-            gate.acquire();
-        }
+        if (!gatesRenames) hold();
         return m_files.remove(path);
     }
     QString lastError() const override { return m_files.lastError(); }
 
     QSemaphore entered;
     QSemaphore gate;
+    bool gatesRenames = false;  // set before the command starts
 
 private:
+    void hold() {
+        if (m_calls++ == 0) {
+            entered.release();
+            gate.acquire();
+        }
+    }
     platform::FileOperations& m_files;
-    std::atomic<int> m_removals = 0;
+    std::atomic<int> m_calls = 0;
 };
 
 // Every caption the window shows, in order; `onCaption` sees each as it is set.
@@ -53,6 +59,16 @@ public:
     }
     QStringList captions;
     std::function<void(const QString&)> onCaption;
+};
+
+// One command stopped with Escape (DuplicatesWindow::stopWithEscape).
+struct StopCase {
+    Qt::Key key;
+    QString answer;  // F8's text; F7's question is answered OK
+    QStringList files;
+    QString tip;  // while the first file operation is held
+    QString message;
+    QStringList onDisk;
 };
 
 class DuplicatesWindow : public WindowTest {
@@ -96,6 +112,8 @@ protected:
         return QDir(trashHome.file("Trash/files")).entryList(QDir::Files, QDir::Name);
     }
     QString roms() const { return folder() + "roms/"; }
+
+    void stopWithEscape(const StopCase& c);
 
     GatedFiles gated{localFiles};
     CaptionLog log;
@@ -174,6 +192,50 @@ TEST_F(DuplicatesWindow, ClosingTheWindowEndsTheSearchAfterTheRemovalUnderWay) {
     QApplication::processEvents();
     EXPECT_EQ(window->windowTitle(), caption);
     EXPECT_EQ(dialogs.messages.size(), 2);
+}
+
+// Escape on the list stops the command under way once its file operation has ended, and the
+// message says what was done; meanwhile another file command is refused, and the tip says
+// how far the command is and that it is busy.
+
+void DuplicatesWindow::stopWithEscape(const StopCase& c) {
+    gated.gatesRenames = c.key == Qt::Key_F8;
+    open(c.files);
+    dialogs.inputAnswers = {c.answer};
+    press(c.key);
+    if (c.key == Qt::Key_F7) waitForMessage(1);  // the count's question
+    const qsizetype asked = dialogs.messages.size();
+    gated.entered.acquire();
+    QApplication::processEvents();
+    EXPECT_TRUE(list->toolTip().contains(c.tip)) << list->toolTip().toStdString();
+
+    press(Qt::Key_F9);  // the dump tag would rename a file the command works on
+    EXPECT_TRUE(list->toolTip().contains("Busy")) << list->toolTip().toStdString();
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(window->findChild<QWidget*>("dirList")->isHidden());  // not the folder lists
+    gated.gate.release();
+    waitForMessage(asked + 1);
+    EXPECT_EQ(dialogs.messages.last().text, QString(c.message).replace("<roms>", roms()));
+    EXPECT_EQ(onDisk(), c.onDisk);
+    EXPECT_FALSE(list->toolTip().contains("Escape")) << list->toolTip().toStdString();
+}
+
+TEST_F(DuplicatesWindow, EscapeStopsDuplicatesAfterTheRemovalUnderWay) {
+    stopWithEscape({Qt::Key_F7,
+                    {},
+                    {"a.nes=same", "b.nes=same", "c.nes=same", "d.nes=same"},
+                    "Removing duplicates... ",
+                    "Stopped before the end.\n1 Duplicate Removed.\n<roms>d.nes -> a.nes\n",
+                    {"a.nes", "b.nes", "c.nes"}});
+}
+
+TEST_F(DuplicatesWindow, EscapeStopsStripTextAfterTheRenameUnderWay) {
+    stopWithEscape({Qt::Key_F8,
+                    "(J)",
+                    {"Alpha (J).nes=1", "Beta (J).nes=2", "Gamma (J).nes=3"},
+                    "Renaming... 0 of 3 (Escape stops)",
+                    "Stopped after 1 of 3 names.\n1 File Renamed",
+                    {"Alpha (J).nes", "Beta (J).nes", "Gamma.nes"}});
 }
 
 // The window destroyed while the search is inside a removal: the search's thread ends

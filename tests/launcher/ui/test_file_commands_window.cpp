@@ -57,6 +57,11 @@ protected:
     QStringList trashed() const {
         return QDir(trashHome.file("Trash/files")).entryList(QDir::Files);
     }
+    // F8 renames on a thread of its own: lets the window's thread run until its message.
+    void waitForMessages(qsizetype count) {
+        while (dialogs.messages.size() < count)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 };
 
 TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
@@ -152,6 +157,7 @@ TEST_F(FileCommands, StripTextWithDotsFindsItInTheTidiedNames) {
     open({"Pitfall [www.site.example].a26", "River_Raid_[www.site.example].a26", "Zelda.smc"});
     dialogs.inputAnswers = {QString("[www.site.example]")};
     press(F8);
+    waitForMessages(1);
     EXPECT_EQ(onDisk(), (QStringList{"Pitfall.a26", "River Raid.a26", "Zelda.smc"}));
     EXPECT_EQ(dialogs.messages.last().text, "2 Files Renamed");
 }
@@ -199,6 +205,7 @@ TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
     dialogs.inputAnswers = {std::nullopt, QString("(J)")};
     press(F8);
     press(F8);
+    waitForMessages(1);
     EXPECT_EQ(dialogs.inputs.last().text, "Enter text to remove in file names:");
     EXPECT_EQ(onDisk(), (QStringList{"Super Mario World.smc", "Zelda.smc"}));
     EXPECT_EQ(dialogs.messages.last().text, "1 File Renamed");
@@ -229,6 +236,7 @@ TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
 
     dialogs.inputAnswers = {QString("atari")};
     EXPECT_TRUE(press(F8));
+    waitForMessages(1);
     EXPECT_EQ(resets, 1);
     EXPECT_EQ(dialogs.messages.last().text,
               "300 Files Renamed\n'Game 007.a26' is taken, and nothing is ever overwritten: "

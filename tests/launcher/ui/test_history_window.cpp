@@ -195,7 +195,8 @@ TEST_F(HistoryWindow, ALineSaysWhatKeepsFilesOutOfTheList) {
     EXPECT_EQ(line(), QString());
 }
 
-// F2 and F9 rename through the same path: the history and the mark go with the game.
+// F2, F9 and F8 (the batch, on its own thread) rename through the same path: the history
+// and the mark go with the game.
 TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
     open({"a.nes", "b.nes"});
     play("a.nes", 20);
@@ -215,6 +216,15 @@ TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
     ASSERT_NE(tagged, "z.nes");
     EXPECT_EQ(cell(tagged, 5), "1");
     EXPECT_TRUE(db.isFavourite(rom(tagged).toUtf8()));
+
+    dialogs.inputAnswers = {QString("[!]")};
+    const qsizetype said = dialogs.messages.size();
+    press(Qt::Key_F8);  // strips the tag again
+    while (dialogs.messages.size() == said)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_EQ(listed(), (QStringList{"b.nes", "z.nes"}));
+    EXPECT_EQ(cell("z.nes", 5), "1");
+    EXPECT_TRUE(db.isFavourite(romBytes("z.nes")));
 }
 
 // Deleting to the trash keeps the history: a game brought back has it again.

@@ -1,19 +1,13 @@
-// Identification by checksum in the window: the "Verified" column filled as the answers
-// come, the game's tip, Ctrl+I and Ctrl+N. The work runs in GameIdentification; the
-// rename is F2's (renameFile), after a confirmation.
+#include "launcher/ui/IdentificationView.h"
 
 #include "filelist/ui/FileListView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/games/GameIdentification.h"
-#include "launcher/games/GameTitle.h"
 #include "launcher/maintenance/CanonicalName.h"
-#include "launcher/ui/MainWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOperations.h"
 
-#include <QLabel>
 #include <QMetaObject>
-#include <QShowEvent>
 
 namespace {
 const QString kIdentifyTitle = QStringLiteral("Identify Games");
@@ -23,31 +17,36 @@ const QString kUnavailable = QStringLiteral(
     "index could not be opened.");
 }  // namespace
 
-void MainWindow::connectIdentification() {
-    m_identification = new GameIdentification(m_services.identifier, this);
-    m_fileList->folderList().setShowsVerified(m_identification->available());
+IdentificationView::IdentificationView(Host host, QObject* parent)
+    : QObject(parent), m_host(std::move(host)) {
+    m_identification = new GameIdentification(m_host.identifier, this);
+    m_host.list->folderList().setShowsVerified(m_identification->available());
     if (!m_identification->available()) return;
 
     // Every listing makes the marks of the one before worthless: the rows are other files,
     // or the same names may be other files now. Answers still on their way are dropped.
-    auto before = std::move(m_fileList->folderList().beforeListing);
-    m_fileList->folderList().beforeListing = [this, before](const QString& folder) {
+    auto before = std::move(m_host.list->folderList().beforeListing);
+    m_host.list->folderList().beforeListing = [this, before](const QString& folder) {
         if (before) before(folder);
         m_identification->cancel();
         m_identified.clear();
         m_identifiedFolder.clear();
-        m_fileList->model().clearVerifiedMarks();
-        m_identifyProgress.clear();
-        queueIdentification();
+        m_host.list->model().clearVerifiedMarks();
+        m_progress.clear();
+        queue();
     };
+    connectAnswers();
+}
 
+void IdentificationView::connectAnswers() {
     m_identification->progress = [this](const QString& text) {
-        m_identifyProgress = text;
-        showListTip();
+        m_progress = text;
+        m_host.progressChanged();
     };
     m_identification->identified = [this](const std::vector<GameIdentification::Answer>& answers) {
         VerifiedMarksByName marks;
-        const QString selected = m_fileList->listIndex() >= 0 ? m_fileList->fileName() : QString();
+        const QString selected =
+            m_host.list->listIndex() >= 0 ? m_host.list->fileName() : QString();
         bool selectedAnswered = false;
         for (const GameIdentification::Answer& a : answers) {
             // Keyed by path: an answer for another folder has no row here.
@@ -57,17 +56,14 @@ void MainWindow::connectIdentification() {
             marks.insert(name, markOf(a.identification.verdict));
             if (name == selected) selectedAnswered = true;
         }
-        m_fileList->model().setVerifiedMarks(marks);
-        if (selectedAnswered) {
-            m_title->setToolTip(gameInfoText(selected));
-            m_title->setAccessibleDescription(m_title->toolTip());
-        }
+        m_host.list->model().setVerifiedMarks(marks);
+        if (selectedAnswered) m_host.selectedAnswered(selected);
     };
     m_identification->sourcesSkipped = [this](const QStringList& problems) {
         // Each broken source is said once a session, unless the user asks with Ctrl+I.
         QStringList news;
         for (const QString& p : problems)
-            if (m_identifyAsked || !m_sourcesTold.contains(p)) news << p;
+            if (m_asked || !m_sourcesTold.contains(p)) news << p;
         m_sourcesTold << news;
         m_sourcesTold.removeDuplicates();
         if (news.isEmpty()) return;
@@ -76,7 +72,7 @@ void MainWindow::connectIdentification() {
         QMetaObject::invokeMethod(
             this,
             [this, news] {
-                m_services.dialogs->messageBox(
+                m_host.dialogs->messageBox(
                     QStringLiteral("These checksum sources were skipped:\n\n") +
                         news.join(QLatin1Char('\n')),
                     platform::MessageButtons::Ok, platform::MessageIcon::Warning, kIdentifyTitle);
@@ -84,47 +80,46 @@ void MainWindow::connectIdentification() {
             Qt::QueuedConnection);
     };
     m_identification->unavailable = [this] {
-        m_identifierMissing = true;
-        m_fileList->folderList().setShowsVerified(false);
-        if (std::exchange(m_identifyAsked, false))
-            m_services.dialogs->messageBox(kUnavailable, platform::MessageButtons::Ok,
-                                           platform::MessageIcon::Warning, kIdentifyTitle);
+        m_missing = true;
+        m_host.list->folderList().setShowsVerified(false);
+        if (std::exchange(m_asked, false))
+            m_host.dialogs->messageBox(kUnavailable, platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning, kIdentifyTitle);
     };
-    m_identification->finished = [this] { m_identifyAsked = false; };
+    m_identification->finished = [this] { m_asked = false; };
 }
 
-void MainWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (m_identifyAllowed || event->spontaneous()) return;
-    m_identifyAllowed = true;
-    queueIdentification();
+void IdentificationView::windowShown() {
+    if (m_allowed) return;
+    m_allowed = true;
+    queue();
 }
 
-void MainWindow::queueIdentification() {
-    if (!m_identifyAllowed || m_identifyQueued || !m_identification->available()) return;
-    m_identifyQueued = true;
+void IdentificationView::queue() {
+    if (!m_allowed || m_queued || !m_identification->available()) return;
+    m_queued = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_identifyQueued = false;
+            m_queued = false;
             identifyListedFolder();
         },
         Qt::QueuedConnection);
 }
 
-void MainWindow::identifyListedFolder() {
-    if (!m_identification->available() || m_fileList->path().isEmpty()) return;
-    m_identifiedFolder = withTrailingSeparator(m_fileList->path());
+void IdentificationView::identifyListedFolder() {
+    if (!m_identification->available() || m_host.list->path().isEmpty()) return;
+    m_identifiedFolder = withTrailingSeparator(m_host.list->path());
     QStringList names;
-    names.reserve(m_fileList->listCount());
-    for (int i = 0; i < m_fileList->listCount(); ++i)
-        names.append(m_fileList->list(i));
-    m_identification->request(m_identifiedFolder, names, m_identifyAsked);
+    names.reserve(m_host.list->listCount());
+    for (int i = 0; i < m_host.list->listCount(); ++i)
+        names.append(m_host.list->list(i));
+    m_identification->request(m_identifiedFolder, names, m_asked);
 }
 
-bool MainWindow::identifyAgain() {
+bool IdentificationView::identifyAgain() {
     if (!m_identification->available()) {
-        m_services.dialogs->messageBox(
+        m_host.dialogs->messageBox(
             QStringLiteral("Games cannot be identified by checksum in this launcher."),
             platform::MessageButtons::Ok, platform::MessageIcon::Information, kIdentifyTitle);
         return true;
@@ -132,17 +127,17 @@ bool MainWindow::identifyAgain() {
     // The sources that changed are read again, and the marks come again from scratch.
     m_identification->cancel();
     m_identified.clear();
-    m_fileList->model().clearVerifiedMarks();
-    m_identifyAsked = true;
-    m_identifyAllowed = true;
+    m_host.list->model().clearVerifiedMarks();
+    m_asked = true;
+    m_allowed = true;
     identifyListedFolder();
     return true;
 }
 
-bool MainWindow::renameToCanonicalName() {
+bool IdentificationView::renameToCanonicalName() {
     const auto tell = [this](const QString& text) {
-        m_services.dialogs->messageBox(text, platform::MessageButtons::Ok,
-                                       platform::MessageIcon::Information, kCanonicalTitle);
+        m_host.dialogs->messageBox(text, platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Information, kCanonicalTitle);
     };
     if (!m_identification->available()) {
         tell(
@@ -150,13 +145,13 @@ bool MainWindow::renameToCanonicalName() {
                            "has an entry's name to take."));
         return true;
     }
-    if (m_identifierMissing) {
+    if (m_missing) {
         tell(kUnavailable);
         return true;
     }
-    if (m_fileList->listIndex() < 0) return true;
-    const QString name = m_fileList->fileName();
-    const QString folder = withTrailingSeparator(m_fileList->path());
+    if (m_host.list->listIndex() < 0) return true;
+    const QString name = m_host.list->fileName();
+    const QString folder = withTrailingSeparator(m_host.list->path());
     const auto found = m_identified.constFind(name);
     if (found == m_identified.constEnd()) {
         tell(QLatin1Char('\'') + name + QStringLiteral("' has not been identified yet") +
@@ -172,7 +167,7 @@ bool MainWindow::renameToCanonicalName() {
         return true;
     }
     const identify::RomEntry& entry = identification.matches.front();
-    const platform::MessageAnswer answer = m_services.dialogs->messageBox(
+    const platform::MessageAnswer answer = m_host.dialogs->messageBox(
         QStringLiteral("Rename '") + name + QStringLiteral("'\nto '") + target.name +
             QStringLiteral("'?\n\nThe name in ") + entryNameText(entry, target.name) +
             QStringLiteral("; the screenshot follows."),
@@ -181,13 +176,12 @@ bool MainWindow::renameToCanonicalName() {
     // Gone or replaced while the question was open: the answer was for another file.
     if (!platform::hasEntry(folder + name)) {
         tell(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."));
-        refreshFileList(QString());
+        m_host.refresh(QString());
         return true;
     }
-    QString newName = target.name, where = folder;
-    bool ok = false;
-    renameFile(name, newName, where, ok);
-    refreshFileList(ok ? newName : QString());
+    QString newName = target.name;
+    const bool ok = m_host.rename(name, newName);
+    m_host.refresh(ok ? newName : QString());
     if (!ok)
         tell(QLatin1Char('\'') + name +
              QStringLiteral("' was not renamed: it, its screenshot or "
@@ -197,19 +191,10 @@ bool MainWindow::renameToCanonicalName() {
     return true;
 }
 
-QString MainWindow::gameInfoText(const QString& fileName) const {
-    // Not asked of a games folder that has not answered its listing yet (a share that may
-    // hang); the list's own columns show the length and date meanwhile.
-    const FolderList& listed = m_fileList->folderList();
-    QString info = !listed.reading() || listed.namesKnown()
-                       ? fileInfoText(withTrailingSeparator(m_fileList->path()) + fileName)
-                       : QString();
-    if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
-        info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
-    const auto found = m_identified.constFind(fileName);
+QString IdentificationView::describe(const QString& name) const {
+    const auto found = m_identified.constFind(name);
     if (found == m_identified.constEnd() ||
-        m_identifiedFolder != withTrailingSeparator(m_fileList->path()))
-        return info;
-    return info.isEmpty() ? identificationText(*found)
-                          : info + QLatin1Char('\n') + identificationText(*found);
+        m_identifiedFolder != withTrailingSeparator(m_host.list->path()))
+        return QString();
+    return identificationText(*found);
 }

@@ -1,0 +1,117 @@
+#pragma once
+
+// The file list's file commands: Delete, F2 rename, F3 mask, F4 hide, F6 macro, F7
+// duplicates, F8 strip text and F9 dump tags, with their questions and messages. The rules
+// live in launcher/maintenance; this keeps the commands' own state (the last hide pattern
+// and macro, the mask chosen with F3, the long command under way).
+//
+// F7 and F8 read or rename every listed file, which on a share is thousands of round trips:
+// they run on a thread of their own, with their progress in the list's tip, while the
+// window keeps moving and painting. One runs at a time; stop() ends it after the file
+// operation under way, and what was done is said.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class FileListView;
+class PlayHistory;
+class QWidget;
+class ScreenshotSearch;
+enum class DuplicateMode;
+struct GamePictures;
+struct GameRename;
+class CommandRun;
+
+namespace platform {
+class Dialogs;
+class FileOperations;
+class KeystrokeSender;
+}  // namespace platform
+
+class FileCommands : public QObject {
+    Q_OBJECT
+public:
+    // What the commands reach in the window; every pointer outlives this object.
+    struct Host {
+        QWidget* window = nullptr;  // its caption says how far F7 and F8 are
+        FileListView* list = nullptr;
+        ScreenshotSearch* screenshots = nullptr;
+        platform::Dialogs* dialogs = nullptr;
+        platform::FileOperations* files = nullptr;  // also used on the commands' thread
+        platform::KeystrokeSender* keystrokes = nullptr;
+        PlayHistory* history = nullptr;  // may be null
+        // The picture folders of the games of `folder`, in the preview's order.
+        std::function<QStringList(const QString& folder)> pictureFolders;
+        // Lists the folder again and selects `selectName` (letter case ignored) when it is
+        // listed, else the same row number as before.
+        std::function<void(const QString& selectName)> refresh;
+        // The list's pattern changed (F3).
+        std::function<void()> patternChanged;
+    };
+    FileCommands(Host host, QObject* parent);
+    // Waits for the file operation under way of a long command; nothing is posted after.
+    ~FileCommands() override;
+
+    // Each returns false when the key ends without the closing step (a cancelled prompt).
+    bool deleteSelected();
+    bool renameSelected();
+    bool askMask();
+    // Clears `held` once the macro ran, so the closing step returns to the list.
+    bool runMacro(Qt::KeyboardModifiers& held);
+    bool hideByPattern();
+    bool askRemoveDuplicates();
+    bool askStripText();
+    bool toggleDumpTag(int shiftState);
+
+    // Renames `oldName` in `folder` (the listed one when empty) with what belongs to it;
+    // gives back the name actually used in newName and sets ok only when it was renamed.
+    void renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
+    // Says so when the rename of `oldName` gave another name than `wanted` (it was taken);
+    // `given` is empty when nothing was renamed.
+    void tellNameGiven(const QString& oldName, const QString& wanted, const QString& given,
+                       const QString& title);
+
+    // The mask the list shows: F3's while it holds, else `systemMask`.
+    QString listMask(const QString& systemMask) const;
+    // Another system lists other files: a mask chosen for one does not carry over.
+    void forgetChosenMask();
+
+    // F7 or F8 is under way.
+    bool busy() const;
+    bool macroRunning() const { return m_macroRunning; }
+    // What the list's tip says of the command under way (or of one refused); empty once
+    // none runs.
+    QString progress() const { return m_progress; }
+    // A second command while one runs is refused, not queued: the tip says so.
+    void refuseWhileBusy();
+    // Escape: the command under way ends after its file operation, then says what it did.
+    void stop();
+    // Closing: as stop(), but waits for that file operation, and no question follows.
+    void stopAndWait();
+
+signals:
+    void progressChanged();
+
+private:
+    // Counts the copies first (DryRun): F7 asks with their number, then removes them.
+    void removeDuplicates(DuplicateMode mode);
+    void finishDuplicateRun();
+    void askRemoveCountedDuplicates(int count, const QString& folder);
+    void removeTextFromNames(const QString& text);
+    void finishStripRun();
+    void setProgress(const QString& text);
+    GamePictures picturesOf(const QString& folder);
+    QStringList listedNames() const;
+
+    Host m_host;
+    QString m_hidePattern = QStringLiteral("*[b?].*");
+    QString m_keyMacro;
+    bool m_macroRunning = false;
+    QString m_chosenMask;         // set with F3 for this emulator; empty: the system's mask
+    CommandRun* m_run = nullptr;  // a child of this while F7 or F8 runs
+    QString m_progress;
+};

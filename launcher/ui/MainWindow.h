@@ -185,6 +185,7 @@ private:
     bool askRemoveDuplicates();
     bool askStripText();
     bool toggleDumpTag(int shiftState);
+    bool writePlaylist();
 
     // The file operations behind them. renameFile fills in an empty folder with the
     // listed one, gives back the name actually used in newName and sets ok only when the

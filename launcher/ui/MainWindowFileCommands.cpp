@@ -6,6 +6,8 @@
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/games/PlayHistory.h"
+#include "launcher/maintenance/DiscPlaylist.h"
+#include "launcher/maintenance/DiscSetCommands.h"
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "launcher/maintenance/HiddenFiles.h"
@@ -42,11 +44,21 @@ bool MainWindow::deleteSelectedFile() {
         refreshFileList(QString());
         return true;
     }
+    // A disc game goes whole: its row's file and every file of its set.
+    const auto set = DiscSetHeadedBy(folder, name);
+    const QString also =
+        set ? QStringLiteral(" and the %1 files of its game").arg(set->members.size()) : QString();
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
-        QStringLiteral("Move '") + name + QStringLiteral("' to the trash?\nFrom Path: ") +
-            m_fileList->path(),
+        QStringLiteral("Move '") + name + QLatin1Char('\'') + also +
+            QStringLiteral(" to the trash?\nFrom Path: ") + m_fileList->path(),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
-    if (answer == platform::MessageAnswer::Ok) {
+    if (answer == platform::MessageAnswer::Ok && set) {
+        QString why;
+        if (!TrashDiscSet(*m_services.files, folder, *set, &why))
+            m_services.dialogs->messageBox(why, platform::MessageButtons::Ok,
+                                           platform::MessageIcon::Warning, title);
+        refreshFileList(QString());
+    } else if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
         platform::FileOperations& ops = *m_services.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
@@ -186,12 +198,53 @@ bool MainWindow::toggleDumpTag(int shiftState) {
     return true;
 }
 
+bool MainWindow::writePlaylist() {
+    if (m_fileList->ListIndex() < 0) return true;
+    const QString name = m_fileList->FileName();
+    const QString title = QStringLiteral("Playlist");
+    const auto tell = [&](const QString& text) {
+        m_services.dialogs->messageBox(text, platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning, title);
+    };
+    if (!ReadsPlaylists(m_fileMask)) {
+        tell(QStringLiteral("This emulator does not read playlists (.m3u)."));
+        return true;
+    }
+    QStringList listed;
+    for (int i = 0; i < m_fileList->ListCount(); ++i)
+        listed.append(m_fileList->List(i));
+    const auto playlist = PlaylistFor(name, listed);
+    if (!playlist) {
+        tell(QLatin1Char('\'') + name +
+             QStringLiteral("' is not one of the discs of a game listed here (named \"(Disc 1)\", "
+                            "\"(Disc 2)\"...)."));
+        return true;
+    }
+    QString why;
+    if (!WritePlaylist(withTrailingSeparator(m_fileList->path()), *playlist, &why)) {
+        tell(QStringLiteral("Could not write '") + playlist->name + QStringLiteral("': ") + why +
+             QLatin1Char('.'));
+        return true;
+    }
+    refreshFileList(playlist->name);
+    return true;
+}
+
 void MainWindow::renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
     ok = false;
     if (newName == oldName) return;
     if (folder.isEmpty()) folder = withTrailingSeparator(m_fileList->path());
-    const auto given =
-        RenameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
+    std::optional<QString> given;
+    // A disc game is renamed whole, the references inside its set files too.
+    if (const auto set = DiscSetHeadedBy(folder, oldName)) {
+        QString why;
+        given = RenameDiscSet(*m_services.files, folder, *set, newName, picturesOf(folder), &why);
+        if (!why.isEmpty())
+            m_services.dialogs->messageBox(why, platform::MessageButtons::Ok,
+                                           platform::MessageIcon::Warning, kAppName);
+    } else {
+        given = RenameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
+    }
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
     if (m_services.history) m_services.history->renamed(folder + oldName, folder + *given);

@@ -77,6 +77,9 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
         case KeyCommand::RenameToCanonicalName:
             closing = renameToCanonicalName();
             break;
+        case KeyCommand::WritePlaylist:
+            closing = writePlaylist();
+            break;
         default:
             break;
     }

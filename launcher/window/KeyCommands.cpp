@@ -64,6 +64,10 @@ constexpr KeyRule kFileList[] = {
     key(Qt::Key_N, RenameToCanonicalName,
         "Rename the verified game to its entry's ROM name (asks first); its screenshot follows",
         Held::Exactly, Qt::ControlModifier),
+    key(Qt::Key_M, WritePlaylist,
+        "Write a playlist (.m3u) for the selected game of several discs, for an emulator that "
+        "reads them",
+        Held::Exactly, Qt::ControlModifier),
     key(Qt::Key_Space, FocusCommandLine, kToCommandLine),
 };
 

@@ -35,7 +35,7 @@ struct Rewrite {
 
 std::optional<DiscSet> DiscSetHeadedBy(const QString& folder, const QString& name) {
     if (!IsSetFileName(name)) return std::nullopt;
-    const DiscSets sets = DiscSetsIn(folder);
+    const DiscSets sets = discSetsIn(folder);
     const DiscSet* set = sets.setOf(name);
     if (!set) return std::nullopt;
     return *set;
@@ -81,7 +81,7 @@ std::optional<QString> RenameDiscSet(platform::FileOperations& files, const QStr
         if (whyNot) *whyNot = text;
         return std::nullopt;
     };
-    if (newTop == set.top || !IsPlainFileName(newTop)) return std::nullopt;
+    if (newTop == set.top || !isPlainFileName(newTop)) return std::nullopt;
     // The row's type says what kind of set it is; another one would be no set.
     const QString type = extensionOf(set.top);
     if (extensionOf(newTop).compare(type, Qt::CaseInsensitive) != 0)

@@ -2,7 +2,7 @@
 
 #include "launcher/maintenance/DuplicateFinder.h"
 
-QString DuplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
+QString duplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
                              const std::function<QString(const QString&)>& shown) {
     const auto show = [&](const QString& name) { return shown ? shown(name) : name; };
     const QString keptName = show(names.at(copy.keptRow));

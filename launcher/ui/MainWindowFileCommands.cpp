@@ -36,8 +36,8 @@ bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QSt
 }  // namespace
 
 bool MainWindow::deleteSelectedFile() {
-    if (m_fileList->ListIndex() == -1) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() == -1) return true;
+    const QString name = m_fileList->fileName();
     const QString folder = withTrailingSeparator(m_fileList->path());
     const QString title = QStringLiteral("Delete File");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
@@ -62,7 +62,7 @@ bool MainWindow::deleteSelectedFile() {
         const QString path = folder + name;
         platform::FileOperations& ops = *m_services.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
-        const auto jad = JadTwinOf(ops, path);
+        const auto jad = jadTwinOf(ops, path);
         bool removed = ops.remove(path);
         const bool gone = !removed && goneFromFolder(*m_services.dialogs, folder, name, title);
         if (removed && jad) removed = ops.remove(*jad);
@@ -81,8 +81,8 @@ bool MainWindow::deleteSelectedFile() {
 }
 
 bool MainWindow::renameSelectedFile() {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     const QString folder = withTrailingSeparator(m_fileList->path());
     const QString title = QStringLiteral("Rename");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
@@ -106,7 +106,7 @@ bool MainWindow::renameSelectedFile() {
 
 bool MainWindow::askFileMask() {
     const auto answer = m_services.dialogs->inputBox(
-        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->Pattern());
+        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->pattern());
     // The mask chosen stays when a filter typed in the command line box is cleared.
     m_chosenMask = answer ? *answer : QString();
     m_fileList->setPattern(listMask());
@@ -121,7 +121,7 @@ QString MainWindow::listMask() const {
 bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
     // A macro that presses F6 would start itself again without end.
     if (m_macroRunning) return true;
-    if (m_keyMacro.isEmpty() || ShiftState(held) != 0) {
+    if (m_keyMacro.isEmpty() || shiftStateOf(held) != 0) {
         const auto answer =
             m_services.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, m_keyMacro);
         if (!answer || answer->isEmpty()) return false;
@@ -145,14 +145,14 @@ bool MainWindow::hideFilesByPattern() {
     if (!answer) return false;
     bool changed = true;
     if (answer->trimmed().isEmpty()) {
-        changed = ClearHiddenFiles(folder);
+        changed = clearHiddenFiles(folder);
     } else {
         m_hidePattern = answer->toLower();
         QStringList names;
-        for (int i = 0; i < m_fileList->ListCount(); ++i)
-            names.append(m_fileList->List(i));
+        for (int i = 0; i < m_fileList->listCount(); ++i)
+            names.append(m_fileList->list(i));
         changed =
-            AddToHiddenList(folder, NamesMatchingHidePattern(names, HideMatchPattern(*answer)));
+            addToHiddenList(folder, namesMatchingHidePattern(names, hideMatchPattern(*answer)));
     }
     refreshFileList(QString());
     // A list that is a link, a FIFO or unwritable is left alone; the user must know why
@@ -181,14 +181,14 @@ bool MainWindow::askStripText() {
 }
 
 bool MainWindow::toggleDumpTag(int shiftState) {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(m_fileList->path()), name,
                        kAppName)) {
         refreshFileList(QString());
         return true;
     }
-    QString newName = DumpTagName(name, shiftState), folder;
+    QString newName = dumpTagName(name, shiftState), folder;
     const QString wanted = newName;
     bool ok = false;
     renameFile(name, newName, folder, ok);
@@ -199,8 +199,8 @@ bool MainWindow::toggleDumpTag(int shiftState) {
 }
 
 bool MainWindow::writePlaylist() {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     const QString title = QStringLiteral("Playlist");
     const auto tell = [&](const QString& text) {
         m_services.dialogs->messageBox(text, platform::MessageButtons::Ok,
@@ -211,8 +211,8 @@ bool MainWindow::writePlaylist() {
         return true;
     }
     QStringList listed;
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        listed.append(m_fileList->List(i));
+    for (int i = 0; i < m_fileList->listCount(); ++i)
+        listed.append(m_fileList->list(i));
     const auto playlist = PlaylistFor(name, listed);
     if (!playlist) {
         tell(QLatin1Char('\'') + name +
@@ -243,7 +243,7 @@ void MainWindow::renameFile(const QString& oldName, QString& newName, QString& f
             m_services.dialogs->messageBox(why, platform::MessageButtons::Ok,
                                            platform::MessageIcon::Warning, kAppName);
     } else {
-        given = RenameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
+        given = renameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
     }
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
@@ -257,32 +257,32 @@ void MainWindow::tellNameGiven(const QString& oldName, const QString& wanted, co
     // A numbered name is never given silently: the user looks for the game under the name
     // typed.
     if (given.isEmpty() || given == wanted) return;
-    m_services.dialogs->messageBox(NameGivenText(oldName, wanted, given),
+    m_services.dialogs->messageBox(nameGivenText(oldName, wanted, given),
                                    platform::MessageButtons::Ok, platform::MessageIcon::Information,
                                    title);
 }
 
 GamePictures MainWindow::picturesOf(const QString& folder) {
-    return PicturesIn(*m_screenshots,
-                      ScreenshotFolders(setting(QStringLiteral("screenshots"), QString()),
-                                        m_emulatorFolder, folder));
+    return picturesIn(*m_screenshots,
+                      screenshotFoldersOf(setting(QStringLiteral("screenshots"), QString()),
+                                          m_emulatorFolder, folder));
 }
 
 void MainWindow::refreshFileList(const QString& selectName) {
-    int index = m_fileList->ListIndex();
-    const QString selected = index >= 0 ? m_fileList->FileName() : QString();
-    m_fileList->Refresh();
+    int index = m_fileList->listIndex();
+    const QString selected = index >= 0 ? m_fileList->fileName() : QString();
+    m_fileList->refresh();
     // Read in the background: the list shows the folder's last reading until the names
     // come, and the game is chosen again then.
     if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown())
         m_selectWhenListed = selectName.isEmpty() ? selected : selectName;
     showFileCount();
     QCoreApplication::processEvents();
-    const int count = m_fileList->ListCount();
+    const int count = m_fileList->listCount();
     if (!m_macroRunning && !selectName.isEmpty()) {
         const QString wanted = platform::foldName(selectName);
         for (int i = 0; i < count; ++i) {
-            if (platform::foldName(m_fileList->List(i)) == wanted) {
+            if (platform::foldName(m_fileList->list(i)) == wanted) {
                 index = i;
                 break;
             }
@@ -302,14 +302,14 @@ constexpr qint64 kBatchProgressEveryMs = 100;
 std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     const QString folder = withTrailingSeparator(m_fileList->path());
     QStringList listed;
-    listed.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        listed.append(m_fileList->List(i));
+    listed.reserve(m_fileList->listCount());
+    for (int i = 0; i < m_fileList->listCount(); ++i)
+        listed.append(m_fileList->list(i));
     // From the last row up, as the names are listed now.
     std::vector<GameRename> wanted;
     for (qsizetype i = listed.size() - 1; i >= 0; --i) {
         const QString& name = listed.at(i);
-        if (NameHoldsText(name, text)) wanted.push_back({name, StrippedName(name, text)});
+        if (nameHoldsText(name, text)) wanted.push_back({name, strippedName(name, text)});
     }
 
     // The pictures' listings are kept for the batch and follow its moves, so that each
@@ -332,7 +332,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     };
     m_screenshots->holdListings();
     const std::vector<GameRename> renamed =
-        RenameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
+        renameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
     m_screenshots->releaseListings();
     setWindowTitle(caption);
     // Each game's play history and favourite mark follow it to its new name.
@@ -341,7 +341,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
             m_services.history->renamed(folder + r.oldName, folder + r.newName);
 
     refreshFileList(QString());
-    m_services.dialogs->messageBox(RenamedCountText(wanted, renamed), platform::MessageButtons::Ok,
+    m_services.dialogs->messageBox(renamedCountText(wanted, renamed), platform::MessageButtons::Ok,
                                    platform::MessageIcon::Information, kAppName);
     return renamed;
 }

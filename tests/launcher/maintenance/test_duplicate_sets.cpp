@@ -83,10 +83,10 @@ TEST(DuplicateSets, CompareWholeAndGoWhole) {
         const QStringList before = QDir(roms).entryList(QDir::Files, QDir::Name);
         platform::LocalFileOperations files(platform::TrashPlaces{dir.file("Trash"), false});
         const DuplicateSearchResult dry =
-            FindDuplicates(roms, c.names, files, DuplicateMode::DryRun);
+            findDuplicates(roms, c.names, files, DuplicateMode::DryRun);
         EXPECT_EQ(dry.filesRemoved(), c.gone.size()) << c.what;
         const DuplicateSearchResult result =
-            FindDuplicates(roms, c.names, files, DuplicateMode::Remove);
+            findDuplicates(roms, c.names, files, DuplicateMode::Remove);
         QStringList gone = before;
         for (const QString& left : QDir(roms).entryList(QDir::Files, QDir::Name))
             gone.removeOne(left);
@@ -106,7 +106,7 @@ TEST(DuplicateSets, ReportNamesEveryFileOfTheSet) {
     const QString roms = dir.file("roms/");
     platform::LocalFileOperations files(platform::TrashPlaces{dir.file("Trash"), false});
     const DuplicateSearchResult result =
-        FindDuplicates(roms, {"Beta.cue", "Copy.cue"}, files, DuplicateMode::DryRun);
+        findDuplicates(roms, {"Beta.cue", "Copy.cue"}, files, DuplicateMode::DryRun);
     EXPECT_EQ(result.report, roms + "Copy.cue -> Beta.cue\n" + roms +
                                  "Copy (Track 1).bin -> Beta.cue (file of Copy.cue)\n" + roms +
                                  "Copy (Track 2).bin -> Beta.cue (file of Copy.cue)\n");

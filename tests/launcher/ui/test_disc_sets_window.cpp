@@ -52,7 +52,7 @@ TEST_F(DiscSetsWindow, F2RenamesEveryFileOfTheGameAndItsReferences) {
     EXPECT_EQ(emu.read("roms/Gamma (Disc 2).cue"),
               "FILE \"Gamma (Disc 2) (Track 1).bin\" BINARY\n"
               "FILE \"Gamma (Disc 2) (Track 2).bin\" BINARY\n");
-    EXPECT_EQ(files()->FileName(), "Gamma.m3u");
+    EXPECT_EQ(files()->fileName(), "Gamma.m3u");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -79,12 +79,12 @@ TEST_F(DiscSetsWindow, CtrlMWritesThePlaylistAndSelectsIt) {
     ASSERT_EQ(emulatorBox()->currentText(), "mednafen");
     files()->setPattern("*.*");
     files()->setPath(emu.file("roms"));
-    files()->Refresh();
+    files()->refresh();
     select("Beta (Disc 2).cue");
     press(Qt::Key_M, Qt::ControlModifier);
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(emu.read("roms/Beta.m3u"), "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
-    EXPECT_EQ(files()->FileName(), "Beta.m3u");
+    EXPECT_EQ(files()->fileName(), "Beta.m3u");
 }
 
 }  // namespace

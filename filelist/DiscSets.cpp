@@ -88,8 +88,16 @@ QStringList namedBy(SetKind kind, QByteArrayView bytes) {
 
 }  // namespace
 
-QStringList cueFiles(QByteArrayView text) {
-    QStringList files;
+namespace {
+
+// Where `name`, a view into `text`, is written there.
+SetFileReference referenceTo(QByteArrayView text, QByteArrayView name) {
+    const qsizetype at = name.data() - text.data();
+    return {at, name.size(), at > 0 && text[at - 1] == '"', pathOf(name)};
+}
+
+std::vector<SetFileReference> cueReferences(QByteArrayView text) {
+    std::vector<SetFileReference> found;
     for (QByteArrayView line : linesOf(text)) {
         line = trimmed(line);
         if (!startsWithWord(line, "FILE")) continue;
@@ -103,13 +111,13 @@ QStringList cueFiles(QByteArrayView text) {
             const qsizetype typeAt = std::max(rest.lastIndexOf(' '), rest.lastIndexOf('\t'));
             name = typeAt < 0 ? rest : trimmed(rest.first(typeAt));
         }
-        if (!name.isEmpty()) files.append(pathOf(name));
+        if (!name.isEmpty()) found.push_back(referenceTo(text, name));
     }
-    return files;
+    return found;
 }
 
-QStringList gdiFiles(QByteArrayView text) {
-    QStringList files;
+std::vector<SetFileReference> gdiReferences(QByteArrayView text) {
+    std::vector<SetFileReference> found;
     bool first = true;
     for (QByteArrayView line : linesOf(text)) {
         line = trimmed(line);
@@ -130,19 +138,58 @@ QStringList gdiFiles(QByteArrayView text) {
             const qsizetype offsetAt = std::max(rest.lastIndexOf(' '), rest.lastIndexOf('\t'));
             name = offsetAt < 0 ? rest : trimmed(rest.first(offsetAt));
         }
-        if (!name.isEmpty()) files.append(pathOf(name));
+        if (!name.isEmpty()) found.push_back(referenceTo(text, name));
     }
-    return files;
+    return found;
 }
 
-QStringList m3uFiles(QByteArrayView text) {
-    QStringList files;
+std::vector<SetFileReference> m3uReferences(QByteArrayView text) {
+    std::vector<SetFileReference> found;
     for (QByteArrayView line : linesOf(text)) {
         line = trimmed(line);
         if (line.isEmpty() || line.startsWith('#')) continue;
-        files.append(pathOf(line));
+        found.push_back(referenceTo(text, line));
     }
-    return files;
+    return found;
+}
+
+QStringList pathsOf(const std::vector<SetFileReference>& references) {
+    QStringList paths;
+    for (const SetFileReference& r : references)
+        paths.append(r.path);
+    return paths;
+}
+
+}  // namespace
+
+QStringList cueFiles(QByteArrayView text) {
+    return pathsOf(cueReferences(text));
+}
+
+QStringList gdiFiles(QByteArrayView text) {
+    return pathsOf(gdiReferences(text));
+}
+
+QStringList m3uFiles(QByteArrayView text) {
+    return pathsOf(m3uReferences(text));
+}
+
+bool IsSetFileName(const QString& name) {
+    return kindOf(name) != SetKind::None;
+}
+
+std::vector<SetFileReference> SetFileReferences(const QString& setFileName, QByteArrayView text) {
+    switch (kindOf(setFileName)) {
+        case SetKind::Cue:
+            return cueReferences(text);
+        case SetKind::Gdi:
+            return gdiReferences(text);
+        case SetKind::M3u:
+            return m3uReferences(text);
+        case SetKind::None:
+            break;
+    }
+    return {};
 }
 
 bool DiscSets::isMember(const QString& name) const {

@@ -31,6 +31,20 @@ QStringList cueFiles(QByteArrayView text);
 QStringList gdiFiles(QByteArrayView text);
 QStringList m3uFiles(QByteArrayView text);
 
+// Whether the name is a set file's: a .cue, .gdi or .m3u.
+bool IsSetFileName(const QString& name);
+
+// One file a set file names, and where the name is written in the set file's bytes, so
+// that a rename can rewrite it and leave every other byte as it was.
+struct SetFileReference {
+    qsizetype at = 0;  // the name's first byte; a quote around it is not part of it
+    qsizetype length = 0;
+    bool quoted = false;
+    QString path;  // as cueFiles, gdiFiles and m3uFiles give it
+};
+// What those give for the set file named `setFileName` (by its extension), with where.
+std::vector<SetFileReference> SetFileReferences(const QString& setFileName, QByteArrayView text);
+
 struct DiscSet {
     QString top;          // the file that is the set's row, as the folder spells it
     QStringList members;  // every file of the set present in the folder, top excluded

@@ -1,5 +1,6 @@
 #include "platform/FileOperations.h"
 
+#include "platform/FileContent.h"
 #include "platform/FileNames.h"
 #include "platform/FolderNameIndex.h"
 
@@ -210,10 +211,53 @@ bool LocalFileOperations::remove(const QString& path) {
         return false;
     }
     QString why;
-    const bool ok = moveToTrash(path, m_trash, &why);
+    TrashedEntry where;
+    const bool ok = moveToTrash(path, m_trash, &why, &where);
     FolderNameIndex::shared().invalidate(folderOf(path));
-    if (!ok) setError(failed + why + QLatin1Char('.'));
-    return ok;
+    if (!ok) {
+        setError(failed + why + QLatin1Char('.'));
+        return false;
+    }
+    const QMutexLocker lock(&m_lock);
+    m_trashed.insert(path, where);
+    return true;
+}
+
+bool FileOperations::restore(const QString&) {
+    return false;
+}
+
+bool FileOperations::replaceContent(const QString& path, const QByteArray& bytes) {
+    return replaceFileContent(path, bytes);
+}
+
+bool LocalFileOperations::restore(const QString& path) {
+    setError({});
+    std::optional<TrashedEntry> trashed;
+    {
+        const QMutexLocker lock(&m_lock);
+        if (const auto it = m_trashed.constFind(path); it != m_trashed.constEnd()) trashed = *it;
+    }
+    QString why = fileErrorText(ENOENT);
+    const bool ok = trashed && restoreFromTrash(*trashed, path, &why);
+    FolderNameIndex::shared().invalidate(folderOf(path));
+    if (!ok) {
+        setError(QStringLiteral("Could not bring ") + quoted(path) +
+                 QStringLiteral(" back from the trash: ") + why + QLatin1Char('.'));
+        return false;
+    }
+    const QMutexLocker lock(&m_lock);
+    m_trashed.remove(path);
+    return true;
+}
+
+bool LocalFileOperations::replaceContent(const QString& path, const QByteArray& bytes) {
+    setError({});
+    QString why;
+    if (replaceFileContent(path, bytes, &why)) return true;
+    setError(QStringLiteral("Could not write ") + quoted(path) + QStringLiteral(": ") + why +
+             QLatin1Char('.'));
+    return false;
 }
 
 bool isRegularFile(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include "platform/Trash.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QMutex>
@@ -28,6 +29,12 @@ public:
     // Moves the entry `path` to the desktop trash. Never deletes: when no trash can take
     // it, nothing changes and the call fails.
     virtual bool remove(const QString& path) = 0;
+    // Brings the entry that the last remove(path) sent to the trash back to `path`, never
+    // over an entry that has taken the name since. False when there is none to bring back.
+    virtual bool restore(const QString& path);
+    // Gives the regular file `path` the content `bytes` in one step (replaceFileContent):
+    // it has either its old content or the new one, whatever happens.
+    virtual bool replaceContent(const QString& path, const QByteArray& bytes);
     // Why the last rename or remove that failed did so, as a sentence for the user;
     // empty when the reason is not known.
     virtual QString lastError() const { return {}; }
@@ -43,6 +50,8 @@ public:
     std::optional<QDateTime> fileDate(const QString& path) override;
     bool rename(const QString& from, const QString& to) override;
     bool remove(const QString& path) override;
+    bool restore(const QString& path) override;
+    bool replaceContent(const QString& path, const QByteArray& bytes) override;
     QString lastError() const override;
 
 private:
@@ -53,6 +62,7 @@ private:
     // object and each still learns why its own change failed.
     mutable QMutex m_lock;
     QHash<Qt::HANDLE, QString> m_errors;
+    QHash<QString, TrashedEntry> m_trashed;  // by the path each came from
 };
 
 // The look-ups of LocalFileOperations, for code that needs a fact about one file and

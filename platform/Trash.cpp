@@ -295,7 +295,7 @@ bool clearLeftoverInfo(int files, int info) {
 // same device; `trashPath` names it in messages). `storedPath` is what the info file
 // records: absolute for the home trash, relative to the top folder for a mount's trash.
 bool moveInto(int trash, const QByteArray& trashPath, int from, const QByteArray& name,
-              const QByteArray& storedPath, MadeFolders& made, QString* why) {
+              const QByteArray& storedPath, MadeFolders& made, QString* why, TrashedEntry* where) {
     const Fd files = made.openOrMake(trash, "files");
     const Fd info = files ? made.openOrMake(trash, "info") : Fd();
     if (!files || !info) {
@@ -327,6 +327,9 @@ bool moveInto(int trash, const QByteArray& trashPath, int from, const QByteArray
         if (::renameat2(from, name.constData(), files.get(), entry.constData(), RENAME_NOREPLACE) ==
             0) {
             if (cleared) noteCleared(info.get());
+            if (where)
+                *where = {decodeName(trashPath + "/files/" + entry),
+                          decodeName(trashPath + "/info/" + infoName)};
             return true;
         }
         error = errno;
@@ -344,7 +347,8 @@ bool inside(const QByteArray& path, const QByteArray& folder) {
 
 // Moves the entry at `raw` (an absolute path whose folder is open as `from`) into the trash
 // of the disk whose top folder is `top`.
-bool moveIntoDiskTrash(const QByteArray& raw, int from, const QByteArray& top, QString* why) {
+bool moveIntoDiskTrash(const QByteArray& raw, int from, const QByteArray& top, QString* why,
+                       TrashedEntry* trashed = nullptr) {
     const QByteArray base = top == "/" ? QByteArray() : top;
     if (inside(raw, base + "/.Trash") ||
         inside(raw, base + "/.Trash-" + QByteArray::number(::getuid())))
@@ -353,7 +357,8 @@ bool moveIntoDiskTrash(const QByteArray& raw, int from, const QByteArray& top, Q
     QByteArray where;
     const Fd trash = mountTrashOf(top, made, &where, why);
     const QByteArray name = raw.mid(raw.lastIndexOf('/') + 1);
-    if (trash && moveInto(trash.get(), where, from, name, raw.mid(base.size() + 1), made, why))
+    if (trash &&
+        moveInto(trash.get(), where, from, name, raw.mid(base.size() + 1), made, why, trashed))
         return true;
     made.undo();
     return false;
@@ -397,7 +402,8 @@ QString TrashPlaces::homeTrashFolder() {
     return decodeName(data + "/Trash");
 }
 
-bool moveToTrash(const QString& path, const TrashPlaces& places, QString* why) {
+bool moveToTrash(const QString& path, const TrashPlaces& places, QString* why,
+                 TrashedEntry* where) {
     QByteArray raw = encodeName(path);
     if (raw.isEmpty()) return fail(why, fileErrorText(ENOENT));
     if (!raw.startsWith('/')) {
@@ -436,13 +442,13 @@ bool moveToTrash(const QString& path, const TrashPlaces& places, QString* why) {
             return fail(why, QStringLiteral("the trash folder %1 cannot be used (%2)")
                                  .arg(decodeName(home), fileErrorText(error)));
         }
-        if (moveInto(trash.get(), home, from.get(), name, raw, made, why)) return true;
+        if (moveInto(trash.get(), home, from.get(), name, raw, made, why, where)) return true;
         made.undo();
         return false;
     }
     if (!places.mountTrash)
         return fail(why, QStringLiteral("there is no trash on the disk that holds it"));
-    return moveIntoDiskTrash(raw, from.get(), mountTopOf(raw, st.st_dev), why);
+    return moveIntoDiskTrash(raw, from.get(), mountTopOf(raw, st.st_dev), why, where);
 }
 
 bool moveToDiskTrash(const QString& path, const QString& top, QString* why) {
@@ -450,6 +456,14 @@ bool moveToDiskTrash(const QString& path, const QString& top, QString* why) {
     const Fd from(::open(parentOf(raw).constData(), kPlaceFlags));
     if (!from) return fail(why, fileErrorText(errno));
     return moveIntoDiskTrash(raw, from.get(), encodeName(top), why);
+}
+
+bool restoreFromTrash(const TrashedEntry& trashed, const QString& path, QString* why) {
+    if (::renameat2(AT_FDCWD, encodeName(trashed.entry).constData(), AT_FDCWD,
+                    encodeName(path).constData(), RENAME_NOREPLACE) != 0)
+        return fail(why, fileErrorText(errno));
+    ::unlink(encodeName(trashed.info).constData());
+    return true;
 }
 
 }  // namespace platform

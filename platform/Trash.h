@@ -26,8 +26,17 @@ struct TrashPlaces {
 // move cut short) are cleared away. False when none can take it; then nothing has
 // changed, no trash folder is left behind, and `why` (when given) says why in words for
 // the user.
+// `where`, when given, learns where the entry went, for restoreFromTrash.
+struct TrashedEntry {
+    QString entry;  // under the trash's files/
+    QString info;   // its .trashinfo under info/
+};
 bool moveToTrash(const QString& path, const TrashPlaces& places = TrashPlaces(),
-                 QString* why = nullptr);
+                 QString* why = nullptr, TrashedEntry* where = nullptr);
+
+// Moves an entry that moveToTrash put in the trash back to `path`, never over an entry that
+// has taken that name since, then takes away its info file (which would describe nothing).
+bool restoreFromTrash(const TrashedEntry& trashed, const QString& path, QString* why = nullptr);
 
 // moveToTrash's part for a file on a disk other than the home trash's: into the trash of
 // the disk whose top folder is `top` (a folder above `path`, without a trailing slash).

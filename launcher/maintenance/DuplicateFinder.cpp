@@ -1,7 +1,10 @@
 #include "launcher/maintenance/DuplicateFinder.h"
 
 #include "checksum/Crc32.h"
+#include "filelist/DiscSets.h"
 #include "launcher/PathHelpers.h"
+#include "launcher/maintenance/DiscSetCommands.h"
+#include "launcher/maintenance/DuplicateSets.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
@@ -109,8 +112,9 @@ public:
           m_remover(mode == DuplicateMode::Remove ? &files : nullptr),
           m_hooks(hooks),
           m_hasScreenshot(hasScreenshot),
-          m_dir(::open(platform::encodeName(folder).constData(),
-                       O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+          m_dir(
+              ::open(platform::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+          m_sets(discSetsIn(folder)) {}
 
     DuplicateSearchResult run();
 
@@ -137,6 +141,9 @@ private:
     bool belongsToJar(const QString& jadPath);
     void keep(int kept);
     bool removeCopy(int kept, int copy);
+    bool inSet(int row) const;
+    bool compareSets();
+    bool removeSetCopy(int kept, int copy);
     std::uint8_t* buffer(int which);
 
     QString m_folder;
@@ -146,6 +153,8 @@ private:
     const DuplicateSearchHooks& m_hooks;
     const HasScreenshot& m_hasScreenshot;
     Fd m_dir;
+    // A disc set is compared whole, never a file of it alone.
+    DiscSets m_sets;
     std::vector<Row> m_rows;
     std::vector<std::vector<int>> m_groups;
     std::vector<char> m_split;
@@ -199,7 +208,8 @@ void Search::sizes() {
         struct stat st;
         // Links are left alone: one costs no space, and keeping a link in place of the
         // file would leave nothing behind once the link's target goes.
-        if (::fstatat(m_dir.get(), raw(i).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!inSet(i) &&
+            ::fstatat(m_dir.get(), raw(i).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISREG(st.st_mode)) {
                 m_rows[size_t(i)].size = st.st_size;
                 m_rows[size_t(i)].stamp = Stamp::of(st);
@@ -409,7 +419,7 @@ bool Search::removeCopy(int kept, int copy) {
         }
     }
 
-    DuplicateSearchResult::Copy done{copy, kept, ruleFor(kept, copy), copyPath, {}};
+    DuplicateSearchResult::Copy done{copy, kept, ruleFor(kept, copy), copyPath, {}, {}};
     if (m_remover) {
         // Only the very bytes compared go, and only while the kept copy still holds them.
         if (!confirm(copy) || !confirm(kept) || stopped()) return false;
@@ -506,46 +516,69 @@ DuplicateSearchResult Search::run() {
             }
         }
     }
+    if (!compareSets()) m_result.stopped = true;
     return std::move(m_result);
 }
 
+bool Search::inSet(int row) const {
+    const QString& name = m_names.at(row);
+    return m_sets.setOf(name) || m_sets.isMember(name);
+}
+
+// The sets among the rows, each compared whole with the sets after it; the better one of
+// equal sets stays (as of single files), the others go whole or stay whole.
+bool Search::compareSets() {
+    std::vector<int> tops;
+    for (int i = 0; i < int(m_names.size()); ++i)
+        if (m_sets.setOf(m_names.at(i))) tops.push_back(i);
+    std::vector<char> settled(tops.size(), 0);
+    for (size_t a = 0; a < tops.size(); ++a) {
+        if (settled[a]) continue;
+        const DiscSet& first = *m_sets.setOf(m_names.at(tops[a]));
+        std::vector<size_t> equal{a};
+        for (size_t b = a + 1; b < tops.size(); ++b) {
+            if (settled[b]) continue;
+            if (SameDiscSets(m_folder, first, *m_sets.setOf(m_names.at(tops[b])), m_hooks.stop))
+                equal.push_back(b);
+            if (!keepGoing()) return false;
+        }
+        if (equal.size() < 2) continue;
+        int kept = tops[a];
+        for (size_t b : equal) {
+            settled[b] = 1;
+            if (better(tops[b], kept)) kept = tops[b];
+        }
+        for (size_t b : equal) {
+            if (tops[b] == kept || !removeSetCopy(kept, tops[b])) continue;
+            if (!keepGoing()) return false;
+        }
+    }
+    return true;
+}
+
+bool Search::removeSetCopy(int kept, int copy) {
+    if (hasShot(copy) || stopped()) return false;
+    const DiscSet& set = *m_sets.setOf(m_names.at(copy));
+    DuplicateSearchResult::Copy done{copy, kept, ruleFor(kept, copy), path(copy), {}, {}};
+    for (const QString& member : set.members)
+        done.members.append(m_folder + member);
+    if (m_remover) {
+        // Compared again just before: only the very bytes compared go.
+        if (!SameDiscSets(m_folder, *m_sets.setOf(m_names.at(kept)), set, m_hooks.stop))
+            return false;
+        QString why;
+        if (!TrashDiscSet(*m_remover, m_folder, set, &why)) {
+            m_result.failures.push_back({path(copy), why});
+            return false;
+        }
+    }
+    m_result.report += duplicateReportLines(done, m_names);
+    m_result.copies.push_back(std::move(done));
+    if (m_hooks.found) m_hooks.found(copy, kept, m_result.filesRemoved());
+    return true;
+}
+
 }  // namespace
-
-QString duplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
-                             const std::function<QString(const QString&)>& shown) {
-    const auto show = [&](const QString& name) { return shown ? shown(name) : name; };
-    const QString keptName = show(names.at(copy.keptRow));
-    QString why;
-    if (copy.rule == DuplicateSearchResult::Rule::Screenshot)
-        why = QStringLiteral(" (has a screenshot)");
-    if (copy.rule == DuplicateSearchResult::Rule::GoodDump)
-        why = QStringLiteral(" (good dump [!])");
-    QString lines = show(copy.path) + QStringLiteral(" -> ") + keptName + why + QLatin1Char('\n');
-    if (!copy.twin.isEmpty())
-        lines += show(copy.twin) + QStringLiteral(" -> ") + keptName +
-                 QStringLiteral(" (.jad of ") + show(names.at(copy.row)) + QStringLiteral(")\n");
-    return lines;
-}
-
-int DuplicateSearchResult::filesRemoved() const {
-    int n = int(copies.size());
-    for (const Copy& c : copies)
-        if (!c.twin.isEmpty()) ++n;
-    return n;
-}
-
-QString DuplicateSearchResult::message() const {
-    const int removed = filesRemoved();
-    QString text = QString::number(removed) +
-                   (removed == 1 ? QStringLiteral(" Duplicate Removed.\n")
-                                 : QStringLiteral(" Duplicates Removed.\n")) +
-                   report;
-    for (const Failure& f : failures)
-        text += f.path + QStringLiteral(" was not removed: ") +
-                (f.reason.isEmpty() ? QStringLiteral("the reason is not known") : f.reason) +
-                QLatin1Char('\n');
-    return text;
-}
 
 DuplicateSearchResult findDuplicates(const QString& folder, const QStringList& names,
                                      platform::FileOperations& files, DuplicateMode mode,

@@ -13,6 +13,7 @@
 // - a ".jar" game and its ".jad" descriptor apart: the descriptor goes only with its game,
 //   and a game whose descriptor must stay (it is kept, or is the kept game's, or shares
 //   its file with one of those) stays too;
+// - a file of a disc set alone: sets are compared whole (SameDiscSets) and go whole;
 // - a file changed since it was compared: before each removal the entry must still be the
 //   file that was read (same device and inode of the entry itself), with the size and
 //   modification time it had, and the kept file likewise.
@@ -63,6 +64,8 @@ struct DuplicateSearchResult {
         Rule rule = Rule::ListOrder;
         QString path;  // the removed copy's full path
         QString twin;  // the ".jad" that went with it, full path; empty when none did
+        // The files of the disc set `path` heads, which went with it, full paths.
+        QStringList members;
     };
     struct Failure {
         QString path;
@@ -71,7 +74,8 @@ struct DuplicateSearchResult {
     std::vector<Copy> copies;  // in the order they were removed
     // One line per file removed: "<full path> -> <kept name>", followed by " (has a
     // screenshot)" or " (good dump [!])" when that is why the other one stayed, and for a
-    // descriptor " (.jad of <game name>)"; each ends in a line break.
+    // descriptor " (.jad of <game name>)", for a file of a disc set " (file of <row name>)";
+    // each ends in a line break.
     QString report;
     std::vector<Failure> failures;  // copies that stayed because removing them failed
     bool stopped = false;

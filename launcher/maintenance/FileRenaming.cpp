@@ -189,6 +189,23 @@ GamePictures picturesIn(ScreenshotSearch& search, const QStringList& folders) {
             }};
 }
 
+QStringList PicturesThatFollow(const QString& folder, const QString& game,
+                               const QStringList& sameGame, const GamePictures& pictures) {
+    if (!pictures.own) return {};
+    const FolderGames games(folder);
+    QStringList follow;
+    for (const QString& shot : pictures.own(game)) {
+        if (platform::sameEntry(shot, folder + game)) continue;
+        const QString base = platform::foldName(withExtension(fileNameOf(shot), QString()));
+        const bool another =
+            pictures.shown && games.anyBeginningWith(base, [&](const QString& other) {
+                return other != game && !sameGame.contains(other) && pictures.shown(other) == shot;
+            });
+        if (!another) follow.append(shot);
+    }
+    return follow;
+}
+
 std::optional<QString> jadTwinOf(platform::FileOperations& files, const QString& jarPath) {
     if (!isJar(jarPath)) return std::nullopt;
     const auto jad = files.resolve(withExtension(jarPath, QStringLiteral(".jad")));

@@ -9,6 +9,8 @@
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/games/PlayHistory.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/DiscPlaylist.h"
+#include "launcher/maintenance/DiscSetCommands.h"
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "launcher/maintenance/FileRenaming.h"
 #include "launcher/maintenance/HiddenFiles.h"
@@ -39,11 +41,21 @@ bool FileCommands::deleteSelected() {
         m_host.refresh(QString());
         return true;
     }
+    // A disc game goes whole: its row's file and every file of its set.
+    const auto set = DiscSetHeadedBy(folder, name);
+    const QString also =
+        set ? QStringLiteral(" and the %1 files of its game").arg(set->members.size()) : QString();
     const platform::MessageAnswer answer = m_host.dialogs->messageBox(
-        QStringLiteral("Move '") + name + QStringLiteral("' to the trash?\nFrom Path: ") +
-            m_host.list->path(),
+        QStringLiteral("Move '") + name + QLatin1Char('\'') + also +
+            QStringLiteral(" to the trash?\nFrom Path: ") + m_host.list->path(),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
-    if (answer == platform::MessageAnswer::Ok) {
+    if (answer == platform::MessageAnswer::Ok && set) {
+        QString why;
+        if (!TrashDiscSet(*m_host.files, folder, *set, &why))
+            m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning, title);
+        m_host.refresh(QString());
+    } else if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
         platform::FileOperations& ops = *m_host.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
@@ -183,11 +195,50 @@ bool FileCommands::toggleDumpTag(int shiftState) {
     return true;
 }
 
+bool FileCommands::writePlaylist(const QString& mask) {
+    if (m_host.list->listIndex() < 0) return true;
+    const QString name = m_host.list->fileName();
+    const QString title = QStringLiteral("Playlist");
+    const auto tell = [&](const QString& text) {
+        m_host.dialogs->messageBox(text, platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Warning, title);
+    };
+    if (!ReadsPlaylists(mask)) {
+        tell(QStringLiteral("This emulator does not read playlists (.m3u)."));
+        return true;
+    }
+    const auto playlist = PlaylistFor(name, listedNames());
+    if (!playlist) {
+        tell(QLatin1Char('\'') + name +
+             QStringLiteral("' is not one of the discs of a game listed here (named \"(Disc 1)\", "
+                            "\"(Disc 2)\"...)."));
+        return true;
+    }
+    QString why;
+    if (!WritePlaylist(withTrailingSeparator(m_host.list->path()), *playlist, &why)) {
+        tell(QStringLiteral("Could not write '") + playlist->name + QStringLiteral("': ") + why +
+             QLatin1Char('.'));
+        return true;
+    }
+    m_host.refresh(playlist->name);
+    return true;
+}
+
 void FileCommands::renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
     ok = false;
     if (newName == oldName) return;
     if (folder.isEmpty()) folder = withTrailingSeparator(m_host.list->path());
-    const auto given = renameGameFile(*m_host.files, folder, oldName, newName, picturesOf(folder));
+    std::optional<QString> given;
+    // A disc game is renamed whole, the references inside its set files too.
+    if (const auto set = DiscSetHeadedBy(folder, oldName)) {
+        QString why;
+        given = RenameDiscSet(*m_host.files, folder, *set, newName, picturesOf(folder), &why);
+        if (!why.isEmpty())
+            m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
+                                       platform::MessageIcon::Warning, kAppName);
+    } else {
+        given = renameGameFile(*m_host.files, folder, oldName, newName, picturesOf(folder));
+    }
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
     if (m_host.history) m_host.history->renamed(folder + oldName, folder + *given);

@@ -66,6 +66,8 @@ public:
     bool askRemoveDuplicates();
     bool askStripText();
     bool toggleDumpTag(int shiftState);
+    // Ctrl+M: a playlist of the selected game's discs, for an emulator whose `mask` takes one.
+    bool writePlaylist(const QString& mask);
 
     // Renames `oldName` in `folder` (the listed one when empty) with what belongs to it;
     // gives back the name actually used in newName and sets ok only when it was renamed.

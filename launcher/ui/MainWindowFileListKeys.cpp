@@ -91,6 +91,9 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
         case KeyCommand::RenameToCanonicalName:
             closing = m_identify->renameToCanonicalName();
             break;
+        case KeyCommand::WritePlaylist:
+            closing = m_commands->writePlaylist(m_emu.fileMask);
+            break;
         default:
             break;
     }

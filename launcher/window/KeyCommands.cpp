@@ -41,8 +41,10 @@ constexpr KeyRule kFileList[] = {
     key(Qt::Key_Return, OpenWithDesktop, "Open the selected file with the desktop's program",
         Held::Exactly, Qt::ShiftModifier),
     key(Qt::Key_Return, Launch, "Start the selected game in the emulator"),
-    key(Qt::Key_Delete, DeleteFile, "Move the selected file to the trash (asks first)"),
-    key(Qt::Key_F2, RenameFile, "Rename the selected file; its screenshot follows"),
+    key(Qt::Key_Delete, DeleteFile,
+        "Move the selected file (a disc game: all its files) to the trash (asks first)"),
+    key(Qt::Key_F2, RenameFile,
+        "Rename the selected file (a disc game: all its files); its screenshot follows"),
     key(Qt::Key_F3, SetFileMask, "Filter the list by a file mask (empty: the system's)"),
     key(Qt::Key_F6, RunKeyMacro,
         "Run the key macro; with Shift, Ctrl or Alt (or none stored) type it first"),
@@ -64,6 +66,10 @@ constexpr KeyRule kFileList[] = {
     key(Qt::Key_N, RenameToCanonicalName,
         "Rename the verified game to its entry's ROM name (asks first); its screenshot follows",
         Held::Exactly, Qt::ControlModifier),
+    key(Qt::Key_M, WritePlaylist,
+        "Write a playlist (.m3u) for the selected game of several discs, for an emulator that "
+        "reads them",
+        Held::Exactly, Qt::ControlModifier),
     key(Qt::Key_Space, FocusCommandLine, kToCommandLine),
 };
 
@@ -79,7 +85,8 @@ constexpr KeyRule kCommandLine[] = {
     key(Qt::Key_PageDown, FocusTargetList, "To the list: the folder list while it shows"),
     key(Qt::Key_PageUp, FocusTargetList, "To the list: the folder list while it shows"),
     keys(Qt::Key_F1, Qt::Key_F12, ForwardToFileList, "The file list's command of the same key"),
-    key(Qt::Key_Delete, DeleteSelectedFile, "Move the selected file to the trash (asks first)",
+    key(Qt::Key_Delete, DeleteSelectedFile,
+        "Move the selected file (a disc game: all its files) to the trash (asks first)",
         Held::Exactly, Qt::ControlModifier),
     key(Qt::Key_Left, FocusFilesAtStart, "At the start of the text: to the file list"),
     key(Qt::Key_Right, FocusFilesAtEnd, "At the end of the text: to the file list"),
@@ -229,6 +236,7 @@ bool changesFiles(KeyCommand command) {
         case KeyCommand::StripText:
         case KeyCommand::ToggleDumpTag:
         case KeyCommand::RenameToCanonicalName:
+        case KeyCommand::WritePlaylist:
             return true;
         default:
             return false;

@@ -37,6 +37,7 @@ enum class KeyCommand {
     ToggleFavouritesOnly,
     IdentifyGames,
     RenameToCanonicalName,
+    WritePlaylist,
     // The command line box steps through the target list (see FocusTargetList) for the user.
     SelectPrevious,
     SelectNext,

@@ -1,11 +1,12 @@
 // rombard-romcheck over a real folder: a file forged to a software list entry's size and
 // CRC-32 but not its SHA-1, the same bytes inside a zip, a random file, the sample game
-// named by a DAT with its real checksums, a DAT's bad dump and a disc known by its CHD
-// header; then --rename on it.
+// named by a DAT with its real checksums (also inside a 7z), a DAT's bad dump, a disc known
+// by its CHD header and a disc set, one game; then --rename on it.
 
 #include "checksum/Crc32.h"
 #include "support/RawFiles.h"
 #include "support/RunProgram.h"
+#include "support/SevenZipBuilder.h"
 #include "support/TempFolder.h"
 
 #include <QCryptographicHash>
@@ -207,6 +208,12 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
     raw::write(root + "/roms/bad.bin", bad);
     const QByteArray discSha1 = QByteArray::fromHex("00112233445566778899aabbccddeeff00112233");
     raw::write(root + "/roms/disc.chd", chdImage(discSha1));
+    // The sample game packed in a 7z, and a disc set, one game of three files.
+    raw::write(root + "/roms/rainbow.7z", support::sevenZip({{"Rainbow.bin", game}}));
+    raw::write(root + "/roms/Set (Track 1).bin", noise);
+    raw::write(root + "/roms/Set (Track 2).bin", noise);
+    raw::write(root + "/roms/Set.cue",
+               "FILE \"Set (Track 1).bin\" BINARY\r\nFILE \"Set (Track 2).bin\" BINARY\r\n");
 
     const QByteArray dat = writeDat(
         "<game name=\"rainbow\"><description>Rainbow Drift</description>"
@@ -226,7 +233,7 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
     const QString roms = root + "/roms/";
     const QString list = "a2600/" + rom->software;
     const QStringList lines = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 7) << run.out.constData();
+    ASSERT_EQ(lines.size(), 9) << run.out.constData();
     const auto line = [&](const QString& name) -> QStringList {
         for (const QString& l : lines)
             if (l.section(u'\t', 1, 1) == roms + name) return l.split(u'\t');
@@ -241,7 +248,10 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
               (QStringList{"bad dump", roms + "bad.bin", "Ours/badone", "Bad One"}));
     EXPECT_EQ(line("disc.chd"),
               (QStringList{"verified (header)", roms + "disc.chd", "Ours/disc", "A Disc"}));
-    EXPECT_EQ(lines.last(), "2 verified, 2 crc only, 1 bad dumps, 1 unknown.");
+    EXPECT_EQ(line("rainbow.7z"),
+              (QStringList{"verified", roms + "rainbow.7z", "Ours/rainbow", "Rainbow Drift"}));
+    EXPECT_EQ(line("Set.cue"), (QStringList{"unknown", roms + "Set.cue", "-", "-"}));
+    EXPECT_EQ(lines.last(), "3 verified, 2 crc only, 1 bad dumps, 2 unknown.");
 
     // Again, with nothing changed: the same answers from the cache.
     EXPECT_EQ(romcheck({"--dat", dat}).out, run.out);

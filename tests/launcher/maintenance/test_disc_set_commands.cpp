@@ -1,0 +1,203 @@
+// F2, F9 and Delete on a disc game, on real folders: the whole set moves or none of it, the
+// references inside its set files follow byte for byte, and nothing is ever overwritten.
+
+#include "launcher/maintenance/DiscSetCommands.h"
+#include "launcher/maintenance/FileRenaming.h"
+#include "platform/FileNames.h"
+#include "platform/FileOperations.h"
+#include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RenamedReferences, RewriteOnlyTheNamesThatMove) {
+    const QHash<QString, QString> renamed{
+        {"beta (track 1).bin", "Gamma (Track 1).bin"},
+        {"beta.bin", "Gamma X.bin"},
+        {platform::foldName(platform::decodeName("Beta \xff.bin")),
+         platform::decodeName("Gamma \xff.bin")},
+        {"beta (disc 1).cue", "Gamma (Disc 1).cue"},
+        {"beta.raw", "Gamma.raw"}};
+    struct Case {
+        const char* setFile;
+        QByteArray before, after;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // Quoted, CRLF, the lines around untouched.
+        {"a.cue", "REM x\r\nFILE \"Beta (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n",
+                  "REM x\r\nFILE \"Gamma (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n"},
+        // A name given blanks is quoted where it was not; "./" and ".\" stay.
+        {"a.cue", "FILE Beta.bin BINARY\nFILE ./Beta.bin BINARY\nFILE .\\Beta.bin BINARY\n",
+                  "FILE \"Gamma X.bin\" BINARY\nFILE \"./Gamma X.bin\" BINARY\nFILE \".\\Gamma X.bin\" BINARY\n"},
+        // Bytes that are not UTF-8 stay as they were; another folder's file is not the set's.
+        {"a.cue", "FILE \"Beta \xff.bin\" BINARY\nFILE \"sub/Beta.bin\" BINARY\nREM \xfe\n",
+                  "FILE \"Gamma \xff.bin\" BINARY\nFILE \"sub/Beta.bin\" BINARY\nREM \xfe\n"},
+        // Letter case ignored: written as the folder spells the new name.
+        {"a.gdi", "2\n1 0 4 2352 beta.raw 0\n2 600 0 2352 \"other.raw\" 0\n",
+                  "2\n1 0 4 2352 Gamma.raw 0\n2 600 0 2352 \"other.raw\" 0\n"},
+        // A playlist line is the name, blanks and all; comments and the byte order mark stay.
+        {"a.m3u", "\xEF\xBB\xBF#EXTM3U\r\nBeta (Disc 1).cue\r\nBeta (Disc 2).cue",
+                  "\xEF\xBB\xBF#EXTM3U\r\nGamma (Disc 1).cue\r\nBeta (Disc 2).cue"},
+    };
+    // clang-format on
+    for (const Case& c : cases)
+        EXPECT_EQ(RenamedReferences(c.setFile, c.before, renamed), c.after) << c.before.constData();
+}
+
+// Beta: two discs of a .cue and two tracks each, an .m3u naming both, a screenshot; and a
+// file of the set that does not carry the game's name.
+struct BetaGame {
+    BetaGame() {
+        for (int d = 1; d <= 2; ++d) {
+            QByteArray cue;
+            for (int t = 1; t <= 2; ++t) {
+                const QString track = QStringLiteral("Beta (Disc %1) (Track %2).bin").arg(d).arg(t);
+                dir.write("roms/" + track, track.toUtf8());
+                cue += "FILE \"" + track.toUtf8() + "\" BINARY\r\n";
+            }
+            if (d == 2) cue += "FILE \"shared.bin\" BINARY\r\n";
+            dir.write(QStringLiteral("roms/Beta (Disc %1).cue").arg(d), cue);
+        }
+        dir.write("roms/shared.bin", "shared");
+        dir.write("roms/Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
+        dir.write("roms/Other.bin", "other");
+        dir.write("shots/Beta.png", "picture");
+    }
+    QString roms() const { return dir.file("roms/"); }
+    DiscSet set() const { return *DiscSetHeadedBy(roms(), "Beta.m3u"); }
+    GamePictures pictures() const {
+        const QString shot = dir.file("shots/Beta.png");
+        return {[=](const QString& name) {
+                    return name.startsWith("Beta") && QFile::exists(shot) ? shot : QString();
+                },
+                [=](const QString& name) {
+                    return name == "Beta.m3u" && QFile::exists(shot) ? QStringList{shot}
+                                                                     : QStringList();
+                }};
+    }
+    TempFolder dir;
+};
+
+// The platform's operations, with the n-th rename, removal or rewrite failing.
+class FailingFiles : public platform::FileOperations {
+public:
+    explicit FailingFiles(platform::TrashPlaces trash = {}) : real(std::move(trash)) {}
+    std::optional<QString> resolve(const QString& p) override { return real.resolve(p); }
+    std::optional<qint64> fileSize(const QString& p) override { return real.fileSize(p); }
+    std::optional<QDateTime> fileDate(const QString& p) override { return real.fileDate(p); }
+    bool rename(const QString& from, const QString& to) override {
+        return --renamesLeft != 0 && real.rename(from, to);
+    }
+    bool remove(const QString& p) override { return --removesLeft != 0 && real.remove(p); }
+    bool restore(const QString& p) override { return real.restore(p); }
+    bool replaceContent(const QString& p, const QByteArray& bytes) override {
+        return --rewritesLeft != 0 && real.replaceContent(p, bytes);
+    }
+    int renamesLeft = -1, removesLeft = -1, rewritesLeft = -1;
+    platform::LocalFileOperations real;
+};
+
+TEST(DiscSetRename, RenamesEveryFileOfTheGameAndItsReferences) {
+    struct Case {
+        const char* taken;  // a file already there, or nothing
+        QString newTop;
+        std::optional<QString> given;
+    };
+    const Case cases[] = {
+        {nullptr, "Gamma.m3u", "Gamma.m3u"},
+        // One member's new name is taken: the whole game is numbered, as F2 numbers a file.
+        {"roms/Gamma (Disc 2) (Track 1).bin", "Gamma.m3u", "Gamma(1).m3u"},
+        {"shots/Gamma.png", "Gamma.m3u", "Gamma(1).m3u"},
+        // The row's type is the set's.
+        {nullptr, "Gamma.cue", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        BetaGame game;
+        TempFolder& dir = game.dir;
+        const QString roms = game.roms();
+        if (c.taken) dir.write(c.taken, "theirs");
+        const QStringList before = filesUnder(dir.path());
+        QString why;
+        platform::LocalFileOperations files;
+        const auto given = RenameDiscSet(files, roms, game.set(), c.newTop, game.pictures(), &why);
+        EXPECT_EQ(given, c.given) << qPrintable(c.newTop);
+        if (c.taken) {
+            EXPECT_EQ(dir.read(c.taken), "theirs");
+        }
+        if (!c.given) {
+            EXPECT_EQ(filesUnder(dir.path()), before);
+            EXPECT_FALSE(why.isEmpty());
+            continue;
+        }
+        const QString stem = c.given->chopped(4);
+        const QStringList names = QDir(roms).entryList(QDir::Files, QDir::Name);
+        for (const QString& left : names)
+            EXPECT_FALSE(left.startsWith("Beta")) << qPrintable(left);
+        EXPECT_TRUE(names.contains("shared.bin") && names.contains("Other.bin"));
+        EXPECT_EQ(dir.read("roms/" + *c.given),
+                  (stem + " (Disc 1).cue\n" + stem + " (Disc 2).cue\n").toUtf8());
+        EXPECT_EQ(dir.read("roms/" + stem + " (Disc 2).cue"),
+                  ("FILE \"" + stem + " (Disc 2) (Track 1).bin\" BINARY\r\nFILE \"" + stem +
+                   " (Disc 2) (Track 2).bin\" BINARY\r\nFILE \"shared.bin\" BINARY\r\n")
+                      .toUtf8());
+        EXPECT_TRUE(dir.exists("shots/" + stem + ".png"));
+        // The game is whole again under its new name.
+        const DiscSet renamed = *DiscSetHeadedBy(roms, *c.given);
+        EXPECT_TRUE(renamed.missing.isEmpty());
+        EXPECT_EQ(renamed.members.size(), 7);
+    }
+}
+
+TEST(DiscSetRename, UndoesEveryStepWhenOneFails) {
+    BetaGame game;
+    struct Case {
+        int failingRename, failingRewrite;
+    };
+    // The top moves first, the picture last; three set files are rewritten after the moves.
+    const Case cases[] = {{1, -1}, {4, -1}, {8, -1}, {-1, 1}, {-1, 3}};
+    for (const Case& c : cases) {
+        const QStringList before = filesUnder(game.dir.path());
+        FailingFiles failing;
+        failing.renamesLeft = c.failingRename;
+        failing.rewritesLeft = c.failingRewrite;
+        QString why;
+        EXPECT_EQ(
+            RenameDiscSet(failing, game.roms(), game.set(), "Gamma.m3u", game.pictures(), &why),
+            std::nullopt);
+        EXPECT_TRUE(why.contains("Nothing was renamed")) << qPrintable(why);
+        EXPECT_EQ(filesUnder(game.dir.path()), before)
+            << c.failingRename << " " << c.failingRewrite;
+    }
+}
+
+TEST(DiscSetTrash, TrashesTheWholeGameOrNone) {
+    for (const int failing : {4, 1, -1}) {
+        BetaGame game;
+        const QString trash = game.dir.file("Trash");
+        const QStringList before = QDir(game.roms()).entryList(QDir::Files, QDir::Name);
+        FailingFiles files(platform::TrashPlaces{trash, false});
+        files.removesLeft = failing;
+        QString why;
+        const bool trashed = TrashDiscSet(files, game.roms(), game.set(), &why);
+        EXPECT_EQ(trashed, failing < 0);
+        const QStringList after = QDir(game.roms()).entryList(QDir::Files, QDir::Name);
+        if (trashed) {
+            EXPECT_EQ(after, QStringList({"Other.bin"}));
+            EXPECT_EQ(QDir(trash + "/files").entryList(QDir::Files).size(), 8);
+        } else {
+            EXPECT_EQ(after, before);
+            EXPECT_TRUE(why.contains("None of the game's files")) << qPrintable(why);
+            // Nothing is left in the trash, not even an info file.
+            EXPECT_TRUE(QDir(trash + "/files").entryList(QDir::Files).isEmpty());
+            EXPECT_TRUE(QDir(trash + "/info").entryList(QDir::Files).isEmpty());
+        }
+    }
+}
+
+}  // namespace

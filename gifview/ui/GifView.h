@@ -62,7 +62,6 @@ public:
     }
     bool CropGIF(int NewWidth, int NewHeight) { return m_view->CropGIF(NewWidth, NewHeight); }
 
-    void WriteProperties(platform::PropertyBag& bag) { m_view->WriteProperties(bag); }
     void ReadProperties(const platform::PropertyBag& bag) { m_view->ReadProperties(bag); }
 
 signals:

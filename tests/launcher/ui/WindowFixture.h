@@ -43,7 +43,13 @@ public:
         log.append(QStringLiteral("set %1 %2=%3").arg(section, key, value));
         m_ini.saveSetting(app, section, key, value);
     }
+    bool sync() override { return m_ini.sync(); }
     QString file() const { return m_ini.fileFor(QStringLiteral("Rombard")); }
+    // Removes the settings file, as a first start finds none.
+    void forget() {
+        QFile::remove(file());
+        m_ini.sync();
+    }
     // Stores without leaving a trace in the log.
     void preset(const QString& section, const QString& key, const QString& value) {
         m_ini.saveSetting(QStringLiteral("Rombard"), section, key, value);

@@ -5,6 +5,7 @@
 
 #include "identify/Identification.h"
 #include "launcher/emulators/InstalledEmulators.h"
+#include "launcher/ui/PlatformServices.h"
 #include "launcher/window/WindowLayout.h"
 #include "platform/GamepadKeys.h"
 
@@ -42,28 +43,11 @@ struct GameRename;
 struct GamePictures;
 
 namespace platform {
-class Dialogs;
-class FileOperations;
 class Gamepads;
-class KeystrokeSender;
-class ProcessTable;
-class SettingsStore;
-class Shell;
-class SingleInstance;
-class Volumes;
 }  // namespace platform
 
 // What the window asks of the system; every service must outlive the window.
-struct MainWindowServices {
-    platform::SettingsStore* settings = nullptr;
-    platform::Shell* shell = nullptr;
-    platform::ProcessTable* processes = nullptr;
-    platform::Dialogs* dialogs = nullptr;
-    platform::KeystrokeSender* keystrokes = nullptr;
-    platform::Volumes* volumes = nullptr;
-    platform::SingleInstance* singleInstance = nullptr;
-    // Renames and the trash; also used by the duplicate search's own thread.
-    platform::FileOperations* files = nullptr;
+struct MainWindowServices : PlatformServices {
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
     // Where the installed emulators and emulators.conf are looked for; the default finds none.

@@ -25,7 +25,7 @@ namespace {
 const int kFiles = bench::sized<int>(30000, 300);
 // The Sega system's own mask, as the window gives it.
 const QString& pattern() {
-    static const QString mask = ProfileOf(GameSystem::Sega).mask;
+    static const QString mask = profileOf(GameSystem::Sega).mask;
     return mask;
 }
 
@@ -85,7 +85,7 @@ void BM_Listing(benchmark::State& state) {
     files.initPattern(pattern());
     files.setPath(folder());
     for (auto _ : state) {
-        files.Refresh();
+        files.refresh();
         benchmark::DoNotOptimize(model.count());
     }
     state.counters["rows"] = model.count();
@@ -98,9 +98,9 @@ void BM_ListingEveryCell(benchmark::State& state) {
     files.initPattern(pattern());
     files.setPath(folder());
     for (auto _ : state) {
-        files.Refresh();
+        files.refresh();
         for (int i = 0; i < model.count(); ++i)
-            benchmark::DoNotOptimize(model.SubItemText(i, 3));
+            benchmark::DoNotOptimize(model.subItemText(i, 3));
     }
 }
 
@@ -111,10 +111,10 @@ void BM_SortByHeader(benchmark::State& state) {
     FolderList files(model);
     files.initPattern(pattern());
     files.setPath(folder());
-    files.SortFilesByColumnClick(column);
+    files.sortFilesByColumnClick(column);
     for (auto _ : state) {
-        files.SortFilesByColumnClick(column);
-        benchmark::DoNotOptimize(model.ItemText(0));
+        files.sortFilesByColumnClick(column);
+        benchmark::DoNotOptimize(model.itemText(0));
     }
 }
 
@@ -127,9 +127,9 @@ void BM_FirstSortByHeader(benchmark::State& state) {
     files.setPath(folder());
     for (auto _ : state) {
         state.PauseTiming();
-        files.Refresh();
+        files.refresh();
         state.ResumeTiming();
-        files.SortFilesByColumnClick(column);
+        files.sortFilesByColumnClick(column);
     }
 }
 

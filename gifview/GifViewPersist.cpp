@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
+void GifViewCore::readProperties(const platform::PropertyBag& bag) {
     setStretch(bag.readProperty(QStringLiteral("Stretch"), 0).toInt());
     setgifFileName(bag.readProperty(QStringLiteral("gifFileName"), QString()).toString());
 
@@ -22,7 +22,7 @@ void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
         bool written = !data.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         written = written && file.write(data) == data.size();
         file.close();
-        if (written && LoadGIF(name))
+        if (written && loadGif(name))
             m_doc.info().temporaryFile = true;
         else
             QFile::remove(name);  // a copy nobody loaded would never be deleted

@@ -115,7 +115,7 @@ QImage decodeFrom(QIODevice* device, const QSize& box, QSize* fullSize,
 // one it takes (the device is then anywhere: seek back before reading it again).
 std::optional<QImage> decodePngFast(QIODevice* device, const QSize& box, QSize* fullSize,
                                     const std::function<bool()>& wanted, QImage* whole) {
-    const std::optional<QSize> full = FastPngSize(device->read(33));
+    const std::optional<QSize> full = fastPngSize(device->read(33));
     if (!full || device->size() > kMaxFastPngBytes) return std::nullopt;
     const QSize target = fittedSize(*full, box);
     // Larger pictures are scaled while they are read, never whole in memory.
@@ -156,12 +156,12 @@ QSize pictureSize(const QString& path) {
 }
 }  // namespace
 
-QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
+QImage loadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
                        const std::function<bool()>& wanted) {
     return decodePicture(path, box, fullSize, wanted, nullptr);
 }
 
-QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
+QImage loadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
                          QSize* fullSize, const std::function<bool()>& wanted,
                          ThumbnailWrite* write) {
     if (fullSize) *fullSize = QSize();
@@ -169,7 +169,7 @@ QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     const std::optional<platform::RegularFile> file = platform::regularFile(path);
     if (!file || !box.isValid() || box.isEmpty() || cache.holds(absolute))
-        return LoadPictureFile(path, box, fullSize, wanted);
+        return loadPictureFile(path, box, fullSize, wanted);
     // Whole seconds, as the cache records them (rounded down, also before 1970).
     constexpr qint64 kNsPerSecond = 1'000'000'000;
     const qint64 seconds =
@@ -194,7 +194,7 @@ QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const
             // Formats that scale while decoding were never decoded whole: read again at
             // the thumbnail's size.
             const QImage source =
-                whole.isNull() ? LoadPictureFile(path, QSize(edge, edge), nullptr, stillWanted)
+                whole.isNull() ? loadPictureFile(path, QSize(edge, edge), nullptr, stillWanted)
                                : whole;
             if (!source.isNull()) cache.store(absolute, seconds, source, full, edge, stillWanted);
         };
@@ -230,7 +230,7 @@ struct PictureLoader::Shared {
     // The picture, and in `write` the thumbnail to write once it is delivered.
     QImage load(const QString& path, const QSize& box, QSize* full,
                 const std::function<bool()>& wanted, ThumbnailWrite* write) {
-        if (thumbnails) return LoadPictureCached(*thumbnails, path, box, full, wanted, write);
+        if (thumbnails) return loadPictureCached(*thumbnails, path, box, full, wanted, write);
         return decode(path, box, full, wanted);
     }
 

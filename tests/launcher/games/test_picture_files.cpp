@@ -20,14 +20,14 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
     TempFolder folder;
     const QImage source = screenshotLike(400, 200, QImage::Format_ARGB32, 11);
     const QByteArray fastPng = qtEncoded(source);
-    ASSERT_TRUE(DecodePngFast(fastPng));
+    ASSERT_TRUE(decodePngBytes(fastPng));
     // Qt writes 16 bits a sample for 64-bit formats: not the fast decoder's.
     const QByteArray deepPng = qtEncoded(source.convertToFormat(QImage::Format_RGBA64));
-    ASSERT_FALSE(DecodePngFast(deepPng));
+    ASSERT_FALSE(decodePngBytes(deepPng));
     // Damaged image data: Qt makes of it what it does.
     QByteArray damaged = fastPng;
     damaged[damaged.size() - 20] = char(damaged[damaged.size() - 20] ^ 0xff);
-    ASSERT_FALSE(DecodePngFast(damaged));
+    ASSERT_FALSE(decodePngBytes(damaged));
 
     const struct {
         const char* what;
@@ -42,7 +42,7 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
         SCOPED_TRACE(c.what);
         const QString path = folder.write(QStringLiteral("picture.png"), c.bytes);
         QSize full;
-        const QImage loaded = LoadPictureFile(path, c.box, &full);
+        const QImage loaded = loadPictureFile(path, c.box, &full);
         // What the loader always did: Qt's reading, scaled, on white.
         QImage expected = qtDecode(c.bytes);
         EXPECT_EQ(full, expected.isNull() ? QSize() : expected.size());
@@ -60,7 +60,7 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
     }
     // Stopped before it starts: nothing, fast path or not.
     const QString path = folder.write(QStringLiteral("stopped.png"), fastPng);
-    EXPECT_TRUE(LoadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
+    EXPECT_TRUE(loadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "launcher/games/PlayHistory.h"
 #include "launcher/maintenance/RenameJournal.h"
 #include "launcher/ui/MainWindow.h"
+#include "launcher/ui/WindowServices.h"
 #include "launcher/window/KeyReference.h"
 #include "launcher/window/StartFolder.h"
 #include "library/HistoryReport.h"
@@ -12,17 +13,11 @@
 #include "library/LibraryDb.h"
 #include "library/PlaySession.h"
 #include "platform/Descendants.h"
-#include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
-#include "platform/LocalSingleInstance.h"
-#include "platform/ProcProcessTable.h"
 #include "platform/ProcessMemory.h"
 #include "platform/SdlGamepads.h"
 #include "platform/SettingsStore.h"
-#include "platform/StorageVolumes.h"
-#include "platform/ui/FocusKeystrokeSender.h"
-#include "platform/ui/WidgetDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -196,14 +191,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("rombard"), QIcon(QStringLiteral(":/rombard.png"))));
 
-    platform::IniSettingsStore settings(platform::IniSettingsStore::defaultFolder());
-    platform::DesktopShell shell;
-    platform::ProcProcessTable processes;
-    platform::WidgetDialogs dialogs;
-    platform::FocusKeystrokeSender keystrokes;
-    platform::StorageVolumes volumes;
-    platform::LocalSingleInstance singleInstance;
-    platform::LocalFileOperations files;
+    SystemServices system;
     platform::SdlGamepads gamepads(platform::SdlGamepads::defaultMappingsFile());
 
     library::LibraryDb libraryDb;
@@ -231,25 +219,16 @@ int main(int argc, char* argv[]) {
     // placed in their folder.
     const QString programFolder = platform::programFolderFromArgv0(argv[0]);
     const std::optional<StartFolderChoice> start =
-        chooseEmulatorFolder(argc, argv, programFolder, settings, dialogs);
+        chooseEmulatorFolder(argc, argv, programFolder, system.settings, system.dialogs);
     if (!start) return 2;
     if (start->folder.isEmpty()) return 1;  // the folder given was not there, nor another picked
     // A copy already running takes the folder given over and shows it.
     if (start->source == StartFolderSource::Argument &&
-        singleInstance.anotherIsRunning(folderHandoff(start->folder)))
+        system.singleInstance.anotherIsRunning(folderHandoff(start->folder)))
         return 0;
-    MainWindowServices services;
-    services.settings = &settings;
-    services.shell = &shell;
-    services.processes = &processes;
-    services.dialogs = &dialogs;
-    services.keystrokes = &keystrokes;
-    services.volumes = &volumes;
-    services.singleInstance = &singleInstance;
-    services.files = &files;
+    MainWindowServices services = system.windowServices(start->folder);
     services.gamepads = &gamepads;
     services.history = &history;
-    services.programFolder = start->folder;
     services.installed = systemInstalledSearch();
     // The games folder may be on a share that answers slowly or not at all: it is read on a
     // thread of its own (which is never waited for, at the end either), and the window
@@ -266,10 +245,10 @@ int main(int argc, char* argv[]) {
     };
 
     MainWindow window(services);
-    dialogs.setOwner(&window);
+    system.dialogs.setOwner(&window);
     // Settings that cannot be read or saved are said in the window, from its event loop:
     // a message box must not open inside the save that failed.
-    settings.setProblemHandler([&window, &dialogs](const QString& text) {
+    system.settings.setProblemHandler([&window, &dialogs = system.dialogs](const QString& text) {
         QMetaObject::invokeMethod(
             &window,
             [&dialogs, text] {
@@ -279,7 +258,7 @@ int main(int argc, char* argv[]) {
             Qt::QueuedConnection);
     });
     if (!window.start()) return 0;  // the copy already running has been told
-    rememberStartFolder(*start, settings);
+    rememberStartFolder(*start, system.settings);
     window.show();
     return app.exec();
 }

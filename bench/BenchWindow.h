@@ -3,16 +3,9 @@
 // The real platform services a benchmarked window runs on, over an emulator folder of its
 // own with settings kept in a temporary folder, so a run never touches the user's.
 
-#include "launcher/ui/MainWindow.h"
-#include "platform/DesktopShell.h"
-#include "platform/FileOperations.h"
-#include "platform/ProcProcessTable.h"
+#include "launcher/ui/WindowServices.h"
 #include "platform/ProcessMemory.h"
-#include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
-#include "platform/StorageVolumes.h"
-#include "platform/ui/FocusKeystrokeSender.h"
-#include "platform/ui/WidgetDialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,16 +29,11 @@ public:
 struct WindowServices {
     QTemporaryDir folder;  // the emulator folder: an executable "snes9x" and "roms/"
     QTemporaryDir config;
-    platform::IniSettingsStore settings{config.path()};
-    platform::DesktopShell shell{QString()};
-    platform::ProcProcessTable processes;
-    platform::WidgetDialogs dialogs;
-    platform::FocusKeystrokeSender keystrokes;
-    platform::StorageVolumes volumes;
-    NoOtherCopy single;
     QTemporaryDir trash;
-    platform::LocalFileOperations files{
-        platform::TrashPlaces{trash.path() + QStringLiteral("/Trash"), false}};
+    SystemServices system{SystemPlaces{
+        config.path(), platform::TrashPlaces{trash.path() + QStringLiteral("/Trash"), false},
+        QString()}};
+    NoOtherCopy single;
 
     WindowServices() {
         const QString root = folder.path() + QLatin1Char('/');
@@ -67,17 +55,8 @@ struct WindowServices {
         return roms;
     }
     MainWindowServices services() {
-        // Named, so that a service added later starts empty here instead of breaking the build.
-        MainWindowServices s;
-        s.settings = &settings;
-        s.shell = &shell;
-        s.processes = &processes;
-        s.dialogs = &dialogs;
-        s.keystrokes = &keystrokes;
-        s.volumes = &volumes;
-        s.singleInstance = &single;
-        s.files = &files;
-        s.programFolder = folder.path();
+        MainWindowServices s = system.windowServices(folder.path());
+        s.singleInstance = &single;  // the benchmark's window is never the second copy
         s.dpi = 96;
         return s;
     }

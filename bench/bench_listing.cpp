@@ -4,6 +4,7 @@
 #include "TimeReporter.h"
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
+#include "launcher/emulators/SystemProfile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,7 +23,11 @@
 namespace {
 
 const int kFiles = bench::sized<int>(30000, 300);
-const char* const kPattern = "*.zip;*.sms;*.sg;*.sc;*.gg;*.bin;*.smd;*.32x;*.cue;*.iso";
+// The Sega system's own mask, as the window gives it.
+const QString& pattern() {
+    static const QString mask = profileOf(GameSystem::Sega).mask;
+    return mask;
+}
 
 const QString& folder() {
     static const QString path = [] {
@@ -77,7 +82,7 @@ void BM_ReaddirStat(benchmark::State& state) {
 void BM_Listing(benchmark::State& state) {
     ListModel model;
     FolderList files(model);
-    files.initPattern(QString::fromLatin1(kPattern));
+    files.initPattern(pattern());
     files.setPath(folder());
     for (auto _ : state) {
         files.refresh();
@@ -90,7 +95,7 @@ void BM_Listing(benchmark::State& state) {
 void BM_ListingEveryCell(benchmark::State& state) {
     ListModel model;
     FolderList files(model);
-    files.initPattern(QString::fromLatin1(kPattern));
+    files.initPattern(pattern());
     files.setPath(folder());
     for (auto _ : state) {
         files.refresh();
@@ -104,7 +109,7 @@ void BM_SortByHeader(benchmark::State& state) {
     const int column = static_cast<int>(state.range(0));
     ListModel model;
     FolderList files(model);
-    files.initPattern(QString::fromLatin1(kPattern));
+    files.initPattern(pattern());
     files.setPath(folder());
     files.sortFilesByColumnClick(column);
     for (auto _ : state) {
@@ -118,7 +123,7 @@ void BM_FirstSortByHeader(benchmark::State& state) {
     const int column = static_cast<int>(state.range(0));
     ListModel model;
     FolderList files(model);
-    files.initPattern(QString::fromLatin1(kPattern));
+    files.initPattern(pattern());
     files.setPath(folder());
     for (auto _ : state) {
         state.PauseTiming();

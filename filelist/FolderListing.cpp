@@ -13,66 +13,15 @@
 #include <cstdint>
 #include <memory>
 
-namespace {
-
-bool hasWildcard(QStringView s) {
-    return s.contains(u'*') || s.contains(u'?');
-}
-
-// Classic backtracking glob over UTF-16 units; a "?" takes one unit, so a character
-// outside the BMP counts as two, which no mask of ours depends on.
-bool globMatch(QStringView mask, QStringView name) {
-    qsizetype m = 0, n = 0, starM = -1, starN = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == u'?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == u'*') {
-            starM = m++;
-            starN = n;
-        } else if (starM >= 0) {
-            m = starM + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == u'*')
-        ++m;
-    return m == mask.size();
-}
-
-}  // namespace
-
-WildcardMask::WildcardMask(const QString& mask) : m_folded(platform::foldName(mask)) {
-    if (m_folded == u"*" || m_folded == u"*.*") {
-        m_kind = Kind::Everything;
-    } else if (m_folded.startsWith(u'*') && !hasWildcard(QStringView(m_folded).mid(1))) {
-        m_kind = Kind::Suffix;
-        m_folded.remove(0, 1);
-    }
-}
-
-bool WildcardMask::matches(QStringView foldedName) const {
-    switch (m_kind) {
-        case Kind::Everything:
-            return true;
-        case Kind::Suffix:
-            return foldedName.endsWith(m_folded);
-        case Kind::General:
-            break;
-    }
-    return globMatch(m_folded, foldedName);
-}
-
-std::optional<bool> WildcardMask::matchesTail(const NameTail& tail) const {
-    if (m_kind == Kind::Everything) return true;
-    if (m_kind != Kind::Suffix || !tail.plain || m_folded.size() > NameTail::kUnits)
-        return std::nullopt;
+std::optional<bool> matchesByTail(const platform::Wildcard& mask, const NameTail& tail) {
+    if (!mask.valid()) return false;
+    if (mask.matchesEverything()) return true;
+    const QStringView suffix = mask.suffix();
+    if (suffix.isEmpty() || !tail.plain || suffix.size() > NameTail::kUnits) return std::nullopt;
     // The tail holds the whole of a name shorter than the suffix.
-    if (m_folded.size() > tail.count) return false;
+    if (suffix.size() > tail.count) return false;
     const char16_t* end = tail.units + NameTail::kUnits;
-    return std::equal(m_folded.utf16(), m_folded.utf16() + m_folded.size(), end - m_folded.size());
+    return std::equal(suffix.utf16(), suffix.utf16() + suffix.size(), end - suffix.size());
 }
 
 NameTail tailOf(QStringView name) {
@@ -242,7 +191,7 @@ std::vector<uint32_t> nameOrder(size_t count, const NameOf& nameOf) {
 // The files read ahead that `masks` take, mask by mask, each mask's in name order; the
 // names are moved out as they are taken.
 std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
-                                      const std::vector<WildcardMask>& masks,
+                                      const std::vector<platform::Wildcard>& masks,
                                       const QSet<QString>& hiddenNames, bool withDotNames,
                                       int* hiddenByList) {
     const size_t n = std::min(prelisted.files.size(), prelisted.tails.size());
@@ -259,7 +208,7 @@ std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
         const bool hidden = !hiddenNames.isEmpty() && hiddenNames.contains(name);
         bool isFolded = false, any = false;
         for (size_t m = 0; m < maskCount; ++m) {
-            std::optional<bool> hit = masks[m].matchesTail(tail);
+            std::optional<bool> hit = matchesByTail(masks[m], tail);
             if (!hit) {
                 if (!isFolded) foldInto(name, folded);
                 isFolded = true;
@@ -345,7 +294,7 @@ std::vector<ListedFile> listFolder(const QString& folder, const QStringList& mas
         hiddenNames = QSet<QString>(listed.begin(), listed.end());
     }
 
-    std::vector<WildcardMask> compiled;
+    std::vector<platform::Wildcard> compiled;
     compiled.reserve(masks.size());
     for (const QString& m : masks)
         compiled.emplace_back(m);
@@ -374,13 +323,13 @@ std::vector<ListedFile> listFolder(const QString& folder, const QStringList& mas
             // Counted by name alone, never looked at: it is not listed.
             if (options.hiddenByList &&
                 std::any_of(compiled.begin(), compiled.end(),
-                            [&](const WildcardMask& mask) { return mask.matches(folded); }))
+                            [&](const platform::Wildcard& mask) { return mask.matches(folded); }))
                 ++*options.hiddenByList;
             continue;
         }
         const size_t base = matched.size();
         bool any = false;
-        for (const WildcardMask& mask : compiled) {
+        for (const platform::Wildcard& mask : compiled) {
             const bool hit = mask.matches(folded);
             matched.push_back(hit);
             any = any || hit;

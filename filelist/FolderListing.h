@@ -4,6 +4,7 @@
 // letter case, and the hidden-file convention of the desktop's file managers.
 
 #include "platform/FolderSnapshot.h"
+#include "platform/Wildcard.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,24 +12,6 @@
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-struct NameTail;
-
-// One wildcard mask: "*" any run of characters, "?" any one character. "*.*" matches
-// every name, a name without a dot included, as users type it to mean "all files".
-class WildcardMask {
-public:
-    explicit WildcardMask(const QString& mask);
-    // `foldedName` is the name passed through platform::foldName.
-    bool matches(QStringView foldedName) const;
-    // The answer from the name's tail alone; nothing when the tail cannot tell.
-    std::optional<bool> matchesTail(const NameTail& tail) const;
-
-private:
-    enum class Kind { Everything, Suffix, General };
-    Kind m_kind = Kind::General;
-    QString m_folded;  // the folded mask; for Suffix, the literal after the leading "*"
-};
 
 // A file as the listing found it. `readable` is false when its length and date could not
 // be read (it vanished meanwhile, or a link points nowhere); `looked` is false when they
@@ -51,6 +34,8 @@ struct NameTail {
     bool dot = false;    // the name begins with "."
 };
 NameTail tailOf(QStringView name);
+// Whether a file mask takes the name from its tail alone; nothing when the tail cannot tell.
+std::optional<bool> matchesByTail(const platform::Wildcard& mask, const NameTail& tail);
 
 // A folder's files read ahead (FolderPrefetch): every entry but folders, in name order,
 // looked at as a listing without details looks (links and untyped entries only).

@@ -98,14 +98,6 @@ QImage GifDocument::frameImage(int index) {
     return image;
 }
 
-QByteArray GifDocument::fileBytes(bool* ok) const {
-    *ok = false;
-    if (!m_file || !m_file->seek(0)) return {};
-    QByteArray bytes = m_file->readAll();
-    *ok = bytes.size() == m_file->size();
-    return bytes;
-}
-
 void GifDocument::setCacheBudget(qint64 bytes) {
     m_cacheBudget = bytes;
     if (m_cacheBytes > bytes) {

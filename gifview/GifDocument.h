@@ -61,8 +61,6 @@ public:
     // Decoded pictures are kept within a bounded budget, since they depend only on the bytes.
     QImage frameImage(int index);
 
-    // All bytes of the open file; empty and ok false when it cannot be read.
-    QByteArray fileBytes(bool* ok) const;
     void removeFrame(int index);
 
     // Bytes of decoded pictures kept; 0 decodes every frame each time it is drawn.

@@ -78,8 +78,7 @@ public:
     bool hasWorkSurface() const { return m_workSurface; }
     const QImage& saveUnder() const { return m_saveUnder; }
 
-    // ---- saving
-    void writeProperties(platform::PropertyBag& bag);
+    // ---- design values
     void readProperties(const platform::PropertyBag& bag);
     QString temporaryGifName() const;
     // Where embedded GIFs are restored; the program's folder unless set.

@@ -1,5 +1,5 @@
-// Saving the view to its host's property bag and restoring it, with an embedded copy of the
-// GIF file that is written back as a temporary file on restore.
+// Restoring the view from its design values, with an embedded copy of the GIF file that is
+// written back as a temporary file.
 
 #include "gifview/GifViewCore.h"
 
@@ -7,39 +7,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-
-namespace {
-
-const QVariant kNoDefault;
-
-QVariant int16(int v) {
-    return QVariant::fromValue(static_cast<qint16>(v));
-}
-
-}  // namespace
-
-void GifViewCore::writeProperties(platform::PropertyBag& bag) {
-    bag.writeProperty(QStringLiteral("nrLoops"), int16(gifMaxLoops()), int16(0));
-    bag.writeProperty(QStringLiteral("autoSize"), m_autoSize, true);
-    bag.writeProperty(QStringLiteral("bkColor"), m_backColor, kButtonFace);
-    bag.writeProperty(QStringLiteral("minDelay"), int16(m_minDelay), int16(50));
-    bag.writeProperty(QStringLiteral("scaleFactor"), int16(m_stretch), int16(0));
-    bag.writeProperty(QStringLiteral("scaleMode"), int16(m_stretchMethod), int16(0));
-    bag.writeProperty(QStringLiteral("animate"), static_cast<qint32>(m_tag.size()), qint32(0));
-    bag.writeProperty(QStringLiteral("gifFileName"), m_doc.info().fileName, QString());
-    bag.writeProperty(QStringLiteral("Stretch"), int16(m_stretch), int16(0));
-    if (!m_doc.isOpen()) {
-        bag.writeProperty(QStringLiteral("fileLen"), qint32(0), kNoDefault);
-        return;
-    }
-    bool ok = false;
-    const QByteArray bytes = m_doc.fileBytes(&ok);
-    bag.writeProperty(QStringLiteral("fileLen"), static_cast<qint32>(bytes.size() - 1), kNoDefault);
-    if (ok && !bytes.isEmpty())
-        bag.writeProperty(QStringLiteral("fileData"), bytes, kNoDefault);
-    else
-        bag.writeProperty(QStringLiteral("fileLen"), qint32(0), kNoDefault);
-}
 
 void GifViewCore::readProperties(const platform::PropertyBag& bag) {
     setStretch(bag.readProperty(QStringLiteral("Stretch"), 0).toInt());

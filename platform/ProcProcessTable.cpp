@@ -1,10 +1,10 @@
 #include "platform/ProcProcessTable.h"
 
 #include "platform/FileNames.h"
+#include "platform/Wildcard.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <sys/types.h>
 #include <unistd.h>
@@ -35,23 +35,19 @@ QByteArray readSmall(const QString& path) {
 }  // namespace
 
 bool processMatches(const QString& exeName, const ProcessRecord& p) {
-    const QString wanted = withoutExe(exeName.toLower());
+    const QString wanted = withoutExe(foldName(exeName));
     if (wanted.isEmpty()) return false;
-    const bool wildcard = wanted.contains(QLatin1Char('*')) || wanted.contains(QLatin1Char('?'));
-    const QRegularExpression pattern(
-        wildcard ? QRegularExpression::wildcardToRegularExpression(wanted) : QString(),
-        QRegularExpression::CaseInsensitiveOption);
+    const Wildcard pattern(wanted);
     auto same = [&](const QString& candidate) {
-        const QString name = withoutExe(candidate.toLower());
-        if (name.isEmpty()) return false;
-        return wildcard ? pattern.match(name).hasMatch() : name == wanted;
+        const QString name = withoutExe(foldName(candidate));
+        return !name.isEmpty() && pattern.matches(name);
     };
     if (same(lastComponent(p.executable)) || same(lastComponent(p.argv0))) return true;
     if (p.command.isEmpty()) return false;
     if (same(p.command)) return true;
     // A long program name shows only its first 15 characters as the command name.
-    return !wildcard && p.command.size() == kCommandLength && wanted.size() > kCommandLength &&
-           exeName.toLower().startsWith(p.command.toLower());
+    return pattern.literal() && p.command.size() == kCommandLength &&
+           wanted.size() > kCommandLength && exeName.toLower().startsWith(p.command.toLower());
 }
 
 ProcProcessTable::ProcProcessTable(QString procRoot) : m_root(std::move(procRoot)) {}

@@ -2,10 +2,12 @@
 
 #include "platform/FileNames.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,12 @@
 namespace platform {
 
 IniSettingsStore::IniSettingsStore(QString folder) : m_folder(std::move(folder)) {}
+
+IniSettingsStore::~IniSettingsStore() {
+    // Told from here only to a handler that outlives the store; the window's is gone.
+    m_problemHandler = nullptr;
+    sync();
+}
 
 QString IniSettingsStore::defaultFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -50,13 +58,22 @@ bool IniSettingsStore::isUsable(const QString& file) const {
     return false;
 }
 
+QSettings* IniSettingsStore::settingsOf(const QString& app) const {
+    const QString file = fileFor(app);
+    auto it = m_files.find(file);
+    if (it == m_files.end()) {
+        std::unique_ptr<QSettings> settings;
+        if (isUsable(file)) settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
+        it = m_files.emplace(file, std::move(settings)).first;
+    }
+    return it->second.get();
+}
+
 QString IniSettingsStore::getSetting(const QString& app, const QString& section, const QString& key,
                                      const QString& defaultValue) const {
-    const QString file = fileFor(app);
-    if (!isUsable(file)) return defaultValue;
-    QSettings s(file, QSettings::IniFormat);
-    s.beginGroup(section);
-    const QVariant v = s.value(key);
+    QSettings* s = settingsOf(app);
+    if (!s) return defaultValue;
+    const QVariant v = s->value(section + QLatin1Char('/') + key);
     if (!v.isValid()) return defaultValue;
     return v.typeId() == QMetaType::QByteArray ? decodeName(v.toByteArray()) : v.toString();
 }
@@ -64,20 +81,36 @@ QString IniSettingsStore::getSetting(const QString& app, const QString& section,
 void IniSettingsStore::saveSetting(const QString& app, const QString& section, const QString& key,
                                    const QString& value) {
     if (section.isEmpty()) return;  // a value without a section would land in [General]
-    const QString file = fileFor(app);
-    if (!isUsable(file)) return;
-    QSettings s(file, QSettings::IniFormat);
-    s.beginGroup(section);
+    QSettings* s = settingsOf(app);
+    if (!s) return;
     // A path holding bytes that are not valid UTF-8 would be written as U+FFFD and come back
     // as another path; such a value is kept as its bytes.
+    const QString path = section + QLatin1Char('/') + key;
     const QByteArray bytes = encodeName(value);
     if (bytes != value.toUtf8())
-        s.setValue(key, bytes);
+        s->setValue(path, bytes);
     else
-        s.setValue(key, value);
-    s.endGroup();
+        s->setValue(path, value);
+    // Written once the event loop is back, so that the file follows within moments and a
+    // failure is said while the window is there to say it.
+    if (m_syncPending || !QAbstractEventDispatcher::instance()) return;
+    m_syncPending = true;
+    QTimer::singleShot(0, &m_syncContext, [this] { sync(); });
+}
+
+bool IniSettingsStore::sync() {
+    m_syncPending = false;
+    bool ok = true;
+    for (auto& [file, settings] : m_files)
+        if (settings && !syncFile(file, *settings)) ok = false;
+    return ok;
+}
+
+bool IniSettingsStore::syncFile(const QString& file, QSettings& s) {
+    // Syncing reads the file again; one that has become a FIFO meanwhile must not be.
+    if (!isUsable(file)) return false;
     s.sync();
-    if (s.status() == QSettings::NoError) return;
+    if (s.status() == QSettings::NoError) return true;
     // QSettings says only that it failed; the file or its folder says why, else the disk
     // is full.
     const QByteArray name = encodeName(file);
@@ -90,6 +123,7 @@ void IniSettingsStore::saveSetting(const QString& app, const QString& section, c
               QString::fromLocal8Bit(std::strerror(errno));
     tell(kNotSaved, QStringLiteral("Settings cannot be saved to ") + file + QStringLiteral(" (") +
                         why + QStringLiteral(")."));
+    return false;
 }
 
 }  // namespace platform

@@ -163,7 +163,7 @@ run_gif_fuzzer() {
             xml) cp tests/identify/data/*.xml "build-fuzz/corpus/$target/" ;;
             zip) cp tests/identify/data/zip/*.zip "build-fuzz/corpus/$target/" ;;
             7z) cp tests/identify/data/7z/*.7z "build-fuzz/corpus/$target/" ;;
-            png) cp tests/launcher/data/png/* "build-fuzz/corpus/$target/" ;;
+            png) cp tests/imaging/data/png/* "build-fuzz/corpus/$target/" ;;
         esac
         # Qt keeps some allocations until exit; leaks are not what this run looks for.
         # libarchive copes with a refused allocation, as it gets one outside the sanitizer.

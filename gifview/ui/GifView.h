@@ -62,7 +62,6 @@ public:
     }
     bool cropGif(int newWidth, int newHeight) { return m_view->cropGif(newWidth, newHeight); }
 
-    void writeProperties(platform::PropertyBag& bag) { m_view->writeProperties(bag); }
     void readProperties(const platform::PropertyBag& bag) { m_view->readProperties(bag); }
 
 signals:

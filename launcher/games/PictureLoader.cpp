@@ -1,6 +1,6 @@
 #include "launcher/games/PictureLoader.h"
 
-#include "launcher/games/PngDecoder.h"
+#include "imaging/PngDecoder.h"
 #include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 
@@ -122,7 +122,9 @@ std::optional<QImage> decodePngFast(QIODevice* device, const QSize& box, QSize* 
     if (target != *full && qint64(full->width()) * full->height() > kScaleAfterPixels)
         return std::nullopt;
     if (!device->seek(0)) return std::nullopt;
-    std::optional<QImage> image = decodePngBytes(device->readAll(), wanted);
+    // One decoder a thread, so that its buffers serve each next picture of the thread.
+    thread_local PngDecoder decoder;
+    std::optional<QImage> image = decoder.decode(device->readAll(), wanted);
     if (!image) return std::nullopt;
     return finish(std::move(*image), *full, target, fullSize, wanted, whole);
 }

@@ -2,8 +2,8 @@
 
 #include "filelist/FolderListing.h"
 #include "launcher/PathHelpers.h"
-#include "launcher/maintenance/WildcardMatch.h"
 #include "platform/FileNames.h"
+#include "platform/Wildcard.h"
 
 #include <QSet>
 
@@ -55,12 +55,12 @@ QString hideMatchPattern(const QString& answer) {
 }
 
 QStringList namesMatchingHidePattern(const QStringList& names, const QString& pattern) {
-    const QString folded = platform::foldName(pattern);
+    const platform::Wildcard wildcard(pattern, platform::Wildcard::Syntax::Classes);
     QStringList out;
     QSet<QString> seen;
     for (const QString& name : names) {
         if (seen.contains(name)) continue;
-        if (likeMatch(platform::foldName(name), folded).value_or(false)) {
+        if (wildcard.matches(platform::foldName(name))) {
             seen.insert(name);
             out.append(name);
         }

@@ -6,6 +6,7 @@
 #include "identify/Identification.h"
 #include "launcher/emulators/InstalledEmulators.h"
 #include "launcher/ui/WindowState.h"
+#include "launcher/ui/PlatformServices.h"
 #include "launcher/window/WindowLayout.h"
 
 #include <QImage>
@@ -25,28 +26,11 @@ class PadInput;
 struct ListsLayout;
 
 namespace platform {
-class Dialogs;
-class FileOperations;
 class Gamepads;
-class KeystrokeSender;
-class ProcessTable;
-class SettingsStore;
-class Shell;
-class SingleInstance;
-class Volumes;
 }  // namespace platform
 
 // What the window asks of the system; every service must outlive the window.
-struct MainWindowServices {
-    platform::SettingsStore* settings = nullptr;
-    platform::Shell* shell = nullptr;
-    platform::ProcessTable* processes = nullptr;
-    platform::Dialogs* dialogs = nullptr;
-    platform::KeystrokeSender* keystrokes = nullptr;
-    platform::Volumes* volumes = nullptr;
-    platform::SingleInstance* singleInstance = nullptr;
-    // Renames and the trash; also used by the duplicate search's own thread.
-    platform::FileOperations* files = nullptr;
+struct MainWindowServices : PlatformServices {
     QString programFolder;  // the emulator folder chosen at start (its own folder by default)
     double dpi = 0;         // dots per inch for twips; 0 takes the screen's
     // Where the installed emulators and emulators.conf are looked for; the default finds none.

@@ -9,6 +9,7 @@
 #include "launcher/ui/MainWindow.h"
 #include "launcher/window/StartFolder.h"
 #include "launcher/window/WindowPlacement.h"
+#include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
 
@@ -58,6 +59,7 @@ void MainWindow::prepareToClose() {
     m_commands->stopAndWait();
     saveEmulatorSettings();
     rememberEmulatorOfFolder();
+    if (m_services.settings) m_services.settings->sync();
 }
 
 void MainWindow::saveEmulatorSettings() {

@@ -48,10 +48,8 @@ TEST(ListFolder, MasksInOrderEachInNameOrder) {
         {"*.zip;*.ZIP", zips + zips},
         {"*.zip; *.smc", zips},  // the blank is part of the second mask
         {"*.zip;", zips},
-        {"?.smc", smcs},
         {"*.7z", {}},
         {"", {}},
-        {"Z*", {"z.zip", "zip"}},
         {"*.*",
          {"a.ZIP", "b.zip", "c.Zip", "k.SMC", "m.smc", "other.txt", "x.zipx", "z.zip", "zip"}},
     };

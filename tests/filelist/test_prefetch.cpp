@@ -158,8 +158,8 @@ TEST(NameTail, AnswersAsTheWholeNameDoes) {
         const NameTail tail = tailOf(n);
         EXPECT_EQ(tail.dot, n.startsWith(u'.')) << name;
         for (const char* mask : masks) {
-            const WildcardMask m(QString::fromUtf8(mask));
-            const std::optional<bool> fromTail = m.matchesTail(tail);
+            const platform::Wildcard m(QString::fromUtf8(mask));
+            const std::optional<bool> fromTail = matchesByTail(m, tail);
             if (!fromTail) continue;
             ++answered;
             EXPECT_EQ(*fromTail, m.matches(platform::foldName(n))) << name << " " << mask;

@@ -12,24 +12,34 @@
 #include <QFile>
 #include <QFont>
 
+#include <memory>
+
 namespace {
 
 TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
     TempFolder dir;
-    platform::IniSettingsStore store(dir.path());
-    EXPECT_EQ(store.getSetting("Rombard", "zsnesw.exe", "cmdline", "def"), "def");
-    store.saveSetting("Rombard", "zsnesw.exe", "cmdline", "-fullscreen /x \"a b\"");
-    store.saveSetting("Rombard", "zsnesw.exe", "Maximized", "False");
-    store.saveSetting("Rombard", "ZINC.EXE", "file", "12");
-    store.saveSetting("Rombard", "", "orphan", "x");  // no section: nothing written
+    auto store = std::make_unique<platform::IniSettingsStore>(dir.path());
+    EXPECT_EQ(store->getSetting("Rombard", "zsnesw.exe", "cmdline", "def"), "def");
+    store->saveSetting("Rombard", "zsnesw.exe", "cmdline", "-fullscreen /x \"a b\"");
+    store->saveSetting("Rombard", "zsnesw.exe", "Maximized", "False");
+    store->saveSetting("Rombard", "ZINC.EXE", "file", "12");
+    store->saveSetting("Rombard", "", "orphan", "x");  // no section: nothing written
     const QString oddFolder = "/roms/" + platform::decodeName("emu \xe9\xff");
-    store.saveSetting("Rombard", "zsnes.exe", "roms", oddFolder);
-    store.saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
+    store->saveSetting("Rombard", "zsnes.exe", "roms", oddFolder);
+    store->saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
+    // Kept in memory and read back from there, to be written in one go: on sync...
+    EXPECT_EQ(store->getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
+    EXPECT_FALSE(dir.exists("Rombard/Rombard.conf"));
+    EXPECT_TRUE(store->sync());
+    EXPECT_TRUE(dir.read("Rombard/Rombard.conf").contains("Maximized=False"));
+    // ...and when the store closes.
+    store->saveSetting("Rombard", "zsnesw.exe", "Maximized", "True");
+    store.reset();
 
     // A second store over the same folder (the next run) sees every value.
     platform::IniSettingsStore again(dir.path());
     EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "cmdline", ""), "-fullscreen /x \"a b\"");
-    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "Maximized", ""), "False");
+    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "Maximized", ""), "True");
     EXPECT_EQ(again.getSetting("Rombard", "ZINC.EXE", "file", ""), "12");
     EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "file", "none"), "none");
     EXPECT_EQ(again.getSetting("Rombard", "", "orphan", "none"), "none");
@@ -41,47 +51,35 @@ TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
     EXPECT_TRUE(text.contains("cmdline=-fs \xc3\xa9")) << text.toStdString();
 }
 
-TEST(PropertyBag, DefaultsAreNotStoredAndDoubledKeysStoreOnce) {
-    struct Case {
-        bool value;
-        bool stored;
-        bool readBack;
+// Design values by shape: what a key reads as, and the default wherever the bag cannot say.
+TEST(PropertyBag, ReadsEachShapeAndFallsBackToTheDefault) {
+    const platform::PropertyBag bag = platform::PropertyBag::fromJson(R"({
+        "Font": {"font": "Tahoma,12,-1,5,400,0,0,0,0,0,0,0,0,0,0,1"},
+        "BadFont": {"font": ""}, "GIF": {"bytes": "R0lGODlhAAE="}, "Other": {"x": 1},
+        "ForeColor": 5366777, "Big": 4294967295, "Half": 0.5, "MultiSelect": false,
+        "Path": "/roms/\u00e9", "List": [1], "Nothing": null})");
+    const QVariant fallback(QStringLiteral("default"));
+    const struct {
+        const char* key;
+        QVariant expected;
+    } cases[] = {
+        {"ForeColor", QVariant::fromValue(qint64(0x0051E3F9))},
+        {"forecolor", QVariant::fromValue(qint64(0x0051E3F9))},  // letter case ignored
+        {"Big", QVariant::fromValue(qint64(0xFFFFFFFF))},
+        {"Half", 0.5},
+        {"MultiSelect", false},
+        {"Path", QStringLiteral("/roms/\u00e9")},
+        {"GIF", QByteArray("GIF89a\0\1", 8)},
+        {"BadFont", fallback},
+        {"Other", fallback},
+        {"List", fallback},
+        {"Nothing", fallback},
+        {"Missing", fallback},
     };
-    // A key written first with default false, then with default true.
-    for (const Case c : {Case{true, true, true}, Case{false, true, false}}) {
-        platform::PropertyBag bag;
-        bag.writeProperty("OneClickActivate", c.value, false);
-        bag.writeProperty("OneClickActivate", c.value, true);
-        EXPECT_EQ(bag.contains("OneClickActivate"), c.stored);
-        EXPECT_EQ(bag.keys().size(), 1);
-        EXPECT_EQ(bag.readProperty("OneClickActivate", false).toBool(), c.readBack);
-        EXPECT_EQ(bag.readProperty("OneClickActivate", true).toBool(), c.readBack);
-    }
-    platform::PropertyBag empty;
-    EXPECT_EQ(empty.readProperty("OneClickActivate", false).toBool(), false);
-    EXPECT_EQ(empty.readProperty("OneClickActivate", true).toBool(), true);
-
-    platform::PropertyBag bag;
-    bag.writeProperty("ViewMode", 1, 1);
-    bag.writeProperty("ScaleMode", qint16(3), 1);
-    bag.writeProperty("Pattern", QString("*.*"), QString("*.*"));
-    EXPECT_EQ(bag.keys(), QStringList{"ScaleMode"});
-}
-
-TEST(PropertyBag, JsonRoundTripKeepsEveryKind) {
-    platform::PropertyBag bag;
-    QFont font(QStringLiteral("Tahoma"), 12);
-    bag.writeProperty("Font", font, QVariant());
-    bag.writeProperty("ForeColor", 0x0051E3F9, 0);
-    bag.writeProperty("MultiSelect", false, true);
-    bag.writeProperty("Path", QStringLiteral("/roms/é"), QString());
-    bag.writeProperty("GIF", QByteArray("GIF89a\0\1", 8), QByteArray());
-    const platform::PropertyBag back = platform::PropertyBag::fromJson(bag.toJson());
-    EXPECT_EQ(back.readProperty("Font", QVariant()).value<QFont>().family(), "Tahoma");
-    EXPECT_EQ(back.readProperty("ForeColor", 0).toLongLong(), 0x0051E3F9);
-    EXPECT_EQ(back.readProperty("MultiSelect", true).toBool(), false);
-    EXPECT_EQ(back.readProperty("Path", QString()).toString(), "/roms/é");
-    EXPECT_EQ(back.readProperty("GIF", QByteArray()).toByteArray(), QByteArray("GIF89a\0\1", 8));
+    for (const auto& c : cases)
+        EXPECT_EQ(bag.readProperty(c.key, fallback), c.expected) << c.key;
+    EXPECT_EQ(bag.readProperty("Font", fallback).value<QFont>().family(), "Tahoma");
+    EXPECT_EQ(platform::PropertyBag::fromJson("[1]").readProperty("Half", 2), 2);
 }
 
 TEST(FileOperations, LookupsIgnoreCaseChangesTakeTheExactEntry) {

@@ -6,6 +6,7 @@
 #include "support/OtherUser.h"
 #include "support/TempFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <gtest/gtest.h>
@@ -86,8 +87,13 @@ TEST(SettingsFiles, ASaveThatFailsIsReportedOnce) {
         platform::IniSettingsStore store(t.file(QStringLiteral("config")));
         QStringList told;
         store.setProblemHandler([&](const QString& text) { told << text; });
+        // Told once the event loop is back from the save, without anyone asking to sync...
         store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
+        QCoreApplication::processEvents();
+        if (told.size() != 1) return 2;
+        // ...and on an explicit sync, which fails again, but is not told twice.
         store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
+        if (store.sync()) return 3;
         support::writeAll(out, told.join('\n').toUtf8());
         return told.size() == 1 ? 0 : 1;
     });

@@ -4,7 +4,10 @@
 // filter on purpose, grey and palette pictures, image data split or damaged, chunks out of
 // place.
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QRandomGenerator>
 
 #include <zlib.h>
@@ -113,6 +116,40 @@ inline QByteArray file(const QByteArray& ihdr, const QByteArray& stream,
         pos += split;
     } while (pos < stream.size());
     return out + after + chunk("IEND", {});
+}
+
+// Qt's own reading and writing, the decoder's measure.
+inline QImage qtDecode(const QByteArray& bytes) {
+    QImage image;
+    image.loadFromData(bytes, "PNG");
+    return image;
+}
+
+inline QImage comparable(const QImage& image) {
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+inline QByteArray qtEncoded(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Noise over a gradient: flat runs and jumps, so that each Paeth choice comes up.
+inline QImage screenshotLike(int width, int height, QImage::Format format, quint32 stream) {
+    QImage image(width, height, format);
+    QRandomGenerator random(stream);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool noisy = (x / 16 + y / 8) % 3 == 0;
+            const QColor c = noisy ? QColor(int(random.bounded(256)), int(random.bounded(256)),
+                                            int(random.bounded(256)), int(random.bounded(256)))
+                                   : QColor(x * 7 % 256, y * 5 % 256, (x + y) % 256, 200);
+            image.setPixelColor(x, y, c);
+        }
+    return image;
 }
 
 }  // namespace png

@@ -12,6 +12,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include <type_traits>
@@ -65,10 +67,10 @@ protected:
     void design(const QVariantMap& changes) {
         QFile stored(QStringLiteral(":/design/Files.json"));
         ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
-        platform::PropertyBag bag = platform::PropertyBag::fromJson(stored.readAll());
+        QJsonObject values = QJsonDocument::fromJson(stored.readAll()).object();
         for (auto it = changes.begin(); it != changes.end(); ++it)
-            bag.writeProperty(it.key(), it.value(), QVariant());
-        list.readProperties(bag);
+            values.insert(it.key(), QJsonValue::fromVariant(it.value()));
+        list.readProperties(platform::PropertyBag(values));
         list.setPattern(QStringLiteral("*.sms"));
         list.setPath(dir.path());
         ASSERT_EQ(list.listCount(), 10);

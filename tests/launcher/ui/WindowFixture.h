@@ -6,6 +6,7 @@
 #include "filelist/ui/FileListView.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/ui/WindowServices.h"
 #include "platform/Descendants.h"
 #include "platform/FileOperations.h"
 #include "platform/SettingsStore.h"
@@ -43,7 +44,13 @@ public:
         log.append(QStringLiteral("set %1 %2=%3").arg(section, key, value));
         m_ini.saveSetting(app, section, key, value);
     }
+    bool sync() override { return m_ini.sync(); }
     QString file() const { return m_ini.fileFor(QStringLiteral("Rombard")); }
+    // Removes the settings file, as a first start finds none.
+    void forget() {
+        QFile::remove(file());
+        m_ini.sync();
+    }
     // Stores without leaving a trace in the log.
     void preset(const QString& section, const QString& key, const QString& value) {
         m_ini.saveSetting(QStringLiteral("Rombard"), section, key, value);
@@ -80,25 +87,26 @@ protected:
             emu.write(QStringLiteral("roms/") + name, "x");
     }
 
-    // `shell` and `programFolder` replace the fake shell and the temporary emulator folder.
-    MainWindow& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
-        MainWindowServices s;
-        s.settings = &settings;
-        s.shell = realShell ? realShell : &shell;
-        s.processes = processTable ? processTable : &processes;
-        s.dialogs = &dialogs;
-        s.keystrokes = keystrokeSender;
-        s.volumes = &volumes;
-        s.singleInstance = &single;
-        s.files = fileOperations;
+    // The window's services: the fakes, the fixture's choices and the temporary folder.
+    MainWindowServices services() {
+        MainWindowServices s =
+            windowServicesOf({&settings, &shell, processTable ? processTable : &processes, &dialogs,
+                              keystrokeSender, &volumes, &single, fileOperations},
+                             emu.path());
         s.gamepads = gamepads;
         s.history = history;
         s.identifier = identifier;
         s.readAhead = readAhead;
         s.readsFoldersInBackground = readsFoldersInBackground;
-        s.programFolder = programFolder.isEmpty() ? emu.path() : programFolder;
         s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
+        return s;
+    }
+    // `shell` and `programFolder` replace the fake shell and the temporary emulator folder.
+    MainWindow& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
+        MainWindowServices s = services();
+        if (realShell) s.shell = realShell;
+        if (!programFolder.isEmpty()) s.programFolder = programFolder;
         window = std::make_unique<MainWindow>(s);
         return *window;
     }

@@ -215,17 +215,9 @@ TEST_F(HelpAndAccess, MacroRunsOnItsFirstF6AndMovesAfterTheTag) {
     program("Nestopia");
     for (const char* n : {"Game-A.nes", "Game-B.nes", "Game.nes", "Zelda.nes"})
         emu.write(QString("roms/") + n, "x");
-    MainWindowServices s;
-    s.settings = &settings;
-    s.shell = &shell;
-    s.processes = &processes;
+    MainWindowServices s = services();
     s.dialogs = &realistic;
     s.keystrokes = &sender;
-    s.volumes = &volumes;
-    s.singleInstance = &single;
-    s.files = fileOperations;
-    s.programFolder = emu.path();
-    s.dpi = 96;
     window = std::make_unique<MainWindow>(s);
     ASSERT_TRUE(window->start());
     window->show();

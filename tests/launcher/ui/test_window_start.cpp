@@ -126,7 +126,7 @@ TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file ? c.file : "none");
         window.reset();
-        QFile::remove(settings.file());
+        settings.forget();
         if (c.file) settings.preset("zsnes.exe", "file", c.file);
         create();
         QSignalSpy clicks(files(), &FileListView::itemClick);

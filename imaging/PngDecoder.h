@@ -11,7 +11,9 @@
 #include <QImage>
 #include <QSize>
 
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // What the file's header promises, when the fast decoder may take the file on: its size.
@@ -24,3 +26,25 @@ std::optional<QSize> fastPngSize(QByteArrayView head);
 // answers false.
 std::optional<QImage> decodePngBytes(QByteArrayView bytes,
                                      const std::function<bool()>& wanted = {});
+
+// DecodePngFast with its working memory (the inflated rows, image data in several chunks
+// joined) kept from one picture to the next. Memory the heap hands out afresh for a
+// screenshot's rows comes as new pages, each faulted in on first touch: that cost a decode
+// as much as the inflating, unless the whole process kept its heap large. Kept per thread
+// (one decoder is not to be shared); a buffer past kKeptBytes goes back after its picture.
+class PngDecoder {
+public:
+    static constexpr std::size_t kKeptBytes = 64u << 20;
+
+    std::optional<QImage> decode(QByteArrayView bytes, const std::function<bool()>& wanted = {});
+
+private:
+    struct Buffer {
+        std::unique_ptr<uchar[]> data;
+        std::size_t size = 0;
+        // At least `bytes` of memory, or null when there is none to be had.
+        uchar* atLeast(std::size_t bytes);
+        void trim();
+    };
+    Buffer m_rows, m_joined;
+};

@@ -2,11 +2,9 @@
 // pixel for pixel, and every file it is not sure of (damaged, cut short, of a kind it does
 // not take) it leaves to Qt.
 
-#include "launcher/games/PictureLoader.h"
-#include "launcher/games/PngDecoder.h"
+#include "imaging/PngDecoder.h"
 #include "support/PngBuilder.h"
 #include "support/QtPrinters.h"
-#include "support/TempFolder.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -20,38 +18,10 @@
 
 namespace {
 
-QImage qtDecode(const QByteArray& bytes) {
-    QImage image;
-    image.loadFromData(bytes, "PNG");
-    return image;
-}
-
-QImage comparable(const QImage& image) {
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-QByteArray qtEncoded(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-// Noise over a gradient: flat runs and jumps, so that each Paeth choice comes up.
-QImage screenshotLike(int width, int height, QImage::Format format, quint32 stream) {
-    QImage image(width, height, format);
-    QRandomGenerator random(stream);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const bool noisy = (x / 16 + y / 8) % 3 == 0;
-            const QColor c = noisy ? QColor(int(random.bounded(256)), int(random.bounded(256)),
-                                            int(random.bounded(256)), int(random.bounded(256)))
-                                   : QColor(x * 7 % 256, y * 5 % 256, (x + y) % 256, 200);
-            image.setPixelColor(x, y, c);
-        }
-    return image;
-}
+using png::comparable;
+using png::qtDecode;
+using png::qtEncoded;
+using png::screenshotLike;
 
 // The fast decode agrees with Qt's: either nothing, or the same pixels.
 void expectAgrees(const QByteArray& bytes) {
@@ -208,6 +178,35 @@ TEST(PngDecoder, ImageDataSplitOverManyChunks) {
         const std::optional<QImage> fast = decodePngBytes(bytes);
         ASSERT_TRUE(fast.has_value());
         EXPECT_EQ(comparable(*fast), comparable(qtDecode(b.bytes)));
+    }
+}
+
+// One decoder kept from picture to picture, as the loader's threads keep theirs: each
+// picture reads as on its own, whatever came before it (larger, smaller, split, damaged).
+TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
+    const Built small = built(5, 4, kRgba, {4, 1});
+    const Built wide = built(300, 20, kRgb, {0, 1, 2, 3, 4});
+    QByteArray cut = wide.bytes;
+    cut[cut.size() - 20] = char(cut[cut.size() - 20] ^ 0xff);
+    const QByteArray pictures[] = {
+        wide.bytes,
+        small.bytes,
+        png::file(png::header(300, 20, kRgb), wide.stream, {}, 7),
+        cut,
+        png::file(png::header(5, 4, kRgba), small.stream, {}, 3),
+        qtEncoded(screenshotLike(400, 90, QImage::Format_ARGB32, 9)),
+        small.bytes,
+    };
+    PngDecoder decoder;
+    int index = 0;
+    for (const QByteArray& bytes : pictures) {
+        SCOPED_TRACE(index++);
+        const std::optional<QImage> alone = decodePngBytes(bytes);
+        const std::optional<QImage> kept = decoder.decode(bytes);
+        ASSERT_EQ(kept.has_value(), alone.has_value());
+        if (kept) {
+            EXPECT_EQ(comparable(*kept), comparable(qtDecode(bytes)));
+        }
     }
 }
 
@@ -382,51 +381,4 @@ TEST(PngDecoder, StopsAtEveryStageWhenNoLongerWanted) {
         EXPECT_FALSE(decodePngBytes(b.bytes, [&] { return calls++ < allowed; }));
         EXPECT_EQ(calls, allowed + 1);  // not asked again once it said no
     }
-}
-
-TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
-    TempFolder folder;
-    const QImage source = screenshotLike(400, 200, QImage::Format_ARGB32, 11);
-    const QByteArray fastPng = qtEncoded(source);
-    ASSERT_TRUE(decodePngBytes(fastPng));
-    // Qt writes 16 bits a sample for 64-bit formats: not the fast decoder's.
-    const QByteArray deepPng = qtEncoded(source.convertToFormat(QImage::Format_RGBA64));
-    ASSERT_FALSE(decodePngBytes(deepPng));
-    // Damaged image data: Qt makes of it what it does.
-    QByteArray damaged = fastPng;
-    damaged[damaged.size() - 20] = char(damaged[damaged.size() - 20] ^ 0xff);
-    ASSERT_FALSE(decodePngBytes(damaged));
-
-    const struct {
-        const char* what;
-        QByteArray bytes;
-        QSize box;
-    } cases[] = {
-        {"fast, shrunk", fastPng, {100, 100}},    {"fast, whole", fastPng, {}},
-        {"16 bits, shrunk", deepPng, {100, 100}}, {"16 bits, whole", deepPng, {}},
-        {"damaged", damaged, {100, 100}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QString path = folder.write(QStringLiteral("picture.png"), c.bytes);
-        QSize full;
-        const QImage loaded = loadPictureFile(path, c.box, &full);
-        // What the loader always did: Qt's reading, scaled, on white.
-        QImage expected = qtDecode(c.bytes);
-        EXPECT_EQ(full, expected.isNull() ? QSize() : expected.size());
-        if (expected.isNull()) {
-            EXPECT_TRUE(loaded.isNull());
-            continue;
-        }
-        if (c.box.isValid())
-            expected = expected.scaled(c.box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        QImage onWhite(expected.size(), QImage::Format_RGB32);
-        onWhite.fill(Qt::white);
-        QPainter(&onWhite).drawImage(0, 0, expected);
-        EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
-        EXPECT_EQ(loaded, onWhite);
-    }
-    // Stopped before it starts: nothing, fast path or not.
-    const QString path = folder.write(QStringLiteral("stopped.png"), fastPng);
-    EXPECT_TRUE(loadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
 }

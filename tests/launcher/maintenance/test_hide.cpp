@@ -1,9 +1,8 @@
-// The hide command's pattern language, how typed answers become patterns, and the
-// ".hidden" list it writes: never through a link, never into a FIFO.
+// How typed hide answers become patterns, and the ".hidden" list the hide command writes:
+// never through a link, never into a FIFO.
 
 #include "filelist/FolderListing.h"
 #include "launcher/maintenance/HiddenFiles.h"
-#include "launcher/maintenance/WildcardMatch.h"
 #include "launcher/ui/WindowFixture.h"
 #include "support/RawFiles.h"
 
@@ -13,36 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-TEST(LikeMatch, Table) {
-    struct Case {
-        const char* text;
-        const char* pattern;
-        std::optional<bool> expected;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"game.smc", "*.smc", true}, {"game.smc", "*.sm", false}, {"", "*", true}, {"", "?", false},
-        {"abc", "a?c", true}, {"ac", "a?c", false}, {"a7c", "a#c", true}, {"abc", "a#c", false},
-        // "#" is one digit, 0 to 9, and nothing next to them ("/" and ":" border them)
-        {"0", "#", true}, {"9", "#", true}, {"x", "#", false}, {"/", "#", false},
-        {":", "#", false}, {"", "#", false}, {"10", "#", false}, {"10", "##", true},
-        {"b", "[a-c]", true}, {"d", "[a-c]", false}, {"d", "[!a-c]", true}, {"b", "[!a-c]", false},
-        {"-", "[a-]", true},  // a dash at the end is itself
-        {"*", "[*]", true}, {"x", "[*]", false},
-        {"a]", "a]", true},    // a "]" outside brackets is itself
-        {"ab", "a[]b", true},  // an empty class stands for nothing
-        {"a", "[!]", true},    // nothing excluded: any one character
-        {"mario [b1].smc", "*[[]b?[]]*", true},
-        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},  // no blow-up
-        {"abc", "[a-c", std::nullopt}, {"abc", "[c-a]", std::nullopt}, {"abc", "abc[", std::nullopt},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.text) + " / " + c.pattern);
-        EXPECT_EQ(likeMatch(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern)), c.expected);
-    }
-}
 
 TEST(HidePattern, TypedAnswersHideTheNamesTheyDescribe) {
     const QStringList names{"Game [!].smc", "Game [b1].smc", "Game (U).smc", "Mario 2.smc",

@@ -1,4 +1,4 @@
-#include "launcher/games/PngDecoder.h"
+#include "imaging/PngDecoder.h"
 
 #include <libdeflate.h>
 
@@ -512,6 +512,34 @@ std::optional<QSize> fastPngSize(QByteArrayView head) {
 }
 
 std::optional<QImage> decodePngBytes(QByteArrayView bytes, const std::function<bool()>& wanted) {
+    return PngDecoder().decode(bytes, wanted);
+}
+
+uchar* PngDecoder::Buffer::atLeast(std::size_t bytes) {
+    if (size < bytes) {
+        data.reset();  // the old block goes first, so the two are never held together
+        data.reset(new (std::nothrow) uchar[bytes]);
+        size = data ? bytes : 0;
+    }
+    return data.get();
+}
+
+void PngDecoder::Buffer::trim() {
+    if (size <= kKeptBytes) return;
+    data.reset();
+    size = 0;
+}
+
+std::optional<QImage> PngDecoder::decode(QByteArrayView bytes,
+                                         const std::function<bool()>& wanted) {
+    // Whatever way the decode ends, an outsized buffer is not kept for the next picture.
+    struct Trim {
+        PngDecoder& d;
+        ~Trim() {
+            d.m_rows.trim();
+            d.m_joined.trim();
+        }
+    } trim{*this};
     const auto unwanted = [&] { return wanted && !wanted(); };
     if (unwanted()) return std::nullopt;
     const std::optional<Header> header = readHeader(bytes);
@@ -527,28 +555,25 @@ std::optional<QImage> decodePngBytes(QByteArrayView bytes, const std::function<b
 
     // The image data as one stream: joined when it comes in several chunks.
     const uchar* stream = reinterpret_cast<const uchar*>(chunks->data.front().data());
-    std::unique_ptr<uchar[]> joined;
     if (chunks->data.size() > 1) {
-        joined.reset(new (std::nothrow) uchar[std::size_t(chunks->dataBytes)]);
+        uchar* joined = m_joined.atLeast(std::size_t(chunks->dataBytes));
         if (!joined) return std::nullopt;
-        uchar* to = joined.get();
+        uchar* to = joined;
         for (const QByteArrayView part : chunks->data) {
             std::memcpy(to, part.data(), std::size_t(part.size()));
             to += part.size();
         }
-        stream = joined.get();
+        stream = joined;
     }
-    std::unique_ptr<uchar[]> rows(new (std::nothrow) uchar[std::size_t(total)]);
+    uchar* const rows = m_rows.atLeast(std::size_t(total));
     Decompressor inflater;
     if (!rows || !inflater.d) return std::nullopt;
     std::size_t used = 0;
     // Exactly the rows the header promises, and nothing after the stream.
-    if (libdeflate_zlib_decompress_ex(inflater.d, stream, std::size_t(chunks->dataBytes),
-                                      rows.get(), std::size_t(total), &used,
-                                      nullptr) != LIBDEFLATE_SUCCESS ||
+    if (libdeflate_zlib_decompress_ex(inflater.d, stream, std::size_t(chunks->dataBytes), rows,
+                                      std::size_t(total), &used, nullptr) != LIBDEFLATE_SUCCESS ||
         used != std::size_t(chunks->dataBytes))
         return std::nullopt;
-    joined.reset();
     if (unwanted()) return std::nullopt;
 
     const Palette palette = paletteOf(*chunks);
@@ -562,7 +587,7 @@ std::optional<QImage> decodePngBytes(QByteArrayView bytes, const std::function<b
             if (unwanted()) return std::nullopt;
             nextCheck += kRowsBetweenChecks;
         }
-        uchar* row = rows.get() + stride * y;
+        uchar* row = rows + stride * y;
         uchar* cur = row + 1;
         const uchar* prev = y == 0 ? zeros.get() : cur - stride;
         qsizetype done = 1;

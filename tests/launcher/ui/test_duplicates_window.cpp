@@ -3,6 +3,7 @@
 // under way, with nothing removed after that.
 
 #include "launcher/ui/WindowFixture.h"
+#include "support/ForwardingFiles.h"
 
 #include <QDir>
 #include <QSemaphore>
@@ -14,29 +15,21 @@ namespace {
 
 // The test's trash, where the first removal waits, once it has begun, until the test
 // opens the gate: the search is then held at a point the test knows.
-class GatedFiles : public platform::FileOperations {
+class GatedFiles : public fakes::ForwardingFiles {
 public:
-    explicit GatedFiles(platform::FileOperations& files) : m_files(files) {}
-    std::optional<QString> resolve(const QString& p) override { return m_files.resolve(p); }
-    std::optional<qint64> fileSize(const QString& p) override { return m_files.fileSize(p); }
-    std::optional<QDateTime> fileDate(const QString& p) override { return m_files.fileDate(p); }
-    bool rename(const QString& from, const QString& to) override {
-        return m_files.rename(from, to);
-    }
+    explicit GatedFiles(platform::FileOperations& files) : ForwardingFiles(files) {}
     bool remove(const QString& path) override {
         if (m_removals++ == 0) {
             entered.release();
             gate.acquire();
         }
-        return m_files.remove(path);
+        return ForwardingFiles::remove(path);
     }
-    QString lastError() const override { return m_files.lastError(); }
 
     QSemaphore entered;
     QSemaphore gate;
 
 private:
-    platform::FileOperations& m_files;
     std::atomic<int> m_removals = 0;
 };
 

@@ -102,7 +102,7 @@ void MainWindow::createControls() {
     m_fileList = new FileListView(this);
     m_fileList->setObjectName(QStringLiteral("Files"));
     // Its look (font, gold on black) and behaviour are the list's stored design values.
-    m_fileList->ReadDesignValues(QStringLiteral("Files"));
+    m_fileList->readDesignValues(QStringLiteral("Files"));
     m_fileList->setKeysKeptFromView(fileListKeysKeptFromView());
     // The focus is on the list's inner view, which is what a screen reader names.
     m_fileList->setAccessibleName(QStringLiteral("Games"));
@@ -130,7 +130,7 @@ void MainWindow::createControls() {
     // Over the picture box, under the title.
     m_animation = new GifView(m_previewFrame);
     m_animation->setObjectName(QStringLiteral("AniGIF"));
-    m_animation->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
+    m_animation->readProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
     m_animation->hide();
     m_pictures = new PictureLoader(this);
     m_titleShadow = new QLabel(m_previewFrame);
@@ -220,16 +220,16 @@ void MainWindow::connectEvents() {
     connect(m_commandLine, &QLineEdit::textChanged, this, [this] {
         // Switches leave the list's pattern as it is: listing the folder again would lose
         // the selected game, and Enter would start another.
-        if (PatternForBoxText(listMask(), m_commandLine->text()) != m_fileList->Pattern())
+        if (patternForBoxText(listMask(), m_commandLine->text()) != m_fileList->pattern())
             filterByCommandLine();
     });
-    connect(m_fileList, &FileListView::DblClick, this, [this] { launchSelectedGame(); });
-    connect(m_fileList, &FileListView::ItemClick, this, [this](int) { showSelectedGame(); });
+    connect(m_fileList, &FileListView::dblClick, this, [this] { launchSelectedGame(); });
+    connect(m_fileList, &FileListView::itemClick, this, [this](int) { showSelectedGame(); });
     connect(m_pictures, &PictureLoader::loaded, this,
             [this](quint64, const QString& path, const QImage& picture, const QSize& full) {
                 pictureLoaded(path, picture, full);
             });
-    connect(m_fileList, &FileListView::KeyDown, this, [this](int keyCode, int shiftState) {
+    connect(m_fileList, &FileListView::keyDown, this, [this](int keyCode, int shiftState) {
         handleFileListKey(keyOfListCode(keyCode, shiftState));
     });
     connect(m_emulatorPoll, &QTimer::timeout, this, [this] { restoreWhenEmulatorEnds(); });
@@ -327,12 +327,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 int MainWindow::toPixels(int twips) const {
     const double dpi = m_services.dpi > 0 ? m_services.dpi : logicalDpiX();
-    return TwipsToPixels(twips, dpi);
+    return twipsToPixels(twips, dpi);
 }
 
 int MainWindow::toTwips(int pixels) const {
     const double dpi = m_services.dpi > 0 ? m_services.dpi : logicalDpiX();
-    return PixelsToTwips(pixels, dpi);
+    return pixelsToTwips(pixels, dpi);
 }
 
 int MainWindow::innerWidth() const {

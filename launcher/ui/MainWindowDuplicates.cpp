@@ -98,8 +98,8 @@ int listedRow(const FileListView& list, const DuplicateRun& run, int row) {
     const int above =
         int(std::lower_bound(run.gone.begin(), run.gone.end(), row) - run.gone.begin());
     const int live = row - above;
-    if (withTrailingSeparator(list.path()) != run.folder || live >= list.ListCount() ||
-        list.List(live) != run.names.at(row))
+    if (withTrailingSeparator(list.path()) != run.folder || live >= list.listCount() ||
+        list.list(live) != run.names.at(row))
         return -1;
     return live;
 }
@@ -113,9 +113,9 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
     m_duplicateRun = run;
     run->caption = windowTitle();
     run->folder = withTrailingSeparator(m_fileList->path());
-    run->names.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        run->names.append(m_fileList->List(i));
+    run->names.reserve(m_fileList->listCount());
+    for (int i = 0; i < m_fileList->listCount(); ++i)
+        run->names.append(m_fileList->list(i));
 
     // Called on the search's thread; each only posts to the window's.
     DuplicateSearchHooks hooks;
@@ -154,7 +154,7 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
             // Counted copies stay where they are.
             if (!removing) return;
             const int live = listedRow(*m_fileList, *run, row);
-            if (live >= 0) m_fileList->RemoveItem(live);
+            if (live >= 0) m_fileList->removeItem(live);
             m_screenshots->removed(run->folder + run->names.at(row));
             run->gone.insert(std::lower_bound(run->gone.begin(), run->gone.end(), row), row);
         });
@@ -164,7 +164,7 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
     // others merely show too, by the beginning of their names), decides which copy stays.
     // The folders are those of the searched folder, whatever the list shows by the time a
     // copy is weighed.
-    const QStringList shotFolders = ScreenshotFolders(
+    const QStringList shotFolders = screenshotFoldersOf(
         setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, run->folder);
     platform::FileOperations* files = m_services.files;
     // The preview follows the examined rows; its listings follow the removals (below)
@@ -177,9 +177,9 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
         shots.holdListings();
         TellingFiles telling(*files, shots);
         const HasScreenshot hasScreenshot = [&](const QString& name) {
-            return shots.HasOwnScreenshot(shotFolders, name);
+            return shots.hasOwnScreenshot(shotFolders, name);
         };
-        run->result = FindDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
+        run->result = findDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
         run->post([this] { finishDuplicateRun(); });
     });
 }

@@ -36,8 +36,8 @@ DesktopArea desktopArea() {
 }  // namespace
 
 void MainWindow::scanEmulators() {
-    m_gamesFolder = HoldsEmulators(m_emulatorFolder) ? QString() : m_emulatorFolder;
-    const QList<FoundEmulator> found = ScanCatalogue(m_emulatorFolder, RunningProgram());
+    m_gamesFolder = holdsEmulators(m_emulatorFolder) ? QString() : m_emulatorFolder;
+    const QList<FoundEmulator> found = scanCatalogue(m_emulatorFolder, runningProgram());
     {
         // Filling the box must not select anything on the way.
         const QSignalBlocker quiet(m_emulatorBox);
@@ -71,20 +71,20 @@ void MainWindow::restorePlacement() {
     const int screenW = sc ? toTwips(sc->geometry().width()) : 0;
     const int screenH = sc ? toTwips(sc->geometry().height()) : 0;
     const int w = toTwips(width()), h = toTwips(height());
-    const auto left = ReadWholeNumber(setting("Left", QString::number((screenW - w) / 2)));
-    const auto top = ReadWholeNumber(setting("Top", QString::number((screenH - h) / 2)));
-    const auto width = ReadWholeNumber(setting("Width", QString::number(w)));
-    const auto height = ReadWholeNumber(setting("Height", QString::number(h)));
+    const auto left = readWholeNumber(setting("Left", QString::number((screenW - w) / 2)));
+    const auto top = readWholeNumber(setting("Top", QString::number((screenH - h) / 2)));
+    const auto width = readWholeNumber(setting("Width", QString::number(w)));
+    const auto height = readWholeNumber(setting("Height", QString::number(h)));
     if (left && top && width && height) {
         // The stored values may come from another monitor or a damaged file: the window
         // must fit the screen and be on one. A size of nothing is not applied at all.
         const TwipRect pixels{toPixels(*left), toPixels(*top), toPixels(*width), toPixels(*height)};
-        if (const auto shown = PlaceOnDesktop(pixels, desktopArea())) {
+        if (const auto shown = placeOnDesktop(pixels, desktopArea())) {
             move(shown->left, shown->top);
             resize(shown->width, shown->height);
         }
     }
-    if (ReadFlag(setting("Maximized", QStringLiteral("False"))).value_or(false))
+    if (readFlag(setting("Maximized", QStringLiteral("False"))).value_or(false))
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
@@ -98,7 +98,7 @@ void MainWindow::selectEmulator() {
     bool ok = false;
     int code = m_emulatorBox->currentData().toInt(&ok);
     if (!ok) code = 0;
-    const SystemProfile profile = ProfileOf(code);
+    const SystemProfile profile = profileOf(code);
     m_systemName = profile.name;
     m_fileMask = profile.mask;
     if (const InstalledEmulator* installed = selectedInstalled()) {
@@ -106,10 +106,10 @@ void MainWindow::selectEmulator() {
         m_fileMask = installed->mask;
     } else if (code < kFirstCode || code > kLastCode) {
         // An entry of no known system stands for a generic emulator program.
-        if (!EmulatorProgram(m_emulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
+        if (!emulatorProgramPath(m_emulatorFolder, QStringLiteral("emulator.exe")).isEmpty()) {
             m_currentEmulator = QStringLiteral("emulator.exe");
         } else {
-            m_currentEmulator = FirstWindowsProgram(m_emulatorFolder);
+            m_currentEmulator = firstWindowsProgram(m_emulatorFolder);
         }
     }
     // The generic program's own name when the entry stands for one, else what the box shows.
@@ -124,11 +124,11 @@ void MainWindow::selectEmulator() {
     // The stored game is selected straight away: selecting the first one on the way would
     // show it (title, screenshot, preview) only to replace it. A stored row the list does
     // not have still leaves the first game selected, as it always did.
-    const int marked = m_fileList->ListIndex();
-    const int stored = LeadingWholeNumber(
+    const int marked = m_fileList->listIndex();
+    const int stored = leadingWholeNumber(
         setting(QStringLiteral("file"), QString::number(marked < 0 ? 0 : marked)));
     m_wantedListIndex = stored;
-    if (marked < 0 && (stored < 0 || stored >= m_fileList->ListCount()))
+    if (marked < 0 && (stored < 0 || stored >= m_fileList->listCount()))
         m_fileList->setListIndex(0);
     m_fileList->setListIndex(stored);
     if (chosen) rememberEmulatorOfFolder();
@@ -146,7 +146,7 @@ int MainWindow::emulatorRowOf(const QString& key) const {
 }
 
 void MainWindow::selectRomFolder(const QString& folder) {
-    m_romFolderChoices = GamesFolderCandidates(
+    m_romFolderChoices = gamesFolderCandidates(
         folder, m_gamesFolder, setting(QStringLiteral("roms"), QString()), m_emulatorFolder);
     tryNextRomFolder();
 }
@@ -155,7 +155,7 @@ void MainWindow::tryNextRomFolder() {
     m_romFolderPending = false;
     while (!m_romFolderChoices.isEmpty()) {
         m_fileList->setPath(m_romFolderChoices.takeFirst());
-        if (m_fileList->ListCount() > 0) break;
+        if (m_fileList->listCount() > 0) break;
         // Read in the background: whether it holds games is known when its names come.
         if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown()) {
             m_romFolderPending = true;
@@ -164,7 +164,7 @@ void MainWindow::tryNextRomFolder() {
         }
     }
     m_romFolderChoices.clear();
-    if (m_emulatorBox->count() == 0 && m_fileList->ListCount() >= 1) {
+    if (m_emulatorBox->count() == 0 && m_fileList->listCount() >= 1) {
         // Game files where no emulator is known: that folder becomes the emulator folder.
         m_emulatorFolder = parentFolderOf(m_fileList->path());
         scanEmulators();
@@ -174,22 +174,22 @@ void MainWindow::tryNextRomFolder() {
 
 void MainWindow::romFolderListed() {
     if (m_romFolderPending) {
-        if (m_fileList->ListCount() > 0) m_romFolderChoices.clear();
+        if (m_fileList->listCount() > 0) m_romFolderChoices.clear();
         tryNextRomFolder();
     }
     // The game chosen before a command read the folder again, by name.
     if (const QString name = std::exchange(m_selectWhenListed, QString()); !name.isEmpty()) {
         const QString folded = platform::foldName(name);
-        for (int i = 0; i < m_fileList->ListCount(); ++i)
-            if (platform::foldName(m_fileList->List(i)) == folded) {
+        for (int i = 0; i < m_fileList->listCount(); ++i)
+            if (platform::foldName(m_fileList->list(i)) == folded) {
                 m_fileList->setListIndex(i);
                 break;
             }
     }
     // The stored game, when its folder was not known before it was read.
     const int wanted = std::exchange(m_wantedListIndex, -1);
-    if (wanted >= 0 && m_fileList->ListIndex() < 0 && m_fileList->ListCount() > 0)
-        m_fileList->setListIndex(wanted < m_fileList->ListCount() ? wanted : 0);
+    if (wanted >= 0 && m_fileList->listIndex() < 0 && m_fileList->listCount() > 0)
+        m_fileList->setListIndex(wanted < m_fileList->listCount() ? wanted : 0);
     showFileCount();
 }
 

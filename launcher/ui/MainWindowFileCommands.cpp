@@ -34,8 +34,8 @@ bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QSt
 }  // namespace
 
 bool MainWindow::deleteSelectedFile() {
-    if (m_fileList->ListIndex() == -1) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() == -1) return true;
+    const QString name = m_fileList->fileName();
     const QString folder = withTrailingSeparator(m_fileList->path());
     const QString title = QStringLiteral("Delete File");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
@@ -50,7 +50,7 @@ bool MainWindow::deleteSelectedFile() {
         const QString path = folder + name;
         platform::FileOperations& ops = *m_services.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
-        const auto jad = JadTwinOf(ops, path);
+        const auto jad = jadTwinOf(ops, path);
         bool removed = ops.remove(path);
         const bool gone = !removed && goneFromFolder(*m_services.dialogs, folder, name, title);
         if (removed && jad) removed = ops.remove(*jad);
@@ -69,8 +69,8 @@ bool MainWindow::deleteSelectedFile() {
 }
 
 bool MainWindow::renameSelectedFile() {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     const QString folder = withTrailingSeparator(m_fileList->path());
     const QString title = QStringLiteral("Rename");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
@@ -94,7 +94,7 @@ bool MainWindow::renameSelectedFile() {
 
 bool MainWindow::askFileMask() {
     const auto answer = m_services.dialogs->inputBox(
-        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->Pattern());
+        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->pattern());
     // The mask chosen stays when a filter typed in the command line box is cleared.
     m_chosenMask = answer ? *answer : QString();
     m_fileList->setPattern(listMask());
@@ -109,7 +109,7 @@ QString MainWindow::listMask() const {
 bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
     // A macro that presses F6 would start itself again without end.
     if (m_macroRunning) return true;
-    if (m_keyMacro.isEmpty() || ShiftState(held) != 0) {
+    if (m_keyMacro.isEmpty() || shiftStateOf(held) != 0) {
         const auto answer =
             m_services.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, m_keyMacro);
         if (!answer || answer->isEmpty()) return false;
@@ -133,14 +133,14 @@ bool MainWindow::hideFilesByPattern() {
     if (!answer) return false;
     bool changed = true;
     if (answer->trimmed().isEmpty()) {
-        changed = ClearHiddenFiles(folder);
+        changed = clearHiddenFiles(folder);
     } else {
         m_hidePattern = answer->toLower();
         QStringList names;
-        for (int i = 0; i < m_fileList->ListCount(); ++i)
-            names.append(m_fileList->List(i));
+        for (int i = 0; i < m_fileList->listCount(); ++i)
+            names.append(m_fileList->list(i));
         changed =
-            AddToHiddenList(folder, NamesMatchingHidePattern(names, HideMatchPattern(*answer)));
+            addToHiddenList(folder, namesMatchingHidePattern(names, hideMatchPattern(*answer)));
     }
     refreshFileList(QString());
     // A list that is a link, a FIFO or unwritable is left alone; the user must know why
@@ -169,14 +169,14 @@ bool MainWindow::askStripText() {
 }
 
 bool MainWindow::toggleDumpTag(int shiftState) {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(m_fileList->path()), name,
                        kAppName)) {
         refreshFileList(QString());
         return true;
     }
-    QString newName = DumpTagName(name, shiftState), folder;
+    QString newName = dumpTagName(name, shiftState), folder;
     const QString wanted = newName;
     bool ok = false;
     renameFile(name, newName, folder, ok);
@@ -191,7 +191,7 @@ void MainWindow::renameFile(const QString& oldName, QString& newName, QString& f
     if (newName == oldName) return;
     if (folder.isEmpty()) folder = withTrailingSeparator(m_fileList->path());
     const auto given =
-        RenameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
+        renameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
     if (m_services.history) m_services.history->renamed(folder + oldName, folder + *given);
@@ -204,32 +204,32 @@ void MainWindow::tellNameGiven(const QString& oldName, const QString& wanted, co
     // A numbered name is never given silently: the user looks for the game under the name
     // typed.
     if (given.isEmpty() || given == wanted) return;
-    m_services.dialogs->messageBox(NameGivenText(oldName, wanted, given),
+    m_services.dialogs->messageBox(nameGivenText(oldName, wanted, given),
                                    platform::MessageButtons::Ok, platform::MessageIcon::Information,
                                    title);
 }
 
 GamePictures MainWindow::picturesOf(const QString& folder) {
-    return PicturesIn(*m_screenshots,
-                      ScreenshotFolders(setting(QStringLiteral("screenshots"), QString()),
-                                        m_emulatorFolder, folder));
+    return picturesIn(*m_screenshots,
+                      screenshotFoldersOf(setting(QStringLiteral("screenshots"), QString()),
+                                          m_emulatorFolder, folder));
 }
 
 void MainWindow::refreshFileList(const QString& selectName) {
-    int index = m_fileList->ListIndex();
-    const QString selected = index >= 0 ? m_fileList->FileName() : QString();
-    m_fileList->Refresh();
+    int index = m_fileList->listIndex();
+    const QString selected = index >= 0 ? m_fileList->fileName() : QString();
+    m_fileList->refresh();
     // Read in the background: the list shows the folder's last reading until the names
     // come, and the game is chosen again then.
     if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown())
         m_selectWhenListed = selectName.isEmpty() ? selected : selectName;
     showFileCount();
     QCoreApplication::processEvents();
-    const int count = m_fileList->ListCount();
+    const int count = m_fileList->listCount();
     if (!m_macroRunning && !selectName.isEmpty()) {
         const QString wanted = platform::foldName(selectName);
         for (int i = 0; i < count; ++i) {
-            if (platform::foldName(m_fileList->List(i)) == wanted) {
+            if (platform::foldName(m_fileList->list(i)) == wanted) {
                 index = i;
                 break;
             }
@@ -249,14 +249,14 @@ constexpr qint64 kBatchProgressEveryMs = 100;
 std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     const QString folder = withTrailingSeparator(m_fileList->path());
     QStringList listed;
-    listed.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        listed.append(m_fileList->List(i));
+    listed.reserve(m_fileList->listCount());
+    for (int i = 0; i < m_fileList->listCount(); ++i)
+        listed.append(m_fileList->list(i));
     // From the last row up, as the names are listed now.
     std::vector<GameRename> wanted;
     for (qsizetype i = listed.size() - 1; i >= 0; --i) {
         const QString& name = listed.at(i);
-        if (NameHoldsText(name, text)) wanted.push_back({name, StrippedName(name, text)});
+        if (nameHoldsText(name, text)) wanted.push_back({name, strippedName(name, text)});
     }
 
     // The pictures' listings are kept for the batch and follow its moves, so that each
@@ -279,7 +279,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     };
     m_screenshots->holdListings();
     const std::vector<GameRename> renamed =
-        RenameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
+        renameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
     m_screenshots->releaseListings();
     setWindowTitle(caption);
     // Each game's play history and favourite mark follow it to its new name.
@@ -288,7 +288,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
             m_services.history->renamed(folder + r.oldName, folder + r.newName);
 
     refreshFileList(QString());
-    m_services.dialogs->messageBox(RenamedCountText(wanted, renamed), platform::MessageButtons::Ok,
+    m_services.dialogs->messageBox(renamedCountText(wanted, renamed), platform::MessageButtons::Ok,
                                    platform::MessageIcon::Information, kAppName);
     return renamed;
 }

@@ -63,7 +63,7 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
             closing = askStripText();
             break;
         case KeyCommand::ToggleDumpTag:
-            closing = toggleDumpTag(ShiftState(held));
+            closing = toggleDumpTag(shiftStateOf(held));
             break;
         case KeyCommand::ToggleFavourite:
             closing = toggleFavourite();

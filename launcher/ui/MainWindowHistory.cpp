@@ -45,8 +45,8 @@ void MainWindow::refreshPlayColumns() {
 }
 
 bool MainWindow::toggleFavourite() {
-    if (!m_services.history || m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (!m_services.history || m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     if (!m_services.history->toggleFavourite(withTrailingSeparator(m_fileList->path()) + name))
         return true;
     // Unmarked while only favourites show: the game leaves the list.
@@ -57,7 +57,7 @@ bool MainWindow::toggleFavourite() {
 bool MainWindow::toggleFavouritesOnly() {
     FolderList& folder = m_fileList->folderList();
     folder.setFavouritesOnly(!folder.favouritesOnly());
-    refreshFileList(m_fileList->ListIndex() >= 0 ? m_fileList->FileName() : QString());
+    refreshFileList(m_fileList->listIndex() >= 0 ? m_fileList->fileName() : QString());
     return true;
 }
 
@@ -65,7 +65,7 @@ QString MainWindow::fileCountTip() {
     // While a folder is read in the background, what the list knows of it.
     const FolderList& folder = m_fileList->folderList();
     if (folder.reading() && !folder.readingStatus().isEmpty()) return folder.readingStatus();
-    const int count = m_fileList->ListCount();
+    const int count = m_fileList->listCount();
     QString tip =
         m_fileList->folderList().favouritesOnly()
             ? QString::number(count) +

@@ -47,14 +47,14 @@ void MainWindow::connectIdentification() {
     };
     m_identification->identified = [this](const std::vector<GameIdentification::Answer>& answers) {
         VerifiedMarksByName marks;
-        const QString selected = m_fileList->ListIndex() >= 0 ? m_fileList->FileName() : QString();
+        const QString selected = m_fileList->listIndex() >= 0 ? m_fileList->fileName() : QString();
         bool selectedAnswered = false;
         for (const GameIdentification::Answer& a : answers) {
             // Keyed by path: an answer for another folder has no row here.
             if (parentFolderOf(a.path) != m_identifiedFolder) continue;
             const QString name = fileNameOf(a.path);
             m_identified.insert(name, a.identification);
-            marks.insert(name, MarkOf(a.identification.verdict));
+            marks.insert(name, markOf(a.identification.verdict));
             if (name == selected) selectedAnswered = true;
         }
         m_fileList->model().setVerifiedMarks(marks);
@@ -116,9 +116,9 @@ void MainWindow::identifyListedFolder() {
     if (!m_identification->available() || m_fileList->path().isEmpty()) return;
     m_identifiedFolder = withTrailingSeparator(m_fileList->path());
     QStringList names;
-    names.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        names.append(m_fileList->List(i));
+    names.reserve(m_fileList->listCount());
+    for (int i = 0; i < m_fileList->listCount(); ++i)
+        names.append(m_fileList->list(i));
     m_identification->request(m_identifiedFolder, names, m_identifyAsked);
 }
 
@@ -154,8 +154,8 @@ bool MainWindow::renameToCanonicalName() {
         tell(kUnavailable);
         return true;
     }
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return true;
+    const QString name = m_fileList->fileName();
     const QString folder = withTrailingSeparator(m_fileList->path());
     const auto found = m_identified.constFind(name);
     if (found == m_identified.constEnd()) {
@@ -166,7 +166,7 @@ bool MainWindow::renameToCanonicalName() {
     }
     // A copy: more answers may come while the question is open.
     const identify::Identification identification = *found;
-    const CanonicalName target = CanonicalNameFor(name, identification);
+    const CanonicalName target = canonicalNameFor(name, identification);
     if (!target.ok()) {
         tell(target.whyNot);
         return true;
@@ -174,7 +174,7 @@ bool MainWindow::renameToCanonicalName() {
     const identify::RomEntry& entry = identification.matches.front();
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
         QStringLiteral("Rename '") + name + QStringLiteral("'\nto '") + target.name +
-            QStringLiteral("'?\n\nThe name in ") + EntryNameText(entry, target.name) +
+            QStringLiteral("'?\n\nThe name in ") + entryNameText(entry, target.name) +
             QStringLiteral("; the screenshot follows."),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, kCanonicalTitle);
     if (answer != platform::MessageAnswer::Ok) return true;
@@ -193,7 +193,7 @@ bool MainWindow::renameToCanonicalName() {
              QStringLiteral("' was not renamed: it, its screenshot or "
                             "its descriptor could not be moved."));
     else if (newName != target.name)
-        tell(NameGivenText(name, target.name, newName));
+        tell(nameGivenText(name, target.name, newName));
     return true;
 }
 
@@ -202,7 +202,7 @@ QString MainWindow::gameInfoText(const QString& fileName) const {
     // hang); the list's own columns show the length and date meanwhile.
     const FolderList& listed = m_fileList->folderList();
     QString info = !listed.reading() || listed.namesKnown()
-                       ? FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName)
+                       ? fileInfoText(withTrailingSeparator(m_fileList->path()) + fileName)
                        : QString();
     if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
         info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
@@ -210,6 +210,6 @@ QString MainWindow::gameInfoText(const QString& fileName) const {
     if (found == m_identified.constEnd() ||
         m_identifiedFolder != withTrailingSeparator(m_fileList->path()))
         return info;
-    return info.isEmpty() ? IdentificationText(*found)
-                          : info + QLatin1Char('\n') + IdentificationText(*found);
+    return info.isEmpty() ? identificationText(*found)
+                          : info + QLatin1Char('\n') + identificationText(*found);
 }

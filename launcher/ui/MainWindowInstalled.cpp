@@ -52,9 +52,9 @@ private:
 
 QStringList MainWindow::findInstalledEmulators() {
     const InstalledSearch& where = m_services.installed;
-    const UserEmulators user = ReadUserEmulators(where.userFile, where.pathFolders);
+    const UserEmulators user = readUserEmulators(where.userFile, where.pathFolders);
     // The user's own come first: whoever wrote one meant it.
-    m_installed = user.emulators + FindInstalledEmulators(where);
+    m_installed = user.emulators + scanInstalledEmulators(where);
     return user.problems;
 }
 
@@ -114,7 +114,7 @@ void MainWindow::showNoEmulatorHint(bool show) {
                 "<li>install one that Rombard finds by itself: %2;</li>"
                 "<li>describe your own in <tt>%3</tt> (see the README).</li></ul>")
                 .arg(m_emulatorFolder.toHtmlEscaped(),
-                     LinuxEmulatorNames().join(QStringLiteral(", ")), conf.toHtmlEscaped()));
+                     linuxEmulatorNames().join(QStringLiteral(", ")), conf.toHtmlEscaped()));
         m_noEmulatorHint->setAccessibleDescription(
             QTextDocumentFragment::fromHtml(m_noEmulatorHint->text()).toPlainText());
         m_noEmulatorHint->raise();
@@ -144,7 +144,7 @@ void MainWindow::switchEmulatorFolder(const QString& folder, const QString& acti
     rememberEmulatorOfFolder();
     m_currentEmulator.clear();
     m_emulatorFolder = withTrailingSeparator(folder);
-    RememberStartFolder({m_emulatorFolder, StartFolderSource::Argument}, *m_services.settings);
+    rememberStartFolder({m_emulatorFolder, StartFolderSource::Argument}, *m_services.settings);
     scanEmulators();
     bringToFront(activationToken);
 }
@@ -178,7 +178,7 @@ void MainWindow::reportEarlyEnd() {
     // it open, and then the game was not refused at once.
     output.waitForEnd(kEndGraceMs);
     const qint64 elapsed = output.ended() ? output.msecsToEnd() : kEarlyEndMs;
-    const std::optional<QString> message = EarlyEndMessage(watch->emulator, elapsed, watch->started,
+    const std::optional<QString> message = earlyEndMessage(watch->emulator, elapsed, watch->started,
                                                            output.tail(), output.truncated());
     if (message)
         m_services.dialogs->messageBox(*message, platform::MessageButtons::Ok,

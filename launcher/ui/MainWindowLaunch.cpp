@@ -22,10 +22,10 @@
 #include <QTimer>
 
 void MainWindow::launchSelectedGame() {
-    if (m_fileList->ListIndex() == -1) return;
+    if (m_fileList->listIndex() == -1) return;
     const InstalledEmulator* installed = selectedInstalled();
     const QString program =
-        installed ? installed->program : EmulatorProgram(m_emulatorFolder, m_currentEmulator);
+        installed ? installed->program : emulatorProgramPath(m_emulatorFolder, m_currentEmulator);
     if (program.isEmpty()) return;
 
     LaunchInput in;
@@ -34,11 +34,11 @@ void MainWindow::launchSelectedGame() {
     in.emulatorProgram = program;
     in.systemName = m_systemName;
     in.listedFolder = m_fileList->path();
-    in.fileName = m_fileList->FileName();
+    in.fileName = m_fileList->fileName();
     in.commandLine = m_commandLine->text();
     in.gameNumber = m_title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
-    LaunchPlan plan = installed ? InstalledLaunch(*installed, in) : ComposeLaunch(in);
+    LaunchPlan plan = installed ? installedLaunch(*installed, in) : composeLaunch(in);
     if (!plan.refusal.isEmpty()) {
         m_services.dialogs->messageBox(plan.refusal, platform::MessageButtons::Ok,
                                        platform::MessageIcon::Warning, kAppName);
@@ -56,7 +56,7 @@ void MainWindow::launchSelectedGame() {
                                         m_currentEmulator);
 
     m_stateBeforeLaunch = windowState();
-    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
+    if (leaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
         hide();
     else
         setWindowState(windowState() | Qt::WindowMinimized);
@@ -64,8 +64,8 @@ void MainWindow::launchSelectedGame() {
 }
 
 void MainWindow::openWithDesktop() {
-    if (m_fileList->ListIndex() < 0) return;
-    const QString name = m_fileList->FileName();
+    if (m_fileList->listIndex() < 0) return;
+    const QString name = m_fileList->fileName();
     if (m_services.shell->open(withTrailingSeparator(m_fileList->path()) + name)) return;
     // Otherwise the desktop's opener says so on a terminal nobody looks at.
     m_services.dialogs->messageBox(
@@ -86,7 +86,7 @@ void MainWindow::restoreWhenEmulatorEnds() {
 }
 
 void MainWindow::filterByCommandLine() {
-    m_fileList->setPattern(PatternForBoxText(listMask(), m_commandLine->text()));
+    m_fileList->setPattern(patternForBoxText(listMask(), m_commandLine->text()));
     m_fileList->setListIndex(0);
     showFileCount();
 }
@@ -109,9 +109,9 @@ bool MainWindow::handleCommandLineKey(QKeyCombination key) {
     // The folder list takes the list keys while it is shown.
     const bool folders = m_folderList->isVisible();
     const auto index = [&] {
-        return folders ? m_folderList->currentRow() : m_fileList->ListIndex();
+        return folders ? m_folderList->currentRow() : m_fileList->listIndex();
     };
-    const auto count = [&] { return folders ? m_folderList->count() : m_fileList->ListCount(); };
+    const auto count = [&] { return folders ? m_folderList->count() : m_fileList->listCount(); };
     const auto select = [&](int i) {
         if (folders)
             m_folderList->setCurrentRow(i);

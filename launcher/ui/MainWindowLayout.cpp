@@ -18,16 +18,16 @@
 
 void MainWindow::layOutControls() {
     const int W = innerWidth(), H = innerHeight();
-    const BottomRow row = LayOutBottomRow(W, H, m_design);
+    const BottomRow row = layOutBottomRow(W, H, m_design);
     moveTwips(m_emulatorBox, row.cmbEmu);
     moveTwips(m_credits, row.lblCredits);
     moveTwips(m_browseButton, row.btnBrowse);
     moveTwips(m_commandLine, row.txtCommandLine);
-    const int fallback = DefaultSplit(W);
+    const int fallback = defaultSplit(W);
     // A stored split outside the window (a drag past its edge, a hand edit) would hide the
     // file list or the preview for good.
     const int x =
-        ClampSplit(ReadWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
+        clampSplit(readWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
                        .value_or(fallback),
                    W);
     // The frame placement also lays out the file list and the folder lists beside it.
@@ -35,9 +35,9 @@ void MainWindow::layOutControls() {
 }
 
 void MainWindow::placePreviewFrame(int left, bool force) {
-    if (!ShotFrameMoves(twips(m_previewFrame).left, left, force)) return;
+    if (!shotFrameMoves(twips(m_previewFrame).left, left, force)) return;
     const ShotFrameLayout l =
-        LayOutShotFrame(left, innerWidth(), innerHeight(), twips(m_commandLine).top, m_design);
+        layOutShotFrame(left, innerWidth(), innerHeight(), twips(m_commandLine).top, m_design);
     m_title->hide();
     m_titleShadow->hide();
     m_picture->hide();
@@ -66,13 +66,13 @@ void MainWindow::startPreviewDrag(int x) {
 
 void MainWindow::dragPreview(int x) {
     placePreviewFrame(
-        ClampSplit(twips(m_previewFrame).left + x - m_previewDragStartX, innerWidth()), false);
+        clampSplit(twips(m_previewFrame).left + x - m_previewDragStartX, innerWidth()), false);
 }
 
 void MainWindow::endPreviewDrag() {
     // The frame may have been placed outside the window before this drag (a smaller window
     // since): what ends the drag, and what is stored, lies within it.
-    const int left = ClampSplit(twips(m_previewFrame).left, innerWidth());
+    const int left = clampSplit(twips(m_previewFrame).left, innerWidth());
     if (left != twips(m_previewFrame).left) placePreviewFrame(left, true);
     if (m_currentEmulator.isEmpty()) return;
     // The text form of the number, e.g. "6291".

@@ -57,11 +57,11 @@ void MainWindow::connectNavigation() {
     connect(m_folderList, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { setFolderListPath(item->data(kPathRole).toString()); });
     connect(m_browseButton, &QPushButton::clicked, this, [this] { browseForFolder(); });
-    connect(m_fileList, &FileListView::ColumnClick, this,
-            [this](int column) { m_fileList->SortFilesByColumnClick(column); });
+    connect(m_fileList, &FileListView::columnClick, this,
+            [this](int column) { m_fileList->sortFilesByColumnClick(column); });
     // A right click on the list opens its folder on the desktop.
-    connect(m_fileList, &FileListView::MouseDown, this, [this](int button, int, float, float) {
-        if (button == MouseButtonCode(Qt::RightButton) && !m_fileList->path().isEmpty())
+    connect(m_fileList, &FileListView::mouseDown, this, [this](int button, int, float, float) {
+        if (button == mouseButtonCode(Qt::RightButton) && !m_fileList->path().isEmpty())
             m_services.shell->open(m_fileList->path());
     });
     for (QObject* o : std::initializer_list<QObject*>{m_driveList, m_folderList, m_browseButton})
@@ -69,7 +69,7 @@ void MainWindow::connectNavigation() {
 }
 
 bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
-    const KeyContext context{m_fileList->ListCount() > 0, atVolumeRoot()};
+    const KeyContext context{m_fileList->listCount() > 0, atVolumeRoot()};
     const KeyCommand command = watched == m_folderList  ? commandFor(folderListKeys(), key, context)
                                : watched == m_driveList ? commandFor(driveListKeys(), key)
                                                         : commandFor(browseButtonKeys(), key);
@@ -90,7 +90,7 @@ bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
             setFolderListPath(folderAtRow(m_folderList->currentRow()));
             break;
         case KeyCommand::UpOneLevel:
-            setFolderListPath(UpOneLevel(m_folderListPath));
+            setFolderListPath(upOneLevel(m_folderListPath));
             break;
         case KeyCommand::ToggleFolderLists:
             // As Escape on the file list, with its closing step.
@@ -134,8 +134,8 @@ QString MainWindow::folderListPath() const {
 }
 
 bool MainWindow::setFolderListPath(const QString& path) {
-    const QString folder = FolderPathOf(path);
-    if (!CanEnterFolder(folder)) return false;
+    const QString folder = folderPathOf(path);
+    if (!canEnterFolder(folder)) return false;
     const bool changed = folder != m_folderListPath;
     m_folderListPath = folder;
     refreshFolderList();
@@ -144,7 +144,7 @@ bool MainWindow::setFolderListPath(const QString& path) {
 }
 
 void MainWindow::refreshFolderList() {
-    const FolderRows listed = RowsOf(m_folderListPath);
+    const FolderRows listed = rowsOf(m_folderListPath);
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     m_folderList->setUpdatesEnabled(false);
@@ -168,7 +168,7 @@ void MainWindow::openSelectedDrive() {
     // A volume gone or unreadable since the list was filled leaves the folder list where
     // it was, and the drive list goes back to the volume that folder is on.
     const QString root = withTrailingSeparator(selectedDrive());
-    if (!CanListFolder(root) || !setFolderListPath(root))
+    if (!canListFolder(root) || !setFolderListPath(root))
         selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folderListPath)));
 }
 
@@ -179,15 +179,15 @@ void MainWindow::listFilesOfFolderList() {
 }
 
 void MainWindow::selectGameOfFolder() {
-    const int count = m_fileList->ListCount();
+    const int count = m_fileList->listCount();
     const QString folder = m_fileList->path();
     int row = -1;
     if (const QString chosen = m_chosenInFolder.value(folder); !chosen.isEmpty()) {
         for (int i = 0; i < count && row < 0; ++i)
-            if (m_fileList->List(i) == chosen) row = i;
+            if (m_fileList->list(i) == chosen) row = i;
     }
     if (row < 0 && !m_currentEmulator.isEmpty() && folder == setting(QStringLiteral("roms"), {}))
-        row = LeadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
+        row = leadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
     if (row < 0 || row >= count) row = count > 0 ? 0 : -1;
     m_fileList->setListIndex(row);
     if (row >= 0) {
@@ -239,14 +239,14 @@ void MainWindow::toggleFolderLists() {
     m_driveList->setVisible(show);
     if (!show) {
         applyListsLayout(
-            LayOutListing(twips(m_previewFrame), twips(m_picture), twips(m_folderList).width));
+            layOutListing(twips(m_previewFrame), twips(m_picture), twips(m_folderList).width));
         selectRomFolder(m_folderListPath.isEmpty() ? m_fileList->path() : m_folderListPath);
         selectGameOfFolder();
         focusFiles();
         return;
     }
-    const bool picture = !findScreenshot(m_fileList->FileName()).isEmpty();
-    applyListsLayout(LayOutBrowsing(twips(m_previewFrame), twips(m_picture), picture));
+    const bool picture = !findScreenshot(m_fileList->fileName()).isEmpty();
+    applyListsLayout(layOutBrowsing(twips(m_previewFrame), twips(m_picture), picture));
     // Volumes come and go while the lists are hidden.
     fillDrives();
     selectDrive(m_services.volumes->rootOf(m_fileList->path()));

@@ -22,13 +22,13 @@ const QString kNoPicture = QStringLiteral("No picture");
 }  // namespace
 
 void MainWindow::showSelectedGame() {
-    const QString name = m_fileList->FileName();
+    const QString name = m_fileList->fileName();
     if (!name.isEmpty()) m_chosenInFolder.insert(m_fileList->path(), name);
     const QString shot = findScreenshot(name);
     showPicture(shot);
     // Where to put a picture for the game is the first thing one wants to know.
     const QString hint = shot.isEmpty() && !name.isEmpty()
-                             ? NoPictureHint(screenshotFolders(), QDir::homePath())
+                             ? noPictureHint(screenshotFolders(), QDir::homePath())
                              : QString();
     m_picture->setToolTip(hint);
     m_picture->setAccessibleDescription(hint);
@@ -45,25 +45,25 @@ void MainWindow::showSelectedGame() {
 
 QStringList MainWindow::screenshotFolders() const {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    QStringList folders = ScreenshotFolders(own, m_emulatorFolder, m_fileList->path());
+    QStringList folders = screenshotFoldersOf(own, m_emulatorFolder, m_fileList->path());
     // A games folder that has not answered its listing yet may be a share that hangs: its
     // own pictures are looked for once it has.
     const FolderList& listed = m_fileList->folderList();
     if (listed.reading() && !listed.namesKnown()) {
         const QString games = withTrailingSeparator(m_fileList->path());
         folders.removeIf(
-            [&](const QString& f) { return f.startsWith(games) || f == CoversFolder(games); });
+            [&](const QString& f) { return f.startsWith(games) || f == coversFolder(games); });
     }
     return folders;
 }
 
 QString MainWindow::findScreenshot(const QString& fileName) {
-    return m_screenshots->FindScreenshot(screenshotFolders(), fileName);
+    return m_screenshots->screenshotOf(screenshotFolders(), fileName);
 }
 
 QString MainWindow::gameTitle(const QString& fileName) {
     const GameTitleResult found =
-        m_titles->GameTitle(fileName, {m_currentEmulator, m_emulatorFolder, m_systemName});
+        m_titles->titleOfGame(fileName, {m_currentEmulator, m_emulatorFolder, m_systemName});
     if (!found.gameNumber.isEmpty()) m_title->setProperty("Tag", found.gameNumber);
     return found.title;
 }
@@ -85,7 +85,7 @@ void MainWindow::showPicture(const QString& shot) {
 
     if (shot.toLower().endsWith(QLatin1String(".gif"))) {
         m_pictures->cancel();
-        if (!m_animation->LoadGIF(shot)) {
+        if (!m_animation->loadGif(shot)) {
             // A GIF the view cannot read shows as no picture, not as an empty box.
             resetPreview();
             return;
@@ -99,7 +99,7 @@ void MainWindow::showPicture(const QString& shot) {
     }
 
     const bool fromGif = !m_animation->isHidden();
-    m_animation->UnloadGIF(true);
+    m_animation->unloadGif(true);
     m_animation->hide();
     // The box's own picture belongs to whatever was shown before the GIF.
     if (fromGif) m_picture->setPicture(QPixmap());
@@ -115,7 +115,7 @@ void MainWindow::fitTitle() {
     // another word.
     const int lines = std::max(1, m_title->height() / std::max(1, metrics.lineSpacing()));
     const QString fitted =
-        FittedTitle(m_titleText, m_title->contentsRect().width(), lines,
+        fittedTitle(m_titleText, m_title->contentsRect().width(), lines,
                     [&metrics](const QString& line) { return metrics.horizontalAdvance(line); });
     m_title->setText(fitted);
     m_titleShadow->setText(fitted);
@@ -126,7 +126,7 @@ void MainWindow::fitTitle() {
 
 void MainWindow::resetPreview() {
     m_pictures->cancel();
-    m_animation->UnloadGIF(true);
+    m_animation->unloadGif(true);
     m_animation->hide();
     m_animation->setAccessibleName(QString());
     m_picture->setPicture(m_defaultPicture->Picture());
@@ -150,12 +150,12 @@ void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const
 }
 
 void MainWindow::readAhead() {
-    const int at = m_fileList->ListIndex();
+    const int at = m_fileList->listIndex();
     if (at < 0) return;
     QStringList paths;
     for (const int row : {at + 1, at - 1}) {
-        if (row < 0 || row >= m_fileList->ListCount()) continue;
-        const QString shot = findScreenshot(m_fileList->List(row));
+        if (row < 0 || row >= m_fileList->listCount()) continue;
+        const QString shot = findScreenshot(m_fileList->list(row));
         if (!shot.isEmpty() && !shot.toLower().endsWith(QLatin1String(".gif"))) paths << shot;
     }
     m_pictures->readAhead(paths, shownSize());

@@ -60,7 +60,7 @@ QByteArray collisionOf(const QByteArray& data) {
 quint32 crcOf(const QByteArray& b) {
     Crc32 crc;
     return quint32(
-        crc.CalculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
+        crc.calculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
             .number());
 }
 
@@ -170,7 +170,7 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
             if (!roms.exists(name)) roms.write(name, contents.value(entry.section('=', 1)));
             names << name;
         }
-        const auto result = FindDuplicates(folder(), names, files, DuplicateMode::Remove);
+        const auto result = findDuplicates(folder(), names, files, DuplicateMode::Remove);
         QStringList expected = names;
         expected.removeDuplicates();
         for (const QString& r : c.removed)
@@ -192,7 +192,7 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
         return true;
     };
     auto result =
-        FindDuplicates(folder(), {"a", "b", "c", "d"}, files, DuplicateMode::Remove, hooks);
+        findDuplicates(folder(), {"a", "b", "c", "d"}, files, DuplicateMode::Remove, hooks);
     EXPECT_EQ(left(), QStringList{"a"});
     EXPECT_EQ(result.report, folder() + "c -> a\n" + folder() + "b -> a\n");
 
@@ -202,7 +202,7 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
     hooks.examining = {};
     hooks.found = [&](int, int, int n) { found = n; };
     hooks.keepGoing = [&] { return found == 0; };  // the window closes after the first copy
-    result = FindDuplicates(folder(), {"a", "b", "c"}, files, DuplicateMode::Remove, hooks);
+    result = findDuplicates(folder(), {"a", "b", "c"}, files, DuplicateMode::Remove, hooks);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(left(), (QStringList{"a", "b"}));
     EXPECT_EQ(result.copies.size(), 1u);
@@ -266,7 +266,7 @@ TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
         SCOPED_TRACE(c.what);
         build(c.entries);
         const QStringList before = onDisk();
-        const auto result = FindDuplicates(folder(), c.listed, files, DuplicateMode::Remove);
+        const auto result = findDuplicates(folder(), c.listed, files, DuplicateMode::Remove);
         QStringList expected = before;
         for (const QString& g : c.gone)
             expected.removeAll(g);
@@ -314,7 +314,7 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
         build(entries);
         const QStringList before = onDisk();
         QStringList asked;
-        const auto result = FindDuplicates(folder(), c.listed, files, DuplicateMode::Remove, {},
+        const auto result = findDuplicates(folder(), c.listed, files, DuplicateMode::Remove, {},
                                            [&](const QString& n) {
                                                asked << n;
                                                return c.shots.contains(n);
@@ -325,7 +325,7 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
             EXPECT_TRUE(c.listed.contains(n)) << "asked by name, not by path";
         // A dry run names the same copies in the same words.
         build(entries);
-        EXPECT_EQ(FindDuplicates(folder(), c.listed, files, DuplicateMode::DryRun, {},
+        EXPECT_EQ(findDuplicates(folder(), c.listed, files, DuplicateMode::DryRun, {},
                                  [&](const QString& n) { return c.shots.contains(n); })
                       .report,
                   result.report);
@@ -386,7 +386,7 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
         };
         const QStringList before = onDisk();
         const auto result =
-            FindDuplicates(folder(), {"a", "b"}, files, DuplicateMode::Remove, hooks);
+            findDuplicates(folder(), {"a", "b"}, files, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(changed);
         EXPECT_EQ(roms.exists("b"), !c.copyGoes);
         EXPECT_EQ(result.copies.size(), c.copyGoes ? 1u : 0u);
@@ -443,7 +443,7 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
         build(c.entries);
         const QStringList before = onDisk();
         RefusingRemover remover(files, c.refused, c.reason);
-        const auto result = FindDuplicates(folder(), c.listed, remover, DuplicateMode::Remove);
+        const auto result = findDuplicates(folder(), c.listed, remover, DuplicateMode::Remove);
         EXPECT_EQ(result.message(), QString(c.message).replace("<>", folder()));
         for (const QString& r : c.refused)
             EXPECT_TRUE(roms.exists(r));
@@ -532,7 +532,7 @@ TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
                                 : c.when == When::LastLookUp ? -1
                                                              : 0);
         const auto result =
-            FindDuplicates(folder(), c.listed, remover, DuplicateMode::Remove, hooks);
+            findDuplicates(folder(), c.listed, remover, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(result.stopped);
         EXPECT_EQ(trashed(), c.went);
         expectReportIsWhatWent(before, result);

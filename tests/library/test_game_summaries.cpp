@@ -201,53 +201,77 @@ TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
     }
 }
 
-// A file written by the previous build, with years of log, opens with the same totals the
-// grouped log gave, and the totals follow writes from then on.
-TEST(GameSummaries, AVersion3FileMigratesToTheSameTotals) {
+// Older files are brought up to date step by step: each opens with the totals its log gave,
+// every table of the current schema is there, and the totals follow writes from then on.
+TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
+    const char* const version1 =
+        "CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
+        " emulator TEXT NOT NULL DEFAULT '', started INTEGER NOT NULL,"
+        " duration INTEGER NOT NULL DEFAULT 0);";
+    const QByteArray version3 =
+        QByteArray(version1) +
+        "CREATE TABLE favourites(path BLOB PRIMARY KEY) WITHOUT ROWID;"
+        "CREATE INDEX sessions_summary ON sessions(path, duration, started);"
+        "PRAGMA user_version=3;";
     struct Case {
         const char* name;
-        const char* rows;  // SQL run after the version-3 schema
+        QByteArray prepare;  // SQL run on the file before the launcher opens it
     };
     const std::vector<Case> cases = {
-        {"no sessions, a mark", "INSERT INTO favourites VALUES(x'2f672f612e6e6573');"},
-        {"short sessions only: listed with no plays",
-         "INSERT INTO sessions(path, started, duration) VALUES(x'2f672f612e6e6573', 100, 9),"
-         " (x'2f672f612e6e6573', 200, 0);"},
-        {"a mix over three games",
-         "INSERT INTO sessions(path, emulator, started, duration) VALUES"
-         " (x'2f672f612e6e6573', 'fceux', 100, 10), (x'2f672f612e6e6573', 'fceux', 900, 9),"
-         " (x'2f672f612e6e6573', 'fceux', 500, 3600), (x'2f672f62ff2e6e6573', '', 50, 40),"
-         " (x'2f672f632e6e6573', '', 70, 2);"
-         "INSERT INTO favourites VALUES(x'2f672f632e6e6573'), (x'2f672f7a2e6e6573');"},
+        {"no file at all", {}},
+        {"an empty database (version 0)", "CREATE TABLE unrelated(x); PRAGMA user_version=0;"},
+        {"version 1, with a session",
+         QByteArray(version1) +
+             "CREATE INDEX sessions_by_path ON sessions(path);"
+             "INSERT INTO sessions(path, started, duration) VALUES(x'2f672f612e6e6573', 100, 40);"
+             "PRAGMA user_version=1;"},
+        {"version 3, no sessions, a mark",
+         version3 + "INSERT INTO favourites VALUES(x'2f672f612e6e6573');"},
+        {"version 3, short sessions only: listed with no plays",
+         version3 +
+             "INSERT INTO sessions(path, started, duration) VALUES(x'2f672f612e6e6573', 100, 9),"
+             " (x'2f672f612e6e6573', 200, 0);"},
+        {"version 3, a mix over three games",
+         version3 +
+             "INSERT INTO sessions(path, emulator, started, duration) VALUES"
+             " (x'2f672f612e6e6573', 'fceux', 100, 10), (x'2f672f612e6e6573', 'fceux', 900, 9),"
+             " (x'2f672f612e6e6573', 'fceux', 500, 3600), (x'2f672f62ff2e6e6573', '', 50, 40),"
+             " (x'2f672f632e6e6573', '', 70, 2);"
+             "INSERT INTO favourites VALUES(x'2f672f632e6e6573'), (x'2f672f7a2e6e6573');"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder t;
         QDir().mkpath(t.file(QStringLiteral("data")));
         QHash<QByteArray, GameHistory> before;
-        {
+        if (!c.prepare.isEmpty()) {
             Raw old(dbFile(t));
-            ASSERT_TRUE(
-                old.exec("CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
-                         " emulator TEXT NOT NULL DEFAULT '', started INTEGER NOT NULL,"
-                         " duration INTEGER NOT NULL DEFAULT 0);"
-                         "CREATE TABLE favourites(path BLOB PRIMARY KEY) WITHOUT ROWID;"
-                         "CREATE INDEX sessions_summary ON sessions(path, duration, started);"
-                         "PRAGMA user_version=3;"));
-            ASSERT_TRUE(old.exec(c.rows));
+            ASSERT_TRUE(old.exec(c.prepare));
             before = old.grouped();
         }
         LibraryDb db;
         const LibraryDb::Opened opened = db.open(dbFile(t));
         ASSERT_TRUE(opened.ok) << opened.error.toStdString();
+        EXPECT_TRUE(opened.movedAsideTo.isEmpty());
         EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
         expectSame(db.summaries(), before, "migrating");
 
         const auto id = db.beginSession("/g/a.nes", QString(), 5000);
         ASSERT_TRUE(id && db.setSessionSeconds(*id, 12));
         ASSERT_TRUE(db.carryOver("/g/a.nes", "/g/new.nes"));
+        EXPECT_TRUE(db.setFavourite("/g/b.nes", true));
         expectSame(db.summaries(), Raw(dbFile(t)).grouped(), "playing and renaming after it");
     }
+    // A newer launcher's file keeps its number: written down, that launcher would run its
+    // own steps again over tables it already has.
+    TempFolder t;
+    QDir().mkpath(t.file(QStringLiteral("data")));
+    ASSERT_TRUE(LibraryDb().open(dbFile(t)).ok);
+    Raw(dbFile(t)).exec("PRAGMA user_version=" + QByteArray::number(LibraryDb::kSchemaVersion + 1));
+    LibraryDb db;
+    ASSERT_TRUE(db.open(dbFile(t)).ok);
+    EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion + 1);
+    EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
 }
 
 // Two launchers on one file, both playing, refreshing lengths, renaming and marking the

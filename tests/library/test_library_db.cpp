@@ -166,53 +166,6 @@ TEST(LibraryDb, CarryOverMovesSessionsAndMark) {
     }
 }
 
-// Older files are brought up to date step by step and keep what they hold.
-TEST(LibraryDb, MigratesFromEveryOlderVersion) {
-    struct Case {
-        const char* name;
-        const char* prepare;  // SQL run on the file before the launcher opens it
-        int sessionsKept;
-    };
-    const std::vector<Case> cases = {
-        {"no file at all", nullptr, 0},
-        {"an empty database (version 0)", "CREATE TABLE unrelated(x); PRAGMA user_version=0;", 0},
-        {"version 1, with a session",
-         "CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
-         " emulator TEXT NOT NULL DEFAULT '', started INTEGER NOT NULL,"
-         " duration INTEGER NOT NULL DEFAULT 0);"
-         "CREATE INDEX sessions_by_path ON sessions(path);"
-         "INSERT INTO sessions(path, started, duration) VALUES(x'2f672f612e6e6573', 100, 40);"
-         "PRAGMA user_version=1;",
-         1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempFolder t;
-        QDir().mkpath(t.file(QStringLiteral("data")));
-        if (c.prepare) rawSql(dbFile(t), c.prepare);
-        LibraryDb db;
-        const LibraryDb::Opened opened = db.open(dbFile(t));
-        ASSERT_TRUE(opened.ok) << opened.error.toStdString();
-        EXPECT_TRUE(opened.movedAsideTo.isEmpty());
-        EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
-        EXPECT_EQ(db.summaries().value("/g/a.nes").plays, c.sessionsKept);
-        // Every table of the current schema is there.
-        EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
-        EXPECT_TRUE(db.beginSession("/g/b.nes", QString(), 1).has_value());
-    }
-    // A newer launcher's file keeps its number: written down, that launcher would run its
-    // own steps again over tables it already has.
-    TempFolder t;
-    QDir().mkpath(t.file(QStringLiteral("data")));
-    ASSERT_TRUE(LibraryDb().open(dbFile(t)).ok);
-    const QByteArray newer = QByteArray::number(LibraryDb::kSchemaVersion + 1);
-    rawSql(dbFile(t), ("PRAGMA user_version=" + newer).constData());
-    LibraryDb db;
-    ASSERT_TRUE(db.open(dbFile(t)).ok);
-    EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion + 1);
-    EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
-}
-
 // An unusable file is renamed, never deleted, with its journal; the launcher goes on with
 // an empty history.
 TEST(LibraryDb, BrokenFileIsMovedAsideWithItsCompanions) {

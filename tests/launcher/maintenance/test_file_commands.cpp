@@ -6,6 +6,7 @@
 #include "launcher/maintenance/HiddenFiles.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
+#include "support/ForwardingFiles.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
@@ -32,17 +33,12 @@ GamePictures onlyPicture(const QString& game, const QString& shot) {
 }
 
 // The platform's rename, with another program taking the target name just before it.
-class RacingFiles : public platform::FileOperations {
+class RacingFiles : public fakes::ForwardingFiles {
 public:
-    std::optional<QString> resolve(const QString& p) override { return real.resolve(p); }
-    std::optional<qint64> fileSize(const QString& p) override { return real.fileSize(p); }
-    std::optional<QDateTime> fileDate(const QString& p) override { return real.fileDate(p); }
     bool rename(const QString& from, const QString& to) override {
         raw::write(to, "theirs");
-        return real.rename(from, to);
+        return ForwardingFiles::rename(from, to);
     }
-    bool remove(const QString& p) override { return real.remove(p); }
-    platform::LocalFileOperations real;
 };
 
 TEST(RenameGameFile, NamesTwinsAndClashes) {
@@ -207,8 +203,6 @@ TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
     }
 }
 
-// Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
-// included, the good-dump tag.
 // A batch keeps every rule of renaming one game after another, with the folders listed once:
 // the names its own renames took or freed count as they would on disk.
 TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
@@ -326,6 +320,8 @@ TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
     EXPECT_EQ(filesIn(t.file("roms")), (QStringList{"a_X.smc", "b_X.smc", "c.smc"}));
 }
 
+// Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
+// included, the good-dump tag.
 TEST(NameRules, DumpTagForEachModifierState) {
     const char* const tags[8] = {" [!]", " [!]", " [b1]", " [!]", " [b2]", " [!]", " [!]", " [!]"};
     for (int shift = 0; shift < 8; ++shift) {

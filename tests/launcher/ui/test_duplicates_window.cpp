@@ -3,6 +3,7 @@
 // window ends it after the file operation under way, with nothing done after that.
 
 #include "launcher/ui/WindowFixture.h"
+#include "support/ForwardingFiles.h"
 
 #include <QDir>
 #include <QSemaphore>
@@ -15,21 +16,17 @@ namespace {
 // The test's trash, where the first removal (or, gating renames, the first rename) waits,
 // once it has begun, until the test opens the gate: the command is then held at a point
 // the test knows.
-class GatedFiles : public platform::FileOperations {
+class GatedFiles : public fakes::ForwardingFiles {
 public:
-    explicit GatedFiles(platform::FileOperations& files) : m_files(files) {}
-    std::optional<QString> resolve(const QString& p) override { return m_files.resolve(p); }
-    std::optional<qint64> fileSize(const QString& p) override { return m_files.fileSize(p); }
-    std::optional<QDateTime> fileDate(const QString& p) override { return m_files.fileDate(p); }
+    explicit GatedFiles(platform::FileOperations& files) : ForwardingFiles(files) {}
     bool rename(const QString& from, const QString& to) override {
         if (gatesRenames) hold();
-        return m_files.rename(from, to);
+        return ForwardingFiles::rename(from, to);
     }
     bool remove(const QString& path) override {
         if (!gatesRenames) hold();
-        return m_files.remove(path);
+        return ForwardingFiles::remove(path);
     }
-    QString lastError() const override { return m_files.lastError(); }
 
     QSemaphore entered;
     QSemaphore gate;
@@ -42,7 +39,6 @@ private:
             gate.acquire();
         }
     }
-    platform::FileOperations& m_files;
     std::atomic<int> m_calls = 0;
 };
 

@@ -127,13 +127,6 @@ TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[1].text.endsWith("'Game.smc' is now 'Game [!](1).smc'."))
         << dialogs.messages[1].text.toStdString();
-
-    select("River Raid(1).bin");  // a free name is given silently
-    dialogs.inputAnswers = {QString("Rainbow Drift.bin")};
-    press(F2);
-    EXPECT_EQ(files()->fileName(), "Rainbow Drift.bin");
-    EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files), QStringList{"Rainbow Drift.png"});
-    EXPECT_EQ(dialogs.messages.size(), 2);
 }
 
 // F3's mask is what the command line box filters within, and what comes back when the
@@ -150,16 +143,6 @@ TEST_F(FileCommands, TheMaskSetWithF3OutlivesAFilterTypedInTheBox) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_TRUE(commandLine()->text().isEmpty());
     EXPECT_EQ(listed(), (QStringList{"x.smc", "y.smc"}));
-}
-
-// F8 finds the text typed with its dots although the names were tidied (dots to blanks).
-TEST_F(FileCommands, StripTextWithDotsFindsItInTheTidiedNames) {
-    open({"Pitfall [www.site.example].a26", "River_Raid_[www.site.example].a26", "Zelda.smc"});
-    dialogs.inputAnswers = {QString("[www.site.example]")};
-    press(F8);
-    waitForMessages(1);
-    EXPECT_EQ(onDisk(), (QStringList{"Pitfall.a26", "River Raid.a26", "Zelda.smc"}));
-    EXPECT_EQ(dialogs.messages.last().text, "2 Files Renamed");
 }
 
 TEST_F(FileCommands, MaskHideAndCancel) {
@@ -183,11 +166,6 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     press(F4);
     EXPECT_EQ(dialogs.inputDefaults.last(), "*{0-9}*");  // the last pattern is offered again
     EXPECT_EQ(listed().size(), 5);
-    // With a modifier only the closing step, which leaves the focus in the command line
-    // box when Shift alone is held.
-    EXPECT_TRUE(press(F4, Qt::ShiftModifier));
-    EXPECT_EQ(window->focusWidget(), commandLine());
-    EXPECT_EQ(dialogs.inputs.size(), 5);
 }
 
 TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
@@ -289,22 +267,6 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
         EXPECT_TRUE(trashed().isEmpty());
         QFile::remove(emu.file("roms/GAME.smc"));
     }
-}
-
-// F2 on a link, answered with its target's name: the game's bytes stay, the link stays a
-// link under a free name.
-TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
-    emu.write("roms/GAME.smc", "REAL GAME DATA\n");
-    ASSERT_TRUE(QFile::link("GAME.smc", emu.file("roms/game.smc")));
-    open({});
-    select("game.smc");
-    dialogs.inputAnswers = {QString("GAME.smc")};
-    type(Qt::Key_F2);
-    EXPECT_EQ(onDisk(), (QStringList{"GAME(1).smc", "GAME.smc"}));
-    EXPECT_FALSE(QFileInfo(emu.file("roms/GAME.smc")).isSymLink());
-    EXPECT_EQ(emu.read("roms/GAME.smc"), "REAL GAME DATA\n");
-    EXPECT_EQ(QFileInfo(emu.file("roms/GAME(1).smc")).symLinkTarget(), emu.file("roms/GAME.smc"));
-    EXPECT_EQ(files()->fileName(), "GAME(1).smc");
 }
 
 // A trash that cannot take the file: the file stays listed and on disk, and the message

@@ -173,14 +173,6 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
         EXPECT_EQ(files()->isAncestorOf(QApplication::focusWidget()), !e.keepsFocus);
     }
 
-    // The emulator box's arrows: Right to the command line box, Left to the list.
-    emulatorBox()->setFocus();
-    QTest::keyClick(emulatorBox(), Qt::Key_Right);
-    EXPECT_TRUE(box->hasFocus());
-    emulatorBox()->setFocus();
-    QTest::keyClick(emulatorBox(), Qt::Key_Left);
-    EXPECT_TRUE(files()->isAncestorOf(QApplication::focusWidget()));
-
     // Focus selects the whole box and flashes it back to black; Return launches, as do Return
     // in the emulator box and double clicks on the title and the picture.
     box->setText("-fs");

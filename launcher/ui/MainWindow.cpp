@@ -4,6 +4,7 @@
 #include "gifview/ui/GifView.h"
 #include "launcher/emulators/CommandLineText.h"
 #include "launcher/emulators/EmulatorSettings.h"
+#include "launcher/games/GamePreview.h"
 #include "launcher/games/GameTitle.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
@@ -12,6 +13,7 @@
 #include "launcher/ui/FocusRing.h"
 #include "launcher/ui/KeyReferenceDialog.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/FolderLooks.h"
 #include "launcher/window/KeyCommands.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
@@ -80,7 +82,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QWidget(parent),
       m_services(services),
       m_screenshots(std::make_unique<ScreenshotSearch>()),
-      m_titles(std::make_unique<GameTitles>()) {
+      m_folderLooks(std::make_unique<FolderLooks>(*services.volumes)) {
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Rombard"));
     createControls();
@@ -133,6 +135,8 @@ void MainWindow::createControls() {
     m_animation->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
     m_animation->hide();
     m_pictures = new PictureLoader(this);
+    m_preview = std::make_unique<GamePreview>(
+        [this](const PreviewAnswer& answer) { previewAnswered(answer); });
     m_titleShadow = new QLabel(m_previewFrame);
     m_titleShadow->setObjectName(QStringLiteral("lblShadow"));
     // It only draws the title again, a little offset; read once is enough.

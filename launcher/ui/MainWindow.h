@@ -11,11 +11,13 @@
 #include <QHash>
 #include <QImage>
 #include <QKeyCombination>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QComboBox;
 class QFrame;
@@ -25,7 +27,11 @@ class QListWidget;
 class QPushButton;
 class QTimer;
 class FolderPrefetch;
-class GameTitles;
+class GamePreview;
+class FolderLooks;
+struct FolderRows;
+struct FolderLook;
+struct PreviewAnswer;
 class PictureLoader;
 class ScreenshotSearch;
 class GifView;
@@ -43,6 +49,7 @@ struct GamePictures;
 
 namespace platform {
 class Dialogs;
+struct Drive;
 class FileOperations;
 class Gamepads;
 class KeystrokeSender;
@@ -96,7 +103,8 @@ public:
     // Start-up. False when another copy already runs: this one must end at once,
     // without saving anything.
     bool start();
-    // Whether the shown picture is still being decoded.
+    // Whether the selected game's preview (its picture, title, date and size) is still to
+    // come.
     bool picturePending() const;
     // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
     // again; a folder that cannot be entered leaves everything as it was (false). The file
@@ -104,6 +112,8 @@ public:
     QString folderListPath() const;
     bool setFolderListPath(const QString& path);
     void refreshFolderList();
+    // Whether the drive and folder lists still wait for what their thread looks up.
+    bool folderListsPending() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -146,17 +156,19 @@ private:
 
     // Preview panel and titles.
     void showSelectedGame();
-    // The real path of the file's picture, or empty.
-    QString findScreenshot(const QString& fileName);
     // Where the pictures of the listed games are looked for, in order.
     QStringList screenshotFolders() const;
     // The pictures of the games of `folder`, in the folders the preview searches.
     GamePictures picturesOf(const QString& folder);
-    // Also leaves zinc's game number in m_title's "Tag" when it finds one.
-    QString gameTitle(const QString& fileName);
+    // What the preview's thread found for the selected game: its picture, its title (and
+    // zinc's game number in m_title's "Tag"), its date and size.
+    void previewAnswered(const PreviewAnswer& answer);
+    // The title's tip and what a screen reader says of the game besides its title.
+    void showGameInfo(const QString& fileName);
     // A GIF animated, any other picture decoded at the size shown, nothing: the default
-    // picture (unless it is shown already).
-    void showPicture(const QString& shot);
+    // picture (unless it is shown already). `stamp` is the picture's, taken off the
+    // window's thread.
+    void showPicture(const QString& shot, const QString& stamp);
     // Back to the default picture, whatever is shown.
     void resetPreview();
 
@@ -261,7 +273,9 @@ private:
     void showListTip();
     void focusFiles();
     void connectNavigation();
-    void fillDrives();
+    void fillDrives(const QList<platform::Drive>& drives);
+    // Shows the rows without touching the disk.
+    void showFolderRows(const FolderRows& rows);
     bool atVolumeRoot() const;
     void applyListsLayout(const ListsLayout& layout);
 
@@ -323,9 +337,17 @@ private:
 
     MainWindowServices m_services;
     std::unique_ptr<ScreenshotSearch> m_screenshots;
-    std::unique_ptr<GameTitles> m_titles;
+    std::unique_ptr<GamePreview> m_preview;
+    std::unique_ptr<FolderLooks> m_folderLooks;
+    // The selected game's picture as the preview's thread last found it (empty: none or
+    // not known yet), its neighbours' with their stamps, and its date and size.
+    QString m_previewShot;
+    QList<std::pair<QString, QString>> m_neighbourShots;
+    QString m_fileInfoOf;
+    QString m_fileInfo;
     PictureLoader* m_pictures = nullptr;
     QString m_shownPicture;  // the picture file shown or being decoded; empty for none
+    QString m_shownStamp;    // its size and date when the preview's thread found it
     QHash<QString, QString> m_chosenInFolder;
     // The emulator folder when it holds no emulator of its own: a folder of games, always
     // the one listed (HoldsEmulators).

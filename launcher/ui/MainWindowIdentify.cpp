@@ -198,12 +198,10 @@ bool MainWindow::renameToCanonicalName() {
 }
 
 QString MainWindow::gameInfoText(const QString& fileName) const {
-    // Not asked of a games folder that has not answered its listing yet (a share that may
-    // hang); the list's own columns show the length and date meanwhile.
-    const FolderList& listed = m_fileList->folderList();
-    QString info = !listed.reading() || listed.namesKnown()
-                       ? FileInfoText(withTrailingSeparator(m_fileList->path()) + fileName)
-                       : QString();
+    // The date and size as the preview's thread found them: asked here, they could keep
+    // the window waiting on a share that no longer answers.
+    QString info = m_fileInfoOf == withTrailingSeparator(m_fileList->path()) + fileName ? m_fileInfo
+                                                                                        : QString();
     if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
         info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
     const auto found = m_identified.constFind(fileName);

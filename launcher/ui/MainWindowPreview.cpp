@@ -3,6 +3,7 @@
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/PathHelpers.h"
+#include "launcher/games/GamePreview.h"
 #include "launcher/games/GameTitle.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
@@ -23,24 +24,64 @@ const QString kNoPicture = QStringLiteral("No picture");
 
 void MainWindow::showSelectedGame() {
     const QString name = m_fileList->FileName();
+    const QString folder = withTrailingSeparator(m_fileList->path());
     if (!name.isEmpty()) m_chosenInFolder.insert(m_fileList->path(), name);
-    const QString shot = findScreenshot(name);
-    showPicture(shot);
+    // The picture search, the arcade titles and the file's date and size all ask the disk,
+    // which may be a share that no longer answers: they come from the preview's thread.
+    // Meanwhile the panel shows what the name alone says, and the last picture stays.
+    PreviewQuestion question;
+    question.folder = folder;
+    question.name = name;
+    question.screenshotFolders = screenshotFolders();
+    question.titleContext = {m_currentEmulator, m_emulatorFolder, m_systemName};
+    const int at = m_fileList->ListIndex();
+    for (const int row : {at + 1, at - 1})
+        if (at >= 0 && row >= 0 && row < m_fileList->ListCount())
+            question.neighbours << m_fileList->List(row);
+    // A games folder that has not answered its listing yet may be a share that hangs;
+    // the list's own columns show the length and date meanwhile.
+    const FolderList& listed = m_fileList->folderList();
+    question.fileFacts = !listed.reading() || listed.namesKnown();
+    m_preview->ask(std::move(question));
+    if (m_fileInfoOf != folder + name) m_fileInfo.clear();
+    m_previewShot.clear();
+    m_neighbourShots.clear();
+    m_title->setProperty("Tag", QString());
+    m_titleText = CleanTitle(name.left(name.size() - extensionOf(name).size()));
+    fitTitle();
+    m_title->setAccessibleName(m_titleText);
+    showGameInfo(name);
+}
+
+void MainWindow::previewAnswered(const PreviewAnswer& answer) {
+    const QString name = m_fileList->FileName();
+    if (answer.name != name || answer.folder != withTrailingSeparator(m_fileList->path())) return;
+    m_previewShot = answer.picture.path;
+    for (const PreviewPicture& p : answer.neighbours)
+        if (!p.path.toLower().endsWith(QLatin1String(".gif")))
+            m_neighbourShots.append({p.path, p.stamp});
+    m_fileInfoOf = answer.folder + answer.name;
+    m_fileInfo = answer.fileInfo;
+    showPicture(answer.picture.path, answer.picture.stamp);
     // Where to put a picture for the game is the first thing one wants to know.
-    const QString hint = shot.isEmpty() && !name.isEmpty()
+    const QString hint = answer.picture.path.isEmpty() && !name.isEmpty()
                              ? NoPictureHint(screenshotFolders(), QDir::homePath())
                              : QString();
     m_picture->setToolTip(hint);
     m_picture->setAccessibleDescription(hint);
-    const QString info = gameInfoText(name);
-    m_title->setProperty("Tag", QString());
-    m_titleText = gameTitle(name);
+    if (!answer.title.gameNumber.isEmpty()) m_title->setProperty("Tag", answer.title.gameNumber);
+    m_titleText = answer.title.title;
     fitTitle();
-    m_title->setToolTip(info);
     // What a screen reader says of the game: its whole title, then its date and size.
     m_title->setAccessibleName(m_titleText);
+    showGameInfo(name);
+    if (!m_pictures->pending()) readAhead();
+}
+
+void MainWindow::showGameInfo(const QString& fileName) {
+    const QString info = gameInfoText(fileName);
+    m_title->setToolTip(info);
     m_title->setAccessibleDescription(info);
-    if (!picturePending()) readAhead();
 }
 
 QStringList MainWindow::screenshotFolders() const {
@@ -57,18 +98,7 @@ QStringList MainWindow::screenshotFolders() const {
     return folders;
 }
 
-QString MainWindow::findScreenshot(const QString& fileName) {
-    return m_screenshots->FindScreenshot(screenshotFolders(), fileName);
-}
-
-QString MainWindow::gameTitle(const QString& fileName) {
-    const GameTitleResult found =
-        m_titles->GameTitle(fileName, {m_currentEmulator, m_emulatorFolder, m_systemName});
-    if (!found.gameNumber.isEmpty()) m_title->setProperty("Tag", found.gameNumber);
-    return found.title;
-}
-
-void MainWindow::showPicture(const QString& shot) {
+void MainWindow::showPicture(const QString& shot, const QString& stamp) {
     if (shot.isEmpty()) {
         // A decode under way belongs to an earlier selection.
         m_pictures->cancel();
@@ -104,8 +134,9 @@ void MainWindow::showPicture(const QString& shot) {
     // The box's own picture belongs to whatever was shown before the GIF.
     if (fromGif) m_picture->setPicture(QPixmap());
     m_shownPicture = shot;
+    m_shownStamp = stamp;
     m_shownFullSize = QSize();
-    m_pictures->request(shot, shownSize());
+    m_pictures->request(shot, shownSize(), stamp);
     m_picture->show();
 }
 
@@ -137,7 +168,7 @@ void MainWindow::resetPreview() {
 }
 
 bool MainWindow::picturePending() const {
-    return m_pictures->pending();
+    return m_preview->pending() || m_pictures->pending();
 }
 
 void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const QSize& full) {
@@ -150,15 +181,7 @@ void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const
 }
 
 void MainWindow::readAhead() {
-    const int at = m_fileList->ListIndex();
-    if (at < 0) return;
-    QStringList paths;
-    for (const int row : {at + 1, at - 1}) {
-        if (row < 0 || row >= m_fileList->ListCount()) continue;
-        const QString shot = findScreenshot(m_fileList->List(row));
-        if (!shot.isEmpty() && !shot.toLower().endsWith(QLatin1String(".gif"))) paths << shot;
-    }
-    m_pictures->readAhead(paths, shownSize());
+    m_pictures->readAhead(m_neighbourShots, shownSize());
 }
 
 void MainWindow::previewResized() {
@@ -169,7 +192,7 @@ void MainWindow::previewResized() {
     const QSize wanted =
         m_shownFullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_shownFullSize);
     if (wanted.width() > now.width() + 1 || wanted.height() > now.height() + 1)
-        m_pictures->request(m_shownPicture, shownSize());
+        m_pictures->request(m_shownPicture, shownSize(), m_shownStamp);
 }
 
 QSize MainWindow::shownSize() const {

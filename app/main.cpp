@@ -74,7 +74,7 @@ void printUsage(FILE* to, bool withKeys = false) {
 // --help, --version and mistakes answer before any window system is touched, so they work
 // on a plain terminal; Qt's own options (-platform ...) are left for Qt.
 std::optional<int> answerOnTerminal(int argc, char* argv[]) {
-    const CommandLineRequest r = ParseCommandLine(WithoutQtOptions(argumentsOf(argc, argv)));
+    const CommandLineRequest r = parseCommandLine(withoutQtOptions(argumentsOf(argc, argv)));
     if (r.action == CommandLineRequest::Action::Error) {
         std::fprintf(stderr, "rombard: %s\n", platform::encodeName(r.error).constData());
         printUsage(stderr);
@@ -102,7 +102,7 @@ std::optional<StartFolderChoice> chooseEmulatorFolder(int argc, char* argv[],
                                                       const QString& programFolder,
                                                       platform::SettingsStore& settings,
                                                       platform::Dialogs& dialogs) {
-    const CommandLineRequest r = ParseCommandLine(argumentsOf(argc, argv));
+    const CommandLineRequest r = parseCommandLine(argumentsOf(argc, argv));
     if (r.action == CommandLineRequest::Action::Error) {
         tellTerminal(r.error);
         std::fputs("Try 'rombard --help'.\n", stderr);
@@ -114,7 +114,7 @@ std::optional<StartFolderChoice> chooseEmulatorFolder(int argc, char* argv[],
     facts.systemBinFolders = {QStringLiteral(ROMBARD_INSTALL_BINDIR), QStringLiteral("/usr/bin"),
                               QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/games")};
     facts.pickerStart = QDir::homePath();
-    return ChooseStartFolder(facts, settings, dialogs, tellTerminal);
+    return chooseStartFolder(facts, settings, dialogs, tellTerminal);
 }
 
 QString installationFolder() {
@@ -158,7 +158,7 @@ std::optional<int> printHistory(int argc, char* argv[]) {
                          QStringLiteral(" damaged journal lines were skipped."));
         folder = platform::encodeName(games);
     }
-    const QByteArray report = library::HistoryReport(db.historyLines(folder));
+    const QByteArray report = library::historyReport(db.historyLines(folder));
     std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stdout);
     return 0;
 }
@@ -167,7 +167,7 @@ std::optional<int> printHistory(int argc, char* argv[]) {
 // folder is read, so that the first listing shows the pair together.
 void putRightInterruptedRenames() {
     platform::LocalFileOperations files;
-    const RecoveredRenames recovered = RecoverInterruptedRenames(files);
+    const RecoveredRenames recovered = recoverInterruptedRenames(files);
     for (const auto& [from, to] : recovered.completed)
         tellTerminal(QStringLiteral("finished an interrupted rename: ") + from +
                      QStringLiteral(" -> ") + to);
@@ -236,7 +236,7 @@ int main(int argc, char* argv[]) {
     if (start->folder.isEmpty()) return 1;  // the folder given was not there, nor another picked
     // A copy already running takes the folder given over and shows it.
     if (start->source == StartFolderSource::Argument &&
-        singleInstance.anotherIsRunning(FolderHandoff(start->folder)))
+        singleInstance.anotherIsRunning(folderHandoff(start->folder)))
         return 0;
     MainWindowServices services;
     services.settings = &settings;
@@ -250,7 +250,7 @@ int main(int argc, char* argv[]) {
     services.gamepads = &gamepads;
     services.history = &history;
     services.programFolder = start->folder;
-    services.installed = SystemInstalledSearch();
+    services.installed = systemInstalledSearch();
     // The games folder may be on a share that answers slowly or not at all: it is read on a
     // thread of its own (which is never waited for, at the end either), and the window
     // shows what was known of it at the last start meanwhile.
@@ -279,7 +279,7 @@ int main(int argc, char* argv[]) {
             Qt::QueuedConnection);
     });
     if (!window.start()) return 0;  // the copy already running has been told
-    RememberStartFolder(*start, settings);
+    rememberStartFolder(*start, settings);
     window.show();
     return app.exec();
 }

@@ -40,7 +40,7 @@ void BM_CalculateBytes(benchmark::State& state) {
     const auto& data = buffer();
     Crc32 crc;
     for (auto _ : state)
-        benchmark::DoNotOptimize(crc.CalculateBytes(data));
+        benchmark::DoNotOptimize(crc.calculateBytes(data));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
     state.SetLabel(crckernel::crc32KernelName());
 }
@@ -95,7 +95,7 @@ std::string warmFile() {
         }
         std::fclose(f);
         Crc32 warm;  // one pass brings it into the page cache
-        warm.CalculateFile(p);
+        warm.calculateFile(p);
         return p;
     }();
     return path;
@@ -114,7 +114,7 @@ void BM_CalculateFile(benchmark::State& state) {
     const std::string p = warmFile();
     Crc32 crc;
     for (auto _ : state)
-        benchmark::DoNotOptimize(crc.CalculateFile(p));
+        benchmark::DoNotOptimize(crc.calculateFile(p));
     state.SetBytesProcessed(state.iterations() * fileSize(p));
 }
 

@@ -129,14 +129,14 @@ bool generate(const FolderPlan& plan, const std::string& folder) {
 
 QStringList listed(const std::string& folder) {
     QStringList names;
-    for (const ListedFile& f : ListFolder(QString::fromStdString(folder), {QStringLiteral("*.*")}))
+    for (const ListedFile& f : listFolder(QString::fromStdString(folder), {QStringLiteral("*.*")}))
         names << f.name;
     return names;
 }
 
 DuplicateSearchResult search(const std::string& folder) {
     platform::LocalFileOperations files;
-    return FindDuplicates(QString::fromStdString(folder + "/"), listed(folder), files,
+    return findDuplicates(QString::fromStdString(folder + "/"), listed(folder), files,
                           DuplicateMode::DryRun);
 }
 
@@ -159,7 +159,7 @@ Groups ourGroups(const std::string& folder) {
     const QStringList names = listed(folder);
     platform::LocalFileOperations files;
     const DuplicateSearchResult r =
-        FindDuplicates(QString::fromStdString(folder + "/"), names, files, DuplicateMode::DryRun);
+        findDuplicates(QString::fromStdString(folder + "/"), names, files, DuplicateMode::DryRun);
     std::map<int, std::set<std::string>> byKept;
     for (const auto& c : r.copies) {
         byKept[c.keptRow].insert(folder + "/" + names.at(c.keptRow).toStdString());

@@ -80,7 +80,7 @@ double plainRenamePass() {
     std::vector<std::pair<QByteArray, QByteArray>> names;
     for (int i = 0; i < kGames; ++i)
         names.emplace_back(QFile::encodeName(roms + gameName(i)),
-                           QFile::encodeName(roms + StrippedName(gameName(i), "Atari")));
+                           QFile::encodeName(roms + strippedName(gameName(i), "Atari")));
     QElapsedTimer t;
     t.start();
     for (const auto& [from, to] : names)
@@ -94,7 +94,7 @@ double stripBatch(int* renamed) {
     fillFolder(dir.path());
     const QString roms = dir.path() + QStringLiteral("/roms/");
     const QStringList listed = QDir(roms).entryList(QDir::Files, QDir::Name);
-    const QStringList folders = ScreenshotFolders({}, dir.path() + QLatin1Char('/'), roms);
+    const QStringList folders = screenshotFoldersOf({}, dir.path() + QLatin1Char('/'), roms);
     platform::LocalFileOperations files;
     ScreenshotSearch shots;
     QElapsedTimer t;
@@ -102,11 +102,11 @@ double stripBatch(int* renamed) {
     std::vector<GameRename> wanted;
     for (qsizetype i = listed.size() - 1; i >= 0; --i)
         if (listed.at(i).contains(QStringLiteral("Atari"), Qt::CaseInsensitive))
-            wanted.push_back({listed.at(i), StrippedName(listed.at(i), QStringLiteral("Atari"))});
+            wanted.push_back({listed.at(i), strippedName(listed.at(i), QStringLiteral("Atari"))});
     RenameBatchHooks hooks;
     hooks.moved = [&](const QString& from, const QString& to) { shots.moved(from, to); };
     shots.holdListings();
-    const auto done = RenameGameFiles(files, roms, wanted, PicturesIn(shots, folders), hooks);
+    const auto done = renameGameFiles(files, roms, wanted, picturesIn(shots, folders), hooks);
     shots.releaseListings();
     *renamed = int(done.size());
     return double(t.nsecsElapsed()) / 1e6;
@@ -188,9 +188,9 @@ int main(int argc, char** argv) {
         CommandWindow w;
         f8.push_back(w.press(Qt::Key_F8, QStringLiteral("Atari"), 1));
         f8Said = w.answers.lastMessage;
-        listedAfterF8 = w.list()->ListCount();
+        listedAfterF8 = w.list()->listCount();
         f4.push_back(w.press(Qt::Key_F4, QStringLiteral("Game 00*"), 0));
-        listedAfterF4 = w.list()->ListCount();
+        listedAfterF4 = w.list()->listCount();
         f7.push_back(w.press(Qt::Key_F7, QString(), 2));
         f7Said = w.answers.lastMessage.section(QLatin1Char('\n'), 0, 0);
     }

@@ -55,13 +55,13 @@ struct Loaded {
         QFile out(file);
         if (out.open(QIODevice::WriteOnly)) out.write(animation());
         out.close();
-        loaded = view.LoadGIF(file);
+        loaded = view.loadGif(file);
         pictures.reserve(kFrames);
         for (int i = 1; i <= view.gifFrameCount(); ++i)
             pictures.push_back(view.document().framePicture(i));
     }
     ~Loaded() {
-        view.UnloadGIF(true);
+        view.unloadGif(true);
         QFile::remove(file);
     }
     HeadlessGifHost host{QSize(kWidth, kHeight)};

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         s.history = fresh ? &*fresh : nullptr;
         MainWindow window(s);
         window.start();
-        return window.findChild<FileListView*>(QStringLiteral("Files"))->ListCount();
+        return window.findChild<FileListView*>(QStringLiteral("Files"))->listCount();
     };
     if (startOnce(&history) != kFiles || startOnce(nullptr) != kFiles) {
         std::fprintf(stderr, "the list did not fill with %d files\n", kFiles);

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
             sync.readFolder(roms);
             sync.publishFolder(roms);
         }
-        return window.findChild<FileListView*>(QStringLiteral("Files"))->ListCount();
+        return window.findChild<FileListView*>(QStringLiteral("Files"))->listCount();
     };
     if (startOnce(kWithJournals) != kFiles || startOnce(kWithout) != kFiles) {
         std::fprintf(stderr, "the list did not fill with %d files\n", kFiles);

@@ -80,7 +80,7 @@ void BM_Listing(benchmark::State& state) {
     files.initPattern(QString::fromLatin1(kPattern));
     files.setPath(folder());
     for (auto _ : state) {
-        files.Refresh();
+        files.refresh();
         benchmark::DoNotOptimize(model.count());
     }
     state.counters["rows"] = model.count();
@@ -93,9 +93,9 @@ void BM_ListingEveryCell(benchmark::State& state) {
     files.initPattern(QString::fromLatin1(kPattern));
     files.setPath(folder());
     for (auto _ : state) {
-        files.Refresh();
+        files.refresh();
         for (int i = 0; i < model.count(); ++i)
-            benchmark::DoNotOptimize(model.SubItemText(i, 3));
+            benchmark::DoNotOptimize(model.subItemText(i, 3));
     }
 }
 
@@ -106,10 +106,10 @@ void BM_SortByHeader(benchmark::State& state) {
     FolderList files(model);
     files.initPattern(QString::fromLatin1(kPattern));
     files.setPath(folder());
-    files.SortFilesByColumnClick(column);
+    files.sortFilesByColumnClick(column);
     for (auto _ : state) {
-        files.SortFilesByColumnClick(column);
-        benchmark::DoNotOptimize(model.ItemText(0));
+        files.sortFilesByColumnClick(column);
+        benchmark::DoNotOptimize(model.itemText(0));
     }
 }
 
@@ -122,9 +122,9 @@ void BM_FirstSortByHeader(benchmark::State& state) {
     files.setPath(folder());
     for (auto _ : state) {
         state.PauseTiming();
-        files.Refresh();
+        files.refresh();
         state.ResumeTiming();
-        files.SortFilesByColumnClick(column);
+        files.sortFilesByColumnClick(column);
     }
 }
 

@@ -60,7 +60,7 @@ void BM_Readdir(benchmark::State& state) {
 
 void BM_FolderRows(benchmark::State& state) {
     for (auto _ : state) {
-        const FolderRows rows = RowsOf(folder());
+        const FolderRows rows = rowsOf(folder());
         benchmark::DoNotOptimize(rows.rows.size());
     }
 }

@@ -94,24 +94,24 @@ const QString& pictureRoot() {
 
 QStringList searchFolders() {
     const QString root = pictureRoot();
-    return ScreenshotFolders(root + QStringLiteral("pics"), root,
-                             root + QStringLiteral("roms/snes"));
+    return screenshotFoldersOf(root + QStringLiteral("pics"), root,
+                               root + QStringLiteral("roms/snes"));
 }
 
 void BM_FindScreenshotWorst(benchmark::State& state) {
     ScreenshotSearch search;
     const QStringList folders = searchFolders();
-    search.FindScreenshot(folders, kMissing);  // the first search lists the folders
+    search.screenshotOf(folders, kMissing);  // the first search lists the folders
     for (auto _ : state)
-        benchmark::DoNotOptimize(search.FindScreenshot(folders, kMissing));
+        benchmark::DoNotOptimize(search.screenshotOf(folders, kMissing));
 }
 
 void BM_FindScreenshotTypical(benchmark::State& state) {
     ScreenshotSearch search;
     const QStringList folders = searchFolders();
-    if (search.FindScreenshot(folders, kPresent).isEmpty()) state.SkipWithError("not found");
+    if (search.screenshotOf(folders, kPresent).isEmpty()) state.SkipWithError("not found");
     for (auto _ : state)
-        benchmark::DoNotOptimize(search.FindScreenshot(folders, kPresent));
+        benchmark::DoNotOptimize(search.screenshotOf(folders, kPresent));
 }
 
 // The reference: the same walk with a stat call for each candidate path.
@@ -168,7 +168,7 @@ const QByteArray& screenshotPngBytes() {
 void BM_PngDecodeFast(benchmark::State& state) {
     const QByteArray& bytes = screenshotPngBytes();
     for (auto _ : state) {
-        std::optional<QImage> image = DecodePngFast(bytes);
+        std::optional<QImage> image = decodePngBytes(bytes);
         if (!image) state.SkipWithError("not decoded");
         benchmark::DoNotOptimize(image);
     }
@@ -272,9 +272,9 @@ struct WindowBench : bench::WindowServices {
         QApplication::sendEvent(list, &release);
         waitForPicture();
         // Every game's picture is "shots/" + its name + ".png".
-        const QString expected = withExtension(fileList()->FileName(), QStringLiteral(".png"));
+        const QString expected = withExtension(fileList()->fileName(), QStringLiteral(".png"));
         const auto* picture = window->findChild<PictureBox*>(QStringLiteral("imgShot"));
-        held.rightPicture = !fileList()->FileName().isEmpty() &&
+        held.rightPicture = !fileList()->fileName().isEmpty() &&
                             picture->accessibleName() == expected && !picture->Picture().isNull();
         return held;
     }

@@ -104,7 +104,7 @@ Timings startWindow(bench::WindowServices& services, int games, bool key) {
         sinceTick.start();
         tick.start();
     }
-    while (files->ListCount() < games && msSince(t) < 600000)
+    while (files->listCount() < games && msSince(t) < 600000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     r.names = msSince(t);
     while (files->folderList().reading() && msSince(t) < 600000)

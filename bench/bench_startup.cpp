@@ -41,7 +41,7 @@ struct Fixture : bench::WindowServices {
     int startOnce() {
         MainWindow window(services());
         window.start();
-        return window.findChild<FileListView*>(QStringLiteral("Files"))->ListCount();
+        return window.findChild<FileListView*>(QStringLiteral("Files"))->listCount();
     }
 
     int readdirOnce() const {

@@ -175,12 +175,12 @@ Crc32::Crc32() {
     setAlgorithm(1);
 }
 
-void Crc32::setAlgorithm(std::int32_t New_Value) {
-    m_algorithm = New_Value != 0 ? -1 : 0;
-    Clear();
+void Crc32::setAlgorithm(std::int32_t newValue) {
+    m_algorithm = newValue != 0 ? -1 : 0;
+    clear();
 }
 
-void Crc32::Clear() {
+void Crc32::clear() {
     m_crc16 = 0;
     m_crc32 = 0xFFFFFFFFu;
 }
@@ -190,15 +190,15 @@ CrcValue Crc32::value() const {
     return CrcValue(static_cast<std::int32_t>(m_crc16 & 0xFFFF));
 }
 
-void Crc32::setValue(std::int64_t New_Value) {
-    const auto v = static_cast<std::uint32_t>(static_cast<std::uint64_t>(New_Value));
+void Crc32::setValue(std::int64_t newValue) {
+    const auto v = static_cast<std::uint32_t>(static_cast<std::uint64_t>(newValue));
     if (m_algorithm != 0)
         m_crc32 = v;
     else
         m_crc16 = v & 0xFFFF;
 }
 
-CrcValue Crc32::AddBytes(std::span<const std::uint8_t> bytes) {
+CrcValue Crc32::addBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return value();
     if (m_algorithm != 0) {
         m_crc32 = crckernel::crc32Update(m_crc32, bytes.data(), bytes.size());
@@ -212,21 +212,21 @@ CrcValue Crc32::AddBytes(std::span<const std::uint8_t> bytes) {
     return value();
 }
 
-CrcValue Crc32::AddString(std::string_view text) {
-    return AddBytes({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+CrcValue Crc32::addString(std::string_view text) {
+    return addBytes({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
-CrcValue Crc32::CalculateBytes(std::span<const std::uint8_t> bytes) {
-    Clear();
-    return AddBytes(bytes);
+CrcValue Crc32::calculateBytes(std::span<const std::uint8_t> bytes) {
+    clear();
+    return addBytes(bytes);
 }
 
-CrcValue Crc32::CalculateString(std::string_view text) {
-    Clear();
-    return AddString(text);
+CrcValue Crc32::calculateString(std::string_view text) {
+    clear();
+    return addString(text);
 }
 
-std::optional<CrcValue> Crc32::CalculateFile(const std::string& name) {
+std::optional<CrcValue> Crc32::calculateFile(const std::string& name) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "rb"));
     if (!file) return std::nullopt;
     // Our buffers are the only ones: no second copy through stdio's.
@@ -236,10 +236,10 @@ std::optional<CrcValue> Crc32::CalculateFile(const std::string& name) {
     while (const std::optional<std::span<const std::uint8_t>> block = reader.next()) {
         if (block->empty()) break;
         if (first) {
-            Clear();
+            clear();
             first = false;
         }
-        AddBytes(*block);
+        addBytes(*block);
         reader.release();
     }
     if (reader.failed()) return std::nullopt;

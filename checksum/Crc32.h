@@ -34,25 +34,25 @@ class Crc32 {
 public:
     Crc32();
 
-    CrcValue AddBytes(std::span<const std::uint8_t> bytes);
+    CrcValue addBytes(std::span<const std::uint8_t> bytes);
     // The text's bytes as given (callers hand in UTF-8 or Latin-1 as they see fit).
-    CrcValue AddString(std::string_view text);
+    CrcValue addString(std::string_view text);
 
     // -1 CRC-32, 0 CRC-16. Any non-zero value selects CRC-32. Setting it clears.
-    std::int16_t Algorithm() const { return m_algorithm; }
-    void setAlgorithm(std::int32_t New_Value);
+    std::int16_t algorithm() const { return m_algorithm; }
+    void setAlgorithm(std::int32_t newValue);
 
-    CrcValue CalculateBytes(std::span<const std::uint8_t> bytes);
-    CrcValue CalculateString(std::string_view text);
+    CrcValue calculateBytes(std::span<const std::uint8_t> bytes);
+    CrcValue calculateString(std::string_view text);
     // CRC of the whole file, read in blocks. Empty for a zero-length file (the registers
     // stay untouched); nothing when the file cannot be opened or read.
-    std::optional<CrcValue> CalculateFile(const std::string& name);
+    std::optional<CrcValue> calculateFile(const std::string& name);
 
     CrcValue value() const;
     // Stores the number, wrapped to 32 bits, as the selected algorithm's register.
-    void setValue(std::int64_t New_Value);
+    void setValue(std::int64_t newValue);
 
-    void Clear();
+    void clear();
 
     // Small enough that a block just read is still in the core's own cache when the CRC
     // runs over it, large enough that the calls into the system cost little.

@@ -42,13 +42,13 @@ QColor systemColor(int index, const QPalette& p) {
 
 }  // namespace
 
-QColor TranslateColor(quint32 value, const QPalette& palette) {
+QColor translateColor(quint32 value, const QPalette& palette) {
     if (value & 0x80000000u) return systemColor(static_cast<int>(value & 0xFF), palette);
     return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
                   static_cast<int>((value >> 16) & 0xFF));
 }
 
-quint32 ColorValue(const QColor& color) {
+quint32 colorValue(const QColor& color) {
     return static_cast<quint32>(color.red()) | (static_cast<quint32>(color.green()) << 8) |
            (static_cast<quint32>(color.blue()) << 16);
 }

@@ -6,5 +6,5 @@
 #include <QColor>
 #include <QPalette>
 
-QColor TranslateColor(quint32 value, const QPalette& palette = QPalette());
-quint32 ColorValue(const QColor& color);
+QColor translateColor(quint32 value, const QPalette& palette = QPalette());
+quint32 colorValue(const QColor& color);

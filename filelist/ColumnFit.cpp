@@ -16,10 +16,10 @@ qint64 widestMoment() {
 }
 }  // namespace
 
-QString ColumnSample(int column) {
+QString columnSample(int column) {
     switch (column) {
         case 1:  // size
-            return FormatSize(1023.9 * 1024 * 1024);
+            return formatSize(1023.9 * 1024 * 1024);
         case 2:  // type
             return QStringLiteral("JPEG Image");
         case 3:  // date
@@ -27,9 +27,9 @@ QString ColumnSample(int column) {
         case ListModel::kPlayedColumn:
             return QStringLiteral("999");
         case ListModel::kPlayTimeColumn:
-            return PlayTimeCell({1, 99 * 3600 + 59 * 60 + 59, 0, false});
+            return playTimeCell({1, 99 * 3600 + 59 * 60 + 59, 0, false});
         case ListModel::kLastPlayedColumn:
-            return LastPlayedCell({1, 0, widestMoment(), false});
+            return lastPlayedCell({1, 0, widestMoment(), false});
         case ListModel::kVerifiedColumn:
             return QStringLiteral("\u2714");
         default:
@@ -37,8 +37,8 @@ QString ColumnSample(int column) {
     }
 }
 
-std::vector<int> FitColumns(int viewWidth, const std::vector<int>& wanted, int nameIndex,
-                            int nameMinimum) {
+std::vector<int> fittedColumnWidths(int viewWidth, const std::vector<int>& wanted, int nameIndex,
+                                    int nameMinimum) {
     std::vector<int> widths = wanted;
     const int count = static_cast<int>(widths.size());
     if (nameIndex < 0 || nameIndex >= count) return widths;

@@ -75,11 +75,11 @@ SetKind kindOf(const QString& name) {
 QStringList namedBy(SetKind kind, QByteArrayView bytes) {
     switch (kind) {
         case SetKind::Cue:
-            return CueFiles(bytes);
+            return cueFiles(bytes);
         case SetKind::Gdi:
-            return GdiFiles(bytes);
+            return gdiFiles(bytes);
         case SetKind::M3u:
-            return M3uFiles(bytes);
+            return m3uFiles(bytes);
         case SetKind::None:
             break;
     }
@@ -88,7 +88,7 @@ QStringList namedBy(SetKind kind, QByteArrayView bytes) {
 
 }  // namespace
 
-QStringList CueFiles(QByteArrayView text) {
+QStringList cueFiles(QByteArrayView text) {
     QStringList files;
     for (QByteArrayView line : linesOf(text)) {
         line = trimmed(line);
@@ -108,7 +108,7 @@ QStringList CueFiles(QByteArrayView text) {
     return files;
 }
 
-QStringList GdiFiles(QByteArrayView text) {
+QStringList gdiFiles(QByteArrayView text) {
     QStringList files;
     bool first = true;
     for (QByteArrayView line : linesOf(text)) {
@@ -135,7 +135,7 @@ QStringList GdiFiles(QByteArrayView text) {
     return files;
 }
 
-QStringList M3uFiles(QByteArrayView text) {
+QStringList m3uFiles(QByteArrayView text) {
     QStringList files;
     for (QByteArrayView line : linesOf(text)) {
         line = trimmed(line);
@@ -149,7 +149,7 @@ bool DiscSets::isMember(const QString& name) const {
     return !members.isEmpty() && members.contains(platform::foldName(name));
 }
 
-DiscSets GroupDiscSets(const QStringList& names,
+DiscSets groupDiscSets(const QStringList& names,
                        const std::function<std::optional<QByteArray>(const QString&)>& read,
                        const std::function<bool(const QString&)>& exists) {
     // Names match without regard to letter case, as the sets were often written on systems
@@ -233,9 +233,9 @@ DiscSets GroupDiscSets(const QStringList& names,
     return result;
 }
 
-DiscSets DiscSetsIn(const QString& folder) {
+DiscSets discSetsIn(const QString& folder) {
     const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
-    const std::vector<ListedFile> files = ListFolder(root, {QStringLiteral("*.*")}, [] {
+    const std::vector<ListedFile> files = listFolder(root, {QStringLiteral("*.*")}, [] {
         FolderListingOptions options;
         options.hidden = true;
         options.details = false;
@@ -249,7 +249,7 @@ DiscSets DiscSetsIn(const QString& folder) {
         anySetFile = anySetFile || kindOf(f.name) != SetKind::None;
     }
     if (!anySetFile) return {};
-    return GroupDiscSets(
+    return groupDiscSets(
         names,
         [&](const QString& name) -> std::optional<QByteArray> {
             bool cut = false;
@@ -261,20 +261,20 @@ DiscSets DiscSetsIn(const QString& folder) {
         [&](const QString& path) { return QFileInfo::exists(root + path); });
 }
 
-void DropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets) {
+void dropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets) {
     if (sets.members.isEmpty()) return;
     std::erase_if(files, [&](const ListedFile& f) { return sets.isMember(f.name); });
 }
 
-QString MissingMembersText(const DiscSet& set) {
+QString missingMembersText(const DiscSet& set) {
     if (set.missing.isEmpty()) return {};
     return QStringLiteral("Missing: ") + set.missing.join(QStringLiteral(", "));
 }
 
-QHash<QString, QString> IncompleteSetsOf(const DiscSets& sets) {
+QHash<QString, QString> incompleteSetsOf(const DiscSets& sets) {
     QHash<QString, QString> incomplete;
     for (auto it = sets.setOfTop.constBegin(); it != sets.setOfTop.constEnd(); ++it)
-        if (const QString text = MissingMembersText(sets.sets[size_t(*it)]); !text.isEmpty())
+        if (const QString text = missingMembersText(sets.sets[size_t(*it)]); !text.isEmpty())
             incomplete.insert(it.key(), text);
     return incomplete;
 }

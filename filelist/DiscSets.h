@@ -27,9 +27,9 @@
 // A .gdi: the file of each track line, the name quoted or not. An .m3u: one path per line,
 // "#" lines are comments. Blank lines, CR-LF ends and a UTF-8 byte order mark are allowed;
 // names that are not UTF-8 come back escaped as the listing escapes them.
-QStringList CueFiles(QByteArrayView text);
-QStringList GdiFiles(QByteArrayView text);
-QStringList M3uFiles(QByteArrayView text);
+QStringList cueFiles(QByteArrayView text);
+QStringList gdiFiles(QByteArrayView text);
+QStringList m3uFiles(QByteArrayView text);
 
 struct DiscSet {
     QString top;          // the file that is the set's row, as the folder spells it
@@ -57,18 +57,18 @@ inline constexpr qint64 kSetFileMaxBytes = 256 * 1024;
 // The sets of a folder whose files are `names` (every file, whatever the list shows).
 // `read` gives a set file's bytes by its name (nothing when it cannot be read); `exists`
 // answers for a path into a sub-folder, which `names` cannot.
-DiscSets GroupDiscSets(const QStringList& names,
+DiscSets groupDiscSets(const QStringList& names,
                        const std::function<std::optional<QByteArray>(const QString&)>& read,
                        const std::function<bool(const QString&)>& exists);
 
 // The same for a folder on disk ("/" at its end or not): its file names are read once, and
 // only its .cue, .gdi and .m3u files (regular files, at most kSetFileMaxBytes) are opened.
-DiscSets DiscSetsIn(const QString& folder);
+DiscSets discSetsIn(const QString& folder);
 
 // Leaves out of a listing the files that are members of a set.
-void DropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets);
+void dropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets);
 
 // "Missing: a.bin, b.bin" for a set with missing members; empty otherwise.
-QString MissingMembersText(const DiscSet& set);
+QString missingMembersText(const DiscSet& set);
 // That text for every set that has missing members, by its top file's name.
-QHash<QString, QString> IncompleteSetsOf(const DiscSets& sets);
+QHash<QString, QString> incompleteSetsOf(const DiscSets& sets);

@@ -8,7 +8,7 @@
 
 #include <ctime>
 
-QStringList Split(const QString& text, const QString& sep, int compare) {
+QStringList split(const QString& text, const QString& sep, int compare) {
     if (sep.isEmpty()) return {text};
     const Qt::CaseSensitivity cs = compare == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive;
     QStringList pieces;
@@ -23,18 +23,18 @@ QStringList Split(const QString& text, const QString& sep, int compare) {
     return pieces;
 }
 
-QString FormatSize(double Size) {
+QString formatSize(double size) {
     constexpr double kKiB = 1024.0, kMiB = 1048576.0, kGiB = 1073741824.0;
     const QLocale locale;
-    if (Size > kGiB) return locale.toString(Size / kGiB, 'f', 2) + QStringLiteral("GB");
-    if (Size > kMiB) return locale.toString(Size / kMiB, 'f', 1) + QStringLiteral("MB");
-    if (Size > kKiB) return locale.toString(Size / kKiB, 'f', 1) + QStringLiteral("KB");
-    return locale.toString(Size, 'f', 0) + QStringLiteral(" bytes");
+    if (size > kGiB) return locale.toString(size / kGiB, 'f', 2) + QStringLiteral("GB");
+    if (size > kMiB) return locale.toString(size / kMiB, 'f', 1) + QStringLiteral("MB");
+    if (size > kKiB) return locale.toString(size / kKiB, 'f', 1) + QStringLiteral("KB");
+    return locale.toString(size, 'f', 0) + QStringLiteral(" bytes");
 }
 
-double FileLength(const QString& FileName) {
+double fileLength(const QString& fileName) {
     struct stat st {};
-    if (FileName.isEmpty() || ::stat(platform::encodeName(FileName).constData(), &st) != 0)
+    if (fileName.isEmpty() || ::stat(platform::encodeName(fileName).constData(), &st) != 0)
         return 0;
     return static_cast<double>(st.st_size);
 }
@@ -89,7 +89,7 @@ QString describeThreeLetter(const QString& ext) {
 
 }  // namespace
 
-QString FileTypeDescription(const QString& name) {
+QString fileTypeDescription(const QString& name) {
     const qsizetype n = name.size();
     auto dotAt = [&](int fromEnd) { return n >= fromEnd && name.at(n - fromEnd) == u'.'; };
     if (dotAt(4)) {

@@ -12,18 +12,18 @@
 // The pieces of `text` between occurrences of `sep` (compare: 0 exact, 1 letter case
 // ignored). Never empty: "" gives one empty piece, and empty pieces between adjacent
 // separators stay. An empty `sep` gives the whole text as its only piece.
-QStringList Split(const QString& text, const QString& sep, int compare = 0);
+QStringList split(const QString& text, const QString& sep, int compare = 0);
 
 // "1,024 bytes", "1.0KB", "4.8MB", "3.00GB" with the default locale's separators.
-QString FormatSize(double Size);
+QString formatSize(double size);
 
 // The file's length in bytes; 0 when it cannot be read. Lengths of 4 GiB and more come
 // back whole (a double holds every length a disk can have exactly).
-double FileLength(const QString& FileName);
+double fileLength(const QString& fileName);
 
 // "ZIP Archive", "ISO Image", "Text Document", ".gb File", ".backup File"; empty for a name
 // without a dot.
-QString FileTypeDescription(const QString& name);
+QString fileTypeDescription(const QString& name);
 
 // The date column's text "M/D/YYYY H:MM AM/PM" in local time, with the date and time
 // separators and day-half texts of a locale, and the reverse reading used by date sorts.

@@ -68,7 +68,7 @@ private:
 
 }  // namespace
 
-QString FolderIndexFile(const QString& folder, const QString& pattern, bool hidden) {
+QString folderIndexFile(const QString& folder, const QString& pattern, bool hidden) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     hash.addData(platform::encodeName(folder));
     hash.addData(QByteArrayView("\0", 1));
@@ -78,7 +78,7 @@ QString FolderIndexFile(const QString& folder, const QString& pattern, bool hidd
            QStringLiteral("/Rombard/folders/") + QString::fromLatin1(hash.result().toHex());
 }
 
-bool SaveFolderIndex(const QString& file, const FolderIndex& index) {
+bool saveFolderIndex(const QString& file, const FolderIndex& index) {
     QByteArray out;
     out.reserve(64 + static_cast<qsizetype>(index.files.size()) * 48);
     out.append(kMagic, sizeof kMagic);
@@ -105,7 +105,7 @@ bool SaveFolderIndex(const QString& file, const FolderIndex& index) {
     return save.commit();
 }
 
-std::optional<FolderIndex> LoadFolderIndex(const QString& file, const QString& folder,
+std::optional<FolderIndex> loadFolderIndex(const QString& file, const QString& folder,
                                            const QString& pattern, bool hidden) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -154,7 +154,7 @@ std::optional<FolderIndex> LoadFolderIndex(const QString& file, const QString& f
     return index;
 }
 
-ReconcilePlan PlanReconcile(const std::vector<ListedFile>& shown,
+ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
                             const std::vector<ListedFile>& read) {
     // An entry is its name and which of its name's occurrences it is: with several masks a
     // name comes once per mask that takes it, in the same order in both lists. One hash entry

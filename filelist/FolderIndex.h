@@ -23,13 +23,13 @@ struct FolderIndex {
 
 // Where the listing of `folder` with `pattern` and `hidden` is kept: one file a listing in
 // $XDG_CACHE_HOME/Rombard/folders/, named after a hash of the three.
-QString FolderIndexFile(const QString& folder, const QString& pattern, bool hidden);
+QString folderIndexFile(const QString& folder, const QString& pattern, bool hidden);
 
 // Writes the index whole or not at all (a new file renamed over the old one).
-bool SaveFolderIndex(const QString& file, const FolderIndex& index);
+bool saveFolderIndex(const QString& file, const FolderIndex& index);
 // The index stored in `file` when it is whole and made for that folder, pattern and hidden
 // switch; nothing otherwise.
-std::optional<FolderIndex> LoadFolderIndex(const QString& file, const QString& folder,
+std::optional<FolderIndex> loadFolderIndex(const QString& file, const QString& folder,
                                            const QString& pattern, bool hidden);
 
 // How a list shown from an index becomes the list read from the folder, without moving the
@@ -43,5 +43,5 @@ struct ReconcilePlan {
     std::vector<int> changedRows;
     bool empty() const { return removeRows.empty() && insertRows.empty() && changedRows.empty(); }
 };
-ReconcilePlan PlanReconcile(const std::vector<ListedFile>& shown,
+ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
                             const std::vector<ListedFile>& read);

@@ -38,7 +38,7 @@ FolderList::~FolderList() {
 void FolderList::setPath(const QString& value) {
     if (value.isEmpty()) {
         cancelReading();
-        if (!m_path.isEmpty()) m_model.Clear();
+        if (!m_path.isEmpty()) m_model.clear();
         m_path.clear();
         return;
     }
@@ -56,19 +56,19 @@ void FolderList::setPattern(const QString& value) {
 void FolderList::list() {
     if (m_path.isEmpty()) return;
     cancelReading();
-    m_model.Clear();
-    if (m_model.ColumnCount() == 0) {
+    m_model.clear();
+    if (m_model.columnCount() == 0) {
         for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-            m_model.ColumnAdd(i, QString::fromLatin1(kColumns[i].header), kColumns[i].width,
+            m_model.columnAdd(i, QString::fromLatin1(kColumns[i].header), kColumns[i].width,
                               kColumns[i].align);
         // The raw size is the size column's sort key, not something to read.
         m_model.setColumnShown(kRawSizeColumn, false);
         m_model.setColumnShown(ListModel::kVerifiedColumn, m_showsVerified);
     }
-    const int columns = m_model.ColumnCount();
+    const int columns = m_model.columnCount();
     m_hiddenByList = 0;
     if (m_pattern.isEmpty()) return;
-    const QStringList masks = Split(m_pattern, QStringLiteral(";"), 0);
+    const QStringList masks = split(m_pattern, QStringLiteral(";"), 0);
     if (m_post) {
         listInBackground(masks, columns);
         return;
@@ -80,11 +80,11 @@ void FolderList::list() {
     options.hiddenByList = &m_hiddenByList;
     if (m_readAhead) options.prelisted = m_readAhead->takeFiles(m_path);
     if (beforeListing) beforeListing(m_path);
-    std::vector<ListedFile> files = ListFolder(m_path, masks, options);
+    std::vector<ListedFile> files = listFolder(m_path, masks, options);
     // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
-    const DiscSets sets = DiscSetsIn(m_path);
-    DropSetMembers(files, sets);
-    m_model.setIncompleteSets(IncompleteSetsOf(sets));
+    const DiscSets sets = discSetsIn(m_path);
+    dropSetMembers(files, sets);
+    m_model.setIncompleteSets(incompleteSetsOf(sets));
     if (m_favouritesOnly)
         std::erase_if(files,
                       [&](const ListedFile& f) { return !m_model.playFacts(f.name).favourite; });
@@ -94,26 +94,26 @@ void FolderList::list() {
 
 void FolderList::setShowsVerified(bool on) {
     m_showsVerified = on;
-    if (m_model.ColumnCount() > ListModel::kVerifiedColumn)
+    if (m_model.columnCount() > ListModel::kVerifiedColumn)
         m_model.setColumnShown(ListModel::kVerifiedColumn, on);
 }
 
-bool FolderList::SortFilesByColumnClick(int Column) {
+bool FolderList::sortFilesByColumnClick(int column) {
     if (m_path.isEmpty()) return false;
-    switch (Column) {
+    switch (column) {
         case 0:
-            return m_model.Sort(0, 2, ListModel::kSortTextNoCase);
+            return m_model.sort(0, 2, ListModel::kSortTextNoCase);
         case 1:
-            return m_model.Sort(4, 2, ListModel::kSortNumeric);
+            return m_model.sort(4, 2, ListModel::kSortNumeric);
         case 2:
-            return m_model.Sort(2, 2, ListModel::kSortTextNoCase);
+            return m_model.sort(2, 2, ListModel::kSortTextNoCase);
         case 3:
-            return m_model.Sort(3, 2, ListModel::kSortDate);
+            return m_model.sort(3, 2, ListModel::kSortDate);
         case ListModel::kPlayedColumn:
         case ListModel::kPlayTimeColumn:
         case ListModel::kLastPlayedColumn:
         case ListModel::kVerifiedColumn:
-            return m_model.Sort(Column, 2, ListModel::kSortNumeric);
+            return m_model.sort(column, 2, ListModel::kSortNumeric);
         default:
             return false;
     }
@@ -150,9 +150,9 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
     m_columns = columns;
     if (beforeListing) beforeListing(m_path);
     // The index is on the local disk: read here, it shows the list before the share answers.
-    const QString indexFile = FolderIndexFile(m_path, m_pattern, m_showsHiddenFiles);
+    const QString indexFile = folderIndexFile(m_path, m_pattern, m_showsHiddenFiles);
     std::optional<FolderIndex> index =
-        LoadFolderIndex(indexFile, m_path, m_pattern, m_showsHiddenFiles);
+        loadFolderIndex(indexFile, m_path, m_pattern, m_showsHiddenFiles);
     m_fromIndex = index.has_value();
     if (index) {
         m_hiddenByList = index->hiddenByList;
@@ -228,7 +228,7 @@ void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool
     }
     bool changed = true;
     if (m_fromIndex) {
-        const ReconcilePlan plan = PlanReconcile(m_shown, files);
+        const ReconcilePlan plan = planReconcile(m_shown, files);
         changed = !plan.removeRows.empty() || !plan.insertRows.empty();
         m_model.reconcileFiles(plan, std::move(files), m_columns);
     } else {
@@ -251,11 +251,11 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
         int row = m_readRows.empty() ? index : m_readRows[index];
         if (row < 0) continue;
         const QString& name = m_readNames[index];
-        if (m_model.ItemText(row) != name) {
+        if (m_model.itemText(row) != name) {
             // Moved by a sort or a removal: found by its name, or gone.
             if (rowOfName.isEmpty())
                 for (int r = m_model.count() - 1; r >= 0; --r)
-                    rowOfName.insert(m_model.ItemText(r), r);
+                    rowOfName.insert(m_model.itemText(r), r);
             row = rowOfName.value(name, -1);
             if (row < 0) continue;
         }

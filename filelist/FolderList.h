@@ -28,19 +28,19 @@ public:
     // Ensures the trailing "/", lists when the folder differs (letter case counts); an
     // empty value clears the list and forgets the folder.
     void setPath(const QString& value);
-    QString Pattern() const { return m_pattern; }
+    QString pattern() const { return m_pattern; }
     // Stores and lists, changed or not.
     void setPattern(const QString& value);
     // Whether dot files are listed too; takes effect at the next listing.
     bool showsHiddenFiles() const { return m_showsHiddenFiles; }
     void setShowsHiddenFiles(bool v) { m_showsHiddenFiles = v; }
 
-    void Refresh() { list(); }
+    void refresh() { list(); }
     // Stores the pattern without listing (the control's start-up does so).
     void initPattern(const QString& value) { m_pattern = value; }
     // Sort by a clicked header: name, size (by the raw-size column), type, date, and the
     // play and verified columns by their raw values. False when nothing was sorted.
-    bool SortFilesByColumnClick(int Column);
+    bool sortFilesByColumnClick(int column);
 
     // Only the items marked favourite in the model's play facts; takes effect at the next
     // listing.

@@ -75,7 +75,7 @@ std::optional<bool> WildcardMask::matchesTail(const NameTail& tail) const {
     return std::equal(m_folded.utf16(), m_folded.utf16() + m_folded.size(), end - m_folded.size());
 }
 
-NameTail TailOf(QStringView name) {
+NameTail tailOf(QStringView name) {
     NameTail tail;
     tail.dot = name.startsWith(u'.');
     tail.plain = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
@@ -89,7 +89,7 @@ NameTail TailOf(QStringView name) {
     return tail;
 }
 
-QStringList ReadHiddenList(const QString& folder) {
+QStringList readHiddenList(const QString& folder) {
     QString path = folder;
     if (!path.endsWith(u'/')) path += u'/';
     // Opened by its bytes, so a folder whose name is not UTF-8 still has its list read; only
@@ -134,7 +134,7 @@ char16_t upperUnit(char16_t x) {
 
 }  // namespace
 
-int CompareNamesIgnoringCase(QStringView a, QStringView b) {
+int compareNamesIgnoringCase(QStringView a, QStringView b) {
     // Unit by unit through the upper case, as the file system the ROM sets come from keeps
     // its folders: "_" after the letters, accented capitals after "Z", escaped bytes (lone
     // surrogates) by their value. The listing sorts by keys that give this same order.
@@ -210,7 +210,7 @@ void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterat
 // The listed names in CompareNamesIgnoringCase's order, from keys written once into one
 // shared buffer: no case mapping n log n times, no allocation per name.
 template <typename NameOf>
-std::vector<uint32_t> NameOrder(size_t count, const NameOf& nameOf) {
+std::vector<uint32_t> nameOrder(size_t count, const NameOf& nameOf) {
     std::vector<unsigned char> bytes;
     size_t units = 0;
     for (size_t i = 0; i < count; ++i)
@@ -291,7 +291,7 @@ std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
 
 }  // namespace
 
-PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries,
+PrelistedFiles prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries,
                        const std::vector<uint32_t>& order) {
     PrelistedFiles prelisted;
     const QByteArray encodedFolder = platform::encodeName(folder);
@@ -316,18 +316,18 @@ PrelistedFiles Prelist(const QString& folder, const std::vector<platform::Folder
                 f.modified = st.st_mtim.tv_sec;
             }
         }
-        prelisted.tails.push_back(TailOf(f.name));
+        prelisted.tails.push_back(tailOf(f.name));
         prelisted.files.push_back(std::move(f));
     }
     ::close(fd);
     return prelisted;
 }
 
-std::vector<uint32_t> NameOrderOf(const std::vector<platform::FolderEntry>& entries) {
-    return NameOrder(entries.size(), [&](size_t i) -> const QString& { return entries[i].name; });
+std::vector<uint32_t> nameOrderOf(const std::vector<platform::FolderEntry>& entries) {
+    return nameOrder(entries.size(), [&](size_t i) -> const QString& { return entries[i].name; });
 }
 
-std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
+std::vector<ListedFile> listFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options) {
     std::vector<ListedFile> out;
     if (options.hiddenByList) *options.hiddenByList = 0;
@@ -341,7 +341,7 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
 
     QSet<QString> hiddenNames;
     if (!options.hidden) {
-        const QStringList listed = ReadHiddenList(folder);
+        const QStringList listed = readHiddenList(folder);
         hiddenNames = QSet<QString>(listed.begin(), listed.end());
     }
 
@@ -405,7 +405,7 @@ std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& mas
     }
 
     const std::vector<uint32_t> order =
-        NameOrder(files.size(), [&](size_t i) -> const QString& { return files[i].name; });
+        nameOrder(files.size(), [&](size_t i) -> const QString& { return files[i].name; });
     out.reserve(files.size());
     if (maskCount == 1) {
         for (uint32_t i : order)

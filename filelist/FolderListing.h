@@ -50,7 +50,7 @@ struct NameTail {
     bool plain = false;  // ASCII only: folding is lowering, so the tail is the folded name's
     bool dot = false;    // the name begins with "."
 };
-NameTail TailOf(QStringView name);
+NameTail tailOf(QStringView name);
 
 // A folder's files read ahead (FolderPrefetch): every entry but folders, in name order,
 // looked at as a listing without details looks (links and untyped entries only).
@@ -59,7 +59,7 @@ struct PrelistedFiles {
     std::vector<NameTail> tails;  // one per file
 };
 // From the folder's entries, taken in `order`.
-PrelistedFiles Prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries,
+PrelistedFiles prelist(const QString& folder, const std::vector<platform::FolderEntry>& entries,
                        const std::vector<uint32_t>& order);
 
 struct FolderListingOptions {
@@ -79,20 +79,20 @@ struct FolderListingOptions {
 // Name order without regard to letter case, unit by unit through the upper case (so "_"
 // and accented letters come after "Z"); names equal but for case by their exact units.
 // Negative, zero or positive like QString::compare.
-int CompareNamesIgnoringCase(QStringView a, QStringView b);
+int compareNamesIgnoringCase(QStringView a, QStringView b);
 
 // The indexes of `entries` in CompareNamesIgnoringCase's order of their names.
-std::vector<uint32_t> NameOrderOf(const std::vector<platform::FolderEntry>& entries);
+std::vector<uint32_t> nameOrderOf(const std::vector<platform::FolderEntry>& entries);
 
 // The files (not folders) in `folder` matching `masks`: mask by mask in the given order
 // and, within one mask, in name order (CompareNamesIgnoringCase). A name matching two masks
 // comes twice. Names that are not valid UTF-8 come back escaped (platform::decodeName).
 // A folder that cannot be read gives nothing.
-std::vector<ListedFile> ListFolder(const QString& folder, const QStringList& masks,
+std::vector<ListedFile> listFolder(const QString& folder, const QStringList& masks,
                                    const FolderListingOptions& options = {});
 
 // The names listed in the folder's ".hidden" file, one a line. Read only when it is a
 // regular file (or a link to one), and only its first kHiddenListMaxBytes: the names past
 // that count as not listed.
-QStringList ReadHiddenList(const QString& folder);
+QStringList readHiddenList(const QString& folder);
 inline constexpr qint64 kHiddenListMaxBytes = 4 * 1024 * 1024;

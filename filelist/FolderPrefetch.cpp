@@ -23,7 +23,7 @@ FolderPrefetch::FolderPrefetch(const QString& folder) : m_folder(QDir::cleanPath
                 joined.append(e.name);
                 joined.append(u'/');
             }
-            files = Prelist(m_folder, *entries, NameOrderOf(*entries));
+            files = prelist(m_folder, *entries, nameOrderOf(*entries));
         }
         const std::lock_guard<std::mutex> hold(m_lock);
         if (m_released) return;

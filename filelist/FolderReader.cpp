@@ -51,18 +51,18 @@ void FolderReader::run() {
     int hiddenByList = 0;
     const bool readable = entries.has_value();
     if (entries) {
-        PrelistedFiles prelisted = Prelist(folder, *entries, NameOrderOf(*entries));
+        PrelistedFiles prelisted = prelist(folder, *entries, nameOrderOf(*entries));
         entries.reset();
         FolderListingOptions options;
         options.hidden = m_request.hidden;
         options.details = false;
         options.prelisted = &prelisted;
         options.hiddenByList = &hiddenByList;
-        files = ListFolder(folder, m_request.masks, options);
+        files = listFolder(folder, m_request.masks, options);
         // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
-        const DiscSets sets = DiscSetsIn(folder);
-        DropSetMembers(files, sets);
-        QHash<QString, QString> incomplete = IncompleteSetsOf(sets);
+        const DiscSets sets = discSetsIn(folder);
+        dropSetMembers(files, sets);
+        QHash<QString, QString> incomplete = incompleteSetsOf(sets);
         if (!callBack([&] {
                 if (m_callbacks.incompleteSets) m_callbacks.incompleteSets(std::move(incomplete));
             }))
@@ -130,7 +130,7 @@ void FolderReader::run() {
         index.hidden = m_request.hidden;
         index.hiddenByList = hiddenByList;
         index.files = std::move(files);
-        SaveFolderIndex(m_request.indexFile, index);
+        saveFolderIndex(m_request.indexFile, index);
     }
     callBack([&] { m_callbacks.finished(); });
 }

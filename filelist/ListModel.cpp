@@ -12,15 +12,15 @@ ListModel::ListModel() = default;
 
 // ---- columns ---------------------------------------------------------------------------
 
-bool ListModel::ColumnAdd(int Column, const QString& text, int Width, int Align, int Icon) {
-    if (Column < 0) return false;
-    const int pos = std::min(Column, ColumnCount());
+bool ListModel::columnAdd(int column, const QString& text, int width, int align, int icon) {
+    if (column < 0) return false;
+    const int pos = std::min(column, columnCount());
     loadAll();
     if (m_observer) m_observer->columnsAboutToChange();
     // Column 0 is always left-aligned, whatever is asked.
     m_columns.insert(m_columns.begin() + pos,
-                     ColumnInfo{text, std::max(0, Width), pos == 0 ? 0 : std::clamp(Align, 0, 2),
-                                Icon >= 0 ? Icon : -1, true});
+                     ColumnInfo{text, std::max(0, width), pos == 0 ? 0 : std::clamp(align, 0, 2),
+                                icon >= 0 ? icon : -1, true});
     // Items keep their cells by column position.
     if (pos > 0) {
         for (Row& it : m_items) {
@@ -31,40 +31,40 @@ bool ListModel::ColumnAdd(int Column, const QString& text, int Width, int Align,
     return true;
 }
 
-QString ListModel::ColumnText(int Column) const {
-    return validColumn(Column) ? m_columns[Column].text : QString();
+QString ListModel::columnText(int column) const {
+    return validColumn(column) ? m_columns[column].text : QString();
 }
 
-int ListModel::ColumnWidth(int Column) const {
-    return validColumn(Column) ? m_columns[Column].width : 0;
+int ListModel::columnWidth(int column) const {
+    return validColumn(column) ? m_columns[column].width : 0;
 }
 
-bool ListModel::ColumnShown(int Column) const {
-    return validColumn(Column) && m_columns[Column].shown;
+bool ListModel::columnShown(int column) const {
+    return validColumn(column) && m_columns[column].shown;
 }
 
-bool ListModel::setColumnShown(int Column, bool shown) {
-    if (!validColumn(Column)) return false;
-    if (m_columns[Column].shown == shown) return true;
+bool ListModel::setColumnShown(int column, bool shown) {
+    if (!validColumn(column)) return false;
+    if (m_columns[column].shown == shown) return true;
     if (m_observer) m_observer->columnsAboutToChange();
-    m_columns[Column].shown = shown;
+    m_columns[column].shown = shown;
     if (m_observer) m_observer->columnsChanged();
     return true;
 }
 
-bool ListModel::setColumnWidth(int Column, int Width) {
-    if (!validColumn(Column) || Width < 0) return false;
-    m_columns[Column].width = Width;
-    if (m_observer) m_observer->headerChanged(Column);
+bool ListModel::setColumnWidth(int column, int width) {
+    if (!validColumn(column) || width < 0) return false;
+    m_columns[column].width = width;
+    if (m_observer) m_observer->headerChanged(column);
     return true;
 }
 
-int ListModel::ColumnAlign(int Column) const {
-    return validColumn(Column) ? m_columns[Column].align : 0;
+int ListModel::columnAlign(int column) const {
+    return validColumn(column) ? m_columns[column].align : 0;
 }
 
-int ListModel::ColumnIcon(int Column) const {
-    return validColumn(Column) ? m_columns[Column].icon : -1;
+int ListModel::columnIcon(int column) const {
+    return validColumn(column) ? m_columns[column].icon : -1;
 }
 
 // ---- items -----------------------------------------------------------------------------
@@ -125,7 +125,7 @@ void ListModel::setFileFacts(const std::vector<std::pair<int, ListedFile>>& fact
 void ListModel::reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read,
                                int columns) {
     for (const int row : plan.removeRows)
-        RemoveItem(row);
+        removeItem(row);
     // Runs of neighbouring new rows go in together.
     for (size_t k = 0; k < plan.insertRows.size();) {
         size_t end = k + 1;
@@ -177,8 +177,8 @@ void ListModel::load(int row) const {
     const bool ok = it.fileReadable;
     // A file whose length and date could not be read keeps its row; only what the name
     // itself tells is shown.
-    if (cells >= 1) it.sub.append(ok ? FormatSize(static_cast<double>(it.fileSize)) : QString());
-    if (cells >= 2) it.sub.append(FileTypeDescription(it.text));
+    if (cells >= 1) it.sub.append(ok ? formatSize(static_cast<double>(it.fileSize)) : QString());
+    if (cells >= 2) it.sub.append(fileTypeDescription(it.text));
     if (cells >= 3) {
         static thread_local const FileDateFormat dates;
         it.sub.append(ok ? dates.format(it.fileModified) : QString());
@@ -191,19 +191,19 @@ void ListModel::loadAll() const {
         load(i);
 }
 
-bool ListModel::RemoveItem(int Item) {
-    if (!validItem(Item)) return false;
-    if (m_observer) m_observer->aboutToRemove(Item);
-    m_items.erase(m_items.begin() + Item);
-    if (m_selectionMark == Item)
+bool ListModel::removeItem(int item) {
+    if (!validItem(item)) return false;
+    if (m_observer) m_observer->aboutToRemove(item);
+    m_items.erase(m_items.begin() + item);
+    if (m_selectionMark == item)
         m_selectionMark = -1;
-    else if (m_selectionMark > Item)
+    else if (m_selectionMark > item)
         --m_selectionMark;
     if (m_observer) m_observer->removed();
     return true;
 }
 
-bool ListModel::Clear() {
+bool ListModel::clear() {
     if (m_observer) m_observer->aboutToReset();
     m_items.clear();
     m_selectionMark = -1;
@@ -214,62 +214,62 @@ bool ListModel::Clear() {
     return true;
 }
 
-int ListModel::ItemFindState(int StartItem, int State) const {
-    const quint32 want = static_cast<quint32>(State) & (kFocused | kSelected | kCut);
-    for (int i = std::max(StartItem + 1, 0); i < count(); ++i)
+int ListModel::itemFindState(int startItem, int state) const {
+    const quint32 want = static_cast<quint32>(state) & (kFocused | kSelected | kCut);
+    for (int i = std::max(startItem + 1, 0); i < count(); ++i)
         if ((m_items[i].state & want) == want) return i;
     return -1;
 }
 
-QString ListModel::SubItemText(int Item, int SubItem) const {
-    if (!validItem(Item) || SubItem < 0) return {};
-    const Row& row = m_items[Item];
-    if (SubItem == 0) return row.text;
-    switch (SubItem) {
+QString ListModel::subItemText(int item, int subItem) const {
+    if (!validItem(item) || subItem < 0) return {};
+    const Row& row = m_items[item];
+    if (subItem == 0) return row.text;
+    switch (subItem) {
         case kPlayedColumn:
-            return PlayedCell(m_playFacts.value(row.text));
+            return playedCell(m_playFacts.value(row.text));
         case kPlayTimeColumn:
-            return PlayTimeCell(m_playFacts.value(row.text));
+            return playTimeCell(m_playFacts.value(row.text));
         case kLastPlayedColumn:
-            return LastPlayedCell(m_playFacts.value(row.text));
+            return lastPlayedCell(m_playFacts.value(row.text));
         case kVerifiedColumn:
-            return VerifiedCell(verifiedMark(row.text));
+            return verifiedCell(verifiedMark(row.text));
         default:
             break;
     }
     // The type follows from the name alone; a sort by type need not read every file.
-    if (SubItem == 2 && row.fileColumns > 2)
-        return typeCell(row.text, FileTypeDescription(row.text));
-    load(Item);
-    const QStringList& sub = m_items[Item].sub;
-    const QString text = SubItem - 1 < sub.size() ? sub.at(SubItem - 1) : QString();
-    return SubItem == 2 ? typeCell(m_items[Item].text, text) : text;
+    if (subItem == 2 && row.fileColumns > 2)
+        return typeCell(row.text, fileTypeDescription(row.text));
+    load(item);
+    const QStringList& sub = m_items[item].sub;
+    const QString text = subItem - 1 < sub.size() ? sub.at(subItem - 1) : QString();
+    return subItem == 2 ? typeCell(m_items[item].text, text) : text;
 }
 
-bool ListModel::setItemText(int Item, const QString& text) {
-    if (!validItem(Item)) return false;
+bool ListModel::setItemText(int item, const QString& text) {
+    if (!validItem(item)) return false;
     // The listed cells are written first: the type shown stays the one the listing found.
-    load(Item);
-    m_items[Item].text = text;
-    if (m_observer) m_observer->cellsChanged(Item, Item);
+    load(item);
+    m_items[item].text = text;
+    if (m_observer) m_observer->cellsChanged(item, item);
     return true;
 }
 
-int ListModel::ItemIcon(int Item) const {
-    return validItem(Item) ? m_items[Item].image : 0;
+int ListModel::itemIcon(int item) const {
+    return validItem(item) ? m_items[item].image : 0;
 }
 
-int ListModel::SubItemIcon(int Item, int SubItem) const {
-    if (!validItem(Item) || SubItem < 0) return 0;
-    return SubItem == 0 ? m_items[Item].image : -1;
+int ListModel::subItemIcon(int item, int subItem) const {
+    if (!validItem(item) || subItem < 0) return 0;
+    return subItem == 0 ? m_items[item].image : -1;
 }
 
-int ListModel::ItemIndent(int /*Item*/) const {
+int ListModel::itemIndent(int /*item*/) const {
     return 0;
 }
 
-quint32 ListModel::ItemState(int Item) const {
-    return validItem(Item) ? m_items[Item].state : 0;
+quint32 ListModel::itemState(int item) const {
+    return validItem(item) ? m_items[item].state : 0;
 }
 
 // ---- states ----------------------------------------------------------------------------
@@ -304,48 +304,48 @@ void ListModel::clearSelectionExcept(int row) {
         if (i != row && (m_items[i].state & kSelected)) changeState(i, kSelected, 0);
 }
 
-bool ListModel::setItemSelected(int Item, bool Selected) {
+bool ListModel::setItemSelected(int item, bool Selected) {
     bool ok = false;
-    if (Item == -1) {
+    if (item == -1) {
         // A single-selection list refuses to select every item.
         if (!Selected || !m_singleSelection) {
             for (int i = 0; i < count(); ++i)
                 changeState(i, kSelected, Selected ? kSelected : 0);
             ok = true;
         }
-    } else if (validItem(Item)) {
+    } else if (validItem(item)) {
         if (Selected) {
-            if (m_singleSelection) clearSelectionExcept(Item);
-            clearFocusExcept(Item);
-            changeState(Item, kSelected | kFocused, kSelected | kFocused);
+            if (m_singleSelection) clearSelectionExcept(item);
+            clearFocusExcept(item);
+            changeState(item, kSelected | kFocused, kSelected | kFocused);
         } else {
-            changeState(Item, kSelected, 0);
+            changeState(item, kSelected, 0);
         }
         ok = true;
     }
-    raiseItemClick(Item);
+    raiseItemClick(item);
     return ok;
 }
 
-bool ListModel::setItemFocused(int Item, bool Focused) {
-    if (!validItem(Item)) return false;
-    if (Focused) clearFocusExcept(Item);
-    changeState(Item, kFocused, Focused ? kFocused : 0);
+bool ListModel::setItemFocused(int item, bool Focused) {
+    if (!validItem(item)) return false;
+    if (Focused) clearFocusExcept(item);
+    changeState(item, kFocused, Focused ? kFocused : 0);
     return true;
 }
 
-bool ListModel::ItemChecked(int Item) const {
-    return validItem(Item) && ((m_items[Item].state & kStateImageMask) >> kStateImageShift) == 2;
+bool ListModel::itemChecked(int item) const {
+    return validItem(item) && ((m_items[item].state & kStateImageMask) >> kStateImageShift) == 2;
 }
 
-bool ListModel::setItemChecked(int Item, bool Checked) {
-    if (!validItem(Item)) return false;
-    changeState(Item, kStateImageMask, (Checked ? 2u : 1u) << kStateImageShift);
+bool ListModel::setItemChecked(int item, bool checked) {
+    if (!validItem(item)) return false;
+    changeState(item, kStateImageMask, (checked ? 2u : 1u) << kStateImageShift);
     return true;
 }
 
-bool ListModel::ItemGhosted(int Item) const {
-    return validItem(Item) && (m_items[Item].state & kCut);
+bool ListModel::itemGhosted(int item) const {
+    return validItem(item) && (m_items[item].state & kCut);
 }
 
 void ListModel::setListIndex(int index) {
@@ -365,11 +365,11 @@ void ListModel::setListIndex(int index) {
     m_selectionMark = -1;
 }
 
-void ListModel::selectAll(bool NewState) {
+void ListModel::selectAll(bool newState) {
     m_selectionEvents = false;
-    if (!NewState || !m_singleSelection) {
+    if (!newState || !m_singleSelection) {
         for (Row& it : m_items)
-            it.state = NewState ? (it.state | kSelected) : (it.state & ~kSelected);
+            it.state = newState ? (it.state | kSelected) : (it.state & ~kSelected);
         if (m_observer && count() > 0) m_observer->statesChanged(0, count() - 1);
     }
     m_selectionEvents = true;
@@ -392,7 +392,7 @@ void ListModel::setSingleSelection(bool single) {
     m_singleSelection = single;
     if (!single) return;
     // Keep the selection mark's item (or the first selected one) when switching.
-    int keep = isSelected(m_selectionMark) ? m_selectionMark : ItemFindState(-1, kSelected);
+    int keep = isSelected(m_selectionMark) ? m_selectionMark : itemFindState(-1, kSelected);
     const bool events = m_selectionEvents;
     m_selectionEvents = false;
     clearSelectionExcept(keep);
@@ -409,16 +409,16 @@ void ListModel::setCheckBoxes(bool on) {
 
 // ---- sorting ---------------------------------------------------------------------------
 
-bool ListModel::Sort(int Column, int New_SortOrder, int New_SortType) {
-    int order = New_SortOrder;
-    if (order == 2) order = (Column == m_sortColumn && m_sortOrder == 1) ? -1 : 1;
-    m_sortColumn = Column;
+bool ListModel::sort(int column, int newSortOrder, int newSortType) {
+    int order = newSortOrder;
+    if (order == 2) order = (column == m_sortColumn && m_sortOrder == 1) ? -1 : 1;
+    m_sortColumn = column;
     m_sortOrder = order;
     if (order == 0) return true;
-    if ((order != 1 && order != -1) || New_SortType < 0 || New_SortType > 3) return false;
+    if ((order != 1 && order != -1) || newSortType < 0 || newSortType > 3) return false;
     if (count() < 2) return true;
 
-    const std::vector<int> rows = sortedRows(Column, order, New_SortType);
+    const std::vector<int> rows = sortedRows(column, order, newSortType);
 
     if (m_observer) m_observer->aboutToReset();
     std::vector<Row> sorted;
@@ -467,7 +467,7 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
         std::vector<int> keys(n);
         for (int i = 0; i < n; ++i)
             keys[i] = static_cast<int>(verifiedMark(m_items[i].text));
-        return SortedRowsByKeys(keys, order);
+        return sortedRowsByKeys(keys, order);
     }
     if (column >= kPlayedColumn && column <= kLastPlayedColumn) {
         // Games never played sort as nothing at all, below every played one.
@@ -479,14 +479,14 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
                       : column == kPlayTimeColumn ? f.seconds
                                                   : f.lastPlayed;
         }
-        return SortedRowsByKeys(keys, order);
+        return sortedRowsByKeys(keys, order);
     }
     switch (type) {
         case kSortTextNoCase: {
             std::vector<QString> keys(n);
             for (int i = 0; i < n; ++i)
-                keys[i] = SubItemText(i, column).toLower();
-            return SortedRowsByKeys(keys, order);
+                keys[i] = subItemText(i, column).toLower();
+            return sortedRowsByKeys(keys, order);
         }
         case kSortNumeric: {
             // A listed file's raw size is the number its size cell would read as.
@@ -496,9 +496,9 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
                 if (column == 4 && r.fileColumns > 4) look(r);
                 keys[i] = column == 4 && r.fileColumns > 4
                               ? (r.fileReadable ? static_cast<double>(r.fileSize) : 0.0)
-                              : SortNumber(SubItemText(i, column));
+                              : sortNumber(subItemText(i, column));
             }
-            return SortedRowsByKeys(keys, order);
+            return sortedRowsByKeys(keys, order);
         }
         case kSortDate: {
             const FileDateFormat dates;
@@ -508,15 +508,15 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
                 if (column == 3 && r.fileColumns > 3) look(r);
                 keys[i] = column == 3 && r.fileColumns > 3
                               ? (r.fileReadable ? FileDateFormat::sortKeyAt(r.fileModified) : 0)
-                              : dates.sortKey(SubItemText(i, column)).value_or(0);
+                              : dates.sortKey(subItemText(i, column)).value_or(0);
             }
-            return SortedRowsByKeys(keys, order);
+            return sortedRowsByKeys(keys, order);
         }
         default: {
             std::vector<QString> keys(n);
             for (int i = 0; i < n; ++i)
-                keys[i] = SubItemText(i, column);
-            return SortedRowsByKeys(keys, order);
+                keys[i] = subItemText(i, column);
+            return sortedRowsByKeys(keys, order);
         }
     }
 }

@@ -55,45 +55,45 @@ public:
     void setObserver(ListModelObserver* observer) { m_observer = observer; }
 
     // Columns.
-    bool ColumnAdd(int Column, const QString& text, int Width, int Align = 0, int Icon = -1);
-    QString ColumnText(int Column) const;
-    int ColumnWidth(int Column) const;
-    bool setColumnWidth(int Column, int Width);
-    int ColumnAlign(int Column) const;
-    int ColumnIcon(int Column) const;
+    bool columnAdd(int column, const QString& text, int width, int align = 0, int icon = -1);
+    QString columnText(int column) const;
+    int columnWidth(int column) const;
+    bool setColumnWidth(int column, int width);
+    int columnAlign(int column) const;
+    int columnIcon(int column) const;
     // A column that is not shown keeps data for the program (a sort key) and is left out
     // of every view, the accessibility tree's among them.
-    bool ColumnShown(int Column) const;
-    bool setColumnShown(int Column, bool shown);
-    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    bool columnShown(int column) const;
+    bool setColumnShown(int column, bool shown);
+    int columnCount() const { return static_cast<int>(m_columns.size()); }
 
     // Items.
-    bool Clear();
-    // The next item after StartItem having every bit of State (0: any item).
-    int ItemFindState(int StartItem = -1, int State = 0) const;
-    QString ItemText(int Item) const { return SubItemText(Item, 0); }
-    bool setItemText(int Item, const QString& text);
-    QString SubItemText(int Item, int SubItem) const;
-    int ItemIcon(int Item) const;
-    int SubItemIcon(int Item, int SubItem) const;
-    int ItemIndent(int Item) const;
-    bool ItemChecked(int Item) const;
-    bool setItemChecked(int Item, bool Checked);
-    bool ItemGhosted(int Item) const;
-    quint32 ItemState(int Item) const;
+    bool clear();
+    // The next item after startItem having every bit of state (0: any item).
+    int itemFindState(int startItem = -1, int state = 0) const;
+    QString itemText(int item) const { return subItemText(item, 0); }
+    bool setItemText(int item, const QString& text);
+    QString subItemText(int item, int subItem) const;
+    int itemIcon(int item) const;
+    int subItemIcon(int item, int subItem) const;
+    int itemIndent(int item) const;
+    bool itemChecked(int item) const;
+    bool setItemChecked(int item, bool checked);
+    bool itemGhosted(int item) const;
+    quint32 itemState(int item) const;
     int count() const { return static_cast<int>(m_items.size()); }
 
     // List-box style members.
-    int ListCount() const { return count(); }
-    bool RemoveItem(int Index);
-    QString List(int Index, int SubItem = 0) const { return SubItemText(Index, SubItem); }
-    int ListIndex() const { return m_selectionMark; }
+    int listCount() const { return count(); }
+    bool removeItem(int index);
+    QString list(int index, int subItem = 0) const { return subItemText(index, subItem); }
+    int listIndex() const { return m_selectionMark; }
     // Chooses the item (focus and selection; the host hears ItemClick); a negative index
     // clears the selection and the mark.
     void setListIndex(int index);
 
     // Sorting. Order: 1 ascending, -1 descending, 0 none, 2 toggle. Type: 0-3 as above.
-    bool Sort(int Column = 0, int New_SortOrder = 2, int New_SortType = kSortTextNoCase);
+    bool sort(int column = 0, int newSortOrder = 2, int newSortType = kSortTextNoCase);
 
     // Image lists: small, large and header.
     ImageList& imageListSmall() { return m_small; }
@@ -183,7 +183,7 @@ private:
     QString typeCell(const QString& name, const QString& type) const {
         return m_incompleteSets.contains(name) ? type + QStringLiteral(" (files missing)") : type;
     }
-    bool validColumn(int c) const { return c >= 0 && c < ColumnCount(); }
+    bool validColumn(int c) const { return c >= 0 && c < columnCount(); }
     // Reads the file cells of an item listed from a folder; cheap when already read.
     void load(int row) const;
     Row rowOf(ListedFile&& f, int columns) const;
@@ -196,11 +196,11 @@ private:
     void clearFocusExcept(int row);
     void clearSelectionExcept(int row);
     bool isSelected(int row) const { return validItem(row) && (m_items[row].state & kSelected); }
-    // Raises ItemClick(Item) afterwards whatever changed; Item -1 means every item.
-    bool setItemSelected(int Item, bool Selected);
-    bool setItemFocused(int Item, bool Focused);
+    // Raises itemClick(item) afterwards whatever changed; item -1 means every item.
+    bool setItemSelected(int item, bool Selected);
+    bool setItemFocused(int item, bool Focused);
     // Sets or clears the selection of every item at once, without any event.
-    void selectAll(bool NewState);
+    void selectAll(bool newState);
     void raiseItemClick(int item);
 
     mutable std::vector<Row> m_items;

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-double SortNumber(const QString& text) {
+double sortNumber(const QString& text) {
     // Plain digits (the raw-size column) read without any allocation.
     double whole = 0;
     qsizetype digits = 0;

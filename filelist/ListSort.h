@@ -9,12 +9,12 @@
 #include <vector>
 
 // The number a cell reads as for a numeric sort (0 when it reads as none).
-double SortNumber(const QString& text);
+double sortNumber(const QString& text);
 
 // The new order of rows for keys already read: a stable sort, ascending for order 1 and
 // descending for -1.
 template <typename Key>
-std::vector<int> SortedRowsByKeys(const std::vector<Key>& keys, int order) {
+std::vector<int> sortedRowsByKeys(const std::vector<Key>& keys, int order) {
     std::vector<int> rows(keys.size());
     std::iota(rows.begin(), rows.end(), 0);
     if (order >= 0) {

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-QString PlayedCell(const PlayFacts& facts) {
+QString playedCell(const PlayFacts& facts) {
     return facts.plays > 0 ? QString::number(facts.plays) : QString();
 }
 
-QString PlayTimeCell(const PlayFacts& facts) {
+QString playTimeCell(const PlayFacts& facts) {
     if (facts.plays <= 0) return {};
     // Seconds always: most plays of a quick game are under a minute, and "0:00" would say
     // they never happened.
@@ -22,7 +22,7 @@ QString PlayTimeCell(const PlayFacts& facts) {
     return QString::number(hours) + u':' + twoDigits(minutes) + u':' + twoDigits(seconds);
 }
 
-QString LastPlayedCell(const PlayFacts& facts) {
+QString lastPlayedCell(const PlayFacts& facts) {
     if (facts.plays <= 0 || facts.lastPlayed <= 0) return {};
     return QLocale().toString(QDateTime::fromSecsSinceEpoch(facts.lastPlayed).date(),
                               QLocale::ShortFormat);

@@ -17,6 +17,6 @@ struct PlayFacts {
 using PlayFactsByName = QHash<QString, PlayFacts>;
 
 // The columns' texts; empty for a game never played.
-QString PlayedCell(const PlayFacts& facts);
-QString PlayTimeCell(const PlayFacts& facts);  // m:ss below an hour, else h:mm:ss
-QString LastPlayedCell(const PlayFacts& facts);
+QString playedCell(const PlayFacts& facts);
+QString playTimeCell(const PlayFacts& facts);  // m:ss below an hour, else h:mm:ss
+QString lastPlayedCell(const PlayFacts& facts);

@@ -1,6 +1,6 @@
 #include "filelist/VerifiedMarks.h"
 
-QString VerifiedCell(VerifiedMark mark) {
+QString verifiedCell(VerifiedMark mark) {
     switch (mark) {
         case VerifiedMark::Verified:
             return QStringLiteral("\u2714");  // heavy check mark

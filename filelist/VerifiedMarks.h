@@ -20,4 +20,4 @@ using VerifiedMarksByName = QHash<QString, VerifiedMark>;
 
 // The column's text: a short sign, empty for a game not identified or unknown, so that a
 // folder of unknown files does not fill the column with noise.
-QString VerifiedCell(VerifiedMark mark);
+QString verifiedCell(VerifiedMark mark);

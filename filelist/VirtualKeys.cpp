@@ -67,7 +67,7 @@ int keypadCode(int qtKey) {
 
 }  // namespace
 
-int VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
+int virtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::KeypadModifier) {
         if (const int code = keypadCode(qtKey)) return code;
     }
@@ -79,12 +79,12 @@ int VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
     return 0;
 }
 
-int ShiftState(Qt::KeyboardModifiers modifiers) {
+int shiftStateOf(Qt::KeyboardModifiers modifiers) {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) + (modifiers & Qt::ControlModifier ? 2 : 0) +
            (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
-int MouseButtonCode(Qt::MouseButtons buttons) {
+int mouseButtonCode(Qt::MouseButtons buttons) {
     if (buttons & Qt::LeftButton) return 1;
     if (buttons & Qt::RightButton) return 2;
     if (buttons & Qt::MiddleButton) return 4;

@@ -8,7 +8,7 @@
 #include <Qt>
 
 // 0 for a key without a code.
-int VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers);
-int ShiftState(Qt::KeyboardModifiers modifiers);
+int virtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers);
+int shiftStateOf(Qt::KeyboardModifiers modifiers);
 // 1 left, 2 right, 4 middle, 0 none; for several, the first of left, right, middle.
-int MouseButtonCode(Qt::MouseButtons buttons);
+int mouseButtonCode(Qt::MouseButtons buttons);

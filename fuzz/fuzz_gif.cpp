@@ -19,7 +19,7 @@ void check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const std::optional<GifWalk> walk = WalkGif(bytes);
+    const std::optional<GifWalk> walk = walkGif(bytes);
     if (!walk) return 0;
     const qint64 fileSize = bytes.size();
     check(walk->headerLength >= 0 && walk->headerLength < fileSize);
@@ -27,12 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(walk->frames.size() <= static_cast<std::size_t>(fileSize));
     const QByteArray header = bytes.left(walk->headerLength);
     for (const GifFrame& frame : walk->frames) {
-        const qint32 start = frame.FramePosition(GifFrame::kStart);
-        const qint32 end = frame.FramePosition(GifFrame::kEnd);
+        const qint32 start = frame.framePosition(GifFrame::kStart);
+        const qint32 end = frame.framePosition(GifFrame::kEnd);
         check(start >= 1 && start < end && end <= fileSize + 1);
-        check(frame.FrameWidth() <= walk->logicalWidth &&
-              frame.FrameHeight() <= walk->logicalHeight);
-        const QByteArray picture = BuildFramePicture(header, walk->headerEndsWithIntroducer,
+        check(frame.frameWidth() <= walk->logicalWidth &&
+              frame.frameHeight() <= walk->logicalHeight);
+        const QByteArray picture = buildFramePicture(header, walk->headerEndsWithIntroducer,
                                                      bytes.mid(start - 1, end - start), frame);
         check(picture.size() <= walk->headerLength + (end - start) + 2);
     }

@@ -54,15 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         view.beginCustomBackground()->fill(Qt::yellow);
         view.commitCustomBackground();
     }
-    if (!view.LoadGIF(scratchFile())) return 0;
-    if (settings & 0x20 && view.gifFrameCount() >= 1) view.Frame(1)->setForceTransparency(true);
-    view.ShowFrame(1);
+    if (!view.loadGif(scratchFile())) return 0;
+    if (settings & 0x20 && view.gifFrameCount() >= 1) view.frame(1)->setForceTransparency(true);
+    view.showFrame(1);
     view.setAnimate(true);
     for (int i = 0; i < 2 * view.gifFrameCount() + 1 && i < 12; ++i)
         view.advanceAnimation();
-    if (settings & 0x40) view.CropGIF(17, 9);
-    if (settings & 0x80) view.RemoveFrame(1);
+    if (settings & 0x40) view.cropGif(17, 9);
+    if (settings & 0x80) view.removeFrame(1);
     view.advanceAnimation();
-    view.UnloadGIF(true);
+    view.unloadGif(true);
     return 0;
 }

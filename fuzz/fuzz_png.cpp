@@ -106,9 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes =
         file ? withCrcsRight(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)))
              : builtFile(data, size);
-    const std::optional<QImage> fast = DecodePngFast(bytes);
+    const std::optional<QImage> fast = decodePngBytes(bytes);
     if (!fast) return 0;
-    const std::optional<QSize> promised = FastPngSize(bytes);
+    const std::optional<QSize> promised = fastPngSize(bytes);
     check(promised && fast->size() == *promised);
     // Deflate expands at most 1032 times: no picture here is larger than its bytes allow.
     check(qint64(fast->width()) * fast->height() <= qint64(bytes.size()) * 1032);

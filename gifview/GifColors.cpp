@@ -70,16 +70,16 @@ QRgb systemColor(int number) {
 
 }  // namespace
 
-QRgb ColorToRgb(qint32 value) {
+QRgb colorToRgb(qint32 value) {
     if (value < 0) return systemColor(value & 0xFF);
     return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-qint32 RgbToColor(QRgb rgb) {
+qint32 rgbToColor(QRgb rgb) {
     return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16);
 }
 
-int RoundHalfEven(double value) {
+int roundHalfEven(double value) {
     // The default floating-point rounding mode rounds halves to even.
     const double r = std::nearbyint(value);
     if (r >= 2147483647.0) return 2147483647;

@@ -7,7 +7,7 @@
 #include <QtGlobal>
 
 // The opaque colour a colour value stands for; system colours come from the palette.
-QRgb ColorToRgb(qint32 value);
-qint32 RgbToColor(QRgb rgb);
+QRgb colorToRgb(qint32 value);
+qint32 rgbToColor(QRgb rgb);
 // Nearest integer, halves to the even neighbour.
-int RoundHalfEven(double value);
+int roundHalfEven(double value);

@@ -14,7 +14,7 @@ std::optional<GifDocument::Candidate> GifDocument::read(const QString& fileName)
     if (!platform::openRegularForReading(*file, fileName)) return std::nullopt;
     // One buffered read; the walk then touches each byte at most once.
     const QByteArray bytes = file->readAll();
-    std::optional<GifWalk> walk = WalkGif(bytes);
+    std::optional<GifWalk> walk = walkGif(bytes);
     if (!walk) return std::nullopt;
     QByteArray header = bytes.left(walk->headerLength);
     return Candidate{std::move(file), std::move(*walk), std::move(header), fileName};
@@ -60,31 +60,31 @@ void GifDocument::unload() {
     m_cacheBytes = 0;
 }
 
-GifFrame* GifDocument::Frame(int index) {
+GifFrame* GifDocument::frame(int index) {
     if (!m_hasFrames || index < 1 || index > frameCount()) return nullptr;
     return &m_frames[static_cast<std::size_t>(index - 1)];
 }
 
-const GifFrame* GifDocument::Frame(int index) const {
-    return const_cast<GifDocument*>(this)->Frame(index);
+const GifFrame* GifDocument::frame(int index) const {
+    return const_cast<GifDocument*>(this)->frame(index);
 }
 
 QByteArray GifDocument::framePicture(int index) const {
-    const GifFrame* frame = Frame(index);
+    const GifFrame* frame = this->frame(index);
     if (!frame || !m_file) return {};
-    const qint32 start = frame->FramePosition(GifFrame::kStart);
-    const qint32 length = frame->FramePosition(GifFrame::kEnd) - start;
+    const qint32 start = frame->framePosition(GifFrame::kStart);
+    const qint32 length = frame->framePosition(GifFrame::kEnd) - start;
     if (length <= 0 || !m_file->seek(start - 1)) return {};
     const QByteArray bytes = m_file->read(length);
     if (bytes.size() != length) return {};
-    return BuildFramePicture(m_info.header.left(m_info.headerLength),
+    return buildFramePicture(m_info.header.left(m_info.headerLength),
                              m_info.headerEndsWithIntroducer, bytes, *frame);
 }
 
-QImage GifDocument::FrameImage(int index) {
-    const GifFrame* frame = Frame(index);
+QImage GifDocument::frameImage(int index) {
+    const GifFrame* frame = this->frame(index);
     if (!frame) return {};
-    const qint32 key = frame->FramePosition(GifFrame::kStart);
+    const qint32 key = frame->framePosition(GifFrame::kStart);
     if (auto it = m_cache.constFind(key); it != m_cache.constEnd()) return it.value();
     QImage image;
     if (!image.loadFromData(framePicture(index), "GIF")) return {};
@@ -115,6 +115,6 @@ void GifDocument::setCacheBudget(qint64 bytes) {
 }
 
 void GifDocument::removeFrame(int index) {
-    if (!Frame(index)) return;
+    if (!frame(index)) return;
     m_frames.erase(m_frames.begin() + (index - 1));
 }

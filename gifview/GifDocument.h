@@ -48,8 +48,8 @@ public:
     bool hasFrames() const { return m_hasFrames; }
     int frameCount() const { return static_cast<int>(m_frames.size()); }
     // 1-based; nullptr outside 1..frameCount.
-    GifFrame* Frame(int index);
-    const GifFrame* Frame(int index) const;
+    GifFrame* frame(int index);
+    const GifFrame* frame(int index) const;
     std::vector<GifFrame>& frames() { return m_frames; }
 
     GifInfo& info() { return m_info; }
@@ -59,7 +59,7 @@ public:
     QByteArray framePicture(int index) const;
     // The decoded picture of frame `index`; null when out of range or undecodable.
     // Decoded pictures are kept within a bounded budget, since they depend only on the bytes.
-    QImage FrameImage(int index);
+    QImage frameImage(int index);
 
     // All bytes of the open file; empty and ok false when it cannot be read.
     QByteArray fileBytes(bool* ok) const;

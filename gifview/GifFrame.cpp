@@ -79,7 +79,7 @@ bool GifFrame::setFrameHeight(int value) {
     return true;
 }
 
-qint32 GifFrame::FramePosition(Position which) const {
+qint32 GifFrame::framePosition(Position which) const {
     return which == kStart ? m_start : which == kEnd ? m_end : m_image;
 }
 
@@ -90,7 +90,7 @@ void GifFrame::setFramePosition(Position which, qint32 position) {
     m_setFlags |= flag;
 }
 
-qint32 GifFrame::InitialValue(int code) const {
+qint32 GifFrame::initialValue(int code) const {
     switch (code) {
         case kDelay:
             return m_initialDelay;
@@ -107,8 +107,8 @@ qint32 GifFrame::InitialValue(int code) const {
     }
 }
 
-qint32 GifFrame::ResetFrameAttributes(int fAttribute) {
-    if (fAttribute < 0) return fAttribute == INT_MIN ? 0 : InitialValue(-fAttribute);
+qint32 GifFrame::resetFrameAttributes(int fAttribute) {
+    if (fAttribute < 0) return fAttribute == INT_MIN ? 0 : initialValue(-fAttribute);
     if (fAttribute & kDelay) m_delay = m_initialDelay;
     if (fAttribute & kTransparentColor) {
         if (m_initialTransparentColor == -1) m_forced = false;

@@ -18,8 +18,8 @@ public:
         kTransparency = 32,
     };
 
-    int FrameLeft() const { return m_left; }
-    int FrameTop() const { return m_top; }
+    int frameLeft() const { return m_left; }
+    int frameTop() const { return m_top; }
     // False (and nothing stored) when the value does not fit 16 bits signed.
     bool setFrameLeft(int value);
     bool setFrameTop(int value);
@@ -28,17 +28,17 @@ public:
     // Clamped to 0..60000 milliseconds.
     void setframeDelay(int value);
 
-    int FrameDisposal() const { return m_disposal; }
+    int frameDisposal() const { return m_disposal; }
     void setFrameDisposal(int value);
 
-    qint32 FrameTransparentColor() const { return m_transparentColor; }
+    qint32 frameTransparentColor() const { return m_transparentColor; }
     void setFrameTransparentColor(qint32 value);
 
-    bool ForceTransparency() const { return m_forced; }
+    bool forceTransparency() const { return m_forced; }
     void setForceTransparency(bool value);
 
-    int FrameWidth() const { return m_width; }
-    int FrameHeight() const { return m_height; }
+    int frameWidth() const { return m_width; }
+    int frameHeight() const { return m_height; }
     bool isTransparent() const { return m_transparent; }
 
     // Written by the loader only. Width and height keep their first value.
@@ -50,14 +50,14 @@ public:
     // Each keeps its first write. kImage is where the image descriptor's separator lies, so
     // the frame picture can be placed at the origin of its own screen.
     enum Position { kStart = 0, kEnd = 1, kImage = 2 };
-    qint32 FramePosition(Position which) const;
+    qint32 framePosition(Position which) const;
     void setFramePosition(Position which, qint32 position);
 
     // fAttribute >= 0 restores the attributes whose bits are set and returns fAttribute;
     // a negative code returns the initial value of that attribute (0 for unknown codes).
-    qint32 ResetFrameAttributes(int fAttribute);
+    qint32 resetFrameAttributes(int fAttribute);
     // The value first written for attribute code 1, 2, 4, 8 or 16; 0 for any other code.
-    qint32 InitialValue(int code) const;
+    qint32 initialValue(int code) const;
 
 private:
     enum SetFlag : quint32 {

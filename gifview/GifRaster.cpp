@@ -38,7 +38,7 @@ QImage argb(const QImage& picture) {
 
 }  // namespace
 
-std::vector<unsigned char> BuildMask(const QImage& picture, QRgb key, bool fromTransparency) {
+std::vector<unsigned char> buildMask(const QImage& picture, QRgb key, bool fromTransparency) {
     const QImage p = argb(picture);
     std::vector<unsigned char> mask(static_cast<std::size_t>(p.width()) * p.height());
     std::size_t i = 0;
@@ -54,7 +54,7 @@ std::vector<unsigned char> BuildMask(const QImage& picture, QRgb key, bool fromT
     return mask;
 }
 
-void DrawMasked(QImage& target, const QRect& dest, const QImage& picture,
+void drawMasked(QImage& target, const QRect& dest, const QImage& picture,
                 const std::vector<unsigned char>& mask) {
     const QImage p = argb(picture);
     if (mask.size() != static_cast<std::size_t>(p.width()) * p.height()) return;
@@ -66,7 +66,7 @@ void DrawMasked(QImage& target, const QRect& dest, const QImage& picture,
     });
 }
 
-void DrawOpaque(QImage& target, const QRect& dest, const QImage& picture) {
+void drawOpaque(QImage& target, const QRect& dest, const QImage& picture) {
     const QImage p = argb(picture);
     stretchInto(target, dest, p, [](QRgb, QRgb src, std::size_t) { return 0xFF000000u | src; });
 }

@@ -31,7 +31,7 @@ bool GifReader::skipSubBlocks() {
     return true;
 }
 
-int GetBits(int value, int mask) {
+int getBits(int value, int mask) {
     if (mask < 1) return 0;
     int result = value & mask;
     while ((mask & 1) == 0) {
@@ -41,7 +41,7 @@ int GetBits(int value, int mask) {
     return result;
 }
 
-bool ColorFromTable(GifReader& reader, qint64 tablePosition, qint32& index, int tableBits) {
+bool colorFromTable(GifReader& reader, qint64 tablePosition, qint32& index, int tableBits) {
     if (index < 0) return true;
     if (index >= (1 << (tableBits + 1))) {
         index = 0;

@@ -32,9 +32,9 @@ private:
 };
 
 // The bits of value under mask, shifted down so the mask's lowest bit becomes bit 0.
-int GetBits(int value, int mask);
+int getBits(int value, int mask);
 
 // Converts a colour index of the table at tablePosition (2^(tableBits+1) entries) into a
 // colour value, red in the low byte. A negative index stays as it is; an index beyond the
 // table becomes 0. False when the table entry lies past the end of the file.
-bool ColorFromTable(GifReader& reader, qint64 tablePosition, qint32& index, int tableBits);
+bool colorFromTable(GifReader& reader, qint64 tablePosition, qint32& index, int tableBits);

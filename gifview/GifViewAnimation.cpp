@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-void GifViewCore::SetAnimationState(bool stop) {
+void GifViewCore::setAnimationState(bool stop) {
     ++m_animationSerial;
     if (stop) {
         m_timer.stop();
@@ -19,7 +19,7 @@ void GifViewCore::SetAnimationState(bool stop) {
             m_tag.clear();
             if (!m_userMode) {
                 emit propertyChanged(QStringLiteral("Animate"));
-                ShowFrame(1);
+                showFrame(1);
             }
         }
         return;
@@ -33,8 +33,8 @@ void GifViewCore::SetAnimationState(bool stop) {
     m_timer.start();
 }
 
-void GifViewCore::PauseAnimation(bool resume) {
-    if (!Animate()) return;
+void GifViewCore::pauseAnimation(bool resume) {
+    if (!animate()) return;
     ++m_animationSerial;
     if (resume) {
         if (!m_timer.isActive()) m_timer.start();
@@ -42,23 +42,23 @@ void GifViewCore::PauseAnimation(bool resume) {
     }
     m_timer.stop();
     // After resuming, the next frame comes after about half of its delay.
-    m_timer.setInterval(RoundHalfEven(m_timer.interval() / 2.0 + 1));
+    m_timer.setInterval(roundHalfEven(m_timer.interval() / 2.0 + 1));
 }
 
-void GifViewCore::DisposeFrame(int index) {
-    const GifFrame* f = m_doc.Frame(index);
+void GifViewCore::disposeFrame(int index) {
+    const GifFrame* f = m_doc.frame(index);
     if (!f) return;
-    int disposal = f->FrameDisposal();
-    if (disposal != 2 && disposal != 3 && f->ForceTransparency()) disposal = 2;
+    int disposal = f->frameDisposal();
+    if (disposal != 2 && disposal != 3 && f->forceTransparency()) disposal = 2;
     if (disposal == 2) {
-        RefreshArea(index, false, true);
+        refreshArea(index, false, true);
     } else if (disposal == 3 && m_workSurface) {
         const QRect rect = scaledRect(*f);
         QPainter p(&target());
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(rect.topLeft(), m_saveUnder, QRect(QPoint(0, 0), rect.size()));
         p.end();
-        RefreshArea(index, false, false);
+        refreshArea(index, false, false);
     }
 }
 
@@ -67,38 +67,38 @@ void GifViewCore::advanceAnimation() {
     const quint64 serial = m_animationSerial;
     const int count = gifFrameCount();
     int next = m_currentFrame + 1;
-    if (m_currentFrame >= 1 && next <= count) DisposeFrame(m_currentFrame);
+    if (m_currentFrame >= 1 && next <= count) disposeFrame(m_currentFrame);
     if (m_currentFrame >= 1 && next > count) {
         next = 1;
         if (m_loopsLeft > 0) {
             if (m_loopsLeft == 1) {
-                SetAnimationState(true);
-                emit AnimationLoopExpired();
+                setAnimationState(true);
+                emit animationLoopExpired();
                 return;
             }
             --m_loopsLeft;
-            emit AnimationLoopComplete(m_loopsLeft);
+            emit animationLoopComplete(m_loopsLeft);
             // A handler that stopped, paused or restarted the animation has taken over.
             if (serial != m_animationSerial) return;
         }
-        RefreshArea(0, false, true);
+        refreshArea(0, false, true);
     }
-    if (m_currentFrame < 1) RefreshArea(0, false, true);
+    if (m_currentFrame < 1) refreshArea(0, false, true);
     m_currentFrame = next;
-    const GifFrame* f = m_doc.Frame(m_currentFrame);
+    const GifFrame* f = m_doc.frame(m_currentFrame);
     if (m_doc.info().restorePrevious && f && !m_saveUnder.isNull()) {
         const QRect rect = scaledRect(*f);
         QPainter p(&m_saveUnder);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(QPoint(0, 0), target(), rect);
     }
-    DrawFrame(m_currentFrame);
+    drawFrame(m_currentFrame);
     presentBackBuffer();
-    RefreshArea(m_currentFrame, true, false);
+    refreshArea(m_currentFrame, true, false);
     const int delay = f ? f->frameDelay() : 0;
     m_timer.setInterval(std::max(delay, m_minDelay));
-    emit AnimationProgress(m_currentFrame);
-    if (serial == m_animationSerial && Animate()) m_timer.start();
+    emit animationProgress(m_currentFrame);
+    if (serial == m_animationSerial && animate()) m_timer.start();
 }
 
 int GifViewCore::setgifMaxLoops(int newMax) {
@@ -135,8 +135,8 @@ qint32 GifViewCore::gifTransparencyState() const {
 void GifViewCore::recalcLogicalScreen(bool* resized) {
     int right = 0, bottom = 0;
     for (const GifFrame& f : m_doc.frames()) {
-        right = std::max(right, f.FrameLeft() + f.FrameWidth());
-        bottom = std::max(bottom, f.FrameTop() + f.FrameHeight());
+        right = std::max(right, f.frameLeft() + f.frameWidth());
+        bottom = std::max(bottom, f.frameTop() + f.frameHeight());
     }
     GifInfo& info = m_doc.info();
     const bool changed = right != info.logicalWidth || bottom != info.logicalHeight;
@@ -147,16 +147,16 @@ void GifViewCore::recalcLogicalScreen(bool* resized) {
     if (changed) relayout();
 }
 
-bool GifViewCore::RemoveFrame(int Index, bool* logicalScreenResized) {
-    if (!m_doc.hasFrames() || Index < 1 || Index > m_doc.frameCount() || m_doc.frameCount() < 2)
+bool GifViewCore::removeFrame(int index, bool* logicalScreenResized) {
+    if (!m_doc.hasFrames() || index < 1 || index > m_doc.frameCount() || m_doc.frameCount() < 2)
         return false;
-    m_doc.removeFrame(Index);
+    m_doc.removeFrame(index);
     recalcLogicalScreen(logicalScreenResized);
     return true;
 }
 
-bool GifViewCore::MoveFrame(int Index, int x, int y, bool* logicalScreenResized) {
-    GifFrame* f = m_doc.Frame(Index);
+bool GifViewCore::moveFrame(int index, int x, int y, bool* logicalScreenResized) {
+    GifFrame* f = m_doc.frame(index);
     if (!f) return false;
     f->setFrameTop(y);
     f->setFrameLeft(x);
@@ -164,18 +164,18 @@ bool GifViewCore::MoveFrame(int Index, int x, int y, bool* logicalScreenResized)
     return true;
 }
 
-bool GifViewCore::CropGIF(int NewWidth, int NewHeight) {
-    if (!m_doc.hasFrames() || m_doc.frameCount() < 1 || NewWidth < 1 || NewHeight < 1) return false;
+bool GifViewCore::cropGif(int newWidth, int newHeight) {
+    if (!m_doc.hasFrames() || m_doc.frameCount() < 1 || newWidth < 1 || newHeight < 1) return false;
     GifInfo& info = m_doc.info();
-    const qint64 dy = (static_cast<qint64>(NewHeight) - info.logicalHeight) / 2;
-    const qint64 dx = (static_cast<qint64>(NewWidth) - info.logicalWidth) / 2;
+    const qint64 dy = (static_cast<qint64>(newHeight) - info.logicalHeight) / 2;
+    const qint64 dx = (static_cast<qint64>(newWidth) - info.logicalWidth) / 2;
     for (GifFrame& f : m_doc.frames()) {
-        const qint64 top = f.FrameTop() + dy, left = f.FrameLeft() + dx;
+        const qint64 top = f.frameTop() + dy, left = f.frameLeft() + dx;
         if (top >= INT_MIN && top <= INT_MAX) f.setFrameTop(static_cast<int>(top));
         if (left >= INT_MIN && left <= INT_MAX) f.setFrameLeft(static_cast<int>(left));
     }
-    if (NewWidth <= 32767) info.logicalWidth = NewWidth;
-    if (NewHeight <= 32767) info.logicalHeight = NewHeight;
+    if (newWidth <= 32767) info.logicalWidth = newWidth;
+    if (newHeight <= 32767) info.logicalHeight = newHeight;
     relayout();
     return true;
 }

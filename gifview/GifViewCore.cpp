@@ -18,40 +18,40 @@ GifViewCore::GifViewCore(GifViewHost& host, QObject* parent)
 }
 
 GifViewCore::~GifViewCore() {
-    UnloadGIF(true);
+    unloadGif(true);
 }
 
-bool GifViewCore::LoadGIF(const QString& fileName) {
+bool GifViewCore::loadGif(const QString& fileName) {
     const std::optional<platform::RegularFile> file = platform::regularFile(fileName);
     if (!file || file->size < 20) return false;
     if (!fileName.toLower().endsWith(QLatin1String(".gif"))) {
-        if (!LoadStaticPicture(fileName, true)) return false;
+        if (!loadStaticPicture(fileName, true)) return false;
     } else {
         m_staticPicture = QImage();
         m_staticPictureVisible = false;
         m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
         std::optional<GifDocument::Candidate> candidate = GifDocument::read(fileName);
         if (!candidate) return false;
-        SetAnimationState(true);
-        if (m_doc.isOpen() || m_doc.hasFrames()) UnloadGIF(false);
+        setAnimationState(true);
+        if (m_doc.isOpen() || m_doc.hasFrames()) unloadGif(false);
         m_doc.install(std::move(*candidate));
         m_doc.info().fileName = fileName;
-        if (m_doc.frameCount() == 1) LoadStaticPicture(fileName, false);
+        if (m_doc.frameCount() == 1) loadStaticPicture(fileName, false);
     }
     relayout();
     emit propertyChanged(QStringLiteral("gifFileName"));
     return true;
 }
 
-bool GifViewCore::LoadStaticPicture(const QString& fileName, bool replacesGif) {
+bool GifViewCore::loadStaticPicture(const QString& fileName, bool replacesGif) {
     QImage picture;
     QFile file;
     if (platform::openRegularForReading(file, fileName)) picture = QImageReader(&file).read();
     // A picture that cannot be shown must not cost the GIF that is shown.
     if (replacesGif && picture.isNull()) return false;
-    SetAnimationState(true);
+    setAnimationState(true);
     // The frames of an earlier GIF would otherwise be saved as this picture's data.
-    if (replacesGif && (m_doc.isOpen() || m_doc.hasFrames())) UnloadGIF(false);
+    if (replacesGif && (m_doc.isOpen() || m_doc.hasFrames())) unloadGif(false);
     GifInfo& info = m_doc.info();
     info.fileName = fileName;
     info.background = 0;
@@ -59,15 +59,15 @@ bool GifViewCore::LoadStaticPicture(const QString& fileName, bool replacesGif) {
     info.restorePrevious = false;
     info.version = QStringLiteral("      ");
     info.temporaryFile = false;
-    if (!m_surface.isNull()) m_surface.fill(ColorToRgb(m_backColor));
+    if (!m_surface.isNull()) m_surface.fill(colorToRgb(m_backColor));
     m_staticPicture = picture;
     m_staticPictureVisible = true;
     m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
     return true;
 }
 
-void GifViewCore::UnloadGIF(bool releaseSurfaces) {
-    SetAnimationState(true);
+void GifViewCore::unloadGif(bool releaseSurfaces) {
+    setAnimationState(true);
     m_doc.unload();
     if (releaseSurfaces) {
         m_workSurface = false;
@@ -75,7 +75,7 @@ void GifViewCore::UnloadGIF(bool releaseSurfaces) {
         removeCustomBackground();
     }
     // What was drawn of the GIF goes with it.
-    if (!m_surface.isNull()) m_surface.fill(ColorToRgb(m_backColor));
+    if (!m_surface.isNull()) m_surface.fill(colorToRgb(m_backColor));
     m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), true);
 }
 
@@ -86,9 +86,9 @@ QString GifViewCore::gifFileName() const {
 
 void GifViewCore::setgifFileName(const QString& name) {
     if (name.isEmpty())
-        UnloadGIF(false);
+        unloadGif(false);
     else
-        LoadGIF(name);
+        loadGif(name);
 }
 
 void GifViewCore::setAutoSize(bool value) {
@@ -102,9 +102,9 @@ void GifViewCore::setBackColor(qint32 value) {
     m_backColor = value;
     m_surfaceBackColor = value;
     // A new background colour clears the surface, so an empty control shows it at once.
-    if (!m_surface.isNull()) m_surface.fill(ColorToRgb(value));
+    if (!m_surface.isNull()) m_surface.fill(colorToRgb(value));
     m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), true);
-    ShowFrame(1);
+    showFrame(1);
 }
 
 void GifViewCore::setStretch(int value) {
@@ -126,11 +126,11 @@ void GifViewCore::setBorderStyle(int value) {
     relayout();
 }
 
-int GifViewCore::BorderWidth() const {
+int GifViewCore::borderWidth() const {
     return m_host.outerSize().width() - m_host.clientSize().width();
 }
 
-int GifViewCore::BorderHeight() const {
+int GifViewCore::borderHeight() const {
     return m_host.outerSize().height() - m_host.clientSize().height();
 }
 
@@ -139,7 +139,7 @@ void GifViewCore::fitSurface() {
     if (m_surface.size() == client) return;
     // The surface keeps what was drawn on it; new area shows the background colour.
     QImage grown(client, QImage::Format_RGB32);
-    grown.fill(ColorToRgb(m_surfaceBackColor));
+    grown.fill(colorToRgb(m_surfaceBackColor));
     if (!m_surface.isNull()) {
         for (int y = 0; y < std::min(grown.height(), m_surface.height()); ++y)
             std::memcpy(grown.scanLine(y), m_surface.constScanLine(y),
@@ -155,8 +155,8 @@ void GifViewCore::relayout() {
     if (m_autoSize) {
         // A file names its own screen size, up to 32767 square; the control grows no further
         // than any screen shows rather than holding gigabytes of surface for a tiny file.
-        const QSize wanted(std::min(gifLogicalWindowCx(), kMaxAutoSize) + BorderWidth(),
-                           std::min(gifLogicalWindowCy(), kMaxAutoSize) + BorderHeight());
+        const QSize wanted(std::min(gifLogicalWindowCx(), kMaxAutoSize) + borderWidth(),
+                           std::min(gifLogicalWindowCy(), kMaxAutoSize) + borderHeight());
         // Asked once; a host that keeps another size (a layout, a window manager) gets the
         // GIF drawn at that size instead of an endless round of requests.
         if (m_host.outerSize() != wanted && m_askedOuterSize != wanted) {
@@ -166,12 +166,12 @@ void GifViewCore::relayout() {
         }
         m_askedOuterSize = QSize();
     }
-    UpdateScale();
-    PrepareSurfaces(false, false);
-    ShowFrame(1);
+    updateScale();
+    prepareSurfaces(false, false);
+    showFrame(1);
 }
 
-void GifViewCore::UpdateScale() {
+void GifViewCore::updateScale() {
     if (m_autoSize || m_stretch == 0) {
         m_scaleX = m_scaleY = 1.0f;
         return;
@@ -191,7 +191,7 @@ void GifViewCore::fitLogicalScreen(int& width, int& height, bool& flag, qint32& 
     if (lw == 0 || lh == 0) return;
     flag = width >= lw && height >= lh;
     const double r = std::min(static_cast<double>(width) / lw, static_cast<double>(height) / lh);
-    width = RoundHalfEven(r * lw);
-    height = RoundHalfEven(r * lh);
-    border = BorderWidth();
+    width = roundHalfEven(r * lw);
+    height = roundHalfEven(r * lh);
+    border = borderWidth();
 }

@@ -26,10 +26,10 @@ public:
     ~GifViewCore() override;
 
     // ---- loading
-    bool LoadGIF(const QString& fileName);
-    void UnloadGIF(bool releaseSurfaces = false);
-    GifFrame* Frame(int Index) { return m_doc.Frame(Index); }
-    QImage FrameImage(int Index) { return m_doc.FrameImage(Index); }
+    bool loadGif(const QString& fileName);
+    void unloadGif(bool releaseSurfaces = false);
+    GifFrame* frame(int index) { return m_doc.frame(index); }
+    QImage frameImage(int index) { return m_doc.frameImage(index); }
     int gifFrameCount() const { return m_doc.hasFrames() ? m_doc.frameCount() : 0; }
     QString gifVersion() const { return m_doc.info().version; }
     qint32 gifBackgroundColor() const { return m_doc.info().background; }
@@ -46,24 +46,24 @@ public:
     bool staticPictureStretched() const { return m_stretch != 0; }
 
     // ---- appearance
-    bool AutoSize() const { return m_autoSize; }
+    bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool value);
-    qint32 BackColor() const { return m_backColor; }
+    qint32 backColor() const { return m_backColor; }
     void setBackColor(qint32 value);
-    int Stretch() const { return m_stretch; }
+    int stretch() const { return m_stretch; }
     void setStretch(int value);
-    int StretchMethod() const { return m_stretchMethod; }
+    int stretchMethod() const { return m_stretchMethod; }
     void setStretchMethod(int value);
-    int BorderStyle() const { return m_borderStyle; }
+    int borderStyle() const { return m_borderStyle; }
     void setBorderStyle(int value);
-    int BorderWidth() const;
-    int BorderHeight() const;
+    int borderWidth() const;
+    int borderHeight() const;
     float scaleX() const { return m_scaleX; }
     float scaleY() const { return m_scaleY; }
     // The colour the control surface is cleared with outside what is drawn.
     qint32 surfaceBackColor() const { return m_surfaceBackColor; }
 
-    void ShowFrame(int Index);
+    void showFrame(int index);
     void fitLogicalScreen(int& width, int& height, bool& flag, qint32& border) const;
     // The host paints a background on the returned picture, then hands it over.
     QImage* beginCustomBackground();
@@ -79,17 +79,17 @@ public:
     const QImage& saveUnder() const { return m_saveUnder; }
 
     // ---- saving
-    void WriteProperties(platform::PropertyBag& bag);
-    void ReadProperties(const platform::PropertyBag& bag);
+    void writeProperties(platform::PropertyBag& bag);
+    void readProperties(const platform::PropertyBag& bag);
     QString temporaryGifName() const;
     // Where embedded GIFs are restored; the program's folder unless set.
     void setApplicationFolder(const QString& folder) { m_applicationFolder = folder; }
     QString applicationFolder() const { return m_applicationFolder; }
 
     // ---- animation
-    bool Animate() const { return !m_tag.isEmpty(); }
-    void setAnimate(bool value) { SetAnimationState(!value); }
-    void PauseAnimation(bool resume);
+    bool animate() const { return !m_tag.isEmpty(); }
+    void setAnimate(bool value) { setAnimationState(!value); }
+    void pauseAnimation(bool resume);
     int gifMaxLoops() const { return m_doc.info().loopCount; }
     // Returns the value stored (below -1 becomes 1).
     int setgifMaxLoops(int newMax);
@@ -97,9 +97,9 @@ public:
     int setgifMinFrameDelay(int newMin);
     qint32 gifAnimationTime() const;
     qint32 gifTransparencyState() const;
-    bool RemoveFrame(int Index, bool* logicalScreenResized = nullptr);
-    bool MoveFrame(int Index, int x, int y, bool* logicalScreenResized = nullptr);
-    bool CropGIF(int NewWidth, int NewHeight);
+    bool removeFrame(int index, bool* logicalScreenResized = nullptr);
+    bool moveFrame(int index, int x, int y, bool* logicalScreenResized = nullptr);
+    bool cropGif(int newWidth, int newHeight);
     // The timer tick; public so a test can step the animation without waiting.
     void advanceAnimation();
     const QTimer& animationTimer() const { return m_timer; }
@@ -110,19 +110,19 @@ public:
     bool userMode() const { return m_userMode; }
 
 signals:
-    void AnimationProgress(int frameIndex);
-    void AnimationLoopComplete(int loopsLeft);
-    void AnimationLoopExpired();
+    void animationProgress(int frameIndex);
+    void animationLoopComplete(int loopsLeft);
+    void animationLoopExpired();
     void propertyChanged(const QString& name);
 
 private:
-    bool LoadStaticPicture(const QString& fileName, bool replacesGif);
-    void SetAnimationState(bool stop);
-    void UpdateScale();
-    void PrepareSurfaces(bool workOnly, bool backBuffer);
-    void RefreshArea(int index, bool erase, bool clear);
-    void DrawFrame(int Index);
-    void DisposeFrame(int index);
+    bool loadStaticPicture(const QString& fileName, bool replacesGif);
+    void setAnimationState(bool stop);
+    void updateScale();
+    void prepareSurfaces(bool workOnly, bool backBuffer);
+    void refreshArea(int index, bool erase, bool clear);
+    void drawFrame(int index);
+    void disposeFrame(int index);
     void recalcLogicalScreen(bool* resized);
     void presentBackBuffer();
     void fitSurface();

@@ -25,25 +25,25 @@ QImage blank(const QSize& size) {
 }  // namespace
 
 QRect GifViewCore::scaledRect(const GifFrame& f) const {
-    return QRect(RoundHalfEven(f.FrameLeft() * static_cast<double>(m_scaleX)),
-                 RoundHalfEven(f.FrameTop() * static_cast<double>(m_scaleY)),
-                 RoundHalfEven(f.FrameWidth() * static_cast<double>(m_scaleX)),
-                 RoundHalfEven(f.FrameHeight() * static_cast<double>(m_scaleY)));
+    return QRect(roundHalfEven(f.frameLeft() * static_cast<double>(m_scaleX)),
+                 roundHalfEven(f.frameTop() * static_cast<double>(m_scaleY)),
+                 roundHalfEven(f.frameWidth() * static_cast<double>(m_scaleX)),
+                 roundHalfEven(f.frameHeight() * static_cast<double>(m_scaleY)));
 }
 
-void GifViewCore::RefreshArea(int index, bool erase, bool clear) {
+void GifViewCore::refreshArea(int index, bool erase, bool clear) {
     QRect rect(QPoint(0, 0), m_host.clientSize());
     if (index != 0) {
-        const GifFrame* f = m_doc.Frame(index);
+        const GifFrame* f = m_doc.frame(index);
         if (!f) return;
         if (m_stretch == 0 || m_autoSize) {
-            rect = QRect(f->FrameLeft(), f->FrameTop(), f->FrameWidth(), f->FrameHeight());
+            rect = QRect(f->frameLeft(), f->frameTop(), f->frameWidth(), f->frameHeight());
         } else {
             // One scale step taller, so no rounded-off row of the frame is left behind.
             const double sx = m_scaleX, sy = m_scaleY;
-            rect = QRect(RoundHalfEven(f->FrameLeft() * sx), RoundHalfEven(f->FrameTop() * sy),
-                         RoundHalfEven(f->FrameWidth() * sx),
-                         RoundHalfEven(f->FrameHeight() * sy + sy));
+            rect = QRect(roundHalfEven(f->frameLeft() * sx), roundHalfEven(f->frameTop() * sy),
+                         roundHalfEven(f->frameWidth() * sx),
+                         roundHalfEven(f->frameHeight() * sy + sy));
         }
     }
     if (clear) {
@@ -51,7 +51,7 @@ void GifViewCore::RefreshArea(int index, bool erase, bool clear) {
             copyInto(m_backBuffer, rect.topLeft(), m_customBackground, rect);
         } else if (!m_surface.isNull()) {
             QPainter p(&m_surface);
-            p.fillRect(rect, QColor::fromRgb(ColorToRgb(m_backColor)));
+            p.fillRect(rect, QColor::fromRgb(colorToRgb(m_backColor)));
         }
     }
     m_host.invalidate(rect, erase);
@@ -62,53 +62,53 @@ void GifViewCore::presentBackBuffer() {
         copyInto(m_surface, QPoint(0, 0), m_backBuffer, m_backBuffer.rect());
 }
 
-void GifViewCore::ShowFrame(int Index) {
-    if (!m_doc.hasFrames() || Animate()) return;
-    const GifFrame* f = m_doc.Frame(Index);
+void GifViewCore::showFrame(int index) {
+    if (!m_doc.hasFrames() || animate()) return;
+    const GifFrame* f = m_doc.frame(index);
     m_surfaceBackColor = f && f->isTransparent() ? m_backColor : gifBackgroundColor();
-    RefreshArea(0, false, true);
-    DrawFrame(Index);
+    refreshArea(0, false, true);
+    drawFrame(index);
     presentBackBuffer();
-    RefreshArea(0, true, false);
+    refreshArea(0, true, false);
 }
 
-void GifViewCore::DrawFrame(int Index) {
-    const GifFrame* f = m_doc.Frame(Index);
+void GifViewCore::drawFrame(int index) {
+    const GifFrame* f = m_doc.frame(index);
     if (!f) return;
-    const QImage picture = m_doc.FrameImage(Index);
+    const QImage picture = m_doc.frameImage(index);
     if (picture.isNull()) return;
     QImage& out = target();
     if (out.isNull()) return;
-    const bool forced = f->ForceTransparency();
+    const bool forced = f->forceTransparency();
     const bool unscaled = m_stretch == 0 || m_autoSize;
     if (!forced && (unscaled || m_stretchMethod == 0)) {
         // The picture's own drawing, which honours its transparency.
         QPainter p(&out);
         const QRect dest =
-            unscaled ? QRect(f->FrameLeft(), f->FrameTop(), f->FrameWidth(), f->FrameHeight())
+            unscaled ? QRect(f->frameLeft(), f->frameTop(), f->frameWidth(), f->frameHeight())
                      : scaledRect(*f);
         p.drawImage(dest, picture);
         return;
     }
     const QRect dest = scaledRect(*f);
-    PrepareSurfaces(true, false);
+    prepareSurfaces(true, false);
     if (!f->isTransparent() && !forced) {
-        DrawOpaque(out, dest, picture);
+        drawOpaque(out, dest, picture);
         return;
     }
-    qint32 key = f->FrameTransparentColor();
+    qint32 key = f->frameTransparentColor();
     QRgb keyRgb = 0;
     if (key == -1)
         keyRgb = picture.pixel(0, 0) | 0xFF000000u;
     else
-        keyRgb = ColorToRgb(key);
+        keyRgb = colorToRgb(key);
     // Keyed on black, a frame's own transparency decides; keying would punch out every black
     // pixel of the picture.
     const bool fromTransparency = !forced && (keyRgb & 0xFFFFFFu) == 0;
-    DrawMasked(out, dest, picture, BuildMask(picture, keyRgb, fromTransparency));
+    drawMasked(out, dest, picture, buildMask(picture, keyRgb, fromTransparency));
 }
 
-void GifViewCore::PrepareSurfaces(bool workOnly, bool backBuffer) {
+void GifViewCore::prepareSurfaces(bool workOnly, bool backBuffer) {
     if (backBuffer) {
         if (m_backBufferContext) return;
         m_backBufferContext = true;
@@ -122,14 +122,14 @@ void GifViewCore::PrepareSurfaces(bool workOnly, bool backBuffer) {
             // Only what lies on the client can be saved from it; a larger copy would hold
             // nothing but could be made huge by the file's logical size.
             const QSize logical(
-                RoundHalfEven(gifLogicalWindowCx() * static_cast<double>(m_scaleX)),
-                RoundHalfEven(gifLogicalWindowCy() * static_cast<double>(m_scaleY)));
+                roundHalfEven(gifLogicalWindowCx() * static_cast<double>(m_scaleX)),
+                roundHalfEven(gifLogicalWindowCy() * static_cast<double>(m_scaleY)));
             m_saveUnder = blank(logical.boundedTo(m_host.clientSize()));
         }
     }
     if (!m_backBufferContext) return;
     const bool pause = m_timer.isActive();
-    if (pause) PauseAnimation(false);
+    if (pause) pauseAnimation(false);
     const QSize client = m_host.clientSize();
     QImage buffer = blank(client);
     const bool hadBackground = !m_customBackground.isNull();
@@ -139,7 +139,7 @@ void GifViewCore::PrepareSurfaces(bool workOnly, bool backBuffer) {
     m_customBackground = blank(client);
     if (hadBackground)
         copyInto(m_customBackground, QPoint(0, 0), m_backBuffer, m_backBuffer.rect());
-    if (pause) PauseAnimation(true);
+    if (pause) pauseAnimation(true);
 }
 
 QImage* GifViewCore::beginCustomBackground() {
@@ -156,14 +156,14 @@ void GifViewCore::commitCustomBackground() {
     bool paused = false;
     if (m_backBufferContext) {
         paused = m_timer.isActive();
-        if (paused) PauseAnimation(false);
+        if (paused) pauseAnimation(false);
     } else {
-        PrepareSurfaces(true, false);
-        PrepareSurfaces(false, true);
+        prepareSurfaces(true, false);
+        prepareSurfaces(false, true);
     }
     m_customBackground = *m_hostContext;
     m_hostContext.reset();
-    if (paused) PauseAnimation(true);
+    if (paused) pauseAnimation(true);
 }
 
 void GifViewCore::removeCustomBackground() {

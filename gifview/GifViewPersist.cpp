@@ -18,7 +18,7 @@ QVariant int16(int v) {
 
 }  // namespace
 
-void GifViewCore::WriteProperties(platform::PropertyBag& bag) {
+void GifViewCore::writeProperties(platform::PropertyBag& bag) {
     bag.writeProperty(QStringLiteral("nrLoops"), int16(gifMaxLoops()), int16(0));
     bag.writeProperty(QStringLiteral("autoSize"), m_autoSize, true);
     bag.writeProperty(QStringLiteral("bkColor"), m_backColor, kButtonFace);
@@ -41,7 +41,7 @@ void GifViewCore::WriteProperties(platform::PropertyBag& bag) {
         bag.writeProperty(QStringLiteral("fileLen"), qint32(0), kNoDefault);
 }
 
-void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
+void GifViewCore::readProperties(const platform::PropertyBag& bag) {
     setStretch(bag.readProperty(QStringLiteral("Stretch"), 0).toInt());
     setgifFileName(bag.readProperty(QStringLiteral("gifFileName"), QString()).toString());
 
@@ -55,7 +55,7 @@ void GifViewCore::ReadProperties(const platform::PropertyBag& bag) {
         bool written = !data.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         written = written && file.write(data) == data.size();
         file.close();
-        if (written && LoadGIF(name))
+        if (written && loadGif(name))
             m_doc.info().temporaryFile = true;
         else
             QFile::remove(name);  // a copy nobody loaded would never be deleted

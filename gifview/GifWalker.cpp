@@ -45,13 +45,13 @@ bool Walker::readScreen() {
     if (!read16(m_walk.logicalWidth) || !read16(m_walk.logicalHeight) ||
         !m_reader.readNumber(1, packed))
         return false;
-    m_hasGlobalTable = GetBits(static_cast<int>(packed), 128) != 0;
+    m_hasGlobalTable = getBits(static_cast<int>(packed), 128) != 0;
     if (m_hasGlobalTable) {
-        m_globalBits = GetBits(static_cast<int>(packed), 7);
+        m_globalBits = getBits(static_cast<int>(packed), 7);
         std::uint32_t index = 0;
         if (!m_reader.readNumber(1, index)) return false;
         qint32 colour = static_cast<qint32>(index);
-        if (!ColorFromTable(m_reader, kGlobalTablePosition, colour, m_globalBits)) return false;
+        if (!colorFromTable(m_reader, kGlobalTablePosition, colour, m_globalBits)) return false;
         m_walk.background = colour;
         m_reader.seek(kGlobalTablePosition + 3LL * (1 << (m_globalBits + 1)));
     } else {
@@ -90,10 +90,10 @@ bool Walker::readGraphicControl() {
     m_reader.seek(labelPosition + 2);
     std::uint32_t packed = 0, delay = 0;
     if (!m_reader.readNumber(1, packed) || !m_reader.readNumber(2, delay)) return false;
-    const int disposal = GetBits(static_cast<int>(packed), 28);
+    const int disposal = getBits(static_cast<int>(packed), 28);
     frame.setFrameDisposal(disposal);
     if (disposal == 3) m_walk.restorePrevious = true;
-    frame.setIsTransparent(GetBits(static_cast<int>(packed), 1) != 0);
+    frame.setIsTransparent(getBits(static_cast<int>(packed), 1) != 0);
     frame.setframeDelay(static_cast<int>(delay) * 10);
     if (frame.isTransparent()) {
         std::uint32_t index = 0;
@@ -126,8 +126,8 @@ bool Walker::readImage() {
     frame.setFrameTop(top);
     frame.setFrameWidth(width);
     frame.setFrameHeight(height);
-    const bool localTable = GetBits(static_cast<int>(packed), 128) != 0;
-    const int localBits = GetBits(static_cast<int>(packed), 7);
+    const bool localTable = getBits(static_cast<int>(packed), 128) != 0;
+    const int localBits = getBits(static_cast<int>(packed), 7);
     const qint64 localPosition = m_reader.position();
     if (localTable)
         m_reader.seek(localPosition + 3LL * (1 << (localBits + 1)) + 1);
@@ -137,9 +137,9 @@ bool Walker::readImage() {
         qint32 colour = m_transparentIndex;
         bool ok = true;
         if (localTable)
-            ok = ColorFromTable(m_reader, localPosition, colour, localBits);
+            ok = colorFromTable(m_reader, localPosition, colour, localBits);
         else if (m_hasGlobalTable)
-            ok = ColorFromTable(m_reader, kGlobalTablePosition, colour, m_globalBits);
+            ok = colorFromTable(m_reader, kGlobalTablePosition, colour, m_globalBits);
         if (!ok) return false;
         frame.setFrameTransparentColor(colour);
     } else {
@@ -191,10 +191,10 @@ std::optional<GifWalk> Walker::run() {
         if (block == 0x3B) break;
     }
     for (const GifFrame& f : m_walk.frames) {
-        const qint32 length = f.FramePosition(GifFrame::kEnd) - f.FramePosition(GifFrame::kStart);
+        const qint32 length = f.framePosition(GifFrame::kEnd) - f.framePosition(GifFrame::kStart);
         if (length > m_walk.largestFrame) m_walk.largestFrame = length;
-        if (f.FrameWidth() > m_walk.logicalWidth) m_walk.logicalWidth = f.FrameWidth();
-        if (f.FrameHeight() > m_walk.logicalHeight) m_walk.logicalHeight = f.FrameHeight();
+        if (f.frameWidth() > m_walk.logicalWidth) m_walk.logicalWidth = f.frameWidth();
+        if (f.frameHeight() > m_walk.logicalHeight) m_walk.logicalHeight = f.frameHeight();
     }
     if (m_walk.frames.size() > 1 && m_walk.loopCount < 0) m_walk.loopCount = 0;
     return std::move(m_walk);
@@ -202,11 +202,11 @@ std::optional<GifWalk> Walker::run() {
 
 }  // namespace
 
-std::optional<GifWalk> WalkGif(const QByteArray& bytes) {
+std::optional<GifWalk> walkGif(const QByteArray& bytes) {
     return Walker(bytes).run();
 }
 
-QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntroducer,
+QByteArray buildFramePicture(const QByteArray& header, bool headerEndsWithIntroducer,
                              const QByteArray& frameBytes, const GifFrame& frame) {
     QByteArray picture;
     picture.reserve(header.size() + frameBytes.size() + 2);
@@ -216,8 +216,8 @@ QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntrod
     if (!headerEndsWithIntroducer && !frameBytes.isEmpty() &&
         static_cast<unsigned char>(frameBytes.at(0)) == 0xF9)
         picture.append('\x21');
-    const qsizetype image = picture.size() + frame.FramePosition(GifFrame::kImage) -
-                            frame.FramePosition(GifFrame::kStart);
+    const qsizetype image = picture.size() + frame.framePosition(GifFrame::kImage) -
+                            frame.framePosition(GifFrame::kStart);
     picture.append(frameBytes);
     picture.append('\x3B');
     // The decoder paints onto a canvas of the logical screen and clips to it; a screen the
@@ -228,8 +228,8 @@ QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntrod
         picture[at + 1] = static_cast<char>((value >> 8) & 0xFF);
     };
     if (picture.size() >= 10) {
-        put16(6, frame.FrameWidth());
-        put16(8, frame.FrameHeight());
+        put16(6, frame.frameWidth());
+        put16(8, frame.frameHeight());
     }
     if (image >= header.size() && image < picture.size() && picture.at(image) == '\x2C') {
         put16(image + 1, 0);

@@ -33,8 +33,8 @@ struct GifWalk : GifScreen {
 
 // Nothing when the bytes are not a GIF this view can show: wrong signature, a read past the
 // end, an image without its pending frame record, a 16-bit field of 32768 or more.
-std::optional<GifWalk> WalkGif(const QByteArray& bytes);
+std::optional<GifWalk> walkGif(const QByteArray& bytes);
 
 // The single-image GIF that shows one frame: header, frame bytes, trailer.
-QByteArray BuildFramePicture(const QByteArray& header, bool headerEndsWithIntroducer,
+QByteArray buildFramePicture(const QByteArray& header, bool headerEndsWithIntroducer,
                              const QByteArray& frameBytes, const GifFrame& frame);

@@ -411,7 +411,7 @@ bool GameIdentifier::readSums(const QByteArray& path, char* block, const std::at
                 problem = QStringLiteral("stopped");
                 return false;
             }
-            crc.AddBytes({reinterpret_cast<const std::uint8_t*>(block), size_t(got)});
+            crc.addBytes({reinterpret_cast<const std::uint8_t*>(block), size_t(got)});
             got = readBlock(fd.fd, block);
         }
         if (got < 0) {

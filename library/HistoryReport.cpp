@@ -4,7 +4,7 @@
 
 namespace library {
 
-QByteArray HistoryReport(const std::vector<HistoryLine>& lines) {
+QByteArray historyReport(const std::vector<HistoryLine>& lines) {
     QByteArray out;
     for (const HistoryLine& line : lines) {
         const GameHistory& h = line.history;

@@ -13,6 +13,6 @@
 
 namespace library {
 
-QByteArray HistoryReport(const std::vector<HistoryLine>& lines);
+QByteArray historyReport(const std::vector<HistoryLine>& lines);
 
 }  // namespace library

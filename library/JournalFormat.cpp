@@ -26,7 +26,7 @@ int hexValue(char c) {
 
 QByteArray checksumOf(const QByteArray& text) {
     Crc32 crc;
-    const CrcValue value = crc.CalculateBytes(std::span<const std::uint8_t>(
+    const CrcValue value = crc.calculateBytes(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t*>(text.constData()), size_t(text.size())));
     const auto number = static_cast<std::uint32_t>(value.isEmpty() ? 0 : value.number());
     return QByteArray::number(number, 16).rightJustified(8, '0');

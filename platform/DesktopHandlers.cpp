@@ -63,7 +63,7 @@ AssociationFolders AssociationFolders::current() {
     return where;
 }
 
-HandlerAnswer DesktopHandlerFor(const QStringList& types, const AssociationFolders& where) {
+HandlerAnswer desktopHandlerFor(const QStringList& types, const AssociationFolders& where) {
     const QStringList associations{QStringLiteral("Default Applications"),
                                    QStringLiteral("Added Associations")};
     QSet<QString> served;
@@ -91,7 +91,7 @@ HandlerAnswer DesktopHandlerFor(const QStringList& types, const AssociationFolde
     return anyCache ? HandlerAnswer::None : HandlerAnswer::Unknown;
 }
 
-QStringList TypesOfFileName(const QString& fileName) {
+QStringList typesOfFileName(const QString& fileName) {
     const QMimeDatabase db;
     const QMimeType type = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
     QStringList types{type.name()};

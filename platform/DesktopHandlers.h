@@ -24,9 +24,9 @@ enum class HandlerAnswer {
 
 // The answer for files of the types `types` (a type, its aliases and the types it derives
 // from: text/plain serves a C source when nothing serves that).
-HandlerAnswer DesktopHandlerFor(const QStringList& types, const AssociationFolders& where);
+HandlerAnswer desktopHandlerFor(const QStringList& types, const AssociationFolders& where);
 
 // The types a file is taken for by its name: the type, its aliases and its ancestors.
-QStringList TypesOfFileName(const QString& fileName);
+QStringList typesOfFileName(const QString& fileName);
 
 }  // namespace platform

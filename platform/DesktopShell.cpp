@@ -79,7 +79,7 @@ bool DesktopShell::open(const QString& target) {
         // The opener would only say on its error output that nothing opens the file; the
         // caller tells the user instead. When the associations cannot tell, it is tried.
         if (!isFolder(target) &&
-            DesktopHandlerFor(TypesOfFileName(target), m_associations) == HandlerAnswer::None)
+            desktopHandlerFor(typesOfFileName(target), m_associations) == HandlerAnswer::None)
             return false;
         if (!m_opener.isEmpty())
             return spawnDetached(encodeName(m_opener), {encodeName(target)}).has_value();

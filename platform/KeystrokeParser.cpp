@@ -127,7 +127,7 @@ private:
 };
 }  // namespace
 
-std::optional<QList<KeyStroke>> ParseKeystrokes(const QString& keys) {
+std::optional<QList<KeyStroke>> parseKeystrokes(const QString& keys) {
     QList<KeyStroke> out;
     Parser parser(keys);
     if (!parser.sequence({}, false, out)) return std::nullopt;

@@ -21,6 +21,6 @@ struct KeyStroke {
 };
 
 // Nothing when the text does not parse (an unknown {NAME}, an open brace or parenthesis).
-std::optional<QList<KeyStroke>> ParseKeystrokes(const QString& keys);
+std::optional<QList<KeyStroke>> parseKeystrokes(const QString& keys);
 
 }  // namespace platform

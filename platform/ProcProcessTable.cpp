@@ -34,7 +34,7 @@ QByteArray readSmall(const QString& path) {
 }
 }  // namespace
 
-bool ProcessMatches(const QString& exeName, const ProcessRecord& p) {
+bool processMatches(const QString& exeName, const ProcessRecord& p) {
     const QString wanted = withoutExe(exeName.toLower());
     if (wanted.isEmpty()) return false;
     const bool wildcard = wanted.contains(QLatin1Char('*')) || wanted.contains(QLatin1Char('?'));
@@ -83,13 +83,13 @@ QList<ProcessRecord> ProcProcessTable::snapshot() const {
 bool ProcProcessTable::isRunning(const QString& exeName) {
     const QList<ProcessRecord> all = snapshot();
     return std::any_of(all.begin(), all.end(),
-                       [&](const ProcessRecord& r) { return ProcessMatches(exeName, r); });
+                       [&](const ProcessRecord& r) { return processMatches(exeName, r); });
 }
 
 int ProcProcessTable::terminate(const QString& exeName) {
     int asked = 0;
     for (const ProcessRecord& r : snapshot()) {
-        if (r.pid == ::getpid() || !ProcessMatches(exeName, r)) continue;
+        if (r.pid == ::getpid() || !processMatches(exeName, r)) continue;
         if (::kill(static_cast<pid_t>(r.pid), SIGTERM) == 0) ++asked;
     }
     return asked;

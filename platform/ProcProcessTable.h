@@ -19,7 +19,7 @@ struct ProcessRecord {
 // argv[0]'s file name (wine keeps the Windows path there) or by its command name (a
 // wrapper script runs under its own name there). Letter case is ignored and ".exe" is
 // optional on either side; "*" and "?" in `exeName` are wildcards.
-bool ProcessMatches(const QString& exeName, const ProcessRecord& process);
+bool processMatches(const QString& exeName, const ProcessRecord& process);
 
 // The process table of a Linux system, read from /proc.
 class ProcProcessTable final : public ProcessTable {

@@ -79,7 +79,7 @@ bool pseudoFileSystem(const QString& type) {
 }
 }  // namespace
 
-QList<Drive> DrivesOf(const QList<MountedVolume>& mounted) {
+QList<Drive> drivesOf(const QList<MountedVolume>& mounted) {
     QList<Drive> out{{QStringLiteral("/"), QString()}};
     QSet<QString> seen{QStringLiteral("/")};
     for (const MountedVolume& v : mounted) {
@@ -112,7 +112,7 @@ QList<Drive> StorageVolumes::drives() {
         m.folder = QFileInfo(m.root).isDir();
         mounted.append(m);
     }
-    return DrivesOf(mounted);
+    return drivesOf(mounted);
 }
 
 QStringList StorageVolumes::roots() {

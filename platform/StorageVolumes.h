@@ -17,7 +17,7 @@ struct MountedVolume {
 // kernel's pseudo file systems, the system's own mounts or packaged-application images.
 // "/" always comes first, even when the table does not list it; a root listed twice
 // (stacked mounts) comes once.
-QList<Drive> DrivesOf(const QList<MountedVolume>& mounted);
+QList<Drive> drivesOf(const QList<MountedVolume>& mounted);
 
 // The mounted, ready volumes of the system.
 class StorageVolumes final : public Volumes {

@@ -50,7 +50,7 @@ inline QStringList listedGames(const QString& folder, const QString& mask) {
     QStringList names;
     names.reserve(model.count());
     for (int i = 0; i < model.count(); ++i)
-        names.append(model.ItemText(i));
+        names.append(model.itemText(i));
     return names;
 }
 

@@ -74,16 +74,16 @@ int main(int argc, char** argv) {
     const QStringList names = tools::listedGames(*folder, args.value(1));
 
     ScreenshotSearch shots;
-    const QStringList shotFolders = ScreenshotFoldersBeside(*folder);
+    const QStringList shotFolders = screenshotFoldersBeside(*folder);
     const HasScreenshot hasScreenshot = [&](const QString& name) {
-        return shots.HasOwnScreenshot(shotFolders, name);
+        return shots.hasOwnScreenshot(shotFolders, name);
     };
     platform::LocalFileOperations files;
     const DuplicateSearchResult result =
-        FindDuplicates(*folder, names, files,
+        findDuplicates(*folder, names, files,
                        dryRun ? DuplicateMode::DryRun : DuplicateMode::Remove, {}, hasScreenshot);
     for (const DuplicateSearchResult::Copy& copy : result.copies)
-        print(DuplicateReportLines(copy, names, printed).toUtf8());
+        print(duplicateReportLines(copy, names, printed).toUtf8());
     const QByteArray count = QByteArray::number(result.filesRemoved());
     print(count + (dryRun ? " duplicates found.\n" : " Duplicates Removed.\n"));
     for (const auto& f : result.failures)

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
             view->setStretch(stretch);
             view->setStretchMethod(method);
             view->setFixedSize(260, 150);
-            view->LoadGIF(file);
+            view->loadGif(file);
             view->setAnimate(true);
             grid->addWidget(new QLabel(QString::fromLatin1(names[stretch]) +
                                        (method ? QStringLiteral(", raster") : QString())),

@@ -34,7 +34,7 @@ QByteArray describe(const QString& file) {
     HeadlessGifHost host;
     GifViewCore view(host);
     QByteArray line = "{\"file\":" + jsonString(file);
-    if (!view.LoadGIF(file)) return line + ",\"loaded\":false}";
+    if (!view.loadGif(file)) return line + ",\"loaded\":false}";
     const GifInfo& info = view.document().info();
     line += ",\"loaded\":true,\"version\":" + jsonString(info.version);
     line += ",\"width\":" + QByteArray::number(info.logicalWidth);
@@ -45,18 +45,18 @@ QByteArray describe(const QString& file) {
     line += ",\"headerLength\":" + QByteArray::number(info.headerLength);
     line += ",\"frames\":[";
     for (int i = 1; i <= view.gifFrameCount(); ++i) {
-        const GifFrame& f = *view.Frame(i);
+        const GifFrame& f = *view.frame(i);
         if (i > 1) line += ',';
-        line += "{\"left\":" + QByteArray::number(f.FrameLeft());
-        line += ",\"top\":" + QByteArray::number(f.FrameTop());
-        line += ",\"width\":" + QByteArray::number(f.FrameWidth());
-        line += ",\"height\":" + QByteArray::number(f.FrameHeight());
+        line += "{\"left\":" + QByteArray::number(f.frameLeft());
+        line += ",\"top\":" + QByteArray::number(f.frameTop());
+        line += ",\"width\":" + QByteArray::number(f.frameWidth());
+        line += ",\"height\":" + QByteArray::number(f.frameHeight());
         line += ",\"delay\":" + QByteArray::number(f.frameDelay());
-        line += ",\"disposal\":" + QByteArray::number(f.FrameDisposal());
+        line += ",\"disposal\":" + QByteArray::number(f.frameDisposal());
         line += QByteArray(",\"transparent\":") + flag(f.isTransparent());
-        line += ",\"transparentColor\":" + QByteArray::number(f.FrameTransparentColor());
-        line += ",\"start\":" + QByteArray::number(f.FramePosition(GifFrame::kStart));
-        line += ",\"end\":" + QByteArray::number(f.FramePosition(GifFrame::kEnd)) + "}";
+        line += ",\"transparentColor\":" + QByteArray::number(f.frameTransparentColor());
+        line += ",\"start\":" + QByteArray::number(f.framePosition(GifFrame::kStart));
+        line += ",\"end\":" + QByteArray::number(f.framePosition(GifFrame::kEnd)) + "}";
     }
     return line + "]}";
 }

@@ -26,7 +26,7 @@ bool update(const char* name) {
     }
     const QString text = QString::fromUtf8(file.readAll());
     file.close();
-    const auto updated = WithKeyReference(text, formatOfFile(path));
+    const auto updated = withKeyReference(text, formatOfFile(path));
     if (!updated) {
         std::fprintf(stderr, "keytable: %s has no key reference markers\n", name);
         return false;
@@ -61,6 +61,6 @@ int main(int argc, char** argv) {
                      "       keytable --update README.md resources/linux/rombard.6\n");
         return 2;
     }
-    std::fputs(RenderKeyReference(format).toUtf8().constData(), stdout);
+    std::fputs(renderKeyReference(format).toUtf8().constData(), stdout);
     return 0;
 }

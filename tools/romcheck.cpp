@@ -80,7 +80,7 @@ void renameVerified(const QString& folder, const QStringList& names,
     for (qsizetype i = 0; i < names.size(); ++i) {
         const identify::Identification& answer = answers[static_cast<std::size_t>(i)];
         if (answer.verdict != identify::Verdict::Verified) continue;
-        const CanonicalName canonical = CanonicalNameFor(names.at(i), answer);
+        const CanonicalName canonical = canonicalNameFor(names.at(i), answer);
         if (canonical.ok())
             wanted.push_back({names.at(i), canonical.name});
         else if (!canonical.alreadyNamed)
@@ -93,8 +93,8 @@ void renameVerified(const QString& folder, const QStringList& names,
     hooks.moved = [&](const QString& from, const QString& to) { shots.moved(from, to); };
     platform::LocalFileOperations files;
     shots.holdListings();
-    const std::vector<GameRename> given = RenameGameFiles(
-        files, folder, wanted, PicturesIn(shots, ScreenshotFoldersBeside(folder)), hooks);
+    const std::vector<GameRename> given = renameGameFiles(
+        files, folder, wanted, picturesIn(shots, screenshotFoldersBeside(folder)), hooks);
     shots.releaseListings();
     for (const GameRename& done : given)
         tools::print(platform::printedName(folder + done.oldName) + " -> " +
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     // A run killed between a game's rename and its screenshot's is put right first.
     {
         platform::LocalFileOperations files;
-        const RecoveredRenames recovered = RecoverInterruptedRenames(files);
+        const RecoveredRenames recovered = recoverInterruptedRenames(files);
         const auto tell = [](const char* what, const QString& from, const QString& to) {
             std::fprintf(stderr, "romcheck: %s an interrupted rename: %s -> %s\n", what,
                          platform::printedName(from).constData(),

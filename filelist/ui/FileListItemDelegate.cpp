@@ -12,10 +12,10 @@ void FileListItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     QStyleOptionViewItem opt = option;
     const int row = index.row();
     if (index.column() == 0) {
-        const int indent = m_model.ItemIndent(row);
+        const int indent = m_model.itemIndent(row);
         if (indent > 0) opt.rect.adjust(indent * m_indentWidth, 0, 0, 0);
     }
-    if (m_model.ItemGhosted(row)) {
+    if (m_model.itemGhosted(row)) {
         QColor c = opt.palette.color(QPalette::Text);
         c.setAlpha(128);
         opt.palette.setColor(QPalette::Text, c);

@@ -38,8 +38,8 @@ int FileListItemModel::columnCount(const QModelIndex& parent) const {
     // Items show at least their text, also in a list that has no columns.
     if (parent.isValid()) return 0;
     int shown = 0;
-    for (int c = 0; c < m_model.ColumnCount(); ++c)
-        if (m_model.ColumnShown(c)) ++shown;
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        if (m_model.columnShown(c)) ++shown;
     return std::max(1, shown);
 }
 
@@ -54,17 +54,17 @@ QModelIndex FileListItemModel::index(int row, int column, const QModelIndex& par
 
 int FileListItemModel::modelColumn(int viewColumn) const {
     int seen = -1;
-    for (int c = 0; c < m_model.ColumnCount(); ++c)
-        if (m_model.ColumnShown(c) && ++seen == viewColumn) return c;
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        if (m_model.columnShown(c) && ++seen == viewColumn) return c;
     // A list without columns still shows its items' text.
     return viewColumn == 0 ? 0 : -1;
 }
 
 int FileListItemModel::viewColumn(int modelColumn) const {
-    if (!m_model.ColumnShown(modelColumn)) return modelColumn == 0 ? 0 : -1;
+    if (!m_model.columnShown(modelColumn)) return modelColumn == 0 ? 0 : -1;
     int view = 0;
     for (int c = 0; c < modelColumn; ++c)
-        if (m_model.ColumnShown(c)) ++view;
+        if (m_model.columnShown(c)) ++view;
     return view;
 }
 
@@ -98,25 +98,25 @@ QVariant FileListItemModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-            return m_model.SubItemText(row, col);
+            return m_model.subItemText(row, col);
         case Qt::ToolTipRole:
             // Without tips the list widget's own tip text (the window's file count) shows instead.
-            return m_tips ? QVariant(m_model.SubItemText(row, col)) : QVariant();
+            return m_tips ? QVariant(m_model.subItemText(row, col)) : QVariant();
         case Qt::DecorationRole: {
             const ImageList& images =
                 m_largeIcons ? m_model.imageListLarge() : m_model.imageListSmall();
             if (col == 0) {
                 // A favourite shows a star in place of its icon.
-                if (m_model.playFacts(m_model.ItemText(row)).favourite) return favouriteStar();
-                const QIcon icon = images.icon(m_model.ItemIcon(row));
+                if (m_model.playFacts(m_model.itemText(row)).favourite) return favouriteStar();
+                const QIcon icon = images.icon(m_model.itemIcon(row));
                 return icon.isNull() ? QVariant() : QVariant(icon);
             }
             if (!m_subItemImages) return {};
-            const QIcon icon = images.icon(m_model.SubItemIcon(row, col));
+            const QIcon icon = images.icon(m_model.subItemIcon(row, col));
             return icon.isNull() ? QVariant() : QVariant(icon);
         }
         case Qt::TextAlignmentRole: {
-            const int align = m_model.ColumnAlign(col);
+            const int align = m_model.columnAlign(col);
             const Qt::Alignment h = align == 1   ? Qt::AlignRight
                                     : align == 2 ? Qt::AlignHCenter
                                                  : Qt::AlignLeft;
@@ -124,7 +124,7 @@ QVariant FileListItemModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::CheckStateRole:
             if (!m_checkBoxes || col != 0) return {};
-            return m_model.ItemChecked(row) ? Qt::Checked : Qt::Unchecked;
+            return m_model.itemChecked(row) ? Qt::Checked : Qt::Unchecked;
         default:
             return {};
     }
@@ -148,13 +148,13 @@ QVariant FileListItemModel::headerData(int viewSection, Qt::Orientation orientat
     if (section < 0) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return m_model.ColumnText(section);
+            return m_model.columnText(section);
         case Qt::DecorationRole: {
-            const QIcon icon = m_model.imageListHeader().icon(m_model.ColumnIcon(section));
+            const QIcon icon = m_model.imageListHeader().icon(m_model.columnIcon(section));
             return icon.isNull() ? QVariant() : QVariant(icon);
         }
         case Qt::TextAlignmentRole: {
-            const int align = m_model.ColumnAlign(section);
+            const int align = m_model.columnAlign(section);
             const Qt::Alignment h = align == 1   ? Qt::AlignRight
                                     : align == 2 ? Qt::AlignHCenter
                                                  : Qt::AlignLeft;
@@ -232,7 +232,7 @@ void FileListItemModel::mirrorStates(int firstRow, int lastRow) {
     };
     int focused = -1;
     for (int row = firstRow; row <= lastRow; ++row) {
-        const quint32 state = m_model.ItemState(row);
+        const quint32 state = m_model.itemState(row);
         const bool sel = state & ListModel::kSelected;
         if (state & ListModel::kFocused) focused = row;
         if (runStart < 0 || sel != runSelected) {

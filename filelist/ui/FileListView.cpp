@@ -40,7 +40,7 @@ private:
 FileListView::FileListView(QWidget* parent)
     : QWidget(parent), m_input(std::make_unique<FileListViewInput>(*this)) {
     m_adapter = new FileListItemModel(m_model, this);
-    m_adapter->onItemClick = [this](int item) { emit ItemClick(item); };
+    m_adapter->onItemClick = [this](int item) { emit itemClick(item); };
     m_adapter->onColumnsChanged = [this](int) { applyColumns(); };
     m_adapter->onMirroring = [this](bool mirroring) {
         if (m_tree) m_tree->setAutoScroll(!mirroring);
@@ -99,7 +99,7 @@ void FileListView::buildViews() {
     header->setSectionsClickable(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(header, &QHeaderView::sectionClicked, this,
-            [this](int column) { emit ColumnClick(m_adapter->modelColumn(column)); });
+            [this](int column) { emit columnClick(m_adapter->modelColumn(column)); });
     connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
         if (m_applyingColumns) return;
         m_model.setColumnWidth(m_adapter->modelColumn(column), size);
@@ -120,17 +120,17 @@ QAbstractItemView* FileListView::currentView() const {
 void FileListView::applyColumns() {
     m_applyingColumns = true;
     QHeaderView* header = m_tree->header();
-    for (int c = 0; c < m_model.ColumnCount(); ++c) {
+    for (int c = 0; c < m_model.columnCount(); ++c) {
         const int shown = m_adapter->viewColumn(c);
         if (shown < 0) continue;
-        header->resizeSection(shown, m_model.ColumnWidth(c));
+        header->resizeSection(shown, m_model.columnWidth(c));
         header->setSectionResizeMode(shown, QHeaderView::Interactive);
     }
     m_applyingColumns = false;
     // A width the user dragged stays through sorts and listings; a column shown or hidden
     // shares the width out again.
     int shown = 0;
-    for (int c = 0; c < m_model.ColumnCount(); ++c)
+    for (int c = 0; c < m_model.columnCount(); ++c)
         shown += m_adapter->viewColumn(c) >= 0 ? 1 : 0;
     if (shown != m_fittedColumns) fitColumns();
 }
@@ -146,16 +146,16 @@ void FileListView::fitColumns() {
     const int headerMargins = 3 * style->pixelMetric(QStyle::PM_HeaderMargin);
     std::vector<int> wanted, sections;
     int nameIndex = -1;
-    for (int c = 0; c < m_model.ColumnCount(); ++c) {
+    for (int c = 0; c < m_model.columnCount(); ++c) {
         const int shown = m_adapter->viewColumn(c);
         if (shown < 0) continue;
         if (c == 0) nameIndex = static_cast<int>(wanted.size());
-        const QString sample = ColumnSample(c);
+        const QString sample = columnSample(c);
         const int width =
             c == 0 ? 0
             : sample.isEmpty()
-                ? m_model.ColumnWidth(c)
-                : std::max(header->fontMetrics().horizontalAdvance(m_model.ColumnText(c)) +
+                ? m_model.columnWidth(c)
+                : std::max(header->fontMetrics().horizontalAdvance(m_model.columnText(c)) +
                                headerMargins,
                            cells.horizontalAdvance(sample) + cellMargins);
         wanted.push_back(width);
@@ -164,7 +164,7 @@ void FileListView::fitColumns() {
     m_fittedColumns = static_cast<int>(sections.size());
     const int viewWidth = m_tree->viewport()->width();
     if (nameIndex < 0) return;
-    const std::vector<int> widths = FitColumns(
+    const std::vector<int> widths = fittedColumnWidths(
         viewWidth, wanted, nameIndex, std::max(viewWidth / 3, 12 * cells.averageCharWidth()));
     m_applyingColumns = true;
     for (size_t i = 0; i < sections.size(); ++i)
@@ -194,8 +194,8 @@ void FileListView::setPath(const QString& value) {
     m_folder.setPath(value);
 }
 
-QString FileListView::Pattern() const {
-    return m_folder.Pattern();
+QString FileListView::pattern() const {
+    return m_folder.pattern();
 }
 
 void FileListView::setPattern(const QString& value) {
@@ -234,23 +234,23 @@ void FileListView::readFoldersInBackground() {
     }
 }
 
-void FileListView::Refresh() {
-    m_folder.Refresh();
+void FileListView::refresh() {
+    m_folder.refresh();
     currentView()->viewport()->update();
 }
 
-QString FileListView::FileName(int column) const {
-    return m_model.List(m_model.ListIndex(), column);
+QString FileListView::fileName(int column) const {
+    return m_model.list(m_model.listIndex(), column);
 }
 
-bool FileListView::SortFilesByColumnClick(int column) {
-    return m_folder.SortFilesByColumnClick(column);
+bool FileListView::sortFilesByColumnClick(int column) {
+    return m_folder.sortFilesByColumnClick(column);
 }
 
 // ---- the items ---------------------------------------------------------------------------
 
-int FileListView::ListIndex() const {
-    return m_model.ListIndex();
+int FileListView::listIndex() const {
+    return m_model.listIndex();
 }
 
 void FileListView::setListIndex(int index) {
@@ -258,16 +258,16 @@ void FileListView::setListIndex(int index) {
     scrollToItem(index);
 }
 
-int FileListView::ListCount() const {
-    return m_model.ListCount();
+int FileListView::listCount() const {
+    return m_model.listCount();
 }
 
-QString FileListView::List(int index, int column) const {
-    return m_model.List(index, column);
+QString FileListView::list(int index, int column) const {
+    return m_model.list(index, column);
 }
 
-bool FileListView::RemoveItem(int index) {
-    return m_model.RemoveItem(index);
+bool FileListView::removeItem(int index) {
+    return m_model.removeItem(index);
 }
 
 bool FileListView::scrollToItem(int item) {
@@ -287,13 +287,13 @@ bool FileListView::scrollToItem(int item) {
 
 // ---- icons -------------------------------------------------------------------------------
 
-bool FileListView::InitializeImageListSmall(int width, int height) {
+bool FileListView::initializeSmallIcons(int width, int height) {
     const bool ok = m_model.imageListSmall().initialize(width, height);
     m_tree->setIconSize(QSize(m_model.imageListSmall().width(), m_model.imageListSmall().height()));
     return ok;
 }
 
-int FileListView::ImageListSmall_AddIcon(const QIcon& icon) {
+int FileListView::addSmallIcon(const QIcon& icon) {
     const int index = m_model.imageListSmall().addIcon(icon);
     currentView()->viewport()->update();
     return index;

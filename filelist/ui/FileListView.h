@@ -35,36 +35,36 @@ public:
     // ---- the folder listed ----
     QString path() const;
     void setPath(const QString& value);
-    QString Pattern() const;
+    QString pattern() const;
     void setPattern(const QString& value);
-    void Refresh();
+    void refresh();
     // Reads every folder on a thread of its own from now on (FolderList::readInBackground):
     // the rows in sight get their lengths and dates first, and a folder whose names have not
     // come after kNoAnswerMs is said not to answer.
     void readFoldersInBackground();
     static constexpr int kNoAnswerMs = 3000;
     // Column `column` of the chosen item; empty when none is chosen.
-    QString FileName(int column = 0) const;
+    QString fileName(int column = 0) const;
     // Sorts by a clicked header (0 name, 1 size, 2 type, 3 date); false when nothing ran.
-    bool SortFilesByColumnClick(int column);
+    bool sortFilesByColumnClick(int column);
 
     // The model and the folder, for the play history's columns and filter.
     ListModel& model() { return m_model; }
     FolderList& folderList() { return m_folder; }
 
     // ---- the items ----
-    int ListIndex() const;
+    int listIndex() const;
     // Chooses the item and scrolls it into sight; -1 chooses none.
     void setListIndex(int index);
-    int ListCount() const;
-    QString List(int index, int column = 0) const;
-    bool RemoveItem(int index);
+    int listCount() const;
+    QString list(int index, int column = 0) const;
+    bool removeItem(int index);
 
     // ---- icons and looks ----
     // Starts an empty list of small icons of that size; every item shows icon 0.
-    bool InitializeImageListSmall(int width = 16, int height = 16);
+    bool initializeSmallIcons(int width = 16, int height = 16);
     // The new icon's index.
-    int ImageListSmall_AddIcon(const QIcon& icon);
+    int addSmallIcon(const QIcon& icon);
     // 0x00BBGGRR, or a system colour with the top bit set.
     void setBackColor(quint32 value);
     // 0 large icons, 1 report (columns), 2 small icons, 3 a list flowing down in columns.
@@ -75,7 +75,7 @@ public:
     void readProperties(const platform::PropertyBag& bag);
     // Reads the design values stored for a named instance (":/design/<name>.json"), as the
     // window does when it creates that instance. False when none are stored.
-    bool ReadDesignValues(const QString& instanceName);
+    bool readDesignValues(const QString& instanceName);
 
     // Keys the view leaves alone whatever the modifiers (no sideways scroll, no type-ahead):
     // they reach the owner through KeyDown only.
@@ -89,15 +89,15 @@ signals:
     // (FolderList::readingStatus), and the folder's names are all in the list.
     void readingStatusChanged();
     void folderListed();
-    void DblClick();
+    void dblClick();
     // The item the user chose (-1: a click on no item in a multi-selection list).
-    void ItemClick(int item);
-    void ColumnClick(int column);
+    void itemClick(int item);
+    void columnClick(int column);
     // Virtual key code and shift state (1 Shift, 2 Ctrl, 4 Alt), see VirtualKeys.h.
-    void KeyDown(int keyCode, int shift);
+    void keyDown(int keyCode, int shift);
     // Button (1 left, 2 right, 4 middle), shift state and the position counted from the
     // list's top left, its header included, in the ScaleMode's unit.
-    void MouseDown(int button, int shift, float x, float y);
+    void mouseDown(int button, int shift, float x, float y);
 
 protected:
     void focusInEvent(QFocusEvent* event) override;

@@ -191,8 +191,8 @@ void FileListView::setBackgroundPicture(const QString& value) {
 
 void FileListView::applyPalette() {
     QPalette p = palette();
-    const QColor back = TranslateColor(m_backColor, p);
-    const QColor fore = TranslateColor(m_foreColor, p);
+    const QColor back = translateColor(m_backColor, p);
+    const QColor fore = translateColor(m_foreColor, p);
     QPalette viewPalette = p;
     if (!m_backgroundPicture.isEmpty()) {
         viewPalette.setBrush(QPalette::Base, QBrush(QPixmap(m_backgroundPicture)));

@@ -20,34 +20,34 @@ QPointF FileListViewInput::position(QAbstractItemView* view, QMouseEvent* e) con
 
 void FileListViewInput::mousePressed(QAbstractItemView* view, QMouseEvent* e) {
     const QPointF p = position(view, e);
-    const int shift = ShiftState(e->modifiers());
-    emit m_list.MouseDown(MouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
+    const int shift = shiftStateOf(e->modifiers());
+    emit m_list.mouseDown(mouseButtonCode(e->button()), shift, float(p.x()), float(p.y()));
     const QModelIndex index = view->indexAt(e->position().toPoint());
     if (!index.isValid()) {
         m_list.setListIndex(-1);
         return;
     }
     const int row = index.row();
-    if (m_list.m_model.ItemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
+    if (m_list.m_model.itemState(row) & (ListModel::kFocused | ListModel::kSelected)) {
         // The user chose this item: it becomes the list's mark, as a click makes it.
         m_list.m_model.setSelectionMarkFromUser(row);
-        emit m_list.ItemClick(row);
+        emit m_list.itemClick(row);
     }
 }
 
 void FileListViewInput::mouseReleased(QAbstractItemView* view, QMouseEvent* e, bool onCheckBox) {
-    const int button = MouseButtonCode(e->button());
+    const int button = mouseButtonCode(e->button());
     if (button == 1 || button == 2) {
         // A click counts anywhere but on a check box in a multi-selection list, and only
         // on an item in a single-selection one.
         const QModelIndex index = view->indexAt(e->position().toPoint());
         const bool counts = m_list.m_multiSelect ? !onCheckBox : index.isValid();
-        if (counts) emit m_list.ItemClick(index.isValid() ? index.row() : -1);
+        if (counts) emit m_list.itemClick(index.isValid() ? index.row() : -1);
     }
 }
 
 void FileListViewInput::mouseDoubleClicked() {
-    emit m_list.DblClick();
+    emit m_list.dblClick();
 }
 
 namespace {
@@ -76,7 +76,7 @@ Qt::KeyboardModifiers stateAfterPress(const QKeyEvent* e) {
 }  // namespace
 
 void FileListViewInput::keyPressed(QKeyEvent* e) {
-    emit m_list.KeyDown(VirtualKeyCode(e->key(), e->modifiers()), ShiftState(stateAfterPress(e)));
+    emit m_list.keyDown(virtualKeyCode(e->key(), e->modifiers()), shiftStateOf(stateAfterPress(e)));
     // Space may change the selection; the item it leaves chosen is reported at once.
     if (e->text() == QStringLiteral(" ")) itemStep();
 }
@@ -92,11 +92,11 @@ void FileListViewInput::keyReleased(QKeyEvent* e) {
 }
 
 void FileListViewInput::itemStep() {
-    const int item = m_list.m_model.ItemFindState(-1, ListModel::kFocused | ListModel::kSelected);
+    const int item = m_list.m_model.itemFindState(-1, ListModel::kFocused | ListModel::kSelected);
     if (item < 0) {
         m_list.setListIndex(-1);
         return;
     }
     m_list.m_model.setSelectionMarkFromUser(item);
-    emit m_list.ItemClick(item);
+    emit m_list.itemClick(item);
 }

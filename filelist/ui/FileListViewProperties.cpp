@@ -85,7 +85,7 @@ void FileListView::readProperties(const platform::PropertyBag& bag) {
         p.set(*this, bag.readProperty(QString::fromLatin1(p.key), p.defaultValue));
 }
 
-bool FileListView::ReadDesignValues(const QString& instanceName) {
+bool FileListView::readDesignValues(const QString& instanceName) {
     QFile f(QStringLiteral(":/design/%1.json").arg(instanceName));
     if (!f.open(QIODevice::ReadOnly)) return false;
     readProperties(platform::PropertyBag::fromJson(f.readAll()));

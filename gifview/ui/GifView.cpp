@@ -11,10 +11,10 @@ GifView::GifView(QWidget* parent) : QFrame(parent) {
     // The control surface covers the whole client area, so Qt need not erase it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFrameStyle(QFrame::NoFrame);
-    connect(m_view.get(), &GifViewCore::AnimationProgress, this, &GifView::AnimationProgress);
-    connect(m_view.get(), &GifViewCore::AnimationLoopComplete, this,
-            &GifView::AnimationLoopComplete);
-    connect(m_view.get(), &GifViewCore::AnimationLoopExpired, this, &GifView::AnimationLoopExpired);
+    connect(m_view.get(), &GifViewCore::animationProgress, this, &GifView::animationProgress);
+    connect(m_view.get(), &GifViewCore::animationLoopComplete, this,
+            &GifView::animationLoopComplete);
+    connect(m_view.get(), &GifViewCore::animationLoopExpired, this, &GifView::animationLoopExpired);
     m_view->relayout();
 }
 
@@ -62,7 +62,7 @@ void GifView::applyBorderStyle(int style) {
 void GifView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     const QRect client = contentsRect();
-    p.fillRect(event->rect(), QColor::fromRgb(ColorToRgb(m_view->surfaceBackColor())));
+    p.fillRect(event->rect(), QColor::fromRgb(colorToRgb(m_view->surfaceBackColor())));
     p.drawImage(client.topLeft(), m_view->surface());
     if (m_view->staticPictureVisible() && !m_view->staticPicture().isNull()) {
         if (m_view->staticPictureStretched())

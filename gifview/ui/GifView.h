@@ -19,10 +19,10 @@ public:
     // The logic behind the widget, for members not repeated here.
     GifViewCore& view() { return *m_view; }
 
-    bool LoadGIF(const QString& fileName) { return m_view->LoadGIF(fileName); }
-    void UnloadGIF(bool releaseSurfaces = false) { m_view->UnloadGIF(releaseSurfaces); }
-    GifFrame* Frame(int Index) { return m_view->Frame(Index); }
-    QImage FrameImage(int Index) { return m_view->FrameImage(Index); }
+    bool loadGif(const QString& fileName) { return m_view->loadGif(fileName); }
+    void unloadGif(bool releaseSurfaces = false) { m_view->unloadGif(releaseSurfaces); }
+    GifFrame* frame(int index) { return m_view->frame(index); }
+    QImage frameImage(int index) { return m_view->frameImage(index); }
     int gifFrameCount() const { return m_view->gifFrameCount(); }
     QString gifVersion() const { return m_view->gifVersion(); }
     qint32 gifBackgroundColor() const { return m_view->gifBackgroundColor(); }
@@ -31,44 +31,44 @@ public:
     QString gifFileName() const { return m_view->gifFileName(); }
     void setgifFileName(const QString& name) { m_view->setgifFileName(name); }
 
-    bool AutoSize() const { return m_view->AutoSize(); }
+    bool autoSize() const { return m_view->autoSize(); }
     void setAutoSize(bool value) { m_view->setAutoSize(value); }
-    qint32 BackColor() const { return m_view->BackColor(); }
+    qint32 backColor() const { return m_view->backColor(); }
     void setBackColor(qint32 value) { m_view->setBackColor(value); }
-    int Stretch() const { return m_view->Stretch(); }
+    int stretch() const { return m_view->stretch(); }
     void setStretch(int value) { m_view->setStretch(value); }
-    int StretchMethod() const { return m_view->StretchMethod(); }
+    int stretchMethod() const { return m_view->stretchMethod(); }
     void setStretchMethod(int value) { m_view->setStretchMethod(value); }
-    int BorderStyle() const { return m_view->BorderStyle(); }
+    int borderStyle() const { return m_view->borderStyle(); }
     void setBorderStyle(int value) { m_view->setBorderStyle(value); }
-    int BorderWidth() const { return m_view->BorderWidth(); }
-    int BorderHeight() const { return m_view->BorderHeight(); }
-    void ShowFrame(int Index) { m_view->ShowFrame(Index); }
+    int borderWidth() const { return m_view->borderWidth(); }
+    int borderHeight() const { return m_view->borderHeight(); }
+    void showFrame(int index) { m_view->showFrame(index); }
 
-    bool Animate() const { return m_view->Animate(); }
+    bool animate() const { return m_view->animate(); }
     void setAnimate(bool value) { m_view->setAnimate(value); }
-    void PauseAnimation(bool resume) { m_view->PauseAnimation(resume); }
+    void pauseAnimation(bool resume) { m_view->pauseAnimation(resume); }
     int gifMaxLoops() const { return m_view->gifMaxLoops(); }
     int setgifMaxLoops(int newMax) { return m_view->setgifMaxLoops(newMax); }
     int gifMinFrameDelay() const { return m_view->gifMinFrameDelay(); }
     int setgifMinFrameDelay(int newMin) { return m_view->setgifMinFrameDelay(newMin); }
     qint32 gifAnimationTime() const { return m_view->gifAnimationTime(); }
     qint32 gifTransparencyState() const { return m_view->gifTransparencyState(); }
-    bool RemoveFrame(int Index, bool* logicalScreenResized = nullptr) {
-        return m_view->RemoveFrame(Index, logicalScreenResized);
+    bool removeFrame(int index, bool* logicalScreenResized = nullptr) {
+        return m_view->removeFrame(index, logicalScreenResized);
     }
-    bool MoveFrame(int Index, int x, int y, bool* logicalScreenResized = nullptr) {
-        return m_view->MoveFrame(Index, x, y, logicalScreenResized);
+    bool moveFrame(int index, int x, int y, bool* logicalScreenResized = nullptr) {
+        return m_view->moveFrame(index, x, y, logicalScreenResized);
     }
-    bool CropGIF(int NewWidth, int NewHeight) { return m_view->CropGIF(NewWidth, NewHeight); }
+    bool cropGif(int newWidth, int newHeight) { return m_view->cropGif(newWidth, newHeight); }
 
-    void WriteProperties(platform::PropertyBag& bag) { m_view->WriteProperties(bag); }
-    void ReadProperties(const platform::PropertyBag& bag) { m_view->ReadProperties(bag); }
+    void writeProperties(platform::PropertyBag& bag) { m_view->writeProperties(bag); }
+    void readProperties(const platform::PropertyBag& bag) { m_view->readProperties(bag); }
 
 signals:
-    void AnimationProgress(int frameIndex);
-    void AnimationLoopComplete(int loopsLeft);
-    void AnimationLoopExpired();
+    void animationProgress(int frameIndex);
+    void animationLoopComplete(int loopsLeft);
+    void animationLoopExpired();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,17 +2,17 @@
 
 #include "launcher/PathHelpers.h"
 
-bool IsSwitchText(const QString& text) {
+bool isSwitchText(const QString& text) {
     return text.trimmed().startsWith(QLatin1Char('-')) || text.contains(QLatin1Char('/'));
 }
 
-QString PatternForBoxText(const QString& fileMask, const QString& text) {
-    if (text.isEmpty() || IsSwitchText(text)) return fileMask;
+QString patternForBoxText(const QString& fileMask, const QString& text) {
+    if (text.isEmpty() || isSwitchText(text)) return fileMask;
     return replaceText(fileMask, QStringLiteral("*"), QLatin1Char('*') + text + QLatin1Char('*'), 1,
                        -1);
 }
 
-std::optional<QStringList> SplitSwitches(const QString& text) {
+std::optional<QStringList> splitSwitches(const QString& text) {
     QStringList words;
     QString word;
     bool inWord = false;

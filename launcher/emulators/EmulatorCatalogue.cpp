@@ -41,7 +41,7 @@ QString fileNameOf(const QString& path) {
 }
 }  // namespace
 
-const QStringList& EmulatorCatalogue() {
+const QStringList& emulatorCatalogue() {
     static const QStringList catalogue = {
         // clang-format off
         "1", "zsnesw.exe", "zsnesw142.exe", "zsnes.exe", "snes9xw.exe", "snes9x.exe", "nlke.exe",
@@ -82,7 +82,7 @@ const QStringList& EmulatorCatalogue() {
     return catalogue;
 }
 
-QString EmulatorProgram(const QString& emulatorFolder, const QString& name) {
+QString emulatorProgramPath(const QString& emulatorFolder, const QString& name) {
     if (name.isEmpty()) return {};
     auto& index = platform::FolderNameIndex::shared();
     const QString windows = index.resolve(emulatorFolder + name);
@@ -95,15 +95,15 @@ QString EmulatorProgram(const QString& emulatorFolder, const QString& name) {
     return platform::isExecutableFile(native) ? native : QString();
 }
 
-QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder, const QString& ownProgram) {
+QList<FoundEmulator> scanCatalogue(const QString& emulatorFolder, const QString& ownProgram) {
     QList<FoundEmulator> found;
     int code = 0;
-    for (const QString& entry : EmulatorCatalogue()) {
+    for (const QString& entry : emulatorCatalogue()) {
         if (!isName(entry)) {
             code = entry.toInt();
             continue;
         }
-        const QString program = EmulatorProgram(emulatorFolder, entry);
+        const QString program = emulatorProgramPath(emulatorFolder, entry);
         if (program.isEmpty()) continue;
         const QString file = fileNameOf(program);
         const bool native = !isName(file);
@@ -114,13 +114,13 @@ QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder, const QString&
     return found;
 }
 
-QString RunningProgram() {
+QString runningProgram() {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
     return n > 0 ? platform::decodeName(QByteArray(buffer, int(n))) : QString();
 }
 
-QString FirstWindowsProgram(const QString& emulatorFolder) {
+QString firstWindowsProgram(const QString& emulatorFolder) {
     QStringList programs;
     if (const std::optional<QStringList> names = platform::folderEntries(emulatorFolder))
         for (const QString& name : *names)

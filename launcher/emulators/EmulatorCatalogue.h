@@ -9,7 +9,7 @@
 
 // One entry per line of the catalogue: a system code (decimal text) that applies to every
 // name after it up to the next code, or an executable name (text ending in ".exe").
-const QStringList& EmulatorCatalogue();
+const QStringList& emulatorCatalogue();
 
 struct FoundEmulator {
     QString name;       // spelled as in the catalogue: the settings section and launch rules
@@ -20,19 +20,19 @@ struct FoundEmulator {
 // The catalogue's names present in `emulatorFolder` (ending in "/"), in catalogue order.
 // The opener entry is left out when it is the launcher itself: the file `ownProgram` (the
 // running program), a link to it or a copy of it.
-QList<FoundEmulator> ScanCatalogue(const QString& emulatorFolder,
+QList<FoundEmulator> scanCatalogue(const QString& emulatorFolder,
                                    const QString& ownProgram = QString());
 
 // The running program's own file, as the system reports it; empty when it cannot tell.
-QString RunningProgram();
+QString runningProgram();
 
 // The file that stands for the catalogue name `name` in `emulatorFolder`: "x.exe" itself
 // (a Windows program) or an executable "x" (a native program, a script or a link to
 // one), letter case ignored either way. Empty when the folder holds neither.
-QString EmulatorProgram(const QString& emulatorFolder, const QString& name);
+QString emulatorProgramPath(const QString& emulatorFolder, const QString& name);
 
 // The program an entry of no known system stands for, when the folder has no
 // "emulator.exe": the first "*.exe" file of `emulatorFolder` (ending in "/") by name,
 // letter case ignored; empty when it holds none. Only ever the emulator folder: the
 // launcher's working folder has nothing to do with the emulators.
-QString FirstWindowsProgram(const QString& emulatorFolder);
+QString firstWindowsProgram(const QString& emulatorFolder);

@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-QString LastLines(const QByteArray& output, bool truncated, int maxLines) {
+QString lastLines(const QByteArray& output, bool truncated, int maxLines) {
     static const QRegularExpression colours(QStringLiteral("\x1b\\[[0-9;?]*[A-Za-z]"));
     QString text = QString::fromUtf8(output);
     text.remove(colours);
@@ -19,11 +19,11 @@ QString LastLines(const QByteArray& output, bool truncated, int maxLines) {
     return kept.join(QLatin1Char('\n'));
 }
 
-std::optional<QString> EarlyEndMessage(const QString& emulator, qint64 elapsedMs, bool started,
+std::optional<QString> earlyEndMessage(const QString& emulator, qint64 elapsedMs, bool started,
                                        const QByteArray& output, bool truncated) {
     if (!started) return QStringLiteral("%1 could not be started.").arg(emulator);
     if (elapsedMs >= kEarlyEndMs) return std::nullopt;
-    const QString lines = LastLines(output, truncated);
+    const QString lines = lastLines(output, truncated);
     const QString head = QStringLiteral("%1 ended within %2 seconds of its start")
                              .arg(emulator)
                              .arg(kEarlyEndMs / 1000);

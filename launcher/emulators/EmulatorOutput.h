@@ -16,10 +16,10 @@ inline constexpr int kShownLines = 10;
 // The last `maxLines` non-blank lines of an emulator's output. `truncated`: the output's
 // beginning was dropped, so its first line may be a fragment and is left out. Terminal
 // colour codes are removed; bytes that are not UTF-8 show as replacement characters.
-QString LastLines(const QByteArray& output, bool truncated, int maxLines = kShownLines);
+QString lastLines(const QByteArray& output, bool truncated, int maxLines = kShownLines);
 
 // The message for an emulator `emulator` that ended `elapsedMs` after its start, having
 // written `output`; nothing when it ran long enough to have been played. `started`: false
 // when the program could not be started at all.
-std::optional<QString> EarlyEndMessage(const QString& emulator, qint64 elapsedMs, bool started,
+std::optional<QString> earlyEndMessage(const QString& emulator, qint64 elapsedMs, bool started,
                                        const QByteArray& output, bool truncated);

@@ -15,11 +15,11 @@ std::optional<int> toWhole(double value) {
 }
 }  // namespace
 
-QList<QPair<QString, QString>> EmulatorSettingsToSave(const EmulatorSettingsState& s) {
+QList<QPair<QString, QString>> emulatorSettingsToSave(const EmulatorSettingsState& s) {
     QList<QPair<QString, QString>> out;
     // A search text is not kept, but an emptied box is: else switches once saved could
     // never be removed.
-    if (s.commandLine.isEmpty() || IsSwitchText(s.commandLine))
+    if (s.commandLine.isEmpty() || isSwitchText(s.commandLine))
         out.append({QStringLiteral("cmdline"), s.commandLine});
     out.append({QStringLiteral("file"), QString::number(s.listIndex)});
     out.append({QStringLiteral("roms"), s.romsFolder});
@@ -35,24 +35,24 @@ QList<QPair<QString, QString>> EmulatorSettingsToSave(const EmulatorSettingsStat
     return out;
 }
 
-std::optional<int> ReadWholeNumber(const QString& text) {
+std::optional<int> readWholeNumber(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok) return std::nullopt;
     return toWhole(value);
 }
 
-int LeadingWholeNumber(const QString& text) {
+int leadingWholeNumber(const QString& text) {
     static const QRegularExpression leading(QStringLiteral("^\\s*[-+]?\\d+(\\.\\d*)?"));
     const QRegularExpressionMatch m = leading.match(text);
     if (!m.hasMatch()) return 0;
-    return ReadWholeNumber(m.captured(0)).value_or(0);
+    return readWholeNumber(m.captured(0)).value_or(0);
 }
 
-std::optional<bool> ReadFlag(const QString& text) {
+std::optional<bool> readFlag(const QString& text) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
     if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
-    if (const auto n = ReadWholeNumber(t)) return *n != 0;
+    if (const auto n = readWholeNumber(t)) return *n != 0;
     return std::nullopt;
 }

@@ -23,11 +23,11 @@ struct EmulatorSettingsState {
 };
 
 // The keys and texts to write, in the order they are written.
-QList<QPair<QString, QString>> EmulatorSettingsToSave(const EmulatorSettingsState& state);
+QList<QPair<QString, QString>> emulatorSettingsToSave(const EmulatorSettingsState& state);
 
 // A text that is a number (blanks around it allowed), rounded to a whole number.
-std::optional<int> ReadWholeNumber(const QString& text);
+std::optional<int> readWholeNumber(const QString& text);
 // The leading number of a text, 0 when it does not start with one ("12abc" gives 12).
-int LeadingWholeNumber(const QString& text);
+int leadingWholeNumber(const QString& text);
 // "True"/"False" in any letter case, or a number (non-zero is true); nothing otherwise.
-std::optional<bool> ReadFlag(const QString& text);
+std::optional<bool> readFlag(const QString& text);

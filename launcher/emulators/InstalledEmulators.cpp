@@ -177,7 +177,7 @@ InstalledEmulator emulatorOf(const QString& name, const QString& program, const 
     e.name = name;
     e.program = program;
     e.arguments = arguments;
-    const SystemProfile profile = ProfileOf(system);
+    const SystemProfile profile = profileOf(system);
     e.systemName = profile.name;
     e.mask = profile.mask;
     e.processName = processName;
@@ -193,7 +193,7 @@ QStringList splitPath(const QByteArray& value) {
 
 }  // namespace
 
-QStringList LinuxEmulatorNames() {
+QStringList linuxEmulatorNames() {
     QStringList names;
     for (const LinuxEmulator& e : linuxCatalogue())
         names << QString::fromUtf8(e.name);
@@ -201,7 +201,7 @@ QStringList LinuxEmulatorNames() {
     return names;
 }
 
-InstalledSearch SystemInstalledSearch() {
+InstalledSearch systemInstalledSearch() {
     InstalledSearch where;
     where.pathFolders = splitPath(qgetenv("PATH"));
     // Debian installs its emulators in /usr/games, which not every session has in PATH.
@@ -220,7 +220,7 @@ InstalledSearch SystemInstalledSearch() {
     return where;
 }
 
-QList<InstalledEmulator> FindInstalledEmulators(const InstalledSearch& where) {
+QList<InstalledEmulator> scanInstalledEmulators(const InstalledSearch& where) {
     QList<InstalledEmulator> found;
     // The program and the name its process runs under: the file's own from PATH; inside a
     // flatpak, the name the emulator's own package gives it.
@@ -265,7 +265,7 @@ struct Entry {
 
 }  // namespace
 
-UserEmulators ParseUserEmulators(const QString& text, const QString& fileName,
+UserEmulators parseUserEmulators(const QString& text, const QString& fileName,
                                  const QStringList& pathFolders) {
     UserEmulators out;
     QList<Entry> entries;
@@ -323,7 +323,7 @@ UserEmulators ParseUserEmulators(const QString& text, const QString& fileName,
             problem(number, QStringLiteral("\"%1\" is given twice").arg(key));
             continue;
         }
-        if (key == QLatin1String("arguments") && !SplitSwitches(value)) {
+        if (key == QLatin1String("arguments") && !splitSwitches(value)) {
             problem(number, QStringLiteral("a quote is left open in the arguments"));
             continue;
         }
@@ -358,7 +358,7 @@ UserEmulators ParseUserEmulators(const QString& text, const QString& fileName,
         emulator.mask = e.values.value(QStringLiteral("masks"), QStringLiteral("*.*"));
         if (emulator.mask.isEmpty()) emulator.mask = QStringLiteral("*.*");
         const QString arguments = e.values.value(QStringLiteral("arguments"), kGameWord);
-        emulator.arguments = SplitSwitches(arguments).value_or(QStringList{});
+        emulator.arguments = splitSwitches(arguments).value_or(QStringList{});
         // A template that never names the game gets it last.
         const bool namesGame = std::any_of(
             emulator.arguments.begin(), emulator.arguments.end(), [](const QString& word) {
@@ -373,17 +373,17 @@ UserEmulators ParseUserEmulators(const QString& text, const QString& fileName,
     return out;
 }
 
-UserEmulators ReadUserEmulators(const QString& path, const QStringList& pathFolders) {
+UserEmulators readUserEmulators(const QString& path, const QStringList& pathFolders) {
     if (path.isEmpty() || !QFileInfo::exists(path)) return {};
     QFile file(path);
     // A configuration file is small; a larger one is not what it claims to be.
     constexpr qint64 kLimit = 1 << 20;
     if (!platform::isRegularFile(path) || !file.open(QIODevice::ReadOnly) || file.size() > kLimit)
         return {{}, {QStringLiteral("%1: the file cannot be read").arg(path)}};
-    return ParseUserEmulators(QString::fromUtf8(file.read(kLimit)), path, pathFolders);
+    return parseUserEmulators(QString::fromUtf8(file.read(kLimit)), path, pathFolders);
 }
 
-platform::ProgramStart InstalledStart(const InstalledEmulator& emulator, const QString& gamePath,
+platform::ProgramStart installedStart(const InstalledEmulator& emulator, const QString& gamePath,
                                       const QStringList& switches) {
     const QString folder = parentFolderOf(gamePath);
     const QString file = fileNameOf(gamePath);
@@ -418,15 +418,15 @@ platform::ProgramStart InstalledStart(const InstalledEmulator& emulator, const Q
     return start;
 }
 
-LaunchPlan InstalledLaunch(const InstalledEmulator& emulator, const LaunchInput& in) {
+LaunchPlan installedLaunch(const InstalledEmulator& emulator, const LaunchInput& in) {
     const QString game = withTrailingSeparator(in.listedFolder) + in.fileName;
     QStringList switches;
-    if (IsSwitchText(in.commandLine)) {
+    if (isSwitchText(in.commandLine)) {
         const QString text = in.commandLine.trimmed();
-        switches = SplitSwitches(text).value_or(QStringList{text});
+        switches = splitSwitches(text).value_or(QStringList{text});
     }
     LaunchPlan plan;
-    plan.start = InstalledStart(emulator, game, switches);
+    plan.start = installedStart(emulator, game, switches);
     plan.fileStarted = emulator.program;
     // An argument that begins with a dash only because the game's name put one there
     // ("{name}" first in its word) would be read as an option.
@@ -434,7 +434,7 @@ LaunchPlan InstalledLaunch(const InstalledEmulator& emulator, const LaunchInput&
         const QString& made = plan.start.arguments.at(switches.size() + i);
         if (made.startsWith(QLatin1Char('-')) &&
             !emulator.arguments.at(i).startsWith(QLatin1Char('-')))
-            plan.refusal = OptionLikeNameRefusal(in.fileName);
+            plan.refusal = optionLikeNameRefusal(in.fileName);
     }
     QStringList shown;
     for (const QString& a : plan.start.arguments)

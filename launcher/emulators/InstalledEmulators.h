@@ -40,14 +40,14 @@ struct InstalledSearch {
 // The folders of this session: PATH (with Debian's /usr/games), the system's and the
 // user's flatpak exports, the cores of Debian's retroarch and of the user's, and
 // $XDG_CONFIG_HOME/Rombard/emulators.conf.
-InstalledSearch SystemInstalledSearch();
+InstalledSearch systemInstalledSearch();
 
 // The names of the Linux catalogue's emulators, in its order.
-QStringList LinuxEmulatorNames();
+QStringList linuxEmulatorNames();
 
 // The Linux catalogue's emulators found, in catalogue order; retroarch once per core.
 // A program found in PATH hides its flatpak.
-QList<InstalledEmulator> FindInstalledEmulators(const InstalledSearch& where);
+QList<InstalledEmulator> scanInstalledEmulators(const InstalledSearch& where);
 
 // emulators.conf read: the emulators it describes and one line per problem, naming the
 // file's line ("emulators.conf, line 7: ..."). An entry with a problem is left out.
@@ -57,16 +57,16 @@ struct UserEmulators {
 };
 // `pathFolders` resolves a program given without a folder; `fileName` names the file in
 // the problems.
-UserEmulators ParseUserEmulators(const QString& text, const QString& fileName,
+UserEmulators parseUserEmulators(const QString& text, const QString& fileName,
                                  const QStringList& pathFolders);
 // The file read (a missing file describes nothing and is no problem).
-UserEmulators ReadUserEmulators(const QString& path, const QStringList& pathFolders);
+UserEmulators readUserEmulators(const QString& path, const QStringList& pathFolders);
 
 // The start of `emulator` for the game at `gamePath`: `switches` (the command line box's)
 // first, then the template with the game's words put in.
-platform::ProgramStart InstalledStart(const InstalledEmulator& emulator, const QString& gamePath,
+platform::ProgramStart installedStart(const InstalledEmulator& emulator, const QString& gamePath,
                                       const QStringList& switches);
 
 // The launch of the selected game in `emulator`: the box's switches (when it holds
 // switches) and the template, as LaunchRules' plan, so the window starts it like any other.
-LaunchPlan InstalledLaunch(const InstalledEmulator& emulator, const LaunchInput& in);
+LaunchPlan installedLaunch(const InstalledEmulator& emulator, const LaunchInput& in);

@@ -13,14 +13,14 @@ bool occursIn(const QString& name, const char* list) {
 }
 }  // namespace
 
-QString OptionLikeNameRefusal(const QString& fileName) {
+QString optionLikeNameRefusal(const QString& fileName) {
     return QStringLiteral(
                "'%1' was not started: its name begins with \"-\", so the emulator "
                "would take it for one of its options. Rename the game to start it.")
         .arg(fileName);
 }
 
-LaunchPlan ComposeLaunch(const LaunchInput& in) {
+LaunchPlan composeLaunch(const LaunchInput& in) {
     const QString path = withTrailingSeparator(in.listedFolder);
     const QString full = path + in.fileName;
     const QString emulator = in.currentEmulator.toLower();
@@ -41,13 +41,13 @@ LaunchPlan ComposeLaunch(const LaunchInput& in) {
         plan.openDocument = true;
         plan.fileStarted = full;
         plan.start.program = full;
-    } else if (IsSwitchText(in.commandLine)) {
+    } else if (isSwitchText(in.commandLine)) {
         plan.rule = 3;
         const QString switches = in.commandLine.trimmed();
         plan.parameters = switches + QStringLiteral(" ") + quoted(full);
         // An unbalanced quote cannot be split as the user meant it; passing the switches
         // as one word keeps them away from the file name all the same.
-        args << SplitSwitches(switches).value_or(QStringList{switches}) << full;
+        args << splitSwitches(switches).value_or(QStringList{switches}) << full;
     } else if (in.systemName == QLatin1String("Nintendo 64") ||
                occursIn(in.currentEmulator, "RockNESX.exe;NO$NES.EXE")) {
         plan.rule = 4;
@@ -68,7 +68,7 @@ LaunchPlan ComposeLaunch(const LaunchInput& in) {
         plan.parameters = replaceText(in.fileName, QStringLiteral(".zip"), QString(), 1, -1);
         // The one rule that passes the name bare, with no folder in front of it.
         if (plan.parameters.startsWith(QLatin1Char('-')))
-            plan.refusal = OptionLikeNameRefusal(in.fileName);
+            plan.refusal = optionLikeNameRefusal(in.fileName);
         else
             args << plan.parameters;
     } else if (occursIn(in.currentEmulator, "no$gba.exe")) {

@@ -34,8 +34,8 @@ struct LaunchPlan {
 };
 
 // The refusal for a game whose bare name `name` would be read as an option.
-QString OptionLikeNameRefusal(const QString& fileName);
+QString optionLikeNameRefusal(const QString& fileName);
 
 // Nothing is decided here about whether the start may happen (a selected file, a present
 // emulator); callers check that first.
-LaunchPlan ComposeLaunch(const LaunchInput& in);
+LaunchPlan composeLaunch(const LaunchInput& in);

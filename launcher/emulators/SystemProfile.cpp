@@ -1,6 +1,6 @@
 #include "launcher/emulators/SystemProfile.h"
 
-SystemProfile ProfileOf(GameSystem system) {
+SystemProfile profileOf(GameSystem system) {
     // A mask only ever grows: stored settings and users' folders rely on every pattern a
     // system has had. Zip files where the emulators read them.
     switch (system) {
@@ -58,35 +58,35 @@ SystemProfile ProfileOf(GameSystem system) {
     return {QString(), "*.*"};
 }
 
-SystemProfile ProfileOf(int systemCode) {
+SystemProfile profileOf(int systemCode) {
     switch (systemCode) {
         case 1:
-            return ProfileOf(GameSystem::Snes);
+            return profileOf(GameSystem::Snes);
         case 2:
-            return ProfileOf(GameSystem::Gba);
+            return profileOf(GameSystem::Gba);
         case 3:
-            return ProfileOf(GameSystem::Sega);
+            return profileOf(GameSystem::Sega);
         case 4:
-            return ProfileOf(GameSystem::Nes);
+            return profileOf(GameSystem::Nes);
         case 5:
-            return ProfileOf(GameSystem::N64);
+            return profileOf(GameSystem::N64);
         case 6:
-            return ProfileOf(GameSystem::NeoGeoPocket);
+            return profileOf(GameSystem::NeoGeoPocket);
         case 7:
-            return ProfileOf(GameSystem::PcEngine);
+            return profileOf(GameSystem::PcEngine);
         case 8:
-            return ProfileOf(GameSystem::Atari2600);
+            return profileOf(GameSystem::Atari2600);
         case 9:
         case 10:
         case 11:
-            return ProfileOf(GameSystem::Arcade);
+            return profileOf(GameSystem::Arcade);
         case 12:
-            return ProfileOf(GameSystem::Java);
+            return profileOf(GameSystem::Java);
         case 13:
-            return ProfileOf(GameSystem::Ds);
+            return profileOf(GameSystem::Ds);
         case 14:
-            return ProfileOf(GameSystem::Opener);
+            return profileOf(GameSystem::Opener);
         default:
-            return ProfileOf(GameSystem::Unknown);
+            return profileOf(GameSystem::Unknown);
     }
 }

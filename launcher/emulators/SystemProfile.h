@@ -36,7 +36,7 @@ enum class GameSystem {
     Unknown,
 };
 
-SystemProfile ProfileOf(GameSystem system);
+SystemProfile profileOf(GameSystem system);
 
 // The profile of a SystemCode; an unknown code gives an empty name and "*.*".
-SystemProfile ProfileOf(int systemCode);
+SystemProfile profileOf(int systemCode);

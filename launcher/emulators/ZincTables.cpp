@@ -131,7 +131,7 @@ QString entry(int number, const char* title, const char* key) {
 
 }  // namespace
 
-ZincVariant ChooseZincVariant(std::optional<qint64> size, const QDateTime& localModified) {
+ZincVariant chooseZincVariant(std::optional<qint64> size, const QDateTime& localModified) {
     const QDateTime threshold(QDate(2004, 10, 24), QTime(7, 19, 0));
     // Dates count to the whole second, as the threshold does: the fractions some file
     // systems keep must not tip a file across it.
@@ -143,7 +143,7 @@ ZincVariant ChooseZincVariant(std::optional<qint64> size, const QDateTime& local
     return !known || date < threshold ? ZincVariant::B1 : ZincVariant::B2;
 }
 
-QStringList ZincGameTable(ZincVariant variant) {
+QStringList zincGameTable(ZincVariant variant) {
     QStringList table;
     if (variant == ZincVariant::B1) {
         int n = 0;

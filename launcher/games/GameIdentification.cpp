@@ -11,7 +11,7 @@ QString progressText(const char* what, int done, int total) {
 }
 }  // namespace
 
-VerifiedMark MarkOf(identify::Verdict verdict) {
+VerifiedMark markOf(identify::Verdict verdict) {
     switch (verdict) {
         case identify::Verdict::Verified:
         case identify::Verdict::VerifiedHeader:
@@ -26,7 +26,7 @@ VerifiedMark MarkOf(identify::Verdict verdict) {
     return VerifiedMark::Unknown;
 }
 
-QString IdentificationText(const identify::Identification& found) {
+QString identificationText(const identify::Identification& found) {
     if (found.verdict == identify::Verdict::Unknown) {
         return found.problem.isEmpty() ? QStringLiteral("Unknown: in no software list or DAT file")
                                        : QStringLiteral("Not identified: ") + found.problem;

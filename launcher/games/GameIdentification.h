@@ -24,11 +24,11 @@
 #include <vector>
 
 // The list's mark for a verdict.
-VerifiedMark MarkOf(identify::Verdict verdict);
+VerifiedMark markOf(identify::Verdict verdict);
 
 // What the game's tip adds about it: the verdict, then the first entry's description, year
 // and publisher, and the list and software it comes from (with the zip's member).
-QString IdentificationText(const identify::Identification& found);
+QString identificationText(const identify::Identification& found);
 
 class GameIdentification : public QObject {
     Q_OBJECT

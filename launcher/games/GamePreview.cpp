@@ -9,7 +9,7 @@ struct GamePreview::Finder {
 
     PreviewPicture pictureOf(const PreviewQuestion& q, const QString& name) {
         PreviewPicture p;
-        p.path = screenshots.FindScreenshot(q.screenshotFolders, name);
+        p.path = screenshots.screenshotOf(q.screenshotFolders, name);
         if (!p.path.isEmpty()) p.stamp = PictureLoader::stampOf(p.path);
         return p;
     }
@@ -26,8 +26,8 @@ void GamePreview::ask(PreviewQuestion q) {
         a.name = q.name;
         if (!q.name.isEmpty()) {
             a.picture = finder->pictureOf(q, q.name);
-            a.title = finder->titles.GameTitle(q.name, q.titleContext);
-            if (q.fileFacts) a.fileInfo = FileInfoText(q.folder + q.name);
+            a.title = finder->titles.titleOfGame(q.name, q.titleContext);
+            if (q.fileFacts) a.fileInfo = fileInfoText(q.folder + q.name);
             for (const QString& n : q.neighbours) {
                 // The selection moved on: these are no longer its neighbours.
                 if (!wanted()) return {};

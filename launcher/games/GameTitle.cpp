@@ -38,7 +38,7 @@ QString decodeLine(const QByteArray& bytes) {
 }
 }  // namespace
 
-QString CleanTitle(QString base) {
+QString cleanTitle(QString base) {
     base = replaceText(base, QStringLiteral("_"), QStringLiteral(" "), 0, -1);
     base = replaceText(base, QStringLiteral("[!]"), QString(), 0, -1);
     for (const char* tag : {"[b1]", "[b2]", "[b3]", "[b4]", "[o1]", "[h1]", "[h4]", "[f1]", "[t4]",
@@ -47,12 +47,12 @@ QString CleanTitle(QString base) {
     return trimBlanks(base);
 }
 
-bool IsGameListLine(const QString& line) {
+bool isGameListLine(const QString& line) {
     return line.size() >= 7 && line.front() == QLatin1Char('|') &&
            line.back() == QLatin1Char('|') && line.count(QLatin1Char('|')) >= 7;
 }
 
-std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
+std::optional<QStringList> readGameList(const QString& path, int maxLines) {
     // Only a regular file: a FIFO would never answer, a device never end.
     const int fd = platform::openRegular(path);
     if (fd < 0) return std::nullopt;
@@ -67,7 +67,7 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
     auto endLine = [&] {
         if (!tooLong && !line.isEmpty() && line.size() <= kLongestLine) {
             QString text = decodeLine(line);
-            if (IsGameListLine(text)) lines << text;
+            if (isGameListLine(text)) lines << text;
         }
         line.clear();
         tooLong = false;
@@ -97,7 +97,7 @@ std::optional<QStringList> ReadGameList(const QString& path, int maxLines) {
     return lines;
 }
 
-QString FileInfoText(const QString& path) {
+QString fileInfoText(const QString& path) {
     const std::optional<QDateTime> date = platform::modificationTime(path);
     const std::optional<qint64> size = platform::regularFileSize(path);
     if (!date || !size) return {};
@@ -105,14 +105,14 @@ QString FileInfoText(const QString& path) {
            QStringLiteral("  Size: ") + formatFileSize(static_cast<double>(*size));
 }
 
-GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& context) {
+GameTitleResult GameTitles::titleOfGame(const QString& name, const TitleContext& context) {
     GameTitleResult result;
     QString base = name.left(name.size() - extensionOf(name).size());
     // An empty name is found in every entry; it stands for no game at all.
     if (!base.isEmpty() && context.currentEmulator.toLower() == QLatin1String("zinc.exe")) {
         if (m_zinc.isEmpty()) {
             const QString program =
-                EmulatorProgram(context.emulatorFolder, context.currentEmulator);
+                emulatorProgramPath(context.emulatorFolder, context.currentEmulator);
             // Size and date from one look, and only of a regular file.
             std::optional<qint64> size;
             QDateTime date;
@@ -120,7 +120,7 @@ GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& c
                 size = file->size;
                 date = QDateTime::fromMSecsSinceEpoch(file->modifiedNs / 1000000);
             }
-            m_zinc = ZincGameTable(ChooseZincVariant(size, date));
+            m_zinc = zincGameTable(chooseZincVariant(size, date));
         }
         for (qsizetype n = 0; n < m_zinc.size(); ++n) {
             const QString& entry = m_zinc.at(n);
@@ -137,7 +137,7 @@ GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& c
             // even when none of its lines is a game line.
             const std::optional<QString> path =
                 platform::realSpelling(context.emulatorFolder + QStringLiteral("gamelist.txt"));
-            if (std::optional<QStringList> lines = path ? ReadGameList(*path) : std::nullopt) {
+            if (std::optional<QStringList> lines = path ? readGameList(*path) : std::nullopt) {
                 m_arcade = std::move(*lines);
                 m_arcadeRead = true;
             }
@@ -150,7 +150,7 @@ GameTitleResult GameTitles::GameTitle(const QString& name, const TitleContext& c
             break;
         }
     }
-    result.title = CleanTitle(base);
+    result.title = cleanTitle(base);
     return result;
 }
 
@@ -184,7 +184,7 @@ QString elided(const QString& text, int width, const std::function<int(const QSt
 }
 }  // namespace
 
-QString FittedTitle(const QString& title, int width, int maxLines,
+QString fittedTitle(const QString& title, int width, int maxLines,
                     const std::function<int(const QString&)>& widthOf) {
     QString rest = title.simplified();
     if (width <= 0 || maxLines < 1 || widthOf(rest) <= width) return rest;

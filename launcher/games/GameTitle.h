@@ -22,31 +22,31 @@ struct GameTitleResult {
 };
 
 // Underscores to blanks, the usual dump tags removed, blanks trimmed.
-QString CleanTitle(QString base);
+QString cleanTitle(QString base);
 // The shape of a game line of "gamelist.txt": "|" first and last, seven "|" at least.
-bool IsGameListLine(const QString& line);
+bool isGameListLine(const QString& line);
 // The game lines of a "gamelist.txt", at most `maxLines`; nothing when it cannot be read
 // or is not a regular file (a FIFO, a device, a folder). Lines are UTF-8 where they are
 // valid UTF-8, else Latin-1; lines longer than any game line could be (4 KiB) are skipped
 // unkept, and reading stops after 16 MiB, so a first title never waits long for it.
-std::optional<QStringList> ReadGameList(const QString& path, int maxLines = 10000);
+std::optional<QStringList> readGameList(const QString& path, int maxLines = 10000);
 // "File Date: <local short date and time>  Size: <size>"; empty when the file's date or
 // size cannot be read.
-QString FileInfoText(const QString& path);
+QString fileInfoText(const QString& path);
 
 // The title as it fits a panel `width` wide with room for `maxLines` lines, `widthOf`
 // measuring a line: words go to the next line where they no longer fit, a word wider than
 // a line is cut, and the last line, when the rest is wider, ends in an ellipsis. Lines
 // are joined by "\n"; blanks are simplified. A title that fits is returned as it is.
-QString FittedTitle(const QString& title, int width, int maxLines,
+QString fittedTitle(const QString& title, int width, int maxLines,
                     const std::function<int(const QString&)>& widthOf);
 
 // The lists are read once per run, on first use, and kept.
 class GameTitles {
 public:
-    GameTitleResult GameTitle(const QString& name, const TitleContext& context);
-    int ZincGameCount() const { return static_cast<int>(m_zinc.size()); }
-    int ArcadeGameCount() const { return static_cast<int>(m_arcade.size()); }
+    GameTitleResult titleOfGame(const QString& name, const TitleContext& context);
+    int zincGameCount() const { return static_cast<int>(m_zinc.size()); }
+    int arcadeGameCount() const { return static_cast<int>(m_arcade.size()); }
 
 private:
     QStringList m_zinc;

@@ -115,14 +115,14 @@ QImage decodeFrom(QIODevice* device, const QSize& box, QSize* fullSize,
 // one it takes (the device is then anywhere: seek back before reading it again).
 std::optional<QImage> decodePngFast(QIODevice* device, const QSize& box, QSize* fullSize,
                                     const std::function<bool()>& wanted, QImage* whole) {
-    const std::optional<QSize> full = FastPngSize(device->read(33));
+    const std::optional<QSize> full = fastPngSize(device->read(33));
     if (!full || device->size() > kMaxFastPngBytes) return std::nullopt;
     const QSize target = fittedSize(*full, box);
     // Larger pictures are scaled while they are read, never whole in memory.
     if (target != *full && qint64(full->width()) * full->height() > kScaleAfterPixels)
         return std::nullopt;
     if (!device->seek(0)) return std::nullopt;
-    std::optional<QImage> image = DecodePngFast(device->readAll(), wanted);
+    std::optional<QImage> image = decodePngBytes(device->readAll(), wanted);
     if (!image) return std::nullopt;
     return finish(std::move(*image), *full, target, fullSize, wanted, whole);
 }
@@ -154,12 +154,12 @@ QSize pictureSize(const QString& path) {
 }
 }  // namespace
 
-QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
+QImage loadPictureFile(const QString& path, const QSize& box, QSize* fullSize,
                        const std::function<bool()>& wanted) {
     return decodePicture(path, box, fullSize, wanted, nullptr);
 }
 
-QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
+QImage loadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
                          QSize* fullSize, const std::function<bool()>& wanted,
                          ThumbnailWrite* write) {
     if (fullSize) *fullSize = QSize();
@@ -167,7 +167,7 @@ QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     const std::optional<platform::RegularFile> file = platform::regularFile(path);
     if (!file || !box.isValid() || box.isEmpty() || cache.holds(absolute))
-        return LoadPictureFile(path, box, fullSize, wanted);
+        return loadPictureFile(path, box, fullSize, wanted);
     // Whole seconds, as the cache records them (rounded down, also before 1970).
     constexpr qint64 kNsPerSecond = 1'000'000'000;
     const qint64 seconds =
@@ -192,7 +192,7 @@ QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const
             // Formats that scale while decoding were never decoded whole: read again at
             // the thumbnail's size.
             const QImage source =
-                whole.isNull() ? LoadPictureFile(path, QSize(edge, edge), nullptr, stillWanted)
+                whole.isNull() ? loadPictureFile(path, QSize(edge, edge), nullptr, stillWanted)
                                : whole;
             if (!source.isNull()) cache.store(absolute, seconds, source, full, edge, stillWanted);
         };
@@ -227,7 +227,7 @@ struct PictureLoader::Shared {
     // The picture, and in `write` the thumbnail to write once it is delivered.
     QImage load(const QString& path, const QSize& box, QSize* full,
                 const std::function<bool()>& wanted, ThumbnailWrite* write) {
-        if (thumbnails) return LoadPictureCached(*thumbnails, path, box, full, wanted, write);
+        if (thumbnails) return loadPictureCached(*thumbnails, path, box, full, wanted, write);
         return decode(path, box, full, wanted);
     }
 

@@ -23,7 +23,7 @@
 // image when the file cannot be read or is not a picture. An empty box decodes at full
 // size. `fullSize`, when given, receives the picture's own size. Reading stops (a null
 // image) as soon as `wanted`, when given, answers false.
-QImage LoadPictureFile(const QString& path, const QSize& box, QSize* fullSize = nullptr,
+QImage loadPictureFile(const QString& path, const QSize& box, QSize* fullSize = nullptr,
                        const std::function<bool()>& wanted = {});
 
 class ThumbnailCache;
@@ -37,7 +37,7 @@ using ThumbnailWrite = std::function<void(const std::function<bool()>& wanted)>;
 // When there is none and a thumbnail would serve the next time, `write` (when given)
 // receives the work of writing it, to be done once the picture is on its way, off the
 // window's thread; its failure goes unsaid, as the picture shows all the same.
-QImage LoadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
+QImage loadPictureCached(const ThumbnailCache& cache, const QString& path, const QSize& box,
                          QSize* fullSize, const std::function<bool()>& wanted,
                          ThumbnailWrite* write);
 

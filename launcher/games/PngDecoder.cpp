@@ -505,13 +505,13 @@ constexpr qsizetype kRowsBetweenChecks = 64;
 
 }  // namespace
 
-std::optional<QSize> FastPngSize(QByteArrayView head) {
+std::optional<QSize> fastPngSize(QByteArrayView head) {
     const std::optional<Header> h = readHeader(head);
     if (!h) return std::nullopt;
     return QSize(int(h->width), int(h->height));
 }
 
-std::optional<QImage> DecodePngFast(QByteArrayView bytes, const std::function<bool()>& wanted) {
+std::optional<QImage> decodePngBytes(QByteArrayView bytes, const std::function<bool()>& wanted) {
     const auto unwanted = [&] { return wanted && !wanted(); };
     if (unwanted()) return std::nullopt;
     const std::optional<Header> header = readHeader(bytes);

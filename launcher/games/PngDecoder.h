@@ -16,10 +16,11 @@
 
 // What the file's header promises, when the fast decoder may take the file on: its size.
 // `head` needs only the first 33 bytes (signature and header chunk).
-std::optional<QSize> FastPngSize(QByteArrayView head);
+std::optional<QSize> fastPngSize(QByteArrayView head);
 
 // The picture in `bytes`: RGB32 when it is opaque, ARGB32 (not premultiplied) when it has
 // alpha, Grayscale8 for grey without alpha. Nothing when the file is anything the fast path
 // does not take or is damaged in any way, and nothing as soon as `wanted` (when given)
 // answers false.
-std::optional<QImage> DecodePngFast(QByteArrayView bytes, const std::function<bool()>& wanted = {});
+std::optional<QImage> decodePngBytes(QByteArrayView bytes,
+                                     const std::function<bool()>& wanted = {});

@@ -76,8 +76,8 @@ QString joined(const QString& folder, const QString& name) {
 constexpr const char* kShotFolders[] = {"shots", "snapshots", "snap", "screenshots"};
 }  // namespace
 
-QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
-                              const QString& listedFolder) {
+QStringList screenshotFoldersOf(const QString& settingFolder, const QString& emulatorFolder,
+                                const QString& listedFolder) {
     QStringList folders;
     auto add = [&folders](const QString& folder) {
         if (!folders.contains(folder)) folders << folder;
@@ -90,11 +90,11 @@ QStringList ScreenshotFolders(const QString& settingFolder, const QString& emula
         for (const char* sub : kShotFolders)
             add(base + QLatin1String(sub) + kPathSeparator);
     add(listed);
-    add(CoversFolder(listed));
+    add(coversFolder(listed));
     return folders;
 }
 
-QString NoPictureHint(const QStringList& folders, const QString& home) {
+QString noPictureHint(const QStringList& folders, const QString& home) {
     QString hint = QStringLiteral("No picture. Looked in:");
     const QString homeFolder = withTrailingSeparator(home);
     for (QString folder : folders) {
@@ -105,20 +105,20 @@ QString NoPictureHint(const QStringList& folders, const QString& home) {
     return hint;
 }
 
-QStringList ScreenshotFoldersBeside(const QString& gamesFolder) {
+QStringList screenshotFoldersBeside(const QString& gamesFolder) {
     const QString games = withoutTrailingSeparator(gamesFolder);
     const qsizetype slash = games.lastIndexOf(kPathSeparator);
     const QString above = slash < 0 ? QString() : games.left(slash + 1);
-    return ScreenshotFolders(QString(), above, games);
+    return screenshotFoldersOf(QString(), above, games);
 }
 
-bool IsPictureName(const QString& name) {
+bool isPictureName(const QString& name) {
     const QString folded = platform::foldName(name);
     return std::any_of(std::begin(kExtensions), std::end(kExtensions),
                        [&](QLatin1String e) { return folded.endsWith(e); });
 }
 
-QString CoversFolder(const QString& listedFolder) {
+QString coversFolder(const QString& listedFolder) {
     QString text = listedFolder;
     qsizetype pos = text.indexOf(kRoms, 0, Qt::CaseInsensitive);
     while (pos >= 0) {
@@ -433,11 +433,11 @@ void ScreenshotSearch::searchOwn(const QString& folder, const Probe& probe, bool
     }
 }
 
-QString ScreenshotSearch::FindPictureFile(const QString& folder, const QString& name) {
+QString ScreenshotSearch::findPictureFile(const QString& folder, const QString& name) {
     return search(folder, probeFor(name));
 }
 
-QString ScreenshotSearch::FindScreenshot(const QStringList& folders, const QString& name) {
+QString ScreenshotSearch::screenshotOf(const QStringList& folders, const QString& name) {
     const Probe probe = probeFor(name);
     for (const QString& folder : folders) {
         QString found = search(folder, probe);
@@ -446,7 +446,7 @@ QString ScreenshotSearch::FindScreenshot(const QStringList& folders, const QStri
     return {};
 }
 
-QStringList ScreenshotSearch::FindOwnScreenshots(const QStringList& folders, const QString& name) {
+QStringList ScreenshotSearch::findOwnScreenshots(const QStringList& folders, const QString& name) {
     const Probe probe = probeFor(name);
     QStringList found;
     // A folder named twice in the series (the setting naming "shots/") is one folder.
@@ -456,7 +456,7 @@ QStringList ScreenshotSearch::FindOwnScreenshots(const QStringList& folders, con
     return found;
 }
 
-bool ScreenshotSearch::HasOwnScreenshot(const QStringList& folders, const QString& name) {
+bool ScreenshotSearch::hasOwnScreenshot(const QStringList& folders, const QString& name) {
     const Probe probe = probeFor(name);
     QStringList found;
     for (const QString& folder : folders) {

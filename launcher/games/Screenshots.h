@@ -17,20 +17,20 @@ class FolderPrefetch;
 // names one), "shots/", "snapshots/", "snap/" and "screenshots/" under the emulator
 // folder, the same four under the listed folder, the listed folder, and the listed
 // folder's covers folder. A folder comes once, at its first place.
-QStringList ScreenshotFolders(const QString& settingFolder, const QString& emulatorFolder,
-                              const QString& listedFolder);
+QStringList screenshotFoldersOf(const QString& settingFolder, const QString& emulatorFolder,
+                                const QString& listedFolder);
 // What the picture panel says when a game has no picture: where it was looked for, one
 // folder a line, the home folder written "~".
-QString NoPictureHint(const QStringList& folders, const QString& home);
+QString noPictureHint(const QStringList& folders, const QString& home);
 // The same series for a games folder whose emulator folder is the one above it, with no
 // folder of its own set: what the command-line tools search, so that they and the window
 // find the same picture for a game.
-QStringList ScreenshotFoldersBeside(const QString& gamesFolder);
+QStringList screenshotFoldersBeside(const QString& gamesFolder);
 // Whether the name ends in one of the picture types the search takes (letter case ignored).
-bool IsPictureName(const QString& name);
+bool isPictureName(const QString& name);
 // "covers_retro/" inserted after every "/roms/" (letter case ignored, the matched text
 // kept as spelled); the folder unchanged when it has no "/roms/".
-QString CoversFolder(const QString& listedFolder);
+QString coversFolder(const QString& listedFolder);
 
 // Keeps one listing per folder, checked against the folder's modification time once per
 // search, so that a search asks the file system nothing per candidate name. Only regular
@@ -40,16 +40,16 @@ class ScreenshotSearch {
 public:
     // The first picture found in `folders`, as its real path; empty when none. This is the
     // picture shown for the game, which may be named after a shorter name of another game.
-    QString FindScreenshot(const QStringList& folders, const QString& name);
+    QString screenshotOf(const QStringList& folders, const QString& name);
     // The pictures named after the game itself: its name without the extension, letter
     // case ignored, with any of the picture types, in every one of `folders` (not only the
     // first that holds a picture), in the search's order. These are what belong to the
     // game: what moves with it, and what makes a copy of it worth keeping.
-    QStringList FindOwnScreenshots(const QStringList& folders, const QString& name);
-    bool HasOwnScreenshot(const QStringList& folders, const QString& name);
+    QStringList findOwnScreenshots(const QStringList& folders, const QString& name);
+    bool hasOwnScreenshot(const QStringList& folders, const QString& name);
     // Prefixes of `name` from the longest down, each with ".png", ".jpg", ".gif", ".bmp"
     // in place of its extension; the real path of the first that exists, or empty.
-    QString FindPictureFile(const QString& folder, const QString& name);
+    QString findPictureFile(const QString& folder, const QString& name);
     // The folder as spelled on disk, each missing component matched without regard to
     // letter case; empty when there is no such folder.
     QString resolveFolder(const QString& folder);

@@ -62,7 +62,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 }  // namespace
 
-QByteArray ThumbnailUri(const QString& absolutePath) {
+QByteArray thumbnailUri(const QString& absolutePath) {
     static const char hex[] = "0123456789ABCDEF";
     QByteArray uri = QByteArrayLiteral("file://");
     for (const char ch : platform::encodeName(absolutePath)) {
@@ -78,14 +78,14 @@ QByteArray ThumbnailUri(const QString& absolutePath) {
     return uri;
 }
 
-QString ThumbnailFileName(const QString& absolutePath) {
+QString thumbnailFileName(const QString& absolutePath) {
     return QString::fromLatin1(
-               QCryptographicHash::hash(ThumbnailUri(absolutePath), QCryptographicHash::Md5)
+               QCryptographicHash::hash(thumbnailUri(absolutePath), QCryptographicHash::Md5)
                    .toHex()) +
            QStringLiteral(".png");
 }
 
-QString DefaultThumbnailRoot() {
+QString defaultThumbnailRoot() {
     return QDir::cleanPath(platform::userBaseFolder("XDG_CACHE_HOME", QStringLiteral(".cache")) +
                            QStringLiteral("/thumbnails"));
 }
@@ -109,8 +109,8 @@ int ThumbnailCache::edgeFor(const QSize& full, const QSize& shown) {
 QImage ThumbnailCache::find(const QString& absolutePath, qint64 modifiedSeconds,
                             const QSize& shown) const {
     if (holds(absolutePath)) return {};
-    const QByteArray uri = ThumbnailUri(absolutePath);
-    const QString name = ThumbnailFileName(absolutePath);
+    const QByteArray uri = thumbnailUri(absolutePath);
+    const QString name = thumbnailFileName(absolutePath);
     const QByteArray mtime = QByteArray::number(modifiedSeconds);
     const int longest = std::max(shown.width(), shown.height());
     for (const ThumbnailSize& size : kThumbnailSizes) {
@@ -156,7 +156,7 @@ bool ThumbnailCache::store(const QString& absolutePath, qint64 modifiedSeconds,
     if (picture.width() > edge || picture.height() > edge)
         thumbnail = picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (thumbnail.isNull() || unwanted()) return false;
-    thumbnail.setText(kUri, QString::fromLatin1(ThumbnailUri(absolutePath)));
+    thumbnail.setText(kUri, QString::fromLatin1(thumbnailUri(absolutePath)));
     thumbnail.setText(kMTime, QString::number(modifiedSeconds));
     thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(full.width()));
     thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(full.height()));
@@ -178,7 +178,7 @@ bool ThumbnailCache::store(const QString& absolutePath, qint64 modifiedSeconds,
     if (!makeFolder(parent) || !makeFolder(root)) return false;
     const QByteArray folder = root + '/' + size->folder;
     if (!makeFolder(folder)) return false;
-    const QByteArray target = folder + '/' + platform::encodeName(ThumbnailFileName(absolutePath));
+    const QByteArray target = folder + '/' + platform::encodeName(thumbnailFileName(absolutePath));
     // Readers never see half a file: written aside under a name no one else picks, then
     // renamed over the old thumbnail in one step. mkstemp makes it 0600.
     QByteArray temporary = target + ".XXXXXX";

@@ -21,16 +21,16 @@ inline constexpr ThumbnailSize kThumbnailSizes[] = {
 
 // "file://" and the absolute path, every byte outside the characters a URI path may hold
 // as they are written as %XX (upper-case hex): the text the cache's names are made from.
-QByteArray ThumbnailUri(const QString& absolutePath);
+QByteArray thumbnailUri(const QString& absolutePath);
 // The file name of a picture's thumbnail in each size folder: the lower-case hex MD5 of
 // its URI, and ".png".
-QString ThumbnailFileName(const QString& absolutePath);
+QString thumbnailFileName(const QString& absolutePath);
 // $XDG_CACHE_HOME/thumbnails ($HOME/.cache when XDG_CACHE_HOME is unset or not absolute).
-QString DefaultThumbnailRoot();
+QString defaultThumbnailRoot();
 
 class ThumbnailCache {
 public:
-    explicit ThumbnailCache(QString root = DefaultThumbnailRoot());
+    explicit ThumbnailCache(QString root = defaultThumbnailRoot());
 
     const QString& root() const { return m_root; }
     // Whether the picture at `absolutePath` is itself part of the cache: such files never

@@ -47,7 +47,7 @@ QString unusable(const QString& name) {
 
 }  // namespace
 
-CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identification& found) {
+CanonicalName canonicalNameFor(const QString& fileName, const identify::Identification& found) {
     const QString game = quoted(fileName);
     const identify::RomEntry* first = found.matches.empty() ? nullptr : &found.matches.front();
     switch (found.verdict) {
@@ -93,15 +93,15 @@ CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identifi
     return {name, {}};
 }
 
-CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
-                                      const identify::Identification& found,
-                                      const GamePictures& pictures) {
+CanonicalRename renameGameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
+                                          const identify::Identification& found,
+                                          const GamePictures& pictures) {
     const QString oldName = fileNameOf(gamePath);
-    const CanonicalName target = CanonicalNameFor(oldName, found);
+    const CanonicalName target = canonicalNameFor(oldName, found);
     if (!target.ok()) return {{}, std::nullopt, target.whyNot};
     CanonicalRename out;
     out.wanted = target.name;
-    out.given = RenameGameFile(files, parentFolderOf(gamePath), oldName, target.name, pictures);
+    out.given = renameGameFile(files, parentFolderOf(gamePath), oldName, target.name, pictures);
     if (!out.given)
         out.whyNot = quoted(oldName) + QStringLiteral(" was not renamed to ") +
                      quoted(target.name) +
@@ -109,7 +109,7 @@ CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QSt
     return out;
 }
 
-QString EntryNameText(const identify::RomEntry& entry, const QString& target) {
+QString entryNameText(const identify::RomEntry& entry, const QString& target) {
     const QString title = stemOf(target);
     const auto repeats = [&](const QString& text) {
         return text.compare(title, Qt::CaseInsensitive) == 0;

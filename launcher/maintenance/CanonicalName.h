@@ -31,7 +31,7 @@ struct CanonicalName {
 // a name that cannot be one file's name here (a folder separator of either kind, "." or
 // "..", a leading dot that would hide the game, control characters, more bytes than a name
 // may have). The game's own name is refused too: there is nothing to do.
-CanonicalName CanonicalNameFor(const QString& fileName, const identify::Identification& found);
+CanonicalName canonicalNameFor(const QString& fileName, const identify::Identification& found);
 
 struct CanonicalRename {
     QString wanted;                // the canonical name; empty when refused
@@ -44,10 +44,10 @@ struct CanonicalRename {
 // name: "source/software (description)", where the software name and the description are
 // left out when they only repeat the title already shown (a DAT names its game, its
 // description and its ROM alike).
-QString EntryNameText(const identify::RomEntry& entry, const QString& target);
+QString entryNameText(const identify::RomEntry& entry, const QString& target);
 
 // Renames the game at `gamePath` to its canonical name with RenameGameFile, its own
 // screenshots (found in `pictures`) and ".jar"/".jad" twin following.
-CanonicalRename RenameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
-                                      const identify::Identification& found,
-                                      const GamePictures& pictures);
+CanonicalRename renameGameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
+                                          const identify::Identification& found,
+                                          const GamePictures& pictures);

@@ -301,7 +301,7 @@ std::optional<std::uint32_t> Search::firstBlockCrc(int row) {
     std::uint8_t* b = buffer(0);
     const ssize_t got = readFull(fd.get(), b, size_t(kFirstBlock));
     if (got < 0) return std::nullopt;
-    return std::uint32_t(m_crc.CalculateBytes({b, size_t(got)}).number());
+    return std::uint32_t(m_crc.calculateBytes({b, size_t(got)}).number());
 }
 
 std::optional<std::uint32_t> Search::fileCrc(int row) {
@@ -309,12 +309,12 @@ std::optional<std::uint32_t> Search::fileCrc(int row) {
     if (!fd.valid()) return std::nullopt;
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     std::uint8_t* b = buffer(0);
-    m_crc.Clear();
+    m_crc.clear();
     for (;;) {
         const ssize_t got = readFull(fd.get(), b, kBlock);
         if (got < 0) return std::nullopt;
         if (got == 0) break;
-        m_crc.AddBytes({b, size_t(got)});
+        m_crc.addBytes({b, size_t(got)});
         if (size_t(got) < kBlock) break;
         if (stopped()) return std::nullopt;
     }
@@ -370,7 +370,7 @@ Rule Search::ruleFor(int kept, int copy) {
 bool Search::belongsToJar(const QString& jadPath) {
     const auto jar = m_files.resolve(withExtension(jadPath, QStringLiteral(".jar")));
     if (!jar) return false;
-    const auto jad = JadTwinOf(m_files, *jar);
+    const auto jad = jadTwinOf(m_files, *jar);
     const auto a = entry(jadPath);
     const auto b = jad ? entry(*jad) : std::nullopt;
     return a && b && idOf(*a) == idOf(*b);
@@ -380,7 +380,7 @@ bool Search::belongsToJar(const QString& jadPath) {
 void Search::keep(int kept) {
     m_pinned.insert(m_rows[size_t(kept)].stamp.id);
     if (!isJar(m_names.at(kept))) return;
-    if (const auto jad = JadTwinOf(m_files, path(kept)))
+    if (const auto jad = jadTwinOf(m_files, path(kept)))
         if (const auto st = entry(*jad)) m_pinned.insert(idOf(*st));
 }
 
@@ -396,7 +396,7 @@ bool Search::removeCopy(int kept, int copy) {
     std::optional<QString> jad;
     FileId jadId;
     if (isJar(copyPath)) {
-        jad = JadTwinOf(m_files, copyPath);
+        jad = jadTwinOf(m_files, copyPath);
         if (jad) {
             const auto st = entry(*jad);
             if (!st) {
@@ -432,7 +432,7 @@ bool Search::removeCopy(int kept, int copy) {
 
     m_gone.insert(c.stamp.id);
     if (!done.twin.isEmpty()) m_gone.insert(jadId);
-    m_result.report += DuplicateReportLines(done, m_names);
+    m_result.report += duplicateReportLines(done, m_names);
     m_result.copies.push_back(std::move(done));
     if (m_hooks.found) m_hooks.found(copy, kept, m_result.filesRemoved());
     return true;
@@ -511,7 +511,7 @@ DuplicateSearchResult Search::run() {
 
 }  // namespace
 
-QString DuplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
+QString duplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
                              const std::function<QString(const QString&)>& shown) {
     const auto show = [&](const QString& name) { return shown ? shown(name) : name; };
     const QString keptName = show(names.at(copy.keptRow));
@@ -547,7 +547,7 @@ QString DuplicateSearchResult::message() const {
     return text;
 }
 
-DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& names,
+DuplicateSearchResult findDuplicates(const QString& folder, const QStringList& names,
                                      platform::FileOperations& files, DuplicateMode mode,
                                      const DuplicateSearchHooks& hooks,
                                      const HasScreenshot& hasScreenshot) {

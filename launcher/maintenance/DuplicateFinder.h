@@ -90,12 +90,12 @@ enum class DuplicateMode {
 
 // Looks for copies among `names` of `folder` (ending in "/"), rows in list order. Every
 // look-up and removal goes through `files`.
-DuplicateSearchResult FindDuplicates(const QString& folder, const QStringList& names,
+DuplicateSearchResult findDuplicates(const QString& folder, const QStringList& names,
                                      platform::FileOperations& files, DuplicateMode mode,
                                      const DuplicateSearchHooks& hooks = {},
                                      const HasScreenshot& hasScreenshot = {});
 
 // The report's lines for one removed copy (see DuplicateSearchResult::report), `names` being
 // the names searched; `shown`, when given, writes each path and name as it is to appear.
-QString DuplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
+QString duplicateReportLines(const DuplicateSearchResult::Copy& copy, const QStringList& names,
                              const std::function<QString(const QString&)>& shown = {});

@@ -67,7 +67,7 @@ public:
 
 private:
     void add(const QString& name) {
-        if (!IsPictureName(name)) m_names.emplace(platform::foldName(name), name);
+        if (!isPictureName(name)) m_names.emplace(platform::foldName(name), name);
     }
     std::set<std::pair<QString, QString>> m_names;
 };
@@ -182,15 +182,14 @@ std::optional<QString> renameOne(platform::FileOperations& files, const QString&
 
 }  // namespace
 
-GamePictures PicturesIn(ScreenshotSearch& search, const QStringList& folders) {
-    return {
-        [&search, folders](const QString& name) { return search.FindScreenshot(folders, name); },
-        [&search, folders](const QString& name) {
-            return search.FindOwnScreenshots(folders, name);
-        }};
+GamePictures picturesIn(ScreenshotSearch& search, const QStringList& folders) {
+    return {[&search, folders](const QString& name) { return search.screenshotOf(folders, name); },
+            [&search, folders](const QString& name) {
+                return search.findOwnScreenshots(folders, name);
+            }};
 }
 
-std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString& jarPath) {
+std::optional<QString> jadTwinOf(platform::FileOperations& files, const QString& jarPath) {
     if (!isJar(jarPath)) return std::nullopt;
     const auto jad = files.resolve(withExtension(jarPath, QStringLiteral(".jad")));
     if (!jad) return std::nullopt;
@@ -200,22 +199,22 @@ std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString&
     return jad;
 }
 
-std::optional<QString> JarTwinOf(platform::FileOperations& files, const QString& jadPath) {
+std::optional<QString> jarTwinOf(platform::FileOperations& files, const QString& jadPath) {
     if (!isJad(jadPath)) return std::nullopt;
     const auto jar = files.resolve(withExtension(jadPath, QStringLiteral(".jar")));
     if (!jar) return std::nullopt;
     // Its descriptor is the one JadTwinOf finds for it: "A.jad" and "a.jad" are not both.
-    const auto jad = JadTwinOf(files, *jar);
+    const auto jad = jadTwinOf(files, *jar);
     if (!jad || !platform::sameEntry(*jad, jadPath)) return std::nullopt;
     return jar;
 }
 
-bool IsPlainFileName(const QString& name) {
+bool isPlainFileName(const QString& name) {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
            !name.contains(kPathSeparator) && !name.contains(QChar(0));
 }
 
-std::optional<QString> RenameGameFile(platform::FileOperations& files, const QString& folder,
+std::optional<QString> renameGameFile(platform::FileOperations& files, const QString& folder,
                                       const QString& oldName, const QString& newName,
                                       const GamePictures& pictures) {
     FolderGames games(folder);
@@ -223,7 +222,7 @@ std::optional<QString> RenameGameFile(platform::FileOperations& files, const QSt
     return renameOne(files, folder, oldName, newName, pictures, games, journal);
 }
 
-std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const QString& folder,
+std::vector<GameRename> renameGameFiles(platform::FileOperations& files, const QString& folder,
                                         const std::vector<GameRename>& wanted,
                                         const GamePictures& pictures,
                                         const RenameBatchHooks& hooks) {
@@ -253,7 +252,7 @@ std::optional<QString> renameOne(platform::FileOperations& files, const QString&
                                  const QString& oldName, const QString& newName,
                                  const GamePictures& pictures, FolderGames& games,
                                  RenameJournal& journal) {
-    if (newName == oldName || !IsPlainFileName(newName)) return std::nullopt;
+    if (newName == oldName || !isPlainFileName(newName)) return std::nullopt;
     // Only the entry listed under this very name: a file of another spelling that took
     // its place is not the one the user chose.
     const QString from = folder + oldName;
@@ -261,10 +260,10 @@ std::optional<QString> renameOne(platform::FileOperations& files, const QString&
 
     // The other half of a ".jar"/".jad" pair goes with it, from either side; a pair whose
     // halves no longer end in ".jar" and ".jad" is no pair, so the type must stay.
-    std::optional<QString> twin = JadTwinOf(files, from);
+    std::optional<QString> twin = jadTwinOf(files, from);
     QLatin1String twinType = kJad;
     if (!twin) {
-        twin = JarTwinOf(files, from);
+        twin = jarTwinOf(files, from);
         twinType = kJar;
     }
     if (twin && extensionOf(newName).compare(extensionOf(oldName), Qt::CaseInsensitive) != 0)
@@ -341,13 +340,13 @@ std::optional<QString> renameOne(platform::FileOperations& files, const QString&
 }
 }  // namespace
 
-QString NameGivenText(const QString& oldName, const QString& wanted, const QString& given) {
+QString nameGivenText(const QString& oldName, const QString& wanted, const QString& given) {
     return QLatin1Char('\'') + wanted +
            QStringLiteral("' is taken, and nothing is ever overwritten: '") + oldName +
            QStringLiteral("' is now '") + given + QStringLiteral("'.");
 }
 
-QString RenamedCountText(const std::vector<GameRename>& wanted,
+QString renamedCountText(const std::vector<GameRename>& wanted,
                          const std::vector<GameRename>& renamed) {
     // Enough to see what happened without a box taller than the screen.
     constexpr int kLinesShown = 10;
@@ -362,7 +361,7 @@ QString RenamedCountText(const std::vector<GameRename>& wanted,
         const auto it = wantedFor.constFind(r.oldName);
         if (it == wantedFor.constEnd() || *it == r.newName) continue;
         if (++numbered <= kLinesShown)
-            text += QLatin1Char('\n') + NameGivenText(r.oldName, *it, r.newName);
+            text += QLatin1Char('\n') + nameGivenText(r.oldName, *it, r.newName);
     }
     if (numbered > kLinesShown)
         text += QStringLiteral("\n... and ") + QString::number(numbered - kLinesShown) +
@@ -370,9 +369,9 @@ QString RenamedCountText(const std::vector<GameRename>& wanted,
     return text;
 }
 
-QString DumpTagName(const QString& name, int Shift) {
-    const QString tag = Shift == 2   ? QStringLiteral(" [b1]")
-                        : Shift == 4 ? QStringLiteral(" [b2]")
+QString dumpTagName(const QString& name, int shift) {
+    const QString tag = shift == 2   ? QStringLiteral(" [b1]")
+                        : shift == 4 ? QStringLiteral(" [b2]")
                                      : QStringLiteral(" [!]");
     if (name.contains(tag)) return replaceText(name, tag, QString(), 1, -1);
     return withExtension(name, QString()) + tag + extensionOf(name);
@@ -404,14 +403,14 @@ QString tidiedText(const QString& text) {
 }
 }  // namespace
 
-bool NameHoldsText(const QString& name, const QString& text) {
+bool nameHoldsText(const QString& name, const QString& text) {
     if (text.isEmpty()) return false;
     if (name.contains(text, Qt::CaseInsensitive)) return true;
     const QString wanted = tidiedText(text);
     return !wanted.isEmpty() && tidiedName(name).contains(wanted, Qt::CaseInsensitive);
 }
 
-QString StrippedName(const QString& name, const QString& text) {
+QString strippedName(const QString& name, const QString& text) {
     QString out = tidiedName(name);
     const QString wanted = tidiedText(text);
     if (!wanted.isEmpty()) out = replaceText(out, wanted, QString(), 1, -1);

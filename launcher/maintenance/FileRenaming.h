@@ -28,20 +28,20 @@ struct GamePictures {
     std::function<QStringList(const QString& name)> own;
 };
 // Both questions asked of `search` over `folders`.
-GamePictures PicturesIn(ScreenshotSearch& search, const QStringList& folders);
+GamePictures picturesIn(ScreenshotSearch& search, const QStringList& folders);
 
 // The ".jad" descriptor that belongs to the ".jar" game at `jarPath`, with its real
 // spelling; nothing when `jarPath` is not a ".jar" name or it has no descriptor. Names
 // match without regard to letter case, but a descriptor that is the exact twin of another
 // ".jar" of the folder belongs to that one.
-std::optional<QString> JadTwinOf(platform::FileOperations& files, const QString& jarPath);
+std::optional<QString> jadTwinOf(platform::FileOperations& files, const QString& jarPath);
 // The ".jar" game whose descriptor is the ".jad" at `jadPath` (JadTwinOf from the other
 // side); nothing when there is none.
-std::optional<QString> JarTwinOf(platform::FileOperations& files, const QString& jadPath);
+std::optional<QString> jarTwinOf(platform::FileOperations& files, const QString& jadPath);
 
 // Whether `name` can be a file name in a folder: not empty, no folder separator, not "."
 // or "..", no NUL. Typed names that fail would move the file elsewhere.
-bool IsPlainFileName(const QString& name);
+bool isPlainFileName(const QString& name);
 
 // Renames the entry spelled exactly `oldName` in `folder` (ending in "/") to `newName`;
 // nothing when there is no such entry. A name that is taken (letter case ignored) gets
@@ -55,7 +55,7 @@ bool IsPlainFileName(const QString& name);
 // one) stays where it is, whether that entry is listed or not: the list's mask and
 // hidden names do not make it any less a game. Returns the name given, or nothing when
 // nothing was renamed.
-std::optional<QString> RenameGameFile(platform::FileOperations& files, const QString& folder,
+std::optional<QString> renameGameFile(platform::FileOperations& files, const QString& folder,
                                       const QString& oldName, const QString& newName,
                                       const GamePictures& pictures);
 
@@ -81,31 +81,31 @@ struct RenameBatchHooks {
 // with its square. Returns the games renamed, each with the name it was given; a game that
 // an earlier one of the batch took along (the other half of its ".jar"/".jad" pair) counts
 // as renamed, with the name it took.
-std::vector<GameRename> RenameGameFiles(platform::FileOperations& files, const QString& folder,
+std::vector<GameRename> renameGameFiles(platform::FileOperations& files, const QString& folder,
                                         const std::vector<GameRename>& wanted,
                                         const GamePictures& pictures,
                                         const RenameBatchHooks& hooks = {});
 
 // What the user is told when renaming `oldName` gave `given` because `wanted` was taken.
-QString NameGivenText(const QString& oldName, const QString& wanted, const QString& given);
+QString nameGivenText(const QString& oldName, const QString& wanted, const QString& given);
 
 // The closing words of a batch: "1 File Renamed" or "N Files Renamed", then a line (as
 // NameGivenText) for each game of `renamed` that was given another name than `wanted`
 // asked for it, the first few of them and how many more.
-QString RenamedCountText(const std::vector<GameRename>& wanted,
+QString renamedCountText(const std::vector<GameRename>& wanted,
                          const std::vector<GameRename>& renamed);
 
 // The name with the dump tag for the modifier state (Ctrl " [b1]", Alt " [b2]", else
 // " [!]") added before the extension, or removed when the name already holds it.
-QString DumpTagName(const QString& name, int Shift);
+QString dumpTagName(const QString& name, int shift);
 
 // The tidied name for removing `text`: underscores and dots become blanks (the
 // extension's dot stays), then every `text`, tidied the same way, goes, letters compared
 // without regard to case;
 // the blanks it leaves are closed up (none doubled, none at either end of the name before
 // the extension). A name that would keep nothing but its extension is returned unchanged.
-QString StrippedName(const QString& name, const QString& text);
+QString strippedName(const QString& name, const QString& text);
 
 // Whether F8 takes `name` for removing `text`: the name holds the text as it was typed, or
 // its tidied form holds the tidied text (a dot typed in the text is a blank in a tidied name).
-bool NameHoldsText(const QString& name, const QString& text);
+bool nameHoldsText(const QString& name, const QString& text);

@@ -44,7 +44,7 @@ bool endsWithoutLineBreak(int fd) {
 
 }  // namespace
 
-QString HideMatchPattern(const QString& answer) {
+QString hideMatchPattern(const QString& answer) {
     QString p = answer.toLower();
     p = replaceText(p, QStringLiteral("]"), QStringLiteral("^}^"), 1, -1);
     p = replaceText(p, QStringLiteral("["), QStringLiteral("[[]"), 1, -1);
@@ -54,13 +54,13 @@ QString HideMatchPattern(const QString& answer) {
     return p;
 }
 
-QStringList NamesMatchingHidePattern(const QStringList& names, const QString& pattern) {
+QStringList namesMatchingHidePattern(const QStringList& names, const QString& pattern) {
     const QString folded = platform::foldName(pattern);
     QStringList out;
     QSet<QString> seen;
     for (const QString& name : names) {
         if (seen.contains(name)) continue;
-        if (LikeMatch(platform::foldName(name), folded).value_or(false)) {
+        if (likeMatch(platform::foldName(name), folded).value_or(false)) {
             seen.insert(name);
             out.append(name);
         }
@@ -68,8 +68,8 @@ QStringList NamesMatchingHidePattern(const QStringList& names, const QString& pa
     return out;
 }
 
-bool AddToHiddenList(const QString& folder, const QStringList& names) {
-    const QStringList listed = ReadHiddenList(folder);
+bool addToHiddenList(const QString& folder, const QStringList& names) {
+    const QStringList listed = readHiddenList(folder);
     QSet<QString> already(listed.begin(), listed.end());
     QByteArray lines;
     for (const QString& name : names) {
@@ -89,7 +89,7 @@ bool AddToHiddenList(const QString& folder, const QStringList& names) {
     return ::close(fd) == 0 && ok;
 }
 
-bool ClearHiddenFiles(const QString& folder) {
+bool clearHiddenFiles(const QString& folder) {
     const QByteArray list = hiddenListPath(folder);
     struct stat st;
     if (::lstat(list.constData(), &st) != 0) return errno == ENOENT;
@@ -98,7 +98,7 @@ bool ClearHiddenFiles(const QString& folder) {
     if (!S_ISREG(st.st_mode)) return false;
     QByteArray kept;
     const QString base = withTrailingSeparator(folder);
-    for (const QString& name : ReadHiddenList(folder)) {
+    for (const QString& name : readHiddenList(folder)) {
         struct stat entry;
         if (::stat(platform::encodeName(base + name).constData(), &entry) == 0 &&
             S_ISDIR(entry.st_mode))

@@ -88,7 +88,7 @@ void RenameJournal::end() {
     m_note->clear();
 }
 
-RecoveredRenames RecoverInterruptedRenames(platform::FileOperations& files, const QString& folder) {
+RecoveredRenames recoverInterruptedRenames(platform::FileOperations& files, const QString& folder) {
     RecoveredRenames out;
     platform::takeAbandonedNotes(folder, [&](const QByteArray& content) {
         // Empty: the run ended between two games. Unreadable: nothing can be done by it.

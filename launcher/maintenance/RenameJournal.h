@@ -48,5 +48,5 @@ struct RecoveredRenames {
 // still to make are made when their `from` is there and their `to` is free; when one
 // cannot be, the moves made are taken back, newest first, each only to a free name.
 // Nothing is ever overwritten.
-RecoveredRenames RecoverInterruptedRenames(platform::FileOperations& files,
+RecoveredRenames recoverInterruptedRenames(platform::FileOperations& files,
                                            const QString& folder = RenameJournal::defaultFolder());

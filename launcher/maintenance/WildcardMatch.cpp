@@ -84,7 +84,7 @@ std::optional<std::vector<Token>> compile(QStringView p) {
 
 }  // namespace
 
-std::optional<bool> LikeMatch(QStringView text, QStringView pattern) {
+std::optional<bool> likeMatch(QStringView text, QStringView pattern) {
     const auto tokens = compile(pattern);
     if (!tokens) return std::nullopt;
     const std::vector<Token>& p = *tokens;

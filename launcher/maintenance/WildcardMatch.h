@@ -10,4 +10,4 @@
 
 // Whether `text` matches `pattern`; nothing when the pattern is malformed (a "[" without
 // its "]"), which callers treat as matching no name.
-std::optional<bool> LikeMatch(QStringView text, QStringView pattern);
+std::optional<bool> likeMatch(QStringView text, QStringView pattern);

@@ -13,7 +13,7 @@ KeyReferenceDialog::KeyReferenceDialog(QWidget* parent) : QDialog(parent) {
     auto* text = new QTextBrowser(this);
     text->setObjectName(QStringLiteral("keyTable"));
     text->setAccessibleName(QStringLiteral("Key reference"));
-    text->setMarkdown(RenderKeyReference(KeyTableFormat::Markdown));
+    text->setMarkdown(renderKeyReference(KeyTableFormat::Markdown));
     text->setOpenLinks(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -81,7 +81,7 @@ void paint(QWidget* w, const QColor& back, const QColor& fore) {
 MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QWidget(parent),
       m_services(services),
-      m_screenshots(std::make_unique<ScreenshotSearch>()),
+      m_preview.screenshots(std::make_unique<ScreenshotSearch>()),
       m_folderLooks(std::make_unique<FolderLooks>(*services.volumes)) {
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Rombard"));
@@ -91,9 +91,10 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     connectHistory();
     connectIdentification();
     if (m_services.readsFoldersInBackground) {
-        m_fileList->readFoldersInBackground();
-        connect(m_fileList, &FileListView::readingStatusChanged, this, &MainWindow::showFileCount);
-        connect(m_fileList, &FileListView::folderListed, this, &MainWindow::romFolderListed);
+        m_ui.fileList->readFoldersInBackground();
+        connect(m_ui.fileList, &FileListView::readingStatusChanged, this,
+                &MainWindow::showFileCount);
+        connect(m_ui.fileList, &FileListView::folderListed, this, &MainWindow::romFolderListed);
     }
     resize(toPixels(kDesignWidth), toPixels(kDesignHeight));
 }
@@ -101,139 +102,139 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::createControls() {
-    m_fileList = new FileListView(this);
-    m_fileList->setObjectName(QStringLiteral("Files"));
+    m_ui.fileList = new FileListView(this);
+    m_ui.fileList->setObjectName(QStringLiteral("Files"));
     // Its look (font, gold on black) and behaviour are the list's stored design values.
-    m_fileList->ReadDesignValues(QStringLiteral("Files"));
-    m_fileList->setKeysKeptFromView(fileListKeysKeptFromView());
+    m_ui.fileList->readDesignValues(QStringLiteral("Files"));
+    m_ui.fileList->setKeysKeptFromView(fileListKeysKeptFromView());
     // The focus is on the list's inner view, which is what a screen reader names.
-    m_fileList->setAccessibleName(QStringLiteral("Games"));
-    for (QAbstractItemView* view : m_fileList->findChildren<QAbstractItemView*>())
-        view->setAccessibleName(m_fileList->accessibleName());
-    m_driveList = new QComboBox(this);
-    m_driveList->setObjectName(QStringLiteral("driveList"));
+    m_ui.fileList->setAccessibleName(QStringLiteral("Games"));
+    for (QAbstractItemView* view : m_ui.fileList->findChildren<QAbstractItemView*>())
+        view->setAccessibleName(m_ui.fileList->accessibleName());
+    m_ui.driveList = new QComboBox(this);
+    m_ui.driveList->setObjectName(QStringLiteral("driveList"));
     // Before its name: naming makes the accessible interface, which must be ours.
-    nameComboBox(m_driveList);
-    m_driveList->setAccessibleName(QStringLiteral("Drive"));
-    m_folderList = new QListWidget(this);
-    m_folderList->setObjectName(QStringLiteral("dirList"));
-    m_folderList->setAccessibleName(QStringLiteral("Folders"));
-    m_driveList->hide();
-    m_folderList->hide();
+    nameComboBox(m_ui.driveList);
+    m_ui.driveList->setAccessibleName(QStringLiteral("Drive"));
+    m_ui.folderList = new QListWidget(this);
+    m_ui.folderList->setObjectName(QStringLiteral("dirList"));
+    m_ui.folderList->setAccessibleName(QStringLiteral("Folders"));
+    m_ui.driveList->hide();
+    m_ui.folderList->hide();
     auto* ring = new FocusRing(this);
-    ring->watch(m_driveList);
-    ring->watch(m_folderList);
+    ring->watch(m_ui.driveList);
+    ring->watch(m_ui.folderList);
 
-    m_previewFrame = new QFrame(this);
-    m_previewFrame->setObjectName(QStringLiteral("frmShot"));
-    m_picture = new PictureBox(m_previewFrame);
-    m_picture->setObjectName(QStringLiteral("imgShot"));
-    m_picture->setAccessibleName(QStringLiteral("No picture"));
+    m_ui.previewFrame = new QFrame(this);
+    m_ui.previewFrame->setObjectName(QStringLiteral("frmShot"));
+    m_ui.picture = new PictureBox(m_ui.previewFrame);
+    m_ui.picture->setObjectName(QStringLiteral("imgShot"));
+    m_ui.picture->setAccessibleName(QStringLiteral("No picture"));
     // Over the picture box, under the title.
-    m_animation = new GifView(m_previewFrame);
-    m_animation->setObjectName(QStringLiteral("AniGIF"));
-    m_animation->ReadProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
-    m_animation->hide();
-    m_pictures = new PictureLoader(this);
+    m_ui.animation = new GifView(m_ui.previewFrame);
+    m_ui.animation->setObjectName(QStringLiteral("AniGIF"));
+    m_ui.animation->readProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
+    m_ui.animation->hide();
+    m_preview.pictures = new PictureLoader(this);
     m_preview = std::make_unique<GamePreview>(
         [this](const PreviewAnswer& answer) { previewAnswered(answer); });
-    m_titleShadow = new QLabel(m_previewFrame);
-    m_titleShadow->setObjectName(QStringLiteral("lblShadow"));
+    m_ui.titleShadow = new QLabel(m_ui.previewFrame);
+    m_ui.titleShadow->setObjectName(QStringLiteral("lblShadow"));
     // It only draws the title again, a little offset; read once is enough.
-    hideFromAccessibility(m_titleShadow);
+    hideFromAccessibility(m_ui.titleShadow);
     // Named only now: naming makes its accessible interface, which must know the shadow.
-    m_previewFrame->setAccessibleName(QStringLiteral("Selected game"));
-    m_title = new QLabel(m_previewFrame);
-    m_title->setObjectName(QStringLiteral("lblTitle"));
-    m_defaultPicture = new PictureBox(this);
-    m_defaultPicture->setObjectName(QStringLiteral("imgDefault"));
-    m_defaultPicture->setAccessibleName(QStringLiteral("Default picture"));
-    m_defaultPicture->hide();
-    m_defaultPicture->setPicture(QPixmap(QStringLiteral(":/default.png")));
-    m_picture->setPicture(m_defaultPicture->Picture());
+    m_ui.previewFrame->setAccessibleName(QStringLiteral("Selected game"));
+    m_ui.title = new QLabel(m_ui.previewFrame);
+    m_ui.title->setObjectName(QStringLiteral("lblTitle"));
+    m_ui.defaultPicture = new PictureBox(this);
+    m_ui.defaultPicture->setObjectName(QStringLiteral("imgDefault"));
+    m_ui.defaultPicture->setAccessibleName(QStringLiteral("Default picture"));
+    m_ui.defaultPicture->hide();
+    m_ui.defaultPicture->setPicture(QPixmap(QStringLiteral(":/default.png")));
+    m_ui.picture->setPicture(m_ui.defaultPicture->Picture());
 
-    m_emulatorBox = new QComboBox(this);
-    m_emulatorBox->setObjectName(QStringLiteral("cmbEmu"));
-    nameComboBox(m_emulatorBox);
-    m_emulatorBox->setAccessibleName(QStringLiteral("Emulator"));
-    m_commandLine = new QLineEdit(this);
-    m_commandLine->setObjectName(QStringLiteral("txtCommandLine"));
-    m_commandLine->setAccessibleName(QStringLiteral("Command line switches or search"));
-    m_browseButton = new QPushButton(QStringLiteral("..."), this);
-    m_browseButton->setObjectName(QStringLiteral("btnBrowse"));
-    m_browseButton->setToolTip(QStringLiteral("Browse Directory"));
-    m_browseButton->setAccessibleName(QStringLiteral("Browse folders"));
-    m_credits = new QLabel(QStringLiteral("Rombard team"), this);
-    m_credits->setObjectName(QStringLiteral("lblCredits"));
-    m_credits->setToolTip(QStringLiteral("Emulator Launcher by the Rombard team"));
-    m_credits->setAccessibleDescription(m_credits->toolTip());
+    m_ui.emulatorBox = new QComboBox(this);
+    m_ui.emulatorBox->setObjectName(QStringLiteral("cmbEmu"));
+    nameComboBox(m_ui.emulatorBox);
+    m_ui.emulatorBox->setAccessibleName(QStringLiteral("Emulator"));
+    m_ui.commandLine = new QLineEdit(this);
+    m_ui.commandLine->setObjectName(QStringLiteral("txtCommandLine"));
+    m_ui.commandLine->setAccessibleName(QStringLiteral("Command line switches or search"));
+    m_ui.browseButton = new QPushButton(QStringLiteral("..."), this);
+    m_ui.browseButton->setObjectName(QStringLiteral("btnBrowse"));
+    m_ui.browseButton->setToolTip(QStringLiteral("Browse Directory"));
+    m_ui.browseButton->setAccessibleName(QStringLiteral("Browse folders"));
+    m_ui.credits = new QLabel(QStringLiteral("Rombard team"), this);
+    m_ui.credits->setObjectName(QStringLiteral("lblCredits"));
+    m_ui.credits->setToolTip(QStringLiteral("Emulator Launcher by the Rombard team"));
+    m_ui.credits->setAccessibleDescription(m_ui.credits->toolTip());
 
     m_emulatorPoll = new QTimer(this);
     m_emulatorPoll->setObjectName(QStringLiteral("emulatorPoll"));
     m_emulatorPoll->setInterval(kPollMs);
 
     // Design places of the labels inside the frame; the layout sets only their width.
-    m_twips.insert(m_title, {0, 60, 0, 975});
-    m_twips.insert(m_titleShadow, {30, 120, 0, 975});
+    m_layout.twips.insert(m_ui.title, {0, 60, 0, 975});
+    m_layout.twips.insert(m_ui.titleShadow, {30, 120, 0, 975});
     // The rest of the design sizes the layout keeps.
-    m_twips.insert(m_driveList, {0, 0, 0, m_design.driveListHeight});
+    m_layout.twips.insert(m_ui.driveList, {0, 0, 0, m_layout.design.driveListHeight});
 }
 
 void MainWindow::applyLook() {
     // Styles paint a closed combo box with their own button face; only a style sheet
     // gets it black.
-    m_emulatorBox->setStyleSheet(
+    m_ui.emulatorBox->setStyleSheet(
         QStringLiteral("QComboBox, QComboBox QAbstractItemView { background-color: black; color: "
                        "rgb(224,224,224); }"));
-    m_emulatorBox->setFont(fontOf("Verdana", 8.25));
-    paint(m_commandLine, Qt::black, kLightGrey);
-    m_commandLine->setFont(fontOf("Verdana", 9));
-    m_credits->setFont(fontOf("MS Sans Serif", 8.25));
-    QPalette credits = m_credits->palette();
+    m_ui.emulatorBox->setFont(fontOf("Verdana", 8.25));
+    paint(m_ui.commandLine, Qt::black, kLightGrey);
+    m_ui.commandLine->setFont(fontOf("Verdana", 9));
+    m_ui.credits->setFont(fontOf("MS Sans Serif", 8.25));
+    QPalette credits = m_ui.credits->palette();
     credits.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    m_credits->setPalette(credits);
-    m_credits->setAlignment(Qt::AlignCenter);
-    paint(m_driveList, kBlueGrey, kGold);
-    m_driveList->setFont(fontOf("Verdana", 14.25, true));
-    paint(m_folderList, Qt::black, kGold);
-    m_folderList->setFont(fontOf("Verdana", 14.25));
-    paint(m_previewFrame, Qt::black, kGold);
-    m_previewFrame->setFrameShape(QFrame::NoFrame);
-    for (QLabel* label : {m_title, m_titleShadow}) {
+    m_ui.credits->setPalette(credits);
+    m_ui.credits->setAlignment(Qt::AlignCenter);
+    paint(m_ui.driveList, kBlueGrey, kGold);
+    m_ui.driveList->setFont(fontOf("Verdana", 14.25, true));
+    paint(m_ui.folderList, Qt::black, kGold);
+    m_ui.folderList->setFont(fontOf("Verdana", 14.25));
+    paint(m_ui.previewFrame, Qt::black, kGold);
+    m_ui.previewFrame->setFrameShape(QFrame::NoFrame);
+    for (QLabel* label : {m_ui.title, m_ui.titleShadow}) {
         label->setFont(fontOf("Verdana", 20.25));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setWordWrap(true);
     }
-    QPalette title = m_title->palette();
+    QPalette title = m_ui.title->palette();
     title.setColor(QPalette::WindowText, kGold);
-    m_title->setPalette(title);
-    QPalette shadow = m_titleShadow->palette();
+    m_ui.title->setPalette(title);
+    QPalette shadow = m_ui.titleShadow->palette();
     shadow.setColor(QPalette::WindowText, Qt::black);
-    m_titleShadow->setPalette(shadow);
+    m_ui.titleShadow->setPalette(shadow);
     // The shadow only draws; clicks go to the title or the picture.
-    m_titleShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_ui.titleShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void MainWindow::connectEvents() {
-    connect(m_emulatorBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    connect(m_ui.emulatorBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0) return;
         // Another system lists other files: a mask chosen for this one does not carry over.
         m_chosenMask.clear();
         selectEmulator();
     });
-    connect(m_commandLine, &QLineEdit::textChanged, this, [this] {
+    connect(m_ui.commandLine, &QLineEdit::textChanged, this, [this] {
         // Switches leave the list's pattern as it is: listing the folder again would lose
         // the selected game, and Enter would start another.
-        if (PatternForBoxText(listMask(), m_commandLine->text()) != m_fileList->Pattern())
+        if (patternForBoxText(listMask(), m_ui.commandLine->text()) != m_ui.fileList->pattern())
             filterByCommandLine();
     });
-    connect(m_fileList, &FileListView::DblClick, this, [this] { launchSelectedGame(); });
-    connect(m_fileList, &FileListView::ItemClick, this, [this](int) { showSelectedGame(); });
-    connect(m_pictures, &PictureLoader::loaded, this,
+    connect(m_ui.fileList, &FileListView::dblClick, this, [this] { launchSelectedGame(); });
+    connect(m_ui.fileList, &FileListView::itemClick, this, [this](int) { showSelectedGame(); });
+    connect(m_preview.pictures, &PictureLoader::loaded, this,
             [this](quint64, const QString& path, const QImage& picture, const QSize& full) {
                 pictureLoaded(path, picture, full);
             });
-    connect(m_fileList, &FileListView::KeyDown, this, [this](int keyCode, int shiftState) {
+    connect(m_ui.fileList, &FileListView::keyDown, this, [this](int keyCode, int shiftState) {
         handleFileListKey(keyOfListCode(keyCode, shiftState));
     });
     connect(m_emulatorPoll, &QTimer::timeout, this, [this] { restoreWhenEmulatorEnds(); });
@@ -256,8 +257,9 @@ void MainWindow::connectEvents() {
             });
         }
     }
-    for (QObject* o : std::initializer_list<QObject*>{m_emulatorBox, m_commandLine, m_previewFrame,
-                                                      m_picture, m_animation, m_title, m_credits})
+    for (QObject* o :
+         std::initializer_list<QObject*>{m_ui.emulatorBox, m_ui.commandLine, m_ui.previewFrame,
+                                         m_ui.picture, m_ui.animation, m_ui.title, m_ui.credits})
         o->installEventFilter(this);
     connectNavigation();
     connectGamepads();
@@ -268,7 +270,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress:
             return routeKey(watched, static_cast<QKeyEvent*>(event));
         case QEvent::FocusIn:
-            if (watched == m_commandLine) flashCommandLine();
+            if (watched == m_ui.commandLine) flashCommandLine();
             return false;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -276,8 +278,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseMove:
             return routeMouse(watched, static_cast<QMouseEvent*>(event));
         case QEvent::Resize:
-            if (watched == m_picture) previewResized();
-            if (watched == m_title) fitTitle();
+            if (watched == m_ui.picture) previewResized();
+            if (watched == m_ui.title) fitTitle();
             return false;
         default:
             return QWidget::eventFilter(watched, event);
@@ -286,34 +288,34 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 bool MainWindow::routeKey(QObject* watched, QKeyEvent* event) {
     const QKeyCombination key = event->keyCombination();
-    if (watched == m_folderList || watched == m_driveList || watched == m_browseButton)
+    if (watched == m_ui.folderList || watched == m_ui.driveList || watched == m_ui.browseButton)
         return handleNavigationKey(watched, key);
-    if (watched == m_emulatorBox) {
+    if (watched == m_ui.emulatorBox) {
         handleEmulatorBoxKey(key);
         return false;
     }
-    return watched == m_commandLine && handleCommandLineKey(key);
+    return watched == m_ui.commandLine && handleCommandLineKey(key);
 }
 
 bool MainWindow::routeMouse(QObject* watched, QMouseEvent* mouse) {
     const QEvent::Type type = mouse->type();
     if (type == QEvent::MouseButtonDblClick) {
-        if (watched == m_picture || watched == m_animation || watched == m_title) {
+        if (watched == m_ui.picture || watched == m_ui.animation || watched == m_ui.title) {
             launchSelectedGame();
             return true;
         }
     }
-    if (watched != m_previewFrame) return false;
+    if (watched != m_ui.previewFrame) return false;
     const int x = toTwips(qRound(mouse->position().x()));
     if (type == QEvent::MouseButtonPress) {
         // The frame hides and shows the picture under the mouse while it moves, which
         // would end an implicit grab half way through a drag.
-        m_previewFrame->grabMouse();
+        m_ui.previewFrame->grabMouse();
         startPreviewDrag(x);
     }
     if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) dragPreview(x);
     if (type == QEvent::MouseButtonRelease) {
-        if (mouse->buttons() == Qt::NoButton) m_previewFrame->releaseMouse();
+        if (mouse->buttons() == Qt::NoButton) m_ui.previewFrame->releaseMouse();
         endPreviewDrag();
     }
     return true;
@@ -331,12 +333,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 int MainWindow::toPixels(int twips) const {
     const double dpi = m_services.dpi > 0 ? m_services.dpi : logicalDpiX();
-    return TwipsToPixels(twips, dpi);
+    return twipsToPixels(twips, dpi);
 }
 
 int MainWindow::toTwips(int pixels) const {
     const double dpi = m_services.dpi > 0 ? m_services.dpi : logicalDpiX();
-    return PixelsToTwips(pixels, dpi);
+    return pixelsToTwips(pixels, dpi);
 }
 
 int MainWindow::innerWidth() const {
@@ -348,13 +350,13 @@ int MainWindow::innerHeight() const {
 }
 
 TwipRect MainWindow::twips(const QWidget* control) const {
-    return m_twips.value(control);
+    return m_layout.twips.value(control);
 }
 
 void MainWindow::moveTwips(QWidget* control, const TwipRect& r) {
     // A tiny window leaves no room for some controls; they keep their place then.
     if (r.width < 0 || r.height < 0) return;
-    m_twips.insert(control, r);
+    m_layout.twips.insert(control, r);
     const int left = toPixels(r.left), top = toPixels(r.top);
     control->setGeometry(left, top, toPixels(r.left + r.width) - left,
                          toPixels(r.top + r.height) - top);
@@ -367,12 +369,12 @@ void MainWindow::setTwipsWidth(QWidget* control, int width) {
 }
 
 QString MainWindow::setting(const QString& key, const QString& defaultValue) const {
-    if (m_currentEmulator.isEmpty()) return defaultValue;
-    return m_services.settings->getSetting(kAppName, m_currentEmulator, key, defaultValue);
+    if (m_emu.current.isEmpty()) return defaultValue;
+    return m_services.settings->getSetting(kAppName, m_emu.current, key, defaultValue);
 }
 
 void MainWindow::saveSetting(const QString& key, const QString& value) {
-    m_services.settings->saveSetting(kAppName, m_currentEmulator, key, value);
+    m_services.settings->saveSetting(kAppName, m_emu.current, key, value);
 }
 
 void MainWindow::showFileCount() {
@@ -382,11 +384,11 @@ void MainWindow::showFileCount() {
 }
 
 void MainWindow::showListTip() {
-    m_fileList->setToolTip(m_identifyProgress.isEmpty()
-                               ? m_countTip
-                               : m_countTip + QStringLiteral(" - ") + m_identifyProgress);
+    m_ui.fileList->setToolTip(m_identifyProgress.isEmpty()
+                                  ? m_countTip
+                                  : m_countTip + QStringLiteral(" - ") + m_identifyProgress);
 }
 
 void MainWindow::focusFiles() {
-    m_fileList->setFocus();
+    m_ui.fileList->setFocus();
 }

@@ -98,8 +98,8 @@ int listedRow(const FileListView& list, const DuplicateRun& run, int row) {
     const int above =
         int(std::lower_bound(run.gone.begin(), run.gone.end(), row) - run.gone.begin());
     const int live = row - above;
-    if (withTrailingSeparator(list.path()) != run.folder || live >= list.ListCount() ||
-        list.List(live) != run.names.at(row))
+    if (withTrailingSeparator(list.path()) != run.folder || live >= list.listCount() ||
+        list.list(live) != run.names.at(row))
         return -1;
     return live;
 }
@@ -112,10 +112,10 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
     const bool removing = mode == DuplicateMode::Remove;
     m_duplicateRun = run;
     run->caption = windowTitle();
-    run->folder = withTrailingSeparator(m_fileList->path());
-    run->names.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        run->names.append(m_fileList->List(i));
+    run->folder = withTrailingSeparator(m_ui.fileList->path());
+    run->names.reserve(m_ui.fileList->listCount());
+    for (int i = 0; i < m_ui.fileList->listCount(); ++i)
+        run->names.append(m_ui.fileList->list(i));
 
     // Called on the search's thread; each only posts to the window's.
     DuplicateSearchHooks hooks;
@@ -140,8 +140,8 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
         if (!run->selectPending.exchange(true)) {
             run->post([this, run] {
                 run->selectPending = false;
-                const int live = listedRow(*m_fileList, *run, run->examined);
-                if (live >= 0) m_fileList->setListIndex(live);
+                const int live = listedRow(*m_ui.fileList, *run, run->examined);
+                if (live >= 0) m_ui.fileList->setListIndex(live);
             });
         }
         return true;
@@ -153,9 +153,9 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
                 (found == 1 ? QStringLiteral(" file found") : QStringLiteral(" files found")));
             // Counted copies stay where they are.
             if (!removing) return;
-            const int live = listedRow(*m_fileList, *run, row);
-            if (live >= 0) m_fileList->RemoveItem(live);
-            m_screenshots->removed(run->folder + run->names.at(row));
+            const int live = listedRow(*m_ui.fileList, *run, row);
+            if (live >= 0) m_ui.fileList->removeItem(live);
+            m_preview.screenshots->removed(run->folder + run->names.at(row));
             run->gone.insert(std::lower_bound(run->gone.begin(), run->gone.end(), row), row);
         });
     };
@@ -164,12 +164,12 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
     // others merely show too, by the beginning of their names), decides which copy stays.
     // The folders are those of the searched folder, whatever the list shows by the time a
     // copy is weighed.
-    const QStringList shotFolders = ScreenshotFolders(
-        setting(QStringLiteral("screenshots"), QString()), m_emulatorFolder, run->folder);
+    const QStringList shotFolders = screenshotFoldersOf(
+        setting(QStringLiteral("screenshots"), QString()), m_emu.folder, run->folder);
     platform::FileOperations* files = m_services.files;
     // The preview follows the examined rows; its listings follow the removals (below)
     // rather than being taken again after each.
-    m_screenshots->holdListings();
+    m_preview.screenshots->holdListings();
     run->worker = std::thread([this, run, hooks = std::move(hooks), files, shotFolders, mode,
                                folder = run->folder, names = run->names] {
         // Its own search of pictures: the window's serves the preview meanwhile.
@@ -177,9 +177,9 @@ void MainWindow::removeDuplicates(DuplicateMode mode) {
         shots.holdListings();
         TellingFiles telling(*files, shots);
         const HasScreenshot hasScreenshot = [&](const QString& name) {
-            return shots.HasOwnScreenshot(shotFolders, name);
+            return shots.hasOwnScreenshot(shotFolders, name);
         };
-        run->result = FindDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
+        run->result = findDuplicates(folder, names, telling, mode, hooks, hasScreenshot);
         run->post([this] { finishDuplicateRun(); });
     });
 }
@@ -212,13 +212,13 @@ void MainWindow::finishDuplicateRun() {
     run->deleteLater();
 
     m_busy = false;
-    m_screenshots->releaseListings();
+    m_preview.screenshots->releaseListings();
     setWindowTitle(caption);
     if (counted) {
         if (!stopped) askRemoveCountedDuplicates(result.filesRemoved(), folder);
         return;
     }
-    if (!result.copies.empty() && withTrailingSeparator(m_fileList->path()) == folder)
+    if (!result.copies.empty() && withTrailingSeparator(m_ui.fileList->path()) == folder)
         refreshFileList(QString());
     m_services.dialogs->messageBox(result.message(), platform::MessageButtons::Ok,
                                    platform::MessageIcon::Information, kAppName);
@@ -244,6 +244,6 @@ void MainWindow::askRemoveCountedDuplicates(int count, const QString& folder) {
                                        kAppName) != platform::MessageAnswer::Ok)
         return;
     // The count was for that folder; another one listed meanwhile was not asked about.
-    if (withTrailingSeparator(m_fileList->path()) == folder)
+    if (withTrailingSeparator(m_ui.fileList->path()) == folder)
         removeDuplicates(DuplicateMode::Remove);
 }

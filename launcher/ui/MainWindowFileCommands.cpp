@@ -34,9 +34,9 @@ bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QSt
 }  // namespace
 
 bool MainWindow::deleteSelectedFile() {
-    if (m_fileList->ListIndex() == -1) return true;
-    const QString name = m_fileList->FileName();
-    const QString folder = withTrailingSeparator(m_fileList->path());
+    if (m_ui.fileList->listIndex() == -1) return true;
+    const QString name = m_ui.fileList->fileName();
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
     const QString title = QStringLiteral("Delete File");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
         refreshFileList(QString());
@@ -44,13 +44,13 @@ bool MainWindow::deleteSelectedFile() {
     }
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
         QStringLiteral("Move '") + name + QStringLiteral("' to the trash?\nFrom Path: ") +
-            m_fileList->path(),
+            m_ui.fileList->path(),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
     if (answer == platform::MessageAnswer::Ok) {
         const QString path = folder + name;
         platform::FileOperations& ops = *m_services.files;
         // Looked up first: the descriptor is known by its game, which is about to go.
-        const auto jad = JadTwinOf(ops, path);
+        const auto jad = jadTwinOf(ops, path);
         bool removed = ops.remove(path);
         const bool gone = !removed && goneFromFolder(*m_services.dialogs, folder, name, title);
         if (removed && jad) removed = ops.remove(*jad);
@@ -69,9 +69,9 @@ bool MainWindow::deleteSelectedFile() {
 }
 
 bool MainWindow::renameSelectedFile() {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
-    const QString folder = withTrailingSeparator(m_fileList->path());
+    if (m_ui.fileList->listIndex() < 0) return true;
+    const QString name = m_ui.fileList->fileName();
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
     const QString title = QStringLiteral("Rename");
     if (goneFromFolder(*m_services.dialogs, folder, name, title)) {
         refreshFileList(QString());
@@ -93,23 +93,24 @@ bool MainWindow::renameSelectedFile() {
 }
 
 bool MainWindow::askFileMask() {
-    const auto answer = m_services.dialogs->inputBox(
-        QStringLiteral("Enter file mask:"), QStringLiteral("Filter Files"), m_fileList->Pattern());
+    const auto answer =
+        m_services.dialogs->inputBox(QStringLiteral("Enter file mask:"),
+                                     QStringLiteral("Filter Files"), m_ui.fileList->pattern());
     // The mask chosen stays when a filter typed in the command line box is cleared.
     m_chosenMask = answer ? *answer : QString();
-    m_fileList->setPattern(listMask());
+    m_ui.fileList->setPattern(listMask());
     showFileCount();
     return true;
 }
 
 QString MainWindow::listMask() const {
-    return m_chosenMask.isEmpty() ? m_fileMask : m_chosenMask;
+    return m_chosenMask.isEmpty() ? m_emu.fileMask : m_chosenMask;
 }
 
 bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
     // A macro that presses F6 would start itself again without end.
     if (m_macroRunning) return true;
-    if (m_keyMacro.isEmpty() || ShiftState(held) != 0) {
+    if (m_keyMacro.isEmpty() || shiftStateOf(held) != 0) {
         const auto answer =
             m_services.dialogs->inputBox(QStringLiteral("Enter Macro:"), kAppName, m_keyMacro);
         if (!answer || answer->isEmpty()) return false;
@@ -125,7 +126,7 @@ bool MainWindow::runKeyMacro(Qt::KeyboardModifiers& held) {
 }
 
 bool MainWindow::hideFilesByPattern() {
-    const QString folder = withTrailingSeparator(m_fileList->path());
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
     const auto answer = m_services.dialogs->inputBox(
         QStringLiteral("Enter pattern to hide files:\nEnter blank pattern to remove all hidden "
                        "files."),
@@ -133,14 +134,14 @@ bool MainWindow::hideFilesByPattern() {
     if (!answer) return false;
     bool changed = true;
     if (answer->trimmed().isEmpty()) {
-        changed = ClearHiddenFiles(folder);
+        changed = clearHiddenFiles(folder);
     } else {
         m_hidePattern = answer->toLower();
         QStringList names;
-        for (int i = 0; i < m_fileList->ListCount(); ++i)
-            names.append(m_fileList->List(i));
+        for (int i = 0; i < m_ui.fileList->listCount(); ++i)
+            names.append(m_ui.fileList->list(i));
         changed =
-            AddToHiddenList(folder, NamesMatchingHidePattern(names, HideMatchPattern(*answer)));
+            addToHiddenList(folder, namesMatchingHidePattern(names, hideMatchPattern(*answer)));
     }
     refreshFileList(QString());
     // A list that is a link, a FIFO or unwritable is left alone; the user must know why
@@ -169,14 +170,14 @@ bool MainWindow::askStripText() {
 }
 
 bool MainWindow::toggleDumpTag(int shiftState) {
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
-    if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(m_fileList->path()), name,
+    if (m_ui.fileList->listIndex() < 0) return true;
+    const QString name = m_ui.fileList->fileName();
+    if (goneFromFolder(*m_services.dialogs, withTrailingSeparator(m_ui.fileList->path()), name,
                        kAppName)) {
         refreshFileList(QString());
         return true;
     }
-    QString newName = DumpTagName(name, shiftState), folder;
+    QString newName = dumpTagName(name, shiftState), folder;
     const QString wanted = newName;
     bool ok = false;
     renameFile(name, newName, folder, ok);
@@ -189,9 +190,9 @@ bool MainWindow::toggleDumpTag(int shiftState) {
 void MainWindow::renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
     ok = false;
     if (newName == oldName) return;
-    if (folder.isEmpty()) folder = withTrailingSeparator(m_fileList->path());
+    if (folder.isEmpty()) folder = withTrailingSeparator(m_ui.fileList->path());
     const auto given =
-        RenameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
+        renameGameFile(*m_services.files, folder, oldName, newName, picturesOf(folder));
     if (!given) return;
     // The game's play history and favourite mark follow it to its new name.
     if (m_services.history) m_services.history->renamed(folder + oldName, folder + *given);
@@ -204,32 +205,32 @@ void MainWindow::tellNameGiven(const QString& oldName, const QString& wanted, co
     // A numbered name is never given silently: the user looks for the game under the name
     // typed.
     if (given.isEmpty() || given == wanted) return;
-    m_services.dialogs->messageBox(NameGivenText(oldName, wanted, given),
+    m_services.dialogs->messageBox(nameGivenText(oldName, wanted, given),
                                    platform::MessageButtons::Ok, platform::MessageIcon::Information,
                                    title);
 }
 
 GamePictures MainWindow::picturesOf(const QString& folder) {
-    return PicturesIn(*m_screenshots,
-                      ScreenshotFolders(setting(QStringLiteral("screenshots"), QString()),
-                                        m_emulatorFolder, folder));
+    return picturesIn(*m_preview.screenshots,
+                      screenshotFoldersOf(setting(QStringLiteral("screenshots"), QString()),
+                                          m_emu.folder, folder));
 }
 
 void MainWindow::refreshFileList(const QString& selectName) {
-    int index = m_fileList->ListIndex();
-    const QString selected = index >= 0 ? m_fileList->FileName() : QString();
-    m_fileList->Refresh();
+    int index = m_ui.fileList->listIndex();
+    const QString selected = index >= 0 ? m_ui.fileList->fileName() : QString();
+    m_ui.fileList->refresh();
     // Read in the background: the list shows the folder's last reading until the names
     // come, and the game is chosen again then.
-    if (m_fileList->folderList().reading() && !m_fileList->folderList().namesKnown())
-        m_selectWhenListed = selectName.isEmpty() ? selected : selectName;
+    if (m_ui.fileList->folderList().reading() && !m_ui.fileList->folderList().namesKnown())
+        m_folders.selectWhenListed = selectName.isEmpty() ? selected : selectName;
     showFileCount();
     QCoreApplication::processEvents();
-    const int count = m_fileList->ListCount();
+    const int count = m_ui.fileList->listCount();
     if (!m_macroRunning && !selectName.isEmpty()) {
         const QString wanted = platform::foldName(selectName);
         for (int i = 0; i < count; ++i) {
-            if (platform::foldName(m_fileList->List(i)) == wanted) {
+            if (platform::foldName(m_ui.fileList->list(i)) == wanted) {
                 index = i;
                 break;
             }
@@ -237,7 +238,7 @@ void MainWindow::refreshFileList(const QString& selectName) {
     }
     // After the last row was deleted the row before it takes its place.
     if (index >= count) index = count - 1;
-    m_fileList->setListIndex(index);
+    m_ui.fileList->setListIndex(index);
 }
 
 namespace {
@@ -247,16 +248,16 @@ constexpr qint64 kBatchProgressEveryMs = 100;
 }  // namespace
 
 std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
-    const QString folder = withTrailingSeparator(m_fileList->path());
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
     QStringList listed;
-    listed.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        listed.append(m_fileList->List(i));
+    listed.reserve(m_ui.fileList->listCount());
+    for (int i = 0; i < m_ui.fileList->listCount(); ++i)
+        listed.append(m_ui.fileList->list(i));
     // From the last row up, as the names are listed now.
     std::vector<GameRename> wanted;
     for (qsizetype i = listed.size() - 1; i >= 0; --i) {
         const QString& name = listed.at(i);
-        if (NameHoldsText(name, text)) wanted.push_back({name, StrippedName(name, text)});
+        if (nameHoldsText(name, text)) wanted.push_back({name, strippedName(name, text)});
     }
 
     // The pictures' listings are kept for the batch and follow its moves, so that each
@@ -266,7 +267,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
     since.start();
     RenameBatchHooks hooks;
     hooks.moved = [this](const QString& from, const QString& to) {
-        m_screenshots->moved(from, to);
+        m_preview.screenshots->moved(from, to);
     };
     hooks.progress = [&](int done, int total) {
         if (since.elapsed() < kBatchProgressEveryMs) return true;
@@ -277,10 +278,10 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         return true;
     };
-    m_screenshots->holdListings();
+    m_preview.screenshots->holdListings();
     const std::vector<GameRename> renamed =
-        RenameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
-    m_screenshots->releaseListings();
+        renameGameFiles(*m_services.files, folder, wanted, picturesOf(folder), hooks);
+    m_preview.screenshots->releaseListings();
     setWindowTitle(caption);
     // Each game's play history and favourite mark follow it to its new name.
     if (m_services.history)
@@ -288,7 +289,7 @@ std::vector<GameRename> MainWindow::removeTextFromNames(const QString& text) {
             m_services.history->renamed(folder + r.oldName, folder + r.newName);
 
     refreshFileList(QString());
-    m_services.dialogs->messageBox(RenamedCountText(wanted, renamed), platform::MessageButtons::Ok,
+    m_services.dialogs->messageBox(renamedCountText(wanted, renamed), platform::MessageButtons::Ok,
                                    platform::MessageIcon::Information, kAppName);
     return renamed;
 }

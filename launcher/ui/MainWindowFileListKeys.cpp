@@ -21,13 +21,13 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
     bool closing = true;
     switch (commandFor(fileListKeys(), key)) {
         case KeyCommand::FocusCommandLine:
-            m_commandLine->setFocus();
+            m_ui.commandLine->setFocus();
             break;
         case KeyCommand::FocusFoldersOrCommandLine:
-            if (m_folderList->isVisible())
-                m_folderList->setFocus();
+            if (m_ui.folderList->isVisible())
+                m_ui.folderList->setFocus();
             else
-                m_commandLine->setFocus();
+                m_ui.commandLine->setFocus();
             break;
         case KeyCommand::ToggleFolderLists:
             toggleFolderLists();
@@ -63,7 +63,7 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
             closing = askStripText();
             break;
         case KeyCommand::ToggleDumpTag:
-            closing = toggleDumpTag(ShiftState(held));
+            closing = toggleDumpTag(shiftStateOf(held));
             break;
         case KeyCommand::ToggleFavourite:
             closing = toggleFavourite();
@@ -84,7 +84,7 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
 }
 
 void MainWindow::finishFileListKey(Qt::KeyboardModifiers held) {
-    m_commandLine->setFocus();
+    m_ui.commandLine->setFocus();
     if (staysInCommandLine(held)) return;
     QCoreApplication::processEvents();
     focusFiles();

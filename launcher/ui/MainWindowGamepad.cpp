@@ -59,9 +59,10 @@ void MainWindow::sendPadKeys(const QStringList& keys) {
 }
 
 void MainWindow::showPadTip(const QString& text) {
-    m_fileList->setToolTip(text);
+    m_ui.fileList->setToolTip(text);
     m_padTip->start();
     // Over a game it would only be in the way.
     if (takesPadInput())
-        QToolTip::showText(m_fileList->mapToGlobal(QPoint(0, 0)), text, m_fileList, {}, kPadTipMs);
+        QToolTip::showText(m_ui.fileList->mapToGlobal(QPoint(0, 0)), text, m_ui.fileList, {},
+                           kPadTipMs);
 }

@@ -14,8 +14,8 @@
 void MainWindow::connectHistory() {
     // Filled in before each listing, so the favourites-only listing and the columns read
     // the history as it is when the folder is read.
-    m_fileList->folderList().beforeListing = [this](const QString& folder) {
-        m_fileList->model().setPlayFacts(
+    m_ui.fileList->folderList().beforeListing = [this](const QString& folder) {
+        m_ui.fileList->model().setPlayFacts(
             m_services.history ? m_services.history->factsForFolder(folder) : PlayFactsByName());
         // The folder's journals are read in behind the listing; `changed` brings the news.
         if (m_services.history) m_services.history->folderListed(folder);
@@ -39,35 +39,35 @@ void MainWindow::connectHistory() {
 }
 
 void MainWindow::refreshPlayColumns() {
-    if (!m_services.history || m_fileList->path().isEmpty()) return;
-    m_fileList->model().setPlayFacts(
-        m_services.history->factsForFolder(withTrailingSeparator(m_fileList->path())));
+    if (!m_services.history || m_ui.fileList->path().isEmpty()) return;
+    m_ui.fileList->model().setPlayFacts(
+        m_services.history->factsForFolder(withTrailingSeparator(m_ui.fileList->path())));
 }
 
 bool MainWindow::toggleFavourite() {
-    if (!m_services.history || m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
-    if (!m_services.history->toggleFavourite(withTrailingSeparator(m_fileList->path()) + name))
+    if (!m_services.history || m_ui.fileList->listIndex() < 0) return true;
+    const QString name = m_ui.fileList->fileName();
+    if (!m_services.history->toggleFavourite(withTrailingSeparator(m_ui.fileList->path()) + name))
         return true;
     // Unmarked while only favourites show: the game leaves the list.
-    if (m_fileList->folderList().favouritesOnly()) refreshFileList(name);
+    if (m_ui.fileList->folderList().favouritesOnly()) refreshFileList(name);
     return true;
 }
 
 bool MainWindow::toggleFavouritesOnly() {
-    FolderList& folder = m_fileList->folderList();
+    FolderList& folder = m_ui.fileList->folderList();
     folder.setFavouritesOnly(!folder.favouritesOnly());
-    refreshFileList(m_fileList->ListIndex() >= 0 ? m_fileList->FileName() : QString());
+    refreshFileList(m_ui.fileList->listIndex() >= 0 ? m_ui.fileList->fileName() : QString());
     return true;
 }
 
 QString MainWindow::fileCountTip() {
     // While a folder is read in the background, what the list knows of it.
-    const FolderList& folder = m_fileList->folderList();
+    const FolderList& folder = m_ui.fileList->folderList();
     if (folder.reading() && !folder.readingStatus().isEmpty()) return folder.readingStatus();
-    const int count = m_fileList->ListCount();
+    const int count = m_ui.fileList->listCount();
     QString tip =
-        m_fileList->folderList().favouritesOnly()
+        m_ui.fileList->folderList().favouritesOnly()
             ? QString::number(count) +
                   (count == 1 ? QStringLiteral(" Favourite") : QStringLiteral(" Favourites")) +
                   QStringLiteral(" (Ctrl+F shows all files)")
@@ -82,9 +82,9 @@ QString MainWindow::fileCountTip() {
 
 QString MainWindow::activeFiltersText() const {
     QStringList parts;
-    if (m_fileList->folderList().favouritesOnly())
+    if (m_ui.fileList->folderList().favouritesOnly())
         parts << QStringLiteral("Favourites only (Ctrl+F shows all files)");
-    if (const int hidden = m_fileList->folderList().hiddenByList(); hidden > 0)
+    if (const int hidden = m_ui.fileList->folderList().hiddenByList(); hidden > 0)
         parts << (hidden == 1 ? QStringLiteral("1 file hidden")
                               : QStringLiteral("%1 files hidden").arg(hidden)) +
                      QStringLiteral(" (F4 with an empty pattern shows them)");
@@ -93,22 +93,22 @@ QString MainWindow::activeFiltersText() const {
 
 void MainWindow::showActiveFilters() {
     const QString text = activeFiltersText();
-    if (!m_filtersLine) {
+    if (!m_ui.filtersLine) {
         if (text.isEmpty()) return;
-        m_filtersLine = new QLabel(this);
-        m_filtersLine->setObjectName(QStringLiteral("lblFilters"));
-        m_filtersLine->setAccessibleName(QStringLiteral("List filters"));
-        m_filtersLine->setAutoFillBackground(true);
-        m_filtersLine->setMargin(2);
-        m_filtersLine->setFont(m_commandLine->font());
-        QPalette look = m_filtersLine->palette();
+        m_ui.filtersLine = new QLabel(this);
+        m_ui.filtersLine->setObjectName(QStringLiteral("lblFilters"));
+        m_ui.filtersLine->setAccessibleName(QStringLiteral("List filters"));
+        m_ui.filtersLine->setAutoFillBackground(true);
+        m_ui.filtersLine->setMargin(2);
+        m_ui.filtersLine->setFont(m_ui.commandLine->font());
+        QPalette look = m_ui.filtersLine->palette();
         look.setColor(QPalette::Window, QColor(36, 52, 72));
         look.setColor(QPalette::WindowText, QColor(236, 209, 62));
-        m_filtersLine->setPalette(look);
+        m_ui.filtersLine->setPalette(look);
     }
     const bool changed =
-        m_filtersLine->text() != text || m_filtersLine->isHidden() != text.isEmpty();
-    m_filtersLine->setText(text);
-    m_filtersLine->setToolTip(text);
+        m_ui.filtersLine->text() != text || m_ui.filtersLine->isHidden() != text.isEmpty();
+    m_ui.filtersLine->setText(text);
+    m_ui.filtersLine->setToolTip(text);
     if (changed) placeFilesAndFilters();
 }

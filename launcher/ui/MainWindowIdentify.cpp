@@ -25,18 +25,18 @@ const QString kUnavailable = QStringLiteral(
 
 void MainWindow::connectIdentification() {
     m_identification = new GameIdentification(m_services.identifier, this);
-    m_fileList->folderList().setShowsVerified(m_identification->available());
+    m_ui.fileList->folderList().setShowsVerified(m_identification->available());
     if (!m_identification->available()) return;
 
     // Every listing makes the marks of the one before worthless: the rows are other files,
     // or the same names may be other files now. Answers still on their way are dropped.
-    auto before = std::move(m_fileList->folderList().beforeListing);
-    m_fileList->folderList().beforeListing = [this, before](const QString& folder) {
+    auto before = std::move(m_ui.fileList->folderList().beforeListing);
+    m_ui.fileList->folderList().beforeListing = [this, before](const QString& folder) {
         if (before) before(folder);
         m_identification->cancel();
         m_identified.clear();
         m_identifiedFolder.clear();
-        m_fileList->model().clearVerifiedMarks();
+        m_ui.fileList->model().clearVerifiedMarks();
         m_identifyProgress.clear();
         queueIdentification();
     };
@@ -47,20 +47,21 @@ void MainWindow::connectIdentification() {
     };
     m_identification->identified = [this](const std::vector<GameIdentification::Answer>& answers) {
         VerifiedMarksByName marks;
-        const QString selected = m_fileList->ListIndex() >= 0 ? m_fileList->FileName() : QString();
+        const QString selected =
+            m_ui.fileList->listIndex() >= 0 ? m_ui.fileList->fileName() : QString();
         bool selectedAnswered = false;
         for (const GameIdentification::Answer& a : answers) {
             // Keyed by path: an answer for another folder has no row here.
             if (parentFolderOf(a.path) != m_identifiedFolder) continue;
             const QString name = fileNameOf(a.path);
             m_identified.insert(name, a.identification);
-            marks.insert(name, MarkOf(a.identification.verdict));
+            marks.insert(name, markOf(a.identification.verdict));
             if (name == selected) selectedAnswered = true;
         }
-        m_fileList->model().setVerifiedMarks(marks);
+        m_ui.fileList->model().setVerifiedMarks(marks);
         if (selectedAnswered) {
-            m_title->setToolTip(gameInfoText(selected));
-            m_title->setAccessibleDescription(m_title->toolTip());
+            m_ui.title->setToolTip(gameInfoText(selected));
+            m_ui.title->setAccessibleDescription(m_ui.title->toolTip());
         }
     };
     m_identification->sourcesSkipped = [this](const QStringList& problems) {
@@ -85,7 +86,7 @@ void MainWindow::connectIdentification() {
     };
     m_identification->unavailable = [this] {
         m_identifierMissing = true;
-        m_fileList->folderList().setShowsVerified(false);
+        m_ui.fileList->folderList().setShowsVerified(false);
         if (std::exchange(m_identifyAsked, false))
             m_services.dialogs->messageBox(kUnavailable, platform::MessageButtons::Ok,
                                            platform::MessageIcon::Warning, kIdentifyTitle);
@@ -113,12 +114,12 @@ void MainWindow::queueIdentification() {
 }
 
 void MainWindow::identifyListedFolder() {
-    if (!m_identification->available() || m_fileList->path().isEmpty()) return;
-    m_identifiedFolder = withTrailingSeparator(m_fileList->path());
+    if (!m_identification->available() || m_ui.fileList->path().isEmpty()) return;
+    m_identifiedFolder = withTrailingSeparator(m_ui.fileList->path());
     QStringList names;
-    names.reserve(m_fileList->ListCount());
-    for (int i = 0; i < m_fileList->ListCount(); ++i)
-        names.append(m_fileList->List(i));
+    names.reserve(m_ui.fileList->listCount());
+    for (int i = 0; i < m_ui.fileList->listCount(); ++i)
+        names.append(m_ui.fileList->list(i));
     m_identification->request(m_identifiedFolder, names, m_identifyAsked);
 }
 
@@ -132,7 +133,7 @@ bool MainWindow::identifyAgain() {
     // The sources that changed are read again, and the marks come again from scratch.
     m_identification->cancel();
     m_identified.clear();
-    m_fileList->model().clearVerifiedMarks();
+    m_ui.fileList->model().clearVerifiedMarks();
     m_identifyAsked = true;
     m_identifyAllowed = true;
     identifyListedFolder();
@@ -154,9 +155,9 @@ bool MainWindow::renameToCanonicalName() {
         tell(kUnavailable);
         return true;
     }
-    if (m_fileList->ListIndex() < 0) return true;
-    const QString name = m_fileList->FileName();
-    const QString folder = withTrailingSeparator(m_fileList->path());
+    if (m_ui.fileList->listIndex() < 0) return true;
+    const QString name = m_ui.fileList->fileName();
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
     const auto found = m_identified.constFind(name);
     if (found == m_identified.constEnd()) {
         tell(QLatin1Char('\'') + name + QStringLiteral("' has not been identified yet") +
@@ -166,7 +167,7 @@ bool MainWindow::renameToCanonicalName() {
     }
     // A copy: more answers may come while the question is open.
     const identify::Identification identification = *found;
-    const CanonicalName target = CanonicalNameFor(name, identification);
+    const CanonicalName target = canonicalNameFor(name, identification);
     if (!target.ok()) {
         tell(target.whyNot);
         return true;
@@ -174,7 +175,7 @@ bool MainWindow::renameToCanonicalName() {
     const identify::RomEntry& entry = identification.matches.front();
     const platform::MessageAnswer answer = m_services.dialogs->messageBox(
         QStringLiteral("Rename '") + name + QStringLiteral("'\nto '") + target.name +
-            QStringLiteral("'?\n\nThe name in ") + EntryNameText(entry, target.name) +
+            QStringLiteral("'?\n\nThe name in ") + entryNameText(entry, target.name) +
             QStringLiteral("; the screenshot follows."),
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, kCanonicalTitle);
     if (answer != platform::MessageAnswer::Ok) return true;
@@ -193,21 +194,23 @@ bool MainWindow::renameToCanonicalName() {
              QStringLiteral("' was not renamed: it, its screenshot or "
                             "its descriptor could not be moved."));
     else if (newName != target.name)
-        tell(NameGivenText(name, target.name, newName));
+        tell(nameGivenText(name, target.name, newName));
     return true;
 }
 
 QString MainWindow::gameInfoText(const QString& fileName) const {
     // The date and size as the preview's thread found them: asked here, they could keep
     // the window waiting on a share that no longer answers.
-    QString info = m_fileInfoOf == withTrailingSeparator(m_fileList->path()) + fileName ? m_fileInfo
-                                                                                        : QString();
-    if (const QString missing = m_fileList->model().incompleteSetText(fileName); !missing.isEmpty())
+    QString info = m_fileInfoOf == withTrailingSeparator(m_ui.fileList->path()) + fileName
+                       ? m_fileInfo
+                       : QString();
+    if (const QString missing = m_ui.fileList->model().incompleteSetText(fileName);
+        !missing.isEmpty())
         info = info.isEmpty() ? missing : info + QLatin1Char('\n') + missing;
     const auto found = m_identified.constFind(fileName);
     if (found == m_identified.constEnd() ||
-        m_identifiedFolder != withTrailingSeparator(m_fileList->path()))
+        m_identifiedFolder != withTrailingSeparator(m_ui.fileList->path()))
         return info;
-    return info.isEmpty() ? IdentificationText(*found)
-                          : info + QLatin1Char('\n') + IdentificationText(*found);
+    return info.isEmpty() ? identificationText(*found)
+                          : info + QLatin1Char('\n') + identificationText(*found);
 }

@@ -21,7 +21,7 @@
 #include <QUrl>
 
 namespace {
-// The box's role that holds an installed emulator's index in m_installed.
+// The box's role that holds an installed emulator's index in m_emu.installed.
 constexpr int kInstalledRole = Qt::UserRole + 1;
 const QString kApplication = QStringLiteral("Rombard");
 // How long the pipe of an emulator that is no longer running may take to close.
@@ -52,9 +52,9 @@ private:
 
 QStringList MainWindow::findInstalledEmulators() {
     const InstalledSearch& where = m_services.installed;
-    const UserEmulators user = ReadUserEmulators(where.userFile, where.pathFolders);
+    const UserEmulators user = readUserEmulators(where.userFile, where.pathFolders);
     // The user's own come first: whoever wrote one meant it.
-    m_installed = user.emulators + FindInstalledEmulators(where);
+    m_emu.installed = user.emulators + scanInstalledEmulators(where);
     return user.problems;
 }
 
@@ -67,44 +67,44 @@ void MainWindow::reportUserEmulatorProblems(const QStringList& problems) {
 }
 
 void MainWindow::addInstalledEmulators() {
-    for (int i = 0; i < m_installed.size(); ++i) {
-        m_emulatorBox->addItem(m_installed[i].name);
-        m_emulatorBox->setItemData(m_emulatorBox->count() - 1, i, kInstalledRole);
-        m_emulatorBox->setItemData(m_emulatorBox->count() - 1, m_installed[i].program,
-                                   Qt::ToolTipRole);
+    for (int i = 0; i < m_emu.installed.size(); ++i) {
+        m_ui.emulatorBox->addItem(m_emu.installed[i].name);
+        m_ui.emulatorBox->setItemData(m_ui.emulatorBox->count() - 1, i, kInstalledRole);
+        m_ui.emulatorBox->setItemData(m_ui.emulatorBox->count() - 1, m_emu.installed[i].program,
+                                      Qt::ToolTipRole);
     }
 }
 
 const InstalledEmulator* MainWindow::selectedInstalled() const {
     bool ok = false;
-    const int i = m_emulatorBox->currentData(kInstalledRole).toInt(&ok);
-    if (!ok || i < 0 || i >= m_installed.size()) return nullptr;
-    return &m_installed[i];
+    const int i = m_ui.emulatorBox->currentData(kInstalledRole).toInt(&ok);
+    if (!ok || i < 0 || i >= m_emu.installed.size()) return nullptr;
+    return &m_emu.installed[i];
 }
 
 void MainWindow::showNoEmulatorHint(bool show) {
-    if (!m_noEmulatorHint) {
+    if (!m_ui.noEmulatorHint) {
         // Over the disabled list, as a sibling: a child of it would be disabled too and its
         // link could not be followed.
-        m_noEmulatorHint = new QLabel(this);
-        m_noEmulatorHint->setObjectName(QStringLiteral("lblNoEmulator"));
+        m_ui.noEmulatorHint = new QLabel(this);
+        m_ui.noEmulatorHint->setObjectName(QStringLiteral("lblNoEmulator"));
         // Its link takes the focus, so it is read by a name of its own, not its whole text.
-        m_noEmulatorHint->setAccessibleName(QStringLiteral("No emulator here"));
-        m_noEmulatorHint->setWordWrap(true);
-        m_noEmulatorHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        m_noEmulatorHint->setMargin(8);
-        m_noEmulatorHint->setAutoFillBackground(true);
-        m_noEmulatorHint->setTextFormat(Qt::RichText);
-        m_noEmulatorHint->setTextInteractionFlags(Qt::TextBrowserInteraction);
-        new FollowGeometry(m_noEmulatorHint, m_fileList);
-        connect(m_noEmulatorHint, &QLabel::linkActivated, this,
-                [this] { m_services.shell->open(m_emulatorFolder); });
+        m_ui.noEmulatorHint->setAccessibleName(QStringLiteral("No emulator here"));
+        m_ui.noEmulatorHint->setWordWrap(true);
+        m_ui.noEmulatorHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_ui.noEmulatorHint->setMargin(8);
+        m_ui.noEmulatorHint->setAutoFillBackground(true);
+        m_ui.noEmulatorHint->setTextFormat(Qt::RichText);
+        m_ui.noEmulatorHint->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        new FollowGeometry(m_ui.noEmulatorHint, m_ui.fileList);
+        connect(m_ui.noEmulatorHint, &QLabel::linkActivated, this,
+                [this] { m_services.shell->open(m_emu.folder); });
     }
     if (show) {
         const QString conf = m_services.installed.userFile.isEmpty()
                                  ? QStringLiteral("~/.config/Rombard/emulators.conf")
                                  : m_services.installed.userFile;
-        m_noEmulatorHint->setText(
+        m_ui.noEmulatorHint->setText(
             QStringLiteral(
                 "<p><b>No emulator here.</b></p>"
                 "<p>The folder <a href=\"open\">%1</a> holds no emulator that Rombard knows, and "
@@ -113,27 +113,27 @@ void MainWindow::showNoEmulatorHint(bool show) {
                 "named <tt>stella</tt> to <tt>/usr/bin/stella</tt>) and press F5;</li>"
                 "<li>install one that Rombard finds by itself: %2;</li>"
                 "<li>describe your own in <tt>%3</tt> (see the README).</li></ul>")
-                .arg(m_emulatorFolder.toHtmlEscaped(),
-                     LinuxEmulatorNames().join(QStringLiteral(", ")), conf.toHtmlEscaped()));
-        m_noEmulatorHint->setAccessibleDescription(
-            QTextDocumentFragment::fromHtml(m_noEmulatorHint->text()).toPlainText());
-        m_noEmulatorHint->raise();
+                .arg(m_emu.folder.toHtmlEscaped(), linuxEmulatorNames().join(QStringLiteral(", ")),
+                     conf.toHtmlEscaped()));
+        m_ui.noEmulatorHint->setAccessibleDescription(
+            QTextDocumentFragment::fromHtml(m_ui.noEmulatorHint->text()).toPlainText());
+        m_ui.noEmulatorHint->raise();
     }
-    m_noEmulatorHint->setVisible(show);
+    m_ui.noEmulatorHint->setVisible(show);
 }
 
 int MainWindow::storedEmulatorRow() const {
     const QString name = m_services.settings->getSetting(kApplication, kLauncherSection,
-                                                         folderKey(m_emulatorFolder), QString());
+                                                         folderKey(m_emu.folder), QString());
     if (name.isEmpty()) return 0;
     const int row = emulatorRowOf(name);
     return row < 0 ? 0 : row;
 }
 
 void MainWindow::rememberEmulatorOfFolder() {
-    if (m_emulatorBox->currentIndex() < 0) return;
-    const QString name = emulatorKeyAt(m_emulatorBox->currentIndex());
-    const QString key = folderKey(m_emulatorFolder);
+    if (m_ui.emulatorBox->currentIndex() < 0) return;
+    const QString name = emulatorKeyAt(m_ui.emulatorBox->currentIndex());
+    const QString key = folderKey(m_emu.folder);
     if (m_services.settings->getSetting(kApplication, kLauncherSection, key, QString()) != name)
         m_services.settings->saveSetting(kApplication, kLauncherSection, key, name);
 }
@@ -142,21 +142,21 @@ void MainWindow::switchEmulatorFolder(const QString& folder, const QString& acti
     // As a new start on that folder, after the one left has kept its settings.
     saveEmulatorSettings();
     rememberEmulatorOfFolder();
-    m_currentEmulator.clear();
-    m_emulatorFolder = withTrailingSeparator(folder);
-    RememberStartFolder({m_emulatorFolder, StartFolderSource::Argument}, *m_services.settings);
+    m_emu.current.clear();
+    m_emu.folder = withTrailingSeparator(folder);
+    rememberStartFolder({m_emu.folder, StartFolderSource::Argument}, *m_services.settings);
     scanEmulators();
     bringToFront(activationToken);
 }
 
 QString MainWindow::watchedProcess() const {
     if (const InstalledEmulator* e = selectedInstalled()) return e->processName;
-    return m_currentEmulator;
+    return m_emu.current;
 }
 
 void MainWindow::watchEmulatorOutput(LaunchPlan& plan) {
     m_watch = std::make_unique<EmulatorWatch>();
-    m_watch->emulator = m_emulatorBox->currentText();
+    m_watch->emulator = m_ui.emulatorBox->currentText();
     // A document goes to the desktop's handler, whose own end says nothing about it.
     if (plan.openDocument) return;
     m_watch->output = std::make_unique<platform::OutputCapture>();
@@ -178,7 +178,7 @@ void MainWindow::reportEarlyEnd() {
     // it open, and then the game was not refused at once.
     output.waitForEnd(kEndGraceMs);
     const qint64 elapsed = output.ended() ? output.msecsToEnd() : kEarlyEndMs;
-    const std::optional<QString> message = EarlyEndMessage(watch->emulator, elapsed, watch->started,
+    const std::optional<QString> message = earlyEndMessage(watch->emulator, elapsed, watch->started,
                                                            output.tail(), output.truncated());
     if (message)
         m_services.dialogs->messageBox(*message, platform::MessageButtons::Ok,

@@ -22,23 +22,23 @@
 #include <QTimer>
 
 void MainWindow::launchSelectedGame() {
-    if (m_fileList->ListIndex() == -1) return;
+    if (m_ui.fileList->listIndex() == -1) return;
     const InstalledEmulator* installed = selectedInstalled();
     const QString program =
-        installed ? installed->program : EmulatorProgram(m_emulatorFolder, m_currentEmulator);
+        installed ? installed->program : emulatorProgramPath(m_emu.folder, m_emu.current);
     if (program.isEmpty()) return;
 
     LaunchInput in;
-    in.emulatorFolder = m_emulatorFolder;
-    in.currentEmulator = m_currentEmulator;
+    in.emulatorFolder = m_emu.folder;
+    in.currentEmulator = m_emu.current;
     in.emulatorProgram = program;
-    in.systemName = m_systemName;
-    in.listedFolder = m_fileList->path();
-    in.fileName = m_fileList->FileName();
-    in.commandLine = m_commandLine->text();
-    in.gameNumber = m_title->property("Tag").toString();
+    in.systemName = m_emu.systemName;
+    in.listedFolder = m_ui.fileList->path();
+    in.fileName = m_ui.fileList->fileName();
+    in.commandLine = m_ui.commandLine->text();
+    in.gameNumber = m_ui.title->property("Tag").toString();
     in.fileExists = [](const QString& path) { return pathExists(path); };
-    LaunchPlan plan = installed ? InstalledLaunch(*installed, in) : ComposeLaunch(in);
+    LaunchPlan plan = installed ? installedLaunch(*installed, in) : composeLaunch(in);
     if (!plan.refusal.isEmpty()) {
         m_services.dialogs->messageBox(plan.refusal, platform::MessageButtons::Ok,
                                        platform::MessageIcon::Warning, kAppName);
@@ -53,10 +53,10 @@ void MainWindow::launchSelectedGame() {
     emulatorStarted(plan, started);
     if (started && m_services.history)
         m_services.history->gameStarted(withTrailingSeparator(in.listedFolder) + in.fileName,
-                                        m_currentEmulator);
+                                        m_emu.current);
 
     m_stateBeforeLaunch = windowState();
-    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
+    if (leaveModeFor(QGuiApplication::platformName()) == LeaveMode::Hide)
         hide();
     else
         setWindowState(windowState() | Qt::WindowMinimized);
@@ -64,9 +64,9 @@ void MainWindow::launchSelectedGame() {
 }
 
 void MainWindow::openWithDesktop() {
-    if (m_fileList->ListIndex() < 0) return;
-    const QString name = m_fileList->FileName();
-    if (m_services.shell->open(withTrailingSeparator(m_fileList->path()) + name)) return;
+    if (m_ui.fileList->listIndex() < 0) return;
+    const QString name = m_ui.fileList->fileName();
+    if (m_services.shell->open(withTrailingSeparator(m_ui.fileList->path()) + name)) return;
     // Otherwise the desktop's opener says so on a terminal nobody looks at.
     m_services.dialogs->messageBox(
         QStringLiteral("No program is set to open \"%1\".\n\nChoose one for files of its "
@@ -86,41 +86,43 @@ void MainWindow::restoreWhenEmulatorEnds() {
 }
 
 void MainWindow::filterByCommandLine() {
-    m_fileList->setPattern(PatternForBoxText(listMask(), m_commandLine->text()));
-    m_fileList->setListIndex(0);
+    m_ui.fileList->setPattern(patternForBoxText(listMask(), m_ui.commandLine->text()));
+    m_ui.fileList->setListIndex(0);
     showFileCount();
 }
 
 void MainWindow::flashCommandLine() {
-    m_commandLine->selectAll();
-    const QPalette normal = m_commandLine->palette();
+    m_ui.commandLine->selectAll();
+    const QPalette normal = m_ui.commandLine->palette();
     QPalette flash = normal;
     flash.setColor(QPalette::Base, normal.color(QPalette::Highlight));
-    m_commandLine->setPalette(flash);
+    m_ui.commandLine->setPalette(flash);
     QCoreApplication::processEvents();
-    m_commandLine->setPalette(normal);
+    m_ui.commandLine->setPalette(normal);
     QCoreApplication::processEvents();
-    m_commandLine->setPalette(flash);
+    m_ui.commandLine->setPalette(flash);
     QCoreApplication::processEvents();
-    m_commandLine->setPalette(normal);
+    m_ui.commandLine->setPalette(normal);
 }
 
 bool MainWindow::handleCommandLineKey(QKeyCombination key) {
     // The folder list takes the list keys while it is shown.
-    const bool folders = m_folderList->isVisible();
+    const bool folders = m_ui.folderList->isVisible();
     const auto index = [&] {
-        return folders ? m_folderList->currentRow() : m_fileList->ListIndex();
+        return folders ? m_ui.folderList->currentRow() : m_ui.fileList->listIndex();
     };
-    const auto count = [&] { return folders ? m_folderList->count() : m_fileList->ListCount(); };
+    const auto count = [&] {
+        return folders ? m_ui.folderList->count() : m_ui.fileList->listCount();
+    };
     const auto select = [&](int i) {
         if (folders)
-            m_folderList->setCurrentRow(i);
+            m_ui.folderList->setCurrentRow(i);
         else
-            m_fileList->setListIndex(i);
+            m_ui.fileList->setListIndex(i);
     };
     const auto focusTarget = [&] {
         if (folders)
-            m_folderList->setFocus();
+            m_ui.folderList->setFocus();
         else
             focusFiles();
     };
@@ -142,8 +144,8 @@ bool MainWindow::handleCommandLineKey(QKeyCombination key) {
             select(count() - 1);
             break;
         case KeyCommand::ClearOrFocusTargetList:
-            if (!m_commandLine->text().isEmpty())
-                m_commandLine->clear();
+            if (!m_ui.commandLine->text().isEmpty())
+                m_ui.commandLine->clear();
             else
                 focusTarget();
             break;
@@ -157,13 +159,13 @@ bool MainWindow::handleCommandLineKey(QKeyCombination key) {
             handleFileListKey(QKeyCombination(Qt::NoModifier, Qt::Key_Delete));
             return true;
         case KeyCommand::FocusFilesAtStart:
-            if (m_commandLine->cursorPosition() == 0) focusFiles();
+            if (m_ui.commandLine->cursorPosition() == 0) focusFiles();
             break;
         case KeyCommand::FocusFilesAtEnd:
-            if (m_commandLine->cursorPosition() >= m_commandLine->text().size()) focusFiles();
+            if (m_ui.commandLine->cursorPosition() >= m_ui.commandLine->text().size()) focusFiles();
             break;
         case KeyCommand::ClearText:
-            m_commandLine->clear();
+            m_ui.commandLine->clear();
             return true;
         default:
             break;

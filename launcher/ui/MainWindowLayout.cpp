@@ -18,16 +18,16 @@
 
 void MainWindow::layOutControls() {
     const int W = innerWidth(), H = innerHeight();
-    const BottomRow row = LayOutBottomRow(W, H, m_design);
-    moveTwips(m_emulatorBox, row.cmbEmu);
-    moveTwips(m_credits, row.lblCredits);
-    moveTwips(m_browseButton, row.btnBrowse);
-    moveTwips(m_commandLine, row.txtCommandLine);
-    const int fallback = DefaultSplit(W);
+    const BottomRow row = layOutBottomRow(W, H, m_layout.design);
+    moveTwips(m_ui.emulatorBox, row.cmbEmu);
+    moveTwips(m_ui.credits, row.lblCredits);
+    moveTwips(m_ui.browseButton, row.btnBrowse);
+    moveTwips(m_ui.commandLine, row.txtCommandLine);
+    const int fallback = defaultSplit(W);
     // A stored split outside the window (a drag past its edge, a hand edit) would hide the
     // file list or the preview for good.
     const int x =
-        ClampSplit(ReadWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
+        clampSplit(readWholeNumber(setting(QStringLiteral("imageleft"), QString::number(fallback)))
                        .value_or(fallback),
                    W);
     // The frame placement also lays out the file list and the folder lists beside it.
@@ -35,63 +35,63 @@ void MainWindow::layOutControls() {
 }
 
 void MainWindow::placePreviewFrame(int left, bool force) {
-    if (!ShotFrameMoves(twips(m_previewFrame).left, left, force)) return;
-    const ShotFrameLayout l =
-        LayOutShotFrame(left, innerWidth(), innerHeight(), twips(m_commandLine).top, m_design);
-    m_title->hide();
-    m_titleShadow->hide();
-    m_picture->hide();
-    moveTwips(m_previewFrame, l.frmShot);
-    moveTwips(m_picture, l.imgShot);
-    moveTwips(m_animation, l.imgShot);
-    moveTwips(m_fileList, l.files);
-    m_filesArea = m_fileList->geometry();
+    if (!shotFrameMoves(twips(m_ui.previewFrame).left, left, force)) return;
+    const ShotFrameLayout l = layOutShotFrame(left, innerWidth(), innerHeight(),
+                                              twips(m_ui.commandLine).top, m_layout.design);
+    m_ui.title->hide();
+    m_ui.titleShadow->hide();
+    m_ui.picture->hide();
+    moveTwips(m_ui.previewFrame, l.frmShot);
+    moveTwips(m_ui.picture, l.imgShot);
+    moveTwips(m_ui.animation, l.imgShot);
+    moveTwips(m_ui.fileList, l.files);
+    m_layout.filesArea = m_ui.fileList->geometry();
     placeFilesAndFilters();
-    m_fileList->setBackColor(0);
-    moveTwips(m_driveList, l.driveList);
-    moveTwips(m_folderList, l.dirList);
-    m_driveList->hide();
-    m_folderList->hide();
-    setTwipsWidth(m_title, l.titleWidth);
-    setTwipsWidth(m_titleShadow, l.titleWidth);
+    m_ui.fileList->setBackColor(0);
+    moveTwips(m_ui.driveList, l.driveList);
+    moveTwips(m_ui.folderList, l.dirList);
+    m_ui.driveList->hide();
+    m_ui.folderList->hide();
+    setTwipsWidth(m_ui.title, l.titleWidth);
+    setTwipsWidth(m_ui.titleShadow, l.titleWidth);
     // A GIF on show covers the box; the box would show an earlier picture through it.
-    m_picture->setVisible(m_animation->isHidden());
-    m_titleShadow->show();
-    m_title->show();
+    m_ui.picture->setVisible(m_ui.animation->isHidden());
+    m_ui.titleShadow->show();
+    m_ui.title->show();
 }
 
 void MainWindow::startPreviewDrag(int x) {
-    m_previewDragStartX = x;
+    m_layout.dragStartX = x;
 }
 
 void MainWindow::dragPreview(int x) {
     placePreviewFrame(
-        ClampSplit(twips(m_previewFrame).left + x - m_previewDragStartX, innerWidth()), false);
+        clampSplit(twips(m_ui.previewFrame).left + x - m_layout.dragStartX, innerWidth()), false);
 }
 
 void MainWindow::endPreviewDrag() {
     // The frame may have been placed outside the window before this drag (a smaller window
     // since): what ends the drag, and what is stored, lies within it.
-    const int left = ClampSplit(twips(m_previewFrame).left, innerWidth());
-    if (left != twips(m_previewFrame).left) placePreviewFrame(left, true);
-    if (m_currentEmulator.isEmpty()) return;
+    const int left = clampSplit(twips(m_ui.previewFrame).left, innerWidth());
+    if (left != twips(m_ui.previewFrame).left) placePreviewFrame(left, true);
+    if (m_emu.current.isEmpty()) return;
     // The text form of the number, e.g. "6291".
     saveSetting(QStringLiteral("imageleft"), QString::number(left));
 }
 
 void MainWindow::placeFilesAndFilters() {
-    if (m_filesArea.isNull()) return;
-    const bool shown = m_filtersLine && !m_filtersLine->text().isEmpty();
+    if (m_layout.filesArea.isNull()) return;
+    const bool shown = m_ui.filtersLine && !m_ui.filtersLine->text().isEmpty();
     if (!shown) {
-        if (m_filtersLine) m_filtersLine->hide();
-        m_fileList->setGeometry(m_filesArea);
+        if (m_ui.filtersLine) m_ui.filtersLine->hide();
+        m_ui.fileList->setGeometry(m_layout.filesArea);
         return;
     }
     // Under the list rather than over it: the last row stays in sight.
-    const int h = std::min(m_filtersLine->sizeHint().height(), m_filesArea.height() / 2);
-    m_fileList->setGeometry(m_filesArea.adjusted(0, 0, 0, -h));
-    m_filtersLine->setGeometry(m_filesArea.left(), m_filesArea.bottom() + 1 - h,
-                               m_filesArea.width(), h);
-    m_filtersLine->show();
-    m_filtersLine->raise();
+    const int h = std::min(m_ui.filtersLine->sizeHint().height(), m_layout.filesArea.height() / 2);
+    m_ui.fileList->setGeometry(m_layout.filesArea.adjusted(0, 0, 0, -h));
+    m_ui.filtersLine->setGeometry(m_layout.filesArea.left(), m_layout.filesArea.bottom() + 1 - h,
+                                  m_layout.filesArea.width(), h);
+    m_ui.filtersLine->show();
+    m_ui.filtersLine->raise();
 }

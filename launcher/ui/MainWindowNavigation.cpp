@@ -49,51 +49,53 @@ protected:
 }  // namespace
 
 void MainWindow::connectNavigation() {
-    m_folderList->setItemDelegate(new FolderRowDelegate(m_folderList));
-    m_folderList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_ui.folderList->setItemDelegate(new FolderRowDelegate(m_ui.folderList));
+    m_ui.folderList->setSelectionMode(QAbstractItemView::SingleSelection);
     // Asking a volume whether it is ready waits for a share that does not answer.
     m_folderLooks->ask(QStringLiteral("/"),
                        [this](const FolderLook& look) { fillDrives(look.drives); });
-    connect(m_driveList, &QComboBox::currentIndexChanged, this, [this](int index) {
+    connect(m_ui.driveList, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) openSelectedDrive();
     });
-    connect(m_folderList, &QListWidget::itemDoubleClicked, this,
+    connect(m_ui.folderList, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { setFolderListPath(item->data(kPathRole).toString()); });
-    connect(m_browseButton, &QPushButton::clicked, this, [this] { browseForFolder(); });
-    connect(m_fileList, &FileListView::ColumnClick, this,
-            [this](int column) { m_fileList->SortFilesByColumnClick(column); });
+    connect(m_ui.browseButton, &QPushButton::clicked, this, [this] { browseForFolder(); });
+    connect(m_ui.fileList, &FileListView::columnClick, this,
+            [this](int column) { m_ui.fileList->sortFilesByColumnClick(column); });
     // A right click on the list opens its folder on the desktop.
-    connect(m_fileList, &FileListView::MouseDown, this, [this](int button, int, float, float) {
-        if (button == MouseButtonCode(Qt::RightButton) && !m_fileList->path().isEmpty())
-            m_services.shell->open(m_fileList->path());
+    connect(m_ui.fileList, &FileListView::mouseDown, this, [this](int button, int, float, float) {
+        if (button == mouseButtonCode(Qt::RightButton) && !m_ui.fileList->path().isEmpty())
+            m_services.shell->open(m_ui.fileList->path());
     });
-    for (QObject* o : std::initializer_list<QObject*>{m_driveList, m_folderList, m_browseButton})
+    for (QObject* o :
+         std::initializer_list<QObject*>{m_ui.driveList, m_ui.folderList, m_ui.browseButton})
         o->installEventFilter(this);
 }
 
 bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
-    const KeyContext context{m_fileList->ListCount() > 0, atVolumeRoot()};
-    const KeyCommand command = watched == m_folderList  ? commandFor(folderListKeys(), key, context)
-                               : watched == m_driveList ? commandFor(driveListKeys(), key)
-                                                        : commandFor(browseButtonKeys(), key);
+    const KeyContext context{m_ui.fileList->listCount() > 0, atVolumeRoot()};
+    const KeyCommand command = watched == m_ui.folderList
+                                   ? commandFor(folderListKeys(), key, context)
+                               : watched == m_ui.driveList ? commandFor(driveListKeys(), key)
+                                                           : commandFor(browseButtonKeys(), key);
     switch (command) {
         case KeyCommand::FocusFiles:
             focusFiles();
             break;
         case KeyCommand::FocusFolders:
-            m_folderList->setFocus();
+            m_ui.folderList->setFocus();
             break;
         case KeyCommand::FocusDrives:
-            m_driveList->setFocus();
+            m_ui.driveList->setFocus();
             break;
         case KeyCommand::FocusCommandLine:
-            m_commandLine->setFocus();
+            m_ui.commandLine->setFocus();
             break;
         case KeyCommand::OpenHighlightedFolder:
-            setFolderListPath(folderAtRow(m_folderList->currentRow()));
+            setFolderListPath(folderAtRow(m_ui.folderList->currentRow()));
             break;
         case KeyCommand::UpOneLevel:
-            setFolderListPath(UpOneLevel(m_folderListPath));
+            setFolderListPath(upOneLevel(m_folders.listPath));
             break;
         case KeyCommand::ToggleFolderLists:
             // As Escape on the file list, with its closing step.
@@ -106,48 +108,48 @@ bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
 }
 
 void MainWindow::fillDrives(const QList<platform::Drive>& drives) {
-    const QSignalBlocker quiet(m_driveList);
+    const QSignalBlocker quiet(m_ui.driveList);
     const QString current = selectedDrive();
-    m_driveList->clear();
+    m_ui.driveList->clear();
     for (const platform::Drive& d : drives) {
         const QString shown =
             d.name.isEmpty() ? d.root : d.root + QStringLiteral("  (") + d.name + QLatin1Char(')');
-        m_driveList->addItem(shown, d.root);
+        m_ui.driveList->addItem(shown, d.root);
     }
     selectDrive(current);
 }
 
 QString MainWindow::selectedDrive() const {
-    return m_driveList->currentData().toString();
+    return m_ui.driveList->currentData().toString();
 }
 
 void MainWindow::selectDrive(const QString& root) {
-    const int index = m_driveList->findData(withTrailingSeparator(root));
+    const int index = m_ui.driveList->findData(withTrailingSeparator(root));
     if (index < 0) return;
-    const QSignalBlocker quiet(m_driveList);
-    m_driveList->setCurrentIndex(index);
+    const QSignalBlocker quiet(m_ui.driveList);
+    m_ui.driveList->setCurrentIndex(index);
 }
 
 bool MainWindow::atVolumeRoot() const {
-    return m_driveList->findData(withTrailingSeparator(m_folderListPath)) >= 0;
+    return m_ui.driveList->findData(withTrailingSeparator(m_folders.listPath)) >= 0;
 }
 
 QString MainWindow::folderListPath() const {
-    return m_folderListPath;
+    return m_folders.listPath;
 }
 
 bool MainWindow::setFolderListPath(const QString& path) {
-    const QString folder = FolderPathOf(path);
-    if (!CanEnterFolder(folder)) return false;
-    const bool changed = folder != m_folderListPath;
-    m_folderListPath = folder;
+    const QString folder = folderPathOf(path);
+    if (!canEnterFolder(folder)) return false;
+    const bool changed = folder != m_folders.listPath;
+    m_folders.listPath = folder;
     refreshFolderList();
     if (changed) listFilesOfFolderList();
     return true;
 }
 
 void MainWindow::refreshFolderList() {
-    showFolderRows(RowsOf(m_folderListPath));
+    showFolderRows(rowsOf(m_folders.listPath));
 }
 
 bool MainWindow::folderListsPending() const {
@@ -157,70 +159,70 @@ bool MainWindow::folderListsPending() const {
 void MainWindow::showFolderRows(const FolderRows& listed) {
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    m_folderList->setUpdatesEnabled(false);
-    m_folderList->clear();
+    m_ui.folderList->setUpdatesEnabled(false);
+    m_ui.folderList->clear();
     for (const FolderRow& row : listed.rows) {
         auto* item = new QListWidgetItem(row.open ? open : closed, row.name);
         item->setData(kPathRole, row.path);
         item->setData(kDepthRole, row.depth);
-        m_folderList->addItem(item);
+        m_ui.folderList->addItem(item);
     }
-    m_folderList->setCurrentRow(listed.current);
-    m_folderList->setUpdatesEnabled(true);
+    m_ui.folderList->setCurrentRow(listed.current);
+    m_ui.folderList->setUpdatesEnabled(true);
 }
 
 QString MainWindow::folderAtRow(int index) const {
-    const QListWidgetItem* item = m_folderList->item(index);
-    return item ? item->data(kPathRole).toString() : m_folderListPath;
+    const QListWidgetItem* item = m_ui.folderList->item(index);
+    return item ? item->data(kPathRole).toString() : m_folders.listPath;
 }
 
 void MainWindow::openSelectedDrive() {
     // A volume gone or unreadable since the list was filled leaves the folder list where
     // it was, and the drive list goes back to the volume that folder is on.
     const QString root = withTrailingSeparator(selectedDrive());
-    if (!CanListFolder(root) || !setFolderListPath(root))
-        selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folderListPath)));
+    if (!canListFolder(root) || !setFolderListPath(root))
+        selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folders.listPath)));
 }
 
 void MainWindow::listFilesOfFolderList() {
-    m_fileList->setPath(m_folderListPath);
+    m_ui.fileList->setPath(m_folders.listPath);
     showFileCount();
     selectGameOfFolder();
 }
 
 void MainWindow::selectGameOfFolder() {
-    const int count = m_fileList->ListCount();
-    const QString folder = m_fileList->path();
+    const int count = m_ui.fileList->listCount();
+    const QString folder = m_ui.fileList->path();
     int row = -1;
-    if (const QString chosen = m_chosenInFolder.value(folder); !chosen.isEmpty()) {
+    if (const QString chosen = m_folders.chosenIn.value(folder); !chosen.isEmpty()) {
         for (int i = 0; i < count && row < 0; ++i)
-            if (m_fileList->List(i) == chosen) row = i;
+            if (m_ui.fileList->list(i) == chosen) row = i;
     }
-    if (row < 0 && !m_currentEmulator.isEmpty() && folder == setting(QStringLiteral("roms"), {}))
-        row = LeadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
+    if (row < 0 && !m_emu.current.isEmpty() && folder == setting(QStringLiteral("roms"), {}))
+        row = leadingWholeNumber(setting(QStringLiteral("file"), QStringLiteral("0")));
     if (row < 0 || row >= count) row = count > 0 ? 0 : -1;
-    m_fileList->setListIndex(row);
+    m_ui.fileList->setListIndex(row);
     if (row >= 0) {
         showSelectedGame();
         return;
     }
     // A folder without games must not go on showing the last folder's game either.
     resetPreview();
-    m_titleText.clear();
+    m_preview.titleText.clear();
     fitTitle();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_title, m_picture}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui.title, m_ui.picture}) {
         w->setToolTip(QString());
         w->setAccessibleDescription(QString());
     }
-    m_title->setAccessibleName(QString());
+    m_ui.title->setAccessibleName(QString());
 }
 
 void MainWindow::browseForFolder() {
     const std::optional<QString> chosen =
-        m_services.dialogs->pickFolder(kPickerTitle, m_fileList->path());
+        m_services.dialogs->pickFolder(kPickerTitle, m_ui.fileList->path());
     if (!chosen || chosen->isEmpty()) return;
-    if (m_currentEmulator.isEmpty()) {
-        m_emulatorFolder = withTrailingSeparator(*chosen);
+    if (m_emu.current.isEmpty()) {
+        m_emu.folder = withTrailingSeparator(*chosen);
         scanEmulators();
     }
     selectRomFolder(*chosen);
@@ -229,43 +231,43 @@ void MainWindow::browseForFolder() {
 }
 
 void MainWindow::applyListsLayout(const ListsLayout& l) {
-    moveTwips(m_fileList, l.files);
-    m_filesArea = m_fileList->geometry();
+    moveTwips(m_ui.fileList, l.files);
+    m_layout.filesArea = m_ui.fileList->geometry();
     placeFilesAndFilters();
-    moveTwips(m_picture, l.imgShot);
-    moveTwips(m_animation, l.imgShot);
-    TwipRect title = twips(m_title);
+    moveTwips(m_ui.picture, l.imgShot);
+    moveTwips(m_ui.animation, l.imgShot);
+    TwipRect title = twips(m_ui.title);
     title.top = l.titleTop;
-    moveTwips(m_title, title);
-    TwipRect shadow = twips(m_titleShadow);
+    moveTwips(m_ui.title, title);
+    TwipRect shadow = twips(m_ui.titleShadow);
     shadow.top = l.shadowTop;
-    moveTwips(m_titleShadow, shadow);
-    m_fileList->raise();
+    moveTwips(m_ui.titleShadow, shadow);
+    m_ui.fileList->raise();
 }
 
 void MainWindow::toggleFolderLists() {
-    const bool show = m_folderList->isHidden();
-    m_folderList->setVisible(show);
-    m_driveList->setVisible(show);
+    const bool show = m_ui.folderList->isHidden();
+    m_ui.folderList->setVisible(show);
+    m_ui.driveList->setVisible(show);
     if (!show) {
-        applyListsLayout(
-            LayOutListing(twips(m_previewFrame), twips(m_picture), twips(m_folderList).width));
-        selectRomFolder(m_folderListPath.isEmpty() ? m_fileList->path() : m_folderListPath);
+        applyListsLayout(layOutListing(twips(m_ui.previewFrame), twips(m_ui.picture),
+                                       twips(m_ui.folderList).width));
+        selectRomFolder(m_folders.listPath.isEmpty() ? m_ui.fileList->path() : m_folders.listPath);
         selectGameOfFolder();
         focusFiles();
         return;
     }
     // The picture as last found off the window's thread: the games folder may not answer.
     const bool picture = !m_previewShot.isEmpty();
-    applyListsLayout(LayOutBrowsing(twips(m_previewFrame), twips(m_picture), picture));
+    applyListsLayout(layOutBrowsing(twips(m_ui.previewFrame), twips(m_ui.picture), picture));
     // The listed folder's ancestors show at once; the volumes (which come and go while the
     // lists are hidden) and its sub-folders come from a thread, as the folder may be a
     // share that no longer answers.
-    m_folderListPath = FolderPathOf(m_fileList->path());
-    showFolderRows(AncestorRowsOf(m_folderListPath));
-    m_folderLooks->ask(m_folderListPath, [this](const FolderLook& look) {
+    m_folders.listPath = folderPathOf(m_ui.fileList->path());
+    showFolderRows(AncestorRowsOf(m_folders.listPath));
+    m_folderLooks->ask(m_folders.listPath, [this](const FolderLook& look) {
         fillDrives(look.drives);
-        if (m_folderList->isHidden() || look.folder != m_folderListPath) return;
+        if (m_ui.folderList->isHidden() || look.folder != m_folders.listPath) return;
         selectDrive(look.root);
         if (look.enterable)
             showFolderRows(look.rows);

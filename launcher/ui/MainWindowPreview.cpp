@@ -23,9 +23,9 @@ const QString kNoPicture = QStringLiteral("No picture");
 }  // namespace
 
 void MainWindow::showSelectedGame() {
-    const QString name = m_fileList->FileName();
-    const QString folder = withTrailingSeparator(m_fileList->path());
-    if (!name.isEmpty()) m_chosenInFolder.insert(m_fileList->path(), name);
+    const QString name = m_ui.fileList->fileName();
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
+    if (!name.isEmpty()) m_folders.chosenIn.insert(m_ui.fileList->path(), name);
     // The picture search, the arcade titles and the file's date and size all ask the disk,
     // which may be a share that no longer answers: they come from the preview's thread.
     // Meanwhile the panel shows what the name alone says, and the last picture stays.
@@ -33,29 +33,30 @@ void MainWindow::showSelectedGame() {
     question.folder = folder;
     question.name = name;
     question.screenshotFolders = screenshotFolders();
-    question.titleContext = {m_currentEmulator, m_emulatorFolder, m_systemName};
-    const int at = m_fileList->ListIndex();
+    question.titleContext = {m_emu.current, m_emu.folder, m_emu.systemName};
+    const int at = m_ui.fileList->listIndex();
     for (const int row : {at + 1, at - 1})
-        if (at >= 0 && row >= 0 && row < m_fileList->ListCount())
-            question.neighbours << m_fileList->List(row);
+        if (at >= 0 && row >= 0 && row < m_ui.fileList->listCount())
+            question.neighbours << m_ui.fileList->list(row);
     // A games folder that has not answered its listing yet may be a share that hangs;
     // the list's own columns show the length and date meanwhile.
-    const FolderList& listed = m_fileList->folderList();
+    const FolderList& listed = m_ui.fileList->folderList();
     question.fileFacts = !listed.reading() || listed.namesKnown();
     m_preview->ask(std::move(question));
     if (m_fileInfoOf != folder + name) m_fileInfo.clear();
     m_previewShot.clear();
     m_neighbourShots.clear();
-    m_title->setProperty("Tag", QString());
-    m_titleText = CleanTitle(name.left(name.size() - extensionOf(name).size()));
+    m_ui.title->setProperty("Tag", QString());
+    m_preview.titleText = cleanTitle(name.left(name.size() - extensionOf(name).size()));
     fitTitle();
-    m_title->setAccessibleName(m_titleText);
+    m_ui.title->setAccessibleName(m_preview.titleText);
     showGameInfo(name);
 }
 
 void MainWindow::previewAnswered(const PreviewAnswer& answer) {
-    const QString name = m_fileList->FileName();
-    if (answer.name != name || answer.folder != withTrailingSeparator(m_fileList->path())) return;
+    const QString name = m_ui.fileList->fileName();
+    if (answer.name != name || answer.folder != withTrailingSeparator(m_ui.fileList->path()))
+        return;
     m_previewShot = answer.picture.path;
     for (const PreviewPicture& p : answer.neighbours)
         if (!p.path.toLower().endsWith(QLatin1String(".gif")))
@@ -65,35 +66,35 @@ void MainWindow::previewAnswered(const PreviewAnswer& answer) {
     showPicture(answer.picture.path, answer.picture.stamp);
     // Where to put a picture for the game is the first thing one wants to know.
     const QString hint = answer.picture.path.isEmpty() && !name.isEmpty()
-                             ? NoPictureHint(screenshotFolders(), QDir::homePath())
+                             ? noPictureHint(screenshotFolders(), QDir::homePath())
                              : QString();
-    m_picture->setToolTip(hint);
-    m_picture->setAccessibleDescription(hint);
-    if (!answer.title.gameNumber.isEmpty()) m_title->setProperty("Tag", answer.title.gameNumber);
-    m_titleText = answer.title.title;
+    m_ui.picture->setToolTip(hint);
+    m_ui.picture->setAccessibleDescription(hint);
+    if (!answer.title.gameNumber.isEmpty()) m_ui.title->setProperty("Tag", answer.title.gameNumber);
+    m_preview.titleText = answer.title.title;
     fitTitle();
     // What a screen reader says of the game: its whole title, then its date and size.
-    m_title->setAccessibleName(m_titleText);
+    m_ui.title->setAccessibleName(m_preview.titleText);
     showGameInfo(name);
-    if (!m_pictures->pending()) readAhead();
+    if (!m_preview.pictures->pending()) readAhead();
 }
 
 void MainWindow::showGameInfo(const QString& fileName) {
     const QString info = gameInfoText(fileName);
-    m_title->setToolTip(info);
-    m_title->setAccessibleDescription(info);
+    m_ui.title->setToolTip(info);
+    m_ui.title->setAccessibleDescription(info);
 }
 
 QStringList MainWindow::screenshotFolders() const {
     const QString own = setting(QStringLiteral("screenshots"), QString());
-    QStringList folders = ScreenshotFolders(own, m_emulatorFolder, m_fileList->path());
+    QStringList folders = screenshotFoldersOf(own, m_emu.folder, m_ui.fileList->path());
     // A games folder that has not answered its listing yet may be a share that hangs: its
     // own pictures are looked for once it has.
-    const FolderList& listed = m_fileList->folderList();
+    const FolderList& listed = m_ui.fileList->folderList();
     if (listed.reading() && !listed.namesKnown()) {
-        const QString games = withTrailingSeparator(m_fileList->path());
+        const QString games = withTrailingSeparator(m_ui.fileList->path());
         folders.removeIf(
-            [&](const QString& f) { return f.startsWith(games) || f == CoversFolder(games); });
+            [&](const QString& f) { return f.startsWith(games) || f == coversFolder(games); });
     }
     return folders;
 }
@@ -101,102 +102,103 @@ QStringList MainWindow::screenshotFolders() const {
 void MainWindow::showPicture(const QString& shot, const QString& stamp) {
     if (shot.isEmpty()) {
         // A decode under way belongs to an earlier selection.
-        m_pictures->cancel();
+        m_preview.pictures->cancel();
         const bool showsDefault =
-            m_picture->Picture().cacheKey() == m_defaultPicture->Picture().cacheKey();
+            m_ui.picture->Picture().cacheKey() == m_ui.defaultPicture->Picture().cacheKey();
         // Browsing through games without pictures leaves the panel alone.
-        if (!showsDefault || !m_animation->isHidden()) resetPreview();
-        m_shownPicture.clear();
+        if (!showsDefault || !m_ui.animation->isHidden()) resetPreview();
+        m_preview.shown.clear();
         return;
     }
     // The list raises its item event again when a held key is let go: the picture shown
     // (or on its way) is the right one already, and a GIF would restart.
-    if (shot == m_shownPicture) return;
+    if (shot == m_preview.shown) return;
 
     if (shot.toLower().endsWith(QLatin1String(".gif"))) {
-        m_pictures->cancel();
-        if (!m_animation->LoadGIF(shot)) {
+        m_preview.pictures->cancel();
+        if (!m_ui.animation->loadGif(shot)) {
             // A GIF the view cannot read shows as no picture, not as an empty box.
             resetPreview();
             return;
         }
-        m_picture->hide();
-        m_animation->show();
-        m_animation->setAnimate(true);
-        m_animation->setAccessibleName(fileNameOf(shot));
-        m_shownPicture = shot;
+        m_ui.picture->hide();
+        m_ui.animation->show();
+        m_ui.animation->setAnimate(true);
+        m_ui.animation->setAccessibleName(fileNameOf(shot));
+        m_preview.shown = shot;
         return;
     }
 
-    const bool fromGif = !m_animation->isHidden();
-    m_animation->UnloadGIF(true);
-    m_animation->hide();
+    const bool fromGif = !m_ui.animation->isHidden();
+    m_ui.animation->unloadGif(true);
+    m_ui.animation->hide();
     // The box's own picture belongs to whatever was shown before the GIF.
-    if (fromGif) m_picture->setPicture(QPixmap());
-    m_shownPicture = shot;
+    if (fromGif) m_ui.picture->setPicture(QPixmap());
+    m_preview.shown = shot;
     m_shownStamp = stamp;
-    m_shownFullSize = QSize();
-    m_pictures->request(shot, shownSize(), stamp);
-    m_picture->show();
+    m_preview.fullSize = QSize();
+    m_preview.pictures->request(shot, shownSize(), stamp);
+    m_ui.picture->show();
 }
 
 void MainWindow::fitTitle() {
-    const QFontMetrics metrics = m_title->fontMetrics();
+    const QFontMetrics metrics = m_ui.title->fontMetrics();
     // As many lines as the title's box holds whole: a line cut at the bottom reads as
     // another word.
-    const int lines = std::max(1, m_title->height() / std::max(1, metrics.lineSpacing()));
+    const int lines = std::max(1, m_ui.title->height() / std::max(1, metrics.lineSpacing()));
     const QString fitted =
-        FittedTitle(m_titleText, m_title->contentsRect().width(), lines,
+        fittedTitle(m_preview.titleText, m_ui.title->contentsRect().width(), lines,
                     [&metrics](const QString& line) { return metrics.horizontalAdvance(line); });
-    m_title->setText(fitted);
-    m_titleShadow->setText(fitted);
+    m_ui.title->setText(fitted);
+    m_ui.titleShadow->setText(fitted);
     const bool showsDefault =
-        m_picture->Picture().cacheKey() == m_defaultPicture->Picture().cacheKey();
-    m_picture->setTopMargin(showsDefault ? m_title->y() + m_title->height() : 0);
+        m_ui.picture->Picture().cacheKey() == m_ui.defaultPicture->Picture().cacheKey();
+    m_ui.picture->setTopMargin(showsDefault ? m_ui.title->y() + m_ui.title->height() : 0);
 }
 
 void MainWindow::resetPreview() {
-    m_pictures->cancel();
-    m_animation->UnloadGIF(true);
-    m_animation->hide();
-    m_animation->setAccessibleName(QString());
-    m_picture->setPicture(m_defaultPicture->Picture());
-    m_picture->setTopMargin(m_title->y() + m_title->height());
-    m_picture->setAccessibleName(kNoPicture);
-    m_picture->show();
-    m_shownPicture.clear();
+    m_preview.pictures->cancel();
+    m_ui.animation->unloadGif(true);
+    m_ui.animation->hide();
+    m_ui.animation->setAccessibleName(QString());
+    m_ui.picture->setPicture(m_ui.defaultPicture->Picture());
+    m_ui.picture->setTopMargin(m_ui.title->y() + m_ui.title->height());
+    m_ui.picture->setAccessibleName(kNoPicture);
+    m_ui.picture->show();
+    m_preview.shown.clear();
 }
 
 bool MainWindow::picturePending() const {
-    return m_preview->pending() || m_pictures->pending();
+    return m_preview->pending() || m_preview.pictures->pending();
 }
 
 void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const QSize& full) {
     // A picture that does not decode leaves the box visible and empty.
-    m_picture->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
-    m_picture->setTopMargin(0);
-    m_picture->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
-    m_shownFullSize = full;
+    m_ui.picture->setPicture(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+    m_ui.picture->setTopMargin(0);
+    m_ui.picture->setAccessibleName(picture.isNull() ? kNoPicture : fileNameOf(path));
+    m_preview.fullSize = full;
     readAhead();
 }
 
 void MainWindow::readAhead() {
-    m_pictures->readAhead(m_neighbourShots, shownSize());
+    m_preview.pictures->readAhead(m_neighbourShots, shownSize());
 }
 
 void MainWindow::previewResized() {
     // A picture decoded for a smaller panel would show blurred: decode it again when the
     // panel now has room for more of its pixels.
-    if (m_shownPicture.isEmpty() || !m_animation->isHidden() || !m_shownFullSize.isValid()) return;
-    const QSize now = m_picture->Picture().size();
+    if (m_preview.shown.isEmpty() || !m_ui.animation->isHidden() || !m_preview.fullSize.isValid())
+        return;
+    const QSize now = m_ui.picture->Picture().size();
     const QSize wanted =
-        m_shownFullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_shownFullSize);
+        m_preview.fullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_preview.fullSize);
     if (wanted.width() > now.width() + 1 || wanted.height() > now.height() + 1)
-        m_pictures->request(m_shownPicture, shownSize(), m_shownStamp);
+        m_preview.pictures->request(m_preview.shown, shownSize(), m_shownStamp);
 }
 
 QSize MainWindow::shownSize() const {
-    QSize box = m_picture->size() * m_picture->devicePixelRatioF();
+    QSize box = m_ui.picture->size() * m_ui.picture->devicePixelRatioF();
     if (box.isEmpty()) {
         // Not laid out yet: no more than the screen could show.
         const QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen();

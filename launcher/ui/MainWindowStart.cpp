@@ -18,17 +18,17 @@
 #include <QScreen>
 
 bool MainWindow::start() {
-    m_emulatorFolder = withTrailingSeparator(m_services.programFolder);
+    m_emu.folder = withTrailingSeparator(m_services.programFolder);
     layOutControls();
-    m_fileList->InitializeImageListSmall();
-    m_fileList->ImageListSmall_AddIcon(windowIcon());
+    m_ui.fileList->initializeSmallIcons();
+    m_ui.fileList->addSmallIcon(windowIcon());
     const QStringList problems = findInstalledEmulators();
     if (FolderPrefetch* readAhead = std::exchange(m_services.readAhead, nullptr)) {
-        m_fileList->folderList().readAheadFrom(readAhead);
-        m_screenshots->readAheadFrom(readAhead);
+        m_ui.fileList->folderList().readAheadFrom(readAhead);
+        m_preview.screenshots->readAheadFrom(readAhead);
         scanEmulators();
-        m_fileList->folderList().readAheadFrom(nullptr);
-        m_screenshots->readAheadFrom(nullptr);
+        m_ui.fileList->folderList().readAheadFrom(nullptr);
+        m_preview.screenshots->readAheadFrom(nullptr);
         readAhead->release();
     } else {
         scanEmulators();
@@ -44,7 +44,7 @@ bool MainWindow::start() {
     m_services.singleInstance->listen([this](const QString& theirs) {
         const QString token = m_services.singleInstance->handedActivationToken();
         // A copy given a folder hands it over; this window takes it up.
-        if (const std::optional<QString> folder = HandedFolder(theirs))
+        if (const std::optional<QString> folder = handedFolder(theirs))
             switchEmulatorFolder(*folder, token);
         else if (theirs == windowTitle())
             bringToFront(token);
@@ -61,13 +61,13 @@ void MainWindow::prepareToClose() {
 }
 
 void MainWindow::saveEmulatorSettings() {
-    if (m_currentEmulator.isEmpty()) return;
+    if (m_emu.current.isEmpty()) return;
     EmulatorSettingsState s;
-    s.commandLine = m_commandLine->text();
-    s.listIndex = m_fileList->ListIndex();
-    s.romsFolder = m_fileList->path();
+    s.commandLine = m_ui.commandLine->text();
+    s.listIndex = m_ui.fileList->listIndex();
+    s.romsFolder = m_ui.fileList->path();
     s.windowVisible = isVisible();
-    s.shotLeft = twips(m_previewFrame).left;
+    s.shotLeft = twips(m_ui.previewFrame).left;
     if (const QScreen* sc = screen()) {
         s.screenWidth = toTwips(sc->geometry().width());
         s.screenHeight = toTwips(sc->geometry().height());
@@ -75,17 +75,17 @@ void MainWindow::saveEmulatorSettings() {
     s.windowWidth = toTwips(width());
     s.windowHeight = toTwips(height());
     s.maximized = windowState() & Qt::WindowMaximized;
-    for (const auto& [key, value] : EmulatorSettingsToSave(s))
+    for (const auto& [key, value] : emulatorSettingsToSave(s))
         saveSetting(key, value);
 }
 
 void MainWindow::togglePreviewPanel() {
     const int W = innerWidth();
-    placePreviewFrame(twips(m_previewFrame).left != W ? W : DefaultSplit(W), true);
+    placePreviewFrame(twips(m_ui.previewFrame).left != W ? W : defaultSplit(W), true);
 }
 
 void MainWindow::bringToFront(const QString& activationToken) {
-    if (LeaveModeFor(QGuiApplication::platformName()) == LeaveMode::Minimise) {
+    if (leaveModeFor(QGuiApplication::platformName()) == LeaveMode::Minimise) {
         show();
         raise();
         activateWindow();

@@ -20,20 +20,20 @@ namespace {
 constexpr QChar kSlash = QLatin1Char('/');
 }  // namespace
 
-QString FolderPathOf(const QString& path) {
+QString folderPathOf(const QString& path) {
     if (path.isEmpty()) return {};
     QString clean = QDir::cleanPath(path);
     if (clean.size() > 1 && clean.endsWith(kSlash)) clean.chop(1);
     return clean;
 }
 
-QString UpOneLevel(const QString& path) {
+QString upOneLevel(const QString& path) {
     const qsizetype i = path.lastIndexOf(kSlash);
     return i < 0 ? path : path.left(i + 1);
 }
 
-QStringList AncestorsOf(const QString& folder) {
-    const QString path = FolderPathOf(folder);
+QStringList ancestorsOf(const QString& folder) {
+    const QString path = folderPathOf(folder);
     if (!path.startsWith(kSlash)) return path.isEmpty() ? QStringList() : QStringList{path};
     QStringList out{QStringLiteral("/")};
     for (qsizetype i = path.indexOf(kSlash, 1); i > 0; i = path.indexOf(kSlash, i + 1))
@@ -42,7 +42,7 @@ QStringList AncestorsOf(const QString& folder) {
     return out;
 }
 
-bool CanEnterFolder(const QString& path) {
+bool canEnterFolder(const QString& path) {
     if (path.isEmpty()) return false;
     const QByteArray encoded = platform::encodeName(path);
     struct stat st {};
@@ -50,17 +50,17 @@ bool CanEnterFolder(const QString& path) {
            ::access(encoded.constData(), X_OK) == 0;
 }
 
-bool CanListFolder(const QString& path) {
-    return CanEnterFolder(path) && ::access(platform::encodeName(path).constData(), R_OK) == 0;
+bool canListFolder(const QString& path) {
+    return canEnterFolder(path) && ::access(platform::encodeName(path).constData(), R_OK) == 0;
 }
 
-QStringList SubFolderNames(const QString& folder) {
+QStringList subFolderNames(const QString& folder) {
     struct DirCloser {
         void operator()(DIR* d) const { ::closedir(d); }
     };
     std::unique_ptr<DIR, DirCloser> dir(::opendir(platform::encodeName(folder).constData()));
     if (!dir) return {};
-    const QStringList listedHidden = ReadHiddenList(folder);
+    const QStringList listedHidden = readHiddenList(folder);
     const QSet<QString> hidden(listedHidden.begin(), listedHidden.end());
     const int fd = ::dirfd(dir.get());
 
@@ -96,7 +96,7 @@ QStringList SubFolderNames(const QString& folder) {
 
 FolderRows AncestorRowsOf(const QString& folder) {
     FolderRows out;
-    const QStringList ancestors = AncestorsOf(folder);
+    const QStringList ancestors = ancestorsOf(folder);
     for (int depth = 0; depth < ancestors.size(); ++depth) {
         const QString& path = ancestors.at(depth);
         const QString name =
@@ -107,13 +107,13 @@ FolderRows AncestorRowsOf(const QString& folder) {
     return out;
 }
 
-FolderRows RowsOf(const QString& folder) {
+FolderRows rowsOf(const QString& folder) {
     FolderRows out = AncestorRowsOf(folder);
     if (out.rows.isEmpty()) return out;
     const QString self = out.rows.last().path;
     const int depth = int(out.rows.size());
     const QString prefix = self.endsWith(kSlash) ? self : self + kSlash;
-    const QStringList subs = SubFolderNames(self);
+    const QStringList subs = subFolderNames(self);
     out.rows.reserve(out.rows.size() + subs.size());
     for (const QString& name : subs)
         out.rows.append({prefix + name, name, depth, false});
@@ -128,7 +128,7 @@ ListsLayout withTitles(ListsLayout l) {
 }
 }  // namespace
 
-ListsLayout LayOutBrowsing(const TwipRect& frmShot, const TwipRect& imgShot, bool hasScreenshot) {
+ListsLayout layOutBrowsing(const TwipRect& frmShot, const TwipRect& imgShot, bool hasScreenshot) {
     ListsLayout l;
     const int height = static_cast<int>(std::lround(frmShot.height * (hasScreenshot ? 0.3 : 0.6)));
     l.files = {frmShot.left + 60, 0, frmShot.width, height};
@@ -136,7 +136,7 @@ ListsLayout LayOutBrowsing(const TwipRect& frmShot, const TwipRect& imgShot, boo
     return withTitles(l);
 }
 
-ListsLayout LayOutListing(const TwipRect& frmShot, const TwipRect& imgShot, int dirListWidth) {
+ListsLayout layOutListing(const TwipRect& frmShot, const TwipRect& imgShot, int dirListWidth) {
     ListsLayout l;
     l.files = {0, 0, dirListWidth, frmShot.height};
     l.imgShot = {imgShot.left, 0, imgShot.width, frmShot.height};

@@ -11,26 +11,26 @@
 #include <QStringList>
 
 // A folder path as the folder list keeps it: cleaned, no trailing "/" except on "/".
-QString FolderPathOf(const QString& path);
+QString folderPathOf(const QString& path);
 
 // Backspace's step up: the path cut after its last "/", which stays ("/games/roms" gives
 // "/games/", "/games" gives "/"). A path ending in "/" is returned unchanged.
-QString UpOneLevel(const QString& path);
+QString upOneLevel(const QString& path);
 
 // "/games/roms" gives "/", "/games", "/games/roms".
-QStringList AncestorsOf(const QString& folder);
+QStringList ancestorsOf(const QString& folder);
 
 // True when `path` names a folder one may enter now (a link to one counts), readable or
 // not. Names go to the system as the bytes they came from, so folders whose names are not
 // UTF-8 can be entered too.
-bool CanEnterFolder(const QString& path);
+bool canEnterFolder(const QString& path);
 // ... and its entries can be read.
-bool CanListFolder(const QString& path);
+bool canListFolder(const QString& path);
 
 // The folder's sub-folders, sorted by name without regard to letter case. Hidden ones
 // (a leading "." or listed in the folder's ".hidden") are left out, and so are links that
 // lead nowhere or round in a circle. A folder that cannot be read has none.
-QStringList SubFolderNames(const QString& folder);
+QStringList subFolderNames(const QString& folder);
 
 // One row of the folder list: the folder's ancestors down to itself, then its sub-folders.
 struct FolderRow {
@@ -44,7 +44,7 @@ struct FolderRows {
     QList<FolderRow> rows;
     int current = -1;  // the row of the folder itself
 };
-FolderRows RowsOf(const QString& folder);
+FolderRows rowsOf(const QString& folder);
 // The same rows without the sub-folders: what can be shown without asking the disk.
 FolderRows AncestorRowsOf(const QString& folder);
 
@@ -59,6 +59,6 @@ struct ListsLayout {
 };
 // The file list lies over the top of the preview frame, 0.3 of its height when the
 // selected game has a picture to show below it, else 0.6.
-ListsLayout LayOutBrowsing(const TwipRect& frmShot, const TwipRect& imgShot, bool hasScreenshot);
+ListsLayout layOutBrowsing(const TwipRect& frmShot, const TwipRect& imgShot, bool hasScreenshot);
 // The file list takes the folder lists' column again; the picture the whole frame.
-ListsLayout LayOutListing(const TwipRect& frmShot, const TwipRect& imgShot, int dirListWidth);
+ListsLayout layOutListing(const TwipRect& frmShot, const TwipRect& imgShot, int dirListWidth);

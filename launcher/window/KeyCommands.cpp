@@ -202,11 +202,11 @@ bool staysInCommandLine(Qt::KeyboardModifiers modifiers) {
 QKeyCombination keyOfListCode(int keyCode, int shiftState) {
     Qt::KeyboardModifiers modifiers;
     for (const Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
-        if (shiftState & ShiftState(m)) modifiers |= m;
+        if (shiftState & shiftStateOf(m)) modifiers |= m;
     // A modifier pressed on its own reaches the list as a key of its own; it names no
     // command but must still be told apart from an unknown key.
     for (const Qt::Key k : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt})
-        if (keyCode != 0 && VirtualKeyCode(k, Qt::NoModifier) == keyCode)
+        if (keyCode != 0 && virtualKeyCode(k, Qt::NoModifier) == keyCode)
             return QKeyCombination(modifiers, k);
     const std::array<std::span<const KeyRule>, 7> tables = {
         fileListKeys(),     commandLineKeys(), folderListKeys(), driveListKeys(),
@@ -214,7 +214,7 @@ QKeyCombination keyOfListCode(int keyCode, int shiftState) {
     for (const auto& rules : tables)
         for (const KeyRule& rule : rules)
             for (int k = rule.first; k <= int(rule.last); ++k)
-                if (keyCode != 0 && VirtualKeyCode(k, Qt::NoModifier) == keyCode)
+                if (keyCode != 0 && virtualKeyCode(k, Qt::NoModifier) == keyCode)
                     return QKeyCombination(modifiers, Qt::Key(k));
     return QKeyCombination(modifiers, Qt::Key_unknown);
 }

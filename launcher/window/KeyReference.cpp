@@ -161,7 +161,7 @@ Markers markersOf(KeyTableFormat format) {
 
 }  // namespace
 
-QList<KeyReferenceSection> KeyReference() {
+QList<KeyReferenceSection> keyReferenceSections() {
     return {
         sectionOf(QStringLiteral("Anywhere in the window"), windowKeys()),
         sectionOf(QStringLiteral("File list"), fileListKeys(),
@@ -181,8 +181,8 @@ QList<KeyReferenceSection> KeyReference() {
     };
 }
 
-QString RenderKeyReference(KeyTableFormat format) {
-    const QList<KeyReferenceSection> sections = KeyReference();
+QString renderKeyReference(KeyTableFormat format) {
+    const QList<KeyReferenceSection> sections = keyReferenceSections();
     switch (format) {
         case KeyTableFormat::Text:
             return renderText(sections);
@@ -195,15 +195,15 @@ QString RenderKeyReference(KeyTableFormat format) {
 }
 
 QString keyReferenceText() {
-    return RenderKeyReference(KeyTableFormat::Text);
+    return renderKeyReference(KeyTableFormat::Text);
 }
 
-std::optional<QString> WithKeyReference(const QString& document, KeyTableFormat format) {
+std::optional<QString> withKeyReference(const QString& document, KeyTableFormat format) {
     const Markers m = markersOf(format);
     const qsizetype begin = document.indexOf(m.begin);
     if (begin < 0) return std::nullopt;
     const qsizetype from = begin + m.begin.size();
     const qsizetype end = document.indexOf(m.end, from);
     if (end < 0) return std::nullopt;
-    return document.left(from) + RenderKeyReference(format) + document.mid(end);
+    return document.left(from) + renderKeyReference(format) + document.mid(end);
 }

@@ -22,11 +22,11 @@ struct KeyReferenceSection {
 
 // Every control's keys and then the key macro's syntax. Keys of one control that do the
 // same share a row.
-QList<KeyReferenceSection> KeyReference();
+QList<KeyReferenceSection> keyReferenceSections();
 
 enum class KeyTableFormat { Text, Markdown, Roff };
 
-QString RenderKeyReference(KeyTableFormat format);
+QString renderKeyReference(KeyTableFormat format);
 
 // The plain text table, for the command line's usage text.
 QString keyReferenceText();
@@ -34,4 +34,4 @@ QString keyReferenceText();
 // `document` with the part between its key reference markers replaced by the table
 // (the markers stay); nothing when it holds no markers. Markdown files use
 // "<!-- keys begin -->" / "<!-- keys end -->", manual pages '.\" keys begin' / '.\" keys end'.
-std::optional<QString> WithKeyReference(const QString& document, KeyTableFormat format);
+std::optional<QString> withKeyReference(const QString& document, KeyTableFormat format);

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments) {
+CommandLineRequest parseCommandLine(const QList<QByteArray>& arguments) {
     CommandLineRequest r;
     bool optionsEnded = false, version = false;
     for (const QByteArray& a : arguments) {
@@ -47,7 +47,7 @@ CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments) {
     return r;
 }
 
-QList<QByteArray> WithoutQtOptions(const QList<QByteArray>& arguments) {
+QList<QByteArray> withoutQtOptions(const QList<QByteArray>& arguments) {
     // QGuiApplication's and QApplication's own options; those in the first list take a value,
     // as the next word or after "=".
     static const QList<QByteArray> valued = {"platform",
@@ -90,12 +90,12 @@ QList<QByteArray> WithoutQtOptions(const QList<QByteArray>& arguments) {
     return out;
 }
 
-QString FolderHandoff(const QString& folder) {
+QString folderHandoff(const QString& folder) {
     return QStringLiteral("folder ") +
            QString::fromLatin1(platform::encodeName(folder).toPercentEncoding());
 }
 
-std::optional<QString> HandedFolder(const QString& message) {
+std::optional<QString> handedFolder(const QString& message) {
     const QString head = QStringLiteral("folder ");
     if (!message.startsWith(head)) return std::nullopt;
     const QString folder =
@@ -104,7 +104,7 @@ std::optional<QString> HandedFolder(const QString& message) {
     return folder;
 }
 
-QString FolderProblem(const QString& folder) {
+QString folderProblem(const QString& folder) {
     // By its bytes, so a name that is not UTF-8 is judged as the file system spells it.
     const QByteArray path = platform::encodeName(folder);
     struct stat st {};
@@ -152,15 +152,15 @@ static bool holdsRomsFolder(const QString& folder) {
     return found;
 }
 
-bool HoldsEmulators(const QString& folder) {
+bool holdsEmulators(const QString& folder) {
     const QString f = withTrailingSeparator(folder);
     if (holdsRomsFolder(f)) return true;
-    for (const FoundEmulator& e : ScanCatalogue(f))
+    for (const FoundEmulator& e : scanCatalogue(f))
         if (e.name.compare(u"rombard.exe", Qt::CaseInsensitive) != 0) return true;
     return false;
 }
 
-QStringList GamesFolderCandidates(const QString& wanted, const QString& gamesFolder,
+QStringList gamesFolderCandidates(const QString& wanted, const QString& gamesFolder,
                                   const QString& remembered, const QString& emulatorFolder) {
     QStringList series{wanted};
     if (!gamesFolder.isEmpty()) {
@@ -176,7 +176,7 @@ QStringList GamesFolderCandidates(const QString& wanted, const QString& gamesFol
     return out;
 }
 
-StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
+StartFolderChoice chooseStartFolder(const StartFolderFacts& facts,
                                     const platform::SettingsStore& settings,
                                     platform::Dialogs& dialogs,
                                     const std::function<void(const QString&)>& tellTerminal) {
@@ -186,7 +186,7 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
 
     bool given = false;
     if (!facts.argument.isEmpty()) {
-        const QString problem = FolderProblem(facts.argument);
+        const QString problem = folderProblem(facts.argument);
         if (problem.isEmpty()) return chosen(facts.argument, StartFolderSource::Argument);
         tellTerminal(problem);
         dialogs.messageBox(
@@ -196,13 +196,13 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
             platform::MessageButtons::Ok, platform::MessageIcon::Warning, kApplication);
         given = true;
     } else if (!isSystemBinFolder(facts.programFolder, facts.systemBinFolders) &&
-               HoldsEmulators(facts.programFolder)) {
+               holdsEmulators(facts.programFolder)) {
         return chosen(facts.programFolder, StartFolderSource::ProgramFolder);
     } else {
         const QString last =
             settings.getSetting(kApplication, kLauncherSection, kLastFolderKey, {});
         if (!last.isEmpty()) {
-            const QString problem = FolderProblem(last);
+            const QString problem = folderProblem(last);
             if (problem.isEmpty()) return chosen(last, StartFolderSource::LastFolder);
             tellTerminal(QStringLiteral("the emulator folder used last is gone (%1)").arg(problem));
         }
@@ -211,7 +211,7 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
     // Asked again until the user picks a folder that can be used or gives up.
     while (const std::optional<QString> picked =
                dialogs.pickFolder(kPickerTitle, facts.pickerStart)) {
-        const QString problem = FolderProblem(*picked);
+        const QString problem = folderProblem(*picked);
         if (problem.isEmpty()) return chosen(*picked, StartFolderSource::Picker);
         tellTerminal(problem);
     }
@@ -220,7 +220,7 @@ StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
     return chosen(facts.programFolder, StartFolderSource::NoChoice);
 }
 
-void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings) {
+void rememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings) {
     if (choice.source == StartFolderSource::LastFolder ||
         choice.source == StartFolderSource::NoChoice)
         return;

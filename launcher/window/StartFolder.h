@@ -25,16 +25,16 @@ struct CommandLineRequest {
     QString error;   // for Error: one line saying what was wrong
 };
 // `arguments` without the program's own name.
-CommandLineRequest ParseCommandLine(const QList<QByteArray>& arguments);
+CommandLineRequest parseCommandLine(const QList<QByteArray>& arguments);
 
 // The arguments without the options Qt takes for itself (-platform xcb, -style=fusion,
 // -reverse...), so the command line can be judged before any window system is touched.
-QList<QByteArray> WithoutQtOptions(const QList<QByteArray>& arguments);
+QList<QByteArray> withoutQtOptions(const QList<QByteArray>& arguments);
 
 // What a later copy given FOLDER hands to the running one, and the folder read back from
 // it (nothing for any other message, such as a caption). The folder travels as its bytes.
-QString FolderHandoff(const QString& folder);
-std::optional<QString> HandedFolder(const QString& message);
+QString folderHandoff(const QString& folder);
+std::optional<QString> handedFolder(const QString& message);
 
 // The last emulator folder lives in a section of the launcher's own: every emulator's
 // section is named after its executable, which always ends in ".exe".
@@ -60,7 +60,7 @@ struct StartFolderChoice {
 };
 
 // Empty when `folder` can serve as an emulator folder, else what is wrong with it.
-QString FolderProblem(const QString& folder);
+QString folderProblem(const QString& folder);
 
 // The emulator folder: FOLDER when given and usable; else the launcher's own folder when it
 // holds an emulator of the catalogue (other than the launcher) or a "roms" folder; else the
@@ -69,18 +69,18 @@ QString FolderProblem(const QString& folder);
 // that picker gives NoChoice with no folder: the launcher ends. Otherwise a cancelled
 // picker leaves the launcher's own folder, as before any of this existed. Every problem
 // goes to `tellTerminal`. Nothing is stored: see RememberStartFolder.
-StartFolderChoice ChooseStartFolder(const StartFolderFacts& facts,
+StartFolderChoice chooseStartFolder(const StartFolderFacts& facts,
                                     const platform::SettingsStore& settings,
                                     platform::Dialogs& dialogs,
                                     const std::function<void(const QString&)>& tellTerminal);
 
 // Stores a folder chosen anew (given, own or picked) as the one used last. Called once the
 // launcher knows it is the only running copy, since a second copy stores nothing.
-void RememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings);
+void rememberStartFolder(const StartFolderChoice& choice, platform::SettingsStore& settings);
 
 // Whether `folder` is an emulator folder: it holds an emulator of the catalogue (other than
 // the launcher) or a "roms" folder. Any other folder given is a folder of games.
-bool HoldsEmulators(const QString& folder);
+bool holdsEmulators(const QString& folder);
 
 // The folders tried in turn for the games once an emulator is chosen; the first that lists
 // a game stays listed, else the last. `wanted` comes first. When the emulator folder is a
@@ -89,5 +89,5 @@ bool HoldsEmulators(const QString& folder);
 // and a games folder the settings remember from another start must never replace it.
 // Otherwise the remembered games folder, the emulator folder's "roms" and the emulator
 // folder itself follow. A folder comes once.
-QStringList GamesFolderCandidates(const QString& wanted, const QString& gamesFolder,
+QStringList gamesFolderCandidates(const QString& wanted, const QString& gamesFolder,
                                   const QString& remembered, const QString& emulatorFolder);

@@ -1,6 +1,6 @@
 #include "launcher/window/WindowLayout.h"
 
-BottomRow LayOutBottomRow(int innerWidth, int innerHeight, const DesignSizes& s) {
+BottomRow layOutBottomRow(int innerWidth, int innerHeight, const DesignSizes& s) {
     BottomRow row;
     const int top = innerHeight - s.commandLineHeight;
     row.cmbEmu = {0, top, s.emuBoxWidth, s.commandLineHeight};
@@ -11,12 +11,12 @@ BottomRow LayOutBottomRow(int innerWidth, int innerHeight, const DesignSizes& s)
     return row;
 }
 
-bool ShotFrameMoves(int currentLeft, int left, bool force) {
+bool shotFrameMoves(int currentLeft, int left, bool force) {
     // Integer division truncates toward zero, as the band arithmetic asks.
     return force || currentLeft / 300 != left / 300;
 }
 
-ShotFrameLayout LayOutShotFrame(int left, int innerWidth, int innerHeight, int commandLineTop,
+ShotFrameLayout layOutShotFrame(int left, int innerWidth, int innerHeight, int commandLineTop,
                                 const DesignSizes& s) {
     ShotFrameLayout l;
     const int w = innerWidth - left;

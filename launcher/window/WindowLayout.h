@@ -27,16 +27,16 @@ struct BottomRow {
     TwipRect btnBrowse;
     TwipRect lblCredits;
 };
-BottomRow LayOutBottomRow(int innerWidth, int innerHeight, const DesignSizes& sizes);
+BottomRow layOutBottomRow(int innerWidth, int innerHeight, const DesignSizes& sizes);
 
 // The split between the file list and the preview frame when none is stored.
-inline int DefaultSplit(int innerWidth) {
+inline int defaultSplit(int innerWidth) {
     return static_cast<int>(std::lround(0.6 * innerWidth));
 }
 
 // A drag moves the frame only when its edge reaches another 300-twip band, so the panel
 // is not laid out again on every mouse move.
-bool ShotFrameMoves(int currentLeft, int left, bool force);
+bool shotFrameMoves(int currentLeft, int left, bool force);
 
 // The preview frame at left edge `left`, the file list and the folder lists beside it.
 struct ShotFrameLayout {
@@ -47,12 +47,12 @@ struct ShotFrameLayout {
     TwipRect dirList;
     int titleWidth = 0;  // lblTitle and lblShadow
 };
-ShotFrameLayout LayOutShotFrame(int left, int innerWidth, int innerHeight, int commandLineTop,
+ShotFrameLayout layOutShotFrame(int left, int innerWidth, int innerHeight, int commandLineTop,
                                 const DesignSizes& sizes);
 
-inline int TwipsToPixels(int twips, double dpi) {
+inline int twipsToPixels(int twips, double dpi) {
     return static_cast<int>(std::lround(twips * dpi / 1440.0));
 }
-inline int PixelsToTwips(int pixels, double dpi) {
+inline int pixelsToTwips(int pixels, double dpi) {
     return static_cast<int>(std::lround(pixels * 1440.0 / dpi));
 }

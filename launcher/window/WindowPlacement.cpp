@@ -19,7 +19,7 @@ void fit(int& pos, int& length, int start, int size, bool centre) {
 }
 }  // namespace
 
-std::optional<TwipRect> PlaceOnDesktop(const TwipRect& stored, const DesktopArea& desktop) {
+std::optional<TwipRect> placeOnDesktop(const TwipRect& stored, const DesktopArea& desktop) {
     if (stored.width <= 0 || stored.height <= 0) return std::nullopt;
     const auto usable = [&](int i) {
         return i >= 0 && i < desktop.screens.size() && desktop.screens.at(i).width > 0 &&
@@ -49,11 +49,11 @@ std::optional<TwipRect> PlaceOnDesktop(const TwipRect& stored, const DesktopArea
     return shown;
 }
 
-int ClampSplit(int left, int innerWidth) {
+int clampSplit(int left, int innerWidth) {
     return std::clamp(left, 0, std::max(0, innerWidth));
 }
 
-LeaveMode LeaveModeFor(const QString& platformName) {
+LeaveMode leaveModeFor(const QString& platformName) {
     // "wayland", "wayland-egl", "wayland-xcomposite-glx": every flavour of the plugin.
     return platformName.startsWith(QLatin1String("wayland")) ? LeaveMode::Hide
                                                              : LeaveMode::Minimise;

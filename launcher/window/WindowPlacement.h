@@ -23,15 +23,15 @@ struct DesktopArea {
 // - a window larger than that screen's available area is cut to it and, in the direction
 //   it was cut, moved inside it.
 // A window that fits and overlaps a screen stays exactly as stored.
-std::optional<TwipRect> PlaceOnDesktop(const TwipRect& stored, const DesktopArea& desktop);
+std::optional<TwipRect> placeOnDesktop(const TwipRect& stored, const DesktopArea& desktop);
 
 // The split between the file list and the preview frame kept within the window: from 0
 // (no file list) to the inner width (no preview).
-int ClampSplit(int left, int innerWidth);
+int clampSplit(int left, int innerWidth);
 
 // How the window gets out of a game's way and comes back, by the window system's name
 // (QGuiApplication::platformName()). Wayland has no way for a program to undo a minimise,
 // and lets a window come forward only with the compositor's consent: there the window
 // hides while the game runs and is shown anew afterwards. Elsewhere it minimises.
 enum class LeaveMode { Minimise, Hide };
-LeaveMode LeaveModeFor(const QString& platformName);
+LeaveMode leaveModeFor(const QString& platformName);

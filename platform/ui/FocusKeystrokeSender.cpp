@@ -58,7 +58,7 @@ void deliver(const std::shared_ptr<Delivery>& d) {
 }  // namespace
 
 bool FocusKeystrokeSender::send(const QString& keys) {
-    const auto strokes = ParseKeystrokes(keys);
+    const auto strokes = parseKeystrokes(keys);
     if (!strokes) return false;
     auto delivery = std::make_shared<Delivery>();
     delivery->strokes = *strokes;

@@ -38,11 +38,11 @@ TEST(Crc, PublishedCheckValuesAndHexText) {
     for (const Case& c : cases) {
         Crc32 crc;
         crc.setAlgorithm(c.algorithm);
-        const CrcValue v = crc.CalculateString(c.text);
+        const CrcValue v = crc.calculateString(c.text);
         EXPECT_EQ(static_cast<std::uint32_t>(v.number()), c.expected) << c.text;
         EXPECT_EQ(v.hex(), c.hex) << c.text;
     }
-    EXPECT_EQ(Crc32().CalculateString("123456789").number(), -873187034);  // CRC-32 by default
+    EXPECT_EQ(Crc32().calculateString("123456789").number(), -873187034);  // CRC-32 by default
 }
 
 TEST(Crc, AlgorithmLetNormalisesAndClears) {
@@ -52,9 +52,9 @@ TEST(Crc, AlgorithmLetNormalisesAndClears) {
     };
     for (const Case c : {Case{1, -1}, Case{-1, -1}, Case{2, -1}, Case{65536, -1}, Case{0, 0}}) {
         Crc32 crc;
-        crc.AddString("dirty");
+        crc.addString("dirty");
         crc.setAlgorithm(c.set);
-        EXPECT_EQ(crc.Algorithm(), c.reads) << c.set;
+        EXPECT_EQ(crc.algorithm(), c.reads) << c.set;
         EXPECT_EQ(crc.value().number(), 0) << "cleared after switching to " << c.set;
     }
 }
@@ -64,15 +64,15 @@ TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
     for (int algorithm : {1, 0}) {
         Crc32 whole;
         whole.setAlgorithm(algorithm);
-        const CrcValue expected = whole.CalculateBytes(data);
+        const CrcValue expected = whole.calculateBytes(data);
         // Split 0 and the full length add nothing on one side. Split points straddle the folding
         // kernels' 16-, 128- and 256-byte steps.
         for (std::size_t split :
              {0u, 1u, 15u, 16u, 127u, 128u, 129u, 255u, 256u, 257u, 4097u, 99999u, 100000u}) {
             Crc32 parts;
             parts.setAlgorithm(algorithm);
-            parts.AddBytes({data.data(), split});
-            const CrcValue got = parts.AddBytes({data.data() + split, data.size() - split});
+            parts.addBytes({data.data(), split});
+            const CrcValue got = parts.addBytes({data.data() + split, data.size() - split});
             EXPECT_EQ(got, expected) << "algorithm " << algorithm << " split " << split;
         }
     }
@@ -125,11 +125,11 @@ TEST(Crc, ValueLetSetsTheRegisterBeforeTheFinalStep) {
     crc.setValue(0);
     EXPECT_EQ(crc.value().number(), -1);  // complement of 0
     crc.setValue(0xFFFFFFFFLL);           // wraps to the cleared register
-    EXPECT_EQ(crc.AddString("123456789").number(), static_cast<std::int32_t>(0xCBF43926u));
+    EXPECT_EQ(crc.addString("123456789").number(), static_cast<std::int32_t>(0xCBF43926u));
     crc.setAlgorithm(0);
     crc.setValue(0x1234);
     EXPECT_EQ(crc.value().number(), 0x1234);
-    crc.Clear();
+    crc.clear();
     EXPECT_EQ(crc.value().number(), 0);
 }
 
@@ -153,23 +153,23 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
         for (int algorithm : {1, 0}) {
             Crc32 crc;
             crc.setAlgorithm(algorithm);
-            const CrcValue expected = crc.CalculateBytes({all.data(), size});
-            const auto got = crc.CalculateFile(bytes(whole.fileName()));
+            const CrcValue expected = crc.calculateBytes({all.data(), size});
+            const auto got = crc.calculateFile(bytes(whole.fileName()));
             ASSERT_TRUE(got.has_value());
             EXPECT_EQ(*got, expected);
         }
     }
 
     Crc32 crc;
-    crc.AddString("abc");
+    crc.addString("abc");
     const CrcValue before = crc.value();
-    const auto empty = crc.CalculateFile(bytes(emptyPath));
+    const auto empty = crc.calculateFile(bytes(emptyPath));
     ASSERT_TRUE(empty.has_value());
     EXPECT_EQ(empty->hex(), "");
     EXPECT_EQ(crc.value(), before) << "an empty file leaves the register untouched";
 
-    EXPECT_FALSE(crc.CalculateFile(bytes(dir.file("missing"))));
-    EXPECT_FALSE(crc.CalculateFile(bytes(dir.path()))) << "a folder cannot be read as a file";
+    EXPECT_FALSE(crc.calculateFile(bytes(dir.file("missing"))));
+    EXPECT_FALSE(crc.calculateFile(bytes(dir.path()))) << "a folder cannot be read as a file";
 }
 
 }  // namespace

@@ -24,34 +24,34 @@ TEST(DiscSetFiles, NameTheirMembers) {
     const QByteArray odd = "Caf\xE9 (Track 1).bin";  // Latin-1, not UTF-8
     const Case cases[] = {
         {"cue: quoted names, CR-LF, indented lines and a BOM",
-         CueFiles,
+         cueFiles,
          "\xEF\xBB\xBF"
          "FILE \"Alpha (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n"
          "    INDEX 01 00:00:00\r\n\r\nFILE \"Alpha (Track 2).bin\" BINARY\r\n",
          {"Alpha (Track 1).bin", "Alpha (Track 2).bin"}},
         {"cue: unquoted with blanks, lower case, a Windows sub-folder",
-         CueFiles,
+         cueFiles,
          "file Beta Track 1.bin BINARY\nFILE .\\tracks\\b2.bin WAVE\nREM FILE \"no.bin\"\n",
          {"Beta Track 1.bin", "tracks/b2.bin"}},
         {"cue: a name that is not UTF-8",
-         CueFiles,
+         cueFiles,
          "FILE \"" + odd + "\" BINARY\n",
          {platform::decodeName(odd)}},
         {"cue: an unclosed quote runs to the line's end",
-         CueFiles,
+         cueFiles,
          "FILE \"half.bin\n",
          {"half.bin"}},
         {"gdi: quoted and plain names",
-         GdiFiles,
+         gdiFiles,
          "3\r\n1 0 4 2352 track01.bin 0\r\n2 756 0 2352 \"track 02.raw\" 0\r\n"
          "3 45000 4 2352 track03.bin 0\r\n",
          {"track01.bin", "track 02.raw", "track03.bin"}},
         {"gdi: blank lines and an unquoted name with blanks",
-         GdiFiles,
+         gdiFiles,
          "2\n\n1 0 4 2352 track 01.bin 0\n2 600 0 2352 t2.bin 0\n",
          {"track 01.bin", "t2.bin"}},
         {"m3u: comments, blanks, CR-LF",
-         M3uFiles,
+         m3uFiles,
          "#EXTM3U\r\n# the discs\r\nBeta (Disc 1).cue\r\n\r\n  Beta (Disc 2).chd  \r\n",
          {"Beta (Disc 1).cue", "Beta (Disc 2).chd"}},
     };
@@ -102,20 +102,20 @@ TEST(DiscSetGrouping, OneRowPerSet) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const DiscSets sets = GroupDiscSets(
+        const DiscSets sets = groupDiscSets(
             c.files.keys(),
             [&](const QString& name) -> std::optional<QByteArray> { return c.files.value(name); },
             [](const QString&) { return false; });
         std::vector<ListedFile> listed;
         for (const QString& name : c.files.keys())
             listed.push_back({name});
-        DropSetMembers(listed, sets);
+        dropSetMembers(listed, sets);
         QStringList rows;
         for (const ListedFile& f : listed)
             rows << f.name;
         rows.sort();
         EXPECT_EQ(rows, c.rows);
-        EXPECT_EQ(IncompleteSetsOf(sets), c.incomplete);
+        EXPECT_EQ(incompleteSetsOf(sets), c.incomplete);
     }
 }
 
@@ -150,7 +150,7 @@ protected:
         list.setPath(dir.path());
         QStringList out;
         for (int i = 0; i < model.count(); ++i)
-            out << model.ItemText(i);
+            out << model.itemText(i);
         out.sort();
         return out;
     }
@@ -171,9 +171,9 @@ TEST_F(DiscSetFolder, MarksASetWithFilesMissing) {
     list.initPattern("*.bin;*.cue;*.m3u");
     list.setPath(dir.path());
     ASSERT_EQ(model.count(), 2);
-    const int beta = model.ItemText(0) == "Beta.m3u" ? 0 : 1;
-    EXPECT_TRUE(model.SubItemText(beta, 2).endsWith("(files missing)"));
-    EXPECT_FALSE(model.SubItemText(1 - beta, 2).endsWith("(files missing)"));
+    const int beta = model.itemText(0) == "Beta.m3u" ? 0 : 1;
+    EXPECT_TRUE(model.subItemText(beta, 2).endsWith("(files missing)"));
+    EXPECT_FALSE(model.subItemText(1 - beta, 2).endsWith("(files missing)"));
     EXPECT_EQ(model.incompleteSetText("Beta.m3u"), "Missing: Beta (Disc 2) (Track 2).bin");
 }
 

@@ -41,7 +41,7 @@ QString describe(const std::vector<ListedFile>& files) {
 QStringList rows(const ListModel& m) {
     QStringList out;
     for (int i = 0; i < m.count(); ++i)
-        out.append(m.ItemText(i));
+        out.append(m.itemText(i));
     return out;
 }
 
@@ -60,21 +60,21 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     index.files.push_back(file("x"));
     index.files.back().name = platform::decodeName("b\xfe.zip");
     const QString path = dir.file("index");
-    ASSERT_TRUE(SaveFolderIndex(path, index));
+    ASSERT_TRUE(saveFolderIndex(path, index));
 
     const std::optional<FolderIndex> back =
-        LoadFolderIndex(path, index.folder, index.pattern, true);
+        loadFolderIndex(path, index.folder, index.pattern, true);
     ASSERT_TRUE(back);
     EXPECT_EQ(describe(back->files), describe(index.files));
     EXPECT_EQ(platform::encodeName(back->files[3].name), QByteArray("b\xfe.zip"));
     EXPECT_EQ(back->hiddenByList, 3);
     // Saved again, the old file is replaced whole.
     index.files.resize(1);
-    ASSERT_TRUE(SaveFolderIndex(path, index));
-    EXPECT_EQ(LoadFolderIndex(path, index.folder, index.pattern, true)->files.size(), 1u);
+    ASSERT_TRUE(saveFolderIndex(path, index));
+    EXPECT_EQ(loadFolderIndex(path, index.folder, index.pattern, true)->files.size(), 1u);
     // Indexes of different listings live in different files.
-    EXPECT_NE(FolderIndexFile("/a/", "*.zip", false), FolderIndexFile("/a/", "*.zip", true));
-    EXPECT_NE(FolderIndexFile("/a/", "*.zip", false), FolderIndexFile("/b/", "*.zip", false));
+    EXPECT_NE(folderIndexFile("/a/", "*.zip", false), folderIndexFile("/a/", "*.zip", true));
+    EXPECT_NE(folderIndexFile("/a/", "*.zip", false), folderIndexFile("/b/", "*.zip", false));
 }
 
 TEST(FolderIndexFile, DamagedOrForeignIndexIsIgnored) {
@@ -84,7 +84,7 @@ TEST(FolderIndexFile, DamagedOrForeignIndexIsIgnored) {
     index.pattern = "*.zip";
     index.files = {file("a.zip", 10, 20), file("b.zip", 30, 40)};
     const QString path = dir.file("index");
-    ASSERT_TRUE(SaveFolderIndex(path, index));
+    ASSERT_TRUE(saveFolderIndex(path, index));
     const QByteArray good = dir.read("index");
 
     struct Case {
@@ -106,11 +106,11 @@ TEST(FolderIndexFile, DamagedOrForeignIndexIsIgnored) {
     };
     for (const Case& c : cases) {
         dir.write("index", c.bytes);
-        EXPECT_FALSE(LoadFolderIndex(path, c.folder, c.pattern, c.hidden)) << c.what;
+        EXPECT_FALSE(loadFolderIndex(path, c.folder, c.pattern, c.hidden)) << c.what;
     }
-    EXPECT_FALSE(LoadFolderIndex(dir.file("missing"), "/games/", "*.zip", false));
+    EXPECT_FALSE(loadFolderIndex(dir.file("missing"), "/games/", "*.zip", false));
     dir.write("index", good);
-    EXPECT_TRUE(LoadFolderIndex(path, "/games/", "*.zip", false));
+    EXPECT_TRUE(loadFolderIndex(path, "/games/", "*.zip", false));
 }
 
 // How a list shown from the index turns into the folder as read, row by row.
@@ -162,14 +162,14 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
         {"everything new", {file("a"), file("b")}, {file("c")}, {1, 0}, {0}, {}},
     };
     for (const Case& c : cases) {
-        const ReconcilePlan plan = PlanReconcile(c.shown, c.read);
+        const ReconcilePlan plan = planReconcile(c.shown, c.read);
         EXPECT_EQ(plan.removeRows, c.removed) << c.what;
         EXPECT_EQ(plan.insertRows, c.inserted) << c.what;
         EXPECT_EQ(plan.changedRows, c.changed) << c.what;
 
         // Applied to a list, it leaves the list as read.
         ListModel model;
-        model.ColumnAdd(0, "Name", 100);
+        model.columnAdd(0, "Name", 100);
         model.appendFiles(c.shown, 1);
         model.reconcileFiles(plan, c.read, 1);
         QStringList want;
@@ -181,15 +181,15 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
 
 TEST(FolderReconcile, SelectedGameStaysSelectedAsRowsComeAndGo) {
     ListModel model;
-    model.ColumnAdd(0, "Name", 100);
+    model.columnAdd(0, "Name", 100);
     model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
     model.setListIndex(2);  // "c"
     const std::vector<ListedFile> read = {file("0"), file("b"), file("bb"), file("c"), file("e")};
-    model.reconcileFiles(PlanReconcile({file("a"), file("b"), file("c"), file("d")}, read), read,
+    model.reconcileFiles(planReconcile({file("a"), file("b"), file("c"), file("d")}, read), read,
                          1);
-    ASSERT_EQ(model.ListIndex(), 3);
-    EXPECT_EQ(model.ItemText(model.ListIndex()), "c");
-    EXPECT_EQ(model.ItemFindState(-1, ListModel::kSelected), 3);
+    ASSERT_EQ(model.listIndex(), 3);
+    EXPECT_EQ(model.itemText(model.listIndex()), "c");
+    EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);
 }
 
 // Read on the reader's thread, answered through the event loop as the window gets them.
@@ -221,7 +221,7 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
         EXPECT_EQ(first.readingStatus(), "Reading " + dir.path() + "...");
         ASSERT_TRUE(waitUntilRead(first));
         EXPECT_EQ(rows(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
-        EXPECT_EQ(model.SubItemText(0, 4), "2");  // lengths came from the reader
+        EXPECT_EQ(model.subItemText(0, 4), "2");  // lengths came from the reader
     }
     // Meanwhile the folder changes.
     QFile::remove(dir.file("a.zip"));
@@ -238,8 +238,8 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
     model.setListIndex(2);
     ASSERT_TRUE(waitUntilRead(second));
     EXPECT_EQ(rows(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
-    EXPECT_EQ(model.ItemText(model.ListIndex()), "c.zip");
-    EXPECT_EQ(model.SubItemText(2, 4), "5");
+    EXPECT_EQ(model.itemText(model.listIndex()), "c.zip");
+    EXPECT_EQ(model.subItemText(2, 4), "5");
     EXPECT_TRUE(second.readingStatus().startsWith(dir.path() + " read again at "));
 }
 

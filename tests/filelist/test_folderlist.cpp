@@ -20,7 +20,7 @@ namespace {
 QStringList names(const ListModel& m) {
     QStringList out;
     for (int i = 0; i < m.count(); ++i)
-        out.append(m.ItemText(i));
+        out.append(m.itemText(i));
     return out;
 }
 
@@ -44,7 +44,7 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     dir.write("b.zip", "22");
     const QString bare = dir.path();
     files.setPattern("*.zip");  // no folder yet: nothing listed
-    EXPECT_EQ(model.ColumnCount(), 0);
+    EXPECT_EQ(model.columnCount(), 0);
 
     files.setPath(bare);
     EXPECT_EQ(files.path(), bare + "/");
@@ -52,8 +52,8 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
 
     // Listed again only when the text differs, letter case included.
-    files.SortFilesByColumnClick(0);
-    files.SortFilesByColumnClick(0);
+    files.sortFilesByColumnClick(0);
+    files.sortFilesByColumnClick(0);
     files.setPath(bare + "/");
     EXPECT_EQ(names(), (QStringList{"b.zip", "a.zip"}));  // still sorted: not listed again
     files.setPath(bare.toUpper() + "/");
@@ -65,9 +65,9 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     files.setPath(QString());
     EXPECT_EQ(files.path(), QString());
     EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.ColumnCount(), 9);
+    EXPECT_EQ(model.columnCount(), 9);
     dir.write("c.zip");
-    files.Refresh();
+    files.refresh();
     EXPECT_EQ(model.count(), 0);
 }
 
@@ -77,21 +77,21 @@ TEST_F(FolderListTest, AfterAListing) {
     dir.write("z.gg", "333");
     files.setPath(dir.path());
     model.setListIndex(1);
-    files.SortFilesByColumnClick(1);
+    files.sortFilesByColumnClick(1);
     files.setPattern("*.sms;*.gg");
     EXPECT_EQ(model.count(), 3);
     EXPECT_EQ(names().last(), "z.gg");
-    EXPECT_EQ(model.ListIndex(), -1);
-    EXPECT_EQ(model.ItemFindState(-1, ListModel::kSelected), -1);
-    EXPECT_EQ(model.ItemFindState(-1, ListModel::kFocused), 0);
+    EXPECT_EQ(model.listIndex(), -1);
+    EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), -1);
+    EXPECT_EQ(model.itemFindState(-1, ListModel::kFocused), 0);
     // The sort is forgotten: the next click on it sorts ascending.
-    files.SortFilesByColumnClick(1);
+    files.sortFilesByColumnClick(1);
     EXPECT_EQ(names().first(), "x.sms");
 
     // An empty pattern: no files, the columns stay.
     files.setPattern(QString());
     EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.ColumnCount(), 9);
+    EXPECT_EQ(model.columnCount(), 9);
 }
 
 TEST_F(FolderListTest, CellsOfAListedFile) {
@@ -107,9 +107,9 @@ TEST_F(FolderListTest, CellsOfAListedFile) {
     const QStringList expectedGame = {"Game.Zip", "1.5KB", "ZIP Archive", "3/9/2023 3:04 PM",
                                       "1536"};
     for (int c = 0; c < 5; ++c)
-        EXPECT_EQ(model.SubItemText(game, c), expectedGame[c]) << c;
-    EXPECT_EQ(model.SubItemText(disc, 1), "5.00GB");
-    EXPECT_EQ(model.SubItemText(disc, 4), "5368709120");
+        EXPECT_EQ(model.subItemText(game, c), expectedGame[c]) << c;
+    EXPECT_EQ(model.subItemText(disc, 1), "5.00GB");
+    EXPECT_EQ(model.subItemText(disc, 4), "5368709120");
 }
 
 TEST_F(FolderListTest, AFileThatCannotBeReadKeepsItsRow) {
@@ -120,21 +120,21 @@ TEST_F(FolderListTest, AFileThatCannotBeReadKeepsItsRow) {
     files.setPath(dir.path());
     const int gone = names().indexOf("gone.bin");
     ASSERT_GE(gone, 0);
-    EXPECT_EQ(model.SubItemText(gone, 1), QString());
-    EXPECT_EQ(model.SubItemText(gone, 2), "BIN Image");
-    EXPECT_EQ(model.SubItemText(gone, 3), QString());
-    EXPECT_EQ(model.SubItemText(gone, 4), QString());
+    EXPECT_EQ(model.subItemText(gone, 1), QString());
+    EXPECT_EQ(model.subItemText(gone, 2), "BIN Image");
+    EXPECT_EQ(model.subItemText(gone, 3), QString());
+    EXPECT_EQ(model.subItemText(gone, 4), QString());
     // A numeric sort counts the empty size as 0.
-    files.SortFilesByColumnClick(1);
-    EXPECT_EQ(model.ItemText(0), "gone.bin");
+    files.sortFilesByColumnClick(1);
+    EXPECT_EQ(model.itemText(0), "gone.bin");
 
     // A file deleted after its row was shown keeps what the row showed until the next
     // listing.
-    EXPECT_EQ(model.SubItemText(names().indexOf("later.bin"), 1), "4 bytes");
+    EXPECT_EQ(model.subItemText(names().indexOf("later.bin"), 1), "4 bytes");
     QFile::remove(dir.file("later.bin"));
     const int later = names().indexOf("later.bin");
-    EXPECT_EQ(model.SubItemText(later, 1), "4 bytes");
-    files.Refresh();
+    EXPECT_EQ(model.subItemText(later, 1), "4 bytes");
+    files.refresh();
     EXPECT_EQ(names().indexOf("later.bin"), -1);
 }
 
@@ -151,21 +151,21 @@ TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     QFile::link(dir.file("folder.bin"), dir.file("folderlink.bin"));
     files.setPath(dir.path());
     ListModel eager;
-    eager.appendFiles(ListFolder(dir.path(), {"*.*"}), 5);
+    eager.appendFiles(listFolder(dir.path(), {"*.*"}), 5);
     ASSERT_EQ(names(), ::names(eager));
     EXPECT_EQ(names(),
               QStringList({"dangling.zip", "disc.iso", "empty.bin", "Game.Zip", "link.zip"}));
     for (int row = 0; row < model.count(); ++row)
         for (int c = 1; c < 5; ++c)
-            EXPECT_EQ(model.SubItemText(row, c), eager.SubItemText(row, c)) << row << " " << c;
+            EXPECT_EQ(model.subItemText(row, c), eager.subItemText(row, c)) << row << " " << c;
 
     // Sorts by length and by date read what they need themselves, before any row is shown.
     ListModel bySize, byDate;
     FolderList sizes(bySize), dates(byDate);
     sizes.setPath(dir.path());
     dates.setPath(dir.path());
-    sizes.SortFilesByColumnClick(1);
-    dates.SortFilesByColumnClick(3);
+    sizes.sortFilesByColumnClick(1);
+    dates.sortFilesByColumnClick(3);
     EXPECT_EQ(::names(bySize),
               QStringList({"dangling.zip", "empty.bin", "Game.Zip", "link.zip", "disc.iso"}));
     EXPECT_EQ(::names(byDate).mid(0, 3), QStringList({"dangling.zip", "Game.Zip", "link.zip"}));
@@ -176,19 +176,19 @@ TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     lateFiles.setPath(dir.path());
     QFile::remove(dir.file("empty.bin"));
     const int gone = ::names(late).indexOf("empty.bin");
-    EXPECT_EQ(late.SubItemText(gone, 1), QString());
-    EXPECT_EQ(late.SubItemText(gone, 2), "BIN Image");
+    EXPECT_EQ(late.subItemText(gone, 1), QString());
+    EXPECT_EQ(late.subItemText(gone, 2), "BIN Image");
 }
 
 TEST_F(FolderListTest, ExistingColumnsAreFilledAsFarAsTheyGo) {
     dir.write("a.sms", "12");
-    model.ColumnAdd(0, "Game", 300);
-    model.ColumnAdd(1, "Bytes", 80);
+    model.columnAdd(0, "Game", 300);
+    model.columnAdd(1, "Bytes", 80);
     files.setPath(dir.path());
-    EXPECT_EQ(model.ColumnCount(), 2);
-    EXPECT_EQ(model.SubItemText(0, 1), "2 bytes");
-    EXPECT_EQ(model.SubItemText(0, 2), QString());
-    EXPECT_EQ(model.ColumnText(0), "Game");
+    EXPECT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.subItemText(0, 1), "2 bytes");
+    EXPECT_EQ(model.subItemText(0, 2), QString());
+    EXPECT_EQ(model.columnText(0), "Game");
 }
 
 TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
@@ -224,16 +224,16 @@ TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
         {-1, false, {"c.gg", "b.zip", "A.sms", "d.bin"}},
     };
     for (const auto& c : clicks) {
-        EXPECT_EQ(files.SortFilesByColumnClick(c.column), c.sorted) << c.column;
+        EXPECT_EQ(files.sortFilesByColumnClick(c.column), c.sorted) << c.column;
         EXPECT_EQ(names(), c.order) << c.column;
     }
     // A new listing forgets the sort: the next click sorts ascending again.
-    files.Refresh();
-    files.SortFilesByColumnClick(3);
+    files.refresh();
+    files.sortFilesByColumnClick(3);
     EXPECT_EQ(names(), (QStringList{"d.bin", "A.sms", "b.zip", "c.gg"}));
 
     FolderList empty(model);
-    EXPECT_FALSE(empty.SortFilesByColumnClick(0));
+    EXPECT_FALSE(empty.sortFilesByColumnClick(0));
 }
 
 // The play columns read the facts by name: empty for a game never played, sorted by raw
@@ -253,16 +253,16 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
     files.setPattern("*.nes");
     files.setPath(dir.path());
     ASSERT_EQ(names(), (QStringList{"a.nes", "b.nes", "c.nes", "d.nes"}));
-    EXPECT_EQ(model.ColumnText(ListModel::kPlayedColumn), "Played");
-    EXPECT_EQ(model.ColumnText(ListModel::kPlayTimeColumn), "Time");
-    EXPECT_EQ(model.ColumnText(ListModel::kLastPlayedColumn), "Last played");
-    EXPECT_EQ(model.SubItemText(0, ListModel::kPlayedColumn), "3");
-    EXPECT_EQ(model.SubItemText(0, ListModel::kPlayTimeColumn), "10:05:00");
-    EXPECT_EQ(model.SubItemText(1, ListModel::kPlayTimeColumn), "9:59:59");
-    EXPECT_FALSE(model.SubItemText(1, ListModel::kLastPlayedColumn).isEmpty());
+    EXPECT_EQ(model.columnText(ListModel::kPlayedColumn), "Played");
+    EXPECT_EQ(model.columnText(ListModel::kPlayTimeColumn), "Time");
+    EXPECT_EQ(model.columnText(ListModel::kLastPlayedColumn), "Last played");
+    EXPECT_EQ(model.subItemText(0, ListModel::kPlayedColumn), "3");
+    EXPECT_EQ(model.subItemText(0, ListModel::kPlayTimeColumn), "10:05:00");
+    EXPECT_EQ(model.subItemText(1, ListModel::kPlayTimeColumn), "9:59:59");
+    EXPECT_FALSE(model.subItemText(1, ListModel::kLastPlayedColumn).isEmpty());
     for (int column = ListModel::kPlayedColumn; column <= ListModel::kLastPlayedColumn; ++column) {
-        EXPECT_EQ(model.SubItemText(2, column), QString()) << column;
-        EXPECT_EQ(model.SubItemText(3, column), QString()) << column;
+        EXPECT_EQ(model.subItemText(2, column), QString()) << column;
+        EXPECT_EQ(model.subItemText(3, column), QString()) << column;
     }
     // The first click sorts ascending, the second descending; never played comes first
     // ascending.
@@ -275,10 +275,10 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
                            {ListModel::kPlayTimeColumn, {"c.nes", "d.nes", "b.nes", "a.nes"}},
                            {ListModel::kLastPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}}}) {
         SCOPED_TRACE(c.column);
-        files.Refresh();
-        ASSERT_TRUE(files.SortFilesByColumnClick(c.column));
+        files.refresh();
+        ASSERT_TRUE(files.sortFilesByColumnClick(c.column));
         EXPECT_EQ(names(), c.ascending);
-        ASSERT_TRUE(files.SortFilesByColumnClick(c.column));
+        ASSERT_TRUE(files.sortFilesByColumnClick(c.column));
         QStringList descending = c.ascending;
         std::reverse(descending.begin(), descending.end());
         // A stable sort keeps the two never played in their order.
@@ -307,7 +307,7 @@ TEST(PlayTimeCell, SecondsShowBelowAnHourAndHoursFromOne) {
         {1, 36000 + 59, "10:00:59"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PlayTimeCell({c.plays, c.seconds, 0, false}), c.shown) << c.seconds;
+        EXPECT_EQ(playTimeCell({c.plays, c.seconds, 0, false}), c.shown) << c.seconds;
 }
 
 // The name takes what the other columns leave, down to its minimum; the others keep theirs.
@@ -331,19 +331,19 @@ TEST(ColumnFit, TheNameTakesWhatIsLeft) {
         {700, {10, 20}, 2, 0, {10, 20}},            // no name column: nothing to fit
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FitColumns(c.view, c.wanted, c.name, c.minimum), c.fitted) << c.view;
+        EXPECT_EQ(fittedColumnWidths(c.view, c.wanted, c.name, c.minimum), c.fitted) << c.view;
 }
 
 // Each column but the name is sized by the widest text it usually holds.
 TEST(ColumnFit, SamplesAreTheWidestTextsOfTheirColumns) {
-    EXPECT_EQ(ColumnSample(0), QString());
-    EXPECT_EQ(ColumnSample(4), QString());  // the raw size, never shown
-    EXPECT_EQ(ColumnSample(ListModel::kPlayTimeColumn), "99:59:59");
+    EXPECT_EQ(columnSample(0), QString());
+    EXPECT_EQ(columnSample(4), QString());  // the raw size, never shown
+    EXPECT_EQ(columnSample(ListModel::kPlayTimeColumn), "99:59:59");
     for (int column : {1, 2, 3, ListModel::kPlayedColumn, ListModel::kLastPlayedColumn,
                        ListModel::kVerifiedColumn})
-        EXPECT_FALSE(ColumnSample(column).isEmpty()) << column;
+        EXPECT_FALSE(columnSample(column).isEmpty()) << column;
     const qint64 shortDate = QDateTime(QDate(2024, 1, 5), QTime(0, 7)).toSecsSinceEpoch();
-    EXPECT_GT(ColumnSample(3).size(), FileDateFormat().format(shortDate).size());
+    EXPECT_GT(columnSample(3).size(), FileDateFormat().format(shortDate).size());
 }
 
 TEST_F(FolderListTest, FavouritesOnlyListsMarkedGames) {
@@ -360,7 +360,7 @@ TEST_F(FolderListTest, FavouritesOnlyListsMarkedGames) {
     files.setPath(dir.path());
     EXPECT_EQ(names(), (QStringList{"b.nes"}));
     files.setFavouritesOnly(false);
-    files.Refresh();
+    files.refresh();
     EXPECT_EQ(names(), (QStringList{"a.nes", "b.nes", "c.nes"}));
 }
 
@@ -371,24 +371,24 @@ TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
         dir.write(name, "x");
     files.setPattern("*.nes");
     files.setPath(dir.path());
-    EXPECT_EQ(model.ColumnText(ListModel::kVerifiedColumn), "Verified");
-    EXPECT_FALSE(model.ColumnShown(ListModel::kVerifiedColumn));
+    EXPECT_EQ(model.columnText(ListModel::kVerifiedColumn), "Verified");
+    EXPECT_FALSE(model.columnShown(ListModel::kVerifiedColumn));
     files.setShowsVerified(true);
-    EXPECT_TRUE(model.ColumnShown(ListModel::kVerifiedColumn));
+    EXPECT_TRUE(model.columnShown(ListModel::kVerifiedColumn));
 
     // Marks come in batches; a later batch adds to the earlier ones.
     model.setVerifiedMarks({{"a.nes", VerifiedMark::CrcOnly}, {"b.nes", VerifiedMark::Verified}});
     model.setVerifiedMarks({{"c.nes", VerifiedMark::Unknown}, {"e.nes", VerifiedMark::BadDump}});
     const QStringList cells{QString(u'\u2248'), QString(u'\u2714'), "", "", QString(u'\u2718')};
     for (int row = 0; row < 5; ++row)
-        EXPECT_EQ(model.SubItemText(row, ListModel::kVerifiedColumn), cells[row]) << row;
+        EXPECT_EQ(model.subItemText(row, ListModel::kVerifiedColumn), cells[row]) << row;
 
-    ASSERT_TRUE(files.SortFilesByColumnClick(ListModel::kVerifiedColumn));
+    ASSERT_TRUE(files.sortFilesByColumnClick(ListModel::kVerifiedColumn));
     EXPECT_EQ(names(), (QStringList{"d.nes", "c.nes", "e.nes", "a.nes", "b.nes"}));
-    ASSERT_TRUE(files.SortFilesByColumnClick(ListModel::kVerifiedColumn));
+    ASSERT_TRUE(files.sortFilesByColumnClick(ListModel::kVerifiedColumn));
     EXPECT_EQ(names(), (QStringList{"b.nes", "a.nes", "e.nes", "c.nes", "d.nes"}));
 
     model.clearVerifiedMarks();
     EXPECT_EQ(model.verifiedMark("b.nes"), VerifiedMark::NotYet);
-    EXPECT_EQ(model.SubItemText(0, ListModel::kVerifiedColumn), QString());
+    EXPECT_EQ(model.subItemText(0, ListModel::kVerifiedColumn), QString());
 }

@@ -25,7 +25,7 @@ TEST(FormatSize, EachThresholdIsStrictAndLargeSizesStayPositive) {
                  {5.0 * 1073741824 + 1, "5.00GB"},
                  {2199023255552.0, "2,048.00GB"}};
     for (const auto& c : cases)
-        EXPECT_EQ(FormatSize(c.size), QString::fromLatin1(c.text)) << c.size;
+        EXPECT_EQ(formatSize(c.size), QString::fromLatin1(c.text)) << c.size;
 }
 
 TEST(FileTypeDescription, ShapesOfNames) {
@@ -47,7 +47,7 @@ TEST(FileTypeDescription, ShapesOfNames) {
                  {"", ""},
                  {".profile", ".profile File"}};
     for (const auto& c : cases)
-        EXPECT_EQ(FileTypeDescription(QString::fromUtf8(c.name)), QString::fromUtf8(c.type))
+        EXPECT_EQ(fileTypeDescription(QString::fromUtf8(c.name)), QString::fromUtf8(c.type))
             << c.name;
 }
 
@@ -68,7 +68,7 @@ TEST(Split, PiecesBetweenSeparators) {
         {"a--b--", "--", 0, {"a", "b", ""}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Split(QString::fromUtf8(c.text), QString::fromUtf8(c.sep), c.compare), c.pieces)
+        EXPECT_EQ(split(QString::fromUtf8(c.text), QString::fromUtf8(c.sep), c.compare), c.pieces)
             << c.text;
 }
 
@@ -106,9 +106,9 @@ TEST(FileLength, TrueLengthsAndZeroForMissingFiles) {
     dir.write(QStringLiteral("empty"));
     dir.write(QStringLiteral("small"), QByteArray(10, 'x'));
     dir.sparse(QStringLiteral("huge"), 5LL * 1024 * 1024 * 1024 + 3);
-    EXPECT_EQ(FileLength(dir.file(QStringLiteral("empty"))), 0);
-    EXPECT_EQ(FileLength(dir.file(QStringLiteral("small"))), 10);
-    EXPECT_EQ(FileLength(dir.file(QStringLiteral("huge"))), 5.0 * 1024 * 1024 * 1024 + 3);
-    EXPECT_EQ(FileLength(dir.file(QStringLiteral("missing"))), 0);
-    EXPECT_EQ(FileLength(QString()), 0);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("empty"))), 0);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("small"))), 10);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("huge"))), 5.0 * 1024 * 1024 * 1024 + 3);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("missing"))), 0);
+    EXPECT_EQ(fileLength(QString()), 0);
 }

@@ -22,7 +22,7 @@ QStringList listed(const QString& folder, const QString& pattern, bool hidden = 
     QStringList names;
     FolderListingOptions options;
     options.hidden = hidden;
-    for (const ListedFile& f : ListFolder(folder, pattern.split(u';'), options))
+    for (const ListedFile& f : listFolder(folder, pattern.split(u';'), options))
         names.append(f.name);
     return names;
 }
@@ -86,7 +86,7 @@ TEST(ListFolder, NameOrderIgnoresLetterCase) {
     };
     for (const auto& c : cases) {
         const QString a = QString::fromUtf8(c.a), b = QString::fromUtf8(c.b);
-        const int ab = CompareNamesIgnoringCase(a, b), ba = CompareNamesIgnoringCase(b, a);
+        const int ab = compareNamesIgnoringCase(a, b), ba = compareNamesIgnoringCase(b, a);
         if (c.sign == 0) {
             EXPECT_NE(ab, 0) << c.a;  // ...so no two names ever tie
             EXPECT_EQ(ab<0, ba> 0) << c.a;
@@ -176,7 +176,7 @@ TEST(ListFolder, ListedOrderIsTheNameComparisonsOrder) {
         expected.append(decoded);
     }
     std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
-        return CompareNamesIgnoringCase(a, b) < 0;
+        return compareNamesIgnoringCase(a, b) < 0;
     });
     EXPECT_EQ(listed(dir.path(), "*"), expected);
     // A few fixed points of that order, as users see it.
@@ -244,7 +244,7 @@ TEST(ListFolder, CountsTheFilesTheHiddenListLeavesOut) {
         FolderListingOptions options;
         options.hidden = c.hidden;
         options.hiddenByList = &counted;
-        ListFolder(dir.path(), QString::fromLatin1(c.masks).split(u';'), options);
+        listFolder(dir.path(), QString::fromLatin1(c.masks).split(u';'), options);
         EXPECT_EQ(counted, c.counted) << c.masks << (c.hidden ? " shown" : "");
     }
 }
@@ -262,7 +262,7 @@ TEST(ListFolder, NamesThatAreNotUtf8AreListedAndUsable) {
     FolderList files(model);
     files.setPath(dir.path());
     ASSERT_EQ(model.count(), 1);
-    EXPECT_EQ(model.SubItemText(0, 4), "5");
+    EXPECT_EQ(model.subItemText(0, 4), "5");
 }
 
 TEST(ListFolder, LinksToFilesListAndLinksToFoldersDoNot) {
@@ -297,7 +297,7 @@ TEST(HiddenList, SpecialFilesHideNothingAndNeverHang) {
         if (kind == Dangling) {
             ASSERT_EQ(::symlink("gone", list.constData()), 0);
         }
-        EXPECT_EQ(ReadHiddenList(dir.path()), QStringList());
+        EXPECT_EQ(readHiddenList(dir.path()), QStringList());
         EXPECT_EQ(listed(dir.path(), "*.sms"), QStringList({"a.sms", "b.sms"}));
     }
 }
@@ -318,11 +318,11 @@ TEST(HiddenList, ALinkToAListIsReadAndAnOversizeListOnlyInPart) {
     ASSERT_EQ(big.indexOf("c.sms"), limit - 3);
     dir.write(QStringLiteral("c.s"));
     dir.write(QStringLiteral(".hidden"), big);
-    EXPECT_EQ(ReadHiddenList(dir.path()).size(), 2);
+    EXPECT_EQ(readHiddenList(dir.path()).size(), 2);
     EXPECT_EQ(listed(dir.path(), "*.s*"), QStringList({"a.sms", "c.s", "c.sms", "d.sms"}));
     // A list far over the limit costs the limit alone; its one line, cut, counts for nothing.
     dir.sparse(QStringLiteral(".hidden"), qint64(1) << 32);
-    EXPECT_EQ(ReadHiddenList(dir.path()), QStringList());
+    EXPECT_EQ(readHiddenList(dir.path()), QStringList());
 }
 
 }  // namespace

@@ -40,14 +40,14 @@ struct Fixture {
 QList<int> rowsWith(const ListModel& m, quint32 bit) {
     QList<int> rows;
     for (int i = 0; i < m.count(); ++i)
-        if (m.ItemState(i) & bit) rows.append(i);
+        if (m.itemState(i) & bit) rows.append(i);
     return rows;
 }
 
 QStringList names(const ListModel& m) {
     QStringList out;
     for (int i = 0; i < m.count(); ++i)
-        out.append(m.ItemText(i));
+        out.append(m.itemText(i));
     return out;
 }
 
@@ -58,18 +58,18 @@ TEST(ListModel, FirstListingFocusesTheFirstItemOnly) {
     EXPECT_EQ(rowsWith(f.model, ListModel::kFocused), QList<int>{0});
     f.model.appendFiles({file("more")}, 1);
     EXPECT_EQ(rowsWith(f.model, ListModel::kFocused), QList<int>{0});
-    EXPECT_EQ(f.model.ListIndex(), -1);
+    EXPECT_EQ(f.model.listIndex(), -1);
 }
 
 TEST(ListModel, OutOfRangeIndexesChangeNothing) {
     Fixture f(3);
     for (int bad : {-2, 3, 1000}) {
-        EXPECT_EQ(f.model.ItemText(bad), QString());
-        EXPECT_EQ(f.model.List(bad, 1), QString());
+        EXPECT_EQ(f.model.itemText(bad), QString());
+        EXPECT_EQ(f.model.list(bad, 1), QString());
         EXPECT_FALSE(f.model.setItemText(bad, "x"));
-        EXPECT_FALSE(f.model.RemoveItem(bad));
+        EXPECT_FALSE(f.model.removeItem(bad));
         EXPECT_FALSE(f.model.setItemChecked(bad, true));
-        EXPECT_EQ(f.model.ItemState(bad), 0u);
+        EXPECT_EQ(f.model.itemState(bad), 0u);
     }
     EXPECT_EQ(f.model.count(), 3);
 }
@@ -94,11 +94,11 @@ TEST(ListModel, ListIndexLetInASingleSelectionList) {
     };
     for (const auto& s : steps) {
         f.model.setListIndex(s.let);
-        EXPECT_EQ(f.model.ListIndex(), s.listIndex) << s.let;
+        EXPECT_EQ(f.model.listIndex(), s.listIndex) << s.let;
         EXPECT_EQ(f.log.take(), s.clicks) << s.let;
         EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), s.selected) << s.let;
     }
-    EXPECT_EQ(f.model.ItemFindState(-1, ListModel::kFocused), -1);
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kFocused), -1);
 }
 
 // The user selecting an item that had no state at all is an item click of its own; not
@@ -138,21 +138,21 @@ TEST(ListModel, FindStateWantsEveryBit) {
     Fixture f(6);
     f.model.applyUserState(2, false, true);
     f.model.applyUserState(4, true, true);
-    EXPECT_EQ(f.model.ItemFindState(-1, ListModel::kSelected), 2);
-    EXPECT_EQ(f.model.ItemFindState(2, ListModel::kSelected), 4);
-    EXPECT_EQ(f.model.ItemFindState(-1, ListModel::kFocused | ListModel::kSelected), 4);
-    EXPECT_EQ(f.model.ItemFindState(4, ListModel::kSelected), -1);
-    EXPECT_EQ(f.model.ItemFindState(1, 0), 2);
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kSelected), 2);
+    EXPECT_EQ(f.model.itemFindState(2, ListModel::kSelected), 4);
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kFocused | ListModel::kSelected), 4);
+    EXPECT_EQ(f.model.itemFindState(4, ListModel::kSelected), -1);
+    EXPECT_EQ(f.model.itemFindState(1, 0), 2);
 }
 
 TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
     Fixture f(6);
     f.model.setListIndex(2);
-    f.model.RemoveItem(0);
-    EXPECT_EQ(f.model.ListIndex(), 1);
-    EXPECT_EQ(f.model.List(f.model.ListIndex()), "item2");
-    f.model.RemoveItem(1);
-    EXPECT_EQ(f.model.ListIndex(), -1);
+    f.model.removeItem(0);
+    EXPECT_EQ(f.model.listIndex(), 1);
+    EXPECT_EQ(f.model.list(f.model.listIndex()), "item2");
+    f.model.removeItem(1);
+    EXPECT_EQ(f.model.listIndex(), -1);
 
     // Through a sort: "d c b a" with "c" marked and "d" checked.
     for (int i = 0; i < 3; ++i)
@@ -160,24 +160,24 @@ TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
     f.model.setItemText(3, "a");
     f.model.setListIndex(1);
     f.model.setItemChecked(0, true);
-    f.model.Sort(0, 1, ListModel::kSortTextNoCase);
+    f.model.sort(0, 1, ListModel::kSortTextNoCase);
     EXPECT_EQ(names(f.model), (QStringList{"a", "b", "c", "d"}));
-    EXPECT_EQ(f.model.ListIndex(), 2);
+    EXPECT_EQ(f.model.listIndex(), 2);
     EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), QList<int>{2});
-    EXPECT_TRUE(f.model.ItemChecked(3));
+    EXPECT_TRUE(f.model.itemChecked(3));
 }
 
 TEST(ListModel, CheckBoxesAreStateImages) {
     Fixture f(2);
     f.model.setCheckBoxes(true);
-    EXPECT_EQ(f.model.ItemState(1) & ListModel::kStateImageMask, 1u << 12);
+    EXPECT_EQ(f.model.itemState(1) & ListModel::kStateImageMask, 1u << 12);
     f.model.appendFiles({file("late")}, 1);
-    EXPECT_FALSE(f.model.ItemChecked(2));
-    EXPECT_EQ(f.model.ItemState(2) & ListModel::kStateImageMask, 1u << 12);
+    EXPECT_FALSE(f.model.itemChecked(2));
+    EXPECT_EQ(f.model.itemState(2) & ListModel::kStateImageMask, 1u << 12);
     for (const bool checked : {true, false}) {
         f.model.setItemChecked(1, checked);
-        EXPECT_EQ(f.model.ItemChecked(1), checked);
-        EXPECT_EQ(f.model.ItemState(1) & ListModel::kStateImageMask, (checked ? 2u : 1u) << 12);
+        EXPECT_EQ(f.model.itemChecked(1), checked);
+        EXPECT_EQ(f.model.itemState(1) & ListModel::kStateImageMask, (checked ? 2u : 1u) << 12);
     }
     // A check change reports the item.
     EXPECT_EQ(f.log.take(), (QList<int>{1, 1}));
@@ -197,14 +197,14 @@ TEST(ListModel, NameSortsToggleAndKeepEqualNamesInOrder) {
         {0, ListModel::kSortText, {"B", "C", "a", "b", "c"}},  // no order: untouched
     };
     for (const auto& s : steps) {
-        EXPECT_TRUE(m.Sort(0, s.order, s.type));
+        EXPECT_TRUE(m.sort(0, s.order, s.type));
         EXPECT_EQ(names(m), s.names) << s.order << s.type;
     }
     // A new listing forgets the last sort: the next toggle is ascending again.
-    m.Sort(0, 2, ListModel::kSortTextNoCase);
-    m.Clear();
+    m.sort(0, 2, ListModel::kSortTextNoCase);
+    m.clear();
     m.appendFiles({file("y"), file("x")}, 1);
-    m.Sort(0, 2, ListModel::kSortTextNoCase);
+    m.sort(0, 2, ListModel::kSortTextNoCase);
     EXPECT_EQ(names(m), (QStringList{"x", "y"}));
 }
 
@@ -220,16 +220,16 @@ TEST(ListModel, SizeAndDateSortsOnRawValuesBeforeAndAfterTheCellsAreWritten) {
     for (const bool written : {false, true}) {
         SCOPED_TRACE(written);
         ListModel m;
-        m.ColumnAdd(0, "Name", 10);
+        m.columnAdd(0, "Name", 10);
         m.appendFiles(listed, 5);
         if (written)
             for (int i = 0; i < m.count(); ++i)
-                m.SubItemText(i, 1);
-        m.Sort(4, 1, ListModel::kSortNumeric);
+                m.subItemText(i, 1);
+        m.sort(4, 1, ListModel::kSortNumeric);
         EXPECT_EQ(names(m), (QStringList{"gone", "nine", "ten", "small", "big"}));
-        m.Sort(3, 1, ListModel::kSortDate);
+        m.sort(3, 1, ListModel::kSortDate);
         EXPECT_EQ(names(m), (QStringList{"gone", "ten", "small", "big", "nine"}));
-        m.Sort(3, 2, ListModel::kSortDate);
+        m.sort(3, 2, ListModel::kSortDate);
         EXPECT_EQ(names(m), (QStringList{"nine", "big", "small", "ten", "gone"}));
     }
 }
@@ -245,13 +245,13 @@ TEST(ListModel, LargeListingSortsAndKeepsEachRowsFacts) {
     ListModel m;
     m.appendFiles(std::move(files), 5);
     ASSERT_EQ(m.count(), kFiles);
-    m.Sort(4, 2, ListModel::kSortNumeric);
+    m.sort(4, 2, ListModel::kSortNumeric);
     for (int i = 0; i < kFiles; i += 997) {
-        EXPECT_EQ(m.SubItemText(i, 4), QString::number(i)) << i;
-        const int listed = m.ItemText(i).mid(1).chopped(4).toInt();
+        EXPECT_EQ(m.subItemText(i, 4), QString::number(i)) << i;
+        const int listed = m.itemText(i).mid(1).chopped(4).toInt();
         EXPECT_EQ((listed * 7919) % kFiles, i);
     }
-    EXPECT_EQ(m.SubItemText(kFiles - 1, 2), m.SubItemText(0, 2));  // type from the name
+    EXPECT_EQ(m.subItemText(kFiles - 1, 2), m.subItemText(0, 2));  // type from the name
 }
 
 // Rows are packed tight (30,000 of them are kept); every fact still reads back whole:
@@ -275,26 +275,26 @@ TEST(ListModel, ARowsFactsReadBackWhole) {
         files.push_back(ListedFile{c.name, c.size, c.modified, c.readable});
     ListModel m;
     m.setCheckBoxes(true);
-    m.ColumnAdd(0, "Name", 10);
+    m.columnAdd(0, "Name", 10);
     m.appendFiles(files, 5);
     ASSERT_EQ(m.count(), int(std::size(cases)));
     for (int i = 0; i < m.count(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(m.ItemText(i), c.name);
-        EXPECT_EQ(m.SubItemText(i, 4), c.readable ? QString::number(c.size) : QString());
-        EXPECT_EQ(m.SubItemText(i, 3).isEmpty(), !c.readable);
-        EXPECT_EQ(m.ItemIcon(i), 0);
-        EXPECT_EQ(m.SubItemIcon(i, 2), -1);
-        EXPECT_EQ(m.ItemIndent(i), 0);
-        EXPECT_FALSE(m.ItemChecked(i));
+        EXPECT_EQ(m.itemText(i), c.name);
+        EXPECT_EQ(m.subItemText(i, 4), c.readable ? QString::number(c.size) : QString());
+        EXPECT_EQ(m.subItemText(i, 3).isEmpty(), !c.readable);
+        EXPECT_EQ(m.itemIcon(i), 0);
+        EXPECT_EQ(m.subItemIcon(i, 2), -1);
+        EXPECT_EQ(m.itemIndent(i), 0);
+        EXPECT_FALSE(m.itemChecked(i));
         EXPECT_TRUE(m.setItemChecked(i, true));
-        EXPECT_TRUE(m.ItemChecked(i));
+        EXPECT_TRUE(m.itemChecked(i));
     }
     // The sorts read the same facts: sizes and dates in full.
-    m.Sort(4, 1, ListModel::kSortNumeric);
+    m.sort(4, 1, ListModel::kSortNumeric);
     EXPECT_EQ(names(m), (QStringList{"unreadable", "tiny", "old", "dvd image", "huge"}));
-    m.Sort(3, 1, ListModel::kSortDate);
+    m.sort(3, 1, ListModel::kSortDate);
     QStringList dated = names(m);
     dated.removeAll("unreadable");
     EXPECT_EQ(dated, (QStringList{"old", "tiny", "dvd image", "huge"}));

@@ -63,12 +63,12 @@ TEST(ReadAhead, ListsAsTheFolderItself) {
             const QStringList masks = QString::fromLatin1(pattern).split(u';');
             int hiddenRead = -1, hiddenAhead = -1;
             options.hiddenByList = &hiddenRead;
-            const std::vector<ListedFile> read = ListFolder(dir.path(), masks, options);
+            const std::vector<ListedFile> read = listFolder(dir.path(), masks, options);
             FolderPrefetch ahead(dir.path());
             options.prelisted = ahead.takeFiles(dir.path() + u'/');
             options.hiddenByList = &hiddenAhead;
             ASSERT_NE(options.prelisted, nullptr) << pattern;
-            EXPECT_EQ(describe(ListFolder(dir.path(), masks, options)), describe(read))
+            EXPECT_EQ(describe(listFolder(dir.path(), masks, options)), describe(read))
                 << pattern << (hidden ? " with hidden files" : "");
             EXPECT_EQ(hiddenAhead, hiddenRead) << pattern;
         }
@@ -133,12 +133,12 @@ TEST(ReadAhead, FileListTakesItOnceForItsFolder) {
     list.setPattern(QStringLiteral("*.zip"));
     list.setPath(dir.path());
     ASSERT_EQ(model.count(), 2);
-    EXPECT_EQ(model.ItemText(0), "a.zip");
-    EXPECT_EQ(model.SubItemText(0, 4), "0");  // looked at when shown, as without it
+    EXPECT_EQ(model.itemText(0), "a.zip");
+    EXPECT_EQ(model.subItemText(0, 4), "0");  // looked at when shown, as without it
     EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
     // Listed again, the folder itself is read: a file added since is there.
     dir.write(QStringLiteral("c.zip"));
-    list.Refresh();
+    list.refresh();
     EXPECT_EQ(model.count(), 3);
 }
 
@@ -155,7 +155,7 @@ TEST(NameTail, AnswersAsTheWholeNameDoes) {
     int answered = 0;
     for (const char* name : names) {
         const QString n = QString::fromUtf8(name);
-        const NameTail tail = TailOf(n);
+        const NameTail tail = tailOf(n);
         EXPECT_EQ(tail.dot, n.startsWith(u'.')) << name;
         for (const char* mask : masks) {
             const WildcardMask m(QString::fromUtf8(mask));

@@ -86,7 +86,7 @@ struct ViewFixture {
     // Loads bytes written to a file of that name; the view then fills a client of the GIF's
     // size unless AutoSize was turned off.
     bool load(const QByteArray& bytes, const QString& name = QStringLiteral("a.gif")) {
-        return view.LoadGIF(write(name, bytes));
+        return view.loadGif(write(name, bytes));
     }
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i)

@@ -8,11 +8,11 @@ namespace {
 
 struct Recorder {
     explicit Recorder(GifViewCore& v) {
-        QObject::connect(&v, &GifViewCore::AnimationProgress,
+        QObject::connect(&v, &GifViewCore::animationProgress,
                          [this](int i) { events << QStringLiteral("P%1").arg(i); });
-        QObject::connect(&v, &GifViewCore::AnimationLoopComplete,
+        QObject::connect(&v, &GifViewCore::animationLoopComplete,
                          [this](int i) { events << QStringLiteral("C%1").arg(i); });
-        QObject::connect(&v, &GifViewCore::AnimationLoopExpired,
+        QObject::connect(&v, &GifViewCore::animationLoopExpired,
                          [this] { events << QStringLiteral("E"); });
         QObject::connect(&v, &GifViewCore::propertyChanged,
                          [this](const QString& name) { events << name; });
@@ -45,7 +45,7 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         EXPECT_EQ(f.view.animationTimer().interval(), 1);
         Recorder r(f.view);
         int ticks = 0;
-        for (; f.view.Animate() && ticks < 100; ++ticks)
+        for (; f.view.animate() && ticks < 100; ++ticks)
             f.tick();
         EXPECT_EQ(r.events.count("E"), c.ticksUntilExpired ? 1 : 0) << c.name;
         if (c.ticksUntilExpired) {
@@ -63,20 +63,20 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
 TEST(GifAnimation, IntervalsPausesAndClamps) {
     ViewFixture f;
     ASSERT_TRUE(f.load(frames(3, 0, 2, 2, 1, 0)));
-    f.view.Frame(2)->setframeDelay(53);
-    f.view.Frame(3)->setframeDelay(700);
+    f.view.frame(2)->setframeDelay(53);
+    f.view.frame(3)->setframeDelay(700);
     f.view.setAnimate(true);
     f.tick();
     EXPECT_EQ(f.view.animationTimer().interval(), 50);  // delay 0 waits the minimum
-    f.view.PauseAnimation(false);
+    f.view.pauseAnimation(false);
     EXPECT_EQ(f.view.animationTimer().interval(), 26);
     EXPECT_FALSE(f.view.animationTimer().isActive());
-    EXPECT_TRUE(f.view.Animate());
-    f.view.PauseAnimation(true);
+    EXPECT_TRUE(f.view.animate());
+    f.view.pauseAnimation(true);
     EXPECT_TRUE(f.view.animationTimer().isActive());
     f.tick();
     EXPECT_EQ(f.view.animationTimer().interval(), 53);
-    f.view.PauseAnimation(false);
+    f.view.pauseAnimation(false);
     EXPECT_EQ(f.view.animationTimer().interval(), 28);
     f.tick();
     EXPECT_EQ(f.view.animationTimer().interval(), 700);
@@ -87,7 +87,7 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
 
     // Pausing a stopped animation does nothing.
     f.view.setAnimate(false);
-    f.view.PauseAnimation(true);
+    f.view.pauseAnimation(true);
     EXPECT_FALSE(f.view.animationTimer().isActive());
 }
 
@@ -97,13 +97,13 @@ TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
     f.view.setUserMode(false);
     ASSERT_TRUE(f.load(frames(3)));
     Recorder r(f.view);
-    QObject::connect(&f.view, &GifViewCore::AnimationProgress, [&f](int i) {
+    QObject::connect(&f.view, &GifViewCore::animationProgress, [&f](int i) {
         if (i == 2) f.view.setAnimate(false);
     });
     f.view.setAnimate(true);
     f.tick(2);
     EXPECT_EQ(r.events, QStringList({"P1", "P2", "Animate"}));
-    EXPECT_FALSE(f.view.Animate());
+    EXPECT_FALSE(f.view.animate());
     EXPECT_FALSE(f.view.animationTimer().isActive());
     EXPECT_EQ(f.pixel(0, 0), kRed);
 }
@@ -164,7 +164,7 @@ TEST(GifAnimation, ClearedAreasShowTheCustomBackgroundUntilItIsRemoved) {
     EXPECT_EQ(f.pixel(3, 3), kGreen);
     f.view.removeCustomBackground();
     EXPECT_FALSE(f.view.hasBackBuffer());
-    f.view.ShowFrame(1);
+    f.view.showFrame(1);
     EXPECT_NE(f.pixel(3, 3), kYellow);
 }
 
@@ -182,29 +182,29 @@ TEST(GifAnimation, FrameSetEdits) {
     EXPECT_EQ(f.view.gifAnimationTime(), 50 + 100 + 50);
     EXPECT_EQ(f.view.gifTransparencyState(), 2);
 
-    ASSERT_TRUE(f.view.CropGIF(100, 80));
+    ASSERT_TRUE(f.view.cropGif(100, 80));
     EXPECT_EQ(f.view.gifLogicalWindowCx(), 100);
-    EXPECT_EQ(f.view.Frame(1)->FrameLeft(), -10);
-    EXPECT_EQ(QPoint(f.view.Frame(2)->FrameLeft(), f.view.Frame(2)->FrameTop()), QPoint(10, 10));
-    EXPECT_FALSE(f.view.CropGIF(0, 80));
+    EXPECT_EQ(f.view.frame(1)->frameLeft(), -10);
+    EXPECT_EQ(QPoint(f.view.frame(2)->frameLeft(), f.view.frame(2)->frameTop()), QPoint(10, 10));
+    EXPECT_FALSE(f.view.cropGif(0, 80));
 
     bool resized = false;
-    EXPECT_TRUE(f.view.MoveFrame(2, 200, 5, &resized));
+    EXPECT_TRUE(f.view.moveFrame(2, 200, 5, &resized));
     EXPECT_TRUE(resized);
     EXPECT_EQ(f.view.gifLogicalWindowCx(), 230);
-    EXPECT_EQ(f.view.Frame(2)->ResetFrameAttributes(-8), 20);
-    EXPECT_TRUE(f.view.MoveFrame(2, 32768, -32769));  // beyond 16 bits: the frame stays
-    EXPECT_EQ(QPoint(f.view.Frame(2)->FrameLeft(), f.view.Frame(2)->FrameTop()), QPoint(200, 5));
-    EXPECT_FALSE(f.view.MoveFrame(4, 0, 0));
+    EXPECT_EQ(f.view.frame(2)->resetFrameAttributes(-8), 20);
+    EXPECT_TRUE(f.view.moveFrame(2, 32768, -32769));  // beyond 16 bits: the frame stays
+    EXPECT_EQ(QPoint(f.view.frame(2)->frameLeft(), f.view.frame(2)->frameTop()), QPoint(200, 5));
+    EXPECT_FALSE(f.view.moveFrame(4, 0, 0));
 
-    EXPECT_FALSE(f.view.RemoveFrame(0));
-    EXPECT_FALSE(f.view.RemoveFrame(4));
-    EXPECT_TRUE(f.view.RemoveFrame(1, &resized));
-    EXPECT_TRUE(f.view.RemoveFrame(1));
+    EXPECT_FALSE(f.view.removeFrame(0));
+    EXPECT_FALSE(f.view.removeFrame(4));
+    EXPECT_TRUE(f.view.removeFrame(1, &resized));
+    EXPECT_TRUE(f.view.removeFrame(1));
     EXPECT_EQ(f.view.gifFrameCount(), 1);
     EXPECT_EQ(f.view.gifTransparencyState(), 1);
-    EXPECT_FALSE(f.view.RemoveFrame(1));  // the last frame stays
-    f.view.Frame(1)->setIsTransparent(false);
+    EXPECT_FALSE(f.view.removeFrame(1));  // the last frame stays
+    f.view.frame(1)->setIsTransparent(false);
     EXPECT_EQ(f.view.gifTransparencyState(), 0);
 }
 
@@ -214,8 +214,8 @@ TEST(GifAnimation, RemovingFramesUnderARunningAnimationEndsTheLoop) {
     Recorder r(f.view);
     f.view.setAnimate(true);
     f.tick(3);
-    ASSERT_TRUE(f.view.RemoveFrame(4));
-    ASSERT_TRUE(f.view.RemoveFrame(3));
+    ASSERT_TRUE(f.view.removeFrame(4));
+    ASSERT_TRUE(f.view.removeFrame(3));
     f.tick();
     EXPECT_EQ(r.events, QStringList({"P1", "P2", "P3", "C1", "P1"}));
 }

@@ -20,42 +20,42 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
         f.setFrameDisposal(3);
         f.setFrameLeft(30);
         f.setFrameTop(40);
-        EXPECT_EQ(f.ResetFrameAttributes(-GifFrame::kDelay), c.storedDelay) << c.delay;
-        EXPECT_EQ(f.ResetFrameAttributes(-8), 3);
-        EXPECT_EQ(f.ResetFrameAttributes(-16), 4);
-        EXPECT_EQ(f.ResetFrameAttributes(-4), 2);
-        EXPECT_EQ(f.ResetFrameAttributes(-64), 0);
+        EXPECT_EQ(f.resetFrameAttributes(-GifFrame::kDelay), c.storedDelay) << c.delay;
+        EXPECT_EQ(f.resetFrameAttributes(-8), 3);
+        EXPECT_EQ(f.resetFrameAttributes(-16), 4);
+        EXPECT_EQ(f.resetFrameAttributes(-4), 2);
+        EXPECT_EQ(f.resetFrameAttributes(-64), 0);
 
         GifFrame only = f;
-        only.ResetFrameAttributes(GifFrame::kLeft);
-        EXPECT_EQ(QPoint(only.FrameLeft(), only.FrameTop()), QPoint(3, 40));
+        only.resetFrameAttributes(GifFrame::kLeft);
+        EXPECT_EQ(QPoint(only.frameLeft(), only.frameTop()), QPoint(3, 40));
         EXPECT_EQ(only.frameDelay(), 500);
 
-        f.ResetFrameAttributes(31);
+        f.resetFrameAttributes(31);
         EXPECT_EQ(f.frameDelay(), c.storedDelay);
-        EXPECT_EQ(f.FrameTransparentColor(), 7);
-        EXPECT_EQ(f.FrameDisposal(), 2);
-        EXPECT_EQ(QPoint(f.FrameLeft(), f.FrameTop()), QPoint(3, 4));
+        EXPECT_EQ(f.frameTransparentColor(), 7);
+        EXPECT_EQ(f.frameDisposal(), 2);
+        EXPECT_EQ(QPoint(f.frameLeft(), f.frameTop()), QPoint(3, 4));
     }
 }
 
 TEST(GifFrame, KeyColourOnOpaqueFrameForcesTransparencyAndResetUndoesIt) {
     GifFrame f;
     f.setFrameTransparentColor(-1);  // as loaded
-    EXPECT_FALSE(f.ForceTransparency());
+    EXPECT_FALSE(f.forceTransparency());
     f.setFrameTransparentColor(0x00FF00);
-    EXPECT_TRUE(f.ForceTransparency());
+    EXPECT_TRUE(f.forceTransparency());
     f.setForceTransparency(false);
-    EXPECT_EQ(f.FrameTransparentColor(), -1);
+    EXPECT_EQ(f.frameTransparentColor(), -1);
     f.setFrameTransparentColor(0x0000FF);
-    f.ResetFrameAttributes(GifFrame::kTransparency);
-    EXPECT_FALSE(f.ForceTransparency());
-    EXPECT_EQ(f.FrameTransparentColor(), -1);
+    f.resetFrameAttributes(GifFrame::kTransparency);
+    EXPECT_FALSE(f.forceTransparency());
+    EXPECT_EQ(f.frameTransparentColor(), -1);
 
     // A transparent frame given another key stays unforced.
     GifFrame t;
     t.setIsTransparent(true);
     t.setFrameTransparentColor(0x123456);
     t.setFrameTransparentColor(0x654321);
-    EXPECT_FALSE(t.ForceTransparency());
+    EXPECT_FALSE(t.forceTransparency());
 }

@@ -17,7 +17,7 @@ int fileCount(const TempFolder& folder) {
 TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     ViewFixture f;
     platform::PropertyBag empty;  // defaults are not stored
-    f.view.WriteProperties(empty);
+    f.view.writeProperties(empty);
     EXPECT_EQ(empty.keys(), QStringList{"fileLen"});
     EXPECT_EQ(empty.readProperty("fileLen", -1).toInt(), 0);
     const QByteArray gif = frames(2, 4, 3, 2);
@@ -27,7 +27,7 @@ TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     f.view.setgifMinFrameDelay(20);
     f.view.setAnimate(true);
     platform::PropertyBag bag;
-    f.view.WriteProperties(bag);
+    f.view.writeProperties(bag);
     EXPECT_EQ(bag.readProperty("animate", 0).toInt(), 9);
     EXPECT_EQ(bag.readProperty("nrLoops", 0).toInt(), 4);
     EXPECT_EQ(bag.readProperty("fileLen", 0).toInt(), gif.size() - 1);
@@ -40,26 +40,26 @@ TEST(GifPersist, AnimatingControlEmbedsItsFileAndComesBackAnimating) {
     ViewFixture g;
     for (const char* taken : {"~tLV(0).gif", "~tLV(1).gif", "~tLV(3).gif"})
         g.write(taken, "someone else's");
-    g.view.ReadProperties(stored);
+    g.view.readProperties(stored);
     const QString copy = g.folder.file("~tLV(2).gif");
     EXPECT_TRUE(QFileInfo::exists(copy));
     EXPECT_EQ(g.view.gifFileName(), copy);
-    EXPECT_TRUE(g.view.Animate());
-    EXPECT_EQ(g.view.BackColor(), 0x123456);
+    EXPECT_TRUE(g.view.animate());
+    EXPECT_EQ(g.view.backColor(), 0x123456);
     EXPECT_EQ(g.view.gifMinFrameDelay(), 20);
     EXPECT_EQ(g.view.gifMaxLoops(), 4);
     // The copy goes with the GIF: on loading another, on unloading, with the control.
     ASSERT_TRUE(g.load(frames(2), "next.gif"));
     EXPECT_FALSE(QFileInfo::exists(copy));
-    g.view.ReadProperties(stored);
+    g.view.readProperties(stored);
     EXPECT_TRUE(QFileInfo::exists(copy));
-    g.view.UnloadGIF();
+    g.view.unloadGif();
     EXPECT_FALSE(QFileInfo::exists(copy));
     {
         FakeGifHost host(QSize(10, 10));
         GifViewCore view(host);
         view.setApplicationFolder(g.folder.path());
-        view.ReadProperties(stored);
+        view.readProperties(stored);
         EXPECT_TRUE(QFileInfo::exists(copy));
     }
     EXPECT_FALSE(QFileInfo::exists(copy));
@@ -72,7 +72,7 @@ TEST(GifPersist, EmbeddedDataThatDoesNotLoadLeavesNoFileBehind) {
     bag.writeProperty("fileLen", 24, QVariant());
     bag.writeProperty("fileData", QByteArray("GIF89a but nothing after"), QVariant());
     ViewFixture f;
-    f.view.ReadProperties(bag);
+    f.view.readProperties(bag);
     EXPECT_EQ(f.view.gifFrameCount(), 0);
     EXPECT_EQ(fileCount(f.folder), 0);
 }
@@ -91,9 +91,9 @@ TEST(GifPersist, StoredTextRestoresWithoutAskingForAResize) {
     };
     for (const Case& c : cases) {
         ViewFixture f(QSize(40, 20));
-        f.view.ReadProperties(platform::PropertyBag::fromJson(c.json));
-        EXPECT_FALSE(f.view.AutoSize()) << c.json;
-        EXPECT_EQ(f.view.Stretch(), c.stretch) << c.json;
+        f.view.readProperties(platform::PropertyBag::fromJson(c.json));
+        EXPECT_FALSE(f.view.autoSize()) << c.json;
+        EXPECT_EQ(f.view.stretch(), c.stretch) << c.json;
         EXPECT_EQ(f.view.gifMinFrameDelay(), c.minDelay) << c.json;
         ASSERT_TRUE(f.load(frames(2, -1, 3, 2)));
         EXPECT_TRUE(f.host.resizes.isEmpty()) << c.json;

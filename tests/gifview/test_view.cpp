@@ -47,10 +47,10 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     EXPECT_EQ(f.view.gifVersion(), "      ");
     EXPECT_EQ(f.view.staticPicture().size(), QSize(2, 2));
     f.view.setAnimate(true);
-    EXPECT_FALSE(f.view.Animate());
+    EXPECT_FALSE(f.view.animate());
 
     const QString pngFile = f.write("shot.png", png(5, 4, Qt::yellow));
-    ASSERT_TRUE(f.view.LoadGIF(pngFile));
+    ASSERT_TRUE(f.view.loadGif(pngFile));
     EXPECT_EQ(f.view.staticPicture().size(), QSize(5, 4));
     EXPECT_EQ(f.view.gifFileName(), pngFile);
     // The GIF shown before is gone with its file, so it cannot be saved as this picture.
@@ -75,7 +75,7 @@ TEST(GifView, NamesThatAreNotUtf8LoadLikeAnyOther) {
         ViewFixture f;
         const QString path = f.folder.path() + "/" + platform::decodeName(c.name);
         ASSERT_TRUE(raw::write(path, c.content));
-        ASSERT_TRUE(f.view.LoadGIF(path));
+        ASSERT_TRUE(f.view.loadGif(path));
         EXPECT_EQ(f.view.gifFrameCount(), c.frames);
         EXPECT_EQ(f.view.staticPictureVisible(), c.staticPicture);
         EXPECT_EQ(f.view.gifFileName(), path);
@@ -106,11 +106,11 @@ TEST(GifView, RefusedLoadsKeepTheShownGifAndTheFileNameUnloads) {
         QString(),
     };
     for (const QString& name : cases) {
-        EXPECT_FALSE(f.view.LoadGIF(name)) << name.toStdString();
+        EXPECT_FALSE(f.view.loadGif(name)) << name.toStdString();
         EXPECT_EQ(f.view.gifFrameCount(), 2);
         EXPECT_EQ(f.view.gifFileName(), good);
     }
-    EXPECT_EQ(f.view.document().FrameImage(2).pixel(0, 0), kGreen);  // still read from its file
+    EXPECT_EQ(f.view.document().frameImage(2).pixel(0, 0), kGreen);  // still read from its file
     f.view.setgifFileName(QString());
     EXPECT_EQ(f.view.gifFileName(), "{none}");
     EXPECT_EQ(f.view.gifFrameCount(), 0);
@@ -155,17 +155,17 @@ TEST(GifView, PropertyWritesOutsideTheirRangeChangeNothing) {
     f.fixed(2);
     f.view.setStretch(3);
     f.view.setStretch(-1);
-    EXPECT_EQ(f.view.Stretch(), 2);
+    EXPECT_EQ(f.view.stretch(), 2);
     f.view.setStretchMethod(2);
-    EXPECT_EQ(f.view.StretchMethod(), 0);
+    EXPECT_EQ(f.view.stretchMethod(), 0);
     f.view.setBorderStyle(2);
     f.view.setBorderStyle(4);
     f.view.setBorderStyle(2);
-    EXPECT_EQ(f.view.BorderStyle(), 2);
+    EXPECT_EQ(f.view.borderStyle(), 2);
     EXPECT_EQ(f.host.borderStyles, QList<int>{2});
     // Writing AutoSize drops the stretch mode.
     f.view.setAutoSize(true);
-    EXPECT_EQ(f.view.Stretch(), 0);
+    EXPECT_EQ(f.view.stretch(), 0);
 }
 
 TEST(GifView, AutoSizeAsksForTheGifsSizeOnceAndDrawsAtTheSizeKept) {
@@ -223,9 +223,9 @@ TEST(GifView, MaskPathKeepsOrPunchesPixelsByTheFramesKey) {
         ASSERT_TRUE(f.load(withSecondFrame(GifBuilder(2, 2, palette)
                                                .control(0, 5, c.transparentIndex)
                                                .image(0, 0, 2, 2, {0, 1, 2, 3}))));
-        if (c.hostKey == -1) f.view.Frame(1)->setForceTransparency(true);
-        if (c.hostKey >= 0) f.view.Frame(1)->setFrameTransparentColor(c.hostKey);
-        f.view.ShowFrame(1);
+        if (c.hostKey == -1) f.view.frame(1)->setForceTransparency(true);
+        if (c.hostKey >= 0) f.view.frame(1)->setFrameTransparentColor(c.hostKey);
+        f.view.showFrame(1);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(f.pixel((i % 2) * 2 + 1, i / 2), c.want[i]) << c.name << " pixel " << i;
     }
@@ -261,5 +261,5 @@ TEST(GifView, FittingTheLogicalScreenKeepsItsShape) {
     EXPECT_EQ(QSize(w, h), QSize(25, 12));  // 12.5 rounds to the even neighbour
     EXPECT_FALSE(flag);
     for (const auto& [value, want] : {std::pair{13.5, 14}, {-0.5, 0}})
-        EXPECT_EQ(RoundHalfEven(value), want) << value;
+        EXPECT_EQ(roundHalfEven(value), want) << value;
 }

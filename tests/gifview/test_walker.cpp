@@ -26,7 +26,7 @@ TEST(GifWalk, ColourIndexesAgainstTables) {
         {"local table keys", fourColours(), {kBlack, qRgb(1, 2, 3)}, 0, 1, 0x0000FF, 0x030201},
     };
     for (const Case& c : cases) {
-        const auto walk = WalkGif(GifBuilder(2, 2, c.palette, c.background)
+        const auto walk = walkGif(GifBuilder(2, 2, c.palette, c.background)
                                       .control(0, 0, c.transparent)
                                       .image(0, 0, 2, 2, solid(2, 2, 0), c.local)
                                       .bytes());
@@ -34,7 +34,7 @@ TEST(GifWalk, ColourIndexesAgainstTables) {
         EXPECT_EQ(walk->background, c.wantBackground) << c.name;
         ASSERT_EQ(walk->frames.size(), 1u) << c.name;
         EXPECT_TRUE(walk->frames[0].isTransparent());
-        EXPECT_EQ(walk->frames[0].FrameTransparentColor(), c.wantTransparent) << c.name;
+        EXPECT_EQ(walk->frames[0].frameTransparentColor(), c.wantTransparent) << c.name;
     }
 }
 
@@ -58,7 +58,7 @@ TEST(GifWalk, LoopCountRules) {
             if (i == c.at) b.loops(c.count, c.subBlock);
             b.control(0, 5).image(0, 0, 2, 2, solid(2, 2, 1));
         }
-        const auto walk = WalkGif(b.bytes());
+        const auto walk = walkGif(b.bytes());
         ASSERT_TRUE(walk) << c.name;
         EXPECT_EQ(walk->loopCount, c.want) << c.name;
     }
@@ -73,16 +73,16 @@ TEST(GifWalk, PositionsAroundAComment) {
     b.comment("between");
     const qint64 secondStart = b.size() + 2;
     b.control(2, 7, 1).image(1, 1, 2, 2, solid(2, 2, 2));
-    const auto walk = WalkGif(b.bytes());
+    const auto walk = walkGif(b.bytes());
     ASSERT_TRUE(walk);
     EXPECT_EQ(walk->headerLength, firstIntroducer);
     EXPECT_TRUE(walk->headerEndsWithIntroducer);
     EXPECT_TRUE(walk->restorePrevious);
     ASSERT_EQ(walk->frames.size(), 2u);
-    EXPECT_EQ(walk->frames[0].FramePosition(GifFrame::kStart), firstIntroducer + 1);
-    EXPECT_EQ(walk->frames[0].FramePosition(GifFrame::kEnd), firstEnd);
+    EXPECT_EQ(walk->frames[0].framePosition(GifFrame::kStart), firstIntroducer + 1);
+    EXPECT_EQ(walk->frames[0].framePosition(GifFrame::kEnd), firstEnd);
     EXPECT_EQ(walk->frames[0].frameDelay(), 60000);
-    EXPECT_EQ(walk->frames[1].FramePosition(GifFrame::kStart), secondStart);
+    EXPECT_EQ(walk->frames[1].framePosition(GifFrame::kStart), secondStart);
 }
 
 TEST(GifWalk, StructuralCases) {
@@ -114,7 +114,7 @@ TEST(GifWalk, StructuralCases) {
         {"second control extension replaces the pending one", twoControls.bytes(), 1},
     };
     for (const auto& c : cases) {
-        const auto walk = WalkGif(c.gif);
+        const auto walk = walkGif(c.gif);
         EXPECT_EQ(walk ? static_cast<int>(walk->frames.size()) : -1, c.frames) << c.name;
     }
 }
@@ -127,7 +127,7 @@ TEST(GifWalk, SixteenBitFieldsOf32768OrMoreFail) {
     const qint64 descriptor = b.size() + 1;  // 0-based offset of the fields after 0x2C
     b.image(0, 0, 4, 4, solid(4, 4, 0));
     const QByteArray good = b.bytes();
-    ASSERT_TRUE(WalkGif(good));
+    ASSERT_TRUE(walkGif(good));
     const qsizetype fields[] = {
         6, 8, descriptor, descriptor + 2, descriptor + 4, descriptor + 6, loopsAt};
     for (qsizetype at : fields) {
@@ -135,7 +135,7 @@ TEST(GifWalk, SixteenBitFieldsOf32768OrMoreFail) {
             QByteArray bad = good;
             bad[at] = static_cast<char>(value & 0xFF);
             bad[at + 1] = static_cast<char>(value >> 8);
-            EXPECT_EQ(WalkGif(bad).has_value(), value == 32767) << "field at " << at;
+            EXPECT_EQ(walkGif(bad).has_value(), value == 32767) << "field at " << at;
         }
     }
 }
@@ -149,9 +149,9 @@ TEST(GifWalk, EveryTruncationFailsCleanly) {
                                .control(2, 10)
                                .image(1, 1, 2, 2, solid(2, 2, 3))
                                .bytes();
-    ASSERT_TRUE(WalkGif(gif));
+    ASSERT_TRUE(walkGif(gif));
     for (qsizetype n = 0; n < gif.size(); ++n)
-        EXPECT_FALSE(WalkGif(gif.left(n))) << "cut at " << n;
+        EXPECT_FALSE(walkGif(gif.left(n))) << "cut at " << n;
 }
 
 TEST(GifDocument, WiderFramesWidenTheScreenAndDecodeAtTheirOwnSize) {
@@ -170,16 +170,16 @@ TEST(GifDocument, WiderFramesWidenTheScreenAndDecodeAtTheirOwnSize) {
                                                 .bytes())));
     // The width and height count, not the offsets.
     EXPECT_EQ(QSize(doc.info().logicalWidth, doc.info().logicalHeight), QSize(12, 6));
-    const QImage wide = doc.FrameImage(1);
+    const QImage wide = doc.frameImage(1);
     ASSERT_EQ(wide.size(), QSize(12, 3));
     EXPECT_EQ(wide.pixel(0, 0), kRed);
     EXPECT_EQ(wide.pixel(11, 2), kBlue);
-    const QImage keyed = doc.FrameImage(2);
+    const QImage keyed = doc.frameImage(2);
     ASSERT_EQ(keyed.size(), QSize(2, 6));
     EXPECT_EQ(keyed.pixel(0, 0), kRed);
     EXPECT_EQ(qAlpha(keyed.pixel(1, 0)), 0);
-    EXPECT_TRUE(doc.FrameImage(3).isNull());
-    EXPECT_TRUE(doc.FrameImage(0).isNull());
+    EXPECT_TRUE(doc.frameImage(3).isNull());
+    EXPECT_TRUE(doc.frameImage(0).isNull());
 }
 
 TEST(GifDocument, LaterFramesDecodeWhenTheFirstImageHasNoControlExtension) {
@@ -190,10 +190,10 @@ TEST(GifDocument, LaterFramesDecodeWhenTheFirstImageHasNoControlExtension) {
     GifDocument doc;
     ASSERT_TRUE(doc.load(dir.write("bare.gif", b.bytes())));
     EXPECT_EQ(doc.info().headerLength, separator - 1);
-    EXPECT_EQ(doc.Frame(1)->FramePosition(GifFrame::kStart), separator);
+    EXPECT_EQ(doc.frame(1)->framePosition(GifFrame::kStart), separator);
     ASSERT_EQ(doc.frameCount(), 2);
-    EXPECT_EQ(doc.FrameImage(1).pixel(0, 0), kRed);
-    EXPECT_EQ(doc.FrameImage(2).pixel(1, 1), kBlue);
+    EXPECT_EQ(doc.frameImage(1).pixel(0, 0), kRed);
+    EXPECT_EQ(doc.frameImage(2).pixel(1, 1), kBlue);
 }
 
 TEST(GifWalk, StoredSampleFilesWalk) {
@@ -205,6 +205,6 @@ TEST(GifWalk, StoredSampleFilesWalk) {
     for (const QString& name : files) {
         QFile file(data.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(WalkGif(file.readAll())) << name.toStdString();
+        EXPECT_TRUE(walkGif(file.readAll())) << name.toStdString();
     }
 }

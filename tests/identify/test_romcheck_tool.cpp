@@ -80,7 +80,7 @@ QByteArray forgedBytes(qint64 size, quint32 crc) {
     Crc32 engine;
     quint32 state =
         quint32(engine
-                    .CalculateBytes({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                    .calculateBytes({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                      std::size_t(bytes.size())})
                     .number()) ^
         0xFFFFFFFFu;
@@ -100,7 +100,7 @@ QByteArray forgedBytes(qint64 size, quint32 crc) {
 quint32 crcOf(const QByteArray& bytes) {
     Crc32 engine;
     return quint32(engine
-                       .CalculateBytes({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                       .calculateBytes({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                         std::size_t(bytes.size())})
                        .number());
 }

@@ -290,7 +290,7 @@ TEST(HistoryReport, OneLinePerGameWithThePathLast) {
         {"/g/played.nes", {2, 754, noon.toSecsSinceEpoch(), false}},
         {"/g/tab\there \xff.nes", {0, 0, 0, true}},
     };
-    const QByteArray report = library::HistoryReport(lines);
+    const QByteArray report = library::historyReport(lines);
     const QList<QByteArray> rows = report.split('\n');
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[2], QByteArray());

@@ -63,12 +63,12 @@ TEST(DesktopHandlers, AssociationsAndDeclaredTypesAnswer) {
         where.config = {t.file("config")};
         where.data = {t.file("data1"), t.file("data2")};
         where.desktops = {"xfce"};
-        EXPECT_EQ(platform::DesktopHandlerFor(c.types, where), c.answer);
+        EXPECT_EQ(platform::desktopHandlerFor(c.types, where), c.answer);
     }
 }
 
 TEST(DesktopHandlers, TypesOfAFileNameTakeInItsAncestors) {
-    const QStringList types = platform::TypesOfFileName("/games/notes.c");
+    const QStringList types = platform::typesOfFileName("/games/notes.c");
     EXPECT_EQ(types.first(), "text/x-csrc");
     EXPECT_TRUE(types.contains("text/plain"));
 }

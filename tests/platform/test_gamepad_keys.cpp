@@ -71,7 +71,7 @@ TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
             EXPECT_TRUE(typed.isEmpty()) << typed.join(' ').toStdString();
         } else {
             ASSERT_EQ(typed.size(), 1);
-            const auto strokes = platform::ParseKeystrokes(typed.first());
+            const auto strokes = platform::parseKeystrokes(typed.first());
             ASSERT_TRUE(strokes.has_value());
             ASSERT_EQ(strokes->size(), 1);
             EXPECT_EQ(strokes->first().key, c.key);

@@ -58,7 +58,7 @@ TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
         {"an empty name matches nothing", "", {1, "/bin/x", "x", "x"}, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(platform::ProcessMatches(c.wanted, c.record), c.matches) << c.what;
+        EXPECT_EQ(platform::processMatches(c.wanted, c.record), c.matches) << c.what;
 }
 
 TEST(ProcProcessTable, ReadsAProcStyleTreeAndFindsThisVeryProcess) {
@@ -98,7 +98,7 @@ TEST(DesktopShell, WindowsProgramsGoThroughWine) {
 TEST(KeystrokeParser, ClassicSyntax) {
     using platform::KeyStroke;
     const auto none = Qt::KeyboardModifiers();
-    const auto strokes = platform::ParseKeystrokes("a+b^(cd)~{F2}{DOWN 3}{+}%{ENTER}");
+    const auto strokes = platform::parseKeystrokes("a+b^(cd)~{F2}{DOWN 3}{+}%{ENTER}");
     ASSERT_TRUE(strokes.has_value());
     const QList<KeyStroke> expected{
         {Qt::Key_A, none, "a"},
@@ -114,12 +114,12 @@ TEST(KeystrokeParser, ClassicSyntax) {
         {Qt::Key_Return, Qt::AltModifier, "\r"},
     };
     EXPECT_EQ(*strokes, expected);
-    EXPECT_EQ(platform::ParseKeystrokes("{}}")->size(), 1);
-    EXPECT_EQ(platform::ParseKeystrokes("{{}")->first().text, "{");
-    EXPECT_EQ(platform::ParseKeystrokes("{~}")->first().text, "~");
-    EXPECT_TRUE(platform::ParseKeystrokes("")->isEmpty());
+    EXPECT_EQ(platform::parseKeystrokes("{}}")->size(), 1);
+    EXPECT_EQ(platform::parseKeystrokes("{{}")->first().text, "{");
+    EXPECT_EQ(platform::parseKeystrokes("{~}")->first().text, "~");
+    EXPECT_TRUE(platform::parseKeystrokes("")->isEmpty());
     for (const char* bad : {"{F2", "{NOPE}", "(ab", "ab)", "{DOWN x}"})
-        EXPECT_FALSE(platform::ParseKeystrokes(bad).has_value()) << bad;
+        EXPECT_FALSE(platform::parseKeystrokes(bad).has_value()) << bad;
 }
 
 TEST(StorageVolumes, RootsEndInSlashAndHoldTheirPaths) {

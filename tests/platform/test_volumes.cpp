@@ -48,15 +48,15 @@ TEST(DrivesOf, KeepsRealAndRemovableVolumesOnly) {
         if (c.kept) wanted << (c.volume.root.endsWith('/') ? c.volume.root : c.volume.root + '/');
     }
     wanted.sort();
-    const QList<platform::Drive> drives = platform::DrivesOf(table);
+    const QList<platform::Drive> drives = platform::drivesOf(table);
     EXPECT_EQ(rootsOf(drives), wanted);
 }
 
 // "/" is where going up ends, so it is there even when the table leaves it out, first,
 // and under its label when it has one; others show a label only when it is not their path.
 TEST(DrivesOf, RootAlwaysFirstAndLabelsOnlyWhenTheyAreNames) {
-    EXPECT_EQ(platform::DrivesOf({}), (QList<platform::Drive>{{"/", ""}}));
-    const QList<platform::Drive> drives = platform::DrivesOf({
+    EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
+    const QList<platform::Drive> drives = platform::drivesOf({
         {"/media/a/ZZ", "/media/a/ZZ", "ext4"},
         {"/", "system", "overlay"},
         {"/media/a/AA", "Games Disk", "exfat"},

@@ -20,11 +20,11 @@
 class EventLog {
 public:
     explicit EventLog(FileListView& w) {
-        record(w, &FileListView::DblClick, "DblClick");
-        record(w, &FileListView::ItemClick, "ItemClick");
-        record(w, &FileListView::ColumnClick, "ColumnClick");
-        record(w, &FileListView::KeyDown, "KeyDown");
-        record(w, &FileListView::MouseDown, "MouseDown");
+        record(w, &FileListView::dblClick, "DblClick");
+        record(w, &FileListView::itemClick, "ItemClick");
+        record(w, &FileListView::columnClick, "ColumnClick");
+        record(w, &FileListView::keyDown, "KeyDown");
+        record(w, &FileListView::mouseDown, "MouseDown");
     }
     QStringList take() {
         QStringList out;
@@ -71,7 +71,7 @@ protected:
         list.readProperties(bag);
         list.setPattern(QStringLiteral("*.sms"));
         list.setPath(dir.path());
-        ASSERT_EQ(list.ListCount(), 10);
+        ASSERT_EQ(list.listCount(), 10);
     }
     QAbstractItemView* view() { return list.currentView(); }
     QRect cell(int row, int column = 0) {

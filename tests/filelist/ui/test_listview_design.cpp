@@ -16,9 +16,9 @@ TEST_F(ListViewFixture, WindowsDesignValuesShape) {
     EXPECT_TRUE(view()->updatesEnabled());  // a listing that ended repaints again
 
     FileListView fresh;
-    ASSERT_TRUE(fresh.ReadDesignValues(QStringLiteral("Files")));
+    ASSERT_TRUE(fresh.readDesignValues(QStringLiteral("Files")));
     EXPECT_EQ(fresh.path(), "/");  // the stored drive is the root here
-    EXPECT_FALSE(fresh.ReadDesignValues(QStringLiteral("NoSuchControl")));
+    EXPECT_FALSE(fresh.readDesignValues(QStringLiteral("NoSuchControl")));
 }
 
 // Without cell tips the window's own tip on the list ("N Files") is what shows.
@@ -32,22 +32,22 @@ TEST_F(ListViewFixture, CellTipsOnlyWithTipsSwitchedOn) {
         const QModelIndex size = view()->model()->index(2, 1);
         EXPECT_EQ(size.data(Qt::ToolTipRole).isValid(), c.shown) << c.infoTips << c.labelTips;
         if (c.shown) {
-            EXPECT_EQ(size.data(Qt::ToolTipRole).toString(), list.List(2, 1));
+            EXPECT_EQ(size.data(Qt::ToolTipRole).toString(), list.list(2, 1));
         }
     }
 }
 
 TEST_F(ListViewFixture, EveryItemShowsTheFirstSmallIcon) {
-    EXPECT_TRUE(list.InitializeImageListSmall(16, 16));
+    EXPECT_TRUE(list.initializeSmallIcons(16, 16));
     QPixmap red(16, 16), blue(16, 16);
     red.fill(Qt::red);
     blue.fill(Qt::blue);
-    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(red)), 0);
-    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(blue)), 1);
+    EXPECT_EQ(list.addSmallIcon(QIcon(red)), 0);
+    EXPECT_EQ(list.addSmallIcon(QIcon(blue)), 1);
     const QModelIndex first = view()->model()->index(5, 0);
     const QImage shown = first.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
     EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::red));
     // A fresh list of icons starts empty again.
-    EXPECT_TRUE(list.InitializeImageListSmall());
-    EXPECT_EQ(list.ImageListSmall_AddIcon(QIcon(blue)), 0);
+    EXPECT_TRUE(list.initializeSmallIcons());
+    EXPECT_EQ(list.addSmallIcon(QIcon(blue)), 0);
 }

@@ -15,18 +15,18 @@ TEST_F(ListViewEvents, ClicksRaiseTheirEventsInOrder) {
     // The newly selected item first (the selection changed under the pointer), then the
     // button down with the chosen item, then the click's own report.
     EXPECT_EQ(log.take(),
-              (QStringList{"ItemClick(2)", "MouseDown(1,0)", "ItemClick(2)", "ItemClick(2)"}));
-    EXPECT_EQ(list.FileName(), list.List(2));
+              (QStringList{"itemClick(2)", "mouseDown(1,0)", "itemClick(2)", "itemClick(2)"}));
+    EXPECT_EQ(list.fileName(), list.list(2));
 
     // Clicking the chosen item again: no selection change.
     click(2);
-    EXPECT_EQ(log.take(), (QStringList{"MouseDown(1,0)", "ItemClick(2)", "ItemClick(2)"}));
+    EXPECT_EQ(log.take(), (QStringList{"mouseDown(1,0)", "itemClick(2)", "itemClick(2)"}));
 
     // A right click with Ctrl held reports the item last.
     click(4, Qt::RightButton, Qt::ControlModifier);
     const QStringList right = log.take();
-    EXPECT_TRUE(right.contains("MouseDown(2,2)")) << right.join(' ').toStdString();
-    EXPECT_EQ(right.value(right.size() - 1), "ItemClick(4)");
+    EXPECT_TRUE(right.contains("mouseDown(2,2)")) << right.join(' ').toStdString();
+    EXPECT_EQ(right.value(right.size() - 1), "itemClick(4)");
 
     QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, itemCenter(1));
     EXPECT_TRUE(log.take().contains("DblClick"));
@@ -42,10 +42,10 @@ TEST_F(ListViewEvents, ClickBelowTheItemsChoosesNone) {
         log.take();
         const QPoint below(20, view()->viewport()->height() - 5);
         QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, below);
-        QStringList want{"MouseDown(1,0)"};
-        if (multi) want.append("ItemClick(-1)");
+        QStringList want{"mouseDown(1,0)"};
+        if (multi) want.append("itemClick(-1)");
         EXPECT_EQ(log.take(), want) << multi;
-        EXPECT_EQ(list.ListIndex(), -1) << multi;
+        EXPECT_EQ(list.listIndex(), -1) << multi;
         EXPECT_FALSE(view()->selectionModel()->hasSelection()) << multi;
     }
 }
@@ -55,25 +55,25 @@ TEST_F(ListViewEvents, KeysCarryVirtualCodesAndReleaseReportsTheItem) {
     view()->setFocus();
     EventLog log(list);
     key(Qt::Key_Down);
-    EXPECT_EQ(log.take(), (QStringList{"ItemClick(1)", "KeyDown(40,0)", "ItemClick(1)"}));
-    EXPECT_EQ(list.ListIndex(), 1);
+    EXPECT_EQ(log.take(), (QStringList{"itemClick(1)", "keyDown(40,0)", "itemClick(1)"}));
+    EXPECT_EQ(list.listIndex(), 1);
 
     key(Qt::Key_Space);
-    EXPECT_EQ(log.take(), (QStringList{"KeyDown(32,0)", "ItemClick(1)", "ItemClick(1)"}));
+    EXPECT_EQ(log.take(), (QStringList{"keyDown(32,0)", "itemClick(1)", "itemClick(1)"}));
 
     const struct {
         Qt::Key key;
         Qt::KeyboardModifiers mods;
         const char* down;
     } keys[] = {
-        {Qt::Key_Return, {}, "KeyDown(13,0)"},
-        {Qt::Key_Enter, Qt::KeypadModifier, "KeyDown(13,0)"},
-        {Qt::Key_Delete, Qt::ShiftModifier, "KeyDown(46,1)"},
-        {Qt::Key_F2, {}, "KeyDown(113,0)"},
-        {Qt::Key_F12, Qt::AltModifier, "KeyDown(123,4)"},
-        {Qt::Key_R, Qt::ControlModifier, "KeyDown(82,2)"},
-        {Qt::Key_Escape, {}, "KeyDown(27,0)"},
-        {Qt::Key_Shift, {}, "KeyDown(16,1)"},  // a shift key counts itself
+        {Qt::Key_Return, {}, "keyDown(13,0)"},
+        {Qt::Key_Enter, Qt::KeypadModifier, "keyDown(13,0)"},
+        {Qt::Key_Delete, Qt::ShiftModifier, "keyDown(46,1)"},
+        {Qt::Key_F2, {}, "keyDown(113,0)"},
+        {Qt::Key_F12, Qt::AltModifier, "keyDown(123,4)"},
+        {Qt::Key_R, Qt::ControlModifier, "keyDown(82,2)"},
+        {Qt::Key_Escape, {}, "keyDown(27,0)"},
+        {Qt::Key_Shift, {}, "keyDown(16,1)"},  // a shift key counts itself
     };
     for (const auto& k : keys) {
         key(k.key, k.mods);
@@ -91,7 +91,7 @@ TEST_F(ListViewEvents, ReleasingAKeyWithNothingSelectedClearsTheChoice) {
     EventLog log(list);
     QTest::keyRelease(view(), Qt::Key_Shift);
     EXPECT_EQ(log.take(), QStringList{});
-    EXPECT_EQ(list.ListIndex(), -1);
+    EXPECT_EQ(list.listIndex(), -1);
 }
 
 TEST_F(ListViewEvents, ChoosingAnItemMovesTheViewsSelection) {
@@ -99,19 +99,19 @@ TEST_F(ListViewEvents, ChoosingAnItemMovesTheViewsSelection) {
     EXPECT_EQ(view()->selectionModel()->currentIndex().row(), 3);
     EXPECT_TRUE(view()->selectionModel()->isRowSelected(3, {}));
     list.setListIndex(12);  // no such item: the choice stays
-    EXPECT_EQ(list.FileName(), list.List(3));
+    EXPECT_EQ(list.fileName(), list.list(3));
     list.setListIndex(-1);
     EXPECT_FALSE(view()->selectionModel()->hasSelection());
-    EXPECT_EQ(list.FileName(), QString());
+    EXPECT_EQ(list.fileName(), QString());
 }
 
 TEST_F(ListViewEvents, HandlersMayMoveTheChoiceWhileAClickIsReported) {
     // A window that sends every choice of item 3 back to item 0.
-    QObject::connect(&list, &FileListView::ItemClick, [&](int item) {
+    QObject::connect(&list, &FileListView::itemClick, [&](int item) {
         if (item == 3) list.setListIndex(0);
     });
     click(3);
-    EXPECT_EQ(list.ListIndex(), 0);
+    EXPECT_EQ(list.listIndex(), 0);
     EXPECT_TRUE(view()->selectionModel()->isRowSelected(0, {}));
     EXPECT_FALSE(view()->selectionModel()->isRowSelected(3, {}));
     EXPECT_EQ(view()->selectionModel()->currentIndex().row(), 0);
@@ -124,7 +124,7 @@ TEST_F(ListViewEvents, HeaderClicksAndDraggedWidthsSurviveSortsAndListings) {
     EventLog log(list);
     const QPoint sizeHeader(header->sectionViewportPosition(1) + 30, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeader);
-    EXPECT_EQ(log.take(), QStringList{"ColumnClick(1)"});
+    EXPECT_EQ(log.take(), QStringList{"columnClick(1)"});
 
     const int fitted = header->sectionSize(0);  // the name takes what the others leave
     ASSERT_GT(fitted, 100);
@@ -138,9 +138,9 @@ TEST_F(ListViewEvents, HeaderClicksAndDraggedWidthsSurviveSortsAndListings) {
     const int dragged = header->sectionSize(0);
     EXPECT_LT(dragged, fitted);
 
-    list.SortFilesByColumnClick(1);
+    list.sortFilesByColumnClick(1);
     EXPECT_EQ(header->sectionSize(0), dragged);
-    list.Refresh();
+    list.refresh();
     EXPECT_EQ(header->sectionSize(0), dragged);
     // The raw-size column (the one without a title) stays out of sight.
     for (int c = 0; c < header->count(); ++c)
@@ -149,7 +149,7 @@ TEST_F(ListViewEvents, HeaderClicksAndDraggedWidthsSurviveSortsAndListings) {
 
 TEST_F(ListViewEvents, MousePositionsFollowScaleMode) {
     QList<QPointF> downs;
-    QObject::connect(&list, &FileListView::MouseDown,
+    QObject::connect(&list, &FileListView::mouseDown,
                      [&](int, int, float x, float y) { downs.append(QPointF(x, y)); });
     click(1);  // pixels, as the window's list counts
     design({{QStringLiteral("ScaleMode"), 1}});
@@ -171,8 +171,8 @@ TEST_F(ListViewEvents, IconAndListModesRaiseTheSameEvents) {
         events.take();
         QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cell(3).center());
         const QStringList got = events.take();
-        EXPECT_EQ(got.value(got.size() - 1), "ItemClick(3)") << mode;
-        EXPECT_EQ(list.ListIndex(), 3) << mode;
+        EXPECT_EQ(got.value(got.size() - 1), "itemClick(3)") << mode;
+        EXPECT_EQ(list.listIndex(), 3) << mode;
     }
     list.setViewMode(1);
     EXPECT_NE(qobject_cast<QTreeView*>(view()), nullptr);

@@ -14,14 +14,14 @@ namespace {
 
 QStringList scan(const TempFolder& t) {
     QStringList out;
-    for (const FoundEmulator& f : ScanCatalogue(t.path() + u'/'))
+    for (const FoundEmulator& f : scanCatalogue(t.path() + u'/'))
         out << QStringLiteral("%1:%2").arg(f.name).arg(f.code);
     return out;
 }
 
 // A name listed twice would show its emulator twice in the list.
 TEST(Catalogue, HoldsEveryProgramOnce) {
-    QStringList programs = EmulatorCatalogue().filter(".exe", Qt::CaseInsensitive);
+    QStringList programs = emulatorCatalogue().filter(".exe", Qt::CaseInsensitive);
     for (QString& p : programs)
         p = p.toLower();
     EXPECT_EQ(programs.removeDuplicates(), 0);
@@ -48,9 +48,9 @@ TEST(Catalogue, NativeProgramsStandForTheirWindowsNames) {
     t.mkdir("snes9x");  // a folder is not a program either
     QFile::link(t.file("stella"), t.file("Z26"));
     EXPECT_EQ(scan(t), (QStringList{"z26.exe:8", "stella.exe:8", "rombard.exe:14"}));
-    EXPECT_EQ(EmulatorProgram(t.path() + u'/', "STELLA.exe"), t.file("stella"));
-    EXPECT_EQ(EmulatorProgram(t.path() + u'/', "nestopia.exe"), QString());
-    EXPECT_TRUE(ScanCatalogue(t.file("missing/")).isEmpty());
+    EXPECT_EQ(emulatorProgramPath(t.path() + u'/', "STELLA.exe"), t.file("stella"));
+    EXPECT_EQ(emulatorProgramPath(t.path() + u'/', "nestopia.exe"), QString());
+    EXPECT_TRUE(scanCatalogue(t.file("missing/")).isEmpty());
 }
 
 // The box shows a native program under its own file name (a link under the link's); the
@@ -88,21 +88,21 @@ TEST(Catalogue, ShownNamesAndTheLauncherItself) {
         }
         QStringList found;
         for (const FoundEmulator& e :
-             ScanCatalogue(t.path() + u'/', c.own.isEmpty() ? QString() : t.file(c.own)))
+             scanCatalogue(t.path() + u'/', c.own.isEmpty() ? QString() : t.file(c.own)))
             found << e.name + '=' + e.shownName;
         EXPECT_EQ(found, c.found);
     }
-    EXPECT_TRUE(RunningProgram().endsWith("/launcher_tests")) << RunningProgram().toStdString();
+    EXPECT_TRUE(runningProgram().endsWith("/launcher_tests")) << runningProgram().toStdString();
 }
 
 // A code outside the systems plays every file; the opener has no system and plays documents.
 TEST(SystemProfiles, CodesWithoutASystem) {
     for (const int code : {0, 15, -1}) {
-        EXPECT_TRUE(ProfileOf(code).name.isEmpty()) << code;
-        EXPECT_EQ(ProfileOf(code).mask, "*.*") << code;
+        EXPECT_TRUE(profileOf(code).name.isEmpty()) << code;
+        EXPECT_EQ(profileOf(code).mask, "*.*") << code;
     }
-    EXPECT_TRUE(ProfileOf(14).name.isEmpty());
-    EXPECT_TRUE(ProfileOf(14).mask.startsWith("*.mp3;*.mid;"));
+    EXPECT_TRUE(profileOf(14).name.isEmpty());
+    EXPECT_TRUE(profileOf(14).mask.startsWith("*.mp3;*.mid;"));
 }
 
 // Each system keeps every pattern its folder emulators ever listed (stored settings and
@@ -131,9 +131,9 @@ TEST(SystemProfiles, MasksKeepWhatTheyHadAndAgreeAcrossEmulators) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
-        QStringList mask = ProfileOf(c.code).mask.split(u';');
-        EXPECT_EQ(ProfileOf(c.code).mask, ProfileOf(c.system).mask);
-        EXPECT_EQ(ProfileOf(c.code).name, ProfileOf(c.system).name);
+        QStringList mask = profileOf(c.code).mask.split(u';');
+        EXPECT_EQ(profileOf(c.code).mask, profileOf(c.system).mask);
+        EXPECT_EQ(profileOf(c.code).name, profileOf(c.system).name);
         for (const char* list : {c.had, c.installedHad, c.added})
             for (const QString& pattern : QString(list).split(';', Qt::SkipEmptyParts))
                 EXPECT_TRUE(mask.contains(pattern)) << pattern.toStdString();

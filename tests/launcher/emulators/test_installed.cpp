@@ -22,7 +22,7 @@ QString executable(TempFolder& t, const QString& name) {
 // "name=program arguments..." with the folders spelled as <a>, <b>, <flat>, <cores1>...
 QStringList found(const InstalledSearch& where, const QMap<QString, QString>& folders) {
     QStringList out;
-    for (const InstalledEmulator& e : FindInstalledEmulators(where)) {
+    for (const InstalledEmulator& e : scanInstalledEmulators(where)) {
         QString line = e.name + '=' + e.program + ' ' + e.arguments.join(' ') + " | " +
                        e.systemName + " | " + e.processName;
         for (auto it = folders.begin(); it != folders.end(); ++it)
@@ -74,7 +74,7 @@ TEST(InstalledEmulators, FoundInPathFlatpakExportsAndCores) {
               }));
 
     // Nothing searched, nothing found; retroarch without a core is not offered.
-    EXPECT_TRUE(FindInstalledEmulators({}).isEmpty());
+    EXPECT_TRUE(scanInstalledEmulators({}).isEmpty());
     where.coreFolders.clear();
     EXPECT_EQ(found(where, names).filter("retroarch"), QStringList{});
 }
@@ -84,7 +84,7 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     e.program = "/usr/games/mame";
     e.arguments = {"-rompath", kFolderWord, kNameWord, "--x={game}", "{game}{name}"};
     const platform::ProgramStart s =
-        InstalledStart(e, "/home/me/my games/{name} pac.man.zip", {"-window", "-v"});
+        installedStart(e, "/home/me/my games/{name} pac.man.zip", {"-window", "-v"});
     EXPECT_EQ(s.program, "/usr/games/mame");
     EXPECT_EQ(s.arguments,
               (QStringList{"-window", "-v", "-rompath", "/home/me/my games", "{name} pac.man",
@@ -93,8 +93,8 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
 
     // A name that is all extension, or starts with a dot, keeps the dot.
     e.arguments = {kNameWord};
-    EXPECT_EQ(InstalledStart(e, "/r/.zip", {}).arguments, QStringList{".zip"});
-    EXPECT_EQ(InstalledStart(e, "/r/.x.zip", {}).arguments, QStringList{".x"});
+    EXPECT_EQ(installedStart(e, "/r/.zip", {}).arguments, QStringList{".zip"});
+    EXPECT_EQ(installedStart(e, "/r/.x.zip", {}).arguments, QStringList{".x"});
 
     // From the window's input: switches first, a search text is no switch.
     LaunchInput in;
@@ -102,10 +102,10 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     in.fileName = "a b.a26";
     e.arguments = {kGameWord};
     in.commandLine = "-fullscreen 1 -tv.filter \"rgb mode\"";
-    EXPECT_EQ(InstalledLaunch(e, in).start.arguments,
+    EXPECT_EQ(installedLaunch(e, in).start.arguments,
               (QStringList{"-fullscreen", "1", "-tv.filter", "rgb mode", "/roms/a b.a26"}));
     in.commandLine = "pac";
-    const LaunchPlan plan = InstalledLaunch(e, in);
+    const LaunchPlan plan = installedLaunch(e, in);
     EXPECT_EQ(plan.start.arguments, QStringList{"/roms/a b.a26"});
     EXPECT_EQ(plan.parameters, "\"/roms/a b.a26\"");
     EXPECT_FALSE(plan.openDocument);
@@ -126,8 +126,8 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     };
     for (const auto& n : named) {
         e.arguments = n.arguments;
-        EXPECT_EQ(InstalledLaunch(e, in).refusal,
-                  n.refused ? OptionLikeNameRefusal("-x.a26") : QString())
+        EXPECT_EQ(installedLaunch(e, in).refusal,
+                  n.refused ? optionLikeNameRefusal("-x.a26") : QString())
             << n.arguments.join(' ').toStdString();
     }
 }
@@ -188,7 +188,7 @@ TEST(InstalledEmulators, UserFileGoodAndMalformedLines) {
         SCOPED_TRACE(c.what);
         QString text = c.text;
         text.replace("<bin>", bin.path());
-        const UserEmulators got = ParseUserEmulators(text, "F", {"/no/such", bin.path()});
+        const UserEmulators got = parseUserEmulators(text, "F", {"/no/such", bin.path()});
         QStringList emulators;
         for (const InstalledEmulator& e : got.emulators)
             emulators << QStringList{e.name,       e.program, e.arguments.join(','),
@@ -200,11 +200,11 @@ TEST(InstalledEmulators, UserFileGoodAndMalformedLines) {
     }
     // The file itself: missing is no problem; a path that is a folder is.
     TempFolder conf;
-    EXPECT_TRUE(ReadUserEmulators(conf.file("emulators.conf"), {}).problems.isEmpty());
+    EXPECT_TRUE(readUserEmulators(conf.file("emulators.conf"), {}).problems.isEmpty());
     conf.mkdir("emulators.conf");
-    EXPECT_EQ(ReadUserEmulators(conf.file("emulators.conf"), {}).problems.size(), 1);
+    EXPECT_EQ(readUserEmulators(conf.file("emulators.conf"), {}).problems.size(), 1);
     conf.write("other.conf", "[X]\nprogram = " + mine.toUtf8() + "\n");
-    EXPECT_EQ(ReadUserEmulators(conf.file("other.conf"), {}).emulators.size(), 1);
+    EXPECT_EQ(readUserEmulators(conf.file("other.conf"), {}).emulators.size(), 1);
 }
 
 TEST(EmulatorOutput, TheFiveSecondRuleAndTheLastLines) {
@@ -237,7 +237,7 @@ TEST(EmulatorOutput, TheFiveSecondRuleAndTheLastLines) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(EarlyEndMessage("stella", c.elapsed, c.started, c.output, c.truncated),
+        EXPECT_EQ(earlyEndMessage("stella", c.elapsed, c.started, c.output, c.truncated),
                   c.message);
     }
 }
@@ -254,15 +254,15 @@ TEST(InstalledEmulators, ShareTheFolderEmulatorsSystemTable) {
     where.coreFolders = {cores.path()};
     QMap<QString, int> codeOf{{"stella", 8}, {"fceux", 4}};
     int checked = 0;
-    for (const InstalledEmulator& e : FindInstalledEmulators(where)) {
+    for (const InstalledEmulator& e : scanInstalledEmulators(where)) {
         const int code = e.name.contains("genesis") ? 3 : codeOf.value(e.name);
         ASSERT_NE(code, 0) << e.name.toStdString();
-        EXPECT_EQ(e.mask, ProfileOf(code).mask) << e.name.toStdString();
-        EXPECT_EQ(e.systemName, ProfileOf(code).name) << e.name.toStdString();
+        EXPECT_EQ(e.mask, profileOf(code).mask) << e.name.toStdString();
+        EXPECT_EQ(e.systemName, profileOf(code).name) << e.name.toStdString();
         ++checked;
     }
     EXPECT_EQ(checked, 3);
-    EXPECT_TRUE(ProfileOf(8).mask.split(';').contains("*.a26"));
+    EXPECT_TRUE(profileOf(8).mask.split(';').contains("*.a26"));
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
         in.commandLine = c.box;
         in.gameNumber = c.number;
         in.fileExists = [](const QString& p) { return p == "/j/g.jad"; };
-        const LaunchPlan plan = ComposeLaunch(in);
+        const LaunchPlan plan = composeLaunch(in);
         const bool opener = c.rule == 2;
         const QString full = c.folder + "/" + c.file;
         EXPECT_EQ(plan.rule, c.rule);
@@ -98,11 +98,11 @@ TEST(LaunchRules, ABareNameLikeAnOptionIsRefused) {
         in.currentEmulator = c.emulator;
         in.listedFolder = "/r";
         in.fileName = c.file;
-        const LaunchPlan plan = ComposeLaunch(in);
+        const LaunchPlan plan = composeLaunch(in);
         EXPECT_EQ(plan.start.arguments, c.arguments.split('|', Qt::SkipEmptyParts));
-        EXPECT_EQ(plan.refusal, c.refused ? OptionLikeNameRefusal(c.file) : QString());
+        EXPECT_EQ(plan.refusal, c.refused ? optionLikeNameRefusal(c.file) : QString());
     }
-    EXPECT_EQ(OptionLikeNameRefusal("--config=evil.zip"),
+    EXPECT_EQ(optionLikeNameRefusal("--config=evil.zip"),
               "'--config=evil.zip' was not started: its name begins with \"-\", so the emulator "
               "would take it for one of its options. Rename the game to start it.");
 }
@@ -120,8 +120,8 @@ TEST(CommandLineText, SwitchModeAndNarrowingPattern) {
         {" ", false, "* *.zip;* *.smc"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsSwitchText(c.text), c.switches) << c.text.toStdString();
-        EXPECT_EQ(PatternForBoxText("*.zip;*.smc", c.text), c.pattern) << c.text.toStdString();
+        EXPECT_EQ(isSwitchText(c.text), c.switches) << c.text.toStdString();
+        EXPECT_EQ(patternForBoxText("*.zip;*.smc", c.text), c.pattern) << c.text.toStdString();
     }
 }
 
@@ -141,7 +141,7 @@ TEST(CommandLineText, SwitchesSplitLikeShellWords) {
     };
     // clang-format on
     for (const Case& c : cases)
-        EXPECT_EQ(SplitSwitches(c.text), c.words) << c.text.toStdString();
+        EXPECT_EQ(splitSwitches(c.text), c.words) << c.text.toStdString();
 }
 
 }  // namespace

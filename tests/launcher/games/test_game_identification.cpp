@@ -176,7 +176,7 @@ TEST(IdentificationText, NamesWhatTheEntrySays) {
         {unreadable, "Not identified: Permission denied"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IdentificationText(c.found), c.text);
+        EXPECT_EQ(identificationText(c.found), c.text);
 }
 
 }  // namespace

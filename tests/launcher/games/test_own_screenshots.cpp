@@ -73,11 +73,11 @@ TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
             if (setting.endsWith("shots"))
                 expected.removeIf([](const QString& p) { return p.contains("/pics/"); });
             ScreenshotSearch search;
-            const QStringList folders = ScreenshotFolders(setting, root, root + "roms");
-            EXPECT_EQ(search.FindOwnScreenshots(folders, c.name), expected);
-            EXPECT_EQ(search.HasOwnScreenshot(folders, c.name), !expected.isEmpty());
+            const QStringList folders = screenshotFoldersOf(setting, root, root + "roms");
+            EXPECT_EQ(search.findOwnScreenshots(folders, c.name), expected);
+            EXPECT_EQ(search.hasOwnScreenshot(folders, c.name), !expected.isEmpty());
             if (setting.endsWith("pics")) {
-                EXPECT_EQ(search.FindScreenshot(folders, c.name),
+                EXPECT_EQ(search.screenshotOf(folders, c.name),
                           *c.shown ? root + c.shown : QString());
             }
         }
@@ -91,7 +91,7 @@ TEST(OwnScreenshots, ToolsSearchTheWindowsFoldersInItsOrder) {
         {"/emu/roms", "/emu/"}, {"/emu/roms/", "/emu/"}, {"/emu/roms/snes", "/emu/roms/"}};
     for (const auto& [games, emulator] : cases) {
         SCOPED_TRACE(games.toStdString());
-        EXPECT_EQ(ScreenshotFoldersBeside(games), ScreenshotFolders({}, emulator, games));
+        EXPECT_EQ(screenshotFoldersBeside(games), screenshotFoldersOf({}, emulator, games));
     }
 }
 

@@ -55,7 +55,7 @@ QImage screenshotLike(int width, int height, QImage::Format format, quint32 stre
 
 // The fast decode agrees with Qt's: either nothing, or the same pixels.
 void expectAgrees(const QByteArray& bytes) {
-    const std::optional<QImage> fast = DecodePngFast(bytes);
+    const std::optional<QImage> fast = decodePngBytes(bytes);
     if (!fast) return;
     const QImage qt = qtDecode(bytes);
     ASSERT_FALSE(qt.isNull()) << "read a file Qt refuses";
@@ -135,7 +135,7 @@ TEST(PngDecoder, HandBuiltPicturesReadAsQtReadsThem) {
                                                 << " first, width " << width);
                 const Built b = built(width, 7, k.colourType, filters, k.paletteEntries, k.clear,
                                       quint32(width * 31 + filters.front()));
-                const std::optional<QImage> fast = DecodePngFast(b.bytes);
+                const std::optional<QImage> fast = decodePngBytes(b.bytes);
                 ASSERT_TRUE(fast.has_value());
                 const QImage qt = qtDecode(b.bytes);
                 ASSERT_FALSE(qt.isNull());
@@ -170,7 +170,7 @@ TEST(PngDecoder, PaethTiesGoLeftThenUp) {
             const QByteArray stream =
                 png::deflated(png::filtered(pixels, 2 * channels, channels, {4}));
             const QByteArray bytes = png::file(png::header(2, 2, colourType), stream, QByteArray());
-            const std::optional<QImage> fast = DecodePngFast(bytes);
+            const std::optional<QImage> fast = decodePngBytes(bytes);
             ASSERT_TRUE(fast.has_value());
             EXPECT_EQ(comparable(*fast), comparable(qtDecode(bytes)));
         }
@@ -192,7 +192,7 @@ TEST(PngDecoder, PicturesQtWritesReadAsQtReadsThem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const QByteArray bytes = qtEncoded(c.image);
-        const std::optional<QImage> fast = DecodePngFast(bytes);
+        const std::optional<QImage> fast = decodePngBytes(bytes);
         ASSERT_TRUE(fast.has_value());
         const QImage qt = qtDecode(bytes);
         EXPECT_EQ(fast->hasAlphaChannel(), qt.hasAlphaChannel());
@@ -205,7 +205,7 @@ TEST(PngDecoder, ImageDataSplitOverManyChunks) {
     for (qsizetype split : {1, 2, 7, 100, 4096}) {
         SCOPED_TRACE(split);
         const QByteArray bytes = png::file(png::header(50, 40, kRgb), b.stream, {}, split);
-        const std::optional<QImage> fast = DecodePngFast(bytes);
+        const std::optional<QImage> fast = decodePngBytes(bytes);
         ASSERT_TRUE(fast.has_value());
         EXPECT_EQ(comparable(*fast), comparable(qtDecode(b.bytes)));
     }
@@ -276,12 +276,12 @@ TEST(PngDecoder, FilesItDoesNotTakeAreLeftToQt) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_FALSE(DecodePngFast(c.bytes).has_value());
+        EXPECT_FALSE(decodePngBytes(c.bytes).has_value());
     }
     // Sanity: the same pieces, whole, are read.
-    EXPECT_TRUE(DecodePngFast(rgb.bytes).has_value());
-    EXPECT_TRUE(DecodePngFast(png::file(ihdr, rgb.stream, ancillary, 0, ancillary)).has_value());
-    EXPECT_TRUE(DecodePngFast(png::file(ihdr, png::deflated(rows))).has_value());
+    EXPECT_TRUE(decodePngBytes(rgb.bytes).has_value());
+    EXPECT_TRUE(decodePngBytes(png::file(ihdr, rgb.stream, ancillary, 0, ancillary)).has_value());
+    EXPECT_TRUE(decodePngBytes(png::file(ihdr, png::deflated(rows))).has_value());
 }
 
 TEST(PngDecoder, ColourSpaceAsQtTagsIt) {
@@ -313,7 +313,7 @@ TEST(PngDecoder, ColourSpaceAsQtTagsIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const QByteArray bytes = png::file(ihdr, rgb.stream, c.before);
-        const std::optional<QImage> fast = DecodePngFast(bytes);
+        const std::optional<QImage> fast = decodePngBytes(bytes);
         ASSERT_EQ(fast.has_value(), c.fast);
         // Equal images have the same colour space too.
         if (fast) {
@@ -334,11 +334,11 @@ TEST(PngDecoder, HugeDimensionsInATinyFileAreRefusedBeforeAnyBuffer) {
             SCOPED_TRACE(testing::Message()
                          << s.width << "x" << s.height << " type " << colourType);
             EXPECT_FALSE(
-                DecodePngFast(png::file(png::header(s.width, s.height, colourType), stream)));
+                decodePngBytes(png::file(png::header(s.width, s.height, colourType), stream)));
         }
-    EXPECT_EQ(FastPngSize(png::file(png::header(7680, 4320, kRgb), stream)), QSize(7680, 4320));
-    EXPECT_EQ(FastPngSize(png::file(png::header(7681, 4320, kRgb), stream)), std::nullopt);
-    EXPECT_EQ(FastPngSize(png::file(png::header(8, 8, kRgb, 16), stream)), std::nullopt);
+    EXPECT_EQ(fastPngSize(png::file(png::header(7680, 4320, kRgb), stream)), QSize(7680, 4320));
+    EXPECT_EQ(fastPngSize(png::file(png::header(7681, 4320, kRgb), stream)), std::nullopt);
+    EXPECT_EQ(fastPngSize(png::file(png::header(8, 8, kRgb, 16), stream)), std::nullopt);
 }
 
 TEST(PngDecoder, CutShortOrDamagedAnywhereItAgreesWithQtOrLeavesIt) {
@@ -370,7 +370,7 @@ TEST(PngDecoder, StopsAtEveryStageWhenNoLongerWanted) {
     // Tall enough to be asked between rows as well.
     const Built b = built(3, 700, kRgb, {4, 1});
     int asked = 0;
-    ASSERT_TRUE(DecodePngFast(b.bytes, [&] {
+    ASSERT_TRUE(decodePngBytes(b.bytes, [&] {
         ++asked;
         return true;
     }));
@@ -379,7 +379,7 @@ TEST(PngDecoder, StopsAtEveryStageWhenNoLongerWanted) {
     for (int allowed = 0; allowed < asked; ++allowed) {
         SCOPED_TRACE(allowed);
         int calls = 0;
-        EXPECT_FALSE(DecodePngFast(b.bytes, [&] { return calls++ < allowed; }));
+        EXPECT_FALSE(decodePngBytes(b.bytes, [&] { return calls++ < allowed; }));
         EXPECT_EQ(calls, allowed + 1);  // not asked again once it said no
     }
 }
@@ -388,14 +388,14 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
     TempFolder folder;
     const QImage source = screenshotLike(400, 200, QImage::Format_ARGB32, 11);
     const QByteArray fastPng = qtEncoded(source);
-    ASSERT_TRUE(DecodePngFast(fastPng));
+    ASSERT_TRUE(decodePngBytes(fastPng));
     // Qt writes 16 bits a sample for 64-bit formats: not the fast decoder's.
     const QByteArray deepPng = qtEncoded(source.convertToFormat(QImage::Format_RGBA64));
-    ASSERT_FALSE(DecodePngFast(deepPng));
+    ASSERT_FALSE(decodePngBytes(deepPng));
     // Damaged image data: Qt makes of it what it does.
     QByteArray damaged = fastPng;
     damaged[damaged.size() - 20] = char(damaged[damaged.size() - 20] ^ 0xff);
-    ASSERT_FALSE(DecodePngFast(damaged));
+    ASSERT_FALSE(decodePngBytes(damaged));
 
     const struct {
         const char* what;
@@ -410,7 +410,7 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
         SCOPED_TRACE(c.what);
         const QString path = folder.write(QStringLiteral("picture.png"), c.bytes);
         QSize full;
-        const QImage loaded = LoadPictureFile(path, c.box, &full);
+        const QImage loaded = loadPictureFile(path, c.box, &full);
         // What the loader always did: Qt's reading, scaled, on white.
         QImage expected = qtDecode(c.bytes);
         EXPECT_EQ(full, expected.isNull() ? QSize() : expected.size());
@@ -428,5 +428,5 @@ TEST(PictureFiles, FastAndFallbackPngsBothLoad) {
     }
     // Stopped before it starts: nothing, fast path or not.
     const QString path = folder.write(QStringLiteral("stopped.png"), fastPng);
-    EXPECT_TRUE(LoadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
+    EXPECT_TRUE(loadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
 }

@@ -89,7 +89,7 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
         ScreenshotSearch search;
         const QString setting = *c.setting ? root + c.setting : QString();
         const QString found =
-            search.FindScreenshot(ScreenshotFolders(setting, root, root + c.listed), c.name);
+            search.screenshotOf(screenshotFoldersOf(setting, root, root + c.listed), c.name);
         EXPECT_EQ(found, *c.expected ? root + c.expected : QString());
     }
 }
@@ -134,7 +134,7 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     ScreenshotSearch search;
     for (int i = 0; i < 2000; ++i) {
         const QString name = names.text(names.bounded(12));
-        ASSERT_EQ(search.FindPictureFile(root, name), probe(name)) << name.toStdString();
+        ASSERT_EQ(search.findPictureFile(root, name), probe(name)) << name.toStdString();
     }
 }
 
@@ -155,13 +155,13 @@ TEST(ScreenshotSearch, FolderReadAheadFindsWhatTheFolderGives) {
     readAhead.readAheadFrom(&ahead);
     for (int i = 0; i < 1000; ++i) {
         const QString name = names.text(names.bounded(12));
-        ASSERT_EQ(readAhead.FindPictureFile(root, name), fromDisk.FindPictureFile(root, name))
+        ASSERT_EQ(readAhead.findPictureFile(root, name), fromDisk.findPictureFile(root, name))
             << name.toStdString();
     }
-    EXPECT_EQ(readAhead.FindPictureFile(root, QStringLiteral("Folder.zip")), QString());
-    EXPECT_EQ(readAhead.FindPictureFile(root, QStringLiteral("Dangling.zip")), QString());
+    EXPECT_EQ(readAhead.findPictureFile(root, QStringLiteral("Folder.zip")), QString());
+    EXPECT_EQ(readAhead.findPictureFile(root, QStringLiteral("Dangling.zip")), QString());
     const QString added = folder.write(QStringLiteral("Brand new.png"));
-    EXPECT_EQ(readAhead.FindPictureFile(root, QStringLiteral("Brand new.zip")), added);
+    EXPECT_EQ(readAhead.findPictureFile(root, QStringLiteral("Brand new.zip")), added);
 }
 
 // The listed folder is searched for pictures first; a folder inside it, spelled in another
@@ -173,34 +173,34 @@ TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
     const QString shot = emu.write("roms/snes/Game.png", "x");
     const QString root = emu.path() + QLatin1Char('/');
     ScreenshotSearch search;
-    EXPECT_EQ(search.FindPictureFile(root + "roms/", "Game.zip"), QString());
-    EXPECT_EQ(search.FindPictureFile(root + "roms/", "Other.zip"), root + "roms/Other.PNG");
-    EXPECT_EQ(search.FindPictureFile(root + "ROMS/SNES/", "Game.zip"), shot);
+    EXPECT_EQ(search.findPictureFile(root + "roms/", "Game.zip"), QString());
+    EXPECT_EQ(search.findPictureFile(root + "roms/", "Other.zip"), root + "roms/Other.PNG");
+    EXPECT_EQ(search.findPictureFile(root + "ROMS/SNES/", "Game.zip"), shot);
     // A folder not spelled in ASCII is folded by the Unicode tables.
     const QString other = emu.write(QString::fromUtf8("roms/\u00c4rger/Game.png"), "x");
     emu.write(QString::fromUtf8("roms/Stra\u00dfe.zip"), "x");
-    EXPECT_EQ(search.FindPictureFile(root + QString::fromUtf8("roms/\u00e4RGER/"), "Game.zip"),
+    EXPECT_EQ(search.findPictureFile(root + QString::fromUtf8("roms/\u00e4RGER/"), "Game.zip"),
               other);
-    EXPECT_EQ(search.FindPictureFile(root + "roms/Missing/", "Game.zip"), QString());
+    EXPECT_EQ(search.findPictureFile(root + "roms/Missing/", "Game.zip"), QString());
 }
 
 TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
     TempFolder emu;
     const QString shots = emu.mkdir("shots") + QLatin1Char('/');
     ScreenshotSearch search;
-    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), QString());
+    EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), QString());
     const QString added = emu.write("shots/Game.png", "x");
-    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), added);
+    EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), added);
     QFile::remove(added);
-    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), QString());
+    EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), QString());
     // A listing trusted for good (the folder unchanged for long) still notices a change.
     emu.write("shots/Game.jpg", "x");
     emu.touch("shots", QDateTime::currentDateTime().addSecs(-60));
-    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), shots + "Game.jpg");
-    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), shots + "Game.jpg");
+    EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), shots + "Game.jpg");
+    EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), shots + "Game.jpg");
     emu.write("shots/Game.png", "x");
     emu.touch("shots", QDateTime::currentDateTime().addSecs(-30));
-    EXPECT_EQ(search.FindPictureFile(shots, "Game.zip"), shots + "Game.png");
+    EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), shots + "Game.png");
 }
 
 TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
@@ -211,12 +211,12 @@ TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
     ASSERT_TRUE(raw::write(picture, encodedPicture({8, 4}, Qt::red)));
     ScreenshotSearch search;
     // "É" in Latin-1 is another byte than "é": not the same name in any letter case.
-    EXPECT_EQ(search.FindPictureFile(shots, platform::decodeName("CAF\xc9 (U) [!].zip")),
+    EXPECT_EQ(search.findPictureFile(shots, platform::decodeName("CAF\xc9 (U) [!].zip")),
               QString());
     const QString exact =
-        search.FindPictureFile(shots, platform::decodeName("caf\xe9 (u) [!].zip"));
+        search.findPictureFile(shots, platform::decodeName("caf\xe9 (u) [!].zip"));
     ASSERT_EQ(raw::bytes(exact), raw::bytes(picture));
-    EXPECT_EQ(LoadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
+    EXPECT_EQ(loadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
 }
 
 TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
@@ -242,14 +242,14 @@ TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
         SCOPED_TRACE(c.what);
         const QString path = folder.write("picture", c.bytes);
         QSize full;
-        const QImage image = LoadPictureFile(path, c.box, &full);
+        const QImage image = loadPictureFile(path, c.box, &full);
         EXPECT_EQ(image.size(), c.expected.isValid() ? c.expected : QSize(0, 0));
         EXPECT_EQ(full.isValid(), c.expected.isValid());
     }
     // A clear picture shows on white; a missing one is no picture.
     const QString clear = folder.write("clear.png", encodedPicture({10, 10}, QColor(255, 0, 0, 0)));
-    EXPECT_EQ(LoadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
-    EXPECT_TRUE(LoadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
+    EXPECT_EQ(loadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_TRUE(loadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
 }
 
 TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {
@@ -369,36 +369,36 @@ TEST(ScreenshotSearch, OnlyFilesCountAsPictures) {
         makeNotAPicture(emu.file(c.fake), c.kind);
         emu.write(c.real, "x");
         ScreenshotSearch search;
-        EXPECT_EQ(search.FindScreenshot(ScreenshotFolders({}, root, root + "roms"), c.game),
+        EXPECT_EQ(search.screenshotOf(screenshotFoldersOf({}, root, root + "roms"), c.game),
                   *c.expected ? root + c.expected : QString());
     }
 }
 
 // Where a missing picture was looked for: each folder once, in order, the home as "~".
 TEST(ScreenshotSearch, NoPictureHintNamesTheFoldersSearched) {
-    EXPECT_EQ(ScreenshotFolders({}, "/h/emu/", "/h/emu/"),
+    EXPECT_EQ(screenshotFoldersOf({}, "/h/emu/", "/h/emu/"),
               (QStringList{"/h/emu/shots/", "/h/emu/snapshots/", "/h/emu/snap/",
                            "/h/emu/screenshots/", "/h/emu/"}));
-    EXPECT_EQ(NoPictureHint({"/h/emu/shots/", "/home2/x/", "/h/"}, "/h"),
+    EXPECT_EQ(noPictureHint({"/h/emu/shots/", "/home2/x/", "/h/"}, "/h"),
               "No picture. Looked in:\n~/emu/shots/\n/home2/x/\n~/");
 }
 
 TEST(ScreenshotSearch, ALinkCountsWhenItsTargetIsAPicture) {
     TempFolder emu;
     const QString root = emu.path() + QLatin1Char('/');
-    const QStringList folders = ScreenshotFolders({}, root, root + "roms");
+    const QStringList folders = screenshotFoldersOf({}, root, root + "roms");
     emu.mkdir("shots");
     emu.mkdir("pictures");
     emu.write("snap/Game.png", "x");
     ASSERT_TRUE(raw::link(emu.file("pictures/Game.png"), emu.file("shots/Game.png")));
     ScreenshotSearch search;
-    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "snap/Game.png");
+    EXPECT_EQ(search.screenshotOf(folders, "Game.zip"), root + "snap/Game.png");
     // The target comes about without a change to the link's own folder.
     emu.write("pictures/Game.png", "x");
-    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "shots/Game.png");
+    EXPECT_EQ(search.screenshotOf(folders, "Game.zip"), root + "shots/Game.png");
     QFile::remove(emu.file("pictures/Game.png"));
     emu.mkdir("pictures/Game.png");
-    EXPECT_EQ(search.FindScreenshot(folders, "Game.zip"), root + "snap/Game.png");
+    EXPECT_EQ(search.screenshotOf(folders, "Game.zip"), root + "snap/Game.png");
 }
 
 TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
@@ -406,7 +406,7 @@ TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
     const QString fifo = folder.file("Game.png");
     makeNotAPicture(fifo, NotAPicture::Fifo);
     QSize full(1, 1);
-    EXPECT_TRUE(LoadPictureFile(fifo, {100, 100}, &full).isNull());
+    EXPECT_TRUE(loadPictureFile(fifo, {100, 100}, &full).isNull());
     EXPECT_FALSE(full.isValid());
 
     auto loader = std::make_unique<PictureLoader>();

@@ -90,14 +90,14 @@ TEST(Thumbnails, NamesFromTheFilesUri) {
         {platform::decodeName("/roms/Caf\xe9\x01\x7f.png"), "file:///roms/Caf%E9%01%7F.png"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ThumbnailUri(c.path), c.uri) << c.path.toStdString();
-        EXPECT_EQ(ThumbnailFileName(c.path),
+        EXPECT_EQ(thumbnailUri(c.path), c.uri) << c.path.toStdString();
+        EXPECT_EQ(thumbnailFileName(c.path),
                   QCryptographicHash::hash(c.uri, QCryptographicHash::Md5).toHex() + ".png");
     }
     // The standard's own example, and one name worked out by another MD5.
-    EXPECT_EQ(ThumbnailFileName("/home/jens/photos/me.png"),
+    EXPECT_EQ(thumbnailFileName("/home/jens/photos/me.png"),
               "c6ee772d9e49320e97ec29a7eb5b1697.png");
-    EXPECT_EQ(ThumbnailFileName("/tmp/a b.png"), "f2584ab78dd95a88bd0d3f0ecaee7a8c.png");
+    EXPECT_EQ(thumbnailFileName("/tmp/a b.png"), "f2584ab78dd95a88bd0d3f0ecaee7a8c.png");
 }
 
 // A thumbnail as a file manager writes it: the picture's URI and date in text chunks.
@@ -127,7 +127,7 @@ protected:
         ASSERT_TRUE(home.touch("roms/shots/Game (U).png", QDateTime::fromSecsSinceEpoch(mtime)));
     }
     void put(const char* folder, const QByteArray& bytes) {
-        home.write(QString("cache/thumbnails/") + folder + "/" + ThumbnailFileName(picture), bytes);
+        home.write(QString("cache/thumbnails/") + folder + "/" + thumbnailFileName(picture), bytes);
     }
     static mode_t modeOf(const QString& path) {
         struct stat st;
@@ -160,7 +160,7 @@ TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
         SCOPED_TRACE(c.what);
         QDir(root).removeRecursively();
         put(c.folder,
-            thumbnailPng(c.size, Qt::green, c.uri.isEmpty() ? ThumbnailUri(picture) : c.uri,
+            thumbnailPng(c.size, Qt::green, c.uri.isEmpty() ? thumbnailUri(picture) : c.uri,
                          c.mtime ? c.mtime : mtime));
         const QImage found = cache.find(picture, mtime, c.shown);
         EXPECT_EQ(!found.isNull(), c.used);
@@ -171,7 +171,7 @@ TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
 }
 
 TEST_F(ThumbnailCacheTest, ItsTextCountsBeforeOrAfterTheImageData) {
-    const QByteArray uri = "Thumb::URI" + QByteArray(1, '\0') + ThumbnailUri(picture);
+    const QByteArray uri = "Thumb::URI" + QByteArray(1, '\0') + thumbnailUri(picture);
     const QByteArray fresh = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime);
     const QByteArray stale = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime - 1);
     const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
@@ -200,7 +200,7 @@ TEST_F(ThumbnailCacheTest, ItsTextCountsBeforeOrAfterTheImageData) {
 }
 
 TEST_F(ThumbnailCacheTest, TheSmallestFreshOneIsTakenAndBrokenOnesArePassedOver) {
-    const QByteArray uri = ThumbnailUri(picture);
+    const QByteArray uri = thumbnailUri(picture);
     put("large", thumbnailPng({256, 144}, Qt::red, uri, mtime));
     put("x-large", thumbnailPng({512, 288}, Qt::green, uri, mtime));
     put("xx-large", thumbnailPng({1024, 576}, Qt::yellow, uri, mtime));
@@ -213,8 +213,8 @@ TEST_F(ThumbnailCacheTest, TheSmallestFreshOneIsTakenAndBrokenOnesArePassedOver)
         EXPECT_EQ(cache.find(picture, mtime, {300, 169}).size(), QSize(1024, 576));
     }
     // A folder where a thumbnail should be is passed over too.
-    QFile::remove(root + "/x-large/" + ThumbnailFileName(picture));
-    QDir().mkpath(root + "/x-large/" + ThumbnailFileName(picture));
+    QFile::remove(root + "/x-large/" + thumbnailFileName(picture));
+    QDir().mkpath(root + "/x-large/" + thumbnailFileName(picture));
     EXPECT_EQ(cache.find(picture, mtime, {300, 169}).size(), QSize(1024, 576));
 }
 
@@ -225,16 +225,16 @@ TEST_F(ThumbnailCacheTest, WrittenForTheUserAloneAndReadBack) {
     EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {1100, 619}), 0);  // beyond the largest
     EXPECT_EQ(ThumbnailCache::edgeFor({500, 300}, {400, 240}), 0);    // no smaller than itself
     ASSERT_TRUE(cache.store(picture, mtime, full, {1600, 900}, 512));
-    const QString written = root + "/x-large/" + ThumbnailFileName(picture);
+    const QString written = root + "/x-large/" + thumbnailFileName(picture);
     EXPECT_EQ(modeOf(written), 0600u);
     for (const QString& folder : {root, root + "/x-large"})
         EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
     // Nothing left aside: the one file, under its own name.
     EXPECT_EQ(QDir(root + "/x-large").entryList(QDir::Files | QDir::Hidden),
-              QStringList{ThumbnailFileName(picture)});
+              QStringList{thumbnailFileName(picture)});
     const QImage read(written);
     EXPECT_EQ(read.size(), QSize(512, 288));
-    EXPECT_EQ(read.text("Thumb::URI").toLatin1(), ThumbnailUri(picture));
+    EXPECT_EQ(read.text("Thumb::URI").toLatin1(), thumbnailUri(picture));
     EXPECT_EQ(read.text("Thumb::MTime"), "1500000000");
     EXPECT_EQ(read.text("Thumb::Image::Width"), "1600");
     EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
@@ -263,12 +263,12 @@ TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
         const std::function<bool()> wanted = [&] { return asked++ < c.answers; };
         EXPECT_EQ(cache.store(picture, mtime, full, {1600, 900}, 512, wanted), c.written);
         const QStringList left = QDir(root + "/x-large").entryList(QDir::Files | QDir::Hidden);
-        EXPECT_EQ(left, c.written ? QStringList{ThumbnailFileName(picture)} : QStringList());
+        EXPECT_EQ(left, c.written ? QStringList{thumbnailFileName(picture)} : QStringList());
     }
     // By way of the picture's own load: the write it hands over obeys the same.
     QDir(root).removeRecursively();
     ThumbnailWrite write;
-    LoadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write);
+    loadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write);
     ASSERT_TRUE(write);
     write([] { return false; });
     EXPECT_FALSE(QDir(root + "/x-large").exists() &&
@@ -276,14 +276,14 @@ TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
 }
 
 TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
-    const QString own = home.write("cache/thumbnails/xx-large/" + ThumbnailFileName(picture),
+    const QString own = home.write("cache/thumbnails/xx-large/" + thumbnailFileName(picture),
                                    encodedPicture({1024, 576}, Qt::red));
     const QImage image(own);
     EXPECT_TRUE(cache.holds(own));
     EXPECT_FALSE(cache.holds(home.file("cache/thumbnails-other/x.png")));
     EXPECT_FALSE(cache.store(own, mtime, image, image.size(), 256));
     ThumbnailWrite write;
-    EXPECT_EQ(LoadPictureCached(cache, own, {200, 200}, nullptr, {}, &write).size(),
+    EXPECT_EQ(loadPictureCached(cache, own, {200, 200}, nullptr, {}, &write).size(),
               QSize(1024, 576).scaled(200, 200, Qt::KeepAspectRatio));
     EXPECT_FALSE(write);
     EXPECT_FALSE(QDir(root + "/large").exists());
@@ -294,7 +294,7 @@ TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
     QFile(blocked).open(QIODevice::WriteOnly);  // a file where the folder should be
     const ThumbnailCache unwritable(blocked);
     QSize fullSize;
-    const QImage shown = LoadPictureCached(unwritable, picture, {400, 400}, &fullSize, {}, &write);
+    const QImage shown = loadPictureCached(unwritable, picture, {400, 400}, &fullSize, {}, &write);
     EXPECT_EQ(shown.size(), QSize(400, 225));
     EXPECT_EQ(fullSize, QSize(1600, 900));
     ASSERT_TRUE(write);
@@ -305,26 +305,26 @@ TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
 TEST_F(ThumbnailCacheTest, APictureSeenBeforeOpensFromItsThumbnailWhileItIsFresh) {
     ThumbnailWrite write;
     QSize fullSize;
-    EXPECT_EQ(LoadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write).pixelColor(9, 9),
+    EXPECT_EQ(loadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write).pixelColor(9, 9),
               QColor(Qt::blue));
     ASSERT_TRUE(write);
     write({});
-    EXPECT_TRUE(QFile::exists(root + "/x-large/" + ThumbnailFileName(picture)));
+    EXPECT_TRUE(QFile::exists(root + "/x-large/" + thumbnailFileName(picture)));
 
     // New pixels under the old date: the thumbnail is what shows, at the shown size.
     home.write("roms/shots/Game (U).png", encodedPicture({1600, 900}, Qt::red));
     home.touch("roms/shots/Game (U).png", QDateTime::fromSecsSinceEpoch(mtime));
-    const QImage cached = LoadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write);
+    const QImage cached = loadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write);
     EXPECT_EQ(cached.size(), QSize(400, 225));
     EXPECT_EQ(fullSize, QSize(1600, 900));
     EXPECT_EQ(cached.pixelColor(9, 9), QColor(Qt::blue));
     EXPECT_FALSE(write);
     // Shown larger than the thumbnail: the picture itself.
-    EXPECT_EQ(LoadPictureCached(cache, picture, {1000, 1000}, nullptr, {}, &write).pixelColor(9, 9),
+    EXPECT_EQ(loadPictureCached(cache, picture, {1000, 1000}, nullptr, {}, &write).pixelColor(9, 9),
               QColor(Qt::red));
     // The date changed: the thumbnail is stale.
     home.touch("roms/shots/Game (U).png", QDateTime::fromSecsSinceEpoch(mtime + 60));
-    EXPECT_EQ(LoadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write).pixelColor(9, 9),
+    EXPECT_EQ(loadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write).pixelColor(9, 9),
               QColor(Qt::red));
 }
 

@@ -41,7 +41,7 @@ TEST(ZincTables, TheBuildIsToldApartBySizeAndDate) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.date.toString(Qt::ISODate).toStdString());
-        EXPECT_EQ(ChooseZincVariant(c.size, c.date), c.expected);
+        EXPECT_EQ(chooseZincVariant(c.size, c.date), c.expected);
     }
 }
 
@@ -81,7 +81,7 @@ TEST(GameTitles, ZincGivesTheFirstEntryHoldingTheShortName) {
         SCOPED_TRACE(c.file.toStdString());
         ZincFolder zinc(c.size, c.date);
         GameTitles titles;
-        const GameTitleResult r = titles.GameTitle(c.file, zinc.context);
+        const GameTitleResult r = titles.titleOfGame(c.file, zinc.context);
         EXPECT_EQ(r.title, c.title);
         EXPECT_EQ(r.gameNumber, c.number);
     }
@@ -90,11 +90,11 @@ TEST(GameTitles, ZincGivesTheFirstEntryHoldingTheShortName) {
 TEST(GameTitles, TheZincBuildIsChosenOnceAndKept) {
     ZincFolder zinc(647168, kThreshold.addDays(1));
     GameTitles titles;
-    EXPECT_EQ(titles.GameTitle("ehrgeiz.zip", zinc.context).title, "Ehrgeiz (US) Ver. A");
-    EXPECT_EQ(titles.ZincGameCount(), 69);
+    EXPECT_EQ(titles.titleOfGame("ehrgeiz.zip", zinc.context).title, "Ehrgeiz (US) Ver. A");
+    EXPECT_EQ(titles.zincGameCount(), 69);
     zinc.emu.touch("zinc.exe", kThreshold.addDays(-1));
-    EXPECT_EQ(titles.GameTitle("ehrgeiz.zip", zinc.context).gameNumber, "59");
-    EXPECT_EQ(titles.ZincGameCount(), 69);
+    EXPECT_EQ(titles.titleOfGame("ehrgeiz.zip", zinc.context).gameNumber, "59");
+    EXPECT_EQ(titles.zincGameCount(), 69);
 }
 
 // A game line: the title in characters 2 to 35, the short name behind "| " at `at`.
@@ -139,7 +139,7 @@ TEST(GameTitles, ArcadeTitlesComeFromTheEmulatorsGameList) {
         emu.write("GameList.txt", c.list);
         GameTitles titles;
         const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
-        const GameTitleResult r = titles.GameTitle(c.file, context);
+        const GameTitleResult r = titles.titleOfGame(c.file, context);
         EXPECT_EQ(r.title, c.title);
         EXPECT_EQ(r.gameNumber, QString());
     }
@@ -150,21 +150,21 @@ TEST(GameTitles, TheGameListIsReadOnceAtMostTenThousandLines) {
     const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
     GameTitles titles;
     // Not there yet: looked for again at the next title.
-    EXPECT_EQ(titles.GameTitle("a.zip", context).title, "a");
+    EXPECT_EQ(titles.titleOfGame("a.zip", context).title, "a");
     QByteArray list;
     for (int i = 0; i < 10001; ++i)
         list += gameLine(QStringLiteral("Game %1").arg(i), QStringLiteral("g%1x").arg(i)).toUtf8() +
                 '\n';
     emu.write("gamelist.txt", list);
-    EXPECT_EQ(titles.GameTitle("g9999x.zip", context).title, "Game 9999");
-    EXPECT_EQ(titles.ArcadeGameCount(), 10000);
-    EXPECT_EQ(titles.GameTitle("g10000x.zip", context).title, "g10000x");
+    EXPECT_EQ(titles.titleOfGame("g9999x.zip", context).title, "Game 9999");
+    EXPECT_EQ(titles.arcadeGameCount(), 10000);
+    EXPECT_EQ(titles.titleOfGame("g10000x.zip", context).title, "g10000x");
     // Kept for the rest of the run.
     emu.write("gamelist.txt", gameLine("Other", "g1x").toUtf8());
-    EXPECT_EQ(titles.GameTitle("g1x.zip", context).title, "Game 1");
+    EXPECT_EQ(titles.titleOfGame("g1x.zip", context).title, "Game 1");
     // Another system does not look at it.
     const TitleContext other{"mame.exe", emu.path() + '/', "Nintendo SNES"};
-    EXPECT_EQ(titles.GameTitle("g1x.zip", other).title, "g1x");
+    EXPECT_EQ(titles.titleOfGame("g1x.zip", other).title, "g1x");
 }
 
 TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
@@ -182,7 +182,7 @@ TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
     };
     // clang-format on
     for (const Case& c : cases)
-        EXPECT_EQ(IsGameListLine(QString::fromLatin1(c.line)), c.game) << c.line;
+        EXPECT_EQ(isGameListLine(QString::fromLatin1(c.line)), c.game) << c.line;
 }
 
 // The list where it should be, made as something else than a text file.
@@ -200,15 +200,15 @@ TEST(GameTitles, AGameListThatIsNoFileIsNotReadAndLookedForAgain) {
         } else {
             emu.mkdir("gamelist.txt");
         }
-        EXPECT_EQ(ReadGameList(list), std::nullopt);
+        EXPECT_EQ(readGameList(list), std::nullopt);
         const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
         GameTitles titles;
-        EXPECT_EQ(titles.GameTitle("galaga.zip", context).title, "galaga");
+        EXPECT_EQ(titles.titleOfGame("galaga.zip", context).title, "galaga");
         // A real list in its place is read at the next title.
         QFile::remove(list);
         QDir(list).removeRecursively();
         emu.write("gamelist.txt", gameLine("Galaga", "galaga").toUtf8());
-        EXPECT_EQ(titles.GameTitle("galaga.zip", context).title, "Galaga");
+        EXPECT_EQ(titles.titleOfGame("galaga.zip", context).title, "Galaga");
     }
 }
 
@@ -237,7 +237,7 @@ TEST(GameTitles, OverlongLinesAreSkippedAndAHugeListIsReadOnlyInPart) {
         SCOPED_TRACE(c.what);
         TempFolder emu;
         const QString list = emu.write("gamelist.txt", c.list);
-        const std::optional<QStringList> lines = ReadGameList(list);
+        const std::optional<QStringList> lines = readGameList(list);
         ASSERT_TRUE(lines);
         EXPECT_EQ(lines->size(), c.lines);
         for (const QString& line : *lines)
@@ -253,12 +253,12 @@ TEST(GameTitles, AZincProgramThatIsNoFileCountsAsMissing) {
     TempFolder none;
     const TitleContext missing{"zinc.exe", none.path() + '/', "Arcade Emulator"};
     GameTitles a, b, c;
-    EXPECT_EQ(a.GameTitle("sfex.zip", fifo).gameNumber,
-              b.GameTitle("sfex.zip", missing).gameNumber);
-    EXPECT_EQ(a.ZincGameCount(), b.ZincGameCount());
+    EXPECT_EQ(a.titleOfGame("sfex.zip", fifo).gameNumber,
+              b.titleOfGame("sfex.zip", missing).gameNumber);
+    EXPECT_EQ(a.zincGameCount(), b.zincGameCount());
     // The plain program of a known build picks another table.
-    EXPECT_NE(c.GameTitle("ehrgeiz.zip", file.context).gameNumber,
-              a.GameTitle("ehrgeiz.zip", fifo).gameNumber);
+    EXPECT_NE(c.titleOfGame("ehrgeiz.zip", file.context).gameNumber,
+              a.titleOfGame("ehrgeiz.zip", fifo).gameNumber);
 }
 
 TEST(GameTitles, NamesAreCleanedInOrder) {
@@ -278,7 +278,7 @@ TEST(GameTitles, NamesAreCleanedInOrder) {
     GameTitles titles;
     const TitleContext snes{"snes9x.exe", "/nowhere/", "Nintendo SNES"};
     for (const Case& c : cases)
-        EXPECT_EQ(titles.GameTitle(c.file, snes).title, c.title) << c.file.toStdString();
+        EXPECT_EQ(titles.titleOfGame(c.file, snes).title, c.title) << c.file.toStdString();
 }
 
 }  // namespace
@@ -304,7 +304,7 @@ TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
         {"Game", 0, 2, "Game"},  // not laid out yet: nothing to fit
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FittedTitle(c.title, c.width, c.maxLines, tenPerChar),
+        EXPECT_EQ(fittedTitle(c.title, c.width, c.maxLines, tenPerChar),
                   QString::fromUtf8(c.fitted))
             << c.title << " " << c.width << " " << c.maxLines;
 
@@ -313,7 +313,7 @@ TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
         for (int width : {30, 70, 150}) {
             for (int maxLines : {1, 2, 3}) {
                 const QStringList lines =
-                    FittedTitle(title, width, maxLines, tenPerChar).split(QLatin1Char('\n'));
+                    fittedTitle(title, width, maxLines, tenPerChar).split(QLatin1Char('\n'));
                 EXPECT_LE(lines.size(), maxLines) << title;
                 for (const QString& line : lines)
                     EXPECT_LE(tenPerChar(line), width) << title << " " << width;

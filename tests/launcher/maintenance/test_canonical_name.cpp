@@ -77,7 +77,7 @@ TEST(CanonicalNameFor, OnlyVerifiedGamesWithUsableNames) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const CanonicalName got = CanonicalNameFor("game.nes", c.found);
+        const CanonicalName got = canonicalNameFor("game.nes", c.found);
         EXPECT_EQ(got.name, c.name);
         EXPECT_EQ(got.ok(), !c.name.isEmpty());
         if (!c.saying.isEmpty()) {
@@ -107,7 +107,7 @@ TEST(CanonicalNameFor, TheEntryIsNamedWithoutRepeatingTheTitle) {
         entry.source = "nes";
         entry.software = c.software;
         entry.description = c.description;
-        EXPECT_EQ(EntryNameText(entry, c.target), c.shown) << c.target;
+        EXPECT_EQ(entryNameText(entry, c.target), c.shown) << c.target;
     }
 }
 
@@ -170,9 +170,9 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
         platform::LocalFileOperations local;
         platform::FileOperations& files =
             c.picturesStuck ? static_cast<platform::FileOperations&>(stuck) : local;
-        const CanonicalRename done = RenameToCanonicalName(
+        const CanonicalRename done = renameGameToCanonicalName(
             files, roms + "game.nes", identification(Verdict::Verified, c.romName, c.member),
-            PicturesIn(search, {shots}));
+            picturesIn(search, {shots}));
         EXPECT_EQ(done.given, c.given);
         EXPECT_EQ(done.whyNot.isEmpty(), c.given.has_value()) << (done.whyNot).toStdString();
         EXPECT_EQ(filesIn(roms), c.romsAfter);
@@ -200,8 +200,8 @@ TEST(RenameToCanonicalName, RefusedGamesStayWhereTheyAre) {
          {identification(Verdict::CrcOnly, "Mario.nes"),
           identification(Verdict::BadDump, "Mario.nes"),
           identification(Verdict::Verified, "../Mario.nes"), identify::Identification()}) {
-        const CanonicalRename done = RenameToCanonicalName(
-            files, emu.file("roms/game.nes"), found, PicturesIn(search, {emu.file("shots/")}));
+        const CanonicalRename done = renameGameToCanonicalName(
+            files, emu.file("roms/game.nes"), found, picturesIn(search, {emu.file("shots/")}));
         EXPECT_FALSE(done.given);
         EXPECT_FALSE(done.whyNot.isEmpty());
     }

@@ -59,7 +59,7 @@ QByteArray collisionOf(const QByteArray& data) {
 quint32 crcOf(const QByteArray& b) {
     Crc32 crc;
     return quint32(
-        crc.CalculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
+        crc.calculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
             .number());
 }
 
@@ -169,7 +169,7 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
             if (!roms.exists(name)) roms.write(name, contents.value(entry.section('=', 1)));
             names << name;
         }
-        const auto result = FindDuplicates(folder(), names, files, DuplicateMode::Remove);
+        const auto result = findDuplicates(folder(), names, files, DuplicateMode::Remove);
         QStringList expected = names;
         expected.removeDuplicates();
         for (const QString& r : c.removed)
@@ -193,12 +193,12 @@ TEST_F(Duplicates, LinksToTheKeptFileStayAndJadTwinsGo) {
     ASSERT_TRUE(QFile::link(roms.file("z"), roms.file("first")));  // the kept one is a link
     roms.write("z", game);
     auto result =
-        FindDuplicates(folder(), {"a.jar", "hard", "soft", "b.jar"}, files, DuplicateMode::Remove);
+        findDuplicates(folder(), {"a.jar", "hard", "soft", "b.jar"}, files, DuplicateMode::Remove);
     EXPECT_EQ(result.report,
               folder() + "b.jar -> a.jar\n" + folder() + "b.jad -> a.jar (.jad of b.jar)\n");
     EXPECT_EQ(left(), (QStringList{"a.jad", "a.jar", "first", "hard", "soft", "z"}));
     // The kept file is a link to a later one.
-    result = FindDuplicates(folder(), {"first", "z"}, files, DuplicateMode::Remove);
+    result = findDuplicates(folder(), {"first", "z"}, files, DuplicateMode::Remove);
     EXPECT_TRUE(result.copies.empty());
     EXPECT_EQ(left(), (QStringList{"a.jad", "a.jar", "first", "hard", "soft", "z"}));
     EXPECT_EQ(trashed(), (QStringList{"b.jad", "b.jar"}));
@@ -214,7 +214,7 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
         return true;
     };
     auto result =
-        FindDuplicates(folder(), {"a", "b", "c", "d"}, files, DuplicateMode::Remove, hooks);
+        findDuplicates(folder(), {"a", "b", "c", "d"}, files, DuplicateMode::Remove, hooks);
     EXPECT_EQ(left(), QStringList{"a"});
     EXPECT_EQ(result.report, folder() + "c -> a\n" + folder() + "b -> a\n");
 
@@ -224,13 +224,13 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
     hooks.examining = {};
     hooks.found = [&](int, int, int n) { found = n; };
     hooks.keepGoing = [&] { return found == 0; };  // the window closes after the first copy
-    result = FindDuplicates(folder(), {"a", "b", "c"}, files, DuplicateMode::Remove, hooks);
+    result = findDuplicates(folder(), {"a", "b", "c"}, files, DuplicateMode::Remove, hooks);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(left(), (QStringList{"a", "b"}));
     EXPECT_EQ(result.copies.size(), 1u);
 
     // A dry run changes nothing.
-    result = FindDuplicates(folder(), {"a", "b"}, files, DuplicateMode::DryRun);
+    result = findDuplicates(folder(), {"a", "b"}, files, DuplicateMode::DryRun);
     EXPECT_EQ(result.copies.size(), 1u);
     EXPECT_EQ(left(), (QStringList{"a", "b"}));
 }
@@ -293,7 +293,7 @@ TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
         SCOPED_TRACE(c.what);
         build(c.entries);
         const QStringList before = onDisk();
-        const auto result = FindDuplicates(folder(), c.listed, files, DuplicateMode::Remove);
+        const auto result = findDuplicates(folder(), c.listed, files, DuplicateMode::Remove);
         QStringList expected = before;
         for (const QString& g : c.gone)
             expected.removeAll(g);
@@ -341,7 +341,7 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
         build(entries);
         const QStringList before = onDisk();
         QStringList asked;
-        const auto result = FindDuplicates(folder(), c.listed, files, DuplicateMode::Remove, {},
+        const auto result = findDuplicates(folder(), c.listed, files, DuplicateMode::Remove, {},
                                            [&](const QString& n) {
                                                asked << n;
                                                return c.shots.contains(n);
@@ -352,7 +352,7 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
             EXPECT_TRUE(c.listed.contains(n)) << "asked by name, not by path";
         // A dry run names the same copies in the same words.
         build(entries);
-        EXPECT_EQ(FindDuplicates(folder(), c.listed, files, DuplicateMode::DryRun, {},
+        EXPECT_EQ(findDuplicates(folder(), c.listed, files, DuplicateMode::DryRun, {},
                                  [&](const QString& n) { return c.shots.contains(n); })
                       .report,
                   result.report);
@@ -413,7 +413,7 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
         };
         const QStringList before = onDisk();
         const auto result =
-            FindDuplicates(folder(), {"a", "b"}, files, DuplicateMode::Remove, hooks);
+            findDuplicates(folder(), {"a", "b"}, files, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(changed);
         EXPECT_EQ(roms.exists("b"), !c.copyGoes);
         EXPECT_EQ(result.copies.size(), c.copyGoes ? 1u : 0u);
@@ -477,7 +477,7 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
         build(c.entries);
         const QStringList before = onDisk();
         RefusingRemover remover(files, c.refused, c.reason);
-        const auto result = FindDuplicates(folder(), c.listed, remover, DuplicateMode::Remove);
+        const auto result = findDuplicates(folder(), c.listed, remover, DuplicateMode::Remove);
         EXPECT_EQ(result.message(), QString(c.message).replace("<>", folder()));
         for (const QString& r : c.refused)
             EXPECT_TRUE(roms.exists(r));
@@ -566,7 +566,7 @@ TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
                                 : c.when == When::LastLookUp ? -1
                                                              : 0);
         const auto result =
-            FindDuplicates(folder(), c.listed, remover, DuplicateMode::Remove, hooks);
+            findDuplicates(folder(), c.listed, remover, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(result.stopped);
         EXPECT_EQ(trashed(), c.went);
         expectReportIsWhatWent(before, result);

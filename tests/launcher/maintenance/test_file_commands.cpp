@@ -95,7 +95,7 @@ TEST(RenameGameFile, NamesTwinsAndClashes) {
             t.write("shots/" + s, s.toUtf8());
         const QString shot = c.shotOf.isEmpty() ? QString() : t.file("shots/" + c.shotOf);
         const auto given =
-            RenameGameFile(files, t.file("roms/"), c.from, c.to, onlyPicture(c.from, shot));
+            renameGameFile(files, t.file("roms/"), c.from, c.to, onlyPicture(c.from, shot));
         EXPECT_EQ(given, c.given);
         EXPECT_EQ(filesIn(t.file("roms")), c.romsAfter);
         EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
@@ -116,12 +116,12 @@ TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
     const QString odder = platform::decodeName("\xfe.smc");
     ASSERT_TRUE(raw::write(t.file(odd), "mine"));
     platform::LocalFileOperations files;
-    EXPECT_EQ(RenameGameFile(files, t.path() + "/", odd, odder, {}), odder);
+    EXPECT_EQ(renameGameFile(files, t.path() + "/", odd, odder, {}), odder);
     EXPECT_EQ(raw::read(t.file(odder)), "mine");
 
     t.write("a.smc", "mine");
     RacingFiles racing;
-    EXPECT_EQ(RenameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
+    EXPECT_EQ(renameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
     EXPECT_EQ(t.read("a.smc"), "mine");
     EXPECT_EQ(t.read("b.smc"), "theirs");
 }
@@ -200,7 +200,7 @@ TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
             make(shots, s);
         const QString shot = c.shotOf.isEmpty() ? QString() : shots + '/' + c.shotOf;
         const auto given =
-            RenameGameFile(files, roms + '/', c.from, c.to, onlyPicture(c.from, shot));
+            renameGameFile(files, roms + '/', c.from, c.to, onlyPicture(c.from, shot));
         EXPECT_EQ(given, c.given);
         EXPECT_EQ(entriesIn(roms), c.romsAfter);
         EXPECT_EQ(entriesIn(shots), c.shotsAfter);
@@ -273,8 +273,8 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
         RenameBatchHooks hooks;
         hooks.moved = [&](const QString& from, const QString& to) { batchShots.moved(from, to); };
         batchShots.holdListings();
-        const auto given = RenameGameFiles(files, batch.file("roms/"), c.wanted,
-                                           PicturesIn(batchShots, foldersOf(batch)), hooks);
+        const auto given = renameGameFiles(files, batch.file("roms/"), c.wanted,
+                                           picturesIn(batchShots, foldersOf(batch)), hooks);
         batchShots.releaseListings();
         EXPECT_EQ(given, c.given);
         EXPECT_EQ(filesIn(batch.file("roms")), c.romsAfter);
@@ -284,8 +284,8 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
         ScreenshotSearch singleShots;
         std::vector<GameRename> one;
         for (const GameRename& w : c.wanted) {
-            const auto name = RenameGameFile(files, single.file("roms/"), w.oldName, w.newName,
-                                             PicturesIn(singleShots, foldersOf(single)));
+            const auto name = renameGameFile(files, single.file("roms/"), w.oldName, w.newName,
+                                             picturesIn(singleShots, foldersOf(single)));
             if (name) one.push_back({w.oldName, *name});
         }
         EXPECT_EQ(given, one);
@@ -318,7 +318,7 @@ TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
         seen.emplace_back(done, total);
         return done < 2;
     };
-    const auto given = RenameGameFiles(
+    const auto given = renameGameFiles(
         files, t.file("roms/"), {{"c_X.smc", "c.smc"}, {"gone.smc", "g.smc"}, {"a_X.smc", "a.smc"}},
         {}, hooks);
     EXPECT_EQ(given, (std::vector<GameRename>{{"c_X.smc", "c.smc"}}));
@@ -330,8 +330,8 @@ TEST(NameRules, DumpTagForEachModifierState) {
     const char* const tags[8] = {" [!]", " [!]", " [b1]", " [!]", " [b2]", " [!]", " [!]", " [!]"};
     for (int shift = 0; shift < 8; ++shift) {
         const QString tagged = "Game (U)" + QString(tags[shift]) + ".smc";
-        EXPECT_EQ(DumpTagName("Game (U).smc", shift), tagged) << shift;
-        EXPECT_EQ(DumpTagName(tagged, shift), "Game (U).smc") << shift;
+        EXPECT_EQ(dumpTagName("Game (U).smc", shift), tagged) << shift;
+        EXPECT_EQ(dumpTagName(tagged, shift), "Game (U).smc") << shift;
     }
 }
 
@@ -372,7 +372,7 @@ TEST(NameRules, DumpTagsAndStrippedText) {
     // clang-format on
     for (const Case& c : cases) {
         const QString got =
-            c.shift < 0 ? StrippedName(c.name, c.text) : DumpTagName(c.name, c.shift);
+            c.shift < 0 ? strippedName(c.name, c.text) : dumpTagName(c.name, c.shift);
         EXPECT_EQ(got, QString::fromUtf8(c.expected)) << c.name << " " << c.shift;
     }
 }
@@ -394,16 +394,16 @@ TEST(NameRules, StripTextTakesTheNamesHoldingTheTextAsTypedOrTidied) {
         {"Super Mario.smc", "", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NameHoldsText(c.name, c.text), c.holds) << c.name << " " << c.text;
+        EXPECT_EQ(nameHoldsText(c.name, c.text), c.holds) << c.name << " " << c.text;
 }
 
 // A batch's closing words: the count in the right number, and every game that was given
 // another name than it asked for, so that no numbered name is given silently.
 TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
     const std::vector<GameRename> asked{{"a_x.bin", "a.bin"}, {"b_x.bin", "b.bin"}};
-    EXPECT_EQ(RenamedCountText(asked, {}), "0 Files Renamed");
-    EXPECT_EQ(RenamedCountText(asked, {{"a_x.bin", "a.bin"}}), "1 File Renamed");
-    EXPECT_EQ(RenamedCountText(asked, {{"a_x.bin", "a.bin"}, {"b_x.bin", "b(1).bin"}}),
+    EXPECT_EQ(renamedCountText(asked, {}), "0 Files Renamed");
+    EXPECT_EQ(renamedCountText(asked, {{"a_x.bin", "a.bin"}}), "1 File Renamed");
+    EXPECT_EQ(renamedCountText(asked, {{"a_x.bin", "a.bin"}, {"b_x.bin", "b(1).bin"}}),
               "2 Files Renamed\n'b.bin' is taken, and nothing is ever overwritten: 'b_x.bin' is "
               "now 'b(1).bin'.");
 
@@ -413,7 +413,7 @@ TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
         many.push_back({n + "_x.bin", "g.bin"});
         given.push_back({n + "_x.bin", "g(" + n + ").bin"});
     }
-    const QStringList lines = RenamedCountText(many, given).split('\n');
+    const QStringList lines = renamedCountText(many, given).split('\n');
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines.first(), "12 Files Renamed");
     EXPECT_EQ(lines.last(), "... and 2 more were given another name.");
@@ -425,14 +425,14 @@ TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
     t.write("b.smc", "B");
     t.mkdir("sub");
     t.write(".hidden", "sub\nold.smc");  // no line break at the end
-    ASSERT_TRUE(AddToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
+    ASSERT_TRUE(addToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
     EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
-    ASSERT_TRUE(ClearHiddenFiles(t.path()));
+    ASSERT_TRUE(clearHiddenFiles(t.path()));
     EXPECT_EQ(t.read(".hidden"), "sub\n");
     EXPECT_EQ(t.read("a.smc"), "A");
     EXPECT_EQ(filesIn(t.path()), (QStringList{".hidden", "a.smc", "b.smc"}));
     TempFolder empty;
-    EXPECT_TRUE(ClearHiddenFiles(empty.path()));
+    EXPECT_TRUE(clearHiddenFiles(empty.path()));
     EXPECT_FALSE(empty.exists(".hidden"));
 }
 

@@ -33,8 +33,8 @@ void check(const Case& c) {
     ScreenshotSearch search;
     platform::LocalFileOperations files;
     const auto given =
-        RenameGameFile(files, root + "roms/", c.from, c.to,
-                       PicturesIn(search, ScreenshotFolders({}, root, root + "roms")));
+        renameGameFile(files, root + "roms/", c.from, c.to,
+                       picturesIn(search, screenshotFoldersOf({}, root, root + "roms")));
     EXPECT_EQ(given, c.given);
     EXPECT_EQ(filesUnder(emu.path()), c.after);
 }
@@ -136,7 +136,7 @@ TEST(RenameGameFiles, BothHalvesOfAPairAskedForAreOneRename) {
         ScreenshotSearch search;
         platform::LocalFileOperations files;
         const auto given =
-            RenameGameFiles(files, emu.file("roms/"), w, PicturesIn(search, {emu.file("shots/")}));
+            renameGameFiles(files, emu.file("roms/"), w, picturesIn(search, {emu.file("shots/")}));
         EXPECT_EQ(given, (std::vector<GameRename>{{w[0].oldName, w[0].newName},
                                                   {w[1].oldName, stem + w[1].oldName.right(4)}}));
         EXPECT_EQ(filesUnder(emu.path()),

@@ -72,15 +72,16 @@ TEST(RenameJournal, AKilledBatchIsPutRightAtTheNextStart) {
             hooks.moved = [&](const QString&, const QString&) {
                 if (++moves == c.killAt) ::raise(SIGKILL);
             };
-            RenameGameFiles(files, root + "roms/", {{"a.jar", "Hero.jar"}, {"b_X.bin", "b.bin"}},
-                            PicturesIn(search, ScreenshotFolders({}, root, root + "roms")), hooks);
+            renameGameFiles(files, root + "roms/", {{"a.jar", "Hero.jar"}, {"b_X.bin", "b.bin"}},
+                            picturesIn(search, screenshotFoldersOf({}, root, root + "roms")),
+                            hooks);
         });
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         EXPECT_EQ(filesUnder(emu.path()), c.before);
         ASSERT_EQ(notes().size(), 1);
 
         platform::LocalFileOperations files;
-        RecoverInterruptedRenames(files);
+        recoverInterruptedRenames(files);
         // The pair killed half-way is whole again; the game not begun keeps its old name.
         QStringList expected = together;
         if (c.killAt < 4) {
@@ -131,7 +132,7 @@ TEST(RenameJournal, FinishesOrUndoesEachHalfDoneRenameAndNeverOverwrites) {
         inChild([&] { (new RenameJournal())->begin(moves); });
 
         platform::LocalFileOperations files;
-        const RecoveredRenames done = RecoverInterruptedRenames(files);
+        const RecoveredRenames done = recoverInterruptedRenames(files);
         EXPECT_EQ(filesUnder(emu.path()), c.after);
         EXPECT_EQ(int(done.completed.size()), c.completed);
         EXPECT_EQ(int(done.undone.size()), c.undone);
@@ -150,7 +151,7 @@ TEST(RenameJournal, ALiveRunsNoteIsNotTouched) {
         ASSERT_TRUE(live.begin({{emu.file("roms/game.bin"), emu.file("roms/Hero.bin")},
                                 {emu.file("shots/game.png"), emu.file("shots/Hero.png")}}));
         platform::LocalFileOperations files;
-        const RecoveredRenames done = RecoverInterruptedRenames(files);
+        const RecoveredRenames done = recoverInterruptedRenames(files);
         EXPECT_TRUE(done.completed.empty());
         EXPECT_EQ(filesUnder(emu.path()), (QStringList{"roms/Hero.bin: g", "shots/game.png: p"}));
         EXPECT_EQ(notes().size(), 1);

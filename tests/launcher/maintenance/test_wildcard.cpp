@@ -40,7 +40,7 @@ TEST(LikeMatch, Table) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.pattern);
-        EXPECT_EQ(LikeMatch(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern)), c.expected);
+        EXPECT_EQ(likeMatch(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern)), c.expected);
     }
 }
 
@@ -64,7 +64,7 @@ TEST(HidePattern, TypedAnswersHideTheNamesTheyDescribe) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        EXPECT_EQ(NamesMatchingHidePattern(names, HideMatchPattern(QString::fromUtf8(c.answer))),
+        EXPECT_EQ(namesMatchingHidePattern(names, hideMatchPattern(QString::fromUtf8(c.answer))),
                   c.hidden);
     }
 }
@@ -118,15 +118,15 @@ TEST(HiddenList, OnlyAPlainListIsEverChanged) {
         if (c.kind == Folder) t.mkdir(".hidden");
         const QString listBefore = what(list), targetBefore = what(target);
 
-        EXPECT_FALSE(AddToHiddenList(t.path(), {"a.smc"}));
+        EXPECT_FALSE(addToHiddenList(t.path(), {"a.smc"}));
         EXPECT_EQ(what(list), listBefore);
         EXPECT_EQ(what(target), targetBefore);
-        EXPECT_FALSE(ClearHiddenFiles(t.path()));
+        EXPECT_FALSE(clearHiddenFiles(t.path()));
         EXPECT_EQ(what(list), listBefore);
         EXPECT_EQ(what(target), targetBefore);
         EXPECT_FALSE(t.exists(".hidden.rombard-new"));
         // Read all the same, as the file managers read it.
-        const QStringList read = ReadHiddenList(t.path());
+        const QStringList read = readHiddenList(t.path());
         if (c.kind == LinkToFile) {
             EXPECT_EQ(read, (QStringList{"my notes", "no line break"}));
         } else if (c.kind == LinkToList) {
@@ -136,7 +136,7 @@ TEST(HiddenList, OnlyAPlainListIsEverChanged) {
         }
         // Names listed already need no change, so there is nothing to refuse.
         if (c.kind == LinkToList) {
-            EXPECT_TRUE(AddToHiddenList(t.path(), {"b.smc"}));
+            EXPECT_TRUE(addToHiddenList(t.path(), {"b.smc"}));
         }
     }
 }
@@ -147,7 +147,7 @@ TEST(HiddenList, ALeftoverOfAnInterruptedClearIsNeverWrittenThrough) {
     t.write(".hidden", "a.smc\n");
     t.write("notes.txt", "mine");
     ASSERT_TRUE(raw::link(t.file("notes.txt"), t.file(".hidden.rombard-new")));
-    ASSERT_TRUE(ClearHiddenFiles(t.path()));
+    ASSERT_TRUE(clearHiddenFiles(t.path()));
     EXPECT_EQ(what(t.file(".hidden")), "file:");
     EXPECT_EQ(what(t.file("notes.txt")), "file:mine");
     EXPECT_FALSE(t.exists(".hidden.rombard-new"));
@@ -162,7 +162,7 @@ protected:
         start(Shown::Active);
         files()->setPattern("*.*");
         files()->setPath(emu.file("roms"));
-        files()->Refresh();
+        files()->refresh();
         files()->setListIndex(0);
     }
     void pressF4() {

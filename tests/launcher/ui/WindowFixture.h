@@ -129,7 +129,7 @@ protected:
         start(Shown::Active);
         files()->setPattern(QStringLiteral("*.*"));
         files()->setPath(emu.file("roms"));
-        files()->Refresh();
+        files()->refresh();
         files()->setListIndex(0);
         return *window;
     }
@@ -173,8 +173,8 @@ protected:
     // The names in the file list, in its order.
     QStringList listed() const {
         QStringList out;
-        for (int i = 0; i < files()->ListCount(); ++i)
-            out << files()->List(i);
+        for (int i = 0; i < files()->listCount(); ++i)
+            out << files()->list(i);
         return out;
     }
     // A mouse event at (x, 10) of `w`; presses and releases are of the left button.

@@ -87,8 +87,8 @@ protected:
     }
     QStringList inList() const {
         QStringList out;
-        for (int i = 0; i < list->ListCount(); ++i)
-            out << list->List(i);
+        for (int i = 0; i < list->listCount(); ++i)
+            out << list->list(i);
         return out;
     }
     QStringList onDisk() const { return QDir(emu.file("roms")).entryList(QDir::Files, QDir::Name); }
@@ -129,10 +129,10 @@ TEST_F(DuplicatesWindow, ProgressReachesTheCaptionWhileTheWindowAnswersKeys) {
     EXPECT_TRUE(log.captions.contains("Calculating file size... 3/3"))
         << log.captions.join('|').toStdString();
     EXPECT_EQ(log.captions.last(), "Removing duplicate files... ");
-    EXPECT_EQ(list->ListIndex(), 1);  // b.nes, the row whose copies are looked for
+    EXPECT_EQ(list->listIndex(), 1);  // b.nes, the row whose copies are looked for
 
     press(Qt::Key_Down);
-    EXPECT_EQ(list->ListIndex(), 2);
+    EXPECT_EQ(list->listIndex(), 2);
     press(Qt::Key_F7);  // refused while the search runs: nothing is asked
     EXPECT_EQ(dialogs.messages.size(), 2);
 

@@ -68,7 +68,7 @@ TEST_F(EmulatorBox, AnEntryOfNoKnownSystemTakesAProgramOfTheEmulatorFolder) {
 TEST_F(EmulatorBox, NativeNamesShownSettingsKeptUnderTheCatalogueName) {
     program("stella");
     // The launcher copied into its emulator folder (here the running test program).
-    ASSERT_TRUE(QFile::copy(RunningProgram(), emu.file("rombard")));
+    ASSERT_TRUE(QFile::copy(runningProgram(), emu.file("rombard")));
     roms({"pitfall.a26"});
     settings.preset("stella.exe", "cmdline", "-fullscreen 1");
     start(Shown::Active);

@@ -62,7 +62,7 @@ protected:
 TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     open({"a.jar", "a.jad", "b.nes", "c.nes"});
     select("a.jar");
-    const int row = files()->ListIndex();
+    const int row = files()->listIndex();
     dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
     EXPECT_TRUE(press(Delete));
     EXPECT_EQ(onDisk().size(), 4);
@@ -73,7 +73,7 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(dialogs.messages[1].title, "Delete File");
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
-    EXPECT_EQ(files()->ListIndex(), std::min(row, files()->ListCount() - 1));
+    EXPECT_EQ(files()->listIndex(), std::min(row, files()->listCount() - 1));
     EXPECT_EQ(trashed().size(), 2);
 }
 
@@ -90,11 +90,11 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
     EXPECT_EQ(dialogs.inputs[2].title, "Rename");
     EXPECT_EQ(dialogs.inputDefaults[2], "b.smc");
     EXPECT_EQ(onDisk(), (QStringList{"Game.smc", "y(1).smc", "y.smc"}));
-    EXPECT_EQ(files()->FileName(), "y(1).smc");
+    EXPECT_EQ(files()->fileName(), "y(1).smc");
 
     select("Game.smc");
     press(F9, Qt::ControlModifier);
-    EXPECT_EQ(files()->FileName(), "Game [b1].smc");
+    EXPECT_EQ(files()->fileName(), "Game [b1].smc");
     EXPECT_EQ(emu.read("roms/Game [b1].smc"), "Game.smc");
 }
 
@@ -109,7 +109,7 @@ TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
     EXPECT_EQ(onDisk(),
               (QStringList{"Game [!].smc", "Game.smc", "River Raid(1).bin", "River Raid.bin"}));
     EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files), QStringList{"River Raid(1).png"});
-    EXPECT_EQ(files()->FileName(), "River Raid(1).bin");
+    EXPECT_EQ(files()->fileName(), "River Raid(1).bin");
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text,
               "'River Raid.bin' is taken, and nothing is ever overwritten: 'Rainbow Drift.bin' "
@@ -118,7 +118,7 @@ TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
 
     select("Game.smc");
     press(F9);
-    EXPECT_EQ(files()->FileName(), "Game [!](1).smc");
+    EXPECT_EQ(files()->fileName(), "Game [!](1).smc");
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[1].text.endsWith("'Game.smc' is now 'Game [!](1).smc'."))
         << dialogs.messages[1].text.toStdString();
@@ -126,7 +126,7 @@ TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
     select("River Raid(1).bin");  // a free name is given silently
     dialogs.inputAnswers = {QString("Rainbow Drift.bin")};
     press(F2);
-    EXPECT_EQ(files()->FileName(), "Rainbow Drift.bin");
+    EXPECT_EQ(files()->fileName(), "Rainbow Drift.bin");
     EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files), QStringList{"Rainbow Drift.png"});
     EXPECT_EQ(dialogs.messages.size(), 2);
 }
@@ -216,7 +216,7 @@ TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
         emu.write(QString("shots/Game_%1_Atari.png").arg(i, 3, 10, QLatin1Char('0')));
     open(names);
     files()->setListIndex(5);
-    const QString selectedBefore = files()->FileName();
+    const QString selectedBefore = files()->fileName();
     const QString caption = window->windowTitle();
     int resets = 0;
     QSet<QAbstractItemModel*> models;
@@ -246,8 +246,8 @@ TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
         shots << QString("Game %1.png").arg(i, 3, 10, QLatin1Char('0'));
     EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files, QDir::Name), shots);
     // The same row stays selected; its game has a new name now.
-    EXPECT_EQ(files()->ListIndex(), 5);
-    EXPECT_NE(files()->FileName(), selectedBefore);
+    EXPECT_EQ(files()->listIndex(), 5);
+    EXPECT_NE(files()->fileName(), selectedBefore);
     EXPECT_EQ(window->windowTitle(), caption);
 }
 
@@ -263,7 +263,7 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         emu.write("roms/game.smc", "mine");
-        files()->Refresh();
+        files()->refresh();
         select("game.smc");
         QFile::remove(emu.file("roms/game.smc"));
         emu.write("roms/GAME.smc", "theirs");
@@ -296,7 +296,7 @@ TEST_F(FileCommands, RenamingALinkOntoItsTargetKeepsTheGame) {
     EXPECT_FALSE(QFileInfo(emu.file("roms/GAME.smc")).isSymLink());
     EXPECT_EQ(emu.read("roms/GAME.smc"), "REAL GAME DATA\n");
     EXPECT_EQ(QFileInfo(emu.file("roms/GAME(1).smc")).symLinkTarget(), emu.file("roms/GAME.smc"));
-    EXPECT_EQ(files()->FileName(), "GAME(1).smc");
+    EXPECT_EQ(files()->fileName(), "GAME(1).smc");
 }
 
 // A trash that cannot take the file: the file stays listed and on disk, and the message

@@ -137,9 +137,9 @@ TEST_F(GamepadWindowTest, PadControlsTakeTheKeyboardsRoutes) {
         SCOPED_TRACE(s.what);
         s.act();
         if (s.index == -2)
-            EXPECT_GT(files()->ListIndex(), 1);
+            EXPECT_GT(files()->listIndex(), 1);
         else
-            EXPECT_EQ(files()->ListIndex(), s.index);
+            EXPECT_EQ(files()->listIndex(), s.index);
         if (s.focus) {
             EXPECT_TRUE(focusIn(control<QWidget>(s.focus)))
                 << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
@@ -157,7 +157,7 @@ TEST_F(GamepadWindowTest, HeldDirectionRepeatsWhenItsTimeComes) {
     startWithGames();
     QTimer* repeat = control<QTimer>("gamepadRepeat");
     pads.send(buttonEvent(PadButton::DpadDown, true));
-    EXPECT_EQ(files()->ListIndex(), 1);
+    EXPECT_EQ(files()->listIndex(), 1);
     ASSERT_TRUE(repeat->isActive());
     EXPECT_EQ(repeat->interval(), 500);
     struct Tick {
@@ -170,12 +170,12 @@ TEST_F(GamepadWindowTest, HeldDirectionRepeatsWhenItsTimeComes) {
         pads.now = t.at;
         // A move of the right stick types nothing but lets the window look at the time.
         pads.send(axisEvent(PadAxis::RightX, 0.1 + double(t.at) / 10000));
-        if (t.index > files()->ListIndex()) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return files()->ListIndex() == t.index; }));
+        if (t.index > files()->listIndex()) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return files()->listIndex() == t.index; }));
         } else {
             EXPECT_GT(repeat->interval(), 0);
         }
-        EXPECT_EQ(files()->ListIndex(), t.index);
+        EXPECT_EQ(files()->listIndex(), t.index);
     }
     pads.send(buttonEvent(PadButton::DpadDown, false));
     EXPECT_FALSE(repeat->isActive());
@@ -191,14 +191,14 @@ TEST_F(GamepadWindowTest, IgnoredWhileAnotherWindowIsActiveOrAGameRuns) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     pads.click(PadButton::DpadDown);
     pads.click(PadButton::South);
-    EXPECT_EQ(files()->ListIndex(), 0);
+    EXPECT_EQ(files()->listIndex(), 0);
     EXPECT_TRUE(shell.started.isEmpty());
 
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     files()->setFocus();
     pads.click(PadButton::DpadDown);
-    EXPECT_EQ(files()->ListIndex(), 1);
+    EXPECT_EQ(files()->listIndex(), 1);
     processes.running = {"zsnes.exe"};
     pads.click(PadButton::South);
     ASSERT_EQ(shell.started.size(), 1);
@@ -220,12 +220,12 @@ TEST_F(GamepadWindowTest, IgnoredWhileAnotherWindowIsActiveOrAGameRuns) {
     EXPECT_FALSE(control<QTimer>("gamepadRepeat")->isActive());
     pads.send(buttonEvent(PadButton::South, false));
     pads.send(buttonEvent(PadButton::DpadDown, false));
-    EXPECT_EQ(files()->ListIndex(), 1);
+    EXPECT_EQ(files()->listIndex(), 1);
     EXPECT_EQ(shell.started.size(), 1);
     EXPECT_TRUE(folderList()->isHidden());
     // Let go and pressed again, they count.
     pads.click(PadButton::DpadDown);
-    EXPECT_EQ(files()->ListIndex(), 2);
+    EXPECT_EQ(files()->listIndex(), 2);
 }
 
 TEST_F(GamepadWindowTest, PluggingInShowsThePadsNameOnTheListForAWhile) {
@@ -273,7 +273,7 @@ TEST_F(GamepadWindowTest, SdlVirtualControllerDrivesTheWindow) {
     };
     for (int i = 0; i < 3; ++i)
         click(SDL_CONTROLLER_BUTTON_DPAD_DOWN, PadButton::DpadDown);
-    EXPECT_EQ(files()->ListIndex(), 3);
+    EXPECT_EQ(files()->listIndex(), 3);
     processes.running = {"zsnes.exe"};
     click(SDL_CONTROLLER_BUTTON_A, PadButton::South);
     ASSERT_EQ(shell.started.size(), 1);
@@ -284,7 +284,7 @@ TEST_F(GamepadWindowTest, SdlVirtualControllerDrivesTheWindow) {
     click(SDL_CONTROLLER_BUTTON_A, PadButton::South);
     click(SDL_CONTROLLER_BUTTON_B, PadButton::East);
     set(SDL_CONTROLLER_BUTTON_A, PadButton::South, true);  // held as the game ends
-    EXPECT_EQ(files()->ListIndex(), 3);
+    EXPECT_EQ(files()->listIndex(), 3);
     EXPECT_EQ(shell.started.size(), 1);
     EXPECT_TRUE(folderList()->isHidden());
 

@@ -60,7 +60,7 @@ TEST_F(HelpAndAccess, F1ShowsTheKeyTableAndF1OrEscapeClosesIt) {
         ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
         EXPECT_TRUE(shown->isVisible());
         const QString table = shown->findChild<QTextBrowser*>()->toPlainText();
-        for (const KeyReferenceSection& section : KeyReference())
+        for (const KeyReferenceSection& section : keyReferenceSections())
             for (const KeyReferenceRow& row : section.rows)
                 EXPECT_TRUE(table.contains(row.what)) << row.what.toStdString();
         press(c.closer);
@@ -156,12 +156,12 @@ TEST_F(WindowTest, TheNoEmulatorHintIsNamed) {
 TEST_F(HelpAndAccess, SwitchesTypedKeepTheSelectedGame) {
     open({"Pac-Man.nes", "Tetris.nes", "Zelda.nes"});
     press(Qt::Key_End);
-    ASSERT_EQ(files()->FileName(), "Zelda.nes");
+    ASSERT_EQ(files()->fileName(), "Zelda.nes");
     press(Qt::Key_Right, Qt::ShiftModifier);
     ASSERT_EQ(QApplication::focusWidget(), commandLine());
     type("-fullscreen");
     EXPECT_EQ(commandLine()->text(), "-fullscreen");
-    EXPECT_EQ(files()->FileName(), "Zelda.nes");
+    EXPECT_EQ(files()->fileName(), "Zelda.nes");
     press(Qt::Key_Return);
     ASSERT_EQ(shell.started.size(), 1);
     EXPECT_TRUE(shell.started.last().arguments.last().endsWith("/Zelda.nes"))
@@ -171,7 +171,7 @@ TEST_F(HelpAndAccess, SwitchesTypedKeepTheSelectedGame) {
     press(Qt::Key_Backspace, Qt::ControlModifier);
     type("tet");
     EXPECT_EQ(listed(), QStringList{"Tetris.nes"});
-    EXPECT_EQ(files()->FileName(), "Tetris.nes");
+    EXPECT_EQ(files()->fileName(), "Tetris.nes");
 }
 
 // Switches once stored must be removable: an emptied box is stored empty, a search text
@@ -234,14 +234,14 @@ TEST_F(HelpAndAccess, MacroRunsOnItsFirstF6AndMovesAfterTheTag) {
     focusFiles();
     press(Qt::Key_Down);
     press(Qt::Key_Down);
-    ASSERT_EQ(files()->FileName(), "Game.nes");
+    ASSERT_EQ(files()->fileName(), "Game.nes");
 
     realistic.inputAnswers = {QString("{F9}{DOWN}")};
     press(Qt::Key_F6);
     QApplication::processEvents();
     // Tagged ("Game [!]" sorts first), then one row down from where it was.
     EXPECT_EQ(listed(), (QStringList{"Game [!].nes", "Game-A.nes", "Game-B.nes", "Zelda.nes"}));
-    EXPECT_EQ(files()->FileName(), "Zelda.nes");
+    EXPECT_EQ(files()->fileName(), "Zelda.nes");
     EXPECT_EQ(realistic.inputs.size(), 1);
 }
 

@@ -43,7 +43,7 @@ protected:
         QApplication::processEvents();
     }
     QString cell(const QString& name, int column) const {
-        return files()->List(listed().indexOf(name), column);
+        return files()->list(listed().indexOf(name), column);
     }
     // Plays `name` for `seconds` through a real Enter; the emulator's processes end then.
     void play(const QString& name, qint64 seconds) {
@@ -112,7 +112,7 @@ TEST_F(HistoryWindow, TheRowIsDrawnAgainWhenThePlayEnds) {
     for (const bool backFirst : {true, false}) {
         SCOPED_TRACE(backFirst ? "window back first" : "play ends first");
         select(backFirst ? "a.nes" : "b.nes");
-        const QString name = files()->FileName();
+        const QString name = files()->fileName();
         follower.running = true;
         launch();
         ASSERT_TRUE(plays.sessionRunning());
@@ -126,7 +126,7 @@ TEST_F(HistoryWindow, TheRowIsDrawnAgainWhenThePlayEnds) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !emulatorPoll()->isActive(); }));
         // The raw size (model column 4) is not shown: the played column is the view's 4th.
         const QModelIndex played =
-            view->model()->index(files()->ListIndex(), ListModel::kPlayedColumn - 1);
+            view->model()->index(files()->listIndex(), ListModel::kPlayedColumn - 1);
         ASSERT_EQ(view->model()->data(played).toString(), "1") << name.toStdString();
         EXPECT_TRUE(QTest::qWaitFor([&] { return log.painted.contains(view->visualRect(played)); }))
             << name.toStdString();
@@ -244,7 +244,7 @@ TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
     start(Shown::Active);
     files()->setPattern("*.*");
     files()->setPath(emu.file("roms"));
-    files()->Refresh();
+    files()->refresh();
     play("b.nes", 25);
     select("b.nes");
     press(Qt::Key_D, Qt::ControlModifier);

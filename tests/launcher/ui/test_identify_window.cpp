@@ -32,7 +32,7 @@ protected:
         start();
         files()->setPattern(QStringLiteral("*.*"));
         files()->setPath(emu.file("roms"));
-        files()->Refresh();
+        files()->refresh();
         window->show();
         QApplication::setActiveWindow(window.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -46,7 +46,7 @@ protected:
     }
     void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     QString cell(const QString& name) const {
-        return files()->List(listed().indexOf(name), ListModel::kVerifiedColumn);
+        return files()->list(listed().indexOf(name), ListModel::kVerifiedColumn);
     }
     // Until every listed game has its answer.
     bool answered() {
@@ -74,8 +74,8 @@ protected:
 TEST_F(IdentifyWindow, TheColumnFillsAndTheTipNamesTheEntry) {
     open({"a.nes", "b.nes", "c.nes", "d.nes"});
     ASSERT_TRUE(answered());
-    EXPECT_TRUE(files()->model().ColumnShown(ListModel::kVerifiedColumn));
-    EXPECT_EQ(files()->model().ColumnText(ListModel::kVerifiedColumn), "Verified");
+    EXPECT_TRUE(files()->model().columnShown(ListModel::kVerifiedColumn));
+    EXPECT_EQ(files()->model().columnText(ListModel::kVerifiedColumn), "Verified");
     EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
     EXPECT_EQ(cell("b.nes"), QString(u'\u2248'));
     EXPECT_EQ(cell("c.nes"), QString(u'\u2718'));
@@ -118,7 +118,7 @@ TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
         ASSERT_EQ(dialogs.messages.size(), 2);
         for (const auto& m : dialogs.messages)
             EXPECT_TRUE(m.text.contains(c.saying)) << m.text.toStdString();
-        EXPECT_FALSE(files()->model().ColumnShown(ListModel::kVerifiedColumn));
+        EXPECT_FALSE(files()->model().columnShown(ListModel::kVerifiedColumn));
         EXPECT_EQ(romFiles(), QStringList{"a.nes"});
         EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
     }
@@ -147,7 +147,7 @@ TEST_F(IdentifyWindow, CtrlNRenamesTheVerifiedGameAfterTheConfirmation) {
         if (answer == platform::MessageAnswer::Ok) {
             EXPECT_EQ(romFiles(), (QStringList{"Super Mario Bros. (World).nes", "b.nes"}));
             EXPECT_EQ(shots(), QStringList{"Super Mario Bros. (World).png"});
-            EXPECT_EQ(files()->FileName(), "Super Mario Bros. (World).nes");
+            EXPECT_EQ(files()->fileName(), "Super Mario Bros. (World).nes");
             EXPECT_EQ(emu.read("roms/Super Mario Bros. (World).nes"), QByteArray("a.nes"));
         } else {
             EXPECT_EQ(romFiles(), (QStringList{"a.nes", "b.nes"}));
@@ -189,7 +189,7 @@ TEST_F(IdentifyWindow, CtrlIIdentifiesAgain) {
     EXPECT_TRUE(dialogs.messages.first().text.contains("broken.dat: not a DAT file"));
     EXPECT_EQ(state->refreshes, 1);
 
-    files()->Refresh();  // a listing: answers again, sources as they were, nothing said
+    files()->refresh();  // a listing: answers again, sources as they were, nothing said
     ASSERT_TRUE(answered());
     EXPECT_EQ(state->refreshes, 1);
 

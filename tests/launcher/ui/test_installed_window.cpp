@@ -182,7 +182,7 @@ TEST_F(InstalledWindow, AFolderHandedOverIsTakenUp) {
     single.handler("[Nestopia] Nintendo" + kCaptionSuffix);  // a caption changes nothing
     EXPECT_EQ(items(), QStringList{"zsnes:1"});
 
-    single.handler(FolderHandoff(other.path()));
+    single.handler(folderHandoff(other.path()));
     EXPECT_EQ(items(), QStringList{"Nestopia:4"});
     EXPECT_EQ(window->windowTitle(), "[Nestopia] Nintendo" + kCaptionSuffix);
     EXPECT_EQ(listed(), QStringList{"mario.nes"});
@@ -211,7 +211,7 @@ TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
     settle();
     EXPECT_TRUE(picture()->toolTip().contains(psx.path() + "/snap/"))
         << picture()->toolTip().toStdString();
-    single.handler(FolderHandoff(nes.path()));
+    single.handler(folderHandoff(nes.path()));
     EXPECT_EQ(listed(), QStringList{"a.a26"});
 }
 
@@ -223,9 +223,9 @@ TEST(SingleInstance, AFolderReachesTheFirstCopy) {
     QStringList got;
     first.listen([&](const QString& message) { got << message; });
     const QString folder = platform::decodeName("/games/a b\n\xff");
-    ASSERT_TRUE(later.anotherIsRunning(FolderHandoff(folder)));
+    ASSERT_TRUE(later.anotherIsRunning(folderHandoff(folder)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !got.isEmpty(); }));
-    EXPECT_EQ(HandedFolder(got.first()), std::optional<QString>(folder));
+    EXPECT_EQ(handedFolder(got.first()), std::optional<QString>(folder));
 }
 
 // A mistaken command line is answered on the terminal, with no display to be had.

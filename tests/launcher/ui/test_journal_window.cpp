@@ -37,7 +37,7 @@ TEST_F(JournalWindow, AListedFolderReadsAndWritesItsJournals) {
               headerLine(other) + recordLine(Play{"s1", "a.nes", 1'700'000'000, 20, {}}));
     plays.shareThroughJournals(self);
     openRoms({"a.nes", "b.nes"});
-    const auto cell = [&](const QString& name) { return files()->List(listed().indexOf(name), 5); };
+    const auto cell = [&](const QString& name) { return files()->list(listed().indexOf(name), 5); };
     EXPECT_TRUE(QTest::qWaitFor([&] { return cell("a.nes") == QStringLiteral("1"); }, 10000));
     files()->setListIndex(listed().indexOf("b.nes"));
     files()->setFocus();

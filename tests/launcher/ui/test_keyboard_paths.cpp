@@ -56,7 +56,7 @@ protected:
         volumes.rootList = {"/", folder()};
         start(Shown::Active);
         ASSERT_EQ(files()->path(), folder() + "roms/");
-        ASSERT_EQ(files()->ListCount(), 2);
+        ASSERT_EQ(files()->listCount(), 2);
     }
 
     QWidget* control(const char* name) const {
@@ -217,7 +217,7 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
                 EXPECT_EQ(control("dirList")->isVisible(), r.layout == Brw);
                 break;
             case Effect::FileRowDown:
-                EXPECT_EQ(files()->ListIndex(), 1);
+                EXPECT_EQ(files()->listIndex(), 1);
                 break;
             case Effect::FolderRowDown:
                 EXPECT_EQ(folders()->currentRow(), folderRow + 1);
@@ -235,7 +235,7 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
                 break;
             case Effect::OpenedDeeper:
                 EXPECT_EQ(files()->path(), folder() + "roms/nogames/deeper/");
-                EXPECT_EQ(files()->ListCount(), 1);
+                EXPECT_EQ(files()->listCount(), 1);
                 break;
         }
     }
@@ -258,7 +258,7 @@ TEST_F(KeyboardPaths, WalkFromTheGamesIntoASubFolder) {
     EXPECT_EQ(qobject_cast<QLineEdit*>(control("txtCommandLine"))->text(), "-");
     press(Key{Qt::Key_PageDown});
     ASSERT_EQ(focusedControl(), "dirList");
-    EXPECT_EQ(files()->ListIndex(), 0);  // the file list's selection stayed where it was
+    EXPECT_EQ(files()->listIndex(), 0);  // the file list's selection stayed where it was
 
     press(std::vector<Key>{{Qt::Key_Down}, {Qt::Key_Return}});
     EXPECT_EQ(focusedControl(), "dirList");
@@ -268,8 +268,8 @@ TEST_F(KeyboardPaths, WalkFromTheGamesIntoASubFolder) {
     EXPECT_EQ(focusedControl(), "Files");
     EXPECT_EQ(files()->path(), folder() + "roms/more/");
     QStringList games;
-    for (int i = 0; i < files()->ListCount(); ++i)
-        games << files()->List(i);
+    for (int i = 0; i < files()->listCount(); ++i)
+        games << files()->list(i);
     EXPECT_EQ(games, (QStringList{"c.smc", "d.smc"}));
 }
 
@@ -291,7 +291,7 @@ TEST_F(KeyboardPaths, FocusKeysLeaveAWideListWhereItIs) {
         press(Key{k});
         EXPECT_EQ(bar->value(), bar->maximum() / 2);
         EXPECT_EQ(focusedControl(), "Files");
-        EXPECT_EQ(files()->ListIndex(), 0);
+        EXPECT_EQ(files()->listIndex(), 0);
     }
     press(Key{Qt::Key_Right, Shift});
     press(std::vector<Key>{{Qt::Key_A}, {Qt::Key_B}});

@@ -66,11 +66,11 @@ TEST_F(NavigationTest, KeyboardWalkToAnotherFolderAndBack) {
 
     press(folderList(), Qt::Key_Left);
     EXPECT_EQ(window->folderListPath(), emu.path());
-    EXPECT_EQ(files()->ListCount(), 0);
+    EXPECT_EQ(files()->listCount(), 0);
     downTo("games");
     press(folderList(), Qt::Key_Right);  // the file list is empty: opens
     EXPECT_EQ(window->folderListPath(), sub("games"));
-    EXPECT_EQ(files()->ListCount(), 1);  // listed at once, the lists still open
+    EXPECT_EQ(files()->listCount(), 1);  // listed at once, the lists still open
     press(folderList(), Qt::Key_Right);  // files listed: Right goes to them
     EXPECT_TRUE(onFiles());
     press(focused(), Qt::Key_Escape);  // closes on the folder reached, in the standard layout
@@ -100,7 +100,7 @@ TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
     start(Shown::Active);
     files()->setFocus();
     press(focused(), Qt::Key_Down);
-    ASSERT_EQ(files()->FileName(), "b.smc");
+    ASSERT_EQ(files()->fileName(), "b.smc");
     press(focused(), Qt::Key_Escape);
     folderList()->setFocus();
     auto* ring = control<QWidget>("focusRing");
@@ -108,27 +108,27 @@ TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
     EXPECT_TRUE(ring->geometry().contains(folderList()->geometry()));
 
     press(folderList(), Qt::Key_Left);  // the emulator folder: no games
-    EXPECT_EQ(files()->ListIndex(), -1);
+    EXPECT_EQ(files()->listIndex(), -1);
     EXPECT_EQ(title()->text(), "");
     EXPECT_EQ(title()->toolTip(), "");
     downTo("games");
     press(folderList(), Qt::Key_Right);  // opens: the first game, shown
-    EXPECT_EQ(files()->FileName(), "c.smc");
+    EXPECT_EQ(files()->fileName(), "c.smc");
     EXPECT_EQ(title()->text(), "c");
     EXPECT_TRUE(title()->toolTip().contains("Size")) << title()->toolTip().toStdString();
     press(folderList(), Qt::Key_Left);
     downTo("roms");
     press(folderList(), Qt::Key_Right);  // the game chosen there before
-    EXPECT_EQ(files()->FileName(), "b.smc");
+    EXPECT_EQ(files()->fileName(), "b.smc");
     EXPECT_EQ(title()->text(), "b");
     press(folderList(), Qt::Key_Escape);
     EXPECT_FALSE(ring->isVisible());
     EXPECT_TRUE(onFiles());
-    EXPECT_EQ(files()->FileName(), "b.smc");
+    EXPECT_EQ(files()->fileName(), "b.smc");
 
     dialogs.folderAnswers = {sub("games")};
     QTest::mouseClick(browseButton(), Qt::LeftButton);
-    EXPECT_EQ(files()->FileName(), "c.smc");
+    EXPECT_EQ(files()->fileName(), "c.smc");
     EXPECT_EQ(title()->text(), "c");
 }
 
@@ -206,13 +206,13 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
     escapeOnFiles();
 
     ASSERT_TRUE(window->setFolderListPath(many));
-    const int ancestors = int(AncestorsOf(many).size());
+    const int ancestors = int(ancestorsOf(many).size());
     ASSERT_EQ(folderList()->count(), ancestors + 300);
     EXPECT_EQ(folderList()->item(ancestors)->text(), "GGame 0");
     EXPECT_EQ(folderList()->item(ancestors + 1)->text(), "gGame 1");
 
     ASSERT_TRUE(window->setFolderListPath(french));
-    EXPECT_EQ(files()->ListCount(), 1);
+    EXPECT_EQ(files()->listCount(), 1);
 
     ASSERT_TRUE(window->setFolderListPath(sub("loop/loop/loop")));
     EXPECT_EQ(window->folderListPath(), sub("loop/loop/loop"));
@@ -220,7 +220,7 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
     ASSERT_TRUE(window->setFolderListPath(sub("soon-gone")));
     ASSERT_TRUE(QDir(emu.path()).rmdir("soon-gone"));
     window->refreshFolderList();
-    EXPECT_EQ(folderList()->count(), AncestorsOf(sub("soon-gone")).size());
+    EXPECT_EQ(folderList()->count(), ancestorsOf(sub("soon-gone")).size());
     EXPECT_FALSE(window->setFolderListPath(sub("soon-gone")));
     folderList()->setFocus();
     press(folderList(), Qt::Key_Backspace);

@@ -67,7 +67,7 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     select(row("anim.smc"));
     EXPECT_FALSE(gif->isHidden());
     EXPECT_TRUE(picture()->isHidden());
-    EXPECT_TRUE(gif->Animate());
+    EXPECT_TRUE(gif->animate());
     EXPECT_EQ(gif->gifFrameCount(), 2);
     EXPECT_EQ(gif->accessibleName(), "anim.gif");
 
@@ -198,7 +198,7 @@ TEST_F(PreviewTest, AGamesFolderReadAheadAtStartShowsWhatTheFolderHolds) {
         QStringList expected = {"a.smc", "b.smc", "c.smc"};
         if (changedSince) expected << "d.smc";
         EXPECT_EQ(listed(), expected);
-        EXPECT_EQ(files()->ListIndex(), 1);
+        EXPECT_EQ(files()->listIndex(), 1);
         EXPECT_EQ(shownColour(), QColor(Qt::red));
         EXPECT_EQ(ahead.entriesFor(emu.file("roms")), nullptr);
         readAhead = nullptr;

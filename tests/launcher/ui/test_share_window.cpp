@@ -48,17 +48,17 @@ TEST_F(ShareWindowTest, WindowShowsAndAnswersKeysWhileTheFolderIsRead) {
     // The names come first: the first game is chosen, and Enter starts it while the
     // lengths and dates are still being read.
     ASSERT_TRUE(QTest::qWaitFor([&] { return files()->folderList().namesKnown(); }, 20000));
-    ASSERT_EQ(files()->ListCount(), 1000);
-    EXPECT_EQ(files()->ListIndex(), 0);
+    ASSERT_EQ(files()->listCount(), 1000);
+    EXPECT_EQ(files()->listIndex(), 0);
     files()->setFocus();
     QTest::keyClick(files()->currentView(), Qt::Key_Down);
-    EXPECT_EQ(files()->ListIndex(), 1);
+    EXPECT_EQ(files()->listIndex(), 1);
     launch();
     ASSERT_EQ(shell.started.size(), 1);
     EXPECT_TRUE(shell.started[0].arguments.join(' ').contains("game 00001.nes"));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 60000));
-    EXPECT_EQ(files()->model().SubItemText(999, 4), "1");
+    EXPECT_EQ(files()->model().subItemText(999, 4), "1");
     EXPECT_EQ(files()->toolTip(), "1000 Files");
 }
 
@@ -73,14 +73,14 @@ TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
     share->hang();
     start(Shown::Active);
     // What was known is shown, and the list says the share does not answer.
-    EXPECT_EQ(files()->ListCount(), 10);
+    EXPECT_EQ(files()->listCount(), 10);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return files()->toolTip() == emu.file("roms") + " does not answer"; },
                         FileListView::kNoAnswerMs + 5000))
         << files()->toolTip().toStdString();
     files()->setFocus();
     QTest::keyClick(files()->currentView(), Qt::Key_Down);
-    EXPECT_EQ(files()->ListIndex(), 1);
+    EXPECT_EQ(files()->listIndex(), 1);
     QTest::keyClicks(commandLine(), "x");
     EXPECT_EQ(commandLine()->text(), "x");
 
@@ -111,7 +111,7 @@ TEST_F(ShareWindowTest, AShareHungAfterItsNamesKeepsEveryKeyAnswered) {
         EXPECT_LT(clock.elapsed(), 100) << what;
     };
     within100ms("Down", [&] { QTest::keyClick(files()->currentView(), Qt::Key_Down); });
-    EXPECT_EQ(files()->ListIndex(), 1);
+    EXPECT_EQ(files()->listIndex(), 1);
     EXPECT_EQ(title()->text(), "game 00001");
     within100ms("End", [&] { QTest::keyClick(files()->currentView(), Qt::Key_End); });
     EXPECT_EQ(title()->text(), "game 00019");

@@ -170,10 +170,10 @@ TEST_F(WindowKeys, DeleteKeepsTheRowNumberWithinTheList) {
         EXPECT_EQ(onDisk(), left);
         EXPECT_EQ(listed(), left);
         if (c.selectedAfter.isEmpty()) {
-            EXPECT_EQ(files()->ListIndex(), -1);
+            EXPECT_EQ(files()->listIndex(), -1);
         } else {
-            EXPECT_EQ(files()->ListIndex(), left.indexOf(c.selectedAfter));
-            EXPECT_EQ(files()->FileName(), c.selectedAfter);
+            EXPECT_EQ(files()->listIndex(), left.indexOf(c.selectedAfter));
+            EXPECT_EQ(files()->fileName(), c.selectedAfter);
         }
         EXPECT_TRUE(onFiles());
     }
@@ -193,8 +193,8 @@ TEST_F(WindowKeys, MacroMovesFromTheRowNotFromTheRenamedFile) {
     press(Qt::Key_F6);
     QApplication::processEvents();
     EXPECT_EQ(listed(), (QStringList{"Game [!].smc", "Game-A.smc", "Game-B.smc", "Zelda.smc"}));
-    EXPECT_EQ(files()->FileName(), "Zelda.smc");
-    EXPECT_EQ(files()->ListIndex(), 3);
+    EXPECT_EQ(files()->fileName(), "Zelda.smc");
+    EXPECT_EQ(files()->listIndex(), 3);
     EXPECT_TRUE(onFiles());
 }
 

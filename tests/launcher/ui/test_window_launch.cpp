@@ -77,7 +77,7 @@ TEST_F(WindowTest, ARefusedLaunchStartsNothingAndSaysWhy) {
     launch();
     EXPECT_TRUE(shell.started.isEmpty());
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages.first().text, OptionLikeNameRefusal("--config=evil.zip"));
+    EXPECT_EQ(dialogs.messages.first().text, optionLikeNameRefusal("--config=evil.zip"));
     EXPECT_EQ(dialogs.messages.first().icon, platform::MessageIcon::Warning);
     EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(emulatorPoll()->isActive());
@@ -101,25 +101,25 @@ TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
     program("zsnes");
     roms({"Super Mario World.smc", "Mario Kart.sfc", "Zelda.smc", "mario.txt"});
     start(Shown::Active);
-    const QString mask = files()->Pattern();
+    const QString mask = files()->pattern();
     commandLine()->setFocus();
     QTest::keyClicks(commandLine(), "mar");
-    EXPECT_EQ(files()->ListCount(), 2);
+    EXPECT_EQ(files()->listCount(), 2);
     EXPECT_EQ(files()->toolTip(), "2 Files");
     QTest::keyClicks(commandLine(), "io w");
-    EXPECT_EQ(files()->FileName(), "Super Mario World.smc");
+    EXPECT_EQ(files()->fileName(), "Super Mario World.smc");
 
     // A letter with no key code of its own still types and narrows.
     QKeyEvent accented(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ゼ"));
     QApplication::sendEvent(commandLine(), &accented);
     EXPECT_EQ(commandLine()->text(), "mario wゼ");
-    EXPECT_EQ(files()->ListCount(), 0);
+    EXPECT_EQ(files()->listCount(), 0);
 
     commandLine()->clear();
     QTest::keyClicks(commandLine(), "-mar");  // switches: the whole mask again
-    EXPECT_EQ(files()->Pattern(), mask);
-    EXPECT_EQ(files()->ListCount(), 3);
-    EXPECT_EQ(files()->ListIndex(), 0);
+    EXPECT_EQ(files()->pattern(), mask);
+    EXPECT_EQ(files()->listCount(), 3);
+    EXPECT_EQ(files()->listIndex(), 0);
 }
 
 TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
@@ -135,12 +135,12 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     };
     // Down on the last item keeps it and reports no item past the end.
     QList<int> reported;
-    QObject::connect(files(), &FileListView::ItemClick, [&](int item) { reported.append(item); });
+    QObject::connect(files(), &FileListView::itemClick, [&](int item) { reported.append(item); });
     const Move moves[] = {{Qt::Key_End, 3}, {Qt::Key_Up, 2},  {Qt::Key_Home, 0},
                           {Qt::Key_Up, 0},  {Qt::Key_End, 3}, {Qt::Key_Down, 3}};
     for (const Move& m : moves) {
         QTest::keyClick(box, m.key);
-        EXPECT_EQ(files()->ListIndex(), m.index) << m.key;
+        EXPECT_EQ(files()->listIndex(), m.index) << m.key;
     }
     EXPECT_FALSE(reported.contains(4));
 

@@ -19,7 +19,7 @@ namespace {
 
 // Where the preview frame's left edge lies, in twips as the settings store it.
 int px(int twips) {
-    return TwipsToPixels(twips, 96);
+    return twipsToPixels(twips, 96);
 }
 
 TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
@@ -80,7 +80,7 @@ TEST_F(WindowTest, EveryColumnShowsAndTheNameTakesTheRest) {
     // (The raw size, model column 4, is not shown: the columns after it shift left.)
     const QFontMetrics fm(view->font());
     for (int c : {3, ListModel::kPlayTimeColumn, ListModel::kLastPlayedColumn})
-        EXPECT_GE(header->sectionSize(c > 4 ? c - 1 : c), fm.horizontalAdvance(ColumnSample(c)))
+        EXPECT_GE(header->sectionSize(c > 4 ? c - 1 : c), fm.horizontalAdvance(columnSample(c)))
             << c;
 }
 

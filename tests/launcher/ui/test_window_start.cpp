@@ -22,8 +22,8 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
     EXPECT_EQ(window->windowTitle(), "[zsnes] Super Nintendo" + kCaptionSuffix);
     EXPECT_EQ(files()->path(), folder() + "roms/");
-    EXPECT_EQ(files()->ListCount(), 1);
-    EXPECT_EQ(files()->ListIndex(), 0);
+    EXPECT_EQ(files()->listCount(), 1);
+    EXPECT_EQ(files()->listIndex(), 0);
     EXPECT_EQ(files()->toolTip(), "1 Files");
     EXPECT_TRUE(commandLine()->isEnabled());
     EXPECT_TRUE(settings.writes().isEmpty()) << settings.writes().join('\n').toStdString();
@@ -71,7 +71,7 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
                            "set zsnes.exe roms=" + folder() + "roms/"}));
     EXPECT_EQ(window->windowTitle(), "[Nestopia] Nintendo" + kCaptionSuffix);
     EXPECT_EQ(commandLine()->text(), "-fullscreen");
-    EXPECT_EQ(files()->FileName(), "c.nes");
+    EXPECT_EQ(files()->fileName(), "c.nes");
     // Selecting does not lay the window out again.
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe imageleft"));
 }
@@ -97,7 +97,7 @@ TEST_F(WindowTest, StoredValuesComeBackAndBadOnesAreIgnored) {
         settings.preset("zsnes.exe", "Width", c.width);
         settings.preset("zsnes.exe", "Maximized", c.maximized);
         start();
-        EXPECT_EQ(files()->ListIndex(), c.index);
+        EXPECT_EQ(files()->listIndex(), c.index);
         EXPECT_EQ(bool(window->windowState() & Qt::WindowMaximized), c.size.isEmpty());
         if (!c.size.isEmpty()) {
             EXPECT_EQ(window->size(), c.size);
@@ -129,13 +129,13 @@ TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
         QFile::remove(settings.file());
         if (c.file) settings.preset("zsnes.exe", "file", c.file);
         create();
-        QSignalSpy clicks(files(), &FileListView::ItemClick);
+        QSignalSpy clicks(files(), &FileListView::itemClick);
         ASSERT_TRUE(window->start());
         QList<int> heard;
         for (const QList<QVariant>& args : std::as_const(clicks))
             heard << args.at(0).toInt();
         EXPECT_EQ(heard, c.clicks);
-        EXPECT_EQ(files()->ListIndex(), c.index);
+        EXPECT_EQ(files()->listIndex(), c.index);
     }
 }
 
@@ -196,7 +196,7 @@ TEST_F(WindowTest, RomFolderFallsBackToTheStoredThenTheEmulatorFolder) {
     emu.write("game.zip");
     start();
     EXPECT_EQ(files()->path(), folder());
-    EXPECT_EQ(files()->FileName(), "game.zip");
+    EXPECT_EQ(files()->fileName(), "game.zip");
 }
 
 TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {

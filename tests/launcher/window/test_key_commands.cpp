@@ -129,15 +129,15 @@ TEST(KeyCommands, ListCodesComeBackAsQtKeys) {
     };
     for (const auto& c : cases) {
         const QKeyCombination back =
-            keyOfListCode(VirtualKeyCode(c.key, c.held), ShiftState(c.held));
+            keyOfListCode(virtualKeyCode(c.key, c.held), shiftStateOf(c.held));
         EXPECT_EQ(back, QKeyCombination(c.held, c.key)) << c.key;
     }
     // A modifier alone comes back as itself, so the list can let it pass without the
     // closing step (which would move the focus before the chord's own key arrives).
     const QKeyCombination shiftAlone =
-        keyOfListCode(VirtualKeyCode(Qt::Key_Shift, Shift), ShiftState(Shift));
+        keyOfListCode(virtualKeyCode(Qt::Key_Shift, Shift), shiftStateOf(Shift));
     EXPECT_EQ(shiftAlone, QKeyCombination(Shift, Qt::Key_Shift));
-    EXPECT_EQ(commandFor(fileListKeys(), keyOfListCode(VirtualKeyCode(Qt::Key_A, None_), 0)), None);
+    EXPECT_EQ(commandFor(fileListKeys(), keyOfListCode(virtualKeyCode(Qt::Key_A, None_), 0)), None);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(KeyReference, KeyNames) {
 }
 
 TEST(KeyReference, FormatsEscapeWhatWouldBreakThem) {
-    const QString roff = RenderKeyReference(KeyTableFormat::Roff);
+    const QString roff = renderKeyReference(KeyTableFormat::Roff);
     for (const QString& line : roff.split(QLatin1Char('\n'))) {
         // A text line starting with a dot would be read as a request.
         if (line.startsWith(QLatin1Char('.'))) {
@@ -62,7 +62,7 @@ TEST(KeyReference, FormatsEscapeWhatWouldBreakThem) {
         unescaped.remove(QLatin1String("\\-"));
         EXPECT_FALSE(unescaped.contains(QLatin1Char('-'))) << line.toStdString();
     }
-    const QString markdown = RenderKeyReference(KeyTableFormat::Markdown);
+    const QString markdown = renderKeyReference(KeyTableFormat::Markdown);
     for (const QString& line : markdown.split(QLatin1Char('\n'))) {
         if (!line.startsWith(QLatin1Char('|'))) continue;
         QString cells = line;
@@ -72,7 +72,7 @@ TEST(KeyReference, FormatsEscapeWhatWouldBreakThem) {
 }
 
 TEST(KeyReference, ReplacesOnlyBetweenTheMarkers) {
-    const QString table = RenderKeyReference(KeyTableFormat::Markdown);
+    const QString table = renderKeyReference(KeyTableFormat::Markdown);
     struct Case {
         QString document;
         std::optional<QString> expected;
@@ -84,9 +84,9 @@ TEST(KeyReference, ReplacesOnlyBetweenTheMarkers) {
         {"<!-- keys begin -->\nnever closed\n", std::nullopt},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(WithKeyReference(c.document, KeyTableFormat::Markdown), c.expected);
+        EXPECT_EQ(withKeyReference(c.document, KeyTableFormat::Markdown), c.expected);
         if (c.expected) {
-            EXPECT_EQ(WithKeyReference(*c.expected, KeyTableFormat::Markdown), c.expected);
+            EXPECT_EQ(withKeyReference(*c.expected, KeyTableFormat::Markdown), c.expected);
         }
     }
 }
@@ -101,7 +101,7 @@ TEST(KeyReference, ReadmeAndManualPageMatchTheKeyTables) {
     for (const Case& c : {Case{"README.md", KeyTableFormat::Markdown},
                           Case{"resources/linux/rombard.6", KeyTableFormat::Roff}}) {
         const QString text = readSource(c.file);
-        const auto renewed = WithKeyReference(text, c.format);
+        const auto renewed = withKeyReference(text, c.format);
         ASSERT_TRUE(renewed.has_value()) << c.file << " has no key reference markers";
         EXPECT_EQ(*renewed, text) << c.file
                                   << " differs from the key tables; run build/tools/keytable "

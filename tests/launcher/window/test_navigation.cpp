@@ -19,12 +19,12 @@ TEST(FolderNavigation, UpOneLevelStopsAtTheRoot) {
     const Case cases[] = {
         {"/games/roms", "/games/", "/games"}, {"/games", "/", "/"}, {"/", "/", "/"}};
     for (const Case& c : cases) {
-        EXPECT_EQ(UpOneLevel(c.from), c.cut) << c.from.toStdString();
-        EXPECT_EQ(FolderPathOf(UpOneLevel(c.from)), c.shown) << c.from.toStdString();
+        EXPECT_EQ(upOneLevel(c.from), c.cut) << c.from.toStdString();
+        EXPECT_EQ(folderPathOf(upOneLevel(c.from)), c.shown) << c.from.toStdString();
     }
-    EXPECT_EQ(FolderPathOf("//games//roms/"), "/games/roms");
-    EXPECT_EQ(AncestorsOf("/games/roms/"), QStringList({"/", "/games", "/games/roms"}));
-    EXPECT_EQ(AncestorsOf("/"), QStringList{"/"});
+    EXPECT_EQ(folderPathOf("//games//roms/"), "/games/roms");
+    EXPECT_EQ(ancestorsOf("/games/roms/"), QStringList({"/", "/games", "/games/roms"}));
+    EXPECT_EQ(ancestorsOf("/"), QStringList{"/"});
 }
 
 // What a user keeps in a games folder, and what a file manager would not show.
@@ -46,21 +46,21 @@ TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
     ASSERT_TRUE(raw::mkdir(root + cafe) && raw::mkdir(root + cafe + "/nes"));
     ::chmod((root + "locked").toUtf8().constData(), 0311);  // may be entered, not read
 
-    EXPECT_EQ(SubFolderNames(t.path()),
+    EXPECT_EQ(subFolderNames(t.path()),
               QStringList({"Alpha", "beta", "BETA2", cafe, "gamma", "locked", "self", "to-gamma"}));
     // A folder named in bytes that are not UTF-8 is entered and listed through its name.
-    EXPECT_TRUE(CanEnterFolder(root + cafe));
-    EXPECT_EQ(SubFolderNames(root + cafe), QStringList{"nes"});
+    EXPECT_TRUE(canEnterFolder(root + cafe));
+    EXPECT_EQ(subFolderNames(root + cafe), QStringList{"nes"});
     // A folder that cannot be read shows nothing (the superuser reads it all the same); one
     // that is gone cannot be entered.
-    EXPECT_TRUE(CanEnterFolder(root + "locked"));
+    EXPECT_TRUE(canEnterFolder(root + "locked"));
     if (::geteuid() != 0) {
-        EXPECT_EQ(SubFolderNames(root + "locked"), QStringList());
-        EXPECT_FALSE(CanListFolder(root + "locked"));
+        EXPECT_EQ(subFolderNames(root + "locked"), QStringList());
+        EXPECT_FALSE(canListFolder(root + "locked"));
     }
-    EXPECT_FALSE(CanEnterFolder(root + "gone"));
-    EXPECT_FALSE(CanEnterFolder(root + "notes.txt"));
-    EXPECT_FALSE(CanEnterFolder(root + "loop-a"));
+    EXPECT_FALSE(canEnterFolder(root + "gone"));
+    EXPECT_FALSE(canEnterFolder(root + "notes.txt"));
+    EXPECT_FALSE(canEnterFolder(root + "loop-a"));
     ::chmod((root + "locked").toUtf8().constData(), 0755);
 }
 
@@ -81,13 +81,13 @@ TEST(FolderNavigation, BrowsingLayoutAtTwoSizes) {
     // clang-format on
     for (const Case& c : cases) {
         const TwipRect image{0, 0, c.frame.width, c.frame.height};
-        const ListsLayout l = LayOutBrowsing(c.frame, image, c.picture);
+        const ListsLayout l = layOutBrowsing(c.frame, image, c.picture);
         EXPECT_EQ(l.files, c.files) << c.frame.width << c.picture;
         EXPECT_EQ(l.imgShot, c.image) << c.frame.width << c.picture;
         EXPECT_EQ(l.titleTop, c.image.top + 60);
         EXPECT_EQ(l.shadowTop, c.image.top + 120);
         // Back to the standard layout: the list in the left column, the picture whole.
-        const ListsLayout back = LayOutListing(c.frame, l.imgShot, c.frame.left);
+        const ListsLayout back = layOutListing(c.frame, l.imgShot, c.frame.left);
         EXPECT_EQ(back.files, (TwipRect{0, 0, c.frame.left, c.frame.height}));
         EXPECT_EQ(back.imgShot, image);
         EXPECT_EQ(back.titleTop, 60);

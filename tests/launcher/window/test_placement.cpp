@@ -36,11 +36,11 @@ TEST(WindowPlacement, StoredGeometryLandsOnAScreenAndFitsIt) {
         {"negative height", {0, 0, 800, -1}, std::nullopt},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(PlaceOnDesktop(c.stored, desktop), c.shown) << c.what;
+        EXPECT_EQ(placeOnDesktop(c.stored, desktop), c.shown) << c.what;
 
-    EXPECT_EQ(PlaceOnDesktop({5, 5, 99999, 99999}, {}), (TwipRect{5, 5, 99999, 99999}));
+    EXPECT_EQ(placeOnDesktop({5, 5, 99999, 99999}, {}), (TwipRect{5, 5, 99999, 99999}));
     // The primary screen is the one named, not the first.
-    EXPECT_EQ(PlaceOnDesktop({-5000, 0, 100, 100}, {desktop.screens, 1}),
+    EXPECT_EQ(placeOnDesktop({-5000, 0, 100, 100}, {desktop.screens, 1}),
               (TwipRect{2190, 490, 100, 100}));
 }
 
@@ -100,8 +100,8 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
     create(&realShell, base);
     ASSERT_TRUE(window->start());
     ASSERT_EQ(items(), QStringList{"zsnes:1"});
-    ASSERT_EQ(files()->ListCount(), 1);
-    EXPECT_EQ(raw::bytes(files()->FileName()), oddGame);
+    ASSERT_EQ(files()->listCount(), 1);
+    EXPECT_EQ(raw::bytes(files()->fileName()), oddGame);
 
     QTest::keyClick(files()->currentView(), Qt::Key_Return);
     ASSERT_TRUE(

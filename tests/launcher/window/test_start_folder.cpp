@@ -36,14 +36,14 @@ TEST(CommandLine, OptionsAndFolder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').constData());
-        const CommandLineRequest r = ParseCommandLine(c.args);
+        const CommandLineRequest r = parseCommandLine(c.args);
         EXPECT_EQ(r.action, c.action);
         EXPECT_EQ(r.folder, QString::fromUtf8(c.folder));
         EXPECT_EQ(r.error.isEmpty(), c.action != Action::Error);
     }
     // A name that is not UTF-8 comes back to the same bytes.
     const QByteArray raw("caf\xe9 games");
-    EXPECT_EQ(platform::encodeName(ParseCommandLine({raw}).folder), raw);
+    EXPECT_EQ(platform::encodeName(parseCommandLine({raw}).folder), raw);
 }
 
 class MapSettings : public platform::SettingsStore {
@@ -127,9 +127,9 @@ TEST(StartFolder, ChoiceOrder) {
 
         QStringList told;
         const StartFolderChoice got =
-            ChooseStartFolder(facts, settings, dialogs, [&](const QString& t) { told << t; });
+            chooseStartFolder(facts, settings, dialogs, [&](const QString& t) { told << t; });
         EXPECT_TRUE(settings.writes.isEmpty());
-        RememberStartFolder(got, settings);
+        rememberStartFolder(got, settings);
         EXPECT_EQ(got.source, c.source);
         EXPECT_EQ(got.folder, c.folder ? base + c.folder : QString());
         // A given folder that cannot be used is named in a message, before the picker.
@@ -170,7 +170,7 @@ TEST(StartFolder, GamesFolderCandidates) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        EXPECT_EQ(GamesFolderCandidates(c.wanted, c.games, c.remembered, "/e/"), c.expected);
+        EXPECT_EQ(gamesFolderCandidates(c.wanted, c.games, c.remembered, "/e/"), c.expected);
     }
 }
 
@@ -179,11 +179,11 @@ TEST(StartFolder, ProblemsOfAGivenFolder) {
     root.write("file");
     root.mkdir("locked");
     QFile::setPermissions(root.file("locked"), QFile::Permissions());
-    EXPECT_EQ(FolderProblem(root.path()), "");
-    EXPECT_EQ(FolderProblem(root.file("none")), root.file("none") + ": no such folder");
-    EXPECT_EQ(FolderProblem(root.file("file")), root.file("file") + ": not a folder");
+    EXPECT_EQ(folderProblem(root.path()), "");
+    EXPECT_EQ(folderProblem(root.file("none")), root.file("none") + ": no such folder");
+    EXPECT_EQ(folderProblem(root.file("file")), root.file("file") + ": not a folder");
     if (geteuid() != 0) {  // the superuser reads any folder
-        EXPECT_EQ(FolderProblem(root.file("locked")),
+        EXPECT_EQ(folderProblem(root.file("locked")),
                   root.file("locked") + ": the folder cannot be read");
     }
     QFile::setPermissions(root.file("locked"),
@@ -205,22 +205,22 @@ TEST(CommandLine, QtOptionsAreSetAside) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').constData());
-        EXPECT_EQ(WithoutQtOptions(c.args), c.left);
+        EXPECT_EQ(withoutQtOptions(c.args), c.left);
     }
-    EXPECT_EQ(ParseCommandLine(WithoutQtOptions({"--bogus"})).action, Action::Error);
-    EXPECT_EQ(ParseCommandLine(WithoutQtOptions({"-platform", "offscreen"})).action, Action::Run);
+    EXPECT_EQ(parseCommandLine(withoutQtOptions({"--bogus"})).action, Action::Error);
+    EXPECT_EQ(parseCommandLine(withoutQtOptions({"-platform", "offscreen"})).action, Action::Run);
 }
 
 // A later copy's folder comes through byte for byte; a caption is no folder.
 TEST(StartFolder, FolderHandoffRoundTrip) {
     const QString odd = platform::decodeName(QByteArray("/tmp/a b\n%20\xff/"));
     for (const QString& folder : {QStringLiteral("/home/me/emus/"), odd}) {
-        const QString message = FolderHandoff(folder);
+        const QString message = folderHandoff(folder);
         EXPECT_FALSE(message.contains('\n'));
-        EXPECT_EQ(HandedFolder(message), std::optional<QString>(folder));
+        EXPECT_EQ(handedFolder(message), std::optional<QString>(folder));
     }
-    EXPECT_EQ(HandedFolder("[zsnes] Super Nintendo - Emulator Launcher"), std::nullopt);
-    EXPECT_EQ(HandedFolder("folder "), std::nullopt);
+    EXPECT_EQ(handedFolder("[zsnes] Super Nintendo - Emulator Launcher"), std::nullopt);
+    EXPECT_EQ(handedFolder("folder "), std::nullopt);
 }
 
 }  // namespace

@@ -17,14 +17,14 @@ TEST(WindowLayout, DragMovesOnlyIntoAnotherBand) {
         {299, -300, false, true},   {0, 299, false, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ShotFrameMoves(c.current, c.wanted, c.force), c.moves)
+        EXPECT_EQ(shotFrameMoves(c.current, c.wanted, c.force), c.moves)
             << c.current << "->" << c.wanted;
 }
 
 // The pairs as "key=text" joined by "|", in the order they are written.
 QString written(const EmulatorSettingsState& s) {
     QStringList out;
-    for (const auto& [key, text] : EmulatorSettingsToSave(s))
+    for (const auto& [key, text] : emulatorSettingsToSave(s))
         out << key + '=' + text;
     return out.join('|');
 }
@@ -46,18 +46,18 @@ TEST(EmulatorSettings, KeysTextsAndOrder) {
 }
 
 TEST(EmulatorSettings, StoredTextsReadBack) {
-    EXPECT_EQ(ReadWholeNumber(" -15 "), -15);
-    EXPECT_EQ(ReadWholeNumber("10500.6"), 10501);
+    EXPECT_EQ(readWholeNumber(" -15 "), -15);
+    EXPECT_EQ(readWholeNumber("10500.6"), 10501);
     for (const char* bad : {"abc", "", "12abc", "1e300"})
-        EXPECT_EQ(ReadWholeNumber(bad), std::nullopt) << bad;
-    EXPECT_EQ(LeadingWholeNumber("12abc"), 12);
-    EXPECT_EQ(LeadingWholeNumber(" 3"), 3);
-    EXPECT_EQ(LeadingWholeNumber("abc"), 0);
-    EXPECT_EQ(ReadFlag("True"), true);
-    EXPECT_EQ(ReadFlag("false"), false);
-    EXPECT_EQ(ReadFlag("-1"), true);
-    EXPECT_EQ(ReadFlag("0"), false);
-    EXPECT_EQ(ReadFlag("yes"), std::nullopt);
+        EXPECT_EQ(readWholeNumber(bad), std::nullopt) << bad;
+    EXPECT_EQ(leadingWholeNumber("12abc"), 12);
+    EXPECT_EQ(leadingWholeNumber(" 3"), 3);
+    EXPECT_EQ(leadingWholeNumber("abc"), 0);
+    EXPECT_EQ(readFlag("True"), true);
+    EXPECT_EQ(readFlag("false"), false);
+    EXPECT_EQ(readFlag("-1"), true);
+    EXPECT_EQ(readFlag("0"), false);
+    EXPECT_EQ(readFlag("yes"), std::nullopt);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kCreate =
     "CREATE TABLE IF NOT EXISTS file_checksums_format(format INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS file_checksums(path BLOB PRIMARY KEY,"
-    " size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, modified_ns INTEGER NOT NULL,"
     " kind INTEGER NOT NULL, crc INTEGER NOT NULL, sha1 BLOB, members BLOB, problem TEXT,"
     " generation INTEGER NOT NULL, answer BLOB) WITHOUT ROWID;";
 
@@ -95,8 +95,7 @@ void bindBlob(sqlite3_stmt* s, int index, const QByteArray& b) {
 }  // namespace
 
 FileStamp stampOfStat(const struct stat& st) {
-    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-            quint64(st.st_ino)};
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 std::optional<FileStamp> stampOf(const QByteArray& path) {
@@ -136,13 +135,13 @@ bool ChecksumCache::prepareTables() {
     if (!exec(m_db, ok ? "COMMIT" : "ROLLBACK")) ok = false;
     if (!ok) return false;
     return sqlite3_prepare_v3(m_db,
-                              "SELECT path, size, modified_ns, inode, kind, crc, sha1, members,"
+                              "SELECT path, size, modified_ns, kind, crc, sha1, members,"
                               " problem, generation, answer FROM file_checksums"
                               " WHERE path >= ?1 AND path < ?2",
                               -1, SQLITE_PREPARE_PERSISTENT, &m_select, nullptr) == SQLITE_OK &&
            sqlite3_prepare_v3(m_db,
                               "INSERT OR REPLACE INTO file_checksums VALUES"
-                              "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)",
+                              "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
                               -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) == SQLITE_OK;
 }
 
@@ -178,24 +177,23 @@ std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArra
                                              [&](int i, QByteArrayView p) { return paths[i] < p; });
             if (at == order.end() || paths[*at] != path) continue;
             CachedFile file;
-            file.stamp = {sqlite3_column_int64(m_select, 1), sqlite3_column_int64(m_select, 2),
-                          quint64(sqlite3_column_int64(m_select, 3))};
-            const int kind = sqlite3_column_int(m_select, 4);
+            file.stamp = {sqlite3_column_int64(m_select, 1), sqlite3_column_int64(m_select, 2)};
+            const int kind = sqlite3_column_int(m_select, 3);
             if (kind < 0 || kind > int(FileSums::Kind::Disk)) continue;
             file.sums.kind = FileSums::Kind(kind);
-            file.sums.crc = quint32(sqlite3_column_int64(m_select, 5));
-            file.sums.sha1 = columnBlob(m_select, 6);
+            file.sums.crc = quint32(sqlite3_column_int64(m_select, 4));
+            file.sums.sha1 = columnBlob(m_select, 5);
             if (file.sums.kind == FileSums::Kind::Zip) {
                 std::optional<std::vector<MemberSums>> members =
-                    decodeMembers(columnBlob(m_select, 7));
+                    decodeMembers(columnBlob(m_select, 6));
                 if (!members) continue;
                 file.sums.members = std::move(*members);
             }
-            if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_select, 8)))
+            if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_select, 7)))
                 file.sums.problem = QString::fromUtf8(text);
-            file.generation = sqlite3_column_int64(m_select, 9);
+            file.generation = sqlite3_column_int64(m_select, 8);
             if (file.generation >= 0) {
-                std::optional<Identification> answer = decodeAnswer(columnBlob(m_select, 10));
+                std::optional<Identification> answer = decodeAnswer(columnBlob(m_select, 9));
                 if (answer)
                     file.answer = std::move(*answer);
                 else
@@ -217,18 +215,17 @@ bool ChecksumCache::store(const QByteArray& path, const CachedFile& file) {
     bindBlob(m_insert, 1, path);
     sqlite3_bind_int64(m_insert, 2, file.stamp.size);
     sqlite3_bind_int64(m_insert, 3, file.stamp.modifiedNs);
-    sqlite3_bind_int64(m_insert, 4, qint64(file.stamp.inode));
-    sqlite3_bind_int(m_insert, 5, int(file.sums.kind));
-    sqlite3_bind_int64(m_insert, 6, file.sums.crc);
-    if (!file.sums.sha1.isEmpty()) bindBlob(m_insert, 7, file.sums.sha1);
+    sqlite3_bind_int(m_insert, 4, int(file.sums.kind));
+    sqlite3_bind_int64(m_insert, 5, file.sums.crc);
+    if (!file.sums.sha1.isEmpty()) bindBlob(m_insert, 6, file.sums.sha1);
     if (file.sums.kind == FileSums::Kind::Zip)
-        bindBlob(m_insert, 8, encodeMembers(file.sums.members));
+        bindBlob(m_insert, 7, encodeMembers(file.sums.members));
     if (!file.sums.problem.isEmpty()) {
         const QByteArray problem = file.sums.problem.toUtf8();
-        sqlite3_bind_text(m_insert, 9, problem.constData(), int(problem.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_insert, 8, problem.constData(), int(problem.size()), SQLITE_TRANSIENT);
     }
-    sqlite3_bind_int64(m_insert, 10, file.generation);
-    if (file.generation >= 0) bindBlob(m_insert, 11, encodeAnswer(file.answer));
+    sqlite3_bind_int64(m_insert, 9, file.generation);
+    if (file.generation >= 0) bindBlob(m_insert, 10, encodeAnswer(file.answer));
     const bool ok = sqlite3_step(m_insert) == SQLITE_DONE;
     sqlite3_reset(m_insert);
     sqlite3_clear_bindings(m_insert);

@@ -3,8 +3,9 @@
 // What reading a game file told us, kept in the checksum cache database by the file's path so
 // that an unchanged file is never read twice: a plain file's CRC-32, a zip's members (size
 // and CRC-32 from its directory), any SHA-1 computed, and the last identification with the
-// generation of the index it was made against. A file counts as unchanged while its size,
-// modification time (ns) and inode stay the same.
+// generation of the index it was made against. A file counts as unchanged while its size and
+// modification time (ns) stay the same. The inode is left out: network file systems may hand
+// out another number for the same file after a remount, and that must not cost a re-read.
 //
 // The tables are a cache with a format number of their own: a build that finds another
 // format drops them and starts again, nothing is lost but time.
@@ -27,7 +28,6 @@ namespace identify {
 struct FileStamp {
     qint64 size = 0;
     qint64 modifiedNs = 0;
-    quint64 inode = 0;
     bool operator==(const FileStamp&) const = default;
 };
 
@@ -65,7 +65,7 @@ struct CachedFile {
 
 class ChecksumCache {
 public:
-    static constexpr int kFormat = 2;
+    static constexpr int kFormat = 3;
 
     // The connection stays the caller's and must outlive this. The tables are made here.
     explicit ChecksumCache(sqlite3* db);

@@ -205,14 +205,13 @@ QImage loadPictureCached(const ThumbnailCache& cache, const QString& path, const
 namespace {
 // A few screens' worth of decoded pictures: the games around the selection.
 constexpr std::size_t kKept = 8;
+}  // namespace
 
-// What tells a kept picture from a file replaced under the same name.
-QString stampOf(const QString& path) {
+QString PictureLoader::stampOf(const QString& path) {
     const std::optional<platform::RegularFile> file = platform::regularFile(path);
     if (!file) return {};
     return QString::number(file->size) + QLatin1Char('@') + QString::number(file->modifiedNs);
 }
-}  // namespace
 
 // A request's decode runs on a thread of its own (at most two: the newest selection's, while
 // a slow one, a huge picture, notices it is no longer wanted), never queued behind work done
@@ -345,11 +344,14 @@ quint64 PictureLoader::latest() const {
 }
 
 quint64 PictureLoader::request(const QString& path, const QSize& box) {
+    return request(path, box, stampOf(path));
+}
+
+quint64 PictureLoader::request(const QString& path, const QSize& box, const QString& stamp) {
     const quint64 serial = ++m_shared->latest;
     // Work still waiting for a thread is out of date: earlier requests, reading ahead, and
     // the thumbnails of pictures the user has left.
     m_shared->drop();
-    const QString stamp = stampOf(path);
     if (const Decoded* d = kept(path, box, stamp)) {
         m_pending = false;
         m_shared->busy.store(false);
@@ -393,9 +395,18 @@ quint64 PictureLoader::request(const QString& path, const QSize& box) {
 }
 
 void PictureLoader::readAhead(const QStringList& paths, const QSize& box) {
+    QList<std::pair<QString, QString>> stamped;
+    for (const QString& path : paths)
+        stamped.append({path, stampOf(path)});
+    readAhead(stamped, box);
+}
+
+void PictureLoader::readAhead(const QList<std::pair<QString, QString>>& pathsAndStamps,
+                              const QSize& box) {
     const quint64 generation = ++m_shared->ahead;
-    for (const QString& path : paths) {
-        const QString stamp = stampOf(path);
+    for (const auto& entry : pathsAndStamps) {
+        const QString& path = entry.first;
+        const QString& stamp = entry.second;
         if (stamp.isEmpty() || kept(path, box, stamp)) continue;
         std::weak_ptr<Shared> weak = m_shared;
         m_shared->startLater(

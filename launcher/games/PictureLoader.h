@@ -7,6 +7,7 @@
 #include "platform/QueuedCalls.h"
 
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The picture at `path` fitted into `box` (keeping its shape; never enlarged); a null
@@ -57,10 +59,17 @@ public:
     ~PictureLoader() override;
 
     // Starts decoding; returns the request's number. A picture read already is delivered
-    // before this returns.
+    // before this returns. The file is looked at for its stamp (stampOf) unless the caller
+    // hands in the one it took off the window's thread.
     quint64 request(const QString& path, const QSize& box);
+    quint64 request(const QString& path, const QSize& box, const QString& stamp);
     // Decodes these pictures for later requests, unless a request comes first.
     void readAhead(const QStringList& paths, const QSize& box);
+    // The same with the stamps the caller took; a picture without one is passed over.
+    void readAhead(const QList<std::pair<QString, QString>>& pathsAndStamps, const QSize& box);
+    // What tells a kept picture from a file replaced under the same name: its size and
+    // date; empty when it is no regular file. It asks the file system.
+    static QString stampOf(const QString& path);
     // Whether a request for this picture would be answered at once.
     bool ready(const QString& path, const QSize& box);
     // Drops whatever is under way (its result will not be delivered).

@@ -4,6 +4,7 @@
 #include "gifview/ui/GifView.h"
 #include "launcher/emulators/CommandLineText.h"
 #include "launcher/emulators/EmulatorSettings.h"
+#include "launcher/games/GamePreview.h"
 #include "launcher/games/GameTitle.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
@@ -15,6 +16,7 @@
 #include "launcher/ui/KeyReferenceDialog.h"
 #include "launcher/ui/PadInput.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/FolderLooks.h"
 #include "launcher/window/KeyCommands.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
@@ -80,7 +82,7 @@ void paint(QWidget* w, const QColor& back, const QColor& fore) {
 MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QWidget(parent), m_services(services) {
     m_preview.screenshots = std::make_unique<ScreenshotSearch>();
-    m_preview.titles = std::make_unique<GameTitles>();
+    m_folderLooks = std::make_unique<FolderLooks>(*services.volumes);
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Rombard"));
     createControls();
@@ -136,6 +138,8 @@ void MainWindow::createControls() {
     m_ui.animation->readProperties(platform::PropertyBag::fromJson(QByteArray(kAniGifDesign)));
     m_ui.animation->hide();
     m_preview.pictures = new PictureLoader(this);
+    m_gamePreview = std::make_unique<GamePreview>(
+        [this](const PreviewAnswer& answer) { previewAnswered(answer); });
     m_ui.titleShadow = new QLabel(m_ui.previewFrame);
     m_ui.titleShadow->setObjectName(QStringLiteral("lblShadow"));
     // It only draws the title again, a little offset; read once is enough.

@@ -5,19 +5,25 @@
 
 #include "identify/Identification.h"
 #include "launcher/emulators/InstalledEmulators.h"
-#include "launcher/ui/WindowState.h"
 #include "launcher/ui/PlatformServices.h"
+#include "launcher/ui/WindowState.h"
 #include "launcher/window/WindowLayout.h"
 
 #include <QImage>
 #include <QKeyCombination>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class FolderPrefetch;
+class FolderLooks;
+class GamePreview;
+struct FolderRows;
+struct PreviewAnswer;
 class PlayHistory;
 class EmulatorSession;
 class FileCommands;
@@ -26,6 +32,7 @@ class PadInput;
 struct ListsLayout;
 
 namespace platform {
+struct Drive;
 class Gamepads;
 }  // namespace platform
 
@@ -63,7 +70,8 @@ public:
     // Start-up. False when another copy already runs: this one must end at once,
     // without saving anything.
     bool start();
-    // Whether the shown picture is still being decoded.
+    // Whether the selected game's preview (its picture, title, date and size) is still to
+    // come.
     bool picturePending() const;
     // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
     // again; a folder that cannot be entered leaves everything as it was (false). The file
@@ -71,6 +79,8 @@ public:
     QString folderListPath() const;
     bool setFolderListPath(const QString& path);
     void refreshFolderList();
+    // Whether the drive and folder lists still wait for what their thread looks up.
+    bool folderListsPending() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,15 +122,17 @@ private:
 
     // Preview panel and titles.
     void showSelectedGame();
-    // The real path of the file's picture, or empty.
-    QString findScreenshot(const QString& fileName);
     // Where the pictures of the listed games are looked for, in order.
     QStringList screenshotFolders() const;
-    // Also leaves zinc's game number in the title's "Tag" when it finds one.
-    QString gameTitle(const QString& fileName);
+    // What the preview's thread found for the selected game: its picture, its title (and
+    // zinc's game number in the title's "Tag"), its date and size.
+    void previewAnswered(const PreviewAnswer& answer);
+    // The title's tip and what a screen reader says of the game besides its title.
+    void showGameInfo(const QString& fileName);
     // A GIF animated, any other picture decoded at the size shown, nothing: the default
-    // picture (unless it is shown already).
-    void showPicture(const QString& shot);
+    // picture (unless it is shown already). `stamp` is the picture's, taken off the
+    // window's thread.
+    void showPicture(const QString& shot, const QString& stamp);
     // Back to the default picture, whatever is shown.
     void resetPreview();
 
@@ -195,7 +207,9 @@ private:
     void showListTip();
     void focusFiles();
     void connectNavigation();
-    void fillDrives();
+    void fillDrives(const QList<platform::Drive>& drives);
+    // Shows the rows without touching the disk.
+    void showFolderRows(const FolderRows& rows);
     bool atVolumeRoot() const;
     void applyListsLayout(const ListsLayout& layout);
 
@@ -242,4 +256,7 @@ private:
     std::unique_ptr<EmulatorSession> m_session;
     std::unique_ptr<IdentificationView> m_identify;
     std::unique_ptr<PadInput> m_pad;  // none without pads
+    // The threads that look at the disk for the preview and for the folder and drive lists.
+    std::unique_ptr<GamePreview> m_gamePreview;
+    std::unique_ptr<FolderLooks> m_folderLooks;
 };

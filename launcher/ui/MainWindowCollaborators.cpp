@@ -111,11 +111,10 @@ void MainWindow::refreshFileList(const QString& selectName) {
 }
 
 QString MainWindow::gameInfoText(const QString& fileName) const {
-    // Not asked of a games folder that has not answered its listing yet (a share that may
-    // hang); the list's own columns show the length and date meanwhile.
-    const FolderList& listed = m_ui.fileList->folderList();
-    QString info = !listed.reading() || listed.namesKnown()
-                       ? fileInfoText(withTrailingSeparator(m_ui.fileList->path()) + fileName)
+    // The date and size as the preview's thread found them: asked here, they could keep
+    // the window waiting on a share that no longer answers.
+    QString info = m_preview.infoOf == withTrailingSeparator(m_ui.fileList->path()) + fileName
+                       ? m_preview.info
                        : QString();
     if (const QString missing = m_ui.fileList->model().incompleteSetText(fileName);
         !missing.isEmpty())

@@ -7,6 +7,7 @@
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
+#include "launcher/window/FolderLooks.h"
 #include "launcher/window/FolderNavigation.h"
 #include "launcher/window/KeyCommands.h"
 #include "launcher/window/StartFolder.h"
@@ -50,7 +51,9 @@ protected:
 void MainWindow::connectNavigation() {
     m_ui.folderList->setItemDelegate(new FolderRowDelegate(m_ui.folderList));
     m_ui.folderList->setSelectionMode(QAbstractItemView::SingleSelection);
-    fillDrives();
+    // Asking a volume whether it is ready waits for a share that does not answer.
+    m_folderLooks->ask(QStringLiteral("/"),
+                       [this](const FolderLook& look) { fillDrives(look.drives); });
     connect(m_ui.driveList, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) openSelectedDrive();
     });
@@ -104,11 +107,11 @@ bool MainWindow::handleNavigationKey(QObject* watched, QKeyCombination key) {
     return true;
 }
 
-void MainWindow::fillDrives() {
+void MainWindow::fillDrives(const QList<platform::Drive>& drives) {
     const QSignalBlocker quiet(m_ui.driveList);
     const QString current = selectedDrive();
     m_ui.driveList->clear();
-    for (const platform::Drive& d : m_services.volumes->drives()) {
+    for (const platform::Drive& d : drives) {
         const QString shown =
             d.name.isEmpty() ? d.root : d.root + QStringLiteral("  (") + d.name + QLatin1Char(')');
         m_ui.driveList->addItem(shown, d.root);
@@ -146,7 +149,14 @@ bool MainWindow::setFolderListPath(const QString& path) {
 }
 
 void MainWindow::refreshFolderList() {
-    const FolderRows listed = rowsOf(m_folders.listPath);
+    showFolderRows(rowsOf(m_folders.listPath));
+}
+
+bool MainWindow::folderListsPending() const {
+    return m_folderLooks->pending();
+}
+
+void MainWindow::showFolderRows(const FolderRows& listed) {
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     m_ui.folderList->setUpdatesEnabled(false);
@@ -247,10 +257,21 @@ void MainWindow::toggleFolderLists() {
         focusFiles();
         return;
     }
-    const bool picture = !findScreenshot(m_ui.fileList->fileName()).isEmpty();
+    // The picture as last found off the window's thread: the games folder may not answer.
+    const bool picture = !m_preview.shot.isEmpty();
     applyListsLayout(layOutBrowsing(twips(m_ui.previewFrame), twips(m_ui.picture), picture));
-    // Volumes come and go while the lists are hidden.
-    fillDrives();
-    selectDrive(m_services.volumes->rootOf(m_ui.fileList->path()));
-    if (!setFolderListPath(m_ui.fileList->path())) setFolderListPath(selectedDrive());
+    // The listed folder's ancestors show at once; the volumes (which come and go while the
+    // lists are hidden) and its sub-folders come from a thread, as the folder may be a
+    // share that no longer answers.
+    m_folders.listPath = folderPathOf(m_ui.fileList->path());
+    showFolderRows(ancestorRowsOf(m_folders.listPath));
+    m_folderLooks->ask(m_folders.listPath, [this](const FolderLook& look) {
+        fillDrives(look.drives);
+        if (m_ui.folderList->isHidden() || look.folder != m_folders.listPath) return;
+        selectDrive(look.root);
+        if (look.enterable)
+            showFolderRows(look.rows);
+        else
+            setFolderListPath(selectedDrive());
+    });
 }

@@ -3,6 +3,7 @@
 #include "filelist/ui/FileListView.h"
 #include "gifview/ui/GifView.h"
 #include "launcher/PathHelpers.h"
+#include "launcher/games/GamePreview.h"
 #include "launcher/games/GameTitle.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
@@ -23,24 +24,65 @@ const QString kNoPicture = QStringLiteral("No picture");
 
 void MainWindow::showSelectedGame() {
     const QString name = m_ui.fileList->fileName();
+    const QString folder = withTrailingSeparator(m_ui.fileList->path());
     if (!name.isEmpty()) m_folders.chosenIn.insert(m_ui.fileList->path(), name);
-    const QString shot = findScreenshot(name);
-    showPicture(shot);
+    // The picture search, the arcade titles and the file's date and size all ask the disk,
+    // which may be a share that no longer answers: they come from the preview's thread.
+    // Meanwhile the panel shows what the name alone says, and the last picture stays.
+    PreviewQuestion question;
+    question.folder = folder;
+    question.name = name;
+    question.screenshotFolders = screenshotFolders();
+    question.titleContext = {m_emu.current, m_emu.folder, m_emu.systemName};
+    const int at = m_ui.fileList->listIndex();
+    for (const int row : {at + 1, at - 1})
+        if (at >= 0 && row >= 0 && row < m_ui.fileList->listCount())
+            question.neighbours << m_ui.fileList->list(row);
+    // A games folder that has not answered its listing yet may be a share that hangs;
+    // the list's own columns show the length and date meanwhile.
+    const FolderList& listed = m_ui.fileList->folderList();
+    question.fileFacts = !listed.reading() || listed.namesKnown();
+    m_gamePreview->ask(std::move(question));
+    if (m_preview.infoOf != folder + name) m_preview.info.clear();
+    m_preview.shot.clear();
+    m_preview.neighbourShots.clear();
+    m_ui.title->setProperty("Tag", QString());
+    m_preview.titleText = cleanTitle(name.left(name.size() - extensionOf(name).size()));
+    fitTitle();
+    m_ui.title->setAccessibleName(m_preview.titleText);
+    showGameInfo(name);
+}
+
+void MainWindow::previewAnswered(const PreviewAnswer& answer) {
+    const QString name = m_ui.fileList->fileName();
+    if (answer.name != name || answer.folder != withTrailingSeparator(m_ui.fileList->path()))
+        return;
+    m_preview.shot = answer.picture.path;
+    for (const PreviewPicture& p : answer.neighbours)
+        if (!p.path.toLower().endsWith(QLatin1String(".gif")))
+            m_preview.neighbourShots.append({p.path, p.stamp});
+    m_preview.infoOf = answer.folder + answer.name;
+    m_preview.info = answer.fileInfo;
+    showPicture(answer.picture.path, answer.picture.stamp);
     // Where to put a picture for the game is the first thing one wants to know.
-    const QString hint = shot.isEmpty() && !name.isEmpty()
+    const QString hint = answer.picture.path.isEmpty() && !name.isEmpty()
                              ? noPictureHint(screenshotFolders(), QDir::homePath())
                              : QString();
     m_ui.picture->setToolTip(hint);
     m_ui.picture->setAccessibleDescription(hint);
-    const QString info = gameInfoText(name);
-    m_ui.title->setProperty("Tag", QString());
-    m_preview.titleText = gameTitle(name);
+    if (!answer.title.gameNumber.isEmpty()) m_ui.title->setProperty("Tag", answer.title.gameNumber);
+    m_preview.titleText = answer.title.title;
     fitTitle();
-    m_ui.title->setToolTip(info);
     // What a screen reader says of the game: its whole title, then its date and size.
     m_ui.title->setAccessibleName(m_preview.titleText);
+    showGameInfo(name);
+    if (!m_preview.pictures->pending()) readAhead();
+}
+
+void MainWindow::showGameInfo(const QString& fileName) {
+    const QString info = gameInfoText(fileName);
+    m_ui.title->setToolTip(info);
     m_ui.title->setAccessibleDescription(info);
-    if (!picturePending()) readAhead();
 }
 
 QStringList MainWindow::screenshotFolders() const {
@@ -57,18 +99,7 @@ QStringList MainWindow::screenshotFolders() const {
     return folders;
 }
 
-QString MainWindow::findScreenshot(const QString& fileName) {
-    return m_preview.screenshots->screenshotOf(screenshotFolders(), fileName);
-}
-
-QString MainWindow::gameTitle(const QString& fileName) {
-    const GameTitleResult found =
-        m_preview.titles->titleOfGame(fileName, {m_emu.current, m_emu.folder, m_emu.systemName});
-    if (!found.gameNumber.isEmpty()) m_ui.title->setProperty("Tag", found.gameNumber);
-    return found.title;
-}
-
-void MainWindow::showPicture(const QString& shot) {
+void MainWindow::showPicture(const QString& shot, const QString& stamp) {
     if (shot.isEmpty()) {
         // A decode under way belongs to an earlier selection.
         m_preview.pictures->cancel();
@@ -104,8 +135,9 @@ void MainWindow::showPicture(const QString& shot) {
     // The box's own picture belongs to whatever was shown before the GIF.
     if (fromGif) m_ui.picture->setPicture(QPixmap());
     m_preview.shown = shot;
+    m_preview.shownStamp = stamp;
     m_preview.fullSize = QSize();
-    m_preview.pictures->request(shot, shownSize());
+    m_preview.pictures->request(shot, shownSize(), stamp);
     m_ui.picture->show();
 }
 
@@ -137,7 +169,7 @@ void MainWindow::resetPreview() {
 }
 
 bool MainWindow::picturePending() const {
-    return m_preview.pictures->pending();
+    return m_gamePreview->pending() || m_preview.pictures->pending();
 }
 
 void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const QSize& full) {
@@ -150,15 +182,7 @@ void MainWindow::pictureLoaded(const QString& path, const QImage& picture, const
 }
 
 void MainWindow::readAhead() {
-    const int at = m_ui.fileList->listIndex();
-    if (at < 0) return;
-    QStringList paths;
-    for (const int row : {at + 1, at - 1}) {
-        if (row < 0 || row >= m_ui.fileList->listCount()) continue;
-        const QString shot = findScreenshot(m_ui.fileList->list(row));
-        if (!shot.isEmpty() && !shot.toLower().endsWith(QLatin1String(".gif"))) paths << shot;
-    }
-    m_preview.pictures->readAhead(paths, shownSize());
+    m_preview.pictures->readAhead(m_preview.neighbourShots, shownSize());
 }
 
 void MainWindow::previewResized() {
@@ -170,7 +194,7 @@ void MainWindow::previewResized() {
     const QSize wanted =
         m_preview.fullSize.scaled(shownSize(), Qt::KeepAspectRatio).boundedTo(m_preview.fullSize);
     if (wanted.width() > now.width() + 1 || wanted.height() > now.height() + 1)
-        m_preview.pictures->request(m_preview.shown, shownSize());
+        m_preview.pictures->request(m_preview.shown, shownSize(), m_preview.shownStamp);
 }
 
 QSize MainWindow::shownSize() const {

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 class QComboBox;
 class QFrame;
@@ -23,7 +24,6 @@ class QListWidget;
 class QPushButton;
 class QWidget;
 class FileListView;
-class GameTitles;
 class GifView;
 class PictureBox;
 class PictureLoader;
@@ -73,11 +73,17 @@ struct FolderState {
 // The preview panel's picture and title.
 struct PreviewState {
     std::unique_ptr<ScreenshotSearch> screenshots;
-    std::unique_ptr<GameTitles> titles;
     PictureLoader* pictures = nullptr;
-    QString shown;      // the picture file shown or being decoded; empty for none
-    QSize fullSize;     // that picture's own size, once decoded
-    QString titleText;  // the game's title, before fitTitle shortened it to its panel
+    QString shown;       // the picture file shown or being decoded; empty for none
+    QSize fullSize;      // that picture's own size, once decoded
+    QString titleText;   // the game's title, before fitTitle shortened it to its panel
+    QString shownStamp;  // the shown picture's size and date, found off the window's thread
+    // The selected game's picture as the preview's thread last found it (empty: none or not
+    // known yet), its neighbours' with their stamps, and its date and size.
+    QString shot;
+    QList<std::pair<QString, QString>> neighbourShots;
+    QString infoOf;
+    QString info;
 };
 
 // Where the layout put the controls, in twips.

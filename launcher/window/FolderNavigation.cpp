@@ -94,10 +94,9 @@ QStringList subFolderNames(const QString& folder) {
     return out;
 }
 
-FolderRows rowsOf(const QString& folder) {
+FolderRows ancestorRowsOf(const QString& folder) {
     FolderRows out;
     const QStringList ancestors = ancestorsOf(folder);
-    if (ancestors.isEmpty()) return out;
     for (int depth = 0; depth < ancestors.size(); ++depth) {
         const QString& path = ancestors.at(depth);
         const QString name =
@@ -105,9 +104,15 @@ FolderRows rowsOf(const QString& folder) {
         out.rows.append({path, name, depth, true});
     }
     out.current = int(out.rows.size()) - 1;
-    const QString& self = ancestors.last();
+    return out;
+}
+
+FolderRows rowsOf(const QString& folder) {
+    FolderRows out = ancestorRowsOf(folder);
+    if (out.rows.isEmpty()) return out;
+    const QString self = out.rows.last().path;
+    const int depth = int(out.rows.size());
     const QString prefix = self.endsWith(kSlash) ? self : self + kSlash;
-    const int depth = int(ancestors.size());
     const QStringList subs = subFolderNames(self);
     out.rows.reserve(out.rows.size() + subs.size());
     for (const QString& name : subs)

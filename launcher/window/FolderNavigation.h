@@ -45,6 +45,8 @@ struct FolderRows {
     int current = -1;  // the row of the folder itself
 };
 FolderRows rowsOf(const QString& folder);
+// The same rows without the sub-folders: what can be shown without asking the disk.
+FolderRows ancestorRowsOf(const QString& folder);
 
 // Where the file list, the picture and the title labels go when the folder lists are shown
 // (browsing) and when they are hidden again. Rectangles in twips; the picture's and the

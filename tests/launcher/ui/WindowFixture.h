@@ -119,7 +119,14 @@ protected:
             QApplication::setActiveWindow(window.get());
             EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         }
+        settle();
         return *window;
+    }
+    // Lets the window's thread run until what the preview and the folder lists look up
+    // off it has come.
+    void settle() {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return !window->picturePending() && !window->folderListsPending(); }, 5000));
     }
     // The active window with Nestopia over roms holding `names` (each file's content is its
     // name), all listed and the first row selected.

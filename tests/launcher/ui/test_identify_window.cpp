@@ -86,6 +86,7 @@ TEST_F(IdentifyWindow, TheColumnFillsAndTheTipNamesTheEntry) {
     EXPECT_FALSE(files()->toolTip().contains("Identifying")) << (files()->toolTip()).toStdString();
     select("b.nes");
     select("a.nes");
+    settle();
     const QString tip = title()->toolTip();
     EXPECT_TRUE(tip.startsWith("File Date: ")) << (tip).toStdString();
     EXPECT_TRUE(tip.contains("\nVerified\nSuper Mario Bros.\n1985, Nintendo\nList: nes, smb"))

@@ -208,6 +208,7 @@ TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
     create(nullptr, psx.path());
     ASSERT_TRUE(window->start());
     EXPECT_EQ(listed(), QStringList{"b.a26"});
+    settle();
     EXPECT_TRUE(picture()->toolTip().contains(psx.path() + "/snap/"))
         << picture()->toolTip().toStdString();
     single.handler(folderHandoff(nes.path()));

@@ -24,6 +24,7 @@ protected:
     bool onFiles() const { return files()->isAncestorOf(focused()); }
     void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(w, key, mods);
+        settle();
     }
     void escapeOnFiles() {
         files()->setFocus();

@@ -93,6 +93,42 @@ TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
     EXPECT_LT(clock.elapsed(), 1000);
 }
 
+// The share stops answering once its games are listed: moving the selection, the preview
+// and opening the folder lists each answer at once, and the window still closes.
+TEST_F(ShareWindowTest, AShareHungAfterItsNamesKeepsEveryKeyAnswered) {
+    const auto share = mountGames(20, 0);
+    if (!share->mounted()) GTEST_SKIP() << "FUSE cannot be mounted here (needs root)";
+    start(Shown::Active);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->picturePending(); }, 5000));
+    share->hang();
+    files()->setFocus();
+    const auto within100ms = [&](const char* what, const std::function<void()>& act) {
+        QElapsedTimer clock;
+        clock.start();
+        act();
+        QCoreApplication::processEvents();
+        EXPECT_LT(clock.elapsed(), 100) << what;
+    };
+    within100ms("Down", [&] { QTest::keyClick(files()->currentView(), Qt::Key_Down); });
+    EXPECT_EQ(files()->listIndex(), 1);
+    EXPECT_EQ(title()->text(), "game 00001");
+    within100ms("End", [&] { QTest::keyClick(files()->currentView(), Qt::Key_End); });
+    EXPECT_EQ(title()->text(), "game 00019");
+    within100ms("the folder lists",
+                [&] { QTest::keyClick(files()->currentView(), Qt::Key_Escape); });
+    EXPECT_TRUE(folderList()->isVisible());
+    EXPECT_EQ(window->folderListPath(), emu.file("roms"));
+    ASSERT_GT(folderList()->count(), 0);
+    EXPECT_EQ(folderList()->currentItem()->text(), "roms");
+
+    QElapsedTimer clock;
+    clock.start();
+    window->close();
+    window.reset();
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
 // The history's journal thread, held by the hung share's ".rombard", keeps neither the
 // window nor the history from closing.
 TEST_F(ShareWindowTest, AJournalThreadHeldByTheShareIsLeftBehind) {

@@ -1,0 +1,66 @@
+#include "platform/LatestWork.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using Wanted = std::function<bool()>;
+
+// Pieces given while one runs replace each other: the running one's answer is dropped as
+// old news, the last one given is the only other piece that runs, and only its call comes.
+TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
+    platform::LatestWork work;
+    std::atomic<bool> release{false}, started{false};
+    std::atomic<int> ran{0};
+    QList<int> answered;
+    work.give([&](const Wanted& wanted) -> std::function<void()> {
+        started = true;
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++ran;
+        EXPECT_FALSE(wanted());  // newer pieces came while it ran
+        return [&] { answered << 1; };
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }, 5000));
+    for (int piece = 2; piece <= 4; ++piece)
+        work.give([&, piece](const Wanted&) -> std::function<void()> {
+            ++ran;
+            return [&, piece] { answered << piece; };
+        });
+    EXPECT_TRUE(work.pending());
+    release = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !work.pending(); }, 5000));
+    QTest::qWait(20);
+    EXPECT_EQ(answered, QList<int>{4});
+    EXPECT_EQ(ran.load(), 2);
+}
+
+// A piece held for ever (a share that stopped answering) keeps nothing from going, and
+// once its owner has gone it calls nothing back.
+TEST(LatestWork, AHeldPieceIsLeftBehind) {
+    auto held = std::make_shared<std::atomic<bool>>(true);
+    auto called = std::make_shared<std::atomic<bool>>(false);
+    auto work = std::make_unique<platform::LatestWork>();
+    work->give([held, called](const Wanted&) -> std::function<void()> {
+        while (*held)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return [called] { *called = true; };
+    });
+    QElapsedTimer clock;
+    clock.start();
+    work.reset();
+    EXPECT_LT(clock.elapsed(), 100);
+    *held = false;
+    QTest::qWait(50);
+    EXPECT_FALSE(called->load());
+}
+
+}  // namespace

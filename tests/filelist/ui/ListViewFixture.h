@@ -22,11 +22,11 @@
 class EventLog {
 public:
     explicit EventLog(FileListView& w) {
-        record(w, &FileListView::dblClick, "DblClick");
-        record(w, &FileListView::itemClick, "ItemClick");
-        record(w, &FileListView::columnClick, "ColumnClick");
-        record(w, &FileListView::keyDown, "KeyDown");
-        record(w, &FileListView::mouseDown, "MouseDown");
+        record(w, &FileListView::dblClick, "dblClick");
+        record(w, &FileListView::itemClick, "itemClick");
+        record(w, &FileListView::columnClick, "columnClick");
+        record(w, &FileListView::keyDown, "keyDown");
+        record(w, &FileListView::mouseDown, "mouseDown");
     }
     QStringList take() {
         QStringList out;

@@ -195,9 +195,11 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
             focus("Files");
             press(Key{Qt::Key_Escape});
             ASSERT_TRUE(control("dirList")->isVisible());
+            settle();  // the sub-folders come from a thread
         }
         focus(r.from);
         press(r.before);
+        settle();
         const int folderRow = folders()->currentRow();
         press(r.key);
         EXPECT_EQ(focusedControl(), QString::fromLatin1(r.to));

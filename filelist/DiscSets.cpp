@@ -174,11 +174,11 @@ QStringList m3uFiles(QByteArrayView text) {
     return pathsOf(m3uReferences(text));
 }
 
-bool IsSetFileName(const QString& name) {
+bool isSetFileName(const QString& name) {
     return kindOf(name) != SetKind::None;
 }
 
-std::vector<SetFileReference> SetFileReferences(const QString& setFileName, QByteArrayView text) {
+std::vector<SetFileReference> setFileReferences(const QString& setFileName, QByteArrayView text) {
     switch (kindOf(setFileName)) {
         case SetKind::Cue:
             return cueReferences(text);

@@ -32,7 +32,7 @@ QStringList gdiFiles(QByteArrayView text);
 QStringList m3uFiles(QByteArrayView text);
 
 // Whether the name is a set file's: a .cue, .gdi or .m3u.
-bool IsSetFileName(const QString& name);
+bool isSetFileName(const QString& name);
 
 // One file a set file names, and where the name is written in the set file's bytes, so
 // that a rename can rewrite it and leave every other byte as it was.
@@ -43,7 +43,7 @@ struct SetFileReference {
     QString path;  // as cueFiles, gdiFiles and m3uFiles give it
 };
 // What those give for the set file named `setFileName` (by its extension), with where.
-std::vector<SetFileReference> SetFileReferences(const QString& setFileName, QByteArrayView text);
+std::vector<SetFileReference> setFileReferences(const QString& setFileName, QByteArrayView text);
 
 struct DiscSet {
     QString top;          // the file that is the set's row, as the folder spells it

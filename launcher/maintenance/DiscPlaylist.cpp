@@ -8,13 +8,13 @@
 
 #include <map>
 
-bool ReadsPlaylists(const QString& masks) {
+bool readsPlaylists(const QString& masks) {
     for (const QString& mask : masks.split(u';'))
         if (mask.trimmed().compare(QLatin1String("*.m3u"), Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
-std::optional<DiscName> DiscNameOf(const QString& name) {
+std::optional<DiscName> discNameOf(const QString& name) {
     static const QRegularExpression disc(
         QStringLiteral(R"(\s*\(Disc\s*(\d{1,3})(?:\s+of\s+\d+)?\))"),
         QRegularExpression::CaseInsensitiveOption);
@@ -28,15 +28,15 @@ std::optional<DiscName> DiscNameOf(const QString& name) {
     return DiscName{game, match.captured(1).toInt()};
 }
 
-std::optional<Playlist> PlaylistFor(const QString& selected, const QStringList& listed) {
-    const std::optional<DiscName> chosen = DiscNameOf(selected);
+std::optional<Playlist> playlistFor(const QString& selected, const QStringList& listed) {
+    const std::optional<DiscName> chosen = discNameOf(selected);
     if (!chosen) return std::nullopt;
     const QString type = extensionOf(selected);
     const QString game = platform::foldName(chosen->game);
     std::map<int, QString> discs;
     for (const QString& name : listed) {
         if (extensionOf(name).compare(type, Qt::CaseInsensitive) != 0) continue;
-        const std::optional<DiscName> disc = DiscNameOf(name);
+        const std::optional<DiscName> disc = discNameOf(name);
         if (!disc || platform::foldName(disc->game) != game) continue;
         if (!discs.emplace(disc->disc, name).second) return std::nullopt;
     }
@@ -47,13 +47,13 @@ std::optional<Playlist> PlaylistFor(const QString& selected, const QStringList& 
     return playlist;
 }
 
-QByteArray PlaylistText(const Playlist& playlist) {
+QByteArray playlistText(const Playlist& playlist) {
     QByteArray text;
     for (const QString& disc : playlist.discs)
         text += platform::encodeName(disc) + '\n';
     return text;
 }
 
-bool WritePlaylist(const QString& folder, const Playlist& playlist, QString* why) {
-    return platform::createFileWithContent(folder + playlist.name, PlaylistText(playlist), why);
+bool writePlaylistFile(const QString& folder, const Playlist& playlist, QString* why) {
+    return platform::createFileWithContent(folder + playlist.name, playlistText(playlist), why);
 }

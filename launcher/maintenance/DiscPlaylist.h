@@ -12,7 +12,7 @@
 
 // Whether an emulator whose masks are `masks` (the list's pattern, "*.cue;*.m3u") reads
 // playlists: one of its masks is "*.m3u", letter case ignored.
-bool ReadsPlaylists(const QString& masks);
+bool readsPlaylists(const QString& masks);
 
 // What a disc's name says: its game's name (without the disc's number and the extension)
 // and the number. Nothing for a name that carries no "(Disc N)" ("(Disc N of M)" too).
@@ -20,7 +20,7 @@ struct DiscName {
     QString game;
     int disc = 0;
 };
-std::optional<DiscName> DiscNameOf(const QString& name);
+std::optional<DiscName> discNameOf(const QString& name);
 
 struct Playlist {
     QString name;       // "<game>.m3u"
@@ -30,11 +30,11 @@ struct Playlist {
 // The playlist of the game `selected` is a disc of: the names of `listed` of the same game
 // and extension, in disc order. Nothing when it has fewer than two discs, or two discs of
 // one number (which one is meant cannot be known).
-std::optional<Playlist> PlaylistFor(const QString& selected, const QStringList& listed);
+std::optional<Playlist> playlistFor(const QString& selected, const QStringList& listed);
 
 // One disc's name a line, as they are named in the folder.
-QByteArray PlaylistText(const Playlist& playlist);
+QByteArray playlistText(const Playlist& playlist);
 
 // Writes the playlist into `folder` (ending in "/"), never over an entry of its name. False,
 // with `why` saying why, when it cannot.
-bool WritePlaylist(const QString& folder, const Playlist& playlist, QString* why = nullptr);
+bool writePlaylistFile(const QString& folder, const Playlist& playlist, QString* why = nullptr);

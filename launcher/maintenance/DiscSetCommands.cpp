@@ -33,27 +33,27 @@ struct Rewrite {
 
 }  // namespace
 
-std::optional<DiscSet> DiscSetHeadedBy(const QString& folder, const QString& name) {
-    if (!IsSetFileName(name)) return std::nullopt;
+std::optional<DiscSet> discSetHeadedBy(const QString& folder, const QString& name) {
+    if (!isSetFileName(name)) return std::nullopt;
     const DiscSets sets = discSetsIn(folder);
     const DiscSet* set = sets.setOf(name);
     if (!set) return std::nullopt;
     return *set;
 }
 
-QString SetMemberName(const QString& member, const QString& oldStem, const QString& newStem) {
+QString setMemberName(const QString& member, const QString& oldStem, const QString& newStem) {
     if (oldStem.isEmpty() || !member.startsWith(oldStem, Qt::CaseInsensitive)) return member;
     return newStem + member.mid(oldStem.size());
 }
 
-QByteArray RenamedReferences(const QString& setFileName, const QByteArray& bytes,
+QByteArray renamedReferences(const QString& setFileName, const QByteArray& bytes,
                              const QHash<QString, QString>& renamed) {
     // A playlist line is the name whatever it holds; the others split fields at blanks.
     const bool quotesBlanks = !setFileName.endsWith(QLatin1String(".m3u"), Qt::CaseInsensitive);
     QByteArray out;
     out.reserve(bytes.size());
     qsizetype copied = 0;
-    for (const SetFileReference& ref : SetFileReferences(setFileName, bytes)) {
+    for (const SetFileReference& ref : setFileReferences(setFileName, bytes)) {
         if (ref.path.contains(u'/')) continue;  // in another folder: none of the set's moves
         const auto it = renamed.constFind(platform::foldName(ref.path));
         if (it == renamed.constEnd()) continue;
@@ -74,7 +74,7 @@ QByteArray RenamedReferences(const QString& setFileName, const QByteArray& bytes
     return out;
 }
 
-std::optional<QString> RenameDiscSet(platform::FileOperations& files, const QString& folder,
+std::optional<QString> renameDiscSet(platform::FileOperations& files, const QString& folder,
                                      const DiscSet& set, const QString& newTop,
                                      const GamePictures& pictures, QString* whyNot) {
     const auto fail = [&](const QString& text) -> std::optional<QString> {
@@ -93,13 +93,13 @@ std::optional<QString> RenameDiscSet(platform::FileOperations& files, const QStr
     const QString oldStem = withExtension(set.top, QString());
     const QString wantedStem = withExtension(newTop, QString());
     QStringList sameGame = set.members;
-    const QStringList shots = PicturesThatFollow(folder, set.top, sameGame, pictures);
+    const QStringList shots = picturesThatFollow(folder, set.top, sameGame, pictures);
 
     // Every move for a stem: the top first, then the members, then the pictures.
     const auto movesFor = [&](const QString& stem) {
         PlannedMoves moves{{folder + set.top, folder + stem + extensionOf(newTop)}};
         for (const QString& member : set.members)
-            moves.emplace_back(folder + member, folder + SetMemberName(member, oldStem, stem));
+            moves.emplace_back(folder + member, folder + setMemberName(member, oldStem, stem));
         for (const QString& shot : shots)
             moves.emplace_back(shot, parentFolderOf(shot) + stem + extensionOf(shot));
         std::erase_if(moves, [](const auto& move) { return move.first == move.second; });
@@ -121,19 +121,19 @@ std::optional<QString> RenameDiscSet(platform::FileOperations& files, const QStr
     // The set files' new content, read before anything moves.
     QHash<QString, QString> renamed;
     for (const QString& member : set.members)
-        renamed.insert(platform::foldName(member), SetMemberName(member, oldStem, stem));
+        renamed.insert(platform::foldName(member), setMemberName(member, oldStem, stem));
     std::vector<Rewrite> rewrites;
     QStringList setFiles{set.top};
     setFiles += set.members;
     for (const QString& name : setFiles) {
-        if (!IsSetFileName(name)) continue;
+        if (!isSetFileName(name)) continue;
         bool cut = false;
         const auto bytes = platform::readRegularFile(folder + name, kSetFileMaxBytes, &cut);
         if (!bytes || cut) continue;  // it named nothing the set holds
-        QByteArray after = RenamedReferences(name, *bytes, renamed);
+        QByteArray after = renamedReferences(name, *bytes, renamed);
         if (after == *bytes) continue;
         const QString newName =
-            name == set.top ? stem + extensionOf(newTop) : SetMemberName(name, oldStem, stem);
+            name == set.top ? stem + extensionOf(newTop) : setMemberName(name, oldStem, stem);
         rewrites.push_back({folder + newName, *bytes, std::move(after)});
     }
 
@@ -172,7 +172,7 @@ std::optional<QString> RenameDiscSet(platform::FileOperations& files, const QStr
     return stem + extensionOf(newTop);
 }
 
-bool TrashDiscSet(platform::FileOperations& files, const QString& folder, const DiscSet& set,
+bool trashDiscSet(platform::FileOperations& files, const QString& folder, const DiscSet& set,
                   QString* whyNot) {
     QStringList paths{folder + set.top};
     for (const QString& member : set.members)

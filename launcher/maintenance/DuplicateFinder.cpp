@@ -538,7 +538,7 @@ bool Search::compareSets() {
         std::vector<size_t> equal{a};
         for (size_t b = a + 1; b < tops.size(); ++b) {
             if (settled[b]) continue;
-            if (SameDiscSets(m_folder, first, *m_sets.setOf(m_names.at(tops[b])), m_hooks.stop))
+            if (sameDiscSets(m_folder, first, *m_sets.setOf(m_names.at(tops[b])), m_hooks.stop))
                 equal.push_back(b);
             if (!keepGoing()) return false;
         }
@@ -564,10 +564,10 @@ bool Search::removeSetCopy(int kept, int copy) {
         done.members.append(m_folder + member);
     if (m_remover) {
         // Compared again just before: only the very bytes compared go.
-        if (!SameDiscSets(m_folder, *m_sets.setOf(m_names.at(kept)), set, m_hooks.stop))
+        if (!sameDiscSets(m_folder, *m_sets.setOf(m_names.at(kept)), set, m_hooks.stop))
             return false;
         QString why;
-        if (!TrashDiscSet(*m_remover, m_folder, set, &why)) {
+        if (!trashDiscSet(*m_remover, m_folder, set, &why)) {
             m_result.failures.push_back({path(copy), why});
             return false;
         }

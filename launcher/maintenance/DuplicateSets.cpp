@@ -58,7 +58,7 @@ bool sameBytes(int a, int b, const std::atomic<bool>* stop) {
 
 }  // namespace
 
-bool SameDiscSets(const QString& folder, const DiscSet& kept, const DiscSet& copy,
+bool sameDiscSets(const QString& folder, const DiscSet& kept, const DiscSet& copy,
                   const std::atomic<bool>* stop) {
     if (!kept.missing.isEmpty() || !copy.missing.isEmpty()) return false;
     if (kept.members.size() != copy.members.size()) return false;
@@ -78,15 +78,15 @@ bool SameDiscSets(const QString& folder, const DiscSet& kept, const DiscSet& cop
         if (!openPlain(folder + keptFiles[i], a) || !openPlain(folder + copyFiles[i], b))
             return false;
         if (a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino) return false;
-        if (a.st.st_size != b.st.st_size && !IsSetFileName(copyFiles[i])) return false;
-        if (!IsSetFileName(copyFiles[i])) {
+        if (a.st.st_size != b.st.st_size && !isSetFileName(copyFiles[i])) return false;
+        if (!isSetFileName(copyFiles[i])) {
             if (!sameBytes(a.fd, b.fd, stop)) return false;
             continue;
         }
         const auto keptBytes = platform::readRegularFile(folder + keptFiles[i], kSetFileMaxBytes);
         const auto copyBytes = platform::readRegularFile(folder + copyFiles[i], kSetFileMaxBytes);
         if (!keptBytes || !copyBytes ||
-            RenamedReferences(copyFiles[i], *copyBytes, asKept) != *keptBytes)
+            renamedReferences(copyFiles[i], *copyBytes, asKept) != *keptBytes)
             return false;
     }
     return true;

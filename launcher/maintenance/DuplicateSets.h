@@ -15,5 +15,5 @@
 // Whether `copy` is a byte-for-byte copy of `kept`, both sets of `folder` (ending in "/").
 // Never when either misses a file, holds a link or anything but plain files, or shares a
 // file with the other (a hard link): removing one would then take the other's file.
-bool SameDiscSets(const QString& folder, const DiscSet& kept, const DiscSet& copy,
+bool sameDiscSets(const QString& folder, const DiscSet& kept, const DiscSet& copy,
                   const std::atomic<bool>* stop = nullptr);

@@ -189,7 +189,7 @@ GamePictures picturesIn(ScreenshotSearch& search, const QStringList& folders) {
             }};
 }
 
-QStringList PicturesThatFollow(const QString& folder, const QString& game,
+QStringList picturesThatFollow(const QString& folder, const QString& game,
                                const QStringList& sameGame, const GamePictures& pictures) {
     if (!pictures.own) return {};
     const FolderGames games(folder);

@@ -33,7 +33,7 @@ GamePictures picturesIn(ScreenshotSearch& search, const QStringList& folders);
 // The pictures of `game` (a name in `folder`) that go with it when it moves: its own ones,
 // but for one that another entry of the folder is shown. The entries of `sameGame` (the
 // other files of a disc set) are the game itself, not others.
-QStringList PicturesThatFollow(const QString& folder, const QString& game,
+QStringList picturesThatFollow(const QString& folder, const QString& game,
                                const QStringList& sameGame, const GamePictures& pictures);
 
 // The ".jad" descriptor that belongs to the ".jar" game at `jarPath`, with its real

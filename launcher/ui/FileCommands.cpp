@@ -42,7 +42,7 @@ bool FileCommands::deleteSelected() {
         return true;
     }
     // A disc game goes whole: its row's file and every file of its set.
-    const auto set = DiscSetHeadedBy(folder, name);
+    const auto set = discSetHeadedBy(folder, name);
     const QString also =
         set ? QStringLiteral(" and the %1 files of its game").arg(set->members.size()) : QString();
     const platform::MessageAnswer answer = m_host.dialogs->messageBox(
@@ -51,7 +51,7 @@ bool FileCommands::deleteSelected() {
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
     if (answer == platform::MessageAnswer::Ok && set) {
         QString why;
-        if (!TrashDiscSet(*m_host.files, folder, *set, &why))
+        if (!trashDiscSet(*m_host.files, folder, *set, &why))
             m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
                                        platform::MessageIcon::Warning, title);
         m_host.refresh(QString());
@@ -203,11 +203,11 @@ bool FileCommands::writePlaylist(const QString& mask) {
         m_host.dialogs->messageBox(text, platform::MessageButtons::Ok,
                                    platform::MessageIcon::Warning, title);
     };
-    if (!ReadsPlaylists(mask)) {
+    if (!readsPlaylists(mask)) {
         tell(QStringLiteral("This emulator does not read playlists (.m3u)."));
         return true;
     }
-    const auto playlist = PlaylistFor(name, listedNames());
+    const auto playlist = playlistFor(name, listedNames());
     if (!playlist) {
         tell(QLatin1Char('\'') + name +
              QStringLiteral("' is not one of the discs of a game listed here (named \"(Disc 1)\", "
@@ -215,7 +215,7 @@ bool FileCommands::writePlaylist(const QString& mask) {
         return true;
     }
     QString why;
-    if (!WritePlaylist(withTrailingSeparator(m_host.list->path()), *playlist, &why)) {
+    if (!writePlaylistFile(withTrailingSeparator(m_host.list->path()), *playlist, &why)) {
         tell(QStringLiteral("Could not write '") + playlist->name + QStringLiteral("': ") + why +
              QLatin1Char('.'));
         return true;
@@ -230,9 +230,9 @@ void FileCommands::renameFile(const QString& oldName, QString& newName, QString&
     if (folder.isEmpty()) folder = withTrailingSeparator(m_host.list->path());
     std::optional<QString> given;
     // A disc game is renamed whole, the references inside its set files too.
-    if (const auto set = DiscSetHeadedBy(folder, oldName)) {
+    if (const auto set = discSetHeadedBy(folder, oldName)) {
         QString why;
-        given = RenameDiscSet(*m_host.files, folder, *set, newName, picturesOf(folder), &why);
+        given = renameDiscSet(*m_host.files, folder, *set, newName, picturesOf(folder), &why);
         if (!why.isEmpty())
             m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
                                        platform::MessageIcon::Warning, kAppName);

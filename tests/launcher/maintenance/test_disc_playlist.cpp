@@ -37,32 +37,32 @@ TEST(DiscPlaylist, FindsTheDiscsOfTheSelectedGameInOrder) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        const auto playlist = PlaylistFor(c.selected, listed);
+        const auto playlist = playlistFor(c.selected, listed);
         ASSERT_EQ(playlist.has_value(), c.playlist.has_value()) << qPrintable(c.selected);
         if (!playlist) continue;
         EXPECT_EQ(playlist->name, c.playlist->name);
         EXPECT_EQ(playlist->discs, c.playlist->discs);
     }
     // Two discs of one number: which one is meant is not known.
-    EXPECT_EQ(PlaylistFor("Beta (Disc 2).cue", listed + QStringList{"Beta (Disc 02).cue"}),
+    EXPECT_EQ(playlistFor("Beta (Disc 2).cue", listed + QStringList{"Beta (Disc 02).cue"}),
               std::nullopt);
 }
 
 TEST(DiscPlaylist, EmulatorsReadThemByTheirMasks) {
-    EXPECT_TRUE(ReadsPlaylists("*.cue;*.M3U;*.chd"));
-    EXPECT_TRUE(ReadsPlaylists(" *.m3u "));
-    EXPECT_FALSE(ReadsPlaylists("*.cue;*.m3u8;*.bin"));
-    EXPECT_FALSE(ReadsPlaylists("*.*"));
+    EXPECT_TRUE(readsPlaylists("*.cue;*.M3U;*.chd"));
+    EXPECT_TRUE(readsPlaylists(" *.m3u "));
+    EXPECT_FALSE(readsPlaylists("*.cue;*.m3u8;*.bin"));
+    EXPECT_FALSE(readsPlaylists("*.*"));
 }
 
 TEST(DiscPlaylist, IsWrittenBesideTheDiscsAndNeverOverAFile) {
     TempFolder dir;
     const Playlist playlist{"Beta.m3u", {"Beta (Disc 1).cue", "Beta (Disc 2).cue"}};
-    ASSERT_TRUE(WritePlaylist(dir.file(""), playlist));
+    ASSERT_TRUE(writePlaylistFile(dir.file(""), playlist));
     EXPECT_EQ(dir.read("Beta.m3u"), "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
     dir.write("Beta.m3u", "mine");
     QString why;
-    EXPECT_FALSE(WritePlaylist(dir.file(""), playlist, &why));
+    EXPECT_FALSE(writePlaylistFile(dir.file(""), playlist, &why));
     EXPECT_EQ(dir.read("Beta.m3u"), "mine");
     EXPECT_EQ(why, "that name is already taken");
     // No new file is left beside it.

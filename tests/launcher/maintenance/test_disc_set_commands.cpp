@@ -47,7 +47,7 @@ TEST(RenamedReferences, RewriteOnlyTheNamesThatMove) {
     };
     // clang-format on
     for (const Case& c : cases)
-        EXPECT_EQ(RenamedReferences(c.setFile, c.before, renamed), c.after) << c.before.constData();
+        EXPECT_EQ(renamedReferences(c.setFile, c.before, renamed), c.after) << c.before.constData();
 }
 
 // Beta: two discs of a .cue and two tracks each, an .m3u naming both, a screenshot; and a
@@ -70,7 +70,7 @@ struct BetaGame {
         dir.write("shots/Beta.png", "picture");
     }
     QString roms() const { return dir.file("roms/"); }
-    DiscSet set() const { return *DiscSetHeadedBy(roms(), "Beta.m3u"); }
+    DiscSet set() const { return *discSetHeadedBy(roms(), "Beta.m3u"); }
     GamePictures pictures() const {
         const QString shot = dir.file("shots/Beta.png");
         return {[=](const QString& name) {
@@ -125,7 +125,7 @@ TEST(DiscSetRename, RenamesEveryFileOfTheGameAndItsReferences) {
         const QStringList before = filesUnder(dir.path());
         QString why;
         platform::LocalFileOperations files;
-        const auto given = RenameDiscSet(files, roms, game.set(), c.newTop, game.pictures(), &why);
+        const auto given = renameDiscSet(files, roms, game.set(), c.newTop, game.pictures(), &why);
         EXPECT_EQ(given, c.given) << qPrintable(c.newTop);
         if (c.taken) {
             EXPECT_EQ(dir.read(c.taken), "theirs");
@@ -148,7 +148,7 @@ TEST(DiscSetRename, RenamesEveryFileOfTheGameAndItsReferences) {
                       .toUtf8());
         EXPECT_TRUE(dir.exists("shots/" + stem + ".png"));
         // The game is whole again under its new name.
-        const DiscSet renamed = *DiscSetHeadedBy(roms, *c.given);
+        const DiscSet renamed = *discSetHeadedBy(roms, *c.given);
         EXPECT_TRUE(renamed.missing.isEmpty());
         EXPECT_EQ(renamed.members.size(), 7);
     }
@@ -168,7 +168,7 @@ TEST(DiscSetRename, UndoesEveryStepWhenOneFails) {
         failing.rewritesLeft = c.failingRewrite;
         QString why;
         EXPECT_EQ(
-            RenameDiscSet(failing, game.roms(), game.set(), "Gamma.m3u", game.pictures(), &why),
+            renameDiscSet(failing, game.roms(), game.set(), "Gamma.m3u", game.pictures(), &why),
             std::nullopt);
         EXPECT_TRUE(why.contains("Nothing was renamed")) << qPrintable(why);
         EXPECT_EQ(filesUnder(game.dir.path()), before)
@@ -184,7 +184,7 @@ TEST(DiscSetTrash, TrashesTheWholeGameOrNone) {
         FailingFiles files(platform::TrashPlaces{trash, false});
         files.removesLeft = failing;
         QString why;
-        const bool trashed = TrashDiscSet(files, game.roms(), game.set(), &why);
+        const bool trashed = trashDiscSet(files, game.roms(), game.set(), &why);
         EXPECT_EQ(trashed, failing < 0);
         const QStringList after = QDir(game.roms()).entryList(QDir::Files, QDir::Name);
         if (trashed) {

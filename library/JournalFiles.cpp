@@ -1,5 +1,6 @@
 #include "library/JournalFiles.h"
 
+#include "platform/FileContent.h"
 #include "platform/FileNames.h"
 
 #include <QDir>
@@ -28,24 +29,13 @@ bool isId(const QByteArray& text) {
     return true;
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += n;
-    }
-    return true;
-}
-
 // A new file under a hidden name beside `target`, holding `content`, synced; its name, or
 // empty.
 QByteArray writeTemporary(const QByteArray& folder, const QByteArray& content, mode_t mode) {
     QByteArray pattern = folder + "/.new-XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) return {};
-    const bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool ok = ::fchmod(fd, mode) == 0 && platform::writeAll(fd, content) && ::fsync(fd) == 0;
     ::close(fd);
     if (!ok) {
         ::unlink(pattern.constData());
@@ -208,7 +198,7 @@ Appended appendOwn(const QString& gamesFolder, const QByteArray& installation,
         }
     }
     if (last != '\n') bytes.prepend('\n');
-    out.ok = writeAll(fd, bytes) && ::fdatasync(fd) == 0;
+    out.ok = platform::writeAll(fd, bytes) && ::fdatasync(fd) == 0;
     if (!out.ok) out.error = errorText(errno);
     ::close(fd);
     return out;

@@ -22,21 +22,22 @@ bool fail(QString* why, int error) {
     return false;
 }
 
+// A few tries are enough: a name of random letters is taken only by a leftover of ours.
+constexpr int kTemporaryNameTries = 16;
+
+}  // namespace
+
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;  // a write that takes nothing is a full disk to the caller
         if (n <= 0) return false;
         done += n;
     }
     return true;
 }
-
-// A few tries are enough: a name of random letters is taken only by a leftover of ours.
-constexpr int kTemporaryNameTries = 16;
-
-}  // namespace
 
 namespace {
 

@@ -5,6 +5,10 @@
 
 namespace platform {
 
+// Writes all of `bytes` at the descriptor's position, again after an interruption; false
+// (errno set, ENOSPC for a write that takes nothing) when it cannot.
+bool writeAll(int fd, const QByteArray& bytes);
+
 // Gives the regular file `path` the content `bytes` in one step: the content is written to
 // a new file beside it (under a name no entry had, with the file's permissions), synced,
 // then renamed over it, and the folder synced. A failure at any point leaves the file as it

@@ -1,5 +1,6 @@
 #include "platform/Trash.h"
 
+#include "platform/FileContent.h"
 #include "platform/FileNames.h"
 
 #include <QDateTime>
@@ -215,18 +216,6 @@ QByteArray infoText(const QByteArray& storedPath) {
     return "[Trash Info]\nPath=" + storedPath.toPercentEncoding("/") + "\nDeletionDate=" +
            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toUtf8() +
            '\n';
-}
-
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) errno = ENOSPC;
-        if (n <= 0) return false;
-        done += n;
-    }
-    return true;
 }
 
 // The time of the info folder when it was last seen holding no leftovers, by folder:

@@ -3,12 +3,11 @@
 #include "identify/SevenZip.h"
 
 #include "FakeLookup.h"
+#include "support/SevenZipBuilder.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <sqlite3.h>
 
 #include <vector>
@@ -22,34 +21,8 @@ namespace {
 const QByteArray kGame = QByteArray("a disc track ").repeated(4000);
 const QByteArray kReadme = QByteArray("readme");
 
-struct Member {
-    QByteArray name;
-    QByteArray data;
-};
-
-// A 7z made by libarchive; `compression` as its 7zip writer takes it ("copy", "lzma2"...).
-// Several members in one archive are packed as one solid stream.
-QByteArray sevenZip(const std::vector<Member>& members, const char* compression = "lzma2") {
-    archive* a = archive_write_new();
-    archive_write_set_format_7zip(a);
-    archive_write_set_format_option(a, "7zip", "compression", compression);
-    std::vector<char> buffer(size_t(16) << 20);
-    size_t used = 0;
-    archive_write_open_memory(a, buffer.data(), buffer.size(), &used);
-    for (const Member& m : members) {
-        archive_entry* e = archive_entry_new();
-        archive_entry_set_pathname(e, m.name.constData());
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_entry_set_size(e, m.data.size());
-        archive_write_header(a, e);
-        archive_write_data(a, m.data.constData(), size_t(m.data.size()));
-        archive_entry_free(e);
-    }
-    archive_write_close(a);
-    archive_write_free(a);
-    return QByteArray(buffer.data(), qsizetype(used));
-}
+using Member = support::SevenZipMember;
+using support::sevenZip;
 
 TEST(SevenZipArchives, AreKnownByTheirMembers) {
     struct Case {

@@ -141,8 +141,8 @@ void runKernel(benchmark::State& state, const std::string& kernel) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
 }
 
-// The same file read block by block and nothing else: what CalculateFile can reach. Run
-// with CalculateFile's block and with 4 MiB blocks (larger blocks read faster here); the
+// The same file read block by block and nothing else: what calculateFile can reach. Run
+// with calculateFile's block and with 4 MiB blocks (larger blocks read faster here); the
 // faster of the two is the reference.
 void BM_ReadFile(benchmark::State& state) {
     const std::string p = warmFile();

@@ -7,7 +7,7 @@
 // files, as a cartridge). Files no set names still show as files.
 //
 // The grouping works on the names of a folder and the bytes of its few set files, so it is
-// tested without a folder; DiscSetsIn reads them from one.
+// tested without a folder; discSetsIn reads them from one.
 
 #include "filelist/FolderListing.h"
 

@@ -75,7 +75,7 @@ void foldInto(const QString& name, QString& out) {
     }
 }
 
-// The unit CompareNamesIgnoringCase compares a name's unit `x` as.
+// The unit compareNamesIgnoringCase compares a name's unit `x` as.
 char16_t upperUnit(char16_t x) {
     if (x < 0x80) return x >= u'a' && x <= u'z' ? char16_t(x - 32) : x;
     return QChar::isSurrogate(x) ? x : char16_t(QChar::toUpper(char32_t(x)));
@@ -103,7 +103,7 @@ int compareNamesIgnoringCase(QStringView a, QStringView b) {
 
 namespace {
 
-// A name's compared units as bytes whose plain byte order is CompareNamesIgnoringCase's
+// A name's compared units as bytes whose plain byte order is compareNamesIgnoringCase's
 // order: an ASCII unit as itself, any other as three bytes from 0x80 up, so no unit's bytes
 // begin another's and a name that is a prefix of another still comes first.
 struct NameKey {
@@ -156,7 +156,7 @@ void sortKeys(std::vector<NameKey>::iterator begin, std::vector<NameKey>::iterat
     }
 }
 
-// The listed names in CompareNamesIgnoringCase's order, from keys written once into one
+// The listed names in compareNamesIgnoringCase's order, from keys written once into one
 // shared buffer: no case mapping n log n times, no allocation per name.
 template <typename NameOf>
 std::vector<uint32_t> nameOrder(size_t count, const NameOf& nameOf) {

@@ -66,11 +66,11 @@ struct FolderListingOptions {
 // Negative, zero or positive like QString::compare.
 int compareNamesIgnoringCase(QStringView a, QStringView b);
 
-// The indexes of `entries` in CompareNamesIgnoringCase's order of their names.
+// The indexes of `entries` in compareNamesIgnoringCase's order of their names.
 std::vector<uint32_t> nameOrderOf(const std::vector<platform::FolderEntry>& entries);
 
 // The files (not folders) in `folder` matching `masks`: mask by mask in the given order
-// and, within one mask, in name order (CompareNamesIgnoringCase). A name matching two masks
+// and, within one mask, in name order (compareNamesIgnoringCase). A name matching two masks
 // comes twice. Names that are not valid UTF-8 come back escaped (platform::decodeName).
 // A folder that cannot be read gives nothing.
 std::vector<ListedFile> listFolder(const QString& folder, const QStringList& masks,

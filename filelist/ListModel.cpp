@@ -351,7 +351,7 @@ bool ListModel::itemGhosted(int item) const {
 void ListModel::setListIndex(int index) {
     if (index >= 0) {
         // An index past the end selects nothing and keeps the mark, but the host still
-        // hears ItemClick with the index it asked for.
+        // hears itemClick with the index it asked for.
         if (validItem(index)) {
             m_selectionMark = index;
             setItemFocused(index, true);

@@ -31,7 +31,7 @@ public:
     virtual void headerChanged(int /*column*/) {}
     virtual void cellsChanged(int /*firstRow*/, int /*lastRow*/) {}
     virtual void statesChanged(int /*firstRow*/, int /*lastRow*/) {}
-    // The list's ItemClick event (selection changes and ItemSelected lets).
+    // The list's itemClick event (selection changes and ItemSelected lets).
     virtual void itemClick(int /*item*/) {}
 };
 
@@ -88,7 +88,7 @@ public:
     bool removeItem(int index);
     QString list(int index, int subItem = 0) const { return subItemText(index, subItem); }
     int listIndex() const { return m_selectionMark; }
-    // Chooses the item (focus and selection; the host hears ItemClick); a negative index
+    // Chooses the item (focus and selection; the host hears itemClick); a negative index
     // clears the selection and the mark.
     void setListIndex(int index);
 
@@ -116,7 +116,7 @@ public:
     // The length and date of listed rows, read elsewhere (the row, then the facts); repaints
     // those rows.
     void setFileFacts(const std::vector<std::pair<int, ListedFile>>& facts);
-    // Turns the listed rows into `read` by `plan` (PlanReconcile): the rows that stay keep
+    // Turns the listed rows into `read` by `plan` (planReconcile): the rows that stay keep
     // their place among the others, their state and the selection mark.
     void reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read, int columns);
 

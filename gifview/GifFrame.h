@@ -8,7 +8,7 @@
 
 class GifFrame {
 public:
-    // Attribute codes for ResetFrameAttributes.
+    // Attribute codes for resetFrameAttributes.
     enum Attribute : int {
         kDelay = 1,
         kTransparentColor = 2,

@@ -27,7 +27,7 @@ std::optional<QSize> fastPngSize(QByteArrayView head);
 std::optional<QImage> decodePngBytes(QByteArrayView bytes,
                                      const std::function<bool()>& wanted = {});
 
-// DecodePngFast with its working memory (the inflated rows, image data in several chunks
+// decodePngBytes with its working memory (the inflated rows, image data in several chunks
 // joined) kept from one picture to the next. Memory the heap hands out afresh for a
 // screenshot's rows comes as new pages, each faulted in on first touch: that cost a decode
 // as much as the inflating, unless the whole process kept its heap large. Kept per thread

@@ -26,7 +26,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // The views see only the shown columns (ListModel::ColumnShown); these translate a
+    // The views see only the shown columns (ListModel::columnShown); these translate a
     // view's column to the model's and back (-1 for a column not shown).
     int modelColumn(int viewColumn) const;
     int viewColumn(int modelColumn) const;

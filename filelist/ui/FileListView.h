@@ -3,7 +3,7 @@
 // The file list: lists a folder by masks into a ListModel and shows it in a tree view
 // (report mode) or a list view (icon and list modes), turning the user's clicks and keys
 // into the events the window is written against. How it looks comes from its stored
-// design values (ReadDesignValues), the way the window creates it.
+// design values (readDesignValues), the way the window creates it.
 
 #include "filelist/FolderList.h"
 #include "filelist/ListModel.h"
@@ -78,7 +78,7 @@ public:
     bool readDesignValues(const QString& instanceName);
 
     // Keys the view leaves alone whatever the modifiers (no sideways scroll, no type-ahead):
-    // they reach the owner through KeyDown only.
+    // they reach the owner through keyDown only.
     void setKeysKeptFromView(QList<Qt::Key> keys) { m_keysKeptFromView = std::move(keys); }
 
     // The Qt view showing the items in the current mode.

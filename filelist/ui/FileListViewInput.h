@@ -1,7 +1,7 @@
 #pragma once
 
 // Turns what the user does in the list into the list's events, in the order the window
-// is written against: the newly chosen item's ItemClick comes before MouseDown, and a
+// is written against: the newly chosen item's itemClick comes before mouseDown, and a
 // click or a key's release reports the chosen item again.
 
 #include "filelist/ui/HostedItemView.h"
@@ -24,7 +24,7 @@ public:
     bool keptFromView(const QKeyEvent* e) const override;
 
 private:
-    // The first item both focused and selected hears ItemClick; none clears the choice.
+    // The first item both focused and selected hears itemClick; none clears the choice.
     void itemStep();
     QPointF position(QAbstractItemView* view, QMouseEvent* e) const;
 

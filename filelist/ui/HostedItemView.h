@@ -73,7 +73,7 @@ protected:
             Base::keyPressEvent(e);
             m_input.endUserAction();
         }
-        // The list keeps its keys; the window hears them through KeyDown.
+        // The list keeps its keys; the window hears them through keyDown.
         e->accept();
         m_input.keyPressed(e);
     }

@@ -12,7 +12,7 @@
 struct LaunchInput {
     QString emulatorFolder;   // ends in "/"
     QString currentEmulator;  // catalogue spelling, e.g. "zinc.exe"
-    QString emulatorProgram;  // the file on disk that stands for it (EmulatorProgram)
+    QString emulatorProgram;  // the file on disk that stands for it (emulatorProgramPath)
     QString systemName;
     QString listedFolder;  // the file list's folder
     QString fileName;      // the selected file, without folder

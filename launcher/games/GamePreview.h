@@ -41,7 +41,7 @@ struct PreviewAnswer {
     QString name;
     PreviewPicture picture;
     GameTitleResult title;
-    QString fileInfo;                  // FileInfoText, empty when not asked or not readable
+    QString fileInfo;                  // fileInfoText, empty when not asked or not readable
     QList<PreviewPicture> neighbours;  // only those that have a picture
 };
 

@@ -32,7 +32,7 @@ class ThumbnailCache;
 // (when given) answers false.
 using ThumbnailWrite = std::function<void(const std::function<bool()>& wanted)>;
 
-// LoadPictureFile by way of the shared thumbnail cache: a picture shown smaller than its
+// loadPictureFile by way of the shared thumbnail cache: a picture shown smaller than its
 // own size comes from its smallest fresh thumbnail that is large enough, when there is one.
 // When there is none and a thumbnail would serve the next time, `write` (when given)
 // receives the work of writing it, to be done once the picture is on its way, off the
@@ -41,7 +41,7 @@ QImage loadPictureCached(const ThumbnailCache& cache, const QString& path, const
                          QSize* fullSize, const std::function<bool()>& wanted,
                          ThumbnailWrite* write);
 
-// How a loader decodes one picture; LoadPictureFile unless a test stands in for it.
+// How a loader decodes one picture; loadPictureFile unless a test stands in for it.
 using PictureDecoder = std::function<QImage(const QString& path, const QSize& box, QSize* fullSize,
                                             const std::function<bool()>& wanted)>;
 

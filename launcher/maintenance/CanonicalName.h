@@ -3,7 +3,7 @@
 // Renaming a game to the name its software list or DAT entry gives its ROM, for Ctrl+N and
 // rombard-romcheck's --rename. Only a verified game takes that name: a CRC alone can be a
 // collision or another dump, and a bad dump's name would claim a good one. The rename is
-// F2's (RenameGameFile): nothing is overwritten and the screenshot follows, or nothing
+// F2's (renameGameFile): nothing is overwritten and the screenshot follows, or nothing
 // moves.
 
 #include "identify/Identification.h"
@@ -46,7 +46,7 @@ struct CanonicalRename {
 // description and its ROM alike).
 QString entryNameText(const identify::RomEntry& entry, const QString& target);
 
-// Renames the game at `gamePath` to its canonical name with RenameGameFile, its own
+// Renames the game at `gamePath` to its canonical name with renameGameFile, its own
 // screenshots (found in `pictures`) and ".jar"/".jad" twin following.
 CanonicalRename renameGameToCanonicalName(platform::FileOperations& files, const QString& gamePath,
                                           const identify::Identification& found,

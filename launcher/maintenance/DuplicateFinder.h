@@ -13,7 +13,7 @@
 // - a ".jar" game and its ".jad" descriptor apart: the descriptor goes only with its game,
 //   and a game whose descriptor must stay (it is kept, or is the kept game's, or shares
 //   its file with one of those) stays too;
-// - a file of a disc set alone: sets are compared whole (SameDiscSets) and go whole;
+// - a file of a disc set alone: sets are compared whole (sameDiscSets) and go whole;
 // - a file changed since it was compared: before each removal the entry must still be the
 //   file that was read (same device and inode of the entry itself), with the size and
 //   modification time it had, and the kept file likewise.
@@ -50,7 +50,7 @@ struct DuplicateSearchHooks {
     std::function<void(int row, int keptRow, int found)> found;
 };
 
-// Whether a listed name has a screenshot of its own (ScreenshotSearch::HasOwnScreenshot):
+// Whether a listed name has a screenshot of its own (ScreenshotSearch::hasOwnScreenshot):
 // one named after it, not one it is merely shown by the beginning of its name. Names
 // only, never a path.
 using HasScreenshot = std::function<bool(const QString& name)>;

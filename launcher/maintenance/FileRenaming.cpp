@@ -220,7 +220,7 @@ std::optional<QString> jarTwinOf(platform::FileOperations& files, const QString&
     if (!isJad(jadPath)) return std::nullopt;
     const auto jar = files.resolve(withExtension(jadPath, QStringLiteral(".jar")));
     if (!jar) return std::nullopt;
-    // Its descriptor is the one JadTwinOf finds for it: "A.jad" and "a.jad" are not both.
+    // Its descriptor is the one jadTwinOf finds for it: "A.jad" and "a.jad" are not both.
     const auto jad = jadTwinOf(files, *jar);
     if (!jad || !platform::sameEntry(*jad, jadPath)) return std::nullopt;
     return jar;

@@ -41,7 +41,7 @@ QStringList picturesThatFollow(const QString& folder, const QString& game,
 // match without regard to letter case, but a descriptor that is the exact twin of another
 // ".jar" of the folder belongs to that one.
 std::optional<QString> jadTwinOf(platform::FileOperations& files, const QString& jarPath);
-// The ".jar" game whose descriptor is the ".jad" at `jadPath` (JadTwinOf from the other
+// The ".jar" game whose descriptor is the ".jad" at `jadPath` (jadTwinOf from the other
 // side); nothing when there is none.
 std::optional<QString> jarTwinOf(platform::FileOperations& files, const QString& jadPath);
 
@@ -81,7 +81,7 @@ struct RenameBatchHooks {
     std::function<bool(int done, int total)> progress;
 };
 
-// RenameGameFile for many games of one folder, in the given order, with the same rules for
+// renameGameFile for many games of one folder, in the given order, with the same rules for
 // each. The folders are listed once for the whole batch (names taken are known from that
 // listing and the batch's own moves), so that the cost grows with the number of games, not
 // with its square. Returns the games renamed, each with the name it was given; a game that
@@ -96,7 +96,7 @@ std::vector<GameRename> renameGameFiles(platform::FileOperations& files, const Q
 QString nameGivenText(const QString& oldName, const QString& wanted, const QString& given);
 
 // The closing words of a batch: "1 File Renamed" or "N Files Renamed", then a line (as
-// NameGivenText) for each game of `renamed` that was given another name than `wanted`
+// nameGivenText) for each game of `renamed` that was given another name than `wanted`
 // asked for it, the first few of them and how many more.
 QString renamedCountText(const std::vector<GameRename>& wanted,
                          const std::vector<GameRename>& renamed);

@@ -56,7 +56,7 @@ struct EmulatorState {
     QString systemName;
     QString fileMask;
     // The emulator folder when it holds no emulator of its own: a folder of games, always
-    // the one listed (HoldsEmulators).
+    // the one listed (holdsEmulators).
     QString gamesFolder;
 };
 

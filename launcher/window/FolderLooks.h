@@ -11,7 +11,7 @@
 #include <functional>
 
 struct FolderLook {
-    QString folder;  // as asked, in FolderPathOf's form
+    QString folder;  // as asked, in folderPathOf's form
     bool enterable = false;
     FolderRows rows;  // the folder's rows when it can be entered
     QList<platform::Drive> drives;

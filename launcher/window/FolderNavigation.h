@@ -34,7 +34,7 @@ QStringList subFolderNames(const QString& folder);
 
 // One row of the folder list: the folder's ancestors down to itself, then its sub-folders.
 struct FolderRow {
-    QString path;  // full path, in FolderPathOf's form
+    QString path;  // full path, in folderPathOf's form
     QString name;  // what the row shows
     int depth = 0;
     bool open = false;  // an ancestor or the folder itself

@@ -68,7 +68,7 @@ QString folderProblem(const QString& folder);
 // cannot be used is also named in a message box before the picker opens, and cancelling
 // that picker gives NoChoice with no folder: the launcher ends. Otherwise a cancelled
 // picker leaves the launcher's own folder, as before any of this existed. Every problem
-// goes to `tellTerminal`. Nothing is stored: see RememberStartFolder.
+// goes to `tellTerminal`. Nothing is stored: see rememberStartFolder.
 StartFolderChoice chooseStartFolder(const StartFolderFacts& facts,
                                     const platform::SettingsStore& settings,
                                     platform::Dialogs& dialogs,

@@ -22,7 +22,7 @@ ListedFile file(const QString& name, qint64 size = 0, qint64 modified = 0) {
     return ListedFile{name, size, modified, true};
 }
 
-// A list of `n` items "item0".."item<n-1>" with a recorder of its ItemClick events.
+// A list of `n` items "item0".."item<n-1>" with a recorder of its itemClick events.
 struct Fixture {
     explicit Fixture(int n, bool single = false) {
         model.setObserver(&log);

@@ -1,5 +1,5 @@
-// The window's layout as the widgets receive it (the only check of LayOutBottomRow and
-// LayOutShotFrame), the draggable preview frame and F12.
+// The window's layout as the widgets receive it (the only check of layOutBottomRow and
+// layOutShotFrame), the draggable preview frame and F12.
 
 #include "filelist/ColumnFit.h"
 #include "filelist/ListModel.h"

@@ -105,7 +105,7 @@ TEST_F(WindowTest, StoredValuesComeBackAndBadOnesAreIgnored) {
     }
 }
 
-// The start selects the stored game once: each ItemClick shows a game (its title, its
+// The start selects the stored game once: each itemClick shows a game (its title, its
 // screenshot search, its preview), and a large folder pays for every one of them.
 TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
     program("zsnes");

@@ -232,7 +232,11 @@ TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
         {"shrunk, keeping its shape", encodedPicture({400, 200}, Qt::blue), {100, 100}, {100, 50}},
         {"never enlarged", encodedPicture({40, 20}, Qt::blue), {100, 100}, {40, 20}},
         {"no box: its own size", encodedPicture({40, 20}, Qt::blue), {}, {40, 20}},
+#ifndef __SANITIZE_ADDRESS__
+        // Not under AddressSanitizer: GCC 12's leak checker crashes at exit scanning the
+        // thread-local storage that Qt's JPEG plugin leaves behind.
         {"jpeg", encodedPicture({300, 300}, Qt::green, "JPG"), {90, 60}, {60, 60}},
+#endif
         {"not a picture", "hello, this is text", {100, 100}, {}},
         {"empty", "", {100, 100}, {}},
         {"truncated", encodedPicture({400, 200}, Qt::blue).left(60), {100, 100}, {}},

@@ -185,6 +185,15 @@ protected:
             out << files()->list(i);
         return out;
     }
+    // The row of `name` selected, as a click would.
+    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
+    // `key` pressed on the file list, focused first, as the user presses it.
+    void press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
+        files()->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), key, held);
+        QApplication::processEvents();
+    }
     // A mouse event at (x, 10) of `w`; presses and releases are of the left button.
     static void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {
         const QPointF at(x, 10);

@@ -30,13 +30,6 @@ protected:
         }
         if (playlist) emu.write("roms/Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
     }
-    void press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
-        files()->setFocus();
-        QApplication::processEvents();
-        QTest::keyClick(QApplication::focusWidget(), key, held);
-        QApplication::processEvents();
-    }
-    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     QStringList onDisk() const { return QDir(emu.file("roms")).entryList(QDir::Files, QDir::Name); }
 };
 

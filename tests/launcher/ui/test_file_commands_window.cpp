@@ -46,7 +46,6 @@ protected:
     QStringList onDisk() const {
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     // A real key press on the file list, the way a user gives it.
     void type(Qt::Key key) {
         files()->setFocus();

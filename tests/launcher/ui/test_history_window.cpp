@@ -35,13 +35,6 @@ protected:
     void open(const QStringList& names) { openRoms(names); }
     QString rom(const QString& name) const { return emu.file("roms/" + name); }
     QByteArray romBytes(const QString& name) const { return rom(name).toUtf8(); }
-    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
-    void press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
-        files()->setFocus();
-        QApplication::processEvents();
-        QTest::keyClick(QApplication::focusWidget(), key, held);
-        QApplication::processEvents();
-    }
     QString cell(const QString& name, int column) const {
         return files()->list(listed().indexOf(name), column);
     }

@@ -38,13 +38,6 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         files()->setListIndex(0);
     }
-    void press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
-        files()->setFocus();
-        QApplication::processEvents();
-        QTest::keyClick(QApplication::focusWidget(), key, held);
-        QApplication::processEvents();
-    }
-    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     QString cell(const QString& name) const {
         return files()->list(listed().indexOf(name), ListModel::kVerifiedColumn);
     }

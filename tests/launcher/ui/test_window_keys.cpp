@@ -39,7 +39,6 @@ protected:
         ASSERT_NE(target, nullptr);
         QTest::keyClick(target, key, mods);
     }
-    void select(const QString& name) { files()->setListIndex(listed().indexOf(name)); }
     QStringList onDisk() const {
         return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }

@@ -1,11 +1,9 @@
 #include "identify/ZipDirectory.h"
 
-#include "checksum/Crc32Kernel.h"
-
 #include <QCryptographicHash>
 #include <QList>
 
-#include <zlib.h>
+#include <zip.h>
 
 #include <unistd.h>
 
@@ -20,153 +18,141 @@ namespace identify {
 namespace {
 
 constexpr quint32 kLocalHeader = 0x04034b50;
-constexpr quint32 kCentralHeader = 0x02014b50;
 constexpr quint32 kEndRecord = 0x06054b50;
-constexpr quint32 kZip64EndRecord = 0x06064b50;
-constexpr quint32 kZip64Locator = 0x07064b50;
-
-constexpr qint64 kEndRecordSize = 22;
-constexpr qint64 kZip64LocatorSize = 20;
-constexpr qint64 kZip64EndRecordSize = 56;
-constexpr qint64 kCentralHeaderSize = 46;
 constexpr qint64 kLocalHeaderSize = 30;
-constexpr qint64 kMaxComment = 0xFFFF;
+constexpr qint64 kCentralHeaderSize = 46;
+constexpr qint64 kEndRecordSize = 22;
 constexpr qint64 kChunk = 64 * 1024;
 
-quint16 u16(const char* p) {
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    return quint16(b[0] | (b[1] << 8));
-}
-quint32 u32(const char* p) {
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    return quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) | (quint32(b[3]) << 24);
-}
-quint64 u64(const char* p) {
-    return quint64(u32(p)) | (quint64(u32(p + 4)) << 32);
+// libzip reads through this, from the caller's source; a position of its own keeps the
+// caller's descriptor where it was.
+class Bridge {
+public:
+    explicit Bridge(ZipSource& source) : m_source(source) { zip_error_init(&m_error); }
+    ~Bridge() { zip_error_fini(&m_error); }
+    Bridge(const Bridge&) = delete;
+    Bridge& operator=(const Bridge&) = delete;
+
+    static zip_int64_t callback(void* state, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command) {
+        return static_cast<Bridge*>(state)->answer(data, length, command);
+    }
+
+private:
+    zip_int64_t answer(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        const qint64 size = m_source.size();
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                m_position = 0;
+                return 0;
+            case ZIP_SOURCE_READ: {
+                const qint64 want = qint64(std::min<zip_uint64_t>(length, quint64(size)));
+                const qint64 n = m_position >= size
+                                     ? 0
+                                     : m_source.readAt(m_position, static_cast<char*>(data),
+                                                       std::min(want, size - m_position));
+                if (n < 0) {
+                    zip_error_set(&m_error, ZIP_ER_READ, errno);
+                    return -1;
+                }
+                m_position += n;
+                return n;
+            }
+            case ZIP_SOURCE_CLOSE:
+            case ZIP_SOURCE_FREE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &m_error);
+                if (!st) return -1;
+                zip_stat_init(st);
+                st->size = zip_uint64_t(size);
+                st->valid |= ZIP_STAT_SIZE;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&m_error, data, length);
+            case ZIP_SOURCE_SEEK: {
+                const zip_int64_t to = zip_source_seek_compute_offset(
+                    zip_uint64_t(m_position), zip_uint64_t(size), data, length, &m_error);
+                if (to < 0) return -1;
+                m_position = to;
+                return 0;
+            }
+            case ZIP_SOURCE_TELL:
+                return m_position;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(
+                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                    ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                    ZIP_SOURCE_SUPPORTS, -1);
+            default:
+                zip_error_set(&m_error, ZIP_ER_OPNOTSUPP, 0);
+                return -1;
+        }
+    }
+
+    ZipSource& m_source;
+    qint64 m_position = 0;
+    zip_error_t m_error;
+};
+
+struct ZipDiscard {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+struct ZipFileClose {
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+
+// An archive open for reading; the bridge outlives libzip's use of it.
+struct Archive {
+    std::unique_ptr<Bridge> bridge;
+    std::unique_ptr<zip_t, ZipDiscard> zip;
+};
+
+QString describe(zip_error_t* error) {
+    return QString::fromUtf8(zip_error_strerror(error));
 }
 
-// A 64-bit field as a file position: anything past qint64 cannot be inside a file.
+QString openArchive(ZipSource& source, Archive& archive) {
+    // libzip takes an empty file for an empty archive; it is no zip.
+    if (source.size() < kEndRecordSize) return QStringLiteral("too short to be a zip");
+    archive.bridge = std::make_unique<Bridge>(source);
+    zip_error_t error;
+    zip_error_init(&error);
+    QString problem;
+    zip_source_t* bytes =
+        zip_source_function_create(&Bridge::callback, archive.bridge.get(), &error);
+    if (bytes) archive.zip.reset(zip_open_from_source(bytes, ZIP_RDONLY, &error));
+    if (!archive.zip) {
+        problem = QStringLiteral("the zip cannot be read: %1").arg(describe(&error));
+        zip_source_free(bytes);  // still ours when the opening failed
+    }
+    zip_error_fini(&error);
+    return problem;
+}
+
+// A 64-bit size as a file position: anything past qint64 cannot be inside a file.
 bool fitsPosition(quint64 v) {
     return v <= quint64(std::numeric_limits<qint64>::max());
 }
 
-// Reads exactly `length` bytes, or fails.
-bool readExactly(ZipSource& source, qint64 offset, char* out, qint64 length) {
-    while (length > 0) {
-        const qint64 n = source.readAt(offset, out, length);
-        if (n <= 0) return false;
-        offset += n;
-        out += n;
-        length -= n;
-    }
+constexpr zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC |
+                                 ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
+
+bool memberAt(zip_t* zip, quint64 index, ZipMember& m) {
+    zip_stat_t st;
+    // Raw names: libzip would otherwise turn names it takes for code page 437 into UTF-8.
+    if (zip_stat_index(zip, index, ZIP_FL_ENC_RAW, &st) != 0 || (st.valid & kNeeded) != kNeeded ||
+        !st.name || !fitsPosition(st.size) || !fitsPosition(st.comp_size))
+        return false;
+    m.name = QByteArray(st.name);
+    m.compressedSize = qint64(st.comp_size);
+    m.size = qint64(st.size);
+    m.crc = st.crc;
+    m.method = st.comp_method;
+    m.encrypted = st.encryption_method != ZIP_EM_NONE;
+    m.index = index;
     return true;
-}
-
-struct EndRecord {
-    qint64 position = 0;  // where the directory must end by (the first end record)
-    quint64 entries = 0;
-    quint64 directorySize = 0;
-    quint64 directoryOffset = 0;
-};
-
-// Finds the end record in the file's tail. A comment may itself hold the signature, so a
-// record whose comment reaches exactly to the end of the file is preferred; otherwise the
-// last one found whose comment fits.
-QString findEndRecord(ZipSource& source, EndRecord& end, bool& zip64Wanted) {
-    const qint64 size = source.size();
-    if (size < kEndRecordSize) return QStringLiteral("too short to be a zip");
-    const qint64 tailLength = std::min(size, kMaxComment + kEndRecordSize);
-    QByteArray tail(tailLength, Qt::Uninitialized);
-    if (!readExactly(source, size - tailLength, tail.data(), tailLength))
-        return QStringLiteral("cannot be read");
-    qint64 fitting = -1, exact = -1;
-    for (qint64 i = tailLength - kEndRecordSize; i >= 0 && exact < 0; --i) {
-        const char* p = tail.constData() + i;
-        if (u32(p) != kEndRecord) continue;
-        const qint64 recordEnd = i + kEndRecordSize + u16(p + 20);
-        if (recordEnd == tailLength)
-            exact = i;
-        else if (recordEnd < tailLength && fitting < 0)
-            fitting = i;
-    }
-    const qint64 at = exact >= 0 ? exact : fitting;
-    if (at < 0) return QStringLiteral("no end of the zip directory (a cut-off file?)");
-    const char* p = tail.constData() + at;
-    const quint16 disk = u16(p + 4), directoryDisk = u16(p + 6);
-    const quint16 entriesHere = u16(p + 8), entries = u16(p + 10);
-    const quint32 directorySize = u32(p + 12), directoryOffset = u32(p + 16);
-    zip64Wanted = entries == 0xFFFF || entriesHere == 0xFFFF || directorySize == 0xFFFFFFFF ||
-                  directoryOffset == 0xFFFFFFFF || disk == 0xFFFF || directoryDisk == 0xFFFF;
-    if (!zip64Wanted && (disk != 0 || directoryDisk != 0 || entriesHere != entries))
-        return QStringLiteral("a zip split over several disks");
-    end.position = size - tailLength + at;
-    end.entries = entries;
-    end.directorySize = directorySize;
-    end.directoryOffset = directoryOffset;
-    return {};
-}
-
-QString readZip64EndRecord(ZipSource& source, EndRecord& end) {
-    char locator[kZip64LocatorSize];
-    const qint64 locatorAt = end.position - kZip64LocatorSize;
-    if (locatorAt < 0 || !readExactly(source, locatorAt, locator, kZip64LocatorSize) ||
-        u32(locator) != kZip64Locator)
-        return QStringLiteral("the ZIP64 end of the directory is missing");
-    const quint64 recordAt = u64(locator + 8);
-    if (u32(locator + 4) != 0 || u32(locator + 16) > 1)
-        return QStringLiteral("a zip split over several disks");
-    // The record lies before its locator, never on top of it.
-    if (!fitsPosition(recordAt) || qint64(recordAt) > locatorAt - kZip64EndRecordSize)
-        return QStringLiteral("the ZIP64 end of the directory points outside the file");
-    char record[kZip64EndRecordSize];
-    if (!readExactly(source, qint64(recordAt), record, kZip64EndRecordSize) ||
-        u32(record) != kZip64EndRecord)
-        return QStringLiteral("the ZIP64 end of the directory is damaged");
-    if (u32(record + 16) != 0 || u32(record + 20) != 0 || u64(record + 24) != u64(record + 32))
-        return QStringLiteral("a zip split over several disks");
-    end.position = qint64(recordAt);
-    end.entries = u64(record + 32);
-    end.directorySize = u64(record + 40);
-    end.directoryOffset = u64(record + 48);
-    return {};
-}
-
-// The ZIP64 extra field holds, in this order, only the fields whose 32-bit value is
-// saturated.
-bool applyZip64Extra(const char* extra, qint64 length, ZipMember& m, bool wantSize,
-                     bool wantCompressed, bool wantOffset, bool wantDisk, quint32& disk) {
-    qint64 pos = 0;
-    while (pos + 4 <= length) {
-        const quint16 id = u16(extra + pos), blockLength = u16(extra + pos + 2);
-        const char* data = extra + pos + 4;
-        if (pos + 4 + blockLength > length) return false;
-        if (id == 0x0001) {
-            qint64 at = 0;
-            const auto take = [&](quint64& value) {
-                if (at + 8 > blockLength) return false;
-                value = u64(data + at);
-                at += 8;
-                return true;
-            };
-            quint64 size = quint64(m.size), compressed = quint64(m.compressedSize),
-                    offset = quint64(m.localHeaderOffset);
-            if ((wantSize && !take(size)) || (wantCompressed && !take(compressed)) ||
-                (wantOffset && !take(offset)))
-                return false;
-            if (wantDisk) {
-                if (at + 4 > blockLength) return false;
-                disk = u32(data + at);
-            }
-            if (!fitsPosition(size) || !fitsPosition(compressed) || !fitsPosition(offset))
-                return false;
-            m.size = qint64(size);
-            m.compressedSize = qint64(compressed);
-            m.localHeaderOffset = qint64(offset);
-            return true;
-        }
-        pos += 4 + blockLength;
-    }
-    return !(wantSize || wantCompressed || wantOffset || wantDisk);
 }
 
 }  // namespace
@@ -197,7 +183,9 @@ bool unsafeMemberName(const QByteArray& name) {
 
 bool looksLikeZip(QByteArrayView head) {
     if (head.size() < 4) return false;
-    const quint32 signature = u32(head.data());
+    quint32 signature = 0;
+    for (int i = 3; i >= 0; --i)
+        signature = signature << 8 | static_cast<unsigned char>(head[i]);
     return signature == kLocalHeader || signature == kEndRecord;
 }
 
@@ -208,167 +196,80 @@ ZipDirectory readZipDirectory(ZipSource& source) {
         result.error = std::move(error);
         return result;
     };
-    EndRecord end;
-    bool zip64 = false;
-    if (QString error = findEndRecord(source, end, zip64); !error.isEmpty()) return fail(error);
-    if (zip64)
-        if (QString error = readZip64EndRecord(source, end); !error.isEmpty()) return fail(error);
-
-    if (!fitsPosition(end.directoryOffset) || !fitsPosition(end.directorySize) ||
-        qint64(end.directoryOffset) > end.position ||
-        qint64(end.directorySize) > end.position - qint64(end.directoryOffset))
-        return fail(QStringLiteral("the zip directory points outside the file"));
-    const qint64 directoryOffset = qint64(end.directoryOffset);
-    const qint64 directorySize = qint64(end.directorySize);
-    if (directorySize > kMaxZipDirectory)
-        return fail(QStringLiteral("the zip directory is too large"));
-    // Each record takes at least its fixed part, so the directory's real size bounds the
-    // count whatever the end record claims.
-    if (end.entries > quint64(directorySize / kCentralHeaderSize))
-        return fail(QStringLiteral("the zip directory claims %1 members but has room for %2")
-                        .arg(end.entries)
-                        .arg(directorySize / kCentralHeaderSize));
-
-    QByteArray directory(directorySize, Qt::Uninitialized);
-    if (!readExactly(source, directoryOffset, directory.data(), directorySize))
-        return fail(QStringLiteral("the zip directory cannot be read"));
-    result.members.reserve(size_t(end.entries));
-    qint64 pos = 0;
-    for (quint64 k = 0; k < end.entries; ++k) {
-        if (pos + kCentralHeaderSize > directorySize)
-            return fail(QStringLiteral("the zip directory is cut short"));
-        const char* p = directory.constData() + pos;
-        if (u32(p) != kCentralHeader) return fail(QStringLiteral("the zip directory is damaged"));
-        const qint64 nameLength = u16(p + 28), extraLength = u16(p + 30),
-                     commentLength = u16(p + 32);
-        const qint64 recordLength = kCentralHeaderSize + nameLength + extraLength + commentLength;
-        if (pos + recordLength > directorySize)
-            return fail(QStringLiteral("the zip directory is cut short"));
+    Archive archive;
+    if (QString error = openArchive(source, archive); !error.isEmpty()) return fail(error);
+    const zip_int64_t count = zip_get_num_entries(archive.zip.get(), 0);
+    // libzip does not say where each member's data starts, so whether two records share
+    // their bytes cannot be seen. What can be: every member needs a local header, its packed
+    // bytes and a directory record of its own, all before the end record. Members that claim
+    // more than that room must overlap, as the records of an overlapping-record bomb do;
+    // within it, all the members together can never feed more than the file's bytes to the
+    // unpacking.
+    const quint64 room = quint64(source.size() - kEndRecordSize);
+    quint64 claimed = 0;
+    result.members.reserve(size_t(std::clamp<zip_int64_t>(count, 0, 4096)));
+    for (zip_int64_t i = 0; i < count; ++i) {
         ZipMember m;
-        m.flags = u16(p + 8);
-        m.method = u16(p + 10);
-        m.crc = u32(p + 16);
-        const quint32 compressed = u32(p + 20), size = u32(p + 24), offset = u32(p + 42);
-        quint32 disk = u16(p + 34);
-        m.compressedSize = compressed;
-        m.size = size;
-        m.localHeaderOffset = offset;
-        m.name = QByteArray(p + kCentralHeaderSize, nameLength);
-        if (size == 0xFFFFFFFF || compressed == 0xFFFFFFFF || offset == 0xFFFFFFFF ||
-            disk == 0xFFFF) {
-            if (!applyZip64Extra(p + kCentralHeaderSize + nameLength, extraLength, m,
-                                 size == 0xFFFFFFFF, compressed == 0xFFFFFFFF, offset == 0xFFFFFFFF,
-                                 disk == 0xFFFF, disk))
-                return fail(QStringLiteral("a member's ZIP64 sizes are missing or damaged"));
-        }
-        if (disk != 0) return fail(QStringLiteral("a zip split over several disks"));
-        result.members.push_back(std::move(m));
-        pos += recordLength;
-    }
-
-    // Members follow one another before the directory. Their order on disk need not be the
-    // directory's, so they are checked sorted by position; a member whose data would run
-    // into the next (a record pointing back, or two sharing their data) makes the archive
-    // a forgery.
-    std::vector<const ZipMember*> byPosition;
-    byPosition.reserve(result.members.size());
-    for (const ZipMember& m : result.members)
-        byPosition.push_back(&m);
-    std::sort(byPosition.begin(), byPosition.end(), [](const ZipMember* a, const ZipMember* b) {
-        return a->localHeaderOffset < b->localHeaderOffset;
-    });
-    for (size_t i = 0; i < byPosition.size(); ++i) {
-        const ZipMember& m = *byPosition[i];
-        const qint64 limit =
-            i + 1 < byPosition.size() ? byPosition[i + 1]->localHeaderOffset : directoryOffset;
-        if (m.localHeaderOffset > limit || m.compressedSize > limit - m.localHeaderOffset ||
-            kLocalHeaderSize > limit - m.localHeaderOffset - m.compressedSize)
+        if (!memberAt(archive.zip.get(), quint64(i), m))
+            return fail(QStringLiteral("the zip directory is damaged"));
+        const quint64 extent =
+            quint64(kLocalHeaderSize + kCentralHeaderSize + 2 * m.name.size()) + m.compressedSize;
+        if (quint64(m.compressedSize) > room || (claimed += extent) > room)
             return fail(QStringLiteral("zip members overlap or point outside the file"));
+        result.members.push_back(std::move(m));
     }
     return result;
 }
 
-MemberDigest digestMember(ZipSource& source, const ZipMember& member) {
+MemberDigest digestMember(ZipSource& source, const ZipMember& member, qint64 maxSize) {
     MemberDigest result;
     const auto fail = [&](QString error) {
         result.error = std::move(error);
         return result;
     };
-    if (member.encrypted()) return fail(QStringLiteral("the member is encrypted"));
-    if (member.method != 0 && member.method != 8)
+    if (member.encrypted) return fail(QStringLiteral("the member is encrypted"));
+    if (member.method != ZIP_CM_STORE && member.method != ZIP_CM_DEFLATE)
         return fail(QStringLiteral("the member's compression (method %1) is not supported")
                         .arg(member.method));
-    char local[kLocalHeaderSize];
-    if (member.localHeaderOffset < 0 ||
-        !readExactly(source, member.localHeaderOffset, local, kLocalHeaderSize) ||
-        u32(local) != kLocalHeader)
-        return fail(QStringLiteral("the member's header is missing"));
-    const qint64 dataStart =
-        member.localHeaderOffset + kLocalHeaderSize + u16(local + 26) + u16(local + 28);
-    if (member.compressedSize < 0 || dataStart > source.size() ||
-        member.compressedSize > source.size() - dataStart)
-        return fail(QStringLiteral("the member's data lies outside the file"));
-    if (member.method == 0 && member.compressedSize != member.size)
+    if (member.size > maxSize)
+        return fail(QStringLiteral("the member says it is %1 bytes, more than the %2 taken")
+                        .arg(member.size)
+                        .arg(maxSize));
+    if (member.method == ZIP_CM_STORE && member.compressedSize != member.size)
         return fail(QStringLiteral("the member's stored size does not match"));
 
-    QCryptographicHash sha1(QCryptographicHash::Sha1);
-    quint32 crc = 0xFFFFFFFFu;
-    qint64 produced = 0;
-    const auto take = [&](const char* data, qint64 length) {
-        produced += length;
-        if (produced > member.size) return false;
-        crc = crckernel::crc32Update(crc, reinterpret_cast<const std::uint8_t*>(data),
-                                     size_t(length));
-        sha1.addData(QByteArrayView(data, length));
-        return true;
-    };
-    const auto input = std::make_unique_for_overwrite<char[]>(kChunk);
-    qint64 consumed = 0;
-    const auto readInput = [&]() -> qint64 {
-        const qint64 want = std::min(kChunk, member.compressedSize - consumed);
-        if (want <= 0) return 0;
-        if (!readExactly(source, dataStart + consumed, input.get(), want)) return -1;
-        consumed += want;
-        return want;
-    };
-    const QString tooLong = QStringLiteral("the member unpacks to more than its stated size");
+    Archive archive;
+    if (QString error = openArchive(source, archive); !error.isEmpty()) return fail(error);
+    // The archive is read again: it has to hold the very member listed, or it changed.
+    ZipMember now;
+    if (!memberAt(archive.zip.get(), member.index, now) || now.name != member.name ||
+        now.size != member.size || now.crc != member.crc ||
+        now.compressedSize != member.compressedSize || now.method != member.method || now.encrypted)
+        return fail(QStringLiteral("the member is not the one listed (the zip changed?)"));
+    const std::unique_ptr<zip_file_t, ZipFileClose> file(
+        zip_fopen_index(archive.zip.get(), member.index, 0));
+    if (!file)
+        return fail(QStringLiteral("the member cannot be unpacked: %1")
+                        .arg(describe(zip_get_error(archive.zip.get()))));
 
-    if (member.method == 0) {
-        for (;;) {
-            const qint64 n = readInput();
-            if (n < 0) return fail(QStringLiteral("the member cannot be read"));
-            if (n == 0) break;
-            if (!take(input.get(), n)) return fail(tooLong);
-        }
-    } else {
-        z_stream z{};
-        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
-            return fail(QStringLiteral("the member cannot be unpacked"));
-        const std::unique_ptr<z_stream, int (*)(z_stream*)> ending(&z, inflateEnd);
-        const auto output = std::make_unique_for_overwrite<char[]>(kChunk);
-        // Every round either takes input or gives output (zlib says Z_BUF_ERROR when it
-        // can do neither), and both are bounded, so the loop ends.
-        for (;;) {
-            if (z.avail_in == 0) {
-                const qint64 n = readInput();
-                if (n < 0) return fail(QStringLiteral("the member cannot be read"));
-                z.next_in = reinterpret_cast<Bytef*>(input.get());
-                z.avail_in = uInt(n);
-            }
-            z.next_out = reinterpret_cast<Bytef*>(output.get());
-            z.avail_out = uInt(kChunk);
-            const int rc = inflate(&z, Z_NO_FLUSH);
-            if (!take(output.get(), kChunk - qint64(z.avail_out))) return fail(tooLong);
-            if (rc == Z_STREAM_END) break;
-            if (rc == Z_BUF_ERROR && z.avail_in == 0)
-                return fail(QStringLiteral("the member's data ends early"));
-            if (rc != Z_OK) return fail(QStringLiteral("the member's data is damaged"));
-        }
+    QCryptographicHash sha1(QCryptographicHash::Sha1);
+    qint64 produced = 0;
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
+    for (;;) {
+        // libzip unpacks no more than is asked for, so the output is looked at after each
+        // piece; left to itself it checks the size (and the CRC-32) only at the stream's end.
+        const zip_int64_t n = zip_fread(file.get(), chunk.get(), zip_uint64_t(kChunk));
+        if (n < 0)
+            return fail(QStringLiteral("the member cannot be unpacked: %1")
+                            .arg(describe(zip_file_get_error(file.get()))));
+        if (n == 0) break;
+        produced += n;
+        if (produced > member.size)
+            return fail(QStringLiteral("the member unpacks to more than its stated size"));
+        sha1.addData(QByteArrayView(chunk.get(), n));
     }
     if (produced != member.size)
         return fail(QStringLiteral("the member unpacks to less than its stated size"));
-    if (~crc != member.crc)
-        return fail(QStringLiteral("the member's CRC-32 does not match the directory"));
     result.sha1 = sha1.result();
     return result;
 }

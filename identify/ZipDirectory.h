@@ -1,10 +1,11 @@
 #pragma once
 
-// A zip archive's central directory, read without unpacking anything: the members' names,
-// sizes and CRC-32s are all the identification needs, and only a member that has to be
-// confirmed by its SHA-1 is ever unpacked. Every offset and count in an archive is treated
-// as a claim to check against the file's real size: a damaged or hostile archive gives an
-// error, never a read outside the file or memory out of proportion to it.
+// A zip archive's directory, read without unpacking anything: the members' names, sizes and
+// CRC-32s are all the identification needs, and only a member that has to be confirmed by
+// its SHA-1 is ever unpacked. libzip reads the records; what it leaves to its caller is
+// checked here, as an archive comes from anywhere: members whose packed bytes add up to
+// more than the file holds (records sharing their data, the overlapping-record bomb), a
+// member larger than the caller takes, and unpacking that goes past the stated size.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -51,12 +52,11 @@ struct ZipMember {
     qint64 size = 0;
     quint32 crc = 0;
     int method = 0;  // 0 stored, 8 deflate; others are listed but cannot be unpacked
-    quint16 flags = 0;
-    qint64 localHeaderOffset = 0;
+    bool encrypted = false;
+    quint64 index = 0;  // the member's place in the directory
 
     // A folder entry ("dir/") holds no data of its own.
     bool isFolder() const { return name.endsWith('/'); }
-    bool encrypted() const { return (flags & 1) != 0; }
 };
 
 // Whether a member's name would lead outside the archive's own folder if it were ever
@@ -74,13 +74,9 @@ struct ZipDirectory {
     bool ok() const { return error.isEmpty(); }
 };
 
-// The directory is at most this large (a few hundred thousand members): beyond that the
-// archive is not a set of game files.
-constexpr qint64 kMaxZipDirectory = qint64{16} << 20;
-
-// Reads the end of central directory record (searched for only in the file's last
-// 64 KiB + 22 bytes), ZIP64 where the record says so, and every central directory record.
-// Members must lie one after the other before the directory, none overlapping another.
+// Reads the directory (the end record is looked for only in the file's last 64 KiB + 22
+// bytes). Every member needs its own local header, packed bytes and directory record before
+// the end record; an archive whose members claim more than that room is refused.
 ZipDirectory readZipDirectory(ZipSource& source);
 
 struct MemberDigest {
@@ -89,9 +85,14 @@ struct MemberDigest {
     bool ok() const { return error.isEmpty(); }
 };
 
-// Unpacks one member (stored or deflate) in small pieces into a SHA-1, checking the
-// local header, the size and the CRC-32 the directory gives. Stops as soon as the output
-// passes the declared size, so a member claiming to be small cannot unpack into gigabytes.
-MemberDigest digestMember(ZipSource& source, const ZipMember& member);
+// A member is unpacked only when it says it is at most this large.
+constexpr qint64 kMaxZipMember = qint64{64} << 30;
+
+// Unpacks one member (stored or deflate) of the archive it was listed from, in small pieces,
+// into a SHA-1, checking its size and (through libzip) its CRC-32. A member stating more than
+// `maxSize` bytes is refused before anything is unpacked, and the unpacking stops as soon as the
+// output passes the stated size, so a member claiming to be small cannot unpack into gigabytes.
+MemberDigest digestMember(ZipSource& source, const ZipMember& member,
+                          qint64 maxSize = kMaxZipMember);
 
 }  // namespace identify

@@ -2,11 +2,12 @@
 # shellcheck shell=bash
 
 # xa65 assembles the sample game; SDL reads the game pads; libsqlite3-dev holds the library
-# database; libxml2-dev reads software lists and DATs; libarchive-dev unpacks 7z archives;
-# libdeflate-dev inflates screenshots; ccache makes every build after the first quick.
+# database; libxml2-dev reads software lists and DATs; libzip-dev reads zips and
+# libarchive-dev unpacks 7z archives; libdeflate-dev inflates screenshots; ccache makes every
+# build after the first quick.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-                zlib1g-dev xa65 libsdl2-dev libsqlite3-dev libxml2-dev libarchive-dev libdeflate-dev
-                ccache)
+                zlib1g-dev xa65 libsdl2-dev libsqlite3-dev libxml2-dev libzip-dev libarchive-dev
+                libdeflate-dev ccache)
 # clang-format checks the code's layout; desktop-file-utils and appstream check the desktop
 # files; file and dpkg-dev let CPack work out the package's dependencies; libxcb1-dev and
 # xvfb let bench_window_shown watch the real window appear; mame-data's software lists

@@ -241,7 +241,7 @@ TEST(Verdicts, AZipIsUnpackedOnlyToConfirmASha1) {
         EXPECT_EQ(id.verdict, c.verdict) << c.what;
         EXPECT_EQ(!id.problem.isEmpty(), c.problem) << c.what << ": " << id.problem.toStdString();
         if (c.problem) {
-            EXPECT_TRUE(id.problem.contains("CRC-32")) << id.problem.toStdString();
+            EXPECT_TRUE(id.problem.contains("CRC")) << id.problem.toStdString();
         }
     }
 }
@@ -263,8 +263,8 @@ TEST(Verdicts, UnreadableAndHostileFilesAreUnknownWithAReason) {
         {"missing", folder.file("gone.bin"), "cannot be read"},
         {"a folder", folder.mkdir("dir"), "not a regular file"},
         {"a FIFO (never waited on)", fifo, "not a regular file"},
-        {"a cut-off zip", folder.write("cut.zip", cut), "no end"},
-        {"a huge member count", folder.write("huge.zip", huge.bytes), "claims"},
+        {"a cut-off zip", folder.write("cut.zip", cut), "zip cannot be read"},
+        {"a huge member count", folder.write("huge.zip", huge.bytes), "zip cannot be read"},
         {"a member outside the archive",
          folder.write("evil.zip", zipbuild::build({{"../../evil.a26", kGame, true}}).bytes),
          "outside itself"},

@@ -1,8 +1,7 @@
 #pragma once
 
 // Builds zip archives in memory with zlib, and remembers where each record went so a test
-// can damage exactly the field it means to. Header-only: only tests that link zlib (through
-// the identify layer) include it.
+// can damage exactly the field it means to.
 
 #include <QByteArray>
 

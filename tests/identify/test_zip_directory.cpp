@@ -59,6 +59,10 @@ TEST(ZipDirectory, ListsAndUnpacksGoodArchives) {
          withComment(plain, QByteArray("PK\x05\x06", 4) + QByteArray(30, 'x')), twoMembers()},
         {"the longest comment", withComment(plain, QByteArray(0xFFFF, 'c')), twoMembers()},
         {"empty", zipbuild::build({}).bytes, {}},
+        // Names are the archive's bytes, never converted from a guessed code page.
+        {"a name in no particular encoding",
+         zipbuild::build({{"sp\xe4t.bin", kGame, false}}).bytes,
+         {{"sp\xe4t.bin", kGame, false}}},
         {"empty members and a large one",
          zipbuild::build({{"e", {}, false}, {"d", {}, true}, {"z", kZeros, true}}).bytes,
          {{"e", {}, false}, {"d", {}, true}, {"z", kZeros, true}}},

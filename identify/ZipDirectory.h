@@ -4,8 +4,9 @@
 // CRC-32s are all the identification needs, and only a member that has to be confirmed by
 // its SHA-1 is ever unpacked. libzip reads the records; what it leaves to its caller is
 // checked here, as an archive comes from anywhere: members whose packed bytes add up to
-// more than the file holds (records sharing their data, the overlapping-record bomb), a
-// member larger than the caller takes, and unpacking that goes past the stated size.
+// more than the file holds (the overlapping-record bomb), a member larger than the caller
+// takes, and unpacking that goes past the stated size. Member names are checked by the
+// callers (unsafeMemberName).
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -60,7 +61,9 @@ struct ZipMember {
 };
 
 // Whether a member's name would lead outside the archive's own folder if it were ever
-// unpacked (absolute, a ".." step, a backslash or a NUL): such an archive is refused.
+// unpacked (absolute, a ".." step, a backslash or a NUL): such an archive is refused. libzip
+// hands out a zip's names with any NUL turned into a space, so for a zip that leaves the
+// others.
 bool unsafeMemberName(const QByteArray& name);
 
 // Whether the first bytes of a file are a zip's: a local file header, or the end record of
@@ -89,9 +92,10 @@ struct MemberDigest {
 constexpr qint64 kMaxZipMember = qint64{64} << 30;
 
 // Unpacks one member (stored or deflate) of the archive it was listed from, in small pieces,
-// into a SHA-1, checking its size and (through libzip) its CRC-32. A member stating more than
-// `maxSize` bytes is refused before anything is unpacked, and the unpacking stops as soon as the
-// output passes the stated size, so a member claiming to be small cannot unpack into gigabytes.
+// into a SHA-1, checking its size and (through libzip) its CRC-32. A member stating more
+// than `maxSize` bytes is refused before anything is unpacked, and the unpacking stops as
+// soon as the output passes the stated size, so a member claiming to be small cannot unpack
+// into gigabytes. The archive is opened again, and has to hold the very member listed.
 MemberDigest digestMember(ZipSource& source, const ZipMember& member,
                           qint64 maxSize = kMaxZipMember);
 

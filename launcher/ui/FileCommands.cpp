@@ -45,6 +45,12 @@ RenameOutcome renameGame(platform::FileOperations& files, const QString& folder,
 }  // namespace
 
 void FileCommands::offThread(const QString& doing, std::function<std::function<void()>()> work) {
+    if (m_macroRunning) {
+        // A macro's keys arrive at once, each meant for what the key before it left (F9,
+        // then Down from the renamed game): within a macro the command is done here.
+        work()();
+        return;
+    }
     setProgress(doing);
     // A share that stopped answering may keep the work past the window's end: it touches
     // nothing of this object, which only the call it hands back uses, and that call runs

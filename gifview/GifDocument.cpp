@@ -2,6 +2,8 @@
 
 #include "platform/FileNames.h"
 
+#include <QFile>
+
 GifDocument::GifDocument() = default;
 
 GifDocument::~GifDocument() {
@@ -9,21 +11,26 @@ GifDocument::~GifDocument() {
 }
 
 std::optional<GifDocument::Candidate> GifDocument::read(const QString& fileName) {
-    auto file = std::make_unique<QFile>();
+    QFile file;
     // By the name's bytes: a name that is not valid UTF-8 opens too.
-    if (!platform::openRegularForReading(*file, fileName)) return std::nullopt;
+    if (!platform::openRegularForReading(file, fileName)) return std::nullopt;
     // One buffered read; the walk then touches each byte at most once.
-    const QByteArray bytes = file->readAll();
+    return fromBytes(file.readAll(), fileName);
+}
+
+std::optional<GifDocument::Candidate> GifDocument::fromBytes(QByteArray bytes,
+                                                             const QString& fileName) {
     std::optional<GifWalk> walk = walkGif(bytes);
     if (!walk) return std::nullopt;
     QByteArray header = bytes.left(walk->headerLength);
-    return Candidate{std::move(file), std::move(*walk), std::move(header), fileName};
+    return Candidate{std::move(bytes), std::move(*walk), std::move(header), fileName};
 }
 
 void GifDocument::install(Candidate candidate) {
     unload();
     GifWalk& walk = candidate.walk;
-    m_file = std::move(candidate.file);
+    m_bytes = std::move(candidate.bytes);
+    m_open = true;
     m_fileName = std::move(candidate.fileName);
     m_hasFrames = true;
     m_frames = std::move(walk.frames);
@@ -43,9 +50,9 @@ bool GifDocument::load(const QString& fileName) {
 }
 
 void GifDocument::unload() {
-    if (m_file) {
-        m_file->close();
-        m_file.reset();
+    if (m_open) {
+        m_bytes = QByteArray();
+        m_open = false;
         if (m_info.temporaryFile) {
             QFile::remove(m_fileName);
             m_info.temporaryFile = false;
@@ -71,12 +78,11 @@ const GifFrame* GifDocument::frame(int index) const {
 
 QByteArray GifDocument::framePicture(int index) const {
     const GifFrame* frame = this->frame(index);
-    if (!frame || !m_file) return {};
+    if (!frame || !m_open) return {};
     const qint32 start = frame->framePosition(GifFrame::kStart);
     const qint32 length = frame->framePosition(GifFrame::kEnd) - start;
-    if (length <= 0 || !m_file->seek(start - 1)) return {};
-    const QByteArray bytes = m_file->read(length);
-    if (bytes.size() != length) return {};
+    if (length <= 0 || start < 1 || qint64(start) - 1 + length > m_bytes.size()) return {};
+    const QByteArray bytes = m_bytes.sliced(start - 1, length);
     return buildFramePicture(m_info.header.left(m_info.headerLength),
                              m_info.headerEndsWithIntroducer, bytes, *frame);
 }

@@ -1,18 +1,18 @@
 #pragma once
 
 // A loaded GIF: the walked frame records, the header that goes in front of every frame's
-// bytes, and the open file the frames are read from whenever a frame is drawn.
+// bytes, and the file's bytes the frames are cut from whenever a frame is drawn. The bytes
+// are kept rather than the open file: a picture on a share that stops answering must not
+// hold the window's thread each time a frame is drawn.
 
 #include "gifview/GifFrame.h"
 #include "gifview/GifWalker.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QHash>
 #include <QImage>
 #include <QString>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -29,21 +29,23 @@ public:
 
     // A file that walked cleanly, ready to replace what is loaded.
     struct Candidate {
-        std::unique_ptr<QFile> file;
+        QByteArray bytes;
         GifWalk walk;
         QByteArray header;
-        QString fileName;  // as given; the open file does not know it
+        QString fileName;  // as given
     };
-    // Opens and walks the file; nothing when it is not a GIF this view can show.
+    // Reads and walks the file; nothing when it is not a GIF this view can show.
     static std::optional<Candidate> read(const QString& fileName);
+    // Walks a file's bytes read elsewhere (off the window's thread).
+    static std::optional<Candidate> fromBytes(QByteArray bytes, const QString& fileName);
     // Unloads what was loaded and takes the candidate's file and frames over.
     void install(Candidate candidate);
     // read + install; false leaves what was loaded before.
     bool load(const QString& fileName);
-    // Closes the file (deleting it when it is a temporary copy) and drops the frames.
+    // Drops the bytes and the frames (deleting the file when it is a temporary copy).
     void unload();
 
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_open; }
     // The frames collection exists (it may still be empty).
     bool hasFrames() const { return m_hasFrames; }
     int frameCount() const { return static_cast<int>(m_frames.size()); }
@@ -68,8 +70,9 @@ public:
     static constexpr qint64 kDefaultCacheBudget = 48LL * 1024 * 1024;
 
 private:
-    std::unique_ptr<QFile> m_file;
-    QString m_fileName;  // of the open file
+    QByteArray m_bytes;
+    bool m_open = false;
+    QString m_fileName;  // of the bytes held
     bool m_hasFrames = false;
     std::vector<GifFrame> m_frames;
     GifInfo m_info;

@@ -25,28 +25,35 @@ bool GifViewCore::loadGif(const QString& fileName) {
     const std::optional<platform::RegularFile> file = platform::regularFile(fileName);
     if (!file || file->size < 20) return false;
     if (!fileName.toLower().endsWith(QLatin1String(".gif"))) {
-        if (!loadStaticPicture(fileName, true)) return false;
-    } else {
-        m_staticPicture = QImage();
-        m_staticPictureVisible = false;
-        m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
-        std::optional<GifDocument::Candidate> candidate = GifDocument::read(fileName);
-        if (!candidate) return false;
-        setAnimationState(true);
-        if (m_doc.isOpen() || m_doc.hasFrames()) unloadGif(false);
-        m_doc.install(std::move(*candidate));
-        m_doc.info().fileName = fileName;
-        if (m_doc.frameCount() == 1) loadStaticPicture(fileName, false);
+        QImage picture;
+        QFile f;
+        if (platform::openRegularForReading(f, fileName)) picture = QImageReader(&f).read();
+        return showStaticPicture(picture, fileName, true);
     }
+    QFile f;
+    if (!platform::openRegularForReading(f, fileName)) return false;
+    return loadGifBytes(f.readAll(), fileName);
+}
+
+bool GifViewCore::loadGifBytes(const QByteArray& bytes, const QString& fileName) {
+    if (bytes.size() < 20) return false;
+    m_staticPicture = QImage();
+    m_staticPictureVisible = false;
+    m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
+    std::optional<GifDocument::Candidate> candidate = GifDocument::fromBytes(bytes, fileName);
+    if (!candidate) return false;
+    setAnimationState(true);
+    if (m_doc.isOpen() || m_doc.hasFrames()) unloadGif(false);
+    m_doc.install(std::move(*candidate));
+    m_doc.info().fileName = fileName;
+    if (m_doc.frameCount() == 1) showStaticPicture(QImage::fromData(bytes), fileName, false);
     relayout();
     emit propertyChanged(QStringLiteral("gifFileName"));
     return true;
 }
 
-bool GifViewCore::loadStaticPicture(const QString& fileName, bool replacesGif) {
-    QImage picture;
-    QFile file;
-    if (platform::openRegularForReading(file, fileName)) picture = QImageReader(&file).read();
+bool GifViewCore::showStaticPicture(const QImage& picture, const QString& fileName,
+                                    bool replacesGif) {
     // A picture that cannot be shown must not cost the GIF that is shown.
     if (replacesGif && picture.isNull()) return false;
     setAnimationState(true);
@@ -63,6 +70,10 @@ bool GifViewCore::loadStaticPicture(const QString& fileName, bool replacesGif) {
     m_staticPicture = picture;
     m_staticPictureVisible = true;
     m_host.invalidate(QRect(QPoint(0, 0), m_host.clientSize()), false);
+    if (replacesGif) {
+        relayout();
+        emit propertyChanged(QStringLiteral("gifFileName"));
+    }
     return true;
 }
 

@@ -27,6 +27,9 @@ public:
 
     // ---- loading
     bool loadGif(const QString& fileName);
+    // A GIF file's bytes, read elsewhere: the window reads them off its own thread, since
+    // the file may be on a share that stops answering. Nothing here touches the disk.
+    bool loadGifBytes(const QByteArray& bytes, const QString& fileName);
     void unloadGif(bool releaseSurfaces = false);
     GifFrame* frame(int index) { return m_doc.frame(index); }
     QImage frameImage(int index) { return m_doc.frameImage(index); }
@@ -115,7 +118,7 @@ signals:
     void propertyChanged(const QString& name);
 
 private:
-    bool loadStaticPicture(const QString& fileName, bool replacesGif);
+    bool showStaticPicture(const QImage& picture, const QString& fileName, bool replacesGif);
     void setAnimationState(bool stop);
     void updateScale();
     void prepareSurfaces(bool workOnly, bool backBuffer);

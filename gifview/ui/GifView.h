@@ -20,6 +20,9 @@ public:
     GifViewCore& view() { return *m_view; }
 
     bool loadGif(const QString& fileName) { return m_view->loadGif(fileName); }
+    bool loadGifBytes(const QByteArray& bytes, const QString& fileName) {
+        return m_view->loadGifBytes(bytes, fileName);
+    }
     void unloadGif(bool releaseSurfaces = false) { m_view->unloadGif(releaseSurfaces); }
     GifFrame* frame(int index) { return m_view->frame(index); }
     QImage frameImage(int index) { return m_view->frameImage(index); }

@@ -2,6 +2,7 @@
 
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
+#include "platform/FileNames.h"
 
 struct GamePreview::Finder {
     ScreenshotSearch screenshots;
@@ -26,6 +27,12 @@ void GamePreview::ask(PreviewQuestion q) {
         a.name = q.name;
         if (!q.name.isEmpty()) {
             a.picture = finder->pictureOf(q, q.name);
+            if (a.picture.path.toLower().endsWith(QLatin1String(".gif"))) {
+                bool cut = false;
+                const auto bytes =
+                    platform::readRegularFile(a.picture.path, GamePreview::kMaxGifBytes, &cut);
+                if (bytes && !cut) a.picture.gifBytes = *bytes;
+            }
             a.title = finder->titles.titleOfGame(q.name, q.titleContext);
             if (q.fileFacts) a.fileInfo = fileInfoText(q.folder + q.name);
             for (const QString& n : q.neighbours) {

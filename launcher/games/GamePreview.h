@@ -34,6 +34,10 @@ struct PreviewQuestion {
 struct PreviewPicture {
     QString path;   // empty: none
     QString stamp;  // its size and date as the picture loader keeps them
+    // The selected game's GIF, read whole: the animation draws its frames from these
+    // bytes, never from the file. Empty for other pictures, and for a GIF that cannot be
+    // read or is larger than kMaxGifBytes.
+    QByteArray gifBytes;
 };
 
 struct PreviewAnswer {
@@ -47,6 +51,9 @@ struct PreviewAnswer {
 
 class GamePreview {
 public:
+    // Larger GIFs are not shown: the whole file stays in memory while it is.
+    static constexpr qint64 kMaxGifBytes = 64LL * 1024 * 1024;
+
     // `answered` runs on the thread that makes the preview (the window's).
     explicit GamePreview(std::function<void(const PreviewAnswer&)> answered);
 

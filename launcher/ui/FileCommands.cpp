@@ -23,82 +23,184 @@ namespace {
 // The list is a picture of the folder taken earlier: the listed entry may have gone since,
 // and another spelling of its name may have come. Then the user is told, and nothing else
 // is touched.
-bool goneFromFolder(platform::Dialogs& dialogs, const QString& folder, const QString& name,
-                    const QString& title) {
-    if (platform::hasEntry(folder + name)) return false;
+void tellGone(platform::Dialogs& dialogs, const QString& name, const QString& title) {
     dialogs.messageBox(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."),
                        platform::MessageButtons::Ok, platform::MessageIcon::Warning, title);
-    return true;
+}
+
+// A game renamed with what belongs to it; a disc game whole, the references inside its set
+// files too. Runs on the window's thread (identification's rename) and on the one-file
+// commands' thread alike.
+RenameOutcome renameGame(platform::FileOperations& files, const QString& folder,
+                         const QString& oldName, const QString& newName,
+                         const GamePictures& pictures) {
+    RenameOutcome out;
+    if (newName == oldName) return out;
+    if (const auto set = discSetHeadedBy(folder, oldName))
+        out.given = renameDiscSet(files, folder, *set, newName, pictures, &out.why);
+    else
+        out.given = renameGameFile(files, folder, oldName, newName, pictures);
+    return out;
 }
 }  // namespace
+
+void FileCommands::offThread(const QString& doing, std::function<std::function<void()>()> work) {
+    if (m_macroRunning) {
+        // A macro's keys arrive at once, each meant for what the key before it left (F9,
+        // then Down from the renamed game): within a macro the command is done here.
+        work()();
+        return;
+    }
+    setProgress(doing);
+    // A share that stopped answering may keep the work past the window's end: it touches
+    // nothing of this object, which only the call it hands back uses, and that call runs
+    // only while this object lives.
+    m_oneFile.give(
+        [this, work = std::move(work)](const std::function<bool()>&) -> std::function<void()> {
+            std::function<void()> then = work();
+            return [this, then = std::move(then)] {
+                setProgress(QString());
+                then();
+            };
+        });
+}
+
+void FileCommands::refreshIfListed(const QString& folder, const QString& selectName) {
+    // The user may have moved to another folder while the command ran.
+    if (withTrailingSeparator(m_host.list->path()) == folder) m_host.refresh(selectName);
+}
 
 bool FileCommands::deleteSelected() {
     if (m_host.list->listIndex() == -1) return true;
     const QString name = m_host.list->fileName();
     const QString folder = withTrailingSeparator(m_host.list->path());
+    // Whether the entry is still there, and the set a disc game's row heads, are asked of
+    // the disk before the question, which says how many files go.
+    offThread(QStringLiteral("Looking at '") + name + QStringLiteral("'..."),
+              [this, folder, name]() -> std::function<void()> {
+                  const bool present = platform::hasEntry(folder + name);
+                  std::optional<DiscSet> set;
+                  if (present) set = discSetHeadedBy(folder, name);
+                  return
+                      [this, folder, name, present, set] { askDelete(folder, name, present, set); };
+              });
+    return true;
+}
+
+void FileCommands::askDelete(const QString& folder, const QString& name, bool present,
+                             const std::optional<DiscSet>& set) {
     const QString title = QStringLiteral("Delete File");
-    if (goneFromFolder(*m_host.dialogs, folder, name, title)) {
-        m_host.refresh(QString());
-        return true;
+    if (!present) {
+        tellGone(*m_host.dialogs, name, title);
+        refreshIfListed(folder, QString());
+        return;
     }
     // A disc game goes whole: its row's file and every file of its set.
-    const auto set = discSetHeadedBy(folder, name);
     const QString also =
         set ? QStringLiteral(" and the %1 files of its game").arg(set->members.size()) : QString();
     const platform::MessageAnswer answer = m_host.dialogs->messageBox(
         QStringLiteral("Move '") + name + QLatin1Char('\'') + also +
-            QStringLiteral(" to the trash?\nFrom Path: ") + m_host.list->path(),
+            QStringLiteral(" to the trash?\nFrom Path: ") + folder,
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, title);
-    if (answer == platform::MessageAnswer::Ok && set) {
-        QString why;
-        if (!trashDiscSet(*m_host.files, folder, *set, &why))
-            m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
-                                       platform::MessageIcon::Warning, title);
-        m_host.refresh(QString());
-    } else if (answer == platform::MessageAnswer::Ok) {
-        const QString path = folder + name;
-        platform::FileOperations& ops = *m_host.files;
-        // Looked up first: the descriptor is known by its game, which is about to go.
-        const auto jad = jadTwinOf(ops, path);
-        bool removed = ops.remove(path);
-        const bool gone = !removed && goneFromFolder(*m_host.dialogs, folder, name, title);
-        if (removed && jad) removed = ops.remove(*jad);
-        // Any other failure is said with its reason: the file is still there.
-        if (!removed && !gone) {
-            const QString why = ops.lastError();
-            m_host.dialogs->messageBox(
-                why.isEmpty()
-                    ? QStringLiteral("Could not move '") + name + QStringLiteral("' to the trash.")
-                    : why,
-                platform::MessageButtons::Ok, platform::MessageIcon::Warning, title);
-        }
-        m_host.refresh(QString());
-    }
-    return true;
+    if (answer != platform::MessageAnswer::Ok) return;
+    platform::FileOperations* files = m_host.files;
+    offThread(QStringLiteral("Moving '") + name + QStringLiteral("' to the trash..."),
+              [this, files, folder, name, set, title]() -> std::function<void()> {
+                  platform::FileOperations& ops = *files;
+                  QString why;
+                  bool gone = false;
+                  if (set) {
+                      trashDiscSet(ops, folder, *set, &why);
+                  } else {
+                      const QString path = folder + name;
+                      // Looked up first: the descriptor is known by its game, which is about to go.
+                      const auto jad = jadTwinOf(ops, path);
+                      bool removed = ops.remove(path);
+                      gone = !removed && !platform::hasEntry(path);
+                      if (removed && jad) removed = ops.remove(*jad);
+                      // Any other failure is said with its reason: the file is still there.
+                      if (!removed && !gone) {
+                          why = ops.lastError();
+                          if (why.isEmpty())
+                              why = QStringLiteral("Could not move '") + name +
+                                    QStringLiteral("' to the trash.");
+                      }
+                  }
+                  return [this, folder, name, title, why, gone] {
+                      if (gone)
+                          tellGone(*m_host.dialogs, name, title);
+                      else if (!why.isEmpty())
+                          m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
+                                                     platform::MessageIcon::Warning, title);
+                      refreshIfListed(folder, QString());
+                  };
+              });
 }
 
 bool FileCommands::renameSelected() {
     if (m_host.list->listIndex() < 0) return true;
     const QString name = m_host.list->fileName();
     const QString folder = withTrailingSeparator(m_host.list->path());
+    offThread(QStringLiteral("Looking at '") + name + QStringLiteral("'..."),
+              [this, folder, name]() -> std::function<void()> {
+                  const bool present = platform::hasEntry(folder + name);
+                  return [this, folder, name, present] { askRename(folder, name, present); };
+              });
+    return true;
+}
+
+void FileCommands::askRename(const QString& folder, const QString& name, bool present) {
     const QString title = QStringLiteral("Rename");
-    if (goneFromFolder(*m_host.dialogs, folder, name, title)) {
-        m_host.refresh(QString());
-        return true;
+    if (!present) {
+        tellGone(*m_host.dialogs, name, title);
+        refreshIfListed(folder, QString());
+        return;
     }
     const auto answer = m_host.dialogs->inputBox(
         QStringLiteral("Rename ") + name + QStringLiteral(" to:"), title, name);
-    if (answer && !answer->isEmpty()) {
-        QString newName = *answer, where = folder;
-        bool ok = false;
-        const QString wanted = newName;
-        renameFile(name, newName, where, ok);
-        // Gone while the question was open: said, and the list shows the folder as it is.
-        if (!ok && goneFromFolder(*m_host.dialogs, folder, name, title)) newName.clear();
-        m_host.refresh(newName);
-        tellNameGiven(name, wanted, ok ? newName : QString(), title);
-    }
-    return true;
+    if (answer && !answer->isEmpty()) renameOffThread(folder, name, *answer, title, false);
+}
+
+void FileCommands::renameOffThread(const QString& folder, const QString& name,
+                                   const QString& wanted, const QString& title, bool checkFirst) {
+    platform::FileOperations* files = m_host.files;
+    const QStringList pictureFolders = m_host.pictureFolders(folder);
+    offThread(QStringLiteral("Renaming '") + name + QStringLiteral("'..."),
+              [this, files, pictureFolders, folder, name, wanted, title,
+               checkFirst]() -> std::function<void()> {
+                  RenameOutcome out;
+                  // The pictures that go with the game are found here too: the search lists
+                  // every picture folder, any of which may be on the share.
+                  const bool present = !checkFirst || platform::hasEntry(folder + name);
+                  if (present) {
+                      ScreenshotSearch shots;
+                      out = renameGame(*files, folder, name, wanted,
+                                       picturesIn(shots, pictureFolders));
+                      out.gone = !out.given && !platform::hasEntry(folder + name);
+                  }
+                  return [this, folder, name, wanted, title, present, checkFirst, out] {
+                      if (!present) {
+                          tellGone(*m_host.dialogs, name, title);
+                          refreshIfListed(folder, QString());
+                          return;
+                      }
+                      finishRename(folder, name, wanted, title, out, !checkFirst);
+                  };
+              });
+}
+
+void FileCommands::finishRename(const QString& folder, const QString& name, const QString& wanted,
+                                const QString& title, const RenameOutcome& out, bool sayGone) {
+    if (!out.why.isEmpty())
+        m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Warning, kAppName);
+    // The game's play history and favourite mark follow it to its new name.
+    if (out.given && m_host.history) m_host.history->renamed(folder + name, folder + *out.given);
+    // Gone while the question was open: said, and the list shows the folder as it is.
+    QString select = out.given ? *out.given : sayGone && !out.gone ? wanted : QString();
+    if (!out.given && sayGone && out.gone) tellGone(*m_host.dialogs, name, title);
+    refreshIfListed(folder, select);
+    tellNameGiven(name, wanted, out.given ? *out.given : QString(), title);
 }
 
 bool FileCommands::askMask() {
@@ -180,18 +282,9 @@ bool FileCommands::askStripText() {
 bool FileCommands::toggleDumpTag(int shiftState) {
     if (m_host.list->listIndex() < 0) return true;
     const QString name = m_host.list->fileName();
-    if (goneFromFolder(*m_host.dialogs, withTrailingSeparator(m_host.list->path()), name,
-                       kAppName)) {
-        m_host.refresh(QString());
-        return true;
-    }
-    QString newName = dumpTagName(name, shiftState), folder;
-    const QString wanted = newName;
-    bool ok = false;
-    renameFile(name, newName, folder, ok);
     // The tag changes where the name sorts; the selection follows the file.
-    m_host.refresh(ok ? newName : QString());
-    tellNameGiven(name, wanted, ok ? newName : QString(), kAppName);
+    renameOffThread(withTrailingSeparator(m_host.list->path()), name, dumpTagName(name, shiftState),
+                    kAppName, true);
     return true;
 }
 
@@ -226,23 +319,16 @@ bool FileCommands::writePlaylist(const QString& mask) {
 
 void FileCommands::renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
     ok = false;
-    if (newName == oldName) return;
     if (folder.isEmpty()) folder = withTrailingSeparator(m_host.list->path());
-    std::optional<QString> given;
-    // A disc game is renamed whole, the references inside its set files too.
-    if (const auto set = discSetHeadedBy(folder, oldName)) {
-        QString why;
-        given = renameDiscSet(*m_host.files, folder, *set, newName, picturesOf(folder), &why);
-        if (!why.isEmpty())
-            m_host.dialogs->messageBox(why, platform::MessageButtons::Ok,
-                                       platform::MessageIcon::Warning, kAppName);
-    } else {
-        given = renameGameFile(*m_host.files, folder, oldName, newName, picturesOf(folder));
-    }
-    if (!given) return;
+    const RenameOutcome out =
+        renameGame(*m_host.files, folder, oldName, newName, picturesOf(folder));
+    if (!out.why.isEmpty())
+        m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
+                                   platform::MessageIcon::Warning, kAppName);
+    if (!out.given) return;
     // The game's play history and favourite mark follow it to its new name.
-    if (m_host.history) m_host.history->renamed(folder + oldName, folder + *given);
-    newName = *given;
+    if (m_host.history) m_host.history->renamed(folder + oldName, folder + *out.given);
+    newName = *out.given;
     ok = true;
 }
 

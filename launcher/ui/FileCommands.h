@@ -9,12 +9,21 @@
 // they run on a thread of their own, with their progress in the list's tip, while the
 // window keeps moving and painting. One runs at a time; stop() ends it after the file
 // operation under way, and what was done is said.
+//
+// Delete, F2 and F9 touch one game, yet each look at the disk (is the entry still there,
+// the set a disc game heads, the picture folders, the move itself) can wait for ever on a
+// share that stopped answering: they ask on a thread of their own, before their question
+// and after it, and the window stays usable meanwhile. That thread is never waited for.
+
+#include "filelist/DiscSets.h"
+#include "platform/LatestWork.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class FileListView;
@@ -31,6 +40,13 @@ class Dialogs;
 class FileOperations;
 class KeystrokeSender;
 }  // namespace platform
+
+// What a rename did: the name given, or why not.
+struct RenameOutcome {
+    std::optional<QString> given;
+    QString why;        // said to the user when not empty
+    bool gone = false;  // not renamed, and the game's entry is no longer there
+};
 
 class FileCommands : public QObject {
     Q_OBJECT
@@ -82,8 +98,12 @@ public:
     // Another system lists other files: a mask chosen for one does not carry over.
     void forgetChosenMask();
 
-    // F7 or F8 is under way.
+    // F7 or F8 is under way, or Delete, F2 or F9 waits for its thread.
     bool busy() const;
+    // Delete, F2 or F9 waits for its thread.
+    bool oneFilePending() const { return m_oneFile.pending(); }
+    // F7 or F8 is under way: Escape stops it.
+    bool stoppable() const { return m_run != nullptr; }
     bool macroRunning() const { return m_macroRunning; }
     // What the list's tip says of the command under way (or of one refused); empty once
     // none runs.
@@ -99,6 +119,19 @@ signals:
     void progressChanged();
 
 private:
+    // Runs `work` on the one-file commands' thread, saying `doing` in the list's tip; the
+    // call it returns runs on the window's thread. `work` must hold nothing of this object.
+    void offThread(const QString& doing, std::function<std::function<void()>()> work);
+    void refreshIfListed(const QString& folder, const QString& selectName);
+    void askDelete(const QString& folder, const QString& name, bool present,
+                   const std::optional<DiscSet>& set);
+    void askRename(const QString& folder, const QString& name, bool present);
+    // `checkFirst`: whether the entry is still there is asked on the thread too (F9 asks
+    // no question first).
+    void renameOffThread(const QString& folder, const QString& name, const QString& wanted,
+                         const QString& title, bool checkFirst);
+    void finishRename(const QString& folder, const QString& name, const QString& wanted,
+                      const QString& title, const RenameOutcome& out, bool sayGone);
     // Counts the copies first (DryRun): F7 asks with their number, then removes them.
     void removeDuplicates(DuplicateMode mode);
     void finishDuplicateRun();
@@ -116,4 +149,5 @@ private:
     QString m_chosenMask;         // set with F3 for this emulator; empty: the system's mask
     CommandRun* m_run = nullptr;  // a child of this while F7 or F8 runs
     QString m_progress;
+    platform::LatestWork m_oneFile;
 };

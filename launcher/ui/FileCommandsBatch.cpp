@@ -77,7 +77,7 @@ FileCommands::~FileCommands() {
 }
 
 bool FileCommands::busy() const {
-    return m_run != nullptr;
+    return m_run != nullptr || m_oneFile.pending();
 }
 
 void FileCommands::setProgress(const QString& text) {
@@ -87,8 +87,10 @@ void FileCommands::setProgress(const QString& text) {
 }
 
 void FileCommands::refuseWhileBusy() {
-    if (!m_run) return;
-    const QString refused = QStringLiteral("Busy: wait, or press Escape to stop");
+    if (!busy()) return;
+    // Delete, F2 and F9 cannot be stopped: their one file operation is under way.
+    const QString refused = m_run ? QStringLiteral("Busy: wait, or press Escape to stop")
+                                  : QStringLiteral("Busy: wait");
     if (!m_progress.endsWith(refused))
         setProgress(m_progress.section(QStringLiteral(" - "), 0, 0) + QStringLiteral(" - ") +
                     refused);

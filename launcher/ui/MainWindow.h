@@ -21,9 +21,11 @@
 
 class FolderPrefetch;
 class FolderLooks;
+struct FolderLook;
 class GamePreview;
 struct FolderRows;
 struct PreviewAnswer;
+struct PreviewPicture;
 class PlayHistory;
 class EmulatorSession;
 class FileCommands;
@@ -73,14 +75,17 @@ public:
     // Whether the selected game's preview (its picture, title, date and size) is still to
     // come.
     bool picturePending() const;
-    // The folder list's folder, no trailing "/" but on "/". Setting it lists the folder
-    // again; a folder that cannot be entered leaves everything as it was (false). The file
-    // list follows when the folder differs.
+    // The folder list's folder, no trailing "/" but on "/". Setting it shows the way down
+    // to it at once and the rest once its thread has looked (folderListsPending): a folder
+    // that cannot be entered then leaves everything as it was, and the file list follows
+    // one that differs.
     QString folderListPath() const;
-    bool setFolderListPath(const QString& path);
+    void setFolderListPath(const QString& path);
     void refreshFolderList();
     // Whether the drive and folder lists still wait for what their thread looks up.
     bool folderListsPending() const;
+    // Whether Delete, F2 or F9 still waits for what its thread asks of the disk.
+    bool fileCommandPending() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -132,13 +137,17 @@ private:
     // A GIF animated, any other picture decoded at the size shown, nothing: the default
     // picture (unless it is shown already). `stamp` is the picture's, taken off the
     // window's thread.
-    void showPicture(const QString& shot, const QString& stamp);
+    void showPicture(const PreviewPicture& found);
     // Back to the default picture, whatever is shown.
     void resetPreview();
 
     // Folder navigation.
     void toggleFolderLists();
     void openSelectedDrive();
+    // setFolderListPath; `mustList`: only a folder whose entries can be read is entered.
+    void enterFolder(const QString& path, bool mustList);
+    void folderLooked(const FolderLook& look, bool mustList);
+    void selectDriveOf(const QString& folder);
     void listFilesOfFolderList();
     // Once another folder is listed: the game chosen there last (the stored one for the
     // folder the settings keep), else the first, is selected and shown.

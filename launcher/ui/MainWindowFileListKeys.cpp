@@ -21,9 +21,10 @@ void MainWindow::handleFileListKey(QKeyCombination key) {
     Qt::KeyboardModifiers held = key.keyboardModifiers();
     const KeyCommand command = commandFor(fileListKeys(), key);
     // While F7 or F8 runs, Escape stops it, and another file command is refused: it would
-    // act on files the first is about to read or rename.
+    // act on files the first is about to read or rename. So it is while Delete, F2 or F9
+    // waits for the disk, which Escape cannot stop: it opens the folder lists as ever.
     if (m_commands->busy()) {
-        if (key == QKeyCombination(Qt::NoModifier, Qt::Key_Escape)) {
+        if (key == QKeyCombination(Qt::NoModifier, Qt::Key_Escape) && m_commands->stoppable()) {
             m_commands->stop();
             return;
         }

@@ -5,6 +5,7 @@
 #include "gifview/ui/GifView.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/EmulatorSettings.h"
+#include "launcher/ui/FileCommands.h"
 #include "launcher/ui/MainWindow.h"
 #include "launcher/ui/PictureBox.h"
 #include "launcher/window/FolderLooks.h"
@@ -52,7 +53,7 @@ void MainWindow::connectNavigation() {
     m_ui.folderList->setItemDelegate(new FolderRowDelegate(m_ui.folderList));
     m_ui.folderList->setSelectionMode(QAbstractItemView::SingleSelection);
     // Asking a volume whether it is ready waits for a share that does not answer.
-    m_folderLooks->ask(QStringLiteral("/"),
+    m_folderLooks->ask(QStringLiteral("/"), true,
                        [this](const FolderLook& look) { fillDrives(look.drives); });
     connect(m_ui.driveList, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) openSelectedDrive();
@@ -130,6 +131,18 @@ void MainWindow::selectDrive(const QString& root) {
     m_ui.driveList->setCurrentIndex(index);
 }
 
+void MainWindow::selectDriveOf(const QString& folder) {
+    // The longest volume root the list shows that holds the folder: the volumes are asked
+    // only when the lists open, since asking waits for every share that does not answer.
+    const QString path = withTrailingSeparator(folder);
+    QString best;
+    for (int i = 0; i < m_ui.driveList->count(); ++i) {
+        const QString root = m_ui.driveList->itemData(i).toString();
+        if (path.startsWith(root) && root.size() > best.size()) best = root;
+    }
+    if (!best.isEmpty()) selectDrive(best);
+}
+
 bool MainWindow::atVolumeRoot() const {
     return m_ui.driveList->findData(withTrailingSeparator(m_folders.listPath)) >= 0;
 }
@@ -138,22 +151,63 @@ QString MainWindow::folderListPath() const {
     return m_folders.listPath;
 }
 
-bool MainWindow::setFolderListPath(const QString& path) {
+void MainWindow::setFolderListPath(const QString& path) {
+    enterFolder(path, false);
+}
+
+void MainWindow::enterFolder(const QString& path, bool mustList) {
     const QString folder = folderPathOf(path);
-    if (!canEnterFolder(folder)) return false;
-    const bool changed = folder != m_folders.listPath;
-    m_folders.listPath = folder;
-    refreshFolderList();
-    if (changed) listFilesOfFolderList();
-    return true;
+    if (folder.isEmpty()) return;
+    // The way down to the folder shows at once, and the next key moves on from there;
+    // whether it can be entered and its sub-folders come from a thread, since any folder
+    // may be on a share that does not answer.
+    if (folder != m_folders.listPath) {
+        m_folders.listPath = folder;
+        showFolderRows(ancestorRowsOf(folder));
+    }
+    m_folderLooks->ask(folder, false,
+                       [this, mustList](const FolderLook& look) { folderLooked(look, mustList); });
+}
+
+void MainWindow::folderLooked(const FolderLook& look, bool mustList) {
+    if (!look.drives.isEmpty()) fillDrives(look.drives);
+    if (m_ui.folderList->isHidden() || look.folder != m_folders.listPath) return;
+    if (mustList ? look.listable : look.enterable) {
+        m_folders.entered = look.folder;
+        m_folders.enteredRows = look.rows;
+        selectDriveOf(look.folder);
+        showFolderRows(look.rows);
+        // The file list follows the folder list to another folder.
+        if (look.folder != folderPathOf(m_ui.fileList->path())) listFilesOfFolderList();
+        return;
+    }
+    if (look.folder == m_folders.entered) {
+        // Gone since it was entered: its ancestors stay, to go up from.
+        showFolderRows(look.rows);
+        return;
+    }
+    if (m_folders.entered.isEmpty()) {
+        // The lists opened on a folder that is gone: its volume's root instead.
+        selectDriveOf(look.folder);
+        setFolderListPath(selectedDrive());
+        return;
+    }
+    // A folder that cannot be entered leaves everything as it was.
+    m_folders.listPath = m_folders.entered;
+    showFolderRows(m_folders.enteredRows);
+    selectDriveOf(m_folders.entered);
 }
 
 void MainWindow::refreshFolderList() {
-    showFolderRows(rowsOf(m_folders.listPath));
+    enterFolder(m_folders.listPath, false);
 }
 
 bool MainWindow::folderListsPending() const {
     return m_folderLooks->pending();
+}
+
+bool MainWindow::fileCommandPending() const {
+    return m_commands->oneFilePending();
 }
 
 void MainWindow::showFolderRows(const FolderRows& listed) {
@@ -179,9 +233,7 @@ QString MainWindow::folderAtRow(int index) const {
 void MainWindow::openSelectedDrive() {
     // A volume gone or unreadable since the list was filled leaves the folder list where
     // it was, and the drive list goes back to the volume that folder is on.
-    const QString root = withTrailingSeparator(selectedDrive());
-    if (!canListFolder(root) || !setFolderListPath(root))
-        selectDrive(m_services.volumes->rootOf(withTrailingSeparator(m_folders.listPath)));
+    enterFolder(selectedDrive(), true);
 }
 
 void MainWindow::listFilesOfFolderList() {
@@ -264,14 +316,8 @@ void MainWindow::toggleFolderLists() {
     // lists are hidden) and its sub-folders come from a thread, as the folder may be a
     // share that no longer answers.
     m_folders.listPath = folderPathOf(m_ui.fileList->path());
+    m_folders.entered.clear();
     showFolderRows(ancestorRowsOf(m_folders.listPath));
-    m_folderLooks->ask(m_folders.listPath, [this](const FolderLook& look) {
-        fillDrives(look.drives);
-        if (m_ui.folderList->isHidden() || look.folder != m_folders.listPath) return;
-        selectDrive(look.root);
-        if (look.enterable)
-            showFolderRows(look.rows);
-        else
-            setFolderListPath(selectedDrive());
-    });
+    m_folderLooks->ask(m_folders.listPath, true,
+                       [this](const FolderLook& look) { folderLooked(look, false); });
 }

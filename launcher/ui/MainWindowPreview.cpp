@@ -63,7 +63,7 @@ void MainWindow::previewAnswered(const PreviewAnswer& answer) {
             m_preview.neighbourShots.append({p.path, p.stamp});
     m_preview.infoOf = answer.folder + answer.name;
     m_preview.info = answer.fileInfo;
-    showPicture(answer.picture.path, answer.picture.stamp);
+    showPicture(answer.picture);
     // Where to put a picture for the game is the first thing one wants to know.
     const QString hint = answer.picture.path.isEmpty() && !name.isEmpty()
                              ? noPictureHint(screenshotFolders(), QDir::homePath())
@@ -99,7 +99,8 @@ QStringList MainWindow::screenshotFolders() const {
     return folders;
 }
 
-void MainWindow::showPicture(const QString& shot, const QString& stamp) {
+void MainWindow::showPicture(const PreviewPicture& found) {
+    const QString& shot = found.path;
     if (shot.isEmpty()) {
         // A decode under way belongs to an earlier selection.
         m_preview.pictures->cancel();
@@ -116,7 +117,8 @@ void MainWindow::showPicture(const QString& shot, const QString& stamp) {
 
     if (shot.toLower().endsWith(QLatin1String(".gif"))) {
         m_preview.pictures->cancel();
-        if (!m_ui.animation->loadGif(shot)) {
+        // Read on the preview's thread: the GIF's share may have stopped answering.
+        if (!m_ui.animation->loadGifBytes(found.gifBytes, shot)) {
             // A GIF the view cannot read shows as no picture, not as an empty box.
             resetPreview();
             return;
@@ -135,9 +137,9 @@ void MainWindow::showPicture(const QString& shot, const QString& stamp) {
     // The box's own picture belongs to whatever was shown before the GIF.
     if (fromGif) m_ui.picture->setPicture(QPixmap());
     m_preview.shown = shot;
-    m_preview.shownStamp = stamp;
+    m_preview.shownStamp = found.stamp;
     m_preview.fullSize = QSize();
-    m_preview.pictures->request(shot, shownSize(), stamp);
+    m_preview.pictures->request(shot, shownSize(), found.stamp);
     m_ui.picture->show();
 }
 

@@ -5,6 +5,7 @@
 // IdentificationView).
 
 #include "launcher/emulators/InstalledEmulators.h"
+#include "launcher/window/FolderNavigation.h"
 #include "launcher/window/WindowLayout.h"
 
 #include <QHash>
@@ -63,6 +64,8 @@ struct EmulatorState {
 // The folder lists and which games folder the file list shows.
 struct FolderState {
     QString listPath;                  // the folder list's folder
+    QString entered;                   // the last folder the lists found enterable
+    FolderRows enteredRows;            // and its rows then
     QStringList romChoices;            // the games folders still to try, in order
     bool romPending = false;           // the folder tried is being read
     int wantedIndex = -1;              // the stored game, chosen once its folder is read

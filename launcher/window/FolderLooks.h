@@ -13,9 +13,11 @@
 struct FolderLook {
     QString folder;  // as asked, in folderPathOf's form
     bool enterable = false;
-    FolderRows rows;  // the folder's rows when it can be entered
+    bool listable = false;  // enterable, and its entries can be read
+    FolderRows rows;        // its ancestors, and its sub-folders when it can be read
+    // Only when asked for: every volume is asked whether it is ready, so a hung share
+    // anywhere holds the look, not only one in the folder's way.
     QList<platform::Drive> drives;
-    QString root;  // the root of the volume holding the folder
 };
 
 class FolderLooks {
@@ -24,10 +26,15 @@ public:
     explicit FolderLooks(platform::Volumes& volumes) : m_volumes(volumes) {}
 
     // `answered` runs on the window's thread unless a newer look was asked meanwhile.
-    void ask(const QString& folder, std::function<void(const FolderLook&)> answered);
+    void ask(const QString& folder, bool withDrives,
+             std::function<void(const FolderLook&)> answered);
     bool pending() const { return m_work.pending(); }
+
+    // A look held this long by a share that stopped answering is left behind, so that the
+    // lists still answer for every other folder.
+    static constexpr int kHeldMs = 250;
 
 private:
     platform::Volumes& m_volumes;
-    platform::LatestWork m_work;
+    platform::LatestWork m_work{kHeldMs};
 };

@@ -63,4 +63,31 @@ TEST(LatestWork, AHeldPieceIsLeftBehind) {
     EXPECT_FALSE(called->load());
 }
 
+// Told to, the work leaves a piece held past the limit to itself: the piece waiting behind
+// it runs on a new thread once the limit is passed, not before, and the held one, let go,
+// calls nothing back.
+TEST(LatestWork, APieceHeldPastTheLimitDoesNotHoldUpTheNext) {
+    auto held = std::make_shared<std::atomic<bool>>(true);
+    auto called = std::make_shared<std::atomic<bool>>(false);
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    platform::LatestWork work(200);
+    work.give([held, called, started](const Wanted&) -> std::function<void()> {
+        *started = true;
+        while (*held)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return [called] { *called = true; };
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started->load(); }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    int answered = 0;
+    work.give([&](const Wanted&) -> std::function<void()> { return [&] { ++answered; }; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !work.pending(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_EQ(answered, 1);
+    *held = false;
+    QTest::qWait(50);
+    EXPECT_FALSE(called->load());
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include "support/QtPrinters.h"
 
+#include <QPaintEvent>
+
 TEST_F(ListViewFixture, WindowsDesignValuesShape) {
     EXPECT_EQ(list.font().family(), "Tahoma");
     const QPalette p = view()->palette();
@@ -50,4 +52,28 @@ TEST_F(ListViewFixture, EveryItemShowsTheFirstSmallIcon) {
     // A fresh list of icons starts empty again.
     EXPECT_TRUE(list.initializeSmallIcons());
     EXPECT_EQ(list.addSmallIcon(QIcon(blue)), 0);
+}
+
+// A change over more rows than the view measures one by one (a whole folder's lengths and
+// dates, its play columns) still repaints the rows in sight.
+TEST_F(ListViewFixture, AChangeOverManyRowsRepaintsTheRowsInSight) {
+    for (int i = 10; i < 500; ++i)
+        dir.write(QStringLiteral("game%1.sms").arg(i), "x");
+    list.refresh();
+    ASSERT_EQ(list.listCount(), 500);
+    QTest::qWait(50);  // what the listing repaints
+    struct PaintWatch : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
+            return false;
+        }
+    } watch;
+    view()->viewport()->installEventFilter(&watch);
+    std::vector<std::pair<int, ListedFile>> facts;
+    for (int row = 0; row < list.listCount(); ++row)
+        facts.emplace_back(row, ListedFile{list.list(row), 123456789, 0, true, true});
+    list.model().setFileFacts(facts);
+    QApplication::processEvents();
+    EXPECT_TRUE(watch.painted.contains(cell(0, 1))) << watch.painted.boundingRect().height();
 }

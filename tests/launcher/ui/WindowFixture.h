@@ -193,6 +193,12 @@ protected:
         QApplication::processEvents();
         QTest::keyClick(QApplication::focusWidget(), key, held);
         QApplication::processEvents();
+        commandsDone();
+    }
+    // Delete, F2 and F9 ask the disk on a thread of their own, before and after their
+    // question: lets the window's thread run until they are through.
+    void commandsDone() {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->fileCommandPending(); }, 5000));
     }
     // A mouse event at (x, 10) of `w`; presses and releases are of the left button.
     static void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {

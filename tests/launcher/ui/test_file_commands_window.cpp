@@ -41,6 +41,7 @@ protected:
         QTest::keyClick(QApplication::focusWidget(), key, held);
         QApplication::processEvents();
         commandLine()->removeEventFilter(&counter);
+        commandsDone();
         return counter.count > 0;
     }
     QStringList onDisk() const {
@@ -52,6 +53,7 @@ protected:
         QApplication::processEvents();
         QTest::keyClick(QApplication::focusWidget(), key);
         QApplication::processEvents();
+        commandsDone();
     }
     QStringList trashed() const {
         return QDir(trashHome.file("Trash/files")).entryList(QDir::Files);

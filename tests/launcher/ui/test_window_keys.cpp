@@ -135,6 +135,7 @@ TEST_F(WindowKeys, DeleteKeepsTheRowNumberWithinTheList) {
         open(c.files);
         select(c.deleted);
         press(Qt::Key_Delete);
+        commandsDone();
         QStringList left = c.files;
         left.removeAll(c.deleted);
         EXPECT_EQ(onDisk(), left);

@@ -1,9 +1,9 @@
-// Names that are not valid UTF-8 reach other programs and the disk byte for byte: starting
-// a program, opening a document, renaming.
+// Names that are not valid UTF-8 reach other programs byte for byte: starting a program,
+// opening a document. (Renaming and trashing such names are the file operations' and the
+// trash's own tests.)
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
-#include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/OutputCapture.h"
 #include "platform/ProcessSpawn.h"
@@ -153,20 +153,6 @@ TEST(DesktopShell, AFileNoProgramOpensIsNotHandedOver) {
     const QList<QByteArray> recorded = raw::recorded(opener);
     ASSERT_EQ(recorded.size(), 2);
     EXPECT_EQ(recorded.at(1), raw::bytes(t.file("notes.txt")));
-}
-
-// Renamed there and back: the bytes on disk are the ones the name stands for. (The trash
-// keeps such names too; its own tests show how.)
-TEST(FileOperations, RenamesOddNamesByTheirBytes) {
-    TempFolder t;
-    const raw::RemoveTree cleanup(t.path());
-    const QString odd = t.path() + QLatin1Char('/') + decodeName(kOddGame);
-    platform::LocalFileOperations ops;
-    ASSERT_TRUE(raw::write(odd, "first"));
-    EXPECT_TRUE(ops.rename(odd, t.file("good.smc")));
-    EXPECT_EQ(t.read("good.smc"), "first");
-    EXPECT_TRUE(ops.rename(t.file("good.smc"), odd));
-    EXPECT_EQ(raw::read(odd), "first");
 }
 
 TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {

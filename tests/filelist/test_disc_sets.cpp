@@ -3,6 +3,7 @@
 #include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
+#include "filelist/ListRows.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -22,39 +23,30 @@ TEST(DiscSetFiles, NameTheirMembers) {
         QStringList files;
     };
     const QByteArray odd = "Caf\xE9 (Track 1).bin";  // Latin-1, not UTF-8
+    // clang-format off
     const Case cases[] = {
-        {"cue: quoted names, CR-LF, indented lines and a BOM",
-         cueFiles,
+        {"cue: quoted names, CR-LF, indented lines and a BOM", cueFiles,
          "\xEF\xBB\xBF"
          "FILE \"Alpha (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n"
          "    INDEX 01 00:00:00\r\n\r\nFILE \"Alpha (Track 2).bin\" BINARY\r\n",
          {"Alpha (Track 1).bin", "Alpha (Track 2).bin"}},
-        {"cue: unquoted with blanks, lower case, a Windows sub-folder",
-         cueFiles,
+        {"cue: unquoted with blanks, lower case, a Windows sub-folder", cueFiles,
          "file Beta Track 1.bin BINARY\nFILE .\\tracks\\b2.bin WAVE\nREM FILE \"no.bin\"\n",
          {"Beta Track 1.bin", "tracks/b2.bin"}},
-        {"cue: a name that is not UTF-8",
-         cueFiles,
-         "FILE \"" + odd + "\" BINARY\n",
+        {"cue: a name that is not UTF-8", cueFiles, "FILE \"" + odd + "\" BINARY\n",
          {platform::decodeName(odd)}},
-        {"cue: an unclosed quote runs to the line's end",
-         cueFiles,
-         "FILE \"half.bin\n",
+        {"cue: an unclosed quote runs to the line's end", cueFiles, "FILE \"half.bin\n",
          {"half.bin"}},
-        {"gdi: quoted and plain names",
-         gdiFiles,
+        {"gdi: quoted and plain names", gdiFiles,
          "3\r\n1 0 4 2352 track01.bin 0\r\n2 756 0 2352 \"track 02.raw\" 0\r\n"
-         "3 45000 4 2352 track03.bin 0\r\n",
-         {"track01.bin", "track 02.raw", "track03.bin"}},
-        {"gdi: blank lines and an unquoted name with blanks",
-         gdiFiles,
-         "2\n\n1 0 4 2352 track 01.bin 0\n2 600 0 2352 t2.bin 0\n",
-         {"track 01.bin", "t2.bin"}},
-        {"m3u: comments, blanks, CR-LF",
-         m3uFiles,
+         "3 45000 4 2352 track03.bin 0\r\n", {"track01.bin", "track 02.raw", "track03.bin"}},
+        {"gdi: blank lines and an unquoted name with blanks", gdiFiles,
+         "2\n\n1 0 4 2352 track 01.bin 0\n2 600 0 2352 t2.bin 0\n", {"track 01.bin", "t2.bin"}},
+        {"m3u: comments, blanks, CR-LF", m3uFiles,
          "#EXTM3U\r\n# the discs\r\nBeta (Disc 1).cue\r\n\r\n  Beta (Disc 2).chd  \r\n",
          {"Beta (Disc 1).cue", "Beta (Disc 2).chd"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.parse(c.text), c.files);
@@ -68,38 +60,32 @@ TEST(DiscSetGrouping, OneRowPerSet) {
         QStringList rows;                  // the files that keep a row, sorted
         QHash<QString, QString> incomplete;
     };
+    // clang-format off
     const Case cases[] = {
         {"a cue takes its tracks in, letter case ignored; a stray track stays",
          {{"Alpha.cue",
-           "FILE \"alpha (track 1).BIN\" BINARY\nFILE \"Alpha (Track 2).bin\" BINARY\n"},
-          {"Alpha (Track 1).bin", ""},
-          {"Alpha (Track 2).bin", ""},
-          {"Lone.bin", ""}},
-         {"Alpha.cue", "Lone.bin"},
-         {}},
+         "FILE \"alpha (track 1).BIN\" BINARY\nFILE \"Alpha (Track 2).bin\" BINARY\n"},
+         {"Alpha (Track 1).bin", ""},
+         {"Alpha (Track 2).bin", ""},
+         {"Lone.bin", ""}}, {"Alpha.cue", "Lone.bin"}, {}},
         {"an m3u takes in its discs and their tracks",
          {{"Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).chd\n"},
-          {"Beta (Disc 1).cue", "FILE \"b1.bin\" BINARY\n"},
-          {"b1.bin", ""},
-          {"Beta (Disc 2).chd", ""}},
-         {"Beta.m3u"},
-         {}},
+         {"Beta (Disc 1).cue", "FILE \"b1.bin\" BINARY\n"},
+         {"b1.bin", ""},
+         {"Beta (Disc 2).chd", ""}}, {"Beta.m3u"}, {}},
         {"missing members are named on the set's row",
          {{"Gamma.cue", "FILE \"g1.bin\" BINARY\nFILE \"g2.bin\" BINARY\n"}, {"g1.bin", ""}},
-         {"Gamma.cue"},
-         {{"Gamma.cue", "Missing: g2.bin"}}},
+         {"Gamma.cue"}, {{"Gamma.cue", "Missing: g2.bin"}}},
         {"an m3u's missing disc and a missing track of a disc it has",
-         {{"D.m3u", "D1.cue\nD2.cue\n"}, {"D1.cue", "FILE \"d1.bin\" BINARY\n"}},
-         {"D.m3u"},
+         {{"D.m3u", "D1.cue\nD2.cue\n"}, {"D1.cue", "FILE \"d1.bin\" BINARY\n"}}, {"D.m3u"},
          {{"D.m3u", "Missing: D2.cue, d1.bin"}}},
         {"a gdi, and a set naming itself or nothing readable",
          {{"Dc.gdi", "1\n1 0 4 2352 \"dc 01.bin\" 0\n"},
-          {"dc 01.bin", ""},
-          {"Self.cue", "FILE \"Self.cue\" BINARY\n"},
-          {"Empty.m3u", "# nothing\n"}},
-         {"Dc.gdi", "Empty.m3u", "Self.cue"},
-         {}},
+         {"dc 01.bin", ""},
+         {"Self.cue", "FILE \"Self.cue\" BINARY\n"},
+         {"Empty.m3u", "# nothing\n"}}, {"Dc.gdi", "Empty.m3u", "Self.cue"}, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const DiscSets sets = groupDiscSets(
@@ -148,9 +134,7 @@ protected:
         FolderList list(model);
         list.initPattern(masks);
         list.setPath(dir.path());
-        QStringList out;
-        for (int i = 0; i < model.count(); ++i)
-            out << model.itemText(i);
+        QStringList out = listNames(model);
         out.sort();
         return out;
     }

@@ -3,6 +3,7 @@
 #include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
+#include "filelist/ListRows.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -36,13 +37,6 @@ QString describe(const std::vector<ListedFile>& files) {
                              .arg(f.readable ? "r" : "-")
                              .arg(f.looked ? "l" : "-");
     return text;
-}
-
-QStringList rows(const ListModel& m) {
-    QStringList out;
-    for (int i = 0; i < m.count(); ++i)
-        out.append(m.itemText(i));
-    return out;
 }
 
 }  // namespace
@@ -120,47 +114,25 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
         std::vector<ListedFile> shown, read;
         std::vector<int> removed, inserted, changed;
     };
+    // clang-format off
     const Case cases[] = {
-        {"same",
-         {file("a", 1, 1), file("b", 2, 2)},
-         {file("a", 1, 1), file("b", 2, 2)},
-         {},
-         {},
+        {"same", {file("a", 1, 1), file("b", 2, 2)}, {file("a", 1, 1), file("b", 2, 2)}, {}, {},
          {}},
         {"not yet looked at is no change", {file("a", 1, 1)}, {file("a", 0, 0, false)}, {}, {}, {}},
-        {"added between and at the end",
-         {file("a"), file("c")},
-         {file("a"), file("b"), file("c"), file("d")},
-         {},
-         {1, 3},
-         {}},
-        {"removed, from the last up",
-         {file("a"), file("b"), file("c"), file("d")},
-         {file("b"), file("d")},
-         {2, 0},
-         {},
-         {}},
-        {"size or date changed",
-         {file("a", 1, 1), file("b", 2, 2), file("c", 3, 3)},
-         {file("a", 1, 1), file("b", 9, 2), file("c", 3, 7)},
-         {},
-         {},
-         {1, 2}},
-        {"name under two masks, one gone",
-         {file("a.zip"), file("b"), file("a.zip")},
-         {file("a.zip"), file("b")},
-         {2},
-         {},
-         {}},
-        {"name under two masks, both stay",
-         {file("a.zip"), file("x"), file("a.zip")},
-         {file("a.zip"), file("a.zip")},
-         {1},
-         {},
-         {}},
+        {"added between and at the end", {file("a"), file("c")},
+         {file("a"), file("b"), file("c"), file("d")}, {}, {1, 3}, {}},
+        {"removed, from the last up", {file("a"), file("b"), file("c"), file("d")},
+         {file("b"), file("d")}, {2, 0}, {}, {}},
+        {"size or date changed", {file("a", 1, 1), file("b", 2, 2), file("c", 3, 3)},
+         {file("a", 1, 1), file("b", 9, 2), file("c", 3, 7)}, {}, {}, {1, 2}},
+        {"name under two masks, one gone", {file("a.zip"), file("b"), file("a.zip")},
+         {file("a.zip"), file("b")}, {2}, {}, {}},
+        {"name under two masks, both stay", {file("a.zip"), file("x"), file("a.zip")},
+         {file("a.zip"), file("a.zip")}, {1}, {}, {}},
         {"letter case differs: another file", {file("A")}, {file("a")}, {0}, {0}, {}},
         {"everything new", {file("a"), file("b")}, {file("c")}, {1, 0}, {0}, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const ReconcilePlan plan = planReconcile(c.shown, c.read);
         EXPECT_EQ(plan.removeRows, c.removed) << c.what;
@@ -175,7 +147,7 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
         QStringList want;
         for (const ListedFile& f : c.read)
             want << f.name;
-        EXPECT_EQ(rows(model), want) << c.what;
+        EXPECT_EQ(listNames(model), want) << c.what;
     }
 }
 
@@ -220,7 +192,7 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
         EXPECT_EQ(model.count(), 0);
         EXPECT_EQ(first.readingStatus(), "Reading " + dir.path() + "...");
         ASSERT_TRUE(waitUntilRead(first));
-        EXPECT_EQ(rows(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
+        EXPECT_EQ(listNames(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
         EXPECT_EQ(model.subItemText(0, 4), "2");  // lengths came from the reader
     }
     // Meanwhile the folder changes.
@@ -234,10 +206,10 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
     second.setPattern("*.zip");
     second.setPath(dir.path());
     // At once, before any answer: the last reading, where the stored game can be chosen.
-    ASSERT_EQ(rows(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
+    ASSERT_EQ(listNames(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
     model.setListIndex(2);
     ASSERT_TRUE(waitUntilRead(second));
-    EXPECT_EQ(rows(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
+    EXPECT_EQ(listNames(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
     EXPECT_EQ(model.itemText(model.listIndex()), "c.zip");
     EXPECT_EQ(model.subItemText(2, 4), "5");
     EXPECT_TRUE(second.readingStatus().startsWith(dir.path() + " read again at "));
@@ -257,5 +229,5 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     list.setPath(other.path());
     ASSERT_TRUE(waitUntilRead(list));
     QCoreApplication::processEvents();
-    EXPECT_EQ(rows(model), QStringList{"x.zip"});
+    EXPECT_EQ(listNames(model), QStringList{"x.zip"});
 }

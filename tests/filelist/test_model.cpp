@@ -1,5 +1,6 @@
 #include "filelist/ListModel.h"
 
+#include "filelist/ListRows.h"
 #include "support/QtPrinters.h"
 
 #include <QDateTime>
@@ -42,13 +43,6 @@ QList<int> rowsWith(const ListModel& m, quint32 bit) {
     for (int i = 0; i < m.count(); ++i)
         if (m.itemState(i) & bit) rows.append(i);
     return rows;
-}
-
-QStringList names(const ListModel& m) {
-    QStringList out;
-    for (int i = 0; i < m.count(); ++i)
-        out.append(m.itemText(i));
-    return out;
 }
 
 }  // namespace
@@ -161,7 +155,7 @@ TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
     f.model.setListIndex(1);
     f.model.setItemChecked(0, true);
     f.model.sort(0, 1, ListModel::kSortTextNoCase);
-    EXPECT_EQ(names(f.model), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(listNames(f.model), (QStringList{"a", "b", "c", "d"}));
     EXPECT_EQ(f.model.listIndex(), 2);
     EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), QList<int>{2});
     EXPECT_TRUE(f.model.itemChecked(3));
@@ -198,14 +192,14 @@ TEST(ListModel, NameSortsToggleAndKeepEqualNamesInOrder) {
     };
     for (const auto& s : steps) {
         EXPECT_TRUE(m.sort(0, s.order, s.type));
-        EXPECT_EQ(names(m), s.names) << s.order << s.type;
+        EXPECT_EQ(listNames(m), s.names) << s.order << s.type;
     }
     // A new listing forgets the last sort: the next toggle is ascending again.
     m.sort(0, 2, ListModel::kSortTextNoCase);
     m.clear();
     m.appendFiles({file("y"), file("x")}, 1);
     m.sort(0, 2, ListModel::kSortTextNoCase);
-    EXPECT_EQ(names(m), (QStringList{"x", "y"}));
+    EXPECT_EQ(listNames(m), (QStringList{"x", "y"}));
 }
 
 // The size and date sorts read the listed numbers; once the cells are written they read
@@ -226,11 +220,11 @@ TEST(ListModel, SizeAndDateSortsOnRawValuesBeforeAndAfterTheCellsAreWritten) {
             for (int i = 0; i < m.count(); ++i)
                 m.subItemText(i, 1);
         m.sort(4, 1, ListModel::kSortNumeric);
-        EXPECT_EQ(names(m), (QStringList{"gone", "nine", "ten", "small", "big"}));
+        EXPECT_EQ(listNames(m), (QStringList{"gone", "nine", "ten", "small", "big"}));
         m.sort(3, 1, ListModel::kSortDate);
-        EXPECT_EQ(names(m), (QStringList{"gone", "ten", "small", "big", "nine"}));
+        EXPECT_EQ(listNames(m), (QStringList{"gone", "ten", "small", "big", "nine"}));
         m.sort(3, 2, ListModel::kSortDate);
-        EXPECT_EQ(names(m), (QStringList{"nine", "big", "small", "ten", "gone"}));
+        EXPECT_EQ(listNames(m), (QStringList{"nine", "big", "small", "ten", "gone"}));
     }
 }
 
@@ -293,9 +287,9 @@ TEST(ListModel, ARowsFactsReadBackWhole) {
     }
     // The sorts read the same facts: sizes and dates in full.
     m.sort(4, 1, ListModel::kSortNumeric);
-    EXPECT_EQ(names(m), (QStringList{"unreadable", "tiny", "old", "dvd image", "huge"}));
+    EXPECT_EQ(listNames(m), (QStringList{"unreadable", "tiny", "old", "dvd image", "huge"}));
     m.sort(3, 1, ListModel::kSortDate);
-    QStringList dated = names(m);
+    QStringList dated = listNames(m);
     dated.removeAll("unreadable");
     EXPECT_EQ(dated, (QStringList{"old", "tiny", "dvd image", "huge"}));
 }

@@ -17,40 +17,36 @@ TEST(DesktopHandlers, AssociationsAndDeclaredTypesAnswer) {
         QMap<QString, QByteArray> files;  // below the one config folder and the two data folders
         QStringList types;
         HandlerAnswer answer;
+        // clang-format off
     } cases[] = {
         {"no cache anywhere: cannot tell", {}, {"application/x-nes-rom"}, HandlerAnswer::Unknown},
         {"declared by an application",
          {{"data2/applications/mimeinfo.cache",
-           "[MIME Cache]\napplication/x-nes-rom=mednafen.desktop;\n"}},
-         {"application/x-nes-rom"},
+         "[MIME Cache]\napplication/x-nes-rom=mednafen.desktop;\n"}}, {"application/x-nes-rom"},
          HandlerAnswer::Some},
         {"declared for another type only",
          {{"data2/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n"}},
-         {"application/x-nes-rom", "application/octet-stream"},
-         HandlerAnswer::None},
+         {"application/x-nes-rom", "application/octet-stream"}, HandlerAnswer::None},
         {"an ancestor serves",
          {{"data2/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n"}},
-         {"text/x-csrc", "text/plain"},
-         HandlerAnswer::Some},
+         {"text/x-csrc", "text/plain"}, HandlerAnswer::Some},
         {"the user's default",
          {{"data1/applications/mimeinfo.cache", "[MIME Cache]\n"},
-          {"config/mimeapps.list",
-           "[Default Applications]\napplication/x-nes-rom=fceux.desktop\n"}},
-         {"application/x-nes-rom"},
-         HandlerAnswer::Some},
+         {"config/mimeapps.list",
+         "[Default Applications]\napplication/x-nes-rom=fceux.desktop\n"}},
+         {"application/x-nes-rom"}, HandlerAnswer::Some},
         {"a desktop's own list",
          {{"data1/applications/mimeinfo.cache", "[MIME Cache]\n"},
-          {"config/xfce-mimeapps.list",
-           "[Added Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
-         {"application/x-nes-rom"},
-         HandlerAnswer::Some},
+         {"config/xfce-mimeapps.list",
+         "[Added Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
+         {"application/x-nes-rom"}, HandlerAnswer::Some},
         {"an empty entry and a removed one name no program",
          {{"data1/applications/mimeinfo.cache", "[MIME Cache]\napplication/x-nes-rom=\n"},
-          {"config/mimeapps.list",
-           "[Removed Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
-         {"application/x-nes-rom"},
-         HandlerAnswer::None},
+         {"config/mimeapps.list",
+         "[Removed Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
+         {"application/x-nes-rom"}, HandlerAnswer::None},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder t;

@@ -33,21 +33,16 @@ TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
         ProcessRecord record;
         bool matches;
     };
+    // clang-format off
     const Case cases[] = {
         {"native binary", "stella.exe", {1, "/usr/games/stella", "stella", "stella"}, true},
         {"letter case ignored", "Nestopia.exe", {1, "/usr/games/nestopia", "", ""}, true},
         {"without .exe", "stella", {1, "/usr/games/stella", "", ""}, true},
-        {"wine keeps the Windows path in argv[0]",
-         "Project64.exe",
-         {1, "/usr/lib/wine/wine64-preloader", "C:\\emu\\Project64.exe", "Project64.exe"},
-         true},
-        {"wrapper script runs under its own name",
-         "stella.exe",
-         {1, "/usr/bin/dash", "/bin/sh", "stella"},
-         true},
-        {"long names are cut to 15 in comm",
-         "VisualBoyAdvance.exe",
-         {1, "", "", "VisualBoyAdvanc"},
+        {"wine keeps the Windows path in argv[0]", "Project64.exe",
+         {1, "/usr/lib/wine/wine64-preloader", "C:\\emu\\Project64.exe", "Project64.exe"}, true},
+        {"wrapper script runs under its own name", "stella.exe",
+         {1, "/usr/bin/dash", "/bin/sh", "stella"}, true},
+        {"long names are cut to 15 in comm", "VisualBoyAdvance.exe", {1, "", "", "VisualBoyAdvanc"},
          true},
         {"a prefix is not the program", "snes9x.exe", {1, "/usr/bin/snes9x-gtk", "", ""}, false},
         {"another program", "stella.exe", {1, "/usr/bin/z26", "z26", "z26"}, false},
@@ -56,6 +51,7 @@ TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
         {"wildcards", "fceu*.exe", {1, "/usr/games/fceux", "", ""}, true},
         {"an empty name matches nothing", "", {1, "/bin/x", "x", "x"}, false},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(platform::processMatches(c.wanted, c.record), c.matches) << c.what;
 }

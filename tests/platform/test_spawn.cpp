@@ -1,13 +1,12 @@
-// Names that are not valid UTF-8 reach other programs and the disk byte for byte: starting
-// a program, opening a document, renaming and trashing.
+// Names that are not valid UTF-8 reach other programs byte for byte: starting a program,
+// opening a document. (Renaming and trashing such names are the file operations' and the
+// trash's own tests.)
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
-#include "platform/FileOperations.h"
 #include "platform/LocalSingleInstance.h"
 #include "platform/OutputCapture.h"
 #include "platform/ProcessSpawn.h"
-#include "platform/Trash.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
@@ -154,52 +153,6 @@ TEST(DesktopShell, AFileNoProgramOpensIsNotHandedOver) {
     const QList<QByteArray> recorded = raw::recorded(opener);
     ASSERT_EQ(recorded.size(), 2);
     EXPECT_EQ(recorded.at(1), raw::bytes(t.file("notes.txt")));
-}
-
-TEST(FileOperations, RenamesAndTrashesOddNamesByTheirBytes) {
-    TempFolder t;
-    const raw::RemoveTree cleanup(t.path());
-    const QString odd = t.path() + QLatin1Char('/') + decodeName(kOddGame);
-    const QString trash = t.file("home/Trash");
-    platform::LocalFileOperations ops(platform::TrashPlaces{trash, false});
-
-    // Renamed there and back: the bytes on disk are the ones the name stands for.
-    ASSERT_TRUE(raw::write(odd, "first"));
-    EXPECT_TRUE(ops.rename(odd, t.file("good.smc")));
-    EXPECT_EQ(t.read("good.smc"), "first");
-    EXPECT_TRUE(ops.rename(t.file("good.smc"), odd));
-    EXPECT_EQ(raw::read(odd), "first");
-
-    // Trashed twice under the same name: two entries, each restorable from its info file.
-    EXPECT_TRUE(ops.remove(odd));
-    EXPECT_FALSE(raw::exists(odd));
-    ASSERT_TRUE(raw::write(odd, "second"));
-    EXPECT_TRUE(ops.remove(odd));
-    EXPECT_FALSE(raw::exists(odd));
-    const QString files = trash + QStringLiteral("/files/"),
-                  info = trash + QStringLiteral("/info/");
-    const QString again = decodeName(kOddGame + ".2");
-    EXPECT_EQ(raw::read(files + decodeName(kOddGame)), "first");
-    EXPECT_EQ(raw::read(files + again), "second");
-    const QByteArray path = raw::bytes(t.path()).toPercentEncoding("/") + "/bad%FF%FEname.smc";
-    for (const QString& entry : {decodeName(kOddGame), again}) {
-        const QList<QByteArray> lines = raw::read(info + entry + ".trashinfo").split('\n');
-        ASSERT_EQ(lines.size(), 4) << entry.toStdString();
-        EXPECT_EQ(lines.at(0), "[Trash Info]");
-        EXPECT_EQ(lines.at(1), "Path=" + path);
-        EXPECT_TRUE(
-            QDateTime::fromString(QString::fromLatin1(lines.at(2).mid(13)), Qt::ISODate).isValid())
-            << lines.at(2).toStdString();
-        EXPECT_TRUE(lines.at(2).startsWith("DeletionDate="));
-    }
-
-    // No trash that can take it: the file stays, never deleted instead.
-    ASSERT_TRUE(raw::write(odd, "third"));
-    const QString blocked = t.write("not-a-folder", "x") + QStringLiteral("/Trash");
-    EXPECT_FALSE(platform::moveToTrash(odd, {blocked, false}));
-    platform::LocalFileOperations blockedOps(platform::TrashPlaces{blocked, false});
-    EXPECT_FALSE(blockedOps.remove(odd));
-    EXPECT_EQ(raw::read(odd), "third");
 }
 
 TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {

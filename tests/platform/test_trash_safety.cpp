@@ -110,25 +110,6 @@ TEST(TrashAgainstOtherUsers, SwappingTheUserFolderNeverSendsFilesToTheSwapper) {
     EXPECT_EQ(landed + stayed, kFiles) << "every file is in the victim's trash or where it was";
 }
 
-// Every entry of a folder and its folders, as "name: content", "name -> target" or "name/".
-QStringList tree(const QString& folder, const QString& prefix = QString()) {
-    QStringList out;
-    for (const QString& name : namesIn(folder)) {
-        const QString path = folder + '/' + name;
-        char target[4096];
-        const ssize_t n = ::readlink(raw::bytes(path).constData(), target, sizeof target);
-        struct stat st;
-        if (n >= 0) {
-            out << prefix + name + " -> " + QString::fromUtf8(target, n);
-        } else if (::lstat(raw::bytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            out << prefix + name + '/' << tree(path, prefix + name + '/');
-        } else {
-            out << prefix + name + ": " + QString::fromUtf8(raw::read(path));
-        }
-    }
-    return out;
-}
-
 bool backdate(const QString& path) {
     const timespec hourAgo{::time(nullptr) - 3600, 0};
     const timespec times[2] = {hourAgo, hourAgo};
@@ -151,6 +132,8 @@ TEST(DiskTrash, OnlyFoldersOfTheUsersOwnAreUsed) {
     const Case cases[] = {
         {"a shared trash: the user's folder is made",
          [](TempFolder& t) { return makeFolder(t.file(".Trash"), 01777, ::getuid()); }, shared},
+        {"a shared trash without its sticky bit is not used",
+         [](TempFolder& t) { return makeFolder(t.file(".Trash"), 0777, ::getuid()); }, own},
         {"the user's folder there belongs to another user",
          [&](TempFolder& t) {
              return makeFolder(t.file(".Trash"), 01777, ::getuid()) &&
@@ -196,13 +179,13 @@ TEST(DiskTrash, OnlyFoldersOfTheUsersOwnAreUsed) {
         const raw::RemoveTree cleanup(t.path());
         t.write("roms/x.smc", "game");
         ASSERT_TRUE(c.setUp(t));
-        const QStringList before = tree(t.path());
+        const QStringList before = raw::tree(t.path());
         QString why;
         EXPECT_EQ(platform::moveToDiskTrash(t.file("roms/x.smc"), t.path(), &why),
                   !c.landsIn.isEmpty());
         if (c.landsIn.isEmpty()) {
             EXPECT_EQ(why, t.file(own) + " is not a trash folder of yours");
-            EXPECT_EQ(tree(t.path()), before) << "nothing moved, nothing made";
+            EXPECT_EQ(raw::tree(t.path()), before) << "nothing moved, nothing made";
             continue;
         }
         EXPECT_EQ(t.read(c.landsIn + "/files/x.smc"), "game");
@@ -238,7 +221,7 @@ TEST(TrashLeftovers, NothingIsReplacedAndInfoWithoutItsEntryIsCleared) {
     const TrashPlaces places{t.file("Trash"), false};
 
     ASSERT_TRUE(platform::moveToTrash(t.file("roms/x.smc"), places));
-    QStringList trash = tree(t.file("Trash"));
+    QStringList trash = raw::tree(t.file("Trash"));
     QStringList expected{"files/",
                          "files/kept.smc: kept",
                          "files/x.smc: old",

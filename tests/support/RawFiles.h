@@ -9,12 +9,15 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 namespace raw {
@@ -55,6 +58,29 @@ inline QList<QByteArray> names(const QString& folder) {
     while (const dirent* e = ::readdir(dir))
         if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0) out << e->d_name;
     ::closedir(dir);
+    return out;
+}
+
+// Every entry under `folder` in byte order: a file as "name: content", a link as
+// "name -> target", a folder as "name/" followed by what it holds. Read by bytes, so a
+// name that is not UTF-8 is seen as it is, and a link as the link.
+inline QStringList tree(const QString& folder, const QString& prefix = QString()) {
+    QList<QByteArray> entries = names(folder);
+    std::sort(entries.begin(), entries.end());
+    QStringList out;
+    for (const QByteArray& entry : entries) {
+        const QString name = prefix + platform::decodeName(entry);
+        const QString path = folder + u'/' + platform::decodeName(entry);
+        char target[4096];
+        const ssize_t n = ::readlink(bytes(path).constData(), target, sizeof target);
+        struct stat st;
+        if (n >= 0)
+            out << name + QStringLiteral(" -> ") + platform::decodeName(QByteArray(target, n));
+        else if (::lstat(bytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            out << name + u'/' << tree(path, name + u'/');
+        else
+            out << name + QStringLiteral(": ") + QString::fromUtf8(read(path));
+    }
     return out;
 }
 

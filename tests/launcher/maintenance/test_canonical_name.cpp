@@ -117,35 +117,19 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
         std::optional<QString> given;
         QStringList romsAfter, shotsAfter;
     };
+    // clang-format off
     const Case cases[] = {
         {"plain", {"game.nes"}, "Mario.nes", "", false, "Mario.nes", {"Mario.nes"}, {"Mario.png"}},
-        {"zip",
-         {"game.nes"},
-         "Mario.nes",
-         "m.nes",
-         false,
-         "Mario.zip",
-         {"Mario.zip"},
+        {"zip", {"game.nes"}, "Mario.nes", "m.nes", false, "Mario.zip", {"Mario.zip"},
          {"Mario.png"}},
         // A taken name gives the next free one, as with F2 (whose rules say which).
-        {"taken",
-         {"game.nes", "Mario.nes"},
-         "Mario.nes",
-         "",
-         false,
-         "Mario(1).nes",
-         {"Mario(1).nes", "Mario.nes"},
-         {"Mario(1).png"}},
+        {"taken", {"game.nes", "Mario.nes"}, "Mario.nes", "", false, "Mario(1).nes",
+         {"Mario(1).nes", "Mario.nes"}, {"Mario(1).png"}},
         // The screenshot cannot follow: the game keeps its name.
-        {"picture stuck",
-         {"game.nes"},
-         "Mario.nes",
-         "",
-         true,
-         std::nullopt,
-         {"game.nes"},
+        {"picture stuck", {"game.nes"}, "Mario.nes", "", true, std::nullopt, {"game.nes"},
          {"game.png"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder emu;

@@ -150,6 +150,7 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
         QStringList removed;
         QString report;  // with "<>" for the folder
     };
+    // clang-format off
     const Case cases[] = {
         {{"c=s", "a=s", "b=s"}, {"a", "b"}, "<>b -> c\n<>a -> c\n"},
         // Equal sizes with other bytes, a first block alike, or a CRC-32 alike: all stay.
@@ -160,6 +161,7 @@ TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
         {{"a=", "b="}, {"b"}, "<>b -> a\n"},
         {{"a=s", "a=s"}, {}, ""},  // one name listed twice is one file
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.names.join(' ').toStdString());
         QDir(roms.path()).removeRecursively();
@@ -216,51 +218,34 @@ TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
         QStringList gone = {};
         QString report = {};  // with "<>" for the folder
     };
+    // clang-format off
     const Case cases[] = {
         {"an empty descriptor kept, its empty game", {"x.jad=", "x.jar="}, {"x.jad", "x.jar"}},
         {"an empty game kept, its empty descriptor", {"x.jad=", "x.jar="}, {"x.jar", "x.jad"}},
-        {"a third empty file goes, the pair stays",
-         {"x.jad=", "x.jar=", "y.bin="},
-         {"x.jad", "x.jar", "y.bin"},
-         {"y.bin"},
-         "<>y.bin -> x.jad\n"},
+        {"a third empty file goes, the pair stays", {"x.jad=", "x.jar=", "y.bin="},
+         {"x.jad", "x.jar", "y.bin"}, {"y.bin"}, "<>y.bin -> x.jad\n"},
         {"descriptors listed first: b.jad stays and so does its game",
-         {"b.jad=d", "c.jad=d", "a.jar=g", "b.jar=g"},
-         {"b.jad", "c.jad", "a.jar", "b.jar"},
-         {"c.jad"},
-         "<>c.jad -> b.jad\n"},
+         {"b.jad=d", "c.jad=d", "a.jar=g", "b.jar=g"}, {"b.jad", "c.jad", "a.jar", "b.jar"},
+         {"c.jad"}, "<>c.jad -> b.jad\n"},
         {"games listed first: b.jad goes with b.jar, and c.jad, left alone, stays",
-         {"b.jad=d", "c.jad=d", "a.jar=g", "b.jar=g"},
-         {"a.jar", "b.jad", "b.jar", "c.jad"},
-         {"b.jad", "b.jar"},
-         "<>b.jar -> a.jar\n<>b.jad -> a.jar (.jad of b.jar)\n"},
+         {"b.jad=d", "c.jad=d", "a.jar=g", "b.jar=g"}, {"a.jar", "b.jad", "b.jar", "c.jad"},
+         {"b.jad", "b.jar"}, "<>b.jar -> a.jar\n<>b.jad -> a.jar (.jad of b.jar)\n"},
         {"the copy's descriptor is another name of the kept game's",
-         {"a.jar=g", "a.jad=d", "b.jar=g", "b.jad==a.jad"},
-         {"a.jar", "b.jar"}},
-        {"the kept game's descriptor is never a copy to remove",
-         {"a.jar=g", "a.jad=d", "z.jad=d"},
+         {"a.jar=g", "a.jad=d", "b.jar=g", "b.jad==a.jad"}, {"a.jar", "b.jar"}},
+        {"the kept game's descriptor is never a copy to remove", {"a.jar=g", "a.jad=d", "z.jad=d"},
          {"z.jad", "a.jar", "a.jad"}},
-        {"a lone descriptor equal to the kept game's goes",
-         {"a.jar=g", "a.jad=d", "z.jad=d"},
-         {"a.jar", "a.jad", "z.jad"},
-         {"z.jad"},
-         "<>z.jad -> a.jad\n"},
-        {"equal descriptors of two games both stay",
-         {"a.jad=d", "b.jad=d", "a.jar=g1", "b.jar=g2"},
+        {"a lone descriptor equal to the kept game's goes", {"a.jar=g", "a.jad=d", "z.jad=d"},
+         {"a.jar", "a.jad", "z.jad"}, {"z.jad"}, "<>z.jad -> a.jad\n"},
+        {"equal descriptors of two games both stay", {"a.jad=d", "b.jad=d", "a.jar=g1", "b.jar=g2"},
          {"a.jad", "b.jad", "a.jar", "b.jar"}},
         {"the first row a link to a file outside", {"first-><out>/z", "real=g"}, {"first", "real"}},
         {"the first row a link to a later copy", {"first->b", "a=g", "b=g"}, {"first", "a", "b"}},
-        {"a link's target stays, other copies go",
-         {"link->b", "a=g", "b=g", "c=g"},
-         {"link", "a", "b", "c"},
-         {"c"},
-         "<>c -> a\n"},
-        {"other names of the kept file stay",
-         {"a=g", "hard==a", "b=g"},
-         {"hard", "a", "b"},
-         {"b"},
+        {"a link's target stays, other copies go", {"link->b", "a=g", "b=g", "c=g"},
+         {"link", "a", "b", "c"}, {"c"}, "<>c -> a\n"},
+        {"other names of the kept file stay", {"a=g", "hard==a", "b=g"}, {"hard", "a", "b"}, {"b"},
          "<>b -> hard\n"},
     };
+    // clang-format on
     outside.write("z", "g");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -283,29 +268,25 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
         QStringList shots;   // names with a screenshot of their own
         QString report;      // with "<>" for the folder; what it names went
     };
+    // clang-format off
     const Case cases[] = {
-        {{"Rainbow Drift copy.bin", "Rainbow Drift.bin"},
-         {"Rainbow Drift.bin"},
+        {{"Rainbow Drift copy.bin", "Rainbow Drift.bin"}, {"Rainbow Drift.bin"},
          "<>Rainbow Drift copy.bin -> Rainbow Drift.bin (has a screenshot)\n"},
-        {{"Game 0007 copy.bin", "Game 0007 [!].bin"},
-         {},
+        {{"Game 0007 copy.bin", "Game 0007 [!].bin"}, {},
          "<>Game 0007 copy.bin -> Game 0007 [!].bin (good dump [!])\n"},
         {{"a [!].bin", "b.bin"}, {"b.bin"}, "<>a [!].bin -> b.bin (has a screenshot)\n"},
-        {{"a.bin", "b [!].bin", "c.bin"},
-         {"c.bin"},
+        {{"a.bin", "b [!].bin", "c.bin"}, {"c.bin"},
          "<>b [!].bin -> c.bin (has a screenshot)\n<>a.bin -> c.bin (has a screenshot)\n"},
-        {{"a.bin", "b [!].bin", "c [!].bin"},
-         {},
+        {{"a.bin", "b [!].bin", "c [!].bin"}, {},
          "<>c [!].bin -> b [!].bin\n<>a.bin -> b [!].bin (good dump [!])\n"},
         {{"a.bin", "b.bin", "c.bin"}, {}, "<>c.bin -> a.bin\n<>b.bin -> a.bin\n"},
-        {{"a [!].bin", "b [!].bin"},
-         {"b [!].bin"},
+        {{"a [!].bin", "b [!].bin"}, {"b [!].bin"},
          "<>a [!].bin -> b [!].bin (has a screenshot)\n"},
         // c has a picture of its own too: it stays, or the picture would lose its game.
-        {{"a.bin", "b [!].bin", "c.bin"},
-         {"a.bin", "c.bin"},
+        {{"a.bin", "b [!].bin", "c.bin"}, {"a.bin", "c.bin"},
          "<>b [!].bin -> a.bin (has a screenshot)\n"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.listed.join(" | ").toStdString());
         QStringList entries;
@@ -364,6 +345,11 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
              QFile::link(roms.file("a"), roms.file("b"));
          },
          false},
+        {"the copy's time moved by a nanosecond alone",
+         [&] {
+             setModified(roms.file("b"), {long_ago.tv_sec, long_ago.tv_nsec + 1});
+         },
+         false},
         {"the copy written to in place", [&] { roms.write("b", other); }, false},
         {"the copy grown", [&] { roms.write("b", game + "x"); }, false},
         {"the kept file written to in place", [&] { roms.write("a", other); }, false},
@@ -419,25 +405,18 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
         QString reason;
         QString message;  // with "<>" for the folder
     };
+    // clang-format off
     const Case cases[] = {
-        {{"a=g", "b=g", "c=g"},
-         {"a", "b", "c"},
-         {"b"},
-         "the trash is full",
+        {{"a=g", "b=g", "c=g"}, {"a", "b", "c"}, {"b"}, "the trash is full",
          "1 Duplicate Removed.\n<>c -> a\n<>b was not removed: the trash is full\n"},
-        {{"a=g", "b=g"},
-         {"a", "b"},
-         {"b"},
-         "",
+        {{"a=g", "b=g"}, {"a", "b"}, {"b"}, "",
          "0 Duplicates Removed.\n<>b was not removed: the reason is not known\n"},
         // The game is gone by then; its descriptor stays, and is said to.
-        {{"a.jar=g", "b.jar=g", "b.jad=d"},
-         {"a.jar", "b.jar"},
-         {"b.jad"},
-         "no trash on this disk",
-         "1 Duplicate Removed.\n<>b.jar -> a.jar\n<>b.jad was not removed: no trash on this "
-         "disk\n"},
+        {{"a.jar=g", "b.jar=g", "b.jad=d"}, {"a.jar", "b.jar"}, {"b.jad"}, "no trash on this disk",
+         "1 Duplicate Removed.\n<>b.jar -> a.jar\n"
+         "<>b.jad was not removed: no trash on this disk\n"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message.toStdString());
         build(c.entries);
@@ -489,26 +468,20 @@ TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
         When when;
         QStringList went;
     };
+    // clang-format off
     const Case cases[] = {
         {"while sizing", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::Sizing, {}},
         {"before the first read", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::Comparing, {}},
-        {"before the first row's copies are compared",
-         {"a=g", "b=g", "c=g"},
-         {"a", "b", "c"},
-         When::Examining,
-         {}},
-        {"right before a removal",
-         {"a.jar=g", "b.jar=g"},
-         {"a.jar", "b.jar"},
-         When::LastLookUp,
+        {"before the first row's copies are compared", {"a=g", "b=g", "c=g"}, {"a", "b", "c"},
+         When::Examining, {}},
+        {"right before a removal", {"a.jar=g", "b.jar=g"}, {"a.jar", "b.jar"}, When::LastLookUp,
          {}},
         {"during a removal", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::FirstRemoval, {"c"}},
         {"during a game's removal, its descriptor following",
-         {"a.jar=g", "b.jar=g", "b.jad=d", "c.jar=g", "c.jad=d"},
-         {"a.jar", "b.jar", "c.jar"},
-         When::FirstRemoval,
-         {"c.jad", "c.jar"}},
+         {"a.jar=g", "b.jar=g", "b.jad=d", "c.jar=g", "c.jad=d"}, {"a.jar", "b.jar", "c.jar"},
+         When::FirstRemoval, {"c.jad", "c.jar"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         build(c.entries);

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -115,12 +116,15 @@ protected:
         create();
         EXPECT_TRUE(window->start());
         if (shown != Shown::No) window->show();
-        if (shown == Shown::Active) {
-            QApplication::setActiveWindow(window.get());
-            EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        }
+        if (shown == Shown::Active) activate();
         settle();
         return *window;
+    }
+    // The offscreen platform activates no window by itself; a window manager would.
+    void activate(QWidget* w = nullptr) {
+        if (!w) w = window.get();
+        QApplication::setActiveWindow(w);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
     }
     // Lets the window's thread run until what the preview and the folder lists look up
     // off it has come.
@@ -199,6 +203,27 @@ protected:
     // question: lets the window's thread run until they are through.
     void commandsDone() {
         EXPECT_TRUE(QTest::qWaitFor([&] { return !window->fileCommandPending(); }, 5000));
+    }
+    static QWidget* focused() { return QApplication::focusWidget(); }
+    bool onFiles() const { return files()->isAncestorOf(focused()); }
+    // `key` pressed on whatever has the focus now, as a keyboard sends it.
+    static void pressHere(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
+        QWidget* target = focused();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, key, held);
+    }
+    // The files of the roms folder, by name.
+    QStringList onDisk(QDir::Filters also = {}) const {
+        return QDir(emu.file("roms")).entryList(QDir::Files | also, QDir::Name);
+    }
+    QStringList trashed() const {
+        return QDir(trashHome.file("Trash/files")).entryList(QDir::Files, QDir::Name);
+    }
+    // F7 and F8 run on threads of their own: lets the window's thread run until the
+    // `count`-th message has been shown.
+    void waitForMessages(qsizetype count) {
+        while (dialogs.messages.size() < count)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     // A mouse event at (x, 10) of `w`; presses and releases are of the left button.
     static void mouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButtons buttons) {

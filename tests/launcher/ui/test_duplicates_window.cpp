@@ -5,7 +5,6 @@
 #include "launcher/ui/WindowFixture.h"
 #include "support/ForwardingFiles.h"
 
-#include <QDir>
 #include <QSemaphore>
 
 #include <atomic>
@@ -82,30 +81,7 @@ protected:
         for (const QString& e : entries)
             emu.write("roms/" + e.section('=', 0, 0), e.section('=', 1).toUtf8());
         start(Shown::Active);
-        list = window->findChild<FileListView*>(QStringLiteral("Files"));
-        ASSERT_TRUE(list);
         window->installEventFilter(&log);
-    }
-    void press(Qt::Key key) {
-        list->setFocus();
-        QApplication::processEvents();
-        ASSERT_TRUE(list->hasFocus());
-        QTest::keyClick(QApplication::focusWidget(), key);
-    }
-    // Lets the window's thread run until the `count`-th message has been shown.
-    void waitForMessage(qsizetype count) {
-        while (dialogs.messages.size() < count)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    QStringList inList() const {
-        QStringList out;
-        for (int i = 0; i < list->listCount(); ++i)
-            out << list->list(i);
-        return out;
-    }
-    QStringList onDisk() const { return QDir(emu.file("roms")).entryList(QDir::Files, QDir::Name); }
-    QStringList trashed() const {
-        return QDir(trashHome.file("Trash/files")).entryList(QDir::Files, QDir::Name);
     }
     QString roms() const { return folder() + "roms/"; }
 
@@ -113,45 +89,44 @@ protected:
 
     GatedFiles gated{localFiles};
     CaptionLog log;
-    FileListView* list = nullptr;
 };
 
 TEST_F(DuplicatesWindow, ProgressReachesTheCaptionWhileTheWindowAnswersKeys) {
     open({"a.nes=one", "b.nes=two", "c.nes=two"});
-    ASSERT_EQ(inList(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+    ASSERT_EQ(listed(), (QStringList{"a.nes", "b.nes", "c.nes"}));
     const QString caption = window->windowTitle();
 
     // The question says how many would go; counting them moves nothing.
     dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
     press(Qt::Key_F7);
-    waitForMessage(1);
+    waitForMessages(1);
     EXPECT_EQ(dialogs.messages[0].text,
               "1 duplicate file in this folder would go to the trash. Remove it?");
     EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(dialogs.messages[0].icon, platform::MessageIcon::Question);
     EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes", "c.nes"}));
-    EXPECT_EQ(inList(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes", "c.nes"}));
     EXPECT_TRUE(trashed().isEmpty());
     EXPECT_EQ(window->windowTitle(), caption);
     log.captions.clear();
 
     press(Qt::Key_F7);
-    waitForMessage(2);
+    waitForMessages(2);
     // The search now waits inside the removal of c.nes; the window's thread is free.
     gated.entered.acquire();
     QApplication::processEvents();
     EXPECT_TRUE(log.captions.contains("Calculating file size... 3/3"))
         << log.captions.join('|').toStdString();
     EXPECT_EQ(log.captions.last(), "Removing duplicate files... ");
-    EXPECT_EQ(list->listIndex(), 1);  // b.nes, the row whose copies are looked for
+    EXPECT_EQ(files()->listIndex(), 1);  // b.nes, the row whose copies are looked for
 
     press(Qt::Key_Down);
-    EXPECT_EQ(list->listIndex(), 2);
+    EXPECT_EQ(files()->listIndex(), 2);
     press(Qt::Key_F7);  // refused while the search runs: nothing is asked
     EXPECT_EQ(dialogs.messages.size(), 2);
 
     gated.gate.release();
-    waitForMessage(3);
+    waitForMessages(3);
     EXPECT_EQ(dialogs.messages[2].text, "1 Duplicate Removed.\n" + roms() + "c.nes -> b.nes\n");
     EXPECT_EQ(dialogs.messages[2].icon, platform::MessageIcon::Information);
     EXPECT_TRUE(log.captions.contains("Removing duplicate files... 1 file found"))
@@ -159,7 +134,7 @@ TEST_F(DuplicatesWindow, ProgressReachesTheCaptionWhileTheWindowAnswersKeys) {
     EXPECT_EQ(window->windowTitle(), caption);
     EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes"}));
     EXPECT_EQ(trashed(), QStringList{"c.nes"});
-    EXPECT_EQ(inList(), (QStringList{"a.nes", "b.nes"}));
+    EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
 }
 
 // The caption comes back the moment the search is told to stop; only then may the
@@ -168,7 +143,7 @@ TEST_F(DuplicatesWindow, ClosingTheWindowEndsTheSearchAfterTheRemovalUnderWay) {
     open({"a.nes=same", "b.nes=same", "c.nes=same", "d.nes=same", "e.nes=other"});
     const QString caption = window->windowTitle();
     press(Qt::Key_F7);
-    waitForMessage(1);
+    waitForMessages(1);
     EXPECT_EQ(dialogs.messages[0].text,
               "3 duplicate files in this folder would go to the trash. Remove them?");
     gated.entered.acquire();  // inside the removal of d.nes, the first from the end
@@ -199,21 +174,21 @@ void DuplicatesWindow::stopWithEscape(const StopCase& c) {
     open(c.files);
     dialogs.inputAnswers = {c.answer};
     press(c.key);
-    if (c.key == Qt::Key_F7) waitForMessage(1);  // the count's question
+    if (c.key == Qt::Key_F7) waitForMessages(1);  // the count's question
     const qsizetype asked = dialogs.messages.size();
     gated.entered.acquire();
     QApplication::processEvents();
-    EXPECT_TRUE(list->toolTip().contains(c.tip)) << list->toolTip().toStdString();
+    EXPECT_TRUE(files()->toolTip().contains(c.tip)) << files()->toolTip().toStdString();
 
     press(Qt::Key_F9);  // the dump tag would rename a file the command works on
-    EXPECT_TRUE(list->toolTip().contains("Busy")) << list->toolTip().toStdString();
+    EXPECT_TRUE(files()->toolTip().contains("Busy")) << files()->toolTip().toStdString();
     press(Qt::Key_Escape);
     EXPECT_TRUE(window->findChild<QWidget*>("dirList")->isHidden());  // not the folder lists
     gated.gate.release();
-    waitForMessage(asked + 1);
+    waitForMessages(asked + 1);
     EXPECT_EQ(dialogs.messages.last().text, QString(c.message).replace("<roms>", roms()));
     EXPECT_EQ(onDisk(), c.onDisk);
-    EXPECT_FALSE(list->toolTip().contains("Escape")) << list->toolTip().toStdString();
+    EXPECT_FALSE(files()->toolTip().contains("Escape")) << files()->toolTip().toStdString();
 }
 
 TEST_F(DuplicatesWindow, EscapeStopsDuplicatesAfterTheRemovalUnderWay) {
@@ -240,7 +215,7 @@ TEST_F(DuplicatesWindow, EscapeStopsStripTextAfterTheRenameUnderWay) {
 TEST_F(DuplicatesWindow, ASearchOutlivedByNothingOfTheWindow) {
     open({"a.nes=same", "b.nes=same", "c.nes=same"});
     press(Qt::Key_F7);
-    waitForMessage(1);
+    waitForMessages(1);
     gated.entered.acquire();
     gated.gate.release();
     window.reset();

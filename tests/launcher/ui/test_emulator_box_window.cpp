@@ -1,7 +1,6 @@
 // An entry of the emulator box with no known system stands for a generic program of the
 // emulator folder, whatever folder the launcher was started from.
 
-#include "launcher/emulators/EmulatorCatalogue.h"
 #include "launcher/ui/WindowFixture.h"
 
 #include <QDir>
@@ -47,8 +46,7 @@ TEST_F(EmulatorBox, AnEntryOfNoKnownSystemTakesAProgramOfTheEmulatorFolder) {
         create(nullptr, emulators.path());
         ASSERT_TRUE(window->start());
         window->show();
-        QApplication::setActiveWindow(window.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        activate();
         auto* box = window->findChild<QComboBox*>(QStringLiteral("cmbEmu"));
         ASSERT_TRUE(box);
         ASSERT_EQ(box->count(), 1);
@@ -61,26 +59,6 @@ TEST_F(EmulatorBox, AnEntryOfNoKnownSystemTakesAProgramOfTheEmulatorFolder) {
         EXPECT_EQ(window->windowTitle(), c.caption + kCaptionSuffix);
         window.reset();
     }
-}
-
-// A native program shows under its own name, the launcher's copy is not offered, and the
-// settings stay under the catalogue name that stored files use.
-TEST_F(EmulatorBox, NativeNamesShownSettingsKeptUnderTheCatalogueName) {
-    program("stella");
-    // The launcher copied into its emulator folder (here the running test program).
-    ASSERT_TRUE(QFile::copy(runningProgram(), emu.file("rombard")));
-    roms({"pitfall.a26"});
-    settings.preset("stella.exe", "cmdline", "-fullscreen 1");
-    start(Shown::Active);
-    EXPECT_EQ(items(), QStringList{"stella:8"});
-    EXPECT_EQ(window->windowTitle(), "[stella] Atari 2600" + kCaptionSuffix);
-    EXPECT_EQ(commandLine()->text(), "-fullscreen 1");
-    EXPECT_EQ(listed(), QStringList{"pitfall.a26"});
-    launch();
-    window->close();
-    EXPECT_TRUE(settings.writes().contains("set stella.exe cmdline=-fullscreen 1"))
-        << settings.writes().join('\n').toStdString();
-    EXPECT_EQ(settings.writes().filter("stella ").size(), 0);
 }
 
 }  // namespace

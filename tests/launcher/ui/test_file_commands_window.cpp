@@ -4,11 +4,7 @@
 #include "launcher/ui/WindowFixture.h"
 
 #include <QAbstractItemView>
-#include <QDir>
-#include <QFileInfo>
-#include <QLineEdit>
 #include <QSet>
-#include <QTimer>
 
 namespace {
 
@@ -29,44 +25,20 @@ protected:
 
 class FileCommands : public WindowTest {
 protected:
-    // The window over roms holding `names` (each file's content is its name), all listed.
-    void open(const QStringList& names) { openRoms(names); }
     // Presses the key on the focused list; true when the closing step ran (the focus
     // passed through the command line box, which flashes for the user).
     bool press(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
-        files()->setFocus();
-        QApplication::processEvents();
         FocusCounter counter;
         commandLine()->installEventFilter(&counter);
-        QTest::keyClick(QApplication::focusWidget(), key, held);
-        QApplication::processEvents();
+        WindowTest::press(key, held);
         commandLine()->removeEventFilter(&counter);
         commandsDone();
         return counter.count > 0;
     }
-    QStringList onDisk() const {
-        return QDir(emu.file("roms")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-    // A real key press on the file list, the way a user gives it.
-    void type(Qt::Key key) {
-        files()->setFocus();
-        QApplication::processEvents();
-        QTest::keyClick(QApplication::focusWidget(), key);
-        QApplication::processEvents();
-        commandsDone();
-    }
-    QStringList trashed() const {
-        return QDir(trashHome.file("Trash/files")).entryList(QDir::Files);
-    }
-    // F8 renames on a thread of its own: lets the window's thread run until its message.
-    void waitForMessages(qsizetype count) {
-        while (dialogs.messages.size() < count)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
 };
 
 TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
-    open({"a.jar", "a.jad", "b.nes", "c.nes"});
+    openRoms({"a.jar", "a.jad", "b.nes", "c.nes"});
     select("a.jar");
     const int row = files()->listIndex();
     dialogs.messageAnswers = {platform::MessageAnswer::Cancel};
@@ -84,7 +56,7 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
 }
 
 TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
-    open({"Game.smc", "b.smc", "y.smc"});
+    openRoms({"Game.smc", "b.smc", "y.smc"});
     select("b.smc");
     dialogs.inputAnswers = {std::nullopt, QString(), QString("y.smc")};
     press(F2);
@@ -108,7 +80,7 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
 // the same numbered name, whichever key renamed it.
 TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
     emu.write("shots/Rainbow Drift.png", "picture");
-    open({"Rainbow Drift.bin", "River Raid.bin", "Game.smc", "Game [!].smc"});
+    openRoms({"Rainbow Drift.bin", "River Raid.bin", "Game.smc", "Game [!].smc"});
     select("Rainbow Drift.bin");
     dialogs.inputAnswers = {QString("River Raid.bin")};
     press(F2);
@@ -133,7 +105,7 @@ TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
 // F3's mask is what the command line box filters within, and what comes back when the
 // box is emptied with Escape.
 TEST_F(FileCommands, TheMaskSetWithF3OutlivesAFilterTypedInTheBox) {
-    open({"a.nes", "x.smc", "y.smc"});
+    openRoms({"a.nes", "x.smc", "y.smc"});
     dialogs.inputAnswers = {QString("*.smc")};
     press(F3);
     ASSERT_EQ(listed(), (QStringList{"x.smc", "y.smc"}));
@@ -147,7 +119,7 @@ TEST_F(FileCommands, TheMaskSetWithF3OutlivesAFilterTypedInTheBox) {
 }
 
 TEST_F(FileCommands, MaskHideAndCancel) {
-    open({"a.nes", "Game [!].nes", "Game [b1].nes", "Mario 2.nes", "x.smc"});
+    openRoms({"a.nes", "Game [!].nes", "Game [b1].nes", "Mario 2.nes", "x.smc"});
     dialogs.inputAnswers = {QString("*.smc"), std::nullopt};
     press(F3);
     EXPECT_EQ(listed(), QStringList{"x.smc"});
@@ -162,7 +134,7 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].*");
     EXPECT_TRUE(press(F4));
     EXPECT_EQ(listed().size(), 3);
-    EXPECT_EQ(onDisk().size(), 6);  // the files and ".hidden", all as they were
+    EXPECT_EQ(onDisk(QDir::Hidden).size(), 6);  // the files and ".hidden", all as they were
     EXPECT_EQ(emu.read("roms/Mario 2.nes"), "Mario 2.nes");
     press(F4);
     EXPECT_EQ(dialogs.inputDefaults.last(), "*{0-9}*");  // the last pattern is offered again
@@ -170,7 +142,7 @@ TEST_F(FileCommands, MaskHideAndCancel) {
 }
 
 TEST_F(FileCommands, MacroAsksWhenNeededAndStripTextReports) {
-    open({"Super_Mario.World_(J).smc", "Zelda.smc"});
+    openRoms({"Super_Mario.World_(J).smc", "Zelda.smc"});
     dialogs.inputAnswers = {QString(), QString("{DOWN}"), QString("{UP}")};
     EXPECT_FALSE(press(F6));  // nothing stored: asks; an empty answer ends there
     EXPECT_TRUE(keystrokes.sent.isEmpty());
@@ -200,7 +172,7 @@ TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
     names << "Game 007.a26";  // takes "Game 007.a26" first: its twin gets "(1)"
     for (int i = 0; i < 300; i += 50)
         emu.write(QString("shots/Game_%1_Atari.png").arg(i, 3, 10, QLatin1Char('0')));
-    open(names);
+    openRoms(names);
     files()->setListIndex(5);
     const QString selectedBefore = files()->fileName();
     const QString caption = window->windowTitle();
@@ -246,7 +218,7 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
         QString title;
     };
     const Case cases[] = {{Qt::Key_Delete, "Delete File"}, {Qt::Key_F2, "Rename"}};
-    open({"b.smc", "game.smc"});
+    openRoms({"b.smc", "game.smc"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         emu.write("roms/game.smc", "mine");
@@ -257,7 +229,7 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
         dialogs.messages.clear();
         dialogs.inputs.clear();
         dialogs.inputAnswers = {QString("x.smc")};
-        type(c.key);
+        press(c.key);
         ASSERT_EQ(dialogs.messages.size(), 1);
         EXPECT_EQ(dialogs.messages[0].text, "'game.smc' is no longer in this folder.");
         EXPECT_EQ(dialogs.messages[0].title, c.title);
@@ -274,9 +246,9 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
 // says why.
 TEST_F(FileCommands, DeleteThatTheTrashCannotTakeKeepsTheFileAndSaysWhy) {
     trashHome.write("Trash/info", "not a folder");
-    open({"a.nes", "b.nes"});
+    openRoms({"a.nes", "b.nes"});
     select("a.nes");
-    type(Qt::Key_Delete);
+    press(Qt::Key_Delete);
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages[0].text,
               "Move 'a.nes' to the trash?\nFrom Path: " + folder() + "roms/");

@@ -32,7 +32,6 @@ protected:
         EXPECT_TRUE(db.open(data.file(QStringLiteral("library.sqlite3"))).ok);
         history = &plays;
     }
-    void open(const QStringList& names) { openRoms(names); }
     QString rom(const QString& name) const { return emu.file("roms/" + name); }
     QByteArray romBytes(const QString& name) const { return rom(name).toUtf8(); }
     QString cell(const QString& name, int column) const {
@@ -61,7 +60,7 @@ protected:
 
 // The row is there from the launch; the columns fill in once the last process has ended.
 TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheColumnsShowIt) {
-    open({"a.nes", "b.nes"});
+    openRoms({"a.nes", "b.nes"});
     select("a.nes");
     // What runs already (a picture opened with Shift+Enter) is set aside before the start.
     qsizetype startedWhenSetAside = -1;
@@ -85,7 +84,7 @@ TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheColumnsShowIt) {
 // The columns are drawn again when a play ends, wherever the window is by then: back on
 // the screen or still out of the way. Nothing but the session's end may be needed.
 TEST_F(HistoryWindow, TheRowIsDrawnAgainWhenThePlayEnds) {
-    open({"a.nes", "b.nes"});
+    openRoms({"a.nes", "b.nes"});
     auto* view = qobject_cast<QAbstractItemView*>(files()->currentView());
     ASSERT_TRUE(view);
     struct PaintLog final : QObject {
@@ -121,7 +120,7 @@ TEST_F(HistoryWindow, TheRowIsDrawnAgainWhenThePlayEnds) {
 }
 
 TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
-    open({"a.nes", "b.nes", "c.nes"});
+    openRoms({"a.nes", "b.nes", "c.nes"});
     select("b.nes");
     press(Qt::Key_D, Qt::ControlModifier);
     EXPECT_TRUE(db.isFavourite(romBytes("b.nes")));
@@ -148,7 +147,7 @@ TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
 // A line under the list says what keeps files out of it while anything does: favourites
 // only, and files F4 hid. It leaves no row of the list behind it.
 TEST_F(HistoryWindow, ALineSaysWhatKeepsFilesOutOfTheList) {
-    open({"a.nes", "b.nes", "c.nes"});
+    openRoms({"a.nes", "b.nes", "c.nes"});
     const auto line = [&]() -> QString {
         auto* label = window->findChild<QLabel*>(QStringLiteral("lblFilters"));
         return label && label->isVisible() ? label->text() : QString();
@@ -185,7 +184,7 @@ TEST_F(HistoryWindow, ALineSaysWhatKeepsFilesOutOfTheList) {
 // F2, F9 and F8 (the batch, on its own thread) rename through the same path: the history
 // and the mark go with the game.
 TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
-    open({"a.nes", "b.nes"});
+    openRoms({"a.nes", "b.nes"});
     play("a.nes", 20);
     select("a.nes");
     press(Qt::Key_D, Qt::ControlModifier);
@@ -207,8 +206,7 @@ TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
     dialogs.inputAnswers = {QString("[!]")};
     const qsizetype said = dialogs.messages.size();
     press(Qt::Key_F8);  // strips the tag again
-    while (dialogs.messages.size() == said)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    waitForMessages(said + 1);
     ASSERT_EQ(listed(), (QStringList{"b.nes", "z.nes"}));
     EXPECT_EQ(cell("z.nes", 5), "1");
     EXPECT_TRUE(db.isFavourite(romBytes("z.nes")));
@@ -216,7 +214,7 @@ TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
 
 // Deleting to the trash keeps the history: a game brought back has it again.
 TEST_F(HistoryWindow, DeletingKeepsTheHistory) {
-    open({"a.nes"});
+    openRoms({"a.nes"});
     play("a.nes", 30);
     dialogs.messageAnswers = {platform::MessageAnswer::Ok};
     press(Qt::Key_Delete);
@@ -226,7 +224,7 @@ TEST_F(HistoryWindow, DeletingKeepsTheHistory) {
 
 TEST_F(HistoryWindow, TheNoticeIsSaidOnceInTheTip) {
     plays.setNotice("The play history was damaged");
-    open({"a.nes", "b.nes"});
+    openRoms({"a.nes", "b.nes"});
     EXPECT_TRUE(files()->toolTip().contains("The play history was damaged"));
     press(Qt::Key_F, Qt::ControlModifier);
     press(Qt::Key_F, Qt::ControlModifier);
@@ -235,28 +233,22 @@ TEST_F(HistoryWindow, TheNoticeIsSaidOnceInTheTip) {
 
 // F7: a removed copy's plays and mark go to the copy kept (the first in the list).
 TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
-    program("Nestopia");
     emu.write("roms/a.nes", "same bytes");
     emu.write("roms/b.nes", "same bytes");
-    start(Shown::Active);
-    files()->setPattern("*.*");
-    files()->setPath(emu.file("roms"));
-    files()->refresh();
+    openRoms({});
     play("b.nes", 25);
     select("b.nes");
     press(Qt::Key_D, Qt::ControlModifier);
     // Counted and not removed: the copy keeps its own plays.
     dialogs.messageAnswers = {platform::MessageAnswer::Cancel, platform::MessageAnswer::Ok};
     press(Qt::Key_F7);
-    while (dialogs.messages.size() < 1)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    waitForMessages(1);
     ASSERT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
     EXPECT_TRUE(db.summaries().contains(romBytes("b.nes")));
     EXPECT_TRUE(db.isFavourite(romBytes("b.nes")));
     EXPECT_FALSE(db.isFavourite(romBytes("a.nes")));
     press(Qt::Key_F7);
-    while (dialogs.messages.size() < 3)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    waitForMessages(3);
     ASSERT_EQ(listed(), QStringList{"a.nes"});
     EXPECT_EQ(cell("a.nes", 5), "1");
     EXPECT_TRUE(db.isFavourite(romBytes("a.nes")));
@@ -266,7 +258,7 @@ TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
 // A disk that takes no more writes: the play and the mark that were not kept are each said
 // once in the window, however often they fail.
 TEST_F(HistoryWindow, WritesThatFailAreSaidOnceEach) {
-    open({"a.nes", "b.nes"});
+    openRoms({"a.nes", "b.nes"});
     ASSERT_EQ(sqlite3_exec(db.handle(), "PRAGMA query_only=1", nullptr, nullptr, nullptr),
               SQLITE_OK);
     for (const char* game : {"a.nes", "b.nes"}) {

@@ -34,8 +34,7 @@ protected:
         files()->setPath(emu.file("roms"));
         files()->refresh();
         window->show();
-        QApplication::setActiveWindow(window.get());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        activate();
         files()->setListIndex(0);
     }
     QString cell(const QString& name) const {

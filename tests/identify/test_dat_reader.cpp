@@ -138,12 +138,13 @@ TEST(DatReader, ReadsBothFormatsRomByRom) {
     }
 }
 
-TEST(DatReader, TellsTheFormatAndNumbersEntriesApart) {
-    const Read list = readText(
+TEST(DatReader, TellsTheFormatNumbersEntriesApartAndStopsWhenAsked) {
+    const QByteArray document =
         "<softwarelist name=\"l\"><software name=\"same\"><rom name=\"a\" size=\"1\" "
         "crc=\"00000001\"/><rom name=\"b\" size=\"1\" crc=\"00000002\"/></software>"
         "<software name=\"same\"><rom name=\"a\" size=\"1\" crc=\"00000001\"/></software>"
-        "</softwarelist>");
+        "</softwarelist>";
+    const Read list = readText(document);
     ASSERT_EQ(list.entries.size(), 3u);
     EXPECT_EQ(list.summary.format, identify::DatFormat::SoftwareList);
     EXPECT_EQ(list.summary.name, QStringLiteral("l"));
@@ -151,15 +152,9 @@ TEST(DatReader, TellsTheFormatAndNumbersEntriesApart) {
     EXPECT_EQ(list.entries[0].id, list.entries[1].id);
     EXPECT_NE(list.entries[1].id, list.entries[2].id);
     EXPECT_EQ(readText("<datafile/>").summary.format, identify::DatFormat::Logiqx);
-}
 
-TEST(DatReader, StopsWhenAsked) {
     QBuffer buffer;
-    buffer.setData(
-        "<softwarelist name=\"l\"><software name=\"a\"><rom name=\"a\" size=\"1\" "
-        "crc=\"00000001\"/><rom name=\"b\" size=\"1\" crc=\"00000002\"/></software>"
-        "<software name=\"b\"><rom name=\"c\" size=\"1\" crc=\"00000003\"/></software>"
-        "</softwarelist>");
+    buffer.setData(document);
     int seen = 0;
     const DatSummary s = DatReader::read(buffer, QString(), [&](const RomEntry&) {
         ++seen;
@@ -328,21 +323,9 @@ TEST(DatReader, ALongLineOfShortTokensIsFine) {
     EXPECT_EQ(seen, count);
 }
 
-TEST(DatReader, CutsLongTextsAndRefusesLongRomNames) {
-    const QByteArray longText(3 * DatReader::kMaxFieldBytes, 'd');
-    const Read r =
-        readText("<softwarelist name=\"x\"><software name=\"s\"><description>" + longText +
-                 "</description><rom name=\"" + longText +
-                 "\" size=\"1\" crc=\"00000001\"/><rom name=\"ok\" size=\"1\" crc=\"00000001\"/>"
-                 "</software></softwarelist>");
-    ASSERT_TRUE(r.summary.ok);
-    ASSERT_EQ(r.entries.size(), 1u);
-    EXPECT_EQ(r.entries[0].description.size(), DatReader::kMaxFieldBytes);
-    EXPECT_EQ(r.summary.malformed, 1);
-}
-
 // Texts pass as UTF-8 bytes: a cut never splits a character, and the ends are trimmed of
-// every space a QString would trim, not only ASCII ones.
+// every space a QString would trim, not only ASCII ones. A ROM name too long to keep is no
+// ROM: cut, it would name another file.
 TEST(DatReader, CutsAndTrimsTextsByCharacters) {
     const QString e = QStringLiteral("\u00e9");  // two bytes
     const QString longName = QStringLiteral("a") + e.repeated(DatReader::kMaxFieldBytes);
@@ -356,14 +339,18 @@ TEST(DatReader, CutsAndTrimsTextsByCharacters) {
         {QStringLiteral("\u00a0 Title \u3000\n"), QStringLiteral("Title")},
         {QStringLiteral("\u2003\u00e9t\u00e9\u00a0"), QStringLiteral("\u00e9t\u00e9")},
         {QStringLiteral(" \t"), QString()},
+        {QString(3 * DatReader::kMaxFieldBytes, 'd'), QString(DatReader::kMaxFieldBytes, 'd')},
     };
     for (const Case& c : cases) {
         const Read r = readText("<softwarelist name=\"x\"><software name=\"" + longName.toUtf8() +
                                 "\"><description>" + c.description.toUtf8() +
                                 "</description><rom name=\"r\" size=\"1\" crc=\"00000001\"/>"
-                                "</software></softwarelist>");
+                                "<rom name=\"" +
+                                longName.toUtf8() +
+                                "\" size=\"1\" crc=\"00000001\"/></software></softwarelist>");
         ASSERT_TRUE(r.summary.ok) << r.summary.problem.toStdString();
         ASSERT_EQ(r.entries.size(), 1u);
+        EXPECT_EQ(r.summary.malformed, 1);
         EXPECT_EQ(r.entries[0].description, c.expected) << c.description.size();
         EXPECT_EQ(r.entries[0].software, longName.left(DatReader::kMaxFieldBytes / 2));
     }

@@ -113,19 +113,17 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
         QStringList expected;  // the entries of (16, 1) and (16, 2) afterwards
         bool newGeneration;
     };
+    // clang-format off
     const Step steps[] = {
         {"nothing changed", {}, 0, 0, {"l/old"}, false},
         // Same size, same time: taken for the same file, so the new entry stays unseen.
         {"rewritten, size and time kept", list("l", {{"new", 16, 2}}), 0, 0, {"l/old"}, false},
         {"only the time changed", {}, 5, 0, {"l/new"}, true},
         {"size changed, time kept", list("l", {{"newer", 16, 2}}), 5, 0, {"l/newer"}, true},
-        {"rewritten, only the nanoseconds changed",
-         list("l", {{"nower", 16, 2}}),
-         5,
-         1,
-         {"l/nower"},
-         true},
+        {"rewritten, only the nanoseconds changed", list("l", {{"nower", 16, 2}}), 5, 1,
+         {"l/nower"}, true},
     };
+    // clang-format on
     qint64 generation = first;
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);

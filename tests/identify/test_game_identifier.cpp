@@ -10,8 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
-
 using identify::DumpStatus;
 using identify::GameIdentifier;
 using identify::Identification;
@@ -30,85 +28,67 @@ QStringList softwareOf(const Identification& id) {
     return names;
 }
 
+// An entry of a fake index: for which bytes, its software, its SHA-1 (none, the file's own
+// or another file's) and its dump status.
+enum class Sha { None, Right, Wrong };
+struct Entry {
+    const QByteArray& data;
+    const char* software;
+    Sha sha1 = Sha::None;
+    DumpStatus status = DumpStatus::Good;
+};
+
+void addAll(FakeLookup& lookup, const std::vector<Entry>& entries) {
+    for (const Entry& e : entries)
+        lookup.add(e.data, e.software,
+                   e.sha1 == Sha::None    ? QByteArray()
+                   : e.sha1 == Sha::Right ? sha1Of(e.data)
+                                          : sha1Of("another file"),
+                   e.status);
+}
+
 TEST(Verdicts, FollowTheEntriesThatMatchAPlainFile) {
+    using S = Sha;
+    constexpr DumpStatus Bad = DumpStatus::BadDump, None = DumpStatus::NoDump;
+    const QByteArray longer = kGame + "x";
     struct Case {
         const char* what;
-        std::function<void(FakeLookup&)> entries;
+        std::vector<Entry> entries;
         Verdict verdict;
         QStringList matches;  // the deciding one first
         int reads;            // the SHA-1 costs a second read, and only when needed
     };
-    const QByteArray right = sha1Of(kGame), wrong = sha1Of(kOther);
+    // clang-format off
     const Case cases[] = {
-        {"nothing matches", [](FakeLookup&) {}, Verdict::Unknown, {}, 1},
-        {"size and CRC, the entry has no SHA-1",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); },
-         Verdict::Verified,
-         {"pitfall"},
-         1},
-        {"size, CRC and SHA-1",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
-         Verdict::Verified,
-         {"pitfall"},
-         2},
-        {"forged to size and CRC, another SHA-1",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong); },
-         Verdict::CrcOnly,
-         {"pitfall"},
-         2},
-        {"bad dump without SHA-1",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::BadDump); },
-         Verdict::BadDump,
-         {"pitfall"},
-         1},
-        {"bad dump whose SHA-1 is another file's",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong, DumpStatus::BadDump); },
-         Verdict::CrcOnly,
-         {"pitfall"},
-         2},
-        {"no dump",
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::NoDump); },
-         Verdict::BadDump,
-         {"pitfall"},
-         1},
+        {"nothing matches", {}, Verdict::Unknown, {}, 1},
+        {"size and CRC, the entry has no SHA-1", {{kGame, "pitfall"}},
+         Verdict::Verified, {"pitfall"}, 1},
+        {"size, CRC and SHA-1", {{kGame, "pitfall", S::Right}}, Verdict::Verified, {"pitfall"}, 2},
+        {"forged to size and CRC, another SHA-1", {{kGame, "pitfall", S::Wrong}},
+         Verdict::CrcOnly, {"pitfall"}, 2},
+        {"bad dump without SHA-1", {{kGame, "pitfall", S::None, Bad}},
+         Verdict::BadDump, {"pitfall"}, 1},
+        {"bad dump whose SHA-1 is another file's", {{kGame, "pitfall", S::Wrong, Bad}},
+         Verdict::CrcOnly, {"pitfall"}, 2},
+        {"no dump", {{kGame, "pitfall", S::None, None}}, Verdict::BadDump, {"pitfall"}, 1},
         {"crc only, then verified: verified decides",
-         [&](FakeLookup& f) {
-             f.add(kGame, "clone", wrong);
-             f.add(kGame, "parent", right);
-         },
-         Verdict::Verified,
-         {"parent", "clone"},
-         2},
+         {{kGame, "clone", S::Wrong}, {kGame, "parent", S::Right}},
+         Verdict::Verified, {"parent", "clone"}, 2},
         {"verified over bad dump over crc only, order kept within each",
-         [&](FakeLookup& f) {
-             f.add(kGame, "c1", wrong);
-             f.add(kGame, "b1", {}, DumpStatus::BadDump);
-             f.add(kGame, "c2", wrong);
-             f.add(kGame, "v1", {});
-             f.add(kGame, "b2", right, DumpStatus::BadDump);
-         },
-         Verdict::Verified,
-         {"v1", "b1", "b2", "c1", "c2"},
-         2},
-        {"bad dump over crc only",
-         [&](FakeLookup& f) {
-             f.add(kGame, "c1", wrong);
-             f.add(kGame, "b1", {}, DumpStatus::BadDump);
-         },
-         Verdict::BadDump,
-         {"b1", "c1"},
-         2},
-        {"an entry of another size with the same CRC does not match",
-         [&](FakeLookup& f) { f.add(kGame + "x", "longer", {}); },
-         Verdict::Unknown,
-         {},
-         1},
+         {{kGame, "c1", S::Wrong}, {kGame, "b1", S::None, Bad}, {kGame, "c2", S::Wrong},
+          {kGame, "v1"}, {kGame, "b2", S::Right, Bad}},
+         Verdict::Verified, {"v1", "b1", "b2", "c1", "c2"}, 2},
+        {"bad dump over crc only", {{kGame, "c1", S::Wrong}, {kGame, "b1", S::None, Bad}},
+         Verdict::BadDump, {"b1", "c1"}, 2},
+        {"an entry of another size with the same CRC does not match", {{longer, "longer"}},
+         Verdict::Unknown, {}, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TempFolder folder;
         const QString game = folder.write("roms/game.a26", kGame);
         FakeLookup lookup;
-        c.entries(lookup);
+        addAll(lookup, c.entries);
         GameIdentifier identifier(lookup, nullptr);
         const Identification id = identifier.identify(game);
         EXPECT_EQ(id.verdict, c.verdict) << c.what;
@@ -120,91 +100,49 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFile) {
 }
 
 TEST(Verdicts, AZipIsKnownByItsMembers) {
-    using zipbuild::Entry;
-    const QByteArray right = sha1Of(kGame), wrong = sha1Of(kOther);
+    using S = Sha;
+    constexpr DumpStatus Bad = DumpStatus::BadDump;
     struct Case {
         const char* what;
-        std::vector<Entry> members;
-        std::function<void(FakeLookup&)> entries;
+        std::vector<zipbuild::Entry> members;
+        std::vector<Entry> entries;
         Verdict verdict;
         QString member;
         QStringList matches;
     };
+    // clang-format off
     const Case cases[] = {
-        {"one member, unknown",
-         {{"game.a26", kGame, true}},
-         [](FakeLookup&) {},
-         Verdict::Unknown,
-         "game.a26",
-         {}},
-        {"one member, verified by SHA-1",
-         {{"game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
-         Verdict::Verified,
-         "game.a26",
-         {"pitfall"}},
-        {"one stored member, forged to size and CRC",
-         {{"game.a26", kGame, false}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", wrong); },
-         Verdict::CrcOnly,
-         "game.a26",
-         {"pitfall"}},
-        {"one member, bad dump",
-         {{"game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}, DumpStatus::BadDump); },
-         Verdict::BadDump,
-         "game.a26",
-         {"pitfall"}},
+        {"one member, unknown", {{"game.a26", kGame, true}}, {}, Verdict::Unknown, "game.a26", {}},
+        {"one member, verified by SHA-1", {{"game.a26", kGame, true}},
+         {{kGame, "pitfall", S::Right}}, Verdict::Verified, "game.a26", {"pitfall"}},
+        {"one stored member, forged to size and CRC", {{"game.a26", kGame, false}},
+         {{kGame, "pitfall", S::Wrong}}, Verdict::CrcOnly, "game.a26", {"pitfall"}},
+        {"one member, bad dump", {{"game.a26", kGame, true}},
+         {{kGame, "pitfall", S::None, Bad}}, Verdict::BadDump, "game.a26", {"pitfall"}},
         {"a game and its readme: the game decides",
          {{"readme.txt", kReadme, true}, {"game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", right); },
-         Verdict::Verified,
-         "game.a26",
-         {"pitfall"}},
+         {{kGame, "pitfall", S::Right}}, Verdict::Verified, "game.a26", {"pitfall"}},
         {"two known members: the better verdict",
          {{"clone.a26", kOther, true}, {"game.a26", kGame, true}},
-         [&](FakeLookup& f) {
-             f.add(kOther, "clone", right);  // the game's SHA-1: this member's differs
-             f.add(kGame, "pitfall", {}, DumpStatus::BadDump);
-         },
-         Verdict::BadDump,
-         "game.a26",
-         {"pitfall"}},
-        {"two members alike: the larger",
-         {{"small", kOther, true}, {"large", kGame, true}},
-         [&](FakeLookup& f) {
-             f.add(kOther, "small", {});
-             f.add(kGame, "large", {});
-         },
-         Verdict::Verified,
-         "large",
-         {"large"}},
-        {"several members, none known",
-         {{"a", kOther, true}, {"b", kGame, true}},
-         [](FakeLookup&) {},
-         Verdict::Unknown,
-         "",
-         {}},
-        {"a folder entry is not a member",
-         {{"dir/", {}, false}, {"dir/game.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); },
-         Verdict::Verified,
-         "dir/game.a26",
-         {"pitfall"}},
-        {"a name that is not UTF-8 is kept",
-         {{"\xff.a26", kGame, true}},
-         [&](FakeLookup& f) { f.add(kGame, "pitfall", {}); },
-         Verdict::Verified,
-         platform::decodeName("\xff.a26"),
-         {"pitfall"}},
-        {"an empty archive", {}, [](FakeLookup&) {}, Verdict::Unknown, "", {}},
+         {{kOther, "clone", S::Wrong}, {kGame, "pitfall", S::None, Bad}},
+         Verdict::BadDump, "game.a26", {"pitfall"}},
+        {"two members alike: the larger", {{"small", kOther, true}, {"large", kGame, true}},
+         {{kOther, "small"}, {kGame, "large"}}, Verdict::Verified, "large", {"large"}},
+        {"several members, none known", {{"a", kOther, true}, {"b", kGame, true}}, {},
+         Verdict::Unknown, "", {}},
+        {"a folder entry is not a member", {{"dir/", {}, false}, {"dir/game.a26", kGame, true}},
+         {{kGame, "pitfall"}}, Verdict::Verified, "dir/game.a26", {"pitfall"}},
+        {"a name that is not UTF-8 is kept", {{"\xff.a26", kGame, true}}, {{kGame, "pitfall"}},
+         Verdict::Verified, platform::decodeName("\xff.a26"), {"pitfall"}},
+        {"an empty archive", {}, {}, Verdict::Unknown, "", {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TempFolder folder;
         // Named like anything but a zip: the content decides.
         const QString game = folder.write("roms/game.a26", zipbuild::build(c.members).bytes);
         FakeLookup lookup;
-        c.entries(lookup);
+        addAll(lookup, c.entries);
         GameIdentifier identifier(lookup, nullptr);
         const Identification id = identifier.identify(game);
         EXPECT_EQ(id.verdict, c.verdict) << c.what;

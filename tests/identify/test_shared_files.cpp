@@ -1,13 +1,11 @@
 // The library and the checksum cache as the window's process holds them while other
 // programs (rombard --history, rombard-romcheck, a second launcher) come and go.
 
-#include "identify/ChecksumDb.h"
 #include "identify/LibraryIdentifier.h"
 #include "library/LibraryDb.h"
 #include "support/Forked.h"
 #include "support/TempFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -188,19 +186,4 @@ TEST(SharedFiles, TheIndexLivesInTheCacheAndIsRebuiltWhenDeleted) {
         EXPECT_GT(sizeOf(cache), 1024 * 1024);
     }
     EXPECT_LT(sizeOf(library) + sizeOf(library + "-wal"), 1024 * 1024);
-}
-
-TEST(SharedFiles, TheCacheFollowsXdgCacheHome) {
-    const QByteArray before = qgetenv("XDG_CACHE_HOME");
-    const QString home = QDir::homePath();
-    const std::vector<std::pair<QByteArray, QString>> cases = {
-        {"/var/tmp/c", QStringLiteral("/var/tmp/c/Rombard/checksums.sqlite3")},
-        {"relative/c", home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
-        {"", home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
-    };
-    for (const auto& [value, expected] : cases) {
-        qputenv("XDG_CACHE_HOME", value);
-        EXPECT_EQ(identify::ChecksumDb::defaultFile(), expected) << value.constData();
-    }
-    qputenv("XDG_CACHE_HOME", before);
 }

@@ -1,3 +1,4 @@
+#include "identify/ChecksumDb.h"
 #include "identify/Identification.h"
 
 #include <QDir>
@@ -60,6 +61,20 @@ TEST(StandardSources, FollowTheDataFoldersAndTheEmulatorFolder) {
         ScopedEnv dataHome("XDG_DATA_HOME", c.dataHome);
         EXPECT_EQ(identify::Sources::standard(c.emulatorFolder).paths, c.expected)
             << c.emulatorFolder.toStdString();
+    }
+}
+
+TEST(StandardSources, TheChecksumCacheFollowsXdgCacheHome) {
+    const QString home = QDir::homePath();
+    const std::pair<std::optional<QByteArray>, QString> cases[] = {
+        {"/var/tmp/c", QStringLiteral("/var/tmp/c/Rombard/checksums.sqlite3")},
+        {"relative/c", home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
+        {"", home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
+        {std::nullopt, home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
+    };
+    for (const auto& [value, expected] : cases) {
+        ScopedEnv cache("XDG_CACHE_HOME", value);
+        EXPECT_EQ(identify::ChecksumDb::defaultFile(), expected) << value.value_or("unset").data();
     }
 }
 

@@ -219,43 +219,6 @@ TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
     EXPECT_EQ(loadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
 }
 
-TEST(PictureFiles, DecodeAtTheShownSizeOnWhite) {
-    TempFolder folder;
-    struct Case {
-        const char* what;
-        QByteArray bytes;
-        QSize box;
-        QSize expected;  // invalid: no picture
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"shrunk, keeping its shape", encodedPicture({400, 200}, Qt::blue), {100, 100}, {100, 50}},
-        {"never enlarged", encodedPicture({40, 20}, Qt::blue), {100, 100}, {40, 20}},
-        {"no box: its own size", encodedPicture({40, 20}, Qt::blue), {}, {40, 20}},
-#ifndef __SANITIZE_ADDRESS__
-        // Not under AddressSanitizer: GCC 12's leak checker crashes at exit scanning the
-        // thread-local storage that Qt's JPEG plugin leaves behind.
-        {"jpeg", encodedPicture({300, 300}, Qt::green, "JPG"), {90, 60}, {60, 60}},
-#endif
-        {"not a picture", "hello, this is text", {100, 100}, {}},
-        {"empty", "", {100, 100}, {}},
-        {"truncated", encodedPicture({400, 200}, Qt::blue).left(60), {100, 100}, {}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QString path = folder.write("picture", c.bytes);
-        QSize full;
-        const QImage image = loadPictureFile(path, c.box, &full);
-        EXPECT_EQ(image.size(), c.expected.isValid() ? c.expected : QSize(0, 0));
-        EXPECT_EQ(full.isValid(), c.expected.isValid());
-    }
-    // A clear picture shows on white; a missing one is no picture.
-    const QString clear = folder.write("clear.png", encodedPicture({10, 10}, QColor(255, 0, 0, 0)));
-    EXPECT_EQ(loadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
-    EXPECT_TRUE(loadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
-}
-
 TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {
     TempFolder folder;
     PictureLoader loader;

@@ -1,16 +1,15 @@
 // The shared thumbnail cache as file managers keep it: names, freshness, safe writing, and
 // writes that stop when the user has moved on.
 
-#include "checksum/Crc32Kernel.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 #include "support/Pictures.h"
+#include "support/PngBuilder.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
@@ -22,56 +21,20 @@
 
 namespace {
 
-// A PNG written chunk by chunk, for what Qt's writer never makes: its text after the image
-// data, as some file managers write their thumbnails.
-struct RawPng {
-    int width = 0, height = 0;
-    QRgb color = 0;
-    // tEXt chunks ("key\0text") before and after the image data.
-    QByteArrayList textBefore, textAfter;
-
-    static QByteArray chunk(const char* type, const QByteArray& data) {
+// A green thumbnail of 512x288 with tEXt chunks ("key\0text") before and after its image
+// data: Qt's writer never puts them after, as some file managers do.
+QByteArray thumbnailWithText(const QByteArrayList& before, const QByteArrayList& after) {
+    QByteArray rows;
+    for (int y = 0; y < 288; ++y)
+        rows += '\0' + QByteArray("\0\xc8\0", 3).repeated(512);  // no filter, (0, 200, 0)
+    const auto texts = [](const QByteArrayList& list) {
         QByteArray out;
-        const auto be32 = [&out](quint32 v) {
-            for (int s = 24; s >= 0; s -= 8)
-                out.append(char((v >> s) & 0xff));
-        };
-        be32(quint32(data.size()));
-        const QByteArray body = QByteArray(type) + data;
-        out.append(body);
-        be32(crckernel::crc32Update(0xffffffffu,
-                                    reinterpret_cast<const std::uint8_t*>(body.constData()),
-                                    std::size_t(body.size())) ^
-             0xffffffffu);
+        for (const QByteArray& text : list)
+            out += png::chunk("tEXt", text);
         return out;
-    }
-    QByteArray bytes() const {
-        QByteArray ihdr;
-        for (int v : {width, height})
-            for (int s = 24; s >= 0; s -= 8)
-                ihdr.append(char((v >> s) & 0xff));
-        ihdr.append(char(8)).append(char(2)).append('\0').append('\0').append('\0');
-        QByteArray raw;
-        for (int y = 0; y < height; ++y) {
-            raw.append('\0');  // no filter
-            for (int x = 0; x < width; ++x)
-                raw.append(char(qRed(color)))
-                    .append(char(qGreen(color)))
-                    .append(char(qBlue(color)));
-        }
-        // qCompress gives a zlib stream after four bytes of length.
-        const QByteArray packed = qCompress(raw).mid(4);
-        QByteArray png("\x89PNG\r\n\x1a\n", 8);
-        png.append(chunk("IHDR", ihdr));
-        for (const QByteArray& text : textBefore)
-            png.append(chunk("tEXt", text));
-        png.append(chunk("IDAT", packed));
-        for (const QByteArray& text : textAfter)
-            png.append(chunk("tEXt", text));
-        png.append(chunk("IEND", {}));
-        return png;
-    }
-};
+    };
+    return png::file(png::header(512, 288, 2), png::deflated(rows), texts(before), 0, texts(after));
+}
 
 // ---- the thumbnail cache ----
 
@@ -89,12 +52,10 @@ TEST(Thumbnails, NamesFromTheFilesUri) {
         {"/tmp/keep-_.!~*'()@&=+$,:.png", "file:///tmp/keep-_.!~*'()@&=+$,:.png"},
         {platform::decodeName("/roms/Caf\xe9\x01\x7f.png"), "file:///roms/Caf%E9%01%7F.png"},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(thumbnailUri(c.path), c.uri) << c.path.toStdString();
-        EXPECT_EQ(thumbnailFileName(c.path),
-                  QCryptographicHash::hash(c.uri, QCryptographicHash::Md5).toHex() + ".png");
-    }
-    // The standard's own example, and one name worked out by another MD5.
+    // The name is the URI's MD5: the standard's own example, and one worked out by another
+    // MD5.
     EXPECT_EQ(thumbnailFileName("/home/jens/photos/me.png"),
               "c6ee772d9e49320e97ec29a7eb5b1697.png");
     EXPECT_EQ(thumbnailFileName("/tmp/a b.png"), "f2584ab78dd95a88bd0d3f0ecaee7a8c.png");
@@ -153,6 +114,7 @@ TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
         {"another picture's", "x-large", {512, 288}, "file:///elsewhere/Game%20(U).png", 0, {400, 225}, false},
         {"too small for the shown size", "large", {256, 144}, {}, 0, {400, 225}, false},
         {"too small by a pixel", "xx-large", {1024, 576}, {}, 0, {1025, 577}, false},
+        {"in a size large enough, a pixel short", "xx-large", {1024, 575}, {}, 0, {1000, 576}, false},
         {"in the largest size", "xx-large", {1024, 576}, {}, 0, {700, 394}, true},
     };
     // clang-format on
@@ -190,7 +152,7 @@ TEST_F(ThumbnailCacheTest, ItsTextCountsBeforeOrAfterTheImageData) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        put("x-large", RawPng{512, 288, qRgb(0, 200, 0), c.before, c.after}.bytes());
+        put("x-large", thumbnailWithText(c.before, c.after));
         const QImage found = cache.find(picture, mtime, {400, 225});
         EXPECT_EQ(!found.isNull(), c.used);
         if (c.used) {

@@ -249,7 +249,8 @@ int main(int argc, char** argv) {
         emptyMs.push_back(e->ms);
         fullPeak = std::max(fullPeak, f->peakKiB);
         emptyPeak = std::max(emptyPeak, e->peakKiB);
-        std::printf("run %d: %d games %.1f ms, no games %.1f ms\n", i + 1, kGames, f->ms, e->ms);
+        std::printf("run %d: %d games %.1f ms %.1f MiB, no games %.1f ms %.1f MiB\n", i + 1, kGames,
+                    f->ms, f->peakKiB / 1024.0, e->ms, e->peakKiB / 1024.0);
     }
     xcb_disconnect(x);
 

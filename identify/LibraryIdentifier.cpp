@@ -43,7 +43,8 @@ public:
         return messages;
     }
 
-    bool hasEntries() override { return m_index && m_index->holdsEntries(); }
+    // Without a database nothing is looked at anyway, and nothing is said of the games.
+    bool hasEntries() override { return !m_index || m_index->holdsEntries(); }
 
     void identify(const QStringList& paths,
                   const std::function<bool(int, const Identification&)>& each) override {

@@ -5,6 +5,10 @@
 
 #include <QFileInfo>
 
+#include <dirent.h>
+
+#include <cstring>
+
 namespace {
 
 // The lines of a text file, CR-LF or LF, without a UTF-8 byte order mark.
@@ -280,8 +284,38 @@ DiscSets groupDiscSets(const QStringList& names,
     return result;
 }
 
+namespace {
+
+// Whether any entry of the folder is named like a set file, from the raw names: a folder of
+// 100,000 games and no disc set is then not listed, sorted and held a second time beside the
+// listing it comes with. The three suffixes are ASCII, so the bytes end in one exactly when
+// the decoded name does. A folder that cannot be read is left to the full listing.
+bool mayHoldSetFiles(const QString& root) {
+    DIR* dir = ::opendir(platform::encodeName(root).constData());
+    if (!dir) return true;
+    bool found = false;
+    while (!found) {
+        const dirent* e = ::readdir(dir);
+        if (!e) break;
+        const size_t n = std::strlen(e->d_name);
+        if (n < 4 || e->d_name[n - 4] != '.') continue;
+        char tail[4] = {};
+        for (int i = 0; i < 3; ++i) {
+            const char c = e->d_name[n - 3 + i];
+            tail[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        }
+        found = std::strcmp(tail, "cue") == 0 || std::strcmp(tail, "gdi") == 0 ||
+                std::strcmp(tail, "m3u") == 0;
+    }
+    ::closedir(dir);
+    return found;
+}
+
+}  // namespace
+
 DiscSets discSetsIn(const QString& folder) {
     const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
+    if (!mayHoldSetFiles(root)) return {};
     const std::vector<ListedFile> files = listFolder(root, {QStringLiteral("*.*")}, [] {
         FolderListingOptions options;
         options.hidden = true;

@@ -53,12 +53,16 @@ void FolderReader::run() {
     if (entries) {
         PrelistedFiles prelisted = prelist(folder, *entries, nameOrderOf(*entries));
         entries.reset();
+        // A reading let go (the list asked for the folder again) gives back its memory at
+        // once: two readings of a large folder side by side double the peak.
+        if (m_stop.load()) return;
         FolderListingOptions options;
         options.hidden = m_request.hidden;
         options.details = false;
         options.prelisted = &prelisted;
         options.hiddenByList = &hiddenByList;
         files = listFolder(folder, m_request.masks, options);
+        if (m_stop.load()) return;
         // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
         const DiscSets sets = discSetsIn(folder);
         dropSetMembers(files, sets);

@@ -145,11 +145,13 @@ bool ChecksumCache::prepareTables() {
                               -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) == SQLITE_OK;
 }
 
-std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArray>& paths) {
+std::vector<std::optional<CachedFile>> ChecksumCache::load(const QByteArray& prefix,
+                                                           const QList<QByteArray>& paths) {
     std::vector<std::optional<CachedFile>> found(size_t(paths.size()));
     if (!m_ok) return found;
     // The paths in the table's own order (bytes compared as memcmp does), so each row is
-    // found by a binary search with no copy of its path.
+    // found by a binary search with no copy of its path. They share the prefix, so their
+    // order is that of what follows it.
     std::vector<int> order(size_t(paths.size()));
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
@@ -158,9 +160,10 @@ std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArra
     for (const int i : order) {
         const QByteArray& path = paths[i];
         const qsizetype slash = path.lastIndexOf('/');
-        if (slash < 0) continue;
-        const QByteArrayView folder(path.constData(), slash + 1);
-        if (folders.isEmpty() || folders.back() != folder) folders.append(folder.toByteArray());
+        if (slash < 0 && prefix.isEmpty()) continue;
+        const QByteArrayView within(path.constData(), slash + 1);
+        if (folders.isEmpty() || QByteArrayView(folders.back()).sliced(prefix.size()) != within)
+            folders.append(prefix + within.toByteArray());
     }
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
@@ -171,8 +174,10 @@ std::vector<std::optional<CachedFile>> ChecksumCache::load(const QList<QByteArra
         bindBlob(m_select, 1, folder);
         bindBlob(m_select, 2, after);
         while (sqlite3_step(m_select) == SQLITE_ROW) {
-            const QByteArrayView path(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
-                                      sqlite3_column_bytes(m_select, 0));
+            const QByteArrayView whole(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
+                                       sqlite3_column_bytes(m_select, 0));
+            // Every row of the range starts with its folder, and so with the prefix.
+            const QByteArrayView path = whole.sliced(prefix.size());
             const auto at = std::lower_bound(order.begin(), order.end(), path,
                                              [&](int i, QByteArrayView p) { return paths[i] < p; });
             if (at == order.end() || paths[*at] != path) continue;

@@ -79,7 +79,13 @@ public:
     // Everything kept for these paths, by their index, in one query per folder they live
     // in (a list is normally one folder). Rows that cannot be decoded are left out, as if
     // never kept.
-    std::vector<std::optional<CachedFile>> load(const QList<QByteArray>& paths);
+    std::vector<std::optional<CachedFile>> load(const QList<QByteArray>& paths) {
+        return load(QByteArray(), paths);
+    }
+    // The same for paths given after the `prefix` they all share (a folder, ending in "/"),
+    // which a folder of 100,000 games then holds once rather than in every path.
+    std::vector<std::optional<CachedFile>> load(const QByteArray& prefix,
+                                                const QList<QByteArray>& paths);
 
     // Replaces what is kept for the path.
     bool store(const QByteArray& path, const CachedFile& file);

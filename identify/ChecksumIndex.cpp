@@ -516,6 +516,10 @@ QStringList ChecksumIndex::refresh(const Sources& sources,
     return stop();
 }
 
+bool ChecksumIndex::holdsEntries() {
+    return m_impl->ok && !m_impl->isEmpty();
+}
+
 std::vector<RomEntry> ChecksumIndex::entries(qint64 size, quint32 crc) {
     std::vector<RomEntry> result;
     if (!m_impl->ok) return result;

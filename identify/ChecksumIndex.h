@@ -33,6 +33,9 @@ public:
     QStringList refresh(const Sources& sources,
                         const std::function<bool(int done, int total)>& progress);
 
+    // Whether any ROM or disk is kept: with none, no file can be identified.
+    bool holdsEntries();
+
     std::vector<RomEntry> entries(qint64 size, quint32 crc) override;
     qint64 generation() override;
 

@@ -71,16 +71,18 @@ std::optional<FileStamp> stampOfDescriptor(int fd) {
 // The stamps of the files kept in the cache (the others are read anyway). A stat is most of
 // what a second look at a folder costs, and it is mostly the system's time: each is asked
 // relative to its folder, opened once, so the folder's own path is not walked every time,
-// and a long list is split over two threads.
-std::vector<std::optional<FileStamp>> stampsOf(const QList<QByteArray>& names,
+// and a long list is split over two threads. Each path follows `prefix`.
+std::vector<std::optional<FileStamp>> stampsOf(const QByteArray& prefix,
+                                               const QList<QByteArray>& paths,
                                                const std::vector<std::optional<CachedFile>>& kept) {
-    std::vector<std::optional<FileStamp>> stamps(size_t(names.size()));
+    std::vector<std::optional<FileStamp>> stamps(size_t(paths.size()));
     const auto run = [&](size_t from, size_t to) {
         QByteArray folder;
         int folderFd = -1;
         for (size_t i = from; i < to; ++i) {
             if (!kept[i]) continue;
-            const QByteArray& name = names[qsizetype(i)];
+            const QByteArray& given = paths[qsizetype(i)];
+            const QByteArray name = prefix.isEmpty() ? given : prefix + given;
             const qsizetype slash = name.lastIndexOf('/');
             if (slash <= 0) {
                 stamps[i] = stampOf(name);
@@ -438,14 +440,33 @@ Identification GameIdentifier::answerRead(const QByteArray& path, CachedFile& fi
 
 void GameIdentifier::identify(const QStringList& paths,
                               const std::function<bool(int, const Identification&)>& each) {
-    m_generation = m_lookup.generation();
-    QList<QByteArray> names;
-    names.reserve(paths.size());
+    QList<QByteArray> encoded;
+    encoded.reserve(paths.size());
     for (const QString& p : paths)
-        names.append(platform::encodeName(p));
+        encoded.append(platform::encodeName(p));
+    identifyFiles(QByteArray(), encoded, each);
+}
+
+void GameIdentifier::identifyIn(const QString& folder, const QStringList& names,
+                                const std::function<bool(int, const Identification&)>& each) {
+    QList<QByteArray> encoded;
+    encoded.reserve(names.size());
+    for (const QString& n : names)
+        encoded.append(platform::encodeName(n));
+    QByteArray prefix = platform::encodeName(folder);
+    if (!prefix.endsWith('/')) prefix += '/';
+    identifyFiles(prefix, encoded, each);
+}
+
+void GameIdentifier::identifyFiles(const QByteArray& folder, const QList<QByteArray>& names,
+                                   const std::function<bool(int, const Identification&)>& each) {
+    m_generation = m_lookup.generation();
+    // A file's whole path is made only where one file is read or kept.
+    const auto pathOf = [&](int i) { return folder.isEmpty() ? names[i] : folder + names[i]; };
     const std::vector<std::optional<CachedFile>> cached =
-        m_cache ? m_cache->load(names) : std::vector<std::optional<CachedFile>>(names.size());
-    const std::vector<std::optional<FileStamp>> stamps = stampsOf(names, cached);
+        m_cache ? m_cache->load(folder, names)
+                : std::vector<std::optional<CachedFile>>(names.size());
+    const std::vector<std::optional<FileStamp>> stamps = stampsOf(folder, names, cached);
     if (m_cache) m_cache->beginBatch();
 
     // First everything that needs no reading: an unchanged file answered against this very
@@ -462,10 +483,10 @@ void GameIdentifier::identify(const QStringList& paths,
         if (unchanged) {
             CachedFile file = *unchanged;
             if (std::optional<Identification> answer =
-                    answerFromSums(file.sums, file.stamp, false, names[i])) {
+                    answerFromSums(file.sums, file.stamp, false, pathOf(i))) {
                 file.answer = std::move(*answer);
                 file.generation = m_generation;
-                if (m_cache) m_cache->store(names[i], file);
+                if (m_cache) m_cache->store(pathOf(i), file);
                 go = each(i, file.answer);
                 continue;
             }
@@ -486,7 +507,7 @@ void GameIdentifier::identify(const QStringList& paths,
     if (go) {
         ReadAhead readers(std::move(toRead), [&](int i, char* block, const std::atomic<bool>& stop,
                                                  CachedFile& file, QString& problem) {
-            return readSums(names[i], block, stop, file, problem);
+            return readSums(pathOf(i), block, stop, file, problem);
         });
         size_t nextSha1 = 0;
         while (go) {
@@ -497,12 +518,12 @@ void GameIdentifier::identify(const QStringList& paths,
                     failed.problem = std::move(done->problem);
                     go = each(done->index, failed);
                 } else {
-                    go = each(done->index, answerRead(names[done->index], done->file));
+                    go = each(done->index, answerRead(pathOf(done->index), done->file));
                 }
             } else if (nextSha1 < needSha1.size()) {
                 const auto& [i, unchanged] = needSha1[nextSha1++];
                 CachedFile file = *unchanged;
-                go = each(i, answerRead(names[i], file));
+                go = each(i, answerRead(pathOf(i), file));
             } else {
                 break;
             }

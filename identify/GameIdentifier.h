@@ -40,6 +40,10 @@ public:
     // nothing more is handed on or kept, and no reading thread outlives the call.
     void identify(const QStringList& paths,
                   const std::function<bool(int index, const Identification&)>& each);
+    // The same for the files `names` of `folder`: the folder's path is held once, not in
+    // each of 100,000 paths.
+    void identifyIn(const QString& folder, const QStringList& names,
+                    const std::function<bool(int index, const Identification&)>& each);
     Identification identify(const QString& path);
 
     // The verdict of a file (or member) whose size and CRC-32 matched `entries`; `sha1` is
@@ -60,6 +64,9 @@ public:
     }
 
 private:
+    // Both of the above: the files are `folder` + each of `names`, as bytes.
+    void identifyFiles(const QByteArray& folder, const QList<QByteArray>& names,
+                       const std::function<bool(int index, const Identification&)>& each);
     // The answer from checksums alone; nothing when a SHA-1 has to be read first and
     // `mayRead` is false. A SHA-1 read on the way is added to `sums`.
     std::optional<Identification> answerFromSums(FileSums& sums, const FileStamp& stamp,

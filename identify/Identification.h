@@ -96,11 +96,25 @@ public:
     virtual QStringList refreshSources(
         const std::function<bool(int done, int total)>& progress) = 0;
 
+    // Whether the sources read so far gave anything to match a file against. With nothing,
+    // a look at a folder would read every file only to call each unknown.
+    virtual bool hasEntries() { return true; }
+
     // Identifies each path, handing every answer to `each` with the path's index as soon
     // as it is known: files answered from the cache may come before files that have to be
     // read. `each` returning false stops.
     virtual void identify(const QStringList& paths,
                           const std::function<bool(int index, const Identification&)>& each) = 0;
+    // The same for the files `names` of `folder` (ending in "/"), each handed on by its index
+    // in `names`: a folder of 100,000 games is not made into as many paths.
+    virtual void identifyIn(const QString& folder, const QStringList& names,
+                            const std::function<bool(int index, const Identification&)>& each) {
+        QStringList paths;
+        paths.reserve(names.size());
+        for (const QString& name : names)
+            paths.append(folder + name);
+        identify(paths, each);
+    }
 
     // Asked, from the reading threads too, during a long read (a 7z is unpacked whole):
     // true stops it, so a look at a folder the user has left does not run on to its end.

@@ -43,9 +43,16 @@ public:
         return messages;
     }
 
+    // Without a database nothing is looked at anyway, and nothing is said of the games.
+    bool hasEntries() override { return !m_index || m_index->holdsEntries(); }
+
     void identify(const QStringList& paths,
                   const std::function<bool(int, const Identification&)>& each) override {
         if (m_identifier) m_identifier->identify(paths, each);
+    }
+    void identifyIn(const QString& folder, const QStringList& names,
+                    const std::function<bool(int, const Identification&)>& each) override {
+        if (m_identifier) m_identifier->identifyIn(folder, names, each);
     }
     void setStopCheck(std::function<bool()> stopped) override {
         m_stopCheck = std::move(stopped);

@@ -194,26 +194,30 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
         if (!problems.isEmpty()) deliver(job.id, std::nullopt, QString(), problems);
     }
     if (job.id == 0 || !wanted()) return;
+    const auto finish = [&](bool nothingKnown) {
+        post(job.id, [this, nothingKnown] {
+            m_running = false;
+            if (nothingKnown && nothingToMatch) nothingToMatch();
+            if (progress) progress(QString());
+            if (finished) finished();
+        });
+    };
+    // Nothing to match against: 100,000 files would be read and held only to be called
+    // unknown, which the window can say of every game without them.
+    if (!identifier.hasEntries()) return finish(true);
 
     const int total = static_cast<int>(job.names.size());
-    QStringList paths;
-    paths.reserve(total);
-    for (const QString& name : job.names)
-        paths.append(job.folder + name);
     int answered = 0;
     // A 7z is unpacked whole: a look no longer wanted stops inside it, not after it.
     identifier.setStopCheck([&] { return !wanted(); });
-    identifier.identify(paths, [&](int index, const identify::Identification& found) {
-        if (!wanted()) return false;
-        if (index < 0 || index >= total) return true;
-        deliver(job.id, Answer{paths.at(index), found},
-                progressText("Identifying games... ", ++answered, total));
-        return true;
-    });
+    identifier.identifyIn(job.folder, job.names,
+                          [&](int index, const identify::Identification& found) {
+                              if (!wanted()) return false;
+                              if (index < 0 || index >= total) return true;
+                              deliver(job.id, Answer{job.names.at(index), found},
+                                      progressText("Identifying games... ", ++answered, total));
+                              return true;
+                          });
     identifier.setStopCheck({});
-    post(job.id, [this] {
-        m_running = false;
-        if (progress) progress(QString());
-        if (finished) finished();
-    });
+    finish(false);
 }

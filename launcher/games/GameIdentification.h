@@ -54,17 +54,20 @@ public:
     bool running() const { return m_running; }
 
     struct Answer {
-        QString path;
+        QString name;  // one of the request's names, in its folder
         identify::Identification identification;
     };
 
     // What a request tells, on this object's thread, in this order: progress while the
     // sources are read, the sources skipped (when any, once they are read; also when the
-    // request that read them was replaced since), batches of answers with progress, then
-    // an empty progress text and `finished`.
+    // request that read them was replaced since), batches of answers with progress (or
+    // `nothingToMatch` instead), then an empty progress text and `finished`.
     std::function<void(const QString& text)> progress;
     std::function<void(const QStringList& problems)> sourcesSkipped;
     std::function<void(const std::vector<Answer>& answers)> identified;
+    // The sources hold no entry at all (no software list or DAT file): no file was looked
+    // at, and every one of the request's games is unknown. Comes before `finished`.
+    std::function<void()> nothingToMatch;
     // No identifier could be made (no factory, or the database could not be opened); the
     // request ends there.
     std::function<void()> unavailable;

@@ -10,6 +10,12 @@
 #include <QMetaObject>
 
 namespace {
+// Nothing matched and nothing went wrong: all there is to say of it is its verdict.
+bool isPlainUnknown(const identify::Identification& found) {
+    return found.verdict == identify::Verdict::Unknown && found.matches.empty() &&
+           found.member.isEmpty() && found.problem.isEmpty();
+}
+
 const QString kIdentifyTitle = QStringLiteral("Identify Games");
 const QString kCanonicalTitle = QStringLiteral("Rename to Entry's Name");
 const QString kUnavailable = QStringLiteral(
@@ -29,9 +35,8 @@ IdentificationView::IdentificationView(Host host, QObject* parent)
     m_host.list->folderList().beforeListing = [this, before](const QString& folder) {
         if (before) before(folder);
         m_identification->cancel();
-        m_identified.clear();
+        forgetAnswers();
         m_identifiedFolder.clear();
-        m_host.list->model().clearVerifiedMarks();
         m_progress.clear();
         queue();
     };
@@ -49,12 +54,11 @@ void IdentificationView::connectAnswers() {
             m_host.list->listIndex() >= 0 ? m_host.list->fileName() : QString();
         bool selectedAnswered = false;
         for (const GameIdentification::Answer& a : answers) {
-            // Keyed by path: an answer for another folder has no row here.
-            if (parentFolderOf(a.path) != m_identifiedFolder) continue;
-            const QString name = fileNameOf(a.path);
-            m_identified.insert(name, a.identification);
-            marks.insert(name, markOf(a.identification.verdict));
-            if (name == selected) selectedAnswered = true;
+            // Only the newest request is answered: its names are the listed folder's. A
+            // plain "unknown", most of a folder no list knows, is kept as its mark alone.
+            if (!isPlainUnknown(a.identification)) m_identified.insert(a.name, a.identification);
+            marks.insert(a.name, markOf(a.identification.verdict));
+            if (a.name == selected) selectedAnswered = true;
         }
         m_host.list->model().setVerifiedMarks(marks);
         if (selectedAnswered) m_host.selectedAnswered(selected);
@@ -86,7 +90,29 @@ void IdentificationView::connectAnswers() {
             m_host.dialogs->messageBox(kUnavailable, platform::MessageButtons::Ok,
                                        platform::MessageIcon::Warning, kIdentifyTitle);
     };
+    m_identification->nothingToMatch = [this] {
+        m_nothingToMatch = true;
+        const QString selected =
+            m_host.list->listIndex() >= 0 ? m_host.list->fileName() : QString();
+        if (!selected.isEmpty()) m_host.selectedAnswered(selected);
+    };
     m_identification->finished = [this] { m_asked = false; };
+}
+
+void IdentificationView::forgetAnswers() {
+    m_identified.clear();
+    m_nothingToMatch = false;
+    m_host.list->model().clearVerifiedMarks();
+}
+
+const identify::Identification* IdentificationView::answerFor(const QString& name) const {
+    // Every game is unknown when nothing can match; else the answers kept, and the rest
+    // answered plainly unknown, as their marks say.
+    static const identify::Identification unknown;
+    if (m_nothingToMatch) return &unknown;
+    const auto found = m_identified.constFind(name);
+    if (found != m_identified.constEnd()) return &*found;
+    return m_host.list->model().verifiedMark(name) == VerifiedMark::Unknown ? &unknown : nullptr;
 }
 
 void IdentificationView::windowShown() {
@@ -126,8 +152,7 @@ bool IdentificationView::identifyAgain() {
     }
     // The sources that changed are read again, and the marks come again from scratch.
     m_identification->cancel();
-    m_identified.clear();
-    m_host.list->model().clearVerifiedMarks();
+    forgetAnswers();
     m_asked = true;
     m_allowed = true;
     identifyListedFolder();
@@ -152,8 +177,8 @@ bool IdentificationView::renameToCanonicalName() {
     if (m_host.list->listIndex() < 0) return true;
     const QString name = m_host.list->fileName();
     const QString folder = withTrailingSeparator(m_host.list->path());
-    const auto found = m_identified.constFind(name);
-    if (found == m_identified.constEnd()) {
+    const identify::Identification* found = answerFor(name);
+    if (!found) {
         tell(QLatin1Char('\'') + name + QStringLiteral("' has not been identified yet") +
              (m_identification->running() ? QStringLiteral("; identification is under way.")
                                           : QStringLiteral(". Ctrl+I identifies the folder.")));
@@ -192,9 +217,8 @@ bool IdentificationView::renameToCanonicalName() {
 }
 
 QString IdentificationView::describe(const QString& name) const {
-    const auto found = m_identified.constFind(name);
-    if (found == m_identified.constEnd() ||
-        m_identifiedFolder != withTrailingSeparator(m_host.list->path()))
+    const identify::Identification* found = answerFor(name);
+    if (!found || m_identifiedFolder != withTrailingSeparator(m_host.list->path()))
         return QString();
     return identificationText(*found);
 }

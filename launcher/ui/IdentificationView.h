@@ -59,12 +59,17 @@ private:
     void queue();
     void identifyListedFolder();
     void connectAnswers();
+    // What is known of the listed game `name`; null when nothing (yet).
+    const identify::Identification* answerFor(const QString& name) const;
+    void forgetAnswers();
 
     Host m_host;
     GameIdentification* m_identification = nullptr;
     // The listed folder's answers by name; only for m_identifiedFolder.
     QHash<QString, identify::Identification> m_identified;
     QString m_identifiedFolder;
+    // No source holds any entry: every game of m_identifiedFolder is unknown, unread.
+    bool m_nothingToMatch = false;
     bool m_allowed = false;  // from the first show on
     bool m_queued = false;
     bool m_asked = false;       // the run was Ctrl+I's: its problems are all said

@@ -162,3 +162,29 @@ TEST_F(DiscSetFolder, MarksASetWithFilesMissing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A folder's only set file is found whatever the case of its suffix, among other names.
+TEST(DiscSetFolderScan, FindsALoneSetFileInAnyCase) {
+    struct Case {
+        const char* setFile;
+        QByteArray text;
+    };
+    const Case cases[] = {
+        {"Game.CUE", "FILE \"Game.bin\" BINARY\n"},
+        {"Game.Gdi", "1\n1 0 4 2352 Game.bin 0\n"},
+        {"Game.m3U", "Game.bin\n"},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        dir.write("Game.bin", "data");
+        dir.write("Other.cuex", "");
+        dir.write(c.setFile, c.text);
+        const DiscSets sets = discSetsIn(dir.path());
+        EXPECT_TRUE(sets.isMember("Game.bin")) << c.setFile;
+        EXPECT_FALSE(sets.isMember("Other.cuex")) << c.setFile;
+    }
+}
+
+}  // namespace

@@ -175,9 +175,11 @@ TEST(ChecksumIndexUnreadable, ASourceIsReadOnceItCanBeOpened) {
 }
 
 TEST_F(ChecksumIndexTest, ASourceGoneTakesItsEntriesWithIt) {
+    EXPECT_FALSE(index->holdsEntries());
     dats.write("a.xml", list("a", {{"a1", 16, 1}}));
     dats.write("b.xml", list("b", {{"b1", 16, 1}}));
     ASSERT_EQ(refresh({dats.path()}), QStringList());
+    EXPECT_TRUE(index->holdsEntries());
     const qint64 before = index->generation();
     ASSERT_TRUE(QFile::remove(dats.file("a.xml")));
     EXPECT_EQ(refresh({dats.path()}), QStringList());
@@ -186,6 +188,7 @@ TEST_F(ChecksumIndexTest, ASourceGoneTakesItsEntriesWithIt) {
     // A folder no longer among the sources counts as gone too.
     EXPECT_EQ(refresh({}), QStringList());
     EXPECT_TRUE(names(16, 1).isEmpty());
+    EXPECT_FALSE(index->holdsEntries());
 }
 
 TEST_F(ChecksumIndexTest, AMalformedSourceKeepsNoneAndIsToldUntilItChanges) {

@@ -27,7 +27,8 @@ struct IdentifierState {
     int sources = 3;       // how many sources it "reads"
     int holdAfter = -1;    // answers given before the worker waits for `release`
     bool released = false;
-    bool opens = true;  // false: the factory gives no identifier
+    bool opens = true;    // false: the factory gives no identifier
+    bool entries = true;  // false: the sources hold nothing to match against
     // Seen by the test.
     int made = 0;
     int refreshes = 0;
@@ -64,6 +65,11 @@ public:
         for (int i = 1; i <= total; ++i)
             if (progress && !progress(i, total)) break;
         return problems;
+    }
+
+    bool hasEntries() override {
+        std::lock_guard lock(m_state->mutex);
+        return m_state->entries;
     }
 
     void identify(const QStringList& paths,

@@ -17,7 +17,7 @@ using identify::Verdict;
 // Everything a worker tells, in order, as short lines.
 struct Told {
     QStringList events;
-    QStringList paths;  // every answer's path
+    QStringList paths;  // every answer's name and verdict
     int finished = 0;
     void attach(GameIdentification& worker) {
         worker.progress = [this](const QString& text) {
@@ -32,9 +32,10 @@ struct Told {
         worker.identified = [this](const std::vector<GameIdentification::Answer>& answers) {
             if (!events.contains("answers")) events << "answers";
             for (const auto& a : answers)
-                paths << a.path + u'=' + identify::verdictText(a.identification.verdict);
+                paths << a.name + u'=' + identify::verdictText(a.identification.verdict);
         };
         worker.unavailable = [this] { events << "unavailable"; };
+        worker.nothingToMatch = [this] { events << "nothing to match"; };
         worker.finished = [this] {
             events << "finished";
             ++finished;
@@ -66,8 +67,7 @@ TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEnd) {
     EXPECT_FALSE(worker.running());
     EXPECT_EQ(told.events, (QStringList{"skipped broken.dat: not a DAT file", "answers",
                                         "Identifying games", "done", "finished"}));
-    EXPECT_EQ(told.paths, (QStringList{"/games/a.nes=verified", "/games/b.nes=crc only",
-                                       "/games/c.nes=unknown"}));
+    EXPECT_EQ(told.paths, (QStringList{"a.nes=verified", "b.nes=crc only", "c.nes=unknown"}));
 
     // The sources are read once; again only when asked (Ctrl+I). One identifier all along.
     struct Case {
@@ -80,6 +80,35 @@ TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEnd) {
         std::lock_guard lock(state->mutex);
         EXPECT_EQ(state->refreshes, c.refreshes) << c.reread;
         EXPECT_EQ(state->made, 1);
+    }
+}
+
+// Sources that hold no entry at all: no file is looked at, and the request says so instead
+// of answering each game; once a source gives entries, the files are looked at again.
+TEST_F(GameIdentificationTest, NothingToMatchLooksAtNoFile) {
+    GameIdentification worker(fakes::identifierFactory(state));
+    Told told;
+    told.attach(worker);
+    struct Case {
+        bool entries;
+        QStringList events;
+        int asked;
+    };
+    const Case cases[] = {
+        {false, {"nothing to match", "done", "finished"}, 0},
+        {true, {"answers", "Identifying games", "done", "finished"}, 1},
+    };
+    for (const Case& c : cases) {
+        {
+            std::lock_guard lock(state->mutex);
+            state->entries = c.entries;
+        }
+        told.events.clear();
+        worker.request("/games/", {"a.nes", "b.nes"}, true);
+        ASSERT_TRUE(told.waitFinished(told.finished + 1));
+        EXPECT_EQ(told.events, c.events) << c.entries;
+        std::lock_guard lock(state->mutex);
+        EXPECT_EQ(state->asked.size(), c.asked) << c.entries;
     }
 }
 
@@ -99,7 +128,7 @@ TEST_F(GameIdentificationTest, AnswersOfAReplacedRequestAreDropped) {
     worker.request("/new/", {"b.nes"});
     state->release();
     ASSERT_TRUE(told.waitFinished());
-    EXPECT_EQ(told.paths, (QStringList{"/new/b.nes=crc only"}));
+    EXPECT_EQ(told.paths, (QStringList{"b.nes=crc only"}));
     EXPECT_EQ(told.finished, 1);
     std::lock_guard lock(state->mutex);
     // The old run was told to stop at its next answer, not read to its end.
@@ -125,7 +154,7 @@ TEST_F(GameIdentificationTest, CancelledRequestTellsNothingMore) {
     }
     worker.request("/other/", {"a.nes"});
     ASSERT_TRUE(told.waitFinished());
-    EXPECT_EQ(told.paths, (QStringList{"/other/a.nes=verified"}));
+    EXPECT_EQ(told.paths, (QStringList{"a.nes=verified"}));
     std::lock_guard lock(state->mutex);
     EXPECT_EQ(state->refused, 1);
 }

@@ -116,6 +116,18 @@ TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
     }
 }
 
+// Sources with no entry at all: no file is looked at, yet the tip says the game is unknown,
+// as it said once every file had been read.
+TEST_F(IdentifyWindow, NothingToMatchCallsEveryGameUnknownUnread) {
+    state->entries = false;
+    open({"a.nes", "d.nes"});
+    select("d.nes");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return title()->toolTip().contains("Unknown: in no software list"); }, 20000))
+        << title()->toolTip().toStdString();
+    EXPECT_TRUE(state->asked.isEmpty());
+}
+
 // Ctrl+N asks with both names; the game and its screenshot move only on OK.
 TEST_F(IdentifyWindow, CtrlNRenamesTheVerifiedGameAfterTheConfirmation) {
     for (const platform::MessageAnswer answer :

@@ -31,6 +31,7 @@ bool exec(sqlite3* db, const char* sql) {
 // so a blob that does not add up is treated as no blob.
 class Writer {
 public:
+    explicit Writer(QByteArray& to) : out(to) {}
     template <typename T>
     void number(T v) {
         static_assert(std::is_trivially_copyable_v<T>);
@@ -44,12 +45,12 @@ public:
         number(quint32(s.size()));
         out.append(reinterpret_cast<const char*>(s.constData()), s.size() * 2);
     }
-    QByteArray out;
+    QByteArray& out;
 };
 
 class Reader {
 public:
-    explicit Reader(const QByteArray& b) : m_data(b) {}
+    explicit Reader(const QByteArray& b, qsizetype from = 0) : m_data(b), m_pos(from) {}
     template <typename T>
     bool number(T& v) {
         if (m_data.size() - m_pos < qsizetype(sizeof v)) return false;
@@ -79,7 +80,7 @@ public:
 
 private:
     const QByteArray& m_data;
-    qsizetype m_pos = 0;
+    qsizetype m_pos;
 };
 
 QByteArray columnBlob(sqlite3_stmt* s, int column) {
@@ -102,6 +103,40 @@ std::optional<FileStamp> stampOf(const QByteArray& path) {
     struct stat st {};
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return stampOfStat(st);
+}
+
+FileStamp CachedFiles::stamp(size_t i) const {
+    FileStamp stamp;
+    Reader r(m_rows, m_at[i]);
+    r.number(stamp.size);
+    r.number(stamp.modifiedNs);
+    return stamp;
+}
+
+std::optional<CachedFile> CachedFiles::at(size_t i) const {
+    if (!has(i)) return std::nullopt;
+    CachedFile file;
+    Reader r(m_rows, m_at[i]);
+    quint8 kind = 0;
+    QByteArray members, problem, answer;
+    // Checked when it was loaded: these only fail on a fault of this class.
+    if (!r.number(file.stamp.size) || !r.number(file.stamp.modifiedNs) ||
+        !r.number(file.generation) || !r.number(kind) || !r.number(file.sums.crc) ||
+        !r.bytes(file.sums.sha1) || !r.bytes(members) || !r.bytes(problem) || !r.bytes(answer))
+        return std::nullopt;
+    file.sums.kind = FileSums::Kind(kind);
+    file.sums.problem = QString::fromUtf8(problem);
+    if (file.sums.kind == FileSums::Kind::Zip) {
+        std::optional<std::vector<MemberSums>> decoded = ChecksumCache::decodeMembers(members);
+        if (!decoded) return std::nullopt;
+        file.sums.members = std::move(*decoded);
+    }
+    if (file.generation >= 0) {
+        std::optional<Identification> decoded = ChecksumCache::decodeAnswer(answer);
+        if (!decoded) return std::nullopt;
+        file.answer = std::move(*decoded);
+    }
+    return file;
 }
 
 ChecksumCache::ChecksumCache(sqlite3* db) : m_db(db) {
@@ -145,9 +180,9 @@ bool ChecksumCache::prepareTables() {
                               -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) == SQLITE_OK;
 }
 
-std::vector<std::optional<CachedFile>> ChecksumCache::load(const QByteArray& prefix,
-                                                           const QList<QByteArray>& paths) {
-    std::vector<std::optional<CachedFile>> found(size_t(paths.size()));
+CachedFiles ChecksumCache::load(const QByteArray& prefix, const QList<QByteArray>& paths) {
+    CachedFiles found(size_t(paths.size()));
+    Writer rows(found.m_rows);
     if (!m_ok) return found;
     // The paths in the table's own order (bytes compared as memcmp does), so each row is
     // found by a binary search with no copy of its path. They share the prefix, so their
@@ -181,37 +216,38 @@ std::vector<std::optional<CachedFile>> ChecksumCache::load(const QByteArray& pre
             const auto at = std::lower_bound(order.begin(), order.end(), path,
                                              [&](int i, QByteArrayView p) { return paths[i] < p; });
             if (at == order.end() || paths[*at] != path) continue;
-            CachedFile file;
-            file.stamp = {sqlite3_column_int64(m_select, 1), sqlite3_column_int64(m_select, 2)};
+            // Checked here as it would be decoded, so a row that does not add up is not
+            // kept at all; then kept as stored, and decoded again only where it is used.
             const int kind = sqlite3_column_int(m_select, 3);
             if (kind < 0 || kind > int(FileSums::Kind::Disk)) continue;
-            file.sums.kind = FileSums::Kind(kind);
-            file.sums.crc = quint32(sqlite3_column_int64(m_select, 4));
-            file.sums.sha1 = columnBlob(m_select, 5);
-            if (file.sums.kind == FileSums::Kind::Zip) {
-                std::optional<std::vector<MemberSums>> members =
-                    decodeMembers(columnBlob(m_select, 6));
-                if (!members) continue;
-                file.sums.members = std::move(*members);
+            const QByteArray members =
+                kind == int(FileSums::Kind::Zip) ? columnBlob(m_select, 6) : QByteArray();
+            if (kind == int(FileSums::Kind::Zip) && !decodeMembers(members)) continue;
+            qint64 generation = sqlite3_column_int64(m_select, 8);
+            QByteArray answer;
+            if (generation >= 0) {
+                answer = columnBlob(m_select, 9);
+                if (!decodeAnswer(answer)) generation = -1;
             }
-            if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_select, 7)))
-                file.sums.problem = QString::fromUtf8(text);
-            file.generation = sqlite3_column_int64(m_select, 8);
-            if (file.generation >= 0) {
-                std::optional<Identification> answer = decodeAnswer(columnBlob(m_select, 9));
-                if (answer)
-                    file.answer = std::move(*answer);
-                else
-                    file.generation = -1;
-            }
+            const qsizetype start = found.m_rows.size();
+            rows.number(sqlite3_column_int64(m_select, 1));
+            rows.number(sqlite3_column_int64(m_select, 2));
+            rows.number(generation);
+            rows.number(quint8(kind));
+            rows.number(quint32(sqlite3_column_int64(m_select, 4)));
+            rows.bytes(columnBlob(m_select, 5));
+            rows.bytes(members);
+            const auto* problem = reinterpret_cast<const char*>(sqlite3_column_text(m_select, 7));
+            rows.bytes(problem ? QByteArray(problem) : QByteArray());
+            rows.bytes(generation >= 0 ? answer : QByteArray());
             // The same path twice in the list: each of its places gets the row.
-            for (auto it = at + 1; it != order.end() && paths[*it] == path; ++it)
-                found[size_t(*it)] = file;
-            found[size_t(*at)] = std::move(file);
+            for (auto it = at; it != order.end() && paths[*it] == path; ++it)
+                found.m_at[size_t(*it)] = start;
         }
         sqlite3_reset(m_select);
     }
     sqlite3_clear_bindings(m_select);
+    found.m_rows.squeeze();
     return found;
 }
 
@@ -255,7 +291,8 @@ void ChecksumCache::endBatch() {
 }
 
 QByteArray ChecksumCache::encodeAnswer(const Identification& answer) {
-    Writer w;
+    QByteArray out;
+    Writer w(out);
     w.number(quint8(answer.verdict));
     w.text(answer.member);
     w.text(answer.problem);
@@ -273,7 +310,7 @@ QByteArray ChecksumCache::encodeAnswer(const Identification& answer) {
         w.bytes(e.sha1);
         w.number(quint8(e.status));
     }
-    return w.out;
+    return out;
 }
 
 std::optional<Identification> ChecksumCache::decodeAnswer(const QByteArray& bytes) {
@@ -300,7 +337,8 @@ std::optional<Identification> ChecksumCache::decodeAnswer(const QByteArray& byte
 }
 
 QByteArray ChecksumCache::encodeMembers(const std::vector<MemberSums>& members) {
-    Writer w;
+    QByteArray out;
+    Writer w(out);
     w.number(quint32(members.size()));
     for (const MemberSums& m : members) {
         w.bytes(m.name);
@@ -308,7 +346,7 @@ QByteArray ChecksumCache::encodeMembers(const std::vector<MemberSums>& members) 
         w.number(m.crc);
         w.bytes(m.sha1);
     }
-    return w.out;
+    return out;
 }
 
 std::optional<std::vector<MemberSums>> ChecksumCache::decodeMembers(const QByteArray& bytes) {

@@ -63,6 +63,26 @@ struct CachedFile {
     Identification answer;
 };
 
+// What ChecksumCache::load found for a list of paths. Each row stays in one shared buffer in
+// the table's own compact form and is decoded only when asked for: a folder of 100,000 games,
+// all kept, would otherwise hold a decoded CachedFile (about 200 bytes) for every one of them
+// at once, where most need only their stamp compared and their answer handed on.
+class CachedFiles {
+public:
+    explicit CachedFiles(size_t count = 0) : m_at(count, -1) {}
+    size_t size() const { return m_at.size(); }
+    bool has(size_t i) const { return m_at[i] >= 0; }
+    // The stamp kept for the path; only where has(i).
+    FileStamp stamp(size_t i) const;
+    // The row, decoded; nothing when none was kept for the path.
+    std::optional<CachedFile> at(size_t i) const;
+
+private:
+    friend class ChecksumCache;
+    std::vector<qsizetype> m_at;  // where each path's row starts in m_rows, or -1
+    QByteArray m_rows;
+};
+
 class ChecksumCache {
 public:
     static constexpr int kFormat = 3;
@@ -79,13 +99,10 @@ public:
     // Everything kept for these paths, by their index, in one query per folder they live
     // in (a list is normally one folder). Rows that cannot be decoded are left out, as if
     // never kept.
-    std::vector<std::optional<CachedFile>> load(const QList<QByteArray>& paths) {
-        return load(QByteArray(), paths);
-    }
+    CachedFiles load(const QList<QByteArray>& paths) { return load(QByteArray(), paths); }
     // The same for paths given after the `prefix` they all share (a folder, ending in "/"),
     // which a folder of 100,000 games then holds once rather than in every path.
-    std::vector<std::optional<CachedFile>> load(const QByteArray& prefix,
-                                                const QList<QByteArray>& paths);
+    CachedFiles load(const QByteArray& prefix, const QList<QByteArray>& paths);
 
     // Replaces what is kept for the path.
     bool store(const QByteArray& path, const CachedFile& file);

@@ -68,24 +68,25 @@ std::optional<FileStamp> stampOfDescriptor(int fd) {
     return stampOfStat(st);
 }
 
-// The stamps of the files kept in the cache (the others are read anyway). A stat is most of
+// Which files kept in the cache are as they were kept (the others are read anyway), one flag
+// a file. A stat is most of
 // what a second look at a folder costs, and it is mostly the system's time: each is asked
 // relative to its folder, opened once, so the folder's own path is not walked every time,
 // and a long list is split over two threads. Each path follows `prefix`.
-std::vector<std::optional<FileStamp>> stampsOf(const QByteArray& prefix,
-                                               const QList<QByteArray>& paths,
-                                               const std::vector<std::optional<CachedFile>>& kept) {
-    std::vector<std::optional<FileStamp>> stamps(size_t(paths.size()));
+std::vector<char> unchangedOf(const QByteArray& prefix, const QList<QByteArray>& paths,
+                              const CachedFiles& kept) {
+    // Not vector<bool>: the two threads write neighbouring flags.
+    std::vector<char> unchanged(size_t(paths.size()), 0);
     const auto run = [&](size_t from, size_t to) {
         QByteArray folder;
         int folderFd = -1;
         for (size_t i = from; i < to; ++i) {
-            if (!kept[i]) continue;
+            if (!kept.has(i)) continue;
             const QByteArray& given = paths[qsizetype(i)];
             const QByteArray name = prefix.isEmpty() ? given : prefix + given;
             const qsizetype slash = name.lastIndexOf('/');
             if (slash <= 0) {
-                stamps[i] = stampOf(name);
+                unchanged[i] = stampOf(name) == kept.stamp(i);
                 continue;
             }
             if (folderFd < 0 || QByteArrayView(name.constData(), slash) != folder) {
@@ -96,19 +97,19 @@ std::vector<std::optional<FileStamp>> stampsOf(const QByteArray& prefix,
             struct stat st {};
             if (folderFd >= 0 && ::fstatat(folderFd, name.constData() + slash + 1, &st, 0) == 0 &&
                 S_ISREG(st.st_mode))
-                stamps[i] = stampOfStat(st);
+                unchanged[i] = stampOfStat(st) == kept.stamp(i);
         }
         if (folderFd >= 0) ::close(folderFd);
     };
-    const size_t half = stamps.size() / 2;
-    if (stamps.size() < kSplitStats || std::thread::hardware_concurrency() < 2) {
-        run(0, stamps.size());
+    const size_t half = unchanged.size() / 2;
+    if (unchanged.size() < kSplitStats || std::thread::hardware_concurrency() < 2) {
+        run(0, unchanged.size());
     } else {
-        std::thread other(run, half, stamps.size());
+        std::thread other(run, half, unchanged.size());
         run(0, half);
         other.join();
     }
-    return stamps;
+    return unchanged;
 }
 
 // One block of a file, or 0 at its end, or -1.
@@ -463,47 +464,40 @@ void GameIdentifier::identifyFiles(const QByteArray& folder, const QList<QByteAr
     m_generation = m_lookup.generation();
     // A file's whole path is made only where one file is read or kept.
     const auto pathOf = [&](int i) { return folder.isEmpty() ? names[i] : folder + names[i]; };
-    const std::vector<std::optional<CachedFile>> cached =
-        m_cache ? m_cache->load(folder, names)
-                : std::vector<std::optional<CachedFile>>(names.size());
-    const std::vector<std::optional<FileStamp>> stamps = stampsOf(folder, names, cached);
+    const CachedFiles cached = m_cache ? m_cache->load(folder, names) : CachedFiles(names.size());
+    const std::vector<char> unchanged = unchangedOf(folder, names, cached);
     if (m_cache) m_cache->beginBatch();
 
     // First everything that needs no reading: an unchanged file answered against this very
-    // index, or whose checksums answer against a new one.
-    std::vector<std::pair<int, const CachedFile*>> later;
+    // index, or whose checksums answer against a new one. The rest is left for later: files
+    // never read (or changed) to read, and kept files whose new answer needs a SHA-1.
+    std::vector<int> toRead;
+    std::vector<int> needSha1;
     bool go = true;
     for (int i = 0; i < names.size() && go; ++i) {
-        const std::optional<CachedFile>& kept = cached[size_t(i)];
-        const CachedFile* unchanged = kept && stamps[size_t(i)] == kept->stamp ? &*kept : nullptr;
-        if (unchanged && unchanged->generation == m_generation) {
-            go = each(i, unchanged->answer);
+        std::optional<CachedFile> kept =
+            unchanged[size_t(i)] ? cached.at(size_t(i)) : std::optional<CachedFile>();
+        if (!kept) {
+            toRead.push_back(i);
             continue;
         }
-        if (unchanged) {
-            CachedFile file = *unchanged;
-            if (std::optional<Identification> answer =
-                    answerFromSums(file.sums, file.stamp, false, pathOf(i))) {
-                file.answer = std::move(*answer);
-                file.generation = m_generation;
-                if (m_cache) m_cache->store(pathOf(i), file);
-                go = each(i, file.answer);
-                continue;
-            }
+        if (kept->generation == m_generation) {
+            go = each(i, kept->answer);
+            continue;
         }
-        later.emplace_back(i, unchanged);
+        if (std::optional<Identification> answer =
+                answerFromSums(kept->sums, kept->stamp, false, pathOf(i))) {
+            kept->answer = std::move(*answer);
+            kept->generation = m_generation;
+            if (m_cache) m_cache->store(pathOf(i), *kept);
+            go = each(i, kept->answer);
+            continue;
+        }
+        needSha1.push_back(i);
     }
     // Then the rest: files never read are read and summed ahead on the reading threads,
     // while this thread answers what they hand back and, in the gaps, the kept files whose
     // new answer needs a SHA-1 (read here: this thread is mostly idle).
-    std::vector<int> toRead;
-    std::vector<std::pair<int, const CachedFile*>> needSha1;
-    for (const auto& [i, unchanged] : later) {
-        if (unchanged)
-            needSha1.emplace_back(i, unchanged);
-        else
-            toRead.push_back(i);
-    }
     if (go) {
         ReadAhead readers(std::move(toRead), [&](int i, char* block, const std::atomic<bool>& stop,
                                                  CachedFile& file, QString& problem) {
@@ -521,8 +515,8 @@ void GameIdentifier::identifyFiles(const QByteArray& folder, const QList<QByteAr
                     go = each(done->index, answerRead(pathOf(done->index), done->file));
                 }
             } else if (nextSha1 < needSha1.size()) {
-                const auto& [i, unchanged] = needSha1[nextSha1++];
-                CachedFile file = *unchanged;
+                const int i = needSha1[nextSha1++];
+                CachedFile file = *cached.at(size_t(i));
                 go = each(i, answerRead(pathOf(i), file));
             } else {
                 break;

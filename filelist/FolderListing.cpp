@@ -222,6 +222,20 @@ std::vector<ListedFile> fromPrelisted(PrelistedFiles& prelisted,
         if (hidden && any && hiddenByList) ++*hiddenByList;
     }
     std::vector<ListedFile> out;
+    if (maskCount == 1) {
+        // One mask, as most systems have: what it takes moves down in place, so a folder of
+        // 100,000 games is not held twice while its list is made.
+        out = std::move(prelisted.files);
+        size_t kept = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (!matched[i]) continue;
+            if (kept != i) out[kept] = std::move(out[i]);
+            ++kept;
+        }
+        out.resize(kept);
+        prelisted = PrelistedFiles();
+        return out;
+    }
     out.reserve(taken);
     for (size_t m = 0; m < maskCount; ++m) {
         for (size_t i = 0; i < n; ++i) {

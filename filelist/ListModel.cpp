@@ -233,7 +233,7 @@ QString ListModel::subItemText(int item, int subItem) const {
         case kLastPlayedColumn:
             return lastPlayedCell(m_playFacts.value(row.text));
         case kVerifiedColumn:
-            return verifiedCell(verifiedMark(row.text));
+            return verifiedCell(row.verified);
         default:
             break;
     }
@@ -441,24 +441,32 @@ void ListModel::setPlayFacts(PlayFactsByName facts) {
 
 void ListModel::setVerifiedMarks(const VerifiedMarksByName& marks) {
     if (marks.isEmpty()) return;
-    for (auto it = marks.begin(); it != marks.end(); ++it)
-        m_verifiedMarks.insert(it.key(), it.value());
-    if (!m_observer || count() == 0) return;
     // One repaint over the rows between the first and the last name marked: a batch of
     // answers mostly lands on neighbouring rows.
     int first = -1, last = -1;
     for (int i = 0; i < count(); ++i) {
-        if (!marks.contains(m_items[i].text)) continue;
+        const auto found = marks.constFind(m_items[i].text);
+        if (found == marks.constEnd()) continue;
+        m_items[i].verified = *found;
+        m_anyVerified = true;
         if (first < 0) first = i;
         last = i;
     }
-    if (first >= 0) m_observer->cellsChanged(first, last);
+    if (m_observer && first >= 0) m_observer->cellsChanged(first, last);
 }
 
 void ListModel::clearVerifiedMarks() {
-    if (m_verifiedMarks.isEmpty()) return;
-    m_verifiedMarks.clear();
+    if (!m_anyVerified) return;
+    m_anyVerified = false;
+    for (Row& row : m_items)
+        row.verified = VerifiedMark::NotYet;
     if (m_observer && count() > 0) m_observer->cellsChanged(0, count() - 1);
+}
+
+VerifiedMark ListModel::verifiedMark(const QString& name) const {
+    for (const Row& row : m_items)
+        if (row.text == name) return row.verified;
+    return VerifiedMark::NotYet;
 }
 
 std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
@@ -466,7 +474,7 @@ std::vector<int> ListModel::sortedRows(int column, int order, int type) const {
     if (column == kVerifiedColumn) {
         std::vector<int> keys(n);
         for (int i = 0; i < n; ++i)
-            keys[i] = static_cast<int>(verifiedMark(m_items[i].text));
+            keys[i] = static_cast<int>(m_items[i].verified);
         return sortedRowsByKeys(keys, order);
     }
     if (column >= kPlayedColumn && column <= kLastPlayedColumn) {

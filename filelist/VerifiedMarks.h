@@ -8,7 +8,7 @@
 #include <QString>
 
 // Ordered by how far the file is known to be good: a sort by the column goes by this.
-enum class VerifiedMark {
+enum class VerifiedMark : quint8 {
     NotYet,   // not identified (yet)
     Unknown,  // nothing matches
     BadDump,

@@ -20,6 +20,9 @@ constexpr const char* kCreate =
     " kind INTEGER NOT NULL, crc INTEGER NOT NULL, sha1 BLOB, members BLOB, problem TEXT,"
     " generation INTEGER NOT NULL, answer BLOB) WITHOUT ROWID;";
 
+// What a loaded row takes for a plain file with an answer of no match, the most common.
+constexpr qsizetype kRowGuess = 64;
+
 // A long batch holds the database's write lock; another launcher waits for it.
 constexpr int kBatchWrites = 256;
 
@@ -182,8 +185,12 @@ bool ChecksumCache::prepareTables() {
 
 CachedFiles ChecksumCache::load(const QByteArray& prefix, const QList<QByteArray>& paths) {
     CachedFiles found(size_t(paths.size()));
-    Writer rows(found.m_rows);
     if (!m_ok) return found;
+    // Room for a plain file's row with its answer for every path, so a folder's rows are
+    // written without the buffer being copied as it grows. What stays unwritten is never
+    // touched, so it costs address space, not memory.
+    found.m_rows.reserve(paths.size() * kRowGuess);
+    Writer rows(found.m_rows);
     // The paths in the table's own order (bytes compared as memcmp does), so each row is
     // found by a binary search with no copy of its path. They share the prefix, so their
     // order is that of what follows it.
@@ -247,7 +254,6 @@ CachedFiles ChecksumCache::load(const QByteArray& prefix, const QList<QByteArray
         sqlite3_reset(m_select);
     }
     sqlite3_clear_bindings(m_select);
-    found.m_rows.squeeze();
     return found;
 }
 

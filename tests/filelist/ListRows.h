@@ -4,10 +4,24 @@
 
 #include <QStringList>
 
+#include <vector>
+
 // The names a list shows, top to bottom.
 inline QStringList listNames(const ListModel& m) {
     QStringList out;
     for (int i = 0; i < m.count(); ++i)
         out.append(m.itemText(i));
     return out;
+}
+
+// Each listed file with its facts, one a line, so that two listings compare whole.
+inline QString describeFiles(const std::vector<ListedFile>& files) {
+    QString text;
+    for (const ListedFile& f : files)
+        text += f.name + QStringLiteral(" %1 %2 %3%4\n")
+                             .arg(f.size)
+                             .arg(f.modified)
+                             .arg(f.readable ? "r" : "-")
+                             .arg(f.looked ? "l" : "-");
+    return text;
 }

@@ -28,17 +28,6 @@ ListedFile file(const char* name, qint64 size = 0, qint64 modified = 0, bool loo
     return f;
 }
 
-QString describe(const std::vector<ListedFile>& files) {
-    QString text;
-    for (const ListedFile& f : files)
-        text += f.name + QStringLiteral(" %1 %2 %3%4;")
-                             .arg(f.size)
-                             .arg(f.modified)
-                             .arg(f.readable ? "r" : "-")
-                             .arg(f.looked ? "l" : "-");
-    return text;
-}
-
 }  // namespace
 
 TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
@@ -59,7 +48,7 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     const std::optional<FolderIndex> back =
         loadFolderIndex(path, index.folder, index.pattern, true);
     ASSERT_TRUE(back);
-    EXPECT_EQ(describe(back->files), describe(index.files));
+    EXPECT_EQ(describeFiles(back->files), describeFiles(index.files));
     EXPECT_EQ(platform::encodeName(back->files[3].name), QByteArray("b\xfe.zip"));
     EXPECT_EQ(back->hiddenByList, 3);
     // Saved again, the old file is replaced whole.

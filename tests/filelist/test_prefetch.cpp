@@ -4,6 +4,7 @@
 #include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
+#include "filelist/ListRows.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
@@ -15,18 +16,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QString describe(const std::vector<ListedFile>& files) {
-    QString text;
-    for (const ListedFile& f : files) {
-        text += f.name + (f.looked ? QStringLiteral(" looked") : QStringLiteral(" not looked"));
-        if (f.looked)
-            text += f.readable ? QStringLiteral(" %1 bytes @%2").arg(f.size).arg(f.modified)
-                               : QStringLiteral(" unreadable");
-        text += u'\n';
-    }
-    return text;
-}
 
 // Every kind of entry a games folder may hold.
 void fillGamesFolder(TempFolder& dir) {
@@ -68,7 +57,7 @@ TEST(ReadAhead, ListsAsTheFolderItself) {
             options.prelisted = ahead.takeFiles(dir.path() + u'/');
             options.hiddenByList = &hiddenAhead;
             ASSERT_NE(options.prelisted, nullptr) << pattern;
-            EXPECT_EQ(describe(listFolder(dir.path(), masks, options)), describe(read))
+            EXPECT_EQ(describeFiles(listFolder(dir.path(), masks, options)), describeFiles(read))
                 << pattern << (hidden ? " with hidden files" : "");
             EXPECT_EQ(hiddenAhead, hiddenRead) << pattern;
         }

@@ -1,10 +1,10 @@
 #include "gifview/GifColors.h"
 #include "gifview/GifTestKit.h"
+#include "support/Pictures.h"
 #include "support/RawFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -18,30 +18,32 @@ QByteArray quad() {
         GifBuilder(2, 2, fourColours()).control(0, 10).image(0, 0, 2, 2, {0, 1, 2, 3}));
 }
 
-QByteArray png(int w, int h, Qt::GlobalColor colour) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return out;
-}
-
 QRgb buttonFace() {
     return QGuiApplication::palette().color(QPalette::Button).rgb();
 }
 
 }  // namespace
 
+// Names are loaded by their bytes, names that are not UTF-8 too, and an upper-case
+// extension is still walked.
 TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     ViewFixture f;
-    ASSERT_TRUE(f.load(frames(2), "A.GIF"));  // an upper-case extension is still walked
+    const raw::RemoveTree cleanup(f.folder.path());
+    const auto write = [&](const QByteArray& name, const QByteArray& content) {
+        const QString path = f.folder.path() + "/" + platform::decodeName(name);
+        EXPECT_TRUE(raw::write(path, content));
+        return path;
+    };
+    const QString two = write("\xe9t\xe9.GIF", frames(2));
+    ASSERT_TRUE(f.view.loadGif(two));
     EXPECT_EQ(f.view.gifFrameCount(), 2);
     EXPECT_FALSE(f.view.staticPictureVisible());
     EXPECT_EQ(f.view.gifVersion(), "gif89a");
+    EXPECT_EQ(f.view.gifFileName(), two);
+    f.tick(3);  // frames are read from the open file as they are drawn
+    EXPECT_TRUE(f.view.document().isOpen());
 
-    ASSERT_TRUE(f.load(frames(1), "one.gif"));
+    ASSERT_TRUE(f.view.loadGif(write("\xff.gif", frames(1))));
     EXPECT_EQ(f.view.gifFrameCount(), 1);
     EXPECT_TRUE(f.view.staticPictureVisible());
     EXPECT_EQ(f.view.gifVersion(), "      ");
@@ -49,42 +51,13 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     f.view.setAnimate(true);
     EXPECT_FALSE(f.view.animate());
 
-    const QString pngFile = f.write("shot.png", png(5, 4, Qt::yellow));
+    const QString pngFile = write("caf\xe9.png", encodedPicture(QSize(5, 4), Qt::yellow));
     ASSERT_TRUE(f.view.loadGif(pngFile));
     EXPECT_EQ(f.view.staticPicture().size(), QSize(5, 4));
     EXPECT_EQ(f.view.gifFileName(), pngFile);
     // The GIF shown before is gone with its file, so it cannot be saved as this picture.
     EXPECT_EQ(f.view.gifFrameCount(), 0);
     EXPECT_FALSE(f.view.document().isOpen());
-}
-
-TEST(GifView, NamesThatAreNotUtf8LoadLikeAnyOther) {
-    struct Case {
-        QByteArray name;  // the bytes on disk
-        QByteArray content;
-        int frames;
-        bool staticPicture;
-    };
-    const Case cases[] = {
-        {"\xe9t\xe9.gif", frames(2), 2, false},
-        {"\xff.GIF", frames(1), 1, true},
-        {"caf\xe9.png", png(3, 2, Qt::green), 0, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name.toHex().toStdString());
-        ViewFixture f;
-        const QString path = f.folder.path() + "/" + platform::decodeName(c.name);
-        ASSERT_TRUE(raw::write(path, c.content));
-        ASSERT_TRUE(f.view.loadGif(path));
-        EXPECT_EQ(f.view.gifFrameCount(), c.frames);
-        EXPECT_EQ(f.view.staticPictureVisible(), c.staticPicture);
-        EXPECT_EQ(f.view.gifFileName(), path);
-        if (c.frames > 1) {
-            // Frames are read from the open file as they are drawn.
-            f.tick(3);
-            EXPECT_TRUE(f.view.document().isOpen());
-        }
-    }
 }
 
 TEST(GifView, RefusedLoadsKeepTheShownGifAndTheFileNameUnloads) {

@@ -15,26 +15,14 @@ using platform::PadButton;
 using platform::PadEvent;
 
 PadEvent button(PadButton b, bool pressed, int pad = 1) {
-    PadEvent e;
-    e.kind = PadEvent::Kind::Button;
-    e.pad = pad;
-    e.button = b;
-    e.pressed = pressed;
-    return e;
+    return {
+        .kind = PadEvent::Kind::Button, .pad = pad, .name = {}, .button = b, .pressed = pressed};
 }
 PadEvent axis(PadAxis a, double value, int pad = 1) {
-    PadEvent e;
-    e.kind = PadEvent::Kind::Axis;
-    e.pad = pad;
-    e.axis = a;
-    e.value = value;
-    return e;
+    return {.kind = PadEvent::Kind::Axis, .pad = pad, .name = {}, .axis = a, .value = value};
 }
 PadEvent removed(int pad) {
-    PadEvent e;
-    e.kind = PadEvent::Kind::Removed;
-    e.pad = pad;
-    return e;
+    return {.kind = PadEvent::Kind::Removed, .pad = pad, .name = {}};
 }
 
 // Each button types the key it stands for, as the window's key routes understand it; the
@@ -42,27 +30,25 @@ PadEvent removed(int pad) {
 TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
     struct Case {
         PadButton button;
-        Qt::Key key;  // Qt::Key_unknown: types nothing
+        Qt::Key key;
         Qt::KeyboardModifiers modifiers;
     };
+    using B = PadButton;
+    const auto none = Qt::NoModifier;
+    // The folder picker (Start) is a dialog the pad cannot drive: it and the others type
+    // nothing (Qt::Key_unknown).
+    // clang-format off
     const Case cases[] = {
-        {PadButton::South, Qt::Key_Return, Qt::NoModifier},
-        {PadButton::East, Qt::Key_Escape, Qt::NoModifier},
-        {PadButton::West, Qt::Key_D, Qt::ControlModifier},
-        {PadButton::North, Qt::Key_F1, Qt::NoModifier},
-        {PadButton::LeftShoulder, Qt::Key_PageUp, Qt::NoModifier},
-        {PadButton::RightShoulder, Qt::Key_PageDown, Qt::NoModifier},
-        {PadButton::Back, Qt::Key_Right, Qt::ShiftModifier},
-        {PadButton::DpadUp, Qt::Key_Up, Qt::NoModifier},
-        {PadButton::DpadDown, Qt::Key_Down, Qt::NoModifier},
-        {PadButton::DpadLeft, Qt::Key_Left, Qt::NoModifier},
-        {PadButton::DpadRight, Qt::Key_Right, Qt::NoModifier},
-        // The folder picker is a dialog the pad cannot drive.
-        {PadButton::Start, Qt::Key_unknown, Qt::NoModifier},
-        {PadButton::Guide, Qt::Key_unknown, Qt::NoModifier},
-        {PadButton::LeftStick, Qt::Key_unknown, Qt::NoModifier},
-        {PadButton::Other, Qt::Key_unknown, Qt::NoModifier},
+        {B::South, Qt::Key_Return, none}, {B::East, Qt::Key_Escape, none},
+        {B::West, Qt::Key_D, Qt::ControlModifier}, {B::North, Qt::Key_F1, none},
+        {B::LeftShoulder, Qt::Key_PageUp, none}, {B::RightShoulder, Qt::Key_PageDown, none},
+        {B::Back, Qt::Key_Right, Qt::ShiftModifier}, {B::DpadUp, Qt::Key_Up, none},
+        {B::DpadDown, Qt::Key_Down, none}, {B::DpadLeft, Qt::Key_Left, none},
+        {B::DpadRight, Qt::Key_Right, none}, {B::Start, Qt::Key_unknown, none},
+        {B::Guide, Qt::Key_unknown, none}, {B::LeftStick, Qt::Key_unknown, none},
+        {B::Other, Qt::Key_unknown, none},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.button));
         GamepadKeys keys;

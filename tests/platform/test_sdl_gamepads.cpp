@@ -59,48 +59,45 @@ TEST(SdlGamepads, ReportsPadsPluggedInAndOutWithTheirButtonsAndAxes) {
     EXPECT_EQ(added->pad, pad.id());
 
     // Each change is waited for before the next: SDL reads a pad's state, not its history.
+    // A row presses or lets go of a button (no axis), or moves an axis to `value`.
+    using B = PadButton;
+    using A = PadAxis;
     struct Change {
-        std::function<void()> make;
-        PadEvent::Kind kind;
+        int sdlButton, sdlAxis, value;
         PadButton button;
-        bool pressed;
         PadAxis axis;
-        double value;
+        double seen;
     };
-    using K = PadEvent::Kind;
     const Change changes[] = {
-        {[&] { pad.setButton(SDL_CONTROLLER_BUTTON_A, true); }, K::Button, PadButton::South, true,
-         PadAxis::Other, 0},
-        {[&] { pad.setButton(SDL_CONTROLLER_BUTTON_A, false); }, K::Button, PadButton::South, false,
-         PadAxis::Other, 0},
-        {[&] { pad.setButton(SDL_CONTROLLER_BUTTON_Y, true); }, K::Button, PadButton::North, true,
-         PadAxis::Other, 0},
-        {[&] { pad.setButton(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true); }, K::Button,
-         PadButton::DpadDown, true, PadAxis::Other, 0},
-        {[&] { pad.setButton(SDL_CONTROLLER_BUTTON_BACK, true); }, K::Button, PadButton::Back, true,
-         PadAxis::Other, 0},
-        {[&] { pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX); }, K::Axis,
-         PadButton::Other, false, PadAxis::LeftY, 1.0},
+        {SDL_CONTROLLER_BUTTON_A, -1, 1, B::South, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_A, -1, 0, B::South, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_Y, -1, 1, B::North, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_DPAD_DOWN, -1, 1, B::DpadDown, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_BACK, -1, 1, B::Back, A::Other, 0},
+        {-1, SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX, B::Other, A::LeftY, 1.0},
         // The bottom of the range is one step further than the top.
-        {[&] { pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN); }, K::Axis,
-         PadButton::Other, false, PadAxis::LeftX, -1.0},
-        {[&] { pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX); }, K::Axis,
-         PadButton::Other, false, PadAxis::RightTrigger, 1.0},
+        {-1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN, B::Other, A::LeftX, -1.0},
+        {-1, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX, B::Other, A::RightTrigger, 1},
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(int(c.button) * 100 + int(c.axis));
         const qsizetype before = got.events.size();
-        c.make();
+        const bool isButton = c.sdlAxis < 0;
+        if (isButton)
+            pad.setButton(SDL_GameControllerButton(c.sdlButton), c.value != 0);
+        else
+            pad.setAxis(SDL_GameControllerAxis(c.sdlAxis), Sint16(c.value));
         const std::optional<PadEvent> e = got.waitFor(
             [&](const PadEvent& x) {
-                return x.kind == c.kind && x.button == c.button && x.axis == c.axis &&
-                       (c.kind == K::Axis || x.pressed == c.pressed);
+                return x.button == c.button && x.axis == c.axis &&
+                       (isButton ? x.kind == PadEvent::Kind::Button && x.pressed == (c.value != 0)
+                                 : x.kind == PadEvent::Kind::Axis);
             },
             before);
         ASSERT_TRUE(e);
         EXPECT_EQ(e->pad, pad.id());
-        if (c.kind == K::Axis) {
-            EXPECT_DOUBLE_EQ(e->value, c.value);
+        if (!isButton) {
+            EXPECT_DOUBLE_EQ(e->value, c.seen);
         }
     }
 

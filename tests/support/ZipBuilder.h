@@ -8,6 +8,8 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace zipbuild {
@@ -46,122 +48,75 @@ inline QByteArray rawDeflate(const QByteArray& data) {
     return out;
 }
 
-inline void put16(QByteArray& b, quint32 v) {
-    b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
-}
-inline void put32(QByteArray& b, quint32 v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-inline void put64(QByteArray& b, quint64 v) {
-    put32(b, quint32(v));
-    put32(b, quint32(v >> 32));
+// Little-endian fields in a row, each a value and its width in bytes.
+inline void put(QByteArray& b, std::initializer_list<std::pair<quint64, int>> fields) {
+    for (const auto& [value, width] : fields)
+        for (int i = 0; i < width; ++i)
+            b.append(char((value >> (8 * i)) & 0xFF));
 }
 // Overwrites a little-endian field in place.
+inline void setField(QByteArray& b, qint64 at, quint64 v, int width) {
+    for (int i = 0; i < width; ++i)
+        b[at + i] = char((v >> (8 * i)) & 0xFF);
+}
 inline void set16(QByteArray& b, qint64 at, quint32 v) {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char((v >> 8) & 0xFF);
+    setField(b, at, v, 2);
 }
 inline void set32(QByteArray& b, qint64 at, quint32 v) {
-    set16(b, at, v & 0xFFFF);
-    set16(b, at + 2, v >> 16);
+    setField(b, at, v, 4);
 }
 inline void set64(QByteArray& b, qint64 at, quint64 v) {
-    set32(b, at, quint32(v));
-    set32(b, at + 4, quint32(v >> 32));
+    setField(b, at, v, 8);
 }
 
 // `zip64`: the sizes and offsets saturate their 32-bit fields and live in ZIP64 extra
-// fields and records, as an archiver writes them for large files.
+// fields and records, as an archiver writes them for large files. One field a pair of value
+// and width, the records as the format lays them out.
+// clang-format off
 inline Layout build(const std::vector<Entry>& entries, bool zip64 = false) {
     Layout l;
     QByteArray& z = l.bytes;
-    struct Written {
-        quint32 crc;
-        qint64 compressed;
-    };
-    std::vector<Written> written;
+    const quint64 version = zip64 ? 45 : 20, full32 = 0xFFFFFFFF;
+    const auto field32 = [&](qint64 v) { return zip64 ? full32 : quint64(v); };
+    std::vector<QByteArray> packed;
     for (const Entry& e : entries) {
-        const QByteArray packed = e.deflate ? rawDeflate(e.data) : e.data;
+        packed.push_back(e.deflate ? rawDeflate(e.data) : e.data);
         l.local.push_back(z.size());
-        put32(z, 0x04034b50);
-        put16(z, zip64 ? 45 : 20);
-        put16(z, 0);
-        put16(z, e.deflate ? 8 : 0);
-        put32(z, 0);
-        put32(z, crcOf(e.data));
-        put32(z, zip64 ? 0xFFFFFFFF : quint32(packed.size()));
-        put32(z, zip64 ? 0xFFFFFFFF : quint32(e.data.size()));
-        put16(z, quint32(e.name.size()));
-        put16(z, zip64 ? 20 : 0);
+        put(z, {{0x04034b50, 4}, {version, 2}, {0, 2}, {e.deflate ? 8 : 0, 2}, {0, 4},
+                {crcOf(e.data), 4}, {field32(packed.back().size()), 4}, {field32(e.data.size()), 4},
+                {quint64(e.name.size()), 2}, {zip64 ? 20 : 0, 2}});
         z.append(e.name);
-        if (zip64) {
-            put16(z, 1);
-            put16(z, 16);
-            put64(z, quint64(e.data.size()));
-            put64(z, quint64(packed.size()));
-        }
-        z.append(packed);
-        written.push_back({crcOf(e.data), packed.size()});
+        if (zip64)
+            put(z, {{1, 2}, {16, 2}, {quint64(e.data.size()), 8}, {quint64(packed.back().size()), 8}});
+        z.append(packed.back());
     }
     l.directory = z.size();
     for (size_t i = 0; i < entries.size(); ++i) {
         const Entry& e = entries[i];
         l.central.push_back(z.size());
-        put32(z, 0x02014b50);
-        put16(z, zip64 ? 45 : 20);
-        put16(z, zip64 ? 45 : 20);
-        put16(z, 0);
-        put16(z, e.deflate ? 8 : 0);
-        put32(z, 0);
-        put32(z, written[i].crc);
-        put32(z, zip64 ? 0xFFFFFFFF : quint32(written[i].compressed));
-        put32(z, zip64 ? 0xFFFFFFFF : quint32(e.data.size()));
-        put16(z, quint32(e.name.size()));
-        put16(z, zip64 ? 28 : 0);
-        put16(z, 0);
-        put16(z, 0);
-        put16(z, 0);
-        put32(z, 0);
-        put32(z, zip64 ? 0xFFFFFFFF : quint32(l.local[i]));
+        put(z, {{0x02014b50, 4}, {version, 2}, {version, 2}, {0, 2}, {e.deflate ? 8 : 0, 2},
+                {0, 4}, {crcOf(e.data), 4}, {field32(packed[i].size()), 4},
+                {field32(e.data.size()), 4}, {quint64(e.name.size()), 2}, {zip64 ? 28 : 0, 2},
+                {0, 2}, {0, 2}, {0, 2}, {0, 4}, {field32(l.local[i]), 4}});
         z.append(e.name);
-        if (zip64) {
-            put16(z, 1);
-            put16(z, 24);
-            put64(z, quint64(e.data.size()));
-            put64(z, quint64(written[i].compressed));
-            put64(z, quint64(l.local[i]));
-        }
+        if (zip64)
+            put(z, {{1, 2}, {24, 2}, {quint64(e.data.size()), 8}, {quint64(packed[i].size()), 8},
+                    {quint64(l.local[i]), 8}});
     }
-    const qint64 directorySize = z.size() - l.directory;
+    const quint64 directorySize = quint64(z.size() - l.directory), count = entries.size();
     if (zip64) {
         l.zip64End = z.size();
-        put32(z, 0x06064b50);
-        put64(z, 44);
-        put16(z, 45);
-        put16(z, 45);
-        put32(z, 0);
-        put32(z, 0);
-        put64(z, entries.size());
-        put64(z, entries.size());
-        put64(z, quint64(directorySize));
-        put64(z, quint64(l.directory));
+        put(z, {{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 4}, {0, 4}, {count, 8},
+                {count, 8}, {directorySize, 8}, {quint64(l.directory), 8}});
         l.locator = z.size();
-        put32(z, 0x07064b50);
-        put32(z, 0);
-        put64(z, quint64(l.zip64End));
-        put32(z, 1);
+        put(z, {{0x07064b50, 4}, {0, 4}, {quint64(l.zip64End), 8}, {1, 4}});
     }
     l.end = z.size();
-    put32(z, 0x06054b50);
-    put16(z, 0);
-    put16(z, 0);
-    put16(z, zip64 ? 0xFFFF : quint32(entries.size()));
-    put16(z, zip64 ? 0xFFFF : quint32(entries.size()));
-    put32(z, zip64 ? 0xFFFFFFFF : quint32(directorySize));
-    put32(z, zip64 ? 0xFFFFFFFF : quint32(l.directory));
-    put16(z, 0);
+    put(z, {{0x06054b50, 4}, {0, 2}, {0, 2}, {zip64 ? 0xFFFF : count, 2},
+            {zip64 ? 0xFFFF : count, 2}, {zip64 ? full32 : directorySize, 4},
+            {field32(l.directory), 4}, {0, 2}});
     return l;
 }
+// clang-format on
 
 }  // namespace zipbuild

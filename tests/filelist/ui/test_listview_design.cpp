@@ -49,9 +49,6 @@ TEST_F(ListViewFixture, EveryItemShowsTheFirstSmallIcon) {
     const QModelIndex first = view()->model()->index(5, 0);
     const QImage shown = first.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
     EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::red));
-    // A fresh list of icons starts empty again.
-    EXPECT_TRUE(list.initializeSmallIcons());
-    EXPECT_EQ(list.addSmallIcon(QIcon(blue)), 0);
 }
 
 // A change over more rows than the view measures one by one (a whole folder's lengths and

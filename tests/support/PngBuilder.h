@@ -60,20 +60,10 @@ inline QByteArray deflated(const QByteArray& raw) {
 }
 
 inline int predictor(int filter, int a, int b, int c) {
-    switch (filter) {
-        case 1:
-            return a;
-        case 2:
-            return b;
-        case 3:
-            return (a + b) / 2;
-        case 4: {
-            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-            return pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
-        }
-        default:
-            return 0;
-    }
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const int paeth = pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
+    const int byFilter[] = {0, a, b, (a + b) / 2, paeth};
+    return filter >= 1 && filter <= 4 ? byFilter[filter] : 0;
 }
 
 // Rows of `rowBytes` pixel bytes filtered, row y with filters[y % size], each behind its

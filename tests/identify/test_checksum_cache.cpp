@@ -131,18 +131,11 @@ TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwice) {
         names << QFileInfo(p).fileName();
     const Pass second = identifyAll(lookup, *library.cache, names, folder.file("roms"));
     EXPECT_EQ(second.reads, 0);
-    for (int i = 0; i < paths.size(); ++i) {
-        const Identification &a = first.answers[size_t(i)], &b = second.answers[size_t(i)];
-        EXPECT_EQ(a.verdict, b.verdict) << i;
-        EXPECT_EQ(a.member, b.member) << i;
-        EXPECT_EQ(a.problem, b.problem) << i;
-        ASSERT_EQ(a.matches.size(), b.matches.size()) << i;
-        for (size_t k = 0; k < a.matches.size(); ++k) {
-            EXPECT_EQ(a.matches[k].software, b.matches[k].software);
-            EXPECT_EQ(a.matches[k].sha1, b.matches[k].sha1);
-            EXPECT_EQ(a.matches[k].crc, b.matches[k].crc);
-        }
-    }
+    // The kept form holds every field of an answer.
+    for (int i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(ChecksumCache::encodeAnswer(first.answers[size_t(i)]),
+                  ChecksumCache::encodeAnswer(second.answers[size_t(i)]))
+            << i;
 }
 
 TEST(ChecksumCache, AChangedFileIsReadAgain) {
@@ -430,10 +423,6 @@ TEST(FirstRead, AFileThatChangedWhileReadIsNotKept) {
     const Case cases[] = {
         {"a plain file grew", kGame,
          [](TempFolder&, const QString& p) { raw::write(p, kGame + "more"); }},
-        {"a plain file's time moved", kGame,
-         [](TempFolder& f, const QString&) {
-             f.touch("roms/b", QDateTime::currentDateTime().addDays(-2));
-         }},
         {"a zip's time moved", zipbuild::build({{"b.a26", kGame, true}}).bytes,
          [](TempFolder& f, const QString&) {
              f.touch("roms/b", QDateTime::currentDateTime().addDays(-2));
@@ -483,6 +472,7 @@ TEST(ChecksumCache, AnotherFormatStartsAgainFromNothing) {
     EXPECT_EQ(identifyAll(lookup, *library.cache, {game}).reads, 0);
 }
 
+// A row cut short or overlong, or a count past what it holds, is no answer.
 TEST(ChecksumCache, DamagedBlobsAreNoBlobs) {
     Identification answer;
     answer.verdict = Verdict::CrcOnly;
@@ -495,10 +485,7 @@ TEST(ChecksumCache, DamagedBlobsAreNoBlobs) {
     const QByteArray blob = ChecksumCache::encodeAnswer(answer);
     const std::optional<Identification> back = ChecksumCache::decodeAnswer(blob);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->member, answer.member);
-    ASSERT_EQ(back->matches.size(), 2u);
-    EXPECT_EQ(back->matches[1].sha1, e.sha1);
-    EXPECT_EQ(back->matches[1].status, e.status);
+    EXPECT_EQ(ChecksumCache::encodeAnswer(*back), blob);
     for (qsizetype n = 0; n < blob.size(); ++n)
         EXPECT_FALSE(ChecksumCache::decodeAnswer(blob.left(n))) << n;
     EXPECT_FALSE(ChecksumCache::decodeAnswer(blob + "x"));
@@ -507,8 +494,7 @@ TEST(ChecksumCache, DamagedBlobsAreNoBlobs) {
     hugeCount[1 + 4 + answer.member.size() * 2 + 4 + 3] = char(0x7F);
     EXPECT_FALSE(ChecksumCache::decodeAnswer(hugeCount));
 
-    const std::vector<identify::MemberSums> members = {{"a", 1, 2, {}}, {"b", 3, 4, "x"}};
-    const QByteArray packed = ChecksumCache::encodeMembers(members);
+    const QByteArray packed = ChecksumCache::encodeMembers({{"a", 1, 2, {}}, {"b", 3, 4, "x"}});
     ASSERT_TRUE(ChecksumCache::decodeMembers(packed));
     EXPECT_EQ(ChecksumCache::decodeMembers(packed)->at(1).sha1, "x");
     for (qsizetype n = 0; n < packed.size(); ++n)

@@ -163,15 +163,12 @@ TEST(DatReader, TellsTheFormatNumbersEntriesApartAndStopsWhenAsked) {
     EXPECT_FALSE(s.ok);
 }
 
-// Bytes made as they are read: a prefix, `filler` repeated up to `size` bytes in all, then a
-// suffix. Reading stops well before a gigabyte, or the test would take minutes.
+// Bytes made as they are read: a prefix, then `filler` repeated up to `size` bytes in all.
+// Reading stops well before a gigabyte, or the test would take minutes.
 class LazyDevice : public QIODevice {
 public:
-    LazyDevice(QByteArray prefix, QByteArray filler, qint64 size, QByteArray suffix = {})
-        : m_prefix(std::move(prefix)),
-          m_filler(std::move(filler)),
-          m_suffix(std::move(suffix)),
-          m_size(size) {
+    LazyDevice(QByteArray prefix, QByteArray filler, qint64 size)
+        : m_prefix(std::move(prefix)), m_filler(std::move(filler)), m_size(size) {
         open(QIODevice::ReadOnly);
     }
     bool isSequential() const override { return true; }
@@ -180,24 +177,16 @@ public:
 protected:
     qint64 readData(char* data, qint64 max) override {
         qint64 n = 0;
-        while (n < max && m_pos < m_size) {
-            const qint64 fillerEnd = m_size - m_suffix.size();
-            char c;
-            if (m_pos < m_prefix.size())
-                c = m_prefix[m_pos];
-            else if (m_pos < fillerEnd)
-                c = m_filler[(m_pos - m_prefix.size()) % m_filler.size()];
-            else
-                c = m_suffix[m_pos - fillerEnd];
-            data[n++] = c;
-            ++m_pos;
-        }
+        for (; n < max && m_pos < m_size; ++n, ++m_pos)
+            data[n] = m_pos < m_prefix.size()
+                          ? m_prefix[m_pos]
+                          : m_filler[(m_pos - m_prefix.size()) % m_filler.size()];
         return n;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    QByteArray m_prefix, m_filler, m_suffix;
+    QByteArray m_prefix, m_filler;
     qint64 m_size;
     qint64 m_pos = 0;
 };

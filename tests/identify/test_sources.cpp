@@ -10,22 +10,14 @@
 namespace {
 
 // Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<QByteArray> value)
-        : m_name(name),
-          m_old(qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
-                                                : std::nullopt) {
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::optional<QByteArray>& value) : m_name(name) {
+        if (qEnvironmentVariableIsSet(name)) m_old = qgetenv(name);
         set(value);
     }
     ~ScopedEnv() { set(m_old); }
-
-private:
     void set(const std::optional<QByteArray>& value) {
-        if (value)
-            qputenv(m_name, *value);
-        else
-            qunsetenv(m_name);
+        value ? (void)qputenv(m_name, *value) : (void)qunsetenv(m_name);
     }
     const char* m_name;
     std::optional<QByteArray> m_old;

@@ -125,91 +125,47 @@ TEST(ZipDirectory, RefusesHostileOrDamagedArchives) {
         qint64 maxSize = identify::kMaxZipMember;
         bool zip64 = false;
     };
+    const std::vector<zipbuild::Entry> g = {{"g", kGame, true}}, stored = {{"g", kGame, false}};
+    const qint64 all = identify::kMaxZipMember;
+    const auto statedSize = [](qint64 n) {
+        return [n](zipbuild::Layout& l) { set32(l.bytes, l.central[0] + 24, quint32(n)); };
+    };
+    const auto flipCrc = [](zipbuild::Layout& l) { l.bytes[l.central[0] + 16] ^= 1; };
+    // clang-format off
     const Case cases[] = {
         // The listing.
         {"too short", {}, [](auto& l) { l.bytes = "PK\x05\x06"; }, -1, "too short"},
         {"no end record", twoMembers(), [](auto& l) { l.bytes.chop(22); }, -1, "cannot be read"},
-        {"split over disks", twoMembers(), [](auto& l) { set16(l.bytes, l.end + 4, 1); }, -1,
-         "cannot be read"},
-        {"a huge ZIP64 member count", twoMembers(),
-         [](auto& l) {
+        {"split over disks", twoMembers(), [](auto& l) { set16(l.bytes, l.end + 4, 1); }, -1, "cannot be read"},
+        {"a huge ZIP64 member count", twoMembers(), [](auto& l) {
              set64(l.bytes, l.zip64End + 24, quint64(1) << 40);
              set64(l.bytes, l.zip64End + 32, quint64(1) << 40);
-         },
-         -1, "cannot be read", false, identify::kMaxZipMember, true},
+         }, -1, "cannot be read", false, all, true},
         // The overlapping-record bomb: the first member's packed bytes take in the second
         // member, header and all.
         {"a member's data holding the next member", twoMembers(),
-         [](auto& l) { set32(l.bytes, l.central[0] + 20, quint32(l.directory - 30 - 8)); }, -1,
-         "overlap"},
+         [](auto& l) { set32(l.bytes, l.central[0] + 20, quint32(l.directory - 30 - 8)); }, -1, "overlap"},
         {"packed bytes past the file", twoMembers(),
          [](auto& l) { set32(l.bytes, l.central[1] + 20, 0xFFFFFFF0); }, -1, "overlap"},
         // The unpacking: what the directory says, checked before and during.
-        {"a bomb stating 1000 bytes",
-         {{"z", bomb, true}},
-         [](auto& l) { set32(l.bytes, l.central[0] + 24, 1000); },
-         0,
-         "more than its stated"},
-        {"one byte longer than stated",
-         {{"g", kGame, true}},
-         [](auto& l) { set32(l.bytes, l.central[0] + 24, quint32(kGame.size() - 1)); },
-         0,
-         "more than its stated"},
-        {"shorter than stated",
-         {{"g", kGame, true}},
-         [](auto& l) { set32(l.bytes, l.central[0] + 24, quint32(kGame.size() + 1)); },
-         0,
-         ""},
-        {"larger than the caller takes",
-         {{"g", kGame, true}},
-         [](auto&) {},
-         0,
-         "more than the",
-         false,
-         kGame.size() - 1},
-        {"stored sizes differing",
-         {{"g", kGame, false}},
-         [](auto& l) { set32(l.bytes, l.central[0] + 24, quint32(kGame.size() + 1)); },
-         0,
-         "stored size"},
-        {"a wrong CRC",
-         {{"g", kGame, true}},
-         [](auto& l) { l.bytes[l.central[0] + 16] ^= 1; },
-         0,
-         "CRC"},
-        {"stored, a wrong CRC",
-         {{"g", kGame, false}},
-         [](auto& l) { l.bytes[l.central[0] + 16] ^= 1; },
-         0,
-         "CRC"},
-        {"an unsupported method",
-         {{"g", kGame, true}},
-         [](auto& l) { set16(l.bytes, l.central[0] + 10, 12); },
-         0,
-         "not supported"},
-        {"encrypted",
-         {{"g", kGame, true}},
-         [](auto& l) { set16(l.bytes, l.central[0] + 8, 1); },
-         0,
-         "encrypted"},
-        {"damaged deflate data",
-         {{"t", kText, true}},
-         [](auto& l) {
-             for (int i = 0; i < 8; ++i)
-                 l.bytes[l.local[0] + 30 + 1 + i] = char(0xFF);
-         },
-         0,
-         "cannot be unpacked"},
+        {"a bomb stating 1000 bytes", {{"z", bomb, true}}, statedSize(1000), 0, "more than its stated"},
+        {"one byte longer than stated", g, statedSize(kGame.size() - 1), 0, "more than its stated"},
+        {"shorter than stated", g, statedSize(kGame.size() + 1), 0, ""},
+        {"larger than the caller takes", g, [](auto&) {}, 0, "more than the", false, kGame.size() - 1},
+        {"stored sizes differing", stored, statedSize(kGame.size() + 1), 0, "stored size"},
+        {"a wrong CRC", g, flipCrc, 0, "CRC"},
+        {"stored, a wrong CRC", stored, flipCrc, 0, "CRC"},
+        {"an unsupported method", g, [](auto& l) { set16(l.bytes, l.central[0] + 10, 12); }, 0, "not supported"},
+        {"encrypted", g, [](auto& l) { set16(l.bytes, l.central[0] + 8, 1); }, 0, "encrypted"},
+        {"damaged deflate data", {{"t", kText, true}}, [](auto& l) {
+             for (int i = 0; i < 8; ++i) l.bytes[l.local[0] + 30 + 1 + i] = char(0xFF);
+         }, 0, "cannot be unpacked"},
         // Sizes within the file, but two records share the first member's bytes.
         {"a record pointing at another's data", twoMembers(),
          [](auto& l) { set32(l.bytes, l.central[1] + 42, quint32(l.local[0])); }, 1, ""},
-        {"changed since the listing",
-         {{"g", kGame, true}},
-         [](auto& l) { l.bytes[l.central[0] + 16] ^= 1; },
-         0,
-         "not the one listed",
-         true},
+        {"changed since the listing", g, flipCrc, 0, "not the one listed", true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         zipbuild::Layout l = zipbuild::build(c.entries, c.zip64);
         if (!c.afterListing) c.damage(l);

@@ -35,16 +35,7 @@ void expectAgrees(const QByteArray& bytes) {
 constexpr int kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6;
 
 int channelsOf(int colourType) {
-    switch (colourType) {
-        case kRgb:
-            return 3;
-        case kGreyAlpha:
-            return 2;
-        case kRgba:
-            return 4;
-        default:
-            return 1;
-    }
+    return colourType == kRgb ? 3 : colourType == kGreyAlpha ? 2 : colourType == kRgba ? 4 : 1;
 }
 
 // A palette of `entries` colours, with alpha for the first `clear` of them.
@@ -169,9 +160,7 @@ TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
         {"wide", wide.bytes, true},
         {"small", small.bytes, true},
         {"one byte a chunk", png::file(wideHeader, wide.stream, {}, 1), true},
-        {"7 bytes a chunk", png::file(wideHeader, wide.stream, {}, 7), true},
         {"damaged", cut, false},
-        {"4096 bytes a chunk", png::file(wideHeader, wide.stream, {}, 4096), true},
         {"small, 3 bytes a chunk", png::file(png::header(5, 4, kRgba), small.stream, {}, 3), true},
         {"Qt's opaque screenshot", qtEncoded(opaque(331, 97, 1)), true},
         {"Qt's, with alpha", qtEncoded(screenshotLike(129, 65, QImage::Format_ARGB32, 2)), true},

@@ -67,6 +67,11 @@ struct Computer {
 const QByteArray kA = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
 const QByteArray kB = "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
 
+// An installation's journal in the games folder "roms".
+QString journalOf(const QByteArray& id) {
+    return QStringLiteral("roms/.rombard/") + QString::fromLatin1(id) + QStringLiteral(".journal");
+}
+
 // The same games folder at a second path, as another computer mounts it.
 QString secondPath(const TempFolder& t) {
     QFile::link(t.path() + QStringLiteral("/roms"), t.path() + QStringLiteral("/mnt"));
@@ -229,21 +234,20 @@ TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
     EXPECT_EQ(a.history(), QStringList({"Beta.sfc 1 30", "Gamma (E).sfc 1 12 *"}));
     EXPECT_EQ(a.history(), b.history());
     // Reading again finds nothing new, and writes nothing again.
-    const QByteArray journalA = t.read(QStringLiteral("roms/.rombard/") + kA + ".journal");
+    const QByteArray journalA = t.read(journalOf(kA));
     EXPECT_FALSE(a.list().changed);
     EXPECT_FALSE(b.list().changed);
-    EXPECT_EQ(t.read(QStringLiteral("roms/.rombard/") + kA + ".journal"), journalA);
+    EXPECT_EQ(t.read(journalOf(kA)), journalA);
     // A compacts its journal: B reads the new file from its start and counts nothing
     // twice; B's own file is never touched.
     ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), true);
     a.list();
     ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), false);
     a.list();
-    const QString journalB = QStringLiteral("roms/.rombard/") + kB + ".journal";
-    const QByteArray longer = t.read(QStringLiteral("roms/.rombard/") + kA + ".journal"),
-                     ofB = t.read(journalB);
+    const QString journalB = journalOf(kB);
+    const QByteArray longer = t.read(journalOf(kA)), ofB = t.read(journalB);
     ASSERT_TRUE(compactOwn(t.file(QStringLiteral("roms")), kA));
-    EXPECT_LT(t.read(QStringLiteral("roms/.rombard/") + kA + ".journal").size(), longer.size());
+    EXPECT_LT(t.read(journalOf(kA)).size(), longer.size());
     b.list();
     EXPECT_EQ(b.history(), a.history());
     EXPECT_EQ(t.read(journalB), ofB);
@@ -335,13 +339,13 @@ TEST(JournalSync, TornAndNewerLinesLeaveTheRestReadable) {
     const QByteArray torn = recordLine(Play{"t1", "Torn.sfc", 3000, 30, {}});
     const QByteArray content = headerLine(kB) + recordLine(Play{"p1", "Gamma.sfc", 2000, 12, {}}) +
                                newer + torn.left(torn.size() / 2);
-    t.write(QStringLiteral("roms/.rombard/") + kB + ".journal", content);
+    t.write(journalOf(kB), content);
     Computer a(t.file(QStringLiteral("roms")), kA);
     const JournalSync::Result r = a.list();
     EXPECT_EQ(r.newer, 1);
     EXPECT_EQ(a.history(), QStringList{QStringLiteral("Gamma.sfc 1 12")});
-    EXPECT_EQ(t.read(QStringLiteral("roms/.rombard/") + kB + ".journal"), content);
-    QFile f(t.file(QStringLiteral("roms/.rombard/") + kB + ".journal"));
+    EXPECT_EQ(t.read(journalOf(kB)), content);
+    QFile f(t.file(journalOf(kB)));
     ASSERT_TRUE(f.open(QIODevice::Append));
     f.write(torn.mid(torn.size() / 2));
     f.close();
@@ -376,11 +380,11 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     EXPECT_EQ(filesUnder(t.file(QStringLiteral("ro"))),
               QStringList{QStringLiteral(".rombard: a file where the folder would go")});
     a.list();
-    const QString file = t.file(QStringLiteral("roms/.rombard/") + kA + ".journal");
-    const QByteArray written = t.read(QStringLiteral("roms/.rombard/") + kA + ".journal");
+    const QString file = t.file(journalOf(kA));
+    const QByteArray written = t.read(journalOf(kA));
     EXPECT_EQ(parseLines(written, true).records.size(), 2u);
     a.list();
-    EXPECT_EQ(t.read(QStringLiteral("roms/.rombard/") + kA + ".journal"), written);
+    EXPECT_EQ(t.read(journalOf(kA)), written);
     // B reads it, then the bytes it read are spoilt in place: a second read must not see
     // them, or it read again what it had.
     Computer b(t.file(QStringLiteral("roms")), kB);

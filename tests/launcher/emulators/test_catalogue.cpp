@@ -63,10 +63,8 @@ TEST(Catalogue, ShownNamesAndTheLauncherItself) {
         QString own;        // the running program, within the folder; empty: none there
         QStringList found;  // catalogue name=shown name
     } cases[] = {
-        {"native under its own name",
-         {"stella", "Z26->stella"},
-         "",
-         {"z26.exe=Z26", "stella.exe=stella"}},
+        // clang-format off
+        {"native under its own name", {"stella", "Z26->stella"}, "", {"z26.exe=Z26", "stella.exe=stella"}},
         {"Windows under the catalogue's", {"STELLA.EXE"}, "", {"stella.exe=stella.exe"}},
         {"a Windows opener is offered", {"rombard.exe"}, "", {"rombard.exe=rombard.exe"}},
         {"unless it is the running program", {"rombard.exe"}, "rombard.exe", {}},
@@ -74,6 +72,7 @@ TEST(Catalogue, ShownNamesAndTheLauncherItself) {
         {"a native copy of the launcher", {"me", "rombard", "stella"}, "me", {"stella.exe=stella"}},
         {"a native opener that is not the launcher", {"rombard"}, "", {"rombard.exe=rombard"}},
         {"the launcher differs", {"me.differs", "rombard"}, "me.differs", {"rombard.exe=rombard"}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

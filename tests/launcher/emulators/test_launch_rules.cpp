@@ -14,6 +14,7 @@ TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
         int rule;
         QString parameters, arguments;  // arguments joined by "|"
     };
+    // clang-format off
     const Case cases[] = {
         {"zinc.exe", "Arcade Emulator", "/emu/roms", "sfex.zip", "", "123", 1,
          "123 --use-config-file=\"/emu/zinc.cfg\"", "123|--use-config-file=/emu/zinc.cfg"},
@@ -22,32 +23,27 @@ TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
          " --use-config-file=\"/emu/zinc.cfg\"", "--use-config-file=/emu/zinc.cfg"},
         // Switches do not apply to documents.
         {"rombard.exe", "", "/docs", "manual -x.pdf", "-fs", "", 2, "", ""},
-        {"snes9x.exe", "Super Nintendo", "/roms", "a.smc", "  -fs ", "", 3, "-fs \"/roms/a.smc\"",
-         "-fs|/roms/a.smc"},
+        {"snes9x.exe", "Super Nintendo", "/roms", "a.smc", "  -fs ", "", 3, "-fs \"/roms/a.smc\"", "-fs|/roms/a.smc"},
         // A slash anywhere is switch mode.
         {"snes9x.exe", "Super Nintendo", "/roms/", "a b.smc", "x /y 'two words'", "", 3,
          "x /y 'two words' \"/roms/a b.smc\"", "x|/y|two words|/roms/a b.smc"},
         // Unbalanced quotes stay one argument before the file.
-        {"snes9x.exe", "Super Nintendo", "/r", "a.smc", "-cfg \"x y", "", 3,
-         "-cfg \"x y \"/r/a.smc\"", "-cfg \"x y|/r/a.smc"},
+        {"snes9x.exe", "Super Nintendo", "/r", "a.smc", "-cfg \"x y", "", 3, "-cfg \"x y \"/r/a.smc\"", "-cfg \"x y|/r/a.smc"},
         // A search text is not passed on.
-        {"snes9x.exe", "Super Nintendo", "/roms", "a.smc", "fs", "", 8, "\"/roms/a.smc\"",
-         "/roms/a.smc"},
-        {"Project64.exe", "Nintendo 64", "/my roms", "Mario 64.z64", "", "", 4,
-         "/my roms/Mario 64.z64", "/my roms/Mario 64.z64"},
+        {"snes9x.exe", "Super Nintendo", "/roms", "a.smc", "fs", "", 8, "\"/roms/a.smc\"", "/roms/a.smc"},
+        {"Project64.exe", "Nintendo 64", "/my roms", "Mario 64.z64", "", "", 4, "/my roms/Mario 64.z64", "/my roms/Mario 64.z64"},
         {"rocknesx.EXE", "Nintendo", "/r", "a.nes", "", "", 4, "/r/a.nes", "/r/a.nes"},
         // Only g.jar has its jad twin.
         {"midp2exe.exe", "Java 2 Emulator", "/j", "g.jar", "", "", 5,
          "-jad \"/j/g.jad\" -jar \"/j/g.jar\" -k", "-jad|/j/g.jad|-jar|/j/g.jar|-k"},
-        {"midp2exe.exe", "Java 2 Emulator", "/j", "h.jar", "", "", 5, "-jar \"/j/h.jar\" -k",
-         "-jar|/j/h.jar|-k"},
+        {"midp2exe.exe", "Java 2 Emulator", "/j", "h.jar", "", "", 5, "-jar \"/j/h.jar\" -k", "-jar|/j/h.jar|-k"},
         {"callus.exe", "Arcade Emulator", "/r", "Game.ZIP", "", "", 6, "Game", "Game"},
-        {"NO$GBA.exe", "Nintendo DS", "/emu/roms", "g.nds", "", "", 7, "\"roms/g.nds\"",
-         "roms/g.nds"},
+        {"NO$GBA.exe", "Nintendo DS", "/emu/roms", "g.nds", "", "", 7, "\"roms/g.nds\"", "roms/g.nds"},
         // Quotes, leading dashes and non-ASCII letters stay inside the one argument.
         {"Nestopia.exe", "Nintendo", "/r", "--Mario \"Bros\" ゼ é.nes", "", "", 8,
          "\"/r/--Mario \"Bros\" ゼ é.nes\"", "/r/--Mario \"Bros\" ゼ é.nes"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE((c.emulator + ' ' + c.file + ' ' + c.box).toStdString());
         LaunchInput in;

@@ -112,51 +112,41 @@ TEST_F(GameIdentificationTest, NothingToMatchLooksAtNoFile) {
     }
 }
 
-// A folder listed anew while answers for the old listing are on their way: none of them
-// may land, though one was already posted before the new request came.
-TEST_F(GameIdentificationTest, AnswersOfAReplacedRequestAreDropped) {
-    state->holdAfter = 1;  // a.nes answered (and posted at once? not necessarily), then held
-    GameIdentification worker(fakes::identifierFactory(state));
-    Told told;
-    told.attach(worker);
-    worker.request("/old/", {"a.nes", "b.nes"});
-    ASSERT_TRUE(state->waitHolding());
-    {
+// A folder listed anew, or a request cancelled, while answers are on their way: none of
+// them may land, though one was already posted before; the old run is told to stop at its
+// next answer, not read to its end, and the worker then answers a new request in full.
+TEST_F(GameIdentificationTest, AnswersOfAReplacedOrCancelledRequestAreDropped) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "replaced");
+        state = std::make_shared<fakes::IdentifierState>();
+        state->answers.insert("b.nes", fakes::identification(Verdict::CrcOnly, "B.nes"));
+        state->holdAfter = 1;
+        GameIdentification worker(fakes::identifierFactory(state));
+        Told told;
+        told.attach(worker);
+        worker.request("/old/", {"a.nes", "b.nes"});
+        ASSERT_TRUE(state->waitHolding());
+        {
+            std::lock_guard lock(state->mutex);
+            state->holdAfter = -1;
+        }
+        if (cancel) {
+            worker.cancel();
+            EXPECT_FALSE(worker.running());
+            state->release();
+            worker.request("/new/", {"b.nes"});
+        } else {
+            worker.request("/new/", {"b.nes"});
+            state->release();
+        }
+        ASSERT_TRUE(told.waitFinished());
+        EXPECT_EQ(told.paths, (QStringList{"b.nes=crc only"}));
+        EXPECT_EQ(told.finished, 1);
         std::lock_guard lock(state->mutex);
-        state->holdAfter = -1;
+        EXPECT_EQ(state->refused, 1);
+        ASSERT_EQ(state->asked.size(), 2);
+        EXPECT_EQ(state->asked.at(1), (QStringList{"/new/b.nes"}));
     }
-    worker.request("/new/", {"b.nes"});
-    state->release();
-    ASSERT_TRUE(told.waitFinished());
-    EXPECT_EQ(told.paths, (QStringList{"b.nes=crc only"}));
-    EXPECT_EQ(told.finished, 1);
-    std::lock_guard lock(state->mutex);
-    // The old run was told to stop at its next answer, not read to its end.
-    EXPECT_EQ(state->refused, 1);
-    ASSERT_EQ(state->asked.size(), 2);
-    EXPECT_EQ(state->asked.at(1), (QStringList{"/new/b.nes"}));
-}
-
-TEST_F(GameIdentificationTest, CancelledRequestTellsNothingMore) {
-    state->holdAfter = 1;
-    GameIdentification worker(fakes::identifierFactory(state));
-    Told told;
-    told.attach(worker);
-    worker.request("/games/", {"a.nes", "b.nes"});
-    ASSERT_TRUE(state->waitHolding());
-    worker.cancel();
-    EXPECT_FALSE(worker.running());
-    state->release();
-    // The worker is free again once it has given up: a new request is answered in full.
-    {
-        std::lock_guard lock(state->mutex);
-        state->holdAfter = -1;
-    }
-    worker.request("/other/", {"a.nes"});
-    ASSERT_TRUE(told.waitFinished());
-    EXPECT_EQ(told.paths, (QStringList{"a.nes=verified"}));
-    std::lock_guard lock(state->mutex);
-    EXPECT_EQ(state->refused, 1);
 }
 
 TEST_F(GameIdentificationTest, NoIdentifierIsSaidForEachRequest) {

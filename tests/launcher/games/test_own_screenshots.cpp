@@ -23,31 +23,22 @@ TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
     // clang-format off
     const Case cases[] = {
         {"the own picture lies in a later folder than one the game is merely shown",
-         "shots/Game.png;screenshots/Game (USA).png;roms/Copy.bin", "Game (USA).bin",
-         "screenshots/Game (USA).png", "shots/Game.png"},
-        {"a copy named otherwise has none", "shots/Game.png;screenshots/Game (USA).png",
-         "Copy.bin", "", ""},
+         "shots/Game.png;screenshots/Game (USA).png;roms/Copy.bin", "Game (USA).bin", "screenshots/Game (USA).png", "shots/Game.png"},
+        {"a copy named otherwise has none", "shots/Game.png;screenshots/Game (USA).png", "Copy.bin", "", ""},
         {"every folder and every picture type, letter case ignored",
          "pics/game.BMP;shots/Game.png;shots/GAME.jpg;snapshots/Game.gif;snap/game.png;"
-         "screenshots/Game.bmp;roms/Game.png;roms/covers_retro/Game.jpg",
-         "Game.bin",
+         "screenshots/Game.bmp;roms/Game.png;roms/covers_retro/Game.jpg", "Game.bin",
          "pics/game.BMP;shots/Game.png;shots/GAME.jpg;snapshots/Game.gif;snap/game.png;"
-         "screenshots/Game.bmp;roms/Game.png;roms/covers_retro/Game.jpg",
-         "pics/game.BMP"},
+         "screenshots/Game.bmp;roms/Game.png;roms/covers_retro/Game.jpg", "pics/game.BMP"},
         {"a longer name is another game's", "shots/Game (USA).png", "Game.bin", "", ""},
-        {"the title's own dots stay, the extension goes", "snap/Dr. Mario (U).png",
-         "Dr. Mario (U).nes", "snap/Dr. Mario (U).png", "snap/Dr. Mario (U).png"},
-        {"a name without an extension", "shots/Game.png", "Game", "shots/Game.png",
-         "shots/Game.png"},
-        {"a name that is all extension has none, though it is shown one",
-         "shots/.png", ".bin", "", "shots/.png"},
+        {"the title's own dots stay, the extension goes", "snap/Dr. Mario (U).png", "Dr. Mario (U).nes",
+         "snap/Dr. Mario (U).png", "snap/Dr. Mario (U).png"},
+        {"a name without an extension", "shots/Game.png", "Game", "shots/Game.png", "shots/Game.png"},
+        {"a name that is all extension has none, though it is shown one", "shots/.png", ".bin", "", "shots/.png"},
         {"types the search does not take", "shots/Game.jpeg;shots/Game.tif", "Game.bin", "", ""},
-        {"a folder named like a picture is none", "shots/Game.png/inside;snap/Game.gif",
-         "Game.bin", "snap/Game.gif", "snap/Game.gif"},
-        {"nor is a link to nowhere", "shots/Game.png -> nowhere;snap/Game.gif", "Game.bin",
-         "snap/Game.gif", "snap/Game.gif"},
-        {"a link to a picture is one", "pictures/p.png;shots/Game.png -> ../pictures/p.png",
-         "Game.bin", "shots/Game.png", "shots/Game.png"},
+        {"a folder named like a picture is none", "shots/Game.png/inside;snap/Game.gif", "Game.bin", "snap/Game.gif", "snap/Game.gif"},
+        {"nor is a link to nowhere", "shots/Game.png -> nowhere;snap/Game.gif", "Game.bin", "snap/Game.gif", "snap/Game.gif"},
+        {"a link to a picture is one", "pictures/p.png;shots/Game.png -> ../pictures/p.png", "Game.bin", "shots/Game.png", "shots/Game.png"},
     };
     // clang-format on
     for (const Case& c : cases) {

@@ -155,7 +155,10 @@ run_gif_fuzzer() {
     # within its own bounds), so for the 7z reading the memory in use is what is watched.
     local targets=(fuzz_gif:64:gif fuzz_gifview:512:gif fuzz_dat:128:xml fuzz_zip:64:zip
                    fuzz_7z:1048576:7z fuzz_png:256:png)
-    local target limit corpus
+    # Each fuzzer is one thread: as many run side by side as there are cores, each for the
+    # full time, its output kept and shown once it ends.
+    local target limit corpus status=0
+    local -a running=()
     for target in "${targets[@]}"; do
         IFS=: read -r target limit corpus <<<"$target"
         mkdir -p "build-fuzz/corpus/$target"
@@ -173,8 +176,31 @@ run_gif_fuzzer() {
         ASAN_OPTIONS=$asan "build-fuzz/fuzz/$target" \
             -max_total_time="$seconds" \
             -max_len=4096 -malloc_limit_mb="$limit" -rss_limit_mb=2048 -print_final_stats=1 \
-            -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$target"
+            -artifact_prefix="build-fuzz/$target-" "build-fuzz/corpus/$target" \
+            >"build-fuzz/$target.log" 2>&1 &
+        running+=("$!:$target")
+        if [ "${#running[@]}" -ge "$(nproc)" ]; then
+            finish_fuzzer "${running[0]}" || status=1
+            running=("${running[@]:1}")
+        fi
     done
+    local one
+    for one in "${running[@]}"; do finish_fuzzer "$one" || status=1; done
+    return "$status"
+}
+
+# Waits for one fuzzer started above ("pid:target") and shows how it went.
+finish_fuzzer() {
+    local pid=${1%%:*} target=${1#*:} status=0
+    wait "$pid" || status=$?
+    echo "== $target"
+    if [ "$status" -ne 0 ]; then
+        cat "build-fuzz/$target.log"
+        echo "$target found a fault (above); its input is kept as build-fuzz/$target-*" >&2
+    else
+        grep -E '^(Done|stat::)' "build-fuzz/$target.log"
+    fi
+    return "$status"
 }
 
 # The sample game's names in the ready-made emulator folder.

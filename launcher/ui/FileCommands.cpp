@@ -317,19 +317,31 @@ bool FileCommands::writePlaylist(const QString& mask) {
     return true;
 }
 
-void FileCommands::renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok) {
-    ok = false;
-    if (folder.isEmpty()) folder = withTrailingSeparator(m_host.list->path());
-    const RenameOutcome out =
-        renameGame(*m_host.files, folder, oldName, newName, picturesOf(folder));
-    if (!out.why.isEmpty())
-        m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
-                                   platform::MessageIcon::Warning, kAppName);
-    if (!out.given) return;
-    // The game's play history and favourite mark follow it to its new name.
-    if (m_host.history) m_host.history->renamed(folder + oldName, folder + *out.given);
-    newName = *out.given;
-    ok = true;
+void FileCommands::renameListed(const QString& oldName, const QString& wanted, Renamed then) {
+    platform::FileOperations* files = m_host.files;
+    const QString folder = withTrailingSeparator(m_host.list->path());
+    const QStringList pictureFolders = m_host.pictureFolders(folder);
+    offThread(QStringLiteral("Renaming '") + oldName + QStringLiteral("'..."),
+              [this, files, pictureFolders, folder, oldName, wanted,
+               then = std::move(then)]() -> std::function<void()> {
+                  // Gone or replaced while a question was open: nothing is renamed.
+                  const bool present = platform::hasEntry(folder + oldName);
+                  RenameOutcome out;
+                  if (present) {
+                      ScreenshotSearch shots;
+                      out = renameGame(*files, folder, oldName, wanted,
+                                       picturesIn(shots, pictureFolders));
+                  }
+                  return [this, folder, oldName, present, out, then] {
+                      if (!out.why.isEmpty())
+                          m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
+                                                     platform::MessageIcon::Warning, kAppName);
+                      // The game's play history and favourite mark follow it.
+                      if (out.given && m_host.history)
+                          m_host.history->renamed(folder + oldName, folder + *out.given);
+                      then(folder, out.given, !present);
+                  };
+              });
 }
 
 void FileCommands::tellNameGiven(const QString& oldName, const QString& wanted,

@@ -85,9 +85,12 @@ public:
     // Ctrl+M: a playlist of the selected game's discs, for an emulator whose `mask` takes one.
     bool writePlaylist(const QString& mask);
 
-    // Renames `oldName` in `folder` (the listed one when empty) with what belongs to it;
-    // gives back the name actually used in newName and sets ok only when it was renamed.
-    void renameFile(const QString& oldName, QString& newName, QString& folder, bool& ok);
+    // Renames `oldName` in the listed folder to `wanted` with what belongs to it, on the
+    // one-file commands' thread, if it is still there. `then` runs on the window's thread
+    // with the folder, the name given (none: not renamed) and whether the file had gone.
+    using Renamed =
+        std::function<void(const QString& folder, const std::optional<QString>& given, bool gone)>;
+    void renameListed(const QString& oldName, const QString& wanted, Renamed then);
     // Says so when the rename of `oldName` gave another name than `wanted` (it was taken);
     // `given` is empty when nothing was renamed.
     void tellNameGiven(const QString& oldName, const QString& wanted, const QString& given,

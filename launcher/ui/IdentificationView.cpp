@@ -5,7 +5,6 @@
 #include "launcher/games/GameIdentification.h"
 #include "launcher/maintenance/CanonicalName.h"
 #include "platform/Dialogs.h"
-#include "platform/FileOperations.h"
 
 #include <QMetaObject>
 
@@ -176,7 +175,6 @@ bool IdentificationView::renameToCanonicalName() {
     }
     if (m_host.list->listIndex() < 0) return true;
     const QString name = m_host.list->fileName();
-    const QString folder = withTrailingSeparator(m_host.list->path());
     const identify::Identification* found = answerFor(name);
     if (!found) {
         tell(QLatin1Char('\'') + name + QStringLiteral("' has not been identified yet") +
@@ -199,20 +197,22 @@ bool IdentificationView::renameToCanonicalName() {
         platform::MessageButtons::OkCancel, platform::MessageIcon::Question, kCanonicalTitle);
     if (answer != platform::MessageAnswer::Ok) return true;
     // Gone or replaced while the question was open: the answer was for another file.
-    if (!platform::hasEntry(folder + name)) {
-        tell(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."));
-        m_host.refresh(QString());
-        return true;
-    }
-    QString newName = target.name;
-    const bool ok = m_host.rename(name, newName);
-    m_host.refresh(ok ? newName : QString());
-    if (!ok)
-        tell(QLatin1Char('\'') + name +
-             QStringLiteral("' was not renamed: it, its screenshot or "
-                            "its descriptor could not be moved."));
-    else if (newName != target.name)
-        tell(nameGivenText(name, target.name, newName));
+    m_host.rename(
+        name, target.name,
+        [this, tell, name, wanted = target.name](const QString& folder,
+                                                 const std::optional<QString>& given, bool gone) {
+            // The user may have moved to another folder meanwhile.
+            if (withTrailingSeparator(m_host.list->path()) == folder)
+                m_host.refresh(given ? *given : QString());
+            if (gone)
+                tell(QLatin1Char('\'') + name + QStringLiteral("' is no longer in this folder."));
+            else if (!given)
+                tell(QLatin1Char('\'') + name +
+                     QStringLiteral("' was not renamed: it, its screenshot or "
+                                    "its descriptor could not be moved."));
+            else if (*given != wanted)
+                tell(nameGivenText(name, wanted, *given));
+        });
     return true;
 }
 

@@ -3,7 +3,7 @@
 // Identification by checksum as the window shows it: the "Verified" column filled as the
 // answers come for the listed folder, what the game's tip says of it, Ctrl+I (identify
 // again, every problem said) and Ctrl+N (rename to the entry's name, after a question).
-// The work runs in GameIdentification; the rename is F2's (FileCommands::renameFile).
+// The work runs in GameIdentification; the rename is F2's (FileCommands::renameListed).
 
 #include "identify/Identification.h"
 
@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class FileListView;
 class GameIdentification;
@@ -34,9 +35,12 @@ public:
         std::function<void()> progressChanged;
         // An answer came for the selected game: its tip is due again.
         std::function<void(const QString& name)> selectedAnswered;
-        // F2's rename of `name` in the listed folder to `newName`; gives back the name
-        // used, and false when nothing was renamed.
-        std::function<bool(const QString& name, QString& newName)> rename;
+        // F2's rename of `name` in the listed folder to `wanted`, off the window's thread.
+        // `then` gets the folder, the name given (none: not renamed) and whether the file
+        // had gone.
+        using Renamed = std::function<void(const QString& folder,
+                                           const std::optional<QString>& given, bool gone)>;
+        std::function<void(const QString& name, const QString& wanted, Renamed then)> rename;
         // Lists the folder again, selecting `name` when it is listed.
         std::function<void(const QString& name)> refresh;
     };

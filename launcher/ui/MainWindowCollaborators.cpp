@@ -56,11 +56,9 @@ void MainWindow::createCollaborators() {
         m_ui.title->setToolTip(gameInfoText(name));
         m_ui.title->setAccessibleDescription(m_ui.title->toolTip());
     };
-    identify.rename = [this](const QString& name, QString& newName) {
-        QString folder;
-        bool ok = false;
-        m_commands->renameFile(name, newName, folder, ok);
-        return ok;
+    identify.rename = [this](const QString& name, const QString& wanted,
+                             FileCommands::Renamed then) {
+        m_commands->renameListed(name, wanted, std::move(then));
     };
     identify.refresh = [this](const QString& name) { refreshFileList(name); };
     m_identify = std::make_unique<IdentificationView>(std::move(identify), this);

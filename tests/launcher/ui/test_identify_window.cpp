@@ -149,6 +149,9 @@ TEST_F(IdentifyWindow, CtrlNRenamesTheVerifiedGameAfterTheConfirmation) {
         EXPECT_TRUE(asked.text.contains("'Super Mario Bros. (World).nes'"))
             << (asked.text).toStdString();
         if (answer == platform::MessageAnswer::Ok) {
+            // The move is made on the one-file commands' thread.
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return files()->fileName() == "Super Mario Bros. (World).nes"; }));
             EXPECT_EQ(romFiles(), (QStringList{"Super Mario Bros. (World).nes", "b.nes"}));
             EXPECT_EQ(shots(), QStringList{"Super Mario Bros. (World).png"});
             EXPECT_EQ(files()->fileName(), "Super Mario Bros. (World).nes");

@@ -116,6 +116,7 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
         bool picturesStuck = false;
         std::optional<QString> given;
         QStringList romsAfter, shotsAfter;
+        Verdict verdict = Verdict::Verified;
     };
     // clang-format off
     const Case cases[] = {
@@ -128,6 +129,13 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
         // The screenshot cannot follow: the game keeps its name.
         {"picture stuck", {"game.nes"}, "Mario.nes", "", true, std::nullopt, {"game.nes"},
          {"game.png"}},
+        // Refused games stay where they are.
+        {"crc only", {"game.nes"}, "Mario.nes", "", false, std::nullopt, {"game.nes"},
+         {"game.png"}, Verdict::CrcOnly},
+        {"bad dump", {"game.nes"}, "Mario.nes", "", false, std::nullopt, {"game.nes"},
+         {"game.png"}, Verdict::BadDump},
+        {"a name out of the folder", {"game.nes"}, "../Mario.nes", "", false, std::nullopt,
+         {"game.nes"}, {"game.png"}},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -143,7 +151,7 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
         platform::FileOperations& files =
             c.picturesStuck ? static_cast<platform::FileOperations&>(stuck) : local;
         const CanonicalRename done = renameGameToCanonicalName(
-            files, roms + "game.nes", identification(Verdict::Verified, c.romName, c.member),
+            files, roms + "game.nes", identification(c.verdict, c.romName, c.member),
             picturesIn(search, {shots}));
         EXPECT_EQ(done.given, c.given);
         EXPECT_EQ(done.whyNot.isEmpty(), c.given.has_value()) << (done.whyNot).toStdString();
@@ -159,27 +167,8 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
             EXPECT_EQ(emu.read("roms/" + *c.given), QByteArray("game.nes"));
         }
         EXPECT_EQ(emu.read("shots/" + c.shotsAfter.value(0)), QByteArray("picture"));
+        EXPECT_EQ(filesIn(emu.path()), QStringList());
     }
-}
-
-TEST(RenameToCanonicalName, RefusedGamesStayWhereTheyAre) {
-    TempFolder emu;
-    emu.write("roms/game.nes", "x");
-    emu.write("shots/game.png", "picture");
-    platform::LocalFileOperations files;
-    ScreenshotSearch search;
-    for (const auto& found :
-         {identification(Verdict::CrcOnly, "Mario.nes"),
-          identification(Verdict::BadDump, "Mario.nes"),
-          identification(Verdict::Verified, "../Mario.nes"), identify::Identification()}) {
-        const CanonicalRename done = renameGameToCanonicalName(
-            files, emu.file("roms/game.nes"), found, picturesIn(search, {emu.file("shots/")}));
-        EXPECT_FALSE(done.given);
-        EXPECT_FALSE(done.whyNot.isEmpty());
-    }
-    EXPECT_EQ(filesIn(emu.file("roms")), QStringList{"game.nes"});
-    EXPECT_EQ(filesIn(emu.file("shots")), QStringList{"game.png"});
-    EXPECT_EQ(filesIn(emu.path()), QStringList());
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 #include "launcher/ui/WindowFixture.h"
 #include "support/RawFiles.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,44 +112,14 @@ TEST(HiddenList, ALeftoverOfAnInterruptedClearIsNeverWrittenThrough) {
     EXPECT_FALSE(t.exists(".hidden.rombard-new"));
 }
 
-class HideCommand : public WindowTest {
-protected:
-    void open() {
-        program("Nestopia");
-        for (const char* n : {"Game [b1].nes", "Game.nes", "x.smc"})
-            emu.write(QStringLiteral("roms/") + n, n);
-        start(Shown::Active);
-        files()->setPattern("*.*");
-        files()->setPath(emu.file("roms"));
-        files()->refresh();
-        files()->setListIndex(0);
-    }
-    void pressF4() {
-        files()->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
-        QApplication::processEvents();
-    }
-};
-
-TEST_F(HideCommand, ThePatternIsKeptInSmallLetters) {
-    open();
-    dialogs.inputAnswers = {QString("*[B?].NES"), QString("X.*")};
-    pressF4();
-    EXPECT_EQ(listed(), (QStringList{"Game.nes", "x.smc"}));
-    pressF4();
-    EXPECT_EQ(dialogs.inputDefaults.last(), "*[b?].nes");
-    EXPECT_EQ(listed(), QStringList{"Game.nes"});
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-}
-
-TEST_F(HideCommand, HidingAndClearingThroughALinkLeaveItAndItsTarget) {
-    open();
+TEST_F(WindowTest, HidingAndClearingThroughALinkLeaveItAndItsTarget) {
+    openRoms({"Game [b1].nes", "Game.nes", "x.smc"});
     const QString notes = emu.write("notes.txt", "x.smc\nkeep me");
     ASSERT_TRUE(raw::link(notes, emu.file("roms/.hidden")));
     const QString before = what(emu.file("roms/.hidden"));
     dialogs.inputAnswers = {QString("*[b?]*"), QString(" ")};
-    pressF4();
-    pressF4();
+    press(Qt::Key_F4);
+    press(Qt::Key_F4);
     EXPECT_EQ(dialogs.inputs.size(), 2);
     // Each refusal is told, not passed over in silence.
     ASSERT_EQ(dialogs.messages.size(), 2);

@@ -1,7 +1,11 @@
-// The file commands from the list's keys: prompts, answers, Cancel against an empty
-// answer, the closing step, and what ends up on disk.
+// The file list's keys pressed for real on the focused list: the file commands' prompts,
+// answers, Cancel against an empty answer, the closing step and what ends up on disk; a disc
+// game acted on as one; and where the window itself holds the rule: Shift+Enter's hand-over
+// to the desktop, F5's rescan and a key macro's own movement against the refresh's
+// reselection.
 
 #include "launcher/ui/WindowFixture.h"
+#include "platform/ui/FocusKeystrokeSender.h"
 
 #include <QAbstractItemView>
 #include <QSet>
@@ -53,6 +57,13 @@ TEST_F(FileCommands, DeleteAsksOnceTakesTheJadTwinAndSelectsTheNextGame) {
     EXPECT_EQ(onDisk(), (QStringList{"b.nes", "c.nes"}));
     EXPECT_EQ(files()->listIndex(), std::min(row, files()->listCount() - 1));
     EXPECT_EQ(trashed().size(), 2);
+    // The last row's game gone, the one before it; the list emptied, none.
+    select("c.nes");
+    EXPECT_TRUE(press(Delete));
+    EXPECT_EQ(files()->fileName(), "b.nes");
+    EXPECT_TRUE(press(Delete));
+    EXPECT_EQ(files()->listIndex(), -1);
+    EXPECT_EQ(onDisk(), QStringList());
 }
 
 TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
@@ -77,15 +88,14 @@ TEST_F(FileCommands, RenameAndDumpTagsSelectTheNewName) {
 }
 
 // A name that is taken gives a numbered one, said to the user; the game's screenshot takes
-// the same numbered name, whichever key renamed it.
+// the same numbered name.
 TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
     emu.write("shots/Rainbow Drift.png", "picture");
-    openRoms({"Rainbow Drift.bin", "River Raid.bin", "Game.smc", "Game [!].smc"});
+    openRoms({"Rainbow Drift.bin", "River Raid.bin"});
     select("Rainbow Drift.bin");
     dialogs.inputAnswers = {QString("River Raid.bin")};
     press(F2);
-    EXPECT_EQ(onDisk(),
-              (QStringList{"Game [!].smc", "Game.smc", "River Raid(1).bin", "River Raid.bin"}));
+    EXPECT_EQ(onDisk(), (QStringList{"River Raid(1).bin", "River Raid.bin"}));
     EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files), QStringList{"River Raid(1).png"});
     EXPECT_EQ(files()->fileName(), "River Raid(1).bin");
     ASSERT_EQ(dialogs.messages.size(), 1);
@@ -93,13 +103,6 @@ TEST_F(FileCommands, ATakenNameIsSaidAndTheScreenshotTakesTheNameGiven) {
               "'River Raid.bin' is taken, and nothing is ever overwritten: 'Rainbow Drift.bin' "
               "is now 'River Raid(1).bin'.");
     EXPECT_EQ(dialogs.messages[0].title, "Rename");
-
-    select("Game.smc");
-    press(F9);
-    EXPECT_EQ(files()->fileName(), "Game [!](1).smc");
-    ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_TRUE(dialogs.messages[1].text.endsWith("'Game.smc' is now 'Game [!](1).smc'."))
-        << dialogs.messages[1].text.toStdString();
 }
 
 // F3's mask is what the command line box filters within, and what comes back when the
@@ -127,7 +130,8 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     EXPECT_EQ(listed(), (QStringList{"a.nes", "Game [!].nes", "Game [b1].nes", "Mario 2.nes"}));
     files()->setPattern("*.*");
 
-    dialogs.inputAnswers = {std::nullopt, QString("*{0-9}*"), QString(" ")};
+    // Capitals typed are kept, and matched, in small letters.
+    dialogs.inputAnswers = {std::nullopt, QString("*{0-9}*.NES"), QString(" ")};
     EXPECT_FALSE(press(F4));
     EXPECT_EQ(dialogs.inputs.last().text,
               "Enter pattern to hide files:\nEnter blank pattern to remove all hidden files.");
@@ -137,7 +141,7 @@ TEST_F(FileCommands, MaskHideAndCancel) {
     EXPECT_EQ(onDisk(QDir::Hidden).size(), 6);  // the files and ".hidden", all as they were
     EXPECT_EQ(emu.read("roms/Mario 2.nes"), "Mario 2.nes");
     press(F4);
-    EXPECT_EQ(dialogs.inputDefaults.last(), "*{0-9}*");  // the last pattern is offered again
+    EXPECT_EQ(dialogs.inputDefaults.last(), "*{0-9}*.nes");  // the last pattern offered again
     EXPECT_EQ(listed().size(), 5);
 }
 
@@ -192,18 +196,9 @@ TEST_F(FileCommands, StripTextOverManyGamesListsTheFolderOnce) {
     EXPECT_EQ(dialogs.messages.last().text,
               "300 Files Renamed\n'Game 007.a26' is taken, and nothing is ever overwritten: "
               "'Game_007_Atari.a26' is now 'Game 007(1).a26'.");
-    QStringList expected;
-    for (int i = 0; i < 300; ++i)
-        expected << QString("Game %1.a26").arg(i, 3, 10, QLatin1Char('0'));
-    expected << "Game 007(1).a26";
-    expected.sort();
-    QStringList disk = onDisk();
-    disk.sort();
-    EXPECT_EQ(disk, expected);
-    QStringList shots;
-    for (int i = 0; i < 300; i += 50)
-        shots << QString("Game %1.png").arg(i, 3, 10, QLatin1Char('0'));
-    EXPECT_EQ(QDir(emu.file("shots")).entryList(QDir::Files, QDir::Name), shots);
+    // Which names the games and their screenshots take is RenameGameFiles'.
+    EXPECT_TRUE(emu.exists("roms/Game 299.a26"));
+    EXPECT_TRUE(emu.exists("shots/Game 250.png"));
     // The same row stays selected; its game has a new name now.
     EXPECT_EQ(files()->listIndex(), 5);
     EXPECT_NE(files()->fileName(), selectedBefore);
@@ -258,6 +253,150 @@ TEST_F(FileCommands, DeleteThatTheTrashCannotTakeKeepsTheFileAndSaysWhy) {
     EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes"}));
     EXPECT_EQ(emu.read("roms/a.nes"), "a.nes");
     EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
+}
+
+// Alpha: one .cue and three tracks; Beta: two discs of a .cue and two tracks each, and,
+// when `playlist`, an .m3u naming both.
+void writeDiscGames(TempFolder& emu, bool playlist) {
+    QByteArray alpha;
+    for (int t = 1; t <= 3; ++t) {
+        const QString track = QStringLiteral("Alpha (Track %1).bin").arg(t);
+        emu.write("roms/" + track, "data");
+        alpha += "FILE \"" + track.toUtf8() + "\" BINARY\r\n";
+    }
+    emu.write("roms/Alpha.cue", alpha);
+    for (int d = 1; d <= 2; ++d) {
+        QByteArray cue;
+        for (int t = 1; t <= 2; ++t) {
+            const QString track = QStringLiteral("Beta (Disc %1) (Track %2).bin").arg(d).arg(t);
+            emu.write("roms/" + track, track.toUtf8());
+            cue += "FILE \"" + track.toUtf8() + "\" BINARY\n";
+        }
+        emu.write(QStringLiteral("roms/Beta (Disc %1).cue").arg(d), cue);
+    }
+    if (playlist) emu.write("roms/Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
+}
+
+// The keys that act on a disc game as one, each pressed once to see it wired (the rules are
+// the maintenance tests').
+TEST_F(FileCommands, F2RenamesEveryFileOfTheGameAndItsReferences) {
+    writeDiscGames(emu, true);
+    openRoms({});
+    ASSERT_EQ(listed(), (QStringList{"Alpha.cue", "Beta.m3u"}));
+    select("Beta.m3u");
+    dialogs.inputAnswers = {QString("Gamma.m3u")};
+    press(Qt::Key_F2);
+    EXPECT_EQ(onDisk().filter("Beta").size(), 0);
+    EXPECT_EQ(onDisk().filter("Gamma").size(), 7);
+    EXPECT_EQ(emu.read("roms/Gamma (Disc 2).cue"),
+              "FILE \"Gamma (Disc 2) (Track 1).bin\" BINARY\n"
+              "FILE \"Gamma (Disc 2) (Track 2).bin\" BINARY\n");
+    EXPECT_EQ(files()->fileName(), "Gamma.m3u");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(FileCommands, DeleteSendsEveryFileOfTheGameToTheTrash) {
+    writeDiscGames(emu, true);
+    openRoms({});
+    select("Beta.m3u");
+    press(Qt::Key_Delete);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(
+        "Move 'Beta.m3u' and the 6 files of its game to the trash?"));
+    EXPECT_EQ(onDisk(), (QStringList{"Alpha (Track 1).bin", "Alpha (Track 2).bin",
+                                     "Alpha (Track 3).bin", "Alpha.cue"}));
+    EXPECT_EQ(trashed().size(), 7);
+}
+
+TEST_F(FileCommands, CtrlMWritesThePlaylistAndSelectsIt) {
+    TempFolder bin;
+    const QString mednafen = bin.write("mednafen", "#!/bin/sh\n");
+    QFile::setPermissions(mednafen, QFile::permissions(mednafen) | QFile::ExeOwner);
+    installedSearch.pathFolders = {bin.path()};
+    writeDiscGames(emu, false);
+    start(Shown::Active);
+    ASSERT_EQ(emulatorBox()->currentText(), "mednafen");
+    files()->setPattern("*.*");
+    files()->setPath(emu.file("roms"));
+    files()->refresh();
+    select("Beta (Disc 2).cue");
+    press(Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(emu.read("roms/Beta.m3u"), "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
+    EXPECT_EQ(files()->fileName(), "Beta.m3u");
+}
+
+// Shift+Enter hands the file to the desktop and starts nothing; a file the desktop has no
+// program for is said, in the window (which modifiers count is the key rules' business).
+TEST_F(WindowTest, ShiftEnterOpensTheFileOrSaysNoProgramTakesIt) {
+    openRoms({"a.nes"});
+    shell.openResult = false;
+    press(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_TRUE(shell.started.isEmpty());
+    ASSERT_EQ(shell.opened, QStringList{folder() + "roms/a.nes"});
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().text.contains("\"a.nes\"") &&
+                dialogs.messages.first().text.contains("No program"))
+        << dialogs.messages.first().text.toStdString();
+    shell.openResult = true;
+    press(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(shell.opened.size(), 2);
+    EXPECT_EQ(dialogs.messages.size(), 1);  // opened: nothing to say
+}
+
+// F5 looks at the emulator folder again: a program added since start-up appears then.
+TEST_F(WindowTest, F5RescansTheEmulatorFolder) {
+    openRoms({"a.nes"});
+    program("zsnes");
+    const auto names = [this] {
+        QStringList out;
+        for (int i = 0; i < emulatorBox()->count(); ++i)
+            out << emulatorBox()->itemText(i);
+        return out;
+    };
+    press(Qt::Key_Down);  // any other key looks at nothing
+    EXPECT_EQ(names(), QStringList{"Nestopia"});
+    press(Qt::Key_F5);
+    EXPECT_EQ(names(), (QStringList{"zsnes", "Nestopia"}));
+    EXPECT_TRUE(onFiles());
+}
+
+// The macro's own input box closes before its keys go out; until the window manager gives
+// the focus back no window is active, and the keys must still reach the list.
+class DeactivatingDialogs : public fakes::FakeDialogs {
+public:
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override {
+        QApplication::setActiveWindow(nullptr);
+        return FakeDialogs::inputBox(prompt, title, defaultText);
+    }
+};
+
+// A macro runs on its first F6. Its keys arrive while it runs; a command among them that
+// refreshes the list must not pull the selection after the renamed file, or the macro's
+// next movement starts from the wrong row.
+TEST_F(WindowTest, MacroRunsOnItsFirstF6AndMovesFromTheRowNotTheRenamedFile) {
+    platform::FocusKeystrokeSender sender;
+    DeactivatingDialogs realistic;
+    program("Nestopia");
+    for (const char* n : {"Game-A.nes", "Game-B.nes", "Game.nes", "Zelda.nes"})
+        emu.write(QString("roms/") + n, "x");
+    MainWindowServices s = services();
+    s.dialogs = &realistic;
+    s.keystrokes = &sender;
+    window = std::make_unique<MainWindow>(s);
+    ASSERT_TRUE(window->start());
+    window->show();
+    activate();
+    select("Game.nes");
+
+    realistic.inputAnswers = {QString("{F9}{DOWN}")};
+    press(Qt::Key_F6);
+    // Tagged ("Game [!]" sorts first), then one row down from where it was.
+    EXPECT_EQ(listed(), (QStringList{"Game [!].nes", "Game-A.nes", "Game-B.nes", "Zelda.nes"}));
+    EXPECT_EQ(files()->fileName(), "Zelda.nes");
+    EXPECT_EQ(files()->listIndex(), 3);
+    EXPECT_EQ(realistic.inputs.size(), 1);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include "launcher/ui/WindowFixture.h"
 #include "launcher/window/KeyReference.h"
 
-#include <QAbstractItemView>
 #include <QAccessible>
 #include <QDialog>
 #include <QTextBrowser>
@@ -26,7 +25,6 @@ protected:
         QApplication::processEvents();
         ASSERT_TRUE(onFiles());
     }
-    static void type(const QString& text) { QTest::keyClicks(focused(), text); }
     QDialog* keyReference() const { return window->findChild<QDialog*>("keyReference"); }
 };
 
@@ -117,35 +115,6 @@ TEST_F(HelpAndAccess, EveryControlIsNamedAndNothingIsReadTwice) {
         EXPECT_EQ(node->text(QAccessible::Value), b.box->currentText());
         EXPECT_FALSE(b.box->currentText().isEmpty()) << b.name;
     }
-}
-
-// The hint of a folder without emulators takes the focus for its link: it has a name.
-TEST_F(WindowTest, TheNoEmulatorHintIsNamed) {
-    start(Shown::Active);
-    auto* hint = control<QLabel>("lblNoEmulator");
-    ASSERT_TRUE(hint && hint->isVisible());
-    ASSERT_NE(hint->focusPolicy(), Qt::NoFocus);
-    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(hint);
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->text(QAccessible::Name), "No emulator here");
-    EXPECT_TRUE(node->text(QAccessible::Description).contains("emulators.conf"));
-}
-
-// Typing switches must not move the selection: Enter then starts the game chosen, not the
-// first.
-TEST_F(HelpAndAccess, SwitchesTypedKeepTheSelectedGame) {
-    open({"Pac-Man.nes", "Tetris.nes", "Zelda.nes"});
-    pressHere(Qt::Key_End);
-    ASSERT_EQ(files()->fileName(), "Zelda.nes");
-    pressHere(Qt::Key_Right, Qt::ShiftModifier);
-    ASSERT_EQ(focused(), commandLine());
-    type("-fullscreen");
-    EXPECT_EQ(commandLine()->text(), "-fullscreen");
-    EXPECT_EQ(files()->fileName(), "Zelda.nes");
-    pressHere(Qt::Key_Return);
-    ASSERT_EQ(shell.started.size(), 1);
-    EXPECT_EQ(shell.started.last().arguments,
-              (QStringList{"-fullscreen", folder() + "roms/Zelda.nes"}));
 }
 
 // Switches once stored must be removable: a box emptied with Ctrl+Backspace is stored empty

@@ -1,12 +1,12 @@
 // The play history in the window: a launch's session, the play columns, Ctrl+D and Ctrl+F
-// pressed on the list, renames that keep the history, and the tip's notice.
+// pressed on the list, renames that keep the history, the tip's notice and the journals.
 
 #include "filelist/ListModel.h"
 #include "launcher/games/PlayHistory.h"
 #include "launcher/ui/WindowFixture.h"
+#include "library/JournalFormat.h"
 #include "library/LibraryDb.h"
 #include "library/PlaySession.h"
-#include "platform/Descendants.h"
 #include "support/StepClock.h"
 
 #include <QAbstractItemView>
@@ -172,41 +172,28 @@ TEST_F(HistoryWindow, ALineSaysWhatKeepsFilesOutOfTheList) {
     EXPECT_TRUE(line().startsWith("1 file hidden")) << line().toStdString();
     press(Qt::Key_F4);
     EXPECT_TRUE(line().startsWith("2 files hidden")) << line().toStdString();
-    press(Qt::Key_F, Qt::ControlModifier);
-    EXPECT_TRUE(line().contains("Favourites only") && line().contains("2 files hidden"))
-        << line().toStdString();
-    press(Qt::Key_F, Qt::ControlModifier);
     press(Qt::Key_F4);  // an empty pattern shows them all again
     EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes", "c.nes"}));
     EXPECT_EQ(line(), QString());
 }
 
-// F2, F9 and F8 (the batch, on its own thread) rename through the same path: the history
-// and the mark go with the game.
+// F2 and F8 (the batch, on its own thread; F9 renames as F2 does): the history and the mark
+// go with the game.
 TEST_F(HistoryWindow, RenamesCarryHistoryAndMark) {
     openRoms({"a.nes", "b.nes"});
     play("a.nes", 20);
     select("a.nes");
     press(Qt::Key_D, Qt::ControlModifier);
-    dialogs.inputAnswers = {QString("z.nes")};
+    dialogs.inputAnswers = {QString("z (J).nes"), QString("(J)")};
     select("a.nes");
     press(Qt::Key_F2);
-    ASSERT_EQ(listed(), (QStringList{"b.nes", "z.nes"}));
-    EXPECT_EQ(cell("z.nes", 5), "1");
-    EXPECT_TRUE(files()->model().playFacts("z.nes").favourite);
+    ASSERT_EQ(listed(), (QStringList{"b.nes", "z (J).nes"}));
+    EXPECT_EQ(cell("z (J).nes", 5), "1");
+    EXPECT_TRUE(files()->model().playFacts("z (J).nes").favourite);
     EXPECT_FALSE(db.summaries().contains(romBytes("a.nes")));
 
-    select("z.nes");
-    press(Qt::Key_F9);  // tags the name as a good dump
-    const QString tagged = listed().filter("z").value(0);
-    ASSERT_NE(tagged, "z.nes");
-    EXPECT_EQ(cell(tagged, 5), "1");
-    EXPECT_TRUE(db.isFavourite(rom(tagged).toUtf8()));
-
-    dialogs.inputAnswers = {QString("[!]")};
-    const qsizetype said = dialogs.messages.size();
-    press(Qt::Key_F8);  // strips the tag again
-    waitForMessages(said + 1);
+    press(Qt::Key_F8);
+    waitForMessages(1);
     ASSERT_EQ(listed(), (QStringList{"b.nes", "z.nes"}));
     EXPECT_EQ(cell("z.nes", 5), "1");
     EXPECT_TRUE(db.isFavourite(romBytes("z.nes")));
@@ -245,7 +232,6 @@ TEST_F(HistoryWindow, RemovedDuplicateHandsItsHistoryToTheKeptCopy) {
     waitForMessages(1);
     ASSERT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
     EXPECT_TRUE(db.summaries().contains(romBytes("b.nes")));
-    EXPECT_TRUE(db.isFavourite(romBytes("b.nes")));
     EXPECT_FALSE(db.isFavourite(romBytes("a.nes")));
     press(Qt::Key_F7);
     waitForMessages(3);
@@ -277,4 +263,26 @@ TEST_F(HistoryWindow, WritesThatFailAreSaidOnceEach) {
     EXPECT_TRUE(said[0].startsWith("This play cannot be recorded")) << said[0].toStdString();
     EXPECT_TRUE(said[1].startsWith("The favourite mark cannot be saved")) << said[1].toStdString();
     EXPECT_TRUE(said[1].contains("readonly")) << said[1].toStdString();  // SQLite's reason
+}
+
+// The games folders' journals: a listing hands the folder to the journal thread, whose news
+// reach the list's columns, and a mark reaches the journal.
+TEST_F(HistoryWindow, AListedFolderReadsAndWritesItsJournals) {
+    using namespace library::journal;
+    const QByteArray self(32, 'a'), other(32, 'b');
+    const auto journal = [](const QByteArray& id) {
+        return QStringLiteral("roms/.rombard/") + QString::fromLatin1(id) +
+               QStringLiteral(".journal");
+    };
+    emu.write(journal(other),
+              headerLine(other) + recordLine(Play{"s1", "a.nes", 1'700'000'000, 20, {}}));
+    plays.shareThroughJournals(self);
+    openRoms({"a.nes", "b.nes"});
+    const auto cell = [&](const QString& name) { return files()->list(listed().indexOf(name), 5); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cell("a.nes") == QStringLiteral("1"); }, 10000));
+    files()->setListIndex(listed().indexOf("b.nes"));
+    files()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return emu.read(journal(self)).contains("\tmark\tb.nes\t1\t"); }, 10000));
 }

@@ -5,9 +5,8 @@
 #include "launcher/ui/WindowFixture.h"
 #include "launcher/window/StartFolder.h"
 #include "platform/DesktopShell.h"
-#include "platform/FileNames.h"
-#include "platform/LocalSingleInstance.h"
 
+#include <QAccessible>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -123,6 +122,10 @@ TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
     EXPECT_TRUE(hint->isVisible());
     EXPECT_TRUE(hint->isEnabled());
     EXPECT_EQ(hint->geometry(), files()->geometry());
+    // It takes the focus for its link, so a screen reader names it.
+    EXPECT_NE(hint->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(hint)->text(QAccessible::Name),
+              "No emulator here");
     for (const QString& named : {folder(), installedSearch.userFile, QStringLiteral("stella"),
                                  QStringLiteral("retroarch")})
         EXPECT_TRUE(hint->text().contains(named)) << named.toStdString();
@@ -213,19 +216,6 @@ TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
         << picture()->toolTip().toStdString();
     single.handler(folderHandoff(nes.path()));
     EXPECT_EQ(listed(), QStringList{"a.a26"});
-}
-
-// The message travels through the real socket from a later copy to the first.
-TEST(SingleInstance, AFolderReachesTheFirstCopy) {
-    TempFolder run;
-    const QString name = run.file("socket");
-    platform::LocalSingleInstance first(name), later(name);
-    QStringList got;
-    first.listen([&](const QString& message) { got << message; });
-    const QString folder = platform::decodeName("/games/a b\n\xff");
-    ASSERT_TRUE(later.anotherIsRunning(folderHandoff(folder)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !got.isEmpty(); }));
-    EXPECT_EQ(handedFolder(got.first()), std::optional<QString>(folder));
 }
 
 // A mistaken command line is answered on the terminal, with no display to be had.

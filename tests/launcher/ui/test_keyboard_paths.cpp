@@ -6,8 +6,6 @@
 
 #include <QHeaderView>
 #include <QKeySequence>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QScrollBar>
 #include <QTreeView>
 

@@ -4,13 +4,11 @@
 #include "filelist/FolderPrefetch.h"
 #include "gifview/GifBuilder.h"
 #include "gifview/ui/GifView.h"
-#include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
 #include "support/Pictures.h"
 
 #include <QBuffer>
 #include <QImage>
-#include <QLabel>
 #include <QLocale>
 
 namespace {

@@ -1,10 +1,7 @@
 // Start-up, emulator selection, the stored settings and the one running copy.
 
-#include "launcher/ui/PictureBox.h"
 #include "launcher/ui/WindowFixture.h"
 
-#include <QFrame>
-#include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
@@ -16,7 +13,9 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     emu.write("no$nes.exe");
     program("zsnes");
     roms({"a.smc", "b.nes"});
+    settings.preset("zsnes.exe", "Maximized", "True");
     start();
+    EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
     // Native programs under their own names; a Windows one under the catalogue's.
     EXPECT_EQ(items(), (QStringList{"zsnes:1", "Nestopia:4", "NO$NES.EXE:4"}));
     EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
@@ -74,35 +73,6 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
     EXPECT_EQ(files()->fileName(), "c.nes");
     // Selecting does not lay the window out again.
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe imageleft"));
-}
-
-TEST_F(WindowTest, StoredValuesComeBackAndBadOnesAreIgnored) {
-    program("zsnes");
-    roms({"a.smc", "b.smc", "c.smc"});
-    struct Case {
-        QString file, width, maximized;
-        int index;
-        QSize size;  // when not maximized
-    };
-    const Case cases[] = {
-        {"2", "12000", "False", 2, {800, 600}},
-        {"1abc", "wide", "perhaps", 1, {699, 474}},
-        {"abc", "0", "False", 0, {699, 474}},  // a size of nothing could not be seen
-        {"", "12000", "True", 0, {}},
-    };
-    settings.preset("zsnes.exe", "Height", "9000");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.width.toStdString());
-        settings.preset("zsnes.exe", "file", c.file);
-        settings.preset("zsnes.exe", "Width", c.width);
-        settings.preset("zsnes.exe", "Maximized", c.maximized);
-        start();
-        EXPECT_EQ(files()->listIndex(), c.index);
-        EXPECT_EQ(bool(window->windowState() & Qt::WindowMaximized), c.size.isEmpty());
-        if (!c.size.isEmpty()) {
-            EXPECT_EQ(window->size(), c.size);
-        }
-    }
 }
 
 // The start selects the stored game once: each itemClick shows a game (its title, its
@@ -211,6 +181,62 @@ TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
     QTest::mouseClick(browseButton(), Qt::LeftButton);
     EXPECT_EQ(items(), QStringList{"zsnes:1"});
     EXPECT_EQ(listed(), QStringList{"x.smc"});
+}
+
+// An entry of the emulator box with no known system stands for a generic program of the
+// emulator folder, whatever folder the launcher was started from.
+class EmulatorBox : public WindowTest {
+protected:
+    ~EmulatorBox() override { QDir::setCurrent(m_started); }
+
+    const QString m_started = QDir::currentPath();
+};
+
+TEST_F(EmulatorBox, AnEntryOfNoKnownSystemTakesAProgramOfTheEmulatorFolder) {
+    struct Case {
+        const char* what;
+        QStringList emulatorFolder;  // besides the native program "zsnes"
+        QString caption;             // up to the credit suffix
+    };
+    const Case cases[] = {
+        {"emulator.exe first", {"b.exe", "emulator.exe"}, "[emulator] "},
+        {"else the first .exe by name, letter case ignored", {"C.exe", "b.EXE"}, "[b] "},
+        {"a folder or a link to nothing is no program", {"a.exe/", "b.exe->gone"}, "[] "},
+        {"none at all", {}, "[] "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emulators;
+        program("zsnes", &emulators);
+        for (const QString& e : c.emulatorFolder) {
+            if (e.endsWith('/'))
+                emulators.mkdir(e.chopped(1));
+            else if (e.contains("->"))
+                ASSERT_TRUE(QFile::link(e.section("->", 1), emulators.file(e.section("->", 0, 0))));
+            else
+                emulators.write(e, "MZ");
+        }
+        // The launcher's working folder holds a program of its own, which is never taken.
+        TempFolder working;
+        working.write("a.exe", "MZ");
+        ASSERT_TRUE(QDir::setCurrent(working.path()));
+
+        create(nullptr, emulators.path());
+        ASSERT_TRUE(window->start());
+        window->show();
+        activate();
+        auto* box = window->findChild<QComboBox*>(QStringLiteral("cmbEmu"));
+        ASSERT_TRUE(box);
+        ASSERT_EQ(box->count(), 1);
+        box->addItem(QStringLiteral("mystery.exe"));  // no system code at all
+        box->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), box);
+        QTest::keyClick(box, Qt::Key_End);
+        EXPECT_EQ(box->currentIndex(), 1);
+        EXPECT_EQ(window->windowTitle(), c.caption + kCaptionSuffix);
+        window.reset();
+    }
 }
 
 }  // namespace

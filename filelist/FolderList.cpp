@@ -192,6 +192,9 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
     request.hidden = m_showsHiddenFiles;
     request.pattern = m_pattern;
     request.indexFile = indexFile;
+    request.shownNames.reserve(m_shown.size());
+    for (const ListedFile& f : m_shown)
+        request.shownNames.push_back(f.name);
     m_reader = FolderReader::start(std::move(request), std::move(callbacks));
     setStatus(QStringLiteral("Reading ") + shownFolder() + QStringLiteral("..."));
 }

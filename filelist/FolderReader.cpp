@@ -41,11 +41,26 @@ bool FolderReader::callBack(Call&& call) {
     return true;
 }
 
+namespace {
+// A name read that is one of `shown` comes back as that one, sharing its text; found by a
+// binary search over them in order, so the lookup costs no hash, only the sorted list.
+std::function<QString(QString)> sameAs(std::vector<QString> shown) {
+    if (shown.empty()) return {};
+    auto names = std::make_shared<std::vector<QString>>(std::move(shown));
+    std::sort(names->begin(), names->end());
+    return [names](QString name) {
+        const auto at = std::lower_bound(names->begin(), names->end(), name);
+        return at != names->end() && *at == name ? *at : name;
+    };
+}
+}  // namespace
+
 void FolderReader::run() {
     // The names: readdir takes a few calls for thousands of entries; links and entries of
     // no given type are looked at to leave folders out.
     const QString& folder = m_request.folder;
-    std::optional<std::vector<platform::FolderEntry>> entries = platform::folderEntryKinds(folder);
+    std::optional<std::vector<platform::FolderEntry>> entries =
+        platform::folderEntryKinds(folder, sameAs(std::move(m_request.shownNames)));
     if (m_stop.load()) return;
     std::vector<ListedFile> files;
     int hiddenByList = 0;

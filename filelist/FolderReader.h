@@ -28,6 +28,8 @@ struct FolderReadRequest {
     bool hidden = false;
     QString pattern;    // kept in the index beside the folder
     QString indexFile;  // where the listing is kept; empty: not kept
+    // The names already shown (from the index): a name read again shares their text.
+    std::vector<QString> shownNames;
 };
 
 class FolderReader {
@@ -63,7 +65,8 @@ private:
     template <typename Call>
     bool callBack(Call&& call);
 
-    const FolderReadRequest m_request;
+    // Only the reader's thread touches it once started (it gives the shown names away).
+    FolderReadRequest m_request;
     Callbacks m_callbacks;
     std::mutex m_lock;  // cancel() against a call back under way
     bool m_cancelled = false;

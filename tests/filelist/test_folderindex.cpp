@@ -1,5 +1,6 @@
 #include "filelist/FolderIndex.h"
 #include "filelist/FolderList.h"
+#include "filelist/FolderReader.h"
 #include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
@@ -230,4 +232,35 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     ASSERT_TRUE(waitUntilRead(list));
     QCoreApplication::processEvents();
     EXPECT_EQ(listNames(model), QStringList{"x.zip"});
+}
+
+// A folder shown from its index and read again holds each name once: the reading hands back
+// the shown text, not a second copy of every name.
+TEST(FolderReading, ANameAlreadyShownSharesItsText) {
+    TempFolder dir;
+    dir.write("a.zip");
+    dir.write("b.zip");
+    // Made apart from anything the reading could make, so only sharing gives its text.
+    const QString shown = QString::fromUtf8("b.zip");
+    FolderReadRequest request;
+    request.folder = dir.path() + u'/';
+    request.masks = {"*.zip"};
+    request.shownNames = {QStringLiteral("gone.zip"), shown};
+    std::promise<std::vector<ListedFile>> names;
+    std::future<std::vector<ListedFile>> got = names.get_future();
+    FolderReader::Callbacks callbacks;
+    callbacks.names = [&](std::vector<ListedFile> files, int, bool) {
+        names.set_value(std::move(files));
+    };
+    callbacks.incompleteSets = [](QHash<QString, QString>) {};
+    callbacks.facts = [](std::vector<std::pair<int, ListedFile>>) {};
+    callbacks.finished = [] {};
+    const std::shared_ptr<FolderReader> reader = FolderReader::start(request, callbacks);
+    ASSERT_EQ(got.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const std::vector<ListedFile> files = got.get();
+    reader->cancel();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].name, "a.zip");
+    EXPECT_EQ(files[1].name, "b.zip");
+    EXPECT_EQ(files[1].name.constData(), shown.constData());
 }

@@ -154,7 +154,7 @@ std::optional<FolderIndex> loadFolderIndex(const QString& file, const QString& f
     return index;
 }
 
-ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
+ReconcilePlan planReconcile(int shownCount, const std::function<ListedFile(int)>& shownAt,
                             const std::vector<ListedFile>& read) {
     // An entry is its name and which of its name's occurrences it is: with several masks a
     // name comes once per mask that takes it, in the same order in both lists. One hash entry
@@ -175,10 +175,10 @@ ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
     }
     std::vector<int>& takenUpTo = lastOf;  // by first occurrence: the last one matched
     std::fill(takenUpTo.begin(), takenUpTo.end(), -1);
-    std::vector<int> matchOfShown(shown.size(), -1);
+    std::vector<int> matchOfShown(size_t(shownCount), -1);
     std::vector<char> readMatched(read.size(), 0);
-    for (int i = 0; i < static_cast<int>(shown.size()); ++i) {
-        const int first = firstAt.value(shown[i].name, -1);
+    for (int i = 0; i < shownCount; ++i) {
+        const int first = firstAt.value(shownAt(i).name, -1);
         if (first < 0) continue;
         const int j = takenUpTo[first] < 0 ? first : nextSame[takenUpTo[first]];
         if (j < 0) continue;
@@ -187,14 +187,14 @@ ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
         readMatched[j] = 1;
     }
     ReconcilePlan plan;
-    for (int i = static_cast<int>(shown.size()) - 1; i >= 0; --i)
+    for (int i = shownCount - 1; i >= 0; --i)
         if (matchOfShown[i] < 0) plan.removeRows.push_back(i);
     for (int j = 0; j < static_cast<int>(read.size()); ++j)
         if (!readMatched[j]) plan.insertRows.push_back(j);
-    for (int i = 0; i < static_cast<int>(shown.size()); ++i) {
+    for (int i = 0; i < shownCount; ++i) {
         const int j = matchOfShown[i];
         if (j < 0 || !read[j].looked) continue;
-        const ListedFile& a = shown[i];
+        const ListedFile a = shownAt(i);
         const ListedFile& b = read[j];
         if (!a.looked || a.size != b.size || a.modified != b.modified || a.readable != b.readable)
             plan.changedRows.push_back(j);

@@ -131,7 +131,6 @@ void FolderList::cancelReading() {
     m_reader.reset();
     ++m_reading;
     m_namesKnown = false;
-    m_shown.clear();
     m_readNames.clear();
     m_readRows.clear();
     if (!m_status.isEmpty()) setStatus(QString());
@@ -154,14 +153,19 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
     std::optional<FolderIndex> index =
         loadFolderIndex(indexFile, m_path, m_pattern, m_showsHiddenFiles);
     m_fromIndex = index.has_value();
+    FolderReadRequest request;
     if (index) {
         m_hiddenByList = index->hiddenByList;
         if (m_favouritesOnly)
             std::erase_if(index->files, [&](const ListedFile& f) {
                 return !m_model.playFacts(f.name).favourite;
             });
-        m_shown = std::move(index->files);
-        m_model.appendFiles(m_shown, columns, m_path);
+        request.shownNames.reserve(index->files.size());
+        for (const ListedFile& f : index->files)
+            request.shownNames.push_back(f.name);
+        // Handed over: the rows are all that is kept of the index until the names come.
+        m_model.appendFiles(std::move(index->files), columns, m_path);
+        index.reset();
     }
     const quint64 reading = m_reading;
     const auto post = m_post;
@@ -186,15 +190,11 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
             if (reading == m_reading) readingFinished();
         });
     };
-    FolderReadRequest request;
     request.folder = m_path;
     request.masks = masks;
     request.hidden = m_showsHiddenFiles;
     request.pattern = m_pattern;
     request.indexFile = indexFile;
-    request.shownNames.reserve(m_shown.size());
-    for (const ListedFile& f : m_shown)
-        request.shownNames.push_back(f.name);
     m_reader = FolderReader::start(std::move(request), std::move(callbacks));
     setStatus(QStringLiteral("Reading ") + shownFolder() + QStringLiteral("..."));
 }
@@ -231,13 +231,12 @@ void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool
     }
     bool changed = true;
     if (m_fromIndex) {
-        const ReconcilePlan plan = planReconcile(m_shown, files);
+        const ReconcilePlan plan = m_model.planReconcile(files);
         changed = !plan.removeRows.empty() || !plan.insertRows.empty();
         m_model.reconcileFiles(plan, std::move(files), m_columns);
     } else {
         m_model.appendFiles(std::move(files), m_columns, m_path);
     }
-    m_shown = std::vector<ListedFile>();
     if (changed && beforeListing) beforeListing(m_path);
     setStatus(readable ? QStringLiteral("Reading ") + shownFolder() + QStringLiteral("... ") +
                              QString::number(m_model.count()) + QStringLiteral(" files")

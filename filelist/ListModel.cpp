@@ -122,6 +122,17 @@ void ListModel::setFileFacts(const std::vector<std::pair<int, ListedFile>>& fact
     if (m_observer && last >= first) m_observer->cellsChanged(first, last);
 }
 
+ReconcilePlan ListModel::planReconcile(const std::vector<ListedFile>& read) const {
+    return ::planReconcile(
+        count(),
+        [this](int row) {
+            const Row& it = m_items[size_t(row)];
+            return ListedFile{it.text, it.fileSize, it.fileModified, it.fileReadable,
+                              it.fileLooked};
+        },
+        read);
+}
+
 void ListModel::reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read,
                                int columns) {
     for (const int row : plan.removeRows)

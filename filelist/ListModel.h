@@ -116,6 +116,9 @@ public:
     // The length and date of listed rows, read elsewhere (the row, then the facts); repaints
     // those rows.
     void setFileFacts(const std::vector<std::pair<int, ListedFile>>& facts);
+    // How the rows as listed now become `read` (planReconcile), planned from the rows
+    // themselves: a list shown from a folder's index keeps no second copy of it.
+    ReconcilePlan planReconcile(const std::vector<ListedFile>& read) const;
     // Turns the listed rows into `read` by `plan` (planReconcile): the rows that stay keep
     // their place among the others, their state and the selection mark.
     void reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read, int columns);

@@ -136,15 +136,16 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        const ReconcilePlan plan = planReconcile(c.shown, c.read);
+        // Planned from the rows shown, as the list does.
+        ListModel model;
+        model.columnAdd(0, "Name", 100);
+        model.appendFiles(c.shown, 1);
+        const ReconcilePlan plan = model.planReconcile(c.read);
         EXPECT_EQ(plan.removeRows, c.removed) << c.what;
         EXPECT_EQ(plan.insertRows, c.inserted) << c.what;
         EXPECT_EQ(plan.changedRows, c.changed) << c.what;
 
-        // Applied to a list, it leaves the list as read.
-        ListModel model;
-        model.columnAdd(0, "Name", 100);
-        model.appendFiles(c.shown, 1);
+        // Applied to the list, it leaves the list as read.
         model.reconcileFiles(plan, c.read, 1);
         QStringList want;
         for (const ListedFile& f : c.read)
@@ -159,8 +160,7 @@ TEST(FolderReconcile, SelectedGameStaysSelectedAsRowsComeAndGo) {
     model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
     model.setListIndex(2);  // "c"
     const std::vector<ListedFile> read = {file("0"), file("b"), file("bb"), file("c"), file("e")};
-    model.reconcileFiles(planReconcile({file("a"), file("b"), file("c"), file("d")}, read), read,
-                         1);
+    model.reconcileFiles(model.planReconcile(read), read, 1);
     ASSERT_EQ(model.listIndex(), 3);
     EXPECT_EQ(model.itemText(model.listIndex()), "c");
     EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);

@@ -154,8 +154,59 @@ std::optional<FolderIndex> loadFolderIndex(const QString& file, const QString& f
     return index;
 }
 
+namespace {
+
+// Whether the length, date or readability of a file stayed as shown; a file the new list has
+// not looked at yet tells nothing.
+bool changedSince(const ListedFile& shown, const ListedFile& read) {
+    return read.looked && (!shown.looked || shown.size != read.size ||
+                           shown.modified != read.modified || shown.readable != read.readable);
+}
+
+// Each name once, in the listing's name order: how a folder listed under one mask comes.
+template <typename NameAt>
+bool strictlyInNameOrder(int count, NameAt nameAt) {
+    for (int i = 1; i < count; ++i)
+        if (compareNamesIgnoringCase(nameAt(i - 1), nameAt(i)) >= 0) return false;
+    return true;
+}
+
+// Both lists strictly in name order: one walk down both pairs the names, with nothing kept
+// beside them but the plan (a hash of 100,000 names is several MB).
+ReconcilePlan planInNameOrder(int shownCount, const std::function<ListedFile(int)>& shownAt,
+                              const std::vector<ListedFile>& read) {
+    ReconcilePlan plan;
+    const int n = static_cast<int>(read.size());
+    int i = 0, j = 0;
+    while (i < shownCount || j < n) {
+        if (i == shownCount) {
+            plan.insertRows.push_back(j++);
+            continue;
+        }
+        const ListedFile a = shownAt(i);
+        const int order = j == n ? -1 : compareNamesIgnoringCase(a.name, read[j].name);
+        if (order < 0) {
+            plan.removeRows.push_back(i++);
+        } else if (order > 0) {
+            plan.insertRows.push_back(j++);
+        } else {
+            if (changedSince(a, read[j])) plan.changedRows.push_back(j);
+            ++i;
+            ++j;
+        }
+    }
+    std::reverse(plan.removeRows.begin(), plan.removeRows.end());
+    return plan;
+}
+
+}  // namespace
+
 ReconcilePlan planReconcile(int shownCount, const std::function<ListedFile(int)>& shownAt,
                             const std::vector<ListedFile>& read) {
+    if (strictlyInNameOrder(shownCount, [&](int i) { return shownAt(i).name; }) &&
+        strictlyInNameOrder(static_cast<int>(read.size()),
+                            [&](int j) -> const QString& { return read[j].name; }))
+        return planInNameOrder(shownCount, shownAt, read);
     // An entry is its name and which of its name's occurrences it is: with several masks a
     // name comes once per mask that takes it, in the same order in both lists. One hash entry
     // a name and two integers an entry: a list of 100,000 games is planned in a few MB.
@@ -193,11 +244,8 @@ ReconcilePlan planReconcile(int shownCount, const std::function<ListedFile(int)>
         if (!readMatched[j]) plan.insertRows.push_back(j);
     for (int i = 0; i < shownCount; ++i) {
         const int j = matchOfShown[i];
-        if (j < 0 || !read[j].looked) continue;
-        const ListedFile a = shownAt(i);
-        const ListedFile& b = read[j];
-        if (!a.looked || a.size != b.size || a.modified != b.modified || a.readable != b.readable)
-            plan.changedRows.push_back(j);
+        if (j < 0) continue;
+        if (changedSince(shownAt(i), read[j])) plan.changedRows.push_back(j);
     }
     std::sort(plan.changedRows.begin(), plan.changedRows.end());
     return plan;

@@ -5,6 +5,7 @@
 #include "filelist/FolderIndex.h"
 #include "platform/FileNames.h"
 #include "platform/FolderSnapshot.h"
+#include "platform/ProcessMemory.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -88,6 +89,9 @@ void FolderReader::run() {
             return;
     }
     if (!callBack([&] { m_callbacks.names(files, hiddenByList, readable); })) return;
+    // The entries, the read-ahead list and the copy handed over are gone: the window holds
+    // the names now, and the lengths that follow need little.
+    platform::returnFreedMemory();
 
     // The lengths and dates, one call a file: from the file asked for on, in batches, so that
     // the rows in sight fill first and the window hears of them in few calls.
@@ -152,4 +156,6 @@ void FolderReader::run() {
         saveFolderIndex(m_request.indexFile, index);
     }
     callBack([&] { m_callbacks.finished(); });
+    files = std::vector<ListedFile>();
+    platform::returnFreedMemory();
 }

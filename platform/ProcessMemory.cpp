@@ -31,4 +31,8 @@ void setUpHeap() {
     std::free(block);
 }
 
+void returnFreedMemory() {
+    ::malloc_trim(0);
+}
+
 }  // namespace platform

@@ -131,7 +131,6 @@ void FolderList::cancelReading() {
     m_reader.reset();
     ++m_reading;
     m_namesKnown = false;
-    m_readNames.clear();
     m_readRows.clear();
     if (!m_status.isEmpty()) setStatus(QString());
 }
@@ -216,9 +215,6 @@ void FolderList::lookFirstAt(int row) {
 void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool readable) {
     m_namesKnown = true;
     m_hiddenByList = hiddenByList;
-    m_readNames.reserve(files.size());
-    for (const ListedFile& f : files)
-        m_readNames.push_back(f.name);
     if (m_favouritesOnly) {
         std::vector<ListedFile> kept;
         m_readRows.assign(files.size(), -1);
@@ -249,10 +245,11 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
     byRow.reserve(facts.size());
     QHash<QString, int> rowOfName;  // made once a batch, when a row has moved
     for (const auto& [index, f] : facts) {
-        if (index < 0 || static_cast<size_t>(index) >= m_readNames.size()) continue;
+        if (index < 0 || (!m_readRows.empty() && static_cast<size_t>(index) >= m_readRows.size()))
+            continue;
         int row = m_readRows.empty() ? index : m_readRows[index];
         if (row < 0) continue;
-        const QString& name = m_readNames[index];
+        const QString& name = f.name;
         if (m_model.itemText(row) != name) {
             // Moved by a sort or a removal: found by its name, or gone.
             if (rowOfName.isEmpty())
@@ -268,7 +265,6 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
 
 void FolderList::readingFinished() {
     m_reader.reset();
-    m_readNames = std::vector<QString>();
     m_readRows = std::vector<int>();
     setStatus(m_fromIndex ? shownFolder() + QStringLiteral(" read again at ") +
                                 QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))

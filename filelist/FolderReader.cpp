@@ -127,6 +127,7 @@ void FolderReader::run() {
         done[next] = 1;
         --left;
         ListedFile facts;
+        facts.name = f.name;
         facts.looked = true;
         facts.readable = f.readable;
         facts.size = f.size;

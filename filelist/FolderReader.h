@@ -42,7 +42,8 @@ public:
         std::function<void(std::vector<ListedFile> files, int hiddenByList, bool readable)> names;
         // Before the names: the disc sets with missing members, their texts by top file.
         std::function<void(QHash<QString, QString> missingByName)> incompleteSets;
-        // Lengths and dates by the file's index in the names' list.
+        // Lengths and dates by the file's index in the names' list, each with its name (its
+        // text shared), so the owner needs no list of the names to find the rows.
         std::function<void(std::vector<std::pair<int, ListedFile>> facts)> facts;
         // Everything was read (and kept in the index).
         std::function<void()> finished;

@@ -183,8 +183,7 @@ void ListModel::load(int row) const {
     look(it);
     const int cells = it.fileColumns - 1;
     it.fileColumns = 0;
-    it.sub = QStringList();
-    it.sub.reserve(cells);
+    it.sub.reset(cells);
     const bool ok = it.fileReadable;
     // A file whose length and date could not be read keeps its row; only what the name
     // itself tells is shown.
@@ -252,8 +251,7 @@ QString ListModel::subItemText(int item, int subItem) const {
     if (subItem == 2 && row.fileColumns > 2)
         return typeCell(row.text, fileTypeDescription(row.text));
     load(item);
-    const QStringList& sub = m_items[item].sub;
-    const QString text = subItem - 1 < sub.size() ? sub.at(subItem - 1) : QString();
+    const QString text = m_items[item].sub.at(subItem - 1);
     return subItem == 2 ? typeCell(m_items[item].text, text) : text;
 }
 

@@ -132,8 +132,8 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
         {"name under two masks, both stay", {file("a.zip"), file("x"), file("a.zip")},
          {file("a.zip"), file("a.zip")}, {1}, {}, {}},
         {"letter case differs: another file", {file("A")}, {file("a")}, {0}, {0}, {}},
-        {"in the listing's order, not the bytes'", {file("a"), file("B", 1, 5), file("d", 1, 1)},
-         {file("a"), file("B", 1, 5), file("b"), file("c"), file("d", 2, 1)}, {}, {2, 3}, {4}},
+        {"in the listing's order, not the bytes'", {file("B", 1, 5), file("d", 1, 1)},
+         {file("a"), file("B", 1, 5), file("b"), file("c"), file("d", 2, 1)}, {}, {0, 2, 3}, {4}},
         {"everything new", {file("a"), file("b")}, {file("c")}, {1, 0}, {0}, {}},
     };
     // clang-format on

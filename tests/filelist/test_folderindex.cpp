@@ -168,6 +168,18 @@ TEST(FolderReconcile, SelectedGameStaysSelectedAsRowsComeAndGo) {
     EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);
 }
 
+// A row removed by a command before the names come is not planned away a second time: the
+// plan is made from the rows as they are then, not from the index they were shown from.
+TEST(FolderReconcile, RowRemovedMeanwhileLeavesTheOthersInPlace) {
+    ListModel model;
+    model.columnAdd(0, "Name", 100);
+    model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
+    model.removeItem(1);  // "b", trashed
+    const std::vector<ListedFile> read = {file("a"), file("c"), file("e")};
+    model.reconcileFiles(model.planReconcile(read), read, 1);
+    EXPECT_EQ(listNames(model), (QStringList{"a", "c", "e"}));
+}
+
 // Read on the reader's thread, answered through the event loop as the window gets them.
 class BackgroundListing : public ::testing::Test {
 protected:

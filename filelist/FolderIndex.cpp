@@ -154,8 +154,59 @@ std::optional<FolderIndex> loadFolderIndex(const QString& file, const QString& f
     return index;
 }
 
-ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
+namespace {
+
+// Whether the length, date or readability of a file stayed as shown; a file the new list has
+// not looked at yet tells nothing.
+bool changedSince(const ListedFile& shown, const ListedFile& read) {
+    return read.looked && (!shown.looked || shown.size != read.size ||
+                           shown.modified != read.modified || shown.readable != read.readable);
+}
+
+// Each name once, in the listing's name order: how a folder listed under one mask comes.
+template <typename NameAt>
+bool strictlyInNameOrder(int count, NameAt nameAt) {
+    for (int i = 1; i < count; ++i)
+        if (compareNamesIgnoringCase(nameAt(i - 1), nameAt(i)) >= 0) return false;
+    return true;
+}
+
+// Both lists strictly in name order: one walk down both pairs the names, with nothing kept
+// beside them but the plan (a hash of 100,000 names is several MB).
+ReconcilePlan planInNameOrder(int shownCount, const std::function<ListedFile(int)>& shownAt,
+                              const std::vector<ListedFile>& read) {
+    ReconcilePlan plan;
+    const int n = static_cast<int>(read.size());
+    int i = 0, j = 0;
+    while (i < shownCount || j < n) {
+        if (i == shownCount) {
+            plan.insertRows.push_back(j++);
+            continue;
+        }
+        const ListedFile a = shownAt(i);
+        const int order = j == n ? -1 : compareNamesIgnoringCase(a.name, read[j].name);
+        if (order < 0) {
+            plan.removeRows.push_back(i++);
+        } else if (order > 0) {
+            plan.insertRows.push_back(j++);
+        } else {
+            if (changedSince(a, read[j])) plan.changedRows.push_back(j);
+            ++i;
+            ++j;
+        }
+    }
+    std::reverse(plan.removeRows.begin(), plan.removeRows.end());
+    return plan;
+}
+
+}  // namespace
+
+ReconcilePlan planReconcile(int shownCount, const std::function<ListedFile(int)>& shownAt,
                             const std::vector<ListedFile>& read) {
+    if (strictlyInNameOrder(shownCount, [&](int i) { return shownAt(i).name; }) &&
+        strictlyInNameOrder(static_cast<int>(read.size()),
+                            [&](int j) -> const QString& { return read[j].name; }))
+        return planInNameOrder(shownCount, shownAt, read);
     // An entry is its name and which of its name's occurrences it is: with several masks a
     // name comes once per mask that takes it, in the same order in both lists. One hash entry
     // a name and two integers an entry: a list of 100,000 games is planned in a few MB.
@@ -175,10 +226,10 @@ ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
     }
     std::vector<int>& takenUpTo = lastOf;  // by first occurrence: the last one matched
     std::fill(takenUpTo.begin(), takenUpTo.end(), -1);
-    std::vector<int> matchOfShown(shown.size(), -1);
+    std::vector<int> matchOfShown(size_t(shownCount), -1);
     std::vector<char> readMatched(read.size(), 0);
-    for (int i = 0; i < static_cast<int>(shown.size()); ++i) {
-        const int first = firstAt.value(shown[i].name, -1);
+    for (int i = 0; i < shownCount; ++i) {
+        const int first = firstAt.value(shownAt(i).name, -1);
         if (first < 0) continue;
         const int j = takenUpTo[first] < 0 ? first : nextSame[takenUpTo[first]];
         if (j < 0) continue;
@@ -187,17 +238,14 @@ ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
         readMatched[j] = 1;
     }
     ReconcilePlan plan;
-    for (int i = static_cast<int>(shown.size()) - 1; i >= 0; --i)
+    for (int i = shownCount - 1; i >= 0; --i)
         if (matchOfShown[i] < 0) plan.removeRows.push_back(i);
     for (int j = 0; j < static_cast<int>(read.size()); ++j)
         if (!readMatched[j]) plan.insertRows.push_back(j);
-    for (int i = 0; i < static_cast<int>(shown.size()); ++i) {
+    for (int i = 0; i < shownCount; ++i) {
         const int j = matchOfShown[i];
-        if (j < 0 || !read[j].looked) continue;
-        const ListedFile& a = shown[i];
-        const ListedFile& b = read[j];
-        if (!a.looked || a.size != b.size || a.modified != b.modified || a.readable != b.readable)
-            plan.changedRows.push_back(j);
+        if (j < 0) continue;
+        if (changedSince(shownAt(i), read[j])) plan.changedRows.push_back(j);
     }
     std::sort(plan.changedRows.begin(), plan.changedRows.end());
     return plan;

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,5 +44,7 @@ struct ReconcilePlan {
     std::vector<int> changedRows;
     bool empty() const { return removeRows.empty() && insertRows.empty() && changedRows.empty(); }
 };
-ReconcilePlan planReconcile(const std::vector<ListedFile>& shown,
+// The shown list is given by its length and its entries one by one (the list's own rows), so
+// it needs no copy beside them.
+ReconcilePlan planReconcile(int shownCount, const std::function<ListedFile(int)>& shownAt,
                             const std::vector<ListedFile>& read);

@@ -131,8 +131,6 @@ void FolderList::cancelReading() {
     m_reader.reset();
     ++m_reading;
     m_namesKnown = false;
-    m_shown.clear();
-    m_readNames.clear();
     m_readRows.clear();
     if (!m_status.isEmpty()) setStatus(QString());
 }
@@ -154,14 +152,19 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
     std::optional<FolderIndex> index =
         loadFolderIndex(indexFile, m_path, m_pattern, m_showsHiddenFiles);
     m_fromIndex = index.has_value();
+    FolderReadRequest request;
     if (index) {
         m_hiddenByList = index->hiddenByList;
         if (m_favouritesOnly)
             std::erase_if(index->files, [&](const ListedFile& f) {
                 return !m_model.playFacts(f.name).favourite;
             });
-        m_shown = std::move(index->files);
-        m_model.appendFiles(m_shown, columns, m_path);
+        request.shownNames.reserve(index->files.size());
+        for (const ListedFile& f : index->files)
+            request.shownNames.push_back(f.name);
+        // Handed over: the rows are all that is kept of the index until the names come.
+        m_model.appendFiles(std::move(index->files), columns, m_path);
+        index.reset();
     }
     const quint64 reading = m_reading;
     const auto post = m_post;
@@ -186,7 +189,6 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
             if (reading == m_reading) readingFinished();
         });
     };
-    FolderReadRequest request;
     request.folder = m_path;
     request.masks = masks;
     request.hidden = m_showsHiddenFiles;
@@ -213,9 +215,6 @@ void FolderList::lookFirstAt(int row) {
 void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool readable) {
     m_namesKnown = true;
     m_hiddenByList = hiddenByList;
-    m_readNames.reserve(files.size());
-    for (const ListedFile& f : files)
-        m_readNames.push_back(f.name);
     if (m_favouritesOnly) {
         std::vector<ListedFile> kept;
         m_readRows.assign(files.size(), -1);
@@ -228,13 +227,12 @@ void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool
     }
     bool changed = true;
     if (m_fromIndex) {
-        const ReconcilePlan plan = planReconcile(m_shown, files);
+        const ReconcilePlan plan = m_model.planReconcile(files);
         changed = !plan.removeRows.empty() || !plan.insertRows.empty();
         m_model.reconcileFiles(plan, std::move(files), m_columns);
     } else {
         m_model.appendFiles(std::move(files), m_columns, m_path);
     }
-    m_shown = std::vector<ListedFile>();
     if (changed && beforeListing) beforeListing(m_path);
     setStatus(readable ? QStringLiteral("Reading ") + shownFolder() + QStringLiteral("... ") +
                              QString::number(m_model.count()) + QStringLiteral(" files")
@@ -247,10 +245,11 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
     byRow.reserve(facts.size());
     QHash<QString, int> rowOfName;  // made once a batch, when a row has moved
     for (const auto& [index, f] : facts) {
-        if (index < 0 || static_cast<size_t>(index) >= m_readNames.size()) continue;
+        if (index < 0 || (!m_readRows.empty() && static_cast<size_t>(index) >= m_readRows.size()))
+            continue;
         int row = m_readRows.empty() ? index : m_readRows[index];
         if (row < 0) continue;
-        const QString& name = m_readNames[index];
+        const QString& name = f.name;
         if (m_model.itemText(row) != name) {
             // Moved by a sort or a removal: found by its name, or gone.
             if (rowOfName.isEmpty())
@@ -266,7 +265,6 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
 
 void FolderList::readingFinished() {
     m_reader.reset();
-    m_readNames = std::vector<QString>();
     m_readRows = std::vector<int>();
     setStatus(m_fromIndex ? shownFolder() + QStringLiteral(" read again at ") +
                                 QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))

@@ -115,10 +115,8 @@ private:
     bool m_fromIndex = false;
     bool m_namesKnown = false;
     QString m_status;
-    std::vector<ListedFile> m_shown;  // the index's files shown, until the names come
-    // The names read, by their index in the reader's list, and the row each was given (none
-    // when every file got the row of its index); a row is checked against its name before
-    // its length and date are written, since commands and sorts move rows meanwhile.
-    std::vector<QString> m_readNames;
+    // The row each file read was given, by its index in the reader's list (none when every
+    // file got the row of its index); a row is checked against the name its length and date
+    // come with before they are written, since commands and sorts move rows meanwhile.
     std::vector<int> m_readRows;
 };

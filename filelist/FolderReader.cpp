@@ -5,6 +5,7 @@
 #include "filelist/FolderIndex.h"
 #include "platform/FileNames.h"
 #include "platform/FolderSnapshot.h"
+#include "platform/ProcessMemory.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,11 +42,26 @@ bool FolderReader::callBack(Call&& call) {
     return true;
 }
 
+namespace {
+// A name read that is one of `shown` comes back as that one, sharing its text; found by a
+// binary search over them in order, so the lookup costs no hash, only the sorted list.
+std::function<QString(QString)> sameAs(std::vector<QString> shown) {
+    if (shown.empty()) return {};
+    auto names = std::make_shared<std::vector<QString>>(std::move(shown));
+    std::sort(names->begin(), names->end());
+    return [names](QString name) {
+        const auto at = std::lower_bound(names->begin(), names->end(), name);
+        return at != names->end() && *at == name ? *at : name;
+    };
+}
+}  // namespace
+
 void FolderReader::run() {
     // The names: readdir takes a few calls for thousands of entries; links and entries of
     // no given type are looked at to leave folders out.
     const QString& folder = m_request.folder;
-    std::optional<std::vector<platform::FolderEntry>> entries = platform::folderEntryKinds(folder);
+    std::optional<std::vector<platform::FolderEntry>> entries =
+        platform::folderEntryKinds(folder, sameAs(std::move(m_request.shownNames)));
     if (m_stop.load()) return;
     std::vector<ListedFile> files;
     int hiddenByList = 0;
@@ -73,6 +89,9 @@ void FolderReader::run() {
             return;
     }
     if (!callBack([&] { m_callbacks.names(files, hiddenByList, readable); })) return;
+    // The entries, the read-ahead list and the copy handed over are gone: the window holds
+    // the names now, and the lengths that follow need little.
+    platform::returnFreedMemory();
 
     // The lengths and dates, one call a file: from the file asked for on, in batches, so that
     // the rows in sight fill first and the window hears of them in few calls.
@@ -108,6 +127,7 @@ void FolderReader::run() {
         done[next] = 1;
         --left;
         ListedFile facts;
+        facts.name = f.name;
         facts.looked = true;
         facts.readable = f.readable;
         facts.size = f.size;
@@ -137,4 +157,6 @@ void FolderReader::run() {
         saveFolderIndex(m_request.indexFile, index);
     }
     callBack([&] { m_callbacks.finished(); });
+    files = std::vector<ListedFile>();
+    platform::returnFreedMemory();
 }

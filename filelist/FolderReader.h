@@ -28,6 +28,8 @@ struct FolderReadRequest {
     bool hidden = false;
     QString pattern;    // kept in the index beside the folder
     QString indexFile;  // where the listing is kept; empty: not kept
+    // The names already shown (from the index): a name read again shares their text.
+    std::vector<QString> shownNames;
 };
 
 class FolderReader {
@@ -40,7 +42,8 @@ public:
         std::function<void(std::vector<ListedFile> files, int hiddenByList, bool readable)> names;
         // Before the names: the disc sets with missing members, their texts by top file.
         std::function<void(QHash<QString, QString> missingByName)> incompleteSets;
-        // Lengths and dates by the file's index in the names' list.
+        // Lengths and dates by the file's index in the names' list, each with its name (its
+        // text shared), so the owner needs no list of the names to find the rows.
         std::function<void(std::vector<std::pair<int, ListedFile>> facts)> facts;
         // Everything was read (and kept in the index).
         std::function<void()> finished;
@@ -63,7 +66,8 @@ private:
     template <typename Call>
     bool callBack(Call&& call);
 
-    const FolderReadRequest m_request;
+    // Only the reader's thread touches it once started (it gives the shown names away).
+    FolderReadRequest m_request;
     Callbacks m_callbacks;
     std::mutex m_lock;  // cancel() against a call back under way
     bool m_cancelled = false;

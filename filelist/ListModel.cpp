@@ -122,6 +122,17 @@ void ListModel::setFileFacts(const std::vector<std::pair<int, ListedFile>>& fact
     if (m_observer && last >= first) m_observer->cellsChanged(first, last);
 }
 
+ReconcilePlan ListModel::planReconcile(const std::vector<ListedFile>& read) const {
+    return ::planReconcile(
+        count(),
+        [this](int row) {
+            const Row& it = m_items[size_t(row)];
+            return ListedFile{it.text, it.fileSize, it.fileModified, it.fileReadable,
+                              it.fileLooked};
+        },
+        read);
+}
+
 void ListModel::reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read,
                                int columns) {
     for (const int row : plan.removeRows)
@@ -172,8 +183,7 @@ void ListModel::load(int row) const {
     look(it);
     const int cells = it.fileColumns - 1;
     it.fileColumns = 0;
-    it.sub = QStringList();
-    it.sub.reserve(cells);
+    it.sub.reset(cells);
     const bool ok = it.fileReadable;
     // A file whose length and date could not be read keeps its row; only what the name
     // itself tells is shown.
@@ -241,8 +251,7 @@ QString ListModel::subItemText(int item, int subItem) const {
     if (subItem == 2 && row.fileColumns > 2)
         return typeCell(row.text, fileTypeDescription(row.text));
     load(item);
-    const QStringList& sub = m_items[item].sub;
-    const QString text = subItem - 1 < sub.size() ? sub.at(subItem - 1) : QString();
+    const QString text = m_items[item].sub.at(subItem - 1);
     return subItem == 2 ? typeCell(m_items[item].text, text) : text;
 }
 

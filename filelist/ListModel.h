@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 class ListModelObserver {
@@ -116,6 +117,9 @@ public:
     // The length and date of listed rows, read elsewhere (the row, then the facts); repaints
     // those rows.
     void setFileFacts(const std::vector<std::pair<int, ListedFile>>& facts);
+    // How the rows as listed now become `read` (planReconcile), planned from the rows
+    // themselves: a list shown from a folder's index keeps no second copy of it.
+    ReconcilePlan planReconcile(const std::vector<ListedFile>& read) const;
     // Turns the listed rows into `read` by `plan` (planReconcile): the rows that stay keep
     // their place among the others, their state and the selection mark.
     void reconcileFiles(const ReconcilePlan& plan, std::vector<ListedFile> read, int columns);
@@ -154,11 +158,44 @@ public:
     void setSelectionMarkFromUser(int row);
 
 private:
-    // One per item, 80 bytes: a list of 30,000 games holds as many. Sub-item icons and
+    // The texts of sub-items 1..n, written only for the rows that are shown or sorted by
+    // them: out of the row, so a row without them carries one pointer, not a whole list.
+    class SubItems {
+    public:
+        SubItems() = default;
+        SubItems(const SubItems& other)
+            : m_texts(other.m_texts ? std::make_unique<QStringList>(*other.m_texts) : nullptr) {}
+        SubItems(SubItems&&) noexcept = default;
+        SubItems& operator=(const SubItems& other) {
+            if (this != &other) *this = SubItems(other);
+            return *this;
+        }
+        SubItems& operator=(SubItems&&) noexcept = default;
+
+        qsizetype size() const { return m_texts ? m_texts->size() : 0; }
+        bool isEmpty() const { return size() == 0; }
+        QString at(qsizetype i) const { return i < size() ? m_texts->at(i) : QString(); }
+        void insert(qsizetype i, const QString& text) { list().insert(i, text); }
+        void append(const QString& text) { list().append(text); }
+        // Empties them, with room for `count` texts.
+        void reset(qsizetype count) {
+            m_texts.reset();
+            list().reserve(count);
+        }
+
+    private:
+        QStringList& list() {
+            if (!m_texts) m_texts = std::make_unique<QStringList>();
+            return *m_texts;
+        }
+        std::unique_ptr<QStringList> m_texts;
+    };
+
+    // One per item, 64 bytes: a list of 100,000 games holds as many. Sub-item icons and
     // indents are never set by this program, so they are not kept (none and 0).
     struct Row {
         QString text;
-        QStringList sub;  // sub-items 1..n
+        SubItems sub;
         qint64 fileSize = 0;
         qint64 fileModified = 0;
         quint32 state = 0;
@@ -170,7 +207,7 @@ private:
         bool fileLooked = true;
         VerifiedMark verified = VerifiedMark::NotYet;
     };
-    static_assert(sizeof(void*) != 8 || sizeof(Row) <= 80, "a row grew: 30,000 of them are kept");
+    static_assert(sizeof(void*) != 8 || sizeof(Row) <= 64, "a row grew: 100,000 of them are kept");
     struct ColumnInfo {
         QString text;
         int width = 0;

@@ -183,7 +183,7 @@ bool ChecksumCache::prepareTables() {
                               -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) == SQLITE_OK;
 }
 
-CachedFiles ChecksumCache::load(const QByteArray& prefix, const QList<QByteArray>& paths) {
+CachedFiles ChecksumCache::load(const QByteArray& prefix, const PackedNames& paths) {
     CachedFiles found(size_t(paths.size()));
     if (!m_ok) return found;
     // Room for a plain file's row with its answer for every path, so a folder's rows are
@@ -200,7 +200,7 @@ CachedFiles ChecksumCache::load(const QByteArray& prefix, const QList<QByteArray
     std::sort(order.begin(), order.end(), [&](int a, int b) { return paths[a] < paths[b]; });
     QList<QByteArray> folders;
     for (const int i : order) {
-        const QByteArray& path = paths[i];
+        const QByteArrayView path = paths[i];
         const qsizetype slash = path.lastIndexOf('/');
         if (slash < 0 && prefix.isEmpty()) continue;
         const QByteArrayView within(path.constData(), slash + 1);

@@ -13,6 +13,7 @@
 #include "identify/Identification.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -63,6 +64,29 @@ struct CachedFile {
     Identification answer;
 };
 
+// Paths (or names) back to back in one buffer, each found by where it ends: a folder of
+// 100,000 games as one allocation rather than a QByteArray of its own for every name.
+class PackedNames {
+public:
+    void reserve(qsizetype count, qsizetype bytes) {
+        m_ends.reserve(size_t(count));
+        m_bytes.reserve(bytes);
+    }
+    void append(QByteArrayView name) {
+        m_bytes.append(name);
+        m_ends.push_back(m_bytes.size());
+    }
+    qsizetype size() const { return qsizetype(m_ends.size()); }
+    QByteArrayView operator[](qsizetype i) const {
+        const qsizetype start = i == 0 ? 0 : m_ends[size_t(i - 1)];
+        return QByteArrayView(m_bytes.constData() + start, m_ends[size_t(i)] - start);
+    }
+
+private:
+    QByteArray m_bytes;
+    std::vector<qsizetype> m_ends;
+};
+
 // What ChecksumCache::load found for a list of paths. Each row stays in one shared buffer in
 // the table's own compact form and is decoded only when asked for: a folder of 100,000 games,
 // all kept, would otherwise hold a decoded CachedFile (about 200 bytes) for every one of them
@@ -99,10 +123,10 @@ public:
     // Everything kept for these paths, by their index, in one query per folder they live
     // in (a list is normally one folder). Rows that cannot be decoded are left out, as if
     // never kept.
-    CachedFiles load(const QList<QByteArray>& paths) { return load(QByteArray(), paths); }
+    CachedFiles load(const PackedNames& paths) { return load(QByteArray(), paths); }
     // The same for paths given after the `prefix` they all share (a folder, ending in "/"),
     // which a folder of 100,000 games then holds once rather than in every path.
-    CachedFiles load(const QByteArray& prefix, const QList<QByteArray>& paths);
+    CachedFiles load(const QByteArray& prefix, const PackedNames& paths);
 
     // Replaces what is kept for the path.
     bool store(const QByteArray& path, const CachedFile& file);

@@ -68,12 +68,24 @@ std::optional<FileStamp> stampOfDescriptor(int fd) {
     return stampOfStat(st);
 }
 
+// The names as the file system spells them, in one buffer.
+PackedNames packed(const QStringList& names) {
+    qsizetype bytes = 0;
+    for (const QString& n : names)
+        bytes += n.size();
+    PackedNames out;
+    out.reserve(names.size(), bytes);
+    for (const QString& n : names)
+        out.append(platform::encodeName(n));
+    return out;
+}
+
 // Which files kept in the cache are as they were kept (the others are read anyway), one flag
 // a file. A stat is most of
 // what a second look at a folder costs, and it is mostly the system's time: each is asked
 // relative to its folder, opened once, so the folder's own path is not walked every time,
 // and a long list is split over two threads. Each path follows `prefix`.
-std::vector<char> unchangedOf(const QByteArray& prefix, const QList<QByteArray>& paths,
+std::vector<char> unchangedOf(const QByteArray& prefix, const PackedNames& paths,
                               const CachedFiles& kept) {
     // Not vector<bool>: the two threads write neighbouring flags.
     std::vector<char> unchanged(size_t(paths.size()), 0);
@@ -82,8 +94,9 @@ std::vector<char> unchangedOf(const QByteArray& prefix, const QList<QByteArray>&
         int folderFd = -1;
         for (size_t i = from; i < to; ++i) {
             if (!kept.has(i)) continue;
-            const QByteArray& given = paths[qsizetype(i)];
-            const QByteArray name = prefix.isEmpty() ? given : prefix + given;
+            // A path of its own, ending in the NUL the calls below need.
+            QByteArray name = prefix;
+            name += paths[qsizetype(i)];
             const qsizetype slash = name.lastIndexOf('/');
             if (slash <= 0) {
                 unchanged[i] = stampOf(name) == kept.stamp(i);
@@ -441,29 +454,26 @@ Identification GameIdentifier::answerRead(const QByteArray& path, CachedFile& fi
 
 void GameIdentifier::identify(const QStringList& paths,
                               const std::function<bool(int, const Identification&)>& each) {
-    QList<QByteArray> encoded;
-    encoded.reserve(paths.size());
-    for (const QString& p : paths)
-        encoded.append(platform::encodeName(p));
-    identifyFiles(QByteArray(), encoded, each);
+    identifyFiles(QByteArray(), packed(paths), each);
 }
 
 void GameIdentifier::identifyIn(const QString& folder, const QStringList& names,
                                 const std::function<bool(int, const Identification&)>& each) {
-    QList<QByteArray> encoded;
-    encoded.reserve(names.size());
-    for (const QString& n : names)
-        encoded.append(platform::encodeName(n));
+    const PackedNames encoded = packed(names);
     QByteArray prefix = platform::encodeName(folder);
     if (!prefix.endsWith('/')) prefix += '/';
     identifyFiles(prefix, encoded, each);
 }
 
-void GameIdentifier::identifyFiles(const QByteArray& folder, const QList<QByteArray>& names,
+void GameIdentifier::identifyFiles(const QByteArray& folder, const PackedNames& names,
                                    const std::function<bool(int, const Identification&)>& each) {
     m_generation = m_lookup.generation();
     // A file's whole path is made only where one file is read or kept.
-    const auto pathOf = [&](int i) { return folder.isEmpty() ? names[i] : folder + names[i]; };
+    const auto pathOf = [&](int i) {
+        QByteArray path = folder;
+        path += names[i];
+        return path;
+    };
     const CachedFiles cached = m_cache ? m_cache->load(folder, names) : CachedFiles(names.size());
     const std::vector<char> unchanged = unchangedOf(folder, names, cached);
     if (m_cache) m_cache->beginBatch();

@@ -65,7 +65,7 @@ public:
 
 private:
     // Both of the above: the files are `folder` + each of `names`, as bytes.
-    void identifyFiles(const QByteArray& folder, const QList<QByteArray>& names,
+    void identifyFiles(const QByteArray& folder, const PackedNames& names,
                        const std::function<bool(int index, const Identification&)>& each);
     // The answer from checksums alone; nothing when a SHA-1 has to be read first and
     // `mayRead` is false. A SHA-1 read on the way is added to `sums`.

@@ -44,7 +44,8 @@ std::optional<QStringList> folderEntries(const QString& folder) {
     return names;
 }
 
-std::optional<std::vector<FolderEntry>> folderEntryKinds(const QString& folder) {
+std::optional<std::vector<FolderEntry>> folderEntryKinds(
+    const QString& folder, const std::function<QString(QString)>& same) {
     std::vector<FolderEntry> entries;
     const bool read = eachEntry(folder, [&](QString name, unsigned char type) {
         EntryKind kind = EntryKind::Other;
@@ -54,7 +55,7 @@ std::optional<std::vector<FolderEntry>> folderEntryKinds(const QString& folder) 
             kind = EntryKind::Link;
         else if (type == DT_UNKNOWN)
             kind = EntryKind::Unknown;
-        entries.push_back({std::move(name), kind});
+        entries.push_back({same ? same(std::move(name)) : std::move(name), kind});
     });
     if (!read) return std::nullopt;
     return entries;

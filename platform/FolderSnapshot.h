@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -31,7 +32,10 @@ struct FolderEntry {
     QString name;
     EntryKind kind = EntryKind::Unknown;
 };
-// Every entry with its kind; nothing when the folder cannot be read.
-std::optional<std::vector<FolderEntry>> folderEntryKinds(const QString& folder);
+// Every entry with its kind; nothing when the folder cannot be read. `same`, when given, is
+// handed each decoded name and gives back the one to keep: a name the caller already holds
+// (from the folder's index) is then held once, not twice, for 100,000 games.
+std::optional<std::vector<FolderEntry>> folderEntryKinds(
+    const QString& folder, const std::function<QString(QString)>& same = {});
 
 }  // namespace platform

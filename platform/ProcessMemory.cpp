@@ -31,4 +31,10 @@ void setUpHeap() {
     std::free(block);
 }
 
+void returnFreedMemory() {
+    // The main heap's free top stays (up to the trim threshold), as setUpHeap left it for
+    // the pictures to come; the freed pages within every arena go.
+    ::malloc_trim(kTrimThreshold);
+}
+
 }  // namespace platform

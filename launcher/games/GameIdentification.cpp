@@ -1,5 +1,7 @@
 #include "launcher/games/GameIdentification.h"
 
+#include "platform/ProcessMemory.h"
+
 #include <QMetaObject>
 
 #include <utility>
@@ -122,6 +124,10 @@ void GameIdentification::work() {
         }
         if (identifier) {
             run(job, *identifier);
+            // What the cache's rows and the names took stays in this thread's arena
+            // otherwise, beside whatever the window holds by then.
+            job = Job();
+            platform::returnFreedMemory();
         } else if (job.id != 0) {
             post(job.id, [this] {
                 m_running = false;

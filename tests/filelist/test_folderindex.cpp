@@ -1,5 +1,6 @@
 #include "filelist/FolderIndex.h"
 #include "filelist/FolderList.h"
+#include "filelist/FolderReader.h"
 #include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
@@ -119,19 +121,22 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
         {"name under two masks, both stay", {file("a.zip"), file("x"), file("a.zip")},
          {file("a.zip"), file("a.zip")}, {1}, {}, {}},
         {"letter case differs: another file", {file("A")}, {file("a")}, {0}, {0}, {}},
+        {"in the listing's order, not the bytes'", {file("B", 1, 5), file("d", 1, 1)},
+         {file("a"), file("B", 1, 5), file("b"), file("c"), file("d", 2, 1)}, {}, {0, 2, 3}, {4}},
         {"everything new", {file("a"), file("b")}, {file("c")}, {1, 0}, {0}, {}},
     };
     // clang-format on
     for (const Case& c : cases) {
-        const ReconcilePlan plan = planReconcile(c.shown, c.read);
+        // Planned from the rows shown, as the list does.
+        ListModel model;
+        model.columnAdd(0, "Name", 100);
+        model.appendFiles(c.shown, 1);
+        const ReconcilePlan plan = model.planReconcile(c.read);
         EXPECT_EQ(plan.removeRows, c.removed) << c.what;
         EXPECT_EQ(plan.insertRows, c.inserted) << c.what;
         EXPECT_EQ(plan.changedRows, c.changed) << c.what;
 
-        // Applied to a list, it leaves the list as read.
-        ListModel model;
-        model.columnAdd(0, "Name", 100);
-        model.appendFiles(c.shown, 1);
+        // Applied to the list, it leaves the list as read.
         model.reconcileFiles(plan, c.read, 1);
         QStringList want;
         for (const ListedFile& f : c.read)
@@ -146,11 +151,22 @@ TEST(FolderReconcile, SelectedGameStaysSelectedAsRowsComeAndGo) {
     model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
     model.setListIndex(2);  // "c"
     const std::vector<ListedFile> read = {file("0"), file("b"), file("bb"), file("c"), file("e")};
-    model.reconcileFiles(planReconcile({file("a"), file("b"), file("c"), file("d")}, read), read,
-                         1);
+    model.reconcileFiles(model.planReconcile(read), read, 1);
     ASSERT_EQ(model.listIndex(), 3);
     EXPECT_EQ(model.itemText(model.listIndex()), "c");
     EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);
+}
+
+// A row removed by a command before the names come is not planned away a second time: the
+// plan is made from the rows as they are then, not from the index they were shown from.
+TEST(FolderReconcile, RowRemovedMeanwhileLeavesTheOthersInPlace) {
+    ListModel model;
+    model.columnAdd(0, "Name", 100);
+    model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
+    model.removeItem(1);  // "b", trashed
+    const std::vector<ListedFile> read = {file("a"), file("c"), file("e")};
+    model.reconcileFiles(model.planReconcile(read), read, 1);
+    EXPECT_EQ(listNames(model), (QStringList{"a", "c", "e"}));
 }
 
 // Read on the reader's thread, answered through the event loop as the window gets them.
@@ -219,4 +235,35 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     ASSERT_TRUE(waitUntilRead(list));
     QCoreApplication::processEvents();
     EXPECT_EQ(listNames(model), QStringList{"x.zip"});
+}
+
+// A folder shown from its index and read again holds each name once: the reading hands back
+// the shown text, not a second copy of every name.
+TEST(FolderReading, ANameAlreadyShownSharesItsText) {
+    TempFolder dir;
+    dir.write("a.zip");
+    dir.write("b.zip");
+    // Made apart from anything the reading could make, so only sharing gives its text.
+    const QString shown = QString::fromUtf8("b.zip");
+    FolderReadRequest request;
+    request.folder = dir.path() + u'/';
+    request.masks = {"*.zip"};
+    request.shownNames = {QStringLiteral("gone.zip"), shown};
+    std::promise<std::vector<ListedFile>> names;
+    std::future<std::vector<ListedFile>> got = names.get_future();
+    FolderReader::Callbacks callbacks;
+    callbacks.names = [&](std::vector<ListedFile> files, int, bool) {
+        names.set_value(std::move(files));
+    };
+    callbacks.incompleteSets = [](QHash<QString, QString>) {};
+    callbacks.facts = [](std::vector<std::pair<int, ListedFile>>) {};
+    callbacks.finished = [] {};
+    const std::shared_ptr<FolderReader> reader = FolderReader::start(request, callbacks);
+    ASSERT_EQ(got.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const std::vector<ListedFile> files = got.get();
+    reader->cancel();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].name, "a.zip");
+    EXPECT_EQ(files[1].name, "b.zip");
+    EXPECT_EQ(files[1].name.constData(), shown.constData());
 }

@@ -270,4 +270,7 @@ TEST(ListModel, ARowsFactsReadBackWhole) {
     QStringList dated = listNames(m);
     dated.removeAll("unreadable");
     EXPECT_EQ(dated, (QStringList{"old", "tiny", "dvd image", "huge"}));
+    // Facts read later replace the cells already written.
+    m.setFileFacts({{0, ListedFile{{}, 42, 0, true}}});
+    EXPECT_EQ(m.subItemText(0, 4), "42");
 }

@@ -6,7 +6,8 @@
 //
 // Runs in the foreground until unmounted or sent SIGTERM (SIGKILL leaves the mount point
 // answering "not connected" until `umount -l`). SIGUSR1 makes every call wait
-// (the ones under way and the ones to come) until SIGUSR2 lets them go. Nothing is cached
+// (the ones under way and the ones to come) until SIGUSR2 lets them go; with SLOW_FS_STATE
+// set, the file it names says which holds once it does. Nothing is cached
 // by the kernel (no attribute, entry or page cache), so every lookup, stat and readdir of
 // a client reaches the delay, as it would reach a share's server. Writes go to SOURCE
 // directly; the view shows them at once.
@@ -35,6 +36,7 @@ int g_source = -1;  // the mirrored folder, held open
 long g_delayUs = 1000;
 std::atomic<bool> g_hung{false};
 std::atomic<bool> g_ending{false};
+const char* g_stateFile = nullptr;  // SLOW_FS_STATE: where a change of state is told
 
 // Every answer passes here: first the hang, then the share's delay. SIGTERM (the session's
 // end) lets hung calls go, so that the view can unmount.
@@ -147,11 +149,26 @@ int shareStatfs(const char*, struct statvfs* st) {
     return fstatvfs(g_source, st) == 0 ? 0 : -errno;
 }
 
+// Writes the state now in force ('h' hung, 'a' answering) to SLOW_FS_STATE's file: a
+// signal arrives whenever this process next runs, so the test waits for this instead.
+// Only calls safe in a signal handler.
+void tellState(char state) {
+    if (!g_stateFile) return;
+    const int saved = errno;
+    const int fd = ::open(g_stateFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, &state, 1);
+        ::close(fd);
+    }
+    errno = saved;
+}
 void hang(int) {
     g_hung.store(true);
+    tellState('h');
 }
 void letGo(int) {
     g_hung.store(false);
+    tellState('a');
 }
 
 }  // namespace
@@ -167,6 +184,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (argc == 4) g_delayUs = std::strtol(argv[3], nullptr, 10);
+    g_stateFile = std::getenv("SLOW_FS_STATE");
     struct sigaction sa {};
     sa.sa_handler = hang;
     sigaction(SIGUSR1, &sa, nullptr);

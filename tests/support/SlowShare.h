@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -30,7 +32,20 @@ public:
         char* const argv[] = {const_cast<char*>(program), const_cast<char*>(from.constData()),
                               const_cast<char*>(m_mountPoint.constData()),
                               const_cast<char*>(delay.constData()), nullptr};
-        if (::posix_spawn(&m_pid, program, nullptr, nullptr, argv, environ) != 0) {
+        // The share says in this file when a hang holds (see hang()); kept out of the
+        // folders the tests list.
+        QByteArray made = QByteArrayLiteral("/tmp/slow_fs-state-XXXXXX");
+        const int fd = ::mkstemp(made.data());
+        if (fd < 0) return;
+        ::close(fd);
+        m_stateFile = made;
+        const QByteArray state = "SLOW_FS_STATE=" + m_stateFile;
+        std::vector<char*> env;
+        for (char** e = environ; *e; ++e)
+            env.push_back(*e);
+        env.push_back(const_cast<char*>(state.constData()));
+        env.push_back(nullptr);
+        if (::posix_spawn(&m_pid, program, nullptr, nullptr, argv, env.data()) != 0) {
             m_pid = -1;
             return;
         }
@@ -45,7 +60,36 @@ public:
         }
     }
     ~SlowShare() {
+        if (m_pid > 0) end();
+        // Once the share has ended: it writes the file at each change of state.
+        if (!m_stateFile.isEmpty()) ::unlink(m_stateFile.constData());
+    }
+    SlowShare(const SlowShare&) = delete;
+    SlowShare& operator=(const SlowShare&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    // Returns once the share has taken the hang: a call made after it waits.
+    void hang() {
         if (m_pid <= 0) return;
+        ::unlink(m_stateFile.constData());
+        ::kill(m_pid, SIGUSR1);
+        for (int i = 0; i < 2000; ++i) {
+            char state = 0;
+            const int fd = ::open(m_stateFile.constData(), O_RDONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                const ssize_t got = ::read(fd, &state, 1);
+                ::close(fd);
+                if (got == 1 && state == 'h') return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    void letGo() {
+        if (m_pid > 0) ::kill(m_pid, SIGUSR2);
+    }
+
+private:
+    void end() {
         letGo();
         ::kill(m_pid, SIGTERM);
         for (int i = 0; i < 300; ++i) {
@@ -58,19 +102,9 @@ public:
         const QByteArray lazy = "umount -l '" + m_mountPoint + "' 2>/dev/null";
         if (std::system(lazy.constData()) != 0) return;
     }
-    SlowShare(const SlowShare&) = delete;
-    SlowShare& operator=(const SlowShare&) = delete;
 
-    bool mounted() const { return m_mounted; }
-    void hang() {
-        if (m_pid > 0) ::kill(m_pid, SIGUSR1);
-    }
-    void letGo() {
-        if (m_pid > 0) ::kill(m_pid, SIGUSR2);
-    }
-
-private:
     QByteArray m_mountPoint;
+    QByteArray m_stateFile;
     pid_t m_pid = -1;
     bool m_mounted = false;
 };

@@ -48,6 +48,8 @@ configure_and_build() {
     shift
     if command -v ccache >/dev/null; then
         options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+        # The window tests' precompiled header: cached only when ccache is told to trust it.
+        export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
     fi
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
     local targets=()

@@ -163,11 +163,26 @@ void FileCommands::askRename(const QString& folder, const QString& name, bool pr
 
 void FileCommands::renameOffThread(const QString& folder, const QString& name,
                                    const QString& wanted, const QString& title, bool checkFirst) {
+    renameOnThread(
+        folder, name, wanted, checkFirst,
+        [this, folder, name, wanted, title, checkFirst](bool present, const RenameOutcome& out) {
+            if (!present) {
+                tellGone(*m_host.dialogs, name, title);
+                refreshIfListed(folder, QString());
+                return;
+            }
+            finishRename(folder, name, wanted, title, out, !checkFirst);
+        });
+}
+
+void FileCommands::renameOnThread(const QString& folder, const QString& name, const QString& wanted,
+                                  bool checkFirst,
+                                  std::function<void(bool present, const RenameOutcome&)> then) {
     platform::FileOperations* files = m_host.files;
     const QStringList pictureFolders = m_host.pictureFolders(folder);
     offThread(QStringLiteral("Renaming '") + name + QStringLiteral("'..."),
-              [this, files, pictureFolders, folder, name, wanted, title,
-               checkFirst]() -> std::function<void()> {
+              [this, files, pictureFolders, folder, name, wanted, checkFirst,
+               then = std::move(then)]() -> std::function<void()> {
                   RenameOutcome out;
                   // The pictures that go with the game are found here too: the search lists
                   // every picture folder, any of which may be on the share.
@@ -178,24 +193,20 @@ void FileCommands::renameOffThread(const QString& folder, const QString& name,
                                        picturesIn(shots, pictureFolders));
                       out.gone = !out.given && !platform::hasEntry(folder + name);
                   }
-                  return [this, folder, name, wanted, title, present, checkFirst, out] {
-                      if (!present) {
-                          tellGone(*m_host.dialogs, name, title);
-                          refreshIfListed(folder, QString());
-                          return;
-                      }
-                      finishRename(folder, name, wanted, title, out, !checkFirst);
+                  return [this, folder, name, present, out, then] {
+                      if (!out.why.isEmpty())
+                          m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
+                                                     platform::MessageIcon::Warning, kAppName);
+                      // The game's play history and favourite mark follow it to its new name.
+                      if (out.given && m_host.history)
+                          m_host.history->renamed(folder + name, folder + *out.given);
+                      then(present, out);
                   };
               });
 }
 
 void FileCommands::finishRename(const QString& folder, const QString& name, const QString& wanted,
                                 const QString& title, const RenameOutcome& out, bool sayGone) {
-    if (!out.why.isEmpty())
-        m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
-                                   platform::MessageIcon::Warning, kAppName);
-    // The game's play history and favourite mark follow it to its new name.
-    if (out.given && m_host.history) m_host.history->renamed(folder + name, folder + *out.given);
     // Gone while the question was open: said, and the list shows the folder as it is.
     QString select = out.given ? *out.given : sayGone && !out.gone ? wanted : QString();
     if (!out.given && sayGone && out.gone) tellGone(*m_host.dialogs, name, title);
@@ -318,30 +329,12 @@ bool FileCommands::writePlaylist(const QString& mask) {
 }
 
 void FileCommands::renameListed(const QString& oldName, const QString& wanted, Renamed then) {
-    platform::FileOperations* files = m_host.files;
     const QString folder = withTrailingSeparator(m_host.list->path());
-    const QStringList pictureFolders = m_host.pictureFolders(folder);
-    offThread(QStringLiteral("Renaming '") + oldName + QStringLiteral("'..."),
-              [this, files, pictureFolders, folder, oldName, wanted,
-               then = std::move(then)]() -> std::function<void()> {
-                  // Gone or replaced while a question was open: nothing is renamed.
-                  const bool present = platform::hasEntry(folder + oldName);
-                  RenameOutcome out;
-                  if (present) {
-                      ScreenshotSearch shots;
-                      out = renameGame(*files, folder, oldName, wanted,
-                                       picturesIn(shots, pictureFolders));
-                  }
-                  return [this, folder, oldName, present, out, then] {
-                      if (!out.why.isEmpty())
-                          m_host.dialogs->messageBox(out.why, platform::MessageButtons::Ok,
-                                                     platform::MessageIcon::Warning, kAppName);
-                      // The game's play history and favourite mark follow it.
-                      if (out.given && m_host.history)
-                          m_host.history->renamed(folder + oldName, folder + *out.given);
-                      then(folder, out.given, !present);
-                  };
-              });
+    // Gone or replaced while a question was open: nothing is renamed.
+    renameOnThread(folder, oldName, wanted, true,
+                   [folder, then = std::move(then)](bool present, const RenameOutcome& out) {
+                       then(folder, out.given, !present);
+                   });
 }
 
 void FileCommands::tellNameGiven(const QString& oldName, const QString& wanted,

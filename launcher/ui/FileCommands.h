@@ -133,6 +133,11 @@ private:
     // no question first).
     void renameOffThread(const QString& folder, const QString& name, const QString& wanted,
                          const QString& title, bool checkFirst);
+    // The rename on the one-file commands' thread, first asking whether `name` is still
+    // there when `checkFirst`; its warning and the history's move are done before `then`.
+    void renameOnThread(const QString& folder, const QString& name, const QString& wanted,
+                        bool checkFirst,
+                        std::function<void(bool present, const RenameOutcome&)> then);
     void finishRename(const QString& folder, const QString& name, const QString& wanted,
                       const QString& title, const RenameOutcome& out, bool sayGone);
     // Counts the copies first (DryRun): F7 asks with their number, then removes them.

@@ -212,7 +212,8 @@ TEST_F(FileCommands, AListedFileThatIsGoneIsSaidAndNoOtherSpellingIsTouched) {
         Qt::Key key;
         QString title;
     };
-    const Case cases[] = {{Qt::Key_Delete, "Delete File"}, {Qt::Key_F2, "Rename"}};
+    const Case cases[] = {
+        {Qt::Key_Delete, "Delete File"}, {Qt::Key_F2, "Rename"}, {Qt::Key_F9, "Rombard"}};
     openRoms({"b.smc", "game.smc"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());

@@ -313,15 +313,35 @@ bool mayHoldSetFiles(const QString& root) {
 
 }  // namespace
 
+namespace {
+DiscSets setsOfFiles(const QString& root, const std::vector<ListedFile>& files);
+}  // namespace
+
 DiscSets discSetsIn(const QString& folder) {
     const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
     if (!mayHoldSetFiles(root)) return {};
-    const std::vector<ListedFile> files = listFolder(root, {QStringLiteral("*.*")}, [] {
-        FolderListingOptions options;
-        options.hidden = true;
-        options.details = false;
-        return options;
-    }());
+    FolderListingOptions options;
+    options.hidden = true;
+    options.details = false;
+    return setsOfFiles(root, listFolder(root, {QStringLiteral("*.*")}, options));
+}
+
+DiscSets discSetsAmong(const QString& folder, const PrelistedFiles& everything) {
+    const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
+    if (std::none_of(everything.files.begin(), everything.files.end(),
+                     [](const ListedFile& f) { return kindOf(f.name) != SetKind::None; }))
+        return {};
+    // Listed as discSetsIn lists, from a copy (the names are shared, not copied).
+    PrelistedFiles copy = everything;
+    FolderListingOptions options;
+    options.hidden = true;
+    options.details = false;
+    options.prelisted = &copy;
+    return setsOfFiles(root, listFolder(root, {QStringLiteral("*.*")}, options));
+}
+
+namespace {
+DiscSets setsOfFiles(const QString& root, const std::vector<ListedFile>& files) {
     QStringList names;
     names.reserve(qsizetype(files.size()));
     bool anySetFile = false;
@@ -332,15 +352,12 @@ DiscSets discSetsIn(const QString& folder) {
     if (!anySetFile) return {};
     return groupDiscSets(
         names,
-        [&](const QString& name) -> std::optional<QByteArray> {
-            bool cut = false;
-            std::optional<QByteArray> bytes =
-                platform::readRegularFile(root + name, kSetFileMaxBytes, &cut);
-            if (cut) return std::nullopt;
-            return bytes;
+        [&](const QString& name) {
+            return platform::readWholeRegularFile(root + name, kSetFileMaxBytes);
         },
         [&](const QString& path) { return QFileInfo::exists(root + path); });
 }
+}  // namespace
 
 void dropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets) {
     if (sets.members.isEmpty()) return;

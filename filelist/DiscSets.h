@@ -78,6 +78,9 @@ DiscSets groupDiscSets(const QStringList& names,
 // The same for a folder on disk ("/" at its end or not): its file names are read once, and
 // only its .cue, .gdi and .m3u files (regular files, at most kSetFileMaxBytes) are opened.
 DiscSets discSetsIn(const QString& folder);
+// The same from the folder's entries already read (`everything`: prelist of all of them), so
+// the folder is not read again; `everything` is left as it is.
+DiscSets discSetsAmong(const QString& folder, const PrelistedFiles& everything);
 
 // Leaves out of a listing the files that are members of a set.
 void dropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets);

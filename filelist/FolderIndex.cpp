@@ -54,7 +54,8 @@ public:
     bool getBytes(QByteArray& out) {
         quint32 size = 0;
         if (!get(size) || size > static_cast<quint64>(m_left)) return false;
-        out = QByteArray(m_data, size);
+        // A view into the file read whole: the name is decoded into a string of its own.
+        out = QByteArray::fromRawData(m_data, size);
         m_data += size;
         m_left -= size;
         return true;

@@ -7,6 +7,7 @@
 #include "filelist/FolderPrefetch.h"
 #include "filelist/FolderReader.h"
 #include "filelist/ListModel.h"
+#include "platform/FolderSnapshot.h"
 
 #include <QHash>
 #include <QTime>
@@ -32,6 +33,7 @@ FolderList::~FolderList() {
     // The owner is going too: it hears nothing more.
     onStatus = nullptr;
     onListed = nullptr;
+    onShownFromIndex = nullptr;
     cancelReading();
 }
 
@@ -53,10 +55,14 @@ void FolderList::setPattern(const QString& value) {
     list();
 }
 
-void FolderList::list() {
+void FolderList::refresh() {
+    list(m_post && m_model.count() > 0);
+}
+
+void FolderList::list(bool keepRows) {
     if (m_path.isEmpty()) return;
     cancelReading();
-    m_model.clear();
+    if (!keepRows) m_model.clear();
     if (m_model.columnCount() == 0) {
         for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
             m_model.columnAdd(i, QString::fromLatin1(kColumns[i].header), kColumns[i].width,
@@ -66,11 +72,11 @@ void FolderList::list() {
         m_model.setColumnShown(ListModel::kVerifiedColumn, m_showsVerified);
     }
     const int columns = m_model.columnCount();
-    m_hiddenByList = 0;
+    if (!keepRows) m_hiddenByList = 0;
     if (m_pattern.isEmpty()) return;
     const QStringList masks = split(m_pattern, QStringLiteral(";"), 0);
     if (m_post) {
-        listInBackground(masks, columns);
+        listInBackground(masks, columns, keepRows);
         return;
     }
     if (onBusy) onBusy(true);
@@ -79,10 +85,19 @@ void FolderList::list() {
     options.details = false;
     options.hiddenByList = &m_hiddenByList;
     if (m_readAhead) options.prelisted = m_readAhead->takeFiles(m_path);
+    // The folder is read once, for the listing and its disc sets both.
+    PrelistedFiles own;
+    if (!options.prelisted) {
+        if (const auto entries = platform::folderEntryKinds(m_path)) {
+            own = prelist(m_path, *entries, nameOrderOf(*entries));
+            options.prelisted = &own;
+        }
+    }
+    // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
+    const DiscSets sets =
+        options.prelisted ? discSetsAmong(m_path, *options.prelisted) : discSetsIn(m_path);
     if (beforeListing) beforeListing(m_path);
     std::vector<ListedFile> files = listFolder(m_path, masks, options);
-    // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
-    const DiscSets sets = discSetsIn(m_path);
     dropSetMembers(files, sets);
     m_model.setIncompleteSets(incompleteSetsOf(sets));
     if (m_favouritesOnly)
@@ -132,6 +147,7 @@ void FolderList::cancelReading() {
     ++m_reading;
     m_namesKnown = false;
     m_readRows.clear();
+    m_rowOfName.clear();
     if (!m_status.isEmpty()) setStatus(QString());
 }
 
@@ -144,31 +160,28 @@ void FolderList::setStatus(const QString& status) {
     if (onStatus) onStatus();
 }
 
-void FolderList::listInBackground(const QStringList& masks, int columns) {
+void FolderList::listInBackground(const QStringList& masks, int columns, bool keepRows) {
     m_columns = columns;
     if (beforeListing) beforeListing(m_path);
-    // The index is on the local disk: read here, it shows the list before the share answers.
-    const QString indexFile = folderIndexFile(m_path, m_pattern, m_showsHiddenFiles);
-    std::optional<FolderIndex> index =
-        loadFolderIndex(indexFile, m_path, m_pattern, m_showsHiddenFiles);
-    m_fromIndex = index.has_value();
     FolderReadRequest request;
-    if (index) {
-        m_hiddenByList = index->hiddenByList;
-        if (m_favouritesOnly)
-            std::erase_if(index->files, [&](const ListedFile& f) {
-                return !m_model.playFacts(f.name).favourite;
-            });
-        request.shownNames.reserve(index->files.size());
-        for (const ListedFile& f : index->files)
-            request.shownNames.push_back(f.name);
-        // Handed over: the rows are all that is kept of the index until the names come.
-        m_model.appendFiles(std::move(index->files), columns, m_path);
-        index.reset();
+    // Rows kept are reconciled with the names as an index's would be; otherwise the index
+    // (on the local disk, but 100,000 files take a while to read) comes from the reader's
+    // thread, so the window shows at once and the list fills a moment later.
+    m_fromIndex = keepRows;
+    if (keepRows) {
+        request.shownNames.reserve(m_model.count());
+        for (int row = 0; row < m_model.count(); ++row)
+            request.shownNames.push_back(m_model.itemText(row));
     }
+    request.showsIndex = !keepRows;
     const quint64 reading = m_reading;
     const auto post = m_post;
     FolderReader::Callbacks callbacks;
+    callbacks.indexRead = [this, post, reading](std::vector<ListedFile> files, int hidden) {
+        post([this, reading, files = std::move(files), hidden]() mutable {
+            if (reading == m_reading) indexRead(std::move(files), hidden);
+        });
+    };
     callbacks.names = [this, post, reading](std::vector<ListedFile> files, int hidden, bool ok) {
         post([this, reading, files = std::move(files), hidden, ok]() mutable {
             if (reading == m_reading) namesRead(std::move(files), hidden, ok);
@@ -193,7 +206,7 @@ void FolderList::listInBackground(const QStringList& masks, int columns) {
     request.masks = masks;
     request.hidden = m_showsHiddenFiles;
     request.pattern = m_pattern;
-    request.indexFile = indexFile;
+    request.indexFile = folderIndexFile(m_path, m_pattern, m_showsHiddenFiles);
     m_reader = FolderReader::start(std::move(request), std::move(callbacks));
     setStatus(QStringLiteral("Reading ") + shownFolder() + QStringLiteral("..."));
 }
@@ -210,6 +223,19 @@ void FolderList::lookFirstAt(int row) {
     }
     const auto it = std::find(m_readRows.begin(), m_readRows.end(), row);
     if (it != m_readRows.end()) m_reader->lookFirstAt(static_cast<int>(it - m_readRows.begin()));
+}
+
+void FolderList::indexRead(std::vector<ListedFile> files, int hiddenByList) {
+    // A command may have listed rows meanwhile only by reading the folder again, which
+    // lets this reading go: the list is still empty here.
+    m_fromIndex = true;
+    m_hiddenByList = hiddenByList;
+    if (m_favouritesOnly)
+        std::erase_if(files,
+                      [&](const ListedFile& f) { return !m_model.playFacts(f.name).favourite; });
+    // Handed over: the rows are all that is kept of the index until the names come.
+    m_model.appendFiles(std::move(files), m_columns, m_path);
+    if (onShownFromIndex) onShownFromIndex();
 }
 
 void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool readable) {
@@ -243,7 +269,7 @@ void FolderList::namesRead(std::vector<ListedFile> files, int hiddenByList, bool
 void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts) {
     std::vector<std::pair<int, ListedFile>> byRow;
     byRow.reserve(facts.size());
-    QHash<QString, int> rowOfName;  // made once a batch, when a row has moved
+    bool madeAgain = false;  // the rows by name, at most once a batch
     for (const auto& [index, f] : facts) {
         if (index < 0 || (!m_readRows.empty() && static_cast<size_t>(index) >= m_readRows.size()))
             continue;
@@ -251,12 +277,18 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
         if (row < 0) continue;
         const QString& name = f.name;
         if (m_model.itemText(row) != name) {
-            // Moved by a sort or a removal: found by its name, or gone.
-            if (rowOfName.isEmpty())
+            // Moved by a sort or a removal: found by its name, or gone. Kept from batch to
+            // batch: a sorted list moves every row, and its names need not be hashed again.
+            row = m_rowOfName.value(name, -1);
+            if ((row < 0 || row >= m_model.count() || m_model.itemText(row) != name) &&
+                !madeAgain) {
+                madeAgain = true;
+                m_rowOfName.clear();
                 for (int r = m_model.count() - 1; r >= 0; --r)
-                    rowOfName.insert(m_model.itemText(r), r);
-            row = rowOfName.value(name, -1);
-            if (row < 0) continue;
+                    m_rowOfName.insert(m_model.itemText(r), r);
+                row = m_rowOfName.value(name, -1);
+            }
+            if (row < 0 || row >= m_model.count() || m_model.itemText(row) != name) continue;
         }
         byRow.emplace_back(row, f);
     }
@@ -266,6 +298,7 @@ void FolderList::factsRead(const std::vector<std::pair<int, ListedFile>>& facts)
 void FolderList::readingFinished() {
     m_reader.reset();
     m_readRows = std::vector<int>();
+    m_rowOfName = QHash<QString, int>();
     setStatus(m_fromIndex ? shownFolder() + QStringLiteral(" read again at ") +
                                 QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))
                           : QString());

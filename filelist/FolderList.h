@@ -6,6 +6,7 @@
 
 #include "filelist/FolderListing.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -35,7 +36,9 @@ public:
     bool showsHiddenFiles() const { return m_showsHiddenFiles; }
     void setShowsHiddenFiles(bool v) { m_showsHiddenFiles = v; }
 
-    void refresh() { list(); }
+    // Lists the folder again. In the background the rows shown stay (with the selection)
+    // until the names come, and are then brought in line with the folder.
+    void refresh();
     // Stores the pattern without listing (the control's start-up does so).
     void initPattern(const QString& value) { m_pattern = value; }
     // Sort by a clicked header: name, size (by the raw-size column), type, date, and the
@@ -57,10 +60,10 @@ public:
     void readAheadFrom(FolderPrefetch* prefetch) { m_readAhead = prefetch; }
 
     // From now on every folder is read on a thread of its own (FolderReader): the list
-    // shows the folder's index from the last reading at once, when there is one, then the
-    // names read, then the lengths and dates as they come; and keeps the new reading as the
-    // index. `post` runs a function on this list's thread later; the reader's thread calls
-    // it.
+    // shows the folder's index from the last reading as soon as that thread has read it,
+    // when there is one, then the names read, then the lengths and dates as they come; and
+    // keeps the new reading as the index. `post` runs a function on this list's thread
+    // later; the reader's thread calls it.
     void readInBackground(std::function<void(std::function<void()>)> post);
     // A folder is being read in the background.
     bool reading() const { return m_reader != nullptr; }
@@ -79,6 +82,9 @@ public:
     // The folder's names are known: the list holds what the folder holds (lengths and dates
     // may still be on their way).
     std::function<void()> onListed;
+    // In the background, before the names: the folder's last listing (its index) is shown
+    // (beforeListing came before it, at the start of the listing).
+    std::function<void()> onShownFromIndex;
 
     // Called with the folder before it is read, so the play facts can be filled in first.
     // In the background it is called again once the names are known, when they differ
@@ -90,8 +96,10 @@ public:
     std::function<void(bool)> onBusy;
 
 private:
-    void list();
-    void listInBackground(const QStringList& masks, int columns);
+    // `keepRows`: the rows shown are the folder's, as a refresh finds them.
+    void list(bool keepRows = false);
+    void listInBackground(const QStringList& masks, int columns, bool keepRows);
+    void indexRead(std::vector<ListedFile> files, int hiddenByList);
     void cancelReading();
     void namesRead(std::vector<ListedFile> files, int hiddenByList, bool readable);
     void factsRead(const std::vector<std::pair<int, ListedFile>>& facts);
@@ -119,4 +127,6 @@ private:
     // file got the row of its index); a row is checked against the name its length and date
     // come with before they are written, since commands and sorts move rows meanwhile.
     std::vector<int> m_readRows;
+    // Rows by name, for lengths and dates whose row has moved; checked before each use.
+    QHash<QString, int> m_rowOfName;
 };

@@ -57,6 +57,20 @@ std::function<QString(QString)> sameAs(std::vector<QString> shown) {
 }  // namespace
 
 void FolderReader::run() {
+    // Start-up lists more than once: a reading let go at once reads no index either.
+    if (m_stop.load()) return;
+    if (m_request.showsIndex) {
+        std::optional<FolderIndex> index = loadFolderIndex(m_request.indexFile, m_request.folder,
+                                                           m_request.pattern, m_request.hidden);
+        if (index) {
+            m_request.shownNames.reserve(m_request.shownNames.size() + index->files.size());
+            for (const ListedFile& f : index->files)
+                m_request.shownNames.push_back(f.name);
+            if (!callBack(
+                    [&] { m_callbacks.indexRead(std::move(index->files), index->hiddenByList); }))
+                return;
+        }
+    }
     // The names: readdir takes a few calls for thousands of entries; links and entries of
     // no given type are looked at to leave folders out.
     const QString& folder = m_request.folder;
@@ -69,6 +83,9 @@ void FolderReader::run() {
     if (entries) {
         PrelistedFiles prelisted = prelist(folder, *entries, nameOrderOf(*entries));
         entries.reset();
+        // The disc sets from the same entries: the folder is read once (on a share, every
+        // reading of 30,000 names is tens of round trips).
+        const DiscSets sets = discSetsAmong(folder, prelisted);
         // A reading let go (the list asked for the folder again) gives back its memory at
         // once: two readings of a large folder side by side double the peak.
         if (m_stop.load()) return;
@@ -80,7 +97,6 @@ void FolderReader::run() {
         files = listFolder(folder, m_request.masks, options);
         if (m_stop.load()) return;
         // A disc game is one row: the tracks and discs its .cue, .gdi or .m3u names have none.
-        const DiscSets sets = discSetsIn(folder);
         dropSetMembers(files, sets);
         QHash<QString, QString> incomplete = incompleteSetsOf(sets);
         if (!callBack([&] {

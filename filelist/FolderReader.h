@@ -28,7 +28,10 @@ struct FolderReadRequest {
     bool hidden = false;
     QString pattern;    // kept in the index beside the folder
     QString indexFile;  // where the listing is kept; empty: not kept
-    // The names already shown (from the index): a name read again shares their text.
+    // The index is read first and handed over (Callbacks::indexRead) when it holds this
+    // folder's last listing; off the window's thread, since a large one takes a while.
+    bool showsIndex = false;
+    // The names already shown: a name read again shares their text (so do the index's).
     std::vector<QString> shownNames;
 };
 
@@ -36,6 +39,10 @@ class FolderReader {
 public:
     // Each runs on the reader's thread; the owner posts the work on to its own thread.
     struct Callbacks {
+        // When asked for (FolderReadRequest::showsIndex), before anything else: the files
+        // of the folder's last listing, with their lengths and dates, to show until the
+        // names come. Not called when no index of the folder is kept.
+        std::function<void(std::vector<ListedFile> files, int hiddenByList)> indexRead;
         // Every file the masks take, in the listing's order, lengths and dates not yet
         // read (ListedFile::looked false) unless the name alone could not say it is a file.
         // `readable` is false when the folder could not be read.

@@ -198,27 +198,47 @@ CachedFiles ChecksumCache::load(const QByteArray& prefix, const PackedNames& pat
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return paths[a] < paths[b]; });
-    QList<QByteArray> folders;
+    // Each folder's rows from the first of its paths asked for to the last: a slice of a
+    // large folder reads its own stretch of the table, not the whole folder's.
+    struct Stretch {
+        QByteArrayView within;  // the folder, after the prefix
+        QByteArrayView first;
+        QByteArrayView last;
+    };
+    std::vector<Stretch> stretches;
     for (const int i : order) {
         const QByteArrayView path = paths[i];
         const qsizetype slash = path.lastIndexOf('/');
         if (slash < 0 && prefix.isEmpty()) continue;
         const QByteArrayView within(path.constData(), slash + 1);
-        if (folders.isEmpty() || QByteArrayView(folders.back()).sliced(prefix.size()) != within)
-            folders.append(prefix + within.toByteArray());
+        if (stretches.empty() || stretches.back().within != within)
+            stretches.push_back({within, path, path});
+        else
+            stretches.back().last = path;
     }
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const QByteArray& folder : folders) {
-        // Everything under the folder sorts between "folder/" and "folder0".
-        QByteArray after = folder;
-        after.back() = char('/' + 1);
-        bindBlob(m_select, 1, folder);
-        bindBlob(m_select, 2, after);
+    // A folder's paths may come apart, around those of a folder within it: one query each.
+    std::stable_sort(stretches.begin(), stretches.end(),
+                     [](const Stretch& a, const Stretch& b) { return a.within < b.within; });
+    size_t kept = 0;
+    for (size_t i = 0; i < stretches.size(); ++i) {
+        if (kept > 0 && stretches[kept - 1].within == stretches[i].within)
+            stretches[kept - 1].last = stretches[i].last;
+        else
+            stretches[kept++] = stretches[i];
+    }
+    stretches.resize(kept);
+    for (const Stretch& stretch : stretches) {
+        // The last path's row is the last one wanted: nothing sorts between it and itself
+        // followed by a NUL byte.
+        const QByteArray from = prefix + stretch.first.toByteArray();
+        QByteArray to = prefix + stretch.last.toByteArray();
+        to.append('\0');
+        bindBlob(m_select, 1, from);
+        bindBlob(m_select, 2, to);
         while (sqlite3_step(m_select) == SQLITE_ROW) {
             const QByteArrayView whole(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
                                        sqlite3_column_bytes(m_select, 0));
-            // Every row of the range starts with its folder, and so with the prefix.
+            // Every row of the stretch starts with the prefix, as both of its ends do.
             const QByteArrayView path = whole.sliced(prefix.size());
             const auto at = std::lower_bound(order.begin(), order.end(), path,
                                              [&](int i, QByteArrayView p) { return paths[i] < p; });

@@ -68,15 +68,15 @@ std::optional<FileStamp> stampOfDescriptor(int fd) {
     return stampOfStat(st);
 }
 
-// The names as the file system spells them, in one buffer.
-PackedNames packed(const QStringList& names) {
+// The names from `from` up to `to` as the file system spells them, in one buffer.
+PackedNames packed(const QStringList& names, qsizetype from, qsizetype to) {
     qsizetype bytes = 0;
-    for (const QString& n : names)
-        bytes += n.size();
+    for (qsizetype i = from; i < to; ++i)
+        bytes += names[i].size();
     PackedNames out;
-    out.reserve(names.size(), bytes);
-    for (const QString& n : names)
-        out.append(platform::encodeName(n));
+    out.reserve(to - from, bytes);
+    for (qsizetype i = from; i < to; ++i)
+        out.append(platform::encodeName(names[i]));
     return out;
 }
 
@@ -454,20 +454,30 @@ Identification GameIdentifier::answerRead(const QByteArray& path, CachedFile& fi
 
 void GameIdentifier::identify(const QStringList& paths,
                               const std::function<bool(int, const Identification&)>& each) {
-    identifyFiles(QByteArray(), packed(paths), each);
+    identifyFiles(QByteArray(), paths, each);
 }
 
 void GameIdentifier::identifyIn(const QString& folder, const QStringList& names,
                                 const std::function<bool(int, const Identification&)>& each) {
-    const PackedNames encoded = packed(names);
     QByteArray prefix = platform::encodeName(folder);
     if (!prefix.endsWith('/')) prefix += '/';
-    identifyFiles(prefix, encoded, each);
+    identifyFiles(prefix, names, each);
 }
 
-void GameIdentifier::identifyFiles(const QByteArray& folder, const PackedNames& names,
+void GameIdentifier::identifyFiles(const QByteArray& folder, const QStringList& names,
                                    const std::function<bool(int, const Identification&)>& each) {
     m_generation = m_lookup.generation();
+    if (m_cache) m_cache->beginBatch();
+    // Each slice's names are encoded as it comes, never the whole folder's at once.
+    for (qsizetype from = 0; from < names.size(); from += m_sliceSize) {
+        const qsizetype to = std::min(names.size(), from + m_sliceSize);
+        if (!identifySlice(folder, packed(names, from, to), int(from), each)) break;
+    }
+    if (m_cache) m_cache->endBatch();
+}
+
+bool GameIdentifier::identifySlice(const QByteArray& folder, const PackedNames& names, int first,
+                                   const std::function<bool(int, const Identification&)>& each) {
     // A file's whole path is made only where one file is read or kept.
     const auto pathOf = [&](int i) {
         QByteArray path = folder;
@@ -476,7 +486,6 @@ void GameIdentifier::identifyFiles(const QByteArray& folder, const PackedNames& 
     };
     const CachedFiles cached = m_cache ? m_cache->load(folder, names) : CachedFiles(names.size());
     const std::vector<char> unchanged = unchangedOf(folder, names, cached);
-    if (m_cache) m_cache->beginBatch();
 
     // First everything that needs no reading: an unchanged file answered against this very
     // index, or whose checksums answer against a new one. The rest is left for later: files
@@ -492,7 +501,7 @@ void GameIdentifier::identifyFiles(const QByteArray& folder, const PackedNames& 
             continue;
         }
         if (kept->generation == m_generation) {
-            go = each(i, kept->answer);
+            go = each(first + i, kept->answer);
             continue;
         }
         if (std::optional<Identification> answer =
@@ -500,7 +509,7 @@ void GameIdentifier::identifyFiles(const QByteArray& folder, const PackedNames& 
             kept->answer = std::move(*answer);
             kept->generation = m_generation;
             if (m_cache) m_cache->store(pathOf(i), *kept);
-            go = each(i, kept->answer);
+            go = each(first + i, kept->answer);
             continue;
         }
         needSha1.push_back(i);
@@ -520,21 +529,21 @@ void GameIdentifier::identifyFiles(const QByteArray& folder, const PackedNames& 
                 if (!done->ok) {
                     Identification failed;
                     failed.problem = std::move(done->problem);
-                    go = each(done->index, failed);
+                    go = each(first + done->index, failed);
                 } else {
-                    go = each(done->index, answerRead(pathOf(done->index), done->file));
+                    go = each(first + done->index, answerRead(pathOf(done->index), done->file));
                 }
             } else if (nextSha1 < needSha1.size()) {
                 const int i = needSha1[nextSha1++];
                 CachedFile file = *cached.at(size_t(i));
-                go = each(i, answerRead(pathOf(i), file));
+                go = each(first + i, answerRead(pathOf(i), file));
             } else {
                 break;
             }
         }
         // Leaving the scope stops and joins the readers before the batch is committed.
     }
-    if (m_cache) m_cache->endBatch();
+    return go;
 }
 
 Identification GameIdentifier::identify(const QString& path) {

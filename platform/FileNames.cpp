@@ -222,12 +222,18 @@ bool openRegularForReading(QFile& file, const QString& name) {
     return false;
 }
 
-std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes, bool* cut) {
+namespace {
+std::optional<QByteArray> readRegular(const QString& name, qint64 maxBytes, bool* cut,
+                                      bool wholeOnly) {
     if (cut) *cut = false;
     const int fd = openRegular(name);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     ::fstat(fd, &st);
+    if (wholeOnly && st.st_size > maxBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
     constexpr qint64 kStep = 64 * 1024;
     maxBytes = std::max<qint64>(maxBytes, 0);
     QByteArray bytes;
@@ -255,6 +261,18 @@ std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes, 
     }
     ::close(fd);
     if (failed) return std::nullopt;
+    return bytes;
+}
+}  // namespace
+
+std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes, bool* cut) {
+    return readRegular(name, maxBytes, cut, false);
+}
+
+std::optional<QByteArray> readWholeRegularFile(const QString& name, qint64 maxBytes) {
+    bool cut = false;
+    std::optional<QByteArray> bytes = readRegular(name, maxBytes, &cut, true);
+    if (cut) return std::nullopt;  // a file whose stated size was short of what it holds
     return bytes;
 }
 

@@ -57,5 +57,8 @@ bool openRegularForReading(QFile& file, const QString& name);
 // `cut`, when given, tells whether the file held more than that.
 std::optional<QByteArray> readRegularFile(const QString& name, qint64 maxBytes,
                                           bool* cut = nullptr);
+// The whole of a regular file of at most `maxBytes`; nothing when it holds more (a larger
+// stated size says so before any byte is read), is not one, or cannot be read.
+std::optional<QByteArray> readWholeRegularFile(const QString& name, qint64 maxBytes);
 
 }  // namespace platform

@@ -223,6 +223,7 @@ void FileListView::readFoldersInBackground() {
         }
         emit readingStatusChanged();
     };
+    m_folder.onShownFromIndex = [this] { emit folderShownFromIndex(); };
     m_folder.onListed = [this] { emit folderListed(); };
     // The rows in sight are read first, wherever the user scrolls.
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_tree), currentView()}) {

@@ -86,8 +86,10 @@ public:
 
 signals:
     // Reading in the background: what the list says of its folder changed
-    // (FolderList::readingStatus), and the folder's names are all in the list.
+    // (FolderList::readingStatus), the folder's last listing is shown from its index, and
+    // the folder's names are all in the list.
     void readingStatusChanged();
+    void folderShownFromIndex();
     void folderListed();
     void dblClick();
     // The item the user chose (-1: a click on no item in a multi-selection list).

@@ -4,9 +4,21 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
+// Answers go to the window's thread this many at a time: what it makes of each batch (the
+// list's marks) stays small however many gathered, and a folder of 100,000 takes a few
+// batches, each of which the list's marks walk over every row for.
+constexpr size_t kAnswerBatch = 16384;
+
+// Nothing matched and nothing went wrong: the verdict is all there is to hand on.
+bool isPlainUnknown(const identify::Identification& found) {
+    return found.verdict == identify::Verdict::Unknown && found.matches.empty() &&
+           found.member.isEmpty() && found.problem.isEmpty();
+}
+
 QString progressText(const char* what, int done, int total) {
     return QString::fromLatin1(what) + QString::number(done) + QLatin1Char('/') +
            QString::number(total);
@@ -141,13 +153,11 @@ void GameIdentification::work() {
     identifier.reset();
 }
 
-void GameIdentification::deliver(quint64 id, std::optional<Answer> answer, const QString& text,
-                                 const QStringList& problems) {
+void GameIdentification::deliver(quint64 id, const QString& text, const QStringList& problems) {
     bool wake = false;
     {
         std::lock_guard lock(m_inboxMutex);
         m_problems << problems;
-        if (answer) m_inbox.push_back({id, std::move(*answer)});
         // Skipped sources come without a progress of their own: the last one stands, and
         // an empty text, which says the look is over, never comes from here.
         if (!text.isEmpty()) {
@@ -159,14 +169,40 @@ void GameIdentification::deliver(quint64 id, std::optional<Answer> answer, const
     if (wake) m_calls.post([this] { drain(); });
 }
 
+void GameIdentification::deliverAnswer(const Job& job, int index,
+                                       const identify::Identification& found, const QString& text) {
+    bool wake = false;
+    {
+        std::lock_guard lock(m_inboxMutex);
+        // Answers of an older request would be dropped by the window's thread anyway: the
+        // request numbers only grow.
+        if (m_inbox.id != job.id) {
+            m_inbox.id = job.id;
+            m_inbox.names = job.names;
+            m_inbox.answered.clear();
+            m_inbox.found.clear();
+        }
+        int kept = -1;
+        if (!isPlainUnknown(found)) {
+            kept = int(m_inbox.found.size());
+            m_inbox.found.push_back(found);
+        }
+        m_inbox.answered.push_back({index, kept});
+        m_progressId = job.id;
+        m_progressText = text;
+        wake = !std::exchange(m_drainPosted, true);
+    }
+    if (wake) m_calls.post([this] { drain(); });
+}
+
 void GameIdentification::drain() {
-    std::vector<Delivered> inbox;
+    Inbox inbox;
     quint64 progressId = 0;
     QString text;
     QStringList problems;
     {
         std::lock_guard lock(m_inboxMutex);
-        inbox.swap(m_inbox);
+        std::swap(inbox, m_inbox);
         problems.swap(m_problems);
         progressId = m_progressId;
         text = m_progressText;
@@ -175,10 +211,21 @@ void GameIdentification::drain() {
     if (!problems.isEmpty() && sourcesSkipped) sourcesSkipped(problems);
     const quint64 wanted = m_wanted.load();
     std::vector<Answer> answers;
-    answers.reserve(inbox.size());
-    for (Delivered& d : inbox)
-        if (d.id == wanted) answers.push_back(std::move(d.answer));
-    if (!answers.empty() && identified) identified(answers);
+    // A batch's handler may ask for another request: the rest is then not wanted.
+    for (size_t at = 0; at < inbox.answered.size() && inbox.id == wanted &&
+                        m_wanted.load() == wanted && identified;
+         at += kAnswerBatch) {
+        const size_t end = std::min(inbox.answered.size(), at + kAnswerBatch);
+        answers.clear();
+        answers.reserve(end - at);
+        for (size_t i = at; i < end; ++i) {
+            const Answered& a = inbox.answered[i];
+            answers.push_back(
+                {inbox.names.at(a.name), a.found < 0 ? identify::Identification()
+                                                     : std::move(inbox.found[size_t(a.found)])});
+        }
+        identified(answers);
+    }
     if (progressId == wanted && m_running && progress) progress(text);
 }
 
@@ -188,8 +235,7 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
     if (!m_sourcesRead || job.reread) {
         const QStringList problems = identifier.refreshSources([&](int done, int total) {
             if (job.id != 0)
-                deliver(job.id, std::nullopt,
-                        progressText("Reading software lists... ", done, total));
+                deliver(job.id, progressText("Reading software lists... ", done, total));
             // A cancelled request of its own (id 0) only reads the sources; one replaced
             // by a newer request hands the reading on to it.
             return !m_stop && (job.id == 0 || wanted());
@@ -197,7 +243,7 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
         if (m_stop) return;
         // Stopped half way, the next request reads on.
         if (job.id == 0 || wanted()) m_sourcesRead = true;
-        if (!problems.isEmpty()) deliver(job.id, std::nullopt, QString(), problems);
+        if (!problems.isEmpty()) deliver(job.id, QString(), problems);
     }
     if (job.id == 0 || !wanted()) return;
     const auto finish = [&](bool nothingKnown) {
@@ -216,14 +262,14 @@ void GameIdentification::run(const Job& job, identify::FolderIdentifier& identif
     int answered = 0;
     // A 7z is unpacked whole: a look no longer wanted stops inside it, not after it.
     identifier.setStopCheck([&] { return !wanted(); });
-    identifier.identifyIn(job.folder, job.names,
-                          [&](int index, const identify::Identification& found) {
-                              if (!wanted()) return false;
-                              if (index < 0 || index >= total) return true;
-                              deliver(job.id, Answer{job.names.at(index), found},
-                                      progressText("Identifying games... ", ++answered, total));
-                              return true;
-                          });
+    identifier.identifyIn(
+        job.folder, job.names, [&](int index, const identify::Identification& found) {
+            if (!wanted()) return false;
+            if (index < 0 || index >= total) return true;
+            deliverAnswer(job, index, found,
+                          progressText("Identifying games... ", ++answered, total));
+            return true;
+        });
     identifier.setStopCheck({});
     finish(false);
 }

@@ -85,10 +85,12 @@ private:
     // Calls `f` on this object's thread if `id` is still the newest request by then.
     template <typename F>
     void post(quint64 id, F&& f);
-    // From the worker: an answer, or the progress text, into the inbox; the window's
-    // thread is woken once for whatever gathers there meanwhile.
-    void deliver(quint64 id, std::optional<Answer> answer, const QString& text,
-                 const QStringList& problems = {});
+    // From the worker: the progress text, or the sources skipped, into the inbox; the
+    // window's thread is woken once for whatever gathers there meanwhile.
+    void deliver(quint64 id, const QString& text, const QStringList& problems = {});
+    // ... and an answer, for the name at `index` of the job's names.
+    void deliverAnswer(const Job& job, int index, const identify::Identification& found,
+                       const QString& text);
     // On this object's thread: the sources skipped (whichever request read them: they
     // are about the sources, not the rows), the inbox's answers of the newest request,
     // then its progress.
@@ -105,12 +107,23 @@ private:
     std::atomic<bool> m_stop{false};
     std::thread m_worker;
 
-    struct Delivered {
-        quint64 id;
-        Answer answer;
+    // The answers waiting for the window's thread, all of one request. At start the
+    // window's thread is busy with the list while a folder of 100,000 games, all kept in
+    // the cache, is answered in a fraction of a second: as a name and a whole answer each,
+    // they held over ten megabytes there, and twice that while the array grew. Most are
+    // plainly unknown, which the name's place in the request says well enough.
+    struct Answered {
+        int name;   // its index in `names`
+        int found;  // its index in `found`; -1 for plainly unknown
+    };
+    struct Inbox {
+        quint64 id = 0;
+        QStringList names;  // the request's own, shared
+        std::vector<Answered> answered;
+        std::vector<identify::Identification> found;
     };
     std::mutex m_inboxMutex;
-    std::vector<Delivered> m_inbox;  // under m_inboxMutex, as the three below
+    Inbox m_inbox;  // under m_inboxMutex, as the four below
     quint64 m_progressId = 0;
     QString m_progressText;
     QStringList m_problems;

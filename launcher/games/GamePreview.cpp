@@ -28,10 +28,9 @@ void GamePreview::ask(PreviewQuestion q) {
         if (!q.name.isEmpty()) {
             a.picture = finder->pictureOf(q, q.name);
             if (a.picture.path.toLower().endsWith(QLatin1String(".gif"))) {
-                bool cut = false;
                 const auto bytes =
-                    platform::readRegularFile(a.picture.path, GamePreview::kMaxGifBytes, &cut);
-                if (bytes && !cut) a.picture.gifBytes = *bytes;
+                    platform::readWholeRegularFile(a.picture.path, GamePreview::kMaxGifBytes);
+                if (bytes) a.picture.gifBytes = *bytes;
             }
             a.title = finder->titles.titleOfGame(q.name, q.titleContext);
             if (q.fileFacts) a.fileInfo = fileInfoText(q.folder + q.name);

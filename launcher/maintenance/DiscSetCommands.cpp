@@ -127,9 +127,8 @@ std::optional<QString> renameDiscSet(platform::FileOperations& files, const QStr
     setFiles += set.members;
     for (const QString& name : setFiles) {
         if (!isSetFileName(name)) continue;
-        bool cut = false;
-        const auto bytes = platform::readRegularFile(folder + name, kSetFileMaxBytes, &cut);
-        if (!bytes || cut) continue;  // it named nothing the set holds
+        const auto bytes = platform::readWholeRegularFile(folder + name, kSetFileMaxBytes);
+        if (!bytes) continue;  // it named nothing the set holds
         QByteArray after = renamedReferences(name, *bytes, renamed);
         if (after == *bytes) continue;
         const QString newName =

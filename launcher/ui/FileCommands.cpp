@@ -318,13 +318,24 @@ bool FileCommands::writePlaylist(const QString& mask) {
                             "\"(Disc 2)\"...)."));
         return true;
     }
-    QString why;
-    if (!writePlaylistFile(withTrailingSeparator(m_host.list->path()), *playlist, &why)) {
-        tell(QStringLiteral("Could not write '") + playlist->name + QStringLiteral("': ") + why +
-             QLatin1Char('.'));
-        return true;
-    }
-    m_host.refresh(playlist->name);
+    // A small file, but written on a share that may not answer: on the commands' thread.
+    const QString folder = withTrailingSeparator(m_host.list->path());
+    offThread(QStringLiteral("Writing '") + playlist->name + QStringLiteral("'..."),
+              [this, folder, playlist = *playlist]() -> std::function<void()> {
+                  QString why;
+                  const bool written = writePlaylistFile(folder, playlist, &why);
+                  return [this, folder, name = playlist.name, written, why] {
+                      if (written) {
+                          refreshIfListed(folder, name);
+                          return;
+                      }
+                      m_host.dialogs->messageBox(QStringLiteral("Could not write '") + name +
+                                                     QStringLiteral("': ") + why + QLatin1Char('.'),
+                                                 platform::MessageButtons::Ok,
+                                                 platform::MessageIcon::Warning,
+                                                 QStringLiteral("Playlist"));
+                  };
+              });
     return true;
 }
 

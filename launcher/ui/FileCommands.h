@@ -10,10 +10,11 @@
 // window keeps moving and painting. One runs at a time; stop() ends it after the file
 // operation under way, and what was done is said.
 //
-// Delete, F2 and F9 touch one game, yet each look at the disk (is the entry still there,
-// the set a disc game heads, the picture folders, the move itself) can wait for ever on a
-// share that stopped answering: they ask on a thread of their own, before their question
-// and after it, and the window stays usable meanwhile. That thread is never waited for.
+// Delete, F2, F9 and Ctrl+M touch one game, yet each look at the disk (is the entry still
+// there, the set a disc game heads, the picture folders, the move, the playlist written) can
+// wait for ever on a share that stopped answering: they ask on a thread of their own, before
+// their question and after it, and the window stays usable meanwhile. That thread is never
+// waited for.
 
 #include "filelist/DiscSets.h"
 #include "platform/LatestWork.h"
@@ -101,9 +102,9 @@ public:
     // Another system lists other files: a mask chosen for one does not carry over.
     void forgetChosenMask();
 
-    // F7 or F8 is under way, or Delete, F2 or F9 waits for its thread.
+    // F7 or F8 is under way, or Delete, F2, F9 or Ctrl+M waits for its thread.
     bool busy() const;
-    // Delete, F2 or F9 waits for its thread.
+    // Delete, F2, F9 or Ctrl+M waits for its thread.
     bool oneFilePending() const { return m_oneFile.pending(); }
     // F7 or F8 is under way: Escape stops it.
     bool stoppable() const { return m_run != nullptr; }

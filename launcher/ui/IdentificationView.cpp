@@ -39,6 +39,8 @@ IdentificationView::IdentificationView(Host host, QObject* parent)
         m_progress.clear();
         queue();
     };
+    // Rows shown from the folder's index, before its names come, are identified at once.
+    connect(m_host.list, &FileListView::folderShownFromIndex, this, [this] { queue(); });
     connectAnswers();
 }
 

@@ -96,6 +96,8 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
         m_ui.fileList->readFoldersInBackground();
         connect(m_ui.fileList, &FileListView::readingStatusChanged, this,
                 &MainWindow::showFileCount);
+        connect(m_ui.fileList, &FileListView::folderShownFromIndex, this,
+                &MainWindow::romFolderShownFromIndex);
         connect(m_ui.fileList, &FileListView::folderListed, this, &MainWindow::romFolderListed);
     }
     resize(toPixels(kDesignWidth), toPixels(kDesignHeight));

@@ -107,6 +107,9 @@ private:
     // one still being read is waited for (romFolderListed).
     void tryNextRomFolder();
     void romFolderListed();
+    void romFolderShownFromIndex();
+    // The stored game, once the list holds games.
+    void selectWantedGame();
     void handleEmulatorBoxKey(QKeyCombination key);
 
     void launchSelectedGame();

@@ -173,6 +173,23 @@ void MainWindow::tryNextRomFolder() {
     showFileCount();
 }
 
+void MainWindow::romFolderShownFromIndex() {
+    // Games known from the last reading settle the folder; an empty one waits for the names.
+    if (m_ui.fileList->listCount() == 0) return;
+    if (m_folders.romPending) {
+        m_folders.romChoices.clear();
+        tryNextRomFolder();
+    }
+    selectWantedGame();
+}
+
+void MainWindow::selectWantedGame() {
+    const int wanted = std::exchange(m_folders.wantedIndex, -1);
+    if (wanted >= 0 && m_ui.fileList->listIndex() < 0 && m_ui.fileList->listCount() > 0)
+        m_ui.fileList->setListIndex(wanted < m_ui.fileList->listCount() ? wanted : 0);
+    showFileCount();
+}
+
 void MainWindow::romFolderListed() {
     if (m_folders.romPending) {
         if (m_ui.fileList->listCount() > 0) m_folders.romChoices.clear();
@@ -189,10 +206,7 @@ void MainWindow::romFolderListed() {
             }
     }
     // The stored game, when its folder was not known before it was read.
-    const int wanted = std::exchange(m_folders.wantedIndex, -1);
-    if (wanted >= 0 && m_ui.fileList->listIndex() < 0 && m_ui.fileList->listCount() > 0)
-        m_ui.fileList->setListIndex(wanted < m_ui.fileList->listCount() ? wanted : 0);
-    showFileCount();
+    selectWantedGame();
 }
 
 void MainWindow::handleEmulatorBoxKey(QKeyCombination key) {

@@ -6,6 +6,12 @@
 
 #include <vector>
 
+// A listed file, read; or not yet looked at when `looked` is false.
+inline ListedFile file(const QString& name, qint64 size = 0, qint64 modified = 0,
+                       bool looked = true) {
+    return ListedFile{name, size, modified, looked, looked};
+}
+
 // The names a list shows, top to bottom.
 inline QStringList listNames(const ListModel& m) {
     QStringList out;

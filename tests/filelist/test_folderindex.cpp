@@ -1,11 +1,14 @@
 #include "filelist/FolderIndex.h"
 #include "filelist/FolderList.h"
+#include "filelist/FolderListing.h"
+#include "filelist/FolderPrefetch.h"
 #include "filelist/FolderReader.h"
 #include "filelist/ListModel.h"
 #include "platform/FileNames.h"
 
 #include "filelist/ListRows.h"
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -14,23 +17,13 @@
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <deque>
 #include <future>
+#include <mutex>
 #include <thread>
-
-namespace {
-
-ListedFile file(const char* name, qint64 size = 0, qint64 modified = 0, bool looked = true) {
-    ListedFile f;
-    f.name = QString::fromUtf8(name);
-    f.size = size;
-    f.modified = modified;
-    f.readable = looked;
-    f.looked = looked;
-    return f;
-}
-
-}  // namespace
 
 TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     TempFolder dir;
@@ -145,28 +138,20 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
     }
 }
 
-TEST(FolderReconcile, SelectedGameStaysSelectedAsRowsComeAndGo) {
+// The chosen game stays chosen as rows come and go; a row removed by a command before the
+// names come is not planned away a second time: the plan is made from the rows as they are
+// then, not from the index they were shown from.
+TEST(FolderReconcile, TheChosenGameStaysAndARowRemovedMeanwhileLeavesTheOthersInPlace) {
     ListModel model;
     model.columnAdd(0, "Name", 100);
     model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
     model.setListIndex(2);  // "c"
+    model.removeItem(0);    // "a", trashed
     const std::vector<ListedFile> read = {file("0"), file("b"), file("bb"), file("c"), file("e")};
     model.reconcileFiles(model.planReconcile(read), read, 1);
+    EXPECT_EQ(listNames(model), (QStringList{"0", "b", "bb", "c", "e"}));
     ASSERT_EQ(model.listIndex(), 3);
-    EXPECT_EQ(model.itemText(model.listIndex()), "c");
     EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);
-}
-
-// A row removed by a command before the names come is not planned away a second time: the
-// plan is made from the rows as they are then, not from the index they were shown from.
-TEST(FolderReconcile, RowRemovedMeanwhileLeavesTheOthersInPlace) {
-    ListModel model;
-    model.columnAdd(0, "Name", 100);
-    model.appendFiles({file("a"), file("b"), file("c"), file("d")}, 1);
-    model.removeItem(1);  // "b", trashed
-    const std::vector<ListedFile> read = {file("a"), file("c"), file("e")};
-    model.reconcileFiles(model.planReconcile(read), read, 1);
-    EXPECT_EQ(listNames(model), (QStringList{"a", "c", "e"}));
 }
 
 // Read on the reader's thread, answered through the event loop as the window gets them.
@@ -208,16 +193,32 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
     ListModel model;
     FolderList second(model);
     listInBackground(second);
+    // Before the names: the last reading, where the stored game can be chosen.
+    QStringList shown;
+    second.onShownFromIndex = [&] {
+        shown = listNames(model);
+        model.setListIndex(2);
+    };
     second.setPattern("*.zip");
     second.setPath(dir.path());
-    // At once, before any answer: the last reading, where the stored game can be chosen.
-    ASSERT_EQ(listNames(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
-    model.setListIndex(2);
     ASSERT_TRUE(waitUntilRead(second));
+    EXPECT_EQ(shown, (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
     EXPECT_EQ(listNames(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
     EXPECT_EQ(model.itemText(model.listIndex()), "c.zip");
     EXPECT_EQ(model.subItemText(2, 4), "5");
     EXPECT_TRUE(second.readingStatus().startsWith(dir.path() + " read again at "));
+
+    // A refresh keeps the rows and the game chosen until the names come, never blanking the
+    // list for an index older than what it shows.
+    second.onShownFromIndex = [&] { ADD_FAILURE() << "the index replaced the rows shown"; };
+    dir.write("e.zip");
+    QFile::remove(dir.file("b.zip"));
+    second.refresh();
+    EXPECT_EQ(listNames(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
+    ASSERT_TRUE(waitUntilRead(second));
+    EXPECT_EQ(listNames(model), (QStringList{"bb.zip", "c.zip", "d.zip", "e.zip"}));
+    EXPECT_EQ(model.itemText(model.listIndex()), "c.zip");
+    EXPECT_EQ(model.subItemText(1, 4), "5");
 }
 
 TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
@@ -266,4 +267,196 @@ TEST(FolderReading, ANameAlreadyShownSharesItsText) {
     EXPECT_EQ(files[0].name, "a.zip");
     EXPECT_EQ(files[1].name, "b.zip");
     EXPECT_EQ(files[1].name.constData(), shown.constData());
+}
+
+// Lengths and dates find their rows by name once the user has sorted the list, also after a
+// row has gone between two batches: a row remembered from an earlier batch is checked.
+TEST(BackgroundFacts, LandOnTheirOwnRowsAfterASortAndARemoval) {
+    TempFolder dir;
+    constexpr int kFiles = 700;  // three batches
+    for (int i = 0; i < kFiles; ++i)
+        dir.write(QStringLiteral("g%1.zip").arg(i, 3, 10, QLatin1Char('0')),
+                  QByteArray(i % 50, 'x'));
+    std::mutex lock;
+    std::deque<std::function<void()>> posted;
+    auto pumpOne = [&] {
+        std::function<void()> work;
+        if (!QTest::qWaitFor(
+                [&] {
+                    const std::lock_guard<std::mutex> hold(lock);
+                    return !posted.empty();
+                },
+                10000))
+            return false;
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            work = std::move(posted.front());
+            posted.pop_front();
+        }
+        work();
+        return true;
+    };
+    ListModel model;
+    FolderList list(model);
+    list.readInBackground([&](std::function<void()> work) {
+        const std::lock_guard<std::mutex> hold(lock);
+        posted.push_back(std::move(work));
+    });
+    list.setPattern("*.zip");
+    list.setPath(dir.path());
+    while (!list.namesKnown())
+        ASSERT_TRUE(pumpOne());
+    ASSERT_EQ(model.count(), kFiles);
+    model.sort(0, -1);  // the other way round: every row has moved
+    ASSERT_TRUE(pumpOne());
+    model.removeItem(0);
+    while (list.reading())
+        ASSERT_TRUE(pumpOne());
+    for (int row = 0; row < model.count(); ++row) {
+        const int i = model.itemText(row).mid(1, 3).toInt();
+        ASSERT_EQ(model.subItemText(row, 4), QString::number(i % 50)) << row;
+    }
+}
+
+namespace {
+
+// Every kind of entry a games folder may hold.
+void fillGamesFolder(TempFolder& dir) {
+    for (const char* n : {"Zelda.ZIP", "alpha.zip", "Beta.Zip", "beta.zip", "game.smc", "b.sfc",
+                          ".dot.zip", "readme.txt", "noext", "z", "a.longextension", "Ärger.zip",
+                          "\xc3\xa9t\xc3\xa9.SMC", "x.zipx", "hidden me.zip"})
+        dir.write(QString::fromUtf8(n), "123");
+    dir.write(QStringLiteral(".hidden"), "hidden me.zip\n");
+    dir.mkdir(QStringLiteral("folder.zip"));
+    QFile::link(dir.file(QStringLiteral("alpha.zip")), dir.file(QStringLiteral("link.zip")));
+    QFile::link(dir.file(QStringLiteral("folder.zip")), dir.file(QStringLiteral("dirlink.zip")));
+    QFile::link(dir.file(QStringLiteral("gone")), dir.file(QStringLiteral("dangling.zip")));
+    ::mkfifo(QFile::encodeName(dir.file(QStringLiteral("pipe.zip"))).constData(), 0600);
+    raw::write(platform::decodeName(QFile::encodeName(dir.path()) + "/caf\xe9.zip"), "1");
+}
+
+}  // namespace
+
+// Whatever the masks, a listing from the entries read ahead is the listing of the folder:
+// the same names in the same order, looked at alike.
+TEST(ReadAhead, ListsAsTheFolderItself) {
+    TempFolder dir;
+    const raw::RemoveTree cleanup(dir.path());
+    fillGamesFolder(dir);
+    ASSERT_TRUE(dir.settle());
+
+    for (const char* pattern :
+         {"*.zip", "*.ZIP;*.smc", "*.smc;*.zip", "*.zip;*.zip", "*.*", "*", "*.zip;*.*", "?eta.zip",
+          "*.longextension", "*extension", "Z*", "*.7z", "*.zip;", "*.SMC"}) {
+        for (const bool hidden : {false, true}) {
+            FolderListingOptions options;
+            options.details = false;
+            options.hidden = hidden;
+            const QStringList masks = QString::fromLatin1(pattern).split(u';');
+            int hiddenRead = -1, hiddenAhead = -1;
+            options.hiddenByList = &hiddenRead;
+            const std::vector<ListedFile> read = listFolder(dir.path(), masks, options);
+            FolderPrefetch ahead(dir.path());
+            options.prelisted = ahead.takeFiles(dir.path() + u'/');
+            options.hiddenByList = &hiddenAhead;
+            ASSERT_NE(options.prelisted, nullptr) << pattern;
+            EXPECT_EQ(describeFiles(listFolder(dir.path(), masks, options)), describeFiles(read))
+                << pattern << (hidden ? " with hidden files" : "");
+            EXPECT_EQ(hiddenAhead, hiddenRead) << pattern;
+        }
+    }
+}
+
+// A read ahead is never taken for a folder it may not show as it is now.
+TEST(ReadAhead, TakenOnlyWhileItStillHolds) {
+    TempFolder dir;
+    dir.write(QStringLiteral("a.zip"));
+    TempFolder other;
+
+    {
+        // Changed less than a clock tick apart from the read, a change would not show in the
+        // folder's time: a folder changed moments ago is read again.
+        FolderPrefetch ahead(dir.path());
+        EXPECT_EQ(ahead.entriesFor(dir.path()), nullptr);
+        EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
+    }
+    ASSERT_TRUE(dir.settle());
+    {
+        FolderPrefetch ahead(dir.path());
+        EXPECT_EQ(ahead.entriesFor(other.path()), nullptr);
+        ASSERT_NE(ahead.entriesFor(dir.path() + u'/'), nullptr);
+        EXPECT_EQ(ahead.entriesFor(dir.path())->size(), 1u);
+        EXPECT_EQ(ahead.joinedNames(), QStringLiteral("a.zip/"));
+        EXPECT_NE(ahead.takeFiles(dir.path()), nullptr);
+        // Its names went to that listing.
+        EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
+        EXPECT_NE(ahead.entriesFor(dir.path()), nullptr);
+        ahead.release();
+        EXPECT_EQ(ahead.entriesFor(dir.path()), nullptr);
+    }
+    {
+        FolderPrefetch ahead(dir.path());
+        ASSERT_NE(ahead.entriesFor(dir.path()), nullptr);
+        dir.write(QStringLiteral("b.zip"));
+        EXPECT_EQ(ahead.entriesFor(dir.path()), nullptr);
+        EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
+    }
+    {
+        // Let go before the read ended, or never asked for: nothing is waited on but the
+        // read itself at the end.
+        FolderPrefetch ahead(dir.path());
+        ahead.release();
+        EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
+    }
+    FolderPrefetch missing(dir.file(QStringLiteral("no such folder")));
+    EXPECT_EQ(missing.entriesFor(dir.file(QStringLiteral("no such folder"))), nullptr);
+}
+
+// The file list takes the read ahead once, for its folder only, and lists as it always did.
+TEST(ReadAhead, FileListTakesItOnceForItsFolder) {
+    TempFolder dir;
+    dir.write(QStringLiteral("b.zip"));
+    dir.write(QStringLiteral("a.zip"));
+    ASSERT_TRUE(dir.settle());
+    FolderPrefetch ahead(dir.path());
+    ListModel model;
+    FolderList list(model);
+    list.readAheadFrom(&ahead);
+    list.setPattern(QStringLiteral("*.zip"));
+    list.setPath(dir.path());
+    ASSERT_EQ(model.count(), 2);
+    EXPECT_EQ(model.itemText(0), "a.zip");
+    EXPECT_EQ(model.subItemText(0, 4), "0");  // looked at when shown, as without it
+    EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
+    // Listed again, the folder itself is read: a file added since is there.
+    dir.write(QStringLiteral("c.zip"));
+    list.refresh();
+    EXPECT_EQ(model.count(), 3);
+}
+
+// The tail answers only where it gives the whole name's answer.
+TEST(NameTail, AnswersAsTheWholeNameDoes) {
+    const char* names[] = {"game.zip",  "GAME.ZIP",     "g.zip",
+                           "zip",       ".zip",         "a",
+                           "",          "x.zipx",       "long name (Europe).smc",
+                           "Ärger.zip", "\xc3\xa9.ZIP", "name.longextension",
+                           "abcdefgh",  "abcdefghi",    ".hidden"};
+    const char* masks[] = {"*.zip",    "*.ZIP",     "*.smc",     "*",     "*.*",
+                           "*zip",     "*.zipx",    "a*",        "?.zip", "*.longextension",
+                           "*bcdefgh", "*abcdefgh", "*abcdefghi"};
+    int answered = 0;
+    for (const char* name : names) {
+        const QString n = QString::fromUtf8(name);
+        const NameTail tail = tailOf(n);
+        EXPECT_EQ(tail.dot, n.startsWith(u'.')) << name;
+        for (const char* mask : masks) {
+            const platform::Wildcard m(QString::fromUtf8(mask));
+            const std::optional<bool> fromTail = matchesByTail(m, tail);
+            if (!fromTail) continue;
+            ++answered;
+            EXPECT_EQ(*fromTail, m.matches(platform::foldName(n))) << name << " " << mask;
+        }
+    }
+    // Most answers come from the tail, or the read ahead would save nothing.
+    EXPECT_GT(answered, 100);
 }

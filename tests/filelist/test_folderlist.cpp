@@ -9,10 +9,10 @@
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
-#include <gtest/gtest.h>
-
 #include <QDateTime>
 #include <QFile>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -36,53 +36,44 @@ protected:
 TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     dir.write("a.zip", "1");
     dir.write("b.zip", "22");
+    dir.write("c.sms", "333");
     const QString bare = dir.path();
-    files.setPattern("*.zip");  // no folder yet: nothing listed
+    files.setPattern("*.zip;*.sms");  // no folder yet: nothing listed
     EXPECT_EQ(model.columnCount(), 0);
 
     files.setPath(bare);
     EXPECT_EQ(files.path(), bare + "/");
-    EXPECT_EQ(model.count(), 2);
+    EXPECT_EQ(model.count(), 3);
     EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
 
     // Listed again only when the text differs, letter case included.
     files.sortFilesByColumnClick(0);
     files.sortFilesByColumnClick(0);
     files.setPath(bare + "/");
-    EXPECT_EQ(names(), (QStringList{"b.zip", "a.zip"}));  // still sorted: not listed again
+    EXPECT_EQ(names(), (QStringList{"c.sms", "b.zip", "a.zip"}));  // still sorted: not listed again
     files.setPath(bare.toUpper() + "/");
     EXPECT_EQ(files.path(), bare.toUpper() + "/");
     EXPECT_EQ(model.count(), 0);  // that spelling names no folder here
 
     files.setPath(bare);
-    EXPECT_EQ(model.count(), 2);
+    EXPECT_EQ(model.count(), 3);
+    model.setListIndex(1);
+    files.refresh();
+    // After a listing nothing is chosen and the first row has the focus.
+    EXPECT_EQ(model.listIndex(), -1);
+    EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), -1);
+    EXPECT_EQ(model.itemFindState(-1, ListModel::kFocused), 0);
+    // An empty pattern or folder: no files, the columns stay.
+    files.setPattern(QString());
+    EXPECT_EQ(model.count(), 0);
+    files.setPattern("*.zip");
     files.setPath(QString());
     EXPECT_EQ(files.path(), QString());
     EXPECT_EQ(model.count(), 0);
     EXPECT_EQ(model.columnCount(), 9);
-    dir.write("c.zip");
+    dir.write("d.zip");
     files.refresh();
     EXPECT_EQ(model.count(), 0);
-}
-
-TEST_F(FolderListTest, AfterAListing) {
-    dir.write("x.sms", "1");
-    dir.write("y.sms", "22");
-    dir.write("z.gg", "333");
-    files.setPath(dir.path());
-    model.setListIndex(1);
-    files.sortFilesByColumnClick(1);
-    files.setPattern("*.sms;*.gg");
-    EXPECT_EQ(model.count(), 3);
-    EXPECT_EQ(names().last(), "z.gg");
-    EXPECT_EQ(model.listIndex(), -1);
-    EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), -1);
-    EXPECT_EQ(model.itemFindState(-1, ListModel::kFocused), 0);
-
-    // An empty pattern: no files, the columns stay.
-    files.setPattern(QString());
-    EXPECT_EQ(model.count(), 0);
-    EXPECT_EQ(model.columnCount(), 9);
 }
 
 // Lengths and dates are read when a row is first shown or sorted, not at the listing: the
@@ -191,11 +182,6 @@ TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
         EXPECT_EQ(files.sortFilesByColumnClick(c.column), c.sorted) << c.column;
         EXPECT_EQ(names(), c.order) << c.column;
     }
-    // A new listing forgets the sort: the next click sorts ascending again.
-    files.refresh();
-    files.sortFilesByColumnClick(3);
-    EXPECT_EQ(names(), (QStringList{"d.bin", "A.sms", "b.zip", "c.gg"}));
-
     FolderList empty(model);
     EXPECT_FALSE(empty.sortFilesByColumnClick(0));
 }
@@ -346,4 +332,110 @@ TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
     model.clearVerifiedMarks();
     EXPECT_EQ(model.verifiedMark("b.nes"), VerifiedMark::NotYet);
     EXPECT_EQ(model.subItemText(0, ListModel::kVerifiedColumn), QString());
+}
+
+TEST(FormatSize, EachThresholdIsStrictAndLargeSizesStayPositive) {
+    const struct {
+        double size;
+        const char* text;
+    } cases[] = {{0, "0 bytes"},
+                 {1, "1 bytes"},
+                 {1024, "1,024 bytes"},
+                 {1025, "1.0KB"},
+                 {1536, "1.5KB"},
+                 {1048576, "1,024.0KB"},
+                 {1048577, "1.0MB"},
+                 {5000000, "4.8MB"},
+                 {1073741824, "1,024.0MB"},
+                 {1073741825, "1.00GB"},
+                 {3221225472.0, "3.00GB"},
+                 {5.0 * 1073741824 + 1, "5.00GB"},
+                 {2199023255552.0, "2,048.00GB"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(formatSize(c.size), QString::fromLatin1(c.text)) << c.size;
+}
+
+TEST(FileTypeDescription, ShapesOfNames) {
+    // Extensions of three or four letters are described (known ones by name, others
+    // upper-cased); shorter or longer ones are kept as written, dot included.
+    const struct {
+        const char* name;
+        const char* type;
+    } cases[] = {{"Game.Zip", "ZIP Archive"},
+                 {"photo.jpeg", "JPEG Image"},
+                 {"a.b.zip", "ZIP Archive"},
+                 {"rom.smsx", "SMSX File"},
+                 {"mario.smc", "SMC File"},
+                 {"rom.gb", ".gb File"},
+                 {"ROM.GB", ".GB File"},
+                 {"notes.backup", ".backup File"},
+                 {"x..b", "..b File"},
+                 {"noext", ""},
+                 {"", ""},
+                 {".profile", ".profile File"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fileTypeDescription(QString::fromUtf8(c.name)), QString::fromUtf8(c.type))
+            << c.name;
+}
+
+TEST(Split, PiecesBetweenSeparators) {
+    const struct {
+        const char* text;
+        const char* sep;
+        int compare;
+        QStringList pieces;
+    } cases[] = {
+        {"", ";", 0, {""}},
+        {"a", ";", 0, {"a"}},
+        {"a;;b", ";", 0, {"a", "", "b"}},
+        {"*.zip; *.smc", ";", 0, {"*.zip", " *.smc"}},
+        {";a;", ";", 0, {"", "a", ""}},
+        {"aXbxc", "x", 0, {"aXb", "c"}},
+        {"aXbxc", "x", 1, {"a", "b", "c"}},
+        {"a--b--", "--", 0, {"a", "b", ""}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(split(QString::fromUtf8(c.text), QString::fromUtf8(c.sep), c.compare), c.pieces)
+            << c.text;
+}
+
+TEST(FileDateFormat, WritesTwelveHourLocalTimeAndReadsItBack) {
+    const FileDateFormat dates;
+    const struct {
+        QDateTime when;
+        const char* text;
+    } cases[] = {
+        {QDateTime(QDate(2024, 1, 5), QTime(0, 7)), "1/5/2024 12:07 AM"},
+        {QDateTime(QDate(2024, 12, 25), QTime(12, 0)), "12/25/2024 12:00 PM"},
+        {QDateTime(QDate(1999, 7, 4), QTime(23, 59)), "7/4/1999 11:59 PM"},
+        {QDateTime(QDate(2030, 10, 10), QTime(9, 5)), "10/10/2030 9:05 AM"},
+    };
+    qint64 previous = 0;
+    for (const auto& c : cases) {
+        const QString text = dates.format(c.when.toSecsSinceEpoch());
+        EXPECT_EQ(text, QString::fromLatin1(c.text));
+        ASSERT_TRUE(dates.sortKey(text).has_value()) << c.text;
+    }
+    // Keys order like the moments they name, across day halves and years.
+    const char* ordered[] = {"7/4/1999 11:59 PM", "1/5/2024 12:07 AM", "1/5/2024 11:59 AM",
+                             "1/5/2024 12:00 PM", "1/5/2024 1:00 PM",  "12/25/2024 12:00 PM"};
+    for (const char* t : ordered) {
+        const qint64 key = dates.sortKey(QString::fromLatin1(t)).value_or(-1);
+        EXPECT_GT(key, previous) << t;
+        previous = key;
+    }
+    for (const char* bad : {"", "yesterday", "13/1/2024 1:00 PM", "1/5", "1/5/2024 13:00 PM"})
+        EXPECT_FALSE(dates.sortKey(QString::fromLatin1(bad)).has_value()) << bad;
+}
+
+TEST(FileLength, TrueLengthsAndZeroForMissingFiles) {
+    TempFolder dir;
+    dir.write(QStringLiteral("empty"));
+    dir.write(QStringLiteral("small"), QByteArray(10, 'x'));
+    dir.sparse(QStringLiteral("huge"), 5LL * 1024 * 1024 * 1024 + 3);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("empty"))), 0);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("small"))), 10);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("huge"))), 5.0 * 1024 * 1024 * 1024 + 3);
+    EXPECT_EQ(fileLength(dir.file(QStringLiteral("missing"))), 0);
+    EXPECT_EQ(fileLength(QString()), 0);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// A checksum index in memory: entries by (size, CRC-32), a generation the test moves on
-// when it changes them, and a count of lookups.
+// A checksum index in memory: entries by (size, CRC-32), and a generation the test moves on
+// when it changes them.
 
 #include "identify/Identification.h"
 
@@ -15,7 +15,6 @@
 class FakeLookup final : public identify::ChecksumLookup {
 public:
     std::vector<identify::RomEntry> entries(qint64 size, quint32 crc) override {
-        ++lookups;
         const auto it = m_entries.find({size, crc});
         return it == m_entries.end() ? std::vector<identify::RomEntry>() : it->second;
     }
@@ -42,8 +41,6 @@ public:
         m_entries.clear();
         ++m_generation;
     }
-
-    int lookups = 0;
 
 private:
     std::map<std::pair<qint64, quint32>, std::vector<identify::RomEntry>> m_entries;

@@ -75,8 +75,9 @@ struct Pass {
 // One look at the paths by a new identifier, as a launcher started again would make. With
 // a folder, the paths are names in it, handed over as the window hands a listed folder.
 Pass identifyAll(FakeLookup& lookup, ChecksumCache& cache, const QStringList& paths,
-                 const QString& folder = {}) {
+                 const QString& folder = {}, qsizetype slice = 0) {
     GameIdentifier identifier(lookup, &cache);
+    if (slice > 0) identifier.setSliceSize(slice);
     Pass pass;
     pass.answers.resize(size_t(paths.size()));
     const auto each = [&](int i, const Identification& id) {
@@ -104,7 +105,7 @@ void restoreTime(const QString& path, const struct stat& before) {
     ::utimensat(AT_FDCWD, raw::bytes(path).constData(), times, 0);
 }
 
-TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwice) {
+TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwiceAndIsAnsweredFirst) {
     TempFolder folder;
     const QStringList paths = {
         folder.write("roms/a.a26", kGame),
@@ -124,17 +125,20 @@ TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwice) {
     // Two files needed their SHA-1 as well.
     EXPECT_EQ(first.reads, 5 + 2);
 
-    // Kept by path: the folder's names find the same rows.
+    // Kept by path: the folder's names find the same rows; kept answers come before a new
+    // file's (a stop is honoured wherever it comes: see FirstRead below).
     library.reopen();
-    QStringList names;
+    QStringList names{"new.a26"};
+    folder.write("roms/new.a26", kOther + "new");
     for (const QString& p : paths)
         names << QFileInfo(p).fileName();
     const Pass second = identifyAll(lookup, *library.cache, names, folder.file("roms"));
-    EXPECT_EQ(second.reads, 0);
+    EXPECT_EQ(second.reads, 1);
+    EXPECT_EQ(second.order, (std::vector<int>{1, 2, 3, 4, 5, 0}));
     // The kept form holds every field of an answer.
     for (int i = 0; i < paths.size(); ++i)
         EXPECT_EQ(ChecksumCache::encodeAnswer(first.answers[size_t(i)]),
-                  ChecksumCache::encodeAnswer(second.answers[size_t(i)]))
+                  ChecksumCache::encodeAnswer(second.answers[size_t(i) + 1]))
             << i;
 }
 
@@ -193,7 +197,7 @@ TEST(ChecksumCache, AChangedFileIsReadAgain) {
     }
 }
 
-TEST(ChecksumCache, ANewIndexIsAnsweredFromTheKeptChecksums) {
+TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing) {
     TempFolder folder;
     const QStringList paths = {
         folder.write("roms/a.a26", kGame),
@@ -222,6 +226,13 @@ TEST(ChecksumCache, ANewIndexIsAnsweredFromTheKeptChecksums) {
          },
          2, Verdict::Verified, Verdict::CrcOnly},
         {"the same index again", [] {}, 0, Verdict::Verified, Verdict::CrcOnly},
+        {"the kept table in another format: each file read anew, and again for its SHA-1",
+         [&] {
+             library.exec("UPDATE file_checksums_format SET format = 999");
+             library.reopen();
+             EXPECT_TRUE(library.cache->ok());
+         },
+         4, Verdict::Verified, Verdict::CrcOnly},
         {"a new index: the SHA-1s are kept too",
          [&] {
              lookup.clear();
@@ -249,16 +260,19 @@ TEST(ChecksumCache, ALongListKeepsEachFileToItsOwnAnswer) {
         paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
         if (i % 7 == 0) lookup.add(content, QString::number(i), {});
     }
+    // The folder's names sort apart around a folder within it.
+    paths << folder.write("roms/sub/s.a26", "s") << folder.write("roms/zz.a26", "zz");
     Library library(folder.file("library.sqlite3"));
-    EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 2500);
-    // Every third file changes: only those are read again.
+    EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 2502);
+    // Every third file changes: only those are read again, a slice of the folder at a time,
+    // each slice finding its own kept files, up to its last.
     for (int i = 0; i < 2500; i += 3)
         folder.touch(QStringLiteral("roms/%1.a26").arg(i),
                      QDateTime::currentDateTime().addDays(-1));
     QStringList names;
     for (const QString& p : paths)
-        names << QFileInfo(p).fileName();
-    const Pass again = identifyAll(lookup, *library.cache, names, folder.file("roms/"));
+        names << p.mid(folder.file("roms/").size());
+    const Pass again = identifyAll(lookup, *library.cache, names, folder.file("roms/"), 1000);
     EXPECT_EQ(again.reads, 834);
     for (int i = 0; i < 2500; ++i) {
         const Identification& id = again.answers[size_t(i)];
@@ -267,18 +281,6 @@ TEST(ChecksumCache, ALongListKeepsEachFileToItsOwnAnswer) {
             EXPECT_EQ(id.matches[0].software, QString::number(i));
         }
     }
-}
-
-// A stop is honoured wherever it comes: see FirstRead below.
-TEST(ChecksumCache, KeptAnswersComeFirst) {
-    TempFolder folder;
-    const QString old = folder.write("roms/old.a26", kGame);
-    FakeLookup lookup;
-    Library library(folder.file("library.sqlite3"));
-    identifyAll(lookup, *library.cache, {old});
-    const QStringList paths = {folder.write("roms/new1.a26", kOther), old,
-                               folder.write("roms/new2.a26", kOther + "2")};
-    EXPECT_EQ(identifyAll(lookup, *library.cache, paths).order, (std::vector<int>{1, 0, 2}));
 }
 
 // The threads of this process.
@@ -312,18 +314,13 @@ TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
     for (int i = 0; i < 48; ++i) {
         const QByteArray content = kGame + QByteArray::number(i);
         contents.push_back(content);
-        switch (i % 4) {
-            case 0:
-                paths << folder.write(QStringLiteral("roms/%1.zip").arg(i),
-                                      zipbuild::build({{"g.a26", content, true}}).bytes);
-                break;
-            case 3:
-                paths << folder.file(QStringLiteral("roms/missing%1.a26").arg(i));
-                break;
-            default:
-                paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
-                break;
-        }
+        if (i % 4 == 3)
+            paths << folder.file(QStringLiteral("roms/missing%1.a26").arg(i));
+        else if (i % 4 == 0)
+            paths << folder.write(QStringLiteral("roms/%1.zip").arg(i),
+                                  zipbuild::build({{"g.a26", content, true}}).bytes);
+        else
+            paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
         if (i % 6 == 1) keptBefore << paths.back();
     }
     paths << paths[5];  // the same file twice answers twice
@@ -389,6 +386,7 @@ TEST(FirstRead, AStopHandsOnNothingMoreAndKeepsNothingMore) {
 
         const int threadsBefore = threadCount();
         GameIdentifier identifier(lookup, library.cache.get());
+        identifier.setSliceSize(6);
         int calls = 0;
         QStringList answered;
         identifier.identify(paths, [&](int i, const Identification&) {
@@ -456,20 +454,6 @@ TEST(FirstRead, AFileThatChangedWhileReadIsNotKept) {
         EXPECT_TRUE(again.answers[1].problem.isEmpty()) << c.what;
         EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 0) << c.what;
     }
-}
-
-TEST(ChecksumCache, AnotherFormatStartsAgainFromNothing) {
-    TempFolder folder;
-    const QString game = folder.write("roms/a.a26", kGame);
-    FakeLookup lookup;
-    Library library(folder.file("library.sqlite3"));
-    identifyAll(lookup, *library.cache, {game});
-    library.exec("UPDATE file_checksums_format SET format = 999");
-    library.reopen();
-    EXPECT_TRUE(library.cache->ok());
-    EXPECT_EQ(identifyAll(lookup, *library.cache, {game}).reads, 1);
-    library.reopen();
-    EXPECT_EQ(identifyAll(lookup, *library.cache, {game}).reads, 0);
 }
 
 // A row cut short or overlong, or a count past what it holds, is no answer.

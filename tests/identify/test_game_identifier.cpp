@@ -2,6 +2,7 @@
 
 #include "FakeLookup.h"
 #include "support/RawFiles.h"
+#include "support/SevenZipBuilder.h"
 #include "support/TempFolder.h"
 #include "support/ZipBuilder.h"
 
@@ -14,6 +15,7 @@ using identify::DumpStatus;
 using identify::GameIdentifier;
 using identify::Identification;
 using identify::Verdict;
+using support::sevenZip;
 
 namespace {
 
@@ -47,105 +49,98 @@ void addAll(FakeLookup& lookup, const std::vector<Entry>& entries) {
                    e.status);
 }
 
-TEST(Verdicts, FollowTheEntriesThatMatchAPlainFile) {
+// A plain file, or a zip or a 7z by its members (named like anything but an archive: the
+// content decides).
+TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
     using S = Sha;
     constexpr DumpStatus Bad = DumpStatus::BadDump, None = DumpStatus::NoDump;
     const QByteArray longer = kGame + "x";
     struct Case {
         const char* what;
+        QByteArray file;
         std::vector<Entry> entries;
         Verdict verdict;
         QStringList matches;  // the deciding one first
-        int reads;            // the SHA-1 costs a second read, and only when needed
+        int reads;            // a plain file's SHA-1 costs a second read, and only when needed
+        QString member = {};
     };
+    const auto zip = [](const std::vector<zipbuild::Entry>& members) {
+        return zipbuild::build(members).bytes;
+    };
+    const QByteArray& plain = kGame;
     // clang-format off
     const Case cases[] = {
-        {"nothing matches", {}, Verdict::Unknown, {}, 1},
-        {"size and CRC, the entry has no SHA-1", {{kGame, "pitfall"}},
-         Verdict::Verified, {"pitfall"}, 1},
-        {"size, CRC and SHA-1", {{kGame, "pitfall", S::Right}}, Verdict::Verified, {"pitfall"}, 2},
-        {"forged to size and CRC, another SHA-1", {{kGame, "pitfall", S::Wrong}},
+        {"nothing matches", plain, {}, Verdict::Unknown, {}, 1},
+        {"size and CRC, the entry has no SHA-1", plain, {{kGame, "pitfall"}}, Verdict::Verified,
+         {"pitfall"}, 1},
+        {"size, CRC and SHA-1", plain, {{kGame, "pitfall", S::Right}}, Verdict::Verified,
+         {"pitfall"}, 2},
+        {"forged to size and CRC, another SHA-1", plain, {{kGame, "pitfall", S::Wrong}},
          Verdict::CrcOnly, {"pitfall"}, 2},
-        {"bad dump without SHA-1", {{kGame, "pitfall", S::None, Bad}},
-         Verdict::BadDump, {"pitfall"}, 1},
-        {"bad dump whose SHA-1 is another file's", {{kGame, "pitfall", S::Wrong, Bad}},
+        {"bad dump without SHA-1", plain, {{kGame, "pitfall", S::None, Bad}}, Verdict::BadDump,
+         {"pitfall"}, 1},
+        {"bad dump whose SHA-1 is another file's", plain, {{kGame, "pitfall", S::Wrong, Bad}},
          Verdict::CrcOnly, {"pitfall"}, 2},
-        {"no dump", {{kGame, "pitfall", S::None, None}}, Verdict::BadDump, {"pitfall"}, 1},
-        {"crc only, then verified: verified decides",
-         {{kGame, "clone", S::Wrong}, {kGame, "parent", S::Right}},
-         Verdict::Verified, {"parent", "clone"}, 2},
-        {"verified over bad dump over crc only, order kept within each",
+        {"no dump", plain, {{kGame, "pitfall", S::None, None}}, Verdict::BadDump, {"pitfall"}, 1},
+        {"crc only, then verified: verified decides", plain,
+         {{kGame, "clone", S::Wrong}, {kGame, "parent", S::Right}}, Verdict::Verified,
+         {"parent", "clone"}, 2},
+        {"verified over bad dump over crc only, order kept within each", plain,
          {{kGame, "c1", S::Wrong}, {kGame, "b1", S::None, Bad}, {kGame, "c2", S::Wrong},
           {kGame, "v1"}, {kGame, "b2", S::Right, Bad}},
          Verdict::Verified, {"v1", "b1", "b2", "c1", "c2"}, 2},
-        {"bad dump over crc only", {{kGame, "c1", S::Wrong}, {kGame, "b1", S::None, Bad}},
+        {"bad dump over crc only", plain, {{kGame, "c1", S::Wrong}, {kGame, "b1", S::None, Bad}},
          Verdict::BadDump, {"b1", "c1"}, 2},
-        {"an entry of another size with the same CRC does not match", {{longer, "longer"}},
-         Verdict::Unknown, {}, 1},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        TempFolder folder;
-        const QString game = folder.write("roms/game.a26", kGame);
-        FakeLookup lookup;
-        addAll(lookup, c.entries);
-        GameIdentifier identifier(lookup, nullptr);
-        const Identification id = identifier.identify(game);
-        EXPECT_EQ(id.verdict, c.verdict) << c.what;
-        EXPECT_EQ(softwareOf(id), c.matches) << c.what;
-        EXPECT_TRUE(id.member.isEmpty()) << c.what;
-        EXPECT_TRUE(id.problem.isEmpty()) << c.what << ": " << id.problem.toStdString();
-        EXPECT_EQ(identifier.filesRead(), c.reads) << c.what;
-    }
-}
-
-TEST(Verdicts, AZipIsKnownByItsMembers) {
-    using S = Sha;
-    constexpr DumpStatus Bad = DumpStatus::BadDump;
-    struct Case {
-        const char* what;
-        std::vector<zipbuild::Entry> members;
-        std::vector<Entry> entries;
-        Verdict verdict;
-        QString member;
-        QStringList matches;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"one member, verified by SHA-1", {{"game.a26", kGame, true}},
-         {{kGame, "pitfall", S::Right}}, Verdict::Verified, "game.a26", {"pitfall"}},
-        {"one stored member, forged to size and CRC", {{"game.a26", kGame, false}},
-         {{kGame, "pitfall", S::Wrong}}, Verdict::CrcOnly, "game.a26", {"pitfall"}},
+        {"an entry of another size with the same CRC does not match", plain,
+         {{longer, "longer"}}, Verdict::Unknown, {}, 1},
+        {"one member, verified by SHA-1", zip({{"game.a26", kGame, true}}),
+         {{kGame, "pitfall", S::Right}}, Verdict::Verified, {"pitfall"}, 1, "game.a26"},
+        {"one stored member, forged to size and CRC", zip({{"game.a26", kGame, false}}),
+         {{kGame, "pitfall", S::Wrong}}, Verdict::CrcOnly, {"pitfall"}, 1, "game.a26"},
         {"a game and its readme: the game decides",
-         {{"readme.txt", kReadme, true}, {"game.a26", kGame, true}},
-         {{kGame, "pitfall", S::Right}}, Verdict::Verified, "game.a26", {"pitfall"}},
+         zip({{"readme.txt", kReadme, true}, {"game.a26", kGame, true}}),
+         {{kGame, "pitfall", S::Right}}, Verdict::Verified, {"pitfall"}, 1, "game.a26"},
         {"two known members: the better verdict",
-         {{"clone.a26", kOther, true}, {"game.a26", kGame, true}},
-         {{kOther, "clone", S::Wrong}, {kGame, "pitfall", S::None, Bad}},
-         Verdict::BadDump, "game.a26", {"pitfall"}},
-        {"two members alike: the larger", {{"small", kOther, true}, {"large", kGame, true}},
-         {{kOther, "small"}, {kGame, "large"}}, Verdict::Verified, "large", {"large"}},
-        {"several members, none known", {{"a", kOther, true}, {"b", kGame, true}}, {},
-         Verdict::Unknown, "", {}},
-        {"a folder entry is not a member", {{"dir/", {}, false}, {"dir/game.a26", kGame, true}},
-         {{kGame, "pitfall"}}, Verdict::Verified, "dir/game.a26", {"pitfall"}},
-        {"a name that is not UTF-8 is kept", {{"\xff.a26", kGame, true}}, {{kGame, "pitfall"}},
-         Verdict::Verified, platform::decodeName("\xff.a26"), {"pitfall"}},
-        {"an empty archive", {}, {}, Verdict::Unknown, "", {}},
+         zip({{"clone.a26", kOther, true}, {"game.a26", kGame, true}}),
+         {{kOther, "clone", S::Wrong}, {kGame, "pitfall", S::None, Bad}}, Verdict::BadDump,
+         {"pitfall"}, 1, "game.a26"},
+        {"two members alike: the larger", zip({{"small", kOther, true}, {"large", kGame, true}}),
+         {{kOther, "small"}, {kGame, "large"}}, Verdict::Verified, {"large"}, 1, "large"},
+        {"several members, none known", zip({{"a", kOther, true}, {"b", kGame, true}}), {},
+         Verdict::Unknown, {}, 1},
+        {"a folder entry is not a member",
+         zip({{"dir/", {}, false}, {"dir/game.a26", kGame, true}}), {{kGame, "pitfall"}},
+         Verdict::Verified, {"pitfall"}, 1, "dir/game.a26"},
+        {"a name that is not UTF-8 is kept", zip({{"\xff.a26", kGame, true}}), {{kGame, "pitfall"}},
+         Verdict::Verified, {"pitfall"}, 1, platform::decodeName("\xff.a26")},
+        {"an empty archive", zip({}), {}, Verdict::Unknown, {}, 1},
+        {"7z: one member", sevenZip({{"game.bin", kGame}}), {{kGame, "game", S::Right}},
+         Verdict::Verified, {"game"}, 1, "game.bin"},
+        {"7z: solid, the game beside a readme",
+         sevenZip({{"readme.txt", kReadme}, {"dir/game.bin", kGame}}), {{kGame, "game", S::Right}},
+         Verdict::Verified, {"game"}, 1, "dir/game.bin"},
+        {"7z: stored, not packed", sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}, "copy"),
+         {{kGame, "game", S::Right}}, Verdict::Verified, {"game"}, 1, "game.bin"},
+        {"7z: a member whose bytes differ from the entry's SHA-1",
+         sevenZip({{"game.bin", QByteArray(kGame).replace(0, 1, "A")}}),
+         {{kGame, "game", S::Right}}, Verdict::Unknown, {}, 1, "game.bin"},
     };
     // clang-format on
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempFolder folder;
-        // Named like anything but a zip: the content decides.
-        const QString game = folder.write("roms/game.a26", zipbuild::build(c.members).bytes);
+        const QString game = folder.write("roms/game.a26", c.file);
         FakeLookup lookup;
         addAll(lookup, c.entries);
         GameIdentifier identifier(lookup, nullptr);
         const Identification id = identifier.identify(game);
-        EXPECT_EQ(id.verdict, c.verdict) << c.what;
-        EXPECT_EQ(id.member, c.member) << c.what;
-        EXPECT_EQ(softwareOf(id), c.matches) << c.what;
-        EXPECT_TRUE(id.problem.isEmpty()) << c.what << ": " << id.problem.toStdString();
+        EXPECT_EQ(id.verdict, c.verdict);
+        EXPECT_EQ(softwareOf(id), c.matches);
+        EXPECT_EQ(id.member, c.member);
+        EXPECT_TRUE(id.problem.isEmpty()) << id.problem.toStdString();
+        if (c.file == kGame) {
+            EXPECT_EQ(identifier.filesRead(), c.reads);
+        }
     }
 }
 
@@ -199,6 +194,12 @@ TEST(Verdicts, UnreadableAndHostileFilesAreUnknownWithAReason) {
         {"a member outside the archive",
          folder.write("evil.zip", zipbuild::build({{"../../evil.a26", kGame, true}}).bytes),
          "outside itself"},
+        {"a 7z member outside the archive",
+         folder.write("evil.7z", sevenZip({{"../game.bin", kGame}})), "outside itself"},
+        {"a cut-off 7z",
+         folder.write("cut.7z",
+                      sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}).chopped(40)),
+         "7z"},
     };
     for (const Case& c : cases) {
         FakeLookup lookup;
@@ -214,7 +215,7 @@ TEST(Verdicts, UnreadableAndHostileFilesAreUnknownWithAReason) {
     EXPECT_EQ(QDir(folder.path())
                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
                   .size(),
-              4);
+              6);
 }
 
 }  // namespace

@@ -106,25 +106,17 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
 
     const support::ProgramRun run = romcheck({"--dat", dat});
     ASSERT_EQ(run.status, 0);
-    const QString roms = root + "/roms/";
-    const QStringList lines = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 7) << run.out.constData();
-    const auto line = [&](const QString& name) -> QStringList {
-        for (const QString& l : lines)
-            if (l.section(u'\t', 1, 1) == roms + name) return l.split(u'\t');
-        return {};
-    };
-    EXPECT_EQ(line("forged.a26"),
-              (QStringList{"crc only", roms + "forged.a26", "a2600/pitfall", "Pitfall!"}));
-    EXPECT_EQ(line("noise.bin"), (QStringList{"unknown", roms + "noise.bin", "-", "-"}));
-    EXPECT_EQ(line("rainbow.bin"),
-              (QStringList{"verified", roms + "rainbow.bin", "Ours/rainbow", "Rainbow Drift"}));
-    EXPECT_EQ(line("bad.bin"),
-              (QStringList{"bad dump", roms + "bad.bin", "Ours/badone", "Bad One"}));
-    EXPECT_EQ(line("disc.chd"),
-              (QStringList{"verified (header)", roms + "disc.chd", "Ours/disc", "A Disc"}));
-    EXPECT_EQ(line("Set.cue"), (QStringList{"unknown", roms + "Set.cue", "-", "-"}));
-    EXPECT_EQ(lines.last(), "2 verified, 1 crc only, 1 bad dumps, 2 unknown.");
+    // In the folder's order, which is not known: sorted, the count line last.
+    QStringList lines =
+        QString::fromUtf8(run.out).replace(root + "/roms/", "<r>").split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.takeLast(), "2 verified, 1 crc only, 1 bad dumps, 2 unknown.");
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{"bad dump\t<r>bad.bin\tOurs/badone\tBad One",
+                                  "crc only\t<r>forged.a26\ta2600/pitfall\tPitfall!",
+                                  "unknown\t<r>Set.cue\t-\t-", "unknown\t<r>noise.bin\t-\t-",
+                                  "verified\t<r>rainbow.bin\tOurs/rainbow\tRainbow Drift",
+                                  "verified (header)\t<r>disc.chd\tOurs/disc\tA Disc"}));
 
     // Again, with nothing changed: the same answers from the cache.
     EXPECT_EQ(romcheck({"--dat", dat}).out, run.out);

@@ -24,49 +24,7 @@ const QByteArray kReadme = QByteArray("readme");
 using Member = support::SevenZipMember;
 using support::sevenZip;
 
-TEST(SevenZipArchives, AreKnownByTheirMembers) {
-    struct Case {
-        const char* what;
-        QByteArray archive;
-        Verdict verdict;
-        const char* member;
-        const char* problem;  // a part of it; empty for none
-    };
-    const Case cases[] = {
-        {"one member", sevenZip({{"game.bin", kGame}}), Verdict::Verified, "game.bin", ""},
-        {"solid, the game beside a readme",
-         sevenZip({{"readme.txt", kReadme}, {"dir/game.bin", kGame}}), Verdict::Verified,
-         "dir/game.bin", ""},
-        {"stored, not packed", sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}, "copy"),
-         Verdict::Verified, "game.bin", ""},
-        {"a member whose bytes differ from the entry's SHA-1",
-         sevenZip({{"game.bin", QByteArray(kGame).replace(0, 1, "A")}}), Verdict::Unknown, "", ""},
-        {"a member named outside the archive", sevenZip({{"../game.bin", kGame}}), Verdict::Unknown,
-         "", "outside itself"},
-        {"cut short", sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}).chopped(40),
-         Verdict::Unknown, "", "7z"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempFolder folder;
-        // Named like anything: the signature decides.
-        const QString path = folder.write("roms/game.pce", c.archive);
-        FakeLookup lookup;
-        lookup.add(kGame, "game", sha1Of(kGame));
-        GameIdentifier identifier(lookup, nullptr);
-        const Identification id = identifier.identify(path);
-        EXPECT_EQ(id.verdict, c.verdict);
-        if (*c.member) {
-            EXPECT_EQ(id.member, c.member);
-        }
-        if (*c.problem) {
-            EXPECT_TRUE(id.problem.contains(QLatin1String(c.problem))) << id.problem.toStdString();
-        } else {
-            EXPECT_TRUE(id.problem.isEmpty()) << id.problem.toStdString();
-        }
-    }
-}
-
+// How the identifier knows a 7z by its members is in its verdicts' table.
 TEST(SevenZipArchives, HostileOnesAreBounded) {
     identify::SevenZipLimits tight;
     tight.maxMembers = 3;

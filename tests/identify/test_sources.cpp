@@ -31,23 +31,17 @@ TEST(StandardSources, FollowTheDataFoldersAndTheEmulatorFolder) {
         QStringList expected;
     };
     const QString home = QDir::homePath();
+    const QString local = home + "/.local/share/Rombard/dats";
+    const QString usr = "/usr/local/share/games/mame/hash", share = "/usr/share/games/mame/hash";
+    // clang-format off
     const Case cases[] = {
-        {QByteArray("/a:/b/:/a"),
-         QByteArray("/h"),
-         "/emu",
+        {QByteArray("/a:/b/:/a"), QByteArray("/h"), "/emu",
          {"/a/games/mame/hash", "/b/games/mame/hash", "/h/Rombard/dats", "/emu/dats"}},
         // Unset or empty: the freedesktop defaults.
-        {std::nullopt,
-         std::nullopt,
-         "",
-         {"/usr/local/share/games/mame/hash", "/usr/share/games/mame/hash",
-          home + "/.local/share/Rombard/dats"}},
-        {QByteArray(""),
-         QByteArray(""),
-         "/e",
-         {"/usr/local/share/games/mame/hash", "/usr/share/games/mame/hash",
-          home + "/.local/share/Rombard/dats", "/e/dats"}},
+        {std::nullopt, std::nullopt, "", {usr, share, local}},
+        {QByteArray(""), QByteArray(""), "/e", {usr, share, local, "/e/dats"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs);
         ScopedEnv dataHome("XDG_DATA_HOME", c.dataHome);

@@ -116,7 +116,7 @@ TEST(JournalFormat, ReadsWhatCanBeReadAndSkipsTheRest) {
     bad[bad.indexOf("s1") + 1] = '2';  // the checksum no longer matches
     // A later version's record, with fields this one does not know.
     const QByteArray newer = sealedLine("2\tmark\tg.sfc\t1\t5\t" + kA + "\tcolour=gold");
-    const QByteArray header = headerLine(kA);
+    const QByteArray header = headerLine(kA), torn = recordLine(play).left(20);
     struct Case {
         const char* name;
         QByteArray bytes;
@@ -124,16 +124,15 @@ TEST(JournalFormat, ReadsWhatCanBeReadAndSkipsTheRest) {
         int damaged, newer;
         qint64 consumed;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"all kinds", header + good, 3, 0, 0, header.size() + good.size()},
-        {"a damaged line among good ones", header + bad + good, 3, 1, 0,
-         header.size() + bad.size() + good.size()},
-        {"a newer format", header + newer + good, 3, 0, 1,
-         header.size() + newer.size() + good.size()},
-        {"a torn last line waits", header + good + recordLine(play).left(20), 3, 0, 0,
-         header.size() + good.size()},
+        {"a damaged line", header + bad + good, 3, 1, 0, header.size() + bad.size() + good.size()},
+        {"a newer format", header + newer + good, 3, 0, 1, header.size() + newer.size() + good.size()},
+        {"a torn last line waits", header + good + torn, 3, 0, 0, header.size() + good.size()},
         {"a torn header waits", header.left(5), 0, 0, 0, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Parsed p = parseLines(c.bytes, true);
@@ -175,23 +174,20 @@ TEST(JournalFiles, InstallationIdIsMadeOnceAndADamagedOneReplaced) {
 // Two launchers of one installation appending at once: no line is lost or torn.
 TEST(JournalFiles, ConcurrentAppendsKeepEveryRecord) {
     TempFolder t;
-    t.mkdir(QStringLiteral("roms"));
-    const QString games = t.file(QStringLiteral("roms"));
+    const QString games = t.mkdir("roms");
     constexpr int kEach = 300;
     const auto writer = [&](const char* prefix) {
-        return [&, prefix](int) {
-            for (int i = 0; i < kEach; ++i) {
-                const QByteArray id = prefix + QByteArray::number(i);
-                if (!appendOwn(games, kA, recordLine(Play{id, "g.sfc", 1, 12, {}})).ok) return 1;
-            }
-            return 0;
-        };
+        for (int i = 0; i < kEach; ++i) {
+            const QByteArray id = prefix + QByteArray::number(i);
+            if (!appendOwn(games, kA, recordLine(Play{id, "g.sfc", 1, 12, {}})).ok) return 1;
+        }
+        return 0;
     };
     // Both children run at once; each ends with _exit, so the test's state is not torn down.
     std::vector<pid_t> children;
     for (const char* prefix : {"x", "y"}) {
         const pid_t pid = ::fork();
-        if (pid == 0) ::_exit(writer(prefix)(0));
+        if (pid == 0) ::_exit(writer(prefix));
         children.push_back(pid);
     }
     for (const pid_t pid : children) {
@@ -211,8 +207,7 @@ TEST(JournalFiles, ConcurrentAppendsKeepEveryRecord) {
 // renames under its own path, and a favourite ends as its latest change left it.
 TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
     TempFolder t;
-    t.mkdir(QStringLiteral("roms"));
-    Computer a(t.file(QStringLiteral("roms")), kA);
+    Computer a(t.mkdir("roms"), kA);
     Computer b(secondPath(t), kB);
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     a.play("Gamma.sfc", now - 100, 12);
@@ -264,15 +259,14 @@ TEST(JournalSync, TheLatestMarkChangeWinsInAnyOrder) {
         Mark first, second;
         bool marked;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"later time wins", {"g.sfc", true, 100, kB}, {"g.sfc", false, 200, kA}, false},
-        {"a clock hours behind loses",
-         {"g.sfc", true, 100'000, kA},
-         {"g.sfc", false, 90'000, kB},
-         true},
+        {"a clock hours behind loses", {"g.sfc", true, 100'000, kA}, {"g.sfc", false, 90'000, kB}, true},
         {"same second: the larger id", {"g.sfc", false, 100, kB}, {"g.sfc", true, 100, kA}, false},
         {"same second, the other way", {"g.sfc", true, 100, kB}, {"g.sfc", false, 100, kA}, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder t;
@@ -300,16 +294,15 @@ TEST(JournalSync, TheLatestMarkChangeWinsInAnyOrder) {
 // counted twice, and a sync tool's conflict copy is read too.
 TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
     TempFolder t;
-    t.mkdir(QStringLiteral("copy1"));
-    t.mkdir(QStringLiteral("copy2"));
-    Computer a(t.file(QStringLiteral("copy1")), kA), b(t.file(QStringLiteral("copy2")), kB);
+    const QString one = t.mkdir("copy1"), two = t.mkdir("copy2");
+    Computer a(one, kA), b(two, kB);
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     a.play("Gamma.sfc", now - 100, 20);
     b.play("Beta.sfc", now - 50, 40);
     a.list();
     b.list();
-    syncNewerOver(t.file(QStringLiteral("copy1")), t.file(QStringLiteral("copy2")));
-    syncNewerOver(t.file(QStringLiteral("copy2")), t.file(QStringLiteral("copy1")));
+    syncNewerOver(one, two);
+    syncNewerOver(two, one);
     a.list();
     b.list();
     const QStringList both{QStringLiteral("Beta.sfc 1 40"), QStringLiteral("Gamma.sfc 1 20")};
@@ -318,14 +311,10 @@ TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
     // A's journal arrives again as a new file, and as a conflict copy with one more play.
     a.play("Delta.sfc", now - 20, 15);
     a.list();
-    const QString own =
-        QStringLiteral("/.rombard/") + QString::fromLatin1(kA) + QStringLiteral(".journal");
-    QFile::remove(t.file(QStringLiteral("copy2") + own));
-    ASSERT_TRUE(QFile::copy(
-        t.file(QStringLiteral("copy1") + own),
-        t.file(QStringLiteral("copy2") + own + QStringLiteral(".sync-conflict-20261207-1"))));
-    ASSERT_TRUE(
-        QFile::copy(t.file(QStringLiteral("copy1") + own), t.file(QStringLiteral("copy2") + own)));
+    const QString own = "/.rombard/" + QString::fromLatin1(kA) + ".journal";
+    QFile::remove(two + own);
+    ASSERT_TRUE(QFile::copy(one + own, two + own + ".sync-conflict-20261207-1"));
+    ASSERT_TRUE(QFile::copy(one + own, two + own));
     b.list();
     EXPECT_EQ(b.history(), QStringList({"Beta.sfc 1 40", "Delta.sfc 1 15", "Gamma.sfc 1 20"}));
 }
@@ -357,9 +346,8 @@ TEST(JournalSync, TornAndNewerLinesLeaveTheRestReadable) {
 // written keeps it here and says so, and a journal already read is not read again.
 TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     TempFolder t;
-    t.mkdir(QStringLiteral("roms"));
     t.write(QStringLiteral("ro/.rombard"), "a file where the folder would go");
-    Computer a(t.file(QStringLiteral("roms")), kA);
+    Computer a(t.mkdir("roms"), kA);
     // Written as a launcher from before the journals did: a play without an id, a mark
     // without a recorded change.
     const QByteArray gamma = a.path("Gamma.sfc"), alpha = a.path("Alpha.sfc");

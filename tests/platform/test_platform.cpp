@@ -1,17 +1,30 @@
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/FolderNameIndex.h"
+#include "platform/FolderSnapshot.h"
+#include "platform/PrintedNames.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
+#include "platform/Wildcard.h"
+
+#include "support/Forked.h"
+#include "support/OtherUser.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
-#include <gtest/gtest.h>
-
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -154,4 +167,334 @@ TEST(FileNames, AsciiShortcutsGiveTheGeneralResults) {
     EXPECT_EQ(platform::decodeName(QByteArray("a\0b", 3)).size(), 3);
 }
 
+TEST(PrintedNames, ControlsBackslashesAndBrokenUtf8AreEscapedTheRestKept) {
+    struct Case {
+        QByteArray name, printed;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"/roms/Game (E) [!].smc", "/roms/Game (E) [!].smc"},
+        {"a\tb", "a\\tb"},
+        {"a\nb", "a\\nb"},
+        {"a\\b", "a\\\\b"},
+        {"\\x41", "\\\\x41"},  // reads back as itself, not as "A"
+        {"x.smc -> y.smc\n/roms/z.smc", "x.smc -> y.smc\\n/roms/z.smc"},
+        {"\r\x1b[2J\x7f\x01", "\\x0d\\x1b[2J\\x7f\\x01"},
+        {"\xc3\xa9 \xe3\x82\xbc \xf0\x9f\x98\x80 \xc2\xa0",
+         "\xc3\xa9 \xe3\x82\xbc \xf0\x9f\x98\x80 \xc2\xa0"},
+        {"\xc2\x9b" "1m", "\\xc2\\x9b" "1m"},  // a C1 control (CSI)
+        {"-r\xe9ms", "-r\\xe9ms"},  // Latin-1
+        {"\xff\xfe", "\\xff\\xfe"},
+        {"end\xc3", "end\\xc3"},  // cut short
+        {"\xe3\x82", "\\xe3\\x82"},
+        {"\xc0\xaf", "\\xc0\\xaf"},  // overlong
+        {"\xe0\x80\xaf", "\\xe0\\x80\\xaf"},  // overlong
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate
+        {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},  // past U+10FFFF
+        {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},  // U+10FFFF itself
+        {"\xe2\x82" "a", "\\xe2\\x82" "a"},
+        {"", ""},
+    };
+    // clang-format on
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::printedName(platform::decodeName(c.name)), c.printed)
+            << c.name.toHex().constData();
+}
+
+// The wildcard language of masks, program names and the hide command.
+
+using platform::Wildcard;
+constexpr auto kPlain = Wildcard::Syntax::Plain;
+constexpr auto kClasses = Wildcard::Syntax::Classes;
+
+TEST(Wildcard, Table) {
+    struct Case {
+        const char* name;  // UTF-8; "\xff" is a byte that is not
+        const char* pattern;
+        Wildcard::Syntax syntax;
+        bool matches;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // Letter case never counts, in ASCII or beyond.
+        {"GAME.SMC", "*.smc", kPlain, true}, {"game.smc", "*.SMC", kPlain, true},
+        {"\xc3\x89" "clair.zip", "\xc3\xa9" "CLAIR.ZIP", kPlain, true},
+        {"game.smc", "*.sm", kPlain, false}, {"game.smcx", "*.smc", kPlain, false},
+        {"", "*", kPlain, true}, {"", "?", kPlain, false}, {"", "", kPlain, true},
+        {"game", "", kPlain, false}, {"game", "GAME", kPlain, true}, {"game", "gam", kPlain, false},
+        {"abc", "a?c", kPlain, true}, {"ac", "a?c", kPlain, false}, {"abc", "A*", kPlain, true},
+        {"x.zip", "?.zip", kPlain, true}, {"xy.zip", "?.zip", kPlain, false},
+        // "*.*" is every name to a mask, one without a dot too; a pattern of classes means it.
+        {"zip", "*.*", kPlain, true}, {"zip", "*.*", kClasses, false},
+        {"a.b", "*.*", kClasses, true}, {"zip", "**", kPlain, true},
+        // A byte that is not UTF-8 is one unit, matched by "?" and by itself.
+        {"a\xff.zip", "a?.zip", kPlain, true}, {"a\xff.zip", "a\xff*", kPlain, true},
+        {"a\xff.zip", "a\xfe*", kPlain, false}, {"a\xff\xfe", "a??", kPlain, true},
+        // Brackets and "#" are themselves in a mask...
+        {"game [!].smc", "*[!]*", kPlain, true}, {"game [b1].smc", "*[!]*", kPlain, false},
+        {"a7c", "a#c", kPlain, false}, {"a#c", "a#c", kPlain, true},
+        // ...and digits and classes in a pattern of classes ("/" and ":" border the digits).
+        {"a7c", "a#c", kClasses, true}, {"abc", "a#c", kClasses, false},
+        {"0", "#", kClasses, true}, {"9", "#", kClasses, true}, {"/", "#", kClasses, false},
+        {":", "#", kClasses, false}, {"10", "#", kClasses, false}, {"10", "##", kClasses, true},
+        {"b", "[a-c]", kClasses, true}, {"d", "[a-c]", kClasses, false},
+        {"d", "[!a-c]", kClasses, true}, {"b", "[!a-c]", kClasses, false},
+        {"B", "[a-c]", kClasses, true},  // folded like the name
+        {"-", "[a-]", kClasses, true},  // a dash at the end is itself
+        {"*", "[*]", kClasses, true}, {"x", "[*]", kClasses, false},
+        {"a]", "a]", kClasses, true},    // a "]" outside brackets is itself
+        {"ab", "a[]b", kClasses, true},  // an empty class stands for nothing
+        {"a", "[!]", kClasses, true},    // nothing excluded: any one unit
+        {"mario [b1].smc", "*[[]b?[]]*", kClasses, true},
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", kClasses, false},  // no blow-up
+        // A malformed class matches nothing, not even what its text would.
+        {"abc", "[a-c", kClasses, false}, {"b", "[c-a]", kClasses, false},
+        {"abc[", "abc[", kClasses, false}, {"abc", "*", kClasses, true},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const QString name = platform::decodeName(QByteArray(c.name));
+        const QString pattern = platform::decodeName(QByteArray(c.pattern));
+        SCOPED_TRACE(std::string(c.name) + " / " + c.pattern);
+        EXPECT_EQ(Wildcard(pattern, c.syntax).matches(platform::foldName(name)), c.matches);
+        EXPECT_EQ(platform::wildcardMatches(name, pattern, c.syntax), c.matches);
+    }
+    EXPECT_FALSE(Wildcard("[a-c", kClasses).valid());
+    EXPECT_TRUE(Wildcard("[a-c", kPlain).valid());
+}
+
+// Names that look like data files but are FIFOs, devices, folders or links: read only when
+// they are regular files, never waited on, never read past the cap. A hang here fails the
+// test run by its time limit.
+
+// What a test folder's `name` should be: a plain file with `content`, or something else.
+enum class Make { File, Fifo, Folder, LinkToFile, LinkToZero, Dangling };
+
+QString make(TempFolder& t, const QString& name, Make kind, const QByteArray& content = "data") {
+    const QString path = t.file(name);
+    switch (kind) {
+        case Make::File:
+            t.write(name, content);
+            break;
+        case Make::Fifo:
+            EXPECT_EQ(::mkfifo(raw::bytes(path).constData(), 0644), 0);
+            break;
+        case Make::Folder:
+            t.mkdir(name);
+            break;
+        case Make::LinkToFile:
+            t.write(name + ".target", content);
+            EXPECT_TRUE(raw::link(path + ".target", path));
+            break;
+        case Make::LinkToZero:
+            EXPECT_TRUE(raw::link(QStringLiteral("/dev/zero"), path));
+            break;
+        case Make::Dangling:
+            EXPECT_TRUE(raw::link(t.file("nowhere"), path));
+            break;
+    }
+    return path;
+}
+
+TEST(RegularFiles, OnlyRegularFilesAreOpenedAndNothingWaits) {
+    struct Case {
+        const char* what;
+        Make kind;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a plain file", Make::File, true}, {"a link to a plain file", Make::LinkToFile, true},
+        {"a FIFO", Make::Fifo, false},      {"a link to /dev/zero", Make::LinkToZero, false},
+        {"a folder", Make::Folder, false},  {"a dangling link", Make::Dangling, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        const QString path = make(t, QStringLiteral("x.dat"), c.kind);
+
+        const std::optional<QByteArray> bytes = platform::readRegularFile(path, 1 << 20);
+        EXPECT_EQ(bytes.has_value(), c.opens);
+        if (bytes) {
+            EXPECT_EQ(*bytes, "data");
+        }
+
+        QFile file;
+        EXPECT_EQ(platform::openRegularForReading(file, path), c.opens);
+        if (c.opens) {
+            EXPECT_EQ(file.readAll(), "data");
+        }
+
+        const int fd = platform::openRegular(path);
+        EXPECT_EQ(fd >= 0, c.opens);
+        if (fd >= 0) {
+            // Reads block again as usual once the file is known to be one.
+            char buffer[8];
+            EXPECT_EQ(::read(fd, buffer, sizeof buffer), 4);
+            ::close(fd);
+        }
+    }
+    EXPECT_FALSE(platform::readRegularFile(QString(), 10));
+}
+
+TEST(RegularFiles, ReadingStopsAtTheCapAndSaysSo) {
+    struct Case {
+        qint64 size;
+        qint64 cap;
+        qint64 read;
+        bool cut;
+    };
+    const Case cases[] = {
+        {0, 10, 0, false},
+        {10, 10, 10, false},
+        {11, 10, 10, true},
+        {200000, 65536, 65536, true},     // more than one block
+        {200000, 200001, 200000, false},  // not a block's multiple
+        {5, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        TempFolder t;
+        QByteArray content(qsizetype(c.size), 'x');
+        for (qsizetype i = 0; i < content.size(); ++i)
+            content[i] = char('a' + i % 26);
+        const QString path = t.write(QStringLiteral("f"), content);
+        bool cut = !c.cut;
+        const std::optional<QByteArray> bytes = platform::readRegularFile(path, c.cap, &cut);
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(*bytes, content.left(qsizetype(c.read)));
+        EXPECT_EQ(cut, c.cut);
+        EXPECT_EQ(platform::readWholeRegularFile(path, c.cap),
+                  c.cut ? std::nullopt : std::optional<QByteArray>(content));
+    }
+    // A huge file costs no more than the cap.
+    TempFolder t;
+    const QString huge = t.sparse(QStringLiteral("huge"), qint64(1) << 33);
+    bool cut = false;
+    const std::optional<QByteArray> bytes = platform::readRegularFile(huge, 4096, &cut);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 4096);
+    EXPECT_LE(bytes->capacity(), 64 * 1024);
+    EXPECT_TRUE(cut);
+    EXPECT_FALSE(platform::readWholeRegularFile(huge, 4096));
+    // A file whose stated size is short of what it holds is read up to the cap, no further.
+    EXPECT_FALSE(platform::readWholeRegularFile(QStringLiteral("/proc/self/maps"), 16));
+}
+
+TEST(FolderEntryKinds, TellFilesLinksAndOthersApart) {
+    TempFolder t;
+    make(t, QStringLiteral("file"), Make::File);
+    make(t, QStringLiteral("fifo"), Make::Fifo);
+    make(t, QStringLiteral("folder"), Make::Folder);
+    make(t, QStringLiteral("link"), Make::LinkToFile);  // with link.target, a file
+    make(t, QStringLiteral("dangling"), Make::Dangling);
+    const std::optional<std::vector<platform::FolderEntry>> entries =
+        platform::folderEntryKinds(t.path());
+    ASSERT_TRUE(entries);
+    QStringList seen;
+    for (const auto& [name, kind] : *entries) {
+        // File systems that do not type their entries say Unknown, which the caller looks at.
+        if (kind == platform::EntryKind::Unknown) continue;
+        const char* k = kind == platform::EntryKind::File   ? "file"
+                        : kind == platform::EntryKind::Link ? "link"
+                                                            : "other";
+        seen << name + '=' + k;
+    }
+    seen.sort();
+    if (seen.size() == 6) {
+        EXPECT_EQ(seen, (QStringList{"dangling=link", "fifo=other", "file=file", "folder=other",
+                                     "link.target=file", "link=link"}));
+    }
+    EXPECT_EQ(platform::folderEntries(t.path())->size(), 6);
+    EXPECT_FALSE(platform::folderEntryKinds(t.file("file")));
+}
+
+// The settings file as a file: what is never read or written through, and the failures the
+// window is told about.
+
+QString confFile(const TempFolder& t) {
+    return t.file(QStringLiteral("config/Rombard/Rombard.conf"));
+}
+
 }  // namespace
+
+// A FIFO (or a folder) where the settings file belongs: the start does not wait on it,
+// defaults are used, nothing is written through it, and the window is told once, also when
+// it asks only after the problem was met.
+TEST(SettingsFiles, ANonRegularFileIsNeitherReadNorWritten) {
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "a FIFO" : "a folder");
+        TempFolder t;
+        const QString file = confFile(t);
+        QDir().mkpath(t.file(QStringLiteral("config/Rombard")));
+        if (fifo)
+            ASSERT_EQ(::mkfifo(file.toUtf8().constData(), 0600), 0);
+        else
+            ASSERT_TRUE(QDir().mkpath(file));
+        // A reader that never blocks: anything written through the FIFO would wait here.
+        const int reader = fifo ? ::open(file.toUtf8().constData(), O_RDONLY | O_NONBLOCK) : -1;
+
+        const support::Forked run = support::runForked([&](int out) {
+            ::alarm(10);  // a hang ends the child, and the test with it
+            platform::IniSettingsStore store(t.file(QStringLiteral("config")));
+            const QString value = store.getSetting("Rombard", "Nestopia", "Pattern", "*.nes");
+            store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
+            store.getSetting("Rombard", "Nestopia", "Pattern", QString());
+            QStringList told;
+            store.setProblemHandler([&](const QString& text) { told << text; });
+            store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
+            support::writeAll(out, (value + '\n' + told.join('\n')).toUtf8());
+            return told.size() == 1 ? 0 : 1;
+        });
+        EXPECT_EQ(run.status, 0) << run.out.toStdString();
+        EXPECT_TRUE(run.out.startsWith("*.nes\n")) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains("is not a regular file")) << run.out.toStdString();
+        struct stat st;
+        ASSERT_EQ(::lstat(file.toUtf8().constData(), &st), 0);
+        EXPECT_EQ(fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode), true);
+        if (reader >= 0) {
+            char c;
+            EXPECT_LE(::read(reader, &c, 1), 0);
+            ::close(reader);
+        }
+    }
+}
+
+// A config folder that cannot be written: the change is not kept, and the window can say
+// why, once however many changes follow.
+TEST(SettingsFiles, ASaveThatFailsIsReportedOnce) {
+    TempFolder t;
+    const QString file = confFile(t);
+    {
+        platform::IniSettingsStore store(t.file(QStringLiteral("config")));
+        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.nes");
+    }
+    const QByteArray before = t.read(QStringLiteral("config/Rombard/Rombard.conf"));
+    ASSERT_FALSE(before.isEmpty());
+    ::chmod(t.path().toUtf8().constData(), 0755);
+    ::chmod(t.file(QStringLiteral("config")).toUtf8().constData(), 0755);
+    ::chmod(t.file(QStringLiteral("config/Rombard")).toUtf8().constData(), 0555);
+    ::chmod(file.toUtf8().constData(), 0444);
+
+    const support::Forked run = support::runForked([&](int out) {
+        // root writes wherever it likes; the user nobody cannot.
+        if (::geteuid() == 0 && !support::becomeUser(support::kNobodyUid)) return 9;
+        platform::IniSettingsStore store(t.file(QStringLiteral("config")));
+        QStringList told;
+        store.setProblemHandler([&](const QString& text) { told << text; });
+        // Told once the event loop is back from the save, without anyone asking to sync...
+        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
+        QCoreApplication::processEvents();
+        if (told.size() != 1) return 2;
+        // ...and on an explicit sync, which fails again, but is not told twice.
+        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
+        if (store.sync()) return 3;
+        support::writeAll(out, told.join('\n').toUtf8());
+        return told.size() == 1 ? 0 : 1;
+    });
+    ::chmod(t.file(QStringLiteral("config/Rombard")).toUtf8().constData(), 0755);
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Settings cannot be saved to " + file.toUtf8()))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Permission denied")) << run.out.toStdString();
+    EXPECT_EQ(t.read(QStringLiteral("config/Rombard/Rombard.conf")), before);
+}

@@ -1,9 +1,12 @@
+#include "platform/Descendants.h"
+#include "platform/DesktopHandlers.h"
 #include "platform/DesktopShell.h"
 #include "platform/KeystrokeParser.h"
 #include "platform/ProcProcessTable.h"
 #include "platform/StorageVolumes.h"
 #include "platform/ui/FocusKeystrokeSender.h"
 #include "platform/ui/WidgetDialogs.h"
+
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -20,6 +23,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <functional>
 
 namespace {
@@ -248,4 +255,216 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     }
 }
 
+using platform::MountedVolume;
+
+QStringList rootsOf(const QList<platform::Drive>& drives) {
+    QStringList out;
+    for (const platform::Drive& d : drives)
+        out << d.root;
+    return out;
+}
+
+// A desktop's mount table as it really comes, pseudo mounts and all.
+TEST(DrivesOf, KeepsRealAndRemovableVolumesOnly) {
+    struct Case {
+        MountedVolume volume;
+        bool kept;
+    };
+    const Case cases[] = {
+        {{"/proc", "/proc", "proc"}, false},
+        {{"/sys/fs/cgroup", "/sys/fs/cgroup", "cgroup2"}, false},
+        {{"/dev/shm", "/dev/shm", "tmpfs"}, false},
+        {{"/run/user/1000", "/run/user/1000", "tmpfs"}, false},
+        {{"/run/user/1000/doc", "/run/user/1000/doc", "fuse.portal"}, false},
+        {{"/run/lock", "/run/lock", "ext4"}, false},
+        {{"/snap/core22/1122", "/snap/core22/1122", "squashfs"}, false},
+        {{"/tmp/.mount_AppXyz", "/tmp/.mount_AppXyz", "fuse.appimagekit"}, false},
+        {{"/tmp", "/tmp", "tmpfs"}, false},
+        {{"/boot/efi", "/boot/efi", "vfat"}, false},
+        {{"/etc/hosts", "/etc/hosts", "ext4", true, false}, false},
+        {{"/media/ann/OLD", "OLD", "vfat", false}, false},
+        {{"/home", "/home", "btrfs"}, true},
+        {{"/media/ann/GAMES/", "GAMES", "exfat"}, true},
+        {{"/run/media/ann/USB", "USB", "vfat"}, true},
+        {{"/mnt/nas", "/mnt/nas", "cifs"}, true},
+        {{"/mnt/nas", "/mnt/nas", "nfs4"}, false},  // the same root stacked: once
+    };
+    QList<MountedVolume> table;
+    QStringList wanted{"/"};
+    for (const Case& c : cases) {
+        table << c.volume;
+        if (c.kept) wanted << (c.volume.root.endsWith('/') ? c.volume.root : c.volume.root + '/');
+    }
+    wanted.sort();
+    const QList<platform::Drive> drives = platform::drivesOf(table);
+    EXPECT_EQ(rootsOf(drives), wanted);
+}
+
+// "/" is where going up ends, so it is there even when the table leaves it out, first,
+// and under its label when it has one; others show a label only when it is not their path.
+TEST(DrivesOf, RootAlwaysFirstAndLabelsOnlyWhenTheyAreNames) {
+    EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
+    const QList<platform::Drive> drives = platform::drivesOf({
+        {"/media/a/ZZ", "/media/a/ZZ", "ext4"},
+        {"/", "system", "overlay"},
+        {"/media/a/AA", "Games Disk", "exfat"},
+    });
+    EXPECT_EQ(drives, (QList<platform::Drive>{
+                          {"/", "system"}, {"/media/a/AA/", "Games Disk"}, {"/media/a/ZZ/", ""}}));
+}
+
+using platform::HandlerAnswer;
+
+// Whether the desktop has a program for a file: the associations of every mimeapps.list and
+// the types the installed applications declare, in real folders laid out as XDG's.
+TEST(DesktopHandlers, AssociationsAndDeclaredTypesAnswer) {
+    const struct {
+        const char* what;
+        QMap<QString, QByteArray> files;  // below the one config folder and the two data folders
+        QStringList types;
+        HandlerAnswer answer;
+        // clang-format off
+    } cases[] = {
+        {"no cache anywhere: cannot tell", {}, {"application/x-nes-rom"}, HandlerAnswer::Unknown},
+        {"declared by an application",
+         {{"data2/applications/mimeinfo.cache",
+         "[MIME Cache]\napplication/x-nes-rom=mednafen.desktop;\n"}}, {"application/x-nes-rom"},
+         HandlerAnswer::Some},
+        {"declared for another type only",
+         {{"data2/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n"}},
+         {"application/x-nes-rom", "application/octet-stream"}, HandlerAnswer::None},
+        {"an ancestor of the name's type serves",
+         {{"data2/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n"}},
+         platform::typesOfFileName("/games/notes.c"), HandlerAnswer::Some},
+        {"the user's default",
+         {{"data1/applications/mimeinfo.cache", "[MIME Cache]\n"},
+         {"config/mimeapps.list",
+         "[Default Applications]\napplication/x-nes-rom=fceux.desktop\n"}},
+         {"application/x-nes-rom"}, HandlerAnswer::Some},
+        {"a desktop's own list",
+         {{"data1/applications/mimeinfo.cache", "[MIME Cache]\n"},
+         {"config/xfce-mimeapps.list",
+         "[Added Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
+         {"application/x-nes-rom"}, HandlerAnswer::Some},
+        {"an empty entry and a removed one name no program",
+         {{"data1/applications/mimeinfo.cache", "[MIME Cache]\napplication/x-nes-rom=\n"},
+         {"config/mimeapps.list",
+         "[Removed Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
+         {"application/x-nes-rom"}, HandlerAnswer::None},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        t.mkdir("config");
+        t.mkdir("data1");
+        t.mkdir("data2");
+        for (auto it = c.files.begin(); it != c.files.end(); ++it)
+            t.write(it.key(), it.value());
+        platform::AssociationFolders where;
+        where.config = {t.file("config")};
+        where.data = {t.file("data1"), t.file("data2")};
+        where.desktops = {"xfce"};
+        EXPECT_EQ(platform::desktopHandlerFor(c.types, where), c.answer);
+    }
+}
+
+struct Proc {
+    int pid;
+    int parent;
+    char state;
+    const char* command = "sh";
+};
+
+// A /proc of a few processes; the launcher is pid 100.
+QString fakeProc(TempFolder& t, const std::vector<Proc>& table) {
+    for (const Proc& p : table)
+        t.write(QStringLiteral("proc/%1/stat").arg(p.pid),
+                QStringLiteral("%1 (%2) %3 %4 1 1 0 -1\n")
+                    .arg(p.pid)
+                    .arg(QString::fromLatin1(p.command))
+                    .arg(QChar::fromLatin1(p.state))
+                    .arg(p.parent)
+                    .toUtf8());
+    t.write(QStringLiteral("proc/self"), "not a process");
+    return t.file(QStringLiteral("proc"));
+}
 }  // namespace
+
+// The play lasts while anything below the launcher runs, whoever its parent is now.
+TEST(Descendants, AnyLiveProcessBelowTheLauncherCounts) {
+    struct Case {
+        const char* name;
+        std::vector<Proc> table;
+        bool running;
+    };
+    const std::vector<Case> cases = {
+        {"nothing started", {{100, 1, 'S'}, {200, 1, 'R'}}, false},
+        {"the emulator runs", {{100, 1, 'S'}, {101, 100, 'S'}}, true},
+        {"the emulator ended, not yet reaped", {{100, 1, 'S'}, {101, 100, 'Z'}}, false},
+        {"its child runs on below it", {{100, 1, 'S'}, {101, 100, 'Z'}, {102, 101, 'R'}}, true},
+        {"an orphan handed to the launcher", {{100, 1, 'S'}, {103, 100, 'S'}}, true},
+        {"a grandchild of a grandchild",
+         {{100, 1, 'S'}, {101, 100, 'S'}, {102, 101, 'S'}, {104, 102, 'D'}},
+         true},
+        {"someone else's program", {{100, 1, 'S'}, {300, 200, 'R'}, {200, 1, 'S'}}, false},
+        {"a command with spaces and parentheses",
+         {{100, 1, 'S'}, {101, 100, 'S', "wine ) (x"}},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        platform::ProcDescendants follower(fakeProc(t, c.table), 100);
+        EXPECT_EQ(follower.anyRunning(), c.running);
+    }
+}
+
+// What runs when a game starts (a picture viewer, a file manager, and theirs) never keeps
+// that game's play going; a process started after it does.
+TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
+    TempFolder t;
+    const QString proc = fakeProc(t, {{100, 1, 'S'}, {150, 100, 'S'}, {151, 150, 'S'}});
+    platform::ProcDescendants follower(proc, 100);
+    ASSERT_TRUE(follower.anyRunning());
+    follower.setAsideRunning();
+    EXPECT_FALSE(follower.anyRunning());
+    fakeProc(t, {{101, 100, 'S'}, {152, 151, 'S'}});  // the game; the viewer's new child
+    EXPECT_TRUE(follower.anyRunning());
+    fakeProc(t, {{101, 100, 'Z'}});  // the game ends, the viewer stays open
+    EXPECT_FALSE(follower.anyRunning());
+    // The next game's start sets aside only what runs then: a number set aside and ended
+    // may be the new game's.
+    QFile::remove(t.file("proc/150/stat"));
+    QFile::remove(t.file("proc/151/stat"));
+    QFile::remove(t.file("proc/152/stat"));
+    follower.setAsideRunning();
+    fakeProc(t, {{150, 100, 'S'}});
+    EXPECT_TRUE(follower.anyRunning());
+}
+
+// A real child: running while it waits, and once it has ended it is reaped, not left a
+// zombie that would read as running.
+TEST(Descendants, AnEndedChildIsReapedAndNoLongerRuns) {
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(gate[1]);
+        char c;
+        while (::read(gate[0], &c, 1) > 0) {
+        }
+        ::_exit(0);
+    }
+    ::close(gate[0]);
+    platform::ProcDescendants follower;
+    EXPECT_TRUE(follower.anyRunning());
+    ::close(gate[1]);  // the child ends now
+    siginfo_t info{};
+    // Waits for its end but leaves it a zombie, for the follower to find.
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(follower.anyRunning());
+    // Reaped by the follower: nothing is left to wait for.
+    EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), -1);
+}

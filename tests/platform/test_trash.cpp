@@ -1,7 +1,9 @@
 // The trash and the exact-entry rules of the file operations, on real folders: a link is
-// its own entry, a hard link is another entry, a long name still reaches the trash, and a
-// file no trash can take stays where it is, with the reason said.
+// its own entry, a hard link is another entry, a long name still reaches the trash, a file
+// no trash can take stays where it is, with the reason said, and an entry comes back only
+// to a free name; a set file is rewritten in one step.
 
+#include "platform/FileContent.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "platform/Trash.h"
@@ -12,17 +14,15 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QTemporaryDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -187,13 +187,6 @@ TEST(Trash, NamesLandByTheirBytesLongOnesShortenedWithTheirFullPathInTheInfoFile
 TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
     const QByteArray rootTrash = "/.Trash-" + QByteArray::number(::getuid());
     const bool rootTrashBefore = raw::exists(QString::fromUtf8(rootTrash));
-    TempFolder shm;  // another file system, where /dev/shm is one
-    std::unique_ptr<QTemporaryDir> other;
-    struct stat a, b;
-    if (::stat("/dev/shm", &a) == 0 && ::stat(raw::bytes(shm.path()).constData(), &b) == 0 &&
-        a.st_dev != b.st_dev && ::access("/dev/shm", W_OK) == 0)
-        other = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/rombard-test-XXXXXX"));
-
     struct Case {
         const char* what;
         std::function<QString(TempFolder&)> setUp;  // the home trash; the game is t/x.smc
@@ -230,8 +223,9 @@ TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
     }
     EXPECT_EQ(raw::exists(QString::fromUtf8(rootTrash)), rootTrashBefore);
 
-    if (!other || !other->isValid()) GTEST_SKIP() << "no second file system to try";
-    const QString game = other->path() + "/x.smc";
+    SmallFileSystem other;
+    if (!other.mounted()) GTEST_SKIP() << "cannot mount a file system here";
+    const QString game = other.path() + "/x.smc";
     ASSERT_TRUE(raw::write(game, "game"));
     TempFolder home;
     LocalFileOperations ops(TrashPlaces{home.file("Trash"), false});
@@ -239,50 +233,35 @@ TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
     EXPECT_EQ(ops.lastError(),
               "Could not move 'x.smc' to the trash: there is no trash on the disk that holds it.");
     EXPECT_EQ(raw::read(game), "game");
-    EXPECT_EQ(raw::tree(other->path()), QStringList{"x.smc: game"});
+    EXPECT_EQ(raw::tree(other.path()), QStringList{"x.smc: game"});
     EXPECT_FALSE(home.exists("Trash"));
 }
 
+// A trash of its own is made on the game's file system; with a file in the way of it,
+// nothing is made and the game stays.
 TEST(Trash, OtherFileSystemsUseTheirOwnTrashOrNone) {
     const QString uid = QString::number(::getuid());
-    struct Case {
-        const char* what;
-        std::function<void(const QString& top)> setUp;
-        QString trash;  // where the game lands, from the top; empty: it stays
-        QStringList topAfter;
-    };
-    const Case cases[] = {
-        {"a trash of its own is made",
-         [](const QString&) {},
-         ".Trash-" + uid,
-         {".Trash-" + uid, "roms"}},
-        {"a file in the way of the trash: nothing is made",
-         [&](const QString& top) { raw::write(top + "/.Trash-" + uid, "mine"); },
-         "",
-         {".Trash-" + uid, "roms"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool blocked : {false, true}) {
+        SCOPED_TRACE(blocked);
         SmallFileSystem fs;
         if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
-        const QString top = fs.path();
+        const QString top = fs.path(), trash = top + "/.Trash-" + uid;
         ASSERT_TRUE(raw::mkdir(top + "/roms"));
         ASSERT_TRUE(raw::write(top + "/roms/x.smc", "game"));
-        c.setUp(top);
+        ASSERT_TRUE(!blocked || raw::write(trash, "mine"));
         TempFolder home;
         LocalFileOperations ops(TrashPlaces{home.file("Trash"), true});
-        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !c.trash.isEmpty());
+        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !blocked);
         EXPECT_EQ(
             QDir(top).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-            c.topAfter);
+            (QStringList{".Trash-" + uid, "roms"}));
         EXPECT_FALSE(home.exists("Trash"));
-        if (c.trash.isEmpty()) {
+        if (blocked) {
             EXPECT_EQ(raw::read(top + "/roms/x.smc"), "game");
             EXPECT_FALSE(ops.lastError().isEmpty());
-            EXPECT_EQ(raw::read(top + "/.Trash-" + uid), "mine");
+            EXPECT_EQ(raw::read(trash), "mine");
             continue;
         }
-        const QString trash = top + '/' + c.trash;
         EXPECT_EQ(raw::read(trash + "/files/x.smc"), "game");
         // Restorable: the path is kept from the file system's top.
         EXPECT_TRUE(raw::read(trash + "/info/x.smc.trashinfo").contains("\nPath=roms/x.smc\n"));
@@ -308,6 +287,55 @@ TEST(Trash, AFullDiskKeepsTheFileAndSaysSo) {
     EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: the disk is full.");
     EXPECT_EQ(raw::tree(top), before);
     EXPECT_EQ(raw::read(top + "/x.smc"), "game");
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat st {};
+    ::lstat(raw::bytes(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(ReplaceFileContent, ReplacesAPlainFileOnlyAndLeavesNothingBeside) {
+    TempFolder dir;
+    dir.write("game.cue", "old");
+    ::chmod(raw::bytes(dir.file("game.cue")).constData(), 0640);
+    ASSERT_EQ(::symlink("game.cue", raw::bytes(dir.file("link.cue")).constData()), 0);
+    struct Case {
+        const char* name;
+        bool replaced;
+    };
+    const Case cases[] = {{"game.cue", true}, {"link.cue", false}, {"gone.cue", false}};
+    for (const Case& c : cases) {
+        QString why;
+        EXPECT_EQ(platform::replaceFileContent(dir.file(c.name), "new\r\n\xff", &why), c.replaced)
+            << c.name;
+        EXPECT_EQ(why.isEmpty(), c.replaced) << c.name;
+    }
+    EXPECT_EQ(dir.read("game.cue"), "new\r\n\xff");
+    EXPECT_EQ(modeOf(dir.file("game.cue")), 0640u);
+    // The link is still a link, to the same file; no new file stays behind.
+    EXPECT_EQ(filesUnder(dir.path()),
+              QStringList({"game.cue: new\r\n" + QString::fromUtf8("\xff"),
+                           "link.cue: new\r\n" + QString::fromUtf8("\xff")}));
+    EXPECT_TRUE(QFileInfo(dir.file("link.cue")).isSymLink());
+}
+
+TEST(TrashRestore, BringsBackOnlyToAFreeName) {
+    TempFolder dir;
+    platform::LocalFileOperations files(platform::TrashPlaces{dir.file("Trash"), false});
+    dir.write("a.bin", "a");
+    dir.write("b.bin", "b");
+    ASSERT_TRUE(files.remove(dir.file("a.bin")) && files.remove(dir.file("b.bin")));
+    dir.write("b.bin", "new b");
+    EXPECT_TRUE(files.restore(dir.file("a.bin")));
+    EXPECT_FALSE(files.restore(dir.file("b.bin")));
+    EXPECT_FALSE(files.restore(dir.file("never.bin")));
+    // a.bin's info file went with it; b.bin stays in the trash, described.
+    EXPECT_EQ(filesUnder(dir.path()),
+              QStringList({"Trash/files/b.bin: b",
+                           "Trash/info/b.bin.trashinfo: " +
+                               QString::fromUtf8(dir.read("Trash/info/b.bin.trashinfo")),
+                           "a.bin: a", "b.bin: new b"}));
 }
 
 }  // namespace

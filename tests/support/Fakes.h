@@ -19,7 +19,7 @@ class FakeShell : public platform::Shell {
 public:
     bool start(const platform::ProgramStart& s) override {
         started.append(s);
-        return startResult;
+        return true;
     }
     bool open(const QString& target) override {
         opened.append(target);
@@ -27,7 +27,6 @@ public:
     }
     QList<platform::ProgramStart> started;
     QStringList opened;
-    bool startResult = true;
     bool openResult = true;
 };
 
@@ -38,12 +37,10 @@ public:
         return running.contains(exeName.toLower());
     }
     int terminate(const QString& exeName) override {
-        terminated.append(exeName);
         return running.remove(exeName.toLower()) ? 1 : 0;
     }
     QSet<QString> running;  // lower-case names
     QStringList queries;
-    QStringList terminated;
 };
 
 // Answers from queues; records every question. An empty queue answers OK / cancel.

@@ -84,6 +84,12 @@ inline QStringList tree(const QString& folder, const QString& prefix = QString()
     return out;
 }
 
+// The entry's owner, the link's own for a link; -1 when there is none.
+inline uid_t owner(const QString& path) {
+    struct stat st;
+    return ::lstat(bytes(path).constData(), &st) == 0 ? st.st_uid : uid_t(-1);
+}
+
 inline bool mkdir(const QString& path) {
     return ::mkdir(bytes(path).constData(), 0755) == 0;
 }

@@ -4,6 +4,7 @@
 // not UTF-8 reach it unchanged), its own folder and environment, standard output kept.
 
 #include "support/Forked.h"
+#include "support/OtherUser.h"
 
 #include <QByteArray>
 #include <QList>
@@ -18,9 +19,9 @@ namespace support {
 using ProgramRun = Forked;
 
 // `env` entries are "NAME=value" added to the test's own environment; standard error goes
-// to /dev/null.
+// to /dev/null. With `as`, root runs it as that user (status 100 when it cannot).
 inline ProgramRun runProgram(const char* program, const QList<QByteArray>& args,
-                             const QByteArray& cwd, const QList<QByteArray>& env) {
+                             const QByteArray& cwd, const QList<QByteArray>& env, uid_t as = 0) {
     std::vector<const char*> argv{program};
     for (const QByteArray& a : args)
         argv.push_back(a.constData());
@@ -29,6 +30,7 @@ inline ProgramRun runProgram(const char* program, const QList<QByteArray>& args,
         ::dup2(out, 1);
         ::close(out);
         ::dup2(::open("/dev/null", O_WRONLY), 2);
+        if (as != 0 && ::geteuid() == 0 && !becomeUser(as)) return 100;
         if (::chdir(cwd.constData()) != 0) return 127;
         for (const QByteArray& e : env)
             ::putenv(const_cast<char*>(e.constData()));

@@ -26,7 +26,6 @@ struct Layout {
     std::vector<qint64> central;  // each member's central directory record
     qint64 directory = 0;         // the first central record
     qint64 zip64End = -1;         // the ZIP64 end record, when written
-    qint64 locator = -1;          // the ZIP64 locator, when written
     qint64 end = 0;               // the end of central directory record
 };
 
@@ -108,7 +107,6 @@ inline Layout build(const std::vector<Entry>& entries, bool zip64 = false) {
         l.zip64End = z.size();
         put(z, {{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 4}, {0, 4}, {count, 8},
                 {count, 8}, {directorySize, 8}, {quint64(l.directory), 8}});
-        l.locator = z.size();
         put(z, {{0x07064b50, 4}, {0, 4}, {quint64(l.zip64End), 8}, {1, 4}});
     }
     l.end = z.size();

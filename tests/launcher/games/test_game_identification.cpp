@@ -149,6 +149,30 @@ TEST_F(GameIdentificationTest, AnswersOfAReplacedOrCancelledRequestAreDropped) {
     }
 }
 
+// A folder answered faster than the window's thread takes the answers: they all gather
+// before one delivery, and each still reaches it once, in order, with its own verdict.
+TEST_F(GameIdentificationTest, AnswersGatheredMeanwhileKeepTheirNamesAndVerdicts) {
+    QStringList names;
+    for (int i = 0; i < 20000; ++i)
+        names << QStringLiteral("g%1.nes").arg(i);
+    names[16384] = "a.nes";
+    names.back() = "b.nes";
+    state->holdAfter = int(names.size()) - 1;
+    GameIdentification worker(fakes::identifierFactory(state));
+    Told told;
+    told.attach(worker);
+    worker.request("/games/", names);
+    ASSERT_TRUE(state->waitHolding());
+    state->release();
+    ASSERT_TRUE(told.waitFinished());
+    ASSERT_EQ(told.paths.size(), names.size());
+    EXPECT_EQ(told.paths[0], "g0.nes=unknown");
+    EXPECT_EQ(told.paths[16383], "g16383.nes=unknown");
+    EXPECT_EQ(told.paths[16384], "a.nes=verified");
+    EXPECT_EQ(told.paths[19998], "g19998.nes=unknown");
+    EXPECT_EQ(told.paths.back(), "b.nes=crc only");
+}
+
 TEST_F(GameIdentificationTest, NoIdentifierIsSaidForEachRequest) {
     struct Case {
         const char* what;

@@ -14,7 +14,6 @@
 #include "support/TempFolder.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
@@ -32,9 +31,24 @@
 
 namespace {
 
+// Something named like a picture that is none, at `path`: "fifo", "folder", "dangling" (a
+// link to nowhere) or "dirlink" (a link to a folder).
+void makeNotAPicture(const QString& path, const QString& kind) {
+    const QByteArray p = platform::encodeName(path);
+    QDir().mkpath(QFileInfo(path).path());
+    if (kind == "fifo")
+        ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
+    else if (kind == "folder")
+        ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
+    else
+        ASSERT_EQ(::symlink(kind == "dangling" ? "nowhere.png" : ".", p.constData()), 0);
+}
+
 TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
     struct Case {
-        const char* files;  // ";"-separated, relative to the emulator folder
+        // ";"-separated, relative to the emulator folder; "path|kind" is no picture, made
+        // as makeNotAPicture() makes it
+        const char* files;
         const char* listed;
         const char* setting;  // "" for none, else relative to the emulator folder
         const char* name;
@@ -71,14 +85,26 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
         // the setting's folder first (without its separator: the own screenshots' table)
         {"shots/Game.png;pics/Game.png", "roms", "pics/", "Game.zip", "pics/Game.png"},
         {"shots/Game.png", "roms", "nowhere", "Game.zip", "shots/Game.png"},
+        // What is no file is no picture: the search goes on to the next folder, type or
+        // prefix. (A folder and a link to nowhere are in the own screenshots' table too.)
+        {"shots/Game.png|fifo;snap/Game.png", "roms", "", "Game.zip", "snap/Game.png"},
+        {"shots/Game.png|dirlink;snap/Game.png", "roms", "", "Game.zip", "snap/Game.png"},
+        {"shots/Game.png|fifo;shots/Game.jpg", "roms", "", "Game.zip", "shots/Game.jpg"},
+        {"shots/Game (U).png|folder;shots/Game.bmp", "roms", "", "Game (U).zip", "shots/Game.bmp"},
+        {"shots/Game.png|fifo;roms/Game.png", "roms", "", "Game.zip", "roms/Game.png"},
+        {"shots/Game.png|dangling;shots/Other.png", "roms", "", "Game.zip", ""},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.files);
         TempFolder emu;
         emu.mkdir(c.listed);
-        for (const QString& f : QString(c.files).split(';'))
-            emu.write(f, "x");
+        for (const QString& f : QString(c.files).split(';')) {
+            if (f.contains('|'))
+                makeNotAPicture(emu.file(f.section('|', 0, 0)), f.section('|', 1));
+            else
+                emu.write(f, "x");
+        }
         const QString root = emu.path() + QLatin1Char('/');
         ScreenshotSearch search;
         const QString setting = *c.setting ? root + c.setting : QString();
@@ -265,63 +291,6 @@ TEST(PictureFiles, PicturesReadAheadAreServedAtOnceUntilTheFileChanges) {
     EXPECT_EQ(lastSize(), QSize(40, 40));
 }
 
-// Something named like a picture that is none, at `path`.
-enum class NotAPicture { DanglingLink, Folder, Fifo, LinkToFolder };
-
-void makeNotAPicture(const QString& path, NotAPicture kind) {
-    const QByteArray p = platform::encodeName(path);
-    switch (kind) {
-        case NotAPicture::DanglingLink:
-            ASSERT_EQ(::symlink("nowhere.png", p.constData()), 0);
-            break;
-        case NotAPicture::Folder:
-            ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
-            break;
-        case NotAPicture::Fifo:
-            ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
-            break;
-        case NotAPicture::LinkToFolder:
-            ASSERT_EQ(::symlink(".", p.constData()), 0);
-            break;
-    }
-}
-
-TEST(ScreenshotSearch, OnlyFilesCountAsPictures) {
-    using N = NotAPicture;
-    struct Case {
-        N kind;
-        const char* fake;  // where the entry that is no picture lies
-        const char* real;  // the real picture; both relative to the emulator folder
-        const char* game;
-        const char* expected;
-    };
-    // clang-format off
-    const Case cases[] = {
-        // Each kind in the first folder: the search goes on to the next. (A folder and a
-        // link to nowhere are in the own screenshots' table.)
-        {N::Fifo, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
-        {N::LinkToFolder, "shots/Game.png", "snap/Game.png", "Game.zip", "snap/Game.png"},
-        // Or to the next type, the next prefix, the last folder.
-        {N::Fifo, "shots/Game.png", "shots/Game.jpg", "Game.zip", "shots/Game.jpg"},
-        {N::Folder, "shots/Game (U).png", "shots/Game.bmp", "Game (U).zip", "shots/Game.bmp"},
-        {N::Fifo, "shots/Game.png", "roms/Game.png", "Game.zip", "roms/Game.png"},
-        {N::DanglingLink, "shots/Game.png", "shots/Other.png", "Game.zip", ""},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.fake) + " " + std::to_string(int(c.kind)) + " " + c.real);
-        TempFolder emu;
-        const QString root = emu.path() + QLatin1Char('/');
-        emu.mkdir("shots");
-        emu.mkdir("roms");
-        makeNotAPicture(emu.file(c.fake), c.kind);
-        emu.write(c.real, "x");
-        ScreenshotSearch search;
-        EXPECT_EQ(search.screenshotOf(screenshotFoldersOf({}, root, root + "roms"), c.game),
-                  *c.expected ? root + c.expected : QString());
-    }
-}
-
 // Where a missing picture was looked for: each folder once, in order, the home as "~".
 TEST(ScreenshotSearch, NoPictureHintNamesTheFoldersSearched) {
     EXPECT_EQ(screenshotFoldersOf({}, "/h/emu/", "/h/emu/"),
@@ -352,7 +321,7 @@ TEST(ScreenshotSearch, ALinkCountsWhenItsTargetIsAPicture) {
 TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
     TempFolder folder;
     const QString fifo = folder.file("Game.png");
-    makeNotAPicture(fifo, NotAPicture::Fifo);
+    makeNotAPicture(fifo, "fifo");
     QSize full(1, 1);
     EXPECT_TRUE(loadPictureFile(fifo, {100, 100}, &full).isNull());
     EXPECT_FALSE(full.isValid());
@@ -414,9 +383,12 @@ TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
     auto shared = std::make_shared<Shared>();
     std::shared_future<void> released = shared->release.get_future().share();
     std::future<void> started = shared->started.get_future();
-    auto decoder = [shared, released](const QString& path, const QSize&, QSize* full,
-                                      const std::function<bool()>&) {
-        if (path.startsWith(QLatin1String("/ahead/"))) {
+    TempFolder folder;
+    // Read ahead only what exists, with a size and a date.
+    const QString one = folder.write("one.png", "x"), two = folder.write("two.png", "x");
+    auto decoder = [shared, released, one, two](const QString& path, const QSize&, QSize* full,
+                                                const std::function<bool()>&) {
+        if (path == one || path == two) {
             if (shared->deaf++ == 0) shared->started.set_value();
             released.wait();  // deaf to being unwanted
         }
@@ -425,16 +397,8 @@ TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
         if (full) *full = image.size();
         return image;
     };
-    TempFolder folder;
-    // Read ahead only what exists, with a size and a date.
-    const QString one = folder.write("one.png", "x"), two = folder.write("two.png", "x");
     QObject owner;
-    auto* loader =
-        new PictureLoader(&owner, [decoder, one, two](const QString& path, const QSize& box,
-                                                      QSize* full, const std::function<bool()>& w) {
-            const QString as = path == one ? "/ahead/one" : path == two ? "/ahead/two" : path;
-            return decoder(as, box, full, w);
-        });
+    auto* loader = new PictureLoader(&owner, std::move(decoder));
     QSignalSpy spy(loader, &PictureLoader::loaded);
     loader->readAhead({one, two}, {10, 10});
     started.wait();

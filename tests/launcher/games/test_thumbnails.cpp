@@ -96,67 +96,52 @@ protected:
     }
 };
 
+// Only a fresh thumbnail of this picture, large enough for the shown size, is used; its
+// text counts before or after the image data.
 TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
+    const QColor green(0, 200, 0);
+    const QByteArray own = thumbnailUri(picture);
+    const auto png = [&](const QSize& size, qint64 time = 0, const QByteArray& uri = {}) {
+        return thumbnailPng(size, green, uri.isEmpty() ? own : uri, time ? time : mtime);
+    };
+    const QByteArray uri = "Thumb::URI" + QByteArray(1, '\0') + own;
+    const QByteArray fresh = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime);
+    const QByteArray stale = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime - 1);
+    const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
+    const QSize none;
     struct Case {
         const char* what;
         const char* folder;
-        QSize size;
-        QByteArray uri;  // empty: the picture's own
-        qint64 mtime;    // 0: the picture's own
-        QSize shown;
-        bool used;
+        QByteArray bytes;
+        QSize shown, found;  // found: invalid when none is used
     };
     // clang-format off
     const Case cases[] = {
-        {"fresh", "x-large", {512, 288}, {}, 0, {400, 225}, true},
-        {"fresh and exactly the shown size", "x-large", {512, 288}, {}, 0, {512, 288}, true},
-        {"the picture changed since", "x-large", {512, 288}, {}, 1500000001, {400, 225}, false},
-        {"another picture's", "x-large", {512, 288}, "file:///elsewhere/Game%20(U).png", 0, {400, 225}, false},
-        {"too small for the shown size", "large", {256, 144}, {}, 0, {400, 225}, false},
-        {"too small by a pixel", "xx-large", {1024, 576}, {}, 0, {1025, 577}, false},
-        {"in a size large enough, a pixel short", "xx-large", {1024, 575}, {}, 0, {1000, 576}, false},
-        {"in the largest size", "xx-large", {1024, 576}, {}, 0, {700, 394}, true},
+        {"fresh", "x-large", png({512, 288}), {400, 225}, {512, 288}},
+        {"fresh and exactly the shown size", "x-large", png({512, 288}), {512, 288}, {512, 288}},
+        {"the picture changed since", "x-large", png({512, 288}, 1500000001), {400, 225}, none},
+        {"another picture's", "x-large", png({512, 288}, 0, "file:///elsewhere/Game%20(U).png"),
+         {400, 225}, none},
+        {"too small for the shown size", "large", png({256, 144}), {400, 225}, none},
+        {"too small by a pixel", "xx-large", png({1024, 576}), {1025, 577}, none},
+        {"in a size large enough, a pixel short", "xx-large", png({1024, 575}), {1000, 576}, none},
+        {"in the largest size", "xx-large", png({1024, 576}), {700, 394}, {1024, 576}},
+        {"text both before", "x-large", thumbnailWithText({uri, fresh}, {}), {400, 225}, {512, 288}},
+        {"text both after", "x-large", thumbnailWithText({}, {uri, fresh}), {400, 225}, {512, 288}},
+        {"text split around the image", "x-large", thumbnailWithText({uri}, {fresh}), {400, 225}, {512, 288}},
+        {"stale, after", "x-large", thumbnailWithText({}, {uri, stale}), {400, 225}, none},
+        {"another picture's, after", "x-large", thumbnailWithText({}, {other, fresh}), {400, 225}, none},
+        {"no text at all", "x-large", thumbnailWithText({}, {}), {400, 225}, none},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QDir(root).removeRecursively();
-        put(c.folder,
-            thumbnailPng(c.size, Qt::green, c.uri.isEmpty() ? thumbnailUri(picture) : c.uri,
-                         c.mtime ? c.mtime : mtime));
+        put(c.folder, c.bytes);
         const QImage found = cache.find(picture, mtime, c.shown);
-        EXPECT_EQ(!found.isNull(), c.used);
-        if (c.used) {
-            EXPECT_EQ(found.size(), c.size);
-        }
-    }
-}
-
-TEST_F(ThumbnailCacheTest, ItsTextCountsBeforeOrAfterTheImageData) {
-    const QByteArray uri = "Thumb::URI" + QByteArray(1, '\0') + thumbnailUri(picture);
-    const QByteArray fresh = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime);
-    const QByteArray stale = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime - 1);
-    const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
-    struct Case {
-        const char* what;
-        QByteArrayList before, after;
-        bool used;
-    };
-    const Case cases[] = {
-        {"both before", {uri, fresh}, {}, true},
-        {"both after", {}, {uri, fresh}, true},
-        {"split around the image data", {uri}, {fresh}, true},
-        {"stale, after", {}, {uri, stale}, false},
-        {"another picture's, after", {}, {other, fresh}, false},
-        {"no text at all", {}, {}, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        put("x-large", thumbnailWithText(c.before, c.after));
-        const QImage found = cache.find(picture, mtime, {400, 225});
-        EXPECT_EQ(!found.isNull(), c.used);
-        if (c.used) {
-            EXPECT_EQ(found.pixelColor(5, 5), QColor(0, 200, 0));
+        EXPECT_EQ(found.isNull() ? QSize() : found.size(), c.found);
+        if (!found.isNull()) {
+            EXPECT_EQ(found.pixelColor(5, 5), green);
         }
     }
 }

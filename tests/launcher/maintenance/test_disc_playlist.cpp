@@ -10,18 +10,13 @@
 namespace {
 
 TEST(DiscPlaylist, FindsTheDiscsOfTheSelectedGameInOrder) {
-    const QStringList listed{"Beta (Disc 2).cue",
-                             "Beta (Disc 10).cue",
-                             "beta (disc 1).cue",
-                             "Beta (Disc 3).chd",
-                             "Beta.cue",
-                             "Beta II (Disc 1).cue",
-                             "Gamma (Disc 1 of 2) (USA).chd",
-                             "Gamma (Disc 2 of 2) (USA).chd",
-                             "Delta (Disc 1).cue",
-                             "Delta (Disc 1) [!].cue",
-                             "Delta (Disc 2).cue",
-                             "Epsilon (Disc 1).cue"};
+    // clang-format off
+    const QStringList listed{
+        "Beta (Disc 2).cue", "Beta (Disc 10).cue", "beta (disc 1).cue", "Beta (Disc 3).chd",
+        "Beta.cue", "Beta II (Disc 1).cue", "Gamma (Disc 1 of 2) (USA).chd",
+        "Gamma (Disc 2 of 2) (USA).chd", "Delta (Disc 1).cue", "Delta (Disc 1) [!].cue",
+        "Delta (Disc 2).cue", "Epsilon (Disc 1).cue"};
+    // clang-format on
     struct Case {
         QString selected;
         std::optional<Playlist> playlist;

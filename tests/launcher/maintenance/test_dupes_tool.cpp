@@ -9,6 +9,7 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -146,14 +147,21 @@ TEST_F(DupesTool, RefusesWhatItCannotReadOrUnderstandAndTouchesNothing) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(entries(folder), before);
     }
-    // Permissions do not stop root, so this case needs another user.
-    if (::geteuid() != 0) {
-        ::chmod(raw::bytes(folder).constData(), 0);
-        const ToolRun run = dupes({"--", name});
-        ::chmod(raw::bytes(folder).constData(), 0755);
-        EXPECT_EQ(run.status, 2) << "unreadable folder";
-        EXPECT_EQ(entries(folder), before);
-    }
+    // Permissions do not stop root: root runs the tool as the user nobody, who may pass
+    // through the folder above but not read this one (a copy of the tool, which nobody can
+    // reach wherever the build lies).
+    const QString tool = home.file(QStringLiteral("dupes"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DUPES_PROGRAM), tool));
+    for (const QString& passable : {parent.path(), home.path()})
+        ::chmod(raw::bytes(passable).constData(), 0711);
+    ::chmod(raw::bytes(tool).constData(), 0755);
+    ::chmod(raw::bytes(folder).constData(), 0);
+    const ToolRun unreadable =
+        support::runProgram(raw::bytes(tool).constData(), {"--", name}, raw::bytes(parent.path()),
+                            {"XDG_DATA_HOME=" + raw::bytes(home.path())}, support::kNobodyUid);
+    ::chmod(raw::bytes(folder).constData(), 0755);
+    EXPECT_EQ(unreadable.status, 2) << "unreadable folder";
+    EXPECT_EQ(entries(folder), before);
     EXPECT_TRUE(entries(trash()).isEmpty());
 }
 

@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QSet>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,9 +81,9 @@ protected:
     QStringList onDisk() const {
         return QDir(roms.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
     }
-    // A fresh folder from "name=content", "name==other" (another name of that file) and
-    // "name->target" (a symbolic link; "<out>" is a folder outside) entries, and an empty
-    // trash.
+    // A fresh folder from "name=content" (or a key of `contents`), "name==other" (another name
+    // of that file) and "name->target" (a symbolic link; "<out>" is a folder outside)
+    // entries, and an empty trash.
     void build(const QStringList& entries) {
         QDir(roms.path()).removeRecursively();
         QDir(home.file("Trash")).removeRecursively();
@@ -99,7 +98,8 @@ protected:
                 const QString target = e.section("->", 1).replace("<out>", outside.path());
                 ASSERT_TRUE(QFile::link(target, roms.file(e.section("->", 0, 0))));
             } else {
-                roms.write(e.section('=', 0, 0), e.section('=', 1).toUtf8());
+                const QString content = e.section('=', 1);
+                roms.write(e.section('=', 0, 0), contents.value(content, content.toUtf8()));
             }
         }
     }
@@ -128,61 +128,13 @@ protected:
     TempFolder home;
     TempFolder roms;
     TempFolder outside;
+    QMap<QString, QByteArray> contents;
     // The trash of the test's own, whichever file system the temporary folders are on.
     platform::LocalFileOperations files{platform::TrashPlaces{home.file("Trash"), false}};
 
 private:
     QByteArray m_oldDataHome;
 };
-
-TEST_F(Duplicates, KeepsTheEarlierCopyAndOnlyTrueCopiesGo) {
-    const QByteArray same = bytes(10000, 1);
-    const QByteArray twin = collisionOf(same);
-    ASSERT_NE(twin, same);
-    ASSERT_EQ(crcOf(twin), crcOf(same));
-    QByteArray lastByte = same, middleByte = same;
-    lastByte[9999] = 'x';
-    middleByte[9000] = 'y';
-    const QMap<QString, QByteArray> contents{
-        {"s", same}, {"t", twin}, {"o", bytes(10000, 2)}, {"e", lastByte}, {"s2", middleByte}};
-    struct Case {
-        QStringList names;  // "name=content key"
-        QStringList removed;
-        QString report;  // with "<>" for the folder
-    };
-    // clang-format off
-    const Case cases[] = {
-        {{"c=s", "a=s", "b=s"}, {"a", "b"}, "<>b -> c\n<>a -> c\n"},
-        // Equal sizes with other bytes, a first block alike, or a CRC-32 alike: all stay.
-        {{"a=s", "b=o", "c=e"}, {}, ""},
-        {{"a=s", "b=t", "c=s2", "d=e"}, {}, ""},
-        {{"a=s", "b=t"}, {}, ""},
-        {{"a=s", "b=t", "c=s"}, {"c"}, "<>c -> a\n"},
-        {{"a=", "b="}, {"b"}, "<>b -> a\n"},
-        {{"a=s", "a=s"}, {}, ""},  // one name listed twice is one file
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.names.join(' ').toStdString());
-        QDir(roms.path()).removeRecursively();
-        QDir().mkpath(roms.path());
-        QStringList names;
-        for (const QString& entry : c.names) {
-            const QString name = entry.section('=', 0, 0);
-            if (!roms.exists(name)) roms.write(name, contents.value(entry.section('=', 1)));
-            names << name;
-        }
-        const auto result = findDuplicates(folder(), names, files, DuplicateMode::Remove);
-        QStringList expected = names;
-        expected.removeDuplicates();
-        for (const QString& r : c.removed)
-            expected.removeAll(r);
-        expected.sort();
-        EXPECT_EQ(left(), expected);
-        EXPECT_EQ(result.report, QString(c.report).replace("<>", folder()));
-    }
-    EXPECT_EQ(trashed().size(), 4);
-}
 
 TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
     const QByteArray game = bytes(7000, 4);
@@ -210,7 +162,18 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
     EXPECT_EQ(result.copies.size(), 1u);
 }
 
-TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
+TEST_F(Duplicates, OnlyTrueCopiesGoAndGamesDescriptorsLinksAndTheKeptFilesNamesStay) {
+    const QByteArray same = bytes(10000, 1);
+    QByteArray lastByte = same, middleByte = same;
+    lastByte[9999] = 'x';
+    middleByte[9000] = 'y';
+    contents = {{"@same", same},
+                {"@twin", collisionOf(same)},
+                {"@other", bytes(10000, 2)},
+                {"@last", lastByte},
+                {"@middle", middleByte}};
+    ASSERT_NE(contents["@twin"], same);
+    ASSERT_EQ(crcOf(contents["@twin"]), crcOf(same));
     struct Case {
         const char* what;
         QStringList entries;  // as build() takes them
@@ -220,6 +183,16 @@ TEST_F(Duplicates, GamesDescriptorsLinksAndNamesOfTheKeptFileStay) {
     };
     // clang-format off
     const Case cases[] = {
+        {"the first listed stays", {"c=@same", "a=@same", "b=@same"}, {"c", "a", "b"}, {"a", "b"},
+         "<>b -> c\n<>a -> c\n"},
+        // Equal sizes with other bytes, a first block alike, or a CRC-32 alike: all stay.
+        {"other bytes", {"a=@same", "b=@other", "c=@last"}, {"a", "b", "c"}},
+        {"a CRC-32 alike", {"a=@same", "b=@twin", "c=@middle", "d=@last"}, {"a", "b", "c", "d"}},
+        {"a pair with a CRC-32 alike", {"a=@same", "b=@twin"}, {"a", "b"}},
+        {"a true copy beside a twin", {"a=@same", "b=@twin", "c=@same"}, {"a", "b", "c"}, {"c"},
+         "<>c -> a\n"},
+        {"empty files", {"a=", "b="}, {"a", "b"}, {"b"}, "<>b -> a\n"},
+        {"one name listed twice is one file", {"a=@same"}, {"a", "a"}},
         {"an empty descriptor kept, its empty game", {"x.jad=", "x.jar="}, {"x.jad", "x.jar"}},
         {"an empty game kept, its empty descriptor", {"x.jad=", "x.jar="}, {"x.jar", "x.jad"}},
         {"a third empty file goes, the pair stays", {"x.jad=", "x.jar=", "y.bin="},
@@ -429,10 +402,6 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
         expectReportIsWhatWent(before, result);
     }
 }
-
-}  // namespace
-
-namespace {
 
 // The test's trash, where a stop arrives while the `at`-th removal is under way (0: never;
 // -1: when b.jar's descriptor is looked for, right before b.jar would go).

@@ -40,85 +40,6 @@ public:
     }
 };
 
-TEST(RenameGameFile, NamesTwinsAndClashes) {
-    struct Case {
-        QStringList roms;   // each file's content is its first name
-        QStringList shots;  // files of the picture folder
-        QString shotOf;     // the picture the finder reports for the old name
-        QString from, to;
-        std::optional<QString> given;
-        QStringList romsAfter, shotsAfter;
-    };
-    const auto none = std::nullopt;
-    // clang-format off
-    const Case cases[] = {
-        {{"x.smc", "y.smc"}, {}, "", "x.smc", "y.smc", "y(1).smc", {"y(1).smc", "y.smc"}, {}},
-        {{"x.smc", "y.smc", "y(1).smc"}, {}, "", "x.smc", "y.smc", "y(1)(2).smc",
-         {"y(1)(2).smc", "y(1).smc", "y.smc"}, {}},
-        {{"game.smc"}, {}, "", "game.smc", "Game.smc", "Game.smc", {"Game.smc"}, {}},
-        // A name that differs only in letter case from another file still counts as taken.
-        {{"a.smc", "b.smc"}, {}, "", "a.smc", "B.smc", "B(1).smc", {"B(1).smc", "b.smc"}, {}},
-        // The picture's new name is taken: the game takes the next free name with it.
-        {{"x.smc"}, {"x.gif", "y.gif"}, "x.gif", "x.smc", "y.smc", "y(1).smc", {"y(1).smc"},
-         {"y(1).gif", "y.gif"}},
-        // A picture that cannot follow keeps the game under its old name.
-        {{"x.smc"}, {}, "gone.png", "x.smc", "y.smc", none, {"x.smc"}, {}},
-        {{"a.JAR", "a.Jad", "b.jad"}, {}, "", "a.JAR", "b.JAR", "b(1).JAR",
-         {"b(1).JAR", "b(1).jad", "b.jad"}, {}},
-        // "A.jad" is A.jar's own, not a.jar's.
-        {{"a.jar", "A.jar", "A.jad"}, {}, "", "a.jar", "c.jar", "c.jar",
-         {"A.jad", "A.jar", "c.jar"}, {}},
-        // Typed names that would move the file elsewhere, and a file gone meanwhile.
-        {{"x.smc"}, {}, "", "x.smc", "../x.smc", none, {"x.smc"}, {}},
-        {{"x.smc"}, {}, "", "x.smc", "sub/x.smc", none, {"x.smc"}, {}},
-        {{"x.smc"}, {}, "", "x.smc", "..", none, {"x.smc"}, {}},
-        {{"x.smc"}, {}, "", "gone.smc", "y.smc", none, {"x.smc"}, {}},
-        {{"-x \"q\" *?.smc"}, {}, "", "-x \"q\" *?.smc", "-y [!] é.smc", "-y [!] é.smc",
-         {"-y [!] é.smc"}, {}},
-    };
-    // clang-format on
-    platform::LocalFileOperations files;
-    for (const Case& c : cases) {
-        SCOPED_TRACE((c.from + " -> " + c.to).toStdString());
-        TempFolder t;
-        for (const QString& r : c.roms)
-            t.write("roms/" + r, r.toUtf8());
-        t.mkdir("shots");
-        for (const QString& s : c.shots)
-            t.write("shots/" + s, s.toUtf8());
-        const QString shot = c.shotOf.isEmpty() ? QString() : t.file("shots/" + c.shotOf);
-        const auto given =
-            renameGameFile(files, t.file("roms/"), c.from, c.to, onlyPicture(c.from, shot));
-        EXPECT_EQ(given, c.given);
-        EXPECT_EQ(filesIn(t.file("roms")), c.romsAfter);
-        EXPECT_EQ(filesIn(t.file("shots")), c.shotsAfter);
-        // Every file that was there before keeps its own content under whatever name.
-        QStringList before = c.roms, after;
-        for (const QString& r : filesIn(t.file("roms")))
-            after << QString::fromUtf8(t.read("roms/" + r));
-        before.sort();
-        after.sort();
-        EXPECT_EQ(after, before);
-    }
-}
-
-TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
-    TempFolder t;
-    raw::RemoveTree clean{t.path()};
-    const QString odd = platform::decodeName("\xff game.smc");
-    const QString odder = platform::decodeName("\xfe.smc");
-    ASSERT_TRUE(raw::write(t.file(odd), "mine"));
-    platform::LocalFileOperations files;
-    EXPECT_EQ(renameGameFile(files, t.path() + "/", odd, odder, {}), odder);
-    EXPECT_EQ(raw::read(t.file(odder)), "mine");
-
-    t.write("a.smc", "mine");
-    RacingFiles racing;
-    EXPECT_EQ(renameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
-    EXPECT_EQ(t.read("a.smc"), "mine");
-    EXPECT_EQ(t.read("b.smc"), "theirs");
-}
-
 // Makes "name" (its content is its name), "name -> target" (a link) or "name = other" (a
 // hard link of other) in `folder`.
 void make(const QString& folder, const QString& entry) {
@@ -132,20 +53,46 @@ void make(const QString& folder, const QString& entry) {
         ASSERT_TRUE(raw::write(folder + '/' + entry, entry.toUtf8()));
 }
 
-// A link and its target, or two hard links of one file, are two entries: a rename from
-// one to the other's name never replaces it, and what is reported is what happened.
-TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
+// What a rename moves and what it never touches: the next free name when the new one (or
+// its picture's) is taken in any letter case, twins following, names that would leave the
+// folder refused. A link and its target, or two hard links of one file, are two entries: a
+// rename from one to the other's name never replaces it, and what is reported is what
+// happened.
+TEST(RenameGameFile, NamesTwinsClashesAndLinks) {
     struct Case {
         const char* what;
-        QStringList roms, shots;
-        QString shotOf;  // the picture the finder reports for the old name
+        QStringList roms, shots;  // as make() takes them
+        QString shotOf;           // the picture the finder reports for the old name
         QString from, to;
         std::optional<QString> given;
-        QStringList romsAfter, shotsAfter;
+        QStringList romsAfter, shotsAfter;  // as raw::tree gives them
     };
     const auto none = std::nullopt;
     // clang-format off
     const Case cases[] = {
+        {"a taken name", {"x.smc", "y.smc"}, {}, "", "x.smc", "y.smc", "y(1).smc",
+         {"y(1).smc: x.smc", "y.smc: y.smc"}, {}},
+        {"numbered again", {"x.smc", "y.smc", "y(1).smc"}, {}, "", "x.smc", "y.smc", "y(1)(2).smc",
+         {"y(1)(2).smc: x.smc", "y(1).smc: y(1).smc", "y.smc: y.smc"}, {}},
+        {"letter case only", {"game.smc"}, {}, "", "game.smc", "Game.smc", "Game.smc",
+         {"Game.smc: game.smc"}, {}},
+        {"taken in another letter case", {"a.smc", "b.smc"}, {}, "", "a.smc", "B.smc", "B(1).smc",
+         {"B(1).smc: a.smc", "b.smc: b.smc"}, {}},
+        {"the picture's new name is taken: the game takes the next free name with it", {"x.smc"},
+         {"x.gif", "y.gif"}, "x.gif", "x.smc", "y.smc", "y(1).smc", {"y(1).smc: x.smc"},
+         {"y(1).gif: x.gif", "y.gif: y.gif"}},
+        {"a picture that cannot follow keeps the game under its old name", {"x.smc"}, {},
+         "gone.png", "x.smc", "y.smc", none, {"x.smc: x.smc"}, {}},
+        {"the descriptor's new name is taken", {"a.JAR", "a.Jad", "b.jad"}, {}, "", "a.JAR",
+         "b.JAR", "b(1).JAR", {"b(1).JAR: a.JAR", "b(1).jad: a.Jad", "b.jad: b.jad"}, {}},
+        {"A.jad is A.jar's, not a.jar's", {"a.jar", "A.jar", "A.jad"}, {}, "", "a.jar", "c.jar",
+         "c.jar", {"A.jad: A.jad", "A.jar: A.jar", "c.jar: a.jar"}, {}},
+        {"out of the folder", {"x.smc"}, {}, "", "x.smc", "../x.smc", none, {"x.smc: x.smc"}, {}},
+        {"into a subfolder", {"x.smc"}, {}, "", "x.smc", "sub/x.smc", none, {"x.smc: x.smc"}, {}},
+        {"the parent folder", {"x.smc"}, {}, "", "x.smc", "..", none, {"x.smc: x.smc"}, {}},
+        {"gone meanwhile", {"x.smc"}, {}, "", "gone.smc", "y.smc", none, {"x.smc: x.smc"}, {}},
+        {"quotes, wildcards, dashes", {"-x \"q\" *?.smc"}, {}, "", "-x \"q\" *?.smc",
+         "-y [!] é.smc", "-y [!] é.smc", {"-y [!] é.smc: -x \"q\" *?.smc"}, {}},
         {"a link renamed onto its target", {"GAME.smc", "game.smc -> GAME.smc"}, {}, "",
          "game.smc", "GAME.smc", "GAME(1).smc",
          {"GAME(1).smc -> GAME.smc", "GAME.smc: GAME.smc"}, {}},
@@ -187,14 +134,31 @@ TEST(RenameGameFile, LinksAreEntriesOfTheirOwn) {
     }
 }
 
+TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
+    TempFolder t;
+    raw::RemoveTree clean{t.path()};
+    const QString odd = platform::decodeName("\xff game.smc");
+    const QString odder = platform::decodeName("\xfe.smc");
+    ASSERT_TRUE(raw::write(t.file(odd), "mine"));
+    platform::LocalFileOperations files;
+    EXPECT_EQ(renameGameFile(files, t.path() + "/", odd, odder, {}), odder);
+    EXPECT_EQ(raw::read(t.file(odder)), "mine");
+
+    t.write("a.smc", "mine");
+    RacingFiles racing;
+    EXPECT_EQ(renameGameFile(racing, t.path() + "/", "a.smc", "b.smc", {}), std::nullopt);
+    EXPECT_EQ(t.read("a.smc"), "mine");
+    EXPECT_EQ(t.read("b.smc"), "theirs");
+}
+
 // A batch keeps every rule of renaming one game after another, with the folders listed once:
 // the names its own renames took or freed count as they would on disk.
 TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
     struct Case {
-        QStringList roms, shots;
+        QStringList roms, shots;  // each file's content is its name
         std::vector<GameRename> wanted;
         std::vector<GameRename> given;
-        QStringList romsAfter, shotsAfter;
+        QStringList after;  // "path: content" of every file
     };
     // clang-format off
     const Case cases[] = {
@@ -203,33 +167,36 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
         {{"Combat.bin", "Combat_Atari.bin", "Combat_ATARI.bin"}, {},
          {{"Combat_Atari.bin", "Combat.bin"}, {"Combat_ATARI.bin", "Combat.bin"}},
          {{"Combat_Atari.bin", "Combat(1).bin"}, {"Combat_ATARI.bin", "Combat(1)(2).bin"}},
-         {"Combat(1)(2).bin", "Combat(1).bin", "Combat.bin"}, {}},
+         {"roms/Combat(1)(2).bin: Combat_ATARI.bin", "roms/Combat(1).bin: Combat_Atari.bin",
+          "roms/Combat.bin: Combat.bin"}},
         // Screenshots go with their games, each in its own type.
         {{"x_A.smc", "y_A.smc"}, {"x_A.png", "y_A.jpg"},
          {{"y_A.smc", "y.smc"}, {"x_A.smc", "x.smc"}},
          {{"y_A.smc", "y.smc"}, {"x_A.smc", "x.smc"}},
-         {"x.smc", "y.smc"}, {"x.png", "y.jpg"}},
+         {"roms/x.smc: x_A.smc", "roms/y.smc: y_A.smc", "shots/x.png: x_A.png",
+          "shots/y.jpg: y_A.jpg"}},
         // A name the batch freed is free for the next game.
         {{"a.smc", "b.smc"}, {"b.png"},
          {{"b.smc", "c.smc"}, {"a.smc", "b.smc"}},
          {{"b.smc", "c.smc"}, {"a.smc", "b.smc"}},
-         {"b.smc", "c.smc"}, {"c.png"}},
+         {"roms/b.smc: a.smc", "roms/c.smc: b.smc", "shots/c.png: b.png"}},
         // A game given another game's name takes the next free one, its picture with it,
         // and the other game then renames as usual.
         {{"Pac.smc", "Pac_A.smc"}, {"Pac_A.png"},
          {{"Pac_A.smc", "Pac.smc"}, {"Pac.smc", "Man.smc"}},
          {{"Pac_A.smc", "Pac(1).smc"}, {"Pac.smc", "Man.smc"}},
-         {"Man.smc", "Pac(1).smc"}, {"Pac(1).png"}},
+         {"roms/Man.smc: Pac.smc", "roms/Pac(1).smc: Pac_A.smc", "shots/Pac(1).png: Pac_A.png"}},
         // Two spellings of one name: the other one still counts as taken.
         {{"a.smc", "A.smc", "q.smc"}, {},
          {{"a.smc", "z.smc"}, {"q.smc", "a.smc"}},
          {{"a.smc", "z.smc"}, {"q.smc", "a(1).smc"}},
-         {"A.smc", "a(1).smc", "z.smc"}, {}},
+         {"roms/A.smc: A.smc", "roms/a(1).smc: q.smc", "roms/z.smc: a.smc"}},
         // A picture other listed games show too stays where it is.
         {{"Game (U)_A.smc", "Game (E)_A.smc"}, {"Game.png"},
          {{"Game (U)_A.smc", "Game (U).smc"}, {"Game (E)_A.smc", "Game (E).smc"}},
          {{"Game (U)_A.smc", "Game (U).smc"}, {"Game (E)_A.smc", "Game (E).smc"}},
-         {"Game (E).smc", "Game (U).smc"}, {"Game.png"}},
+         {"roms/Game (E).smc: Game (E)_A.smc", "roms/Game (U).smc: Game (U)_A.smc",
+          "shots/Game.png: Game.png"}},
     };
     // clang-format on
     platform::LocalFileOperations files;
@@ -255,8 +222,7 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
                                            picturesIn(batchShots, foldersOf(batch)), hooks);
         batchShots.releaseListings();
         EXPECT_EQ(given, c.given);
-        EXPECT_EQ(filesIn(batch.file("roms")), c.romsAfter);
-        EXPECT_EQ(filesIn(batch.file("shots")), c.shotsAfter);
+        EXPECT_EQ(filesUnder(batch.path()), c.after);
 
         // The same renames one at a time, each looking at the folders afresh.
         ScreenshotSearch singleShots;
@@ -267,21 +233,7 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
             if (name) one.push_back({w.oldName, *name});
         }
         EXPECT_EQ(given, one);
-        EXPECT_EQ(filesIn(single.file("roms")), c.romsAfter);
-        EXPECT_EQ(filesIn(single.file("shots")), c.shotsAfter);
-
-        // No file lost its content, and every screenshot still names its own game.
-        for (const QString& r : filesIn(batch.file("roms"))) {
-            const QString was = QString::fromUtf8(batch.read("roms/" + r));
-            EXPECT_TRUE(c.roms.contains(was)) << r.toStdString();
-        }
-        QStringList shotContents;
-        for (const QString& s : filesIn(batch.file("shots")))
-            shotContents << QString::fromUtf8(batch.read("shots/" + s));
-        shotContents.sort();
-        QStringList shotsBefore = c.shots;
-        shotsBefore.sort();
-        EXPECT_EQ(shotContents, shotsBefore);
+        EXPECT_EQ(filesUnder(single.path()), c.after);
     }
 }
 

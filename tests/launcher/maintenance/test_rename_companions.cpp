@@ -8,8 +8,6 @@
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
-#include <QDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,24 +20,8 @@ struct Case {
     QStringList after;  // "path: content", sorted
 };
 
-void check(const Case& c) {
-    SCOPED_TRACE(c.what);
-    TempFolder emu;
-    emu.mkdir("roms");
-    // Each file's content is its name; the hidden list names a game.
-    for (const QString& f : c.files)
-        emu.write(f, f.endsWith(".hidden") ? "Game (Rev 1).bin\n" : f.toUtf8());
-    const QString root = emu.path() + '/';
-    ScreenshotSearch search;
-    platform::LocalFileOperations files;
-    const auto given =
-        renameGameFile(files, root + "roms/", c.from, c.to,
-                       picturesIn(search, screenshotFoldersOf({}, root, root + "roms")));
-    EXPECT_EQ(given, c.given);
-    EXPECT_EQ(filesUnder(emu.path()), c.after);
-}
-
-TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndNoneAnotherGameIsShown) {
+TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndBothHalvesOfAPairOrNeither) {
+    const auto none = std::nullopt;
     // clang-format off
     const Case cases[] = {
         {"its own picture lies in a later folder than the one it is shown",
@@ -77,26 +59,13 @@ TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndNoneAnotherGameIsShown) {
          {"roms/Game.bin", "shots/Game.png", "snap/game.JPG"}, "Game.bin", "Hero.bin", "Hero.bin",
          {"roms/Hero.bin: roms/Game.bin", "shots/Hero.png: shots/Game.png",
           "snap/Hero.JPG: snap/game.JPG"}},
-        {"a picture's new name is taken: the next free name for all",
-         {"roms/Game.bin", "shots/Game.png", "shots/Hero.png"}, "Game.bin", "Hero.bin",
-         "Hero(1).bin",
-         {"roms/Hero(1).bin: roms/Game.bin", "shots/Hero(1).png: shots/Game.png",
-          "shots/Hero.png: shots/Hero.png"}},
+        // (A picture's new name taken by a file is in the clashes' table.)
         {"a folder under a picture's new name counts as taken",
          {"roms/Game.bin", "shots/Game.png", "shots/Hero.png/in a folder"}, "Game.bin",
          "Hero.bin", "Hero(1).bin",
          {"roms/Hero(1).bin: roms/Game.bin", "shots/Hero(1).png: shots/Game.png",
           "shots/Hero.png/in a folder: shots/Hero.png/in a folder"}},
-    };
-    // clang-format on
-    for (const Case& c : cases)
-        check(c);
-}
-
-TEST(RenameGameFile, AJarAndItsJadGoTogetherOrNotAtAll) {
-    const auto none = std::nullopt;
-    // clang-format off
-    const Case cases[] = {
+        // Both halves of a ".jar"/".jad" pair go, or neither.
         {"renamed from the descriptor's side",
          {"roms/foo.jar", "roms/foo.jad", "shots/foo.png"}, "foo.jad", "Bar.jad", "Bar.jad",
          {"roms/Bar.jad: roms/foo.jad", "roms/Bar.jar: roms/foo.jar",
@@ -118,8 +87,22 @@ TEST(RenameGameFile, AJarAndItsJadGoTogetherOrNotAtAll) {
          {"roms/a.jar: roms/a.jar", "roms/c.jad: roms/A.jad", "roms/c.jar: roms/A.jar"}},
     };
     // clang-format on
-    for (const Case& c : cases)
-        check(c);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        emu.mkdir("roms");
+        // Each file's content is its name; the hidden list names a game.
+        for (const QString& f : c.files)
+            emu.write(f, f.endsWith(".hidden") ? "Game (Rev 1).bin\n" : f.toUtf8());
+        const QString root = emu.path() + '/';
+        ScreenshotSearch search;
+        platform::LocalFileOperations files;
+        const auto given =
+            renameGameFile(files, root + "roms/", c.from, c.to,
+                           picturesIn(search, screenshotFoldersOf({}, root, root + "roms")));
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(filesUnder(emu.path()), c.after);
+    }
 }
 
 // A DAT may name both halves of a pair: the first takes the other along, and the other

@@ -61,9 +61,32 @@ protected:
 
 }  // namespace
 
-TEST_F(IdentifyWindow, TheColumnFillsAndTheTipNamesTheEntry) {
+// The program reads folders in the background: a folder shown from its index is identified
+// before its names come, also when they bring no change.
+TEST_F(IdentifyWindow, AFolderShownFromItsIndexIsIdentified) {
+    readsFoldersInBackground = true;
+    program(QStringLiteral("Nestopia"));
+    for (const char* n : {"a.nes", "b.nes"})
+        emu.write(QStringLiteral("roms/") + n, "x");
+    start(Shown::Active);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
+    // Listed again: the index kept by the first reading is shown, then the same names.
+    files()->setPattern(files()->folderList().pattern());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
+    ASSERT_EQ(files()->listCount(), 2);
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
+}
+
+// Ctrl+I reads the sources again and answers anew; a broken source is said at the first
+// run and at Ctrl+I, not at every listing.
+TEST_F(IdentifyWindow, TheColumnFillsTheTipNamesTheEntryAndCtrlIIdentifiesAgain) {
+    state->problems = {"broken.dat: not a DAT file"};
     open({"a.nes", "b.nes", "c.nes", "d.nes"});
     ASSERT_TRUE(answered());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
+    EXPECT_TRUE(dialogs.messages.first().text.contains("broken.dat: not a DAT file"));
+    EXPECT_EQ(state->refreshes, 1);
     EXPECT_TRUE(files()->model().columnShown(ListModel::kVerifiedColumn));
     EXPECT_EQ(files()->model().columnText(ListModel::kVerifiedColumn), "Verified");
     EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
@@ -77,12 +100,24 @@ TEST_F(IdentifyWindow, TheColumnFillsAndTheTipNamesTheEntry) {
     select("b.nes");
     select("a.nes");
     settle();
-    const QString tip = title()->toolTip();
-    EXPECT_TRUE(tip.startsWith("File Date: ")) << (tip).toStdString();
-    EXPECT_TRUE(tip.contains("\nVerified\nSuper Mario Bros.\n1985, Nintendo\nList: nes, smb"))
-        << (tip).toStdString();
+    // (The lines of the tip are GameIdentification's.)
+    EXPECT_TRUE(title()->toolTip().contains("\nVerified\n")) << title()->toolTip().toStdString();
     select("d.nes");
     EXPECT_TRUE(title()->toolTip().contains("Unknown")) << (title()->toolTip()).toStdString();
+
+    files()->refresh();  // a listing: answers again, sources as they were, nothing said
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(state->refreshes, 1);
+
+    {
+        std::lock_guard lock(state->mutex);
+        state->answers.insert("b.nes", identification(Verdict::Verified, "B.nes"));
+    }
+    press(Qt::Key_I, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cell("b.nes") == QString(u'\u2714'); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 2; }, 20000));
+    EXPECT_EQ(state->refreshes, 2);
+    EXPECT_EQ(QApplication::focusWidget(), files()->currentView());
 }
 
 // No identifier handed in, or none that could open the database: no column, and the
@@ -163,31 +198,6 @@ TEST_F(IdentifyWindow, CtrlNSaysWhyAGameKeepsItsName) {
         << dialogs.messages.first().text.toStdString();
     state->release();
     EXPECT_EQ(romFiles(), (QStringList{"a.nes", "b.nes", "c.nes"}));
-}
-
-// Ctrl+I reads the sources again and answers anew; a broken source is said at the first
-// run and at Ctrl+I, not at every listing.
-TEST_F(IdentifyWindow, CtrlIIdentifiesAgain) {
-    state->problems = {"broken.dat: not a DAT file"};
-    open({"a.nes", "b.nes"});
-    ASSERT_TRUE(answered());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
-    EXPECT_TRUE(dialogs.messages.first().text.contains("broken.dat: not a DAT file"));
-    EXPECT_EQ(state->refreshes, 1);
-
-    files()->refresh();  // a listing: answers again, sources as they were, nothing said
-    ASSERT_TRUE(answered());
-    EXPECT_EQ(state->refreshes, 1);
-
-    {
-        std::lock_guard lock(state->mutex);
-        state->answers.insert("b.nes", identification(Verdict::Verified, "B.nes"));
-    }
-    press(Qt::Key_I, Qt::ControlModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cell("b.nes") == QString(u'\u2714'); }, 20000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 2; }, 20000));
-    EXPECT_EQ(state->refreshes, 2);
-    EXPECT_EQ(QApplication::focusWidget(), files()->currentView());
 }
 
 // Another folder listed while the first is read: the rows show only its own answers.

@@ -1,12 +1,21 @@
 // The keyboard path between the window's controls, walked with real key events: every key
 // goes to whatever has the focus at that moment, modifiers first, as a keyboard sends them.
-// Controls are found by object name only.
+// Controls are found by object name only. Also F1's key reference, what a screen reader is
+// told about the window, and the drive and folder lists: the browsing layout, the walk
+// between folders, the folder picker and the file list's right click.
 
 #include "launcher/ui/WindowFixture.h"
+#include "launcher/window/FolderNavigation.h"
+#include "launcher/window/KeyReference.h"
+#include "launcher/window/StartFolder.h"
 
+#include <QAccessible>
+#include <QDialog>
+#include <QDirIterator>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QScrollBar>
+#include <QTextBrowser>
 #include <QTreeView>
 
 #include <vector>
@@ -240,6 +249,296 @@ TEST_F(KeyboardPaths, FocusKeysLeaveAWideListWhereItIs) {
     press(std::vector<Key>{{Qt::Key_A}, {Qt::Key_B}});
     EXPECT_EQ(focusedControl(), "txtCommandLine");
     EXPECT_EQ(qobject_cast<QLineEdit*>(control("txtCommandLine"))->text(), "ab");
+}
+
+class HelpAndAccess : public WindowTest {
+protected:
+    // The active window over Nestopia's roms, the focus on the list.
+    void open(const QStringList& names) {
+        program("Nestopia");
+        for (const QString& n : names)
+            emu.write("roms/" + n, QByteArray(4096, 'x'));
+        start(Shown::Active);
+        focusFiles();
+    }
+    void focusFiles() {
+        files()->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(onFiles());
+    }
+    QDialog* keyReference() const { return window->findChild<QDialog*>("keyReference"); }
+};
+
+TEST_F(HelpAndAccess, F1ShowsTheKeyTableAndF1OrEscapeClosesIt) {
+    open({"a.nes", "b.nes"});
+    struct Case {
+        bool fromCommandLine;
+        Qt::Key closer;
+    };
+    for (const Case& c : {Case{false, Qt::Key_Escape}, Case{true, Qt::Key_F1}}) {
+        SCOPED_TRACE(c.fromCommandLine ? "from the command line box" : "from the list");
+        if (c.fromCommandLine) {
+            pressHere(Qt::Key_Right, Qt::ShiftModifier);
+            ASSERT_EQ(focused(), commandLine());
+        }
+        pressHere(Qt::Key_F1);
+        QDialog* shown = keyReference();
+        ASSERT_NE(shown, nullptr);
+        activate(shown);
+        EXPECT_TRUE(shown->isVisible());
+        const QString table = shown->findChild<QTextBrowser*>()->toPlainText();
+        for (const KeyReferenceSection& section : keyReferenceSections())
+            for (const KeyReferenceRow& row : section.rows)
+                EXPECT_TRUE(table.contains(row.what)) << row.what.toStdString();
+        pressHere(c.closer);
+        QApplication::processEvents();
+        EXPECT_FALSE(shown->isVisible());
+        activate();
+        focusFiles();
+    }
+}
+
+// Every node a screen reader would visit, depth first.
+void walk(QAccessibleInterface* node, const std::function<void(QAccessibleInterface*)>& visit) {
+    if (!node || node->state().invisible) return;
+    visit(node);
+    for (int i = 0; i < node->childCount(); ++i)
+        walk(node->child(i), visit);
+}
+
+TEST_F(HelpAndAccess, EveryControlIsNamedAndNothingIsReadTwice) {
+    open({"Pac-Man.nes", "Zelda.nes"});
+    pressHere(Qt::Key_Down);  // Zelda: its title is shown
+    ASSERT_FALSE(title()->text().isEmpty());
+    for (const bool foldersShown : {false, true}) {
+        SCOPED_TRACE(foldersShown ? "folder lists shown" : "file list shown");
+        if (foldersShown) {
+            pressHere(Qt::Key_Escape);
+            ASSERT_TRUE(folderList()->isVisible());
+        }
+        // Every control that takes the focus says what it is by a name of its own, not
+        // by its value.
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (!w->isVisible() || w->focusPolicy() == Qt::NoFocus) continue;
+            EXPECT_FALSE(w->accessibleName().isEmpty())
+                << w->metaObject()->className() << " " << w->objectName().toStdString();
+        }
+        int titles = 0;
+        walk(QAccessible::queryAccessibleInterface(window.get()), [&](QAccessibleInterface* n) {
+            if (n->role() == QAccessible::StaticText &&
+                n->text(QAccessible::Name) == title()->text())
+                ++titles;
+            QAccessibleTableInterface* table = n->tableInterface();
+            if (!table) return;
+            // The columns a user sees, each with its header, and no raw byte count.
+            for (int col = 0; col < table->columnCount(); ++col) {
+                EXPECT_FALSE(table->columnDescription(col).isEmpty()) << "column " << col;
+                for (int row = 0; row < table->rowCount(); ++row) {
+                    QAccessibleInterface* cell = table->cellAt(row, col);
+                    ASSERT_NE(cell, nullptr);
+                    EXPECT_NE(cell->text(QAccessible::Name), "4096") << row << "," << col;
+                }
+            }
+        });
+        EXPECT_EQ(titles, 1);  // the shadow draws it too, but is not read
+    }
+    // A box is read by what it is for, then the entry chosen.
+    ASSERT_GT(driveList()->count(), 0);
+    const struct {
+        QComboBox* box;
+        const char* name;
+    } boxes[] = {{emulatorBox(), "Emulator"}, {driveList(), "Drive"}};
+    for (const auto& b : boxes) {
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(b.box);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->role(), QAccessible::ComboBox);
+        EXPECT_EQ(node->text(QAccessible::Name), b.name);
+        EXPECT_EQ(node->text(QAccessible::Value), b.box->currentText());
+        EXPECT_FALSE(b.box->currentText().isEmpty()) << b.name;
+    }
+}
+
+class NavigationTest : public WindowTest {
+protected:
+    void press(QWidget* w, Qt::Key key) {
+        QTest::keyClick(w, key);
+        settle();
+    }
+    void escapeOnFiles() {
+        files()->setFocus();
+        press(focused(), Qt::Key_Escape);
+    }
+    // Highlights the row named `name` the way a user does, with Down from the folder itself.
+    void downTo(const QString& name) {
+        for (int i = 0; i < folderList()->count(); ++i) {
+            if (folderList()->currentItem()->text() == name) return;
+            press(folderList(), Qt::Key_Down);
+        }
+        FAIL() << "no row " << name.toStdString();
+    }
+    QString sub(const QString& relative) const { return emu.path() + '/' + relative; }
+};
+
+// Every change of the listed folder leaves a game selected and shown: the one chosen there
+// before, else the first; a folder without games shows none. Escape keeps the selection,
+// and the drive and folder lists show where the focus is.
+TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
+    program("zsnes");
+    roms({"a.smc", "b.smc"});
+    emu.write("games/c.smc");
+    emu.write("games/d.smc");
+    start(Shown::Active);
+    const QRect frame = previewFrame()->geometry();
+    files()->setFocus();
+    press(focused(), Qt::Key_Down);
+    ASSERT_EQ(files()->fileName(), "b.smc");
+    press(focused(), Qt::Key_Escape);
+    // The browsing layout (its arithmetic is FolderNavigation's) is applied, and undone.
+    EXPECT_EQ(files()->geometry().topLeft(), QPoint(frame.left() + 4, 0));
+    EXPECT_NEAR(files()->height(), frame.height() * 0.6, 1);  // no picture: 0.6
+    folderList()->setFocus();
+    auto* ring = control<QWidget>("focusRing");
+    EXPECT_TRUE(ring->isVisible());
+    EXPECT_TRUE(ring->geometry().contains(folderList()->geometry()));
+
+    press(folderList(), Qt::Key_Left);  // the emulator folder: no games
+    EXPECT_EQ(files()->listIndex(), -1);
+    EXPECT_EQ(title()->text(), "");
+    EXPECT_EQ(title()->toolTip(), "");
+    downTo("games");
+    press(folderList(), Qt::Key_Right);  // opens: the first game, shown
+    EXPECT_EQ(files()->fileName(), "c.smc");
+    EXPECT_EQ(title()->text(), "c");
+    EXPECT_TRUE(title()->toolTip().contains("Size")) << title()->toolTip().toStdString();
+    press(folderList(), Qt::Key_Left);
+    downTo("roms");
+    press(folderList(), Qt::Key_Right);  // the game chosen there before
+    EXPECT_EQ(files()->fileName(), "b.smc");
+    EXPECT_EQ(title()->text(), "b");
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_FALSE(ring->isVisible());
+    EXPECT_TRUE(onFiles());
+    EXPECT_EQ(files()->fileName(), "b.smc");
+    EXPECT_EQ(files()->geometry(), QRect(0, 0, folderList()->width(), frame.height()));
+    EXPECT_EQ(picture()->geometry(), QRect(QPoint(0, 0), frame.size()));
+
+    dialogs.folderAnswers = {sub("games")};
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(files()->fileName(), "c.smc");
+    EXPECT_EQ(title()->text(), "c");
+}
+
+// A volume gone since it was listed changes nothing; "/" is always there and going up from it
+// stays there (Left at a volume root to the drive list: KeyboardPaths).
+TEST_F(NavigationTest, VolumeRootsAndTheDriveList) {
+    program("zsnes");
+    roms({"a.smc"});
+    volumes.rootList = {"/", emu.path() + '/', "/no-such-volume-rombard/"};
+    start(Shown::Active);
+    escapeOnFiles();
+    ASSERT_EQ(driveList()->count(), 3);
+    driveList()->setCurrentIndex(2);
+    settle();
+    EXPECT_EQ(window->folderListPath(), sub("roms"));
+    EXPECT_EQ(driveList()->currentData().toString(), emu.path() + '/');
+    driveList()->setCurrentIndex(0);
+    settle();
+    EXPECT_EQ(window->folderListPath(), "/");
+    EXPECT_EQ(files()->path(), "/");
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Backspace);
+    EXPECT_EQ(window->folderListPath(), "/");
+    press(folderList(), Qt::Key_Left);
+    EXPECT_EQ(focused(), driveList());
+}
+
+// Folders that are many or vanish are shown as far as they can be read; nothing on disk
+// changes. (Names that are not UTF-8 and loops: FolderNavigation's tests; twenty thousand
+// sub-folders: bench_navigation.)
+TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
+    program("zsnes");
+    roms({"a.smc"});
+    const QString many = emu.mkdir("many");
+    for (int i = 0; i < 300; ++i)
+        emu.mkdir(QStringLiteral("many/%1Game %2").arg(QChar(i % 2 ? 'g' : 'G')).arg(i));
+    emu.mkdir("soon-gone");
+    start(Shown::Active);
+    // Every name with its modification time; links as links.
+    const auto snapshot = [&] {
+        QStringList out;
+        QDirIterator it(emu.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo f = it.nextFileInfo();
+            out << f.filePath() + ' ' +
+                       (f.isSymLink() ? f.symLinkTarget()
+                                      : QString::number(f.lastModified().toMSecsSinceEpoch()));
+        }
+        out.sort();
+        return out;
+    };
+    const QStringList before = snapshot();
+    escapeOnFiles();
+
+    const auto go = [&](const QString& path) {
+        window->setFolderListPath(path);
+        settle();
+    };
+    go(many);
+    const int ancestors = int(ancestorsOf(many).size());
+    ASSERT_EQ(folderList()->count(), ancestors + 300);
+    EXPECT_EQ(folderList()->item(ancestors)->text(), "GGame 0");
+    EXPECT_EQ(folderList()->item(ancestors + 1)->text(), "gGame 1");
+
+    go(sub("soon-gone"));
+    ASSERT_TRUE(QDir(emu.path()).rmdir("soon-gone"));
+    window->refreshFolderList();
+    settle();
+    EXPECT_EQ(folderList()->count(), ancestorsOf(sub("soon-gone")).size());
+    go(many);
+    go(sub("soon-gone"));  // cannot be entered: back where it was
+    EXPECT_EQ(window->folderListPath(), many);
+    folderList()->setFocus();
+    press(folderList(), Qt::Key_Backspace);
+    EXPECT_EQ(window->folderListPath(), emu.path());
+    press(folderList(), Qt::Key_Escape);
+    EXPECT_EQ(files()->path(), sub("roms/"));  // nothing to list there: the roms
+
+    QStringList expected = before;
+    expected.removeIf([](const QString& line) { return line.contains("/soon-gone "); });
+    EXPECT_EQ(snapshot(), expected);
+}
+
+TEST_F(NavigationTest, BrowseButtonAndRightClick) {
+    program("zsnes");
+    roms({"a.smc"});
+    const QString games = emu.mkdir("games");
+    emu.write("games/b.smc");
+    start(Shown::Yes);
+    program("snes9x");  // arrives later: only a rescan would find it
+
+    const int writes = int(settings.writes().size());
+    QTest::mouseClick(browseButton(), Qt::LeftButton);  // cancelled
+    ASSERT_EQ(dialogs.folderPicks.size(), 1);
+    // The fake records the picker's title as text and its start folder as title.
+    EXPECT_EQ(dialogs.folderPicks[0].text, kPickerTitle);
+    EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
+    EXPECT_EQ(settings.writes().size(), writes);
+    EXPECT_EQ(files()->path(), sub("roms/"));
+    // Right click opens the listed folder; left click starts nothing.
+    auto* view = qobject_cast<QTreeView*>(files()->currentView());
+    ASSERT_NE(view, nullptr);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
+    EXPECT_TRUE(shell.opened.isEmpty());
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(20, 5));
+    EXPECT_EQ(shell.opened, QStringList{sub("roms/")});
+    EXPECT_TRUE(shell.started.isEmpty());
+
+    dialogs.folderAnswers = {games};
+    QTest::mouseClick(browseButton(), Qt::LeftButton);
+    EXPECT_EQ(files()->path(), games + '/');
+    EXPECT_EQ(emulatorBox()->count(), 1);  // not scanned again
+    EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + games + '/'));
 }
 
 }  // namespace

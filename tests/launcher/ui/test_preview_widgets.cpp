@@ -1,5 +1,6 @@
 // The preview panel: which of the picture box, the GIF view and the default picture shows as
-// games are selected (the search itself is ScreenshotSearch's), the title and its tip.
+// games are selected (the search itself is ScreenshotSearch's), the title and its tip, the
+// caption and the credits.
 
 #include "filelist/FolderPrefetch.h"
 #include "gifview/GifBuilder.h"
@@ -61,6 +62,16 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     start(Shown::Yes);
     GifView* gif = control<GifView>("AniGIF");
     EXPECT_EQ(gif->geometry(), picture()->geometry());
+    // The project has no web address: the caption and the credits name none, and a click on
+    // the credits opens nothing.
+    QLabel* credits = control<QLabel>("lblCredits");
+    EXPECT_TRUE(window->windowTitle().endsWith(" - Emulator Launcher by the Rombard team"))
+        << window->windowTitle().toStdString();
+    for (const QString& text : {window->windowTitle(), credits->toolTip(), credits->text(),
+                                credits->accessibleDescription()})
+        EXPECT_FALSE(text.contains("://") || text.contains(".org")) << text.toStdString();
+    QTest::mouseClick(credits, Qt::LeftButton);
+    EXPECT_TRUE(shell.opened.isEmpty());
 
     select(row("anim.smc"));
     EXPECT_FALSE(gif->isHidden());
@@ -245,21 +256,6 @@ TEST_F(PreviewTest, ALongTitleFitsItsPanelAndKeepsClearOfTheDefaultPicture) {
         EXPECT_TRUE(clear);
         EXPECT_TRUE(drawn);
     }
-}
-
-// The project has no web address: the caption and the credits name none, and a click on
-// the credits opens nothing.
-TEST_F(PreviewTest, TheCaptionAndCreditsOfferNoWebAddress) {
-    program("snes9x");
-    start(Shown::Yes);
-    QLabel* credits = control<QLabel>("lblCredits");
-    EXPECT_TRUE(window->windowTitle().endsWith(" - Emulator Launcher by the Rombard team"))
-        << window->windowTitle().toStdString();
-    for (const QString& text : {window->windowTitle(), credits->toolTip(), credits->text(),
-                                credits->accessibleDescription()})
-        EXPECT_FALSE(text.contains("://") || text.contains(".org")) << text.toStdString();
-    QTest::mouseClick(credits, Qt::LeftButton);
-    EXPECT_TRUE(shell.opened.isEmpty());
 }
 
 }  // namespace

@@ -115,19 +115,24 @@ TEST_F(ShareWindowTest, HungShareIsSaidAndTheWindowStillCloses) {
     // Read once while it answers, so the next start has the folder's index.
     start(Shown::Active);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
+    files()->setFocus();
+    QTest::keyClick(files()->currentView(), Qt::Key_End);
+    window->close();
     window.reset();
 
     share->hang();
     start(Shown::Active);
-    // What was known is shown, and the list says the share does not answer.
-    EXPECT_EQ(files()->listCount(), 10);
+    // What was known is shown, with the game chosen last, and the list says the share does
+    // not answer.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files()->listCount() == 10; }, 5000));
+    EXPECT_EQ(files()->listIndex(), 9);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return files()->toolTip() == emu.file("roms") + " does not answer"; },
                         FileListView::kNoAnswerMs + 5000))
         << files()->toolTip().toStdString();
     files()->setFocus();
-    QTest::keyClick(files()->currentView(), Qt::Key_Down);
-    EXPECT_EQ(files()->listIndex(), 1);
+    QTest::keyClick(files()->currentView(), Qt::Key_Up);
+    EXPECT_EQ(files()->listIndex(), 8);
     QTest::keyClicks(commandLine(), "x");
     EXPECT_EQ(commandLine()->text(), "x");
 

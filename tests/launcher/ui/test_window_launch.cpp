@@ -1,10 +1,18 @@
 // Launching from the window (the composing is LaunchRules'), the poll that brings it back,
-// and the command line box's keys.
+// the command line box's keys; the installed emulators in the window, the emulator chosen
+// last per folder, the hint of a folder without any, a folder handed over by a later copy,
+// the message about an emulator that gave up at once, and the launcher's answer to a
+// mistaken command line.
 
 #include "launcher/emulators/LaunchRules.h"
 #include "launcher/ui/WindowFixture.h"
+#include "launcher/window/StartFolder.h"
+#include "platform/DesktopShell.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
+#include <QProcess>
+#include <QProcessEnvironment>
 
 namespace {
 
@@ -50,6 +58,16 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
         EXPECT_EQ(window->windowState(), Qt::WindowMaximized);
         EXPECT_TRUE(window->isVisible());
     }
+    // Without a file, or with the emulator gone, nothing starts and the window stays.
+    shell.started.clear();
+    files()->setListIndex(-1);
+    launch();
+    files()->setListIndex(0);
+    QFile::remove(folder() + "zinc");
+    launch();
+    EXPECT_TRUE(shell.started.isEmpty());
+    EXPECT_FALSE(emulatorPoll()->isActive());
+    EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
 }
 
 TEST_F(WindowTest, OpenerModeListsMediaOpensTheFileAndWatchesItself) {
@@ -77,20 +95,6 @@ TEST_F(WindowTest, ARefusedLaunchStartsNothingAndSaysWhy) {
     EXPECT_EQ(dialogs.messages.first().icon, platform::MessageIcon::Warning);
     EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(emulatorPoll()->isActive());
-}
-
-TEST_F(WindowTest, NothingStartsWithoutAFileOrAnEmulator) {
-    const QString exe = program("Nestopia");
-    roms({"a.nes"});
-    start(Shown::Yes);
-    files()->setListIndex(-1);
-    launch();
-    files()->setListIndex(0);
-    QFile::remove(exe);
-    launch();
-    EXPECT_TRUE(shell.started.isEmpty());
-    EXPECT_FALSE(emulatorPoll()->isActive());
-    EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
 }
 
 TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
@@ -185,6 +189,233 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     QTest::mouseDClick(title(), Qt::LeftButton);
     QTest::mouseDClick(picture(), Qt::LeftButton);
     EXPECT_EQ(shell.started.size(), 4);
+}
+
+class InstalledWindow : public WindowTest {
+protected:
+    // A stand-in program of `bin`, the folder searched as PATH.
+    QString installed(const QString& name, const QByteArray& script = "#!/bin/sh\n") {
+        const QString path = bin.write(name, script);
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        installedSearch.pathFolders = {bin.path()};
+        return path;
+    }
+    TempFolder bin;
+    TempFolder userConfig;
+};
+
+TEST_F(InstalledWindow, OfferedAfterTheFolderOwnAndStartedWithTheGameWhole) {
+    program("zsnes");
+    const QString stella = installed("stella");
+    installed("mednafen");
+    installedSearch.userFile = userConfig.write(
+        "emulators.conf", "[Mine]\nprogram = stella\nmasks = *.mine\narguments = -m {game}\n");
+    roms({"a.smc", "a b.a26", "c.mine"});
+    start(Shown::Active);
+    EXPECT_EQ(items(), (QStringList{"zsnes:1", "Mine:", "mednafen:", "stella:"}));
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    emulatorBox()->setFocus();
+    QTest::keyClick(emulatorBox(), Qt::Key_End);
+    EXPECT_EQ(window->windowTitle(), "[stella] Atari 2600" + kCaptionSuffix);
+    EXPECT_EQ(listed(), QStringList{"a b.a26"});
+    commandLine()->setText("-fullscreen 1");
+    launch();
+    ASSERT_EQ(shell.started.size(), 1);
+    EXPECT_EQ(shell.started.first().program, stella);
+    EXPECT_EQ(shell.started.first().arguments,
+              (QStringList{"-fullscreen", "1", folder() + "roms/a b.a26"}));
+    EXPECT_GE(shell.started.first().outputFd, 0);  // its output is read, not lost
+
+    // The poll looks for the installed program's own name.
+    processes.running = {"stella"};
+    pollOnce();
+    EXPECT_TRUE(emulatorPoll()->isActive());
+
+    emulatorBox()->setFocus();
+    QTest::keyClick(emulatorBox(), Qt::Key_Home);
+    QTest::keyClick(emulatorBox(), Qt::Key_Down);
+    EXPECT_EQ(emulatorBox()->currentText(), "Mine");
+    EXPECT_EQ(listed(), QStringList{"c.mine"});
+}
+
+TEST_F(InstalledWindow, ProblemsOfEmulatorsConfAreNamedOnceThisCopyRuns) {
+    installedSearch.userFile = userConfig.write("emulators.conf", "[A]\nprogam = x\n");
+    program("zsnes");
+    start();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().text.contains(installedSearch.userFile +
+                                                       ", line 2: unknown key \"progam\""));
+
+    // A second copy ends without a word of its own.
+    window.reset();
+    dialogs.messages.clear();
+    single.otherRunning = true;
+    create();
+    EXPECT_FALSE(window->start());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(InstalledWindow, TheEmulatorUsedLastInAFolderIsSelectedAtStart) {
+    program("zsnes");
+    program("Nestopia");
+    installed("stella");
+    TempFolder other;
+    program("zsnes", &other);
+    program("Nestopia", &other);
+
+    struct Step {
+        QString folder;    // empty: the fixture's emulator folder
+        int choose;        // the row chosen in the box, -1 for none
+        QString selected;  // at start
+    };
+    const Step steps[] = {
+        {"", 2, "zsnes"},             // nothing stored: the first
+        {"", -1, "stella"},           // the one chosen before closing
+        {other.path(), -1, "zsnes"},  // another folder keeps its own
+        {"", 1, "stella"},
+        {"", -1, "Nestopia"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.folder.toStdString() + " " + s.selected.toStdString());
+        create(nullptr, s.folder);
+        ASSERT_TRUE(window->start());
+        EXPECT_EQ(emulatorBox()->currentText(), s.selected);
+        if (s.choose >= 0) emulatorBox()->setCurrentIndex(s.choose);
+        window->close();
+        window.reset();
+    }
+    // A stored emulator that is gone leaves the first.
+    QFile::remove(bin.file("stella"));
+    QFile::remove(folder() + "Nestopia");
+    start();
+    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
+}
+
+TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
+    installedSearch.userFile = userConfig.file("emulators.conf");
+    start(Shown::Yes);
+    auto* hint = control<QLabel>("lblNoEmulator");
+    ASSERT_TRUE(hint);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->isEnabled());
+    EXPECT_EQ(hint->geometry(), files()->geometry());
+    // It takes the focus for its link, so a screen reader names it.
+    EXPECT_NE(hint->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(hint)->text(QAccessible::Name),
+              "No emulator here");
+    for (const QString& named : {folder(), installedSearch.userFile, QStringLiteral("stella"),
+                                 QStringLiteral("retroarch")})
+        EXPECT_TRUE(hint->text().contains(named)) << named.toStdString();
+    emit hint->linkActivated("open");  // as a click on the folder's link
+    EXPECT_EQ(shell.opened, QStringList{folder()});
+
+    // An installed emulator is enough: no hint, the folder's games listed.
+    window.reset();
+    installed("stella");
+    emu.write("pitfall.a26");
+    start(Shown::Yes);
+    EXPECT_FALSE(control<QLabel>("lblNoEmulator")->isVisible());
+    EXPECT_EQ(items(), QStringList{"stella:"});
+    EXPECT_EQ(listed(), QStringList{"pitfall.a26"});
+}
+
+// Debian's Stella refuses a file it cannot read on its standard output and ends with status
+// 0; the message quotes it. Also a program that cannot be started at all is named.
+TEST_F(InstalledWindow, AnEmulatorThatEndsAtOnceGetsAMessageWithWhatItWrote) {
+    const QString marker = bin.file("ended");
+    installed("stella",
+              "#!/bin/sh\necho 'Using stand-in 1.0'\n"
+              "echo 'ERROR: Unrecognized ROM file type'\necho 'on stderr' >&2\n"
+              // Closed before the marker: the pipe has ended once the test sees it.
+              "exec >&- 2>&-\n: > '" +
+                  marker.toUtf8() + "'\n");
+    emu.write("broken.a26", QByteArray(100, 'x'));
+    platform::DesktopShell real{QString(), QString()};
+    create(&real);
+    ASSERT_TRUE(window->start());
+    window->show();
+    launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }));
+    pollOnce();  // no longer running: the window comes back
+    EXPECT_FALSE(emulatorPoll()->isActive());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages.first().text,
+              "stella ended within 5 seconds of its start. The last it wrote:\n\n"
+              "Using stand-in 1.0\nERROR: Unrecognized ROM file type\non stderr");
+    EXPECT_EQ(dialogs.messages.first().icon, platform::MessageIcon::Warning);
+
+    // Gone between the listing and the launch: it cannot be started.
+    QFile::remove(bin.file("stella"));
+    launch();  // the poll still runs every millisecond from the first time
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !emulatorPoll()->isActive(); }));
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages.last().text, "stella could not be started.");
+}
+
+TEST_F(InstalledWindow, AFolderHandedOverIsTakenUp) {
+    program("zsnes");
+    TempFolder other;
+    program("Nestopia", &other);
+    other.write("roms/mario.nes");
+    start(Shown::Yes);
+    ASSERT_TRUE(single.handler);
+    single.handler("[Nestopia] Nintendo" + kCaptionSuffix);  // a caption changes nothing
+    EXPECT_EQ(items(), QStringList{"zsnes:1"});
+
+    single.handler(folderHandoff(other.path()));
+    EXPECT_EQ(items(), QStringList{"Nestopia:4"});
+    EXPECT_EQ(window->windowTitle(), "[Nestopia] Nintendo" + kCaptionSuffix);
+    EXPECT_EQ(listed(), QStringList{"mario.nes"});
+    EXPECT_EQ(settings.getSetting("Rombard", kLauncherSection, kLastFolderKey, {}),
+              other.path() + '/');
+    EXPECT_EQ(settings.writes().filter("set zsnes.exe roms=").size(), 1);  // the left one kept
+}
+
+// A folder of games (no emulator, no "roms") named as the emulator folder is the one listed,
+// with an installed emulator, whatever games folder the settings remember from another
+// start; a game with no picture says where one was looked for.
+TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
+    installed("stella");
+    TempFolder nes, psx;
+    nes.write("a.a26");
+    psx.write("b.a26");
+    create(nullptr, nes.path());
+    ASSERT_TRUE(window->start());
+    EXPECT_EQ(listed(), QStringList{"a.a26"});
+    window->close();  // stella's games folder is remembered: nes
+    window.reset();
+
+    create(nullptr, psx.path());
+    ASSERT_TRUE(window->start());
+    EXPECT_EQ(listed(), QStringList{"b.a26"});
+    settle();
+    EXPECT_TRUE(picture()->toolTip().contains(psx.path() + "/snap/"))
+        << picture()->toolTip().toStdString();
+    single.handler(folderHandoff(nes.path()));
+    EXPECT_EQ(listed(), QStringList{"a.a26"});
+}
+
+// A mistaken command line is answered on the terminal, with no display to be had.
+TEST(Program, AMistakeGivesUsageAndStatusTwoWithoutADisplay) {
+    for (const QStringList& args :
+         {QStringList{"--bogus"}, QStringList{"-platform", "xcb", "-q"}, QStringList{"a", "b"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(v);
+        p.setProcessEnvironment(env);
+        p.start(ROMBARD_PROGRAM, args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 2);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.startsWith("rombard: ")) << err.toStdString();
+        EXPECT_TRUE(err.contains("Usage: rombard [FOLDER]")) << err.toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    }
 }
 
 }  // namespace

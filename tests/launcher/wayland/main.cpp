@@ -1,23 +1,46 @@
 // The window on a real Wayland compositor: weston's headless backend, started before the
 // application, since the window system is chosen once per process. Without weston
 // installed every test skips; listing the tests needs no compositor.
+//
+// Leaving for a game and coming back on Wayland, where a minimised window cannot be
+// brought back by its program: the window hides while the emulator runs and shows again
+// when it ends, before any message about the game, with the keys working as before.
 
-#include "wayland/WaylandSession.h"
+#include "launcher/ui/WindowFixture.h"
+#include "platform/DesktopShell.h"
+#include "platform/ProcProcessTable.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QWindow>
 
 #include <optional>
 
 namespace {
+
+// Whether the tests of this program run on the weston their main started.
+struct WaylandSession {
+    enum class State { NoWeston, Failed, Running };
+    inline static State state = State::NoWeston;
+};
+
+// Skips a test where weston is not installed, fails it where weston would not start.
+#define REQUIRE_WAYLAND()                                                \
+    do {                                                                 \
+        if (WaylandSession::state == WaylandSession::State::NoWeston)    \
+            GTEST_SKIP() << "weston is not installed";                   \
+        ASSERT_EQ(WaylandSession::state, WaylandSession::State::Running) \
+            << "weston did not start";                                   \
+    } while (false)
 
 constexpr int kStartMs = 20000;
 
@@ -62,9 +85,42 @@ private:
     QProcess m_process;
 };
 
-}  // namespace
+class WaylandWindow : public WindowTest {
+protected:
+    bool shownAgain() const {
+        return window->isVisible() && !window->isMinimized() && window->windowHandle()->isExposed();
+    }
+};
 
-WaylandSession::State WaylandSession::state = WaylandSession::State::NoWeston;
+TEST_F(WaylandWindow, HidesWhileTheGameRunsAndComesBackAfter) {
+    REQUIRE_WAYLAND();
+    ASSERT_TRUE(QGuiApplication::platformName().startsWith("wayland"));
+    // The stand-in emulator plays for a moment, then ends.
+    const QString zsnes = emu.write("zsnes", "#!/bin/sh\nsleep 1\n");
+    QFile::setPermissions(zsnes, QFile::permissions(zsnes) | QFile::ExeOwner);
+    roms({"a.smc", "b.smc"});
+    platform::DesktopShell shell{QString(), QString()};
+    platform::ProcProcessTable table;
+    processTable = &table;
+    create(&shell);
+    ASSERT_TRUE(window->start());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    files()->setFocus();
+
+    for (int play = 0; play < 2; ++play) {
+        SCOPED_TRACE(play);
+        launch();
+        EXPECT_FALSE(window->isVisible());  // hidden, not minimised: it can come back
+        EXPECT_TRUE(emulatorPoll()->isActive());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownAgain(); }, 15000));
+        EXPECT_FALSE(emulatorPoll()->isActive());
+        // Ended within seconds: said over the window that is back, not alone.
+        EXPECT_EQ(dialogs.messages.size(), play + 1);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

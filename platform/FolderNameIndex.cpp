@@ -20,8 +20,10 @@ QString folderOf(const QString& path, QString* name) {
 }  // namespace
 
 FolderNameIndex& FolderNameIndex::shared() {
-    static FolderNameIndex index;
-    return index;
+    // Never destroyed: a thread left behind on a share that stopped answering may still ask
+    // it while the process exits.
+    static auto* index = new FolderNameIndex;
+    return *index;
 }
 
 const FolderNameIndex::Entry* FolderNameIndex::entryFor(const QString& folder) {

@@ -226,8 +226,9 @@ struct ClearedInfoFolders {
 };
 
 ClearedInfoFolders& clearedInfoFolders() {
-    static ClearedInfoFolders folders;
-    return folders;
+    // Never destroyed, as a command's thread held up by a share may reach it during exit.
+    static auto* folders = new ClearedInfoFolders;
+    return *folders;
 }
 
 void noteCleared(int info) {

@@ -6,6 +6,7 @@
 #include "library/JournalFormat.h"
 #include "library/JournalSync.h"
 #include "library/LibraryDb.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -350,16 +351,10 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     Computer a(t.mkdir("roms"), kA);
     // Written as a launcher from before the journals did: a play without an id, a mark
     // without a recorded change.
-    const QByteArray gamma = a.path("Gamma.sfc"), alpha = a.path("Alpha.sfc");
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(a.db.handle(),
-                       "INSERT INTO sessions(path, emulator, started, duration)"
-                       " VALUES(?, 'snes9x', 1000, 12)",
-                       -1, &s, nullptr);
-    sqlite3_bind_blob(s, 1, gamma.constData(), int(gamma.size()), SQLITE_TRANSIENT);
-    ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
-    sqlite3_finalize(s);
-    ASSERT_TRUE(a.db.setFavourite(alpha, true));
+    ASSERT_TRUE(RawSqlite(a.data.file("library.sqlite3"))
+                    .exec("INSERT INTO sessions(path, emulator, started, duration) VALUES(x'" +
+                          a.path("Gamma.sfc").toHex() + "', 'snes9x', 1000, 12)"));
+    ASSERT_TRUE(a.db.setFavourite(a.path("Alpha.sfc"), true));
     Computer blocked(t.file(QStringLiteral("ro")), kA);
     blocked.play("Gamma.sfc", 1000, 12);
     const JournalSync::Result r = blocked.list();

@@ -1,5 +1,6 @@
 #include "library/HistoryReport.h"
 #include "library/LibraryDb.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDateTime>
@@ -17,16 +18,6 @@ namespace {
 
 QString dbFile(const TempFolder& t) {
     return t.file(QStringLiteral("data/library.sqlite3"));
-}
-
-// Runs SQL on the file with a connection of its own, as another program would.
-void rawSql(const QString& file, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << error;
-    sqlite3_free(error);
-    sqlite3_close(db);
 }
 
 struct Session {
@@ -155,10 +146,10 @@ TEST(LibraryDb, BrokenFileIsMovedAsideWithItsCompanions) {
         // A real database whose pages are then overwritten in the middle.
         TempFolder t;
         QDir().mkpath(t.file(QStringLiteral("data")));
-        rawSql(dbFile(t),
-               "PRAGMA page_size=1024; CREATE TABLE x(a, b); CREATE INDEX xa ON x(a);"
-               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<2000)"
-               " INSERT INTO x SELECT i, randomblob(50) FROM n;");
+        RawSqlite(dbFile(t)).exec(
+            "PRAGMA page_size=1024; CREATE TABLE x(a, b); CREATE INDEX xa ON x(a);"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<2000)"
+            " INSERT INTO x SELECT i, randomblob(50) FROM n;");
         damaged = t.read(QStringLiteral("data/library.sqlite3"));
         for (int i = 3 * 1024; i < 6 * 1024; ++i)
             damaged[i] = static_cast<char>(0x5a);

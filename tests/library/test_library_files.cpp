@@ -5,6 +5,7 @@
 #include "library/SqliteFile.h"
 #include "support/Forked.h"
 #include "support/OtherUser.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -173,48 +174,31 @@ TEST(LibraryFiles, TheOldChecksumTablesLeaveTheLibrary) {
     TempFolder t;
     const QString file = t.file(QStringLiteral("data/library.sqlite3"));
     writeHistory(file);
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE checksum_format(version, generation);"
-                               "CREATE TABLE checksum_sources(id INTEGER PRIMARY KEY, path);"
-                               "CREATE TABLE checksum_roms(id INTEGER PRIMARY KEY, size, crc,"
-                               " name);"
-                               "CREATE INDEX checksum_roms_by_sum ON checksum_roms(size, crc);"
-                               "CREATE TABLE file_checksums_format(format);"
-                               "CREATE TABLE file_checksums(path BLOB PRIMARY KEY, crc);"
-                               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n"
-                               " WHERE i < 20000) INSERT INTO checksum_roms(size, crc, name)"
-                               " SELECT i, i * 7, hex(randomblob(60)) FROM n;"
-                               "INSERT INTO file_checksums VALUES(x'2f67', 1);"
-                               // Back to a version-4 file: without what step 5 -> 6 adds.
-                               "DROP TABLE mark_changes; DROP TABLE renames;"
-                               "DROP TABLE journal_reads; DROP INDEX sessions_by_uid;"
-                               "DROP INDEX sessions_unshared;"
-                               "ALTER TABLE sessions DROP COLUMN uid;"
-                               "ALTER TABLE sessions DROP COLUMN shared;"
-                               "PRAGMA user_version=4;",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(db);
-    }
+    ASSERT_TRUE(RawSqlite(file).exec(
+        "CREATE TABLE checksum_format(version, generation);"
+        "CREATE TABLE checksum_sources(id INTEGER PRIMARY KEY, path);"
+        "CREATE TABLE checksum_roms(id INTEGER PRIMARY KEY, size, crc, name);"
+        "CREATE INDEX checksum_roms_by_sum ON checksum_roms(size, crc);"
+        "CREATE TABLE file_checksums_format(format);"
+        "CREATE TABLE file_checksums(path BLOB PRIMARY KEY, crc);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 20000)"
+        " INSERT INTO checksum_roms(size, crc, name) SELECT i, i * 7, hex(randomblob(60)) FROM n;"
+        "INSERT INTO file_checksums VALUES(x'2f67', 1);"
+        // Back to a version-4 file: without what step 5 -> 6 adds.
+        "DROP TABLE mark_changes; DROP TABLE renames; DROP TABLE journal_reads;"
+        "DROP INDEX sessions_by_uid; DROP INDEX sessions_unshared;"
+        "ALTER TABLE sessions DROP COLUMN uid; ALTER TABLE sessions DROP COLUMN shared;"
+        "PRAGMA user_version=4;"));
     ASSERT_GT(QFileInfo(file).size(), 2 * 1024 * 1024);
     {
         LibraryDb db;
         ASSERT_TRUE(db.open(file).ok);
         EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
         EXPECT_TRUE(db.isFavourite("/g/kept.nes"));
-        sqlite3_stmt* s = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db.handle(),
-                                     "SELECT count(*) FROM sqlite_schema WHERE name LIKE"
-                                     " '%checksum%'",
-                                     -1, &s, nullptr),
-                  SQLITE_OK);
-        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-        EXPECT_EQ(sqlite3_column_int(s, 0), 0);
-        sqlite3_finalize(s);
         EXPECT_TRUE(db.integrityOk());
     }
+    EXPECT_EQ(RawSqlite(file).numbers("SELECT count(*) FROM sqlite_schema WHERE name LIKE"
+                                      " '%checksum%'"),
+              QList<qint64>{0});
     EXPECT_LT(QFileInfo(file).size(), 100 * 1024);
 }

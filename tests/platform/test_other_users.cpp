@@ -240,26 +240,25 @@ namespace {
 
 using platform::LocalSingleInstance;
 
-// Another user listening on socket names it chose, watching for any byte sent to it, until
-// told to stop.
+// Another user listening on socket names it chose, `folder` (when given) made first as
+// theirs, as a name in a shared temporary folder can be taken by anyone. received() stops
+// it: 0 when nothing was sent to it, 4 when something was, 1-3 when it could not take the
+// names, -1 when it did not end.
 class Squatter {
 public:
-    // `folder`, when given, is made first as the squatter's own (as a name in a shared
-    // temporary folder can be taken by anyone).
-    Squatter(const QString& folder, const QList<QString>& names) {
-        int ready[2], stop[2];
-        if (::pipe(ready) != 0 || ::pipe(stop) != 0) return;
-        const QByteArray made = raw::bytes(folder);
-        std::vector<QByteArray> paths;
+    Squatter(const QString& folder, const QStringList& names) {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(m_stop) != 0) return;
+        const QByteArray made = raw::bytes(folder);  // no allocation in the child
+        QList<QByteArray> paths;
         for (const QString& n : names)
-            if (std::find(paths.begin(), paths.end(), raw::bytes(n)) == paths.end())
-                paths.push_back(raw::bytes(n));
+            paths << raw::bytes(n);
         m_pid = support::startAs(support::kAttackerUid, [&] {
             ::close(ready[0]);
-            ::close(stop[1]);
+            ::close(m_stop[1]);
             if (!made.isEmpty() && ::mkdir(made.constData(), 0755) != 0 && errno != EEXIST)
                 return 1;
-            std::vector<pollfd> fds{{stop[0], POLLIN, 0}};
+            std::vector<pollfd> fds{{m_stop[0], POLLIN, 0}};
             for (const QByteArray& path : paths) {
                 sockaddr_un address{};
                 address.sun_family = AF_UNIX;
@@ -272,45 +271,38 @@ public:
             }
             if (::write(ready[1], "r", 1) != 1) return 3;
             long received = 0;
-            while (::poll(fds.data(), fds.size(), -1) > 0 && !fds[0].revents) {
+            while (::poll(fds.data(), fds.size(), -1) > 0 && !fds[0].revents)
                 for (std::size_t i = 1; i < fds.size(); ++i) {
                     if (!fds[i].revents) continue;
                     const int c = ::accept(fds[i].fd, nullptr, nullptr);
                     char buffer[256];
                     pollfd one{c, POLLIN, 0};
-                    while (::poll(&one, 1, 2000) > 0) {
-                        const ssize_t n = ::read(c, buffer, sizeof buffer);
-                        if (n <= 0) break;
+                    for (ssize_t n; ::poll(&one, 1, 2000) > 0 && (n = ::read(c, buffer, 256)) > 0;)
                         received += n;
-                    }
                     ::close(c);
                 }
-            }
             return received == 0 ? 0 : 4;
         });
         ::close(ready[1]);
-        ::close(stop[0]);
+        ::close(m_stop[0]);
         char c = 0;
         m_ready = m_pid > 0 && ::read(ready[0], &c, 1) == 1;
         ::close(ready[0]);
-        m_stop = stop[1];
     }
     ~Squatter() { received(); }
     bool ready() const { return m_ready; }
-    // Stops the squatter: 0 when nothing was sent to it, else its exit status (4 when
-    // something was, 1-3 when it could not take the names, -1 when it did not end).
     int received() {
-        if (m_stop < 0) return m_status;
-        ::close(m_stop);
-        m_stop = -1;
-        m_status = support::waitFor(m_pid);
+        if (m_stop[1] >= 0) {
+            ::close(std::exchange(m_stop[1], -1));
+            m_status = support::waitFor(m_pid);
+        }
         return m_status;
     }
 
 private:
     pid_t m_pid = -1;
     bool m_ready = false;
-    int m_stop = -1, m_status = -1;
+    int m_stop[2] = {-1, -1}, m_status = -1;
 };
 
 TEST(SingleInstanceAgainstOtherUsers, ASquattedNameGetsNothingAndWeStartAsTheFirstCopy) {

@@ -102,19 +102,14 @@ TEST(KeystrokeParser, ClassicSyntax) {
     const auto none = Qt::KeyboardModifiers();
     const auto strokes = platform::parseKeystrokes("a+b^(cd)~{F2}{DOWN 3}{+}%{ENTER}");
     ASSERT_TRUE(strokes.has_value());
+    const KeyStroke down{Qt::Key_Down, none, ""};
+    // clang-format off
     const QList<KeyStroke> expected{
-        {Qt::Key_A, none, "a"},
-        {Qt::Key_B, Qt::ShiftModifier, "B"},
-        {Qt::Key_C, Qt::ControlModifier, ""},
-        {Qt::Key_D, Qt::ControlModifier, ""},
-        {Qt::Key_Return, none, "\r"},
-        {Qt::Key_F2, none, ""},
-        {Qt::Key_Down, none, ""},
-        {Qt::Key_Down, none, ""},
-        {Qt::Key_Down, none, ""},
-        {Qt::Key_Plus, none, "+"},
-        {Qt::Key_Return, Qt::AltModifier, "\r"},
-    };
+        {Qt::Key_A, none, "a"}, {Qt::Key_B, Qt::ShiftModifier, "B"},
+        {Qt::Key_C, Qt::ControlModifier, ""}, {Qt::Key_D, Qt::ControlModifier, ""},
+        {Qt::Key_Return, none, "\r"}, {Qt::Key_F2, none, ""}, down, down, down,
+        {Qt::Key_Plus, none, "+"}, {Qt::Key_Return, Qt::AltModifier, "\r"}};
+    // clang-format on
     EXPECT_EQ(*strokes, expected);
     EXPECT_EQ(platform::parseKeystrokes("{}}")->size(), 1);
     EXPECT_EQ(platform::parseKeystrokes("{{}")->first().text, "{");
@@ -217,18 +212,15 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
         MessageAnswer answer;
         QMessageBox::Icon shown;
     };
+    using Box = QMessageBox;
+    // clang-format off
     const Case cases[] = {
-        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Cancel,
-         MessageAnswer::Cancel, QMessageBox::Question},
-        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Ok, MessageAnswer::Ok,
-         QMessageBox::Question},
-        {MessageButtons::YesNo, MessageIcon::None, QMessageBox::No, MessageAnswer::No,
-         QMessageBox::NoIcon},
-        {MessageButtons::YesNoCancel, MessageIcon::Warning, QMessageBox::Yes, MessageAnswer::Yes,
-         QMessageBox::Warning},
-        {MessageButtons::Ok, MessageIcon::Information, QMessageBox::Ok, MessageAnswer::Ok,
-         QMessageBox::Information},
-    };
+        {MessageButtons::OkCancel, MessageIcon::Question, Box::Cancel, MessageAnswer::Cancel, Box::Question},
+        {MessageButtons::OkCancel, MessageIcon::Question, Box::Ok, MessageAnswer::Ok, Box::Question},
+        {MessageButtons::YesNo, MessageIcon::None, Box::No, MessageAnswer::No, Box::NoIcon},
+        {MessageButtons::YesNoCancel, MessageIcon::Warning, Box::Yes, MessageAnswer::Yes, Box::Warning},
+        {MessageButtons::Ok, MessageIcon::Information, Box::Ok, MessageAnswer::Ok, Box::Information}};
+    // clang-format on
     for (const Case& c : cases) {
         QMessageBox::Icon seen = QMessageBox::Critical;
         answerNextDialog([&](QWidget* w) {
@@ -255,62 +247,41 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     }
 }
 
-using platform::MountedVolume;
-
-QStringList rootsOf(const QList<platform::Drive>& drives) {
-    QStringList out;
-    for (const platform::Drive& d : drives)
-        out << d.root;
-    return out;
-}
-
-// A desktop's mount table as it really comes, pseudo mounts and all.
-TEST(DrivesOf, KeepsRealAndRemovableVolumesOnly) {
+// A desktop's mount table as it really comes, pseudo mounts and all. "/" is where going up
+// ends: always there and first; a label shows only when it is not the volume's path.
+TEST(DrivesOf, KeepsRealAndRemovableVolumesOnlyRootFirst) {
+    EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
     struct Case {
-        MountedVolume volume;
-        bool kept;
+        platform::MountedVolume volume;
+        const char* label;  // nullptr: left out
     };
+    // clang-format off
     const Case cases[] = {
-        {{"/proc", "/proc", "proc"}, false},
-        {{"/sys/fs/cgroup", "/sys/fs/cgroup", "cgroup2"}, false},
-        {{"/dev/shm", "/dev/shm", "tmpfs"}, false},
-        {{"/run/user/1000", "/run/user/1000", "tmpfs"}, false},
-        {{"/run/user/1000/doc", "/run/user/1000/doc", "fuse.portal"}, false},
-        {{"/run/lock", "/run/lock", "ext4"}, false},
-        {{"/snap/core22/1122", "/snap/core22/1122", "squashfs"}, false},
-        {{"/tmp/.mount_AppXyz", "/tmp/.mount_AppXyz", "fuse.appimagekit"}, false},
-        {{"/tmp", "/tmp", "tmpfs"}, false},
-        {{"/boot/efi", "/boot/efi", "vfat"}, false},
-        {{"/etc/hosts", "/etc/hosts", "ext4", true, false}, false},
-        {{"/media/ann/OLD", "OLD", "vfat", false}, false},
-        {{"/home", "/home", "btrfs"}, true},
-        {{"/media/ann/GAMES/", "GAMES", "exfat"}, true},
-        {{"/run/media/ann/USB", "USB", "vfat"}, true},
-        {{"/mnt/nas", "/mnt/nas", "cifs"}, true},
-        {{"/mnt/nas", "/mnt/nas", "nfs4"}, false},  // the same root stacked: once
-    };
-    QList<MountedVolume> table;
-    QStringList wanted{"/"};
+        {{"/proc", "/proc", "proc"}, nullptr}, {{"/dev/shm", "/dev/shm", "tmpfs"}, nullptr},
+        {{"/sys/fs/cgroup", "/sys/fs/cgroup", "cgroup2"}, nullptr},
+        {{"/run/user/1000", "/run/user/1000", "tmpfs"}, nullptr},
+        {{"/run/user/1000/doc", "/run/user/1000/doc", "fuse.portal"}, nullptr},
+        {{"/run/lock", "/run/lock", "ext4"}, nullptr}, {{"/tmp", "/tmp", "tmpfs"}, nullptr},
+        {{"/snap/core22/1122", "/snap/core22/1122", "squashfs"}, nullptr},
+        {{"/tmp/.mount_AppXyz", "/tmp/.mount_AppXyz", "fuse.appimagekit"}, nullptr},
+        {{"/boot/efi", "/boot/efi", "vfat"}, nullptr},
+        {{"/etc/hosts", "/etc/hosts", "ext4", true, false}, nullptr},
+        {{"/media/ann/OLD", "OLD", "vfat", false}, nullptr}, {{"/home", "/home", "btrfs"}, ""},
+        {{"/media/ann/GAMES/", "GAMES", "exfat"}, "GAMES"}, {{"/run/media/ann/USB", "USB", "vfat"}, "USB"},
+        {{"/mnt/nas", "/mnt/nas", "cifs"}, ""},
+        {{"/mnt/nas", "/mnt/nas", "nfs4"}, nullptr},  // the same root stacked: once
+        {{"/", "system", "overlay"}, "system"}};
+    // clang-format on
+    QList<platform::MountedVolume> table;
+    QList<platform::Drive> wanted;
     for (const Case& c : cases) {
         table << c.volume;
-        if (c.kept) wanted << (c.volume.root.endsWith('/') ? c.volume.root : c.volume.root + '/');
+        const QString& root = c.volume.root;
+        if (c.label) wanted << platform::Drive{root.endsWith('/') ? root : root + '/', c.label};
     }
-    wanted.sort();
-    const QList<platform::Drive> drives = platform::drivesOf(table);
-    EXPECT_EQ(rootsOf(drives), wanted);
-}
-
-// "/" is where going up ends, so it is there even when the table leaves it out, first,
-// and under its label when it has one; others show a label only when it is not their path.
-TEST(DrivesOf, RootAlwaysFirstAndLabelsOnlyWhenTheyAreNames) {
-    EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
-    const QList<platform::Drive> drives = platform::drivesOf({
-        {"/media/a/ZZ", "/media/a/ZZ", "ext4"},
-        {"/", "system", "overlay"},
-        {"/media/a/AA", "Games Disk", "exfat"},
-    });
-    EXPECT_EQ(drives, (QList<platform::Drive>{
-                          {"/", "system"}, {"/media/a/AA/", "Games Disk"}, {"/media/a/ZZ/", ""}}));
+    std::sort(wanted.begin(), wanted.end(),
+              [](const platform::Drive& a, const platform::Drive& b) { return a.root < b.root; });
+    EXPECT_EQ(platform::drivesOf(table), wanted);
 }
 
 using platform::HandlerAnswer;

@@ -66,6 +66,12 @@ TEST(ExactEntries, LinksAndHardLinksAreEntriesOfTheirOwn) {
         EXPECT_TRUE(platform::hasEntry(t.file(name))) << name;
     for (const char* name : {"Game.smc", "GAME.SMC", "nope"})
         EXPECT_FALSE(platform::hasEntry(t.file(name))) << name;
+
+    // A link goes to the trash as the link.
+    LocalFileOperations ops(TrashPlaces{t.file("Trash"), false});
+    EXPECT_TRUE(ops.remove(t.file("game.smc")));
+    EXPECT_EQ(raw::tree(t.file("Trash/files")), QStringList{"game.smc -> GAME.smc"});
+    EXPECT_EQ(t.read("GAME.smc"), "REAL GAME DATA\n");
 }
 
 TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
@@ -110,16 +116,6 @@ TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
         EXPECT_EQ(ops.lastError().isEmpty(), c.renamed) << ops.lastError().toStdString();
         EXPECT_EQ(raw::tree(t.path()), c.after);
     }
-}
-
-TEST(Trash, ALinkGoesToTheTrashAsTheLink) {
-    TempFolder t;
-    t.write("roms/GAME.smc", "REAL GAME DATA\n");
-    ASSERT_TRUE(raw::link("GAME.smc", t.file("roms/game.smc")));
-    LocalFileOperations ops(TrashPlaces{t.file("Trash"), false});
-    EXPECT_TRUE(ops.remove(t.file("roms/game.smc")));
-    EXPECT_EQ(raw::tree(t.file("roms")), QStringList{"GAME.smc: REAL GAME DATA\n"});
-    EXPECT_EQ(raw::tree(t.file("Trash/files")), QStringList{"game.smc -> GAME.smc"});
 }
 
 // A name lands by its own bytes, also one that is not UTF-8; a long one shortened, never
@@ -222,46 +218,44 @@ TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
         }
     }
     EXPECT_EQ(raw::exists(QString::fromUtf8(rootTrash)), rootTrashBefore);
-
-    SmallFileSystem other;
-    if (!other.mounted()) GTEST_SKIP() << "cannot mount a file system here";
-    const QString game = other.path() + "/x.smc";
-    ASSERT_TRUE(raw::write(game, "game"));
-    TempFolder home;
-    LocalFileOperations ops(TrashPlaces{home.file("Trash"), false});
-    EXPECT_FALSE(ops.remove(game));
-    EXPECT_EQ(ops.lastError(),
-              "Could not move 'x.smc' to the trash: there is no trash on the disk that holds it.");
-    EXPECT_EQ(raw::read(game), "game");
-    EXPECT_EQ(raw::tree(other.path()), QStringList{"x.smc: game"});
-    EXPECT_FALSE(home.exists("Trash"));
 }
 
-// A trash of its own is made on the game's file system; with a file in the way of it,
-// nothing is made and the game stays.
+// Another file system's file goes to a trash of its own there, made when missing; with a
+// file in the way of it, or when such trashes are not to be used, the game stays, and the
+// home trash is never used for it.
 TEST(Trash, OtherFileSystemsUseTheirOwnTrashOrNone) {
     const QString uid = QString::number(::getuid());
-    for (const bool blocked : {false, true}) {
-        SCOPED_TRACE(blocked);
+    const struct {
+        bool mountTrash, blocked;
+        const char* reason;  // nullptr: moved
+    } cases[] = {
+        {true, false, nullptr},
+        {true, true, "%1 is not a trash folder of yours"},
+        {false, false, "there is no trash on the disk that holds it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mountTrash * 10 + c.blocked);
         SmallFileSystem fs;
         if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
         const QString top = fs.path(), trash = top + "/.Trash-" + uid;
         ASSERT_TRUE(raw::mkdir(top + "/roms"));
         ASSERT_TRUE(raw::write(top + "/roms/x.smc", "game"));
-        ASSERT_TRUE(!blocked || raw::write(trash, "mine"));
+        ASSERT_TRUE(!c.blocked || raw::write(trash, "mine"));
+        const QStringList before = raw::tree(top);
         TempFolder home;
-        LocalFileOperations ops(TrashPlaces{home.file("Trash"), true});
-        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !blocked);
+        LocalFileOperations ops(TrashPlaces{home.file("Trash"), c.mountTrash});
+        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !c.reason);
+        EXPECT_FALSE(home.exists("Trash"));
+        if (c.reason) {
+            EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: " +
+                                           QString(c.reason).replace("%1", trash) + '.');
+            EXPECT_EQ(raw::tree(top), before);
+            continue;
+        }
         EXPECT_EQ(
             QDir(top).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
             (QStringList{".Trash-" + uid, "roms"}));
-        EXPECT_FALSE(home.exists("Trash"));
-        if (blocked) {
-            EXPECT_EQ(raw::read(top + "/roms/x.smc"), "game");
-            EXPECT_FALSE(ops.lastError().isEmpty());
-            EXPECT_EQ(raw::read(trash), "mine");
-            continue;
-        }
+        EXPECT_EQ(raw::tree(top + "/roms"), QStringList());
         EXPECT_EQ(raw::read(trash + "/files/x.smc"), "game");
         // Restorable: the path is kept from the file system's top.
         EXPECT_TRUE(raw::read(trash + "/info/x.smc.trashinfo").contains("\nPath=roms/x.smc\n"));

@@ -97,15 +97,27 @@ TEST(PropertyBag, ReadsEachShapeAndFallsBackToTheDefault) {
     EXPECT_EQ(platform::PropertyBag::fromJson("[1]").readProperty("Half", 2), 2);
 }
 
+// Lookups ignore letter case, also in names that are not UTF-8 (spelt out here in capitals:
+// QString::toUpper would turn the escaped byte into U+FFFD), and see the folder change.
 TEST(FileOperations, LookupsIgnoreCaseChangesTakeTheExactEntry) {
     TempFolder dir;
     dir.write("Sonic.SMD", "abc");
     dir.write("other.smd", "x");
+    const QString odd = platform::decodeName("caf\xe9.sms");
+    const QString oddUpper = platform::decodeName("CAF\xe9.SMS");
+    ASSERT_TRUE(raw::write(dir.file(odd), "abcd"));
     platform::LocalFileOperations ops(platform::TrashPlaces{dir.file("Trash"), false});
-
+    platform::FolderNameIndex index;
     EXPECT_EQ(ops.resolve(dir.file("sonic.smd")), dir.file("Sonic.SMD"));
     EXPECT_FALSE(ops.resolve(dir.file("nope.smd")).has_value());
     EXPECT_EQ(ops.fileSize(dir.file("SONIC.smd")), 3);
+    EXPECT_EQ(ops.fileSize(dir.file(oddUpper)), 4);
+    EXPECT_EQ(index.resolveName(dir.path(), oddUpper), odd);
+    EXPECT_TRUE(index.resolveName(dir.path(), "fixed.sms").isEmpty());
+    EXPECT_TRUE(ops.rename(dir.file(odd), dir.file("fixed.sms")));
+    EXPECT_TRUE(index.resolveName(dir.path(), oddUpper).isEmpty());
+    EXPECT_EQ(index.resolveName(dir.path(), "FIXED.SMS"), "fixed.sms");
+    EXPECT_EQ(dir.read("fixed.sms"), "abcd");
 
     // Another spelling is not the entry: nothing moves, and the reason is given. (Renames
     // keep the same rules; the exact-entry table beside the trash's tests shows them.)
@@ -115,48 +127,19 @@ TEST(FileOperations, LookupsIgnoreCaseChangesTakeTheExactEntry) {
     EXPECT_EQ(dir.read("other.smd"), "x");
 }
 
-TEST(FolderNameIndex, SeesChangesAndNonUtf8Names) {
-    TempFolder dir;
-    platform::FolderNameIndex index;
-    EXPECT_TRUE(index.resolveName(dir.path(), "a.gif").isEmpty());
-    dir.write("A.GIF");
-    EXPECT_EQ(index.resolveName(dir.path(), "a.gif"), "A.GIF");
-    QFile::remove(dir.file("A.GIF"));
-    EXPECT_TRUE(index.resolveName(dir.path(), "a.gif").isEmpty());
-
-    // A name that is not valid UTF-8 on disk still resolves, and the file operations
-    // reach the very file through it.
-    const QString name = platform::decodeName(QByteArray("caf\xe9.sms"));
-    ASSERT_TRUE(raw::write(dir.path() + "/" + name, "abcd"));
-    // (QString::toUpper would turn the escaped byte into U+FFFD, so spell it out.)
-    const QString upper = platform::decodeName(QByteArray("CAF\xe9.SMS"));
-    const QString real = index.resolveName(dir.path(), upper);
-    ASSERT_EQ(real, name);
-    platform::LocalFileOperations ops;
-    EXPECT_EQ(ops.fileSize(dir.path() + "/" + upper), 4);
-    EXPECT_TRUE(ops.rename(dir.path() + "/" + real, dir.path() + "/fixed.sms"));
-    EXPECT_EQ(dir.read("fixed.sms"), "abcd");
-}
-
 // Plain ASCII names take shortcuts through decoding and folding; they must give what the
 // general way gives, and the general way must still apply to every other name.
 TEST(FileNames, AsciiShortcutsGiveTheGeneralResults) {
     QByteArray everyAscii;
     for (int c = 1; c < 0x80; ++c)
         everyAscii.append(char(c));
+    // clang-format off
     const QByteArray names[] = {
-        "",
-        "game.smc",
-        "GAME 00001 (U) [!].SMC",
-        "Zelda_[b1]~.zip",
-        everyAscii,
-        "caf\xc3\xa9.sms",  // UTF-8: folded by the Unicode tables
-        "CAF\xc3\x89.SMS",  // likewise, capitals before and after the accent
+        "", "game.smc", "GAME 00001 (U) [!].SMC", "Zelda_[b1]~.zip", everyAscii,
+        "caf\xc3\xa9.sms", "CAF\xc3\x89.SMS",  // UTF-8: folded by the Unicode tables
         "STRASSE\xc3\x9f",  // a letter that folds to two
-        "Caf\xe9.sms",      // not UTF-8: the byte stays escaped through folding
-        "\xff"
-        "ABC",
-    };
+        "Caf\xe9.sms", "\xff" "ABC"};  // not UTF-8: the byte stays escaped through folding
+    // clang-format on
     for (const QByteArray& bytes : names) {
         const QString name = platform::decodeName(bytes);
         EXPECT_EQ(platform::encodeName(name), bytes) << bytes.constData();

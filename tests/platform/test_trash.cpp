@@ -22,7 +22,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -45,22 +44,16 @@ TEST(ExactEntries, LinksAndHardLinksAreEntriesOfTheirOwn) {
     makeEntries(t);
     ASSERT_TRUE(raw::link("nowhere", t.file("dangling.png")));
 
-    struct Case {
-        const char* a;
-        const char* b;
+    const struct {
+        const char *a, *b;
         bool same;
-    };
-    const Case cases[] = {
-        {"GAME.smc", "GAME.smc", true},
-        {"game.smc", "GAME.smc", false},
-        {"x.png", "y.png", false},
-        {"hard.smc", "HARD.smc", false},
-        {"dangling.png", "dangling.png", true},
-        {"GAME.smc", "Game.smc", false},
-    };
-    for (const Case& c : cases)
+    } cases[] = {// clang-format off
+        {"GAME.smc", "GAME.smc", true}, {"game.smc", "GAME.smc", false}, {"x.png", "y.png", false},
+        {"hard.smc", "HARD.smc", false}, {"dangling.png", "dangling.png", true},
+        {"GAME.smc", "Game.smc", false}};
+    // clang-format on
+    for (const auto& c : cases)
         EXPECT_EQ(platform::sameEntry(t.file(c.a), t.file(c.b)), c.same) << c.a << " " << c.b;
-
     // Present means spelled exactly so; a dangling link is present too.
     for (const char* name : {"GAME.smc", "game.smc", "dangling.png", "HARD.smc"})
         EXPECT_TRUE(platform::hasEntry(t.file(name))) << name;
@@ -82,12 +75,10 @@ TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
         bool renamed;
         QStringList after;
     };
-    const QStringList before{"GAME.smc: REAL GAME DATA\n",
-                             "HARD.smc: hard",
-                             "game.smc -> GAME.smc",
-                             "hard.smc: hard",
-                             "x.png -> y.png",
-                             "y.png: picture"};
+    // clang-format off
+    const QStringList before{"GAME.smc: REAL GAME DATA\n", "HARD.smc: hard", "game.smc -> GAME.smc",
+                             "hard.smc: hard", "x.png -> y.png", "y.png: picture"};
+    // clang-format on
     auto replaced = [&](const QString& from, const QString& to) {
         QStringList out = before;
         for (QString& e : out)
@@ -95,18 +86,18 @@ TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
         out.sort();
         return out;
     };
+    // clang-format off
     const Case cases[] = {
         {"a link onto its target, letter case only", "game.smc", "GAME.smc", false, before},
         {"a target onto its link", "GAME.smc", "game.smc", false, before},
         {"a link onto another file", "x.png", "y.png", false, before},
         {"a file onto another file", "GAME.smc", "hard.smc", false, before},
         {"a hard link onto the other name", "hard.smc", "HARD.smc", false, before},
-        {"a link moves as the link", "game.smc", "other.smc", true,
-         replaced("game.smc", "other.smc")},
-        {"letter case only, one entry", "GAME.smc", "Game.smc", true,
-         replaced("GAME.smc", "Game.smc")},
+        {"a link moves as the link", "game.smc", "other.smc", true, replaced("game.smc", "other.smc")},
+        {"letter case only, one entry", "GAME.smc", "Game.smc", true, replaced("GAME.smc", "Game.smc")},
         {"a name no longer there", "Game.smc", "z.smc", false, before},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder t;
@@ -183,37 +174,24 @@ TEST(Trash, NamesLandByTheirBytesLongOnesShortenedWithTheirFullPathInTheInfoFile
 TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
     const QByteArray rootTrash = "/.Trash-" + QByteArray::number(::getuid());
     const bool rootTrashBefore = raw::exists(QString::fromUtf8(rootTrash));
-    struct Case {
-        const char* what;
-        std::function<QString(TempFolder&)> setUp;  // the home trash; the game is t/x.smc
-        QString reason;
-    };
-    const Case cases[] = {
-        {"info is not a folder",
-         [](TempFolder& t) {
-             t.write("Trash/info", "not a folder");
-             return t.file("Trash");
-         },
-         "the trash folder %1 cannot be used (not a directory)"},
-        {"the trash is a file", [](TempFolder& t) { return t.write("Trash", "not a folder"); },
-         "the trash folder %1 cannot be used (not a directory)"},
-        {"the trash lies inside a file",
-         [](TempFolder& t) { return t.write("data", "x") + "/Trash"; },
-         "the trash folder %1 cannot be used (not a directory)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // A file where the trash or its info folder belongs, or above it.
+    const struct {
+        const char *file, *trash;
+    } cases[] = {{"Trash/info", "Trash"}, {"Trash", "Trash"}, {"data", "data/Trash"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         TempFolder t;
         t.write("x.smc", "game");
-        const QString trash = c.setUp(t);
+        t.write(c.file, "not a folder");
+        const QString trash = t.file(c.trash);
         const QStringList before = raw::tree(t.path());
         // Whether or not the file systems' own trash may be used: the home trash's file
         // system has no other.
         for (const bool mountTrash : {false, true}) {
             LocalFileOperations ops(TrashPlaces{trash, mountTrash});
             EXPECT_FALSE(ops.remove(t.file("x.smc")));
-            EXPECT_EQ(ops.lastError(),
-                      "Could not move 'x.smc' to the trash: " + QString(c.reason).arg(trash) + '.');
+            EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: the trash folder " +
+                                           trash + " cannot be used (not a directory).");
             EXPECT_EQ(raw::tree(t.path()), before);
         }
     }

@@ -34,23 +34,21 @@ namespace {
 using platform::ProcessRecord;
 
 TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
-    struct Case {
+    const struct {
         const char* what;
         QString wanted;
         ProcessRecord record;
         bool matches;
-    };
-    // clang-format off
-    const Case cases[] = {
+        // clang-format off
+    } cases[] = {
         {"native binary", "stella.exe", {1, "/usr/games/stella", "stella", "stella"}, true},
         {"letter case ignored", "Nestopia.exe", {1, "/usr/games/nestopia", "", ""}, true},
         {"without .exe", "stella", {1, "/usr/games/stella", "", ""}, true},
         {"wine keeps the Windows path in argv[0]", "Project64.exe",
          {1, "/usr/lib/wine/wine64-preloader", "C:\\emu\\Project64.exe", "Project64.exe"}, true},
-        {"wrapper script runs under its own name", "stella.exe",
-         {1, "/usr/bin/dash", "/bin/sh", "stella"}, true},
-        {"long names are cut to 15 in comm", "VisualBoyAdvance.exe", {1, "", "", "VisualBoyAdvanc"},
-         true},
+        {"wrapper script runs under its own name", "stella.exe", {1, "/usr/bin/dash", "/bin/sh", "stella"}, true},
+        {"long names are cut to 15 in comm", "VisualBoyAdvance.exe", {1, "", "", "VisualBoyAdvanc"}, true},
+        {"a short comm is no cut name", "VisualBoyAdvance.exe", {1, "", "", "Visual"}, false},
         {"a prefix is not the program", "snes9x.exe", {1, "/usr/bin/snes9x-gtk", "", ""}, false},
         {"another program", "stella.exe", {1, "/usr/bin/z26", "z26", "z26"}, false},
         {"an unreadable process", "stella.exe", {1, "", "", ""}, false},
@@ -59,7 +57,7 @@ TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
         {"an empty name matches nothing", "", {1, "/bin/x", "x", "x"}, false},
     };
     // clang-format on
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(platform::processMatches(c.wanted, c.record), c.matches) << c.what;
 }
 
@@ -84,9 +82,7 @@ TEST(ProcProcessTable, ReadsAProcStyleTreeAndFindsThisVeryProcess) {
 TEST(DesktopShell, WindowsProgramsGoThroughWine) {
     TempFolder t;
     const QString windows = t.write("emu/Game Boy.EXE", "MZ\x90\0");
-    const QString native = t.write("emu/stella.exe",
-                                   "\x7f"
-                                   "ELF");
+    const QString native = t.write("emu/stella.exe", "\x7f\x45LF");  // ELF
     platform::ProgramStart s{windows, {"-x", "/r/a b.gb"}, "/emu", 1};
     const auto wrapped = platform::DesktopShell::resolve(s, "/usr/bin/wine");
     EXPECT_EQ(wrapped.program, "/usr/bin/wine");
@@ -327,15 +323,10 @@ TEST(DesktopHandlers, AssociationsAndDeclaredTypesAnswer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder t;
-        t.mkdir("config");
-        t.mkdir("data1");
-        t.mkdir("data2");
         for (auto it = c.files.begin(); it != c.files.end(); ++it)
             t.write(it.key(), it.value());
-        platform::AssociationFolders where;
-        where.config = {t.file("config")};
-        where.data = {t.file("data1"), t.file("data2")};
-        where.desktops = {"xfce"};
+        const platform::AssociationFolders where{
+            {t.mkdir("config")}, {t.mkdir("data1"), t.mkdir("data2")}, {"xfce"}};
         EXPECT_EQ(platform::desktopHandlerFor(c.types, where), c.answer);
     }
 }
@@ -364,26 +355,23 @@ QString fakeProc(TempFolder& t, const std::vector<Proc>& table) {
 
 // The play lasts while anything below the launcher runs, whoever its parent is now.
 TEST(Descendants, AnyLiveProcessBelowTheLauncherCounts) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<Proc> table;
         bool running;
-    };
-    const std::vector<Case> cases = {
+        // clang-format off
+    } cases[] = {
         {"nothing started", {{100, 1, 'S'}, {200, 1, 'R'}}, false},
         {"the emulator runs", {{100, 1, 'S'}, {101, 100, 'S'}}, true},
         {"the emulator ended, not yet reaped", {{100, 1, 'S'}, {101, 100, 'Z'}}, false},
         {"its child runs on below it", {{100, 1, 'S'}, {101, 100, 'Z'}, {102, 101, 'R'}}, true},
         {"an orphan handed to the launcher", {{100, 1, 'S'}, {103, 100, 'S'}}, true},
-        {"a grandchild of a grandchild",
-         {{100, 1, 'S'}, {101, 100, 'S'}, {102, 101, 'S'}, {104, 102, 'D'}},
-         true},
+        {"a grandchild of a grandchild", {{100, 1, 'S'}, {101, 100, 'S'}, {102, 101, 'S'}, {104, 102, 'D'}}, true},
         {"someone else's program", {{100, 1, 'S'}, {300, 200, 'R'}, {200, 1, 'S'}}, false},
-        {"a command with spaces and parentheses",
-         {{100, 1, 'S'}, {101, 100, 'S', "wine ) (x"}},
-         true},
+        {"a command with spaces and parentheses", {{100, 1, 'S'}, {101, 100, 'S', "wine ) (x"}}, true},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder t;
         platform::ProcDescendants follower(fakeProc(t, c.table), 100);
@@ -406,9 +394,8 @@ TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
     EXPECT_FALSE(follower.anyRunning());
     // The next game's start sets aside only what runs then: a number set aside and ended
     // may be the new game's.
-    QFile::remove(t.file("proc/150/stat"));
-    QFile::remove(t.file("proc/151/stat"));
-    QFile::remove(t.file("proc/152/stat"));
+    for (const char* ended : {"150", "151", "152"})
+        QFile::remove(t.file(QStringLiteral("proc/%1/stat").arg(ended)));
     follower.setAsideRunning();
     fakeProc(t, {{150, 100, 'S'}});
     EXPECT_TRUE(follower.anyRunning());

@@ -48,13 +48,10 @@ TEST(ProgramStart, OddBytesReachTheProgramExactly) {
 
     // No shell between: quotes, blanks and command syntax arrive as written, one by one.
     const QString inject = t.file("injected");
-    const QStringList args{game,
-                           QString(),
-                           "ゼルダ é",
-                           "/r/Mario \"Bros\" (U) [!].nes",
-                           "; touch " + inject,
-                           "$(touch " + inject + ")",
-                           "a  b"};
+    // clang-format off
+    const QStringList args{game, QString(), "ゼルダ é", "/r/Mario \"Bros\" (U) [!].nes",
+                           "; touch " + inject, "$(touch " + inject + ")", "a  b"};
+    // clang-format on
     platform::DesktopShell shell(QString{}, QString{});
     ASSERT_TRUE(shell.start({program, args, folder, 1}));
     ASSERT_TRUE(waitForRecord(program));
@@ -72,19 +69,18 @@ TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {
     TempFolder t;
     const QString program = standIn(t.path(), QStringLiteral("emu"));
     const QString notExecutable = t.write("plain.exe", "not a program");
-    struct Case {
+    const struct {
         const char* what;
         QByteArray program, folder;
         bool starts;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"missing program", raw::bytes(t.file("missing")), {}, false},
         {"not executable", raw::bytes(notExecutable), {}, false},
         {"missing working folder", raw::bytes(program), raw::bytes(t.file("gone")), false},
         {"empty", {}, {}, false},
         {"found through PATH", "true", {}, true},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(platform::spawnDetached(c.program, {}, c.folder).has_value(), c.starts) << c.what;
 
     // The process poll reads /proc: an ended emulator left as a zombie would look as if it
@@ -133,9 +129,7 @@ TEST(DesktopShell, OpensADocumentByItsOwnBytesWhenAProgramMayTakeIt) {
     const QString game = t.path() + QLatin1Char('/') + decodeName(kOddGame);
     ASSERT_TRUE(raw::write(game, "rom"));
     t.write("data/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n");
-    platform::AssociationFolders where;
-    where.data = {t.file("data")};
-    EXPECT_FALSE(platform::DesktopShell(QString{}, opener, where).open(game));
+    EXPECT_FALSE(platform::DesktopShell(QString{}, opener, {{}, {t.file("data")}, {}}).open(game));
     platform::DesktopShell shell(QString{}, opener, platform::AssociationFolders{});
     ASSERT_TRUE(shell.open(game));
     ASSERT_TRUE(waitForRecord(opener));
@@ -150,18 +144,17 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
     ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
     const QString here = decodeName(cwd);
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    struct Case {
+    const struct {
         QByteArray argv0;
         QString folder;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"/emu/" + kOddFolder + "/rombard", "/emu/" + decodeName(kOddFolder)},
         {"/emu/./x/../rombard", "/emu"},
         {"/rombard", "/"},
         {"sub/rombard", here + "/sub"},
         {"rombard", QFileInfo(self).path()},  // through PATH: where it really is
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(platform::programFolderFromArgv0(c.argv0.constData()), c.folder)
             << c.argv0.toStdString();
 
@@ -173,16 +166,15 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
 
 TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     using platform::LocalSingleInstance;
-    struct Case {
+    const struct {
         QString runtime, display, name;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"/run/user/1000", ":0", "/run/user/1000/Rombard-_0"},
         {"/run/user/1000", "wayland-0", "/run/user/1000/Rombard-wayland-0"},
         {"", "localhost:10.0", "/tmp/Rombard-1000/Rombard-localhost_10.0"},
         {"", "", "/tmp/Rombard-1000/Rombard"},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(LocalSingleInstance::serverNameFor(c.runtime, "/tmp", 1000, c.display), c.name);
     // Another user in the shared temporary folder is another copy too.
     EXPECT_NE(LocalSingleInstance::serverNameFor("", "/tmp", 1001, ":0"),

@@ -46,10 +46,9 @@ TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
     EXPECT_EQ(ran.load(), 2);
 }
 
-// A piece held for ever (a share that stopped answering) keeps nothing from going: the
-// work's end does not wait for it, and told to, the work leaves it to itself once it is held
-// past the limit, not before, running the next piece on a new thread. Let go, it calls
-// nothing back.
+// A piece held for ever (a share that stopped answering) keeps nothing from going: the end
+// does not wait for it, and with a limit the next piece runs on a new thread once it is
+// passed, not before. Let go, the held piece calls nothing back.
 TEST(LatestWork, AHeldPieceIsLeftBehind) {
     for (const bool limited : {false, true}) {
         SCOPED_TRACE(limited);

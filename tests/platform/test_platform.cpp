@@ -239,8 +239,7 @@ TEST(Wildcard, Table) {
 }
 
 // Names that look like data files but are FIFOs, devices, folders or links: read only when
-// they are regular files, never waited on, never read past the cap. A hang here fails the
-// test run by its time limit.
+// they are regular files, never waited on, never read past the cap.
 
 // What a test folder's `name` should be: a plain file with `content`, or something else.
 enum class Make { File, Fifo, Folder, LinkToFile, LinkToZero, Dangling };

@@ -149,10 +149,9 @@ protected:
     }
 };
 
-// Each key goes where the focus is when it arrives, after the last one's handling: a key
-// that came in the middle of the command before it, keys dropped while no window was
-// active (just after the macro's own input box closed), and the keys after one that opens
-// a dialog, which belong to the dialog, were faults; a Tab sends the rest to the next field.
+// Each key goes where the focus is when it arrives, after the last one's handling: not in
+// the middle of the command before it, not lost while no window is active, and into the
+// dialog a key opened; a Tab sends the rest to the next field.
 TEST(FocusKeystrokeSender, EachKeyAfterTheLastOnesHandling) {
     QWidget window;
     auto* list = new KeyLog(&window);

@@ -1,6 +1,5 @@
 // Names that are not valid UTF-8 reach other programs byte for byte: starting a program,
-// opening a document. (Renaming and trashing such names are the file operations' and the
-// trash's own tests.)
+// opening a document.
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
@@ -118,10 +117,9 @@ TEST(OutputCapture, KeepsTheTailOfBothOutputsUntilTheEnd) {
     }
 }
 
-// A document goes to the opener by its own bytes, but a file of a type no program declares
-// is not handed over, as the opener's complaint would go to a terminal nobody reads: open()
-// says so to the caller instead. With no association database, whether a program opens it
-// is the opener's to find out.
+// A document goes to the opener by its own bytes, but one of a type no program declares is
+// not handed over (the opener's complaint would go to no one): open() says so instead.
+// With no association database, the opener finds out.
 TEST(DesktopShell, OpensADocumentByItsOwnBytesWhenAProgramMayTakeIt) {
     TempFolder t;
     const raw::RemoveTree cleanup(t.path());

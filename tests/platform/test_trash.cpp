@@ -1,7 +1,4 @@
-// The trash and the exact-entry rules of the file operations, on real folders: a link is
-// its own entry, a hard link is another entry, a long name still reaches the trash, a file
-// no trash can take stays where it is, with the reason said, and an entry comes back only
-// to a free name; a set file is rewritten in one step.
+// The trash and the exact-entry rules of the file operations, on real folders.
 
 #include "platform/FileContent.h"
 #include "platform/FileNames.h"

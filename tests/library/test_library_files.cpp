@@ -95,27 +95,26 @@ TEST(LibraryFiles, AFileThatCannotBeOpenedIsNeverMovedAside) {
     }
 }
 
-// Anything but a regular file is refused without being opened: a FIFO would hang the
-// start for good.
+// Anything but a regular file, the database or a companion, is refused without being
+// opened (a FIFO would hang the start for good), and stays as it was.
 TEST(LibraryFiles, AFifoOrAFolderIsRefusedUntouched) {
-    for (const char* companion : {"", "-wal", "-shm"}) {
-        SCOPED_TRACE(companion);
+    for (const char* made : {"", "-wal", "-shm", "/"}) {  // "/": a folder by the file's name
+        SCOPED_TRACE(made);
         TempFolder t;
-        const QString file = t.file(QStringLiteral("data/library.sqlite3"));
-        QDir().mkpath(t.file(QStringLiteral("data")));
-        ASSERT_EQ(::mkfifo((file + QLatin1String(companion)).toUtf8().constData(), 0600), 0);
+        const QString file = t.mkdir(QStringLiteral("data")) + QStringLiteral("/library.sqlite3");
+        const QByteArray path = (file + QLatin1String(made)).toUtf8();
+        ASSERT_EQ(*made == '/' ? ::mkdir(path.constData(), 0700) : ::mkfifo(path.constData(), 0600),
+                  0);
         LibraryDb db;
         const LibraryDb::Opened opened = db.open(file);
         EXPECT_FALSE(opened.ok);
         EXPECT_TRUE(opened.error.contains(QStringLiteral("not a regular file")))
             << opened.error.toStdString();
         EXPECT_EQ(brokenCopies(t), QStringList());
+        struct stat st;
+        ASSERT_EQ(::stat(path.constData(), &st), 0);
+        EXPECT_TRUE(*made == '/' ? S_ISDIR(st.st_mode) : S_ISFIFO(st.st_mode));
     }
-    TempFolder t;
-    QDir().mkpath(t.file(QStringLiteral("data/library.sqlite3")));
-    LibraryDb db;
-    EXPECT_FALSE(db.open(t.file(QStringLiteral("data/library.sqlite3"))).ok);
-    EXPECT_TRUE(QFileInfo(t.file(QStringLiteral("data/library.sqlite3"))).isDir());
 }
 
 // A damaged file is taken away only from nobody: a connection that still has it, in this

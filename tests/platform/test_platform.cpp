@@ -368,76 +368,67 @@ TEST(RegularFiles, ReadingStopsAtTheCapAndSaysSo) {
 
 }  // namespace
 
-// A FIFO (or a folder) where the settings file belongs: the start does not wait on it,
-// defaults are used, nothing is written through it, and the window is told once, also when
-// it asks only after the problem was met.
-TEST(SettingsFiles, ANonRegularFileIsNeitherReadNorWritten) {
-    for (const bool fifo : {true, false}) {
-        SCOPED_TRACE(fifo ? "a FIFO" : "a folder");
+// A settings file the store cannot use: a FIFO or a folder in its place is neither waited
+// on nor written through, and a file that cannot be written keeps what it had. Defaults are
+// read, and the window is told once however many changes follow, also when it asks only
+// after the problem was met, and without anyone asking to sync.
+TEST(SettingsFiles, AnUnusableFileIsToldOnceAndKeptAsItWas) {
+    const struct {
+        const char* what;
+        mode_t kind;
+        const char* told;
+    } cases[] = {{"a FIFO", S_IFIFO, "is not a regular file"},
+                 {"a folder", S_IFDIR, "is not a regular file"},
+                 {"a file nobody may write", S_IFREG, "Permission denied"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         TempFolder t;
-        const QByteArray file = raw::bytes(t.mkdir("config/Rombard") + "/Rombard.conf");
-        ASSERT_EQ(fifo ? ::mkfifo(file.constData(), 0600) : ::mkdir(file.constData(), 0700), 0);
-        // A reader that never blocks: anything written through the FIFO would wait here.
-        const int reader = fifo ? ::open(file.constData(), O_RDONLY | O_NONBLOCK) : -1;
+        const QString file = t.mkdir("config/Rombard") + "/Rombard.conf";
+        const QByteArray path = raw::bytes(file);
+        for (const QString& folder : {t.path(), t.file("config")})
+            ::chmod(raw::bytes(folder).constData(), 0755);
+        int reader = -1;  // never blocks: anything written through the FIFO would wait here
+        if (c.kind == S_IFIFO) {
+            ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+            reader = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+        } else if (c.kind == S_IFDIR) {
+            ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+        } else {
+            ASSERT_TRUE(raw::write(file, "[Nestopia]\nPattern=*.gb\n"));
+            ::chmod(path.constData(), 0444);
+            ::chmod(raw::bytes(t.file("config/Rombard")).constData(), 0555);
+        }
         const support::Forked run = support::runForked([&](int out) {
             ::alarm(10);  // a hang ends the child, and the test with it
+            // root writes wherever it likes; the user nobody cannot.
+            if (::geteuid() == 0 && !support::becomeUser(support::kNobodyUid)) return 9;
             platform::IniSettingsStore store(t.file(QStringLiteral("config")));
             const QString value = store.getSetting("Rombard", "Nestopia", "Pattern", "*.nes");
             store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
-            store.getSetting("Rombard", "Nestopia", "Pattern", QString());
             QStringList told;
             store.setProblemHandler([&](const QString& text) { told << text; });
+            QCoreApplication::processEvents();
+            if (told.size() != 1) return 2;
             store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
+            if (store.sync() == (c.kind == S_IFREG)) return 3;
             support::writeAll(out, (value + '\n' + told.join('\n')).toUtf8());
             return told.size() == 1 ? 0 : 1;
         });
+        ::chmod(raw::bytes(t.file("config/Rombard")).constData(), 0755);
         EXPECT_EQ(run.status, 0) << run.out.toStdString();
-        EXPECT_TRUE(run.out.startsWith("*.nes\n") && run.out.contains("is not a regular file"))
+        EXPECT_TRUE(run.out.startsWith(c.kind == S_IFREG ? "*.gb\n" : "*.nes\n") &&
+                    run.out.contains(path) && run.out.contains(c.told))
             << run.out.toStdString();
         struct stat st;
-        ASSERT_EQ(::lstat(file.constData(), &st), 0);
-        EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+        ASSERT_EQ(::lstat(path.constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+        if (c.kind == S_IFREG) {
+            EXPECT_EQ(raw::read(file), "[Nestopia]\nPattern=*.gb\n");
+        }
         if (reader >= 0) {
-            char c;
-            EXPECT_LE(::read(reader, &c, 1), 0);
+            char byte;
+            EXPECT_LE(::read(reader, &byte, 1), 0);
             ::close(reader);
         }
     }
-}
-
-// A config folder that cannot be written: the change is not kept, and the window can say
-// why, once however many changes follow.
-TEST(SettingsFiles, ASaveThatFailsIsReportedOnce) {
-    TempFolder t;
-    platform::IniSettingsStore(t.file(QStringLiteral("config")))
-        .saveSetting("Rombard", "Nestopia", "Pattern", "*.nes");
-    const QString file = t.file(QStringLiteral("config/Rombard/Rombard.conf"));
-    const QByteArray before = raw::read(file);
-    ASSERT_FALSE(before.isEmpty());
-    ::chmod(raw::bytes(t.path()).constData(), 0755);
-    ::chmod(raw::bytes(t.file(QStringLiteral("config"))).constData(), 0755);
-    ::chmod(raw::bytes(t.file(QStringLiteral("config/Rombard"))).constData(), 0555);
-    ::chmod(raw::bytes(file).constData(), 0444);
-    const support::Forked run = support::runForked([&](int out) {
-        // root writes wherever it likes; the user nobody cannot.
-        if (::geteuid() == 0 && !support::becomeUser(support::kNobodyUid)) return 9;
-        platform::IniSettingsStore store(t.file(QStringLiteral("config")));
-        QStringList told;
-        store.setProblemHandler([&](const QString& text) { told << text; });
-        // Told once the event loop is back from the save, without anyone asking to sync...
-        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
-        QCoreApplication::processEvents();
-        if (told.size() != 1) return 2;
-        // ...and on an explicit sync, which fails again, but is not told twice.
-        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
-        if (store.sync()) return 3;
-        support::writeAll(out, told.join('\n').toUtf8());
-        return told.size() == 1 ? 0 : 1;
-    });
-    ::chmod(raw::bytes(t.file(QStringLiteral("config/Rombard"))).constData(), 0755);
-    EXPECT_EQ(run.status, 0) << run.out.toStdString();
-    EXPECT_TRUE(run.out.startsWith("Settings cannot be saved to " + file.toUtf8()) &&
-                run.out.contains("Permission denied"))
-        << run.out.toStdString();
-    EXPECT_EQ(raw::read(file), before);
 }

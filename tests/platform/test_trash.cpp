@@ -195,28 +195,37 @@ TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
 
 // Another file system's file goes to a trash of its own there, made when missing; with a
 // file in the way of it, or when such trashes are not to be used, the game stays, and the
-// home trash is never used for it.
+// home trash is never used for it. A full disk keeps the file too, and says so.
 TEST(Trash, OtherFileSystemsUseTheirOwnTrashOrNone) {
     const QString uid = QString::number(::getuid());
     const struct {
-        bool mountTrash, blocked;
-        const char* reason;  // nullptr: moved
+        bool mountTrash, blocked, full;  // full: the home trash is on that disk, filled up
+        const char* reason;              // nullptr: moved
     } cases[] = {
-        {true, false, nullptr},
-        {true, true, "%1 is not a trash folder of yours"},
-        {false, false, "there is no trash on the disk that holds it"},
+        {true, false, false, nullptr},
+        {true, true, false, "%1 is not a trash folder of yours"},
+        {false, false, false, "there is no trash on the disk that holds it"},
+        {false, false, true, "the disk is full"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.mountTrash * 10 + c.blocked);
+        SCOPED_TRACE(c.reason ? c.reason : "moved");
         SmallFileSystem fs;
         if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
         const QString top = fs.path(), trash = top + "/.Trash-" + uid;
         ASSERT_TRUE(raw::mkdir(top + "/roms"));
         ASSERT_TRUE(raw::write(top + "/roms/x.smc", "game"));
         ASSERT_TRUE(!c.blocked || raw::write(trash, "mine"));
+        if (c.full) {
+            QFile filler(top + "/filler");
+            ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(1024, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
         const QStringList before = raw::tree(top);
         TempFolder home;
-        LocalFileOperations ops(TrashPlaces{home.file("Trash"), c.mountTrash});
+        LocalFileOperations ops(
+            TrashPlaces{c.full ? top + "/Trash" : home.file("Trash"), c.mountTrash});
         EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !c.reason);
         EXPECT_FALSE(home.exists("Trash"));
         if (c.reason) {
@@ -233,27 +242,6 @@ TEST(Trash, OtherFileSystemsUseTheirOwnTrashOrNone) {
         // Restorable: the path is kept from the file system's top.
         EXPECT_TRUE(raw::read(trash + "/info/x.smc.trashinfo").contains("\nPath=roms/x.smc\n"));
     }
-}
-
-TEST(Trash, AFullDiskKeepsTheFileAndSaysSo) {
-    SmallFileSystem fs;
-    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
-    const QString top = fs.path();
-    ASSERT_TRUE(raw::write(top + "/x.smc", "game"));
-    // Filled to the last block.
-    {
-        QFile filler(top + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(1024, 'f');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-    }
-    const QStringList before = raw::tree(top);
-    LocalFileOperations ops(TrashPlaces{top + "/Trash", false});
-    EXPECT_FALSE(ops.remove(top + "/x.smc"));
-    EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: the disk is full.");
-    EXPECT_EQ(raw::tree(top), before);
-    EXPECT_EQ(raw::read(top + "/x.smc"), "game");
 }
 
 mode_t modeOf(const QString& path) {

@@ -54,6 +54,7 @@ public:
     }
 };
 
+// As text, so a difference shows which game and which field.
 std::string describe(const QHash<QByteArray, GameHistory>& all) {
     QList<QByteArray> paths = all.keys();
     std::sort(paths.begin(), paths.end());
@@ -65,12 +66,6 @@ std::string describe(const QHash<QByteArray, GameHistory>& all) {
                (h.favourite ? ", marked" : "") + "\n";
     }
     return out;
-}
-
-// Compared as text, so a difference shows which game and which field.
-void expectSame(const QHash<QByteArray, GameHistory>& kept,
-                const QHash<QByteArray, GameHistory>& grouped, const std::string& after) {
-    EXPECT_EQ(describe(kept), describe(grouped)) << "after " << after;
 }
 
 const QByteArray kGames[] = {"/g/a.nes", "/g/b.nes", "/g/c\xff.nes", "/g/d.nes", "/g/e.nes"};
@@ -138,7 +133,7 @@ TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
                 const QList<qint64> ids = other.numbers("SELECT id FROM sessions ORDER BY id");
                 sessions.assign(ids.begin(), ids.end());
             }
-            expectSame(db.summaries(), other.grouped(), "step " + std::to_string(step));
+            EXPECT_EQ(describe(db.summaries()), describe(other.grouped())) << "step " << step;
             if (::testing::Test::HasFailure()) return;
         }
     }
@@ -191,13 +186,14 @@ TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
         ASSERT_TRUE(opened.ok) << opened.error.toStdString();
         EXPECT_TRUE(opened.movedAsideTo.isEmpty());
         EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
-        expectSame(db.summaries(), before, "migrating");
+        EXPECT_EQ(describe(db.summaries()), describe(before)) << "migrating";
 
         const auto id = db.beginSession("/g/a.nes", QString(), 5000);
         ASSERT_TRUE(id && db.setSessionSeconds(*id, 12));
         ASSERT_TRUE(db.carryOver("/g/a.nes", "/g/new.nes"));
         EXPECT_TRUE(db.setFavourite("/g/b.nes", true));
-        expectSame(db.summaries(), Raw(dbFile(t)).grouped(), "playing and renaming after it");
+        EXPECT_EQ(describe(db.summaries()), describe(Raw(dbFile(t)).grouped()))
+            << "playing and renaming";
     }
     // A newer launcher's file keeps its number: written down, that launcher would run its
     // own steps again over tables it already has.
@@ -251,6 +247,6 @@ TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
         plays += h.plays;
     EXPECT_EQ(plays, 2 * 120);  // every session ended past the line
     EXPECT_FALSE(kept.value("/g/shared.nes").favourite);
-    expectSame(kept, Raw(dbFile(t)).grouped(), "both launchers finished");
+    EXPECT_EQ(describe(kept), describe(Raw(dbFile(t)).grouped())) << "both launchers finished";
     EXPECT_TRUE(db.integrityOk());
 }

@@ -138,14 +138,12 @@ protected:
             log << "F9 begins";
             QApplication::processEvents();
             log << "F9 ends";
-            return;
-        }
-        if (e->key() == Qt::Key_F2 && onF2) {
+        } else if (e->key() == Qt::Key_F2 && onF2) {
             onF2();
-            return;
+        } else {
+            if (e->key() == Qt::Key_Down) log << "Down";
+            QLineEdit::keyPressEvent(e);
         }
-        if (e->key() == Qt::Key_Down) log << "Down";
-        QLineEdit::keyPressEvent(e);
     }
 };
 
@@ -200,24 +198,23 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     using platform::MessageAnswer;
     using platform::MessageButtons;
     using platform::MessageIcon;
-    struct Case {
+    using Box = QMessageBox;
+    const struct {
         MessageButtons buttons;
         MessageIcon icon;
-        QMessageBox::StandardButton pressed;
+        Box::StandardButton pressed;
         MessageAnswer answer;
-        QMessageBox::Icon shown;
-    };
-    using Box = QMessageBox;
-    // clang-format off
-    const Case cases[] = {
+        Box::Icon shown;
+        // clang-format off
+    } cases[] = {
         {MessageButtons::OkCancel, MessageIcon::Question, Box::Cancel, MessageAnswer::Cancel, Box::Question},
         {MessageButtons::OkCancel, MessageIcon::Question, Box::Ok, MessageAnswer::Ok, Box::Question},
         {MessageButtons::YesNo, MessageIcon::None, Box::No, MessageAnswer::No, Box::NoIcon},
         {MessageButtons::YesNoCancel, MessageIcon::Warning, Box::Yes, MessageAnswer::Yes, Box::Warning},
         {MessageButtons::Ok, MessageIcon::Information, Box::Ok, MessageAnswer::Ok, Box::Information}};
     // clang-format on
-    for (const Case& c : cases) {
-        QMessageBox::Icon seen = QMessageBox::Critical;
+    for (const auto& c : cases) {
+        Box::Icon seen = Box::Critical;
         answerNextDialog([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (!box) return;

@@ -2,6 +2,7 @@
 // the log gives, whoever writes it and in whatever order.
 
 #include "library/LibraryDb.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -23,64 +24,37 @@ QString dbFile(const TempFolder& t) {
     return t.file(QStringLiteral("data/library.sqlite3"));
 }
 
-// A connection of its own on the file, as another program (or an older build that knows
-// nothing of the totals) would have.
-class Raw {
+class Raw : public RawSqlite {
 public:
-    explicit Raw(const QString& file) {
-        sqlite3_open(file.toUtf8().constData(), &m_db);
-        sqlite3_busy_timeout(m_db, 5000);
-    }
-    ~Raw() { sqlite3_close(m_db); }
-    bool exec(const QByteArray& sql) {
-        char* error = nullptr;
-        const bool ok = sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, &error) == SQLITE_OK;
-        if (!ok) ADD_FAILURE() << error << " in " << sql.constData();
-        sqlite3_free(error);
-        return ok;
-    }
+    using RawSqlite::RawSqlite;
     // What the launcher used to work out at every start: the log grouped by path, plus
     // the marks.
     QHash<QByteArray, GameHistory> grouped() {
         QHash<QByteArray, GameHistory> out;
         sqlite3_stmt* s = nullptr;
+        const auto path = [&] {
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                              sqlite3_column_bytes(s, 0));
+        };
         sqlite3_prepare_v2(m_db,
                            "SELECT path, SUM(duration >= 10),"
                            " SUM(CASE WHEN duration >= 10 THEN duration ELSE 0 END),"
                            " MAX(CASE WHEN duration >= 10 THEN started ELSE 0 END)"
                            " FROM sessions GROUP BY path",
                            -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            GameHistory& h = out[blob(s)];
-            h.plays = sqlite3_column_int(s, 1);
-            h.seconds = sqlite3_column_int64(s, 2);
-            h.lastPlayed = sqlite3_column_int64(s, 3);
-        }
+        while (sqlite3_step(s) == SQLITE_ROW)
+            out[path()] = {sqlite3_column_int(s, 1), sqlite3_column_int64(s, 2),
+                           sqlite3_column_int64(s, 3)};
         sqlite3_finalize(s);
         sqlite3_prepare_v2(m_db, "SELECT path FROM favourites", -1, &s, nullptr);
         while (sqlite3_step(s) == SQLITE_ROW)
-            out[blob(s)].favourite = true;
+            out[path()].favourite = true;
         sqlite3_finalize(s);
         return out;
     }
-    std::vector<qint64> sessionIds() {
-        std::vector<qint64> ids;
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(m_db, "SELECT id FROM sessions ORDER BY id", -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            ids.push_back(sqlite3_column_int64(s, 0));
-        sqlite3_finalize(s);
-        return ids;
-    }
-
-private:
-    static QByteArray blob(sqlite3_stmt* s) {
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 0)),
-                          sqlite3_column_bytes(s, 0));
-    }
-    sqlite3* m_db = nullptr;
 };
 
+// As text, so a difference shows which game and which field.
 std::string describe(const QHash<QByteArray, GameHistory>& all) {
     QList<QByteArray> paths = all.keys();
     std::sort(paths.begin(), paths.end());
@@ -92,12 +66,6 @@ std::string describe(const QHash<QByteArray, GameHistory>& all) {
                (h.favourite ? ", marked" : "") + "\n";
     }
     return out;
-}
-
-// Compared as text, so a difference shows which game and which field.
-void expectSame(const QHash<QByteArray, GameHistory>& kept,
-                const QHash<QByteArray, GameHistory>& grouped, const std::string& after) {
-    EXPECT_EQ(describe(kept), describe(grouped)) << "after " << after;
 }
 
 const QByteArray kGames[] = {"/g/a.nes", "/g/b.nes", "/g/c\xff.nes", "/g/d.nes", "/g/e.nes"};
@@ -162,9 +130,10 @@ TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
                 ASSERT_TRUE(other.exec("INSERT INTO sessions(path, started, duration) VALUES(x'" +
                                        game.toHex() + "', " + QByteArray::number(clock += 60) +
                                        ", " + QByteArray::number(someLength(random)) + ")"));
-                sessions = other.sessionIds();
+                const QList<qint64> ids = other.numbers("SELECT id FROM sessions ORDER BY id");
+                sessions.assign(ids.begin(), ids.end());
             }
-            expectSame(db.summaries(), other.grouped(), "step " + std::to_string(step));
+            EXPECT_EQ(describe(db.summaries()), describe(other.grouped())) << "step " << step;
             if (::testing::Test::HasFailure()) return;
         }
     }
@@ -217,13 +186,14 @@ TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
         ASSERT_TRUE(opened.ok) << opened.error.toStdString();
         EXPECT_TRUE(opened.movedAsideTo.isEmpty());
         EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
-        expectSame(db.summaries(), before, "migrating");
+        EXPECT_EQ(describe(db.summaries()), describe(before)) << "migrating";
 
         const auto id = db.beginSession("/g/a.nes", QString(), 5000);
         ASSERT_TRUE(id && db.setSessionSeconds(*id, 12));
         ASSERT_TRUE(db.carryOver("/g/a.nes", "/g/new.nes"));
         EXPECT_TRUE(db.setFavourite("/g/b.nes", true));
-        expectSame(db.summaries(), Raw(dbFile(t)).grouped(), "playing and renaming after it");
+        EXPECT_EQ(describe(db.summaries()), describe(Raw(dbFile(t)).grouped()))
+            << "playing and renaming";
     }
     // A newer launcher's file keeps its number: written down, that launcher would run its
     // own steps again over tables it already has.
@@ -277,6 +247,6 @@ TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
         plays += h.plays;
     EXPECT_EQ(plays, 2 * 120);  // every session ended past the line
     EXPECT_FALSE(kept.value("/g/shared.nes").favourite);
-    expectSame(kept, Raw(dbFile(t)).grouped(), "both launchers finished");
+    EXPECT_EQ(describe(kept), describe(Raw(dbFile(t)).grouped())) << "both launchers finished";
     EXPECT_TRUE(db.integrityOk());
 }

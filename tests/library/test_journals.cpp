@@ -6,17 +6,15 @@
 #include "library/JournalFormat.h"
 #include "library/JournalSync.h"
 #include "library/LibraryDb.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -319,47 +317,18 @@ TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
     EXPECT_EQ(b.history(), QStringList({"Beta.sfc 1 40", "Delta.sfc 1 15", "Gamma.sfc 1 20"}));
 }
 
-// A torn last line and a record of a newer format: the rest is read, nothing is rewritten,
-// and the torn line is read once its end arrives.
-TEST(JournalSync, TornAndNewerLinesLeaveTheRestReadable) {
-    TempFolder t;
-    t.mkdir(QStringLiteral("roms/.rombard"));
-    const QByteArray newer = sealedLine("7\tplay\tn1\tFuture.sfc\t1000\t60\t-\tcontroller=pad");
-    const QByteArray torn = recordLine(Play{"t1", "Torn.sfc", 3000, 30, {}});
-    const QByteArray content = headerLine(kB) + recordLine(Play{"p1", "Gamma.sfc", 2000, 12, {}}) +
-                               newer + torn.left(torn.size() / 2);
-    t.write(journalOf(kB), content);
-    Computer a(t.file(QStringLiteral("roms")), kA);
-    const JournalSync::Result r = a.list();
-    EXPECT_EQ(r.newer, 1);
-    EXPECT_EQ(a.history(), QStringList{QStringLiteral("Gamma.sfc 1 12")});
-    EXPECT_EQ(t.read(journalOf(kB)), content);
-    QFile f(t.file(journalOf(kB)));
-    ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write(torn.mid(torn.size() / 2));
-    f.close();
-    a.list();
-    EXPECT_EQ(a.history(), QStringList({"Gamma.sfc 1 12", "Torn.sfc 1 30"}));
-}
-
 // History from before the journals is written once; a folder whose .rombard cannot be
-// written keeps it here and says so, and a journal already read is not read again.
+// written keeps it here and says so, and a journal is read on from where it was left.
 TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     TempFolder t;
     t.write(QStringLiteral("ro/.rombard"), "a file where the folder would go");
     Computer a(t.mkdir("roms"), kA);
     // Written as a launcher from before the journals did: a play without an id, a mark
     // without a recorded change.
-    const QByteArray gamma = a.path("Gamma.sfc"), alpha = a.path("Alpha.sfc");
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(a.db.handle(),
-                       "INSERT INTO sessions(path, emulator, started, duration)"
-                       " VALUES(?, 'snes9x', 1000, 12)",
-                       -1, &s, nullptr);
-    sqlite3_bind_blob(s, 1, gamma.constData(), int(gamma.size()), SQLITE_TRANSIENT);
-    ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
-    sqlite3_finalize(s);
-    ASSERT_TRUE(a.db.setFavourite(alpha, true));
+    ASSERT_TRUE(RawSqlite(a.data.file("library.sqlite3"))
+                    .exec("INSERT INTO sessions(path, emulator, started, duration) VALUES(x'" +
+                          a.path("Gamma.sfc").toHex() + "', 'snes9x', 1000, 12)"));
+    ASSERT_TRUE(a.db.setFavourite(a.path("Alpha.sfc"), true));
     Computer blocked(t.file(QStringLiteral("ro")), kA);
     blocked.play("Gamma.sfc", 1000, 12);
     const JournalSync::Result r = blocked.list();
@@ -384,4 +353,22 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     f.close();
     EXPECT_EQ(b.sync.readFolder(b.games).damaged, 0);
     EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12"}));
+
+    // A record of a newer format and a torn last line: the rest is read, nothing is
+    // rewritten, and the torn line is read once its end arrives.
+    const QByteArray torn = recordLine(Play{"t1", "Torn.sfc", 3000, 30, {}});
+    const auto append = [&](const QByteArray& bytes) {
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(bytes);
+        f.close();
+    };
+    append(sealedLine("7\tplay\tn1\tFuture.sfc\t1000\t60\t-\tcontroller=pad") +
+           torn.left(torn.size() / 2));
+    const QByteArray appended = t.read(journalOf(kA));
+    EXPECT_EQ(b.list().newer, 1);
+    EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12"}));
+    EXPECT_EQ(t.read(journalOf(kA)), appended);
+    append(torn.mid(torn.size() / 2));
+    b.list();
+    EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12", "Torn.sfc 1 30"}));
 }

@@ -1,5 +1,6 @@
 #include "library/HistoryReport.h"
 #include "library/LibraryDb.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDateTime>
@@ -19,88 +20,56 @@ QString dbFile(const TempFolder& t) {
     return t.file(QStringLiteral("data/library.sqlite3"));
 }
 
-// Runs SQL on the file with a connection of its own, as another program would.
-void rawSql(const QString& file, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << error;
-    sqlite3_free(error);
-    sqlite3_close(db);
-}
-
 struct Session {
     const char* path;
     qint64 started;
     qint64 seconds;
 };
 
-}  // namespace
-
-// Plays, time and last play as the log's sessions make them: short ones are kept but
-// count for nothing.
-TEST(LibraryDb, SummariesCountOnlySessionsOfTenSecondsOrMore) {
-    struct Case {
-        const char* name;
-        std::vector<Session> sessions;
-        std::vector<const char*> favourites;
-        GameHistory expected;  // for "/g/a.nes"
-        bool listed;           // whether --history shows it
-    };
-    // clang-format off
-    const std::vector<Case> cases = {
-        {"one long play", {{"/g/a.nes", 1000, 12}}, {}, {1, 12, 1000, false}, true},
-        {"exactly ten seconds counts", {{"/g/a.nes", 1000, 10}}, {}, {1, 10, 1000, false}, true},
-        {"nine seconds does not", {{"/g/a.nes", 1000, 9}}, {}, {0, 0, 0, false}, false},
-        {"a short later session is not the last play",
-         {{"/g/a.nes", 1000, 60}, {"/g/a.nes", 5000, 1}}, {}, {1, 60, 1000, false}, true},
-        {"plays add up", {{"/g/a.nes", 1000, 60}, {"/g/a.nes", 3000, 30}, {"/g/b.nes", 9000, 99}},
-         {}, {2, 90, 3000, false}, true},
-        {"a mark alone is listed", {}, {"/g/a.nes"}, {0, 0, 0, true}, true},
-        {"a mark and a short session", {{"/g/a.nes", 1000, 3}}, {"/g/a.nes"}, {0, 0, 0, true},
-         true},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempFolder t;
-        LibraryDb db;
-        ASSERT_TRUE(db.open(dbFile(t)).ok);
-        for (const Session& s : c.sessions) {
+// A fresh library with these sessions played and these games marked.
+struct Library {
+    explicit Library(const std::vector<Session>& sessions,
+                     const std::vector<const char*>& marked = {}) {
+        EXPECT_TRUE(db.open(dbFile(t)).ok);
+        for (const Session& s : sessions) {
             const auto id = db.beginSession(s.path, QStringLiteral("stella"), s.started);
-            ASSERT_TRUE(id);
-            ASSERT_TRUE(db.setSessionSeconds(*id, s.seconds));
+            EXPECT_TRUE(id && db.setSessionSeconds(*id, s.seconds));
         }
-        for (const char* f : c.favourites)
-            ASSERT_TRUE(db.setFavourite(f, true));
-        const GameHistory h = db.summaries().value("/g/a.nes");
-        const GameHistory& e = c.expected;
-        EXPECT_EQ(std::tie(h.plays, h.seconds, h.lastPlayed, h.favourite),
-                  std::tie(e.plays, e.seconds, e.lastPlayed, e.favourite));
-        bool listed = false;
-        for (const auto& line : db.historyLines())
-            listed = listed || line.path == "/g/a.nes";
-        EXPECT_EQ(listed, c.listed);
+        for (const char* m : marked)
+            EXPECT_TRUE(db.setFavourite(m, true));
     }
-}
-
-TEST(LibraryDb, HistoryLinesLatestPlayFirstMarkedOnesLastAndMarksToggleByThePathsBytes) {
     TempFolder t;
     LibraryDb db;
-    ASSERT_TRUE(db.open(dbFile(t)).ok);
-    for (const Session& s : std::vector<Session>{
-             {"/g/old.nes", 100, 20}, {"/g/new.nes", 900, 20}, {"/g/mid.nes", 500, 20}}) {
-        const auto id = db.beginSession(s.path, QString(), s.started);
-        ASSERT_TRUE(id && db.setSessionSeconds(*id, s.seconds));
-    }
-    ASSERT_TRUE(db.setFavourite("/g/z-marked.nes", true));
-    ASSERT_TRUE(db.setFavourite("/g/a-marked.nes", true));
-    QList<QByteArray> order;
-    for (const auto& line : db.historyLines())
-        order.append(line.path);
-    EXPECT_EQ(order, (QList<QByteArray>{"/g/new.nes", "/g/mid.nes", "/g/old.nes", "/g/a-marked.nes",
-                                        "/g/z-marked.nes"}));
+};
 
+}  // namespace
+
+// Plays, time and last play as the log's sessions make them: short ones (under ten seconds)
+// are kept but count for nothing. The history lists the games played or marked, the latest
+// play first, marked ones never played last.
+TEST(LibraryDb, SummariesCountSessionsOfTenSecondsOrMoreLatestPlayFirstMarkedOnesLast) {
+    Library library({{"/g/old.nes", 100, 20},
+                     {"/g/old.nes", 50, 30},
+                     {"/g/new.nes", 900, 10},
+                     {"/g/mid.nes", 500, 20},
+                     {"/g/mid.nes", 5000, 9},
+                     {"/g/short.nes", 1000, 9},
+                     {"/g/short-marked.nes", 1000, 3}},
+                    {"/g/z-marked.nes", "/g/short-marked.nes"});
+    LibraryDb& db = library.db;
+    QStringList lines;
+    for (const auto& [path, h] : db.historyLines())
+        lines << QStringLiteral("%1 %2 %3 %4%5")
+                     .arg(QString::fromUtf8(path))
+                     .arg(h.plays)
+                     .arg(h.seconds)
+                     .arg(h.lastPlayed)
+                     .arg(h.favourite ? " *" : "");
+    EXPECT_EQ(lines,
+              (QStringList{"/g/new.nes 1 10 900", "/g/mid.nes 1 20 500", "/g/old.nes 2 50 100",
+                           "/g/short-marked.nes 0 0 0 *", "/g/z-marked.nes 0 0 0 *"}));
+    const GameHistory h = db.summaries().value("/g/short.nes");
+    EXPECT_EQ(std::tuple(h.plays, h.seconds, h.lastPlayed), std::tuple(0, 0, 0));
     // A mark toggles, and a name that is not valid UTF-8 is its own game, not another
     // spelled alike.
     const QByteArray latin1("/g/caf\xe9.nes");
@@ -108,37 +77,27 @@ TEST(LibraryDb, HistoryLinesLatestPlayFirstMarkedOnesLastAndMarksToggleByThePath
     EXPECT_TRUE(db.isFavourite(latin1));
     EXPECT_FALSE(db.isFavourite("/g/caf\xc3\xa9.nes"));
     EXPECT_TRUE(db.summaries().contains(latin1));
-    EXPECT_EQ(db.toggleFavourite("/g/b.nes"), true);
-    EXPECT_EQ(db.toggleFavourite("/g/b.nes"), false);
-    EXPECT_FALSE(db.isFavourite("/g/b.nes"));
+    EXPECT_EQ(db.toggleFavourite(latin1), false);
+    EXPECT_FALSE(db.isFavourite(latin1));
 }
 
+// A rename takes the plays along, and a mark either name had.
 TEST(LibraryDb, CarryOverMovesSessionsAndMark) {
-    struct Case {
-        const char* name;
-        bool fromMarked, toMarked;
+    const struct {
+        std::vector<const char*> marked;
         bool expectMarked;
-    };
-    for (const Case& c : std::vector<Case>{{"marked game renamed", true, false, true},
-                                           {"unmarked onto unmarked", false, false, false},
-                                           {"unmarked copy into a marked one", false, true, true},
-                                           {"both marked", true, true, true}}) {
-        SCOPED_TRACE(c.name);
-        TempFolder t;
-        LibraryDb db;
-        ASSERT_TRUE(db.open(dbFile(t)).ok);
-        for (const char* p : {"/g/old.nes", "/g/new.nes"}) {
-            const auto id = db.beginSession(p, QString(), 100);
-            ASSERT_TRUE(id && db.setSessionSeconds(*id, 30));
-        }
-        if (c.fromMarked) db.setFavourite("/g/old.nes", true);
-        if (c.toMarked) db.setFavourite("/g/new.nes", true);
-        ASSERT_TRUE(db.carryOver("/g/old.nes", "/g/new.nes"));
-        const auto all = db.summaries();
+    } cases[] = {{{"/g/old.nes"}, true},
+                 {{}, false},
+                 {{"/g/new.nes"}, true},
+                 {{"/g/old.nes", "/g/new.nes"}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.marked.size());
+        Library library({{"/g/old.nes", 100, 30}, {"/g/new.nes", 100, 30}}, c.marked);
+        ASSERT_TRUE(library.db.carryOver("/g/old.nes", "/g/new.nes"));
+        const auto all = library.db.summaries();
         EXPECT_FALSE(all.contains("/g/old.nes"));
-        EXPECT_EQ(all.value("/g/new.nes").plays, 2);
-        EXPECT_EQ(all.value("/g/new.nes").seconds, 60);
-        EXPECT_EQ(all.value("/g/new.nes").favourite, c.expectMarked);
+        const GameHistory h = all.value("/g/new.nes");
+        EXPECT_EQ(std::tuple(h.plays, h.seconds, h.favourite), std::tuple(2, 60, c.expectMarked));
     }
 }
 
@@ -155,10 +114,10 @@ TEST(LibraryDb, BrokenFileIsMovedAsideWithItsCompanions) {
         // A real database whose pages are then overwritten in the middle.
         TempFolder t;
         QDir().mkpath(t.file(QStringLiteral("data")));
-        rawSql(dbFile(t),
-               "PRAGMA page_size=1024; CREATE TABLE x(a, b); CREATE INDEX xa ON x(a);"
-               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<2000)"
-               " INSERT INTO x SELECT i, randomblob(50) FROM n;");
+        RawSqlite(dbFile(t)).exec(
+            "PRAGMA page_size=1024; CREATE TABLE x(a, b); CREATE INDEX xa ON x(a);"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<2000)"
+            " INSERT INTO x SELECT i, randomblob(50) FROM n;");
         damaged = t.read(QStringLiteral("data/library.sqlite3"));
         for (int i = 3 * 1024; i < 6 * 1024; ++i)
             damaged[i] = static_cast<char>(0x5a);

@@ -5,6 +5,7 @@
 #include "library/SqliteFile.h"
 #include "support/Forked.h"
 #include "support/OtherUser.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -94,27 +95,26 @@ TEST(LibraryFiles, AFileThatCannotBeOpenedIsNeverMovedAside) {
     }
 }
 
-// Anything but a regular file is refused without being opened: a FIFO would hang the
-// start for good.
+// Anything but a regular file, the database or a companion, is refused without being
+// opened (a FIFO would hang the start for good), and stays as it was.
 TEST(LibraryFiles, AFifoOrAFolderIsRefusedUntouched) {
-    for (const char* companion : {"", "-wal", "-shm"}) {
-        SCOPED_TRACE(companion);
+    for (const char* made : {"", "-wal", "-shm", "/"}) {  // "/": a folder by the file's name
+        SCOPED_TRACE(made);
         TempFolder t;
-        const QString file = t.file(QStringLiteral("data/library.sqlite3"));
-        QDir().mkpath(t.file(QStringLiteral("data")));
-        ASSERT_EQ(::mkfifo((file + QLatin1String(companion)).toUtf8().constData(), 0600), 0);
+        const QString file = t.mkdir(QStringLiteral("data")) + QStringLiteral("/library.sqlite3");
+        const QByteArray path = (file + QLatin1String(made)).toUtf8();
+        ASSERT_EQ(*made == '/' ? ::mkdir(path.constData(), 0700) : ::mkfifo(path.constData(), 0600),
+                  0);
         LibraryDb db;
         const LibraryDb::Opened opened = db.open(file);
         EXPECT_FALSE(opened.ok);
         EXPECT_TRUE(opened.error.contains(QStringLiteral("not a regular file")))
             << opened.error.toStdString();
         EXPECT_EQ(brokenCopies(t), QStringList());
+        struct stat st;
+        ASSERT_EQ(::stat(path.constData(), &st), 0);
+        EXPECT_TRUE(*made == '/' ? S_ISDIR(st.st_mode) : S_ISFIFO(st.st_mode));
     }
-    TempFolder t;
-    QDir().mkpath(t.file(QStringLiteral("data/library.sqlite3")));
-    LibraryDb db;
-    EXPECT_FALSE(db.open(t.file(QStringLiteral("data/library.sqlite3"))).ok);
-    EXPECT_TRUE(QFileInfo(t.file(QStringLiteral("data/library.sqlite3"))).isDir());
 }
 
 // A damaged file is taken away only from nobody: a connection that still has it, in this
@@ -173,48 +173,31 @@ TEST(LibraryFiles, TheOldChecksumTablesLeaveTheLibrary) {
     TempFolder t;
     const QString file = t.file(QStringLiteral("data/library.sqlite3"));
     writeHistory(file);
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE checksum_format(version, generation);"
-                               "CREATE TABLE checksum_sources(id INTEGER PRIMARY KEY, path);"
-                               "CREATE TABLE checksum_roms(id INTEGER PRIMARY KEY, size, crc,"
-                               " name);"
-                               "CREATE INDEX checksum_roms_by_sum ON checksum_roms(size, crc);"
-                               "CREATE TABLE file_checksums_format(format);"
-                               "CREATE TABLE file_checksums(path BLOB PRIMARY KEY, crc);"
-                               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n"
-                               " WHERE i < 20000) INSERT INTO checksum_roms(size, crc, name)"
-                               " SELECT i, i * 7, hex(randomblob(60)) FROM n;"
-                               "INSERT INTO file_checksums VALUES(x'2f67', 1);"
-                               // Back to a version-4 file: without what step 5 -> 6 adds.
-                               "DROP TABLE mark_changes; DROP TABLE renames;"
-                               "DROP TABLE journal_reads; DROP INDEX sessions_by_uid;"
-                               "DROP INDEX sessions_unshared;"
-                               "ALTER TABLE sessions DROP COLUMN uid;"
-                               "ALTER TABLE sessions DROP COLUMN shared;"
-                               "PRAGMA user_version=4;",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(db);
-    }
+    ASSERT_TRUE(RawSqlite(file).exec(
+        "CREATE TABLE checksum_format(version, generation);"
+        "CREATE TABLE checksum_sources(id INTEGER PRIMARY KEY, path);"
+        "CREATE TABLE checksum_roms(id INTEGER PRIMARY KEY, size, crc, name);"
+        "CREATE INDEX checksum_roms_by_sum ON checksum_roms(size, crc);"
+        "CREATE TABLE file_checksums_format(format);"
+        "CREATE TABLE file_checksums(path BLOB PRIMARY KEY, crc);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 20000)"
+        " INSERT INTO checksum_roms(size, crc, name) SELECT i, i * 7, hex(randomblob(60)) FROM n;"
+        "INSERT INTO file_checksums VALUES(x'2f67', 1);"
+        // Back to a version-4 file: without what step 5 -> 6 adds.
+        "DROP TABLE mark_changes; DROP TABLE renames; DROP TABLE journal_reads;"
+        "DROP INDEX sessions_by_uid; DROP INDEX sessions_unshared;"
+        "ALTER TABLE sessions DROP COLUMN uid; ALTER TABLE sessions DROP COLUMN shared;"
+        "PRAGMA user_version=4;"));
     ASSERT_GT(QFileInfo(file).size(), 2 * 1024 * 1024);
     {
         LibraryDb db;
         ASSERT_TRUE(db.open(file).ok);
         EXPECT_EQ(db.schemaVersion(), LibraryDb::kSchemaVersion);
         EXPECT_TRUE(db.isFavourite("/g/kept.nes"));
-        sqlite3_stmt* s = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db.handle(),
-                                     "SELECT count(*) FROM sqlite_schema WHERE name LIKE"
-                                     " '%checksum%'",
-                                     -1, &s, nullptr),
-                  SQLITE_OK);
-        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-        EXPECT_EQ(sqlite3_column_int(s, 0), 0);
-        sqlite3_finalize(s);
         EXPECT_TRUE(db.integrityOk());
     }
+    EXPECT_EQ(RawSqlite(file).numbers("SELECT count(*) FROM sqlite_schema WHERE name LIKE"
+                                      " '%checksum%'"),
+              QList<qint64>{0});
     EXPECT_LT(QFileInfo(file).size(), 100 * 1024);
 }

@@ -18,11 +18,8 @@ PadEvent button(PadButton b, bool pressed, int pad = 1) {
     return {
         .kind = PadEvent::Kind::Button, .pad = pad, .name = {}, .button = b, .pressed = pressed};
 }
-PadEvent axis(PadAxis a, double value, int pad = 1) {
-    return {.kind = PadEvent::Kind::Axis, .pad = pad, .name = {}, .axis = a, .value = value};
-}
-PadEvent removed(int pad) {
-    return {.kind = PadEvent::Kind::Removed, .pad = pad, .name = {}};
+PadEvent axis(PadAxis a, double value) {
+    return {.kind = PadEvent::Kind::Axis, .pad = 1, .name = {}, .axis = a, .value = value};
 }
 
 // Each button types the key it stands for, as the window's key routes understand it; the
@@ -30,13 +27,11 @@ PadEvent removed(int pad) {
 TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
     struct Case {
         PadButton button;
-        Qt::Key key;
+        Qt::Key key;  // Key_unknown: types nothing, as the folder picker (Start) is a dialog
         Qt::KeyboardModifiers modifiers;
     };
     using B = PadButton;
     const auto none = Qt::NoModifier;
-    // The folder picker (Start) is a dialog the pad cannot drive: it and the others type
-    // nothing (Qt::Key_unknown).
     // clang-format off
     const Case cases[] = {
         {B::South, Qt::Key_Return, none}, {B::East, Qt::Key_Escape, none},
@@ -64,7 +59,6 @@ TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
             EXPECT_EQ(strokes->first().modifiers, c.modifiers);
         }
         EXPECT_TRUE(keys.handle(button(c.button, false), 10, true).isEmpty());
-        // Released, it types again.
         EXPECT_EQ(keys.handle(button(c.button, true), 20, true), typed);
     }
 }
@@ -167,7 +161,8 @@ TEST(GamepadKeys, PadsAreApartAndARemovedPadLetsGo) {
     GamepadKeys keys;
     EXPECT_EQ(keys.handle(button(PadButton::DpadUp, true, 1), 0, true), QStringList{"{UP}"});
     EXPECT_EQ(keys.handle(button(PadButton::DpadUp, true, 2), 100, true), QStringList{"{UP}"});
-    EXPECT_EQ(keys.handle(removed(1), 200, true), QStringList{});
+    EXPECT_EQ(keys.handle({.kind = PadEvent::Kind::Removed, .pad = 1, .name = {}}, 200, true),
+              QStringList{});
     EXPECT_EQ(keys.nextRepeatAt(), 600);  // pad 2's
     EXPECT_EQ(keys.repeat(600, true), QStringList{"{UP}"});
     // Plugged in again under the same id, its Up starts afresh.

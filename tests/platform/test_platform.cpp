@@ -31,15 +31,23 @@ namespace {
 
 TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
     TempFolder dir;
+    const QString oddFolder = "/roms/" + platform::decodeName("emu \xe9\xff");
+    // Written in this order; "" for the value read back: no section, nothing written.
+    const struct {
+        const char *section, *key;
+        QString value, readBack;
+    } saved[] = {
+        {"zsnesw.exe", "cmdline", "-fullscreen /x \"a b\"", "-fullscreen /x \"a b\""},
+        {"zsnesw.exe", "Maximized", "False", "True"},  // saved again below
+        {"ZINC.EXE", "file", "12", "12"},
+        {"", "orphan", "x", "none"},
+        {"zsnes.exe", "roms", oddFolder, oddFolder},
+        {"zsnes.exe", "cmdline", "-fs é", "-fs é"},
+    };
     auto store = std::make_unique<platform::IniSettingsStore>(dir.path());
     EXPECT_EQ(store->getSetting("Rombard", "zsnesw.exe", "cmdline", "def"), "def");
-    store->saveSetting("Rombard", "zsnesw.exe", "cmdline", "-fullscreen /x \"a b\"");
-    store->saveSetting("Rombard", "zsnesw.exe", "Maximized", "False");
-    store->saveSetting("Rombard", "ZINC.EXE", "file", "12");
-    store->saveSetting("Rombard", "", "orphan", "x");  // no section: nothing written
-    const QString oddFolder = "/roms/" + platform::decodeName("emu \xe9\xff");
-    store->saveSetting("Rombard", "zsnes.exe", "roms", oddFolder);
-    store->saveSetting("Rombard", "zsnes.exe", "cmdline", "-fs é");
+    for (const auto& v : saved)
+        store->saveSetting("Rombard", v.section, v.key, v.value);
     // Kept in memory and read back from there, to be written in one go: on sync...
     EXPECT_EQ(store->getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
     EXPECT_FALSE(dir.exists("Rombard/Rombard.conf"));
@@ -48,16 +56,10 @@ TEST(Settings, ReadsDefaultsWritesSectionsAndKeepsTextExactly) {
     // ...and when the store closes.
     store->saveSetting("Rombard", "zsnesw.exe", "Maximized", "True");
     store.reset();
-
-    // A second store over the same folder (the next run) sees every value.
     platform::IniSettingsStore again(dir.path());
-    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "cmdline", ""), "-fullscreen /x \"a b\"");
-    EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "Maximized", ""), "True");
-    EXPECT_EQ(again.getSetting("Rombard", "ZINC.EXE", "file", ""), "12");
+    for (const auto& v : saved)
+        EXPECT_EQ(again.getSetting("Rombard", v.section, v.key, "none"), v.readBack) << v.key;
     EXPECT_EQ(again.getSetting("Rombard", "zsnesw.exe", "file", "none"), "none");
-    EXPECT_EQ(again.getSetting("Rombard", "", "orphan", "none"), "none");
-    EXPECT_EQ(again.getSetting("Rombard", "zsnes.exe", "roms", ""), oddFolder);
-    EXPECT_EQ(again.getSetting("Rombard", "zsnes.exe", "cmdline", ""), "-fs é");
     // A folder whose name is not UTF-8 is stored as its bytes, not as U+FFFD.
     const QByteArray text = dir.read("Rombard/Rombard.conf");
     EXPECT_FALSE(text.contains("\xef\xbf\xbd")) << text.toStdString();
@@ -95,15 +97,27 @@ TEST(PropertyBag, ReadsEachShapeAndFallsBackToTheDefault) {
     EXPECT_EQ(platform::PropertyBag::fromJson("[1]").readProperty("Half", 2), 2);
 }
 
+// Lookups ignore letter case, also in names that are not UTF-8 (spelt out here in capitals:
+// QString::toUpper would turn the escaped byte into U+FFFD), and see the folder change.
 TEST(FileOperations, LookupsIgnoreCaseChangesTakeTheExactEntry) {
     TempFolder dir;
     dir.write("Sonic.SMD", "abc");
     dir.write("other.smd", "x");
+    const QString odd = platform::decodeName("caf\xe9.sms");
+    const QString oddUpper = platform::decodeName("CAF\xe9.SMS");
+    ASSERT_TRUE(raw::write(dir.file(odd), "abcd"));
     platform::LocalFileOperations ops(platform::TrashPlaces{dir.file("Trash"), false});
-
+    platform::FolderNameIndex index;
     EXPECT_EQ(ops.resolve(dir.file("sonic.smd")), dir.file("Sonic.SMD"));
     EXPECT_FALSE(ops.resolve(dir.file("nope.smd")).has_value());
     EXPECT_EQ(ops.fileSize(dir.file("SONIC.smd")), 3);
+    EXPECT_EQ(ops.fileSize(dir.file(oddUpper)), 4);
+    EXPECT_EQ(index.resolveName(dir.path(), oddUpper), odd);
+    EXPECT_TRUE(index.resolveName(dir.path(), "fixed.sms").isEmpty());
+    EXPECT_TRUE(ops.rename(dir.file(odd), dir.file("fixed.sms")));
+    EXPECT_TRUE(index.resolveName(dir.path(), oddUpper).isEmpty());
+    EXPECT_EQ(index.resolveName(dir.path(), "FIXED.SMS"), "fixed.sms");
+    EXPECT_EQ(dir.read("fixed.sms"), "abcd");
 
     // Another spelling is not the entry: nothing moves, and the reason is given. (Renames
     // keep the same rules; the exact-entry table beside the trash's tests shows them.)
@@ -113,48 +127,19 @@ TEST(FileOperations, LookupsIgnoreCaseChangesTakeTheExactEntry) {
     EXPECT_EQ(dir.read("other.smd"), "x");
 }
 
-TEST(FolderNameIndex, SeesChangesAndNonUtf8Names) {
-    TempFolder dir;
-    platform::FolderNameIndex index;
-    EXPECT_TRUE(index.resolveName(dir.path(), "a.gif").isEmpty());
-    dir.write("A.GIF");
-    EXPECT_EQ(index.resolveName(dir.path(), "a.gif"), "A.GIF");
-    QFile::remove(dir.file("A.GIF"));
-    EXPECT_TRUE(index.resolveName(dir.path(), "a.gif").isEmpty());
-
-    // A name that is not valid UTF-8 on disk still resolves, and the file operations
-    // reach the very file through it.
-    const QString name = platform::decodeName(QByteArray("caf\xe9.sms"));
-    ASSERT_TRUE(raw::write(dir.path() + "/" + name, "abcd"));
-    // (QString::toUpper would turn the escaped byte into U+FFFD, so spell it out.)
-    const QString upper = platform::decodeName(QByteArray("CAF\xe9.SMS"));
-    const QString real = index.resolveName(dir.path(), upper);
-    ASSERT_EQ(real, name);
-    platform::LocalFileOperations ops;
-    EXPECT_EQ(ops.fileSize(dir.path() + "/" + upper), 4);
-    EXPECT_TRUE(ops.rename(dir.path() + "/" + real, dir.path() + "/fixed.sms"));
-    EXPECT_EQ(dir.read("fixed.sms"), "abcd");
-}
-
 // Plain ASCII names take shortcuts through decoding and folding; they must give what the
 // general way gives, and the general way must still apply to every other name.
 TEST(FileNames, AsciiShortcutsGiveTheGeneralResults) {
     QByteArray everyAscii;
     for (int c = 1; c < 0x80; ++c)
         everyAscii.append(char(c));
+    // clang-format off
     const QByteArray names[] = {
-        "",
-        "game.smc",
-        "GAME 00001 (U) [!].SMC",
-        "Zelda_[b1]~.zip",
-        everyAscii,
-        "caf\xc3\xa9.sms",  // UTF-8: folded by the Unicode tables
-        "CAF\xc3\x89.SMS",  // likewise, capitals before and after the accent
+        "", "game.smc", "GAME 00001 (U) [!].SMC", "Zelda_[b1]~.zip", everyAscii,
+        "caf\xc3\xa9.sms", "CAF\xc3\x89.SMS",  // UTF-8: folded by the Unicode tables
         "STRASSE\xc3\x9f",  // a letter that folds to two
-        "Caf\xe9.sms",      // not UTF-8: the byte stays escaped through folding
-        "\xff"
-        "ABC",
-    };
+        "Caf\xe9.sms", "\xff" "ABC"};  // not UTF-8: the byte stays escaped through folding
+    // clang-format on
     for (const QByteArray& bytes : names) {
         const QString name = platform::decodeName(bytes);
         EXPECT_EQ(platform::encodeName(name), bytes) << bytes.constData();
@@ -173,27 +158,17 @@ TEST(PrintedNames, ControlsBackslashesAndBrokenUtf8AreEscapedTheRestKept) {
     };
     // clang-format off
     const Case cases[] = {
-        {"/roms/Game (E) [!].smc", "/roms/Game (E) [!].smc"},
-        {"a\tb", "a\\tb"},
-        {"a\nb", "a\\nb"},
-        {"a\\b", "a\\\\b"},
-        {"\\x41", "\\\\x41"},  // reads back as itself, not as "A"
+        {"/roms/Game (E) [!].smc", "/roms/Game (E) [!].smc"}, {"a\tb", "a\\tb"}, {"", ""},
+        {"a\\b", "a\\\\b"}, {"\\x41", "\\\\x41"},  // reads back as itself, not as "A"
         {"x.smc -> y.smc\n/roms/z.smc", "x.smc -> y.smc\\n/roms/z.smc"},
         {"\r\x1b[2J\x7f\x01", "\\x0d\\x1b[2J\\x7f\\x01"},
-        {"\xc3\xa9 \xe3\x82\xbc \xf0\x9f\x98\x80 \xc2\xa0",
-         "\xc3\xa9 \xe3\x82\xbc \xf0\x9f\x98\x80 \xc2\xa0"},
+        {"\xc3\xa9 \xe3\x82\xbc \xf0\x9f\x98\x80 \xc2\xa0", "\xc3\xa9 \xe3\x82\xbc \xf0\x9f\x98\x80 \xc2\xa0"},
         {"\xc2\x9b" "1m", "\\xc2\\x9b" "1m"},  // a C1 control (CSI)
-        {"-r\xe9ms", "-r\\xe9ms"},  // Latin-1
-        {"\xff\xfe", "\\xff\\xfe"},
-        {"end\xc3", "end\\xc3"},  // cut short
-        {"\xe3\x82", "\\xe3\\x82"},
-        {"\xc0\xaf", "\\xc0\\xaf"},  // overlong
-        {"\xe0\x80\xaf", "\\xe0\\x80\\xaf"},  // overlong
+        {"-r\xe9ms", "-r\\xe9ms"}, {"\xff\xfe", "\\xff\\xfe"},  // Latin-1
+        {"end\xc3", "end\\xc3"}, {"\xe3\x82", "\\xe3\\x82"}, {"\xe2\x82" "a", "\\xe2\\x82" "a"},  // cut short
+        {"\xc0\xaf", "\\xc0\\xaf"}, {"\xe0\x80\xaf", "\\xe0\\x80\\xaf"},  // overlong
         {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate
-        {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},  // past U+10FFFF
-        {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},  // U+10FFFF itself
-        {"\xe2\x82" "a", "\\xe2\\x82" "a"},
-        {"", ""},
+        {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"}, {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},  // U+10FFFF and past it
     };
     // clang-format on
     for (const Case& c : cases)
@@ -264,66 +239,37 @@ TEST(Wildcard, Table) {
 }
 
 // Names that look like data files but are FIFOs, devices, folders or links: read only when
-// they are regular files, never waited on, never read past the cap. A hang here fails the
-// test run by its time limit.
-
-// What a test folder's `name` should be: a plain file with `content`, or something else.
-enum class Make { File, Fifo, Folder, LinkToFile, LinkToZero, Dangling };
-
-QString make(TempFolder& t, const QString& name, Make kind, const QByteArray& content = "data") {
-    const QString path = t.file(name);
-    switch (kind) {
-        case Make::File:
-            t.write(name, content);
-            break;
-        case Make::Fifo:
-            EXPECT_EQ(::mkfifo(raw::bytes(path).constData(), 0644), 0);
-            break;
-        case Make::Folder:
-            t.mkdir(name);
-            break;
-        case Make::LinkToFile:
-            t.write(name + ".target", content);
-            EXPECT_TRUE(raw::link(path + ".target", path));
-            break;
-        case Make::LinkToZero:
-            EXPECT_TRUE(raw::link(QStringLiteral("/dev/zero"), path));
-            break;
-        case Make::Dangling:
-            EXPECT_TRUE(raw::link(t.file("nowhere"), path));
-            break;
-    }
-    return path;
-}
-
+// they are regular files, never waited on, never read past the cap.
 TEST(RegularFiles, OnlyRegularFilesAreOpenedAndNothingWaits) {
-    struct Case {
-        const char* what;
-        Make kind;
+    // Made as a file holding "data" ('f'), a FIFO ('p'), a folder ('d') or a link ('l').
+    const struct {
+        const char* name;
+        char made;
+        const char* linkTo;
         bool opens;
-    };
-    const Case cases[] = {
-        {"a plain file", Make::File, true}, {"a link to a plain file", Make::LinkToFile, true},
-        {"a FIFO", Make::Fifo, false},      {"a link to /dev/zero", Make::LinkToZero, false},
-        {"a folder", Make::Folder, false},  {"a dangling link", Make::Dangling, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempFolder t;
-        const QString path = make(t, QStringLiteral("x.dat"), c.kind);
-
+        const char* listedAs;  // what a folder's listing calls it
+        // clang-format off
+    } cases[] = {
+        {"file", 'f', nullptr, true, "file"}, {"link", 'l', "file", true, "link"},
+        {"fifo", 'p', nullptr, false, "other"}, {"zero", 'l', "/dev/zero", false, "link"},
+        {"folder", 'd', nullptr, false, "other"}, {"dangling", 'l', "nowhere", false, "link"}};
+    // clang-format on
+    TempFolder t;
+    QStringList listed;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = t.file(c.name);
+        const QByteArray at = raw::bytes(path);
+        ASSERT_TRUE(c.made == 'f'   ? raw::write(path, "data")
+                    : c.made == 'p' ? ::mkfifo(at.constData(), 0644) == 0
+                    : c.made == 'd' ? ::mkdir(at.constData(), 0755) == 0
+                                    : raw::link(QString::fromUtf8(c.linkTo), path));
+        listed << QString(c.name) + '=' + c.listedAs;
         const std::optional<QByteArray> bytes = platform::readRegularFile(path, 1 << 20);
-        EXPECT_EQ(bytes.has_value(), c.opens);
-        if (bytes) {
-            EXPECT_EQ(*bytes, "data");
-        }
-
+        EXPECT_EQ(bytes, c.opens ? std::optional<QByteArray>("data") : std::nullopt);
         QFile file;
         EXPECT_EQ(platform::openRegularForReading(file, path), c.opens);
-        if (c.opens) {
-            EXPECT_EQ(file.readAll(), "data");
-        }
-
+        EXPECT_EQ(file.isOpen() ? file.readAll() : QByteArray(), c.opens ? "data" : "");
         const int fd = platform::openRegular(path);
         EXPECT_EQ(fd >= 0, c.opens);
         if (fd >= 0) {
@@ -334,6 +280,23 @@ TEST(RegularFiles, OnlyRegularFilesAreOpenedAndNothingWaits) {
         }
     }
     EXPECT_FALSE(platform::readRegularFile(QString(), 10));
+
+    const auto entries = platform::folderEntryKinds(t.path());
+    ASSERT_TRUE(entries);
+    QStringList seen;
+    for (const auto& [name, kind] : *entries)
+        seen << name + '=' +
+                    (kind == platform::EntryKind::File      ? "file"
+                     : kind == platform::EntryKind::Link    ? "link"
+                     : kind == platform::EntryKind::Unknown ? "unknown"  // untyped file systems
+                                                            : "other");
+    seen.sort();
+    listed.sort();
+    if (!seen.join(' ').contains("unknown")) {
+        EXPECT_EQ(seen, listed);
+    }
+    EXPECT_EQ(platform::folderEntries(t.path())->size(), 6);
+    EXPECT_FALSE(platform::folderEntryKinds(t.file("file")));
 }
 
 TEST(RegularFiles, ReadingStopsAtTheCapAndSaysSo) {
@@ -354,9 +317,8 @@ TEST(RegularFiles, ReadingStopsAtTheCapAndSaysSo) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         TempFolder t;
-        QByteArray content(qsizetype(c.size), 'x');
-        for (qsizetype i = 0; i < content.size(); ++i)
-            content[i] = char('a' + i % 26);
+        const QByteArray content =
+            QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(c.size / 26 + 1).left(c.size);
         const QString path = t.write(QStringLiteral("f"), content);
         bool cut = !c.cut;
         const std::optional<QByteArray> bytes = platform::readRegularFile(path, c.cap, &cut);
@@ -380,121 +342,69 @@ TEST(RegularFiles, ReadingStopsAtTheCapAndSaysSo) {
     EXPECT_FALSE(platform::readWholeRegularFile(QStringLiteral("/proc/self/maps"), 16));
 }
 
-TEST(FolderEntryKinds, TellFilesLinksAndOthersApart) {
-    TempFolder t;
-    make(t, QStringLiteral("file"), Make::File);
-    make(t, QStringLiteral("fifo"), Make::Fifo);
-    make(t, QStringLiteral("folder"), Make::Folder);
-    make(t, QStringLiteral("link"), Make::LinkToFile);  // with link.target, a file
-    make(t, QStringLiteral("dangling"), Make::Dangling);
-    const std::optional<std::vector<platform::FolderEntry>> entries =
-        platform::folderEntryKinds(t.path());
-    ASSERT_TRUE(entries);
-    QStringList seen;
-    for (const auto& [name, kind] : *entries) {
-        // File systems that do not type their entries say Unknown, which the caller looks at.
-        if (kind == platform::EntryKind::Unknown) continue;
-        const char* k = kind == platform::EntryKind::File   ? "file"
-                        : kind == platform::EntryKind::Link ? "link"
-                                                            : "other";
-        seen << name + '=' + k;
-    }
-    seen.sort();
-    if (seen.size() == 6) {
-        EXPECT_EQ(seen, (QStringList{"dangling=link", "fifo=other", "file=file", "folder=other",
-                                     "link.target=file", "link=link"}));
-    }
-    EXPECT_EQ(platform::folderEntries(t.path())->size(), 6);
-    EXPECT_FALSE(platform::folderEntryKinds(t.file("file")));
-}
-
-// The settings file as a file: what is never read or written through, and the failures the
-// window is told about.
-
-QString confFile(const TempFolder& t) {
-    return t.file(QStringLiteral("config/Rombard/Rombard.conf"));
-}
-
 }  // namespace
 
-// A FIFO (or a folder) where the settings file belongs: the start does not wait on it,
-// defaults are used, nothing is written through it, and the window is told once, also when
-// it asks only after the problem was met.
-TEST(SettingsFiles, ANonRegularFileIsNeitherReadNorWritten) {
-    for (const bool fifo : {true, false}) {
-        SCOPED_TRACE(fifo ? "a FIFO" : "a folder");
+// A settings file the store cannot use: a FIFO or a folder in its place is neither waited
+// on nor written through, and a file that cannot be written keeps what it had. Defaults are
+// read, and the window is told once however many changes follow, also when it asks only
+// after the problem was met, and without anyone asking to sync.
+TEST(SettingsFiles, AnUnusableFileIsToldOnceAndKeptAsItWas) {
+    const struct {
+        const char* what;
+        mode_t kind;
+        const char* told;
+    } cases[] = {{"a FIFO", S_IFIFO, "is not a regular file"},
+                 {"a folder", S_IFDIR, "is not a regular file"},
+                 {"a file nobody may write", S_IFREG, "Permission denied"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         TempFolder t;
-        const QString file = confFile(t);
-        QDir().mkpath(t.file(QStringLiteral("config/Rombard")));
-        if (fifo)
-            ASSERT_EQ(::mkfifo(file.toUtf8().constData(), 0600), 0);
-        else
-            ASSERT_TRUE(QDir().mkpath(file));
-        // A reader that never blocks: anything written through the FIFO would wait here.
-        const int reader = fifo ? ::open(file.toUtf8().constData(), O_RDONLY | O_NONBLOCK) : -1;
-
+        const QString file = t.mkdir("config/Rombard") + "/Rombard.conf";
+        const QByteArray path = raw::bytes(file);
+        for (const QString& folder : {t.path(), t.file("config")})
+            ::chmod(raw::bytes(folder).constData(), 0755);
+        int reader = -1;  // never blocks: anything written through the FIFO would wait here
+        if (c.kind == S_IFIFO) {
+            ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+            reader = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+        } else if (c.kind == S_IFDIR) {
+            ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+        } else {
+            ASSERT_TRUE(raw::write(file, "[Nestopia]\nPattern=*.gb\n"));
+            ::chmod(path.constData(), 0444);
+            ::chmod(raw::bytes(t.file("config/Rombard")).constData(), 0555);
+        }
         const support::Forked run = support::runForked([&](int out) {
             ::alarm(10);  // a hang ends the child, and the test with it
+            // root writes wherever it likes; the user nobody cannot.
+            if (::geteuid() == 0 && !support::becomeUser(support::kNobodyUid)) return 9;
             platform::IniSettingsStore store(t.file(QStringLiteral("config")));
             const QString value = store.getSetting("Rombard", "Nestopia", "Pattern", "*.nes");
             store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
-            store.getSetting("Rombard", "Nestopia", "Pattern", QString());
             QStringList told;
             store.setProblemHandler([&](const QString& text) { told << text; });
+            QCoreApplication::processEvents();
+            if (told.size() != 1) return 2;
             store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
+            if (store.sync() == (c.kind == S_IFREG)) return 3;
             support::writeAll(out, (value + '\n' + told.join('\n')).toUtf8());
             return told.size() == 1 ? 0 : 1;
         });
+        ::chmod(raw::bytes(t.file("config/Rombard")).constData(), 0755);
         EXPECT_EQ(run.status, 0) << run.out.toStdString();
-        EXPECT_TRUE(run.out.startsWith("*.nes\n")) << run.out.toStdString();
-        EXPECT_TRUE(run.out.contains("is not a regular file")) << run.out.toStdString();
+        EXPECT_TRUE(run.out.startsWith(c.kind == S_IFREG ? "*.gb\n" : "*.nes\n") &&
+                    run.out.contains(path) && run.out.contains(c.told))
+            << run.out.toStdString();
         struct stat st;
-        ASSERT_EQ(::lstat(file.toUtf8().constData(), &st), 0);
-        EXPECT_EQ(fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode), true);
+        ASSERT_EQ(::lstat(path.constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+        if (c.kind == S_IFREG) {
+            EXPECT_EQ(raw::read(file), "[Nestopia]\nPattern=*.gb\n");
+        }
         if (reader >= 0) {
-            char c;
-            EXPECT_LE(::read(reader, &c, 1), 0);
+            char byte;
+            EXPECT_LE(::read(reader, &byte, 1), 0);
             ::close(reader);
         }
     }
-}
-
-// A config folder that cannot be written: the change is not kept, and the window can say
-// why, once however many changes follow.
-TEST(SettingsFiles, ASaveThatFailsIsReportedOnce) {
-    TempFolder t;
-    const QString file = confFile(t);
-    {
-        platform::IniSettingsStore store(t.file(QStringLiteral("config")));
-        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.nes");
-    }
-    const QByteArray before = t.read(QStringLiteral("config/Rombard/Rombard.conf"));
-    ASSERT_FALSE(before.isEmpty());
-    ::chmod(t.path().toUtf8().constData(), 0755);
-    ::chmod(t.file(QStringLiteral("config")).toUtf8().constData(), 0755);
-    ::chmod(t.file(QStringLiteral("config/Rombard")).toUtf8().constData(), 0555);
-    ::chmod(file.toUtf8().constData(), 0444);
-
-    const support::Forked run = support::runForked([&](int out) {
-        // root writes wherever it likes; the user nobody cannot.
-        if (::geteuid() == 0 && !support::becomeUser(support::kNobodyUid)) return 9;
-        platform::IniSettingsStore store(t.file(QStringLiteral("config")));
-        QStringList told;
-        store.setProblemHandler([&](const QString& text) { told << text; });
-        // Told once the event loop is back from the save, without anyone asking to sync...
-        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.zip");
-        QCoreApplication::processEvents();
-        if (told.size() != 1) return 2;
-        // ...and on an explicit sync, which fails again, but is not told twice.
-        store.saveSetting("Rombard", "Nestopia", "Pattern", "*.7z");
-        if (store.sync()) return 3;
-        support::writeAll(out, told.join('\n').toUtf8());
-        return told.size() == 1 ? 0 : 1;
-    });
-    ::chmod(t.file(QStringLiteral("config/Rombard")).toUtf8().constData(), 0755);
-    EXPECT_EQ(run.status, 0) << run.out.toStdString();
-    EXPECT_TRUE(run.out.startsWith("Settings cannot be saved to " + file.toUtf8()))
-        << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains("Permission denied")) << run.out.toStdString();
-    EXPECT_EQ(t.read(QStringLiteral("config/Rombard/Rombard.conf")), before);
 }

@@ -34,23 +34,21 @@ namespace {
 using platform::ProcessRecord;
 
 TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
-    struct Case {
+    const struct {
         const char* what;
         QString wanted;
         ProcessRecord record;
         bool matches;
-    };
-    // clang-format off
-    const Case cases[] = {
+        // clang-format off
+    } cases[] = {
         {"native binary", "stella.exe", {1, "/usr/games/stella", "stella", "stella"}, true},
         {"letter case ignored", "Nestopia.exe", {1, "/usr/games/nestopia", "", ""}, true},
         {"without .exe", "stella", {1, "/usr/games/stella", "", ""}, true},
         {"wine keeps the Windows path in argv[0]", "Project64.exe",
          {1, "/usr/lib/wine/wine64-preloader", "C:\\emu\\Project64.exe", "Project64.exe"}, true},
-        {"wrapper script runs under its own name", "stella.exe",
-         {1, "/usr/bin/dash", "/bin/sh", "stella"}, true},
-        {"long names are cut to 15 in comm", "VisualBoyAdvance.exe", {1, "", "", "VisualBoyAdvanc"},
-         true},
+        {"wrapper script runs under its own name", "stella.exe", {1, "/usr/bin/dash", "/bin/sh", "stella"}, true},
+        {"long names are cut to 15 in comm", "VisualBoyAdvance.exe", {1, "", "", "VisualBoyAdvanc"}, true},
+        {"a short comm is no cut name", "VisualBoyAdvance.exe", {1, "", "", "Visual"}, false},
         {"a prefix is not the program", "snes9x.exe", {1, "/usr/bin/snes9x-gtk", "", ""}, false},
         {"another program", "stella.exe", {1, "/usr/bin/z26", "z26", "z26"}, false},
         {"an unreadable process", "stella.exe", {1, "", "", ""}, false},
@@ -59,7 +57,7 @@ TEST(ProcessMatch, ByExecutableArgvZeroOrCommandName) {
         {"an empty name matches nothing", "", {1, "/bin/x", "x", "x"}, false},
     };
     // clang-format on
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(platform::processMatches(c.wanted, c.record), c.matches) << c.what;
 }
 
@@ -84,9 +82,7 @@ TEST(ProcProcessTable, ReadsAProcStyleTreeAndFindsThisVeryProcess) {
 TEST(DesktopShell, WindowsProgramsGoThroughWine) {
     TempFolder t;
     const QString windows = t.write("emu/Game Boy.EXE", "MZ\x90\0");
-    const QString native = t.write("emu/stella.exe",
-                                   "\x7f"
-                                   "ELF");
+    const QString native = t.write("emu/stella.exe", "\x7f\x45LF");  // ELF
     platform::ProgramStart s{windows, {"-x", "/r/a b.gb"}, "/emu", 1};
     const auto wrapped = platform::DesktopShell::resolve(s, "/usr/bin/wine");
     EXPECT_EQ(wrapped.program, "/usr/bin/wine");
@@ -102,19 +98,14 @@ TEST(KeystrokeParser, ClassicSyntax) {
     const auto none = Qt::KeyboardModifiers();
     const auto strokes = platform::parseKeystrokes("a+b^(cd)~{F2}{DOWN 3}{+}%{ENTER}");
     ASSERT_TRUE(strokes.has_value());
+    const KeyStroke down{Qt::Key_Down, none, ""};
+    // clang-format off
     const QList<KeyStroke> expected{
-        {Qt::Key_A, none, "a"},
-        {Qt::Key_B, Qt::ShiftModifier, "B"},
-        {Qt::Key_C, Qt::ControlModifier, ""},
-        {Qt::Key_D, Qt::ControlModifier, ""},
-        {Qt::Key_Return, none, "\r"},
-        {Qt::Key_F2, none, ""},
-        {Qt::Key_Down, none, ""},
-        {Qt::Key_Down, none, ""},
-        {Qt::Key_Down, none, ""},
-        {Qt::Key_Plus, none, "+"},
-        {Qt::Key_Return, Qt::AltModifier, "\r"},
-    };
+        {Qt::Key_A, none, "a"}, {Qt::Key_B, Qt::ShiftModifier, "B"},
+        {Qt::Key_C, Qt::ControlModifier, ""}, {Qt::Key_D, Qt::ControlModifier, ""},
+        {Qt::Key_Return, none, "\r"}, {Qt::Key_F2, none, ""}, down, down, down,
+        {Qt::Key_Plus, none, "+"}, {Qt::Key_Return, Qt::AltModifier, "\r"}};
+    // clang-format on
     EXPECT_EQ(*strokes, expected);
     EXPECT_EQ(platform::parseKeystrokes("{}}")->size(), 1);
     EXPECT_EQ(platform::parseKeystrokes("{{}")->first().text, "{");
@@ -147,21 +138,18 @@ protected:
             log << "F9 begins";
             QApplication::processEvents();
             log << "F9 ends";
-            return;
-        }
-        if (e->key() == Qt::Key_F2 && onF2) {
+        } else if (e->key() == Qt::Key_F2 && onF2) {
             onF2();
-            return;
+        } else {
+            if (e->key() == Qt::Key_Down) log << "Down";
+            QLineEdit::keyPressEvent(e);
         }
-        if (e->key() == Qt::Key_Down) log << "Down";
-        QLineEdit::keyPressEvent(e);
     }
 };
 
-// Each key goes where the focus is when it arrives, after the last one's handling: a key
-// that came in the middle of the command before it, keys dropped while no window was
-// active (just after the macro's own input box closed), and the keys after one that opens
-// a dialog, which belong to the dialog, were faults; a Tab sends the rest to the next field.
+// Each key goes where the focus is when it arrives, after the last one's handling: not in
+// the middle of the command before it, not lost while no window is active, and into the
+// dialog a key opened; a Tab sends the rest to the next field.
 TEST(FocusKeystrokeSender, EachKeyAfterTheLastOnesHandling) {
     QWidget window;
     auto* list = new KeyLog(&window);
@@ -210,27 +198,23 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     using platform::MessageAnswer;
     using platform::MessageButtons;
     using platform::MessageIcon;
-    struct Case {
+    using Box = QMessageBox;
+    const struct {
         MessageButtons buttons;
         MessageIcon icon;
-        QMessageBox::StandardButton pressed;
+        Box::StandardButton pressed;
         MessageAnswer answer;
-        QMessageBox::Icon shown;
-    };
-    const Case cases[] = {
-        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Cancel,
-         MessageAnswer::Cancel, QMessageBox::Question},
-        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Ok, MessageAnswer::Ok,
-         QMessageBox::Question},
-        {MessageButtons::YesNo, MessageIcon::None, QMessageBox::No, MessageAnswer::No,
-         QMessageBox::NoIcon},
-        {MessageButtons::YesNoCancel, MessageIcon::Warning, QMessageBox::Yes, MessageAnswer::Yes,
-         QMessageBox::Warning},
-        {MessageButtons::Ok, MessageIcon::Information, QMessageBox::Ok, MessageAnswer::Ok,
-         QMessageBox::Information},
-    };
-    for (const Case& c : cases) {
-        QMessageBox::Icon seen = QMessageBox::Critical;
+        Box::Icon shown;
+        // clang-format off
+    } cases[] = {
+        {MessageButtons::OkCancel, MessageIcon::Question, Box::Cancel, MessageAnswer::Cancel, Box::Question},
+        {MessageButtons::OkCancel, MessageIcon::Question, Box::Ok, MessageAnswer::Ok, Box::Question},
+        {MessageButtons::YesNo, MessageIcon::None, Box::No, MessageAnswer::No, Box::NoIcon},
+        {MessageButtons::YesNoCancel, MessageIcon::Warning, Box::Yes, MessageAnswer::Yes, Box::Warning},
+        {MessageButtons::Ok, MessageIcon::Information, Box::Ok, MessageAnswer::Ok, Box::Information}};
+    // clang-format on
+    for (const auto& c : cases) {
+        Box::Icon seen = Box::Critical;
         answerNextDialog([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (!box) return;
@@ -255,62 +239,41 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     }
 }
 
-using platform::MountedVolume;
-
-QStringList rootsOf(const QList<platform::Drive>& drives) {
-    QStringList out;
-    for (const platform::Drive& d : drives)
-        out << d.root;
-    return out;
-}
-
-// A desktop's mount table as it really comes, pseudo mounts and all.
-TEST(DrivesOf, KeepsRealAndRemovableVolumesOnly) {
+// A desktop's mount table as it really comes, pseudo mounts and all. "/" is where going up
+// ends: always there and first; a label shows only when it is not the volume's path.
+TEST(DrivesOf, KeepsRealAndRemovableVolumesOnlyRootFirst) {
+    EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
     struct Case {
-        MountedVolume volume;
-        bool kept;
+        platform::MountedVolume volume;
+        const char* label;  // nullptr: left out
     };
+    // clang-format off
     const Case cases[] = {
-        {{"/proc", "/proc", "proc"}, false},
-        {{"/sys/fs/cgroup", "/sys/fs/cgroup", "cgroup2"}, false},
-        {{"/dev/shm", "/dev/shm", "tmpfs"}, false},
-        {{"/run/user/1000", "/run/user/1000", "tmpfs"}, false},
-        {{"/run/user/1000/doc", "/run/user/1000/doc", "fuse.portal"}, false},
-        {{"/run/lock", "/run/lock", "ext4"}, false},
-        {{"/snap/core22/1122", "/snap/core22/1122", "squashfs"}, false},
-        {{"/tmp/.mount_AppXyz", "/tmp/.mount_AppXyz", "fuse.appimagekit"}, false},
-        {{"/tmp", "/tmp", "tmpfs"}, false},
-        {{"/boot/efi", "/boot/efi", "vfat"}, false},
-        {{"/etc/hosts", "/etc/hosts", "ext4", true, false}, false},
-        {{"/media/ann/OLD", "OLD", "vfat", false}, false},
-        {{"/home", "/home", "btrfs"}, true},
-        {{"/media/ann/GAMES/", "GAMES", "exfat"}, true},
-        {{"/run/media/ann/USB", "USB", "vfat"}, true},
-        {{"/mnt/nas", "/mnt/nas", "cifs"}, true},
-        {{"/mnt/nas", "/mnt/nas", "nfs4"}, false},  // the same root stacked: once
-    };
-    QList<MountedVolume> table;
-    QStringList wanted{"/"};
+        {{"/proc", "/proc", "proc"}, nullptr}, {{"/dev/shm", "/dev/shm", "tmpfs"}, nullptr},
+        {{"/sys/fs/cgroup", "/sys/fs/cgroup", "cgroup2"}, nullptr},
+        {{"/run/user/1000", "/run/user/1000", "tmpfs"}, nullptr},
+        {{"/run/user/1000/doc", "/run/user/1000/doc", "fuse.portal"}, nullptr},
+        {{"/run/lock", "/run/lock", "ext4"}, nullptr}, {{"/tmp", "/tmp", "tmpfs"}, nullptr},
+        {{"/snap/core22/1122", "/snap/core22/1122", "squashfs"}, nullptr},
+        {{"/tmp/.mount_AppXyz", "/tmp/.mount_AppXyz", "fuse.appimagekit"}, nullptr},
+        {{"/boot/efi", "/boot/efi", "vfat"}, nullptr},
+        {{"/etc/hosts", "/etc/hosts", "ext4", true, false}, nullptr},
+        {{"/media/ann/OLD", "OLD", "vfat", false}, nullptr}, {{"/home", "/home", "btrfs"}, ""},
+        {{"/media/ann/GAMES/", "GAMES", "exfat"}, "GAMES"}, {{"/run/media/ann/USB", "USB", "vfat"}, "USB"},
+        {{"/mnt/nas", "/mnt/nas", "cifs"}, ""},
+        {{"/mnt/nas", "/mnt/nas", "nfs4"}, nullptr},  // the same root stacked: once
+        {{"/", "system", "overlay"}, "system"}};
+    // clang-format on
+    QList<platform::MountedVolume> table;
+    QList<platform::Drive> wanted;
     for (const Case& c : cases) {
         table << c.volume;
-        if (c.kept) wanted << (c.volume.root.endsWith('/') ? c.volume.root : c.volume.root + '/');
+        const QString& root = c.volume.root;
+        if (c.label) wanted << platform::Drive{root.endsWith('/') ? root : root + '/', c.label};
     }
-    wanted.sort();
-    const QList<platform::Drive> drives = platform::drivesOf(table);
-    EXPECT_EQ(rootsOf(drives), wanted);
-}
-
-// "/" is where going up ends, so it is there even when the table leaves it out, first,
-// and under its label when it has one; others show a label only when it is not their path.
-TEST(DrivesOf, RootAlwaysFirstAndLabelsOnlyWhenTheyAreNames) {
-    EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
-    const QList<platform::Drive> drives = platform::drivesOf({
-        {"/media/a/ZZ", "/media/a/ZZ", "ext4"},
-        {"/", "system", "overlay"},
-        {"/media/a/AA", "Games Disk", "exfat"},
-    });
-    EXPECT_EQ(drives, (QList<platform::Drive>{
-                          {"/", "system"}, {"/media/a/AA/", "Games Disk"}, {"/media/a/ZZ/", ""}}));
+    std::sort(wanted.begin(), wanted.end(),
+              [](const platform::Drive& a, const platform::Drive& b) { return a.root < b.root; });
+    EXPECT_EQ(platform::drivesOf(table), wanted);
 }
 
 using platform::HandlerAnswer;
@@ -356,15 +319,10 @@ TEST(DesktopHandlers, AssociationsAndDeclaredTypesAnswer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder t;
-        t.mkdir("config");
-        t.mkdir("data1");
-        t.mkdir("data2");
         for (auto it = c.files.begin(); it != c.files.end(); ++it)
             t.write(it.key(), it.value());
-        platform::AssociationFolders where;
-        where.config = {t.file("config")};
-        where.data = {t.file("data1"), t.file("data2")};
-        where.desktops = {"xfce"};
+        const platform::AssociationFolders where{
+            {t.mkdir("config")}, {t.mkdir("data1"), t.mkdir("data2")}, {"xfce"}};
         EXPECT_EQ(platform::desktopHandlerFor(c.types, where), c.answer);
     }
 }
@@ -393,26 +351,23 @@ QString fakeProc(TempFolder& t, const std::vector<Proc>& table) {
 
 // The play lasts while anything below the launcher runs, whoever its parent is now.
 TEST(Descendants, AnyLiveProcessBelowTheLauncherCounts) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<Proc> table;
         bool running;
-    };
-    const std::vector<Case> cases = {
+        // clang-format off
+    } cases[] = {
         {"nothing started", {{100, 1, 'S'}, {200, 1, 'R'}}, false},
         {"the emulator runs", {{100, 1, 'S'}, {101, 100, 'S'}}, true},
         {"the emulator ended, not yet reaped", {{100, 1, 'S'}, {101, 100, 'Z'}}, false},
         {"its child runs on below it", {{100, 1, 'S'}, {101, 100, 'Z'}, {102, 101, 'R'}}, true},
         {"an orphan handed to the launcher", {{100, 1, 'S'}, {103, 100, 'S'}}, true},
-        {"a grandchild of a grandchild",
-         {{100, 1, 'S'}, {101, 100, 'S'}, {102, 101, 'S'}, {104, 102, 'D'}},
-         true},
+        {"a grandchild of a grandchild", {{100, 1, 'S'}, {101, 100, 'S'}, {102, 101, 'S'}, {104, 102, 'D'}}, true},
         {"someone else's program", {{100, 1, 'S'}, {300, 200, 'R'}, {200, 1, 'S'}}, false},
-        {"a command with spaces and parentheses",
-         {{100, 1, 'S'}, {101, 100, 'S', "wine ) (x"}},
-         true},
+        {"a command with spaces and parentheses", {{100, 1, 'S'}, {101, 100, 'S', "wine ) (x"}}, true},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder t;
         platform::ProcDescendants follower(fakeProc(t, c.table), 100);
@@ -435,9 +390,8 @@ TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
     EXPECT_FALSE(follower.anyRunning());
     // The next game's start sets aside only what runs then: a number set aside and ended
     // may be the new game's.
-    QFile::remove(t.file("proc/150/stat"));
-    QFile::remove(t.file("proc/151/stat"));
-    QFile::remove(t.file("proc/152/stat"));
+    for (const char* ended : {"150", "151", "152"})
+        QFile::remove(t.file(QStringLiteral("proc/%1/stat").arg(ended)));
     follower.setAsideRunning();
     fakeProc(t, {{150, 100, 'S'}});
     EXPECT_TRUE(follower.anyRunning());

@@ -37,12 +37,8 @@ struct Received : QObject {
     }
 };
 
-bool isAdded(const PadEvent& e) {
-    return e.kind == PadEvent::Kind::Added;
-}
-bool isRemoved(const PadEvent& e) {
-    return e.kind == PadEvent::Kind::Removed;
-}
+const auto isAdded = [](const PadEvent& e) { return e.kind == PadEvent::Kind::Added; };
+const auto isRemoved = [](const PadEvent& e) { return e.kind == PadEvent::Kind::Removed; };
 
 TEST(SdlGamepads, ReportsPadsPluggedInAndOutWithTheirButtonsAndAxes) {
     TempFolder config;

@@ -1,6 +1,5 @@
 // Names that are not valid UTF-8 reach other programs byte for byte: starting a program,
-// opening a document. (Renaming and trashing such names are the file operations' and the
-// trash's own tests.)
+// opening a document.
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
@@ -48,13 +47,10 @@ TEST(ProgramStart, OddBytesReachTheProgramExactly) {
 
     // No shell between: quotes, blanks and command syntax arrive as written, one by one.
     const QString inject = t.file("injected");
-    const QStringList args{game,
-                           QString(),
-                           "ゼルダ é",
-                           "/r/Mario \"Bros\" (U) [!].nes",
-                           "; touch " + inject,
-                           "$(touch " + inject + ")",
-                           "a  b"};
+    // clang-format off
+    const QStringList args{game, QString(), "ゼルダ é", "/r/Mario \"Bros\" (U) [!].nes",
+                           "; touch " + inject, "$(touch " + inject + ")", "a  b"};
+    // clang-format on
     platform::DesktopShell shell(QString{}, QString{});
     ASSERT_TRUE(shell.start({program, args, folder, 1}));
     ASSERT_TRUE(waitForRecord(program));
@@ -72,19 +68,18 @@ TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {
     TempFolder t;
     const QString program = standIn(t.path(), QStringLiteral("emu"));
     const QString notExecutable = t.write("plain.exe", "not a program");
-    struct Case {
+    const struct {
         const char* what;
         QByteArray program, folder;
         bool starts;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"missing program", raw::bytes(t.file("missing")), {}, false},
         {"not executable", raw::bytes(notExecutable), {}, false},
         {"missing working folder", raw::bytes(program), raw::bytes(t.file("gone")), false},
         {"empty", {}, {}, false},
         {"found through PATH", "true", {}, true},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(platform::spawnDetached(c.program, {}, c.folder).has_value(), c.starts) << c.what;
 
     // The process poll reads /proc: an ended emulator left as a zombie would look as if it
@@ -122,10 +117,9 @@ TEST(OutputCapture, KeepsTheTailOfBothOutputsUntilTheEnd) {
     }
 }
 
-// A document goes to the opener by its own bytes, but a file of a type no program declares
-// is not handed over, as the opener's complaint would go to a terminal nobody reads: open()
-// says so to the caller instead. With no association database, whether a program opens it
-// is the opener's to find out.
+// A document goes to the opener by its own bytes, but one of a type no program declares is
+// not handed over (the opener's complaint would go to no one): open() says so instead.
+// With no association database, the opener finds out.
 TEST(DesktopShell, OpensADocumentByItsOwnBytesWhenAProgramMayTakeIt) {
     TempFolder t;
     const raw::RemoveTree cleanup(t.path());
@@ -133,9 +127,7 @@ TEST(DesktopShell, OpensADocumentByItsOwnBytesWhenAProgramMayTakeIt) {
     const QString game = t.path() + QLatin1Char('/') + decodeName(kOddGame);
     ASSERT_TRUE(raw::write(game, "rom"));
     t.write("data/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n");
-    platform::AssociationFolders where;
-    where.data = {t.file("data")};
-    EXPECT_FALSE(platform::DesktopShell(QString{}, opener, where).open(game));
+    EXPECT_FALSE(platform::DesktopShell(QString{}, opener, {{}, {t.file("data")}, {}}).open(game));
     platform::DesktopShell shell(QString{}, opener, platform::AssociationFolders{});
     ASSERT_TRUE(shell.open(game));
     ASSERT_TRUE(waitForRecord(opener));
@@ -150,18 +142,17 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
     ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
     const QString here = decodeName(cwd);
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    struct Case {
+    const struct {
         QByteArray argv0;
         QString folder;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"/emu/" + kOddFolder + "/rombard", "/emu/" + decodeName(kOddFolder)},
         {"/emu/./x/../rombard", "/emu"},
         {"/rombard", "/"},
         {"sub/rombard", here + "/sub"},
         {"rombard", QFileInfo(self).path()},  // through PATH: where it really is
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(platform::programFolderFromArgv0(c.argv0.constData()), c.folder)
             << c.argv0.toStdString();
 
@@ -173,42 +164,34 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
 
 TEST(LocalSingleInstance, OneServerPerDesktopSession) {
     using platform::LocalSingleInstance;
-    struct Case {
+    const struct {
         QString runtime, display, name;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"/run/user/1000", ":0", "/run/user/1000/Rombard-_0"},
         {"/run/user/1000", "wayland-0", "/run/user/1000/Rombard-wayland-0"},
         {"", "localhost:10.0", "/tmp/Rombard-1000/Rombard-localhost_10.0"},
         {"", "", "/tmp/Rombard-1000/Rombard"},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(LocalSingleInstance::serverNameFor(c.runtime, "/tmp", 1000, c.display), c.name);
     // Another user in the shared temporary folder is another copy too.
     EXPECT_NE(LocalSingleInstance::serverNameFor("", "/tmp", 1001, ":0"),
               LocalSingleInstance::serverNameFor("", "/tmp", 1000, ":0"));
 
-    // Two sessions side by side: each copy is the first of its own; a second copy in the
-    // same session hands its caption to the first.
+    // Another session's copy is the first of its own.
     TempFolder runtime;
     LocalSingleInstance first(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
     EXPECT_FALSE(first.anotherIsRunning("unused"));
-    QStringList received;
-    first.listen([&](const QString& caption) { received << caption; });
-    LocalSingleInstance sameSession(
-        LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
-    LocalSingleInstance otherSession(
-        LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":1"));
-    EXPECT_TRUE(sameSession.anotherIsRunning("[zsnes] Super Nintendo ü"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
-    EXPECT_EQ(received, QStringList{"[zsnes] Super Nintendo ü"});
-    EXPECT_FALSE(otherSession.anotherIsRunning("x"));
+    first.listen([](const QString&) {});
+    EXPECT_FALSE(
+        LocalSingleInstance(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":1"))
+            .anotherIsRunning("x"));
 }
 
-// A later copy started with an activation token hands it over with its caption, and the
-// first copy knows it while it handles that caption only; a token that is not plain text
-// never travels.
-TEST(SingleInstance, TheLaterCopysActivationTokenTravelsWithItsCaption) {
+// A second copy in the same session hands its caption to the first, with its activation
+// token; the first copy knows the token while it handles that caption only, and a token
+// that is not plain text never travels.
+TEST(SingleInstance, TheLaterCopyHandsOverItsCaptionAndActivationToken) {
     const struct {
         const char* token;
         const char* received;
@@ -218,16 +201,17 @@ TEST(SingleInstance, TheLaterCopysActivationTokenTravelsWithItsCaption) {
         TempFolder runtime;
         const QString name = runtime.file("socket");
         platform::LocalSingleInstance first(name), later(name);
+        EXPECT_FALSE(first.anotherIsRunning("unused"));
         QStringList received;
         first.listen([&](const QString& caption) {
             received << caption + '|' + first.handedActivationToken();
         });
         const QByteArray before = qgetenv("XDG_ACTIVATION_TOKEN");
         qputenv("XDG_ACTIVATION_TOKEN", c.token);
-        EXPECT_TRUE(later.anotherIsRunning("caption"));
+        EXPECT_TRUE(later.anotherIsRunning("[zsnes] Super Nintendo ü"));
         qputenv("XDG_ACTIVATION_TOKEN", before);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
-        EXPECT_EQ(received, QStringList{QStringLiteral("caption|") + c.received});
+        EXPECT_EQ(received, QStringList{QStringLiteral("[zsnes] Super Nintendo ü|") + c.received});
         EXPECT_TRUE(first.handedActivationToken().isEmpty());
     }
 }

@@ -1,7 +1,4 @@
-// The trash and the exact-entry rules of the file operations, on real folders: a link is
-// its own entry, a hard link is another entry, a long name still reaches the trash, a file
-// no trash can take stays where it is, with the reason said, and an entry comes back only
-// to a free name; a set file is rewritten in one step.
+// The trash and the exact-entry rules of the file operations, on real folders.
 
 #include "platform/FileContent.h"
 #include "platform/FileNames.h"
@@ -22,7 +19,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -45,27 +41,27 @@ TEST(ExactEntries, LinksAndHardLinksAreEntriesOfTheirOwn) {
     makeEntries(t);
     ASSERT_TRUE(raw::link("nowhere", t.file("dangling.png")));
 
-    struct Case {
-        const char* a;
-        const char* b;
+    const struct {
+        const char *a, *b;
         bool same;
-    };
-    const Case cases[] = {
-        {"GAME.smc", "GAME.smc", true},
-        {"game.smc", "GAME.smc", false},
-        {"x.png", "y.png", false},
-        {"hard.smc", "HARD.smc", false},
-        {"dangling.png", "dangling.png", true},
-        {"GAME.smc", "Game.smc", false},
-    };
-    for (const Case& c : cases)
+    } cases[] = {// clang-format off
+        {"GAME.smc", "GAME.smc", true}, {"game.smc", "GAME.smc", false}, {"x.png", "y.png", false},
+        {"hard.smc", "HARD.smc", false}, {"dangling.png", "dangling.png", true},
+        {"GAME.smc", "Game.smc", false}};
+    // clang-format on
+    for (const auto& c : cases)
         EXPECT_EQ(platform::sameEntry(t.file(c.a), t.file(c.b)), c.same) << c.a << " " << c.b;
-
     // Present means spelled exactly so; a dangling link is present too.
     for (const char* name : {"GAME.smc", "game.smc", "dangling.png", "HARD.smc"})
         EXPECT_TRUE(platform::hasEntry(t.file(name))) << name;
     for (const char* name : {"Game.smc", "GAME.SMC", "nope"})
         EXPECT_FALSE(platform::hasEntry(t.file(name))) << name;
+
+    // A link goes to the trash as the link.
+    LocalFileOperations ops(TrashPlaces{t.file("Trash"), false});
+    EXPECT_TRUE(ops.remove(t.file("game.smc")));
+    EXPECT_EQ(raw::tree(t.file("Trash/files")), QStringList{"game.smc -> GAME.smc"});
+    EXPECT_EQ(t.read("GAME.smc"), "REAL GAME DATA\n");
 }
 
 TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
@@ -76,12 +72,10 @@ TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
         bool renamed;
         QStringList after;
     };
-    const QStringList before{"GAME.smc: REAL GAME DATA\n",
-                             "HARD.smc: hard",
-                             "game.smc -> GAME.smc",
-                             "hard.smc: hard",
-                             "x.png -> y.png",
-                             "y.png: picture"};
+    // clang-format off
+    const QStringList before{"GAME.smc: REAL GAME DATA\n", "HARD.smc: hard", "game.smc -> GAME.smc",
+                             "hard.smc: hard", "x.png -> y.png", "y.png: picture"};
+    // clang-format on
     auto replaced = [&](const QString& from, const QString& to) {
         QStringList out = before;
         for (QString& e : out)
@@ -89,18 +83,18 @@ TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
         out.sort();
         return out;
     };
+    // clang-format off
     const Case cases[] = {
         {"a link onto its target, letter case only", "game.smc", "GAME.smc", false, before},
         {"a target onto its link", "GAME.smc", "game.smc", false, before},
         {"a link onto another file", "x.png", "y.png", false, before},
         {"a file onto another file", "GAME.smc", "hard.smc", false, before},
         {"a hard link onto the other name", "hard.smc", "HARD.smc", false, before},
-        {"a link moves as the link", "game.smc", "other.smc", true,
-         replaced("game.smc", "other.smc")},
-        {"letter case only, one entry", "GAME.smc", "Game.smc", true,
-         replaced("GAME.smc", "Game.smc")},
+        {"a link moves as the link", "game.smc", "other.smc", true, replaced("game.smc", "other.smc")},
+        {"letter case only, one entry", "GAME.smc", "Game.smc", true, replaced("GAME.smc", "Game.smc")},
         {"a name no longer there", "Game.smc", "z.smc", false, before},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder t;
@@ -110,16 +104,6 @@ TEST(ExactEntries, RenameNeverReplacesAnotherEntry) {
         EXPECT_EQ(ops.lastError().isEmpty(), c.renamed) << ops.lastError().toStdString();
         EXPECT_EQ(raw::tree(t.path()), c.after);
     }
-}
-
-TEST(Trash, ALinkGoesToTheTrashAsTheLink) {
-    TempFolder t;
-    t.write("roms/GAME.smc", "REAL GAME DATA\n");
-    ASSERT_TRUE(raw::link("GAME.smc", t.file("roms/game.smc")));
-    LocalFileOperations ops(TrashPlaces{t.file("Trash"), false});
-    EXPECT_TRUE(ops.remove(t.file("roms/game.smc")));
-    EXPECT_EQ(raw::tree(t.file("roms")), QStringList{"GAME.smc: REAL GAME DATA\n"});
-    EXPECT_EQ(raw::tree(t.file("Trash/files")), QStringList{"game.smc -> GAME.smc"});
 }
 
 // A name lands by its own bytes, also one that is not UTF-8; a long one shortened, never
@@ -169,15 +153,13 @@ TEST(Trash, NamesLandByTheirBytesLongOnesShortenedWithTheirFullPathInTheInfoFile
             EXPECT_TRUE(bytes.startsWith(c.name) || QString::fromUtf8(bytes).toUtf8() == bytes)
                 << "cut inside a character";
             contents << raw::read(trash + "/files/" + entry);
-            const QList<QByteArray> lines =
-                raw::read(trash + "/info/" + entry + ".trashinfo").split('\n');
-            ASSERT_EQ(lines.size(), 4);
-            EXPECT_EQ(lines.at(0), "[Trash Info]");
-            EXPECT_EQ(lines.at(1), "Path=" + raw::bytes(path).toPercentEncoding("/"));
-            EXPECT_TRUE(lines.at(2).startsWith("DeletionDate=") &&
-                        QDateTime::fromString(QString::fromLatin1(lines.at(2).mid(13)), Qt::ISODate)
-                            .isValid())
-                << lines.at(2).toStdString();
+            const QByteArray info = raw::read(trash + "/info/" + entry + ".trashinfo");
+            const QByteArray head =
+                "[Trash Info]\nPath=" + raw::bytes(path).toPercentEncoding("/") + "\nDeletionDate=";
+            const QString date = QString::fromLatin1(info.mid(head.size()).trimmed());
+            EXPECT_TRUE(info.startsWith(head) && info.endsWith('\n') &&
+                        QDateTime::fromString(date, Qt::ISODate).isValid())
+                << info.toStdString();
         }
         std::sort(contents.begin(), contents.end());
         EXPECT_EQ(contents, (QByteArrayList{"first", "second"}));
@@ -187,106 +169,79 @@ TEST(Trash, NamesLandByTheirBytesLongOnesShortenedWithTheirFullPathInTheInfoFile
 TEST(Trash, AFileNoTrashCanTakeStaysWithTheReasonSaid) {
     const QByteArray rootTrash = "/.Trash-" + QByteArray::number(::getuid());
     const bool rootTrashBefore = raw::exists(QString::fromUtf8(rootTrash));
-    struct Case {
-        const char* what;
-        std::function<QString(TempFolder&)> setUp;  // the home trash; the game is t/x.smc
-        QString reason;
-    };
-    const Case cases[] = {
-        {"info is not a folder",
-         [](TempFolder& t) {
-             t.write("Trash/info", "not a folder");
-             return t.file("Trash");
-         },
-         "the trash folder %1 cannot be used (not a directory)"},
-        {"the trash is a file", [](TempFolder& t) { return t.write("Trash", "not a folder"); },
-         "the trash folder %1 cannot be used (not a directory)"},
-        {"the trash lies inside a file",
-         [](TempFolder& t) { return t.write("data", "x") + "/Trash"; },
-         "the trash folder %1 cannot be used (not a directory)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // A file where the trash or its info folder belongs, or above it.
+    const struct {
+        const char *file, *trash;
+    } cases[] = {{"Trash/info", "Trash"}, {"Trash", "Trash"}, {"data", "data/Trash"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         TempFolder t;
         t.write("x.smc", "game");
-        const QString trash = c.setUp(t);
+        t.write(c.file, "not a folder");
+        const QString trash = t.file(c.trash);
         const QStringList before = raw::tree(t.path());
         // Whether or not the file systems' own trash may be used: the home trash's file
         // system has no other.
         for (const bool mountTrash : {false, true}) {
             LocalFileOperations ops(TrashPlaces{trash, mountTrash});
             EXPECT_FALSE(ops.remove(t.file("x.smc")));
-            EXPECT_EQ(ops.lastError(),
-                      "Could not move 'x.smc' to the trash: " + QString(c.reason).arg(trash) + '.');
+            EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: the trash folder " +
+                                           trash + " cannot be used (not a directory).");
             EXPECT_EQ(raw::tree(t.path()), before);
         }
     }
     EXPECT_EQ(raw::exists(QString::fromUtf8(rootTrash)), rootTrashBefore);
-
-    SmallFileSystem other;
-    if (!other.mounted()) GTEST_SKIP() << "cannot mount a file system here";
-    const QString game = other.path() + "/x.smc";
-    ASSERT_TRUE(raw::write(game, "game"));
-    TempFolder home;
-    LocalFileOperations ops(TrashPlaces{home.file("Trash"), false});
-    EXPECT_FALSE(ops.remove(game));
-    EXPECT_EQ(ops.lastError(),
-              "Could not move 'x.smc' to the trash: there is no trash on the disk that holds it.");
-    EXPECT_EQ(raw::read(game), "game");
-    EXPECT_EQ(raw::tree(other.path()), QStringList{"x.smc: game"});
-    EXPECT_FALSE(home.exists("Trash"));
 }
 
-// A trash of its own is made on the game's file system; with a file in the way of it,
-// nothing is made and the game stays.
+// Another file system's file goes to a trash of its own there, made when missing; with a
+// file in the way of it, or when such trashes are not to be used, the game stays, and the
+// home trash is never used for it. A full disk keeps the file too, and says so.
 TEST(Trash, OtherFileSystemsUseTheirOwnTrashOrNone) {
     const QString uid = QString::number(::getuid());
-    for (const bool blocked : {false, true}) {
-        SCOPED_TRACE(blocked);
+    const struct {
+        bool mountTrash, blocked, full;  // full: the home trash is on that disk, filled up
+        const char* reason;              // nullptr: moved
+    } cases[] = {
+        {true, false, false, nullptr},
+        {true, true, false, "%1 is not a trash folder of yours"},
+        {false, false, false, "there is no trash on the disk that holds it"},
+        {false, false, true, "the disk is full"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason ? c.reason : "moved");
         SmallFileSystem fs;
         if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
         const QString top = fs.path(), trash = top + "/.Trash-" + uid;
         ASSERT_TRUE(raw::mkdir(top + "/roms"));
         ASSERT_TRUE(raw::write(top + "/roms/x.smc", "game"));
-        ASSERT_TRUE(!blocked || raw::write(trash, "mine"));
+        ASSERT_TRUE(!c.blocked || raw::write(trash, "mine"));
+        if (c.full) {
+            QFile filler(top + "/filler");
+            ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(1024, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        const QStringList before = raw::tree(top);
         TempFolder home;
-        LocalFileOperations ops(TrashPlaces{home.file("Trash"), true});
-        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !blocked);
+        LocalFileOperations ops(
+            TrashPlaces{c.full ? top + "/Trash" : home.file("Trash"), c.mountTrash});
+        EXPECT_EQ(ops.remove(top + "/roms/x.smc"), !c.reason);
+        EXPECT_FALSE(home.exists("Trash"));
+        if (c.reason) {
+            EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: " +
+                                           QString(c.reason).replace("%1", trash) + '.');
+            EXPECT_EQ(raw::tree(top), before);
+            continue;
+        }
         EXPECT_EQ(
             QDir(top).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
             (QStringList{".Trash-" + uid, "roms"}));
-        EXPECT_FALSE(home.exists("Trash"));
-        if (blocked) {
-            EXPECT_EQ(raw::read(top + "/roms/x.smc"), "game");
-            EXPECT_FALSE(ops.lastError().isEmpty());
-            EXPECT_EQ(raw::read(trash), "mine");
-            continue;
-        }
+        EXPECT_EQ(raw::tree(top + "/roms"), QStringList());
         EXPECT_EQ(raw::read(trash + "/files/x.smc"), "game");
         // Restorable: the path is kept from the file system's top.
         EXPECT_TRUE(raw::read(trash + "/info/x.smc.trashinfo").contains("\nPath=roms/x.smc\n"));
     }
-}
-
-TEST(Trash, AFullDiskKeepsTheFileAndSaysSo) {
-    SmallFileSystem fs;
-    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a file system here";
-    const QString top = fs.path();
-    ASSERT_TRUE(raw::write(top + "/x.smc", "game"));
-    // Filled to the last block.
-    {
-        QFile filler(top + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(1024, 'f');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-    }
-    const QStringList before = raw::tree(top);
-    LocalFileOperations ops(TrashPlaces{top + "/Trash", false});
-    EXPECT_FALSE(ops.remove(top + "/x.smc"));
-    EXPECT_EQ(ops.lastError(), "Could not move 'x.smc' to the trash: the disk is full.");
-    EXPECT_EQ(raw::tree(top), before);
-    EXPECT_EQ(raw::read(top + "/x.smc"), "game");
 }
 
 mode_t modeOf(const QString& path) {

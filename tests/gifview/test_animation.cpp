@@ -92,21 +92,38 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
     EXPECT_FALSE(f.view.animationTimer().isActive());
 }
 
+// A handler may stop the animation from any event; what it did stays done.
 TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
-    // In design mode a stop is announced and the first frame comes back.
-    ViewFixture f;
-    f.view.setUserMode(false);
-    ASSERT_TRUE(f.load(frames(3)));
-    Recorder r(f.view);
-    QObject::connect(&f.view, &GifViewCore::animationProgress, [&f](int i) {
-        if (i == 2) f.view.setAnimate(false);
-    });
-    f.view.setAnimate(true);
-    f.tick(2);
-    EXPECT_EQ(r.events, QStringList({"P1", "P2", "Animate"}));
-    EXPECT_FALSE(f.view.animate());
-    EXPECT_FALSE(f.view.animationTimer().isActive());
-    EXPECT_EQ(f.pixel(0, 0), kRed);
+    struct Case {
+        bool userMode, onLoop;
+        int ticks;
+        QStringList events;
+        QRgb shown;
+    };
+    const Case cases[] = {
+        // In design mode a stop is announced and the first frame comes back.
+        {false, false, 2, {"P1", "P2", "Animate"}, kRed},
+        {true, true, 4, {"P1", "P2", "P3", "C1"}, kBlue},
+    };
+    for (const Case& c : cases) {
+        ViewFixture f;
+        f.view.setUserMode(c.userMode);
+        ASSERT_TRUE(f.load(frames(3, 2)));
+        Recorder r(f.view);
+        const auto stop = [&f](int i) {
+            if (i == 2) f.view.setAnimate(false);
+        };
+        if (c.onLoop)
+            QObject::connect(&f.view, &GifViewCore::animationLoopComplete, [stop] { stop(2); });
+        else
+            QObject::connect(&f.view, &GifViewCore::animationProgress, stop);
+        f.view.setAnimate(true);
+        f.tick(c.ticks);
+        EXPECT_EQ(r.events, c.events) << c.onLoop;
+        EXPECT_FALSE(f.view.animate());
+        EXPECT_FALSE(f.view.animationTimer().isActive());
+        EXPECT_EQ(f.pixel(0, 0), c.shown) << c.onLoop;
+    }
 }
 
 TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {

@@ -1,4 +1,5 @@
 #include "identify/GameIdentifier.h"
+#include "identify/SevenZip.h"
 
 #include "FakeLookup.h"
 #include "support/RawFiles.h"
@@ -216,6 +217,35 @@ TEST(Verdicts, UnreadableAndHostileFilesAreUnknownWithAReason) {
                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
                   .size(),
               6);
+}
+
+// Below the identifier's own bounds, which are too large to reach in a test.
+TEST(Verdicts, A7zPastItsBoundsIsRefused) {
+    identify::SevenZipLimits tight;
+    tight.maxMembers = 3;
+    tight.maxRatio = 10;
+    tight.ratioAllowance = 0;
+    struct Case {
+        const char* what;
+        QByteArray archive;
+        const char* error;  // empty: read
+    };
+    const Case cases[] = {
+        {"as many members as allowed", sevenZip({{"a", "1"}, {"b", "2"}, {"c", "3"}}), ""},
+        {"more members than allowed", sevenZip({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}),
+         "more than 3 members"},
+        {"a bomb: far more unpacked than packed",
+         sevenZip({{"zeros.bin", QByteArray(qsizetype(4) << 20, '\0')}}), "too much for its size"},
+        {"not a 7z at all", QByteArray("7z\xBC\xAF\x27\x1C", 6) + QByteArray(100, 'x'), "7z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const identify::SevenZipContents contents = identify::read7zMemory(c.archive, {}, tight);
+        EXPECT_EQ(contents.ok(), !*c.error);
+        EXPECT_EQ(contents.members.size(), *c.error ? 0u : 3u);
+        EXPECT_TRUE(contents.error.contains(QLatin1String(c.error)))
+            << contents.error.toStdString();
+    }
 }
 
 }  // namespace

@@ -14,18 +14,12 @@ using identify::RomEntry;
 
 // One entry as a line, so a table can say what a document must give.
 QString line(const RomEntry& e) {
-    return QStringList{
-        e.source,
-        e.software,
-        e.description,
-        e.year,
-        e.publisher,
-        e.romName,
-        QString::number(e.size),
-        QString::number(e.crc, 16).rightJustified(8, QLatin1Char('0')),
-        QString::fromLatin1(e.sha1.toHex()),
-        e.status == identify::DumpStatus::BadDump ? QStringLiteral("bad") : QStringLiteral("good")}
-        .join(QLatin1Char('|'));
+    const bool bad = e.status == identify::DumpStatus::BadDump;
+    // clang-format off
+    return QStringList{e.source, e.software, e.description, e.year, e.publisher, e.romName,
+                       QString::number(e.size), QString::number(e.crc, 16).rightJustified(8, u'0'),
+                       QString::fromLatin1(e.sha1.toHex()), bad ? "bad" : "good"}.join(u'|');
+    // clang-format on
 }
 
 struct Read {

@@ -40,32 +40,6 @@ TEST(GifWalk, ColourIndexesAgainstTables) {
     }
 }
 
-TEST(GifWalk, LoopCountRules) {
-    // Where the looping block sits among two frames: 0 before both, 1 between, -1 nowhere.
-    struct Case {
-        const char* name;
-        int at, count, subBlock, frames, want;
-    };
-    const Case cases[] = {
-        {"block before the first image", 0, 3, 3, 2, 3},
-        {"zero means endless", 0, 0, 3, 2, 0},
-        {"block after the first image is ignored", 1, 7, 3, 2, 0},
-        {"sub-block size other than 3", 0, 9, 5, 2, 0},
-        {"no block, several frames", -1, 0, 3, 2, 0},
-        {"no block, one frame", -1, 0, 3, 1, -1},
-    };
-    for (const Case& c : cases) {
-        GifBuilder b(2, 2, fourColours());
-        for (int i = 0; i < c.frames; ++i) {
-            if (i == c.at) b.loops(c.count, c.subBlock);
-            b.control(0, 5).image(0, 0, 2, 2, solid(2, 2, 1));
-        }
-        const auto walk = walkGif(b.bytes());
-        ASSERT_TRUE(walk) << c.name;
-        EXPECT_EQ(walk->loopCount, c.want) << c.name;
-    }
-}
-
 TEST(GifWalk, PositionsAroundAComment) {
     GifBuilder b(4, 4, fourColours());
     b.loops(0);
@@ -87,9 +61,20 @@ TEST(GifWalk, PositionsAroundAComment) {
     EXPECT_EQ(walk->frames[1].framePosition(GifFrame::kStart), secondStart);
 }
 
-TEST(GifWalk, StructuralCases) {
+// How many frames a walk finds (-1: the file is refused), and the loop count it reads: a
+// looping block counts before the first image only, and with a sub-block of 3.
+TEST(GifWalk, FramesAndLoopCount) {
     const auto image = [](GifBuilder& b) -> GifBuilder& {
         return b.image(0, 0, 2, 2, solid(2, 2, 0));
+    };
+    // `n` frames with a looping block before frame `at` (-1: none).
+    const auto looped = [](int at, int count, int subBlock = 3, int n = 2) {
+        GifBuilder b(2, 2, fourColours());
+        for (int i = 0; i < n; ++i) {
+            if (i == at) b.loops(count, subBlock);
+            b.control(0, 5).image(0, 0, 2, 2, solid(2, 2, 1));
+        }
+        return b.bytes();
     };
     QByteArray upper = frames(2);
     upper.replace(0, 6, "GIF89A");
@@ -100,11 +85,19 @@ TEST(GifWalk, StructuralCases) {
     image(image(bare));
     image(image(bareSecond.control(0, 1)));
     image(twoControls.control(0, 1).control(2, 9));
+    constexpr int kAny = -2;
     const struct {
         const char* name;
         QByteArray gif;
-        int frames;  // -1: refused
+        int frames;
+        int loops = kAny;
     } cases[] = {
+        {"block before the first image", looped(0, 3), 2, 3},
+        {"zero means endless", looped(0, 0), 2, 0},
+        {"block after the first image is ignored", looped(1, 7), 2, 0},
+        {"sub-block size other than 3", looped(0, 9, 5), 2, 0},
+        {"no block, several frames", looped(-1, 0), 2, 0},
+        {"no block, one frame", looped(-1, 0, 3, 1), 1, -1},
         {"trailer without images", GifBuilder(8, 8, fourColours()).bytes(), 0},
         {"signature case ignored", upper, 2},
         {"gif87a", image(gif87).bytes(), 1},
@@ -118,6 +111,9 @@ TEST(GifWalk, StructuralCases) {
     for (const auto& c : cases) {
         const auto walk = walkGif(c.gif);
         EXPECT_EQ(walk ? static_cast<int>(walk->frames.size()) : -1, c.frames) << c.name;
+        if (walk && c.loops != kAny) {
+            EXPECT_EQ(walk->loopCount, c.loops) << c.name;
+        }
     }
 }
 

@@ -38,6 +38,13 @@ int channelsOf(int colourType) {
     return colourType == kRgb ? 3 : colourType == kGreyAlpha ? 2 : colourType == kRgba ? 4 : 1;
 }
 
+// `bytes` with the byte at `at` (from the end when negative) xor `mask`.
+QByteArray flipped(QByteArray bytes, qsizetype at, int mask) {
+    if (at < 0) at += bytes.size();
+    bytes[at] = char(bytes[at] ^ mask);
+    return bytes;
+}
+
 // A palette of `entries` colours, with alpha for the first `clear` of them.
 QByteArray paletteChunks(int entries, int clear) {
     QByteArray plte, trns;
@@ -138,8 +145,6 @@ TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
     const Built small = built(5, 4, kRgba, {4, 1});
     const Built wide = built(300, 20, kRgb, {0, 1, 2, 3, 4});
     const QByteArray wideHeader = png::header(300, 20, kRgb);
-    QByteArray cut = wide.bytes;
-    cut[cut.size() - 20] = char(cut[cut.size() - 20] ^ 0xff);
     const auto opaque = [](int width, int height, quint32 stream) {
         return screenshotLike(width, height, QImage::Format_RGB32, stream);
     };
@@ -151,7 +156,7 @@ TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
         {"wide", wide.bytes, true},
         {"small", small.bytes, true},
         {"one byte a chunk", png::file(wideHeader, wide.stream, {}, 1), true},
-        {"damaged", cut, false},
+        {"damaged", flipped(wide.bytes, -20, 0xff), false},
         {"small, 3 bytes a chunk", png::file(png::header(5, 4, kRgba), small.stream, {}, 3), true},
         {"Qt's opaque screenshot", qtEncoded(opaque(331, 97, 1)), true},
         {"Qt's, with alpha", qtEncoded(screenshotLike(129, 65, QImage::Format_ARGB32, 2)), true},
@@ -180,10 +185,6 @@ TEST(PngDecoder, FilesItDoesNotTakeAreLeftToQt) {
     const Built rgb = built(9, 5, kRgb, {4, 2});
     const QByteArray ihdr = png::header(9, 5, kRgb);
     const QByteArray ancillary = png::chunk("tEXt", QByteArray("Comment\0hi", 10));
-    QByteArray badIdatCrc = rgb.bytes;
-    badIdatCrc[badIdatCrc.size() - 13] = char(badIdatCrc[badIdatCrc.size() - 13] ^ 1);
-    QByteArray badHeaderCrc = rgb.bytes;
-    badHeaderCrc[32] = char(badHeaderCrc[32] ^ 0x40);
     QByteArray badFilter = png::filtered(png::randomBytes(9 * 5 * 3, 1), 27, 3, {1});
     badFilter[28 * 2] = 5;
     const QByteArray pixels = png::randomBytes(9 * 5 * 3, 2);
@@ -201,29 +202,22 @@ TEST(PngDecoder, FilesItDoesNotTakeAreLeftToQt) {
     } cases[] = {
         {"16 bits a sample", png::file(png::header(9, 5, kRgb, 16), png::deflated(rows + rows))},
         {"interlaced", png::file(png::header(9, 5, kRgb, 8, 1), rgb.stream)},
-        {"4-bit palette", png::file(png::header(9, 5, kPalette, 4), rgb.stream,
-                                    paletteChunks(16, 0))},
-        {"one colour of RGB clear", png::file(ihdr, rgb.stream,
-                                              png::chunk("tRNS", QByteArray(6, '\1')))},
+        {"4-bit palette",
+         png::file(png::header(9, 5, kPalette, 4), rgb.stream, paletteChunks(16, 0))},
+        {"one colour of RGB clear",
+         png::file(ihdr, rgb.stream, png::chunk("tRNS", QByteArray(6, '\1')))},
         {"colour profile", png::file(ihdr, rgb.stream, png::chunk("iCCP", QByteArray("x\0\0", 3)))},
         {"turned by its Exif", png::file(ihdr, rgb.stream, png::chunk("eXIf", "MM\0*"))},
         {"unknown critical chunk", png::file(ihdr, rgb.stream, png::chunk("ABCD", "x"))},
         {"header chunk twice", png::file(ihdr, rgb.stream, ihdr.mid(0))},
-        {"palette picture without a palette", png::file(png::header(8, 8, kPalette),
-                                                        paletteOf4.stream)},
-        {"palette on grey", png::file(png::header(9, 5, kGrey), rgb.stream,
-                                      paletteChunks(4, 0))},
+        {"palette picture without a palette",
+         png::file(png::header(8, 8, kPalette), paletteOf4.stream)},
+        {"palette on grey", png::file(png::header(9, 5, kGrey), rgb.stream, paletteChunks(4, 0))},
         {"pixel past the palette's end",
-         png::file(png::header(8, 8, kPalette), png::deflated(outOfPalette),
-                   paletteChunks(4, 0))},
-        {"wrong CRC on the image data", badIdatCrc},
-        {"wrong CRC on the header", badHeaderCrc},
-        {"wrong CRC on the palette",
-         [&] {
-             QByteArray b = paletteOf4.bytes;
-             b[33 + 8] = char(b[33 + 8] ^ 1);  // the palette's first byte
-             return b;
-         }()},
+         png::file(png::header(8, 8, kPalette), png::deflated(outOfPalette), paletteChunks(4, 0))},
+        {"wrong CRC on the image data", flipped(rgb.bytes, -13, 1)},
+        {"wrong CRC on the header", flipped(rgb.bytes, 32, 0x40)},
+        {"wrong CRC on the palette", flipped(paletteOf4.bytes, 33 + 8, 1)},  // its first byte
         {"image data interrupted", png::file(ihdr, rgb.stream.left(10), {}, 0,
                                              ancillary + png::chunk("IDAT", rgb.stream.mid(10)))},
         {"filter 5", png::file(ihdr, png::deflated(badFilter))},
@@ -232,8 +226,8 @@ TEST(PngDecoder, FilesItDoesNotTakeAreLeftToQt) {
         {"stream a byte long", png::file(ihdr, png::deflated(rows + QByteArray(1, '\0')))},
         {"bytes after the stream", png::file(ihdr, zlibTail)},
         {"no end marker", rgb.bytes.left(rgb.bytes.size() - 12)},
-        {"end marker with data", png::file(ihdr, rgb.stream).left(rgb.bytes.size() - 12) +
-                                     png::chunk("IEND", "x")},
+        {"end marker with data",
+         png::file(ihdr, rgb.stream).left(rgb.bytes.size() - 12) + png::chunk("IEND", "x")},
         {"no image data", png::signature() + ihdr + png::chunk("IEND", {})},
         {"not a PNG", QByteArray("GIF89a") + rgb.bytes.mid(6)},
         {"width 0", png::file(png::header(0, 5, kRgb), rgb.stream)},
@@ -320,9 +314,7 @@ TEST(PngDecoder, CutShortOrDamagedAnywhereItAgreesWithQtOrLeavesIt) {
     for (qsizetype i = 0; i < withText.size(); ++i)
         for (uchar bit : {0x01, 0x80}) {
             SCOPED_TRACE(testing::Message() << "byte " << i << " bit " << int(bit));
-            QByteArray damaged = withText;
-            damaged[i] = char(damaged[i] ^ bit);
-            expectAgrees(damaged);
+            expectAgrees(flipped(withText, i, bit));
             if (HasFailure()) return;
         }
 }

@@ -117,7 +117,7 @@ TEST(GifWalk, FramesAndLoopCount) {
     }
 }
 
-TEST(GifWalk, SixteenBitFieldsOf32768OrMoreFail) {
+TEST(GifWalk, SixteenBitFieldsOf32768OrMoreAndEveryCutFail) {
     GifBuilder b(4, 4, fourColours());
     b.loops(2);
     const qint64 loopsAt = b.size() - 3;  // loop count sits before the terminator
@@ -136,9 +136,7 @@ TEST(GifWalk, SixteenBitFieldsOf32768OrMoreFail) {
             EXPECT_EQ(walkGif(bad).has_value(), value == 32767) << "field at " << at;
         }
     }
-}
-
-TEST(GifWalk, EveryTruncationFailsCleanly) {
+    // Cut anywhere, a file fails cleanly.
     const QByteArray gif = GifBuilder(4, 4, fourColours())
                                .loops(0)
                                .comment("c")
@@ -152,7 +150,7 @@ TEST(GifWalk, EveryTruncationFailsCleanly) {
         EXPECT_FALSE(walkGif(gif.left(n))) << "cut at " << n;
 }
 
-TEST(GifDocument, WiderFramesWidenTheScreenAndDecodeAtTheirOwnSize) {
+TEST(GifDocument, FramesDecodeAtTheirOwnSizeWithOrWithoutAControlExtension) {
     TempFolder dir;
     std::vector<std::uint8_t> stripes(12 * 3), checks(2 * 6);
     for (std::size_t i = 0; i < stripes.size(); ++i)
@@ -178,14 +176,11 @@ TEST(GifDocument, WiderFramesWidenTheScreenAndDecodeAtTheirOwnSize) {
     EXPECT_EQ(qAlpha(keyed.pixel(1, 0)), 0);
     EXPECT_TRUE(doc.frameImage(3).isNull());
     EXPECT_TRUE(doc.frameImage(0).isNull());
-}
 
-TEST(GifDocument, LaterFramesDecodeWhenTheFirstImageHasNoControlExtension) {
-    TempFolder dir;
+    // Later frames decode when the first image has no control extension.
     GifBuilder b(2, 2, fourColours());
     const qint64 separator = b.size() + 1;
     b.image(0, 0, 2, 2, solid(2, 2, 0)).control(0, 5).image(0, 0, 2, 2, solid(2, 2, 2));
-    GifDocument doc;
     ASSERT_TRUE(doc.load(dir.write("bare.gif", b.bytes())));
     EXPECT_EQ(doc.info().headerLength, separator - 1);
     EXPECT_EQ(doc.frame(1)->framePosition(GifFrame::kStart), separator);

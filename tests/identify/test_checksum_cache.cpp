@@ -154,11 +154,7 @@ TEST(ChecksumCache, AChangedFileIsReadAgain) {
     };
     const Case cases[] = {
         {"nothing changed", [](TempFolder&, const QString&) {}, 0, Verdict::Verified},
-        {"only the time changed",
-         [](TempFolder& f, const QString&) {
-             f.touch("roms/b", QDateTime::currentDateTime().addSecs(-3600));
-         },
-         1, Verdict::Verified},
+        {"only the time changed", moveTime, 1, Verdict::Verified},
         {"only the nanoseconds of the time changed",
          [](TempFolder&, const QString& p) {
              struct stat changed = statOf(p);
@@ -336,10 +332,9 @@ bool backTo(int before) {
 TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
     World w;
     QStringList paths, keptBefore;
-    std::vector<QByteArray> contents;
+    const auto contentOf = [](int i) { return kGame + QByteArray::number(i); };
     for (int i = 0; i < 48; ++i) {
-        const QByteArray content = kGame + QByteArray::number(i);
-        contents.push_back(content);
+        const QByteArray content = contentOf(i);
         if (i % 4 == 3)
             paths << w.folder.file(QStringLiteral("roms/missing%1.a26").arg(i));
         else if (i % 4 == 0)
@@ -356,8 +351,7 @@ TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
     for (int i = 0; i < 48; ++i) {
         const bool sha1 = i % 4 != 3 && i % 3 == 0, other = i % 4 != 3 && i % 3 == 1;
         if (sha1 || other)
-            w.lookup.add(contents[size_t(i)], QString::number(i),
-                         sha1Of(sha1 ? contents[size_t(i)] : kOther));
+            w.lookup.add(contentOf(i), QString::number(i), sha1Of(sha1 ? contentOf(i) : kOther));
         expected.push_back(sha1 ? Verdict::Verified : other ? Verdict::CrcOnly : Verdict::Unknown);
     }
     expected.push_back(expected[5]);

@@ -28,20 +28,21 @@ struct Read {
     std::vector<RomEntry> entries;
 };
 
-Read readDevice(QIODevice& device, const QString& fallback = QStringLiteral("fallback")) {
+// Every entry, or the first `wanted` ones.
+Read readDevice(QIODevice& device, size_t wanted = SIZE_MAX) {
     Read r;
-    r.summary = DatReader::read(device, fallback, [&](const RomEntry& e) {
+    r.summary = DatReader::read(device, QStringLiteral("fallback"), [&](const RomEntry& e) {
         r.lines.append(line(e));
         r.entries.push_back(e);
-        return true;
+        return r.entries.size() < wanted;
     });
     return r;
 }
 
-Read readText(const QByteArray& document) {
+Read readText(const QByteArray& document, size_t wanted = SIZE_MAX) {
     QBuffer buffer;
     buffer.setData(document);
-    return readDevice(buffer);
+    return readDevice(buffer, wanted);
 }
 
 const char* const kSha = "cf0efc58ffc8ae2ac49d96177cc8b3e299e95160";
@@ -161,16 +162,10 @@ TEST(DatReader, TellsTheFormatNumbersEntriesApartAndStopsWhenAsked) {
     EXPECT_NE(list.entries[1].id, list.entries[2].id);
     EXPECT_EQ(readText("<datafile/>").summary.format, identify::DatFormat::Logiqx);
 
-    QBuffer buffer;
-    buffer.setData(document);
-    int seen = 0;
-    const DatSummary s = DatReader::read(buffer, QString(), [&](const RomEntry&) {
-        ++seen;
-        return false;
-    });
-    EXPECT_EQ(seen, 1);
-    EXPECT_TRUE(s.stopped);
-    EXPECT_FALSE(s.ok);
+    const Read stopped = readText(document, 1);
+    EXPECT_EQ(stopped.entries.size(), 1u);
+    EXPECT_TRUE(stopped.summary.stopped);
+    EXPECT_FALSE(stopped.summary.ok);
 }
 
 // Bytes made as they are read: a prefix, then `filler` repeated up to `size` bytes in all.

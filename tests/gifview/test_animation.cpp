@@ -22,13 +22,17 @@ struct Recorder {
 
 }  // namespace
 
+// Loops play out, or a handler stops the animation from any event (what it did stays done).
+// The last frame stays on screen; design mode goes back to the first.
 TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
+    enum Stop { Never, OnSecondFrame, OnLoopEnd };  // a handler's
     struct Case {
         const char* name;
         int loopsInFile;
         bool userMode;
-        int ticksUntilExpired;  // 0: never within 100 ticks
-        QStringList events;     // checked when given
+        int ticks;           // until it stopped; 0: not within 100 ticks
+        QStringList events;  // checked when given
+        Stop stop = Never;
     };
     const Case cases[] = {
         {"three loops", 3, true, 7, {"P1", "P2", "C2", "P1", "P2", "C1", "P1", "P2", "E"}},
@@ -36,26 +40,41 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         {"no looping block", -1, true, 0, {}},
         {"one loop", 1, true, 3, {}},
         {"design mode stops after ten loops", 0, false, 21, {}},
+        {"stopped on a frame, in design mode: said",
+         0,
+         false,
+         2,
+         {"P1", "P2", "Animate"},
+         OnSecondFrame},
+        {"stopped at a loop's end", 3, true, 3, {"P1", "P2", "C2"}, OnLoopEnd},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ViewFixture f;
         f.view.setUserMode(c.userMode);
         ASSERT_TRUE(f.load(frames(2, c.loopsInFile)));
         f.view.setAnimate(true);
         EXPECT_EQ(f.view.animationTimer().interval(), 1);
         Recorder r(f.view);
+        const auto stop = [&f] { f.view.setAnimate(false); };
+        if (c.stop == OnLoopEnd)
+            QObject::connect(&f.view, &GifViewCore::animationLoopComplete, stop);
+        if (c.stop == OnSecondFrame) {
+            QObject::connect(&f.view, &GifViewCore::animationProgress, [stop](int i) {
+                if (i == 2) stop();
+            });
+        }
         int ticks = 0;
         for (; f.view.animate() && ticks < 100; ++ticks)
             f.tick();
-        EXPECT_EQ(r.events.count("E"), c.ticksUntilExpired ? 1 : 0) << c.name;
-        if (c.ticksUntilExpired) {
-            EXPECT_EQ(ticks, c.ticksUntilExpired) << c.name;
-            EXPECT_FALSE(f.view.animationTimer().isActive()) << c.name;
-            // The last frame stays on screen; design mode goes back to the first.
-            EXPECT_EQ(f.pixel(0, 0), c.userMode ? kGreen : kRed) << c.name;
+        EXPECT_EQ(r.events.count("E"), c.ticks && c.stop == Never ? 1 : 0);
+        if (c.ticks) {
+            EXPECT_EQ(ticks, c.ticks);
+            EXPECT_FALSE(f.view.animationTimer().isActive());
+            EXPECT_EQ(f.pixel(0, 0), c.userMode ? kGreen : kRed);
         }
         if (!c.events.isEmpty()) {
-            EXPECT_EQ(r.events, c.events) << c.name;
+            EXPECT_EQ(r.events, c.events);
         }
     }
 }
@@ -90,40 +109,6 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
     f.view.setAnimate(false);
     f.view.pauseAnimation(true);
     EXPECT_FALSE(f.view.animationTimer().isActive());
-}
-
-// A handler may stop the animation from any event; what it did stays done.
-TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
-    struct Case {
-        bool userMode, onLoop;
-        int ticks;
-        QStringList events;
-        QRgb shown;
-    };
-    const Case cases[] = {
-        // In design mode a stop is announced and the first frame comes back.
-        {false, false, 2, {"P1", "P2", "Animate"}, kRed},
-        {true, true, 4, {"P1", "P2", "P3", "C1"}, kBlue},
-    };
-    for (const Case& c : cases) {
-        ViewFixture f;
-        f.view.setUserMode(c.userMode);
-        ASSERT_TRUE(f.load(frames(3, 2)));
-        Recorder r(f.view);
-        const auto stop = [&f](int i) {
-            if (i == 2) f.view.setAnimate(false);
-        };
-        if (c.onLoop)
-            QObject::connect(&f.view, &GifViewCore::animationLoopComplete, [stop] { stop(2); });
-        else
-            QObject::connect(&f.view, &GifViewCore::animationProgress, stop);
-        f.view.setAnimate(true);
-        f.tick(c.ticks);
-        EXPECT_EQ(r.events, c.events) << c.onLoop;
-        EXPECT_FALSE(f.view.animate());
-        EXPECT_FALSE(f.view.animationTimer().isActive());
-        EXPECT_EQ(f.pixel(0, 0), c.shown) << c.onLoop;
-    }
 }
 
 TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {

@@ -114,18 +114,15 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
 TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {
     // Frame 1 paints the whole 4×4 red; frame 2 paints a green 2×2 at (2,2); frame 3 a blue
     // pixel at (0,0). What is left of frame 2 after frame 3 depends on frame 2's disposal.
-    struct Case {
-        int disposal2;
-        QRgb left;
-    };
     for (bool cached : {true, false}) {
-        for (const Case& c : {Case{1, kGreen}, Case{2, kBlack}, Case{3, kRed}, Case{0, kGreen}}) {
+        for (const auto& [disposal2, left] :
+             {std::pair{1, kGreen}, {2, kBlack}, {3, kRed}, {0, kGreen}}) {
             ViewFixture f;
             f.view.setBackColor(0);
             ASSERT_TRUE(f.load(GifBuilder(4, 4, fourColours())
                                    .control(1, 10)
                                    .image(0, 0, 4, 4, solid(4, 4, 0))
-                                   .control(c.disposal2, 10)
+                                   .control(disposal2, 10)
                                    .image(2, 2, 2, 2, solid(2, 2, 1))
                                    .control(1, 10)
                                    .image(0, 0, 1, 1, solid(1, 1, 2))
@@ -135,10 +132,10 @@ TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {
             f.tick(2);
             EXPECT_EQ(f.pixel(2, 2), kGreen);
             f.tick();
-            EXPECT_EQ(f.pixel(0, 0), kBlue) << c.disposal2 << cached;
-            EXPECT_EQ(f.pixel(2, 2), c.left) << c.disposal2 << cached;
-            EXPECT_EQ(f.pixel(3, 3), c.left) << c.disposal2 << cached;
-            EXPECT_EQ(f.pixel(1, 1), kRed) << c.disposal2 << cached;
+            EXPECT_EQ(f.pixel(0, 0), kBlue) << disposal2 << cached;
+            EXPECT_EQ(f.pixel(2, 2), left) << disposal2 << cached;
+            EXPECT_EQ(f.pixel(3, 3), left) << disposal2 << cached;
+            EXPECT_EQ(f.pixel(1, 1), kRed) << disposal2 << cached;
             // The next loop starts over with frame 1 alone.
             f.tick();
             EXPECT_EQ(f.pixel(0, 0), kRed);

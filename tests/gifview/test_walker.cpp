@@ -203,19 +203,17 @@ TEST(GifWalk, StoredSampleFilesWalk) {
 }
 
 TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
-    struct Case {
-        int delay, storedDelay;
-    };
-    for (const Case& c : {Case{0, 0}, Case{655350, 60000}, Case{-5, 0}, Case{60000, 60000}}) {
+    for (const auto& [delay, storedDelay] :
+         {std::pair{0, 0}, {655350, 60000}, {-5, 0}, {60000, 60000}}) {
         GifFrame f;
         for (const int k : {1, 10}) {
-            f.setframeDelay(k == 1 ? c.delay : 500);
+            f.setframeDelay(k == 1 ? delay : 500);
             f.setFrameTransparentColor(k == 1 ? 7 : 8);
             f.setFrameDisposal(k == 1 ? 2 : 3);
             f.setFrameLeft(3 * k);
             f.setFrameTop(4 * k);
         }
-        EXPECT_EQ(f.resetFrameAttributes(-GifFrame::kDelay), c.storedDelay) << c.delay;
+        EXPECT_EQ(f.resetFrameAttributes(-GifFrame::kDelay), storedDelay) << delay;
         EXPECT_EQ(f.resetFrameAttributes(-8), 3);
         EXPECT_EQ(f.resetFrameAttributes(-16), 4);
         EXPECT_EQ(f.resetFrameAttributes(-4), 2);
@@ -227,7 +225,7 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
         EXPECT_EQ(only.frameDelay(), 500);
 
         f.resetFrameAttributes(31);
-        EXPECT_EQ(f.frameDelay(), c.storedDelay);
+        EXPECT_EQ(f.frameDelay(), storedDelay);
         EXPECT_EQ(f.frameTransparentColor(), 7);
         EXPECT_EQ(f.frameDisposal(), 2);
         EXPECT_EQ(QPoint(f.frameLeft(), f.frameTop()), QPoint(3, 4));

@@ -293,10 +293,8 @@ TEST(DatReader, BoundsWhatOneTokenMayCost) {
 TEST(DatReader, CutsAndTrimsTextsByCharacters) {
     const QString e = QStringLiteral("\u00e9");  // two bytes
     const QString longName = QStringLiteral("a") + e.repeated(DatReader::kMaxFieldBytes);
-    struct Case {
-        QString description, expected;
-    };
-    const Case cases[] = {
+    const std::pair<QString, QString> cases[] = {
+        // (description, what is kept of it)
         {e.repeated(DatReader::kMaxFieldBytes), e.repeated(DatReader::kMaxFieldBytes / 2)},
         // The limit falls inside a character: it goes whole.
         {longName, longName.left(DatReader::kMaxFieldBytes / 2)},
@@ -305,9 +303,9 @@ TEST(DatReader, CutsAndTrimsTextsByCharacters) {
         {QStringLiteral(" \t"), QString()},
         {QString(3 * DatReader::kMaxFieldBytes, 'd'), QString(DatReader::kMaxFieldBytes, 'd')},
     };
-    for (const Case& c : cases) {
+    for (const auto& [description, expected] : cases) {
         const Read r = readText("<softwarelist name=\"x\"><software name=\"" + longName.toUtf8() +
-                                "\"><description>" + c.description.toUtf8() +
+                                "\"><description>" + description.toUtf8() +
                                 "</description><rom name=\"r\" size=\"1\" crc=\"00000001\"/>"
                                 "<rom name=\"" +
                                 longName.toUtf8() +
@@ -315,7 +313,7 @@ TEST(DatReader, CutsAndTrimsTextsByCharacters) {
         ASSERT_TRUE(r.summary.ok) << r.summary.problem.toStdString();
         ASSERT_EQ(r.entries.size(), 1u);
         EXPECT_EQ(r.summary.malformed, 1);
-        EXPECT_EQ(r.entries[0].description, c.expected) << c.description.size();
+        EXPECT_EQ(r.entries[0].description, expected) << description.size();
         EXPECT_EQ(r.entries[0].software, longName.left(DatReader::kMaxFieldBytes / 2));
     }
 }

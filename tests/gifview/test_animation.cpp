@@ -22,13 +22,17 @@ struct Recorder {
 
 }  // namespace
 
+// Loops play out, or a handler stops the animation from any event (what it did stays done).
+// The last frame stays on screen; design mode goes back to the first.
 TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
+    enum Stop { Never, OnSecondFrame, OnLoopEnd };  // a handler's
     struct Case {
         const char* name;
         int loopsInFile;
         bool userMode;
-        int ticksUntilExpired;  // 0: never within 100 ticks
-        QStringList events;     // checked when given
+        int ticks;           // until it stopped; 0: not within 100 ticks
+        QStringList events;  // checked when given
+        Stop stop = Never;
     };
     const Case cases[] = {
         {"three loops", 3, true, 7, {"P1", "P2", "C2", "P1", "P2", "C1", "P1", "P2", "E"}},
@@ -36,26 +40,41 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         {"no looping block", -1, true, 0, {}},
         {"one loop", 1, true, 3, {}},
         {"design mode stops after ten loops", 0, false, 21, {}},
+        {"stopped on a frame, in design mode: said",
+         0,
+         false,
+         2,
+         {"P1", "P2", "Animate"},
+         OnSecondFrame},
+        {"stopped at a loop's end", 3, true, 3, {"P1", "P2", "C2"}, OnLoopEnd},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ViewFixture f;
         f.view.setUserMode(c.userMode);
         ASSERT_TRUE(f.load(frames(2, c.loopsInFile)));
         f.view.setAnimate(true);
         EXPECT_EQ(f.view.animationTimer().interval(), 1);
         Recorder r(f.view);
+        const auto stop = [&f] { f.view.setAnimate(false); };
+        if (c.stop == OnLoopEnd)
+            QObject::connect(&f.view, &GifViewCore::animationLoopComplete, stop);
+        if (c.stop == OnSecondFrame) {
+            QObject::connect(&f.view, &GifViewCore::animationProgress, [stop](int i) {
+                if (i == 2) stop();
+            });
+        }
         int ticks = 0;
         for (; f.view.animate() && ticks < 100; ++ticks)
             f.tick();
-        EXPECT_EQ(r.events.count("E"), c.ticksUntilExpired ? 1 : 0) << c.name;
-        if (c.ticksUntilExpired) {
-            EXPECT_EQ(ticks, c.ticksUntilExpired) << c.name;
-            EXPECT_FALSE(f.view.animationTimer().isActive()) << c.name;
-            // The last frame stays on screen; design mode goes back to the first.
-            EXPECT_EQ(f.pixel(0, 0), c.userMode ? kGreen : kRed) << c.name;
+        EXPECT_EQ(r.events.count("E"), c.ticks && c.stop == Never ? 1 : 0);
+        if (c.ticks) {
+            EXPECT_EQ(ticks, c.ticks);
+            EXPECT_FALSE(f.view.animationTimer().isActive());
+            EXPECT_EQ(f.pixel(0, 0), c.userMode ? kGreen : kRed);
         }
         if (!c.events.isEmpty()) {
-            EXPECT_EQ(r.events, c.events) << c.name;
+            EXPECT_EQ(r.events, c.events);
         }
     }
 }
@@ -92,38 +111,18 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
     EXPECT_FALSE(f.view.animationTimer().isActive());
 }
 
-TEST(GifAnimation, HandlerThatStopsTheAnimationKeepsItStopped) {
-    // In design mode a stop is announced and the first frame comes back.
-    ViewFixture f;
-    f.view.setUserMode(false);
-    ASSERT_TRUE(f.load(frames(3)));
-    Recorder r(f.view);
-    QObject::connect(&f.view, &GifViewCore::animationProgress, [&f](int i) {
-        if (i == 2) f.view.setAnimate(false);
-    });
-    f.view.setAnimate(true);
-    f.tick(2);
-    EXPECT_EQ(r.events, QStringList({"P1", "P2", "Animate"}));
-    EXPECT_FALSE(f.view.animate());
-    EXPECT_FALSE(f.view.animationTimer().isActive());
-    EXPECT_EQ(f.pixel(0, 0), kRed);
-}
-
 TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {
     // Frame 1 paints the whole 4×4 red; frame 2 paints a green 2×2 at (2,2); frame 3 a blue
     // pixel at (0,0). What is left of frame 2 after frame 3 depends on frame 2's disposal.
-    struct Case {
-        int disposal2;
-        QRgb left;
-    };
     for (bool cached : {true, false}) {
-        for (const Case& c : {Case{1, kGreen}, Case{2, kBlack}, Case{3, kRed}, Case{0, kGreen}}) {
+        for (const auto& [disposal2, left] :
+             {std::pair{1, kGreen}, {2, kBlack}, {3, kRed}, {0, kGreen}}) {
             ViewFixture f;
             f.view.setBackColor(0);
             ASSERT_TRUE(f.load(GifBuilder(4, 4, fourColours())
                                    .control(1, 10)
                                    .image(0, 0, 4, 4, solid(4, 4, 0))
-                                   .control(c.disposal2, 10)
+                                   .control(disposal2, 10)
                                    .image(2, 2, 2, 2, solid(2, 2, 1))
                                    .control(1, 10)
                                    .image(0, 0, 1, 1, solid(1, 1, 2))
@@ -133,10 +132,10 @@ TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {
             f.tick(2);
             EXPECT_EQ(f.pixel(2, 2), kGreen);
             f.tick();
-            EXPECT_EQ(f.pixel(0, 0), kBlue) << c.disposal2 << cached;
-            EXPECT_EQ(f.pixel(2, 2), c.left) << c.disposal2 << cached;
-            EXPECT_EQ(f.pixel(3, 3), c.left) << c.disposal2 << cached;
-            EXPECT_EQ(f.pixel(1, 1), kRed) << c.disposal2 << cached;
+            EXPECT_EQ(f.pixel(0, 0), kBlue) << disposal2 << cached;
+            EXPECT_EQ(f.pixel(2, 2), left) << disposal2 << cached;
+            EXPECT_EQ(f.pixel(3, 3), left) << disposal2 << cached;
+            EXPECT_EQ(f.pixel(1, 1), kRed) << disposal2 << cached;
             // The next loop starts over with frame 1 alone.
             f.tick();
             EXPECT_EQ(f.pixel(0, 0), kRed);

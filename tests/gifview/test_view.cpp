@@ -28,8 +28,8 @@ QRgb buttonFace() {
 }  // namespace
 
 // Names are loaded by their bytes, names that are not UTF-8 too, and an upper-case
-// extension is still walked.
-TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
+// extension is still walked. A refused load keeps the GIF shown; an empty name unloads it.
+TEST(GifView, LoadsGoToTheGifOrTheImageBoxAndRefusedOnesKeepWhatIsShown) {
     ViewFixture f;
     const raw::RemoveTree cleanup(f.folder.path());
     const auto write = [&](const QByteArray& name, const QByteArray& content) {
@@ -37,14 +37,29 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
         EXPECT_TRUE(raw::write(path, content));
         return path;
     };
-    const QString two = write("\xe9t\xe9.GIF", frames(2));
-    ASSERT_TRUE(f.view.loadGif(two));
-    EXPECT_EQ(f.view.gifFrameCount(), 2);
+    QStringList changed;
+    QObject::connect(&f.view, &GifViewCore::propertyChanged,
+                     [&changed](const QString& name) { changed << name; });
+    const QByteArray gif = frames(2);
+    const QString two = write("\xe9t\xe9.GIF", gif);
+    f.view.setgifFileName(two);
+    EXPECT_EQ(changed, QStringList{"gifFileName"});
     EXPECT_FALSE(f.view.staticPictureVisible());
     EXPECT_EQ(f.view.gifVersion(), "gif89a");
-    EXPECT_EQ(f.view.gifFileName(), two);
+    for (const QString& refused :
+         {write("cut.gif", gif.chopped(1)), write("short.gif", gif.left(19)),
+          write("bad.png", "not a picture at all, sorry"), f.folder.file("missing.gif"),
+          QString()}) {
+        EXPECT_FALSE(f.view.loadGif(refused)) << refused.toStdString();
+        EXPECT_EQ(f.view.gifFrameCount(), 2);
+        EXPECT_EQ(f.view.gifFileName(), two);
+    }
     f.tick(3);  // frames are read from the open file as they are drawn
-    EXPECT_TRUE(f.view.document().isOpen());
+    EXPECT_EQ(f.view.document().frameImage(2).pixel(0, 0), kGreen);
+    f.view.setgifFileName(QString());
+    EXPECT_EQ(f.view.gifFileName(), "{none}");
+    EXPECT_EQ(f.view.gifFrameCount(), 0);
+    EXPECT_FALSE(f.view.document().isOpen());
 
     ASSERT_TRUE(f.view.loadGif(write("\xff.gif", frames(1))));
     EXPECT_EQ(f.view.gifFrameCount(), 1);
@@ -59,36 +74,6 @@ TEST(GifView, SingleFrameAndOtherPicturesGoToTheImageBox) {
     EXPECT_EQ(f.view.staticPicture().size(), QSize(5, 4));
     EXPECT_EQ(f.view.gifFileName(), pngFile);
     // The GIF shown before is gone with its file, so it cannot be saved as this picture.
-    EXPECT_EQ(f.view.gifFrameCount(), 0);
-    EXPECT_FALSE(f.view.document().isOpen());
-}
-
-TEST(GifView, RefusedLoadsKeepTheShownGifAndTheFileNameUnloads) {
-    ViewFixture f;
-    QStringList changed;
-    QObject::connect(&f.view, &GifViewCore::propertyChanged,
-                     [&changed](const QString& name) { changed << name; });
-    const QByteArray two = frames(2);
-    const QString good = f.write("good.gif", two);
-    f.view.setgifFileName(good);
-    EXPECT_EQ(changed, QStringList{"gifFileName"});
-    QByteArray cut = two;
-    cut.chop(1);
-    const QString cases[] = {
-        f.write("cut.gif", cut),
-        f.write("short.gif", two.left(19)),
-        f.write("bad.png", "not a picture at all, sorry"),
-        f.folder.file("missing.gif"),
-        QString(),
-    };
-    for (const QString& name : cases) {
-        EXPECT_FALSE(f.view.loadGif(name)) << name.toStdString();
-        EXPECT_EQ(f.view.gifFrameCount(), 2);
-        EXPECT_EQ(f.view.gifFileName(), good);
-    }
-    EXPECT_EQ(f.view.document().frameImage(2).pixel(0, 0), kGreen);  // still read from its file
-    f.view.setgifFileName(QString());
-    EXPECT_EQ(f.view.gifFileName(), "{none}");
     EXPECT_EQ(f.view.gifFrameCount(), 0);
     EXPECT_FALSE(f.view.document().isOpen());
 }

@@ -40,32 +40,6 @@ TEST(GifWalk, ColourIndexesAgainstTables) {
     }
 }
 
-TEST(GifWalk, LoopCountRules) {
-    // Where the looping block sits among two frames: 0 before both, 1 between, -1 nowhere.
-    struct Case {
-        const char* name;
-        int at, count, subBlock, frames, want;
-    };
-    const Case cases[] = {
-        {"block before the first image", 0, 3, 3, 2, 3},
-        {"zero means endless", 0, 0, 3, 2, 0},
-        {"block after the first image is ignored", 1, 7, 3, 2, 0},
-        {"sub-block size other than 3", 0, 9, 5, 2, 0},
-        {"no block, several frames", -1, 0, 3, 2, 0},
-        {"no block, one frame", -1, 0, 3, 1, -1},
-    };
-    for (const Case& c : cases) {
-        GifBuilder b(2, 2, fourColours());
-        for (int i = 0; i < c.frames; ++i) {
-            if (i == c.at) b.loops(c.count, c.subBlock);
-            b.control(0, 5).image(0, 0, 2, 2, solid(2, 2, 1));
-        }
-        const auto walk = walkGif(b.bytes());
-        ASSERT_TRUE(walk) << c.name;
-        EXPECT_EQ(walk->loopCount, c.want) << c.name;
-    }
-}
-
 TEST(GifWalk, PositionsAroundAComment) {
     GifBuilder b(4, 4, fourColours());
     b.loops(0);
@@ -87,9 +61,20 @@ TEST(GifWalk, PositionsAroundAComment) {
     EXPECT_EQ(walk->frames[1].framePosition(GifFrame::kStart), secondStart);
 }
 
-TEST(GifWalk, StructuralCases) {
+// How many frames a walk finds (-1: the file is refused), and the loop count it reads: a
+// looping block counts before the first image only, and with a sub-block of 3.
+TEST(GifWalk, FramesAndLoopCount) {
     const auto image = [](GifBuilder& b) -> GifBuilder& {
         return b.image(0, 0, 2, 2, solid(2, 2, 0));
+    };
+    // `n` frames with a looping block before frame `at` (-1: none).
+    const auto looped = [](int at, int count, int subBlock = 3, int n = 2) {
+        GifBuilder b(2, 2, fourColours());
+        for (int i = 0; i < n; ++i) {
+            if (i == at) b.loops(count, subBlock);
+            b.control(0, 5).image(0, 0, 2, 2, solid(2, 2, 1));
+        }
+        return b.bytes();
     };
     QByteArray upper = frames(2);
     upper.replace(0, 6, "GIF89A");
@@ -100,11 +85,19 @@ TEST(GifWalk, StructuralCases) {
     image(image(bare));
     image(image(bareSecond.control(0, 1)));
     image(twoControls.control(0, 1).control(2, 9));
+    constexpr int kAny = -2;
     const struct {
         const char* name;
         QByteArray gif;
-        int frames;  // -1: refused
+        int frames;
+        int loops = kAny;
     } cases[] = {
+        {"block before the first image", looped(0, 3), 2, 3},
+        {"zero means endless", looped(0, 0), 2, 0},
+        {"block after the first image is ignored", looped(1, 7), 2, 0},
+        {"sub-block size other than 3", looped(0, 9, 5), 2, 0},
+        {"no block, several frames", looped(-1, 0), 2, 0},
+        {"no block, one frame", looped(-1, 0, 3, 1), 1, -1},
         {"trailer without images", GifBuilder(8, 8, fourColours()).bytes(), 0},
         {"signature case ignored", upper, 2},
         {"gif87a", image(gif87).bytes(), 1},
@@ -118,10 +111,13 @@ TEST(GifWalk, StructuralCases) {
     for (const auto& c : cases) {
         const auto walk = walkGif(c.gif);
         EXPECT_EQ(walk ? static_cast<int>(walk->frames.size()) : -1, c.frames) << c.name;
+        if (walk && c.loops != kAny) {
+            EXPECT_EQ(walk->loopCount, c.loops) << c.name;
+        }
     }
 }
 
-TEST(GifWalk, SixteenBitFieldsOf32768OrMoreFail) {
+TEST(GifWalk, SixteenBitFieldsOf32768OrMoreAndEveryCutFail) {
     GifBuilder b(4, 4, fourColours());
     b.loops(2);
     const qint64 loopsAt = b.size() - 3;  // loop count sits before the terminator
@@ -140,9 +136,7 @@ TEST(GifWalk, SixteenBitFieldsOf32768OrMoreFail) {
             EXPECT_EQ(walkGif(bad).has_value(), value == 32767) << "field at " << at;
         }
     }
-}
-
-TEST(GifWalk, EveryTruncationFailsCleanly) {
+    // Cut anywhere, a file fails cleanly.
     const QByteArray gif = GifBuilder(4, 4, fourColours())
                                .loops(0)
                                .comment("c")
@@ -156,7 +150,7 @@ TEST(GifWalk, EveryTruncationFailsCleanly) {
         EXPECT_FALSE(walkGif(gif.left(n))) << "cut at " << n;
 }
 
-TEST(GifDocument, WiderFramesWidenTheScreenAndDecodeAtTheirOwnSize) {
+TEST(GifDocument, FramesDecodeAtTheirOwnSizeWithOrWithoutAControlExtension) {
     TempFolder dir;
     std::vector<std::uint8_t> stripes(12 * 3), checks(2 * 6);
     for (std::size_t i = 0; i < stripes.size(); ++i)
@@ -182,14 +176,11 @@ TEST(GifDocument, WiderFramesWidenTheScreenAndDecodeAtTheirOwnSize) {
     EXPECT_EQ(qAlpha(keyed.pixel(1, 0)), 0);
     EXPECT_TRUE(doc.frameImage(3).isNull());
     EXPECT_TRUE(doc.frameImage(0).isNull());
-}
 
-TEST(GifDocument, LaterFramesDecodeWhenTheFirstImageHasNoControlExtension) {
-    TempFolder dir;
+    // Later frames decode when the first image has no control extension.
     GifBuilder b(2, 2, fourColours());
     const qint64 separator = b.size() + 1;
     b.image(0, 0, 2, 2, solid(2, 2, 0)).control(0, 5).image(0, 0, 2, 2, solid(2, 2, 2));
-    GifDocument doc;
     ASSERT_TRUE(doc.load(dir.write("bare.gif", b.bytes())));
     EXPECT_EQ(doc.info().headerLength, separator - 1);
     EXPECT_EQ(doc.frame(1)->framePosition(GifFrame::kStart), separator);
@@ -198,9 +189,9 @@ TEST(GifDocument, LaterFramesDecodeWhenTheFirstImageHasNoControlExtension) {
     EXPECT_EQ(doc.frameImage(2).pixel(1, 1), kBlue);
 }
 
+// These files start the fuzzer's corpus; a sample that no longer walks would start it off
+// with noise.
 TEST(GifWalk, StoredSampleFilesWalk) {
-    // These files start the fuzzer's corpus; a sample that no longer walks would start it off
-    // with noise.
     const QDir data(QStringLiteral(QT_TESTCASE_SOURCEDIR "/data"));
     const QStringList files = data.entryList({QStringLiteral("*.gif")}, QDir::Files);
     ASSERT_GE(files.size(), 5);
@@ -212,22 +203,17 @@ TEST(GifWalk, StoredSampleFilesWalk) {
 }
 
 TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
-    struct Case {
-        int delay, storedDelay;
-    };
-    for (const Case& c : {Case{0, 0}, Case{655350, 60000}, Case{-5, 0}, Case{60000, 60000}}) {
+    for (const auto& [delay, storedDelay] :
+         {std::pair{0, 0}, {655350, 60000}, {-5, 0}, {60000, 60000}}) {
         GifFrame f;
-        f.setframeDelay(c.delay);
-        f.setFrameTransparentColor(7);
-        f.setFrameDisposal(2);
-        f.setFrameLeft(3);
-        f.setFrameTop(4);
-        f.setframeDelay(500);
-        f.setFrameTransparentColor(8);
-        f.setFrameDisposal(3);
-        f.setFrameLeft(30);
-        f.setFrameTop(40);
-        EXPECT_EQ(f.resetFrameAttributes(-GifFrame::kDelay), c.storedDelay) << c.delay;
+        for (const int k : {1, 10}) {
+            f.setframeDelay(k == 1 ? delay : 500);
+            f.setFrameTransparentColor(k == 1 ? 7 : 8);
+            f.setFrameDisposal(k == 1 ? 2 : 3);
+            f.setFrameLeft(3 * k);
+            f.setFrameTop(4 * k);
+        }
+        EXPECT_EQ(f.resetFrameAttributes(-GifFrame::kDelay), storedDelay) << delay;
         EXPECT_EQ(f.resetFrameAttributes(-8), 3);
         EXPECT_EQ(f.resetFrameAttributes(-16), 4);
         EXPECT_EQ(f.resetFrameAttributes(-4), 2);
@@ -239,7 +225,7 @@ TEST(GifFrame, FirstWrittenValuesAreKeptForReset) {
         EXPECT_EQ(only.frameDelay(), 500);
 
         f.resetFrameAttributes(31);
-        EXPECT_EQ(f.frameDelay(), c.storedDelay);
+        EXPECT_EQ(f.frameDelay(), storedDelay);
         EXPECT_EQ(f.frameTransparentColor(), 7);
         EXPECT_EQ(f.frameDisposal(), 2);
         EXPECT_EQ(QPoint(f.frameLeft(), f.frameTop()), QPoint(3, 4));

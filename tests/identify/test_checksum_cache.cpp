@@ -3,6 +3,7 @@
 
 #include "FakeLookup.h"
 #include "support/RawFiles.h"
+#include "support/SevenZipBuilder.h"
 #include "support/TempFolder.h"
 #include "support/ZipBuilder.h"
 
@@ -32,66 +33,61 @@ namespace {
 const QByteArray kGame = QByteArray("a cartridge image ").repeated(300);
 const QByteArray kOther = QByteArray("something else ").repeated(100);
 
-// A library database on disk and a cache over it, opened again as a new launcher would.
-class Library {
-public:
-    explicit Library(const QString& file) : m_file(file.toUtf8()) { reopen(); }
-    ~Library() { close(); }
-    void reopen() {
-        close();
-        sqlite3_open(m_file.constData(), &m_db);
-        cache = std::make_unique<ChecksumCache>(m_db);
-    }
-    void exec(const char* sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
-    // The paths kept, as written in the table.
-    QStringList keptPaths() {
-        QStringList paths;
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(m_db, "SELECT path FROM file_checksums ORDER BY path", -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            paths << QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(s, 0)),
-                                       sqlite3_column_bytes(s, 0));
-        sqlite3_finalize(s);
-        return paths;
-    }
-    std::unique_ptr<ChecksumCache> cache;
-
-private:
-    void close() {
-        cache.reset();
-        if (m_db) sqlite3_close(m_db);
-        m_db = nullptr;
-    }
-    QByteArray m_file;
-    sqlite3* m_db = nullptr;
-};
-
 struct Pass {
     std::vector<int> order;
     std::vector<Identification> answers;
     int reads = 0;
 };
 
-// One look at the paths by a new identifier, as a launcher started again would make. With
-// a folder, the paths are names in it, handed over as the window hands a listed folder.
-Pass identifyAll(FakeLookup& lookup, ChecksumCache& cache, const QStringList& paths,
-                 const QString& folder = {}, qsizetype slice = 0) {
-    GameIdentifier identifier(lookup, &cache);
-    if (slice > 0) identifier.setSliceSize(slice);
-    Pass pass;
-    pass.answers.resize(size_t(paths.size()));
-    const auto each = [&](int i, const Identification& id) {
-        pass.order.push_back(i);
-        pass.answers[size_t(i)] = id;
-        return true;
-    };
-    if (folder.isEmpty())
-        identifier.identify(paths, each);
-    else
-        identifier.identifyIn(folder, paths, each);
-    pass.reads = identifier.filesRead();
-    return pass;
-}
+// A library database on disk with a cache over it, opened again as a new launcher would,
+// and an index in memory.
+struct World {
+    World() { reopen(); }
+    ~World() { close(); }
+    void reopen() {
+        close();
+        sqlite3_open(folder.file("library.sqlite3").toUtf8().constData(), &db);
+        cache = std::make_unique<ChecksumCache>(db);
+    }
+    void close() {
+        cache.reset();
+        sqlite3_close(db);
+        db = nullptr;
+    }
+    // The paths kept, as written in the table.
+    QStringList keptPaths() {
+        QStringList paths;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "SELECT path FROM file_checksums ORDER BY path", -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            paths << QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                                       sqlite3_column_bytes(s, 0));
+        sqlite3_finalize(s);
+        return paths;
+    }
+    // One look at the paths by a new identifier. With a folder, the paths are names in it,
+    // handed over as the window hands a listed folder.
+    Pass look(const QStringList& paths, const QString& within = {}, qsizetype slice = 0) {
+        GameIdentifier identifier(lookup, cache.get());
+        if (slice > 0) identifier.setSliceSize(slice);
+        Pass pass;
+        pass.answers.resize(size_t(paths.size()));
+        const auto each = [&](int i, const Identification& id) {
+            pass.order.push_back(i);
+            pass.answers[size_t(i)] = id;
+            return true;
+        };
+        within.isEmpty() ? identifier.identify(paths, each)
+                         : identifier.identifyIn(within, paths, each);
+        pass.reads = identifier.filesRead();
+        return pass;
+    }
+
+    TempFolder folder;
+    FakeLookup lookup;
+    sqlite3* db = nullptr;
+    std::unique_ptr<ChecksumCache> cache;
+};
 
 struct stat statOf(const QString& path) {
     struct stat st {};
@@ -106,33 +102,30 @@ void restoreTime(const QString& path, const struct stat& before) {
 }
 
 TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwiceAndIsAnsweredFirst) {
-    TempFolder folder;
+    World w;
     const QStringList paths = {
-        folder.write("roms/a.a26", kGame),
-        folder.write("roms/b.a26", kOther),
-        folder.write("roms/c.zip", zipbuild::build({{"c.a26", kGame, true}}).bytes),
-        folder.write("roms/empty.a26", QByteArray()),
-        folder.write("roms/bad.zip", zipbuild::build({{"../c.a26", kGame, true}}).bytes),
+        w.folder.write("roms/a.a26", kGame),
+        w.folder.write("roms/b.a26", kOther),
+        w.folder.write("roms/c.zip", zipbuild::build({{"c.a26", kGame, true}}).bytes),
+        w.folder.write("roms/empty.a26", QByteArray()),
+        w.folder.write("roms/bad.zip", zipbuild::build({{"../c.a26", kGame, true}}).bytes),
     };
-    FakeLookup lookup;
-    lookup.add(kGame, "pitfall", sha1Of(kGame));
-    Library library(folder.file("library.sqlite3"));
-    ASSERT_TRUE(library.cache->ok());
-    const Pass first = identifyAll(lookup, *library.cache, paths);
+    w.lookup.add(kGame, "pitfall", sha1Of(kGame));
+    ASSERT_TRUE(w.cache->ok());
+    const Pass first = w.look(paths);
     EXPECT_EQ(first.answers[0].verdict, Verdict::Verified);
     EXPECT_EQ(first.answers[2].verdict, Verdict::Verified);
     EXPECT_FALSE(first.answers[4].problem.isEmpty());
-    // Two files needed their SHA-1 as well.
-    EXPECT_EQ(first.reads, 5 + 2);
+    EXPECT_EQ(first.reads, 5 + 2);  // two needed their SHA-1 as well
 
     // Kept by path: the folder's names find the same rows; kept answers come before a new
-    // file's (a stop is honoured wherever it comes: see FirstRead below).
-    library.reopen();
+    // file's.
+    w.reopen();
     QStringList names{"new.a26"};
-    folder.write("roms/new.a26", kOther + "new");
+    w.folder.write("roms/new.a26", kOther + "new");
     for (const QString& p : paths)
         names << QFileInfo(p).fileName();
-    const Pass second = identifyAll(lookup, *library.cache, names, folder.file("roms"));
+    const Pass second = w.look(names, w.folder.file("roms"));
     EXPECT_EQ(second.reads, 1);
     EXPECT_EQ(second.order, (std::vector<int>{1, 2, 3, 4, 5, 0}));
     // The kept form holds every field of an answer.
@@ -142,20 +135,26 @@ TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwiceAndIsAnsweredFirst) {
             << i;
 }
 
+// Changed before a look, or while it reads the file (then answered with the reason but not
+// kept, so that the next look reads it again).
 TEST(ChecksumCache, AChangedFileIsReadAgain) {
+    using Change = std::function<void(TempFolder&, const QString&)>;
     struct Case {
         const char* what;
-        std::function<void(TempFolder&, const QString&)> change;
+        Change change;
         int reads;
         Verdict verdict;
+        QByteArray content = kGame;
+        bool whileRead = false;
+        bool putBack = false;  // its time, after the look
+    };
+    const Change grow = [](TempFolder&, const QString& p) { raw::write(p, kGame + "more"); };
+    const Change moveTime = [](TempFolder& f, const QString&) {
+        f.touch("roms/b", QDateTime::currentDateTime().addDays(-2));
     };
     const Case cases[] = {
         {"nothing changed", [](TempFolder&, const QString&) {}, 0, Verdict::Verified},
-        {"only the time changed",
-         [](TempFolder& f, const QString&) {
-             f.touch("roms/a.a26", QDateTime::currentDateTime().addSecs(-3600));
-         },
-         1, Verdict::Verified},
+        {"only the time changed", moveTime, 1, Verdict::Verified},
         {"only the nanoseconds of the time changed",
          [](TempFolder&, const QString& p) {
              struct stat changed = statOf(p);
@@ -180,45 +179,70 @@ TEST(ChecksumCache, AChangedFileIsReadAgain) {
              ASSERT_NE(statOf(p).st_ino, before.st_ino);
          },
          0, Verdict::Verified},
+        {"a plain file grew while read", grow, 1, Verdict::Unknown, kGame, true},
+        {"a zip's time moved while read", moveTime, 1, Verdict::Verified,
+         zipbuild::build({{"b.a26", kGame, true}}).bytes, true},
+        {"the time moved while read, then put back", moveTime, 1, Verdict::Verified, kGame, true,
+         true},
     };
     for (const Case& c : cases) {
-        TempFolder folder;
-        const QString game = folder.write("roms/a.a26", kGame);
-        FakeLookup lookup;
-        lookup.add(kGame, "pitfall", {});
-        Library library(folder.file("library.sqlite3"));
-        ASSERT_EQ(identifyAll(lookup, *library.cache, {game}).reads, 1) << c.what;
-        c.change(folder, game);
-        const Pass again = identifyAll(lookup, *library.cache, {game});
-        EXPECT_EQ(again.reads, c.reads) << c.what;
-        EXPECT_EQ(again.answers[0].verdict, c.verdict) << c.what;
+        SCOPED_TRACE(c.what);
+        World w;
+        const QStringList paths = {w.folder.write("roms/a.a26", kOther),
+                                   w.folder.write("roms/b", c.content),
+                                   w.folder.write("roms/c.a26", kOther + "c")};
+        w.lookup.add(kGame, "pitfall", {});
+        GameIdentifier identifier(w.lookup, w.cache.get());
+        const struct stat before = statOf(paths[1]);
+        std::atomic<bool> changed = false;
+        if (c.whileRead) {
+            identifier.setAfterReading([&](const QByteArray& path) {
+                if (path == raw::bytes(paths[1]) && !changed.exchange(true))
+                    c.change(w.folder, paths[1]);
+            });
+        }
+        std::vector<Identification> answers(3);
+        identifier.identify(paths, [&](int i, const Identification& id) {
+            answers[size_t(i)] = id;
+            return true;
+        });
+        EXPECT_EQ(answers[1].problem.isEmpty(), !c.whileRead) << answers[1].problem.toStdString();
+        EXPECT_EQ(answers[1].verdict, c.whileRead ? Verdict::Unknown : Verdict::Verified);
+        EXPECT_TRUE(answers[0].problem.isEmpty());
+        if (!c.whileRead) c.change(w.folder, paths[1]);
+        if (c.putBack) restoreTime(paths[1], before);
+        const Pass again = w.look(paths);
+        EXPECT_EQ(again.reads, c.reads);
+        EXPECT_EQ(again.answers[1].verdict, c.verdict);
+        EXPECT_TRUE(again.answers[1].problem.isEmpty());
         // Whatever was read is kept: a third look reads nothing.
-        EXPECT_EQ(identifyAll(lookup, *library.cache, {game}).reads, 0) << c.what;
+        EXPECT_EQ(w.look(paths).reads, 0);
     }
 }
 
 TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing) {
-    TempFolder folder;
+    World w;
     const QStringList paths = {
-        folder.write("roms/a.a26", kGame),
-        folder.write("roms/z.zip", zipbuild::build({{"z.a26", kOther}}).bytes)};
-    FakeLookup lookup;
-    Library library(folder.file("library.sqlite3"));
+        w.folder.write("roms/a.a26", kGame),
+        w.folder.write("roms/z.zip", zipbuild::build({{"z.a26", kOther}}).bytes),
+        // A 7z's members are summed as it is unpacked, once per version of the file.
+        w.folder.write("roms/s.7z", support::sevenZip({{"s.bin", kOther}}))};
+    FakeLookup& lookup = w.lookup;
     struct Step {
         const char* what;
         std::function<void()> change;
         int reads;
-        Verdict plain, zipped;
+        Verdict plain, packed;
     };
     const Step steps[] = {
-        {"an empty index", [] {}, 2, Verdict::Unknown, Verdict::Unknown},
+        {"an empty index", [] {}, 3, Verdict::Unknown, Verdict::Unknown},
         {"entries without SHA-1: the kept CRCs answer",
          [&] {
              lookup.add(kGame, "pitfall", {});
              lookup.add(kOther, "other", {}, identify::DumpStatus::BadDump);
          },
          0, Verdict::Verified, Verdict::BadDump},
-        {"entries with SHA-1: each file read once more for it",
+        {"entries with SHA-1: each file but the 7z read once more for it",
          [&] {
              lookup.clear();
              lookup.add(kGame, "pitfall", sha1Of(kGame));
@@ -228,11 +252,12 @@ TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing
         {"the same index again", [] {}, 0, Verdict::Verified, Verdict::CrcOnly},
         {"the kept table in another format: each file read anew, and again for its SHA-1",
          [&] {
-             library.exec("UPDATE file_checksums_format SET format = 999");
-             library.reopen();
-             EXPECT_TRUE(library.cache->ok());
+             sqlite3_exec(w.db, "UPDATE file_checksums_format SET format = 999", nullptr, nullptr,
+                          nullptr);
+             w.reopen();
+             EXPECT_TRUE(w.cache->ok());
          },
-         4, Verdict::Verified, Verdict::CrcOnly},
+         5, Verdict::Verified, Verdict::CrcOnly},
         {"a new index: the SHA-1s are kept too",
          [&] {
              lookup.clear();
@@ -242,37 +267,37 @@ TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing
          0, Verdict::CrcOnly, Verdict::Verified},
     };
     for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
         s.change();
-        const Pass pass = identifyAll(lookup, *library.cache, paths);
-        EXPECT_EQ(pass.reads, s.reads) << s.what;
-        EXPECT_EQ(pass.answers[0].verdict, s.plain) << s.what;
-        EXPECT_EQ(pass.answers[1].verdict, s.zipped) << s.what;
+        const Pass pass = w.look(paths);
+        EXPECT_EQ(pass.reads, s.reads);
+        EXPECT_EQ(pass.answers[0].verdict, s.plain);
+        EXPECT_EQ(pass.answers[1].verdict, s.packed);
+        EXPECT_EQ(pass.answers[2].verdict, s.packed);
     }
 }
 
 // A long list has its stamps taken on two threads; each file must still get its own.
 TEST(ChecksumCache, ALongListKeepsEachFileToItsOwnAnswer) {
-    TempFolder folder;
-    FakeLookup lookup;
+    World w;
     QStringList paths;
     for (int i = 0; i < 2500; ++i) {
         const QByteArray content = QByteArray::number(i);
-        paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
-        if (i % 7 == 0) lookup.add(content, QString::number(i), {});
+        paths << w.folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
+        if (i % 7 == 0) w.lookup.add(content, QString::number(i), {});
     }
     // The folder's names sort apart around a folder within it.
-    paths << folder.write("roms/sub/s.a26", "s") << folder.write("roms/zz.a26", "zz");
-    Library library(folder.file("library.sqlite3"));
-    EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 2502);
+    paths << w.folder.write("roms/sub/s.a26", "s") << w.folder.write("roms/zz.a26", "zz");
+    EXPECT_EQ(w.look(paths).reads, 2502);
     // Every third file changes: only those are read again, a slice of the folder at a time,
     // each slice finding its own kept files, up to its last.
     for (int i = 0; i < 2500; i += 3)
-        folder.touch(QStringLiteral("roms/%1.a26").arg(i),
-                     QDateTime::currentDateTime().addDays(-1));
+        w.folder.touch(QStringLiteral("roms/%1.a26").arg(i),
+                       QDateTime::currentDateTime().addDays(-1));
     QStringList names;
     for (const QString& p : paths)
-        names << p.mid(folder.file("roms/").size());
-    const Pass again = identifyAll(lookup, *library.cache, names, folder.file("roms/"), 1000);
+        names << p.mid(w.folder.file("roms/").size());
+    const Pass again = w.look(names, w.folder.file("roms/"), 1000);
     EXPECT_EQ(again.reads, 834);
     for (int i = 0; i < 2500; ++i) {
         const Identification& id = again.answers[size_t(i)];
@@ -305,45 +330,36 @@ bool backTo(int before) {
 // order, each index must be answered once, with its own file's answer, whether it was never
 // read, kept but needing a SHA-1 for a new index, a zip, or unreadable.
 TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
-    TempFolder folder;
-    FakeLookup lookup;
-    Library library(folder.file("library.sqlite3"));
+    World w;
     QStringList paths, keptBefore;
-    std::vector<Verdict> expected;
-    std::vector<QByteArray> contents;
+    const auto contentOf = [](int i) { return kGame + QByteArray::number(i); };
     for (int i = 0; i < 48; ++i) {
-        const QByteArray content = kGame + QByteArray::number(i);
-        contents.push_back(content);
+        const QByteArray content = contentOf(i);
         if (i % 4 == 3)
-            paths << folder.file(QStringLiteral("roms/missing%1.a26").arg(i));
+            paths << w.folder.file(QStringLiteral("roms/missing%1.a26").arg(i));
         else if (i % 4 == 0)
-            paths << folder.write(QStringLiteral("roms/%1.zip").arg(i),
-                                  zipbuild::build({{"g.a26", content, true}}).bytes);
+            paths << w.folder.write(QStringLiteral("roms/%1.zip").arg(i),
+                                    zipbuild::build({{"g.a26", content, true}}).bytes);
         else
-            paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
+            paths << w.folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
         if (i % 6 == 1) keptBefore << paths.back();
     }
     paths << paths[5];  // the same file twice answers twice
     // Kept while nothing was known: their new answer needs a SHA-1 read on the calling thread.
-    identifyAll(lookup, *library.cache, keptBefore);
+    w.look(keptBefore);
+    std::vector<Verdict> expected;
     for (int i = 0; i < 48; ++i) {
-        Verdict v = Verdict::Unknown;
-        if (i % 4 != 3 && i % 3 == 0) {
-            lookup.add(contents[size_t(i)], QString::number(i), sha1Of(contents[size_t(i)]));
-            v = Verdict::Verified;
-        } else if (i % 4 != 3 && i % 3 == 1) {
-            lookup.add(contents[size_t(i)], QString::number(i), sha1Of(kOther));
-            v = Verdict::CrcOnly;
-        }
-        expected.push_back(v);
+        const bool sha1 = i % 4 != 3 && i % 3 == 0, other = i % 4 != 3 && i % 3 == 1;
+        if (sha1 || other)
+            w.lookup.add(contentOf(i), QString::number(i), sha1Of(sha1 ? contentOf(i) : kOther));
+        expected.push_back(sha1 ? Verdict::Verified : other ? Verdict::CrcOnly : Verdict::Unknown);
     }
     expected.push_back(expected[5]);
 
-    for (const bool again : {false, true}) {
-        const char* look = again ? "again" : "first";
+    for (const char* look : {"first", "again"}) {
         std::vector<int> times(size_t(paths.size()));
         std::vector<Identification> answers(size_t(paths.size()));
-        GameIdentifier identifier(lookup, library.cache.get());
+        GameIdentifier identifier(w.lookup, w.cache.get());
         identifier.identify(paths, [&](int i, const Identification& id) {
             ++times.at(size_t(i));
             answers[size_t(i)] = id;
@@ -358,102 +374,58 @@ TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
                 EXPECT_EQ(id.matches[0].software, QString::number(i == 48 ? 5 : i)) << look;
             }
         }
-        if (again) {
+        if (look[0] == 'a') {
             EXPECT_EQ(identifier.filesRead(), 0);
         }
     }
 }
 
 // A stop anywhere: nothing more is handed on, nothing read after it is kept (the next look
-// reads exactly the files not answered), and no reading thread is left.
+// reads exactly the files not answered), and no reading thread is left. A 7z's unpacking
+// stops too.
 TEST(FirstRead, AStopHandsOnNothingMoreAndKeepsNothingMore) {
     for (const int stopAfter : {1, 2, 3, 7, 19}) {
-        TempFolder folder;
-        FakeLookup lookup;
-        Library library(folder.file("library.sqlite3"));
+        SCOPED_TRACE(stopAfter);
+        World w;
         QStringList paths, kept;
         for (int i = 0; i < 20; ++i) {
             const QByteArray content = kOther + QByteArray::number(i);
-            paths << folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
+            paths << w.folder.write(QStringLiteral("roms/%1.a26").arg(i), content);
             if (i % 5 == 0) kept << paths.back();
         }
-        identifyAll(lookup, *library.cache, kept);
+        w.look(kept);
         // A new index: the kept files need their SHA-1, the others are read.
         for (int i = 0; i < 20; i += 5)
-            lookup.add(kOther + QByteArray::number(i), QString::number(i),
-                       sha1Of(kOther + QByteArray::number(i)));
-        const QStringList keptBefore = library.keptPaths();
+            w.lookup.add(kOther + QByteArray::number(i), QString::number(i),
+                         sha1Of(kOther + QByteArray::number(i)));
+        const QStringList keptBefore = w.keptPaths();
 
         const int threadsBefore = threadCount();
-        GameIdentifier identifier(lookup, library.cache.get());
+        GameIdentifier identifier(w.lookup, w.cache.get());
         identifier.setSliceSize(6);
         int calls = 0;
         QStringList answered;
         identifier.identify(paths, [&](int i, const Identification&) {
-            ++calls;
             answered << paths[i];
-            return calls < stopAfter;
+            return ++calls < stopAfter;
         });
         EXPECT_EQ(calls, stopAfter);
-        EXPECT_TRUE(backTo(threadsBefore)) << stopAfter;
+        EXPECT_TRUE(backTo(threadsBefore));
         // Only what was answered joined the kept files.
         QStringList expectedKept = keptBefore + answered;
         expectedKept.removeDuplicates();
         expectedKept.sort();
-        EXPECT_EQ(library.keptPaths().join('\n').toStdString(),
-                  expectedKept.join('\n').toStdString())
-            << stopAfter;
-
-        library.reopen();
-        const Pass next = identifyAll(lookup, *library.cache, paths);
-        EXPECT_EQ(next.reads, 20 - stopAfter) << stopAfter;
+        EXPECT_EQ(w.keptPaths().join('\n').toStdString(), expectedKept.join('\n').toStdString());
+        w.reopen();
+        EXPECT_EQ(w.look(paths).reads, 20 - stopAfter);
     }
-}
-
-// A file that changes between its reading and the check after is answered with the reason
-// but not kept, so its next look reads it again; the files read beside it are kept.
-TEST(FirstRead, AFileThatChangedWhileReadIsNotKept) {
-    struct Case {
-        const char* what;
-        QByteArray content;
-        std::function<void(TempFolder&, const QString&)> change;
-    };
-    const Case cases[] = {
-        {"a plain file grew", kGame,
-         [](TempFolder&, const QString& p) { raw::write(p, kGame + "more"); }},
-        {"a zip's time moved", zipbuild::build({{"b.a26", kGame, true}}).bytes,
-         [](TempFolder& f, const QString&) {
-             f.touch("roms/b", QDateTime::currentDateTime().addDays(-2));
-         }},
-    };
-    for (const Case& c : cases) {
-        TempFolder folder;
-        const QStringList paths = {folder.write("roms/a.a26", kOther),
-                                   folder.write("roms/b", c.content),
-                                   folder.write("roms/c.a26", kOther + "c")};
-        FakeLookup lookup;
-        lookup.add(kGame, "pitfall", {});
-        Library library(folder.file("library.sqlite3"));
-        GameIdentifier identifier(lookup, library.cache.get());
-        const QByteArray changing = raw::bytes(paths[1]);
-        std::atomic<bool> changed = false;
-        identifier.setAfterReading([&](const QByteArray& path) {
-            if (path == changing && !changed.exchange(true)) c.change(folder, paths[1]);
-        });
-        std::vector<Identification> answers(3);
-        identifier.identify(paths, [&](int i, const Identification& id) {
-            answers[size_t(i)] = id;
-            return true;
-        });
-        EXPECT_FALSE(answers[1].problem.isEmpty()) << c.what;
-        EXPECT_EQ(answers[1].verdict, Verdict::Unknown) << c.what;
-        EXPECT_TRUE(answers[0].problem.isEmpty()) << c.what;
-
-        const Pass again = identifyAll(lookup, *library.cache, paths);
-        EXPECT_EQ(again.reads, 1) << c.what;
-        EXPECT_TRUE(again.answers[1].problem.isEmpty()) << c.what;
-        EXPECT_EQ(identifyAll(lookup, *library.cache, paths).reads, 0) << c.what;
-    }
+    World w;
+    const QString sevenZip = w.folder.write("roms/game.7z", support::sevenZip({{"g", kGame}}));
+    w.lookup.add(kGame, "game", sha1Of(kGame));
+    GameIdentifier stopped(w.lookup, w.cache.get());
+    stopped.setStopCheck([] { return true; });
+    EXPECT_EQ(stopped.identify(sevenZip).problem, "stopped");
+    EXPECT_EQ(w.look({sevenZip}).reads, 1);
 }
 
 // A row cut short or overlong, or a count past what it holds, is no answer.
@@ -474,8 +446,9 @@ TEST(ChecksumCache, DamagedBlobsAreNoBlobs) {
         EXPECT_FALSE(ChecksumCache::decodeAnswer(blob.left(n))) << n;
     EXPECT_FALSE(ChecksumCache::decodeAnswer(blob + "x"));
     QByteArray hugeCount = blob;
-    hugeCount[1 + 4 + answer.member.size() * 2 + 4] = char(0xFF);  // the count's low byte
-    hugeCount[1 + 4 + answer.member.size() * 2 + 4 + 3] = char(0x7F);
+    const qsizetype count = 1 + 4 + answer.member.size() * 2 + 4;  // its low byte
+    hugeCount[count] = char(0xFF);
+    hugeCount[count + 3] = char(0x7F);
     EXPECT_FALSE(ChecksumCache::decodeAnswer(hugeCount));
 
     const QByteArray packed = ChecksumCache::encodeMembers({{"a", 1, 2, {}}, {"b", 3, 4, "x"}});

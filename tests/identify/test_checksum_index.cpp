@@ -12,8 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include <optional>
 
 namespace {
@@ -105,7 +103,7 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
     dats.write("l.xml", list("l", {{"old", 16, 1}}));
     setTime("l.xml", 0);
     ASSERT_EQ(refresh({folder}), QStringList());
-    const qint64 first = index->generation();
+    qint64 generation = index->generation();
 
     struct Step {
         const char* what;
@@ -126,17 +124,13 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
          {"l/nower"}, true},
     };
     // clang-format on
-    qint64 generation = first;
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         if (!s.content.isEmpty()) dats.write("l.xml", s.content);
         setTime("l.xml", s.second, s.nanoseconds);
         EXPECT_EQ(refresh({folder}), QStringList());
         EXPECT_EQ(names(16, 1) + names(16, 2), s.expected);
-        if (s.newGeneration)
-            EXPECT_GT(index->generation(), generation);
-        else
-            EXPECT_EQ(index->generation(), generation);
+        EXPECT_EQ(index->generation() > generation, s.newGeneration);
         generation = index->generation();
     }
 }
@@ -145,35 +139,21 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
 // same. Root opens every file, so as root the test runs as another user.
 TEST(ChecksumIndexUnreadable, ASourceIsReadOnceItCanBeOpened) {
     const auto body = [] {
-        char pattern[] = "/tmp/rombard-unreadable-XXXXXX";
-        if (!::mkdtemp(pattern)) return 1;
-        const QString folder = QFile::decodeName(pattern);
-        const QString dat = folder + "/l.xml";
-        int status = 0;
-        {
-            library::LibraryDb db;
-            QFile file(dat);
-            if (!db.open(folder + "/library.sqlite3").ok || !file.open(QIODevice::WriteOnly) ||
-                file.write(list("l", {{"game", 16, 1}})) < 0)
-                status = 2;
-            file.close();
-            ChecksumIndex index(db.handle());
-            ::chmod(QFile::encodeName(dat).constData(), 0);
-            const QStringList refused = index.refresh({{dat}}, {});
-            if (status == 0 && (refused.size() != 1 || !refused[0].contains("could not be opened")))
-                status = 3;
-            ::chmod(QFile::encodeName(dat).constData(), 0644);
-            if (status == 0 &&
-                (!index.refresh({{dat}}, {}).isEmpty() || index.entries(16, 1).size() != 1))
-                status = 4;
-        }
-        const QByteArray remove = "rm -rf '" + QByteArray(pattern) + "'";
-        return std::system(remove.constData()) == 0 ? status : 5;
+        TempFolder folder;
+        const QString dat = folder.write("l.xml", list("l", {{"game", 16, 1}}));
+        library::LibraryDb db;
+        if (!folder.isValid() || !db.open(folder.file("library.sqlite3")).ok) return 1;
+        ChecksumIndex index(db.handle());
+        ::chmod(QFile::encodeName(dat).constData(), 0);
+        const QStringList refused = index.refresh({{dat}}, {});
+        if (refused.size() != 1 || !refused[0].contains("could not be opened")) return 2;
+        ::chmod(QFile::encodeName(dat).constData(), 0644);
+        return index.refresh({{dat}}, {}).isEmpty() && index.entries(16, 1).size() == 1 ? 0 : 3;
     };
     const int status = support::canActAsOtherUsers()
                            ? support::waitFor(support::startAs(support::kNobodyUid, body))
                            : body();
-    EXPECT_EQ(status, 0) << "1: no folder, 2: not written, 3: not said, 4: not read again";
+    EXPECT_EQ(status, 0) << "1: not made, 2: not said, 3: not read again";
 }
 
 TEST_F(ChecksumIndexTest, AMalformedSourceKeepsNoneAndIsToldUntilItChanges) {
@@ -212,19 +192,15 @@ TEST_F(ChecksumIndexTest, NeverOpensSpecialFilesAndCountsAFileOnce) {
     // A FIFO named like a DAT would block a reader for good.
     ASSERT_EQ(::mkfifo(QFile::encodeName(dats.file("pipe.dat")).constData(), 0600), 0);
     dats.write("l.xml", list("l", {{"l1", 16, 1}}));
-    int calls = 0;
-    int lastTotal = 0;
+    QList<std::pair<int, int>> progress;  // (done, total)
     const QStringList told = index->refresh(
         {{dats.path(), dats.file("l.xml"), dats.file("pipe.dat")}}, [&](int done, int total) {
-            ++calls;
-            EXPECT_EQ(done, calls);
-            lastTotal = total;
+            progress.append({done, total});
             return true;
         });
     EXPECT_EQ(told, QStringList());
     EXPECT_EQ(names(16, 1), QStringList{"l/l1"});
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(lastTotal, 1);
+    EXPECT_EQ(progress, (QList<std::pair<int, int>>{{1, 1}}));
 }
 
 TEST_F(ChecksumIndexTest, StoppingKeepsWhatWasReadAndDropsNothing) {

@@ -14,18 +14,12 @@ using identify::RomEntry;
 
 // One entry as a line, so a table can say what a document must give.
 QString line(const RomEntry& e) {
-    return QStringList{
-        e.source,
-        e.software,
-        e.description,
-        e.year,
-        e.publisher,
-        e.romName,
-        QString::number(e.size),
-        QString::number(e.crc, 16).rightJustified(8, QLatin1Char('0')),
-        QString::fromLatin1(e.sha1.toHex()),
-        e.status == identify::DumpStatus::BadDump ? QStringLiteral("bad") : QStringLiteral("good")}
-        .join(QLatin1Char('|'));
+    const bool bad = e.status == identify::DumpStatus::BadDump;
+    // clang-format off
+    return QStringList{e.source, e.software, e.description, e.year, e.publisher, e.romName,
+                       QString::number(e.size), QString::number(e.crc, 16).rightJustified(8, u'0'),
+                       QString::fromLatin1(e.sha1.toHex()), bad ? "bad" : "good"}.join(u'|');
+    // clang-format on
 }
 
 struct Read {
@@ -34,20 +28,21 @@ struct Read {
     std::vector<RomEntry> entries;
 };
 
-Read readDevice(QIODevice& device, const QString& fallback = QStringLiteral("fallback")) {
+// Every entry, or the first `wanted` ones.
+Read readDevice(QIODevice& device, size_t wanted = SIZE_MAX) {
     Read r;
-    r.summary = DatReader::read(device, fallback, [&](const RomEntry& e) {
+    r.summary = DatReader::read(device, QStringLiteral("fallback"), [&](const RomEntry& e) {
         r.lines.append(line(e));
         r.entries.push_back(e);
-        return true;
+        return r.entries.size() < wanted;
     });
     return r;
 }
 
-Read readText(const QByteArray& document) {
+Read readText(const QByteArray& document, size_t wanted = SIZE_MAX) {
     QBuffer buffer;
     buffer.setData(document);
-    return readDevice(buffer);
+    return readDevice(buffer, wanted);
 }
 
 const char* const kSha = "cf0efc58ffc8ae2ac49d96177cc8b3e299e95160";
@@ -65,6 +60,9 @@ TEST(DatReader, ReadsBothFormatsRomByRom) {
     TempFolder folder;
     // Were the DTD read, its default would give the ROM a CRC.
     const QString dtd = folder.write("list.dtd", "<!ATTLIST rom crc CDATA \"12345678\">");
+    const QByteArray shortEntry =
+        "<software name=\"s\"><rom name=\"r\" size=\"1\" crc=\"00000001\"/></software>";
+    const qint64 shortCount = 2 * DatReader::kMaxTokenBytes / shortEntry.size();
     const Case cases[] = {
         {"a software list, its name from the root, sizes in hex and decimal, CRCs in any case",
          "<?xml version=\"1.0\"?>\n<!DOCTYPE softwarelist SYSTEM \"softwarelist.dtd\">\n"
@@ -127,6 +125,9 @@ TEST(DatReader, ReadsBothFormatsRomByRom) {
          "<softwarelist name=\"l\"><game name=\"g\"><rom name=\"r\" size=\"1\" "
          "crc=\"00000001\"/></game></softwarelist>",
          {}},
+        {"twice the token bound on one line, in short entries",
+         "<softwarelist name=\"x\">" + shortEntry.repeated(shortCount) + "</softwarelist>",
+         QStringList(shortCount, "x|s||||r|1|00000001||good")},
         {"the document's DTD is never loaded",
          "<!DOCTYPE softwarelist SYSTEM \"file://" + dtd.toUtf8() +
              "\"><softwarelist name=\"x\"><software name=\"s\"><rom name=\"r\" size=\"1\"/>"
@@ -161,16 +162,10 @@ TEST(DatReader, TellsTheFormatNumbersEntriesApartAndStopsWhenAsked) {
     EXPECT_NE(list.entries[1].id, list.entries[2].id);
     EXPECT_EQ(readText("<datafile/>").summary.format, identify::DatFormat::Logiqx);
 
-    QBuffer buffer;
-    buffer.setData(document);
-    int seen = 0;
-    const DatSummary s = DatReader::read(buffer, QString(), [&](const RomEntry&) {
-        ++seen;
-        return false;
-    });
-    EXPECT_EQ(seen, 1);
-    EXPECT_TRUE(s.stopped);
-    EXPECT_FALSE(s.ok);
+    const Read stopped = readText(document, 1);
+    EXPECT_EQ(stopped.entries.size(), 1u);
+    EXPECT_TRUE(stopped.summary.stopped);
+    EXPECT_FALSE(stopped.summary.ok);
 }
 
 // Bytes made as they are read: a prefix, then `filler` repeated up to `size` bytes in all.
@@ -292,32 +287,14 @@ TEST(DatReader, BoundsWhatOneTokenMayCost) {
     }
 }
 
-TEST(DatReader, ALongLineOfShortTokensIsFine) {
-    // Twice the token bound on one line, in short entries.
-    const QByteArray entry =
-        "<software name=\"s\"><rom name=\"r\" size=\"1\" crc=\"00000001\"/></software>";
-    const qint64 count = 2 * DatReader::kMaxTokenBytes / entry.size();
-    QBuffer buffer;
-    buffer.setData("<softwarelist name=\"x\">" + entry.repeated(count) + "</softwarelist>");
-    int seen = 0;
-    const DatSummary s = DatReader::read(buffer, QString(), [&](const RomEntry&) {
-        ++seen;
-        return true;
-    });
-    EXPECT_TRUE(s.ok) << s.problem.toStdString();
-    EXPECT_EQ(seen, count);
-}
-
 // Texts pass as UTF-8 bytes: a cut never splits a character, and the ends are trimmed of
 // every space a QString would trim, not only ASCII ones. A ROM name too long to keep is no
 // ROM: cut, it would name another file.
 TEST(DatReader, CutsAndTrimsTextsByCharacters) {
     const QString e = QStringLiteral("\u00e9");  // two bytes
     const QString longName = QStringLiteral("a") + e.repeated(DatReader::kMaxFieldBytes);
-    struct Case {
-        QString description, expected;
-    };
-    const Case cases[] = {
+    const std::pair<QString, QString> cases[] = {
+        // (description, what is kept of it)
         {e.repeated(DatReader::kMaxFieldBytes), e.repeated(DatReader::kMaxFieldBytes / 2)},
         // The limit falls inside a character: it goes whole.
         {longName, longName.left(DatReader::kMaxFieldBytes / 2)},
@@ -326,9 +303,9 @@ TEST(DatReader, CutsAndTrimsTextsByCharacters) {
         {QStringLiteral(" \t"), QString()},
         {QString(3 * DatReader::kMaxFieldBytes, 'd'), QString(DatReader::kMaxFieldBytes, 'd')},
     };
-    for (const Case& c : cases) {
+    for (const auto& [description, expected] : cases) {
         const Read r = readText("<softwarelist name=\"x\"><software name=\"" + longName.toUtf8() +
-                                "\"><description>" + c.description.toUtf8() +
+                                "\"><description>" + description.toUtf8() +
                                 "</description><rom name=\"r\" size=\"1\" crc=\"00000001\"/>"
                                 "<rom name=\"" +
                                 longName.toUtf8() +
@@ -336,7 +313,7 @@ TEST(DatReader, CutsAndTrimsTextsByCharacters) {
         ASSERT_TRUE(r.summary.ok) << r.summary.problem.toStdString();
         ASSERT_EQ(r.entries.size(), 1u);
         EXPECT_EQ(r.summary.malformed, 1);
-        EXPECT_EQ(r.entries[0].description, c.expected) << c.description.size();
+        EXPECT_EQ(r.entries[0].description, expected) << description.size();
         EXPECT_EQ(r.entries[0].software, longName.left(DatReader::kMaxFieldBytes / 2));
     }
 }

@@ -1,4 +1,5 @@
 #include "identify/GameIdentifier.h"
+#include "identify/SevenZip.h"
 
 #include "FakeLookup.h"
 #include "support/RawFiles.h"
@@ -50,7 +51,9 @@ void addAll(FakeLookup& lookup, const std::vector<Entry>& entries) {
 }
 
 // A plain file, or a zip or a 7z by its members (named like anything but an archive: the
-// content decides).
+// content decides). A zip is unpacked only to confirm a SHA-1; an archive that cannot be
+// read, or names a member outside itself, is unknown with a reason. Nothing is ever written
+// beside the file looked at.
 TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
     using S = Sha;
     constexpr DumpStatus Bad = DumpStatus::BadDump, None = DumpStatus::NoDump;
@@ -63,10 +66,17 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
         QStringList matches;  // the deciding one first
         int reads;            // a plain file's SHA-1 costs a second read, and only when needed
         QString member = {};
+        const char* problem = "";  // a part of it
     };
     const auto zip = [](const std::vector<zipbuild::Entry>& members) {
         return zipbuild::build(members).bytes;
     };
+    // The directory claims a known game's size and CRC for a member holding something else.
+    const zipbuild::Layout lies = [&] {
+        zipbuild::Layout x = zipbuild::build({{"game.a26", QByteArray(kGame.size(), 'z'), true}});
+        zipbuild::set32(x.bytes, x.central[0] + 16, zipbuild::crcOf(kGame));
+        return x;
+    }();
     const QByteArray& plain = kGame;
     // clang-format off
     const Case cases[] = {
@@ -124,6 +134,18 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
         {"7z: a member whose bytes differ from the entry's SHA-1",
          sevenZip({{"game.bin", QByteArray(kGame).replace(0, 1, "A")}}),
          {{kGame, "game", S::Right}}, Verdict::Unknown, {}, 1, "game.bin"},
+        {"a zip's directory lying, no SHA-1 to check it", lies.bytes, {{kGame, "pitfall"}},
+         Verdict::Verified, {"pitfall"}, 1, "game.a26"},
+        {"a zip's directory lying, unpacked for the SHA-1", lies.bytes, {{kGame, "pitfall", S::Right}},
+         Verdict::Unknown, {}, 1, "game.a26", "CRC"},
+        {"a cut-off zip", zip({{"game.a26", kGame, true}}).chopped(5), {{kGame, "pitfall"}},
+         Verdict::Unknown, {}, 1, "", "zip cannot be read"},
+        {"a member outside the archive", zip({{"../../evil.a26", kGame, true}}), {{kGame, "pitfall"}},
+         Verdict::Unknown, {}, 1, "", "outside itself"},
+        {"a 7z member outside the archive", sevenZip({{"../game.bin", kGame}}), {{kGame, "pitfall"}},
+         Verdict::Unknown, {}, 1, "", "outside itself"},
+        {"a cut-off 7z", sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}).chopped(40),
+         {{kGame, "pitfall"}}, Verdict::Unknown, {}, 1, "", "7z"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -137,85 +159,60 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
         EXPECT_EQ(id.verdict, c.verdict);
         EXPECT_EQ(softwareOf(id), c.matches);
         EXPECT_EQ(id.member, c.member);
-        EXPECT_TRUE(id.problem.isEmpty()) << id.problem.toStdString();
+        EXPECT_EQ(id.problem.isEmpty(), !*c.problem) << id.problem.toStdString();
+        EXPECT_TRUE(id.problem.contains(QLatin1String(c.problem))) << id.problem.toStdString();
         if (c.file == kGame) {
             EXPECT_EQ(identifier.filesRead(), c.reads);
         }
+        EXPECT_EQ(QDir(folder.file("roms"))
+                      .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                  QStringList{"game.a26"});
     }
 }
 
-TEST(Verdicts, AZipIsUnpackedOnlyToConfirmASha1) {
-    struct Case {
-        const char* what;
-        QByteArray sha1;  // the entry's
-        Verdict verdict;
-        bool problem;
-    };
-    // The directory claims a known game's size and CRC for a member holding something else.
-    const zipbuild::Layout lies = [&] {
-        zipbuild::Layout x = zipbuild::build({{"game.a26", QByteArray(kGame.size(), 'z'), true}});
-        zipbuild::set32(x.bytes, x.central[0] + 16, zipbuild::crcOf(kGame));
-        return x;
-    }();
-    const Case cases[] = {
-        {"no SHA-1 in the entry: the directory is taken at its word", {}, Verdict::Verified, false},
-        {"a SHA-1 in the entry: unpacking shows the lie", sha1Of(kGame), Verdict::Unknown, true},
-    };
-    for (const Case& c : cases) {
-        TempFolder folder;
-        const QString zip = folder.write("roms/game.zip", lies.bytes);
-        FakeLookup lookup;
-        lookup.add(kGame, "pitfall", c.sha1);
-        GameIdentifier identifier(lookup, nullptr);
-        const Identification id = identifier.identify(zip);
-        EXPECT_EQ(id.verdict, c.verdict) << c.what;
-        EXPECT_EQ(!id.problem.isEmpty(), c.problem) << c.what << ": " << id.problem.toStdString();
-        if (c.problem) {
-            EXPECT_TRUE(id.problem.contains("CRC")) << id.problem.toStdString();
-        }
-    }
-}
-
-TEST(Verdicts, UnreadableAndHostileFilesAreUnknownWithAReason) {
+TEST(Verdicts, WhatIsNoRegularFileIsUnknownWithAReason) {
     TempFolder folder;
     const QString fifo = folder.file("pipe.bin");
     ASSERT_EQ(::mkfifo(raw::bytes(fifo).constData(), 0644), 0);
-    const QByteArray cut = zipbuild::build({{"game.a26", kGame, true}}).bytes.chopped(5);
+    FakeLookup lookup;
+    GameIdentifier identifier(lookup, nullptr);
+    // A FIFO is never waited on.
+    for (const auto& [path, problem] : {std::pair{folder.file("gone.bin"), "cannot be read"},
+                                        {folder.mkdir("dir"), "not a regular file"},
+                                        {fifo, "not a regular file"}}) {
+        const QString told = identifier.identify(path).problem;
+        EXPECT_TRUE(told.contains(QLatin1String(problem)))
+            << path.toStdString() << ": " << told.toStdString();
+    }
+}
+
+// Below the identifier's own bounds, which are too large to reach in a test.
+TEST(Verdicts, A7zPastItsBoundsIsRefused) {
+    identify::SevenZipLimits tight;
+    tight.maxMembers = 3;
+    tight.maxRatio = 10;
+    tight.ratioAllowance = 0;
     struct Case {
         const char* what;
-        QString path;
-        const char* problem;
+        QByteArray archive;
+        const char* error;  // empty: read
     };
     const Case cases[] = {
-        {"missing", folder.file("gone.bin"), "cannot be read"},
-        {"a folder", folder.mkdir("dir"), "not a regular file"},
-        {"a FIFO (never waited on)", fifo, "not a regular file"},
-        {"a cut-off zip", folder.write("cut.zip", cut), "zip cannot be read"},
-        {"a member outside the archive",
-         folder.write("evil.zip", zipbuild::build({{"../../evil.a26", kGame, true}}).bytes),
-         "outside itself"},
-        {"a 7z member outside the archive",
-         folder.write("evil.7z", sevenZip({{"../game.bin", kGame}})), "outside itself"},
-        {"a cut-off 7z",
-         folder.write("cut.7z",
-                      sevenZip({{"game.bin", kGame}, {"readme.txt", kReadme}}).chopped(40)),
-         "7z"},
+        {"as many members as allowed", sevenZip({{"a", "1"}, {"b", "2"}, {"c", "3"}}), ""},
+        {"more members than allowed", sevenZip({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}),
+         "more than 3 members"},
+        {"a bomb: far more unpacked than packed",
+         sevenZip({{"zeros.bin", QByteArray(qsizetype(4) << 20, '\0')}}), "too much for its size"},
+        {"not a 7z at all", QByteArray("7z\xBC\xAF\x27\x1C", 6) + QByteArray(100, 'x'), "7z"},
     };
     for (const Case& c : cases) {
-        FakeLookup lookup;
-        lookup.add(kGame, "pitfall", {});
-        GameIdentifier identifier(lookup, nullptr);
-        const Identification id = identifier.identify(c.path);
-        EXPECT_EQ(id.verdict, Verdict::Unknown) << c.what;
-        EXPECT_TRUE(id.matches.empty()) << c.what;
-        EXPECT_TRUE(id.problem.contains(QLatin1String(c.problem)))
-            << c.what << ": " << id.problem.toStdString();
+        SCOPED_TRACE(c.what);
+        const identify::SevenZipContents contents = identify::read7zMemory(c.archive, {}, tight);
+        EXPECT_EQ(contents.ok(), !*c.error);
+        EXPECT_EQ(contents.members.size(), *c.error ? 0u : 3u);
+        EXPECT_TRUE(contents.error.contains(QLatin1String(c.error)))
+            << contents.error.toStdString();
     }
-    // Nothing was written beside the files looked at.
-    EXPECT_EQ(QDir(folder.path())
-                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-                  .size(),
-              6);
 }
 
 }  // namespace

@@ -9,58 +9,49 @@
 
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
+using Value = std::optional<QByteArray>;
+
+// Sets an environment variable for one row and puts the old value back.
 struct ScopedEnv {
-    ScopedEnv(const char* name, const std::optional<QByteArray>& value) : m_name(name) {
+    ScopedEnv(const char* name, const Value& value) : m_name(name) {
         if (qEnvironmentVariableIsSet(name)) m_old = qgetenv(name);
         set(value);
     }
     ~ScopedEnv() { set(m_old); }
-    void set(const std::optional<QByteArray>& value) {
+    void set(const Value& value) {
         value ? (void)qputenv(m_name, *value) : (void)qunsetenv(m_name);
     }
     const char* m_name;
-    std::optional<QByteArray> m_old;
+    Value m_old;
 };
 
-TEST(StandardSources, FollowTheDataFoldersAndTheEmulatorFolder) {
+TEST(StandardSources, FollowTheDataFoldersTheEmulatorFolderAndTheCacheHome) {
     struct Case {
-        std::optional<QByteArray> dataDirs;
-        std::optional<QByteArray> dataHome;
+        Value dataDirs, dataHome, cacheHome;
         QString emulatorFolder;
-        QStringList expected;
+        QStringList sources;
+        QString cache;
     };
-    const QString home = QDir::homePath();
-    const QString local = home + "/.local/share/Rombard/dats";
+    const QString local = QDir::homePath() + "/.local/share/Rombard/dats";
     const QString usr = "/usr/local/share/games/mame/hash", share = "/usr/share/games/mame/hash";
+    const QString cache = QDir::homePath() + "/.cache/Rombard/checksums.sqlite3";
     // clang-format off
     const Case cases[] = {
-        {QByteArray("/a:/b/:/a"), QByteArray("/h"), "/emu",
-         {"/a/games/mame/hash", "/b/games/mame/hash", "/h/Rombard/dats", "/emu/dats"}},
-        // Unset or empty: the freedesktop defaults.
-        {std::nullopt, std::nullopt, "", {usr, share, local}},
-        {QByteArray(""), QByteArray(""), "/e", {usr, share, local, "/e/dats"}},
+        {"/a:/b/:/a", "/h", "/var/tmp/c", "/emu",
+         {"/a/games/mame/hash", "/b/games/mame/hash", "/h/Rombard/dats", "/emu/dats"},
+         "/var/tmp/c/Rombard/checksums.sqlite3"},
+        // Unset, empty or relative: the freedesktop defaults.
+        {std::nullopt, std::nullopt, std::nullopt, "", {usr, share, local}, cache},
+        {"", "", "", "/e", {usr, share, local, "/e/dats"}, cache},
+        {"", "", "relative/c", "", {usr, share, local}, cache},
     };
     // clang-format on
     for (const Case& c : cases) {
-        ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs);
-        ScopedEnv dataHome("XDG_DATA_HOME", c.dataHome);
-        EXPECT_EQ(identify::Sources::standard(c.emulatorFolder).paths, c.expected)
-            << c.emulatorFolder.toStdString();
-    }
-}
-
-TEST(StandardSources, TheChecksumCacheFollowsXdgCacheHome) {
-    const QString home = QDir::homePath();
-    const std::pair<std::optional<QByteArray>, QString> cases[] = {
-        {"/var/tmp/c", QStringLiteral("/var/tmp/c/Rombard/checksums.sqlite3")},
-        {"relative/c", home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
-        {"", home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
-        {std::nullopt, home + QStringLiteral("/.cache/Rombard/checksums.sqlite3")},
-    };
-    for (const auto& [value, expected] : cases) {
-        ScopedEnv cache("XDG_CACHE_HOME", value);
-        EXPECT_EQ(identify::ChecksumDb::defaultFile(), expected) << value.value_or("unset").data();
+        SCOPED_TRACE(&c - cases);
+        ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs), home("XDG_DATA_HOME", c.dataHome),
+            cacheHome("XDG_CACHE_HOME", c.cacheHome);
+        EXPECT_EQ(identify::Sources::standard(c.emulatorFolder).paths, c.sources);
+        EXPECT_EQ(identify::ChecksumDb::defaultFile(), c.cache);
     }
 }
 

@@ -114,36 +114,30 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
     }
 }
 
-// The search answers from listings; the answer must be the one that probing every
-// candidate name with withExtension gives.
-// Short names from a few letters, so that prefixes of one name often name another file.
-class RandomNames {
-public:
-    RandomNames(quint32 stream, const QString& alphabet) : m_random(stream), m_alphabet(alphabet) {}
-    QString text(int length) {
-        QString s;
-        for (int i = 0; i < length; ++i)
-            s += m_alphabet.at(m_random.bounded(m_alphabet.size()));
-        return s;
-    }
-    int bounded(int n) { return m_random.bounded(n); }
-    // 300 files named like pictures of the four types, and like text files.
-    void fill(TempFolder& folder, const char* pictureType) {
-        const char* types[] = {".png", pictureType, ".gif", ".bmp", ".txt"};
-        for (int i = 0; i < 300; ++i)
-            folder.write(text(1 + bounded(6)) + QLatin1String(types[bounded(5)]));
-    }
+// 300 files of short names from a few letters (so that prefixes of one name often name
+// another file), named like pictures of the four types and like text files; and a name.
+QString randomName(QRandomGenerator& random, const QString& alphabet, int length) {
+    QString s;
+    for (int i = 0; i < length; ++i)
+        s += alphabet.at(random.bounded(int(alphabet.size())));
+    return s;
+}
+void fillRandomly(TempFolder& folder, QRandomGenerator& random, const QString& alphabet,
+                  const char* pictureType) {
+    const char* types[] = {".png", pictureType, ".gif", ".bmp", ".txt"};
+    for (int i = 0; i < 300; ++i)
+        folder.write(randomName(random, alphabet, 1 + random.bounded(6)) +
+                     types[random.bounded(5)]);
+}
 
-private:
-    QRandomGenerator m_random;
-    QString m_alphabet;
-};
-
-TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
-    TempFolder folder;
+// The search answers from listings: the answer must be the one that probing every candidate
+// name with withExtension gives; and names taken from a folder read ahead find what the
+// folder itself gives, until the folder changes and the search reads it again.
+TEST(ScreenshotSearch, AgreesWithProbingEveryCandidateAndWithTheFolderReadAhead) {
+    TempFolder folder, mixed;
     const QString root = folder.path() + QLatin1Char('/');
-    RandomNames names(7, QStringLiteral("ab. ("));
-    names.fill(folder, ".jpg");
+    QRandomGenerator random(7);
+    fillRandomly(folder, random, "ab. (", ".jpg");
     auto probe = [&](const QString& name) {
         for (qsizetype k = name.size(); k >= 1; --k)
             for (const char* type : {".png", ".jpg", ".gif", ".bmp"})
@@ -153,59 +147,56 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidate) {
     };
     ScreenshotSearch search;
     for (int i = 0; i < 2000; ++i) {
-        const QString name = names.text(names.bounded(12));
+        const QString name = randomName(random, "ab. (", random.bounded(12));
         ASSERT_EQ(search.findPictureFile(root, name), probe(name)) << name.toStdString();
     }
-}
 
-// Names taken from a folder read ahead find what the folder itself would give; and once
-// the folder changes, the search reads it again.
-TEST(ScreenshotSearch, FolderReadAheadFindsWhatTheFolderGives) {
-    TempFolder folder;
-    const QString root = folder.path() + QLatin1Char('/');
-    RandomNames names(11, QStringLiteral("aB. ("));
-    names.fill(folder, ".JPG");
-    folder.mkdir(QStringLiteral("Folder.png"));
-    QFile::link(root + QStringLiteral("nowhere"), root + QStringLiteral("Dangling.png"));
-    ASSERT_TRUE(folder.settle());
-    FolderPrefetch ahead(folder.path());
-    ASSERT_NE(ahead.entriesFor(folder.path()), nullptr);
-    ScreenshotSearch fromDisk;
+    const QString other = mixed.path() + QLatin1Char('/');
+    fillRandomly(mixed, random, "aB. (", ".JPG");
+    mixed.mkdir("Folder.png");
+    QFile::link(other + "nowhere", other + "Dangling.png");
+    ASSERT_TRUE(mixed.settle());
+    FolderPrefetch ahead(mixed.path());
+    ASSERT_NE(ahead.entriesFor(mixed.path()), nullptr);
     ScreenshotSearch readAhead;
     readAhead.readAheadFrom(&ahead);
     for (int i = 0; i < 1000; ++i) {
-        const QString name = names.text(names.bounded(12));
-        ASSERT_EQ(readAhead.findPictureFile(root, name), fromDisk.findPictureFile(root, name))
+        const QString name = randomName(random, "aB. (", random.bounded(12));
+        ASSERT_EQ(readAhead.findPictureFile(other, name), search.findPictureFile(other, name))
             << name.toStdString();
     }
-    EXPECT_EQ(readAhead.findPictureFile(root, QStringLiteral("Folder.zip")), QString());
-    EXPECT_EQ(readAhead.findPictureFile(root, QStringLiteral("Dangling.zip")), QString());
-    const QString added = folder.write(QStringLiteral("Brand new.png"));
-    EXPECT_EQ(readAhead.findPictureFile(root, QStringLiteral("Brand new.zip")), added);
+    EXPECT_EQ(readAhead.findPictureFile(other, "Folder.zip"), QString());
+    EXPECT_EQ(readAhead.findPictureFile(other, "Dangling.zip"), QString());
+    const QString added = mixed.write("Brand new.png");
+    EXPECT_EQ(readAhead.findPictureFile(other, "Brand new.zip"), added);
 }
 
 // The listed folder is searched for pictures first; a folder inside it, spelled in another
-// letter case, must still be found by name from that same listing.
+// letter case (folded by the Unicode tables beyond ASCII), must still be found by name from
+// that same listing.
 TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
     TempFolder emu;
     emu.write("roms/Game.zip", "x");
     emu.write("roms/Other.PNG", "x");
     const QString shot = emu.write("roms/snes/Game.png", "x");
+    const QString other = emu.write(QString::fromUtf8("roms/\u00c4rger/Game.png"), "x");
+    emu.write(QString::fromUtf8("roms/Stra\u00dfe.zip"), "x");
     const QString root = emu.path() + QLatin1Char('/');
     ScreenshotSearch search;
     EXPECT_EQ(search.findPictureFile(root + "roms/", "Game.zip"), QString());
     EXPECT_EQ(search.findPictureFile(root + "roms/", "Other.zip"), root + "roms/Other.PNG");
     EXPECT_EQ(search.findPictureFile(root + "ROMS/SNES/", "Game.zip"), shot);
-    // A folder not spelled in ASCII is folded by the Unicode tables.
-    const QString other = emu.write(QString::fromUtf8("roms/\u00c4rger/Game.png"), "x");
-    emu.write(QString::fromUtf8("roms/Stra\u00dfe.zip"), "x");
     EXPECT_EQ(search.findPictureFile(root + QString::fromUtf8("roms/\u00e4RGER/"), "Game.zip"),
               other);
     EXPECT_EQ(search.findPictureFile(root + "roms/Missing/", "Game.zip"), QString());
 }
 
-TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
+// Pictures added and removed since the last search are seen, also in a listing trusted for
+// good (the folder unchanged for long), and a link's target coming about or going without a
+// change to the link's own folder.
+TEST(ScreenshotSearch, SeesPicturesAndLinkTargetsChangedSinceTheLastSearch) {
     TempFolder emu;
+    const QString root = emu.path() + QLatin1Char('/');
     const QString shots = emu.mkdir("shots") + QLatin1Char('/');
     ScreenshotSearch search;
     EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), QString());
@@ -213,7 +204,6 @@ TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
     EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), added);
     QFile::remove(added);
     EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), QString());
-    // A listing trusted for good (the folder unchanged for long) still notices a change.
     emu.write("shots/Game.jpg", "x");
     emu.touch("shots", QDateTime::currentDateTime().addSecs(-60));
     EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), shots + "Game.jpg");
@@ -221,6 +211,17 @@ TEST(ScreenshotSearch, SeesPicturesAddedAndRemovedSinceTheLastSearch) {
     emu.write("shots/Game.png", "x");
     emu.touch("shots", QDateTime::currentDateTime().addSecs(-30));
     EXPECT_EQ(search.findPictureFile(shots, "Game.zip"), shots + "Game.png");
+
+    const QStringList folders = screenshotFoldersOf({}, root, root + "roms");
+    emu.write("snap/Link.png", "x");
+    emu.mkdir("pictures");
+    ASSERT_TRUE(raw::link(emu.file("pictures/Link.png"), emu.file("shots/Link.png")));
+    EXPECT_EQ(search.screenshotOf(folders, "Link.zip"), root + "snap/Link.png");
+    emu.write("pictures/Link.png", "x");
+    EXPECT_EQ(search.screenshotOf(folders, "Link.zip"), root + "shots/Link.png");
+    QFile::remove(emu.file("pictures/Link.png"));
+    emu.mkdir("pictures/Link.png");
+    EXPECT_EQ(search.screenshotOf(folders, "Link.zip"), root + "snap/Link.png");
 }
 
 TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
@@ -298,24 +299,6 @@ TEST(ScreenshotSearch, NoPictureHintNamesTheFoldersSearched) {
                            "/h/emu/screenshots/", "/h/emu/"}));
     EXPECT_EQ(noPictureHint({"/h/emu/shots/", "/home2/x/", "/h/"}, "/h"),
               "No picture. Looked in:\n~/emu/shots/\n/home2/x/\n~/");
-}
-
-TEST(ScreenshotSearch, ALinkCountsWhenItsTargetIsAPicture) {
-    TempFolder emu;
-    const QString root = emu.path() + QLatin1Char('/');
-    const QStringList folders = screenshotFoldersOf({}, root, root + "roms");
-    emu.mkdir("shots");
-    emu.mkdir("pictures");
-    emu.write("snap/Game.png", "x");
-    ASSERT_TRUE(raw::link(emu.file("pictures/Game.png"), emu.file("shots/Game.png")));
-    ScreenshotSearch search;
-    EXPECT_EQ(search.screenshotOf(folders, "Game.zip"), root + "snap/Game.png");
-    // The target comes about without a change to the link's own folder.
-    emu.write("pictures/Game.png", "x");
-    EXPECT_EQ(search.screenshotOf(folders, "Game.zip"), root + "shots/Game.png");
-    QFile::remove(emu.file("pictures/Game.png"));
-    emu.mkdir("pictures/Game.png");
-    EXPECT_EQ(search.screenshotOf(folders, "Game.zip"), root + "snap/Game.png");
 }
 
 TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {

@@ -2,7 +2,6 @@
 // only the bytes compared go, that the report names exactly what left the folder, and
 // where removed files go.
 
-#include "checksum/Crc32.h"
 #include "launcher/maintenance/DuplicateFinder.h"
 #include "platform/FileOperations.h"
 #include "support/ForwardingFiles.h"
@@ -10,16 +9,12 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QMap>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <functional>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -54,13 +49,6 @@ QByteArray collisionOf(const QByteArray& data) {
     for (int i = 0; i < diff.size(); ++i)
         out[out.size() - diff.size() + i] = char(out[out.size() - diff.size() + i] ^ diff[i]);
     return out;
-}
-
-quint32 crcOf(const QByteArray& b) {
-    Crc32 crc;
-    return quint32(
-        crc.calculateBytes({reinterpret_cast<const std::uint8_t*>(b.constData()), size_t(b.size())})
-            .number());
 }
 
 class Duplicates : public ::testing::Test {
@@ -172,8 +160,6 @@ TEST_F(Duplicates, OnlyTrueCopiesGoAndGamesDescriptorsLinksAndTheKeptFilesNamesS
                 {"@other", bytes(10000, 2)},
                 {"@last", lastByte},
                 {"@middle", middleByte}};
-    ASSERT_NE(contents["@twin"], same);
-    ASSERT_EQ(crcOf(contents["@twin"]), crcOf(same));
     struct Case {
         const char* what;
         QStringList entries;  // as build() takes them

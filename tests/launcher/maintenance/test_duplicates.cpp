@@ -273,6 +273,62 @@ TEST_F(Duplicates, AScreenshotThenAGoodDumpTagThenTheListDecideWhichCopyStays) {
     }
 }
 
+// Disc sets compare whole and go whole, and no file of a set goes as the copy of a loose file.
+TEST_F(Duplicates, DiscSetsCompareWholeAndGoWhole) {
+    // A .cue `stem` with two tracks: "=name" for a track that is another name of that file,
+    // nullptr for one missing.
+    const auto set = [&](const QString& stem, const char* track1, const char* track2) {
+        QStringList entries;
+        QByteArray cue;
+        int n = 0;
+        for (const char* data : {track1, track2}) {
+            const QString track = stem + QStringLiteral(" (Track %1).bin").arg(++n);
+            if (data) entries << track + '=' + data;
+            cue += "FILE \"" + track.toUtf8() + "\" BINARY\r\n  TRACK 0" + QByteArray::number(n) +
+                   " MODE1/2352\r\n";
+        }
+        contents["@" + stem] = cue;
+        return entries << stem + ".cue=@" + stem;
+    };
+    const struct {
+        const char* what;
+        QStringList entries, listed;
+        QString report = {};  // with "<>" for the folder
+    } cases[] = {
+        {"equal sets: the good dump stays, the other goes whole",
+         set("Beta", "one", "two") + set("Beta [!]", "one", "two"),
+         {"Beta.cue", "Beta [!].cue"},
+         "<>Beta.cue -> Beta [!].cue (good dump [!])\n"
+         "<>Beta (Track 1).bin -> Beta [!].cue (file of Beta.cue)\n"
+         "<>Beta (Track 2).bin -> Beta [!].cue (file of Beta.cue)\n"},
+        {"one track differs",
+         set("Beta", "one", "two") + set("Beta [!]", "one", "tw0"),
+         {"Beta.cue", "Beta [!].cue"}},
+        {"a loose twin of a track takes nothing and goes for nothing",
+         set("Beta", "one", "two") + QStringList{"loose.bin=one", "other.bin=one"},
+         {"Beta.cue", "loose.bin", "other.bin"},
+         "<>other.bin -> loose.bin\n"},
+        {"a track missing",
+         set("Beta", "one", "two") + set("Gamma", "one", nullptr),
+         {"Beta.cue", "Gamma.cue"}},
+        {"a track shared by a hard link",
+         set("Beta", "one", "two") + set("Gamma", "one", "=Beta (Track 2).bin"),
+         {"Beta.cue", "Gamma.cue"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        build(c.entries);
+        const QStringList before = onDisk();
+        const QString report = QString(c.report).replace("<>", folder());
+        EXPECT_EQ(findDuplicates(folder(), c.listed, files, DuplicateMode::DryRun).report, report);
+        EXPECT_EQ(onDisk(), before);
+        const auto result = findDuplicates(folder(), c.listed, files, DuplicateMode::Remove);
+        EXPECT_EQ(result.report, report);
+        EXPECT_TRUE(result.failures.empty());
+        expectReportIsWhatWent(before, result);
+    }
+}
+
 // Sets a file's modification time to the very nanosecond.
 bool setModified(const QString& path, const timespec& when) {
     const timespec times[2] = {{0, UTIME_OMIT}, when};

@@ -1,21 +1,22 @@
 // The screenshot search (folders, prefixes, picture types, letter case, names that are not
-// UTF-8, entries named like pictures that are none) and reading pictures at the size they
-// are shown. A FIFO named like a picture must never hang a search, a decode or the
-// loader's end: the test run's time limit catches one that does.
+// UTF-8, entries named like pictures that are none), the pictures a game owns, and reading
+// pictures at the size they are shown. A FIFO named like a picture must never hang a
+// search, a decode or the loader's end: the test run's time limit catches one that does.
 
 #include "filelist/FolderPrefetch.h"
+#include "imaging/PngDecoder.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
 #include "platform/FileNames.h"
 #include "support/Pictures.h"
+#include "support/PngBuilder.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QImage>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -23,11 +24,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <future>
-#include <memory>
 
 namespace {
 
@@ -111,6 +110,84 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
         const QString found =
             search.screenshotOf(screenshotFoldersOf(setting, root, root + c.listed), c.name);
         EXPECT_EQ(found, *c.expected ? root + c.expected : QString());
+    }
+}
+
+// The pictures named after a game itself, as against the one it is shown: which of them a
+// game owns decides which copy of it stays and which pictures move with it. They are
+// looked for in every picture folder, in the preview's order, and the tools search the
+// same folders in the same order.
+TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
+    struct Case {
+        const char* what;
+        const char* files;  // ";"-separated, relative to the emulator folder; "a -> b" a link
+        const char* name;
+        const char* own;    // ";"-separated, in the search's order; "" for none
+        const char* shown;  // the picture the preview shows, "" for none
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"the own picture lies in a later folder than one the game is merely shown",
+         "shots/Game.png;screenshots/Game (USA).png;roms/Copy.bin", "Game (USA).bin", "screenshots/Game (USA).png", "shots/Game.png"},
+        {"a copy named otherwise has none", "shots/Game.png;screenshots/Game (USA).png", "Copy.bin", "", ""},
+        {"every folder and every picture type, letter case ignored",
+         "pics/game.BMP;shots/Game.png;shots/GAME.jpg;snapshots/Game.gif;snap/game.png;"
+         "screenshots/Game.bmp;roms/Game.png;roms/covers_retro/Game.jpg", "Game.bin",
+         "pics/game.BMP;shots/Game.png;shots/GAME.jpg;snapshots/Game.gif;snap/game.png;"
+         "screenshots/Game.bmp;roms/Game.png;roms/covers_retro/Game.jpg", "pics/game.BMP"},
+        {"a longer name is another game's", "shots/Game (USA).png", "Game.bin", "", ""},
+        {"the title's own dots stay, the extension goes", "snap/Dr. Mario (U).png", "Dr. Mario (U).nes",
+         "snap/Dr. Mario (U).png", "snap/Dr. Mario (U).png"},
+        {"a name without an extension", "shots/Game.png", "Game", "shots/Game.png", "shots/Game.png"},
+        {"a name that is all extension has none, though it is shown one", "shots/.png", ".bin", "", "shots/.png"},
+        {"types the search does not take", "shots/Game.jpeg;shots/Game.tif", "Game.bin", "", ""},
+        {"a folder named like a picture is none", "shots/Game.png/inside;snap/Game.gif", "Game.bin", "snap/Game.gif", "snap/Game.gif"},
+        {"nor is a link to nowhere", "shots/Game.png -> nowhere;snap/Game.gif", "Game.bin", "snap/Game.gif", "snap/Game.gif"},
+        {"a link to a picture is one", "pictures/p.png;shots/Game.png -> ../pictures/p.png", "Game.bin", "shots/Game.png", "shots/Game.png"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        emu.mkdir("roms");
+        emu.mkdir("shots");
+        for (const QString& f : QString(c.files).split(';')) {
+            const QStringList link = f.split(" -> ");
+            if (link.size() == 2)
+                ASSERT_TRUE(raw::link(link[1], emu.file(link[0])));
+            else
+                emu.write(f, "x");
+        }
+        const QString root = emu.path() + '/';
+        QStringList own;
+        for (const QString& f : QString(c.own).split(';', Qt::SkipEmptyParts))
+            own << root + f;
+        // The setting names a folder of its own, and names shots/ a second time.
+        for (const QString& setting : {root + "pics", root + "shots"}) {
+            SCOPED_TRACE(setting.toStdString());
+            QStringList expected = own;
+            if (setting.endsWith("shots"))
+                expected.removeIf([](const QString& p) { return p.contains("/pics/"); });
+            ScreenshotSearch search;
+            const QStringList folders = screenshotFoldersOf(setting, root, root + "roms");
+            EXPECT_EQ(search.findOwnScreenshots(folders, c.name), expected);
+            EXPECT_EQ(search.hasOwnScreenshot(folders, c.name), !expected.isEmpty());
+            if (setting.endsWith("pics")) {
+                EXPECT_EQ(search.screenshotOf(folders, c.name),
+                          *c.shown ? root + c.shown : QString());
+            }
+        }
+    }
+}
+
+// A tool given a games folder searches what the window searches for that folder as an
+// emulator's "roms": the same folders in the same order.
+TEST(OwnScreenshots, ToolsSearchTheWindowsFoldersInItsOrder) {
+    const std::pair<QString, QString> cases[] = {
+        {"/emu/roms", "/emu/"}, {"/emu/roms/", "/emu/"}, {"/emu/roms/snes", "/emu/roms/"}};
+    for (const auto& [games, emulator] : cases) {
+        SCOPED_TRACE(games.toStdString());
+        EXPECT_EQ(screenshotFoldersBeside(games), screenshotFoldersOf({}, emulator, games));
     }
 }
 
@@ -238,6 +315,77 @@ TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
         search.findPictureFile(shots, platform::decodeName("caf\xe9 (u) [!].zip"));
     ASSERT_EQ(raw::bytes(exact), raw::bytes(picture));
     EXPECT_EQ(loadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
+}
+
+// Pictures through the loader, at the size they are shown and on white: the fast decoder's
+// files, the ones it leaves to Qt, and what is no picture at all.
+TEST(PictureFiles, DecodeAsQtDoesAtTheShownSizeOnWhite) {
+    TempFolder folder;
+    const QImage source = png::screenshotLike(400, 200, QImage::Format_ARGB32, 11);
+    const QByteArray fastPng = png::qtEncoded(source);
+    ASSERT_TRUE(decodePngBytes(fastPng));
+    // Qt writes 16 bits a sample for 64-bit formats: not the fast decoder's.
+    const QByteArray deepPng = png::qtEncoded(source.convertToFormat(QImage::Format_RGBA64));
+    ASSERT_FALSE(decodePngBytes(deepPng));
+    // Damaged image data: Qt makes of it what it does.
+    QByteArray damaged = fastPng;
+    damaged[damaged.size() - 20] = char(damaged[damaged.size() - 20] ^ 0xff);
+    ASSERT_FALSE(decodePngBytes(damaged));
+
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QSize box;
+        QSize shown;  // invalid: whatever Qt makes of it
+    } cases[] = {
+        {"fast, shrunk keeping its shape", fastPng, {100, 100}, {100, 50}},
+        {"fast, no box: its own size", fastPng, {}, {400, 200}},
+        {"16 bits, shrunk", deepPng, {100, 100}, {100, 50}},
+        {"16 bits, whole", deepPng, {}, {400, 200}},
+        {"never enlarged",
+         png::qtEncoded(png::screenshotLike(40, 20, QImage::Format_RGB32, 12)),
+         {100, 100},
+         {40, 20}},
+        {"damaged", damaged, {100, 100}, {}},
+        {"not a picture", "hello, this is text", {100, 100}, {}},
+        {"truncated", fastPng.left(60), {100, 100}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = folder.write(QStringLiteral("picture.png"), c.bytes);
+        QSize full;
+        const QImage loaded = loadPictureFile(path, c.box, &full);
+        if (c.shown.isValid()) {
+            EXPECT_EQ(loaded.size(), c.shown);
+        }
+        // What the loader always did: Qt's reading, shrunk to fit, on white.
+        QImage expected = png::qtDecode(c.bytes);
+        EXPECT_EQ(full, expected.isNull() ? QSize() : expected.size());
+        if (expected.isNull()) {
+            EXPECT_TRUE(loaded.isNull());
+            continue;
+        }
+        if (c.box.isValid() && !QRect(QPoint(), c.box).contains(expected.rect()))
+            expected = expected.scaled(c.box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QImage onWhite(expected.size(), QImage::Format_RGB32);
+        onWhite.fill(Qt::white);
+        QPainter(&onWhite).drawImage(0, 0, expected);
+        EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
+        EXPECT_EQ(loaded, onWhite);
+    }
+#ifndef __SANITIZE_ADDRESS__
+    // Not under AddressSanitizer: GCC 12's leak checker crashes at exit scanning the
+    // thread-local storage that Qt's JPEG plugin leaves behind.
+    const QString jpeg = folder.write("picture.jpg", encodedPicture({300, 300}, Qt::green, "JPG"));
+    EXPECT_EQ(loadPictureFile(jpeg, {90, 60}).size(), QSize(60, 60));
+#endif
+    // A clear picture shows on white; a missing one, or one no longer wanted before it
+    // starts, is no picture.
+    const QString clear = folder.write("clear.png", encodedPicture({10, 10}, QColor(255, 0, 0, 0)));
+    EXPECT_EQ(loadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_TRUE(loadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
+    const QString path = folder.write(QStringLiteral("stopped.png"), fastPng);
+    EXPECT_TRUE(loadPictureFile(path, {100, 100}, nullptr, [] { return false; }).isNull());
 }
 
 TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {

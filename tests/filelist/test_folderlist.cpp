@@ -249,8 +249,7 @@ TEST(ColumnFit, TheNameTakesWhatIsLeft) {
     const struct {
         int view;
         std::vector<int> wanted;
-        int name;
-        int minimum;
+        int name, minimum;
         std::vector<int> fitted;
     } cases[] = {
         {700, {0, 80, 100}, 0, 50, {520, 80, 100}},
@@ -312,8 +311,7 @@ TEST(FileFormats, SizesTypesAndPieces) {
     // Extensions of three or four letters are described (known ones by name, others
     // upper-cased); shorter or longer ones are kept as written, dot included.
     const struct {
-        const char* name;
-        const char* type;
+        const char *name, *type;
     } types[] = {
         // clang-format off
         {"Game.Zip", "ZIP Archive"}, {"photo.jpeg", "JPEG Image"}, {"a.b.zip", "ZIP Archive"},

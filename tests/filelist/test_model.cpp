@@ -61,10 +61,8 @@ TEST(ListModel, FirstListingFocusesTheFirstItemAndOutOfRangeIndexesChangeNothing
 TEST(ListModel, ListIndexLetInASingleSelectionList) {
     Fixture f(10, /*single=*/true);
     const struct {
-        int let;
-        int listIndex;
-        QList<int> clicks;
-        QList<int> selected;
+        int let, listIndex;
+        QList<int> clicks, selected;
     } steps[] = {
         // The focus comes first, so the selection is not of an item without state.
         {3, 3, {3}, {3}},
@@ -200,8 +198,7 @@ TEST(ListModel, NameSortsToggleAndKeepEqualNamesInOrder) {
 TEST(ListModel, ARowsFactsReadBackWholeAndSortAlikeBeforeAndAfterTheCellsAreWritten) {
     struct Case {
         const char* name;
-        qint64 size;
-        qint64 modified;
+        qint64 size, modified;
         bool readable;
     };
     const Case cases[] = {

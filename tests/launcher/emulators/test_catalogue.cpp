@@ -109,9 +109,7 @@ TEST(SystemProfiles, MasksKeepWhatTheyHadAndAgreeAcrossEmulators) {
     const struct {
         int code;
         GameSystem system;
-        const char* had;
-        const char* installedHad;
-        const char* added;
+        const char *had, *installedHad, *added;
     } cases[] = {
         {1, GameSystem::Snes, "*.zip;*.fig;*.smc;*.swc;*.sfc", "*.sfc", ""},
         // mGBA, the retroarch cores and the Windows emulators of these unpack a 7z.

@@ -176,8 +176,7 @@ TEST_F(GameIdentificationTest, AnswersGatheredMeanwhileKeepTheirNamesAndVerdicts
 TEST_F(GameIdentificationTest, NoIdentifierIsSaidForEachRequest) {
     struct Case {
         const char* what;
-        bool factory;
-        bool opens;
+        bool factory, opens;
     };
     for (const Case c : {Case{"no factory", false, true}, Case{"database closed", true, false}}) {
         SCOPED_TRACE(c.what);

@@ -47,8 +47,7 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
     struct Case {
         // ";"-separated, relative to the emulator folder; "path|kind" is no picture, made
         // as makeNotAPicture() makes it
-        const char* files;
-        const char* listed;
+        const char *files, *listed;
         const char* setting;  // "" for none, else relative to the emulator folder
         const char* name;
         const char* expected;  // "" for none

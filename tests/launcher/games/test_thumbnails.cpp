@@ -110,8 +110,7 @@ TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
     const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
     const QSize none;
     struct Case {
-        const char* what;
-        const char* folder;
+        const char *what, *folder;
         QByteArray bytes;
         QSize shown, found;  // found: invalid when none is used
     };

@@ -281,8 +281,7 @@ TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
     const auto tenPerChar = [](const QString& line) { return int(line.size()) * 10; };
     struct Case {
         const char* title;
-        int width;
-        int maxLines;
+        int width, maxLines;
         const char* fitted;
     };
     const Case cases[] = {

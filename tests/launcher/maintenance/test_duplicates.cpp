@@ -414,9 +414,7 @@ private:
 
 TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
     struct Case {
-        QStringList entries;
-        QStringList listed;
-        QStringList refused;
+        QStringList entries, listed, refused;
         QString reason;
         QString message;  // with "<>" for the folder
     };
@@ -474,8 +472,7 @@ TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
     enum class When { Sizing, Comparing, Examining, LastLookUp, FirstRemoval };
     struct Case {
         const char* what;
-        QStringList entries;
-        QStringList listed;
+        QStringList entries, listed;
         When when;
         QStringList went;
     };

@@ -388,8 +388,7 @@ TEST(NameRules, DumpTagsAndStrippedText) {
     struct Case {
         const char* name;
         int shift;  // -1: strip "text" instead
-        const char* text;
-        const char* expected;
+        const char *text, *expected;
     };
     // clang-format off
     const Case cases[] = {
@@ -428,8 +427,7 @@ TEST(NameRules, DumpTagsAndStrippedText) {
 
 TEST(NameRules, StripTextTakesTheNamesHoldingTheTextAsTypedOrTidied) {
     struct Case {
-        const char* name;
-        const char* text;
+        const char *name, *text;
         bool holds;
     };
     const Case cases[] = {

@@ -3,7 +3,6 @@
 
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/FileRenaming.h"
-#include "launcher/maintenance/HiddenFiles.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "support/ForwardingFiles.h"
@@ -11,17 +10,12 @@
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
-#include <QDir>
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 namespace {
-
-QStringList filesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
 
 // A fixed answer for one game: `shot` is the picture named after it and the one it is shown.
 GamePictures onlyPicture(const QString& game, const QString& shot) {
@@ -253,7 +247,8 @@ TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
         {}, hooks);
     EXPECT_EQ(given, (std::vector<GameRename>{{"c_X.smc", "c.smc"}}));
     EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
-    EXPECT_EQ(filesIn(t.file("roms")), (QStringList{"a_X.smc", "b_X.smc", "c.smc"}));
+    EXPECT_EQ(filesUnder(t.path()), (QStringList{"roms/a_X.smc: a_X.smc", "roms/b_X.smc: b_X.smc",
+                                                 "roms/c.smc: c_X.smc"}));
 }
 
 // What goes with a renamed game: only the pictures named after it, from whichever picture
@@ -464,23 +459,6 @@ TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines.first(), "12 Files Renamed");
     EXPECT_EQ(lines.last(), "... and 2 more were given another name.");
-}
-
-TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
-    TempFolder t;
-    t.write("a.smc", "A");
-    t.write("b.smc", "B");
-    t.mkdir("sub");
-    t.write(".hidden", "sub\nold.smc");  // no line break at the end
-    ASSERT_TRUE(addToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
-    EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
-    ASSERT_TRUE(clearHiddenFiles(t.path()));
-    EXPECT_EQ(t.read(".hidden"), "sub\n");
-    EXPECT_EQ(t.read("a.smc"), "A");
-    EXPECT_EQ(filesIn(t.path()), (QStringList{".hidden", "a.smc", "b.smc"}));
-    TempFolder empty;
-    EXPECT_TRUE(clearHiddenFiles(empty.path()));
-    EXPECT_FALSE(empty.exists(".hidden"));
 }
 
 }  // namespace

@@ -100,16 +100,25 @@ TEST(HiddenList, OnlyAPlainListIsEverChanged) {
     }
 }
 
-TEST(HiddenList, ALeftoverOfAnInterruptedClearIsNeverWrittenThrough) {
+// Each name is added once, on a line of its own; clearing keeps the folders' names alone,
+// and a leftover of an interrupted clear is removed, never written through.
+TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
     TempFolder t;
     t.write("a.smc", "A");
-    t.write(".hidden", "a.smc\n");
+    t.write("b.smc", "B");
+    t.mkdir("sub");
+    t.write(".hidden", "sub\nold.smc");  // no line break at the end
+    ASSERT_TRUE(addToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
+    EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
     t.write("notes.txt", "mine");
     ASSERT_TRUE(raw::link(t.file("notes.txt"), t.file(".hidden.rombard-new")));
     ASSERT_TRUE(clearHiddenFiles(t.path()));
-    EXPECT_EQ(what(t.file(".hidden")), "file:");
-    EXPECT_EQ(what(t.file("notes.txt")), "file:mine");
-    EXPECT_FALSE(t.exists(".hidden.rombard-new"));
+    EXPECT_EQ(what(t.file(".hidden")), "file:sub\n");
+    EXPECT_EQ(filesUnder(t.path()),
+              (QStringList{".hidden: sub\n", "a.smc: A", "b.smc: B", "notes.txt: mine"}));
+    TempFolder empty;
+    EXPECT_TRUE(clearHiddenFiles(empty.path()));
+    EXPECT_FALSE(empty.exists(".hidden"));
 }
 
 TEST_F(WindowTest, HidingAndClearingThroughALinkLeaveItAndItsTarget) {

@@ -468,33 +468,44 @@ TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
     loader.reset();
 }
 
+// A decoder that says when it has started on one of `stuck` and then waits for the release,
+// deaf to being unwanted like a read that never returns; any other picture it decodes at once.
+// It holds `token` alone.
+struct StuckDecodes {
+    std::promise<void> started, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> begun{0};
+    static PictureDecoder decoder(std::shared_ptr<StuckDecodes> gates, QStringList stuck,
+                                  std::shared_ptr<int> token = {}) {
+        return [gates, stuck, token](const QString& path, const QSize&, QSize* full,
+                                     const std::function<bool()>&) {
+            if (stuck.contains(path)) {
+                if (gates->begun++ == 0) gates->started.set_value();
+                gates->released.wait();
+            }
+            QImage image(4, 4, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            if (full) *full = image.size();
+            return image;
+        };
+    }
+};
+
 // The loader's end never waits on a decode that does not stop: its threads hold what
 // they need, finish on their own, and their result goes nowhere.
 TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
-    struct Gates {
-        std::promise<void> started, release;
-    };
-    auto gates = std::make_shared<Gates>();
-    std::shared_future<void> released = gates->release.get_future().share();
+    auto gates = std::make_shared<StuckDecodes>();
     std::future<void> started = gates->started.get_future();
     // Held by the decoder alone: it expires once the loader's threads have let go of all.
     auto token = std::make_shared<int>(0);
     const std::weak_ptr<int> held = token;
-    auto stuck = [gates, released, token](const QString&, const QSize&, QSize* full,
-                                          const std::function<bool()>&) {
-        gates->started.set_value();
-        released.wait();  // deaf to being unwanted, like a read that never returns
-        if (full) *full = QSize(4, 4);
-        QImage image(4, 4, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        return image;
-    };
-    token.reset();
+    const QString path = QStringLiteral("/nowhere/stuck.png");
+    PictureDecoder stuck = StuckDecodes::decoder(gates, {path}, std::move(token));
     QObject owner;
     auto* loader = new PictureLoader(&owner, std::move(stuck));
     int delivered = 0;
     QObject::connect(loader, &PictureLoader::loaded, &owner, [&] { ++delivered; });
-    loader->request(QStringLiteral("/nowhere/stuck.png"), {10, 10});
+    loader->request(path, {10, 10});
     started.wait();
     delete loader;  // returns although the decode is still under way
     gates->release.set_value();
@@ -506,29 +517,13 @@ TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
 // The picture the user waits for never queues behind the pictures read ahead for later,
 // even when those are slow to notice that they are no longer wanted.
 TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
-    struct Shared {
-        std::promise<void> started, release;
-        std::atomic<int> deaf{0};
-    };
-    auto shared = std::make_shared<Shared>();
-    std::shared_future<void> released = shared->release.get_future().share();
-    std::future<void> started = shared->started.get_future();
+    auto gates = std::make_shared<StuckDecodes>();
+    std::future<void> started = gates->started.get_future();
     TempFolder folder;
     // Read ahead only what exists, with a size and a date.
     const QString one = folder.write("one.png", "x"), two = folder.write("two.png", "x");
-    auto decoder = [shared, released, one, two](const QString& path, const QSize&, QSize* full,
-                                                const std::function<bool()>&) {
-        if (path == one || path == two) {
-            if (shared->deaf++ == 0) shared->started.set_value();
-            released.wait();  // deaf to being unwanted
-        }
-        QImage image(4, 4, QImage::Format_RGB32);
-        image.fill(Qt::green);
-        if (full) *full = image.size();
-        return image;
-    };
     QObject owner;
-    auto* loader = new PictureLoader(&owner, std::move(decoder));
+    auto* loader = new PictureLoader(&owner, StuckDecodes::decoder(gates, {one, two}));
     QSignalSpy spy(loader, &PictureLoader::loaded);
     loader->readAhead({one, two}, {10, 10});
     started.wait();
@@ -537,8 +532,8 @@ TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
     ASSERT_EQ(spy.size(), 1);
     EXPECT_EQ(spy.last().at(0).toULongLong(), serial);
     // The second picture read ahead was dropped while waiting, never started.
-    EXPECT_EQ(shared->deaf.load(), 1);
-    shared->release.set_value();
+    EXPECT_EQ(gates->begun.load(), 1);
+    gates->release.set_value();
     delete loader;
 }
 

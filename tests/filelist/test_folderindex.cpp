@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTest>
 
@@ -23,7 +22,6 @@
 #include <deque>
 #include <future>
 #include <mutex>
-#include <thread>
 
 TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     TempFolder dir;
@@ -144,18 +142,36 @@ TEST(FolderReconcile, TheChosenGameStaysAndARowRemovedMeanwhileLeavesTheOthersIn
     EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);
 }
 
-// Read on the reader's thread, answered through the event loop as the window gets them.
+// Read on the reader's thread; its answers wait in line until the test runs them, one at a
+// time, as the window's event loop would.
 class BackgroundListing : public ::testing::Test {
 protected:
     void listInBackground(FolderList& list) {
         list.readInBackground([this](std::function<void()> work) {
-            QMetaObject::invokeMethod(&context, std::move(work), Qt::QueuedConnection);
+            const std::lock_guard hold(lock);
+            posted.push_back(std::move(work));
         });
     }
-    bool waitUntilRead(FolderList& list) {
-        return QTest::qWaitFor([&] { return !list.reading(); }, 10000);
+    // The first answer in line, once there; run unless only waited for.
+    bool runOne(bool run = true) {
+        std::function<void()> work;
+        const bool came = QTest::qWaitFor(
+            [&] {
+                const std::lock_guard hold(lock);
+                if (!posted.empty() && run) work = std::move(posted.front()), posted.pop_front();
+                return !posted.empty() || bool(work);
+            },
+            10000);
+        if (work) work();
+        return came;
     }
-    QObject context;
+    bool waitUntilRead(FolderList& list) {
+        while (list.reading())
+            if (!runOne()) return false;
+        return true;
+    }
+    std::mutex lock;
+    std::deque<std::function<void()>> posted;
     TempFolder dir;
 };
 
@@ -221,10 +237,9 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     list.setPattern("*.zip");
     list.setPath(dir.path());
     // Its answer is on its way (posted, not yet taken) when the user leaves it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(runOne(false));
     list.setPath(other.path());
     ASSERT_TRUE(waitUntilRead(list));
-    QCoreApplication::processEvents();
     EXPECT_EQ(listNames(model), QStringList{"x.zip"});
 }
 
@@ -261,43 +276,23 @@ TEST(FolderReading, ANameAlreadyShownSharesItsText) {
 
 // Lengths and dates find their rows by name once the user has sorted the list, also after a
 // row has gone between two batches: a row remembered from an earlier batch is checked.
-TEST(BackgroundFacts, LandOnTheirOwnRowsAfterASortAndARemoval) {
-    TempFolder dir;
+TEST_F(BackgroundListing, FactsLandOnTheirOwnRowsAfterASortAndARemoval) {
     constexpr int kFiles = 700;  // three batches
     for (int i = 0; i < kFiles; ++i)
         dir.write(QStringLiteral("g%1.zip").arg(i, 3, 10, QLatin1Char('0')),
                   QByteArray(i % 50, 'x'));
-    std::mutex lock;
-    std::deque<std::function<void()>> posted;
-    // The one posted answer first in line, once there.
-    auto pumpOne = [&] {
-        std::function<void()> work;
-        const bool came = QTest::qWaitFor(
-            [&] {
-                const std::lock_guard hold(lock);
-                if (!posted.empty()) work = std::move(posted.front()), posted.pop_front();
-                return bool(work);
-            },
-            10000);
-        if (came) work();
-        return came;
-    };
     ListModel model;
     FolderList list(model);
-    list.readInBackground([&](std::function<void()> work) {
-        const std::lock_guard<std::mutex> hold(lock);
-        posted.push_back(std::move(work));
-    });
+    listInBackground(list);
     list.setPattern("*.zip");
     list.setPath(dir.path());
     while (!list.namesKnown())
-        ASSERT_TRUE(pumpOne());
+        ASSERT_TRUE(runOne());
     ASSERT_EQ(model.count(), kFiles);
     model.sort(0, -1);  // the other way round: every row has moved
-    ASSERT_TRUE(pumpOne());
+    ASSERT_TRUE(runOne());
     model.removeItem(0);
-    while (list.reading())
-        ASSERT_TRUE(pumpOne());
+    ASSERT_TRUE(waitUntilRead(list));
     for (int row = 0; row < model.count(); ++row) {
         const int i = model.itemText(row).mid(1, 3).toInt();
         ASSERT_EQ(model.subItemText(row, 4), QString::number(i % 50)) << row;

@@ -49,6 +49,7 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     EXPECT_NE(folderIndexFile("/a/", "*.zip", false), folderIndexFile("/b/", "*.zip", false));
 
     // Saved again, the old file is replaced whole; damaged or another listing's, it is ignored.
+    index.hidden = false;
     index.files.resize(1);
     ASSERT_TRUE(saveFolderIndex(path, index));
     const QByteArray good = dir.read("index");
@@ -61,22 +62,22 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
         bool hidden;
         size_t files;  // 0: ignored
     } cases[] = {
-        {"good", good, index.folder, index.pattern, true, 1},
-        {"empty", QByteArray(), index.folder, index.pattern, true, 0},
-        {"cut short", good.left(good.size() - 3), index.folder, index.pattern, true, 0},
-        {"one byte changed", flipped, index.folder, index.pattern, true, 0},
-        {"another program's file", "PNG\r\n\x1a\n" + good.mid(8), index.folder, index.pattern, true,
-         0},
-        {"other folder", good, "/other/", index.pattern, true, 0},
-        {"other masks", good, index.folder, "*.7z", true, 0},
-        {"hidden files not shown", good, index.folder, index.pattern, false, 0},
+        {"good", good, index.folder, index.pattern, false, 1},
+        {"empty", QByteArray(), index.folder, index.pattern, false, 0},
+        {"cut short", good.left(good.size() - 3), index.folder, index.pattern, false, 0},
+        {"one byte changed", flipped, index.folder, index.pattern, false, 0},
+        {"another program's file", "PNG\r\n\x1a\n" + good.mid(8), index.folder, index.pattern,
+         false, 0},
+        {"other folder", good, "/other/", index.pattern, false, 0},
+        {"other masks", good, index.folder, "*.7z", false, 0},
+        {"hidden files shown", good, index.folder, index.pattern, true, 0},
     };
     for (const auto& c : cases) {
         dir.write("index", c.bytes);
         const auto loaded = loadFolderIndex(path, c.folder, c.pattern, c.hidden);
         EXPECT_EQ(loaded ? loaded->files.size() : 0u, c.files) << c.what;
     }
-    EXPECT_FALSE(loadFolderIndex(dir.file("missing"), index.folder, index.pattern, true));
+    EXPECT_FALSE(loadFolderIndex(dir.file("missing"), index.folder, index.pattern, false));
 }
 
 // How a list shown from the index turns into the folder as read, row by row.

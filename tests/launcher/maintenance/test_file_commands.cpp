@@ -10,7 +10,6 @@
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
-
 #include <gtest/gtest.h>
 
 #include <unistd.h>

@@ -55,34 +55,25 @@ QString what(const QString& path) {
 // (even to the user's own text) and its target stay byte for byte as they were.
 TEST(HiddenList, OnlyAPlainListIsEverChanged) {
     enum Kind { LinkToFile, LinkToList, Dangling, Fifo, Folder };
-    struct Case {
-        const char* what;
-        Kind kind;
-    };
-    const Case cases[] = {
-        {"a link to the user's file", LinkToFile},
-        {"a link to another list", LinkToList},
-        {"a dangling link", Dangling},
-        {"a FIFO", Fifo},
-        {"a folder", Folder},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const char* const kinds[] = {"a link to the user's file", "a link to another list",
+                                 "a dangling link", "a FIFO", "a folder"};
+    for (const int kind : {LinkToFile, LinkToList, Dangling, Fifo, Folder}) {
+        SCOPED_TRACE(kinds[kind]);
         TempFolder t;
         t.write("a.smc", "A");
         t.write("b.smc", "B");
         t.mkdir("sub");
         const QString list = t.file(".hidden");
         const QString target = t.file("notes.txt");
-        if (c.kind == LinkToFile) t.write("notes.txt", "my notes\nno line break");
-        if (c.kind == LinkToList) t.write("notes.txt", "sub\nb.smc\n");
-        if (c.kind <= Dangling) {
+        if (kind == LinkToFile) t.write("notes.txt", "my notes\nno line break");
+        if (kind == LinkToList) t.write("notes.txt", "sub\nb.smc\n");
+        if (kind <= Dangling) {
             ASSERT_TRUE(raw::link(target, list));
         }
-        if (c.kind == Fifo) {
+        if (kind == Fifo) {
             ASSERT_EQ(::mkfifo(raw::bytes(list).constData(), 0644), 0);
         }
-        if (c.kind == Folder) t.mkdir(".hidden");
+        if (kind == Folder) t.mkdir(".hidden");
         const QString listBefore = what(list), targetBefore = what(target);
 
         EXPECT_FALSE(addToHiddenList(t.path(), {"a.smc"}));
@@ -94,7 +85,7 @@ TEST(HiddenList, OnlyAPlainListIsEverChanged) {
         EXPECT_FALSE(t.exists(".hidden.rombard-new"));
         // Names listed already need no change, so there is nothing to refuse. (How such a
         // list is read is the listing's own rule.)
-        if (c.kind == LinkToList) {
+        if (kind == LinkToList) {
             EXPECT_TRUE(addToHiddenList(t.path(), {"b.smc"}));
         }
     }

@@ -61,10 +61,8 @@ TEST(ListModel, FirstListingFocusesTheFirstItemAndOutOfRangeIndexesChangeNothing
 TEST(ListModel, ListIndexLetInASingleSelectionList) {
     Fixture f(10, /*single=*/true);
     const struct {
-        int let;
-        int listIndex;
-        QList<int> clicks;
-        QList<int> selected;
+        int let, listIndex;
+        QList<int> clicks, selected;
     } steps[] = {
         // The focus comes first, so the selection is not of an item without state.
         {3, 3, {3}, {3}},
@@ -106,6 +104,12 @@ TEST(ListModel, MultiSelectionKeepsOthersAndSwitchingToSingleKeepsTheMark) {
     f.model.setListIndex(2);
     EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), (QList<int>{1, 2, 3}));
     EXPECT_EQ(rowsWith(f.model, ListModel::kFocused), QList<int>{2});
+    // A state looked for must have every bit asked for.
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kSelected), 1);
+    EXPECT_EQ(f.model.itemFindState(1, ListModel::kSelected), 2);
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kFocused | ListModel::kSelected), 2);
+    EXPECT_EQ(f.model.itemFindState(3, ListModel::kSelected), -1);
+    EXPECT_EQ(f.model.itemFindState(0, 0), 1);
     f.model.setSingleSelection(true);
     EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), QList<int>{2});
     // Without a selected mark the first selected item stays.
@@ -116,17 +120,6 @@ TEST(ListModel, MultiSelectionKeepsOthersAndSwitchingToSingleKeepsTheMark) {
     g.model.setSingleSelection(true);
     EXPECT_EQ(rowsWith(g.model, ListModel::kSelected), QList<int>{3});
     EXPECT_EQ(g.log.take(), QList<int>{});  // switching raises no clicks
-}
-
-TEST(ListModel, FindStateWantsEveryBit) {
-    Fixture f(6);
-    f.model.applyUserState(2, false, true);
-    f.model.applyUserState(4, true, true);
-    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kSelected), 2);
-    EXPECT_EQ(f.model.itemFindState(2, ListModel::kSelected), 4);
-    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kFocused | ListModel::kSelected), 4);
-    EXPECT_EQ(f.model.itemFindState(4, ListModel::kSelected), -1);
-    EXPECT_EQ(f.model.itemFindState(1, 0), 2);
 }
 
 TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
@@ -200,8 +193,7 @@ TEST(ListModel, NameSortsToggleAndKeepEqualNamesInOrder) {
 TEST(ListModel, ARowsFactsReadBackWholeAndSortAlikeBeforeAndAfterTheCellsAreWritten) {
     struct Case {
         const char* name;
-        qint64 size;
-        qint64 modified;
+        qint64 size, modified;
         bool readable;
     };
     const Case cases[] = {

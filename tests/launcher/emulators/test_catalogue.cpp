@@ -37,34 +37,21 @@ TEST(Catalogue, ScanFindsNamesInCatalogueOrderWithTheirCodes) {
                                     "Famtasia.exe:4", "Z26dos.EXE:8", "rombard.exe:14"}));
 }
 
-TEST(Catalogue, NativeProgramsStandForTheirWindowsNames) {
-    TempFolder t;
-    auto executable = [](const QString& p) {
-        QFile::setPermissions(p, QFile::permissions(p) | QFile::ExeOwner | QFile::ExeUser);
-    };
-    executable(t.write("stella", "#!/bin/sh\n"));
-    t.write("Nestopia", "not a program");  // not executable: not an emulator
-    executable(t.write("rombard"));
-    t.mkdir("snes9x");  // a folder is not a program either
-    QFile::link(t.file("stella"), t.file("Z26"));
-    EXPECT_EQ(scan(t), (QStringList{"z26.exe:8", "stella.exe:8", "rombard.exe:14"}));
-    EXPECT_EQ(emulatorProgramPath(t.path() + u'/', "STELLA.exe"), t.file("stella"));
-    EXPECT_EQ(emulatorProgramPath(t.path() + u'/', "nestopia.exe"), QString());
-    EXPECT_TRUE(scanCatalogue(t.file("missing/")).isEmpty());
-}
-
 // The box shows a native program under its own file name (a link under the link's); the
 // catalogue name stays the key. The opener is the launcher itself when it is native or the
 // running program's file, however reached.
 TEST(Catalogue, ShownNamesAndTheLauncherItself) {
     const struct {
         const char* what;
-        QStringList files;  // "name" a native program, "name.exe" a Windows one, "a->b" a link
+        // "name" a native program, "name.exe" a Windows one, "a->b" a link, "name!" a file that
+        // is not executable, "name/" a folder
+        QStringList files;
         QString own;        // the running program, within the folder; empty: none there
         QStringList found;  // catalogue name=shown name
     } cases[] = {
         // clang-format off
         {"native under its own name", {"stella", "Z26->stella"}, "", {"z26.exe=Z26", "stella.exe=stella"}},
+        {"not executable, or a folder: no program", {"Nestopia!", "snes9x/"}, "", {}},
         {"Windows under the catalogue's", {"STELLA.EXE"}, "", {"stella.exe=stella.exe"}},
         {"a Windows opener is offered", {"rombard.exe"}, "", {"rombard.exe=rombard.exe"}},
         {"unless it is the running program", {"rombard.exe"}, "rombard.exe", {}},
@@ -82,8 +69,14 @@ TEST(Catalogue, ShownNamesAndTheLauncherItself) {
                 ASSERT_TRUE(QFile::link(t.file(f.section("->", 1)), t.file(f.section("->", 0, 0))));
                 continue;
             }
-            const QString path = t.write(f, f.endsWith("differs") ? "other" : "#!/bin/sh\n");
-            QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+            if (f.endsWith('/')) {
+                t.mkdir(f);
+            } else if (f.endsWith('!')) {
+                t.write(f.chopped(1), "not a program");
+            } else {
+                const QString path = t.write(f, f.endsWith("differs") ? "other" : "#!/bin/sh\n");
+                QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+            }
         }
         QStringList found;
         for (const FoundEmulator& e :
@@ -92,6 +85,12 @@ TEST(Catalogue, ShownNamesAndTheLauncherItself) {
         EXPECT_EQ(found, c.found);
     }
     EXPECT_TRUE(runningProgram().endsWith("/launcher_tests")) << runningProgram().toStdString();
+    TempFolder t;
+    QFile::setPermissions(t.write("stella"), QFile::ReadOwner | QFile::ExeOwner);
+    t.write("Nestopia");
+    EXPECT_EQ(emulatorProgramPath(t.path() + u'/', "STELLA.exe"), t.file("stella"));
+    EXPECT_EQ(emulatorProgramPath(t.path() + u'/', "nestopia.exe"), QString());
+    EXPECT_TRUE(scanCatalogue(t.file("missing/")).isEmpty());
 }
 
 // A code outside the systems plays every file; the opener has no system and plays documents.
@@ -110,9 +109,7 @@ TEST(SystemProfiles, MasksKeepWhatTheyHadAndAgreeAcrossEmulators) {
     const struct {
         int code;
         GameSystem system;
-        const char* had;
-        const char* installedHad;
-        const char* added;
+        const char *had, *installedHad, *added;
     } cases[] = {
         {1, GameSystem::Snes, "*.zip;*.fig;*.smc;*.swc;*.sfc", "*.sfc", ""},
         // mGBA, the retroarch cores and the Windows emulators of these unpack a 7z.

@@ -55,7 +55,7 @@ protected:
     std::shared_ptr<fakes::IdentifierState> state = std::make_shared<fakes::IdentifierState>();
 };
 
-TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEnd) {
+TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEndOrNothingToMatch) {
     state->problems = {"broken.dat: not a DAT file"};
     GameIdentification worker(fakes::identifierFactory(state));
     Told told;
@@ -81,34 +81,26 @@ TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEnd) {
         EXPECT_EQ(state->refreshes, c.refreshes) << c.reread;
         EXPECT_EQ(state->made, 1);
     }
-}
 
-// Sources that hold no entry at all: no file is looked at, and the request says so instead
-// of answering each game; once a source gives entries, the files are looked at again.
-TEST_F(GameIdentificationTest, NothingToMatchLooksAtNoFile) {
-    GameIdentification worker(fakes::identifierFactory(state));
-    Told told;
-    told.attach(worker);
-    struct Case {
-        bool entries;
-        QStringList events;
-        int asked;
-    };
-    const Case cases[] = {
-        {false, {"nothing to match", "done", "finished"}, 0},
-        {true, {"answers", "Identifying games", "done", "finished"}, 1},
-    };
-    for (const Case& c : cases) {
+    // Sources that hold no entry at all: no file is looked at, and the request says so instead
+    // of answering each game; once a source gives entries, the files are looked at again.
+    for (const bool entries : {false, true}) {
+        SCOPED_TRACE(entries);
+        size_t asked = 0;
         {
             std::lock_guard lock(state->mutex);
-            state->entries = c.entries;
+            state->entries = entries;
+            state->problems.clear();
+            asked = size_t(state->asked.size());
         }
         told.events.clear();
         worker.request("/games/", {"a.nes", "b.nes"}, true);
         ASSERT_TRUE(told.waitFinished(told.finished + 1));
-        EXPECT_EQ(told.events, c.events) << c.entries;
+        EXPECT_EQ(told.events,
+                  (entries ? QStringList{"answers", "Identifying games", "done", "finished"}
+                           : QStringList{"nothing to match", "done", "finished"}));
         std::lock_guard lock(state->mutex);
-        EXPECT_EQ(state->asked.size(), c.asked) << c.entries;
+        EXPECT_EQ(size_t(state->asked.size()), asked + (entries ? 1 : 0));
     }
 }
 
@@ -176,8 +168,7 @@ TEST_F(GameIdentificationTest, AnswersGatheredMeanwhileKeepTheirNamesAndVerdicts
 TEST_F(GameIdentificationTest, NoIdentifierIsSaidForEachRequest) {
     struct Case {
         const char* what;
-        bool factory;
-        bool opens;
+        bool factory, opens;
     };
     for (const Case c : {Case{"no factory", false, true}, Case{"database closed", true, false}}) {
         SCOPED_TRACE(c.what);

@@ -110,8 +110,7 @@ TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
     const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
     const QSize none;
     struct Case {
-        const char* what;
-        const char* folder;
+        const char *what, *folder;
         QByteArray bytes;
         QSize shown, found;  // found: invalid when none is used
     };
@@ -165,32 +164,11 @@ TEST_F(ThumbnailCacheTest, TheSmallestFreshOneIsTakenAndBrokenOnesArePassedOver)
     EXPECT_EQ(cache.find(picture, mtime, {300, 169}).size(), QSize(1024, 576));
 }
 
-TEST_F(ThumbnailCacheTest, WrittenForTheUserAloneAndReadBack) {
-    const QImage full = QImage::fromData(encodedPicture({1600, 900}, Qt::blue));
-    ASSERT_EQ(ThumbnailCache::edgeFor({1600, 900}, {400, 225}), 512);
-    EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {200, 113}), 256);
-    EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {1100, 619}), 0);  // beyond the largest
-    EXPECT_EQ(ThumbnailCache::edgeFor({500, 300}, {400, 240}), 0);    // no smaller than itself
-    ASSERT_TRUE(cache.store(picture, mtime, full, {1600, 900}, 512));
-    const QString written = root + "/x-large/" + thumbnailFileName(picture);
-    EXPECT_EQ(modeOf(written), 0600u);
-    for (const QString& folder : {root, root + "/x-large"})
-        EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
-    // Nothing left aside: the one file, under its own name.
-    EXPECT_EQ(QDir(root + "/x-large").entryList(QDir::Files | QDir::Hidden),
-              QStringList{thumbnailFileName(picture)});
-    const QImage read(written);
-    EXPECT_EQ(read.size(), QSize(512, 288));
-    EXPECT_EQ(read.text("Thumb::URI").toLatin1(), thumbnailUri(picture));
-    EXPECT_EQ(read.text("Thumb::MTime"), "1500000000");
-    EXPECT_EQ(read.text("Thumb::Image::Width"), "1600");
-    EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
-}
-
 // The user moving on stops a thumbnail wherever it is: before it starts, while it is scaled
 // or encoded (dropped once encoded: the PNG writer is not stopped midway), or while it is
-// decoded again; nothing is left in the cache, not even a temporary.
-TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
+// decoded again; nothing is left in the cache, not even a temporary. What stays is written
+// in the size the shown picture needs.
+TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothingAndOneThatStaysIsTheUsersAlone) {
     const QImage full = QImage::fromData(encodedPicture({1600, 900}, Qt::blue));
     struct Case {
         const char* what;
@@ -212,6 +190,21 @@ TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothing) {
         const QStringList left = QDir(root + "/x-large").entryList(QDir::Files | QDir::Hidden);
         EXPECT_EQ(left, c.written ? QStringList{thumbnailFileName(picture)} : QStringList());
     }
+    // Written for the user alone, with the picture's URI, date and size.
+    const QString written = root + "/x-large/" + thumbnailFileName(picture);
+    EXPECT_EQ(modeOf(written), 0600u);
+    for (const QString& folder : {root, root + "/x-large"})
+        EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
+    const QImage read(written);
+    EXPECT_EQ(read.size(), QSize(512, 288));
+    EXPECT_EQ(read.text("Thumb::URI").toLatin1(), thumbnailUri(picture));
+    EXPECT_EQ(read.text("Thumb::MTime"), "1500000000");
+    EXPECT_EQ(read.text("Thumb::Image::Width"), "1600");
+    EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
+    ASSERT_EQ(ThumbnailCache::edgeFor({1600, 900}, {400, 225}), 512);
+    EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {200, 113}), 256);
+    EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {1100, 619}), 0);  // beyond the largest
+    EXPECT_EQ(ThumbnailCache::edgeFor({500, 300}, {400, 240}), 0);    // no smaller than itself
     // By way of the picture's own load: the write it hands over obeys the same.
     QDir(root).removeRecursively();
     ThumbnailWrite write;

@@ -158,26 +158,39 @@ TEST(GameTitles, ArcadeTitlesComeFromTheEmulatorsGameList) {
     }
 }
 
-TEST(GameTitles, TheGameListIsReadOnceAtMostTenThousandLines) {
-    TempFolder emu;
-    const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
-    GameTitles titles;
-    // Not there yet: looked for again at the next title.
-    EXPECT_EQ(titles.titleOfGame("a.zip", context).title, "a");
+// The list is read once, at most ten thousand lines of it, and kept for the rest of the run.
+// Missing, or made as a FIFO, a link to /dev/zero or a folder, it is not read and is looked
+// for again at the next title.
+TEST(GameTitles, TheGameListIsReadOnceWhenItIsAFileAndAtMostTenThousandLines) {
     QByteArray list;
     for (int i = 0; i < 10001; ++i)
         list += gameLine(QStringLiteral("Game %1").arg(i), QStringLiteral("g%1x").arg(i)).toUtf8() +
                 '\n';
-    emu.write("gamelist.txt", list);
-    EXPECT_EQ(titles.titleOfGame("g9999x.zip", context).title, "Game 9999");
-    EXPECT_EQ(titles.arcadeGameCount(), 10000);
-    EXPECT_EQ(titles.titleOfGame("g10000x.zip", context).title, "g10000x");
-    // Kept for the rest of the run.
-    emu.write("gamelist.txt", gameLine("Other", "g1x").toUtf8());
-    EXPECT_EQ(titles.titleOfGame("g1x.zip", context).title, "Game 1");
-    // Another system does not look at it.
-    const TitleContext other{"mame.exe", emu.path() + '/', "Nintendo SNES"};
-    EXPECT_EQ(titles.titleOfGame("g1x.zip", other).title, "g1x");
+    for (const int kind : {0, 1, 2, 3}) {
+        SCOPED_TRACE(kind);
+        TempFolder emu;
+        const QString path = emu.file("gamelist.txt");
+        const QByteArray bytes = path.toUtf8();
+        ASSERT_TRUE(kind == 0   ? true
+                    : kind == 1 ? ::mkfifo(bytes.constData(), 0644) == 0
+                    : kind == 2 ? ::symlink("/dev/zero", bytes.constData()) == 0
+                                : !emu.mkdir("gamelist.txt").isEmpty());
+        EXPECT_EQ(readGameList(path), std::nullopt);
+        const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
+        GameTitles titles;
+        EXPECT_EQ(titles.titleOfGame("g1x.zip", context).title, "g1x");
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        emu.write("gamelist.txt", list);
+        EXPECT_EQ(titles.titleOfGame("g9999x.zip", context).title, "Game 9999");
+        EXPECT_EQ(titles.arcadeGameCount(), 10000);
+        EXPECT_EQ(titles.titleOfGame("g10000x.zip", context).title, "g10000x");
+        emu.write("gamelist.txt", gameLine("Other", "g1x").toUtf8());
+        EXPECT_EQ(titles.titleOfGame("g1x.zip", context).title, "Game 1");
+        // Another system does not look at it.
+        const TitleContext other{"mame.exe", emu.path() + '/', "Nintendo SNES"};
+        EXPECT_EQ(titles.titleOfGame("g1x.zip", other).title, "g1x");
+    }
 }
 
 TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
@@ -196,28 +209,6 @@ TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
     // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(isGameListLine(QString::fromLatin1(c.line)), c.game) << c.line;
-}
-
-// The list where it should be, made as a FIFO, a link to /dev/zero or a folder.
-TEST(GameTitles, AGameListThatIsNoFileIsNotReadAndLookedForAgain) {
-    for (const int kind : {0, 1, 2}) {
-        SCOPED_TRACE(kind);
-        TempFolder emu;
-        const QString list = emu.file("gamelist.txt");
-        const QByteArray path = list.toUtf8();
-        ASSERT_TRUE(kind == 0   ? ::mkfifo(path.constData(), 0644) == 0
-                    : kind == 1 ? ::symlink("/dev/zero", path.constData()) == 0
-                                : !emu.mkdir("gamelist.txt").isEmpty());
-        EXPECT_EQ(readGameList(list), std::nullopt);
-        const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
-        GameTitles titles;
-        EXPECT_EQ(titles.titleOfGame("galaga.zip", context).title, "galaga");
-        // A real list in its place is read at the next title.
-        QFile::remove(list);
-        QDir(list).removeRecursively();
-        emu.write("gamelist.txt", gameLine("Galaga", "galaga").toUtf8());
-        EXPECT_EQ(titles.titleOfGame("galaga.zip", context).title, "Galaga");
-    }
 }
 
 TEST(GameTitles, OverlongLinesAreSkippedAndAHugeListIsReadOnlyInPart) {
@@ -281,8 +272,7 @@ TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
     const auto tenPerChar = [](const QString& line) { return int(line.size()) * 10; };
     struct Case {
         const char* title;
-        int width;
-        int maxLines;
+        int width, maxLines;
         const char* fitted;
     };
     const Case cases[] = {

@@ -79,10 +79,7 @@ TEST(CanonicalNameFor, OnlyVerifiedGamesWithUsableNames) {
 // Ctrl+N's question names the entry beside the new name; nothing of it repeats the title.
 TEST(CanonicalNameFor, TheEntryIsNamedWithoutRepeatingTheTitle) {
     struct Case {
-        const char* software;
-        const char* description;
-        const char* target;
-        const char* shown;
+        const char *software, *description, *target, *shown;
     };
     const Case cases[] = {
         {"smb", "Super Mario Bros.", "Super Mario Bros. (World).nes",
@@ -105,8 +102,7 @@ TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
     struct Case {
         const char* what;
         QStringList roms;  // each file's content is its name
-        QString romName;
-        QString member;
+        QString romName, member;
         bool picturesStuck = false;
         std::optional<QString> given;
         QStringList after;  // "path: content" of every file

@@ -3,7 +3,6 @@
 
 #include "launcher/games/Screenshots.h"
 #include "launcher/maintenance/FileRenaming.h"
-#include "launcher/maintenance/HiddenFiles.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
 #include "support/ForwardingFiles.h"
@@ -11,17 +10,11 @@
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
-#include <QDir>
-
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 namespace {
-
-QStringList filesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
 
 // A fixed answer for one game: `shot` is the picture named after it and the one it is shown.
 GamePictures onlyPicture(const QString& game, const QString& shot) {
@@ -253,7 +246,125 @@ TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
         {}, hooks);
     EXPECT_EQ(given, (std::vector<GameRename>{{"c_X.smc", "c.smc"}}));
     EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
-    EXPECT_EQ(filesIn(t.file("roms")), (QStringList{"a_X.smc", "b_X.smc", "c.smc"}));
+    EXPECT_EQ(filesUnder(t.path()), (QStringList{"roms/a_X.smc: a_X.smc", "roms/b_X.smc: b_X.smc",
+                                                 "roms/c.smc: c_X.smc"}));
+}
+
+// What goes with a renamed game: only the pictures named after it, from whichever picture
+// folder holds them, and never one that another game of its folder is shown, whether the
+// list shows that game or not; and both halves of a ".jar"/".jad" pair, or neither.
+TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndBothHalvesOfAPairOrNeither) {
+    struct Case {
+        const char* what;
+        QStringList files;  // relative to the emulator folder; each file's content is its name
+        QString from, to;
+        std::optional<QString> given;
+        QStringList after;  // "path: content", sorted
+    };
+    const auto none = std::nullopt;
+    // clang-format off
+    const Case cases[] = {
+        {"its own picture lies in a later folder than the one it is shown",
+         {"roms/Game (USA).bin", "shots/Game.png", "screenshots/Game (USA).png"},
+         "Game (USA).bin", "Hero.bin", "Hero.bin",
+         {"roms/Hero.bin: roms/Game (USA).bin", "screenshots/Hero.png: screenshots/Game (USA).png",
+          "shots/Game.png: shots/Game.png"}},
+        {"a picture among the games that other games are shown stays",
+         {"roms/Game (USA).bin", "roms/Game (Europe).bin", "roms/Game.png",
+          "shots/Game (USA).png"},
+         "Game (USA).bin", "Hero.bin", "Hero.bin",
+         {"roms/Game (Europe).bin: roms/Game (Europe).bin", "roms/Game.png: roms/Game.png",
+          "roms/Hero.bin: roms/Game (USA).bin", "shots/Hero.png: shots/Game (USA).png"}},
+        {"a game merely shown a picture takes none along",
+         {"roms/Game (USA).bin", "roms/Game.bin", "shots/Game.png"},
+         "Game (USA).bin", "Hero.bin", "Hero.bin",
+         {"roms/Game.bin: roms/Game.bin", "roms/Hero.bin: roms/Game (USA).bin",
+          "shots/Game.png: shots/Game.png"}},
+        {"games the list hides or masks out are shown the picture too",
+         {"roms/Game.bin", "roms/Game (Rev 1).bin", "roms/.hidden", "roms/Game (Beta).zip",
+          "shots/Game.png"},
+         "Game.bin", "Hero.bin", "Hero.bin",
+         {"roms/.hidden: Game (Rev 1).bin\n", "roms/Game (Beta).zip: roms/Game (Beta).zip",
+          "roms/Game (Rev 1).bin: roms/Game (Rev 1).bin", "roms/Hero.bin: roms/Game.bin",
+          "shots/Game.png: shots/Game.png"}},
+        {"a game of the same name in another type is shown it too",
+         {"roms/Game.bin", "roms/Game.cue", "shots/Game.png"},
+         "Game.bin", "Hero.bin", "Hero.bin",
+         {"roms/Game.cue: roms/Game.cue", "roms/Hero.bin: roms/Game.bin",
+          "shots/Game.png: shots/Game.png"}},
+        {"a picture lying among the games is no game of its own",
+         {"roms/Game.bin", "roms/Game.png"}, "Game.bin", "Hero.bin", "Hero.bin",
+         {"roms/Hero.bin: roms/Game.bin", "roms/Hero.png: roms/Game.png"}},
+        {"every picture of its own goes, each in its own type",
+         {"roms/Game.bin", "shots/Game.png", "snap/game.JPG"}, "Game.bin", "Hero.bin", "Hero.bin",
+         {"roms/Hero.bin: roms/Game.bin", "shots/Hero.png: shots/Game.png",
+          "snap/Hero.JPG: snap/game.JPG"}},
+        // (A picture's new name taken by a file is in the clashes' table.)
+        {"a folder under a picture's new name counts as taken",
+         {"roms/Game.bin", "shots/Game.png", "shots/Hero.png/in a folder"}, "Game.bin",
+         "Hero.bin", "Hero(1).bin",
+         {"roms/Hero(1).bin: roms/Game.bin", "shots/Hero(1).png: shots/Game.png",
+          "shots/Hero.png/in a folder: shots/Hero.png/in a folder"}},
+        // Both halves of a ".jar"/".jad" pair go, or neither.
+        {"renamed from the descriptor's side",
+         {"roms/foo.jar", "roms/foo.jad", "shots/foo.png"}, "foo.jad", "Bar.jad", "Bar.jad",
+         {"roms/Bar.jad: roms/foo.jad", "roms/Bar.jar: roms/foo.jar",
+          "shots/Bar.png: shots/foo.png"}},
+        {"the game's new name is taken: both take the next free one",
+         {"roms/foo.jar", "roms/foo.jad", "roms/Bar.jar"}, "foo.jad", "Bar.jad", "Bar(1).jad",
+         {"roms/Bar(1).jad: roms/foo.jad", "roms/Bar(1).jar: roms/foo.jar",
+          "roms/Bar.jar: roms/Bar.jar"}},
+        {"a descriptor does not leave its pair for another type",
+         {"roms/foo.jar", "roms/foo.jad"}, "foo.jad", "Bar.txt", none,
+         {"roms/foo.jad: roms/foo.jad", "roms/foo.jar: roms/foo.jar"}},
+        {"nor does the game", {"roms/foo.jar", "roms/foo.jad"}, "foo.jar", "Bar.zip", none,
+         {"roms/foo.jad: roms/foo.jad", "roms/foo.jar: roms/foo.jar"}},
+        {"a descriptor without its game is a file like any other",
+         {"roms/foo.jad", "roms/foo.jar.bak"}, "foo.jad", "Bar.txt", "Bar.txt",
+         {"roms/Bar.txt: roms/foo.jad", "roms/foo.jar.bak: roms/foo.jar.bak"}},
+        {"A.jad is A.jar's, not a.jar's", {"roms/a.jar", "roms/A.jar", "roms/A.jad"}, "A.jad",
+         "c.jad", "c.jad",
+         {"roms/a.jar: roms/a.jar", "roms/c.jad: roms/A.jad", "roms/c.jar: roms/A.jar"}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        emu.mkdir("roms");
+        // Each file's content is its name; the hidden list names a game.
+        for (const QString& f : c.files)
+            emu.write(f, f.endsWith(".hidden") ? "Game (Rev 1).bin\n" : f.toUtf8());
+        const QString root = emu.path() + '/';
+        ScreenshotSearch search;
+        platform::LocalFileOperations files;
+        const auto given =
+            renameGameFile(files, root + "roms/", c.from, c.to,
+                           picturesIn(search, screenshotFoldersOf({}, root, root + "roms")));
+        EXPECT_EQ(given, c.given);
+        EXPECT_EQ(filesUnder(emu.path()), c.after);
+    }
+}
+
+// A DAT may name both halves of a pair: the first takes the other along, and the other
+// counts as renamed with the name it took, not as a game that kept its name.
+TEST(RenameGameFiles, BothHalvesOfAPairAskedForAreOneRename) {
+    const std::vector<GameRename> wanted[] = {{{"foo.jar", "Bar.jar"}, {"foo.jad", "Bar.jad"}},
+                                              {{"foo.jad", "Baz.jad"}, {"foo.jar", "Bar.jar"}}};
+    for (const auto& w : wanted) {
+        SCOPED_TRACE(w.front().newName.toStdString());
+        TempFolder emu;
+        emu.write("roms/foo.jar", "jar");
+        emu.write("roms/foo.jad", "jad");
+        const QString stem = w.front().newName.chopped(4);
+        ScreenshotSearch search;
+        platform::LocalFileOperations files;
+        const auto given =
+            renameGameFiles(files, emu.file("roms/"), w, picturesIn(search, {emu.file("shots/")}));
+        EXPECT_EQ(given, (std::vector<GameRename>{{w[0].oldName, w[0].newName},
+                                                  {w[1].oldName, stem + w[1].oldName.right(4)}}));
+        EXPECT_EQ(filesUnder(emu.path()),
+                  (QStringList{"roms/" + stem + ".jad: jad", "roms/" + stem + ".jar: jar"}));
+    }
 }
 
 // Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
@@ -271,15 +382,12 @@ TEST(NameRules, DumpTagsAndStrippedText) {
     struct Case {
         const char* name;
         int shift;  // -1: strip "text" instead
-        const char* text;
-        const char* expected;
+        const char *text, *expected;
     };
     // clang-format off
     const Case cases[] = {
-        {"Game (U).smc", 0, "", "Game (U) [!].smc"}, {"Game [!].smc", 0, "", "Game.smc"},
-        {"Game.smc", 2, "", "Game [b1].smc"},        {"Game [b1].smc", 2, "", "Game.smc"},
-        {"Game.smc", 4, "", "Game [b2].smc"},        {"Game [b1].smc", 4, "", "Game [b1] [b2].smc"},
-        {"Game.smc", 1, "", "Game [!].smc"},         {"Game", 0, "", "Game [!]"},
+        // (Each modifier state's tag on a plain name is the test above.)
+        {"Game [b1].smc", 4, "", "Game [b1] [b2].smc"}, {"Game", 0, "", "Game [!]"},
         {"A [!] B [!].smc", 0, "", "A B.smc"},
         {"Super_Mario.World_(J).smc", -1, "(J)", "Super Mario World.smc"},
         {"Mario_Kart.smc", -1, "_", "Mario Kart.smc"}, {"a.b.c.smc", -1, ".", "a b c.smc"},
@@ -311,8 +419,7 @@ TEST(NameRules, DumpTagsAndStrippedText) {
 
 TEST(NameRules, StripTextTakesTheNamesHoldingTheTextAsTypedOrTidied) {
     struct Case {
-        const char* name;
-        const char* text;
+        const char *name, *text;
         bool holds;
     };
     const Case cases[] = {
@@ -349,23 +456,6 @@ TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines.first(), "12 Files Renamed");
     EXPECT_EQ(lines.last(), "... and 2 more were given another name.");
-}
-
-TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
-    TempFolder t;
-    t.write("a.smc", "A");
-    t.write("b.smc", "B");
-    t.mkdir("sub");
-    t.write(".hidden", "sub\nold.smc");  // no line break at the end
-    ASSERT_TRUE(addToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
-    EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
-    ASSERT_TRUE(clearHiddenFiles(t.path()));
-    EXPECT_EQ(t.read(".hidden"), "sub\n");
-    EXPECT_EQ(t.read("a.smc"), "A");
-    EXPECT_EQ(filesIn(t.path()), (QStringList{".hidden", "a.smc", "b.smc"}));
-    TempFolder empty;
-    EXPECT_TRUE(clearHiddenFiles(empty.path()));
-    EXPECT_FALSE(empty.exists(".hidden"));
 }
 
 }  // namespace

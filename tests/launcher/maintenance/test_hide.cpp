@@ -55,34 +55,25 @@ QString what(const QString& path) {
 // (even to the user's own text) and its target stay byte for byte as they were.
 TEST(HiddenList, OnlyAPlainListIsEverChanged) {
     enum Kind { LinkToFile, LinkToList, Dangling, Fifo, Folder };
-    struct Case {
-        const char* what;
-        Kind kind;
-    };
-    const Case cases[] = {
-        {"a link to the user's file", LinkToFile},
-        {"a link to another list", LinkToList},
-        {"a dangling link", Dangling},
-        {"a FIFO", Fifo},
-        {"a folder", Folder},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const char* const kinds[] = {"a link to the user's file", "a link to another list",
+                                 "a dangling link", "a FIFO", "a folder"};
+    for (const int kind : {LinkToFile, LinkToList, Dangling, Fifo, Folder}) {
+        SCOPED_TRACE(kinds[kind]);
         TempFolder t;
         t.write("a.smc", "A");
         t.write("b.smc", "B");
         t.mkdir("sub");
         const QString list = t.file(".hidden");
         const QString target = t.file("notes.txt");
-        if (c.kind == LinkToFile) t.write("notes.txt", "my notes\nno line break");
-        if (c.kind == LinkToList) t.write("notes.txt", "sub\nb.smc\n");
-        if (c.kind <= Dangling) {
+        if (kind == LinkToFile) t.write("notes.txt", "my notes\nno line break");
+        if (kind == LinkToList) t.write("notes.txt", "sub\nb.smc\n");
+        if (kind <= Dangling) {
             ASSERT_TRUE(raw::link(target, list));
         }
-        if (c.kind == Fifo) {
+        if (kind == Fifo) {
             ASSERT_EQ(::mkfifo(raw::bytes(list).constData(), 0644), 0);
         }
-        if (c.kind == Folder) t.mkdir(".hidden");
+        if (kind == Folder) t.mkdir(".hidden");
         const QString listBefore = what(list), targetBefore = what(target);
 
         EXPECT_FALSE(addToHiddenList(t.path(), {"a.smc"}));
@@ -94,22 +85,31 @@ TEST(HiddenList, OnlyAPlainListIsEverChanged) {
         EXPECT_FALSE(t.exists(".hidden.rombard-new"));
         // Names listed already need no change, so there is nothing to refuse. (How such a
         // list is read is the listing's own rule.)
-        if (c.kind == LinkToList) {
+        if (kind == LinkToList) {
             EXPECT_TRUE(addToHiddenList(t.path(), {"b.smc"}));
         }
     }
 }
 
-TEST(HiddenList, ALeftoverOfAnInterruptedClearIsNeverWrittenThrough) {
+// Each name is added once, on a line of its own; clearing keeps the folders' names alone,
+// and a leftover of an interrupted clear is removed, never written through.
+TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
     TempFolder t;
     t.write("a.smc", "A");
-    t.write(".hidden", "a.smc\n");
+    t.write("b.smc", "B");
+    t.mkdir("sub");
+    t.write(".hidden", "sub\nold.smc");  // no line break at the end
+    ASSERT_TRUE(addToHiddenList(t.path(), {"a.smc", "sub", "x\ny.smc", "b [!].smc", "a.smc"}));
+    EXPECT_EQ(t.read(".hidden"), "sub\nold.smc\na.smc\nb [!].smc\n");
     t.write("notes.txt", "mine");
     ASSERT_TRUE(raw::link(t.file("notes.txt"), t.file(".hidden.rombard-new")));
     ASSERT_TRUE(clearHiddenFiles(t.path()));
-    EXPECT_EQ(what(t.file(".hidden")), "file:");
-    EXPECT_EQ(what(t.file("notes.txt")), "file:mine");
-    EXPECT_FALSE(t.exists(".hidden.rombard-new"));
+    EXPECT_EQ(what(t.file(".hidden")), "file:sub\n");
+    EXPECT_EQ(filesUnder(t.path()),
+              (QStringList{".hidden: sub\n", "a.smc: A", "b.smc: B", "notes.txt: mine"}));
+    TempFolder empty;
+    EXPECT_TRUE(clearHiddenFiles(empty.path()));
+    EXPECT_FALSE(empty.exists(".hidden"));
 }
 
 TEST_F(WindowTest, HidingAndClearingThroughALinkLeaveItAndItsTarget) {

@@ -1,10 +1,6 @@
 #include "filelist/FileFormats.h"
 
-#include "platform/FileNames.h"
-
 #include <QHash>
-
-#include <sys/stat.h>
 
 #include <ctime>
 
@@ -30,13 +26,6 @@ QString formatSize(double size) {
     if (size > kMiB) return locale.toString(size / kMiB, 'f', 1) + QStringLiteral("MB");
     if (size > kKiB) return locale.toString(size / kKiB, 'f', 1) + QStringLiteral("KB");
     return locale.toString(size, 'f', 0) + QStringLiteral(" bytes");
-}
-
-double fileLength(const QString& fileName) {
-    struct stat st {};
-    if (fileName.isEmpty() || ::stat(platform::encodeName(fileName).constData(), &st) != 0)
-        return 0;
-    return static_cast<double>(st.st_size);
 }
 
 namespace {

@@ -17,10 +17,6 @@ QStringList split(const QString& text, const QString& sep, int compare = 0);
 // "1,024 bytes", "1.0KB", "4.8MB", "3.00GB" with the default locale's separators.
 QString formatSize(double size);
 
-// The file's length in bytes; 0 when it cannot be read. Lengths of 4 GiB and more come
-// back whole (a double holds every length a disk can have exactly).
-double fileLength(const QString& fileName);
-
 // "ZIP Archive", "ISO Image", "Text Document", ".gb File", ".backup File"; empty for a name
 // without a dot.
 QString fileTypeDescription(const QString& name);

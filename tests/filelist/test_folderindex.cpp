@@ -242,6 +242,19 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     list.setPath(other.path());
     ASSERT_TRUE(waitUntilRead(list));
     EXPECT_EQ(listNames(model), QStringList{"x.zip"});
+
+    // So is the index of a folder read before, which comes first.
+    list.setPath(dir.path());
+    ASSERT_TRUE(waitUntilRead(list));
+    list.setPath(other.path());
+    ASSERT_TRUE(waitUntilRead(list));
+    QList<QStringList> shown;
+    list.onShownFromIndex = [&] { shown.append(listNames(model)); };
+    list.setPath(dir.path());
+    ASSERT_TRUE(runOne(false));
+    list.setPath(other.path());
+    ASSERT_TRUE(waitUntilRead(list));
+    EXPECT_EQ(shown, QList<QStringList>{QStringList{"x.zip"}});
 }
 
 // A folder shown from its index and read again holds each name once: the reading hands back

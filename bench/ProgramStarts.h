@@ -122,7 +122,7 @@ inline xcb_connection_t* connectToX(OwnXServer& own) {
 
 struct Start {
     double ms = 0;  // exec to the window mapped
-    // exec to the first log line that begins with each milestone asked for; -1 if none came
+    // exec to the first log line that begins with each milestone asked for
     std::vector<double> milestoneMs;
     long peakKiB = 0;       // the window process's VmHWM settleMs after its window was mapped
     long laterPeakKiB = 0;  // ... and laterMs after it
@@ -163,7 +163,8 @@ public:
     // Starts the program on `folder` and times it until its first top-level window is mapped
     // and every one of `milestones` (beginnings of rombard.folders lines) has been logged,
     // waiting at most `waitMs`; with `settleMs`, reads its peak memory that long after the
-    // mapping and again `laterMs` after it. Then stops it.
+    // mapping and again `laterMs` after it. Then stops it. Nothing when the window was not
+    // mapped, the program died or a milestone did not come in time.
     std::optional<Start> once(const QString& folder,
                               const std::vector<std::string>& milestones = {},
                               int waitMs = kStartWaitMs, int settleMs = 0, int laterMs = 0) {
@@ -248,7 +249,7 @@ public:
         // Unmap and destroy notices of the window just stopped are not the next start's.
         while (xcb_generic_event_t* e = xcb_poll_for_event(m_x))
             std::free(e);
-        if (!mapped || died) return std::nullopt;
+        if (!mapped || died || !allSeen()) return std::nullopt;
         return start;
     }
 

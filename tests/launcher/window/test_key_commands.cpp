@@ -127,8 +127,10 @@ QString readSource(const char* relative) {
     return QString::fromUtf8(f.readAll());
 }
 
-// A key added to a table without its words would be missing from every reference.
-TEST(KeyReference, EveryRuleIsDescribedAndListed) {
+// Every rule with its words (a key added to a table without them would be missing from every
+// reference); how a rule's key and modifiers read, rules of one control that do the same
+// sharing a row.
+TEST(KeyReference, EveryRuleIsDescribedAndNamed) {
     const std::array tables = {fileListKeys(),  commandLineKeys(),  folderListKeys(),
                                driveListKeys(), browseButtonKeys(), emulatorBoxKeys(),
                                windowKeys()};
@@ -141,12 +143,6 @@ TEST(KeyReference, EveryRuleIsDescribedAndListed) {
             EXPECT_TRUE(text.contains(what)) << what.toStdString();
         }
     }
-}
-
-// How a rule's key and modifiers read, and rules of one control that do the same sharing
-// a row.
-TEST(KeyReference, KeyNames) {
-    const QString text = keyReferenceText();
     for (const char* shown :
          {"Shift+Enter", "Ctrl+Delete", "Ctrl+Backspace", "F1 to F12", "Page Down, Page Up",
           "Right, Left, Backspace, Space", "Escape", "{DOWN 3}", "+ ^ %"})

@@ -104,7 +104,7 @@ protected:
             held &= ~m->first;
         }
     }
-    // `key` clicked on `w`, and what it looks up off the window's thread come.
+    // `key` clicked on `w`, then what it looks up off the window's thread waited for.
     void press(QWidget* w, Qt::Key key) {
         QTest::keyClick(w, key);
         settle();

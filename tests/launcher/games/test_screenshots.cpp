@@ -32,21 +32,35 @@ namespace {
 
 // Something named like a picture that is none, at `path`: "fifo", "folder", "dangling" (a
 // link to nowhere) or "dirlink" (a link to a folder).
-void makeNotAPicture(const QString& path, const QString& kind) {
-    const QByteArray p = platform::encodeName(path);
-    QDir().mkpath(QFileInfo(path).path());
-    if (kind == "fifo")
-        ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
-    else if (kind == "folder")
-        ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
-    else
-        ASSERT_EQ(::symlink(kind == "dangling" ? "nowhere.png" : ".", p.constData()), 0);
+// Makes the ";"-separated entries of `files` below `emu`: "path" a small file, "path -> to"
+// a link to `to`; and what is no picture: "path|fifo", "path|folder", "path|dirlink" (a link
+// to a folder) or "path|dangling".
+void makeEntries(TempFolder& emu, const QString& files) {
+    for (const QString& f : files.split(';', Qt::SkipEmptyParts)) {
+        const QStringList link = f.split(" -> ");
+        if (link.size() == 2) {
+            ASSERT_TRUE(raw::link(link[1], emu.file(link[0])));
+            continue;
+        }
+        if (!f.contains('|')) {
+            emu.write(f, "x");
+            continue;
+        }
+        const QString path = emu.file(f.section('|', 0, 0)), kind = f.section('|', 1);
+        const QByteArray p = platform::encodeName(path);
+        QDir().mkpath(QFileInfo(path).path());
+        if (kind == "fifo")
+            ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
+        else if (kind == "folder")
+            ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
+        else
+            ASSERT_EQ(::symlink(kind == "dangling" ? "nowhere.png" : ".", p.constData()), 0);
+    }
 }
 
 TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
     struct Case {
-        // ";"-separated, relative to the emulator folder; "path|kind" is no picture, made
-        // as makeNotAPicture() makes it
+        // ";"-separated, relative to the emulator folder, as makeEntries() makes them
         const char *files, *listed;
         const char* setting;  // "" for none, else relative to the emulator folder
         const char* name;
@@ -97,12 +111,7 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
         SCOPED_TRACE(c.files);
         TempFolder emu;
         emu.mkdir(c.listed);
-        for (const QString& f : QString(c.files).split(';')) {
-            if (f.contains('|'))
-                makeNotAPicture(emu.file(f.section('|', 0, 0)), f.section('|', 1));
-            else
-                emu.write(f, "x");
-        }
+        makeEntries(emu, c.files);
         const QString root = emu.path() + QLatin1Char('/');
         ScreenshotSearch search;
         const QString setting = *c.setting ? root + c.setting : QString();
@@ -119,7 +128,7 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
 TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
     struct Case {
         const char* what;
-        const char* files;  // ";"-separated, relative to the emulator folder; "a -> b" a link
+        const char* files;  // as makeEntries() makes them
         const char* name;
         const char* own;    // ";"-separated, in the search's order; "" for none
         const char* shown;  // the picture the preview shows, "" for none
@@ -150,13 +159,7 @@ TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
         TempFolder emu;
         emu.mkdir("roms");
         emu.mkdir("shots");
-        for (const QString& f : QString(c.files).split(';')) {
-            const QStringList link = f.split(" -> ");
-            if (link.size() == 2)
-                ASSERT_TRUE(raw::link(link[1], emu.file(link[0])));
-            else
-                emu.write(f, "x");
-        }
+        makeEntries(emu, c.files);
         const QString root = emu.path() + '/';
         QStringList own;
         for (const QString& f : QString(c.own).split(';', Qt::SkipEmptyParts))
@@ -451,7 +454,7 @@ TEST(ScreenshotSearch, NoPictureHintNamesTheFoldersSearched) {
 TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
     TempFolder folder;
     const QString fifo = folder.file("Game.png");
-    makeNotAPicture(fifo, "fifo");
+    makeEntries(folder, "Game.png|fifo");
     QSize full(1, 1);
     EXPECT_TRUE(loadPictureFile(fifo, {100, 100}, &full).isNull());
     EXPECT_FALSE(full.isValid());

@@ -311,37 +311,14 @@ bool mayHoldSetFiles(const QString& root) {
     return found;
 }
 
-}  // namespace
-
-namespace {
-DiscSets setsOfFiles(const QString& root, const std::vector<ListedFile>& files);
-}  // namespace
-
-DiscSets discSetsIn(const QString& folder) {
-    const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
-    if (!mayHoldSetFiles(root)) return {};
+// The sets among all the entries of `root` (ending in "/"), listed as they are or, with
+// `prelisted`, from the entries already read: only the .cue, .gdi and .m3u files are opened.
+DiscSets setsListed(const QString& root, PrelistedFiles* prelisted) {
     FolderListingOptions options;
     options.hidden = true;
     options.details = false;
-    return setsOfFiles(root, listFolder(root, {QStringLiteral("*.*")}, options));
-}
-
-DiscSets discSetsAmong(const QString& folder, const PrelistedFiles& everything) {
-    const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
-    if (std::none_of(everything.files.begin(), everything.files.end(),
-                     [](const ListedFile& f) { return kindOf(f.name) != SetKind::None; }))
-        return {};
-    // Listed as discSetsIn lists, from a copy (the names are shared, not copied).
-    PrelistedFiles copy = everything;
-    FolderListingOptions options;
-    options.hidden = true;
-    options.details = false;
-    options.prelisted = &copy;
-    return setsOfFiles(root, listFolder(root, {QStringLiteral("*.*")}, options));
-}
-
-namespace {
-DiscSets setsOfFiles(const QString& root, const std::vector<ListedFile>& files) {
+    options.prelisted = prelisted;
+    const std::vector<ListedFile> files = listFolder(root, {QStringLiteral("*.*")}, options);
     QStringList names;
     names.reserve(qsizetype(files.size()));
     bool anySetFile = false;
@@ -357,7 +334,24 @@ DiscSets setsOfFiles(const QString& root, const std::vector<ListedFile>& files) 
         },
         [&](const QString& path) { return QFileInfo::exists(root + path); });
 }
+
 }  // namespace
+
+DiscSets discSetsIn(const QString& folder) {
+    const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
+    if (!mayHoldSetFiles(root)) return {};
+    return setsListed(root, nullptr);
+}
+
+DiscSets discSetsAmong(const QString& folder, const PrelistedFiles& everything) {
+    const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
+    if (std::none_of(everything.files.begin(), everything.files.end(),
+                     [](const ListedFile& f) { return kindOf(f.name) != SetKind::None; }))
+        return {};
+    // The listing takes what it is handed: a copy (the names are shared, not copied).
+    PrelistedFiles copy = everything;
+    return setsListed(root, &copy);
+}
 
 void dropSetMembers(std::vector<ListedFile>& files, const DiscSets& sets) {
     if (sets.members.isEmpty()) return;

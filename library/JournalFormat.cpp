@@ -170,8 +170,7 @@ Parsed parseLines(const QByteArray& bytes, bool fromStart) {
             ++out.damaged;
         }
     }
-    // A header cut short: not known yet whether this is a journal; nothing is consumed.
-    if (header && fromStart) out.consumed = 0;
+    // A header cut short leaves consumed at 0: not known yet whether this is a journal.
     return out;
 }
 

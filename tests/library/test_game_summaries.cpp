@@ -1,5 +1,4 @@
-// The per-game totals the database keeps beside the log must always equal what grouping
-// the log gives, whoever writes it and in whatever order.
+// The per-game totals kept beside the log always equal the grouped log, whoever writes it.
 
 #include "library/LibraryDb.h"
 #include "support/RawSqlite.h"
@@ -83,9 +82,7 @@ qint64 someLength(std::mt19937& random) {
 
 }  // namespace
 
-// Sessions begin and grow across the threshold (and a refresh may even store less), games
-// are renamed onto new or played names, marks flip, and another program inserts and
-// deletes rows behind the launcher's back.
+// Sessions grow across the line (or shrink), renames, marks, and another program's rows.
 TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
     struct Case {
         const char* name;
@@ -139,8 +136,7 @@ TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
     }
 }
 
-// Older files are brought up to date step by step: each opens with the totals its log gave,
-// every table of the current schema is there, and the totals follow writes from then on.
+// Each older version opens with the totals its log gave, and they follow writes from then on.
 TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
     const char* const version1 =
         "CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
@@ -207,8 +203,7 @@ TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
     EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
 }
 
-// Two launchers on one file, both playing, refreshing lengths, renaming and marking the
-// same games: the totals either of them reads equal the log.
+// Two launchers writing the same games of one file at once.
 TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
     TempFolder t;
     {

@@ -26,8 +26,7 @@ QString dbFile(const TempFolder& t) {
 class Raw : public RawSqlite {
 public:
     using RawSqlite::RawSqlite;
-    // What the launcher used to work out at every start: the log grouped by path, plus
-    // the marks.
+    // The log grouped by path, and the marks: what the launcher once worked out at each start.
     QHash<QByteArray, GameHistory> grouped() {
         QHash<QByteArray, GameHistory> out;
         sqlite3_stmt* s = nullptr;
@@ -191,8 +190,7 @@ TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
         EXPECT_EQ(describe(db.summaries()), describe(Raw(dbFile(t)).grouped()))
             << "playing and renaming";
     }
-    // A newer launcher's file keeps its number: written down, that launcher would run its
-    // own steps again over tables it already has.
+    // A newer launcher's file keeps its number, or that launcher would run its steps again.
     TempFolder t;
     QDir().mkpath(t.file(QStringLiteral("data")));
     ASSERT_TRUE(LibraryDb().open(dbFile(t)).ok);
@@ -223,8 +221,7 @@ TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
                 *ok = *ok && db.setSessionSeconds(*id, seconds + i % 3);
             if (i % 4 == 0) *ok = *ok && db.carryOver(game, someGame(random, 3));
             if (i % 5 == 0) *ok = *ok && db.toggleFavourite(someGame(random, 3)).has_value();
-            // Both toggle one game of its own every round: an even number in all, so a
-            // toggle lost between the two would leave it marked.
+            // An even number of toggles in all: one lost between the two leaves it marked.
             *ok = *ok && db.toggleFavourite("/g/shared.nes").has_value();
         }
     };

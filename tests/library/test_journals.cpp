@@ -1,5 +1,4 @@
-// The games folder's journals, and the history two computers reach through one collection
-// seen at two paths or kept in step by copying files.
+// The games folder's journals: two computers on one collection at two paths, or copied.
 
 #include "library/JournalFiles.h"
 #include "library/JournalFormat.h"
@@ -222,8 +221,7 @@ TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
     EXPECT_FALSE(a.list().changed);
     EXPECT_FALSE(b.list().changed);
     EXPECT_EQ(t.read(journalOf(kA)), journalA);
-    // A compacts its journal: B reads the new file from its start and counts nothing
-    // twice; B's own file is never touched.
+    // A compacts its journal: B reads it anew, counts nothing twice, and keeps its own file.
     ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), true);
     a.list();
     ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), false);
@@ -306,14 +304,12 @@ TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
     EXPECT_EQ(b.history(), QStringList({"Beta.sfc 1 40", "Delta.sfc 1 15", "Gamma.sfc 1 20"}));
 }
 
-// Older history is published once, or kept here where .rombard is unwritable; reading
-// goes on from where it was left.
+// Older history is published once (kept here if it cannot be); reading goes on where it left.
 TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     TempFolder t;
     t.write(QStringLiteral("ro/.rombard"), "a file where the folder would go");
     Computer a(t.mkdir("roms"), kA);
-    // Written as a launcher from before the journals did: a play without an id, a mark
-    // without a recorded change.
+    // As a launcher before the journals wrote: a play without an id, a mark without a change.
     ASSERT_TRUE(RawSqlite(a.data.file("library.sqlite3"))
                     .exec("INSERT INTO sessions(path, emulator, started, duration) VALUES(x'" +
                           a.path("Gamma.sfc").toHex() + "', 'snes9x', 1000, 12)"));
@@ -331,8 +327,7 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     EXPECT_EQ(parseLines(written, true).records.size(), 2u);
     a.list();
     EXPECT_EQ(t.read(journalOf(kA)), written);
-    // B reads it, then the bytes it read are spoilt in place: a second read must not see
-    // them, or it read again what it had.
+    // The bytes B read are then spoilt in place: a second read must not see them.
     Computer b(t.file(QStringLiteral("roms")), kB);
     b.list();
     QFile f(file);
@@ -343,8 +338,7 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     EXPECT_EQ(b.sync.readFolder(b.games).damaged, 0);
     EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12"}));
 
-    // A record of a newer format and a torn last line: the rest is read, nothing is
-    // rewritten, and the torn line is read once its end arrives.
+    // A newer record and a torn line: nothing rewritten, the torn line read once it ends.
     const QByteArray torn = recordLine(Play{"t1", "Torn.sfc", 3000, 30, {}});
     const auto append = [&](const QByteArray& bytes) {
         ASSERT_TRUE(f.open(QIODevice::Append));

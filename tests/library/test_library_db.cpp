@@ -97,8 +97,7 @@ TEST(LibraryDb, SummariesCountSessionsOfTenSecondsOrMoreLatestPlayFirstMarkedOne
                            "/g/short-marked.nes 0 0 0 *", "/g/z-marked.nes 0 0 0 *"}));
     const GameHistory h = db.summaries().value("/g/short.nes");
     EXPECT_EQ(std::tuple(h.plays, h.seconds, h.lastPlayed), std::tuple(0, 0, 0));
-    // A mark toggles, and a name that is not valid UTF-8 is its own game, not another
-    // spelled alike.
+    // A name that is not UTF-8 is its own game, not another spelled alike.
     const QByteArray latin1("/g/caf\xe9.nes");
     EXPECT_EQ(db.toggleFavourite(latin1), true);
     EXPECT_TRUE(db.isFavourite(latin1));
@@ -392,8 +391,7 @@ TEST(PlaySession, LengthIsWrittenEveryThirtySecondsAndAtTheEndOnTheSteadyClock) 
     session.tick();
     EXPECT_EQ(storedSeconds(file), 107);
 
-    // Time is measured on the clock that stands still during a suspend; the wall clock only
-    // says when the play began. A new launch ends the session still open.
+    // Length on the clock that stops in a suspend, start on the wall clock; a launch ends the last.
     ASSERT_TRUE(session.begin("/g/b.nes", QString()));
     const qint64 began = clock.wall;
     clock.wall += 8 * 3600;  // the night the machine slept

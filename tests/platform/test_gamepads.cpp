@@ -128,8 +128,7 @@ TEST(GamepadKeys, DirectionsRepeatOnTheKeyboardsTimetable) {
     EXPECT_TRUE(keys.repeat(5000, true).isEmpty());
 }
 
-// While input is not taken (a game runs), presses type nothing and stay silent until let
-// go: the button a game ends with never launches a second one.
+// Presses while input is not taken (a game runs) stay silent until let go, input or not.
 TEST(GamepadKeys, PressesMadeOrHeldWhileIgnoredStaySilentUntilReleased) {
     GamepadKeys keys;
     EXPECT_EQ(keys.handle(button(PadButton::DpadDown, true), 0, true), QStringList{"{DOWN}"});

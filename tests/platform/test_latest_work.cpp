@@ -45,8 +45,7 @@ TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
     EXPECT_EQ(ran.load(), 2);
 }
 
-// A piece held for ever (a hung share): the end does not wait, a limit passed lets the next
-// run on a new thread, and let go it calls nothing back.
+// A piece held for ever: nothing waits for it past a limit, and let go it answers nothing.
 TEST(LatestWork, AHeldPieceIsLeftBehind) {
     for (const bool limited : {false, true}) {
         SCOPED_TRACE(limited);

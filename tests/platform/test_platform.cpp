@@ -319,8 +319,7 @@ TEST(RegularFiles, ReadingStopsAtTheCapAndSaysSo) {
 
 }  // namespace
 
-// An unusable settings file is neither waited on nor written through and keeps what it had;
-// defaults are read, and the window is told once, also when it asks after the problem came.
+// An unusable settings file is neither waited on nor written through; it is told of once.
 TEST(SettingsFiles, AnUnusableFileIsToldOnceAndKeptAsItWas) {
     const struct {
         const char* what;

@@ -146,8 +146,7 @@ protected:
     }
 };
 
-// Each key goes where the focus is once the last one is handled: not into the middle of its
-// command, not lost while no window is active, into the dialog a key opened, past a Tab.
+// Each key goes where the focus is once the last one is handled, also with no active window.
 TEST(FocusKeystrokeSender, EachKeyAfterTheLastOnesHandling) {
     QWidget window;
     auto* list = new KeyLog(&window);

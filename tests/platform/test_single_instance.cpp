@@ -1,5 +1,4 @@
-// The one-copy socket: a later copy hands its caption to the first, only to a listener of
-// its own user in a folder of its own, else it starts as a first copy.
+// The one-copy socket: a later copy hands its caption only to a first copy of its own user.
 
 #include "platform/LocalSingleInstance.h"
 
@@ -53,8 +52,7 @@ TEST(LocalSingleInstance, OneServerPerDesktopSession) {
             .anotherIsRunning("x"));
 }
 
-// The activation token travels with the caption, is known only while it is handled, and
-// travels only as plain text.
+// The activation token travels as plain text only, known while its caption is handled.
 TEST(SingleInstance, TheLaterCopyHandsOverItsCaptionAndActivationToken) {
     const struct {
         const char* token;

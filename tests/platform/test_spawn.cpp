@@ -113,8 +113,7 @@ TEST(OutputCapture, KeepsTheTailOfBothOutputsUntilTheEnd) {
     }
 }
 
-// A document goes to the opener by its bytes, unless no program declares its type (the
-// opener's complaint would reach no one); with no association database the opener decides.
+// A document goes to the opener by its bytes, unless no program declares its type.
 TEST(DesktopShell, OpensADocumentByItsOwnBytesWhenAProgramMayTakeIt) {
     TempFolder t;
     const raw::RemoveTree cleanup(t.path());

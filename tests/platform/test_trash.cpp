@@ -1,5 +1,4 @@
-// The trash and the exact-entry rules of the file operations, on real folders; what other
-// users sharing a disk's trash can do to it.
+// The trash and the exact-entry rules of the file operations, on real folders.
 
 #include "platform/FileContent.h"
 #include "platform/FileNames.h"
@@ -292,8 +291,7 @@ bool makeFolder(const QString& path, mode_t mode, uid_t owner) {
            ::lchown(p.constData(), owner, owner) == 0;
 }
 
-// The owner of a shared .Trash swaps the victim's folder in it with theirs while the victim
-// trashes: folders checked by name, then used by name, would hand files to the swapper.
+// A shared .Trash's owner swaps the victim's folder for theirs while the victim trashes.
 TEST(TrashAgainstOtherUsers, SwappingTheUserFolderNeverSendsFilesToTheSwapper) {
     if (!support::canActAsOtherUsers()) GTEST_SKIP() << "acting as two users needs root";
     SmallFileSystem fs("size=16m,mode=1777");
@@ -422,8 +420,7 @@ TEST(DiskTrash, OnlyFoldersOfTheUsersOwnAreUsed) {
     }
 }
 
-// A move never replaces an entry, even one without info; old info without its entry (a move
-// killed midway) is cleared, info young enough to be a move in progress is not.
+// A move never replaces an entry; old info without its entry is cleared, young info is not.
 TEST(TrashLeftovers, NothingIsReplacedAndInfoWithoutItsEntryIsCleared) {
     TempFolder t;
     t.write("roms/x.smc", "new");

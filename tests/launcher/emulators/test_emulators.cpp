@@ -42,13 +42,11 @@ TEST(Catalogue, ScanFindsNamesInCatalogueOrderWithTheirCodes) {
                                   "Z26dos.EXE:8", "rombard.exe:14"}));
 }
 
-// A native program shows under its own file name; the opener is no emulator when it is the
-// running launcher, however reached.
+// Native programs show under their file names; the running launcher is no emulator.
 TEST(Catalogue, ShownNamesAndTheLauncherItself) {
     const struct {
         const char* what;
-        // "name" a native program, "name.exe" a Windows one, "a->b" a link, "name!" a file that
-        // is not executable, "name/" a folder
+        // "a.exe" Windows, "a" native, "a->b" a link, "a!" not executable, "a/" a folder
         QStringList files;
         QString own;        // the running program, within the folder; empty: none there
         QStringList found;  // catalogue name=shown name

@@ -128,7 +128,7 @@ TEST(GamepadKeys, DirectionsRepeatOnTheKeyboardsTimetable) {
     EXPECT_TRUE(keys.repeat(5000, true).isEmpty());
 }
 
-// Presses while input is not taken (a game runs) stay silent until let go, input or not.
+// What is pressed while input is not taken (a game runs) stays silent until it is let go.
 TEST(GamepadKeys, PressesMadeOrHeldWhileIgnoredStaySilentUntilReleased) {
     GamepadKeys keys;
     EXPECT_EQ(keys.handle(button(PadButton::DpadDown, true), 0, true), QStringList{"{DOWN}"});

@@ -17,7 +17,7 @@ namespace {
 
 using Wanted = std::function<bool()>;
 
-// Pieces given while one runs replace each other: only the last one runs and answers.
+// Pieces given while one runs replace each other: the last alone runs next, and answers.
 TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
     platform::LatestWork work;
     std::atomic<bool> release{false}, started{false};
@@ -45,7 +45,7 @@ TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
     EXPECT_EQ(ran.load(), 2);
 }
 
-// A piece held for ever: nothing waits for it past a limit, and let go it answers nothing.
+// A piece held for ever: the end never waits, a limit passed lets the next run; no answer.
 TEST(LatestWork, AHeldPieceIsLeftBehind) {
     for (const bool limited : {false, true}) {
         SCOPED_TRACE(limited);

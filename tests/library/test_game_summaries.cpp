@@ -1,5 +1,4 @@
-// The per-game totals the database keeps beside the log must always equal what grouping
-// the log gives, whoever writes it and in whatever order.
+// The per-game totals kept beside the log always equal the grouped log, whoever writes it.
 
 #include "library/LibraryDb.h"
 #include "support/RawSqlite.h"
@@ -27,8 +26,7 @@ QString dbFile(const TempFolder& t) {
 class Raw : public RawSqlite {
 public:
     using RawSqlite::RawSqlite;
-    // What the launcher used to work out at every start: the log grouped by path, plus
-    // the marks.
+    // The log grouped by path, and the marks: what the launcher once worked out at each start.
     QHash<QByteArray, GameHistory> grouped() {
         QHash<QByteArray, GameHistory> out;
         sqlite3_stmt* s = nullptr;
@@ -83,9 +81,7 @@ qint64 someLength(std::mt19937& random) {
 
 }  // namespace
 
-// Sessions begin and grow across the threshold (and a refresh may even store less), games
-// are renamed onto new or played names, marks flip, and another program inserts and
-// deletes rows behind the launcher's back.
+// Sessions grow across the line (or shrink), renames, marks, and another program's rows.
 TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
     struct Case {
         const char* name;
@@ -139,8 +135,7 @@ TEST(GameSummaries, EqualTheGroupedLogAfterAnyMixOfWrites) {
     }
 }
 
-// Older files are brought up to date step by step: each opens with the totals its log gave,
-// every table of the current schema is there, and the totals follow writes from then on.
+// Each older version opens with the totals its log gave, and they follow writes from then on.
 TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
     const char* const version1 =
         "CREATE TABLE sessions(id INTEGER PRIMARY KEY, path BLOB NOT NULL,"
@@ -195,8 +190,7 @@ TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
         EXPECT_EQ(describe(db.summaries()), describe(Raw(dbFile(t)).grouped()))
             << "playing and renaming";
     }
-    // A newer launcher's file keeps its number: written down, that launcher would run its
-    // own steps again over tables it already has.
+    // A newer launcher's file keeps its number, or that launcher would run its steps again.
     TempFolder t;
     QDir().mkpath(t.file(QStringLiteral("data")));
     ASSERT_TRUE(LibraryDb().open(dbFile(t)).ok);
@@ -207,8 +201,7 @@ TEST(GameSummaries, EveryOlderVersionMigratesToTheSameTotals) {
     EXPECT_TRUE(db.setFavourite("/g/a.nes", true));
 }
 
-// Two launchers on one file, both playing, refreshing lengths, renaming and marking the
-// same games: the totals either of them reads equal the log.
+// Two launchers writing the same games of one file at once.
 TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
     TempFolder t;
     {
@@ -228,8 +221,7 @@ TEST(GameSummaries, TwoLaunchersWritingAtOnceKeepThemExact) {
                 *ok = *ok && db.setSessionSeconds(*id, seconds + i % 3);
             if (i % 4 == 0) *ok = *ok && db.carryOver(game, someGame(random, 3));
             if (i % 5 == 0) *ok = *ok && db.toggleFavourite(someGame(random, 3)).has_value();
-            // Both toggle one game of its own every round: an even number in all, so a
-            // toggle lost between the two would leave it marked.
+            // An even number of toggles in all: one lost between the two leaves it marked.
             *ok = *ok && db.toggleFavourite("/g/shared.nes").has_value();
         }
     };

@@ -1,6 +1,4 @@
-// The games folder's journals: what survives in a line, what a reader skips, and the
-// history two computers reach through one collection seen at two paths or kept in step
-// by copying files.
+// The games folder's journals: two computers on one collection at two paths, or copied.
 
 #include "library/JournalFiles.h"
 #include "library/JournalFormat.h"
@@ -40,18 +38,16 @@ struct Computer {
     }
     JournalSync::Result list() {
         JournalSync::Result r = sync.readFolder(games);
-        const JournalSync::Result w = sync.publishFolder(games);
-        r.unwritable = w.unwritable;
+        r.unwritable = sync.publishFolder(games).unwritable;
         return r;
     }
     // "name plays seconds [*]" per game of the folder, by name.
     QStringList history() {
         QStringList out;
         for (const HistoryLine& l : db.historyLines(games.toUtf8()))
-            out << QString::fromUtf8(l.path.mid(games.toUtf8().size())) + QLatin1Char(' ') +
-                       QString::number(l.history.plays) + QLatin1Char(' ') +
-                       QString::number(l.history.seconds) +
-                       (l.history.favourite ? QStringLiteral(" *") : QString());
+            out << QString::fromUtf8(l.path.mid(games.toUtf8().size())) + ' ' +
+                       QString::number(l.history.plays) + ' ' + QString::number(l.history.seconds) +
+                       (l.history.favourite ? " *" : "");
         out.sort();
         return out;
     }
@@ -76,8 +72,7 @@ QString secondPath(const TempFolder& t) {
     return t.path() + QStringLiteral("/mnt");
 }
 
-// Copies every file of `from`'s .rombard over `to`'s when it is newer there, keeping its
-// modification time, as a sync tool does file by file.
+// As a sync tool: each file of `from`'s .rombard over `to`'s when newer, its time kept.
 void syncNewerOver(const QString& from, const QString& to) {
     const QString src = from + QStringLiteral("/.rombard"), dst = to + QStringLiteral("/.rombard");
     QDir().mkpath(dst);
@@ -89,19 +84,16 @@ void syncNewerOver(const QString& from, const QString& to) {
         QFile::remove(temp);
         ASSERT_TRUE(QFile::copy(f.filePath(), temp));
         struct stat st {};
-        ::stat(QFile::encodeName(f.filePath()).constData(), &st);
+        ::stat(QFile::encodeName(f.filePath()), &st);
         const timespec times[2] = {st.st_atim, st.st_mtim};
-        ::utimensat(AT_FDCWD, QFile::encodeName(temp).constData(), times, 0);
-        ASSERT_EQ(
-            ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()),
-            0);
+        ::utimensat(AT_FDCWD, QFile::encodeName(temp), times, 0);
+        ASSERT_EQ(::rename(QFile::encodeName(temp), QFile::encodeName(target)), 0);
     }
 }
 
 }  // namespace
 
-// Every byte of a path comes back; a line's damage, a newer format and a line cut short
-// are each skipped alone.
+// Every byte of a path comes back; a damaged, newer or torn line is skipped alone.
 TEST(JournalFormat, ReadsWhatCanBeReadAndSkipsTheRest) {
     QByteArray anyByte;
     for (int c = 1; c < 256; ++c)
@@ -155,8 +147,7 @@ TEST(JournalFiles, InstallationIdIsMadeOnceAndADamagedOneReplaced) {
     ASSERT_EQ(first.id.size(), 32);
     EXPECT_TRUE(first.notice.isEmpty());
     struct stat st {};
-    ASSERT_EQ(
-        ::stat(QFile::encodeName(folder + QStringLiteral("/installation-id")).constData(), &st), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(folder + "/installation-id"), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(loadInstallationId(folder).id, first.id);
     t.write(QStringLiteral("Rombard/installation-id"), "not an id\n");
@@ -201,8 +192,7 @@ TEST(JournalFiles, ConcurrentAppendsKeepEveryRecord) {
     EXPECT_EQ(read->damaged, 0);
 }
 
-// Two computers, one games folder at two paths: each sees the other's plays, marks and
-// renames under its own path, and a favourite ends as its latest change left it.
+// Each computer sees the other's plays, marks and renames under its own path.
 TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
     TempFolder t;
     Computer a(t.mkdir("roms"), kA);
@@ -231,8 +221,7 @@ TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
     EXPECT_FALSE(a.list().changed);
     EXPECT_FALSE(b.list().changed);
     EXPECT_EQ(t.read(journalOf(kA)), journalA);
-    // A compacts its journal: B reads the new file from its start and counts nothing
-    // twice; B's own file is never touched.
+    // A compacts its journal: B reads it anew, counts nothing twice, and keeps its own file.
     ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), true);
     a.list();
     ASSERT_EQ(a.db.toggleFavourite(a.path("Beta.sfc")), false);
@@ -249,8 +238,7 @@ TEST(JournalSync, TwoComputersShareOneFolderAtTwoPaths) {
               QStringList{QStringLiteral(".rombard")});
 }
 
-// The later change of a mark wins by (time, installation), whichever journal is read first
-// and however far apart the computers' clocks are.
+// The later mark change wins by (time, installation), in any order of reading.
 TEST(JournalSync, TheLatestMarkChangeWinsInAnyOrder) {
     struct Case {
         const char* name;
@@ -288,8 +276,7 @@ TEST(JournalSync, TheLatestMarkChangeWinsInAnyOrder) {
     EXPECT_FALSE(there.db.isFavourite(there.path("g.sfc")));
 }
 
-// Copies kept in step file by file, the newer file winning: nothing is lost, nothing
-// counted twice, and a sync tool's conflict copy is read too.
+// Copies synced newer over older lose nothing, count nothing twice, read conflict copies.
 TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
     TempFolder t;
     const QString one = t.mkdir("copy1"), two = t.mkdir("copy2");
@@ -317,14 +304,12 @@ TEST(JournalSync, CopiesSyncedNewerOverOlderKeepBothPlays) {
     EXPECT_EQ(b.history(), QStringList({"Beta.sfc 1 40", "Delta.sfc 1 15", "Gamma.sfc 1 20"}));
 }
 
-// History from before the journals is written once; a folder whose .rombard cannot be
-// written keeps it here and says so, and a journal is read on from where it was left.
+// Older history is published once (kept here if it cannot be); reading goes on where it left.
 TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     TempFolder t;
     t.write(QStringLiteral("ro/.rombard"), "a file where the folder would go");
     Computer a(t.mkdir("roms"), kA);
-    // Written as a launcher from before the journals did: a play without an id, a mark
-    // without a recorded change.
+    // As a launcher before the journals wrote: a play without an id, a mark without a change.
     ASSERT_TRUE(RawSqlite(a.data.file("library.sqlite3"))
                     .exec("INSERT INTO sessions(path, emulator, started, duration) VALUES(x'" +
                           a.path("Gamma.sfc").toHex() + "', 'snes9x', 1000, 12)"));
@@ -342,8 +327,7 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     EXPECT_EQ(parseLines(written, true).records.size(), 2u);
     a.list();
     EXPECT_EQ(t.read(journalOf(kA)), written);
-    // B reads it, then the bytes it read are spoilt in place: a second read must not see
-    // them, or it read again what it had.
+    // The bytes B read are then spoilt in place: a second read must not see them.
     Computer b(t.file(QStringLiteral("roms")), kB);
     b.list();
     QFile f(file);
@@ -354,8 +338,7 @@ TEST(JournalSync, ExistingHistoryIsPublishedOnceAndNothingIsReadTwice) {
     EXPECT_EQ(b.sync.readFolder(b.games).damaged, 0);
     EXPECT_EQ(b.history(), QStringList({"Alpha.sfc 0 0 *", "Gamma.sfc 1 12"}));
 
-    // A record of a newer format and a torn last line: the rest is read, nothing is
-    // rewritten, and the torn line is read once its end arrives.
+    // A newer record and a torn line: nothing rewritten, the torn line read once it ends.
     const QByteArray torn = recordLine(Play{"t1", "Torn.sfc", 3000, 30, {}});
     const auto append = [&](const QByteArray& bytes) {
         ASSERT_TRUE(f.open(QIODevice::Append));

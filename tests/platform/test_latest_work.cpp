@@ -17,8 +17,7 @@ namespace {
 
 using Wanted = std::function<bool()>;
 
-// Pieces given while one runs replace each other: the running one's answer is dropped as
-// old news, the last one given is the only other piece that runs, and only its call comes.
+// Pieces given while one runs replace each other: the last alone runs next, and answers.
 TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
     platform::LatestWork work;
     std::atomic<bool> release{false}, started{false};
@@ -46,9 +45,7 @@ TEST(LatestWork, OnlyTheNewestPieceIsAnswered) {
     EXPECT_EQ(ran.load(), 2);
 }
 
-// A piece held for ever (a share that stopped answering) keeps nothing from going: the end
-// does not wait for it, and with a limit the next piece runs on a new thread once it is
-// passed, not before. Let go, the held piece calls nothing back.
+// A piece held for ever: the end never waits, a limit passed lets the next run; no answer.
 TEST(LatestWork, AHeldPieceIsLeftBehind) {
     for (const bool limited : {false, true}) {
         SCOPED_TRACE(limited);
@@ -81,8 +78,7 @@ TEST(LatestWork, AHeldPieceIsLeftBehind) {
     }
 }
 
-// Calls posted from several threads all run on the object's thread, each thread's in the
-// order it posted them; none runs before the event loop does.
+// Calls from several threads run on the object's thread, in each poster's order, not before.
 TEST(QueuedCalls, RunOnTheirThreadInEachPostersOrder) {
     platform::QueuedCalls calls;
     constexpr int kThreads = 4;

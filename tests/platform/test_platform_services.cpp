@@ -124,8 +124,7 @@ TEST(StorageVolumes, RootsEndInSlashAndHoldTheirPaths) {
     EXPECT_TRUE(roots.contains(volumes.rootOf(QDir::tempPath())));
 }
 
-// A widget that records the keys it gets; F9 lets pending events run in its middle, as the
-// window's file commands do.
+// Records the keys it gets; F9 runs pending events in its middle, as file commands do.
 class KeyLog : public QLineEdit {
 public:
     using QLineEdit::QLineEdit;
@@ -147,9 +146,7 @@ protected:
     }
 };
 
-// Each key goes where the focus is when it arrives, after the last one's handling: not in
-// the middle of the command before it, not lost while no window is active, and into the
-// dialog a key opened; a Tab sends the rest to the next field.
+// Each key goes where the focus is once the last one is handled, also with no active window.
 TEST(FocusKeystrokeSender, EachKeyAfterTheLastOnesHandling) {
     QWidget window;
     auto* list = new KeyLog(&window);
@@ -239,8 +236,7 @@ TEST(WidgetDialogs, ButtonsIconsAndAnswers) {
     }
 }
 
-// A desktop's mount table as it really comes, pseudo mounts and all. "/" is where going up
-// ends: always there and first; a label shows only when it is not the volume's path.
+// A real mount table: "/" always there and first; a label only when it is not the path.
 TEST(DrivesOf, KeepsRealAndRemovableVolumesOnlyRootFirst) {
     EXPECT_EQ(platform::drivesOf({}), (QList<platform::Drive>{{"/", ""}}));
     struct Case {
@@ -278,49 +274,40 @@ TEST(DrivesOf, KeepsRealAndRemovableVolumesOnlyRootFirst) {
 
 using platform::HandlerAnswer;
 
-// Whether the desktop has a program for a file: the associations of every mimeapps.list and
-// the types the installed applications declare, in real folders laid out as XDG's.
+// The associations of every mimeapps.list and the applications' declared types, as XDG's.
 TEST(DesktopHandlers, AssociationsAndDeclaredTypesAnswer) {
+    // Below the one config folder and the two data folders.
+    const QString data1 = "data1/applications/mimeinfo.cache",
+                  data2 = "data2/applications/mimeinfo.cache", list = "config/mimeapps.list",
+                  mime = "[MIME Cache]\n", rom = "application/x-nes-rom",
+                  fceux = rom + "=fceux.desktop", text = "text/plain=editor.desktop;\n";
+    using enum HandlerAnswer;
     const struct {
         const char* what;
-        QMap<QString, QByteArray> files;  // below the one config folder and the two data folders
-        QStringList types;
         HandlerAnswer answer;
+        QStringList types;
+        QMap<QString, QString> files;
         // clang-format off
     } cases[] = {
-        {"no cache anywhere: cannot tell", {}, {"application/x-nes-rom"}, HandlerAnswer::Unknown},
-        {"declared by an application",
-         {{"data2/applications/mimeinfo.cache",
-         "[MIME Cache]\napplication/x-nes-rom=mednafen.desktop;\n"}}, {"application/x-nes-rom"},
-         HandlerAnswer::Some},
-        {"declared for another type only",
-         {{"data2/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n"}},
-         {"application/x-nes-rom", "application/octet-stream"}, HandlerAnswer::None},
-        {"an ancestor of the name's type serves",
-         {{"data2/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=editor.desktop;\n"}},
-         platform::typesOfFileName("/games/notes.c"), HandlerAnswer::Some},
-        {"the user's default",
-         {{"data1/applications/mimeinfo.cache", "[MIME Cache]\n"},
-         {"config/mimeapps.list",
-         "[Default Applications]\napplication/x-nes-rom=fceux.desktop\n"}},
-         {"application/x-nes-rom"}, HandlerAnswer::Some},
-        {"a desktop's own list",
-         {{"data1/applications/mimeinfo.cache", "[MIME Cache]\n"},
-         {"config/xfce-mimeapps.list",
-         "[Added Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
-         {"application/x-nes-rom"}, HandlerAnswer::Some},
-        {"an empty entry and a removed one name no program",
-         {{"data1/applications/mimeinfo.cache", "[MIME Cache]\napplication/x-nes-rom=\n"},
-         {"config/mimeapps.list",
-         "[Removed Associations]\napplication/x-nes-rom=fceux.desktop;\n"}},
-         {"application/x-nes-rom"}, HandlerAnswer::None},
+        {"no cache anywhere: cannot tell", Unknown, {rom}, {}},
+        {"declared by an application", Some, {rom}, {{data2, mime + rom + "=mednafen.desktop;\n"}}},
+        {"declared for another type only", None, {rom, "application/octet-stream"},
+         {{data2, mime + text}}},
+        {"an ancestor of the name's type serves", Some,
+         platform::typesOfFileName("/games/notes.c"), {{data2, mime + text}}},
+        {"the user's default", Some, {rom},
+         {{data1, mime}, {list, "[Default Applications]\n" + fceux + "\n"}}},
+        {"a desktop's own list", Some, {rom},
+         {{data1, mime}, {"config/xfce-mimeapps.list", "[Added Associations]\n" + fceux + ";\n"}}},
+        {"an empty entry and a removed one name no program", None, {rom},
+         {{data1, mime + rom + "=\n"}, {list, "[Removed Associations]\n" + fceux + ";\n"}}},
     };
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder t;
         for (auto it = c.files.begin(); it != c.files.end(); ++it)
-            t.write(it.key(), it.value());
+            t.write(it.key(), it.value().toUtf8());
         const platform::AssociationFolders where{
             {t.mkdir("config")}, {t.mkdir("data1"), t.mkdir("data2")}, {"xfce"}};
         EXPECT_EQ(platform::desktopHandlerFor(c.types, where), c.answer);
@@ -375,8 +362,7 @@ TEST(Descendants, AnyLiveProcessBelowTheLauncherCounts) {
     }
 }
 
-// What runs when a game starts (a picture viewer, a file manager, and theirs) never keeps
-// that game's play going; a process started after it does.
+// What runs when a game starts (a picture viewer...) never keeps its play going.
 TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
     TempFolder t;
     const QString proc = fakeProc(t, {{100, 1, 'S'}, {150, 100, 'S'}, {151, 150, 'S'}});
@@ -388,8 +374,7 @@ TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
     EXPECT_TRUE(follower.anyRunning());
     fakeProc(t, {{101, 100, 'Z'}});  // the game ends, the viewer stays open
     EXPECT_FALSE(follower.anyRunning());
-    // The next game's start sets aside only what runs then: a number set aside and ended
-    // may be the new game's.
+    // The next start sets aside only what runs then: an ended number may be the new game's.
     for (const char* ended : {"150", "151", "152"})
         QFile::remove(t.file(QStringLiteral("proc/%1/stat").arg(ended)));
     follower.setAsideRunning();
@@ -397,8 +382,7 @@ TEST(Descendants, WhatRanBeforeTheGameIsSetAside) {
     EXPECT_TRUE(follower.anyRunning());
 }
 
-// A real child: running while it waits, and once it has ended it is reaped, not left a
-// zombie that would read as running.
+// A real child runs while it waits; ended, it is reaped, not left a zombie that runs.
 TEST(Descendants, AnEndedChildIsReapedAndNoLongerRuns) {
     int gate[2];
     ASSERT_EQ(::pipe(gate), 0);

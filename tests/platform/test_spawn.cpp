@@ -1,9 +1,7 @@
-// Names that are not valid UTF-8 reach other programs byte for byte: starting a program,
-// opening a document.
+// Names that are not UTF-8 reach programs started and documents opened byte for byte.
 
 #include "platform/DesktopShell.h"
 #include "platform/FileNames.h"
-#include "platform/LocalSingleInstance.h"
 #include "platform/OutputCapture.h"
 #include "platform/ProcessSpawn.h"
 #include "support/QtPrinters.h"
@@ -82,16 +80,14 @@ TEST(ProgramStart, FailuresAreReportedAndEndedProgramsLeaveNoZombie) {
     for (const auto& c : cases)
         EXPECT_EQ(platform::spawnDetached(c.program, {}, c.folder).has_value(), c.starts) << c.what;
 
-    // The process poll reads /proc: an ended emulator left as a zombie would look as if it
-    // still ran, and the launcher would never come back.
+    // An ended emulator left a zombie would look to the process poll as if it still ran.
     const auto pid = platform::spawnDetached(raw::bytes(program), {"x"});
     ASSERT_TRUE(pid.has_value());
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(*pid)); }, 10000));
 }
 
-// What a program writes on both of its outputs arrives in order; only the tail is kept,
-// and the end is seen once the program (and all it started) has let go of the pipe.
+// Both outputs in order, the tail kept; the end once all the program started let go.
 TEST(OutputCapture, KeepsTheTailOfBothOutputsUntilTheEnd) {
     const struct {
         const char* script;
@@ -117,9 +113,7 @@ TEST(OutputCapture, KeepsTheTailOfBothOutputsUntilTheEnd) {
     }
 }
 
-// A document goes to the opener by its own bytes, but one of a type no program declares is
-// not handed over (the opener's complaint would go to no one): open() says so instead.
-// With no association database, the opener finds out.
+// A document goes to the opener by its bytes, unless no program declares its type.
 TEST(DesktopShell, OpensADocumentByItsOwnBytesWhenAProgramMayTakeIt) {
     TempFolder t;
     const raw::RemoveTree cleanup(t.path());
@@ -160,60 +154,6 @@ TEST(FileNames, ProgramFolderAndArgumentsKeepTheirBytes) {
     EXPECT_EQ(platform::argumentsFromArgv(3, argv),
               (QStringList{decodeName(kOddGame), QStringLiteral("/roms/é")}));
     EXPECT_EQ(platform::encodeName(platform::argumentsFromArgv(3, argv).at(0)), kOddGame);
-}
-
-TEST(LocalSingleInstance, OneServerPerDesktopSession) {
-    using platform::LocalSingleInstance;
-    const struct {
-        QString runtime, display, name;
-    } cases[] = {
-        {"/run/user/1000", ":0", "/run/user/1000/Rombard-_0"},
-        {"/run/user/1000", "wayland-0", "/run/user/1000/Rombard-wayland-0"},
-        {"", "localhost:10.0", "/tmp/Rombard-1000/Rombard-localhost_10.0"},
-        {"", "", "/tmp/Rombard-1000/Rombard"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(LocalSingleInstance::serverNameFor(c.runtime, "/tmp", 1000, c.display), c.name);
-    // Another user in the shared temporary folder is another copy too.
-    EXPECT_NE(LocalSingleInstance::serverNameFor("", "/tmp", 1001, ":0"),
-              LocalSingleInstance::serverNameFor("", "/tmp", 1000, ":0"));
-
-    // Another session's copy is the first of its own.
-    TempFolder runtime;
-    LocalSingleInstance first(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":0"));
-    EXPECT_FALSE(first.anotherIsRunning("unused"));
-    first.listen([](const QString&) {});
-    EXPECT_FALSE(
-        LocalSingleInstance(LocalSingleInstance::serverNameFor(runtime.path(), "", 0, ":1"))
-            .anotherIsRunning("x"));
-}
-
-// A second copy in the same session hands its caption to the first, with its activation
-// token; the first copy knows the token while it handles that caption only, and a token
-// that is not plain text never travels.
-TEST(SingleInstance, TheLaterCopyHandsOverItsCaptionAndActivationToken) {
-    const struct {
-        const char* token;
-        const char* received;
-    } cases[] = {{"abc-123_X.y", "abc-123_X.y"}, {"", ""}, {"two words", ""}, {"a\nb", ""}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.token);
-        TempFolder runtime;
-        const QString name = runtime.file("socket");
-        platform::LocalSingleInstance first(name), later(name);
-        EXPECT_FALSE(first.anotherIsRunning("unused"));
-        QStringList received;
-        first.listen([&](const QString& caption) {
-            received << caption + '|' + first.handedActivationToken();
-        });
-        const QByteArray before = qgetenv("XDG_ACTIVATION_TOKEN");
-        qputenv("XDG_ACTIVATION_TOKEN", c.token);
-        EXPECT_TRUE(later.anotherIsRunning("[zsnes] Super Nintendo ü"));
-        qputenv("XDG_ACTIVATION_TOKEN", before);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
-        EXPECT_EQ(received, QStringList{QStringLiteral("[zsnes] Super Nintendo ü|") + c.received});
-        EXPECT_TRUE(first.handedActivationToken().isEmpty());
-    }
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
-// What the pad types: the button map, the dead zone, auto-repeat on a fake clock and the
-// silence of presses the launcher must not take.
+// What the pad types, on a fake clock; the SDL pad service against SDL's virtual pads.
 
 #include "platform/GamepadKeys.h"
 #include "platform/KeystrokeParser.h"
+#include "platform/SdlGamepads.h"
 #include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+#include "support/VirtualPad.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -22,8 +29,7 @@ PadEvent axis(PadAxis a, double value) {
     return {.kind = PadEvent::Kind::Axis, .pad = 1, .name = {}, .axis = a, .value = value};
 }
 
-// Each button types the key it stands for, as the window's key routes understand it; the
-// macro must parse to that very key, or the press would silently do nothing.
+// Each button's macro must parse to its key, or the press would silently do nothing.
 TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
     struct Case {
         PadButton button;
@@ -48,13 +54,11 @@ TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
         SCOPED_TRACE(int(c.button));
         GamepadKeys keys;
         const QStringList typed = keys.handle(button(c.button, true), 0, true);
-        if (c.key == Qt::Key_unknown) {
-            EXPECT_TRUE(typed.isEmpty()) << typed.join(' ').toStdString();
-        } else {
-            ASSERT_EQ(typed.size(), 1);
-            const auto strokes = platform::parseKeystrokes(typed.first());
-            ASSERT_TRUE(strokes.has_value());
-            ASSERT_EQ(strokes->size(), 1);
+        ASSERT_EQ(typed.size(), c.key == Qt::Key_unknown ? 0 : 1) << typed.join(' ').toStdString();
+        const auto strokes = platform::parseKeystrokes(typed.join(QString()));
+        ASSERT_TRUE(strokes.has_value());
+        ASSERT_EQ(strokes->size(), typed.size());
+        if (!typed.isEmpty()) {
             EXPECT_EQ(strokes->first().key, c.key);
             EXPECT_EQ(strokes->first().modifiers, c.modifiers);
         }
@@ -63,8 +67,7 @@ TEST(GamepadKeys, EachButtonTypesItsKeyOnPressAndNothingOnRelease) {
     }
 }
 
-// The left stick and the triggers press only beyond half their travel; the right stick
-// types nothing. Each row moves the axis on from the row before.
+// Sticks and triggers press beyond half their travel; each row moves on from the last.
 TEST(GamepadKeys, SticksAndTriggersPressBeyondTheDeadZone) {
     struct Step {
         PadAxis axis;
@@ -92,8 +95,7 @@ TEST(GamepadKeys, SticksAndTriggersPressBeyondTheDeadZone) {
     }
 }
 
-// The first repeat comes 500 ms after the press, then one every 50 ms, for the directions
-// only; a release ends them.
+// Directions repeat 500 ms after the press, then every 50 ms, until released.
 TEST(GamepadKeys, DirectionsRepeatOnTheKeyboardsTimetable) {
     GamepadKeys keys;
     EXPECT_EQ(keys.handle(button(PadButton::South, true), 0, true), QStringList{"{ENTER}"});
@@ -126,9 +128,7 @@ TEST(GamepadKeys, DirectionsRepeatOnTheKeyboardsTimetable) {
     EXPECT_TRUE(keys.repeat(5000, true).isEmpty());
 }
 
-// While the launcher takes no pad input (a game runs, another window has the focus), presses
-// type nothing, and whatever is held then stays silent until it is let go, also once input
-// counts again: the button a game ends with never launches a second one.
+// What is pressed while input is not taken (a game runs) stays silent until it is let go.
 TEST(GamepadKeys, PressesMadeOrHeldWhileIgnoredStaySilentUntilReleased) {
     GamepadKeys keys;
     EXPECT_EQ(keys.handle(button(PadButton::DpadDown, true), 0, true), QStringList{"{DOWN}"});
@@ -155,8 +155,7 @@ TEST(GamepadKeys, PressesMadeOrHeldWhileIgnoredStaySilentUntilReleased) {
     EXPECT_EQ(keys.handle(button(PadButton::DpadDown, true), 3000, true), QStringList{"{DOWN}"});
 }
 
-// Two pads are two keyboards: one's press is not the other's, and a pad pulled out lets go
-// of everything it held.
+// Two pads are two keyboards; a pad pulled out lets go of everything it held.
 TEST(GamepadKeys, PadsAreApartAndARemovedPadLetsGo) {
     GamepadKeys keys;
     EXPECT_EQ(keys.handle(button(PadButton::DpadUp, true, 1), 0, true), QStringList{"{UP}"});
@@ -169,6 +168,150 @@ TEST(GamepadKeys, PadsAreApartAndARemovedPadLetsGo) {
     EXPECT_EQ(keys.handle(button(PadButton::DpadUp, true, 1), 700, true), QStringList{"{UP}"});
     EXPECT_TRUE(keys.handle(button(PadButton::DpadUp, false, 2), 700, true).isEmpty());
     EXPECT_EQ(keys.nextRepeatAt(), 1200);
+}
+
+struct Received : QObject {
+    QList<PadEvent> events;
+    // Waits for an event that `match` accepts, delivered after the first `from` events.
+    std::optional<PadEvent> waitFor(const std::function<bool(const PadEvent&)>& match,
+                                    qsizetype from = 0) {
+        std::optional<PadEvent> found;
+        (void)QTest::qWaitFor([&] {
+            for (qsizetype i = from; i < events.size() && !found; ++i)
+                if (match(events[i])) found = events[i];
+            return found.has_value();
+        });
+        return found;
+    }
+    void listen(platform::Gamepads& pads) {
+        pads.setReceiver(this, [this](const PadEvent& e) { events.append(e); });
+    }
+};
+
+const auto isAdded = [](const PadEvent& e) { return e.kind == PadEvent::Kind::Added; };
+const auto isRemoved = [](const PadEvent& e) { return e.kind == PadEvent::Kind::Removed; };
+
+TEST(SdlGamepads, ReportsPadsPluggedInAndOutWithTheirButtonsAndAxes) {
+    TempFolder config;
+    platform::SdlGamepads pads(config.file("none.txt"), [] { return qint64(7); });
+    ASSERT_TRUE(pads.waitUntilStarted());
+    EXPECT_EQ(pads.nowMs(), 7);
+    Received got;
+    got.listen(pads);
+    VirtualPad pad("Rombard Test Pad");
+    ASSERT_TRUE(pad.plugged());
+    const std::optional<PadEvent> added = got.waitFor(isAdded);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->name, "Rombard Test Pad");
+    EXPECT_EQ(added->pad, pad.id());
+
+    // A button pressed or let go, or an axis moved, each awaited: SDL reads state, not history.
+    using B = PadButton;
+    using A = PadAxis;
+    struct Change {
+        int sdlButton, sdlAxis, value;
+        PadButton button;
+        PadAxis axis;
+        double seen;
+    };
+    const Change changes[] = {
+        {SDL_CONTROLLER_BUTTON_A, -1, 1, B::South, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_A, -1, 0, B::South, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_Y, -1, 1, B::North, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_DPAD_DOWN, -1, 1, B::DpadDown, A::Other, 0},
+        {SDL_CONTROLLER_BUTTON_BACK, -1, 1, B::Back, A::Other, 0},
+        {-1, SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX, B::Other, A::LeftY, 1.0},
+        // The bottom of the range is one step further than the top.
+        {-1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN, B::Other, A::LeftX, -1.0},
+        {-1, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX, B::Other, A::RightTrigger, 1},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(int(c.button) * 100 + int(c.axis));
+        const qsizetype before = got.events.size();
+        const bool isButton = c.sdlAxis < 0;
+        if (isButton)
+            pad.setButton(SDL_GameControllerButton(c.sdlButton), c.value != 0);
+        else
+            pad.setAxis(SDL_GameControllerAxis(c.sdlAxis), Sint16(c.value));
+        const std::optional<PadEvent> e = got.waitFor(
+            [&](const PadEvent& x) {
+                return x.button == c.button && x.axis == c.axis &&
+                       (isButton ? x.kind == PadEvent::Kind::Button && x.pressed == (c.value != 0)
+                                 : x.kind == PadEvent::Kind::Axis);
+            },
+            before);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->pad, pad.id());
+        if (!isButton) {
+            EXPECT_DOUBLE_EQ(e->value, c.seen);
+        }
+    }
+
+    // A receiver that comes later hears of the pads already plugged in.
+    Received late;
+    late.listen(pads);
+    ASSERT_EQ(late.events.size(), 1);
+    EXPECT_TRUE(isAdded(late.events.first()));
+    EXPECT_EQ(late.events.first().name, "Rombard Test Pad");
+
+    pad.unplug();
+    const std::optional<PadEvent> gone = late.waitFor(isRemoved);
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->pad, added->pad);
+    EXPECT_EQ(gone->name, "Rombard Test Pad");
+    // Only the receiver set last hears.
+    EXPECT_EQ(std::count_if(got.events.begin(), got.events.end(), isRemoved), 0);
+}
+
+// The user's file (it swaps A and B) wins over SDL's mapping, SDL_GAMECONTROLLERCONFIG over it.
+TEST(SdlGamepads, UserMappingsWinOverSdlsAndTheEnvironmentOverThem) {
+    TempFolder config;
+    const QString file = config.file("Rombard/gamecontrollerdb.txt");
+    QString guid;
+    {
+        platform::SdlGamepads pads(file);
+        ASSERT_TRUE(pads.waitUntilStarted());
+        VirtualPad pad("Rombard Test Pad");
+        ASSERT_TRUE(pad.plugged());
+        guid = pad.guid();
+    }
+    struct Case {
+        bool inFile, inEnvironment;
+        QString name;
+        PadButton firstButton;
+    };
+    const Case cases[] = {
+        {false, false, "Rombard Test Pad", PadButton::South},
+        {true, false, "Mapped By File", PadButton::East},
+        {true, true, "Mapped By Environment", PadButton::South},
+        {false, true, "Mapped By Environment", PadButton::South},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        QFile::remove(file);
+        if (c.inFile)
+            config.write("Rombard/gamecontrollerdb.txt",
+                         "# the user's own\n" + guid.toUtf8() +
+                             ",Mapped By File,a:b1,b:b0,dpdown:b12,platform:Linux,\n");
+        if (c.inEnvironment)
+            qputenv("SDL_GAMECONTROLLERCONFIG",
+                    guid.toUtf8() + ",Mapped By Environment,a:b0,b:b1,platform:Linux,");
+        platform::SdlGamepads pads(file);
+        ASSERT_TRUE(pads.waitUntilStarted());
+        qunsetenv("SDL_GAMECONTROLLERCONFIG");
+        Received got;
+        got.listen(pads);
+        VirtualPad pad("Rombard Test Pad");
+        const std::optional<PadEvent> added = got.waitFor(isAdded);
+        ASSERT_TRUE(added);
+        EXPECT_EQ(added->name, c.name);
+        const qsizetype before = got.events.size();
+        pad.setButton(SDL_CONTROLLER_BUTTON_A, true);  // the pad's first button
+        const std::optional<PadEvent> pressed =
+            got.waitFor([](const PadEvent& e) { return e.kind == PadEvent::Kind::Button; }, before);
+        ASSERT_TRUE(pressed);
+        EXPECT_EQ(pressed->button, c.firstButton);
+    }
 }
 
 }  // namespace

@@ -61,8 +61,7 @@ TEST(GifWalk, PositionsAroundAComment) {
     EXPECT_EQ(walk->frames[1].framePosition(GifFrame::kStart), secondStart);
 }
 
-// How many frames a walk finds (-1: the file is refused), and the loop count it reads: a
-// looping block counts before the first image only, and with a sub-block of 3.
+// Frames found (-1: refused); a looping block counts before the first image, sub-block 3.
 TEST(GifWalk, FramesAndLoopCount) {
     const auto image = [](GifBuilder& b) -> GifBuilder& {
         return b.image(0, 0, 2, 2, solid(2, 2, 0));
@@ -189,8 +188,7 @@ TEST(GifDocument, FramesDecodeAtTheirOwnSizeWithOrWithoutAControlExtension) {
     EXPECT_EQ(doc.frameImage(2).pixel(1, 1), kBlue);
 }
 
-// These files start the fuzzer's corpus; a sample that no longer walks would start it off
-// with noise.
+// These files start the fuzzer's corpus, which must not start off with noise.
 TEST(GifWalk, StoredSampleFilesWalk) {
     const QDir data(QStringLiteral(QT_TESTCASE_SOURCEDIR "/data"));
     const QStringList files = data.entryList({QStringLiteral("*.gif")}, QDir::Files);

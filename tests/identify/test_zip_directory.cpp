@@ -1,5 +1,6 @@
 #include "identify/ZipDirectory.h"
 
+#include "support/PngBuilder.h"
 #include "support/ZipBuilder.h"
 
 #include <QCryptographicHash>
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 
 using identify::MemoryZipSource;
 using identify::ZipDirectory;
@@ -17,15 +17,7 @@ using identify::ZipMember;
 
 namespace {
 
-QByteArray pseudoRandom(int size, unsigned stream) {
-    std::mt19937 rng(stream);
-    QByteArray b(size, '\0');
-    for (char& c : b)
-        c = char(rng());
-    return b;
-}
-
-const QByteArray kGame = pseudoRandom(5000, 1);
+const QByteArray kGame = png::randomBytes(5000, 1);
 const QByteArray kText = QByteArray("a readme, compressible ").repeated(40);
 const QByteArray kZeros(3 << 20, '\0');  // very compressible: many rounds of output
 
@@ -43,8 +35,7 @@ QByteArray withComment(zipbuild::Layout l, const QByteArray& comment) {
     return l.bytes + comment;
 }
 
-// Every member listed, and unpacked to its own bytes. With no members given (archives
-// written by another archiver, which start the fuzzer too), only that each one unpacks.
+// Every member listed and unpacked to its own bytes; without members, only that each unpacks.
 void expectGood(const char* what, const QByteArray& bytes,
                 const std::vector<zipbuild::Entry>* members) {
     SCOPED_TRACE(what);
@@ -138,8 +129,7 @@ TEST(ZipDirectory, RefusesHostileOrDamagedArchives) {
              set64(l.bytes, l.zip64End + 24, quint64(1) << 40);
              set64(l.bytes, l.zip64End + 32, quint64(1) << 40);
          }, -1, "cannot be read", false, all, true},
-        // The overlapping-record bomb: the first member's packed bytes take in the second
-        // member, header and all.
+        // The overlapping-record bomb: the first member's bytes take in the second.
         {"a member's data holding the next member", twoMembers(),
          [](auto& l) { set32(l.bytes, l.central[0] + 20, quint32(l.directory - 30 - 8)); }, -1, "overlap"},
         {"packed bytes past the file", twoMembers(),

@@ -1,6 +1,4 @@
-// The fast PNG path against Qt's own reader: every picture it reads is the one
-// Qt reads, pixel for pixel, and every file it is not sure of (damaged, cut
-// short, of a kind it does not take) it leaves to Qt.
+// The fast PNG path reads pictures as Qt does, pixel for pixel, or leaves them to Qt.
 
 #include "imaging/PngDecoder.h"
 #include "support/PngBuilder.h"
@@ -113,8 +111,7 @@ TEST(PngDecoder, HandBuiltPicturesReadAsQtReadsThem) {
             }
 }
 
-// Paeth's ties go to the left sample, then the one above: random samples seldom
-// tie, so these are made to, on the narrow pixels that take the plain path.
+// Paeth ties, made on purpose, go left then up on the narrow pixels' plain path.
 TEST(PngDecoder, PaethTiesGoLeftThenUp) {
     struct Tie {
         const char* what;
@@ -137,10 +134,7 @@ TEST(PngDecoder, PaethTiesGoLeftThenUp) {
         }
 }
 
-// One decoder kept from picture to picture, as the loader's threads keep
-// theirs: each picture reads as Qt reads it, whatever came before it (larger,
-// smaller, its image data split over many chunks, damaged, written by Qt's own
-// writer).
+// One decoder kept from picture to picture, as the loader's threads keep theirs.
 TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
     const Built small = built(5, 4, kRgba, {4, 1});
     const Built wide = built(300, 20, kRgb, {0, 1, 2, 3, 4});

@@ -33,20 +33,18 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         QStringList events;  // checked when given
         Stop stop = Never;
     };
+    // clang-format off
     const Case cases[] = {
         {"three loops", 3, true, 7, {"P1", "P2", "C2", "P1", "P2", "C1", "P1", "P2", "E"}},
         {"endless in the file", 0, true, 0, {}},
         {"no looping block", -1, true, 0, {}},
         {"one loop", 1, true, 3, {}},
         {"design mode stops after ten loops", 0, false, 21, {}},
-        {"stopped on a frame, in design mode: said",
-         0,
-         false,
-         2,
-         {"P1", "P2", "Animate"},
+        {"stopped on a frame in design mode, said", 0, false, 2, {"P1", "P2", "Animate"},
          OnSecondFrame},
         {"stopped at a loop's end", 3, true, 3, {"P1", "P2", "C2"}, OnLoopEnd},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ViewFixture f;

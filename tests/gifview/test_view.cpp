@@ -223,14 +223,15 @@ TEST(GifView, FittingTheLogicalScreenKeepsItsShape) {
 // Design values embedding a GIF: its copy takes the first free number in the folder.
 TEST(GifPersist, EmbeddedFileComesBackAnimating) {
     const QByteArray gif = frames(2, 4, 3, 2);
-    const platform::PropertyBag stored(QJsonObject{
-        {"animate", 9},
-        {"nrLoops", 4},
-        {"bkColor", 0x123456},
-        {"minDelay", 20},
-        {"fileLen", gif.size() - 1},
-        {"fileData", QJsonObject{{"bytes", QString::fromLatin1(gif.toBase64())}}},
-    });
+    const auto data = [](const QByteArray& b) {
+        return QJsonObject{{"bytes", QString::fromLatin1(b.toBase64())}};
+    };
+    const platform::PropertyBag stored(QJsonObject{{"animate", 9},
+                                                   {"nrLoops", 4},
+                                                   {"bkColor", 0x123456},
+                                                   {"minDelay", 20},
+                                                   {"fileLen", gif.size() - 1},
+                                                   {"fileData", data(gif)}});
     ViewFixture g;
     for (const char* taken : {"~tLV(0).gif", "~tLV(1).gif", "~tLV(3).gif"})
         g.write(taken, "someone else's");
@@ -258,12 +259,8 @@ TEST(GifPersist, EmbeddedFileComesBackAnimating) {
     }
     EXPECT_FALSE(QFileInfo::exists(copy));
     // Embedded data that does not load leaves no file behind.
-    g.view.readProperties(platform::PropertyBag(QJsonObject{
-        {"fileLen", 24},
-        {"fileData",
-         QJsonObject{
-             {"bytes", QString::fromLatin1(QByteArray("GIF89a but nothing after").toBase64())}}},
-    }));
+    g.view.readProperties(platform::PropertyBag(
+        QJsonObject{{"fileLen", 24}, {"fileData", data("GIF89a but nothing after")}}));
     EXPECT_EQ(g.view.gifFrameCount(), 0);
     EXPECT_EQ(raw::names(g.folder.path()).size(), 4);
     EXPECT_EQ(g.folder.read("~tLV(0).gif"), "someone else's");

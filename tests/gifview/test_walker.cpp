@@ -75,10 +75,7 @@ TEST(GifWalk, FramesAndLoopCount) {
         }
         return b.bytes();
     };
-    QByteArray upper = frames(2);
-    upper.replace(0, 6, "GIF89A");
-    QByteArray wrong = frames(2);
-    wrong[2] = 'X';
+    const auto signedAs = [](const char* s) { return frames(2).replace(0, 6, s); };
     GifBuilder gif87(2, 2, fourColours(), 0, "GIF87a"), bare(2, 2, fourColours()),
         bareSecond(2, 2, fourColours()), twoControls(2, 2, fourColours());
     image(image(bare));
@@ -98,9 +95,9 @@ TEST(GifWalk, FramesAndLoopCount) {
         {"no block, several frames", looped(-1, 0), 2, 0},
         {"no block, one frame", looped(-1, 0, 3, 1), 1, -1},
         {"trailer without images", GifBuilder(8, 8, fourColours()).bytes(), 0},
-        {"signature case ignored", upper, 2},
+        {"signature case ignored", signedAs("GIF89A"), 2},
         {"gif87a", image(gif87).bytes(), 1},
-        {"wrong signature", wrong, -1},
+        {"wrong signature", signedAs("GIX89a"), -1},
         {"zero padding and unknown blocks skipped",
          GifBuilder(2, 2, fourColours()).raw(QByteArray("\x00\x00\x77\x02xx\x00", 7)).bytes(), 0},
         {"second image without control extension", bare.bytes(), -1},
@@ -156,13 +153,10 @@ TEST(GifDocument, FramesDecodeAtTheirOwnSizeWithOrWithoutAControlExtension) {
         stripes[i] = static_cast<std::uint8_t>((i % 12) < 6 ? 0 : 2);
     for (std::size_t i = 0; i < checks.size(); ++i)
         checks[i] = static_cast<std::uint8_t>(i % 2);
+    GifBuilder twoSizes(10, 4, fourColours());
+    twoSizes.control(0, 1).image(5, 0, 12, 3, stripes).control(0, 1, 1).image(2, 2, 2, 6, checks);
     GifDocument doc;
-    ASSERT_TRUE(doc.load(dir.write("a.gif", GifBuilder(10, 4, fourColours())
-                                                .control(0, 1)
-                                                .image(5, 0, 12, 3, stripes)
-                                                .control(0, 1, 1)
-                                                .image(2, 2, 2, 6, checks)
-                                                .bytes())));
+    ASSERT_TRUE(doc.load(dir.write("a.gif", twoSizes.bytes())));
     // The width and height count, not the offsets.
     EXPECT_EQ(QSize(doc.info().logicalWidth, doc.info().logicalHeight), QSize(12, 6));
     const QImage wide = doc.frameImage(1);

@@ -4,6 +4,7 @@
 #include "library/LibraryDb.h"
 #include "support/OtherUser.h"
 #include "support/QtPrinters.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <QDir>
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -258,9 +258,8 @@ TEST_F(ChecksumIndexTest, ANewLayoutMakesTheTablesAgainWithANewGeneration) {
     ASSERT_EQ(refresh({dats.path()}), QStringList());
     const qint64 before = index->generation();
     index.reset();
-    ASSERT_EQ(sqlite3_exec(db.handle(), "UPDATE checksum_format SET version = 0", nullptr, nullptr,
-                           nullptr),
-              SQLITE_OK);
+    ASSERT_TRUE(
+        RawSqlite(data.file("library.sqlite3")).exec("UPDATE checksum_format SET version = 0"));
     index.emplace(db.handle());
     ASSERT_TRUE(index->ok());
     EXPECT_TRUE(names(16, 1).isEmpty());

@@ -135,18 +135,14 @@ TEST(CrcFile, WholeFileEmptyFileAndFailures) {
             Crc32 crc;
             crc.setAlgorithm(algorithm);
             const CrcValue expected = crc.calculateBytes({all.data(), size});
-            const auto got = crc.calculateFile(bytes(big));
-            ASSERT_TRUE(got.has_value());
-            EXPECT_EQ(*got, expected);
+            EXPECT_EQ(crc.calculateFile(bytes(big)), std::optional(expected));
         }
     }
 
     Crc32 crc;
     crc.addString("abc");
     const CrcValue before = crc.value();
-    const auto empty = crc.calculateFile(bytes(dir.write("empty.bin")));
-    ASSERT_TRUE(empty.has_value());
-    EXPECT_EQ(empty->hex(), "");
+    EXPECT_EQ(crc.calculateFile(bytes(dir.write("empty.bin"))), std::optional(CrcValue::empty()));
     EXPECT_EQ(crc.value(), before) << "an empty file leaves the register untouched";
 
     EXPECT_FALSE(crc.calculateFile(bytes(dir.file("missing"))));

@@ -23,6 +23,13 @@ QByteArray sha1Hex(const QByteArray& bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
 }
 
+QByteArray sampleGame() {
+    QFile game(QStringLiteral(SAMPLE_GAME));
+    if (game.open(QIODevice::ReadOnly)) return game.readAll();
+    // Built without the assembler: any fixed cartridge-sized content will do.
+    return QByteArray(4096, '\xea');
+}
+
 // Bytes of the list's size and CRC-32 but another SHA-1: "crc only".
 const QByteArray kForged(3000, '\x5a');
 
@@ -58,21 +65,21 @@ protected:
         return raw::bytes(dat);
     }
 
+    // The sample game as a DAT's game whose ROM is named `romName`.
+    QByteArray rainbow(const QByteArray& romName) const {
+        return "<game name=\"rainbow\"><description>Rainbow Drift</description><rom name=\"" +
+               romName + "\" size=\"" + QByteArray::number(game.size()) + "\" crc=\"" +
+               hexCrc(game) + "\" sha1=\"" + sha1Hex(game) + "\"/></game>";
+    }
+
     TempFolder temp;
     QString root;
+    const QByteArray game = sampleGame();
 };
-
-QByteArray sampleGame() {
-    QFile game(QStringLiteral(SAMPLE_GAME));
-    if (game.open(QIODevice::ReadOnly)) return game.readAll();
-    // Built without the assembler: any fixed cartridge-sized content will do.
-    return QByteArray(4096, '\xea');
-}
 
 TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
     temp.write("roms/forged.a26", kForged);
     temp.write("roms/noise.bin", "noise");
-    const QByteArray game = sampleGame();
     temp.write("roms/rainbow.bin", game);
     const QByteArray bad(2048, '\x11');
     temp.write("roms/bad.bin", bad);
@@ -85,11 +92,7 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
                "FILE \"Set (Track 1).bin\" BINARY\r\nFILE \"Set (Track 2).bin\" BINARY\r\n");
 
     const QByteArray dat = writeDat(
-        "<game name=\"rainbow\"><description>Rainbow Drift</description>"
-        "<rom name=\"Rainbow Drift (2026).bin\" size=\"" +
-        QByteArray::number(game.size()) + "\" crc=\"" + hexCrc(game) + "\" sha1=\"" +
-        sha1Hex(game) +
-        "\"/></game>"
+        rainbow("Rainbow Drift (2026).bin") +
         "<game name=\"badone\"><description>Bad One</description>"
         "<rom name=\"Bad One.bin\" size=\"2048\" crc=\"" +
         hexCrc(bad).toUpper() +
@@ -117,7 +120,6 @@ TEST_F(RomcheckTool, GivesEachGameItsVerdictAndTheCounts) {
 
 // A killed rename is finished first; names with tabs, line breaks or " -> " are escaped.
 TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesVerifiedGamesWithTheirOwnFiles) {
-    const QByteArray game = sampleGame();
     temp.write("roms/rain\tbow.bin", game);
     temp.write("shots/rain\tbow.png", "picture");
     temp.write("roms/x.bin\nverified\tforged.bin -> y.bin", "not a game");
@@ -125,24 +127,20 @@ TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesVerifiedGamesWithTheirOwnF
     temp.write("roms/Hero.bin", "g");
     temp.write("shots/game.png", "p");
     // What a run killed between the two moves leaves: the note's length, then its moves.
-    const QByteArray moves = "rombard renames 1\n" + raw::bytes(root + "/roms/game.bin") + '\0' +
-                             raw::bytes(root + "/roms/Hero.bin") + '\0' +
-                             raw::bytes(root + "/shots/game.png") + '\0' +
-                             raw::bytes(root + "/shots/Hero.png") + '\0';
+    QByteArray moves = "rombard renames 1\n";
+    for (const char* path :
+         {"/roms/game.bin", "/roms/Hero.bin", "/shots/game.png", "/shots/Hero.png"})
+        moves += raw::bytes(root + path) + '\0';
     QByteArray note(8, '\0');
     note[0] = char(moves.size() & 0xFF);
     note[1] = char(moves.size() >> 8);
     temp.write("state/Rombard/renames/killed.note", note + moves);
 
-    const QByteArray dat = writeDat(
-        "<game name=\"rainbow\"><description>Rainbow Drift</description>"
-        "<rom name=\"Rainbow Drift.bin\" size=\"" +
-        QByteArray::number(game.size()) + "\" crc=\"" + hexCrc(game) + "\" sha1=\"" +
-        sha1Hex(game) + "\"/></game>");
-
+    const QByteArray dat = writeDat(rainbow("Rainbow Drift.bin"));
     const support::ProgramRun run = romcheck({"--dat", dat, "--rename"});
     ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(raw::read(root + "/shots/Hero.png"), "p");
+    EXPECT_EQ(raw::tree(root + "/shots"),
+              (QStringList{"Hero.png: p", "Rainbow Drift.png: picture"}));
     EXPECT_TRUE(QDir(root + "/state/Rombard/renames").isEmpty());
     const QByteArray roms = raw::bytes(root + "/roms/");
     const QByteArray escaped[] = {
@@ -152,9 +150,7 @@ TEST_F(RomcheckTool, PutsRightAKilledRenameThenRenamesVerifiedGamesWithTheirOwnF
     for (const QByteArray& line : escaped)
         EXPECT_TRUE(run.out.contains(line)) << run.out.constData();
     EXPECT_EQ(raw::read(root + "/roms/Rainbow Drift.bin"), game);
-    EXPECT_EQ(raw::read(root + "/shots/Rainbow Drift.png"), "picture");
     EXPECT_FALSE(QFileInfo::exists(root + "/roms/rain\tbow.bin"));
-    EXPECT_FALSE(QFileInfo::exists(root + "/shots/rain\tbow.png"));
     EXPECT_EQ(raw::read(root + "/roms/forged.a26"), kForged);
 
     const support::ProgramRun help =

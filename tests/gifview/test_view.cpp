@@ -119,9 +119,8 @@ TEST(GifView, PropertyWritesOutsideTheirRangeChangeNothing) {
     EXPECT_EQ(f.view.stretch(), 2);
     f.view.setStretchMethod(2);
     EXPECT_EQ(f.view.stretchMethod(), 0);
-    f.view.setBorderStyle(2);
-    f.view.setBorderStyle(4);
-    f.view.setBorderStyle(2);
+    for (const int style : {2, 4, 2})
+        f.view.setBorderStyle(style);
     EXPECT_EQ(f.view.borderStyle(), 2);
     EXPECT_EQ(f.host.borderStyles, QList<int>{2});
     // Writing AutoSize drops the stretch mode.

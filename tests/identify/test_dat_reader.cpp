@@ -194,44 +194,38 @@ TEST(DatReader, RefusesHostileDocumentsWithAProblemNamingTheLine) {
     const QByteArray secretUrl = "file://" + secret.toUtf8();
     struct Case {
         const char* what;
-        QByteArray document;
         const char* problem;  // a part of the message
+        QByteArray document;
     };
     QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE softwarelist [\n<!ENTITY l0 \"lol\">\n";
     for (int i = 1; i < 10; ++i)
         laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" +
                   QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">\n";
     laughs += "]>\n<softwarelist name=\"x\"><software name=\"&l9;\"/></softwarelist>";
-    QByteArray deep = "<softwarelist name=\"x\">";
-    deep += QByteArray("<a>").repeated(2000);
+    const QByteArray deep = "<softwarelist name=\"x\">" + QByteArray("<a>").repeated(2000);
     const Case cases[] = {
-        {"billion laughs", laughs, "declares the entity \"l0\""},
-        {"an external entity",
+        {"billion laughs", "declares the entity \"l0\"", laughs},
+        {"an external entity", "declares the entity \"e\"",
          "<!DOCTYPE softwarelist [<!ENTITY e SYSTEM \"" + secretUrl +
-             "\">]><softwarelist name=\"x\">&e;</softwarelist>",
-         "declares the entity \"e\""},
-        {"an external parameter entity",
+             "\">]><softwarelist name=\"x\">&e;</softwarelist>"},
+        {"an external parameter entity", "declares the entity \"p\"",
          "<!DOCTYPE softwarelist [<!ENTITY % p SYSTEM \"" + secretUrl +
-             "\"> %p;]><softwarelist name=\"x\"/>",
-         "declares the entity \"p\""},
-        {"truncated",
+             "\"> %p;]><softwarelist name=\"x\"/>"},
+        {"truncated", "line 1:",
          "<softwarelist name=\"x\"><software name=\"s\"><rom name=\"r\" size=\"1\" "
-         "crc=\"00000001\"/></software><software name=\"t\"><rom name=\"q\" si",
-         "line 1:"},
-        {"not XML", "clrmamepro (\n\tname \"Set\"\n)\n", "line 1:"},
-        {"another XML document", "<html><body/></html>", "its first element is <html>"},
-        {"empty", "", "line 1:"},
-        {"nested without end", deep, "line 1:"},
-        {"text that is not UTF-8",
+         "crc=\"00000001\"/></software><software name=\"t\"><rom name=\"q\" si"},
+        {"not XML", "line 1:", "clrmamepro (\n\tname \"Set\"\n)\n"},
+        {"another XML document", "its first element is <html>", "<html><body/></html>"},
+        {"empty", "line 1:", ""},
+        {"nested without end", "line 1:", deep},
+        {"text that is not UTF-8", "line 1:",
          "<softwarelist name=\"x\"><software name=\"s\"><description>\xff\xfe</description>"
-         "</software></softwarelist>",
-         "line 1:"},
-        {"too many ROMs in one entry",
+         "</software></softwarelist>"},
+        {"too many ROMs in one entry", "the entry \"big\" holds more than 10000 ROMs",
          "<softwarelist name=\"x\">\n<software name=\"big\">" +
              QByteArray("<rom name=\"r\" size=\"1\" crc=\"00000001\"/>")
                  .repeated(DatReader::kMaxRomsPerEntry + 1) +
-             "</software></softwarelist>",
-         "the entry \"big\" holds more than 10000 ROMs"},
+             "</software></softwarelist>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

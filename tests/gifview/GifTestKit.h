@@ -43,13 +43,30 @@ inline QByteArray frames(int n, int loops = -1, int w = 2, int h = 2, int dispos
     return b.bytes();
 }
 
+// A frame of one palette index over `at`, behind its control extension.
+struct Patch {
+    int disposal, delay;
+    QRect at;
+    std::uint8_t index;
+    int transparent = -1;
+};
+
+// A w×h GIF in the four colours, made of those frames.
+inline QByteArray patches(int w, int h, const std::vector<Patch>& list) {
+    GifBuilder b(w, h, fourColours());
+    for (const Patch& p : list)
+        b.control(p.disposal, p.delay, p.transparent)
+            .image(p.at.x(), p.at.y(), p.at.width(), p.at.height(),
+                   solid(p.at.width(), p.at.height(), p.index));
+    return b.bytes();
+}
+
 // The colour value of an opaque QRgb (red in the low byte).
 inline qint32 colourValue(QRgb c) {
     return qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16);
 }
 
-// The GIF so far plus a 1×1 second frame, so a test's one image is animated rather than
-// shown as a static picture.
+// The GIF so far plus a 1×1 second frame, so that its one image is animated, not static.
 inline QByteArray withSecondFrame(GifBuilder builder) {
     return builder.control(0, 5).image(0, 0, 1, 1, {0}).bytes();
 }
@@ -83,8 +100,7 @@ struct ViewFixture {
         host.onResize = [this] { view.relayout(); };
         view.relayout();  // as the widget does when it is made
     }
-    // Loads bytes written to a file of that name; the view then fills a client of the GIF's
-    // size unless AutoSize was turned off.
+    // Loads the bytes from a file of that name; AutoSize then sizes the client to the GIF.
     bool load(const QByteArray& bytes, const QString& name = QStringLiteral("a.gif")) {
         return view.loadGif(write(name, bytes));
     }

@@ -22,8 +22,7 @@ struct Recorder {
 
 }  // namespace
 
-// Loops play out, or a handler stops the animation from any event (what it did stays done).
-// The last frame stays on screen; design mode goes back to the first.
+// Loops play out or a handler stops them; the last frame stays, design mode shows the first.
 TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
     enum Stop { Never, OnSecondFrame, OnLoopEnd };  // a handler's
     struct Case {
@@ -34,20 +33,18 @@ TEST(GifAnimation, LoopsPlayOutWithTheirEvents) {
         QStringList events;  // checked when given
         Stop stop = Never;
     };
+    // clang-format off
     const Case cases[] = {
         {"three loops", 3, true, 7, {"P1", "P2", "C2", "P1", "P2", "C1", "P1", "P2", "E"}},
         {"endless in the file", 0, true, 0, {}},
         {"no looping block", -1, true, 0, {}},
         {"one loop", 1, true, 3, {}},
         {"design mode stops after ten loops", 0, false, 21, {}},
-        {"stopped on a frame, in design mode: said",
-         0,
-         false,
-         2,
-         {"P1", "P2", "Animate"},
+        {"stopped on a frame in design mode, said", 0, false, 2, {"P1", "P2", "Animate"},
          OnSecondFrame},
         {"stopped at a loop's end", 3, true, 3, {"P1", "P2", "C2"}, OnLoopEnd},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ViewFixture f;
@@ -112,21 +109,16 @@ TEST(GifAnimation, IntervalsPausesAndClamps) {
 }
 
 TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {
-    // Frame 1 paints the whole 4×4 red; frame 2 paints a green 2×2 at (2,2); frame 3 a blue
-    // pixel at (0,0). What is left of frame 2 after frame 3 depends on frame 2's disposal.
+    // Red 4×4, green 2×2 at (2,2), blue pixel at (0,0): frame 2's disposal decides what stays.
     for (bool cached : {true, false}) {
         for (const auto& [disposal2, left] :
              {std::pair{1, kGreen}, {2, kBlack}, {3, kRed}, {0, kGreen}}) {
             ViewFixture f;
             f.view.setBackColor(0);
-            ASSERT_TRUE(f.load(GifBuilder(4, 4, fourColours())
-                                   .control(1, 10)
-                                   .image(0, 0, 4, 4, solid(4, 4, 0))
-                                   .control(disposal2, 10)
-                                   .image(2, 2, 2, 2, solid(2, 2, 1))
-                                   .control(1, 10)
-                                   .image(0, 0, 1, 1, solid(1, 1, 2))
-                                   .bytes()));
+            ASSERT_TRUE(f.load(patches(4, 4,
+                                       {{1, 10, {0, 0, 4, 4}, 0},
+                                        {disposal2, 10, {2, 2, 2, 2}, 1},
+                                        {1, 10, {0, 0, 1, 1}, 2}})));
             if (!cached) f.view.document().setCacheBudget(0);
             f.view.setAnimate(true);
             f.tick(2);
@@ -146,12 +138,7 @@ TEST(GifAnimation, DisposalMethodsOnTheSurfaceWithAndWithoutTheFrameCache) {
 
 TEST(GifAnimation, ClearedAreasShowTheCustomBackgroundUntilItIsRemoved) {
     ViewFixture f;
-    ASSERT_TRUE(f.load(GifBuilder(4, 4, fourColours())
-                           .control(2, 10)
-                           .image(0, 0, 2, 2, solid(2, 2, 0))
-                           .control(1, 10)
-                           .image(2, 2, 2, 2, solid(2, 2, 1))
-                           .bytes()));
+    ASSERT_TRUE(f.load(patches(4, 4, {{2, 10, {0, 0, 2, 2}, 0}, {1, 10, {2, 2, 2, 2}, 1}})));
     f.view.beginCustomBackground()->fill(Qt::yellow);
     f.view.commitCustomBackground();
     EXPECT_TRUE(f.view.hasBackBuffer());
@@ -171,14 +158,10 @@ TEST(GifAnimation, ClearedAreasShowTheCustomBackgroundUntilItIsRemoved) {
 TEST(GifAnimation, FrameSetEdits) {
     ViewFixture f;
     f.fixed(0);
-    ASSERT_TRUE(f.load(GifBuilder(120, 80, fourColours())
-                           .control(0, 0)
-                           .image(0, 0, 120, 80, solid(120, 80, 0))
-                           .control(0, 10, 1)
-                           .image(20, 10, 30, 30, solid(30, 30, 0))
-                           .control(0, 3, 1)
-                           .image(0, 0, 10, 10, solid(10, 10, 0))
-                           .bytes()));
+    ASSERT_TRUE(f.load(patches(120, 80,
+                               {{0, 0, {0, 0, 120, 80}, 0},
+                                {0, 10, {20, 10, 30, 30}, 0, 1},
+                                {0, 3, {0, 0, 10, 10}, 0, 1}})));
     EXPECT_EQ(f.view.gifAnimationTime(), 50 + 100 + 50);
     EXPECT_EQ(f.view.gifTransparencyState(), 2);
 

@@ -1,13 +1,14 @@
 #include "gifview/GifColors.h"
 
 #include "gifview/GifTestKit.h"
+#include "gifview/ui/GifView.h"
 #include "support/Pictures.h"
 #include "support/RawFiles.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QPalette>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -27,8 +28,7 @@ QRgb buttonFace() {
 
 }  // namespace
 
-// Names are loaded by their bytes, names that are not UTF-8 too, and an upper-case
-// extension is still walked. A refused load keeps the GIF shown; an empty name unloads it.
+// Names by their bytes (not UTF-8, upper-case extension); a refused load keeps what is shown.
 TEST(GifView, LoadsGoToTheGifOrTheImageBoxAndRefusedOnesKeepWhatIsShown) {
     ViewFixture f;
     const raw::RemoveTree cleanup(f.folder.path());
@@ -119,9 +119,8 @@ TEST(GifView, PropertyWritesOutsideTheirRangeChangeNothing) {
     EXPECT_EQ(f.view.stretch(), 2);
     f.view.setStretchMethod(2);
     EXPECT_EQ(f.view.stretchMethod(), 0);
-    f.view.setBorderStyle(2);
-    f.view.setBorderStyle(4);
-    f.view.setBorderStyle(2);
+    for (const int style : {2, 4, 2})
+        f.view.setBorderStyle(style);
     EXPECT_EQ(f.view.borderStyle(), 2);
     EXPECT_EQ(f.host.borderStyles, QList<int>{2});
     // Writing AutoSize drops the stretch mode.
@@ -148,12 +147,7 @@ TEST(GifView, AutoSizeAsksForTheGifsSizeOnceAndDrawsAtTheSizeKept) {
 TEST(GifView, HugeLogicalScreenDoesNotMakeHugeSurfaces) {
     ViewFixture f(QSize(50, 40));
     // 40-odd bytes that name a 32767 × 32767 screen and ask for a save-under copy.
-    ASSERT_TRUE(f.load(GifBuilder(32767, 32767, fourColours())
-                           .control(3, 5)
-                           .image(0, 0, 2, 2, solid(2, 2, 0))
-                           .control(0, 5)
-                           .image(0, 0, 2, 2, solid(2, 2, 1))
-                           .bytes()));
+    ASSERT_TRUE(f.load(patches(32767, 32767, {{3, 5, {0, 0, 2, 2}, 0}, {0, 5, {0, 0, 2, 2}, 1}})));
     EXPECT_EQ(f.host.clientSize(), QSize(GifViewCore::kMaxAutoSize, GifViewCore::kMaxAutoSize));
     EXPECT_TRUE(f.view.hasWorkSurface());
     EXPECT_LE(f.view.saveUnder().width(), GifViewCore::kMaxAutoSize);
@@ -225,26 +219,18 @@ TEST(GifView, FittingTheLogicalScreenKeepsItsShape) {
         EXPECT_EQ(roundHalfEven(value), want) << value;
 }
 
-namespace {
-
-int fileCount(const TempFolder& folder) {
-    return static_cast<int>(QDir(folder.path()).entryList(QDir::Files).size());
-}
-
-}  // namespace
-
-// Design values that embed a GIF, read into a control whose folder holds other numbered
-// copies: the first free number is taken.
+// Design values embedding a GIF: its copy takes the first free number in the folder.
 TEST(GifPersist, EmbeddedFileComesBackAnimating) {
     const QByteArray gif = frames(2, 4, 3, 2);
-    const platform::PropertyBag stored(QJsonObject{
-        {"animate", 9},
-        {"nrLoops", 4},
-        {"bkColor", 0x123456},
-        {"minDelay", 20},
-        {"fileLen", gif.size() - 1},
-        {"fileData", QJsonObject{{"bytes", QString::fromLatin1(gif.toBase64())}}},
-    });
+    const auto data = [](const QByteArray& b) {
+        return QJsonObject{{"bytes", QString::fromLatin1(b.toBase64())}};
+    };
+    const platform::PropertyBag stored(QJsonObject{{"animate", 9},
+                                                   {"nrLoops", 4},
+                                                   {"bkColor", 0x123456},
+                                                   {"minDelay", 20},
+                                                   {"fileLen", gif.size() - 1},
+                                                   {"fileData", data(gif)}});
     ViewFixture g;
     for (const char* taken : {"~tLV(0).gif", "~tLV(1).gif", "~tLV(3).gif"})
         g.write(taken, "someone else's");
@@ -272,14 +258,10 @@ TEST(GifPersist, EmbeddedFileComesBackAnimating) {
     }
     EXPECT_FALSE(QFileInfo::exists(copy));
     // Embedded data that does not load leaves no file behind.
-    g.view.readProperties(platform::PropertyBag(QJsonObject{
-        {"fileLen", 24},
-        {"fileData",
-         QJsonObject{
-             {"bytes", QString::fromLatin1(QByteArray("GIF89a but nothing after").toBase64())}}},
-    }));
+    g.view.readProperties(platform::PropertyBag(
+        QJsonObject{{"fileLen", 24}, {"fileData", data("GIF89a but nothing after")}}));
     EXPECT_EQ(g.view.gifFrameCount(), 0);
-    EXPECT_EQ(fileCount(g.folder), 4);
+    EXPECT_EQ(raw::names(g.folder.path()).size(), 4);
     EXPECT_EQ(g.folder.read("~tLV(0).gif"), "someone else's");
 }
 
@@ -305,5 +287,57 @@ TEST(GifPersist, StoredTextRestoresWithoutAskingForAResize) {
         EXPECT_TRUE(f.host.resizes.isEmpty()) << c.json;
         EXPECT_FLOAT_EQ(f.view.scaleX(), c.stretch ? 40.0f / 3 : 1) << c.json;
         EXPECT_FLOAT_EQ(f.view.scaleY(), c.stretch ? 10.0f : 1) << c.json;
+    }
+}
+
+TEST(GifView, BorderStylesAndAutoSizeSizeTheWidget) {
+    TempFolder dir;
+    const QString file = dir.write("a.gif", frames(2, -1, 6, 4));
+    for (const auto& [style, border] : {std::pair{0, 0}, {1, 2}, {2, 4}, {3, 4}}) {
+        GifView w;
+        w.setBorderStyle(style);
+        ASSERT_TRUE(w.loadGif(file));
+        EXPECT_EQ(w.size(), QSize(6 + border, 4 + border)) << style;
+    }
+}
+
+TEST(GifView, ShowsTheSurfaceInsideItsBorderAndRaisesTheEvents) {
+    TempFolder dir;
+    GifView w;
+    w.setBorderStyle(1);
+    w.setAutoSize(false);
+    w.setStretch(2);
+    w.resize(14, 10);
+    w.show();
+    const QByteArray gif = patches(6, 4, {{1, 10, {0, 0, 6, 4}, 2}, {1, 10, {0, 0, 3, 2}, 0}});
+    ASSERT_TRUE(w.loadGif(dir.write("a.gif", gif)));
+    QSignalSpy progress(&w, &GifView::animationProgress);
+    w.setAnimate(true);
+    w.view().advanceAnimation();
+    w.view().advanceAnimation();
+    ASSERT_EQ(progress.count(), 2);
+    EXPECT_EQ(progress.at(1).at(0).toInt(), 2);
+    const QImage shot = w.grab().toImage();
+    EXPECT_EQ(shot.pixel(1, 1) | 0xFF000000u, kRed);    // frame 2, scaled 2×
+    EXPECT_EQ(shot.pixel(12, 8) | 0xFF000000u, kBlue);  // frame 1 still there
+    EXPECT_NE(shot.pixel(0, 0) | 0xFF000000u, kRed);    // the border line
+    w.unloadGif(true);
+    EXPECT_FALSE(w.animate());
+}
+
+TEST(GifView, StaticPictureFillsTheControlOnlyWhenStretching) {
+    TempFolder dir;
+    const QString file = dir.write(
+        "one.gif", GifBuilder(2, 1, fourColours()).control(0, 5).image(0, 0, 2, 1, {0, 2}).bytes());
+    for (int stretch : {0, 2}) {
+        GifView w;
+        w.setAutoSize(false);
+        w.setBackColor(0);
+        w.setStretch(stretch);
+        w.resize(8, 4);
+        ASSERT_TRUE(w.loadGif(file));
+        const QImage shot = w.grab().toImage();
+        EXPECT_EQ(shot.pixel(0, 0) | 0xFF000000u, kRed) << stretch;
+        EXPECT_EQ(shot.pixel(7, 3) | 0xFF000000u, stretch ? kBlue : kBlack) << stretch;
     }
 }

@@ -61,8 +61,7 @@ TEST(GifWalk, PositionsAroundAComment) {
     EXPECT_EQ(walk->frames[1].framePosition(GifFrame::kStart), secondStart);
 }
 
-// How many frames a walk finds (-1: the file is refused), and the loop count it reads: a
-// looping block counts before the first image only, and with a sub-block of 3.
+// Frames found (-1: refused); a looping block counts before the first image, sub-block 3.
 TEST(GifWalk, FramesAndLoopCount) {
     const auto image = [](GifBuilder& b) -> GifBuilder& {
         return b.image(0, 0, 2, 2, solid(2, 2, 0));
@@ -76,10 +75,7 @@ TEST(GifWalk, FramesAndLoopCount) {
         }
         return b.bytes();
     };
-    QByteArray upper = frames(2);
-    upper.replace(0, 6, "GIF89A");
-    QByteArray wrong = frames(2);
-    wrong[2] = 'X';
+    const auto signedAs = [](const char* s) { return frames(2).replace(0, 6, s); };
     GifBuilder gif87(2, 2, fourColours(), 0, "GIF87a"), bare(2, 2, fourColours()),
         bareSecond(2, 2, fourColours()), twoControls(2, 2, fourColours());
     image(image(bare));
@@ -99,9 +95,9 @@ TEST(GifWalk, FramesAndLoopCount) {
         {"no block, several frames", looped(-1, 0), 2, 0},
         {"no block, one frame", looped(-1, 0, 3, 1), 1, -1},
         {"trailer without images", GifBuilder(8, 8, fourColours()).bytes(), 0},
-        {"signature case ignored", upper, 2},
+        {"signature case ignored", signedAs("GIF89A"), 2},
         {"gif87a", image(gif87).bytes(), 1},
-        {"wrong signature", wrong, -1},
+        {"wrong signature", signedAs("GIX89a"), -1},
         {"zero padding and unknown blocks skipped",
          GifBuilder(2, 2, fourColours()).raw(QByteArray("\x00\x00\x77\x02xx\x00", 7)).bytes(), 0},
         {"second image without control extension", bare.bytes(), -1},
@@ -157,13 +153,10 @@ TEST(GifDocument, FramesDecodeAtTheirOwnSizeWithOrWithoutAControlExtension) {
         stripes[i] = static_cast<std::uint8_t>((i % 12) < 6 ? 0 : 2);
     for (std::size_t i = 0; i < checks.size(); ++i)
         checks[i] = static_cast<std::uint8_t>(i % 2);
+    GifBuilder twoSizes(10, 4, fourColours());
+    twoSizes.control(0, 1).image(5, 0, 12, 3, stripes).control(0, 1, 1).image(2, 2, 2, 6, checks);
     GifDocument doc;
-    ASSERT_TRUE(doc.load(dir.write("a.gif", GifBuilder(10, 4, fourColours())
-                                                .control(0, 1)
-                                                .image(5, 0, 12, 3, stripes)
-                                                .control(0, 1, 1)
-                                                .image(2, 2, 2, 6, checks)
-                                                .bytes())));
+    ASSERT_TRUE(doc.load(dir.write("a.gif", twoSizes.bytes())));
     // The width and height count, not the offsets.
     EXPECT_EQ(QSize(doc.info().logicalWidth, doc.info().logicalHeight), QSize(12, 6));
     const QImage wide = doc.frameImage(1);
@@ -189,8 +182,7 @@ TEST(GifDocument, FramesDecodeAtTheirOwnSizeWithOrWithoutAControlExtension) {
     EXPECT_EQ(doc.frameImage(2).pixel(1, 1), kBlue);
 }
 
-// These files start the fuzzer's corpus; a sample that no longer walks would start it off
-// with noise.
+// These files start the fuzzer's corpus, which must not start off with noise.
 TEST(GifWalk, StoredSampleFilesWalk) {
     const QDir data(QStringLiteral(QT_TESTCASE_SOURCEDIR "/data"));
     const QStringList files = data.entryList({QStringLiteral("*.gif")}, QDir::Files);

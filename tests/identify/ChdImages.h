@@ -11,8 +11,7 @@ inline void putBig(QByteArray& bytes, int at, quint64 value, int count) {
         bytes[at + i] = char(value & 0xFF);
 }
 
-// A CHD of `version` whose header carries `sha1`, followed by a body for its map and
-// metadata offsets to point into.
+// A CHD of `version` whose header carries `sha1`, then a body for its offsets to point into.
 inline QByteArray chd(int version, const QByteArray& sha1, int bodyBytes = 256) {
     const int length = version == 3 ? 120 : version == 4 ? 108 : 124;
     const int sha1At = version == 3 ? 80 : version == 4 ? 48 : 84;

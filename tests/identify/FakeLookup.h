@@ -1,7 +1,6 @@
 #pragma once
 
-// A checksum index in memory: entries by (size, CRC-32), and a generation the test moves on
-// when it changes them.
+// A checksum index in memory, by (size, CRC-32), with a generation moved on at each change.
 
 #include "identify/Identification.h"
 

@@ -2,6 +2,7 @@
 #include "identify/GameIdentifier.h"
 
 #include "FakeLookup.h"
+#include "support/FakeFolderIdentifier.h"
 #include "support/RawFiles.h"
 #include "support/SevenZipBuilder.h"
 #include "support/TempFolder.h"
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 #include <thread>
 
 using identify::ChecksumCache;
@@ -39,8 +41,7 @@ struct Pass {
     int reads = 0;
 };
 
-// A library database on disk with a cache over it, opened again as a new launcher would,
-// and an index in memory.
+// A library database on disk with a cache over it (reopened as a new launcher would).
 struct World {
     World() { reopen(); }
     ~World() { close(); }
@@ -65,16 +66,19 @@ struct World {
         sqlite3_finalize(s);
         return paths;
     }
-    // One look at the paths by a new identifier. With a folder, the paths are names in it,
-    // handed over as the window hands a listed folder.
+    // One look by a new identifier; with `within`, the paths are names in that folder.
     Pass look(const QStringList& paths, const QString& within = {}, qsizetype slice = 0) {
         GameIdentifier identifier(lookup, cache.get());
         if (slice > 0) identifier.setSliceSize(slice);
+        return run(identifier, paths, within);
+    }
+    static Pass run(GameIdentifier& identifier, const QStringList& paths,
+                    const QString& within = {}) {
         Pass pass;
         pass.answers.resize(size_t(paths.size()));
         const auto each = [&](int i, const Identification& id) {
             pass.order.push_back(i);
-            pass.answers[size_t(i)] = id;
+            pass.answers.at(size_t(i)) = id;
             return true;
         };
         within.isEmpty() ? identifier.identify(paths, each)
@@ -118,8 +122,7 @@ TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwiceAndIsAnsweredFirst) {
     EXPECT_FALSE(first.answers[4].problem.isEmpty());
     EXPECT_EQ(first.reads, 5 + 2);  // two needed their SHA-1 as well
 
-    // Kept by path: the folder's names find the same rows; kept answers come before a new
-    // file's.
+    // Kept by path, found again by the folder's names; kept answers come before new files'.
     w.reopen();
     QStringList names{"new.a26"};
     w.folder.write("roms/new.a26", kOther + "new");
@@ -135,8 +138,7 @@ TEST(ChecksumCache, AnUnchangedFileIsNeverReadTwiceAndIsAnsweredFirst) {
             << i;
 }
 
-// Changed before a look, or while it reads the file (then answered with the reason but not
-// kept, so that the next look reads it again).
+// Changed before a look, or while read (then answered with a reason, not kept).
 TEST(ChecksumCache, AChangedFileIsReadAgain) {
     using Change = std::function<void(TempFolder&, const QString&)>;
     struct Case {
@@ -201,11 +203,7 @@ TEST(ChecksumCache, AChangedFileIsReadAgain) {
                     c.change(w.folder, paths[1]);
             });
         }
-        std::vector<Identification> answers(3);
-        identifier.identify(paths, [&](int i, const Identification& id) {
-            answers[size_t(i)] = id;
-            return true;
-        });
+        const std::vector<Identification> answers = World::run(identifier, paths).answers;
         EXPECT_EQ(answers[1].problem.isEmpty(), !c.whileRead) << answers[1].problem.toStdString();
         EXPECT_EQ(answers[1].verdict, c.whileRead ? Verdict::Unknown : Verdict::Verified);
         EXPECT_TRUE(answers[0].problem.isEmpty());
@@ -227,7 +225,15 @@ TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing
         w.folder.write("roms/z.zip", zipbuild::build({{"z.a26", kOther}}).bytes),
         // A 7z's members are summed as it is unpacked, once per version of the file.
         w.folder.write("roms/s.7z", support::sevenZip({{"s.bin", kOther}}))};
-    FakeLookup& lookup = w.lookup;
+    // An index of the two contents with those SHA-1s.
+    const auto index = [&w](QByteArray game, QByteArray other, identify::DumpStatus status) {
+        return [&w, game, other, status] {
+            w.lookup.clear();
+            w.lookup.add(kGame, "pitfall", game);
+            w.lookup.add(kOther, "other", other, status);
+        };
+    };
+    constexpr auto Good = identify::DumpStatus::Good;
     struct Step {
         const char* what;
         std::function<void()> change;
@@ -237,18 +243,9 @@ TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing
     const Step steps[] = {
         {"an empty index", [] {}, 3, Verdict::Unknown, Verdict::Unknown},
         {"entries without SHA-1: the kept CRCs answer",
-         [&] {
-             lookup.add(kGame, "pitfall", {});
-             lookup.add(kOther, "other", {}, identify::DumpStatus::BadDump);
-         },
-         0, Verdict::Verified, Verdict::BadDump},
+         index({}, {}, identify::DumpStatus::BadDump), 0, Verdict::Verified, Verdict::BadDump},
         {"entries with SHA-1: each file but the 7z read once more for it",
-         [&] {
-             lookup.clear();
-             lookup.add(kGame, "pitfall", sha1Of(kGame));
-             lookup.add(kOther, "other", sha1Of(kGame));
-         },
-         2, Verdict::Verified, Verdict::CrcOnly},
+         index(sha1Of(kGame), sha1Of(kGame), Good), 2, Verdict::Verified, Verdict::CrcOnly},
         {"the same index again", [] {}, 0, Verdict::Verified, Verdict::CrcOnly},
         {"the kept table in another format: each file read anew, and again for its SHA-1",
          [&] {
@@ -258,13 +255,8 @@ TEST(ChecksumCache, ANewIndexOrFormatIsAnsweredFromTheKeptChecksumsOrFromNothing
              EXPECT_TRUE(w.cache->ok());
          },
          5, Verdict::Verified, Verdict::CrcOnly},
-        {"a new index: the SHA-1s are kept too",
-         [&] {
-             lookup.clear();
-             lookup.add(kGame, "pitfall", sha1Of(kOther));
-             lookup.add(kOther, "other", sha1Of(kOther));
-         },
-         0, Verdict::CrcOnly, Verdict::Verified},
+        {"a new index: the SHA-1s are kept too", index(sha1Of(kOther), sha1Of(kOther), Good), 0,
+         Verdict::CrcOnly, Verdict::Verified},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
@@ -289,8 +281,7 @@ TEST(ChecksumCache, ALongListKeepsEachFileToItsOwnAnswer) {
     // The folder's names sort apart around a folder within it.
     paths << w.folder.write("roms/sub/s.a26", "s") << w.folder.write("roms/zz.a26", "zz");
     EXPECT_EQ(w.look(paths).reads, 2502);
-    // Every third file changes: only those are read again, a slice of the folder at a time,
-    // each slice finding its own kept files, up to its last.
+    // Every third file changes: only those are read again, slice by slice.
     for (int i = 0; i < 2500; i += 3)
         w.folder.touch(QStringLiteral("roms/%1.a26").arg(i),
                        QDateTime::currentDateTime().addDays(-1));
@@ -310,14 +301,11 @@ TEST(ChecksumCache, ALongListKeepsEachFileToItsOwnAnswer) {
 
 // The threads of this process.
 int threadCount() {
-    return int(QDir(QStringLiteral("/proc/self/task"))
-                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                   .size());
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    return int(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
-// Whether the process is back to `before` threads. A joined thread can stay listed for a
-// moment while the kernel finishes tearing it down, so a few looks are allowed; one still
-// waiting for work would be listed for ever.
+// Whether the process is back to `before` threads (a joined one may linger a moment).
 bool backTo(int before) {
     for (int look = 0; look < 1000; ++look) {
         if (threadCount() == before) return true;
@@ -326,9 +314,7 @@ bool backTo(int before) {
     return false;
 }
 
-// Files are read ahead on other threads and answered in the order they finish; whatever the
-// order, each index must be answered once, with its own file's answer, whether it was never
-// read, kept but needing a SHA-1 for a new index, a zip, or unreadable.
+// Read ahead and answered as they finish: each index once, with its own file's answer.
 TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
     World w;
     QStringList paths, keptBefore;
@@ -357,32 +343,23 @@ TEST(FirstRead, EveryIndexIsAnsweredOnceWithItsOwnAnswer) {
     expected.push_back(expected[5]);
 
     for (const char* look : {"first", "again"}) {
-        std::vector<int> times(size_t(paths.size()));
-        std::vector<Identification> answers(size_t(paths.size()));
-        GameIdentifier identifier(w.lookup, w.cache.get());
-        identifier.identify(paths, [&](int i, const Identification& id) {
-            ++times.at(size_t(i));
-            answers[size_t(i)] = id;
-            return true;
-        });
+        const Pass pass = w.look(paths);
+        const std::set<int> answered(pass.order.begin(), pass.order.end());
+        EXPECT_EQ(pass.order.size(), answered.size()) << look;
+        EXPECT_EQ(answered.size(), size_t(paths.size())) << look;
         for (int i = 0; i < paths.size(); ++i) {
-            const Identification& id = answers[size_t(i)];
-            EXPECT_EQ(times[size_t(i)], 1) << look << " " << i;
+            const Identification& id = pass.answers[size_t(i)];
             EXPECT_EQ(id.verdict, expected[size_t(i)]) << look << " " << i;
             EXPECT_EQ(id.problem.isEmpty(), i % 4 != 3) << look << " " << i;
             if (!id.matches.empty()) {
                 EXPECT_EQ(id.matches[0].software, QString::number(i == 48 ? 5 : i)) << look;
             }
         }
-        if (look[0] == 'a') {
-            EXPECT_EQ(identifier.filesRead(), 0);
-        }
+        EXPECT_EQ(pass.reads == 0, look[0] == 'a');
     }
 }
 
-// A stop anywhere: nothing more is handed on, nothing read after it is kept (the next look
-// reads exactly the files not answered), and no reading thread is left. A 7z's unpacking
-// stops too.
+// A stop hands on nothing more, keeps nothing read after it, leaves no thread; 7z too.
 TEST(FirstRead, AStopHandsOnNothingMoreAndKeepsNothingMore) {
     for (const int stopAfter : {1, 2, 3, 7, 19}) {
         SCOPED_TRACE(stopAfter);
@@ -430,14 +407,10 @@ TEST(FirstRead, AStopHandsOnNothingMoreAndKeepsNothingMore) {
 
 // A row cut short or overlong, or a count past what it holds, is no answer.
 TEST(ChecksumCache, DamagedBlobsAreNoBlobs) {
-    Identification answer;
-    answer.verdict = Verdict::CrcOnly;
-    answer.member = QStringLiteral("g\u00e9.a26");
-    identify::RomEntry e;
-    e.software = "pitfall";
-    e.sha1 = sha1Of(kGame);
-    e.status = identify::DumpStatus::BadDump;
-    answer.matches = {e, e};
+    Identification answer = fakes::identification(Verdict::CrcOnly, "p.a26", "g\u00e9.a26");
+    answer.matches[0].sha1 = sha1Of(kGame);
+    answer.matches[0].status = identify::DumpStatus::BadDump;
+    answer.matches.push_back(answer.matches[0]);
     const QByteArray blob = ChecksumCache::encodeAnswer(answer);
     const std::optional<Identification> back = ChecksumCache::decodeAnswer(blob);
     ASSERT_TRUE(back);

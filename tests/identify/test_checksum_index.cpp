@@ -1,14 +1,17 @@
+#include "identify/ChecksumDb.h"
 #include "identify/ChecksumIndex.h"
 
 #include "library/LibraryDb.h"
 #include "support/OtherUser.h"
 #include "support/QtPrinters.h"
+#include "support/RawSqlite.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,8 +51,7 @@ protected:
             out.append(e.source + "/" + e.software);
         return out;
     }
-    // Moves a file's time to a fixed point, to the nanosecond, so a rewrite can keep or
-    // change it at will.
+    // Sets a file's time to the nanosecond, so a rewrite can keep or change it.
     void setTime(const QString& relative, int second, long nanoseconds = 0) {
         const struct timespec times[2] = {{1'600'000'000 + second, 0},
                                           {1'600'000'000 + second, nanoseconds}};
@@ -135,8 +137,7 @@ TEST_F(ChecksumIndexTest, ReadsASourceAgainOnlyWhenItsSizeOrTimeChanged) {
     }
 }
 
-// A source that cannot be opened is said, and read once it can be, its size and time the
-// same. Root opens every file, so as root the test runs as another user.
+// Said while it cannot be opened, read once it can; root opens all, so runs as another user.
 TEST(ChecksumIndexUnreadable, ASourceIsReadOnceItCanBeOpened) {
     const auto body = [] {
         TempFolder folder;
@@ -174,8 +175,7 @@ TEST_F(ChecksumIndexTest, AMalformedSourceKeepsNoneAndIsToldUntilItChanges) {
     EXPECT_EQ(names(16, 1), QStringList{"g/g1"});
     const qint64 generation = index->generation();
 
-    // Not read again while unchanged (a repair keeping size and time goes unseen), but told
-    // again each time: the message says the state of the source, not an event.
+    // Unchanged: not read again (a repair keeping size and time goes unseen), but told again.
     const QByteArray repaired = list("bad", {{"x2", 16, 1}, {"x3", 16, 1}}).left(broken.size());
     dats.write("bad.xml", QByteArray(repaired).replace("x3", "y3"));
     setTime("bad.xml", 1);
@@ -208,8 +208,7 @@ TEST_F(ChecksumIndexTest, StoppingKeepsWhatWasReadAndDropsNothing) {
     dats.write("b.xml", list("b", {{"b1", 16, 1}}));
     const QString other = data.write("other.xml", list("o", {{"o1", 16, 1}}));
     ASSERT_EQ(refresh({other}), QStringList());
-    // Stops after the first of three: a.xml is in, b.xml not yet, other.xml (not among the
-    // sources this time) is not dropped by a walk that did not end.
+    // Stops after a.xml; other.xml is not dropped by a walk that did not end.
     EXPECT_EQ(index->refresh({{dats.path()}}, [](int, int) { return false; }), QStringList());
     QStringList found = names(16, 1);
     found.sort();  // the two share a place: one from each walk
@@ -218,9 +217,7 @@ TEST_F(ChecksumIndexTest, StoppingKeepsWhatWasReadAndDropsNothing) {
     EXPECT_EQ(names(16, 1), (QStringList{"a/a1", "b/b1"}));
 }
 
-// The ROMs of one source cross to the writer in several pieces once there are thousands of
-// them or megabytes of text: an entry split between two pieces, and the source after, must
-// keep their own texts.
+// ROMs reach the writer in pieces: an entry split between two must keep its own texts.
 TEST_F(ChecksumIndexTest, KeepsEveryRomsTextsAcrossALargeSource) {
     constexpr int kRoms = 9000;
     QByteArray doc =
@@ -261,9 +258,8 @@ TEST_F(ChecksumIndexTest, ANewLayoutMakesTheTablesAgainWithANewGeneration) {
     ASSERT_EQ(refresh({dats.path()}), QStringList());
     const qint64 before = index->generation();
     index.reset();
-    ASSERT_EQ(sqlite3_exec(db.handle(), "UPDATE checksum_format SET version = 0", nullptr, nullptr,
-                           nullptr),
-              SQLITE_OK);
+    ASSERT_TRUE(
+        RawSqlite(data.file("library.sqlite3")).exec("UPDATE checksum_format SET version = 0"));
     index.emplace(db.handle());
     ASSERT_TRUE(index->ok());
     EXPECT_TRUE(names(16, 1).isEmpty());
@@ -277,6 +273,52 @@ TEST_F(ChecksumIndexTest, ANewLayoutMakesTheTablesAgainWithANewGeneration) {
     ChecksumIndex other(second.handle());
     EXPECT_EQ(other.generation(), index->generation());
     EXPECT_EQ(other.entries(16, 1).size(), 1u);
+}
+
+using Value = std::optional<QByteArray>;
+
+// Sets an environment variable for one row and puts the old value back.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const Value& value) : m_name(name) {
+        if (qEnvironmentVariableIsSet(name)) m_old = qgetenv(name);
+        set(value);
+    }
+    ~ScopedEnv() { set(m_old); }
+    void set(const Value& value) {
+        value ? (void)qputenv(m_name, *value) : (void)qunsetenv(m_name);
+    }
+    const char* m_name;
+    Value m_old;
+};
+
+TEST(StandardSources, FollowTheDataFoldersTheEmulatorFolderAndTheCacheHome) {
+    struct Case {
+        Value dataDirs, dataHome, cacheHome;
+        QString emulatorFolder;
+        QStringList sources;
+        QString cache;
+    };
+    const QString local = QDir::homePath() + "/.local/share/Rombard/dats";
+    const QString usr = "/usr/local/share/games/mame/hash", share = "/usr/share/games/mame/hash";
+    const QString cache = QDir::homePath() + "/.cache/Rombard/checksums.sqlite3";
+    // clang-format off
+    const Case cases[] = {
+        {"/a:/b/:/a", "/h", "/var/tmp/c", "/emu",
+         {"/a/games/mame/hash", "/b/games/mame/hash", "/h/Rombard/dats", "/emu/dats"},
+         "/var/tmp/c/Rombard/checksums.sqlite3"},
+        // Unset, empty or relative: the freedesktop defaults.
+        {std::nullopt, std::nullopt, std::nullopt, "", {usr, share, local}, cache},
+        {"", "", "", "/e", {usr, share, local, "/e/dats"}, cache},
+        {"", "", "relative/c", "", {usr, share, local}, cache},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs), home("XDG_DATA_HOME", c.dataHome),
+            cacheHome("XDG_CACHE_HOME", c.cacheHome);
+        EXPECT_EQ(identify::Sources::standard(c.emulatorFolder).paths, c.sources);
+        EXPECT_EQ(identify::ChecksumDb::defaultFile(), c.cache);
+    }
 }
 
 }  // namespace

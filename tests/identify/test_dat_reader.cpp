@@ -50,36 +50,35 @@ const char* const kSha = "cf0efc58ffc8ae2ac49d96177cc8b3e299e95160";
 TEST(DatReader, ReadsBothFormatsRomByRom) {
     struct Case {
         const char* what;
+        qint64 noDump, malformed;
         QByteArray document;
         QStringList expected;
-        qint64 noDump = 0;
-        qint64 malformed = 0;
     };
-    const QByteArray sha(kSha);
-    const QString shaHex = QString::fromLatin1(kSha);
+    const QString sha = QString::fromLatin1(kSha);
     TempFolder folder;
     // Were the DTD read, its default would give the ROM a CRC.
     const QString dtd = folder.write("list.dtd", "<!ATTLIST rom crc CDATA \"12345678\">");
     const QByteArray shortEntry =
         "<software name=\"s\"><rom name=\"r\" size=\"1\" crc=\"00000001\"/></software>";
     const qint64 shortCount = 2 * DatReader::kMaxTokenBytes / shortEntry.size();
+    // clang-format off
     const Case cases[] = {
         {"a software list, its name from the root, sizes in hex and decimal, CRCs in any case",
+         0, 0,
          "<?xml version=\"1.0\"?>\n<!DOCTYPE softwarelist SYSTEM \"softwarelist.dtd\">\n"
          "<softwarelist name=\"a2600\" description=\"Atari 2600 cartridges\">\n"
          " <software name=\"adventp\" supported=\"yes\">\n"
          "  <description>Adventure &amp; More</description><year>2003</year>\n"
          "  <publisher>Homebrew</publisher>\n"
          "  <part name=\"cart\" interface=\"a2600_cart\"><dataarea name=\"rom\" size=\"8192\">\n"
-         "   <rom name=\"a.bin\" size=\"0x1000\" crc=\"0A25900B\" sha1=\"" +
-             sha.toUpper() +
-             "\"/>\n"
-             "   <rom name=\"b.bin\" size=\"4096\" crc=\"ffffffff\" offset=\"0x1000\"/>\n"
-             "  </dataarea></part>\n </software>\n</softwarelist>\n",
-         {"a2600|adventp|Adventure & More|2003|Homebrew|a.bin|4096|0a25900b|" + shaHex + "|good",
+         "   <rom name=\"a.bin\" size=\"0x1000\" crc=\"0A25900B\" "
+         "sha1=\"CF0EFC58FFC8AE2AC49D96177CC8B3E299E95160\"/>\n"
+         "   <rom name=\"b.bin\" size=\"4096\" crc=\"ffffffff\" offset=\"0x1000\"/>\n"
+         "  </dataarea></part>\n </software>\n</softwarelist>\n",
+         {"a2600|adventp|Adventure & More|2003|Homebrew|a.bin|4096|0a25900b|" + sha + "|good",
           "a2600|adventp|Adventure & More|2003|Homebrew|b.bin|4096|ffffffff||good"}},
         // Each broken value once: the parsing itself is tabled below.
-        {"bad dumps kept, no dumps and load instructions left out, broken values counted",
+        {"bad dumps kept, no dumps and load instructions left out, broken values counted", 1, 7,
          "<softwarelist name=\"l\"><software name=\"s\"><part><dataarea>"
          "<rom name=\"bad.bin\" size=\"16\" crc=\"00000001\" status=\"baddump\"/>"
          "<rom size=\"0x8000\" offset=\"0x8000\" loadflag=\"continue\"/>"
@@ -89,53 +88,44 @@ TEST(DatReader, ReadsBothFormatsRomByRom) {
          "<rom name=\"notHex.bin\" size=\"16\" crc=\"0000000g\"/>"
          "<rom name=\"neg.bin\" size=\"-16\" crc=\"00000003\"/>"
          "<rom name=\"hugehex.bin\" size=\"0x10000000000000000\" crc=\"00000004\"/>"
-         "<rom name=\"shortsha.bin\" size=\"16\" crc=\"00000005\" sha1=\"" +
-             sha.left(39) +
-             "\"/>"
-             "<rom size=\"16\" crc=\"00000006\"/>"
-             "<rom name=\"max.bin\" size=\"0x7fffffffffffffff\" crc=\"00000007\"/>"
-             "</dataarea></part></software></softwarelist>",
-         {"l|s||||bad.bin|16|00000001||bad", "l|s||||max.bin|9223372036854775807|00000007||good"},
-         1,
-         7},
+         "<rom name=\"shortsha.bin\" size=\"16\" crc=\"00000005\" "
+         "sha1=\"cf0efc58ffc8ae2ac49d96177cc8b3e299e9516\"/>"
+         "<rom size=\"16\" crc=\"00000006\"/>"
+         "<rom name=\"max.bin\" size=\"0x7fffffffffffffff\" crc=\"00000007\"/>"
+         "</dataarea></part></software></softwarelist>",
+         {"l|s||||bad.bin|16|00000001||bad", "l|s||||max.bin|9223372036854775807|00000007||good"}},
         {"a Logiqx DAT: the header names it, games and machines, manufacturer as publisher, "
-         "texts after the ROMs",
+         "texts after the ROMs", 1, 0,
          "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile PUBLIC \"-//Logiqx//DTD ROM Management "
          "Datafile//EN\" \"http://www.logiqx.com/Dats/datafile.dtd\">\n"
          "<datafile><header><name>My Set</name><description>d</description></header>\n"
          "<game name=\"g1\"><description>Game One</description><year>1982</year>"
-         "<manufacturer>Maker</manufacturer>"
-         "<rom name=\"g1.a26\" size=\"2048\" crc=\"12345678\" md5=\"x\" sha1=\"" +
-             sha +
-             "\"/></game>\n"
-             "<machine name=\"m1\"><rom name=\"m1.bin\" size=\"1\" crc=\"AbCdEf01\"/>"
-             "<description>Machine One</description></machine>\n"
-             "<game name=\"g2\"><rom name=\"g2.bin\" size=\"2\" crc=\"00000000\" "
-             "status=\"nodump\"/><rom name=\"g2b.bin\" size=\"2\" crc=\"00000001\" "
-             "status=\"verified\"/></game></datafile>",
-         {"My Set|g1|Game One|1982|Maker|g1.a26|2048|12345678|" + shaHex + "|good",
+         "<manufacturer>Maker</manufacturer><rom name=\"g1.a26\" size=\"2048\" crc=\"12345678\" "
+         "md5=\"x\" sha1=\"cf0efc58ffc8ae2ac49d96177cc8b3e299e95160\"/></game>\n"
+         "<machine name=\"m1\"><rom name=\"m1.bin\" size=\"1\" crc=\"AbCdEf01\"/>"
+         "<description>Machine One</description></machine>\n"
+         "<game name=\"g2\"><rom name=\"g2.bin\" size=\"2\" crc=\"00000000\" "
+         "status=\"nodump\"/><rom name=\"g2b.bin\" size=\"2\" crc=\"00000001\" "
+         "status=\"verified\"/></game></datafile>",
+         {"My Set|g1|Game One|1982|Maker|g1.a26|2048|12345678|" + sha + "|good",
           "My Set|m1|Machine One|||m1.bin|1|abcdef01||good",
-          "My Set|g2||||g2b.bin|2|00000001||good"},
-         1},
-        {"a DAT without a header takes the name it is given",
+          "My Set|g2||||g2b.bin|2|00000001||good"}},
+        {"a DAT without a header takes the name it is given", 0, 0,
          "<datafile><game name=\"g\"><rom name=\"r\" size=\"1\" crc=\"00000001\"/></game>"
          "</datafile>",
          {"fallback|g||||r|1|00000001||good"}},
         {"a software list's <software> inside <datafile> or a <game> in a list is not an entry",
-         "<softwarelist name=\"l\"><game name=\"g\"><rom name=\"r\" size=\"1\" "
-         "crc=\"00000001\"/></game></softwarelist>",
-         {}},
-        {"twice the token bound on one line, in short entries",
+         0, 0,
+         "<softwarelist name=\"l\"><game name=\"g\"><rom name=\"r\" size=\"1\" crc=\"00000001\"/>"
+         "</game></softwarelist>", {}},
+        {"twice the token bound on one line, in short entries", 0, 0,
          "<softwarelist name=\"x\">" + shortEntry.repeated(shortCount) + "</softwarelist>",
          QStringList(shortCount, "x|s||||r|1|00000001||good")},
-        {"the document's DTD is never loaded",
-         "<!DOCTYPE softwarelist SYSTEM \"file://" + dtd.toUtf8() +
-             "\"><softwarelist name=\"x\"><software name=\"s\"><rom name=\"r\" size=\"1\"/>"
-             "</software></softwarelist>",
-         {},
-         0,
-         1},
+        {"the document's DTD is never loaded", 0, 1,
+         "<!DOCTYPE softwarelist SYSTEM \"file://" + dtd.toUtf8() + "\"><softwarelist name=\"x\">"
+         "<software name=\"s\"><rom name=\"r\" size=\"1\"/></software></softwarelist>", {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Read r = readText(c.document);
@@ -168,8 +158,7 @@ TEST(DatReader, TellsTheFormatNumbersEntriesApartAndStopsWhenAsked) {
     EXPECT_FALSE(stopped.summary.ok);
 }
 
-// Bytes made as they are read: a prefix, then `filler` repeated up to `size` bytes in all.
-// Reading stops well before a gigabyte, or the test would take minutes.
+// A prefix, then `filler` up to `size` bytes, made as they are read.
 class LazyDevice : public QIODevice {
 public:
     LazyDevice(QByteArray prefix, QByteArray filler, qint64 size)
@@ -205,44 +194,38 @@ TEST(DatReader, RefusesHostileDocumentsWithAProblemNamingTheLine) {
     const QByteArray secretUrl = "file://" + secret.toUtf8();
     struct Case {
         const char* what;
-        QByteArray document;
         const char* problem;  // a part of the message
+        QByteArray document;
     };
     QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE softwarelist [\n<!ENTITY l0 \"lol\">\n";
     for (int i = 1; i < 10; ++i)
         laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" +
                   QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">\n";
     laughs += "]>\n<softwarelist name=\"x\"><software name=\"&l9;\"/></softwarelist>";
-    QByteArray deep = "<softwarelist name=\"x\">";
-    deep += QByteArray("<a>").repeated(2000);
+    const QByteArray deep = "<softwarelist name=\"x\">" + QByteArray("<a>").repeated(2000);
     const Case cases[] = {
-        {"billion laughs", laughs, "declares the entity \"l0\""},
-        {"an external entity",
+        {"billion laughs", "declares the entity \"l0\"", laughs},
+        {"an external entity", "declares the entity \"e\"",
          "<!DOCTYPE softwarelist [<!ENTITY e SYSTEM \"" + secretUrl +
-             "\">]><softwarelist name=\"x\">&e;</softwarelist>",
-         "declares the entity \"e\""},
-        {"an external parameter entity",
+             "\">]><softwarelist name=\"x\">&e;</softwarelist>"},
+        {"an external parameter entity", "declares the entity \"p\"",
          "<!DOCTYPE softwarelist [<!ENTITY % p SYSTEM \"" + secretUrl +
-             "\"> %p;]><softwarelist name=\"x\"/>",
-         "declares the entity \"p\""},
-        {"truncated",
+             "\"> %p;]><softwarelist name=\"x\"/>"},
+        {"truncated", "line 1:",
          "<softwarelist name=\"x\"><software name=\"s\"><rom name=\"r\" size=\"1\" "
-         "crc=\"00000001\"/></software><software name=\"t\"><rom name=\"q\" si",
-         "line 1:"},
-        {"not XML", "clrmamepro (\n\tname \"Set\"\n)\n", "line 1:"},
-        {"another XML document", "<html><body/></html>", "its first element is <html>"},
-        {"empty", "", "line 1:"},
-        {"nested without end", deep, "line 1:"},
-        {"text that is not UTF-8",
+         "crc=\"00000001\"/></software><software name=\"t\"><rom name=\"q\" si"},
+        {"not XML", "line 1:", "clrmamepro (\n\tname \"Set\"\n)\n"},
+        {"another XML document", "its first element is <html>", "<html><body/></html>"},
+        {"empty", "line 1:", ""},
+        {"nested without end", "line 1:", deep},
+        {"text that is not UTF-8", "line 1:",
          "<softwarelist name=\"x\"><software name=\"s\"><description>\xff\xfe</description>"
-         "</software></softwarelist>",
-         "line 1:"},
-        {"too many ROMs in one entry",
+         "</software></softwarelist>"},
+        {"too many ROMs in one entry", "the entry \"big\" holds more than 10000 ROMs",
          "<softwarelist name=\"x\">\n<software name=\"big\">" +
              QByteArray("<rom name=\"r\" size=\"1\" crc=\"00000001\"/>")
                  .repeated(DatReader::kMaxRomsPerEntry + 1) +
-             "</software></softwarelist>",
-         "the entry \"big\" holds more than 10000 ROMs"},
+             "</software></softwarelist>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -255,8 +238,7 @@ TEST(DatReader, RefusesHostileDocumentsWithAProblemNamingTheLine) {
     }
 }
 
-// What one overlong token may cost: the reading ends within kMaxTokenBytes and a little
-// read-ahead of where the token began, however long the input goes on.
+// An overlong token ends the reading within kMaxTokenBytes of where it began.
 TEST(DatReader, BoundsWhatOneTokenMayCost) {
     constexpr qint64 kGigabyte = qint64(1) << 30;
     constexpr qint64 kSlack = qint64(1) << 20;
@@ -287,9 +269,7 @@ TEST(DatReader, BoundsWhatOneTokenMayCost) {
     }
 }
 
-// Texts pass as UTF-8 bytes: a cut never splits a character, and the ends are trimmed of
-// every space a QString would trim, not only ASCII ones. A ROM name too long to keep is no
-// ROM: cut, it would name another file.
+// Cut by UTF-8 characters, trimmed of Unicode spaces; a ROM name too long is no ROM.
 TEST(DatReader, CutsAndTrimsTextsByCharacters) {
     const QString e = QStringLiteral("\u00e9");  // two bytes
     const QString longName = QStringLiteral("a") + e.repeated(DatReader::kMaxFieldBytes);

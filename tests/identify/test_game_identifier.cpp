@@ -1,7 +1,11 @@
+#include "identify/ChecksumCache.h"
+#include "identify/ChecksumIndex.h"
 #include "identify/GameIdentifier.h"
 #include "identify/SevenZip.h"
 
+#include "ChdImages.h"
 #include "FakeLookup.h"
+#include "library/LibraryDb.h"
 #include "support/RawFiles.h"
 #include "support/SevenZipBuilder.h"
 #include "support/TempFolder.h"
@@ -31,8 +35,7 @@ QStringList softwareOf(const Identification& id) {
     return names;
 }
 
-// An entry of a fake index: for which bytes, its software, its SHA-1 (none, the file's own
-// or another file's) and its dump status.
+// A fake index entry: its bytes, software, SHA-1 (none, right, wrong) and dump status.
 enum class Sha { None, Right, Wrong };
 struct Entry {
     const QByteArray& data;
@@ -40,6 +43,12 @@ struct Entry {
     Sha sha1 = Sha::None;
     DumpStatus status = DumpStatus::Good;
 };
+
+// `told` holds `part`, and is empty exactly when `part` is.
+void expectProblem(const QString& told, const char* part) {
+    EXPECT_EQ(told.isEmpty(), !*part) << told.toStdString();
+    EXPECT_TRUE(told.contains(QLatin1String(part))) << told.toStdString();
+}
 
 void addAll(FakeLookup& lookup, const std::vector<Entry>& entries) {
     for (const Entry& e : entries)
@@ -50,10 +59,7 @@ void addAll(FakeLookup& lookup, const std::vector<Entry>& entries) {
                    e.status);
 }
 
-// A plain file, or a zip or a 7z by its members (named like anything but an archive: the
-// content decides). A zip is unpacked only to confirm a SHA-1; an archive that cannot be
-// read, or names a member outside itself, is unknown with a reason. Nothing is ever written
-// beside the file looked at.
+// Archives by content; a bad one is unknown with a reason; nothing is written beside it.
 TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
     using S = Sha;
     constexpr DumpStatus Bad = DumpStatus::BadDump, None = DumpStatus::NoDump;
@@ -159,14 +165,11 @@ TEST(Verdicts, FollowTheEntriesThatMatchAPlainFileOrAnArchivesMembers) {
         EXPECT_EQ(id.verdict, c.verdict);
         EXPECT_EQ(softwareOf(id), c.matches);
         EXPECT_EQ(id.member, c.member);
-        EXPECT_EQ(id.problem.isEmpty(), !*c.problem) << id.problem.toStdString();
-        EXPECT_TRUE(id.problem.contains(QLatin1String(c.problem))) << id.problem.toStdString();
+        expectProblem(id.problem, c.problem);
         if (c.file == kGame) {
             EXPECT_EQ(identifier.filesRead(), c.reads);
         }
-        EXPECT_EQ(QDir(folder.file("roms"))
-                      .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-                  QStringList{"game.a26"});
+        EXPECT_EQ(raw::names(folder.file("roms")), QList<QByteArray>{"game.a26"});
     }
 }
 
@@ -183,6 +186,57 @@ TEST(Verdicts, WhatIsNoRegularFileIsUnknownWithAReason) {
         const QString told = identifier.identify(path).problem;
         EXPECT_TRUE(told.contains(QLatin1String(problem)))
             << path.toStdString() << ": " << told.toStdString();
+    }
+}
+
+// A disc image is known by the SHA-1 in its header, checked against the file's length.
+TEST(Verdicts, ChdImagesAreKnownByTheSha1InTheirHeader) {
+    const QByteArray sha1 = QByteArray::fromHex("00112233445566778899aabbccddeeff00112233");
+    const QByteArray v5 = chdbuild::chd(5, sha1);
+    const auto with = [](QByteArray bytes, int at, quint64 value, int count) {
+        chdbuild::putBig(bytes, at, value, count);
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool known;
+        const char* problem;  // a part of it
+    } cases[] = {
+        {"version 3", chdbuild::chd(3, sha1), true, ""},
+        {"version 4", chdbuild::chd(4, sha1), true, ""},
+        {"version 5", v5, true, ""},
+        {"one byte of the SHA-1 changed", with(v5, 84 + 19, 0x32, 1), false, ""},
+        {"cut inside the header", v5.left(100), false, "cut short"},
+        {"cut after the header", chdbuild::chd(5, sha1, 0), false, "past its end"},
+        {"the metadata where the file ends", chdbuild::chd(5, sha1, 16), false, "past its end"},
+        {"a header length not its version's", with(v5, 8, 120, 4), false, "damaged"},
+        {"a map past the end", with(v5, 40, quint64(1) << 40, 8), false, "past its end"},
+        {"a version not read", with(v5, 12, 2, 4), false, "version 2"},
+    };
+    TempFolder data;
+    const QString list =
+        data.write("psx.xml",
+                   "<softwarelist name=\"psx\"><software name=\"disc\"><part><diskarea>"
+                   "<disk name=\"d\" sha1=\"" +
+                       sha1.toHex() + "\"/></diskarea></part></software></softwarelist>");
+    library::LibraryDb db;
+    ASSERT_TRUE(db.open(data.file("cache.sqlite3")).ok);
+    identify::ChecksumIndex index(db.handle());
+    ASSERT_TRUE(index.refresh({{list}}, {}).isEmpty());
+    identify::ChecksumCache cache(db.handle());
+    GameIdentifier identifier(index, &cache);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = data.write(QStringLiteral("disc.chd"), c.bytes);
+        const Identification found = identifier.identify(path);
+        EXPECT_EQ(found.verdict, c.known ? Verdict::VerifiedHeader : Verdict::Unknown);
+        ASSERT_EQ(found.matches.size(), c.known ? 1u : 0u);
+        if (c.known) {
+            EXPECT_EQ(found.matches[0].source + "/" + found.matches[0].software, "psx/disc");
+        }
+        expectProblem(found.problem, c.problem);
+        ASSERT_TRUE(QFile::remove(path));
     }
 }
 
@@ -208,10 +262,8 @@ TEST(Verdicts, A7zPastItsBoundsIsRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const identify::SevenZipContents contents = identify::read7zMemory(c.archive, {}, tight);
-        EXPECT_EQ(contents.ok(), !*c.error);
+        expectProblem(contents.error, c.error);
         EXPECT_EQ(contents.members.size(), *c.error ? 0u : 3u);
-        EXPECT_TRUE(contents.error.contains(QLatin1String(c.error)))
-            << contents.error.toStdString();
     }
 }
 

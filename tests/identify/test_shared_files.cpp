@@ -1,5 +1,4 @@
-// The library and the checksum cache as the window's process holds them while other
-// programs (rombard --history, rombard-romcheck, a second launcher) come and go.
+// The library and checksum cache as the window holds them while other programs come and go.
 
 #include "identify/LibraryIdentifier.h"
 #include "library/LibraryDb.h"
@@ -25,8 +24,7 @@ namespace {
 using identify::FolderIdentifier;
 using library::LibraryDb;
 
-// Whether any descriptor of this process points at a file named `part` that has been
-// deleted: the connection holding it writes where nobody will ever read.
+// Whether this process holds a deleted file named like `part` open.
 bool holdsDeletedFile(const QByteArray& part) {
     DIR* fds = ::opendir("/proc/self/fd");
     if (!fds) return false;
@@ -49,10 +47,7 @@ qint64 sizeOf(const QString& file) {
 
 }  // namespace
 
-// The window's connections stay whole while another program opens and closes the library
-// beside them: none of its files is deleted from under the window, and a mark set
-// afterwards survives the window being killed. Another part of the window's process may
-// hold a second connection to the library.
+// Other programs (and a second connection) never delete a library file under the window.
 TEST(SharedFiles, AnotherProgramNeverPullsTheLibraryFromUnderTheWindow) {
     for (const bool secondConnection : {false, true}) {
         SCOPED_TRACE(secondConnection);
@@ -114,9 +109,7 @@ TEST(SharedFiles, AnotherProgramNeverPullsTheLibraryFromUnderTheWindow) {
     }
 }
 
-// Ten games identified against a large index: the history stays small, the index is in
-// the cache folder, and a cache deleted (between runs, or while the window runs) is made
-// again.
+// The index lives in the cache folder, not the history, and is made again once deleted.
 TEST(SharedFiles, TheIndexLivesInTheCacheAndIsRebuiltWhenDeleted) {
     TempFolder t;
     const QString library = t.file(QStringLiteral("data/Rombard/library.sqlite3"));

@@ -12,6 +12,14 @@ inline ListedFile file(const QString& name, qint64 size = 0, qint64 modified = 0
     return ListedFile{name, size, modified, looked, looked};
 }
 
+// The files' names, in order.
+inline QStringList namesOf(const std::vector<ListedFile>& files) {
+    QStringList out;
+    for (const ListedFile& f : files)
+        out.append(f.name);
+    return out;
+}
+
 // The names a list shows, top to bottom.
 inline QStringList listNames(const ListModel& m) {
     QStringList out;

@@ -32,9 +32,7 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     index.hiddenByList = 3;
     index.files = {file("a.zip", 5'000'000'000, 1'700'000'000),
                    file("\xc3\x84rger.7z", 1, -5),  // before the epoch
-                   file("new.zip", 0, 0, false)};
-    index.files.push_back(file("x"));
-    index.files.back().name = platform::decodeName("b\xfe.zip");
+                   file("new.zip", 0, 0, false), file(platform::decodeName("b\xfe.zip"))};
     const QString path = dir.file("index");
     ASSERT_TRUE(saveFolderIndex(path, index));
 
@@ -55,27 +53,18 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     const QByteArray good = dir.read("index");
     QByteArray flipped = good;
     flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x40);
-    const struct {
-        const char* what;
-        QByteArray bytes;
-        QString folder, pattern;
-        bool hidden;
-        size_t files;  // 0: ignored
-    } cases[] = {
-        {"good", good, index.folder, index.pattern, false, 1},
-        {"empty", QByteArray(), index.folder, index.pattern, false, 0},
-        {"cut short", good.left(good.size() - 3), index.folder, index.pattern, false, 0},
-        {"one byte changed", flipped, index.folder, index.pattern, false, 0},
-        {"another program's file", "PNG\r\n\x1a\n" + good.mid(8), index.folder, index.pattern,
-         false, 0},
-        {"other folder", good, "/other/", index.pattern, false, 0},
-        {"other masks", good, index.folder, "*.7z", false, 0},
-        {"hidden files shown", good, index.folder, index.pattern, true, 0},
+    const auto files = [&](const QString& folder, const QString& pattern, bool hidden) {
+        const auto loaded = loadFolderIndex(path, folder, pattern, hidden);
+        return loaded ? loaded->files.size() : 0u;
     };
-    for (const auto& c : cases) {
-        dir.write("index", c.bytes);
-        const auto loaded = loadFolderIndex(path, c.folder, c.pattern, c.hidden);
-        EXPECT_EQ(loaded ? loaded->files.size() : 0u, c.files) << c.what;
+    EXPECT_EQ(files(index.folder, index.pattern, false), 1u);
+    EXPECT_EQ(files("/other/", index.pattern, false), 0u);
+    EXPECT_EQ(files(index.folder, "*.7z", false), 0u);
+    EXPECT_EQ(files(index.folder, index.pattern, true), 0u);
+    for (const QByteArray& damaged :
+         {QByteArray(), good.left(good.size() - 3), flipped, "PNG\r\n\x1a\n" + good.mid(8)}) {
+        dir.write("index", damaged);
+        EXPECT_EQ(files(index.folder, index.pattern, false), 0u) << damaged.size();
     }
     EXPECT_FALSE(loadFolderIndex(dir.file("missing"), index.folder, index.pattern, false));
 }
@@ -109,7 +98,6 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        // Planned from the rows shown, as the list does.
         ListModel model;
         model.columnAdd(0, "Name", 100);
         model.appendFiles(c.shown, 1);
@@ -118,18 +106,12 @@ TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
         EXPECT_EQ(plan.insertRows, c.inserted) << c.what;
         EXPECT_EQ(plan.changedRows, c.changed) << c.what;
 
-        // Applied to the list, it leaves the list as read.
         model.reconcileFiles(plan, c.read, 1);
-        QStringList want;
-        for (const ListedFile& f : c.read)
-            want << f.name;
-        EXPECT_EQ(listNames(model), want) << c.what;
+        EXPECT_EQ(listNames(model), namesOf(c.read)) << c.what;
     }
 }
 
-// The chosen game stays chosen as rows come and go; a row removed by a command before the
-// names come is not planned away a second time: the plan is made from the rows as they are
-// then, not from the index they were shown from.
+// The chosen game stays; a row removed before the names come is not planned away a second time.
 TEST(FolderReconcile, TheChosenGameStaysAndARowRemovedMeanwhileLeavesTheOthersInPlace) {
     ListModel model;
     model.columnAdd(0, "Name", 100);
@@ -143,15 +125,16 @@ TEST(FolderReconcile, TheChosenGameStaysAndARowRemovedMeanwhileLeavesTheOthersIn
     EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), 3);
 }
 
-// Read on the reader's thread; its answers wait in line until the test runs them, one at a
-// time, as the window's event loop would.
+// Read on the reader's thread; its answers wait until the test runs them, as an event loop would.
 class BackgroundListing : public ::testing::Test {
 protected:
-    void listInBackground(FolderList& list) {
+    void listInBackground(FolderList& list, const QString& folder) {
         list.readInBackground([this](std::function<void()> work) {
             const std::lock_guard hold(lock);
             posted.push_back(std::move(work));
         });
+        list.setPattern("*.zip");
+        list.setPath(folder);
     }
     // The first answer in line, once there; run unless only waited for.
     bool runOne(bool run = true) {
@@ -182,32 +165,26 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
     {
         ListModel model;
         FolderList first(model);
-        listInBackground(first);
-        first.setPattern("*.zip");
-        first.setPath(dir.path());
-        // Nothing known yet: the list is empty and says it is reading.
+        listInBackground(first, dir.path());
         EXPECT_EQ(model.count(), 0);
         EXPECT_EQ(first.readingStatus(), "Reading " + dir.path() + "...");
         ASSERT_TRUE(waitUntilRead(first));
         EXPECT_EQ(listNames(model), (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
         EXPECT_EQ(model.subItemText(0, 4), "2");  // lengths came from the reader
     }
-    // Meanwhile the folder changes.
     QFile::remove(dir.file("a.zip"));
     dir.write("bb.zip", "1");
     dir.write("c.zip", "12345");
 
     ListModel model;
     FolderList second(model);
-    listInBackground(second);
     // Before the names: the last reading, where the stored game can be chosen.
     QStringList shown;
     second.onShownFromIndex = [&] {
         shown = listNames(model);
         model.setListIndex(2);
     };
-    second.setPattern("*.zip");
-    second.setPath(dir.path());
+    listInBackground(second, dir.path());
     ASSERT_TRUE(waitUntilRead(second));
     EXPECT_EQ(shown, (QStringList{"a.zip", "b.zip", "c.zip", "d.zip"}));
     EXPECT_EQ(listNames(model), (QStringList{"b.zip", "bb.zip", "c.zip", "d.zip"}));
@@ -215,8 +192,7 @@ TEST_F(BackgroundListing, SecondListingShowsTheIndexThenReadsTheFolderAgain) {
     EXPECT_EQ(model.subItemText(2, 4), "5");
     EXPECT_TRUE(second.readingStatus().startsWith(dir.path() + " read again at "));
 
-    // A refresh keeps the rows and the game chosen until the names come, never blanking the
-    // list for an index older than what it shows.
+    // A refresh keeps the rows and the game chosen until the names come, never showing the index.
     second.onShownFromIndex = [&] { ADD_FAILURE() << "the index replaced the rows shown"; };
     dir.write("e.zip");
     QFile::remove(dir.file("b.zip"));
@@ -234,9 +210,7 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     other.write("x.zip");
     ListModel model;
     FolderList list(model);
-    listInBackground(list);
-    list.setPattern("*.zip");
-    list.setPath(dir.path());
+    listInBackground(list, dir.path());
     // Its answer is on its way (posted, not yet taken) when the user leaves it.
     ASSERT_TRUE(runOne(false));
     list.setPath(other.path());
@@ -257,8 +231,7 @@ TEST_F(BackgroundListing, LeftFolderAnswersNothing) {
     EXPECT_EQ(shown, QList<QStringList>{QStringList{"x.zip"}});
 }
 
-// A folder shown from its index and read again holds each name once: the reading hands back
-// the shown text, not a second copy of every name.
+// A folder shown from its index and read again holds each name once: the shown text is reused.
 TEST(FolderReading, ANameAlreadyShownSharesItsText) {
     TempFolder dir;
     dir.write("a.zip");
@@ -282,14 +255,11 @@ TEST(FolderReading, ANameAlreadyShownSharesItsText) {
     ASSERT_EQ(got.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     const std::vector<ListedFile> files = got.get();
     reader->cancel();
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files[0].name, "a.zip");
-    EXPECT_EQ(files[1].name, "b.zip");
+    ASSERT_EQ(namesOf(files), (QStringList{"a.zip", "b.zip"}));
     EXPECT_EQ(files[1].name.constData(), shown.constData());
 }
 
-// Lengths and dates find their rows by name once the user has sorted the list, also after a
-// row has gone between two batches: a row remembered from an earlier batch is checked.
+// Lengths and dates find their rows by name after a sort, and after a row went between batches.
 TEST_F(BackgroundListing, FactsLandOnTheirOwnRowsAfterASortAndARemoval) {
     constexpr int kFiles = 700;  // three batches
     for (int i = 0; i < kFiles; ++i)
@@ -297,9 +267,7 @@ TEST_F(BackgroundListing, FactsLandOnTheirOwnRowsAfterASortAndARemoval) {
                   QByteArray(i % 50, 'x'));
     ListModel model;
     FolderList list(model);
-    listInBackground(list);
-    list.setPattern("*.zip");
-    list.setPath(dir.path());
+    listInBackground(list, dir.path());
     while (!list.namesKnown())
         ASSERT_TRUE(runOne());
     ASSERT_EQ(model.count(), kFiles);
@@ -313,9 +281,7 @@ TEST_F(BackgroundListing, FactsLandOnTheirOwnRowsAfterASortAndARemoval) {
     }
 }
 
-// Whatever the masks, a listing from the entries read ahead is the listing of the folder
-// (every kind of entry a games folder may hold): the same names in the same order, looked at
-// alike.
+// Whatever the masks and entries, a listing from the entries read ahead is the folder's own.
 TEST(ReadAhead, ListsAsTheFolderItself) {
     TempFolder dir;
     const raw::RemoveTree cleanup(dir.path());
@@ -361,8 +327,7 @@ TEST(ReadAhead, TakenOnlyWhileItStillHolds) {
     TempFolder other;
 
     {
-        // Changed less than a clock tick apart from the read, a change would not show in the
-        // folder's time: a folder changed moments ago is read again.
+        // A change within the clock's tick would not show: a folder changed just now is read again.
         FolderPrefetch ahead(dir.path());
         EXPECT_EQ(ahead.entriesFor(dir.path()), nullptr);
         EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
@@ -389,8 +354,7 @@ TEST(ReadAhead, TakenOnlyWhileItStillHolds) {
         EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
     }
     {
-        // Let go before the read ended, or never asked for: nothing is waited on but the
-        // read itself at the end.
+        // Let go before the read ended, or never asked for.
         FolderPrefetch ahead(dir.path());
         ahead.release();
         EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);

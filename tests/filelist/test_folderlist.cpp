@@ -1,24 +1,34 @@
+// A folder's listing, the file list over it and its rows: order, hidden names, disc sets, sorts.
+
 #include "filelist/ColumnFit.h"
+#include "filelist/DiscSets.h"
 #include "filelist/FileFormats.h"
 #include "filelist/FolderList.h"
 #include "filelist/FolderListing.h"
 #include "filelist/ListModel.h"
-#include "filelist/PlayFacts.h"
-
 #include "filelist/ListRows.h"
+#include "filelist/PlayFacts.h"
+#include "platform/FileNames.h"
+#include "platform/FolderSnapshot.h"
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QHash>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-// A folder list over a temporary folder.
 class FolderListTest : public ::testing::Test {
 protected:
     FolderListTest() {
@@ -30,6 +40,43 @@ protected:
     FolderList files{model};
     QList<bool> busyCalls;
 };
+
+struct ClickLog : ListModelObserver {
+    void itemClick(int item) override { clicks.append(item); }
+    QList<int> take() { return std::exchange(clicks, {}); }
+    QList<int> clicks;
+};
+
+// A list of `n` items "item0".."item<n-1>" with a recorder of its itemClick events.
+struct Fixture {
+    explicit Fixture(int n, bool single = false) {
+        model.setObserver(&log);
+        model.setSingleSelection(single);
+        std::vector<ListedFile> files;
+        for (int i = 0; i < n; ++i)
+            files.push_back(file(QStringLiteral("item%1").arg(i)));
+        model.appendFiles(std::move(files), 1);
+        log.take();
+    }
+    ListModel model;
+    ClickLog log;
+};
+
+QList<int> rowsWith(const ListModel& m, quint32 bit) {
+    QList<int> rows;
+    for (int i = 0; i < m.count(); ++i)
+        if (m.itemState(i) & bit) rows.append(i);
+    return rows;
+}
+
+// The names listed; `counted`, when given, gets how many the ".hidden" list left out.
+QStringList listed(const QString& folder, const QString& pattern, bool hidden = false,
+                   int* counted = nullptr) {
+    FolderListingOptions options;
+    options.hidden = hidden;
+    options.hiddenByList = counted;
+    return namesOf(listFolder(folder, pattern.split(u';'), options));
+}
 
 }  // namespace
 
@@ -76,8 +123,7 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     EXPECT_EQ(model.count(), 0);
 }
 
-// Lengths and dates are read when a row is first shown or sorted, not at the listing: the
-// texts must be those a listing that read every file gives, for every kind of entry.
+// Lengths and dates read late (shown or sorted) are those of a listing that read every file.
 TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     dir.write("Game.Zip", QByteArray(1536, 'x'));
     dir.sparse("disc.iso", 5LL * 1024 * 1024 * 1024);
@@ -96,8 +142,7 @@ TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     for (int row = 0; row < model.count(); ++row)
         for (int c = 1; c < 5; ++c)
             EXPECT_EQ(model.subItemText(row, c), eager.subItemText(row, c)) << row << " " << c;
-    // A file, one past 4 GiB ("*": its date is now), and a link to nothing: a file gone
-    // between the folder's names and its facts keeps its row, with only its type.
+    // A link to nothing (as a file gone before its facts: only its type), past 4 GiB, a file.
     const QStringList cells[] = {{"dangling.zip", "", "ZIP Archive", "", ""},
                                  {"disc.iso", "5.00GB", "ISO Image", "*", "5368709120"},
                                  {"Game.Zip", "1.5KB", "ZIP Archive", "3/9/2023 3:04 PM", "1536"}};
@@ -147,21 +192,16 @@ TEST_F(FolderListTest, ExistingColumnsAreFilledAsFarAsTheyGo) {
 }
 
 TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
-    const struct {
-        const char* name;
-        int size, minutesAgo;
-    } made[] = {{"b.zip", 10, 5}, {"A.sms", 9, 50}, {"c.gg", 1000, 1}, {"d.bin", 100, 500}};
-    for (const auto& f : made) {
-        dir.write(QString::fromLatin1(f.name), QByteArray(f.size, 'x'));
-        dir.touch(QString::fromLatin1(f.name),
-                  QDateTime::currentDateTime().addSecs(-60 * f.minutesAgo));
+    // Each file's name, length and age in minutes.
+    const std::tuple<const char*, int, int> made[] = {
+        {"b.zip", 10, 5}, {"A.sms", 9, 50}, {"c.gg", 1000, 1}, {"d.bin", 100, 500}};
+    for (const auto& [name, size, minutes] : made) {
+        dir.write(name, QByteArray(size, 'x'));
+        dir.touch(name, QDateTime::currentDateTime().addSecs(-60 * minutes));
     }
     files.setPath(dir.path());
-    const struct {
-        int column;
-        bool sorted;
-        QStringList order;
-    } clicks[] = {
+    // The column clicked, whether it sorts, the order then.
+    const std::tuple<int, bool, QStringList> clicks[] = {
         {1, true, {"A.sms", "b.zip", "d.bin", "c.gg"}},  // 9 before 10: numeric
         {1, true, {"c.gg", "d.bin", "b.zip", "A.sms"}},
         {0, true, {"A.sms", "b.zip", "c.gg", "d.bin"}},
@@ -172,16 +212,15 @@ TEST_F(FolderListTest, HeaderClicksSortByTheRightKeys) {
         {4, false, {"c.gg", "b.zip", "A.sms", "d.bin"}},
         {-1, false, {"c.gg", "b.zip", "A.sms", "d.bin"}},
     };
-    for (const auto& c : clicks) {
-        EXPECT_EQ(files.sortFilesByColumnClick(c.column), c.sorted) << c.column;
-        EXPECT_EQ(names(), c.order) << c.column;
+    for (const auto& [column, sorted, order] : clicks) {
+        EXPECT_EQ(files.sortFilesByColumnClick(column), sorted) << column;
+        EXPECT_EQ(names(), order) << column;
     }
     FolderList empty(model);
     EXPECT_FALSE(empty.sortFilesByColumnClick(0));
 }
 
-// The play columns read the facts by name: empty for a game never played, sorted by raw
-// values (never by their texts: "10:05" would sort before "9:59").
+// Play columns: by name, empty for a game never played, sorted by raw values, not by text.
 TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
     for (const char* name : {"a.nes", "b.nes", "c.nes", "d.nes"})
         dir.write(name, "x");
@@ -204,22 +243,18 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
         EXPECT_EQ(model.subItemText(2, column), QString()) << column;
         EXPECT_EQ(model.subItemText(3, column), QString()) << column;
     }
-    // The first click sorts ascending, the second descending; never played comes first
-    // ascending.
-    struct Case {
-        int column;
-        QStringList ascending;
-    };
-    for (const Case& c :
-         std::vector<Case>{{ListModel::kPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}},
-                           {ListModel::kPlayTimeColumn, {"c.nes", "d.nes", "b.nes", "a.nes"}},
-                           {ListModel::kLastPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}}}) {
-        SCOPED_TRACE(c.column);
+    // The first click sorts ascending (never played first), the second descending.
+    const std::pair<int, QStringList> cases[] = {
+        {ListModel::kPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}},
+        {ListModel::kPlayTimeColumn, {"c.nes", "d.nes", "b.nes", "a.nes"}},
+        {ListModel::kLastPlayedColumn, {"c.nes", "d.nes", "a.nes", "b.nes"}}};
+    for (const auto& [column, ascending] : cases) {
+        SCOPED_TRACE(column);
         files.refresh();
-        ASSERT_TRUE(files.sortFilesByColumnClick(c.column));
-        EXPECT_EQ(names(), c.ascending);
-        ASSERT_TRUE(files.sortFilesByColumnClick(c.column));
-        QStringList descending = c.ascending;
+        ASSERT_TRUE(files.sortFilesByColumnClick(column));
+        EXPECT_EQ(names(), ascending);
+        ASSERT_TRUE(files.sortFilesByColumnClick(column));
+        QStringList descending = ascending;
         std::reverse(descending.begin(), descending.end());
         // A stable sort keeps the two never played in their order.
         std::swap(descending[2], descending[3]);
@@ -233,25 +268,19 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
 
 // Minutes and seconds below an hour, so a short play never reads "0:00"; hours from one.
 TEST(PlayTimeCell, SecondsShowBelowAnHourAndHoursFromOne) {
-    const struct {
-        int plays;
-        qint64 seconds;
-        const char* shown;
-    } cases[] = {{0, 40, ""},          {1, 0, "0:00"},       {1, 59, "0:59"},
-                 {1, 60, "1:00"},      {1, 725, "12:05"},    {1, 3599, "59:59"},
-                 {1, 3600, "1:00:00"}, {1, 3723, "1:02:03"}, {1, 36059, "10:00:59"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(playTimeCell({c.plays, c.seconds, 0, false}), c.shown) << c.seconds;
+    // Plays, seconds, the cell's text.
+    const std::tuple<int, qint64, const char*> cases[] = {
+        {0, 40, ""},          {1, 0, "0:00"},       {1, 59, "0:59"},
+        {1, 60, "1:00"},      {1, 725, "12:05"},    {1, 3599, "59:59"},
+        {1, 3600, "1:00:00"}, {1, 3723, "1:02:03"}, {1, 36059, "10:00:59"}};
+    for (const auto& [plays, seconds, shown] : cases)
+        EXPECT_EQ(playTimeCell({plays, seconds, 0, false}), shown) << seconds;
 }
 
 // The name takes what the other columns leave, down to its minimum; the others keep theirs.
 TEST(ColumnFit, TheNameTakesWhatIsLeft) {
-    const struct {
-        int view;
-        std::vector<int> wanted;
-        int name, minimum;
-        std::vector<int> fitted;
-    } cases[] = {
+    // The view's width, the widths wanted, the name's column and minimum, the widths fitted.
+    const std::tuple<int, std::vector<int>, int, int, std::vector<int>> cases[] = {
         {700, {0, 80, 100}, 0, 50, {520, 80, 100}},
         {700, {80, 999, 100}, 1, 50, {80, 520, 100}},  // the name's own width does not count
         {230, {0, 80, 100}, 0, 50, {50, 80, 100}},     // just enough
@@ -263,12 +292,11 @@ TEST(ColumnFit, TheNameTakesWhatIsLeft) {
         {700, {0, -5, 100}, 0, 0, {600, 0, 100}},   // a width below nothing takes no room
         {700, {10, 20}, 2, 0, {10, 20}},            // no name column: nothing to fit
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(fittedColumnWidths(c.view, c.wanted, c.name, c.minimum), c.fitted) << c.view;
+    for (const auto& [view, wanted, name, minimum, fitted] : cases)
+        EXPECT_EQ(fittedColumnWidths(view, wanted, name, minimum), fitted) << view;
 }
 
-// The verified column is out of sight until identification is on; its cells and its sort
-// read the marks by name, from not identified up to verified.
+// The verified column shows once identification is on; cells and sort read the marks by name.
 TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
     for (const char* name : {"a.nes", "b.nes", "c.nes", "d.nes", "e.nes"})
         dir.write(name, "x");
@@ -296,23 +324,17 @@ TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
 }
 
 TEST(FileFormats, SizesTypesAndPieces) {
-    const struct {
-        double size;
-        const char* text;
-    } sizes[] = {
+    const std::pair<double, const char*> sizes[] = {
         // clang-format off
         {0, "0 bytes"}, {1024, "1,024 bytes"}, {1025, "1.0KB"}, {1048576, "1,024.0KB"},
         {1048577, "1.0MB"}, {5000000, "4.8MB"}, {1073741824, "1,024.0MB"}, {1073741825, "1.00GB"},
         {2199023255552.0, "2,048.00GB"},
         // clang-format on
     };
-    for (const auto& c : sizes)
-        EXPECT_EQ(formatSize(c.size), QString::fromLatin1(c.text)) << c.size;
-    // Extensions of three or four letters are described (known ones by name, others
-    // upper-cased); shorter or longer ones are kept as written, dot included.
-    const struct {
-        const char *name, *type;
-    } types[] = {
+    for (const auto& [size, text] : sizes)
+        EXPECT_EQ(formatSize(size), QString::fromLatin1(text)) << size;
+    // Extensions of three or four letters are described, others kept as written, dot included.
+    const std::pair<const char*, const char*> types[] = {
         // clang-format off
         {"Game.Zip", "ZIP Archive"}, {"photo.jpeg", "JPEG Image"}, {"a.b.zip", "ZIP Archive"},
         {"rom.smsx", "SMSX File"}, {"mario.smc", "SMC File"}, {"ROM.GB", ".GB File"},
@@ -320,23 +342,18 @@ TEST(FileFormats, SizesTypesAndPieces) {
         {".profile", ".profile File"},
         // clang-format on
     };
-    for (const auto& c : types)
-        EXPECT_EQ(fileTypeDescription(QString::fromUtf8(c.name)), QString::fromUtf8(c.type))
-            << c.name;
-    const struct {
-        const char *text, *sep;
-        int compare;
-        QStringList pieces;
-    } pieces[] = {
+    for (const auto& [name, type] : types)
+        EXPECT_EQ(fileTypeDescription(QString::fromUtf8(name)), QString::fromUtf8(type)) << name;
+    const std::tuple<const char*, const char*, int, QStringList> pieces[] = {
         // clang-format off
         {"", ";", 0, {""}}, {"a;;b", ";", 0, {"a", "", "b"}}, {";a;", ";", 0, {"", "a", ""}},
         {"aXbxc", "x", 0, {"aXb", "c"}}, {"aXbxc", "x", 1, {"a", "b", "c"}},
         {"a--b--", "--", 0, {"a", "b", ""}},
         // clang-format on
     };
-    for (const auto& c : pieces)
-        EXPECT_EQ(split(QString::fromUtf8(c.text), QString::fromUtf8(c.sep), c.compare), c.pieces)
-            << c.text;
+    for (const auto& [text, separator, compare, parts] : pieces)
+        EXPECT_EQ(split(QString::fromUtf8(text), QString::fromUtf8(separator), compare), parts)
+            << text;
 }
 
 TEST(FileDateFormat, WritesTwelveHourLocalTimeAndReadsItBack) {
@@ -358,4 +375,493 @@ TEST(FileDateFormat, WritesTwelveHourLocalTimeAndReadsItBack) {
     }
     for (const char* bad : {"", "yesterday", "13/1/2024 1:00 PM", "1/5", "1/5/2024 13:00 PM"})
         EXPECT_FALSE(dates.sortKey(QString::fromLatin1(bad)).has_value()) << bad;
+}
+
+// Only the first listing focuses its first item; an index out of range changes nothing.
+TEST(ListModel, FirstListingFocusesTheFirstItemAndOutOfRangeIndexesChangeNothing) {
+    Fixture f(3);
+    f.model.appendFiles({file("more")}, 1);
+    EXPECT_EQ(rowsWith(f.model, ListModel::kFocused), QList<int>{0});
+    EXPECT_EQ(f.model.listIndex(), -1);
+    for (int bad : {-2, 4, 1000}) {
+        EXPECT_EQ(f.model.itemText(bad), QString());
+        EXPECT_EQ(f.model.list(bad, 1), QString());
+        EXPECT_FALSE(f.model.setItemText(bad, "x"));
+        EXPECT_FALSE(f.model.removeItem(bad));
+        EXPECT_FALSE(f.model.setItemChecked(bad, true));
+        EXPECT_EQ(f.model.itemState(bad), 0u);
+    }
+    EXPECT_EQ(f.model.count(), 4);
+}
+
+TEST(ListModel, ListIndexLetInASingleSelectionList) {
+    Fixture f(10, /*single=*/true);
+    // The index let, the index then, the clicks heard, the rows selected.
+    const std::tuple<int, int, QList<int>, QList<int>> steps[] = {
+        // The focus comes first, so the selection is not of an item without state.
+        {3, 3, {3}, {3}},
+        {3, 3, {3}, {3}},
+        {7, 7, {7}, {7}},
+        // Past the end: nothing chosen, the mark kept, the host still hears the index.
+        {12, 7, {12}, {7}},
+        {-1, -1, {}, {}},
+        {0, 0, {0}, {0}},
+        {-5, -1, {}, {}},
+    };
+    for (const auto& [let, index, clicks, selected] : steps) {
+        f.model.setListIndex(let);
+        EXPECT_EQ(f.model.listIndex(), index) << let;
+        EXPECT_EQ(f.log.take(), clicks) << let;
+        EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), selected) << let;
+    }
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kFocused), -1);
+}
+
+// Selecting an item without state is a click of its own; not one with the focus, nor the only one.
+TEST(ListModel, UserSelectingAnItemWithoutStateReportsIt) {
+    Fixture f(4);
+    f.model.applyUserState(2, true, true);
+    EXPECT_EQ(f.log.take(), QList<int>{2});
+    f.model.applyUserState(0, true, true);
+    EXPECT_EQ(f.log.take(), QList<int>{});
+    Fixture one(1);
+    one.model.applyUserState(0, false, false);
+    one.model.applyUserState(0, true, true);
+    EXPECT_EQ(one.log.take(), QList<int>{});
+}
+
+TEST(ListModel, MultiSelectionKeepsOthersAndSwitchingToSingleKeepsTheMark) {
+    Fixture f(5);
+    f.model.applyUserState(1, false, true);
+    f.model.applyUserState(3, false, true);
+    f.model.setListIndex(2);
+    EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), (QList<int>{1, 2, 3}));
+    EXPECT_EQ(rowsWith(f.model, ListModel::kFocused), QList<int>{2});
+    // A state looked for must have every bit asked for.
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kSelected), 1);
+    EXPECT_EQ(f.model.itemFindState(1, ListModel::kSelected), 2);
+    EXPECT_EQ(f.model.itemFindState(-1, ListModel::kFocused | ListModel::kSelected), 2);
+    EXPECT_EQ(f.model.itemFindState(3, ListModel::kSelected), -1);
+    EXPECT_EQ(f.model.itemFindState(0, 0), 1);
+    f.model.setSingleSelection(true);
+    EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), QList<int>{2});
+    // Without a selected mark the first selected item stays.
+    Fixture g(5);
+    g.model.applyUserState(4, false, true);
+    g.model.applyUserState(3, false, true);
+    g.log.take();
+    g.model.setSingleSelection(true);
+    EXPECT_EQ(rowsWith(g.model, ListModel::kSelected), QList<int>{3});
+    EXPECT_EQ(g.log.take(), QList<int>{});  // switching raises no clicks
+}
+
+TEST(ListModel, SelectionMarkAndStatesFollowTheirItems) {
+    Fixture f(7);
+    f.model.setListIndex(2);
+    for (const int mark : {1, 0}) {  // two rows before the mark, then the one right before
+        f.model.removeItem(0);
+        EXPECT_EQ(f.model.listIndex(), mark);
+        EXPECT_EQ(f.model.list(f.model.listIndex()), "item2");
+    }
+    f.model.removeItem(0);
+    EXPECT_EQ(f.model.listIndex(), -1);
+
+    // Through a sort: "d c b a" with "c" marked and "d" checked.
+    for (int i = 0; i < 3; ++i)
+        f.model.setItemText(i, QString(QChar(u'd' - i)));
+    f.model.setItemText(3, "a");
+    f.model.setListIndex(1);
+    f.model.setItemChecked(0, true);
+    f.model.sort(0, 1, ListModel::kSortTextNoCase);
+    EXPECT_EQ(listNames(f.model), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(f.model.listIndex(), 2);
+    EXPECT_EQ(rowsWith(f.model, ListModel::kSelected), QList<int>{2});
+    EXPECT_TRUE(f.model.itemChecked(3));
+}
+
+TEST(ListModel, CheckBoxesAreStateImages) {
+    Fixture f(2);
+    f.model.setCheckBoxes(true);
+    EXPECT_EQ(f.model.itemState(1) & ListModel::kStateImageMask, 1u << 12);
+    f.model.appendFiles({file("late")}, 1);
+    EXPECT_FALSE(f.model.itemChecked(2));
+    EXPECT_EQ(f.model.itemState(2) & ListModel::kStateImageMask, 1u << 12);
+    for (const bool checked : {true, false}) {
+        f.model.setItemChecked(1, checked);
+        EXPECT_EQ(f.model.itemChecked(1), checked);
+        EXPECT_EQ(f.model.itemState(1) & ListModel::kStateImageMask, (checked ? 2u : 1u) << 12);
+    }
+    // A check change reports the item.
+    EXPECT_EQ(f.log.take(), (QList<int>{1, 1}));
+}
+
+TEST(ListModel, NameSortsToggleAndKeepEqualNamesInOrder) {
+    ListModel m;
+    m.appendFiles({file("b"), file("C"), file("a"), file("B"), file("c")}, 1);
+    // The order, the sort's kind, the names then.
+    const std::tuple<int, int, QStringList> steps[] = {
+        {2, ListModel::kSortTextNoCase, {"a", "b", "B", "C", "c"}},
+        {2, ListModel::kSortTextNoCase, {"C", "c", "b", "B", "a"}},
+        {2, ListModel::kSortTextNoCase, {"a", "b", "B", "C", "c"}},
+        {1, ListModel::kSortText, {"B", "C", "a", "b", "c"}},
+        {0, ListModel::kSortText, {"B", "C", "a", "b", "c"}},  // no order: untouched
+    };
+    for (const auto& [order, type, names] : steps) {
+        EXPECT_TRUE(m.sort(0, order, type));
+        EXPECT_EQ(listNames(m), names) << order << type;
+    }
+    // A new listing forgets the last sort: the next toggle is ascending again.
+    m.sort(0, 2, ListModel::kSortTextNoCase);
+    m.clear();
+    m.appendFiles({file("y"), file("x")}, 1);
+    m.sort(0, 2, ListModel::kSortTextNoCase);
+    EXPECT_EQ(listNames(m), (QStringList{"x", "y"}));
+}
+
+// Packed rows keep every fact whole; size and date sort alike before and after the cells' texts.
+TEST(ListModel, ARowsFactsReadBackWholeAndSortAlikeBeforeAndAfterTheCellsAreWritten) {
+    const std::vector<ListedFile> files = {
+        {"tiny", 1, 86400, true},
+        {"dvd image", 5'000'000'000LL, 1'700'000'000LL, true},
+        {"huge", 1LL << 50, 4'102'444'800LL, true},  // 2100
+        {"old", 1234, -86400LL * 365 * 20, true},    // 1950
+        {"unreadable", 77, 1'600'000'000LL, false},
+    };
+    for (const bool written : {false, true}) {
+        SCOPED_TRACE(written);
+        ListModel m;
+        m.setCheckBoxes(true);
+        m.columnAdd(0, "Name", 10);
+        m.appendFiles(files, 5);
+        ASSERT_EQ(m.count(), int(files.size()));
+        for (int i = 0; written && i < m.count(); ++i) {
+            const ListedFile& c = files[size_t(i)];
+            SCOPED_TRACE(c.name.toStdString());
+            EXPECT_EQ(m.itemText(i), c.name);
+            EXPECT_EQ(m.subItemText(i, 4), c.readable ? QString::number(c.size) : QString());
+            EXPECT_EQ(m.subItemText(i, 3).isEmpty(), !c.readable);
+            EXPECT_FALSE(m.itemChecked(i));
+            EXPECT_TRUE(m.setItemChecked(i, true));
+            EXPECT_TRUE(m.itemChecked(i));
+        }
+        // Each row's facts go with it.
+        m.sort(4, 1, ListModel::kSortNumeric);
+        EXPECT_EQ(listNames(m), (QStringList{"unreadable", "tiny", "old", "dvd image", "huge"}));
+        EXPECT_EQ(m.subItemText(2, 4), "1234");
+        m.sort(3, 1, ListModel::kSortDate);
+        EXPECT_EQ(listNames(m), (QStringList{"unreadable", "old", "tiny", "dvd image", "huge"}));
+        m.sort(3, 2, ListModel::kSortDate);
+        EXPECT_EQ(listNames(m), (QStringList{"huge", "dvd image", "tiny", "old", "unreadable"}));
+        // Facts read later replace the cells already written.
+        m.setFileFacts({{0, ListedFile{{}, 42, 0, true}}});
+        EXPECT_EQ(m.subItemText(0, 4), "42");
+    }
+}
+
+TEST(ListFolder, MasksInOrderEachInNameOrder) {
+    TempFolder dir;
+    // Created out of order, so the folder's own order cannot pass for name order.
+    for (const char* n :
+         {"z.zip", "c.Zip", "b.zip", "a.ZIP", "m.smc", "k.SMC", "other.txt", "zip", "x.zipx"})
+        dir.write(QString::fromLatin1(n));
+    dir.mkdir(QStringLiteral("folder.zip"));
+
+    const QStringList zips = {"a.ZIP", "b.zip", "c.Zip", "z.zip"};
+    const QStringList smcs = {"k.SMC", "m.smc"};
+    const std::pair<const char*, QStringList> cases[] = {
+        {"*.zip;*.smc", zips + smcs},
+        {"*.smc;*.zip", smcs + zips},
+        {"*.zip;*.ZIP", zips + zips},
+        {"*.zip; *.smc", zips},  // the blank is part of the second mask
+        {"*.zip;", zips},
+        {"*.7z", {}},
+        {"", {}},
+        {"*.*",
+         {"a.ZIP", "b.zip", "c.Zip", "k.SMC", "m.smc", "other.txt", "x.zipx", "z.zip", "zip"}},
+    };
+    for (const auto& [pattern, expected] : cases)
+        EXPECT_EQ(listed(dir.path(), QString::fromLatin1(pattern)), expected) << pattern;
+    EXPECT_TRUE(listed(dir.file("no such folder"), "*.*").isEmpty());
+}
+
+TEST(ListFolder, NameOrderIgnoresLetterCase) {
+    // Two names (UTF-8) and the sign of their order.
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"pitfall!.bin", "River Raid.bin", -1},
+        {"ABC", "abd", -1},
+        {"abc", "ABC", 0},          // only the exact units tell them apart...
+        {"Game 10", "Game 9", -1},  // digits by character, not by number
+        {"Game", "Game 1", -1},     // a prefix first
+        {"1942.zip", "a.zip", -1},
+        {"Zelda", "_menu", -1},  // "_" comes after the capitals
+        // clang-format off
+        {"Zelda", "\xc3\x89" "clair", -1},  // so do accented capitals...
+        {"\xc3\xa9" "clair", "\xc3\x89" "CLAIS", -1},  // ...equal to their small letters
+        // clang-format on
+        {"caf\xc3\xa9", "CAF\xc3\x89", 0},
+        {"GAME (u)", "Game (U)", -1},
+        // Units, not characters: an emoji's first unit, then escaped bytes, then private use.
+        {"\xf0\x9f\x98\x80", "\xff\xfe", -1},
+        {"\xff\xfe", "\xee\x80\x80", -1},
+        {"b\xfe", "b\xff", -1},
+    };
+    for (const auto& [first, second, sign] : cases) {
+        const QString a = platform::decodeName(first), b = platform::decodeName(second);
+        const int ab = compareNamesIgnoringCase(a, b), ba = compareNamesIgnoringCase(b, a);
+        if (sign == 0) {
+            EXPECT_NE(ab, 0) << first;  // ...so no two names ever tie
+            EXPECT_EQ(ab<0, ba> 0) << first;
+        } else {
+            EXPECT_EQ(ab < 0 ? -1 : 1, sign) << first << " " << second;
+            EXPECT_EQ(ba < 0 ? -1 : 1, -sign) << first << " " << second;
+        }
+    }
+}
+
+// The listing's sort keys, built once per name, order names exactly as the comparison does.
+TEST(ListFolder, ListedOrderIsTheNameComparisonsOrder) {
+    TempFolder dir;
+    const raw::RemoveTree cleanup(dir.path());
+    // clang-format off
+    const char* const names[] = {
+        "Game 00001 (U) [!].smc", "game 00001 (U) [!].smc", "GAME 00001 (u) [!].smc",
+        "Game 0001 (U).smc", "Game 00010 (U) [!].smc", "Game 9.smc", "Game 10.smc", "Game.smc",
+        "Game", "Gam", "Gamez.smc", "Game_.smc", "Game[.smc", "Game`.smc", "Game{.smc", "1942.smc",
+        " leading blank.smc", "~tilde.smc", "_menu.smc", "Zelda.smc", "\xc3\x89" "clair.smc",
+        "\xc3\xa9" "clair.smc", "\xc3\xa9" "clairs.smc", "caf\xc3\xa9.smc", "CAF\xc3\x89.smc",
+        "cafe.smc", "Stra\xc3\x9f" "e.smc", "STRASSE.smc", "\xc3\xbfy.smc", "\xc5\xb8y.smc",
+        "\xce\xa3\xcf\x83\xcf\x82.smc",
+        "Zelda no Densetsu \xe3\x82\xbc\xe3\x83\xab\xe3\x83\x80 (J).smc",
+        "Zelda no Densetsu \xe3\x82\xbc (J).smc", "Zelda no Densetsu (J).smc",
+        "\xf0\x9f\x98\x80 smile.smc", "\xef\xbf\xbd.smc", "\xee\x80\x80 private.smc", "b\xff.smc",
+        "b\xfe.smc", "B\xff.smc", "b\xc3.smc", "\xff\xfe\xfd.smc", "x\x01y.smc",
+        "\xc3\x80\xc3\x80\xc3\x80\xc3\x80.smc", "\xc3\x80\xc3\x80\xc3\x80\xc3\xa0.smc",
+        "\xc3\xa0\xc3\xa0\xc3\xa0\xc3\xa0.smc", "aaaaaaaa", "aaaaaaaa.smc", "abcdefgh", "ABCDEFGH",
+        "abcdefgh.", "abcdefghijklmnop", "ABCDEFGHIJKLMNOP.smc", "ABCDEFGHIJKLMNOP", "Game 000",
+        "game 000", "GAME 0001", "AAAAAAAA.smc",
+    };
+    // clang-format on
+    QStringList expected;
+    for (const char* name : names) {
+        const QString decoded = platform::decodeName(QByteArray(name));
+        ASSERT_TRUE(raw::write(dir.path() + u'/' + decoded, {})) << name;
+        expected.append(decoded);
+    }
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return compareNamesIgnoringCase(a, b) < 0;
+    });
+    EXPECT_EQ(listed(dir.path(), "*"), expected);
+}
+
+// Dot files and ".hidden" names show only when asked for; the latter are counted, dot files not.
+TEST(ListFolder, HiddenNamesOnlyWhenAskedForAndCounted) {
+    TempFolder dir;
+    for (const char* n : {"seen.sms", ".dot.sms", "a.sms", "b.sms", "B.sms", "c.nes"})
+        dir.write(QString::fromLatin1(n));
+    dir.write(QStringLiteral(".hidden"), "a.sms\r\nb.sms\n\nc.nes\ngone.sms\n");
+    // The masks, whether hidden files show, how many ".hidden" left out, the names listed.
+    const std::tuple<const char*, bool, int, QStringList> cases[] = {
+        {"*.sms", false, 2, {"B.sms", "seen.sms"}},
+        {"*.nes", false, 1, {}},
+        {"*.sms;*.nes", false, 3, {"B.sms", "seen.sms"}},
+        {"*.gb", false, 0, {}},
+        {"*.sms", true, 0, {".dot.sms", "a.sms", "B.sms", "b.sms", "seen.sms"}}};
+    for (const auto& [masks, hidden, count, names] : cases) {
+        int counted = -1;
+        EXPECT_EQ(listed(dir.path(), masks, hidden, &counted), names) << masks << hidden;
+        EXPECT_EQ(counted, count) << masks << hidden;
+    }
+    EXPECT_EQ(listed(dir.path(), "*", true).count(QStringLiteral(".hidden")), 1);
+}
+
+TEST(ListFolder, NamesThatAreNotUtf8AreListedAndUsable) {
+    TempFolder dir;
+    const raw::RemoveTree cleanup(dir.path());
+    const QByteArray onDisk = QFile::encodeName(dir.path()) + "/caf\xe9.sms";
+    ASSERT_TRUE(raw::write(platform::decodeName(onDisk), "12345"));
+    const QStringList names = listed(dir.path(), "*.SMS");
+    ASSERT_EQ(names.size(), 1);
+    EXPECT_EQ(platform::encodeName(dir.path() + u'/' + names.first()), onDisk);
+
+    ListModel model;
+    FolderList files(model);
+    files.setPath(dir.path());
+    ASSERT_EQ(model.count(), 1);
+    EXPECT_EQ(model.subItemText(0, 4), "5");
+}
+
+TEST(HiddenList, ALinkToAListIsReadASpecialFileNeverAndAnOversizeListOnlyInPart) {
+    TempFolder dir;
+    for (const char* n : {"a.sms", "b.sms", "c.sms", "d.sms"})
+        dir.write(QString::fromLatin1(n));
+    dir.write(QStringLiteral("elsewhere"), "a.sms");  // its last line without a break
+    ASSERT_TRUE(raw::link(dir.file(QStringLiteral("elsewhere")), dir.file(".hidden")));
+    EXPECT_EQ(listed(dir.path(), "*.sms"), QStringList({"b.sms", "c.sms", "d.sms"}));
+    // One that is no text file is never waited on nor read without end.
+    const QByteArray list = platform::encodeName(dir.file(QStringLiteral(".hidden")));
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo);
+        QFile::remove(dir.file(".hidden"));
+        ASSERT_EQ(
+            fifo ? ::mkfifo(list.constData(), 0644) : ::symlink("/dev/zero", list.constData()), 0);
+        EXPECT_EQ(readHiddenList(dir.path()), QStringList());
+        EXPECT_EQ(listed(dir.path(), "*.sms").size(), 4);
+    }
+    QFile::remove(dir.file(".hidden"));
+
+    // "b.sms" within the limit, "c.sms" cut through by it ("c.s" is another name), "d.sms" past it.
+    const qint64 limit = kHiddenListMaxBytes;
+    QByteArray big = "b.sms\n" + QByteArray(limit - 6 - 4, 'x') + "\nc.sms\nd.sms\n";
+    ASSERT_EQ(big.indexOf("c.sms"), limit - 3);
+    dir.write(QStringLiteral("c.s"));
+    dir.write(QStringLiteral(".hidden"), big);
+    EXPECT_EQ(readHiddenList(dir.path()).size(), 2);
+    EXPECT_EQ(listed(dir.path(), "*.s*"), QStringList({"a.sms", "c.s", "c.sms", "d.sms"}));
+    // A list far over the limit costs the limit alone; its one line, cut, counts for nothing.
+    dir.sparse(QStringLiteral(".hidden"), qint64(1) << 32);
+    EXPECT_EQ(readHiddenList(dir.path()), QStringList());
+}
+
+TEST(DiscSetFiles, NameTheirMembers) {
+    using Parse = QStringList (*)(QByteArrayView);
+    const QByteArray odd = "Caf\xE9 (Track 1).bin";  // Latin-1, not UTF-8
+    // clang-format off
+    const std::tuple<const char*, Parse, QByteArray, QStringList> cases[] = {
+        {"cue: quoted names, CR-LF, indented lines and a BOM", cueFiles,
+         "\xEF\xBB\xBF"
+         "FILE \"Alpha (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n"
+         "    INDEX 01 00:00:00\r\n\r\nFILE \"Alpha (Track 2).bin\" BINARY\r\n",
+         {"Alpha (Track 1).bin", "Alpha (Track 2).bin"}},
+        {"cue: unquoted with blanks, lower case, a Windows sub-folder", cueFiles,
+         "file Beta Track 1.bin BINARY\nFILE .\\tracks\\b2.bin WAVE\nREM FILE \"no.bin\"\n",
+         {"Beta Track 1.bin", "tracks/b2.bin"}},
+        {"cue: a name that is not UTF-8", cueFiles, "FILE \"" + odd + "\" BINARY\n",
+         {platform::decodeName(odd)}},
+        {"cue: an unclosed quote runs to the line's end", cueFiles, "FILE \"half.bin\n",
+         {"half.bin"}},
+        {"gdi: quoted and plain names", gdiFiles,
+         "3\r\n1 0 4 2352 track01.bin 0\r\n2 756 0 2352 \"track 02.raw\" 0\r\n"
+         "3 45000 4 2352 track03.bin 0\r\n", {"track01.bin", "track 02.raw", "track03.bin"}},
+        {"gdi: blank lines and an unquoted name with blanks", gdiFiles,
+         "2\n\n1 0 4 2352 track 01.bin 0\n2 600 0 2352 t2.bin 0\n", {"track 01.bin", "t2.bin"}},
+        {"m3u: comments, blanks, CR-LF", m3uFiles,
+         "#EXTM3U\r\n# the discs\r\nBeta (Disc 1).cue\r\n\r\n  Beta (Disc 2).chd  \r\n",
+         {"Beta (Disc 1).cue", "Beta (Disc 2).chd"}},
+    };
+    // clang-format on
+    for (const auto& [what, parse, text, files] : cases)
+        EXPECT_EQ(parse(text), files) << what;
+}
+
+TEST(DiscSetGrouping, OneRowPerSet) {
+    // Every file of the folder with its bytes; the files that keep a row, sorted; what is missing.
+    // clang-format off
+    const std::tuple<const char*, QHash<QString, QByteArray>, QStringList, QHash<QString, QString>>
+        cases[] = {
+        {"a cue takes its tracks in, letter case ignored; a stray track stays",
+         {{"Alpha.cue",
+         "FILE \"alpha (track 1).BIN\" BINARY\nFILE \"Alpha (Track 2).bin\" BINARY\n"},
+         {"Alpha (Track 1).bin", ""},
+         {"Alpha (Track 2).bin", ""},
+         {"Lone.bin", ""}}, {"Alpha.cue", "Lone.bin"}, {}},
+        {"an m3u takes in its discs and their tracks",
+         {{"Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).chd\n"},
+         {"Beta (Disc 1).cue", "FILE \"b1.bin\" BINARY\n"},
+         {"b1.bin", ""},
+         {"Beta (Disc 2).chd", ""}}, {"Beta.m3u"}, {}},
+        {"missing members are named on the set's row",
+         {{"Gamma.cue", "FILE \"g1.bin\" BINARY\nFILE \"g2.bin\" BINARY\n"}, {"g1.bin", ""}},
+         {"Gamma.cue"}, {{"Gamma.cue", "Missing: g2.bin"}}},
+        {"an m3u's missing disc and a missing track of a disc it has",
+         {{"D.m3u", "D1.cue\nD2.cue\n"}, {"D1.cue", "FILE \"d1.bin\" BINARY\n"}}, {"D.m3u"},
+         {{"D.m3u", "Missing: D2.cue, d1.bin"}}},
+        {"a gdi, and a set naming itself or nothing readable",
+         {{"Dc.gdi", "1\n1 0 4 2352 \"dc 01.bin\" 0\n"},
+         {"dc 01.bin", ""},
+         {"Self.cue", "FILE \"Self.cue\" BINARY\n"},
+         {"Empty.m3u", "# nothing\n"}}, {"Dc.gdi", "Empty.m3u", "Self.cue"}, {}},
+    };
+    // clang-format on
+    for (const auto& [what, files, rows, incomplete] : cases) {
+        SCOPED_TRACE(what);
+        const DiscSets sets = groupDiscSets(
+            files.keys(),
+            [&](const QString& name) -> std::optional<QByteArray> { return files.value(name); },
+            [](const QString&) { return false; });
+        std::vector<ListedFile> listed;
+        for (const QString& name : files.keys())
+            listed.push_back({name});
+        dropSetMembers(listed, sets);
+        QStringList kept = namesOf(listed);
+        kept.sort();
+        EXPECT_EQ(kept, rows);
+        EXPECT_EQ(incompleteSetsOf(sets), incomplete);
+    }
+}
+
+// A .cue with its tracks and an .m3u with its discs are a row each, also with a file missing.
+TEST(DiscSetFolder, ListsEachGameOnceAndNoTrackAsACartridge) {
+    TempFolder dir;
+    QByteArray alpha;
+    for (int t = 1; t <= 3; ++t) {
+        const QString track = QStringLiteral("Alpha (Track %1).bin").arg(t);
+        dir.write(track, "data");
+        alpha += "FILE \"" + track.toUtf8() + "\" BINARY\r\n  TRACK 0" + QByteArray::number(t) +
+                 " MODE2/2352\r\n";
+    }
+    dir.write("Alpha.cue", alpha);
+    for (int d = 1; d <= 2; ++d) {
+        QByteArray cue;
+        for (int t = 1; t <= 2; ++t) {
+            const QString track = QStringLiteral("Beta (Disc %1) (Track %2).bin").arg(d).arg(t);
+            dir.write(track, "data");
+            cue += "FILE \"" + track.toUtf8() + "\" BINARY\n";
+        }
+        dir.write(QStringLiteral("Beta (Disc %1).cue").arg(d), cue);
+    }
+    dir.write("Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
+    ListModel model;
+    const auto rows = [&](const QString& masks) {
+        FolderList list(model);
+        list.initPattern(masks);
+        list.setPath(dir.path());
+        QStringList out = listNames(model);
+        out.sort();
+        return out;
+    };
+    EXPECT_EQ(rows("*.bin;*.cue;*.m3u"), QStringList({"Alpha.cue", "Beta.m3u"}));
+    // An Atari emulator takes .bin files: the tracks are no cartridges.
+    EXPECT_EQ(rows("*.zip;*.a26;*.bin;*.z26"), QStringList());
+
+    ASSERT_TRUE(QFile::remove(dir.file("Beta (Disc 2) (Track 2).bin")));
+    ASSERT_EQ(rows("*.bin;*.cue;*.m3u"), QStringList({"Alpha.cue", "Beta.m3u"}));
+    EXPECT_FALSE(model.subItemText(0, 2).endsWith("(files missing)"));
+    EXPECT_TRUE(model.subItemText(1, 2).endsWith("(files missing)"));
+    EXPECT_EQ(model.incompleteSetText("Beta.m3u"), "Missing: Beta (Disc 2) (Track 2).bin");
+}
+
+// A folder's only set file is found whatever the case of its suffix, among other names.
+TEST(DiscSetFolderScan, FindsALoneSetFileInAnyCase) {
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"Game.CUE", "FILE \"Game.bin\" BINARY\n"},
+        {"Game.Gdi", "1\n1 0 4 2352 Game.bin 0\n"},
+        {"Game.m3U", "Game.bin\n"},
+    };
+    for (const auto& [setFile, text] : cases) {
+        TempFolder dir;
+        dir.write("Game.bin", "data");
+        dir.write("Other.cuex", "");
+        dir.write(setFile, text);
+        // Read from the folder, and from its entries as the listing read them.
+        const auto entries = platform::folderEntryKinds(dir.path());
+        ASSERT_TRUE(entries);
+        const PrelistedFiles everything =
+            prelist(dir.path() + u'/', *entries, nameOrderOf(*entries));
+        for (const DiscSets& sets :
+             {discSetsIn(dir.path()), discSetsAmong(dir.path(), everything)}) {
+            EXPECT_TRUE(sets.isMember("Game.bin")) << setFile;
+            EXPECT_FALSE(sets.isMember("Other.cuex")) << setFile;
+        }
+        EXPECT_EQ(everything.files.size(), 3u);  // left as it was
+    }
 }

@@ -1,21 +1,93 @@
-// The list's events under real Qt input, in the order the window relies on, and how it
-// looks once the window's stored design values are read.
-#include "filelist/ui/ListViewFixture.h"
+// The list's events under real input, in the order the window relies on, and its design values.
+#include "filelist/ui/FileListView.h"
 
 #include "support/QtPrinters.h"
+#include "support/TempFolder.h"
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
 #include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QListView>
 #include <QPaintEvent>
+#include <QTest>
 #include <QTreeView>
 
-class ListViewEvents : public ListViewFixture {};
+#include <type_traits>
+#include <utility>
+
+// Each event as "Name(arg,...)" with its whole-number arguments; positions have their own test.
+class EventLog {
+public:
+    explicit EventLog(FileListView& w) {
+        record(w, &FileListView::dblClick, "dblClick");
+        record(w, &FileListView::itemClick, "itemClick");
+        record(w, &FileListView::columnClick, "columnClick");
+        record(w, &FileListView::keyDown, "keyDown");
+        record(w, &FileListView::mouseDown, "mouseDown");
+    }
+    QStringList take() { return std::exchange(lines, {}); }
+    QStringList lines;
+
+private:
+    template <typename... Args>
+    void record(FileListView& w, void (FileListView::*event)(Args...), const char* name) {
+        QObject::connect(&w, event, [this, name](Args... args) {
+            QStringList shown;
+            [[maybe_unused]] auto show = [&](auto a) {
+                if constexpr (std::is_same_v<decltype(a), int>) shown.append(QString::number(a));
+            };
+            (show(args), ...);
+            const QString n = QString::fromLatin1(name);
+            lines.append(shown.isEmpty() ? n : n + u'(' + shown.join(u',') + u')');
+        });
+    }
+};
+
+// A shown list with the window's design values over "game0.sms" to "game9.sms" (1 to 10 bytes).
+class ListViewEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 10; ++i)
+            dir.write(QStringLiteral("game%1.sms").arg(i), QByteArray(i + 1, 'x'));
+        list.resize(900, 500);
+        list.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        design({});
+    }
+    // Reads the window's design values with some changed, then lists the folder again.
+    void design(const QVariantMap& changes) {
+        QFile stored(QStringLiteral(":/design/Files.json"));
+        ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+        QJsonObject values = QJsonDocument::fromJson(stored.readAll()).object();
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            values.insert(it.key(), QJsonValue::fromVariant(it.value()));
+        list.readProperties(platform::PropertyBag(values));
+        list.setPattern(QStringLiteral("*.sms"));
+        list.setPath(dir.path());
+        ASSERT_EQ(list.listCount(), 10);
+    }
+    QAbstractItemView* view() { return list.currentView(); }
+    QRect cell(int row, int column = 0) {
+        return view()->visualRect(view()->model()->index(row, column));
+    }
+    QPoint itemCenter(int row) { return cell(row).center(); }
+    void click(int row, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}) {
+        QTest::mouseClick(view()->viewport(), b, m, itemCenter(row));
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(view(), k, m); }
+
+    TempFolder dir;
+    FileListView list;
+};
 
 TEST_F(ListViewEvents, ClicksRaiseTheirEventsInOrder) {
     EventLog log(list);
     click(2);
-    // The newly selected item first (the selection changed under the pointer), then the
-    // button down with the chosen item, then the click's own report.
+    // The selection's change first, then the button down, then the click's own report.
     EXPECT_EQ(log.take(),
               (QStringList{"itemClick(2)", "mouseDown(1,0)", "itemClick(2)", "itemClick(2)"}));
     EXPECT_EQ(list.fileName(), list.list(2));
@@ -34,8 +106,7 @@ TEST_F(ListViewEvents, ClicksRaiseTheirEventsInOrder) {
     EXPECT_TRUE(log.take().contains("dblClick"));
 }
 
-// Empty space below the items clears the choice; only a multi-selection list reports it
-// as a click of no item.
+// Empty space below the items clears the choice; a multi-selection list reports no item.
 TEST_F(ListViewEvents, ClickBelowTheItemsChoosesNone) {
     EventLog log(list);
     for (const bool multi : {false, true}) {
@@ -63,11 +134,7 @@ TEST_F(ListViewEvents, KeysCarryVirtualCodesAndReleaseReportsTheItem) {
     key(Qt::Key_Space);
     EXPECT_EQ(log.take(), (QStringList{"keyDown(32,0)", "itemClick(1)", "itemClick(1)"}));
 
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers mods;
-        const char* down;
-    } keys[] = {
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, const char*> keys[] = {
         {Qt::Key_Return, {}, "keyDown(13,0)"},
         {Qt::Key_Enter, Qt::KeypadModifier, "keyDown(13,0)"},
         {Qt::Key_Delete, Qt::ShiftModifier, "keyDown(46,1)"},
@@ -75,10 +142,10 @@ TEST_F(ListViewEvents, KeysCarryVirtualCodesAndReleaseReportsTheItem) {
         {Qt::Key_R, Qt::ControlModifier, "keyDown(82,2)"},
         {Qt::Key_Shift, {}, "keyDown(16,1)"},  // a shift key counts itself
     };
-    for (const auto& k : keys) {
-        key(k.key, k.mods);
+    for (const auto& [k, modifiers, down] : keys) {
+        key(k, modifiers);
         const QStringList got = log.take();
-        EXPECT_TRUE(got.contains(QString::fromLatin1(k.down))) << got.join(' ').toStdString();
+        EXPECT_TRUE(got.contains(QString::fromLatin1(down))) << got.join(' ').toStdString();
     }
 }
 
@@ -94,8 +161,7 @@ TEST_F(ListViewEvents, ReleasingAKeyWithNothingSelectedClearsTheChoice) {
     EXPECT_EQ(list.listIndex(), -1);
 }
 
-// The choice moves the view's selection, also when a handler moves it while a click is
-// reported (a window that sends every choice of item 3 back to item 0).
+// The choice moves the view's selection, also when a handler moves it during a click.
 TEST_F(ListViewEvents, ChoosingAnItemMovesTheViewsSelection) {
     list.setListIndex(3);
     EXPECT_EQ(view()->selectionModel()->currentIndex().row(), 3);
@@ -178,14 +244,13 @@ TEST_F(ListViewEvents, IconAndListModesRaiseTheSameEvents) {
     EXPECT_TRUE(view()->selectionModel()->isRowSelected(3, {}));
 }
 
-TEST_F(ListViewFixture, WindowsDesignValuesShape) {
+TEST_F(ListViewEvents, WindowsDesignValuesShape) {
     EXPECT_EQ(list.font().family(), "Tahoma");
     const QPalette p = view()->palette();
     EXPECT_EQ(p.color(QPalette::Text), QColor(0xF9, 0xE3, 0x51));  // stored as 0x0051E3F9
     EXPECT_EQ(p.color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(view()->selectionMode(), QAbstractItemView::SingleSelection);
-    // Name, size, type, date, played, time, last played; the raw size is only the size
-    // column's sort key, never shown.
+    // Name, size, type, date, played, time, last played; the raw size is a sort key only.
     EXPECT_EQ(view()->model()->columnCount(), 7);
     EXPECT_EQ(view()->viewport()->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(view()->updatesEnabled());  // a listing that ended repaints again
@@ -197,22 +262,21 @@ TEST_F(ListViewFixture, WindowsDesignValuesShape) {
 }
 
 // Without cell tips the window's own tip on the list ("N Files") is what shows.
-TEST_F(ListViewFixture, CellTipsOnlyWithTipsSwitchedOn) {
-    const struct {
-        bool infoTips, labelTips, shown;
-    } cases[] = {{false, false, false}, {true, false, true}, {false, true, true}};
-    for (const auto& c : cases) {
-        design(
-            {{QStringLiteral("InfoTips"), c.infoTips}, {QStringLiteral("LabelTips"), c.labelTips}});
+TEST_F(ListViewEvents, CellTipsOnlyWithTipsSwitchedOn) {
+    // Info tips, label tips, whether a cell tip shows.
+    const std::tuple<bool, bool, bool> cases[] = {
+        {false, false, false}, {true, false, true}, {false, true, true}};
+    for (const auto& [infoTips, labelTips, shown] : cases) {
+        design({{QStringLiteral("InfoTips"), infoTips}, {QStringLiteral("LabelTips"), labelTips}});
         const QModelIndex size = view()->model()->index(2, 1);
-        EXPECT_EQ(size.data(Qt::ToolTipRole).isValid(), c.shown) << c.infoTips << c.labelTips;
-        if (c.shown) {
+        EXPECT_EQ(size.data(Qt::ToolTipRole).isValid(), shown) << infoTips << labelTips;
+        if (shown) {
             EXPECT_EQ(size.data(Qt::ToolTipRole).toString(), list.list(2, 1));
         }
     }
 }
 
-TEST_F(ListViewFixture, EveryItemShowsTheFirstSmallIcon) {
+TEST_F(ListViewEvents, EveryItemShowsTheFirstSmallIcon) {
     EXPECT_TRUE(list.initializeSmallIcons(16, 16));
     QPixmap red(16, 16), blue(16, 16);
     red.fill(Qt::red);
@@ -224,9 +288,8 @@ TEST_F(ListViewFixture, EveryItemShowsTheFirstSmallIcon) {
     EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::red));
 }
 
-// A change over more rows than the view measures one by one (a whole folder's lengths and
-// dates, its play columns) still repaints the rows in sight.
-TEST_F(ListViewFixture, AChangeOverManyRowsRepaintsTheRowsInSight) {
+// A change over more rows than the view measures one by one still repaints those in sight.
+TEST_F(ListViewEvents, AChangeOverManyRowsRepaintsTheRowsInSight) {
     for (int i = 10; i < 500; ++i)
         dir.write(QStringLiteral("game%1.sms").arg(i), "x");
     list.refresh();

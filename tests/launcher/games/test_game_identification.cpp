@@ -1,5 +1,4 @@
-// The identification's worker with a fake identifier: what reaches the window's thread, in
-// which order, and what never does (answers of a request replaced or cancelled).
+// The identification's worker: what reaches the window's thread, in which order, and what not.
 
 #include "launcher/games/GameIdentification.h"
 #include "support/FakeFolderIdentifier.h"
@@ -19,10 +18,9 @@ struct Told {
     QStringList events;
     QStringList paths;  // every answer's name and verdict
     int finished = 0;
-    void attach(GameIdentification& worker) {
+    explicit Told(GameIdentification& worker) {
         worker.progress = [this](const QString& text) {
-            // Only the first of each kind: how often it comes is the worker's business.
-            // Reading the sources may be over before its progress is shown at all.
+            // The first of each kind; reading the sources may end before its progress shows.
             const QString kind = text.isEmpty() ? QStringLiteral("done") : text.section(u'.', 0, 0);
             if (!events.contains(kind) && !kind.startsWith("Reading")) events << kind;
         };
@@ -58,8 +56,7 @@ protected:
 TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEndOrNothingToMatch) {
     state->problems = {"broken.dat: not a DAT file"};
     GameIdentification worker(fakes::identifierFactory(state));
-    Told told;
-    told.attach(worker);
+    Told told(worker);
     ASSERT_TRUE(worker.available());
     worker.request("/games/", {"a.nes", "b.nes", "c.nes"});
     EXPECT_TRUE(worker.running());
@@ -70,20 +67,16 @@ TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEndOrNothingToMatch
     EXPECT_EQ(told.paths, (QStringList{"a.nes=verified", "b.nes=crc only", "c.nes=unknown"}));
 
     // The sources are read once; again only when asked (Ctrl+I). One identifier all along.
-    struct Case {
-        bool reread;
-        int refreshes;
-    };
-    for (const Case c : {Case{false, 1}, Case{true, 2}, Case{false, 2}}) {
-        worker.request("/games/", {"a.nes"}, c.reread);
+    for (const auto& [reread, refreshes] :
+         {std::pair{false, 1}, std::pair{true, 2}, std::pair{false, 2}}) {
+        worker.request("/games/", {"a.nes"}, reread);
         ASSERT_TRUE(told.waitFinished(told.finished + 1));
         std::lock_guard lock(state->mutex);
-        EXPECT_EQ(state->refreshes, c.refreshes) << c.reread;
+        EXPECT_EQ(state->refreshes, refreshes) << reread;
         EXPECT_EQ(state->made, 1);
     }
 
-    // Sources that hold no entry at all: no file is looked at, and the request says so instead
-    // of answering each game; once a source gives entries, the files are looked at again.
+    // Sources without entries: no file is looked at and the request says so, until there are.
     for (const bool entries : {false, true}) {
         SCOPED_TRACE(entries);
         size_t asked = 0;
@@ -104,9 +97,7 @@ TEST_F(GameIdentificationTest, SourcesFirstThenAnswersThenTheEndOrNothingToMatch
     }
 }
 
-// A folder listed anew, or a request cancelled, while answers are on their way: none of
-// them may land, though one was already posted before; the old run is told to stop at its
-// next answer, not read to its end, and the worker then answers a new request in full.
+// Answers of a request replaced or cancelled never land, even one posted; a new one is whole.
 TEST_F(GameIdentificationTest, AnswersOfAReplacedOrCancelledRequestAreDropped) {
     for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "replaced");
@@ -114,8 +105,7 @@ TEST_F(GameIdentificationTest, AnswersOfAReplacedOrCancelledRequestAreDropped) {
         state->answers.insert("b.nes", fakes::identification(Verdict::CrcOnly, "B.nes"));
         state->holdAfter = 1;
         GameIdentification worker(fakes::identifierFactory(state));
-        Told told;
-        told.attach(worker);
+        Told told(worker);
         worker.request("/old/", {"a.nes", "b.nes"});
         ASSERT_TRUE(state->waitHolding());
         {
@@ -141,8 +131,7 @@ TEST_F(GameIdentificationTest, AnswersOfAReplacedOrCancelledRequestAreDropped) {
     }
 }
 
-// A folder answered faster than the window's thread takes the answers: they all gather
-// before one delivery, and each still reaches it once, in order, with its own verdict.
+// Answers gathered before one delivery each reach the window once, in order, as they were.
 TEST_F(GameIdentificationTest, AnswersGatheredMeanwhileKeepTheirNamesAndVerdicts) {
     QStringList names;
     for (int i = 0; i < 20000; ++i)
@@ -151,8 +140,7 @@ TEST_F(GameIdentificationTest, AnswersGatheredMeanwhileKeepTheirNamesAndVerdicts
     names.back() = "b.nes";
     state->holdAfter = int(names.size()) - 1;
     GameIdentification worker(fakes::identifierFactory(state));
-    Told told;
-    told.attach(worker);
+    Told told(worker);
     worker.request("/games/", names);
     ASSERT_TRUE(state->waitHolding());
     state->release();
@@ -166,18 +154,13 @@ TEST_F(GameIdentificationTest, AnswersGatheredMeanwhileKeepTheirNamesAndVerdicts
 }
 
 TEST_F(GameIdentificationTest, NoIdentifierIsSaidForEachRequest) {
-    struct Case {
-        const char* what;
-        bool factory, opens;
-    };
-    for (const Case c : {Case{"no factory", false, true}, Case{"database closed", true, false}}) {
-        SCOPED_TRACE(c.what);
-        state->opens = c.opens;
-        GameIdentification worker(c.factory ? fakes::identifierFactory(state)
-                                            : GameIdentification::Factory());
-        EXPECT_EQ(worker.available(), c.factory);
-        Told told;
-        told.attach(worker);
+    for (const bool factory : {false, true}) {  // without one, or with its database closed
+        SCOPED_TRACE(factory);
+        state->opens = !factory;
+        GameIdentification worker(factory ? fakes::identifierFactory(state)
+                                          : GameIdentification::Factory());
+        EXPECT_EQ(worker.available(), factory);
+        Told told(worker);
         for (int i = 1; i <= 2; ++i) {
             worker.request("/games/", {"a.nes"});
             ASSERT_TRUE(QTest::qWaitFor([&] { return told.events.size() == i; }, 20000));
@@ -193,11 +176,7 @@ TEST(IdentificationText, NamesWhatTheEntrySays) {
     zipped.matches.push_back(zipped.matches.front());
     identify::Identification unreadable;
     unreadable.problem = "Permission denied";
-    struct Case {
-        identify::Identification found;
-        QString text;
-    };
-    const Case cases[] = {
+    const std::pair<identify::Identification, QString> cases[] = {
         {identification(Verdict::Verified, "smb.nes"),
          "Verified\nSuper Mario Bros.\n1985, Nintendo\nList: nes, smb"},
         {zipped,
@@ -209,8 +188,8 @@ TEST(IdentificationText, NamesWhatTheEntrySays) {
         {identify::Identification(), "Unknown: in no software list or DAT file"},
         {unreadable, "Not identified: Permission denied"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(identificationText(c.found), c.text);
+    for (const auto& [found, text] : cases)
+        EXPECT_EQ(identificationText(found), text);
 }
 
 }  // namespace

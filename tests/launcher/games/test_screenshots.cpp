@@ -1,13 +1,12 @@
-// The screenshot search (folders, prefixes, picture types, letter case, names that are not
-// UTF-8, entries named like pictures that are none), the pictures a game owns, and reading
-// pictures at the size they are shown. A FIFO named like a picture must never hang a
-// search, a decode or the loader's end: the test run's time limit catches one that does.
+// The screenshot search, a game's own pictures, reading pictures and the thumbnail cache. A FIFO
+// named like a picture must never hang a search, a decode or the loader's end.
 
 #include "filelist/FolderPrefetch.h"
 #include "imaging/PngDecoder.h"
 #include "launcher/PathHelpers.h"
 #include "launcher/games/PictureLoader.h"
 #include "launcher/games/Screenshots.h"
+#include "launcher/games/Thumbnails.h"
 #include "platform/FileNames.h"
 #include "support/Pictures.h"
 #include "support/PngBuilder.h"
@@ -16,8 +15,11 @@
 #include "support/TempFolder.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -26,48 +28,30 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <functional>
 #include <future>
 
 namespace {
 
-// Something named like a picture that is none, at `path`: "fifo", "folder", "dangling" (a
-// link to nowhere) or "dirlink" (a link to a folder).
-// Makes the ";"-separated entries of `files` below `emu`: "path" a small file, "path -> to"
-// a link to `to`; and what is no picture: "path|fifo", "path|folder", "path|dirlink" (a link
-// to a folder) or "path|dangling".
+// Makes the ";"-separated "path" (a small file), "path -> to" (a link) and "path|fifo" in `emu`.
 void makeEntries(TempFolder& emu, const QString& files) {
     for (const QString& f : files.split(';', Qt::SkipEmptyParts)) {
-        const QStringList link = f.split(" -> ");
-        if (link.size() == 2) {
-            ASSERT_TRUE(raw::link(link[1], emu.file(link[0])));
-            continue;
-        }
-        if (!f.contains('|')) {
-            emu.write(f, "x");
-            continue;
-        }
-        const QString path = emu.file(f.section('|', 0, 0)), kind = f.section('|', 1);
-        const QByteArray p = platform::encodeName(path);
-        QDir().mkpath(QFileInfo(path).path());
-        if (kind == "fifo")
-            ASSERT_EQ(::mkfifo(p.constData(), 0644), 0);
-        else if (kind == "folder")
-            ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
+        const QString path = f.section(QRegularExpression(" -> |\\|"), 0, 0);
+        emu.mkdir(QFileInfo(path).path());
+        if (f.contains(" -> "))
+            ASSERT_TRUE(raw::link(f.section(" -> ", 1), emu.file(path)));
+        else if (f.endsWith("|fifo"))
+            ASSERT_EQ(::mkfifo(raw::bytes(emu.file(path)).constData(), 0644), 0);
         else
-            ASSERT_EQ(::symlink(kind == "dangling" ? "nowhere.png" : ".", p.constData()), 0);
+            emu.write(f, "x");
     }
 }
 
 TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
-    struct Case {
-        // ";"-separated, relative to the emulator folder, as makeEntries() makes them
-        const char *files, *listed;
-        const char* setting;  // "" for none, else relative to the emulator folder
-        const char* name;
-        const char* expected;  // "" for none
-    };
+    // The files (as makeEntries() makes them), the folder listed and the setting's (or ""),
+    // relative to the emulator folder; the game; the picture found (or "").
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
         // shots/ beats snap/; .png beats .jpg; .gif beats .bmp
         {"snap/Game.png;shots/Game.png", "roms", "", "Game.zip", "shots/Game.png"},
         {"shots/Game.jpg;shots/Game.png", "roms", "", "Game.zip", "shots/Game.png"},
@@ -97,44 +81,34 @@ TEST(ScreenshotSearch, FollowsTheFolderOrderPrefixesAndPictureTypes) {
         // the setting's folder first (without its separator: the own screenshots' table)
         {"shots/Game.png;pics/Game.png", "roms", "pics/", "Game.zip", "pics/Game.png"},
         {"shots/Game.png", "roms", "nowhere", "Game.zip", "shots/Game.png"},
-        // What is no file is no picture: the search goes on to the next folder, type or
-        // prefix. (A folder and a link to nowhere are in the own screenshots' table too.)
+        // What is no file is no picture: the search goes on to the next folder, type or prefix.
         {"shots/Game.png|fifo;snap/Game.png", "roms", "", "Game.zip", "snap/Game.png"},
-        {"shots/Game.png|dirlink;snap/Game.png", "roms", "", "Game.zip", "snap/Game.png"},
+        {"shots/Game.png -> .;snap/Game.png", "roms", "", "Game.zip", "snap/Game.png"},
         {"shots/Game.png|fifo;shots/Game.jpg", "roms", "", "Game.zip", "shots/Game.jpg"},
-        {"shots/Game (U).png|folder;shots/Game.bmp", "roms", "", "Game (U).zip", "shots/Game.bmp"},
+        {"shots/Game (U).png/x;shots/Game.bmp", "roms", "", "Game (U).zip", "shots/Game.bmp"},
         {"shots/Game.png|fifo;roms/Game.png", "roms", "", "Game.zip", "roms/Game.png"},
-        {"shots/Game.png|dangling;shots/Other.png", "roms", "", "Game.zip", ""},
+        {"shots/Game.png -> nowhere.png;shots/Other.png", "roms", "", "Game.zip", ""},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.files);
+    for (const auto& [files, listed, setting, name, expected] : cases) {
         TempFolder emu;
-        emu.mkdir(c.listed);
-        makeEntries(emu, c.files);
+        emu.mkdir(listed);
+        makeEntries(emu, files);
         const QString root = emu.path() + QLatin1Char('/');
-        ScreenshotSearch search;
-        const QString setting = *c.setting ? root + c.setting : QString();
-        const QString found =
-            search.screenshotOf(screenshotFoldersOf(setting, root, root + c.listed), c.name);
-        EXPECT_EQ(found, *c.expected ? root + c.expected : QString());
+        const QStringList folders =
+            screenshotFoldersOf(*setting ? root + setting : QString(), root, root + listed);
+        EXPECT_EQ(ScreenshotSearch().screenshotOf(folders, name),
+                  *expected ? root + expected : QString())
+            << files;
     }
 }
 
-// The pictures named after a game itself, as against the one it is shown: which of them a
-// game owns decides which copy of it stays and which pictures move with it. They are
-// looked for in every picture folder, in the preview's order, and the tools search the
-// same folders in the same order.
+// The pictures named after a game itself (not merely shown it), in every folder, in order.
 TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
-    struct Case {
-        const char* what;
-        const char* files;  // as makeEntries() makes them
-        const char* name;
-        const char* own;    // ";"-separated, in the search's order; "" for none
-        const char* shown;  // the picture the preview shows, "" for none
-    };
+    // The files (as makeEntries() makes them), the game, its own pictures in the search's order
+    // (";"-separated) and the one the preview shows.
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
         {"the own picture lies in a later folder than one the game is merely shown",
          "shots/Game.png;screenshots/Game (USA).png;roms/Copy.bin", "Game (USA).bin", "screenshots/Game (USA).png", "shots/Game.png"},
         {"a copy named otherwise has none", "shots/Game.png;screenshots/Game (USA).png", "Copy.bin", "", ""},
@@ -154,15 +128,15 @@ TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
         {"a link to a picture is one", "pictures/p.png;shots/Game.png -> ../pictures/p.png", "Game.bin", "shots/Game.png", "shots/Game.png"},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, files, name, pictures, shown] : cases) {
+        SCOPED_TRACE(what);
         TempFolder emu;
         emu.mkdir("roms");
         emu.mkdir("shots");
-        makeEntries(emu, c.files);
+        makeEntries(emu, files);
         const QString root = emu.path() + '/';
         QStringList own;
-        for (const QString& f : QString(c.own).split(';', Qt::SkipEmptyParts))
+        for (const QString& f : QString(pictures).split(';', Qt::SkipEmptyParts))
             own << root + f;
         // The setting names a folder of its own, and names shots/ a second time.
         for (const QString& setting : {root + "pics", root + "shots"}) {
@@ -172,18 +146,16 @@ TEST(OwnScreenshots, AreNamedAfterTheWholeNameInAnyFolder) {
                 expected.removeIf([](const QString& p) { return p.contains("/pics/"); });
             ScreenshotSearch search;
             const QStringList folders = screenshotFoldersOf(setting, root, root + "roms");
-            EXPECT_EQ(search.findOwnScreenshots(folders, c.name), expected);
-            EXPECT_EQ(search.hasOwnScreenshot(folders, c.name), !expected.isEmpty());
+            EXPECT_EQ(search.findOwnScreenshots(folders, name), expected);
+            EXPECT_EQ(search.hasOwnScreenshot(folders, name), !expected.isEmpty());
             if (setting.endsWith("pics")) {
-                EXPECT_EQ(search.screenshotOf(folders, c.name),
-                          *c.shown ? root + c.shown : QString());
+                EXPECT_EQ(search.screenshotOf(folders, name), *shown ? root + shown : QString());
             }
         }
     }
 }
 
-// A tool given a games folder searches what the window searches for that folder as an
-// emulator's "roms": the same folders in the same order.
+// A tool given a games folder searches the folders the window searches for it as "roms".
 TEST(OwnScreenshots, ToolsSearchTheWindowsFoldersInItsOrder) {
     const std::pair<QString, QString> cases[] = {
         {"/emu/roms", "/emu/"}, {"/emu/roms/", "/emu/"}, {"/emu/roms/snes", "/emu/roms/"}};
@@ -193,8 +165,7 @@ TEST(OwnScreenshots, ToolsSearchTheWindowsFoldersInItsOrder) {
     }
 }
 
-// 300 files of short names from a few letters (so that prefixes of one name often name
-// another file), named like pictures of the four types and like text files; and a name.
+// Short names from a few letters, so that prefixes of one name often name another file.
 QString randomName(QRandomGenerator& random, const QString& alphabet, int length) {
     QString s;
     for (int i = 0; i < length; ++i)
@@ -209,9 +180,7 @@ void fillRandomly(TempFolder& folder, QRandomGenerator& random, const QString& a
                      types[random.bounded(5)]);
 }
 
-// The search answers from listings: the answer must be the one that probing every candidate
-// name with withExtension gives; and names taken from a folder read ahead find what the
-// folder itself gives, until the folder changes and the search reads it again.
+// Answers from listings are those of probing every name, and read ahead those of the folder.
 TEST(ScreenshotSearch, AgreesWithProbingEveryCandidateAndWithTheFolderReadAhead) {
     TempFolder folder, mixed;
     const QString root = folder.path() + QLatin1Char('/');
@@ -250,9 +219,7 @@ TEST(ScreenshotSearch, AgreesWithProbingEveryCandidateAndWithTheFolderReadAhead)
     EXPECT_EQ(readAhead.findPictureFile(other, "Brand new.zip"), added);
 }
 
-// The listed folder is searched for pictures first; a folder inside it, spelled in another
-// letter case (folded by the Unicode tables beyond ASCII), must still be found by name from
-// that same listing.
+// A folder inside a listed one, spelled in another letter case, is still found from its listing.
 TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
     TempFolder emu;
     emu.write("roms/Game.zip", "x");
@@ -270,9 +237,7 @@ TEST(ScreenshotSearch, AFolderSearchedForPicturesStillResolvesItsSubfolders) {
     EXPECT_EQ(search.findPictureFile(root + "roms/Missing/", "Game.zip"), QString());
 }
 
-// Pictures added and removed since the last search are seen, also in a listing trusted for
-// good (the folder unchanged for long), and a link's target coming about or going without a
-// change to the link's own folder.
+// Pictures added and removed since the last search are seen, and a link's target coming or going.
 TEST(ScreenshotSearch, SeesPicturesAndLinkTargetsChangedSinceTheLastSearch) {
     TempFolder emu;
     const QString root = emu.path() + QLatin1Char('/');
@@ -319,8 +284,7 @@ TEST(ScreenshotSearch, FindsAndReadsPicturesWhoseNamesAreNotUtf8) {
     EXPECT_EQ(loadPictureFile(exact, {100, 100}).size(), QSize(8, 4));
 }
 
-// Pictures through the loader, at the size they are shown and on white: the fast decoder's
-// files, the ones it leaves to Qt, and what is no picture at all.
+// Pictures as Qt reads them, at the size they are shown and on white, whichever decoder reads.
 TEST(PictureFiles, DecodeAsQtDoesAtTheShownSizeOnWhite) {
     TempFolder folder;
     const QImage source = png::screenshotLike(400, 200, QImage::Format_ARGB32, 11);
@@ -334,12 +298,8 @@ TEST(PictureFiles, DecodeAsQtDoesAtTheShownSizeOnWhite) {
     damaged[damaged.size() - 20] = char(damaged[damaged.size() - 20] ^ 0xff);
     ASSERT_FALSE(decodePngBytes(damaged));
 
-    const struct {
-        const char* what;
-        QByteArray bytes;
-        QSize box;
-        QSize shown;  // invalid: whatever Qt makes of it
-    } cases[] = {
+    // The bytes, the box they are shown in, the size shown (invalid: whatever Qt makes of them).
+    const std::tuple<const char*, QByteArray, QSize, QSize> cases[] = {
         {"fast, shrunk keeping its shape", fastPng, {100, 100}, {100, 50}},
         {"fast, no box: its own size", fastPng, {}, {400, 200}},
         {"16 bits, shrunk", deepPng, {100, 100}, {100, 50}},
@@ -352,23 +312,23 @@ TEST(PictureFiles, DecodeAsQtDoesAtTheShownSizeOnWhite) {
         {"not a picture", "hello, this is text", {100, 100}, {}},
         {"truncated", fastPng.left(60), {100, 100}, {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QString path = folder.write(QStringLiteral("picture.png"), c.bytes);
+    for (const auto& [what, bytes, box, shown] : cases) {
+        SCOPED_TRACE(what);
+        const QString path = folder.write(QStringLiteral("picture.png"), bytes);
         QSize full;
-        const QImage loaded = loadPictureFile(path, c.box, &full);
-        if (c.shown.isValid()) {
-            EXPECT_EQ(loaded.size(), c.shown);
+        const QImage loaded = loadPictureFile(path, box, &full);
+        if (shown.isValid()) {
+            EXPECT_EQ(loaded.size(), shown);
         }
         // What the loader always did: Qt's reading, shrunk to fit, on white.
-        QImage expected = png::qtDecode(c.bytes);
+        QImage expected = png::qtDecode(bytes);
         EXPECT_EQ(full, expected.isNull() ? QSize() : expected.size());
         if (expected.isNull()) {
             EXPECT_TRUE(loaded.isNull());
             continue;
         }
-        if (c.box.isValid() && !QRect(QPoint(), c.box).contains(expected.rect()))
-            expected = expected.scaled(c.box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (box.isValid() && !QRect(QPoint(), box).contains(expected.rect()))
+            expected = expected.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         QImage onWhite(expected.size(), QImage::Format_RGB32);
         onWhite.fill(Qt::white);
         QPainter(&onWhite).drawImage(0, 0, expected);
@@ -376,13 +336,11 @@ TEST(PictureFiles, DecodeAsQtDoesAtTheShownSizeOnWhite) {
         EXPECT_EQ(loaded, onWhite);
     }
 #ifndef __SANITIZE_ADDRESS__
-    // Not under AddressSanitizer: GCC 12's leak checker crashes at exit scanning the
-    // thread-local storage that Qt's JPEG plugin leaves behind.
+    // Not under AddressSanitizer: its leak checker crashes on what Qt's JPEG plugin leaves.
     const QString jpeg = folder.write("picture.jpg", encodedPicture({300, 300}, Qt::green, "JPG"));
     EXPECT_EQ(loadPictureFile(jpeg, {90, 60}).size(), QSize(60, 60));
 #endif
-    // A clear picture shows on white; a missing one, or one no longer wanted before it
-    // starts, is no picture.
+    // A clear picture shows on white; a missing one, or one unwanted before it starts, is none.
     const QString clear = folder.write("clear.png", encodedPicture({10, 10}, QColor(255, 0, 0, 0)));
     EXPECT_EQ(loadPictureFile(clear, {10, 10}).pixelColor(5, 5), QColor(Qt::white));
     EXPECT_TRUE(loadPictureFile(folder.file("missing.png"), {10, 10}).isNull());
@@ -407,7 +365,6 @@ TEST(PictureFiles, OnlyTheNewestRequestIsDelivered) {
     EXPECT_EQ(spy.at(0).at(2).value<QImage>().size(), QSize(64, 32));
     EXPECT_FALSE(loader.pending());
 
-    // Cancelled: nothing arrives.
     loader.request(first, {320, 200});
     loader.cancel();
     EXPECT_FALSE(spy.wait(300));
@@ -471,9 +428,7 @@ TEST(PictureFiles, AFifoNamedLikeAPictureIsNoPicture) {
     loader.reset();
 }
 
-// A decoder that says when it has started on one of `stuck` and then waits for the release,
-// deaf to being unwanted like a read that never returns; any other picture it decodes at once.
-// It holds `token` alone.
+// A decoder stuck on each of `stuck` until the release, deaf to being unwanted; holds `token`.
 struct StuckDecodes {
     std::promise<void> started, release;
     std::shared_future<void> released = release.get_future().share();
@@ -494,12 +449,10 @@ struct StuckDecodes {
     }
 };
 
-// The loader's end never waits on a decode that does not stop: its threads hold what
-// they need, finish on their own, and their result goes nowhere.
+// The loader's end never waits on a decode that does not stop; its result goes nowhere.
 TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
     auto gates = std::make_shared<StuckDecodes>();
     std::future<void> started = gates->started.get_future();
-    // Held by the decoder alone: it expires once the loader's threads have let go of all.
     auto token = std::make_shared<int>(0);
     const std::weak_ptr<int> held = token;
     const QString path = QStringLiteral("/nowhere/stuck.png");
@@ -517,13 +470,11 @@ TEST(PictureFiles, ALoaderGoesWhileADecodeIsStuck) {
     EXPECT_EQ(delivered, 0);
 }
 
-// The picture the user waits for never queues behind the pictures read ahead for later,
-// even when those are slow to notice that they are no longer wanted.
+// The picture the user waits for never queues behind pictures read ahead, however slow.
 TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
     auto gates = std::make_shared<StuckDecodes>();
     std::future<void> started = gates->started.get_future();
     TempFolder folder;
-    // Read ahead only what exists, with a size and a date.
     const QString one = folder.write("one.png", "x"), two = folder.write("two.png", "x");
     QObject owner;
     auto* loader = new PictureLoader(&owner, StuckDecodes::decoder(gates, {one, two}));
@@ -538,6 +489,227 @@ TEST(PictureFiles, ARequestNeverWaitsForReadingAhead) {
     EXPECT_EQ(gates->begun.load(), 1);
     gates->release.set_value();
     delete loader;
+}
+
+// A green 512x288 thumbnail with tEXt chunks before and after its data (Qt's only before).
+QByteArray thumbnailWithText(const QByteArrayList& before, const QByteArrayList& after) {
+    QByteArray rows;
+    for (int y = 0; y < 288; ++y)
+        rows += '\0' + QByteArray("\0\xc8\0", 3).repeated(512);  // no filter, (0, 200, 0)
+    const auto texts = [](const QByteArrayList& list) {
+        QByteArray out;
+        for (const QByteArray& text : list)
+            out += png::chunk("tEXt", text);
+        return out;
+    };
+    return png::file(png::header(512, 288, 2), png::deflated(rows), texts(before), 0, texts(after));
+}
+
+TEST(Thumbnails, NamesFromTheFilesUri) {
+    const std::pair<QString, QByteArray> cases[] = {
+        {"/home/jens/photos/me.png", "file:///home/jens/photos/me.png"},
+        {"/tmp/a b.png", "file:///tmp/a%20b.png"},
+        {QString::fromUtf8("/tmp/é/ß.png"), "file:///tmp/%C3%A9/%C3%9F.png"},
+        {"/tmp/100%#?;[x]{y}|\"<>^`\\.png",
+         "file:///tmp/100%25%23%3F%3B%5Bx%5D%7By%7D%7C%22%3C%3E%5E%60%5C.png"},
+        {"/tmp/keep-_.!~*'()@&=+$,:.png", "file:///tmp/keep-_.!~*'()@&=+$,:.png"},
+        {platform::decodeName("/roms/Caf\xe9\x01\x7f.png"), "file:///roms/Caf%E9%01%7F.png"},
+    };
+    for (const auto& [path, uri] : cases)
+        EXPECT_EQ(thumbnailUri(path), uri) << path.toStdString();
+    // The name is the URI's MD5: the standard's own example, and one worked out elsewhere.
+    EXPECT_EQ(thumbnailFileName("/home/jens/photos/me.png"),
+              "c6ee772d9e49320e97ec29a7eb5b1697.png");
+    EXPECT_EQ(thumbnailFileName("/tmp/a b.png"), "f2584ab78dd95a88bd0d3f0ecaee7a8c.png");
+}
+
+// A thumbnail as a file manager writes it: the picture's URI and date in text chunks.
+QByteArray thumbnailPng(const QSize& size, const QColor& color, const QByteArray& uri,
+                        qint64 mtime) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    image.setText("Thumb::URI", QString::fromLatin1(uri));
+    image.setText("Thumb::MTime", QString::number(mtime));
+    return png::qtEncoded(image);
+}
+
+class ThumbnailCacheTest : public ::testing::Test {
+protected:
+    TempFolder home;
+    QString root = home.file("cache/thumbnails");
+    ThumbnailCache cache{root};
+    qint64 mtime = 1500000000;
+    QString picture;
+
+    void SetUp() override {
+        picture = home.write("roms/shots/Game (U).png", encodedPicture({1600, 900}, Qt::blue));
+        ASSERT_TRUE(home.touch("roms/shots/Game (U).png", QDateTime::fromSecsSinceEpoch(mtime)));
+    }
+    void put(const char* folder, const QByteArray& bytes) {
+        home.write(QString("cache/thumbnails/") + folder + "/" + thumbnailFileName(picture), bytes);
+    }
+    static mode_t modeOf(const QString& path) {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+};
+
+// Only a fresh thumbnail of this picture, large enough, is used; text before or after its data.
+TEST_F(ThumbnailCacheTest, OnlyAFreshThumbnailLargeEnoughIsUsed) {
+    const QColor green(0, 200, 0);
+    const QByteArray own = thumbnailUri(picture);
+    const auto png = [&](const QSize& size, qint64 time = 0, const QByteArray& uri = {}) {
+        return thumbnailPng(size, green, uri.isEmpty() ? own : uri, time ? time : mtime);
+    };
+    const QByteArray uri = "Thumb::URI" + QByteArray(1, '\0') + own;
+    const QByteArray fresh = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime);
+    const QByteArray stale = "Thumb::MTime" + QByteArray(1, '\0') + QByteArray::number(mtime - 1);
+    const QByteArray other = "Thumb::URI" + QByteArray(1, '\0') + "file:///elsewhere/x.png";
+    const QSize none;
+    // The folder it lies in, the size shown, the size found (invalid: none is used).
+    // clang-format off
+    const std::tuple<const char*, const char*, QByteArray, QSize, QSize> cases[] = {
+        {"fresh", "x-large", png({512, 288}), {400, 225}, {512, 288}},
+        {"fresh and exactly the shown size", "x-large", png({512, 288}), {512, 288}, {512, 288}},
+        {"the picture changed since", "x-large", png({512, 288}, 1500000001), {400, 225}, none},
+        {"another picture's", "x-large", png({512, 288}, 0, "file:///elsewhere/Game%20(U).png"),
+         {400, 225}, none},
+        {"too small for the shown size", "large", png({256, 144}), {400, 225}, none},
+        {"too small by a pixel", "xx-large", png({1024, 576}), {1025, 577}, none},
+        {"in a size large enough, a pixel short", "xx-large", png({1024, 575}), {1000, 576}, none},
+        {"in the largest size", "xx-large", png({1024, 576}), {700, 394}, {1024, 576}},
+        {"text both before", "x-large", thumbnailWithText({uri, fresh}, {}), {400, 225}, {512, 288}},
+        {"text both after", "x-large", thumbnailWithText({}, {uri, fresh}), {400, 225}, {512, 288}},
+        {"text split around the image", "x-large", thumbnailWithText({uri}, {fresh}), {400, 225}, {512, 288}},
+        {"stale, after", "x-large", thumbnailWithText({}, {uri, stale}), {400, 225}, none},
+        {"another picture's, after", "x-large", thumbnailWithText({}, {other, fresh}), {400, 225}, none},
+        {"no text at all", "x-large", thumbnailWithText({}, {}), {400, 225}, none},
+    };
+    // clang-format on
+    for (const auto& [what, folder, bytes, shown, size] : cases) {
+        SCOPED_TRACE(what);
+        QDir(root).removeRecursively();
+        put(folder, bytes);
+        const QImage found = cache.find(picture, mtime, shown);
+        EXPECT_EQ(found.isNull() ? QSize() : found.size(), size);
+        if (!found.isNull()) {
+            EXPECT_EQ(found.pixelColor(5, 5), green);
+        }
+    }
+}
+
+TEST_F(ThumbnailCacheTest, TheSmallestFreshOneIsTakenAndBrokenOnesArePassedOver) {
+    const QByteArray uri = thumbnailUri(picture);
+    put("large", thumbnailPng({256, 144}, Qt::red, uri, mtime));
+    put("x-large", thumbnailPng({512, 288}, Qt::green, uri, mtime));
+    put("xx-large", thumbnailPng({1024, 576}, Qt::yellow, uri, mtime));
+    EXPECT_EQ(cache.find(picture, mtime, {300, 169}).size(), QSize(512, 288));
+    EXPECT_EQ(cache.find(picture, mtime, {200, 113}).size(), QSize(256, 144));
+    // Damaged, cut short or no PNG at all: the next size up serves.
+    for (const QByteArray& broken : {thumbnailPng({512, 288}, Qt::green, uri, mtime).left(200),
+                                     QByteArray("garbage"), QByteArray()}) {
+        put("x-large", broken);
+        EXPECT_EQ(cache.find(picture, mtime, {300, 169}).size(), QSize(1024, 576));
+    }
+    QFile::remove(root + "/x-large/" + thumbnailFileName(picture));
+    QDir().mkpath(root + "/x-large/" + thumbnailFileName(picture));
+    EXPECT_EQ(cache.find(picture, mtime, {300, 169}).size(), QSize(1024, 576));
+}
+
+// The user moving on stops a thumbnail, leaving nothing; one that stays is the user's alone.
+TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothingAndOneThatStaysIsTheUsersAlone) {
+    const QImage full = QImage::fromData(encodedPicture({1600, 900}, Qt::blue));
+    // How many times `wanted` says yes before it says no; whether a thumbnail stays.
+    const std::tuple<const char*, int, bool> cases[] = {
+        {"left before it started", 0, false},
+        {"left while it was scaled", 1, false},
+        {"left while it was encoded", 2, false},
+        {"stayed", 1 << 30, true},
+    };
+    for (const auto& [what, answers, written] : cases) {
+        SCOPED_TRACE(what);
+        QDir(root).removeRecursively();
+        int asked = 0;
+        const std::function<bool()> wanted = [&, answers = answers] { return asked++ < answers; };
+        EXPECT_EQ(cache.store(picture, mtime, full, {1600, 900}, 512, wanted), written);
+        const QStringList left = QDir(root + "/x-large").entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(left, written ? QStringList{thumbnailFileName(picture)} : QStringList());
+    }
+    const QString written = root + "/x-large/" + thumbnailFileName(picture);
+    EXPECT_EQ(modeOf(written), 0600u);
+    for (const QString& folder : {root, root + "/x-large"})
+        EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
+    const QImage read(written);
+    EXPECT_EQ(read.size(), QSize(512, 288));
+    EXPECT_EQ(read.text("Thumb::URI").toLatin1(), thumbnailUri(picture));
+    EXPECT_EQ(read.text("Thumb::MTime"), "1500000000");
+    EXPECT_EQ(read.text("Thumb::Image::Width"), "1600");
+    EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
+    ASSERT_EQ(ThumbnailCache::edgeFor({1600, 900}, {400, 225}), 512);
+    EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {200, 113}), 256);
+    EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {1100, 619}), 0);  // beyond the largest
+    EXPECT_EQ(ThumbnailCache::edgeFor({500, 300}, {400, 240}), 0);    // no smaller than itself
+    // By way of the picture's own load: the write it hands over obeys the same.
+    QDir(root).removeRecursively();
+    ThumbnailWrite write;
+    loadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write);
+    ASSERT_TRUE(write);
+    write([] { return false; });
+    EXPECT_FALSE(QDir(root + "/x-large").exists() &&
+                 !QDir(root + "/x-large").isEmpty(QDir::Files | QDir::Hidden));
+}
+
+TEST_F(ThumbnailCacheTest, NeverForTheCachesOwnFilesAndFailingToWriteIsSilent) {
+    const QString own = home.write("cache/thumbnails/xx-large/" + thumbnailFileName(picture),
+                                   encodedPicture({1024, 576}, Qt::red));
+    const QImage image(own);
+    EXPECT_TRUE(cache.holds(own));
+    EXPECT_FALSE(cache.holds(home.file("cache/thumbnails-other/x.png")));
+    EXPECT_FALSE(cache.store(own, mtime, image, image.size(), 256));
+    ThumbnailWrite write;
+    EXPECT_EQ(loadPictureCached(cache, own, {200, 200}, nullptr, {}, &write).size(),
+              QSize(1024, 576).scaled(200, 200, Qt::KeepAspectRatio));
+    EXPECT_FALSE(write);
+    EXPECT_FALSE(QDir(root + "/large").exists());
+
+    // A cache that cannot be written: the picture shows all the same.
+    const TempFolder other;
+    const QString blocked = other.path() + "/thumbnails";
+    QFile(blocked).open(QIODevice::WriteOnly);  // a file where the folder should be
+    const ThumbnailCache unwritable(blocked);
+    QSize fullSize;
+    const QImage shown = loadPictureCached(unwritable, picture, {400, 400}, &fullSize, {}, &write);
+    EXPECT_EQ(shown.size(), QSize(400, 225));
+    EXPECT_EQ(fullSize, QSize(1600, 900));
+    ASSERT_TRUE(write);
+    write({});
+    EXPECT_TRUE(QFileInfo(blocked).isFile());
+}
+
+TEST_F(ThumbnailCacheTest, APictureSeenBeforeOpensFromItsThumbnailWhileItIsFresh) {
+    ThumbnailWrite write;
+    QSize fullSize;
+    EXPECT_EQ(loadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write).pixelColor(9, 9),
+              QColor(Qt::blue));
+    ASSERT_TRUE(write);
+    write({});
+    EXPECT_TRUE(QFile::exists(root + "/x-large/" + thumbnailFileName(picture)));
+
+    // New pixels under the old date: the thumbnail is what shows, at the shown size.
+    home.write("roms/shots/Game (U).png", encodedPicture({1600, 900}, Qt::red));
+    home.touch("roms/shots/Game (U).png", QDateTime::fromSecsSinceEpoch(mtime));
+    const QImage cached = loadPictureCached(cache, picture, {400, 400}, &fullSize, {}, &write);
+    EXPECT_EQ(cached.size(), QSize(400, 225));
+    EXPECT_EQ(fullSize, QSize(1600, 900));
+    EXPECT_EQ(cached.pixelColor(9, 9), QColor(Qt::blue));
+    EXPECT_FALSE(write);
+    // Shown larger than the thumbnail: the picture itself.
+    EXPECT_EQ(loadPictureCached(cache, picture, {1000, 1000}, nullptr, {}, &write).pixelColor(9, 9),
+              QColor(Qt::red));
+    // The date changed: the thumbnail is stale.
+    home.touch("roms/shots/Game (U).png", QDateTime::fromSecsSinceEpoch(mtime + 60));
+    EXPECT_EQ(loadPictureCached(cache, picture, {400, 400}, nullptr, {}, &write).pixelColor(9, 9),
+              QColor(Qt::red));
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// Game titles: the zinc builds' numbering, the arcade game list and the cleaning of names.
-// A game list or zinc program that is no regular file (a FIFO, a device) must never hang
-// the run; the test run's time limit catches one that does.
+// Game titles: zinc numbering, the arcade game list, cleaned names; FIFOs never hang the run.
 
 #include "launcher/PathHelpers.h"
 #include "launcher/emulators/ZincTables.h"
@@ -21,14 +19,9 @@ namespace {
 const QDateTime kThreshold(QDate(2004, 10, 24), QTime(7, 19, 0));
 
 TEST(ZincTables, TheBuildIsToldApartBySizeAndDate) {
-    struct Case {
-        std::optional<qint64> size;
-        QDateTime date;
-        ZincVariant expected;
-    };
     using V = ZincVariant;
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<std::optional<qint64>, QDateTime, V> cases[] = {
         {647168, kThreshold.addSecs(1), V::A1}, {647168, kThreshold, V::A2},
         {647168, kThreshold.addMSecs(900), V::A2},  // file times count in seconds
         {647168, kThreshold.addSecs(-1), V::A2}, {647168, QDateTime(), V::A2},
@@ -39,10 +32,9 @@ TEST(ZincTables, TheBuildIsToldApartBySizeAndDate) {
         {647168, kThreshold.addSecs(1).toUTC(), V::A1},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.date.toString(Qt::ISODate).toStdString());
-        EXPECT_EQ(chooseZincVariant(c.size, c.date), c.expected);
-    }
+    for (const auto& [size, date, expected] : cases)
+        EXPECT_EQ(chooseZincVariant(size, date), expected)
+            << date.toString(Qt::ISODate).toStdString();
 }
 
 // A zinc program of the given size and date in a temporary emulator folder.
@@ -57,12 +49,8 @@ struct ZincFolder {
 };
 
 TEST(GameTitles, ZincGivesTheFirstEntryHoldingTheShortName) {
-    struct Case {
-        qint64 size;
-        QDateTime date;
-        QString file, title, number;
-    };
-    const Case cases[] = {
+    // The zinc program's size and date, the game's file, its title and number.
+    const std::tuple<qint64, QDateTime, QString, QString, QString> cases[] = {
         {647168, kThreshold.addDays(1), "sfex.zip", "Street Fighter EX (US)", "2"},
         // The key sfexj holds sfex.
         {647168, kThreshold.addDays(-1), "sfex.zip", "Street Fighter EX (JP)", "2"},
@@ -77,13 +65,11 @@ TEST(GameTitles, ZincGivesTheFirstEntryHoldingTheShortName) {
         {1000, kThreshold.addDays(1), "unknown_game.zip", "unknown game", ""},
         {1000, kThreshold.addDays(1), "", "", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
-        ZincFolder zinc(c.size, c.date);
-        GameTitles titles;
-        const GameTitleResult r = titles.titleOfGame(c.file, zinc.context);
-        EXPECT_EQ(r.title, c.title);
-        EXPECT_EQ(r.gameNumber, c.number);
+    for (const auto& [size, date, file, title, number] : cases) {
+        ZincFolder zinc(size, date);
+        const GameTitleResult r = GameTitles().titleOfGame(file, zinc.context);
+        EXPECT_EQ(r.title, title);
+        EXPECT_EQ(r.gameNumber, number) << file.toStdString();
     }
 }
 
@@ -110,6 +96,10 @@ TEST(GameTitles, TheZincBuildIsChosenOnceAndKeptAndAFifoCountsAsMissing) {
     EXPECT_NE(known.gameNumber, a.titleOfGame("ehrgeiz.zip", fifo).gameNumber);
 }
 
+TitleContext arcade(const TempFolder& emu) {
+    return {"mame.exe", emu.path() + '/', "Arcade Emulator"};
+}
+
 // A game line: the title in characters 2 to 35, the short name behind "| " at `at`.
 QString gameLine(const QString& title, const QString& key, int at = 41) {
     QString line = '|' + title.leftJustified(34, ' ', true) + '|';
@@ -119,18 +109,13 @@ QString gameLine(const QString& title, const QString& key, int at = 41) {
 
 TEST(GameTitles, ArcadeTitlesComeFromTheEmulatorsGameList) {
     ASSERT_EQ(gameLine("T", "k").indexOf("| k"), 40);
-    struct Case {
-        const char* what;
-        QByteArray list;
-        QString file, title;
-    };
     const QByteArray list =
         (gameLine("Street Fighter Alpha (Euro 950727)", "sfa") + "\r\n" +
          gameLine("  Galaga (Namco rev. B)  ", "galaga") + "\n" +
          gameLine("Galaxian (J)", "galaxian") + "\r" + gameLine("Early column", "early", 38) +
          "\n" + gameLine("Too early", "tooearly", 37) + "\n" + "| not a game line | galaga2 |\n")
             .toUtf8();
-    const Case cases[] = {
+    const std::tuple<const char*, QByteArray, QString, QString> cases[] = {
         {"title trimmed, case ignored", list, "GALAGA.zip", "Galaga (Namco rev. B)"},
         {"the first line holding the name", list, "sfa.zip", "Street Fighter Alpha (Euro 950727)"},
         {"cleaned afterwards", list, "galaxian.zip", "Galaxian"},
@@ -146,21 +131,16 @@ TEST(GameTitles, ArcadeTitlesComeFromTheEmulatorsGameList) {
          "long.zip", "Long"},
         {"no game lines", QByteArray(100000 * 10, 'a').replace(8, 1, "\n"), "x_y.zip", "x y"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, bytes, file, title] : cases) {
         TempFolder emu;
-        emu.write("GameList.txt", c.list);
-        GameTitles titles;
-        const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
-        const GameTitleResult r = titles.titleOfGame(c.file, context);
-        EXPECT_EQ(r.title, c.title);
-        EXPECT_EQ(r.gameNumber, QString());
+        emu.write("GameList.txt", bytes);
+        const GameTitleResult r = GameTitles().titleOfGame(file, arcade(emu));
+        EXPECT_EQ(r.title, title) << what;
+        EXPECT_EQ(r.gameNumber, QString()) << what;
     }
 }
 
-// The list is read once, at most ten thousand lines of it, and kept for the rest of the run.
-// Missing, or made as a FIFO, a link to /dev/zero or a folder, it is not read and is looked
-// for again at the next title.
+// The list is read once (10,000 lines at most); if no file, it is looked for at the next title.
 TEST(GameTitles, TheGameListIsReadOnceWhenItIsAFileAndAtMostTenThousandLines) {
     QByteArray list;
     for (int i = 0; i < 10001; ++i)
@@ -176,7 +156,7 @@ TEST(GameTitles, TheGameListIsReadOnceWhenItIsAFileAndAtMostTenThousandLines) {
                     : kind == 2 ? ::symlink("/dev/zero", bytes.constData()) == 0
                                 : !emu.mkdir("gamelist.txt").isEmpty());
         EXPECT_EQ(readGameList(path), std::nullopt);
-        const TitleContext context{"mame.exe", emu.path() + '/', "Arcade Emulator"};
+        const TitleContext context = arcade(emu);
         GameTitles titles;
         EXPECT_EQ(titles.titleOfGame("g1x.zip", context).title, "g1x");
         QFile::remove(path);
@@ -194,12 +174,8 @@ TEST(GameTitles, TheGameListIsReadOnceWhenItIsAFileAndAtMostTenThousandLines) {
 }
 
 TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
-    struct Case {
-        const char* line;
-        bool game;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"|||||||", true}, {"||||||", false},
         {"|t|a|b|c|d|e|", true}, {"|t|a|b|c|d|", false},  // seven bars, six bars
         {"|t|a|b|c|d|e|f|g|", true},
@@ -207,8 +183,8 @@ TEST(GameTitles, AGameLineHasBarsFirstAndLastAndSevenAtLeast) {
         {"|t|a|b|c|d|ex", false}, {"", false},
     };
     // clang-format on
-    for (const Case& c : cases)
-        EXPECT_EQ(isGameListLine(QString::fromLatin1(c.line)), c.game) << c.line;
+    for (const auto& [line, game] : cases)
+        EXPECT_EQ(isGameListLine(QString::fromLatin1(line)), game) << line;
 }
 
 TEST(GameTitles, OverlongLinesAreSkippedAndAHugeListIsReadOnlyInPart) {
@@ -217,12 +193,8 @@ TEST(GameTitles, OverlongLinesAreSkippedAndAHugeListIsReadOnlyInPart) {
     const QByteArray longGame = gameLine("Long", QString(5000, 'l')).toUtf8() + '\n';
     ASSERT_GT(longGame.size(), 4096);
     const QByteArray filler = QByteArray(1023, 'x') + '\n';
-    struct Case {
-        const char* what;
-        QByteArray list;
-        qsizetype lines;
-    };
-    const Case cases[] = {
+    // The list and how many game lines are read of it.
+    const std::tuple<const char*, QByteArray, qsizetype> cases[] = {
         {"a game line a little too long", longGame + game, 1},
         {"a line of a gigabyte's kind", QByteArray(20 << 20, 'y') + '\n' + game, 0},
         {"games within the first 16 MiB", filler.repeated(16 * 1024 - 2) + game + game, 2},
@@ -232,24 +204,18 @@ TEST(GameTitles, OverlongLinesAreSkippedAndAHugeListIsReadOnlyInPart) {
          filler.repeated(16 * 1024 - 1) + QByteArray(1008, 'z') + '\n' + "|a|b|c|d|e|f|g|" + "h|\n",
          0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, bytes, count] : cases) {
+        SCOPED_TRACE(what);
         TempFolder emu;
-        const QString list = emu.write("gamelist.txt", c.list);
-        const std::optional<QStringList> lines = readGameList(list);
+        const std::optional<QStringList> lines = readGameList(emu.write("gamelist.txt", bytes));
         ASSERT_TRUE(lines);
-        EXPECT_EQ(lines->size(), c.lines);
-        for (const QString& line : *lines)
-            EXPECT_EQ(line + '\n', QString::fromUtf8(game));
+        EXPECT_EQ(*lines, QStringList(count, QString::fromUtf8(game.chopped(1))));
     }
 }
 
 TEST(GameTitles, NamesAreCleanedInOrder) {
-    struct Case {
-        QString file, title;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {"Super Mario World (U) [!].smc", "Super Mario World"}, {"Game (J).zip", "Game"},
         {"Street Fighter EX (JP).zip", "Street Fighter EX (JP)"}, {"Game_(u)_[B1].zip", "Game"},
         // "[!]" goes before the other tags, so it can reveal one.
@@ -260,22 +226,17 @@ TEST(GameTitles, NamesAreCleanedInOrder) {
     // clang-format on
     GameTitles titles;
     const TitleContext snes{"snes9x.exe", "/nowhere/", "Nintendo SNES"};
-    for (const Case& c : cases)
-        EXPECT_EQ(titles.titleOfGame(c.file, snes).title, c.title) << c.file.toStdString();
+    for (const auto& [file, title] : cases)
+        EXPECT_EQ(titles.titleOfGame(file, snes).title, title) << file.toStdString();
 }
 
 }  // namespace
 
-// A title fits its panel: no line wider than the panel, no more lines than it has room
-// for, and what does not fit ends in an ellipsis rather than being cut off unseen.
+// A title fits its panel in width and lines; what does not fit ends in an ellipsis.
 TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
     const auto tenPerChar = [](const QString& line) { return int(line.size()) * 10; };
-    struct Case {
-        const char* title;
-        int width, maxLines;
-        const char* fitted;
-    };
-    const Case cases[] = {
+    // The title, the panel's width and lines, the title fitted.
+    const std::tuple<const char*, int, int, const char*> cases[] = {
         {"Zelda", 100, 2, "Zelda"},
         {"  Pac   Man ", 100, 1, "Pac Man"},
         {"Super Mario Bros 3", 120, 2, "Super Mario\nBros 3"},
@@ -285,8 +246,7 @@ TEST(FittedTitle, WrapsAndElidesWithinThePanel) {
         {"Supercalifragilistic", 100, 1, "Supercali\u2026"},
         {"Game", 0, 2, "Game"},  // not laid out yet: nothing to fit
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(fittedTitle(c.title, c.width, c.maxLines, tenPerChar),
-                  QString::fromUtf8(c.fitted))
-            << c.title << " " << c.width << " " << c.maxLines;
+    for (const auto& [title, width, maxLines, fitted] : cases)
+        EXPECT_EQ(fittedTitle(title, width, maxLines, tenPerChar), QString::fromUtf8(fitted))
+            << title << " " << width << " " << maxLines;
 }

@@ -1,22 +1,26 @@
-// The duplicate finder on real folders: which copy stays, what is never removed, that
-// only the bytes compared go, that the report names exactly what left the folder, and
-// where removed files go.
+// The duplicate finder and the dupes tool on real folders: what stays, what goes, what is said.
 
 #include "launcher/maintenance/DuplicateFinder.h"
+#include "platform/FileNames.h"
 #include "platform/FileOperations.h"
+#include "platform/PrintedNames.h"
 #include "support/ForwardingFiles.h"
 #include "support/QtPrinters.h"
+#include "support/RawFiles.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMap>
+
+#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <atomic>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,8 +42,7 @@ quint32 rawCrc(const QByteArray& data) {
     return r;
 }
 
-// Another text of the same length and the same CRC-32: the difference ends in its own
-// CRC, so it adds nothing to the checksum.
+// Another text of the same length and CRC-32: the difference ends in its own CRC.
 QByteArray collisionOf(const QByteArray& data) {
     QByteArray diff("rombard");
     const quint32 r = rawCrc(diff);
@@ -54,7 +57,6 @@ QByteArray collisionOf(const QByteArray& data) {
 class Duplicates : public ::testing::Test {
 protected:
     Duplicates() {
-        // Removed files go to a trash of the test's own.
         m_oldDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", home.path().toUtf8());
     }
@@ -69,9 +71,7 @@ protected:
     QStringList onDisk() const {
         return QDir(roms.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
     }
-    // A fresh folder from "name=content" (or a key of `contents`), "name==other" (another name
-    // of that file) and "name->target" (a symbolic link; "<out>" is a folder outside)
-    // entries, and an empty trash.
+    // A fresh folder of "name=content", "name==hard link" and "name->target" ("<out>" outside).
     void build(const QStringList& entries) {
         QDir(roms.path()).removeRecursively();
         QDir(home.file("Trash")).removeRecursively();
@@ -91,8 +91,7 @@ protected:
             }
         }
     }
-    // Each report line names one file that left the folder, and each file that left is in
-    // the trash and named once.
+    // Each report line names one file that left the folder, each one that left is named once.
     void expectReportIsWhatWent(const QStringList& before, const DuplicateSearchResult& result) {
         QStringList went = before;
         for (const QString& n : onDisk())
@@ -117,7 +116,6 @@ protected:
     TempFolder roms;
     TempFolder outside;
     QMap<QString, QByteArray> contents;
-    // The trash of the test's own, whichever file system the temporary folders are on.
     platform::LocalFileOperations files{platform::TrashPlaces{home.file("Trash"), false}};
 
 private:
@@ -150,11 +148,9 @@ TEST_F(Duplicates, FilesVanishingMidRunAndAStopLoseNothingElse) {
     EXPECT_EQ(result.copies.size(), 1u);
 }
 
-// Which copy stays and what goes: only true copies (equal sizes with other bytes, a first
-// block alike or a CRC-32 alike all stay); a game's descriptor, a link's target and the kept
-// file's other names stay; a screenshot of its own, then a good dump tag, then the list
-// decide which copy stays; disc sets compare whole and go whole, and no file of a set goes
-// as the copy of a loose file. A dry run names the same copies in the same words.
+// Only true copies go, never a kept game's descriptor, a link's target or the kept file's other
+// names; an own screenshot, then a good dump tag, then the list choose the copy that stays;
+// disc sets compare and go whole. A dry run names the same copies in the same words.
 TEST_F(Duplicates, WhichCopyStaysAndWhatGoes) {
     const QByteArray same = bytes(10000, 1);
     QByteArray lastByte = same, middleByte = same;
@@ -165,8 +161,7 @@ TEST_F(Duplicates, WhichCopyStaysAndWhatGoes) {
                 {"@other", bytes(10000, 2)},
                 {"@last", lastByte},
                 {"@middle", middleByte}};
-    // A .cue `stem` with two tracks: "=name" for a track that is another name of that file,
-    // nullptr for one missing.
+    // A .cue `stem` with two tracks: "=name" for a hard link of that file, nullptr for none.
     const auto set = [&](const QString& stem, const char* track1, const char* track2) {
         QStringList entries;
         QByteArray cue;
@@ -292,12 +287,8 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
     QByteArray other = game;
     other[3000] = 'q';
     const timespec long_ago{1000000000, 123456789};
-    struct Case {
-        const char* what;
-        std::function<void()> change;
-        bool copyGoes;
-    };
-    const Case cases[] = {
+    // What changes right after the comparison, and whether the copy still goes.
+    const std::tuple<const char*, std::function<void()>, bool> cases[] = {
         {"nothing changed", [] {}, true},
         {"another file of the same size and time put in the copy's place",
          [&] {
@@ -321,8 +312,8 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
         {"the copy grown", [&] { roms.write("b", game + "x"); }, false},
         {"the kept file written to in place", [&] { roms.write("a", other); }, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, change, copyGoes] : cases) {
+        SCOPED_TRACE(what);
         build({});
         roms.write("a", game);
         roms.write("b", game);
@@ -331,18 +322,17 @@ TEST_F(Duplicates, ACopyOrKeptFileChangedAfterTheComparisonStays) {
             ASSERT_TRUE(setModified(roms.file(n), long_ago));
         bool changed = false;
         DuplicateSearchHooks hooks;
-        // A pair is compared without checksums: the first check comes right after the
-        // comparison, before anything goes.
+        // A pair is compared without checksums: the first check is right after the comparison.
         hooks.keepGoing = [&] {
-            if (!std::exchange(changed, true)) c.change();
+            if (!std::exchange(changed, true)) change();
             return true;
         };
         const QStringList before = onDisk();
         const auto result =
             findDuplicates(folder(), {"a", "b"}, files, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(changed);
-        EXPECT_EQ(roms.exists("b"), !c.copyGoes);
-        EXPECT_EQ(result.copies.size(), c.copyGoes ? 1u : 0u);
+        EXPECT_EQ(roms.exists("b"), !copyGoes);
+        EXPECT_EQ(result.copies.size(), copyGoes ? 1u : 0u);
         EXPECT_TRUE(result.failures.empty());
         expectReportIsWhatWent(before, result);
     }
@@ -365,13 +355,9 @@ private:
 };
 
 TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
-    struct Case {
-        QStringList entries, listed, refused;
-        QString reason;
-        QString message;  // with "<>" for the folder
-    };
+    // The files, those listed, those the trash refuses and why, the message ("<>": the folder).
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<QStringList, QStringList, QStringList, QString, QString> cases[] = {
         {{"a=g", "b=g", "c=g"}, {"a", "b", "c"}, {"b"}, "the trash is full",
          "1 Duplicate Removed.\n<>c -> a\n<>b was not removed: the trash is full\n"},
         {{"a=g", "b=g"}, {"a", "b"}, {"b"}, "",
@@ -382,21 +368,20 @@ TEST_F(Duplicates, ACopyTheTrashRefusesStaysUncountedAndTheMessageSaysWhy) {
          "<>b.jad was not removed: no trash on this disk\n"},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message.toStdString());
-        build(c.entries);
+    for (const auto& [entries, listed, refused, reason, message] : cases) {
+        SCOPED_TRACE(message.toStdString());
+        build(entries);
         const QStringList before = onDisk();
-        RefusingRemover remover(files, c.refused, c.reason);
-        const auto result = findDuplicates(folder(), c.listed, remover, DuplicateMode::Remove);
-        EXPECT_EQ(result.message(), QString(c.message).replace("<>", folder()));
-        for (const QString& r : c.refused)
+        RefusingRemover remover(files, refused, reason);
+        const auto result = findDuplicates(folder(), listed, remover, DuplicateMode::Remove);
+        EXPECT_EQ(result.message(), QString(message).replace("<>", folder()));
+        for (const QString& r : refused)
             EXPECT_TRUE(roms.exists(r));
         expectReportIsWhatWent(before, result);
     }
 }
 
-// The test's trash, where a stop arrives while the `at`-th removal is under way (0: never;
-// -1: when b.jar's descriptor is looked for, right before b.jar would go).
+// A stop during the `at`-th removal (0: never; -1: when b.jar's descriptor is looked for).
 class StoppingRemover : public RefusingRemover {
 public:
     StoppingRemover(platform::FileOperations& files, std::atomic<bool>& stop, int at)
@@ -406,7 +391,6 @@ public:
         if (++m_removals == m_at) m_stop = true;
         return removed;
     }
-    // The last look-up before a game goes: where its descriptor is.
     std::optional<QString> resolve(const QString& path) override {
         if (m_at < 0 && path.endsWith("b.jad")) m_stop = true;
         return RefusingRemover::resolve(path);
@@ -418,18 +402,12 @@ private:
     int m_removals = 0;
 };
 
-// Whenever the stop comes, the search ends at its next file operation: the removal under
-// way finishes (a game with its descriptor), and nothing after it is read or removed.
+// A stop ends the search at its next file operation; a removal under way finishes whole.
 TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
     enum class When { Sizing, Comparing, Examining, LastLookUp, FirstRemoval };
-    struct Case {
-        const char* what;
-        QStringList entries, listed;
-        When when;
-        QStringList went;
-    };
+    // The files, those listed, when the stop comes, the files that went.
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, QStringList, QStringList, When, QStringList> cases[] = {
         {"while sizing", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::Sizing, {}},
         {"before the first read", {"a=g", "b=g", "c=g"}, {"a", "b", "c"}, When::Comparing, {}},
         {"before the first row's copies are compared", {"a=g", "b=g", "c=g"}, {"a", "b", "c"},
@@ -442,34 +420,182 @@ TEST_F(Duplicates, AStopEndsTheSearchBeforeItsNextFileOperation) {
          When::FirstRemoval, {"c.jad", "c.jar"}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        build(c.entries);
+    for (const auto& [what, entries, listed, when, went] : cases) {
+        SCOPED_TRACE(what);
+        build(entries);
         const QStringList before = onDisk();
         std::atomic<bool> stop = false;
         DuplicateSearchHooks hooks;
         hooks.stop = &stop;
         hooks.sized = [&](int done, int) {
-            if (c.when == When::Sizing && done == 1) stop = true;
+            if (when == When::Sizing && done == 1) stop = true;
             return true;
         };
         hooks.comparing = [&] {
-            if (c.when == When::Comparing) stop = true;
+            if (when == When::Comparing) stop = true;
         };
         hooks.examining = [&](int) {
-            if (c.when == When::Examining) stop = true;
+            if (when == When::Examining) stop = true;
             return true;
         };
         StoppingRemover remover(files, stop,
-                                c.when == When::FirstRemoval ? 1
-                                : c.when == When::LastLookUp ? -1
-                                                             : 0);
-        const auto result =
-            findDuplicates(folder(), c.listed, remover, DuplicateMode::Remove, hooks);
+                                when == When::FirstRemoval ? 1
+                                : when == When::LastLookUp ? -1
+                                                           : 0);
+        const auto result = findDuplicates(folder(), listed, remover, DuplicateMode::Remove, hooks);
         EXPECT_TRUE(result.stopped);
-        EXPECT_EQ(trashed(), c.went);
+        EXPECT_EQ(trashed(), went);
         expectReportIsWhatWent(before, result);
     }
+}
+
+using ToolRun = support::ProgramRun;
+
+// Removed files go to the trash under `dataHome`.
+ToolRun runDupes(const QList<QByteArray>& args, const QByteArray& cwd, const QByteArray& dataHome) {
+    return support::runProgram(DUPES_PROGRAM, args, cwd, {"XDG_DATA_HOME=" + dataHome});
+}
+
+QStringList entries(const QString& folder) {
+    QStringList names;
+    for (const QByteArray& name : raw::names(folder))
+        names.append(platform::decodeName(name));
+    names.sort();
+    return names;
+}
+
+class DupesTool : public ::testing::Test {
+protected:
+    // A folder named with a dash and not UTF-8; copy.txt is outside the mask, hidden.bin hidden.
+    DupesTool() {
+        folderName = platform::decodeName(QByteArray("-r\xe9ms"));
+        folder = QFileInfo(parent.path()).canonicalFilePath() + u'/' + folderName;
+        raw::mkdir(folder);
+        same = QByteArray(5000, 'x');
+        same[100] = 'y';
+        odd = platform::decodeName(QByteArray("Odd\xff name.bin"));
+        for (const QString& name : {QStringLiteral("a.bin"), QStringLiteral("b.bin"), odd,
+                                    QStringLiteral("copy.txt"), QStringLiteral("hidden.bin")})
+            raw::write(folder + u'/' + name, same);
+        raw::write(folder + QStringLiteral("/.hidden"), "hidden.bin\n");
+    }
+
+    ToolRun dupes(QList<QByteArray> args) {
+        return runDupes(args, raw::bytes(parent.path()), raw::bytes(home.path()));
+    }
+    QString trash() const { return home.file(QStringLiteral("Trash/files")); }
+
+    TempFolder parent;
+    TempFolder home;
+    raw::RemoveTree cleanParent{parent.path()};
+    raw::RemoveTree cleanHome{home.path()};
+    QString folderName, folder, odd;
+    QByteArray same;
+    const QStringList others{QStringLiteral(".hidden"), QStringLiteral("copy.txt"),
+                             QStringLiteral("hidden.bin")};
+};
+
+TEST_F(DupesTool, RemovesTheLaterCopiesToTheTrashAndPrintsTheReport) {
+    const QStringList three{QStringLiteral("a.bin"), QStringLiteral("b.bin"), odd};
+    QStringList before = others + three;
+    before.sort();
+    ASSERT_EQ(entries(folder), before);
+
+    const QByteArray name = raw::bytes(folderName);
+    const ToolRun dry = dupes({"--dry-run", "--", name, "*.bin"});
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_EQ(entries(folder), before) << "a dry run removes nothing";
+    EXPECT_TRUE(entries(trash()).isEmpty());
+
+    const ToolRun real = dupes({"--", name, "*.bin"});
+    EXPECT_EQ(real.status, 0);
+    // The one the folder lists first stays: read back from the disk.
+    QStringList kept, removed;
+    for (const QString& n : three)
+        (raw::exists(folder + u'/' + n) ? kept : removed) << n;
+    ASSERT_EQ(kept.size(), 1);
+    // Names print escaped: the folder's and the odd one's bytes that are not UTF-8 too.
+    const QByteArray prefix = platform::printedName(folder) + '/';
+    auto line = [&](const QString& gone, const QString& stays) {
+        return prefix + platform::printedName(gone) + " -> " + platform::printedName(stays) + '\n';
+    };
+    const QByteArray report = line(removed[0], kept[0]) + line(removed[1], kept[0]);
+    const QByteArray swapped = line(removed[1], kept[0]) + line(removed[0], kept[0]);
+    EXPECT_TRUE(real.out == report + "2 Duplicates Removed.\n" ||
+                real.out == swapped + "2 Duplicates Removed.\n")
+        << real.out.constData();
+    EXPECT_EQ(dry.out, real.out.left(real.out.indexOf("2 D")) + "2 duplicates found.\n");
+
+    QStringList after = others + kept;
+    after.sort();
+    EXPECT_EQ(entries(folder), after) << "files outside the mask and hidden ones stay";
+    removed.sort();
+    EXPECT_EQ(entries(trash()), removed);
+    for (const QString& r : removed)
+        EXPECT_EQ(raw::read(trash() + u'/' + r), same);
+
+    // Every file without a mask: copy.txt is a copy now, and one of the two goes.
+    const ToolRun again = dupes({"--", name});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out == line("copy.txt", kept[0]) + "1 Duplicates Removed.\n" ||
+                again.out == line(kept[0], "copy.txt") + "1 Duplicates Removed.\n")
+        << again.out.constData();
+    EXPECT_EQ(entries(folder).size(), after.size() - 1);
+
+    const ToolRun help = dupes({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("a line feed as \\n")) << help.out.constData();
+}
+
+TEST_F(DupesTool, RefusesWhatItCannotReadOrUnderstandAndTouchesNothing) {
+    const QByteArray name = raw::bytes(folderName);
+    const QByteArray file = raw::bytes(folder) + "/a.bin";
+    // clang-format off
+    const std::pair<const char*, QList<QByteArray>> cases[] = {
+        {"missing folder", {QByteArray("missing")}}, {"a file, not a folder", {file}},
+        {"no folder", {}},
+        {"unknown option", {"--force", "--", name}}, {"a dash name without --", {name}},
+        {"too many arguments", {"--", name, "*.bin", "*.txt"}},
+    };
+    // clang-format on
+    QStringList before = entries(folder);
+    for (const auto& [what, args] : cases) {
+        SCOPED_TRACE(what);
+        const ToolRun run = dupes(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(entries(folder), before);
+    }
+    // Run by nobody (root passes any permission), from a copy of the tool nobody can reach.
+    const QString tool = home.file(QStringLiteral("dupes"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DUPES_PROGRAM), tool));
+    for (const QString& passable : {parent.path(), home.path()})
+        ::chmod(raw::bytes(passable).constData(), 0711);
+    ::chmod(raw::bytes(tool).constData(), 0755);
+    ::chmod(raw::bytes(folder).constData(), 0);
+    const ToolRun unreadable =
+        support::runProgram(raw::bytes(tool).constData(), {"--", name}, raw::bytes(parent.path()),
+                            {"XDG_DATA_HOME=" + raw::bytes(home.path())}, support::kNobodyUid);
+    ::chmod(raw::bytes(folder).constData(), 0755);
+    EXPECT_EQ(unreadable.status, 2) << "unreadable folder";
+    EXPECT_EQ(entries(folder), before);
+    EXPECT_TRUE(entries(trash()).isEmpty());
+}
+
+// The window's picture folders in order: an own screenshot in a later folder keeps its copy.
+TEST(DupesToolPictures, AnOwnScreenshotInALaterFolderKeepsItsCopy) {
+    TempFolder emu;
+    emu.write("roms/Game (USA).bin", "same");
+    emu.write("roms/Copy.bin", "same");
+    emu.write("shots/Game.png", "shown");
+    emu.write("screenshots/Game (USA).png", "own");
+    const ToolRun run = runDupes({"--", raw::bytes(emu.file("roms"))}, raw::bytes(emu.path()),
+                                 raw::bytes(emu.file("home")));
+    EXPECT_EQ(run.status, 0);
+    const QString roms = QFileInfo(emu.file("roms")).canonicalFilePath();
+    EXPECT_EQ(run.out, raw::bytes(roms) + "/Copy.bin -> Game (USA).bin (has a screenshot)\n" +
+                           "1 Duplicates Removed.\n");
+    EXPECT_EQ(entries(emu.file("roms")), QStringList{"Game (USA).bin"});
 }
 
 }  // namespace

@@ -1,20 +1,49 @@
-// Renaming with the screenshot and descriptor twins, dump tags, stripped names and the
-// hidden list, on real folders: what must move moves, and nothing is ever overwritten.
+// Renaming and trashing on real folders (F2, F8, F9, Delete, Ctrl+N, Ctrl+M, a killed run put
+// right): what belongs to a game goes with it, a disc game whole or not at all, and nothing is
+// ever overwritten.
 
 #include "launcher/games/Screenshots.h"
+#include "launcher/maintenance/CanonicalName.h"
+#include "launcher/maintenance/DiscPlaylist.h"
+#include "launcher/maintenance/DiscSetCommands.h"
 #include "launcher/maintenance/FileRenaming.h"
+#include "launcher/maintenance/RenameJournal.h"
 #include "platform/FileNames.h"
 #include "platform/FileOperations.h"
+#include "support/FakeFolderIdentifier.h"
+#include "support/Forked.h"
 #include "support/ForwardingFiles.h"
 #include "support/QtPrinters.h"
 #include "support/RawFiles.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <csignal>
 
 namespace {
+
+using fakes::identification;
+using identify::Verdict;
+
+// Writes each of `files` under `folder`: "name" holding its own name, or "name: content".
+void fill(TempFolder& t, const QString& folder, const QStringList& files) {
+    t.mkdir(folder);
+    for (const QString& f : files) {
+        if (f.contains(": "))
+            t.write(folder + f.section(": ", 0, 0), f.section(": ", 1).toUtf8());
+        else
+            t.write(folder + f, f.toUtf8());
+    }
+}
+
+// The window's picture folders for the games in `emu`'s "roms".
+GamePictures windowPictures(ScreenshotSearch& search, const TempFolder& emu) {
+    const QString root = emu.path() + '/';
+    return picturesIn(search, screenshotFoldersOf({}, root, root + "roms"));
+}
 
 // A fixed answer for one game: `shot` is the picture named after it and the one it is shown.
 GamePictures onlyPicture(const QString& game, const QString& shot) {
@@ -33,8 +62,15 @@ public:
     }
 };
 
-// Makes "name" (its content is its name), "name -> target" (a link) or "name = other" (a
-// hard link of other) in `folder`.
+// The platform's rename, refusing to move pictures.
+class PicturesStuck : public fakes::ForwardingFiles {
+public:
+    bool rename(const QString& from, const QString& to) override {
+        return !from.endsWith(".png") && ForwardingFiles::rename(from, to);
+    }
+};
+
+// Makes "name" (holding its name), "name -> target" (a link) or "name = other" (a hard link).
 void make(const QString& folder, const QString& entry) {
     const QStringList link = entry.split(" -> "), hard = entry.split(" = ");
     if (link.size() == 2)
@@ -46,11 +82,7 @@ void make(const QString& folder, const QString& entry) {
         ASSERT_TRUE(raw::write(folder + '/' + entry, entry.toUtf8()));
 }
 
-// What a rename moves and what it never touches: the next free name when the new one (or
-// its picture's) is taken in any letter case, twins following, names that would leave the
-// folder refused. A link and its target, or two hard links of one file, are two entries: a
-// rename from one to the other's name never replaces it, and what is reported is what
-// happened.
+// Taken names (in any case) give the next free one, twins follow, links are entries of their own.
 TEST(RenameGameFile, NamesTwinsClashesAndLinks) {
     struct Case {
         const char* what;
@@ -144,64 +176,47 @@ TEST(RenameGameFile, NamesThatAreNotUtf8AndATargetTakenMeanwhile) {
     EXPECT_EQ(t.read("b.smc"), "theirs");
 }
 
-// A batch keeps every rule of renaming one game after another, with the folders listed once:
-// the names its own renames took or freed count as they would on disk.
+// A batch, listing the folders once, renames as one game after another would.
 TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
-    struct Case {
-        QStringList roms, shots;  // each file's content is its name
-        std::vector<GameRename> wanted;
-        std::vector<GameRename> given;
-        QStringList after;  // "path: content" of every file
-    };
+    // The games and pictures (each file holding its name), the renames wanted, the files after.
     // clang-format off
-    const Case cases[] = {
-        // Three games become one name: the first takes it, the others the next free ones;
-        // a name the batch took a moment ago is taken.
+    const std::tuple<QStringList, QStringList, std::vector<GameRename>, QStringList> cases[] = {
+        // Three games become one name; a name the batch took a moment ago is taken.
         {{"Combat.bin", "Combat_Atari.bin", "Combat_ATARI.bin"}, {},
          {{"Combat_Atari.bin", "Combat.bin"}, {"Combat_ATARI.bin", "Combat.bin"}},
-         {{"Combat_Atari.bin", "Combat(1).bin"}, {"Combat_ATARI.bin", "Combat(1)(2).bin"}},
          {"roms/Combat(1)(2).bin: Combat_ATARI.bin", "roms/Combat(1).bin: Combat_Atari.bin",
           "roms/Combat.bin: Combat.bin"}},
         // Screenshots go with their games, each in its own type.
         {{"x_A.smc", "y_A.smc"}, {"x_A.png", "y_A.jpg"},
-         {{"y_A.smc", "y.smc"}, {"x_A.smc", "x.smc"}},
          {{"y_A.smc", "y.smc"}, {"x_A.smc", "x.smc"}},
          {"roms/x.smc: x_A.smc", "roms/y.smc: y_A.smc", "shots/x.png: x_A.png",
           "shots/y.jpg: y_A.jpg"}},
         // A name the batch freed is free for the next game.
         {{"a.smc", "b.smc"}, {"b.png"},
          {{"b.smc", "c.smc"}, {"a.smc", "b.smc"}},
-         {{"b.smc", "c.smc"}, {"a.smc", "b.smc"}},
          {"roms/b.smc: a.smc", "roms/c.smc: b.smc", "shots/c.png: b.png"}},
-        // A game given another game's name takes the next free one, its picture with it,
-        // and the other game then renames as usual.
+        // A game given another game's name takes the next free one, before the other renames.
         {{"Pac.smc", "Pac_A.smc"}, {"Pac_A.png"},
          {{"Pac_A.smc", "Pac.smc"}, {"Pac.smc", "Man.smc"}},
-         {{"Pac_A.smc", "Pac(1).smc"}, {"Pac.smc", "Man.smc"}},
          {"roms/Man.smc: Pac.smc", "roms/Pac(1).smc: Pac_A.smc", "shots/Pac(1).png: Pac_A.png"}},
         // Two spellings of one name: the other one still counts as taken.
         {{"a.smc", "A.smc", "q.smc"}, {},
          {{"a.smc", "z.smc"}, {"q.smc", "a.smc"}},
-         {{"a.smc", "z.smc"}, {"q.smc", "a(1).smc"}},
          {"roms/A.smc: A.smc", "roms/a(1).smc: q.smc", "roms/z.smc: a.smc"}},
         // A picture other listed games show too stays where it is.
         {{"Game (U)_A.smc", "Game (E)_A.smc"}, {"Game.png"},
-         {{"Game (U)_A.smc", "Game (U).smc"}, {"Game (E)_A.smc", "Game (E).smc"}},
          {{"Game (U)_A.smc", "Game (U).smc"}, {"Game (E)_A.smc", "Game (E).smc"}},
          {"roms/Game (E).smc: Game (E)_A.smc", "roms/Game (U).smc: Game (U)_A.smc",
           "shots/Game.png: Game.png"}},
     };
     // clang-format on
     platform::LocalFileOperations files;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.roms.join(" | ").toStdString());
+    for (const auto& [roms, shots, wanted, after] : cases) {
+        SCOPED_TRACE(roms.join(" | ").toStdString());
         TempFolder batch, single;
         for (TempFolder* t : {&batch, &single}) {
-            for (const QString& r : c.roms)
-                t->write("roms/" + r, r.toUtf8());
-            t->mkdir("shots");
-            for (const QString& s : c.shots)
-                t->write("shots/" + s, s.toUtf8());
+            fill(*t, "roms/", roms);
+            fill(*t, "shots/", shots);
         }
         const auto foldersOf = [](const TempFolder& t) {
             return QStringList{t.file("shots/"), t.file("roms/")};
@@ -211,29 +226,26 @@ TEST(RenameGameFiles, SameAsOneAfterAnotherWithNoOverwriteAndTwinsFollowing) {
         RenameBatchHooks hooks;
         hooks.moved = [&](const QString& from, const QString& to) { batchShots.moved(from, to); };
         batchShots.holdListings();
-        const auto given = renameGameFiles(files, batch.file("roms/"), c.wanted,
+        const auto given = renameGameFiles(files, batch.file("roms/"), wanted,
                                            picturesIn(batchShots, foldersOf(batch)), hooks);
         batchShots.releaseListings();
-        EXPECT_EQ(given, c.given);
-        EXPECT_EQ(filesUnder(batch.path()), c.after);
+        EXPECT_EQ(filesUnder(batch.path()), after);
 
-        // The same renames one at a time, each looking at the folders afresh.
         ScreenshotSearch singleShots;
         std::vector<GameRename> one;
-        for (const GameRename& w : c.wanted) {
+        for (const GameRename& w : wanted) {
             const auto name = renameGameFile(files, single.file("roms/"), w.oldName, w.newName,
                                              picturesIn(singleShots, foldersOf(single)));
             if (name) one.push_back({w.oldName, *name});
         }
         EXPECT_EQ(given, one);
-        EXPECT_EQ(filesUnder(single.path()), c.after);
+        EXPECT_EQ(filesUnder(single.path()), after);
     }
 }
 
 TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
     TempFolder t;
-    for (const char* r : {"a_X.smc", "b_X.smc", "c_X.smc"})
-        t.write(QString("roms/") + r, r);
+    fill(t, "roms/", {"a_X.smc", "b_X.smc", "c_X.smc"});
     platform::LocalFileOperations files;
     std::vector<std::pair<int, int>> seen;
     RenameBatchHooks hooks;
@@ -250,20 +262,13 @@ TEST(RenameGameFiles, ReportsProgressAfterEachGameAndStopsWhenAsked) {
                                                  "roms/c.smc: c_X.smc"}));
 }
 
-// What goes with a renamed game: only the pictures named after it, from whichever picture
-// folder holds them, and never one that another game of its folder is shown, whether the
-// list shows that game or not; and both halves of a ".jar"/".jad" pair, or neither.
+// Only a game's own pictures go with it, never one another game is shown; a ".jad" goes along.
 TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndBothHalvesOfAPairOrNeither) {
-    struct Case {
-        const char* what;
-        QStringList files;  // relative to the emulator folder; each file's content is its name
-        QString from, to;
-        std::optional<QString> given;
-        QStringList after;  // "path: content", sorted
-    };
+    // The emulator folder's files (as fill() takes them), the rename, the name given, the files.
     const auto none = std::nullopt;
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, QStringList, QString, QString, std::optional<QString>,
+                     QStringList> cases[] = {
         {"its own picture lies in a later folder than the one it is shown",
          {"roms/Game (USA).bin", "shots/Game.png", "screenshots/Game (USA).png"},
          "Game (USA).bin", "Hero.bin", "Hero.bin",
@@ -281,8 +286,8 @@ TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndBothHalvesOfAPairOrNeither) {
          {"roms/Game.bin: roms/Game.bin", "roms/Hero.bin: roms/Game (USA).bin",
           "shots/Game.png: shots/Game.png"}},
         {"games the list hides or masks out are shown the picture too",
-         {"roms/Game.bin", "roms/Game (Rev 1).bin", "roms/.hidden", "roms/Game (Beta).zip",
-          "shots/Game.png"},
+         {"roms/Game.bin", "roms/Game (Rev 1).bin", "roms/.hidden: Game (Rev 1).bin\n",
+          "roms/Game (Beta).zip", "shots/Game.png"},
          "Game.bin", "Hero.bin", "Hero.bin",
          {"roms/.hidden: Game (Rev 1).bin\n", "roms/Game (Beta).zip: roms/Game (Beta).zip",
           "roms/Game (Rev 1).bin: roms/Game (Rev 1).bin", "roms/Hero.bin: roms/Game.bin",
@@ -299,13 +304,11 @@ TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndBothHalvesOfAPairOrNeither) {
          {"roms/Game.bin", "shots/Game.png", "snap/game.JPG"}, "Game.bin", "Hero.bin", "Hero.bin",
          {"roms/Hero.bin: roms/Game.bin", "shots/Hero.png: shots/Game.png",
           "snap/Hero.JPG: snap/game.JPG"}},
-        // (A picture's new name taken by a file is in the clashes' table.)
         {"a folder under a picture's new name counts as taken",
          {"roms/Game.bin", "shots/Game.png", "shots/Hero.png/in a folder"}, "Game.bin",
          "Hero.bin", "Hero(1).bin",
          {"roms/Hero(1).bin: roms/Game.bin", "shots/Hero(1).png: shots/Game.png",
           "shots/Hero.png/in a folder: shots/Hero.png/in a folder"}},
-        // Both halves of a ".jar"/".jad" pair go, or neither.
         {"renamed from the descriptor's side",
          {"roms/foo.jar", "roms/foo.jad", "shots/foo.png"}, "foo.jad", "Bar.jad", "Bar.jad",
          {"roms/Bar.jad: roms/foo.jad", "roms/Bar.jar: roms/foo.jar",
@@ -327,37 +330,29 @@ TEST(RenameGameFile, TakesOnlyItsOwnPicturesAndBothHalvesOfAPairOrNeither) {
          {"roms/a.jar: roms/a.jar", "roms/c.jad: roms/A.jad", "roms/c.jar: roms/A.jar"}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    platform::LocalFileOperations files;
+    for (const auto& [what, entries, from, to, given, after] : cases) {
+        SCOPED_TRACE(what);
         TempFolder emu;
-        emu.mkdir("roms");
-        // Each file's content is its name; the hidden list names a game.
-        for (const QString& f : c.files)
-            emu.write(f, f.endsWith(".hidden") ? "Game (Rev 1).bin\n" : f.toUtf8());
-        const QString root = emu.path() + '/';
+        fill(emu, "", entries);
         ScreenshotSearch search;
-        platform::LocalFileOperations files;
-        const auto given =
-            renameGameFile(files, root + "roms/", c.from, c.to,
-                           picturesIn(search, screenshotFoldersOf({}, root, root + "roms")));
-        EXPECT_EQ(given, c.given);
-        EXPECT_EQ(filesUnder(emu.path()), c.after);
+        EXPECT_EQ(renameGameFile(files, emu.file("roms/"), from, to, windowPictures(search, emu)),
+                  given);
+        EXPECT_EQ(filesUnder(emu.path()), after);
     }
 }
 
-// A DAT may name both halves of a pair: the first takes the other along, and the other
-// counts as renamed with the name it took, not as a game that kept its name.
+// Both halves of a pair asked for: the first takes the other, which counts as renamed too.
 TEST(RenameGameFiles, BothHalvesOfAPairAskedForAreOneRename) {
     const std::vector<GameRename> wanted[] = {{{"foo.jar", "Bar.jar"}, {"foo.jad", "Bar.jad"}},
                                               {{"foo.jad", "Baz.jad"}, {"foo.jar", "Bar.jar"}}};
+    platform::LocalFileOperations files;
     for (const auto& w : wanted) {
         SCOPED_TRACE(w.front().newName.toStdString());
         TempFolder emu;
-        emu.write("roms/foo.jar", "jar");
-        emu.write("roms/foo.jad", "jad");
+        fill(emu, "roms/", {"foo.jar: jar", "foo.jad: jad"});
         const QString stem = w.front().newName.chopped(4);
         ScreenshotSearch search;
-        platform::LocalFileOperations files;
         const auto given =
             renameGameFiles(files, emu.file("roms/"), w, picturesIn(search, {emu.file("shots/")}));
         EXPECT_EQ(given, (std::vector<GameRename>{{w[0].oldName, w[0].newName},
@@ -367,8 +362,7 @@ TEST(RenameGameFiles, BothHalvesOfAPairAskedForAreOneRename) {
     }
 }
 
-// Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state, Ctrl+Alt
-// included, the good-dump tag.
+// Ctrl (2) and Alt (4) alone choose the bad-dump tags; every other state the good-dump tag.
 TEST(NameRules, DumpTagForEachModifierState) {
     const char* const tags[8] = {" [!]", " [!]", " [b1]", " [!]", " [b2]", " [!]", " [!]", " [!]"};
     for (int shift = 0; shift < 8; ++shift) {
@@ -379,21 +373,15 @@ TEST(NameRules, DumpTagForEachModifierState) {
 }
 
 TEST(NameRules, DumpTagsAndStrippedText) {
-    struct Case {
-        const char* name;
-        int shift;  // -1: strip "text" instead
-        const char *text, *expected;
-    };
+    // The name, the modifier state (-1: strip the text instead), the text, the name wanted.
     // clang-format off
-    const Case cases[] = {
-        // (Each modifier state's tag on a plain name is the test above.)
+    const std::tuple<const char*, int, const char*, const char*> cases[] = {
         {"Game [b1].smc", 4, "", "Game [b1] [b2].smc"}, {"Game", 0, "", "Game [!]"},
         {"A [!] B [!].smc", 0, "", "A B.smc"},
         {"Super_Mario.World_(J).smc", -1, "(J)", "Super Mario World.smc"},
         {"Mario_Kart.smc", -1, "_", "Mario Kart.smc"}, {"a.b.c.smc", -1, ".", "a b c.smc"},
         {"Game (j) .smc", -1, "(J)", "Game.smc"},      {"README", -1, "me", "READ"},
-        // What the removed text leaves: no blank before the extension, none doubled, none
-        // leading; a name with nothing left before its extension stays as it is.
+        // No blank left before the extension, doubled or leading; a name left empty stays.
         {"Combat_(1977)_Atari.bin", -1, "Atari", "Combat (1977).bin"},
         {"Combat_Atari_(1977).bin", -1, "Atari", "Combat (1977).bin"},
         {"Atari_Combat.bin", -1, "atari", "Combat.bin"},
@@ -410,19 +398,14 @@ TEST(NameRules, DumpTagsAndStrippedText) {
         {"Super Mario World.smc", -1, "._", "Super Mario World.smc"},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        const QString got =
-            c.shift < 0 ? strippedName(c.name, c.text) : dumpTagName(c.name, c.shift);
-        EXPECT_EQ(got, QString::fromUtf8(c.expected)) << c.name << " " << c.shift;
+    for (const auto& [name, shift, text, expected] : cases) {
+        const QString got = shift < 0 ? strippedName(name, text) : dumpTagName(name, shift);
+        EXPECT_EQ(got, QString::fromUtf8(expected)) << name << " " << shift;
     }
 }
 
 TEST(NameRules, StripTextTakesTheNamesHoldingTheTextAsTypedOrTidied) {
-    struct Case {
-        const char *name, *text;
-        bool holds;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {
         {"Game [www.site.example].a26", "[www.site.example]", true},
         {"Game_[www_site_example].a26", "[www.site.example]", true},
         {"Game_(J).smc", "_(j)", true},
@@ -432,12 +415,11 @@ TEST(NameRules, StripTextTakesTheNamesHoldingTheTextAsTypedOrTidied) {
         {"Super Mario.smc", "_", false},
         {"Super Mario.smc", "", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(nameHoldsText(c.name, c.text), c.holds) << c.name << " " << c.text;
+    for (const auto& [name, text, holds] : cases)
+        EXPECT_EQ(nameHoldsText(name, text), holds) << name << " " << text;
 }
 
-// A batch's closing words: the count in the right number, and every game that was given
-// another name than it asked for, so that no numbered name is given silently.
+// A batch's closing words: how many, and every name numbered, so that none is given silently.
 TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
     const std::vector<GameRename> asked{{"a_x.bin", "a.bin"}, {"b_x.bin", "b.bin"}};
     EXPECT_EQ(renamedCountText(asked, {}), "0 Files Renamed");
@@ -456,6 +438,450 @@ TEST(NameRules, ABatchSaysHowManyAndWhichNamesWereNumbered) {
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines.first(), "12 Files Renamed");
     EXPECT_EQ(lines.last(), "... and 2 more were given another name.");
+}
+
+TEST(CanonicalNameFor, OnlyVerifiedGamesWithUsableNames) {
+    const auto verified = [](const QString& name, const QString& member = {}) {
+        return identification(Verdict::Verified, name, member);
+    };
+    identify::Identification noEntry;
+    noEntry.verdict = Verdict::Verified;
+    identify::Identification unreadable;
+    unreadable.problem = "Permission denied";
+    const QString e125 = QString(125, u'\u00e9') + ".nes";
+    // What was found, the name it gives (empty: refused) and a part of the reason.
+    // clang-format off
+    const std::tuple<const char*, identify::Identification, QString, QString> cases[] = {
+        {"verified", verified("Mario (World).nes"), "Mario (World).nes", ""},
+        {"name as it stands", verified("mario.NES"), "mario.NES", ""},
+        {"zip: stem + .zip", verified("Mario (World).nes", "x.nes"), "Mario (World).zip", ""},
+        {"zip, dot in the title", verified("Mario Bros. (W)", "x"), "Mario Bros. (W).zip", ""},
+        {"crc only", identification(Verdict::CrcOnly, "m.nes"), "", "SHA-1 differs"},
+        {"bad dump", identification(Verdict::BadDump, "m.nes"), "", "bad dump of nes/smb"},
+        {"unknown", identify::Identification(), "", "matches no entry"},
+        {"unreadable", unreadable, "", "Permission denied"},
+        {"no entry", noEntry, "", "no entry"},
+        {"own name", verified("game.nes"), "", "already has"},
+        {"empty", verified(""), "", "empty"},
+        {"slash", verified("roms/m.nes"), "", "separator"},
+        {"backslash", verified("roms\\m.nes"), "", "separator"},
+        {"dot", verified("."), "", "folder"},
+        {"dot dot", verified(".."), "", "folder"},
+        {"hidden", verified(".m.nes"), "", "hide"},
+        {"zip of a dot name", verified(".nes", "x"), "", "empty"},
+        {"control", verified("m\tx.nes"), "", "control"},
+        {"newline", verified("m\n.nes"), "", "control"},
+        // Counted in bytes: 134 characters, 264 bytes; then 254 bytes.
+        {"too long", verified(QString(130, u'\u00e9') + ".nes"), "", "too long"},
+        {"long enough", verified(e125), e125, ""},
+    };
+    // clang-format on
+    for (const auto& [what, found, name, saying] : cases) {
+        SCOPED_TRACE(what);
+        const CanonicalName got = canonicalNameFor("game.nes", found);
+        EXPECT_EQ(got.name, name);
+        EXPECT_EQ(got.ok(), !name.isEmpty());
+        if (!saying.isEmpty()) {
+            EXPECT_TRUE(got.whyNot.contains(saying)) << got.whyNot.toStdString();
+        }
+    }
+}
+
+// Ctrl+N's question names the entry beside the new name; nothing of it repeats the title.
+TEST(CanonicalNameFor, TheEntryIsNamedWithoutRepeatingTheTitle) {
+    const char* const cases[][4] = {
+        // software, description, target, shown
+        {"smb", "Super Mario Bros.", "Super Mario Bros. (World).nes",
+         "nes/smb (Super Mario Bros.)"},
+        {"Pitfall! (USA)", "Pitfall! (USA)", "Pitfall! (USA).a26", "nes"},
+        {"pitfall", "Pitfall! (USA)", "Pitfall! (USA).zip", "nes/pitfall"},
+        {"Pitfall (USA)", "pitfall (usa)", "Other.a26", "nes/Pitfall (USA)"},
+        {"pitfall", "", "Pitfall! (USA).a26", "nes/pitfall"},
+    };
+    for (const auto& [software, description, target, shown] : cases) {
+        identify::RomEntry entry;
+        entry.source = "nes";
+        entry.software = software;
+        entry.description = description;
+        EXPECT_EQ(entryNameText(entry, target), shown) << target;
+    }
+}
+
+TEST(RenameToCanonicalName, MovesTheGameAndItsScreenshotNeverOverAnotherFile) {
+    struct Case {
+        const char* what;
+        QStringList roms;  // each file's content is its name
+        QString romName, member;
+        bool picturesStuck = false;
+        std::optional<QString> given;
+        QStringList after;
+        Verdict verdict = Verdict::Verified;
+    };
+    const QStringList stay{"roms/game.nes: game.nes", "shots/game.png: picture"};
+    // clang-format off
+    const Case cases[] = {
+        {"plain", {"game.nes"}, "Mario.nes", "", false, "Mario.nes",
+         {"roms/Mario.nes: game.nes", "shots/Mario.png: picture"}},
+        {"zip", {"game.nes"}, "Mario.nes", "m.nes", false, "Mario.zip",
+         {"roms/Mario.zip: game.nes", "shots/Mario.png: picture"}},
+        // A taken name gives the next free one, as with F2.
+        {"taken", {"game.nes", "Mario.nes"}, "Mario.nes", "", false, "Mario(1).nes",
+         {"roms/Mario(1).nes: game.nes", "roms/Mario.nes: Mario.nes", "shots/Mario(1).png: picture"}},
+        {"picture stuck", {"game.nes"}, "Mario.nes", "", true, std::nullopt, stay},
+        {"crc only", {"game.nes"}, "Mario.nes", "", false, std::nullopt, stay, Verdict::CrcOnly},
+        {"bad dump", {"game.nes"}, "Mario.nes", "", false, std::nullopt, stay, Verdict::BadDump},
+        {"a name out of the folder", {"game.nes"}, "../Mario.nes", "", false, std::nullopt, stay},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder emu;
+        fill(emu, "roms/", c.roms);
+        emu.write("shots/game.png", "picture");
+        ScreenshotSearch search;
+        PicturesStuck stuck;
+        platform::LocalFileOperations local;
+        platform::FileOperations& files =
+            c.picturesStuck ? static_cast<platform::FileOperations&>(stuck) : local;
+        const CanonicalRename done = renameGameToCanonicalName(
+            files, emu.file("roms/game.nes"), identification(c.verdict, c.romName, c.member),
+            picturesIn(search, {emu.file("shots/")}));
+        EXPECT_EQ(done.given, c.given);
+        EXPECT_EQ(done.whyNot.isEmpty(), c.given.has_value()) << (done.whyNot).toStdString();
+        EXPECT_EQ(filesUnder(emu.path()), c.after);
+    }
+}
+
+QStringList notes() {
+    return QDir(RenameJournal::defaultFolder()).entryList(QDir::Files | QDir::Hidden);
+}
+
+// F8 killed after its `killAt`th move (a.jar, its picture and .jad, b_X.bin), then a new start.
+TEST(RenameJournal, AKilledBatchIsPutRightAtTheNextStart) {
+    // The move killed after, and the files it leaves for the next start.
+    const std::pair<int, QStringList> cases[] = {
+        {1,
+         {"roms/Hero.jar: a.jar", "roms/a.jad: a.jad", "roms/b_X.bin: b", "shots/a.png: pa",
+          "shots/b_X.png: pb"}},
+        {2,
+         {"roms/Hero.jar: a.jar", "roms/a.jad: a.jad", "roms/b_X.bin: b", "shots/Hero.png: pa",
+          "shots/b_X.png: pb"}},
+        {4,
+         {"roms/Hero.jad: a.jad", "roms/Hero.jar: a.jar", "roms/b.bin: b", "shots/Hero.png: pa",
+          "shots/b_X.png: pb"}},
+    };
+    const QStringList together{"roms/Hero.jad: a.jad", "roms/Hero.jar: a.jar", "roms/b.bin: b",
+                               "shots/Hero.png: pa", "shots/b.png: pb"};
+    for (const auto& [killAt, before] : cases) {
+        SCOPED_TRACE(killAt);
+        TempFolder emu;
+        fill(emu, "",
+             {"roms/a.jar: a.jar", "roms/a.jad: a.jad", "roms/b_X.bin: b", "shots/a.png: pa",
+              "shots/b_X.png: pb"});
+        const support::Forked killed = support::runForked([&](int) {
+            platform::LocalFileOperations files;
+            ScreenshotSearch search;
+            int moves = 0;
+            RenameBatchHooks hooks;
+            hooks.moved = [&](const QString&, const QString&) {
+                if (++moves == killAt) ::raise(SIGKILL);
+            };
+            renameGameFiles(files, emu.file("roms/"), {{"a.jar", "Hero.jar"}, {"b_X.bin", "b.bin"}},
+                            windowPictures(search, emu), hooks);
+            return 0;
+        });
+        ASSERT_EQ(killed.status, -1);
+        EXPECT_EQ(filesUnder(emu.path()), before);
+        ASSERT_EQ(notes().size(), 1);
+
+        platform::LocalFileOperations files;
+        recoverInterruptedRenames(files);
+        // The pair killed half-way is whole again; the game not begun keeps its old name.
+        QStringList expected = together;
+        if (killAt < 4) {
+            expected.replaceInStrings("roms/b.bin", "roms/b_X.bin");
+            expected.replaceInStrings("shots/b.png", "shots/b_X.png");
+            expected.sort();
+        }
+        EXPECT_EQ(filesUnder(emu.path()), expected);
+        EXPECT_EQ(notes(), QStringList());
+    }
+}
+
+TEST(RenameJournal, FinishesOrUndoesEachHalfDoneRenameAndNeverOverwrites) {
+    // The run was renaming roms/game.bin to Hero.bin with its picture shots/game.png: the files
+    // it left, the files after, how many moves were completed and undone, how many left apart.
+    // clang-format off
+    const std::tuple<const char*, QStringList, QStringList, int, int, int> cases[] = {
+        {"the game moved, its picture not: the picture follows",
+         {"roms/Hero.bin: g", "shots/game.png: p"},
+         {"roms/Hero.bin: g", "shots/Hero.png: p"}, 1, 0, 0},
+        {"the picture's new name was taken since: the game goes back",
+         {"roms/Hero.bin: g", "shots/game.png: p", "shots/Hero.png: other"},
+         {"roms/game.bin: g", "shots/Hero.png: other", "shots/game.png: p"}, 0, 1, 0},
+        {"its old name taken by another file too: nothing can tell, nothing is touched",
+         {"roms/Hero.bin: g", "roms/game.bin: new", "shots/game.png: p", "shots/Hero.png: other"},
+         {"roms/Hero.bin: g", "roms/game.bin: new", "shots/Hero.png: other", "shots/game.png: p"},
+         0, 0, 0},
+        {"killed before the game moved", {"roms/game.bin: g", "shots/game.png: p"},
+         {"roms/game.bin: g", "shots/game.png: p"}, 0, 0, 0},
+        {"killed after the last move", {"roms/Hero.bin: g", "shots/Hero.png: p"},
+         {"roms/Hero.bin: g", "shots/Hero.png: p"}, 0, 0, 0},
+        {"the picture went by other hands", {"roms/Hero.bin: g"}, {"roms/Hero.bin: g"}, 0, 0, 0},
+    };
+    // clang-format on
+    for (const auto& [what, left, after, completed, undone, apart] : cases) {
+        SCOPED_TRACE(what);
+        TempFolder emu;
+        fill(emu, "", left);
+        const PlannedMoves moves{{emu.file("roms/game.bin"), emu.file("roms/Hero.bin")},
+                                 {emu.file("shots/game.png"), emu.file("shots/Hero.png")}};
+        // A run that wrote its note and died.
+        support::runForked([&](int) { return (new RenameJournal())->begin(moves) ? 0 : 1; });
+
+        platform::LocalFileOperations files;
+        const RecoveredRenames done = recoverInterruptedRenames(files);
+        EXPECT_EQ(filesUnder(emu.path()), after);
+        EXPECT_EQ(int(done.completed.size()), completed);
+        EXPECT_EQ(int(done.undone.size()), undone);
+        EXPECT_EQ(done.leftApart, apart);
+        EXPECT_EQ(notes(), QStringList());
+    }
+}
+
+// Another run's note is left alone while that run lives: its moves are under way.
+TEST(RenameJournal, ALiveRunsNoteIsNotTouched) {
+    TempFolder emu;
+    fill(emu, "", {"roms/Hero.bin: g", "shots/game.png: p"});
+    {
+        RenameJournal live;
+        ASSERT_TRUE(live.begin({{emu.file("roms/game.bin"), emu.file("roms/Hero.bin")},
+                                {emu.file("shots/game.png"), emu.file("shots/Hero.png")}}));
+        platform::LocalFileOperations files;
+        EXPECT_TRUE(recoverInterruptedRenames(files).completed.empty());
+        EXPECT_EQ(filesUnder(emu.path()), (QStringList{"roms/Hero.bin: g", "shots/game.png: p"}));
+        EXPECT_EQ(notes().size(), 1);
+    }
+    EXPECT_EQ(notes(), QStringList());
+}
+
+TEST(RenamedReferences, RewriteOnlyTheNamesThatMove) {
+    const QHash<QString, QString> renamed{
+        {"beta (track 1).bin", "Gamma (Track 1).bin"},
+        {"beta.bin", "Gamma X.bin"},
+        {platform::foldName(platform::decodeName("Beta \xff.bin")),
+         platform::decodeName("Gamma \xff.bin")},
+        {"beta (disc 1).cue", "Gamma (Disc 1).cue"},
+        {"beta.raw", "Gamma.raw"}};
+    // clang-format off
+    // The set file, its text and the text rewritten.
+    const std::tuple<const char*, QByteArray, QByteArray> cases[] = {
+        // Quoted, CRLF, the lines around untouched.
+        {"a.cue", "REM x\r\nFILE \"Beta (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n",
+                  "REM x\r\nFILE \"Gamma (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n"},
+        // A name given blanks is quoted where it was not; "./" and ".\" stay.
+        {"a.cue", "FILE Beta.bin BINARY\nFILE ./Beta.bin BINARY\nFILE .\\Beta.bin BINARY\n",
+                  "FILE \"Gamma X.bin\" BINARY\nFILE \"./Gamma X.bin\" BINARY\nFILE \".\\Gamma X.bin\" BINARY\n"},
+        // Bytes that are not UTF-8 stay as they were; another folder's file is not the set's.
+        {"a.cue", "FILE \"Beta \xff.bin\" BINARY\nFILE \"sub/Beta.bin\" BINARY\nREM \xfe\n",
+                  "FILE \"Gamma \xff.bin\" BINARY\nFILE \"sub/Beta.bin\" BINARY\nREM \xfe\n"},
+        // Letter case ignored: written as the folder spells the new name.
+        {"a.gdi", "2\n1 0 4 2352 beta.raw 0\n2 600 0 2352 \"other.raw\" 0\n",
+                  "2\n1 0 4 2352 Gamma.raw 0\n2 600 0 2352 \"other.raw\" 0\n"},
+        // A playlist line is the name, blanks and all; comments and the byte order mark stay.
+        {"a.m3u", "\xEF\xBB\xBF#EXTM3U\r\nBeta (Disc 1).cue\r\nBeta (Disc 2).cue",
+                  "\xEF\xBB\xBF#EXTM3U\r\nGamma (Disc 1).cue\r\nBeta (Disc 2).cue"},
+    };
+    // clang-format on
+    for (const auto& [setFile, before, after] : cases)
+        EXPECT_EQ(renamedReferences(setFile, before, renamed), after) << before.constData();
+}
+
+// Beta: two discs (a .cue, two tracks), an .m3u, a screenshot and a member named otherwise.
+struct BetaGame {
+    BetaGame() {
+        for (int d = 1; d <= 2; ++d) {
+            QByteArray cue;
+            for (int t = 1; t <= 2; ++t) {
+                const QString track = QStringLiteral("Beta (Disc %1) (Track %2).bin").arg(d).arg(t);
+                dir.write("roms/" + track, track.toUtf8());
+                cue += "FILE \"" + track.toUtf8() + "\" BINARY\r\n";
+            }
+            if (d == 2) cue += "FILE \"shared.bin\" BINARY\r\n";
+            dir.write(QStringLiteral("roms/Beta (Disc %1).cue").arg(d), cue);
+        }
+        dir.write("roms/shared.bin", "shared");
+        dir.write("roms/Beta.m3u", "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
+        dir.write("roms/Other.bin", "other");
+        dir.write("shots/Beta.png", "picture");
+    }
+    QString roms() const { return dir.file("roms/"); }
+    DiscSet set() const { return *discSetHeadedBy(roms(), "Beta.m3u"); }
+    GamePictures pictures() const {
+        const QString shot = dir.file("shots/Beta.png");
+        return {[=](const QString& name) {
+                    return name.startsWith("Beta") && QFile::exists(shot) ? shot : QString();
+                },
+                [=](const QString& name) {
+                    return name == "Beta.m3u" && QFile::exists(shot) ? QStringList{shot}
+                                                                     : QStringList();
+                }};
+    }
+    TempFolder dir;
+};
+
+// The platform's operations, with the n-th rename, removal or rewrite failing.
+class FailingFiles : public fakes::ForwardingFiles {
+public:
+    explicit FailingFiles(platform::TrashPlaces trash = {})
+        : ForwardingFiles(real), real(std::move(trash)) {}
+    bool rename(const QString& from, const QString& to) override {
+        return --renamesLeft != 0 && real.rename(from, to);
+    }
+    bool remove(const QString& p) override { return --removesLeft != 0 && real.remove(p); }
+    bool restore(const QString& p) override { return real.restore(p); }
+    bool replaceContent(const QString& p, const QByteArray& bytes) override {
+        return --rewritesLeft != 0 && real.replaceContent(p, bytes);
+    }
+    int renamesLeft = -1, removesLeft = -1, rewritesLeft = -1;
+    platform::LocalFileOperations real;
+};
+
+TEST(DiscSetRename, RenamesEveryFileOfTheGameAndItsReferences) {
+    // A file already there (or nothing), the new name asked for and the one given.
+    const std::tuple<const char*, QString, std::optional<QString>> cases[] = {
+        {nullptr, "Gamma.m3u", "Gamma.m3u"},
+        // One member's new name is taken: the whole game is numbered, as F2 numbers a file.
+        {"roms/Gamma (Disc 2) (Track 1).bin", "Gamma.m3u", "Gamma(1).m3u"},
+        {"shots/Gamma.png", "Gamma.m3u", "Gamma(1).m3u"},
+        // The row's type is the set's.
+        {nullptr, "Gamma.cue", std::nullopt},
+    };
+    for (const auto& [taken, newTop, expected] : cases) {
+        BetaGame game;
+        TempFolder& dir = game.dir;
+        const QString roms = game.roms();
+        if (taken) dir.write(taken, "theirs");
+        const QStringList before = filesUnder(dir.path());
+        QString why;
+        platform::LocalFileOperations files;
+        const auto given = renameDiscSet(files, roms, game.set(), newTop, game.pictures(), &why);
+        ASSERT_EQ(given, expected) << qPrintable(newTop);
+        if (taken) {
+            EXPECT_EQ(dir.read(taken), "theirs");
+        }
+        if (!given) {
+            EXPECT_EQ(filesUnder(dir.path()), before);
+            EXPECT_FALSE(why.isEmpty());
+            continue;
+        }
+        const QString stem = given->chopped(4);
+        const QStringList names = QDir(roms).entryList(QDir::Files, QDir::Name);
+        for (const QString& left : names)
+            EXPECT_FALSE(left.startsWith("Beta")) << qPrintable(left);
+        EXPECT_TRUE(names.contains("shared.bin") && names.contains("Other.bin"));
+        EXPECT_EQ(dir.read("roms/" + *given),
+                  (stem + " (Disc 1).cue\n" + stem + " (Disc 2).cue\n").toUtf8());
+        EXPECT_EQ(dir.read("roms/" + stem + " (Disc 2).cue"),
+                  ("FILE \"" + stem + " (Disc 2) (Track 1).bin\" BINARY\r\nFILE \"" + stem +
+                   " (Disc 2) (Track 2).bin\" BINARY\r\nFILE \"shared.bin\" BINARY\r\n")
+                      .toUtf8());
+        EXPECT_TRUE(dir.exists("shots/" + stem + ".png"));
+        const DiscSet renamed = *discSetHeadedBy(roms, *given);
+        EXPECT_TRUE(renamed.missing.isEmpty());
+        EXPECT_EQ(renamed.members.size(), 7);
+    }
+}
+
+TEST(DiscSetRename, UndoesEveryStepWhenOneFails) {
+    BetaGame game;
+    // The failing rename or rewrite: the top moves first, the picture last, then three rewrites.
+    const std::pair<int, int> cases[] = {{1, -1}, {4, -1}, {8, -1}, {-1, 1}, {-1, 3}};
+    for (const auto& [rename, rewrite] : cases) {
+        const QStringList before = filesUnder(game.dir.path());
+        FailingFiles failing;
+        failing.renamesLeft = rename;
+        failing.rewritesLeft = rewrite;
+        QString why;
+        EXPECT_EQ(
+            renameDiscSet(failing, game.roms(), game.set(), "Gamma.m3u", game.pictures(), &why),
+            std::nullopt);
+        EXPECT_TRUE(why.contains("Nothing was renamed")) << qPrintable(why);
+        EXPECT_EQ(filesUnder(game.dir.path()), before) << rename << " " << rewrite;
+    }
+}
+
+TEST(DiscSetTrash, TrashesTheWholeGameOrNone) {
+    for (const int failing : {4, 1, -1}) {
+        BetaGame game;
+        const QString trash = game.dir.file("Trash");
+        const QStringList before = QDir(game.roms()).entryList(QDir::Files, QDir::Name);
+        FailingFiles files(platform::TrashPlaces{trash, false});
+        files.removesLeft = failing;
+        QString why;
+        const bool trashed = trashDiscSet(files, game.roms(), game.set(), &why);
+        EXPECT_EQ(trashed, failing < 0);
+        const QStringList after = QDir(game.roms()).entryList(QDir::Files, QDir::Name);
+        if (trashed) {
+            EXPECT_EQ(after, QStringList({"Other.bin"}));
+            EXPECT_EQ(QDir(trash + "/files").entryList(QDir::Files).size(), 8);
+        } else {
+            EXPECT_EQ(after, before);
+            EXPECT_TRUE(why.contains("None of the game's files")) << qPrintable(why);
+            EXPECT_TRUE(QDir(trash + "/files").entryList(QDir::Files).isEmpty());
+            EXPECT_TRUE(QDir(trash + "/info").entryList(QDir::Files).isEmpty());
+        }
+    }
+}
+
+TEST(DiscPlaylist, FindsTheDiscsOfTheSelectedGameInOrder) {
+    // clang-format off
+    const QStringList listed{
+        "Beta (Disc 2).cue", "Beta (Disc 10).cue", "beta (disc 1).cue", "Beta (Disc 3).chd",
+        "Beta.cue", "Beta II (Disc 1).cue", "Gamma (Disc 1 of 2) (USA).chd",
+        "Gamma (Disc 2 of 2) (USA).chd", "Delta (Disc 1).cue", "Delta (Disc 1) [!].cue",
+        "Delta (Disc 2).cue", "Epsilon (Disc 1).cue"};
+    // clang-format on
+    // The playlist's name, then its discs; none for a game without one.
+    const auto playlist = [](const QString& selected, const QStringList& listed) {
+        const auto p = playlistFor(selected, listed);
+        return p ? QStringList{p->name} + p->discs : QStringList();
+    };
+    // clang-format off
+    const std::pair<QString, QStringList> cases[] = {
+        // Disc order by number; other types, other games and a name without a disc stay out.
+        {"Beta (Disc 2).cue", {"Beta.m3u", "beta (disc 1).cue", "Beta (Disc 2).cue", "Beta (Disc 10).cue"}},
+        {"Gamma (Disc 2 of 2) (USA).chd", {"Gamma (USA).m3u", "Gamma (Disc 1 of 2) (USA).chd", "Gamma (Disc 2 of 2) (USA).chd"}},
+        {"Beta.cue", {}},
+        {"Epsilon (Disc 1).cue", {}},  // one disc is no game of several
+        {"Delta (Disc 2).cue", {"Delta.m3u", "Delta (Disc 1).cue", "Delta (Disc 2).cue"}},
+    };
+    // clang-format on
+    for (const auto& [selected, expected] : cases)
+        EXPECT_EQ(playlist(selected, listed), expected) << qPrintable(selected);
+    // Two discs of one number: which one is meant is not known.
+    EXPECT_EQ(playlist("Beta (Disc 2).cue", listed + QStringList{"Beta (Disc 02).cue"}),
+              QStringList());
+}
+
+TEST(DiscPlaylist, EmulatorsReadThemByTheirMasks) {
+    EXPECT_TRUE(readsPlaylists("*.cue;*.M3U;*.chd"));
+    EXPECT_TRUE(readsPlaylists(" *.m3u "));
+    EXPECT_FALSE(readsPlaylists("*.cue;*.m3u8;*.bin"));
+    EXPECT_FALSE(readsPlaylists("*.*"));
+}
+
+TEST(DiscPlaylist, IsWrittenBesideTheDiscsAndNeverOverAFile) {
+    TempFolder dir;
+    const Playlist playlist{"Beta.m3u", {"Beta (Disc 1).cue", "Beta (Disc 2).cue"}};
+    ASSERT_TRUE(writePlaylistFile(dir.file(""), playlist));
+    EXPECT_EQ(dir.read("Beta.m3u"), "Beta (Disc 1).cue\nBeta (Disc 2).cue\n");
+    dir.write("Beta.m3u", "mine");
+    QString why;
+    EXPECT_FALSE(writePlaylistFile(dir.file(""), playlist, &why));
+    EXPECT_EQ(dir.read("Beta.m3u"), "mine");
+    EXPECT_EQ(why, "that name is already taken");
+    EXPECT_EQ(filesUnder(dir.path()), QStringList{"Beta.m3u: mine"});
 }
 
 }  // namespace

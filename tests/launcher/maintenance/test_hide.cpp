@@ -1,7 +1,5 @@
-// How typed hide answers become patterns, and the ".hidden" list the hide command writes:
-// never through a link, never into a FIFO.
+// Typed hide answers as patterns, and the ".hidden" list F4 writes: never through a link.
 
-#include "filelist/FolderListing.h"
 #include "launcher/maintenance/HiddenFiles.h"
 #include "launcher/ui/WindowFixture.h"
 #include "support/RawFiles.h"
@@ -14,11 +12,7 @@ namespace {
 TEST(HidePattern, TypedAnswersHideTheNamesTheyDescribe) {
     const QStringList names{"Game [!].smc", "Game [b1].smc", "Game (U).smc", "Mario 2.smc",
                             "Zelda.smc",    "Zelda.SMC",     "x[y].smc",     "Game [!].smc"};
-    struct Case {
-        const char* answer;
-        QStringList hidden;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, QStringList> cases[] = {
         {"*[!]*", {"Game [!].smc"}},  // brackets typed match themselves; each name once
         {"*{0-9}*", {"Game [b1].smc", "Mario 2.smc"}},  // braces are the class brackets
         {"*[B?].*", {"Game [b1].smc"}},                 // capitals as small letters
@@ -29,11 +23,10 @@ TEST(HidePattern, TypedAnswersHideTheNamesTheyDescribe) {
         {"*]*", {"Game [!].smc", "Game [b1].smc", "x[y].smc"}},
         {"*{*", {}},  // not a valid pattern: hides nothing
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer);
-        EXPECT_EQ(namesMatchingHidePattern(names, hideMatchPattern(QString::fromUtf8(c.answer))),
-                  c.hidden);
-    }
+    for (const auto& [answer, hidden] : cases)
+        EXPECT_EQ(namesMatchingHidePattern(names, hideMatchPattern(QString::fromUtf8(answer))),
+                  hidden)
+            << answer;
 }
 
 // What a path is now: "link:<target>", "file:<bytes>", "fifo", "folder" or "none".
@@ -51,8 +44,7 @@ QString what(const QString& path) {
     return QStringLiteral("file:") + QString::fromUtf8(raw::read(path));
 }
 
-// Hiding and clearing change a ".hidden" only when it is a plain file of its own: a link
-// (even to the user's own text) and its target stay byte for byte as they were.
+// Hiding and clearing change only a plain ".hidden"; a link and its target stay as they were.
 TEST(HiddenList, OnlyAPlainListIsEverChanged) {
     enum Kind { LinkToFile, LinkToList, Dangling, Fifo, Folder };
     const char* const kinds[] = {"a link to the user's file", "a link to another list",
@@ -74,25 +66,22 @@ TEST(HiddenList, OnlyAPlainListIsEverChanged) {
             ASSERT_EQ(::mkfifo(raw::bytes(list).constData(), 0644), 0);
         }
         if (kind == Folder) t.mkdir(".hidden");
-        const QString listBefore = what(list), targetBefore = what(target);
+        const auto now = [&] { return QStringList{what(list), what(target)}; };
+        const QStringList before = now();
 
         EXPECT_FALSE(addToHiddenList(t.path(), {"a.smc"}));
-        EXPECT_EQ(what(list), listBefore);
-        EXPECT_EQ(what(target), targetBefore);
+        EXPECT_EQ(now(), before);
         EXPECT_FALSE(clearHiddenFiles(t.path()));
-        EXPECT_EQ(what(list), listBefore);
-        EXPECT_EQ(what(target), targetBefore);
+        EXPECT_EQ(now(), before);
         EXPECT_FALSE(t.exists(".hidden.rombard-new"));
-        // Names listed already need no change, so there is nothing to refuse. (How such a
-        // list is read is the listing's own rule.)
+        // Names listed already need no change, so there is nothing to refuse.
         if (kind == LinkToList) {
             EXPECT_TRUE(addToHiddenList(t.path(), {"b.smc"}));
         }
     }
 }
 
-// Each name is added once, on a line of its own; clearing keeps the folders' names alone,
-// and a leftover of an interrupted clear is removed, never written through.
+// Each name once; clearing keeps folders and removes an interrupted clear's leftover unread.
 TEST(HiddenList, AddsOnceAndClearsOnlyFiles) {
     TempFolder t;
     t.write("a.smc", "A");
@@ -121,7 +110,6 @@ TEST_F(WindowTest, HidingAndClearingThroughALinkLeaveItAndItsTarget) {
     press(Qt::Key_F4);
     press(Qt::Key_F4);
     EXPECT_EQ(dialogs.inputs.size(), 2);
-    // Each refusal is told, not passed over in silence.
     ASSERT_EQ(dialogs.messages.size(), 2);
     for (const auto& m : dialogs.messages)
         EXPECT_TRUE(m.text.contains("'.hidden' file is not a plain file")) << m.text.toStdString();

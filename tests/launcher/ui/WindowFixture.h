@@ -31,6 +31,19 @@
 
 #include <memory>
 
+// `text` holds `part` (`begins`: at its start); a failure shows the whole text.
+inline ::testing::AssertionResult found(bool yes, const QString& text, const QString& part) {
+    return (yes ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+           << '"' << text.toStdString() << (yes ? "\" holds \"" : "\" lacks \"")
+           << part.toStdString() << '"';
+}
+inline ::testing::AssertionResult holds(const QString& text, const QString& part) {
+    return found(text.contains(part), text, part);
+}
+inline ::testing::AssertionResult begins(const QString& text, const QString& part) {
+    return found(text.startsWith(part), text, part);
+}
+
 // Keeps the order of every read and write, so tests can check what happened first.
 class RecordingSettings : public platform::SettingsStore {
 public:
@@ -72,14 +85,15 @@ public:
 
 class WindowTest : public ::testing::Test {
 protected:
+    enum class Shown { No, Yes, Active };
     WindowTest() : settings(config.path()) {}
     ~WindowTest() override { window.reset(); }
 
     QString folder() const { return emu.path() + QLatin1Char('/'); }
-    // A native program standing for the catalogue name `name` + ".exe", in `in` or the
-    // emulator folder.
-    QString program(const QString& name, TempFolder* in = nullptr) {
-        const QString path = (in ? *in : emu).write(name, "#!/bin/sh\n");
+    // A native program for the catalogue name `name` + ".exe", in `in` or the emulator folder.
+    QString program(const QString& name, TempFolder* in = nullptr,
+                    const QByteArray& script = "#!/bin/sh\n") {
+        const QString path = (in ? *in : emu).write(name, script);
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         return path;
     }
@@ -87,13 +101,21 @@ protected:
         for (const QString& name : names)
             emu.write(QStringLiteral("roms/") + name, "x");
     }
+    // The window over `emulator` and roms holding `names`, started.
+    MainWindow& startWith(const QString& emulator, const QStringList& names,
+                          Shown shown = Shown::No) {
+        program(emulator);
+        roms(names);
+        return start(shown);
+    }
 
-    // The window's services: the fakes, the fixture's choices and the temporary folder.
-    MainWindowServices services() {
-        MainWindowServices s =
-            windowServicesOf({&settings, &shell, processTable ? processTable : &processes, &dialogs,
-                              keystrokeSender, &volumes, &single, fileOperations},
-                             emu.path());
+    // The window over the fakes and the fixture's choices; `realShell` and `programFolder`
+    // replace the fake shell and the temporary emulator folder.
+    MainWindow& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
+        MainWindowServices s = windowServicesOf(
+            {&settings, realShell ? realShell : &shell, processTable ? processTable : &processes,
+             dialogService, keystrokeSender, &volumes, &single, fileOperations},
+            programFolder.isEmpty() ? emu.path() : programFolder);
         s.gamepads = gamepads;
         s.history = history;
         s.identifier = identifier;
@@ -101,17 +123,9 @@ protected:
         s.readsFoldersInBackground = readsFoldersInBackground;
         s.installed = installedSearch;
         s.dpi = 96;  // 15 twips to the pixel
-        return s;
-    }
-    // `shell` and `programFolder` replace the fake shell and the temporary emulator folder.
-    MainWindow& create(platform::Shell* realShell = nullptr, const QString& programFolder = {}) {
-        MainWindowServices s = services();
-        if (realShell) s.shell = realShell;
-        if (!programFolder.isEmpty()) s.programFolder = programFolder;
         window = std::make_unique<MainWindow>(s);
         return *window;
     }
-    enum class Shown { No, Yes, Active };
     MainWindow& start(Shown shown = Shown::No) {
         create();
         EXPECT_TRUE(window->start());
@@ -126,24 +140,26 @@ protected:
         QApplication::setActiveWindow(w);
         EXPECT_TRUE(QTest::qWaitForWindowActive(w));
     }
-    // Lets the window's thread run until what the preview and the folder lists look up
-    // off it has come.
+    // Lets the window's thread run until what the preview and folder lists look up has come.
     void settle() {
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return !window->picturePending() && !window->folderListsPending(); }, 5000));
     }
-    // The active window with Nestopia over roms holding `names` (each file's content is its
-    // name), all listed and the first row selected.
+    // Nestopia over roms holding `names` (each its name as content), all listed, the first chosen.
     MainWindow& openRoms(const QStringList& names) {
         program(QStringLiteral("Nestopia"));
         for (const QString& n : names)
             emu.write("roms/" + n, n.toUtf8());
         start(Shown::Active);
+        listAll();
+        files()->setListIndex(0);
+        return *window;
+    }
+    // Every file of roms listed, whatever the emulator's mask.
+    void listAll() {
         files()->setPattern(QStringLiteral("*.*"));
         files()->setPath(emu.file("roms"));
         files()->refresh();
-        files()->setListIndex(0);
-        return *window;
     }
     // The window's controls, found by their object names as a user's tools would.
     template <class T>
@@ -199,12 +215,18 @@ protected:
         QApplication::processEvents();
         commandsDone();
     }
-    // Delete, F2 and F9 ask the disk on a thread of their own, before and after their
-    // question: lets the window's thread run until they are through.
+    // Lets the window's thread run until the file command's thread is through.
     void commandsDone() {
         EXPECT_TRUE(QTest::qWaitFor([&] { return !window->fileCommandPending(); }, 5000));
     }
     static QWidget* focused() { return QApplication::focusWidget(); }
+    // The texts of the messages shown, in order.
+    QStringList said() const {
+        QStringList out;
+        for (const fakes::FakeDialogs::Message& m : dialogs.messages)
+            out << m.text;
+        return out;
+    }
     bool onFiles() const { return files()->isAncestorOf(focused()); }
     // `key` pressed on whatever has the focus now, as a keyboard sends it.
     static void pressHere(Qt::Key key, Qt::KeyboardModifiers held = Qt::NoModifier) {
@@ -219,8 +241,7 @@ protected:
     QStringList trashed() const {
         return QDir(trashHome.file("Trash/files")).entryList(QDir::Files, QDir::Name);
     }
-    // F7 and F8 run on threads of their own: lets the window's thread run until the
-    // `count`-th message has been shown.
+    // Lets the window's thread run until F7's or F8's `count`-th message has been shown.
     void waitForMessages(qsizetype count) {
         while (dialogs.messages.size() < count)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -238,29 +259,24 @@ protected:
     RecordingSettings settings;
     fakes::FakeShell shell;
     fakes::FakeProcessTable processes;
-    // The real table (or another) instead of the fake, when set before create().
-    platform::ProcessTable* processTable = nullptr;
     fakes::FakeDialogs dialogs;
     fakes::FakeKeystrokeSender keystrokes;
-    // Another sender (a real one delivers a macro's keys) when set before create().
-    platform::KeystrokeSender* keystrokeSender = &keystrokes;
     fakes::FakeVolumes volumes;
     fakes::FakeSingleInstance single;
     // Where installed emulators and emulators.conf are looked for: nowhere unless set.
     InstalledSearch installedSearch;
     TempFolder trashHome;  // the window's trash is its "Trash" folder, never the user's
     platform::LocalFileOperations localFiles{platform::TrashPlaces{trashHome.file("Trash"), false}};
-    // What the window changes files through, when set to another before create().
+    // What the window is given instead of the fakes (a real process table, dialogs that act
+    // as a real box does, a real sender...) or besides them, when set before create().
+    platform::ProcessTable* processTable = nullptr;
+    platform::Dialogs* dialogService = &dialogs;
+    platform::KeystrokeSender* keystrokeSender = &keystrokes;
     platform::FileOperations* fileOperations = &localFiles;
-    // Pads, when set before create().
     platform::Gamepads* gamepads = nullptr;
-    // The play history, when set before create(); none by default.
     PlayHistory* history = nullptr;
-    // What identifies games by checksum, when set before create(); none by default.
-    std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;
-    // The games folder read ahead, when set before create().
-    FolderPrefetch* readAhead = nullptr;
-    // Games folders read in the background, when set before create().
+    std::function<std::unique_ptr<identify::FolderIdentifier>()> identifier;  // checksums
+    FolderPrefetch* readAhead = nullptr;  // the games folder read ahead
     bool readsFoldersInBackground = false;
     std::unique_ptr<MainWindow> window;
 };

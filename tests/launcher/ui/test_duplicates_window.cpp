@@ -1,6 +1,4 @@
-// F7 and F8 from the file list: each runs on a thread of its own while the window answers
-// keys, its progress reaches the caption and the list's tip, and Escape or closing the
-// window ends it after the file operation under way, with nothing done after that.
+// F7 and F8 on their threads: progress shown, keys answered, Escape or closing stops them.
 
 #include "launcher/ui/WindowFixture.h"
 #include "support/ForwardingFiles.h"
@@ -12,9 +10,7 @@
 
 namespace {
 
-// The test's trash, where the first removal (or, gating renames, the first rename) waits,
-// once it has begun, until the test opens the gate: the command is then held at a point
-// the test knows.
+// The first removal (or rename, when gating renames) waits until the test opens the gate.
 class GatedFiles : public fakes::ForwardingFiles {
 public:
     explicit GatedFiles(platform::FileOperations& files) : ForwardingFiles(files) {}
@@ -133,8 +129,7 @@ TEST_F(DuplicatesWindow, ProgressReachesTheCaptionWhileTheWindowAnswersKeys) {
     EXPECT_EQ(listed(), (QStringList{"a.nes", "b.nes"}));
 }
 
-// The caption comes back the moment the search is told to stop; only then may the
-// removal under way end. Whatever the search would have done next stays undone.
+// The caption is back once the search is told to stop, before its removal ends; nothing after.
 TEST_F(DuplicatesWindow, ClosingTheWindowEndsTheSearchAfterTheRemovalUnderWay) {
     open({"a.nes=same", "b.nes=same", "c.nes=same", "d.nes=same", "e.nes=other"});
     const QString caption = window->windowTitle();
@@ -161,9 +156,7 @@ TEST_F(DuplicatesWindow, ClosingTheWindowEndsTheSearchAfterTheRemovalUnderWay) {
     EXPECT_EQ(dialogs.messages.size(), 2);
 }
 
-// Escape on the list stops the command under way once its file operation has ended, and the
-// message says what was done; meanwhile another file command is refused, and the tip says
-// how far the command is and that it is busy.
+// Escape stops the command after its file operation; meanwhile other commands are refused.
 class EscapeStops : public DuplicatesWindow, public ::testing::WithParamInterface<StopCase> {};
 
 TEST_P(EscapeStops, TheCommandAfterTheFileOperationUnderWay) {
@@ -176,17 +169,17 @@ TEST_P(EscapeStops, TheCommandAfterTheFileOperationUnderWay) {
     const qsizetype asked = dialogs.messages.size();
     gated.entered.acquire();
     QApplication::processEvents();
-    EXPECT_TRUE(files()->toolTip().contains(c.tip)) << files()->toolTip().toStdString();
+    EXPECT_TRUE(holds(files()->toolTip(), c.tip));
 
     press(Qt::Key_F9);  // the dump tag would rename a file the command works on
-    EXPECT_TRUE(files()->toolTip().contains("Busy")) << files()->toolTip().toStdString();
+    EXPECT_TRUE(holds(files()->toolTip(), "Busy"));
     press(Qt::Key_Escape);
     EXPECT_TRUE(window->findChild<QWidget*>("dirList")->isHidden());  // not the folder lists
     gated.gate.release();
     waitForMessages(asked + 1);
     EXPECT_EQ(dialogs.messages.last().text, QString(c.message).replace("<roms>", roms()));
     EXPECT_EQ(onDisk(), c.onDisk);
-    EXPECT_FALSE(files()->toolTip().contains("Escape")) << files()->toolTip().toStdString();
+    EXPECT_FALSE(holds(files()->toolTip(), "Escape"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,9 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "Stopped after 1 of 3 names.\n1 File Renamed",
                  {"Alpha (J).nes", "Beta (J).nes", "Gamma.nes"}}));
 
-// The window destroyed while the search is inside a removal: the search's thread ends
-// without it (sanitizer builds catch any touch of the window after it is gone), and the
-// copy that stays is never one that goes.
+// The window gone while the search is inside a removal (the sanitizers watch the search).
 TEST_F(DuplicatesWindow, ASearchOutlivedByNothingOfTheWindow) {
     open({"a.nes=same", "b.nes=same", "c.nes=same"});
     press(Qt::Key_F7);

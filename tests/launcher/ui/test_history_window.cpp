@@ -1,5 +1,4 @@
-// The play history in the window: a launch's session, the play columns, Ctrl+D and Ctrl+F
-// pressed on the list, renames that keep the history, the tip's notice and the journals.
+// The play history in the window: sessions, columns, Ctrl+D, Ctrl+F, renames, journals.
 
 #include "filelist/ListModel.h"
 #include "launcher/games/PlayHistory.h"
@@ -47,9 +46,7 @@ protected:
 
 }  // namespace
 
-// The row is there from the launch and the columns fill in once the last process has
-// ended; they are drawn again then, wherever the window is by then: back on the screen or
-// still out of the way. Nothing but the session's end may be needed.
+// The columns fill in and are drawn again once the last process ends, wherever the window is.
 TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheRowIsDrawnAgainWhenItEnds) {
     openRoms({"a.nes", "b.nes"});
     auto* view = qobject_cast<QAbstractItemView*>(files()->currentView());
@@ -94,13 +91,11 @@ TEST_F(HistoryWindow, ALaunchRecordsASessionAndTheRowIsDrawnAgainWhenItEnds) {
     }
 }
 
-// The history's notice is said once, in the tip. A line under the list says what keeps
-// files out of it while anything does (favourites only, files F4 hid), and leaves no row of
-// the list behind it.
+// The notice is in the tip; a line under the list says what keeps files out, hiding no row.
 TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
     plays.setNotice("The play history was damaged");
     openRoms({"a.nes", "b.nes", "c.nes"});
-    EXPECT_TRUE(files()->toolTip().contains("The play history was damaged"));
+    EXPECT_TRUE(holds(files()->toolTip(), "The play history was damaged"));
     const auto line = [&]() -> QString {
         auto* label = window->findChild<QLabel*>(QStringLiteral("lblFilters"));
         return label && label->isVisible() ? label->text() : QString();
@@ -116,8 +111,8 @@ TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
 
     press(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(listed(), (QStringList{"b.nes"}));
-    EXPECT_TRUE(files()->toolTip().contains("1 Favourite")) << files()->toolTip().toStdString();
-    EXPECT_TRUE(line().startsWith("Favourites only")) << line().toStdString();
+    EXPECT_TRUE(holds(files()->toolTip(), "1 Favourite"));
+    EXPECT_TRUE(begins(line(), "Favourites only"));
     auto* label = window->findChild<QLabel*>(QStringLiteral("lblFilters"));
     ASSERT_TRUE(label);
     EXPECT_FALSE(files()->geometry().intersects(label->geometry()));
@@ -130,9 +125,9 @@ TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
 
     dialogs.inputAnswers = {QString("a*"), QString("c*"), QString("")};
     press(Qt::Key_F4);
-    EXPECT_TRUE(line().startsWith("1 file hidden")) << line().toStdString();
+    EXPECT_TRUE(begins(line(), "1 file hidden"));
     press(Qt::Key_F4);
-    EXPECT_TRUE(line().startsWith("2 files hidden")) << line().toStdString();
+    EXPECT_TRUE(begins(line(), "2 files hidden"));
     press(Qt::Key_F4);  // an empty pattern shows them all again
     EXPECT_EQ(line(), QString());
 
@@ -142,11 +137,10 @@ TEST_F(HistoryWindow, CtrlDTogglesTheMarkAndCtrlFShowsOnlyFavourites) {
     press(Qt::Key_D, Qt::ControlModifier);
     EXPECT_FALSE(db.isFavourite(romBytes("b.nes")));
     EXPECT_EQ(listed(), QStringList());
-    EXPECT_TRUE(files()->toolTip().startsWith("0 Favourites"));
+    EXPECT_TRUE(begins(files()->toolTip(), "0 Favourites"));
 }
 
-// F2, F8 (the batch, on its own thread; F9 renames as F2 does) and F7: the history and the
-// mark go with the game, and a removed copy's to the copy kept (the first in the list).
+// F2, F8 and F7: the history and the mark go with the game, a removed copy's to the one kept.
 TEST_F(HistoryWindow, RenamesAndDuplicatesCarryHistoryAndMark) {
     emu.write("roms/a.nes", "same bytes");
     emu.write("roms/b.nes", "same bytes");
@@ -185,8 +179,7 @@ TEST_F(HistoryWindow, RenamesAndDuplicatesCarryHistoryAndMark) {
     EXPECT_FALSE(db.summaries().contains(romBytes("z.nes")));
 }
 
-// A disk that takes no more writes: the play and the mark that were not kept are each said
-// once in the window, however often they fail.
+// A disk that takes no more writes: the lost play and mark are each said once, however often.
 TEST_F(HistoryWindow, WritesThatFailAreSaidOnceEach) {
     openRoms({"a.nes", "b.nes"});
     ASSERT_EQ(sqlite3_exec(db.handle(), "PRAGMA query_only=1", nullptr, nullptr, nullptr),
@@ -201,14 +194,12 @@ TEST_F(HistoryWindow, WritesThatFailAreSaidOnceEach) {
     press(Qt::Key_D, Qt::ControlModifier);
     QApplication::processEvents();
     ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_TRUE(dialogs.messages[0].text.startsWith("This play cannot be recorded"));
-    const QString mark = dialogs.messages[1].text;
-    EXPECT_TRUE(mark.startsWith("The favourite mark cannot be saved")) << mark.toStdString();
-    EXPECT_TRUE(mark.contains("readonly")) << mark.toStdString();  // SQLite's reason
+    EXPECT_TRUE(begins(said()[0], "This play cannot be recorded"));
+    EXPECT_TRUE(begins(said()[1], "The favourite mark cannot be saved"));
+    EXPECT_TRUE(holds(said()[1], "readonly"));  // SQLite's reason
 }
 
-// The games folders' journals: a listing hands the folder to the journal thread, whose news
-// reach the list's columns, and a mark reaches the journal.
+// A listing's journal news reach the columns; a mark reaches the journal.
 TEST_F(HistoryWindow, AListedFolderReadsAndWritesItsJournals) {
     using namespace library::journal;
     const QByteArray self(32, 'a'), other(32, 'b');

@@ -1,6 +1,4 @@
-// Identification in the window with a fake identifier: the "Verified" column and the
-// game's tip, Ctrl+I and Ctrl+N pressed on the list, answers that must not land on the
-// rows of another listing.
+// Identification in the window: the "Verified" column, the tip, Ctrl+I and Ctrl+N.
 
 #include "launcher/ui/WindowFixture.h"
 #include "support/FakeFolderIdentifier.h"
@@ -21,16 +19,13 @@ protected:
     }
     ~IdentifyWindow() override { state->release(); }
 
-    // The active window over roms holding `names`, listed before it is first shown, so
-    // that one identification runs, for the listing as it stands.
+    // Listed before it is first shown, so that one identification runs, for this listing.
     void open(const QStringList& names) {
         program(QStringLiteral("Nestopia"));
         for (const QString& n : names)
             emu.write("roms/" + n, n.toUtf8());
         start();
-        files()->setPattern(QStringLiteral("*.*"));
-        files()->setPath(emu.file("roms"));
-        files()->refresh();
+        listAll();
         window->show();
         activate();
         files()->setListIndex(0);
@@ -55,13 +50,10 @@ protected:
 
 }  // namespace
 
-// The program reads folders in the background: a folder shown from its index is identified
-// before its names come, also when they bring no change.
+// A folder shown from its index is identified, also when its names bring no change.
 TEST_F(IdentifyWindow, AFolderShownFromItsIndexIsIdentified) {
     readsFoldersInBackground = true;
-    program(QStringLiteral("Nestopia"));
-    roms({"a.nes", "b.nes"});
-    start(Shown::Active);
+    startWith("Nestopia", {"a.nes", "b.nes"}, Shown::Active);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !files()->folderList().reading(); }, 20000));
     // Listed again: the index kept by the first reading is shown, then the same names.
     files()->setPattern(files()->folderList().pattern());
@@ -71,14 +63,13 @@ TEST_F(IdentifyWindow, AFolderShownFromItsIndexIsIdentified) {
     EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
 }
 
-// Ctrl+I reads the sources again and answers anew; a broken source is said at the first
-// run and at Ctrl+I, not at every listing.
+// Ctrl+I reads the sources again; a broken source is said then and at start, not per listing.
 TEST_F(IdentifyWindow, TheColumnFillsTheTipNamesTheEntryAndCtrlIIdentifiesAgain) {
     state->problems = {"broken.dat: not a DAT file"};
     open({"a.nes", "b.nes", "c.nes", "d.nes"});
     ASSERT_TRUE(answered());
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
-    EXPECT_TRUE(dialogs.messages.first().text.contains("broken.dat: not a DAT file"));
+    EXPECT_TRUE(holds(said()[0], "broken.dat: not a DAT file"));
     EXPECT_EQ(state->refreshes, 1);
     EXPECT_TRUE(files()->model().columnShown(ListModel::kVerifiedColumn));
     EXPECT_EQ(cell("a.nes"), QString(u'\u2714'));
@@ -86,14 +77,13 @@ TEST_F(IdentifyWindow, TheColumnFillsTheTipNamesTheEntryAndCtrlIIdentifiesAgain)
     // The listing asked once, for the listed files, and the progress left the tip.
     ASSERT_EQ(state->asked.size(), 1);
     EXPECT_EQ(state->asked.first().size(), 4);
-    EXPECT_FALSE(files()->toolTip().contains("Identifying")) << files()->toolTip().toStdString();
+    EXPECT_FALSE(holds(files()->toolTip(), "Identifying"));
     select("b.nes");
     select("a.nes");
     settle();
-    // (The lines of the tip are GameIdentification's.)
-    EXPECT_TRUE(title()->toolTip().contains("\nVerified\n")) << title()->toolTip().toStdString();
+    EXPECT_TRUE(holds(title()->toolTip(), "\nVerified\n"));
     select("d.nes");
-    EXPECT_TRUE(title()->toolTip().contains("Unknown")) << title()->toolTip().toStdString();
+    EXPECT_TRUE(holds(title()->toolTip(), "Unknown"));
 
     files()->refresh();  // a listing: answers again, sources as they were, nothing said
     ASSERT_TRUE(answered());
@@ -110,8 +100,7 @@ TEST_F(IdentifyWindow, TheColumnFillsTheTipNamesTheEntryAndCtrlIIdentifiesAgain)
     EXPECT_EQ(QApplication::focusWidget(), files()->currentView());
 }
 
-// No identifier handed in, or none that could open the database: no column, and the
-// keys say why nothing happens.
+// Without an identifier, or its database: no column, and the keys say why.
 TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
     struct Case {
         const char* what;
@@ -131,8 +120,8 @@ TEST_F(IdentifyWindow, WithoutIdentificationTheColumnHidesAndTheKeysSaySo) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 1; }, 20000));
         press(Qt::Key_N, Qt::ControlModifier);
         ASSERT_EQ(dialogs.messages.size(), 2);
-        for (const auto& m : dialogs.messages)
-            EXPECT_TRUE(m.text.contains(c.saying)) << m.text.toStdString();
+        for (const QString& text : said())
+            EXPECT_TRUE(holds(text, c.saying));
         EXPECT_FALSE(files()->model().columnShown(ListModel::kVerifiedColumn));
         EXPECT_EQ(onDisk(), QStringList{"a.nes"});
         EXPECT_EQ(QApplication::focusWidget(), files()->currentView());  // the closing step ran
@@ -149,8 +138,7 @@ TEST_F(IdentifyWindow, CtrlNRenamesTheVerifiedGameAfterTheConfirmation) {
     press(Qt::Key_N, Qt::ControlModifier);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::OkCancel);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("'a.nes'\nto 'Super Mario Bros. (World).nes'"))
-        << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(holds(said()[0], "'a.nes'\nto 'Super Mario Bros. (World).nes'"));
     EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes"}));
     EXPECT_EQ(shots(), QStringList{"a.png"});
 
@@ -168,13 +156,11 @@ TEST_F(IdentifyWindow, CtrlNSaysWhyAGameKeepsItsName) {
     open({"a.nes", "b.nes", "c.nes"});
     ASSERT_TRUE(state->waitHolding());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !cell("b.nes").isEmpty(); }, 20000));
-    // (Why a game with an answer keeps its name is CanonicalName's.)
     select("c.nes");
     press(Qt::Key_N, Qt::ControlModifier);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages.first().buttons, platform::MessageButtons::Ok);
-    EXPECT_TRUE(dialogs.messages.first().text.contains("not been identified yet"))
-        << dialogs.messages.first().text.toStdString();
+    EXPECT_TRUE(holds(said()[0], "not been identified yet"));
     state->release();
     EXPECT_EQ(onDisk(), (QStringList{"a.nes", "b.nes", "c.nes"}));
 }
@@ -198,5 +184,5 @@ TEST_F(IdentifyWindow, AnswersForTheFolderLeftNeverLand) {
     EXPECT_EQ(files()->model().verifiedMark("b.nes"), VerifiedMark::CrcOnly);
     EXPECT_EQ(files()->model().verifiedMark("a.nes"), VerifiedMark::NotYet);
     select("b.nes");
-    EXPECT_FALSE(title()->toolTip().contains("Verified")) << title()->toolTip().toStdString();
+    EXPECT_FALSE(holds(title()->toolTip(), "Verified"));
 }

@@ -1,6 +1,4 @@
-// The keyboard path between the window's controls, walked with real key events sent to
-// whatever has the focus, modifiers first; F1's key reference, what a screen reader is told,
-// and the drive and folder lists, the folder picker and the file list's right click.
+// The keyboard path between the controls, F1, what a screen reader is told, the folder lists.
 
 #include "launcher/ui/WindowFixture.h"
 #include "launcher/window/FolderNavigation.h"
@@ -50,13 +48,10 @@ const char* const kControls[] = {"Files",   "txtCommandLine", "cmbEmu",
 
 class KeyboardPaths : public WindowTest {
 protected:
-    // zsnes over roms with two games and a sub-folder.
+    // Two games and a sub-folder; the emulator folder is a volume, so Left reaches the drives.
     void open() {
-        program("zsnes");
-        roms({"a.smc", "b.smc", "more/c.smc"});
-        // The emulator folder is a volume of its own, so Left can reach the drive list.
         volumes.rootList = {"/", folder()};
-        start(Shown::Active);
+        startWith("zsnes", {"a.smc", "b.smc", "more/c.smc"}, Shown::Active);
         ASSERT_EQ(files()->path(), folder() + "roms/");
         ASSERT_EQ(files()->listCount(), 2);
     }
@@ -73,15 +68,13 @@ protected:
                  : QStringLiteral("(nothing)");
     }
 
-    // One event to whatever has the focus now; a key that moves the focus sends its own
-    // release, and the keys after it, elsewhere.
+    // One event to the focus now: a key that moves it sends its release elsewhere.
     static void send(bool down, Qt::Key key, Qt::KeyboardModifiers held, const QString& text = {}) {
         QWidget* target = QApplication::focusWidget();
         ASSERT_NE(target, nullptr);
         QTest::simulateEvent(target, down, key, held, text, false);
     }
-    // A key as typed: its modifiers go down one by one, then the key goes down and up, then
-    // the modifiers come up.
+    // A key as typed: modifiers down one by one, the key down and up, the modifiers up.
     static void press(Key k) {
         const std::pair<Qt::KeyboardModifier, Qt::Key> modifiers[] = {
             {Qt::ShiftModifier, Qt::Key_Shift},
@@ -135,25 +128,19 @@ constexpr Layout Brw = Layout::Browsing;
 // Every route of the keyboard path, in both layouts: where the focus is after the key.
 TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
     const Route routes[] = {
-        // The file list: every key ends on the list (the focus keys without Shift:
-        // FocusKeysLeaveAWideListWhereItIs), unless Shift is held, which leaves the focus in
-        // the command line box (which other modifiers count is the key rules' business).
+        // The file list: every key ends on the list unless Shift leaves the command line box.
         {Std, "Files", {}, {Qt::Key_Left, Shift}, "txtCommandLine"},
         {Std, "Files", {}, {Qt::Key_Down}, "Files", Effect::FileRowDown},
         {Std, "Files", {}, {Qt::Key_Down, Shift}, "txtCommandLine", Effect::FileRowDown},
         {Brw, "Files", {}, {Qt::Key_Escape}, "Files", Effect::ListsHidden},
-        // The route from the games to the folder list the key reference gives.
         {Brw, "Files", {{Qt::Key_Left, Shift}}, {Qt::Key_PageDown}, "dirList"},
-        // The command line box hands the focus to the list its arrows move: the file list,
-        // or the folder list while it is shown (Left and Right at the text's ends are
-        // CommandLineAndEmulatorBoxKeys').
+        // The command line box hands the focus to the list its arrows move.
         {Std, "txtCommandLine", {}, {Qt::Key_PageDown}, "Files"},
         {Std, "txtCommandLine", {}, {Qt::Key_Down}, "txtCommandLine", Effect::FileRowDown},
         {Brw, "txtCommandLine", {}, {Qt::Key_PageDown}, "dirList"},
         {Brw, "txtCommandLine", {}, {Qt::Key_Down}, "txtCommandLine", Effect::FolderRowDown},
         {Brw, "txtCommandLine", {}, {Qt::Key_Left}, "Files"},
-        // The folder list: Right to the games, Left at the volume root to the drive list (up
-        // a level and open on a folder without games: AFolderChangeSelectsAndShowsAGame).
+        // The folder list: Right to the games, Left at the volume root to the drive list.
         {Brw, "dirList", {}, {Qt::Key_Down}, "dirList", Effect::FolderRowDown},
         {Brw, "dirList", {}, {Qt::Key_Right}, "Files"},
         {Brw, "dirList", {{Qt::Key_Left}}, {Qt::Key_Left}, "driveList", Effect::FolderUp},
@@ -180,7 +167,7 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
             focus("Files");
             press(Key{Qt::Key_Escape});
             ASSERT_TRUE(control("dirList")->isVisible());
-            settle();  // the sub-folders come from a thread
+            settle();
         }
         focus(r.from);
         for (const Key& k : r.before) {
@@ -189,7 +176,7 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
         }
         const int folderRow = folderList()->currentRow();
         press(r.key);
-        settle();  // a folder's rows come from a thread
+        settle();
         EXPECT_EQ(focusedControl(), QString::fromLatin1(r.to));
         // Besides its effect, a key leaves the lists, the folder and the selection alone.
         const bool listsShown = r.layout == Brw && r.effect != Effect::ListsHidden;
@@ -203,14 +190,12 @@ TEST_F(KeyboardPaths, EveryRouteBetweenTheControls) {
     }
 }
 
-// A list wider than its view (many columns, a narrow window): the keys that move the focus
-// never scroll it sideways, and after Shift+Right what is typed lands in the command line box.
+// The focus keys never scroll a wide list sideways; after Shift+Right typing reaches the box.
 TEST_F(KeyboardPaths, FocusKeysLeaveAWideListWhereItIs) {
     open();
     focus("Files");
     auto* view = qobject_cast<QTreeView*>(files()->currentView());
     ASSERT_NE(view, nullptr);
-    // Wider than its view, as a user's widths (or a small window) make it.
     view->header()->resizeSection(0, view->viewport()->width() * 3);
     QApplication::processEvents();
     QScrollBar* bar = view->horizontalScrollBar();
@@ -277,8 +262,7 @@ TEST_F(KeyboardPaths, EveryControlIsNamedAndNothingIsReadTwice) {
             pressHere(Qt::Key_Escape);
             ASSERT_TRUE(folderList()->isVisible());
         }
-        // Every control that takes the focus says what it is by a name of its own, not
-        // by its value.
+        // Every control that takes the focus has a name of its own, not its value.
         for (QWidget* w : window->findChildren<QWidget*>()) {
             if (!w->isVisible() || w->focusPolicy() == Qt::NoFocus) continue;
             EXPECT_FALSE(w->accessibleName().isEmpty())
@@ -315,15 +299,11 @@ TEST_F(KeyboardPaths, EveryControlIsNamedAndNothingIsReadTwice) {
     }
 }
 
-// Every change of the listed folder leaves a game selected and shown: the one chosen there
-// before, else the first; a folder without games shows none. Escape keeps the selection,
-// and the drive and folder lists show where the focus is.
+// A folder change selects and shows the game chosen there before, else the first, or none.
 TEST_F(KeyboardPaths, AFolderChangeSelectsAndShowsAGame) {
-    program("zsnes");
-    roms({"a.smc", "b.smc"});
     emu.write("games/c.smc");
     emu.write("games/d.smc");
-    start(Shown::Active);
+    startWith("zsnes", {"a.smc", "b.smc"}, Shown::Active);
     const QRect frame = previewFrame()->geometry();
     files()->setFocus();
     press(focused(), Qt::Key_Down);
@@ -345,7 +325,7 @@ TEST_F(KeyboardPaths, AFolderChangeSelectsAndShowsAGame) {
     press(folderList(), Qt::Key_Right);  // opens: the first game, shown
     EXPECT_EQ(files()->fileName(), "c.smc");
     EXPECT_EQ(title()->text(), "c");
-    EXPECT_TRUE(title()->toolTip().contains("Size")) << title()->toolTip().toStdString();
+    EXPECT_TRUE(holds(title()->toolTip(), "Size"));
     press(folderList(), Qt::Key_Left);
     downTo("roms");
     press(folderList(), Qt::Key_Right);  // the game chosen there before
@@ -359,13 +339,10 @@ TEST_F(KeyboardPaths, AFolderChangeSelectsAndShowsAGame) {
     EXPECT_EQ(picture()->geometry(), QRect(QPoint(0, 0), frame.size()));
 }
 
-// A volume gone since it was listed changes nothing; "/" is always there and going up from it
-// stays there.
+// A volume gone since it was listed changes nothing; going up from "/" stays there.
 TEST_F(KeyboardPaths, VolumeRootsAndTheDriveList) {
-    program("zsnes");
-    roms({"a.smc"});
     volumes.rootList = {"/", folder(), "/no-such-volume-rombard/"};
-    start(Shown::Active);
+    startWith("zsnes", {"a.smc"}, Shown::Active);
     escapeOnFiles();
     ASSERT_EQ(driveList()->count(), 3);
     driveList()->setCurrentIndex(2);
@@ -383,19 +360,14 @@ TEST_F(KeyboardPaths, VolumeRootsAndTheDriveList) {
     EXPECT_EQ(focused(), driveList());
 }
 
-// Folders that are many or vanish are shown as far as they can be read; nothing on disk
-// changes. (Names that are not UTF-8 and loops: FolderNavigation's tests; twenty thousand
-// sub-folders: bench_navigation.)
+// Folders that are many or vanish are shown as far as they can be read; nothing on disk changes.
 TEST_F(KeyboardPaths, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
-    program("zsnes");
-    roms({"a.smc"});
     const QString many = emu.mkdir("many");
     for (int i = 0; i < 300; ++i)
         emu.mkdir(QStringLiteral("many/Game %1").arg(i));
     emu.mkdir("soon-gone");
-    start(Shown::Active);
-    // Every name with its modification time.
-    const auto snapshot = [&] {
+    startWith("zsnes", {"a.smc"}, Shown::Active);
+    const auto snapshot = [&] {  // every name with its modification time
         QStringList out;
         QDirIterator it(emu.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
                         QDirIterator::Subdirectories);
@@ -436,11 +408,9 @@ TEST_F(KeyboardPaths, AwkwardFoldersAreShownAsFarAsTheyCanBeRead) {
 }
 
 TEST_F(KeyboardPaths, BrowseButtonAndRightClick) {
-    program("zsnes");
-    roms({"a.smc"});
     const QString games = emu.mkdir("games");
     emu.write("games/b.smc");
-    start(Shown::Yes);
+    startWith("zsnes", {"a.smc"}, Shown::Yes);
     program("snes9x");  // arrives later: only a rescan would find it
 
     const int writes = int(settings.writes().size());

@@ -1,6 +1,4 @@
-// The preview panel: which of the picture box, the GIF view and the default picture shows as
-// games are selected (the search itself is ScreenshotSearch's), the title and its tip, the
-// caption and the credits.
+// The preview panel: picture box, GIF view or default picture; the title, caption and credits.
 
 #include "filelist/FolderPrefetch.h"
 #include "gifview/GifBuilder.h"
@@ -52,17 +50,14 @@ protected:
 };
 
 TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
-    program("snes9x");
-    roms({"anim.smc", "still.smc", "none.smc", "cut.smc", "badgif.smc"});
     emu.write("shots/anim.gif", animatedGif());
     emu.write("snap/still.png", encodedPicture({640, 360}, Qt::red));
     emu.write("shots/cut.png", encodedPicture({640, 360}, Qt::red).left(100));
     emu.write("shots/badgif.gif", "GIF89a, but no more");
-    start(Shown::Yes);
+    startWith("snes9x", {"anim.smc", "still.smc", "none.smc", "cut.smc", "badgif.smc"}, Shown::Yes);
     GifView* gif = control<GifView>("AniGIF");
     EXPECT_EQ(gif->geometry(), picture()->geometry());
-    // The project has no web address: the caption and the credits name none, and a click on
-    // the credits opens nothing.
+    // The project has no web address: the caption and the credits name none, a click opens none.
     QLabel* credits = control<QLabel>("lblCredits");
     EXPECT_TRUE(window->windowTitle().endsWith(" - Emulator Launcher by the Rombard team"))
         << window->windowTitle().toStdString();
@@ -90,8 +85,7 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
     EXPECT_TRUE(showsDefault());
     EXPECT_EQ(picture()->accessibleName(), "No picture");
 
-    // No picture again (the list repeats its item event when a key is let go) leaves the
-    // panel as it is: no flicker.
+    // No picture again (the list repeats its item event on a key's release): no flicker.
     PaintCounter counter;
     QTest::qWait(50);
     picture()->installEventFilter(&counter);
@@ -126,11 +120,9 @@ TEST_F(PreviewTest, SelectionsMoveBetweenGifPictureEmptyBoxAndDefault) {
 }
 
 TEST_F(PreviewTest, ANewerSelectionWinsOverADecodeUnderWay) {
-    program("snes9x");
-    roms({"a.smc", "b.smc", "c.smc"});
     emu.write("shots/a.png", encodedPicture({1920, 1080}, Qt::red));
     emu.write("shots/b.png", encodedPicture({1920, 1080}, Qt::blue));
-    start(Shown::Yes);
+    startWith("snes9x", {"a.smc", "b.smc", "c.smc"}, Shown::Yes);
     choose("c.smc");
     // Straight on, without waiting: neither a's picture nor b's may land on c.
     select("a.smc");
@@ -180,11 +172,7 @@ TEST_F(PreviewTest, TheTitleItsTipAndTheGameNumber) {
     QLocale::setDefault(QLocale::system());
 }
 
-}  // namespace
-
-// The games folder read ahead at start gives the list and the stored game's picture beside
-// it as the folder itself does, also when the folder changed after it was read; and the
-// start lets it go.
+// The folder read ahead gives what the folder does, also changed since; the start lets it go.
 TEST_F(PreviewTest, AGamesFolderReadAheadAtStartShowsWhatTheFolderHolds) {
     program("snes9x");
     roms({"a.smc", "b.smc", "c.smc"});
@@ -212,16 +200,11 @@ TEST_F(PreviewTest, AGamesFolderReadAheadAtStartShowsWhatTheFolderHolds) {
     }
 }
 
-namespace {
-
-// A title longer than its panel: every line within the panel's width, no more lines than
-// its box holds whole, the rest elided; the default picture's lettering below the title.
+// A long title fits its panel, elided, above the default picture's lettering.
 TEST_F(PreviewTest, ALongTitleFitsItsPanelAndKeepsClearOfTheDefaultPicture) {
-    program("snes9x");
     const QString whole =
         "The Legend of Zelda - A Link to the Past and Four Swords Adventures Collection";
-    roms({QString(whole).replace(' ', '_') + ".smc", "Zelda.smc"});
-    start(Shown::Yes);
+    startWith("snes9x", {QString(whole).replace(' ', '_') + ".smc", "Zelda.smc"}, Shown::Yes);
     QLabel* title = WindowTest::title();
     for (const int width : {0, 200}) {
         SCOPED_TRACE(width);

@@ -1,8 +1,4 @@
-// Launching from the window (the composing is LaunchRules'), the poll that brings it back,
-// the command line box's keys; the installed emulators in the window, the emulator chosen
-// last per folder, the hint of a folder without any, a folder handed over by a later copy,
-// the message about an emulator that gave up at once, and the launcher's answer to a
-// mistaken command line.
+// Launching and coming back, the command line box, installed emulators, a folder handed over.
 
 #include "launcher/emulators/LaunchRules.h"
 #include "launcher/ui/WindowFixture.h"
@@ -16,8 +12,7 @@
 
 namespace {
 
-// The box's switches and the title's game number reach the emulator; the window waits
-// minimised, polling, and comes back as it was once the emulator has ended.
+// Switches and game number reach the emulator; the window waits minimised and comes back.
 TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
     struct Case {
         QString emulator, rom, box, tag;
@@ -31,9 +26,7 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
         SCOPED_TRACE(c.rom.toStdString());
         window.reset();
         QDir(folder()).removeRecursively();  // a fresh emulator folder for each case
-        const QString exe = program(c.emulator);
-        roms({c.rom});
-        start(Shown::Yes);
+        startWith(c.emulator, {c.rom}, Shown::Yes);
         window->setWindowState(Qt::WindowMaximized);
         commandLine()->setText(c.box);
         title()->setProperty("Tag", c.tag);
@@ -41,7 +34,7 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
         processes.running = {c.emulator.toLower() + ".exe"};
         launch();
         ASSERT_EQ(shell.started.size(), 1);
-        EXPECT_EQ(shell.started.first().program, exe);
+        EXPECT_EQ(shell.started.first().program, folder() + c.emulator);
         QStringList expected = c.arguments;
         expected.replaceInStrings("<roms>", folder() + "roms/").replaceInStrings("<emu>", folder());
         EXPECT_EQ(shell.started.first().arguments, expected);
@@ -70,9 +63,7 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
 }
 
 TEST_F(WindowTest, OpenerModeListsMediaOpensTheFileAndWatchesItself) {
-    program("rombard");
-    emu.write("roms/manual.pdf");
-    start(Shown::Yes);
+    startWith("rombard", {"manual.pdf"}, Shown::Yes);
     EXPECT_EQ(window->windowTitle(), "[rombard] " + kCaptionSuffix);
     launch();
     EXPECT_TRUE(shell.started.isEmpty());
@@ -84,9 +75,7 @@ TEST_F(WindowTest, OpenerModeListsMediaOpensTheFileAndWatchesItself) {
 
 // A launch the rules refuse starts nothing and says why; the window stays as it was.
 TEST_F(WindowTest, ARefusedLaunchStartsNothingAndSaysWhy) {
-    program("callus");
-    roms({"--config=evil.zip"});
-    start(Shown::Yes);
+    startWith("callus", {"--config=evil.zip"}, Shown::Yes);
     launch();
     EXPECT_TRUE(shell.started.isEmpty());
     ASSERT_EQ(dialogs.messages.size(), 1);
@@ -97,9 +86,8 @@ TEST_F(WindowTest, ARefusedLaunchStartsNothingAndSaysWhy) {
 }
 
 TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
-    program("zsnes");
-    roms({"Super Mario World.smc", "Mario Kart.sfc", "Zelda.smc", "mario.txt"});
-    start(Shown::Active);
+    startWith("zsnes", {"Super Mario World.smc", "Mario Kart.sfc", "Zelda.smc", "mario.txt"},
+              Shown::Active);
     const QString mask = files()->pattern();
     commandLine()->setFocus();
     QTest::keyClicks(commandLine(), "mar");
@@ -123,9 +111,7 @@ TEST_F(WindowTest, TypingNarrowsTheListWhileSwitchesKeepTheMask) {
 }
 
 TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
-    program("zsnes");
-    roms({"a.smc", "b.smc", "c.smc", "d.smc"});
-    start(Shown::Active);
+    startWith("zsnes", {"a.smc", "b.smc", "c.smc", "d.smc"}, Shown::Active);
     QLineEdit* box = commandLine();
     box->setFocus();
 
@@ -169,8 +155,7 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
         EXPECT_EQ(files()->isAncestorOf(QApplication::focusWidget()), !e.keepsFocus);
     }
 
-    // Focus selects the whole box and flashes it back to black; Return launches, as do Return
-    // in the emulator box and double clicks on the title and the picture.
+    // Focus selects the box and flashes it; Return, and double clicks on the preview, launch.
     box->setText("-fs");
     box->setFocus();
     EXPECT_EQ(box->selectedText(), "-fs");
@@ -189,23 +174,19 @@ class InstalledWindow : public WindowTest {
 protected:
     // A stand-in program of `bin`, the folder searched as PATH.
     QString installed(const QString& name, const QByteArray& script = "#!/bin/sh\n") {
-        const QString path = bin.write(name, script);
-        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         installedSearch.pathFolders = {bin.path()};
-        return path;
+        return program(name, &bin, script);
     }
     TempFolder bin;
     TempFolder userConfig;
 };
 
 TEST_F(InstalledWindow, OfferedAfterTheFolderOwnAndStartedWithTheGameWhole) {
-    program("zsnes");
     const QString stella = installed("stella");
     installed("mednafen");
     installedSearch.userFile = userConfig.write(
         "emulators.conf", "[Mine]\nprogram = stella\nmasks = *.mine\narguments = -m {game}\n");
-    roms({"a.smc", "a b.a26", "c.mine"});
-    start(Shown::Active);
+    startWith("zsnes", {"a.smc", "a b.a26", "c.mine"}, Shown::Active);
     EXPECT_EQ(items(), (QStringList{"zsnes:1", "Mine:", "mednafen:", "stella:"}));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
@@ -274,8 +255,7 @@ TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
     installedSearch.userFile = userConfig.write("emulators.conf", "[A]\nprogam = x\n");
     start(Shown::Yes);
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages.first().text.contains(installedSearch.userFile +
-                                                       ", line 2: unknown key \"progam\""));
+    EXPECT_TRUE(holds(said()[0], installedSearch.userFile + ", line 2: unknown key \"progam\""));
     auto* hint = control<QLabel>("lblNoEmulator");
     ASSERT_TRUE(hint);
     EXPECT_TRUE(hint->isVisible());
@@ -287,7 +267,7 @@ TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
               "No emulator here");
     for (const QString& named : {folder(), installedSearch.userFile, QStringLiteral("stella"),
                                  QStringLiteral("retroarch")})
-        EXPECT_TRUE(hint->text().contains(named)) << named.toStdString();
+        EXPECT_TRUE(holds(hint->text(), named));
     emit hint->linkActivated("open");  // as a click on the folder's link
     EXPECT_EQ(shell.opened, QStringList{folder()});
 
@@ -301,8 +281,7 @@ TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
     EXPECT_EQ(listed(), QStringList{"pitfall.a26"});
 }
 
-// Debian's Stella refuses a file it cannot read on its standard output and ends with status
-// 0; the message quotes it. Also a program that cannot be started at all is named.
+// An emulator that ends at once is quoted; one that cannot be started is named.
 TEST_F(InstalledWindow, AnEmulatorThatEndsAtOnceGetsAMessageWithWhatItWrote) {
     const QString marker = bin.file("ended");
     installed("stella",
@@ -353,9 +332,7 @@ TEST_F(InstalledWindow, AFolderHandedOverIsTakenUp) {
     EXPECT_EQ(settings.writes().filter("set zsnes.exe roms=").size(), 1);  // the left one kept
 }
 
-// A folder of games (no emulator, no "roms") named as the emulator folder is the one listed,
-// with an installed emulator, whatever games folder the settings remember from another
-// start; a game with no picture says where one was looked for.
+// A folder of games named as the emulator folder wins over the remembered games folder.
 TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
     installed("stella");
     TempFolder nes, psx;
@@ -371,14 +348,12 @@ TEST_F(InstalledWindow, AFolderOfGamesWinsOverTheRememberedOne) {
     ASSERT_TRUE(window->start());
     EXPECT_EQ(listed(), QStringList{"b.a26"});
     settle();
-    EXPECT_TRUE(picture()->toolTip().contains(psx.path() + "/snap/"))
-        << picture()->toolTip().toStdString();
+    EXPECT_TRUE(holds(picture()->toolTip(), psx.path() + "/snap/"));
     single.handler(folderHandoff(nes.path()));
     EXPECT_EQ(listed(), QStringList{"a.a26"});
 }
 
-// A mistaken command line is answered on the terminal, with no display to be had, even
-// after Qt's own options (which mistakes there are: parseCommandLine's tests).
+// A mistaken command line is answered on the terminal without a display, after Qt's options.
 TEST(Program, AMistakeGivesUsageAndStatusTwoWithoutADisplay) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -390,8 +365,8 @@ TEST(Program, AMistakeGivesUsageAndStatusTwoWithoutADisplay) {
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 2);
     const QString err = QString::fromUtf8(p.readAllStandardError());
-    EXPECT_TRUE(err.startsWith("rombard: ")) << err.toStdString();
-    EXPECT_TRUE(err.contains("Usage: rombard [FOLDER]")) << err.toStdString();
+    EXPECT_TRUE(begins(err, "rombard: "));
+    EXPECT_TRUE(holds(err, "Usage: rombard [FOLDER]"));
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
 }
 

@@ -1,12 +1,14 @@
-// Start-up, emulator selection, the stored settings and the one running copy; the window's
-// layout as the widgets receive it (the only check of layOutBottomRow and layOutShotFrame),
-// the draggable preview frame and F12.
+// Start-up, emulator choice, stored settings, one copy, the layout (its only check), F12.
 
 #include "filelist/ListModel.h"
 #include "launcher/ui/WindowFixture.h"
+#include "launcher/window/WindowPlacement.h"
+#include "platform/DesktopShell.h"
+#include "support/RawFiles.h"
 
 #include <QHeaderView>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTreeView>
@@ -36,8 +38,7 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
               control<PictureBox>("imgDefault")->Picture().cacheKey());
 }
 
-// Without an emulator the list shows the folder itself, never the root, and neither a drag
-// of the preview frame nor closing stores anything.
+// Without an emulator the list shows the folder itself, and nothing is ever stored.
 TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
     emu.write("readme.txt");
     start();
@@ -51,16 +52,15 @@ TEST_F(WindowTest, EmptyFolderDisablesTheBoxesAndStoresNothing) {
     mouse(previewFrame(), QEvent::MouseMove, 10, Qt::LeftButton);
     mouse(previewFrame(), QEvent::MouseButtonRelease, 10, Qt::NoButton);
     window->close();
+    EXPECT_EQ(settings.writes(), QStringList());
     EXPECT_FALSE(QFile::exists(settings.file()));
 }
 
 TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
-    program("zsnes");
     program("Nestopia");
-    roms({"a.smc", "b.smc", "c.nes"});
     settings.preset("Nestopia.exe", "cmdline", "-fullscreen");
     settings.preset("Nestopia.exe", "file", "0");
-    start();
+    startWith("zsnes", {"a.smc", "b.smc", "c.nes"});
     commandLine()->setText("-fs");
     files()->setListIndex(1);
     settings.log.clear();
@@ -78,8 +78,7 @@ TEST_F(WindowTest, SwitchingStoresTheLeftEmulatorBeforeShowingTheNext) {
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe imageleft"));
 }
 
-// The start selects the stored game once: each itemClick shows a game (its title, its
-// screenshot search, its preview), and a large folder pays for every one of them.
+// The start selects the stored game once: each itemClick shows a game, at a cost.
 TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
     program("zsnes");
     roms({"a.smc", "b.smc", "c.smc"});
@@ -89,12 +88,8 @@ TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
         int index;
     };
     const Case cases[] = {
-        {"2", {2}, 2},
-        {"0", {0}, 0},
-        {nullptr, {0}, 0},
-        // A row past the end is still asked for; the first game stays selected.
-        {"7", {0, 7}, 0},
-        {"-1", {0}, -1},
+        // Row 7, past the end, is still asked for; the first game stays selected.
+        {"2", {2}, 2}, {"0", {0}, 0}, {nullptr, {0}, 0}, {"-1", {0}, -1}, {"7", {0, 7}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file ? c.file : "none");
@@ -112,8 +107,7 @@ TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
     }
 }
 
-// A second copy hands its caption to the first and ends without saving or a word of its
-// own; the first comes forward only for its own caption.
+// A second copy hands its caption over and ends silently; the first answers only its own.
 TEST_F(WindowTest, SecondCopyHandsOverAndTheFirstAnswersItsOwnCaption) {
     program("zsnes");
     roms({"a.smc"});
@@ -166,8 +160,7 @@ TEST_F(WindowTest, GameFilesWhereNoEmulatorIsKnownMakeThatTheEmulatorFolder) {
     EXPECT_EQ(listed(), QStringList{"x.smc"});
 }
 
-// An entry of the emulator box with no known system stands for a generic program of the
-// emulator folder, never one of the launcher's working folder.
+// An entry of no known system takes a program of the emulator folder, not the working one.
 TEST_F(WindowTest, AnEntryOfNoKnownSystemTakesAProgramOfTheEmulatorFolder) {
     const struct Back {
         QString to = QDir::currentPath();
@@ -208,14 +201,13 @@ TEST_F(WindowTest, AnEntryOfNoKnownSystemTakesAProgramOfTheEmulatorFolder) {
     }
 }
 
-// Where the preview frame's left edge lies, in twips as the settings store it.
+// The pixels of `twips`, as the settings store the frame's left edge.
 int px(int twips) {
     return twipsToPixels(twips, 96);
 }
 
 TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
-    program("zsnes");
-    start(Shown::Yes);
+    startWith("zsnes", {}, Shown::Yes);
     struct Case {
         QWidget* control;
         QRect small, large;  // at 699 x 474 and at 1000 x 700
@@ -243,12 +235,9 @@ TEST_F(WindowTest, LayoutAtTwoWindowSizes) {
     }
 }
 
-// At 1,250 pixels every column shows without sideways scrolling, the name keeping a third of
-// the list (how the widths are shared is ColumnFit's).
+// At 1,250 pixels every column shows without scrolling, the name keeping a third.
 TEST_F(WindowTest, EveryColumnShowsAndTheNameTakesTheRest) {
-    program("Nestopia");
-    roms({"Pac-Man.nes", "Super Mario Bros. 3 (USA) (Rev 1).nes"});
-    start(Shown::Active);
+    startWith("Nestopia", {"Pac-Man.nes", "Super Mario Bros. 3 (USA) (Rev 1).nes"}, Shown::Active);
     auto* view = qobject_cast<QTreeView*>(files()->currentView());
     ASSERT_TRUE(view);
     files()->model().setColumnShown(ListModel::kVerifiedColumn, true);
@@ -266,12 +255,9 @@ TEST_F(WindowTest, EveryColumnShowsAndTheNameTakesTheRest) {
     EXPECT_GE(header->sectionSize(0), view->viewport()->width() / 3);
 }
 
-// A stored split is read at the next layout, brought inside the window; one that is no
-// number leaves the default. F12 hides the panel, and F12 again brings back the default
-// split, not the stored one.
+// A stored split is read at the next layout, within the window; F12 hides and resets the panel.
 TEST_F(WindowTest, StoredSplitIsReadAtTheNextLayoutWithinTheWindowAndF12) {
-    program("zsnes");
-    start(Shown::Active);
+    startWith("zsnes", {}, Shown::Active);
     const std::pair<const char*, int> stored[] = {{"2000000000", 10485}, {"-4509", 0},
                                                   {"10485", 10485},      {"0", 0},
                                                   {"left", 6291},        {"3000", 3000}};
@@ -289,15 +275,13 @@ TEST_F(WindowTest, StoredSplitIsReadAtTheNextLayoutWithinTheWindowAndF12) {
     QTest::keyClick(commandLine(), Qt::Key_F12);
     EXPECT_EQ(previewFrame()->x(), px(6291));
 
-    window->resize(40, 10);
-    // Heights would be negative: the list and the frame keep their last places.
+    window->resize(40, 10);  // heights would be negative: the list keeps its last place
     EXPECT_GT(files()->height(), 0);
     EXPECT_EQ(emulatorBox()->y(), 10 - 19);
 }
 
 TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
-    program("zsnes");
-    start(Shown::Yes);
+    startWith("zsnes", {}, Shown::Yes);
     QFrame* frame = previewFrame();
     ASSERT_EQ(frame->x(), px(6291));
 
@@ -318,6 +302,104 @@ TEST_F(WindowTest, DraggingMovesTheFrameByBandsAndStoresTheEdgeOnRelease) {
     settings.log.clear();
     mouse(frame, QEvent::MouseButtonRelease, -2000, Qt::NoButton);
     EXPECT_EQ(settings.writes(), QStringList{"set zsnes.exe imageleft=0"});
+}
+
+TEST(WindowPlacement, StoredGeometryLandsOnAScreenAndFitsIt) {
+    // A panel at the bottom of the primary screen; a larger screen to its right.
+    const DesktopArea desktop{{{0, 0, 1280, 770}, {1280, 0, 1920, 1080}}, 0};
+    struct Case {
+        const char* what;
+        TwipRect stored;
+        std::optional<TwipRect> shown;
+    };
+    const Case cases[] = {
+        {"fits: kept exactly", {100, 50, 800, 600}, TwipRect{100, 50, 800, 600}},
+        {"partly off its screen: kept", {-100, -20, 800, 600}, TwipRect{-100, -20, 800, 600}},
+        {"taller than the available area", {100, 0, 800, 900}, TwipRect{100, 0, 800, 770}},
+        {"huge and centred far away",
+         {-499999000, -499999000, 999999999, 999999999},
+         TwipRect{1280, 0, 1920, 1080}},
+        {"wider than the second screen", {1000, 10, 2500, 500}, TwipRect{1280, 10, 1920, 500}},
+        {"off every screen to the right", {5000, 100, 800, 600}, TwipRect{240, 85, 800, 600}},
+        {"off every screen and huge",
+         {2147483647 - 10, 0, 2147483647, 10},
+         TwipRect{0, 380, 1280, 10}},
+        {"zero width", {0, 0, 0, 600}, std::nullopt},
+        {"negative height", {0, 0, 800, -1}, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(placeOnDesktop(c.stored, desktop), c.shown) << c.what;
+
+    EXPECT_EQ(placeOnDesktop({5, 5, 99999, 99999}, {}), (TwipRect{5, 5, 99999, 99999}));
+    // The primary screen is the one named, not the first.
+    EXPECT_EQ(placeOnDesktop({-5000, 0, 100, 100}, {desktop.screens, 1}),
+              (TwipRect{2190, 490, 100, 100}));
+}
+
+QStringList savedGeometry(const RecordingSettings& settings) {
+    QStringList out;
+    for (const QString& w : settings.writes())
+        for (const char* key : {" Left=", " Top=", " Width=", " Height="})
+            if (w.contains(QLatin1String(key))) out << w.section(' ', 2);
+    return out;
+}
+
+TEST_F(WindowTest, StoredGeometryIsBroughtOntoTheScreenAndSavedAsShown) {
+    program("zsnes");
+    const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+        const char *what, *left, *top, *width, *height;
+        QRect shown;  // in pixels: the window's position and its inner size
+    };
+    const Case cases[] = {
+        {"giant", "-499994000", "-499995500", "999999999", "999999999", a},
+        {"zero: not applied", "0", "0", "0", "0", {0, 0, 699, 474}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        settings.preset("zsnes.exe", "Left", c.left);
+        settings.preset("zsnes.exe", "Top", c.top);
+        settings.preset("zsnes.exe", "Width", c.width);
+        settings.preset("zsnes.exe", "Height", c.height);
+        start(Shown::Yes);
+        EXPECT_EQ(QRect(window->pos(), window->size()), c.shown);
+        settings.log.clear();
+        window->close();
+        // What comes back next time is the window that was shown, centred.
+        const QRect screen = window->screen()->geometry();
+        const int w = c.shown.width() * 15, h = c.shown.height() * 15;
+        EXPECT_EQ(
+            savedGeometry(settings),
+            (QStringList{QStringLiteral("Left=%1").arg((screen.width() * 15 - w) / 2),
+                         QStringLiteral("Top=%1").arg((screen.height() * 15 - h) / 2),
+                         QStringLiteral("Width=%1").arg(w), QStringLiteral("Height=%1").arg(h)}));
+    }
+}
+
+// Names that are not UTF-8 reach the started emulator byte for byte.
+TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
+    const QByteArray oddFolder("emus \xe9\xff"), oddGame("bad\xff\xfename.smc");
+    const QString base = emu.path() + QLatin1Char('/') + platform::decodeName(oddFolder);
+    const raw::RemoveTree cleanup(base);
+    ASSERT_TRUE(raw::mkdir(base));
+    ASSERT_TRUE(raw::mkdir(base + QStringLiteral("/roms")));
+    const QString zsnes = base + QStringLiteral("/zsnes");
+    ASSERT_TRUE(raw::link(QStringLiteral(RECORD_ARGV_PROGRAM), zsnes));
+    ASSERT_TRUE(raw::write(base + QStringLiteral("/roms/") + platform::decodeName(oddGame), "rom"));
+
+    platform::DesktopShell realShell(QString{}, QString{});
+    create(&realShell, base);
+    ASSERT_TRUE(window->start());
+    ASSERT_EQ(items(), QStringList{"zsnes:1"});
+    ASSERT_EQ(files()->listCount(), 1);
+    EXPECT_EQ(raw::bytes(files()->fileName()), oddGame);
+
+    QTest::keyClick(files()->currentView(), Qt::Key_Return);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return raw::exists(zsnes + QStringLiteral(".argv")); }, 10000));
+    const QList<QByteArray> recorded = raw::recorded(zsnes);
+    ASSERT_EQ(recorded.size(), 2);
+    EXPECT_EQ(recorded.at(1), raw::bytes(emu.path()) + '/' + oddFolder + "/roms/" + oddGame);
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
-// The window on a real Wayland compositor: weston's headless backend, started before the
-// application, since the window system is chosen once per process. Without weston
-// installed every test skips; listing the tests needs no compositor.
-//
-// Leaving for a game and coming back on Wayland, where a minimised window cannot be
-// brought back by its program: the window hides while the emulator runs and shows again
-// when it ends, before any message about the game, with the keys working as before.
+// The window on weston's headless backend, started before the application (the window system
+// is chosen once per process); without weston every test skips. A minimised window cannot be
+// brought back on Wayland: it hides while the emulator runs and shows again when it ends.
 
 #include "launcher/ui/WindowFixture.h"
 #include "platform/DesktopShell.h"
@@ -75,8 +71,7 @@ TEST_F(WaylandWindow, HidesWhileTheGameRunsAndComesBackAfter) {
     ASSERT_EQ(session, Session::Running) << "weston did not start";
     ASSERT_TRUE(QGuiApplication::platformName().startsWith("wayland"));
     // The stand-in emulator plays for a moment, then ends.
-    const QString zsnes = emu.write("zsnes", "#!/bin/sh\nsleep 1\n");
-    QFile::setPermissions(zsnes, QFile::permissions(zsnes) | QFile::ExeOwner);
+    program("zsnes", nullptr, "#!/bin/sh\nsleep 1\n");
     roms({"a.smc", "b.smc"});
     platform::DesktopShell shell{QString(), QString()};
     platform::ProcProcessTable table;

@@ -1,7 +1,4 @@
-// The key rules where they are easy to get wrong: which modifiers a rule looks at, the
-// order in which rules are tried, the folder list's conditions, and the file list's own
-// key codes coming back as Qt's; the key reference against the key tables it is made from,
-// and the copies in README and the manual page, which must not drift from it.
+// The key rules where they are easy to get wrong; the key reference and its copies.
 
 #include "filelist/VirtualKeys.h"
 #include "launcher/window/KeyCommands.h"
@@ -58,8 +55,7 @@ TEST(KeyCommands, FileListModifiers) {
                                     {Qt::Key_F, Ctrl | Alt, None}});
 }
 
-// The closing step leaves the focus in the command line box for Shift alone, whatever
-// other modifiers (the number pad's) come with it.
+// The closing step keeps the focus in the command line box for Shift alone, keypad or not.
 TEST(KeyCommands, ClosingStepStaysOnlyForShiftAlone) {
     const std::pair<Qt::KeyboardModifiers, bool> cases[] = {
         {None_, false},        {Shift, true},        {Shift | Keypad, true}, {Ctrl, false},
@@ -88,8 +84,7 @@ TEST(KeyCommands, CommandLineLeavesTextKeysToTheBox) {
                                       });
 }
 
-// Right opens the highlighted folder when the file list is empty, else goes to it; Left
-// climbs until the volume root, then goes to the drives.
+// Right opens the highlighted folder only with no files listed; Left stops at the volume root.
 TEST(KeyCommands, FolderListConditions) {
     expectCommands(folderListKeys(),
                    {{Qt::Key_Right, None_, FocusFiles}, {Qt::Key_Left, None_, UpOneLevel}},
@@ -113,8 +108,7 @@ TEST(KeyCommands, ListCodesComeBackAsQtKeys) {
         EXPECT_EQ(keyOfListCode(virtualKeyCode(key, held), shiftStateOf(held)),
                   QKeyCombination(held, key))
             << key;
-    // A modifier alone comes back as itself, so the list can let it pass without the
-    // closing step (which would move the focus before the chord's own key arrives).
+    // A modifier alone comes back as itself: the list lets it pass without the closing step.
     const QKeyCombination shiftAlone =
         keyOfListCode(virtualKeyCode(Qt::Key_Shift, Shift), shiftStateOf(Shift));
     EXPECT_EQ(shiftAlone, QKeyCombination(Shift, Qt::Key_Shift));
@@ -127,9 +121,7 @@ QString readSource(const char* relative) {
     return QString::fromUtf8(f.readAll());
 }
 
-// Every rule with its words (a key added to a table without them would be missing from every
-// reference); how a rule's key and modifiers read, rules of one control that do the same
-// sharing a row.
+// Every rule has its words; a rule's key and modifiers read as a user types them.
 TEST(KeyReference, EveryRuleIsDescribedAndNamed) {
     const std::array tables = {fileListKeys(),  commandLineKeys(),  folderListKeys(),
                                driveListKeys(), browseButtonKeys(), emulatorBoxKeys(),
@@ -147,8 +139,7 @@ TEST(KeyReference, EveryRuleIsDescribedAndNamed) {
          {"Shift+Enter", "Ctrl+Delete", "Ctrl+Backspace", "F1 to F12", "Page Down, Page Up",
           "Right, Left, Backspace, Space", "Escape", "{DOWN 3}", "+ ^ %"})
         EXPECT_TRUE(text.contains(QLatin1String(shown))) << shown;
-    // The Enter that launches is Enter with any modifiers but Shift alone: listed once as
-    // Enter, never as "Return".
+    // The Enter that launches is listed once as Enter, never as "Return".
     EXPECT_FALSE(text.contains(QLatin1String("Return")));
 }
 

@@ -1,5 +1,4 @@
-// The folder lists' rules without a window: paths, sub-folders, keys and the browsing
-// layout; the preview frame's drag bands and the emulator's stored settings.
+// The folder lists' rules, the browsing layout, the drag bands and the stored settings.
 
 #include "launcher/emulators/EmulatorSettings.h"
 #include "launcher/window/FolderNavigation.h"
@@ -53,8 +52,7 @@ TEST(FolderNavigation, SubFoldersSortedWithoutCaseAndHiddenLeftOut) {
     // A folder named in bytes that are not UTF-8 is entered and listed through its name.
     EXPECT_TRUE(canEnterFolder(root + cafe));
     EXPECT_EQ(subFolderNames(root + cafe), QStringList{"nes"});
-    // A folder that cannot be read shows nothing (the superuser reads it all the same); one
-    // that is gone cannot be entered.
+    // An unreadable folder shows nothing (root reads it anyway); a gone one cannot be entered.
     EXPECT_TRUE(canEnterFolder(root + "locked"));
     if (::geteuid() != 0) {
         EXPECT_EQ(subFolderNames(root + "locked"), QStringList());

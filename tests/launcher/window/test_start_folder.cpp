@@ -151,8 +151,7 @@ TEST(StartFolder, ChoiceOrder) {
     }
 }
 
-// Which folder the games are listed from once an emulator is chosen: a folder of games
-// named as the emulator folder ends the series, so no remembered folder ever replaces it.
+// The games folder's candidates: a folder of games named as the emulator folder ends them.
 TEST(StartFolder, GamesFolderCandidates) {
     const struct {
         const char* wanted;

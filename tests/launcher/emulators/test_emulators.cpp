@@ -148,22 +148,18 @@ QStringList found(const InstalledSearch& where, const QString& root) {
 
 TEST(InstalledEmulators, FoundInPathFlatpakExportsAndCores) {
     TempFolder t;  // PATH's folders a and b, the flatpak exports, and two folders of cores
-    executable(t, "b/stella");
-    executable(t, "a/stella");             // PATH's order decides
+    // PATH's order decides; scummvm found in PATH hides its flatpak; mupen64plus is Debian's name.
+    for (const char* program :
+         {"b/stella", "a/stella", "b/mednafen", "b/mupen64plus", "a/scummvm", "flat/io.mgba.mGBA",
+          "flat/org.scummvm.ScummVM", "flat/org.libretro.RetroArch"})
+        executable(t, program);
     t.write("a/mednafen", "#!/bin/sh\n");  // not executable: not a program
-    executable(t, "b/mednafen");
-    executable(t, "b/mupen64plus");  // Debian's name for the console front end
-    t.mkdir("a/fceux");              // a folder is no program
-    executable(t, "flat/io.mgba.mGBA");
-    executable(t, "flat/org.scummvm.ScummVM");
-    executable(t, "a/scummvm");  // found in PATH: the flatpak is not offered too
-    executable(t, "flat/org.libretro.RetroArch");
-    t.write("c1/snes9x_libretro.so");
-    t.write("c1/notes.txt");
+    t.mkdir("a/fceux");                    // a folder is no program
+    // c2's snes9x is hidden by c1's; a core without a name is none.
+    for (const char* file : {"c1/snes9x_libretro.so", "c1/notes.txt", "c2/snes9x_libretro.so",
+                             "c2/mystery_libretro.so", "c2/_libretro.so"})
+        t.write(file);
     t.mkdir("c1/folder_libretro.so");
-    t.write("c2/snes9x_libretro.so");  // hidden by the first folder's
-    t.write("c2/mystery_libretro.so");
-    t.write("c2/_libretro.so");  // no name
 
     InstalledSearch where;
     where.pathFolders = {"", t.file("a"), t.file("b/"), "/no/such/folder"};
@@ -195,13 +191,11 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     InstalledEmulator e;
     e.program = "/usr/games/mame";
     e.arguments = {"-rompath", kFolderWord, kNameWord, "--x={game}", "{game}{name}"};
-    const platform::ProgramStart s =
-        installedStart(e, "/home/me/my games/{name} pac.man.zip", {"-window", "-v"});
-    EXPECT_EQ(s.program, "/usr/games/mame");
-    EXPECT_EQ(s.arguments,
-              (QStringList{"-window", "-v", "-rompath", "/home/me/my games", "{name} pac.man",
-                           "--x=/home/me/my games/{name} pac.man.zip",
-                           "/home/me/my games/{name} pac.man.zip{name} pac.man"}));
+    EXPECT_EQ(
+        installedStart(e, "/home/me/my games/{name} pac.man.zip", {"-window", "-v"}).arguments,
+        (QStringList{"-window", "-v", "-rompath", "/home/me/my games", "{name} pac.man",
+                     "--x=/home/me/my games/{name} pac.man.zip",
+                     "/home/me/my games/{name} pac.man.zip{name} pac.man"}));
 
     // A name that is all extension, or starts with a dot, keeps the dot.
     e.arguments = {kNameWord};
@@ -220,8 +214,6 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     const LaunchPlan plan = installedLaunch(e, in);
     EXPECT_EQ(plan.start.arguments, QStringList{"/roms/a b.a26"});
     EXPECT_EQ(plan.parameters, "\"/roms/a b.a26\"");
-    EXPECT_FALSE(plan.openDocument);
-    EXPECT_EQ(plan.refusal, "");
 
     // The bare name is refused where it alone would make an option of its word.
     in.commandLine = "-fs";
@@ -229,13 +221,11 @@ TEST(InstalledEmulators, TheGameIsAlwaysOneArgument) {
     const struct {
         QStringList arguments;
         bool refused;
-    } named[] = {
-        {{kNameWord}, true},
-        {{"-rom", kNameWord + ".bin"}, true},
-        {{"--rom=" + kNameWord}, false},
-        {{kGameWord}, false},
-        {{kFolderWord, "x" + kNameWord}, false},
-    };
+    } named[] = {{{kNameWord}, true},
+                 {{"-rom", kNameWord + ".bin"}, true},
+                 {{"--rom=" + kNameWord}, false},
+                 {{kGameWord}, false},
+                 {{kFolderWord, "x" + kNameWord}, false}};
     for (const auto& n : named) {
         e.arguments = n.arguments;
         EXPECT_EQ(installedLaunch(e, in).refusal,
@@ -347,13 +337,13 @@ TEST(EmulatorOutput, TheFiveSecondRuleAndTheLastLines) {
 }
 
 TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
-    struct Case {
+    const struct {
         QString emulator, system, folder, file, box, number;
         int rule;
         QString parameters, arguments;  // arguments joined by "|"
-    };
-    // clang-format off
-    const Case cases[] = {
+        bool refused = false;
+        // clang-format off
+    } cases[] = {
         {"zinc.exe", "Arcade Emulator", "/emu/roms", "sfex.zip", "", "123", 1,
          "123 --use-config-file=\"/emu/zinc.cfg\"", "123|--use-config-file=/emu/zinc.cfg"},
         // Without a game number the text begins with the blank; the box is ignored.
@@ -377,23 +367,22 @@ TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
         {"midp2exe.exe", "Java 2 Emulator", "/j", "h.jar", "", "", 5, "-jar \"/j/h.jar\" -k", "-jar|/j/h.jar|-k"},
         {"callus.exe", "Arcade Emulator", "/r", "Game.ZIP", "", "", 6, "Game", "Game"},
         {"NO$GBA.exe", "Nintendo DS", "/emu/roms", "g.nds", "", "", 7, "\"roms/g.nds\"", "roms/g.nds"},
+        // A bare name beginning with a dash would be an option: refused, with the reason.
+        {"callus.exe", "Arcade Emulator", "/r", "--config=evil.zip", "", "", 6, "--config=evil", "", true},
+        {"Callus.exe", "Arcade Emulator", "/r", "-x.ZIP", "", "", 6, "-x", "", true},
+        {"callus.exe", "Arcade Emulator", "/r", " -a.zip", "", "", 6, " -a", " -a"},
+        {"NO$GBA.exe", "Nintendo DS", "/emu/roms", "-g.nds", "", "", 7, "\"roms/-g.nds\"", "roms/-g.nds"},
         // Quotes, leading dashes and non-ASCII letters stay inside the one argument.
         {"Nestopia.exe", "Nintendo", "/r", "--Mario \"Bros\" ゼ é.nes", "", "", 8,
          "\"/r/--Mario \"Bros\" ゼ é.nes\"", "/r/--Mario \"Bros\" ゼ é.nes"},
     };
     // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE((c.emulator + ' ' + c.file + ' ' + c.box).toStdString());
-        LaunchInput in;
-        in.emulatorFolder = "/emu/";
-        in.currentEmulator = c.emulator;
-        in.emulatorProgram = "/emu/" + c.emulator;
-        in.systemName = c.system;
-        in.listedFolder = c.folder;
-        in.fileName = c.file;
-        in.commandLine = c.box;
-        in.gameNumber = c.number;
-        in.fileExists = [](const QString& p) { return p == "/j/g.jad"; };
+        const LaunchInput in{
+            "/emu/",  c.emulator, "/emu/" + c.emulator,
+            c.system, c.folder,   c.file,
+            c.box,    c.number,   [](const QString& p) { return p == "/j/g.jad"; }};
         const LaunchPlan plan = composeLaunch(in);
         const bool opener = c.rule == 2;
         const QString full = c.folder + "/" + c.file;
@@ -405,51 +394,22 @@ TEST(LaunchRules, EachRuleComposesParametersAndArguments) {
         EXPECT_EQ(plan.fileStarted, opener ? full : "/emu/" + c.emulator);
         EXPECT_EQ(plan.start.workingFolder, c.rule == 7 ? "/emu/" : "");
         EXPECT_EQ(plan.start.show, c.rule == 5 ? 0 : 1);  // Java runs hidden
-        EXPECT_EQ(plan.refusal, "");
-    }
-}
-
-// A bare name beginning with a dash would be an option: refused, with the reason.
-TEST(LaunchRules, ABareNameLikeAnOptionIsRefused) {
-    struct Case {
-        QString emulator, file, arguments;  // arguments joined by "|"
-        bool refused;
-    };
-    const Case cases[] = {
-        {"callus.exe", "--config=evil.zip", "", true},
-        {"Callus.exe", "-x.ZIP", "", true},
-        {"callus.exe", "a-b.zip", "a-b", false},
-        {"callus.exe", " -a.zip", " -a", false},
-        {"NO$GBA.exe", "-g.nds", "roms/-g.nds", false},
-        {"Nestopia.exe", "-x.nes", "/r/-x.nes", false},
-        {"zinc.exe", "-x.zip", "--use-config-file=/emu/zinc.cfg", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE((c.emulator + ' ' + c.file).toStdString());
-        LaunchInput in;
-        in.emulatorFolder = "/emu/";
-        in.currentEmulator = c.emulator;
-        in.listedFolder = "/r";
-        in.fileName = c.file;
-        const LaunchPlan plan = composeLaunch(in);
-        EXPECT_EQ(plan.start.arguments, c.arguments.split('|', Qt::SkipEmptyParts));
         EXPECT_EQ(plan.refusal, c.refused ? optionLikeNameRefusal(c.file) : QString());
     }
 }
 
 TEST(CommandLineText, SwitchModeAndNarrowingPattern) {
-    struct Case {
+    const struct {
         QString text;
         bool switches;
         QString pattern;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"", false, "*.zip;*.smc"},         {"-fs", true, "*.zip;*.smc"},
         {"   -fs", true, "*.zip;*.smc"},    {"a/b", true, "*.zip;*.smc"},
         {"fs", false, "*fs*.zip;*fs*.smc"}, {"x-y", false, "*x-y*.zip;*x-y*.smc"},
         {" ", false, "* *.zip;* *.smc"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(isSwitchText(c.text), c.switches) << c.text.toStdString();
         EXPECT_EQ(patternForBoxText("*.zip;*.smc", c.text), c.pattern) << c.text.toStdString();
     }
@@ -470,7 +430,7 @@ TEST(CommandLineText, SwitchesSplitLikeShellWords) {
         {"-c \"open", std::nullopt}, {"-c 'open", std::nullopt},
     };
     // clang-format on
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(splitSwitches(c.text), c.words) << c.text.toStdString();
 }
 

@@ -39,7 +39,6 @@ TEST_F(WindowTest, LaunchStartsTheEmulatorMinimisesAndPollsUntilItEnds) {
         expected.replaceInStrings("<roms>", folder() + "roms/").replaceInStrings("<emu>", folder());
         EXPECT_EQ(shell.started.first().arguments, expected);
         EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
-        EXPECT_TRUE(emulatorPoll()->isActive());
 
         pollOnce();  // still running
         EXPECT_EQ(processes.queries.last(), c.emulator + ".exe");
@@ -73,13 +72,11 @@ TEST_F(WindowTest, OpenerModeListsMediaOpensTheFileAndWatchesItself) {
     EXPECT_TRUE(emulatorPoll()->isActive());
 }
 
-// A launch the rules refuse starts nothing and says why; the window stays as it was.
 TEST_F(WindowTest, ARefusedLaunchStartsNothingAndSaysWhy) {
     startWith("callus", {"--config=evil.zip"}, Shown::Yes);
     launch();
     EXPECT_TRUE(shell.started.isEmpty());
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages.first().text, optionLikeNameRefusal("--config=evil.zip"));
+    ASSERT_EQ(said(), QStringList{optionLikeNameRefusal("--config=evil.zip")});
     EXPECT_EQ(dialogs.messages.first().icon, platform::MessageIcon::Warning);
     EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(emulatorPoll()->isActive());
@@ -151,8 +148,7 @@ TEST_F(WindowTest, CommandLineAndEmulatorBoxKeys) {
         box->setCursorPosition(e.cursor);
         QTest::keyClick(box, e.key, e.modifiers);
         EXPECT_EQ(box->text(), e.after);
-        EXPECT_EQ(box->hasFocus(), e.keepsFocus);
-        EXPECT_EQ(files()->isAncestorOf(QApplication::focusWidget()), !e.keepsFocus);
+        EXPECT_TRUE(e.keepsFocus ? box->hasFocus() : onFiles());
     }
 
     // Focus selects the box and flashes it; Return, and double clicks on the preview, launch.
@@ -178,13 +174,12 @@ protected:
         return program(name, &bin, script);
     }
     TempFolder bin;
-    TempFolder userConfig;
 };
 
 TEST_F(InstalledWindow, OfferedAfterTheFolderOwnAndStartedWithTheGameWhole) {
     const QString stella = installed("stella");
     installed("mednafen");
-    installedSearch.userFile = userConfig.write(
+    installedSearch.userFile = config.write(
         "emulators.conf", "[Mine]\nprogram = stella\nmasks = *.mine\narguments = -m {game}\n");
     startWith("zsnes", {"a.smc", "a b.a26", "c.mine"}, Shown::Active);
     EXPECT_EQ(items(), (QStringList{"zsnes:1", "Mine:", "mednafen:", "stella:"}));
@@ -252,7 +247,7 @@ TEST_F(InstalledWindow, TheEmulatorUsedLastInAFolderIsSelectedAtStart) {
 
 // The problems of emulators.conf are named; a folder without an emulator says how to add one.
 TEST_F(InstalledWindow, AnEmptyFolderShowsHowToAddAnEmulator) {
-    installedSearch.userFile = userConfig.write("emulators.conf", "[A]\nprogam = x\n");
+    installedSearch.userFile = config.write("emulators.conf", "[A]\nprogam = x\n");
     start(Shown::Yes);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(holds(said()[0], installedSearch.userFile + ", line 2: unknown key \"progam\""));
@@ -299,18 +294,16 @@ TEST_F(InstalledWindow, AnEmulatorThatEndsAtOnceGetsAMessageWithWhatItWrote) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }));
     pollOnce();  // no longer running: the window comes back
     EXPECT_FALSE(emulatorPoll()->isActive());
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages.first().text,
-              "stella ended within 5 seconds of its start. The last it wrote:\n\n"
-              "Using stand-in 1.0\nERROR: Unrecognized ROM file type\non stderr");
+    ASSERT_EQ(said(),
+              QStringList{"stella ended within 5 seconds of its start. The last it wrote:\n\n"
+                          "Using stand-in 1.0\nERROR: Unrecognized ROM file type\non stderr"});
     EXPECT_EQ(dialogs.messages.first().icon, platform::MessageIcon::Warning);
 
     // Gone between the listing and the launch: it cannot be started.
     QFile::remove(bin.file("stella"));
     launch();  // the poll still runs every millisecond from the first time
     ASSERT_TRUE(QTest::qWaitFor([&] { return !emulatorPoll()->isActive(); }));
-    ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_EQ(dialogs.messages.last().text, "stella could not be started.");
+    EXPECT_EQ(said().mid(1), QStringList{"stella could not be started."});
 }
 
 TEST_F(InstalledWindow, AFolderHandedOverIsTakenUp) {

@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTreeView>
 
 namespace {
@@ -27,12 +26,10 @@ TEST_F(WindowTest, StartSelectsTheFirstEmulatorAndStoresNothing) {
     EXPECT_EQ(items(), (QStringList{"zsnes:1", "Nestopia:4", "NO$NES.EXE:4"}));
     EXPECT_EQ(window->windowTitle(), "[zsnes] Super Nintendo" + kCaptionSuffix);
     EXPECT_EQ(files()->path(), folder() + "roms/");
-    EXPECT_EQ(files()->listCount(), 1);
-    EXPECT_EQ(files()->listIndex(), 0);
+    EXPECT_EQ(listed(), QStringList{"a.smc"});
     EXPECT_TRUE(commandLine()->isEnabled());
     EXPECT_TRUE(settings.writes().isEmpty()) << settings.writes().join('\n').toStdString();
     // The placement comes from the first emulator's section; the scan shows the default.
-    EXPECT_TRUE(settings.log.contains("get zsnes.exe Maximized"));
     EXPECT_FALSE(settings.log.contains("get Nestopia.exe Maximized"));
     EXPECT_EQ(picture()->Picture().cacheKey(),
               control<PictureBox>("imgDefault")->Picture().cacheKey());
@@ -97,17 +94,14 @@ TEST_F(WindowTest, StartSelectsTheStoredGameOnce) {
         settings.forget();
         if (c.file) settings.preset("zsnes.exe", "file", c.file);
         create();
-        QSignalSpy clicks(files(), &FileListView::itemClick);
-        ASSERT_TRUE(window->start());
         QList<int> heard;
-        for (const QList<QVariant>& args : std::as_const(clicks))
-            heard << args.at(0).toInt();
+        QObject::connect(files(), &FileListView::itemClick, [&](int item) { heard << item; });
+        ASSERT_TRUE(window->start());
         EXPECT_EQ(heard, c.clicks);
         EXPECT_EQ(files()->listIndex(), c.index);
     }
 }
 
-// A second copy hands its caption over and ends silently; the first answers only its own.
 TEST_F(WindowTest, SecondCopyHandsOverAndTheFirstAnswersItsOwnCaption) {
     program("zsnes");
     roms({"a.smc"});
@@ -266,7 +260,6 @@ TEST_F(WindowTest, StoredSplitIsReadAtTheNextLayoutWithinTheWindowAndF12) {
         window->resize(700, 474);
         window->resize(699, 474);
         EXPECT_EQ(previewFrame()->x(), px(left)) << text;
-        EXPECT_GE(files()->width(), 0);
     }
     QTest::keyClick(files(), Qt::Key_F12);
     EXPECT_EQ(previewFrame()->x(), 699);
@@ -316,14 +309,10 @@ TEST(WindowPlacement, StoredGeometryLandsOnAScreenAndFitsIt) {
         {"fits: kept exactly", {100, 50, 800, 600}, TwipRect{100, 50, 800, 600}},
         {"partly off its screen: kept", {-100, -20, 800, 600}, TwipRect{-100, -20, 800, 600}},
         {"taller than the available area", {100, 0, 800, 900}, TwipRect{100, 0, 800, 770}},
-        {"huge and centred far away",
-         {-499999000, -499999000, 999999999, 999999999},
-         TwipRect{1280, 0, 1920, 1080}},
+        {"huge", {-499999000, -499999000, 999999999, 999999999}, TwipRect{1280, 0, 1920, 1080}},
         {"wider than the second screen", {1000, 10, 2500, 500}, TwipRect{1280, 10, 1920, 500}},
         {"off every screen to the right", {5000, 100, 800, 600}, TwipRect{240, 85, 800, 600}},
-        {"off every screen and huge",
-         {2147483647 - 10, 0, 2147483647, 10},
-         TwipRect{0, 380, 1280, 10}},
+        {"off screen, huge", {2147483647 - 10, 0, 2147483647, 10}, TwipRect{0, 380, 1280, 10}},
         {"zero width", {0, 0, 0, 600}, std::nullopt},
         {"negative height", {0, 0, 800, -1}, std::nullopt},
     };
@@ -348,19 +337,17 @@ TEST_F(WindowTest, StoredGeometryIsBroughtOntoTheScreenAndSavedAsShown) {
     program("zsnes");
     const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
     struct Case {
-        const char *what, *left, *top, *width, *height;
+        QStringList stored;
         QRect shown;  // in pixels: the window's position and its inner size
     };
     const Case cases[] = {
-        {"giant", "-499994000", "-499995500", "999999999", "999999999", a},
-        {"zero: not applied", "0", "0", "0", "0", {0, 0, 699, 474}},
+        {{"Left=-499994000", "Top=-499995500", "Width=999999999", "Height=999999999"}, a},
+        {{"Left=0", "Top=0", "Width=0", "Height=0"}, {0, 0, 699, 474}},  // not applied
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        settings.preset("zsnes.exe", "Left", c.left);
-        settings.preset("zsnes.exe", "Top", c.top);
-        settings.preset("zsnes.exe", "Width", c.width);
-        settings.preset("zsnes.exe", "Height", c.height);
+        SCOPED_TRACE(c.stored.join(' ').toStdString());
+        for (const QString& pair : c.stored)
+            settings.preset("zsnes.exe", pair.section('=', 0, 0), pair.section('=', 1));
         start(Shown::Yes);
         EXPECT_EQ(QRect(window->pos(), window->size()), c.shown);
         settings.log.clear();
@@ -391,7 +378,6 @@ TEST_F(WindowTest, OddNamedFolderAndGameReachTheEmulatorByteForByte) {
     create(&realShell, base);
     ASSERT_TRUE(window->start());
     ASSERT_EQ(items(), QStringList{"zsnes:1"});
-    ASSERT_EQ(files()->listCount(), 1);
     EXPECT_EQ(raw::bytes(files()->fileName()), oddGame);
 
     QTest::keyClick(files()->currentView(), Qt::Key_Return);

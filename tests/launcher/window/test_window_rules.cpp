@@ -58,6 +58,7 @@ TEST(PathHelpers, ExtensionsOfOneToFourCharactersAndInnerDots) {
         {"v1.2 (E).backup", ".backup", "v1.2 (E).bin", "v1.2 (E)"},
         {"x..b", "..b", "x.bin", "x"},  // the third character from the end is a dot
         {"a.b.", ".b.", "a.bin", "a"},  // the third character from the end is a dot
+        {"a.b.c", ".b.c", "a.bin", "a"},  // a dot fourth from the end wins over the last one
         {".hidden", ".hidden", ".bin", ""},
     };
     // clang-format on

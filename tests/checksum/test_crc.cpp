@@ -42,24 +42,6 @@ TEST(Crc, PublishedCheckValuesAndHexText) {
     EXPECT_EQ(Crc32().calculateString("123456789").number(), -873187034);  // CRC-32 by default
 }
 
-TEST(Crc, IncrementalEqualsOneShotForBothAlgorithms) {
-    const auto data = randomBytes(100000, 7);
-    for (int algorithm : {1, 0}) {
-        Crc32 whole;
-        whole.setAlgorithm(algorithm);
-        const CrcValue expected = whole.calculateBytes(data);
-        // Splits straddle the folding kernels' 16-, 128- and 256-byte steps.
-        for (std::size_t split :
-             {0u, 1u, 15u, 16u, 127u, 128u, 129u, 255u, 256u, 257u, 4097u, 99999u, 100000u}) {
-            Crc32 parts;
-            parts.setAlgorithm(algorithm);
-            parts.addBytes({data.data(), split});
-            const CrcValue got = parts.addBytes({data.data() + split, data.size() - split});
-            EXPECT_EQ(got, expected) << "algorithm " << algorithm << " split " << split;
-        }
-    }
-}
-
 TEST(Crc, EveryKernelMatchesTheBytewiseDefinition) {
     const auto data = randomBytes(5000, 11);
     const auto kernels = crckernel::crc32Kernels();

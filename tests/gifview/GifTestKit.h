@@ -102,14 +102,11 @@ struct ViewFixture {
     }
     // Loads the bytes from a file of that name; AutoSize then sizes the client to the GIF.
     bool load(const QByteArray& bytes, const QString& name = QStringLiteral("a.gif")) {
-        return view.loadGif(write(name, bytes));
+        return view.loadGif(folder.write(name, bytes));
     }
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i)
             view.advanceAnimation();
-    }
-    QString write(const QString& name, const QByteArray& bytes) {
-        return folder.write(name, bytes);
     }
     QRgb pixel(int x, int y) const { return view.surface().pixel(x, y) | 0xFF000000u; }
     // Turns AutoSize off and sets the stretch mode, as a form with a fixed-size control does.

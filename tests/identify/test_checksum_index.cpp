@@ -19,9 +19,7 @@
 
 namespace {
 
-using identify::ChecksumIndex;
-using identify::RomEntry;
-using identify::Sources;
+using identify::ChecksumIndex, identify::RomEntry, identify::Sources;
 
 // A software list named `name` with one entry per (rom name, size, crc).
 QByteArray list(const QString& name, const QList<std::tuple<QString, int, quint32>>& roms) {

@@ -8,9 +8,7 @@
 
 namespace {
 
-using identify::DatReader;
-using identify::DatSummary;
-using identify::RomEntry;
+using identify::DatReader, identify::DatSummary, identify::RomEntry;
 
 // One entry as a line, so a table can say what a document must give.
 QString line(const RomEntry& e) {

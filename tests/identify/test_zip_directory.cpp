@@ -11,9 +11,7 @@
 
 #include <functional>
 
-using identify::MemoryZipSource;
-using identify::ZipDirectory;
-using identify::ZipMember;
+using identify::MemoryZipSource, identify::ZipDirectory, identify::ZipMember;
 
 namespace {
 
@@ -95,9 +93,7 @@ TEST(ZipDirectory, ListsAndUnpacksGoodArchives) {
 }
 
 TEST(ZipDirectory, RefusesHostileOrDamagedArchives) {
-    using zipbuild::set16;
-    using zipbuild::set32;
-    using zipbuild::set64;
+    using zipbuild::set16, zipbuild::set32, zipbuild::set64;
     using Damage = std::function<void(zipbuild::Layout&)>;
     const QByteArray bomb(8 << 20, '\0');
     struct Case {

@@ -13,10 +13,7 @@
 
 namespace {
 
-using png::comparable;
-using png::qtDecode;
-using png::qtEncoded;
-using png::screenshotLike;
+using png::comparable, png::qtDecode, png::qtEncoded, png::screenshotLike;
 
 // A fast decode of `bytes`, when there is one, is Qt's picture: its alpha and its pixels.
 void expectAsQt(const std::optional<QImage>& fast, const QByteArray& bytes) {
@@ -135,7 +132,6 @@ TEST(PngDecoder, PaethTiesGoLeftThenUp) {
 TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
     const Built small = built(5, 4, kRgba, {4, 1});
     const Built wide = built(300, 20, kRgb, {0, 1, 2, 3, 4});
-    const QByteArray wideHeader = png::header(300, 20, kRgb);
     const auto opaque = [](int width, int height, quint32 stream) {
         return screenshotLike(width, height, QImage::Format_RGB32, stream);
     };
@@ -146,7 +142,7 @@ TEST(PngDecoder, OneDecoderReadsPictureAfterPicture) {
     } pictures[] = {
         {"wide", wide.bytes, true},
         {"small", small.bytes, true},
-        {"one byte a chunk", png::file(wideHeader, wide.stream, {}, 1), true},
+        {"one byte a chunk", png::file(png::header(300, 20, kRgb), wide.stream, {}, 1), true},
         {"damaged", flipped(wide.bytes, -20, 0xff), false},
         {"small, 3 bytes a chunk", png::file(png::header(5, 4, kRgba), small.stream, {}, 3), true},
         {"Qt's opaque screenshot", qtEncoded(opaque(331, 97, 1)), true},
@@ -286,7 +282,6 @@ TEST(PngDecoder, CutShortOrDamagedAnywhereItAgreesWithQtOrLeavesIt) {
         expectAgrees(whole.left(length));
         if (HasFailure()) return;
     }
-    // Every byte of a small file flipped in turn.
     const Built small = built(5, 4, kPalette, {4, 3, 1}, 16, 3);
     const QByteArray withText =
         png::file(png::header(5, 4, kPalette), small.stream,
@@ -300,14 +295,13 @@ TEST(PngDecoder, CutShortOrDamagedAnywhereItAgreesWithQtOrLeavesIt) {
 }
 
 TEST(PngDecoder, StopsAtEveryStageWhenNoLongerWanted) {
-    // Tall enough to be asked between rows as well.
     const Built b = built(3, 700, kRgb, {4, 1});
     int asked = 0;
     ASSERT_TRUE(decodePngBytes(b.bytes, [&] {
         ++asked;
         return true;
     }));
-    // Before reading, after inflating and between rows.
+    // Asked before reading, after inflating and between its 700 rows.
     ASSERT_GE(asked, 4);
     for (int allowed = 0; allowed < asked; ++allowed) {
         SCOPED_TRACE(allowed);

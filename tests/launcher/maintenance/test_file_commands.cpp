@@ -633,6 +633,33 @@ TEST(RenameJournal, FinishesOrUndoesEachHalfDoneRenameAndNeverOverwrites) {
     }
 }
 
+// Killed while taking moves back: the game goes back last, so the next start still parts
+// nothing.
+TEST(RenameJournal, AKillWhileUndoingLeavesTheGameWithItsPicture) {
+    TempFolder emu;
+    fill(emu, "",
+         {"roms/Hero.bin: g", "shots/Hero.png: p", "roms/game.jad: d", "roms/Hero.jad: other"});
+    const PlannedMoves moves{{emu.file("roms/game.bin"), emu.file("roms/Hero.bin")},
+                             {emu.file("shots/game.png"), emu.file("shots/Hero.png")},
+                             {emu.file("roms/game.jad"), emu.file("roms/Hero.jad")}};
+    support::runForked([&](int) { return (new RenameJournal())->begin(moves) ? 0 : 1; });
+    const support::Forked killed = support::runForked([&](int) {
+        struct KilledAfterOneMove : fakes::ForwardingFiles {
+            bool rename(const QString& from, const QString& to) override {
+                if (ForwardingFiles::rename(from, to)) ::raise(SIGKILL);
+                return false;
+            }
+        } dying;
+        recoverInterruptedRenames(dying);
+        return 0;
+    });
+    ASSERT_EQ(killed.status, -1);
+    recoverInterruptedRenames(files);
+    EXPECT_EQ(filesUnder(emu.path()), (QStringList{"roms/Hero.jad: other", "roms/game.bin: g",
+                                                   "roms/game.jad: d", "shots/game.png: p"}));
+    EXPECT_EQ(notes(), QStringList());
+}
+
 // Another run's note is left alone while that run lives: its moves are under way.
 TEST(RenameJournal, ALiveRunsNoteIsNotTouched) {
     TempFolder emu;

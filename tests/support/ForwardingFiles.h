@@ -25,4 +25,21 @@ private:
     platform::FileOperations& m_files;
 };
 
+// The platform's operations, with the n-th rename, removal or rewrite failing.
+class FailingFiles : public ForwardingFiles {
+public:
+    explicit FailingFiles(platform::TrashPlaces trash = {})
+        : ForwardingFiles(real), real(std::move(trash)) {}
+    bool rename(const QString& from, const QString& to) override {
+        return --renamesLeft != 0 && real.rename(from, to);
+    }
+    bool remove(const QString& p) override { return --removesLeft != 0 && real.remove(p); }
+    bool restore(const QString& p) override { return real.restore(p); }
+    bool replaceContent(const QString& p, const QByteArray& bytes) override {
+        return --rewritesLeft != 0 && real.replaceContent(p, bytes);
+    }
+    int renamesLeft = -1, removesLeft = -1, rewritesLeft = -1;
+    platform::LocalFileOperations real;
+};
+
 }  // namespace fakes

@@ -166,6 +166,7 @@ TEST_F(ThumbnailCacheTest, AWriteTheUserHasLeftLeavesNothingAndOneThatStaysIsThe
     EXPECT_EQ(cache.find(picture, mtime, {400, 225}).size(), QSize(512, 288));
     ASSERT_EQ(ThumbnailCache::edgeFor({1600, 900}, {400, 225}), 512);
     EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {200, 113}), 256);
+    EXPECT_EQ(ThumbnailCache::edgeFor({300, 900}, {100, 300}), 512);  // a tall one by its height
     EXPECT_EQ(ThumbnailCache::edgeFor({1600, 900}, {1100, 619}), 0);  // beyond the largest
     EXPECT_EQ(ThumbnailCache::edgeFor({500, 300}, {400, 240}), 0);    // no smaller than itself
     // By way of the picture's own load: the write it hands over obeys the same.
